@@ -1,0 +1,51 @@
+# Small helpers so that adding a source or test file needs no CMake edit.
+
+# kz_library(<target> [DEPS <libs>...] [PRIVATE_DEPS <libs>...] [EXCLUDE <subdir>...])
+# Sources: every .cpp/.c below the calling folder, except in excluded subfolders (which are targets of their own).
+function(kz_library name)
+  cmake_parse_arguments(KZ "" "" "DEPS;PRIVATE_DEPS;EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  foreach(ex ${KZ_EXCLUDE})
+    list(FILTER srcs EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${ex}/")
+  endforeach()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${KZ_DEPS} PRIVATE ${KZ_PRIVATE_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${KZ_DEPS})
+  endif()
+endfunction()
+
+# kz_tests(<target> DEPS <libs>...)
+# One test program per source folder: every .cpp in the calling folder (not below).
+# Discovery runs just before the tests, so programs that need EGL or Qt are not run at build time.
+function(kz_tests name)
+  cmake_parse_arguments(KZ "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${KZ_DEPS} kz_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${KZ_TEST_ENV}" TIMEOUT 600)
+endfunction()
+
+# kz_bench(<target> DEPS <libs>...): one benchmark program per .cpp in the calling folder.
+function(kz_bench)
+  cmake_parse_arguments(KZ "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(src ${srcs})
+    get_filename_component(stem ${src} NAME_WE)
+    add_executable(bench_${stem} ${src})
+    target_include_directories(bench_${stem} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/bench)
+    target_link_libraries(bench_${stem} PRIVATE ${KZ_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  endforeach()
+endfunction()

@@ -1,0 +1,227 @@
+// CP932 conversion through iconv's "CP932" (not "SHIFT_JIS", which refuses the NEC and IBM rows that Japanese
+// Windows text uses). One converter pair per thread, opened on first use.
+#include "platform/text_codec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+namespace kz::platform {
+namespace {
+
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+iconv_t to_utf32() {
+    thread_local Converter c("UTF-32LE", "CP932");
+    return c.ok() ? c.get() : nullptr;
+}
+iconv_t from_utf32() {
+    thread_local Converter c("CP932", "UTF-32LE");
+    return c.ok() ? c.get() : nullptr;
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+// The escape pair: first from [kEscBase, kEscBase+kEscSpan), second from the next kEscSpan code points.
+// CP932's user-defined area maps to U+E000..U+E757 (1880 characters), so each half gets 940 values and
+// a pair covers code points below 940*940 (all of planes 0-3).
+constexpr char32_t kEscBase = 0xE000;
+constexpr char32_t kEscSpan = 940;
+
+// CP932 bytes to code points; an invalid or truncated sequence gives U+FFFD for its first byte.
+std::u32string decode(std::string_view in) {
+    std::u32string out;
+    iconv_t cd = to_utf32();
+    if (!cd) {
+        for (unsigned char c : in) out.push_back(c < 0x80 ? c : kReplacement);
+        return out;
+    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::vector<char32_t> buf(in.size() + 1);
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    while (src_left > 0) {
+        char* dst = reinterpret_cast<char*>(buf.data());
+        size_t dst_left = buf.size() * sizeof(char32_t);
+        size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+        size_t produced = (buf.size() * sizeof(char32_t) - dst_left) / sizeof(char32_t);
+        for (size_t i = 0; i < produced; ++i) out.push_back(static_cast<char32_t>(le32toh(buf[i])));
+        if (r == static_cast<size_t>(-1) && (errno == EILSEQ || errno == EINVAL)) {
+            out.push_back(kReplacement);
+            ++src;
+            --src_left;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        } else if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+            break;
+        }
+    }
+    return out;
+}
+
+// One code point to CP932 bytes; false when CP932 has no such character.
+bool encode_one(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return true;
+    }
+    iconv_t cd = from_utf32();
+    if (!cd) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    uint32_t le = htole32(static_cast<uint32_t>(cp));
+    char* src = reinterpret_cast<char*>(&le);
+    size_t src_left = sizeof(le);
+    char tmp[8];
+    char* dst = tmp;
+    size_t dst_left = sizeof(tmp);
+    if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<size_t>(-1)) return false;
+    out.append(tmp, sizeof(tmp) - dst_left);
+    return true;
+}
+
+// UTF-8 to code points; a malformed byte gives U+FFFD.
+std::u32string utf8_to_u32(std::string_view s) {
+    std::u32string out;
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+        bool good = len > 0 && i + len <= s.size();
+        for (int k = 1; good && k < len; ++k) {
+            unsigned char t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80) good = false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if (good && (cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))) good = false;
+        if (!good) {
+            out.push_back(kReplacement);
+            ++i;
+        } else {
+            out.push_back(cp);
+            i += len;
+        }
+    }
+    return out;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::u32string utf16_to_u32(std::u16string_view s) {
+    std::u32string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char16_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            out.push_back(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            out.push_back(kReplacement);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string encode(const std::u32string& cps, bool escape_names, bool* lossless) {
+    std::string out;
+    out.reserve(cps.size() * 2);
+    bool all = true;
+    for (char32_t cp : cps) {
+        if (cp != kReplacement && encode_one(cp, out)) continue;
+        if (escape_names && cp < kEscSpan * kEscSpan) {
+            encode_one(kEscBase + cp / kEscSpan, out);
+            encode_one(kEscBase + kEscSpan + cp % kEscSpan, out);
+            continue;
+        }
+        out.push_back('?');
+        all = false;
+    }
+    if (lossless) *lossless = all;
+    return out;
+}
+
+std::u32string unescape(const std::u32string& in) {
+    std::u32string out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        char32_t a = in[i];
+        if (a >= kEscBase && a < kEscBase + kEscSpan && i + 1 < in.size()) {
+            char32_t b = in[i + 1];
+            if (b >= kEscBase + kEscSpan && b < kEscBase + 2 * kEscSpan) {
+                out.push_back((a - kEscBase) * kEscSpan + (b - kEscBase - kEscSpan));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(a);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string cp932_to_utf8(std::string_view sjis) {
+    std::string out;
+    for (char32_t cp : decode(sjis)) append_utf8(out, cp);
+    return out;
+}
+
+std::string utf8_to_cp932(std::string_view utf8, bool* lossless) {
+    return encode(utf8_to_u32(utf8), false, lossless);
+}
+
+std::u16string cp932_to_utf16(std::string_view sjis) {
+    std::u16string out;
+    for (char32_t cp : decode(sjis)) {
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::string utf16_to_cp932(std::u16string_view utf16, bool* lossless) {
+    return encode(utf16_to_u32(utf16), false, lossless);
+}
+
+std::string utf8_name_to_cp932(std::string_view utf8) { return encode(utf8_to_u32(utf8), true, nullptr); }
+
+std::string cp932_name_to_utf8(std::string_view sjis) {
+    std::string out;
+    for (char32_t cp : unescape(decode(sjis))) append_utf8(out, cp);
+    return out;
+}
+
+}  // namespace kz::platform

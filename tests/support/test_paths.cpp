@@ -1,0 +1,25 @@
+#include "tests/support/test_paths.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace kz::test {
+namespace {
+std::string env_or(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return (v && *v) ? std::string(v) : fallback;
+}
+}  // namespace
+
+std::string data_dir() { return env_or("KZ_TEST_DATA", "tests/data"); }
+
+std::string output_dir() {
+    std::string dir = env_or("KZ_TEST_OUTPUT", (std::filesystem::temp_directory_path() / "kz-test-output").string());
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return dir;
+}
+
+std::string data_file(const std::string& name) { return data_dir() + "/" + name; }
+std::string output_file(const std::string& name) { return output_dir() + "/" + name; }
+}  // namespace kz::test

@@ -1,0 +1,14 @@
+// Where the test programs find their fixtures and put what they write (actual and difference images).
+#pragma once
+#include <string>
+
+namespace kz::test {
+// Folder of checked-in fixtures (tests/data), from KZ_TEST_DATA or the source tree.
+std::string data_dir();
+// Folder for files a test writes; created on first use, from KZ_TEST_OUTPUT or the system temporary folder.
+std::string output_dir();
+// data_dir() + "/" + name
+std::string data_file(const std::string& name);
+// output_dir() + "/" + name
+std::string output_file(const std::string& name);
+}  // namespace kz::test
