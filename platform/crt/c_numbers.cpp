@@ -1,0 +1,45 @@
+// The "C" locale object is made once; conversions pass it explicitly (strtod_l) or switch the calling thread to it
+// for the one call (uselocale), so no other thread's locale changes.
+#include "platform/crt/c_numbers.h"
+
+#include <locale.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kz::crt {
+namespace {
+locale_t c_locale() {
+    static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return loc;
+}
+
+class ThreadLocaleScope {
+public:
+    ThreadLocaleScope() : previous_(uselocale(c_locale())) {}
+    ~ThreadLocaleScope() { uselocale(previous_); }
+    ThreadLocaleScope(const ThreadLocaleScope&) = delete;
+    ThreadLocaleScope& operator=(const ThreadLocaleScope&) = delete;
+
+private:
+    locale_t previous_;
+};
+}  // namespace
+
+double c_strtod(const char* text, char** end) { return strtod_l(text, end, c_locale()); }
+double c_atof(const char* text) { return c_strtod(text, nullptr); }
+long c_strtol(const char* text, char** end, int base) { return strtol_l(text, end, base, c_locale()); }
+int c_atoi(const char* text) { return static_cast<int>(c_strtol(text, nullptr, 10)); }
+long c_atol(const char* text) { return c_strtol(text, nullptr, 10); }
+
+int c_snprintf(char* buffer, std::size_t size, const char* format, ...) {
+    ThreadLocaleScope scope;
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(buffer, size, format, args);
+    va_end(args);
+    return n;
+}
+
+}  // namespace kz::crt

@@ -1,0 +1,19 @@
+// Number text that ignores the process locale. The system reads numbers with the C library's atoi/atof and writes
+// them with printf; Qt sets LC_NUMERIC from the environment at start, and ',' is also a field separator, so every
+// reader and writer goes through these, which behave exactly as the C library does in the "C" locale.
+#pragma once
+#include <cstddef>
+
+namespace kz::crt {
+
+// atof/strtod in the "C" locale: leading blanks, sign, partial prefixes, hex, inf and nan as the C library takes them.
+double c_strtod(const char* text, char** end);
+double c_atof(const char* text);
+// atoi/atol/strtol in the "C" locale (atoi's result is the low 32 bits of strtol's, as glibc's atoi gives).
+long c_strtol(const char* text, char** end, int base);
+int c_atoi(const char* text);
+long c_atol(const char* text);
+// snprintf in the "C" locale; same result and truncation rules as snprintf (always NUL-terminates when size > 0).
+int c_snprintf(char* buffer, std::size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+}  // namespace kz::crt
