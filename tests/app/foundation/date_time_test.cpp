@@ -1,0 +1,114 @@
+// Days of the 365-day year, and time stamps whose sums and differences cross day, month and year ends
+// (checked against the C library's own calendar), plus the hour and minute conversions.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <random>
+
+#include "app/foundation/date_time.h"
+
+using namespace kz::foundation;
+
+namespace {
+SystemTime stamp(int y, int mo, int d, int h, int mi, int s, int ms) {
+    SystemTime t;
+    t.year = static_cast<std::uint16_t>(y);
+    t.month = static_cast<std::uint16_t>(mo);
+    t.day = static_cast<std::uint16_t>(d);
+    t.hour = static_cast<std::uint16_t>(h);
+    t.minute = static_cast<std::uint16_t>(mi);
+    t.second = static_cast<std::uint16_t>(s);
+    t.millisecond = static_cast<std::uint16_t>(ms);
+    return t;
+}
+void expect_stamp(const SystemTime& t, int y, int mo, int d, int h, int mi, int s, int ms) {
+    EXPECT_EQ(t.year, y);
+    EXPECT_EQ(t.month, mo);
+    EXPECT_EQ(t.day, d);
+    EXPECT_EQ(t.hour, h);
+    EXPECT_EQ(t.minute, mi);
+    EXPECT_EQ(t.second, s);
+    EXPECT_EQ(t.millisecond, ms);
+}
+// The C library's calendar as the oracle: seconds since 1970 of a UTC stamp.
+long long oracle_seconds(const SystemTime& t) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    return static_cast<long long>(timegm(&tm));
+}
+}  // namespace
+
+TEST(DateTime, DaysOfTheYear) {
+    struct Case {
+        int doy, month, day;
+    } cases[] = {{0, 1, 1}, {59, 3, 1}, {364, 12, 31}, {365, 1, 1}, {-1, 12, 31}, {31, 2, 1}};
+    for (const auto& c : cases) {
+        int m = 0, d = 0;
+        EXPECT_EQ(day_of_year_to_month_day(c.doy, &m, &d), 1);
+        EXPECT_EQ(m, c.month) << c.doy;
+        EXPECT_EQ(d, c.day) << c.doy;
+    }
+    EXPECT_EQ(month_day_to_day_of_year(13, 1), 0);
+    EXPECT_EQ(month_day_to_day_of_year(3, 1), 59);
+    EXPECT_EQ(month_day_to_day_of_year(12, 40), 364);
+    EXPECT_EQ(month_day_to_day_of_year(0, 31), 364);
+    EXPECT_EQ(month_day_to_day_of_year(1, -5), 0);
+}
+
+TEST(DateTime, CarriesAcrossDayMonthAndYearEnds) {
+    SystemTime t = stamp(2026, 5, 10, 23, 59, 59, 500);
+    add_seconds_to_time(t, 1);
+    expect_stamp(t, 2026, 5, 11, 0, 0, 0, 500);
+    t = stamp(2026, 5, 10, 0, 0, 0, 100);
+    add_seconds_to_time(t, -0.6);
+    expect_stamp(t, 2026, 5, 9, 23, 59, 59, 500);
+    t = stamp(2026, 12, 31, 23, 59, 59, 999);
+    add_seconds_to_time(t, 0.001);
+    expect_stamp(t, 2027, 1, 1, 0, 0, 0, 0);
+    EXPECT_EQ(t.day_of_week, 5);  // 2027-01-01 is a Friday
+    t = stamp(2024, 3, 1, 0, 0, 0, 0);
+    add_seconds_to_time(t, -1);
+    expect_stamp(t, 2024, 2, 29, 23, 59, 59, 0);  // leap day
+    t = stamp(2026, 1, 31, 12, 0, 0, 0);
+    add_seconds_to_time(t, 0);
+    expect_stamp(t, 2026, 1, 31, 12, 0, 0, 0);
+
+    EXPECT_EQ(time_diff_ms(stamp(2026, 1, 31, 23, 0, 0, 0), stamp(2026, 2, 1, 1, 0, 0, 0)), 2 * 3600000);
+    EXPECT_EQ(time_diff_ms(stamp(2025, 12, 31, 23, 59, 59, 0), stamp(2026, 1, 1, 0, 0, 1, 250)), 2250);
+    EXPECT_EQ(time_diff_ms(stamp(2026, 3, 5, 0, 0, 0, 0), stamp(2026, 3, 4, 0, 0, 0, 0)), -86400000);
+    EXPECT_EQ(time_diff_ms(SystemTime{}, SystemTime{}), 0);  // zeroed stamps are harmless
+
+    // Random sums and differences against the C library's calendar.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> year(1990, 2060), month(1, 12), day(1, 28), hour(0, 23), minute(0, 59);
+    std::uniform_real_distribution<double> shift(-4e7, 4e7);
+    for (int i = 0; i < 2000; ++i) {
+        SystemTime a = stamp(year(rng), month(rng), day(rng), hour(rng), minute(rng), minute(rng), 0);
+        SystemTime b = a;
+        double s = std::floor(shift(rng));
+        add_seconds_to_time(b, s);
+        ASSERT_EQ(oracle_seconds(b) - oracle_seconds(a), static_cast<long long>(s));
+        ASSERT_EQ(time_diff_ms(a, b), static_cast<long long>(s) * 1000);
+        ASSERT_GE(b.day, 1);
+    }
+}
+
+TEST(DateTime, HoursAndMinutes) {
+    int h = 0, m = 0;
+    hours_to_hour_minute(12.5, &h, &m);
+    EXPECT_EQ(h, 12);
+    EXPECT_EQ(m, 30);
+    hours_to_hour_minute(9.9999, &h, &m);
+    EXPECT_EQ(h, 10);  // a rounded 60 minutes carries
+    EXPECT_EQ(m, 0);
+    EXPECT_DOUBLE_EQ(hour_minute_to_hours(7, 45), 7.75);
+    std::int64_t freq = 0, start = 0;
+    start_perf_timer(&freq, &start);
+    EXPECT_GT(freq, 0);
+    EXPECT_GE(perf_timer_seconds(freq, start), 0.0);
+}
