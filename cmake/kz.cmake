@@ -32,10 +32,14 @@ function(kz_tests name)
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${KZ_DEPS} kz_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  # The test environment goes in front of the program as `env K=V ...`: gtest_discover_tests uses the
+  # emulator for discovery and for every test, whereas a list-valued ENVIRONMENT property loses all but its
+  # first entry on the way through its PROPERTIES argument.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KZ_TEST_ENV}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${KZ_TEST_ENV}" TIMEOUT 600)
+    PROPERTIES TIMEOUT 600)
 endfunction()
 
 # kz_bench(<target> DEPS <libs>...): one benchmark program per .cpp in the calling folder.

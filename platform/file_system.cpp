@@ -1,0 +1,390 @@
+// Windows-form paths mapped onto the POSIX file system, with the original platform's case-insensitive name lookup
+// and safe replacing writes. Not here: locking, sharing modes, ACLs; other drive letters and UNC names are missing.
+#include "platform/file_system.h"
+
+#include <QDir>
+#include <QString>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "platform/text_codec.h"
+
+namespace kz::platform {
+namespace {
+
+std::vector<std::string>& extra_temp_roots() {
+    static std::vector<std::string> roots;
+    return roots;
+}
+
+bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(), st) == 0; }
+bool stat_ok(const std::string& p, struct stat* st) { return ::stat(p.c_str(), st) == 0; }
+
+std::vector<std::string> split_components(const std::string& native, std::string* root) {
+    *root = !native.empty() && native[0] == '/' ? "/" : "";
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    while (i < native.size()) {
+        std::size_t j = native.find('/', i);
+        if (j == std::string::npos) j = native.size();
+        if (j > i) parts.push_back(native.substr(i, j - i));
+        i = j + 1;
+    }
+    return parts;
+}
+
+std::string join(const std::string& base, const std::string& name) {
+    if (base.empty()) return name;
+    if (base.back() == '/') return base + name;
+    return base + "/" + name;
+}
+
+// The spelling of `name` inside `folder`: exact when it exists, else the case-insensitive match first in byte
+// order (so the choice does not depend on the order the directory lists its entries).
+std::string match_in_folder(const std::string& folder, const std::string& name) {
+    struct stat st;
+    const std::string dir = folder.empty() ? "." : folder;
+    if (name == "." || name == ".." || lstat_ok(join(folder, name), &st)) return name;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return {};
+    const QString wanted = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    std::string best;
+    while (dirent* e = ::readdir(d)) {
+        const std::string entry = e->d_name;
+        if (entry == "." || entry == "..") continue;
+        if (QString::compare(QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size())), wanted,
+                             Qt::CaseInsensitive) == 0 &&
+            (best.empty() || entry < best))
+            best = entry;
+    }
+    ::closedir(d);
+    return best;
+}
+
+// Resolves every component but the last; the last is matched when `last_must_exist`, else kept when missing.
+std::string resolve(std::string_view windows_path, bool last_must_exist) {
+    const std::string native = to_native_path(windows_path);
+    if (native.empty()) return {};
+    std::string root;
+    const std::vector<std::string> parts = split_components(native, &root);
+    std::string path = root;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string found = match_in_folder(path, parts[i]);
+        if (found.empty()) {
+            if (i + 1 == parts.size() && !last_must_exist) found = parts[i];
+            else return {};
+        }
+        path = join(path, found);
+    }
+    if (path.empty()) path = ".";
+    return path;
+}
+
+bool is_running_program(const struct stat& st) {
+    struct stat self;
+    return ::stat("/proc/self/exe", &self) == 0 && self.st_dev == st.st_dev && self.st_ino == st.st_ino;
+}
+
+std::uint64_t to_file_time(const struct timespec& t) {
+    // 1601-01-01 to 1970-01-01 in 100-ns units
+    constexpr std::uint64_t kEpochDelta = 116444736000000000ULL;
+    return kEpochDelta + static_cast<std::uint64_t>(t.tv_sec) * 10000000ULL + static_cast<std::uint64_t>(t.tv_nsec) / 100;
+}
+
+FileInfo info_from_stat(const struct stat& st, const std::string& name_utf8) {
+    FileInfo info;
+    info.directory = S_ISDIR(st.st_mode);
+    info.read_only = (st.st_mode & S_IWUSR) == 0;
+    info.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    info.write_time = to_file_time(st.st_mtim);
+    info.name = utf8_name_to_cp932(name_utf8);
+    return info;
+}
+
+bool wildcard_match(const QString& pattern, qsizetype pi, const QString& name, qsizetype ni) {
+    while (pi < pattern.size()) {
+        const QChar c = pattern.at(pi);
+        if (c == u'*') {
+            for (qsizetype k = ni; k <= name.size(); ++k)
+                if (wildcard_match(pattern, pi + 1, name, k)) return true;
+            return false;
+        }
+        if (ni >= name.size()) return false;
+        if (c != u'?' && c != name.at(ni)) return false;
+        ++pi, ++ni;
+    }
+    return ni == name.size();
+}
+
+std::string real_path(const std::string& p) {
+    char buffer[PATH_MAX];
+    return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+bool remove_tree(const std::string& path) {
+    struct stat st;
+    if (!lstat_ok(path, &st)) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) {
+        if (is_running_program(st)) return false;
+        ::chmod(path.c_str(), st.st_mode | S_IWUSR);
+        return ::unlink(path.c_str()) == 0;
+    }
+    ::chmod(path.c_str(), st.st_mode | S_IRWXU);
+    DIR* d = ::opendir(path.c_str());
+    if (!d) return false;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    ::closedir(d);
+    bool ok = true;
+    for (const std::string& n : names) ok = remove_tree(join(path, n)) && ok;
+    return ::rmdir(path.c_str()) == 0 && ok;
+}
+
+}  // namespace
+
+std::string to_native_path(std::string_view windows_path) {
+    std::string p = cp932_name_to_utf8(windows_path);
+    if (p.empty()) return {};
+    std::replace(p.begin(), p.end(), '\\', '/');
+    if (p.size() >= 2 && p[0] == '/' && p[1] == '/') return {};  // UNC
+    if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+        if (p[0] != 'Z' && p[0] != 'z') return {};
+        std::string rest = p.substr(2);
+        if (rest.empty() || rest[0] != '/') rest.insert(rest.begin(), '/');  // "Z:a" is relative to Z:'s root here
+        return rest;
+    }
+    return p;
+}
+
+std::string from_native_path(std::string_view native_path) {
+    std::string p(native_path);
+    std::replace(p.begin(), p.end(), '/', '\\');
+    if (!p.empty() && p[0] == '\\') p = "Z:" + p;
+    return utf8_name_to_cp932(p);
+}
+
+std::string resolve_existing(std::string_view windows_path) { return resolve(windows_path, true); }
+std::string resolve_for_write(std::string_view windows_path) { return resolve(windows_path, false); }
+
+FilePtr open_for_reading(std::string_view windows_path) {
+    const std::string native = resolve_existing(windows_path);
+    struct stat st;
+    if (native.empty() || !stat_ok(native, &st) || S_ISDIR(st.st_mode)) return nullptr;
+    return FilePtr(std::fopen(native.c_str(), "rb"));
+}
+
+bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit) {
+    FilePtr f = open_for_reading(windows_path);
+    if (!f || !bytes) return false;
+    bytes->clear();
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+        if (bytes->size() + n > limit) return false;
+        bytes->append(buffer, n);
+    }
+    return !std::ferror(f.get());
+}
+
+FileWriter::FileWriter(std::string_view windows_path) {
+    target_ = resolve_for_write(windows_path);
+    if (target_.empty()) return;
+    struct stat st;
+    if (lstat_ok(target_, &st)) {
+        if (S_ISLNK(st.st_mode)) {  // replace what the link points at, not the link
+            const std::string real = real_path(target_);
+            if (!real.empty()) target_ = real;
+            if (!stat_ok(target_, &st)) st.st_mode = 0;
+        }
+        if (S_ISDIR(st.st_mode) || is_running_program(st)) {
+            target_.clear();
+            return;
+        }
+    }
+    const std::size_t slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+    const std::string leaf = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    std::string pattern = folder + "." + leaf + ".kztmp-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return;
+    temp_ = name.data();
+    // Keep the permissions of the file being replaced; new files get the usual ones.
+    mode_t mode = 0666;
+    if (stat_ok(target_, &st)) mode = st.st_mode & 07777;
+    else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    ::fchmod(fd, mode);
+    stream_ = ::fdopen(fd, "wb");
+    if (!stream_) {
+        ::close(fd);
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+FileWriter::~FileWriter() {
+    if (stream_) std::fclose(stream_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+bool FileWriter::write(const void* data, std::size_t size) {
+    if (!stream_) return false;
+    if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
+    return !failed_;
+}
+
+bool FileWriter::commit() {
+    if (!stream_) return false;
+    bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(::fileno(stream_)) == 0;
+    ok = std::fclose(stream_) == 0 && ok;
+    stream_ = nullptr;
+    if (!ok || ::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    temp_.clear();
+    return true;
+}
+
+bool write_whole_file(std::string_view windows_path, std::string_view bytes) {
+    FileWriter w(windows_path);
+    return w.write(bytes.data(), bytes.size()) && w.commit();
+}
+
+bool get_file_info(std::string_view windows_path, FileInfo* info) {
+    const std::string native = resolve_existing(windows_path);
+    struct stat st;
+    if (native.empty() || !stat_ok(native, &st)) return false;
+    if (info) {
+        const std::size_t slash = native.rfind('/');
+        *info = info_from_stat(st, slash == std::string::npos ? native : native.substr(slash + 1));
+    }
+    return true;
+}
+
+bool file_exists(std::string_view windows_path) { return get_file_info(windows_path, nullptr); }
+
+bool is_directory(std::string_view windows_path) {
+    FileInfo info;
+    return get_file_info(windows_path, &info) && info.directory;
+}
+
+std::vector<FileInfo> find_files(std::string_view windows_pattern) {
+    std::vector<FileInfo> out;
+    std::string pattern(windows_pattern);
+    // The last "\\" outside double-byte characters splits folder and name pattern.
+    std::size_t cut = std::string::npos;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const auto c = static_cast<unsigned char>(pattern[i]);
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+            ++i;
+            continue;
+        }
+        if (c == '\\' || c == '/') cut = i;
+    }
+    const std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
+    std::string leaf = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+    if (leaf.empty()) return out;
+    const std::string native_folder = folder.empty() ? std::string(".") : resolve_existing(folder);
+    if (native_folder.empty()) return out;
+    QString wanted = QString::fromStdString(cp932_name_to_utf8(leaf)).toCaseFolded();
+    if (wanted == u"*.*") wanted = QStringLiteral("*");
+    DIR* d = ::opendir(native_folder.c_str());
+    if (!d) return out;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (wildcard_match(wanted, 0, QString::fromStdString(name).toCaseFolded(), 0)) names.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        struct stat st;
+        if (stat_ok(join(native_folder, name), &st) || lstat_ok(join(native_folder, name), &st))
+            out.push_back(info_from_stat(st, name));
+    }
+    return out;
+}
+
+bool create_directory(std::string_view windows_path) {
+    const std::string native = resolve_for_write(windows_path);
+    return !native.empty() && ::mkdir(native.c_str(), 0777) == 0;
+}
+
+bool remove_directory(std::string_view windows_path) {
+    const std::string native = resolve_existing(windows_path);
+    return !native.empty() && ::rmdir(native.c_str()) == 0;
+}
+
+bool set_read_only(std::string_view windows_path, bool read_only) {
+    const std::string native = resolve_existing(windows_path);
+    struct stat st;
+    if (native.empty() || !stat_ok(native, &st)) return false;
+    const mode_t mode = read_only ? st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : st.st_mode | S_IWUSR;
+    return ::chmod(native.c_str(), mode & 07777) == 0;
+}
+
+bool delete_file(std::string_view windows_path) {
+    const std::string native = resolve_existing(windows_path);
+    struct stat st;
+    if (native.empty() || !lstat_ok(native, &st) || S_ISDIR(st.st_mode)) return false;
+    if (!S_ISLNK(st.st_mode) && is_running_program(st)) return false;
+    return ::unlink(native.c_str()) == 0;
+}
+
+void add_program_temp_root(std::string_view windows_path) {
+    static std::mutex m;
+    std::lock_guard lock(m);
+    extra_temp_roots().emplace_back(windows_path);
+}
+
+bool delete_tree_below_temp(std::string_view windows_path) {
+    std::string native = resolve_existing(windows_path);
+    if (native.empty()) return false;
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    struct stat st;
+    if (!lstat_ok(native, &st) || !S_ISDIR(st.st_mode)) return false;
+    const std::string real = real_path(native);
+    std::vector<std::string> roots = extra_temp_roots();
+    roots.push_back(temp_path() + "kzview_tempp\\");
+    roots.push_back(temp_path() + "kz3d_temp\\");
+    bool allowed = false;
+    for (const std::string& root : roots) {
+        const std::string r = real_path(resolve_existing(root));
+        if (!r.empty() && !real.empty() && (real == r || real.compare(0, r.size() + 1, r + "/") == 0)) allowed = true;
+    }
+    return allowed && remove_tree(native);
+}
+
+std::string temp_path() {
+    std::string p = from_native_path(QDir::tempPath().toStdString());
+    if (p.empty() || p.back() != '\\') p += '\\';
+    return p;
+}
+
+std::string module_file_name() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? from_native_path(std::string_view(buffer, static_cast<std::size_t>(n))) : std::string();
+}
+
+std::string current_directory() {
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? from_native_path(buffer) : std::string();
+}
+
+}  // namespace kz::platform

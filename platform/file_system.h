@@ -1,0 +1,93 @@
+// Files and folders in place of the kernel's file calls. Paths stay in Windows form inside (Shift_JIS bytes, "\\",
+// drive letters) and are mapped only here: "Z:\\a\\b" is the POSIX "/a/b", "\\" becomes "/", names go through the
+// lossless CP932 name codec, and a name that does not exist exactly is found case-insensitively, as on the
+// original platform. Other drive letters and UNC names have no place on Linux and name nothing.
+// Not here: attributes beyond read-only and directory, file sharing modes, alternate streams, short names.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kz::platform {
+
+// Windows form (CP932) to a POSIX path (UTF-8) without touching the disk; empty when the path has no place here.
+std::string to_native_path(std::string_view windows_path);
+// POSIX path (UTF-8) to Windows form (CP932): "/a/b" gives "Z:\\a\\b", "a/b" gives "a\\b".
+std::string from_native_path(std::string_view native_path);
+// The POSIX path of an existing file or folder, matching each name without regard to case when the exact one does
+// not exist. Several case variants: the exact spelling when it exists, else the one first in byte order.
+// Empty when nothing matches.
+std::string resolve_existing(std::string_view windows_path);
+// Where a write to the path lands: an existing file under its existing spelling (as resolve_existing), else the
+// given name in the resolved folder. Empty when the folder does not exist.
+std::string resolve_for_write(std::string_view windows_path);
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { if (f) std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens an existing file for reading ("rb"); null when missing.
+FilePtr open_for_reading(std::string_view windows_path);
+// The whole file; false when it is missing, unreadable, or longer than `limit` bytes.
+bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit = std::size_t(1) << 31);
+
+// Replaces (or creates) a file safely: everything goes to a temporary file in the same folder, which is renamed
+// over the target only by commit(). Destroying an uncommitted writer removes the temporary file and leaves the
+// old file as it was.
+class FileWriter {
+public:
+    explicit FileWriter(std::string_view windows_path);
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+    bool is_open() const { return stream_ != nullptr; }
+    std::FILE* stream() { return stream_; }
+    bool write(const void* data, std::size_t size);
+    // Flushes to disk and renames over the target; false (and the old file untouched) on any failure.
+    bool commit();
+
+private:
+    std::string target_;
+    std::string temp_;
+    std::FILE* stream_ = nullptr;
+    bool failed_ = false;
+};
+bool write_whole_file(std::string_view windows_path, std::string_view bytes);
+
+struct FileInfo {
+    bool directory = false;
+    bool read_only = false;
+    std::uint64_t size = 0;
+    std::uint64_t write_time = 0;  // 100-ns intervals since 1601-01-01 UTC, as the original stamps
+    std::string name;              // CP932, the entry's own spelling
+};
+bool get_file_info(std::string_view windows_path, FileInfo* info);
+bool file_exists(std::string_view windows_path);  // file or folder
+bool is_directory(std::string_view windows_path);
+// Entries of the folder named by the pattern's folder part whose names match its last part ("*" and "?", case
+// ignored, "*.*" matching every name), in name order; never "." or "..".
+std::vector<FileInfo> find_files(std::string_view windows_pattern);
+
+bool create_directory(std::string_view windows_path);   // false when it exists or cannot be made
+bool remove_directory(std::string_view windows_path);   // empty folders only
+bool set_read_only(std::string_view windows_path, bool read_only);
+// Deletes one file (never a folder, never the running program, and a symlink only as the link itself).
+bool delete_file(std::string_view windows_path);
+// Deletes a folder and everything in it, but only when it lies below one of the program's temporary folders;
+// symlinks inside are removed as links and never followed. Returns whether the folder is gone.
+bool delete_tree_below_temp(std::string_view windows_path);
+// The program's temporary folders (Windows form, trailing "\\"): `temp_path()` + "kzview_tempp\\" and
+// "kz3d_temp\\" are always included; more can be added.
+void add_program_temp_root(std::string_view windows_path);
+
+// The temporary folder (honours TMPDIR), Windows form with a trailing "\\".
+std::string temp_path();
+// The running program's own file, Windows form.
+std::string module_file_name();
+std::string current_directory();
+
+}  // namespace kz::platform

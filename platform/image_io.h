@@ -1,0 +1,29 @@
+// Image files to packed DIBs and back, in place of the GDI+ image codecs: bmp, jpg/jpeg, gif, tif and png are read
+// (by content, not by name), BMP and PNG written. Hostile sizes are refused before any pixel memory is taken.
+// Not here: animation (the first frame is read), colour profiles, metadata, palettes on output.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/crt/global_memory.h"
+
+namespace kz::platform {
+
+// Largest image accepted, in pixels (about 16 k x 16 k); larger files are refused as the original ran out of memory.
+constexpr std::int64_t kMaxImagePixels = 1LL << 28;
+
+// A new packed DIB (movable, zero-initialised block: 40-byte header, bottom-up rows padded to 4 bytes, no palette)
+// with the image's first row as its top row. 24 bits for opaque direct-colour images; 32 bits (BGRA, straight
+// alpha) for direct-colour images with an alpha channel; palette and other images become 24 bits over opaque
+// magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
+crt::GlobalHandle load_image_dib(std::string_view windows_path);
+crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size);
+
+// Writes the DIB as a BMP file (14-byte file header, then the DIB bytes as they are, pixel offset 54).
+bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib);
+// Writes the DIB as a 32-bit RGBA PNG, opaque except that pixels of `transparent` (a 0x00BBGGRR colour, -1 for
+// none) become transparent white. A 32-bit DIB's own alpha is not carried over.
+bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent = -1);
+
+}  // namespace kz::platform

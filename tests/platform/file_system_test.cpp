@@ -1,0 +1,195 @@
+// Windows-form paths on the POSIX file system: mapping, case-insensitive lookup for reads and writes, Shift_JIS
+// names, replacing writes that never lose the old file, and the guarded delete helpers.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/file_system.h"
+#include "support/test_paths.h"
+
+namespace kz::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one test, in the test output tree.
+struct Scratch {
+    fs::path root;
+    explicit Scratch(const std::string& name) : root(fs::path(test::output_file("fs_" + name))) {
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(root, ec);
+    }
+    std::string win(const std::string& rel = "") const { return from_native_path((root / rel).string()); }
+    void put(const std::string& rel, const std::string& text) const { std::ofstream(root / rel) << text; }
+    std::string get(const std::string& rel) const {
+        std::ifstream in(root / rel);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::size_t entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(root), {})); }
+};
+
+TEST(FileSystem, PathsMapAtTheBoundaryOnly) {
+    struct Case { const char* windows; const char* native; };
+    const Case cases[] = {
+        {"Z:\\a\\b.fig", "/a/b.fig"}, {"z:\\", "/"}, {"Z:", "/"}, {"sub\\x.fig", "sub/x.fig"},
+        {"\\rooted\\x", "/rooted/x"}, {"C:\\data\\x.fig", ""}, {"\\\\server\\share\\x", ""}, {"", ""},
+        {"Z:/mixed\\seps/x", "/mixed/seps/x"},
+        {"Z:\\\x95\x5c\\\x83\x5c.fig", "/表/ソ.fig"},  // trail bytes 0x5C are not separators
+    };
+    for (const Case& c : cases) EXPECT_EQ(to_native_path(c.windows), c.native) << c.windows;
+    EXPECT_EQ(from_native_path("/a/b.fig"), "Z:\\a\\b.fig");
+    EXPECT_EQ(from_native_path("rel/x"), "rel\\x");
+    EXPECT_EQ(from_native_path("/表/ソ.fig"), "Z:\\\x95\x5c\\\x83\x5c.fig");
+    EXPECT_EQ(to_native_path(from_native_path("/tmp/é😀.fig")), "/tmp/é😀.fig");  // names CP932 cannot hold
+    EXPECT_EQ(temp_path().back(), '\\');
+    EXPECT_EQ(temp_path().rfind("Z:\\", 0), 0u);
+}
+
+TEST(FileSystem, ShiftJisNamedFileOpensThroughItsUtf8Name) {
+    Scratch s("sjis");
+    s.put("図面表.fig", "contents");
+    std::string bytes;
+    ASSERT_TRUE(read_whole_file(s.win() + "\\\x90\x7d\x96\xca\x95\x5c.fig", &bytes));  // 図面表 in Shift_JIS
+    EXPECT_EQ(bytes, "contents");
+    const auto found = find_files(s.win() + "\\*.FIG");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].name, "\x90\x7d\x96\xca\x95\x5c.fig");
+}
+
+TEST(FileSystem, CaseInsensitiveFallbackForReadsAndWrites) {
+    Scratch s("case");
+    fs::create_directories(s.root / "Plans");
+    s.put("Plans/X.LAY", "layers");
+    std::string bytes;
+    ASSERT_TRUE(read_whole_file(s.win() + "\\plans\\x.lay", &bytes));
+    EXPECT_EQ(bytes, "layers");
+    // Writing "x.lay" rewrites the existing "X.LAY" instead of making a second file.
+    ASSERT_TRUE(write_whole_file(s.win() + "\\PLANS\\x.lay", "new"));
+    EXPECT_EQ(s.get("Plans/X.LAY"), "new");
+    EXPECT_FALSE(fs::exists(s.root / "Plans/x.lay"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(s.root / "Plans"), {}), 1);
+    // A new name is created as spelt, inside the existing folder's spelling.
+    ASSERT_TRUE(write_whole_file(s.win() + "\\plans\\New.Txt", "n"));
+    EXPECT_EQ(s.get("Plans/New.Txt"), "n");
+    // Several case variants: the exact one when it exists, else the first in byte order ("A" before "a").
+    s.put("a.txt", "lower");
+    s.put("A.TXT", "upper");
+    ASSERT_TRUE(read_whole_file(s.win() + "\\a.txt", &bytes));
+    EXPECT_EQ(bytes, "lower");
+    ASSERT_TRUE(read_whole_file(s.win() + "\\A.txt", &bytes));
+    EXPECT_EQ(bytes, "upper");
+    ASSERT_TRUE(write_whole_file(s.win() + "\\a.TXT", "again"));
+    EXPECT_EQ(s.get("A.TXT"), "again");
+    EXPECT_EQ(s.get("a.txt"), "lower");
+    EXPECT_FALSE(read_whole_file(s.win() + "\\missing\\a.txt", &bytes));
+    EXPECT_FALSE(write_whole_file(s.win() + "\\missing\\a.txt", "x"));  // no folder, no file
+    EXPECT_FALSE(read_whole_file("C:\\windows\\win.ini", &bytes));
+}
+
+TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
+    Scratch s("replace");
+    s.put("model.fig", "old");
+    {
+        FileWriter w(s.win("model.fig"));
+        ASSERT_TRUE(w.is_open());
+        std::fputs("half written", w.stream());
+        // abandoned without commit (a failed save)
+    }
+    EXPECT_EQ(s.get("model.fig"), "old");
+    EXPECT_EQ(s.entries(), 1u);  // no temporary file left behind
+    {
+        FileWriter w(s.win("model.fig"));
+        ASSERT_TRUE(w.write("new", 3));
+        EXPECT_EQ(s.get("model.fig"), "old");  // nothing visible before the commit
+        ASSERT_TRUE(w.commit());
+    }
+    EXPECT_EQ(s.get("model.fig"), "new");
+    EXPECT_EQ(s.entries(), 1u);
+    {
+        // The temporary file vanishes before the commit (a full or failing disk looks the same to the caller): the
+        // commit reports failure and the old file stays.
+        FileWriter w(s.win("model.fig"));
+        ASSERT_TRUE(w.write("lost", 4));
+        for (const auto& e : fs::directory_iterator(s.root))
+            if (e.path().filename().string().find(".kztmp-") != std::string::npos) fs::remove(e.path());
+        EXPECT_FALSE(w.commit());
+    }
+    EXPECT_EQ(s.get("model.fig"), "new");
+    if (::geteuid() != 0) {  // root writes anywhere: the refusal cannot be shown then
+        fs::permissions(s.root, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(write_whole_file(s.win("model.fig"), "lost?"));
+        fs::permissions(s.root, fs::perms::owner_all);
+        EXPECT_EQ(s.get("model.fig"), "new");
+    }
+    fs::create_directories(s.root / "dir");
+    EXPECT_FALSE(write_whole_file(s.win("dir"), "x"));  // a folder is never replaced by a file
+    EXPECT_TRUE(fs::is_directory(s.root / "dir"));
+}
+
+TEST(FileSystem, FindFilesMatchesLikeTheOriginal) {
+    Scratch s("find");
+    for (const char* n : {"b.FIG", "a.fig", "c.fig.bak", "noext", "d.figset"}) s.put(n, "x");
+    fs::create_directories(s.root / "sub.fig");
+    auto names = [&](const std::string& pattern) {
+        std::string out;
+        for (const FileInfo& f : find_files(s.win() + "\\" + pattern)) out += f.name + (f.directory ? "/ " : " ");
+        return out;
+    };
+    EXPECT_EQ(names("*.fig"), "a.fig b.FIG sub.fig/ ");
+    EXPECT_EQ(names("*.*"), "a.fig b.FIG c.fig.bak d.figset noext sub.fig/ ");
+    EXPECT_EQ(names("?.fig*"), "a.fig b.FIG c.fig.bak d.figset ");
+    EXPECT_EQ(names("nothing*"), "");
+    FileInfo info;
+    ASSERT_TRUE(get_file_info(s.win("A.FIG"), &info));
+    EXPECT_EQ(info.size, 1u);
+    EXPECT_GT(info.write_time, 116444736000000000ULL);  // after 1970, in 100-ns units since 1601
+    EXPECT_FALSE(get_file_info(s.win("zzz"), &info));
+}
+
+TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
+    // The running program is never deleted.
+    EXPECT_FALSE(delete_file(module_file_name()));
+    EXPECT_TRUE(fs::exists(to_native_path(module_file_name())));
+
+    // A tree outside the program's temporary folders is refused.
+    Scratch outside("outside");
+    outside.put("keep.txt", "k");
+    EXPECT_FALSE(delete_tree_below_temp(outside.win()));
+    EXPECT_TRUE(fs::exists(outside.root / "keep.txt"));
+
+    // Below "kzview_tempp" it goes, read-only files too, but a symlink to the outside is removed as a link only.
+    const fs::path temp_root = to_native_path(temp_path() + "kzview_tempp");
+    const fs::path tree = temp_root / ("test_" + std::to_string(::getpid()));
+    fs::create_directories(tree / "deep");
+    std::ofstream(tree / "deep" / "ro.txt") << "r";
+    fs::permissions(tree / "deep" / "ro.txt", fs::perms::owner_read);
+    fs::create_directory_symlink(outside.root, tree / "link");
+    ASSERT_TRUE(delete_tree_below_temp(from_native_path(tree.string()) + "\\"));
+    EXPECT_FALSE(fs::exists(tree));
+    EXPECT_TRUE(fs::exists(outside.root / "keep.txt"));
+    // A symlink inside the temporary folder that leads outside does not make the outside deletable.
+    fs::create_directories(temp_root);
+    const fs::path sneaky = temp_root / ("sneaky_" + std::to_string(::getpid()));
+    fs::create_directory_symlink(outside.root, sneaky);
+    EXPECT_FALSE(delete_tree_below_temp(from_native_path(sneaky.string())));
+    EXPECT_TRUE(fs::exists(outside.root / "keep.txt"));
+    fs::remove(sneaky);
+    // Single files: deleted; folders are not files.
+    outside.put("gone.txt", "g");
+    EXPECT_TRUE(delete_file(outside.win("GONE.TXT")));
+    EXPECT_FALSE(fs::exists(outside.root / "gone.txt"));
+    EXPECT_FALSE(delete_file(outside.win()));
+}
+
+}  // namespace
+}  // namespace kz::platform
