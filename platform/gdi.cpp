@@ -4,6 +4,7 @@
 // Bottom-up DIBs are drawn into through a top-down working copy of the touched rows, flipped back afterwards, so
 // glyphs are never mirrored.
 #include "platform/gdi.h"
+#include "platform/message_loop.h"
 
 #include <QApplication>
 #include <QFont>
@@ -27,14 +28,9 @@
 namespace kz::platform {
 
 void ensure_gui_application() {
-    if (QCoreApplication::instance()) return;
-    // A widget application, so that the window layer can take this one over when it starts later (it needs
-    // widgets). Never destroyed: Qt's own teardown at exit would run after the objects that use it.
-    static int argc = 1;
-    static char name[] = "kzview";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
+    // One application object for the whole program: the window layer's, which fonts, images and the clipboard
+    // need as much as windows do.
+    ensure_application();
 }
 
 bool monitor_work_area(int x, int y, GdiRect* out) {

@@ -1,0 +1,679 @@
+// Windows and messages over Qt widgets: each window is a QWidget whose events become the messages its procedure
+// expects, in Windows' order and packing. Not here: non-client messages, keyboard focus moves between children,
+// system keys, and any message the program does not handle.
+#include "platform/window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QUrl>
+#include <QWheelEvent>
+#include <QWidget>
+#include <algorithm>
+#include <cstring>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "platform/cursors.h"
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
+
+namespace kz::platform {
+
+class WindowWidget;
+
+struct Window {
+    std::string class_name;
+    WindowProcedure procedure = nullptr;
+    std::uint32_t class_style = 0;
+    std::uint32_t style = 0;
+    std::uint32_t background = 0xFFFFFF;
+    bool arrow_cursor = false;
+    Window* parent = nullptr;  // the parent of a child, the owner of others (null for none)
+    WindowWidget* widget = nullptr;
+    bool alive = true;
+    bool needs_paint = true;
+    bool in_paint = false;
+    QImage backing;
+    int reported_width = -1;
+    int reported_height = -1;
+    int wheel_remainder = 0;
+};
+
+namespace {
+
+Window g_desktop_window;
+std::mutex g_live_mutex;               // guards g_live: posting threads ask whether a window is still there
+std::set<const Window*> g_live;
+std::map<std::string, WindowClass> g_classes;
+std::vector<std::unique_ptr<Window>> g_owned;   // every window ever created and not yet released
+std::vector<QPointer<QWidget>> g_widget_graveyard;
+int g_event_depth = 0;  // widget events on the stack; destroyed widgets are deleted only when it is 0
+std::uint64_t g_close_requests = 0;
+Window* g_capture = nullptr;
+Window* g_pointer_window = nullptr;
+std::optional<Qt::KeyboardModifiers> g_event_modifiers;  // of the input event being dispatched
+std::set<int> g_keys_down;
+QPointer<QObject> g_dispatcher;
+std::atomic<QObject*> g_dispatcher_raw{nullptr};
+
+struct DropList {
+    std::vector<std::string> names;
+};
+std::map<WParam, DropList> g_drops;
+WParam g_next_drop = 1;
+
+bool alive(const Window* window) {
+    if (!window) return false;
+    std::lock_guard lock(g_live_mutex);
+    return g_live.count(window) != 0;
+}
+
+QString to_qstring(std::string_view sjis) { return QString::fromStdString(cp932_to_utf8(sjis)); }
+
+// The modifiers of the event being delivered stay readable for the key-state query while its message runs.
+class ModifierScope {
+public:
+    explicit ModifierScope(Qt::KeyboardModifiers modifiers) : saved_(g_event_modifiers) { g_event_modifiers = modifiers; }
+    ~ModifierScope() { g_event_modifiers = saved_; }
+    ModifierScope(const ModifierScope&) = delete;
+    ModifierScope& operator=(const ModifierScope&) = delete;
+
+private:
+    std::optional<Qt::KeyboardModifiers> saved_;
+};
+
+LResult call_procedure(Window* window, std::uint32_t message, WParam wparam, LParam lparam) {
+    if (!alive(window) || !window->procedure) return 0;
+    if (message == WM_CLOSE) ++g_close_requests;
+    return window->procedure(window, message, wparam, lparam);
+}
+
+WParam mouse_key_state(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    WParam state = 0;
+    if (buttons & Qt::LeftButton) state |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) state |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) state |= MK_MBUTTON;
+    if (modifiers & Qt::ShiftModifier) state |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier) state |= MK_CONTROL;
+    return state;
+}
+
+// Qt key codes to virtual keys. The keypad's + and - are VK_ADD and VK_SUBTRACT only with the keypad modifier;
+// elsewhere they are the main keyboard's keys. 0 for keys the program has no code for.
+int virtual_key_for(int key, bool keypad) {
+    if (keypad) {
+        if (key >= Qt::Key_0 && key <= Qt::Key_9) return VK_NUMPAD0 + (key - Qt::Key_0);
+        switch (key) {
+            case Qt::Key_Plus: return VK_ADD;
+            case Qt::Key_Minus: return VK_SUBTRACT;
+            case Qt::Key_Asterisk: return VK_MULTIPLY;
+            case Qt::Key_Slash: return VK_DIVIDE;
+            case Qt::Key_Period:
+            case Qt::Key_Comma: return VK_DECIMAL;
+            default: break;
+        }
+    }
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + (key - Qt::Key_F1);
+    switch (key) {
+        case Qt::Key_Escape: return VK_ESCAPE;
+        case Qt::Key_Tab: return VK_TAB;
+        case Qt::Key_Backspace: return VK_BACK;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return VK_RETURN;
+        case Qt::Key_Space: return VK_SPACE;
+        case Qt::Key_PageUp: return VK_PRIOR;
+        case Qt::Key_PageDown: return VK_NEXT;
+        case Qt::Key_End: return VK_END;
+        case Qt::Key_Home: return VK_HOME;
+        case Qt::Key_Left: return VK_LEFT;
+        case Qt::Key_Up: return VK_UP;
+        case Qt::Key_Right: return VK_RIGHT;
+        case Qt::Key_Down: return VK_DOWN;
+        case Qt::Key_Insert: return VK_INSERT;
+        case Qt::Key_Delete: return VK_DELETE;
+        case Qt::Key_Shift: return VK_SHIFT;
+        case Qt::Key_Control: return VK_CONTROL;
+        case Qt::Key_Plus: return VK_OEM_PLUS;
+        case Qt::Key_Minus: return VK_OEM_MINUS;
+        case Qt::Key_Comma: return VK_OEM_COMMA;
+        case Qt::Key_Period: return VK_OEM_PERIOD;
+        default: return 0;
+    }
+}
+
+LParam point_lparam(const QPointF& p) {
+    return make_point_lparam(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+}
+
+class MessageEvent : public QEvent {
+public:
+    static QEvent::Type message_type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    MessageEvent(Window* window, std::uint32_t message, WParam wparam, LParam lparam)
+        : QEvent(message_type()), window(window), message(message), wparam(wparam), lparam(lparam) {}
+    Window* window;
+    std::uint32_t message;
+    WParam wparam;
+    LParam lparam;
+};
+
+// Receives posted messages on the user-interface thread and hands them to their procedures.
+class MessageDispatcher : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() != MessageEvent::message_type()) return QObject::event(event);
+        auto* m = static_cast<MessageEvent*>(event);
+        call_procedure(m->window, m->message, m->wparam, m->lparam);
+        return true;
+    }
+};
+
+}  // namespace
+
+class WindowWidget : public QWidget {
+public:
+    WindowWidget(Window* window, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), window_(window) {
+        setMouseTracking(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy((window->style & WS_CHILD) ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    void detach() { window_ = nullptr; }
+
+protected:
+    bool event(QEvent* e) override {
+        ++g_event_depth;
+        const bool handled = QWidget::event(e);
+        --g_event_depth;
+        return handled;
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        if (!alive(window_)) return;
+        Window* w = window_;
+        if (w->needs_paint) {
+            w->needs_paint = false;
+            w->in_paint = true;
+            call_procedure(w, WM_ERASEBKGND, 0, 0);
+            if (alive(w)) call_procedure(w, WM_PAINT, 0, 0);
+            if (!alive(w)) return;
+            w->in_paint = false;
+        }
+        QPainter painter(this);
+        const std::uint32_t bg = w->background;
+        painter.fillRect(rect(), QColor(bg & 0xFF, (bg >> 8) & 0xFF, (bg >> 16) & 0xFF));
+        if (!w->backing.isNull()) painter.drawImage(0, 0, w->backing);
+    }
+
+    void resizeEvent(QResizeEvent*) override { report_size(); }
+    void showEvent(QShowEvent*) override {
+        if (window_) window_->needs_paint = true;
+    }
+
+    void closeEvent(QCloseEvent* e) override {
+        // The procedure decides; its default destroys the window, as the close box does on the system.
+        e->ignore();
+        if (alive(window_)) call_procedure(window_, WM_CLOSE, 0, 0);
+    }
+
+    void keyPressEvent(QKeyEvent* e) override {
+        // Alt combinations are system keys there; the program never sees them as key-down messages.
+        if (!alive(window_) || (e->modifiers() & Qt::AltModifier) || e->key() == Qt::Key_Alt) return;
+        const int vk = virtual_key_for(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0);
+        if (vk == 0) return;
+        const bool repeat = e->isAutoRepeat() || g_keys_down.count(vk) != 0;
+        g_keys_down.insert(vk);
+        LParam lparam = 1 | (static_cast<LParam>(e->nativeScanCode() & 0xFF) << 16);
+        if (repeat) lparam |= LParam{1} << 30;
+        ModifierScope scope(e->modifiers());
+        call_procedure(window_, WM_KEYDOWN, static_cast<WParam>(vk), lparam);
+    }
+    void keyReleaseEvent(QKeyEvent* e) override {
+        if (e->isAutoRepeat()) return;
+        g_keys_down.erase(virtual_key_for(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0));
+    }
+
+    void mousePressEvent(QMouseEvent* e) override { button_message(e, 0); }
+    void mouseReleaseEvent(QMouseEvent* e) override { button_message(e, 1); }
+    // Qt's default turns a double click into a second press; the system sends its own message instead, and only
+    // to classes that ask for double clicks.
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        button_message(e, (window_ && (window_->class_style & CS_DBLCLKS)) ? 2 : 0);
+    }
+
+    void mouseMoveEvent(QMouseEvent* e) override {
+        Window* w = target_for_mouse();
+        if (!w) return;
+        g_pointer_window = w;
+        const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
+        ModifierScope scope(e->modifiers());
+        call_procedure(w, WM_SETCURSOR, handle_to_wparam(w), static_cast<LParam>(HTCLIENT | (WM_MOUSEMOVE << 16)));
+        if (alive(w)) call_procedure(w, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()), point_lparam(p));
+    }
+
+    void wheelEvent(QWheelEvent* e) override {
+        if (!alive(window_)) return;
+        Window* w = window_;
+        // Fine-grained wheels report fractions of a notch; the program counts whole notches of 120.
+        w->wheel_remainder += e->angleDelta().y();
+        const QPoint screen = e->globalPosition().toPoint();
+        ModifierScope scope(e->modifiers());
+        while (alive(w) && std::abs(w->wheel_remainder) >= WHEEL_DELTA) {
+            const int delta = w->wheel_remainder > 0 ? WHEEL_DELTA : -WHEEL_DELTA;
+            w->wheel_remainder -= delta;
+            const WParam wparam = (static_cast<WParam>(static_cast<std::uint16_t>(delta)) << 16) |
+                                  mouse_key_state(e->buttons(), e->modifiers());
+            call_procedure(w, WM_MOUSEWHEEL, wparam, make_point_lparam(screen.x(), screen.y()));
+        }
+        e->accept();
+    }
+
+    void dragEnterEvent(QDragEnterEvent* e) override {
+        if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent* e) override { e->acceptProposedAction(); }
+    void dropEvent(QDropEvent* e) override {
+        if (!alive(window_)) return;
+        DropList list;
+        for (const QUrl& url : e->mimeData()->urls())
+            if (url.isLocalFile()) list.names.push_back(from_native_path(url.toLocalFile().toStdString()));
+        if (list.names.empty()) return;
+        e->acceptProposedAction();
+        const WParam drop = g_next_drop++;
+        g_drops[drop] = std::move(list);
+        ModifierScope scope(e->modifiers());
+        call_procedure(window_, WM_DROPFILES, drop, 0);
+    }
+
+private:
+    void report_size() {
+        if (!alive(window_)) return;
+        Window* w = window_;
+        w->needs_paint = true;
+        if (width() == w->reported_width && height() == w->reported_height) return;
+        w->reported_width = width();
+        w->reported_height = height();
+        call_procedure(w, WM_SIZE, SIZE_RESTORED, make_point_lparam(width(), height()));
+    }
+
+    Window* target_for_mouse() {
+        if (alive(g_capture)) return g_capture;
+        return alive(window_) ? window_ : nullptr;
+    }
+
+    // kind: 0 down, 1 up, 2 double click
+    void button_message(QMouseEvent* e, int kind) {
+        Window* w = target_for_mouse();
+        if (!w) return;
+        std::uint32_t base = 0;
+        switch (e->button()) {
+            case Qt::LeftButton: base = WM_LBUTTONDOWN; break;
+            case Qt::RightButton: base = WM_RBUTTONDOWN; break;
+            case Qt::MiddleButton: base = WM_MBUTTONDOWN; break;
+            default: return;
+        }
+        g_pointer_window = w;
+        const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
+        ModifierScope scope(e->modifiers());
+        call_procedure(w, base + static_cast<std::uint32_t>(kind), mouse_key_state(e->buttons(), e->modifiers()),
+                       point_lparam(p));
+    }
+
+    Window* window_;
+};
+
+namespace {
+
+Window* find_window(WindowHandle handle) { return alive(handle) ? handle : nullptr; }
+QWidget* widget_of(WindowHandle handle) {
+    Window* w = find_window(handle);
+    return w ? w->widget : nullptr;
+}
+
+void collect_subtree(Window* root, std::vector<Window*>& out) {
+    out.push_back(root);
+    for (const auto& owned : g_owned)
+        if (owned->alive && owned->parent == root && owned.get() != root) collect_subtree(owned.get(), out);
+}
+
+}  // namespace
+
+namespace detail {
+
+void start_window_layer() {
+    if (!g_dispatcher) {
+        g_dispatcher = new MessageDispatcher;
+        QObject::connect(qApp, &QObject::destroyed, [] { g_dispatcher_raw = nullptr; });
+        g_dispatcher->setParent(qApp);
+        g_dispatcher_raw = g_dispatcher.data();
+        std::lock_guard lock(g_live_mutex);
+        g_live.insert(&g_desktop_window);
+    }
+}
+
+std::uint64_t close_request_count() { return g_close_requests; }
+
+void release_destroyed_windows() {
+    if (g_event_depth != 0) return;
+    for (auto& widget : g_widget_graveyard) delete widget.data();
+    g_widget_graveyard.clear();
+    std::erase_if(g_owned, [](const std::unique_ptr<Window>& w) { return !w->alive; });
+}
+
+}  // namespace detail
+
+bool register_window_class(const WindowClass& window_class) {
+    if (!window_class.procedure || window_class.name.empty() || g_classes.count(window_class.name)) return false;
+    g_classes[window_class.name] = window_class;
+    return true;
+}
+
+WindowHandle desktop_window() { return &g_desktop_window; }
+
+WindowHandle create_window(std::string_view class_name, std::string_view title, std::uint32_t style, int x, int y,
+                           int width, int height, WindowHandle parent) {
+    if (!qApp || !g_dispatcher) return nullptr;
+    auto found = g_classes.find(std::string(class_name));
+    if (found == g_classes.end()) return nullptr;
+    Window* parent_window = find_window(parent);
+    if (parent_window == &g_desktop_window) parent_window = nullptr;
+    if ((style & WS_CHILD) && !parent_window) return nullptr;
+
+    auto owned = std::make_unique<Window>();
+    Window* w = owned.get();
+    w->class_name = found->second.name;
+    w->procedure = found->second.procedure;
+    w->class_style = found->second.style;
+    w->background = found->second.background;
+    w->arrow_cursor = found->second.arrow_cursor;
+    w->style = style;
+    w->parent = parent_window;
+
+    Qt::WindowFlags flags = Qt::Widget;
+    if (!(style & WS_CHILD)) flags = (style & WS_POPUP) ? (Qt::Window | Qt::FramelessWindowHint) : Qt::Window;
+    w->widget = new WindowWidget(w, parent_window ? parent_window->widget : nullptr, flags);
+    w->widget->setWindowTitle(to_qstring(title));
+    w->widget->setGeometry(x, y, std::max(width, 1), std::max(height, 1));
+    g_owned.push_back(std::move(owned));
+    {
+        std::lock_guard lock(g_live_mutex);
+        g_live.insert(w);
+    }
+    if (!found->second.icon.empty()) set_window_icon(w, found->second.icon);
+
+    if (call_procedure(w, WM_CREATE, 0, 0) == -1) {
+        destroy_window(w);
+        return nullptr;
+    }
+    if (!alive(w)) return nullptr;
+    w->reported_width = w->widget->width();
+    w->reported_height = w->widget->height();
+    call_procedure(w, WM_SIZE, SIZE_RESTORED, make_point_lparam(w->reported_width, w->reported_height));
+    if (alive(w) && (style & WS_VISIBLE)) w->widget->show();
+    return alive(w) ? w : nullptr;
+}
+
+bool destroy_window(WindowHandle handle) {
+    Window* root = find_window(handle);
+    if (!root || root == &g_desktop_window) return false;
+    // The window hears WM_DESTROY first, then its children and owned windows, as the system orders it.
+    std::vector<Window*> subtree;
+    collect_subtree(root, subtree);
+    for (Window* w : subtree) call_procedure(w, WM_DESTROY, 0, 0);
+    for (Window* w : subtree) {
+        std::lock_guard lock(g_live_mutex);
+        g_live.erase(w);
+    }
+    for (Window* w : subtree) {
+        w->alive = false;
+        if (w->widget) w->widget->detach();
+        if (g_capture == w) release_capture();
+        if (g_pointer_window == w) g_pointer_window = nullptr;
+    }
+    // Child widgets go with their parent's widget; only the subtree's own widget is deleted here.
+    QWidget* widget = root->widget;
+    for (Window* w : subtree) w->widget = nullptr;
+    if (widget) {
+        widget->hide();
+        g_widget_graveyard.emplace_back(widget);
+    }
+    detail::release_destroyed_windows();
+    return true;
+}
+
+bool is_window(WindowHandle window) { return find_window(window) != nullptr; }
+
+LResult send_message(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
+    if (QThread::currentThread() != (qApp ? qApp->thread() : nullptr)) {
+        // Off the user-interface thread a send waits for that thread to run the procedure.
+        QObject* dispatcher = g_dispatcher_raw.load();
+        if (!dispatcher) return 0;
+        LResult result = 0;
+        QMetaObject::invokeMethod(
+            dispatcher, [&] { result = call_procedure(window, message, wparam, lparam); },
+            Qt::BlockingQueuedConnection);
+        return result;
+    }
+    return call_procedure(window, message, wparam, lparam);
+}
+
+bool post_message(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
+    QObject* dispatcher = g_dispatcher_raw.load();
+    if (!dispatcher || !alive(window)) return false;
+    QCoreApplication::postEvent(dispatcher, new MessageEvent(window, message, wparam, lparam));
+    return true;
+}
+
+LResult default_window_procedure(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
+    Window* w = find_window(window);
+    if (!w) return 0;
+    switch (message) {
+        case WM_CLOSE: destroy_window(w); return 0;
+        case WM_MOUSEWHEEL:
+            if (w->parent && (w->style & WS_CHILD)) return send_message(w->parent, message, wparam, lparam);
+            return 0;
+        case WM_SETCURSOR:
+            if (w->parent && (w->style & WS_CHILD) && send_message(w->parent, message, wparam, lparam)) return 1;
+            if ((lparam & 0xFFFF) == static_cast<LParam>(HTCLIENT)) {
+                Window* pointed = find_window(handle_from_wparam(wparam));
+                if (pointed && pointed->arrow_cursor && pointed == w) set_cursor(arrow_cursor());
+            }
+            return 0;
+        case WM_ERASEBKGND: return 1;
+        default: return 0;
+    }
+}
+
+WindowHandle parent_window(WindowHandle window) {
+    Window* w = find_window(window);
+    return w ? w->parent : nullptr;
+}
+
+bool move_window(WindowHandle window, int x, int y, int width, int height, bool repaint) {
+    QWidget* widget = widget_of(window);
+    if (!widget) return false;
+    widget->setGeometry(x, y, std::max(width, 0), std::max(height, 0));
+    // The system reports the new size at once, shown or not; Qt holds it back for hidden widgets.
+    Window* w = window;
+    if (alive(w) && (w->reported_width != widget->width() || w->reported_height != widget->height())) {
+        w->reported_width = widget->width();
+        w->reported_height = widget->height();
+        call_procedure(w, WM_SIZE, SIZE_RESTORED, make_point_lparam(w->reported_width, w->reported_height));
+    }
+    if (repaint) invalidate_window(window);
+    return true;
+}
+
+bool set_window_position(WindowHandle window, int x, int y) {
+    QWidget* widget = widget_of(window);
+    if (!widget) return false;
+    widget->move(x, y);
+    return true;
+}
+
+bool show_window(WindowHandle window, bool visible) {
+    QWidget* widget = widget_of(window);
+    if (!widget) return false;
+    const bool was = widget->isVisible();
+    widget->setVisible(visible);
+    return was;
+}
+
+bool is_window_visible(WindowHandle window) {
+    QWidget* widget = widget_of(window);
+    return widget && widget->isVisible();
+}
+
+Rect client_rect(WindowHandle window) {
+    if (window == &g_desktop_window) return window_rect(window);
+    QWidget* widget = widget_of(window);
+    if (!widget) return {};
+    return {0, 0, widget->width(), widget->height()};
+}
+
+Rect window_rect(WindowHandle window) {
+    if (window == &g_desktop_window) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return {};
+        const QRect r = screen->geometry();
+        return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    }
+    QWidget* widget = widget_of(window);
+    if (!widget) return {};
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y(), origin.x() + widget->width(), origin.y() + widget->height()};
+}
+
+Point client_to_screen(WindowHandle window, Point point) {
+    QWidget* widget = widget_of(window);
+    if (!widget) return point;
+    const QPoint p = widget->mapToGlobal(QPoint(point.x, point.y));
+    return {p.x(), p.y()};
+}
+
+Point screen_to_client(WindowHandle window, Point point) {
+    QWidget* widget = widget_of(window);
+    if (!widget) return point;
+    const QPoint p = widget->mapFromGlobal(QPoint(point.x, point.y));
+    return {p.x(), p.y()};
+}
+
+Point cursor_position() {
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+bool set_window_text(WindowHandle window, std::string_view title_sjis) {
+    QWidget* widget = widget_of(window);
+    if (!widget) return false;
+    widget->setWindowTitle(to_qstring(title_sjis));
+    return true;
+}
+
+std::string window_text(WindowHandle window) {
+    QWidget* widget = widget_of(window);
+    return widget ? utf8_to_cp932(widget->windowTitle().toStdString()) : std::string();
+}
+
+void set_focus(WindowHandle window) {
+    if (QWidget* widget = widget_of(window)) widget->setFocus(Qt::OtherFocusReason);
+}
+
+void set_capture(WindowHandle window) {
+    Window* w = find_window(window);
+    if (!w || !w->widget) return;
+    g_capture = w;
+    g_pointer_window = w;
+    if (w->widget->isVisible()) w->widget->grabMouse();
+}
+
+void release_capture() {
+    if (alive(g_capture) && g_capture->widget && QWidget::mouseGrabber() == g_capture->widget)
+        g_capture->widget->releaseMouse();
+    g_capture = nullptr;
+}
+
+WindowHandle capture_window() { return alive(g_capture) ? g_capture : nullptr; }
+
+void accept_dropped_files(WindowHandle window, bool accept) {
+    if (QWidget* widget = widget_of(window)) widget->setAcceptDrops(accept);
+}
+
+void invalidate_window(WindowHandle window) {
+    Window* w = find_window(window);
+    if (!w || !w->widget) return;
+    w->needs_paint = true;
+    w->widget->update();
+}
+
+WindowHandle pointer_window() {
+    if (alive(g_capture)) return g_capture;
+    return alive(g_pointer_window) ? g_pointer_window : nullptr;
+}
+
+bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride) {
+    Window* w = find_window(window);
+    if (!w || !w->widget || !bgra || width < 1 || height < 1 || stride < width * 4) return false;
+    // Copied: the caller's frame buffer is reused for the next frame while Qt paints this one later.
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) return false;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), bgra + static_cast<std::size_t>(y) * stride, static_cast<std::size_t>(width) * 4);
+    w->backing = std::move(image);
+    if (!w->in_paint) w->widget->update();
+    return true;
+}
+
+unsigned drop_query_file(DropHandle drop, unsigned index, std::string* out) {
+    auto found = g_drops.find(drop);
+    if (found == g_drops.end()) return 0;
+    const auto& names = found->second.names;
+    if (index == 0xFFFFFFFFu) return static_cast<unsigned>(names.size());
+    if (index >= names.size()) return 0;
+    if (out) *out = names[index];
+    return static_cast<unsigned>(names[index].size());
+}
+
+void drop_finish(DropHandle drop) { g_drops.erase(drop); }
+
+short async_key_state(int virtual_key) {
+    constexpr short down = static_cast<short>(0x8000);
+    auto modifier_down = [](Qt::KeyboardModifier m) {
+        const Qt::KeyboardModifiers mods =
+            g_event_modifiers ? *g_event_modifiers : (qApp ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);
+        return (mods & m) != 0;
+    };
+    switch (virtual_key) {
+        case VK_SHIFT: return modifier_down(Qt::ShiftModifier) ? down : 0;
+        case VK_CONTROL: return modifier_down(Qt::ControlModifier) ? down : 0;
+        case VK_MENU: return modifier_down(Qt::AltModifier) ? down : 0;
+        case VK_LBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::LeftButton)) ? down : 0;
+        case VK_RBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::RightButton)) ? down : 0;
+        case VK_MBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::MiddleButton)) ? down : 0;
+        default: return g_keys_down.count(virtual_key) ? down : 0;
+    }
+}
+
+void* native_widget(WindowHandle window) { return widget_of(window); }
+
+}  // namespace kz::platform

@@ -1,0 +1,155 @@
+// Downloads from a loopback HTTP server started by the test: success, an HTTP error, a transfer cut short and a
+// stalled one. No failure may leave a file behind or touch the previous target.
+#include "platform/download.h"
+
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/file_system.h"
+#include "tests/support/test_paths.h"
+
+namespace kz::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The fixture lives beside the tests; without KZ_TEST_DATA it is found from this file's own place.
+std::string fixture_script() {
+    if (std::getenv("KZ_TEST_DATA")) return kz::test::data_file("platform_ui/http_fixture.py");
+    return (fs::path(__FILE__).parent_path().parent_path() / "data/platform_ui/http_fixture.py").string();
+}
+
+// The fixture server; its standard input is held open until the test ends, closing it ends the server.
+class LoopbackServer {
+public:
+    LoopbackServer() {
+        int to_child[2], from_child[2];
+        if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(to_child[0], 0);
+            dup2(from_child[1], 1);
+            close(to_child[1]);
+            close(from_child[0]);
+            const std::string script = fixture_script();
+            execl("/usr/bin/python3", "python3", script.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(to_child[0]);
+        close(from_child[1]);
+        input_ = to_child[1];
+        std::FILE* out = fdopen(from_child[0], "r");
+        if (out && std::fscanf(out, "%d", &port_) != 1) port_ = 0;
+        if (out) std::fclose(out);
+    }
+    ~LoopbackServer() {
+        if (input_ >= 0) close(input_);
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+    int port() const { return port_; }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int port_ = 0;
+};
+
+std::string read_all(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Download : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "/usr/bin/python3 is missing";
+        ASSERT_GT(server_.port(), 0);
+        folder_ = fs::path(kz::test::output_dir()) / ("download_" + std::to_string(getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    // Names of everything in the folder.
+    std::vector<std::string> listing() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string target_name(const std::string& leaf) const { return from_native_path((folder_ / leaf).string()); }
+
+    LoopbackServer server_;
+    fs::path folder_;
+};
+
+TEST_F(Download, SuccessWritesTheWholeBody) {
+    const DownloadResult r = download_to_file(server_.url("/ok"), target_name("unit.fig"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.http_status, 200);
+    const std::string body = read_all(folder_ / "unit.fig");
+    ASSERT_EQ(body.size(), 2000u);
+    for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(static_cast<unsigned char>(body[i]), (i * 7) % 256);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"unit.fig"}));
+}
+
+TEST_F(Download, FailuresLeaveNoFileAndKeepThePreviousOne) {
+    const struct {
+        const char* path;
+        long status;        // HTTP status of the answer
+        const char* reason; // part of the error text
+    } cases[] = {{"/missing", 404, "404"}, {"/cut", 200, "transfer closed"}, {"/stall", 200, "no data for 1000 ms"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::ofstream(folder_ / "old.fig") << "previous";
+        DownloadOptions options;
+        options.stall_timeout_ms = 1000;
+        const DownloadResult fresh = download_to_file(server_.url(c.path), target_name("new.fig"), options);
+        EXPECT_FALSE(fresh.ok);
+        EXPECT_NE(fresh.error.find(c.reason), std::string::npos) << fresh.error;
+        EXPECT_EQ(fresh.http_status, c.status);
+        const DownloadResult over = download_to_file(server_.url(c.path), target_name("old.fig"), options);
+        EXPECT_FALSE(over.ok);
+        EXPECT_EQ(read_all(folder_ / "old.fig"), "previous");
+        EXPECT_EQ(listing(), (std::vector<std::string>{"old.fig"}));  // no partial or temporary file
+    }
+}
+
+TEST_F(Download, ConnectionRefusedAndOtherSchemesFail) {
+    // A port nobody listens on: bind one, note it, close it.
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    close(s);
+    const std::string dead = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/ok";
+    DownloadOptions options;
+    options.connect_timeout_ms = 2000;
+    EXPECT_FALSE(download_to_file(dead, target_name("x.fig"), options).ok);
+    EXPECT_FALSE(download_to_file("file:///etc/hostname", target_name("y.fig")).ok);
+    EXPECT_FALSE(download_to_file("ftp://127.0.0.1/x", target_name("z.fig")).ok);
+    EXPECT_TRUE(listing().empty());
+}
+
+}  // namespace
+}  // namespace kz::platform

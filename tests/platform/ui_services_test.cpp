@@ -1,0 +1,200 @@
+// Dialogs in test mode, printing into a PDF file checked with pdftoppm, the shell verbs and sounds.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/dialogs.h"
+#include "platform/message_loop.h"
+#include "platform/printer.h"
+#include "platform/file_system.h"
+#include "platform/shell.h"
+#include "platform/sound.h"
+#include "platform/text_codec.h"
+#include "tests/support/test_paths.h"
+
+namespace kz::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DialogsInTestMode : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ensure_application()); }
+    void TearDown() override { set_dialog_test_mode(false); }
+};
+
+TEST_F(DialogsInTestMode, AnswerAtOnceAndRecordTheQuestionInUtf8) {
+    DialogTestAnswers answers;
+    answers.message_box = IDCANCEL;
+    answers.color = 0x00336699;
+    answers.file_name = "Z:\\data\\room.fig";
+    set_dialog_test_mode(true, answers);
+    // "移動できません" / "読み取り専用です。" in Shift_JIS, as the view passes them.
+    const std::string caption = utf8_to_cp932("移動できません");
+    const std::string text = utf8_to_cp932("読み取り専用です。");
+    EXPECT_EQ(message_box(nullptr, text, caption, MB_OKCANCEL), IDCANCEL);
+    std::uint32_t custom[16] = {};
+    std::uint32_t chosen = 0;
+    EXPECT_TRUE(choose_color(nullptr, 0xFFFFFF, custom, &chosen));
+    EXPECT_EQ(chosen, 0x00336699u);
+    EXPECT_EQ(open_file_dialog(nullptr, "open", "Figure|*.fig", ""), "Z:\\data\\room.fig");
+    EXPECT_EQ(save_file_dialog(nullptr, "save", "Figure|*.fig", ""), "Z:\\data\\room.fig");
+    EXPECT_EQ(take_dialog_test_log(),
+              (std::vector<std::string>{"message_box 移動できません|読み取り専用です。", "choose_color", "open_file open",
+                                        "save_file save"}));
+    answers.color_accepted = false;
+    answers.file_name.clear();
+    set_dialog_test_mode(true, answers);
+    chosen = 7;
+    EXPECT_FALSE(choose_color(nullptr, 0, custom, &chosen));
+    EXPECT_EQ(chosen, 7u);  // untouched on cancel
+    EXPECT_EQ(open_file_dialog(nullptr, "open", "", ""), "");
+}
+
+bool have_program(const char* path) { return access(path, X_OK) == 0; }
+
+// The view prints a 4:3 image across the page width: here a red left half and a blue right half.
+TEST_F(DialogsInTestMode, PrintingIntoPdfProducesThePageWithTheImage) {
+    if (!have_program("/usr/bin/pdftoppm")) GTEST_SKIP() << "pdftoppm (poppler-utils) is missing";
+    const std::string pdf = kz::test::output_file("print_test.pdf");
+    std::remove(pdf.c_str());
+    DialogTestAnswers answers;
+    answers.print_pdf_file = pdf;
+    set_dialog_test_mode(true, answers);
+
+    auto job = PrintJob::choose_printer(nullptr);
+    ASSERT_NE(job, nullptr);
+    const int page_width = job->page_width();
+    ASSERT_GT(page_width, 100);
+    const int image_height = static_cast<int>(page_width * 3 * 0.25 + 0.5);
+    // A 24-bit bottom-up DIB of 8 x 6: left half red, right half blue; the bottom row green to check the flip.
+    const int w = 8, h = 6, stride = 24;
+    std::vector<std::uint8_t> dib(static_cast<std::size_t>(stride) * h);
+    for (int row = 0; row < h; ++row)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = &dib[static_cast<std::size_t>(row) * stride + x * 3];
+            const bool bottom = row == 0;  // first stored row is the bottom one
+            p[0] = bottom ? 0 : (x < 4 ? 0 : 255);
+            p[1] = bottom ? 255 : 0;
+            p[2] = bottom ? 0 : (x < 4 ? 255 : 0);
+        }
+    EXPECT_FALSE(job->draw_image({dib.data(), w, h, stride, 24, true}, 0, 0, page_width, image_height));  // no page
+    ASSERT_TRUE(job->start_document("KZ3D Image"));
+    ASSERT_TRUE(job->start_page());
+    ASSERT_TRUE(job->draw_image({dib.data(), w, h, stride, 24, true}, 0, 0, page_width, image_height));
+    ASSERT_TRUE(job->end_page());
+    ASSERT_TRUE(job->end_document());
+    job.reset();
+    EXPECT_EQ(take_dialog_test_log(), std::vector<std::string>{"print"});
+
+    const std::string prefix = kz::test::output_file("print_test_page");
+    const std::string command = "/usr/bin/pdftoppm -r 30 -png -singlefile '" + pdf + "' '" + prefix + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    QImage page(QString::fromStdString(prefix + ".png"));
+    ASSERT_FALSE(page.isNull());
+    // The image fills the page width from the top of the printable area; sample inside each half.
+    const int top = page.height() / 20, band = page.width() * 3 / 4 * 5 / 6;
+    auto near = [](QColor c, int r, int g, int b) {
+        return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 && std::abs(c.blue() - b) < 40;
+    };
+    const QColor left = page.pixelColor(page.width() / 4, top + band / 3);
+    const QColor right = page.pixelColor(page.width() * 3 / 4, top + band / 3);
+    EXPECT_TRUE(near(left, 255, 0, 0)) << left.name().toStdString();
+    EXPECT_TRUE(near(right, 0, 0, 255)) << right.name().toStdString();
+    // The DIB's first stored row (green) is the bottom of the picture, not the top.
+    EXPECT_GT(page.pixelColor(page.width() / 8, top + band * 23 / 24).green(), 120);
+    EXPECT_LT(page.pixelColor(page.width() / 8, top + band / 12).green(), 40);
+    const QColor below = page.pixelColor(page.width() / 2, page.height() * 9 / 10);
+    EXPECT_TRUE(near(below, 255, 255, 255)) << below.name().toStdString();  // nothing printed below the image
+}
+
+TEST_F(DialogsInTestMode, CancelledPrinterDialogGivesNoJob) {
+    DialogTestAnswers answers;
+    answers.print_accepted = false;
+    answers.print_pdf_file = kz::test::output_file("never.pdf");
+    set_dialog_test_mode(true, answers);
+    EXPECT_EQ(PrintJob::choose_printer(nullptr), nullptr);
+    EXPECT_FALSE(fs::exists(answers.print_pdf_file));
+}
+
+TEST(Shell, OpenAndExploreGoToTheDesktopWithRealNames) {
+    ASSERT_TRUE(ensure_application());
+    set_shell_test_mode(true);
+    const fs::path folder = fs::path(kz::test::output_dir()) / "shell";
+    fs::create_directories(folder);
+    const fs::path cafe = folder / "café.fig";
+    std::ofstream(cafe) << "x";
+    EXPECT_TRUE(shell_open("http://example.com/a b.html"));
+    EXPECT_TRUE(shell_open(from_native_path(cafe.string())));
+    EXPECT_TRUE(shell_explore(from_native_path(cafe.string())));
+    EXPECT_FALSE(shell_open(""));
+    const auto log = take_shell_test_log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "open http://example.com/a%20b.html");
+    EXPECT_EQ(log[1], "open file://" + folder.string() + "/caf%C3%A9.fig");
+    EXPECT_EQ(log[2], "explore file://" + folder.string());
+    set_shell_test_mode(false);
+}
+
+TEST(Shell, StartsProgramsWithTheirParameters) {
+    ASSERT_TRUE(ensure_application());
+    set_shell_test_mode(true, true);
+    const fs::path out = fs::path(kz::test::output_dir()) / "shell" / "started.txt";
+    fs::create_directories(out.parent_path());
+    fs::remove(out);
+    const std::string parameters = "-c \"echo started > '" + out.string() + "'\"";
+    ASSERT_TRUE(start_program(from_native_path("/bin/sh"), parameters));
+    EXPECT_EQ(take_shell_test_log().at(0), "start /bin/sh -c echo started > '" + out.string() + "'");
+    for (int i = 0; i < 500 && !fs::exists(out); ++i) sleep_milliseconds(10);  // bounded wait for the child
+    std::string word;
+    std::ifstream(out) >> word;
+    EXPECT_EQ(word, "started");
+    EXPECT_FALSE(start_program(from_native_path("/no/such/program"), ""));
+    set_shell_test_mode(false);
+}
+
+// A 0.1 s silent PCM wave.
+void write_wave(const fs::path& p) {
+    std::ofstream f(p, std::ios::binary);
+    const std::uint32_t rate = 8000, samples = 800, data_bytes = samples * 2;
+    auto u32 = [&](std::uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](std::uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    f.write("RIFF", 4);
+    u32(36 + data_bytes);
+    f.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    f.write("data", 4);
+    u32(data_bytes);
+    const std::vector<char> silence(data_bytes, 0);
+    f.write(silence.data(), silence.size());
+}
+
+TEST(Sound, PlaysOrStaysSilentWithoutErrorAndRefusesMissingFiles) {
+    const fs::path folder = fs::path(kz::test::output_dir()) / "sound";
+    fs::create_directories(folder);
+    const fs::path wave = folder / "chime.wav";
+    write_wave(wave);
+    const fs::path not_wave = folder / "text.wav";
+    std::ofstream(not_wave) << "not a wave file at all";
+    EXPECT_TRUE(play_wave_file(from_native_path(wave.string())));
+    EXPECT_TRUE(play_media_file(from_native_path(wave.string())));
+    EXPECT_FALSE(play_wave_file(from_native_path(not_wave.string())));
+    EXPECT_FALSE(play_wave_file(from_native_path((folder / "missing.wav").string())));
+    EXPECT_FALSE(play_media_file(from_native_path((folder / "missing.mp3").string())));
+    for (int i = 0; i < 20; ++i) pump_messages();
+    stop_sounds();
+}
+
+}  // namespace
+}  // namespace kz::platform
