@@ -1,0 +1,135 @@
+// Action-column summary, link tags, motion target names and the eased value of a timed motion.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/scene/action_list.h"
+
+namespace kz::scene {
+namespace {
+
+TEST(ActionList, LinkTags) {
+    struct Case {
+        const char* text;
+        int position;
+        int length;  // -1: to the end
+        int code;
+        int content_start;
+        int after_close;
+    };
+    const Case cases[] = {
+        {"[wav=a.wav]door", 0, -1, 16, 5, 11},
+        {"[wavs=a.wav]door", 0, -1, 32, 6, 12},
+        {"[excom=x]", 0, -1, 16384, 7, 9},
+        {"[excoms=x]", 0, -1, 8192, 8, 10},
+        {"<web=http://x/a>door", 0, -1, 4, 5, 16},
+        {"<WEB=http://x/a]", 0, -1, 4, 5, 16},
+        {"[web=abc", 0, -1, 4, 5, -1},
+        {"[stop]door", 0, -1, 512, 6, 6},
+        {"[jcom=VIEW_WALK:1]", 0, -1, 1024, 6, 18},
+        {"[jcom=VIEW_WALK]", 0, -1, 2048, 6, 16},
+        {"[jcom=VIEW_WALK:2]", 0, -1, 2048, 6, 18},
+        {"[exec=a.exe]", 0, -1, 3, 6, 12},
+        {"[viewrendou=1]", 0, -1, 5, 12, 14},
+        {"[FILE=a.fig]", 0, -1, 1, 6, 12},
+        {"[jump=a.fig]", 0, -1, 1, 6, 12},
+        {"[open=a]", 0, -1, 2, 6, 8},
+        {"[explore=c:\\]", 0, -1, 8, 9, 13},
+        {"[pose=p]", 0, -1, 64, 6, 8},
+        {"[stage=s]", 0, -1, 128, 7, 9},
+        {"[jimaku=t]", 0, -1, 256, 8, 10},
+        {"[tovb=t]", 0, -1, 32768, 6, 8},
+        {"[atrtovb=t]", 0, -1, 65536, 9, 11},
+        {"[unknown]x", 0, -1, 0, 1, 9},
+        {"door", 0, -1, 0, -1, 0},
+        {"ab[wav=x]cd", 2, 7, 16, 7, 9},
+        {"ab[wav=x]cd", 2, 3, 0, 3, -1},
+        {"ab[wav=x]cd]", 2, 8, 16, 7, 9},
+        {"[file=\x83\x5D]x", 0, -1, 1, 6, 9},  // a trail byte 0x5D is no closing bracket
+        {"", 0, -1, 0, -1, 0},
+        {"[wav=x]", 9, 3, 0, -1, 9},
+    };
+    for (const Case& c : cases) {
+        const int length = c.length < 0 ? static_cast<int>(std::strlen(c.text)) - c.position : c.length;
+        int content = 99;
+        int after = 99;
+        EXPECT_EQ(parse_action_link(c.text, c.position, length, &content, &after), c.code) << c.text;
+        EXPECT_EQ(content, c.content_start) << c.text;
+        EXPECT_EQ(after, c.after_close) << c.text;
+        EXPECT_EQ(parse_action_link(c.text, c.position, length, nullptr, nullptr), c.code) << c.text;
+    }
+}
+
+TEST(ActionList, Summary) {
+    struct Case {
+        const char* text;
+        int kind, bits, variant;
+    };
+    const Case cases[] = {
+        {"H;[wav=a.wav]door;0|M2;x;dx;0;1", 1, 16, 2},
+        {"", 0, 0, 1},
+        {"M;door;rz;now;max;0;2;1", 1, 0, 1},
+        {"m1;a", 1, 0, 1},
+        {"H2;<web=http://x/>door;1", 2, 4, 2},
+        {"M3;x|Hx;[wav=a]|C;cam;0;1", 0, 0, 1},
+        {"H;[wav=a]|h1;[pose=p]x|", 2, 80, 1},
+        {"M2;a|H;[wav=a]", 2, 16, 1},
+        {"H;[file=\x83\x7C.fig]", 2, 1, 1},  // ポ ends in 0x7C, which does not split the item
+        {"H", 2, 0, 1},
+        {"|||", 0, 0, 1},
+        {"\"M;a|H2;[wav=b]\"", 1, 0, 1},  // quotes keep the "|" inside one item
+    };
+    for (const Case& c : cases) {
+        std::int32_t kind = -1, bits = -1, reserved = -1, variant = -1;
+        EXPECT_EQ(parse_action_list(c.text, &kind, &bits, &reserved, &variant), 0);
+        EXPECT_EQ(kind, c.kind) << c.text;
+        EXPECT_EQ(bits, c.bits) << c.text;
+        EXPECT_EQ(reserved, 0) << c.text;
+        EXPECT_EQ(variant, c.variant) << c.text;
+    }
+    std::int32_t kind = -1, bits = -1, reserved = -1, variant = -1;
+    parse_action_list(nullptr, &kind, &bits, &reserved, &variant);
+    EXPECT_EQ(kind, 0);
+    EXPECT_EQ(variant, 1);
+}
+
+TEST(ActionList, MotionTargetNames) {
+    struct Case {
+        const char* name;
+        int column;
+    };
+    const Case cases[] = {
+        {"dx", 1},   {"DY", 2},    {"dz", 3},   {"rx", 4},     {"Ry", 5},     {"rz", 6},
+        {"odx", 7},  {"ody", 8},   {"odz", 9},  {"orx", 10},   {"ory", 11},   {"ORZ", 12},
+        {"fw", 41},  {"LIGHT", 42}, {"#shadow_tukihi", 43}, {"#SHADOW_JIKOKU", 44},
+        {"dq", 0},   {"rot", 0},   {"o", 0},    {"#x", 0},     {"Dx2", 0},    {"12", 12},
+        {"44", 44},  {"45", 0},    {"-1", 0},   {"0", 0},      {"abc", 0},    {"", 0},
+        {" 7", 7},   {"7x", 7},    {"fwd", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(motion_target_index(c.name), c.column) << c.name;
+    EXPECT_EQ(motion_target_index(nullptr), 0);
+}
+
+TEST(ActionList, EasedInterpolation) {
+    struct Case {
+        double elapsed, duration;
+        int easing;
+        int result;
+        double value;
+    };
+    const Case cases[] = {
+        {500, 1000, 0, 0, 7.5}, {500, 1000, 1, 0, 5},   {500, 1000, 2, 0, 2.5}, {500, 1000, 7, 0, 5},
+        {500, 1000, -3, 0, 5},  {1000, 1000, 0, 1, 10}, {2000, 1000, 2, 1, 10}, {-1, 1000, 1, -1, -42},
+        {0, 0, 1, 1, 10},       {0, 1000, 0, 0, 0},     {250, 1000, 0, 0, 4.375},
+    };
+    for (const Case& c : cases) {
+        double value = -42;
+        EXPECT_EQ(interpolate_elapsed(c.elapsed, 0, 10, c.duration, &value, c.easing), c.result)
+            << c.elapsed << " easing " << c.easing;
+        EXPECT_DOUBLE_EQ(value, c.value) << c.elapsed << " easing " << c.easing;
+        EXPECT_EQ(interpolate_elapsed(c.elapsed, 0, 10, c.duration, nullptr, c.easing), c.result);
+    }
+}
+
+}  // namespace
+}  // namespace kz::scene

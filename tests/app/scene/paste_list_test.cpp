@@ -1,0 +1,145 @@
+// The paste column: entry syntax, face codes, kinds from sources, path resolution and the written form.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/scene/figure_record.h"
+#include "app/scene/paste_list.h"
+#include "recording_view_services.h"
+
+namespace kz::scene {
+namespace {
+
+TEST(PasteList, EntriesFromTheColumnAndBack) {
+    struct Case {
+        const char* text;
+        int count;
+        int letter;
+        std::vector<std::pair<int, int>> ranges;  // of the first entry
+        int color;
+        int kind;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"C;0.1;;;;0;0;255", 1, 'C', {{1000, 1000}, {2000, 2000}}, 0xFF0000, 0, "C;1000.2000;;0;0;0;0;;0;0;0;0;0;0;|"},
+        {"r;2000-;[text=a];1.5;-2", 1, 'R', {{2000, 2999}}, -1, 3, "R;2000-;[text=a];1.5;-2;;;;0;0;0;0;0;0;|"},
+        {"A;2;[text=x]", 1, 'A', {{5000, 5000}}, -1, 3, "A;5000;[text=x];0;0;;;;0;0;0;0;0;0;|"},
+        {"A;3.4.5.6;[text=x]", 1, 'A', {{4000, 4000}, {6000, 6000}, {3000, 3000}, {6, 6}}, -1, 3, nullptr},
+        {"A;1..;[text=x]", 1, 'A', {{2000, 2000}}, -1, 3, nullptr},
+        {"A;2000-1500.3001-0;[text=x]", 1, 'A', {{2000, 1500}, {3001, 3999}}, -1, 3, "A;2000-1500.3001-;[text=x];0;0;;;;0;0;0;0;0;0;|"},
+        {"C;1;;0;0;;;", 1, 'C', {{2000, 2000}}, 0xFFFFFF, 0, "C;2000;;0;0;;;;0;0;0;0;0;0;|"},
+        {"C;1;;0;0;300;-1;7;1;2;3;4;5;9", 1, 'C', {{2000, 2000}}, 44 | 255 << 8 | 7 << 16, 0,
+         "C;2000;;0;0;44;;7;1;2;3;4;5;9;|"},
+        {"A;1;x.doc", 0, 0, {}, 0, 0, ""},
+        {"B;1;[text=x]", 0, 0, {}, 0, 0, ""},
+        {"A", 0, 0, {}, 0, 0, ""},
+        {"|A|;|", 0, 0, {}, 0, 0, ""},
+        {"A;1;[text=a]|C;2;[text=b]|", 2, 'A', {{2000, 2000}}, -1, 3, nullptr},
+        {"A;1;\"a;b|c\"", 1, 'A', {{2000, 2000}}, -1, 0, "A;2000;\"a;b|c\";0;0;;;;0;0;0;0;0;0;|"},
+    };
+    for (const Case& c : cases) {
+        COBJECTA r;
+        r.kind = kKindBox;
+        EXPECT_EQ(r.ParsePasteList(c.text), 0);
+        ASSERT_EQ(r.paste_count, c.count) << c.text;
+        if (c.count) {
+            const PasteEntry& e = r.paste_entries[0];
+            EXPECT_EQ(e.face_letter, c.letter) << c.text;
+            ASSERT_EQ(e.range_count, static_cast<int>(c.ranges.size())) << c.text;
+            for (int k = 0; k < e.range_count; ++k) {
+                EXPECT_EQ(e.from_codes[k], c.ranges[k].first) << c.text << " range " << k;
+                EXPECT_EQ(e.to_codes[k], c.ranges[k].second) << c.text << " range " << k;
+            }
+            EXPECT_EQ(e.color, c.color) << c.text;
+            EXPECT_EQ(e.kind, c.kind) << c.text;
+            EXPECT_EQ(e.image_index, -1) << "no view, no image table";
+        }
+        const std::string written = r.WritePasteList();
+        if (c.written) {
+            EXPECT_EQ(written, c.written) << c.text;
+        }
+        COBJECTA again;
+        again.kind = kKindBox;
+        again.ParsePasteList(written.c_str());
+        EXPECT_EQ(again.WritePasteList(), written) << c.text;
+    }
+}
+
+TEST(PasteList, KindFromTheSource) {
+    struct Case {
+        const char* source;
+        int record_kind;
+        int kind;
+    };
+    const Case cases[] = {
+        {"", 2, 0},
+        {"[loadimage=IDB_1]", 2, 4},
+        {"<LoadImage=IDB_1>", 2, 4},
+        {"[text=abc]", 2, 3},
+        {"<text=abc>", 2, 3},
+        {"[lumfont=abc]", 2, 5},
+        {"plan.MPW", 2, 1},
+        {"plan.mpz", 2, 1},
+        {"a.jww", 2, 1},
+        {"photo.JPEG", 2, 2},
+        {"photo.png", 2, 2},
+        {"clear", 2, 0},
+        {"dir.v2\\clear", 2, 0},
+        {"dir.v2/clear", 2, 0},
+        {"x.doc", 2, -1},
+        {"a.b\x95\\c", 2, -1},  // 表 ends in 0x5C, which is no folder separator here
+        {"x.doc", kKindRefer, 0},
+        {"pic.png", kKindPutref, 0},
+        {"[text=x]", kKindPutref, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(paste_kind_of_source(c.source, c.record_kind), c.kind) << c.source;
+}
+
+TEST(PasteList, FaceDigitsAndThousands) {
+    const int digits[][2] = {{0, 1000}, {1, 2000}, {2, 5000}, {3, 4000}, {4, 6000}, {5, 3000}, {6, 6}, {-1, -1},
+                             {1000, 1000}};
+    for (const auto& d : digits) EXPECT_EQ(face_code_of_number(d[0]), d[1]) << d[0];
+    EXPECT_EQ(end_of_thousand(2000), 2999);
+    EXPECT_EQ(end_of_thousand(2999), 2999);
+    EXPECT_EQ(end_of_thousand(7), 999);
+    EXPECT_EQ(end_of_thousand(2147483647), end_of_thousand(2147483000));  // no overflow trap
+}
+
+TEST(PasteList, KeepsTheFirstThirtyTwoRanges) {
+    std::string ranges;
+    for (int i = 0; i < 33; ++i) ranges += (i ? "." : "") + std::to_string(1000 + i);
+    COBJECTA r;
+    r.kind = kKindBox;
+    r.ParsePasteList(("A;" + ranges + ";[text=x]").c_str());
+    ASSERT_EQ(r.paste_count, 1);
+    EXPECT_EQ(r.paste_entries[0].range_count, 32);
+    EXPECT_EQ(r.paste_entries[0].from_codes[31], 1031);
+}
+
+TEST(PasteList, PathsAreResolvedForDrawingsAndImagesOnly) {
+    test::RecordingViewServices view;
+    COBJECTA r(nullptr, &view);
+    r.kind = kKindBox;
+    r.ParsePasteList("A;1;pic.png|A;2;plan.dxf|A;3;[text=t]|C;4;clear;;;0;0;0|A;5;pic.png|");
+    ASSERT_EQ(r.paste_count, 5);
+    EXPECT_STREQ(r.paste_entries[0].source, "C:\\unit\\pic.png");
+    EXPECT_STREQ(r.paste_entries[1].source, "C:\\unit\\plan.dxf");
+    EXPECT_STREQ(r.paste_entries[2].source, "[text=t]");
+    EXPECT_STREQ(r.paste_entries[3].source, "clear");
+    EXPECT_EQ(r.paste_entries[0].image_index, 1);
+    EXPECT_EQ(r.paste_entries[3].image_index, 0) << "\"clear\" is entry 0 of the image table";
+    EXPECT_EQ(r.paste_entries[4].image_index, 1);
+    const std::vector<std::string> resolved = {"ToAbsolutePath pic.png", "ToAbsolutePath plan.dxf",
+                                               "ToAbsolutePath pic.png"};
+    EXPECT_EQ(view.calls, resolved);
+
+    view.calls.clear();
+    const std::string written = r.WritePasteList();
+    EXPECT_EQ(written.substr(0, 20), "A;2000;pic.png;0;0;;");
+    EXPECT_EQ(written.find("C:\\unit"), std::string::npos);
+    for (const std::string& call : view.calls) EXPECT_EQ(call.find("[text="), std::string::npos) << call;
+    EXPECT_EQ(view.calls.size(), 4u) << "tags are written as they are, paths through the view";
+}
+
+}  // namespace
+}  // namespace kz::scene
