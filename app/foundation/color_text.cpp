@@ -2,6 +2,11 @@
 // The dialog itself belongs to the platform layer.
 #include "app/foundation/color_text.h"
 
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/dialogs.h"
+
 namespace kz::foundation {
 
 void color_to_rgb(int color, int* red, int* green, int* blue) {
@@ -20,12 +25,18 @@ void color_to_rgb_scaled(int color, double level, double* red, double* green, do
 }
 
 int choose_color(int current, void* owner, int* chosen) {
-    // temporary: answers "cancelled" until the platform colour dialog exists; it will seed custom colour 0 with
-    // `current` and 1-15 from rand(), and return 1 with the choice on OK.
-    (void)current;
-    (void)owner;
-    (void)chosen;
-    return 0;
+    std::uint32_t custom[16];
+    custom[0] = static_cast<std::uint32_t>(current);
+    for (int i = 1; i < 16; ++i) {
+        double v = std::rand() / 32767.0 * 16777215.0;
+        custom[i] = v > 16777215.0 ? 0xFFFFFFu : static_cast<std::uint32_t>(v);
+    }
+    std::uint32_t picked = 0;
+    if (!kz::platform::choose_color(static_cast<kz::platform::WindowHandle>(owner), static_cast<std::uint32_t>(current),
+                                    custom, &picked))
+        return 0;
+    if (chosen) *chosen = static_cast<int>(picked);
+    return 1;
 }
 
 }  // namespace kz::foundation
