@@ -1,0 +1,124 @@
+// CBusMDL, the model bridge: owns the application's modeller, gathers a shape's faces and strokes into one
+// modeller primitive, draws, renders into pixels, picks, and makes the ground grid and the axis marker.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/foundation/material_record.h"
+#include "app/foundation/text_label.h"
+#include "modeller/gl_modelar.h"
+#include "platform/crt/global_memory.h"
+
+namespace kz::foundation {
+
+class BridgeServices;
+class BridgeShape;
+class CBusMDL;
+struct EyeRecord;
+
+// The application's modeller: the OpenGL modeller with a pointer back to the bridge that owns it.
+class sub_CO3duGLModelar : public CO3duGLModelar {
+public:
+    ~sub_CO3duGLModelar() override;
+    CBusMDL* bridge = nullptr;
+};
+
+// Per-shape properties the bridge keeps in the modeller.
+enum BridgeProperty : int {
+    kPropShape = 1,         // 64-bit: the BridgeShape the model was built from
+    kPropFaceSets = 2,      // number of face sets ahead of the polyline sets
+    kPropTransparency = 3,  // 0 when transparency >= 0.999, else -1
+    kPropPickControl = 4,   // 0 always pickable, 1 never, -1 while visible
+};
+
+// Part bits of ApplyMaterialRecord / ApplyObjectColors.
+enum MaterialPart : int { kPartAlpha = 1, kPartSpecular = 2, kPartDiffuse = 4, kPartAmbient = 8, kPartAll = 15 };
+
+class CBusMDL {
+public:
+    explicit CBusMDL(BridgeServices* view);
+    virtual ~CBusMDL();
+    CBusMDL(const CBusMDL&) = delete;
+    CBusMDL& operator=(const CBusMDL&) = delete;
+
+    // --- Core: device, drawing, pixels, picking, viewport -------------------------------------------------
+    void InitDevice(HDC hdc);
+    void DrawModel(HDC hdc);
+    // Draws the current viewport into a caller's bottom-up 24-bit buffer of `size` bytes.
+    void RenderToPixels(BYTE* buffer, int size);
+    // The view rendered into a new packed DIB; background -1 keeps the modeller's background colour.
+    kz::crt::GlobalHandle RenderToDib(int width, int height, std::int32_t background);
+    // Window point packed as x in the low and y in the high 32 bits.
+    _OfuPosition* PickShapeAt(std::uint64_t point, double* hit_point);
+    _OfuPosition* HitTestShape(std::uint64_t point);
+    void UpdateViewport(const EyeRecord& eye);
+
+    // --- Shape model building ------------------------------------------------------------------------------
+    int AddPolygon(const double* points, int n, const MaterialRecord& material, const double* normals,
+                   const double* texcoords, std::uint32_t texture_mode);
+    // Makes room for one more polyline; returns the open entry's point capacity.
+    int ReservePolylines();
+    // The open polyline (the one at index polyline_count): append its points, set its look, then close it.
+    PolylineEntry& OpenPolyline();
+    void ClosePolyline();
+    _OfuPosition* CommitPolygons(BridgeShape* leaves);
+    void FreePolygonBuffers();
+    void ApplyMaterialRecord(_OfuMaterial& material, const MaterialRecord& record, int bits) const;
+    int ApplyObjectColors(BridgeShape* leaves, const MaterialRecord* record, int bits);
+    int SetTransparency(_OfuPosition* shape, double transparency);
+    void SetFaceDrawMode(_OfuPosition* shape, int style, int width);
+    void SetShapeMatrix(_OfuPosition* shape, const OfuMatrix4x4& matrix);
+    int SetShapeVisible(_OfuPosition* shape, int visible);
+    long SetDrawModeBit8(_OfuPosition* shape, int on);
+    void SetOpacityProps(_OfuPosition* shape, double transparency, int hit_flag);
+    int SetBlendProps(_OfuPosition* shape, int transparency_prop, int pick_prop);
+    int RemoveShape(_OfuPosition* shape);
+
+    // --- Generated shapes ----------------------------------------------------------------------------------
+    _OfuPosition* AddGroundGrid(std::uint32_t color, int axis_level);
+    _OfuPosition* AddAxisMarker(double side, double height, std::uint32_t color, double transparency,
+                                double axis_length, std::uint32_t x_color, std::uint32_t y_color,
+                                std::uint32_t z_color, double line_width);
+
+    // --- Texture table, labels (defined with the texture and label code) ---------------------------------
+    void GrowTextureTable();
+    void RemoveAllTextures();
+    void ResetTextLabels();
+    int RebuildTextLabel(int slot, _O3duViewport* viewport);
+
+    // --- Fields ---------------------------------------------------------------------------------------------
+    std::uint64_t gdiplus_token = 0;
+    std::int32_t device_dirty = 1;  // re-initialise the modeller on the device before the next draw
+    BridgeServices* view = nullptr;
+    std::unique_ptr<sub_CO3duGLModelar> modeller;
+    HDC device_context = nullptr;
+    std::int32_t frame_count = 0;
+    std::int32_t texture_count = 0;
+    std::int32_t texture_capacity = 0;
+    char** texture_names = nullptr;
+    std::uint32_t* texture_ids = nullptr;
+    std::int32_t* texture_stamps = nullptr;
+    double ambient_factor = 1.0;
+    double diffuse_factor = 1.0;
+    double specular_level = 1.0;
+    double last_draw_time = 0.0;
+    std::int32_t polyline_count = 0;
+    std::vector<PolylineEntry> polylines;  // polylines[polyline_count] is the open entry once reserved
+    std::uint32_t primitive_kind = 0;
+    std::vector<PolygonBufferEntry> polygons;
+    TextLabel labels[16];
+    _OfuPosition* mesh_shape = nullptr;
+
+private:
+    void set_default_scene();
+    void set_unpickable(_OfuPosition* shape);
+};
+
+// 1 - t clamped to 0..1, with t of 0.001 or less counting as 0.
+float opacity_of(double transparency);
+// Property 3 and 4 values for a transparency and a hit flag.
+int transparency_prop(double transparency);
+int pick_prop(double transparency, int hit_flag);
+
+}  // namespace kz::foundation
