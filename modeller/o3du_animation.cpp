@@ -143,53 +143,58 @@ int CO3duMathCamera::RoundAnimationStart(CO3duModelar& modeller, int& flag, HWND
   return 1;
 }
 
+namespace {
+
+void get(CO3duModelar& m, _O3duCamera& c) { m.GetCamera(c); }
+void get(CO3duModelar& m, _O3duAxoCamera& c) { m.GetAxoCamera(c); }
+void animate(CO3duModelar& m, const _O3duCamera& from, const _O3duCamera& to, int ms, HDC hdc) {
+  m.AnimationCamera(from, to, ms, hdc);
+}
+void animate(CO3duModelar& m, const _O3duAxoCamera& from, const _O3duAxoCamera& to, int ms, HDC hdc) {
+  m.AnimationAxoCamera(from, to, ms, hdc);
+}
+
+// Places the camera looking at the centre (from where `place` puts the eye), fits it, and animates the way there
+// from where it was.
+template <class Camera, class Place>
+void fly_to_whole_model(CO3duModelar& modeller, int filter, HDC hdc, int milliseconds, Place place) {
+  OfuVector3 center;
+  modeller.GetCenterPoint(center, filter);
+  Camera from;
+  get(modeller, from);
+  Camera moved = from;
+  place(moved, center);
+  put(modeller, moved);
+  modeller.SetCameraForAllView_Hi(filter);
+  Camera to;
+  get(modeller, to);
+  animate(modeller, from, to, milliseconds, hdc);
+  put(modeller, to);
+  modeller.DrawModel(hdc);
+}
+
+template <class Camera>
+void keep_direction(Camera& camera, const OfuVector3& center) {
+  camera.eye = camera.eye + (center - camera.target);
+  camera.target = center;
+}
+
+}  // namespace
+
 void CO3duMathCamera::ModelarAllmodelView(CO3duModelar* modeller, int filter, HDC hdc, int milliseconds) {
   if (!modeller) return;
-  OfuVector3 center;
-  modeller->GetCenterPoint(center, filter);
-  if (modeller->GetCameraMode() == 0) {
-    _O3duCamera from, moved;
-    modeller->GetCamera(from);
-    moved = from;
-    moved.eye = moved.eye + (center - moved.target);
-    moved.target = center;
-    modeller->SetCamera(moved);
-    modeller->SetCameraForAllView_Hi(filter);
-    _O3duCamera to;
-    modeller->GetCamera(to);
-    modeller->AnimationCamera(from, to, milliseconds, hdc);
-    modeller->SetCamera(to);
-  } else {
-    _O3duAxoCamera from, moved;
-    modeller->GetAxoCamera(from);
-    moved = from;
-    moved.eye = moved.eye + (center - moved.target);
-    moved.target = center;
-    modeller->SetAxoCamera(moved);
-    modeller->SetCameraForAllView_Hi(filter);
-    _O3duAxoCamera to;
-    modeller->GetAxoCamera(to);
-    modeller->AnimationAxoCamera(from, to, milliseconds, hdc);
-    modeller->SetAxoCamera(to);
-  }
-  modeller->DrawModel(hdc);
+  if (modeller->GetCameraMode() == 0)
+    fly_to_whole_model<_O3duCamera>(*modeller, filter, hdc, milliseconds, keep_direction<_O3duCamera>);
+  else
+    fly_to_whole_model<_O3duAxoCamera>(*modeller, filter, hdc, milliseconds, keep_direction<_O3duAxoCamera>);
 }
 
 void CO3duMathCamera::ModelarAllmodelView_vp(CO3duModelar* modeller, int filter, HDC hdc, int milliseconds,
                                              OfuVector3 view_vector) {
   if (!modeller) return;
-  OfuVector3 center;
-  modeller->GetCenterPoint(center, filter);
-  _O3duCamera from, moved;
-  modeller->GetCamera(from);
-  moved = from;
-  moved.target = center;
-  moved.eye = center - view_vector;
-  modeller->SetCamera(moved);
-  modeller->SetCameraForAllView_Hi(filter);
-  _O3duCamera to;
-  modeller->GetCamera(to);
-  modeller->AnimationCamera(from, to, milliseconds, hdc);
-  modeller->SetCamera(to);
-  modeller->DrawModel(hdc);
+  fly_to_whole_model<_O3duCamera>(*modeller, filter, hdc, milliseconds,
+                                  [&](_O3duCamera& camera, const OfuVector3& center) {
+                                    camera.target = center;
+                                    camera.eye = center - view_vector;
+                                  });
 }

@@ -56,14 +56,6 @@ TEST(MakeLookAtMatrix, MatchesGluLookAtWithZUp) {
   }
 }
 
-TEST(MakeLookAtMatrix, DistancePutsTheEyeOnZ) {
-  OfuMatrix4x4 m;
-  MakeLookAtMatrix({1, 2, 3}, {4, -5, 6}, 7.5, m);
-  OfuVector3 eye(1, 2, 3);
-  TransformPointByMatrix4x4(m, eye);
-  expect_near(eye, {0, 0, 7.5});
-}
-
 TEST(GetPerspectiveMatrix, AgreesWithGluPerspectiveAfterTheAspect) {
   const _O3duCamera c = camera({5, -60, 20}, {0, 0, 0});
   OfuMatrix4x4 ours;
@@ -179,16 +171,6 @@ TEST(ApproachCamera, TurnsTowardTheWindowPointOrFliesToTheTarget) {
   CO3duMathCamera::ApproachCamera(f, OfuVector2(0, 0), 400, 100, 10);
   expect_near(f.eye, {7.5, 0, 0});  // 10 x 100 / 400 left to go
   expect_near(f.target, {10, 0, 0});
-}
-
-TEST(PointInTriangleMask, NamesTheCornersOutside) {
-  const double x[3] = {0, 10, 0}, y[3] = {0, 0, 10};
-  EXPECT_EQ(PointInTriangleMask(x, y, 2, 2), 0);
-  EXPECT_EQ(PointInTriangleMask(x, y, 5, 5), 0);  // on the edge
-  EXPECT_EQ(PointInTriangleMask(x, y, 8, 8), 4);
-  EXPECT_EQ(PointInTriangleMask(x, y, -1, 3), 2);
-  const double flat_x[3] = {0, 1, 2}, flat_y[3] = {0, 1, 2};
-  EXPECT_EQ(PointInTriangleMask(flat_x, flat_y, 1, 1), 7);
 }
 
 }  // namespace
