@@ -38,7 +38,7 @@ CBusMDL::CBusMDL(BridgeServices* owner) {
     if (device_context) modeller->Initialize(device_context);
     set_default_scene();
     for (TextLabel& label : labels) label = TextLabel{};
-    ResetTextLabels();
+    InitTextLabels();
     frame_count = 0;
 }
 

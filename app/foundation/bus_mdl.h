@@ -10,8 +10,13 @@
 #include "modeller/gl_modelar.h"
 #include "platform/crt/global_memory.h"
 
+namespace kz::platform {
+class Bitmap;
+}
+
 namespace kz::foundation {
 
+struct ResourceModule;
 class BridgeServices;
 class BridgeShape;
 class CBusMDL;
@@ -81,11 +86,40 @@ public:
                                 double axis_length, std::uint32_t x_color, std::uint32_t y_color,
                                 std::uint32_t z_color, double line_width);
 
-    // --- Texture table, labels (defined with the texture and label code) ---------------------------------
+    // --- Texture table and images (bus_mdl_textures.cpp, bus_mdl_images.cpp) ------------------------------
     void GrowTextureTable();
+    // 0 when found (the entry moves to index 0), -1 when absent.
+    int LookupTexture(const char* name);
+    // Index of the name: 0 when it was present, else the new last index.
+    int AddTextureName(const char* name);
+    // Modeller texture id of an image file (0 when it cannot be one, and remembered as such); with reload 1 a
+    // file whose stamp changed is read again.
+    int LoadTexture(const char* path, int reload);
     void RemoveAllTextures();
+    // Texture id of a bitmap resource of the module (null: the program's); -1 when missing, 0 without modeller.
+    int LoadResourceTexture(const char* name, const ResourceModule* module);
+    kz::crt::GlobalHandle LoadImageFile(const char* path);
+    int LoadImageToBitmap(const char* path, _OfuBitmap& bitmap);
+    // Consumes the DIB.
+    int DibToBitmap(kz::crt::GlobalHandle dib, _OfuBitmap& bitmap);
+    kz::crt::GlobalHandle GdipBitmapToDib(const kz::platform::Bitmap& bitmap);
+    // Frees the DIB it is given when it returns a new one.
+    kz::crt::GlobalHandle ScaleDibToPow2(kz::crt::GlobalHandle dib);
+    // Consumes the DIB; 1 when the file was written.
+    int WriteBmpFile(const char* path, kz::crt::GlobalHandle dib);
+    // The DIB stays the caller's; transparent is a COLORREF or -1. 1 when the file was written.
+    int WritePngFile(const char* path, kz::crt::GlobalHandle dib, std::int32_t transparent);
+    void LoadMeshFile(const char* path);
+
+    // --- Text labels and text textures (bus_mdl_labels.cpp, bus_mdl_text_textures.cpp) -------------------
+    int TextLabelCommand(const char* command);
     void ResetTextLabels();
+    void InitTextLabels();
     int RebuildTextLabel(int slot, _O3duViewport* viewport);
+    int ParseTextTextureSpec(const char* spec, TextLabel& record);
+    int CreateTextTexture(const char* spec);
+    int CreateTextTextureGdip(const TextLabel& record, const char* spec);
+    int FindTextTexture(const char* spec);
 
     // --- Fields ---------------------------------------------------------------------------------------------
     std::uint64_t gdiplus_token = 0;
@@ -113,6 +147,8 @@ public:
 private:
     void set_default_scene();
     void set_unpickable(_OfuPosition* shape);
+    int replace_texture(std::uint32_t id, _OfuBitmap& bitmap);
+    int register_texture(const char* name, _OfuBitmap& bitmap, std::int32_t stamp);
 };
 
 // 1 - t clamped to 0..1, with t of 0.001 or less counting as 0.
