@@ -9,7 +9,9 @@ unsigned int CO3duGLModelar::AddTexture(_OfuBitmap& image) {
 }
 
 int CO3duGLModelar::ChangeTexture(unsigned int id, _OfuBitmap& image) {
-  if (!is_texture_image(image, false)) return 0;
+  // 32-bit images are taken here as AddTexture takes them: a texture whose file gained an alpha channel must
+  // reload like any other.
+  if (!is_texture_image(image, true)) return 0;
   // Only numbers AddTexture gave out have an entry to replace.
   if (id == 0 || id > static_cast<unsigned int>(structure_.textures.GetSize())) return 0;
   structure_.textures[static_cast<int>(id - 1)] = image;

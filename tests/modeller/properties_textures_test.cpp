@@ -102,7 +102,7 @@ TEST(Textures, TheTableAcceptsPowerOfTwoAreasOfItsBitCounts) {
     bool add, change;
   } cases[] = {
       {256, 128, 24, true, true}, {2, 1, 24, true, true},     {1, 1, 24, false, false}, {100, 100, 24, false, false},
-      {4096, 4096, 1, true, true}, {4096, 8192, 1, false, false}, {8, 8, 32, true, false},  {8, 8, 8, false, false},
+      {4096, 4096, 1, true, true}, {4096, 8192, 1, false, false}, {8, 8, 32, true, true},  {8, 8, 8, false, false},
       {8, -8, 24, false, false},  {0, 16, 24, false, false},  {3, 6, 24, false, false},
   };
   for (const auto& tc : cases) {
