@@ -8,15 +8,16 @@
 
 namespace kz::foundation {
 class CBusMDL;
+struct EyeRecord;
 }
 
 namespace kz::scene {
 
 using kz::foundation::CBusMDL;
+using kz::foundation::EyeRecord;
 using kz::foundation::SystemTime;
 class XTrunk;
 class XLeaves;
-struct EyeRecord;
 
 class XViewServices {
 public:
@@ -73,6 +74,8 @@ public:
     virtual int TrunkCount() = 0;
     virtual XTrunk* TrunkAt(int index) = 0;  // entry 0 is the root
     virtual XTrunk* CurrentTrunk() = 0;      // new trunks become its children
+    // The trunk of index 0 becomes entry 0 of the trunk array, the root and the current trunk.
+    virtual void AdoptRootTrunk(XTrunk* root) = 0;
     virtual int SelectedTrunkIndex() = 0;
     virtual int DisplayMode() = 0;  // 0..4
     virtual int WireSwitch() = 0;

@@ -1,6 +1,7 @@
 // A stand-in for XView's services in the scene's tests: records every call, resolves paths under a fixed unit
 // folder and back, keeps an image-name table, and answers the view values with settable fields.
 #pragma once
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/foundation/heap_text.h"
 #include "app/scene/action_list.h"
 #include "app/scene/view_services.h"
+#include "app/scene/xtrunk.h"
 
 namespace kz::scene::test {
 
@@ -23,6 +25,16 @@ public:
     double shadow_date = 0;
     double shadow_time = 0;
     int shadow_display = 1;
+    // The view's part array (entry 0 the root), selection and display state, the bridge and the eye.
+    std::vector<XTrunk*> trunks;
+    XTrunk* current_trunk = nullptr;
+    int selected_trunk = -1;
+    int display_mode = 0;
+    int wire_switch = 0;
+    CBusMDL* bridge = nullptr;
+    EyeRecord* eye = nullptr;
+    // Local folder that data files named under the unit folder are found in ("" finds none).
+    std::string data_folder;
 
     char* ToAbsolutePath(char* old_text, const char* path, XTrunk*) override {
         calls.push_back(std::string("ToAbsolutePath ") + (path ? path : "(null)"));
@@ -40,6 +52,15 @@ public:
     int FindDataFile(const char* file_name, char* local_path) override {
         calls.push_back(std::string("FindDataFile ") + file_name);
         local_path[0] = 0;
+        if (data_folder.empty()) return 0;
+        std::string name(file_name);
+        if (name.rfind(kUnitFolder, 0) == 0) name.erase(0, std::strlen(kUnitFolder));
+        const std::string local = data_folder + "/" + name;
+        if (FILE* f = std::fopen(local.c_str(), "rb")) {
+            std::fclose(f);
+            std::snprintf(local_path, 1024, "%s", local.c_str());
+            return 1;
+        }
         return 0;
     }
     int AddAction(const char* line, XLeaves*, const SystemTime&) override {
@@ -76,7 +97,12 @@ public:
     void ApplyTrunkTransparency(int index) override {
         calls.push_back("ApplyTrunkTransparency " + std::to_string(index));
     }
-    void ApplyTrunkAppearance(int, XTrunk*) override { calls.push_back("ApplyTrunkAppearance"); }
+    void ApplyTrunkAppearance(int, XTrunk* trunk) override {
+        char text[96];
+        std::snprintf(text, sizeof text, "ApplyTrunkAppearance %d 0x%06X %g", trunk ? trunk->index : -1,
+                      trunk ? trunk->highlight_color : 0u, trunk ? trunk->highlight_transparency : 0.0);
+        calls.push_back(text);
+    }
     void MarkSelectionFamily() override { calls.push_back("MarkSelectionFamily"); }
     void MakeStampName(char* buffer) override { std::strcpy(buffer, "z-20260101-000000-000-00"); }
     void ParseNumberRanges(const char* text) override { calls.push_back(std::string("ParseNumberRanges ") + text); }
@@ -84,12 +110,17 @@ public:
     void GetClockTime(SystemTime* out) override { *out = SystemTime{}; }
     kz::crt::GlobalHandle RenderToDib(int, int) override { return nullptr; }
 
-    int TrunkCount() override { return 0; }
-    XTrunk* TrunkAt(int) override { return nullptr; }
-    XTrunk* CurrentTrunk() override { return nullptr; }
-    int SelectedTrunkIndex() override { return -1; }
-    int DisplayMode() override { return 0; }
-    int WireSwitch() override { return 0; }
+    int TrunkCount() override { return static_cast<int>(trunks.size()); }
+    XTrunk* TrunkAt(int i) override { return i >= 0 && i < TrunkCount() ? trunks[i] : nullptr; }
+    XTrunk* CurrentTrunk() override { return current_trunk; }
+    void AdoptRootTrunk(XTrunk* root) override {
+        if (trunks.empty()) trunks.push_back(root);
+        else trunks[0] = root;
+        current_trunk = root;
+    }
+    int SelectedTrunkIndex() override { return selected_trunk; }
+    int DisplayMode() override { return display_mode; }
+    int WireSwitch() override { return wire_switch; }
     int ChangeLock() override { return change_lock; }
     void SetChangeLock(int on) override { change_lock = on; }
     double LightValue() override { return light_value; }
@@ -104,8 +135,8 @@ public:
     void* ViewDeviceContext() override { return nullptr; }
     int MovieRecording(int*, int*) override { return 0; }
     int EditFlag() override { return 0; }
-    CBusMDL* Bridge() override { return nullptr; }
-    EyeRecord* Eye() override { return nullptr; }
+    CBusMDL* Bridge() override { return bridge; }
+    EyeRecord* Eye() override { return eye; }
     void SetShadowDisplay(int on) override { shadow_display = on; }
     void NotifyStageAdded() override { calls.push_back("NotifyStageAdded"); }
 

@@ -1,0 +1,198 @@
+// The paste services the builders call per face: which paste entry covers a face code, the face's material with a
+// colour paste over it, textures of pasted images and texts and their coordinates, vector texts and drawings.
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/sjis_string.h"
+#include "app/scene/pasted_drawing.h"
+#include "app/scene/paste_textures.h"
+#include "app/scene/view_services.h"
+#include "app/scene/xleaf.h"
+#include "app/scene/xleaves.h"
+
+namespace kz::scene {
+
+using namespace kz::foundation;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr int kVectorTextBuffer = 6000;
+constexpr int kResourceTagLength = 11;  // "[loadimage="
+
+// Index of the entry's range that holds the code, or -1.
+int range_holding(const PasteEntry& e, std::int32_t code) {
+    for (int r = 0; r < e.range_count && e.from_codes && e.to_codes; ++r)
+        if (e.from_codes[r] <= code && code <= e.to_codes[r]) return r;
+    return -1;
+}
+
+PasteEntry* first_entry_holding(COBJECTA& record, std::int32_t code, int* range) {
+    for (int i = 0; i < record.paste_count && record.paste_entries; ++i) {
+        const int r = range_holding(record.paste_entries[i], code);
+        if (r >= 0) {
+            if (range) *range = r;
+            return &record.paste_entries[i];
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+PasteEntry* XLeaves::FindFacePaste(std::int32_t face_code, int* cleared) {
+    if (cleared) *cleared = 0;
+    PasteEntry* e = first_entry_holding(*record, face_code, nullptr);
+    if (!e) return nullptr;
+    XViewServices* v = view();
+    if (v && e->source) e->image_index = v->InternName(e->source);
+    if (e->source && compare_nocase(e->source, "clear") == 0 && cleared) *cleared = 1;
+    const int option = v ? v->TextureOption() : 0;
+    if (e->kind >= 2 && e->kind <= 4) {
+        e->texture_id = LoadPasteTexture(e, option);
+        e->work_size = e->size;
+        e->work_lift = e->lift;
+        e->work_scale[0] = e->work_scale[1] = 0.0;
+        e->work_offset[0] = e->work_offset[1] = 0.0;
+        e->work_origin[0] = e->work_origin[1] = 0.0;
+    } else {
+        LoadPasteTexture(e, option);
+    }
+    return e;
+}
+
+int XLeaves::LoadPasteTexture(PasteEntry* entry, int option) {
+    XViewServices* v = view();
+    CBusMDL* bridge = v ? v->Bridge() : nullptr;
+    if (!bridge || !entry || !entry->source || !*entry->source) return -1;
+    switch (entry->kind) {
+    case 2: {
+        char local[1024] = {};
+        if (!v->FindDataFile(entry->source, local)) return -1;
+        // The view's texture option asks for images whose files changed to be read again.
+        const int id = bridge->LoadTexture(local, option);
+        return id > 0 ? id : -1;
+    }
+    case 3: {
+        const int id = bridge->FindTextTexture(entry->source);
+        return id != -1 ? id : bridge->CreateTextTexture(entry->source);
+    }
+    case 4: {
+        const char* name = entry->source;
+        if (std::strlen(name) <= static_cast<std::size_t>(kResourceTagLength)) return -1;
+        name += kResourceTagLength;
+        const std::size_t n = std::strcspn(name, ":]>");
+        return bridge->LoadResourceTexture(std::string(name, n).c_str(), nullptr);
+    }
+    default: return -1;
+    }
+}
+
+int XLeaves::GetFaceMaterial(std::int32_t face_code, ShapeMaterial* material, PasteEntry** entry_out) {
+    int range = -1;
+    PasteEntry* e = first_entry_holding(*record, face_code, &range);
+    if (material) {
+        ShapeMaterial m;
+        m.material = record_color_block(*record);
+        if (e && e->color >= 0) {
+            m.material.color = static_cast<std::uint32_t>(e->color);
+            m.paste_letter = e->face_letter;
+        }
+        *material = m;
+    }
+    if (entry_out) *entry_out = e;
+    if (!e) return 0;
+    if (face_code == e->from_codes[range]) return 1;
+    if (face_code == e->to_codes[range]) return 2;
+    return 0;
+}
+
+PasteEntry* XLeaves::PrepareTextPaste(std::int32_t face_code, double default_size, double default_lift,
+                                      double origin_x, int, double origin_y, double text_length, double text_height,
+                                      int, int* cleared) {
+    PasteEntry* e = FindFacePaste(face_code, cleared);
+    if (!e || (e->kind != 3 && e->kind != 4)) return nullptr;
+    e->work_size = e->size > 0.0 ? e->size : default_size;
+    e->work_lift = e->lift > 0.0 ? e->lift : default_lift;
+    e->work_scale[0] = e->work_scale[1] = 1.0;
+    e->work_origin[0] = origin_x;
+    e->work_origin[1] = origin_y;
+    e->work_offset[0] = text_length;
+    if (e->kind == 3) {
+        e->center_x = text_length / 2.0;
+        e->center_y = text_height;
+    } else {
+        e->center_x = text_length;
+        e->center_y = text_height;
+    }
+    return e;
+}
+
+void XLeaves::MapTextureCoords(double* points, int count, const PasteEntry* e) {
+    if (!points || !e) return;
+    const double a = e->angle / 180.0 * kPi;
+    const double cx = e->center_x - e->work_origin[0], cy = e->center_y - e->work_origin[1];
+    // A scale that was never set is the entry's own size, so an image spans size by lift units of the face
+    // instead of the coordinates running off to infinity.
+    auto scale_of = [](double scale, double fallback) {
+        return scale != 0.0 ? scale : fallback != 0.0 ? fallback : 1.0;
+    };
+    const double su = scale_of(e->work_scale[0], e->work_size), sv = scale_of(e->work_scale[1], e->work_lift);
+    for (int i = 0; i < count; ++i) {
+        const double x = points[2 * i], y = points[2 * i + 1];
+        const double u = ((x - cx) * std::cos(a) - (y - cy) * std::sin(a) + cx - e->work_offset[0]) / su;
+        const double w = ((y - cy) * std::cos(a) + (x - cx) * std::sin(a) + cy - e->work_offset[1]) / sv;
+        points[2 * i] = u;
+        points[2 * i + 1] = w;
+    }
+}
+
+int XLeaves::AddVectorTexts() {
+    XViewServices* v = view();
+    CBusMDL* bridge = v ? v->Bridge() : nullptr;
+    if (!bridge) return -1;
+    for (int i = 0; i < record->paste_count && record->paste_entries; ++i) {
+        const PasteEntry& e = record->paste_entries[i];
+        if (e.kind != 5 || !e.source) continue;
+        char text[kVectorTextBuffer];
+        copy_string_bounded(text, e.source, kVectorTextBuffer);
+        add_vector_text(bridge, text, record->trans);
+    }
+    return 0;
+}
+
+// TEMPORARY: the drawing's line and text records are gathered by pen once the drawing file readers land; until
+// then read_drawing_file reads nothing and the face stays plain.
+int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double) {
+    XViewServices* v = view();
+    CBusMDL* bridge = v ? v->Bridge() : nullptr;
+    if (!bridge || !entry || entry->kind != 1 || !entry->source || !*entry->source) return 0;
+    if (face_index < 0 || face_index >= face_count()) return 0;
+    char local[1024] = {};
+    if (!v->FindDataFile(entry->source, local)) return 0;
+    OpenedDrawing drawing;
+    if (!drawing.context() || !read_drawing_file(drawing.context(), local, 0)) return 0;
+    return 0;
+}
+
+void XLeaves::PasteDrawingsOnFace(int face_index) {
+    if (face_index < 0 || face_index >= face_count()) return;
+    XViewServices* v = view();
+    const bool bridged = v && v->Bridge();
+    const std::int32_t code = faces[face_index]->face_code;
+    for (int i = 0; i < record->paste_count && record->paste_entries; ++i) {
+        PasteEntry& e = record->paste_entries[i];
+        if (e.kind != 1) continue;
+        for (int r = 0; r < e.range_count; ++r) {
+            if (!(e.from_codes[r] <= code && code <= e.to_codes[r])) continue;
+            if (bridged)
+                PasteDrawingOnFace(&e, face_index, record->trans);
+            else
+                faces[face_index]->LoadPastedDrawing(e.source);
+        }
+    }
+}
+
+}  // namespace kz::scene

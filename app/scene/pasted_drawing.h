@@ -1,0 +1,37 @@
+// What a face needs of the 2D drawing library to take a drawing onto it: a drawing opened and locked for the
+// length of one call, the file read into it, and the units that carry drawing coordinates onto the face.
+#pragma once
+#include "drawing2d/drawing_context.h"
+
+namespace kz::scene {
+
+using kz::drawing2d::drawing_context;
+using kz::drawing2d::drawing_handle;
+
+// A new empty drawing, locked until the object goes; closed with it.
+class OpenedDrawing {
+public:
+    OpenedDrawing();
+    ~OpenedDrawing();
+    OpenedDrawing(const OpenedDrawing&) = delete;
+    OpenedDrawing& operator=(const OpenedDrawing&) = delete;
+    drawing_context* context() const { return context_; }
+
+private:
+    drawing_handle handle_ = nullptr;
+    drawing_context* context_ = nullptr;
+};
+
+// Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read.
+int read_drawing_file(drawing_context* drawing, const char* file_name, int row);
+
+// Origin, unit factor, reference value and scale of a drawing (a scale below 1e-8 counts as 100).
+struct DrawingUnits {
+    double origin_x = 0.0, origin_y = 0.0;
+    double unit = 1.0;
+    double reference = 0.0;
+    double scale = 100.0;
+};
+DrawingUnits drawing_units(const drawing_context* drawing);
+
+}  // namespace kz::scene

@@ -1,0 +1,157 @@
+// XLeaf: the face's points and normals, area and width, world copies, depth, plane and the GDI drawing and hit test
+// of the plan and hidden-line modes.
+#include "app/scene/xleaf.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "app/foundation/eye_record.h"
+#include "app/foundation/matrix_ops.h"
+#include "app/foundation/small_vector_math.h"
+#include "app/foundation/vector_geometry.h"
+#include "app/foundation/view_projection.h"
+#include "app/scene/view_services.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "platform/device_context.h"
+
+namespace kz::scene {
+
+using namespace kz::foundation;
+
+XLeaf::XLeaf(XLeaves* owner_in, std::int32_t code) : owner(owner_in), face_code(code) {
+    for (double* m : {frame, frame_inverse, world, world_inverse}) identity_matrix4(m);
+}
+
+XLeaf::~XLeaf() = default;
+
+void XLeaf::AllocPoints(int n) {
+    n = std::max(n, 0);
+    count_ = 0;
+    for (auto* v : {&local_points_, &local_normals_, &world_points_, &world_normals_}) v->assign(3 * n, 0.0);
+}
+
+void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const double* normals) {
+    if (!points || n < 1) return;
+    AllocPoints(n);
+    double face_normal[3] = {0.0, 0.0, 0.0};
+    polygon_normal(points, n, face_normal, nullptr);
+    std::copy(face_normal, face_normal + 3, normal);
+    for (int i = 0; i < n; ++i) {
+        std::copy(points + 3 * i, points + 3 * i + 3, &local_points_[3 * i]);
+        const double* q = normals ? normals + 3 * i : face_normal;
+        std::copy(q, q + 3, &local_normals_[3 * i]);
+    }
+    count_ = n;
+    if (color_in >= 0) color = static_cast<std::uint32_t>(color_in);
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double* p = &local_points_[3 * i];
+        const double* q = &local_points_[3 * ((i + 1) % n)];
+        sum += (q[1] + p[1]) * (p[0] - q[0]) / 2.0;
+    }
+    area = std::fabs(sum);
+    double lo = DBL_MAX, hi = -DBL_MAX;
+    for (int i = 0; i < std::max(n - 1, 1); ++i) {
+        lo = std::min(lo, local_points_[3 * i]);
+        hi = std::max(hi, local_points_[3 * i]);
+    }
+    width = hi - lo;
+    RefreshWorldPoints();
+}
+
+void XLeaf::ShapePoint(int i, double* out) const { transform_point(out, local_point(i), frame); }
+
+void XLeaf::RefreshWorldPoints() {
+    for (int i = 0; i < count_; ++i) {
+        transform_point(&world_points_[3 * i], &local_points_[3 * i], world);
+        transform_direction(&world_normals_[3 * i], &local_normals_[3 * i], world);
+    }
+}
+
+int XLeaf::GetWorldPlane(double* point, double* normal_out) {
+    if (count_ < 3) return 0;
+    RefreshWorldPoints();
+    if (point) std::copy(world_points_.begin(), world_points_.begin() + 3, point);
+    if (normal_out) transform_direction(normal_out, normal, world);
+    return 1;
+}
+
+double XLeaf::ComputeDepth(const double* eye, const double* target, double* nearest) {
+    depth = -1.0;
+    if (nearest) *nearest = -1.0;
+    if (count_ < 3 || !eye) return -1.0;
+    RefreshWorldPoints();
+    double far_distance = 0.0, near_target = DBL_MAX;
+    for (int i = 0; i < count_; ++i) {
+        far_distance = std::max(far_distance, vec3_distance(world_point(i), eye));
+        if (target) near_target = std::min(near_target, vec3_distance(world_point(i), target));
+    }
+    if (nearest && target) *nearest = near_target;
+    depth = far_distance;
+    return depth;
+}
+
+int XLeaf::HitTestScreenPoint(std::uint64_t screen_point) {
+    XViewServices* v = owner ? owner->view() : nullptr;
+    EyeRecord* eye = v ? v->Eye() : nullptr;
+    if (!eye || count_ < 3) return 0;
+    RefreshWorldPoints();
+    std::vector<double> view_points(world_points_);
+    transform_points_to_view(*eye, view_points.data(), count_);
+    std::vector<int> screen;
+    const int n = project_polygon_to_screen(*eye, view_points.data(), count_, screen);
+    if (n < 3) return 0;
+    const int point[2] = {static_cast<std::int32_t>(screen_point & 0xFFFFFFFFu),
+                          static_cast<std::int32_t>(screen_point >> 32)};
+    return point_in_polygon(point, screen.data(), n);
+}
+
+int XLeaf::DrawPastedLines(void* device_context) {
+    XViewServices* v = owner ? owner->view() : nullptr;
+    EyeRecord* eye = v ? v->Eye() : nullptr;
+    if (lines.size() < 3 || !eye || !device_context) return 0;
+    auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
+    for (const PastedLine& line : lines) {
+        double a[3], b[3];
+        transform_point(a, line.start, world);
+        transform_point(b, line.end, world);
+        draw_projected_line(*eye, dc, a, b, lines[0].color);
+    }
+    return 1;
+}
+
+int XLeaf::Draw(void* device_context) {
+    XViewServices* v = owner ? owner->view() : nullptr;
+    EyeRecord* eye = v ? v->Eye() : nullptr;
+    if (!eye || count_ < 3) return 0;
+    RefreshWorldPoints();
+    if (!device_context) return 1;
+    auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
+    std::vector<double> view_points(world_points_);
+    transform_points_to_view(*eye, view_points.data(), count_);
+    std::vector<int> screen;
+    const int n = project_polygon_to_screen(*eye, view_points.data(), count_, screen);
+    if (n < 3) return 0;
+    XTrunk* trunk = owner->owner;
+    const std::uint32_t base_color = trunk && trunk->highlight_color ? trunk->highlight_color : color;
+    double world_normal_now[3];
+    transform_direction(world_normal_now, normal, world);
+    const std::uint32_t fill = scale_color(shade_factor(*eye, world_normal_now, nullptr), base_color, nullptr);
+    const COBJECTA* base = trunk ? trunk->base_record() : nullptr;
+    const int style = base && base->draw_style >= 1 ? base->draw_style : owner->record->draw_style;
+    const std::int32_t saved_mode = eye->outline_mode;
+    eye->outline_mode = style == 2 ? 2 : 0;
+    draw_plan_polygon(*eye, screen.data(), n, dc, fill, owner->selection);
+    eye->outline_mode = saved_mode;
+    DrawPastedLines(device_context);
+    for (int i = 0; i < count_; ++i) {
+        double tip[3];
+        for (int k = 0; k < 3; ++k) tip[k] = world_point(i)[k] + 20.0 * world_normal(i)[k];
+        draw_projected_line(*eye, dc, world_point(i), tip, 0xFFFFFF);
+    }
+    return 1;
+}
+
+}  // namespace kz::scene

@@ -1,0 +1,201 @@
+// XLeaves, one shape of a part: its record, faces, material records, placement matrices, movement limits and
+// parameter motions, and the face makers and paste services its builders use.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "app/foundation/bridge_services.h"
+#include "app/foundation/date_time.h"
+#include "app/foundation/material_record.h"
+#include "app/scene/figure_record.h"
+
+namespace kz::scene {
+
+class XLeaf;
+class XTrunk;
+class XViewServices;
+using kz::foundation::MaterialRecord;
+
+constexpr int kParameterColumns = 45;
+
+// A face's colour block as the shape keeps it: the bridge's material and the letter of the colour paste that set
+// its colour ('C' keeps the colour when the record's colour changes).
+struct ShapeMaterial {
+    MaterialRecord material;
+    std::int32_t paste_letter = 0;
+    std::int32_t spare = 0;
+};
+
+struct MoveLimit {
+    std::int32_t lower_set = 0;
+    double lower = 0.0;
+    std::int32_t upper_set = 0;
+    double upper = 0.0;
+};
+
+// One column's timed motion, filled by the document's actions.
+struct MotionSlot {
+    kz::foundation::SystemTime start{};
+    double duration_ms = 0.0;
+    double from = 0.0;
+    std::int32_t from_now = 0;  // take the column's value on the first step
+    double to = 0.0;
+    std::int32_t to_now = 0;
+    std::int32_t active = 0;    // 0 idle, else the step count
+    std::int32_t easing = 0;
+};
+
+// Round-shape parameters shared by the cylinder, cone and bent-cylinder builders.
+struct SweepParameters {
+    double bottom_width = 0.0, depth = 0.0, height = 0.0, top_width = 0.0, depth_ratio = 0.0;
+    double dtop = 0.0, div = 0.0;
+    double sweep = 360.0, start = 0.0, end = 360.0;
+    double start_rad = 0.0, end_rad = 0.0;
+    int partial = 0;
+    double plan_area = 0.0, volume = 0.0;
+    std::int32_t thick_mode = 0;
+    double thick1 = 0.0, thick2 = 0.0;
+};
+
+// One cell of a grid surface (bent cylinder).
+struct GridCell {
+    std::int32_t skip = 0;
+    std::int32_t face_code = 0;
+    double corners[4][3] = {};
+    double corner_normals[4][3] = {};
+    double normal[3] = {};
+    PasteEntry paste_copy{};  // shallow copy: texts stay with the record
+    PasteEntry* paste = nullptr;
+    ShapeMaterial material;
+};
+
+class XLeaves : public kz::foundation::BridgeShape {
+public:
+    explicit XLeaves(XTrunk* owner);
+    ~XLeaves() override;
+    XLeaves(const XLeaves&) = delete;
+    XLeaves& operator=(const XLeaves&) = delete;
+
+    // --- Life cycle and build ---------------------------------------------------------------------------
+    void ClearFaces();
+    void ResetMatrices();
+    int Build(const COBJECTA* record);
+    void AddCommentLine(const char* text);
+    void RefreshMaterials();
+    void CopyTransparencyToMaterials();
+    char* WriteLine(char* old_text, char separator);
+    int DrawAxes(void* device_context, int mask, double length, int mode);
+
+    // --- Placement ---------------------------------------------------------------------------------------
+    void UpdateMatrix(const double* base, const double* base_inverse);
+    void ComputePlacement();
+    void PushMatrixToModel();
+
+    // --- Parameters, limits, motions ---------------------------------------------------------------------
+    double GetParameter(int column);
+    int SetParameter(int column, double value);
+    void ClampParameter(int column);
+    int ParseMoveLimits(const char* text);
+    int AnimateParameters(const kz::foundation::SystemTime& now);
+    void StopMotions();
+    void AllocMotionTable();
+    void AllocLimitTable();
+
+    // --- Names -------------------------------------------------------------------------------------------
+    void MakeUniqueName(const char* wanted);
+    void EnsureUniqueName();
+    void Rename(const char* new_name);
+
+    // --- Face makers -------------------------------------------------------------------------------------
+    int AddFace(const double* points, int count, ShapeMaterial& material, const double* normals, PasteEntry* paste,
+                std::int32_t face_code);
+    int AddCapFace(const double* points, int count, ShapeMaterial& material, const double* normals,
+                   PasteEntry* paste, std::int32_t face_code, const double* texture_points = nullptr,
+                   int texture_count = 0);
+    void ReadSweepParameters(SweepParameters* out, int without_top);
+
+    // --- Paste services ----------------------------------------------------------------------------------
+    PasteEntry* FindFacePaste(std::int32_t face_code, int* cleared);
+    int GetFaceMaterial(std::int32_t face_code, ShapeMaterial* material, PasteEntry** entry);
+    int LoadPasteTexture(PasteEntry* entry, int option);
+    PasteEntry* PrepareTextPaste(std::int32_t face_code, double default_size, double default_lift, double origin_x,
+                                 int mode, double origin_y, double length, double height, int kind, int* cleared);
+    static void MapTextureCoords(double* points, int count, const PasteEntry* entry);
+    int AddVectorTexts();
+    int PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth);
+    // Every drawing of the paste list whose ranges hold the face's code, once per such range.
+    void PasteDrawingsOnFace(int face_index);
+    int ZpolyToPoly();
+    void ProfileVertexNormal(const double* points, int n, int closed, int index, const double* m1, double* out1,
+                             const double* m2, double* out2);
+    void FillGridCell(std::int32_t face_code, PasteEntry* paste, int skip, GridCell* cells, int index,
+                      const double* c0, const double* c1, const double* c2, const double* c3);
+    void AddGridFaces(GridCell* cells, int rows, int columns, int open);
+
+    // --- Builders ----------------------------------------------------------------------------------------
+    int MakeBox();
+    int MakeBall();
+    int MakeHankyuu();
+    int MakeSui();
+    int MakeCylinder();
+    int MakeMagari();
+    int MakePoly();
+    int MakeHpoly();
+    int MakeD3poly();
+    int MakeKaiten();
+
+    // --- What the bridge reads ---------------------------------------------------------------------------
+    _OfuPosition* ModelHandle() override { return model; }
+    void SetModelBounds(const double* minimum, const double* maximum, const double* centre) override;
+    int HitFlag() override { return record ? record->hit_flag : 0; }
+    const MaterialRecord* FaceMaterial(int index) override;
+
+    XViewServices* view() const;
+    bool IsBaseShape() const;
+    int face_count() const { return static_cast<int>(faces.size()); }
+
+    // --- Fields ------------------------------------------------------------------------------------------
+    XTrunk* owner = nullptr;
+    std::int32_t index = 0;
+    std::vector<ShapeMaterial> materials;
+    MoveLimit* limits = nullptr;  // kParameterColumns entries once used
+    std::int32_t selection = -1;  // pen choice of the GDI face drawing
+    XLeaves* anchor = nullptr;
+    COBJECTA* record = nullptr;   // owned
+    std::int32_t visiting = 0;
+    double plan_area = 0.0, volume = 0.0, length = 0.0, height = 0.0, surface = 0.0;
+    std::vector<XLeaf*> faces;    // owned
+    double P[16], O[16], P_inverse[16], O_inverse[16];
+    _OfuPosition* model = nullptr;
+    double L[16], L_inverse[16], Q[16], Q_inverse[16];
+    std::int32_t placement_valid = 1;
+    MotionSlot* motions = nullptr;  // kParameterColumns entries once used
+    std::vector<char*> comment_lines;  // heap texts
+    // Base point (shape and world) and what is derived from it.
+    double base_point_world[3] = {}, base_point_local[3] = {};
+    double extreme_points[2][3] = {};  // two stored points half of whose distance is the radius
+    double radius = 0.0;
+    double axis_local[2][3] = {}, axis_world[2][3] = {};
+    double axis_direction[3] = {}, axis_length = 0.0;
+    // Kept for the document and view: the model's bounds in shape coordinates, the line number of the shape.
+    double model_bounds[9] = {};
+    std::int32_t line_number = 0;
+
+private:
+    // Paste letter of each polygon handed to the bridge since the last build.
+    std::vector<std::int32_t> polygon_letters_;
+    void DeleteFaces();
+};
+
+// The record's colour block as a face material: packed colour, material factors, transparency and channels.
+MaterialRecord record_color_block(const COBJECTA& record);
+
+// Sweep, start and end of an arc on an ellipse (degrees); 1 for a partial arc, 0 for a full turn.
+int elliptic_arc_angles(double sweep, double start, double a, double b, double* out_sweep, double* out_start,
+                        double* out_end);
+double polar_to_eccentric_angle(double a, double b, double degrees);
+
+// The y, x, z angles (degrees) of the rotation part of a placement built with the ops y, x, z.
+void decompose_yxz_angles(const double* m, double* rx, double* ry, double* rz);
+
+}  // namespace kz::scene

@@ -1,0 +1,89 @@
+// XTrunk, one part of the model's part tree: its shapes (entry 0 the base shape carrying the part's own record),
+// its children, its placement chain, the display state it pushes to the bridge and the writer of its own line.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "app/scene/figure_record.h"
+
+namespace kz::scene {
+
+class XLeaves;
+class XViewServices;
+
+class XTrunk {
+public:
+    XTrunk(XViewServices* view, const double* position, const double* rotation, const double* origin_offset,
+           const double* origin_rotation, const char* name, int index);
+    virtual ~XTrunk();
+    XTrunk(const XTrunk&) = delete;
+    XTrunk& operator=(const XTrunk&) = delete;
+
+    int AddLeaves();
+    int FindPart(const char* name, int start);
+    int FindPartParent(int part_index);
+    int GetParentPartIndex();
+    void SetParent(XTrunk* parent);
+    void RemoveChild(XTrunk* child);
+    void MoveChildrenToParent(int keep_place);
+    void FindTrunkInSubtree(const XTrunk* sought, int* index);
+    int CopyLeavesFrom(XTrunk* source, int with_placement);
+    void SetPlacement(const double* position, const double* rotation);
+    void GetPartBounds(double* point, double* box, int reset);
+    void RecalcMatrices(int recursive);
+    void UpdateMatricesForFrame(int recursive);
+    void ClearPartPlacedFlags();
+    int HasPartFlag(int part_index, int mask);
+    int HasFrefer();
+    void ShowPart(int show, int part_index);
+    void SetVisible(int show, int recursive);
+    void PushShadowFlags(int recursive, int part_index);
+    void PushDrawStyle();
+    void UpdateSelectionDisplay();
+    int UpdateHighlightColor();
+    void RefreshHighlight();
+    std::uint32_t GetDrawColor();
+    double GetTransparency();
+    int DrawAxes(void* device_context, int mask, double length);
+    void AddCommentLine(const char* text);
+    void EnsureName();
+    void ResetMotions();
+    char* MakeHeaderRecord(char* old_text, char separator);
+
+    XLeaves* base() const { return parts.empty() ? nullptr : parts[0]; }
+    COBJECTA* base_record() const;
+    int part_count() const { return static_cast<int>(parts.size()); }
+
+    std::int32_t mark_state = 0;
+    std::int32_t changed = 0;
+    std::int32_t update_bits = 0;
+    XViewServices* view = nullptr;
+    std::int32_t shown = 1, shown_too = 1;
+    std::int32_t saved_visible = 1;
+    std::int32_t sw = 0;
+    std::int32_t id = 0;
+    char* lock_owner = nullptr;  // heap text
+    std::int32_t index = 0;
+    std::int32_t parent_part_cache = 0;
+    std::vector<XLeaves*> parts;  // owned
+    std::uint32_t highlight_color = 0;
+    double highlight_transparency = 0.0;
+    std::int32_t placed_this_frame = 0;
+    XTrunk* parent = nullptr;
+    std::vector<XTrunk*> children;  // not owned
+    CNEWTONLIST newton_list;
+    std::vector<char*> text_list;      // heap texts
+    std::vector<char*> comment_lines;  // heap texts
+    // Kept for the document and view.
+    std::int32_t loaded = 0;
+    std::int32_t animating = 0;
+    std::int32_t flags = 0;
+    std::int32_t delete_mark = 0;
+    std::int32_t notreal = 0;
+
+private:
+    void PlaceBase(const double* anchor, const double* anchor_inverse);
+    void PlaceParts();
+};
+
+}  // namespace kz::scene

@@ -1,0 +1,124 @@
+// The part's own figure line ("trunk" or "refer"): placement, id and hidden flag, colour, names, the system
+// attributes, locks, limits, camera, comment and shadow, and the columns a part line was read with and carries.
+#include <cstring>
+#include <string>
+
+#include "app/foundation/estring.h"
+#include "app/foundation/heap_text.h"
+#include "app/scene/figure_text.h"
+#include "app/scene/fix_flags.h"
+#include "app/scene/view_services.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+
+namespace kz::scene {
+
+using namespace kz::foundation;
+
+namespace {
+
+bool any_nonzero(const double* values, int n) {
+    for (int i = 0; i < n; ++i)
+        if (values[i] != 0.0) return true;
+    return false;
+}
+
+void append_quoted_attribute(EString& out, const char* key, const char* value) {
+    if (!value || !*value) return;
+    out.AppendParts(key, ";\"", value, "\"|");
+}
+
+}  // namespace
+
+char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
+    const COBJECTA& r = *base_record();
+    const char sep[2] = {separator, 0};
+    char buffer[kCameraTextSize];
+    EString out;
+    for (const char* line : comment_lines) out.AppendParts(line, "\r\n");
+    out.Append(HasFrefer() ? "refer" : "trunk");
+    for (double v : {r.dx, r.dy, r.dz, r.rx, r.ry, r.rz, r.odx, r.ody, r.odz, r.orx, r.ory, r.orz, r.w, r.d, r.h}) {
+        out.Append(sep);
+        append_number(out, v);
+    }
+    // Columns a part line does not use of its own are written back when it was read with them, so saving never
+    // drops them.
+    out.Append(sep);
+    if (r.wtop != 0.0 || any_nonzero(r.wtop_items, 4)) {
+        append_number(out, r.wtop);
+        if (any_nonzero(r.wtop_items, 4))
+            for (double v : r.wtop_items) {
+                out.Append(";");
+                append_number(out, v);
+            }
+    }
+    out.Append(sep);
+    if (r.dtop != 0.0 || any_nonzero(r.dtop_items, 3) || r.dtop_first_flag) {
+        if (r.dtop_first_flag == 1) out.Append("d");
+        append_number(out, r.dtop);
+        if (any_nonzero(r.dtop_items, 3)) {
+            out.Append(";");
+            append_number(out, r.dtop_items[0]);
+            out.Append(r.dtop_third_flag == 1 ? ";d" : ";");
+            append_number(out, r.dtop_items[1]);
+            out.Append(";");
+            append_number(out, r.dtop_items[2]);
+        }
+    }
+    out.Append(sep);
+    append_number(out, r.div);
+    out.Append(sep);
+    // A part whose id was never taken over from its line keeps the one it was read with.
+    append_number(out, id != 0 ? id : r.domebtm);
+    out.Append(sep);
+    append_number(out, 1 - shown);
+    out.Append(sep);
+    if (r.dispmode != 0.0) append_number(out, r.dispmode);
+    for (double v : {r.red, r.green, r.blue}) {
+        out.Append(sep);
+        if (r.packed_color >= 1) append_number(out, v);
+    }
+    out.AppendParts(sep, sep, sep, sep);
+    if (r.trans > 0) append_number(out, r.trans);
+    out.Append(sep);
+    append_text_column(out, r.name);
+    out.Append(sep);
+    append_text_column(out, r.parent_name);
+    out.Append(sep);
+    if (HasFrefer()) {
+        char* relative = view ? view->ToRelativePath(nullptr, r.frefer, this)
+                              : set_heap_string(nullptr, r.frefer, nullptr, -1);
+        out.AppendParts("R;;\"", relative ? relative : "", "\"|");
+        free_and_null(relative);
+    }
+    append_quoted_attribute(out, "#layer", r.layer);
+    append_quoted_attribute(out, "#type", r.type);
+    append_quoted_attribute(out, "#party", r.party);
+    if (r.sysf != 0) out.AppendParts("#sysf;", c_integer_text(r.sysf, buffer), "|");
+    append_quoted_attribute(out, "#group", r.group);
+    append_quoted_attribute(out, "#frmode", r.frmode);
+    out.Append(sep);
+    out.Append(format_fix_flags(r.fix_kind, r.change_locks, buffer));
+    for (const char* text : {r.poldat, r.limit, r.action}) {
+        out.Append(sep);
+        append_text_column(out, text);
+    }
+    out.Append(sep);
+    out.Append(r.FormatCamera(buffer));
+    out.Append(sep);
+    append_text_column(out, r.comment);
+    out.Append(sep);
+    if (r.thick_set) {
+        append_number(out, r.thick1);
+        if (r.thick2 != r.thick1) {
+            out.Append(";");
+            append_number(out, r.thick2);
+        }
+    }
+    out.Append(sep);
+    out.AppendParts(c_integer_text(r.shadow_mode, buffer), ";");
+    out.Append(c_integer_text(r.hit_flag, buffer));
+    return set_heap_string(old_text, out.text(), nullptr, -1);
+}
+
+}  // namespace kz::scene
