@@ -1,0 +1,97 @@
+// The system clock of the view and the clock arithmetic of XView: the view clock, interpolation over time and
+// the timing slots that measure the builders' work.
+#include "app/document/view_clock.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+#include "app/document/xview.h"
+
+namespace kz::view {
+
+std::int64_t SystemViewClock::steady_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+SystemTime SystemViewClock::local_now() {
+    const auto now = std::chrono::system_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    SystemTime t;
+    t.year = static_cast<std::uint16_t>(tm.tm_year + 1900);
+    t.month = static_cast<std::uint16_t>(tm.tm_mon + 1);
+    t.day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
+    t.day = static_cast<std::uint16_t>(tm.tm_mday);
+    t.hour = static_cast<std::uint16_t>(tm.tm_hour);
+    t.minute = static_cast<std::uint16_t>(tm.tm_min);
+    t.second = static_cast<std::uint16_t>(tm.tm_sec);
+    t.millisecond = static_cast<std::uint16_t>(ms % 1000);
+    return t;
+}
+
+// The local date is read once; every later reading walks forward from it by the monotonic count, so a stamp is
+// a function of monotonic milliseconds and differences between stamps never jump with the wall clock.
+void XView::SetClock(ViewClock* source) {
+    clock_source = source ? source : &system_clock;
+    clock_anchor_local = clock_source->local_now();
+    clock_anchor_ms = clock_source->steady_ms();
+}
+
+std::int64_t XView::ClockMilliseconds() { return clock_source->steady_ms() - clock_anchor_ms; }
+
+SystemTime XView::LocalTime() {
+    SystemTime t = clock_anchor_local;
+    kz::foundation::add_seconds_to_time(t, static_cast<double>(ClockMilliseconds()) / 1000.0);
+    return t;
+}
+
+void XView::GetClockTime(SystemTime* out) {
+    SystemTime t = LocalTime();
+    kz::foundation::add_seconds_to_time(t, clock_offset_ms / 1000.0);
+    clock_last_time = t;
+    if (out) *out = t;
+}
+
+int XView::InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now,
+                             double duration_ms, double* value, int easing) {
+    const double elapsed = static_cast<double>(kz::foundation::time_diff_ms(start, now)) - clock_offset_ms;
+    if (elapsed < 0.0) return -1;
+    if (elapsed >= duration_ms) {
+        if (value) *value = to;
+        return 1;
+    }
+    const double t = elapsed / duration_ms;
+    double eased = t;  // an unknown easing moves linearly rather than leaving the caller's value undefined
+    if (easing == 0) eased = 1.0 - (1.0 - t) * (1.0 - t);
+    else if (easing == 2) eased = t * t;
+    if (value) *value = from + (to - from) * eased;
+    return 0;
+}
+
+void XView::ClearTimings() {
+    const std::int64_t now = ClockMilliseconds();
+    for (TimingSlot& slot : timings) slot = TimingSlot{now, 0.0, 0, 0};
+}
+
+void XView::BeginTiming(int slot) {
+    if (slot < 0 || slot >= kTimingSlotCount) return;
+    TimingSlot& s = timings[slot];
+    s.running_mark = slot;
+    s.start_ms = ClockMilliseconds();
+    ++s.count;
+}
+
+void XView::EndTiming(int slot) {
+    if (slot < 0 || slot >= kTimingSlotCount) return;
+    TimingSlot& s = timings[slot];
+    if (s.running_mark != slot) return;
+    s.total_seconds += static_cast<double>(ClockMilliseconds() - s.start_ms) / 1000.0;
+    s.running_mark = 0;
+}
+
+}  // namespace kz::view

@@ -1,0 +1,495 @@
+// XView, the one document-and-view object: its windows, bridge, eye record, clock and timer slot, the flat item
+// array of the loaded model with its selection and the tables kept beside it, and the view's message handling.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/foundation/bridge_services.h"
+#include "app/foundation/date_time.h"
+#include "app/foundation/eye_record.h"
+#include "app/foundation/paths.h"
+#include "app/foundation/text_label.h"
+#include "app/scene/view_services.h"
+#include "app/document/document_state.h"
+#include "app/document/view_clock.h"
+#include "platform/device_context.h"
+#include "platform/window.h"
+
+struct _OfuPosition;
+namespace kz::foundation {
+class CBusMDL;
+}
+
+namespace kz::view {
+
+using kz::foundation::CBusMDL;
+using kz::foundation::EyeRecord;
+using kz::platform::LParam;
+using kz::platform::LResult;
+using kz::platform::WindowHandle;
+using kz::platform::WParam;
+using kz::scene::XLeaves;
+using kz::scene::XTrunk;
+
+inline constexpr int kTimingSlotCount = 128;
+inline constexpr int kKindNameCount = 32;
+
+// One entry of the timed lists: an action text due at a time, for an item.
+struct TimedEntry {
+    char* text = nullptr;  // owned heap text
+    int trunk = -1;        // item index, -1 for none
+    double seconds = 0.0;
+};
+
+// A named list: items of owned heap texts.
+struct NamedList {
+    char* name = nullptr;
+    std::vector<char*> items;
+};
+
+// An "excoms" block: its lines, its name and its two numbers.
+struct CommandBlock {
+    std::vector<char*> lines;
+    char* name = nullptr;
+    double first = 0.0;
+    double second = 0.0;
+};
+
+// An object a reference level keeps alive while its unit is read.
+class ReferenceLevelObject {
+public:
+    virtual ~ReferenceLevelObject() = default;
+};
+struct ReferenceLevel {
+    XTrunk* owner = nullptr;  // the item new items go under while this level is open
+    char* file = nullptr;
+    char* text = nullptr;
+    std::unique_ptr<ReferenceLevelObject> object;
+};
+
+struct TimingSlot {
+    std::int64_t start_ms = 0;
+    double total_seconds = 0.0;
+    int count = 0;
+    int running_mark = 0;
+};
+
+// What an item looked like before a tool moved it (compared to tell whether it moved).
+struct TrunkState {
+    std::vector<std::int32_t> numbers;
+    std::vector<std::int32_t> values;
+    double doubles[5] = {};
+    std::int32_t last[2] = {};
+};
+
+// TextLabelView: the captions read the menu screen height and the movie frame size through it.
+class XView : public kz::scene::XViewServices,
+              public kz::foundation::BridgeServices,
+              public kz::foundation::TextLabelView {
+public:
+    XView(WindowHandle parent, void* instance);
+    ~XView() override;
+    XView(const XView&) = delete;
+    XView& operator=(const XView&) = delete;
+
+    // --- Object, eye and clock -------------------------------------------------------------------------------
+    void InitDefaults();
+    void CreateEyeRecord();
+    void ResetEye();
+    void SetZoom(double zoom);
+    static void CopyEyeRecord(EyeRecord* destination, const EyeRecord* source);
+    static int SameTrunkState(const TrunkState& a, const TrunkState& b);
+    // Tests replace the time source; null puts the system clock back.
+    void SetClock(ViewClock* source);
+    void GetClockTime(SystemTime* out) override;
+    int InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now,
+                          double duration_ms, double* value, int easing) override;
+    void BeginTiming(int slot) override;
+    void EndTiming(int slot) override;
+    void ClearTimings();
+    int InternName(const char* name) override;
+    int FindImageName(const char* name) const;
+    const char* KindName(int kind) const;
+
+    // --- Windows and messages -------------------------------------------------------------------------------
+    void RegisterViewClass();
+    void RegisterCommentClass();
+    LResult OnWindowMessage(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam);
+    LResult OnViewMessage(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam);
+    void OnTimerTick();
+    void PauseTimeline();
+    void ResumeTimeline();
+    void StopAll(int walk);
+    void ToggleCentrePick();
+    void ToggleActionPartsDisplay();
+    void SetToolCommand(std::uint32_t message);
+    void SetShadowModeTree(int index, int mode);
+    void PasteIntoRoot();
+    void LookFromSky();
+    void OpenLink(const char* text);
+    void ExchangeCommandBlock(WParam sender, LParam number);
+    void SendNotifyList(const int numbers[10]);
+    virtual void SendTitle();
+
+    // --- Scene tree ------------------------------------------------------------------------------------------
+    virtual int CreateTrunk(const double* position, const double* rotation, const double* base_point,
+                    const double* base_rotation, const char* name);
+    virtual void BuildTrunks(XTrunk* source, XTrunk* parent);
+    virtual int DeleteTrunk(int index, int unlink);
+    int DeleteTrunkTree(XTrunk* trunk, int recursive);
+    void UnloadReferences(XTrunk* trunk);
+    virtual void UnloadReference(XTrunk* trunk, int recursive);
+    int HasChangedUnits(XTrunk* trunk);
+    virtual void ClearChangedFlags(XTrunk* trunk);
+    int MarkTrunkChanged(XTrunk* trunk) override;
+    XTrunk* FindUnitTrunk(XTrunk* trunk) override;
+    void MarkSelectionFamily() override;
+    virtual void SelectItem(int trunk, int part, int face);
+    void ClearTimedLists();
+    void CloseScene();
+    void StopPlayback();
+    void TruncateReferenceStack(int depth);
+    virtual void ClearNamedLists();
+    void ClearCommandBlocks();
+    virtual int OpenCommandBlock(const char* name, double first, double second);
+    void RemoveCommandBlock(int index);
+    void ParseNumberRanges(const char* text) override;
+    int InNumberRanges(int number) override;
+    void MakeRootTrunk();
+    virtual void NewModel();
+
+    // --- Lock files and stamp names ---------------------------------------------------------------------------
+    int ReleaseLockFile(const char* path, const char* user, int number);
+    int RemoveOwnLockFiles();
+    void MakeStampName(char* buffer) override;
+
+    // --- Folder stack (the data folder and file name saved while units are read) ------------------------------
+    virtual void PushDataFolder();
+    virtual void PopDataFolder();
+
+    // --- Work of other parts of the view and the document (see view_pending.cpp) -----------------------------
+    void LayoutWindows(int width, int height);
+    void Redraw(int full);
+    void UpdateCursor();
+    void OnMouseMove(LParam lparam);
+    void OnLeftDown(LParam lparam);
+    void OnLeftUp(LParam lparam);
+    void OnLeftDoubleClick(LParam lparam);
+    void OnRightDown(LParam lparam);
+    void OnMiddleDown(LParam lparam);
+    void OnKeyMessage(int virtual_key);
+    void OnWheelMessage(int mode, int delta, kz::platform::Point point);
+    void ToolPasteImage(std::int64_t point);
+    void ToolPickImage(std::int64_t point);
+    void ToolUnpasteFace(std::int64_t point);
+    void ToolUnpastePart(std::int64_t point);
+    void ToolUnpasteItem(std::int64_t point);
+    void DropAtPoint(const char* text);
+    int OpenModel(const char* path);
+    int OpenModelFile(const char* path, int ask);
+    int FindStartFigFile(const char* set_path, char* figure_path);
+    int LoadStartSettings(const char* set_path);
+    void GoToStartEye();
+    void FireStartActions();
+    void SetShadowDefaults();
+    int RunSchedule(const SystemTime& now);
+    void ClearActions();
+    void ToggleWalk(int on);
+    virtual void FitEyeToModel(double seconds);
+    virtual void ApplyVisibility();
+    void QueueItemCamera(int item, double seconds);
+    void CopyItemToClipboard(int item, int with_children);
+    void PasteFromClipboard();
+    void PasteAsTrunk(int item);
+    void ExecExelData(const char* text, int* a, int* b);
+    virtual void AnimateEyeTo(const double* eye, const double* target, double seconds);
+    void NextCamera();
+
+    // --- Services of the scene and the bridge ---------------------------------------------------------------
+    char* ToAbsolutePath(char* old_text, const char* path, XTrunk* owner) override;
+    char* ToRelativePath(char* old_text, const char* path, XTrunk* owner) override;
+    int FindDataFile(const char* file_name, char* local_path) override;
+    int AddAction(const char* action_line, XLeaves* context, const SystemTime& now) override;
+    char* PartPropertyTable(int mode, XLeaves* part, int column) override;
+    char* ComputeAttributes(char* old_value, XTrunk* trunk, const char* name, const char* expression) override;
+    void ApplyTrunkColor(int trunk_index) override;
+    void ApplyTrunkTransparency(int trunk_index) override;
+    void ApplyTrunkAppearance(int unused, XTrunk* trunk) override;
+    kz::crt::GlobalHandle RenderToDib(int width, int height) override;
+    int TrunkCount() override { return trunk_count(); }
+    XTrunk* TrunkAt(int index) override;
+    XTrunk* CurrentTrunk() override { return TrunkAt(current_trunk_index); }
+    void AdoptRootTrunk(XTrunk* root) override;
+    int SelectedTrunkIndex() override { return selected_trunk; }
+    int DisplayMode() override { return selection_display_mode; }
+    int WireSwitch() override { return wire_display; }
+    int ChangeLock() override { return change_lock; }
+    void SetChangeLock(int on) override { change_lock = on; }
+    double LightValue() override { return light_value; }
+    void SetLightValue(double value) override { light_value = value; }
+    double MenuScreenHeight() override { return menu_screen_height; }
+    int TextureOption() override { return texture_option; }
+    double ShadowDate() override { return shadow_date; }
+    double ShadowTime() override { return shadow_time; }
+    void SetShadowDate(double value) override { shadow_date = value; }
+    void SetShadowTime(double value) override { shadow_time = value; }
+    std::uint32_t BackgroundColor() override { return background_color; }
+    void* ViewDeviceContext() override { return view_dc[0].get(); }
+    int MovieRecording(int*, int*) override { return 0; }
+    int EditFlag() override { return edit_flag; }
+    CBusMDL* Bridge() override { return bridge; }
+    EyeRecord* Eye() override { return eye; }
+    void SetShadowDisplay(int on) override { shadow_display = on; }
+    void NotifyStageAdded() override;
+
+    // --- Figure files: reading, records, settings lines, data paths (document side; see app/document/) ------
+    // View members the document calls are virtual above, so kz_document never links against kz_view.
+    int ExpandReference(XTrunk* trunk, int reload, int on_demand);
+    void LoadReferenceFile(XTrunk* trunk);
+    int CanLoadReference(XTrunk* trunk);
+    void ApplyFigureText(char* text);
+    int PushReferenceLevel(XTrunk* trunk, const char* name);
+    int PopReferenceLevel(const char* name);
+    void EnterUnitFile(const char* path);
+    void LeaveUnitFile();
+    int ApplyFigureLine(const char* line, int line_number);
+    int AddTrunkRecord(const char* line);
+    int AddShapeRecord(const char* line, int line_number);
+    int DuplicateShapes(const char* line);
+    void AddPendingLine(const char* line);
+    void ClearPendingLines();
+    int RegisterPushref(const char* name, int length, int trunk_index);
+    int FindPushref(const char* name) const;
+    void ClearPushrefTable();
+    int ApplyPopref(const char* line);
+    int CopyTrunkAt(int source, const double* position, const double* rotation, int with_children);
+    int RemoveNotRealTrunks();
+    int AddPart(int trunk_index, const kz::scene::COBJECTA* record, int line_number);
+    void ApplySetting(const char* text);
+    int WriteSettings(kz::foundation::EString* buffer, const char* separator);
+    int MapDataName(char* name, char* local_name);
+    int ResolveDataPath(const char* url, char* local_name);
+    int FindDataFile(const char* name, char* local_name, char* joined_name);
+    int CompleteDataPath(char* name);
+    void GetUnitFolder(XTrunk* trunk, char* folder);
+    int TrunkDownloaded(const XTrunk* trunk) const;
+
+    DocumentState document;  // figure-file state of the document half (app/document/document_state.h)
+    // --- end of the figure-file block ------------------------------------------------------------------------
+
+    int trunk_count() const { return static_cast<int>(trunks.size()); }
+
+    // --- 1. Folders and names -------------------------------------------------------------------------------
+    std::string program_folder;
+    std::string temp_folder;
+    int last_tool_id = 0;
+    int near_target_display = 0;
+    std::array<std::string, kKindNameCount> kind_names;
+    int layout_done = 0;
+    int face_paste = 0;
+    SystemTime clock_last_time{};
+    double eye_move_time = 0.3;
+    int image_paste_range = 3;
+    std::string paste_image_name;
+    int layout_width = 0, layout_height = 0;
+    int builtin_walk = 0;
+    int wire_display = 0;
+    int selection_display_mode = 0;
+    char* user_name = nullptr;  // owned heap text
+    int user_lock_number = 0;
+    int random_number = 0;
+    std::vector<char*> text_table;  // owned heap texts
+
+    // --- 2. Windows and folders -----------------------------------------------------------------------------
+    void* instance = nullptr;
+    WindowHandle parent = nullptr;
+    WindowHandle view_window[2] = {nullptr, nullptr};
+    WindowHandle comment_window = nullptr;
+    std::string comment_text;
+    int comment_display = 1;
+    double comment_text_factor = 1.0;
+    char* base_folder = nullptr;  // owned heap texts
+    char* data_folder = nullptr;
+    char* data_file_name = nullptr;
+    std::string link_base;
+    std::string work_folder;
+    kz::foundation::StringPairNode* folder_stack = nullptr;
+    std::string current_figure_path;
+    std::vector<std::string> opened_model_paths;  // every name handed to the figure loader, in order
+    int force_download = 0;
+
+    // --- 3./4. Layout, bridge, device contexts ----------------------------------------------------------------
+    int margin[4] = {0, 0, 0, 0};
+    int fixed_width = 0, fixed_height = 0;
+    CBusMDL* bridge = nullptr;  // owned
+    int axis_display = 0;
+    int plan_display = 0;
+    std::unique_ptr<kz::platform::DeviceContext> view_dc[2];
+    int window_layout = 0, applied_layout = 0;
+    double stereo_eye_distance = 65.0;
+    double stereo_factor = 1.0;
+    double walk_factor = 1.0;
+    std::vector<XTrunk*> trunks;  // owned; entry 0 is the root
+    int running_part_count = 0;
+    int notreal_mark = 0;
+    int loading_settings = 0;
+
+    // --- 5. Scene settings ---------------------------------------------------------------------------------
+    std::uint32_t background_color = 0;
+    double light_value = 1.0;
+    double settings_eye[3] = {1.0, -2.0, 1.0};
+    double settings_target[3] = {0.0, 0.0, 0.0};
+    double settings_lens = 55.0;
+    double menu_screen_height = 1000.0;
+    double shadow_date = 0.0, shadow_time = 0.0;
+    int shadow_display = 0;
+    int texture_option = 0;
+    int edit_flag = 0;
+    std::uint32_t sky_color = 0x808080;
+    _OfuPosition* sky_shape = nullptr;  // the ground grid drawn in the sky colour
+
+    // --- 6. Eye and interaction -----------------------------------------------------------------------------
+    int base_lens = 55;
+    EyeRecord* eye = nullptr;  // owned
+    double draw_time = 0.0;
+    double press_handling_seconds = 0.0, press_to_move_seconds = 0.0;
+    std::int64_t press_start = 0, press_frequency = 0;
+    int press_pending = 0;
+    double alt_drag_step = 10.0;
+    XTrunk* camera_link_item = nullptr;
+    void* current_camera_part = nullptr;  // an XLeaves of the item the eye follows
+    XTrunk* camera_part_owner = nullptr;  // the item of that part
+    int target = 0;
+    int interaction_class = 1;
+    int tool_origin_state = -1;
+    int view_mode = 1;
+    int tool_bits = 3;
+    int selected_trunk = -1, selected_part = -1, selected_face = -1;
+    int selected_line = -1;
+    double selected_position[3] = {};
+    int button_state = 2;
+    kz::platform::Point tool_point{};
+
+    // --- 7. Schedule and clock ------------------------------------------------------------------------------
+    int leave_without_asking = 0;
+    double screen_scale = 1.0;
+    int paste_target = 0;
+    std::vector<int> pushref_table;  // item indices
+    int notreal = 0;
+    std::vector<TimedEntry> timed_list[2];
+    int schedule_suspended = 0;
+    SystemTime schedule_time{};
+    int actions_off = 0;
+    int running_count = 0;
+    double fit_time = 0.3;
+    int immediate_eye_move = 0;
+    int change_lock = 0;
+    int timer_slot = -1;
+    int keep_running = 0;
+    double frame_rate = 30.0;
+    int active_motions = 0;
+    std::vector<NamedList> named_lists;
+    int current_named_list = -1;
+    std::vector<CommandBlock*> command_blocks;  // owned
+    int current_command_block = -1;
+    std::vector<ReferenceLevel> reference_stack;
+    int current_trunk_index = -1;
+    int notify_mode = 0;
+    SystemTime pause_time{};
+    SystemTime resume_time{};
+    double clock_offset_ms = 0.0;  // one unit everywhere: milliseconds
+    int camera_move = 0, playback_step = 0, last_fired_step = -99;
+    int camera_entry_trunk = -1;
+    int hidden_trunk = -1, hidden_saved_display = -1;
+
+    // --- 8./9. Timing slots and further lists ---------------------------------------------------------------
+    std::array<TimingSlot, kTimingSlotCount> timings{};
+    int next_camera_index = 1;
+    int collision_check = 0;
+    std::vector<std::string> image_names;
+    int last_key = 0;
+    std::vector<int> range_lower, range_upper;
+    int action_parts_display = 0;
+    int search_index = 1;
+    SystemTime stamp_time{};
+
+    // --- View side: per-frame modeller state, paint, layouts, plan outline, display switches (app/view) -------
+    int SyncScene(int refresh);
+    void SetProjectionWindow();
+    int PushSectionPlane(int on);
+    int SetSectionAtPart(int trunk_index, int part_index);
+    void PushShadowColor();
+    void FollowEye();
+    double ComputeSceneBounds(double* box, double* centre);
+    int UpdateViewMatrices();
+    void LookFromCameraPart(XTrunk* trunk, XLeaves* part);
+    void ShowGroundGrid(const double* matrix);
+    void CopyViewToDib(kz::crt::GlobalHandle dib);
+    void DrawEyeShifted(kz::platform::DeviceContext* dc, double offset);
+    int RenderFrame(int flag);
+    void SetStereoEye(double offset);
+    void CycleLayout();
+    void UpdateScreenScale();
+    void PrintView(std::int32_t background);
+    void DrawPlanOutline(kz::platform::DeviceContext* dc);
+    void PropagateUnitColors(XTrunk* trunk, std::int64_t inherited);
+    void ShowActionParts(int mode);
+    void InvertVisibility();
+    void RestoreNearHidden();
+    void ResetShownFlags();
+    void ApplyProximityDisplay();
+    void CountScene();
+    // Builds the pick status text; copies it to out when given (out must hold 512 bytes).
+    std::string FormatPickStatus(char* out);
+
+    // Shadow and light settings ("set" lines fill them).
+    int shadow_accuracy = 0;
+    std::uint32_t shadow_color = 0x212121;
+    double shadow_transparency = 0.7;
+    double latitude = 35.6894, longitude = 139.6917;
+    double north_angle = 0.0;
+    double sun_levels[3] = {0.2, 0.7, 0.0};   // ambient, diffuse, specular
+    double head_levels[3] = {0.0, 0.7, 1.0};  // ambient, diffuse, specular
+    double head_fourth_level = 0.0;
+    int world_mesh_switch = 0;
+    // Section plane: point, three axes, the chosen one and its side, cap colour 0..255.
+    int section_switch = 0, section_defined = 0;
+    double section_point[3] = {};
+    double section_axes[3][3] = {};
+    int section_axis = 0, section_side = 0;
+    double section_cap_color[3] = {255.0, 0.0, 0.0};
+    int second_set = 0;
+    _OfuPosition* handle_markers[5] = {};
+    _OfuPosition* ground_grid_shape = nullptr;
+    double camera_link_numbers[12] = {};
+    int unit_depth = 0;
+    int scene_stats[4][3] = {};  // trunks, parts, faces, triangles x hidden, visible, shown
+    int face_total = 0;
+    // --- end of the view-side block ---------------------------------------------------------------------------
+
+private:
+    void RenumberAfterDelete(int deleted);
+    void FreeOwnedTables();
+
+    SystemViewClock system_clock;
+    ViewClock* clock_source = &system_clock;
+    SystemTime clock_anchor_local{};
+    std::int64_t clock_anchor_ms = 0;
+    std::int64_t ClockMilliseconds();
+    SystemTime LocalTime();
+};
+
+// The window table shared by the view windows' procedure.
+LResult XviewWndProc(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam);
+LResult CommentWndProc(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam);
+XView* find_view_of_window(WindowHandle window);
+int view_window_table_count();
+// Adds the view's two windows (a window already there is not added twice; a full table refuses more) / removes
+// every window of the view.
+void register_view_windows(XView* view);
+void unregister_view_windows(XView* view);
+
+}  // namespace kz::view

@@ -1,0 +1,83 @@
+// Per-user lock files beside the model's files, and the time-stamped names given to new items.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/foundation/heap_text.h"
+#include "app/foundation/sjis_string.h"
+#include "app/view/trunk_link.h"
+#include "app/document/xview.h"
+#include "platform/crt/c_numbers.h"
+#include "platform/file_system.h"
+
+namespace kz::view {
+
+namespace {
+
+// The first field of a line: up to a TAB, a comma or the line end.
+std::string first_field(const std::string& line) {
+    const std::size_t end = line.find_first_of("\t,\r\n");
+    return line.substr(0, end);
+}
+
+bool read_line(std::FILE* f, std::string* out) {
+    char buffer[1024];
+    if (!std::fgets(buffer, sizeof buffer, f)) return false;
+    *out = buffer;
+    return true;
+}
+
+}  // namespace
+
+int XView::ReleaseLockFile(const char* path, const char* user, int number) {
+    if (!path || !*path) return 0;
+    const bool http = kz::foundation::compare_prefix_nocase(path, "http:", 5) == 0;
+    if (!http && !kz::platform::file_exists(path)) return 0;
+    std::string lock = path;
+    const bool is_lock = lock.size() >= 4 && kz::foundation::compare_nocase(lock.c_str() + lock.size() - 4, ".loc") == 0;
+    if (!is_lock) lock += ".loc";
+    if (!kz::platform::file_exists(lock)) return 0;
+    kz::platform::FilePtr f = kz::platform::open_for_reading(lock);
+    if (!f) return 2;  // a lock we cannot read is someone else's until shown otherwise
+    std::string line1, line2;
+    read_line(f.get(), &line1);
+    read_line(f.get(), &line2);
+    f.reset();
+    const std::string holder = first_field(line1);
+    const int holder_number = kz::crt::c_atoi(first_field(line2).c_str());
+    if (kz::foundation::compare_nocase(holder.c_str(), user) != 0) return 2;
+    if (holder_number != 0 && holder_number != number) return 2;
+    // A lock that stays on disk is still held, whatever we meant to do with it.
+    return kz::platform::delete_file(lock) ? 0 : 2;
+}
+
+int XView::RemoveOwnLockFiles() {
+    if (user_name && *user_name && data_folder && *data_folder) {
+        const std::string folder = data_folder;
+        for (const kz::platform::FileInfo& f : kz::platform::find_files(folder + "*.loc")) {
+            if (f.directory) continue;
+            ReleaseLockFile((folder + f.name).c_str(), user_name, user_lock_number);
+        }
+    }
+    user_name = kz::foundation::free_and_null(user_name);
+    return 0;
+}
+
+void XView::MakeStampName(char* buffer) {
+    if (!buffer) return;
+    GetClockTime(&stamp_time);
+    const SystemTime& t = stamp_time;
+    const int date = t.year * 10000 + t.month * 100 + t.day;
+    const int time = t.hour * 10000 + t.minute * 100 + t.second;
+    for (int counter = 0;; ++counter) {
+        std::snprintf(buffer, 32, "z-%08d-%06d-%03d-%02d", date, time, static_cast<int>(t.millisecond), counter % 100);
+        bool taken = false;
+        for (XTrunk* trunk : trunks)
+            if (trunk && kz::foundation::compare_nocase(trunk_name(trunk), buffer) == 0) taken = true;
+        // Past 100 items in one millisecond the counter would leave its two digits; the names repeat
+        // instead of overrunning, and the caller's item keeps a duplicate rather than a cut name.
+        if (!taken || counter >= 99) return;
+    }
+}
+
+}  // namespace kz::view

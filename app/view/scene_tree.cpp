@@ -1,0 +1,298 @@
+// The view's side of the item array: creating, copying and deleting items while every stored index stays right,
+// change flags, units, selection and closing the scene.
+#include <cstring>
+#include <vector>
+
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/heap_text.h"
+#include "app/foundation/timer_slots.h"
+#include "app/scene/figure_record.h"
+#include "app/view/trunk_link.h"
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
+
+namespace kz::view {
+
+namespace {
+
+// An index into the item array after entry `deleted` left it: the deleted one becomes -1, later ones move down.
+void renumber(int& index, int deleted) {
+    if (index == deleted) index = -1;
+    else if (index > deleted) --index;
+}
+// A search position rather than a reference: it only follows the entries that move down.
+void renumber_cursor(int& index, int deleted) {
+    if (index > deleted) --index;
+}
+
+}  // namespace
+
+int XView::CreateTrunk(const double* position, const double* rotation, const double* base_point,
+                       const double* base_rotation, const char* name) {
+    const int index = trunk_count();
+    XTrunk* trunk = trunk_create(this, position, rotation, base_point, base_rotation, name, index,
+                                 index == 0 ? nullptr : CurrentTrunk());
+    if (index == 0 && !trunks.empty() && trunks[0] == trunk) {
+        // the root placed itself
+    } else {
+        trunks.push_back(trunk);
+    }
+    if (!trunk) return index;  // an empty slot, counted; callers test it
+    trunk_set_notreal(trunk, notreal_mark);
+    MarkTrunkChanged(trunk);
+    return index;
+}
+
+void XView::AdoptRootTrunk(XTrunk* root) {
+    if (!root) return;
+    if (trunks.empty()) trunks.push_back(root);
+    else trunks[0] = root;
+    current_trunk_index = 0;
+}
+
+void XView::BuildTrunks(XTrunk* source, XTrunk* new_parent) {
+    if (!source || !new_parent) return;
+    // The source subtree is listed before anything is made, so a copy placed inside its own source is copied
+    // once and never walked again.
+    struct Node {
+        XTrunk* source;
+        int parent;  // position in `nodes` of the node whose copy becomes the parent; -1: new_parent
+    };
+    std::vector<Node> nodes;
+    std::vector<std::pair<XTrunk*, int>> stack;
+    for (int i = trunk_child_count(source) - 1; i >= 0; --i) stack.push_back({trunk_child(source, i), -1});
+    while (!stack.empty()) {
+        auto [trunk, parent_node] = stack.back();
+        stack.pop_back();
+        nodes.push_back({trunk, parent_node});
+        const int me = static_cast<int>(nodes.size()) - 1;
+        for (int i = trunk_child_count(trunk) - 1; i >= 0; --i) stack.push_back({trunk_child(trunk, i), me});
+    }
+    std::vector<XTrunk*> copies(nodes.size(), nullptr);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const int index = CreateTrunk(nullptr, nullptr, nullptr, nullptr, trunk_name(nodes[i].source));
+        XTrunk* copy = trunks[index];
+        if (!copy) continue;
+        copies[i] = copy;
+        XTrunk* parent_copy = nodes[i].parent < 0 ? new_parent : copies[nodes[i].parent];
+        trunk_set_parent(copy, parent_copy);
+        trunk_copy_content(copy, nodes[i].source);
+        running_part_count += trunk_part_count(nodes[i].source);
+        MarkTrunkChanged(copy);
+    }
+}
+
+void XView::RenumberAfterDelete(int deleted) {
+    renumber(selected_trunk, deleted);
+    if (selected_trunk < 0) selected_line = -1;
+    renumber(current_trunk_index, deleted);
+    renumber(camera_entry_trunk, deleted);
+    if (hidden_trunk == deleted) hidden_saved_display = -1;
+    renumber(hidden_trunk, deleted);
+    for (int& i : pushref_table) renumber(i, deleted);
+    for (std::vector<TimedEntry>& list : timed_list)
+        for (TimedEntry& e : list) renumber(e.trunk, deleted);
+    renumber_cursor(next_camera_index, deleted);
+    renumber_cursor(search_index, deleted);
+}
+
+int XView::DeleteTrunk(int index, int unlink) {
+    if (trunks.empty() || index >= trunk_count() || index < (unlink ? 1 : 0)) return 0;
+    XTrunk* trunk = trunks[index];
+    if (!trunk) return 0;
+    if (index == current_trunk_index) current_trunk_index = -1;
+    if (unlink) MarkTrunkChanged(trunk);
+    if (camera_link_item == trunk) camera_link_item = nullptr;
+    for (ReferenceLevel& level : reference_stack)
+        if (level.owner == trunk) level.owner = nullptr;
+    if (camera_part_owner == trunk) {
+        current_camera_part = nullptr;
+        camera_part_owner = nullptr;
+    }
+    XTrunk* parent_trunk = unlink ? trunk_parent(trunk) : nullptr;
+    if (unlink) {
+        trunk_move_children_to_parent(trunk, 1);
+        if (parent_trunk) trunk_remove_child(parent_trunk, trunk);
+    }
+    trunk_destroy(trunk);
+    trunks.erase(trunks.begin() + index);
+    for (int i = index; i < trunk_count(); ++i)
+        if (trunks[i]) trunk_set_index(trunks[i], i);
+    RenumberAfterDelete(index);
+    if (parent_trunk) trunk_recalc_matrices(parent_trunk, 1);
+    return 1;
+}
+
+int XView::DeleteTrunkTree(XTrunk* trunk, int recursive) {
+    if (!trunk) return 0;
+    if (recursive) {
+        while (trunk_child_count(trunk) > 0) {
+            const int before = trunk_child_count(trunk);
+            DeleteTrunkTree(trunk_child(trunk, 0), 1);
+            if (trunk_child_count(trunk) >= before) break;  // a child that would not go: stop rather than spin
+        }
+    }
+    const int index = trunk_index(trunk);
+    if (index <= 0 || index >= trunk_count() || trunks[index] != trunk) return 0;
+    return DeleteTrunk(index, 1);
+}
+
+void XView::UnloadReferences(XTrunk* trunk) {
+    if (!trunk) return;
+    if (trunk_has_frefer(trunk)) {
+        UnloadReference(trunk, 1);
+        return;
+    }
+    for (int i = 0; i < trunk_child_count(trunk); ++i) UnloadReferences(trunk_child(trunk, i));
+}
+
+void XView::UnloadReference(XTrunk* trunk, int recursive) {
+    if (!trunk) return;
+    while (trunk_child_count(trunk) > 0) {
+        const int before = trunk_child_count(trunk);
+        DeleteTrunkTree(trunk_child(trunk, 0), recursive);
+        if (trunk_child_count(trunk) >= before) break;
+    }
+    trunk_set_loaded(trunk, 0);
+}
+
+int XView::HasChangedUnits(XTrunk* trunk) {
+    if (!trunk) return 0;
+    if (!trunks.empty() && trunk == trunks[0] && trunk_changed(trunk) == 1) return 1;
+    int count = trunk_has_frefer(trunk) && trunk_changed(trunk) == 1 ? 1 : 0;
+    for (int i = 0; i < trunk_child_count(trunk); ++i) count += HasChangedUnits(trunk_child(trunk, i));
+    return count;
+}
+
+void XView::ClearChangedFlags(XTrunk* trunk) {
+    if (!trunk) return;
+    trunk_set_changed(trunk, 0);
+    for (int i = 0; i < trunk_child_count(trunk); ++i) ClearChangedFlags(trunk_child(trunk, i));
+}
+
+int XView::MarkTrunkChanged(XTrunk* trunk) {
+    if (!trunk || change_lock == 1) return 0;
+    trunk_set_changed(trunk, 1);
+    if (XTrunk* unit = FindUnitTrunk(trunk)) trunk_set_changed(unit, 1);
+    return 1;
+}
+
+XTrunk* XView::FindUnitTrunk(XTrunk* trunk) {
+    XTrunk* root = trunks.empty() ? nullptr : trunks[0];
+    if (!trunk) return root;
+    for (XTrunk* p = trunk_parent(trunk); p; p = trunk_parent(p))
+        if (trunk_has_frefer(p)) return p;
+    return root;
+}
+
+void XView::MarkSelectionFamily() {
+    if (selected_trunk <= 0 || selected_trunk >= trunk_count()) return;
+    XTrunk* selected = trunks[selected_trunk];
+    std::vector<XTrunk*> stack;
+    for (int i = 0; i < trunk_child_count(selected); ++i) stack.push_back(trunk_child(selected, i));
+    while (!stack.empty()) {
+        XTrunk* t = stack.back();
+        stack.pop_back();
+        trunk_set_mark(t, 1);
+        for (int i = 0; i < trunk_child_count(t); ++i) stack.push_back(trunk_child(t, i));
+    }
+    for (XTrunk* p = trunk_parent(selected); p && p != trunks[0]; p = trunk_parent(p)) trunk_set_mark(p, 2);
+}
+
+void XView::SelectItem(int t, int p, int f) {
+    if (selected_trunk >= 0 && selected_trunk < trunk_count() && trunks[selected_trunk]) {
+        XTrunk* old = trunks[selected_trunk];
+        selected_trunk = -1;
+        trunk_drop_new_item_mark(old);
+        trunk_refresh_highlight(old);
+    }
+    selected_trunk = t;
+    selected_part = p;
+    selected_face = f;
+    if (t < 0 || t >= trunk_count() || !trunks[t]) {
+        selected_trunk = -1;
+        selected_part = 0;
+        selected_face = 0;
+        selected_line = -1;
+        return;
+    }
+    XTrunk* item = trunks[t];
+    XTrunk* unit = trunk_has_frefer(item) ? item : FindUnitTrunk(item);
+    if (unit && unit != trunks[0])
+        for (int i = 0; i < trunk_child_count(unit); ++i) trunk_pass_unit_attributes(trunk_child(unit, i), unit, 0);
+    if (selected_part < 0 || selected_part >= trunk_part_count(item)) selected_part = 0;
+    trunk_prepare_selected(item);
+    const int list[10] = {static_cast<int>(UM_VIEW_ITEMS_CHANGED), t, 0, 0x5512, 0x5511, 0, 0, 0, 0, 0};
+    SendNotifyList(list);
+    if (const kz::scene::COBJECTA* base = trunk_base_record(item)) {
+        selected_position[0] = base->dx;
+        selected_position[1] = base->dy;
+        selected_position[2] = base->dz;
+    }
+    selected_line = trunk_part_line_number(item, selected_part);
+    trunk_refresh_highlight(item);
+}
+
+void XView::ClearTimedLists() {
+    for (std::vector<TimedEntry>& list : timed_list) {
+        for (TimedEntry& e : list) e.text = kz::foundation::free_and_null(e.text);
+        list.clear();
+    }
+    if (hidden_trunk >= 0 && hidden_trunk < trunk_count() && trunks[hidden_trunk])
+        trunk_set_visible(trunks[hidden_trunk], hidden_saved_display, 0);
+    hidden_trunk = -1;
+    hidden_saved_display = -1;
+    camera_move = 0;
+    playback_step = 0;
+    clock_offset_ms = 0.0;
+    camera_entry_trunk = -1;
+    last_fired_step = -99;
+}
+
+void XView::CloseScene() {
+    ClearTimedLists();
+    ClearActions();
+    ClearCommandBlocks();
+    TruncateReferenceStack(0);
+    for (int i = trunk_count() - 1; i >= 0; --i) {
+        if (!DeleteTrunk(i, 0)) {
+            // An empty slot: nothing to destroy, but it must leave the array too.
+            trunks.erase(trunks.begin() + i);
+        }
+    }
+    trunks.clear();
+    trunks.shrink_to_fit();
+    camera_link_item = nullptr;
+    running_part_count = 0;
+    if (bridge) {
+        bridge->ResetTextLabels();
+        bridge->RemoveShape(bridge->mesh_shape);
+        bridge->mesh_shape = nullptr;
+        bridge->RemoveAllTextures();
+    }
+    image_names.clear();
+    image_names.reserve(100);
+    image_names.emplace_back("clear");
+}
+
+void XView::StopPlayback() {
+    kz::foundation::timer_stop(timer_slot);
+    ClearTimedLists();
+    ClearActions();
+    kz::platform::send_message(parent, UM_VIEW_PLAYBACK_STOPPED, 0, 0);
+}
+
+void XView::TruncateReferenceStack(int depth) {
+    if (depth < 0) depth = 0;
+    if (depth >= static_cast<int>(reference_stack.size())) return;
+    for (std::size_t i = depth; i < reference_stack.size(); ++i) {
+        ReferenceLevel& level = reference_stack[i];
+        level.file = kz::foundation::free_and_null(level.file);
+        level.text = kz::foundation::free_and_null(level.text);
+        level.object.reset();
+    }
+    reference_stack.resize(depth);
+    if (depth == 0) reference_stack.shrink_to_fit();
+}
+
+}  // namespace kz::view

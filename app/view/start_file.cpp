@@ -1,0 +1,83 @@
+// The choice of the start file: the name decoded from the program's own file name, the command line, the first
+// line of "start.txt" in the program folder, and last the first figure set, figure or mesh file found there.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/foundation/field_tokenizer.h"
+#include "app/foundation/paths.h"
+#include "app/view/foundation_adapters.h"
+#include "app/view/program_entry.h"
+#include "app/document/xview.h"
+#include "platform/file_system.h"
+
+namespace kz::view {
+
+namespace {
+
+constexpr int kPath = kz::foundation::kPathBufferSize;
+
+// Opens a figure set's figure file with its settings; false when the set names no figure file.
+bool open_figure_set(XView* view, const char* set_path) {
+    char figure[kPath] = {};
+    view->FindStartFigFile(set_path, figure);
+    if (!*figure) return false;
+    view->OpenModel(figure);
+    view->LoadStartSettings(set_path);
+    view->GoToStartEye();
+    return true;
+}
+
+std::string first_match(const std::string& folder, const char* pattern) {
+    for (const kz::platform::FileInfo& f : kz::platform::find_files(folder + pattern))
+        if (!f.directory) return folder + f.name;
+    return {};
+}
+
+}  // namespace
+
+int ChooseStartFile(XView* view, const std::string& program_folder, const std::string& start_name,
+                    const char* command_line) {
+    if (!view) return 0;
+    if (!start_name.empty()) {
+        view->OpenModel(start_name.c_str());
+        view->current_figure_path = start_name;
+        return 1;
+    }
+    if (command_line && *command_line) {
+        char path[kPath] = {};
+        std::snprintf(path, sizeof path, "%s", command_line);
+        kz::foundation::trim_blanks_quotes(path);
+        if (kz::foundation::has_extension(path, ".figset")) {
+            open_figure_set(view, path);
+        } else if (kz::foundation::has_extension(path, ".fig")) {
+            view->OpenModel(path);
+            view->current_figure_path = path;
+        }
+        return 2;
+    }
+    const std::string start_txt = program_folder + "start.txt";
+    if (kz::platform::FilePtr f = kz::platform::open_for_reading(start_txt)) {
+        char line[256] = {};
+        if (!std::fgets(line, sizeof line, f.get())) line[0] = '\0';
+        f.reset();
+        kz::foundation::trim_blanks_quotes(line);
+        if (*line) {
+            char resolved[kPath] = {};
+            resolve_relative_path(resolved, program_folder.c_str(), line, 0);
+            view->OpenModel(resolved);
+        }
+        return 3;
+    }
+    const std::string set = first_match(program_folder, "*.figset");
+    if (!set.empty() && open_figure_set(view, set.c_str())) return 4;
+    for (const char* pattern : {"*.fig", "*.om3"}) {
+        const std::string found = first_match(program_folder, pattern);
+        if (found.empty()) continue;
+        view->OpenModel(found.c_str());
+        return 4;
+    }
+    return 0;
+}
+
+}  // namespace kz::view

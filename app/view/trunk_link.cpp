@@ -1,0 +1,120 @@
+// The view's item-array operations over the scene's part tree. Attributes and poses of an item are not linked
+// here yet (their copy and the selection's attribute upkeep are marked below); everything else is the item's own.
+#include "app/view/trunk_link.h"
+
+#include "app/foundation/heap_text.h"
+#include "app/scene/figure_record.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+
+namespace kz::view {
+
+XTrunk* trunk_create(kz::scene::XViewServices* view, const double* position, const double* rotation,
+                     const double* base_point, const double* base_rotation, const char* name, int index,
+                     XTrunk*) {
+    // The item finds its parent itself: the view's current item.
+    return new XTrunk(view, position, rotation, base_point, base_rotation, name, index);
+}
+
+void trunk_destroy(XTrunk* trunk) { delete trunk; }
+
+int trunk_index(const XTrunk* t) { return t ? t->index : -1; }
+void trunk_set_index(XTrunk* t, int index) {
+    if (t) t->index = index;
+}
+XTrunk* trunk_parent(const XTrunk* t) { return t ? t->parent : nullptr; }
+int trunk_child_count(const XTrunk* t) { return t ? static_cast<int>(t->children.size()) : 0; }
+XTrunk* trunk_child(const XTrunk* t, int i) {
+    if (!t || i < 0 || i >= trunk_child_count(t)) return nullptr;
+    return t->children[i];
+}
+void trunk_remove_child(XTrunk* parent, XTrunk* child) {
+    if (parent) parent->RemoveChild(child);
+}
+void trunk_move_children_to_parent(XTrunk* trunk, int keep_place) {
+    if (trunk) trunk->MoveChildrenToParent(keep_place);
+}
+void trunk_set_parent(XTrunk* trunk, XTrunk* parent) {
+    if (trunk && parent) trunk->SetParent(parent);
+}
+
+int trunk_changed(const XTrunk* t) { return t ? t->changed : 0; }
+void trunk_set_changed(XTrunk* t, int changed) {
+    if (t) t->changed = changed;
+}
+int trunk_notreal(const XTrunk* t) { return t ? t->notreal : 0; }
+void trunk_set_notreal(XTrunk* t, int notreal) {
+    if (t) t->notreal = notreal;
+}
+int trunk_loaded(const XTrunk* t) { return t ? t->loaded : 0; }
+void trunk_set_loaded(XTrunk* t, int loaded) {
+    if (t) t->loaded = loaded;
+}
+
+kz::scene::COBJECTA* trunk_base_record(const XTrunk* t) { return t ? t->base_record() : nullptr; }
+const char* trunk_name(const XTrunk* t) {
+    const kz::scene::COBJECTA* r = trunk_base_record(t);
+    return r && r->name ? r->name : "";
+}
+int trunk_has_frefer(const XTrunk* t) {
+    const kz::scene::COBJECTA* r = trunk_base_record(t);
+    return r && r->frefer && *r->frefer ? 1 : 0;
+}
+int trunk_part_count(const XTrunk* t) { return t ? t->part_count() : 0; }
+
+int trunk_add_part_from_text(XTrunk* trunk, const char* record_text, int line_number) {
+    if (!trunk) return -1;
+    const int index = trunk->AddLeaves();
+    kz::scene::XLeaves* part = trunk->parts[index];
+    part->record->ReadFigureLine(record_text ? record_text : "");
+    part->line_number = line_number;
+    part->Build(nullptr);
+    return index;
+}
+
+void trunk_hide_part_shape(XTrunk* trunk, int part) {
+    if (trunk) trunk->ShowPart(0, part);
+}
+
+void trunk_copy_content(XTrunk* copy, const XTrunk* source) {
+    if (!copy || !source) return;
+    copy->lock_owner = kz::foundation::free_and_null(copy->lock_owner);
+    copy->CopyLeavesFrom(const_cast<XTrunk*>(source), 1);
+    // Attributes and poses are copied here once the item carries them.
+}
+
+void trunk_recalc_matrices(XTrunk* trunk, int recursive) {
+    if (trunk) trunk->RecalcMatrices(recursive);
+}
+
+// The "#new item" mark, the attribute sort and recompute and the unit's attributes wait for the item's
+// attribute table.
+void trunk_drop_new_item_mark(XTrunk*) {}
+void trunk_prepare_selected(XTrunk*) {}
+void trunk_pass_unit_attributes(XTrunk*, XTrunk*, int) {}
+
+void trunk_refresh_highlight(XTrunk* trunk) {
+    if (trunk) trunk->RefreshHighlight();
+}
+
+void trunk_set_mark(XTrunk* trunk, int mark) {
+    if (!trunk) return;
+    trunk->mark_state = mark;
+    trunk->UpdateSelectionDisplay();
+    trunk->UpdateHighlightColor();
+}
+
+void trunk_set_visible(XTrunk* trunk, int on, int recursive) {
+    if (trunk) trunk->SetVisible(on, recursive);
+}
+
+int trunk_part_line_number(const XTrunk* trunk, int part) {
+    if (!trunk || part < 0 || part >= trunk->part_count() || !trunk->parts[part]) return -1;
+    return trunk->parts[part]->line_number;
+}
+
+void trunk_set_shadow_mode(XTrunk* trunk, int mode) {
+    if (kz::scene::COBJECTA* r = trunk_base_record(trunk)) r->shadow_mode = mode;
+}
+
+}  // namespace kz::view

@@ -1,0 +1,300 @@
+// The view's private messages: the command table of the view windows, the tick of the timer slot, pause and
+// resume of the timeline, the command-block exchange over the clipboard and the notification lists.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/field_tokenizer.h"
+#include "app/foundation/sjis_string.h"
+#include "app/foundation/timer_slots.h"
+#include "app/view/trunk_link.h"
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
+#include "platform/clipboard.h"
+#include "platform/crt/c_numbers.h"
+#include "platform/shell.h"
+
+namespace kz::view {
+
+namespace plat = kz::platform;
+
+namespace {
+
+constexpr int kItemsChangedList[10] = {0x5513, 0, 2, 0, 0, 0, 0, 0, 0, 0};
+constexpr int kItemsPastedList[10] = {0x5513, 0, 2, 0x5515, 0, 0, 0, 0, 0, 0};
+
+// Tool commands: target and bits for the move and rotate ids.
+struct ToolCommand {
+    std::uint32_t id;
+    int target;
+    int bits;
+};
+constexpr ToolCommand kToolCommands[] = {
+    {0x5741, 2, 1},  {0x5742, 2, 2},  {0x5743, 2, 4},  {0x5744, 2, 3},  {0x5751, 3, 1},  {0x5752, 3, 2},
+    {0x5753, 3, 4},  {0x5754, 3, 3},  {0x5749, 2, 16}, {0x574B, 2, 24}, {0x574C, 2, 40}, {0x574D, 2, 48},
+    {0x5758, 3, 8},  {0x5759, 3, 16}, {0x575A, 3, 32}, {0x575B, 3, 24}, {0x575C, 3, 40}, {0x575D, 3, 48},
+};
+
+bool is_tool_command(std::uint32_t m) {
+    return (m >= 0x5741 && m <= 0x5744) || (m >= 0x5751 && m <= 0x5754) || (m >= 0x5748 && m <= 0x574D) ||
+           (m >= 0x5758 && m <= 0x575D);
+}
+
+const char* text_param(WParam w) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(w)); }
+const char* text_param(LParam l) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(l)); }
+
+}  // namespace
+
+LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
+    const int item = static_cast<int>(static_cast<std::int64_t>(wparam));
+    const bool item_valid = item >= 0 && item < trunk_count();
+    if (is_tool_command(message)) {
+        SetToolCommand(message);
+        return 0;
+    }
+    switch (message) {
+    case UM_VIEW_SETCURSOR: UpdateCursor(); break;
+    case UM_VIEW_TICK: OnTimerTick(); break;
+    case UM_VIEW_NEXT_CAMERA: NextCamera(); break;
+    case UM_VIEW_SET_BKCOLOR:
+        background_color = static_cast<std::uint32_t>(lparam);
+        Redraw(0);
+        break;
+    case UM_VIEW_OPEN_LINK: OpenLink(text_param(wparam)); break;
+    case UM_VIEW_OPEN_DATA: {
+        const char* text = text_param(lparam);
+        if (!text) break;
+        const std::size_t n = strnlen(text, 1024);
+        if (n == 0 || n >= 1024) break;
+        char rest[1024], path[1024];
+        std::memcpy(rest, text, n + 1);
+        const kz::foundation::FieldSeparators comma(",");
+        kz::foundation::split_field(rest, path, sizeof path, comma);
+        OpenModelFile(path, kz::crt::c_atoi(rest) == 0 ? 1 : 0);
+        break;
+    }
+    case UM_VIEW_DROP: {
+        const char* text = text_param(wparam);
+        if (!text) break;
+        std::string formatted = std::to_string(plat::lparam_x(lparam)) + "," + std::to_string(plat::lparam_y(lparam)) +
+                                "," + text;
+        DropAtPoint(formatted.c_str());
+        break;
+    }
+    case UM_EXELDATA: ExchangeCommandBlock(wparam, lparam); break;
+    case PLAY_POSE: PauseTimeline(); break;
+    case PLAY_RESTART: ResumeTimeline(); break;
+    case VIEW_AROUND:
+    case VIEW_WALK:
+    case VIEW_HEAD:
+        interaction_class = 1;
+        view_mode = static_cast<int>(message - VIEW_AROUND) + 1;
+        target = 0;
+        break;
+    case VIEW_CENTER: ToggleCentrePick(); break;
+    case DISP_MAX: FitEyeToModel(fit_time); break;
+    case DISP_REDRAW:
+        if (bridge) {
+            bridge->device_dirty = 1;
+            ApplyVisibility();
+            Redraw(1);
+        }
+        break;
+    case PLAY_STOP: StopAll(0); break;
+    case VIEW_SWALOW: StopAll(1); break;
+    case VIEW_SWALOW_OFF: StopAll(0); break;
+    case EYE_SET: QueueItemCamera(item, eye_move_time); break;
+    case EYE_OUT: current_camera_part = nullptr; break;
+    case DISP_WIRE:
+        wire_display = !wire_display;
+        Redraw(1);
+        break;
+    case DISP_TRANSPA:
+        selection_display_mode = selection_display_mode + 1 > 2 ? 0 : selection_display_mode + 1;
+        Redraw(1);
+        break;
+    case UM_VIEW_COPY_ITEM:
+    case UM_VIEW_COPY_TREE:
+        if (item_valid) CopyItemToClipboard(item, message == UM_VIEW_COPY_TREE ? 1 : 0);
+        break;
+    case UM_VIEW_CUT_ITEM:
+        if (item >= 1 && item_valid) {
+            CopyItemToClipboard(item, 0);
+            DeleteTrunk(item, 1);
+            Redraw(0);
+            SendNotifyList(kItemsChangedList);
+        }
+        break;
+    case UM_VIEW_CUT_TREE:
+        if (item_valid) {
+            CopyItemToClipboard(item, 1);
+            DeleteTrunkTree(trunks[item], 1);
+            Redraw(0);
+            SendNotifyList(kItemsChangedList);
+        }
+        break;
+    case UM_VIEW_DELETE_SELECTED:
+        if (selected_trunk >= 1) {
+            const int old = selected_trunk;
+            SelectItem(-1, -1, -1);
+            DeleteTrunk(old, 1);
+            Redraw(0);
+        }
+        break;
+    case UM_VIEW_SET_SHADOW_MODE: SetShadowModeTree(item, static_cast<int>(lparam)); break;
+    case UM_VIEW_PASTE: PasteIntoRoot(); break;
+    case VIEW_SKY: LookFromSky(); break;
+    case UM_VIEW_TOOL_PASTE_IMAGE: ToolPasteImage(static_cast<std::int64_t>(wparam)); break;
+    case UM_VIEW_TOOL_PICK_IMAGE: ToolPickImage(static_cast<std::int64_t>(wparam)); break;
+    case UM_VIEW_TOOL_UNPASTE_FACE: ToolUnpasteFace(static_cast<std::int64_t>(wparam)); break;
+    case UM_VIEW_TOOL_UNPASTE_PART: ToolUnpastePart(static_cast<std::int64_t>(wparam)); break;
+    case UM_VIEW_TOOL_UNPASTE_ITEM: ToolUnpasteItem(static_cast<std::int64_t>(wparam)); break;
+    case ACTION_LEAVES_DISP: ToggleActionPartsDisplay(); break;
+    case UM_VIEW_PASTE_INTO:
+        if (item_valid) PasteAsTrunk(item);
+        break;
+    default:
+        // Not ours: the parent learns which view window it came from; the wParam that came is not passed on.
+        plat::send_message(parent, message, plat::handle_to_wparam(window), lparam);
+        break;
+    }
+    return 0;
+}
+
+void XView::SetToolCommand(std::uint32_t message) {
+    interaction_class = 2;
+    if (message == rotate_trunk_x) {
+        target = 2;
+        tool_bits = tool_bits == 32 ? 40 : 8;
+    } else if (message == rotate_trunk_z) {
+        target = 2;
+        tool_bits = tool_bits == 8 ? 40 : 32;
+    } else {
+        for (const ToolCommand& c : kToolCommands) {
+            if (c.id != message) continue;
+            target = c.target;
+            tool_bits = c.bits;
+        }
+    }
+    const bool move = (message >= move_trunk_x && message <= move_trunk_xy) ||
+                      (message >= move_leaves_x && message <= move_leaves_xy);
+    if (move && tool_origin_state != 2)
+        tool_point = plat::screen_to_client(view_window[0], plat::cursor_position());
+}
+
+void XView::ToggleCentrePick() {
+    target = 0;
+    if (interaction_class != 3) {
+        interaction_class = 3;
+    } else {
+        interaction_class = 1;
+        view_mode = 1;
+    }
+}
+
+void XView::ToggleActionPartsDisplay() {
+    action_parts_display = action_parts_display ? 0 : 1;
+    Redraw(action_parts_display ? 0 : 1);
+}
+
+void XView::SetShadowModeTree(int index, int mode) {
+    if (index < 0 || index >= trunk_count()) return;
+    // Children first, depth first, with an explicit stack so a deep tree cannot exhaust the call stack.
+    std::vector<std::pair<XTrunk*, int>> stack{{trunks[index], 0}};
+    while (!stack.empty()) {
+        auto& [trunk, next] = stack.back();
+        if (next < trunk_child_count(trunk)) {
+            XTrunk* child = trunk_child(trunk, next++);
+            stack.push_back({child, 0});
+            continue;
+        }
+        trunk_set_shadow_mode(trunk, mode);
+        stack.pop_back();
+    }
+    Redraw(0);
+}
+
+void XView::PasteIntoRoot() {
+    paste_target = 0;
+    PasteFromClipboard();
+    if (!trunks.empty()) trunk_recalc_matrices(trunks[0], 1);
+    if (bridge) bridge->device_dirty = 1;
+    ApplyVisibility();
+    Redraw(1);
+    SendNotifyList(kItemsPastedList);
+}
+
+void XView::LookFromSky() {
+    view_mode = 3;
+    if (!eye) return;
+    const double to_eye[3] = {eye->eye[0], eye->eye[1], eye->eye[2] + 100000.0};
+    AnimateEyeTo(to_eye, eye->target, fit_time);
+}
+
+void XView::OpenLink(const char* text) {
+    if (!text) return;
+    const bool http = kz::foundation::compare_prefix_nocase(link_base.c_str(), "http:", 5) == 0;
+    const std::string address = (http ? link_base : "file://" + link_base) + text;
+    plat::shell_open(address);
+}
+
+void XView::ExchangeCommandBlock(WParam sender, LParam number) {
+    const std::string format = "exeldata-" + std::to_string(static_cast<long long>(number));
+    const unsigned id = plat::register_clipboard_format(format);
+    const std::optional<std::string> data = id ? plat::get_clipboard_data(id) : std::nullopt;
+    if (!data) return;
+    // A block from another program is not trusted to be terminated; the copy is.
+    std::string text(data->c_str());
+    const WindowHandle to = plat::handle_from_wparam(sender);
+    const bool figure_text = kz::foundation::compare_prefix_nocase(text.c_str(), "ExelData", 8) == 0;
+    if (!figure_text) plat::send_message(to, UM_EXELDATA, static_cast<WParam>(-1), -1);
+    int a = -1, b = -1;
+    ExecExelData(text.c_str(), &a, &b);
+    if (figure_text) plat::send_message(to, UM_EXELDATA, static_cast<WParam>(static_cast<std::int64_t>(a)), b);
+}
+
+void XView::SendNotifyList(const int numbers[10]) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", notify_mode == 1 ? 0 : numbers[0], numbers[1],
+                  numbers[2], numbers[3], numbers[4], numbers[5], numbers[6], numbers[7], numbers[8], numbers[9]);
+    plat::send_message(parent, UM_VIEW_NOTIFY_LIST, 0, static_cast<LParam>(reinterpret_cast<std::uintptr_t>(text)));
+}
+
+void XView::PauseTimeline() {
+    kz::foundation::timer_stop(timer_slot);
+    GetClockTime(&pause_time);
+}
+
+void XView::ResumeTimeline() {
+    if (pause_time.year == 0) return;
+    SystemTime now;
+    GetClockTime(&now);
+    resume_time = now;
+    pause_time = SystemTime{};
+    kz::foundation::timer_start(timer_slot, 1.0 / frame_rate);
+}
+
+void XView::StopAll(int walk) {
+    kz::foundation::timer_stop(timer_slot);
+    ClearTimedLists();
+    ClearActions();
+    ToggleWalk(walk);
+}
+
+void XView::OnTimerTick() {
+    if (schedule_suspended == 1) return;
+    SystemTime now;
+    GetClockTime(&now);
+    schedule_time = now;
+    running_count = RunSchedule(now);
+    if (schedule_suspended == 1) return;
+    if (running_count < 1 && keep_running != 1 && active_motions == 0) {
+        kz::foundation::timer_stop(timer_slot);
+        clock_offset_ms = 0.0;
+    } else {
+        kz::foundation::timer_rearm(timer_slot);
+    }
+}
+
+}  // namespace kz::view

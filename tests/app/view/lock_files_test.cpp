@@ -1,0 +1,126 @@
+// Lock files: who may release which lock, the view's own locks removed when it goes, and stamp names.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/foundation/heap_text.h"
+#include "app/scene/xtrunk.h"
+#include "app/view/trunk_link.h"
+#include "platform/file_system.h"
+#include "support/test_paths.h"
+#include "view_fixture.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one test, in native and in the program's Windows form (with the trailing backslash).
+struct LockFolder {
+    explicit LockFolder(const std::string& name) {
+        native = kz::test::output_dir() + "/view_locks_" + name;
+        fs::remove_all(native);
+        fs::create_directories(native);
+        windows = kz::platform::from_native_path(native) + "\\";
+    }
+    void write(const std::string& file, const std::string& text) const {
+        std::ofstream(native + "/" + file, std::ios::binary) << text;
+    }
+    bool exists(const std::string& file) const { return fs::exists(native + "/" + file); }
+    std::string path(const std::string& file) const { return windows + file; }
+    std::string native, windows;
+};
+
+using LockFiles = ViewTest;
+
+TEST_F(LockFiles, ReleaseAnswersByHolderAndNumber) {
+    LockFolder dir("release");
+    const struct {
+        const char* content;
+        const char* user;
+        int number;
+        int result;
+        bool deleted;
+    } table[] = {
+        {"tanaka\n0\n", "tanaka", 5, 0, true},          // number 0: any lock number of the user
+        {"TANAKA,x\n7\n", "tanaka", 7, 0, true},        // holder compared without case, first field only
+        {"tanaka\n7\n", "tanaka", 5, 2, false},         // another number of the same user
+        {"suzuki\t1\n0\n", "tanaka", 0, 2, false},      // another user
+        {"tanaka\n0\n", nullptr, 0, 2, false},          // no user given
+        {"", "", 0, 0, true},                           // an empty lock names nobody: the empty user's
+    };
+    for (const auto& row : table) {
+        dir.write("item.fig", "x");
+        dir.write("item.fig.loc", row.content);
+        EXPECT_EQ(view->ReleaseLockFile(dir.path("item.fig").c_str(), row.user, row.number), row.result)
+            << row.content;
+        EXPECT_EQ(!dir.exists("item.fig.loc"), row.deleted) << row.content;
+        // The lock file may be named directly.
+        dir.write("item.fig.loc", row.content);
+        EXPECT_EQ(view->ReleaseLockFile(dir.path("item.fig.LOC").c_str(), row.user, row.number), row.result);
+    }
+    // Nothing to release: a missing file, or a file without a lock.
+    EXPECT_EQ(view->ReleaseLockFile(dir.path("missing.fig").c_str(), "tanaka", 0), 0);
+    dir.write("free.fig", "x");
+    EXPECT_EQ(view->ReleaseLockFile(dir.path("free.fig").c_str(), "tanaka", 0), 0);
+    EXPECT_EQ(view->ReleaseLockFile(nullptr, "tanaka", 0), 0);
+}
+
+TEST_F(LockFiles, ClosingTheViewRemovesOnlyItsOwnLocks) {
+    LockFolder dir("close");
+    dir.write("a.fig.loc", "tanaka\n0\n");
+    dir.write("b.fig.Loc", "tanaka\n3\n");
+    dir.write("c.fig.loc", "tanaka\n4\n");
+    dir.write("d.fig.loc", "suzuki\n0\n");
+    dir.write("e.fig", "not a lock");
+    view->data_folder = kz::foundation::set_heap_string(view->data_folder, dir.windows.c_str(), nullptr, -1);
+    view->user_name = kz::foundation::set_heap_string(nullptr, "Tanaka", nullptr, -1);
+    view->user_lock_number = 3;
+    delete view;
+    view = nullptr;
+    watched_view() = nullptr;
+    EXPECT_EQ(view_window_table_count(), 0);  // both view windows left the table
+    EXPECT_FALSE(dir.exists("a.fig.loc"));
+    EXPECT_FALSE(dir.exists("b.fig.Loc"));
+    EXPECT_TRUE(dir.exists("c.fig.loc"));
+    EXPECT_TRUE(dir.exists("d.fig.loc"));
+    EXPECT_TRUE(dir.exists("e.fig"));
+}
+
+TEST_F(LockFiles, WithoutAUserClosingLeavesEveryLock) {
+    LockFolder dir("nouser");
+    dir.write("a.fig.loc", "\n0\n");
+    view->data_folder = kz::foundation::set_heap_string(view->data_folder, dir.windows.c_str(), nullptr, -1);
+    view->user_name = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
+    delete view;
+    view = nullptr;
+    watched_view() = nullptr;
+    EXPECT_TRUE(dir.exists("a.fig.loc"));
+}
+
+TEST_F(LockFiles, StampNamesCountUpWithinOneMillisecond) {
+    char first[32], second[32], third[32];
+    view->MakeStampName(first);
+    // The clock stands at 23:59:59.500 on its start day.
+    EXPECT_EQ(std::string(first).substr(0, 2), "z-");
+    EXPECT_EQ(std::string(first).substr(11), "235959-500-00");
+    const int a = add_item(0, first);
+    view->MakeStampName(second);
+    EXPECT_EQ(std::string(second).substr(0, 24), std::string(first).substr(0, 22) + "01");
+    add_item(0, second);
+    clock->advance(1);
+    view->MakeStampName(third);
+    EXPECT_EQ(std::string(third).substr(11), "235959-501-00");
+    // Names are compared without case.
+    std::string upper = third;
+    upper[0] = 'Z';
+    trunk_base_record(view->trunks[a])->name =
+        kz::foundation::set_heap_string(trunk_base_record(view->trunks[a])->name, upper.c_str(), nullptr, -1);
+    view->MakeStampName(second);
+    EXPECT_EQ(std::string(second).substr(11), "235959-501-01");
+}
+
+}  // namespace
+}  // namespace kz::view::test

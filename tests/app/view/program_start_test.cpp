@@ -1,0 +1,172 @@
+// The program under a real display: started beside a "start.txt", beside a figure set, and with a file name
+// argument, it opens the file its start rules choose (shown in its title), and closing its main window ends it
+// with exit code 0 and no sanitizer report. The parent test starts this program again inside `xvfb-run -a`.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#ifdef KZVIEW_PROGRAM
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#endif
+
+#include "support/test_paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef KZVIEW_PROGRAM
+
+struct StartCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> files;
+    const char* argument;  // relative to the case folder, or null
+    const char* title;
+};
+
+const StartCase kCases[] = {
+    {"start_txt", {{"start.txt", "models\\first.fig\r\n"}, {"models/first.fig", ""}, {"z.fig", ""}}, nullptr,
+     "KZ3Dview first.fig"},
+    {"figset", {{"room.figset", "figfile,inner.fig\r\n"}, {"inner.fig", ""}, {"a.fig", ""}}, nullptr,
+     "KZ3Dview inner.fig"},
+    {"argument", {{"start.txt", "other.fig\r\n"}, {"other.fig", ""}, {"given.fig", ""}}, "given.fig",
+     "KZ3Dview given.fig"},
+};
+
+std::string case_folder(const char* name) { return kz::test::output_dir() + "/view_program_" + name; }
+
+// The first top-level window whose name begins "KZ3Dview", or 0.
+Window find_main_window(Display* display, std::string* name) {
+    Window root_return, parent_return, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent_return, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* window_name = nullptr;
+        if (XFetchName(display, children[i], &window_name) && window_name) {
+            if (std::string(window_name).rfind("KZ3Dview", 0) == 0) {
+                found = children[i];
+                *name = window_name;
+            }
+            XFree(window_name);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+void close_window(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+// Runs inside Xvfb: one case, named by KZ_VIEW_START_CASE.
+TEST(KzviewUnderXvfb, Child) {
+    const char* case_name = std::getenv("KZ_VIEW_START_CASE");
+    if (!case_name) GTEST_SKIP() << "runs only inside the Xvfb child started by StartsAndClosesCleanly";
+    const StartCase* c = nullptr;
+    for (const StartCase& k : kCases)
+        if (std::string(k.name) == case_name) c = &k;
+    ASSERT_NE(c, nullptr);
+    const std::string folder = case_folder(c->name);
+    const std::string program = folder + "/kzview";
+    const std::string errors = folder + "/stderr.txt";
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen(errors.c_str(), "w", stderr);
+        if (chdir("/") != 0) _exit(126);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        const std::string argument = c->argument ? folder + "/" + c->argument : "";
+        if (c->argument) execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
+        else execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string title;
+    Window main_window = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < deadline) {
+        main_window = find_main_window(display, &title);
+        if (main_window && title == c->title) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(title, c->title);
+    if (main_window) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, main_window, &attributes);
+        // Stretched over the whole screen.
+        EXPECT_EQ(attributes.width, DisplayWidth(display, DefaultScreen(display)));
+        EXPECT_EQ(attributes.map_state, IsViewable);
+        close_window(display, main_window);
+    }
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 600 && done == 0; ++i) {
+        done = waitpid(pid, &status, WNOHANG);
+        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the program did not end after its main window was closed";
+    }
+    XCloseDisplay(display);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().find("Sanitizer"), std::string::npos) << text.str();
+    EXPECT_EQ(text.str().find("runtime error"), std::string::npos) << text.str();
+}
+
+TEST(KzviewUnderXvfb, StartsAndClosesCleanly) {
+    if (std::getenv("KZ_VIEW_START_CASE")) GTEST_SKIP() << "the child runs one case itself";
+    if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    for (const StartCase& c : kCases) {
+        const std::string folder = case_folder(c.name);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy_file(KZVIEW_PROGRAM, folder + "/kzview");
+        for (const auto& [file, content] : c.files) {
+            fs::create_directories(fs::path(folder + "/" + file).parent_path());
+            std::ofstream(folder + "/" + file, std::ios::binary) << content;
+        }
+        const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 800x600x24' env QT_QPA_PLATFORM=xcb "
+                                    "KZ_VIEW_START_CASE=" + std::string(c.name) + " '" + self +
+                                    "' --gtest_filter=KzviewUnderXvfb.Child > '" + folder + "/child.txt' 2>&1";
+        const int result = std::system(command.c_str());
+        std::ifstream in(folder + "/child.txt");
+        std::stringstream log;
+        log << in.rdbuf();
+        EXPECT_EQ(result, 0) << c.name << "\n" << log.str();
+        EXPECT_NE(log.str().find("[  PASSED  ] 1 test"), std::string::npos) << c.name << "\n" << log.str();
+    }
+}
+
+#endif
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The choice of the start file, in its order: the name in the program's file name, the command line, "start.txt"
+// beside the program, then the first figure set, figure file or mesh file in the program folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/view/program_entry.h"
+#include "platform/file_system.h"
+#include "support/test_paths.h"
+#include "view_fixture.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace fs = std::filesystem;
+using StartFile = ViewTest;
+
+struct ProgramFolder {
+    explicit ProgramFolder(const std::string& name) {
+        native = kz::test::output_dir() + "/view_start_" + name;
+        fs::remove_all(native);
+        fs::create_directories(native);
+        windows = kz::platform::from_native_path(native) + "\\";
+    }
+    void write(const std::string& file, const std::string& text) const {
+        fs::create_directories(fs::path(native + "/" + file).parent_path());
+        std::ofstream(native + "/" + file, std::ios::binary) << text;
+    }
+    std::string native, windows;
+};
+
+struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> files;  // name, content
+    const char* start_name;    // decoded from the program's file name, folder-relative here
+    const char* command_line;  // folder-relative, or null
+    int rule;
+    const char* opened;  // folder-relative; null: nothing opened
+};
+
+TEST_F(StartFile, RulesApplyInOrder) {
+    const Case cases[] = {
+        {"name_first", {{"a.fig", ""}, {"start.txt", "b.fig\n"}}, "a.fig", "c.fig", 1, "a.fig"},
+        {"quoted_command_line", {{"start.txt", "b.fig\n"}}, nullptr, "\"c.fig\"", 2, "c.fig"},
+        {"command_set", {{"set.figset", "figfile,sub\\d.fig\r\nset,x\r\n"}}, nullptr, "set.figset", 2, "sub\\d.fig"},
+        {"empty_set_ends_choice", {{"set.figset", "figfile,\r\n"}, {"b.fig", ""}}, nullptr, "set.figset", 2, nullptr},
+        {"other_extension", {{"b.fig", ""}}, nullptr, "x.dxf", 2, nullptr},
+        {"start_txt_subfolder", {{"start.txt", "  models\\room.fig \r\nother.fig\n"}, {"z.figset", "figfile,z.fig"}},
+         nullptr, nullptr, 3, "models\\room.fig"},
+        {"empty_start_txt", {{"start.txt", "\n"}, {"b.fig", ""}}, nullptr, nullptr, 3, nullptr},
+        {"set_beats_figure", {{"a.fig", ""}, {"b.figset", "figfile\tb.fig\n"}}, nullptr, nullptr, 4, "b.fig"},
+        {"set_naming_nothing_goes_on", {{"a.fig", ""}, {"b.figset", "set,1\n"}}, nullptr, nullptr, 4, "a.fig"},
+        {"figure_beats_mesh", {{"m.om3", ""}, {"b.fig", ""}}, nullptr, nullptr, 4, "b.fig"},
+        {"mesh_last", {{"m.om3", ""}, {"n.txt", ""}}, nullptr, nullptr, 4, "m.om3"},
+        {"nothing", {{"n.txt", ""}}, nullptr, nullptr, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        ProgramFolder dir(c.name);
+        for (const auto& [file, content] : c.files) dir.write(file, content);
+        view->opened_model_paths.clear();
+        const std::string start_name = c.start_name ? dir.windows + c.start_name : "";
+        const std::string command = c.command_line ? (c.command_line[0] == '"' ? "\"" + dir.windows +
+                                                                                     (c.command_line + 1)
+                                                                               : dir.windows + c.command_line)
+                                                   : "";
+        EXPECT_EQ(ChooseStartFile(view, dir.windows, start_name, command.c_str()), c.rule) << c.name;
+        if (!c.opened) {
+            EXPECT_TRUE(view->opened_model_paths.empty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(view->opened_model_paths.size(), 1u) << c.name;
+        EXPECT_EQ(view->opened_model_paths[0], dir.windows + c.opened) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace kz::view::test

@@ -1,0 +1,73 @@
+// The recording parent window and the view fixture shared by the view tests.
+#include "view_fixture.h"
+
+#include "app/foundation/timer_slots.h"
+#include "app/document/view_messages.h"
+#include "platform/message_loop.h"
+
+namespace kz::view::test {
+
+namespace plat = kz::platform;
+
+std::vector<RecordedMessage>& parent_log() {
+    static std::vector<RecordedMessage> log;
+    return log;
+}
+
+XView*& watched_view() {
+    static XView* view = nullptr;
+    return view;
+}
+
+namespace {
+
+plat::LResult recording_parent(plat::WindowHandle window, std::uint32_t message, plat::WParam wparam,
+                               plat::LParam lparam) {
+    RecordedMessage m{message, wparam, lparam, {}, watched_view() ? watched_view()->button_state : -1};
+    if (message == UM_VIEW_NOTIFY_LIST && lparam)
+        m.text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(lparam));
+    parent_log().push_back(m);
+    if (message < plat::WM_USER) return plat::default_window_procedure(window, message, wparam, lparam);
+    return 0;
+}
+
+}  // namespace
+
+void ViewTest::SetUp() {
+    ASSERT_TRUE(plat::ensure_application());
+    plat::WindowClass c;
+    c.name = "KzViewTestParent";
+    c.procedure = recording_parent;
+    plat::register_window_class(c);
+    parent_window = plat::create_window("KzViewTestParent", "parent", plat::WS_OVERLAPPEDWINDOW, 0, 0, 320, 240,
+                                        plat::desktop_window());
+    ASSERT_NE(parent_window, nullptr);
+    view = new XView(parent_window, nullptr);
+    clock = std::make_unique<ManualViewClock>();
+    view->SetClock(clock.get());
+    watched_view() = view;
+    parent_log().clear();
+}
+
+void ViewTest::TearDown() {
+    watched_view() = nullptr;
+    delete view;
+    view = nullptr;
+    plat::destroy_window(parent_window);
+    kz::foundation::timer_release_all();
+    parent_log().clear();
+}
+
+std::vector<RecordedMessage> ViewTest::received(std::uint32_t message) const {
+    std::vector<RecordedMessage> out;
+    for (const RecordedMessage& m : parent_log())
+        if (m.message == message) out.push_back(m);
+    return out;
+}
+
+int ViewTest::add_item(int parent_index, const char* name) {
+    view->current_trunk_index = parent_index;
+    return view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, name);
+}
+
+}  // namespace kz::view::test

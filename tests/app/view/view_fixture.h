@@ -1,0 +1,43 @@
+// A view under test: a parent window whose procedure records every message it gets, the one XView as its child
+// on a hand-driven clock, and helpers to read what the parent saw.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/document/xview.h"
+#include "platform/window.h"
+
+namespace kz::view::test {
+
+struct RecordedMessage {
+    std::uint32_t message = 0;
+    kz::platform::WParam wparam = 0;
+    kz::platform::LParam lparam = 0;
+    std::string text;          // the notification list's text, when the message carries one
+    int button_state = -1;     // the view's button state when the parent saw the message
+};
+
+// The recording parent's log and the view it watches (for state seen at the moment of forwarding).
+std::vector<RecordedMessage>& parent_log();
+XView*& watched_view();
+
+class ViewTest : public ::testing::Test {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Messages of one number that reached the parent.
+    std::vector<RecordedMessage> received(std::uint32_t message) const;
+    // An item under `parent_index` (the current item is set for the creation).
+    int add_item(int parent_index, const char* name);
+
+    kz::platform::WindowHandle parent_window = nullptr;
+    std::unique_ptr<ManualViewClock> clock;
+    XView* view = nullptr;
+};
+
+}  // namespace kz::view::test
