@@ -51,15 +51,15 @@ std::vector<double> read_triples(const char* text, int length) {
         start = end + 1;
     }
     values.resize(values.size() / 3 * 3);
-    if (values.size() > 3 * static_cast<std::size_t>(kMaxZpolyPoints)) values.resize(3 * kMaxZpolyPoints);
     return values;
 }
 
 }  // namespace
 
 int XLeaves::ZpolyToPoly() {
+    // The record becomes a "poly" only once its outline is rewritten: a zpoly that cannot be converted (too few
+    // points, all in a line, more points than a zpoly keeps) stays a zpoly and is saved back exactly as it was read.
     COBJECTA& r = *record;
-    r.kind = kKindPoly;
     if (!r.poldat) return 0;
     int first = -1, second = -1;
     find_sections(r.poldat, &first, &second);
@@ -72,13 +72,14 @@ int XLeaves::ZpolyToPoly() {
     }
     const std::string rest = second >= 0 ? std::string(r.poldat + second + 1) : std::string();
     int n = static_cast<int>(points.size() / 3);
-    if (n < 3) return 0;
+    if (n < 3 || n > kMaxZpolyPoints + 1) return 0;
     if (points[0] == points[3 * (n - 1)] && points[1] == points[3 * (n - 1) + 1] &&
         points[2] == points[3 * (n - 1) + 2]) {
         --n;
         points.resize(3 * n);
         if (n < 3) return 0;
     }
+    if (n > kMaxZpolyPoints) return 0;
     const bool with_directions = static_cast<int>(directions.size() / 3) >= n;
     if (with_directions) {
         directions.resize(3 * n);
@@ -108,6 +109,7 @@ int XLeaves::ZpolyToPoly() {
     r.ry = 0.0;
     r.rz = frame.rotation[2];
     r.orz = frame.edge_angle;
+    r.kind = kKindPoly;
     return 1;
 }
 

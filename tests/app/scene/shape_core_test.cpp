@@ -306,7 +306,19 @@ TEST(ShapeCore, ZpolyBecomesAFlatPolyPlacedWhereItsPointsWere) {
     r.kind = kKindZpoly;
     r.poldat = kz::foundation::set_heap_string(nullptr, "0;0;0;5;5;5", nullptr, -1);
     EXPECT_EQ(shape->ZpolyToPoly(), 0);
-    EXPECT_EQ(r.kind, kKindPoly);
+    EXPECT_EQ(r.kind, kKindZpoly) << "a zpoly that cannot be converted stays one";
+    EXPECT_STREQ(r.poldat, "0;0;0;5;5;5");
+
+    // More points than a zpoly keeps: refused whole, never cut short.
+    std::string many;
+    const int kZpolyPointLimit = 4000;
+    for (int i = 0; i <= kZpolyPointLimit; ++i)
+        many += std::to_string(std::cos(i * 0.001) * 1000) + ";" + std::to_string(std::sin(i * 0.001) * 1000) + ";" +
+                std::to_string(i % 7) + ";";
+    r.poldat = kz::foundation::set_heap_string(r.poldat, many.c_str(), nullptr, -1);
+    EXPECT_EQ(shape->ZpolyToPoly(), 0);
+    EXPECT_EQ(r.kind, kKindZpoly);
+    EXPECT_EQ(std::string(r.poldat), many);
 
     const std::vector<double> points = {10, 0, 0, 10, 4, 3, 0, 4, 3, 0, 0, 0, 10, 0, 0};
     r.kind = kKindZpoly;
