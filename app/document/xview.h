@@ -13,7 +13,6 @@
 #include "app/foundation/paths.h"
 #include "app/foundation/text_label.h"
 #include "app/scene/view_services.h"
-#include "app/document/document_state.h"
 #include "app/document/view_clock.h"
 #include "platform/device_context.h"
 #include "platform/window.h"
@@ -190,8 +189,8 @@ public:
     void DropAtPoint(const char* text);
     int OpenModel(const char* path);
     int OpenModelFile(const char* path, int ask);
-    int FindStartFigFile(const char* set_path, char* figure_path);
-    int LoadStartSettings(const char* set_path);
+    void FindStartFigFile(const char* set_path, char* figure_path);
+    void LoadStartSettings(const char* set_path);
     void GoToStartEye();
     void FireStartActions();
     void SetShadowDefaults();
@@ -245,40 +244,6 @@ public:
     void SetShadowDisplay(int on) override { shadow_display = on; }
     void NotifyStageAdded() override;
 
-    // --- Figure files: reading, records, settings lines, data paths (document side; see app/document/) ------
-    // View members the document calls are virtual above, so kz_document never links against kz_view.
-    int ExpandReference(XTrunk* trunk, int reload, int on_demand);
-    void LoadReferenceFile(XTrunk* trunk);
-    int CanLoadReference(XTrunk* trunk);
-    void ApplyFigureText(char* text);
-    int PushReferenceLevel(XTrunk* trunk, const char* name);
-    int PopReferenceLevel(const char* name);
-    void EnterUnitFile(const char* path);
-    void LeaveUnitFile();
-    int ApplyFigureLine(const char* line, int line_number);
-    int AddTrunkRecord(const char* line);
-    int AddShapeRecord(const char* line, int line_number);
-    int DuplicateShapes(const char* line);
-    void AddPendingLine(const char* line);
-    void ClearPendingLines();
-    int RegisterPushref(const char* name, int length, int trunk_index);
-    int FindPushref(const char* name) const;
-    void ClearPushrefTable();
-    int ApplyPopref(const char* line);
-    int CopyTrunkAt(int source, const double* position, const double* rotation, int with_children);
-    int RemoveNotRealTrunks();
-    int AddPart(int trunk_index, const kz::scene::COBJECTA* record, int line_number);
-    void ApplySetting(const char* text);
-    int WriteSettings(kz::foundation::EString* buffer, const char* separator);
-    int MapDataName(char* name, char* local_name);
-    int ResolveDataPath(const char* url, char* local_name);
-    int FindDataFile(const char* name, char* local_name, char* joined_name);
-    int CompleteDataPath(char* name);
-    void GetUnitFolder(XTrunk* trunk, char* folder);
-    int TrunkDownloaded(const XTrunk* trunk) const;
-
-    DocumentState document;  // figure-file state of the document half (app/document/document_state.h)
-    // --- end of the figure-file block ------------------------------------------------------------------------
 
     int trunk_count() const { return static_cast<int>(trunks.size()); }
 
