@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/o3du_list.h"
 
 // Point kinds of the mesh.

@@ -1,7 +1,7 @@
 // Pieces of work the shape converters share: a set's look taken from a piece, face texture coordinates,
 // closed outline strips and the one-strip walls of extrusions.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/triangle_polys.h"
 
 // Newell normal of an outline, +Z when it has none; negated with reverse.

@@ -1,7 +1,7 @@
 // CO3duExtrudedToPrimitive: an extruded polygon as one side strip plus optional caps, or as its wire edges.
 // The solid form turns both outlines counter-clockwise about the extrusion and writes that order back.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/triangle_polys.h"
 
 class CO3duExtrudedToPrimitive {

@@ -1,7 +1,7 @@
 // CO3duFiniteColumnToPrimitive: a cross-section swept along an axis and cut by two end planes, converted like a
 // capped extrusion of the two cut outlines. IntersectLinePlane is the cut of one line.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/triangle_polys.h"
 
 class CO3duFiniteColumnToPrimitive {

@@ -3,7 +3,7 @@
 #pragma once
 #include <vector>
 
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 
 struct HoleMesh {
   std::vector<OfuVector3> points;  // loop points, then the midpoints added while forcing edges

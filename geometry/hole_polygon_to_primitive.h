@@ -1,7 +1,7 @@
 // CO3duHolePolygonToPrimitive: a flat polygon with holes as one indexed triangle set, or as one closed outline
 // strip per loop. CO3duHoleExtrudedToPrimitive: the extrusion of such a polygon, walls and holed caps.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/triangle_polys.h"
 
 class CO3duHolePolygonToPrimitive {

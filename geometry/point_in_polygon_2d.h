@@ -1,7 +1,7 @@
 // Where a plane point lies against an open ring (the last point joins the first) and against a polygon with
 // holes, by the winding angle summed over the ring's edges.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 
 // 0 outside, 1 inside, 2 on an edge, 3 on a vertex. Edges closer than tolerance (as an unnormalised cross
 // product) to the point are checked for the point lying on them.

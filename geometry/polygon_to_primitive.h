@@ -1,7 +1,7 @@
 // CO3duPolygonToPrimitive: a flat polygon as one indexed triangle set (ear clipping) or as a closed outline.
 // reverse 1 flips the normal and the winding, which is how bottom caps face away from their solid.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/triangle_polys.h"
 
 class CO3duPolygonToPrimitive {

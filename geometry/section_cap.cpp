@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/math_primitive.h"
 #include "geometry/polygon_to_primitive.h"
 #include "geometry/segment_paths.h"

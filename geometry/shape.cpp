@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 
 struct COfuShape::Block {
   Block* previous = nullptr;

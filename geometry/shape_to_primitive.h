@@ -1,7 +1,7 @@
 // CO3duShapeToPrimitive: turns every piece of a shape, head to tail, into triangle or line sets of a primitive,
 // dispatching on the piece's kind. solid 0 makes wire outlines; simplify thins dense plain outlines.
 #pragma once
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/primitive.h"
 #include "geometry/shape.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "geometry/auto_mesh.h"
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/shared_math.h"
 #include "modeller/o3du_animation_host.h"
 #include "modeller/o3du_math_camera.h"

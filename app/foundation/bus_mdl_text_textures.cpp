@@ -1,5 +1,5 @@
 // Text textures: a face's "[text=" spec drawn into a bitmap (opaque through GDI, translucent through GDI+) and
-// registered in the texture table under the spec, so every distinct spec is drawn once.
+// registered in the texture table under its description text, so every distinct description is drawn once.
 #include <algorithm>
 #include <cstring>
 #include <memory>

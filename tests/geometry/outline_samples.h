@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/ofu_types.h"
 #include "geometry/vector_math.h"
 

@@ -1,7 +1,7 @@
 // Defaults, resets and deep copies of sets and primitives; ownership and node blocks of shapes; clones of pieces.
 #include <gtest/gtest.h>
 
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "geometry/primitive.h"
 #include "geometry/shape.h"
 

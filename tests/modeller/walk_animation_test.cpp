@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "geometry/auto_mesh.h"
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 #include "modeller/o3du_animation_host.h"
 #include "modeller/o3du_math_camera.h"
 #include "platform/message_loop.h"

@@ -1,6 +1,6 @@
 // Copies of the parametric pieces: every copy is deep, outlines coordinate by coordinate and holes one by one.
 // Assignment never changes the target's kind.
-#include "geometry/geometry_pieces.h"
+#include "geometry/geometry_elements.h"
 
 #include <utility>
 
