@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "bare_draw.h"
 #include "modeller/gl_modelar.h"
 #include "platform/device_context.h"
 #include "platform/gl_context.h"
@@ -157,28 +158,7 @@ void bare_loop(benchmark::State& state, bool boxes) {
     glMatrixMode(GL_MODELVIEW);
     const GLfloat head[4] = {float(c.eye.x), float(c.eye.y), float(c.eye.z), 1};
     glLightfv(GL_LIGHT0, GL_POSITION, head);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    for (const _OfuPosition* node = scene.modeller.structure().head(); node; node = node->next) {
-      const CO3duGLEntity& e = *node->entity;
-      glPushMatrix();
-      glMultMatrixd(&e.model_matrix.m[0][0]);
-      for (const CO3duGLTrianglePolygons& set : e.sets) {
-        glMaterialfv(GL_FRONT, GL_AMBIENT, &set.material.ambient.r);
-        glMaterialf(GL_FRONT, GL_SHININESS, set.material.power);
-        glMaterialfv(GL_FRONT, GL_SPECULAR, &set.material.specular.r);
-        glMaterialfv(GL_FRONT, GL_DIFFUSE, &set.material.diffuse.r);
-        glVertexPointer(3, GL_FLOAT, 0, set.positions.data());
-        glNormalPointer(GL_FLOAT, 0, set.normals.data());
-        if (set.indexed)
-          glDrawElements(set.mode, GLsizei(set.indices.size()), GL_UNSIGNED_INT, set.indices.data());
-        else
-          glDrawArrays(set.mode, 0, set.vertex_count);
-      }
-      glPopMatrix();
-    }
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
+    draw_entities_bare(scene.modeller);
     glFlush();
     kz::platform::swap_buffers(*hdc);
   }

@@ -13,6 +13,7 @@ inline constexpr std::uint32_t UM_MAIN_IGNORED = 0x5113;
 inline constexpr std::uint32_t UM_VIEW_TICK = 0x5500;
 inline constexpr std::uint32_t UM_VIEW_NEXT_CAMERA = 0x5501;
 inline constexpr std::uint32_t UM_VIEW_SET_BKCOLOR = 0x5506;
+inline constexpr std::uint32_t UM_VIEW_STATUS = 0x5507;  // lparam: the pick status text
 inline constexpr std::uint32_t UM_VIEW_OPEN_LINK = 0x5509;
 inline constexpr std::uint32_t UM_VIEW_NOTIFY_LIST = 0x5510;
 inline constexpr std::uint32_t UM_VIEW_STAGE_ADDED = 0x5511;

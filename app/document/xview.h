@@ -13,6 +13,7 @@
 #include "app/foundation/paths.h"
 #include "app/foundation/text_label.h"
 #include "app/scene/view_services.h"
+#include "app/document/document_state.h"
 #include "app/document/view_clock.h"
 #include "platform/device_context.h"
 #include "platform/window.h"
@@ -150,7 +151,7 @@ public:
     void ClearTimedLists();
     void CloseScene();
     void StopPlayback();
-    void TruncateReferenceStack(int depth);
+    virtual void TruncateReferenceStack(int depth);
     virtual void ClearNamedLists();
     void ClearCommandBlocks();
     virtual int OpenCommandBlock(const char* name, double first, double second);
@@ -189,8 +190,8 @@ public:
     void DropAtPoint(const char* text);
     int OpenModel(const char* path);
     int OpenModelFile(const char* path, int ask);
-    void FindStartFigFile(const char* set_path, char* figure_path);
-    void LoadStartSettings(const char* set_path);
+    int FindStartFigFile(const char* set_path, char* figure_path);
+    int LoadStartSettings(const char* set_path);
     void GoToStartEye();
     void FireStartActions();
     void SetShadowDefaults();
@@ -244,6 +245,42 @@ public:
     void SetShadowDisplay(int on) override { shadow_display = on; }
     void NotifyStageAdded() override;
 
+    // --- Figure files: reading, records, settings lines, data paths (document side; see app/document/) ------
+    // View members the document calls are virtual above, so kz_document never links against kz_view.
+    int ExpandReference(XTrunk* trunk, int reload, int on_demand);
+    void LoadReferenceFile(XTrunk* trunk);
+    int CanLoadReference(XTrunk* trunk);
+    void ApplyFigureText(char* text);
+    int PushReferenceLevel(XTrunk* trunk, const char* name);
+    int PopReferenceLevel(const char* name);
+    void EnterUnitFile(const char* path);
+    void LeaveUnitFile();
+    int ApplyFigureLine(const char* line, int line_number);
+    int AddTrunkRecord(const char* line);
+    int AddShapeRecord(const char* line, int line_number);
+    int DuplicateShapes(const char* line);
+    void AddPendingLine(const char* line);
+    void ClearPendingLines();
+    int RegisterPushref(const char* name, int length, int trunk_index);
+    int FindPushref(const char* name) const;
+    void ClearPushrefTable();
+    int ApplyPopref(const char* line);
+    int CopyTrunkAt(int source, const double* position, const double* rotation, int with_children);
+    int RemoveNotRealTrunks();
+    int AddPart(int trunk_index, const kz::scene::COBJECTA* record, int line_number);
+    void ApplySetting(const char* text);
+    int WriteSettings(kz::foundation::EString* buffer, const char* separator);
+    int MapDataName(char* name, char* local_name);
+    int ResolveDataPath(const char* url, char* local_name);
+    int FindDataFile(const char* name, char* local_name, char* joined_name);
+    int CompleteDataPath(char* name);
+    void GetUnitFolder(XTrunk* trunk, char* folder);
+    int TrunkDownloaded(const XTrunk* trunk) const;
+    int LoadsOnDemand(const XTrunk* trunk) const;
+    void apply_figure_bytes(std::string* bytes, const char* unit);
+
+    DocumentState document;  // figure-file state of the document half (app/document/document_state.h)
+    // --- end of the figure-file block ------------------------------------------------------------------------
 
     int trunk_count() const { return static_cast<int>(trunks.size()); }
 
@@ -406,20 +443,19 @@ public:
     void RestoreNearHidden();
     void ResetShownFlags();
     void ApplyProximityDisplay();
-    void CountScene();
+    virtual void CountScene();
     // Builds the pick status text; copies it to out when given (out must hold 512 bytes).
     std::string FormatPickStatus(char* out);
+    void SyncHandleMarkers();
+    void ShowAttributePopup(kz::platform::Point point, int mode);
+    void ShowTextWindow(const char* text, kz::platform::Point point, int line_gap, int font_height, int margin);
+    void HideCommentWindow();
+    static char* JoinColumns(char* heap_text, const char* text1, int width1, const char* text2, int width2,
+                             const char* text3, int width3);
+    static int CutToWidth(const char* text, char* buffer, int width);
+    void DrawOverlayText(const char* text);
 
-    // Shadow and light settings ("set" lines fill them).
-    int shadow_accuracy = 0;
-    std::uint32_t shadow_color = 0x212121;
-    double shadow_transparency = 0.7;
-    double latitude = 35.6894, longitude = 139.6917;
-    double north_angle = 0.0;
-    double sun_levels[3] = {0.2, 0.7, 0.0};   // ambient, diffuse, specular
-    double head_levels[3] = {0.0, 0.7, 1.0};  // ambient, diffuse, specular
-    double head_fourth_level = 0.0;
-    int world_mesh_switch = 0;
+    // The shadow and light settings are document.settings (the "set" lines fill them).
     // Section plane: point, three axes, the chosen one and its side, cap colour 0..255.
     int section_switch = 0, section_defined = 0;
     double section_point[3] = {};
@@ -433,6 +469,8 @@ public:
     int unit_depth = 0;
     int scene_stats[4][3] = {};  // trunks, parts, faces, triangles x hidden, visible, shown
     int face_total = 0;
+    double scene_radius = 0.0;  // 0: not yet computed
+    double scene_centre[3] = {};
     // --- end of the view-side block ---------------------------------------------------------------------------
 
 private:

@@ -9,23 +9,6 @@
 
 namespace kz::view {
 
-void XView::LayoutWindows(int width, int height) {
-    // Until the layouts come: the first view window fills the client area, the second stays out of sight.
-    if (width < 1 || height < 1) return;
-    layout_width = width;
-    layout_height = height;
-    kz::platform::move_window(view_window[0], 0, 0, width, height, true);
-    kz::platform::move_window(view_window[1], 0, 0, 0, 0, true);
-    if (view_dc[0]) view_dc[0]->resize(width, height);
-    if (eye) {
-        eye->screen_width = width;
-        eye->screen_height = height;
-        eye->window_height = height;
-    }
-    layout_done = 1;
-}
-
-void XView::Redraw(int) {}
 void XView::UpdateCursor() {}
 void XView::OnMouseMove(LParam) {}
 void XView::OnLeftDown(LParam) {}
@@ -41,15 +24,12 @@ void XView::ToolUnpasteFace(std::int64_t) { last_tool_id = 0x572B; }
 void XView::ToolUnpastePart(std::int64_t) { last_tool_id = 0x572C; }
 void XView::ToolUnpasteItem(std::int64_t) { last_tool_id = 0x572D; }
 void XView::DropAtPoint(const char*) {}
-void XView::LoadStartSettings(const char*) {}
 void XView::GoToStartEye() {}
 void XView::FireStartActions() {}
-void XView::SetShadowDefaults() {}
 int XView::RunSchedule(const SystemTime&) { return 0; }
 void XView::ClearActions() { active_motions = 0; }
 void XView::ToggleWalk(int on) { builtin_walk = on; }
 void XView::FitEyeToModel(double) {}
-void XView::ApplyVisibility() {}
 void XView::QueueItemCamera(int, double) {}
 void XView::CopyItemToClipboard(int, int) {}
 void XView::PasteFromClipboard() {}
@@ -62,24 +42,8 @@ void XView::AnimateEyeTo(const double* to_eye, const double* to_target, double) 
 }
 void XView::NextCamera() {}
 
-char* XView::ToAbsolutePath(char* old_text, const char* path, XTrunk*) {
-    if (!path || !*path) return kz::foundation::free_and_null(old_text);
-    return kz::foundation::set_heap_string(old_text, path, nullptr, -1);
-}
-char* XView::ToRelativePath(char* old_text, const char* path, XTrunk*) {
-    if (!path || !*path) return kz::foundation::free_and_null(old_text);
-    return kz::foundation::set_heap_string(old_text, path, nullptr, -1);
-}
-int XView::FindDataFile(const char*, char* local_path) {
-    if (local_path) *local_path = '\0';
-    return 0;
-}
 int XView::AddAction(const char*, XLeaves*, const SystemTime&) { return -1; }
 char* XView::PartPropertyTable(int, XLeaves*, int) { return kz::foundation::set_heap_string(nullptr, "", nullptr, -1); }
 char* XView::ComputeAttributes(char* old_value, XTrunk*, const char*, const char*) { return old_value; }
-void XView::ApplyTrunkColor(int) {}
-void XView::ApplyTrunkTransparency(int) {}
-void XView::ApplyTrunkAppearance(int, XTrunk*) {}
-kz::crt::GlobalHandle XView::RenderToDib(int, int) { return kz::crt::GlobalHandle{}; }
 
 }  // namespace kz::view

@@ -1,0 +1,198 @@
+// Names inside model files turned into files the program can open: local, "file:" and "http:" through the
+// download cache under the work folder; and names made absolute on reading and relative on writing.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/document/xview.h"
+#include "app/foundation/date_time.h"
+#include "app/foundation/field_tokenizer.h"
+#include "app/foundation/heap_text.h"
+#include "app/foundation/paths.h"
+#include "app/foundation/sjis_string.h"
+#include "app/scene/xtrunk.h"
+#include "platform/download.h"
+#include "platform/file_system.h"
+
+namespace kz::view {
+
+namespace fnd = kz::foundation;
+
+namespace {
+
+constexpr int kPath = fnd::kPathBufferSize;
+// A cached copy younger than three hours is served without asking the server again.
+constexpr std::int64_t kCacheFreshMs = 10800001;
+
+bool has_prefix(const char* name, const char* prefix) {
+    return name && fnd::compare_prefix_nocase(name, prefix, static_cast<int>(std::strlen(prefix))) == 0;
+}
+
+// One path component of the cache: characters a file name cannot hold become "_", and "." or ".." (which
+// would climb out of the cache folder) give nothing.
+std::string cache_component(const std::string& part) {
+    if (part.empty() || part == "." || part == "..") return {};
+    std::string out;
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(part[i]);
+        const int size = fnd::sjis_char_size(part.c_str() + i);
+        if (size == 2) {
+            out.append(part, i, 2);
+            ++i;
+            continue;
+        }
+        out += (c < 0x20 || std::strchr(":*?\"<>|", c)) ? '_' : static_cast<char>(c);
+    }
+    return out;
+}
+
+std::uint64_t text_digest(const std::string& text) {
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : text) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// The cache file of an address: host, folders and name below the work folder, the query as a digest; never a
+// name outside the cache folder.
+std::string cache_file_name(const std::string& work_folder, const char* url) {
+    char server[kPath] = {}, folder[kPath] = {}, file[kPath] = {}, extension[kPath] = {}, query[kPath] = {};
+    fnd::split_url_path(url, server, folder, file, extension, query);
+    std::string out = work_folder;
+    if (!out.empty() && out.back() != '\\') out += '\\';
+    out += "http\\";
+    const char* host = std::strncmp(server, "http://", 7) == 0 ? server + 7 : server;
+    std::string h = cache_component(host);
+    out += (h.empty() ? std::string("_") : h) + '\\';
+    std::string dirs = folder;
+    for (char& c : dirs)
+        if (c == '/') c = '\\';
+    std::size_t start = 0;
+    while (start < dirs.size()) {
+        std::size_t end = dirs.find('\\', start);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string part = cache_component(dirs.substr(start, end - start));
+        if (!part.empty()) out += part + '\\';
+        start = end + 1;
+    }
+    std::string name = cache_component(std::string(file) + extension);
+    if (name.empty()) name = "index";
+    if (*query) {
+        char digest[24];
+        std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(text_digest(query)));
+        // The digest goes before the extension, so the cached copy still tells its kind.
+        const std::string ext = cache_component(extension);
+        std::string stem = name.substr(0, name.size() - (ext.size() <= name.size() ? ext.size() : 0));
+        name = stem + "~q" + digest + ext;
+    }
+    return out + name;
+}
+
+}  // namespace
+
+// Downloads an address to a file; the transfer goes to a temporary file renamed on success, so a failure leaves
+// the previous copy as it was. `why` receives the reason of a failure.
+int fetch_url(const char* url, const char* file_name, std::string* why) {
+    const kz::platform::DownloadResult r = kz::platform::download_to_file(url, file_name);
+    if (!r.ok && why)
+        *why = r.http_status ? "HTTP status " + std::to_string(r.http_status) : r.error.empty() ? "no answer" : r.error;
+    return r.ok ? 1 : 0;
+}
+
+void report_unit_problem(const char* unit, const char* reason) {
+    std::fprintf(stderr, "kzview: %s: %s\n", unit && *unit ? unit : "(no name)", reason ? reason : "");
+}
+
+int XView::ResolveDataPath(const char* url, char* local_name) {
+    const std::string cache = cache_file_name(work_folder, url);
+    char folder[kPath] = {};
+    fnd::split_folder_and_file(cache.c_str(), folder, nullptr);
+    fnd::make_folders(folder);
+    fnd::copy_string_bounded(local_name, cache.c_str(), kPath);
+    document.last_download_error.clear();
+    if (force_download == 0 && kz::platform::file_exists(cache) && !kz::platform::is_directory(cache) &&
+        fnd::file_age_ms(cache.c_str()) < kCacheFreshMs)
+        return 1;
+    return fetch_url(url, cache.c_str(), &document.last_download_error);
+}
+
+int XView::MapDataName(char* name, char* local_name) {
+    if (has_prefix(name, "http:")) {
+        fnd::to_forward_slashes(name, nullptr);
+        ResolveDataPath(name, local_name);
+        return 1;
+    }
+    if (!has_prefix(name, "file:")) {
+        fnd::copy_string_bounded(local_name, name ? name : "", kPath);
+        return 3;
+    }
+    const std::size_t length = std::strlen(name);
+    fnd::copy_string_bounded(local_name, length > 7 ? name + 7 : "", kPath);
+    return 2;
+}
+
+namespace {
+// The folder names outside any unit resolve against: the base folder, else the process's own folder.
+std::string base_folder_of(const char* base_folder) {
+    if (base_folder && *base_folder) return base_folder;
+    std::string cwd = kz::platform::current_directory();
+    if (!cwd.empty() && cwd.back() != '\\') cwd += '\\';
+    return cwd;
+}
+}  // namespace
+
+int XView::FindDataFile(const char* name, char* local_name, char* joined_name) {
+    char joined[kPath] = {}, local[kPath] = {};
+    fnd::resolve_relative_path(joined, name ? name : "", base_folder_of(base_folder).c_str(), 0);
+    if (joined_name) fnd::copy_string_bounded(joined_name, joined, kPath);
+    MapDataName(joined, local);
+    if (local_name) fnd::copy_string_bounded(local_name, local, kPath);
+    return fnd::url_or_file_exists(local);
+}
+
+int XView::FindDataFile(const char* file_name, char* local_path) { return FindDataFile(file_name, local_path, nullptr); }
+
+int XView::CompleteDataPath(char* name) {
+    if (!name || has_prefix(name, "http:") || kz::platform::file_exists(name)) return 1;
+    char full[kPath] = {};
+    fnd::resolve_relative_path(full, name, data_folder ? data_folder : "", 0);
+    if (has_prefix(full, "http:")) fnd::to_forward_slashes(full, nullptr);
+    std::strcpy(name, full);
+    return 1;
+}
+
+void XView::GetUnitFolder(XTrunk* trunk, char* folder) {
+    XTrunk* root = trunks.empty() ? nullptr : trunks[0];
+    for (XTrunk* p = trunk ? trunk->parent : nullptr; p && p != root; p = p->parent) {
+        const kz::scene::COBJECTA* r = p->base_record();
+        if (r && r->frefer && *r->frefer) {
+            fnd::split_folder_and_file(r->frefer, folder, nullptr);
+            return;
+        }
+    }
+    fnd::copy_string_bounded(folder, data_folder ? data_folder : "", kPath);
+}
+
+char* XView::ToAbsolutePath(char* old_text, const char* path, XTrunk* owner) {
+    if (!path || !*path) return fnd::free_and_null(old_text);
+    if (!owner) return fnd::set_heap_string(old_text, path, nullptr, -1);
+    char folder[kPath] = {}, full[kPath] = {};
+    GetUnitFolder(owner, folder);
+    fnd::resolve_relative_path(full, path, folder, 0);
+    return fnd::set_heap_string(old_text, full, nullptr, -1);
+}
+
+char* XView::ToRelativePath(char* old_text, const char* path, XTrunk* owner) {
+    if (!path || !*path) return fnd::free_and_null(old_text);
+    if (!owner || document.relative_paths != 1) return fnd::set_heap_string(old_text, path, nullptr, -1);
+    char folder[kPath] = {}, relative[kPath] = {};
+    GetUnitFolder(owner, folder);
+    fnd::make_relative_path(folder, path, relative);
+    return fnd::set_heap_string(old_text, relative, nullptr, -1);
+}
+
+int XView::TrunkDownloaded(const XTrunk* trunk) const {
+    return trunk && (trunk->flags & kTrunkDownloadedUnit) ? 1 : 0;
+}
+
+}  // namespace kz::view

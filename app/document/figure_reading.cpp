@@ -1,0 +1,322 @@
+// Opening a model: the figure file and every unit file it references, read whole as bytes and fed line by line
+// to the record interpreter inside the stack of reference levels that tells it where new items go.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/eye_record.h"
+#include "app/foundation/heap_text.h"
+#include "app/foundation/paths.h"
+#include "app/foundation/sjis_string.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "platform/crt/mbcs.h"
+#include "platform/file_system.h"
+
+namespace kz::view {
+
+namespace fnd = kz::foundation;
+
+namespace {
+
+constexpr int kPath = fnd::kPathBufferSize;
+
+const char* frefer_of(const XTrunk* trunk) {
+    const kz::scene::COBJECTA* r = trunk ? trunk->base_record() : nullptr;
+    return r && r->frefer ? r->frefer : "";
+}
+
+// True when the text ends inside a double-byte character: the file was cut short.
+bool ends_inside_character(const std::string& bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (kz::crt::is_sjis_lead(c)) {
+            if (i + 1 >= bytes.size()) return true;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int XView::OpenModel(const char* path) {
+    if (!path || !*path) return 0;
+    opened_model_paths.emplace_back(path);
+    const int r = OpenModelFile(path, 1);
+    if (r <= 0) return r;
+    SendTitle();
+    if (XTrunk* root = TrunkAt(0)) {
+        ClearChangedFlags(root);
+        root->RecalcMatrices(1);
+    }
+    if (document.link_jump) {
+        document.link_jump = 0;
+        return r;
+    }
+    if (document.settings.eye_point_given) {
+        AnimateEyeTo(settings_eye, settings_target, immediate_eye_move == 1 ? 0.0 : eye_move_time);
+        if (eye) eye->lens = settings_lens;
+        immediate_eye_move = 0;
+        document.settings.eye_point_given = 0;
+    } else {
+        FitEyeToModel(eye_move_time);
+    }
+    return r;
+}
+
+int XView::OpenModelFile(const char* path, int as_new) {
+    if (!path || !*path) return 0;
+    char name[kPath] = {}, local[kPath] = {};
+    fnd::copy_string_bounded(name, path, kPath);
+    MapDataName(name, local);
+    if (!kz::platform::file_exists(local) || kz::platform::is_directory(local)) {
+        report_unit_problem(path, "figure file not found");
+        return 0;
+    }
+    document.settings.eye_point_given = 0;
+    current_command_block = -1;
+    ClearNamedLists();
+    if (as_new == 1) {
+        NewModel();
+        ClearPushrefTable();
+        document.deferred.clear();
+        document.first_trunk_index = -1;
+    }
+    TruncateReferenceStack(1);
+    if (fnd::has_extension(local, ".om3")) {
+        if (bridge) {
+            bridge->LoadMeshFile(local);
+            bridge->device_dirty = 1;
+        }
+        return 1;
+    }
+    PushDataFolder();
+    notreal_mark = 0;
+    XTrunk* current = CurrentTrunk();
+    if (!current) current = TrunkAt(0);
+    if (current) {
+        kz::scene::COBJECTA* record = current->base_record();
+        record->frefer = ToAbsolutePath(record->frefer, name, current);
+        loading_settings = as_new;
+        ExpandReference(current, 0, 1);
+        SelectItem(-1, 0, 0);
+        loading_settings = 0;
+    }
+    RemoveNotRealTrunks();
+    notreal_mark = 0;
+    PopDataFolder();
+    if (as_new == 1) {
+        // The opened file's folder stays the model's data folder: top-level names resolve and are written
+        // against it, and its name is the window's title.
+        char folder[kPath] = {}, file[kPath] = {};
+        fnd::split_folder_and_file(name, folder, file);
+        data_folder = fnd::set_heap_string(data_folder, folder, nullptr, -1);
+        data_file_name = fnd::set_heap_string(data_file_name, file, nullptr, -1);
+    }
+    if (bridge) bridge->device_dirty = 1;
+    ApplyVisibility();
+    CountScene();
+    return 1;
+}
+
+void XView::SendTitle() {
+    const std::string title = data_file_name ? data_file_name : "";
+    kz::platform::send_message(parent, UM_SET_TITLE, 0,
+                               static_cast<LParam>(reinterpret_cast<std::uintptr_t>(title.c_str())));
+}
+
+int XView::ExpandReference(XTrunk* trunk, int reload, int on_demand) {
+    if (!trunk) return 0;
+    if (*frefer_of(trunk)) {
+        if (reload == 1) {
+            UnloadReference(trunk, 1);
+            LoadReferenceFile(trunk);
+            trunk->changed = 0;
+        } else if (!trunk->loaded && !(on_demand == 1 && LoadsOnDemand(trunk))) {
+            // Units read while this expansion runs leave their on-demand units unread as well.
+            const int saved_on_demand = document.on_demand;
+            document.on_demand = on_demand;
+            LoadReferenceFile(trunk);
+            document.on_demand = saved_on_demand;
+            trunk->changed = 0;
+        }
+    }
+    const int saved = loading_settings;
+    loading_settings = 0;
+    // Children are visited by position; loading a unit only adds children below the one being expanded.
+    for (std::size_t i = 0; i < trunk->children.size(); ++i) ExpandReference(trunk->children[i], reload, on_demand);
+    loading_settings = saved;
+    return 1;
+}
+
+int XView::LoadsOnDemand(const XTrunk* trunk) const {
+    const kz::scene::COBJECTA* r = trunk ? trunk->base_record() : nullptr;
+    return r && r->frmode && (std::strchr(r->frmode, 'E') || std::strchr(r->frmode, 'e')) ? 1 : 0;
+}
+
+int XView::CanLoadReference(XTrunk* trunk) {
+    const char* own = frefer_of(trunk);
+    if (!*own || !trunk->parent) return 1;
+    for (XTrunk* p = trunk->parent; p; p = p->parent) {
+        if (p->index == 0) continue;
+        const char* other = frefer_of(p);
+        if (*other && fnd::compare_nocase(other, own) == 0) return 0;
+    }
+    return 1;
+}
+
+void XView::LoadReferenceFile(XTrunk* trunk) {
+    if (!trunk || trunk->loaded || !*frefer_of(trunk)) return;
+    const std::string unit = frefer_of(trunk);
+    // Marked loaded even when refused: the item is expanded again on every later walk, and one report is enough.
+    trunk->loaded = 1;
+    if (!CanLoadReference(trunk)) {
+        report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");
+        return;
+    }
+    if (document.unit_nesting >= kMaxReferenceNesting) {
+        report_unit_problem(unit.c_str(), "units nested too deep, skipped");
+        return;
+    }
+    char name[kPath] = {}, full[kPath] = {}, local[kPath] = {};
+    fnd::add_default_extension(name, unit.c_str(), ".fig");
+    std::string base = base_folder && *base_folder ? base_folder : kz::platform::current_directory();
+    if (!base.empty() && base.back() != '\\') base += '\\';
+    fnd::resolve_relative_path(full, name, base.c_str(), 0);
+    const int kind = MapDataName(full, local);
+    std::string bytes;
+    const bool exists = kz::platform::file_exists(local) && !kz::platform::is_directory(local);
+    if (kind == 1 && !document.last_download_error.empty()) {
+        const std::string why = "download failed (" + document.last_download_error +
+                                (exists ? "), an older cached copy is read" : "), no cached copy");
+        report_unit_problem(full, why.c_str());
+        if (!exists) return;
+    } else if (!exists) {
+        report_unit_problem(full, "unit file not found");
+        return;
+    }
+    if (!kz::platform::read_whole_file(local, &bytes)) {
+        report_unit_problem(full, "unit file cannot be read");
+        return;
+    }
+    if (kind == 1) trunk->flags |= kTrunkDownloadedUnit;
+    if (bytes.find('\0') != std::string::npos) report_unit_problem(full, "holds NUL bytes (not a text file)");
+    else if (ends_inside_character(bytes)) report_unit_problem(full, "ends inside a character (cut short)");
+
+    EnterUnitFile(full);
+    ++document.unit_nesting;
+    const int outer_floor = document.level_floor;
+    const int base_depth = static_cast<int>(reference_stack.size());
+    PushReferenceLevel(trunk, "");
+    ApplyFigureLine("{", 0);
+    // The unit's own "}" lines cannot climb out of the two levels that wrap it.
+    document.level_floor = base_depth + 2;
+    apply_figure_bytes(&bytes, full);
+    if (static_cast<int>(reference_stack.size()) > base_depth + 2) {
+        report_unit_problem(full, "ends inside an open \"{\" block (cut short?)");
+        TruncateReferenceStack(base_depth + 2);
+    }
+    document.level_floor = outer_floor;
+    if (static_cast<int>(reference_stack.size()) == base_depth + 2) {
+        ApplyFigureLine("}", 0);
+        PopReferenceLevel("");
+    }
+    --document.unit_nesting;
+    LeaveUnitFile();
+}
+
+void XView::apply_figure_bytes(std::string* bytes, const char* unit) {
+    char* data = bytes->data();
+    const std::size_t size = bytes->size();
+    std::size_t pos = 0;
+    int line_number = 0;
+    while (pos < size) {
+        std::size_t end = pos;
+        while (end < size && data[end] != '\r' && data[end] != '\n') ++end;
+        ++line_number;
+        const std::size_t length = end - pos;
+        if (length > static_cast<std::size_t>(kMaxFigureLineBytes)) {
+            const std::string why = "line " + std::to_string(line_number) + " is longer than " +
+                                    std::to_string(kMaxFigureLineBytes) + " bytes, skipped";
+            report_unit_problem(unit, why.c_str());
+        } else if (length > 0) {
+            // The byte after the line is the line end (or the string's own terminator) and goes back afterwards.
+            const char kept = data[end];
+            data[end] = '\0';
+            ApplyFigureLine(data + pos, line_number);
+            data[end] = kept;
+        }
+        if (end >= size) break;
+        const char first = data[end];
+        pos = end + 1;
+        if (pos < size && (data[pos] == '\r' || data[pos] == '\n') && data[pos] != first) ++pos;
+    }
+}
+
+void XView::ApplyFigureText(char* text) {
+    if (!text) return;
+    std::string bytes(text);
+    apply_figure_bytes(&bytes, data_file_name);
+}
+
+int XView::PushReferenceLevel(XTrunk* trunk, const char* name) {
+    ReferenceLevel level;
+    level.owner = trunk;
+    level.file = fnd::set_heap_string(nullptr, name ? name : "", nullptr, -1);
+    reference_stack.push_back(std::move(level));
+    current_trunk_index = trunk ? trunk->index : -1;
+    return static_cast<int>(reference_stack.size()) - 1;
+}
+
+int XView::PopReferenceLevel(const char* name) {
+    auto owner_index = [this](int i) {
+        const XTrunk* t = reference_stack[i].owner;
+        return t ? t->index : -1;
+    };
+    int depth = static_cast<int>(reference_stack.size());
+    if (depth == 0) return 0;
+    current_trunk_index = owner_index(depth - 1);
+    const int floor = document.level_floor > 1 ? document.level_floor : 1;
+    if (depth <= floor) return depth - 1;
+    if (name && *name) {
+        const int lowest = floor > 2 ? floor : 2;
+        int keep = lowest;
+        for (int i = depth - 1; i >= lowest; --i) {
+            const char* level_name = reference_stack[i].file;
+            if (level_name && fnd::compare_nocase(level_name, name) == 0) {
+                keep = i + 1;
+                break;
+            }
+        }
+        if (keep < depth) TruncateReferenceStack(keep);
+        depth = static_cast<int>(reference_stack.size());
+    }
+    if (depth > floor) {
+        current_trunk_index = owner_index(depth - 1);
+        TruncateReferenceStack(depth - 1);
+    } else {
+        current_trunk_index = owner_index(depth - 1);
+    }
+    return static_cast<int>(reference_stack.size()) - 1;
+}
+
+void XView::EnterUnitFile(const char* path) {
+    PushDataFolder();
+    if (!path || !*path) return;
+    char folder[kPath] = {}, file[kPath] = {};
+    fnd::split_folder_and_file(path, folder, file);
+    data_folder = fnd::set_heap_string(data_folder, folder, nullptr, -1);
+    data_file_name = fnd::set_heap_string(data_file_name, file, nullptr, -1);
+    if (XTrunk* root = TrunkAt(0)) root->id = 1;
+}
+
+void XView::LeaveUnitFile() { PopDataFolder(); }
+
+}  // namespace kz::view

@@ -1,0 +1,160 @@
+// The scene settings carried in "set" lines: applying one line (key and values) and writing the current values
+// back as the "set" lines at the head of a saved top unit.
+#include <cstring>
+#include <string>
+
+#include "app/document/xview.h"
+#include "app/foundation/date_time.h"
+#include "app/foundation/estring.h"
+#include "app/foundation/field_tokenizer.h"
+#include "app/foundation/number_text.h"
+#include "app/foundation/sjis_string.h"
+#include "app/scene/figure_record.h"
+#include "platform/crt/c_numbers.h"
+
+namespace kz::view {
+
+namespace fnd = kz::foundation;
+
+namespace {
+
+const fnd::FieldSeparators& separators() {
+    static const fnd::FieldSeparators seps("\t", ",");
+    return seps;
+}
+
+// Walks the value fields of one line; an empty field gives the default handed in.
+class ValueReader {
+public:
+    ValueReader(const char* text, int next) : text_(text), pos_(next) {}
+    double number(double default_value) {
+        int len = 0;
+        return fnd::get_field_double(text_, pos_, len, separators(), default_value);
+    }
+    int integer(int default_value) {
+        int len = 0;
+        return fnd::get_field_int(text_, pos_, len, separators(), default_value);
+    }
+    int position() const { return pos_; }
+
+private:
+    const char* text_;
+    int pos_;
+};
+
+int colour_byte(double v) { return kz::scene::truncate_to_int(v + 0.5) & 0xFF; }
+
+}  // namespace
+
+void XView::ApplySetting(const char* text) {
+    if (!text || !*text) return;
+    char key[64] = {};
+    int pos = 0, len = 0;
+    const int next = fnd::get_field(text, pos, len, separators(), key, sizeof key);
+    auto is = [&](const char* k) {
+        return len == static_cast<int>(std::strlen(k)) && fnd::compare_prefix_nocase(text + pos, k, len) == 0;
+    };
+    ValueReader v(text, next);
+    SettingsBlock& s = document.settings;
+    if (is("haikei") || is("bgcolor")) {
+        const int red = colour_byte(v.number(0.0));
+        const int green = colour_byte(v.number(0.0));
+        const int blue = colour_byte(v.number(0.0));
+        background_color = static_cast<std::uint32_t>(red + green * 256 + blue * 65536);
+    } else if (is("sun amb")) {
+        s.sun[0] = v.number(s.sun[0]);
+    } else if (is("sun dif")) {
+        s.sun[1] = v.number(s.sun[1]);
+    } else if (is("sun spe")) {
+        s.sun[2] = v.number(s.sun[2]);
+    } else if (is("head amb")) {
+        s.head[0] = v.number(s.head[0]);
+    } else if (is("head dif")) {
+        s.head[1] = v.number(s.head[1]);
+    } else if (is("head spe")) {
+        s.head[2] = v.number(s.head[2]);
+    } else if (is("head gen")) {
+        s.head[3] = 0.0;
+    } else if (is("eye point")) {
+        for (double& c : settings_eye) c = v.number(0.0);
+        for (double& c : settings_target) c = v.number(0.0);
+        settings_lens = v.number(settings_lens);
+        s.eye_point_given = 1;
+    } else if (is("mesh world")) {
+        s.mesh_world = v.integer(1) != 0 ? 1 : 0;
+    } else if (is("menu_screen_height")) {
+        menu_screen_height = v.number(menu_screen_height);
+    } else if (is("shadow_disp_sw")) {
+        shadow_display = v.integer(shadow_display);
+    } else if (is("shadow_seisai")) {
+        s.shadow_precision = v.integer(s.shadow_precision);
+    } else if (is("shadow_trans")) {
+        s.shadow_transparency = v.number(s.shadow_transparency);
+    } else if (is("shadow_hokui")) {
+        s.latitude = v.number(s.latitude);
+        s.longitude = v.number(s.longitude);
+    } else if (is("shadow_month")) {
+        SystemTime now{};
+        GetClockTime(&now);
+        const int month = v.integer(now.month);
+        const int day = v.integer(now.day);
+        const int hour = v.integer(now.hour);
+        const int minute = v.integer(now.minute);
+        shadow_date = fnd::month_day_to_day_of_year(month, day);
+        shadow_time = fnd::hour_minute_to_hours(hour, minute);
+    } else if (is("north_angle")) {
+        s.north_angle = v.number(s.north_angle);
+    } else if (is("last_light_path")) {
+        if (next < 0) return;  // nothing after the key: the stored path stays
+        char path[1024] = {};
+        int p = next, plen = 0;
+        fnd::get_field(text, p, plen, separators(), path, sizeof path);
+        s.last_light_path = path;
+    }
+}
+
+int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
+    if (!buffer) return 0;
+    const std::string sep = separator ? separator : "\t";
+    char line[1400];
+    auto put = [&](const char* key, const std::string& values) {
+        buffer->AppendParts("set", sep.c_str(), key, sep.c_str());
+        buffer->AppendParts(values.c_str(), "\r\n");
+    };
+    auto fmt = [&](const char* format, double value) {
+        kz::crt::c_snprintf(line, sizeof line, format, value);
+        return std::string(line);
+    };
+    const SettingsBlock& s = document.settings;
+    put("haikei", std::to_string(background_color & 0xFF) + sep + std::to_string((background_color >> 8) & 0xFF) +
+                      sep + std::to_string((background_color >> 16) & 0xFF));
+    const char* factor_keys[] = {"sun amb", "sun dif", "sun spe", "head amb", "head dif", "head spe"};
+    const double factors[] = {s.sun[0], s.sun[1], s.sun[2], s.head[0], s.head[1], s.head[2]};
+    for (int i = 0; i < 6; ++i) put(factor_keys[i], fmt("%5.3f", factors[i]));
+    std::string eye_values;
+    const double* e = eye ? eye->eye : settings_eye;
+    const double* t = eye ? eye->target : settings_target;
+    const double values[7] = {e[0], e[1], e[2], t[0], t[1], t[2], eye ? eye->lens : settings_lens};
+    for (int i = 0; i < 7; ++i) {
+        char number[64];
+        fnd::format_number(values[i], number, sizeof number);
+        eye_values += (i ? sep : std::string()) + number;
+    }
+    put("eye point", eye_values);
+    put("mesh world", std::to_string(s.mesh_world));
+    put("menu_screen_height", fmt("%7.1f", menu_screen_height));
+    put("shadow_disp_sw", std::to_string(shadow_display));
+    put("shadow_seisai", std::to_string(s.shadow_precision));
+    put("shadow_trans", fmt("%4.2f", s.shadow_transparency));
+    put("shadow_hokui", fmt("%9.4f", s.latitude) + sep + fmt("%9.4f", s.longitude));
+    int month = 1, day = 1, hour = 0, minute = 0;
+    fnd::day_of_year_to_month_day(kz::scene::truncate_to_int(shadow_date), &month, &day);
+    fnd::hours_to_hour_minute(shadow_time, &hour, &minute);
+    put("shadow_month", std::to_string(month) + sep + std::to_string(day) + sep + std::to_string(hour) + sep +
+                            std::to_string(minute));
+    put("north_angle", fmt("%9.4f", s.north_angle));
+    put("last_light_path", s.last_light_path);
+    return 0;
+}
+
+}  // namespace kz::view

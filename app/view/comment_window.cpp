@@ -1,0 +1,150 @@
+// The small text displays of the view: the borderless comment window near the pointer (a part's comment), the
+// three-column layout of attribute lists, and the green overlay line on the view.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "app/document/xview.h"
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/dib_text.h"
+#include "app/foundation/heap_text.h"
+#include "app/scene/figure_record.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "platform/crt/mbcs.h"
+#include "platform/gdi.h"
+
+namespace kz::view {
+
+namespace plat = kz::platform;
+
+namespace {
+
+// "ＭＳ ゴシック" in Shift_JIS.
+constexpr char kGothicFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
+
+// Longest line in bytes and the number of lines of a text whose lines are separated by "__".
+void measure_lines(const char* text, int* longest, int* lines) {
+    *longest = 0;
+    *lines = 1;
+    int run = 0;
+    for (const char* p = text; *p; ++p) {
+        if (p[0] == '_' && p[1] == '_') {
+            *longest = std::max(*longest, run);
+            run = 0;
+            ++*lines;
+            ++p;
+        } else {
+            ++run;
+        }
+    }
+    *longest = std::max(*longest, run);
+}
+
+}  // namespace
+
+void XView::HideCommentWindow() {
+    plat::show_window(comment_window, false);
+    comment_text.clear();
+}
+
+void XView::ShowAttributePopup(plat::Point point, int mode) {
+    if (mode == 0 || !bridge) {
+        HideCommentWindow();
+        return;
+    }
+    const std::uint64_t packed = std::uint64_t(std::uint32_t(point.x)) | (std::uint64_t(std::uint32_t(point.y)) << 32);
+    _OfuPosition* shape = bridge->HitTestShape(packed);
+    const XLeaves* owner = nullptr;
+    for (XTrunk* t : trunks)
+        for (int i = 0; t && shape && !owner && i < t->part_count(); ++i)
+            if (t->parts[i] && t->parts[i]->model == shape) owner = t->parts[i];
+    // The attribute list of mode 2 comes with the property table; until then only comments are shown.
+    const char* text = owner && mode == 1 ? owner->record->comment : nullptr;
+    if (!text || !*text) {
+        HideCommentWindow();
+        return;
+    }
+    const double scale = comment_text_factor;
+    ShowTextWindow(text, point, int(3 * scale + 0.5), int(24 * scale + 0.5), 8);
+}
+
+void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, int font_height, int margin) {
+    if (!text || !comment_window) return;
+    int longest = 0, lines = 0;
+    measure_lines(text, &longest, &lines);
+    const int width = int(font_height * 0.5 * (longest + 4) + 2 * margin + 0.5);
+    const int height = int(double(line_gap + font_height) * lines + 2 * margin + 0.5);
+    const plat::Point screen = plat::client_to_screen(view_window[0], point);
+    kz::platform::GdiRect work{};
+    kz::foundation::get_monitor_work_area(plat::GdiPoint{screen.x, screen.y}, &work);
+    int x = screen.x + 16, y = screen.y + 32;
+    if (screen.x + 26 + width > work.right) x = work.right - width - 10;
+    if (screen.y + 64 + height > work.bottom) y = work.bottom - height - 32;
+    x = std::max(x, 10);
+    y = std::max(y, 10);
+    plat::move_window(comment_window, x, y, width, height, true);
+    comment_text = text;
+    plat::set_window_text(comment_window, text);
+    std::unique_ptr<plat::DeviceContext> dc = plat::DeviceContext::create_window(width, height);
+    plat::fill_rect(*dc, plat::GdiRect{0, 0, width, height}, plat::Brush{false, 0xFFFFFF});
+    int measured = 0, count = 0;
+    kz::foundation::draw_multiline_text(dc.get(), text, margin, margin, font_height, 0x000000, kGothicFace, -1,
+                                        line_gap, &measured, &count, 0, 0, 0.0, nullptr, 0.0);
+    plat::present_window_image(comment_window, dc->backing_bytes(), dc->backing_width(), dc->backing_height(),
+                               dc->backing_stride());
+    plat::show_window(comment_window, true);
+}
+
+int XView::CutToWidth(const char* text, char* buffer, int width) {
+    width = std::max(width, 0);
+    std::memset(buffer, ' ', std::size_t(width));
+    buffer[width] = '\0';
+    if (!text) return 0;
+    int taken = 0, consumed = 0;
+    while (text[taken] && taken < width) {
+        if (text[taken] == '_' && text[taken + 1] == '_') {
+            consumed = taken + 2;
+            std::memcpy(buffer, text, std::size_t(taken));
+            return consumed;
+        }
+        const int size = kz::crt::is_sjis_lead(static_cast<unsigned char>(text[taken])) && text[taken + 1] ? 2 : 1;
+        // A double-byte character is never split: it waits for the next piece.
+        if (taken + size > width) break;
+        taken += size;
+    }
+    consumed = taken;
+    std::memcpy(buffer, text, std::size_t(taken));
+    return consumed;
+}
+
+char* XView::JoinColumns(char* heap_text, const char* text1, int width1, const char* text2, int width2,
+                         const char* text3, int width3) {
+    const char* texts[3] = {text1 ? text1 : "", text2 ? text2 : "", text3 ? text3 : ""};
+    const int widths[3] = {std::max(width1, 1), std::max(width2, 1), std::max(width3, 1)};
+    std::string out = heap_text ? heap_text : "";
+    std::string piece;
+    while (*texts[0] || *texts[1] || *texts[2]) {
+        for (int k = 0; k < 3; ++k) {
+            piece.assign(std::size_t(widths[k]) + 1, '\0');
+            int used = CutToWidth(texts[k], piece.data(), widths[k]);
+            // A column too narrow for its next double-byte character would never move on: that character is
+            // left out rather than split.
+            if (used == 0 && *texts[k]) used = kz::crt::is_sjis_lead(static_cast<unsigned char>(*texts[k])) && texts[k][1] ? 2 : 1;
+            texts[k] += used;
+            out.append(piece.c_str());
+        }
+        out += "__";
+    }
+    return kz::foundation::set_heap_string(heap_text, out.c_str(), nullptr, -1);
+}
+
+void XView::DrawOverlayText(const char* text) {
+    plat::DeviceContext* dc = view_dc[0].get();
+    if (!dc || !text) return;
+    plat::set_rop2(*dc, plat::kR2CopyPen);
+    kz::foundation::text_out_gdi(dc, text, 10, 0, 16, 0x00FF00, kGothicFace, 0x010000, 0, 0.0);
+    dc->notify_present();
+}
+
+}  // namespace kz::view

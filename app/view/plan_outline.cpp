@@ -1,0 +1,70 @@
+// The scene drawn by the view itself onto a GDI device context: every face of every shown item projected through
+// the eye record, farthest first so nearer faces cover farther ones, with the selection's axes on top.
+#include <vector>
+
+#include "app/document/xview.h"
+#include "app/foundation/index_sort.h"
+#include "app/scene/xleaf.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+
+namespace kz::view {
+
+namespace {
+
+struct FaceEntry {
+    kz::scene::XLeaf* face;
+    XTrunk* trunk;
+};
+
+}  // namespace
+
+void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
+    face_total = 0;
+    for (int k = 1; k < trunk_count(); ++k)
+        if (XTrunk* t = trunks[k])
+            for (int i = 1; i < t->part_count(); ++i)
+                if (t->parts[i]) face_total += t->parts[i]->face_count();
+    if (face_total == 0 || !eye) return;
+    UpdateViewMatrices();
+    std::vector<FaceEntry> entries;
+    std::vector<double> depth;
+    entries.reserve(face_total);
+    depth.reserve(face_total);
+    for (int k = 1; k < trunk_count(); ++k) {
+        XTrunk* t = trunks[k];
+        if (!t || !t->shown) continue;
+        for (int i = 1; i < t->part_count(); ++i) {
+            if (!t->parts[i]) continue;
+            for (kz::scene::XLeaf* face : t->parts[i]->faces) {
+                // An empty face slot takes no part in the ordering.
+                if (!face) continue;
+                entries.push_back({face, t});
+                depth.push_back(face->ComputeDepth(eye->eye, eye->target));
+            }
+        }
+    }
+    std::vector<int> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    kz::foundation::sort_index_range(depth.data(), order.data(), 0, static_cast<int>(order.size()));
+    for (int e : order) {
+        const FaceEntry& entry = entries[e];
+        // Without a device the faces are only brought up to date; what sits on the screen or rides with the
+        // camera has no world place to keep.
+        if (!dc && entry.trunk->HasPartFlag(0, 8 | 16)) continue;
+        entry.face->Draw(dc);
+    }
+    XTrunk* selected = selected_trunk >= 0 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
+    if (dc && axis_display == 1 && selected) {
+        selected->DrawAxes(dc, 7, 500.0);
+        XLeaves* part = selected_part >= 0 && selected_part < selected->part_count() ? selected->parts[selected_part]
+                                                                                     : nullptr;
+        if (part) {
+            part->DrawAxes(dc, 7, 50.0, 0);
+            part->DrawAxes(dc, 7, 300.0, 1);
+            part->DrawAxes(dc, 7, 300.0, 2);
+        }
+    }
+}
+
+}  // namespace kz::view

@@ -1,0 +1,355 @@
+// The per-frame push of the view's lights, background, sun shadows, section plane, camera part and handle markers
+// into the modeller, with the view matrices, the scene bounds and the two ways of drawing the model off-screen.
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/document/xview.h"
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/date_time.h"
+#include "app/foundation/dib_text.h"
+#include "app/foundation/matrix_ops.h"
+#include "app/foundation/small_vector_math.h"
+#include "app/foundation/solar_position.h"
+#include "app/foundation/vector_geometry.h"
+#include "app/scene/figure_record.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+
+namespace kz::view {
+
+using namespace kz::foundation;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+CO3duGLModelar* modeller_of(CBusMDL* bridge) { return bridge ? bridge->modeller.get() : nullptr; }
+
+OfuColorValue grey(double level, float alpha) {
+    const float v = static_cast<float>(level);
+    return {v, v, v, alpha};
+}
+
+OfuMatrix4x4 to_matrix(const double* m) {
+    OfuMatrix4x4 out;
+    std::memcpy(&out, m, sizeof(double) * 16);
+    return out;
+}
+
+struct MarkerLook {
+    double side, height;
+    std::uint32_t color, x, y, z;
+};
+constexpr MarkerLook kMarkers[5] = {
+    {160.0, 80.0, 0xff0000, 0xff0000, 0xff, 0xff00},   {80.0, 40.0, 0xff4242, 0xff0000, 0xff, 0xff00},
+    {70.0, 40.0, 0x4242ff, 0xff0000, 0xff, 0xff00},    {30.0, 15.0, 0xff0000, 0xff9b9b, 0x9b9bff, 0x9bff9b},
+    {20.0, 15.0, 0xff, 0xff9b9b, 0x9b9bff, 0x9bff9b},
+};
+
+}  // namespace
+
+void XView::SetShadowDefaults() {
+    SettingsBlock& st = document.settings;
+    st.shadow_color = 0x212121;
+    st.shadow_transparency = 0.7;
+    st.latitude = 35.6894;
+    st.longitude = 139.6917;
+    st.north_angle = 0.0;
+    SystemTime now{};
+    GetClockTime(&now);
+    shadow_date = month_day_to_day_of_year(now.month, now.day);
+    shadow_time = now.hour + now.minute / 60.0;
+    st.sun[0] = 0.2, st.sun[1] = 0.7, st.sun[2] = 0.0;
+    st.head[0] = 0.0, st.head[1] = 0.7, st.head[2] = 1.0, st.head[3] = 0.0;
+    light_value = 1.0;
+}
+
+void XView::SetProjectionWindow() {
+    // A window not yet laid out has no size; its projection waits for the first layout.
+    if (!eye || eye->screen_width < 1 || eye->screen_height < 1) return;
+    const double z = eye->zoom_ratio;
+    const double width = eye->screen_width * z / eye->screen_height;
+    SetZoom(z);
+    eye->window_width_factor = width;
+    eye->window_left_factor = -width * 0.5;
+    eye->window_bottom_factor = -z * 0.5;
+    eye->pixels_per_unit = eye->screen_width / width;
+    // The GDI drawing's frustum and screen mapping follow the same window.
+    eye->frustum_left = eye->screen_offset_x = eye->window_left_factor;
+    eye->frustum_bottom = eye->screen_offset_y = eye->window_bottom_factor;
+    eye->frustum_width = width;
+    eye->frustum_height = z;
+    eye->screen_scale = eye->pixels_per_unit;
+    eye->window_left = eye->screen_origin_x;
+    eye->window_top = eye->screen_origin_y;
+    eye->window_pixel_height = eye->screen_height;
+}
+
+int XView::SyncScene(int refresh) {
+    if (!eye) return 0;
+    SetProjectionWindow();
+    PushSectionPlane(section_switch == 1 ? 1 : 0);
+    (void)refresh;  // the marks and selection styles follow with the scene-tree upkeep
+    const SettingsBlock& st = document.settings;
+    if (CO3duGLModelar* m = modeller_of(bridge)) {
+        const double level = light_value;
+        OfuLight head;
+        m->GetLight(0, head);
+        head.diffuse = grey(level * st.head[1], head.diffuse.a);
+        head.ambient = grey(level * st.head[0], head.ambient.a);
+        head.specular = grey(level * st.head[2], head.specular.a);
+        head.attenuation = static_cast<float>(level * st.head[3]);
+        m->SetLight(0, head);
+
+        OfuLight sun;
+        m->GetLight(1, sun);
+        sun.diffuse = grey(level * st.sun[1], sun.diffuse.a);
+        sun.ambient = grey(level * st.sun[0], sun.ambient.a);
+        sun.specular = grey(level * st.sun[2], sun.specular.a);
+        sun.direction = OfuVector3(0, 0, -1);
+        m->SetLight(1, sun);
+
+        if (shadow_display == 1) {
+            int month = 1, day = 1, hour = 0, minute = 0;
+            day_of_year_to_month_day(static_cast<int>(shadow_date), &month, &day);
+            hours_to_hour_minute(shadow_time, &hour, &minute);
+            double s[3];
+            solar_position(st.latitude, st.longitude, month, day, hour, minute, s);
+            const double a = st.north_angle / 180.0 * kPi;
+            const double x = s[0] * std::cos(a) - s[1] * std::sin(a);
+            const double y = s[0] * std::sin(a) + s[1] * std::cos(a);
+            sun.direction = OfuVector3(-x, -y, -s[2]);
+            m->SetShadowAccuracy(st.shadow_precision);
+            m->SetShadowLight(sun);
+            PushShadowColor();
+        } else {
+            sun.on = 0;
+            m->SetShadowLight(sun);
+        }
+        if (bridge->mesh_shape) bridge->SetShapeVisible(bridge->mesh_shape, st.mesh_world);
+        const std::uint32_t bg = background_color;
+        m->SetBkColor({static_cast<float>(level * (bg & 0xFF) / 255.0),
+                       static_cast<float>(level * ((bg >> 8) & 0xFF) / 255.0),
+                       static_cast<float>(level * ((bg >> 16) & 0xFF) / 255.0), 1.0f});
+    }
+    if (current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(current_camera_part));
+    if (bridge && scene_radius == 0.0) scene_radius = ComputeSceneBounds(nullptr, scene_centre);
+    if (camera_link_item) FollowEye();
+    if (modeller_of(bridge)) SyncHandleMarkers();
+    UpdateViewMatrices();
+    if (!trunks.empty() && trunks[0]) trunks[0]->UpdateMatricesForFrame(1);
+    return 1;
+}
+
+void XView::SyncHandleMarkers() {
+    for (int i = 0; i < 5; ++i) {
+        if (handle_markers[i]) continue;
+        const MarkerLook& k = kMarkers[i];
+        handle_markers[i] = bridge->AddAxisMarker(k.side, k.height, k.color, 0.0, 20000.0, k.x, k.y, k.z, 2.0);
+    }
+    for (_OfuPosition* marker : handle_markers) bridge->SetShapeVisible(marker, 0);
+    XTrunk* item = selected_trunk >= 1 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
+    if (axis_display != 1 || !item || selected_part < 0) return;
+    UpdateViewMatrices();
+    const bool rotating = (tool_bits & (8 | 16 | 32)) != 0;
+    bool show[5] = {};
+    if (target == 1 || target == 2) {
+        if (second_set == 0) show[0] = show[1] = true;
+        else show[2] = true, show[1] = rotating;
+    } else if (target == 3) {
+        if (second_set == 0) show[2] = show[3] = true;
+        else show[4] = true, show[3] = rotating;
+    } else {
+        for (bool& s : show) s = true;
+    }
+    for (int i = 0; i < 5; ++i)
+        if (show[i]) bridge->SetShapeVisible(handle_markers[i], 1);
+    XLeaves* base = item->base();
+    XLeaves* part = selected_part < item->part_count() ? item->parts[selected_part] : nullptr;
+    XTrunk* parent_item = item->parent;
+    const int hang = item->GetParentPartIndex();
+    if (parent_item && hang >= 0 && hang < parent_item->part_count() && parent_item->parts[hang])
+        bridge->SetShapeMatrix(handle_markers[0], to_matrix(parent_item->parts[hang]->L));
+    if (base) bridge->SetShapeMatrix(handle_markers[1], to_matrix(base->L));
+    if (part) {
+        XLeaves* anchor = part->anchor;
+        const double* m3 = anchor && anchor != base ? anchor->P : (base ? base->Q : nullptr);
+        if (m3) bridge->SetShapeMatrix(handle_markers[2], to_matrix(m3));
+        bridge->SetShapeMatrix(handle_markers[3], to_matrix(part->L));
+        bridge->SetShapeMatrix(handle_markers[4], to_matrix(part->Q));
+    }
+}
+
+int XView::PushSectionPlane(int on) {
+    CO3duGLModelar* m = modeller_of(bridge);
+    if (!on) {
+        if (m) m->SetCliping(0, OfuPlane{}, {1.0f, 1.0f, 1.0f, 1.0f});
+        return 0;
+    }
+    const int k = section_axis >= 0 && section_axis < 3 ? section_axis : 0;
+    double a[3] = {section_axes[k][0], section_axes[k][1], section_axes[k][2]};
+    if (section_side > 0)
+        for (double& v : a) v = -v;
+    const double len = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+    double n[3] = {a[0], a[1], a[2]};
+    if (len >= 1e-5)
+        for (double& v : n) v /= len;
+    OfuPlane plane;
+    plane.a = n[0], plane.b = n[1], plane.c = n[2];
+    plane.d = -(n[0] * (section_point[0] + a[0]) + n[1] * (section_point[1] + a[1]) +
+                n[2] * (section_point[2] + a[2]));
+    const OfuColorValue cap{static_cast<float>(section_cap_color[0] / 255.0),
+                            static_cast<float>(section_cap_color[1] / 255.0),
+                            static_cast<float>(section_cap_color[2] / 255.0), 1.0f};
+    if (m) m->SetCliping(1, plane, cap);
+    return 1;
+}
+
+int XView::SetSectionAtPart(int trunk_index, int part_index) {
+    XTrunk* t = trunk_index >= 1 && trunk_index < trunk_count() ? trunks[trunk_index] : nullptr;
+    XLeaves* part = t && part_index >= 0 && part_index < t->part_count() ? t->parts[part_index] : nullptr;
+    if (!part) {
+        if (CO3duGLModelar* m = modeller_of(bridge)) m->SetCliping(0, OfuPlane{}, {1.0f, 1.0f, 1.0f, 1.0f});
+        return 0;
+    }
+    const double local[4][3] = {{0, 0, 0}, {0, 0, -1000}, {-1000, 0, 0}, {0, -1000, 0}};
+    double world[4][3];
+    for (int i = 0; i < 4; ++i) transform_point(world[i], local[i], part->L);
+    std::memcpy(section_point, world[0], sizeof section_point);
+    for (int i = 0; i < 3; ++i) distance_with_direction(world[0], world[i + 1], section_axes[i]);
+    section_defined = 1;
+    section_axis = 0;
+    section_side = 0;
+    PushSectionPlane(1);
+    return 1;
+}
+
+void XView::PushShadowColor() {
+    CO3duGLModelar* m = modeller_of(bridge);
+    if (!m) return;
+    const std::uint32_t c = document.settings.shadow_color;
+    m->SetShadowColor({static_cast<float>((c & 0xFF) / 255.0), static_cast<float>(((c >> 8) & 0xFF) / 255.0),
+                       static_cast<float>(((c >> 16) & 0xFF) / 255.0),
+                       static_cast<float>(1.0 - document.settings.shadow_transparency)});
+}
+
+void XView::FollowEye() {
+    if (!eye || !camera_link_item || !camera_link_item->base()) return;
+    kz::scene::COBJECTA& r = *camera_link_item->base()->record;
+    const double* n = camera_link_numbers;
+    double* placed[3] = {&r.dx, &r.dy, &r.dz};
+    for (int k = 0; k < 3; ++k)
+        if (n[6 + k] != 0.0) *placed[k] = (eye->eye[k] - n[k]) / n[6 + k] + n[3 + k];
+    double polar[3], direction[3];
+    vector_to_polar(eye->eye, eye->target, polar, direction);
+    if (n[10] != 0.0) r.rx = -(n[10] * polar[1]);
+    if (n[11] != 0.0) r.rz = n[11] * polar[2] + 90.0;
+    camera_link_item->base()->placement_valid = 0;
+    camera_link_item->RecalcMatrices(1);
+}
+
+double XView::ComputeSceneBounds(double* box_out, double* centre_out) {
+    double box[6];
+    reset_bounds(box);
+    bool any = false;
+    for (XTrunk* t : trunks) {
+        if (!t) continue;
+        for (int i = 1; i < t->part_count(); ++i) {
+            XLeaves* part = t->parts[i];
+            if (!part) continue;
+            const double* lo = part->model_bounds;
+            const double* hi = part->model_bounds + 3;
+            for (int c = 0; c < 8; ++c) {
+                const double corner[3] = {(c & 1) ? hi[0] : lo[0], (c & 2) ? hi[1] : lo[1], (c & 4) ? hi[2] : lo[2]};
+                double w[3];
+                transform_point(w, corner, part->L);
+                add_point_to_bounds(box, w);
+                any = true;
+            }
+        }
+    }
+    // With no shape beyond the base ones the box stays empty: a zero box at the origin rather than an overflow.
+    if (!any) std::memset(box, 0, sizeof box);
+    const double centre[3] = {(box[0] + box[3]) * 0.5, (box[1] + box[4]) * 0.5, (box[2] + box[5]) * 0.5};
+    if (box_out) std::memcpy(box_out, box, sizeof box);
+    if (centre_out) std::memcpy(centre_out, centre, sizeof centre);
+    return distance_3d(centre, box);
+}
+
+int XView::UpdateViewMatrices() {
+    if (!eye) return 0;
+    const double d[3] = {eye->target[0] - eye->eye[0], eye->target[1] - eye->eye[1], eye->target[2] - eye->eye[2]};
+    const double azimuth = std::atan2(d[1], d[0]) * 180.0 / kPi;
+    const double elevation = std::atan2(-d[2], std::sqrt(d[0] * d[0] + d[1] * d[1])) * 180.0 / kPi;
+    const double angles[3] = {eye->twist * 180.0 / kPi, elevation, azimuth};
+    compose_matrix_ops(0, eye->view_matrix, eye->eye, angles, 0, op_code("M-"), op_code("z-"), op_code("y-"),
+                       op_code("x-"));
+    compose_matrix_ops(0, eye->inverse_view_matrix, eye->eye, angles, 0, op_code("x"), op_code("y"), op_code("z"),
+                       op_code("M"));
+    return 0;
+}
+
+void XView::LookFromCameraPart(XTrunk* trunk, XLeaves* part) {
+    if (!trunk && !part) {
+        current_camera_part = nullptr;
+        camera_part_owner = nullptr;
+        return;
+    }
+    if (!trunk) trunk = part->owner;
+    if (!trunk) return;
+    if (!part) {
+        for (int i = 1; i < trunk->part_count() && !part; ++i)
+            if (trunk->HasPartFlag(i, 3)) part = trunk->parts[i];
+        if (!part) return;
+    }
+    current_camera_part = part;
+    camera_part_owner = trunk;
+    if (!eye) return;
+    const double origin[3] = {0, 0, 0}, ahead[3] = {0, 0, 1000};
+    // The eye is placed directly: the navigation's move checks come with the eye moves themselves.
+    transform_point(eye->eye, origin, part->L);
+    transform_point(eye->target, ahead, part->L);
+}
+
+void XView::ShowGroundGrid(const double* matrix) {
+    if (!bridge) return;
+    if (!ground_grid_shape) ground_grid_shape = bridge->AddGroundGrid(0xFFFF40, 0x00006F);
+    if (!ground_grid_shape) return;
+    if (matrix) bridge->SetShapeMatrix(ground_grid_shape, to_matrix(matrix));
+    bridge->SetShapeVisible(ground_grid_shape, 1);
+}
+
+void XView::CopyViewToDib(kz::crt::GlobalHandle dib) {
+    CO3duGLModelar* m = modeller_of(bridge);
+    if (!m || !dib) return;
+    auto* header = static_cast<std::uint8_t*>(kz::crt::global_lock(dib));
+    if (!header) return;
+    const int width = std::abs(dib_width(header)), height = std::abs(dib_height(header));
+    std::uint32_t header_size = 0;
+    std::memcpy(&header_size, header, 4);
+    BYTE* pixels = header + header_size;
+    const int size = dib_row_stride(width, 3) * height;
+    _O3duViewport viewport;
+    m->GetViewport(viewport);
+    if (viewport.width == width && viewport.height == height) {
+        bridge->RenderToPixels(pixels, size);
+    } else {
+        std::vector<BYTE> buffer(static_cast<std::size_t>(size));
+        _OFURECT rect{0, 0, width, height};
+        m->MemDCToBitmap(buffer.data(), size, rect, nullptr);
+        std::memcpy(pixels, buffer.data(), buffer.size());
+        bridge->InitDevice(nullptr);
+    }
+    kz::crt::global_unlock(dib);
+}
+
+void XView::DrawEyeShifted(kz::platform::DeviceContext* dc, double offset) {
+    if (!dc || !eye || !bridge) return;
+    SetStereoEye(offset);
+    bridge->DrawModel(dc);
+    SetStereoEye(0);
+}
+
+}  // namespace kz::view

@@ -1,0 +1,276 @@
+// The redraw of the view windows (one image, two side by side, or a red/cyan anaglyph; or the plan outline), the
+// stereo eye, the window layouts, rendering the view into a DIB of any size and printing it on one page.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/dib_text.h"
+#include "app/foundation/vector_geometry.h"
+#include "app/scene/xtrunk.h"
+#include "platform/dialogs.h"
+#include "platform/gdi.h"
+#include "platform/printer.h"
+
+namespace kz::view {
+
+using namespace kz::foundation;
+namespace plat = kz::platform;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxPrintSide = 5000;
+
+// Frees a DIB when it goes out of scope.
+struct DibHolder {
+    crt::GlobalHandle dib = nullptr;
+    explicit DibHolder(crt::GlobalHandle d) : dib(d) {}
+    ~DibHolder() {
+        if (dib) crt::global_free(dib);
+    }
+    DibHolder(const DibHolder&) = delete;
+    DibHolder& operator=(const DibHolder&) = delete;
+    crt::GlobalHandle release() { return std::exchange(dib, nullptr); }
+};
+
+}  // namespace
+
+void XView::Redraw(int flag) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!SyncScene(flag) || !view_dc[0] || !eye) return;
+    SetProjectionWindow();
+    if (bridge && plan_display == 0) {
+        ApplyProximityDisplay();
+        RenderFrame(flag);
+    } else if (plan_display == 1) {
+        if (current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(current_camera_part));
+        const int w = std::max(eye->screen_width, 1), h = std::max(eye->screen_height, 1);
+        std::unique_ptr<plat::DeviceContext> memory = plat::DeviceContext::create_memory();
+        std::unique_ptr<plat::Bitmap> bitmap = plat::Bitmap::create_compatible(w, h);
+        if (memory && bitmap) {
+            memory->select_bitmap(bitmap.get());
+            const std::int32_t bg = static_cast<std::int32_t>(background_color);
+            plat::fill_rect(*memory, plat::GdiRect{0, 0, w, h},
+                            plat::Brush{false, bg < 0 ? 0x204000u : static_cast<plat::ColorRef>(bg)});
+            plat::set_rop2(*memory, plat::kR2CopyPen);
+            XTrunk* selected = selected_trunk >= 0 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
+            if (selected) selected->highlight_color = 65535;
+            DrawPlanOutline(memory.get());
+            if (selected) selected->highlight_color = 0;
+            if (!plat::bit_blt(*view_dc[0], eye->screen_origin_x, eye->screen_origin_y, w, h, *memory, 0, 0))
+                plat::message_box(parent, "BitBlt bb", "Disp", 0);
+            view_dc[0]->notify_present();
+            memory->select_bitmap(nullptr);
+        }
+    }
+    static char status[512];
+    FormatPickStatus(status);
+    plat::send_message(parent, UM_VIEW_STATUS, 0, reinterpret_cast<plat::LParam>(status));
+    draw_time = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int XView::RenderFrame(int flag) {
+    if (!bridge || !eye || !SyncScene(flag)) return 0;
+    SetProjectionWindow();
+    unit_depth = -1;
+    if (!trunks.empty()) PropagateUnitColors(trunks[0], -1);
+    const double half = stereo_eye_distance * 0.5;
+    switch (window_layout) {
+    case 0:
+        DrawEyeShifted(view_dc[0].get(), 0);
+        break;
+    case 1:
+        DrawEyeShifted(view_dc[1].get(), -half);
+        DrawEyeShifted(view_dc[0].get(), half);
+        break;
+    case 2:
+    case 3: {
+        const int w = eye->screen_width, h = eye->screen_height;
+        DibHolder first(create_dib24(w, h)), second(create_dib24(w, h));
+        if (!first.dib || !second.dib) break;
+        SetStereoEye(half);
+        CopyViewToDib(first.dib);
+        SetStereoEye(-half);
+        CopyViewToDib(second.dib);
+        SetStereoEye(0);
+        DibHolder anaglyph(make_anaglyph_dib(second.dib, first.dib, window_layout == 2 ? 0 : 1));
+        if (anaglyph.dib && view_dc[0]) {
+            const plat::GdiRect r{0, 0, w, h};
+            draw_dib(view_dc[0].get(), r, anaglyph.dib, r);
+            view_dc[0]->notify_present();
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return 1;
+}
+
+void XView::SetStereoEye(double offset) {
+    CO3duGLModelar* m = bridge ? bridge->modeller.get() : nullptr;
+    if (!m || !eye) return;
+    const double d0 = distance_3d(eye->eye, scene_centre);
+    const double r = std::max(scene_radius * 1.2, 25000.0);
+    const double near_distance = std::clamp(d0 - r, 20.0, 400.0);
+    const double far_distance = 6.0 * r + d0;
+    const double z = eye->zoom_ratio;
+    const float angle = static_cast<float>(std::atan2(z * 0.5, 1.0) / kPi * 180.0 * 2.0);
+    const float aspect = eye->screen_height > 0 ? static_cast<float>(double(eye->screen_width) / eye->screen_height)
+                                                : 1.0f;
+    _O3duCamera camera;
+    m->GetCamera(camera);
+    camera.target = OfuVector3(eye->target[0], eye->target[1], eye->target[2]);
+    camera.fov = angle;
+    camera.near_distance = near_distance;
+    camera.far_distance = far_distance;
+    camera.aspect = aspect;
+    double e[3] = {eye->eye[0], eye->eye[1], eye->eye[2]};
+    if (offset != 0.0) {
+        double dir[3];
+        const double distance = distance_with_direction(eye->eye, eye->target, dir);
+        double s = std::pow(distance / 2000.0, 0.75) * 65.0 * stereo_factor;
+        if (offset < 0) s = -s;
+        e[0] += s * dir[1];
+        e[1] -= s * dir[0];
+    }
+    camera.eye = OfuVector3(e[0], e[1], e[2]);
+    m->SetCamera(camera);
+}
+
+crt::GlobalHandle XView::RenderToDib(int width, int height) {
+    if (!eye || window_layout < 0 || window_layout > 3) return nullptr;
+    EyeRecord saved;
+    CopyEyeRecord(&saved, eye);
+    eye->screen_width = width;
+    eye->screen_height = height;
+    SetProjectionWindow();
+    const double half = stereo_eye_distance * 0.5;
+    DibHolder result(nullptr);
+    if (window_layout == 0) {
+        result.dib = create_dib24(width, height);
+        CopyViewToDib(result.dib);
+    } else if (window_layout == 1) {
+        const int half_width = width / 2;
+        DibHolder right(create_dib24(half_width, height)), left(create_dib24(half_width, height));
+        eye->screen_width = half_width;
+        SetStereoEye(half);
+        CopyViewToDib(right.dib);
+        SetStereoEye(-half);
+        CopyViewToDib(left.dib);
+        SetStereoEye(0);
+        result.dib = create_dib24(width, height);
+        auto* out = static_cast<std::uint8_t*>(result.dib ? crt::global_lock(result.dib) : nullptr);
+        auto* a = static_cast<const std::uint8_t*>(right.dib ? crt::global_lock(right.dib) : nullptr);
+        auto* b = static_cast<const std::uint8_t*>(left.dib ? crt::global_lock(left.dib) : nullptr);
+        if (out && a && b) {
+            const int stride = dib_row_stride(width, 3), half_stride = dib_row_stride(half_width, 3);
+            const int bytes = half_width * 3;
+            for (int y = 0; y < height; ++y) {
+                std::uint8_t* row = out + 40 + std::size_t(y) * stride;
+                std::memcpy(row, a + 40 + std::size_t(y) * half_stride, bytes);
+                std::memcpy(row + bytes, b + 40 + std::size_t(y) * half_stride, bytes);
+            }
+        }
+        for (crt::GlobalHandle h : {result.dib, right.dib, left.dib})
+            if (h) crt::global_unlock(h);
+    } else {
+        DibHolder first(create_dib24(width, height)), second(create_dib24(width, height));
+        SetStereoEye(half);
+        CopyViewToDib(first.dib);
+        SetStereoEye(-half);
+        CopyViewToDib(second.dib);
+        SetStereoEye(0);
+        if (first.dib && second.dib) result.dib = make_anaglyph_dib(second.dib, first.dib, window_layout == 2 ? 0 : 1);
+    }
+    CopyEyeRecord(eye, &saved);
+    SetZoom(eye->zoom_ratio);
+    SetStereoEye(0);
+    return result.release();
+}
+
+void XView::LayoutWindows(int width, int height) {
+    if (width < 1 || height < 1 || !view_window[0] || !eye) return;
+    if (width == layout_width && height == layout_height && window_layout == applied_layout && layout_done) return;
+    applied_layout = window_layout;
+    // Margins: left, top, right, bottom.
+    int view_width = fixed_width >= 1 ? fixed_width : width - margin[2] - margin[0];
+    const int view_height = fixed_height >= 1 ? fixed_height : height - margin[3] - margin[1];
+    if (window_layout == 1) view_width /= 2;
+    if (view_width < 1 || view_height < 1) return;
+    eye->screen_width = view_width - 2 * eye->screen_origin_x;
+    eye->screen_height = view_height - 2 * eye->screen_origin_y;
+    eye->window_height = view_height;
+    UpdateScreenScale();
+    if (window_layout == 1) {
+        plat::move_window(view_window[1], margin[0] + view_width, margin[1], view_width, view_height, true);
+        if (view_dc[1]) view_dc[1]->resize(view_width, view_height);
+    } else {
+        plat::move_window(view_window[1], -10, -10, 1, 1, false);
+    }
+    plat::move_window(view_window[0], margin[0], margin[1], view_width, view_height, true);
+    if (view_dc[0]) view_dc[0]->resize(view_width, view_height);
+    if (bridge) {
+        bridge->UpdateViewport(*eye);
+        layout_width = width;
+        layout_height = height;
+        bridge->device_dirty = 1;
+    }
+    layout_done = 1;
+}
+
+void XView::CycleLayout() {
+    window_layout = window_layout + 1 > 3 || window_layout < 0 ? 0 : window_layout + 1;
+    LayoutWindows(layout_width, layout_height);
+}
+
+void XView::UpdateScreenScale() {
+    if (!eye || !(menu_screen_height != 0.0)) return;
+    screen_scale = eye->window_height / menu_screen_height;
+    for (XTrunk* t : trunks)
+        if (t && t->HasPartFlag(0, 8)) t->RecalcMatrices(0);
+}
+
+void XView::PrintView(std::int32_t background) {
+    std::unique_ptr<plat::PrintJob> job = plat::PrintJob::choose_printer(view_window[0]);
+    if (!job || !bridge) return;
+    const int page_width = job->page_width();
+    if (page_width < 1) return;
+    const int page_height = static_cast<int>(std::floor(page_width * 3 * 0.25 + 0.5));
+    int w = page_width, h = page_height;
+    if (w > kMaxPrintSide) {
+        w = kMaxPrintSide;
+        h = static_cast<int>(std::int64_t(page_height) * kMaxPrintSide / page_width);
+    }
+    if (h > kMaxPrintSide) {
+        w = static_cast<int>(std::int64_t(w) * kMaxPrintSide / h);
+        h = kMaxPrintSide;
+    }
+    // The 4:3 picture as wide as the page may be taller than the printable area: it is then fitted by its height,
+    // keeping its aspect.
+    int out_width = page_width, out_height = page_height;
+    if (job->page_height() > 0 && out_height > job->page_height()) {
+        out_height = job->page_height();
+        out_width = static_cast<int>(std::int64_t(page_width) * out_height / page_height);
+    }
+    DibHolder dib(bridge->RenderToDib(w, h, background));
+    if (!dib.dib) return;
+    if (job->start_document("KZ3D Image")) {
+        if (job->start_page()) {
+            const auto* bytes = static_cast<const std::uint8_t*>(crt::global_lock(dib.dib));
+            const int dw = dib_width(bytes), dh = dib_height(bytes);
+            plat::ImageView image{bytes + 40, dw, dh, dib_row_stride(dw, 3), 24, true};
+            job->draw_image(image, 0, 0, out_width, out_height);
+            crt::global_unlock(dib.dib);
+            job->end_page();
+        }
+        job->end_document();
+    }
+}
+
+}  // namespace kz::view

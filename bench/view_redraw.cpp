@@ -1,0 +1,137 @@
+// XView::Redraw (per-frame push, one image or a red/cyan anaglyph, shadows off or on) of 100, 1,000 and 5,000 boxes
+// made through the scene, at 1000 x 600 and 1920 x 1080, each followed by a read-back of the window's pixels,
+// against a bare loop issuing the same draws from the modeller's own arrays plus one glReadPixels.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/document/xview.h"
+#include "bare_draw.h"
+#include "app/foundation/bus_mdl.h"
+#include "app/scene/figure_record.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "platform/gl_context.h"
+#include "platform/message_loop.h"
+#include "platform/window.h"
+
+namespace {
+
+namespace plat = kz::platform;
+using kz::view::XView;
+
+constexpr int kSizes[2][2] = {{1000, 600}, {1920, 1080}};
+
+struct ViewScene {
+    plat::WindowHandle parent = nullptr;
+    std::unique_ptr<XView> view;
+    int width, height;
+
+    ViewScene(int boxes, int size, int shadows, int layout) : width(kSizes[size][0]), height(kSizes[size][1]) {
+        plat::ensure_application();
+        plat::WindowClass c;
+        c.name = "KzBenchParent";
+        c.procedure = plat::default_window_procedure;
+        plat::register_window_class(c);
+        parent = plat::create_window("KzBenchParent", "bench", plat::WS_OVERLAPPEDWINDOW, 0, 0, width, height,
+                                     plat::desktop_window());
+        view = std::make_unique<XView>(parent, nullptr);
+        view->window_layout = layout;
+        view->LayoutWindows(width, height);
+        view->shadow_display = shadows;
+        const int columns = static_cast<int>(std::ceil(std::sqrt(boxes)));
+        char line[160];
+        for (int i = 0; i < boxes; ++i) {
+            view->current_trunk_index = 0;
+            const int index = view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, nullptr);
+            kz::scene::XTrunk* t = view->trunks[index];
+            kz::scene::XLeaves* shape = t->parts[t->AddLeaves()];
+            std::snprintf(line, sizeof line, "box,w=60,d=60,h=%d,dx=%d,dy=%d,red=200,green=180,blue=150",
+                          60 + (i % 7) * 20, (i % columns) * 100, (i / columns) * 100);
+            shape->record->ReadFigureLine(line);
+            shape->Build(nullptr);
+            t->RecalcMatrices(1);
+        }
+        const double extent = columns * 100.0;
+        view->eye->eye[0] = extent / 2, view->eye->eye[1] = -extent * 0.8, view->eye->eye[2] = extent * 0.7;
+        view->eye->target[0] = extent / 2, view->eye->target[1] = extent / 2, view->eye->target[2] = 0;
+        view->shadow_date = 171;
+        view->shadow_time = 10.0;
+        view->Redraw(0);
+    }
+    ~ViewScene() {
+        view.reset();
+        plat::destroy_window(parent);
+    }
+};
+
+std::uint64_t touch(const plat::DeviceContext& dc) {
+    // The read-back: the frame leaves the GL target for the window's backing image on every present.
+    const std::uint8_t* p = dc.backing_bytes();
+    return p ? p[(dc.backing_height() / 2) * dc.backing_stride()] : 0;
+}
+
+void BM_Redraw(benchmark::State& state) {
+    ViewScene scene(int(state.range(0)), int(state.range(1)), int(state.range(2)), int(state.range(3)));
+    std::uint64_t sum = 0;
+    for (auto _ : state) {
+        scene.view->Redraw(0);
+        sum += touch(*scene.view->view_dc[0]);
+    }
+    benchmark::DoNotOptimize(sum);
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// The same frame without the view and the modeller's passes: camera, the head light, then per shape its matrix and
+// per set its material and one draw from the entity's own arrays, then one glReadPixels of the frame.
+void BM_BareLoop(benchmark::State& state) {
+    ViewScene scene(int(state.range(0)), int(state.range(1)), 0, 0);
+    auto& modeller = *scene.view->bridge->modeller;
+    HDC hdc = scene.view->view_dc[0].get();
+    CO3duGLScene& s = *modeller.scene();
+    const _O3duCamera c = s.camera;
+    std::vector<std::uint8_t> pixels(std::size_t(scene.width) * scene.height * 4);
+    plat::make_current(hdc, modeller.renderer().context());
+    for (auto _ : state) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(c.fov, c.aspect, c.near_distance, c.far_distance);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, 0, 0, 1);
+        glViewport(0, 0, scene.width, scene.height);
+        const GLfloat head[4] = {float(c.eye.x), float(c.eye.y), float(c.eye.z), 1};
+        glLightfv(GL_LIGHT0, GL_POSITION, head);
+        draw_entities_bare(modeller);
+        glReadPixels(0, 0, scene.width, scene.height, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    }
+    plat::make_current(nullptr, nullptr);
+    benchmark::DoNotOptimize(pixels.data());
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void redraw_args(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"boxes", "size", "shadows", "layout"});
+    for (int boxes : {100, 1000, 5000})
+        for (int size : {0, 1})
+            for (int shadows : {0, 1})
+                for (int layout : {0, 2}) b->Args({boxes, size, shadows, layout});
+}
+
+void bare_args(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"boxes", "size"});
+    for (int boxes : {100, 1000, 5000})
+        for (int size : {0, 1}) b->Args({boxes, size});
+}
+
+}  // namespace
+
+BENCHMARK(BM_Redraw)->Apply(redraw_args)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_BareLoop)->Apply(bare_args)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);

@@ -1,0 +1,113 @@
+// The figure-file test fixture: the view, record line makers, the tree description and the loopback server.
+#include "document_fixture.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "platform/file_system.h"
+#include "tests/support/test_paths.h"
+
+namespace kz::view::test {
+
+namespace plat = kz::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string describe(const XTrunk* t) {
+    const kz::scene::COBJECTA* r = t->base_record();
+    std::string out = r && r->name ? r->name : "?";
+    out += "(";
+    for (int i = 1; i < t->part_count(); ++i) {
+        const kz::scene::COBJECTA* p = t->parts[i]->record;
+        out += std::string(i > 1 ? ";" : "") + (p && p->name ? p->name : "?");
+    }
+    out += ")";
+    if (!t->children.empty()) {
+        out += "{";
+        for (std::size_t i = 0; i < t->children.size(); ++i) out += (i ? " " : "") + describe(t->children[i]);
+        out += "}";
+    }
+    return out;
+}
+}  // namespace
+
+void DocumentTest::SetUp() {
+    ViewTest::SetUp();
+    view->work_folder = windows_form(fresh_folder(std::string("work-") +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+}
+
+std::string DocumentTest::tree() const {
+    std::string out;
+    const XTrunk* root = view->trunks.empty() ? nullptr : view->trunks[0];
+    if (!root) return out;
+    for (std::size_t i = 0; i < root->children.size(); ++i) out += (i ? " " : "") + describe(root->children[i]);
+    return out;
+}
+
+std::string trunk_line(const std::string& name, const std::string& attributes) {
+    return "trunk" + std::string(29, ',') + name + ",," + attributes;
+}
+
+std::string shape_line(const std::string& name, const std::string& kind) {
+    return kind + ",0,0,0" + std::string(10, ',') + "100,100,100" + std::string(14, ',') + name;
+}
+
+std::string fresh_folder(const std::string& name) {
+    const fs::path p = fs::path(kz::test::output_dir()) / "document" / name;
+    std::error_code ec;
+    fs::remove_all(p, ec);
+    fs::create_directories(p);
+    return p.string();
+}
+
+void write_file(const std::string& posix_path, const std::string& bytes) {
+    fs::create_directories(fs::path(posix_path).parent_path());
+    std::ofstream out(posix_path, std::ios::binary);
+    out << bytes;
+}
+
+std::string windows_form(const std::string& posix_path) { return plat::from_native_path(posix_path); }
+
+UnitServer::UnitServer(const std::string& root, const std::string& log) {
+    int to_child[2], from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(to_child[0], 0);
+        dup2(from_child[1], 1);
+        close(to_child[1]);
+        close(from_child[0]);
+        const std::string script = kz::test::data_file("document/unit_server.py");
+        execl("/usr/bin/python3", "python3", script.c_str(), root.c_str(), log.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    input_ = to_child[1];
+    std::FILE* out = fdopen(from_child[0], "r");
+    if (out && std::fscanf(out, "%d", &port_) != 1) port_ = 0;
+    if (out) std::fclose(out);
+}
+
+UnitServer::~UnitServer() {
+    if (input_ >= 0) close(input_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string UnitServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+}  // namespace kz::view::test

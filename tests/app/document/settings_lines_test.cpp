@@ -1,0 +1,105 @@
+// "set" lines: keys matched whole and in any case, empty values that keep or reset, and the written lines read
+// back to the printed precision.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/foundation/estring.h"
+#include "document_fixture.h"
+
+namespace kz::view::test {
+namespace {
+
+using SettingsLines = DocumentTest;
+
+TEST_F(SettingsLines, KeysAndEmptyValues) {
+    SettingsBlock& s = view->document.settings;
+    view->ApplySetting("HAIKEI,255,128,0");
+    EXPECT_EQ(view->background_color, 0x000080FFu);
+    view->ApplySetting("bgcolor,300.4,0,0");  // rounded, low byte kept
+    EXPECT_EQ(view->background_color, 44u);
+    view->ApplySetting("haikei");
+    EXPECT_EQ(view->background_color, 0u);
+
+    s.sun[0] = 0.25;
+    view->ApplySetting("sun amb,");
+    EXPECT_DOUBLE_EQ(s.sun[0], 0.25);
+    view->ApplySetting("sun  amb,0.9");  // another length: not the key
+    EXPECT_DOUBLE_EQ(s.sun[0], 0.25);
+    view->ApplySetting("head gen,5");
+    EXPECT_DOUBLE_EQ(s.head[3], 0.0);
+
+    view->settings_lens = 50.0;
+    view->ApplySetting("eye point,1,2,3");
+    EXPECT_DOUBLE_EQ(view->settings_eye[2], 3.0);
+    EXPECT_DOUBLE_EQ(view->settings_target[0], 0.0);
+    EXPECT_DOUBLE_EQ(view->settings_lens, 50.0);
+    EXPECT_EQ(s.eye_point_given, 1);
+
+    view->ApplySetting("mesh world");
+    EXPECT_EQ(s.mesh_world, 1);
+    view->ApplySetting("mesh world,0");
+    EXPECT_EQ(s.mesh_world, 0);
+
+    SystemTime now{};
+    view->GetClockTime(&now);
+    view->ApplySetting("shadow_month,13,1");  // month wrapped, hour and minute from the clock
+    EXPECT_DOUBLE_EQ(view->shadow_date, 0.0);
+    EXPECT_DOUBLE_EQ(view->shadow_time, now.hour + now.minute / 60.0);
+
+    s.last_light_path = "C:\\kept";
+    view->ApplySetting("last_light_path");
+    EXPECT_EQ(s.last_light_path, "C:\\kept");
+    view->ApplySetting("last_light_path,  ");
+    EXPECT_EQ(s.last_light_path, "");
+    const std::string too_long = "last_light_path," + std::string(1100, 'x');
+    view->ApplySetting(too_long.c_str());
+    EXPECT_EQ(s.last_light_path, "");
+    s.north_angle = 7.0;
+    view->ApplySetting("north_angle,  ");
+    EXPECT_DOUBLE_EQ(s.north_angle, 7.0);
+}
+
+TEST_F(SettingsLines, WrittenLinesReadBack) {
+    SettingsBlock& s = view->document.settings;
+    view->background_color = 0x00302010;
+    s.sun[1] = 0.6543;
+    s.head[3] = 4.0;
+    s.shadow_transparency = 0.456;
+    s.latitude = 35.12346;
+    s.north_angle = -12.25;
+    s.last_light_path = "D:\\light";
+    view->eye->eye[0] = 1234.5;
+    view->eye->lens = 28;
+    view->shadow_date = 40;  // February 10th
+    view->shadow_time = 13.75;
+    kz::foundation::EString text;
+    EXPECT_EQ(view->WriteSettings(&text, "\t"), 0);
+    const std::string written = text.text();
+    EXPECT_NE(written.find("set\tshadow_hokui\t  35.1235\t"), std::string::npos) << written;
+    EXPECT_EQ(written.find("head gen"), std::string::npos);
+
+    view->background_color = 0;
+    s = SettingsBlock{};
+    view->shadow_date = view->shadow_time = 0;
+    std::string line;
+    for (std::size_t start = 0, end; (end = written.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        line = written.substr(start, end - start);
+        ASSERT_EQ(line.rfind("set\t", 0), 0u) << line;
+        view->ApplySetting(line.c_str() + 4);
+    }
+    EXPECT_EQ(view->background_color, 0x00302010u);
+    EXPECT_DOUBLE_EQ(s.sun[1], 0.654);
+    EXPECT_DOUBLE_EQ(s.shadow_transparency, 0.46);
+    EXPECT_DOUBLE_EQ(s.latitude, 35.1235);
+    EXPECT_DOUBLE_EQ(s.north_angle, -12.25);
+    EXPECT_DOUBLE_EQ(s.head[3], 0.0);
+    EXPECT_EQ(s.last_light_path, "D:\\light");
+    EXPECT_DOUBLE_EQ(view->settings_eye[0], 1234.5);
+    EXPECT_DOUBLE_EQ(view->settings_lens, 28.0);
+    EXPECT_DOUBLE_EQ(view->shadow_date, 40.0);
+    EXPECT_DOUBLE_EQ(view->shadow_time, 13.75);
+}
+
+}  // namespace
+}  // namespace kz::view::test

@@ -1,0 +1,43 @@
+#!/usr/bin/python3
+"""Loopback HTTP server for the figure-file tests. Serves the files below the folder given first; every request
+path is appended to the log file given second; prints its port on the first line; "/missing..." answers 404.
+Ends when its standard input closes (the test's end)."""
+import http.server
+import os
+import socketserver
+import sys
+import threading
+
+ROOT, LOG = sys.argv[1], sys.argv[2]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        with open(LOG, "a") as log:
+            log.write(self.path + "\n")
+        name = os.path.normpath(os.path.join(ROOT, self.path.split("?")[0].lstrip("/")))
+        if not name.startswith(os.path.abspath(ROOT)) or not os.path.isfile(name):
+            self.send_error(404)
+            return
+        with open(name, "rb") as f:
+            body = f.read()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+
+
+server = Server(("127.0.0.1", 0), Handler)
+print(server.server_address[1], flush=True)
+threading.Thread(target=server.serve_forever, daemon=True).start()
+sys.stdin.read()
