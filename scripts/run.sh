@@ -16,8 +16,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
     '$root/build/bin/kzview' '$model' & pid=\$!
     sleep 5
-    xwd -root -silent | convert xwd:- '$shot' 2>/dev/null || xwd -root -silent -out '${shot%.png}.xwd'
+    xwd -root -silent -out '${shot%.png}.xwd'
     kill \$pid 2>/dev/null; wait \$pid 2>/dev/null || true"
+  /usr/bin/python3 "$root/scripts/xwd_to_png.py" "${shot%.png}.xwd" "$shot" && rm -f "${shot%.png}.xwd"
+  echo "run: screenshot saved to $shot"
   exit 0
 fi
 exec build/bin/kzview "$model"

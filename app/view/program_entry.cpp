@@ -142,6 +142,8 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
 
     ChooseStartFile(g_view, program_folder, start_name, command_line);
     g_view->FireStartActions();
+    // The start file's model and settings show at once, not only at the first tick or input.
+    g_view->Redraw(0);
     plat::set_focus(g_main_window);
 
     const int code = plat::run_message_loop();
