@@ -16,23 +16,7 @@ std::int64_t SystemViewClock::steady_ms() {
         .count();
 }
 
-SystemTime SystemViewClock::local_now() {
-    const auto now = std::chrono::system_clock::now();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm tm{};
-    localtime_r(&seconds, &tm);
-    SystemTime t;
-    t.year = static_cast<std::uint16_t>(tm.tm_year + 1900);
-    t.month = static_cast<std::uint16_t>(tm.tm_mon + 1);
-    t.day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
-    t.day = static_cast<std::uint16_t>(tm.tm_mday);
-    t.hour = static_cast<std::uint16_t>(tm.tm_hour);
-    t.minute = static_cast<std::uint16_t>(tm.tm_min);
-    t.second = static_cast<std::uint16_t>(tm.tm_sec);
-    t.millisecond = static_cast<std::uint16_t>(ms % 1000);
-    return t;
-}
+SystemTime SystemViewClock::local_now() { return kz::foundation::local_time_now(); }
 
 // The local date is read once; every later reading walks forward from it by the monotonic count, so a stamp is
 // a function of monotonic milliseconds and differences between stamps never jump with the wall clock.

@@ -88,33 +88,36 @@ std::int64_t time_diff_ms(const SystemTime& first, const SystemTime& second) {
     return stamp_ms(second) - stamp_ms(first);
 }
 
+SystemTime local_time_from_unix_ms(std::int64_t unix_ms) {
+    const std::time_t seconds = static_cast<std::time_t>(unix_ms / 1000);
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    SystemTime st;
+    st.year = static_cast<std::uint16_t>(tm.tm_year + 1900);
+    st.month = static_cast<std::uint16_t>(tm.tm_mon + 1);
+    st.day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
+    st.day = static_cast<std::uint16_t>(tm.tm_mday);
+    st.hour = static_cast<std::uint16_t>(tm.tm_hour);
+    st.minute = static_cast<std::uint16_t>(tm.tm_min);
+    st.second = static_cast<std::uint16_t>(tm.tm_sec);
+    st.millisecond = static_cast<std::uint16_t>(unix_ms % 1000);
+    return st;
+}
+
+SystemTime local_time_now() {
+    return local_time_from_unix_ms(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count());
+}
+
 std::int64_t file_age_ms(const char* path) {
     kz::platform::FileInfo info;
     if (!path || !kz::platform::get_file_info(path, &info)) return 0;
     // The stamp counts 100-ns intervals from 1601-01-01 UTC; both ends are compared as local wall-clock dates,
     // as the age was always measured.
     constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
-    std::int64_t since_unix = static_cast<std::int64_t>(info.write_time) - kUnixEpochIn100ns;
-    std::time_t written = static_cast<std::time_t>(since_unix / 10000000);
-    auto local_stamp = [](std::time_t t, int ms) {
-        std::tm tm{};
-        localtime_r(&t, &tm);
-        SystemTime st;
-        st.year = static_cast<std::uint16_t>(tm.tm_year + 1900);
-        st.month = static_cast<std::uint16_t>(tm.tm_mon + 1);
-        st.day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
-        st.day = static_cast<std::uint16_t>(tm.tm_mday);
-        st.hour = static_cast<std::uint16_t>(tm.tm_hour);
-        st.minute = static_cast<std::uint16_t>(tm.tm_min);
-        st.second = static_cast<std::uint16_t>(tm.tm_sec);
-        st.millisecond = static_cast<std::uint16_t>(ms);
-        return st;
-    };
-    const SystemTime then = local_stamp(written, static_cast<int>((since_unix % 10000000) / 10000));
-    const auto now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch()).count();
-    const SystemTime now = local_stamp(static_cast<std::time_t>(now_ms / 1000), static_cast<int>(now_ms % 1000));
-    return time_diff_ms(then, now);
+    const std::int64_t written_ms = (static_cast<std::int64_t>(info.write_time) - kUnixEpochIn100ns) / 10000;
+    return time_diff_ms(local_time_from_unix_ms(written_ms), local_time_now());
 }
 
 void hours_to_hour_minute(double hours, int* hour, int* minute) {

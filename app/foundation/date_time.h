@@ -28,6 +28,10 @@ int month_day_to_day_of_year(int month, int day);
 void add_seconds_to_time(SystemTime& time, double seconds);
 // Milliseconds from first to second, over the full dates.
 std::int64_t time_diff_ms(const SystemTime& first, const SystemTime& second);
+// The local wall-clock date and time of a moment given in milliseconds since 1970-01-01 UTC.
+SystemTime local_time_from_unix_ms(std::int64_t unix_ms);
+// The local wall-clock date and time now.
+SystemTime local_time_now();
 // Milliseconds from the file's last write to now (local time); 0 when the file is missing.
 std::int64_t file_age_ms(const char* path);
 
