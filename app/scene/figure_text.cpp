@@ -118,7 +118,6 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     if (r.kind == kKindNone) return 0;
     const int start = out.length();
     const char sep[2] = {separator, 0};
-    char buffer[kCameraTextSize];
     r.EncodeDisplayMode();
 
     out.Append(figure_kind_word(r.kind));
@@ -171,6 +170,13 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     out.Append(sep);
     append_text_column(out, r.WritePasteList());
     out.Append(sep);
+    append_figure_tail(out, r, separator);
+    return out.length() - start;
+}
+
+void append_figure_tail(EString& out, const COBJECTA& r, char separator) {
+    const char sep[2] = {separator, 0};
+    char buffer[kCameraTextSize];
     out.Append(format_fix_flags(r.fix_kind, r.change_locks, buffer));
     for (const char* text : {r.poldat, r.limit, r.action}) {
         out.Append(sep);
@@ -180,7 +186,6 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     out.Append(r.FormatCamera(buffer));
     out.Append(sep);
     append_text_column(out, r.comment);
-
     out.Append(sep);
     if (r.thick_set) {
         append_number(out, r.thick1);
@@ -192,7 +197,6 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     out.Append(sep);
     out.AppendParts(c_integer_text(r.shadow_mode, buffer), ";");
     out.Append(c_integer_text(r.hit_flag, buffer));
-    return out.length() - start;
 }
 
 }  // namespace kz::scene

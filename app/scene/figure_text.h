@@ -37,5 +37,8 @@ int sjis_prefix_length(const char* text, int length, int max_bytes);
 // Nothing for a record of kind 0. The display mode is encoded and the paste text rewritten on the way.
 // Returns the number of bytes appended.
 int append_figure_fields(kz::foundation::EString& out, COBJECTA& record, char separator);
+// The columns from the fix column to the shadow column, each after a separator; shape lines and trunk header
+// rows end alike.
+void append_figure_tail(kz::foundation::EString& out, const COBJECTA& record, char separator);
 
 }  // namespace kz::scene

@@ -98,26 +98,7 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
     append_quoted_attribute(out, "#group", r.group);
     append_quoted_attribute(out, "#frmode", r.frmode);
     out.Append(sep);
-    out.Append(format_fix_flags(r.fix_kind, r.change_locks, buffer));
-    for (const char* text : {r.poldat, r.limit, r.action}) {
-        out.Append(sep);
-        append_text_column(out, text);
-    }
-    out.Append(sep);
-    out.Append(r.FormatCamera(buffer));
-    out.Append(sep);
-    append_text_column(out, r.comment);
-    out.Append(sep);
-    if (r.thick_set) {
-        append_number(out, r.thick1);
-        if (r.thick2 != r.thick1) {
-            out.Append(";");
-            append_number(out, r.thick2);
-        }
-    }
-    out.Append(sep);
-    out.AppendParts(c_integer_text(r.shadow_mode, buffer), ";");
-    out.Append(c_integer_text(r.hit_flag, buffer));
+    append_figure_tail(out, r, sep[0]);
     return set_heap_string(old_text, out.text(), nullptr, -1);
 }
 
