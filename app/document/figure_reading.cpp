@@ -61,7 +61,7 @@ int XView::OpenModel(const char* path) {
         return r;
     }
     if (document.settings.eye_point_given) {
-        AnimateEyeTo(settings_eye, settings_target, immediate_eye_move == 1 ? 0.0 : eye_move_time);
+        AnimateEyeTo(settings_target, 0, settings_eye, immediate_eye_move == 1 ? 0.0 : eye_move_time, 0.0, 0.0, 0.0);
         if (eye) eye->lens = settings_lens;
         immediate_eye_move = 0;
         document.settings.eye_point_given = 0;

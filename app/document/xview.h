@@ -22,6 +22,10 @@ struct _OfuPosition;
 namespace kz::foundation {
 class CBusMDL;
 }
+namespace kz::scene {
+class XLeaf;
+struct ConditionList;
+}
 
 namespace kz::view {
 
@@ -37,11 +41,17 @@ using kz::scene::XTrunk;
 inline constexpr int kTimingSlotCount = 128;
 inline constexpr int kKindNameCount = 32;
 
-// One entry of the timed lists: an action text due at a time, for an item.
+// One entry of the timed lists. timed_list[0] holds the timed entries (kind 1 camera, 2 hit, 0 none; the text
+// from the line's second field on), timed_list[1] the timed commands (one command line; a and b the item and
+// part it belongs to, id its command block). trunk is the item the entry belongs to, renumbered on deletes.
 struct TimedEntry {
     char* text = nullptr;  // owned heap text
     int trunk = -1;        // item index, -1 for none
-    double seconds = 0.0;
+    int a = 0, b = 0;
+    int kind = 0;
+    int id = 0;
+    int state = 0;
+    SystemTime due{};
 };
 
 // A named list: items of owned heap texts.
@@ -84,6 +94,58 @@ struct TrunkState {
     double doubles[5] = {};
     std::int32_t last[2] = {};
 };
+
+// The running eye move: an animated eye move (no target item) or a camera-entry move to an item's camera part.
+struct CameraMove {
+    int active = 0;
+    int first_step = 0;
+    int target_item = -1;
+    int hidden_item = -1, hidden_display = 0;
+    int end_on_camera_part = 0, remembered_view_mode = 0;
+    SystemTime start{};
+    double duration_ms = 0.0;
+    int easing = 0;
+    double start_eye[3] = {}, end_eye[3] = {};
+    double start_target[3] = {}, end_target[3] = {};
+    double start_lens = 0.0, end_lens = 0.0;
+    double value = 0.0;     // handed through to the interpolation
+    double times[2] = {};   // the camera entry's pair of time values
+};
+
+// The drag plane (local axes at the hit point), the last drag point and its copy, and the stored drag pick.
+struct DragPlane {
+    double matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double point[3] = {};
+    double normal[3] = {0, 0, 1};
+    double last[3] = {};
+    double last_copy[3] = {};
+    int pick_trunk = -1, pick_part = -1, pick_face = -1;
+    double pick_height = 0.0;
+};
+
+// The mouse state word (bit 1 left down, 4 moved; 2 after a release, 8 after a double click, 16 Ctrl middle
+// press), the press, last and current points, the hover cursor state and the points of an item drag.
+struct MouseState {
+    int state = 2;
+    kz::platform::Point press{}, last{}, current{};
+    int hover = 0;  // 0 none, 1 finger one, 2 finger double, 3 finger alt, 4 finger move
+    int clicked_item = 0, clicked_part = 0;
+    double tool_reference[3] = {};
+    double drag_start[3] = {};
+    double drag_origin[3] = {};
+    int selected_face_count = 0;
+    int near_target_at_press = 0;
+};
+
+// A window point as the picks take it: x in the low and y in the high 32 bits.
+inline std::int64_t pack_view_point(int x, int y) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(y)) << 32) |
+                                     static_cast<std::uint32_t>(x));
+}
+inline int view_point_x(std::int64_t p) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(p & 0xFFFFFFFF)); }
+inline int view_point_y(std::int64_t p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) >> 32));
+}
 
 // TextLabelView: the captions read the menu screen height and the movie frame size through it.
 class XView : public kz::scene::XViewServices,
@@ -205,7 +267,10 @@ public:
     void PasteFromClipboard();
     void PasteAsTrunk(int item);
     void ExecExelData(const char* text, int* a, int* b);
-    virtual void AnimateEyeTo(const double* eye, const double* target, double seconds);
+    // Moves the eye to a target (mode 1: eye placed along the current direction at the given distance when no
+    // eye is given), animated over seconds on the view clock or at once.
+    virtual int AnimateEyeTo(const double* target, int mode, const double* eye, double seconds, double lens,
+                             double value, double distance);
     void NextCamera();
 
     // --- Services of the scene and the bridge ---------------------------------------------------------------
@@ -471,6 +536,85 @@ public:
     int face_total = 0;
     double scene_radius = 0.0;  // 0: not yet computed
     double scene_centre[3] = {};
+
+    // --- Navigation and the eye move (app/view/navigation.cpp, eye_animation.cpp) ------------------------------
+    int SetEye(const double* new_eye, const double* new_target, double lens, int check);
+    double ObstacleDistance(const double* from, const double* to);
+    int ApproachStep(double amount, double fraction, int mode);
+    int OrbitAzimuth(double amount, double scale);
+    int OrbitElevation(double amount, double scale);
+    int WalkForward(double amount, double scale, int horizontal);
+    int WalkSideways(double amount, double scale);
+    int WalkVertical(double amount, double scale);
+    int HeadAzimuth(double amount, double scale);
+    int HeadElevation(double amount, double scale);
+    int LensStep(int delta);
+    // Null points: no drag; key: a virtual key (37..40 arrows) or 0.
+    int Navigate(const kz::platform::Point* from, const kz::platform::Point* to, int wheel_delta, int key);
+    void OnMouseWheel(int delta);
+    // 0 when no move runs or it just ended, 1 while it runs, -1 before its start.
+    int StepCameraMove(const SystemTime& now);
+    CameraMove camera_motion;  // the running eye move or camera-entry move
+
+    // --- Picking and drag geometry (app/view/picking.cpp, drag_plane.cpp) ----------------------------------------
+    // Window points are packed with pack_view_point (x low, y high 32 bits).
+    XTrunk* PickItem(std::int64_t point, int* trunk_index, int* part_index, int* face_index, int mask_bit1,
+                     int mask_bit2, double* hit);
+    kz::scene::XLeaf* PickFace(std::int64_t point, XLeaves* shape, double* hit, int* face_index);
+    XTrunk* PickByOutline(std::int64_t point, int* trunk_index, int* part_index, int* face_index, double* hit,
+                          int mask);
+    int PickRay(std::int64_t point, double* ray);
+    XLeaves* PartAtPoint(std::int64_t point);
+    void SetDragPlane(int trunk_index, int part_index, int face_index, const double* hit, int store);
+    void BeginDragAt(std::int64_t point);
+    void DragPointOnPlane(std::int64_t point, double* delta, int trunk_index);
+    void DragHeight(std::int64_t point, double* p, double* dz);
+    int WorldToPartLocal(const double* world, int trunk_index, int part_index, double* out);
+    void LookAtPoint(std::int64_t point);
+    void ApproachPoint(std::int64_t point);
+    void ApproachFace(std::int64_t point, double value);
+    DragPlane drag;  // the drag plane, last drag points and the stored drag pick
+    double window_item_scale = 1.0;  // pixels per window unit, for items drawn in window coordinates
+    int ground_grid_switch = 0;
+
+    // --- Part operations and placement (app/view/part_operations.cpp, placement.cpp, face_images.cpp) -----------
+    int PlaceItemAtPoint(int item, std::int64_t point);
+    int ApplyPartOperation(int trunk_index, int target_kind, int op, double a, double b, double c);
+    int MovePart(XLeaves* part, double dx, double dy, double dz);
+    int RotatePart(XLeaves* part, double ax, double ay, double az);
+    void FireMatchingLeafActions(int origin_trunk, int origin_part, XTrunk* trunk,
+                                 const kz::scene::ConditionList* target, int kind);
+    int HideLayer(XTrunk* trunk, const char* layer);
+    void StartCameraMove(const char* entry_text);
+    int DuplicateTrunkGrid(int source, const double* step, const double* increment, const double* counts,
+                           int with_children);
+    int PasteImageOnFace(const char* image_path, int trunk_index, int part_index, int face_index);
+    int SwapFaceImage(int trunk_index, int part_index, int face_index, const char* old_source, const char* new_path);
+    int SwapImageOnParts(const char* new_path, const char* old_source, int trunk_index, int part_index, int mode);
+    void ShowSubtreeShapes(int item, int on);
+    int paste_size_switch = 0;
+    double paste_size[2] = {};
+    int walk_run_flag = 0;
+
+    // --- Mouse input and tools (app/view/mouse_input.cpp, mouse_tools.cpp, cursor.cpp) ---------------------------
+    void CameraPress(kz::platform::Point point);
+    void CameraRelease(kz::platform::Point point);
+    void CameraDoubleClick(kz::platform::Point point);
+    void DragCamera(kz::platform::Point point);
+    void BeginMoveItem(kz::platform::Point point);
+    void MoveItemStep(kz::platform::Point point);
+    void EndMoveItem(kz::platform::Point point);
+    int DragItem(int item, kz::platform::Point last, kz::platform::Point current);
+    void FollowDraggedItem(int item);
+    MouseState mouse;  // the mouse state word, press/last/current points, hover state and drag points
+
+    // --- Timeline pieces the view fires (app/view/timeline.cpp) ---------------------------------------------------
+    int FireLeafActions(int item, int part, int mask);
+    int QueueAction(const char* line, const SystemTime& stamp, int mask);
+    int RunTimedEntries(const SystemTime& now);
+    int AddTimedCommand(const char* line, const SystemTime& due, int id, int a, int b);
+    int FindTargetTrunk(XTrunk* trunk, const kz::scene::ConditionList* target, XTrunk** result);
+    SystemTime last_action_start{};
     // --- end of the view-side block ---------------------------------------------------------------------------
 
 private:

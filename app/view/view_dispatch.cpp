@@ -229,7 +229,7 @@ void XView::LookFromSky() {
     view_mode = 3;
     if (!eye) return;
     const double to_eye[3] = {eye->eye[0], eye->eye[1], eye->eye[2] + 100000.0};
-    AnimateEyeTo(to_eye, eye->target, fit_time);
+    AnimateEyeTo(eye->target, 0, to_eye, fit_time, 0.0, 0.0, 0.0);
 }
 
 void XView::OpenLink(const char* text) {

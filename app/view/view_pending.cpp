@@ -9,37 +9,12 @@
 
 namespace kz::view {
 
-void XView::UpdateCursor() {}
-void XView::OnMouseMove(LParam) {}
-void XView::OnLeftDown(LParam) {}
-void XView::OnLeftUp(LParam) {}
-void XView::OnLeftDoubleClick(LParam) {}
-void XView::OnRightDown(LParam) {}
-void XView::OnMiddleDown(LParam) {}
 void XView::OnKeyMessage(int virtual_key) { last_key = virtual_key; }
-void XView::OnWheelMessage(int, int, kz::platform::Point) {}
-void XView::ToolPasteImage(std::int64_t) { last_tool_id = 0x5729; }
-void XView::ToolPickImage(std::int64_t) { last_tool_id = 0x572A; }
-void XView::ToolUnpasteFace(std::int64_t) { last_tool_id = 0x572B; }
-void XView::ToolUnpastePart(std::int64_t) { last_tool_id = 0x572C; }
-void XView::ToolUnpasteItem(std::int64_t) { last_tool_id = 0x572D; }
-void XView::DropAtPoint(const char*) {}
-void XView::GoToStartEye() {}
-void XView::FireStartActions() {}
-int XView::RunSchedule(const SystemTime&) { return 0; }
 void XView::ClearActions() { active_motions = 0; }
-void XView::ToggleWalk(int on) { builtin_walk = on; }
-void XView::FitEyeToModel(double) {}
-void XView::QueueItemCamera(int, double) {}
 void XView::CopyItemToClipboard(int, int) {}
 void XView::PasteFromClipboard() {}
 void XView::PasteAsTrunk(int) {}
 void XView::ExecExelData(const char*, int*, int*) {}
-void XView::AnimateEyeTo(const double* to_eye, const double* to_target, double) {
-    if (!eye || !to_eye || !to_target) return;
-    std::memcpy(eye->eye, to_eye, sizeof eye->eye);
-    std::memcpy(eye->target, to_target, sizeof eye->target);
-}
 void XView::NextCamera() {}
 
 int XView::AddAction(const char*, XLeaves*, const SystemTime&) { return -1; }

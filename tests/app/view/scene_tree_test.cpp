@@ -50,9 +50,9 @@ TEST_F(SceneTree, DeletingAnItemRenumbersEveryTable) {
     view->hidden_trunk = 2;
     view->hidden_saved_display = 1;
     view->pushref_table = {1, 2, 4, 5};
-    view->timed_list[0].push_back(TimedEntry{heap("a"), 2, 0.0});
-    view->timed_list[0].push_back(TimedEntry{heap("b"), 5, 0.0});
-    view->timed_list[1].push_back(TimedEntry{heap("c"), 1, 0.0});
+    view->timed_list[0].push_back(TimedEntry{heap("a"), 2});
+    view->timed_list[0].push_back(TimedEntry{heap("b"), 5});
+    view->timed_list[1].push_back(TimedEntry{heap("c"), 1});
     view->next_camera_index = 4;
 
     ASSERT_EQ(view->DeleteTrunk(2, 1), 1);
@@ -221,7 +221,7 @@ TEST_F(SceneTree, ClosingTheSceneEmptiesEverything) {
     build_six(*this, ids);
     view->InternName("wall.bmp");
     view->OpenCommandBlock("x", 0, 0);
-    view->timed_list[1].push_back(TimedEntry{heap("t"), 2, 0.0});
+    view->timed_list[1].push_back(TimedEntry{heap("t"), 2});
     view->clock_offset_ms = 100.0;
     view->CloseScene();
     EXPECT_EQ(view->trunk_count(), 0);

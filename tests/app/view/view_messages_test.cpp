@@ -143,7 +143,7 @@ TEST_F(ViewMessages, PauseStopsAndResumeRestartsTheSlot) {
     EXPECT_EQ(kz::foundation::timer_slot_period(slot), 0u);
     // The stop command stops the slot and clears the timed lists.
     kz::foundation::timer_start(slot, 10.0);
-    view->timed_list[0].push_back(TimedEntry{kz::foundation::set_heap_string(nullptr, "x", nullptr, -1), 1, 0.0});
+    view->timed_list[0].push_back(TimedEntry{kz::foundation::set_heap_string(nullptr, "x", nullptr, -1), 1});
     plat::send_message(view->view_window[0], PLAY_STOP, 0, 0);
     EXPECT_EQ(kz::foundation::timer_slot_period(slot), 0u);
     EXPECT_TRUE(view->timed_list[0].empty());
