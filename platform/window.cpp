@@ -70,6 +70,7 @@ Window* g_capture = nullptr;
 Window* g_pointer_window = nullptr;
 std::optional<Qt::KeyboardModifiers> g_event_modifiers;  // of the input event being dispatched
 std::set<int> g_keys_down;
+std::map<int, bool> g_forced_keys;  // test hook: keys held down or up whatever the platform says
 QPointer<QObject> g_dispatcher;
 std::atomic<QObject*> g_dispatcher_raw{nullptr};
 
@@ -656,8 +657,18 @@ unsigned drop_query_file(DropHandle drop, unsigned index, std::string* out) {
 
 void drop_finish(DropHandle drop) { g_drops.erase(drop); }
 
+void set_forced_key_state(int virtual_key, int down) {
+    if (down < 0) {
+        if (virtual_key < 0) g_forced_keys.clear();
+        else g_forced_keys.erase(virtual_key);
+        return;
+    }
+    g_forced_keys[virtual_key] = down != 0;
+}
+
 short async_key_state(int virtual_key) {
     constexpr short down = static_cast<short>(0x8000);
+    if (auto forced = g_forced_keys.find(virtual_key); forced != g_forced_keys.end()) return forced->second ? down : 0;
     auto modifier_down = [](Qt::KeyboardModifier m) {
         const Qt::KeyboardModifiers mods =
             g_event_modifiers ? *g_event_modifiers : (qApp ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);

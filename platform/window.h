@@ -188,6 +188,9 @@ void drop_finish(DropHandle drop);
 // Key state as the asynchronous key query reports it: 0x8000 when down. While a translated input message is
 // dispatched, Shift, Ctrl and Alt come from that event; otherwise from the platform.
 short async_key_state(int virtual_key);
+// Test hook: holds a key down (1) or up (0) for async_key_state whatever the platform reports; -1 releases the key
+// to the platform again (virtual key -1 with -1 releases every forced key).
+void set_forced_key_state(int virtual_key, int down);
 
 // Qt's widget behind a window, for the platform layer and tests only (a QWidget*, untyped here).
 void* native_widget(WindowHandle window);
