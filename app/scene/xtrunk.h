@@ -10,6 +10,7 @@ namespace kz::scene {
 
 class XLeaves;
 class XViewServices;
+struct ConditionList;
 
 class XTrunk {
 public:
@@ -49,6 +50,16 @@ public:
     void EnsureName();
     void ResetMotions();
     char* MakeHeaderRecord(char* old_text, char separator);
+
+    // --- Targets (xtrunk_targets.cpp) and attributes (xtrunk_attributes.cpp) ---------------------------------
+    int MatchTerm(const ConditionList* condition, int term);
+    int MatchTarget(const ConditionList* condition);
+    // 0 the item itself, -1 none, minus the part count for every part 1..count-1.
+    int FindTargetPart(const ConditionList* condition);
+    int AttributeEquals(const char* name, const char* value);
+    // Writes "-" first; -1 for a system attribute, the record index for a user attribute, -99 for none.
+    int GetAttribute(const char* name, char* buffer, int size);
+    void UpdateCalcAttributes();
 
     XLeaves* base() const { return parts.empty() ? nullptr : parts[0]; }
     COBJECTA* base_record() const;
