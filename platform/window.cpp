@@ -161,8 +161,15 @@ int virtual_key_for(int key, bool keypad) {
     }
 }
 
-LParam point_lparam(const QPointF& p) {
-    return make_point_lparam(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+// Qt hands the mouse in logical coordinates; the view picks and navigates in the pixels of the size its window
+// was told in WM_SIZE (its GL viewport), which are device pixels once a window reports its size in them.
+LParam point_lparam(const QWidget* widget, int reported_width, int reported_height, const QPointF& p) {
+    double sx = 1.0, sy = 1.0;
+    if (widget && widget->width() > 0 && widget->height() > 0 && reported_width > 0 && reported_height > 0) {
+        sx = static_cast<double>(reported_width) / widget->width();
+        sy = static_cast<double>(reported_height) / widget->height();
+    }
+    return make_point_lparam(static_cast<int>(std::floor(p.x() * sx)), static_cast<int>(std::floor(p.y() * sy)));
 }
 
 class MessageEvent : public QEvent {
@@ -269,7 +276,9 @@ protected:
         const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
         ModifierScope scope(e->modifiers());
         call_procedure(w, WM_SETCURSOR, handle_to_wparam(w), static_cast<LParam>(HTCLIENT | (WM_MOUSEMOVE << 16)));
-        if (alive(w)) call_procedure(w, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()), point_lparam(p));
+        if (alive(w))
+            call_procedure(w, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()),
+                           point_lparam(w->widget, w->reported_width, w->reported_height, p));
     }
 
     void wheelEvent(QWheelEvent* e) override {
@@ -337,7 +346,7 @@ private:
         const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
         ModifierScope scope(e->modifiers());
         call_procedure(w, base + static_cast<std::uint32_t>(kind), mouse_key_state(e->buttons(), e->modifiers()),
-                       point_lparam(p));
+                       point_lparam(w->widget, w->reported_width, w->reported_height, p));
     }
 
     Window* window_;
@@ -635,12 +644,18 @@ WindowHandle pointer_window() {
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride) {
     Window* w = find_window(window);
     if (!w || !w->widget || !bgra || width < 1 || height < 1 || stride < width * 4) return false;
-    // Copied: the caller's frame buffer is reused for the next frame while Qt paints this one later.
-    QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull()) return false;
+    // Copied: the caller's frame buffer is reused for the next frame while Qt paints this one later. The last
+    // frame's image is written over when it has the same size and nothing else holds it: a fresh 8 MB image per
+    // full-HD frame costs its page faults on every redraw.
+    if (w->backing.width() != width || w->backing.height() != height || w->backing.format() != QImage::Format_RGB32 ||
+        !w->backing.isDetached()) {
+        QImage image(width, height, QImage::Format_RGB32);
+        if (image.isNull()) return false;
+        w->backing = std::move(image);
+    }
     for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), bgra + static_cast<std::size_t>(y) * stride, static_cast<std::size_t>(width) * 4);
-    w->backing = std::move(image);
+        std::memcpy(w->backing.scanLine(y), bgra + static_cast<std::size_t>(y) * stride,
+                    static_cast<std::size_t>(width) * 4);
     if (!w->in_paint) w->widget->update();
     return true;
 }

@@ -177,6 +177,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     const std::string unit = frefer_of(trunk);
     // Marked loaded even when refused: the item is expanded again on every later walk, and one report is enough.
     trunk->loaded = 1;
+    trunk->unit_part_start = trunk->unit_part_end = trunk->part_count();
     if (!CanLoadReference(trunk)) {
         report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");
         return;
@@ -230,6 +231,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     }
     --document.unit_nesting;
     LeaveUnitFile();
+    trunk->unit_part_end = trunk->part_count();
 }
 
 void XView::apply_figure_bytes(std::string* bytes, const char* unit) {

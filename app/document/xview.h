@@ -209,6 +209,9 @@ public:
     int MarkTrunkChanged(XTrunk* trunk) override;
     XTrunk* FindUnitTrunk(XTrunk* trunk) override;
     void MarkSelectionFamily() override;
+    // Per-frame refresh of every item's marks and highlight / selection display.
+    void RefreshMarks();
+    void RefreshSelectionStyles();
     virtual void SelectItem(int trunk, int part, int face);
     void ClearTimedLists();
     void CloseScene();
@@ -619,6 +622,8 @@ public:
 
 private:
     void RenumberAfterDelete(int deleted);
+    // Mark 1 on every descendant of the trunk, 2 on every ancestor below the root.
+    void MarkFamilyOf(XTrunk* selected, void (*mark)(XTrunk*, int));
     void FreeOwnedTables();
 
     SystemViewClock system_clock;

@@ -75,6 +75,18 @@ XTrunk::~XTrunk() {
 
 COBJECTA* XTrunk::base_record() const { return parts.empty() ? nullptr : parts[0]->record; }
 
+void XTrunk::RemoveParts(int first, int end) {
+    first = std::max(first, 1);
+    end = std::min(end, part_count());
+    if (first >= end) return;
+    for (XLeaves* kept : parts)
+        for (int j = first; j < end; ++j)
+            if (kept->anchor == parts[j]) kept->anchor = nullptr;
+    for (int j = first; j < end; ++j) delete parts[j];
+    parts.erase(parts.begin() + first, parts.begin() + end);
+    for (int i = first; i < part_count(); ++i) parts[i]->index = i;
+}
+
 int XTrunk::AddLeaves() {
     if (parts.capacity() < parts.size() + 4) parts.reserve(parts.size() + 16);
     auto* leaves = new XLeaves(this);

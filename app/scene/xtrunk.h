@@ -29,6 +29,8 @@ public:
     void MoveChildrenToParent(int keep_place);
     void FindTrunkInSubtree(const XTrunk* sought, int* index);
     int CopyLeavesFrom(XTrunk* source, int with_placement);
+    // Deletes parts first..end-1 (never the base part); parts left behind stop following the deleted ones.
+    void RemoveParts(int first, int end);
     void SetPlacement(const double* position, const double* rotation);
     void GetPartBounds(double* point, double* box, int reset);
     void RecalcMatrices(int recursive);
@@ -87,6 +89,9 @@ public:
     std::vector<char*> comment_lines;  // heap texts
     // Kept for the document and view.
     std::int32_t loaded = 0;
+    // The parts a unit read into the item added (start..end-1); lines of the referring file after the reference
+    // add theirs behind them, so unloading the unit removes only this range (-1: no unit read).
+    std::int32_t unit_part_start = -1, unit_part_end = -1;
     std::int32_t animating = 0;
     std::int32_t flags = 0;
     std::int32_t delete_mark = 0;

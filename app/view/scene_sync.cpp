@@ -91,7 +91,10 @@ int XView::SyncScene(int refresh) {
     if (!eye) return 0;
     SetProjectionWindow();
     PushSectionPlane(section_switch == 1 ? 1 : 0);
-    (void)refresh;  // the marks and selection styles follow with the scene-tree upkeep
+    if (refresh == 1) {
+        RefreshMarks();
+        RefreshSelectionStyles();
+    }
     const SettingsBlock& st = document.settings;
     if (CO3duGLModelar* m = modeller_of(bridge)) {
         const double level = light_value;

@@ -153,6 +153,17 @@ void XView::UnloadReference(XTrunk* trunk, int recursive) {
         DeleteTrunkTree(trunk_child(trunk, 0), recursive);
         if (trunk_child_count(trunk) >= before) break;
     }
+    // The unit's own shape lines went into this item after those of the file that refers to it; a reload must
+    // not leave them behind to be added a second time.
+    int first = -1, end = -1;
+    trunk_unit_parts(trunk, &first, &end);
+    if (first >= 1) {
+        for (int p = first; p < end; ++p)
+            if (current_camera_part && trunk_part_object(trunk, p) == current_camera_part) LookFromCameraPart(nullptr, nullptr);
+        // Part indices of the item shift: a selection inside it would name another part.
+        if (selected_trunk == trunk_index(trunk) && selected_part >= first) SelectItem(-1, -1, -1);
+    }
+    trunk_remove_unit_parts(trunk);
     trunk_set_loaded(trunk, 0);
 }
 
@@ -185,18 +196,34 @@ XTrunk* XView::FindUnitTrunk(XTrunk* trunk) {
     return root;
 }
 
-void XView::MarkSelectionFamily() {
-    if (selected_trunk <= 0 || selected_trunk >= trunk_count()) return;
-    XTrunk* selected = trunks[selected_trunk];
+void XView::MarkFamilyOf(XTrunk* selected, void (*mark)(XTrunk*, int)) {
     std::vector<XTrunk*> stack;
     for (int i = 0; i < trunk_child_count(selected); ++i) stack.push_back(trunk_child(selected, i));
     while (!stack.empty()) {
         XTrunk* t = stack.back();
         stack.pop_back();
-        trunk_set_mark(t, 1);
+        mark(t, 1);
         for (int i = 0; i < trunk_child_count(t); ++i) stack.push_back(trunk_child(t, i));
     }
-    for (XTrunk* p = trunk_parent(selected); p && p != trunks[0]; p = trunk_parent(p)) trunk_set_mark(p, 2);
+    for (XTrunk* p = trunk_parent(selected); p && p != trunks[0]; p = trunk_parent(p)) mark(p, 2);
+}
+
+void XView::MarkSelectionFamily() {
+    if (selected_trunk <= 0 || selected_trunk >= trunk_count()) return;
+    MarkFamilyOf(trunks[selected_trunk], trunk_set_mark);
+}
+
+void XView::RefreshMarks() {
+    if (selection_display_mode == 3) {
+        for (int i = 1; i < trunk_count(); ++i) trunk_set_mark_state(trunks[i], 0);
+        if (selected_trunk > 0 && selected_trunk < trunk_count() && trunks[selected_trunk])
+            MarkFamilyOf(trunks[selected_trunk], trunk_set_mark_state);
+    }
+    for (int i = 1; i < trunk_count(); ++i) trunk_update_highlight(trunks[i]);
+}
+
+void XView::RefreshSelectionStyles() {
+    for (int i = 1; i < trunk_count(); ++i) trunk_update_selection_display(trunks[i]);
 }
 
 void XView::SelectItem(int t, int p, int f) {

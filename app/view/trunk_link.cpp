@@ -2,6 +2,8 @@
 // here yet (their copy and the selection's attribute upkeep are marked below); everything else is the item's own.
 #include "app/view/trunk_link.h"
 
+#include <algorithm>
+
 #include "app/foundation/heap_text.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
@@ -97,11 +99,22 @@ void trunk_refresh_highlight(XTrunk* trunk) {
     if (trunk) trunk->RefreshHighlight();
 }
 
+void trunk_set_mark_state(XTrunk* trunk, int mark) {
+    if (trunk) trunk->mark_state = mark;
+}
+
+void trunk_update_highlight(XTrunk* trunk) {
+    if (trunk) trunk->UpdateHighlightColor();
+}
+
+void trunk_update_selection_display(XTrunk* trunk) {
+    if (trunk) trunk->UpdateSelectionDisplay();
+}
+
 void trunk_set_mark(XTrunk* trunk, int mark) {
-    if (!trunk) return;
-    trunk->mark_state = mark;
-    trunk->UpdateSelectionDisplay();
-    trunk->UpdateHighlightColor();
+    trunk_set_mark_state(trunk, mark);
+    trunk_update_selection_display(trunk);
+    trunk_update_highlight(trunk);
 }
 
 void trunk_set_visible(XTrunk* trunk, int on, int recursive) {
@@ -115,6 +128,25 @@ int trunk_part_line_number(const XTrunk* trunk, int part) {
 
 void trunk_set_shadow_mode(XTrunk* trunk, int mode) {
     if (kz::scene::COBJECTA* r = trunk_base_record(trunk)) r->shadow_mode = mode;
+}
+
+void trunk_unit_parts(const XTrunk* trunk, int* first, int* end) {
+    *first = *end = -1;
+    if (!trunk) return;
+    const int a = std::max(trunk->unit_part_start, 1), b = std::min(trunk->unit_part_end, trunk->part_count());
+    if (a < b) *first = a, *end = b;
+}
+
+void trunk_remove_unit_parts(XTrunk* trunk) {
+    if (!trunk) return;
+    int first = -1, end = -1;
+    trunk_unit_parts(trunk, &first, &end);
+    if (first >= 1) trunk->RemoveParts(first, end);
+    trunk->unit_part_start = trunk->unit_part_end = -1;
+}
+
+const void* trunk_part_object(const XTrunk* trunk, int part) {
+    return trunk && part >= 0 && part < trunk->part_count() ? trunk->parts[part] : nullptr;
 }
 
 }  // namespace kz::view

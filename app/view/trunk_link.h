@@ -44,6 +44,11 @@ int trunk_part_count(const XTrunk* trunk);
 // Appends a part built from a figure record text; the new part's index.
 int trunk_add_part_from_text(XTrunk* trunk, const char* record_text, int line_number);
 void trunk_hide_part_shape(XTrunk* trunk, int part);
+// The parts a unit read into the item added: first and end (-1, -1 when none) / removes them.
+void trunk_unit_parts(const XTrunk* trunk, int* first, int* end);
+void trunk_remove_unit_parts(XTrunk* trunk);
+// The part object at an index (null outside), for comparing with the part the eye follows.
+const void* trunk_part_object(const XTrunk* trunk, int part);
 
 // Copy of a subtree node: parts with surface and placement, attributes and poses; the lock owner is dropped.
 void trunk_copy_content(XTrunk* copy, const XTrunk* source);
@@ -55,6 +60,10 @@ void trunk_refresh_highlight(XTrunk* trunk);
 void trunk_pass_unit_attributes(XTrunk* trunk, XTrunk* unit, int force);
 // Mark state (1 below the selection, 2 above it) with the item's selection display and highlight refreshed.
 void trunk_set_mark(XTrunk* trunk, int mark);
+// The same steps one at a time, for the per-frame refresh of every item.
+void trunk_set_mark_state(XTrunk* trunk, int mark);
+void trunk_update_highlight(XTrunk* trunk);
+void trunk_update_selection_display(XTrunk* trunk);
 void trunk_set_visible(XTrunk* trunk, int on, int recursive);
 // The figure-line number of a part, -1 when unknown.
 int trunk_part_line_number(const XTrunk* trunk, int part);

@@ -186,7 +186,23 @@ TEST_F(FigureLoad, OnDemandUnitWaitsForExpansionAndReloads) {
     view->ExpandReference(view->trunks[0], 0, 0);  // read once only
     EXPECT_EQ(tree(), "lazy(inside) eager()");
     view->ExpandReference(const_cast<XTrunk*>(find_item(view, "lazy")), 1, 0);
-    EXPECT_NE(tree().find("{changed()} eager()"), std::string::npos) << tree();
+    EXPECT_EQ(tree(), "lazy(){changed()} eager()");
+}
+
+// A reload replaces what the unit put into the referring item and keeps the shapes that the referring file itself
+// placed there, before and after the reference.
+TEST_F(FigureLoad, ReloadReplacesOnlyTheUnitsOwnShapes) {
+    const std::string dir = fresh_folder("reload");
+    write_file(dir + "/model.fig", lines({trunk_line("unit", "#frefer=u.fig"), shape_line("own"), trunk_line("next")}));
+    write_file(dir + "/u.fig", lines({shape_line("s1"), shape_line("s2")}));
+    ASSERT_EQ(view->OpenModel(windows_form(dir + "/model.fig").c_str()), 1);
+    EXPECT_EQ(tree(), "unit(s1;s2;own) next()");
+    XTrunk* unit = const_cast<XTrunk*>(find_item(view, "unit"));
+    view->ExpandReference(unit, 1, 0);
+    EXPECT_EQ(tree(), "unit(own;s1;s2) next()");
+    write_file(dir + "/u.fig", lines({shape_line("t1"), trunk_line("inner")}));
+    view->ExpandReference(unit, 1, 0);
+    EXPECT_EQ(tree(), "unit(own;t1){inner()} next()");
 }
 
 // Names inside a unit resolve against the unit's folder and are written back relative to it.

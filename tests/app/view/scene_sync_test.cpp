@@ -7,6 +7,7 @@
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/matrix_ops.h"
 #include "app/foundation/solar_position.h"
+#include "app/scene/xtrunk.h"
 #include "paint_fixture.h"
 
 namespace kz::view::test {
@@ -219,6 +220,25 @@ TEST_F(PaintTest, CameraPartWithoutCameraFlagLeavesTheEye) {
     view->LookFromCameraPart(view->trunks[item], nullptr);
     EXPECT_EQ(view->current_camera_part, nullptr);
     EXPECT_EQ(view->eye->eye[2], 3);
+}
+
+// A refreshing sync re-derives every item's mark from the current selection in the family display, so stale
+// marks of an earlier selection do not keep their highlight.
+TEST_F(PaintTest, RefreshingSyncRemarksTheSelectedFamily) {
+    const int top = add_item(0, "top"), mid = add_item(top, "mid"), low = add_item(mid, "low");
+    const int other = add_item(0, "other");
+    view->trunks[other]->mark_state = 1;  // left over from an earlier selection
+    view->SelectItem(mid, 0, 0);
+    view->selection_display_mode = 3;
+    view->SyncScene(1);
+    const int expected[][2] = {{top, 2}, {mid, 0}, {low, 1}, {other, 0}};
+    for (const auto& e : expected) EXPECT_EQ(view->trunks[e[0]]->mark_state, e[1]) << e[0];
+    // The highlight follows the new marks: the family member and the outsider no longer look alike.
+    EXPECT_NE(view->trunks[low]->highlight_color, view->trunks[other]->highlight_color);
+
+    view->trunks[other]->mark_state = 1;
+    view->SyncScene(0);  // no refresh: marks stay as they are
+    EXPECT_EQ(view->trunks[other]->mark_state, 1);
 }
 
 }  // namespace
