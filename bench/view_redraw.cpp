@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/document/xview.h"
+#include "bench_view.h"
 #include "bare_draw.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/scene/figure_record.h"
@@ -33,13 +34,7 @@ struct ViewScene {
     int width, height;
 
     ViewScene(int boxes, int size, int shadows, int layout) : width(kSizes[size][0]), height(kSizes[size][1]) {
-        plat::ensure_application();
-        plat::WindowClass c;
-        c.name = "KzBenchParent";
-        c.procedure = plat::default_window_procedure;
-        plat::register_window_class(c);
-        parent = plat::create_window("KzBenchParent", "bench", plat::WS_OVERLAPPEDWINDOW, 0, 0, width, height,
-                                     plat::desktop_window());
+        parent = make_bench_parent(width, height);
         view = std::make_unique<XView>(parent, nullptr);
         view->window_layout = layout;
         view->LayoutWindows(width, height);

@@ -37,12 +37,12 @@ struct SettingsBlock {
 };
 
 // Kinds of the records read now and applied by later machinery.
-enum class DeferredKind { Attribute, Pose, Pose2, Pose3, Stage2, Stage3, Duplicate, Command };
+enum class DeferredKind { Pose, Pose2, Pose3, Stage2, Stage3, Command };
 
 // One such record: the item it belongs to (null: none; check it against the item array before use) and its
-// fields as read (for "atr" name, value and expression per item; otherwise the line as it came).
+// fields as read (the line as it came).
 struct DeferredRecord {
-    DeferredKind kind = DeferredKind::Attribute;
+    DeferredKind kind = DeferredKind::Pose;
     kz::scene::XTrunk* trunk = nullptr;
     int command_block = -1;
     std::vector<std::string> fields;

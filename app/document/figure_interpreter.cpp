@@ -141,14 +141,10 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
             // The writer puts a TAB between a marker and the next name; it separates items, not fields.
             while (is_skipped(rest[at])) ++at;
             if (!rest[at]) continue;
-            DeferredRecord record{DeferredKind::Attribute, current, -1, {}};
+            std::string fields[3];
             int p = 0;
-            for (int f = 0; f < 3; ++f) {
-                std::string value;
-                p = read_field(rest + at, p, &value);
-                record.fields.push_back(value);
-            }
-            document.deferred.push_back(std::move(record));
+            for (std::string& value : fields) p = read_field(rest + at, p, &value);
+            current->SetAttribute(fields[0].c_str(), fields[1].c_str(), fields[2].c_str());
         }
         if (change_lock != 1) MarkTrunkChanged(current);
         break;
@@ -277,8 +273,15 @@ int XView::AddPart(int trunk_index, const COBJECTA* record, int line_number) {
 
 int XView::DuplicateShapes(const char* line) {
     XTrunk* current = CurrentTrunk();
-    if (!current || current->index == 0) return 0;
-    document.deferred.push_back(DeferredRecord{DeferredKind::Duplicate, current, -1, {line}});
+    if (!current || current->index == 0 || !line) return 0;
+    COBJECTA record(nullptr, this, current);
+    record.ReadFigureLine(line);
+    const double step[3] = {record.dx, record.dy, record.dz};
+    const double increment[3] = {record.rx, record.ry, record.rz};
+    const double counts[3] = {record.odx, record.ody, record.odz};
+    double children = 0.0;
+    record.GetFieldByColumn(18, &children);
+    DuplicateTrunkGrid(current->index, step, increment, counts, kz::scene::truncate_to_int(children + 0.5));
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "app/foundation/sjis_string.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/crt/mbcs.h"
 #include "platform/file_system.h"
 
@@ -61,8 +62,8 @@ int XView::OpenModel(const char* path) {
         return r;
     }
     if (document.settings.eye_point_given) {
-        AnimateEyeTo(settings_target, 0, settings_eye, immediate_eye_move == 1 ? 0.0 : eye_move_time, 0.0, 0.0, 0.0);
-        if (eye) eye->lens = settings_lens;
+        AnimateEyeTo(settings_target, 0, settings_eye, immediate_eye_move == 1 ? 0.0 : eye_move_time, settings_lens,
+                     0.0, 0.0);
         immediate_eye_move = 0;
         document.settings.eye_point_given = 0;
     } else {
@@ -127,9 +128,11 @@ int XView::OpenModelFile(const char* path, int as_new) {
 }
 
 void XView::SendTitle() {
-    const std::string title = data_file_name ? data_file_name : "";
-    kz::platform::send_message(parent, UM_SET_TITLE, 0,
-                               static_cast<LParam>(reinterpret_cast<std::uintptr_t>(title.c_str())));
+    char title[2 * kPath + 64];
+    kz::crt::c_snprintf(title, sizeof title, "%s%s[%dmm](%5.3f)", data_folder ? data_folder : "",
+                        data_file_name ? data_file_name : "", eye ? static_cast<int>(eye->lens) : base_lens,
+                        stereo_factor);
+    kz::platform::send_message(parent, UM_SET_TITLE, 0, static_cast<LParam>(reinterpret_cast<std::uintptr_t>(title)));
 }
 
 int XView::ExpandReference(XTrunk* trunk, int reload, int on_demand) {

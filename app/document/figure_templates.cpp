@@ -78,10 +78,11 @@ int XView::CopyTrunkAt(int source_index, const double* position, const double* r
     if (owner && owner != copy) copy->SetParent(owner);
     copy->lock_owner = fnd::free_and_null(copy->lock_owner);
     copy->CopyLeavesFrom(source, 1);
-    // Attributes and poses travel with the item until the item carries them itself.
+    copy->CopyAttributesFrom(source);
+    // Poses travel with the item until the item carries them itself.
     const std::size_t count = document.deferred.size();
     for (std::size_t i = 0; i < count; ++i) {
-        if (document.deferred[i].trunk != source || document.deferred[i].kind == DeferredKind::Duplicate) continue;
+        if (document.deferred[i].trunk != source || document.deferred[i].kind == DeferredKind::Command) continue;
         DeferredRecord r = document.deferred[i];
         r.trunk = copy;
         document.deferred.push_back(std::move(r));

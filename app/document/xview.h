@@ -123,12 +123,16 @@ struct DragPlane {
     double pick_height = 0.0;
 };
 
-// The mouse state word (bit 1 left down, 4 moved; 2 after a release, 8 after a double click, 16 Ctrl middle
-// press), the press, last and current points, the hover cursor state and the points of an item drag.
+// The press, last and current points, the hover cursor state and the points of an item drag. The state word
+// itself (bit 1 left down, 4 moved; 2 after a release, 8 after a double click, 16 Ctrl middle press) is
+// XView::button_state, which the window procedure also writes.
 struct MouseState {
-    int state = 2;
     kz::platform::Point press{}, last{}, current{};
     int hover = 0;  // 0 none, 1 finger one, 2 finger double, 3 finger alt, 4 finger move
+    // A hover move waiting for its pick: its point and popup mode (0 hide, 1 comment, 2 attributes).
+    int hover_pending = 0;
+    kz::platform::Point hover_point{};
+    int hover_popup = 0;
     int clicked_item = 0, clicked_part = 0;
     double tool_reference[3] = {};
     double drag_start[3] = {};
@@ -349,6 +353,34 @@ public:
 
     DocumentState document;  // figure-file state of the document half (app/document/document_state.h)
     // --- end of the figure-file block ------------------------------------------------------------------------
+
+    // --- Part property table and attributes (app/document/part_property_table.cpp, computed_attributes.cpp;
+    //     the popup text in app/view/attribute_popup.cpp) ------------------------------------------------------
+    // mode 1: *labels and *values get new zeroed arrays of 48 heap texts, rows 0..39 filled (free_property_rows);
+    // mode 2: *result gets the column's value as a heap text; other modes set the column from text and rebuild the
+    // part: 40, or 39 for the transparency column. -1 without a part.
+    int PartPropertyTable(XLeaves* part, char*** labels, char*** values, int column, const char* text, int mode,
+                          char** result);
+    static void free_property_rows(char** rows);
+    // mode 0 sets and marks, 1 sets where empty, 2 sets unmarked, 3 deletes; 1 when the target selects the trunk.
+    int ApplyAttributeSet(XTrunk* trunk, const kz::scene::ConditionList* target, const char* name,
+                          const char* value, const char* expression, int mode);
+    int ApplyAttributeSetTree(XTrunk* trunk, const kz::scene::ConditionList* target, const char* name,
+                              const char* value, const char* expression, int mode);
+    // The item's attribute rows laid out in three columns as a heap text; 0 (popup hidden) when it has none.
+    char* ItemAttributeList(char* old, XTrunk* item);
+    void SumAttributeInTree(XTrunk* trunk, const char* name, const char* expression, double* sum, int nested);
+    void PushAttributeEval(XTrunk* trunk, const char* name);
+    int IsAttributeEvalActive(XTrunk* trunk, const char* name);
+    static int ParseResultDigits(const char* expression);
+    struct AttributeEval {
+        XTrunk* trunk = nullptr;
+        std::string name;
+    };
+    std::vector<AttributeEval> attribute_evals;  // (trunk, name) pairs whose count or sum is being computed
+    XTrunk* last_top_trunk = nullptr;
+    std::string last_top_name;
+    // --- end of the property-table block ---------------------------------------------------------------------
 
     int trunk_count() const { return static_cast<int>(trunks.size()); }
 
@@ -576,6 +608,10 @@ public:
     void LookAtPoint(std::int64_t point);
     void ApproachPoint(std::int64_t point);
     void ApproachFace(std::int64_t point, double value);
+    // The part a modeller shape was built from, with its item and part numbers; null for shapes of no part.
+    XLeaves* ShapeOwner(_OfuPosition* shape, int* trunk_index, int* part_index);
+    // Where the pick ray meets a plane in front of the eye; 0 when it runs parallel or meets it behind.
+    int CrossPickRay(std::int64_t point, const double* plane_point, const double* plane_normal, double* out);
     DragPlane drag;  // the drag plane, last drag points and the stored drag pick
     double window_item_scale = 1.0;  // pixels per window unit, for items drawn in window coordinates
     int ground_grid_switch = 0;
@@ -589,12 +625,16 @@ public:
                                  const kz::scene::ConditionList* target, int kind);
     int HideLayer(XTrunk* trunk, const char* layer);
     void StartCameraMove(const char* entry_text);
-    int DuplicateTrunkGrid(int source, const double* step, const double* increment, const double* counts,
-                           int with_children);
+    // Virtual: the document's "dup" lines reach it without kz_document linking against kz_view. Returns the
+    // number of copies made.
+    virtual int DuplicateTrunkGrid(int source, const double* step, const double* increment, const double* counts,
+                                   int with_children);
     int PasteImageOnFace(const char* image_path, int trunk_index, int part_index, int face_index);
     int SwapFaceImage(int trunk_index, int part_index, int face_index, const char* old_source, const char* new_path);
     int SwapImageOnParts(const char* new_path, const char* old_source, int trunk_index, int part_index, int mode);
     void ShowSubtreeShapes(int item, int on);
+    // The trunk and every trunk below it, children before their parent, each subtree in child order.
+    static void CollectSubtree(XTrunk* trunk, std::vector<XTrunk*>* out);
     int paste_size_switch = 0;
     double paste_size[2] = {};
     int walk_run_flag = 0;
@@ -609,15 +649,43 @@ public:
     void EndMoveItem(kz::platform::Point point);
     int DragItem(int item, kz::platform::Point last, kz::platform::Point current);
     void FollowDraggedItem(int item);
-    MouseState mouse;  // the mouse state word, press/last/current points, hover state and drag points
+    // Runs the hover pick that the last queued mouse move left waiting (popup and action cursor).
+    void ResolveHoverPick();
+    // Referenced files brought in by drops (the figure loader's side).
+    int ReplaceItemWithFile(int item, const char* path);
+    int AddReferFile(const char* path);
+    int IndexOfTrunk(const XTrunk* trunk) const;
+    void StartViewTimer();
+    static bool key_held(int virtual_key);
+    // The part whose shape is under the window point (with its item and part numbers), or null.
+    XLeaves* PartUnderPoint(kz::platform::Point point, int* item, int* part);
+    int DragImageOnFace(int item, kz::platform::Point current, int dx, int dy);
+    // The face tools' pick: false unless it found a face of a part 1.. of an item 1..
+    bool PickToolFace(std::int64_t point, int* item, int* part, int* face);
+    void RebuildPastedPart(XLeaves* part);
+    void UnpasteAll(XLeaves* part);
+    void EndFaceTool(int item);
+    // A left-button message to the tools handler in the tools class, else to the camera handler.
+    void RouteLeftButton(kz::platform::Point point, void (XView::*tools)(kz::platform::Point),
+                         void (XView::*camera)(kz::platform::Point));
+    MouseState mouse;  // press/last/current points, hover state and drag points (the state word: button_state)
 
     // --- Timeline pieces the view fires (app/view/timeline.cpp) ---------------------------------------------------
+    // mask 0 fires every action item, 1 the single-click (variant 1) items, 2 the double-click (variant 2) ones.
     int FireLeafActions(int item, int part, int mask);
     int QueueAction(const char* line, const SystemTime& stamp, int mask);
     int RunTimedEntries(const SystemTime& now);
+    int RunTimedCommands(const SystemTime& now);
+    int RunActions(const SystemTime& now);
     int AddTimedCommand(const char* line, const SystemTime& due, int id, int a, int b);
+    // 1 with the first match (the trunk itself first, then its children in order) in *result, else 0.
     int FindTargetTrunk(XTrunk* trunk, const kz::scene::ConditionList* target, XTrunk** result);
+    // Runs one hit entry ("item;part;tag and target;offset;pose duration;pose easing;mask"); 1 when it opened
+    // another model.
+    int ExecTag(const char* entry);
+    double ExecActionCommand(const char* text, double time, int item, int part);
     SystemTime last_action_start{};
+    int schedule_halted = 0;  // a hit disturbed the entry list under the scan: the schedule stands still
     // --- end of the view-side block ---------------------------------------------------------------------------
 
 private:

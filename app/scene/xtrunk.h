@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/scene/figure_record.h"
+#include "app/scene/trunk_attributes.h"
 
 namespace kz::scene {
 
@@ -62,6 +63,28 @@ public:
     // Writes "-" first; -1 for a system attribute, the record index for a user attribute, -99 for none.
     int GetAttribute(const char* name, char* buffer, int size);
     void UpdateCalcAttributes();
+    // "name.unit" moves the value into the expression; "#del" deletes, "#=" keeps the value or expression.
+    void SetAttribute(const char* name, const char* value, const char* expression);
+    // -1 for a system attribute, the record index for a user one, -2 when absent and add is 0.
+    int SetSystemAttribute(const char* name, const char* value, const char* expression, int add);
+    int SetAttributeDefault(const char* name, const char* value, const char* expression);
+    // Indexes 0..9 the system attributes, 10 + k user attribute k; 0 when a rename would duplicate a name.
+    int SetAttributeByIndex(int index, const char* name, const char* value, const char* expression);
+    // Rows 0..9 the system attributes, then the user ones; new heap arrays of heap texts, freed with
+    // free_attribute_rows. The row count.
+    int CollectAttributes(char*** names, char*** values, char*** expressions);
+    void CopyAttributesFrom(XTrunk* source);
+    int DeleteAttribute(const char* name);
+    int DeleteAttributeAt(int index);
+    void ClearAttributes();
+    void SortAttributes();
+    void RecomputeAttributes();
+    static int IsCountSumExpression(const char* expression);
+    double EvalCountSum(const char* expression);
+    XTrunk* FindTrunkForExpression(const char* expression);
+    // `rest` holds the items after "=calc;area;"; the area, also stored formatted as record `index`'s value.
+    double CalcFilteredArea(int index, const char* rest, char* work, int work_size);
+    AttributeArray attributes;
 
     XLeaves* base() const { return parts.empty() ? nullptr : parts[0]; }
     COBJECTA* base_record() const;

@@ -59,7 +59,15 @@ void XView::ShowAttributePopup(plat::Point point, int mode) {
     for (XTrunk* t : trunks)
         for (int i = 0; t && shape && !owner && i < t->part_count(); ++i)
             if (t->parts[i] && t->parts[i]->model == shape) owner = t->parts[i];
-    // The attribute list of mode 2 comes with the property table; until then only comments are shown.
+    if (mode == 2) {
+        char* list = ItemAttributeList(nullptr, owner ? owner->owner : nullptr);
+        if (!list) return;
+        const std::string rows = list;
+        kz::foundation::free_and_null(list);
+        const double scale = comment_text_factor;
+        ShowTextWindow(rows.c_str(), point, int(3 * scale + 0.5), int(24 * scale + 0.5), 8);
+        return;
+    }
     const char* text = owner && mode == 1 ? owner->record->comment : nullptr;
     if (!text || !*text) {
         HideCommentWindow();

@@ -1,25 +1,239 @@
-// TEMPORARY skeleton: mouse input is being filled in; every body here does nothing yet.
+// The first view window's buttons, moves and wheel: the camera press, release and double click, the hover
+// popups and action cursor, the Alt-drag of the section plane and the camera drag that navigation carries out.
+#include <cmath>
 #include <cstdint>
 
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/timer_slots.h"
+#include "app/scene/figure_record.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
 #include "app/document/xview.h"
+#include "platform/window.h"
 
 namespace kz::view {
 
-void XView::OnMouseMove(LParam) {}
-void XView::OnLeftDown(LParam) {}
-void XView::OnLeftUp(LParam) {}
-void XView::OnLeftDoubleClick(LParam) {}
-void XView::OnRightDown(LParam) {}
-void XView::OnMiddleDown(LParam) {}
-void XView::OnWheelMessage(int, int, kz::platform::Point) {}
-void XView::CameraPress(kz::platform::Point) {}
-void XView::CameraRelease(kz::platform::Point) {}
-void XView::CameraDoubleClick(kz::platform::Point) {}
-void XView::DragCamera(kz::platform::Point) {}
-void XView::BeginMoveItem(kz::platform::Point) {}
-void XView::MoveItemStep(kz::platform::Point) {}
-void XView::EndMoveItem(kz::platform::Point) {}
-int XView::DragItem(int, kz::platform::Point, kz::platform::Point) { return 0; }
-void XView::FollowDraggedItem(int) {}
+namespace plat = kz::platform;
+
+namespace {
+
+// Above this many triangles in visible items a drag frame is drawn without shadows, so the drag keeps up.
+constexpr int kShadowFreeDragTriangles = 6000;
+// Above this many trunks (the root included) a release redraws the shadows that the drag frames left out.
+constexpr int kShadowRedrawTrunks = 17;
+
+constexpr char kNearOnlyText[] =  // "H　注視点回りだけ表示。　　　"
+    "H\x81@\x92\x8d\x8e\x8b\x93_\x89\xf1\x82\xe8\x82\xbe\x82\xaf\x95\x5c\x8e\xa6\x81\x42\x81@\x81@\x81@";
+
+bool same_point(plat::Point a, plat::Point b) { return a.x == b.x && a.y == b.y; }
+
+std::int64_t packed(plat::Point p) { return pack_view_point(p.x, p.y); }
+
+}  // namespace
+
+bool XView::key_held(int virtual_key) { return (plat::async_key_state(virtual_key) & 0x8000) != 0; }
+
+XLeaves* XView::PartUnderPoint(plat::Point point, int* item, int* part) {
+    if (!bridge) return nullptr;
+    return ShapeOwner(bridge->HitTestShape(static_cast<std::uint64_t>(packed(point))), item, part);
+}
+
+int XView::IndexOfTrunk(const XTrunk* trunk) const {
+    if (!trunk) return -1;
+    if (trunk->index >= 0 && trunk->index < trunk_count() && trunks[trunk->index] == trunk) return trunk->index;
+    for (int i = 0; i < trunk_count(); ++i)
+        if (trunks[i] == trunk) return i;
+    return -1;
+}
+
+void XView::StartViewTimer() {
+    if (timer_slot >= 0 && frame_rate > 0.0) kz::foundation::timer_start(timer_slot, 1.0 / frame_rate);
+}
+
+void XView::OnLeftDown(LParam lparam) {
+    const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    plat::set_capture(view_window[0]);
+    // Alt makes the press a camera press for this one message; the tools stay chosen.
+    const bool alt = key_held(plat::VK_MENU);
+    const int saved_class = interaction_class, saved_target = target;
+    if (alt) interaction_class = 1, target = 0;
+    switch (interaction_class) {
+    case 1: CameraPress(point); break;
+    case 2: BeginMoveItem(point); break;
+    case 3:
+        ApproachFace(packed(point), 0);
+        interaction_class = 1;
+        return;
+    default: return;
+    }
+    if (alt) interaction_class = saved_class, target = saved_target;
+}
+
+void XView::OnLeftUp(LParam lparam) {
+    const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    plat::release_capture();
+    RouteLeftButton(point, &XView::EndMoveItem, &XView::CameraRelease);
+}
+
+void XView::OnLeftDoubleClick(LParam lparam) {
+    const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    if (interaction_class == 2) {
+        button_state = 8;
+        mouse.last = point;
+    } else if (interaction_class == 1 || interaction_class == 3) {
+        CameraDoubleClick(point);
+    }
+}
+
+void XView::OnMouseMove(LParam lparam) {
+    const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    mouse.current = point;
+    RouteLeftButton(point, &XView::MoveItemStep, &XView::DragCamera);
+}
+
+void XView::RouteLeftButton(plat::Point point, void (XView::*tools)(plat::Point),
+                            void (XView::*camera)(plat::Point)) {
+    // Alt makes the message a camera message for this one message. Only then is the class put back: a
+    // one-click tool hands the class back to the camera on its release.
+    const bool alt = key_held(plat::VK_MENU);
+    const int saved_class = interaction_class;
+    if (alt) interaction_class = 1;
+    if (interaction_class == 2) (this->*tools)(point);
+    else if (interaction_class == 1 || interaction_class == 3) (this->*camera)(point);
+    if (alt) interaction_class = saved_class;
+}
+
+void XView::OnMiddleDown(LParam lparam) {
+    const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    if (key_held(plat::VK_CONTROL)) {
+        button_state = 16;
+        mouse.last = mouse.current = point;
+    } else if (key_held(plat::VK_SHIFT) && near_target_display == 0) {
+        near_target_display = 1;
+        ResetShownFlags();
+        LookAtPoint(packed(point));
+        DrawOverlayText(kNearOnlyText);
+    } else {
+        LookAtPoint(packed(point));
+    }
+}
+
+void XView::OnRightDown(LParam lparam) {
+    const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    if (key_held(plat::VK_CONTROL) && key_held(plat::VK_SHIFT) && !key_held(plat::VK_MENU)) {
+        for (int k = 1; k < trunk_count(); ++k)
+            if (XTrunk* t = trunks[k]; t && t->shown == 0) t->SetVisible(1, 0);
+        Redraw(0);
+        return;
+    }
+    int item = 0, part = -1, face = -1;
+    double hit[3] = {};
+    PickItem(packed(point), &item, &part, &face, 1, 1, hit);
+    selection_display_mode = 0;
+    if (item >= 1) SelectItem(item, part, face);
+    else SelectItem(-1, -1, -1);
+    Redraw(0);
+    selection_display_mode = 5;
+}
+
+void XView::OnWheelMessage(int, int delta, plat::Point) {
+    if (interaction_class < 1 || interaction_class > 3) return;
+    OnMouseWheel(static_cast<std::int16_t>(delta & 0xFFFF));
+}
+
+void XView::CameraPress(plat::Point point) {
+    if (key_held(plat::VK_MENU) && last_tool_id != 0) {
+        const std::int64_t tool_point = static_cast<std::int64_t>(plat::make_point_lparam(point.x, point.y));
+        switch (last_tool_id) {
+        case 0x5729: ToolPasteImage(tool_point); break;
+        case 0x572A: ToolPickImage(tool_point); break;
+        case 0x572B: ToolUnpasteFace(tool_point); break;
+        case 0x572C: ToolUnpastePart(tool_point); break;
+        case 0x572D: ToolUnpasteItem(tool_point); break;
+        default: break;
+        }
+        return;
+    }
+    mouse.press = mouse.last = mouse.current = point;
+    mouse.near_target_at_press = near_target_display;
+    button_state = 1;
+    // A press settles any hover still waiting, so it cannot overwrite what the press shows.
+    mouse.hover_pending = 0;
+    if (actions_off) return;
+    mouse.clicked_item = mouse.clicked_part = 0;
+    if (!PartUnderPoint(point, &mouse.clicked_item, &mouse.clicked_part))
+        mouse.clicked_item = mouse.clicked_part = 0;
+    HideCommentWindow();
+    FireLeafActions(mouse.clicked_item, mouse.clicked_part, 1);
+    StartViewTimer();
+}
+
+void XView::CameraRelease(plat::Point point) {
+    if (same_point(point, mouse.press)) {
+        if (key_held(plat::VK_CONTROL)) ApproachPoint(packed(point));
+    } else if (mouse.near_target_at_press == 0 && near_target_display == 1) {
+        near_target_display = 0;
+        RestoreNearHidden();
+        Redraw(0);
+    } else if (shadow_display == 1 && trunk_count() > kShadowRedrawTrunks) {
+        Redraw(0);
+    }
+    button_state = 2;
+}
+
+void XView::CameraDoubleClick(plat::Point point) {
+    button_state = 8;
+    if (same_point(point, mouse.press)) {
+        int item = 0, part = -1, face = -1;
+        double hit[3] = {};
+        PickItem(packed(mouse.press), &item, &part, &face, 1, 1, hit);
+        if (item >= 1)
+            for (int k = 0; k < 3; ++k) mouse.tool_reference[k] = hit[k];
+        SelectItem(item, part, face);
+        FireLeafActions(item, part, 2);
+        StartViewTimer();
+    }
+    Redraw(0);
+}
+
+void XView::DragCamera(plat::Point point) {
+    mouse.current = point;
+    if (!(button_state & 1)) {
+        // Queued moves only leave their position; the pick runs once for the last of them.
+        mouse.hover_point = point;
+        mouse.hover_popup = key_held(plat::VK_SHIFT) ? 2 : (key_held(plat::VK_CONTROL) || comment_display == 1) ? 1 : 0;
+        if (!mouse.hover_pending) {
+            mouse.hover_pending = 1;
+            plat::post_message(view_window[0], plat::WM_SETCURSOR, plat::handle_to_wparam(view_window[0]), 0);
+        }
+    } else if (section_switch == 1 && key_held(plat::VK_MENU)) {
+        const int dx = mouse.current.x - mouse.last.x, dy = mouse.current.y - mouse.last.y;
+        const double step = alt_drag_step * (key_held(plat::VK_SHIFT) ? 0.1 : 1.0);
+        const double d = std::abs(dx) > std::abs(dy) ? -dx : dy;
+        const int axis = section_axis >= 0 && section_axis < 3 ? section_axis : 0;
+        for (int k = 0; k < 3; ++k) section_point[k] += d * step * section_axes[axis][k];
+        PushSectionPlane(1);
+        Redraw(0);
+    } else if (Navigate(&mouse.last, &mouse.current, 0, 0)) {
+        const int saved_shadow = shadow_display;
+        if (scene_stats[3][1] > kShadowFreeDragTriangles) shadow_display = 0;
+        Redraw(0);
+        shadow_display = saved_shadow;
+    }
+    button_state |= 4;
+    mouse.last = mouse.current;
+}
+
+void XView::ResolveHoverPick() {
+    if (!mouse.hover_pending) return;
+    mouse.hover_pending = 0;
+    const plat::Point point = mouse.hover_point;
+    if (mouse.hover_popup) ShowAttributePopup(point, mouse.hover_popup);
+    else HideCommentWindow();
+    if (!bridge) return;
+    const XLeaves* part = PartUnderPoint(point, nullptr, nullptr);
+    if (part && part->record && part->record->action && *part->record->action) mouse.hover = 4;
+    else if (mouse.hover == 4) mouse.hover = 0;
+}
 
 }  // namespace kz::view

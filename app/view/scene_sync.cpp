@@ -311,9 +311,10 @@ void XView::LookFromCameraPart(XTrunk* trunk, XLeaves* part) {
     camera_part_owner = trunk;
     if (!eye) return;
     const double origin[3] = {0, 0, 0}, ahead[3] = {0, 0, 1000};
-    // The eye is placed directly: the navigation's move checks come with the eye moves themselves.
-    transform_point(eye->eye, origin, part->L);
-    transform_point(eye->target, ahead, part->L);
+    double at[3], toward[3];
+    transform_point(at, origin, part->L);
+    transform_point(toward, ahead, part->L);
+    SetEye(at, toward, 0.0, collision_check);
 }
 
 void XView::ShowGroundGrid(const double* matrix) {

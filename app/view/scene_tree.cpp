@@ -291,6 +291,7 @@ void XView::CloseScene() {
     trunks.shrink_to_fit();
     camera_link_item = nullptr;
     running_part_count = 0;
+    scene_radius = 0.0;  // the next model is fitted and lit to its own bounds, not to this one's
     if (bridge) {
         bridge->ResetTextLabels();
         bridge->RemoveShape(bridge->mesh_shape);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/foundation/heap_text.h"
+#include "app/foundation/sjis_string.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -82,18 +83,38 @@ void trunk_copy_content(XTrunk* copy, const XTrunk* source) {
     if (!copy || !source) return;
     copy->lock_owner = kz::foundation::free_and_null(copy->lock_owner);
     copy->CopyLeavesFrom(const_cast<XTrunk*>(source), 1);
-    // Attributes and poses are copied here once the item carries them.
+    copy->CopyAttributesFrom(const_cast<XTrunk*>(source));
 }
 
 void trunk_recalc_matrices(XTrunk* trunk, int recursive) {
     if (trunk) trunk->RecalcMatrices(recursive);
 }
 
-// The "#new item" mark, the attribute sort and recompute and the unit's attributes wait for the item's
-// attribute table.
-void trunk_drop_new_item_mark(XTrunk*) {}
-void trunk_prepare_selected(XTrunk*) {}
-void trunk_pass_unit_attributes(XTrunk*, XTrunk*, int) {}
+void trunk_drop_new_item_mark(XTrunk* trunk) {
+    if (trunk) trunk->SetAttribute("#new item", "#del", "");
+}
+
+void trunk_prepare_selected(XTrunk* trunk) {
+    if (!trunk) return;
+    trunk->SortAttributes();
+    trunk->RecomputeAttributes();
+}
+
+void trunk_pass_unit_attributes(XTrunk* trunk, XTrunk* unit, int force) {
+    if (!trunk) return;
+    // A nested unit hands its own attributes down instead of the outer unit's.
+    if (force == 1 || trunk_has_frefer(trunk)) {
+        unit = trunk;
+    } else if (unit) {
+        for (int i = 0; i < unit->attributes.count(); ++i) {
+            const kz::scene::AttributeRecord& a = unit->attributes[i];
+            const char* e = a.expression ? a.expression : "";
+            if (kz::foundation::compare_prefix_nocase(e, "=del", 4) == 0) trunk->DeleteAttribute(a.name);
+            else if (e[0] != '=') trunk->SetAttribute(a.name, a.value, e);
+        }
+    }
+    for (XTrunk* child : trunk->children) trunk_pass_unit_attributes(child, unit, 0);
+}
 
 void trunk_refresh_highlight(XTrunk* trunk) {
     if (trunk) trunk->RefreshHighlight();

@@ -42,6 +42,8 @@ struct DibHolder {
 
 void XView::Redraw(int flag) {
     const auto start = std::chrono::steady_clock::now();
+    // A hover position still waiting for its pick is picked against the scene as the user saw it.
+    ResolveHoverPick();
     if (!SyncScene(flag) || !view_dc[0] || !eye) return;
     SetProjectionWindow();
     if (bridge && plan_display == 0) {

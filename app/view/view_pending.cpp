@@ -16,9 +16,10 @@ void XView::PasteFromClipboard() {}
 void XView::PasteAsTrunk(int) {}
 void XView::ExecExelData(const char*, int*, int*) {}
 void XView::NextCamera() {}
+// TEMPORARY until the referenced-unit work lands: no file is brought in, so drops of figure files add nothing.
+int XView::ReplaceItemWithFile(int, const char*) { return -1; }
+int XView::AddReferFile(const char*) { return -1; }
 
 int XView::AddAction(const char*, XLeaves*, const SystemTime&) { return -1; }
-char* XView::PartPropertyTable(int, XLeaves*, int) { return kz::foundation::set_heap_string(nullptr, "", nullptr, -1); }
-char* XView::ComputeAttributes(char* old_value, XTrunk*, const char*, const char*) { return old_value; }
 
 }  // namespace kz::view

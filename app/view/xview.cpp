@@ -236,12 +236,13 @@ void XView::ResetEye() {
 }
 
 void XView::SetZoom(double zoom) {
-    if (!eye || !(zoom > 0.0)) return;
-    double lens = base_lens / zoom;
+    if (!eye) return;
+    double lens = zoom > 0.0 ? base_lens / zoom : base_lens;
     if (lens < 1.0) lens = 1.0;
     if (lens > 600.0) lens = 600.0;
     eye->lens = lens;
     eye->zoom_ratio = base_lens / lens;
+    SendTitle();
 }
 
 void XView::CopyEyeRecord(EyeRecord* destination, const EyeRecord* source) {

@@ -89,16 +89,21 @@ TEST_F(FigureRecords, RecordsStoredForLaterMachinery) {
     // Without an item the pose waits as a comment line, and the attribute and "}" lines are dropped.
     ASSERT_EQ(view->trunks[1]->comment_lines.size(), 1u);
     EXPECT_STREQ(view->trunks[1]->comment_lines[0], "pose3,1,0,0,p");
+    // The item's attributes take effect at once; a "dup" whose counts are all 1 makes no copy.
+    XTrunk* a = view->trunks[1];
+    ASSERT_EQ(a->attributes.count(), 2);
+    EXPECT_STREQ(a->attributes[0].name, "color");
+    EXPECT_STREQ(a->attributes[0].value, "red");
+    EXPECT_STREQ(a->attributes[0].expression, "=f");
+    EXPECT_STREQ(a->attributes[1].name, "width");
+    EXPECT_STREQ(a->attributes[1].value, "3");
+    EXPECT_EQ(view->trunk_count(), 2);
     const std::vector<DeferredRecord>& d = view->document.deferred;
-    ASSERT_EQ(d.size(), 5u);
-    EXPECT_EQ(d[0].kind, DeferredKind::Attribute);
-    EXPECT_EQ(d[0].fields, (std::vector<std::string>{"color", "red", "=f"}));
-    EXPECT_EQ(d[1].fields, (std::vector<std::string>{"width", "3", ""}));
-    EXPECT_EQ(d[2].kind, DeferredKind::Pose3);
-    EXPECT_EQ(d[2].trunk, view->trunks[1]);
-    EXPECT_EQ(d[3].kind, DeferredKind::Command);
-    EXPECT_EQ(d[3].fields[0], ",now");
-    EXPECT_EQ(d[4].kind, DeferredKind::Duplicate);
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0].kind, DeferredKind::Pose3);
+    EXPECT_EQ(d[0].trunk, view->trunks[1]);
+    EXPECT_EQ(d[1].kind, DeferredKind::Command);
+    EXPECT_EQ(d[1].fields[0], ",now");
     ASSERT_EQ(view->command_blocks.size(), 1u);
     ASSERT_EQ(view->command_blocks[0]->lines.size(), 1u);
     EXPECT_STREQ(view->command_blocks[0]->lines[0], "\tstored");

@@ -2,7 +2,6 @@
 // the counts of its items, parts, faces and triangles.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "paint_fixture.h"
@@ -10,17 +9,14 @@
 namespace kz::view::test {
 namespace {
 
-std::string sample_path() {
-    const char* dir = std::getenv("KZ_SOURCE_DIR");
-    std::string path = std::string("Z:") + (dir ? dir : ".") + "/examples/sample-room/room.fig";
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
 TEST_F(PaintTest, SampleRoomShowsItsSettingsAndCounts) {
-    ASSERT_EQ(view->OpenModel(sample_path().c_str()), 1);
+    ASSERT_EQ(view->OpenModel(sample_model_path().c_str()), 1);
     ASSERT_EQ(view->trunk_count(), 4);
+    // The settings' eye point is reached by an eye move over the eye-move time.
+    clock->advance(static_cast<std::int64_t>(view->eye_move_time * 1000));
+    SystemTime now;
+    view->GetClockTime(&now);
+    EXPECT_EQ(view->StepCameraMove(now), 0);
     view->light_value = 1.0;
     view->Redraw(0);
     const Frame f = window_frame(0);

@@ -183,6 +183,36 @@ TEST_F(SceneTree, ChangeMarksReachTheUnit) {
     EXPECT_EQ(a->changed, 0);
 }
 
+// Selecting inside a unit hands the unit's attributes to its items ("=del" removes one), the previous selection
+// loses its "#new item" mark, and copies carry their attributes along.
+TEST_F(SceneTree, UnitAttributesReachItsItemsAndCopiesCarryThem) {
+    int ids[6];
+    build_six(*this, ids);
+    XTrunk* a = view->trunks[1];
+    a->base_record()->frefer = heap("Z:\\models\\unit.fig");
+    a->SetAttribute("maker", "acme", "");
+    a->SetAttribute("gone", "x", "=del");
+    XTrunk* c = view->trunks[3];
+    c->SetAttribute("gone", "old", "");
+    c->SetAttribute("#new item", "1", "");
+    view->SelectItem(3, 0, 0);
+    char value[64];
+    for (int i : {2, 3, 4}) {
+        ASSERT_GE(view->trunks[i]->GetAttribute("maker", value, sizeof value), 0) << i;
+        EXPECT_STREQ(value, "acme");
+    }
+    EXPECT_EQ(view->trunks[5]->GetAttribute("maker", value, sizeof value), -99);  // outside the unit
+    EXPECT_EQ(c->GetAttribute("gone", value, sizeof value), -99);
+    view->SelectItem(5, 0, 0);
+    EXPECT_EQ(c->GetAttribute("#new item", value, sizeof value), -99);
+    view->BuildTrunks(a, view->trunks[5]);  // b, c, d copied under e
+    ASSERT_EQ(view->trunk_count(), 9);
+    XTrunk* copy = view->trunks[7];
+    EXPECT_STREQ(trunk_name(copy), "c");
+    ASSERT_GE(copy->GetAttribute("maker", value, sizeof value), 0);
+    EXPECT_STREQ(value, "acme");
+}
+
 TEST_F(SceneTree, CommandBlocksAreNamedOnceAndReplacedByName) {
     const int first = view->OpenCommandBlock(nullptr, -1, -1);
     const int second = view->OpenCommandBlock("", 2.0, 3.0);

@@ -1,6 +1,8 @@
 // The recording parent window and the view fixture shared by the view tests.
 #include "view_fixture.h"
 
+#include <cstdlib>
+
 #include "app/foundation/timer_slots.h"
 #include "app/document/view_messages.h"
 #include "platform/message_loop.h"
@@ -63,6 +65,14 @@ std::vector<RecordedMessage> ViewTest::received(std::uint32_t message) const {
     for (const RecordedMessage& m : parent_log())
         if (m.message == message) out.push_back(m);
     return out;
+}
+
+std::string sample_model_path() {
+    const char* dir = std::getenv("KZ_SOURCE_DIR");
+    std::string path = std::string("Z:") + (dir ? dir : ".") + "/examples/sample-room/room.fig";
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
 }
 
 int ViewTest::add_item(int parent_index, const char* name) {

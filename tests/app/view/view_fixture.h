@@ -25,6 +25,9 @@ struct RecordedMessage {
 std::vector<RecordedMessage>& parent_log();
 XView*& watched_view();
 
+// The bundled sample model's path in the program's form (Z: drive, backslashes).
+std::string sample_model_path();
+
 class ViewTest : public ::testing::Test {
 public:
     void SetUp() override;
