@@ -397,7 +397,6 @@ public:
     int image_paste_range = 3;
     std::string paste_image_name;
     int layout_width = 0, layout_height = 0;
-    int builtin_walk = 0;
     int wire_display = 0;
     int selection_display_mode = 0;
     char* user_name = nullptr;  // owned heap text
@@ -505,7 +504,6 @@ public:
     double clock_offset_ms = 0.0;  // one unit everywhere: milliseconds
     int camera_move = 0, playback_step = 0, last_fired_step = -99;
     int camera_entry_trunk = -1;
-    int hidden_trunk = -1, hidden_saved_display = -1;
 
     // --- 8./9. Timing slots and further lists ---------------------------------------------------------------
     std::array<TimingSlot, kTimingSlotCount> timings{};
@@ -589,6 +587,8 @@ public:
     void OnMouseWheel(int delta);
     // 0 when no move runs or it just ended, 1 while it runs, -1 before its start.
     int StepCameraMove(const SystemTime& now);
+    // The item a camera-entry move hid is shown again with the display flag it had.
+    void ShowCameraMoveItem();
     CameraMove camera_motion;  // the running eye move or camera-entry move
 
     // --- Picking and drag geometry (app/view/picking.cpp, drag_plane.cpp) ----------------------------------------

@@ -6,6 +6,7 @@
 
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/sjis_string.h"
+#include "app/scene/paste_list.h"
 #include "app/scene/pasted_drawing.h"
 #include "app/scene/paste_textures.h"
 #include "app/scene/view_services.h"
@@ -22,22 +23,11 @@ constexpr double kPi = 3.141592653589793;
 constexpr int kVectorTextBuffer = 6000;
 constexpr int kResourceTagLength = 11;  // "[loadimage="
 
-// Index of the entry's range that holds the code, or -1.
-int range_holding(const PasteEntry& e, std::int32_t code) {
-    for (int r = 0; r < e.range_count && e.from_codes && e.to_codes; ++r)
-        if (e.from_codes[r] <= code && code <= e.to_codes[r]) return r;
-    return -1;
-}
-
 PasteEntry* first_entry_holding(COBJECTA& record, std::int32_t code, int* range) {
-    for (int i = 0; i < record.paste_count && record.paste_entries; ++i) {
-        const int r = range_holding(record.paste_entries[i], code);
-        if (r >= 0) {
-            if (range) *range = r;
-            return &record.paste_entries[i];
-        }
-    }
-    return nullptr;
+    const int i = paste_entry_holding(record, code);
+    if (i < 0) return nullptr;
+    if (range) *range = paste_range_holding(record.paste_entries[i], code);
+    return &record.paste_entries[i];
 }
 
 }  // namespace

@@ -275,4 +275,16 @@ char* COBJECTA::WritePasteList() {
     return paste_text;
 }
 
+int paste_range_holding(const PasteEntry& entry, std::int32_t code) {
+    for (int r = 0; r < entry.range_count && entry.from_codes && entry.to_codes; ++r)
+        if (entry.from_codes[r] <= code && code <= entry.to_codes[r]) return r;
+    return -1;
+}
+
+int paste_entry_holding(const COBJECTA& record, std::int32_t code) {
+    for (int i = 0; i < record.paste_count && record.paste_entries; ++i)
+        if (paste_range_holding(record.paste_entries[i], code) >= 0) return i;
+    return -1;
+}
+
 }  // namespace kz::scene

@@ -16,5 +16,9 @@ std::int32_t end_of_thousand(std::int32_t from);
 int paste_kind_of_source(const char* source, int record_kind);
 // dst becomes a copy of src with its own source text and code arrays.
 void copy_paste_entry(PasteEntry* dst, const PasteEntry& src);
+// Index of the entry's face-code range that holds the code, or -1.
+int paste_range_holding(const PasteEntry& entry, std::int32_t code);
+// Index of the first entry of the record's paste list one of whose ranges holds the code, or -1.
+int paste_entry_holding(const COBJECTA& record, std::int32_t code);
 
 }  // namespace kz::scene

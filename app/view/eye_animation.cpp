@@ -10,17 +10,11 @@
 
 namespace kz::view {
 
-namespace {
-
-// The item a camera-entry move hid is shown again with the display flag it had.
-void show_hidden_item(XView& view) {
-    CameraMove& move = view.camera_motion;
-    if (XTrunk* item = move.hidden_item > 0 ? view.TrunkAt(move.hidden_item) : nullptr)
-        item->SetVisible(move.hidden_display, 0);
+void XView::ShowCameraMoveItem() {
+    CameraMove& move = camera_motion;
+    if (XTrunk* item = move.hidden_item > 0 ? TrunkAt(move.hidden_item) : nullptr) item->SetVisible(move.hidden_display, 0);
     move.hidden_item = -1;
 }
-
-}  // namespace
 
 int XView::AnimateEyeTo(const double* to_target, int mode, const double* to_eye, double seconds, double lens,
                         double value, double distance) {
@@ -53,12 +47,12 @@ int XView::AnimateEyeTo(const double* to_target, int mode, const double* to_eye,
         move.first_step = 1;
         move.active = 1;
         Redraw(0);
-        kz::foundation::timer_start(timer_slot, 1.0 / frame_rate);
+        StartViewTimer();
         return 1;
     }
     // A move at once also ends one still running, which would otherwise pull the eye back on the next tick.
     if (move.active) {
-        show_hidden_item(*this);
+        ShowCameraMoveItem();
         move.active = 0;
         move.target_item = -1;
     }
@@ -77,7 +71,7 @@ int XView::StepCameraMove(const SystemTime& now) {
             move.remembered_view_mode = view_mode;
             move.end_on_camera_part = 1;
         }
-        show_hidden_item(*this);
+        ShowCameraMoveItem();
         move.hidden_item = move.target_item;
         move.hidden_display = item->shown;
         item->SetVisible(0, 0);
@@ -87,7 +81,7 @@ int XView::StepCameraMove(const SystemTime& now) {
     const int state = InterpolateAtTime(move.start, 0.0, 1.0, now, move.duration_ms, &f, move.easing);
     if (state < 0) return -1;
     if (state == 1) {
-        show_hidden_item(*this);
+        ShowCameraMoveItem();
         if (move.end_on_camera_part && item) {
             LookFromCameraPart(item, nullptr);
             view_mode = move.remembered_view_mode;

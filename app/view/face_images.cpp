@@ -7,6 +7,7 @@
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/sjis_string.h"
+#include "app/scene/paste_list.h"
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -38,12 +39,6 @@ bool same_ranges(const PasteEntry& a, const PasteEntry& b) {
 bool same_place(const PasteEntry& a, const PasteEntry& b) {
     return same_ranges(a, b) && a.x == b.x && a.y == b.y && a.angle == b.angle && a.center_x == b.center_x &&
            a.center_y == b.center_y && a.color == b.color && a.last_number == b.last_number;
-}
-
-bool holds_code(const PasteEntry& e, std::int32_t code) {
-    for (int r = 0; r < e.range_count && e.from_codes && e.to_codes; ++r)
-        if (e.from_codes[r] <= code && code <= e.to_codes[r]) return true;
-    return false;
 }
 
 void set_source(PasteEntry& e, const char* path, int image_index) {
@@ -128,7 +123,7 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     PasteEntry* entry = nullptr;
     for (int i = 0; i < record.paste_count && !entry; ++i) {
         PasteEntry& e = record.paste_entries[i];
-        if (e.source && fnd::compare_nocase(e.source, old_source) == 0 && holds_code(e, code)) entry = &e;
+        if (e.source && fnd::compare_nocase(e.source, old_source) == 0 && kz::scene::paste_range_holding(e, code) >= 0) entry = &e;
     }
     if (!entry) {
         record.WritePasteList();
@@ -156,7 +151,7 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
         const int sets = primitive.sets.GetSize();
         const std::int32_t kind = entry->last_number == 1 ? O3DU_MATERIAL_SPHERE_MAP : O3DU_MATERIAL_TEXTURE;
         for (XLeaf* face : part->faces) {
-            if (!face || face->paste_image != old_index || !holds_code(*entry, face->face_code)) continue;
+            if (!face || face->paste_image != old_index || kz::scene::paste_range_holding(*entry, face->face_code) < 0) continue;
             for (int p = face->first_polygon; p >= 0 && p <= face->last_polygon && p < sets; ++p) {
                 primitive.sets[p].texture_number = texture;
                 primitive.sets[p].material_type = kind;

@@ -47,7 +47,9 @@ int XView::IndexOfTrunk(const XTrunk* trunk) const {
 }
 
 void XView::StartViewTimer() {
-    if (timer_slot >= 0 && frame_rate > 0.0) kz::foundation::timer_start(timer_slot, 1.0 / frame_rate);
+    // A frame rate of 0 would ask for an endless period; the default rate keeps the schedule moving.
+    const double rate = frame_rate > 0.0 ? frame_rate : 30.0;
+    kz::foundation::timer_start(timer_slot, 1.0 / rate);
 }
 
 void XView::OnLeftDown(LParam lparam) {

@@ -12,6 +12,7 @@
 #include "app/foundation/vector_geometry.h"
 #include "app/foundation/view_projection.h"
 #include "app/scene/figure_record.h"
+#include "app/scene/paste_list.h"
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -28,13 +29,6 @@ namespace plat = kz::platform;
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr std::uint32_t kItemChanged = 0x5512;
-constexpr std::uint32_t kItemsChanged = 0x5513;
-constexpr std::uint32_t kShadowChanged = 0x5514;
-constexpr std::uint32_t kItemsAdded = 0x5515;
-constexpr std::uint32_t kSelectionChanged = 0x5516;
-constexpr std::uint32_t kModelOpened = 0x5508;
-constexpr std::uint32_t kImagePicked = 0x5518;
 constexpr std::size_t kDropTextLimit = 1024;
 constexpr int kPartFlagWindowCoordinates = 8;
 constexpr int kPartFlagCameraRelative = 16;
@@ -63,16 +57,6 @@ std::int64_t packed(plat::Point p) { return pack_view_point(p.x, p.y); }
 std::int64_t from_lparam_point(std::int64_t lparam_point) {
     const auto value = static_cast<LParam>(lparam_point);
     return pack_view_point(plat::lparam_x(value), plat::lparam_y(value));
-}
-
-// Index of the first paste entry one of whose face-number ranges holds the code, or -1.
-int paste_entry_of(const kz::scene::COBJECTA& record, std::int32_t code) {
-    for (int i = 0; i < record.paste_count && record.paste_entries; ++i) {
-        const kz::scene::PasteEntry& e = record.paste_entries[i];
-        for (int r = 0; r < e.range_count && e.from_codes && e.to_codes; ++r)
-            if (e.from_codes[r] <= code && code <= e.to_codes[r]) return i;
-    }
-    return -1;
 }
 
 // Pixel differences of a rotation drag as degrees about x, y and z, by the rotation tool bits.
@@ -148,8 +132,8 @@ void XView::EndMoveItem(plat::Point) {
     button_state = 2;
     if (bridge && ground_grid_shape) bridge->SetShapeVisible(ground_grid_shape, 0);
     if (selected_trunk < 1) return;
-    plat::send_message(parent, kItemChanged, 0, 0);
-    plat::send_message(parent, kItemsChanged, 0, 0);
+    plat::send_message(parent, UM_VIEW_ITEM_CHANGED, 0, 0);
+    plat::send_message(parent, UM_VIEW_ITEMS_CHANGED, 0, 0);
     Redraw(0);
     if (tool_origin_state == 1) {
         interaction_class = 1;
@@ -173,7 +157,7 @@ int XView::DragImageOnFace(int item, plat::Point current, int dx, int dy) {
         if (tool_bits == 1) v = 0.0;
         if (tool_bits == 2) u = 0.0;
     }
-    const int index = paste_entry_of(*part->record, part->faces[selected_face]->face_code);
+    const int index = kz::scene::paste_entry_holding(*part->record, part->faces[selected_face]->face_code);
     if (index < 0 || part->record->paste_entries[index].kind != 2) return 0;
     kz::scene::PasteEntry& e = part->record->paste_entries[index];
     const double q = e.angle * kPi / 180.0;
@@ -276,7 +260,7 @@ void XView::EndFaceTool(int item) {
     ApplyVisibility();
     if (bridge) bridge->device_dirty = 1;
     Redraw(1);
-    plat::send_message(parent, kItemChanged, 0, 0);
+    plat::send_message(parent, UM_VIEW_ITEM_CHANGED, 0, 0);
     MarkTrunkChanged(trunk);
     trunk->UpdateCalcAttributes();
 }
@@ -294,7 +278,7 @@ void XView::ToolUnpasteFace(std::int64_t point) {
     int item, part, face;
     if (!PickToolFace(point, &item, &part, &face)) return;
     XLeaves* shape = trunks[item]->parts[part];
-    const int index = paste_entry_of(*shape->record, shape->faces[face]->face_code);
+    const int index = kz::scene::paste_entry_holding(*shape->record, shape->faces[face]->face_code);
     if (index < 0) return;
     shape->record->RemovePasteEntry(index);
     RebuildPastedPart(shape);
@@ -343,13 +327,13 @@ void XView::ToolPickImage(std::int64_t point) {
     int item, part, face;
     if (!PickToolFace(point, &item, &part, &face)) return;
     const XLeaves* shape = trunks[item]->parts[part];
-    const int index = paste_entry_of(*shape->record, shape->faces[face]->face_code);
+    const int index = kz::scene::paste_entry_holding(*shape->record, shape->faces[face]->face_code);
     if (index < 0) return;
     const kz::scene::PasteEntry& e = shape->record->paste_entries[index];
     if (e.kind != 2) return;
     paste_size[0] = e.size, paste_size[1] = e.lift;
     paste_image_name = e.source ? e.source : "";
-    plat::send_message(parent, kImagePicked, 0, 0);
+    plat::send_message(parent, UM_VIEW_IMAGE_PICKED, 0, 0);
 }
 
 // --- Dropped files ----------------------------------------------------------------------------------------------
@@ -384,15 +368,15 @@ void XView::DropAtPoint(const char* text) {
         const int replaced = ReplaceItemWithFile(item, name.c_str());
         if (replaced < 1 || replaced >= trunk_count() || !trunks[replaced]) return;
         trunks[replaced]->RecalcMatrices(1);
-        plat::send_message(parent, kItemsChanged, static_cast<WParam>(replaced), 2);
-        plat::send_message(parent, kItemsAdded, 0, 0);
+        plat::send_message(parent, UM_VIEW_ITEMS_CHANGED, static_cast<WParam>(replaced), 2);
+        plat::send_message(parent, UM_VIEW_ITEMS_ADDED, 0, 0);
         return;
     }
     if (key_held(plat::VK_MENU)) {
         immediate_eye_move = 0;
         if (OpenModel(name.c_str()) != 1) return;
-        plat::send_message(parent, kModelOpened, 0, 0);
-        const int list[10] = {int(kItemsChanged), 0, 2, int(kShadowChanged), int(kSelectionChanged), int(kItemsAdded),
+        plat::send_message(parent, UM_VIEW_OPENED, 0, 0);
+        const int list[10] = {int(UM_VIEW_ITEMS_CHANGED), 0, 2, int(UM_VIEW_SHADOW_CHANGED), int(UM_VIEW_SELECTION_CHANGED), int(UM_VIEW_ITEMS_ADDED),
                               0, 0, 0, 0};
         SendNotifyList(list);
         FireStartActions();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "app/document/view_messages.h"
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/date_time.h"
@@ -22,12 +23,9 @@ namespace plat = kz::platform;
 namespace {
 
 constexpr double kNoObstacle = 1.0e10;
-constexpr std::uint32_t UM_VIEW_SHADOW_CHANGED = 0x5514;
 // "影時刻： %2d月%2d日%2d時%2d分  北(%3.0f度)" in the system's code page.
 constexpr char kShadowTimeFormat[] =
     "\x89\x65\x8e\x9e\x8d\x8f\x81\x46 %2d\x8c\x8e%2d\x93\xfa%2d\x8e\x9e%2d\x95\xaa  \x96\x6b(%3.0f\x93\x78)";
-
-bool key_down(int virtual_key) { return (plat::async_key_state(virtual_key) & 0x8000) != 0; }
 
 // The whole-number part of "dispmode": bit 1 makes a part an obstacle and pickable.
 int display_flags(const XLeaves* part) {
@@ -252,8 +250,8 @@ int XView::Navigate(const kz::platform::Point* from, const kz::platform::Point* 
     const double dy = from && to ? to->y - from->y : 0.0;
     const int w = wheel_delta > 0 ? 1 : wheel_delta < 0 ? -1 : 0;
     const double head = 4.0 / eye->lens;
-    const bool ctrl = key_down(plat::VK_CONTROL);
-    const bool shift = !ctrl && key_down(plat::VK_SHIFT);
+    const bool ctrl = XView::key_held(plat::VK_CONTROL);
+    const bool shift = !ctrl && XView::key_held(plat::VK_SHIFT);
     int moved = 0;
     // Both drag steps of a row run even when the first moved nothing.
     const auto walk = [&] { moved |= WalkSideways(dx, 20.0) | WalkForward(dy, 20.0, 1); };
@@ -292,7 +290,7 @@ void XView::OnMouseWheel(int delta) {
     if (interaction_class < 1 || interaction_class > 3) return;
     const int notch = static_cast<std::int16_t>(delta & 0xFFFF);
     if (notch == 0) return;
-    const bool ctrl = key_down(plat::VK_CONTROL), shift = key_down(plat::VK_SHIFT);
+    const bool ctrl = XView::key_held(plat::VK_CONTROL), shift = XView::key_held(plat::VK_SHIFT);
     if (shadow_display != 1 || (!ctrl && !shift)) {
         if (Navigate(nullptr, nullptr, notch, 0)) Redraw(0);
         return;

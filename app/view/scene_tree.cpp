@@ -87,8 +87,8 @@ void XView::RenumberAfterDelete(int deleted) {
     if (selected_trunk < 0) selected_line = -1;
     renumber(current_trunk_index, deleted);
     renumber(camera_entry_trunk, deleted);
-    if (hidden_trunk == deleted) hidden_saved_display = -1;
-    renumber(hidden_trunk, deleted);
+    renumber(camera_motion.target_item, deleted);
+    renumber(camera_motion.hidden_item, deleted);
     for (int& i : pushref_table) renumber(i, deleted);
     for (std::vector<TimedEntry>& list : timed_list)
         for (TimedEntry& e : list) renumber(e.trunk, deleted);
@@ -265,10 +265,10 @@ void XView::ClearTimedLists() {
         for (TimedEntry& e : list) e.text = kz::foundation::free_and_null(e.text);
         list.clear();
     }
-    if (hidden_trunk >= 0 && hidden_trunk < trunk_count() && trunks[hidden_trunk])
-        trunk_set_visible(trunks[hidden_trunk], hidden_saved_display, 0);
-    hidden_trunk = -1;
-    hidden_saved_display = -1;
+    ShowCameraMoveItem();
+    camera_motion.active = 0;
+    camera_motion.target_item = -1;
+    camera_motion.end_on_camera_part = 0;
     camera_move = 0;
     playback_step = 0;
     clock_offset_ms = 0.0;

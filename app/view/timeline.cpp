@@ -53,12 +53,6 @@ int skip_fields(const char* text, int pos, int count) {
     return pos;
 }
 
-void start_schedule_timer(XView& view) {
-    // A frame rate of 0 would ask for an endless period; the default rate keeps the schedule moving.
-    const double rate = view.frame_rate > 0.0 ? view.frame_rate : 30.0;
-    fnd::timer_start(view.timer_slot, 1.0 / rate);
-}
-
 // A due entry taken out of its list, its text copied.
 struct DueEntry {
     int kind = 0;
@@ -205,7 +199,7 @@ void XView::FireStartActions() {
     GetClockTime(&stamp);
     QueueAction("H;0;0;start=1(s-btn);0;", stamp, 0);
     QueueAction("H;0;0;start=start(start);0;", stamp, 0);
-    start_schedule_timer(*this);
+    StartViewTimer();
 }
 
 void XView::QueueItemCamera(int item, double seconds) {
@@ -216,7 +210,7 @@ void XView::QueueItemCamera(int item, double seconds) {
     GetClockTime(&stamp);
     QueueAction(line, stamp, 0);
     // Nothing else wakes an idle view: without its tick the queued move would wait for some later action.
-    start_schedule_timer(*this);
+    StartViewTimer();
 }
 
 int XView::RunTimedEntries(const SystemTime& now) {

@@ -272,7 +272,7 @@ void XView::ResumeTimeline() {
     GetClockTime(&now);
     resume_time = now;
     pause_time = SystemTime{};
-    kz::foundation::timer_start(timer_slot, 1.0 / frame_rate);
+    StartViewTimer();
 }
 
 void XView::StopAll(int walk) {

@@ -47,8 +47,8 @@ TEST_F(SceneTree, DeletingAnItemRenumbersEveryTable) {
     view->selected_trunk = 5;
     view->current_trunk_index = 4;
     view->camera_entry_trunk = 2;
-    view->hidden_trunk = 2;
-    view->hidden_saved_display = 1;
+    view->camera_motion.hidden_item = 2;
+    view->camera_motion.target_item = 4;
     view->pushref_table = {1, 2, 4, 5};
     view->timed_list[0].push_back(TimedEntry{heap("a"), 2});
     view->timed_list[0].push_back(TimedEntry{heap("b"), 5});
@@ -61,8 +61,8 @@ TEST_F(SceneTree, DeletingAnItemRenumbersEveryTable) {
     EXPECT_EQ(view->selected_trunk, 4);
     EXPECT_EQ(view->current_trunk_index, 3);
     EXPECT_EQ(view->camera_entry_trunk, -1);
-    EXPECT_EQ(view->hidden_trunk, -1);
-    EXPECT_EQ(view->hidden_saved_display, -1);
+    EXPECT_EQ(view->camera_motion.hidden_item, -1);
+    EXPECT_EQ(view->camera_motion.target_item, 3);
     EXPECT_EQ(view->pushref_table, (std::vector<int>{1, -1, 3, 4}));
     EXPECT_EQ(view->timed_list[0][0].trunk, -1);
     EXPECT_EQ(view->timed_list[0][1].trunk, 4);
