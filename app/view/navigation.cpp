@@ -27,11 +27,9 @@ constexpr double kNoObstacle = 1.0e10;
 constexpr char kShadowTimeFormat[] =
     "\x89\x65\x8e\x9e\x8d\x8f\x81\x46 %2d\x8c\x8e%2d\x93\xfa%2d\x8e\x9e%2d\x95\xaa  \x96\x6b(%3.0f\x93\x78)";
 
-// The whole-number part of "dispmode": bit 1 makes a part an obstacle and pickable.
-int display_flags(const XLeaves* part) {
-    const double mode = part && part->record ? part->record->dispmode : 0.0;
-    return mode < 0.0 ? 0 : static_cast<int>(mode + 0.0001);
-}
+// The part's display flags as decoded from "dispmode" (1 filled, 2 outline, 3 both), the same flags the picks
+// test: bit 1 makes a part an obstacle.
+int display_flags(const XLeaves* part) { return part && part->record ? part->record->draw_style : 0; }
 
 void add_scaled(double* out, const double* p, const double* v, double k) {
     for (int i = 0; i < 3; ++i) out[i] = p[i] + v[i] * k;

@@ -169,7 +169,8 @@ TEST_F(PaintTest, WallsStopSidewaysBackwardAndForwardMoves) {
     add_box_item("box,w=4000,d=100,h=3000,dx=-2000,dy=-400,dz=0");            // right side: y -400..-300
     add_box_item("box,w=100,d=4000,h=3000,dx=-600,dy=-2000,dz=0");            // behind: x -600..-500
     add_box_item("box,w=100,d=4000,h=3000,dx=500,dy=-2000,dz=0,dispmode=2");  // ahead, not an obstacle
-    add_box_item("box,w=100,d=4000,h=3000,dx=1300,dy=-2000,dz=0");            // ahead: x 1300..1400
+    // Ahead: x 1300..1400, filled by its draw-style bit (dispmode 4), which is what makes an obstacle.
+    add_box_item("box,w=100,d=4000,h=3000,dx=1300,dy=-2000,dz=0,dispmode=4");
     const double e[3] = {0, 0, 1000}, t[3] = {1000, 0, 1000};
     look(e, t);
     view->Redraw(0);
