@@ -55,7 +55,8 @@ void BM_ConvexSplit(benchmark::State& state) {
 }
 
 void BM_GluTessellator(benchmark::State& state) {
-    const std::vector<std::vector<OfuVector3>> loops = {cap(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))};
+    const std::vector<std::vector<OfuVector3>> loops = {
+        cap(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))};
     kz::bench::GluTessellator glu;
     int triangles = 0;
     for (auto _ : state) {
@@ -66,7 +67,17 @@ void BM_GluTessellator(benchmark::State& state) {
 }
 
 // Second argument: 0 the regular gear, 1 random radii, 2 a comb.
-BENCHMARK(BM_ConvexSplit)->Args({200, 0})->Args({2000, 0})->Args({2000, 1})->Args({2000, 2})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GluTessellator)->Args({200, 0})->Args({2000, 0})->Args({2000, 1})->Args({2000, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvexSplit)
+    ->Args({200, 0})
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({2000, 2})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GluTessellator)
+    ->Args({200, 0})
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({2000, 2})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -18,63 +18,63 @@ namespace {
 using K = CGAL::Exact_predicates_inexact_constructions_kernel;
 
 std::vector<K::Point_2> uniform_points(int n) {
-  std::mt19937 rng(42);
-  std::uniform_real_distribution<double> spread(4000.0, 6000.0);
-  std::vector<K::Point_2> points;
-  points.reserve(n);
-  for (int i = 0; i < n; ++i) points.emplace_back(spread(rng), spread(rng));
-  return points;
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<double> spread(4000.0, 6000.0);
+    std::vector<K::Point_2> points;
+    points.reserve(n);
+    for (int i = 0; i < n; ++i) points.emplace_back(spread(rng), spread(rng));
+    return points;
 }
 
 void BM_Delauney(benchmark::State& state) {
-  const auto points = uniform_points(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    CO3duDelauney dt;
-    dt.InitRectangle(10000.0, 10000.0);
-    for (const auto& p : points) dt.AddPoint(p.x(), p.y());
-    benchmark::DoNotOptimize(dt.GetTriangleCount());
-  }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+    const auto points = uniform_points(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CO3duDelauney dt;
+        dt.InitRectangle(10000.0, 10000.0);
+        for (const auto& p : points) dt.AddPoint(p.x(), p.y());
+        benchmark::DoNotOptimize(dt.GetTriangleCount());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 void BM_CgalDelaunay(benchmark::State& state) {
-  const auto points = uniform_points(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    CGAL::Delaunay_triangulation_2<K> dt(points.begin(), points.end());
-    benchmark::DoNotOptimize(dt.number_of_faces());
-  }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+    const auto points = uniform_points(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CGAL::Delaunay_triangulation_2<K> dt(points.begin(), points.end());
+        benchmark::DoNotOptimize(dt.number_of_faces());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 // Point insertion in the caller's order, as the library does it (CGAL sorts a range spatially first).
 void BM_CgalDelaunayInOrder(benchmark::State& state) {
-  const auto points = uniform_points(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    CGAL::Delaunay_triangulation_2<K> dt;
-    for (const auto& p : points) dt.insert(p);
-    benchmark::DoNotOptimize(dt.number_of_faces());
-  }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+    const auto points = uniform_points(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CGAL::Delaunay_triangulation_2<K> dt;
+        for (const auto& p : points) dt.insert(p);
+        benchmark::DoNotOptimize(dt.number_of_faces());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 void BM_Qdelaunay(benchmark::State& state) {
-  const int n = static_cast<int>(state.range(0));
-  const auto points = uniform_points(n);
-  const std::string input = "/tmp/bench_delauney_" + std::to_string(n) + ".txt";
-  if (FILE* f = std::fopen(input.c_str(), "w")) {
-    std::fprintf(f, "2\n%d\n", n);
-    for (const auto& p : points) std::fprintf(f, "%.17g %.17g\n", p.x(), p.y());
-    std::fclose(f);
-  }
-  const std::string command = "qdelaunay Qt i < " + input + " > /dev/null";
-  for (auto _ : state) {
-    if (std::system(command.c_str()) != 0) {
-      state.SkipWithError("qdelaunay did not run (package qhull-bin)");
-      break;
+    const int n = static_cast<int>(state.range(0));
+    const auto points = uniform_points(n);
+    const std::string input = "/tmp/bench_delauney_" + std::to_string(n) + ".txt";
+    if (FILE* f = std::fopen(input.c_str(), "w")) {
+        std::fprintf(f, "2\n%d\n", n);
+        for (const auto& p : points) std::fprintf(f, "%.17g %.17g\n", p.x(), p.y());
+        std::fclose(f);
     }
-  }
-  std::remove(input.c_str());
-  state.SetItemsProcessed(state.iterations() * n);
+    const std::string command = "qdelaunay Qt i < " + input + " > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("qdelaunay did not run (package qhull-bin)");
+            break;
+        }
+    }
+    std::remove(input.c_str());
+    state.SetItemsProcessed(state.iterations() * n);
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ std::string number(std::mt19937& random) {
 // paste list, locks, an action and a keyword-form line.
 const std::vector<std::string>& figure_lines() {
     static const std::vector<std::string> lines = [] {
-        static constexpr const char* kKinds[] = {"box", "ball", "hankyuu", "sui", "cylinder", "poly", "hpoly",
-                                                 "zpoly", "d3poly", "kaiten", "trunk", "putref", "pose", "stage"};
+        static constexpr const char* kKinds[] = {"box",   "ball",   "hankyuu", "sui",   "cylinder", "poly", "hpoly",
+                                                 "zpoly", "d3poly", "kaiten",  "trunk", "putref",   "pose", "stage"};
         std::mt19937 random(2026);
         std::vector<std::string> out;
         out.reserve(kLineCount);

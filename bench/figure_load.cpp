@@ -44,8 +44,8 @@ const Model& model() {
                 unit += "trunk," + std::to_string(i * 10) + ",0,0" + std::string(26, ',') + "item " +
                         std::to_string(i) + "\r\n";
                 for (int s = 0; s < kShapesPerItem; ++s)
-                    unit += "box," + std::to_string(s * 100) + ",0,0,,,,,,,,,,100,100,100,,,,,,1,200,170,130,,,,,part " +
-                            std::to_string(s) + "\r\n";
+                    unit += "box," + std::to_string(s * 100) +
+                            ",0,0,,,,,,,,,,100,100,100,,,,,,1,200,170,130,,,,,part " + std::to_string(s) + "\r\n";
             }
             const fs::path p = dir / "units" / ("u" + std::to_string(u) + ".fig");
             std::ofstream(p, std::ios::binary) << unit;

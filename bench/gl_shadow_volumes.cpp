@@ -14,51 +14,51 @@ namespace {
 
 // A sphere of `rings` x 2 `rings` quads, each two indexed triangles.
 CO3duGLTrianglePolygons sphere(int triangles) {
-  const int rings = static_cast<int>(std::sqrt(triangles / 4.0));
-  const int segments = 2 * rings;
-  CO3duGLTrianglePolygons set;
-  set.mode = GL_TRIANGLES;
-  set.indexed = 1;
-  set.material.diffuse = {1, 1, 1, 1};
-  for (int r = 0; r <= rings; ++r)
-    for (int s = 0; s < segments; ++s) {
-      const double phi = M_PI * r / rings, theta = 2 * M_PI * s / segments;
-      const double radius = 50 + 2 * std::sin(5 * theta) * std::sin(3 * phi);
-      set.positions.insert(set.positions.end(),
-                           {float(radius * std::sin(phi) * std::cos(theta)),
-                            float(radius * std::sin(phi) * std::sin(theta)), float(radius * std::cos(phi))});
-    }
-  set.vertex_count = static_cast<std::int32_t>(set.positions.size() / 3);
-  for (int r = 0; r < rings; ++r)
-    for (int s = 0; s < segments; ++s) {
-      const std::uint32_t a = r * segments + s, b = r * segments + (s + 1) % segments, c = a + segments,
-                          d = b + segments;
-      set.indices.insert(set.indices.end(), {a, c, b, b, c, d});
-    }
-  set.element_count = static_cast<std::int32_t>(set.indices.size() / 3);
-  return set;
+    const int rings = static_cast<int>(std::sqrt(triangles / 4.0));
+    const int segments = 2 * rings;
+    CO3duGLTrianglePolygons set;
+    set.mode = GL_TRIANGLES;
+    set.indexed = 1;
+    set.material.diffuse = {1, 1, 1, 1};
+    for (int r = 0; r <= rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            const double phi = M_PI * r / rings, theta = 2 * M_PI * s / segments;
+            const double radius = 50 + 2 * std::sin(5 * theta) * std::sin(3 * phi);
+            set.positions.insert(set.positions.end(),
+                                 {float(radius * std::sin(phi) * std::cos(theta)),
+                                  float(radius * std::sin(phi) * std::sin(theta)), float(radius * std::cos(phi))});
+        }
+    set.vertex_count = static_cast<std::int32_t>(set.positions.size() / 3);
+    for (int r = 0; r < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            const std::uint32_t a = r * segments + s, b = r * segments + (s + 1) % segments, c = a + segments,
+                                d = b + segments;
+            set.indices.insert(set.indices.end(), {a, c, b, b, c, d});
+        }
+    set.element_count = static_cast<std::int32_t>(set.indices.size() / 3);
+    return set;
 }
 
 void rebuild(benchmark::State& state, int accuracy) {
-  const CO3duGLTrianglePolygons set = sphere(static_cast<int>(state.range(0)));
-  OfuMatrix4x4 to_light;
-  MakePlaneToXYMatrix(OfuVector3(0.3, -0.5, 0.8), OfuVector3(0, 0, 0), to_light);
-  O3duShadowSettings settings;
-  settings.accuracy = accuracy;
-  settings.extrusion = 1000;
-  double bytes = 0;
-  for (auto _ : state) {
-    CO3duShadowVolumes outlines, prisms;
-    add_shadow_volumes(set, to_light, settings, outlines, prisms);
-    bytes = double((outlines.vertices.capacity() + prisms.vertices.capacity()) * sizeof(float) +
-                   (outlines.triangles.capacity() + prisms.triangles.capacity()) * sizeof(std::uint32_t));
-    benchmark::DoNotOptimize(prisms.vertices.data());
-  }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  state.counters["triangles"] = double(set.indices.size() / 3);
-  state.counters["volume_MB"] = bytes / 1e6;
-  state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1e3;
+    const CO3duGLTrianglePolygons set = sphere(static_cast<int>(state.range(0)));
+    OfuMatrix4x4 to_light;
+    MakePlaneToXYMatrix(OfuVector3(0.3, -0.5, 0.8), OfuVector3(0, 0, 0), to_light);
+    O3duShadowSettings settings;
+    settings.accuracy = accuracy;
+    settings.extrusion = 1000;
+    double bytes = 0;
+    for (auto _ : state) {
+        CO3duShadowVolumes outlines, prisms;
+        add_shadow_volumes(set, to_light, settings, outlines, prisms);
+        bytes = double((outlines.vertices.capacity() + prisms.vertices.capacity()) * sizeof(float) +
+                       (outlines.triangles.capacity() + prisms.triangles.capacity()) * sizeof(std::uint32_t));
+        benchmark::DoNotOptimize(prisms.vertices.data());
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["triangles"] = double(set.indices.size() / 3);
+    state.counters["volume_MB"] = bytes / 1e6;
+    state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1e3;
 }
 
 void BM_RebuildOutlinesAndPrisms(benchmark::State& state) { rebuild(state, 1); }

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/document/xview.h"
-#include "bench_view.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "bench_view.h"
 #include "platform/message_loop.h"
 #include "platform/window.h"
 

@@ -13,35 +13,35 @@ namespace {
 
 // A modeller on a 1280 x 720 window holding `textures` 256 x 256 images.
 struct Setup {
-  std::unique_ptr<kz::platform::DeviceContext> dc = kz::platform::DeviceContext::create_window(1280, 720);
-  CO3duGLModelar modeller;
-  explicit Setup(int textures) {
-    HDC hdc = dc.get();
-    modeller.Initialize(hdc);
-    for (int i = 0; i < textures; ++i) {
-      _OfuBitmap image;
-      image.info_header.biWidth = 256;
-      image.info_header.biHeight = 256;
-      PrepareDibBuffers(image.pixels, image.palette, image.file_header, image.info_header);
-      modeller.AddTexture(image);
+    std::unique_ptr<kz::platform::DeviceContext> dc = kz::platform::DeviceContext::create_window(1280, 720);
+    CO3duGLModelar modeller;
+    explicit Setup(int textures) {
+        HDC hdc = dc.get();
+        modeller.Initialize(hdc);
+        for (int i = 0; i < textures; ++i) {
+            _OfuBitmap image;
+            image.info_header.biWidth = 256;
+            image.info_header.biHeight = 256;
+            PrepareDibBuffers(image.pixels, image.palette, image.file_header, image.info_header);
+            modeller.AddTexture(image);
+        }
+        modeller.Initialize(hdc);
     }
-    modeller.Initialize(hdc);
-  }
 };
 
 void BM_Initialize(benchmark::State& state) {
-  Setup s(static_cast<int>(state.range(0)));
-  HDC hdc = s.dc.get();
-  for (auto _ : state) benchmark::DoNotOptimize(s.modeller.Initialize(hdc));
+    Setup s(static_cast<int>(state.range(0)));
+    HDC hdc = s.dc.get();
+    for (auto _ : state) benchmark::DoNotOptimize(s.modeller.Initialize(hdc));
 }
 
 void BM_RebindContext(benchmark::State& state) {
-  Setup s(static_cast<int>(state.range(0)));
-  HDC hdc = s.dc.get();
-  for (auto _ : state) {
-    kz::platform::make_current(hdc, s.modeller.renderer().context());
-    kz::platform::make_current(nullptr, nullptr);
-  }
+    Setup s(static_cast<int>(state.range(0)));
+    HDC hdc = s.dc.get();
+    for (auto _ : state) {
+        kz::platform::make_current(hdc, s.modeller.renderer().context());
+        kz::platform::make_current(nullptr, nullptr);
+    }
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ kz::platform::LResult tick_procedure(kz::platform::WindowHandle w, std::uint32_t
     if (m != kTick) return kz::platform::default_window_procedure(w, m, wp, lp);
     g_ticks.push_back(clock_type::now());
     const auto until = clock_type::now() + std::chrono::milliseconds(g_busy_ms);
-    while (clock_type::now() < until) {
-    }
+    while (clock_type::now() < until) {}
     kz::foundation::timer_rearm(g_slot);
     return 0;
 }

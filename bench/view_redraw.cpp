@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "app/document/xview.h"
-#include "bench_view.h"
-#include "bare_draw.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "bare_draw.h"
+#include "bench_view.h"
 #include "platform/gl_context.h"
 #include "platform/message_loop.h"
 #include "platform/window.h"

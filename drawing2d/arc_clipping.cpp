@@ -107,9 +107,8 @@ int xfc_arc_clip_by_rect(double xmin, double ymin, double xmax, double ymax, dou
         double x = cx + r * std::cos(rad(a)), y = cy - r * std::sin(rad(a));
         return x >= xmin && x <= xmax && y >= ymin && y <= ymax;
     };
-    return finish_division(angles, kept, start, inside, count, [&](double a, double b) {
-        return in_rect(a + (b - a) / 2) || in_rect(a + (b - a) / 3);
-    });
+    return finish_division(angles, kept, start, inside, count,
+                           [&](double a, double b) { return in_rect(a + (b - a) / 2) || in_rect(a + (b - a) / 3); });
 }
 
 }  // namespace kz::drawing2d

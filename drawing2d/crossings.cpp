@@ -14,8 +14,8 @@ void put(double* x, double* y, double vx, double vy) {
 double deg(double radians) { return radians * 180.0 / M_PI; }
 }  // namespace
 
-int cross_line_line(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4,
-                    double* x, double* y) {
+int cross_line_line(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4, double* x,
+                    double* y) {
     if (x1 == x2) {  // also a first line given by one point
         if (x3 == x4) return 0;
         if (y3 == y4) {
@@ -49,8 +49,8 @@ int cross_line_line(double x1, double y1, double x2, double y2, double x3, doubl
     return 1;
 }
 
-int cross_circle_circle(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* xa,
-                        double* ya, double* xb, double* yb) {
+int cross_circle_circle(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* xa, double* ya,
+                        double* xb, double* yb) {
     if (cx1 == cx2 && cy1 == cy2) return 0;
     double dx = cx2 - cx1, dy = cy2 - cy1;
     double q = dx * dx + dy * dy, k = r2 * r2 - r1 * r1;
@@ -136,8 +136,8 @@ int xcf_cross_line_arc(double x1, double y1, double x2, double y2, double cx, do
     return found;
 }
 
-int xcf_cross_arc_arc(double cx1, double cy1, double r1, double start1, double end1, double cx2, double cy2,
-                      double r2, double start2, double end2, double xs[2], double ys[2], double tol) {
+int xcf_cross_arc_arc(double cx1, double cy1, double r1, double start1, double end1, double cx2, double cy2, double r2,
+                      double start2, double end2, double xs[2], double ys[2], double tol) {
     if (!(r1 > 0) || !(r2 > 0)) return 0;
     double px[2], py[2];
     int n = cross_circle_circle(cx1, cy1, r1, cx2, cy2, r2, &px[0], &py[0], &px[1], &py[1]);
@@ -152,8 +152,8 @@ int xcf_cross_arc_arc(double cx1, double cy1, double r1, double start1, double e
     return found;
 }
 
-int xfc_cross_or_not(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4,
-                     double* x, double* y, double tol1, double tol2) {
+int xfc_cross_or_not(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4, double* x,
+                     double* y, double tol1, double tol2) {
     double px = 0, py = 0;
     if (!cross_line_line(x1, y1, x2, y2, x3, y3, x4, y4, &px, &py)) return 0;
     double len1 = std::hypot(x2 - x1, y2 - y1), len2 = std::hypot(x4 - x3, y4 - y3);
@@ -190,15 +190,15 @@ int take_nearest(int n, double ax, double ay, double bx, double by, double* x, d
 }
 }  // namespace
 
-int nearest_circle_crossing(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* x,
-                            double* y, double* other_x, double* other_y) {
+int nearest_circle_crossing(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* x, double* y,
+                            double* other_x, double* other_y) {
     double ax = 0, ay = 0, bx = 0, by = 0;
     int n = cross_circle_circle(cx1, cy1, r1, cx2, cy2, r2, &ax, &ay, &bx, &by);
     return take_nearest(n, ax, ay, bx, by, x, y, other_x, other_y);
 }
 
-int nearest_line_circle_crossing(double x1, double y1, double x2, double y2, double cx, double cy, double r,
-                                 double* x, double* y, double* other_x, double* other_y) {
+int nearest_line_circle_crossing(double x1, double y1, double x2, double y2, double cx, double cy, double r, double* x,
+                                 double* y, double* other_x, double* other_y) {
     double ax = 0, ay = 0, bx = 0, by = 0;
     int n = cross_line_circle(cx, cy, r, x1, y1, x2, y2, &ax, &ay, &bx, &by);
     return take_nearest(n, ax, ay, bx, by, x, y, other_x, other_y);

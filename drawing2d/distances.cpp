@@ -37,8 +37,8 @@ double point_segment_distance(double px, double py, double x1, double y1, double
     } else if (y1 == y2) {
         if (px >= std::fmin(x1, x2) && px <= std::fmax(x1, x2)) d = std::fabs(py - y1);
     } else {
-        bool in_box = px >= std::fmin(x1, x2) - tol && px <= std::fmax(x1, x2) + tol &&
-                      py >= std::fmin(y1, y2) - tol && py <= std::fmax(y1, y2) + tol;
+        bool in_box = px >= std::fmin(x1, x2) - tol && px <= std::fmax(x1, x2) + tol && py >= std::fmin(y1, y2) - tol &&
+                      py <= std::fmax(y1, y2) + tol;
         // The foot falls on the segment when the point lies between the perpendiculars at its two ends.
         double nx = y2 - y1, ny = -(x2 - x1);
         if (in_box && right_left(px, py, x1, y1, x1 + nx, y1 + ny, 0) != -1 &&
@@ -48,8 +48,7 @@ double point_segment_distance(double px, double py, double x1, double y1, double
     return d >= 0 && d <= tol ? d : -1.0;
 }
 
-double point_arc_distance(double px, double py, double cx, double cy, double r, double start, double end,
-                          double tol) {
+double point_arc_distance(double px, double py, double cx, double cy, double r, double start, double end, double tol) {
     if (!(std::fabs(px - cx) <= r + tol) || !(std::fabs(py - cy) <= r + tol)) return -1.0;
     if (px == cx && py == cy) return r <= tol ? r : -1.0;
     double sweep = 360;

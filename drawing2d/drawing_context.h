@@ -187,7 +187,7 @@ inline int32_t row_layer(const drawing_context* ctx, int32_t row) { return ctx->
 inline int32_t row_group(const drawing_context* ctx, int32_t row) { return ctx->c2[row] & 0xFFFF; }
 inline int32_t row_style(const drawing_context* ctx, int32_t row) { return ctx->c3[row] & 0xFF; }
 inline int32_t row_color(const drawing_context* ctx, int32_t row) { return (ctx->c3[row] >> 8) & 0xFF; }
-inline int32_t*const* columns(const drawing_context* ctx) { return &ctx->c1; }
+inline int32_t* const* columns(const drawing_context* ctx) { return &ctx->c1; }
 
 // Header fields by byte offset.
 inline double header_double(const drawing_context* ctx, int offset) {

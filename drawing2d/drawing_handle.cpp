@@ -1,8 +1,8 @@
 // Opening, locking and closing a drawing behind its movable handle, and the per-call lock of the exported functions.
 // A fixed block, or one too small to hold a drawing, is refused rather than read as one.
-#include "drawing2d/record_display.h"
 #include "drawing2d/drawing_context.h"
 #include "drawing2d/primitive_rows.h"
+#include "drawing2d/record_display.h"
 #include "drawing2d/text_utils.h"
 
 namespace kz::drawing2d {

@@ -20,8 +20,15 @@ constexpr int32_t kDefaultColor[kSlots] = {0xFFFFFF, 0xFF0000, 0x0000FF, 0xFF00F
 constexpr int32_t kPenStyle[9] = {5, 0, 1, 2, 3, 4, 4, 1, 1};
 // Dash patterns in millimetres, drawn pieces positive and gaps negative, ended by 0.
 constexpr double kLineStyles[9][8] = {
-    {0}, {0}, {4, -1, 0}, {1, -1, 0}, {20, -1, 1, -1, 0}, {10, -1, 1, -1, 1, -1, 0},
-    {10, -1, 1, -1, 1, -1, 1, -1}, {8, -1, 0}, {12, -1, 0},
+    {0},
+    {0},
+    {4, -1, 0},
+    {1, -1, 0},
+    {20, -1, 1, -1, 0},
+    {10, -1, 1, -1, 1, -1, 0},
+    {10, -1, 1, -1, 1, -1, 1, -1},
+    {8, -1, 0},
+    {12, -1, 0},
 };
 const char kKanjiDefaultFont[] = "\x82\x6c\x82\x72\x20\x82\x6f\x96\xbe\x92\xa9";  // the Mincho face
 const char kStamp[] = "Made by ZOLT32.DLL";

@@ -1,8 +1,8 @@
 // Extents of a row range over the records that pass the search filter: line ends, arc ends and the axis points an
 // arc passes, text corners and type-15 outlines. An empty range gives a fixed large box.
 #include <cfloat>
-#include <initializer_list>
 #include <cmath>
+#include <initializer_list>
 
 #include "drawing2d/plane_geometry.h"
 #include "drawing2d/record_display.h"

@@ -18,8 +18,10 @@ struct Variable {
     int32_t count;
 };
 
-#define KZ_VAR(field, type, count) {#field, offsetof(drawing_context, field), type, count}
-#define KZ_VAR_AS(name, field, type, count) {name, offsetof(drawing_context, field), type, count}
+#define KZ_VAR(field, type, count) \
+    { #field, offsetof(drawing_context, field), type, count }
+#define KZ_VAR_AS(name, field, type, count) \
+    { name, offsetof(drawing_context, field), type, count }
 
 const Variable kVariables[] = {
     KZ_VAR_AS("pen_width_mili", pen_width_mili, kVarDouble, 16),

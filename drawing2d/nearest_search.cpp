@@ -48,7 +48,9 @@ struct Picker {
     void point(int32_t kind, int32_t row, double px, double py) {
         count = insert_candidate(list, capacity, count, kind, row, point_point_distance(px, py, x, y, r), px, py);
     }
-    void distance(int32_t kind, int32_t row, double d) { count = insert_candidate(list, capacity, count, kind, row, d, 0, 0); }
+    void distance(int32_t kind, int32_t row, double d) {
+        count = insert_candidate(list, capacity, count, kind, row, d, 0, 0);
+    }
 };
 
 void nearest_points_of(drawing_context* ctx, int32_t row, Picker& p) {
@@ -106,14 +108,17 @@ bool inside_corners(double x, double y, const double c[8]) {
 void pick_near_point(drawing_context* ctx, int32_t row, Picker& p) {
     int32_t type = row_type(ctx, row);
     if (type == kTypeLine) {
-        p.distance(type, row, point_segment_distance(p.x, p.y, ctx->c4[row], ctx->c5[row], ctx->c6[row], ctx->c7[row], p.r));
+        p.distance(type, row,
+                   point_segment_distance(p.x, p.y, ctx->c4[row], ctx->c5[row], ctx->c6[row], ctx->c7[row], p.r));
     } else if (type == kTypeArc) {
         ArcRecord a;
-        if (read_arc(ctx, row, &a)) p.distance(type, row, point_arc_distance(p.x, p.y, a.cx, a.cy, a.r, a.start, a.end, p.r));
+        if (read_arc(ctx, row, &a))
+            p.distance(type, row, point_arc_distance(p.x, p.y, a.cx, a.cy, a.r, a.start, a.end, p.r));
     } else if (type == kTypeMultiRow) {
         double xs[6], ys[6];
         if (!type15_corners(ctx, row, xs, ys)) return;
-        for (int i = 0; i < 4; ++i) p.distance(type, row, point_segment_distance(p.x, p.y, xs[i], ys[i], xs[i + 1], ys[i + 1], p.r));
+        for (int i = 0; i < 4; ++i)
+            p.distance(type, row, point_segment_distance(p.x, p.y, xs[i], ys[i], xs[i + 1], ys[i + 1], p.r));
     } else if (type == kTypeText || type == kTypeKanjiText) {
         double c[8];
         int exact = calc_text_corners_rough(ctx, row, c, 0);
@@ -148,8 +153,8 @@ double search_radius(const drawing_context* ctx, double r) {
 namespace {
 // Presets the outputs, runs one pick walk and copies the candidates out (xs and ys may be null).
 template <class Walk>
-int pick_to_outputs(drawing_context* ctx, int32_t first, double x, double y, double r, int n, Walk walk,
-                    int32_t* kinds, int32_t* rows, double* distances, double* xs, double* ys) {
+int pick_to_outputs(drawing_context* ctx, int32_t first, double x, double y, double r, int n, Walk walk, int32_t* kinds,
+                    int32_t* rows, double* distances, double* xs, double* ys) {
     if (n < 0) n = 0;
     for (int i = 0; i < n; ++i) {
         if (kinds) kinds[i] = 0;
@@ -194,8 +199,8 @@ int xlum_cross_point_by_primitive(const drawing_context* ctx, int32_t row_a, int
         int32_t line = ta == kTypeLine ? row_a : row_b, arc = ta == kTypeArc ? row_a : row_b;
         ArcRecord a;
         if (!read_arc(ctx, arc, &a)) return 0;
-        return nearest_line_circle_crossing(ctx->c4[line], ctx->c5[line], ctx->c6[line], ctx->c7[line], a.cx, a.cy,
-                                            a.r, x, y, other_x, other_y);
+        return nearest_line_circle_crossing(ctx->c4[line], ctx->c5[line], ctx->c6[line], ctx->c7[line], a.cx, a.cy, a.r,
+                                            x, y, other_x, other_y);
     }
     if (ta == kTypeArc && tb == kTypeArc) {
         ArcRecord a, b;
@@ -205,8 +210,8 @@ int xlum_cross_point_by_primitive(const drawing_context* ctx, int32_t row_a, int
     return 0;
 }
 
-int xlum_search_cross(drawing_context* ctx, int32_t first, double x, double y, double r, double* out_x,
-                      double* out_y, double* distance, int32_t* row_a, int32_t* row_b) {
+int xlum_search_cross(drawing_context* ctx, int32_t first, double x, double y, double r, double* out_x, double* out_y,
+                      double* distance, int32_t* row_a, int32_t* row_b) {
     if (out_x) *out_x = 0;
     if (out_y) *out_y = 0;
     if (distance) *distance = -1.0;
@@ -221,10 +226,12 @@ int xlum_search_cross(drawing_context* ctx, int32_t first, double x, double y, d
         int32_t type = row_type(ctx, row);
         ArcRecord a;
         if (type == kTypeLine)
-            count = insert_candidate(list, 16, count, type, row,
-                                     point_segment_distance(x, y, ctx->c4[row], ctx->c5[row], ctx->c6[row], ctx->c7[row], r), 0, 0);
+            count = insert_candidate(
+                list, 16, count, type, row,
+                point_segment_distance(x, y, ctx->c4[row], ctx->c5[row], ctx->c6[row], ctx->c7[row], r), 0, 0);
         else if (type == kTypeArc && read_arc(ctx, row, &a))
-            count = insert_candidate(list, 16, count, type, row, point_arc_distance(x, y, a.cx, a.cy, a.r, a.start, a.end, r), 0, 0);
+            count = insert_candidate(list, 16, count, type, row,
+                                     point_arc_distance(x, y, a.cx, a.cy, a.r, a.start, a.end, r), 0, 0);
         return true;
     });
     reset_search_filter(ctx);

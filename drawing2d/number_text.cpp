@@ -49,7 +49,8 @@ int escape_pressed(int n) {
     DrawingPlatform& platform = drawing_platform();
     if (!platform.escape_key_down()) return 0;
     // Wait for the release so that one press stops one loop; a key that never comes up stops waiting after 5 s.
-    for (int i = 0; i < 500 && platform.escape_key_down(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && platform.escape_key_down(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return 1;
 }
 
@@ -94,7 +95,8 @@ char* xlum_str_string(double value, int width, char* buffer) {
     if (width != 0 && buffer[0] == ' ') std::memmove(buffer, buffer + 1, std::strlen(buffer));
     if (width >= 2 && width <= 50) {
         char padded[kTextBuffer + 64];
-        kz::crt::c_snprintf(padded, sizeof padded, "%s%s", "00000000000000000000000000000000000000000000000000", buffer);
+        kz::crt::c_snprintf(padded, sizeof padded, "%s%s", "00000000000000000000000000000000000000000000000000",
+                            buffer);
         std::size_t len = std::strlen(padded);
         std::memmove(buffer, padded + len - static_cast<std::size_t>(width), static_cast<std::size_t>(width) + 1);
     }

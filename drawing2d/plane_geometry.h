@@ -5,29 +5,28 @@
 
 namespace kz::drawing2d {
 
-int cross_line_line(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4,
-                    double* x, double* y);
-int cross_circle_circle(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* xa,
-                        double* ya, double* xb, double* yb);
+int cross_line_line(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4, double* x,
+                    double* y);
+int cross_circle_circle(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* xa, double* ya,
+                        double* xb, double* yb);
 int cross_line_circle(double cx, double cy, double r, double x1, double y1, double x2, double y2, double* xa,
                       double* ya, double* xb, double* yb);
 int cross_segment_circle(double cx, double cy, double r, double x1, double y1, double x2, double y2, double* xa,
                          double* ya, double* xb, double* yb);
-int xcf_cross_arc_arc(double cx1, double cy1, double r1, double start1, double end1, double cx2, double cy2,
-                      double r2, double start2, double end2, double xs[2], double ys[2], double tol);
+int xcf_cross_arc_arc(double cx1, double cy1, double r1, double start1, double end1, double cx2, double cy2, double r2,
+                      double start2, double end2, double xs[2], double ys[2], double tol);
 int xcf_cross_line_arc(double x1, double y1, double x2, double y2, double cx, double cy, double r, double start,
                        double end, double xs[2], double ys[2], double tol);
-int xfc_cross_or_not(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4,
-                     double* x, double* y, double tol1, double tol2);
-int nearest_circle_crossing(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* x,
-                            double* y, double* other_x, double* other_y);
-int nearest_line_circle_crossing(double x1, double y1, double x2, double y2, double cx, double cy, double r,
-                                 double* x, double* y, double* other_x, double* other_y);
+int xfc_cross_or_not(double x1, double y1, double x2, double y2, double x3, double y3, double x4, double y4, double* x,
+                     double* y, double tol1, double tol2);
+int nearest_circle_crossing(double cx1, double cy1, double r1, double cx2, double cy2, double r2, double* x, double* y,
+                            double* other_x, double* other_y);
+int nearest_line_circle_crossing(double x1, double y1, double x2, double y2, double cx, double cy, double r, double* x,
+                                 double* y, double* other_x, double* other_y);
 
 double point_point_distance(double x1, double y1, double x2, double y2, double tol);
 double point_segment_distance(double px, double py, double x1, double y1, double x2, double y2, double tol);
-double point_arc_distance(double px, double py, double cx, double cy, double r, double start, double end,
-                          double tol);
+double point_arc_distance(double px, double py, double cx, double cy, double r, double start, double end, double tol);
 int point_on_extended_segment(double x1, double y1, double x2, double y2, double px, double py, double tol);
 int right_left(double px, double py, double x1, double y1, double x2, double y2, double tol);
 

@@ -116,8 +116,8 @@ int32_t xlum_en_set(drawing_context* ctx, int32_t row, double cx, double cy, dou
         start = 0;
         end = 360;
     }
-    set_arc_rows(ctx, row, ctx->active_layer, ctx->active_group, ctx->active_color, ctx->active_style, cx, cy, r,
-                 start, end);
+    set_arc_rows(ctx, row, ctx->active_layer, ctx->active_group, ctx->active_color, ctx->active_style, cx, cy, r, start,
+                 end);
     return row;
 }
 

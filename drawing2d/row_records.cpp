@@ -68,8 +68,8 @@ int xlum_get_char_dat(drawing_context* ctx, int32_t row, char* buffer, std::size
     return static_cast<int>(out);
 }
 
-int xlum_get_link_attribute(const drawing_context* ctx, int32_t row, int32_t* link, int32_t* a, int32_t* b,
-                            int32_t* c, int32_t* d, int32_t* e, int32_t* f) {
+int xlum_get_link_attribute(const drawing_context* ctx, int32_t row, int32_t* link, int32_t* a, int32_t* b, int32_t* c,
+                            int32_t* d, int32_t* e, int32_t* f) {
     if (!row_in_columns(ctx, row)) return 0;
     int32_t type = row_type(ctx, row);
     if (row_code(ctx, row) <= 0 || (type != kTypeLine && type != kTypeText && type != kTypeKanjiText)) return 0;
@@ -86,13 +86,14 @@ int xlum_get_link_attribute(const drawing_context* ctx, int32_t row, int32_t* li
     return 1;
 }
 
-int xlum_set_link_attribute(drawing_context* ctx, int32_t row, int32_t link, int32_t a, int32_t b, int32_t c,
-                            int32_t d, int32_t e, int32_t f) {
+int xlum_set_link_attribute(drawing_context* ctx, int32_t row, int32_t link, int32_t a, int32_t b, int32_t c, int32_t d,
+                            int32_t e, int32_t f) {
     if (!row_in_columns(ctx, row)) return 0;
     int32_t type = row_type(ctx, row);
     if (row_code(ctx, row) <= 0 || (type != kTypeLine && type != kTypeText && type != kTypeKanjiText)) return 0;
     auto set_link = [&](uint32_t value) {
-        ctx->c3[row] = static_cast<int32_t>((static_cast<uint32_t>(ctx->c3[row]) & 0xFFFFu) | ((value & 0xFFFFu) << 16));
+        ctx->c3[row] =
+            static_cast<int32_t>((static_cast<uint32_t>(ctx->c3[row]) & 0xFFFFu) | ((value & 0xFFFFu) << 16));
     };
     if (type == kTypeLine) {
         if (link >= 0) set_link(static_cast<uint32_t>(link));
@@ -105,7 +106,11 @@ int xlum_set_link_attribute(drawing_context* ctx, int32_t row, int32_t link, int
         set_link(0);
         word = 0;
     } else {
-        struct Field { int32_t value; int shift; uint32_t mask; };
+        struct Field {
+            int32_t value;
+            int shift;
+            uint32_t mask;
+        };
         const Field fields[] = {{a, 0, 1}, {b, 1, 1}, {c, 2, 1}, {d, 3, 3}, {e, 5, 7}};
         for (const Field& fd : fields)
             if (fd.value >= 0)

@@ -39,10 +39,10 @@ int32_t xlum_delete_primitive(drawing_context* ctx, int32_t row);
 int xlum_getchar(drawing_context* ctx, int32_t row, char* buffer, std::size_t capacity = 1024);
 int xlum_set_char_dat(drawing_context* ctx, int32_t row, const char* bytes);
 int xlum_get_char_dat(drawing_context* ctx, int32_t row, char* buffer, std::size_t capacity = 1024);
-int xlum_get_link_attribute(const drawing_context* ctx, int32_t row, int32_t* link, int32_t* a, int32_t* b,
-                            int32_t* c, int32_t* d, int32_t* e, int32_t* f);
-int xlum_set_link_attribute(drawing_context* ctx, int32_t row, int32_t link, int32_t a, int32_t b, int32_t c,
-                            int32_t d, int32_t e, int32_t f);
+int xlum_get_link_attribute(const drawing_context* ctx, int32_t row, int32_t* link, int32_t* a, int32_t* b, int32_t* c,
+                            int32_t* d, int32_t* e, int32_t* f);
+int xlum_set_link_attribute(drawing_context* ctx, int32_t row, int32_t link, int32_t a, int32_t b, int32_t c, int32_t d,
+                            int32_t e, int32_t f);
 int32_t xlum_bridge(drawing_context* src, int32_t first, int32_t last, drawing_context* dst, int32_t dest);
 
 // Degrees to the stored millionths (truncation of degrees x 1000000 + 0.5), saturated to int32.

@@ -9,8 +9,8 @@ namespace kz::drawing2d {
 
 int xlum_search_point(drawing_context* ctx, int32_t first, double x, double y, double r, int n, int32_t* kinds,
                       int32_t* rows, double* distances, double* xs, double* ys);
-int xlum_search_cross(drawing_context* ctx, int32_t first, double x, double y, double r, double* out_x,
-                      double* out_y, double* distance, int32_t* row_a, int32_t* row_b);
+int xlum_search_cross(drawing_context* ctx, int32_t first, double x, double y, double r, double* out_x, double* out_y,
+                      double* distance, int32_t* row_a, int32_t* row_b);
 int xlum_gsearch(drawing_context* ctx, int32_t first, double x, double y, double r, int n, int32_t* kinds,
                  int32_t* rows, double* distances);
 int xlum_cross_point_by_primitive(const drawing_context* ctx, int32_t row_a, int32_t row_b, double* x, double* y,

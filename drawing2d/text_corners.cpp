@@ -131,8 +131,8 @@ int calc_text_corners(drawing_context* ctx, int32_t row, double out[8], const ch
     return 1;
 }
 
-int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* y1, double* x2, double* y2,
-                         double* x3, double* y3, double* x4, double* y4) {
+int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* y1, double* x2, double* y2, double* x3,
+                         double* y3, double* x4, double* y4) {
     double c[8] = {};
     calc_text_corners(ctx, row, c, nullptr);
     double* outs[8] = {x1, y1, x2, y2, x3, y3, x4, y4};
@@ -145,8 +145,7 @@ double measure_text_ratio(device_context* dc, const char* string, const char* fa
                           int height_type, int italic) {
     const char* text = string ? string : "G";
     double w = 0;
-    if (height != 0 &&
-        drawing_platform().text_width(dc, face, text, height, width, bold, height_type, italic, &w))
+    if (height != 0 && drawing_platform().text_width(dc, face, text, height, width, bold, height_type, italic, &w))
         return w / height;
     bool wide = sjis_char_count(text) != static_cast<int>(std::strlen(text));
     return static_cast<double>(std::strlen(text)) * (wide ? 0.9 : 0.7);

@@ -15,8 +15,8 @@ int calc_text_corners_stored(const drawing_context* ctx, int32_t row, double out
 int calc_text_corners_rough(const drawing_context* ctx, int32_t row, double out[8], int mode);
 // Measured on the drawing's device when a system-font slot asks for it; `string` replaces the record's own text.
 int calc_text_corners(drawing_context* ctx, int32_t row, double out[8], const char* string);
-int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* y1, double* x2, double* y2,
-                         double* x3, double* y3, double* x4, double* y4);
+int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* y1, double* x2, double* y2, double* x3,
+                         double* y3, double* x4, double* y4);
 inline int xlum_get_oozappa_text_area(const drawing_context* ctx, int32_t row, double out[8], int flag) {
     return calc_text_corners_rough(ctx, row, out, flag);
 }

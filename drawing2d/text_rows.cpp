@@ -104,8 +104,8 @@ int32_t set_text_rows(drawing_context* ctx, int32_t row, const char* string, dou
     }
     if (row >= ctx->mat) return -1;
     bool was_end = row_code_u(ctx, row) == kEndCode;
-    if (!write_text_rows(ctx, row, type, ctx->active_layer, ctx->active_group, ctx->active_color, ctx->active_style,
-                         x, y, width, height, pitch, angle, slant, alignment, text, flags))
+    if (!write_text_rows(ctx, row, type, ctx->active_layer, ctx->active_group, ctx->active_color, ctx->active_style, x,
+                         y, width, height, pitch, angle, slant, alignment, text, flags))
         return -1;
     if (was_end) {
         ctx->c1[row + 2 + string_rows] = kEndCode;

@@ -28,7 +28,8 @@ int32_t zolt_test(drawing_handle h, int32_t value) {
 }
 
 int32_t zolt_set_active(drawing_handle h, int32_t layer, int32_t group, int32_t colour, int32_t style) {
-    return forward(h, -1, Hint::keep, [&](drawing_context* c) { return xlum_set_active(c, layer, group, colour, style); });
+    return forward(h, -1, Hint::keep,
+                   [&](drawing_context* c) { return xlum_set_active(c, layer, group, colour, style); });
 }
 
 int32_t zolt_line_set(drawing_handle h, int32_t row, double x1, double y1, double x2, double y2) {
@@ -39,8 +40,8 @@ int32_t zolt_en_set(drawing_handle h, int32_t row, double cx, double cy, double 
     return forward(h, -1, Hint::keep, [&](drawing_context* c) { return xlum_en_set(c, row, cx, cy, r, start, end); });
 }
 
-int32_t zolt_moji_set(drawing_handle h, int32_t row, const char* string, double x, double y, double mode,
-                      double width, double height, double pitch, double angle, double slant) {
+int32_t zolt_moji_set(drawing_handle h, int32_t row, const char* string, double x, double y, double mode, double width,
+                      double height, double pitch, double angle, double slant) {
     return forward(h, -1, Hint::keep, [&](drawing_context* c) {
         return xlum_moji_set(c, row, string, x, y, mode, width, height, pitch, angle, slant);
     });
@@ -108,7 +109,8 @@ int32_t zolt_search_keyword(drawing_handle h, int32_t first, const char* keyword
 }
 
 int32_t zolt_search_array(drawing_handle h, const char* name, double value, int32_t first, int32_t last) {
-    return forward(h, -1, Hint::keep, [&](drawing_context* c) { return xlum_search_array(c, name, value, first, last); });
+    return forward(h, -1, Hint::keep,
+                   [&](drawing_context* c) { return xlum_search_array(c, name, value, first, last); });
 }
 
 }  // namespace kz::drawing2d

@@ -18,13 +18,13 @@ int32_t zolt_yoyaku(drawing_handle handle, int32_t from, int32_t n);
 int32_t zolt_delete_primitive(drawing_handle handle, int32_t row);
 int32_t zolt_getchar(drawing_handle handle, int32_t row, char* buffer);
 int32_t zolt_bridge(drawing_handle handle, int32_t first, int32_t last, drawing_handle destination, int32_t dest);
-int zolt_get_text_4point(drawing_handle handle, int32_t row, double* x1, double* y1, double* x2, double* y2,
-                         double* x3, double* y3, double* x4, double* y4);
+int zolt_get_text_4point(drawing_handle handle, int32_t row, double* x1, double* y1, double* x2, double* y2, double* x3,
+                         double* y3, double* x4, double* y4);
 
 int32_t zolt_search_point(drawing_handle handle, int32_t first, double x, double y, double r, int n, int32_t* kinds,
                           int32_t* rows, double* distances, double* xs, double* ys);
-int zolt_search_cross(drawing_handle handle, int32_t first, double x, double y, double r, double* out_x,
-                      double* out_y, double* distance, int32_t* row_a, int32_t* row_b);
+int zolt_search_cross(drawing_handle handle, int32_t first, double x, double y, double r, double* out_x, double* out_y,
+                      double* distance, int32_t* row_a, int32_t* row_b);
 int32_t zolt_gsearch(drawing_handle handle, int32_t first, double x, double y, double r, int n, int32_t* kinds,
                      int32_t* rows, double* distances);
 int zolt_gmxmn(drawing_handle handle, int32_t first, double* xmin, double* ymin, double* xmax, double* ymax);

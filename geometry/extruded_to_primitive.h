@@ -5,14 +5,14 @@
 #include "geometry/triangle_polys.h"
 
 class CO3duExtrudedToPrimitive {
- public:
-  CO3duExtrudedToPrimitive() = default;
-  virtual ~CO3duExtrudedToPrimitive() = default;
-  CO3duExtrudedToPrimitive& operator=(const CO3duExtrudedToPrimitive&) { return *this; }
+public:
+    CO3duExtrudedToPrimitive() = default;
+    virtual ~CO3duExtrudedToPrimitive() = default;
+    CO3duExtrudedToPrimitive& operator=(const CO3duExtrudedToPrimitive&) { return *this; }
 
-  static void ConvertExtruded(COfuExtruded* piece, CO3duPolygonList& list, int simplify, int solid);
-  static void ConvertSolidExtruded(COfuExtruded* piece, CO3duPolygonList& list, int simplify);
-  static void ConvertWireExtruded(COfuExtruded* piece, CO3duPolygonList& list);
+    static void ConvertExtruded(COfuExtruded* piece, CO3duPolygonList& list, int simplify, int solid);
+    static void ConvertSolidExtruded(COfuExtruded* piece, CO3duPolygonList& list, int simplify);
+    static void ConvertWireExtruded(COfuExtruded* piece, CO3duPolygonList& list);
 };
 
 // The outer wall of an extrusion between two outlines: both are put counter-clockwise about the direction from

@@ -5,14 +5,14 @@
 #include "geometry/triangle_polys.h"
 
 class CO3duFiniteColumnToPrimitive {
- public:
-  CO3duFiniteColumnToPrimitive() = default;
-  virtual ~CO3duFiniteColumnToPrimitive() = default;
-  CO3duFiniteColumnToPrimitive& operator=(const CO3duFiniteColumnToPrimitive&) { return *this; }
+public:
+    CO3duFiniteColumnToPrimitive() = default;
+    virtual ~CO3duFiniteColumnToPrimitive() = default;
+    CO3duFiniteColumnToPrimitive& operator=(const CO3duFiniteColumnToPrimitive&) { return *this; }
 
-  static void ConvertFiniteColumn(COfuFiniteColumn* piece, CO3duPolygonList& list, int simplify, int solid);
-  static void ConvertSolidFiniteColumn(COfuFiniteColumn* piece, CO3duPolygonList& list, int simplify);
-  static void ConvertWireFiniteColumn(COfuFiniteColumn* piece, CO3duPolygonList& list);
+    static void ConvertFiniteColumn(COfuFiniteColumn* piece, CO3duPolygonList& list, int simplify, int solid);
+    static void ConvertSolidFiniteColumn(COfuFiniteColumn* piece, CO3duPolygonList& list, int simplify);
+    static void ConvertWireFiniteColumn(COfuFiniteColumn* piece, CO3duPolygonList& list);
 };
 
 // Hit of the line q + s v with the plane; 0 (hit untouched) when the line runs within tolerance of parallel

@@ -5,30 +5,30 @@
 
 // Draw-mode bits.
 enum : int32_t {
-  O3DU_DRAW_HIDDEN = 1,
-  O3DU_DRAW_PICKABLE = 2,
-  O3DU_DRAW_NO_BOUNDS = 4,  // left out of the bounding box, the scene centre and camera fitting
-  O3DU_DRAW_NO_SHADOW = 8,
-  O3DU_DRAW_NO_SECTION_CAP = 16,
+    O3DU_DRAW_HIDDEN = 1,
+    O3DU_DRAW_PICKABLE = 2,
+    O3DU_DRAW_NO_BOUNDS = 4,  // left out of the bounding box, the scene centre and camera fitting
+    O3DU_DRAW_NO_SHADOW = 8,
+    O3DU_DRAW_NO_SECTION_CAP = 16,
 };
 
 class CO3duPrimitive {
- public:
-  CO3duPrimitive();
-  CO3duPrimitive(const CO3duPrimitive&) = default;
-  CO3duPrimitive(CO3duPrimitive&&) noexcept = default;
-  CO3duPrimitive& operator=(const CO3duPrimitive&) = default;
-  CO3duPrimitive& operator=(CO3duPrimitive&&) noexcept = default;
-  virtual ~CO3duPrimitive() = default;
+public:
+    CO3duPrimitive();
+    CO3duPrimitive(const CO3duPrimitive&) = default;
+    CO3duPrimitive(CO3duPrimitive&&) noexcept = default;
+    CO3duPrimitive& operator=(const CO3duPrimitive&) = default;
+    CO3duPrimitive& operator=(CO3duPrimitive&&) noexcept = default;
+    virtual ~CO3duPrimitive() = default;
 
-  // Drops every set; the shape's other fields stay.
-  void DeleteAll() { sets.RemoveAll(); }
+    // Drops every set; the shape's other fields stay.
+    void DeleteAll() { sets.RemoveAll(); }
 
-  CO3duPolygonList sets;
-  int32_t draw_mode = O3DU_DRAW_PICKABLE;
-  OfuMatrix4x4 model_matrix;
-  OfuMatrix4x4 texture_matrix;
-  int32_t kind = 0;  // 1 = drawn in window coordinates, unlit, casting no shadow
-  uint32_t layer = 0;
-  int32_t polygon_mode = 0;  // 0 filled, 1 outlines, 2 corner points
+    CO3duPolygonList sets;
+    int32_t draw_mode = O3DU_DRAW_PICKABLE;
+    OfuMatrix4x4 model_matrix;
+    OfuMatrix4x4 texture_matrix;
+    int32_t kind = 0;  // 1 = drawn in window coordinates, unlit, casting no shadow
+    uint32_t layer = 0;
+    int32_t polygon_mode = 0;  // 0 filled, 1 outlines, 2 corner points
 };

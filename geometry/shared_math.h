@@ -22,5 +22,5 @@ inline constexpr int32_t O3DU_NO_EDGE = 0xFFFFFF;
 // Dijkstra from start over the n x n row-major matrix of distances; entries equal to O3DU_NO_EDGE or to excluded
 // are no edges. Fills distance (O3DU_NO_EDGE when unreached), predecessor (-1 for none) and visited (1 settled).
 // Returns 0 when start is not a node, else 1.
-int GetShortestPath(const int32_t* matrix, int n, int start, int32_t* distance, int32_t* predecessor,
-                    int32_t* visited, int32_t excluded);
+int GetShortestPath(const int32_t* matrix, int n, int start, int32_t* distance, int32_t* predecessor, int32_t* visited,
+                    int32_t excluded);

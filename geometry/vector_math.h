@@ -38,7 +38,7 @@ int MakePlaneToXYMatrixAligned(const OfuVector3& normal, const OfuVector3& point
 inline OfuVector3 operator-(const OfuVector3& a, const OfuVector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 inline OfuVector3 operator+(const OfuVector3& a, const OfuVector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 inline OfuVector3 cross(const OfuVector3& a, const OfuVector3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 inline double dot(const OfuVector3& a, const OfuVector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double length(const OfuVector3& v);

@@ -10,36 +10,36 @@
 class CO3duGLRenderer;
 
 class CO3duGLDevice {
- public:
-  CO3duGLDevice(CO3duGLScene* scene, const CO3duGLRenderer* renderer, const CO3duTextureTable* textures);
-  CO3duGLDevice(const CO3duGLDevice&) = delete;
-  CO3duGLDevice& operator=(const CO3duGLDevice&) = delete;
-  virtual ~CO3duGLDevice() = default;
+public:
+    CO3duGLDevice(CO3duGLScene* scene, const CO3duGLRenderer* renderer, const CO3duTextureTable* textures);
+    CO3duGLDevice(const CO3duGLDevice&) = delete;
+    CO3duGLDevice& operator=(const CO3duGLDevice&) = delete;
+    virtual ~CO3duGLDevice() = default;
 
-  // Draws one set; in the opaque pass returns false, drawing nothing, for a set that must wait for the
-  // translucent pass (translucent material, or a texture with alpha).
-  bool DrawOpaqueSet(const CO3duGLTrianglePolygons& set);
-  void DrawTranslucentSet(const CO3duGLTrianglePolygons& set);
-  // Whether any set of the shape may use a texture (and so its texture matrix).
-  static bool uses_texture(const CO3duGLEntity& entity);
+    // Draws one set; in the opaque pass returns false, drawing nothing, for a set that must wait for the
+    // translucent pass (translucent material, or a texture with alpha).
+    bool DrawOpaqueSet(const CO3duGLTrianglePolygons& set);
+    void DrawTranslucentSet(const CO3duGLTrianglePolygons& set);
+    // Whether any set of the shape may use a texture (and so its texture matrix).
+    static bool uses_texture(const CO3duGLEntity& entity);
 
-  CO3duGLScene* scene;
-  std::uint32_t material_face;
-  std::vector<CO3duGLEntity*> deferred;
-  std::vector<_OfuPosition*> deferred_positions;
+    CO3duGLScene* scene;
+    std::uint32_t material_face;
+    std::vector<CO3duGLEntity*> deferred;
+    std::vector<_OfuPosition*> deferred_positions;
 
- private:
-  // Binds the set's texture when it has a usable one.
-  void begin_texture(const CO3duGLTrianglePolygons& set);
-  void end_texture();
-  void apply_material(const CO3duGLTrianglePolygons& set);
-  void draw_arrays(const CO3duGLTrianglePolygons& set);
+private:
+    // Binds the set's texture when it has a usable one.
+    void begin_texture(const CO3duGLTrianglePolygons& set);
+    void end_texture();
+    void apply_material(const CO3duGLTrianglePolygons& set);
+    void draw_arrays(const CO3duGLTrianglePolygons& set);
 
-  // OpenGL validates its state again after every change, which costs more than many small draws; so only real
-  // changes are sent: the line width when it differs, the texture switches only around textured sets.
-  float line_width_ = -1.0f;
-  bool texturing_ = false;
+    // OpenGL validates its state again after every change, which costs more than many small draws; so only real
+    // changes are sent: the line width when it differs, the texture switches only around textured sets.
+    float line_width_ = -1.0f;
+    bool texturing_ = false;
 
-  const CO3duGLRenderer* renderer_;
-  const CO3duTextureTable* textures_;
+    const CO3duGLRenderer* renderer_;
+    const CO3duTextureTable* textures_;
 };

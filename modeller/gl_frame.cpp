@@ -12,264 +12,264 @@
 #include "platform/device_context.h"
 
 void CO3duGLModelar::clear_and_draw() {
-  glPolygonMode(GL_FRONT, GL_FILL);
-  const float* b = renderer_.background;
-  glClearColor(b[0], b[1], b[2], 1.0f);
-  scene_->background = renderer_.background;
-  glClearStencil(0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  DrawScene();
-  glFlush();
+    glPolygonMode(GL_FRONT, GL_FILL);
+    const float* b = renderer_.background;
+    glClearColor(b[0], b[1], b[2], 1.0f);
+    scene_->background = renderer_.background;
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    DrawScene();
+    glFlush();
 }
 
 void CO3duGLModelar::DrawModel(HDC& hdc) {
-  if (!hdc) return;
-  if (!scene_) Initialize(hdc);
-  if (!scene_) return;
-  CO3duGLCurrent current(renderer_, hdc);
-  if (!current) return;
-  clear_and_draw();
-  kz::platform::swap_buffers(*hdc);
+    if (!hdc) return;
+    if (!scene_) Initialize(hdc);
+    if (!scene_) return;
+    CO3duGLCurrent current(renderer_, hdc);
+    if (!current) return;
+    clear_and_draw();
+    kz::platform::swap_buffers(*hdc);
 }
 
 void CO3duGLModelar::DrawTo24DIBPixel(HDC& hdc, BYTE* buffer, int size, _OFURECT& rect) {
-  if (!hdc || !buffer) return;
-  const std::int64_t width = std::llabs(std::int64_t(rect.right) - rect.left);
-  const std::int64_t height = std::llabs(std::int64_t(rect.bottom) - rect.top);
-  const std::int64_t row = (width * 3 + 3) / 4 * 4;
-  if (size < row * height) return;
-  if (!scene_) Initialize(hdc);
-  if (!scene_) return;
-  CO3duGLCurrent current(renderer_, hdc);
-  if (!current) return;
-  clear_and_draw();
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadPixels(rect.left, rect.top, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGR,
-               GL_UNSIGNED_BYTE, buffer);
+    if (!hdc || !buffer) return;
+    const std::int64_t width = std::llabs(std::int64_t(rect.right) - rect.left);
+    const std::int64_t height = std::llabs(std::int64_t(rect.bottom) - rect.top);
+    const std::int64_t row = (width * 3 + 3) / 4 * 4;
+    if (size < row * height) return;
+    if (!scene_) Initialize(hdc);
+    if (!scene_) return;
+    CO3duGLCurrent current(renderer_, hdc);
+    if (!current) return;
+    clear_and_draw();
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(rect.left, rect.top, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGR,
+                 GL_UNSIGNED_BYTE, buffer);
 }
 
 void CO3duGLModelar::MemDCToBitmap(BYTE* pixels, int size, _OFURECT& rect, HDC hdc) {
-  if (!scene_ || !pixels || size <= 0) return;
-  const int width = std::abs(rect.right - rect.left);
-  const int height = std::abs(rect.bottom - rect.top);
-  std::unique_ptr<kz::platform::Bitmap> dib = kz::platform::Bitmap::create_dib_section(width, height, 24);
-  std::unique_ptr<kz::platform::DeviceContext> memory = kz::platform::DeviceContext::create_memory();
-  if (!dib || !memory) return;
-  memory->select_bitmap(dib.get());
-  if (renderer_.SetupBitmapPixelFormat(memory.get())) {
-    scene_->SetupGL();
-    renderer_.UploadTextures(structure_.textures);
-    kz::platform::make_current(nullptr, nullptr);
-    if (scene_->camera_mode == 0) set_aspect_from_viewport();
-    HDC target = memory.get();
-    DrawModel(target);
-    // The bitmap's own size bounds the copy, whatever the caller claims its buffer holds.
-    const std::int64_t bytes = std::int64_t(dib->stride()) * dib->height();
-    std::memcpy(pixels, dib->bits(), static_cast<std::size_t>(std::min<std::int64_t>(size, bytes)));
-  }
-  renderer_.ReleaseContext();  // made for the memory DC, which goes now
-  memory->select_bitmap(nullptr);
-  memory.reset();
-  dib.reset();
-  if (hdc) Initialize(hdc);
+    if (!scene_ || !pixels || size <= 0) return;
+    const int width = std::abs(rect.right - rect.left);
+    const int height = std::abs(rect.bottom - rect.top);
+    std::unique_ptr<kz::platform::Bitmap> dib = kz::platform::Bitmap::create_dib_section(width, height, 24);
+    std::unique_ptr<kz::platform::DeviceContext> memory = kz::platform::DeviceContext::create_memory();
+    if (!dib || !memory) return;
+    memory->select_bitmap(dib.get());
+    if (renderer_.SetupBitmapPixelFormat(memory.get())) {
+        scene_->SetupGL();
+        renderer_.UploadTextures(structure_.textures);
+        kz::platform::make_current(nullptr, nullptr);
+        if (scene_->camera_mode == 0) set_aspect_from_viewport();
+        HDC target = memory.get();
+        DrawModel(target);
+        // The bitmap's own size bounds the copy, whatever the caller claims its buffer holds.
+        const std::int64_t bytes = std::int64_t(dib->stride()) * dib->height();
+        std::memcpy(pixels, dib->bits(), static_cast<std::size_t>(std::min<std::int64_t>(size, bytes)));
+    }
+    renderer_.ReleaseContext();  // made for the memory DC, which goes now
+    memory->select_bitmap(nullptr);
+    memory.reset();
+    dib.reset();
+    if (hdc) Initialize(hdc);
 }
 
 void CO3duGLModelar::DrawScene() {
-  if (!scene_->SetupCamera()) return;
-  scene_->SetupLights();
-  if (scene_->cull_mode) {
-    glDisable(GL_CULL_FACE);
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-  } else {
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-  }
-  const bool section = scene_->section_switch != 0;
-  if (section) {
-    const OfuPlane& p = scene_->section_plane;
-    const GLdouble equation[4] = {p.a, p.b, p.c, p.d};
-    glEnable(GL_CLIP_PLANE0);
-    glClipPlane(GL_CLIP_PLANE0, equation);
-  }
-  CO3duGLDevice device(scene_.get(), &renderer_, &structure_.textures);
-  draw_opaque(device);
-  draw_translucent(device);
-  if (scene_->shadow_light.on && !section) draw_shadows();
-  if (section) {
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
-    draw_section_caps();
-    glDisable(GL_CLIP_PLANE0);
-  }
+    if (!scene_->SetupCamera()) return;
+    scene_->SetupLights();
+    if (scene_->cull_mode) {
+        glDisable(GL_CULL_FACE);
+        glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+    } else {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+    }
+    const bool section = scene_->section_switch != 0;
+    if (section) {
+        const OfuPlane& p = scene_->section_plane;
+        const GLdouble equation[4] = {p.a, p.b, p.c, p.d};
+        glEnable(GL_CLIP_PLANE0);
+        glClipPlane(GL_CLIP_PLANE0, equation);
+    }
+    CO3duGLDevice device(scene_.get(), &renderer_, &structure_.textures);
+    draw_opaque(device);
+    draw_translucent(device);
+    if (scene_->shadow_light.on && !section) draw_shadows();
+    if (section) {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+        draw_section_caps();
+        glDisable(GL_CLIP_PLANE0);
+    }
 }
 
 // A shape drawn more than once, or moved by its hook, casts a different shadow than its volumes hold.
 void CO3duGLModelar::note_passes(CO3duGLEntity& entity, int passes, const OfuMatrix4x4& saved) {
-  if (passes != 1 || std::memcmp(&saved, &entity.model_matrix, sizeof saved) != 0) entity.shadow_rebuild = 1;
+    if (passes != 1 || std::memcmp(&saved, &entity.model_matrix, sizeof saved) != 0) entity.shadow_rebuild = 1;
 }
 
 void CO3duGLModelar::draw_opaque(CO3duGLDevice& device) {
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  for (_OfuPosition* node = structure_.head(); node; node = node->next) {
-    _OfuPosition* pos = node;
-    CO3duGLEntity& entity = *node->entity;
-    if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) continue;
-    const OfuMatrix4x4 saved = entity.model_matrix;
-    bool deferred = false;
-    const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-      deferred = !draw_shape(device, entity, false);
-      return !deferred;
-    });
-    if (deferred) {
-      device.deferred.push_back(&entity);
-      device.deferred_positions.push_back(node);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+        _OfuPosition* pos = node;
+        CO3duGLEntity& entity = *node->entity;
+        if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) continue;
+        const OfuMatrix4x4 saved = entity.model_matrix;
+        bool deferred = false;
+        const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
+            deferred = !draw_shape(device, entity, false);
+            return !deferred;
+        });
+        if (deferred) {
+            device.deferred.push_back(&entity);
+            device.deferred_positions.push_back(node);
+        }
+        if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
+        entity.model_matrix = saved;
     }
-    if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
-    entity.model_matrix = saved;
-  }
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
 }
 
 void CO3duGLModelar::draw_translucent(CO3duGLDevice& device) {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  // Without sorting, drawing the queue once without and once with depth writes lets translucent shapes show
-  // through each other and still hide what lies behind them.
-  for (int sweep = 0; sweep < 2; ++sweep) {
-    glDepthMask(sweep == 0 ? GL_FALSE : GL_TRUE);
-    for (std::size_t i = 0; i < device.deferred.size(); ++i) {
-      _OfuPosition* pos = device.deferred_positions[i];
-      CO3duGLEntity& entity = *device.deferred[i];
-      if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) continue;
-      const OfuMatrix4x4 saved = entity.model_matrix;
-      const int passes =
-          draw_passes(*this, pos, entity.model_matrix, [&] { return draw_shape(device, entity, true); });
-      if (DrawEnd(pos, passes) && sweep == 0) note_passes(entity, passes, saved);
-      entity.model_matrix = saved;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    // Without sorting, drawing the queue once without and once with depth writes lets translucent shapes show
+    // through each other and still hide what lies behind them.
+    for (int sweep = 0; sweep < 2; ++sweep) {
+        glDepthMask(sweep == 0 ? GL_FALSE : GL_TRUE);
+        for (std::size_t i = 0; i < device.deferred.size(); ++i) {
+            _OfuPosition* pos = device.deferred_positions[i];
+            CO3duGLEntity& entity = *device.deferred[i];
+            if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) continue;
+            const OfuMatrix4x4 saved = entity.model_matrix;
+            const int passes =
+                draw_passes(*this, pos, entity.model_matrix, [&] { return draw_shape(device, entity, true); });
+            if (DrawEnd(pos, passes) && sweep == 0) note_passes(entity, passes, saved);
+            entity.model_matrix = saved;
+        }
     }
-  }
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  device.deferred.clear();
-  device.deferred.shrink_to_fit();
-  device.deferred_positions.clear();
-  device.deferred_positions.shrink_to_fit();
-  glDepthMask(GL_TRUE);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    device.deferred.clear();
+    device.deferred.shrink_to_fit();
+    device.deferred_positions.clear();
+    device.deferred_positions.shrink_to_fit();
+    glDepthMask(GL_TRUE);
 }
 
 bool CO3duGLModelar::draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent) {
-  glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
-  const bool window = entity.kind == 1;
-  if (window) {
-    push_window_projection();
-    glDisable(GL_LIGHTING);
-    glDisable(GL_CLIP_PLANE0);
-  }
-  // The texture matrix matters only to textured sets; leaving it alone elsewhere spares a state change per shape.
-  const bool textured = CO3duGLDevice::uses_texture(entity);
-  if (textured) {
-    glMatrixMode(GL_TEXTURE);
-    glPushMatrix();
-    glLoadIdentity();
-    glMultMatrixd(&entity.texture_matrix.m[0][0]);
-    glMatrixMode(GL_MODELVIEW);
-  }
-  glPushMatrix();
-  glMultMatrixd(&entity.model_matrix.m[0][0]);
-  bool all_drawn = true;
-  // A set that must wait does not stop the others: the opaque ones are drawn now, the whole shape again later.
-  for (const CO3duGLTrianglePolygons& set : entity.sets) {
+    glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
+    const bool window = entity.kind == 1;
     if (window) {
-      const OfuColorValue& a = set.material.ambient;
-      glColor4f(a.r, a.g, a.b, a.a);
+        push_window_projection();
+        glDisable(GL_LIGHTING);
+        glDisable(GL_CLIP_PLANE0);
     }
-    if (translucent)
-      device.DrawTranslucentSet(set);
-    else if (!device.DrawOpaqueSet(set))
-      all_drawn = false;
-  }
-  if (textured) {
-    glMatrixMode(GL_TEXTURE);
+    // The texture matrix matters only to textured sets; leaving it alone elsewhere spares a state change per shape.
+    const bool textured = CO3duGLDevice::uses_texture(entity);
+    if (textured) {
+        glMatrixMode(GL_TEXTURE);
+        glPushMatrix();
+        glLoadIdentity();
+        glMultMatrixd(&entity.texture_matrix.m[0][0]);
+        glMatrixMode(GL_MODELVIEW);
+    }
+    glPushMatrix();
+    glMultMatrixd(&entity.model_matrix.m[0][0]);
+    bool all_drawn = true;
+    // A set that must wait does not stop the others: the opaque ones are drawn now, the whole shape again later.
+    for (const CO3duGLTrianglePolygons& set : entity.sets) {
+        if (window) {
+            const OfuColorValue& a = set.material.ambient;
+            glColor4f(a.r, a.g, a.b, a.a);
+        }
+        if (translucent)
+            device.DrawTranslucentSet(set);
+        else if (!device.DrawOpaqueSet(set))
+            all_drawn = false;
+    }
+    if (textured) {
+        glMatrixMode(GL_TEXTURE);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+    }
     glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-  }
-  glPopMatrix();
-  if (window) {
-    // Back to what the section switch says, not simply on: clipping is off when there is no section.
-    if (scene_->section_switch) glEnable(GL_CLIP_PLANE0);
-    glEnable(GL_LIGHTING);
-    pop_window_projection();
-  }
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  return all_drawn;
+    if (window) {
+        // Back to what the section switch says, not simply on: clipping is off when there is no section.
+        if (scene_->section_switch) glEnable(GL_CLIP_PLANE0);
+        glEnable(GL_LIGHTING);
+        pop_window_projection();
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    return all_drawn;
 }
 
 void CO3duGLModelar::push_window_projection() {
-  const _O3duViewport& v = scene_->viewport;
-  double near_distance = 0.0, far_distance = 0.0;
-  scene_->depth_range(near_distance, far_distance);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  gluLookAt(0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, -1.0, 0.0);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, v.width, -v.height, 0.0, near_distance, far_distance);
-  glViewport(0, 0, v.width, v.height);
-  glMatrixMode(GL_MODELVIEW);
-  glTranslated(0.0, 0.0, near_distance);
+    const _O3duViewport& v = scene_->viewport;
+    double near_distance = 0.0, far_distance = 0.0;
+    scene_->depth_range(near_distance, far_distance);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    gluLookAt(0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, -1.0, 0.0);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, v.width, -v.height, 0.0, near_distance, far_distance);
+    glViewport(0, 0, v.width, v.height);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslated(0.0, 0.0, near_distance);
 }
 
 void CO3duGLModelar::pop_window_projection() {
-  const _O3duViewport& v = scene_->viewport;
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  // The scene's viewport may sit off the window's corner; the shapes after this one are drawn into it again.
-  glViewport(v.x, v.y, v.width, v.height);
+    const _O3duViewport& v = scene_->viewport;
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    // The scene's viewport may sit off the window's corner; the shapes after this one are drawn into it again.
+    glViewport(v.x, v.y, v.width, v.height);
 }
 
 void CO3duGLModelar::draw_section_caps() {
-  glDepthMask(GL_TRUE);
-  glDisable(GL_LIGHTING);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  const OfuColorValue& c = scene_->cap_color;
-  glColor4f(c.r, c.g, c.b, c.a);
-  for (_OfuPosition* node = structure_.head(); node; node = node->next) {
-    _OfuPosition* pos = node;
-    CO3duGLEntity& entity = *node->entity;
-    if (!DrawStart(pos) || (entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SECTION_CAP))) continue;
-    const OfuMatrix4x4 saved = entity.model_matrix;
-    const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-      draw_cap_geometry(entity);
-      return true;
-    });
-    DrawEnd(pos, passes);
-    entity.model_matrix = saved;
-  }
-  glEnable(GL_LIGHTING);
-  glDisableClientState(GL_VERTEX_ARRAY);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_LIGHTING);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    const OfuColorValue& c = scene_->cap_color;
+    glColor4f(c.r, c.g, c.b, c.a);
+    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+        _OfuPosition* pos = node;
+        CO3duGLEntity& entity = *node->entity;
+        if (!DrawStart(pos) || (entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SECTION_CAP))) continue;
+        const OfuMatrix4x4 saved = entity.model_matrix;
+        const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
+            draw_cap_geometry(entity);
+            return true;
+        });
+        DrawEnd(pos, passes);
+        entity.model_matrix = saved;
+    }
+    glEnable(GL_LIGHTING);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void CO3duGLModelar::draw_cap_geometry(CO3duGLEntity& entity) {
-  if (entity.kind == 1) return;
-  glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
-  glPushMatrix();
-  glMultMatrixd(&entity.model_matrix.m[0][0]);
-  for (const CO3duGLTrianglePolygons& set : entity.sets) {
-    if (!set.is_triangle_mode()) continue;
-    glVertexPointer(3, GL_FLOAT, 0, set.positions.data());
-    if (set.indexed)
-      glDrawElements(set.mode, static_cast<GLsizei>(set.indices.size()), GL_UNSIGNED_INT, set.indices.data());
-    else
-      glDrawArrays(set.mode, 0, set.vertex_count);
-  }
-  glPopMatrix();
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    if (entity.kind == 1) return;
+    glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
+    glPushMatrix();
+    glMultMatrixd(&entity.model_matrix.m[0][0]);
+    for (const CO3duGLTrianglePolygons& set : entity.sets) {
+        if (!set.is_triangle_mode()) continue;
+        glVertexPointer(3, GL_FLOAT, 0, set.positions.data());
+        if (set.indexed)
+            glDrawElements(set.mode, static_cast<GLsizei>(set.indices.size()), GL_UNSIGNED_INT, set.indices.data());
+        else
+            glDrawArrays(set.mode, 0, set.vertex_count);
+    }
+    glPopMatrix();
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }

@@ -14,134 +14,134 @@
 class CO3duGLDevice;
 
 class CO3duGLModelar : public CO3duModelar {
- public:
-  CO3duGLModelar();
-  CO3duGLModelar(const CO3duGLModelar&) = delete;
-  CO3duGLModelar& operator=(const CO3duGLModelar&) = delete;
-  ~CO3duGLModelar() override;
+public:
+    CO3duGLModelar();
+    CO3duGLModelar(const CO3duGLModelar&) = delete;
+    CO3duGLModelar& operator=(const CO3duGLModelar&) = delete;
+    ~CO3duGLModelar() override;
 
-  int Initialize(HDC hdc, _O3duViewport viewport) override;
-  int Initialize(HDC hdc) override;
-  void Finalize() override;
-  HDC SetCurrent(HDC& hdc) override;
-  HDC GetCurrent() override;
-  void MoveShape(_OfuPosition* pos, OfuMatrix4x4& m) override;
-  void RemoveShapeAt(_OfuPosition*& pos) override;
-  void RemoveShapeAll() override;
-  void MoveDepthToTail(_OfuPosition*& pos) override;
-  void MoveDepthToHead(_OfuPosition*& pos) override;
-  void GetPosArray(CO3duPosList& list) override;
-  void GetCenterPoint(OfuVector3& center, int filter) override;
-  void GetBoundingBox(OfuVector3& max, OfuVector3& min, int filter) override;
-  void SetOffset(OfuVector3& offset) override;
-  int HitTest(HDC hdc, int x, int y, _O3duSelect* results, int max) override;
-  void GetDepthToPoint3(HDC hdc, int x, int y, double& depth, OfuVector3& point) override;
-  void DrawModel(HDC& hdc) override;
-  void DeviceSetting() override;
-  void GetBkColor(OfuColorValue& color) override;
-  void SetBkColor(const OfuColorValue& color) override;
-  void SetCullMode(int mode) override;
-  int GetCullMode() override;
-  void DrawTo24DIBPixel(HDC& hdc, BYTE* buffer, int size, _OFURECT& rect) override;
-  void GetCamera(_O3duCamera& camera) override;
-  void SetCamera(const _O3duCamera& camera) override;
-  int SetPersMode(int mode) override;
-  int GetPersMode() override;
-  void SetPersWindow(const _OFUDRECT& window) override;
-  _OFUDRECT GetPersWindow() override;
-  void GetAxoCamera(_O3duAxoCamera& camera) override;
-  void SetAxoCamera(const _O3duAxoCamera& camera) override;
-  int GetCameraMode() override;
-  void SetCameraMode(int mode) override;
-  void SetCameraForAllView_Low(int filter) override;
-  void SetCameraForAllView_Hi(int filter) override;
-  void GetViewport(_O3duViewport& viewport) override;
-  void SetViewport(_O3duViewport& viewport) override;
-  void ResetViewport() override;
-  void GetLight(int index, OfuLight& light) override;
-  void SetLight(int index, OfuLight light) override;
-  void GetShadowLight(OfuLight& light) override;
-  void SetShadowLight(OfuLight light) override;
-  void SetShadowColor(OfuColorValue color) override;
-  OfuColorValue GetShadowColor() override;
-  int GetShadowAccuracy() override;
-  void SetShadowAccuracy(int accuracy) override;
-  void SetCliping(int on, OfuPlane plane, OfuColorValue cap_color) override;
-  void GetCliping(int& on, OfuPlane& plane, OfuColorValue& cap_color) override;
-  _OfuPosition* AddPrimitive(CO3duPrimitive& primitive) override;
-  _OfuPosition* ChangePrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) override;
-  void GetPrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) override;
-  unsigned int GetLayer(_OfuPosition* pos) override;
-  void SetLayer(_OfuPosition* pos, unsigned int layer) override;
-  unsigned int AddTexture(_OfuBitmap& image) override;
-  int ChangeTexture(unsigned int id, _OfuBitmap& image) override;
-  void RemoveAllTexture() override;
-  int GetTexture(unsigned int index, _OfuBitmap& image) override;
-  int GetTexCount() override;
-  void SetProp1(_OfuPosition* pos, int key, int value) override;
-  int GetProp1(_OfuPosition* pos, int key, int& value) override;
-  DWORD GetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* buffer, DWORD buffer_length) const override;
-  int SetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* value, DWORD value_length) override;
-  int RemoveAtProp(_OfuPosition* pos, void* key, DWORD key_length) override;
-  void SetProp3(_OfuPosition* pos, int key, std::uint64_t value) override;
-  int GetProp3(_OfuPosition* pos, int key, std::uint64_t& value) override;
-  void GetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
-  void SetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
-  void GetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
-  void SetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
-  void MemDCToBitmap(BYTE* pixels, int size, _OFURECT& rect, HDC hdc) override;
+    int Initialize(HDC hdc, _O3duViewport viewport) override;
+    int Initialize(HDC hdc) override;
+    void Finalize() override;
+    HDC SetCurrent(HDC& hdc) override;
+    HDC GetCurrent() override;
+    void MoveShape(_OfuPosition* pos, OfuMatrix4x4& m) override;
+    void RemoveShapeAt(_OfuPosition*& pos) override;
+    void RemoveShapeAll() override;
+    void MoveDepthToTail(_OfuPosition*& pos) override;
+    void MoveDepthToHead(_OfuPosition*& pos) override;
+    void GetPosArray(CO3duPosList& list) override;
+    void GetCenterPoint(OfuVector3& center, int filter) override;
+    void GetBoundingBox(OfuVector3& max, OfuVector3& min, int filter) override;
+    void SetOffset(OfuVector3& offset) override;
+    int HitTest(HDC hdc, int x, int y, _O3duSelect* results, int max) override;
+    void GetDepthToPoint3(HDC hdc, int x, int y, double& depth, OfuVector3& point) override;
+    void DrawModel(HDC& hdc) override;
+    void DeviceSetting() override;
+    void GetBkColor(OfuColorValue& color) override;
+    void SetBkColor(const OfuColorValue& color) override;
+    void SetCullMode(int mode) override;
+    int GetCullMode() override;
+    void DrawTo24DIBPixel(HDC& hdc, BYTE* buffer, int size, _OFURECT& rect) override;
+    void GetCamera(_O3duCamera& camera) override;
+    void SetCamera(const _O3duCamera& camera) override;
+    int SetPersMode(int mode) override;
+    int GetPersMode() override;
+    void SetPersWindow(const _OFUDRECT& window) override;
+    _OFUDRECT GetPersWindow() override;
+    void GetAxoCamera(_O3duAxoCamera& camera) override;
+    void SetAxoCamera(const _O3duAxoCamera& camera) override;
+    int GetCameraMode() override;
+    void SetCameraMode(int mode) override;
+    void SetCameraForAllView_Low(int filter) override;
+    void SetCameraForAllView_Hi(int filter) override;
+    void GetViewport(_O3duViewport& viewport) override;
+    void SetViewport(_O3duViewport& viewport) override;
+    void ResetViewport() override;
+    void GetLight(int index, OfuLight& light) override;
+    void SetLight(int index, OfuLight light) override;
+    void GetShadowLight(OfuLight& light) override;
+    void SetShadowLight(OfuLight light) override;
+    void SetShadowColor(OfuColorValue color) override;
+    OfuColorValue GetShadowColor() override;
+    int GetShadowAccuracy() override;
+    void SetShadowAccuracy(int accuracy) override;
+    void SetCliping(int on, OfuPlane plane, OfuColorValue cap_color) override;
+    void GetCliping(int& on, OfuPlane& plane, OfuColorValue& cap_color) override;
+    _OfuPosition* AddPrimitive(CO3duPrimitive& primitive) override;
+    _OfuPosition* ChangePrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) override;
+    void GetPrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) override;
+    unsigned int GetLayer(_OfuPosition* pos) override;
+    void SetLayer(_OfuPosition* pos, unsigned int layer) override;
+    unsigned int AddTexture(_OfuBitmap& image) override;
+    int ChangeTexture(unsigned int id, _OfuBitmap& image) override;
+    void RemoveAllTexture() override;
+    int GetTexture(unsigned int index, _OfuBitmap& image) override;
+    int GetTexCount() override;
+    void SetProp1(_OfuPosition* pos, int key, int value) override;
+    int GetProp1(_OfuPosition* pos, int key, int& value) override;
+    DWORD GetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* buffer, DWORD buffer_length) const override;
+    int SetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* value, DWORD value_length) override;
+    int RemoveAtProp(_OfuPosition* pos, void* key, DWORD key_length) override;
+    void SetProp3(_OfuPosition* pos, int key, std::uint64_t value) override;
+    int GetProp3(_OfuPosition* pos, int key, std::uint64_t& value) override;
+    void GetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
+    void SetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
+    void GetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
+    void SetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) override;
+    void MemDCToBitmap(BYTE* pixels, int size, _OFURECT& rect, HDC hdc) override;
 
-  // The shape's draw mode, -1 for a handle without entity.
-  long GetDrawMode(_OfuPosition*& pos);
-  void SetDrawMode(_OfuPosition*& pos, long mode);
+    // The shape's draw mode, -1 for a handle without entity.
+    long GetDrawMode(_OfuPosition*& pos);
+    void SetDrawMode(_OfuPosition*& pos, long mode);
 
-  // Read access for the parts of the library built on this modeller (picking, shadows, fitting, file writers).
-  CO3duGLScene* scene() const { return scene_.get(); }
-  const CO3duGLStructure& structure() const { return structure_; }
-  CO3duGLRenderer& renderer() { return renderer_; }
-  // The shadow-rebuild flag of one shape (-1 for a foreign handle).
-  int GetShadowRebuild(_OfuPosition* pos) const;
+    // Read access for the parts of the library built on this modeller (picking, shadows, fitting, file writers).
+    CO3duGLScene* scene() const { return scene_.get(); }
+    const CO3duGLStructure& structure() const { return structure_; }
+    CO3duGLRenderer& renderer() { return renderer_; }
+    // The shadow-rebuild flag of one shape (-1 for a foreign handle).
+    int GetShadowRebuild(_OfuPosition* pos) const;
 
- protected:
-  // The opaque, translucent and section-cap passes of one frame into the current context.
-  void DrawScene();
+protected:
+    // The opaque, translucent and section-cap passes of one frame into the current context.
+    void DrawScene();
 
- private:
-  CO3duGLEntity* entity_of(const _OfuPosition* pos) const { return structure_.entity_of(pos); }
-  // Window pixel format, scene set-up and texture upload on a fresh context; 0 (scene deleted) on failure.
-  int setup_context(HDC hdc, const _O3duViewport* viewport);
-  // Clears colour, depth and stencil and draws the scene into the current context.
-  void clear_and_draw();
-  void draw_opaque(CO3duGLDevice& device);
-  void draw_translucent(CO3duGLDevice& device);
-  void draw_section_caps();
-  bool draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent);
-  void draw_cap_geometry(CO3duGLEntity& entity);
-  void push_window_projection();
-  void pop_window_projection();
-  void note_passes(CO3duGLEntity& entity, int passes, const OfuMatrix4x4& saved);
-  void set_aspect_from_viewport();
+private:
+    CO3duGLEntity* entity_of(const _OfuPosition* pos) const { return structure_.entity_of(pos); }
+    // Window pixel format, scene set-up and texture upload on a fresh context; 0 (scene deleted) on failure.
+    int setup_context(HDC hdc, const _O3duViewport* viewport);
+    // Clears colour, depth and stencil and draws the scene into the current context.
+    void clear_and_draw();
+    void draw_opaque(CO3duGLDevice& device);
+    void draw_translucent(CO3duGLDevice& device);
+    void draw_section_caps();
+    bool draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent);
+    void draw_cap_geometry(CO3duGLEntity& entity);
+    void push_window_projection();
+    void pop_window_projection();
+    void note_passes(CO3duGLEntity& entity, int passes, const OfuMatrix4x4& saved);
+    void set_aspect_from_viewport();
 
-  // Bounds and fitting: every vertex of the kept sets of the shapes DrawStart accepts, pass by pass.
-  void visit_fitted_vertices(int filter, const std::function<void(const OfuVector3&)>& visit);
+    // Bounds and fitting: every vertex of the kept sets of the shapes DrawStart accepts, pass by pass.
+    void visit_fitted_vertices(int filter, const std::function<void(const OfuVector3&)>& visit);
 
-  // Picking.
-  void setup_pick_scene();
-  void end_pick_scene();
-  void draw_pick_geometry(const CO3duGLEntity& entity);
-  int stencil_pick(int x, int row, _O3duSelect& hit);
-  int selection_pick(int x, int row, std::vector<_O3duSelect>& hits);
-  std::vector<_O3duSelect> exact_depths(const std::vector<_O3duSelect>& hits, int x, int row);
+    // Picking.
+    void setup_pick_scene();
+    void end_pick_scene();
+    void draw_pick_geometry(const CO3duGLEntity& entity);
+    int stencil_pick(int x, int row, _O3duSelect& hit);
+    int selection_pick(int x, int row, std::vector<_O3duSelect>& hits);
+    std::vector<_O3duSelect> exact_depths(const std::vector<_O3duSelect>& hits, int x, int row);
 
-  // Shadows.
-  void draw_shadows();
-  void refresh_shadow_volumes();
-  void build_shadow_volumes(CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix);
-  void count_shadow_volumes();
+    // Shadows.
+    void draw_shadows();
+    void refresh_shadow_volumes();
+    void build_shadow_volumes(CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix);
+    void count_shadow_volumes();
 
-  CO3duGLStructure structure_;
-  std::unique_ptr<CO3duGLScene> scene_;
-  CO3duGLRenderer renderer_;
+    CO3duGLStructure structure_;
+    std::unique_ptr<CO3duGLScene> scene_;
+    CO3duGLRenderer renderer_;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

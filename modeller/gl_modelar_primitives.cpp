@@ -3,79 +3,79 @@
 #include "modeller/gl_modelar.h"
 
 _OfuPosition* CO3duGLModelar::AddPrimitive(CO3duPrimitive& primitive) {
-  if (!scene_) return nullptr;
-  auto entity = std::make_unique<CO3duGLEntity>();
-  entity->ConvertSets(primitive);
-  entity->draw_mode = primitive.draw_mode;
-  entity->model_matrix = primitive.model_matrix;
-  entity->texture_matrix = primitive.texture_matrix;
-  entity->kind = primitive.kind;
-  entity->polygon_mode = gl_polygon_mode(primitive.polygon_mode);
-  // The layer is kept too, so that what is added reads back whole (mesh files store it with the shape).
-  entity->layer = primitive.layer;
-  _OfuPosition* pos = structure_.append(std::move(entity));
-  scene_->shadow_rebuild = 1;
-  return pos;
+    if (!scene_) return nullptr;
+    auto entity = std::make_unique<CO3duGLEntity>();
+    entity->ConvertSets(primitive);
+    entity->draw_mode = primitive.draw_mode;
+    entity->model_matrix = primitive.model_matrix;
+    entity->texture_matrix = primitive.texture_matrix;
+    entity->kind = primitive.kind;
+    entity->polygon_mode = gl_polygon_mode(primitive.polygon_mode);
+    // The layer is kept too, so that what is added reads back whole (mesh files store it with the shape).
+    entity->layer = primitive.layer;
+    _OfuPosition* pos = structure_.append(std::move(entity));
+    scene_->shadow_rebuild = 1;
+    return pos;
 }
 
 _OfuPosition* CO3duGLModelar::ChangePrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) {
-  CO3duGLEntity* entity = entity_of(pos);
-  if (!scene_ || !entity) return pos;
-  if (entity->Change(primitive, flags)) entity->shadow_rebuild = 1;
-  return pos;
+    CO3duGLEntity* entity = entity_of(pos);
+    if (!scene_ || !entity) return pos;
+    if (entity->Change(primitive, flags)) entity->shadow_rebuild = 1;
+    return pos;
 }
 
 void CO3duGLModelar::GetPrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) {
-  const CO3duGLEntity* entity = entity_of(pos);
-  if (!entity) return;
-  entity->ConvertBack(primitive, flags);
+    const CO3duGLEntity* entity = entity_of(pos);
+    if (!entity) return;
+    entity->ConvertBack(primitive, flags);
 }
 
 unsigned int CO3duGLModelar::GetLayer(_OfuPosition* pos) {
-  const CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->layer : 0;
+    const CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->layer : 0;
 }
 
 void CO3duGLModelar::SetLayer(_OfuPosition* pos, unsigned int layer) {
-  if (CO3duGLEntity* entity = entity_of(pos)) entity->layer = layer;
+    if (CO3duGLEntity* entity = entity_of(pos)) entity->layer = layer;
 }
 
 void CO3duGLModelar::GetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
-  if (const CO3duGLEntity* entity = entity_of(pos)) m = entity->model_matrix;
+    if (const CO3duGLEntity* entity = entity_of(pos)) m = entity->model_matrix;
 }
 
 void CO3duGLModelar::SetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
-  CO3duGLEntity* entity = entity_of(pos);
-  if (!entity) return;
-  entity->model_matrix = m;
-  entity->shadow_rebuild = 1;
+    CO3duGLEntity* entity = entity_of(pos);
+    if (!entity) return;
+    entity->model_matrix = m;
+    entity->shadow_rebuild = 1;
 }
 
 void CO3duGLModelar::GetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
-  if (const CO3duGLEntity* entity = entity_of(pos)) m = entity->texture_matrix;
+    if (const CO3duGLEntity* entity = entity_of(pos)) m = entity->texture_matrix;
 }
 
 void CO3duGLModelar::SetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
-  if (CO3duGLEntity* entity = entity_of(pos)) entity->texture_matrix = m;
+    if (CO3duGLEntity* entity = entity_of(pos)) entity->texture_matrix = m;
 }
 
 void CO3duGLModelar::MoveShape(_OfuPosition* pos, OfuMatrix4x4& m) {
-  CO3duGLEntity* entity = entity_of(pos);
-  if (!entity) return;
-  for (CO3duGLTrianglePolygons& set : entity->sets) set.Transform(m);
-  entity->shadow_rebuild = 1;
+    CO3duGLEntity* entity = entity_of(pos);
+    if (!entity) return;
+    for (CO3duGLTrianglePolygons& set : entity->sets) set.Transform(m);
+    entity->shadow_rebuild = 1;
 }
 
 long CO3duGLModelar::GetDrawMode(_OfuPosition*& pos) {
-  const CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->draw_mode : -1;
+    const CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->draw_mode : -1;
 }
 
 void CO3duGLModelar::SetDrawMode(_OfuPosition*& pos, long mode) {
-  if (CO3duGLEntity* entity = entity_of(pos)) entity->draw_mode = static_cast<std::int32_t>(mode);
+    if (CO3duGLEntity* entity = entity_of(pos)) entity->draw_mode = static_cast<std::int32_t>(mode);
 }
 
 int CO3duGLModelar::GetShadowRebuild(_OfuPosition* pos) const {
-  const CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->shadow_rebuild : -1;
+    const CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->shadow_rebuild : -1;
 }

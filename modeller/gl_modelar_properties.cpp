@@ -3,37 +3,37 @@
 #include "modeller/gl_modelar.h"
 
 void CO3duGLModelar::SetProp1(_OfuPosition* pos, int key, int value) {
-  if (CO3duGLEntity* entity = entity_of(pos)) entity->prop1.Set(key, value);
+    if (CO3duGLEntity* entity = entity_of(pos)) entity->prop1.Set(key, value);
 }
 
 int CO3duGLModelar::GetProp1(_OfuPosition* pos, int key, int& value) {
-  value = 0;
-  const CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->prop1.Get(key, value) : 0;
+    value = 0;
+    const CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->prop1.Get(key, value) : 0;
 }
 
 void CO3duGLModelar::SetProp3(_OfuPosition* pos, int key, std::uint64_t value) {
-  if (CO3duGLEntity* entity = entity_of(pos)) entity->prop3.Set(key, value);
+    if (CO3duGLEntity* entity = entity_of(pos)) entity->prop3.Set(key, value);
 }
 
 int CO3duGLModelar::GetProp3(_OfuPosition* pos, int key, std::uint64_t& value) {
-  value = 0;
-  const CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->prop3.Get(key, value) : 0;
+    value = 0;
+    const CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->prop3.Get(key, value) : 0;
 }
 
 DWORD CO3duGLModelar::GetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* buffer,
                                DWORD buffer_length) const {
-  const CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->prop2.Get(key, key_length, buffer, buffer_length) : 0;
+    const CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->prop2.Get(key, key_length, buffer, buffer_length) : 0;
 }
 
 int CO3duGLModelar::SetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* value, DWORD value_length) {
-  CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->prop2.Set(key, key_length, value, value_length) : 0;
+    CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->prop2.Set(key, key_length, value, value_length) : 0;
 }
 
 int CO3duGLModelar::RemoveAtProp(_OfuPosition* pos, void* key, DWORD key_length) {
-  CO3duGLEntity* entity = entity_of(pos);
-  return entity ? entity->prop2.Remove(key, key_length) : 0;
+    CO3duGLEntity* entity = entity_of(pos);
+    return entity ? entity->prop2.Remove(key, key_length) : 0;
 }

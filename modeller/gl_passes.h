@@ -10,47 +10,47 @@
 // reports that the shape must wait. Returns the number of passes.
 template <class Draw>
 int draw_passes(CO3duModelar& modeller, _OfuPosition*& pos, OfuMatrix4x4& model_matrix, Draw draw) {
-  int passes = 0;
-  for (;;) {
-    const int more = modeller.PreDraw(pos, model_matrix, passes);
-    ++passes;
-    if (!draw() || !more) return passes;
-  }
+    int passes = 0;
+    for (;;) {
+        const int more = modeller.PreDraw(pos, model_matrix, passes);
+        ++passes;
+        if (!draw() || !more) return passes;
+    }
 }
 
 // Filter bits: 1 leaves out point sets, 2 line lists, 4 every set, 8 sets not fully opaque.
 inline bool set_kept(const CO3duGLTrianglePolygons& set, int filter) {
-  if (filter & 4) return false;
-  if ((filter & 1) && set.mode == GL_POINTS) return false;
-  if ((filter & 2) && set.mode == GL_LINES) return false;
-  if ((filter & 8) && set.material.diffuse.a < 1.0f) return false;
-  return true;
+    if (filter & 4) return false;
+    if ((filter & 1) && set.mode == GL_POINTS) return false;
+    if ((filter & 2) && set.mode == GL_LINES) return false;
+    if ((filter & 8) && set.material.diffuse.a < 1.0f) return false;
+    return true;
 }
 
 // Calls visit(point) for every vertex of the shape's kept sets, moved by m.
 template <class Visit>
 void for_each_kept_vertex(const CO3duGLEntity& entity, const OfuMatrix4x4& m, int filter, Visit visit) {
-  for (const CO3duGLTrianglePolygons& set : entity.sets) {
-    if (!set_kept(set, filter)) continue;
-    for (std::size_t i = 0; i + 2 < set.positions.size(); i += 3) {
-      OfuVector3 p(set.positions[i], set.positions[i + 1], set.positions[i + 2]);
-      TransformPointByMatrix4x4(m, p);
-      visit(p);
+    for (const CO3duGLTrianglePolygons& set : entity.sets) {
+        if (!set_kept(set, filter)) continue;
+        for (std::size_t i = 0; i + 2 < set.positions.size(); i += 3) {
+            OfuVector3 p(set.positions[i], set.positions[i + 1], set.positions[i + 2]);
+            TransformPointByMatrix4x4(m, p);
+            visit(p);
+        }
     }
-  }
 }
 
 // Running lower and upper corners of a set of points.
 struct O3duBox {
-  bool empty = true;
-  OfuVector3 lo, hi;
-  void add(const OfuVector3& p) {
-    if (empty) {
-      lo = hi = p;
-      empty = false;
-      return;
+    bool empty = true;
+    OfuVector3 lo, hi;
+    void add(const OfuVector3& p) {
+        if (empty) {
+            lo = hi = p;
+            empty = false;
+            return;
+        }
+        lo = OfuVector3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+        hi = OfuVector3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
     }
-    lo = OfuVector3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
-    hi = OfuVector3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
-  }
 };

@@ -14,55 +14,55 @@
 
 // One node of the shape list; the list order is the drawing order.
 struct _OfuPosition {
-  _OfuPosition* next = nullptr;
-  _OfuPosition* previous = nullptr;
-  std::unique_ptr<CO3duGLEntity> entity;
+    _OfuPosition* next = nullptr;
+    _OfuPosition* previous = nullptr;
+    std::unique_ptr<CO3duGLEntity> entity;
 };
 
 using CO3duTextureTable = COfuArray<_OfuBitmap, const _OfuBitmap&, ArrayFill::object>;
 
 class CO3duGLStructure {
- public:
-  static constexpr int kNodesPerBlock = 10;
+public:
+    static constexpr int kNodesPerBlock = 10;
 
-  CO3duGLStructure() = default;
-  CO3duGLStructure(const CO3duGLStructure&) = delete;
-  CO3duGLStructure& operator=(const CO3duGLStructure&) = delete;
-  virtual ~CO3duGLStructure();
+    CO3duGLStructure() = default;
+    CO3duGLStructure(const CO3duGLStructure&) = delete;
+    CO3duGLStructure& operator=(const CO3duGLStructure&) = delete;
+    virtual ~CO3duGLStructure();
 
-  // A node from the free list, allocating a block of 10 when it is empty.
-  _OfuPosition* NewShapeNode();
-  // Unlinks the node and puts it on the free list (its entity, if still there, is destroyed); the last node
-  // removed frees every block.
-  void RemoveShapeNode(_OfuPosition* node);
-  // Destroys every entity and node.
-  void RemoveAll();
+    // A node from the free list, allocating a block of 10 when it is empty.
+    _OfuPosition* NewShapeNode();
+    // Unlinks the node and puts it on the free list (its entity, if still there, is destroyed); the last node
+    // removed frees every block.
+    void RemoveShapeNode(_OfuPosition* node);
+    // Destroys every entity and node.
+    void RemoveAll();
 
-  // A new node holding the entity, linked at the tail (or the head).
-  _OfuPosition* append(std::unique_ptr<CO3duGLEntity> entity) { return link(std::move(entity), false); }
-  _OfuPosition* prepend(std::unique_ptr<CO3duGLEntity> entity) { return link(std::move(entity), true); }
+    // A new node holding the entity, linked at the tail (or the head).
+    _OfuPosition* append(std::unique_ptr<CO3duGLEntity> entity) { return link(std::move(entity), false); }
+    _OfuPosition* prepend(std::unique_ptr<CO3duGLEntity> entity) { return link(std::move(entity), true); }
 
-  // The entity behind a handle, or null for a handle that is not a live node of this list: callers' handles are
-  // never dereferenced before this check.
-  CO3duGLEntity* entity_of(const _OfuPosition* pos) const;
+    // The entity behind a handle, or null for a handle that is not a live node of this list: callers' handles are
+    // never dereferenced before this check.
+    CO3duGLEntity* entity_of(const _OfuPosition* pos) const;
 
-  _OfuPosition* head() const { return head_; }
-  _OfuPosition* tail() const { return tail_; }
-  int count() const { return count_; }
-  int block_count() const { return static_cast<int>(blocks_.size()); }
+    _OfuPosition* head() const { return head_; }
+    _OfuPosition* tail() const { return tail_; }
+    int count() const { return count_; }
+    int block_count() const { return static_cast<int>(blocks_.size()); }
 
-  CO3duTextureTable textures;
-  OfuVector3 offset{0.0, 0.0, 0.0};
+    CO3duTextureTable textures;
+    OfuVector3 offset{0.0, 0.0, 0.0};
 
- private:
-  using Block = std::array<_OfuPosition, kNodesPerBlock>;
+private:
+    using Block = std::array<_OfuPosition, kNodesPerBlock>;
 
-  _OfuPosition* link(std::unique_ptr<CO3duGLEntity> entity, bool at_head);
+    _OfuPosition* link(std::unique_ptr<CO3duGLEntity> entity, bool at_head);
 
-  _OfuPosition* head_ = nullptr;
-  _OfuPosition* tail_ = nullptr;
-  std::int32_t count_ = 0;
-  _OfuPosition* free_ = nullptr;
-  std::vector<std::unique_ptr<Block>> blocks_;
-  std::unordered_set<const _OfuPosition*> live_;
+    _OfuPosition* head_ = nullptr;
+    _OfuPosition* tail_ = nullptr;
+    std::int32_t count_ = 0;
+    _OfuPosition* free_ = nullptr;
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::unordered_set<const _OfuPosition*> live_;
 };

@@ -9,15 +9,15 @@
 void MakeLookAtMatrix(const OfuVector3& eye, const OfuVector3& target, double distance, OfuMatrix4x4& out);
 
 class CO3duMathMatrix {
- public:
-  CO3duMathMatrix() {}
-  CO3duMathMatrix(const CO3duMathMatrix&) {}
-  CO3duMathMatrix& operator=(const CO3duMathMatrix&) { return *this; }
-  virtual ~CO3duMathMatrix() {}
+public:
+    CO3duMathMatrix() {}
+    CO3duMathMatrix(const CO3duMathMatrix&) {}
+    CO3duMathMatrix& operator=(const CO3duMathMatrix&) { return *this; }
+    virtual ~CO3duMathMatrix() {}
 
-  static void GetToViewMatrix(const _O3duCamera& camera, double d, OfuMatrix4x4& m);
-  // The view followed by a projection after which x / w and y / w are 1 at the vertical edge of the field of view.
-  static void GetPerspectiveMatrix(const _O3duCamera& camera, double d, OfuMatrix4x4& m);
+    static void GetToViewMatrix(const _O3duCamera& camera, double d, OfuMatrix4x4& m);
+    // The view followed by a projection after which x / w and y / w are 1 at the vertical edge of the field of view.
+    static void GetPerspectiveMatrix(const _O3duCamera& camera, double d, OfuMatrix4x4& m);
 };
 
 // Where (px, py) lies against the triangle: 0 inside or on it, else bit 4, 2, 1 for each corner (first, second,

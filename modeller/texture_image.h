@@ -7,25 +7,25 @@
 
 // The 14 bytes that open a BMP file, kept as fields (written out field by field, never as a block).
 struct BITMAPFILEHEADER {
-  std::uint16_t bfType = 0x4D42;  // "BM"
-  std::uint32_t bfSize = 0;
-  std::uint16_t bfReserved1 = 0;
-  std::uint16_t bfReserved2 = 0;
-  std::uint32_t bfOffBits = 54;
+    std::uint16_t bfType = 0x4D42;  // "BM"
+    std::uint32_t bfSize = 0;
+    std::uint16_t bfReserved1 = 0;
+    std::uint16_t bfReserved2 = 0;
+    std::uint32_t bfOffBits = 54;
 };
 
 struct BITMAPINFOHEADER {
-  std::uint32_t biSize = 40;
-  std::int32_t biWidth = 0;
-  std::int32_t biHeight = 0;
-  std::uint16_t biPlanes = 1;
-  std::uint16_t biBitCount = 24;
-  std::uint32_t biCompression = 0;
-  std::uint32_t biSizeImage = 0;
-  std::int32_t biXPelsPerMeter = 0;
-  std::int32_t biYPelsPerMeter = 0;
-  std::uint32_t biClrUsed = 0;
-  std::uint32_t biClrImportant = 0;
+    std::uint32_t biSize = 40;
+    std::int32_t biWidth = 0;
+    std::int32_t biHeight = 0;
+    std::uint16_t biPlanes = 1;
+    std::uint16_t biBitCount = 24;
+    std::uint32_t biCompression = 0;
+    std::uint32_t biSizeImage = 0;
+    std::int32_t biXPelsPerMeter = 0;
+    std::int32_t biYPelsPerMeter = 0;
+    std::uint32_t biClrUsed = 0;
+    std::uint32_t biClrImportant = 0;
 };
 
 using COfuPaletteArray = COfuArray<std::uint32_t>;
@@ -33,10 +33,10 @@ using COfuByteArray = COfuArray<std::uint8_t>;
 
 // Copies are deep: palette and pixels are copied with the headers.
 struct _OfuBitmap {
-  BITMAPFILEHEADER file_header;
-  BITMAPINFOHEADER info_header;
-  COfuPaletteArray palette;
-  COfuByteArray pixels;  // rows bottom-up, each padded to 4 bytes
+    BITMAPFILEHEADER file_header;
+    BITMAPINFOHEADER info_header;
+    COfuPaletteArray palette;
+    COfuByteArray pixels;  // rows bottom-up, each padded to 4 bytes
 };
 
 // Bytes in one stored row of the image (padded to 4); 0 for a width or bit count that makes no row.

@@ -65,8 +65,8 @@ CursorHandle load_cursor(std::string_view name) {
     if (!embedded) return nullptr;
     auto cursor = std::make_unique<Cursor>();
     cursor->name = embedded->name;
-    cursor->image = QImage::fromData(embedded->png, static_cast<int>(embedded->size), "PNG")
-                        .convertToFormat(QImage::Format_ARGB32);
+    cursor->image =
+        QImage::fromData(embedded->png, static_cast<int>(embedded->size), "PNG").convertToFormat(QImage::Format_ARGB32);
     if (cursor->image.isNull()) return nullptr;
     cursor->hotspot_x = embedded->hotspot_x;
     cursor->hotspot_y = embedded->hotspot_y;

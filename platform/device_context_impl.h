@@ -19,7 +19,9 @@ struct SurfaceView {
     int bits_per_pixel = 32;
     bool bottom_up = false;
     explicit operator bool() const { return bits && width > 0 && height > 0; }
-    std::uint8_t* row(int y) const { return bits + static_cast<std::ptrdiff_t>(bottom_up ? height - 1 - y : y) * stride; }
+    std::uint8_t* row(int y) const {
+        return bits + static_cast<std::ptrdiff_t>(bottom_up ? height - 1 - y : y) * stride;
+    }
 };
 
 struct Bitmap::Impl {
@@ -27,8 +29,8 @@ struct Bitmap::Impl {
     int height = 0;
     int bits_per_pixel = 32;
     bool dib_section = false;
-    std::vector<std::uint8_t> device_pixels;     // compatible bitmap, top-down BGRA
-    crt::GlobalHandle dib = nullptr;             // DIB section block: header + rows
+    std::vector<std::uint8_t> device_pixels;  // compatible bitmap, top-down BGRA
+    crt::GlobalHandle dib = nullptr;          // DIB section block: header + rows
     std::uint8_t* dib_bits = nullptr;
     SurfaceView view() const;
     ~Impl();
@@ -39,10 +41,10 @@ struct GlTarget {
     void* surface = nullptr;  // EGLSurface
     int width = 0;
     int height = 0;
-    int format = 0;           // pixel format set on the DC, 0 none
+    int format = 0;  // pixel format set on the DC, 0 none
     PixelFormatDescriptor descriptor;
     std::vector<std::uint8_t> scratch;  // read-back rows before they are flipped into the backing image
-    bool stale = false;  // a memory DC's bitmap was drawn on by GDI since the pbuffer last took it in
+    bool stale = false;                 // a memory DC's bitmap was drawn on by GDI since the pbuffer last took it in
 };
 void destroy_gl_target(GlTarget& target);  // gl_context.cpp
 

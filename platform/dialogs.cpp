@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "platform/message_loop.h"
 #include "platform/file_system.h"
+#include "platform/message_loop.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -50,8 +50,9 @@ std::string file_dialog(bool save, WindowHandle owner, std::string_view title, s
     }
     if (!ensure_application()) return {};
     const QString start = QString::fromStdString(to_native_path(initial));
-    const QString chosen = save ? QFileDialog::getSaveFileName(owner_widget(owner), qt_text(title), start, qt_filter(filter))
-                                : QFileDialog::getOpenFileName(owner_widget(owner), qt_text(title), start, qt_filter(filter));
+    const QString chosen =
+        save ? QFileDialog::getSaveFileName(owner_widget(owner), qt_text(title), start, qt_filter(filter))
+             : QFileDialog::getOpenFileName(owner_widget(owner), qt_text(title), start, qt_filter(filter));
     return chosen.isEmpty() ? std::string() : from_native_path(chosen.toStdString());
 }
 
@@ -68,35 +69,35 @@ int message_box(WindowHandle owner, std::string_view text_sjis, std::string_view
     box.setWindowTitle(qt_text(caption_sjis));
     box.setText(qt_text(text_sjis));
     switch (type & 0xF0) {
-        case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-        case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-        case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-        case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-        default: break;
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
     }
     int escape_answer = IDOK;
     switch (buttons) {
-        case MB_OKCANCEL:
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            escape_answer = IDCANCEL;
-            break;
-        case MB_YESNOCANCEL:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-            escape_answer = IDCANCEL;
-            break;
-        case MB_YESNO:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            escape_answer = IDNO;
-            break;
-        default: box.setStandardButtons(QMessageBox::Ok); break;
+    case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        escape_answer = IDCANCEL;
+        break;
+    case MB_YESNOCANCEL:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        escape_answer = IDCANCEL;
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        escape_answer = IDNO;
+        break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Ok: return IDOK;
-        case QMessageBox::Cancel: return IDCANCEL;
-        case QMessageBox::Yes: return IDYES;
-        case QMessageBox::No: return IDNO;
-        default: return escape_answer;
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return escape_answer;
     }
 }
 

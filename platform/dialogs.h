@@ -47,9 +47,9 @@ struct DialogTestAnswers {
     int message_box = IDOK;
     bool color_accepted = true;
     std::uint32_t color = 0;
-    std::string file_name;        // program form; empty = cancelled
+    std::string file_name;  // program form; empty = cancelled
     bool print_accepted = true;
-    std::string print_pdf_file;   // the printer in test mode prints into this PDF file (UTF-8 path)
+    std::string print_pdf_file;  // the printer in test mode prints into this PDF file (UTF-8 path)
 };
 void set_dialog_test_mode(bool enabled, const DialogTestAnswers& answers = {});
 bool dialog_test_mode();

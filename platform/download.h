@@ -17,8 +17,8 @@ struct DownloadOptions {
 
 struct DownloadResult {
     bool ok = false;
-    long http_status = 0;    // 0 when no answer came
-    std::string error;       // why it failed, for the one-line report on standard error
+    long http_status = 0;  // 0 when no answer came
+    std::string error;     // why it failed, for the one-line report on standard error
 };
 
 // Downloads `url` (program form: Shift_JIS, "http:" or "https:") to `file_sjis` (program form).

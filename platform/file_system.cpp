@@ -81,8 +81,10 @@ std::string resolve(std::string_view windows_path, bool last_must_exist) {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         std::string found = match_in_folder(path, parts[i]);
         if (found.empty()) {
-            if (i + 1 == parts.size() && !last_must_exist) found = parts[i];
-            else return {};
+            if (i + 1 == parts.size() && !last_must_exist)
+                found = parts[i];
+            else
+                return {};
         }
         path = join(path, found);
     }
@@ -98,7 +100,8 @@ bool is_running_program(const struct stat& st) {
 std::uint64_t to_file_time(const struct timespec& t) {
     // 1601-01-01 to 1970-01-01 in 100-ns units
     constexpr std::uint64_t kEpochDelta = 116444736000000000ULL;
-    return kEpochDelta + static_cast<std::uint64_t>(t.tv_sec) * 10000000ULL + static_cast<std::uint64_t>(t.tv_nsec) / 100;
+    return kEpochDelta + static_cast<std::uint64_t>(t.tv_sec) * 10000000ULL +
+           static_cast<std::uint64_t>(t.tv_nsec) / 100;
 }
 
 FileInfo info_from_stat(const struct stat& st, const std::string& name_utf8) {
@@ -223,7 +226,8 @@ FileWriter::FileWriter(std::string_view windows_path) {
     temp_ = name.data();
     // Keep the permissions of the file being replaced; new files get the usual ones.
     mode_t mode = 0666;
-    if (stat_ok(target_, &st)) mode = st.st_mode & 07777;
+    if (stat_ok(target_, &st))
+        mode = st.st_mode & 07777;
     else {
         const mode_t mask = ::umask(0);
         ::umask(mask);

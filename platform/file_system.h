@@ -26,7 +26,9 @@ std::string resolve_existing(std::string_view windows_path);
 std::string resolve_for_write(std::string_view windows_path);
 
 struct FileCloser {
-    void operator()(std::FILE* f) const { if (f) std::fclose(f); }
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -72,8 +74,8 @@ bool is_directory(std::string_view windows_path);
 // ignored, "*.*" matching every name), in name order; never "." or "..".
 std::vector<FileInfo> find_files(std::string_view windows_pattern);
 
-bool create_directory(std::string_view windows_path);   // false when it exists or cannot be made
-bool remove_directory(std::string_view windows_path);   // empty folders only
+bool create_directory(std::string_view windows_path);  // false when it exists or cannot be made
+bool remove_directory(std::string_view windows_path);  // empty folders only
 bool set_read_only(std::string_view windows_path, bool read_only);
 // Deletes one file (never a folder, never the running program, and a symlink only as the link itself).
 bool delete_file(std::string_view windows_path);

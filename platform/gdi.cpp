@@ -41,7 +41,8 @@ bool monitor_work_area(int x, int y, GdiRect* out) {
         double best = -1;
         for (QScreen* s : QGuiApplication::screens()) {
             const QRect g = s->geometry();
-            const double dx = std::max({g.left() - x, 0, x - g.right()}), dy = std::max({g.top() - y, 0, y - g.bottom()});
+            const double dx = std::max({g.left() - x, 0, x - g.right()}),
+                         dy = std::max({g.top() - y, 0, y - g.bottom()});
             if (best < 0 || dx * dx + dy * dy < best) best = dx * dx + dy * dy, screen = s;
         }
     }
@@ -60,11 +61,14 @@ Brush stock_null_brush() { return Brush{true, 0}; }
 
 std::string map_face_name(std::string_view face) {
     if (!face.empty() && face.front() == '@') face.remove_prefix(1);
-    struct Entry { std::string_view from; std::string_view to; };
+    struct Entry {
+        std::string_view from;
+        std::string_view to;
+    };
     static constexpr Entry kMap[] = {
         {"ＭＳ ゴシック", "IPAGothic"}, {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"ＭＳ 明朝", "IPAMincho"},
-        {"ＭＳ Ｐ明朝", "IPAPMincho"},   {"MS Gothic", "IPAGothic"},      {"MS PGothic", "IPAPGothic"},
-        {"MS Mincho", "IPAMincho"},      {"MS PMincho", "IPAPMincho"},    {"ＭＳ UI Gothic", "IPAPGothic"},
+        {"ＭＳ Ｐ明朝", "IPAPMincho"},  {"MS Gothic", "IPAGothic"},        {"MS PGothic", "IPAPGothic"},
+        {"MS Mincho", "IPAMincho"},     {"MS PMincho", "IPAPMincho"},      {"ＭＳ UI Gothic", "IPAPGothic"},
     };
     for (const Entry& e : kMap)
         if (face == e.from) return std::string(e.to);
@@ -79,22 +83,22 @@ std::uint32_t to_rgb(ColorRef c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((
 
 std::uint32_t apply_rop2(int rop, std::uint32_t p, std::uint32_t d) {
     switch (rop) {
-        case kR2Black: return 0;
-        case kR2NotMergePen: return ~(p | d);
-        case kR2MaskNotPen: return ~p & d;
-        case kR2NotCopyPen: return ~p;
-        case kR2MaskPenNot: return p & ~d;
-        case kR2Not: return ~d;
-        case kR2XorPen: return p ^ d;
-        case kR2NotMaskPen: return ~(p & d);
-        case kR2MaskPen: return p & d;
-        case kR2NotXorPen: return ~(p ^ d);
-        case kR2Nop: return d;
-        case kR2MergeNotPen: return ~p | d;
-        case kR2MergePen: return p | d;
-        case kR2MergePenNot: return p | ~d;
-        case kR2White: return 0xFFFFFF;
-        default: return p;
+    case kR2Black: return 0;
+    case kR2NotMergePen: return ~(p | d);
+    case kR2MaskNotPen: return ~p & d;
+    case kR2NotCopyPen: return ~p;
+    case kR2MaskPenNot: return p & ~d;
+    case kR2Not: return ~d;
+    case kR2XorPen: return p ^ d;
+    case kR2NotMaskPen: return ~(p & d);
+    case kR2MaskPen: return p & d;
+    case kR2NotXorPen: return ~(p ^ d);
+    case kR2Nop: return d;
+    case kR2MergeNotPen: return ~p | d;
+    case kR2MergePen: return p | d;
+    case kR2MergePenNot: return p | ~d;
+    case kR2White: return 0xFFFFFF;
+    default: return p;
     }
 }
 
@@ -140,9 +144,7 @@ public:
     bool inside(int x, int y) const {
         return x >= bounds_.left && x < bounds_.right && y >= bounds_.top && y < bounds_.bottom;
     }
-    std::uint32_t* pixel(int x, int y) {
-        return reinterpret_cast<std::uint32_t*>(image_.scanLine(y - origin_y_)) + x;
-    }
+    std::uint32_t* pixel(int x, int y) { return reinterpret_cast<std::uint32_t*>(image_.scanLine(y - origin_y_)) + x; }
     void plot(int x, int y, ColorRef color, int rop) {
         if (!inside(x, y)) return;
         std::uint32_t* p = pixel(x, y);
@@ -203,11 +205,11 @@ const std::vector<int>* style_pattern(const Pen& pen) {
     static const std::vector<int> dash{18, 6}, dot{3, 3}, dash_dot{9, 6, 3, 6}, dash_dot_dot{9, 3, 3, 3, 3, 3};
     if (pen_is_wide(pen)) return nullptr;
     switch (pen_kind(pen)) {
-        case kPsDash: return &dash;
-        case kPsDot: return &dot;
-        case kPsDashDot: return &dash_dot;
-        case kPsDashDotDot: return &dash_dot_dot;
-        default: return nullptr;
+    case kPsDash: return &dash;
+    case kPsDot: return &dot;
+    case kPsDashDot: return &dash_dot;
+    case kPsDashDotDot: return &dash_dot_dot;
+    default: return nullptr;
     }
 }
 
@@ -249,9 +251,9 @@ void cosmetic_segment(Canvas& canvas, GdiState& s, int x0, int y0, int x1, int y
 // Coverage of a path stroked or filled by QPainter without anti-aliasing, in pixel-index coordinates (pixel (i, j)
 // has its centre at (i, j)), combined into the canvas with the raster operation.
 void paint_mask(Canvas& canvas, const QPainterPath& path, const QPen* pen, ColorRef color, int rop) {
-    const QRectF box = (pen ? path.controlPointRect().adjusted(-pen->widthF(), -pen->widthF(), pen->widthF(),
-                                                             pen->widthF())
-                            : path.controlPointRect());
+    const QRectF box =
+        (pen ? path.controlPointRect().adjusted(-pen->widthF(), -pen->widthF(), pen->widthF(), pen->widthF())
+             : path.controlPointRect());
     GdiRect area{static_cast<int>(std::floor(box.left())) - 1, static_cast<int>(std::floor(box.top())) - 1,
                  static_cast<int>(std::ceil(box.right())) + 2, static_cast<int>(std::ceil(box.bottom())) + 2};
     area = Canvas::intersect(area, canvas.bounds());
@@ -283,22 +285,22 @@ QPen wide_qpen(const Pen& pen) {
     q.setWidthF(pen.width);
     const bool geometric = (pen.style & kPsGeometric) != 0;
     switch (pen.style & kPsEndcapMask) {
-        case kPsEndcapSquare: q.setCapStyle(Qt::SquareCap); break;
-        case kPsEndcapFlat: q.setCapStyle(Qt::FlatCap); break;
-        default: q.setCapStyle(Qt::RoundCap);
+    case kPsEndcapSquare: q.setCapStyle(Qt::SquareCap); break;
+    case kPsEndcapFlat: q.setCapStyle(Qt::FlatCap); break;
+    default: q.setCapStyle(Qt::RoundCap);
     }
     switch (pen.style & kPsJoinMask) {
-        case kPsJoinBevel: q.setJoinStyle(Qt::BevelJoin); break;
-        case kPsJoinMiter: q.setJoinStyle(Qt::MiterJoin); break;
-        default: q.setJoinStyle(Qt::RoundJoin);
+    case kPsJoinBevel: q.setJoinStyle(Qt::BevelJoin); break;
+    case kPsJoinMiter: q.setJoinStyle(Qt::MiterJoin); break;
+    default: q.setJoinStyle(Qt::RoundJoin);
     }
     if (geometric) {  // geometric pens keep their dashes, scaled by the width
         switch (pen_kind(pen)) {
-            case kPsDash: q.setDashPattern({3, 1}); break;
-            case kPsDot: q.setDashPattern({1, 1}); break;
-            case kPsDashDot: q.setDashPattern({3, 1, 1, 1}); break;
-            case kPsDashDotDot: q.setDashPattern({3, 1, 1, 1, 1, 1}); break;
-            default: break;
+        case kPsDash: q.setDashPattern({3, 1}); break;
+        case kPsDot: q.setDashPattern({1, 1}); break;
+        case kPsDashDot: q.setDashPattern({3, 1, 1, 1}); break;
+        case kPsDashDotDot: q.setDashPattern({3, 1, 1, 1, 1, 1}); break;
+        default: break;
         }
     }
     return q;
@@ -402,7 +404,8 @@ QFont make_qfont(const LogFont& lf) {
     font.setStrikeOut(lf.strike_out != 0);
     if (lf.width > 0) {
         const double natural = QFontMetricsF(font).averageCharWidth();
-        if (natural > 0) font.setStretch(std::clamp(static_cast<int>(std::lround(lf.width * 100.0 / natural)), 1, 4000));
+        if (natural > 0)
+            font.setStretch(std::clamp(static_cast<int>(std::lround(lf.width * 100.0 / natural)), 1, 4000));
     }
     return font;
 }
@@ -566,11 +569,15 @@ void text_out(DeviceContext& dc, int x, int y, std::string_view sjis) {
     const double cell = m.ascent() + m.descent();
     if (s.text_align & kTaUpdateCp) x = s.position.x, y = s.position.y;
     double dx = 0;
-    if ((s.text_align & kTaCenter) == kTaCenter) dx = -width / 2;
-    else if (s.text_align & kTaRight) dx = -width;
+    if ((s.text_align & kTaCenter) == kTaCenter)
+        dx = -width / 2;
+    else if (s.text_align & kTaRight)
+        dx = -width;
     double top = 0;  // cell top relative to the reference point
-    if ((s.text_align & kTaBaseline) == kTaBaseline) top = -m.ascent();
-    else if (s.text_align & kTaBottom) top = -cell;
+    if ((s.text_align & kTaBaseline) == kTaBaseline)
+        top = -m.ascent();
+    else if (s.text_align & kTaBottom)
+        top = -cell;
     const double angle = s.font.escapement / 10.0;
     QTransform transform;
     transform.translate(x, y);
@@ -671,8 +678,8 @@ int set_dib_bits_to_device(DeviceContext& dc, int x, int y, int width, int heigh
     return transfer(dc, x, y, width, height, sx, sy, width, height, src);
 }
 
-int stretch_dib_bits(DeviceContext& dc, int x, int y, int width, int height, int sx, int sy, int swidth,
-                     int sheight, const DibInfoHeader& header, const void* bits) {
+int stretch_dib_bits(DeviceContext& dc, int x, int y, int width, int height, int sx, int sy, int swidth, int sheight,
+                     const DibInfoHeader& header, const void* bits) {
     DibReader src;
     if (!src.init(header, bits)) return 0;
     return transfer(dc, x, y, width, height, sx, sy, swidth, sheight, src);
@@ -694,7 +701,8 @@ bool bit_blt(DeviceContext& dst, int x, int y, int width, int height, const Devi
     if (!canvas.ok()) return true;
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i)
-            if (canvas.inside(x + i, y + j)) *canvas.pixel(x + i, y + j) = rows[static_cast<std::size_t>(j) * width + i];
+            if (canvas.inside(x + i, y + j))
+                *canvas.pixel(x + i, y + j) = rows[static_cast<std::size_t>(j) * width + i];
     return true;
 }
 

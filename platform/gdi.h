@@ -22,15 +22,38 @@ constexpr ColorRef rgb(int r, int g, int b) {
     return static_cast<ColorRef>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
 
-struct GdiPoint { int x = 0; int y = 0; };
-struct GdiSize { int cx = 0; int cy = 0; };
-struct GdiRect { int left = 0; int top = 0; int right = 0; int bottom = 0; };
+struct GdiPoint {
+    int x = 0;
+    int y = 0;
+};
+struct GdiSize {
+    int cx = 0;
+    int cy = 0;
+};
+struct GdiRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
 
 enum PenStyle : int {
-    kPsSolid = 0, kPsDash = 1, kPsDot = 2, kPsDashDot = 3, kPsDashDotDot = 4, kPsNull = 5, kPsInsideFrame = 6,
+    kPsSolid = 0,
+    kPsDash = 1,
+    kPsDot = 2,
+    kPsDashDot = 3,
+    kPsDashDotDot = 4,
+    kPsNull = 5,
+    kPsInsideFrame = 6,
     kPsStyleMask = 0x0F,
-    kPsEndcapRound = 0x000, kPsEndcapSquare = 0x100, kPsEndcapFlat = 0x200, kPsEndcapMask = 0xF00,
-    kPsJoinRound = 0x0000, kPsJoinBevel = 0x1000, kPsJoinMiter = 0x2000, kPsJoinMask = 0xF000,
+    kPsEndcapRound = 0x000,
+    kPsEndcapSquare = 0x100,
+    kPsEndcapFlat = 0x200,
+    kPsEndcapMask = 0xF00,
+    kPsJoinRound = 0x0000,
+    kPsJoinBevel = 0x1000,
+    kPsJoinMiter = 0x2000,
+    kPsJoinMask = 0xF000,
     kPsGeometric = 0x10000,
 };
 
@@ -52,16 +75,36 @@ struct LogFont {
     std::int32_t weight = 400;
     std::uint8_t italic = 0, underline = 0, strike_out = 0, char_set = 1;
     std::uint8_t out_precision = 0, clip_precision = 0, quality = 0, pitch_and_family = 0;
-    char face_name[32] = {};      // Shift_JIS
+    char face_name[32] = {};  // Shift_JIS
 };
 
 enum Rop2 : int {
-    kR2Black = 1, kR2NotMergePen, kR2MaskNotPen, kR2NotCopyPen, kR2MaskPenNot, kR2Not, kR2XorPen, kR2NotMaskPen,
-    kR2MaskPen, kR2NotXorPen, kR2Nop, kR2MergeNotPen, kR2CopyPen, kR2MergePenNot, kR2MergePen, kR2White,
+    kR2Black = 1,
+    kR2NotMergePen,
+    kR2MaskNotPen,
+    kR2NotCopyPen,
+    kR2MaskPenNot,
+    kR2Not,
+    kR2XorPen,
+    kR2NotMaskPen,
+    kR2MaskPen,
+    kR2NotXorPen,
+    kR2Nop,
+    kR2MergeNotPen,
+    kR2CopyPen,
+    kR2MergePenNot,
+    kR2MergePen,
+    kR2White,
 };
 enum BkMode : int { kTransparent = 1, kOpaque = 2 };
 enum TextAlign : int {
-    kTaLeft = 0, kTaRight = 2, kTaCenter = 6, kTaTop = 0, kTaBottom = 8, kTaBaseline = 24, kTaUpdateCp = 1,
+    kTaLeft = 0,
+    kTaRight = 2,
+    kTaCenter = 6,
+    kTaTop = 0,
+    kTaBottom = 8,
+    kTaBaseline = 24,
+    kTaUpdateCp = 1,
 };
 
 // Per-DC drawing state; a new DC starts with a black cosmetic pen, a white brush, the default font, black text on
@@ -131,7 +174,13 @@ std::int64_t get_pixel(const DeviceContext& dc, int x, int y);
 // font's escapement about that point. TA_UPDATECP moves the current position by the advance.
 void text_out(DeviceContext& dc, int x, int y, std::string_view sjis);
 GdiSize text_extent(DeviceContext& dc, std::string_view sjis);
-struct TextMetrics { int height = 0; int ascent = 0; int descent = 0; int ave_char_width = 0; int max_char_width = 0; };
+struct TextMetrics {
+    int height = 0;
+    int ascent = 0;
+    int descent = 0;
+    int ave_char_width = 0;
+    int max_char_width = 0;
+};
 TextMetrics text_metrics(DeviceContext& dc);
 
 // Copies pixels (SRCCOPY); false when either DC has no surface.

@@ -38,9 +38,21 @@ const Display& display() {
             std::fprintf(stderr, "kzview: EGL surfaceless display unavailable (0x%x)\n", eglGetError());
             return;
         }
-        const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                 EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8, EGL_NONE};
+        const EGLint wanted[] = {EGL_SURFACE_TYPE,
+                                 EGL_PBUFFER_BIT,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_DEPTH_SIZE,
+                                 24,
+                                 EGL_STENCIL_SIZE,
+                                 8,
+                                 EGL_NONE};
         EGLConfig configs[64];
         EGLint count = 0;
         if (!eglChooseConfig(d.display, wanted, configs, 64, &count) || count == 0) return;
@@ -124,8 +136,8 @@ void upload_bitmap(DeviceContext& dc) {
     if (!view || !view.bottom_up) return;
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    for (GLenum cap : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_TEXTURE_2D, GL_FOG,
-                       GL_CLIP_PLANE0, GL_COLOR_LOGIC_OP, GL_DITHER})
+    for (GLenum cap : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_TEXTURE_2D, GL_FOG, GL_CLIP_PLANE0,
+                       GL_COLOR_LOGIC_OP, GL_DITHER})
         glDisable(cap);
     glDepthMask(GL_FALSE);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);

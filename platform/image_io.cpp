@@ -61,7 +61,8 @@ crt::GlobalHandle dib_from_image(const QImage& image, bool palette) {
             auto* out = reinterpret_cast<QRgb*>(over.scanLine(y));
             for (int x = 0; x < argb.width(); ++x) {
                 const int a = qAlpha(in[x]);
-                if (a == 255) out[x] = in[x];
+                if (a == 255)
+                    out[x] = in[x];
                 else if (a > 0)
                     out[x] = qRgb((qRed(in[x]) * a + 255 * (255 - a) + 127) / 255, (qGreen(in[x]) * a + 127) / 255,
                                   (qBlue(in[x]) * a + 255 * (255 - a) + 127) / 255);
@@ -138,10 +139,10 @@ bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::
     const int w = d.header->width, h = d.header->height, bpp = d.header->bit_count / 8;
     const int stride = dib_stride(w, d.header->bit_count);
     QImage image(w, h, QImage::Format_ARGB32);
-    const QRgb key = transparent >= 0 ? qRgb(static_cast<int>(transparent & 0xFF),
-                                             static_cast<int>((transparent >> 8) & 0xFF),
-                                             static_cast<int>((transparent >> 16) & 0xFF))
-                                      : 0;
+    const QRgb key = transparent >= 0
+                         ? qRgb(static_cast<int>(transparent & 0xFF), static_cast<int>((transparent >> 8) & 0xFF),
+                                static_cast<int>((transparent >> 16) & 0xFF))
+                         : 0;
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* in = d.bits + static_cast<std::ptrdiff_t>(h - 1 - y) * stride;
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));

@@ -14,8 +14,8 @@
 #include <QUrl>
 #include <cstring>
 
-#include "platform/message_loop.h"
 #include "platform/file_system.h"
+#include "platform/message_loop.h"
 
 namespace kz::platform {
 

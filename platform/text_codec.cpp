@@ -195,9 +195,7 @@ std::string cp932_to_utf8(std::string_view sjis) {
     return out;
 }
 
-std::string utf8_to_cp932(std::string_view utf8, bool* lossless) {
-    return encode(utf8_to_u32(utf8), false, lossless);
-}
+std::string utf8_to_cp932(std::string_view utf8, bool* lossless) { return encode(utf8_to_u32(utf8), false, lossless); }
 
 std::u16string cp932_to_utf16(std::string_view sjis) {
     std::u16string out;

@@ -21,9 +21,9 @@
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
-#include <cstring>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -59,10 +59,10 @@ struct Window {
 namespace {
 
 Window g_desktop_window;
-std::mutex g_live_mutex;               // guards g_live: posting threads ask whether a window is still there
+std::mutex g_live_mutex;  // guards g_live: posting threads ask whether a window is still there
 std::set<const Window*> g_live;
 std::map<std::string, WindowClass> g_classes;
-std::vector<std::unique_ptr<Window>> g_owned;   // every window ever created and not yet released
+std::vector<std::unique_ptr<Window>> g_owned;  // every window ever created and not yet released
 std::vector<QPointer<QWidget>> g_widget_graveyard;
 int g_event_depth = 0;  // widget events on the stack; destroyed widgets are deleted only when it is 0
 std::uint64_t g_close_requests = 0;
@@ -91,7 +91,9 @@ QString to_qstring(std::string_view sjis) { return QString::fromStdString(cp932_
 // The modifiers of the event being delivered stay readable for the key-state query while its message runs.
 class ModifierScope {
 public:
-    explicit ModifierScope(Qt::KeyboardModifiers modifiers) : saved_(g_event_modifiers) { g_event_modifiers = modifiers; }
+    explicit ModifierScope(Qt::KeyboardModifiers modifiers) : saved_(g_event_modifiers) {
+        g_event_modifiers = modifiers;
+    }
     ~ModifierScope() { g_event_modifiers = saved_; }
     ModifierScope(const ModifierScope&) = delete;
     ModifierScope& operator=(const ModifierScope&) = delete;
@@ -122,42 +124,42 @@ int virtual_key_for(int key, bool keypad) {
     if (keypad) {
         if (key >= Qt::Key_0 && key <= Qt::Key_9) return VK_NUMPAD0 + (key - Qt::Key_0);
         switch (key) {
-            case Qt::Key_Plus: return VK_ADD;
-            case Qt::Key_Minus: return VK_SUBTRACT;
-            case Qt::Key_Asterisk: return VK_MULTIPLY;
-            case Qt::Key_Slash: return VK_DIVIDE;
-            case Qt::Key_Period:
-            case Qt::Key_Comma: return VK_DECIMAL;
-            default: break;
+        case Qt::Key_Plus: return VK_ADD;
+        case Qt::Key_Minus: return VK_SUBTRACT;
+        case Qt::Key_Asterisk: return VK_MULTIPLY;
+        case Qt::Key_Slash: return VK_DIVIDE;
+        case Qt::Key_Period:
+        case Qt::Key_Comma: return VK_DECIMAL;
+        default: break;
         }
     }
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + (key - Qt::Key_F1);
     switch (key) {
-        case Qt::Key_Escape: return VK_ESCAPE;
-        case Qt::Key_Tab: return VK_TAB;
-        case Qt::Key_Backspace: return VK_BACK;
-        case Qt::Key_Return:
-        case Qt::Key_Enter: return VK_RETURN;
-        case Qt::Key_Space: return VK_SPACE;
-        case Qt::Key_PageUp: return VK_PRIOR;
-        case Qt::Key_PageDown: return VK_NEXT;
-        case Qt::Key_End: return VK_END;
-        case Qt::Key_Home: return VK_HOME;
-        case Qt::Key_Left: return VK_LEFT;
-        case Qt::Key_Up: return VK_UP;
-        case Qt::Key_Right: return VK_RIGHT;
-        case Qt::Key_Down: return VK_DOWN;
-        case Qt::Key_Insert: return VK_INSERT;
-        case Qt::Key_Delete: return VK_DELETE;
-        case Qt::Key_Shift: return VK_SHIFT;
-        case Qt::Key_Control: return VK_CONTROL;
-        case Qt::Key_Plus: return VK_OEM_PLUS;
-        case Qt::Key_Minus: return VK_OEM_MINUS;
-        case Qt::Key_Comma: return VK_OEM_COMMA;
-        case Qt::Key_Period: return VK_OEM_PERIOD;
-        default: return 0;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Tab: return VK_TAB;
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Plus: return VK_OEM_PLUS;
+    case Qt::Key_Minus: return VK_OEM_MINUS;
+    case Qt::Key_Comma: return VK_OEM_COMMA;
+    case Qt::Key_Period: return VK_OEM_PERIOD;
+    default: return 0;
     }
 }
 
@@ -337,10 +339,10 @@ private:
         if (!w) return;
         std::uint32_t base = 0;
         switch (e->button()) {
-            case Qt::LeftButton: base = WM_LBUTTONDOWN; break;
-            case Qt::RightButton: base = WM_RBUTTONDOWN; break;
-            case Qt::MiddleButton: base = WM_MBUTTONDOWN; break;
-            default: return;
+        case Qt::LeftButton: base = WM_LBUTTONDOWN; break;
+        case Qt::RightButton: base = WM_RBUTTONDOWN; break;
+        case Qt::MiddleButton: base = WM_MBUTTONDOWN; break;
+        default: return;
         }
         g_pointer_window = w;
         const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
@@ -498,19 +500,19 @@ LResult default_window_procedure(WindowHandle window, std::uint32_t message, WPa
     Window* w = find_window(window);
     if (!w) return 0;
     switch (message) {
-        case WM_CLOSE: destroy_window(w); return 0;
-        case WM_MOUSEWHEEL:
-            if (w->parent && (w->style & WS_CHILD)) return send_message(w->parent, message, wparam, lparam);
-            return 0;
-        case WM_SETCURSOR:
-            if (w->parent && (w->style & WS_CHILD) && send_message(w->parent, message, wparam, lparam)) return 1;
-            if ((lparam & 0xFFFF) == static_cast<LParam>(HTCLIENT)) {
-                Window* pointed = find_window(handle_from_wparam(wparam));
-                if (pointed && pointed->arrow_cursor && pointed == w) set_cursor(arrow_cursor());
-            }
-            return 0;
-        case WM_ERASEBKGND: return 1;
-        default: return 0;
+    case WM_CLOSE: destroy_window(w); return 0;
+    case WM_MOUSEWHEEL:
+        if (w->parent && (w->style & WS_CHILD)) return send_message(w->parent, message, wparam, lparam);
+        return 0;
+    case WM_SETCURSOR:
+        if (w->parent && (w->style & WS_CHILD) && send_message(w->parent, message, wparam, lparam)) return 1;
+        if ((lparam & 0xFFFF) == static_cast<LParam>(HTCLIENT)) {
+            Window* pointed = find_window(handle_from_wparam(wparam));
+            if (pointed && pointed->arrow_cursor && pointed == w) set_cursor(arrow_cursor());
+        }
+        return 0;
+    case WM_ERASEBKGND: return 1;
+    default: return 0;
     }
 }
 
@@ -674,8 +676,10 @@ void drop_finish(DropHandle drop) { g_drops.erase(drop); }
 
 void set_forced_key_state(int virtual_key, int down) {
     if (down < 0) {
-        if (virtual_key < 0) g_forced_keys.clear();
-        else g_forced_keys.erase(virtual_key);
+        if (virtual_key < 0)
+            g_forced_keys.clear();
+        else
+            g_forced_keys.erase(virtual_key);
         return;
     }
     g_forced_keys[virtual_key] = down != 0;
@@ -685,18 +689,19 @@ short async_key_state(int virtual_key) {
     constexpr short down = static_cast<short>(0x8000);
     if (auto forced = g_forced_keys.find(virtual_key); forced != g_forced_keys.end()) return forced->second ? down : 0;
     auto modifier_down = [](Qt::KeyboardModifier m) {
-        const Qt::KeyboardModifiers mods =
-            g_event_modifiers ? *g_event_modifiers : (qApp ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);
+        const Qt::KeyboardModifiers mods = g_event_modifiers
+                                               ? *g_event_modifiers
+                                               : (qApp ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);
         return (mods & m) != 0;
     };
     switch (virtual_key) {
-        case VK_SHIFT: return modifier_down(Qt::ShiftModifier) ? down : 0;
-        case VK_CONTROL: return modifier_down(Qt::ControlModifier) ? down : 0;
-        case VK_MENU: return modifier_down(Qt::AltModifier) ? down : 0;
-        case VK_LBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::LeftButton)) ? down : 0;
-        case VK_RBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::RightButton)) ? down : 0;
-        case VK_MBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::MiddleButton)) ? down : 0;
-        default: return g_keys_down.count(virtual_key) ? down : 0;
+    case VK_SHIFT: return modifier_down(Qt::ShiftModifier) ? down : 0;
+    case VK_CONTROL: return modifier_down(Qt::ControlModifier) ? down : 0;
+    case VK_MENU: return modifier_down(Qt::AltModifier) ? down : 0;
+    case VK_LBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::LeftButton)) ? down : 0;
+    case VK_RBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::RightButton)) ? down : 0;
+    case VK_MBUTTON: return (qApp && (QGuiApplication::mouseButtons() & Qt::MiddleButton)) ? down : 0;
+    default: return g_keys_down.count(virtual_key) ? down : 0;
     }
 }
 

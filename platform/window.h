@@ -18,7 +18,9 @@ using WindowProcedure = LResult (*)(WindowHandle window, std::uint32_t message, 
 
 // Window handles travel inside message parameters (a sender in wParam, a view handle in an answer).
 inline WParam handle_to_wparam(WindowHandle window) { return reinterpret_cast<std::uintptr_t>(window); }
-inline WindowHandle handle_from_wparam(WParam value) { return reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(value)); }
+inline WindowHandle handle_from_wparam(WParam value) {
+    return reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(value));
+}
 
 // Message numbers the program handles, with the system's values.
 inline constexpr std::uint32_t WM_CREATE = 0x0001;
@@ -197,9 +199,9 @@ void* native_widget(WindowHandle window);
 
 namespace detail {
 // The message loop's view of the window layer.
-void start_window_layer();                // on the user-interface thread, once the application exists
-std::uint64_t close_request_count();      // WM_CLOSE deliveries so far
-void release_destroyed_windows();         // frees what destroyed windows left while their events were running
+void start_window_layer();            // on the user-interface thread, once the application exists
+std::uint64_t close_request_count();  // WM_CLOSE deliveries so far
+void release_destroyed_windows();     // frees what destroyed windows left while their events were running
 }  // namespace detail
 
 }  // namespace kz::platform

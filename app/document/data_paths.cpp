@@ -150,7 +150,9 @@ int XView::FindDataFile(const char* name, char* local_name, char* joined_name) {
     return fnd::url_or_file_exists(local);
 }
 
-int XView::FindDataFile(const char* file_name, char* local_path) { return FindDataFile(file_name, local_path, nullptr); }
+int XView::FindDataFile(const char* file_name, char* local_path) {
+    return FindDataFile(file_name, local_path, nullptr);
+}
 
 int XView::CompleteDataPath(char* name) {
     if (!name || has_prefix(name, "http:") || kz::platform::file_exists(name)) return 1;
@@ -191,8 +193,6 @@ char* XView::ToRelativePath(char* old_text, const char* path, XTrunk* owner) {
     return fnd::set_heap_string(old_text, relative, nullptr, -1);
 }
 
-int XView::TrunkDownloaded(const XTrunk* trunk) const {
-    return trunk && (trunk->flags & kTrunkDownloadedUnit) ? 1 : 0;
-}
+int XView::TrunkDownloaded(const XTrunk* trunk) const { return trunk && (trunk->flags & kTrunkDownloadedUnit) ? 1 : 0; }
 
 }  // namespace kz::view

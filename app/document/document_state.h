@@ -29,8 +29,8 @@ struct SettingsBlock {
     double shadow_transparency = 0.7;
     double latitude = 35.6894, longitude = 139.6917;
     double north_angle = 0.0;
-    double sun[3] = {0.2, 0.7, 0.0};         // ambient, diffuse, specular
-    double head[4] = {0.0, 0.7, 1.0, 0.0};   // ambient, diffuse, specular, "head gen"
+    double sun[3] = {0.2, 0.7, 0.0};        // ambient, diffuse, specular
+    double head[4] = {0.0, 0.7, 1.0, 0.0};  // ambient, diffuse, specular, "head gen"
     int eye_point_given = 0;
     int mesh_world = 0;
     std::string last_light_path;
@@ -50,18 +50,19 @@ struct DeferredRecord {
 
 struct DocumentState {
     SettingsBlock settings;
-    std::vector<std::string> pending_lines;   // unrecognised lines waiting for the next item or shape
-    std::vector<std::string> pushref_names;   // parallel to XView::pushref_table
+    std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape
+    std::vector<std::string> pushref_names;  // parallel to XView::pushref_table
     std::int32_t pose_number_memory = 0x7FFFFFFF;
     int first_trunk_index = -1;
     int relative_paths = 1;
-    int unit_nesting = 0;                       // unit files being read right now
-    int on_demand = 0;                          // 1 while an open leaves units marked "E" unread
-    int level_floor = 1;                        // reference depth a "}" cannot pop below
+    int unit_nesting = 0;  // unit files being read right now
+    int on_demand = 0;     // 1 while an open leaves units marked "E" unread
+    int level_floor = 1;   // reference depth a "}" cannot pop below
     int link_jump = 0;
-    std::string last_download_error;            // why the latest download failed; empty after a success                          // set by a link that opens a model: keep the eye where it is
+    std::string last_download_error;  // why the latest download failed; empty after a success // set by a link that
+                                      // opens a model: keep the eye where it is
     std::vector<DeferredRecord> deferred;
-    int build_shapes = 1;                       // 0 only to measure the reader without the shape builders
+    int build_shapes = 1;  // 0 only to measure the reader without the shape builders
 };
 
 // One line on standard error for a unit that could not be read as a whole: its name and why.

@@ -23,8 +23,25 @@ namespace {
 constexpr int kFieldBytes = 2399;  // fields of 2398 bytes and a terminator; a longer one reads as empty
 
 enum class Row {
-    Trunk, Shape, Duplicate, Set, Attribute, Pose, Pose2, Pose3, Stage3, Stage2, Open, Close, CommandBlock,
-    CommandBlockEnd, Command, Pushref, Popref, NotReal, Real
+    Trunk,
+    Shape,
+    Duplicate,
+    Set,
+    Attribute,
+    Pose,
+    Pose2,
+    Pose3,
+    Stage3,
+    Stage2,
+    Open,
+    Close,
+    CommandBlock,
+    CommandBlockEnd,
+    Command,
+    Pushref,
+    Popref,
+    NotReal,
+    Real
 };
 
 struct KeywordRow {
@@ -35,16 +52,35 @@ struct KeywordRow {
 
 // Tried in this order; the first match acts.
 constexpr KeywordRow kRows[] = {
-    {5, "trunk", Row::Trunk},      {5, "refer", Row::Trunk},       {0, "box", Row::Shape},
-    {0, "zpoly", Row::Shape},      {0, "hpoly", Row::Shape},       {0, "poly", Row::Shape},
-    {0, "d3poly", Row::Shape},     {0, "cylinder", Row::Shape},    {0, "ball", Row::Shape},
-    {0, "sui", Row::Shape},        {0, "hankyuu", Row::Shape},     {0, "kaiten", Row::Shape},
-    {0, "dup", Row::Duplicate},    {3, "set", Row::Set},           {3, "atr", Row::Attribute},
-    {4, "pose", Row::Pose},        {5, "pose2", Row::Pose2},       {5, "pose3", Row::Pose3},
-    {6, "stage3", Row::Stage3},    {6, "stage2", Row::Stage2},     {1, "{", Row::Open},
-    {1, "}", Row::Close},          {6, "excoms", Row::CommandBlock}, {9, "excomsend", Row::CommandBlockEnd},
-    {6, "excom;", Row::Command},   {7, "pushref", Row::Pushref},   {6, "popref", Row::Popref},
-    {7, "notreal", Row::NotReal},  {4, "real", Row::Real},
+    {5, "trunk", Row::Trunk},
+    {5, "refer", Row::Trunk},
+    {0, "box", Row::Shape},
+    {0, "zpoly", Row::Shape},
+    {0, "hpoly", Row::Shape},
+    {0, "poly", Row::Shape},
+    {0, "d3poly", Row::Shape},
+    {0, "cylinder", Row::Shape},
+    {0, "ball", Row::Shape},
+    {0, "sui", Row::Shape},
+    {0, "hankyuu", Row::Shape},
+    {0, "kaiten", Row::Shape},
+    {0, "dup", Row::Duplicate},
+    {3, "set", Row::Set},
+    {3, "atr", Row::Attribute},
+    {4, "pose", Row::Pose},
+    {5, "pose2", Row::Pose2},
+    {5, "pose3", Row::Pose3},
+    {6, "stage3", Row::Stage3},
+    {6, "stage2", Row::Stage2},
+    {1, "{", Row::Open},
+    {1, "}", Row::Close},
+    {6, "excoms", Row::CommandBlock},
+    {9, "excomsend", Row::CommandBlockEnd},
+    {6, "excom;", Row::Command},
+    {7, "pushref", Row::Pushref},
+    {6, "popref", Row::Popref},
+    {7, "notreal", Row::NotReal},
+    {4, "real", Row::Real},
 };
 
 const fnd::FieldSeparators& separators() {
@@ -183,8 +219,7 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
         if (std::strlen(start) <= 6) break;
         const char* command = start + 6;
         if (current_command_block >= 0 && current_command_block < static_cast<int>(command_blocks.size())) {
-            command_blocks[current_command_block]->lines.push_back(
-                fnd::set_heap_string(nullptr, command, nullptr, -1));
+            command_blocks[current_command_block]->lines.push_back(fnd::set_heap_string(nullptr, command, nullptr, -1));
         } else if (current_command_block < 0) {
             // Runs at once when the command machinery is there; until then it waits with the records.
             document.deferred.push_back(DeferredRecord{DeferredKind::Command, nullptr, -1, {command}});
@@ -266,8 +301,10 @@ int XView::AddPart(int trunk_index, const COBJECTA* record, int line_number) {
     const int part = trunk->AddLeaves();
     kz::scene::XLeaves* leaves = trunk->parts[part];
     leaves->line_number = line_number;
-    if (document.build_shapes) leaves->Build(record);
-    else leaves->record->CopyFrom(record);
+    if (document.build_shapes)
+        leaves->Build(record);
+    else
+        leaves->record->CopyFrom(record);
     return part;
 }
 

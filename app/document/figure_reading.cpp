@@ -211,8 +211,10 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         return;
     }
     if (kind == 1) trunk->flags |= kTrunkDownloadedUnit;
-    if (bytes.find('\0') != std::string::npos) report_unit_problem(full, "holds NUL bytes (not a text file)");
-    else if (ends_inside_character(bytes)) report_unit_problem(full, "ends inside a character (cut short)");
+    if (bytes.find('\0') != std::string::npos)
+        report_unit_problem(full, "holds NUL bytes (not a text file)");
+    else if (ends_inside_character(bytes))
+        report_unit_problem(full, "ends inside a character (cut short)");
 
     EnterUnitFile(full);
     ++document.unit_nesting;

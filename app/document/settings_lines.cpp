@@ -126,8 +126,8 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
         return std::string(line);
     };
     const SettingsBlock& s = document.settings;
-    put("haikei", std::to_string(background_color & 0xFF) + sep + std::to_string((background_color >> 8) & 0xFF) +
-                      sep + std::to_string((background_color >> 16) & 0xFF));
+    put("haikei", std::to_string(background_color & 0xFF) + sep + std::to_string((background_color >> 8) & 0xFF) + sep +
+                      std::to_string((background_color >> 16) & 0xFF));
     const char* factor_keys[] = {"sun amb", "sun dif", "sun spe", "head amb", "head dif", "head spe"};
     const double factors[] = {s.sun[0], s.sun[1], s.sun[2], s.head[0], s.head[1], s.head[2]};
     for (int i = 0; i < 6; ++i) put(factor_keys[i], fmt("%5.3f", factors[i]));
@@ -150,8 +150,8 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
     int month = 1, day = 1, hour = 0, minute = 0;
     fnd::day_of_year_to_month_day(kz::scene::truncate_to_int(shadow_date), &month, &day);
     fnd::hours_to_hour_minute(shadow_time, &hour, &minute);
-    put("shadow_month", std::to_string(month) + sep + std::to_string(day) + sep + std::to_string(hour) + sep +
-                            std::to_string(minute));
+    put("shadow_month",
+        std::to_string(month) + sep + std::to_string(day) + sep + std::to_string(hour) + sep + std::to_string(minute));
     put("north_angle", fmt("%9.4f", s.north_angle));
     put("last_light_path", s.last_light_path);
     return 0;

@@ -11,8 +11,7 @@
 namespace kz::view {
 
 std::int64_t SystemViewClock::steady_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -41,8 +40,8 @@ void XView::GetClockTime(SystemTime* out) {
     if (out) *out = t;
 }
 
-int XView::InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now,
-                             double duration_ms, double* value, int easing) {
+int XView::InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now, double duration_ms,
+                             double* value, int easing) {
     const double elapsed = static_cast<double>(kz::foundation::time_diff_ms(start, now)) - clock_offset_ms;
     if (elapsed < 0.0) return -1;
     if (elapsed >= duration_ms) {
@@ -51,8 +50,10 @@ int XView::InterpolateAtTime(const SystemTime& start, double from, double to, co
     }
     const double t = elapsed / duration_ms;
     double eased = t;  // an unknown easing moves linearly rather than leaving the caller's value undefined
-    if (easing == 0) eased = 1.0 - (1.0 - t) * (1.0 - t);
-    else if (easing == 2) eased = t * t;
+    if (easing == 0)
+        eased = 1.0 - (1.0 - t) * (1.0 - t);
+    else if (easing == 2)
+        eased = t * t;
     if (value) *value = from + (to - from) * eased;
     return 0;
 }

@@ -12,8 +12,8 @@ using kz::foundation::SystemTime;
 class ViewClock {
 public:
     virtual ~ViewClock() = default;
-    virtual std::int64_t steady_ms() = 0;     // monotonic, never goes back
-    virtual SystemTime local_now() = 0;       // wall-clock local date and time
+    virtual std::int64_t steady_ms() = 0;  // monotonic, never goes back
+    virtual SystemTime local_now() = 0;    // wall-clock local date and time
 };
 
 // steady_clock and the process's local time zone.

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/document/document_state.h"
+#include "app/document/view_clock.h"
 #include "app/foundation/bridge_services.h"
 #include "app/foundation/date_time.h"
 #include "app/foundation/eye_record.h"
 #include "app/foundation/paths.h"
 #include "app/foundation/text_label.h"
 #include "app/scene/view_services.h"
-#include "app/document/document_state.h"
-#include "app/document/view_clock.h"
 #include "platform/device_context.h"
 #include "platform/window.h"
 
@@ -25,7 +25,7 @@ class CBusMDL;
 namespace kz::scene {
 class XLeaf;
 struct ConditionList;
-}
+}  // namespace kz::scene
 
 namespace kz::view {
 
@@ -108,8 +108,8 @@ struct CameraMove {
     double start_eye[3] = {}, end_eye[3] = {};
     double start_target[3] = {}, end_target[3] = {};
     double start_lens = 0.0, end_lens = 0.0;
-    double value = 0.0;     // handed through to the interpolation
-    double times[2] = {};   // the camera entry's pair of time values
+    double value = 0.0;    // handed through to the interpolation
+    double times[2] = {};  // the camera entry's pair of time values
 };
 
 // The drag plane (local axes at the hit point), the last drag point and its copy, and the stored drag pick.
@@ -146,7 +146,9 @@ inline std::int64_t pack_view_point(int x, int y) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(y)) << 32) |
                                      static_cast<std::uint32_t>(x));
 }
-inline int view_point_x(std::int64_t p) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(p & 0xFFFFFFFF)); }
+inline int view_point_x(std::int64_t p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p & 0xFFFFFFFF));
+}
 inline int view_point_y(std::int64_t p) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) >> 32));
 }
@@ -171,8 +173,8 @@ public:
     // Tests replace the time source; null puts the system clock back.
     void SetClock(ViewClock* source);
     void GetClockTime(SystemTime* out) override;
-    int InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now,
-                          double duration_ms, double* value, int easing) override;
+    int InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now, double duration_ms,
+                          double* value, int easing) override;
     void BeginTiming(int slot) override;
     void EndTiming(int slot) override;
     void ClearTimings();
@@ -202,7 +204,7 @@ public:
 
     // --- Scene tree ------------------------------------------------------------------------------------------
     virtual int CreateTrunk(const double* position, const double* rotation, const double* base_point,
-                    const double* base_rotation, const char* name);
+                            const double* base_rotation, const char* name);
     virtual void BuildTrunks(XTrunk* source, XTrunk* parent);
     virtual int DeleteTrunk(int index, int unlink);
     int DeleteTrunkTree(XTrunk* trunk, int recursive);
@@ -363,8 +365,8 @@ public:
                           char** result);
     static void free_property_rows(char** rows);
     // mode 0 sets and marks, 1 sets where empty, 2 sets unmarked, 3 deletes; 1 when the target selects the trunk.
-    int ApplyAttributeSet(XTrunk* trunk, const kz::scene::ConditionList* target, const char* name,
-                          const char* value, const char* expression, int mode);
+    int ApplyAttributeSet(XTrunk* trunk, const kz::scene::ConditionList* target, const char* name, const char* value,
+                          const char* expression, int mode);
     int ApplyAttributeSetTree(XTrunk* trunk, const kz::scene::ConditionList* target, const char* name,
                               const char* value, const char* expression, int mode);
     // The item's attribute rows laid out in three columns as a heap text; 0 (popup hidden) when it has none.
@@ -612,7 +614,7 @@ public:
     XLeaves* ShapeOwner(_OfuPosition* shape, int* trunk_index, int* part_index);
     // Where the pick ray meets a plane in front of the eye; 0 when it runs parallel or meets it behind.
     int CrossPickRay(std::int64_t point, const double* plane_point, const double* plane_normal, double* out);
-    DragPlane drag;  // the drag plane, last drag points and the stored drag pick
+    DragPlane drag;                  // the drag plane, last drag points and the stored drag pick
     double window_item_scale = 1.0;  // pixels per window unit, for items drawn in window coordinates
     int ground_grid_switch = 0;
 

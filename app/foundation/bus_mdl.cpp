@@ -20,7 +20,8 @@ void split_packed(std::uint64_t point, int* x, int* y) {
 }
 
 OfuColorValue color_value(std::uint32_t color, double level) {
-    return {static_cast<float>((color & 0xFF) / 255.0 * level), static_cast<float>(((color >> 8) & 0xFF) / 255.0 * level),
+    return {static_cast<float>((color & 0xFF) / 255.0 * level),
+            static_cast<float>(((color >> 8) & 0xFF) / 255.0 * level),
             static_cast<float>(((color >> 16) & 0xFF) / 255.0 * level), 1.0f};
 }
 

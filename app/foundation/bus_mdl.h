@@ -83,8 +83,8 @@ public:
     // --- Generated shapes ----------------------------------------------------------------------------------
     _OfuPosition* AddGroundGrid(std::uint32_t color, int axis_level);
     _OfuPosition* AddAxisMarker(double side, double height, std::uint32_t color, double transparency,
-                                double axis_length, std::uint32_t x_color, std::uint32_t y_color,
-                                std::uint32_t z_color, double line_width);
+                                double axis_length, std::uint32_t x_color, std::uint32_t y_color, std::uint32_t z_color,
+                                double line_width);
 
     // --- Texture table and images (bus_mdl_textures.cpp, bus_mdl_images.cpp) ------------------------------
     void GrowTextureTable();

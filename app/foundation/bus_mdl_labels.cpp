@@ -56,8 +56,8 @@ void read_label_fields(const char* text, int& pos, TextLabel& record, std::uint3
 bool TextLabelParamsEqual(const TextLabelParams& a, const TextLabelParams& b) {
     return a.x == b.x && a.y == b.y && a.size == b.size && a.color == b.color &&
            std::strncmp(a.face_name, b.face_name, sizeof a.face_name) == 0 && a.background == b.background &&
-           a.alignment == b.alignment && a.placement == b.placement &&
-           a.background_switch == b.background_switch && a.background_transparency == b.background_transparency;
+           a.alignment == b.alignment && a.placement == b.placement && a.background_switch == b.background_switch &&
+           a.background_transparency == b.background_transparency;
 }
 
 void CBusMDL::ResetTextLabels() {
@@ -135,7 +135,8 @@ int CBusMDL::RebuildTextLabel(int slot, _O3duViewport* viewport) {
     int longest = 0, lines = 0;
     draw_multiline_text(nullptr, label.text, 0, 0, 0, 0, nullptr, -1, 0, &longest, &lines, 0, 0, 0, nullptr, 0);
     const int w = truncate_pixels(longest * static_cast<double>(f) * 0.5 + 2.0 * f + 0.5);
-    const int h = truncate_pixels(lines * static_cast<double>(f) + f / 2.0 + (lines - 1) * static_cast<double>(g) + f / 2.0 + 0.5);
+    const int h = truncate_pixels(lines * static_cast<double>(f) + f / 2.0 + (lines - 1) * static_cast<double>(g) +
+                                  f / 2.0 + 0.5);
     const int horizontal = p.placement & 3, vertical = p.placement & 12;
     const double x0 = horizontal == 1 ? screen.width / 2.0 - w / 2 : horizontal == 2 ? double(screen.width) - w : 0;
     const double y0 = vertical == 0 ? double(screen.height) - h : vertical == 4 ? screen.height / 2.0 - h / 2 : 0;

@@ -17,9 +17,7 @@ constexpr std::size_t kTagLength = 6;  // "[text="
 // Text bitmaps become textures of at most 4096 pixels a side anyway; a larger request would only cost memory.
 constexpr double kMaxBitmapSide = 4096.0;
 
-const char* untagged(const char* spec) {
-    return spec && std::strlen(spec) >= kTagLength ? spec + kTagLength : "";
-}
+const char* untagged(const char* spec) { return spec && std::strlen(spec) >= kTagLength ? spec + kTagLength : ""; }
 
 std::uint32_t argb(std::uint32_t color, int alpha) {
     return (static_cast<std::uint32_t>(alpha) << 24) | ((color & 0xFF) << 16) | (color & 0xFF00) |
@@ -73,7 +71,7 @@ int CBusMDL::ParseTextTextureSpec(const char* spec, TextLabel& r) {
     r.anchor_y = align_v == 0 ? truncate_pixels(p.size + 0.5) : align_v == 4 ? truncate_pixels(p.size * 0.5 + 0.5) : 0;
 
     const int bw = r.bitmap_width, bh = r.bitmap_height;
-    const std::int32_t border[8][2] = {{5, 1},  {0, 5},          {0, bh - 5},     {5, bh - 2},
+    const std::int32_t border[8][2] = {{5, 1},           {0, 5},           {0, bh - 5}, {5, bh - 2},
                                        {bw - 7, bh - 2}, {bw - 2, bh - 5}, {bw - 2, 5}, {bw - 7, 1}};
     std::memcpy(r.border_points, border, sizeof border);
     r.border_point_count = 8;
@@ -107,9 +105,8 @@ int CBusMDL::CreateTextTexture(const char* spec) {
     } else {
         platform::fill_rect(*dc, {0, 0, bw, bh}, platform::Brush{false, background});
     }
-    draw_multiline_text(dc.get(), r.text, r.text_x + r.anchor_x, r.text_y + r.anchor_y, r.params.size,
-                        r.params.color, r.params.face_name, -1, r.margin, nullptr, nullptr, r.params.alignment, 0, 0,
-                        nullptr, 0);
+    draw_multiline_text(dc.get(), r.text, r.text_x + r.anchor_x, r.text_y + r.anchor_y, r.params.size, r.params.color,
+                        r.params.face_name, -1, r.margin, nullptr, nullptr, r.params.alignment, 0, 0, nullptr, 0);
     kz::crt::GlobalHandle dib = create_dib24(bw, bh);
     dib_from_memory_dc(dib, bw, bh, dc, bitmap, previous);
     DibToBitmap(dib, image);
@@ -128,8 +125,8 @@ int CBusMDL::CreateTextTextureGdip(const TextLabel& r, const char* spec) {
             graphics.clear(argb(r.params.background, alpha));
             // Drawn upside down over the bitmap's height: handing the bitmap over as a DIB turns it upright.
             draw_multiline_text(nullptr, r.text, r.text_x + r.anchor_x, r.text_y + r.anchor_y, r.params.size,
-                                r.params.color, r.params.face_name, -1, r.margin, nullptr, nullptr,
-                                r.params.alignment, 0, 0, &graphics, -bh);
+                                r.params.color, r.params.face_name, -1, r.margin, nullptr, nullptr, r.params.alignment,
+                                0, 0, &graphics, -bh);
         }
         DibToBitmap(GdipBitmapToDib(*bitmap), image);
     }

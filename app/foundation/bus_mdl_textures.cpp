@@ -101,7 +101,9 @@ int CBusMDL::register_texture(const char* name, _OfuBitmap& bitmap, std::int32_t
     return static_cast<int>(id);
 }
 
-int CBusMDL::replace_texture(std::uint32_t id, _OfuBitmap& bitmap) { return modeller->ChangeTexture(id, bitmap) ? 1 : 0; }
+int CBusMDL::replace_texture(std::uint32_t id, _OfuBitmap& bitmap) {
+    return modeller->ChangeTexture(id, bitmap) ? 1 : 0;
+}
 
 int CBusMDL::LoadTexture(const char* path, int reload) {
     if (!modeller || !path || !*path) return 0;

@@ -31,7 +31,7 @@ int split_polygon_piece(const double* pts, std::vector<int>& piece, int orientat
         if (sign_of(turn_at(pts, piece, static_cast<std::size_t>(k))) != orientation) reflex = k;
     if (reflex < 0) return 1;
     for (int j = 0; j < m; ++j) {
-        const int step = (j - reflex + m) % m;  // corners from the reflex one forward to j
+        const int step = (j - reflex + m) % m;   // corners from the reflex one forward to j
         if (step < 2 || step > m - 2) continue;  // the corner itself or a neighbour
         if (!is_valid_diagonal_indexed(pts, piece.data(), m, reflex, j)) continue;
         std::vector<int> first;

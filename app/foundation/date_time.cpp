@@ -105,9 +105,9 @@ SystemTime local_time_from_unix_ms(std::int64_t unix_ms) {
 }
 
 SystemTime local_time_now() {
-    return local_time_from_unix_ms(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       std::chrono::system_clock::now().time_since_epoch())
-                                       .count());
+    return local_time_from_unix_ms(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
 }
 
 std::int64_t file_age_ms(const char* path) {

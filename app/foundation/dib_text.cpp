@@ -96,11 +96,12 @@ void dib_from_memory_dc(crt::GlobalHandle dib, int width, int height, std::uniqu
                                            : block;
             const std::size_t stride = static_cast<std::size_t>(dib_row_stride(width, 3));
             int lines = std::min(height, bitmap->height());
-            if (stride == 0 || offset >= block) lines = 0;
-            else lines = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(lines, 0)),
-                                                                 (block - offset) / stride));
-            if (width == bitmap->width() && lines > 0)
-                platform::get_dib_bits(*bitmap, 0, lines, base + offset, 24);
+            if (stride == 0 || offset >= block)
+                lines = 0;
+            else
+                lines = static_cast<int>(
+                    std::min<std::size_t>(static_cast<std::size_t>(std::max(lines, 0)), (block - offset) / stride));
+            if (width == bitmap->width() && lines > 0) platform::get_dib_bits(*bitmap, 0, lines, base + offset, 24);
             crt::global_unlock(dib);
         }
     }
@@ -130,9 +131,7 @@ int dib_header_size_field(const void* header, int core_offset, int info_offset) 
 int dib_width(const void* header) { return dib_header_size_field(header, 4, 4); }
 int dib_height(const void* header) { return dib_header_size_field(header, 6, 8); }
 
-int dib_row_stride(int width, int bytes_per_pixel) {
-    return ((width * bytes_per_pixel - 1) & ~3) + 4;
-}
+int dib_row_stride(int width, int bytes_per_pixel) { return ((width * bytes_per_pixel - 1) & ~3) + 4; }
 
 int dib_palette_size(const void* header) {
     if (!header) return 0;
@@ -166,10 +165,10 @@ int draw_dib(DeviceContext* dc, const GdiRect& destination, crt::GlobalHandle di
     // Our transfers count source rows from the top of the picture, so the bottom-up flip of the source origin
     // that the original needed is already done there.
     if (dw == sw && dh == sh)
-        return platform::set_dib_bits_to_device(*dc, destination.left, destination.top, dw, dh, source.left,
-                                                source.top, header, view.pixels);
-    return platform::stretch_dib_bits(*dc, destination.left, destination.top, dw, dh, source.left, source.top, sw,
-                                      sh, header, view.pixels);
+        return platform::set_dib_bits_to_device(*dc, destination.left, destination.top, dw, dh, source.left, source.top,
+                                                header, view.pixels);
+    return platform::stretch_dib_bits(*dc, destination.left, destination.top, dw, dh, source.left, source.top, sw, sh,
+                                      header, view.pixels);
 }
 
 crt::GlobalHandle make_anaglyph_dib(crt::GlobalHandle left, crt::GlobalHandle right, int mode) {
@@ -242,9 +241,9 @@ void text_out_gdi(DeviceContext* dc, const char* text, double x, double y, doubl
     platform::select_font(*dc, old);
 }
 
-void draw_text(DeviceContext* dc, const char* text, double x, double y, double height, ColorRef color,
-               const char* face, int background, const LogFont* templ, int bold, const GdiPoint* anchor,
-               double angle, Graphics* graphics, double line_offset) {
+void draw_text(DeviceContext* dc, const char* text, double x, double y, double height, ColorRef color, const char* face,
+               int background, const LogFont* templ, int bold, const GdiPoint* anchor, double angle, Graphics* graphics,
+               double line_offset) {
     if ((!dc && !graphics) || !text) return;
     const double ax = anchor ? anchor->x : trunc_int(x), ay = anchor ? anchor->y : trunc_int(y);
     if (!graphics) {
@@ -269,8 +268,8 @@ void draw_text(DeviceContext* dc, const char* text, double x, double y, double h
 }
 
 void draw_multiline_text(DeviceContext* dc, const char* text, double x, double y, double height, ColorRef color,
-                         const char* face, int background, double spacing, int* longest, int* line_count,
-                         int alignment, int bold, double angle, Graphics* graphics, double line_offset) {
+                         const char* face, int background, double spacing, int* longest, int* line_count, int alignment,
+                         int bold, double angle, Graphics* graphics, double line_offset) {
     std::vector<std::string> lines;
     const std::string t = text ? text : "";
     std::size_t begin = 0;
@@ -294,7 +293,9 @@ void draw_multiline_text(DeviceContext* dc, const char* text, double x, double y
     const double vertical = (alignment & 12) == 0 ? -height : (alignment & 12) == 4 ? -height / 2 : 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const double bytes = static_cast<double>(lines[i].size());
-        const double horizontal = (alignment & 3) == 1 ? -bytes * height / 4 : (alignment & 3) == 2 ? -bytes * height / 2 : 0;
+        const double horizontal = (alignment & 3) == 1   ? -bytes * height / 4
+                                  : (alignment & 3) == 2 ? -bytes * height / 2
+                                                         : 0;
         const int lx = trunc_int(x + horizontal + 0.5);
         const int ly = trunc_int(start + pitch * static_cast<double>(i) + vertical + 0.5);
         draw_text(dc, lines[i].c_str(), lx, ly, height, color, face, background, nullptr, bold, nullptr, angle,
@@ -305,8 +306,8 @@ void draw_multiline_text(DeviceContext* dc, const char* text, double x, double y
 void draw_line_or_rect(DeviceContext* dc, int x1, int y1, int x2, int y2, int brush_color, int shape, int rop) {
     if (!dc) return;
     const int old_rop = platform::set_rop2(*dc, rop < 1 ? platform::kR2CopyPen : rop);
-    const platform::Brush brush = brush_color >= 0 ? platform::Brush{false, static_cast<ColorRef>(brush_color)}
-                                                   : platform::stock_null_brush();
+    const platform::Brush brush =
+        brush_color >= 0 ? platform::Brush{false, static_cast<ColorRef>(brush_color)} : platform::stock_null_brush();
     const platform::Brush old_brush = platform::select_brush(*dc, brush);
     if (shape == 0) {
         platform::move_to(*dc, x1, y1);

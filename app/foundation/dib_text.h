@@ -46,13 +46,13 @@ void text_out_gdi(DeviceContext* dc, const char* text, double x, double y, doubl
                   const char* face, int background, int bold, double angle);
 void make_logfont(LogFont* out, double height, const char* face, const LogFont* templ, int bold);
 // One line, through the DC or (when given) the GDI+ graphics; see the implementation for the two ways.
-void draw_text(DeviceContext* dc, const char* text, double x, double y, double height, ColorRef color,
-               const char* face, int background, const LogFont* templ, int bold, const GdiPoint* anchor,
-               double angle, Graphics* graphics, double line_offset);
+void draw_text(DeviceContext* dc, const char* text, double x, double y, double height, ColorRef color, const char* face,
+               int background, const LogFont* templ, int bold, const GdiPoint* anchor, double angle, Graphics* graphics,
+               double line_offset);
 // Lines separated by "__", laid out by the alignment bits; reports the longest line (bytes) and the line count.
 void draw_multiline_text(DeviceContext* dc, const char* text, double x, double y, double height, ColorRef color,
-                         const char* face, int background, double spacing, int* longest, int* line_count,
-                         int alignment, int bold, double angle, Graphics* graphics, double line_offset);
+                         const char* face, int background, double spacing, int* longest, int* line_count, int alignment,
+                         int bold, double angle, Graphics* graphics, double line_offset);
 // shape 0 line, 1 rectangle, 2 filled rectangle, with the DC's current pen; brush colour < 0 none; rop < 1 copy.
 void draw_line_or_rect(DeviceContext* dc, int x1, int y1, int x2, int y2, int brush_color, int shape, int rop);
 int fill_polygon(DeviceContext* dc, const GdiPoint* points, int count, ColorRef color, const platform::Pen& pen);

@@ -64,8 +64,8 @@ int EString::Append(const char* text, int cut, int length) {
     return length_;
 }
 
-int EString::AppendParts(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5,
-                         const char* t6, const char* t7) {
+int EString::AppendParts(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5, const char* t6,
+                         const char* t7) {
     for (const char* t : {t1, t2, t3, t4, t5, t6, t7}) Append(t);
     return length_;
 }

@@ -52,8 +52,8 @@ private:
 // or with default_text when the field is empty, and leaves it empty when the field does not fit. Returns the
 // position after the separator, or -1 when none follows (or nothing follows it). A negative pos becomes 0, out
 // receives the default and the result is -1. Caller advances with pos = result.
-int get_field(const char* text, int& pos, int& len, const FieldSeparators& seps, char* out = nullptr,
-              int out_size = 0, const char* default_text = "");
+int get_field(const char* text, int& pos, int& len, const FieldSeparators& seps, char* out = nullptr, int out_size = 0,
+              const char* default_text = "");
 
 // Typed getters: read the field at pos (as get_field, with an empty default for out) and store the next position
 // (-1 included) in pos and the field length in len, so consecutive calls walk a line. A negative pos gives the

@@ -37,7 +37,7 @@ int sort_index_partition(double* values, int* indices, int lo, int hi) {
         sum += v;
         ++numbers;
     }
-    if (numbers == 0) return hi;  // only NaN: nothing to order
+    if (numbers == 0) return hi;                       // only NaN: nothing to order
     if (low == high && numbers == hi - lo) return hi;  // all equal: already in order
     double pivot = sum / numbers;
     // The rounded mean of nearly equal values may fall outside them; keep it in (low, high], or at high when

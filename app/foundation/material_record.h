@@ -7,13 +7,13 @@
 namespace kz::foundation {
 
 struct MaterialRecord {
-    std::uint32_t color = 0;      // COLORREF, red in the low byte
-    double ambient = 0.0;         // factor on the colour; 0 takes the bridge's
-    double diffuse = 0.0;         // factor on the colour; 0 takes the bridge's
-    double specular = 0.0;        // grey level; 0 takes the bridge's
-    double transparency = 0.0;    // 0 opaque .. 1 invisible; 0.001 or less is 0; above 1.5 also unpickable
+    std::uint32_t color = 0;    // COLORREF, red in the low byte
+    double ambient = 0.0;       // factor on the colour; 0 takes the bridge's
+    double diffuse = 0.0;       // factor on the colour; 0 takes the bridge's
+    double specular = 0.0;      // grey level; 0 takes the bridge's
+    double transparency = 0.0;  // 0 opaque .. 1 invisible; 0.001 or less is 0; above 1.5 also unpickable
     double red = 0.0, green = 0.0, blue = 0.0;  // 0..255
-    std::int32_t texture = 0;     // > 0 modeller texture id, 0 none, < 0 none on purpose
+    std::int32_t texture = 0;                   // > 0 modeller texture id, 0 none, < 0 none on purpose
 };
 
 // One face: corners in the shape's local coordinates with a normal and a texture coordinate each.
@@ -30,7 +30,7 @@ struct PolygonBufferEntry {
 struct PolylineEntry {
     std::uint32_t color = 0xFFFFFF;
     std::int32_t line_width = 1;
-    double ambient = 1.0;  // 0 takes the bridge's
+    double ambient = 1.0;        // 0 takes the bridge's
     std::vector<double> points;  // 3 per point
     double transparency = 0.0;
     int point_count() const { return static_cast<int>(points.size() / 3); }

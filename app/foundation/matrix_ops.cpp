@@ -31,10 +31,28 @@ void axis_rotation_matrix(double* m, int axis, double degrees, double sign) {
     const double t = degrees / 180.0 * kPi * sign;
     const double c = std::cos(t), s = std::sin(t);
     switch (axis) {
-        case 'X': case 'x': m[5] = c; m[6] = s; m[9] = -s; m[10] = c; break;
-        case 'Y': case 'y': m[0] = c; m[2] = -s; m[8] = s; m[10] = c; break;
-        case 'Z': case 'z': m[0] = c; m[1] = s; m[4] = -s; m[5] = c; break;
-        default: break;
+    case 'X':
+    case 'x':
+        m[5] = c;
+        m[6] = s;
+        m[9] = -s;
+        m[10] = c;
+        break;
+    case 'Y':
+    case 'y':
+        m[0] = c;
+        m[2] = -s;
+        m[8] = s;
+        m[10] = c;
+        break;
+    case 'Z':
+    case 'z':
+        m[0] = c;
+        m[1] = s;
+        m[4] = -s;
+        m[5] = c;
+        break;
+    default: break;
     }
 }
 
@@ -76,17 +94,17 @@ int matrix_op_step(double* out, const double* v, const double* r, int code, int 
     const int sign = third ? 0 : sign_of(second);
     if (!sign) return 0;
     switch (first) {
-        case 'm': translation(out, v, sign); return 1;
-        case 's': scale_matrix(out, v, sign); return 1;
-        case 'x': axis_rotation_matrix(out, 'X', r[0], sign); return 1;
-        case 'y': axis_rotation_matrix(out, z_up ? 'Z' : 'Y', r[1], sign); return 1;
-        case 'z': axis_rotation_matrix(out, 'Z', r[2], sign); return 1;
-        default: return 0;
+    case 'm': translation(out, v, sign); return 1;
+    case 's': scale_matrix(out, v, sign); return 1;
+    case 'x': axis_rotation_matrix(out, 'X', r[0], sign); return 1;
+    case 'y': axis_rotation_matrix(out, z_up ? 'Z' : 'Y', r[1], sign); return 1;
+    case 'z': axis_rotation_matrix(out, 'Z', r[2], sign); return 1;
+    default: return 0;
     }
 }
 
-void compose_matrix_ops(int onto, double* m, const double* v, const double* r, int z_up, int c1, int c2, int c3,
-                        int c4, int c5, int c6, int c7) {
+void compose_matrix_ops(int onto, double* m, const double* v, const double* r, int z_up, int c1, int c2, int c3, int c4,
+                        int c5, int c6, int c7) {
     const int codes[7] = {c1, c2, c3, c4, c5, c6, c7};
     double step[16];
     for (int i = 0; i < 7; ++i) {
@@ -106,7 +124,8 @@ void multiply_matrix4(double* out, const double* a, const double* b) {
     double t[16];
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            t[i * 4 + j] = a[i * 4] * b[j] + a[i * 4 + 1] * b[4 + j] + a[i * 4 + 2] * b[8 + j] + a[i * 4 + 3] * b[12 + j];
+            t[i * 4 + j] =
+                a[i * 4] * b[j] + a[i * 4 + 1] * b[4 + j] + a[i * 4 + 2] * b[8 + j] + a[i * 4 + 3] * b[12 + j];
     std::memcpy(out, t, sizeof t);
 }
 

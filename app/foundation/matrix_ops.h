@@ -23,8 +23,8 @@ void scale_matrix(double* m, const double* v, double sign);
 int matrix_op_step(double* out, const double* v, const double* r, int code, int z_up);
 // M = S1 x S2 x ... for the codes up to the first 0 (at most seven); with onto set, M = M x S1 x ... instead.
 // Unknown codes are skipped.
-void compose_matrix_ops(int onto, double* m, const double* v, const double* r, int z_up, int c1, int c2 = 0,
-                        int c3 = 0, int c4 = 0, int c5 = 0, int c6 = 0, int c7 = 0);
+void compose_matrix_ops(int onto, double* m, const double* v, const double* r, int z_up, int c1, int c2 = 0, int c3 = 0,
+                        int c4 = 0, int c5 = 0, int c6 = 0, int c7 = 0);
 // out = A x B; out may alias A or B.
 void multiply_matrix4(double* out, const double* a, const double* b);
 // [x y z 1] x M, no division by w; out may alias point.

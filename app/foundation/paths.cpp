@@ -300,7 +300,8 @@ char** list_folder(const char* folder, const char* pattern, int folders_only, in
     int n = 0, capacity = 0;
     const std::string prefix = text(exclude_prefix);
     for (const platform::FileInfo& f : platform::find_files(text(folder) + text(pattern))) {
-        if (!prefix.empty() && compare_prefix_nocase(f.name.c_str(), prefix.c_str(), static_cast<int>(prefix.size())) == 0)
+        if (!prefix.empty() &&
+            compare_prefix_nocase(f.name.c_str(), prefix.c_str(), static_cast<int>(prefix.size())) == 0)
             continue;
         if (folders_only == 1 ? !f.directory : f.directory) continue;
         if (folders_only != 1 && total) *total += static_cast<std::uint32_t>(f.size);

@@ -22,8 +22,7 @@ const unsigned char* lock_resource(const ResourceModule* module, const char* typ
     if (!type || !name || !module->entries) return nullptr;
     for (int i = 0; i < module->count; ++i) {
         const ResourceEntry& e = module->entries[i];
-        if (!e.data || e.size == 0 || compare_nocase(e.type, type) != 0 || compare_nocase(e.name, name) != 0)
-            continue;
+        if (!e.data || e.size == 0 || compare_nocase(e.type, type) != 0 || compare_nocase(e.name, name) != 0) continue;
         if (size) *size = e.size;
         return e.data;
     }

@@ -23,7 +23,6 @@ const ResourceModule* program_module();
 // Finds, loads and locks a resource in one step: the bytes of the resource of the module (null: the program)
 // with this type and name, compared without regard to ASCII case; null (and size 0) when there is none or it is
 // empty. The bytes stay valid for the life of the process and must not be written.
-const unsigned char* lock_resource(const ResourceModule* module, const char* type, const char* name,
-                                   std::size_t* size);
+const unsigned char* lock_resource(const ResourceModule* module, const char* type, const char* name, std::size_t* size);
 
 }  // namespace kz::foundation

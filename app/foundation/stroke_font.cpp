@@ -48,8 +48,7 @@ bool StrokeFontBlock::attach(const unsigned char* data, std::size_t size) {
 int StrokeFontBlock::glyph_segments(unsigned jis, double* out) const {
     if (!data_) return -1;
     const unsigned row = (jis >> 8) & 0xFF, column = jis & 0xFF;
-    if (jis > 0xFFFF || column < column_low_ || column > column_high_ || row < row_low_ || row > row_high_)
-        return -1;
+    if (jis > 0xFFFF || column < column_low_ || column > column_high_ || row < row_low_ || row > row_high_) return -1;
     const std::size_t index = std::size_t{column_high_ - column_low_ + 1} * (row - row_low_) + (column - column_low_);
     const std::uint32_t value = read32(data_ + kDirectoryStart + 4 * index);
     if (value == 0) return 0;

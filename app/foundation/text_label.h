@@ -12,8 +12,8 @@ namespace kz::foundation {
 inline constexpr char kLabelFaceName[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
 
 struct TextLabelParams {
-    double x = 0.0;     // to the right, pixels
-    double y = 0.0;     // downward, pixels
+    double x = 0.0;  // to the right, pixels
+    double y = 0.0;  // downward, pixels
     double size = 35.0;
     std::uint32_t color = 0xFFFFFF;
     char face_name[64] = {};

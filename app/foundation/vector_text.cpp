@@ -16,8 +16,8 @@ namespace {
 // Rotate about Y, then X, then Z, then move: the order in which the paste text's angles are meant.
 void placement(const double* move, const double* angles, double* m) {
     const double zero[3] = {0, 0, 0};
-    compose_matrix_ops(0, m, move ? move : zero, angles ? angles : zero, 0, op_code("y"), op_code("x"),
-                       op_code("z"), op_code("M"));
+    compose_matrix_ops(0, m, move ? move : zero, angles ? angles : zero, 0, op_code("y"), op_code("x"), op_code("z"),
+                       op_code("M"));
 }
 
 void append_placed(std::vector<double>& points, const double* m, double x, double y, double z) {

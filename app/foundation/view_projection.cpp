@@ -23,10 +23,10 @@ int to_pixel(double v) {
 // Signed distance-like value of a view point from one side plane, >= 0 inside.
 double side_value(const EyeRecord& e, int side, const double* p) {
     switch (side) {
-        case kSideLeft: return p[0] - e.frustum_left * p[2];
-        case kSideRight: return (e.frustum_left + e.frustum_width) * p[2] - p[0];
-        case kSideBottom: return p[1] - e.frustum_bottom * p[2];
-        default: return (e.frustum_bottom + e.frustum_height) * p[2] - p[1];
+    case kSideLeft: return p[0] - e.frustum_left * p[2];
+    case kSideRight: return (e.frustum_left + e.frustum_width) * p[2] - p[0];
+    case kSideBottom: return p[1] - e.frustum_bottom * p[2];
+    default: return (e.frustum_bottom + e.frustum_height) * p[2] - p[1];
     }
 }
 
@@ -89,8 +89,10 @@ int clip_segment_to_side(const EyeRecord& eye, int side, double* p, double* q) {
     const double fp = side_value(eye, side, p), fq = side_value(eye, side, q);
     if (fp < 0 && fq < 0) return 0;
     if (!(fp == fp) || !(fq == fq)) return 0;
-    if (fp < 0) lerp_onto(p, q, fp, fq, p);
-    else if (fq < 0) lerp_onto(p, q, fp, fq, q);
+    if (fp < 0)
+        lerp_onto(p, q, fp, fq, p);
+    else if (fq < 0)
+        lerp_onto(p, q, fp, fq, q);
     return 1;
 }
 

@@ -23,10 +23,9 @@ struct LinkKeyword {
 // Longer keywords that share a beginning with a shorter one differ before the shorter one ends ("wav=" against
 // "wavs=", "excoms=" against "excom="), so the first match in this order is the right one.
 constexpr LinkKeyword kLinkKeywords[] = {
-    {"file=", 1},     {"jump=", 1},       {"exec=", 3},     {"open=", 2},      {"web=", 4},
-    {"explore=", 8},  {"wav=", 16},       {"wavs=", 32},    {"pose=", 64},     {"stage=", 128},
-    {"jimaku=", 256}, {"stop]", 512},     {"jcom=", 1024},  {"excoms=", 8192}, {"excom=", 16384},
-    {"tovb=", 32768}, {"atrtovb=", 65536}, {"viewrendou=", 5},
+    {"file=", 1},    {"jump=", 1},      {"exec=", 3},      {"open=", 2},     {"web=", 4},         {"explore=", 8},
+    {"wav=", 16},    {"wavs=", 32},     {"pose=", 64},     {"stage=", 128},  {"jimaku=", 256},    {"stop]", 512},
+    {"jcom=", 1024}, {"excoms=", 8192}, {"excom=", 16384}, {"tovb=", 32768}, {"atrtovb=", 65536}, {"viewrendou=", 5},
 };
 
 // "M"/"H" with an optional 1 or 2: the variant, or 0 when the field is not that letter's item.
@@ -121,9 +120,22 @@ int motion_target_index(const char* name) {
         const char* name;
         int column;
     } kTargets[] = {
-        {"dx", 1},   {"dy", 2},   {"dz", 3},   {"rx", 4},    {"ry", 5},           {"rz", 6},
-        {"odx", 7},  {"ody", 8},  {"odz", 9},  {"orx", 10},  {"ory", 11},         {"orz", 12},
-        {"fw", 41},  {"light", 42}, {"#shadow_tukihi", 43}, {"#shadow_jikoku", 44},
+        {"dx", 1},
+        {"dy", 2},
+        {"dz", 3},
+        {"rx", 4},
+        {"ry", 5},
+        {"rz", 6},
+        {"odx", 7},
+        {"ody", 8},
+        {"odz", 9},
+        {"orx", 10},
+        {"ory", 11},
+        {"orz", 12},
+        {"fw", 41},
+        {"light", 42},
+        {"#shadow_tukihi", 43},
+        {"#shadow_jikoku", 44},
     };
     for (const auto& target : kTargets)
         if (compare_nocase(name, target.name) == 0) return target.column;
@@ -141,8 +153,10 @@ int interpolate_elapsed(double elapsed_ms, double from, double to, double durati
     }
     const double t = elapsed_ms / duration_ms;
     double f = t;
-    if (easing == 0) f = 1 - (1 - t) * (1 - t);
-    else if (easing == 2) f = t * t;
+    if (easing == 0)
+        f = 1 - (1 - t) * (1 - t);
+    else if (easing == 2)
+        f = t * t;
     if (value) *value = from + (to - from) * f;
     return 0;
 }

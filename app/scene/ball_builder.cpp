@@ -33,8 +33,8 @@ int XLeaves::MakeBall() {
     p.thick_z = r.thick2;
     p.surface_kind = ellipsoid_surface_kind(p.thick_mode, p.thick_xy);
     if (p.thick_xy >= 0.0)
-        p.flat_faces = kFlatStartCut | kFlatEndCut | (r.domebtm >= 0.0 ? kFlatBottom : 0) |
-                       (r.dometop >= 0.0 ? kFlatTop : 0);
+        p.flat_faces =
+            kFlatStartCut | kFlatEndCut | (r.domebtm >= 0.0 ? kFlatBottom : 0) | (r.dometop >= 0.0 ? kFlatTop : 0);
     p.face_code = 5000;
     const int built = MakeEllipsoid(*this, p);
     set_axis_extent(*this, p.rx, p.ry, -p.rz, p.rz);

@@ -25,9 +25,8 @@ struct OperatorForm {
 
 // Tried in this order: the first form found anywhere in the term wins, so ".==." beats "=" and "!=" beats "=".
 constexpr OperatorForm kOperatorForms[] = {
-    {".eq.", 1},  {".ne.", 2},  {".ge.", 3},  {".gt.", 4},  {".le.", 5},  {".lt.", 6},
-    {".EQ.", 11}, {".==.", 11}, {".!=.", 12}, {"!=", 12},   {"=", 11},    {".NE.", 12},
-    {".GE.", 13}, {".GT.", 14}, {".LE.", 15}, {".LT.", 16},
+    {".eq.", 1},  {".ne.", 2}, {".ge.", 3}, {".gt.", 4},  {".le.", 5},  {".lt.", 6},  {".EQ.", 11}, {".==.", 11},
+    {".!=.", 12}, {"!=", 12},  {"=", 11},   {".NE.", 12}, {".GE.", 13}, {".GT.", 14}, {".LE.", 15}, {".LT.", 16},
 };
 
 void trim(std::string* text) {

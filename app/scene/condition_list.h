@@ -8,11 +8,11 @@ namespace kz::scene {
 struct ConditionList {
     std::int32_t term_count = 0;
     std::int32_t capacity = 0;
-    char** left = nullptr;            // heap texts: attribute name, "#top", "*" or empty
-    char** right = nullptr;           // heap texts
+    char** left = nullptr;               // heap texts: attribute name, "#top", "*" or empty
+    char** right = nullptr;              // heap texts
     std::uint32_t* operators = nullptr;  // 1..6 numbers, 11..16 texts, 0 none
     std::uint32_t* joiners = nullptr;    // 0 or, 1 and
-    char* part_name = nullptr;        // heap text, may be null or empty
+    char* part_name = nullptr;           // heap text, may be null or empty
     std::int32_t own_item = -1;
     std::int32_t own_part = -1;
     std::int32_t empty = 0;

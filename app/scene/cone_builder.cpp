@@ -57,7 +57,8 @@ int XLeaves::MakeSui() {
         const double inner_depth = radius * ratio - across;
         const std::vector<double> inner = ring_points(angles, inner_radius, inner_depth, 0.0, full_turn);
         const double inner_slant = std::sqrt(inner_radius * inner_radius + inner_apex[2] * inner_apex[2]);
-        if (inner_slant > 0.001) add_round_side(*this, inner, apex_ring(inner_apex), true, full_turn, inner_slant, true);
+        if (inner_slant > 0.001)
+            add_round_side(*this, inner, apex_ring(inner_apex), true, full_turn, inner_slant, true);
         add_ring_band(*this, base, inner, false, 1000);
     }
     bottom_dome_or_cap();

@@ -46,8 +46,8 @@ int XLeaves::MakeCylinder() {
     };
     auto bottom_end = [&](bool ring_instead_of_cap, const std::vector<double>* inner_bottom) {
         if (r.domebtm > 0.0)
-            MakeEllipsoidPart(*this, 1000, 0.0, s.bottom_width, s.depth, r.domebtm * s.bottom_width, divisions,
-                              s.sweep, s.start, 90.0, 180.0, s.thick1, s.thick2, s.thick_mode, -2);
+            MakeEllipsoidPart(*this, 1000, 0.0, s.bottom_width, s.depth, r.domebtm * s.bottom_width, divisions, s.sweep,
+                              s.start, 90.0, 180.0, s.thick1, s.thick2, s.thick_mode, -2);
         else if (r.domebtm == 0.0 && ring_instead_of_cap)
             add_ring_band(*this, bottom, *inner_bottom, false, 1000);
         else if (r.domebtm == 0.0)
@@ -75,8 +75,8 @@ int XLeaves::MakeCylinder() {
         const double* t1 = &top[3 * (n - 1)];
         if (std::fabs(s.sweep - 180.0) < 1e-9) {
             // One rectangle through the axis, with the centres that the end caps share.
-            const double face[18] = {b1[0], b1[1], b1[2], 0.0,   0.0,   0.0,   b0[0], b0[1], b0[2],
-                                     t0[0], t0[1], t0[2], 0.0,   0.0,   h,     t1[0], t1[1], t1[2]};
+            const double face[18] = {b1[0], b1[1], b1[2], 0.0, 0.0, 0.0, b0[0], b0[1], b0[2],
+                                     t0[0], t0[1], t0[2], 0.0, 0.0, h,   t1[0], t1[1], t1[2]};
             make_shape_face(*this, FaceMaker::cap, face, 6, nullptr, 3000);
         } else {
             const double start_face[12] = {0.0, 0.0, 0.0, b0[0], b0[1], b0[2], t0[0], t0[1], t0[2], 0.0, 0.0, h};

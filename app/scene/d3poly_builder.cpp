@@ -30,8 +30,7 @@ int XLeaves::MakeD3poly() {
     for (int k = 0; k < n; ++k) {
         const double* a = outline.at(k);
         const double* b = outline.at((k + 1) % n);
-        const double points[12] = {a[0], a[1], a[2],     b[0], b[1], b[2],
-                                   b[0], b[1], b[2] + h, a[0], a[1], a[2] + h};
+        const double points[12] = {a[0], a[1], a[2], b[0], b[1], b[2], b[0], b[1], b[2] + h, a[0], a[1], a[2] + h};
         double face_normal[3], normals[12];
         kz::foundation::polygon_normal(points, 4, face_normal, nullptr);
         double horizontal[3];

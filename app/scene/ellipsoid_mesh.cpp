@@ -88,7 +88,7 @@ void add_surface(XLeaves& shape, const SurfaceGrid& g, const Ellipsoid& e, bool 
             const int order[4][2] = {{j + 1, k}, {j + 1, k + 1}, {j, k + 1}, {j, k}};
             double points[4][3], normals[4][3];
             for (int c = 0; c < 4; ++c) {
-                const int (&rc)[2] = order[inner ? 3 - c : c];
+                const int(&rc)[2] = order[inner ? 3 - c : c];
                 std::copy(g.point(rc[0], rc[1]), g.point(rc[0], rc[1]) + 3, points[c]);
                 std::copy(g.normal(rc[0], rc[1]), g.normal(rc[0], rc[1]) + 3, normals[c]);
             }
@@ -125,8 +125,7 @@ void add_cuts_and_caps(XLeaves& shape, const EllipsoidParameters& p, const Surfa
         for (int j = p0 > 0.0 ? 0 : 1; j <= nb; ++j) push(outline, g.point(j, ns));
         push(outline, bottom);
         push(outline, top);
-        make_shape_face(shape, FaceMaker::cap, outline.data(), static_cast<int>(outline.size() / 3), nullptr,
-                        kEndCode);
+        make_shape_face(shape, FaceMaker::cap, outline.data(), static_cast<int>(outline.size() / 3), nullptr, kEndCode);
     }
     // A cap of a partial sweep is a sector: its centre joins the cut faces.
     const int last = partial_sweep ? ns : ns - 1;
@@ -141,8 +140,7 @@ void add_cuts_and_caps(XLeaves& shape, const EllipsoidParameters& p, const Surfa
         outline.clear();
         if (partial_sweep) push(outline, top);
         for (int k = 0; k <= last; ++k) push(outline, g.point(0, k));
-        make_shape_face(shape, FaceMaker::cap, outline.data(), static_cast<int>(outline.size() / 3), nullptr,
-                        kTopCode);
+        make_shape_face(shape, FaceMaker::cap, outline.data(), static_cast<int>(outline.size() / 3), nullptr, kTopCode);
     }
 }
 
@@ -224,8 +222,10 @@ int MakeEllipsoid(XLeaves& shape, EllipsoidParameters p) {
     if (kind & 1) add_surface(shape, outer, outer_e, false, p.face_code, polar, longitude);
     if (kind & 2) add_surface(shape, inner, inner_e, true, p.face_code, polar, longitude);
     if (partial) {
-        if (p.thick_mode == 0) add_cuts_and_caps(shape, p, outer, partial_sweep);
-        else if (p.thick_mode == 1) add_rims(shape, p, outer, inner, partial_sweep);
+        if (p.thick_mode == 0)
+            add_cuts_and_caps(shape, p, outer, partial_sweep);
+        else if (p.thick_mode == 1)
+            add_rims(shape, p, outer, inner, partial_sweep);
     }
     return 1;
 }

@@ -109,15 +109,14 @@ static XLeaf* make_leaf(XLeaves& shape, const FacePlane& plane, ShapeMaterial& m
     std::copy(plane.to_plane, plane.to_plane + 16, face->frame_inverse);
     face->SetPoints(plane.local.data(), plane.count(), material.material.color,
                     plane.local_normals.empty() ? nullptr : plane.local_normals.data());
-    face->paste_entry = paste && shape.record->paste_entries
-                            ? static_cast<std::int32_t>(paste - shape.record->paste_entries)
-                            : -1;
+    face->paste_entry =
+        paste && shape.record->paste_entries ? static_cast<std::int32_t>(paste - shape.record->paste_entries) : -1;
     face->paste_image = paste ? paste->image_index : -1;
     return face;
 }
 
-int XLeaves::AddFace(const double* points, int count, ShapeMaterial& material, const double* normals,
-                     PasteEntry* paste, std::int32_t face_code) {
+int XLeaves::AddFace(const double* points, int count, ShapeMaterial& material, const double* normals, PasteEntry* paste,
+                     std::int32_t face_code) {
     FacePlane plane;
     if (!plan_face(points, count, normals, false, plane)) return -1;
     XLeaf* face = make_leaf(*this, plane, material, paste, face_code);
@@ -140,8 +139,7 @@ int XLeaves::AddFace(const double* points, int count, ShapeMaterial& material, c
 }
 
 int XLeaves::AddCapFace(const double* points, int count, ShapeMaterial& material, const double* normals,
-                        PasteEntry* paste, std::int32_t face_code, const double* texture_points,
-                        int texture_count) {
+                        PasteEntry* paste, std::int32_t face_code, const double* texture_points, int texture_count) {
     const bool with_normals = normals && (normals[0] != 0.0 || normals[1] != 0.0 || normals[2] != 0.0);
     FacePlane plane;
     if (!plan_face(points, count, with_normals ? normals : nullptr, true, plane)) return -1;

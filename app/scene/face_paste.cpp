@@ -7,8 +7,8 @@
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/sjis_string.h"
 #include "app/scene/paste_list.h"
-#include "app/scene/pasted_drawing.h"
 #include "app/scene/paste_textures.h"
+#include "app/scene/pasted_drawing.h"
 #include "app/scene/view_services.h"
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
@@ -99,9 +99,8 @@ int XLeaves::GetFaceMaterial(std::int32_t face_code, ShapeMaterial* material, Pa
     return 0;
 }
 
-PasteEntry* XLeaves::PrepareTextPaste(std::int32_t face_code, double default_size, double default_lift,
-                                      double origin_x, int, double origin_y, double text_length, double text_height,
-                                      int, int* cleared) {
+PasteEntry* XLeaves::PrepareTextPaste(std::int32_t face_code, double default_size, double default_lift, double origin_x,
+                                      int, double origin_y, double text_length, double text_height, int, int* cleared) {
     PasteEntry* e = FindFacePaste(face_code, cleared);
     if (!e || (e->kind != 3 && e->kind != 4)) return nullptr;
     e->work_size = e->size > 0.0 ? e->size : default_size;

@@ -1,9 +1,9 @@
 // Reading one figure line into a COBJECTA: the positional form (field n is column n) and the keyword form
 // (key=value fields), the kind classifier, a part's attribute segment, and pose and stage lines.
-#include <initializer_list>
-#include <utility>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/heap_text.h"
@@ -84,20 +84,34 @@ int COBJECTA::ClassifyObjectKind(const char* word) {
     };
     const auto is = [word](const char* whole) { return compare_nocase(word, whole) == 0; };
     int result = 1;
-    if (starts("ba")) kind = kKindBall;
-    else if (starts("b")) kind = kKindBox;
-    else if (starts("c")) kind = kKindCylinder;
-    else if (starts("d")) kind = kKindD3poly;
-    else if (starts("hp")) kind = kKindHpoly;
-    else if (starts("h")) kind = kKindHankyuu;
-    else if (starts("k")) kind = kKindKaiten;
-    else if (is("pose2") || is("pose")) kind = kKindPose;
-    else if (starts("pu")) kind = kKindPutref;
-    else if (starts("p")) kind = kKindPoly;
-    else if (starts("r") || starts("t")) kind = kKindTrunk;
-    else if (is("stage2") || is("stage")) kind = kKindStage;
-    else if (starts("s")) kind = kKindSui;
-    else if (starts("z")) kind = kKindZpoly;
+    if (starts("ba"))
+        kind = kKindBall;
+    else if (starts("b"))
+        kind = kKindBox;
+    else if (starts("c"))
+        kind = kKindCylinder;
+    else if (starts("d"))
+        kind = kKindD3poly;
+    else if (starts("hp"))
+        kind = kKindHpoly;
+    else if (starts("h"))
+        kind = kKindHankyuu;
+    else if (starts("k"))
+        kind = kKindKaiten;
+    else if (is("pose2") || is("pose"))
+        kind = kKindPose;
+    else if (starts("pu"))
+        kind = kKindPutref;
+    else if (starts("p"))
+        kind = kKindPoly;
+    else if (starts("r") || starts("t"))
+        kind = kKindTrunk;
+    else if (is("stage2") || is("stage"))
+        kind = kKindStage;
+    else if (starts("s"))
+        kind = kKindSui;
+    else if (starts("z"))
+        kind = kKindZpoly;
     else {
         kind = kKindBox;
         result = 0;
@@ -113,8 +127,10 @@ void COBJECTA::ReadFigureLine(const char* text) {
     bool keyword = false;
     int separators = 0;
     for (const char* p = text; *p && separators < 2 && !keyword; ++p) {
-        if (*p == '\t' || *p == ',') ++separators;
-        else if (*p == '=') keyword = true;
+        if (*p == '\t' || *p == ',')
+            ++separators;
+        else if (*p == '=')
+            keyword = true;
     }
     if (keyword) {
         packed_color = 0xFFFFFF;
@@ -130,7 +146,8 @@ void COBJECTA::ReadFigureLine(const char* text) {
 void COBJECTA::ReadPositionalLine(const char* text) {
     FieldWalker fields(text, line_separators());
     ClassifyObjectKind(fields.take().c_str());
-    for (double* v : {&dx, &dy, &dz, &rx, &ry, &rz, &odx, &ody, &odz, &orx, &ory, &orz, &w, &d, &h}) *v = fields.number();
+    for (double* v : {&dx, &dy, &dz, &rx, &ry, &rz, &odx, &ody, &odz, &orx, &ory, &orz, &w, &d, &h})
+        *v = fields.number();
     {
         const std::string column = fields.take();
         FieldWalker items(column.c_str(), item_separators());
@@ -215,8 +232,10 @@ void COBJECTA::ReadColumnText(int column, const char* value, int length) {
     case 29: set_text(name, value, length); break;
     case 30: set_text(parent_name, value, length); break;
     case 31:
-        if (kind == kKindTrunk) ReadAttributeSegment(text.c_str());
-        else ParsePasteList(text.c_str());
+        if (kind == kKindTrunk)
+            ReadAttributeSegment(text.c_str());
+        else
+            ParsePasteList(text.c_str());
         break;
     case 32: parse_fix_flags(text.c_str(), change_locks, &fix_kind); break;
     case 33: set_text(poldat, value, length); break;
@@ -265,15 +284,24 @@ void COBJECTA::ReadAttributeSegment(const char* text) {
                 path.assign(item.c_str() + pos, len);
             }
             SetFrefer(path.c_str());
-        } else if (equals_nocase(key, "#type")) set_text(type, value.c_str(), vlen);
-        else if (equals_nocase(key, "#party")) set_text(party, value.c_str(), vlen);
-        else if (equals_nocase(key, "#frmode")) set_text(frmode, value.c_str(), vlen);
-        else if (equals_nocase(key, "#layer")) set_text(layer, value.c_str(), vlen);
-        else if (equals_nocase(key, "#group")) set_text(group, value.c_str(), vlen);
-        else if (equals_nocase(key, "#frefer")) SetFrefer(value.c_str());
-        else if (equals_nocase(key, "#name")) set_text(name, value.c_str(), vlen);
-        else if (equals_nocase(key, "#id")) domebtm = span_number(value.c_str(), vlen);
-        else if (equals_nocase(key, "#sysf")) sysf = span_integer(value.c_str(), vlen);
+        } else if (equals_nocase(key, "#type"))
+            set_text(type, value.c_str(), vlen);
+        else if (equals_nocase(key, "#party"))
+            set_text(party, value.c_str(), vlen);
+        else if (equals_nocase(key, "#frmode"))
+            set_text(frmode, value.c_str(), vlen);
+        else if (equals_nocase(key, "#layer"))
+            set_text(layer, value.c_str(), vlen);
+        else if (equals_nocase(key, "#group"))
+            set_text(group, value.c_str(), vlen);
+        else if (equals_nocase(key, "#frefer"))
+            SetFrefer(value.c_str());
+        else if (equals_nocase(key, "#name"))
+            set_text(name, value.c_str(), vlen);
+        else if (equals_nocase(key, "#id"))
+            domebtm = span_number(value.c_str(), vlen);
+        else if (equals_nocase(key, "#sysf"))
+            sysf = span_integer(value.c_str(), vlen);
     }
 }
 
@@ -289,13 +317,20 @@ void COBJECTA::ReadKeywordAttributes(const char* text) {
         const std::string value = parts.take();
         const int vlen = static_cast<int>(value.size());
         if (!key.empty() && key[0] == '#') key.erase(0, 1);
-        if (equals_nocase(key, "type")) set_text(type, value.c_str(), vlen);
-        else if (equals_nocase(key, "party")) set_text(party, value.c_str(), vlen);
-        else if (equals_nocase(key, "frefer")) SetFrefer(value.c_str());
-        else if (equals_nocase(key, "frmode")) set_text(frmode, value.c_str(), vlen);
-        else if (equals_nocase(key, "layer")) set_text(layer, value.c_str(), vlen);
-        else if (equals_nocase(key, "sysf")) sysf = span_integer(value.c_str(), vlen);
-        else if (equals_nocase(key, "group")) set_text(group, value.c_str(), vlen);
+        if (equals_nocase(key, "type"))
+            set_text(type, value.c_str(), vlen);
+        else if (equals_nocase(key, "party"))
+            set_text(party, value.c_str(), vlen);
+        else if (equals_nocase(key, "frefer"))
+            SetFrefer(value.c_str());
+        else if (equals_nocase(key, "frmode"))
+            set_text(frmode, value.c_str(), vlen);
+        else if (equals_nocase(key, "layer"))
+            set_text(layer, value.c_str(), vlen);
+        else if (equals_nocase(key, "sysf"))
+            sysf = span_integer(value.c_str(), vlen);
+        else if (equals_nocase(key, "group"))
+            set_text(group, value.c_str(), vlen);
     }
 }
 
@@ -322,8 +357,8 @@ int COBJECTA::SetFieldByKeyword(const char* key, const char* value) {
     const auto is = [key](const char* k) { return compare_nocase(key, k) == 0; };
     const double number = span_number(value, vlen);
 
-    static constexpr const char* kNumberKeys[] = {"dx",  "dy",  "dz",  "rx",  "ry",  "rz", "odx", "ody",
-                                                  "odz", "orx", "ory", "orz", "w",   "d",  "h"};
+    static constexpr const char* kNumberKeys[] = {"dx",  "dy",  "dz",  "rx",  "ry", "rz", "odx", "ody",
+                                                  "odz", "orx", "ory", "orz", "w",  "d",  "h"};
     double* number_fields[] = {&dx, &dy, &dz, &rx, &ry, &rz, &odx, &ody, &odz, &orx, &ory, &orz, &w, &d, &h};
     for (int i = 0; i < 15; ++i)
         if (is(kNumberKeys[i])) {
@@ -334,14 +369,38 @@ int COBJECTA::SetFieldByKeyword(const char* key, const char* value) {
         ClassifyObjectKind(value);
         return 0;
     }
-    if (is("wtop")) { wtop = number; return 16; }
-    if (is("dtop")) { ReadDtopItems(value, vlen, false); return 17; }
-    if (is("div")) { div = number; return 18; }
-    if (is("domebtm")) { domebtm = number; return 19; }
-    if (is("btmangle")) { btmangle = number; return 56; }
-    if (is("dometop")) { dometop = number; return 20; }
-    if (is("topangle")) { topangle = number; return 55; }
-    if (is("dispmode")) { dispmode = number; return 21; }
+    if (is("wtop")) {
+        wtop = number;
+        return 16;
+    }
+    if (is("dtop")) {
+        ReadDtopItems(value, vlen, false);
+        return 17;
+    }
+    if (is("div")) {
+        div = number;
+        return 18;
+    }
+    if (is("domebtm")) {
+        domebtm = number;
+        return 19;
+    }
+    if (is("btmangle")) {
+        btmangle = number;
+        return 56;
+    }
+    if (is("dometop")) {
+        dometop = number;
+        return 20;
+    }
+    if (is("topangle")) {
+        topangle = number;
+        return 55;
+    }
+    if (is("dispmode")) {
+        dispmode = number;
+        return 21;
+    }
     double* channels[] = {&red, &green, &blue};
     static constexpr const char* kChannelKeys[] = {"red", "green", "blue"};
     for (int i = 0; i < 3; ++i)
@@ -359,19 +418,39 @@ int COBJECTA::SetFieldByKeyword(const char* key, const char* value) {
         blue = (color >> 16) & 255;
         return -1;
     }
-    if (is("ambient")) { ambient = number; return 25; }
-    if (is("diffuse")) { diffuse = number; return 26; }
-    if (is("specular")) { specular = number; return 27; }
-    if (compare_prefix_nocase(key, "trans", 5) == 0) { trans = number; return 28; }
-    if (is("myname") || is("name") || is("me")) { ReadColumnText(29, value, vlen); return 29; }
-    if (is("eldername") || is("elder") || is("ani")) { ReadColumnText(30, value, vlen); return 30; }
+    if (is("ambient")) {
+        ambient = number;
+        return 25;
+    }
+    if (is("diffuse")) {
+        diffuse = number;
+        return 26;
+    }
+    if (is("specular")) {
+        specular = number;
+        return 27;
+    }
+    if (compare_prefix_nocase(key, "trans", 5) == 0) {
+        trans = number;
+        return 28;
+    }
+    if (is("myname") || is("name") || is("me")) {
+        ReadColumnText(29, value, vlen);
+        return 29;
+    }
+    if (is("eldername") || is("elder") || is("ani")) {
+        ReadColumnText(30, value, vlen);
+        return 30;
+    }
     if (is("putup") || is("petan") || is("paste")) {
-        if (kind == kKindTrunk) ReadKeywordAttributes(value);
-        else ParsePasteList(value);
+        if (kind == kKindTrunk)
+            ReadKeywordAttributes(value);
+        else
+            ParsePasteList(value);
         return 31;
     }
-    static constexpr const char* kTextKeys[] = {"fix", "poldat", "limit", "action", "camera", "comment", "thick",
-                                                "shadow"};
+    static constexpr const char* kTextKeys[] = {"fix",    "poldat",  "limit", "action",
+                                                "camera", "comment", "thick", "shadow"};
     for (int i = 0; i < 8; ++i)
         if (is(kTextKeys[i])) {
             ReadColumnText(32 + i, value, vlen);

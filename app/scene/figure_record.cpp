@@ -3,8 +3,8 @@
 #include "app/scene/figure_record.h"
 
 #include <climits>
-#include <initializer_list>
 #include <cmath>
+#include <initializer_list>
 
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/heap_text.h"

@@ -54,7 +54,7 @@ struct PasteEntry {
     double work_scale[2];
     double work_offset[2];
     double work_origin[2];
-    std::int32_t kind;         // 0 none, 1 CAD drawing, 2 image, 3 text texture, 4 resource bitmap, 5 vector text
+    std::int32_t kind;  // 0 none, 1 CAD drawing, 2 image, 3 text texture, 4 resource bitmap, 5 vector text
     std::int32_t texture_id;
     std::int32_t image_index;  // -1 before the name is interned
     std::int32_t face_letter;  // 'A', 'C' or 'R'

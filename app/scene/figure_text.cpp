@@ -52,9 +52,12 @@ char* c_integer_text(std::int32_t value, char* buffer) {
 
 char* figure_number_text(double value, char* buffer) {
     constexpr double kLargest = 1e100;
-    if (value > kLargest) value = kLargest;
-    else if (value < -kLargest) value = -kLargest;
-    else if (value != 0 && std::fabs(value) <= 1e-100) value = 0;
+    if (value > kLargest)
+        value = kLargest;
+    else if (value < -kLargest)
+        value = -kLargest;
+    else if (value != 0 && std::fabs(value) <= 1e-100)
+        value = 0;
     return double_to_text(value, 1, buffer, kNumberTextSize);
 }
 

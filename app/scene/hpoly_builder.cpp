@@ -26,8 +26,8 @@ int XLeaves::MakeHpoly() {
     // A segment of no length has no way to face; its points are one point of the wall.
     Outline kept;
     for (int i = 0; i < path.size(); ++i)
-        if (kept.size() == 0 || std::hypot(path.at(i)[0] - kept.at(kept.size() - 1)[0],
-                                           path.at(i)[1] - kept.at(kept.size() - 1)[1]) > 1e-6)
+        if (kept.size() == 0 ||
+            std::hypot(path.at(i)[0] - kept.at(kept.size() - 1)[0], path.at(i)[1] - kept.at(kept.size() - 1)[1]) > 1e-6)
             kept.points.insert(kept.points.end(), path.at(i), path.at(i) + 3);
     path = std::move(kept);
     const int n = path.size();

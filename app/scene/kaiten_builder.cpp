@@ -111,8 +111,8 @@ int XLeaves::MakeKaiten() {
             p[1] = a[0] * s * sy;
             p[2] = a[2] * sz;
             // Normals go through the inverse scale so that they stay square to the scaled surface.
-            const double length = std::sqrt(std::pow(na[0] * c / sx, 2) + std::pow(na[0] * s / sy, 2) +
-                                            std::pow(na[2] / sz, 2));
+            const double length =
+                std::sqrt(std::pow(na[0] * c / sx, 2) + std::pow(na[0] * s / sy, 2) + std::pow(na[2] / sz, 2));
             q[0] = length > 0.0 ? na[0] * c / sx / length : 0.0;
             q[1] = length > 0.0 ? na[0] * s / sy / length : 0.0;
             q[2] = length > 0.0 ? na[2] / sz / length : 0.0;
@@ -137,7 +137,8 @@ int XLeaves::MakeKaiten() {
 
     std::vector<double> along(m, 0.0);
     for (int i = 0; i + 1 < m; ++i)
-        along[i + 1] = along[i] + std::hypot(profile[3 * i + 3] - profile[3 * i], profile[3 * i + 5] - profile[3 * i + 2]);
+        along[i + 1] =
+            along[i] + std::hypot(profile[3 * i + 3] - profile[3 * i], profile[3 * i + 5] - profile[3 * i + 2]);
     const bool smooth = smooth_normals(*this);
     for (int k = 0; k < steps; ++k)
         for (int j = 0; j + 1 < m; ++j) {

@@ -61,8 +61,7 @@ int XLeaves::MakeMagari() {
     TimingSlot timing(*this, kTimingCylinder);
     SweepParameters s;
     ReadSweepParameters(&s, 0);
-    if (!all_finite({s.bottom_width, s.depth, s.height, s.top_width, s.sweep, s.start, s.thick1, s.thick2}))
-        return 1;
+    if (!all_finite({s.bottom_width, s.depth, s.height, s.top_width, s.sweep, s.start, s.thick1, s.thick2})) return 1;
     const double R = bend.radius, A = angle / 180.0 * kPi;
     const double rb = s.bottom_width / 2.0, rt = s.top_width / 2.0, ratio = s.depth_ratio;
     const bool shell = s.thick_mode == 1, full_turn = !s.partial;
@@ -73,8 +72,7 @@ int XLeaves::MakeMagari() {
     const int first = static_cast<int>(s.start / step);
     const int columns = std::max(1, static_cast<int>(s.end / step + 0.99999) - first);
     std::vector<double> angles(columns + 1);
-    for (int k = 0; k <= columns; ++k)
-        angles[k] = std::clamp((first + k) * step, s.start, s.end) / 180.0 * kPi;
+    for (int k = 0; k <= columns; ++k) angles[k] = std::clamp((first + k) * step, s.start, s.end) / 180.0 * kPi;
     angles[0] = s.start_rad;
     angles[columns] = s.end_rad;
 
@@ -83,8 +81,8 @@ int XLeaves::MakeMagari() {
     auto bent_ring = [&](int i, double inset) {
         const double t = static_cast<double>(i) / steps;
         const double radius = rb + (rt - rb) * t, theta = i * A / steps;
-        std::vector<double> ring = ring_points(angles, std::max(radius - inset, 0.0),
-                                               std::max(radius * ratio - inset, 0.0), 0.0, full_turn);
+        std::vector<double> ring =
+            ring_points(angles, std::max(radius - inset, 0.0), std::max(radius * ratio - inset, 0.0), 0.0, full_turn);
         for (std::size_t p = 0; p < ring.size(); p += 3) {
             const double x = ring[p];
             ring[p] = R - (R - x) * std::cos(theta);
@@ -119,8 +117,9 @@ int XLeaves::MakeMagari() {
     if (shell) add_grid(inner, true);
 
     // The top end stands square to the bend's end: its frame turns by A about y and moves to the axis's end.
-    const double end_frame[16] = {std::cos(A), 0.0, -std::sin(A), 0.0, 0.0, 1.0, 0.0, 0.0,
-                                  std::sin(A), 0.0, std::cos(A),  0.0, R - R * std::cos(A), 0.0, R * std::sin(A), 1.0};
+    const double end_frame[16] = {
+        std::cos(A),         0.0, -std::sin(A),    0.0, 0.0, 1.0, 0.0, 0.0, std::sin(A), 0.0, std::cos(A), 0.0,
+        R - R * std::cos(A), 0.0, R * std::sin(A), 1.0};
     const double bottom_centre[3] = {0.0, 0.0, 0.0};
     const double top_centre[3] = {end_frame[12], 0.0, end_frame[14]};
     if (r.dometop > 0.0)
@@ -148,7 +147,7 @@ int XLeaves::MakeMagari() {
             const double* s1 = &outer[i + 1][0];
             const double* e0 = &outer[i][3 * columns];
             const double* e1 = &outer[i + 1][3 * columns];
-            const double start_face[12] = {axis0[0], axis0[1], axis0[2], s0[0], s0[1], s0[2],
+            const double start_face[12] = {axis0[0], axis0[1], axis0[2], s0[0],    s0[1],    s0[2],
                                            s1[0],    s1[1],    s1[2],    axis1[0], axis1[1], axis1[2]};
             const double end_face[12] = {axis0[0], axis0[1], axis0[2], axis1[0], axis1[1], axis1[2],
                                          e1[0],    e1[1],    e1[2],    e0[0],    e0[1],    e0[2]};

@@ -2,8 +2,8 @@
 // in the form the reader takes again.
 #include "app/scene/paste_list.h"
 
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "app/foundation/field_tokenizer.h"
@@ -28,8 +28,8 @@ struct Extension {
     int kind;
 };
 constexpr Extension kExtensions[] = {
-    {"mpp", 1}, {"mpw", 1}, {"mpz", 1}, {"mpx", 1}, {"dxf", 1}, {"dwg", 1}, {"jwc", 1}, {"jww", 1},
-    {"jpg", 2}, {"jpeg", 2}, {"bmp", 2}, {"gif", 2}, {"tif", 2}, {"png", 2},
+    {"mpp", 1}, {"mpw", 1}, {"mpz", 1},  {"mpx", 1}, {"dxf", 1}, {"dwg", 1}, {"jwc", 1},
+    {"jww", 1}, {"jpg", 2}, {"jpeg", 2}, {"bmp", 2}, {"gif", 2}, {"tif", 2}, {"png", 2},
 };
 
 // Position of the extension's dot in the last path component, or -1; trail bytes 0x5C never count as "\".
@@ -105,8 +105,8 @@ int paste_kind_of_source(const char* source, int record_kind) {
     const struct {
         const char* prefix;
         int kind;
-    } tags[] = {{"[loadimage=", 4}, {"<loadimage=", 4}, {"[text=", 3},    {"<text=", 3},
-                {"[lumfont=", 5},   {"<lumfont=", 5}};
+    } tags[] = {{"[loadimage=", 4}, {"<loadimage=", 4}, {"[text=", 3},
+                {"<text=", 3},      {"[lumfont=", 5},   {"<lumfont=", 5}};
     for (const auto& tag : tags)
         if (compare_prefix_nocase(source, tag.prefix, static_cast<int>(std::strlen(tag.prefix))) == 0) return tag.kind;
     const int dot = extension_dot(source);

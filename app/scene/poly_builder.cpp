@@ -178,7 +178,8 @@ int XLeaves::MakePoly() {
             for (int k = 0; k < outline.size(); ++k) {
                 const int i = up ? k : outline.size() - 1 - k;
                 push_at(points, outline.at(i), z);
-                if (!outline.texcoords.empty()) uv.insert(uv.end(), {outline.texcoords[2 * i], outline.texcoords[2 * i + 1]});
+                if (!outline.texcoords.empty())
+                    uv.insert(uv.end(), {outline.texcoords[2 * i], outline.texcoords[2 * i + 1]});
             }
             make_shape_face(*this, FaceMaker::cap, points.data(), outline.size(), nullptr, code, nullptr,
                             uv.empty() ? nullptr : uv.data(), static_cast<int>(uv.size() / 2));

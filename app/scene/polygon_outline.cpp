@@ -62,7 +62,8 @@ void reverse_outline(Outline& o) {
     const int n = o.size();
     for (int i = 0, j = n - 1; i < j; ++i, --j) {
         std::swap_ranges(&o.points[3 * i], &o.points[3 * i] + 3, &o.points[3 * j]);
-        if (!o.directions.empty()) std::swap_ranges(&o.directions[3 * i], &o.directions[3 * i] + 3, &o.directions[3 * j]);
+        if (!o.directions.empty())
+            std::swap_ranges(&o.directions[3 * i], &o.directions[3 * i] + 3, &o.directions[3 * j]);
         if (!o.texcoords.empty()) std::swap_ranges(&o.texcoords[2 * i], &o.texcoords[2 * i] + 2, &o.texcoords[2 * j]);
     }
 }
@@ -129,8 +130,8 @@ std::vector<double> point_normals(const std::vector<double>& edges, int points, 
             before = std::max(before, 0);
             after = std::min(after, count - 1);
         }
-        kz::foundation::normalize_xyz(edges[3 * before] + edges[3 * after], edges[3 * before + 1] + edges[3 * after + 1],
-                                      0.0, &normals[3 * i]);
+        kz::foundation::normalize_xyz(edges[3 * before] + edges[3 * after],
+                                      edges[3 * before + 1] + edges[3 * after + 1], 0.0, &normals[3 * i]);
     }
     return normals;
 }

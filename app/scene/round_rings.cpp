@@ -92,7 +92,7 @@ void add_round_side(XLeaves& shape, const std::vector<double>& bottom, const std
             for (int i = 0; i < 3; ++i) {
                 points[3 * c + i] = corners[c][i];
                 normals[3 * c + i] = (inner ? -1.0 : 1.0) * (apex && c >= 2 ? face_normals[3 * k + i]
-                                                                    : corner_normals[3 * corner_index[c] + i]);
+                                                                            : corner_normals[3 * corner_index[c] + i]);
             }
         const std::int32_t code = (inner ? 6000 : 5000) + k;
         ImageWindow window;

@@ -19,8 +19,7 @@ bool carries_image(const PasteEntry* e) { return e && e->kind >= 2 && e->kind <=
 }  // namespace
 
 int make_shape_face(XLeaves& shape, FaceMaker maker, const double* points, int count, const double* normals,
-                    std::int32_t code, const ImageWindow* window, const double* texture_points,
-                    int texture_count) {
+                    std::int32_t code, const ImageWindow* window, const double* texture_points, int texture_count) {
     int cleared = 0;
     PasteEntry* paste = shape.FindFacePaste(code, &cleared);
     if (cleared) return -1;
@@ -35,10 +34,9 @@ int make_shape_face(XLeaves& shape, FaceMaker maker, const double* points, int c
     }
     ShapeMaterial material;
     shape.GetFaceMaterial(code, &material, nullptr);
-    const int made = maker == FaceMaker::cap
-                         ? shape.AddCapFace(points, count, material, normals, paste, code, texture_points,
-                                            texture_count)
-                         : shape.AddFace(points, count, material, normals, paste, code);
+    const int made = maker == FaceMaker::cap ? shape.AddCapFace(points, count, material, normals, paste, code,
+                                                                texture_points, texture_count)
+                                             : shape.AddFace(points, count, material, normals, paste, code);
     if (made >= 0) shape.PasteDrawingsOnFace(made);
     return made;
 }

@@ -9,7 +9,7 @@
 namespace kz::foundation {
 class CBusMDL;
 struct EyeRecord;
-}
+}  // namespace kz::foundation
 
 namespace kz::scene {
 

@@ -22,14 +22,14 @@ struct PastedLine {
 
 // What one text record of a drawing holds for its expansion into strokes.
 struct DrawingTextRecord {
-    double x = 0.0, y = 0.0;       // insertion point
+    double x = 0.0, y = 0.0;  // insertion point
     double height = 0.0;
-    double width = 0.0;            // character width; 0 or less: half the height
+    double width = 0.0;  // character width; 0 or less: half the height
     double spacing = 0.0;
-    int count = 0;                 // characters
+    int count = 0;  // characters
     double angle_degrees = 0.0;
-    int anchor = 0;                // 0..10, low 4 bits of the style byte
-    const char* text = nullptr;    // Shift_JIS
+    int anchor = 0;              // 0..10, low 4 bits of the style byte
+    const char* text = nullptr;  // Shift_JIS
 };
 
 // The strokes of a drawing text as segments (x1, y1, z, x2, y2, z per segment, z = 10); appended to segments.

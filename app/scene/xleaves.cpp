@@ -119,15 +119,14 @@ int XLeaves::Build(const COBJECTA* source) {
                 if (i < polygon_letters_.size()) m.paste_letter = polygon_letters_[i];
                 materials.push_back(m);
             }
-            if (record->draw_style != 1)
-                bridge->SetFaceDrawMode(model, record->draw_style, record->line_width_digit);
+            if (record->draw_style != 1) bridge->SetFaceDrawMode(model, record->draw_style, record->line_width_digit);
             // A part, or the unit that holds it, may carry a colour and transparency of its own over its shapes'.
             XTrunk* unit = v->FindUnitTrunk(owner);
             const COBJECTA* unit_base = unit ? unit->base_record() : nullptr;
             const COBJECTA* own_base = owner ? owner->base_record() : nullptr;
             const COBJECTA* colour_from = unit_base && unit_base->packed_color >= 1 ? unit_base
                                           : own_base && own_base->packed_color >= 1 ? own_base
-                                                                                      : nullptr;
+                                                                                    : nullptr;
             if (colour_from) {
                 const MaterialRecord block = record_color_block(*colour_from);
                 bridge->ApplyObjectColors(this, &block, kColorParts);

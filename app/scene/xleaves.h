@@ -41,7 +41,7 @@ struct MotionSlot {
     std::int32_t from_now = 0;  // take the column's value on the first step
     double to = 0.0;
     std::int32_t to_now = 0;
-    std::int32_t active = 0;    // 0 idle, else the step count
+    std::int32_t active = 0;  // 0 idle, else the step count
     std::int32_t easing = 0;
 };
 
@@ -109,9 +109,8 @@ public:
     // --- Face makers -------------------------------------------------------------------------------------
     int AddFace(const double* points, int count, ShapeMaterial& material, const double* normals, PasteEntry* paste,
                 std::int32_t face_code);
-    int AddCapFace(const double* points, int count, ShapeMaterial& material, const double* normals,
-                   PasteEntry* paste, std::int32_t face_code, const double* texture_points = nullptr,
-                   int texture_count = 0);
+    int AddCapFace(const double* points, int count, ShapeMaterial& material, const double* normals, PasteEntry* paste,
+                   std::int32_t face_code, const double* texture_points = nullptr, int texture_count = 0);
     void ReadSweepParameters(SweepParameters* out, int without_top);
 
     // --- Paste services ----------------------------------------------------------------------------------
@@ -128,8 +127,8 @@ public:
     int ZpolyToPoly();
     void ProfileVertexNormal(const double* points, int n, int closed, int index, const double* m1, double* out1,
                              const double* m2, double* out2);
-    void FillGridCell(std::int32_t face_code, PasteEntry* paste, int skip, GridCell* cells, int index,
-                      const double* c0, const double* c1, const double* c2, const double* c3);
+    void FillGridCell(std::int32_t face_code, PasteEntry* paste, int skip, GridCell* cells, int index, const double* c0,
+                      const double* c1, const double* c2, const double* c3);
     void AddGridFaces(GridCell* cells, int rows, int columns, int open);
 
     // --- Builders ----------------------------------------------------------------------------------------
@@ -161,15 +160,15 @@ public:
     MoveLimit* limits = nullptr;  // kParameterColumns entries once used
     std::int32_t selection = -1;  // pen choice of the GDI face drawing
     XLeaves* anchor = nullptr;
-    COBJECTA* record = nullptr;   // owned
+    COBJECTA* record = nullptr;  // owned
     std::int32_t visiting = 0;
     double plan_area = 0.0, volume = 0.0, length = 0.0, height = 0.0, surface = 0.0;
-    std::vector<XLeaf*> faces;    // owned
+    std::vector<XLeaf*> faces;  // owned
     double P[16], O[16], P_inverse[16], O_inverse[16];
     _OfuPosition* model = nullptr;
     double L[16], L_inverse[16], Q[16], Q_inverse[16];
     std::int32_t placement_valid = 1;
-    MotionSlot* motions = nullptr;  // kParameterColumns entries once used
+    MotionSlot* motions = nullptr;     // kParameterColumns entries once used
     std::vector<char*> comment_lines;  // heap texts
     // Base point (shape and world) and what is derived from it.
     double base_point_world[3] = {}, base_point_local[3] = {};

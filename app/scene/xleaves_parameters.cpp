@@ -146,8 +146,8 @@ int XLeaves::AnimateParameters(const kz::foundation::SystemTime& now) {
         if (!v) continue;
         if (slot.active == 1 && slot.from_now == 1) slot.from = GetParameter(column);
         double value = slot.from;
-        const int state = v->InterpolateAtTime(slot.start, slot.from, slot.to, now, slot.duration_ms, &value,
-                                               slot.easing);
+        const int state =
+            v->InterpolateAtTime(slot.start, slot.from, slot.to, now, slot.duration_ms, &value, slot.easing);
         if (state < 0) continue;
         int column_class = 0;
         if (state > 0) {

@@ -21,7 +21,7 @@ namespace fnd = kz::foundation;
 
 namespace {
 
-constexpr const char* kSystemKeys[kSystemAttributeCount] = {"#id",     "#type", "#party", "#name",  "#frefer",
+constexpr const char* kSystemKeys[kSystemAttributeCount] = {"#id",     "#type", "#party", "#name", "#frefer",
                                                             "#frmode", "#sw",   "#layer", "#sysf", "#group"};
 constexpr int kId = 0, kName = 3, kFrefer = 4, kSw = 6, kSysf = 8;
 constexpr int kAttributeText = 2399;
@@ -168,8 +168,8 @@ void recompute_record(XTrunk* trunk, int i) {
     const std::string expression = trunk->attributes[i].expression ? trunk->attributes[i].expression : "";
     XTrunk* top = trunk->FindTrunkForExpression(expression.c_str());
     // The view may reshape this item's records while it computes; the result goes to the record of that name.
-    char* value = fnd::set_heap_string(nullptr, trunk->attributes[i].value ? trunk->attributes[i].value : "",
-                                       nullptr, -1);
+    char* value =
+        fnd::set_heap_string(nullptr, trunk->attributes[i].value ? trunk->attributes[i].value : "", nullptr, -1);
     value = trunk->view->ComputeAttributes(value, top, name.c_str(), expression.c_str());
     const int now = trunk->attributes.find(name.c_str());
     if (now >= 0 && value) {
@@ -208,20 +208,26 @@ namespace {
 // Stores a system attribute's value: numbers by atoi, "#frefer" resolved against the item's unit.
 void store_system(XTrunk* trunk, int key, const char* value) {
     COBJECTA* record = trunk->base_record();
-    if (key == kId) trunk->id = kz::crt::c_atoi(value);
-    else if (key == kSw) trunk->sw = kz::crt::c_atoi(value);
+    if (key == kId)
+        trunk->id = kz::crt::c_atoi(value);
+    else if (key == kSw)
+        trunk->sw = kz::crt::c_atoi(value);
     else if (key == kSysf) {
         if (record) record->sysf = kz::crt::c_atoi(value);
     } else if (char** text = system_text(record, key)) {
-        if (key == kFrefer && trunk->view) *text = trunk->view->ToAbsolutePath(*text, value ? value : "", trunk);
-        else *text = fnd::set_heap_string(*text, value ? value : "", nullptr, -1);
+        if (key == kFrefer && trunk->view)
+            *text = trunk->view->ToAbsolutePath(*text, value ? value : "", trunk);
+        else
+            *text = fnd::set_heap_string(*text, value ? value : "", nullptr, -1);
     }
 }
 
 void clear_system(XTrunk* trunk, int key) {
     COBJECTA* record = trunk->base_record();
-    if (key == kId) trunk->id = 0;
-    else if (key == kSw) trunk->sw = 0;
+    if (key == kId)
+        trunk->id = 0;
+    else if (key == kSw)
+        trunk->sw = 0;
     else if (key == kSysf) {
         if (record) record->sysf = 0;
     } else if (char** text = system_text(record, key)) {
@@ -259,8 +265,10 @@ void XTrunk::SetAttribute(const char* name_in, const char* value_in, const char*
 
     const int key = system_attribute_index(name.c_str());
     if (key >= 0) {
-        if (remove) clear_system(this, key);
-        else if (!keep_value) store_system(this, key, value.c_str());
+        if (remove)
+            clear_system(this, key);
+        else if (!keep_value)
+            store_system(this, key, value.c_str());
         return;
     }
     const int i = attributes.find(name.c_str());

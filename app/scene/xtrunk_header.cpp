@@ -86,8 +86,8 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
     append_text_column(out, r.parent_name);
     out.Append(sep);
     if (HasFrefer()) {
-        char* relative = view ? view->ToRelativePath(nullptr, r.frefer, this)
-                              : set_heap_string(nullptr, r.frefer, nullptr, -1);
+        char* relative =
+            view ? view->ToRelativePath(nullptr, r.frefer, this) : set_heap_string(nullptr, r.frefer, nullptr, -1);
         out.AppendParts("R;;\"", relative ? relative : "", "\"|");
         free_and_null(relative);
     }

@@ -70,7 +70,7 @@ int area_operator(const std::string& word) {
         const char* word;
         int code;
     } table[] = {{"EQ", 11}, {"NEQ", 12}, {"PEQ", 13}, {"GT", 14}, {"GE", 15}, {"LT", 16}, {"LE", 17},
-                 {"eq", 1},  {"neq", 2},  {"gt", 3},   {"ge", 4},   {"lt", 5},   {"le", 6}};
+                 {"eq", 1},  {"neq", 2},  {"gt", 3},   {"ge", 4},  {"lt", 5},  {"le", 6}};
     for (const auto& row : table)
         if (word == row.word) return row.code;
     return 0;
@@ -114,7 +114,8 @@ std::vector<AreaTerm> parse_area_terms(const std::string& filter) {
         std::string text = take_item(&rest, colon);
         if (text.empty()) continue;
         AreaTerm term;
-        if (!terms.empty() || text[0] == '(') term.is_and = fnd::compare_nocase(take_item(&text, close).c_str(), "and") == 0;
+        if (!terms.empty() || text[0] == '(')
+            term.is_and = fnd::compare_nocase(take_item(&text, close).c_str(), "and") == 0;
         term.column = take_item(&text, open);
         if (term.column.empty()) continue;
         term.op = area_operator(take_item(&text, close));
@@ -181,9 +182,12 @@ double XTrunk::CalcFilteredArea(int attribute, const char* rest, char* work, int
     const int digits = items[0].empty() ? 99 : kz::crt::c_atoi(items[0].c_str());
     const std::string& unit = items[1];
     double divisor = 1e6;  // face areas are in square millimetres; square metres unless told
-    if (fnd::compare_nocase(unit.c_str(), "mm") == 0) divisor = 1.0;
-    else if (fnd::compare_nocase(unit.c_str(), "cm") == 0) divisor = 100.0;
-    else if (fnd::compare_nocase(unit.c_str(), "km") == 0) divisor = 1e12;
+    if (fnd::compare_nocase(unit.c_str(), "mm") == 0)
+        divisor = 1.0;
+    else if (fnd::compare_nocase(unit.c_str(), "cm") == 0)
+        divisor = 100.0;
+    else if (fnd::compare_nocase(unit.c_str(), "km") == 0)
+        divisor = 1e12;
     const std::string& codes = items[2];
     const std::string& filter = items[3];
     if (view) view->ParseNumberRanges(codes.c_str());
@@ -195,8 +199,8 @@ double XTrunk::CalcFilteredArea(int attribute, const char* rest, char* work, int
         if (!part) continue;
         bool selected = terms.empty();
         for (const AreaTerm& term : terms) {
-            char* text = view ? view->PartPropertyTable(2, part, fnd::column_letters_to_index(term.column.c_str()))
-                              : nullptr;
+            char* text =
+                view ? view->PartPropertyTable(2, part, fnd::column_letters_to_index(term.column.c_str())) : nullptr;
             const bool holds = area_term_holds(term, text ? text : "");
             fnd::free_and_null(text);
             if (term.is_and && !holds) {

@@ -34,7 +34,8 @@ char* XView::ItemAttributeList(char* old, XTrunk* item) {
         }
         for (int k = 0; k < item->attributes.count(); ++k) {
             const kz::scene::AttributeRecord& r = item->attributes[k];
-            if (r.value && *r.value) rows.push_back(Row{r.name ? r.name : "", r.value, r.expression ? r.expression : ""});
+            if (r.value && *r.value)
+                rows.push_back(Row{r.name ? r.name : "", r.value, r.expression ? r.expression : ""});
         }
     }
     if (rows.empty()) {

@@ -138,7 +138,8 @@ char* XView::JoinColumns(char* heap_text, const char* text1, int width1, const c
             int used = CutToWidth(texts[k], piece.data(), widths[k]);
             // A column too narrow for its next double-byte character would never move on: that character is
             // left out rather than split.
-            if (used == 0 && *texts[k]) used = kz::crt::is_sjis_lead(static_cast<unsigned char>(*texts[k])) && texts[k][1] ? 2 : 1;
+            if (used == 0 && *texts[k])
+                used = kz::crt::is_sjis_lead(static_cast<unsigned char>(*texts[k])) && texts[k][1] ? 2 : 1;
             texts[k] += used;
             out.append(piece.c_str());
         }

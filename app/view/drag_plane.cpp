@@ -50,8 +50,10 @@ void XView::SetDragPlane(int trunk_index, int part_index, int face_index, const 
     }
     // Any other target kind, or a frame that is missing, drags in the world's own axes.
     double m[16];
-    if (frame) std::memcpy(m, frame, sizeof m);
-    else fnd::identity_matrix4(m);
+    if (frame)
+        std::memcpy(m, frame, sizeof m);
+    else
+        fnd::identity_matrix4(m);
     const double origin[3] = {0.0, 0.0, 0.0}, up[3] = {0.0, 0.0, 1.0};
     double o[3], z[3];
     fnd::transform_point(o, origin, m);

@@ -12,7 +12,8 @@ namespace kz::view {
 
 void XView::ShowCameraMoveItem() {
     CameraMove& move = camera_motion;
-    if (XTrunk* item = move.hidden_item > 0 ? TrunkAt(move.hidden_item) : nullptr) item->SetVisible(move.hidden_display, 0);
+    if (XTrunk* item = move.hidden_item > 0 ? TrunkAt(move.hidden_item) : nullptr)
+        item->SetVisible(move.hidden_display, 0);
     move.hidden_item = -1;
 }
 

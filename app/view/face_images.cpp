@@ -123,7 +123,8 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     PasteEntry* entry = nullptr;
     for (int i = 0; i < record.paste_count && !entry; ++i) {
         PasteEntry& e = record.paste_entries[i];
-        if (e.source && fnd::compare_nocase(e.source, old_source) == 0 && kz::scene::paste_range_holding(e, code) >= 0) entry = &e;
+        if (e.source && fnd::compare_nocase(e.source, old_source) == 0 && kz::scene::paste_range_holding(e, code) >= 0)
+            entry = &e;
     }
     if (!entry) {
         record.WritePasteList();
@@ -151,7 +152,8 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
         const int sets = primitive.sets.GetSize();
         const std::int32_t kind = entry->last_number == 1 ? O3DU_MATERIAL_SPHERE_MAP : O3DU_MATERIAL_TEXTURE;
         for (XLeaf* face : part->faces) {
-            if (!face || face->paste_image != old_index || kz::scene::paste_range_holding(*entry, face->face_code) < 0) continue;
+            if (!face || face->paste_image != old_index || kz::scene::paste_range_holding(*entry, face->face_code) < 0)
+                continue;
             for (int p = face->first_polygon; p >= 0 && p <= face->last_polygon && p < sets; ++p) {
                 primitive.sets[p].texture_number = texture;
                 primitive.sets[p].material_type = kind;
@@ -164,15 +166,15 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     return 1;
 }
 
-int XView::SwapImageOnParts(const char* new_path, const char* old_source, int trunk_index, int part_index,
-                            int mode) {
+int XView::SwapImageOnParts(const char* new_path, const char* old_source, int trunk_index, int part_index, int mode) {
     XTrunk* trunk = trunk_index >= 1 ? TrunkAt(trunk_index) : nullptr;
     if (!trunk) return 0;
     auto swap_part = [&](int p) {
         if (p < 0 || p >= trunk->part_count() || !trunk->parts[p]) return;
         for (int f = 0; f < trunk->parts[p]->face_count(); ++f) SwapFaceImage(trunk_index, p, f, old_source, new_path);
     };
-    if (mode == 1) swap_part(part_index);
+    if (mode == 1)
+        swap_part(part_index);
     else if (mode == 2)
         for (int p = 1; p < trunk->part_count(); ++p) swap_part(p);
     return trunk_index;

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/xview.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/sjis_string.h"
 #include "app/view/trunk_link.h"
-#include "app/document/xview.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
@@ -34,7 +34,8 @@ int XView::ReleaseLockFile(const char* path, const char* user, int number) {
     const bool http = kz::foundation::compare_prefix_nocase(path, "http:", 5) == 0;
     if (!http && !kz::platform::file_exists(path)) return 0;
     std::string lock = path;
-    const bool is_lock = lock.size() >= 4 && kz::foundation::compare_nocase(lock.c_str() + lock.size() - 4, ".loc") == 0;
+    const bool is_lock =
+        lock.size() >= 4 && kz::foundation::compare_nocase(lock.c_str() + lock.size() - 4, ".loc") == 0;
     if (!is_lock) lock += ".loc";
     if (!kz::platform::file_exists(lock)) return 0;
     kz::platform::FilePtr f = kz::platform::open_for_reading(lock);

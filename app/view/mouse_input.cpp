@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/timer_slots.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "app/document/xview.h"
 #include "platform/window.h"
 
 namespace kz::view {
@@ -93,15 +93,16 @@ void XView::OnMouseMove(LParam lparam) {
     RouteLeftButton(point, &XView::MoveItemStep, &XView::DragCamera);
 }
 
-void XView::RouteLeftButton(plat::Point point, void (XView::*tools)(plat::Point),
-                            void (XView::*camera)(plat::Point)) {
+void XView::RouteLeftButton(plat::Point point, void (XView::*tools)(plat::Point), void (XView::*camera)(plat::Point)) {
     // Alt makes the message a camera message for this one message. Only then is the class put back: a
     // one-click tool hands the class back to the camera on its release.
     const bool alt = key_held(plat::VK_MENU);
     const int saved_class = interaction_class;
     if (alt) interaction_class = 1;
-    if (interaction_class == 2) (this->*tools)(point);
-    else if (interaction_class == 1 || interaction_class == 3) (this->*camera)(point);
+    if (interaction_class == 2)
+        (this->*tools)(point);
+    else if (interaction_class == 1 || interaction_class == 3)
+        (this->*camera)(point);
     if (alt) interaction_class = saved_class;
 }
 
@@ -132,8 +133,10 @@ void XView::OnRightDown(LParam lparam) {
     double hit[3] = {};
     PickItem(packed(point), &item, &part, &face, 1, 1, hit);
     selection_display_mode = 0;
-    if (item >= 1) SelectItem(item, part, face);
-    else SelectItem(-1, -1, -1);
+    if (item >= 1)
+        SelectItem(item, part, face);
+    else
+        SelectItem(-1, -1, -1);
     Redraw(0);
     selection_display_mode = 5;
 }
@@ -163,8 +166,7 @@ void XView::CameraPress(plat::Point point) {
     mouse.hover_pending = 0;
     if (actions_off) return;
     mouse.clicked_item = mouse.clicked_part = 0;
-    if (!PartUnderPoint(point, &mouse.clicked_item, &mouse.clicked_part))
-        mouse.clicked_item = mouse.clicked_part = 0;
+    if (!PartUnderPoint(point, &mouse.clicked_item, &mouse.clicked_part)) mouse.clicked_item = mouse.clicked_part = 0;
     HideCommentWindow();
     FireLeafActions(mouse.clicked_item, mouse.clicked_part, 1);
     StartViewTimer();
@@ -230,12 +232,16 @@ void XView::ResolveHoverPick() {
     if (!mouse.hover_pending) return;
     mouse.hover_pending = 0;
     const plat::Point point = mouse.hover_point;
-    if (mouse.hover_popup) ShowAttributePopup(point, mouse.hover_popup);
-    else HideCommentWindow();
+    if (mouse.hover_popup)
+        ShowAttributePopup(point, mouse.hover_popup);
+    else
+        HideCommentWindow();
     if (!bridge) return;
     const XLeaves* part = PartUnderPoint(point, nullptr, nullptr);
-    if (part && part->record && part->record->action && *part->record->action) mouse.hover = 4;
-    else if (mouse.hover == 4) mouse.hover = 0;
+    if (part && part->record && part->record->action && *part->record->action)
+        mouse.hover = 4;
+    else if (mouse.hover == 4)
+        mouse.hover = 0;
 }
 
 }  // namespace kz::view

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/number_text.h"
 #include "app/foundation/sjis_string.h"
@@ -16,8 +18,6 @@
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "app/document/view_messages.h"
-#include "app/document/xview.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/dialogs.h"
 #include "platform/window.h"
@@ -41,7 +41,7 @@ constexpr char kLockedBySuffix[] =  // "\r\nがロックしています。"
 constexpr char kCannotMoveTitle[] =  // "移動できません"
     "\x88\xda\x93\xae\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 constexpr char kAdministratorTitle[] = "\x8a\xc7\x97\x9d\x8e\xd2";  // "管理者"
-constexpr char kHonorific[] = " \x97l\r\n";                        // " 様\r\n"
+constexpr char kHonorific[] = " \x97l\r\n";                         // " 様\r\n"
 constexpr char kPlaceOnSomethingText[] =  // "申し訳ありませんが、備品は何かの上に置いてください。"
     "\x90\x5c\x82\xb5\x96\xf3\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x82\xaa\x81\x41\x94\xf5\x95i\x82\xcd\x89\xbd"
     "\x82\xa9\x82\xcc\x8f\xe3\x82\xc9\x92u\x82\xa2\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81\x42";
@@ -173,10 +173,10 @@ int XView::DragItem(int item, plat::Point last, plat::Point current) {
     const int dx = current.x - last.x, dy = current.y - last.y;
     if (target == 4) return DragImageOnFace(item, current, dx, dy);
     XTrunk* trunk = trunks[item];
-    const XLeaves* part = target == 3 ? (selected_part >= 0 && selected_part < trunk->part_count()
-                                             ? trunk->parts[selected_part]
-                                             : nullptr)
-                                      : trunk->base();
+    const XLeaves* part =
+        target == 3
+            ? (selected_part >= 0 && selected_part < trunk->part_count() ? trunk->parts[selected_part] : nullptr)
+            : trunk->base();
     if (const kz::scene::COBJECTA* record = part ? part->record : nullptr) {
         // With every move locked, the one free turn is the only thing a drag can do.
         const std::int32_t* locks = record->change_locks;
@@ -376,8 +376,16 @@ void XView::DropAtPoint(const char* text) {
         immediate_eye_move = 0;
         if (OpenModel(name.c_str()) != 1) return;
         plat::send_message(parent, UM_VIEW_OPENED, 0, 0);
-        const int list[10] = {int(UM_VIEW_ITEMS_CHANGED), 0, 2, int(UM_VIEW_SHADOW_CHANGED), int(UM_VIEW_SELECTION_CHANGED), int(UM_VIEW_ITEMS_ADDED),
-                              0, 0, 0, 0};
+        const int list[10] = {int(UM_VIEW_ITEMS_CHANGED),
+                              0,
+                              2,
+                              int(UM_VIEW_SHADOW_CHANGED),
+                              int(UM_VIEW_SELECTION_CHANGED),
+                              int(UM_VIEW_ITEMS_ADDED),
+                              0,
+                              0,
+                              0,
+                              0};
         SendNotifyList(list);
         FireStartActions();
         return;

@@ -150,8 +150,10 @@ int XView::ApproachStep(double amount, double fraction, int mode) {
     const double moved_distance = std::fmax(std::fmax(d, 10.0) * k, 0.1);
     double moved[3];
     add_scaled(moved, anchor, direction, moved_distance);
-    if (mode == 1) SetEye(eye->eye, moved, 0.0, collision_check);
-    else SetEye(moved, eye->target, 0.0, collision_check);
+    if (mode == 1)
+        SetEye(eye->eye, moved, 0.0, collision_check);
+    else
+        SetEye(moved, eye->target, 0.0, collision_check);
     return 1;
 }
 
@@ -266,8 +268,10 @@ int XView::Navigate(const kz::platform::Point* from, const kz::platform::Point* 
         moved |= OrbitAzimuth(dx, 0.2) | OrbitElevation(dy, 0.2);
     }
     if (w != 0) {
-        if (ctrl) moved |= LensStep(w > 0 ? 1 : -1);
-        else if (!shift && view_mode == 1) moved |= ApproachStep(w, 0.1, 0);
+        if (ctrl)
+            moved |= LensStep(w > 0 ? 1 : -1);
+        else if (!shift && view_mode == 1)
+            moved |= ApproachStep(w, 0.1, 0);
     }
     const bool around = view_mode == 1, walking = view_mode == 2;
     switch (key) {

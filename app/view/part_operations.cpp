@@ -80,9 +80,12 @@ int XView::ApplyPartOperation(int trunk_index, int target_kind, int op, double a
     case 2: MovePart(part, 0.0, b, 0.0); break;
     case 3: MovePart(part, a, b, 0.0); break;
     case 4: MovePart(part, 0.0, 0.0, c); break;
-    case 8: case 16: case 24: case 32: case 40: case 48:
-        RotatePart(part, (op & 8) ? a : 0.0, (op & 16) ? b : 0.0, (op & 32) ? c : 0.0);
-        break;
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+    case 40:
+    case 48: RotatePart(part, (op & 8) ? a : 0.0, (op & 16) ? b : 0.0, (op & 32) ? c : 0.0); break;
     default: break;
     }
     return 0;
@@ -109,9 +112,12 @@ void XView::FireMatchingLeafActions(int origin_trunk, int origin_part, XTrunk* t
         const int named = t->FindTargetPart(condition);
         if (named == -1) continue;
         int first = 0, last = -1;
-        if (named == 0) first = last = 1;
-        else if (named > 0) first = last = named;
-        else first = 1, last = t->part_count() - 1;
+        if (named == 0)
+            first = last = 1;
+        else if (named > 0)
+            first = last = named;
+        else
+            first = 1, last = t->part_count() - 1;
         last = std::min(last, t->part_count() - 1);
         for (int p = first; p <= last; ++p) {
             // An action never fires itself again through its own target.
@@ -177,8 +183,8 @@ void XView::StartCameraMove(const char* entry_text) {
     const int parent_index = own && own->parent ? own->parent->index : -1;
     kz::scene::ConditionList condition;
     kz::scene::init_condition_list(&condition);
-    kz::scene::parse_condition(&condition, target_text.c_str(), 0, static_cast<int>(target_text.size()),
-                               trunk_index, second, trunk_index > 0 ? parent_index : -1);
+    kz::scene::parse_condition(&condition, target_text.c_str(), 0, static_cast<int>(target_text.size()), trunk_index,
+                               second, trunk_index > 0 ? parent_index : -1);
     // An empty target names the entry's own item; searching with it would stop at the root.
     XTrunk* found = nullptr;
     if (!target_text.empty() && !trunks.empty()) FindTargetTrunk(trunks[0], &condition, &found);
@@ -200,8 +206,8 @@ void XView::StartCameraMove(const char* entry_text) {
         if (XTrunk* previous = TrunkAt(camera_entry_trunk)) {
             if (COBJECTA* base = previous->base_record()) base->draw_style = 0;
             for (XLeaves* p : previous->parts)
-                if (bridge && p && p->record) bridge->SetFaceDrawMode(p->model, p->record->draw_style,
-                                                                       p->record->line_width_digit);
+                if (bridge && p && p->record)
+                    bridge->SetFaceDrawMode(p->model, p->record->draw_style, p->record->line_width_digit);
         }
     }
     camera_entry_trunk = camera_trunk->index;

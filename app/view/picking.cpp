@@ -29,8 +29,7 @@ constexpr double kWallDistance = 100.0;
 
 void copy3(double* to, const double* from) { std::memcpy(to, from, 3 * sizeof(double)); }
 
-void write_pick(int* trunk_index, int* part_index, int* face_index, double* hit, int t, int p, int f,
-                const double* h) {
+void write_pick(int* trunk_index, int* part_index, int* face_index, double* hit, int t, int p, int f, const double* h) {
     if (trunk_index) *trunk_index = t;
     if (part_index) *part_index = p;
     if (face_index) *face_index = f;
@@ -224,8 +223,7 @@ void XView::ApproachPoint(std::int64_t point) {
     const double distance = fnd::vec3_distance(eye->eye, eye->target);
     double back[3];
     fnd::distance_with_direction(hit, eye->eye, back);
-    const double new_eye[3] = {hit[0] + back[0] * distance, hit[1] + back[1] * distance,
-                               hit[2] + back[2] * distance};
+    const double new_eye[3] = {hit[0] + back[0] * distance, hit[1] + back[1] * distance, hit[2] + back[2] * distance};
     AnimateEyeTo(hit, 0, new_eye, eye_move_time, 0.0, 0.0, 0.0);
 }
 

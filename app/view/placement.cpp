@@ -47,8 +47,8 @@ int XView::PlaceItemAtPoint(int item, std::int64_t point) {
         const int part_index = hit_part >= 0 && hit_part < below->part_count() ? hit_part : 0;
         XLeaves* part = below->parts[part_index];
         part->EnsureUniqueName();
-        record->parent_name = fnd::set_heap_string(record->parent_name, part->record->name, nullptr,
-                                                   part->record->name ? -1 : 0);
+        record->parent_name =
+            fnd::set_heap_string(record->parent_name, part->record->name, nullptr, part->record->name ? -1 : 0);
         double local[3] = {0.0, 0.0, 0.0};
         WorldToPartLocal(hit, hit_trunk, part_index, local);
         placed->SetPlacement(local, nullptr);

@@ -57,8 +57,8 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
     XTrunk* selected = selected_trunk >= 0 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
     if (dc && axis_display == 1 && selected) {
         selected->DrawAxes(dc, 7, 500.0);
-        XLeaves* part = selected_part >= 0 && selected_part < selected->part_count() ? selected->parts[selected_part]
-                                                                                     : nullptr;
+        XLeaves* part =
+            selected_part >= 0 && selected_part < selected->part_count() ? selected->parts[selected_part] : nullptr;
         if (part) {
             part->DrawAxes(dc, 7, 50.0, 0);
             part->DrawAxes(dc, 7, 300.0, 1);

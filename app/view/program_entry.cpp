@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
 #include "app/foundation/paths.h"
 #include "app/foundation/stroke_font.h"
 #include "app/view/foundation_adapters.h"
-#include "app/document/view_messages.h"
-#include "app/document/xview.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 
@@ -41,8 +41,7 @@ void on_dropped_files(plat::DropHandle drop) {
         g_view->ToolPasteImage(static_cast<std::int64_t>(plat::make_point_lparam(p.x, p.y)));
         break;
     }
-    default:
-        break;  // drawings and unknown names are not opened here
+    default: break;  // drawings and unknown names are not opened here
     }
 }
 
@@ -51,11 +50,8 @@ void on_dropped_files(plat::DropHandle drop) {
 plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, plat::WParam wparam,
                              plat::LParam lparam) {
     switch (message) {
-    case plat::WM_CREATE:
-        return 0;
-    case plat::WM_DESTROY:
-        plat::post_quit_message(static_cast<int>(wparam));
-        return 0;
+    case plat::WM_CREATE: return 0;
+    case plat::WM_DESTROY: plat::post_quit_message(static_cast<int>(wparam)); return 0;
     case plat::WM_SIZE: {
         const int width = plat::lparam_x(lparam), height = plat::lparam_y(lparam);
         if (g_view && width >= 1 && height >= 1) {
@@ -65,8 +61,7 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
         return plat::default_window_procedure(window, message, wparam, lparam);
     }
     case plat::WM_PAINT:
-    case plat::WM_ERASEBKGND:
-        return 0;
+    case plat::WM_ERASEBKGND: return 0;
     case plat::WM_KEYDOWN:
         if (g_view) g_view->OnKeyMessage(static_cast<int>(wparam));
         return 0;
@@ -77,11 +72,8 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
         g_view->OnWheelMessage(0, static_cast<int>(high), p);
         return 0;
     }
-    case plat::WM_DROPFILES:
-        on_dropped_files(wparam);
-        return 0;
-    case UM_MAIN_IGNORED:
-        return 0;
+    case plat::WM_DROPFILES: on_dropped_files(wparam); return 0;
+    case UM_MAIN_IGNORED: return 0;
     case UM_QUERY_VIEW:
         if (g_view)
             plat::send_message(plat::handle_from_wparam(wparam), UM_QUERY_VIEW,
@@ -92,8 +84,7 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
         if (text && strnlen(text, 512) < 512) plat::set_window_text(window, std::string("KZ3Dview ") + text);
         return 0;
     }
-    default:
-        return plat::default_window_procedure(window, message, wparam, lparam);
+    default: return plat::default_window_procedure(window, message, wparam, lparam);
     }
 }
 
@@ -123,8 +114,8 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
         c.background = 0xFFFFFF;
         if (!plat::register_window_class(c)) return 0;
     }
-    g_main_window = plat::create_window("KZ3DviewMainWindow", "kzview_oxu", 0x02CF0000u, 99, 50, 501, 350,
-                                        plat::desktop_window());
+    g_main_window =
+        plat::create_window("KZ3DviewMainWindow", "kzview_oxu", 0x02CF0000u, 99, 50, 501, 350, plat::desktop_window());
     if (!g_main_window) return 0;
     plat::show_window(g_main_window, show_command != 0);
     plat::accept_dropped_files(g_main_window, true);

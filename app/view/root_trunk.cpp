@@ -1,8 +1,8 @@
 // The fixed skeleton of every model: the root item with its hidden template box, and the reset to a new model.
+#include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
 #include "app/view/trunk_link.h"
-#include "app/document/xview.h"
 
 namespace kz::view {
 

@@ -43,8 +43,8 @@ struct MarkerLook {
     std::uint32_t color, x, y, z;
 };
 constexpr MarkerLook kMarkers[5] = {
-    {160.0, 80.0, 0xff0000, 0xff0000, 0xff, 0xff00},   {80.0, 40.0, 0xff4242, 0xff0000, 0xff, 0xff00},
-    {70.0, 40.0, 0x4242ff, 0xff0000, 0xff, 0xff00},    {30.0, 15.0, 0xff0000, 0xff9b9b, 0x9b9bff, 0x9bff9b},
+    {160.0, 80.0, 0xff0000, 0xff0000, 0xff, 0xff00},  {80.0, 40.0, 0xff4242, 0xff0000, 0xff, 0xff00},
+    {70.0, 40.0, 0x4242ff, 0xff0000, 0xff, 0xff00},   {30.0, 15.0, 0xff0000, 0xff9b9b, 0x9b9bff, 0x9bff9b},
     {20.0, 15.0, 0xff, 0xff9b9b, 0x9b9bff, 0x9bff9b},
 };
 
@@ -159,11 +159,15 @@ void XView::SyncHandleMarkers() {
     const bool rotating = (tool_bits & (8 | 16 | 32)) != 0;
     bool show[5] = {};
     if (target == 1 || target == 2) {
-        if (second_set == 0) show[0] = show[1] = true;
-        else show[2] = true, show[1] = rotating;
+        if (second_set == 0)
+            show[0] = show[1] = true;
+        else
+            show[2] = true, show[1] = rotating;
     } else if (target == 3) {
-        if (second_set == 0) show[2] = show[3] = true;
-        else show[4] = true, show[3] = rotating;
+        if (second_set == 0)
+            show[2] = show[3] = true;
+        else
+            show[4] = true, show[3] = rotating;
     } else {
         for (bool& s : show) s = true;
     }
@@ -201,8 +205,7 @@ int XView::PushSectionPlane(int on) {
         for (double& v : n) v /= len;
     OfuPlane plane;
     plane.a = n[0], plane.b = n[1], plane.c = n[2];
-    plane.d = -(n[0] * (section_point[0] + a[0]) + n[1] * (section_point[1] + a[1]) +
-                n[2] * (section_point[2] + a[2]));
+    plane.d = -(n[0] * (section_point[0] + a[0]) + n[1] * (section_point[1] + a[1]) + n[2] * (section_point[2] + a[2]));
     const OfuColorValue cap{static_cast<float>(section_cap_color[0] / 255.0),
                             static_cast<float>(section_cap_color[1] / 255.0),
                             static_cast<float>(section_cap_color[2] / 255.0), 1.0f};

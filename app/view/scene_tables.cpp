@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/xview.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/sjis_string.h"
-#include "app/document/xview.h"
 #include "platform/crt/c_numbers.h"
 
 namespace kz::view {
@@ -35,8 +35,10 @@ void XView::RemoveCommandBlock(int index) {
     block->name = free_and_null(block->name);
     delete block;
     command_blocks.erase(command_blocks.begin() + index);
-    if (current_command_block == index) current_command_block = -1;
-    else if (current_command_block > index) --current_command_block;
+    if (current_command_block == index)
+        current_command_block = -1;
+    else if (current_command_block > index)
+        --current_command_block;
 }
 
 int XView::OpenCommandBlock(const char* name, double first, double second) {

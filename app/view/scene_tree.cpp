@@ -3,13 +3,13 @@
 #include <cstring>
 #include <vector>
 
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/timer_slots.h"
 #include "app/scene/figure_record.h"
 #include "app/view/trunk_link.h"
-#include "app/document/view_messages.h"
-#include "app/document/xview.h"
 
 namespace kz::view {
 
@@ -17,8 +17,10 @@ namespace {
 
 // An index into the item array after entry `deleted` left it: the deleted one becomes -1, later ones move down.
 void renumber(int& index, int deleted) {
-    if (index == deleted) index = -1;
-    else if (index > deleted) --index;
+    if (index == deleted)
+        index = -1;
+    else if (index > deleted)
+        --index;
 }
 // A search position rather than a reference: it only follows the entries that move down.
 void renumber_cursor(int& index, int deleted) {
@@ -45,8 +47,10 @@ int XView::CreateTrunk(const double* position, const double* rotation, const dou
 
 void XView::AdoptRootTrunk(XTrunk* root) {
     if (!root) return;
-    if (trunks.empty()) trunks.push_back(root);
-    else trunks[0] = root;
+    if (trunks.empty())
+        trunks.push_back(root);
+    else
+        trunks[0] = root;
     current_trunk_index = 0;
 }
 
@@ -159,7 +163,8 @@ void XView::UnloadReference(XTrunk* trunk, int recursive) {
     trunk_unit_parts(trunk, &first, &end);
     if (first >= 1) {
         for (int p = first; p < end; ++p)
-            if (current_camera_part && trunk_part_object(trunk, p) == current_camera_part) LookFromCameraPart(nullptr, nullptr);
+            if (current_camera_part && trunk_part_object(trunk, p) == current_camera_part)
+                LookFromCameraPart(nullptr, nullptr);
         // Part indices of the item shift: a selection inside it would name another part.
         if (selected_trunk == trunk_index(trunk) && selected_part >= first) SelectItem(-1, -1, -1);
     }

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/xview.h"
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/paths.h"
 #include "app/view/foundation_adapters.h"
 #include "app/view/program_entry.h"
-#include "app/document/xview.h"
 #include "platform/file_system.h"
 
 namespace kz::view {

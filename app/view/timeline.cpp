@@ -3,15 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "app/document/xview.h"
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/timer_slots.h"
-#include "app/document/xview.h"
+#include "app/scene/action_list.h"
 #include "app/scene/condition_list.h"
+#include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "app/scene/action_list.h"
-#include "app/scene/figure_record.h"
 #include "platform/crt/c_numbers.h"
 
 namespace kz::view {

@@ -13,8 +13,7 @@
 namespace kz::view {
 
 XTrunk* trunk_create(kz::scene::XViewServices* view, const double* position, const double* rotation,
-                     const double* base_point, const double* base_rotation, const char* name, int index,
-                     XTrunk*) {
+                     const double* base_point, const double* base_rotation, const char* name, int index, XTrunk*) {
     // The item finds its parent itself: the view's current item.
     return new XTrunk(view, position, rotation, base_point, base_rotation, name, index);
 }
@@ -109,8 +108,10 @@ void trunk_pass_unit_attributes(XTrunk* trunk, XTrunk* unit, int force) {
         for (int i = 0; i < unit->attributes.count(); ++i) {
             const kz::scene::AttributeRecord& a = unit->attributes[i];
             const char* e = a.expression ? a.expression : "";
-            if (kz::foundation::compare_prefix_nocase(e, "=del", 4) == 0) trunk->DeleteAttribute(a.name);
-            else if (e[0] != '=') trunk->SetAttribute(a.name, a.value, e);
+            if (kz::foundation::compare_prefix_nocase(e, "=del", 4) == 0)
+                trunk->DeleteAttribute(a.name);
+            else if (e[0] != '=')
+                trunk->SetAttribute(a.name, a.value, e);
         }
     }
     for (XTrunk* child : trunk->children) trunk_pass_unit_attributes(child, unit, 0);

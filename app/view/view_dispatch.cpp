@@ -4,13 +4,13 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/sjis_string.h"
 #include "app/foundation/timer_slots.h"
 #include "app/view/trunk_link.h"
-#include "app/document/view_messages.h"
-#include "app/document/xview.h"
 #include "platform/clipboard.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/shell.h"
@@ -31,9 +31,9 @@ struct ToolCommand {
     int bits;
 };
 constexpr ToolCommand kToolCommands[] = {
-    {0x5741, 2, 1},  {0x5742, 2, 2},  {0x5743, 2, 4},  {0x5744, 2, 3},  {0x5751, 3, 1},  {0x5752, 3, 2},
-    {0x5753, 3, 4},  {0x5754, 3, 3},  {0x5749, 2, 16}, {0x574B, 2, 24}, {0x574C, 2, 40}, {0x574D, 2, 48},
-    {0x5758, 3, 8},  {0x5759, 3, 16}, {0x575A, 3, 32}, {0x575B, 3, 24}, {0x575C, 3, 40}, {0x575D, 3, 48},
+    {0x5741, 2, 1}, {0x5742, 2, 2},  {0x5743, 2, 4},  {0x5744, 2, 3},  {0x5751, 3, 1},  {0x5752, 3, 2},
+    {0x5753, 3, 4}, {0x5754, 3, 3},  {0x5749, 2, 16}, {0x574B, 2, 24}, {0x574C, 2, 40}, {0x574D, 2, 48},
+    {0x5758, 3, 8}, {0x5759, 3, 16}, {0x575A, 3, 32}, {0x575B, 3, 24}, {0x575C, 3, 40}, {0x575D, 3, 48},
 };
 
 bool is_tool_command(std::uint32_t m) {
@@ -77,8 +77,8 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
     case UM_VIEW_DROP: {
         const char* text = text_param(wparam);
         if (!text) break;
-        std::string formatted = std::to_string(plat::lparam_x(lparam)) + "," + std::to_string(plat::lparam_y(lparam)) +
-                                "," + text;
+        std::string formatted =
+            std::to_string(plat::lparam_x(lparam)) + "," + std::to_string(plat::lparam_y(lparam)) + "," + text;
         DropAtPoint(formatted.c_str());
         break;
     }
@@ -179,8 +179,7 @@ void XView::SetToolCommand(std::uint32_t message) {
     }
     const bool move = (message >= move_trunk_x && message <= move_trunk_xy) ||
                       (message >= move_leaves_x && message <= move_leaves_xy);
-    if (move && tool_origin_state != 2)
-        tool_point = plat::screen_to_client(view_window[0], plat::cursor_position());
+    if (move && tool_origin_state != 2) tool_point = plat::screen_to_client(view_window[0], plat::cursor_position());
 }
 
 void XView::ToggleCentrePick() {

@@ -83,9 +83,7 @@ int XView::RenderFrame(int flag) {
     if (!trunks.empty()) PropagateUnitColors(trunks[0], -1);
     const double half = stereo_eye_distance * 0.5;
     switch (window_layout) {
-    case 0:
-        DrawEyeShifted(view_dc[0].get(), 0);
-        break;
+    case 0: DrawEyeShifted(view_dc[0].get(), 0); break;
     case 1:
         DrawEyeShifted(view_dc[1].get(), -half);
         DrawEyeShifted(view_dc[0].get(), half);
@@ -108,8 +106,7 @@ int XView::RenderFrame(int flag) {
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return 1;
 }
@@ -123,8 +120,8 @@ void XView::SetStereoEye(double offset) {
     const double far_distance = 6.0 * r + d0;
     const double z = eye->zoom_ratio;
     const float angle = static_cast<float>(std::atan2(z * 0.5, 1.0) / kPi * 180.0 * 2.0);
-    const float aspect = eye->screen_height > 0 ? static_cast<float>(double(eye->screen_width) / eye->screen_height)
-                                                : 1.0f;
+    const float aspect =
+        eye->screen_height > 0 ? static_cast<float>(double(eye->screen_width) / eye->screen_height) : 1.0f;
     _O3duCamera camera;
     m->GetCamera(camera);
     camera.target = OfuVector3(eye->target[0], eye->target[1], eye->target[2]);

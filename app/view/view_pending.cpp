@@ -3,9 +3,9 @@
 // the least that keeps the program usable, and never touches data it does not own.
 #include <cstring>
 
+#include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
-#include "app/document/xview.h"
 
 namespace kz::view {
 

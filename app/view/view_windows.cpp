@@ -2,10 +2,10 @@
 // of standard window messages, each reported to the parent window before the view acts on it.
 #include <cstring>
 
-#include "app/foundation/date_time.h"
-#include "app/view/foundation_adapters.h"
 #include "app/document/view_messages.h"
 #include "app/document/xview.h"
+#include "app/foundation/date_time.h"
+#include "app/view/foundation_adapters.h"
 
 namespace kz::view {
 
@@ -91,9 +91,7 @@ LResult XView::OnWindowMessage(WindowHandle window, std::uint32_t message, WPara
     if (message == plat::WM_ERASEBKGND) return 0;
     if (window != view_window[0]) return plat::default_window_procedure(window, message, wparam, lparam);
     switch (message) {
-    case plat::WM_SETCURSOR:
-        UpdateCursor();
-        break;
+    case plat::WM_SETCURSOR: UpdateCursor(); break;
     case plat::WM_MOUSEMOVE:
         OnMouseMove(lparam);
         if (press_pending) {
@@ -107,23 +105,12 @@ LResult XView::OnWindowMessage(WindowHandle window, std::uint32_t message, WPara
         OnLeftDown(lparam);
         press_handling_seconds = perf_timer_seconds(press_start, press_frequency);
         break;
-    case plat::WM_LBUTTONUP:
-        OnLeftUp(lparam);
-        break;
-    case plat::WM_LBUTTONDBLCLK:
-        OnLeftDoubleClick(lparam);
-        break;
-    case plat::WM_RBUTTONDOWN:
-        OnRightDown(lparam);
-        break;
-    case plat::WM_MBUTTONDOWN:
-        OnMiddleDown(lparam);
-        break;
-    case plat::WM_MBUTTONUP:
-        button_state = 0;
-        break;
-    default:
-        break;
+    case plat::WM_LBUTTONUP: OnLeftUp(lparam); break;
+    case plat::WM_LBUTTONDBLCLK: OnLeftDoubleClick(lparam); break;
+    case plat::WM_RBUTTONDOWN: OnRightDown(lparam); break;
+    case plat::WM_MBUTTONDOWN: OnMiddleDown(lparam); break;
+    case plat::WM_MBUTTONUP: button_state = 0; break;
+    default: break;
     }
     return plat::default_window_procedure(window, message, wparam, lparam);
 }

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/document/view_messages.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/timer_slots.h"
 #include "app/view/trunk_link.h"
-#include "app/document/view_messages.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 
@@ -23,8 +23,8 @@ constexpr const char* kLinkBase = "http://www.kzview.example/kz3d/function/";
 
 void set_kind_names(std::array<std::string, kKindNameCount>& names) {
     for (std::string& n : names) n.clear();
-    const char* table[] = {"",    "trunk", "box",  "ball",  "hankyuu", "sui",
-                           "cylinder", "poly",  "hpoly", "zpoly", "d3poly", "kaiten"};
+    const char* table[] = {"",         "trunk", "box",   "ball",  "hankyuu", "sui",
+                           "cylinder", "poly",  "hpoly", "zpoly", "d3poly",  "kaiten"};
     for (int i = 0; i < 12; ++i) names[i] = table[i];
     names[20] = "refer";
     names[21] = "putref";
@@ -95,8 +95,8 @@ XView::XView(WindowHandle parent_window, void* instance_handle) {
     CreateEyeRecord();
 
     for (WindowHandle& w : view_window) {
-        w = kz::platform::create_window("XviewWindow", "XVIEW", kz::platform::WS_CHILD | kz::platform::WS_VISIBLE, 0,
-                                        0, 64, 64, parent);
+        w = kz::platform::create_window("XviewWindow", "XVIEW", kz::platform::WS_CHILD | kz::platform::WS_VISIBLE, 0, 0,
+                                        64, 64, parent);
     }
     register_view_windows(this);
     for (int i = 0; i < 2; ++i) {
@@ -113,9 +113,8 @@ XView::XView(WindowHandle parent_window, void* instance_handle) {
     command_blocks.clear();
     current_command_block = -1;
 
-    comment_window = kz::platform::create_window("OXU comment window", "COMMENTVIEW",
-                                                 kz::platform::WS_POPUP | kz::platform::WS_VISIBLE, 0, 0, 128, 64,
-                                                 parent);
+    comment_window = kz::platform::create_window(
+        "OXU comment window", "COMMENTVIEW", kz::platform::WS_POPUP | kz::platform::WS_VISIBLE, 0, 0, 128, 64, parent);
     kz::platform::move_window(comment_window, 0, 0, 128, 64, true);
     kz::platform::show_window(comment_window, false);
     comment_text.clear();
@@ -277,10 +276,7 @@ int XView::FindImageName(const char* name) const {
     return -1;
 }
 
-XTrunk* XView::TrunkAt(int index) {
-    return index >= 0 && index < trunk_count() ? trunks[index] : nullptr;
-}
-
+XTrunk* XView::TrunkAt(int index) { return index >= 0 && index < trunk_count() ? trunks[index] : nullptr; }
 
 void XView::NotifyStageAdded() { kz::platform::send_message(parent, UM_VIEW_STAGE_ADDED, 0, 0); }
 

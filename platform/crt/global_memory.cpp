@@ -92,7 +92,8 @@ GlobalHandle global_realloc(GlobalHandle h, std::size_t size, unsigned flags) {
     // A fixed block's handle is its address, so it cannot move without changing the handle: allocate anew.
     void* data = std::realloc(b->data, size ? size : 1);
     if (!data) return nullptr;
-    if (size > b->size && ((b->flags | flags) & kGlobalZeroInit)) std::memset(static_cast<char*>(data) + b->size, 0, size - b->size);
+    if (size > b->size && ((b->flags | flags) & kGlobalZeroInit))
+        std::memset(static_cast<char*>(data) + b->size, 0, size - b->size);
     r.by_data.erase(b->data);
     b->data = data;
     b->size = size;

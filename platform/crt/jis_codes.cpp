@@ -40,9 +40,10 @@ constexpr unsigned short kKanaFull[0x3F] = {
 
 unsigned sjis_to_jis(unsigned sjis) {
     unsigned hi = (sjis >> 8) & 0xFF, lo = sjis & 0xFF;
-    if (sjis > 0xFFFF || !is_sjis_lead(static_cast<unsigned char>(hi)) || !is_sjis_trail(static_cast<unsigned char>(lo)))
+    if (sjis > 0xFFFF || !is_sjis_lead(static_cast<unsigned char>(hi)) ||
+        !is_sjis_trail(static_cast<unsigned char>(lo)))
         return 0;
-    if (hi >= 0xF0) return 0;  // user-defined area: no JIS row
+    if (hi >= 0xF0) return 0;                                 // user-defined area: no JIS row
     unsigned row = (hi <= 0x9F ? hi - 0x70 : hi - 0xB0) * 2;  // even row for now
     unsigned col;
     if (lo >= 0x9F) {

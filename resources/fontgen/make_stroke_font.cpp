@@ -24,8 +24,8 @@
 namespace {
 
 constexpr int kColumnLow = 0x21, kColumnHigh = 0x7E, kRowLow = 0x21, kRowHigh = 0x74;
-constexpr int kPixels = 128;         // rendering size of one em
-constexpr double kUnits = 194.0;     // font units per character height
+constexpr int kPixels = 128;      // rendering size of one em
+constexpr double kUnits = 194.0;  // font units per character height
 constexpr int kMaxSegments = 255;
 
 struct Segment {
@@ -128,8 +128,9 @@ bool write_source(const char* path, const std::vector<std::uint8_t>& block, cons
             line.clear();
         }
     }
-    std::fprintf(f, "};\nconst std::size_t kStrokeFontBlockSize = sizeof(kStrokeFontBlock);\n"
-                    "}  // namespace kz::foundation\n");
+    std::fprintf(f,
+                 "};\nconst std::size_t kStrokeFontBlockSize = sizeof(kStrokeFontBlock);\n"
+                 "}  // namespace kz::foundation\n");
     const bool written = !std::ferror(f);
     if (std::fclose(f) != 0 || !written) {
         std::remove(temporary.c_str());
@@ -175,7 +176,8 @@ int main(int argc, char** argv) {
             if (!index || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_NO_HINTING) != 0) continue;
             const std::vector<Segment> strokes = glyph_strokes(face->glyph, descent);
             if (strokes.empty()) continue;
-            const std::size_t entry = 30 + 4 * (static_cast<std::size_t>(columns) * (row - kRowLow) + column - kColumnLow);
+            const std::size_t entry =
+                30 + 4 * (static_cast<std::size_t>(columns) * (row - kRowLow) + column - kColumnLow);
             put32(block, entry, static_cast<std::uint32_t>(block.size() - (30 + header) + 1));
             block.push_back(static_cast<std::uint8_t>(strokes.size()));
             for (const Segment& s : strokes) block.insert(block.end(), {s.x1, s.y1, s.x2, s.y2});

@@ -45,7 +45,8 @@ TEST(DrawingContext, NewDrawingHasItsDefaultsAndEmptyRows) {
 TEST(DrawingContext, HandlesThatAreNoDrawingAreRefused) {
     EXPECT_EQ(zolt_close(nullptr), 0);
     EXPECT_EQ(zolt_lock(nullptr), nullptr);
-    kz::crt::GlobalHandle fixed = kz::crt::global_alloc(kz::crt::kGlobalFixed | kz::crt::kGlobalZeroInit, sizeof(drawing_context));
+    kz::crt::GlobalHandle fixed =
+        kz::crt::global_alloc(kz::crt::kGlobalFixed | kz::crt::kGlobalZeroInit, sizeof(drawing_context));
     EXPECT_EQ(zolt_lock(fixed), nullptr);
     EXPECT_EQ(zolt_close(fixed), 0);
     kz::crt::global_free(fixed);
@@ -112,12 +113,12 @@ TEST(DrawingContext, RowSearchesStopAtEndCodesAndLimits) {
     EXPECT_EQ(ctx->data_end, 3);
     EXPECT_EQ(find_data_end(ctx, 4), 5);
     EXPECT_EQ(find_data_end(ctx, ctx->mat), -1);
-    EXPECT_EQ(find_code_row(ctx, 0, -512), 1);  // 0xFE00 as a signed code
+    EXPECT_EQ(find_code_row(ctx, 0, -512), 1);     // 0xFE00 as a signed code
     EXPECT_EQ(find_code_row(ctx, 2, 0x0305), -1);  // the end code comes first
     EXPECT_EQ(find_code_row(ctx, 0, -1), 3);
     EXPECT_EQ(find_delimiter_row(ctx, 0, -2), 2);
     EXPECT_EQ(find_delimiter_row(ctx, 3, -2), 3);  // the end code is a delimiter of -1
-    EXPECT_EQ(find_delimiter_row(ctx, 0, 0), -1);   // nothing negative is at least 0: the end code ends it
+    EXPECT_EQ(find_delimiter_row(ctx, 0, 0), -1);  // nothing negative is at least 0: the end code ends it
     EXPECT_EQ(find_delimiter_row(ctx, 3, -1), 3);
     EXPECT_EQ(find_delimiter_row(ctx, ctx->mat, -1), -1);
     // No end code at all: the guards stop the walk.
@@ -131,8 +132,8 @@ TEST(DrawingContext, RecordRowCounts) {
     drawing_context* ctx = d.peek();
     struct Case {
         int type, c6, next_c2, rows;
-    } cases[] = {{2, 0, 0, 1}, {3, 0, 0, 2},  {5, 1, 0, 3},  {5, 6, 0, 3},   {6, 7, 0, 4}, {9, 12, 0, 4},
-                 {5, 0, 0, 3}, {7, 9, 0, 0},  {15, 0, 9, 9}, {16, 0, 0, 0},  {1, 0, 0, 0}, {5, 0xFFFF, 0, 3}};
+    } cases[] = {{2, 0, 0, 1}, {3, 0, 0, 2}, {5, 1, 0, 3},  {5, 6, 0, 3},  {6, 7, 0, 4}, {9, 12, 0, 4},
+                 {5, 0, 0, 3}, {7, 9, 0, 0}, {15, 0, 9, 9}, {16, 0, 0, 0}, {1, 0, 0, 0}, {5, 0xFFFF, 0, 3}};
     for (const auto& c : cases) {
         ctx->c1[10] = c.type << 8;
         ctx->c6[10] = c.c6;
@@ -223,7 +224,8 @@ TEST(FontSlots, NamesChooseKindsAndLinkedFonts) {
     Drawing d;
     drawing_context* ctx = d.peek();
     lumfont_context fonts{};
-    lumfont_entry ank{reinterpret_cast<void*>(0x1000), "Roman.ANK"}, kanji{reinterpret_cast<void*>(0x2000), "mincho.fnt"};
+    lumfont_entry ank{reinterpret_cast<void*>(0x1000), "Roman.ANK"},
+        kanji{reinterpret_cast<void*>(0x2000), "mincho.fnt"};
     fonts.ank_fonts[0] = &ank;
     fonts.ank_count = 1;
     fonts.kanji_fonts[0] = &kanji;

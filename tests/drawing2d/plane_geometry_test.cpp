@@ -74,15 +74,15 @@ TEST(CrossLineLine, SpecialCasesAndThreshold) {
         int n;
         double x, y;
     } cases[] = {
-        {{1, 0, 1, 5, 3, 0, 3, 5}, 0, 0, 0},          // two verticals
-        {{1, 0, 1, 5, 1, 2, 1, 9}, 0, 0, 0},          // collinear verticals
-        {{2, 0, 2, 5, -1, 3, 7, 3}, 1, 2, 3},         // vertical and horizontal
-        {{-1, 3, 7, 3, 2, 0, 2, 5}, 1, 2, 3},         // horizontal and vertical
-        {{0, 1, 5, 1, 0, 2, 5, 2}, 0, 0, 0},          // two horizontals
-        {{4, 4, 4, 4, 0, 1, 10, 1}, 1, 4, 1},         // a point first: treated as vertical
-        {{4, 4, 4, 4, 4, 0, 4, 8}, 0, 0, 0},          // a point and a vertical
-        {{4, 4, 4, 4, 0, 0, 2, 1}, 1, 4, 2},          // a point and an oblique line: x of the point
-        {{0, 0, 2, 2, 5, 5, 5, 5}, 1, 5, 5},          // oblique and a point: the point's vertical
+        {{1, 0, 1, 5, 3, 0, 3, 5}, 0, 0, 0},   // two verticals
+        {{1, 0, 1, 5, 1, 2, 1, 9}, 0, 0, 0},   // collinear verticals
+        {{2, 0, 2, 5, -1, 3, 7, 3}, 1, 2, 3},  // vertical and horizontal
+        {{-1, 3, 7, 3, 2, 0, 2, 5}, 1, 2, 3},  // horizontal and vertical
+        {{0, 1, 5, 1, 0, 2, 5, 2}, 0, 0, 0},   // two horizontals
+        {{4, 4, 4, 4, 0, 1, 10, 1}, 1, 4, 1},  // a point first: treated as vertical
+        {{4, 4, 4, 4, 4, 0, 4, 8}, 0, 0, 0},   // a point and a vertical
+        {{4, 4, 4, 4, 0, 0, 2, 1}, 1, 4, 2},   // a point and an oblique line: x of the point
+        {{0, 0, 2, 2, 5, 5, 5, 5}, 1, 5, 5},   // oblique and a point: the point's vertical
     };
     for (const auto& c : cases) {
         x = y = -99;
@@ -115,8 +115,10 @@ TEST(CrossOrNot, RandomSegmentsAgreeWithBoostIntersects) {
         int got = xfc_cross_or_not(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], &x, &y, 0, 0);
         bool want = bg::intersects(s1, s2);
         ++compared;
-        if (got == (want ? 1 : 0)) ++agree;
-        else ADD_FAILURE() << i;
+        if (got == (want ? 1 : 0))
+            ++agree;
+        else
+            ADD_FAILURE() << i;
         if (got) {
             EXPECT_LT(bg::distance(Point(x, y), s1), 1e-6);
             EXPECT_LT(bg::distance(Point(x, y), s2), 1e-6);
@@ -147,7 +149,8 @@ TEST(PointSegmentDistance, RandomPointsAgreeWithBoost) {
         double tol = std::fabs(u(rng));
         Segment s{{x1, y1}, {x2, y2}};
         // Only a foot on the segment counts: the distance to the segment equals the distance to its line there.
-        double along = ((px - x1) * (x2 - x1) + (py - y1) * (y2 - y1)) / ((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
+        double along =
+            ((px - x1) * (x2 - x1) + (py - y1) * (y2 - y1)) / ((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
         if (std::fabs(along) < 1e-9 || std::fabs(along - 1) < 1e-9) continue;
         double want = bg::distance(Point(px, py), s);
         bool foot_on = along > 0 && along < 1;
@@ -221,7 +224,7 @@ TEST(SegmentCircle, CountsOnlyCrossingsOnTheSegmentWithAValidPointFirst) {
         int n;
         double fx;
     } cases[] = {
-        {-20, 0, 20, 0, 2, -10}, {0, 0, 20, 0, 1, 10}, {-20, 0, 0, 0, 1, -10}, {0, 0, 10, 0, 1, 10},
+        {-20, 0, 20, 0, 2, -10}, {0, 0, 20, 0, 1, 10},    {-20, 0, 0, 0, 1, -10}, {0, 0, 10, 0, 1, 10},
         {-5, 0, 5, 0, 0, 0},     {-20, 30, 20, 30, 0, 0}, {3, 3, 3, 3, 0, 0},
     };
     for (const auto& c : cases) {
@@ -287,7 +290,7 @@ TEST(Angles, RangesNormalisingMirrorAndRotation) {
     struct Range {
         double start, end, angle, tol;
         int in;
-    } ranges[] = {{350, 10, 5, 0, 1}, {350, 10, 20, 0, 0}, {0, 90, -1, 2, 1}, {0, 90, -3, 2, 0},
+    } ranges[] = {{350, 10, 5, 0, 1}, {350, 10, 20, 0, 0}, {0, 90, -1, 2, 1},   {0, 90, -3, 2, 0},
                   {0, 90, 91, 2, 1},  {0, 90, 180, 0, 0},  {0, 360, 200, 0, 1}, {90, 90, 90, 0, 1}};
     for (const auto& r : ranges) EXPECT_EQ(angle_in_range(r.start, r.end, r.angle, r.tol), r.in) << r.angle;
     EXPECT_EQ(normalize_degrees(720), 360);

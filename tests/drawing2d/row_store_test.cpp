@@ -40,12 +40,14 @@ TEST(RowStore, RandomDrawingReadsBackRecordForRecord) {
         if (kind == 0) {
             e.type = 2;
             e.a = u(rng), e.b = u(rng), e.c = u(rng), e.d = u(rng);
-            row = xlum_set_line(ctx, nullptr, 13, 0, e.a, e.b, e.c, e.d, layer == 255 ? 3 : layer, group, colour, style);
+            row =
+                xlum_set_line(ctx, nullptr, 13, 0, e.a, e.b, e.c, e.d, layer == 255 ? 3 : layer, group, colour, style);
             if (layer == 255) e.layer = 3;
         } else if (kind == 1) {
             e.type = 3;
             e.a = u(rng) * 5000, e.b = u(rng), e.c = 1 + std::fabs(u(rng)), e.d = 10.5, e.e = 200.25;
-            row = xlum_set_arc(ctx, nullptr, 13, 0, e.a, e.b, e.c, e.d, e.e, layer == 255 ? 3 : layer, group, colour, style);
+            row = xlum_set_arc(ctx, nullptr, 13, 0, e.a, e.b, e.c, e.d, e.e, layer == 255 ? 3 : layer, group, colour,
+                               style);
             if (layer == 255) e.layer = 3;
         } else {
             e.text = words[rng() % 6];
@@ -104,7 +106,8 @@ TEST(RowStore, TextLimitsAndRowCounts) {
     struct Case {
         std::string text;
         int32_t rows;  // 0 = refused
-    } cases[] = {{"abcdef", 3}, {"abcdefg", 4}, {std::string(1023, 'q'), 2 + 171}, {std::string(1024, 'q'), 0}, {"", 0}};
+    } cases[] = {
+        {"abcdef", 3}, {"abcdefg", 4}, {std::string(1023, 'q'), 2 + 171}, {std::string(1024, 'q'), 0}, {"", 0}};
     for (const auto& c : cases) {
         int32_t row = set_text_rows(ctx, 0, c.text.c_str(), 0, 0, 1, 1, 0, 0, 0, 0, 0);
         if (!c.rows) {
@@ -217,9 +220,9 @@ TEST(RowStore, WritingOverTheEndCodeKeepsAnEnd) {
 TEST(RowStore, DeletedRecordsLeaveHolesThatAreReused) {
     Drawing d;
     drawing_context* ctx = d.peek();
-    xlum_line_set(ctx, 0, 0, 0, 1, 1);                                        // row 0
+    xlum_line_set(ctx, 0, 0, 0, 1, 1);                                       // row 0
     int32_t text = set_text_rows(ctx, 0, "abc", 0, 0, 1, 1, 0, 0, 0, 0, 0);  // rows 1..3
-    xlum_line_set(ctx, 0, 0, 0, 2, 2);                                        // row 4
+    xlum_line_set(ctx, 0, 0, 0, 2, 2);                                       // row 4
     ASSERT_EQ(text, 1);
     EXPECT_EQ(xlum_delete_primitive(ctx, text), 3);
     EXPECT_EQ(xlum_delete_primitive(ctx, text), 0);  // nothing left there
@@ -254,7 +257,8 @@ TEST(RowStore, ReservingGrowsTheColumns) {
 TEST(RowStore, RawByteRowsRoundTrip) {
     Drawing d;
     drawing_context* ctx = d.peek();
-    for (std::string s : {std::string(), std::string("a"), std::string(11, 'b'), std::string(12, 'c'), std::string(25, 'd')}) {
+    for (std::string s :
+         {std::string(), std::string("a"), std::string(11, 'b'), std::string(12, 'c'), std::string(25, 'd')}) {
         int rows = xlum_set_char_dat(ctx, 100, s.c_str());
         EXPECT_EQ(rows, static_cast<int>(s.size() / 12) + 1) << s.size();
         ctx->c1[100 + rows] = 0;
@@ -289,8 +293,8 @@ TEST(RowStore, LinkAttributesPackAndUnpack) {
     EXPECT_EQ(c, 1);
     EXPECT_EQ(dd, 3);
     EXPECT_EQ(e, 5);
-    EXPECT_EQ(f, -56);  // a signed byte
-    EXPECT_EQ(ctx->c7[text + 1] & 0x1FF, 0x103);  // alignment and vertical bit untouched
+    EXPECT_EQ(f, -56);                                              // a signed byte
+    EXPECT_EQ(ctx->c7[text + 1] & 0x1FF, 0x103);                    // alignment and vertical bit untouched
     xlum_set_link_attribute(ctx, text, -1, -1, 1, -1, 9, -1, 300);  // 9 cut to 2 bits; 300 ignored
     xlum_get_link_attribute(ctx, text, &link, &a, &b, &c, &dd, &e, &f);
     EXPECT_EQ(link, 12);

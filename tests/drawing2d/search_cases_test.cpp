@@ -169,7 +169,7 @@ TEST(SearchFilter, RulesAndCandidateList) {
     struct Case {
         int32_t command, layer, lock, exact;
         bool line_in, arc_in;
-    } cases[] = {{2, -1, 0, 0, true, false}, {4, -1, 0, 0, false, true}, {-1, 1, 0, 0, true, true},
+    } cases[] = {{2, -1, 0, 0, true, false},  {4, -1, 0, 0, false, true},   {-1, 1, 0, 0, true, true},
                  {-1, 2, 0, 0, false, false}, {-1, -1, 1, 0, false, false}, {-1, -1, 0, 3, false, true}};
     for (const auto& c : cases) {
         reset_search_filter(ctx);
@@ -187,7 +187,8 @@ TEST(SearchFilter, RulesAndCandidateList) {
     EXPECT_EQ(ctx->search_exact_type, 3);  // survives resets
     search_candidate list[3];
     int n = 0;
-    for (double dist : {5.0, 1.0, 5.0, -1.0, 0.5, 9.0, 5.0}) n = insert_candidate(list, 3, n, 0, static_cast<int>(dist * 10), dist, 0, 0);
+    for (double dist : {5.0, 1.0, 5.0, -1.0, 0.5, 9.0, 5.0})
+        n = insert_candidate(list, 3, n, 0, static_cast<int>(dist * 10), dist, 0, 0);
     ASSERT_EQ(n, 3);
     EXPECT_EQ(list[0].distance, 0.5);
     EXPECT_EQ(list[1].distance, 1.0);

@@ -142,13 +142,17 @@ TEST_F(BigDrawing, RadiusPicksAgreeWithBruteForce) {
         for (const Record& rec : *records_) {
             bool edge;
             double d = oracle_pick(rec, px, py, r, &edge);
-            if (edge) borderline.push_back(rec.row);
-            else if (d >= 0) want.emplace_back(rec.row, d);
+            if (edge)
+                borderline.push_back(rec.row);
+            else if (d >= 0)
+                want.emplace_back(rec.row, d);
         }
         auto drop_edges = [&](std::vector<std::pair<int32_t, double>>& v) {
-            v.erase(std::remove_if(v.begin(), v.end(), [&](auto& e) {
-                        return std::find(borderline.begin(), borderline.end(), e.first) != borderline.end();
-                    }),
+            v.erase(std::remove_if(v.begin(), v.end(),
+                                   [&](auto& e) {
+                                       return std::find(borderline.begin(), borderline.end(), e.first) !=
+                                              borderline.end();
+                                   }),
                     v.end());
             std::sort(v.begin(), v.end());
         };
@@ -175,9 +179,11 @@ void snap_points(const Record& rec, std::vector<Point>* out) {
         std::vector<double> angles;
         if (!full) angles = {rec.start, rec.end};
         for (double a = 0; a <= 360; a += 90)
-            if (full || on_arc(a, rec.start, rec.end) || std::fmod(a - rec.start + 720, 360) == std::fmod(rec.end - rec.start + 720, 360))
+            if (full || on_arc(a, rec.start, rec.end) ||
+                std::fmod(a - rec.start + 720, 360) == std::fmod(rec.end - rec.start + 720, 360))
                 angles.push_back(a);
-        for (double a : angles) out->emplace_back(rec.x1 + rec.r * std::cos(a * M_PI / 180), rec.y1 - rec.r * std::sin(a * M_PI / 180));
+        for (double a : angles)
+            out->emplace_back(rec.x1 + rec.r * std::cos(a * M_PI / 180), rec.y1 - rec.r * std::sin(a * M_PI / 180));
     } else {
         out->emplace_back(rec.x1, rec.y1);
     }
@@ -332,7 +338,8 @@ TEST_F(BigDrawing, CrossingPicksAgreeWithBruteForce) {
         int32_t want_b = -1;
         for (size_t i = 1; i < near.size() && want_b < 0; ++i) {
             double cx, cy;
-            if (oracle_crossing(*near[0].second, *near[i].second, px, py, &cx, &cy) && std::hypot(cx - px, cy - py) <= r) {
+            if (oracle_crossing(*near[0].second, *near[i].second, px, py, &cx, &cy) &&
+                std::hypot(cx - px, cy - py) <= r) {
                 want_b = near[i].second->row;
                 EXPECT_NEAR(x, cx, 1e-6 * std::max(1.0, std::fabs(cx)));
                 EXPECT_NEAR(y, cy, 1e-6 * std::max(1.0, std::fabs(cy)));

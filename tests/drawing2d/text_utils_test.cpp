@@ -17,8 +17,15 @@ TEST(TextUtils, RoundingSaturatesHalfAwayFromZero) {
     struct Case {
         double v;
         int32_t want;
-    } cases[] = {{2.5, 3}, {-2.5, -3}, {2.4999, 2}, {3e9, 2147483647}, {-3e9, -2147483647 - 1}, {0, 0},
-                 {2147483646.6, 2147483647}, {-0.4, 0}, {std::nan(""), 0}};
+    } cases[] = {{2.5, 3},
+                 {-2.5, -3},
+                 {2.4999, 2},
+                 {3e9, 2147483647},
+                 {-3e9, -2147483647 - 1},
+                 {0, 0},
+                 {2147483646.6, 2147483647},
+                 {-0.4, 0},
+                 {std::nan(""), 0}};
     for (const auto& c : cases) EXPECT_EQ(round_to_int32(c.v), c.want) << c.v;
 }
 
@@ -28,8 +35,8 @@ TEST(TextUtils, NumberTextIgnoresTheLocale) {
         double v;
         int width;
         const char* want;
-    } cases[] = {{0.5, 0, " 0.5"},  {0.5, 6, "0000.5"}, {100.0, 0, " 100"}, {-0.25, 0, "-0.25"}, {0, 0, " 0"},
-                 {123.456, 1, "123.456"}, {1e-5, 0, " 0.00001"}, {1e20, 0, " 100000000000000000000"},
+    } cases[] = {{0.5, 0, " 0.5"}, {0.5, 6, "0000.5"},      {100.0, 0, " 100"},    {-0.25, 0, "-0.25"},
+                 {0, 0, " 0"},     {123.456, 1, "123.456"}, {1e-5, 0, " 0.00001"}, {1e20, 0, " 100000000000000000000"},
                  {12345, 3, "345"}};
     char buffer[1024];
     for (const auto& c : cases) EXPECT_STREQ(xlum_str_string(c.v, c.width, buffer), c.want) << c.v;
@@ -63,9 +70,17 @@ TEST(TextUtils, TokensWithDelimitersInOrderAndQuotes) {
 
 TEST(TextUtils, SubstringsAndRepetition) {
     char buffer[1024];
-    EXPECT_EQ(xlum_instr(0, "ab\x83\x5c" "cd", "cd"), 4);
+    EXPECT_EQ(xlum_instr(0,
+                         "ab\x83\x5c"
+                         "cd",
+                         "cd"),
+              4);
     EXPECT_EQ(xlum_instr(0, "a\x83\x5c", "\\"), -1);  // never inside a double-byte character
-    EXPECT_EQ(xlum_instr(2, "\x88\x9f" "ab", "b"), 3);  // character positions count a kanji once
+    EXPECT_EQ(xlum_instr(2,
+                         "\x88\x9f"
+                         "ab",
+                         "b"),
+              3);  // character positions count a kanji once
     EXPECT_EQ(xlum_instr(5, "abc", "c"), -1);
     EXPECT_EQ(xlum_instr(0, "abc", ""), -1);
     EXPECT_STREQ(xlum_mid_string("abcdef", 2, 3, buffer), "cde");
@@ -101,7 +116,10 @@ TEST(TextUtils, WidthConversionsAndClasses) {
     EXPECT_EQ(to_full_width("A1\x88\x9f\x01", buffer), 6);
     EXPECT_STREQ(buffer, "\x82\x60\x82\x50\x88\x9f");
     EXPECT_EQ(to_full_width("ab\x88", buffer), 4);  // a lead byte at the end stops the copy
-    EXPECT_EQ(to_half_width("\x82\x60\x88\x9f" "c\x7f", buffer), 3);
+    EXPECT_EQ(to_half_width("\x82\x60\x88\x9f"
+                            "c\x7f",
+                            buffer),
+              3);
     EXPECT_STREQ(buffer, "A.c");
     char small[5];
     EXPECT_EQ(to_full_width("abcdef", small, sizeof small), 4);
@@ -114,13 +132,16 @@ TEST(TextUtils, WidthConversionsAndClasses) {
     struct Case {
         unsigned char c;
         int cls;
-    } cases[] = {{0, 0}, {'a', 1}, {0xA0, 1}, {0xDF, 1}, {0x81, 2}, {0xFC, 2}, {0x1F, 3}, {0x7F, 4}, {0x80, 4}, {0xFD, 4}};
+    } cases[] = {{0, 0},    {'a', 1},  {0xA0, 1}, {0xDF, 1}, {0x81, 2},
+                 {0xFC, 2}, {0x1F, 3}, {0x7F, 4}, {0x80, 4}, {0xFD, 4}};
     for (const auto& c : cases) {
         char str[2] = {static_cast<char>(c.c), 0};
         EXPECT_EQ(sjis_char_class(str, 0), c.cls) << int(c.c);
     }
     EXPECT_EQ(sjis_char_class("a", -1), -1);
-    EXPECT_EQ(sjis_char_count("a\x88\x9f" "b"), 3);
+    EXPECT_EQ(sjis_char_count("a\x88\x9f"
+                              "b"),
+              3);
     char line[] = "abc\r\ndef";
     strip_line_end(line);
     EXPECT_STREQ(line, "abc");

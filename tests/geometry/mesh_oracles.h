@@ -19,8 +19,8 @@ double triangle_area(const Triangle& t);
 double signed_area(const Triangle& t, const OfuVector3& n);
 
 struct Closedness {
-  int triangles = 0;        // non-degenerate triangles looked at
-  int unmatched_edges = 0;  // directed edges without exactly one opposite partner
+    int triangles = 0;        // non-degenerate triangles looked at
+    int unmatched_edges = 0;  // directed edges without exactly one opposite partner
 };
 // Welds equal positions (to 1e-9), drops triangles with area below 1e-12, then pairs directed edges.
 Closedness check_closed(const std::vector<Triangle>& triangles);

@@ -15,19 +15,19 @@
 namespace kz::test {
 
 struct Rgb {
-  int r = 0, g = 0, b = 0;
+    int r = 0, g = 0, b = 0;
 };
 
 // A frame as DrawTo24DIBPixel gives it: bottom-up BGR rows padded to 4 bytes; (x, y) count from the bottom left,
 // as OpenGL's window coordinates do.
 struct Frame {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> bytes;
-  int stride() const { return (width * 3 + 3) / 4 * 4; }
-  Rgb at(int x, int y) const;
-  // Writes the frame as a BMP into the test output folder.
-  void save(const std::string& name) const;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bytes;
+    int stride() const { return (width * 3 + 3) / 4 * 4; }
+    Rgb at(int x, int y) const;
+    // Writes the frame as a BMP into the test output folder.
+    void save(const std::string& name) const;
 };
 
 // Whether every channel is within tolerance; on failure the frame goes to the output folder under `name`.
@@ -51,11 +51,11 @@ _OfuBitmap blank_image(int width, int height, int bits);
 // A modeller initialised on a window device context of a fixed size, with every light switched off; the camera
 // looks from (0, -100, 0) at the origin.
 struct HeadlessScene {
-  static constexpr int kSize = 64;
-  explicit HeadlessScene(int width = kSize, int height = kSize);
-  Frame render();
-  std::unique_ptr<kz::platform::DeviceContext> dc;
-  std::unique_ptr<CO3duGLModelar> modeller;
+    static constexpr int kSize = 64;
+    explicit HeadlessScene(int width = kSize, int height = kSize);
+    Frame render();
+    std::unique_ptr<kz::platform::DeviceContext> dc;
+    std::unique_ptr<CO3duGLModelar> modeller;
 };
 
 OfuLight make_light(int type, OfuColorValue diffuse, OfuColorValue ambient, OfuColorValue specular,
@@ -63,13 +63,13 @@ OfuLight make_light(int type, OfuColorValue diffuse, OfuColorValue ambient, OfuC
 
 // One light as the fixed-function pipeline sees it, in world coordinates.
 struct OracleLight {
-  bool positional = false;
-  OfuVector3 position;        // positional
-  OfuVector3 toward_light;    // directional: unit vector from the scene towards the light
-  OfuColorValue diffuse{0, 0, 0, 1};
-  OfuColorValue ambient{0, 0, 0, 1};
-  OfuColorValue specular{0, 0, 0, 1};
-  double linear_attenuation = 0.0;
+    bool positional = false;
+    OfuVector3 position;      // positional
+    OfuVector3 toward_light;  // directional: unit vector from the scene towards the light
+    OfuColorValue diffuse{0, 0, 0, 1};
+    OfuColorValue ambient{0, 0, 0, 1};
+    OfuColorValue specular{0, 0, 0, 1};
+    double linear_attenuation = 0.0;
 };
 
 // OpenGL 1.1 lighting of one vertex (emission 0, global ambient 0.2, infinite viewer looking along view_dir,

@@ -82,9 +82,9 @@ TEST(Clipboard, RegisteredFormatPassesBetweenProcesses) {
     self[n] = 0;
     const std::string env = "QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 KZ_CLIP_DIR='" + d + "' ";
     const std::string run = std::string(self) + " --gtest_filter=ClipboardPeer.RunsOnlyWhenAskedTo >/dev/null 2>&1";
-    cmd = "xvfb-run -a sh -c \"" + env + "KZ_CLIP_ROLE=writer " + run + " & " +
-          "i=0; while [ ! -f '" + d + "/ready' ] && [ \\$i -lt 300 ]; do sleep 0.1; i=\\$((i+1)); done; " +
-          env + "KZ_CLIP_ROLE=reader " + run + "; wait\" >/dev/null 2>&1";
+    cmd = "xvfb-run -a sh -c \"" + env + "KZ_CLIP_ROLE=writer " + run + " & " + "i=0; while [ ! -f '" + d +
+          "/ready' ] && [ \\$i -lt 300 ]; do sleep 0.1; i=\\$((i+1)); done; " + env + "KZ_CLIP_ROLE=reader " + run +
+          "; wait\" >/dev/null 2>&1";
     system(cmd.c_str());
     std::ifstream in(d + "/result", std::ios::binary);
     ASSERT_TRUE(in) << "the reader process left no result";

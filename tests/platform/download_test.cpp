@@ -2,8 +2,8 @@
 // stalled one. No failure may leave a file behind or touch the previous target.
 #include "platform/download.h"
 
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -113,8 +113,8 @@ TEST_F(Download, SuccessWritesTheWholeBody) {
 TEST_F(Download, FailuresLeaveNoFileAndKeepThePreviousOne) {
     const struct {
         const char* path;
-        long status;        // HTTP status of the answer
-        const char* reason; // part of the error text
+        long status;         // HTTP status of the answer
+        const char* reason;  // part of the error text
     } cases[] = {{"/missing", 404, "404"}, {"/cut", 200, "transfer closed"}, {"/stall", 200, "no data for 1000 ms"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

@@ -39,10 +39,19 @@ struct Scratch {
 };
 
 TEST(FileSystem, PathsMapAtTheBoundaryOnly) {
-    struct Case { const char* windows; const char* native; };
+    struct Case {
+        const char* windows;
+        const char* native;
+    };
     const Case cases[] = {
-        {"Z:\\a\\b.fig", "/a/b.fig"}, {"z:\\", "/"}, {"Z:", "/"}, {"sub\\x.fig", "sub/x.fig"},
-        {"\\rooted\\x", "/rooted/x"}, {"C:\\data\\x.fig", ""}, {"\\\\server\\share\\x", ""}, {"", ""},
+        {"Z:\\a\\b.fig", "/a/b.fig"},
+        {"z:\\", "/"},
+        {"Z:", "/"},
+        {"sub\\x.fig", "sub/x.fig"},
+        {"\\rooted\\x", "/rooted/x"},
+        {"C:\\data\\x.fig", ""},
+        {"\\\\server\\share\\x", ""},
+        {"", ""},
         {"Z:/mixed\\seps/x", "/mixed/seps/x"},
         {"Z:\\\x95\x5c\\\x83\x5c.fig", "/表/ソ.fig"},  // trail bytes 0x5C are not separators
     };

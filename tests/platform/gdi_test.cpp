@@ -49,9 +49,15 @@ TEST(Gdi, Rop2ModesFollowTheirTruthTables) {
 }
 
 TEST(Gdi, CosmeticStyledLinesKeepGdiRuns) {
-    struct Case { int style; std::vector<int> pattern; };
-    const Case cases[] = {{kPsDash, {18, 6}}, {kPsDot, {3, 3}}, {kPsDashDot, {9, 6, 3, 6}},
-                          {kPsDashDotDot, {9, 3, 3, 3, 3, 3}}, {kPsSolid, {1000}}};
+    struct Case {
+        int style;
+        std::vector<int> pattern;
+    };
+    const Case cases[] = {{kPsDash, {18, 6}},
+                          {kPsDot, {3, 3}},
+                          {kPsDashDot, {9, 6, 3, 6}},
+                          {kPsDashDotDot, {9, 3, 3, 3, 3, 3}},
+                          {kPsSolid, {1000}}};
     for (const Case& k : cases)
         for (int mode : {kTransparent, kOpaque}) {
             DibCanvas c(80, 10);
@@ -122,11 +128,11 @@ TEST(Gdi, ArcRunsCounterClockwiseBetweenItsRays) {
     {
         DibCanvas c(64, 50);
         arc(*c.dc, 10, 10, 51, 41, 60, 25, 30, 0);  // from the ray to the right to the ray straight up
-        EXPECT_EQ(c.at(50, 25), 0u);                  // start point on the right
-        EXPECT_EQ(c.at(30, 10), 0u);                  // end point at the top
-        EXPECT_TRUE(dark_near(c, 44, 14));            // 45 degrees, upper right
-        EXPECT_FALSE(dark_near(c, 16, 14));           // upper left is not swept
-        EXPECT_FALSE(dark_near(c, 44, 36));           // nor lower right
+        EXPECT_EQ(c.at(50, 25), 0u);                // start point on the right
+        EXPECT_EQ(c.at(30, 10), 0u);                // end point at the top
+        EXPECT_TRUE(dark_near(c, 44, 14));          // 45 degrees, upper right
+        EXPECT_FALSE(dark_near(c, 16, 14));         // upper left is not swept
+        EXPECT_FALSE(dark_near(c, 44, 36));         // nor lower right
         for (int y = 0; y < 50; ++y)
             for (int x = 0; x < 64; ++x)
                 if (c.at(x, y) == 0) {
@@ -151,8 +157,8 @@ bool centre_inside(const std::vector<GdiPoint>& poly, double px, double py, bool
     for (std::size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
         const double xi = poly[i].x, yi = poly[i].y, xj = poly[j].x, yj = poly[j].y;
         const double cross = (xj - xi) * (py - yi) - (yj - yi) * (px - xi);
-        if (std::abs(cross) < 1e-9 && px >= std::min(xi, xj) && px <= std::max(xi, xj) &&
-            py >= std::min(yi, yj) && py <= std::max(yi, yj))
+        if (std::abs(cross) < 1e-9 && px >= std::min(xi, xj) && px <= std::max(xi, xj) && py >= std::min(yi, yj) &&
+            py <= std::max(yi, yj))
             *on_edge = true;
         if ((yi > py) != (yj > py) && px < (xj - xi) * (py - yi) / (yj - yi) + xi) inside = !inside;
     }
@@ -161,8 +167,8 @@ bool centre_inside(const std::vector<GdiPoint>& poly, double px, double py, bool
 
 TEST(Gdi, PolygonCoversPixelsWhoseCentresAreInside) {
     const std::vector<std::vector<GdiPoint>> polys = {
-        {{3, 2}, {40, 9}, {22, 18}, {37, 35}, {5, 30}},               // concave
-        {{4, 4}, {44, 4}, {4, 36}, {44, 36}},                         // self-crossing bow tie: alternate rule
+        {{3, 2}, {40, 9}, {22, 18}, {37, 35}, {5, 30}},  // concave
+        {{4, 4}, {44, 4}, {4, 36}, {44, 36}},            // self-crossing bow tie: alternate rule
         {{2, 2}, {30, 2}, {30, 20}, {10, 20}, {10, 8}, {20, 8}, {20, 14}, {2, 14}},  // overlapping loop
     };
     for (const auto& poly : polys) {

@@ -18,7 +18,9 @@ namespace {
 // specular, so the face is (0.6, 0.36, 0.12) = bytes (153, 91.8, 30.6) -> R 153, G 92, B 31.
 constexpr int kLitR = 153, kLitG = 92, kLitB = 31;
 
-struct Bgr { int b, g, r; };
+struct Bgr {
+    int b, g, r;
+};
 
 void draw_lit_triangle(int w, int h, float clear_r = 0.0f, float clear_g = 0.0f, float clear_b = 1.0f) {
     glViewport(0, 0, w, h);
@@ -145,10 +147,13 @@ TEST(GlContext, LitTriangleIntoDib24) {
     const int stride = dib_stride(w, 24);
     ASSERT_EQ(stride, 112);
     // Bottom-up rows: GL row y is DIB row y from the start of the bits.
-    expect_triangle(w, h, [&](int x, int y) {
-        const std::uint8_t* p = bits + y * stride + x * 3;
-        return Bgr{p[0], p[1], p[2]};
-    }, Bgr{255, 0, 0});
+    expect_triangle(
+        w, h,
+        [&](int x, int y) {
+            const std::uint8_t* p = bits + y * stride + x * 3;
+            return Bgr{p[0], p[1], p[2]};
+        },
+        Bgr{255, 0, 0});
     dib.unlock();
 }
 
@@ -172,10 +177,13 @@ TEST(GlContext, LitTriangleIntoWindowBackingAndPresent) {
     ASSERT_EQ(dc->backing_stride(), w * 4);
     const std::uint8_t* bytes = dc->backing_bytes();
     // Top-down BGRA: GL row y is backing row h-1-y.
-    expect_triangle(w, h, [&](int x, int y) {
-        const std::uint8_t* p = bytes + (h - 1 - y) * w * 4 + x * 4;
-        return Bgr{p[0], p[1], p[2]};
-    }, Bgr{255, 0, 0});
+    expect_triangle(
+        w, h,
+        [&](int x, int y) {
+            const std::uint8_t* p = bytes + (h - 1 - y) * w * 4 + x * 4;
+            return Bgr{p[0], p[1], p[2]};
+        },
+        Bgr{255, 0, 0});
 }
 
 TEST(GlContext, TwoContextsOnOneThreadKeepTheirOwnState) {
@@ -211,10 +219,13 @@ TEST(GlContext, TwoContextsOnOneThreadKeepTheirOwnState) {
         ASSERT_EQ(dc1->backing_bytes()[i * 4 + 2], 255);
         ASSERT_EQ(dc1->backing_bytes()[i * 4 + 1], 0);
     }
-    expect_triangle(w, h, [&](int x, int y) {
-        const std::uint8_t* p = dc2->backing_bytes() + (h - 1 - y) * w * 4 + x * 4;
-        return Bgr{p[0], p[1], p[2]};
-    }, Bgr{0, 255, 0});
+    expect_triangle(
+        w, h,
+        [&](int x, int y) {
+            const std::uint8_t* p = dc2->backing_bytes() + (h - 1 - y) * w * 4 + x * 4;
+            return Bgr{p[0], p[1], p[2]};
+        },
+        Bgr{0, 255, 0});
     c2.reset();  // destroying a context that is not current leaves the current one alone
     EXPECT_EQ(current_context(), nullptr);
 }
@@ -231,10 +242,13 @@ TEST(GlContext, ResizedWindowKeepsRenderingRight) {
         make_current(nullptr, nullptr);
         ASSERT_EQ(dc->backing_width(), w);
         ASSERT_EQ(dc->backing_height(), h);
-        expect_triangle(w, h, [&](int x, int y) {
-            const std::uint8_t* p = dc->backing_bytes() + (h - 1 - y) * dc->backing_stride() + x * 4;
-            return Bgr{p[0], p[1], p[2]};
-        }, Bgr{255, 0, 0});
+        expect_triangle(
+            w, h,
+            [&](int x, int y) {
+                const std::uint8_t* p = dc->backing_bytes() + (h - 1 - y) * dc->backing_stride() + x * 4;
+                return Bgr{p[0], p[1], p[2]};
+            },
+            Bgr{255, 0, 0});
     }
 }
 

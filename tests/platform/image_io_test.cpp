@@ -24,7 +24,9 @@ std::string win(const std::string& native) { return from_native_path(native); }
 struct Dib {
     crt::GlobalHandle h;
     explicit Dib(crt::GlobalHandle handle) : h(handle) {}
-    ~Dib() { if (h) crt::global_free(h); }
+    ~Dib() {
+        if (h) crt::global_free(h);
+    }
     const DibInfoHeader& header() const { return *static_cast<const DibInfoHeader*>(crt::global_lock(h)); }
     // (b, g, r, a) of picture pixel (x, y), y counted from the top.
     std::array<int, 4> at(int x, int y) const {
@@ -41,9 +43,16 @@ struct Dib {
 std::array<int, 3> pattern(int x, int y) { return {255 - x * 30, y * 60, x * 36}; }  // b, g, r
 
 TEST(ImageIo, EachFormatLoadsWithItsSizeAndPixels) {
-    struct Case { const char* file; int bits; bool alpha; };
-    const Case cases[] = {{"pattern.bmp", 24, false}, {"pattern.png", 24, false}, {"pattern.tif", 24, false},
-                          {"alpha.png", 32, true},     {"alpha.tif", 32, true}};
+    struct Case {
+        const char* file;
+        int bits;
+        bool alpha;
+    };
+    const Case cases[] = {{"pattern.bmp", 24, false},
+                          {"pattern.png", 24, false},
+                          {"pattern.tif", 24, false},
+                          {"alpha.png", 32, true},
+                          {"alpha.tif", 32, true}};
     for (const Case& c : cases) {
         Dib dib(load_image_dib(win(test::data_file(std::string("platform/") + c.file))));
         ASSERT_TRUE(dib.h) << c.file;
@@ -77,7 +86,8 @@ TEST(ImageIo, JpegUnderEitherExtensionSpelling) {
         crt::global_unlock(dib.h);
         EXPECT_EQ(dib.header().bit_count, 24);
         crt::global_unlock(dib.h);
-        for (auto [x, want] : {std::pair{4, std::array<int, 3>{30, 40, 200}}, std::pair{27, std::array<int, 3>{220, 90, 20}}}) {
+        for (auto [x, want] :
+             {std::pair{4, std::array<int, 3>{30, 40, 200}}, std::pair{27, std::array<int, 3>{220, 90, 20}}}) {
             const auto p = dib.at(x, 8);
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], want[k], 4) << name << " x " << x;
         }
@@ -164,8 +174,10 @@ std::string expected_dump(crt::GlobalHandle dib, std::int64_t transparent, const
             const auto p = d.at(x, y);
             const bool clear = transparent >= 0 && rgb(p[2], p[1], p[0]) == static_cast<ColorRef>(transparent);
             if (y || x) s << " ";
-            if (clear) s << "255,255,255,0";
-            else s << p[2] << "," << p[1] << "," << p[0] << ",255";
+            if (clear)
+                s << "255,255,255,0";
+            else
+                s << p[2] << "," << p[1] << "," << p[0] << ",255";
         }
     s << "\n";
     d.h = nullptr;
@@ -176,8 +188,10 @@ TEST(ImageIo, WrittenPngAndBmpReadBackIdenticallyInPillow) {
     for (int bits : {24, 32})
         for (int w : {1, 5, 8}) {
             crt::GlobalHandle dib = sample_dib(w, 3, bits);
-            const std::string bmp = test::output_file("written_" + std::to_string(bits) + "_" + std::to_string(w) + ".bmp");
-            const std::string png = test::output_file("written_" + std::to_string(bits) + "_" + std::to_string(w) + ".png");
+            const std::string bmp =
+                test::output_file("written_" + std::to_string(bits) + "_" + std::to_string(w) + ".bmp");
+            const std::string png =
+                test::output_file("written_" + std::to_string(bits) + "_" + std::to_string(w) + ".png");
             ASSERT_TRUE(save_dib_as_bmp(win(bmp), dib));
             ASSERT_TRUE(save_dib_as_png(win(png), dib, w == 5 ? 0 : -1));
             // BMP: 14-byte header, pixels at 54, file size = image + 54.
@@ -187,7 +201,8 @@ TEST(ImageIo, WrittenPngAndBmpReadBackIdenticallyInPillow) {
             EXPECT_EQ(static_cast<unsigned char>(bytes[10]), 54);
             std::string want_bmp = expected_dump(dib, -1, bits == 24 ? "BMP RGB" : "BMP RGB");
             EXPECT_EQ(pillow_dump(bmp), want_bmp) << bits << " bits, width " << w;
-            EXPECT_EQ(pillow_dump(png), expected_dump(dib, w == 5 ? 0 : -1, "PNG RGBA")) << bits << " bits, width " << w;
+            EXPECT_EQ(pillow_dump(png), expected_dump(dib, w == 5 ? 0 : -1, "PNG RGBA"))
+                << bits << " bits, width " << w;
             crt::global_free(dib);
         }
 }

@@ -6,8 +6,13 @@ using namespace kz::platform;
 
 TEST(TextCodec, JapaneseAndNecRowsRoundTrip) {
     // "表ソ" carry 0x5C trail bytes; 0x87 0x40 is the NEC row's circled one, which SHIFT_JIS refuses.
-    const std::string sjis = "\x95\x5C\x83\x5C" "\x87\x40" "abc";
-    const std::string utf8 = "\xE8\xA1\xA8\xE3\x82\xBD\xE2\x91\xA0" "abc";
+    const std::string sjis =
+        "\x95\x5C\x83\x5C"
+        "\x87\x40"
+        "abc";
+    const std::string utf8 =
+        "\xE8\xA1\xA8\xE3\x82\xBD\xE2\x91\xA0"
+        "abc";
     EXPECT_EQ(cp932_to_utf8(sjis), utf8);
     bool lossless = false;
     EXPECT_EQ(utf8_to_cp932(utf8, &lossless), sjis);
@@ -17,7 +22,10 @@ TEST(TextCodec, JapaneseAndNecRowsRoundTrip) {
 
 TEST(TextCodec, BadInputIsReplacedNotDropped) {
     // A lone lead byte at the end and an undefined single byte each become U+FFFD; the rest survives.
-    EXPECT_EQ(cp932_to_utf8("a\xA0" "b\x81"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(cp932_to_utf8("a\xA0"
+                            "b\x81"),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
     bool lossless = true;
     EXPECT_EQ(utf8_to_cp932("caf\xC3\xA9", &lossless), "caf?");
     EXPECT_FALSE(lossless);
@@ -25,8 +33,10 @@ TEST(TextCodec, BadInputIsReplacedNotDropped) {
 }
 
 TEST(TextCodec, FileNamesOutsideCp932SurviveTheRoundTrip) {
-    const std::string names[] = {"caf\xC3\xA9.fig", "\xC3\xBC" "ber/\xF0\x9F\x98\x80.png", "\xE5\x9B\xBD\xE8\xA1\xA8.fig",
-                                 "plain.fig"};
+    const std::string names[] = {"caf\xC3\xA9.fig",
+                                 "\xC3\xBC"
+                                 "ber/\xF0\x9F\x98\x80.png",
+                                 "\xE5\x9B\xBD\xE8\xA1\xA8.fig", "plain.fig"};
     for (const std::string& n : names) {
         std::string inside = utf8_name_to_cp932(n);
         EXPECT_EQ(inside.find('?'), std::string::npos) << n;

@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "platform/printer.h"
-#include "platform/file_system.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
 #include "platform/text_codec.h"
@@ -44,9 +44,8 @@ TEST_F(DialogsInTestMode, AnswerAtOnceAndRecordTheQuestionInUtf8) {
     EXPECT_EQ(chosen, 0x00336699u);
     EXPECT_EQ(open_file_dialog(nullptr, "open", "Figure|*.fig", ""), "Z:\\data\\room.fig");
     EXPECT_EQ(save_file_dialog(nullptr, "save", "Figure|*.fig", ""), "Z:\\data\\room.fig");
-    EXPECT_EQ(take_dialog_test_log(),
-              (std::vector<std::string>{"message_box 移動できません|読み取り専用です。", "choose_color", "open_file open",
-                                        "save_file save"}));
+    EXPECT_EQ(take_dialog_test_log(), (std::vector<std::string>{"message_box 移動できません|読み取り専用です。",
+                                                                "choose_color", "open_file open", "save_file save"}));
     answers.color_accepted = false;
     answers.file_name.clear();
     set_dialog_test_mode(true, answers);

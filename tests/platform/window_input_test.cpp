@@ -117,7 +117,7 @@ TEST_F(WindowInput, KeyStateFollowsTheEventBeingDispatched) {
     deliver(window_, &press);
     EXPECT_NE(during_shift & 0x8000, 0);
     EXPECT_EQ(during_control & 0x8000, 0);
-    EXPECT_NE(async_key_state('D') & 0x8000, 0);  // held until released
+    EXPECT_NE(async_key_state('D') & 0x8000, 0);                       // held until released
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_D, Qt::NoModifier);  // Shift let go first
     deliver(window_, &release);
     EXPECT_EQ(async_key_state('D') & 0x8000, 0);
@@ -134,7 +134,8 @@ TEST_F(WindowInput, ButtonsFollowTheSystemOrderWithAndWithoutDoubleClicks) {
     const struct {
         Qt::MouseButton button;
         std::uint32_t down;
-    } buttons[] = {{Qt::LeftButton, WM_LBUTTONDOWN}, {Qt::RightButton, WM_RBUTTONDOWN}, {Qt::MiddleButton, WM_MBUTTONDOWN}};
+    } buttons[] = {
+        {Qt::LeftButton, WM_LBUTTONDOWN}, {Qt::RightButton, WM_RBUTTONDOWN}, {Qt::MiddleButton, WM_MBUTTONDOWN}};
     for (const auto& b : buttons) {
         for (WindowHandle w : {window_, plain_}) {
             seen().clear();
@@ -176,12 +177,8 @@ TEST_F(WindowInput, WheelAccumulatesWholeNotchesAndPacksTheDeltaUnsigned) {
         std::vector<int> deltas;
         std::vector<unsigned> words;  // high words of the messages
     } cases[] = {
-        {{120}, {120}},
-        {{-120}, {65416}},
-        {{60}, {}},
-        {{60, 60}, {120}},
-        {{240}, {120, 120}},
-        {{-40, -40, -40}, {65416}},
+        {{120}, {120}},    {{-120}, {65416}},   {{60}, {}},
+        {{60, 60}, {120}}, {{240}, {120, 120}}, {{-40, -40, -40}, {65416}},
     };
     for (const auto& c : cases) {
         WindowHandle w = create_window("KzTestWindow", "wheel", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr);
@@ -289,13 +286,26 @@ TEST(Cursors, EveryNamedCursorLoadsWithItsHotspot) {
         const char* name;
         int hot_x, hot_y;
     } cases[] = {
-        {"CURSOR_AROUND", 16, 16}, {"CURSOR_WALK", 16, 16}, {"CURSOR_HEAD", 16, 16}, {"CURSOR_CENTER", 16, 16},
-        {"CURSOR_FINGER_ONE", 7, 2}, {"CURSOR_FINGER_DBL", 7, 2}, {"CURSOR_FINGER_ALT", 7, 2},
-        {"CURSOR_FINGER_MOVE", 7, 2}, {"CURSOR_MOVE_TRUNK", 16, 16}, {"CURSOR_MOVE_LEAVES", 16, 16},
-        {"CURSOR_MOVE_UPDOWN_TRUNK", 16, 16}, {"CURSOR_MOVE_UPDOWN_LEAVES", 16, 16},
-        {"CURSOR_ROTATE_X_TRUNK", 16, 16}, {"CURSOR_ROTATE_Y_TRUNK", 16, 16}, {"CURSOR_ROTATE_Z_TRUNK", 16, 16},
-        {"CURSOR_ROTATE_X_LEAVES", 16, 16}, {"CURSOR_ROTATE_Y_LEAVES", 16, 16}, {"CURSOR_ROTATE_Z_LEAVES", 16, 16},
-        {"CURSOR_WAIT", 16, 16}, {"IDI_KZVIEW", 0, 0},
+        {"CURSOR_AROUND", 16, 16},
+        {"CURSOR_WALK", 16, 16},
+        {"CURSOR_HEAD", 16, 16},
+        {"CURSOR_CENTER", 16, 16},
+        {"CURSOR_FINGER_ONE", 7, 2},
+        {"CURSOR_FINGER_DBL", 7, 2},
+        {"CURSOR_FINGER_ALT", 7, 2},
+        {"CURSOR_FINGER_MOVE", 7, 2},
+        {"CURSOR_MOVE_TRUNK", 16, 16},
+        {"CURSOR_MOVE_LEAVES", 16, 16},
+        {"CURSOR_MOVE_UPDOWN_TRUNK", 16, 16},
+        {"CURSOR_MOVE_UPDOWN_LEAVES", 16, 16},
+        {"CURSOR_ROTATE_X_TRUNK", 16, 16},
+        {"CURSOR_ROTATE_Y_TRUNK", 16, 16},
+        {"CURSOR_ROTATE_Z_TRUNK", 16, 16},
+        {"CURSOR_ROTATE_X_LEAVES", 16, 16},
+        {"CURSOR_ROTATE_Y_LEAVES", 16, 16},
+        {"CURSOR_ROTATE_Z_LEAVES", 16, 16},
+        {"CURSOR_WAIT", 16, 16},
+        {"IDI_KZVIEW", 0, 0},
     };
     ASSERT_TRUE(ensure_application());
     for (const auto& c : cases) {
@@ -311,8 +321,8 @@ TEST(Cursors, EveryNamedCursorLoadsWithItsHotspot) {
         int opaque = 0;
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x) opaque += (cursor_pixel(cursor, x, y) >> 24) == 0xFF;
-        EXPECT_GT(opaque, 40);   // something is drawn
-        EXPECT_LT(opaque, 1000); // and it is not a filled square
+        EXPECT_GT(opaque, 40);    // something is drawn
+        EXPECT_LT(opaque, 1000);  // and it is not a filled square
     }
     EXPECT_EQ(load_cursor("CURSOR_NONE"), nullptr);
     // The pointing cursors point with their hotspot: the fingertip pixel is drawn.

@@ -163,33 +163,33 @@ TEST_F(WindowMessages, NestedPumpDeliversTicksAndStopThenCloseEndsItAndTheMainLo
     });
     kz::test::message_hook() = [&](const kz::test::Seen& s) -> LResult {
         switch (s.message) {
-            case kStart: {
-                ++loops;
-                running = true;
-                PumpResult r = PumpResult::nothing;
-                while (running) {
-                    r = pump_messages();
-                    if (r == PumpResult::close_requested || r == PumpResult::quit_requested) break;
-                    sleep_milliseconds(1);
-                }
-                if (loops == 1) {
-                    stopped_by_message = !running && r != PumpResult::close_requested;
-                    post_message(w, kStart, 0, 0);
-                } else {
-                    second_end = r;
-                }
-                return 0;
+        case kStart: {
+            ++loops;
+            running = true;
+            PumpResult r = PumpResult::nothing;
+            while (running) {
+                r = pump_messages();
+                if (r == PumpResult::close_requested || r == PumpResult::quit_requested) break;
+                sleep_milliseconds(1);
             }
-            case kTick:
-                if (loops == 1) {
-                    if (++ticks_first == 5) post_message(w, kStop, 0, 0);
-                } else if (++ticks_second == 5) {
-                    static_cast<QWidget*>(native_widget(w))->close();  // the user closes the window
-                }
-                return 0;
-            case kStop: running = false; return 0;
-            case WM_DESTROY: post_quit_message(7); return 0;
-            default: return default_window_procedure(s.window, s.message, s.wparam, s.lparam);
+            if (loops == 1) {
+                stopped_by_message = !running && r != PumpResult::close_requested;
+                post_message(w, kStart, 0, 0);
+            } else {
+                second_end = r;
+            }
+            return 0;
+        }
+        case kTick:
+            if (loops == 1) {
+                if (++ticks_first == 5) post_message(w, kStop, 0, 0);
+            } else if (++ticks_second == 5) {
+                static_cast<QWidget*>(native_widget(w))->close();  // the user closes the window
+            }
+            return 0;
+        case kStop: running = false; return 0;
+        case WM_DESTROY: post_quit_message(7); return 0;
+        default: return default_window_procedure(s.window, s.message, s.wparam, s.lparam);
         }
     };
     post_message(w, kStart, 0, 0);

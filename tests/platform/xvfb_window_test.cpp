@@ -49,8 +49,8 @@ TEST(RealDisplay, WindowImageAndPrintingUnderXvfb) {
         suppressions = "LSAN_OPTIONS=suppressions=" +
                        (std::filesystem::path(__FILE__).parent_path().parent_path() / "lsan.supp").string() + " ";
     const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 640x480x24' env QT_QPA_PLATFORM=xcb " +
-                                suppressions + "KZ_XVFB_CHILD=1 '" +
-                                self + "' --gtest_filter='XvfbChild.*:DialogsInTestMode.PrintingIntoPdf*' 2>&1";
+                                suppressions + "KZ_XVFB_CHILD=1 '" + self +
+                                "' --gtest_filter='XvfbChild.*:DialogsInTestMode.PrintingIntoPdf*' 2>&1";
     int status = 0;
     const std::string output = run_and_capture(command, &status);
     EXPECT_EQ(status, 0) << output;
@@ -86,9 +86,10 @@ bool read_xwd(const std::string& path, XwdImage* image) {
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width; ++x) {
             const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + start + y * bytes_per_line + x * 4;
-            const std::uint32_t v = byte_order == 0
-                                        ? (std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0])
-                                        : (std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3]);
+            const std::uint32_t v =
+                byte_order == 0
+                    ? (std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0])
+                    : (std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3]);
             std::uint32_t rgb = 0;
             for (std::uint32_t mask : masks) {
                 int shift = 0;

@@ -41,8 +41,8 @@ std::string describe(const XTrunk* t) {
 
 void DocumentTest::SetUp() {
     ViewTest::SetUp();
-    view->work_folder = windows_form(fresh_folder(std::string("work-") +
-                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    view->work_folder = windows_form(
+        fresh_folder(std::string("work-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()));
 }
 
 std::string DocumentTest::tree() const {

@@ -60,8 +60,8 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
                       trunk_line("lamp A", "#frefer=parts\\lamp"), trunk_line("lamp B", "#frefer=parts/lamp.fig"),
                       trunk_line("remote", "#frefer=" + server.url("/units/remote.fig")),
                       trunk_line("far", "#frefer=file://" + windows_form(elsewhere) + "\\far.fig"),
-                      trunk_line("loop", "#frefer=parts\\loop.fig"), trunk_line("group"), "{",
-                      shape_line("inner box"), "set,sun amb,0.9", "}"}));
+                      trunk_line("loop", "#frefer=parts\\loop.fig"), trunk_line("group"), "{", shape_line("inner box"),
+                      "set,sun amb,0.9", "}"}));
     write_file(dir + "/parts/house.fig",
                lines({"set,haikei,9,9,9", shape_line("wall"), trunk_line("door", "#frefer=door.fig")}, "\n"));
     write_file(dir + "/parts/door.fig", shape_line("door leaf"));
@@ -142,8 +142,8 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
         {"binary unit", "#frefer=unit.fig", binary, "", "unit.fig"},
         {"404", "#frefer=" + server.url("/missing/unit.fig"), "", "middle()", "404"},
         {"1 MB line", "#frefer=unit.fig",
-         lines({shape_line("before"), "box," + std::string(1 << 20, '1'), shape_line("after")}),
-         "middle(before;after)", "line 2"},
+         lines({shape_line("before"), "box," + std::string(1 << 20, '1'), shape_line("after")}), "middle(before;after)",
+         "line 2"},
         {"nesting past the limit", "#frefer=spiral\\unit.fig",
          lines({shape_line("turn"), trunk_line("deeper", "#frefer=spiral\\unit.fig")}), "", "too deep"},
         {"extra closing brace", "#frefer=unit.fig", lines({shape_line("a"), "}", "}", trunk_line("b")}),
@@ -153,9 +153,8 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
         SCOPED_TRACE(c.name);
         fs::remove(dir + "/unit.fig");
         if (!c.unit.empty()) write_file(dir + "/unit.fig", c.unit);
-        write_file(dir + "/model.fig",
-                   lines({trunk_line("first"), shape_line("one"), trunk_line("middle", c.reference),
-                          trunk_line("last"), shape_line("two")}));
+        write_file(dir + "/model.fig", lines({trunk_line("first"), shape_line("one"), trunk_line("middle", c.reference),
+                                              trunk_line("last"), shape_line("two")}));
         testing::internal::CaptureStderr();
         ASSERT_EQ(view->OpenModel(windows_form(dir + "/model.fig").c_str()), 1);
         const std::string errors = testing::internal::GetCapturedStderr();

@@ -31,24 +31,28 @@ TEST_F(FigureRecords, TextsBuildTheExpectedTree) {
         std::string text;
         const char* expected;
     } cases[] = {
-        {"kinds in any case, length gates", "TRUNK,,,,,,,,,,,,,,,,,,,,,,,,,,,,,a\nBox2,0,0,0,,,,,,,,,,1,1,1,,,,,,,,,,,,,,s\n"
-                                            "trunks,1\nRefer,,,,,,,,,,,,,,,,,,,,,,,,,,,,,b\n",
+        {"kinds in any case, length gates",
+         "TRUNK,,,,,,,,,,,,,,,,,,,,,,,,,,,,,a\nBox2,0,0,0,,,,,,,,,,1,1,1,,,,,,,,,,,,,,s\n"
+         "trunks,1\nRefer,,,,,,,,,,,,,,,,,,,,,,,,,,,,,b\n",
          "a(s) b()"},
-        {"nested blocks", trunk_line("a") + "\n{\n" + trunk_line("b") + "\n{\n" + trunk_line("c") + "\n}\n" +
-                              trunk_line("d") + "\n}\n" + trunk_line("e"),
+        {"nested blocks",
+         trunk_line("a") + "\n{\n" + trunk_line("b") + "\n{\n" + trunk_line("c") + "\n}\n" + trunk_line("d") + "\n}\n" +
+             trunk_line("e"),
          "a(){b(){c()} d()} e()"},
         {"named close ends every level above its open",
-         trunk_line("a") + "\n{,outer\n" + trunk_line("b") + "\n{\n" + trunk_line("c") + "\n},outer\n" + trunk_line("d"),
+         trunk_line("a") + "\n{,outer\n" + trunk_line("b") + "\n{\n" + trunk_line("c") + "\n},outer\n" +
+             trunk_line("d"),
          "a(){b(){c()}} d()"},
         {"close without a match stops at the text's own levels",
          trunk_line("a") + "\n{\n" + trunk_line("b") + "\n},nowhere\n}\n}\n" + trunk_line("c"), "a(){b()} c()"},
         {"blanks and commas only", " ,\t,, \n\n", ""},
-        {"template copies", trunk_line("tmpl") + "\n" + shape_line("part") + "\npushref,T1\n" +
-                                "popref,5,0,0" + std::string(28, ',') + "A;0;T1\n",
+        {"template copies",
+         trunk_line("tmpl") + "\n" + shape_line("part") + "\npushref,T1\n" + "popref,5,0,0" + std::string(28, ',') +
+             "A;0;T1\n",
          "tmpl(part) tmpl(part)"},
         {"notreal items go at the end of the open, their copies stay",
-         "notreal\n" + trunk_line("ghost") + "\n" + shape_line("g") + "\npushref,G\nreal\n" +
-             "popref,0,0,0" + std::string(28, ',') + "A;0;G\n",
+         "notreal\n" + trunk_line("ghost") + "\n" + shape_line("g") + "\npushref,G\nreal\n" + "popref,0,0,0" +
+             std::string(28, ',') + "A;0;G\n",
          "ghost(g)"},
     };
     for (const auto& c : cases) {
@@ -82,9 +86,10 @@ TEST_F(FigureRecords, CommentLinesAndLineNumbers) {
 }
 
 TEST_F(FigureRecords, RecordsStoredForLaterMachinery) {
-    feed(view, "pose3,1,0,0,p\natr,x,1,2[a]\n}\n" + trunk_line("a") +
-                   "\natr\tcolor\tred\t=f\t[a]\twidth\t3\t\t[a]\npose3,1,0,0,open\tpart\t1\t2\t3\t0\t0\t0[p]\n"
-                   "excom;,now\nexcoms,blk,1,2\nexcom;\tstored\nexcomsend\ndup,1,0,0\n",
+    feed(view,
+         "pose3,1,0,0,p\natr,x,1,2[a]\n}\n" + trunk_line("a") +
+             "\natr\tcolor\tred\t=f\t[a]\twidth\t3\t\t[a]\npose3,1,0,0,open\tpart\t1\t2\t3\t0\t0\t0[p]\n"
+             "excom;,now\nexcoms,blk,1,2\nexcom;\tstored\nexcomsend\ndup,1,0,0\n",
          true);
     // Without an item the pose waits as a comment line, and the attribute and "}" lines are dropped.
     ASSERT_EQ(view->trunks[1]->comment_lines.size(), 1u);

@@ -53,9 +53,10 @@ std::string attribute(XTrunk* t, const char* name) {
 }
 
 TEST_F(PropertyTable, RowsCarryLabelsAndValues) {
-    feed(view, "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
-               "box,12.5,0,-3,,,,,,,,,,100,200,30,,,,,,1,10,20,30,,,,0.25,top,,,A;1;,,,,,note,5;7,1;1\n"
-               "cylinder,0,0,0,,,,,,,,,,10,10,10,,,,,,1,,,,,,,,pipe\n");
+    feed(view,
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
+         "box,12.5,0,-3,,,,,,,,,,100,200,30,,,,,,1,10,20,30,,,,0.25,top,,,A;1;,,,,,note,5;7,1;1\n"
+         "cylinder,0,0,0,,,,,,,,,,10,10,10,,,,,,1,,,,,,,,pipe\n");
     XTrunk* desk = view->trunks[1];
     ASSERT_EQ(desk->part_count(), 3);
     char **labels = nullptr, **values = nullptr;
@@ -68,8 +69,9 @@ TEST_F(PropertyTable, RowsCarryLabelsAndValues) {
     EXPECT_EQ(labels[40], nullptr);
     EXPECT_EQ(values[47], nullptr);
     const std::vector<std::pair<int, std::string>> want = {
-        {0, "box"}, {1, "12.5"}, {3, "-3"}, {13, "100"}, {15, "30"}, {22, "10"}, {24, "30"}, {28, "0.25"},
-        {29, "top"}, {32, "A;1;;;;;;;;;;;;"}, {37, "note"}, {38, "5;7"}, {39, "1;1"}};
+        {0, "box"},   {1, "12.5"}, {3, "-3"},    {13, "100"}, {15, "30"},
+        {22, "10"},   {24, "30"},  {28, "0.25"}, {29, "top"}, {32, "A;1;;;;;;;;;;;;"},
+        {37, "note"}, {38, "5;7"}, {39, "1;1"}};
     for (const auto& [c, text] : want) EXPECT_EQ(values[c], text) << c;
     XView::free_property_rows(labels);
     XView::free_property_rows(values);
@@ -90,9 +92,10 @@ TEST_F(PropertyTable, RowsCarryLabelsAndValues) {
 }
 
 TEST_F(PropertyTable, SettingAColumnRebuildsOrOnlyRetints) {
-    feed(view, "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
-               "box,0,0,0,,,,,,,,,,100,100,100,,,,,,1,,,,,,,0.25,top\n"
-               "box,0,0,0,,,,,,,,,,10,10,10,,,,,,1,,,,,,,,knob,top\n");
+    feed(view,
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
+         "box,0,0,0,,,,,,,,,,100,100,100,,,,,,1,,,,,,,0.25,top\n"
+         "box,0,0,0,,,,,,,,,,10,10,10,,,,,,1,,,,,,,,knob,top\n");
     XTrunk* desk = view->trunks[1];
     XLeaves* top = desk->parts[1];
     _OfuPosition* model = top->model;
@@ -129,10 +132,11 @@ TEST_F(PropertyTable, SettingAColumnRebuildsOrOnlyRetints) {
 }
 
 TEST_F(PropertyTable, AttributeSetsFollowTheTarget) {
-    feed(view, "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,room\n{\n"
-               "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,a\natr\tkind\tchair\t\t[a]\tprice\t5\t\t[a]\n"
-               "box,0,0,0,,,,,,,,,,1,1,1,,,,,,1,,,,,,,,seat\n"
-               "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,b\natr,kind,table[a]\n}\n");
+    feed(view,
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,room\n{\n"
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,a\natr\tkind\tchair\t\t[a]\tprice\t5\t\t[a]\n"
+         "box,0,0,0,,,,,,,,,,1,1,1,,,,,,1,,,,,,,,seat\n"
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,b\natr,kind,table[a]\n}\n");
     XTrunk* room = view->trunks[1];
     XTrunk* a = view->trunks[2];
     XTrunk* b = view->trunks[3];
@@ -169,15 +173,16 @@ TEST_F(PropertyTable, AttributeSetsFollowTheTarget) {
 }
 
 TEST_F(PropertyTable, CountsSumsDigitsAndTheLoopGuard) {
-    feed(view, "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,shop\n{\n"
-               "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c1\natr\tkind\tchair\t\t[a]\tprice\t10.25\t\t[a]\n{\n"
-               "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c2\natr\tkind\tchair\t\t[a]\tprice\t5\t\t[a]\n}\n"
-               "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c3\natr\tkind\tchair\t\t[a]\n"
-               "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,t1\natr\tkind\ttable\t\t[a]\tprice\t100\t\t[a]\n}\n");
+    feed(view,
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,shop\n{\n"
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c1\natr\tkind\tchair\t\t[a]\tprice\t10.25\t\t[a]\n{\n"
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c2\natr\tkind\tchair\t\t[a]\tprice\t5\t\t[a]\n}\n"
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c3\natr\tkind\tchair\t\t[a]\n"
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,t1\natr\tkind\ttable\t\t[a]\tprice\t100\t\t[a]\n}\n");
     XTrunk* shop = view->trunks[1];
     shop->SetAttribute("kind", "chair", "");
     const std::pair<const char*, const char*> cases[] = {
-        {"=count;kind=chair;", "4"},   // three chairs below and the shop itself
+        {"=count;kind=chair;", "4"},  // three chairs below and the shop itself
         {"=count;kind=chair;;;2", "4.00"},
         {"=count;;price", "3"},
         {"=sum;kind=chair;price;;0", "15"},
@@ -211,20 +216,21 @@ TEST_F(PropertyTable, CountsSumsDigitsAndTheLoopGuard) {
 
 TEST_F(PropertyTable, AreaFilterSelectsPartsByTheirTableColumns) {
     // Faces: p1 60000, p2 2200, p3 600 square millimetres; columns B (dx), AE (elder) and AL (comment).
-    feed(view, "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
-               "box,dx=150,w=100,d=100,h=100,name=p1,elder=WALL,comment=stainless steel\n"
-               "box,dx=90,w=10,d=20,h=30,name=p2,elder=wall,comment=steel\n"
-               "box,dx=300,w=10,d=10,h=10,name=p3,elder=floor,comment=wood\n");
+    feed(view,
+         "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
+         "box,dx=150,w=100,d=100,h=100,name=p1,elder=WALL,comment=stainless steel\n"
+         "box,dx=90,w=10,d=20,h=30,name=p2,elder=wall,comment=steel\n"
+         "box,dx=300,w=10,d=10,h=10,name=p3,elder=floor,comment=wood\n");
     XTrunk* desk = view->trunks[1];
     const std::pair<const char*, const char*> cases[] = {
         {"=calc;area;2;cm;;", "628.00"},
         {"=calc;area;0;mm;;AL(PEQ)steel", "62200"},
-        {"=calc;area;0;mm;;AL(peq)steel", "0"},                  // operator words keep their case
-        {"=calc;area;0;mm;;B(gt)100:and)AE(EQ)wall", "60000"},   // both must hold
+        {"=calc;area;0;mm;;AL(peq)steel", "0"},                 // operator words keep their case
+        {"=calc;area;0;mm;;B(gt)100:and)AE(EQ)wall", "60000"},  // both must hold
         {"=calc;area;0;mm;;AL(EQ)wood:AE(NEQ)floor", "600"},    // a later term without its joiner drops
         {"=calc;area;0;mm;;B(lt)100:and)AL(PEQ)steel:and)AE(LE)WALL", "2200"},
-        {"=calc;area;3;;2000-2000;", "0.010"},                  // tops only, in square metres
-        {"=calc;area;0;mm;5000.6000;B(gt)100", "20200"},        // fronts and backs of p1 and p3
+        {"=calc;area;3;;2000-2000;", "0.010"},            // tops only, in square metres
+        {"=calc;area;0;mm;5000.6000;B(gt)100", "20200"},  // fronts and backs of p1 and p3
         {"=calc;area;;CM;;AE(GE)w", "622"},
     };
     for (const auto& [expression, value] : cases) {

@@ -19,8 +19,8 @@ constexpr int kSize = 160;
 // colour has: a channel reads 255 where the colour has it and 0 where it has not.
 void saturating_light(CBusMDL& b) {
     b.modeller->SetLight(0, OfuLight{});
-    b.modeller->SetLight(1, kz::test::make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 1},
-                                                 {0, 0, -1}));
+    b.modeller->SetLight(
+        1, kz::test::make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, -1}));
     b.modeller->SetBkColor({0, 0, 0, 1});
 }
 
@@ -48,8 +48,8 @@ void look(CBusMDL& b, const OfuVector3& eye, const OfuVector3& target, double fo
             if (got.r == want.r && got.g == want.g && got.b == want.b) return ::testing::AssertionSuccess();
         }
     f.save(name);
-    return ::testing::AssertionFailure() << "no pixel of (" << want.r << ", " << want.g << ", " << want.b
-                                         << ") near (" << x << ", " << y << "); frame written as " << name;
+    return ::testing::AssertionFailure() << "no pixel of (" << want.r << ", " << want.g << ", " << want.b << ") near ("
+                                         << x << ", " << y << "); frame written as " << name;
 }
 
 TEST(GroundGrid, LineSetsAndAxisColours) {
@@ -73,8 +73,8 @@ TEST(GroundGrid, LineSetsAndAxisColours) {
             EXPECT_EQ(v.z, 0);
         }
         for (int k = 400; k < 472; ++k)
-            fine = std::max({fine, std::fabs(p.sets[0].vertices[k].position.x),
-                             std::fabs(p.sets[0].vertices[k].position.y)});
+            fine = std::max(
+                {fine, std::fabs(p.sets[0].vertices[k].position.x), std::fabs(p.sets[0].vertices[k].position.y)});
         EXPECT_EQ(reach, 50000);
         EXPECT_EQ(fine, 1000);
         EXPECT_EQ(p.sets[0].vertices[472].position.x, -50000);

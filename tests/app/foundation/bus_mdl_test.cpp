@@ -12,8 +12,8 @@ namespace kz::foundation::test {
 namespace {
 
 using kz::test::Frame;
-using kz::test::Rgb;
 using kz::test::pixel_near;
+using kz::test::Rgb;
 
 constexpr int kN = 64;
 
@@ -39,7 +39,8 @@ CO3duPrimitive read_back(CBusMDL& b, _OfuPosition* shape) {
 // The lit colour of a face seen head-on under the white sun, blended over the background by its alpha.
 Rgb face_colour(const MaterialRecord& m, Rgb background) {
     _OfuMaterial material;
-    const double r = (m.color & 0xFF) / 255.0, g = ((m.color >> 8) & 0xFF) / 255.0, b = ((m.color >> 16) & 0xFF) / 255.0;
+    const double r = (m.color & 0xFF) / 255.0, g = ((m.color >> 8) & 0xFF) / 255.0,
+                 b = ((m.color >> 16) & 0xFF) / 255.0;
     material.diffuse = {float(r), float(g), float(b), 1};
     material.ambient = {float(r), float(g), float(b), 1};
     material.specular = {1, 1, 1, 1};
@@ -109,7 +110,10 @@ TEST(BridgeModel, FaceListBecomesOneShapeWithTheExpectedPixels) {
     const Frame f = s.render();
     const _O3duCamera c = s.camera();
     int x = 0, y = 0;
-    const struct { double cx; MaterialRecord m; } probes[] = {{-15, red}, {0, green}, {15, glass}};
+    const struct {
+        double cx;
+        MaterialRecord m;
+    } probes[] = {{-15, red}, {0, green}, {15, glass}};
     for (const auto& probe : probes) {
         pixel_of(c, {probe.cx, 0, 0}, x, y);
         EXPECT_TRUE(pixel_near(f, x, y, face_colour(probe.m, kBackground), 3, "bridge_faces"));
@@ -224,8 +228,8 @@ TEST(BridgeModel, MaterialRecordEdgeCases) {
     CBusMDL& b = *s.bridge;
     const auto face = square_facing_camera(0, 0, 1);
     const double tex[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-    MaterialRecord none_on_purpose = colour_material(10, 20, 30), plain = none_on_purpose,
-                   textured = none_on_purpose, sphere = none_on_purpose;
+    MaterialRecord none_on_purpose = colour_material(10, 20, 30), plain = none_on_purpose, textured = none_on_purpose,
+                   sphere = none_on_purpose;
     none_on_purpose.texture = -1;
     textured.texture = 3;
     sphere.texture = 4;
@@ -256,9 +260,12 @@ TEST(BridgeModel, MaterialRecordEdgeCases) {
     EXPECT_EQ(prop(b, h, kPropTransparency), -1);
     EXPECT_EQ(prop(b, h, kPropPickControl), 0);
 
-    struct { double t; int hit, p3, p4; float alpha; } rules[] = {
-        {2.0, 0, 0, 1, 0.0f}, {2.0, -1, 0, 0, 0.0f}, {0.5, 1, -1, 1, 0.5f}, {0.999, 0, 0, -1, 0.001f},
-        {0.0005, 0, -1, -1, 1.0f}, {-3.0, 0, -1, -1, 1.0f}};
+    struct {
+        double t;
+        int hit, p3, p4;
+        float alpha;
+    } rules[] = {{2.0, 0, 0, 1, 0.0f},      {2.0, -1, 0, 0, 0.0f},     {0.5, 1, -1, 1, 0.5f},
+                 {0.999, 0, 0, -1, 0.001f}, {0.0005, 0, -1, -1, 1.0f}, {-3.0, 0, -1, -1, 1.0f}};
     for (auto r : rules) {
         b.SetOpacityProps(h, r.t, r.hit);
         EXPECT_EQ(prop(b, h, kPropTransparency), r.p3) << r.t;

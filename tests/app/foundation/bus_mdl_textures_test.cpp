@@ -22,7 +22,7 @@ using kz::test::Frame;
 using kz::test::Rgb;
 
 constexpr int kN = 64;
-constexpr double kHalf = 20.0;  // the textured square's half side
+constexpr double kHalf = 20.0;     // the textured square's half side
 const Rgb kBackground{0, 0, 178};  // the default scene's 0.7 blue
 
 std::string windows_path(const std::string& native) { return kz::platform::from_native_path(native); }
@@ -62,7 +62,7 @@ const std::uint8_t* texture_pixel(const _OfuBitmap& image, int x, int y) {
 
 struct FormatCase {
     const char* file;
-    int width, height, bits;  // of the texture the image becomes
+    int width, height, bits;                    // of the texture the image becomes
     std::function<Rgb(int sx, int sy)> source;  // the picture's pixel (x, y from its top)
     int source_width, source_height;
 };
@@ -78,17 +78,26 @@ TEST(BridgeTextures, EveryImageFormatRendersItsPixelsOnAFace) {
         {"pattern.bmp", 8, 8, 24, pattern, 7, 5},
         {"pattern.png", 8, 8, 24, pattern, 7, 5},
         {"pattern.tif", 8, 8, 24, pattern, 7, 5},
-        {"halves.jpg", 32, 16, 24, [](int x, int) { return x < 16 ? Rgb{200, 40, 30} : Rgb{20, 90, 220}; }, 32, 16},
+        {"halves.jpg", 32, 16, 24,
+         [](int x, int) {
+             return x < 16 ? Rgb{200, 40, 30} : Rgb{20, 90, 220};
+         },
+         32, 16},
         // Index 0 is transparent: those pixels come out magenta.
         {"palette.gif", 4, 4, 24,
-         [](int, int y) { return y == 0 ? Rgb{255, 0, 0} : y == 1 ? Rgb{255, 0, 255} : Rgb{0, 0, 255}; }, 4, 3},
+         [](int, int y) {
+             return y == 0 ? Rgb{255, 0, 0} : y == 1 ? Rgb{255, 0, 255} : Rgb{0, 0, 255};
+         },
+         4, 3},
         // Alpha x * 40: a translucent texture, blended over the background and then over itself once.
-        {"alpha.png", 8, 8, 32, [](int x, int y) {
+        {"alpha.png", 8, 8, 32,
+         [](int x, int y) {
              const Rgb t = pattern(x, y);
              const double a = x * 40 / 255.0;
              auto blend = [&](int f, int bg) { return int(std::lround(a * f + (1 - a) * (a * f + (1 - a) * bg))); };
              return Rgb{blend(t.r, kBackground.r), blend(t.g, kBackground.g), blend(t.b, kBackground.b)};
-         }, 7, 5},
+         },
+         7, 5},
     };
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.file);
@@ -106,7 +115,8 @@ TEST(BridgeTextures, EveryImageFormatRendersItsPixelsOnAFace) {
             for (int tx = 0; tx < c.width; ++tx) {
                 // The jpeg's texels are too small on screen next to its seam; its flat halves say enough.
                 if (c.width == 32 && (std::abs(tx - 15.5) < 6 || tx < 2 || tx > 29 || ty < 2 || ty > 13)) continue;
-                const Rgb want = c.source(source_of(tx, c.source_width, c.width), source_of(ty, c.source_height, c.height));
+                const Rgb want =
+                    c.source(source_of(tx, c.source_width, c.width), source_of(ty, c.source_height, c.height));
                 const Rgb got = texel_on_screen(frame, s.camera(), tx, ty, c.width, c.height);
                 ASSERT_NEAR(got.r, want.r, 12) << tx << "," << ty;
                 ASSERT_NEAR(got.g, want.g, 12) << tx << "," << ty;
@@ -222,22 +232,23 @@ TEST(BridgeTextures, FrameWrittenAsBmpAndPngReadsBackAlikeInPillow) {
     EXPECT_EQ(b.WritePngFile(windows_path(png).c_str(), dib, -1), 1);
     EXPECT_EQ(b.WritePngFile(windows_path(keyed).c_str(), dib, 0xB20000), 1);  // the background's COLORREF
     kz::crt::global_free(dib);
-    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(frame.bytes.data()),
-                                               static_cast<std::streamsize>(frame.bytes.size()));
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(frame.bytes.data()), static_cast<std::streamsize>(frame.bytes.size()));
     EXPECT_EQ(std::filesystem::file_size(bmp), 54u + frame.bytes.size());
 
     // Pillow's reading of both files against the frame itself (bottom-up BGR rows), and the keyed PNG's
     // transparent pixels against the frame's background pixels.
     const std::string script = kz::test::output_file("frame_check.py");
-    std::ofstream(script) << "import sys\nfrom PIL import Image\n"
-                             "n = int(sys.argv[5])\nraw = open(sys.argv[4], 'rb').read()\nstride = (n * 3 + 3) // 4 * 4\n"
-                             "want = [(raw[(n-1-y)*stride+x*3+2], raw[(n-1-y)*stride+x*3+1], raw[(n-1-y)*stride+x*3])"
-                             " for y in range(n) for x in range(n)]\n"
-                             "bmp = Image.open(sys.argv[1]); png = Image.open(sys.argv[2])\n"
-                             "print(bmp.format, png.format, bmp.size == (n, n), png.size == (n, n))\n"
-                             "print(list(bmp.convert('RGB').getdata()) == want, list(png.convert('RGB').getdata()) == want)\n"
-                             "k = list(Image.open(sys.argv[3]).convert('RGBA').getdata())\n"
-                             "print(sum(1 for p in k if p[3] == 0), all(p[3] in (0, 255) for p in k))\n";
+    std::ofstream(script)
+        << "import sys\nfrom PIL import Image\n"
+           "n = int(sys.argv[5])\nraw = open(sys.argv[4], 'rb').read()\nstride = (n * 3 + 3) // 4 * 4\n"
+           "want = [(raw[(n-1-y)*stride+x*3+2], raw[(n-1-y)*stride+x*3+1], raw[(n-1-y)*stride+x*3])"
+           " for y in range(n) for x in range(n)]\n"
+           "bmp = Image.open(sys.argv[1]); png = Image.open(sys.argv[2])\n"
+           "print(bmp.format, png.format, bmp.size == (n, n), png.size == (n, n))\n"
+           "print(list(bmp.convert('RGB').getdata()) == want, list(png.convert('RGB').getdata()) == want)\n"
+           "k = list(Image.open(sys.argv[3]).convert('RGBA').getdata())\n"
+           "print(sum(1 for p in k if p[3] == 0), all(p[3] in (0, 255) for p in k))\n";
     const std::string out = run("/usr/bin/python3 '" + script + "' '" + bmp + "' '" + png + "' '" + keyed + "' '" +
                                 raw + "' " + std::to_string(kN));
     EXPECT_EQ(out, "BMP PNG True True\nTrue True\n" + std::to_string(background_pixels) + " True\n");

@@ -217,8 +217,8 @@ TEST(ConvexSplit, DegenerateOutlinesEnd) {
         xyz({{0, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 0}, {1, 1}}),
     };
     for (const auto& outline : bad) {
-        PolygonPiece* chain = triangulate_polygon(outline.data(), static_cast<int>(outline.size() / 3), nullptr,
-                                                  nullptr);
+        PolygonPiece* chain =
+            triangulate_polygon(outline.data(), static_cast<int>(outline.size() / 3), nullptr, nullptr);
         ASSERT_NE(chain, nullptr);
         int total = 0;
         for (PolygonPiece* p = chain; p; p = p->next) {
@@ -248,10 +248,10 @@ TEST(IndexSort, SortsDescendingCarryingIndices) {
             std::uniform_int_distribution<int> few(0, 3);
             for (int k = 0; k < n; ++k) {
                 switch (kind) {
-                    case 0: values[k] = u(rng); break;
-                    case 1: values[k] = 42.5; break;           // a flat plan view: all faces at one depth
-                    case 2: values[k] = few(rng); break;       // many equal depths
-                    default: values[k] = std::pow(2.0, k % 900); break;  // one huge value drags the mean
+                case 0: values[k] = u(rng); break;
+                case 1: values[k] = 42.5; break;                     // a flat plan view: all faces at one depth
+                case 2: values[k] = few(rng); break;                 // many equal depths
+                default: values[k] = std::pow(2.0, k % 900); break;  // one huge value drags the mean
                 }
             }
             std::vector<int> indices(n);

@@ -12,8 +12,14 @@ namespace {
 struct Block {
     crt::GlobalHandle h;
     explicit Block(crt::GlobalHandle handle) : h(handle) {}
-    ~Block() { if (h) crt::global_free(h); }
-    std::uint8_t* bytes() { auto* p = static_cast<std::uint8_t*>(crt::global_lock(h)); crt::global_unlock(h); return p; }
+    ~Block() {
+        if (h) crt::global_free(h);
+    }
+    std::uint8_t* bytes() {
+        auto* p = static_cast<std::uint8_t*>(crt::global_lock(h));
+        crt::global_unlock(h);
+        return p;
+    }
     // (b, g, r) of picture pixel (x, y), y from the top, in a 24-bit DIB without palette.
     std::uint8_t* px(int x, int y) {
         const int w = dib_width(bytes()), hgt = dib_height(bytes());
@@ -22,12 +28,16 @@ struct Block {
 };
 
 TEST(DibText, StridesPalettesAndHeaders) {
-    struct S { int width, bpp, stride; };
+    struct S {
+        int width, bpp, stride;
+    };
     for (S s : {S{1, 3, 4}, S{4, 3, 12}, S{5, 3, 16}, S{3, 4, 12}, S{7, 1, 8}, S{8, 1, 8}})
         EXPECT_EQ(dib_row_stride(s.width, s.bpp), s.stride) << s.width << "x" << s.bpp;
     std::uint8_t info[40] = {40};
     auto set16 = [&](int at, int v) { std::memcpy(info + at, &v, 2); };
-    struct P { int bits, used, size; };
+    struct P {
+        int bits, used, size;
+    };
     for (P p : {P{1, 0, 8}, P{4, 0, 64}, P{8, 0, 1024}, P{24, 0, 0}, P{8, 16, 64}, P{24, 0x10002, 8}}) {
         set16(14, p.bits);
         std::memcpy(info + 32, &p.used, 4);
@@ -77,8 +87,8 @@ TEST(DibText, MemoryDcIntoDib) {
 TEST(DibText, DrawDibOneToOneAndStretched) {
     Block dib(create_dib24(4, 2));
     for (int x = 0; x < 4; ++x) {
-        dib.px(x, 0)[2] = static_cast<std::uint8_t>(10 * x);  // top row: red ramp
-        dib.px(x, 1)[1] = static_cast<std::uint8_t>(100 + x); // bottom row: green ramp
+        dib.px(x, 0)[2] = static_cast<std::uint8_t>(10 * x);   // top row: red ramp
+        dib.px(x, 1)[1] = static_cast<std::uint8_t>(100 + x);  // bottom row: green ramp
     }
     auto bitmap = platform::Bitmap::create_compatible(10, 10);
     auto dc = DeviceContext::create_memory();
@@ -140,8 +150,8 @@ TEST(DibText, MultilineLayoutThroughGdi) {
     platform::fill_rect(*dc, {0, 0, 200, 120}, platform::Brush{false, 0xFFFFFF});
     int longest = 0, lines = 0;
     // Vertical bits 8: the first line's top at y; pitch 20 + 4; the default face (mincho) for an empty name.
-    draw_multiline_text(dc.get(), "AB__\x93\xfa\x96\x7b\x8c\xea", 10, 30, 20, 0, "", -1, 4, &longest, &lines, 8, 0,
-                        0, nullptr, 0);
+    draw_multiline_text(dc.get(), "AB__\x93\xfa\x96\x7b\x8c\xea", 10, 30, 20, 0, "", -1, 4, &longest, &lines, 8, 0, 0,
+                        nullptr, 0);
     EXPECT_EQ(lines, 2);
     const platform::GdiRect r = ink(*dc, 200, 120);
     EXPECT_GE(r.left, 10);
@@ -179,8 +189,8 @@ TEST(DibText, GdiPlusTextFlippedAndVertical) {
         Graphics g(*tall);
         g.clear(0xFFFFFFFF);
         // "@" face: characters stacked downward, and x moved left by 1.1 x height.
-        draw_text(nullptr, "\x93\xfa\x96\x7b\x8c\xea", 42, -110, 20, 0, "@\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e",
-                  -1, nullptr, 0, nullptr, 0, &g, 0);
+        draw_text(nullptr, "\x93\xfa\x96\x7b\x8c\xea", 42, -110, 20, 0,
+                  "@\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", -1, nullptr, 0, nullptr, 0, &g, 0);
     }
     dc->select_bitmap(tall.get());
     const platform::GdiRect v = ink(*dc, 60, 120);

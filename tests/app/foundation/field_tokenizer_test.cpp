@@ -69,15 +69,11 @@ TEST(FieldTokenizer, WalksFieldsAsReadersDo) {
         std::vector<Field> want;
     };
     const Case cases[] = {
-        {"a,b,c", {{"a", 2}, {"b", 4}, {"c", -1}}},
-        {"a,b,", {{"a", 2}, {"b", -1}}},
-        {"\"x,y\",z", {{"x,y", 6}, {"z", -1}}},
-        {"ab\"c,d\"e,f", {{"ab\"c,d\"e", 9}, {"f", -1}}},
+        {"a,b,c", {{"a", 2}, {"b", 4}, {"c", -1}}}, {"a,b,", {{"a", 2}, {"b", -1}}},
+        {"\"x,y\",z", {{"x,y", 6}, {"z", -1}}},     {"ab\"c,d\"e,f", {{"ab\"c,d\"e", 9}, {"f", -1}}},
         {"a,\"b,c", {{"a", 2}, {"b,c", -1}}},  // an unclosed quote keeps the rest together
-        {"  a  ,  b \r\n", {{"a", 6}, {"b", -1}}},
-        {"a\tb,c", {{"a", 2}, {"b", 4}, {"c", -1}}},
-        {"a;b,c", {{"a", 2}, {"b", 4}, {"c", -1}}},
-        {"a,,b", {{"a", 2}, {"", 3}, {"b", -1}}},
+        {"  a  ,  b \r\n", {{"a", 6}, {"b", -1}}},  {"a\tb,c", {{"a", 2}, {"b", 4}, {"c", -1}}},
+        {"a;b,c", {{"a", 2}, {"b", 4}, {"c", -1}}}, {"a,,b", {{"a", 2}, {"", 3}, {"b", -1}}},
     };
     for (const Case& c : cases) {
         auto got = walk(c.line, {"\t", ",", ";"});
@@ -124,7 +120,7 @@ TEST(FieldTokenizer, TypedGettersWalkALine) {
     FieldSeparators seps{"\t", ","};
     EXPECT_EQ(get_field_int(line, pos, len, seps, 7), 12);
     EXPECT_EQ(pos, 10);
-    EXPECT_EQ(get_field_int(line, pos, len, seps, 7), 7);  // empty field: the default
+    EXPECT_EQ(get_field_int(line, pos, len, seps, 7), 7);                  // empty field: the default
     EXPECT_EQ(get_field_color(line, pos, len, seps, 0xFFFFFF), 0xFFFFFF);  // "-5": negative gives the default
     EXPECT_EQ(get_field_color(line, pos, len, seps, -2), 0x0000FF);
     // "255,0,0" would be split by "," here; read the colour items with TAB only.
@@ -151,8 +147,9 @@ TEST(FieldTokenizer, ParseColorForms) {
     struct Case {
         const char* text;
         int want;
-    } cases[] = {{"#FF0000", 0x0000FF}, {"255,0,0", 0x0000FF}, {"255.0.0", 0x0000FF}, {"0,128,255", 0xFF8000},
-                 {"123", 0x230100},     {"-5", -1},           {"\"1\",2,3", 0x030201}, {"256,0,0", 0}};
+    } cases[] = {{"#FF0000", 0x0000FF},   {"255,0,0", 0x0000FF}, {"255.0.0", 0x0000FF},
+                 {"0,128,255", 0xFF8000}, {"123", 0x230100},     {"-5", -1},
+                 {"\"1\",2,3", 0x030201}, {"256,0,0", 0}};
     for (const auto& c : cases) EXPECT_EQ(parse_color(c.text), c.want) << c.text;
 }
 
@@ -211,11 +208,16 @@ TEST(FieldTokenizer, ByteClassesOverAllPairs) {
             int want;
             bool lead = (a >= 0x81 && a <= 0x9F) || (a >= 0xE0 && a <= 0xFC);
             bool trail = (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-            if (a == 0) want = 0;
-            else if (lead && trail) want = 2;
-            else if ((a >= 0x20 && a <= 0x7E) || (a >= 0xA0 && a <= 0xDF)) want = 1;
-            else if (a < 0x20) want = 3;
-            else want = 4;
+            if (a == 0)
+                want = 0;
+            else if (lead && trail)
+                want = 2;
+            else if ((a >= 0x20 && a <= 0x7E) || (a >= 0xA0 && a <= 0xDF))
+                want = 1;
+            else if (a < 0x20)
+                want = 3;
+            else
+                want = 4;
             int kind = sjis_byte_kind(text, 0);
             ASSERT_EQ(kind, want) << std::hex << a << " " << b;
             if (decoded[static_cast<std::size_t>(a * 256 + b)] == '1') {

@@ -80,8 +80,7 @@ TEST(MatrixOps, RandomCodeChainsMatchEigen) {
         const double vv[3] = {v.x(), v.y(), v.z()}, rr[3] = {r.x(), r.y(), r.z()};
         double m[16];
         std::copy(start, start + 16, m);
-        compose_matrix_ops(onto, m, vv, rr, z_up, codes[0], codes[1], codes[2], codes[3], codes[4], codes[5],
-                           codes[6]);
+        compose_matrix_ops(onto, m, vv, rr, z_up, codes[0], codes[1], codes[2], codes[3], codes[4], codes[5], codes[6]);
         const Eigen::Vector3d p(coord(rng), coord(rng), coord(rng));
         const Eigen::Vector3d got = apply(m, p), want = oracle * p;
         ASSERT_LT((got - want).norm(), 1e-9 * (1 + want.norm())) << names << (onto ? "onto" : "");
@@ -164,7 +163,9 @@ TEST(VectorGeometry, PolarRoundTripsAndAngles) {
 }
 
 TEST(VectorGeometry, SmallHelpers) {
-    struct { int i, n, want; } wraps[] = {{-1, 5, 4}, {5, 5, 0}, {-11, 5, 4}, {3, 5, 3}, {7, 0, 0}, {4, -3, 0}};
+    struct {
+        int i, n, want;
+    } wraps[] = {{-1, 5, 4}, {5, 5, 0}, {-11, 5, 4}, {3, 5, 3}, {7, 0, 0}, {4, -3, 0}};
     for (auto c : wraps) EXPECT_EQ(wrap_index(c.i, c.n), c.want) << c.i << " " << c.n;
     std::uint32_t out = 0;
     EXPECT_EQ(scale_color(2.0, 0x10FF40, &out), 0x20FF80u);

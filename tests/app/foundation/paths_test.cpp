@@ -41,7 +41,11 @@ std::string normalize(const char* path) {
 }
 
 TEST(Paths, ResolveRelativePath) {
-    struct Case { const char* name; const char* base; const char* want; };
+    struct Case {
+        const char* name;
+        const char* base;
+        const char* want;
+    };
     const Case cases[] = {
         {"sub/part.fig", "c:/data", "C:\\data\\sub\\part.fig"},
         {"..\\x.fig", "C:\\a\\b\\", "C:\\a\\x.fig"},
@@ -63,10 +67,10 @@ TEST(Paths, ResolveRelativePath) {
 TEST(Paths, NormalizeAndSlashes) {
     EXPECT_EQ(normalize("a/b/../c"), "a\\c");
     EXPECT_EQ(normalize(".\\x\\.\\y"), "x\\y");
-    EXPECT_EQ(normalize("a\\.\\..\\b"), "b");  // "." is no folder for ".." to cancel
+    EXPECT_EQ(normalize("a\\.\\..\\b"), "b");        // "." is no folder for ".." to cancel
     EXPECT_EQ(normalize("..\\..\\x"), "..\\..\\x");  // no folder to go back over: kept
     EXPECT_EQ(normalize("C:\\..\\x"), "C:\\..\\x");  // a drive is not a folder
-    EXPECT_EQ(normalize("\x95\x5c\\..\\x"), "x");     // "表" is one folder name
+    EXPECT_EQ(normalize("\x95\x5c\\..\\x"), "x");    // "表" is one folder name
     char buf[64] = "a/\x95\x5c/b";
     to_backslashes(buf, nullptr);
     EXPECT_STREQ(buf, "a\\\x95\x5c\\b");
@@ -75,10 +79,14 @@ TEST(Paths, NormalizeAndSlashes) {
 }
 
 TEST(Paths, MakeRelativePath) {
-    struct Case { const char* base; const char* path; const char* want; };
+    struct Case {
+        const char* base;
+        const char* path;
+        const char* want;
+    };
     const Case cases[] = {
         {"C:\\a\\b\\", "C:\\a\\b\\sub\\x.fig", "sub\\x.fig"},  // ".\\" + rest, normalised
-        {"c:/a/B", "C:\\A\\b\\x.fig", "x.fig"},               // prefix compared without case
+        {"c:/a/B", "C:\\A\\b\\x.fig", "x.fig"},                // prefix compared without case
         {"C:\\a\\b\\", "C:\\a\\c\\x.fig", "..\\c\\x.fig"},
         {"C:\\a\\b\\c\\", "C:\\a\\x.fig", "..\\..\\x.fig"},
         {"C:\\a\\", "D:\\x.fig", "D:\\x.fig"},
@@ -132,10 +140,14 @@ TEST(Paths, FileKinds) {
     fs::create_directories(dir);
     std::ofstream(dir + "/notes.txt") << "n";
     const std::string win = platform::from_native_path(dir) + "\\";
-    struct Case { std::string name; int kind; };
-    const Case cases[] = {{"a.fig", 1},        {"b.JPG", 2},  {"c.jpeg", 2},      {"d.tif", 2},
-                          {"plan.DXF", 3},     {"e.jwc", 3},  {win + "notes.txt", 1}, {win + "NOTES.TXT", 1},
-                          {win + "gone.txt", 0}, {"http://h/x.cgi", 1}, {"", 0}};
+    struct Case {
+        std::string name;
+        int kind;
+    };
+    const Case cases[] = {
+        {"a.fig", 1}, {"b.JPG", 2},           {"c.jpeg", 2},          {"d.tif", 2},          {"plan.DXF", 3},
+        {"e.jwc", 3}, {win + "notes.txt", 1}, {win + "NOTES.TXT", 1}, {win + "gone.txt", 0}, {"http://h/x.cgi", 1},
+        {"", 0}};
     for (const Case& c : cases) EXPECT_EQ(get_file_kind(c.name.c_str()), c.kind) << c.name;
     EXPECT_EQ(url_or_file_exists(nullptr), 0);
 }
@@ -262,8 +274,10 @@ TEST(Paths, GeneratedCasesAgreeWithNtpath) {
         for (int k = 0; k < parts; ++k) {
             const int r = pick(6);
             std::string part = r == 0 && level > 0 ? ".." : r == 1 ? "." : names[pick(5)];
-            if (part == "..") --level;
-            else if (part != ".") ++level;
+            if (part == "..")
+                --level;
+            else if (part != ".")
+                ++level;
             name += part + (pick(3) == 0 ? "/" : "\\");
         }
         name += "f" + std::to_string(i) + ".fig";

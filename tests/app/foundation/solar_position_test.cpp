@@ -27,7 +27,8 @@ std::vector<Sample> grid() {
         for (int day : {1, 16})
             for (int hour : {6, 9, 12, 15, 18})
                 for (double lat : {-45.0, -10.0, 0.0, 35.0, 62.0})
-                    for (double lon : {100.0, 135.0, 139.7}) out.push_back({lat, lon, month, day, hour, 30 * (hour % 2)});
+                    for (double lon : {100.0, 135.0, 139.7})
+                        out.push_back({lat, lon, month, day, hour, 30 * (hour % 2)});
     return out;
 }
 
@@ -82,8 +83,8 @@ TEST(SolarPosition, AgreesWithEphemWithinAboutADegree) {
         // autumn, and its declination and equation-of-time fits leave a few tenths: the worst case on this grid
         // (1 October, 18:00) is 1.01 degrees. 1.1 degrees keeps that, while a wrong sign, axis, hour angle or
         // clock meridian is off by several degrees.
-        EXPECT_LT(error, 1.1) << "lat " << s.lat << " lon " << s.lon << " " << s.month << "/" << s.day << " "
-                              << s.hour << ":" << s.minute;
+        EXPECT_LT(error, 1.1) << "lat " << s.lat << " lon " << s.lon << " " << s.month << "/" << s.day << " " << s.hour
+                              << ":" << s.minute;
     }
     RecordProperty("worst_degrees", std::to_string(worst));
     std::printf("worst direction error against ephem: %.3f degrees over %zu samples\n", worst, samples.size());
@@ -109,7 +110,9 @@ TEST(Ellipsoid, PointsNormalsAndAngleRanges) {
 
     Ellipsoid e;
     set_ellipsoid(e, 3, 2, 1, 10, 20, 30);
-    struct { double given, used; } azimuths[] = {{-30, 330}, {725, 5}, {360, 360}, {720, 360}, {-720, 0}, {1e300, 0}};
+    struct {
+        double given, used;
+    } azimuths[] = {{-30, 330}, {725, 5}, {360, 360}, {720, 360}, {-720, 0}, {1e300, 0}};
     for (auto a : azimuths) {
         double got[3], want[3];
         ellipsoid_point_normal(e, a.given, 20, got, nullptr, 1);

@@ -16,7 +16,7 @@ using Segment = std::array<std::uint8_t, 4>;
 
 struct TestFontBlock {
     unsigned column_low = 0x21, column_high = 0x7E, row_low = 0x21, row_high = 0x74;
-    std::uint32_t extra_header = 0;  // header bytes past the directory
+    std::uint32_t extra_header = 0;                   // header bytes past the directory
     std::map<unsigned, std::vector<Segment>> glyphs;  // by JIS code
 
     std::vector<unsigned char> bytes() const {

@@ -32,7 +32,8 @@ std::vector<CodePair> read_code_pairs() {
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
         unsigned sjis = 0, row = 0, column = 0;
-        if (std::sscanf(line.c_str(), "%x %x %x", &sjis, &row, &column) == 3) pairs.push_back({sjis, row << 8 | column});
+        if (std::sscanf(line.c_str(), "%x %x %x", &sjis, &row, &column) == 3)
+            pairs.push_back({sjis, row << 8 | column});
     }
     return pairs;
 }
@@ -63,7 +64,8 @@ TEST(StrokeFont, ShiftJisCharactersReachTheirJisCellAsPythonCodecsSay) {
     int wrong = 0;
     for (const CodePair& p : pairs) {
         const char character[3] = {char(p.sjis >> 8), char(p.sjis & 0xFF), 0};
-        if (cell_of(character) != p.jis && ++wrong < 10) ADD_FAILURE() << std::hex << p.sjis << " -> " << cell_of(character);
+        if (cell_of(character) != p.jis && ++wrong < 10)
+            ADD_FAILURE() << std::hex << p.sjis << " -> " << cell_of(character);
     }
     EXPECT_EQ(wrong, 0);
 }
@@ -74,9 +76,9 @@ TEST(StrokeFont, SingleByteCharactersUseTheirFullWidthCells) {
     struct Case {
         unsigned char c;
         unsigned jis;  // of the full-width form
-    } cases[] = {{'A', 0x2341}, {'z', 0x237A}, {'0', 0x2330}, {' ', 0x2121}, {'!', 0x212A},
-                 {0xB1, 0x2522},  // half-width katakana a -> full-width katakana a
-                 {0xDE, 0x212B}};  // half-width voiced mark -> the spacing voiced mark
+    } cases[] = {{'A', 0x2341}, {'z', 0x237A}, {'0', 0x2330},
+                 {' ', 0x2121}, {'!', 0x212A}, {0xB1, 0x2522},  // half-width katakana a -> full-width katakana a
+                 {0xDE, 0x212B}};                               // half-width voiced mark -> the spacing voiced mark
     for (const Case& c : cases) {
         const char character[2] = {char(c.c), 0};
         EXPECT_EQ(cell_of(character), c.jis) << std::hex << unsigned(c.c);

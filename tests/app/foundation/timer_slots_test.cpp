@@ -14,8 +14,8 @@ namespace {
 
 using platform::LParam;
 using platform::LResult;
-using platform::WParam;
 using platform::WindowHandle;
+using platform::WParam;
 
 constexpr std::uint32_t kTick = 0x5500;
 constexpr std::uint32_t kOtherTick = 0x5501;

@@ -28,7 +28,7 @@ std::vector<unsigned char> diagonal_font() {
     return font.bytes();
 }
 
-#define FW_A "\x82\x60"  // Ａ
+#define FW_A "\x82\x60"    // Ａ
 #define HIRA_A "\x82\xA0"  // あ
 
 void expect_points(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
@@ -53,14 +53,40 @@ TEST(VectorText, LayoutPlacesGlyphsInTheirCells) {
         std::vector<double> points;
     } cases[] = {
         {"full width", FW_A, 1, 10, 20, 0, 0, nullptr, nullptr, 0, {0, 0, 0, 20, 10, 0}},
-        {"ASCII: full-width glyph, half cell, lowered", "A", 1, 10, 20, 0, 0, nullptr, nullptr, 0,
+        {"ASCII: full-width glyph, half cell, lowered",
+         "A",
+         1,
+         10,
+         20,
+         0,
+         0,
+         nullptr,
+         nullptr,
+         0,
          {0, -1, 0, 10, 9, 0}},
-        {"space advances half plus r times a", " A", 0.5, 10, 20, 2, 0, nullptr, nullptr, 0,
-         {11, -0.5, 0, 16, 4.5, 0}},
-        {"glyph-less character still advances", "\x88\x9F" HIRA_A, 1, 10, 20, 0, 0, nullptr, nullptr, 0,
+        {"space advances half plus r times a", " A", 0.5, 10, 20, 2, 0, nullptr, nullptr, 0, {11, -0.5, 0, 16, 4.5, 0}},
+        {"glyph-less character still advances",
+         "\x88\x9F" HIRA_A,
+         1,
+         10,
+         20,
+         0,
+         0,
+         nullptr,
+         nullptr,
+         0,
          {20, 10, 0, 40, 0, 0}},
         {"negative height flips the glyph", FW_A, 1, -10, 20, 0, 0, nullptr, nullptr, 0, {0, 10, 0, 20, 0, 0}},
-        {"next line", FW_A "__" FW_A, 1, 10, 20, 0, 30, nullptr, nullptr, 0,
+        {"next line",
+         FW_A "__" FW_A,
+         1,
+         10,
+         20,
+         0,
+         30,
+         nullptr,
+         nullptr,
+         0,
          {0, 0, 0, 20, 10, 0, 0, -30, 0, 20, -20, 0}},
         {"trailing lead byte stops", FW_A "\x82", 1, 10, 20, 0, 0, nullptr, nullptr, 0, {0, 0, 0, 20, 10, 0}},
         {"rotated about Y then moved", FW_A, 1, 1, 1, 0, 0, move, turn, 0, {10, 0, 0, 10, 1, -1}},
@@ -90,9 +116,11 @@ TEST(VectorText, PasteTextFieldsAndBlockAlignment) {
         // Three bytes (the dashes have no glyph): 45 each, so the block is 135 wide; the ASCII glyph is lowered by
         // 0.1 x 90 x 0.9.
         {"single-byte width is 45 a byte", "[lumfont=2:A--", {-135, -8.1, 0, -94.5, 72.9, 0}},
-        {"two lines step down by size plus gap", "[lumfont=0:" FW_A "__" FW_A,
+        {"two lines step down by size plus gap",
+         "[lumfont=0:" FW_A "__" FW_A,
          {0, 108, 0, 81, 189, 0, 0, 0, 0, 81, 81, 0}},
-        {"negative line direction stacks upward", "[lumfont=0:" FW_A "__" FW_A ":90::::-1",
+        {"negative line direction stacks upward",
+         "[lumfont=0:" FW_A "__" FW_A ":90::::-1",
          {0, 0, 0, 81, 81, 0, 0, 108, 0, 81, 189, 0}},
         {"moved, leader from its start to the anchor",
          "[lumfont=0:" FW_A ":10:::::::100:200:300::::1:7:8:9:1",
@@ -130,7 +158,8 @@ int draw_segments(kz::crt::GlobalHandle dib, int width, int height, const std::v
         const double x2 = (p[i + 3] - left) * scale, y2 = (p[i + 4] - bottom) * scale;
         const int steps = std::max(1, int(std::ceil(std::max(std::fabs(x2 - x1), std::fabs(y2 - y1)))));
         for (int s = 0; s <= steps; ++s) {
-            const int x = int(std::lround(x1 + (x2 - x1) * s / steps)), y = int(std::lround(y1 + (y2 - y1) * s / steps));
+            const int x = int(std::lround(x1 + (x2 - x1) * s / steps)),
+                      y = int(std::lround(y1 + (y2 - y1) * s / steps));
             if (x < 0 || y < 0 || x >= width || y >= height) continue;
             unsigned char* px = bytes + 40 + y * stride + x * 3;
             inked += px[0] != 0;
@@ -147,7 +176,9 @@ TEST(VectorText, JapaneseTextInTheProgramFontStaysInsideItsBlock) {
     kz::platform::set_dialog_test_mode(true);
     load_font_resource(nullptr);
     // 漢字かなカナ on the first line, 東京ABC on the second.
-    const char* paste = "[lumfont=0:\x8A\xBF\x8E\x9A\x82\xA9\x82\xC8\x83\x4A\x83\x69__\x93\x8C\x8B\x9E" "ABC";
+    const char* paste =
+        "[lumfont=0:\x8A\xBF\x8E\x9A\x82\xA9\x82\xC8\x83\x4A\x83\x69__\x93\x8C\x8B\x9E"
+        "ABC";
     VectorTextLines lines;
     ASSERT_EQ(make_vector_text(paste, 0, &lines), 0);
     kz::platform::set_dialog_test_mode(false);
@@ -167,7 +198,8 @@ TEST(VectorText, JapaneseTextInTheProgramFontStaysInsideItsBlock) {
         EXPECT_EQ(lines.points[i + 2], 0.0);
         int owners = 0;
         for (Cell& c : cells)
-            if (x >= c.left - tolerance && x <= c.right + tolerance && y >= c.bottom - tolerance && y <= c.top + tolerance) {
+            if (x >= c.left - tolerance && x <= c.right + tolerance && y >= c.bottom - tolerance &&
+                y <= c.top + tolerance) {
                 ++c.points;
                 ++owners;
             }

@@ -54,8 +54,8 @@ EyeRecord make_eye(const Eigen::Vector3d& from, const Eigen::Vector3d& to, int w
 }
 
 // gluProject of a world point through the modelview of the same eye and glFrustum of the same window.
-bool glu_window_point(const EyeRecord& e, const Eigen::Vector3d& from, const Eigen::Vector3d& to, int width,
-                      int height, const Eigen::Vector3d& p, double* x, double* y) {
+bool glu_window_point(const EyeRecord& e, const Eigen::Vector3d& from, const Eigen::Vector3d& to, int width, int height,
+                      const Eigen::Vector3d& p, double* x, double* y) {
     const Eigen::Vector3d f = (to - from).normalized();
     const Eigen::Vector3d s = f.cross(Eigen::Vector3d::UnitZ()).normalized();
     const Eigen::Vector3d u = s.cross(f);

@@ -13,8 +13,8 @@
 namespace kz::scene {
 namespace {
 
-using test::Point;
 using test::is_closed;
+using test::Point;
 using test::signed_volume;
 
 std::vector<int> face_codes(const XLeaves& shape) {
@@ -71,9 +71,8 @@ TEST(BoxBuilder, AnchorCodeShiftsCornerZero) {
     const struct {
         const char* div;
         Point corner0;
-    } cases[] = {{"", {0, 0, 0}},        {"0", {0, 0, 0}},          {"111", {-50, -40, -30}},
-                 {"1.6", {0, 0, -60}},   {"-1", {0, 0, 0}},         {"220", {-100, -80, 0}},
-                 {"3", {0, 0, -90}}};
+    } cases[] = {{"", {0, 0, 0}},   {"0", {0, 0, 0}},        {"111", {-50, -40, -30}}, {"1.6", {0, 0, -60}},
+                 {"-1", {0, 0, 0}}, {"220", {-100, -80, 0}}, {"3", {0, 0, -90}}};
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.div);
         test::BridgedView view(false);

@@ -39,18 +39,33 @@ void pixel_of(const _O3duCamera& c, const OfuVector3& p, int& x, int& y) {
 TEST(BoxRender, FigureLineToPixels) {
     const OfuVector3 front(50, -500, 50), middle(50, 50, 50);
     const std::vector<RenderCase> cases = {
-        {"positional", "box,0,0,0,0,0,0,0,0,0,0,0,0,100,100,100,,,,,,,200,40,30", {-250, -300, 300}, middle,
+        {"positional",
+         "box,0,0,0,0,0,0,0,0,0,0,0,0,100,100,100,,,,,,,200,40,30",
+         {-250, -300, 300},
+         middle,
          {{{50, 50, 50}, {200, 40, 30}}, {{50, 0, 95}, {200, 40, 30}}, {{-50, 135, 50}, kBlack}}},
-        {"keyword", "box,w=100,d=100,h=100,red=30,green=180,blue=60", {-250, -300, 300}, middle,
+        {"keyword",
+         "box,w=100,d=100,h=100,red=30,green=180,blue=60",
+         {-250, -300, 300},
+         middle,
          {{{50, 50, 50}, {30, 180, 60}}, {{150, -35, 50}, kBlack}}},
         // Top 40 x 40 moved 30 right and 30 back: the upper left of a straight box is empty here.
-        {"offset top", "box,w=100,d=100,h=100,wtop=40,dtop=40,domebtm=30,dometop=30,color=#50A0F0", front, middle,
+        {"offset top",
+         "box,w=100,d=100,h=100,wtop=40,dtop=40,domebtm=30,dometop=30,color=#50A0F0",
+         front,
+         middle,
          {{{85, 50, 85}, {0x50, 0xA0, 0xF0}}, {{50, 0, 10}, {0x50, 0xA0, 0xF0}}, {{15, 0, 85}, kBlack}}},
         // Anchor 111 centres the box on the shape's origin.
-        {"anchor", "box,w=100,d=100,h=100,div=111,red=250,green=250,blue=20", {0, -500, 0}, {0, 0, 0},
+        {"anchor",
+         "box,w=100,d=100,h=100,div=111,red=250,green=250,blue=20",
+         {0, -500, 0},
+         {0, 0, 0},
          {{{-40, 0, -40}, {250, 250, 20}}, {{40, 0, 40}, {250, 250, 20}}, {{70, 0, 70}, kBlack}}},
         // A 4 x 4 image, red on its left half and blue on its right, pasted once across the front.
-        {"texture paste", "box,w=100,d=100,h=100,color=#FFFFFF,paste=A;2;red_blue.bmp;100;100", front, middle,
+        {"texture paste",
+         "box,w=100,d=100,h=100,color=#FFFFFF,paste=A;2;red_blue.bmp;100;100",
+         front,
+         middle,
          {{{20, 0, 50}, {255, 0, 0}}, {{80, 0, 50}, {0, 0, 255}}, {{120, 0, 50}, kBlack}}},
     };
     for (const RenderCase& tc : cases) {

@@ -97,8 +97,10 @@ TEST(ConditionParse, OperatorFormsPartNamesAndFlags) {
         } else {
             EXPECT_EQ(terms, c.terms);
         }
-        if (c.part_name) EXPECT_STREQ(list.part_name, c.part_name);
-        else EXPECT_EQ(list.part_name, nullptr);
+        if (c.part_name)
+            EXPECT_STREQ(list.part_name, c.part_name);
+        else
+            EXPECT_EQ(list.part_name, nullptr);
         EXPECT_EQ(list.empty, c.empty);
         free_condition_list(&list);
     }

@@ -26,11 +26,10 @@ TEST(FigureLine, ClassifierOrder) {
         int result;
     };
     const Case cases[] = {
-        {"ball", 3, 1},     {"bar", 3, 1},      {"BOX", 2, 1},     {"cylinder", 6, 1}, {"d3poly", 10, 1},
-        {"hpoly", 8, 1},    {"house", 4, 1},    {"kaiten", 11, 1}, {"pose2", 22, 1},   {"POSE", 22, 1},
-        {"poser", 7, 1},    {"putref", 21, 1},  {"poly", 7, 1},    {"refer", 1, 1},    {"trunk", 1, 1},
-        {"stage", 23, 1},   {"Stage2", 23, 1},  {"st", 5, 1},      {"sui", 5, 1},      {"zpoly", 9, 1},
-        {"q", 2, 0},        {"", 2, 0},         {"\x83\x7C", 2, 0},
+        {"ball", 3, 1},  {"bar", 3, 1},     {"BOX", 2, 1},    {"cylinder", 6, 1}, {"d3poly", 10, 1},  {"hpoly", 8, 1},
+        {"house", 4, 1}, {"kaiten", 11, 1}, {"pose2", 22, 1}, {"POSE", 22, 1},    {"poser", 7, 1},    {"putref", 21, 1},
+        {"poly", 7, 1},  {"refer", 1, 1},   {"trunk", 1, 1},  {"stage", 23, 1},   {"Stage2", 23, 1},  {"st", 5, 1},
+        {"sui", 5, 1},   {"zpoly", 9, 1},   {"q", 2, 0},      {"", 2, 0},         {"\x83\x7C", 2, 0},
     };
     for (const Case& c : cases) {
         COBJECTA r;
@@ -49,12 +48,8 @@ TEST(FigureLine, FormIsChosenBeforeTheSecondSeparator) {
         int sides;
     };
     const Case cases[] = {
-        {"box,100,0,0", 2, 100, 0, 0, 1},
-        {"box,dx=100", 2, 100, 0xFFFFFF, 1, 2},
-        {"  \tbox\t1", 2, 1, 0, 0, 1},
-        {"box,1,a=b", 2, 1, 0, 0, 1},
-        {"ball\tdx=5\tred=10", 3, 5, 0xFFFF0A, 1, 2},
-        {"", 0, 0, 0, 0, 0},
+        {"box,100,0,0", 2, 100, 0, 0, 1}, {"box,dx=100", 2, 100, 0xFFFFFF, 1, 2},       {"  \tbox\t1", 2, 1, 0, 0, 1},
+        {"box,1,a=b", 2, 1, 0, 0, 1},     {"ball\tdx=5\tred=10", 3, 5, 0xFFFF0A, 1, 2}, {"", 0, 0, 0, 0, 0},
         {" \t ", 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -108,9 +103,14 @@ TEST(FigureLine, KeywordTable) {
         char* COBJECTA::*field;
     };
     const TextCase texts[] = {
-        {"myname", 29, &COBJECTA::name},    {"me", 29, &COBJECTA::name},         {"Name", 29, &COBJECTA::name},
-        {"ani", 30, &COBJECTA::parent_name}, {"eldername", 30, &COBJECTA::parent_name},
-        {"poldat", 33, &COBJECTA::poldat},  {"limit", 34, &COBJECTA::limit},     {"action", 35, &COBJECTA::action},
+        {"myname", 29, &COBJECTA::name},
+        {"me", 29, &COBJECTA::name},
+        {"Name", 29, &COBJECTA::name},
+        {"ani", 30, &COBJECTA::parent_name},
+        {"eldername", 30, &COBJECTA::parent_name},
+        {"poldat", 33, &COBJECTA::poldat},
+        {"limit", 34, &COBJECTA::limit},
+        {"action", 35, &COBJECTA::action},
         {"comment", 37, &COBJECTA::comment},
     };
     for (const TextCase& c : texts) {
@@ -134,7 +134,8 @@ TEST(FigureLine, KeywordLineTrimsValuesAndSkipsUnknownKeys) {
 
 TEST(FigureLine, PositionalDtopMarksAndSubItems) {
     COBJECTA r;
-    r.ReadFigureLine("box,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,1;2;3;4;5,d5;1;D2;3,6,7;8,9;10,3.5,300,2,3,0.1,0.2,0.3,0.4");
+    r.ReadFigureLine(
+        "box,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,1;2;3;4;5,d5;1;D2;3,6,7;8,9;10,3.5,300,2,3,0.1,0.2,0.3,0.4");
     EXPECT_EQ(r.orz, 12);
     EXPECT_EQ(r.h, 15);
     EXPECT_EQ(r.wtop, 1);
@@ -238,10 +239,12 @@ TEST(FigureLine, AttributeSegmentOfAPart) {
     COBJECTA r(nullptr, &view);
     std::string zeros;
     for (int i = 0; i < 28; ++i) zeros += "0,";
-    r.ReadFigureLine((
-        "trunk," + zeros + "root,,"
-        "R;;\"units\\\x95\\.fig\"|#type;\"pipe, steel\"|#PARTY=acme|#layer;L1|#group;g|#sysf;3|#id;42|#name;nm|"
-        "#frmode;m|#other;x|").c_str());
+    r.ReadFigureLine(
+        ("trunk," + zeros +
+         "root,,"
+         "R;;\"units\\\x95\\.fig\"|#type;\"pipe, steel\"|#PARTY=acme|#layer;L1|#group;g|#sysf;3|#id;42|#name;nm|"
+         "#frmode;m|#other;x|")
+            .c_str());
     EXPECT_EQ(r.kind, kKindTrunk);
     EXPECT_STREQ(r.frefer, "C:\\unit\\units\\\x95\\.fig");
     EXPECT_STREQ(r.type, "pipe, steel");

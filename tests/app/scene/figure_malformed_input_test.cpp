@@ -65,7 +65,8 @@ public:
         switch (uniform(0, 5)) {
         case 0: line.resize(uniform(0, static_cast<int>(line.size()))); break;  // truncated
         case 1:
-            for (int n = uniform(1, 8); n > 0 && !line.empty(); --n) line[uniform(0, static_cast<int>(line.size()) - 1)] = any_byte();
+            for (int n = uniform(1, 8); n > 0 && !line.empty(); --n)
+                line[uniform(0, static_cast<int>(line.size()) - 1)] = any_byte();
             break;
         case 2:
             for (int n = uniform(1, 8); n > 0; --n)
@@ -78,8 +79,9 @@ public:
         }
         case 4: {
             std::string keyword = "box";
-            static constexpr const char* kKeys[] = {"dx", "name", "paste", "fix", "dtop", "wtop", "color", "camera",
-                                                    "thick", "shadow", "action", "trans", "object", "dispmode"};
+            static constexpr const char* kKeys[] = {"dx",     "name",  "paste",  "fix",     "dtop",
+                                                    "wtop",   "color", "camera", "thick",   "shadow",
+                                                    "action", "trans", "object", "dispmode"};
             for (int n = uniform(1, 6); n > 0; --n) {
                 keyword += uniform(0, 1) ? ',' : '\t';
                 keyword += kKeys[uniform(0, 13)];
@@ -89,7 +91,8 @@ public:
             return keyword;
         }
         default:
-            for (int n = uniform(1, 4); n > 0; --n) line.insert(line.begin() + uniform(0, static_cast<int>(line.size())), '"');
+            for (int n = uniform(1, 4); n > 0; --n)
+                line.insert(line.begin() + uniform(0, static_cast<int>(line.size())), '"');
             break;
         }
         return line;
@@ -105,8 +108,9 @@ TEST(FigureMalformedInput, ThousandsOfMutatedLines) {
     Mutator mutator(4242);
     constexpr int kKinds[] = {1, 2, 5, 7, 11, 21, 22, 23};
     std::vector<std::string> seeds = {
-        "box,1,2,3", "trunk,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,p,,R;;a.fig|#type;x|",
-        "pose,open,1,2,3", "ball,dx=5,name=\"a,b\"", "\"box,1", "box,1e400,-1e400,nan,inf,0x1p3,1e200",
+        "box,1,2,3",       "trunk,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,p,,R;;a.fig|#type;x|",
+        "pose,open,1,2,3", "ball,dx=5,name=\"a,b\"",
+        "\"box,1",         "box,1e400,-1e400,nan,inf,0x1p3,1e200",
     };
     for (int i = 0; i < 40; ++i) {
         COBJECTA r(nullptr, &view);

@@ -34,20 +34,70 @@ std::string entry_differences(const PasteEntry& a, const PasteEntry& b) {
 std::string record_differences(const COBJECTA& a, const COBJECTA& b) {
     std::ostringstream out;
 #define KZ_SAME(field) \
-    if (!(a.field == b.field)) out << " " #field;
+    if (!(a.field == b.field)) out << " " #field
 #define KZ_SAME_TEXT(field) \
-    if (!same_text(a.field, b.field)) out << " " #field;
-    KZ_SAME(kind) KZ_SAME(dx) KZ_SAME(dy) KZ_SAME(dz) KZ_SAME(rx) KZ_SAME(ry) KZ_SAME(rz)
-    KZ_SAME(odx) KZ_SAME(ody) KZ_SAME(odz) KZ_SAME(orx) KZ_SAME(ory) KZ_SAME(orz) KZ_SAME(w) KZ_SAME(d) KZ_SAME(h)
-    KZ_SAME(dtop_first_flag) KZ_SAME(wtop) KZ_SAME(dtop) KZ_SAME(div) KZ_SAME(dtop_third_flag)
-    KZ_SAME(domebtm) KZ_SAME(dometop) KZ_SAME(dispmode) KZ_SAME(btmangle) KZ_SAME(topangle) KZ_SAME(sides)
-    KZ_SAME(draw_style) KZ_SAME(line_width_digit) KZ_SAME(packed_color) KZ_SAME(ambient) KZ_SAME(diffuse)
-    KZ_SAME(specular) KZ_SAME(trans) KZ_SAME(red) KZ_SAME(green) KZ_SAME(blue) KZ_SAME(paste_count)
-    KZ_SAME(fix_kind) KZ_SAME(camera_number) KZ_SAME(camera_value) KZ_SAME(sysf) KZ_SAME(thick_set)
-    KZ_SAME(thick1) KZ_SAME(thick2) KZ_SAME(shadow_mode) KZ_SAME(hit_flag) KZ_SAME(fw)
-    KZ_SAME_TEXT(name) KZ_SAME_TEXT(parent_name) KZ_SAME_TEXT(paste_text) KZ_SAME_TEXT(poldat) KZ_SAME_TEXT(limit)
-    KZ_SAME_TEXT(action) KZ_SAME_TEXT(type) KZ_SAME_TEXT(party) KZ_SAME_TEXT(layer) KZ_SAME_TEXT(group)
-    KZ_SAME_TEXT(frefer) KZ_SAME_TEXT(frmode) KZ_SAME_TEXT(comment)
+    if (!same_text(a.field, b.field)) out << " " #field
+    KZ_SAME(kind);
+    KZ_SAME(dx);
+    KZ_SAME(dy);
+    KZ_SAME(dz);
+    KZ_SAME(rx);
+    KZ_SAME(ry);
+    KZ_SAME(rz);
+    KZ_SAME(odx);
+    KZ_SAME(ody);
+    KZ_SAME(odz);
+    KZ_SAME(orx);
+    KZ_SAME(ory);
+    KZ_SAME(orz);
+    KZ_SAME(w);
+    KZ_SAME(d);
+    KZ_SAME(h);
+    KZ_SAME(dtop_first_flag);
+    KZ_SAME(wtop);
+    KZ_SAME(dtop);
+    KZ_SAME(div);
+    KZ_SAME(dtop_third_flag);
+    KZ_SAME(domebtm);
+    KZ_SAME(dometop);
+    KZ_SAME(dispmode);
+    KZ_SAME(btmangle);
+    KZ_SAME(topangle);
+    KZ_SAME(sides);
+    KZ_SAME(draw_style);
+    KZ_SAME(line_width_digit);
+    KZ_SAME(packed_color);
+    KZ_SAME(ambient);
+    KZ_SAME(diffuse);
+    KZ_SAME(specular);
+    KZ_SAME(trans);
+    KZ_SAME(red);
+    KZ_SAME(green);
+    KZ_SAME(blue);
+    KZ_SAME(paste_count);
+    KZ_SAME(fix_kind);
+    KZ_SAME(camera_number);
+    KZ_SAME(camera_value);
+    KZ_SAME(sysf);
+    KZ_SAME(thick_set);
+    KZ_SAME(thick1);
+    KZ_SAME(thick2);
+    KZ_SAME(shadow_mode);
+    KZ_SAME(hit_flag);
+    KZ_SAME(fw);
+    KZ_SAME_TEXT(name);
+    KZ_SAME_TEXT(parent_name);
+    KZ_SAME_TEXT(paste_text);
+    KZ_SAME_TEXT(poldat);
+    KZ_SAME_TEXT(limit);
+    KZ_SAME_TEXT(action);
+    KZ_SAME_TEXT(type);
+    KZ_SAME_TEXT(party);
+    KZ_SAME_TEXT(layer);
+    KZ_SAME_TEXT(group);
+    KZ_SAME_TEXT(frefer);
+    KZ_SAME_TEXT(frmode);
+    KZ_SAME_TEXT(comment);
 #undef KZ_SAME
 #undef KZ_SAME_TEXT
     for (int i = 0; i < 4; ++i)

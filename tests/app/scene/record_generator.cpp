@@ -16,16 +16,16 @@ namespace {
 // "表" 0x95 0x5C, "ソ" 0x83 0x5C, "ポ" 0x83 0x7C, "能" 0x94 0x5C: trail bytes that look like "\" and "|".
 constexpr const char* kNames[] = {
     "door",
-    "\x95\x5C\x8E\xA6",            // 表示
-    "\x83\x5C\x83\x74\x83\x40",    // ソファ
-    "\x83\x7C\x83\x93\x83\x76",    // ポンプ
-    "\x94\x5C\x96\xCA",            // 能面
+    "\x95\x5C\x8E\xA6",          // 表示
+    "\x83\x5C\x83\x74\x83\x40",  // ソファ
+    "\x83\x7C\x83\x93\x83\x76",  // ポンプ
+    "\x94\x5C\x96\xCA",          // 能面
     "shelf,upper",
     "rack\tB",
     "a\"b,c\"d",
     "12\"x",
     "x;y|z",
-    "\x83\x7C,\x83\x5C",           // ポ,ソ
+    "\x83\x7C,\x83\x5C",  // ポ,ソ
     "name with blanks inside",
 };
 constexpr const char* kTexts[] = {
@@ -45,14 +45,8 @@ constexpr const char* kActions[] = {
 constexpr const char* kSources[] = {
     "pic.png",
     "dir\\\x95\x5C.jpg",  // dir\表.jpg
-    "plan.DXF",
-    "a,b.bmp",
-    "[text=\x83\x7C|x]",
-    "[loadimage=IDB_WOOD]",
-    "<lumfont=abc>",
-    "clear",
-    "C:\\abs\\photo.gif",
-    "x;y.png",
+    "plan.DXF",          "a,b.bmp", "[text=\x83\x7C|x]",  "[loadimage=IDB_WOOD]",
+    "<lumfont=abc>",     "clear",   "C:\\abs\\photo.gif", "x;y.png",
     "q\"uote.tif",
 };
 
@@ -100,8 +94,9 @@ void RecordGenerator::add_paste_entries(COBJECTA& r) {
         e.image_index = view_->InternName(e.source);
         e.size = number();
         e.lift = number();
-        e.color = e.face_letter == 'C' ? (uniform(0, 255) | uniform(0, 255) << 8 | (chance(50) ? 255 : uniform(0, 255)) << 16)
-                                       : -1;
+        e.color = e.face_letter == 'C'
+                      ? (uniform(0, 255) | uniform(0, 255) << 8 | (chance(50) ? 255 : uniform(0, 255)) << 16)
+                      : -1;
         e.x = number();
         e.y = number();
         e.angle = number();
@@ -114,9 +109,10 @@ void RecordGenerator::add_paste_entries(COBJECTA& r) {
 void RecordGenerator::make_canonical(COBJECTA& r, int kind) {
     r.Clear();
     r.kind = kind;
-    for (double* v : {&r.dx, &r.dy, &r.dz, &r.rx, &r.ry, &r.rz, &r.odx, &r.ody, &r.odz, &r.orx, &r.ory, &r.orz, &r.w,
-                      &r.d, &r.h, &r.wtop, &r.dtop, &r.div, &r.domebtm, &r.dometop, &r.btmangle, &r.topangle,
-                      &r.ambient, &r.diffuse, &r.specular, &r.trans})
+    for (double* v :
+         {&r.dx,      &r.dy,      &r.dz,       &r.rx,       &r.ry,      &r.rz,      &r.odx,      &r.ody,  &r.odz,
+          &r.orx,     &r.ory,     &r.orz,      &r.w,        &r.d,       &r.h,       &r.wtop,     &r.dtop, &r.div,
+          &r.domebtm, &r.dometop, &r.btmangle, &r.topangle, &r.ambient, &r.diffuse, &r.specular, &r.trans})
         *v = chance(30) ? 0 : number();
     if (chance(50))
         for (double& v : r.wtop_items) v = number();
@@ -144,8 +140,7 @@ void RecordGenerator::make_canonical(COBJECTA& r, int kind) {
     r.poldat = text(kTexts, static_cast<int>(std::size(kTexts)));
     r.limit = text(kTexts, static_cast<int>(std::size(kTexts)));
     r.action = text(kActions, static_cast<int>(std::size(kActions)));
-    parse_action_list(r.action, &r.action_summary[0], &r.action_summary[1], &r.action_summary[2],
-                      &r.action_summary[3]);
+    parse_action_list(r.action, &r.action_summary[0], &r.action_summary[1], &r.action_summary[2], &r.action_summary[3]);
     r.camera_number = uniform(0, 63);
     r.camera_value = 0;
     if (chance(50))

@@ -114,8 +114,10 @@ public:
     XTrunk* TrunkAt(int i) override { return i >= 0 && i < TrunkCount() ? trunks[i] : nullptr; }
     XTrunk* CurrentTrunk() override { return current_trunk; }
     void AdoptRootTrunk(XTrunk* root) override {
-        if (trunks.empty()) trunks.push_back(root);
-        else trunks[0] = root;
+        if (trunks.empty())
+            trunks.push_back(root);
+        else
+            trunks[0] = root;
         current_trunk = root;
     }
     int SelectedTrunkIndex() override { return selected_trunk; }

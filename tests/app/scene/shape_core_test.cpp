@@ -60,8 +60,8 @@ TEST(ShapeCore, MoveLimitsAndClamping) {
     const struct {
         int column;
         double value, clamped;
-    } cases[] = {{1, 150, 100}, {1, -1e9, -1e9}, {2, 0, 5}, {2, 7, 7}, {2, 20, 10}, {3, -50, -50},
-                 {6, 10, -30},  {41, -9, -5},    {41, 3, 3}};
+    } cases[] = {{1, 150, 100}, {1, -1e9, -1e9}, {2, 0, 5},    {2, 7, 7}, {2, 20, 10},
+                 {3, -50, -50}, {6, 10, -30},    {41, -9, -5}, {41, 3, 3}};
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.column);
         shape->SetParameter(tc.column, tc.value);
@@ -164,8 +164,8 @@ TEST(ShapeCore, AddFaceKeepsDistinctPointsInTheFacePlane) {
         XLeaves* shape = root->parts[root->AddLeaves()];
         ShapeMaterial material;
         material.material.color = 0x123456;
-        const int made = shape->AddFace(tc.points.data(), static_cast<int>(tc.points.size() / 3), material, nullptr,
-                                        nullptr, 7000);
+        const int made =
+            shape->AddFace(tc.points.data(), static_cast<int>(tc.points.size() / 3), material, nullptr, nullptr, 7000);
         if (tc.kept.empty()) {
             EXPECT_EQ(made, -1);
             EXPECT_EQ(shape->face_count(), 0);
@@ -233,8 +233,12 @@ TEST(ShapeCore, EllipticArcAngles) {
         double want_sweep, want_start;
         int partial;
     } cases[] = {
-        {90, 30, 10, 10, 90, 30, 1},   {90, -90, 10, 0, 90, 270, 1}, {0, 45, 10, 10, 360, 45, 0},
-        {360, 0, 10, 10, 360, 0, 0},   {400, 10, 5, 5, 360, 10, 0},  {90, 0, 10, 5, 90, 0, 1},
+        {90, 30, 10, 10, 90, 30, 1},
+        {90, -90, 10, 0, 90, 270, 1},
+        {0, 45, 10, 10, 360, 45, 0},
+        {360, 0, 10, 10, 360, 0, 0},
+        {400, 10, 5, 5, 360, 10, 0},
+        {90, 0, 10, 5, 90, 0, 1},
         {45, 0, 10, 5, std::atan2(1.0, 0.5) * 180 / 3.141592653589793, 0, 1},
     };
     for (const auto& tc : cases) {
@@ -285,8 +289,8 @@ TEST(ShapeCore, TextureCoordinatesTurnAboutTheCentre) {
     const struct {
         double angle, cx, cy;
         double x, y, u, v;
-    } cases[] = {{0, 0, 0, 5, 10, 0.5, 0.5}, {90, 0, 0, 10, 0, 0, 0.5}, {90, 5, 5, 5, 5, 0.5, 0.25},
-                 {180, 5, 10, 0, 0, 1, 1}};
+    } cases[] = {
+        {0, 0, 0, 5, 10, 0.5, 0.5}, {90, 0, 0, 10, 0, 0, 0.5}, {90, 5, 5, 5, 5, 0.5, 0.25}, {180, 5, 10, 0, 0, 1, 1}};
     for (const auto& tc : cases) {
         entry.angle = tc.angle;
         entry.center_x = tc.cx;
@@ -322,8 +326,7 @@ TEST(ShapeCore, ZpolyBecomesAFlatPolyPlacedWhereItsPointsWere) {
 
     const std::vector<double> points = {10, 0, 0, 10, 4, 3, 0, 4, 3, 0, 0, 0, 10, 0, 0};
     r.kind = kKindZpoly;
-    r.poldat = kz::foundation::set_heap_string(
-        r.poldat, "10;0;0;10;4;3;0;4;3;0;0;0;10;0;0||rest text", nullptr, -1);
+    r.poldat = kz::foundation::set_heap_string(r.poldat, "10;0;0;10;4;3;0;4;3;0;0;0;10;0;0||rest text", nullptr, -1);
     ASSERT_EQ(shape->ZpolyToPoly(), 1);
     EXPECT_EQ(r.kind, kKindPoly);
     const std::string poldat(r.poldat);
@@ -331,8 +334,7 @@ TEST(ShapeCore, ZpolyBecomesAFlatPolyPlacedWhereItsPointsWere) {
     // Four flat points (the repeated last one dropped), carried by O x P back onto the 3D points.
     std::vector<double> flat;
     std::size_t start = 0;
-    for (std::size_t end; (end = poldat.find(';', start)) != std::string::npos && poldat[start] != '|';
-         start = end + 1)
+    for (std::size_t end; (end = poldat.find(';', start)) != std::string::npos && poldat[start] != '|'; start = end + 1)
         flat.push_back(std::stod(poldat.substr(start, end - start)));
     ASSERT_EQ(flat.size(), 8u);
     shape->placement_valid = 0;

@@ -21,8 +21,8 @@ public:
     bool chance(int percent) { return uniform(1, 100) <= percent; }
     // Mostly ordinary sizes; now and then zero, a sign, a tiny, huge or non-finite value.
     std::string number(double ordinary_max) {
-        static const char* const kExtremes[] = {"0", "-1", "1e-12", "-1e-12", "1e9", "-1e9", "1e300", "-1e300",
-                                                "nan", "inf", "-inf", "0.5", "2", "-0.0001"};
+        static const char* const kExtremes[] = {"0",      "-1",  "1e-12", "-1e-12", "1e9", "-1e9", "1e300",
+                                                "-1e300", "nan", "inf",   "-inf",   "0.5", "2",    "-0.0001"};
         if (chance(12)) return kExtremes[uniform(0, 13)];
         char text[64];
         std::snprintf(text, sizeof text, "%.6g",
@@ -37,7 +37,8 @@ public:
     std::string points(int per_point, int most) {
         std::string text;
         const int count = chance(5) ? uniform(0, 2) : uniform(3, most);
-        for (int i = 0; i < count * per_point; ++i) text += (chance(3) ? number(200) : std::to_string(uniform(-100, 100))) + ";";
+        for (int i = 0; i < count * per_point; ++i)
+            text += (chance(3) ? number(200) : std::to_string(uniform(-100, 100))) + ";";
         if (chance(10)) text += "|" + number(1) + ";" + number(1) + ";0;";
         if (chance(10)) text += "|||2;|0;0;1;0;0;1|" + number(50) + ";1;2;" + number(50) + ";";
         return text;
@@ -70,8 +71,8 @@ TEST(ShapeRandom, GeneratedRecordsOfEveryKindBuild) {
     const struct {
         const char* kind;
         int per_point;  // 0: a round shape
-    } kinds[] = {{"ball", 0},    {"hankyuu", 0}, {"sui", 0},    {"cylinder", 0}, {"magari", 0},
-                 {"poly", 2},    {"hpoly", 2},   {"zpoly", 3},  {"d3poly", 3},   {"kaiten", 2}};
+    } kinds[] = {{"ball", 0}, {"hankyuu", 0}, {"sui", 0},   {"cylinder", 0}, {"magari", 0},
+                 {"poly", 2}, {"hpoly", 2},   {"zpoly", 3}, {"d3poly", 3},   {"kaiten", 2}};
     std::uint32_t seed = 18;
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.kind);

@@ -15,7 +15,7 @@ namespace kz::scene {
 namespace {
 
 constexpr int kWidth = 480, kHeight = 120;
-constexpr int kMaxDifference = 48;    // one channel of one pixel: an edge that llvmpipe rasterises otherwise
+constexpr int kMaxDifference = 48;  // one channel of one pixel: an edge that llvmpipe rasterises otherwise
 constexpr double kMeanDifference = 0.5;
 
 // The bridged view on a wide window, so that the row fills the frame.

@@ -125,11 +125,11 @@ TEST(ShapeRules, PathsAndProfilesFaceTheWayTheirOrderTurns) {
 }
 
 TEST(ShapeRules, PolygonTextsThatCannotBeBuiltMakeNoFaces) {
-    for (const char* line : {"poly,h=50,poldat=0;0;50;50;100;100", "poly,h=50,poldat=0;0;100;0",
-                             "poly,h=50,poldat=0;0;100;0;nan;5", "poly,h=50,poldat=0;0;100;0;1e400;5;0;9",
-                             "d3poly,h=50,poldat=0;0;0;1;1;1;2;2;2", "d3poly,h=50,poldat=0;0;0;1;0;0;inf;1;0",
-                             "hpoly,h=50,poldat=0;0;nan;1;2;2", "kaiten,poldat=0;0;nan;1;2;2",
-                             "poly,h=50,poldat=;;;;|", "kaiten,poldat=|||"}) {
+    for (const char* line :
+         {"poly,h=50,poldat=0;0;50;50;100;100", "poly,h=50,poldat=0;0;100;0", "poly,h=50,poldat=0;0;100;0;nan;5",
+          "poly,h=50,poldat=0;0;100;0;1e400;5;0;9", "d3poly,h=50,poldat=0;0;0;1;1;1;2;2;2",
+          "d3poly,h=50,poldat=0;0;0;1;0;0;inf;1;0", "hpoly,h=50,poldat=0;0;nan;1;2;2", "kaiten,poldat=0;0;nan;1;2;2",
+          "poly,h=50,poldat=;;;;|", "kaiten,poldat=|||"}) {
         SCOPED_TRACE(line);
         test::BridgedView view(false);
         XLeaves* shape = view.add_shape(view.add_trunk("root"), line);
@@ -182,8 +182,7 @@ TEST(ShapeRules, HolesSurviveTheRewrittenPolygonText) {
 
 TEST(ShapeRules, ZpolyBuildsInItsOwnPlane) {
     test::BridgedView view(false);
-    XLeaves* shape = view.add_shape(view.add_trunk("root"),
-                                    "zpoly,h=10,poldat=0;0;0;100;0;100;100;100;100;0;100;0");
+    XLeaves* shape = view.add_shape(view.add_trunk("root"), "zpoly,h=10,poldat=0;0;0;100;0;100;100;100;100;0;100;0");
     EXPECT_EQ(shape->record->kind, kKindPoly);
     EXPECT_EQ(shape->face_count(), 6);
     EXPECT_TRUE(test::is_closed(*shape));

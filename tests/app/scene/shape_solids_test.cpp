@@ -49,14 +49,13 @@ const SolidCase kSolids[] = {
     {"cylinder,w=200,h=150,div=96,dtop=90;0", kPi * 1e4 * 150 / 4, kPi * 1e4 / 2 + kPi * 100 * 150 / 2 + 2 * 100 * 150,
      96, true},
     {"cylinder,w=200,h=150,div=96,dtop=180;10", kPi * 1e4 * 150 / 2, kNone, 96, true},
-    {"cylinder,w=200,h=150,div=96,thick=10", kPi * (1e4 - 8100) * 150, kNone, 96, false},
+    {"cylinder,w=200,h=150,div=96,thick=10", kPi*(1e4 - 8100) * 150, kNone, 96, false},
     {"cylinder,w=200,h=150,div=96,thick=10,domebtm=0.5,dometop=0.5",
-     kPi * (1e4 - 8100) * 150 + 2 * 2.0 / 3 * kPi * (1e4 * 50 - 8100 * 40), kNone, 96, false},
+     kPi*(1e4 - 8100) * 150 + 2 * 2.0 / 3 * kPi*(1e4 * 50 - 8100 * 40), kNone, 96, false},
     // The torus section: the bent tube's volume is its cross-section swept along the arc (Pappus).
     {"cylinder,w=100,h=300,div=48,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 2,
      2 * kPi * 50 * 500 * kPi / 2 + 2 * kPi * 2500, 48, false},
-    {"cylinder,w=100,h=300,div=48,dtop=180;0,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 4, kNone, 48,
-     false},
+    {"cylinder,w=100,h=300,div=48,dtop=180;0,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 4, kNone, 48, false},
     {"cylinder,w=100,h=300,div=48,domebtm=1,dometop=1,poldat=magari;500;120;36",
      kPi * 2500 * 500 * 2 * kPi / 3 + 4.0 / 3 * kPi * 50 * 50 * 50, kNone, 48, false},
     {"poly,h=50,poldat=0;0;100;0;100;100;0;100", 5e5, 4e4, 0, false},
@@ -64,10 +63,10 @@ const SolidCase kSolids[] = {
     {"poly,h=-50,poldat=0;0;100;0;100;100;0;100", 1e6, 2e4 + 4e4, 0, false},
     {"poly,h=30,poldat=0;0;100;0;100;40;40;40;40;100;0;100", 30 * (4000 + 2400), kNone, 0, false},
     // A hole: cut through both caps, walled inside.
-    {"poly,h=50,poldat=0;0;100;0;100;100;0;100|||1;|30;30;30;70;70;70;70;30", 50 * 8400,
-     2 * 8400 + 400 * 50 + 160 * 50, 0, false},
-    {"poly,h=20,poldat=0;0;300;0;300;100;0;100|||20;20;80;20;80;80;20;80|200;20;280;20;240;80", 20 * (30000 - 3600 - 2400),
-     kNone, 0, false},
+    {"poly,h=50,poldat=0;0;100;0;100;100;0;100|||1;|30;30;30;70;70;70;70;30", 50 * 8400, 2 * 8400 + 400 * 50 + 160 * 50,
+     0, false},
+    {"poly,h=20,poldat=0;0;300;0;300;100;0;100|||20;20;80;20;80;80;20;80|200;20;280;20;240;80",
+     20 * (30000 - 3600 - 2400), kNone, 0, false},
     {"d3poly,h=30,poldat=0;0;0;100;0;0;100;100;50;0;100;50", 3e5, kNone, 0, false},
     {"d3poly,h=-30,poldat=0;100;50;100;100;50;100;0;0;0;0;0", 3e5, kNone, 0, false},
     {"kaiten,div=96,poldat=0;0;50;0;50;100;0;100", kPi * 2500 * 100, 2 * kPi * 2500 + 2 * kPi * 50 * 100, 96, true},
@@ -75,7 +74,7 @@ const SolidCase kSolids[] = {
     {"kaiten,div=96,poldat=100;0;120;0;120;20;100;20;100;0", 400 * 2 * kPi * 110, kNone, 96, false},
     {"kaiten,div=96,wtop=2,poldat=0;0;50;0;50;100;0;100", kPi * 1e6, kNone, 96, true},
     // A wall doubled out of an open profile: a tube 5 thick inside the radius 60.
-    {"kaiten,div=96,thick=5,poldat=60;0;60;50;60;100;60;150", kPi * (3600 - 3025) * 150, kNone, 96, false},
+    {"kaiten,div=96,thick=5,poldat=60;0;60;50;60;100;60;150", kPi*(3600 - 3025) * 150, kNone, 96, false},
 };
 
 TEST(ShapeSolids, FacesCloseTheAnalyticSolidFacingOut) {

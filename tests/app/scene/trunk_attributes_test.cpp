@@ -86,8 +86,9 @@ TEST_F(Attributes, SystemAttributesLiveInTheItemAndItsBaseRecord) {
     const int n = item->CollectAttributes(&names, &values, &expressions);
     std::string collected;
     for (int i = 0; i < n; ++i) collected += std::string(names[i]) + "=" + values[i] + "|" + expressions[i] + " ";
-    EXPECT_EQ(collected, "#id=0| #type=desk| #party=| #name=renamed| #frefer=u.fig| #frmode=| #sw=3| #layer=| "
-                         "#sysf=12| #group=| note=n1|e1 ");
+    EXPECT_EQ(collected,
+              "#id=0| #type=desk| #party=| #name=renamed| #frefer=u.fig| #frmode=| #sw=3| #layer=| "
+              "#sysf=12| #group=| note=n1|e1 ");
     free_attribute_rows(names, values, expressions, n);
 
     // A copy takes the system values and the user rows; its own user rows go first.
@@ -129,8 +130,8 @@ TEST_F(Attributes, DefaultsIndexesDeletesAndSort) {
 }
 
 TEST_F(Attributes, MeasuresAreComputedAndTemporaryRowsDropped) {
-    for (const char* line : {"box,w=100,d=100,h=100,name=p1", "box,w=10,d=20,h=30,name=p2,elder=p1",
-                             "box,w=10,d=10,h=10,name=p3"})
+    for (const char* line :
+         {"box,w=100,d=100,h=100,name=p1", "box,w=10,d=20,h=30,name=p2,elder=p1", "box,w=10,d=10,h=10,name=p3"})
         view.add_shape(item, line);
     item->parts[1]->volume = 2e9, item->parts[2]->volume = 5e8, item->parts[3]->volume = 0;
     item->parts[1]->surface = 1.5e6, item->parts[2]->surface = 0.25e6, item->parts[3]->surface = 0;
@@ -146,7 +147,6 @@ TEST_F(Attributes, MeasuresAreComputedAndTemporaryRowsDropped) {
                                                     "sur=2|=CALC;surface;0", "other=kept|=calc;weight;2"}));
     // The lock covers the update only: later edits are marked again.
     EXPECT_EQ(view.change_lock, 0);
-
 }
 
 TEST_F(Attributes, CountAndSumSharesAndTheTopItem) {
@@ -157,10 +157,14 @@ TEST_F(Attributes, CountAndSumSharesAndTheTopItem) {
     XTrunk* table = view.add_trunk("table");
     table->SetAttribute("kind", "table", "");
     // The root never counts; a target or a missing attribute leaves an item out; only count and sum exist.
-    const double shares[] = {root->EvalCountSum("=count;;"),        chair->EvalCountSum("=count;;"),
-                             item->EvalCountSum("=;;"),              table->EvalCountSum("=count;kind=chair;"),
-                             table->EvalCountSum("=count;;price"),   chair->EvalCountSum("=sum;;price"),
-                             table->EvalCountSum("=SUM;;price"),     chair->EvalCountSum("=avg;;price"),
+    const double shares[] = {root->EvalCountSum("=count;;"),
+                             chair->EvalCountSum("=count;;"),
+                             item->EvalCountSum("=;;"),
+                             table->EvalCountSum("=count;kind=chair;"),
+                             table->EvalCountSum("=count;;price"),
+                             chair->EvalCountSum("=sum;;price"),
+                             table->EvalCountSum("=SUM;;price"),
+                             chair->EvalCountSum("=avg;;price"),
                              chair->EvalCountSum("count;;")};
     EXPECT_EQ(std::vector<double>(std::begin(shares), std::end(shares)),
               (std::vector<double>{0, 1, 1, 0, 0, 12.5, 0, 0, 0}));

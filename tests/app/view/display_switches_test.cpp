@@ -110,11 +110,10 @@ TEST_F(PaintTest, PickStatusText) {
         int line, trunk, part, face;
         const char* want;
     };
-    const std::string tail = " \x83\x8c\x83\x93\x83\x59[ 55.0]\x96\xda\x8a\xd4(65.000) eye(1 -3 3)\x81\xa8\x92\x8d\x8e\x8b(10 20 30)";
+    const std::string tail =
+        " \x83\x8c\x83\x93\x83\x59[ 55.0]\x96\xda\x8a\xd4(65.000) eye(1 -3 3)\x81\xa8\x92\x8d\x8e\x8b(10 20 30)";
     const Case cases[] = {
-        {-1, -1, -1, -1, ""},
-        {7, -1, -1, -1, " [\x8d\x73=7]"},
-        {-1, item, 1, 2, " [\x96\xca=2]"},
+        {-1, -1, -1, -1, ""}, {7, -1, -1, -1, " [\x8d\x73=7]"}, {-1, item, 1, 2, " [\x96\xca=2]"},
         {-1, item, 1, 0, ""},  // face 0 has no number shown
         {-1, item, 0, 2, ""},
     };
@@ -143,8 +142,10 @@ TEST(CommentColumns, CutToWidthKeepsDoubleByteCharactersWhole) {
     };
     const Case cases[] = {
         {"abcdef", 4, "abcd", 4},
-        {"ab__cd", 4, "ab  ", 4},                 // a line end inside the piece ends it and goes with it
-        {"a\x82\xa0" "b", 2, "a ", 1},           // the lead byte would end the piece: one byte shorter
+        {"ab__cd", 4, "ab  ", 4},  // a line end inside the piece ends it and goes with it
+        {"a\x82\xa0"
+         "b",
+         2, "a ", 1},  // the lead byte would end the piece: one byte shorter
         {"\x82\xa0\x82\xa1", 3, "\x82\xa0 ", 2},
         {"", 3, "   ", 0},
     };

@@ -63,8 +63,9 @@ public:
 TEST_F(FaceImages, PastedImageShowsAndTheListKeepsOneEntryPerFaceAndPlace) {
     const std::string red = solid_image("paste_red", {255, 0, 0});
     const std::string green = solid_image("paste_green", {0, 255, 0});
-    const int item = add_box_item("box,0,0,0,,,,,,,,,,1000,1000,100,,,,,,1,255,255,255,,,,,slab,,"
-                                  "A;2000;x.bmp;;;;;;;;;;;0;|");
+    const int item = add_box_item(
+        "box,0,0,0,,,,,,,,,,1000,1000,100,,,,,,1,255,255,255,,,,,slab,,"
+        "A;2000;x.bmp;;;;;;;;;;;0;|");
     XLeaves* part = view->trunks[item]->parts[1];
     const int top = face_with_code(part, kTop);
     const int bottom = face_with_code(part, 1000);
@@ -82,8 +83,10 @@ TEST_F(FaceImages, PastedImageShowsAndTheListKeepsOneEntryPerFaceAndPlace) {
         for (int i = 0; i < r.paste_count; ++i) {
             const kz::scene::PasteEntry& e = r.paste_entries[i];
             out.push_back(std::string(1, static_cast<char>(e.face_letter)) + std::to_string(e.from_codes[0]) + ":" +
-                          (e.source == red ? "red" : e.source == green ? "green" : "other") + ":" +
-                          std::to_string(static_cast<int>(e.size)));
+                          (e.source == red     ? "red"
+                           : e.source == green ? "green"
+                                               : "other") +
+                          ":" + std::to_string(static_cast<int>(e.size)));
         }
         return out;
     };
@@ -105,9 +108,9 @@ TEST_F(FaceImages, PastedImageShowsAndTheListKeepsOneEntryPerFaceAndPlace) {
 TEST_F(FaceImages, SwapChangesTextureAndMaterialKindOfTheFacesThatShowedTheImage) {
     const std::string red = solid_image("swap_red", {255, 0, 0});
     const std::string blue = solid_image("swap_blue", {0, 0, 255});
-    const int item = add_box_item(("box,0,0,0,,,,,,,,,,1000,1000,100,,,,,,1,255,255,255,,,,,slab,,A;2000;" + red +
-                                   ";1000;0;;;;;;;;;0;|")
-                                      .c_str());
+    const int item = add_box_item(
+        ("box,0,0,0,,,,,,,,,,1000,1000,100,,,,,,1,255,255,255,,,,,slab,,A;2000;" + red + ";1000;0;;;;;;;;;0;|")
+            .c_str());
     XLeaves* part = view->trunks[item]->parts[1];
     const int top = face_with_code(part, kTop);
     ASSERT_GE(top, 0);

@@ -44,18 +44,17 @@ TEST_F(LockFiles, ReleaseAnswersByHolderAndNumber) {
         int result;
         bool deleted;
     } table[] = {
-        {"tanaka\n0\n", "tanaka", 5, 0, true},          // number 0: any lock number of the user
-        {"TANAKA,x\n7\n", "tanaka", 7, 0, true},        // holder compared without case, first field only
-        {"tanaka\n7\n", "tanaka", 5, 2, false},         // another number of the same user
-        {"suzuki\t1\n0\n", "tanaka", 0, 2, false},      // another user
-        {"tanaka\n0\n", nullptr, 0, 2, false},          // no user given
-        {"", "", 0, 0, true},                           // an empty lock names nobody: the empty user's
+        {"tanaka\n0\n", "tanaka", 5, 0, true},      // number 0: any lock number of the user
+        {"TANAKA,x\n7\n", "tanaka", 7, 0, true},    // holder compared without case, first field only
+        {"tanaka\n7\n", "tanaka", 5, 2, false},     // another number of the same user
+        {"suzuki\t1\n0\n", "tanaka", 0, 2, false},  // another user
+        {"tanaka\n0\n", nullptr, 0, 2, false},      // no user given
+        {"", "", 0, 0, true},                       // an empty lock names nobody: the empty user's
     };
     for (const auto& row : table) {
         dir.write("item.fig", "x");
         dir.write("item.fig.loc", row.content);
-        EXPECT_EQ(view->ReleaseLockFile(dir.path("item.fig").c_str(), row.user, row.number), row.result)
-            << row.content;
+        EXPECT_EQ(view->ReleaseLockFile(dir.path("item.fig").c_str(), row.user, row.number), row.result) << row.content;
         EXPECT_EQ(!dir.exists("item.fig.loc"), row.deleted) << row.content;
         // The lock file may be named directly.
         dir.write("item.fig.loc", row.content);

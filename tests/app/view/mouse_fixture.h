@@ -2,9 +2,9 @@
 // keys released after each test, and the window point over a world point as the modeller's camera sees it.
 #pragma once
 #include "app/foundation/bus_mdl.h"
+#include "paint_fixture.h"
 #include "platform/dialogs.h"
 #include "platform/window.h"
-#include "paint_fixture.h"
 
 namespace kz::view::test {
 

@@ -11,8 +11,8 @@
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/program_entry.h"
-#include "platform/message_loop.h"
 #include "mouse_fixture.h"
+#include "platform/message_loop.h"
 
 namespace kz::view::test {
 namespace {
@@ -44,7 +44,12 @@ TEST_F(MouseInput, LeftDragsMoveTheEyeAsComputedByHand) {
     } cases[] = {
         {"orbit", 1, 0, 10, 0, {2000 * std::cos(-92 * kDeg), 2000 * std::sin(-92 * kDeg), 500}, {0, 0, 500}},
         {"orbit up", 1, 0, 0, 10, {0, -2000 * std::cos(2 * kDeg), 500 + 2000 * std::sin(2 * kDeg)}, {0, 0, 500}},
-        {"ctrl turns the head", 1, plat::VK_CONTROL, 10, 0, {0, -2000, 500},
+        {"ctrl turns the head",
+         1,
+         plat::VK_CONTROL,
+         10,
+         0,
+         {0, -2000, 500},
          {2000 * std::cos(kTurn), -2000 + 2000 * std::sin(kTurn), 500}},
         {"shift walks sideways", 1, plat::VK_SHIFT, 10, 0, {200, -2000, 500}, {200, 0, 500}},
         {"walk mode, drag up walks ahead", 2, 0, 0, -10, {0, -1800, 500}, {0, 200, 500}},

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/document/view_messages.h"
 #include "app/foundation/heap_text.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "app/document/view_messages.h"
+#include "mouse_fixture.h"
 #include "platform/cursors.h"
 #include "support/test_paths.h"
-#include "mouse_fixture.h"
 
 namespace kz::view::test {
 namespace {
@@ -80,8 +80,8 @@ TEST_F(MouseTools, LockedItemRefusesToMoveWithItsOwnersMessage) {
     const int item = cube_scene();
     view->user_name = set_text(view->user_name, "guest");
     tools(2, 3);
-    for (const auto& [owner, message] : {std::pair{"abc", "abc\r\nがロックしています。"},
-                                         std::pair{"#READ_only", "読み取り専用です。"}}) {
+    for (const auto& [owner, message] :
+         {std::pair{"abc", "abc\r\nがロックしています。"}, std::pair{"#READ_only", "読み取り専用です。"}}) {
         view->trunks[item]->lock_owner = set_text(view->trunks[item]->lock_owner, owner);
         const plat::Point press = pixel_of(kCubeTop);
         drag(press, {press.x + 20, press.y});
@@ -96,9 +96,9 @@ TEST_F(MouseTools, CursorShowsWhatAClickWillDo) {
         int interaction_class, hover, view_mode, target, bits, key;
         const char* cursor;  // null: unchanged, "": the arrow
     } cases[] = {
-        {1, 0, 1, 0, 3, 0, "CURSOR_AROUND"},         {1, 0, 2, 0, 3, 0, "CURSOR_WALK"},
-        {1, 4, 3, 0, 3, 0, "CURSOR_FINGER_MOVE"},    {1, 0, 1, 0, 3, plat::VK_SHIFT, nullptr},
-        {2, 0, 1, 2, 3, 0, "CURSOR_MOVE_TRUNK"},     {2, 0, 1, 3, 4, 0, "CURSOR_MOVE_UPDOWN_LEAVES"},
+        {1, 0, 1, 0, 3, 0, "CURSOR_AROUND"},          {1, 0, 2, 0, 3, 0, "CURSOR_WALK"},
+        {1, 4, 3, 0, 3, 0, "CURSOR_FINGER_MOVE"},     {1, 0, 1, 0, 3, plat::VK_SHIFT, nullptr},
+        {2, 0, 1, 2, 3, 0, "CURSOR_MOVE_TRUNK"},      {2, 0, 1, 3, 4, 0, "CURSOR_MOVE_UPDOWN_LEAVES"},
         {2, 0, 1, 2, 32, 0, "CURSOR_ROTATE_Z_TRUNK"}, {2, 0, 1, 2, 48, 0, ""},
         {3, 0, 1, 0, 3, 0, "CURSOR_CENTER"},
     };
@@ -111,8 +111,9 @@ TEST_F(MouseTools, CursorShowsWhatAClickWillDo) {
         view->interaction_class = c.interaction_class;
         hold(c.key);
         plat::send_message(view->view_window[0], plat::WM_SETCURSOR, 0, 0);
-        const plat::CursorHandle want =
-            !c.cursor ? plat::wait_cursor() : *c.cursor ? plat::load_cursor(c.cursor) : plat::arrow_cursor();
+        const plat::CursorHandle want = !c.cursor   ? plat::wait_cursor()
+                                        : *c.cursor ? plat::load_cursor(c.cursor)
+                                                    : plat::arrow_cursor();
         ASSERT_NE(want, nullptr);
         EXPECT_EQ(plat::window_cursor(view->view_window[0]), want) << (c.cursor ? c.cursor : "unchanged");
     }

@@ -66,8 +66,7 @@ RedArea settled(Display* display) {
     for (int i = 0; i < 30; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         const RedArea now = red_area(display);
-        if (now.count > 0 && now.count == last.count && now.centre_x == last.centre_x &&
-            now.centre_y == last.centre_y)
+        if (now.count > 0 && now.count == last.count && now.centre_x == last.centre_x && now.centre_y == last.centre_y)
             return now;
         last = now;
     }
@@ -99,7 +98,8 @@ TEST(MouseOnRealWindow, Child) {
     const std::string middle = std::to_string(width / 2) + " " + std::to_string(height / 2);
 
     // Drag 80 screen pixels right: the eye orbits, and what lies beyond the target moves left.
-    EXPECT_TRUE(xdotool("mousemove " + middle + " sleep 0.2 mousedown 1 sleep 0.2 mousemove_relative 40 0 sleep 0.1 "
+    EXPECT_TRUE(xdotool("mousemove " + middle +
+                        " sleep 0.2 mousedown 1 sleep 0.2 mousemove_relative 40 0 sleep 0.1 "
                         "mousemove_relative 40 0 sleep 0.2 mouseup 1"));
     const RedArea dragged = settled(display);
     EXPECT_LT(dragged.centre_x, start.centre_x - 10) << "from " << start.centre_x;
@@ -110,8 +110,8 @@ TEST(MouseOnRealWindow, Child) {
     EXPECT_GT(nearer.count, dragged.count * 1.05) << "from " << dragged.count;
 
     // A middle click on the box: the point under the cursor becomes the target, in the middle of the screen.
-    const std::string on_box = std::to_string(static_cast<int>(nearer.centre_x)) + " " +
-                               std::to_string(static_cast<int>(nearer.centre_y));
+    const std::string on_box =
+        std::to_string(static_cast<int>(nearer.centre_x)) + " " + std::to_string(static_cast<int>(nearer.centre_y));
     EXPECT_TRUE(xdotool("mousemove " + on_box + " sleep 0.2 click 2"));
     const RedArea aimed = settled(display);
     EXPECT_NEAR(aimed.centre_x, width / 2.0, width * 0.03) << "clicked at " << on_box;
@@ -139,9 +139,9 @@ TEST(MouseOnRealWindow, DragWheelAndMiddleClickChangeTheScreen) {
     fs::copy_file(KZVIEW_PROGRAM, folder() + "/kzview");
     std::ofstream(folder() + "/box.fig", std::ios::binary) << kModel;
     for (const char* scale : {"1", "2"}) {
-        const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 640x480x24' env KZ_VIEW_MOUSE_CHILD=" +
-                                    std::string(scale) + " '" + self +
-                                    "' --gtest_filter=MouseOnRealWindow.Child > '" + folder() + "/child.txt' 2>&1";
+        const std::string command =
+            "/usr/bin/xvfb-run -a -s '-screen 0 640x480x24' env KZ_VIEW_MOUSE_CHILD=" + std::string(scale) + " '" +
+            self + "' --gtest_filter=MouseOnRealWindow.Child > '" + folder() + "/child.txt' 2>&1";
         const int result = std::system(command.c_str());
         std::ifstream in(folder() + "/child.txt");
         const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -124,9 +124,12 @@ TEST_F(Navigation, ShadowWheelEditsDateTimeAndNorth) {
         int delta;  // the unsigned high word, as the main window hands it on
         double date, time, angle, want_date, want_time, want_angle;
     } cases[] = {
-        {true, false, 120, 364, 12, 0, 0, 12, 0},      {true, false, 0xFF88, 0, 12, 0, 364, 12, 0},
-        {false, true, 120, 9, 23 + 50 / 60.0, 0, 9, 23, 0}, {false, true, 0xFF88, 9, 5 / 60.0, 0, 9, 50 / 60.0, 0},
-        {true, true, 120, 9, 12, 355, 9, 12, 5},       {true, true, 0xFF88, 9, 12, 0, 9, 12, 350},
+        {true, false, 120, 364, 12, 0, 0, 12, 0},
+        {true, false, 0xFF88, 0, 12, 0, 364, 12, 0},
+        {false, true, 120, 9, 23 + 50 / 60.0, 0, 9, 23, 0},
+        {false, true, 0xFF88, 9, 5 / 60.0, 0, 9, 50 / 60.0, 0},
+        {true, true, 120, 9, 12, 355, 9, 12, 5},
+        {true, true, 0xFF88, 9, 12, 0, 9, 12, 350},
     };
     std::size_t notices = 0;
     for (const auto& c : cases) {
@@ -146,8 +149,8 @@ TEST_F(Navigation, MainWindowWheelDolliesAndZooms) {
     c.name = "KzNavigationMain";
     c.procedure = MainWindowProc;
     plat::register_window_class(c);
-    plat::WindowHandle main_window = plat::create_window("KzNavigationMain", "", 0x02CF0000u, 0, 0, 200, 100,
-                                                         plat::desktop_window());
+    plat::WindowHandle main_window =
+        plat::create_window("KzNavigationMain", "", 0x02CF0000u, 0, 0, 200, 100, plat::desktop_window());
     ASSERT_NE(main_window, nullptr);
     view->parent = main_window;
     g_view = view;

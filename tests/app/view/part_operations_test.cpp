@@ -43,7 +43,7 @@ TEST_F(PartOperations, CodesLocksAndLimitsDecideWhatMoves) {
     } cases[] = {
         {1, {1, 0, 0, 0, 0, 0}},  {2, {0, 2, 0, 0, 0, 0}},  {3, {1, 2, 0, 0, 0, 0}},  {4, {0, 0, 3, 0, 0, 0}},
         {8, {0, 0, 0, 1, 0, 0}},  {16, {0, 0, 0, 0, 2, 0}}, {24, {0, 0, 0, 1, 2, 0}}, {32, {0, 0, 0, 0, 0, 3}},
-        {40, {0, 0, 0, 1, 0, 3}}, {48, {0, 0, 0, 0, 2, 3}}, {5, Values(6)},            {56, Values(6)},
+        {40, {0, 0, 0, 1, 0, 3}}, {48, {0, 0, 0, 0, 2, 3}}, {5, Values(6)},           {56, Values(6)},
     };
     for (const auto& c : cases) {
         const int item = add_box_item(kBox, "item");
@@ -185,7 +185,8 @@ TEST_F(PartOperations, DupLinesCopyAnItemOverAGrid) {
     EXPECT_EQ(chairs[0]->children.size(), 1u);
     for (int n = 1; n < 6; ++n) {
         const int i = n % 3, j = n / 3;
-        EXPECT_EQ(placement(chairs[n]->base_record()), (Values{100.0 + 500 * i, 200.0 + 700 * j, 0, 0, 0, 15.0 * (i + j)}))
+        EXPECT_EQ(placement(chairs[n]->base_record()),
+                  (Values{100.0 + 500 * i, 200.0 + 700 * j, 0, 0, 0, 15.0 * (i + j)}))
             << n;
         EXPECT_EQ(chairs[n]->parent, chairs[0]->parent);
         EXPECT_TRUE(chairs[n]->children.empty());

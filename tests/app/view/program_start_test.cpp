@@ -36,7 +36,9 @@ struct StartCase {
 };
 
 const StartCase kCases[] = {
-    {"start_txt", {{"start.txt", "models\\first.fig\r\n"}, {"models/first.fig", ""}, {"z.fig", ""}}, nullptr,
+    {"start_txt",
+     {{"start.txt", "models\\first.fig\r\n"}, {"models/first.fig", ""}, {"z.fig", ""}},
+     nullptr,
      "models\\first.fig"},
     {"figset", {{"room.figset", "figfile,inner.fig\r\n"}, {"inner.fig", ""}, {"a.fig", ""}}, nullptr, "inner.fig"},
     {"argument", {{"start.txt", "other.fig\r\n"}, {"other.fig", ""}, {"given.fig", ""}}, "given.fig", "given.fig"},
@@ -105,8 +107,10 @@ TEST(KzviewUnderXvfb, Child) {
         if (chdir("/") != 0) _exit(126);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         const std::string argument = c->argument ? folder + "/" + c->argument : "";
-        if (c->argument) execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
-        else execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        if (c->argument)
+            execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     std::string title;
@@ -161,9 +165,11 @@ TEST(KzviewUnderXvfb, StartsAndClosesCleanly) {
             fs::create_directories(fs::path(folder + "/" + file).parent_path());
             std::ofstream(folder + "/" + file, std::ios::binary) << content;
         }
-        const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 800x600x24' env QT_QPA_PLATFORM=xcb "
-                                    "KZ_VIEW_START_CASE=" + std::string(c.name) + " '" + self +
-                                    "' --gtest_filter=KzviewUnderXvfb.Child > '" + folder + "/child.txt' 2>&1";
+        const std::string command =
+            "/usr/bin/xvfb-run -a -s '-screen 0 800x600x24' env QT_QPA_PLATFORM=xcb "
+            "KZ_VIEW_START_CASE=" +
+            std::string(c.name) + " '" + self + "' --gtest_filter=KzviewUnderXvfb.Child > '" + folder +
+            "/child.txt' 2>&1";
         const int result = std::system(command.c_str());
         std::ifstream in(folder + "/child.txt");
         std::stringstream log;

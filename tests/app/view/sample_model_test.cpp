@@ -24,7 +24,7 @@ std::string source_dir() {
 TEST_F(SampleModel, RoomRecordsReadAsWritten) {
     std::ifstream in(source_dir() + "/examples/sample-room/room.fig", std::ios::binary);
     ASSERT_TRUE(in) << "examples/sample-room/room.fig is missing";
-    std::map<std::string, int> kinds;  // name -> kind
+    std::map<std::string, int> kinds;                   // name -> kind
     std::map<std::string, std::pair<int, int>> pastes;  // name -> kind and first face code of its first paste
     std::string line;
     int depth = 0;
@@ -52,10 +52,21 @@ TEST_F(SampleModel, RoomRecordsReadAsWritten) {
     const struct {
         const char* name;
         int kind;
-    } expected[] = {{"room", 1},          {"floor", 2},       {"back wall", 2},  {"left wall", 2},
-                    {"right wall low", 2}, {"right wall high", 2}, {"right wall front", 2},
-                    {"right wall back", 2}, {"window glass", 2}, {"caption board", 2}, {"table", 1},
-                    {"table top", 2},     {"leg 4", 2},       {"ball", 1},       {"red ball", 3}};
+    } expected[] = {{"room", 1},
+                    {"floor", 2},
+                    {"back wall", 2},
+                    {"left wall", 2},
+                    {"right wall low", 2},
+                    {"right wall high", 2},
+                    {"right wall front", 2},
+                    {"right wall back", 2},
+                    {"window glass", 2},
+                    {"caption board", 2},
+                    {"table", 1},
+                    {"table top", 2},
+                    {"leg 4", 2},
+                    {"ball", 1},
+                    {"red ball", 3}};
     for (const auto& e : expected) {
         ASSERT_EQ(kinds.count(e.name), 1u) << e.name;
         EXPECT_EQ(kinds[e.name], e.kind) << e.name;

@@ -22,9 +22,11 @@ TEST_F(PaintTest, LightLevelScalesLightsAndBackgroundButNotShadowColour) {
     for (Case c : {Case{1.0}, Case{0.5}}) {
         SCOPED_TRACE(c.level);
         view->light_value = c.level;
-        view->document.settings.head[0] = 0.1, view->document.settings.head[1] = 0.6, view->document.settings.head[2] = 0.9;
+        view->document.settings.head[0] = 0.1, view->document.settings.head[1] = 0.6,
+        view->document.settings.head[2] = 0.9;
         view->document.settings.head[3] = 0.0;
-        view->document.settings.sun[0] = 0.2, view->document.settings.sun[1] = 0.7, view->document.settings.sun[2] = 0.3;
+        view->document.settings.sun[0] = 0.2, view->document.settings.sun[1] = 0.7,
+        view->document.settings.sun[2] = 0.3;
         view->background_color = 0x0080FF40;  // red 0x40, green 0xFF, blue 0x80
         view->shadow_display = 1;
         view->document.settings.shadow_color = 0x00336699;
@@ -108,7 +110,7 @@ TEST_F(PaintTest, SectionPlaneFromAxesSideAndPartFrame) {
         double a, b, c, d;
     };
     const Case cases[] = {
-        {{0, 0, -1}, 1, 0, 0, 1, -(1.0 * (5 + 1))},          // side flag turns the plane round
+        {{0, 0, -1}, 1, 0, 0, 1, -(1.0 * (5 + 1))},  // side flag turns the plane round
         {{3, 0, 4}, 0, 0.6, 0, 0.8, -(0.6 * 3 + 0.8 * (5 + 4))},
         {{0, 0, 4e-6}, 0, 0, 0, 4e-6, -(4e-6 * (5 + 4e-6))},  // too short: used as it is
     };
@@ -163,10 +165,10 @@ TEST_F(PaintTest, StereoEyeMovesSidewaysByDistanceAndPitch) {
     };
     const double down = 2000 * std::sin(M_PI / 3), across = 2000 * std::cos(M_PI / 3);
     const Case cases[] = {
-        {{0, -2000, 0}, {65.0, 0}},        // looking along +y: right is +x
+        {{0, -2000, 0}, {65.0, 0}},  // looking along +y: right is +x
         {{0, -32000, 0}, {520.0, 0}},
         {{0, -across, down}, {32.5, 0}},  // 60 degrees down: half the move
-        {{-2000, 0, 0}, {0, -65.0}},       // looking along +x: right is -y
+        {{-2000, 0, 0}, {0, -65.0}},      // looking along +x: right is -y
     };
     const double to[3] = {0, 0, 0};
     for (const Case& c : cases) {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/document/view_messages.h"
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/trunk_link.h"
-#include "app/document/view_messages.h"
 #include "view_fixture.h"
 
 namespace kz::view::test {
@@ -83,9 +83,7 @@ TEST_F(SceneTree, DeletingAnItemRenumbersEveryTable) {
 TEST_F(SceneTree, RootIsNeverUnlinkedAndBadIndicesDoNothing) {
     int ids[6];
     build_six(*this, ids);
-    const struct {
-        int index, unlink;
-    } refused[] = {{0, 1}, {-1, 0}, {6, 0}, {6, 1}, {100, 1}};
+    const struct { int index, unlink; } refused[] = {{0, 1}, {-1, 0}, {6, 0}, {6, 1}, {100, 1}};
     for (const auto& r : refused) EXPECT_EQ(view->DeleteTrunk(r.index, r.unlink), 0) << r.index;
     EXPECT_EQ(view->trunk_count(), 6);
     EXPECT_EQ(view->DeleteTrunkTree(view->trunks[0], 0), 0);

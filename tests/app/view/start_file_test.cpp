@@ -47,8 +47,12 @@ TEST_F(StartFile, RulesApplyInOrder) {
         {"command_set", {{"set.figset", "figfile,sub\\d.fig\r\nset,x\r\n"}}, nullptr, "set.figset", 2, "sub\\d.fig"},
         {"empty_set_ends_choice", {{"set.figset", "figfile,\r\n"}, {"b.fig", ""}}, nullptr, "set.figset", 2, nullptr},
         {"other_extension", {{"b.fig", ""}}, nullptr, "x.dxf", 2, nullptr},
-        {"start_txt_subfolder", {{"start.txt", "  models\\room.fig \r\nother.fig\n"}, {"z.figset", "figfile,z.fig"}},
-         nullptr, nullptr, 3, "models\\room.fig"},
+        {"start_txt_subfolder",
+         {{"start.txt", "  models\\room.fig \r\nother.fig\n"}, {"z.figset", "figfile,z.fig"}},
+         nullptr,
+         nullptr,
+         3,
+         "models\\room.fig"},
         {"empty_start_txt", {{"start.txt", "\n"}, {"b.fig", ""}}, nullptr, nullptr, 3, nullptr},
         {"set_beats_figure", {{"a.fig", ""}, {"b.figset", "figfile\tb.fig\n"}}, nullptr, nullptr, 4, "b.fig"},
         {"set_naming_nothing_goes_on", {{"a.fig", ""}, {"b.figset", "set,1\n"}}, nullptr, nullptr, 4, "a.fig"},
@@ -61,10 +65,10 @@ TEST_F(StartFile, RulesApplyInOrder) {
         for (const auto& [file, content] : c.files) dir.write(file, content);
         view->opened_model_paths.clear();
         const std::string start_name = c.start_name ? dir.windows + c.start_name : "";
-        const std::string command = c.command_line ? (c.command_line[0] == '"' ? "\"" + dir.windows +
-                                                                                     (c.command_line + 1)
-                                                                               : dir.windows + c.command_line)
-                                                   : "";
+        const std::string command =
+            c.command_line
+                ? (c.command_line[0] == '"' ? "\"" + dir.windows + (c.command_line + 1) : dir.windows + c.command_line)
+                : "";
         EXPECT_EQ(ChooseStartFile(view, dir.windows, start_name, command.c_str()), c.rule) << c.name;
         if (!c.opened) {
             EXPECT_TRUE(view->opened_model_paths.empty()) << c.name;

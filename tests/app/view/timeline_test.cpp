@@ -88,8 +88,8 @@ TEST_F(TimelineTest, DueTimesCountFromTheStampOrFromTheLastStart) {
     const struct {
         const char* line;
         int ms;
-    } cases[] = {{"H;1;1;t;+3", 3000}, {"H;1;1;t;0", 0},     {"H;1;1;t;+2", 2000}, {"H;1;1;t;-0.5", 1500},
-                 {"C;1;1;t;1.25", 1250}, {"h2;1;1;t;+0", 1250}, {"H;1;1;t", 0},    {"X;1;1;t;4", 4000}};
+    } cases[] = {{"H;1;1;t;+3", 3000},   {"H;1;1;t;0", 0},      {"H;1;1;t;+2", 2000}, {"H;1;1;t;-0.5", 1500},
+                 {"C;1;1;t;1.25", 1250}, {"h2;1;1;t;+0", 1250}, {"H;1;1;t", 0},       {"X;1;1;t;4", 4000}};
     for (const auto& c : cases) {
         const int index = view->QueueAction(c.line, stamp, 0);
         EXPECT_EQ(fnd::time_diff_ms(stamp, view->timed_list[0].at(index).due), c.ms) << c.line;
@@ -128,9 +128,14 @@ TEST_F(TimelineTest, AHitFiresTheTargetAfterItsTag) {
     const struct {
         const char* entry;
         bool fires;
-    } cases[] = {{"1;1;lamp;0", true},       {"1;1;[wav=a.wav]lamp;0", true}, {"1;1;<web=x.htm>lamp;0", true},
-                 {"1;1;[jump=b.fig]lamp;0", false}, {"1;1;[pose=open]lamp;0", false}, {"1;1;[wav=a.wav lamp;0", false},
-                 {"1;1;[wav=a.wav];0", false}, {"1;1;:lamp;0", false}};
+    } cases[] = {{"1;1;lamp;0", true},
+                 {"1;1;[wav=a.wav]lamp;0", true},
+                 {"1;1;<web=x.htm>lamp;0", true},
+                 {"1;1;[jump=b.fig]lamp;0", false},
+                 {"1;1;[pose=open]lamp;0", false},
+                 {"1;1;[wav=a.wav lamp;0", false},
+                 {"1;1;[wav=a.wav];0", false},
+                 {"1;1;:lamp;0", false}};
     for (const auto& c : cases) {
         view->ClearTimedLists();
         EXPECT_EQ(view->ExecTag(c.entry), 0);
@@ -162,8 +167,10 @@ TEST_F(TimelineTest, AnEntryFollowsItsItemWhenAnEarlierItemIsDeleted) {
 }
 
 TEST_F(TimelineTest, StartEventsAndEyeSetQueueTheirEntriesAndWakeTheClock) {
-    const char* marks[][3] = {{"1", "s-btn", "C;one;100"}, {"start", "start", "C;two;100"},
-                              {"0", "s-btn", "C;no;100"}, {"start", "s-btn", "C;no;100"}};
+    const char* marks[][3] = {{"1", "s-btn", "C;one;100"},
+                              {"start", "start", "C;two;100"},
+                              {"0", "s-btn", "C;no;100"},
+                              {"start", "s-btn", "C;no;100"}};
     for (const auto& m : marks) {
         const int item = add_item(0, m[1]);
         view->trunks[item]->SetAttribute("start", m[0], nullptr);
@@ -199,7 +206,8 @@ TEST_F(TimelineTest, FindTargetTrunkTakesTheFirstMatchDepthFirst) {
     for (const auto& cs : cases) {
         kz::scene::ConditionList list;
         kz::scene::init_condition_list(&list);
-        kz::scene::parse_condition(&list, cs.condition.c_str(), 0, static_cast<int>(cs.condition.size()), cs.own, 0, -1);
+        kz::scene::parse_condition(&list, cs.condition.c_str(), 0, static_cast<int>(cs.condition.size()), cs.own, 0,
+                                   -1);
         XTrunk* found = view->trunks[a];
         EXPECT_EQ(view->FindTargetTrunk(view->trunks[0], &list, &found), cs.expected >= 0) << cs.condition;
         EXPECT_EQ(found, view->trunks[cs.expected >= 0 ? cs.expected : a]) << cs.condition;

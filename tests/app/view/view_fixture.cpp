@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 
-#include "app/foundation/timer_slots.h"
 #include "app/document/view_messages.h"
+#include "app/foundation/timer_slots.h"
 #include "platform/message_loop.h"
 
 namespace kz::view::test {

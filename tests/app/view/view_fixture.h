@@ -17,8 +17,8 @@ struct RecordedMessage {
     std::uint32_t message = 0;
     kz::platform::WParam wparam = 0;
     kz::platform::LParam lparam = 0;
-    std::string text;          // the notification list's text, when the message carries one
-    int button_state = -1;     // the view's button state when the parent saw the message
+    std::string text;       // the notification list's text, when the message carries one
+    int button_state = -1;  // the view's button state when the parent saw the message
 };
 
 // The recording parent's log and the view it watches (for state seen at the moment of forwarding).

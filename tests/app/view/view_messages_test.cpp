@@ -7,9 +7,9 @@
 
 #include "app/foundation/heap_text.h"
 
+#include "app/document/view_messages.h"
 #include "app/foundation/timer_slots.h"
 #include "app/view/program_entry.h"
-#include "app/document/view_messages.h"
 #include "view_fixture.h"
 
 namespace kz::view::test {
@@ -19,7 +19,7 @@ namespace plat = kz::platform;
 using ViewMessages = ViewTest;
 
 TEST_F(ViewMessages, EveryStandardMessageReachesTheParentFirst) {
-    const std::uint32_t messages[] = {plat::WM_MOUSEMOVE, plat::WM_LBUTTONDOWN, plat::WM_LBUTTONUP,
+    const std::uint32_t messages[] = {plat::WM_MOUSEMOVE,   plat::WM_LBUTTONDOWN, plat::WM_LBUTTONUP,
                                       plat::WM_RBUTTONDOWN, plat::WM_MBUTTONDOWN, plat::WM_MBUTTONUP,
                                       plat::WM_SETCURSOR,   plat::WM_ERASEBKGND,  plat::WM_KEYDOWN};
     for (int w = 0; w < 2; ++w) {
@@ -69,10 +69,10 @@ TEST_F(ViewMessages, InteractionCommandsSetClassModeTargetAndBits) {
         int interaction_class, view_mode, target, bits;
     };
     const Step steps[] = {
-        {VIEW_WALK, 1, 2, 0, 3},       {VIEW_HEAD, 1, 3, 0, 3},       {move_trunk_x + 2, 2, 3, 2, 4},
-        {move_leaves_xy, 2, 3, 3, 3},  {rotate_trunk_z, 2, 3, 2, 32}, {rotate_trunk_x, 2, 3, 2, 40},
-        {rotate_trunk_x, 2, 3, 2, 8},  {rotate_trunk_z, 2, 3, 2, 40}, {rotate_trunk_y, 2, 3, 2, 16},
-        {rotate_leaves_yz, 2, 3, 3, 48}, {VIEW_CENTER, 3, 3, 0, 48},  {VIEW_CENTER, 1, 1, 0, 48},
+        {VIEW_WALK, 1, 2, 0, 3},         {VIEW_HEAD, 1, 3, 0, 3},       {move_trunk_x + 2, 2, 3, 2, 4},
+        {move_leaves_xy, 2, 3, 3, 3},    {rotate_trunk_z, 2, 3, 2, 32}, {rotate_trunk_x, 2, 3, 2, 40},
+        {rotate_trunk_x, 2, 3, 2, 8},    {rotate_trunk_z, 2, 3, 2, 40}, {rotate_trunk_y, 2, 3, 2, 16},
+        {rotate_leaves_yz, 2, 3, 3, 48}, {VIEW_CENTER, 3, 3, 0, 48},    {VIEW_CENTER, 1, 1, 0, 48},
         {VIEW_AROUND, 1, 1, 0, 48},
     };
     for (const Step& s : steps) {

@@ -48,10 +48,10 @@ TEST_F(ViewObject, KindNameTableHoldsTheRecordKinds) {
     const struct {
         int kind;
         const char* name;
-    } table[] = {{0, ""},        {1, "trunk"},  {2, "box"},    {3, "ball"},   {4, "hankyuu"}, {5, "sui"},
-                 {6, "cylinder"}, {7, "poly"},  {8, "hpoly"},  {9, "zpoly"},  {10, "d3poly"}, {11, "kaiten"},
-                 {12, ""},       {20, "refer"}, {21, "putref"}, {22, "pose"}, {23, "stage"},   {31, ""},
-                 {-1, ""},       {32, ""}};
+    } table[] = {{0, ""},        {1, "trunk"},    {2, "box"},  {3, "ball"},   {4, "hankyuu"},
+                 {5, "sui"},     {6, "cylinder"}, {7, "poly"}, {8, "hpoly"},  {9, "zpoly"},
+                 {10, "d3poly"}, {11, "kaiten"},  {12, ""},    {20, "refer"}, {21, "putref"},
+                 {22, "pose"},   {23, "stage"},   {31, ""},    {-1, ""},      {32, ""}};
     for (const auto& row : table) EXPECT_STREQ(view->KindName(row.kind), row.name) << row.kind;
 }
 

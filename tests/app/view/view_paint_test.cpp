@@ -72,7 +72,8 @@ TEST_F(RenderTest, SingleWindowShowsBackgroundAndModel) {
 TEST_F(RenderTest, SideBySideWindowsShowTheEyesApart) {
     view->window_layout = 1;
     view->LayoutWindows(kW, kH);
-    const double from[3] = {centre[0], centre[1] - 2000, centre[2]}, far_target[3] = {centre[0], centre[1] + 6000, centre[2]};
+    const double from[3] = {centre[0], centre[1] - 2000, centre[2]},
+                 far_target[3] = {centre[0], centre[1] + 6000, centre[2]};
     look(from, far_target);
     view->Redraw(0);
     const Frame left = window_frame(0), right = window_frame(1);
@@ -148,7 +149,8 @@ TEST_F(RenderTest, LargeDibKeepsThePictureWhole) {
     int x0 = wide.width, x1 = -1, y0 = wide.height, y1 = -1;
     for (int y = 0; y < wide.height; ++y)
         for (int x = 0; x < wide.width; ++x)
-            if (is(wide.at(x, y), 255, 0, 0)) x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            if (is(wide.at(x, y), 255, 0, 0))
+                x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
     EXPECT_NEAR(x1 - x0, y1 - y0, 2);
     EXPECT_NEAR(y1 - y0 + 1, 400.0 / 1800.0 * 150, 2);
     // The window's own view is left as it was.

@@ -51,15 +51,18 @@ TEST(JisCodes, ArithmeticMappingIsABijectionOverTheWholeJisSquare) {
 }
 
 TEST(JisCodes, InvalidCodesHaveNoCounterpart) {
-    struct Case { unsigned sjis; } no_jis[] = {{0x0041}, {0x8130}, {0x817F}, {0x81FD}, {0xA0A0}, {0xF040}, {0xFCFC}, {0x10000 + 0x8140}};
+    struct Case {
+        unsigned sjis;
+    } no_jis[] = {{0x0041}, {0x8130}, {0x817F}, {0x81FD}, {0xA0A0}, {0xF040}, {0xFCFC}, {0x10000 + 0x8140}};
     for (auto c : no_jis) EXPECT_EQ(kz::crt::sjis_to_jis(c.sjis), 0u) << std::hex << c.sjis;
     unsigned no_sjis[] = {0x2020, 0x217F, 0x7F21, 0x0021, 0x8140, 0xF040};
     for (unsigned j : no_sjis) EXPECT_EQ(kz::crt::jis_to_sjis(j), 0u) << std::hex << j;
 }
 
 TEST(JisCodes, FullWidthFormsFollowUnicodeCompatibilityForms) {
-    // NFKC folds each full-width letter to its single-byte character and widens half-width katakana; the JIS X 0201 meanings of 0x5C (yen) and
-    // 0x7E (overline) and the typographic quotes are the table's own choices, checked by hand below.
+    // NFKC folds each full-width letter to its single-byte character and widens half-width katakana; the JIS X 0201
+    // meanings of 0x5C (yen) and 0x7E (overline) and the typographic quotes are the table's own choices, checked by
+    // hand below.
     auto pairs = python_pairs(
         "import unicodedata\n"
         "for b in list(range(0x20, 0x7f)) + list(range(0xa1, 0xe0)):\n"
