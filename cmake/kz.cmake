@@ -1,11 +1,17 @@
 # Small helpers so that adding a source or test file needs no CMake edit.
 
-# kz_library(<target> [DEPS <libs>...] [PRIVATE_DEPS <libs>...] [EXCLUDE <subdir>...])
-# Sources: every .cpp/.c below the calling folder, except in excluded subfolders (which are targets of their own).
+# kz_library(<target> [DEPS <libs>...] [PRIVATE_DEPS <libs>...] [EXCLUDE <subdir>...] [ALSO <folder>...])
+# Sources: every .cpp/.c below the calling folder, except in excluded subfolders (which are targets of their own),
+# and below each ALSO folder (relative to the project), for a library whose files lie in two folders.
 function(kz_library name)
-  cmake_parse_arguments(KZ "" "" "DEPS;PRIVATE_DEPS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(KZ "" "" "DEPS;PRIVATE_DEPS;EXCLUDE;ALSO" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  foreach(folder ${KZ_ALSO})
+    file(GLOB_RECURSE more CONFIGURE_DEPENDS
+         ${PROJECT_SOURCE_DIR}/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/${folder}/*.c)
+    list(APPEND srcs ${more})
+  endforeach()
   foreach(ex ${KZ_EXCLUDE})
     list(FILTER srcs EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${ex}/")
   endforeach()

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/document/xview.h"
-#include "tests/app/view/view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 

@@ -10,7 +10,7 @@
 #include "app/view/trunk_link.h"
 #include "platform/file_system.h"
 #include "support/test_paths.h"
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {

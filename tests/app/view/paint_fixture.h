@@ -3,7 +3,7 @@
 #pragma once
 #include "modeller/render_support.h"
 #include "platform/crt/global_memory.h"
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/scene/figure_record.h"
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/trunk_link.h"
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/view/program_entry.h"
 #include "platform/file_system.h"
 #include "support/test_paths.h"
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {

@@ -10,7 +10,7 @@
 #include "app/document/view_messages.h"
 #include "app/foundation/timer_slots.h"
 #include "app/view/program_entry.h"
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {

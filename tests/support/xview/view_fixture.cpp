@@ -1,5 +1,5 @@
 // The recording parent window and the view fixture shared by the view tests.
-#include "view_fixture.h"
+#include "tests/support/xview/view_fixture.h"
 
 #include <cstdlib>
 
