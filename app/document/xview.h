@@ -200,37 +200,37 @@ public:
     void OpenLink(const char* text);
     void ExchangeCommandBlock(WParam sender, LParam number);
     void SendNotifyList(const int numbers[10]);
-    virtual void SendTitle();
+    void SendTitle();
 
     // --- Scene tree ------------------------------------------------------------------------------------------
-    virtual int CreateTrunk(const double* position, const double* rotation, const double* base_point,
-                            const double* base_rotation, const char* name);
-    virtual void BuildTrunks(XTrunk* source, XTrunk* parent);
-    virtual int DeleteTrunk(int index, int unlink);
+    int CreateTrunk(const double* position, const double* rotation, const double* base_point,
+                    const double* base_rotation, const char* name);
+    void BuildTrunks(XTrunk* source, XTrunk* parent);
+    int DeleteTrunk(int index, int unlink);
     int DeleteTrunkTree(XTrunk* trunk, int recursive);
     void UnloadReferences(XTrunk* trunk);
-    virtual void UnloadReference(XTrunk* trunk, int recursive);
+    void UnloadReference(XTrunk* trunk, int recursive);
     int HasChangedUnits(XTrunk* trunk);
-    virtual void ClearChangedFlags(XTrunk* trunk);
+    void ClearChangedFlags(XTrunk* trunk);
     int MarkTrunkChanged(XTrunk* trunk) override;
     XTrunk* FindUnitTrunk(XTrunk* trunk) override;
     void MarkSelectionFamily() override;
     // Per-frame refresh of every item's marks and highlight / selection display.
     void RefreshMarks();
     void RefreshSelectionStyles();
-    virtual void SelectItem(int trunk, int part, int face);
+    void SelectItem(int trunk, int part, int face);
     void ClearTimedLists();
     void CloseScene();
     void StopPlayback();
-    virtual void TruncateReferenceStack(int depth);
-    virtual void ClearNamedLists();
+    void TruncateReferenceStack(int depth);
+    void ClearNamedLists();
     void ClearCommandBlocks();
-    virtual int OpenCommandBlock(const char* name, double first, double second);
+    int OpenCommandBlock(const char* name, double first, double second);
     void RemoveCommandBlock(int index);
     void ParseNumberRanges(const char* text) override;
     int InNumberRanges(int number) override;
     void MakeRootTrunk();
-    virtual void NewModel();
+    void NewModel();
 
     // --- Lock files and stamp names ---------------------------------------------------------------------------
     int ReleaseLockFile(const char* path, const char* user, int number);
@@ -238,8 +238,8 @@ public:
     void MakeStampName(char* buffer) override;
 
     // --- Folder stack (the data folder and file name saved while units are read) ------------------------------
-    virtual void PushDataFolder();
-    virtual void PopDataFolder();
+    void PushDataFolder();
+    void PopDataFolder();
 
     // --- Work of other parts of the view and the document (see view_pending.cpp) -----------------------------
     void LayoutWindows(int width, int height);
@@ -269,8 +269,8 @@ public:
     int RunSchedule(const SystemTime& now);
     void ClearActions();
     void ToggleWalk(int on);
-    virtual void FitEyeToModel(double seconds);
-    virtual void ApplyVisibility();
+    void FitEyeToModel(double seconds);
+    void ApplyVisibility();
     void QueueItemCamera(int item, double seconds);
     void CopyItemToClipboard(int item, int with_children);
     void PasteFromClipboard();
@@ -278,8 +278,8 @@ public:
     void ExecExelData(const char* text, int* a, int* b);
     // Moves the eye to a target (mode 1: eye placed along the current direction at the given distance when no
     // eye is given), animated over seconds on the view clock or at once.
-    virtual int AnimateEyeTo(const double* target, int mode, const double* eye, double seconds, double lens,
-                             double value, double distance);
+    int AnimateEyeTo(const double* target, int mode, const double* eye, double seconds, double lens, double value,
+                     double distance);
     void NextCamera();
 
     // --- Services of the scene and the bridge ---------------------------------------------------------------
@@ -320,7 +320,6 @@ public:
     void NotifyStageAdded() override;
 
     // --- Figure files: reading, records, settings lines, data paths (document side; see app/document/) ------
-    // View members the document calls are virtual above, so kz_document never links against kz_view.
     int ExpandReference(XTrunk* trunk, int reload, int on_demand);
     void LoadReferenceFile(XTrunk* trunk);
     int CanLoadReference(XTrunk* trunk);
@@ -543,7 +542,7 @@ public:
     void RestoreNearHidden();
     void ResetShownFlags();
     void ApplyProximityDisplay();
-    virtual void CountScene();
+    void CountScene();
     // Builds the pick status text; copies it to out when given (out must hold 512 bytes).
     std::string FormatPickStatus(char* out);
     void SyncHandleMarkers();
@@ -627,10 +626,9 @@ public:
                                  const kz::scene::ConditionList* target, int kind);
     int HideLayer(XTrunk* trunk, const char* layer);
     void StartCameraMove(const char* entry_text);
-    // Virtual: the document's "dup" lines reach it without kz_document linking against kz_view. Returns the
-    // number of copies made.
-    virtual int DuplicateTrunkGrid(int source, const double* step, const double* increment, const double* counts,
-                                   int with_children);
+    // Returns the number of copies made.
+    int DuplicateTrunkGrid(int source, const double* step, const double* increment, const double* counts,
+                           int with_children);
     int PasteImageOnFace(const char* image_path, int trunk_index, int part_index, int face_index);
     int SwapFaceImage(int trunk_index, int part_index, int face_index, const char* old_source, const char* new_path);
     int SwapImageOnParts(const char* new_path, const char* old_source, int trunk_index, int part_index, int mode);
