@@ -46,6 +46,10 @@ function(kz_tests name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 600)
+  # The whole program once more in one process, as a user of GoogleTest runs it: a test that depends on the
+  # order or on state an earlier test left behind fails here, where each test on its own would pass.
+  add_test(NAME ${name}.whole COMMAND env ${KZ_TEST_ENV} $<TARGET_FILE:${name}>)
+  set_tests_properties(${name}.whole PROPERTIES TIMEOUT 900)
 endfunction()
 
 # kz_bench(<target> DEPS <libs>...): one benchmark program per .cpp in the calling folder.
