@@ -43,13 +43,13 @@ struct PickScene {
         parent = make_bench_parent(kWidth, kHeight);
         view = std::make_unique<XView>(parent, nullptr);
         view->LayoutWindows(kWidth, kHeight);
-        view->immediate_eye_move = 1;
+        view->camera.immediate_eye_move = 1;
         if (view->OpenModel(sample_path().c_str()) != 1) std::fprintf(stderr, "sample model missing\n");
         char line[160];
         for (int i = 0; i < 50; ++i) {
-            view->current_trunk_index = 0;
+            view->document.current_trunk_index = 0;
             const int index = view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, nullptr);
-            kz::scene::XTrunk* t = view->trunks[index];
+            kz::scene::XTrunk* t = view->document.trunks[index];
             kz::scene::XLeaves* shape = t->parts[t->AddLeaves()];
             std::snprintf(line, sizeof line, "ball,%d,%d,1500,,,,,,,,,,300,300,300,,,64,,,1,220,40,40",
                           400 + (i % 10) * 350, 400 + (i / 10) * 500);
@@ -58,11 +58,11 @@ struct PickScene {
             t->RecalcMatrices(1);
         }
         const double eye[3] = {4800, -2200, 2600}, target[3] = {2000, 1500, 900};
-        for (int k = 0; k < 3; ++k) view->eye->eye[k] = eye[k], view->eye->target[k] = target[k];
-        view->scene_radius = 0.0;
+        for (int k = 0; k < 3; ++k) view->camera.eye->eye[k] = eye[k], view->camera.eye->target[k] = target[k];
+        view->camera.scene_radius = 0.0;
         view->Redraw(0);
         view->CountScene();
-        triangles = view->scene_stats[3][1];
+        triangles = view->display.scene_stats[3][1];
         // A hover path across the middle of the window: balls, table, walls, floor and sky.
         for (int i = 0; i < 64; ++i)
             points.push_back(kz::view::pack_view_point(100 + (i * 131) % 800, 60 + (i * 77) % 480));
@@ -108,15 +108,16 @@ void BM_PartAtPoint(benchmark::State& state) {
 void BM_PickShapeAt(benchmark::State& state) {
     run(state, [](PickScene& s, std::int64_t p) {
         double hit[3];
-        return s.view->bridge->PickShapeAt(static_cast<std::uint64_t>(p), hit) != nullptr;
+        return s.view->output.bridge->PickShapeAt(static_cast<std::uint64_t>(p), hit) != nullptr;
     });
 }
 
 void BM_BareHitTest(benchmark::State& state) {
     run(state, [](PickScene& s, std::int64_t p) {
         _O3duSelect select[1] = {};
-        return s.view->bridge->modeller->HitTest(s.view->bridge->device_context, kz::view::view_point_x(p),
-                                                 kz::view::view_point_y(p), select, 1) > 0;
+        return s.view->output.bridge->modeller->HitTest(s.view->output.bridge->device_context,
+                                                        kz::view::view_point_x(p), kz::view::view_point_y(p), select,
+                                                        1) > 0;
     });
 }
 

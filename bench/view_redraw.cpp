@@ -36,15 +36,15 @@ struct ViewScene {
     ViewScene(int boxes, int size, int shadows, int layout) : width(kSizes[size][0]), height(kSizes[size][1]) {
         parent = make_bench_parent(width, height);
         view = std::make_unique<XView>(parent, nullptr);
-        view->window_layout = layout;
+        view->output.window_layout = layout;
         view->LayoutWindows(width, height);
-        view->shadow_display = shadows;
+        view->settings.shadow_display = shadows;
         const int columns = static_cast<int>(std::ceil(std::sqrt(boxes)));
         char line[160];
         for (int i = 0; i < boxes; ++i) {
-            view->current_trunk_index = 0;
+            view->document.current_trunk_index = 0;
             const int index = view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, nullptr);
-            kz::scene::XTrunk* t = view->trunks[index];
+            kz::scene::XTrunk* t = view->document.trunks[index];
             kz::scene::XLeaves* shape = t->parts[t->AddLeaves()];
             std::snprintf(line, sizeof line, "box,w=60,d=60,h=%d,dx=%d,dy=%d,red=200,green=180,blue=150",
                           60 + (i % 7) * 20, (i % columns) * 100, (i / columns) * 100);
@@ -53,10 +53,12 @@ struct ViewScene {
             t->RecalcMatrices(1);
         }
         const double extent = columns * 100.0;
-        view->eye->eye[0] = extent / 2, view->eye->eye[1] = -extent * 0.8, view->eye->eye[2] = extent * 0.7;
-        view->eye->target[0] = extent / 2, view->eye->target[1] = extent / 2, view->eye->target[2] = 0;
-        view->shadow_date = 171;
-        view->shadow_time = 10.0;
+        view->camera.eye->eye[0] = extent / 2, view->camera.eye->eye[1] = -extent * 0.8,
+        view->camera.eye->eye[2] = extent * 0.7;
+        view->camera.eye->target[0] = extent / 2, view->camera.eye->target[1] = extent / 2,
+        view->camera.eye->target[2] = 0;
+        view->settings.shadow_date = 171;
+        view->settings.shadow_time = 10.0;
         view->Redraw(0);
     }
     ~ViewScene() {
@@ -76,7 +78,7 @@ void BM_Redraw(benchmark::State& state) {
     std::uint64_t sum = 0;
     for (auto _ : state) {
         scene.view->Redraw(0);
-        sum += touch(*scene.view->view_dc[0]);
+        sum += touch(*scene.view->output.view_dc[0]);
     }
     benchmark::DoNotOptimize(sum);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
@@ -86,8 +88,8 @@ void BM_Redraw(benchmark::State& state) {
 // per set its material and one draw from the entity's own arrays, then one glReadPixels of the frame.
 void BM_BareLoop(benchmark::State& state) {
     ViewScene scene(int(state.range(0)), int(state.range(1)), 0, 0);
-    auto& modeller = *scene.view->bridge->modeller;
-    HDC hdc = scene.view->view_dc[0].get();
+    auto& modeller = *scene.view->output.bridge->modeller;
+    HDC hdc = scene.view->output.view_dc[0].get();
     CO3duGLScene& s = *modeller.scene();
     const _O3duCamera c = s.camera;
     std::vector<std::uint8_t> pixels(std::size_t(scene.width) * scene.height * 4);

@@ -46,14 +46,14 @@ int XView::ParseResultDigits(const char* expression) {
 }
 
 void XView::PushAttributeEval(XTrunk* trunk, const char* name) {
-    if (attribute_evals.size() + 10 > attribute_evals.capacity())
-        attribute_evals.reserve(attribute_evals.capacity() + 100);
-    attribute_evals.push_back(AttributeEval{trunk, eval_name(name)});
+    if (document.attribute_evals.size() + 10 > document.attribute_evals.capacity())
+        document.attribute_evals.reserve(document.attribute_evals.capacity() + 100);
+    document.attribute_evals.push_back(AttributeEval{trunk, eval_name(name)});
 }
 
 int XView::IsAttributeEvalActive(XTrunk* trunk, const char* name) {
     const std::string n = eval_name(name);
-    for (const AttributeEval& e : attribute_evals)
+    for (const AttributeEval& e : document.attribute_evals)
         if (e.trunk == trunk && e.name == n) return 1;
     return 0;
 }
@@ -62,30 +62,30 @@ void XView::SumAttributeInTree(XTrunk* trunk, const char* name, const char* expr
     if (!trunk || !sum) return;
     for (XTrunk* child : trunk->children) SumAttributeInTree(child, name, expression, sum, 1);
     if (nested == 0) {
-        last_top_trunk = trunk;
-        last_top_name = eval_name(name);
+        document.last_top_trunk = trunk;
+        document.last_top_name = eval_name(name);
     }
     *sum += trunk->EvalCountSum(expression);
 }
 
 char* XView::ComputeAttributes(char* old_value, XTrunk* trunk, const char* name, const char* expression) {
     if (!trunk || !XTrunk::IsCountSumExpression(expression)) return old_value;
-    const bool is_last_top = trunk == last_top_trunk && last_top_name == eval_name(name);
+    const bool is_last_top = trunk == document.last_top_trunk && document.last_top_name == eval_name(name);
     if (IsAttributeEvalActive(trunk, name) || is_last_top) {
         if (!(IsAttributeEvalActive(trunk, name) && is_last_top))
-            kz::platform::message_box(parent, kLoopText, kLoopTitle, kz::platform::MB_OK);
+            kz::platform::message_box(output.parent, kLoopText, kLoopTitle, kz::platform::MB_OK);
         return old_value;
     }
     PushAttributeEval(trunk, name);
     double sum = 0.0;
     for (XTrunk* child : trunk->children) SumAttributeInTree(child, name, expression, &sum, 1);
-    last_top_trunk = trunk;
-    last_top_name = eval_name(name);
+    document.last_top_trunk = trunk;
+    document.last_top_name = eval_name(name);
     sum += trunk->EvalCountSum(expression);
-    if (!attribute_evals.empty()) attribute_evals.pop_back();
-    if (attribute_evals.empty()) {
-        last_top_trunk = nullptr;
-        last_top_name.clear();
+    if (!document.attribute_evals.empty()) document.attribute_evals.pop_back();
+    if (document.attribute_evals.empty()) {
+        document.last_top_trunk = nullptr;
+        document.last_top_name.clear();
     }
     char buffer[512];
     fnd::format_fixed_decimals(ParseResultDigits(expression), sum, buffer, sizeof buffer);

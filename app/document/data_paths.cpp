@@ -104,13 +104,13 @@ void report_unit_problem(const char* unit, const char* reason) {
 }
 
 int XView::ResolveDataPath(const char* url, char* local_name) {
-    const std::string cache = cache_file_name(work_folder, url);
+    const std::string cache = cache_file_name(document.work_folder, url);
     char folder[kPath] = {};
     fnd::split_folder_and_file(cache.c_str(), folder, nullptr);
     fnd::make_folders(folder);
     fnd::copy_string_bounded(local_name, cache.c_str(), kPath);
     document.last_download_error.clear();
-    if (force_download == 0 && kz::platform::file_exists(cache) && !kz::platform::is_directory(cache) &&
+    if (document.force_download == 0 && kz::platform::file_exists(cache) && !kz::platform::is_directory(cache) &&
         fnd::file_age_ms(cache.c_str()) < kCacheFreshMs)
         return 1;
     return fetch_url(url, cache.c_str(), &document.last_download_error);
@@ -143,7 +143,7 @@ std::string base_folder_of(const char* base_folder) {
 
 int XView::FindDataFile(const char* name, char* local_name, char* joined_name) {
     char joined[kPath] = {}, local[kPath] = {};
-    fnd::resolve_relative_path(joined, name ? name : "", base_folder_of(base_folder).c_str(), 0);
+    fnd::resolve_relative_path(joined, name ? name : "", base_folder_of(document.base_folder).c_str(), 0);
     if (joined_name) fnd::copy_string_bounded(joined_name, joined, kPath);
     MapDataName(joined, local);
     if (local_name) fnd::copy_string_bounded(local_name, local, kPath);
@@ -157,14 +157,14 @@ int XView::FindDataFile(const char* file_name, char* local_path) {
 int XView::CompleteDataPath(char* name) {
     if (!name || has_prefix(name, "http:") || kz::platform::file_exists(name)) return 1;
     char full[kPath] = {};
-    fnd::resolve_relative_path(full, name, data_folder ? data_folder : "", 0);
+    fnd::resolve_relative_path(full, name, document.data_folder ? document.data_folder : "", 0);
     if (has_prefix(full, "http:")) fnd::to_forward_slashes(full, nullptr);
     std::strcpy(name, full);
     return 1;
 }
 
 void XView::GetUnitFolder(XTrunk* trunk, char* folder) {
-    XTrunk* root = trunks.empty() ? nullptr : trunks[0];
+    XTrunk* root = document.trunks.empty() ? nullptr : document.trunks[0];
     for (XTrunk* p = trunk ? trunk->parent : nullptr; p && p != root; p = p->parent) {
         const kz::scene::COBJECTA* r = p->base_record();
         if (r && r->frefer && *r->frefer) {
@@ -172,7 +172,7 @@ void XView::GetUnitFolder(XTrunk* trunk, char* folder) {
             return;
         }
     }
-    fnd::copy_string_bounded(folder, data_folder ? data_folder : "", kPath);
+    fnd::copy_string_bounded(folder, document.data_folder ? document.data_folder : "", kPath);
 }
 
 char* XView::ToAbsolutePath(char* old_text, const char* path, XTrunk* owner) {

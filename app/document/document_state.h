@@ -1,9 +1,13 @@
-// What the document half of the view keeps while it reads figure files: the scene settings of the "set" lines,
-// the interpreter's pending lines, pushref names and the records later machinery takes over, and the load guards.
+// The document half of the view's state: the open model's folders and names, its item array and the units read
+// into it, the interpreter's pending lines, pushref names and deferred records, and the tables read with the model.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "app/foundation/date_time.h"
 
 namespace kz::scene {
 class XTrunk;
@@ -11,9 +15,12 @@ class COBJECTA;
 }  // namespace kz::scene
 namespace kz::foundation {
 class EString;
-}
+struct StringPairNode;
+}  // namespace kz::foundation
 
 namespace kz::view {
+
+using kz::foundation::SystemTime;
 
 // Bit of XTrunk::flags: the item's unit file came over "http:" (never started from, never written back).
 inline constexpr std::int32_t kTrunkDownloadedUnit = 0x100;
@@ -22,18 +29,38 @@ inline constexpr int kMaxReferenceNesting = 32;
 // A record line longer than this is not a record anybody wrote; it is skipped and reported.
 inline constexpr int kMaxFigureLineBytes = 512 * 1024;
 
-// Values of the "set" lines that the view has no field for yet (the rest live in XView's scene settings).
-struct SettingsBlock {
-    int shadow_precision = 0;
-    std::uint32_t shadow_color = 0x212121;
-    double shadow_transparency = 0.7;
-    double latitude = 35.6894, longitude = 139.6917;
-    double north_angle = 0.0;
-    double sun[3] = {0.2, 0.7, 0.0};        // ambient, diffuse, specular
-    double head[4] = {0.0, 0.7, 1.0, 0.0};  // ambient, diffuse, specular, "head gen"
-    int eye_point_given = 0;
-    int mesh_world = 0;
-    std::string last_light_path;
+inline constexpr int kKindNameCount = 32;
+
+// A named list: items of owned heap texts.
+struct NamedList {
+    char* name = nullptr;
+    std::vector<char*> items;
+};
+
+// An "excoms" block: its lines, its name and its two numbers.
+struct CommandBlock {
+    std::vector<char*> lines;
+    char* name = nullptr;
+    double first = 0.0;
+    double second = 0.0;
+};
+
+// An object a reference level keeps alive while its unit is read.
+class ReferenceLevelObject {
+public:
+    virtual ~ReferenceLevelObject() = default;
+};
+struct ReferenceLevel {
+    kz::scene::XTrunk* owner = nullptr;  // the item new items go under while this level is open
+    char* file = nullptr;
+    char* text = nullptr;
+    std::unique_ptr<ReferenceLevelObject> object;
+};
+
+// A (trunk, name) pair whose count or sum is being computed.
+struct AttributeEval {
+    kz::scene::XTrunk* trunk = nullptr;
+    std::string name;
 };
 
 // Kinds of the records read now and applied by later machinery.
@@ -49,20 +76,63 @@ struct DeferredRecord {
 };
 
 struct DocumentState {
-    SettingsBlock settings;
-    std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape
-    std::vector<std::string> pushref_names;  // parallel to XView::pushref_table
-    std::int32_t pose_number_memory = 0x7FFFFFFF;
+    // The open model: where it came from and what was opened.
+    std::string program_folder;   // the program file's folder, with a trailing backslash
+    std::string temp_folder;      // the user's temporary folder, with a trailing backslash
+    std::string work_folder;      // the temporary folder's "kz3d_temp", the download cache's home
+    std::string link_base{};      // the address link names are appended to
+    char* base_folder = nullptr;  // owned heap texts: the open model's folder and name
+    char* data_folder = nullptr;
+    char* data_file_name = nullptr;
+    kz::foundation::StringPairNode* folder_stack = nullptr;  // (folder, name) pairs saved while units are read
+    std::string current_figure_path;
+    std::vector<std::string> opened_model_paths;  // every name handed to the figure loader, in order
+    int force_download = 0;
+    int leave_without_asking = 0;  // 1: a link leaves a changed model without asking first
+    int change_lock = 0;           // 1: changes are not marked on their items
+
+    // The item array and the units read into it.
+    std::vector<kz::scene::XTrunk*> trunks;  // owned; entry 0 is the root
+    int current_trunk_index = -1;            // the item new items go under
+    std::vector<ReferenceLevel> reference_stack;
     int first_trunk_index = -1;
     int relative_paths = 1;
-    int unit_nesting = 0;  // unit files being read right now
-    int on_demand = 0;     // 1 while an open leaves units marked "E" unread
-    int level_floor = 1;   // reference depth a "}" cannot pop below
-    int link_jump = 0;
-    std::string last_download_error;  // why the latest download failed; empty after a success // set by a link that
-                                      // opens a model: keep the eye where it is
+    int unit_nesting = 0;             // unit files being read right now
+    int on_demand = 0;                // 1 while an open leaves units marked "E" unread
+    int level_floor = 1;              // reference depth a "}" cannot pop below
+    int link_jump = 0;                // set by a link that opens a model: keep the eye where it is
+    std::string last_download_error;  // why the latest download failed; empty after a success
+    int build_shapes = 1;             // 0 only to measure the reader without the shape builders
+    int loading_settings = 0;         // 1 while a new model's settings are being read
+
+    // What the interpreter keeps between lines.
+    std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape
+    std::vector<int> pushref_table;          // item indices
+    std::vector<std::string> pushref_names;  // parallel to pushref_table
+    int notreal = 0;                         // 1 between "notreal" and "real": new items are marked not real
+    int notreal_mark = 0;
+    int paste_target = 0;
+    std::int32_t pose_number_memory = 0x7FFFFFFF;
     std::vector<DeferredRecord> deferred;
-    int build_shapes = 1;  // 0 only to measure the reader without the shape builders
+
+    // Tables read with the model.
+    std::array<std::string, kKindNameCount> kind_names;  // record kind names by kind number
+    std::vector<NamedList> named_lists;
+    int current_named_list = -1;
+    std::vector<CommandBlock*> command_blocks;  // owned
+    int current_command_block = -1;
+    std::vector<char*> text_table;              // owned heap texts
+    std::vector<std::string> image_names;       // XView::InternName's table
+    std::vector<int> range_lower, range_upper;  // XView::ParseNumberRanges' table
+    std::vector<AttributeEval> attribute_evals;
+    kz::scene::XTrunk* last_top_trunk = nullptr;
+    std::string last_top_name;
+
+    // Lock files and stamp names.
+    char* user_name = nullptr;  // owned heap text: the owner name in lock files
+    int user_lock_number = 0;
+    int random_number = 0;  // drawn at construction, part of lock-file names
+    SystemTime stamp_time{};
 };
 
 // One line on standard error for a unit that could not be read as a whole: its name and why.

@@ -154,7 +154,7 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
     switch (match->row) {
     case Row::Trunk: {
         const int index = AddTrunkRecord(start);
-        current_trunk_index = index;
+        document.current_trunk_index = index;
         if (document.first_trunk_index < 0) document.first_trunk_index = index;
         if (XTrunk* t = TrunkAt(index)) {
             for (const std::string& text : document.pending_lines) t->AddCommentLine(text.c_str());
@@ -166,7 +166,8 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
     case Row::Shape: AddShapeRecord(start, line_number); break;
     case Row::Duplicate: DuplicateShapes(start); break;
     case Row::Set:
-        if (loading_settings == 1 && reference_stack.size() <= 3 && next >= 0) ApplySetting(start + next);
+        if (document.loading_settings == 1 && document.reference_stack.size() <= 3 && next >= 0)
+            ApplySetting(start + next);
         break;
     case Row::Attribute: {
         if (!current || next < 0) break;
@@ -182,7 +183,7 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
             for (std::string& value : fields) p = read_field(rest + at, p, &value);
             current->SetAttribute(fields[0].c_str(), fields[1].c_str(), fields[2].c_str());
         }
-        if (change_lock != 1) MarkTrunkChanged(current);
+        if (document.change_lock != 1) MarkTrunkChanged(current);
         break;
     }
     case Row::Pose:
@@ -214,13 +215,15 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
         OpenCommandBlock(field.c_str(), kz::crt::c_atof(first.c_str()), kz::crt::c_atof(second.c_str()));
         break;
     }
-    case Row::CommandBlockEnd: current_command_block = -1; break;
+    case Row::CommandBlockEnd: document.current_command_block = -1; break;
     case Row::Command: {
         if (std::strlen(start) <= 6) break;
         const char* command = start + 6;
-        if (current_command_block >= 0 && current_command_block < static_cast<int>(command_blocks.size())) {
-            command_blocks[current_command_block]->lines.push_back(fnd::set_heap_string(nullptr, command, nullptr, -1));
-        } else if (current_command_block < 0) {
+        if (document.current_command_block >= 0 &&
+            document.current_command_block < static_cast<int>(document.command_blocks.size())) {
+            document.command_blocks[document.current_command_block]->lines.push_back(
+                fnd::set_heap_string(nullptr, command, nullptr, -1));
+        } else if (document.current_command_block < 0) {
             // Runs at once when the command machinery is there; until then it waits with the records.
             document.deferred.push_back(DeferredRecord{DeferredKind::Command, nullptr, -1, {command}});
         }
@@ -230,12 +233,12 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
         int p = next, flen = 0;
         char name[kFieldBytes] = {};
         if (p >= 0) fnd::get_field(start, p, flen, separators(), name, sizeof name);
-        RegisterPushref(name, static_cast<int>(std::strlen(name)), current_trunk_index);
+        RegisterPushref(name, static_cast<int>(std::strlen(name)), document.current_trunk_index);
         break;
     }
     case Row::Popref: ApplyPopref(start); break;
-    case Row::NotReal: notreal_mark = 1; break;
-    case Row::Real: notreal_mark = 0; break;
+    case Row::NotReal: document.notreal_mark = 1; break;
+    case Row::Real: document.notreal_mark = 0; break;
     }
     return 0;
 }
@@ -245,7 +248,7 @@ int XView::AddTrunkRecord(const char* line) {
     XTrunk* trunk = TrunkAt(index);
     if (!trunk) return index;
     // Hung in place before its record is read, so names in the record resolve against its unit's folder.
-    XTrunk* owner = reference_stack.empty() ? nullptr : reference_stack.back().owner;
+    XTrunk* owner = document.reference_stack.empty() ? nullptr : document.reference_stack.back().owner;
     if (owner && owner != trunk) trunk->SetParent(owner);
     {
         COBJECTA record(nullptr, this, trunk);
@@ -253,7 +256,8 @@ int XView::AddTrunkRecord(const char* line) {
         trunk->base_record()->CopyFrom(&record);
     }
     COBJECTA* base = trunk->base_record();
-    trunk->lock_owner = fnd::set_heap_string(trunk->lock_owner, user_name, nullptr, user_name ? -1 : 0);
+    trunk->lock_owner =
+        fnd::set_heap_string(trunk->lock_owner, document.user_name, nullptr, document.user_name ? -1 : 0);
     trunk->base()->ParseMoveLimits(base->limit);
     trunk->EnsureName();
     trunk->id = kz::scene::truncate_to_int(base->domebtm + 0.5);
@@ -264,10 +268,10 @@ int XView::AddTrunkRecord(const char* line) {
         LoadReferenceFile(trunk);
         trunk->changed = 0;
     }
-    const int saved = loading_settings;
-    loading_settings = 0;
+    const int saved = document.loading_settings;
+    document.loading_settings = 0;
     for (std::size_t i = 0; i < trunk->children.size(); ++i) ExpandReference(trunk->children[i], 0, 0);
-    loading_settings = saved;
+    document.loading_settings = saved;
     document.first_trunk_index = first_before;
     trunk->RecalcMatrices(1);
     return trunk->index;
@@ -277,7 +281,7 @@ int XView::AddShapeRecord(const char* line, int line_number) {
     if (!CurrentTrunk()) {
         const int index = CreateTrunk(nullptr, nullptr, nullptr, nullptr, nullptr);
         if (!TrunkAt(index)) return -1;
-        current_trunk_index = index;
+        document.current_trunk_index = index;
         if (document.first_trunk_index < 0) document.first_trunk_index = index;
         for (const std::string& text : document.pending_lines) TrunkAt(index)->AddCommentLine(text.c_str());
         ClearPendingLines();

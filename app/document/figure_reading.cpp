@@ -49,7 +49,7 @@ bool ends_inside_character(const std::string& bytes) {
 
 int XView::OpenModel(const char* path) {
     if (!path || !*path) return 0;
-    opened_model_paths.emplace_back(path);
+    document.opened_model_paths.emplace_back(path);
     const int r = OpenModelFile(path, 1);
     if (r <= 0) return r;
     SendTitle();
@@ -61,13 +61,13 @@ int XView::OpenModel(const char* path) {
         document.link_jump = 0;
         return r;
     }
-    if (document.settings.eye_point_given) {
-        AnimateEyeTo(settings_target, 0, settings_eye, immediate_eye_move == 1 ? 0.0 : eye_move_time, settings_lens,
-                     0.0, 0.0);
-        immediate_eye_move = 0;
-        document.settings.eye_point_given = 0;
+    if (settings.eye_point_given) {
+        AnimateEyeTo(settings.settings_target, 0, settings.settings_eye,
+                     camera.immediate_eye_move == 1 ? 0.0 : camera.eye_move_time, settings.settings_lens, 0.0, 0.0);
+        camera.immediate_eye_move = 0;
+        settings.eye_point_given = 0;
     } else {
-        FitEyeToModel(eye_move_time);
+        FitEyeToModel(camera.eye_move_time);
     }
     return r;
 }
@@ -81,8 +81,8 @@ int XView::OpenModelFile(const char* path, int as_new) {
         report_unit_problem(path, "figure file not found");
         return 0;
     }
-    document.settings.eye_point_given = 0;
-    current_command_block = -1;
+    settings.eye_point_given = 0;
+    document.current_command_block = -1;
     ClearNamedLists();
     if (as_new == 1) {
         NewModel();
@@ -92,36 +92,36 @@ int XView::OpenModelFile(const char* path, int as_new) {
     }
     TruncateReferenceStack(1);
     if (fnd::has_extension(local, ".om3")) {
-        if (bridge) {
-            bridge->LoadMeshFile(local);
-            bridge->device_dirty = 1;
+        if (output.bridge) {
+            output.bridge->LoadMeshFile(local);
+            output.bridge->device_dirty = 1;
         }
         return 1;
     }
     PushDataFolder();
-    notreal_mark = 0;
+    document.notreal_mark = 0;
     XTrunk* current = CurrentTrunk();
     if (!current) current = TrunkAt(0);
     if (current) {
         kz::scene::COBJECTA* record = current->base_record();
         record->frefer = ToAbsolutePath(record->frefer, name, current);
-        loading_settings = as_new;
+        document.loading_settings = as_new;
         ExpandReference(current, 0, 1);
         SelectItem(-1, 0, 0);
-        loading_settings = 0;
+        document.loading_settings = 0;
     }
     RemoveNotRealTrunks();
-    notreal_mark = 0;
+    document.notreal_mark = 0;
     PopDataFolder();
     if (as_new == 1) {
         // The opened file's folder stays the model's data folder: top-level names resolve and are written
         // against it, and its name is the window's title.
         char folder[kPath] = {}, file[kPath] = {};
         fnd::split_folder_and_file(name, folder, file);
-        data_folder = fnd::set_heap_string(data_folder, folder, nullptr, -1);
-        data_file_name = fnd::set_heap_string(data_file_name, file, nullptr, -1);
+        document.data_folder = fnd::set_heap_string(document.data_folder, folder, nullptr, -1);
+        document.data_file_name = fnd::set_heap_string(document.data_file_name, file, nullptr, -1);
     }
-    if (bridge) bridge->device_dirty = 1;
+    if (output.bridge) output.bridge->device_dirty = 1;
     ApplyVisibility();
     CountScene();
     return 1;
@@ -129,10 +129,11 @@ int XView::OpenModelFile(const char* path, int as_new) {
 
 void XView::SendTitle() {
     char title[2 * kPath + 64];
-    kz::crt::c_snprintf(title, sizeof title, "%s%s[%dmm](%5.3f)", data_folder ? data_folder : "",
-                        data_file_name ? data_file_name : "", eye ? static_cast<int>(eye->lens) : base_lens,
-                        stereo_factor);
-    kz::platform::send_message(parent, UM_SET_TITLE, 0, static_cast<LParam>(reinterpret_cast<std::uintptr_t>(title)));
+    kz::crt::c_snprintf(title, sizeof title, "%s%s[%dmm](%5.3f)", document.data_folder ? document.data_folder : "",
+                        document.data_file_name ? document.data_file_name : "",
+                        camera.eye ? static_cast<int>(camera.eye->lens) : camera.base_lens, camera.stereo_factor);
+    kz::platform::send_message(output.parent, UM_SET_TITLE, 0,
+                               static_cast<LParam>(reinterpret_cast<std::uintptr_t>(title)));
 }
 
 int XView::ExpandReference(XTrunk* trunk, int reload, int on_demand) {
@@ -151,11 +152,11 @@ int XView::ExpandReference(XTrunk* trunk, int reload, int on_demand) {
             trunk->changed = 0;
         }
     }
-    const int saved = loading_settings;
-    loading_settings = 0;
+    const int saved = document.loading_settings;
+    document.loading_settings = 0;
     // Children are visited by position; loading a unit only adds children below the one being expanded.
     for (std::size_t i = 0; i < trunk->children.size(); ++i) ExpandReference(trunk->children[i], reload, on_demand);
-    loading_settings = saved;
+    document.loading_settings = saved;
     return 1;
 }
 
@@ -191,7 +192,8 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     }
     char name[kPath] = {}, full[kPath] = {}, local[kPath] = {};
     fnd::add_default_extension(name, unit.c_str(), ".fig");
-    std::string base = base_folder && *base_folder ? base_folder : kz::platform::current_directory();
+    std::string base =
+        document.base_folder && *document.base_folder ? document.base_folder : kz::platform::current_directory();
     if (!base.empty() && base.back() != '\\') base += '\\';
     fnd::resolve_relative_path(full, name, base.c_str(), 0);
     const int kind = MapDataName(full, local);
@@ -219,18 +221,18 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     EnterUnitFile(full);
     ++document.unit_nesting;
     const int outer_floor = document.level_floor;
-    const int base_depth = static_cast<int>(reference_stack.size());
+    const int base_depth = static_cast<int>(document.reference_stack.size());
     PushReferenceLevel(trunk, "");
     ApplyFigureLine("{", 0);
     // The unit's own "}" lines cannot climb out of the two levels that wrap it.
     document.level_floor = base_depth + 2;
     apply_figure_bytes(&bytes, full);
-    if (static_cast<int>(reference_stack.size()) > base_depth + 2) {
+    if (static_cast<int>(document.reference_stack.size()) > base_depth + 2) {
         report_unit_problem(full, "ends inside an open \"{\" block (cut short?)");
         TruncateReferenceStack(base_depth + 2);
     }
     document.level_floor = outer_floor;
-    if (static_cast<int>(reference_stack.size()) == base_depth + 2) {
+    if (static_cast<int>(document.reference_stack.size()) == base_depth + 2) {
         ApplyFigureLine("}", 0);
         PopReferenceLevel("");
     }
@@ -270,48 +272,48 @@ void XView::apply_figure_bytes(std::string* bytes, const char* unit) {
 void XView::ApplyFigureText(char* text) {
     if (!text) return;
     std::string bytes(text);
-    apply_figure_bytes(&bytes, data_file_name);
+    apply_figure_bytes(&bytes, document.data_file_name);
 }
 
 int XView::PushReferenceLevel(XTrunk* trunk, const char* name) {
     ReferenceLevel level;
     level.owner = trunk;
     level.file = fnd::set_heap_string(nullptr, name ? name : "", nullptr, -1);
-    reference_stack.push_back(std::move(level));
-    current_trunk_index = trunk ? trunk->index : -1;
-    return static_cast<int>(reference_stack.size()) - 1;
+    document.reference_stack.push_back(std::move(level));
+    document.current_trunk_index = trunk ? trunk->index : -1;
+    return static_cast<int>(document.reference_stack.size()) - 1;
 }
 
 int XView::PopReferenceLevel(const char* name) {
     auto owner_index = [this](int i) {
-        const XTrunk* t = reference_stack[i].owner;
+        const XTrunk* t = document.reference_stack[i].owner;
         return t ? t->index : -1;
     };
-    int depth = static_cast<int>(reference_stack.size());
+    int depth = static_cast<int>(document.reference_stack.size());
     if (depth == 0) return 0;
-    current_trunk_index = owner_index(depth - 1);
+    document.current_trunk_index = owner_index(depth - 1);
     const int floor = document.level_floor > 1 ? document.level_floor : 1;
     if (depth <= floor) return depth - 1;
     if (name && *name) {
         const int lowest = floor > 2 ? floor : 2;
         int keep = lowest;
         for (int i = depth - 1; i >= lowest; --i) {
-            const char* level_name = reference_stack[i].file;
+            const char* level_name = document.reference_stack[i].file;
             if (level_name && fnd::compare_nocase(level_name, name) == 0) {
                 keep = i + 1;
                 break;
             }
         }
         if (keep < depth) TruncateReferenceStack(keep);
-        depth = static_cast<int>(reference_stack.size());
+        depth = static_cast<int>(document.reference_stack.size());
     }
     if (depth > floor) {
-        current_trunk_index = owner_index(depth - 1);
+        document.current_trunk_index = owner_index(depth - 1);
         TruncateReferenceStack(depth - 1);
     } else {
-        current_trunk_index = owner_index(depth - 1);
+        document.current_trunk_index = owner_index(depth - 1);
     }
-    return static_cast<int>(reference_stack.size()) - 1;
+    return static_cast<int>(document.reference_stack.size()) - 1;
 }
 
 void XView::EnterUnitFile(const char* path) {
@@ -319,8 +321,8 @@ void XView::EnterUnitFile(const char* path) {
     if (!path || !*path) return;
     char folder[kPath] = {}, file[kPath] = {};
     fnd::split_folder_and_file(path, folder, file);
-    data_folder = fnd::set_heap_string(data_folder, folder, nullptr, -1);
-    data_file_name = fnd::set_heap_string(data_file_name, file, nullptr, -1);
+    document.data_folder = fnd::set_heap_string(document.data_folder, folder, nullptr, -1);
+    document.data_file_name = fnd::set_heap_string(document.data_file_name, file, nullptr, -1);
     if (XTrunk* root = TrunkAt(0)) root->id = 1;
 }
 

@@ -47,7 +47,8 @@ void walk_set_lines(const std::string& bytes, const std::function<bool(const std
 
 // Reads a set file given by the caller's name into `bytes`; false (reported) when it cannot be had.
 static bool read_set_file(XView* view, const char* path, std::string* bytes) {
-    std::string base = view->base_folder && *view->base_folder ? view->base_folder : kz::platform::current_directory();
+    std::string base = view->document.base_folder && *view->document.base_folder ? view->document.base_folder
+                                                                                 : kz::platform::current_directory();
     if (!base.empty() && base.back() != '\\') base += '\\';
     char full[kPath] = {}, local[kPath] = {};
     fnd::resolve_relative_path(full, path, base.c_str(), 0);

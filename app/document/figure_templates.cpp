@@ -25,7 +25,7 @@ int rounded_column(const COBJECTA& record, int column) {
 
 int XView::FindPushref(const char* name) const {
     if (!name) return -1;
-    const std::size_t n = std::min(pushref_table.size(), document.pushref_names.size());
+    const std::size_t n = std::min(document.pushref_table.size(), document.pushref_names.size());
     for (std::size_t i = 0; i < n; ++i)
         if (fnd::compare_nocase(document.pushref_names[i].c_str(), name) == 0) return static_cast<int>(i);
     return -1;
@@ -33,20 +33,20 @@ int XView::FindPushref(const char* name) const {
 
 int XView::RegisterPushref(const char* name, int length, int trunk_index) {
     // The view empties the index table with a new model; the names follow it.
-    document.pushref_names.resize(pushref_table.size());
+    document.pushref_names.resize(document.pushref_table.size());
     const std::string key(name ? name : "", name ? static_cast<std::size_t>(std::max(length, 0)) : 0);
     const int found = FindPushref(key.c_str());
     if (found >= 0) {
-        pushref_table[found] = trunk_index;
+        document.pushref_table[found] = trunk_index;
         return found;
     }
-    pushref_table.push_back(trunk_index);
+    document.pushref_table.push_back(trunk_index);
     document.pushref_names.push_back(key);
-    return static_cast<int>(pushref_table.size()) - 1;
+    return static_cast<int>(document.pushref_table.size()) - 1;
 }
 
 void XView::ClearPushrefTable() {
-    pushref_table.clear();
+    document.pushref_table.clear();
     document.pushref_names.clear();
 }
 
@@ -58,23 +58,23 @@ int XView::ApplyPopref(const char* line) {
     if (record.paste_count < 1 || !record.paste_entries || !record.paste_entries[0].source) return 0;
     const int entry = FindPushref(record.paste_entries[0].source);
     if (entry < 0 || !*record.paste_entries[0].source) return 0;
-    const int source = pushref_table[entry];
+    const int source = document.pushref_table[entry];
     if (source < 1 || source >= trunk_count()) return 0;
     const double position[3] = {record.dx, record.dy, record.dz};
     const double rotation[3] = {record.rx, record.ry, record.rz};
     const int copy = CopyTrunkAt(source, position, rotation, rounded_column(record, 18));
-    if (copy >= 0) current_trunk_index = copy;
+    if (copy >= 0) document.current_trunk_index = copy;
     return 0;
 }
 
 int XView::CopyTrunkAt(int source_index, const double* position, const double* rotation, int with_children) {
-    if (source_index < 1 || source_index >= trunk_count() || !trunks[source_index]) return -1;
-    XTrunk* source = trunks[source_index];
+    if (source_index < 1 || source_index >= trunk_count() || !document.trunks[source_index]) return -1;
+    XTrunk* source = document.trunks[source_index];
     const COBJECTA* from = source->base_record();
     const int index = CreateTrunk(nullptr, nullptr, nullptr, nullptr, from->name);
     XTrunk* copy = TrunkAt(index);
     if (!copy) return -1;
-    XTrunk* owner = reference_stack.empty() ? nullptr : reference_stack.back().owner;
+    XTrunk* owner = document.reference_stack.empty() ? nullptr : document.reference_stack.back().owner;
     if (owner && owner != copy) copy->SetParent(owner);
     copy->lock_owner = fnd::free_and_null(copy->lock_owner);
     copy->CopyLeavesFrom(source, 1);
@@ -102,12 +102,12 @@ int XView::RemoveNotRealTrunks() {
     if (trunk_count() < 2) return 0;
     int removed = 0;
     for (int i = 1; i < trunk_count();) {
-        XTrunk* t = trunks[i];
+        XTrunk* t = document.trunks[i];
         if (!t || t->notreal != 1) {
             ++i;
             continue;
         }
-        if (i == current_trunk_index) current_trunk_index = -1;
+        if (i == document.current_trunk_index) document.current_trunk_index = -1;
         std::erase_if(document.deferred, [t](const DeferredRecord& r) { return r.trunk == t; });
         if (!DeleteTrunk(i, 1)) {
             ++i;

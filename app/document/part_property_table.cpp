@@ -193,9 +193,9 @@ int XView::PartPropertyTable(XLeaves* part, char*** labels, char*** values, int 
     const bool shadow_changed = copy.shadow_mode != record.shadow_mode || copy.hit_flag != record.hit_flag;
     const char* new_name = copy.name ? copy.name : "";
     if (fnd::compare_nocase(record.name ? record.name : "", new_name) != 0) part->Rename(new_name);
-    edit_flag = 1;
+    display.edit_flag = 1;
     part->Build(&copy);
-    edit_flag = 0;
+    display.edit_flag = 0;
     if (shadow_changed && part->owner) part->owner->PushShadowFlags(1, 0);
     MarkTrunkChanged(part->owner);
     return kColumns;
@@ -218,15 +218,15 @@ int XView::ApplyAttributeSet(XTrunk* trunk, const kz::scene::ConditionList* targ
     case 1: trunk->SetAttributeDefault(name, value, expression); break;
     case 2: {
         // The same store without the change mark.
-        const int lock = change_lock;
-        change_lock = 1;
+        const int lock = document.change_lock;
+        document.change_lock = 1;
         trunk->SetSystemAttribute(name, value, expression, 1);
-        change_lock = lock;
+        document.change_lock = lock;
         break;
     }
     case 3:
         trunk->SetAttribute(name, "#del", expression);
-        if (change_lock != 1) MarkTrunkChanged(trunk);
+        if (document.change_lock != 1) MarkTrunkChanged(trunk);
         break;
     default: break;
     }

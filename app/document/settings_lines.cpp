@@ -55,12 +55,12 @@ void XView::ApplySetting(const char* text) {
         return len == static_cast<int>(std::strlen(k)) && fnd::compare_prefix_nocase(text + pos, k, len) == 0;
     };
     ValueReader v(text, next);
-    SettingsBlock& s = document.settings;
+    SceneSettings& s = settings;
     if (is("haikei") || is("bgcolor")) {
         const int red = colour_byte(v.number(0.0));
         const int green = colour_byte(v.number(0.0));
         const int blue = colour_byte(v.number(0.0));
-        background_color = static_cast<std::uint32_t>(red + green * 256 + blue * 65536);
+        settings.background_color = static_cast<std::uint32_t>(red + green * 256 + blue * 65536);
     } else if (is("sun amb")) {
         s.sun[0] = v.number(s.sun[0]);
     } else if (is("sun dif")) {
@@ -76,16 +76,16 @@ void XView::ApplySetting(const char* text) {
     } else if (is("head gen")) {
         s.head[3] = 0.0;
     } else if (is("eye point")) {
-        for (double& c : settings_eye) c = v.number(0.0);
-        for (double& c : settings_target) c = v.number(0.0);
-        settings_lens = v.number(settings_lens);
+        for (double& c : settings.settings_eye) c = v.number(0.0);
+        for (double& c : settings.settings_target) c = v.number(0.0);
+        settings.settings_lens = v.number(settings.settings_lens);
         s.eye_point_given = 1;
     } else if (is("mesh world")) {
         s.mesh_world = v.integer(1) != 0 ? 1 : 0;
     } else if (is("menu_screen_height")) {
-        menu_screen_height = v.number(menu_screen_height);
+        settings.menu_screen_height = v.number(settings.menu_screen_height);
     } else if (is("shadow_disp_sw")) {
-        shadow_display = v.integer(shadow_display);
+        settings.shadow_display = v.integer(settings.shadow_display);
     } else if (is("shadow_seisai")) {
         s.shadow_precision = v.integer(s.shadow_precision);
     } else if (is("shadow_trans")) {
@@ -100,8 +100,8 @@ void XView::ApplySetting(const char* text) {
         const int day = v.integer(now.day);
         const int hour = v.integer(now.hour);
         const int minute = v.integer(now.minute);
-        shadow_date = fnd::month_day_to_day_of_year(month, day);
-        shadow_time = fnd::hour_minute_to_hours(hour, minute);
+        settings.shadow_date = fnd::month_day_to_day_of_year(month, day);
+        settings.shadow_time = fnd::hour_minute_to_hours(hour, minute);
     } else if (is("north_angle")) {
         s.north_angle = v.number(s.north_angle);
     } else if (is("last_light_path")) {
@@ -125,16 +125,18 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
         kz::crt::c_snprintf(line, sizeof line, format, value);
         return std::string(line);
     };
-    const SettingsBlock& s = document.settings;
-    put("haikei", std::to_string(background_color & 0xFF) + sep + std::to_string((background_color >> 8) & 0xFF) + sep +
-                      std::to_string((background_color >> 16) & 0xFF));
+    const SceneSettings& s = settings;
+    put("haikei", std::to_string(settings.background_color & 0xFF) + sep +
+                      std::to_string((settings.background_color >> 8) & 0xFF) + sep +
+                      std::to_string((settings.background_color >> 16) & 0xFF));
     const char* factor_keys[] = {"sun amb", "sun dif", "sun spe", "head amb", "head dif", "head spe"};
     const double factors[] = {s.sun[0], s.sun[1], s.sun[2], s.head[0], s.head[1], s.head[2]};
     for (int i = 0; i < 6; ++i) put(factor_keys[i], fmt("%5.3f", factors[i]));
     std::string eye_values;
-    const double* e = eye ? eye->eye : settings_eye;
-    const double* t = eye ? eye->target : settings_target;
-    const double values[7] = {e[0], e[1], e[2], t[0], t[1], t[2], eye ? eye->lens : settings_lens};
+    const double* e = camera.eye ? camera.eye->eye : settings.settings_eye;
+    const double* t = camera.eye ? camera.eye->target : settings.settings_target;
+    const double values[7] = {
+        e[0], e[1], e[2], t[0], t[1], t[2], camera.eye ? camera.eye->lens : settings.settings_lens};
     for (int i = 0; i < 7; ++i) {
         char number[64];
         fnd::format_number(values[i], number, sizeof number);
@@ -142,14 +144,14 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
     }
     put("eye point", eye_values);
     put("mesh world", std::to_string(s.mesh_world));
-    put("menu_screen_height", fmt("%7.1f", menu_screen_height));
-    put("shadow_disp_sw", std::to_string(shadow_display));
+    put("menu_screen_height", fmt("%7.1f", settings.menu_screen_height));
+    put("shadow_disp_sw", std::to_string(settings.shadow_display));
     put("shadow_seisai", std::to_string(s.shadow_precision));
     put("shadow_trans", fmt("%4.2f", s.shadow_transparency));
     put("shadow_hokui", fmt("%9.4f", s.latitude) + sep + fmt("%9.4f", s.longitude));
     int month = 1, day = 1, hour = 0, minute = 0;
-    fnd::day_of_year_to_month_day(kz::scene::truncate_to_int(shadow_date), &month, &day);
-    fnd::hours_to_hour_minute(shadow_time, &hour, &minute);
+    fnd::day_of_year_to_month_day(kz::scene::truncate_to_int(settings.shadow_date), &month, &day);
+    fnd::hours_to_hour_minute(settings.shadow_time, &hour, &minute);
     put("shadow_month",
         std::to_string(month) + sep + std::to_string(day) + sep + std::to_string(hour) + sep + std::to_string(minute));
     put("north_angle", fmt("%9.4f", s.north_angle));

@@ -35,14 +35,14 @@ SystemTime XView::LocalTime() {
 
 void XView::GetClockTime(SystemTime* out) {
     SystemTime t = LocalTime();
-    kz::foundation::add_seconds_to_time(t, clock_offset_ms / 1000.0);
-    clock_last_time = t;
+    kz::foundation::add_seconds_to_time(t, timeline.clock_offset_ms / 1000.0);
+    timeline.clock_last_time = t;
     if (out) *out = t;
 }
 
 int XView::InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now, double duration_ms,
                              double* value, int easing) {
-    const double elapsed = static_cast<double>(kz::foundation::time_diff_ms(start, now)) - clock_offset_ms;
+    const double elapsed = static_cast<double>(kz::foundation::time_diff_ms(start, now)) - timeline.clock_offset_ms;
     if (elapsed < 0.0) return -1;
     if (elapsed >= duration_ms) {
         if (value) *value = to;
@@ -60,12 +60,12 @@ int XView::InterpolateAtTime(const SystemTime& start, double from, double to, co
 
 void XView::ClearTimings() {
     const std::int64_t now = ClockMilliseconds();
-    for (TimingSlot& slot : timings) slot = TimingSlot{now, 0.0, 0, 0};
+    for (TimingSlot& slot : timeline.timings) slot = TimingSlot{now, 0.0, 0, 0};
 }
 
 void XView::BeginTiming(int slot) {
     if (slot < 0 || slot >= kTimingSlotCount) return;
-    TimingSlot& s = timings[slot];
+    TimingSlot& s = timeline.timings[slot];
     s.running_mark = slot;
     s.start_ms = ClockMilliseconds();
     ++s.count;
@@ -73,7 +73,7 @@ void XView::BeginTiming(int slot) {
 
 void XView::EndTiming(int slot) {
     if (slot < 0 || slot >= kTimingSlotCount) return;
-    TimingSlot& s = timings[slot];
+    TimingSlot& s = timeline.timings[slot];
     if (s.running_mark != slot) return;
     s.total_seconds += static_cast<double>(ClockMilliseconds() - s.start_ms) / 1000.0;
     s.running_mark = 0;

@@ -1,5 +1,5 @@
-// XView, the one document-and-view object: its windows, bridge, eye record, clock and timer slot, the flat item
-// array of the loaded model with its selection and the tables kept beside it, and the view's message handling.
+// XView, the one document-and-view object: its state in named parts (the headers beside this one) and its
+// members, the document half's in app/document and the view half's in app/view.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -7,8 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/document/display_switches.h"
 #include "app/document/document_state.h"
+#include "app/document/input_tools.h"
+#include "app/document/scene_settings.h"
+#include "app/document/timeline_state.h"
+#include "app/document/view_camera.h"
 #include "app/document/view_clock.h"
+#include "app/document/view_output.h"
 #include "app/foundation/bridge_services.h"
 #include "app/foundation/date_time.h"
 #include "app/foundation/eye_record.h"
@@ -38,107 +44,12 @@ using kz::platform::WParam;
 using kz::scene::XLeaves;
 using kz::scene::XTrunk;
 
-inline constexpr int kTimingSlotCount = 128;
-inline constexpr int kKindNameCount = 32;
-
-// One entry of the timed lists. timed_list[0] holds the timed entries (kind 1 camera, 2 hit, 0 none; the text
-// from the line's second field on), timed_list[1] the timed commands (one command line; a and b the item and
-// part it belongs to, id its command block). trunk is the item the entry belongs to, renumbered on deletes.
-struct TimedEntry {
-    char* text = nullptr;  // owned heap text
-    int trunk = -1;        // item index, -1 for none
-    int a = 0, b = 0;
-    int kind = 0;
-    int id = 0;
-    int state = 0;
-    SystemTime due{};
-};
-
-// A named list: items of owned heap texts.
-struct NamedList {
-    char* name = nullptr;
-    std::vector<char*> items;
-};
-
-// An "excoms" block: its lines, its name and its two numbers.
-struct CommandBlock {
-    std::vector<char*> lines;
-    char* name = nullptr;
-    double first = 0.0;
-    double second = 0.0;
-};
-
-// An object a reference level keeps alive while its unit is read.
-class ReferenceLevelObject {
-public:
-    virtual ~ReferenceLevelObject() = default;
-};
-struct ReferenceLevel {
-    XTrunk* owner = nullptr;  // the item new items go under while this level is open
-    char* file = nullptr;
-    char* text = nullptr;
-    std::unique_ptr<ReferenceLevelObject> object;
-};
-
-struct TimingSlot {
-    std::int64_t start_ms = 0;
-    double total_seconds = 0.0;
-    int count = 0;
-    int running_mark = 0;
-};
-
 // What an item looked like before a tool moved it (compared to tell whether it moved).
 struct TrunkState {
     std::vector<std::int32_t> numbers;
     std::vector<std::int32_t> values;
     double doubles[5] = {};
     std::int32_t last[2] = {};
-};
-
-// The running eye move: an animated eye move (no target item) or a camera-entry move to an item's camera part.
-struct CameraMove {
-    int active = 0;
-    int first_step = 0;
-    int target_item = -1;
-    int hidden_item = -1, hidden_display = 0;
-    int end_on_camera_part = 0, remembered_view_mode = 0;
-    SystemTime start{};
-    double duration_ms = 0.0;
-    int easing = 0;
-    double start_eye[3] = {}, end_eye[3] = {};
-    double start_target[3] = {}, end_target[3] = {};
-    double start_lens = 0.0, end_lens = 0.0;
-    double value = 0.0;    // handed through to the interpolation
-    double times[2] = {};  // the camera entry's pair of time values
-};
-
-// The drag plane (local axes at the hit point), the last drag point and its copy, and the stored drag pick.
-struct DragPlane {
-    double matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    double point[3] = {};
-    double normal[3] = {0, 0, 1};
-    double last[3] = {};
-    double last_copy[3] = {};
-    int pick_trunk = -1, pick_part = -1, pick_face = -1;
-    double pick_height = 0.0;
-};
-
-// The press, last and current points, the hover cursor state and the points of an item drag. The state word
-// itself (bit 1 left down, 4 moved; 2 after a release, 8 after a double click, 16 Ctrl middle press) is
-// XView::button_state, which the window procedure also writes.
-struct MouseState {
-    kz::platform::Point press{}, last{}, current{};
-    int hover = 0;  // 0 none, 1 finger one, 2 finger double, 3 finger alt, 4 finger move
-    // A hover move waiting for its pick: its point and popup mode (0 hide, 1 comment, 2 attributes).
-    int hover_pending = 0;
-    kz::platform::Point hover_point{};
-    int hover_popup = 0;
-    int clicked_item = 0, clicked_part = 0;
-    double tool_reference[3] = {};
-    double drag_start[3] = {};
-    double drag_origin[3] = {};
-    int selected_face_count = 0;
-    int near_target_at_press = 0;
 };
 
 // A window point as the picks take it: x in the low and y in the high 32 bits.
@@ -162,6 +73,15 @@ public:
     ~XView() override;
     XView(const XView&) = delete;
     XView& operator=(const XView&) = delete;
+
+    // The view's state in named parts. A field declared `{}` gets its start value from InitDefaults.
+    DocumentState document;   // the open model: folders, item array, units, the interpreter's and model's tables
+    SceneSettings settings;   // what the "set" lines carry: background, light, shadow, site, the settings' eye
+    ViewCamera camera;        // the eye record and lens, eye moves, the followed item or camera part
+    TimelineState timeline;   // timed lists, schedule and pauses, clock offset, timer slot, timing slots
+    InputTools input;         // interaction state words, selection, mouse and drag state, face-tool settings
+    DisplaySwitches display;  // what is drawn and how, the marker and grid shapes, the counts shown
+    ViewOutput output;        // windows and their layout, device contexts, the bridge, notices to the parent
 
     // --- Object, eye and clock -------------------------------------------------------------------------------
     void InitDefaults();
@@ -295,28 +215,28 @@ public:
     kz::crt::GlobalHandle RenderToDib(int width, int height) override;
     int TrunkCount() override { return trunk_count(); }
     XTrunk* TrunkAt(int index) override;
-    XTrunk* CurrentTrunk() override { return TrunkAt(current_trunk_index); }
+    XTrunk* CurrentTrunk() override { return TrunkAt(document.current_trunk_index); }
     void AdoptRootTrunk(XTrunk* root) override;
-    int SelectedTrunkIndex() override { return selected_trunk; }
-    int DisplayMode() override { return selection_display_mode; }
-    int WireSwitch() override { return wire_display; }
-    int ChangeLock() override { return change_lock; }
-    void SetChangeLock(int on) override { change_lock = on; }
-    double LightValue() override { return light_value; }
-    void SetLightValue(double value) override { light_value = value; }
-    double MenuScreenHeight() override { return menu_screen_height; }
-    int TextureOption() override { return texture_option; }
-    double ShadowDate() override { return shadow_date; }
-    double ShadowTime() override { return shadow_time; }
-    void SetShadowDate(double value) override { shadow_date = value; }
-    void SetShadowTime(double value) override { shadow_time = value; }
-    std::uint32_t BackgroundColor() override { return background_color; }
-    void* ViewDeviceContext() override { return view_dc[0].get(); }
+    int SelectedTrunkIndex() override { return input.selected_trunk; }
+    int DisplayMode() override { return display.selection_display_mode; }
+    int WireSwitch() override { return display.wire_display; }
+    int ChangeLock() override { return document.change_lock; }
+    void SetChangeLock(int on) override { document.change_lock = on; }
+    double LightValue() override { return settings.light_value; }
+    void SetLightValue(double value) override { settings.light_value = value; }
+    double MenuScreenHeight() override { return settings.menu_screen_height; }
+    int TextureOption() override { return display.texture_option; }
+    double ShadowDate() override { return settings.shadow_date; }
+    double ShadowTime() override { return settings.shadow_time; }
+    void SetShadowDate(double value) override { settings.shadow_date = value; }
+    void SetShadowTime(double value) override { settings.shadow_time = value; }
+    std::uint32_t BackgroundColor() override { return settings.background_color; }
+    void* ViewDeviceContext() override { return output.view_dc[0].get(); }
     int MovieRecording(int*, int*) override { return 0; }
-    int EditFlag() override { return edit_flag; }
-    CBusMDL* Bridge() override { return bridge; }
-    EyeRecord* Eye() override { return eye; }
-    void SetShadowDisplay(int on) override { shadow_display = on; }
+    int EditFlag() override { return display.edit_flag; }
+    CBusMDL* Bridge() override { return output.bridge; }
+    EyeRecord* Eye() override { return camera.eye; }
+    void SetShadowDisplay(int on) override { settings.shadow_display = on; }
     void NotifyStageAdded() override;
 
     // --- Figure files: reading, records, settings lines, data paths (document side; see app/document/) ------
@@ -352,7 +272,6 @@ public:
     int LoadsOnDemand(const XTrunk* trunk) const;
     void apply_figure_bytes(std::string* bytes, const char* unit);
 
-    DocumentState document;  // figure-file state of the document half (app/document/document_state.h)
     // --- end of the figure-file block ------------------------------------------------------------------------
 
     // --- Part property table and attributes (app/document/part_property_table.cpp, computed_attributes.cpp;
@@ -374,148 +293,9 @@ public:
     void PushAttributeEval(XTrunk* trunk, const char* name);
     int IsAttributeEvalActive(XTrunk* trunk, const char* name);
     static int ParseResultDigits(const char* expression);
-    struct AttributeEval {
-        XTrunk* trunk = nullptr;
-        std::string name;
-    };
-    std::vector<AttributeEval> attribute_evals;  // (trunk, name) pairs whose count or sum is being computed
-    XTrunk* last_top_trunk = nullptr;
-    std::string last_top_name;
     // --- end of the property-table block ---------------------------------------------------------------------
 
-    int trunk_count() const { return static_cast<int>(trunks.size()); }
-
-    // --- 1. Folders and names -------------------------------------------------------------------------------
-    std::string program_folder;
-    std::string temp_folder;
-    int last_tool_id = 0;
-    int near_target_display = 0;
-    std::array<std::string, kKindNameCount> kind_names;
-    int layout_done = 0;
-    int face_paste = 0;
-    SystemTime clock_last_time{};
-    double eye_move_time = 0.3;
-    int image_paste_range = 3;
-    std::string paste_image_name;
-    int layout_width = 0, layout_height = 0;
-    int wire_display = 0;
-    int selection_display_mode = 0;
-    char* user_name = nullptr;  // owned heap text
-    int user_lock_number = 0;
-    int random_number = 0;
-    std::vector<char*> text_table;  // owned heap texts
-
-    // --- 2. Windows and folders -----------------------------------------------------------------------------
-    void* instance = nullptr;
-    WindowHandle parent = nullptr;
-    WindowHandle view_window[2] = {nullptr, nullptr};
-    WindowHandle comment_window = nullptr;
-    std::string comment_text;
-    int comment_display = 1;
-    double comment_text_factor = 1.0;
-    char* base_folder = nullptr;  // owned heap texts
-    char* data_folder = nullptr;
-    char* data_file_name = nullptr;
-    std::string link_base;
-    std::string work_folder;
-    kz::foundation::StringPairNode* folder_stack = nullptr;
-    std::string current_figure_path;
-    std::vector<std::string> opened_model_paths;  // every name handed to the figure loader, in order
-    int force_download = 0;
-
-    // --- 3./4. Layout, bridge, device contexts ----------------------------------------------------------------
-    int margin[4] = {0, 0, 0, 0};
-    int fixed_width = 0, fixed_height = 0;
-    CBusMDL* bridge = nullptr;  // owned
-    int axis_display = 0;
-    int plan_display = 0;
-    std::unique_ptr<kz::platform::DeviceContext> view_dc[2];
-    int window_layout = 0, applied_layout = 0;
-    double stereo_eye_distance = 65.0;
-    double stereo_factor = 1.0;
-    double walk_factor = 1.0;
-    std::vector<XTrunk*> trunks;  // owned; entry 0 is the root
-    int running_part_count = 0;
-    int notreal_mark = 0;
-    int loading_settings = 0;
-
-    // --- 5. Scene settings ---------------------------------------------------------------------------------
-    std::uint32_t background_color = 0;
-    double light_value = 1.0;
-    double settings_eye[3] = {1.0, -2.0, 1.0};
-    double settings_target[3] = {0.0, 0.0, 0.0};
-    double settings_lens = 55.0;
-    double menu_screen_height = 1000.0;
-    double shadow_date = 0.0, shadow_time = 0.0;
-    int shadow_display = 0;
-    int texture_option = 0;
-    int edit_flag = 0;
-    std::uint32_t sky_color = 0x808080;
-    _OfuPosition* sky_shape = nullptr;  // the ground grid drawn in the sky colour
-
-    // --- 6. Eye and interaction -----------------------------------------------------------------------------
-    int base_lens = 55;
-    EyeRecord* eye = nullptr;  // owned
-    double draw_time = 0.0;
-    double press_handling_seconds = 0.0, press_to_move_seconds = 0.0;
-    std::int64_t press_start = 0, press_frequency = 0;
-    int press_pending = 0;
-    double alt_drag_step = 10.0;
-    XTrunk* camera_link_item = nullptr;
-    void* current_camera_part = nullptr;  // an XLeaves of the item the eye follows
-    XTrunk* camera_part_owner = nullptr;  // the item of that part
-    int target = 0;
-    int interaction_class = 1;
-    int tool_origin_state = -1;
-    int view_mode = 1;
-    int tool_bits = 3;
-    int selected_trunk = -1, selected_part = -1, selected_face = -1;
-    int selected_line = -1;
-    double selected_position[3] = {};
-    int button_state = 2;
-    kz::platform::Point tool_point{};
-
-    // --- 7. Schedule and clock ------------------------------------------------------------------------------
-    int leave_without_asking = 0;
-    double screen_scale = 1.0;
-    int paste_target = 0;
-    std::vector<int> pushref_table;  // item indices
-    int notreal = 0;
-    std::vector<TimedEntry> timed_list[2];
-    int schedule_suspended = 0;
-    SystemTime schedule_time{};
-    int actions_off = 0;
-    int running_count = 0;
-    double fit_time = 0.3;
-    int immediate_eye_move = 0;
-    int change_lock = 0;
-    int timer_slot = -1;
-    int keep_running = 0;
-    double frame_rate = 30.0;
-    int active_motions = 0;
-    std::vector<NamedList> named_lists;
-    int current_named_list = -1;
-    std::vector<CommandBlock*> command_blocks;  // owned
-    int current_command_block = -1;
-    std::vector<ReferenceLevel> reference_stack;
-    int current_trunk_index = -1;
-    int notify_mode = 0;
-    SystemTime pause_time{};
-    SystemTime resume_time{};
-    double clock_offset_ms = 0.0;  // one unit everywhere: milliseconds
-    int camera_move = 0, playback_step = 0, last_fired_step = -99;
-    int camera_entry_trunk = -1;
-
-    // --- 8./9. Timing slots and further lists ---------------------------------------------------------------
-    std::array<TimingSlot, kTimingSlotCount> timings{};
-    int next_camera_index = 1;
-    int collision_check = 0;
-    std::vector<std::string> image_names;
-    int last_key = 0;
-    std::vector<int> range_lower, range_upper;
-    int action_parts_display = 0;
-    int search_index = 1;
-    SystemTime stamp_time{};
+    int trunk_count() const { return static_cast<int>(document.trunks.size()); }
 
     // --- View side: per-frame modeller state, paint, layouts, plan outline, display switches (app/view) -------
     int SyncScene(int refresh);
@@ -554,23 +334,6 @@ public:
     static int CutToWidth(const char* text, char* buffer, int width);
     void DrawOverlayText(const char* text);
 
-    // The shadow and light settings are document.settings (the "set" lines fill them).
-    // Section plane: point, three axes, the chosen one and its side, cap colour 0..255.
-    int section_switch = 0, section_defined = 0;
-    double section_point[3] = {};
-    double section_axes[3][3] = {};
-    int section_axis = 0, section_side = 0;
-    double section_cap_color[3] = {255.0, 0.0, 0.0};
-    int second_set = 0;
-    _OfuPosition* handle_markers[5] = {};
-    _OfuPosition* ground_grid_shape = nullptr;
-    double camera_link_numbers[12] = {};
-    int unit_depth = 0;
-    int scene_stats[4][3] = {};  // trunks, parts, faces, triangles x hidden, visible, shown
-    int face_total = 0;
-    double scene_radius = 0.0;  // 0: not yet computed
-    double scene_centre[3] = {};
-
     // --- Navigation and the eye move (app/view/navigation.cpp, eye_animation.cpp) ------------------------------
     int SetEye(const double* new_eye, const double* new_target, double lens, int check);
     double ObstacleDistance(const double* from, const double* to);
@@ -590,7 +353,6 @@ public:
     int StepCameraMove(const SystemTime& now);
     // The item a camera-entry move hid is shown again with the display flag it had.
     void ShowCameraMoveItem();
-    CameraMove camera_motion;  // the running eye move or camera-entry move
 
     // --- Picking and drag geometry (app/view/picking.cpp, drag_plane.cpp) ----------------------------------------
     // Window points are packed with pack_view_point (x low, y high 32 bits).
@@ -613,9 +375,6 @@ public:
     XLeaves* ShapeOwner(_OfuPosition* shape, int* trunk_index, int* part_index);
     // Where the pick ray meets a plane in front of the eye; 0 when it runs parallel or meets it behind.
     int CrossPickRay(std::int64_t point, const double* plane_point, const double* plane_normal, double* out);
-    DragPlane drag;                  // the drag plane, last drag points and the stored drag pick
-    double window_item_scale = 1.0;  // pixels per window unit, for items drawn in window coordinates
-    int ground_grid_switch = 0;
 
     // --- Part operations and placement (app/view/part_operations.cpp, placement.cpp, face_images.cpp) -----------
     int PlaceItemAtPoint(int item, std::int64_t point);
@@ -635,9 +394,6 @@ public:
     void ShowSubtreeShapes(int item, int on);
     // The trunk and every trunk below it, children before their parent, each subtree in child order.
     static void CollectSubtree(XTrunk* trunk, std::vector<XTrunk*>* out);
-    int paste_size_switch = 0;
-    double paste_size[2] = {};
-    int walk_run_flag = 0;
 
     // --- Mouse input and tools (app/view/mouse_input.cpp, mouse_tools.cpp, cursor.cpp) ---------------------------
     void CameraPress(kz::platform::Point point);
@@ -668,7 +424,6 @@ public:
     // A left-button message to the tools handler in the tools class, else to the camera handler.
     void RouteLeftButton(kz::platform::Point point, void (XView::*tools)(kz::platform::Point),
                          void (XView::*camera)(kz::platform::Point));
-    MouseState mouse;  // press/last/current points, hover state and drag points (the state word: button_state)
 
     // --- Timeline pieces the view fires (app/view/timeline.cpp) ---------------------------------------------------
     // mask 0 fires every action item, 1 the single-click (variant 1) items, 2 the double-click (variant 2) ones.
@@ -684,8 +439,6 @@ public:
     // another model.
     int ExecTag(const char* entry);
     double ExecActionCommand(const char* text, double time, int item, int part);
-    SystemTime last_action_start{};
-    int schedule_halted = 0;  // a hit disturbed the entry list under the scan: the schedule stands still
     // --- end of the view-side block ---------------------------------------------------------------------------
 
 private:

@@ -44,19 +44,19 @@ void measure_lines(const char* text, int* longest, int* lines) {
 }  // namespace
 
 void XView::HideCommentWindow() {
-    plat::show_window(comment_window, false);
-    comment_text.clear();
+    plat::show_window(output.comment_window, false);
+    output.comment_text.clear();
 }
 
 void XView::ShowAttributePopup(plat::Point point, int mode) {
-    if (mode == 0 || !bridge) {
+    if (mode == 0 || !output.bridge) {
         HideCommentWindow();
         return;
     }
     const std::uint64_t packed = std::uint64_t(std::uint32_t(point.x)) | (std::uint64_t(std::uint32_t(point.y)) << 32);
-    _OfuPosition* shape = bridge->HitTestShape(packed);
+    _OfuPosition* shape = output.bridge->HitTestShape(packed);
     const XLeaves* owner = nullptr;
-    for (XTrunk* t : trunks)
+    for (XTrunk* t : document.trunks)
         for (int i = 0; t && shape && !owner && i < t->part_count(); ++i)
             if (t->parts[i] && t->parts[i]->model == shape) owner = t->parts[i];
     if (mode == 2) {
@@ -64,7 +64,7 @@ void XView::ShowAttributePopup(plat::Point point, int mode) {
         if (!list) return;
         const std::string rows = list;
         kz::foundation::free_and_null(list);
-        const double scale = comment_text_factor;
+        const double scale = display.comment_text_factor;
         ShowTextWindow(rows.c_str(), point, int(3 * scale + 0.5), int(24 * scale + 0.5), 8);
         return;
     }
@@ -73,17 +73,17 @@ void XView::ShowAttributePopup(plat::Point point, int mode) {
         HideCommentWindow();
         return;
     }
-    const double scale = comment_text_factor;
+    const double scale = display.comment_text_factor;
     ShowTextWindow(text, point, int(3 * scale + 0.5), int(24 * scale + 0.5), 8);
 }
 
 void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, int font_height, int margin) {
-    if (!text || !comment_window) return;
+    if (!text || !output.comment_window) return;
     int longest = 0, lines = 0;
     measure_lines(text, &longest, &lines);
     const int width = int(font_height * 0.5 * (longest + 4) + 2 * margin + 0.5);
     const int height = int(double(line_gap + font_height) * lines + 2 * margin + 0.5);
-    const plat::Point screen = plat::client_to_screen(view_window[0], point);
+    const plat::Point screen = plat::client_to_screen(output.view_window[0], point);
     kz::platform::GdiRect work{};
     kz::foundation::get_monitor_work_area(plat::GdiPoint{screen.x, screen.y}, &work);
     int x = screen.x + 16, y = screen.y + 32;
@@ -91,17 +91,17 @@ void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, in
     if (screen.y + 64 + height > work.bottom) y = work.bottom - height - 32;
     x = std::max(x, 10);
     y = std::max(y, 10);
-    plat::move_window(comment_window, x, y, width, height, true);
-    comment_text = text;
-    plat::set_window_text(comment_window, text);
+    plat::move_window(output.comment_window, x, y, width, height, true);
+    output.comment_text = text;
+    plat::set_window_text(output.comment_window, text);
     std::unique_ptr<plat::DeviceContext> dc = plat::DeviceContext::create_window(width, height);
     plat::fill_rect(*dc, plat::GdiRect{0, 0, width, height}, plat::Brush{false, 0xFFFFFF});
     int measured = 0, count = 0;
     kz::foundation::draw_multiline_text(dc.get(), text, margin, margin, font_height, 0x000000, kGothicFace, -1,
                                         line_gap, &measured, &count, 0, 0, 0.0, nullptr, 0.0);
-    plat::present_window_image(comment_window, dc->backing_bytes(), dc->backing_width(), dc->backing_height(),
+    plat::present_window_image(output.comment_window, dc->backing_bytes(), dc->backing_width(), dc->backing_height(),
                                dc->backing_stride());
-    plat::show_window(comment_window, true);
+    plat::show_window(output.comment_window, true);
 }
 
 int XView::CutToWidth(const char* text, char* buffer, int width) {
@@ -149,7 +149,7 @@ char* XView::JoinColumns(char* heap_text, const char* text1, int width1, const c
 }
 
 void XView::DrawOverlayText(const char* text) {
-    plat::DeviceContext* dc = view_dc[0].get();
+    plat::DeviceContext* dc = output.view_dc[0].get();
     if (!dc || !text) return;
     plat::set_rop2(*dc, plat::kR2CopyPen);
     kz::foundation::text_out_gdi(dc, text, 10, 0, 16, 0x00FF00, kGothicFace, 0x010000, 0, 0.0);

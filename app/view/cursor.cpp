@@ -44,7 +44,8 @@ void XView::UpdateCursor() {
     // The cursor shows the hover state of where the pointer rests now, not of a move still queued.
     ResolveHoverPick();
     const bool modifier = key_held(plat::VK_CONTROL) || key_held(plat::VK_SHIFT);
-    const char* name = cursor_name(interaction_class, mouse.hover, view_mode, target, tool_bits, modifier);
+    const char* name = cursor_name(input.interaction_class, input.mouse.hover, input.view_mode, input.target,
+                                   input.tool_bits, modifier);
     if (!name) return;
     const plat::CursorHandle cursor = *name ? plat::load_cursor(name) : plat::arrow_cursor();
     if (cursor) plat::set_cursor(cursor);

@@ -49,7 +49,7 @@ bool near_box_segment(const XLeaves& part, const double* target) {
 
 void XView::PropagateUnitColors(XTrunk* t, std::int64_t inherited) {
     if (!t) return;
-    const bool root = !trunks.empty() && t == trunks[0];
+    const bool root = !document.trunks.empty() && t == document.trunks[0];
     const bool unit = !root && t->HasFrefer();
     const kz::scene::COBJECTA* record = t->base_record();
     const std::int64_t own = record ? static_cast<std::int32_t>(record->packed_color) : 0;
@@ -57,7 +57,7 @@ void XView::PropagateUnitColors(XTrunk* t, std::int64_t inherited) {
     if (!root && !unit) {
         const std::uint32_t before = t->highlight_color;
         bool push = true;
-        if (unit_depth <= 0) {
+        if (display.unit_depth <= 0) {
             t->highlight_color = static_cast<std::uint32_t>(own > 0 ? own : std::max<std::int64_t>(inherited, 0));
         } else if (inherited == 0) {
             t->highlight_color = 0;
@@ -68,23 +68,23 @@ void XView::PropagateUnitColors(XTrunk* t, std::int64_t inherited) {
         if (push && t->highlight_color != before) ApplyTrunkAppearance(0, t);
     } else {
         for_children = own != 0 ? own : inherited;
-        ++unit_depth;
+        ++display.unit_depth;
     }
     for (XTrunk* child : t->children) {
         PropagateUnitColors(child, for_children);
-        if (child && child != trunks[0] && child->HasFrefer()) --unit_depth;
+        if (child && child != document.trunks[0] && child->HasFrefer()) --display.unit_depth;
     }
 }
 
 void XView::ApplyTrunkAppearance(int, XTrunk* t) {
-    if (!t || !bridge) return;
+    if (!t || !output.bridge) return;
     const std::uint32_t color = t->GetDrawColor();
     const double transparency = t->GetTransparency();
     for (int i = 1; i < t->part_count(); ++i) {
         XLeaves* part = t->parts[i];
         if (!part) continue;
         if (color == 0 && transparency == 0.0) {
-            bridge->ApplyObjectColors(part, nullptr, kPartAll);
+            output.bridge->ApplyObjectColors(part, nullptr, kPartAll);
             continue;
         }
         MaterialRecord m = record_color_block(*part->record);
@@ -94,24 +94,24 @@ void XView::ApplyTrunkAppearance(int, XTrunk* t) {
             m.red = color & 0xFF, m.green = (color >> 8) & 0xFF, m.blue = (color >> 16) & 0xFF;
         }
         if (transparency != 0.0) m.transparency = transparency;
-        bridge->ApplyObjectColors(part, &m, kPartAll);
+        output.bridge->ApplyObjectColors(part, &m, kPartAll);
     }
 }
 
 void XView::ApplyTrunkColor(int index) {
     XTrunk* t = TrunkAt(index);
-    if (!t || !bridge || !t->base()) return;
+    if (!t || !output.bridge || !t->base()) return;
     const std::uint32_t color = t->GetDrawColor();
     MaterialRecord m = record_color_block(*t->base()->record);
     m.color = color;
     m.red = color & 0xFF, m.green = (color >> 8) & 0xFF, m.blue = (color >> 16) & 0xFF;
     for (int i = 1; i < t->part_count(); ++i)
-        if (t->parts[i]) bridge->ApplyObjectColors(t->parts[i], color ? &m : nullptr, kPartAll - kPartAlpha);
+        if (t->parts[i]) output.bridge->ApplyObjectColors(t->parts[i], color ? &m : nullptr, kPartAll - kPartAlpha);
 }
 
 void XView::ApplyTrunkTransparency(int index) {
     XTrunk* t = TrunkAt(index);
-    if (!t || !bridge || !t->base()) return;
+    if (!t || !output.bridge || !t->base()) return;
     const double transparency = t->GetTransparency();
     MaterialRecord m = record_color_block(*t->base()->record);
     m.transparency = transparency;
@@ -120,9 +120,9 @@ void XView::ApplyTrunkTransparency(int index) {
         if (!part) continue;
         if (transparency == 0.0) {
             part->CopyTransparencyToMaterials();
-            bridge->ApplyObjectColors(part, nullptr, kPartAll);
+            output.bridge->ApplyObjectColors(part, nullptr, kPartAll);
         } else {
-            bridge->ApplyObjectColors(part, &m, kPartAlpha);
+            output.bridge->ApplyObjectColors(part, &m, kPartAlpha);
         }
     }
 }
@@ -130,30 +130,30 @@ void XView::ApplyTrunkTransparency(int index) {
 void XView::ShowActionParts(int mode) {
     if (mode != 0 && mode != 1) return;
     for (int k = 1; k < trunk_count(); ++k) {
-        XTrunk* t = trunks[k];
+        XTrunk* t = document.trunks[k];
         if (!t || !t->base()) continue;
         t->base()->record->dispmode = 0;
         for (int i = 1; i < t->part_count(); ++i) {
             XLeaves* part = t->parts[i];
-            if (!part || !bridge) continue;
+            if (!part || !output.bridge) continue;
             const kz::scene::COBJECTA& r = *part->record;
             if (mode == 0) {
-                bridge->SetFaceDrawMode(part->model, r.draw_style, r.line_width_digit);
-                bridge->ApplyObjectColors(part, nullptr, kPartAll);
+                output.bridge->SetFaceDrawMode(part->model, r.draw_style, r.line_width_digit);
+                output.bridge->ApplyObjectColors(part, nullptr, kPartAll);
                 continue;
             }
             const bool acts = r.action && *r.action;
             MaterialRecord m = record_color_block(r);
             m.transparency = acts ? 0.0 : 0.9;
-            bridge->SetFaceDrawMode(part->model, acts ? 1 : 2, r.line_width_digit);
-            bridge->ApplyObjectColors(part, &m, kPartAll);
+            output.bridge->SetFaceDrawMode(part->model, acts ? 1 : 2, r.line_width_digit);
+            output.bridge->ApplyObjectColors(part, &m, kPartAll);
         }
     }
 }
 
 void XView::InvertVisibility() {
     for (int k = 1; k < trunk_count(); ++k) {
-        XTrunk* t = trunks[k];
+        XTrunk* t = document.trunks[k];
         if (!t) continue;
         t->shown = t->shown ? 0 : 1;
         t->shown_too = t->shown;
@@ -164,13 +164,13 @@ void XView::InvertVisibility() {
 
 void XView::ApplyVisibility() {
     for (int k = 1; k < trunk_count(); ++k)
-        if (XTrunk* t = trunks[k])
+        if (XTrunk* t = document.trunks[k])
             for (int i = 1; i < t->part_count(); ++i) t->ShowPart(t->shown, i);
 }
 
 void XView::RestoreNearHidden() {
     for (int k = 1; k < trunk_count(); ++k) {
-        XTrunk* t = trunks[k];
+        XTrunk* t = document.trunks[k];
         if (t && t->shown == 1 && t->shown_too == 0)
             for (int i = 1; i < t->part_count(); ++i) t->ShowPart(1, i);
     }
@@ -178,13 +178,13 @@ void XView::RestoreNearHidden() {
 
 void XView::ResetShownFlags() {
     for (int k = 1; k < trunk_count(); ++k)
-        if (XTrunk* t = trunks[k]) t->shown_too = t->shown;
+        if (XTrunk* t = document.trunks[k]) t->shown_too = t->shown;
 }
 
 void XView::ApplyProximityDisplay() {
-    if (!near_target_display || trunk_count() <= 1 || !eye) return;
+    if (!display.near_target_display || trunk_count() <= 1 || !camera.eye) return;
     for (int k = 1; k < trunk_count(); ++k) {
-        XTrunk* t = trunks[k];
+        XTrunk* t = document.trunks[k];
         if (!t) continue;
         if (!t->shown) {
             t->shown_too = 0;
@@ -196,7 +196,8 @@ void XView::ApplyProximityDisplay() {
             const XLeaves* part = t->parts[i];
             if (!part) continue;
             const double origin[3] = {part->L[12], part->L[13], part->L[14]};
-            near = distance_between(origin, eye->target) <= kNearDistance || near_box_segment(*part, eye->target);
+            near = distance_between(origin, camera.eye->target) <= kNearDistance ||
+                   near_box_segment(*part, camera.eye->target);
         }
         t->shown_too = near ? 1 : 0;
         if (t->shown_too != before)
@@ -205,9 +206,9 @@ void XView::ApplyProximityDisplay() {
 }
 
 void XView::CountScene() {
-    std::memset(scene_stats, 0, sizeof scene_stats);
+    std::memset(display.scene_stats, 0, sizeof display.scene_stats);
     for (int k = 1; k < trunk_count(); ++k) {
-        XTrunk* t = trunks[k];
+        XTrunk* t = document.trunks[k];
         if (!t) continue;
         int amounts[4] = {1, 0, 0, 0};
         for (int i = 1; i < t->part_count(); ++i) {
@@ -221,40 +222,44 @@ void XView::CountScene() {
         }
         const int column = t->shown ? 1 : 0;
         for (int q = 0; q < 4; ++q) {
-            scene_stats[q][column] += amounts[q];
-            if (t->shown && t->shown_too == 1) scene_stats[q][2] += amounts[q];
+            display.scene_stats[q][column] += amounts[q];
+            if (t->shown && t->shown_too == 1) display.scene_stats[q][2] += amounts[q];
         }
     }
-    if (!near_target_display)
-        for (auto& quantity : scene_stats) quantity[2] = quantity[1];
+    if (!display.near_target_display)
+        for (auto& quantity : display.scene_stats) quantity[2] = quantity[1];
 }
 
 std::string XView::FormatPickStatus(char* out) {
     std::string text;
     char buffer[160];
-    if (selected_line >= 0) {
-        std::snprintf(buffer, sizeof buffer, " [\x8d\x73=%d]", selected_line);  // 行
+    if (input.selected_line >= 0) {
+        std::snprintf(buffer, sizeof buffer, " [\x8d\x73=%d]", input.selected_line);  // 行
         text += buffer;
     }
-    XTrunk* t = selected_trunk >= 1 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
-    if (t && selected_part > 0 && selected_part < t->part_count() && t->parts[selected_part] && selected_face > 0 &&
-        selected_face < t->parts[selected_part]->face_count()) {
-        std::snprintf(buffer, sizeof buffer, " [\x96\xca=%d]", selected_face);  // 面
+    XTrunk* t = input.selected_trunk >= 1 && input.selected_trunk < trunk_count()
+                    ? document.trunks[input.selected_trunk]
+                    : nullptr;
+    if (t && input.selected_part > 0 && input.selected_part < t->part_count() && t->parts[input.selected_part] &&
+        input.selected_face > 0 && input.selected_face < t->parts[input.selected_part]->face_count()) {
+        std::snprintf(buffer, sizeof buffer, " [\x96\xca=%d]", input.selected_face);  // 面
         text += buffer;
     }
-    if (eye) {
+    if (camera.eye) {
         // レンズ[..]目間(..)
-        std::snprintf(buffer, sizeof buffer, " \x83\x8c\x83\x93\x83\x59[%5.1f]\x96\xda\x8a\xd4(%5.3f)", eye->lens,
-                      stereo_eye_distance);
+        std::snprintf(buffer, sizeof buffer, " \x83\x8c\x83\x93\x83\x59[%5.1f]\x96\xda\x8a\xd4(%5.3f)",
+                      camera.eye->lens, camera.stereo_eye_distance);
         text += buffer;
-        std::snprintf(buffer, sizeof buffer, " eye(%.0f %.0f %.0f)", eye->eye[0], eye->eye[1], eye->eye[2]);
+        std::snprintf(buffer, sizeof buffer, " eye(%.0f %.0f %.0f)", camera.eye->eye[0], camera.eye->eye[1],
+                      camera.eye->eye[2]);
         text += buffer;
-        std::snprintf(buffer, sizeof buffer, "\x81\xa8\x92\x8d\x8e\x8b(%.0f %.0f %.0f)", eye->target[0],  // →注視
-                      eye->target[1], eye->target[2]);
+        std::snprintf(buffer, sizeof buffer, "\x81\xa8\x92\x8d\x8e\x8b(%.0f %.0f %.0f)",
+                      camera.eye->target[0],  // →注視
+                      camera.eye->target[1], camera.eye->target[2]);
         text += buffer;
     }
-    if (bridge) {
-        std::snprintf(buffer, sizeof buffer, " img=%d", bridge->texture_count);
+    if (output.bridge) {
+        std::snprintf(buffer, sizeof buffer, " img=%d", output.bridge->texture_count);
         text += buffer;
     }
     if (out) {

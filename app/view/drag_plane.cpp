@@ -40,10 +40,10 @@ void XView::SetDragPlane(int trunk_index, int part_index, int face_index, const 
     XTrunk* trunk = TrunkAt(trunk_index);
     XLeaves* part = trunk && part_index >= 0 && part_index < trunk->part_count() ? trunk->parts[part_index] : nullptr;
     const double* frame = nullptr;
-    if (target == 1 || target == 2) {
+    if (input.target == 1 || input.target == 2) {
         frame = hanging_frame(trunk);
-    } else if (target == 3 || target == 4) {
-        if (target == 4 && part && face_index >= 0 && face_index < part->face_count() && part->faces[face_index])
+    } else if (input.target == 3 || input.target == 4) {
+        if (input.target == 4 && part && face_index >= 0 && face_index < part->face_count() && part->faces[face_index])
             frame = part->faces[face_index]->world;
         else
             frame = parent_shape_frame(trunk, part);
@@ -59,57 +59,57 @@ void XView::SetDragPlane(int trunk_index, int part_index, int face_index, const 
     fnd::transform_point(o, origin, m);
     fnd::transform_point(z, up, m);
     const double at[3] = {hit ? hit[0] : 0.0, hit ? hit[1] : 0.0, hit ? hit[2] : 0.0};
-    for (int k = 0; k < 3; ++k) drag.normal[k] = z[k] - o[k];
-    copy3(drag.point, at);
+    for (int k = 0; k < 3; ++k) input.drag.normal[k] = z[k] - o[k];
+    copy3(input.drag.point, at);
     copy3(m + 12, at);
-    std::memcpy(drag.matrix, m, sizeof m);
-    if (ground_grid_switch == 1) ShowGroundGrid(drag.matrix);
+    std::memcpy(input.drag.matrix, m, sizeof m);
+    if (display.ground_grid_switch == 1) ShowGroundGrid(input.drag.matrix);
     if (store == 1) {
-        drag.pick_trunk = trunk_index;
-        drag.pick_part = part_index;
-        drag.pick_face = face_index;
-        drag.pick_height = at[2];
+        input.drag.pick_trunk = trunk_index;
+        input.drag.pick_part = part_index;
+        input.drag.pick_face = face_index;
+        input.drag.pick_height = at[2];
     }
 }
 
 void XView::BeginDragAt(std::int64_t point) {
     double hit[3];
     PickItem(point, nullptr, nullptr, nullptr, 1, 0, hit);
-    if (selected_trunk <= 0) {
-        fnd::identity_matrix4(drag.matrix);
-        std::memset(drag.point, 0, sizeof drag.point);
-        drag.normal[0] = 0.0, drag.normal[1] = 0.0, drag.normal[2] = 1.0;
+    if (input.selected_trunk <= 0) {
+        fnd::identity_matrix4(input.drag.matrix);
+        std::memset(input.drag.point, 0, sizeof input.drag.point);
+        input.drag.normal[0] = 0.0, input.drag.normal[1] = 0.0, input.drag.normal[2] = 1.0;
     } else {
-        SetDragPlane(selected_trunk, selected_part, selected_face, hit, 1);
+        SetDragPlane(input.selected_trunk, input.selected_part, input.selected_face, hit, 1);
     }
-    copy3(drag.last, hit);
-    copy3(drag.last_copy, hit);
+    copy3(input.drag.last, hit);
+    copy3(input.drag.last_copy, hit);
 }
 
 void XView::DragPointOnPlane(std::int64_t point, double* delta, int trunk_index) {
     double d[3] = {0.0, 0.0, 0.0};
     XTrunk* trunk = TrunkAt(trunk_index);
     if (trunk && trunk->HasPartFlag(0, 8)) {
-        const double scale = window_item_scale != 0.0 ? window_item_scale : 1.0;
+        const double scale = input.window_item_scale != 0.0 ? input.window_item_scale : 1.0;
         const double now[3] = {view_point_x(point) / scale, view_point_y(point) / scale, 0.0};
-        for (int k = 0; k < 3; ++k) d[k] = now[k] - drag.last[k];
-        copy3(drag.last, now);
+        for (int k = 0; k < 3; ++k) d[k] = now[k] - input.drag.last[k];
+        copy3(input.drag.last, now);
     } else {
         double crossing[3];
         // A cursor beyond the plane's horizon has no point on it: the drag stands still rather than jumping to
         // a point behind the eye.
-        if (CrossPickRay(point, drag.point, drag.normal, crossing)) {
+        if (CrossPickRay(point, input.drag.point, input.drag.normal, crossing)) {
             OfuMatrix4x4 plane, inverse;
-            std::memcpy(&plane, drag.matrix, sizeof plane);
+            std::memcpy(&plane, input.drag.matrix, sizeof plane);
             if (InverseMatrix4x4(plane, inverse)) {
                 double a[3], b[3];
                 fnd::transform_point(a, crossing, &inverse.m[0][0]);
-                fnd::transform_point(b, drag.last, &inverse.m[0][0]);
+                fnd::transform_point(b, input.drag.last, &inverse.m[0][0]);
                 for (int k = 0; k < 3; ++k) d[k] = a[k] - b[k];
             } else {
-                for (int k = 0; k < 3; ++k) d[k] = crossing[k] - drag.last[k];
+                for (int k = 0; k < 3; ++k) d[k] = crossing[k] - input.drag.last[k];
             }
-            copy3(drag.last, crossing);
+            copy3(input.drag.last, crossing);
         }
     }
     if (delta) copy3(delta, d);
@@ -117,12 +117,12 @@ void XView::DragPointOnPlane(std::int64_t point, double* delta, int trunk_index)
 
 void XView::DragHeight(std::int64_t point, double* p, double* dz) {
     double change = 0.0;
-    if (eye && p) {
+    if (camera.eye && p) {
         UpdateViewMatrices();
         double v[3], nearer[3];
-        fnd::transform_to_view(*eye, p, v);
+        fnd::transform_to_view(*camera.eye, p, v);
         v[2] -= 1.0;
-        fnd::transform_from_view(*eye, v, nearer);
+        fnd::transform_from_view(*camera.eye, v, nearer);
         const double normal[3] = {p[0] - nearer[0], p[1] - nearer[1], p[2] - nearer[2]};
         double crossing[3];
         if (CrossPickRay(point, p, normal, crossing)) {

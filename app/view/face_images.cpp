@@ -76,7 +76,7 @@ int XView::PasteImageOnFace(const char* image_path, int trunk_index, int part_in
     fresh.face_letter = 'C';
     fresh.color = kWhite;
     fresh.image_index = image_index;
-    if (paste_size_switch) fresh.size = paste_size[0], fresh.lift = paste_size[1];
+    if (input.paste_size_switch) fresh.size = input.paste_size[0], fresh.lift = input.paste_size[1];
     fresh.from_codes = static_cast<std::int32_t*>(fnd::alloc_zeroed(sizeof(std::int32_t) * kz::scene::kMaxPasteRanges));
     fresh.to_codes = static_cast<std::int32_t*>(fnd::alloc_zeroed(sizeof(std::int32_t) * kz::scene::kMaxPasteRanges));
     fresh.from_codes[0] = fresh.to_codes[0] = code;
@@ -95,7 +95,7 @@ int XView::PasteImageOnFace(const char* image_path, int trunk_index, int part_in
     } else if (placed >= 0) {
         PasteEntry moved = record.paste_entries[placed];
         set_source(moved, image_path, image_index);
-        if (paste_size_switch) moved.size = fresh.size, moved.lift = fresh.lift;
+        if (input.paste_size_switch) moved.size = fresh.size, moved.lift = fresh.lift;
         std::memmove(record.paste_entries + 1, record.paste_entries, sizeof(PasteEntry) * placed);
         record.paste_entries[0] = moved;
         kz::scene::free_paste_entry(&fresh);
@@ -104,10 +104,10 @@ int XView::PasteImageOnFace(const char* image_path, int trunk_index, int part_in
         insert_front(record, fresh);
     }
     record.WritePasteList();
-    const int saved = face_paste;
-    face_paste = 1;
+    const int saved = input.face_paste;
+    input.face_paste = 1;
     part->Build(nullptr);
-    face_paste = saved;
+    input.face_paste = saved;
     return 1;
 }
 
@@ -132,8 +132,8 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     }
     if (entry->kind != 2) {
         entry->kind = 2;
-        entry->size = paste_size_switch ? paste_size[0] : 0.0;
-        entry->lift = paste_size_switch ? paste_size[1] : 0.0;
+        entry->size = input.paste_size_switch ? input.paste_size[0] : 0.0;
+        entry->lift = input.paste_size_switch ? input.paste_size[1] : 0.0;
         entry->x = entry->y = entry->angle = entry->center_x = entry->center_y = 0.0;
         entry->color = kWhite;
         entry->face_letter = 'C';
@@ -141,12 +141,13 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     }
     const int old_index = entry->image_index;
     set_source(*entry, new_path, InternName(new_path));
-    if (paste_size_switch == 1) entry->size = paste_size[0], entry->lift = paste_size[1];
+    if (input.paste_size_switch == 1) entry->size = input.paste_size[0], entry->lift = input.paste_size[1];
 
-    CO3duGLModelar* modeller = bridge ? bridge->modeller.get() : nullptr;
+    CO3duGLModelar* modeller = output.bridge ? output.bridge->modeller.get() : nullptr;
     if (modeller && part->model) {
         char local[1024] = {};
-        const int texture = bridge->LoadTexture(FindDataFile(new_path, local) ? local : new_path, TextureOption());
+        const int texture =
+            output.bridge->LoadTexture(FindDataFile(new_path, local) ? local : new_path, TextureOption());
         CO3duPrimitive primitive;
         modeller->GetPrimitive(part->model, primitive, kSwapFlags);
         const int sets = primitive.sets.GetSize();

@@ -53,27 +53,27 @@ int XView::ReleaseLockFile(const char* path, const char* user, int number) {
 }
 
 int XView::RemoveOwnLockFiles() {
-    if (user_name && *user_name && data_folder && *data_folder) {
-        const std::string folder = data_folder;
+    if (document.user_name && *document.user_name && document.data_folder && *document.data_folder) {
+        const std::string folder = document.data_folder;
         for (const kz::platform::FileInfo& f : kz::platform::find_files(folder + "*.loc")) {
             if (f.directory) continue;
-            ReleaseLockFile((folder + f.name).c_str(), user_name, user_lock_number);
+            ReleaseLockFile((folder + f.name).c_str(), document.user_name, document.user_lock_number);
         }
     }
-    user_name = kz::foundation::free_and_null(user_name);
+    document.user_name = kz::foundation::free_and_null(document.user_name);
     return 0;
 }
 
 void XView::MakeStampName(char* buffer) {
     if (!buffer) return;
-    GetClockTime(&stamp_time);
-    const SystemTime& t = stamp_time;
+    GetClockTime(&document.stamp_time);
+    const SystemTime& t = document.stamp_time;
     const int date = t.year * 10000 + t.month * 100 + t.day;
     const int time = t.hour * 10000 + t.minute * 100 + t.second;
     for (int counter = 0;; ++counter) {
         std::snprintf(buffer, 32, "z-%08d-%06d-%03d-%02d", date, time, static_cast<int>(t.millisecond), counter % 100);
         bool taken = false;
-        for (XTrunk* trunk : trunks)
+        for (XTrunk* trunk : document.trunks)
             if (trunk && kz::foundation::compare_nocase(trunk_name(trunk), buffer) == 0) taken = true;
         // Past 100 items in one millisecond the counter would leave its two digits; the names repeat
         // instead of overrunning, and the caller's item keeps a duplicate rather than a cut name.

@@ -52,9 +52,9 @@ bool turn_about(const double* centre, const double* moving, double azimuth_step,
 // Eye and target moved together by the offset, through the obstacle check when it is on.
 void shift_eye(XView& view, const double* offset) {
     double moved_eye[3], moved_target[3];
-    add_scaled(moved_eye, view.eye->eye, offset, 1.0);
-    add_scaled(moved_target, view.eye->target, offset, 1.0);
-    view.SetEye(moved_eye, moved_target, 0.0, view.collision_check);
+    add_scaled(moved_eye, view.camera.eye->eye, offset, 1.0);
+    add_scaled(moved_target, view.camera.eye->target, offset, 1.0);
+    view.SetEye(moved_eye, moved_target, 0.0, view.camera.collision_check);
 }
 
 // The item moved or the part turned under the eye: the placement is recomputed and the eye follows the part.
@@ -65,12 +65,12 @@ void follow_camera_part(XView& view, XLeaves* part) {
 
 // A walk moves eye and target; with the eye on a camera part it moves the part's item instead, in walk mode only.
 void walk_by(XView& view, const double* offset) {
-    auto* part = static_cast<XLeaves*>(view.current_camera_part);
+    auto* part = static_cast<XLeaves*>(view.camera.current_camera_part);
     if (!part) {
         shift_eye(view, offset);
         return;
     }
-    if (view.view_mode != 2 || !part->owner || !part->owner->base()) return;
+    if (view.input.view_mode != 2 || !part->owner || !part->owner->base()) return;
     view.MovePart(part->owner->base(), offset[0], offset[1], offset[2]);
     follow_camera_part(view, part);
 }
@@ -85,26 +85,26 @@ XLeaves* camera_turn_part(XLeaves* part) {
 }  // namespace
 
 int XView::SetEye(const double* new_eye, const double* new_target, double lens, int check) {
-    if (!eye || !new_eye || !new_target) return 0;
+    if (!camera.eye || !new_eye || !new_target) return 0;
     // A move of no length cannot reach an obstacle, and a camera turned along it would have no direction.
-    const double length = fnd::distance_3d(eye->eye, new_eye);
-    if (check == 1 && length > 0.0 && length >= ObstacleDistance(eye->eye, new_eye)) return 0;
+    const double length = fnd::distance_3d(camera.eye->eye, new_eye);
+    if (check == 1 && length > 0.0 && length >= ObstacleDistance(camera.eye->eye, new_eye)) return 0;
     if (lens > 0.0) {
-        eye->lens = std::fmin(std::fmax(lens, 1.0), 600.0);
-        eye->zoom_ratio = base_lens / eye->lens;
+        camera.eye->lens = std::fmin(std::fmax(lens, 1.0), 600.0);
+        camera.eye->zoom_ratio = camera.base_lens / camera.eye->lens;
         SendTitle();
     }
-    std::memmove(eye->eye, new_eye, sizeof eye->eye);
-    std::memmove(eye->target, new_target, sizeof eye->target);
+    std::memmove(camera.eye->eye, new_eye, sizeof camera.eye->eye);
+    std::memmove(camera.eye->target, new_target, sizeof camera.eye->target);
     UpdateViewMatrices();
     return 1;
 }
 
 double XView::ObstacleDistance(const double* from, const double* to) {
-    CO3duGLModelar* m = bridge ? bridge->modeller.get() : nullptr;
-    if (!m || !eye) return kNoObstacle;
-    const int cx = eye->screen_origin_x + eye->screen_width / 2;
-    const int cy = eye->screen_origin_y + eye->screen_height / 2;
+    CO3duGLModelar* m = output.bridge ? output.bridge->modeller.get() : nullptr;
+    if (!m || !camera.eye) return kNoObstacle;
+    const int cx = camera.eye->screen_origin_x + camera.eye->screen_width / 2;
+    const int cy = camera.eye->screen_origin_y + camera.eye->screen_height / 2;
     const std::int64_t centre = pack_view_point(cx, cy);
     _O3duCamera kept;
     m->GetCamera(kept);
@@ -118,20 +118,20 @@ double XView::ObstacleDistance(const double* from, const double* to) {
     double hit[3] = {};
     XTrunk* item = part->owner;
     if (item && item->HasPartFlag(0, 8)) {
-        hit[0] = cx / window_item_scale, hit[1] = cy / window_item_scale;
+        hit[0] = cx / input.window_item_scale, hit[1] = cy / input.window_item_scale;
     } else {
         // The face is looked for along the move's own ray, not the line of sight: a sideways or backward move
         // meets walls that the view direction would see edge-on or from behind.
         double saved_eye[3], saved_target[3];
-        std::memcpy(saved_eye, eye->eye, sizeof saved_eye);
-        std::memcpy(saved_target, eye->target, sizeof saved_target);
-        std::memmove(eye->eye, from, sizeof eye->eye);
-        std::memmove(eye->target, to, sizeof eye->target);
+        std::memcpy(saved_eye, camera.eye->eye, sizeof saved_eye);
+        std::memcpy(saved_target, camera.eye->target, sizeof saved_target);
+        std::memmove(camera.eye->eye, from, sizeof camera.eye->eye);
+        std::memmove(camera.eye->target, to, sizeof camera.eye->target);
         UpdateViewMatrices();
         int face = -1;
         const bool found = PickFace(centre, part, hit, &face) != nullptr;
-        std::memcpy(eye->eye, saved_eye, sizeof saved_eye);
-        std::memcpy(eye->target, saved_target, sizeof saved_target);
+        std::memcpy(camera.eye->eye, saved_eye, sizeof saved_eye);
+        std::memcpy(camera.eye->target, saved_target, sizeof saved_target);
         UpdateViewMatrices();
         if (!found) return kNoObstacle;
     }
@@ -139,45 +139,45 @@ double XView::ObstacleDistance(const double* from, const double* to) {
 }
 
 int XView::ApproachStep(double amount, double fraction, int mode) {
-    if (amount == 0.0 || !eye) return amount == 0.0 ? 0 : 1;
+    if (amount == 0.0 || !camera.eye) return amount == 0.0 ? 0 : 1;
     const double k = amount > 0.0 ? 1.0 - fraction : 1.0 / (1.0 - fraction);
     if (k == 1.0) return 1;
     // Mode 0 slides the eye along the line from the target, mode 1 the target along the line from the eye.
-    const double* anchor = mode == 1 ? eye->eye : eye->target;
-    const double* moving = mode == 1 ? eye->target : eye->eye;
+    const double* anchor = mode == 1 ? camera.eye->eye : camera.eye->target;
+    const double* moving = mode == 1 ? camera.eye->target : camera.eye->eye;
     double direction[3];
     const double d = fnd::distance_with_direction(anchor, moving, direction);
     const double moved_distance = std::fmax(std::fmax(d, 10.0) * k, 0.1);
     double moved[3];
     add_scaled(moved, anchor, direction, moved_distance);
     if (mode == 1)
-        SetEye(eye->eye, moved, 0.0, collision_check);
+        SetEye(camera.eye->eye, moved, 0.0, camera.collision_check);
     else
-        SetEye(moved, eye->target, 0.0, collision_check);
+        SetEye(moved, camera.eye->target, 0.0, camera.collision_check);
     return 1;
 }
 
 int XView::OrbitAzimuth(double amount, double scale) {
     if (amount == 0.0) return 0;
     double moved[3];
-    if (eye && turn_about(eye->target, eye->eye, -amount * scale, 0.0, moved))
-        SetEye(moved, eye->target, 0.0, collision_check);
+    if (camera.eye && turn_about(camera.eye->target, camera.eye->eye, -amount * scale, 0.0, moved))
+        SetEye(moved, camera.eye->target, 0.0, camera.collision_check);
     return 1;
 }
 
 int XView::OrbitElevation(double amount, double scale) {
     if (amount == 0.0) return 0;
     double moved[3];
-    if (eye && turn_about(eye->target, eye->eye, 0.0, amount * scale, moved))
-        SetEye(moved, eye->target, 0.0, collision_check);
+    if (camera.eye && turn_about(camera.eye->target, camera.eye->eye, 0.0, amount * scale, moved))
+        SetEye(moved, camera.eye->target, 0.0, camera.collision_check);
     return 1;
 }
 
 int XView::WalkForward(double amount, double scale, int horizontal) {
     if (amount == 0.0) return 0;
-    if (!eye) return 1;
+    if (!camera.eye) return 1;
     double direction[3];
-    fnd::distance_with_direction(eye->eye, eye->target, direction);
+    fnd::distance_with_direction(camera.eye->eye, camera.eye->target, direction);
     if (horizontal == 1) fnd::normalize_xyz(direction[0], direction[1], 0.0, direction);
     const double k = -amount * scale;
     const double offset[3] = {direction[0] * k, direction[1] * k, direction[2] * k};
@@ -187,9 +187,9 @@ int XView::WalkForward(double amount, double scale, int horizontal) {
 
 int XView::WalkSideways(double amount, double scale) {
     if (amount == 0.0) return 0;
-    if (!eye) return 1;
+    if (!camera.eye) return 1;
     double direction[3], side[3];
-    fnd::distance_with_direction(eye->eye, eye->target, direction);
+    fnd::distance_with_direction(camera.eye->eye, camera.eye->target, direction);
     fnd::normalize_xyz(direction[1], -direction[0], 0.0, side);
     for (double& v : side) v *= amount * scale;
     shift_eye(*this, side);
@@ -198,7 +198,7 @@ int XView::WalkSideways(double amount, double scale) {
 
 int XView::WalkVertical(double amount, double scale) {
     if (amount == 0.0) return 0;
-    if (!eye) return 1;
+    if (!camera.eye) return 1;
     const double up[3] = {0.0, 0.0, amount * scale};
     walk_by(*this, up);
     return 1;
@@ -206,63 +206,63 @@ int XView::WalkVertical(double amount, double scale) {
 
 int XView::HeadAzimuth(double amount, double scale) {
     if (amount == 0.0) return 0;
-    if (!eye) return 1;
-    if (current_camera_part) {
-        if (view_mode != 2 && view_mode != 3) return 1;
-        auto* part = static_cast<XLeaves*>(current_camera_part);
-        RotatePart(view_mode == 3 ? camera_turn_part(part) : part, 0.0, 0.0, amount * scale);
+    if (!camera.eye) return 1;
+    if (camera.current_camera_part) {
+        if (input.view_mode != 2 && input.view_mode != 3) return 1;
+        auto* part = static_cast<XLeaves*>(camera.current_camera_part);
+        RotatePart(input.view_mode == 3 ? camera_turn_part(part) : part, 0.0, 0.0, amount * scale);
         follow_camera_part(*this, part);
         return 1;
     }
     // The target turns without an obstacle check; the view matrices follow with the next frame.
-    turn_about(eye->eye, eye->target, amount * scale, 0.0, eye->target);
+    turn_about(camera.eye->eye, camera.eye->target, amount * scale, 0.0, camera.eye->target);
     return 1;
 }
 
 int XView::HeadElevation(double amount, double scale) {
     if (amount == 0.0) return 0;
-    if (!eye) return 1;
-    if (current_camera_part) {
-        auto* part = static_cast<XLeaves*>(current_camera_part);
+    if (!camera.eye) return 1;
+    if (camera.current_camera_part) {
+        auto* part = static_cast<XLeaves*>(camera.current_camera_part);
         RotatePart(camera_turn_part(part), -amount * scale, 0.0, 0.0);
         follow_camera_part(*this, part);
         return 1;
     }
-    turn_about(eye->eye, eye->target, 0.0, amount * scale, eye->target);
+    turn_about(camera.eye->eye, camera.eye->target, 0.0, amount * scale, camera.eye->target);
     return 1;
 }
 
 int XView::LensStep(int delta) {
     if (delta == 0) return 0;
-    if (!eye) return 1;
-    double lens = std::floor(eye->lens + delta + 0.5);
+    if (!camera.eye) return 1;
+    double lens = std::floor(camera.eye->lens + delta + 0.5);
     // Above 100 mm the lens moves in steps of 10.
-    if (lens > 100.0) lens = std::floor(eye->lens / 10.0 + 0.5) * 10.0 + 10.0 * delta;
-    eye->lens = std::fmin(std::fmax(lens, 1.0), 600.0);
-    eye->zoom_ratio = base_lens / eye->lens;
+    if (lens > 100.0) lens = std::floor(camera.eye->lens / 10.0 + 0.5) * 10.0 + 10.0 * delta;
+    camera.eye->lens = std::fmin(std::fmax(lens, 1.0), 600.0);
+    camera.eye->zoom_ratio = camera.base_lens / camera.eye->lens;
     SendTitle();
     return 1;
 }
 
 int XView::Navigate(const kz::platform::Point* from, const kz::platform::Point* to, int wheel_delta, int key) {
-    if (view_mode < 1 || view_mode > 3 || !eye) return 0;
+    if (input.view_mode < 1 || input.view_mode > 3 || !camera.eye) return 0;
     const double dx = from && to ? to->x - from->x : 0.0;
     const double dy = from && to ? to->y - from->y : 0.0;
     const int w = wheel_delta > 0 ? 1 : wheel_delta < 0 ? -1 : 0;
-    const double head = 4.0 / eye->lens;
+    const double head = 4.0 / camera.eye->lens;
     const bool ctrl = XView::key_held(plat::VK_CONTROL);
     const bool shift = !ctrl && XView::key_held(plat::VK_SHIFT);
     int moved = 0;
     // Both drag steps of a row run even when the first moved nothing.
     const auto walk = [&] { moved |= WalkSideways(dx, 20.0) | WalkForward(dy, 20.0, 1); };
     const auto turn = [&] { moved |= HeadAzimuth(dx, head) | HeadElevation(dy, head); };
-    if (shift && view_mode != 1) {
+    if (shift && input.view_mode != 1) {
         moved |= WalkVertical(dy, 20.0);
-    } else if (shift || (ctrl && view_mode == 3)) {
+    } else if (shift || (ctrl && input.view_mode == 3)) {
         walk();
-    } else if (ctrl || view_mode == 3) {
+    } else if (ctrl || input.view_mode == 3) {
         turn();
-    } else if (view_mode == 2) {
+    } else if (input.view_mode == 2) {
         walk();
     } else {
         moved |= OrbitAzimuth(dx, 0.2) | OrbitElevation(dy, 0.2);
@@ -270,10 +270,10 @@ int XView::Navigate(const kz::platform::Point* from, const kz::platform::Point* 
     if (w != 0) {
         if (ctrl)
             moved |= LensStep(w > 0 ? 1 : -1);
-        else if (!shift && view_mode == 1)
+        else if (!shift && input.view_mode == 1)
             moved |= ApproachStep(w, 0.1, 0);
     }
-    const bool around = view_mode == 1, walking = view_mode == 2;
+    const bool around = input.view_mode == 1, walking = input.view_mode == 2;
     switch (key) {
     case plat::VK_LEFT: moved |= around ? OrbitAzimuth(-1, 0.1) : HeadAzimuth(-1, 0.1); break;
     case plat::VK_RIGHT: moved |= around ? OrbitAzimuth(1, 0.1) : HeadAzimuth(1, 0.1); break;
@@ -289,52 +289,53 @@ int XView::Navigate(const kz::platform::Point* from, const kz::platform::Point* 
 }
 
 void XView::OnMouseWheel(int delta) {
-    if (interaction_class < 1 || interaction_class > 3) return;
+    if (input.interaction_class < 1 || input.interaction_class > 3) return;
     const int notch = static_cast<std::int16_t>(delta & 0xFFFF);
     if (notch == 0) return;
     const bool ctrl = XView::key_held(plat::VK_CONTROL), shift = XView::key_held(plat::VK_SHIFT);
-    if (shadow_display != 1 || (!ctrl && !shift)) {
+    if (settings.shadow_display != 1 || (!ctrl && !shift)) {
         if (Navigate(nullptr, nullptr, notch, 0)) Redraw(0);
         return;
     }
-    SettingsBlock& st = document.settings;
+    SceneSettings& st = settings;
     const bool back = notch < 1;
     if (ctrl && shift) {
         st.north_angle += back ? -10.0 : 10.0;
         if (st.north_angle > 360.0) st.north_angle -= 360.0;
         if (st.north_angle < 0.0) st.north_angle += 360.0;
     } else if (ctrl) {
-        shadow_date = fnd::wrap_index(static_cast<int>(shadow_date) + (back ? -1 : 1), 365);
+        settings.shadow_date = fnd::wrap_index(static_cast<int>(settings.shadow_date) + (back ? -1 : 1), 365);
     } else {
         int hour = 0, minute = 0;
-        fnd::hours_to_hour_minute(shadow_time, &hour, &minute);
+        fnd::hours_to_hour_minute(settings.shadow_time, &hour, &minute);
         minute = minute / 10 * 10 + (back ? -10 : 10);
         // The hour stops at its limits while the minutes wrap.
         if (minute < 0) minute += 60, hour = hour > 0 ? hour - 1 : 0;
         if (minute >= 60) minute -= 60, hour = hour < 23 ? hour + 1 : 23;
-        shadow_time = hour + minute / 60.0;
+        settings.shadow_time = hour + minute / 60.0;
     }
     Redraw(0);
-    plat::send_message(parent, UM_VIEW_SHADOW_CHANGED, 0, 0);
+    plat::send_message(output.parent, UM_VIEW_SHADOW_CHANGED, 0, 0);
     int month = 1, day = 1, hour = 0, minute = 0;
-    fnd::day_of_year_to_month_day(static_cast<int>(shadow_date), &month, &day);
-    fnd::hours_to_hour_minute(shadow_time, &hour, &minute);
+    fnd::day_of_year_to_month_day(static_cast<int>(settings.shadow_date), &month, &day);
+    fnd::hours_to_hour_minute(settings.shadow_time, &hour, &minute);
     char text[128];
     kz::crt::c_snprintf(text, sizeof text, kShadowTimeFormat, month, day, hour, minute, st.north_angle);
     DrawOverlayText(text);
 }
 
 void XView::FitEyeToModel(double seconds) {
-    view_mode = 1;
-    if (!eye) return;
+    input.view_mode = 1;
+    if (!camera.eye) return;
     // A model just opened has not been drawn yet: its bounds are taken now rather than left at "not computed".
-    if (scene_radius == 0.0 && trunk_count() > 1) scene_radius = ComputeSceneBounds(nullptr, scene_centre);
-    const double r = scene_radius > 0.0 ? scene_radius : 1000.0;
+    if (camera.scene_radius == 0.0 && trunk_count() > 1)
+        camera.scene_radius = ComputeSceneBounds(nullptr, camera.scene_centre);
+    const double r = camera.scene_radius > 0.0 ? camera.scene_radius : 1000.0;
     double direction[3];
-    fnd::distance_with_direction(eye->target, eye->eye, direction);
+    fnd::distance_with_direction(camera.eye->target, camera.eye->eye, direction);
     double to_eye[3];
-    add_scaled(to_eye, scene_centre, direction, eye->lens / base_lens * 1.5 * r);
-    AnimateEyeTo(scene_centre, 0, to_eye, seconds, 0.0, 0.0, 0.0);
+    add_scaled(to_eye, camera.scene_centre, direction, camera.eye->lens / camera.base_lens * 1.5 * r);
+    AnimateEyeTo(camera.scene_centre, 0, to_eye, seconds, 0.0, 0.0, 0.0);
 }
 
 }  // namespace kz::view

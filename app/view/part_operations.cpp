@@ -72,7 +72,7 @@ void XView::CollectSubtree(XTrunk* trunk, std::vector<XTrunk*>* out) {
 int XView::ApplyPartOperation(int trunk_index, int target_kind, int op, double a, double b, double c) {
     XTrunk* trunk = trunk_index >= 1 ? TrunkAt(trunk_index) : nullptr;
     if (!trunk) return 0;
-    const int part_index = target_kind == 3 ? selected_part : 0;
+    const int part_index = target_kind == 3 ? input.selected_part : 0;
     if (part_index < 0 || part_index >= trunk->part_count()) return 0;
     XLeaves* part = trunk->parts[part_index];
     switch (op) {
@@ -94,12 +94,12 @@ int XView::ApplyPartOperation(int trunk_index, int target_kind, int op, double a
 int XView::MovePart(XLeaves* part, double dx, double dy, double dz) {
     const double delta[3] = {dx, dy, dz};
     // The second set moves the base point; its limits are those of its own columns, the locks those of dx..dz.
-    return step_columns(part, second_set ? 7 : 1, 1, delta);
+    return step_columns(part, input.second_set ? 7 : 1, 1, delta);
 }
 
 int XView::RotatePart(XLeaves* part, double ax, double ay, double az) {
     const double delta[3] = {ax, ay, az};
-    return step_columns(part, second_set ? 10 : 4, 4, delta);
+    return step_columns(part, input.second_set ? 10 : 4, 4, delta);
 }
 
 void XView::FireMatchingLeafActions(int origin_trunk, int origin_part, XTrunk* trunk,
@@ -142,26 +142,28 @@ int XView::HideLayer(XTrunk* trunk, const char* layer) {
 }
 
 void XView::ToggleWalk(int on) {
-    CO3duGLModelar* modeller = bridge ? bridge->modeller.get() : nullptr;
+    CO3duGLModelar* modeller = output.bridge ? output.bridge->modeller.get() : nullptr;
     if (!modeller) return;
     if (on == 1) {
-        if (walk_run_flag == 1) return;
-        walk_run_flag = 0;
-        CO3duMathCamera::Walk(modeller, 3, walk_run_flag, view_window[0]);
+        if (camera.walk_run_flag == 1) return;
+        camera.walk_run_flag = 0;
+        CO3duMathCamera::Walk(modeller, 3, camera.walk_run_flag, output.view_window[0]);
         return;
     }
-    walk_run_flag = 0;
-    _O3duCamera camera;
-    modeller->GetCamera(camera);
-    if (eye) {
-        eye->eye[0] = camera.eye.x, eye->eye[1] = camera.eye.y, eye->eye[2] = camera.eye.z;
-        eye->target[0] = camera.target.x, eye->target[1] = camera.target.y, eye->target[2] = camera.target.z;
+    camera.walk_run_flag = 0;
+    _O3duCamera gl_camera;
+    modeller->GetCamera(gl_camera);
+    if (camera.eye) {
+        camera.eye->eye[0] = gl_camera.eye.x, camera.eye->eye[1] = gl_camera.eye.y,
+        camera.eye->eye[2] = gl_camera.eye.z;
+        camera.eye->target[0] = gl_camera.target.x, camera.eye->target[1] = gl_camera.target.y,
+        camera.eye->target[2] = gl_camera.target.z;
     }
     UpdateViewMatrices();
 }
 
 void XView::StartCameraMove(const char* entry_text) {
-    if (!entry_text || !eye) return;
+    if (!entry_text || !camera.eye) return;
     static const fnd::FieldSeparators semicolon(";");
     int pos = 0, len = 0;
     const int trunk_index = fnd::get_field_int(entry_text, pos, len, semicolon, 0);
@@ -176,7 +178,7 @@ void XView::StartCameraMove(const char* entry_text) {
     if (pos >= 0) fnd::get_field(entry_text, lens_pos, lens_len, semicolon);
     const double given_lens = fnd::get_field_double(entry_text, pos, len, semicolon, 0.0);
     const double value = fnd::get_field_double(entry_text, pos, len, semicolon, 0.0);
-    const double lens = std::clamp(lens_len > 0 ? given_lens : eye->lens, 2.0, 1000.0);
+    const double lens = std::clamp(lens_len > 0 ? given_lens : camera.eye->lens, 2.0, 1000.0);
 
     const std::string target_text = field_text(entry_text, target_pos, target_len);
     XTrunk* own = trunk_index >= 1 ? TrunkAt(trunk_index) : nullptr;
@@ -187,7 +189,7 @@ void XView::StartCameraMove(const char* entry_text) {
                                second, trunk_index > 0 ? parent_index : -1);
     // An empty target names the entry's own item; searching with it would stop at the root.
     XTrunk* found = nullptr;
-    if (!target_text.empty() && !trunks.empty()) FindTargetTrunk(trunks[0], &condition, &found);
+    if (!target_text.empty() && !document.trunks.empty()) FindTargetTrunk(document.trunks[0], &condition, &found);
     XTrunk* camera_trunk = found ? found : own;
     int part_index = 0;
     if (camera_trunk && camera_trunk->index >= 1) {
@@ -202,20 +204,20 @@ void XView::StartCameraMove(const char* entry_text) {
     if (!camera_trunk || camera_trunk->index < 1 || part_index < 1) return;
     XLeaves* part = camera_trunk->parts[part_index];
 
-    if (camera_entry_trunk >= 1 && camera_entry_trunk != camera_trunk->index) {
-        if (XTrunk* previous = TrunkAt(camera_entry_trunk)) {
+    if (camera.camera_entry_trunk >= 1 && camera.camera_entry_trunk != camera_trunk->index) {
+        if (XTrunk* previous = TrunkAt(camera.camera_entry_trunk)) {
             if (COBJECTA* base = previous->base_record()) base->draw_style = 0;
             for (XLeaves* p : previous->parts)
-                if (bridge && p && p->record)
-                    bridge->SetFaceDrawMode(p->model, p->record->draw_style, p->record->line_width_digit);
+                if (output.bridge && p && p->record)
+                    output.bridge->SetFaceDrawMode(p->model, p->record->draw_style, p->record->line_width_digit);
         }
     }
-    camera_entry_trunk = camera_trunk->index;
+    camera.camera_entry_trunk = camera_trunk->index;
 
-    CameraMove& m = camera_motion;
-    std::copy(eye->eye, eye->eye + 3, m.start_eye);
-    std::copy(eye->target, eye->target + 3, m.start_target);
-    m.start_lens = eye->lens;
+    CameraMove& m = camera.camera_motion;
+    std::copy(camera.eye->eye, camera.eye->eye + 3, m.start_eye);
+    std::copy(camera.eye->target, camera.eye->target + 3, m.start_target);
+    m.start_lens = camera.eye->lens;
     const double origin[3] = {0.0, 0.0, 0.0};
     const double reach = part->record->camera_value > 0.1 ? part->record->camera_value : kDefaultCameraReach;
     const double ahead[3] = {0.0, 0.0, reach};
@@ -231,11 +233,11 @@ void XView::StartCameraMove(const char* entry_text) {
     m.easing = 0;
     GetClockTime(&m.start);
     m.active = 2;
-    camera_move = 1;
+    camera.camera_move = 1;
     if (mode == 1) {
-        current_camera_part = part;
-        camera_part_owner = camera_trunk;
-        view_mode = 3;
+        camera.current_camera_part = part;
+        camera.camera_part_owner = camera_trunk;
+        input.view_mode = 3;
     } else if (mode == -1) {
         LookFromCameraPart(nullptr, nullptr);
     }
@@ -249,7 +251,7 @@ int XView::DuplicateTrunkGrid(int source_index, const double* step, const double
     for (int axis = 0; axis < 3; ++axis) n[axis] = std::max(1, kz::scene::truncate_to_int(counts[axis]));
     if (static_cast<long long>(n[0]) * n[1] * n[2] > kMaxGridCells) return 0;
     // A copy stands beside its source, never inside it, whichever item is current while the line is read.
-    XTrunk* owner = reference_stack.empty() ? nullptr : reference_stack.back().owner;
+    XTrunk* owner = document.reference_stack.empty() ? nullptr : document.reference_stack.back().owner;
     if (!owner) owner = source->parent ? source->parent : TrunkAt(0);
     const std::string name = trunk_name(source) ? trunk_name(source) : "";
     int made = 0;
@@ -261,7 +263,7 @@ int XView::DuplicateTrunkGrid(int source_index, const double* step, const double
                 if (!copy) continue;
                 if (owner && owner != copy) copy->SetParent(owner);
                 trunk_copy_content(copy, source);
-                running_part_count += source->part_count();
+                timeline.running_part_count += source->part_count();
                 COBJECTA* base = copy->base_record();
                 const double cell[3] = {static_cast<double>(i), static_cast<double>(j), static_cast<double>(k)};
                 const double turns = i + j + k;

@@ -51,9 +51,9 @@ void window_item_point(std::int64_t point, double scale, double* out) {
 }  // namespace
 
 XLeaves* XView::ShapeOwner(_OfuPosition* shape, int* trunk_index, int* part_index) {
-    if (!shape || !bridge || !bridge->modeller) return nullptr;
+    if (!shape || !output.bridge || !output.bridge->modeller) return nullptr;
     std::uint64_t value = 0;
-    if (!bridge->modeller->GetProp3(shape, fnd::kPropShape, value) || !value) return nullptr;
+    if (!output.bridge->modeller->GetProp3(shape, fnd::kPropShape, value) || !value) return nullptr;
     auto* stored = reinterpret_cast<fnd::BridgeShape*>(static_cast<std::uintptr_t>(value));
     auto* leaves = dynamic_cast<XLeaves*>(stored);
     XTrunk* trunk = leaves ? leaves->owner : nullptr;
@@ -61,7 +61,7 @@ XLeaves* XView::ShapeOwner(_OfuPosition* shape, int* trunk_index, int* part_inde
     // Only a part that still hangs in the item array counts: the bridge's own shapes carry no owner, and the
     // numbers handed out must name the part the caller will look up.
     const int t = trunk->index;
-    if (t < 0 || t >= trunk_count() || trunks[t] != trunk) return nullptr;
+    if (t < 0 || t >= trunk_count() || document.trunks[t] != trunk) return nullptr;
     for (int p = 0; p < trunk->part_count(); ++p) {
         if (trunk->parts[p] != leaves) continue;
         if (trunk_index) *trunk_index = t;
@@ -73,16 +73,16 @@ XLeaves* XView::ShapeOwner(_OfuPosition* shape, int* trunk_index, int* part_inde
 
 int XView::PickRay(std::int64_t point, double* ray) {
     if (!ray) return 0;
-    if (!eye) {
+    if (!camera.eye) {
         std::memset(ray, 0, 6 * sizeof(double));
         return 0;
     }
     UpdateViewMatrices();
     double on_plane[3], world[3];
-    fnd::unproject_screen_point(*eye, static_cast<std::uint64_t>(point), on_plane);
-    fnd::transform_from_view(*eye, on_plane, world);
-    copy3(ray, eye->eye);
-    const double d[3] = {world[0] - eye->eye[0], world[1] - eye->eye[1], world[2] - eye->eye[2]};
+    fnd::unproject_screen_point(*camera.eye, static_cast<std::uint64_t>(point), on_plane);
+    fnd::transform_from_view(*camera.eye, on_plane, world);
+    copy3(ray, camera.eye->eye);
+    const double d[3] = {world[0] - camera.eye->eye[0], world[1] - camera.eye->eye[1], world[2] - camera.eye->eye[2]};
     fnd::vec3_normalize(d, ray + 3);
     return 1;
 }
@@ -103,10 +103,11 @@ XLeaf* XView::PickFace(std::int64_t point, XLeaves* shape, double* hit, int* fac
     double best_hit[3] = {0.0, 0.0, 0.0};
     int best = -1;
     XLeaf* found = nullptr;
-    if (eye && shape) {
+    if (camera.eye && shape) {
         UpdateViewMatrices();
-        const double view_direction[3] = {eye->target[0] - eye->eye[0], eye->target[1] - eye->eye[1],
-                                          eye->target[2] - eye->eye[2]};
+        const double view_direction[3] = {camera.eye->target[0] - camera.eye->eye[0],
+                                          camera.eye->target[1] - camera.eye->eye[1],
+                                          camera.eye->target[2] - camera.eye->eye[2]};
         double best_distance = DBL_MAX;
         for (int i = 0; i < shape->face_count(); ++i) {
             XLeaf* face = shape->faces[i];
@@ -115,7 +116,7 @@ XLeaf* XView::PickFace(std::int64_t point, XLeaves* shape, double* hit, int* fac
             if (fnd::vec3_dot(n, view_direction) >= 0.0) continue;
             if (!face->HitTestScreenPoint(static_cast<std::uint64_t>(point))) continue;
             if (!CrossPickRay(point, p, n, x)) continue;
-            const double distance = fnd::vec3_distance(eye->eye, x);
+            const double distance = fnd::vec3_distance(camera.eye->eye, x);
             if (distance < best_distance) {
                 best_distance = distance;
                 best = i;
@@ -134,11 +135,11 @@ XTrunk* XView::PickByOutline(std::int64_t point, int* trunk_index, int* part_ind
     XTrunk* result = TrunkAt(0);
     int best_t = 0, best_p = -1, best_f = -1;
     double best_hit[3] = {0.0, 0.0, 0.0};
-    if (eye) {
+    if (camera.eye) {
         UpdateViewMatrices();
         double best_distance = DBL_MAX;
         for (int t = 1; t < trunk_count(); ++t) {
-            XTrunk* trunk = trunks[t];
+            XTrunk* trunk = document.trunks[t];
             if (!trunk || !trunk->shown) continue;
             for (int p = 1; p < trunk->part_count(); ++p) {
                 XLeaves* part = trunk->parts[p];
@@ -148,7 +149,7 @@ XTrunk* XView::PickByOutline(std::int64_t point, int* trunk_index, int* part_ind
                     double q[3], n[3], x[3];
                     if (!face || !face->HitTestScreenPoint(static_cast<std::uint64_t>(point))) continue;
                     if (!face->GetWorldPlane(q, n) || !CrossPickRay(point, q, n, x)) continue;
-                    const double distance = fnd::vec3_distance(eye->eye, x);
+                    const double distance = fnd::vec3_distance(camera.eye->eye, x);
                     if (!(distance < best_distance)) continue;
                     best_distance = distance;
                     result = trunk;
@@ -165,13 +166,13 @@ XTrunk* XView::PickByOutline(std::int64_t point, int* trunk_index, int* part_ind
 XTrunk* XView::PickItem(std::int64_t point, int* trunk_index, int* part_index, int* face_index, int mask_bit1,
                         int mask_bit2, double* hit) {
     const int mask = mask_bit2 * 2 + mask_bit1;
-    if (!bridge) return PickByOutline(point, trunk_index, part_index, face_index, hit, mask);
+    if (!output.bridge) return PickByOutline(point, trunk_index, part_index, face_index, hit, mask);
     UpdateViewMatrices();
     XTrunk* result = TrunkAt(0);
     int t = 0, p = -1, f = -1;
     double h[3] = {0.0, 0.0, 0.0};
     double modeller_hit[3] = {0.0, 0.0, 0.0};
-    _OfuPosition* shape = bridge->PickShapeAt(static_cast<std::uint64_t>(point), modeller_hit);
+    _OfuPosition* shape = output.bridge->PickShapeAt(static_cast<std::uint64_t>(point), modeller_hit);
     if (!shape) {
         static const double ground_point[3] = {0.0, 0.0, 0.0}, up[3] = {0.0, 0.0, 1.0};
         CrossPickRay(point, ground_point, up, h);
@@ -185,7 +186,7 @@ XTrunk* XView::PickItem(std::int64_t point, int* trunk_index, int* part_index, i
                 p = owner_part;
                 if (result->HasPartFlag(0, 8)) {
                     f = 0;
-                    window_item_point(point, window_item_scale, h);
+                    window_item_point(point, input.window_item_scale, h);
                 } else {
                     double face_hit[3];
                     PickFace(point, owner, face_hit, &f);
@@ -201,37 +202,37 @@ XTrunk* XView::PickItem(std::int64_t point, int* trunk_index, int* part_index, i
 }
 
 XLeaves* XView::PartAtPoint(std::int64_t point) {
-    if (!bridge) return nullptr;
-    return ShapeOwner(bridge->HitTestShape(static_cast<std::uint64_t>(point)), nullptr, nullptr);
+    if (!output.bridge) return nullptr;
+    return ShapeOwner(output.bridge->HitTestShape(static_cast<std::uint64_t>(point)), nullptr, nullptr);
 }
 
 void XView::LookAtPoint(std::int64_t point) {
-    if (!eye) return;
+    if (!camera.eye) return;
     double hit[3];
     PickItem(point, nullptr, nullptr, nullptr, 1, 0, hit);
-    const double kept_eye[3] = {eye->eye[0], eye->eye[1], eye->eye[2]};
-    AnimateEyeTo(hit, 0, kept_eye, eye_move_time, 0.0, 0.0, 0.0);
-    interaction_class = 1;
+    const double kept_eye[3] = {camera.eye->eye[0], camera.eye->eye[1], camera.eye->eye[2]};
+    AnimateEyeTo(hit, 0, kept_eye, camera.eye_move_time, 0.0, 0.0, 0.0);
+    input.interaction_class = 1;
 }
 
 void XView::ApproachPoint(std::int64_t point) {
-    if (!eye) return;
+    if (!camera.eye) return;
     int t = 0;
     double hit[3];
     PickItem(point, &t, nullptr, nullptr, 1, 0, hit);
     if (t <= 0) return;
-    const double distance = fnd::vec3_distance(eye->eye, eye->target);
+    const double distance = fnd::vec3_distance(camera.eye->eye, camera.eye->target);
     double back[3];
-    fnd::distance_with_direction(hit, eye->eye, back);
+    fnd::distance_with_direction(hit, camera.eye->eye, back);
     const double new_eye[3] = {hit[0] + back[0] * distance, hit[1] + back[1] * distance, hit[2] + back[2] * distance};
-    AnimateEyeTo(hit, 0, new_eye, eye_move_time, 0.0, 0.0, 0.0);
+    AnimateEyeTo(hit, 0, new_eye, camera.eye_move_time, 0.0, 0.0, 0.0);
 }
 
 void XView::ApproachFace(std::int64_t point, double value) {
-    if (!eye) return;
+    if (!camera.eye) return;
     UpdateViewMatrices();
-    const double d = fnd::vec3_distance(eye->eye, eye->target);
-    double h[3] = {eye->target[0] - eye->eye[0], eye->target[1] - eye->eye[1], 0.0};
+    const double d = fnd::vec3_distance(camera.eye->eye, camera.eye->target);
+    double h[3] = {camera.eye->target[0] - camera.eye->eye[0], camera.eye->target[1] - camera.eye->eye[1], 0.0};
     double level = fnd::vec2_length(h[0], h[1]);
     if (level < 1e-5) level = 1.0;
     for (double& c : h) c = c / level * d;
@@ -255,19 +256,19 @@ void XView::ApproachFace(std::int64_t point, double value) {
         for (int k = 0; k < 3; ++k) new_eye[k] = hit[k] + kWallDistance * m[k];
         for (int k = 0; k < 3; ++k) new_target[k] = new_eye[k] + d * m[k];
     }
-    interaction_class = 3;
-    AnimateEyeTo(new_target, 0, new_eye, eye_move_time, 0.0, value, 0.0);
+    input.interaction_class = 3;
+    AnimateEyeTo(new_target, 0, new_eye, camera.eye_move_time, 0.0, value, 0.0);
 }
 
 void XView::GoToStartEye() {
     // Opening the figure file already moved to its own eye point; only an eye point the start settings gave
     // after that is still pending, and without one the eye stays where the opening put it.
-    if (document.settings.eye_point_given == 1) {
-        const double seconds = immediate_eye_move == 1 ? 0.0 : eye_move_time;
-        AnimateEyeTo(settings_target, 0, settings_eye, seconds, settings_lens, 0.0, 0.0);
+    if (settings.eye_point_given == 1) {
+        const double seconds = camera.immediate_eye_move == 1 ? 0.0 : camera.eye_move_time;
+        AnimateEyeTo(settings.settings_target, 0, settings.settings_eye, seconds, settings.settings_lens, 0.0, 0.0);
     }
-    immediate_eye_move = 0;
-    document.settings.eye_point_given = 0;
+    camera.immediate_eye_move = 0;
+    settings.eye_point_given = 0;
 }
 
 }  // namespace kz::view

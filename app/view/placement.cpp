@@ -16,14 +16,14 @@ namespace fnd = kz::foundation;
 
 void XView::ShowSubtreeShapes(int item, int on) {
     XTrunk* trunk = item >= 0 ? TrunkAt(item) : nullptr;
-    if (!trunk || !bridge) return;
+    if (!trunk || !output.bridge) return;
     std::vector<XTrunk*> subtree;
     CollectSubtree(trunk, &subtree);
     for (XTrunk* t : subtree) {
         // Showing again must not reveal an item that was hidden before the pick.
         const int visible = on && t->shown ? 1 : 0;
         for (int p = 1; p < t->part_count(); ++p)
-            if (t->parts[p] && t->parts[p]->model) bridge->SetShapeVisible(t->parts[p]->model, visible);
+            if (t->parts[p] && t->parts[p]->model) output.bridge->SetShapeVisible(t->parts[p]->model, visible);
     }
 }
 
@@ -38,8 +38,8 @@ int XView::PlaceItemAtPoint(int item, std::int64_t point) {
     ShowSubtreeShapes(item, 1);
     XTrunk* below = hit_trunk >= 0 ? TrunkAt(hit_trunk) : nullptr;
     if (!below) return 0;
-    if (user_name && *user_name && below->lock_owner && *below->lock_owner &&
-        fnd::compare_nocase(below->lock_owner, user_name) != 0)
+    if (document.user_name && *document.user_name && below->lock_owner && *below->lock_owner &&
+        fnd::compare_nocase(below->lock_owner, document.user_name) != 0)
         return 0;
 
     kz::scene::COBJECTA* record = placed->base_record();

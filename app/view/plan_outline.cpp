@@ -20,19 +20,19 @@ struct FaceEntry {
 }  // namespace
 
 void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
-    face_total = 0;
+    display.face_total = 0;
     for (int k = 1; k < trunk_count(); ++k)
-        if (XTrunk* t = trunks[k])
+        if (XTrunk* t = document.trunks[k])
             for (int i = 1; i < t->part_count(); ++i)
-                if (t->parts[i]) face_total += t->parts[i]->face_count();
-    if (face_total == 0 || !eye) return;
+                if (t->parts[i]) display.face_total += t->parts[i]->face_count();
+    if (display.face_total == 0 || !camera.eye) return;
     UpdateViewMatrices();
     std::vector<FaceEntry> entries;
     std::vector<double> depth;
-    entries.reserve(face_total);
-    depth.reserve(face_total);
+    entries.reserve(display.face_total);
+    depth.reserve(display.face_total);
     for (int k = 1; k < trunk_count(); ++k) {
-        XTrunk* t = trunks[k];
+        XTrunk* t = document.trunks[k];
         if (!t || !t->shown) continue;
         for (int i = 1; i < t->part_count(); ++i) {
             if (!t->parts[i]) continue;
@@ -40,7 +40,7 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
                 // An empty face slot takes no part in the ordering.
                 if (!face) continue;
                 entries.push_back({face, t});
-                depth.push_back(face->ComputeDepth(eye->eye, eye->target));
+                depth.push_back(face->ComputeDepth(camera.eye->eye, camera.eye->target));
             }
         }
     }
@@ -54,11 +54,14 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
         if (!dc && entry.trunk->HasPartFlag(0, 8 | 16)) continue;
         entry.face->Draw(dc);
     }
-    XTrunk* selected = selected_trunk >= 0 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
-    if (dc && axis_display == 1 && selected) {
+    XTrunk* selected = input.selected_trunk >= 0 && input.selected_trunk < trunk_count()
+                           ? document.trunks[input.selected_trunk]
+                           : nullptr;
+    if (dc && display.axis_display == 1 && selected) {
         selected->DrawAxes(dc, 7, 500.0);
-        XLeaves* part =
-            selected_part >= 0 && selected_part < selected->part_count() ? selected->parts[selected_part] : nullptr;
+        XLeaves* part = input.selected_part >= 0 && input.selected_part < selected->part_count()
+                            ? selected->parts[input.selected_part]
+                            : nullptr;
         if (part) {
             part->DrawAxes(dc, 7, 50.0, 0);
             part->DrawAxes(dc, 7, 300.0, 1);

@@ -36,8 +36,8 @@ void on_dropped_files(plat::DropHandle drop) {
         g_view->SendTitle();
         break;
     case 2: {
-        g_view->paste_image_name = name;
-        const plat::Point p = plat::screen_to_client(g_view->view_window[0], plat::cursor_position());
+        g_view->input.paste_image_name = name;
+        const plat::Point p = plat::screen_to_client(g_view->output.view_window[0], plat::cursor_position());
         g_view->ToolPasteImage(static_cast<std::int64_t>(plat::make_point_lparam(p.x, p.y)));
         break;
     }
@@ -68,7 +68,7 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
     case plat::WM_MOUSEWHEEL: {
         const unsigned high = static_cast<unsigned>((wparam >> 16) & 0xFFFF);
         if (high == 0 || !g_view) return 0;
-        const plat::Point p = plat::screen_to_client(g_view->view_window[0], plat::cursor_position());
+        const plat::Point p = plat::screen_to_client(g_view->output.view_window[0], plat::cursor_position());
         g_view->OnWheelMessage(0, static_cast<int>(high), p);
         return 0;
     }
@@ -77,7 +77,7 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
     case UM_QUERY_VIEW:
         if (g_view)
             plat::send_message(plat::handle_from_wparam(wparam), UM_QUERY_VIEW,
-                               plat::handle_to_wparam(g_view->view_window[0]), -1);
+                               plat::handle_to_wparam(g_view->output.view_window[0]), -1);
         return 0;
     case UM_SET_TITLE: {
         const char* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(lparam));
@@ -123,11 +123,11 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     kz::foundation::load_font_resource(nullptr);
 
     g_view = new XView(g_main_window, instance);
-    g_view->program_folder = program_folder;
+    g_view->document.program_folder = program_folder;
     const plat::Rect client = plat::client_rect(g_main_window);
     g_view->LayoutWindows(client.right - client.left, client.bottom - client.top);
-    g_view->selection_display_mode = 5;
-    g_view->leave_without_asking = 1;
+    g_view->display.selection_display_mode = 5;
+    g_view->document.leave_without_asking = 1;
     const plat::Rect screen = plat::window_rect(plat::desktop_window());
     plat::move_window(g_main_window, 0, 0, screen.right, screen.bottom, true);
 

@@ -11,33 +11,34 @@ constexpr const char* kRootRecord = "box,0,0,0,,,,,,0,,,,0.1,0.1,0.1,,,,,,1,0,0,
 }
 
 void XView::MakeRootTrunk() {
-    current_trunk_index = -1;
+    document.current_trunk_index = -1;
     TruncateReferenceStack(0);
-    if (!trunks.empty()) return;  // one root only; a new model closes the scene first
+    if (!document.trunks.empty()) return;  // one root only; a new model closes the scene first
     const int root = CreateTrunk(nullptr, nullptr, nullptr, nullptr, "Root Trunk");
     XTrunk* trunk = TrunkAt(root);
     if (!trunk) return;
     const int part = trunk_add_part_from_text(trunk, kRootRecord, -1);
     trunk_hide_part_shape(trunk, part);
-    reference_stack.push_back(ReferenceLevel{});
-    reference_stack.back().owner = trunk;
-    reference_stack.back().file = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
-    if (!sky_shape && bridge) sky_shape = bridge->AddGroundGrid(sky_color, static_cast<int>(sky_color & 0xFF));
+    document.reference_stack.push_back(ReferenceLevel{});
+    document.reference_stack.back().owner = trunk;
+    document.reference_stack.back().file = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
+    if (!display.sky_shape && output.bridge)
+        display.sky_shape = output.bridge->AddGroundGrid(display.sky_color, static_cast<int>(display.sky_color & 0xFF));
     trunk_set_changed(trunk, 0);
 }
 
 void XView::NewModel() {
-    while (folder_stack && folder_stack->below) PopDataFolder();
-    loading_settings = 1;
+    while (document.folder_stack && document.folder_stack->below) PopDataFolder();
+    document.loading_settings = 1;
     CloseScene();
     MakeRootTrunk();
     SetShadowDefaults();
     if (XTrunk* root = TrunkAt(0)) trunk_recalc_matrices(root, 1);
-    user_name = kz::foundation::free_and_null(user_name);
-    pushref_table.clear();
-    current_trunk_index = 0;
-    selected_trunk = -1;
-    wire_display = 0;
+    document.user_name = kz::foundation::free_and_null(document.user_name);
+    document.pushref_table.clear();
+    document.current_trunk_index = 0;
+    input.selected_trunk = -1;
+    display.wire_display = 0;
 }
 
 }  // namespace kz::view

@@ -51,7 +51,7 @@ constexpr MarkerLook kMarkers[5] = {
 }  // namespace
 
 void XView::SetShadowDefaults() {
-    SettingsBlock& st = document.settings;
+    SceneSettings& st = settings;
     st.shadow_color = 0x212121;
     st.shadow_transparency = 0.7;
     st.latitude = 35.6894;
@@ -59,45 +59,45 @@ void XView::SetShadowDefaults() {
     st.north_angle = 0.0;
     SystemTime now{};
     GetClockTime(&now);
-    shadow_date = month_day_to_day_of_year(now.month, now.day);
-    shadow_time = now.hour + now.minute / 60.0;
+    settings.shadow_date = month_day_to_day_of_year(now.month, now.day);
+    settings.shadow_time = now.hour + now.minute / 60.0;
     st.sun[0] = 0.2, st.sun[1] = 0.7, st.sun[2] = 0.0;
     st.head[0] = 0.0, st.head[1] = 0.7, st.head[2] = 1.0, st.head[3] = 0.0;
-    light_value = 1.0;
+    settings.light_value = 1.0;
 }
 
 void XView::SetProjectionWindow() {
     // A window not yet laid out has no size; its projection waits for the first layout.
-    if (!eye || eye->screen_width < 1 || eye->screen_height < 1) return;
-    const double z = eye->zoom_ratio;
-    const double width = eye->screen_width * z / eye->screen_height;
+    if (!camera.eye || camera.eye->screen_width < 1 || camera.eye->screen_height < 1) return;
+    const double z = camera.eye->zoom_ratio;
+    const double width = camera.eye->screen_width * z / camera.eye->screen_height;
     SetZoom(z);
-    eye->window_width_factor = width;
-    eye->window_left_factor = -width * 0.5;
-    eye->window_bottom_factor = -z * 0.5;
-    eye->pixels_per_unit = eye->screen_width / width;
+    camera.eye->window_width_factor = width;
+    camera.eye->window_left_factor = -width * 0.5;
+    camera.eye->window_bottom_factor = -z * 0.5;
+    camera.eye->pixels_per_unit = camera.eye->screen_width / width;
     // The GDI drawing's frustum and screen mapping follow the same window.
-    eye->frustum_left = eye->screen_offset_x = eye->window_left_factor;
-    eye->frustum_bottom = eye->screen_offset_y = eye->window_bottom_factor;
-    eye->frustum_width = width;
-    eye->frustum_height = z;
-    eye->screen_scale = eye->pixels_per_unit;
-    eye->window_left = eye->screen_origin_x;
-    eye->window_top = eye->screen_origin_y;
-    eye->window_pixel_height = eye->screen_height;
+    camera.eye->frustum_left = camera.eye->screen_offset_x = camera.eye->window_left_factor;
+    camera.eye->frustum_bottom = camera.eye->screen_offset_y = camera.eye->window_bottom_factor;
+    camera.eye->frustum_width = width;
+    camera.eye->frustum_height = z;
+    camera.eye->screen_scale = camera.eye->pixels_per_unit;
+    camera.eye->window_left = camera.eye->screen_origin_x;
+    camera.eye->window_top = camera.eye->screen_origin_y;
+    camera.eye->window_pixel_height = camera.eye->screen_height;
 }
 
 int XView::SyncScene(int refresh) {
-    if (!eye) return 0;
+    if (!camera.eye) return 0;
     SetProjectionWindow();
-    PushSectionPlane(section_switch == 1 ? 1 : 0);
+    PushSectionPlane(display.section_switch == 1 ? 1 : 0);
     if (refresh == 1) {
         RefreshMarks();
         RefreshSelectionStyles();
     }
-    const SettingsBlock& st = document.settings;
-    if (CO3duGLModelar* m = modeller_of(bridge)) {
-        const double level = light_value;
+    const SceneSettings& st = settings;
+    if (CO3duGLModelar* m = modeller_of(output.bridge)) {
+        const double level = settings.light_value;
         OfuLight head;
         m->GetLight(0, head);
         head.diffuse = grey(level * st.head[1], head.diffuse.a);
@@ -114,10 +114,10 @@ int XView::SyncScene(int refresh) {
         sun.direction = OfuVector3(0, 0, -1);
         m->SetLight(1, sun);
 
-        if (shadow_display == 1) {
+        if (settings.shadow_display == 1) {
             int month = 1, day = 1, hour = 0, minute = 0;
-            day_of_year_to_month_day(static_cast<int>(shadow_date), &month, &day);
-            hours_to_hour_minute(shadow_time, &hour, &minute);
+            day_of_year_to_month_day(static_cast<int>(settings.shadow_date), &month, &day);
+            hours_to_hour_minute(settings.shadow_time, &hour, &minute);
             double s[3];
             solar_position(st.latitude, st.longitude, month, day, hour, minute, s);
             const double a = st.north_angle / 180.0 * kPi;
@@ -131,40 +131,44 @@ int XView::SyncScene(int refresh) {
             sun.on = 0;
             m->SetShadowLight(sun);
         }
-        if (bridge->mesh_shape) bridge->SetShapeVisible(bridge->mesh_shape, st.mesh_world);
-        const std::uint32_t bg = background_color;
+        if (output.bridge->mesh_shape) output.bridge->SetShapeVisible(output.bridge->mesh_shape, st.mesh_world);
+        const std::uint32_t bg = settings.background_color;
         m->SetBkColor({static_cast<float>(level * (bg & 0xFF) / 255.0),
                        static_cast<float>(level * ((bg >> 8) & 0xFF) / 255.0),
                        static_cast<float>(level * ((bg >> 16) & 0xFF) / 255.0), 1.0f});
     }
-    if (current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(current_camera_part));
-    if (bridge && scene_radius == 0.0) scene_radius = ComputeSceneBounds(nullptr, scene_centre);
-    if (camera_link_item) FollowEye();
-    if (modeller_of(bridge)) SyncHandleMarkers();
+    if (camera.current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(camera.current_camera_part));
+    if (output.bridge && camera.scene_radius == 0.0)
+        camera.scene_radius = ComputeSceneBounds(nullptr, camera.scene_centre);
+    if (camera.camera_link_item) FollowEye();
+    if (modeller_of(output.bridge)) SyncHandleMarkers();
     UpdateViewMatrices();
-    if (!trunks.empty() && trunks[0]) trunks[0]->UpdateMatricesForFrame(1);
+    if (!document.trunks.empty() && document.trunks[0]) document.trunks[0]->UpdateMatricesForFrame(1);
     return 1;
 }
 
 void XView::SyncHandleMarkers() {
     for (int i = 0; i < 5; ++i) {
-        if (handle_markers[i]) continue;
+        if (display.handle_markers[i]) continue;
         const MarkerLook& k = kMarkers[i];
-        handle_markers[i] = bridge->AddAxisMarker(k.side, k.height, k.color, 0.0, 20000.0, k.x, k.y, k.z, 2.0);
+        display.handle_markers[i] =
+            output.bridge->AddAxisMarker(k.side, k.height, k.color, 0.0, 20000.0, k.x, k.y, k.z, 2.0);
     }
-    for (_OfuPosition* marker : handle_markers) bridge->SetShapeVisible(marker, 0);
-    XTrunk* item = selected_trunk >= 1 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
-    if (axis_display != 1 || !item || selected_part < 0) return;
+    for (_OfuPosition* marker : display.handle_markers) output.bridge->SetShapeVisible(marker, 0);
+    XTrunk* item = input.selected_trunk >= 1 && input.selected_trunk < trunk_count()
+                       ? document.trunks[input.selected_trunk]
+                       : nullptr;
+    if (display.axis_display != 1 || !item || input.selected_part < 0) return;
     UpdateViewMatrices();
-    const bool rotating = (tool_bits & (8 | 16 | 32)) != 0;
+    const bool rotating = (input.tool_bits & (8 | 16 | 32)) != 0;
     bool show[5] = {};
-    if (target == 1 || target == 2) {
-        if (second_set == 0)
+    if (input.target == 1 || input.target == 2) {
+        if (input.second_set == 0)
             show[0] = show[1] = true;
         else
             show[2] = true, show[1] = rotating;
-    } else if (target == 3) {
-        if (second_set == 0)
+    } else if (input.target == 3) {
+        if (input.second_set == 0)
             show[2] = show[3] = true;
         else
             show[4] = true, show[3] = rotating;
@@ -172,32 +176,32 @@ void XView::SyncHandleMarkers() {
         for (bool& s : show) s = true;
     }
     for (int i = 0; i < 5; ++i)
-        if (show[i]) bridge->SetShapeVisible(handle_markers[i], 1);
+        if (show[i]) output.bridge->SetShapeVisible(display.handle_markers[i], 1);
     XLeaves* base = item->base();
-    XLeaves* part = selected_part < item->part_count() ? item->parts[selected_part] : nullptr;
+    XLeaves* part = input.selected_part < item->part_count() ? item->parts[input.selected_part] : nullptr;
     XTrunk* parent_item = item->parent;
     const int hang = item->GetParentPartIndex();
     if (parent_item && hang >= 0 && hang < parent_item->part_count() && parent_item->parts[hang])
-        bridge->SetShapeMatrix(handle_markers[0], to_matrix(parent_item->parts[hang]->L));
-    if (base) bridge->SetShapeMatrix(handle_markers[1], to_matrix(base->L));
+        output.bridge->SetShapeMatrix(display.handle_markers[0], to_matrix(parent_item->parts[hang]->L));
+    if (base) output.bridge->SetShapeMatrix(display.handle_markers[1], to_matrix(base->L));
     if (part) {
         XLeaves* anchor = part->anchor;
         const double* m3 = anchor && anchor != base ? anchor->P : (base ? base->Q : nullptr);
-        if (m3) bridge->SetShapeMatrix(handle_markers[2], to_matrix(m3));
-        bridge->SetShapeMatrix(handle_markers[3], to_matrix(part->L));
-        bridge->SetShapeMatrix(handle_markers[4], to_matrix(part->Q));
+        if (m3) output.bridge->SetShapeMatrix(display.handle_markers[2], to_matrix(m3));
+        output.bridge->SetShapeMatrix(display.handle_markers[3], to_matrix(part->L));
+        output.bridge->SetShapeMatrix(display.handle_markers[4], to_matrix(part->Q));
     }
 }
 
 int XView::PushSectionPlane(int on) {
-    CO3duGLModelar* m = modeller_of(bridge);
+    CO3duGLModelar* m = modeller_of(output.bridge);
     if (!on) {
         if (m) m->SetCliping(0, OfuPlane{}, {1.0f, 1.0f, 1.0f, 1.0f});
         return 0;
     }
-    const int k = section_axis >= 0 && section_axis < 3 ? section_axis : 0;
-    double a[3] = {section_axes[k][0], section_axes[k][1], section_axes[k][2]};
-    if (section_side > 0)
+    const int k = display.section_axis >= 0 && display.section_axis < 3 ? display.section_axis : 0;
+    double a[3] = {display.section_axes[k][0], display.section_axes[k][1], display.section_axes[k][2]};
+    if (display.section_side > 0)
         for (double& v : a) v = -v;
     const double len = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
     double n[3] = {a[0], a[1], a[2]};
@@ -205,62 +209,63 @@ int XView::PushSectionPlane(int on) {
         for (double& v : n) v /= len;
     OfuPlane plane;
     plane.a = n[0], plane.b = n[1], plane.c = n[2];
-    plane.d = -(n[0] * (section_point[0] + a[0]) + n[1] * (section_point[1] + a[1]) + n[2] * (section_point[2] + a[2]));
-    const OfuColorValue cap{static_cast<float>(section_cap_color[0] / 255.0),
-                            static_cast<float>(section_cap_color[1] / 255.0),
-                            static_cast<float>(section_cap_color[2] / 255.0), 1.0f};
+    plane.d = -(n[0] * (display.section_point[0] + a[0]) + n[1] * (display.section_point[1] + a[1]) +
+                n[2] * (display.section_point[2] + a[2]));
+    const OfuColorValue cap{static_cast<float>(display.section_cap_color[0] / 255.0),
+                            static_cast<float>(display.section_cap_color[1] / 255.0),
+                            static_cast<float>(display.section_cap_color[2] / 255.0), 1.0f};
     if (m) m->SetCliping(1, plane, cap);
     return 1;
 }
 
 int XView::SetSectionAtPart(int trunk_index, int part_index) {
-    XTrunk* t = trunk_index >= 1 && trunk_index < trunk_count() ? trunks[trunk_index] : nullptr;
+    XTrunk* t = trunk_index >= 1 && trunk_index < trunk_count() ? document.trunks[trunk_index] : nullptr;
     XLeaves* part = t && part_index >= 0 && part_index < t->part_count() ? t->parts[part_index] : nullptr;
     if (!part) {
-        if (CO3duGLModelar* m = modeller_of(bridge)) m->SetCliping(0, OfuPlane{}, {1.0f, 1.0f, 1.0f, 1.0f});
+        if (CO3duGLModelar* m = modeller_of(output.bridge)) m->SetCliping(0, OfuPlane{}, {1.0f, 1.0f, 1.0f, 1.0f});
         return 0;
     }
     const double local[4][3] = {{0, 0, 0}, {0, 0, -1000}, {-1000, 0, 0}, {0, -1000, 0}};
     double world[4][3];
     for (int i = 0; i < 4; ++i) transform_point(world[i], local[i], part->L);
-    std::memcpy(section_point, world[0], sizeof section_point);
-    for (int i = 0; i < 3; ++i) distance_with_direction(world[0], world[i + 1], section_axes[i]);
-    section_defined = 1;
-    section_axis = 0;
-    section_side = 0;
+    std::memcpy(display.section_point, world[0], sizeof display.section_point);
+    for (int i = 0; i < 3; ++i) distance_with_direction(world[0], world[i + 1], display.section_axes[i]);
+    display.section_defined = 1;
+    display.section_axis = 0;
+    display.section_side = 0;
     PushSectionPlane(1);
     return 1;
 }
 
 void XView::PushShadowColor() {
-    CO3duGLModelar* m = modeller_of(bridge);
+    CO3duGLModelar* m = modeller_of(output.bridge);
     if (!m) return;
-    const std::uint32_t c = document.settings.shadow_color;
+    const std::uint32_t c = settings.shadow_color;
     m->SetShadowColor({static_cast<float>((c & 0xFF) / 255.0), static_cast<float>(((c >> 8) & 0xFF) / 255.0),
                        static_cast<float>(((c >> 16) & 0xFF) / 255.0),
-                       static_cast<float>(1.0 - document.settings.shadow_transparency)});
+                       static_cast<float>(1.0 - settings.shadow_transparency)});
 }
 
 void XView::FollowEye() {
-    if (!eye || !camera_link_item || !camera_link_item->base()) return;
-    kz::scene::COBJECTA& r = *camera_link_item->base()->record;
-    const double* n = camera_link_numbers;
+    if (!camera.eye || !camera.camera_link_item || !camera.camera_link_item->base()) return;
+    kz::scene::COBJECTA& r = *camera.camera_link_item->base()->record;
+    const double* n = camera.camera_link_numbers;
     double* placed[3] = {&r.dx, &r.dy, &r.dz};
     for (int k = 0; k < 3; ++k)
-        if (n[6 + k] != 0.0) *placed[k] = (eye->eye[k] - n[k]) / n[6 + k] + n[3 + k];
+        if (n[6 + k] != 0.0) *placed[k] = (camera.eye->eye[k] - n[k]) / n[6 + k] + n[3 + k];
     double polar[3], direction[3];
-    vector_to_polar(eye->eye, eye->target, polar, direction);
+    vector_to_polar(camera.eye->eye, camera.eye->target, polar, direction);
     if (n[10] != 0.0) r.rx = -(n[10] * polar[1]);
     if (n[11] != 0.0) r.rz = n[11] * polar[2] + 90.0;
-    camera_link_item->base()->placement_valid = 0;
-    camera_link_item->RecalcMatrices(1);
+    camera.camera_link_item->base()->placement_valid = 0;
+    camera.camera_link_item->RecalcMatrices(1);
 }
 
 double XView::ComputeSceneBounds(double* box_out, double* centre_out) {
     double box[6];
     reset_bounds(box);
     bool any = false;
-    for (XTrunk* t : trunks) {
+    for (XTrunk* t : document.trunks) {
         if (!t) continue;
         for (int i = 1; i < t->part_count(); ++i) {
             XLeaves* part = t->parts[i];
@@ -285,22 +290,23 @@ double XView::ComputeSceneBounds(double* box_out, double* centre_out) {
 }
 
 int XView::UpdateViewMatrices() {
-    if (!eye) return 0;
-    const double d[3] = {eye->target[0] - eye->eye[0], eye->target[1] - eye->eye[1], eye->target[2] - eye->eye[2]};
+    if (!camera.eye) return 0;
+    const double d[3] = {camera.eye->target[0] - camera.eye->eye[0], camera.eye->target[1] - camera.eye->eye[1],
+                         camera.eye->target[2] - camera.eye->eye[2]};
     const double azimuth = std::atan2(d[1], d[0]) * 180.0 / kPi;
     const double elevation = std::atan2(-d[2], std::sqrt(d[0] * d[0] + d[1] * d[1])) * 180.0 / kPi;
-    const double angles[3] = {eye->twist * 180.0 / kPi, elevation, azimuth};
-    compose_matrix_ops(0, eye->view_matrix, eye->eye, angles, 0, op_code("M-"), op_code("z-"), op_code("y-"),
-                       op_code("x-"));
-    compose_matrix_ops(0, eye->inverse_view_matrix, eye->eye, angles, 0, op_code("x"), op_code("y"), op_code("z"),
-                       op_code("M"));
+    const double angles[3] = {camera.eye->twist * 180.0 / kPi, elevation, azimuth};
+    compose_matrix_ops(0, camera.eye->view_matrix, camera.eye->eye, angles, 0, op_code("M-"), op_code("z-"),
+                       op_code("y-"), op_code("x-"));
+    compose_matrix_ops(0, camera.eye->inverse_view_matrix, camera.eye->eye, angles, 0, op_code("x"), op_code("y"),
+                       op_code("z"), op_code("M"));
     return 0;
 }
 
 void XView::LookFromCameraPart(XTrunk* trunk, XLeaves* part) {
     if (!trunk && !part) {
-        current_camera_part = nullptr;
-        camera_part_owner = nullptr;
+        camera.current_camera_part = nullptr;
+        camera.camera_part_owner = nullptr;
         return;
     }
     if (!trunk) trunk = part->owner;
@@ -310,26 +316,26 @@ void XView::LookFromCameraPart(XTrunk* trunk, XLeaves* part) {
             if (trunk->HasPartFlag(i, 3)) part = trunk->parts[i];
         if (!part) return;
     }
-    current_camera_part = part;
-    camera_part_owner = trunk;
-    if (!eye) return;
+    camera.current_camera_part = part;
+    camera.camera_part_owner = trunk;
+    if (!camera.eye) return;
     const double origin[3] = {0, 0, 0}, ahead[3] = {0, 0, 1000};
     double at[3], toward[3];
     transform_point(at, origin, part->L);
     transform_point(toward, ahead, part->L);
-    SetEye(at, toward, 0.0, collision_check);
+    SetEye(at, toward, 0.0, camera.collision_check);
 }
 
 void XView::ShowGroundGrid(const double* matrix) {
-    if (!bridge) return;
-    if (!ground_grid_shape) ground_grid_shape = bridge->AddGroundGrid(0xFFFF40, 0x00006F);
-    if (!ground_grid_shape) return;
-    if (matrix) bridge->SetShapeMatrix(ground_grid_shape, to_matrix(matrix));
-    bridge->SetShapeVisible(ground_grid_shape, 1);
+    if (!output.bridge) return;
+    if (!display.ground_grid_shape) display.ground_grid_shape = output.bridge->AddGroundGrid(0xFFFF40, 0x00006F);
+    if (!display.ground_grid_shape) return;
+    if (matrix) output.bridge->SetShapeMatrix(display.ground_grid_shape, to_matrix(matrix));
+    output.bridge->SetShapeVisible(display.ground_grid_shape, 1);
 }
 
 void XView::CopyViewToDib(kz::crt::GlobalHandle dib) {
-    CO3duGLModelar* m = modeller_of(bridge);
+    CO3duGLModelar* m = modeller_of(output.bridge);
     if (!m || !dib) return;
     auto* header = static_cast<std::uint8_t*>(kz::crt::global_lock(dib));
     if (!header) return;
@@ -341,21 +347,21 @@ void XView::CopyViewToDib(kz::crt::GlobalHandle dib) {
     _O3duViewport viewport;
     m->GetViewport(viewport);
     if (viewport.width == width && viewport.height == height) {
-        bridge->RenderToPixels(pixels, size);
+        output.bridge->RenderToPixels(pixels, size);
     } else {
         std::vector<BYTE> buffer(static_cast<std::size_t>(size));
         _OFURECT rect{0, 0, width, height};
         m->MemDCToBitmap(buffer.data(), size, rect, nullptr);
         std::memcpy(pixels, buffer.data(), buffer.size());
-        bridge->InitDevice(nullptr);
+        output.bridge->InitDevice(nullptr);
     }
     kz::crt::global_unlock(dib);
 }
 
 void XView::DrawEyeShifted(kz::platform::DeviceContext* dc, double offset) {
-    if (!dc || !eye || !bridge) return;
+    if (!dc || !camera.eye || !output.bridge) return;
     SetStereoEye(offset);
-    bridge->DrawModel(dc);
+    output.bridge->DrawModel(dc);
     SetStereoEye(0);
 }
 

@@ -14,39 +14,40 @@ namespace kz::view {
 using kz::foundation::free_and_null;
 
 void XView::ClearNamedLists() {
-    for (NamedList& list : named_lists) {
+    for (NamedList& list : document.named_lists) {
         for (char*& item : list.items) item = free_and_null(item);
         list.name = free_and_null(list.name);
     }
-    named_lists.clear();
-    current_named_list = -1;
+    document.named_lists.clear();
+    document.current_named_list = -1;
 }
 
 void XView::ClearCommandBlocks() {
-    for (int i = static_cast<int>(command_blocks.size()) - 1; i >= 0; --i) RemoveCommandBlock(i);
-    command_blocks.clear();
-    current_command_block = -1;
+    for (int i = static_cast<int>(document.command_blocks.size()) - 1; i >= 0; --i) RemoveCommandBlock(i);
+    document.command_blocks.clear();
+    document.current_command_block = -1;
 }
 
 void XView::RemoveCommandBlock(int index) {
-    if (index < 0 || index >= static_cast<int>(command_blocks.size())) return;
-    CommandBlock* block = command_blocks[index];
+    if (index < 0 || index >= static_cast<int>(document.command_blocks.size())) return;
+    CommandBlock* block = document.command_blocks[index];
     for (char*& line : block->lines) line = free_and_null(line);
     block->name = free_and_null(block->name);
     delete block;
-    command_blocks.erase(command_blocks.begin() + index);
-    if (current_command_block == index)
-        current_command_block = -1;
-    else if (current_command_block > index)
-        --current_command_block;
+    document.command_blocks.erase(document.command_blocks.begin() + index);
+    if (document.current_command_block == index)
+        document.current_command_block = -1;
+    else if (document.current_command_block > index)
+        --document.current_command_block;
 }
 
 int XView::OpenCommandBlock(const char* name, double first, double second) {
     // Nameless blocks are numbered across the whole run, so a name once given is not given again.
     static int counter = 1;
     auto find = [this](const char* n) {
-        for (std::size_t i = 0; i < command_blocks.size(); ++i)
-            if (kz::foundation::compare_before_colon(command_blocks[i]->name, n) == 0) return static_cast<int>(i);
+        for (std::size_t i = 0; i < document.command_blocks.size(); ++i)
+            if (kz::foundation::compare_before_colon(document.command_blocks[i]->name, n) == 0)
+                return static_cast<int>(i);
         return -1;
     };
     std::string block_name;
@@ -65,14 +66,14 @@ int XView::OpenCommandBlock(const char* name, double first, double second) {
     block->name = kz::foundation::set_heap_string(nullptr, block_name.c_str(), nullptr, -1);
     if (first >= 0.0) block->first = first;
     if (second >= 0.0) block->second = second;
-    command_blocks.push_back(block);
-    current_command_block = static_cast<int>(command_blocks.size()) - 1;
-    return current_command_block;
+    document.command_blocks.push_back(block);
+    document.current_command_block = static_cast<int>(document.command_blocks.size()) - 1;
+    return document.current_command_block;
 }
 
 void XView::ParseNumberRanges(const char* text) {
-    range_lower.clear();
-    range_upper.clear();
+    document.range_lower.clear();
+    document.range_upper.clear();
     if (!text) return;
     std::string all(text);
     all = all.substr(0, all.find(';'));
@@ -92,15 +93,15 @@ void XView::ParseNumberRanges(const char* text) {
             upper = kz::crt::c_atoi(item.substr(dash + 1).c_str());
             if (upper < 1) upper = (lower / 1000) * 1000 + 999;
         }
-        range_lower.push_back(lower);
-        range_upper.push_back(upper);
+        document.range_lower.push_back(lower);
+        document.range_upper.push_back(upper);
     }
 }
 
 int XView::InNumberRanges(int number) {
-    if (range_lower.empty()) return 1;
-    for (std::size_t i = 0; i < range_lower.size(); ++i)
-        if (range_lower[i] <= number && number <= range_upper[i]) return 1;
+    if (document.range_lower.empty()) return 1;
+    for (std::size_t i = 0; i < document.range_lower.size(); ++i)
+        if (document.range_lower[i] <= number && number <= document.range_upper[i]) return 1;
     return 0;
 }
 

@@ -41,7 +41,7 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
     if (!view) return 0;
     if (!start_name.empty()) {
         view->OpenModel(start_name.c_str());
-        view->current_figure_path = start_name;
+        view->document.current_figure_path = start_name;
         return 1;
     }
     if (command_line && *command_line) {
@@ -52,7 +52,7 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
             open_figure_set(view, path);
         } else if (kz::foundation::has_extension(path, ".fig")) {
             view->OpenModel(path);
-            view->current_figure_path = path;
+            view->document.current_figure_path = path;
         }
         return 2;
     }

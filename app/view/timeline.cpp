@@ -97,7 +97,7 @@ bool tag_fires_target(int code) { return code != 1 && code != 1024 && code != 64
 
 int XView::FireLeafActions(int item, int part, int mask) {
     XTrunk* trunk = TrunkAt(item);
-    if (actions_off || item < 1 || part < 1 || !trunk || part >= trunk->part_count()) return 0;
+    if (timeline.actions_off || item < 1 || part < 1 || !trunk || part >= trunk->part_count()) return 0;
     XLeaves* leaves = trunk->parts[part];
     if (!leaves || !leaves->record || !leaves->record->action || !leaves->record->action[0]) return 0;
     // A copy: what the items start may rebuild the part and its record.
@@ -106,7 +106,7 @@ int XView::FireLeafActions(int item, int part, int mask) {
     kz::crt::c_snprintf(id, sizeof id, "%d;%d", item, part);
     SystemTime stamp;
     GetClockTime(&stamp);
-    last_action_start = stamp;
+    timeline.last_action_start = stamp;
 
     static const fnd::FieldSeparators bar("|");
     for (int pos = 0; pos >= 0;) {
@@ -132,7 +132,7 @@ int XView::FireLeafActions(int item, int part, int mask) {
 }
 
 int XView::QueueAction(const char* line, const SystemTime& stamp, int mask) {
-    std::vector<TimedEntry>& list = timed_list[0];
+    std::vector<TimedEntry>& list = timeline.timed_list[0];
     if (!line) return static_cast<int>(list.size()) - 1;
     int head_start = 0, length = 0;
     const int rest = fnd::get_field(line, head_start, length, semicolon_separator());
@@ -149,9 +149,9 @@ int XView::QueueAction(const char* line, const SystemTime& stamp, int mask) {
     const std::string offset = length > 0 ? std::string(line + offset_start, length) : std::string();
     const bool relative = !offset.empty() && (offset[0] == '+' || offset[0] == '-');
     // Before any action has started there is nothing to count from but the stamp itself.
-    SystemTime due = relative && last_action_start.year != 0 ? last_action_start : stamp;
+    SystemTime due = relative && timeline.last_action_start.year != 0 ? timeline.last_action_start : stamp;
     fnd::add_seconds_to_time(due, kz::crt::c_atof(offset.c_str()));
-    last_action_start = due;
+    timeline.last_action_start = due;
 
     TimedEntry entry;
     entry.text = fnd::set_heap_string(nullptr, rest >= 0 ? line + rest : "", nullptr, -1);
@@ -172,8 +172,8 @@ int XView::AddTimedCommand(const char* line, const SystemTime& due, int id, int 
     entry.id = id;
     entry.state = 1;
     entry.due = due;
-    timed_list[1].push_back(entry);
-    return static_cast<int>(timed_list[1].size()) - 1;
+    timeline.timed_list[1].push_back(entry);
+    return static_cast<int>(timeline.timed_list[1].size()) - 1;
 }
 
 int XView::FindTargetTrunk(XTrunk* trunk, const kz::scene::ConditionList* target, XTrunk** result) {
@@ -194,7 +194,7 @@ int XView::FindTargetTrunk(XTrunk* trunk, const kz::scene::ConditionList* target
 }
 
 void XView::FireStartActions() {
-    if (actions_off) return;
+    if (timeline.actions_off) return;
     SystemTime stamp;
     GetClockTime(&stamp);
     QueueAction("H;0;0;start=1(s-btn);0;", stamp, 0);
@@ -203,7 +203,7 @@ void XView::FireStartActions() {
 }
 
 void XView::QueueItemCamera(int item, double seconds) {
-    if (actions_off || item < 1 || item >= trunk_count()) return;
+    if (timeline.actions_off || item < 1 || item >= trunk_count()) return;
     char line[128];
     kz::crt::c_snprintf(line, sizeof line, "C;%d;%d;;0;%f;1", item, 0, seconds);
     SystemTime stamp;
@@ -214,19 +214,19 @@ void XView::QueueItemCamera(int item, double seconds) {
 }
 
 int XView::RunTimedEntries(const SystemTime& now) {
-    std::vector<TimedEntry>& list = timed_list[0];
+    std::vector<TimedEntry>& list = timeline.timed_list[0];
     const int waiting = static_cast<int>(list.size());
     DueEntry entry;
     std::size_t i = 0;
     // One scan runs no more entries than the list held as it began (after a jump: as the new model's list holds),
     // so parts whose hits fire each other take turns from tick to tick instead of holding one tick for good.
-    for (int budget = waiting; budget-- > 0 && take_due_entry(list, i, now, clock_offset_ms, &entry);) {
+    for (int budget = waiting; budget-- > 0 && take_due_entry(list, i, now, timeline.clock_offset_ms, &entry);) {
         const std::string text = with_current_item(entry);
         if (entry.kind == 1) {
             StartCameraMove(text.c_str());
         } else if (entry.kind == 2) {
             const int opened = ExecTag(text.c_str());
-            if (schedule_halted) return 0;
+            if (timeline.schedule_halted) return 0;
             if (opened == 1) i = 0, budget = static_cast<int>(list.size());
         }
     }
@@ -234,12 +234,12 @@ int XView::RunTimedEntries(const SystemTime& now) {
 }
 
 int XView::RunTimedCommands(const SystemTime& now) {
-    std::vector<TimedEntry>& list = timed_list[1];
+    std::vector<TimedEntry>& list = timeline.timed_list[1];
     const int waiting = static_cast<int>(list.size());
     int run = 0;
     double chained = 0.0;
     DueEntry entry;
-    for (std::size_t i = 0; take_due_entry(list, i, now, clock_offset_ms, &entry); ++run)
+    for (std::size_t i = 0; take_due_entry(list, i, now, timeline.clock_offset_ms, &entry); ++run)
         chained = ExecActionCommand(entry.text.c_str(), chained, entry.trunk, entry.b);
     return waiting + run;
 }
@@ -248,7 +248,7 @@ int XView::RunSchedule(const SystemTime& now) {
     RunActions(now);
     int total = 0;
     for (int i = 0; i < trunk_count(); ++i) {
-        XTrunk* trunk = trunks[i];
+        XTrunk* trunk = document.trunks[i];
         if (!trunk || !trunk->animating) continue;
         trunk->animating = 0;
         for (XLeaves* part : trunk->parts) {
@@ -263,7 +263,7 @@ int XView::RunSchedule(const SystemTime& now) {
     }
     total += RunTimedCommands(now);
     const int entries = RunTimedEntries(now);
-    if (schedule_halted) return 0;
+    if (timeline.schedule_halted) return 0;
     Redraw(0);
     return total + entries;
 }
@@ -273,7 +273,7 @@ int XView::RunSchedule(const SystemTime& now) {
 // links, command blocks, messages to the host, poses and stages) is not done yet; a hit with such a tag fires
 // only its target.
 int XView::ExecTag(const char* entry) {
-    if (actions_off || !entry) return 0;
+    if (timeline.actions_off || !entry) return 0;
     int pos = 0, length = 0;
     const int item = fnd::get_field_int(entry, pos, length, semicolon_separator(), 0);
     const int part = fnd::get_field_int(entry, pos, length, semicolon_separator(), 0);

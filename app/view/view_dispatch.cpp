@@ -58,7 +58,7 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
     case UM_VIEW_TICK: OnTimerTick(); break;
     case UM_VIEW_NEXT_CAMERA: NextCamera(); break;
     case UM_VIEW_SET_BKCOLOR:
-        background_color = static_cast<std::uint32_t>(lparam);
+        settings.background_color = static_cast<std::uint32_t>(lparam);
         Redraw(0);
         break;
     case UM_VIEW_OPEN_LINK: OpenLink(text_param(wparam)); break;
@@ -88,15 +88,15 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
     case VIEW_AROUND:
     case VIEW_WALK:
     case VIEW_HEAD:
-        interaction_class = 1;
-        view_mode = static_cast<int>(message - VIEW_AROUND) + 1;
-        target = 0;
+        input.interaction_class = 1;
+        input.view_mode = static_cast<int>(message - VIEW_AROUND) + 1;
+        input.target = 0;
         break;
     case VIEW_CENTER: ToggleCentrePick(); break;
-    case DISP_MAX: FitEyeToModel(fit_time); break;
+    case DISP_MAX: FitEyeToModel(camera.fit_time); break;
     case DISP_REDRAW:
-        if (bridge) {
-            bridge->device_dirty = 1;
+        if (output.bridge) {
+            output.bridge->device_dirty = 1;
             ApplyVisibility();
             Redraw(1);
         }
@@ -104,14 +104,15 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
     case PLAY_STOP: StopAll(0); break;
     case VIEW_SWALOW: StopAll(1); break;
     case VIEW_SWALOW_OFF: StopAll(0); break;
-    case EYE_SET: QueueItemCamera(item, eye_move_time); break;
-    case EYE_OUT: current_camera_part = nullptr; break;
+    case EYE_SET: QueueItemCamera(item, camera.eye_move_time); break;
+    case EYE_OUT: camera.current_camera_part = nullptr; break;
     case DISP_WIRE:
-        wire_display = !wire_display;
+        display.wire_display = !display.wire_display;
         Redraw(1);
         break;
     case DISP_TRANSPA:
-        selection_display_mode = selection_display_mode + 1 > 2 ? 0 : selection_display_mode + 1;
+        display.selection_display_mode =
+            display.selection_display_mode + 1 > 2 ? 0 : display.selection_display_mode + 1;
         Redraw(1);
         break;
     case UM_VIEW_COPY_ITEM:
@@ -129,14 +130,14 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
     case UM_VIEW_CUT_TREE:
         if (item_valid) {
             CopyItemToClipboard(item, 1);
-            DeleteTrunkTree(trunks[item], 1);
+            DeleteTrunkTree(document.trunks[item], 1);
             Redraw(0);
             SendNotifyList(kItemsChangedList);
         }
         break;
     case UM_VIEW_DELETE_SELECTED:
-        if (selected_trunk >= 1) {
-            const int old = selected_trunk;
+        if (input.selected_trunk >= 1) {
+            const int old = input.selected_trunk;
             SelectItem(-1, -1, -1);
             DeleteTrunk(old, 1);
             Redraw(0);
@@ -156,51 +157,52 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
         break;
     default:
         // Not ours: the parent learns which view window it came from; the wParam that came is not passed on.
-        plat::send_message(parent, message, plat::handle_to_wparam(window), lparam);
+        plat::send_message(output.parent, message, plat::handle_to_wparam(window), lparam);
         break;
     }
     return 0;
 }
 
 void XView::SetToolCommand(std::uint32_t message) {
-    interaction_class = 2;
+    input.interaction_class = 2;
     if (message == rotate_trunk_x) {
-        target = 2;
-        tool_bits = tool_bits == 32 ? 40 : 8;
+        input.target = 2;
+        input.tool_bits = input.tool_bits == 32 ? 40 : 8;
     } else if (message == rotate_trunk_z) {
-        target = 2;
-        tool_bits = tool_bits == 8 ? 40 : 32;
+        input.target = 2;
+        input.tool_bits = input.tool_bits == 8 ? 40 : 32;
     } else {
         for (const ToolCommand& c : kToolCommands) {
             if (c.id != message) continue;
-            target = c.target;
-            tool_bits = c.bits;
+            input.target = c.target;
+            input.tool_bits = c.bits;
         }
     }
     const bool move = (message >= move_trunk_x && message <= move_trunk_xy) ||
                       (message >= move_leaves_x && message <= move_leaves_xy);
-    if (move && tool_origin_state != 2) tool_point = plat::screen_to_client(view_window[0], plat::cursor_position());
+    if (move && input.tool_origin_state != 2)
+        input.tool_point = plat::screen_to_client(output.view_window[0], plat::cursor_position());
 }
 
 void XView::ToggleCentrePick() {
-    target = 0;
-    if (interaction_class != 3) {
-        interaction_class = 3;
+    input.target = 0;
+    if (input.interaction_class != 3) {
+        input.interaction_class = 3;
     } else {
-        interaction_class = 1;
-        view_mode = 1;
+        input.interaction_class = 1;
+        input.view_mode = 1;
     }
 }
 
 void XView::ToggleActionPartsDisplay() {
-    action_parts_display = action_parts_display ? 0 : 1;
-    Redraw(action_parts_display ? 0 : 1);
+    display.action_parts_display = display.action_parts_display ? 0 : 1;
+    Redraw(display.action_parts_display ? 0 : 1);
 }
 
 void XView::SetShadowModeTree(int index, int mode) {
     if (index < 0 || index >= trunk_count()) return;
     // Children first, depth first, with an explicit stack so a deep tree cannot exhaust the call stack.
-    std::vector<std::pair<XTrunk*, int>> stack{{trunks[index], 0}};
+    std::vector<std::pair<XTrunk*, int>> stack{{document.trunks[index], 0}};
     while (!stack.empty()) {
         auto& [trunk, next] = stack.back();
         if (next < trunk_child_count(trunk)) {
@@ -215,26 +217,26 @@ void XView::SetShadowModeTree(int index, int mode) {
 }
 
 void XView::PasteIntoRoot() {
-    paste_target = 0;
+    document.paste_target = 0;
     PasteFromClipboard();
-    if (!trunks.empty()) trunk_recalc_matrices(trunks[0], 1);
-    if (bridge) bridge->device_dirty = 1;
+    if (!document.trunks.empty()) trunk_recalc_matrices(document.trunks[0], 1);
+    if (output.bridge) output.bridge->device_dirty = 1;
     ApplyVisibility();
     Redraw(1);
     SendNotifyList(kItemsPastedList);
 }
 
 void XView::LookFromSky() {
-    view_mode = 3;
-    if (!eye) return;
-    const double to_eye[3] = {eye->eye[0], eye->eye[1], eye->eye[2] + 100000.0};
-    AnimateEyeTo(eye->target, 0, to_eye, fit_time, 0.0, 0.0, 0.0);
+    input.view_mode = 3;
+    if (!camera.eye) return;
+    const double to_eye[3] = {camera.eye->eye[0], camera.eye->eye[1], camera.eye->eye[2] + 100000.0};
+    AnimateEyeTo(camera.eye->target, 0, to_eye, camera.fit_time, 0.0, 0.0, 0.0);
 }
 
 void XView::OpenLink(const char* text) {
     if (!text) return;
-    const bool http = kz::foundation::compare_prefix_nocase(link_base.c_str(), "http:", 5) == 0;
-    const std::string address = (http ? link_base : "file://" + link_base) + text;
+    const bool http = kz::foundation::compare_prefix_nocase(document.link_base.c_str(), "http:", 5) == 0;
+    const std::string address = (http ? document.link_base : "file://" + document.link_base) + text;
     plat::shell_open(address);
 }
 
@@ -255,44 +257,46 @@ void XView::ExchangeCommandBlock(WParam sender, LParam number) {
 
 void XView::SendNotifyList(const int numbers[10]) {
     char text[160];
-    std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", notify_mode == 1 ? 0 : numbers[0], numbers[1],
-                  numbers[2], numbers[3], numbers[4], numbers[5], numbers[6], numbers[7], numbers[8], numbers[9]);
-    plat::send_message(parent, UM_VIEW_NOTIFY_LIST, 0, static_cast<LParam>(reinterpret_cast<std::uintptr_t>(text)));
+    std::snprintf(text, sizeof text, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", output.notify_mode == 1 ? 0 : numbers[0],
+                  numbers[1], numbers[2], numbers[3], numbers[4], numbers[5], numbers[6], numbers[7], numbers[8],
+                  numbers[9]);
+    plat::send_message(output.parent, UM_VIEW_NOTIFY_LIST, 0,
+                       static_cast<LParam>(reinterpret_cast<std::uintptr_t>(text)));
 }
 
 void XView::PauseTimeline() {
-    kz::foundation::timer_stop(timer_slot);
-    GetClockTime(&pause_time);
+    kz::foundation::timer_stop(timeline.timer_slot);
+    GetClockTime(&timeline.pause_time);
 }
 
 void XView::ResumeTimeline() {
-    if (pause_time.year == 0) return;
+    if (timeline.pause_time.year == 0) return;
     SystemTime now;
     GetClockTime(&now);
-    resume_time = now;
-    pause_time = SystemTime{};
+    timeline.resume_time = now;
+    timeline.pause_time = SystemTime{};
     StartViewTimer();
 }
 
 void XView::StopAll(int walk) {
-    kz::foundation::timer_stop(timer_slot);
+    kz::foundation::timer_stop(timeline.timer_slot);
     ClearTimedLists();
     ClearActions();
     ToggleWalk(walk);
 }
 
 void XView::OnTimerTick() {
-    if (schedule_suspended == 1) return;
+    if (timeline.schedule_suspended == 1) return;
     SystemTime now;
     GetClockTime(&now);
-    schedule_time = now;
-    running_count = RunSchedule(now);
-    if (schedule_suspended == 1) return;
-    if (running_count < 1 && keep_running != 1 && active_motions == 0) {
-        kz::foundation::timer_stop(timer_slot);
-        clock_offset_ms = 0.0;
+    timeline.schedule_time = now;
+    timeline.running_count = RunSchedule(now);
+    if (timeline.schedule_suspended == 1) return;
+    if (timeline.running_count < 1 && timeline.keep_running != 1 && timeline.active_motions == 0) {
+        kz::foundation::timer_stop(timeline.timer_slot);
+        timeline.clock_offset_ms = 0.0;
     } else {
-        kz::foundation::timer_rearm(timer_slot);
+        kz::foundation::timer_rearm(timeline.timer_slot);
     }
 }
 

@@ -44,53 +44,56 @@ void XView::Redraw(int flag) {
     const auto start = std::chrono::steady_clock::now();
     // A hover position still waiting for its pick is picked against the scene as the user saw it.
     ResolveHoverPick();
-    if (!SyncScene(flag) || !view_dc[0] || !eye) return;
+    if (!SyncScene(flag) || !output.view_dc[0] || !camera.eye) return;
     SetProjectionWindow();
-    if (bridge && plan_display == 0) {
+    if (output.bridge && display.plan_display == 0) {
         ApplyProximityDisplay();
         RenderFrame(flag);
-    } else if (plan_display == 1) {
-        if (current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(current_camera_part));
-        const int w = std::max(eye->screen_width, 1), h = std::max(eye->screen_height, 1);
+    } else if (display.plan_display == 1) {
+        if (camera.current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(camera.current_camera_part));
+        const int w = std::max(camera.eye->screen_width, 1), h = std::max(camera.eye->screen_height, 1);
         std::unique_ptr<plat::DeviceContext> memory = plat::DeviceContext::create_memory();
         std::unique_ptr<plat::Bitmap> bitmap = plat::Bitmap::create_compatible(w, h);
         if (memory && bitmap) {
             memory->select_bitmap(bitmap.get());
-            const std::int32_t bg = static_cast<std::int32_t>(background_color);
+            const std::int32_t bg = static_cast<std::int32_t>(settings.background_color);
             plat::fill_rect(*memory, plat::GdiRect{0, 0, w, h},
                             plat::Brush{false, bg < 0 ? 0x204000u : static_cast<plat::ColorRef>(bg)});
             plat::set_rop2(*memory, plat::kR2CopyPen);
-            XTrunk* selected = selected_trunk >= 0 && selected_trunk < trunk_count() ? trunks[selected_trunk] : nullptr;
+            XTrunk* selected = input.selected_trunk >= 0 && input.selected_trunk < trunk_count()
+                                   ? document.trunks[input.selected_trunk]
+                                   : nullptr;
             if (selected) selected->highlight_color = 65535;
             DrawPlanOutline(memory.get());
             if (selected) selected->highlight_color = 0;
-            if (!plat::bit_blt(*view_dc[0], eye->screen_origin_x, eye->screen_origin_y, w, h, *memory, 0, 0))
-                plat::message_box(parent, "BitBlt bb", "Disp", 0);
-            view_dc[0]->notify_present();
+            if (!plat::bit_blt(*output.view_dc[0], camera.eye->screen_origin_x, camera.eye->screen_origin_y, w, h,
+                               *memory, 0, 0))
+                plat::message_box(output.parent, "BitBlt bb", "Disp", 0);
+            output.view_dc[0]->notify_present();
             memory->select_bitmap(nullptr);
         }
     }
     static char status[512];
     FormatPickStatus(status);
-    plat::send_message(parent, UM_VIEW_STATUS, 0, reinterpret_cast<plat::LParam>(status));
-    draw_time = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    plat::send_message(output.parent, UM_VIEW_STATUS, 0, reinterpret_cast<plat::LParam>(status));
+    output.draw_time = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 int XView::RenderFrame(int flag) {
-    if (!bridge || !eye || !SyncScene(flag)) return 0;
+    if (!output.bridge || !camera.eye || !SyncScene(flag)) return 0;
     SetProjectionWindow();
-    unit_depth = -1;
-    if (!trunks.empty()) PropagateUnitColors(trunks[0], -1);
-    const double half = stereo_eye_distance * 0.5;
-    switch (window_layout) {
-    case 0: DrawEyeShifted(view_dc[0].get(), 0); break;
+    display.unit_depth = -1;
+    if (!document.trunks.empty()) PropagateUnitColors(document.trunks[0], -1);
+    const double half = camera.stereo_eye_distance * 0.5;
+    switch (output.window_layout) {
+    case 0: DrawEyeShifted(output.view_dc[0].get(), 0); break;
     case 1:
-        DrawEyeShifted(view_dc[1].get(), -half);
-        DrawEyeShifted(view_dc[0].get(), half);
+        DrawEyeShifted(output.view_dc[1].get(), -half);
+        DrawEyeShifted(output.view_dc[0].get(), half);
         break;
     case 2:
     case 3: {
-        const int w = eye->screen_width, h = eye->screen_height;
+        const int w = camera.eye->screen_width, h = camera.eye->screen_height;
         DibHolder first(create_dib24(w, h)), second(create_dib24(w, h));
         if (!first.dib || !second.dib) break;
         SetStereoEye(half);
@@ -98,11 +101,11 @@ int XView::RenderFrame(int flag) {
         SetStereoEye(-half);
         CopyViewToDib(second.dib);
         SetStereoEye(0);
-        DibHolder anaglyph(make_anaglyph_dib(second.dib, first.dib, window_layout == 2 ? 0 : 1));
-        if (anaglyph.dib && view_dc[0]) {
+        DibHolder anaglyph(make_anaglyph_dib(second.dib, first.dib, output.window_layout == 2 ? 0 : 1));
+        if (anaglyph.dib && output.view_dc[0]) {
             const plat::GdiRect r{0, 0, w, h};
-            draw_dib(view_dc[0].get(), r, anaglyph.dib, r);
-            view_dc[0]->notify_present();
+            draw_dib(output.view_dc[0].get(), r, anaglyph.dib, r);
+            output.view_dc[0]->notify_present();
         }
         break;
     }
@@ -112,52 +115,53 @@ int XView::RenderFrame(int flag) {
 }
 
 void XView::SetStereoEye(double offset) {
-    CO3duGLModelar* m = bridge ? bridge->modeller.get() : nullptr;
-    if (!m || !eye) return;
-    const double d0 = distance_3d(eye->eye, scene_centre);
-    const double r = std::max(scene_radius * 1.2, 25000.0);
+    CO3duGLModelar* m = output.bridge ? output.bridge->modeller.get() : nullptr;
+    if (!m || !camera.eye) return;
+    const double d0 = distance_3d(camera.eye->eye, camera.scene_centre);
+    const double r = std::max(camera.scene_radius * 1.2, 25000.0);
     const double near_distance = std::clamp(d0 - r, 20.0, 400.0);
     const double far_distance = 6.0 * r + d0;
-    const double z = eye->zoom_ratio;
+    const double z = camera.eye->zoom_ratio;
     const float angle = static_cast<float>(std::atan2(z * 0.5, 1.0) / kPi * 180.0 * 2.0);
-    const float aspect =
-        eye->screen_height > 0 ? static_cast<float>(double(eye->screen_width) / eye->screen_height) : 1.0f;
-    _O3duCamera camera;
-    m->GetCamera(camera);
-    camera.target = OfuVector3(eye->target[0], eye->target[1], eye->target[2]);
-    camera.fov = angle;
-    camera.near_distance = near_distance;
-    camera.far_distance = far_distance;
-    camera.aspect = aspect;
-    double e[3] = {eye->eye[0], eye->eye[1], eye->eye[2]};
+    const float aspect = camera.eye->screen_height > 0
+                             ? static_cast<float>(double(camera.eye->screen_width) / camera.eye->screen_height)
+                             : 1.0f;
+    _O3duCamera gl_camera;
+    m->GetCamera(gl_camera);
+    gl_camera.target = OfuVector3(camera.eye->target[0], camera.eye->target[1], camera.eye->target[2]);
+    gl_camera.fov = angle;
+    gl_camera.near_distance = near_distance;
+    gl_camera.far_distance = far_distance;
+    gl_camera.aspect = aspect;
+    double e[3] = {camera.eye->eye[0], camera.eye->eye[1], camera.eye->eye[2]};
     if (offset != 0.0) {
         double dir[3];
-        const double distance = distance_with_direction(eye->eye, eye->target, dir);
-        double s = std::pow(distance / 2000.0, 0.75) * 65.0 * stereo_factor;
+        const double distance = distance_with_direction(camera.eye->eye, camera.eye->target, dir);
+        double s = std::pow(distance / 2000.0, 0.75) * 65.0 * camera.stereo_factor;
         if (offset < 0) s = -s;
         e[0] += s * dir[1];
         e[1] -= s * dir[0];
     }
-    camera.eye = OfuVector3(e[0], e[1], e[2]);
-    m->SetCamera(camera);
+    gl_camera.eye = OfuVector3(e[0], e[1], e[2]);
+    m->SetCamera(gl_camera);
 }
 
 crt::GlobalHandle XView::RenderToDib(int width, int height) {
-    if (!eye || window_layout < 0 || window_layout > 3) return nullptr;
+    if (!camera.eye || output.window_layout < 0 || output.window_layout > 3) return nullptr;
     EyeRecord saved;
-    CopyEyeRecord(&saved, eye);
-    eye->screen_width = width;
-    eye->screen_height = height;
+    CopyEyeRecord(&saved, camera.eye);
+    camera.eye->screen_width = width;
+    camera.eye->screen_height = height;
     SetProjectionWindow();
-    const double half = stereo_eye_distance * 0.5;
+    const double half = camera.stereo_eye_distance * 0.5;
     DibHolder result(nullptr);
-    if (window_layout == 0) {
+    if (output.window_layout == 0) {
         result.dib = create_dib24(width, height);
         CopyViewToDib(result.dib);
-    } else if (window_layout == 1) {
+    } else if (output.window_layout == 1) {
         const int half_width = width / 2;
         DibHolder right(create_dib24(half_width, height)), left(create_dib24(half_width, height));
-        eye->screen_width = half_width;
+        camera.eye->screen_width = half_width;
         SetStereoEye(half);
         CopyViewToDib(right.dib);
         SetStereoEye(-half);
@@ -185,59 +189,64 @@ crt::GlobalHandle XView::RenderToDib(int width, int height) {
         SetStereoEye(-half);
         CopyViewToDib(second.dib);
         SetStereoEye(0);
-        if (first.dib && second.dib) result.dib = make_anaglyph_dib(second.dib, first.dib, window_layout == 2 ? 0 : 1);
+        if (first.dib && second.dib)
+            result.dib = make_anaglyph_dib(second.dib, first.dib, output.window_layout == 2 ? 0 : 1);
     }
-    CopyEyeRecord(eye, &saved);
-    SetZoom(eye->zoom_ratio);
+    CopyEyeRecord(camera.eye, &saved);
+    SetZoom(camera.eye->zoom_ratio);
     SetStereoEye(0);
     return result.release();
 }
 
 void XView::LayoutWindows(int width, int height) {
-    if (width < 1 || height < 1 || !view_window[0] || !eye) return;
-    if (width == layout_width && height == layout_height && window_layout == applied_layout && layout_done) return;
-    applied_layout = window_layout;
+    if (width < 1 || height < 1 || !output.view_window[0] || !camera.eye) return;
+    if (width == output.layout_width && height == output.layout_height &&
+        output.window_layout == output.applied_layout && output.layout_done)
+        return;
+    output.applied_layout = output.window_layout;
     // Margins: left, top, right, bottom.
-    int view_width = fixed_width >= 1 ? fixed_width : width - margin[2] - margin[0];
-    const int view_height = fixed_height >= 1 ? fixed_height : height - margin[3] - margin[1];
-    if (window_layout == 1) view_width /= 2;
+    int view_width = output.fixed_width >= 1 ? output.fixed_width : width - output.margin[2] - output.margin[0];
+    const int view_height =
+        output.fixed_height >= 1 ? output.fixed_height : height - output.margin[3] - output.margin[1];
+    if (output.window_layout == 1) view_width /= 2;
     if (view_width < 1 || view_height < 1) return;
-    eye->screen_width = view_width - 2 * eye->screen_origin_x;
-    eye->screen_height = view_height - 2 * eye->screen_origin_y;
-    eye->window_height = view_height;
+    camera.eye->screen_width = view_width - 2 * camera.eye->screen_origin_x;
+    camera.eye->screen_height = view_height - 2 * camera.eye->screen_origin_y;
+    camera.eye->window_height = view_height;
     UpdateScreenScale();
-    if (window_layout == 1) {
-        plat::move_window(view_window[1], margin[0] + view_width, margin[1], view_width, view_height, true);
-        if (view_dc[1]) view_dc[1]->resize(view_width, view_height);
+    if (output.window_layout == 1) {
+        plat::move_window(output.view_window[1], output.margin[0] + view_width, output.margin[1], view_width,
+                          view_height, true);
+        if (output.view_dc[1]) output.view_dc[1]->resize(view_width, view_height);
     } else {
-        plat::move_window(view_window[1], -10, -10, 1, 1, false);
+        plat::move_window(output.view_window[1], -10, -10, 1, 1, false);
     }
-    plat::move_window(view_window[0], margin[0], margin[1], view_width, view_height, true);
-    if (view_dc[0]) view_dc[0]->resize(view_width, view_height);
-    if (bridge) {
-        bridge->UpdateViewport(*eye);
-        layout_width = width;
-        layout_height = height;
-        bridge->device_dirty = 1;
+    plat::move_window(output.view_window[0], output.margin[0], output.margin[1], view_width, view_height, true);
+    if (output.view_dc[0]) output.view_dc[0]->resize(view_width, view_height);
+    if (output.bridge) {
+        output.bridge->UpdateViewport(*camera.eye);
+        output.layout_width = width;
+        output.layout_height = height;
+        output.bridge->device_dirty = 1;
     }
-    layout_done = 1;
+    output.layout_done = 1;
 }
 
 void XView::CycleLayout() {
-    window_layout = window_layout + 1 > 3 || window_layout < 0 ? 0 : window_layout + 1;
-    LayoutWindows(layout_width, layout_height);
+    output.window_layout = output.window_layout + 1 > 3 || output.window_layout < 0 ? 0 : output.window_layout + 1;
+    LayoutWindows(output.layout_width, output.layout_height);
 }
 
 void XView::UpdateScreenScale() {
-    if (!eye || !(menu_screen_height != 0.0)) return;
-    screen_scale = eye->window_height / menu_screen_height;
-    for (XTrunk* t : trunks)
+    if (!camera.eye || !(settings.menu_screen_height != 0.0)) return;
+    output.screen_scale = camera.eye->window_height / settings.menu_screen_height;
+    for (XTrunk* t : document.trunks)
         if (t && t->HasPartFlag(0, 8)) t->RecalcMatrices(0);
 }
 
 void XView::PrintView(std::int32_t background) {
-    std::unique_ptr<plat::PrintJob> job = plat::PrintJob::choose_printer(view_window[0]);
-    if (!job || !bridge) return;
+    std::unique_ptr<plat::PrintJob> job = plat::PrintJob::choose_printer(output.view_window[0]);
+    if (!job || !output.bridge) return;
     const int page_width = job->page_width();
     if (page_width < 1) return;
     const int page_height = static_cast<int>(std::floor(page_width * 3 * 0.25 + 0.5));
@@ -257,7 +266,7 @@ void XView::PrintView(std::int32_t background) {
         out_height = job->page_height();
         out_width = static_cast<int>(std::int64_t(page_width) * out_height / page_height);
     }
-    DibHolder dib(bridge->RenderToDib(w, h, background));
+    DibHolder dib(output.bridge->RenderToDib(w, h, background));
     if (!dib.dib) return;
     if (job->start_document("KZ3D Image")) {
         if (job->start_page()) {

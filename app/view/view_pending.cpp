@@ -9,8 +9,8 @@
 
 namespace kz::view {
 
-void XView::OnKeyMessage(int virtual_key) { last_key = virtual_key; }
-void XView::ClearActions() { active_motions = 0; }
+void XView::OnKeyMessage(int virtual_key) { input.last_key = virtual_key; }
+void XView::ClearActions() { timeline.active_motions = 0; }
 void XView::CopyItemToClipboard(int, int) {}
 void XView::PasteFromClipboard() {}
 void XView::PasteAsTrunk(int) {}

@@ -33,7 +33,7 @@ void add_view_window(WindowHandle window, XView* view) {
 }  // namespace
 
 void register_view_windows(XView* view) {
-    for (WindowHandle w : view->view_window) add_view_window(w, view);
+    for (WindowHandle w : view->output.view_window) add_view_window(w, view);
 }
 
 void unregister_view_windows(XView* view) {
@@ -82,34 +82,34 @@ LResult XviewWndProc(WindowHandle window, std::uint32_t message, WParam wparam, 
 LResult CommentWndProc(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
     // The pointer must never rest on the comment, or it would hide what it describes.
     if (message == plat::WM_MOUSEMOVE && g_view_window_count > 0 && g_view_windows[0].view)
-        plat::set_window_position(g_view_windows[0].view->comment_window, -5000, -5000);
+        plat::set_window_position(g_view_windows[0].view->output.comment_window, -5000, -5000);
     return plat::default_window_procedure(window, message, wparam, lparam);
 }
 
 LResult XView::OnWindowMessage(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
-    plat::send_message(parent, UM_VIEW_FORWARD + message, wparam, lparam);
+    plat::send_message(output.parent, UM_VIEW_FORWARD + message, wparam, lparam);
     if (message == plat::WM_ERASEBKGND) return 0;
-    if (window != view_window[0]) return plat::default_window_procedure(window, message, wparam, lparam);
+    if (window != output.view_window[0]) return plat::default_window_procedure(window, message, wparam, lparam);
     switch (message) {
     case plat::WM_SETCURSOR: UpdateCursor(); break;
     case plat::WM_MOUSEMOVE:
         OnMouseMove(lparam);
-        if (press_pending) {
-            press_to_move_seconds = perf_timer_seconds(press_start, press_frequency);
-            press_pending = 0;
+        if (input.press_pending) {
+            input.press_to_move_seconds = perf_timer_seconds(input.press_start, input.press_frequency);
+            input.press_pending = 0;
         }
         break;
     case plat::WM_LBUTTONDOWN:
-        start_perf_timer(&press_start, &press_frequency);
-        press_pending = 1;
+        start_perf_timer(&input.press_start, &input.press_frequency);
+        input.press_pending = 1;
         OnLeftDown(lparam);
-        press_handling_seconds = perf_timer_seconds(press_start, press_frequency);
+        input.press_handling_seconds = perf_timer_seconds(input.press_start, input.press_frequency);
         break;
     case plat::WM_LBUTTONUP: OnLeftUp(lparam); break;
     case plat::WM_LBUTTONDBLCLK: OnLeftDoubleClick(lparam); break;
     case plat::WM_RBUTTONDOWN: OnRightDown(lparam); break;
     case plat::WM_MBUTTONDOWN: OnMiddleDown(lparam); break;
-    case plat::WM_MBUTTONUP: button_state = 0; break;
+    case plat::WM_MBUTTONUP: input.button_state = 0; break;
     default: break;
     }
     return plat::default_window_procedure(window, message, wparam, lparam);

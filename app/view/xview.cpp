@@ -70,151 +70,133 @@ bool same_double(double a, double b) { return !std::isnan(a) && !std::isnan(b) &
 }  // namespace
 
 XView::XView(WindowHandle parent_window, void* instance_handle) {
-    // Indices that mean "none" start at -1; the interpreter's current item and the named list among them.
-    current_named_list = -1;
-    current_trunk_index = -1;
-    instance = instance_handle;
+    output.instance = instance_handle;
     SetClock(nullptr);
     RegisterViewClass();
     RegisterCommentClass();
-    stereo_eye_distance = 65.0;
-    walk_factor = 1.0;
-    base_lens = 55;
-    image_paste_range = 3;
-    paste_image_name.clear();
-    temp_folder = kz::platform::temp_path();
-    if (temp_folder.empty() || temp_folder.back() != '\\') temp_folder += '\\';
-    set_kind_names(kind_names);
-    alt_drag_step = 10.0;
+    document.temp_folder = kz::platform::temp_path();
+    if (document.temp_folder.empty() || document.temp_folder.back() != '\\') document.temp_folder += '\\';
+    set_kind_names(document.kind_names);
     ClearTimings();
-    parent = parent_window;
+    output.parent = parent_window;
     InitDefaults();
-    work_folder = temp_folder + "kz3d_temp";
-    kz::platform::create_directory(work_folder);  // an existing folder is fine
+    document.work_folder = document.temp_folder + "kz3d_temp";
+    kz::platform::create_directory(document.work_folder);  // an existing folder is fine
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     CreateEyeRecord();
+    SetShadowDefaults();
 
-    for (WindowHandle& w : view_window) {
+    for (WindowHandle& w : output.view_window) {
         w = kz::platform::create_window("XviewWindow", "XVIEW", kz::platform::WS_CHILD | kz::platform::WS_VISIBLE, 0, 0,
-                                        64, 64, parent);
+                                        64, 64, output.parent);
     }
     register_view_windows(this);
     for (int i = 0; i < 2; ++i) {
-        view_dc[i] = kz::platform::DeviceContext::create_window(64, 64);
-        WindowHandle w = view_window[i];
-        view_dc[i]->set_present_callback([w](kz::platform::DeviceContext& dc) {
+        output.view_dc[i] = kz::platform::DeviceContext::create_window(64, 64);
+        WindowHandle w = output.view_window[i];
+        output.view_dc[i]->set_present_callback([w](kz::platform::DeviceContext& dc) {
             kz::platform::present_window_image(w, dc.backing_bytes(), dc.backing_width(), dc.backing_height(),
                                                dc.backing_stride());
         });
     }
-    bridge = new CBusMDL(this);
-    random_number = std::rand();
-    folder_stack = kz::foundation::push_string_pair(nullptr, "", "");
-    command_blocks.clear();
-    current_command_block = -1;
+    output.bridge = new CBusMDL(this);
+    document.random_number = std::rand();
+    document.folder_stack = kz::foundation::push_string_pair(nullptr, "", "");
 
-    comment_window = kz::platform::create_window(
-        "OXU comment window", "COMMENTVIEW", kz::platform::WS_POPUP | kz::platform::WS_VISIBLE, 0, 0, 128, 64, parent);
-    kz::platform::move_window(comment_window, 0, 0, 128, 64, true);
-    kz::platform::show_window(comment_window, false);
-    comment_text.clear();
-    comment_text_factor = 1.0;
+    output.comment_window =
+        kz::platform::create_window("OXU comment window", "COMMENTVIEW",
+                                    kz::platform::WS_POPUP | kz::platform::WS_VISIBLE, 0, 0, 128, 64, output.parent);
+    kz::platform::move_window(output.comment_window, 0, 0, 128, 64, true);
+    kz::platform::show_window(output.comment_window, false);
 
     MakeRootTrunk();
-    pushref_table.clear();
-    notreal = 0;
-    change_lock = 0;
-    image_names.clear();
-    next_camera_index = 1;
-    timer_slot = kz::foundation::timer_register(view_window[0], UM_VIEW_TICK);
-    kz::foundation::timer_stop(timer_slot);
+    timeline.timer_slot = kz::foundation::timer_register(output.view_window[0], UM_VIEW_TICK);
+    kz::foundation::timer_stop(timeline.timer_slot);
 }
 
 XView::~XView() {
-    kz::foundation::timer_stop(timer_slot);
+    kz::foundation::timer_stop(timeline.timer_slot);
     // Our own lock files lie in the folder of the model in view; the folder stack below gives older folders back.
     RemoveOwnLockFiles();
-    while (folder_stack && folder_stack->below) PopDataFolder();
-    kz::foundation::free_string_pairs(folder_stack);
-    folder_stack = nullptr;
-    frame_rate = 30.0;
+    while (document.folder_stack && document.folder_stack->below) PopDataFolder();
+    kz::foundation::free_string_pairs(document.folder_stack);
+    document.folder_stack = nullptr;
+    timeline.frame_rate = 30.0;
     ClearTimedLists();
     CloseScene();
-    delete eye;
-    eye = nullptr;
-    delete bridge;
-    bridge = nullptr;
+    delete camera.eye;
+    camera.eye = nullptr;
+    delete output.bridge;
+    output.bridge = nullptr;
     unregister_view_windows(this);
     for (int i = 0; i < 2; ++i) {
-        view_dc[i].reset();
-        kz::platform::destroy_window(view_window[i]);
-        view_window[i] = nullptr;
+        output.view_dc[i].reset();
+        kz::platform::destroy_window(output.view_window[i]);
+        output.view_window[i] = nullptr;
     }
-    base_folder = kz::foundation::free_and_null(base_folder);
-    data_folder = kz::foundation::free_and_null(data_folder);
-    data_file_name = kz::foundation::free_and_null(data_file_name);
-    kz::platform::destroy_window(comment_window);
-    comment_window = nullptr;
+    document.base_folder = kz::foundation::free_and_null(document.base_folder);
+    document.data_folder = kz::foundation::free_and_null(document.data_folder);
+    document.data_file_name = kz::foundation::free_and_null(document.data_file_name);
+    kz::platform::destroy_window(output.comment_window);
+    output.comment_window = nullptr;
     FreeOwnedTables();
 }
 
 void XView::FreeOwnedTables() {
-    for (char*& t : text_table) t = kz::foundation::free_and_null(t);
-    text_table.clear();
-    pushref_table.clear();
-    image_names.clear();
+    for (char*& t : document.text_table) t = kz::foundation::free_and_null(t);
+    document.text_table.clear();
+    document.pushref_table.clear();
+    document.image_names.clear();
     ClearNamedLists();
     ClearCommandBlocks();
     TruncateReferenceStack(0);
-    range_lower.clear();
-    range_upper.clear();
-    user_name = kz::foundation::free_and_null(user_name);
+    document.range_lower.clear();
+    document.range_upper.clear();
+    document.user_name = kz::foundation::free_and_null(document.user_name);
 }
 
+// The start values of the fields the parts declare `{}`; each is written here and nowhere else.
 void XView::InitDefaults() {
-    eye_move_time = 0.3;
-    image_paste_range = 3;
-    selection_display_mode = 5;
-    link_base = kLinkBase;
-    std::memset(margin, 0, sizeof margin);
-    fixed_width = fixed_height = 0;
-    stereo_eye_distance = 65.0;
-    stereo_factor = 1.0;
-    background_color = 0;
-    settings_eye[0] = 1.0, settings_eye[1] = -2.0, settings_eye[2] = 1.0;
-    settings_target[0] = settings_target[1] = settings_target[2] = 0.0;
-    settings_lens = base_lens;
-    menu_screen_height = 1000.0;
-    base_lens = 55;
-    alt_drag_step = 10.0;
-    target = 0;
-    interaction_class = 1;
-    tool_origin_state = -1;
-    view_mode = 1;
-    tool_bits = 3;
-    selected_trunk = selected_part = selected_face = -1;
-    button_state = 2;
-    screen_scale = 1.0;
-    fit_time = 0.3;
-    frame_rate = 30.0;
-    comment_display = 1;
-    comment_text_factor = 1.0;
-    light_value = 1.0;
+    camera.base_lens = 55;  // first: the settings' lens starts as the base lens
+    camera.eye_move_time = 0.3;
+    camera.fit_time = 0.3;
+    camera.stereo_eye_distance = 65.0;
+    camera.stereo_factor = 1.0;
+    settings.background_color = 0;
+    settings.settings_eye[0] = 1.0, settings.settings_eye[1] = -2.0, settings.settings_eye[2] = 1.0;
+    settings.settings_target[0] = settings.settings_target[1] = settings.settings_target[2] = 0.0;
+    settings.settings_lens = camera.base_lens;
+    settings.menu_screen_height = 1000.0;
+    input.interaction_class = 1;
+    input.view_mode = 1;
+    input.target = 0;
+    input.tool_bits = 3;
+    input.tool_origin_state = -1;
+    input.selected_trunk = input.selected_part = input.selected_face = -1;
+    input.button_state = 2;
+    input.alt_drag_step = 10.0;
+    input.image_paste_range = 3;
+    display.selection_display_mode = 5;
+    display.comment_display = 1;
+    display.comment_text_factor = 1.0;
+    document.link_base = kLinkBase;
+    output.screen_scale = 1.0;
+    timeline.frame_rate = 30.0;
 }
 
 void XView::CreateEyeRecord() {
-    delete eye;
-    eye = new EyeRecord{};
+    delete camera.eye;
+    camera.eye = new EyeRecord{};
     ResetEye();
-    eye->pens[0] = kz::platform::Pen{kz::platform::kPsNull, 0, 0};
-    eye->pens[1] = kz::platform::Pen{kz::platform::kPsSolid, 1, 0x000000};
-    eye->pens[2] = kz::platform::Pen{kz::platform::kPsSolid, 1, 0xFFFFFF};
-    eye->pens[3] = kz::platform::Pen{kz::platform::kPsSolid, 1, 0xC8C8C8};
+    camera.eye->pens[0] = kz::platform::Pen{kz::platform::kPsNull, 0, 0};
+    camera.eye->pens[1] = kz::platform::Pen{kz::platform::kPsSolid, 1, 0x000000};
+    camera.eye->pens[2] = kz::platform::Pen{kz::platform::kPsSolid, 1, 0xFFFFFF};
+    camera.eye->pens[3] = kz::platform::Pen{kz::platform::kPsSolid, 1, 0xC8C8C8};
 }
 
 void XView::ResetEye() {
-    if (!eye) return;
-    EyeRecord& e = *eye;
+    if (!camera.eye) return;
+    EyeRecord& e = *camera.eye;
     e.eye[0] = 100.0, e.eye[1] = -100.0, e.eye[2] = 100.0;
     e.target[0] = e.target[1] = e.target[2] = 0.0;
     e.screen_origin_x = e.screen_origin_y = 0;
@@ -235,12 +217,12 @@ void XView::ResetEye() {
 }
 
 void XView::SetZoom(double zoom) {
-    if (!eye) return;
-    double lens = zoom > 0.0 ? base_lens / zoom : base_lens;
+    if (!camera.eye) return;
+    double lens = zoom > 0.0 ? camera.base_lens / zoom : camera.base_lens;
     if (lens < 1.0) lens = 1.0;
     if (lens > 600.0) lens = 600.0;
-    eye->lens = lens;
-    eye->zoom_ratio = base_lens / lens;
+    camera.eye->lens = lens;
+    camera.eye->zoom_ratio = camera.base_lens / lens;
     SendTitle();
 }
 
@@ -257,35 +239,38 @@ int XView::SameTrunkState(const TrunkState& a, const TrunkState& b) {
 }
 
 const char* XView::KindName(int kind) const {
-    return kind >= 0 && kind < kKindNameCount ? kind_names[kind].c_str() : "";
+    return kind >= 0 && kind < kKindNameCount ? document.kind_names[kind].c_str() : "";
 }
 
 int XView::InternName(const char* name) {
     if (!name) name = "";
     const int found = FindImageName(name);
     if (found >= 0) return found;
-    if (image_names.size() == image_names.capacity()) image_names.reserve(image_names.size() + 100);
-    image_names.emplace_back(name);
-    return static_cast<int>(image_names.size()) - 1;
+    if (document.image_names.size() == document.image_names.capacity())
+        document.image_names.reserve(document.image_names.size() + 100);
+    document.image_names.emplace_back(name);
+    return static_cast<int>(document.image_names.size()) - 1;
 }
 
 int XView::FindImageName(const char* name) const {
     if (!name) return -1;
-    for (std::size_t i = 0; i < image_names.size(); ++i)
-        if (image_names[i] == name) return static_cast<int>(i);
+    for (std::size_t i = 0; i < document.image_names.size(); ++i)
+        if (document.image_names[i] == name) return static_cast<int>(i);
     return -1;
 }
 
-XTrunk* XView::TrunkAt(int index) { return index >= 0 && index < trunk_count() ? trunks[index] : nullptr; }
+XTrunk* XView::TrunkAt(int index) { return index >= 0 && index < trunk_count() ? document.trunks[index] : nullptr; }
 
-void XView::NotifyStageAdded() { kz::platform::send_message(parent, UM_VIEW_STAGE_ADDED, 0, 0); }
+void XView::NotifyStageAdded() { kz::platform::send_message(output.parent, UM_VIEW_STAGE_ADDED, 0, 0); }
 
 void XView::PushDataFolder() {
-    folder_stack = kz::foundation::push_string_pair(folder_stack, data_folder, data_file_name);
+    document.folder_stack =
+        kz::foundation::push_string_pair(document.folder_stack, document.data_folder, document.data_file_name);
 }
 
 void XView::PopDataFolder() {
-    folder_stack = kz::foundation::pop_string_pair(folder_stack, &data_folder, &data_file_name);
+    document.folder_stack =
+        kz::foundation::pop_string_pair(document.folder_stack, &document.data_folder, &document.data_file_name);
 }
 
 }  // namespace kz::view

@@ -41,13 +41,13 @@ std::string describe(const XTrunk* t) {
 
 void DocumentTest::SetUp() {
     ViewTest::SetUp();
-    view->work_folder = windows_form(
+    view->document.work_folder = windows_form(
         fresh_folder(std::string("work-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()));
 }
 
 std::string DocumentTest::tree() const {
     std::string out;
-    const XTrunk* root = view->trunks.empty() ? nullptr : view->trunks[0];
+    const XTrunk* root = view->document.trunks.empty() ? nullptr : view->document.trunks[0];
     if (!root) return out;
     for (std::size_t i = 0; i < root->children.size(); ++i) out += (i ? " " : "") + describe(root->children[i]);
     return out;

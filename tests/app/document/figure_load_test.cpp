@@ -36,7 +36,7 @@ int count_of(const std::string& text, const std::string& what) {
 }
 
 const XTrunk* find_item(const XView* view, const char* name) {
-    for (const XTrunk* t : view->trunks) {
+    for (const XTrunk* t : view->document.trunks) {
         const kz::scene::COBJECTA* r = t ? t->base_record() : nullptr;
         if (r && r->name && std::string(r->name) == name) return t;
     }
@@ -86,14 +86,14 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
     EXPECT_EQ(count_of(errors, "LOOP.fig"), 1) << errors;  // the self-reference, and nothing else reported
     EXPECT_EQ(count_of(errors, "kzview:"), 1) << errors;
     // Settings: the set file's background wins over the figure file's; units and blocks set nothing.
-    EXPECT_EQ(view->background_color, 10u + 20u * 256 + 30u * 65536);
-    EXPECT_DOUBLE_EQ(view->document.settings.sun[0], 0.5);
-    EXPECT_DOUBLE_EQ(view->document.settings.north_angle, 12.5);
-    EXPECT_DOUBLE_EQ(view->settings_eye[2], 300.0);
-    EXPECT_DOUBLE_EQ(view->settings_target[1], 2.0);
-    EXPECT_DOUBLE_EQ(view->settings_lens, 40.0);
-    EXPECT_EQ(view->document.settings.eye_point_given, 0);  // the open placed the eye and used the request
-    EXPECT_DOUBLE_EQ(view->eye->eye[0], 100.0);
+    EXPECT_EQ(view->settings.background_color, 10u + 20u * 256 + 30u * 65536);
+    EXPECT_DOUBLE_EQ(view->settings.sun[0], 0.5);
+    EXPECT_DOUBLE_EQ(view->settings.north_angle, 12.5);
+    EXPECT_DOUBLE_EQ(view->settings.settings_eye[2], 300.0);
+    EXPECT_DOUBLE_EQ(view->settings.settings_target[1], 2.0);
+    EXPECT_DOUBLE_EQ(view->settings.settings_lens, 40.0);
+    EXPECT_EQ(view->settings.eye_point_given, 0);  // the open placed the eye and used the request
+    EXPECT_DOUBLE_EQ(view->camera.eye->eye[0], 100.0);
     EXPECT_EQ(view->TrunkDownloaded(find_item(view, "remote")), 1);
     EXPECT_EQ(view->TrunkDownloaded(find_item(view, "far")), 0);
     EXPECT_EQ(count_of(read_all(log), "/units/remote.fig"), 1);
@@ -103,7 +103,7 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
     EXPECT_EQ(tree(), expected);
     EXPECT_EQ(count_of(read_all(log), "/units/remote.fig"), 1);
     // With the re-download switch the server is asked again.
-    view->force_download = 1;
+    view->document.force_download = 1;
     ASSERT_EQ(view->OpenModel(figure), 1);
     EXPECT_EQ(count_of(read_all(log), "/units/remote.fig"), 2);
 }
@@ -116,8 +116,8 @@ TEST_F(FigureLoad, SampleRoomLoadsIntoItsTree) {
     EXPECT_EQ(tree(),
               "room(floor;back wall;left wall;right wall low;right wall high;right wall front;right wall back;"
               "window glass;caption board){table(table top;leg 1;leg 2;leg 3;leg 4) ball(red ball)}");
-    EXPECT_EQ(view->background_color, 170u + 200u * 256 + 235u * 65536);
-    EXPECT_DOUBLE_EQ(view->settings_lens, 35.0);
+    EXPECT_EQ(view->settings.background_color, 170u + 200u * 256 + 235u * 65536);
+    EXPECT_DOUBLE_EQ(view->settings.settings_lens, 35.0);
 }
 
 // Each bad unit sits between two good items; the good ones load, the bad one is named on standard error.
@@ -179,10 +179,10 @@ TEST_F(FigureLoad, OnDemandUnitWaitsForExpansionAndReloads) {
     write_file(dir + "/lazy.fig", lines({shape_line("inside")}));
     ASSERT_EQ(view->OpenModel(windows_form(dir + "/model.fig").c_str()), 1);
     EXPECT_EQ(tree(), "lazy() eager()");
-    view->ExpandReference(view->trunks[0], 0, 0);
+    view->ExpandReference(view->document.trunks[0], 0, 0);
     EXPECT_EQ(tree(), "lazy(inside) eager()");
     write_file(dir + "/lazy.fig", lines({trunk_line("changed")}));
-    view->ExpandReference(view->trunks[0], 0, 0);  // read once only
+    view->ExpandReference(view->document.trunks[0], 0, 0);  // read once only
     EXPECT_EQ(tree(), "lazy(inside) eager()");
     view->ExpandReference(const_cast<XTrunk*>(find_item(view, "lazy")), 1, 0);
     EXPECT_EQ(tree(), "lazy(){changed()} eager()");

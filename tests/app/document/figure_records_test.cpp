@@ -18,9 +18,9 @@ using FigureRecords = DocumentTest;
 void feed(XView* view, const std::string& text, bool without_item = false) {
     view->NewModel();
     view->TruncateReferenceStack(1);
-    view->PushReferenceLevel(view->trunks[0], "");
+    view->PushReferenceLevel(view->document.trunks[0], "");
     view->ApplyFigureLine("{", 0);
-    if (without_item) view->current_trunk_index = -1;
+    if (without_item) view->document.current_trunk_index = -1;
     std::string copy = text;
     view->ApplyFigureText(copy.data());
 }
@@ -73,7 +73,7 @@ TEST_F(FigureRecords, CommentLinesAndLineNumbers) {
         const std::string e = end;
         feed(view, "  // head" + e + trunk_line("a") + e + e + shape_line("s1") + e + "note" + e + e +
                        shape_line("s2") + e + "pose3,1,0,0,p" + e);
-        const XTrunk* a = view->trunks[1];
+        const XTrunk* a = view->document.trunks[1];
         ASSERT_EQ(a->part_count(), 3);
         ASSERT_EQ(a->comment_lines.size(), 1u);
         EXPECT_STREQ(a->comment_lines[0], "  // head");  // kept as it came, leading blanks included
@@ -92,10 +92,10 @@ TEST_F(FigureRecords, RecordsStoredForLaterMachinery) {
              "excom;,now\nexcoms,blk,1,2\nexcom;\tstored\nexcomsend\ndup,1,0,0\n",
          true);
     // Without an item the pose waits as a comment line, and the attribute and "}" lines are dropped.
-    ASSERT_EQ(view->trunks[1]->comment_lines.size(), 1u);
-    EXPECT_STREQ(view->trunks[1]->comment_lines[0], "pose3,1,0,0,p");
+    ASSERT_EQ(view->document.trunks[1]->comment_lines.size(), 1u);
+    EXPECT_STREQ(view->document.trunks[1]->comment_lines[0], "pose3,1,0,0,p");
     // The item's attributes take effect at once; a "dup" whose counts are all 1 makes no copy.
-    XTrunk* a = view->trunks[1];
+    XTrunk* a = view->document.trunks[1];
     ASSERT_EQ(a->attributes.count(), 2);
     EXPECT_STREQ(a->attributes[0].name, "color");
     EXPECT_STREQ(a->attributes[0].value, "red");
@@ -106,21 +106,21 @@ TEST_F(FigureRecords, RecordsStoredForLaterMachinery) {
     const std::vector<DeferredRecord>& d = view->document.deferred;
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].kind, DeferredKind::Pose3);
-    EXPECT_EQ(d[0].trunk, view->trunks[1]);
+    EXPECT_EQ(d[0].trunk, view->document.trunks[1]);
     EXPECT_EQ(d[1].kind, DeferredKind::Command);
     EXPECT_EQ(d[1].fields[0], ",now");
-    ASSERT_EQ(view->command_blocks.size(), 1u);
-    ASSERT_EQ(view->command_blocks[0]->lines.size(), 1u);
-    EXPECT_STREQ(view->command_blocks[0]->lines[0], "\tstored");
-    EXPECT_EQ(view->current_command_block, -1);
+    ASSERT_EQ(view->document.command_blocks.size(), 1u);
+    ASSERT_EQ(view->document.command_blocks[0]->lines.size(), 1u);
+    EXPECT_STREQ(view->document.command_blocks[0]->lines[0], "\tstored");
+    EXPECT_EQ(view->document.current_command_block, -1);
 }
 
 TEST_F(FigureRecords, CacheNamesKeepHostsAndQueriesApartAndStayInside) {
-    view->force_download = 0;
+    view->document.force_download = 0;
     const char* urls[] = {"http://127.0.0.1:9/a/u.fig", "http://localhost:9/a/u.fig", "http://127.0.0.1:9/a/u.fig?x=1",
                           "http://127.0.0.1:9/a/u.fig?x=2", "http://127.0.0.1:9/../../../etc/u.fig"};
     std::vector<std::string> names;
-    const std::string work = view->work_folder + "\\http\\";
+    const std::string work = view->document.work_folder + "\\http\\";
     for (const char* url : urls) {
         char local[2048] = {};
         // Port 9 refuses at once: only the cache name matters here.

@@ -27,7 +27,7 @@ namespace fnd = kz::foundation;
 void feed(XView* view, const std::string& text) {
     view->NewModel();
     view->TruncateReferenceStack(1);
-    view->PushReferenceLevel(view->trunks[0], "");
+    view->PushReferenceLevel(view->document.trunks[0], "");
     view->ApplyFigureLine("{", 0);
     std::string copy = text;
     view->ApplyFigureText(copy.data());
@@ -57,7 +57,7 @@ TEST_F(PropertyTable, RowsCarryLabelsAndValues) {
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
          "box,12.5,0,-3,,,,,,,,,,100,200,30,,,,,,1,10,20,30,,,,0.25,top,,,A;1;,,,,,note,5;7,1;1\n"
          "cylinder,0,0,0,,,,,,,,,,10,10,10,,,,,,1,,,,,,,,pipe\n");
-    XTrunk* desk = view->trunks[1];
+    XTrunk* desk = view->document.trunks[1];
     ASSERT_EQ(desk->part_count(), 3);
     char **labels = nullptr, **values = nullptr;
     ASSERT_EQ(view->PartPropertyTable(desk->parts[1], &labels, &values, 0, nullptr, 1, nullptr), 40);
@@ -96,7 +96,7 @@ TEST_F(PropertyTable, SettingAColumnRebuildsOrOnlyRetints) {
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,desk\n"
          "box,0,0,0,,,,,,,,,,100,100,100,,,,,,1,,,,,,,0.25,top\n"
          "box,0,0,0,,,,,,,,,,10,10,10,,,,,,1,,,,,,,,knob,top\n");
-    XTrunk* desk = view->trunks[1];
+    XTrunk* desk = view->document.trunks[1];
     XLeaves* top = desk->parts[1];
     _OfuPosition* model = top->model;
     desk->changed = 0;
@@ -110,7 +110,7 @@ TEST_F(PropertyTable, SettingAColumnRebuildsOrOnlyRetints) {
     EXPECT_EQ(view->PartPropertyTable(top, nullptr, nullptr, 13, "250", 0, nullptr), 40);
     EXPECT_EQ(top->record->w, 250);
     EXPECT_DOUBLE_EQ(face_area(top), 2 * (250.0 * 100 + 250.0 * 100 + 100.0 * 100));
-    EXPECT_EQ(view->edit_flag, 0);
+    EXPECT_EQ(view->display.edit_flag, 0);
 
     // A new name renames: the part hanging on it follows.
     EXPECT_EQ(view->PartPropertyTable(top, nullptr, nullptr, 29, "plate", 0, nullptr), 40);
@@ -121,7 +121,7 @@ TEST_F(PropertyTable, SettingAColumnRebuildsOrOnlyRetints) {
     EXPECT_EQ(view->PartPropertyTable(desk->parts[0], nullptr, nullptr, 39, "1;0", 0, nullptr), 40);
     EXPECT_EQ(desk->base_record()->shadow_mode, 1);
     CO3duPrimitive primitive;
-    view->bridge->modeller->GetPrimitive(top->model, primitive, O3DU_PRIM_DRAW_MODE);
+    view->output.bridge->modeller->GetPrimitive(top->model, primitive, O3DU_PRIM_DRAW_MODE);
     EXPECT_NE(primitive.draw_mode & O3DU_DRAW_NO_SHADOW, 0);
 
     // Text columns go through the record's own readers.
@@ -137,9 +137,9 @@ TEST_F(PropertyTable, AttributeSetsFollowTheTarget) {
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,a\natr\tkind\tchair\t\t[a]\tprice\t5\t\t[a]\n"
          "box,0,0,0,,,,,,,,,,1,1,1,,,,,,1,,,,,,,,seat\n"
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,b\natr,kind,table[a]\n}\n");
-    XTrunk* room = view->trunks[1];
-    XTrunk* a = view->trunks[2];
-    XTrunk* b = view->trunks[3];
+    XTrunk* room = view->document.trunks[1];
+    XTrunk* a = view->document.trunks[2];
+    XTrunk* b = view->document.trunks[3];
     // "atr" lines take effect as they are read.
     EXPECT_EQ(attribute(a, "price"), "5");
     EXPECT_EQ(attribute(b, "kind"), "table[a]");  // a marker right after a field stays in it
@@ -179,7 +179,7 @@ TEST_F(PropertyTable, CountsSumsDigitsAndTheLoopGuard) {
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c2\natr\tkind\tchair\t\t[a]\tprice\t5\t\t[a]\n}\n"
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,c3\natr\tkind\tchair\t\t[a]\n"
          "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,t1\natr\tkind\ttable\t\t[a]\tprice\t100\t\t[a]\n}\n");
-    XTrunk* shop = view->trunks[1];
+    XTrunk* shop = view->document.trunks[1];
     shop->SetAttribute("kind", "chair", "");
     const std::pair<const char*, const char*> cases[] = {
         {"=count;kind=chair;", "4"},  // three chairs below and the shop itself
@@ -200,8 +200,8 @@ TEST_F(PropertyTable, CountsSumsDigitsAndTheLoopGuard) {
     EXPECT_EQ(XView::ParseResultDigits("=sum;a;b;c;-2x"), -2);
 
     // Two items summing each other's total: the loop is reported and the value kept.
-    XTrunk* c1 = view->trunks[2];
-    XTrunk* t1 = view->trunks[5];
+    XTrunk* c1 = view->document.trunks[2];
+    XTrunk* t1 = view->document.trunks[5];
     c1->SetAttribute("total", "1", "=sum;;other;#name=t1");
     t1->SetAttribute("other", "2", "=sum;;total;#name=c1");
     kz::platform::set_dialog_test_mode(true);
@@ -211,7 +211,7 @@ TEST_F(PropertyTable, CountsSumsDigitsAndTheLoopGuard) {
     kz::platform::set_dialog_test_mode(false);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("count,sum"), std::string::npos);
-    EXPECT_TRUE(view->attribute_evals.empty() && !view->last_top_trunk);
+    EXPECT_TRUE(view->document.attribute_evals.empty() && !view->document.last_top_trunk);
 }
 
 TEST_F(PropertyTable, AreaFilterSelectsPartsByTheirTableColumns) {
@@ -221,7 +221,7 @@ TEST_F(PropertyTable, AreaFilterSelectsPartsByTheirTableColumns) {
          "box,dx=150,w=100,d=100,h=100,name=p1,elder=WALL,comment=stainless steel\n"
          "box,dx=90,w=10,d=20,h=30,name=p2,elder=wall,comment=steel\n"
          "box,dx=300,w=10,d=10,h=10,name=p3,elder=floor,comment=wood\n");
-    XTrunk* desk = view->trunks[1];
+    XTrunk* desk = view->document.trunks[1];
     const std::pair<const char*, const char*> cases[] = {
         {"=calc;area;2;cm;;", "628.00"},
         {"=calc;area;0;mm;;AL(PEQ)steel", "62200"},
@@ -248,13 +248,13 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     for (char& c : path)
         if (c == '/') c = '\\';
     ASSERT_EQ(view->OpenModel(path.c_str()), 1);
-    clock->advance(static_cast<std::int64_t>(view->eye_move_time * 1000) + 1);
+    clock->advance(static_cast<std::int64_t>(view->camera.eye_move_time * 1000) + 1);
     SystemTime now;
     view->GetClockTime(&now);
     view->StepCameraMove(now);
     view->Redraw(0);
     XTrunk* table = nullptr;
-    for (XTrunk* t : view->trunks)
+    for (XTrunk* t : view->document.trunks)
         if (t && t->base_record()->name && std::string(t->base_record()->name) == "table") table = t;
     ASSERT_NE(table, nullptr);
     table->SetAttribute("maker", "oak & co", "");
@@ -264,25 +264,26 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     for (int y = 2; y < 120 && on_table.x < 0; y += 4)
         for (int x = 2; x < 160 && on_table.x < 0; x += 4) {
             const std::uint64_t packed = std::uint64_t(std::uint32_t(x)) | (std::uint64_t(std::uint32_t(y)) << 32);
-            _OfuPosition* hit = view->bridge->HitTestShape(packed);
+            _OfuPosition* hit = view->output.bridge->HitTestShape(packed);
             for (const XLeaves* part : table->parts)
                 if (hit && part->model == hit) on_table = {x, y};
         }
     ASSERT_GE(on_table.x, 0) << "the table is not in view";
     view->ShowAttributePopup(on_table, 2);
-    EXPECT_TRUE(kz::platform::is_window_visible(view->comment_window));
-    EXPECT_NE(view->comment_text.find("#name"), std::string::npos) << view->comment_text;
-    EXPECT_NE(view->comment_text.find("table"), std::string::npos);
-    EXPECT_NE(view->comment_text.find("oak & co"), std::string::npos);
-    EXPECT_EQ(view->comment_text.find("unset"), std::string::npos);
+    EXPECT_TRUE(kz::platform::is_window_visible(view->output.comment_window));
+    EXPECT_NE(view->output.comment_text.find("#name"), std::string::npos) << view->output.comment_text;
+    EXPECT_NE(view->output.comment_text.find("table"), std::string::npos);
+    EXPECT_NE(view->output.comment_text.find("oak & co"), std::string::npos);
+    EXPECT_EQ(view->output.comment_text.find("unset"), std::string::npos);
 
     // An item without attributes hides the popup.
     char* text = fnd::set_heap_string(nullptr, "old", nullptr, -1);
     const int bare = add_item(0, nullptr);
-    view->trunks[bare]->base_record()->name = fnd::free_and_null(view->trunks[bare]->base_record()->name);
-    EXPECT_EQ(view->ItemAttributeList(text, view->trunks[bare]), nullptr);
-    EXPECT_FALSE(kz::platform::is_window_visible(view->comment_window));
-    EXPECT_TRUE(view->comment_text.empty());
+    view->document.trunks[bare]->base_record()->name =
+        fnd::free_and_null(view->document.trunks[bare]->base_record()->name);
+    EXPECT_EQ(view->ItemAttributeList(text, view->document.trunks[bare]), nullptr);
+    EXPECT_FALSE(kz::platform::is_window_visible(view->output.comment_window));
+    EXPECT_TRUE(view->output.comment_text.empty());
 }
 
 }  // namespace

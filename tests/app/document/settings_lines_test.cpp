@@ -13,13 +13,13 @@ namespace {
 using SettingsLines = DocumentTest;
 
 TEST_F(SettingsLines, KeysAndEmptyValues) {
-    SettingsBlock& s = view->document.settings;
+    SceneSettings& s = view->settings;
     view->ApplySetting("HAIKEI,255,128,0");
-    EXPECT_EQ(view->background_color, 0x000080FFu);
+    EXPECT_EQ(view->settings.background_color, 0x000080FFu);
     view->ApplySetting("bgcolor,300.4,0,0");  // rounded, low byte kept
-    EXPECT_EQ(view->background_color, 44u);
+    EXPECT_EQ(view->settings.background_color, 44u);
     view->ApplySetting("haikei");
-    EXPECT_EQ(view->background_color, 0u);
+    EXPECT_EQ(view->settings.background_color, 0u);
 
     s.sun[0] = 0.25;
     view->ApplySetting("sun amb,");
@@ -29,11 +29,11 @@ TEST_F(SettingsLines, KeysAndEmptyValues) {
     view->ApplySetting("head gen,5");
     EXPECT_DOUBLE_EQ(s.head[3], 0.0);
 
-    view->settings_lens = 50.0;
+    view->settings.settings_lens = 50.0;
     view->ApplySetting("eye point,1,2,3");
-    EXPECT_DOUBLE_EQ(view->settings_eye[2], 3.0);
-    EXPECT_DOUBLE_EQ(view->settings_target[0], 0.0);
-    EXPECT_DOUBLE_EQ(view->settings_lens, 50.0);
+    EXPECT_DOUBLE_EQ(view->settings.settings_eye[2], 3.0);
+    EXPECT_DOUBLE_EQ(view->settings.settings_target[0], 0.0);
+    EXPECT_DOUBLE_EQ(view->settings.settings_lens, 50.0);
     EXPECT_EQ(s.eye_point_given, 1);
 
     view->ApplySetting("mesh world");
@@ -44,8 +44,8 @@ TEST_F(SettingsLines, KeysAndEmptyValues) {
     SystemTime now{};
     view->GetClockTime(&now);
     view->ApplySetting("shadow_month,13,1");  // month wrapped, hour and minute from the clock
-    EXPECT_DOUBLE_EQ(view->shadow_date, 0.0);
-    EXPECT_DOUBLE_EQ(view->shadow_time, now.hour + now.minute / 60.0);
+    EXPECT_DOUBLE_EQ(view->settings.shadow_date, 0.0);
+    EXPECT_DOUBLE_EQ(view->settings.shadow_time, now.hour + now.minute / 60.0);
 
     s.last_light_path = "C:\\kept";
     view->ApplySetting("last_light_path");
@@ -61,44 +61,44 @@ TEST_F(SettingsLines, KeysAndEmptyValues) {
 }
 
 TEST_F(SettingsLines, WrittenLinesReadBack) {
-    SettingsBlock& s = view->document.settings;
-    view->background_color = 0x00302010;
+    SceneSettings& s = view->settings;
+    view->settings.background_color = 0x00302010;
     s.sun[1] = 0.6543;
     s.head[3] = 4.0;
     s.shadow_transparency = 0.456;
     s.latitude = 35.12346;
     s.north_angle = -12.25;
     s.last_light_path = "D:\\light";
-    view->eye->eye[0] = 1234.5;
-    view->eye->lens = 28;
-    view->shadow_date = 40;  // February 10th
-    view->shadow_time = 13.75;
+    view->camera.eye->eye[0] = 1234.5;
+    view->camera.eye->lens = 28;
+    view->settings.shadow_date = 40;  // February 10th
+    view->settings.shadow_time = 13.75;
     kz::foundation::EString text;
     EXPECT_EQ(view->WriteSettings(&text, "\t"), 0);
     const std::string written = text.text();
     EXPECT_NE(written.find("set\tshadow_hokui\t  35.1235\t"), std::string::npos) << written;
     EXPECT_EQ(written.find("head gen"), std::string::npos);
 
-    view->background_color = 0;
-    s = SettingsBlock{};
-    view->shadow_date = view->shadow_time = 0;
+    view->settings.background_color = 0;
+    s = SceneSettings{};
+    view->settings.shadow_date = view->settings.shadow_time = 0;
     std::string line;
     for (std::size_t start = 0, end; (end = written.find("\r\n", start)) != std::string::npos; start = end + 2) {
         line = written.substr(start, end - start);
         ASSERT_EQ(line.rfind("set\t", 0), 0u) << line;
         view->ApplySetting(line.c_str() + 4);
     }
-    EXPECT_EQ(view->background_color, 0x00302010u);
+    EXPECT_EQ(view->settings.background_color, 0x00302010u);
     EXPECT_DOUBLE_EQ(s.sun[1], 0.654);
     EXPECT_DOUBLE_EQ(s.shadow_transparency, 0.46);
     EXPECT_DOUBLE_EQ(s.latitude, 35.1235);
     EXPECT_DOUBLE_EQ(s.north_angle, -12.25);
     EXPECT_DOUBLE_EQ(s.head[3], 0.0);
     EXPECT_EQ(s.last_light_path, "D:\\light");
-    EXPECT_DOUBLE_EQ(view->settings_eye[0], 1234.5);
-    EXPECT_DOUBLE_EQ(view->settings_lens, 28.0);
-    EXPECT_DOUBLE_EQ(view->shadow_date, 40.0);
-    EXPECT_DOUBLE_EQ(view->shadow_time, 13.75);
+    EXPECT_DOUBLE_EQ(view->settings.settings_eye[0], 1234.5);
+    EXPECT_DOUBLE_EQ(view->settings.settings_lens, 28.0);
+    EXPECT_DOUBLE_EQ(view->settings.shadow_date, 40.0);
+    EXPECT_DOUBLE_EQ(view->settings.shadow_time, 13.75);
 }
 
 }  // namespace

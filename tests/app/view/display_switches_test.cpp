@@ -21,10 +21,10 @@ constexpr const char* kBox = "box,w=100,d=100,h=100";
 TEST_F(PaintTest, CountsByVisibleHiddenAndShown) {
     const int a = add_box_item(kBox);
     const int b = add_box_item(kBox);
-    view->trunks[b]->parts[view->trunks[b]->AddLeaves()]->record->ReadFigureLine(kBox);
-    view->trunks[b]->parts[2]->Build(nullptr);
+    view->document.trunks[b]->parts[view->document.trunks[b]->AddLeaves()]->record->ReadFigureLine(kBox);
+    view->document.trunks[b]->parts[2]->Build(nullptr);
     const int c = add_box_item(kBox);
-    view->trunks[c]->shown = 0;  // hidden
+    view->document.trunks[c]->shown = 0;  // hidden
     (void)a;
     struct Case {
         int proximity;
@@ -37,11 +37,12 @@ TEST_F(PaintTest, CountsByVisibleHiddenAndShown) {
         {1, 0, {{1, 2, 1}, {1, 3, 1}, {6, 18, 6}, {12, 36, 12}}},
     };
     for (const Case& k : cases) {
-        view->near_target_display = k.proximity;
-        view->trunks[b]->shown_too = k.shown_b;
+        view->display.near_target_display = k.proximity;
+        view->document.trunks[b]->shown_too = k.shown_b;
         view->CountScene();
         for (int q = 0; q < 4; ++q)
-            for (int col = 0; col < 3; ++col) EXPECT_EQ(view->scene_stats[q][col], k.stats[q][col]) << q << "," << col;
+            for (int col = 0; col < 3; ++col)
+                EXPECT_EQ(view->display.scene_stats[q][col], k.stats[q][col]) << q << "," << col;
     }
 }
 
@@ -49,49 +50,49 @@ TEST_F(PaintTest, NearnessShowsOnlyItemsNearTheTarget) {
     const int near = add_box_item("box,w=100,d=100,h=100,dx=1000");
     const int far = add_box_item("box,w=100,d=100,h=100,dx=9000");
     const int hidden = add_box_item(kBox);
-    view->trunks[hidden]->shown = 0;
-    view->near_target_display = 1;
+    view->document.trunks[hidden]->shown = 0;
+    view->display.near_target_display = 1;
     view->ApplyProximityDisplay();
-    EXPECT_EQ(view->trunks[near]->shown_too, 1);
-    EXPECT_EQ(view->trunks[far]->shown_too, 0);
-    EXPECT_EQ(view->trunks[hidden]->shown_too, 0);
+    EXPECT_EQ(view->document.trunks[near]->shown_too, 1);
+    EXPECT_EQ(view->document.trunks[far]->shown_too, 0);
+    EXPECT_EQ(view->document.trunks[hidden]->shown_too, 0);
     view->ResetShownFlags();
-    EXPECT_EQ(view->trunks[far]->shown_too, 1);
+    EXPECT_EQ(view->document.trunks[far]->shown_too, 1);
     view->InvertVisibility();
-    EXPECT_EQ(view->trunks[near]->shown, 0);
-    EXPECT_EQ(view->trunks[hidden]->shown, 1);
-    EXPECT_EQ(view->trunks[hidden]->shown_too, 1);
+    EXPECT_EQ(view->document.trunks[near]->shown, 0);
+    EXPECT_EQ(view->document.trunks[hidden]->shown, 1);
+    EXPECT_EQ(view->document.trunks[hidden]->shown_too, 1);
 }
 
 // Diffuse colour of the first face set of a part as the modeller holds it.
 OfuColorValue part_diffuse(XView* view, XLeaves* part) {
     CO3duPrimitive p;
-    view->bridge->modeller->GetPrimitive(part->model, p, O3DU_PRIM_MATERIAL);
+    view->output.bridge->modeller->GetPrimitive(part->model, p, O3DU_PRIM_MATERIAL);
     return p.sets[0].material.diffuse;
 }
 
 TEST_F(PaintTest, UnitColoursComeDownThePartTree) {
     const int plain = add_box_item("box,w=100,d=100,h=100,red=0,green=0,blue=255");
     const int unit = add_item(0, "unit");
-    XTrunk* u = view->trunks[unit];
+    XTrunk* u = view->document.trunks[unit];
     u->base_record()->frefer = kz::foundation::set_heap_string(nullptr, "unit.fig", nullptr, -1);
     u->base_record()->packed_color = 0x0000FF;  // red
     const int inner = add_box_item("box,w=100,d=100,h=100,red=0,green=255,blue=0");
-    view->trunks[inner]->SetParent(u);
-    view->trunks[inner]->base_record()->packed_color = 0x00FF00;
-    view->trunks[plain]->base_record()->packed_color = 0xFF0000;
-    view->unit_depth = -1;
-    view->PropagateUnitColors(view->trunks[0], -1);
-    EXPECT_EQ(view->trunks[plain]->highlight_color, 0xFF0000u);  // its own colour outside every unit
-    EXPECT_EQ(view->trunks[inner]->highlight_color, 0x0000FFu);  // the unit's colour wins inside it
-    const OfuColorValue d = part_diffuse(view, view->trunks[inner]->parts[1]);
+    view->document.trunks[inner]->SetParent(u);
+    view->document.trunks[inner]->base_record()->packed_color = 0x00FF00;
+    view->document.trunks[plain]->base_record()->packed_color = 0xFF0000;
+    view->display.unit_depth = -1;
+    view->PropagateUnitColors(view->document.trunks[0], -1);
+    EXPECT_EQ(view->document.trunks[plain]->highlight_color, 0xFF0000u);  // its own colour outside every unit
+    EXPECT_EQ(view->document.trunks[inner]->highlight_color, 0x0000FFu);  // the unit's colour wins inside it
+    const OfuColorValue d = part_diffuse(view, view->document.trunks[inner]->parts[1]);
     EXPECT_GT(d.r, 0.5f);
     EXPECT_LT(d.g, 0.1f);
 }
 
 TEST_F(PaintTest, OverrideColourSparesNearlyInvisibleParts) {
     const int item = add_box_item("box,w=100,d=100,h=100,red=0,green=0,blue=255");
-    XTrunk* t = view->trunks[item];
+    XTrunk* t = view->document.trunks[item];
     XLeaves* clear = t->parts[t->AddLeaves()];
     clear->record->ReadFigureLine("box,w=100,d=100,h=100,red=0,green=0,blue=255,trans=1.0");
     clear->Build(nullptr);
@@ -103,9 +104,9 @@ TEST_F(PaintTest, OverrideColourSparesNearlyInvisibleParts) {
 
 TEST_F(PaintTest, PickStatusText) {
     const int item = add_box_item(kBox);
-    view->eye->eye[0] = 1.4, view->eye->eye[1] = -2.6, view->eye->eye[2] = 3;
-    view->eye->target[0] = 10, view->eye->target[1] = 20, view->eye->target[2] = 30.4;
-    view->eye->lens = 55;
+    view->camera.eye->eye[0] = 1.4, view->camera.eye->eye[1] = -2.6, view->camera.eye->eye[2] = 3;
+    view->camera.eye->target[0] = 10, view->camera.eye->target[1] = 20, view->camera.eye->target[2] = 30.4;
+    view->camera.eye->lens = 55;
     struct Case {
         int line, trunk, part, face;
         const char* want;
@@ -119,10 +120,10 @@ TEST_F(PaintTest, PickStatusText) {
     };
     char out[512];
     for (const Case& c : cases) {
-        view->selected_line = c.line;
-        view->selected_trunk = c.trunk, view->selected_part = c.part, view->selected_face = c.face;
+        view->input.selected_line = c.line;
+        view->input.selected_trunk = c.trunk, view->input.selected_part = c.part, view->input.selected_face = c.face;
         const std::string text = view->FormatPickStatus(out);
-        EXPECT_EQ(text, std::string(c.want) + tail + " img=" + std::to_string(view->bridge->texture_count));
+        EXPECT_EQ(text, std::string(c.want) + tail + " img=" + std::to_string(view->output.bridge->texture_count));
         EXPECT_STREQ(out, text.c_str());
     }
 }
@@ -171,7 +172,7 @@ TEST_F(PaintTest, CommentPopupStaysOnTheWorkArea) {
     kz::platform::GdiRect work{};
     kz::foundation::get_monitor_work_area({0, 0}, &work);
     ASSERT_GT(work.right, 200);
-    const kz::platform::Point origin = kz::platform::client_to_screen(view->view_window[0], {0, 0});
+    const kz::platform::Point origin = kz::platform::client_to_screen(view->output.view_window[0], {0, 0});
     struct Case {
         int x, y;  // screen point
         int want_x, want_y;
@@ -185,15 +186,15 @@ TEST_F(PaintTest, CommentPopupStaysOnTheWorkArea) {
     };
     for (const Case& c : cases) {
         view->ShowTextWindow("abcd", {c.x - origin.x, c.y - origin.y}, 3, 24, 8);
-        const kz::platform::Rect r = kz::platform::window_rect(view->comment_window);
+        const kz::platform::Rect r = kz::platform::window_rect(view->output.comment_window);
         EXPECT_EQ(r.left, c.want_x);
         EXPECT_EQ(r.top, c.want_y);
         EXPECT_EQ(r.right - r.left, 112);
         EXPECT_EQ(r.bottom - r.top, 43);
     }
-    EXPECT_EQ(view->comment_text, "abcd");
+    EXPECT_EQ(view->output.comment_text, "abcd");
     view->HideCommentWindow();
-    EXPECT_TRUE(view->comment_text.empty());
+    EXPECT_TRUE(view->output.comment_text.empty());
 }
 
 }  // namespace

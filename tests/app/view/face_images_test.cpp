@@ -66,20 +66,20 @@ TEST_F(FaceImages, PastedImageShowsAndTheListKeepsOneEntryPerFaceAndPlace) {
     const int item = add_box_item(
         "box,0,0,0,,,,,,,,,,1000,1000,100,,,,,,1,255,255,255,,,,,slab,,"
         "A;2000;x.bmp;;;;;;;;;;;0;|");
-    XLeaves* part = view->trunks[item]->parts[1];
+    XLeaves* part = view->document.trunks[item]->parts[1];
     const int top = face_with_code(part, kTop);
     const int bottom = face_with_code(part, 1000);
     ASSERT_GE(std::min(top, bottom), 0);
 
     ASSERT_EQ(view->PasteImageOnFace(red.c_str(), item, 1, top), 1);
-    part = view->trunks[item]->parts[1];
+    part = view->document.trunks[item]->parts[1];
     const Rgb shown = top_colour(part);
     EXPECT_GT(shown.r, 200);
     EXPECT_LT(shown.g + shown.b, 60);
 
     auto entries = [&] {
         std::vector<std::string> out;
-        const kz::scene::COBJECTA& r = *view->trunks[item]->parts[1]->record;
+        const kz::scene::COBJECTA& r = *view->document.trunks[item]->parts[1]->record;
         for (int i = 0; i < r.paste_count; ++i) {
             const kz::scene::PasteEntry& e = r.paste_entries[i];
             out.push_back(std::string(1, static_cast<char>(e.face_letter)) + std::to_string(e.from_codes[0]) + ":" +
@@ -98,11 +98,11 @@ TEST_F(FaceImages, PastedImageShowsAndTheListKeepsOneEntryPerFaceAndPlace) {
     view->PasteImageOnFace(red.c_str(), item, 1, bottom);
     EXPECT_EQ(entries(), (List{"C1000:red:0", "C2000:green:0", "A2000:other:0"}));
     // Other sizes: the entry of that face and place takes image and sizes and comes to the front.
-    view->paste_size_switch = 1;
-    view->paste_size[0] = 300.0;
+    view->input.paste_size_switch = 1;
+    view->input.paste_size[0] = 300.0;
     view->PasteImageOnFace(red.c_str(), item, 1, top);
     EXPECT_EQ(entries(), (List{"C2000:red:300", "C1000:red:0", "A2000:other:0"}));
-    EXPECT_EQ(std::string(view->trunks[item]->parts[1]->record->paste_text).substr(0, 7), "C;2000;");
+    EXPECT_EQ(std::string(view->document.trunks[item]->parts[1]->record->paste_text).substr(0, 7), "C;2000;");
 }
 
 TEST_F(FaceImages, SwapChangesTextureAndMaterialKindOfTheFacesThatShowedTheImage) {
@@ -111,11 +111,11 @@ TEST_F(FaceImages, SwapChangesTextureAndMaterialKindOfTheFacesThatShowedTheImage
     const int item = add_box_item(
         ("box,0,0,0,,,,,,,,,,1000,1000,100,,,,,,1,255,255,255,,,,,slab,,A;2000;" + red + ";1000;0;;;;;;;;;0;|")
             .c_str());
-    XLeaves* part = view->trunks[item]->parts[1];
+    XLeaves* part = view->document.trunks[item]->parts[1];
     const int top = face_with_code(part, kTop);
     ASSERT_GE(top, 0);
     ASSERT_GE(part->faces[top]->paste_image, 0);
-    const std::string shown_image = view->image_names[part->faces[top]->paste_image];
+    const std::string shown_image = view->document.image_names[part->faces[top]->paste_image];
     const Rgb before = top_colour(part);
     EXPECT_GT(before.r, 200);
     EXPECT_LT(before.b, 60);
@@ -132,7 +132,7 @@ TEST_F(FaceImages, SwapChangesTextureAndMaterialKindOfTheFacesThatShowedTheImage
     part->record->paste_entries[0].last_number = 1;
     ASSERT_EQ(view->SwapFaceImage(item, 1, top, blue.c_str(), red.c_str()), 1);
     CO3duPrimitive primitive;
-    view->bridge->modeller->GetPrimitive(part->model, primitive, O3DU_PRIM_MATERIAL | O3DU_PRIM_TEXTURE);
+    view->output.bridge->modeller->GetPrimitive(part->model, primitive, O3DU_PRIM_MATERIAL | O3DU_PRIM_TEXTURE);
     const kz::scene::XLeaf* face = part->faces[top];
     ASSERT_GE(face->first_polygon, 0);
     for (int p = 0; p < primitive.sets.GetSize(); ++p) {

@@ -74,9 +74,10 @@ TEST_F(LockFiles, ClosingTheViewRemovesOnlyItsOwnLocks) {
     dir.write("c.fig.loc", "tanaka\n4\n");
     dir.write("d.fig.loc", "suzuki\n0\n");
     dir.write("e.fig", "not a lock");
-    view->data_folder = kz::foundation::set_heap_string(view->data_folder, dir.windows.c_str(), nullptr, -1);
-    view->user_name = kz::foundation::set_heap_string(nullptr, "Tanaka", nullptr, -1);
-    view->user_lock_number = 3;
+    view->document.data_folder =
+        kz::foundation::set_heap_string(view->document.data_folder, dir.windows.c_str(), nullptr, -1);
+    view->document.user_name = kz::foundation::set_heap_string(nullptr, "Tanaka", nullptr, -1);
+    view->document.user_lock_number = 3;
     delete view;
     view = nullptr;
     watched_view() = nullptr;
@@ -91,8 +92,9 @@ TEST_F(LockFiles, ClosingTheViewRemovesOnlyItsOwnLocks) {
 TEST_F(LockFiles, WithoutAUserClosingLeavesEveryLock) {
     LockFolder dir("nouser");
     dir.write("a.fig.loc", "\n0\n");
-    view->data_folder = kz::foundation::set_heap_string(view->data_folder, dir.windows.c_str(), nullptr, -1);
-    view->user_name = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
+    view->document.data_folder =
+        kz::foundation::set_heap_string(view->document.data_folder, dir.windows.c_str(), nullptr, -1);
+    view->document.user_name = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
     delete view;
     view = nullptr;
     watched_view() = nullptr;
@@ -115,8 +117,8 @@ TEST_F(LockFiles, StampNamesCountUpWithinOneMillisecond) {
     // Names are compared without case.
     std::string upper = third;
     upper[0] = 'Z';
-    trunk_base_record(view->trunks[a])->name =
-        kz::foundation::set_heap_string(trunk_base_record(view->trunks[a])->name, upper.c_str(), nullptr, -1);
+    trunk_base_record(view->document.trunks[a])->name =
+        kz::foundation::set_heap_string(trunk_base_record(view->document.trunks[a])->name, upper.c_str(), nullptr, -1);
     view->MakeStampName(second);
     EXPECT_EQ(std::string(second).substr(11), "235959-501-01");
 }

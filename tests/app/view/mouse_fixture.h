@@ -21,7 +21,7 @@ public:
         PaintTest::TearDown();
     }
     void send(std::uint32_t message, int x, int y, kz::platform::WParam wparam = 0) {
-        kz::platform::send_message(view->view_window[0], message, wparam, kz::platform::make_point_lparam(x, y));
+        kz::platform::send_message(view->output.view_window[0], message, wparam, kz::platform::make_point_lparam(x, y));
     }
     void drag(kz::platform::Point from, kz::platform::Point to) {
         send(kz::platform::WM_LBUTTONDOWN, from.x, from.y, kz::platform::MK_LBUTTON);
@@ -34,7 +34,7 @@ public:
     }
     _O3duCamera camera() const {
         _O3duCamera c;
-        view->bridge->modeller->GetCamera(c);
+        view->output.bridge->modeller->GetCamera(c);
         return c;
     }
     // The window point (y from the top) over a world point, seen by the given camera.

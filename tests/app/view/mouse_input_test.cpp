@@ -30,8 +30,8 @@ public:
     void level_view() { look(kEye, kTarget); }
     void expect_eye(const double* eye, const double* target, const std::string& name) {
         for (int k = 0; k < 3; ++k) {
-            EXPECT_NEAR(view->eye->eye[k], eye[k], 1e-6) << name << " eye " << k;
-            EXPECT_NEAR(view->eye->target[k], target[k], 1e-6) << name << " target " << k;
+            EXPECT_NEAR(view->camera.eye->eye[k], eye[k], 1e-6) << name << " eye " << k;
+            EXPECT_NEAR(view->camera.eye->target[k], target[k], 1e-6) << name << " target " << k;
         }
     }
 };
@@ -56,13 +56,13 @@ TEST_F(MouseInput, LeftDragsMoveTheEyeAsComputedByHand) {
     };
     for (const auto& c : cases) {
         level_view();
-        view->view_mode = c.view_mode;
+        view->input.view_mode = c.view_mode;
         hold(c.key);
         send(plat::WM_LBUTTONDOWN, 80, 60, plat::MK_LBUTTON);
         send(plat::WM_MOUSEMOVE, 80 + c.dx, 60 + c.dy, plat::MK_LBUTTON);
-        EXPECT_EQ(view->button_state, 5) << c.name;
+        EXPECT_EQ(view->input.button_state, 5) << c.name;
         send(plat::WM_LBUTTONUP, 80 + c.dx, 60 + c.dy);
-        EXPECT_EQ(view->button_state, 2) << c.name;
+        EXPECT_EQ(view->input.button_state, 2) << c.name;
         expect_eye(c.eye, c.target, c.name);
     }
 }
@@ -82,58 +82,58 @@ TEST_F(MouseInput, WheelOnTheMainWindowDolliesOrChangesTheLens) {
     for (const auto& c : cases) {
         level_view();
         view->SetEye(kEye, kTarget, 55.0, 0);
-        view->interaction_class = c.interaction_class;
+        view->input.interaction_class = c.interaction_class;
         hold(c.key);
         const auto high = static_cast<std::uint16_t>(static_cast<std::int16_t>(120 * c.notches));
         MainWindowProc(parent_window, plat::WM_MOUSEWHEEL, static_cast<plat::WParam>(high) << 16, 0);
         const double eye[3] = {0, c.eye_y, 500};
         expect_eye(eye, kTarget, c.name);
-        EXPECT_DOUBLE_EQ(view->eye->lens, c.lens) << c.name;
+        EXPECT_DOUBLE_EQ(view->camera.eye->lens, c.lens) << c.name;
     }
     g_view = nullptr;
 }
 
 TEST_F(MouseInput, MiddleClickAnimatesTheTargetToThePointOverTheEyeMoveTime) {
     cube_scene();
-    const double eye[3] = {view->eye->eye[0], view->eye->eye[1], view->eye->eye[2]};
+    const double eye[3] = {view->camera.eye->eye[0], view->camera.eye->eye[1], view->camera.eye->eye[2]};
     const _O3duCamera before = camera();
     const plat::Point p = pixel_of(kCubeTop);
     send(plat::WM_MBUTTONDOWN, p.x, p.y, plat::MK_MBUTTON);
     send(plat::WM_MBUTTONUP, p.x, p.y);
-    EXPECT_EQ(view->button_state, 0);
-    EXPECT_DOUBLE_EQ(view->camera_motion.duration_ms, view->eye_move_time * 1000.0);
-    clock->advance(static_cast<std::int64_t>(view->eye_move_time * 1000.0) + 1);
+    EXPECT_EQ(view->input.button_state, 0);
+    EXPECT_DOUBLE_EQ(view->camera.camera_motion.duration_ms, view->camera.eye_move_time * 1000.0);
+    clock->advance(static_cast<std::int64_t>(view->camera.eye_move_time * 1000.0) + 1);
     view->OnTimerTick();
     // The new target lies on the top face under the clicked pixel as the eye saw it; the eye stays.
-    EXPECT_NEAR(view->eye->target[2], kCubeTop[2], 1e-6);
-    const plat::Point target = pixel_of(view->eye->target, before);
+    EXPECT_NEAR(view->camera.eye->target[2], kCubeTop[2], 1e-6);
+    const plat::Point target = pixel_of(view->camera.eye->target, before);
     EXPECT_NEAR(target.x, p.x, 1);
     EXPECT_NEAR(target.y, p.y, 1);
-    for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(view->eye->eye[k], eye[k]);
+    for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(view->camera.eye->eye[k], eye[k]);
     hold(plat::VK_CONTROL);  // Ctrl only marks the press
     send(plat::WM_MBUTTONDOWN, 5, 5, plat::MK_MBUTTON);
-    EXPECT_EQ(view->button_state, 16);
-    EXPECT_EQ(view->camera_motion.active, 0);
+    EXPECT_EQ(view->input.button_state, 16);
+    EXPECT_EQ(view->camera.camera_motion.active, 0);
 }
 
 TEST_F(MouseInput, HoverPicksOnlyTheLastQueuedPosition) {
     const int item = cube_scene();
-    XLeaves* box = view->trunks[item]->parts[1];
+    XLeaves* box = view->document.trunks[item]->parts[1];
     box->record->action = kz::foundation::set_heap_string(box->record->action, "S;0;0;x", nullptr, -1);
     const plat::Point over = pixel_of(kCubeTop);
-    view->comment_display = 0;
+    view->display.comment_display = 0;
     send(plat::WM_MOUSEMOVE, 1, 1);
     send(plat::WM_MOUSEMOVE, over.x, over.y);
-    EXPECT_EQ(view->mouse.hover, 0) << "no pick before the queue runs dry";
+    EXPECT_EQ(view->input.mouse.hover, 0) << "no pick before the queue runs dry";
     plat::pump_messages();
-    EXPECT_EQ(view->mouse.hover, 4);
+    EXPECT_EQ(view->input.mouse.hover, 4);
     send(plat::WM_MOUSEMOVE, over.x, over.y);
     send(plat::WM_MOUSEMOVE, 1, 1);
     plat::pump_messages();
-    EXPECT_EQ(view->mouse.hover, 0);
+    EXPECT_EQ(view->input.mouse.hover, 0);
     send(plat::WM_MOUSEMOVE, over.x, over.y);
-    plat::send_message(view->view_window[0], plat::WM_SETCURSOR, 0, 0);  // the cursor settles it first
-    EXPECT_EQ(view->mouse.hover, 4);
+    plat::send_message(view->output.view_window[0], plat::WM_SETCURSOR, 0, 0);  // the cursor settles it first
+    EXPECT_EQ(view->input.mouse.hover, 4);
 }
 
 }  // namespace

@@ -86,39 +86,39 @@ TEST_F(Navigation, DragWheelAndKeysMoveTheEyeAsTheTableSays) {
     };
     for (const auto& c : cases) {
         place();
-        view->view_mode = c.mode;
+        view->input.view_mode = c.mode;
         Modifiers keys(c.ctrl, c.shift);
         const plat::Point from{50, 50}, to{50 + c.dx, 50 + c.dy};
         EXPECT_EQ(view->Navigate(&from, &to, c.wheel, c.key), c.result) << c.what;
-        expect_at(view->eye->eye, c.eye, c.what);
-        expect_at(view->eye->target, c.target, c.what);
-        EXPECT_DOUBLE_EQ(view->eye->lens, c.lens) << c.what;
+        expect_at(view->camera.eye->eye, c.eye, c.what);
+        expect_at(view->camera.eye->target, c.target, c.what);
+        EXPECT_DOUBLE_EQ(view->camera.eye->lens, c.lens) << c.what;
     }
 }
 
 TEST_F(Navigation, LensPoleApproachAndFitLimits) {
     const double steps[][3] = {{100, 1, 110}, {110, -1, 100}, {101.4, -1, 100}, {600, 1, 600}, {1, -1, 1}};
     for (const auto& s : steps) {
-        view->eye->lens = s[0];
+        view->camera.eye->lens = s[0];
         view->LensStep(static_cast<int>(s[1]));
-        EXPECT_DOUBLE_EQ(view->eye->lens, s[2]) << s[0];
-        EXPECT_DOUBLE_EQ(view->eye->zoom_ratio, 55.0 / s[2]);
+        EXPECT_DOUBLE_EQ(view->camera.eye->lens, s[2]) << s[0];
+        EXPECT_DOUBLE_EQ(view->camera.eye->zoom_ratio, 55.0 / s[2]);
     }
     const double above[3] = {0, -1, 1000}, near_eye[3] = {0, -5, 0}, origin[3] = {0, 0, 0};
     view->SetEye(above, origin, 55.0, 0);
     view->OrbitElevation(1, 0.2);  // would pass over the pole
-    expect_at(view->eye->eye, {0, -1, 1000}, "pole");
+    expect_at(view->camera.eye->eye, {0, -1, 1000}, "pole");
     view->SetEye(near_eye, origin, 0.0, 0);
     view->ApproachStep(1, 0.1, 0);
-    expect_at(view->eye->eye, {0, -9, 0}, "approach from at least 10");
-    view->eye->lens = 110;
+    expect_at(view->camera.eye->eye, {0, -9, 0}, "approach from at least 10");
+    view->camera.eye->lens = 110;
     view->FitEyeToModel(0.0);  // nothing but the root: the radius counts as 1000
-    expect_at(view->eye->eye, {0, -1.5 * 1000 * 110 / 55, 0}, "fit");
+    expect_at(view->camera.eye->eye, {0, -1.5 * 1000 * 110 / 55, 0}, "fit");
 }
 
 TEST_F(Navigation, ShadowWheelEditsDateTimeAndNorth) {
-    view->shadow_display = 1;
-    double& north = view->document.settings.north_angle;
+    view->settings.shadow_display = 1;
+    double& north = view->settings.north_angle;
     const struct {
         bool ctrl, shift;
         int delta;  // the unsigned high word, as the main window hands it on
@@ -134,10 +134,10 @@ TEST_F(Navigation, ShadowWheelEditsDateTimeAndNorth) {
     std::size_t notices = 0;
     for (const auto& c : cases) {
         Modifiers keys(c.ctrl, c.shift);
-        view->shadow_date = c.date, view->shadow_time = c.time, north = c.angle;
+        view->settings.shadow_date = c.date, view->settings.shadow_time = c.time, north = c.angle;
         view->OnMouseWheel(c.delta);
-        EXPECT_DOUBLE_EQ(view->shadow_date, c.want_date);
-        EXPECT_NEAR(view->shadow_time, c.want_time, 1e-9);
+        EXPECT_DOUBLE_EQ(view->settings.shadow_date, c.want_date);
+        EXPECT_NEAR(view->settings.shadow_time, c.want_time, 1e-9);
         EXPECT_DOUBLE_EQ(north, c.want_angle);
         EXPECT_EQ(received(0x5514).size(), ++notices);
     }
@@ -152,17 +152,17 @@ TEST_F(Navigation, MainWindowWheelDolliesAndZooms) {
     plat::WindowHandle main_window =
         plat::create_window("KzNavigationMain", "", 0x02CF0000u, 0, 0, 200, 100, plat::desktop_window());
     ASSERT_NE(main_window, nullptr);
-    view->parent = main_window;
+    view->output.parent = main_window;
     g_view = view;
     place();
     plat::send_message(main_window, plat::WM_MOUSEWHEEL, plat::WParam(120) << 16, 0);
-    expect_at(view->eye->eye, {0, -900, 0}, "dolly");
+    expect_at(view->camera.eye->eye, {0, -900, 0}, "dolly");
     Modifiers keys(true, false);
     plat::send_message(main_window, plat::WM_MOUSEWHEEL, plat::WParam(0xFF88) << 16, 0);
-    EXPECT_DOUBLE_EQ(view->eye->lens, 54.0);
+    EXPECT_DOUBLE_EQ(view->camera.eye->lens, 54.0);
     EXPECT_EQ(plat::window_text(main_window), "KZ3Dview [54mm](1.000)");
     g_view = nullptr;
-    view->parent = parent_window;
+    view->output.parent = parent_window;
     plat::destroy_window(main_window);
 }
 
@@ -177,7 +177,7 @@ TEST_F(PaintTest, WallsStopSidewaysBackwardAndForwardMoves) {
     const double e[3] = {0, 0, 1000}, t[3] = {1000, 0, 1000};
     look(e, t);
     view->Redraw(0);
-    view->collision_check = 1;
+    view->camera.collision_check = 1;
     const struct {
         double sideways, forward;
         int times;
@@ -186,7 +186,7 @@ TEST_F(PaintTest, WallsStopSidewaysBackwardAndForwardMoves) {
     for (const auto& c : cases) {
         view->SetEye(e, t, 0.0, 0);
         for (int i = 0; i < c.times; ++i) view->WalkSideways(c.sideways, 20), view->WalkForward(c.forward, 20, 1);
-        expect_at(view->eye->eye, c.eye, "walled");
+        expect_at(view->camera.eye->eye, c.eye, "walled");
     }
 }
 
@@ -196,42 +196,42 @@ TEST_F(Navigation, EyeMoveEasesOutOverItsTimeAndAMoveAtOnceEndsIt) {
     clock->advance(100);
     const double to_eye[3] = {1000, 0, 400}, to_target[3] = {100, 200, 100};
     view->AnimateEyeTo(to_target, 0, to_eye, 0.3, 35.0, 0.0, 0.0);
-    expect_at(view->eye->eye, {0, -1000, 0}, "before the first tick");
+    expect_at(view->camera.eye->eye, {0, -1000, 0}, "before the first tick");
     EXPECT_EQ(view->StepCameraMove(after(150)), 1);
-    expect_at(view->eye->eye, {750, -250, 300}, "half the time, three quarters of the way");
-    EXPECT_DOUBLE_EQ(view->eye->lens, 40.0);
+    expect_at(view->camera.eye->eye, {750, -250, 300}, "half the time, three quarters of the way");
+    EXPECT_DOUBLE_EQ(view->camera.eye->lens, 40.0);
     EXPECT_EQ(view->StepCameraMove(before), -1);
     clock->advance(150);
     view->OnTimerTick();  // the tick's schedule takes the last step
-    EXPECT_EQ(view->camera_motion.active, 0);
-    expect_at(view->eye->eye, {1000, 0, 400}, "end");
-    expect_at(view->eye->target, {100, 200, 100}, "end");
-    EXPECT_DOUBLE_EQ(view->eye->lens, 35.0);
+    EXPECT_EQ(view->camera.camera_motion.active, 0);
+    expect_at(view->camera.eye->eye, {1000, 0, 400}, "end");
+    expect_at(view->camera.eye->target, {100, 200, 100}, "end");
+    EXPECT_DOUBLE_EQ(view->camera.eye->lens, 35.0);
 
     view->AnimateEyeTo(to_target, 0, to_eye, 0.3, 0.0, 0.0, 0.0);
     view->AnimateEyeTo(to_target, 1, nullptr, 0.0, 0.0, 0.0, 200.0);  // along the current direction, at once
     EXPECT_EQ(view->StepCameraMove(after(150)), 0);
     const double k = 200 / std::sqrt(900 * 900 + 200 * 200 + 300 * 300);
-    expect_at(view->eye->eye, {100 + 900 * k, 200 - 200 * k, 100 + 300 * k}, "at once");
+    expect_at(view->camera.eye->eye, {100 + 900 * k, 200 - 200 * k, 100 + 300 * k}, "at once");
 }
 
 // A camera entry's move hides its item on the way and leaves the eye on the item's camera part, in the view mode
 // that was current when it started.
 TEST_F(Navigation, CameraEntryMoveHidesItsItemAndEndsOnItsCameraPart) {
     const int item = add_item(0, "car");
-    XTrunk* car = view->trunks[item];
+    XTrunk* car = view->document.trunks[item];
     XLeaves* seat = car->parts[car->AddLeaves()];
     seat->record->camera_number = 1;
     car->RecalcMatrices(1);
     view->StartCameraMove((std::to_string(item) + ";0;;0;0.3;1").c_str());
     EXPECT_EQ(view->StepCameraMove(after(150)), 1);
     EXPECT_EQ(car->shown, 0);
-    EXPECT_EQ(view->current_camera_part, nullptr);
-    view->view_mode = 1;
+    EXPECT_EQ(view->camera.current_camera_part, nullptr);
+    view->input.view_mode = 1;
     EXPECT_EQ(view->StepCameraMove(after(150)), 0);
     EXPECT_EQ(car->shown, 1);
-    EXPECT_EQ(view->current_camera_part, seat);
-    EXPECT_EQ(view->view_mode, 3);
+    EXPECT_EQ(view->camera.current_camera_part, seat);
+    EXPECT_EQ(view->input.view_mode, 3);
 }
 
 }  // namespace

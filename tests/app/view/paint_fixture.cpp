@@ -13,31 +13,31 @@ namespace kz::view::test {
 void PaintTest::SetUp() {
     ViewTest::SetUp();
     view->LayoutWindows(kW, kH);
-    view->background_color = 0;
+    view->settings.background_color = 0;
     // The sun's ambient alone, on top of the modeller's global 0.2: every face shows exactly its own colour.
-    view->document.settings.sun[0] = 0.8, view->document.settings.sun[1] = 0.0, view->document.settings.sun[2] = 0.0;
-    for (double& level : view->document.settings.head) level = 0.0;
-    view->shadow_display = 0;
+    view->settings.sun[0] = 0.8, view->settings.sun[1] = 0.0, view->settings.sun[2] = 0.0;
+    for (double& level : view->settings.head) level = 0.0;
+    view->settings.shadow_display = 0;
 }
 
 int PaintTest::add_box_item(const char* line, const char* name) {
     const int index = add_item(0, name);
-    XTrunk* trunk = view->trunks[index];
+    XTrunk* trunk = view->document.trunks[index];
     XLeaves* shape = trunk->parts[trunk->AddLeaves()];
     shape->record->ReadFigureLine(line);
     shape->Build(nullptr);
     trunk->RecalcMatrices(1);
-    view->scene_radius = 0.0;
+    view->camera.scene_radius = 0.0;
     return index;
 }
 
 void PaintTest::look(const double* from, const double* to) {
-    std::memcpy(view->eye->eye, from, 3 * sizeof(double));
-    std::memcpy(view->eye->target, to, 3 * sizeof(double));
+    std::memcpy(view->camera.eye->eye, from, 3 * sizeof(double));
+    std::memcpy(view->camera.eye->target, to, 3 * sizeof(double));
 }
 
 Frame PaintTest::window_frame(int window) const {
-    const kz::platform::DeviceContext& dc = *view->view_dc[window];
+    const kz::platform::DeviceContext& dc = *view->output.view_dc[window];
     Frame f;
     f.width = dc.backing_width();
     f.height = dc.backing_height();

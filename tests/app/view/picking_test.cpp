@@ -37,7 +37,7 @@ public:
     }
     // The window point over a world point, by the modeller's own camera (pixel x, y from the bottom when asked).
     std::int64_t pixel_of(const double* world, int* px = nullptr, int* py = nullptr) {
-        view->bridge->modeller->GetCamera(camera);
+        view->output.bridge->modeller->GetCamera(camera);
         int x = -1, y = -1;
         EXPECT_TRUE(project_to_pixel(camera, kW, kH, world, &x, &y));
         if (px) *px = x, *py = y;
@@ -51,9 +51,9 @@ public:
     void show(const double* from, const double* to) {
         look(from, to);
         view->Redraw(0);
-        view->bridge->modeller->GetCamera(camera);
+        view->output.bridge->modeller->GetCamera(camera);
     }
-    XLeaves* part_of(int item, int part = 1) { return view->trunks[item]->parts[part]; }
+    XLeaves* part_of(int item, int part = 1) { return view->document.trunks[item]->parts[part]; }
     _O3duCamera camera{};
 };
 
@@ -61,9 +61,9 @@ TEST_F(Picking, SampleTableTopPicksAtItsProjectedCentre) {
     ASSERT_EQ(view->OpenModel(sample_model_path().c_str()), 1);
     int table = -1;
     for (int t = 1; t < view->trunk_count(); ++t)
-        if (std::string(view->trunks[t]->base_record()->name) == "table") table = t;
+        if (std::string(view->document.trunks[t]->base_record()->name) == "table") table = t;
     ASSERT_GT(table, 0);
-    const int top = view->trunks[table]->FindPart("table top", 1);
+    const int top = view->document.trunks[table]->FindPart("table top", 1);
     ASSERT_GT(top, 0);
     const auto b = bounds_of(part_of(table, top));
     const double centre[3] = {(b[0] + b[3]) / 2, (b[1] + b[4]) / 2, b[5]};
@@ -71,7 +71,7 @@ TEST_F(Picking, SampleTableTopPicksAtItsProjectedCentre) {
     show(from, to);
     int px, py, hx, hy, t = -5, p = -5, f = -5;
     double hit[3] = {}, q[3], n[3];
-    EXPECT_EQ(view->PickItem(pixel_of(centre, &px, &py), &t, &p, &f, 1, 0, hit), view->trunks[table]);
+    EXPECT_EQ(view->PickItem(pixel_of(centre, &px, &py), &t, &p, &f, 1, 0, hit), view->document.trunks[table]);
     EXPECT_EQ(t, table);
     EXPECT_EQ(p, top);
     ASSERT_GE(f, 0);
@@ -102,11 +102,11 @@ TEST_F(Picking, ModellerRoadMasksWindowItemsSkyAndGround) {
     // Outside the mask the modeller's depth read-back stands, good to a hundredth of the eye distance; on a face
     // the ray's crossing is exact. Above the horizon the ground lies behind the eye: nothing is under the cursor.
     const double origin[3] = {0, 0, 0};
-    const Case cases[] = {{middle, 1, 0, view->trunks[item], 0, -1, top, reach(from, top), 0.01 * 2000},
-                          {middle, 1, 1, view->trunks[item], item, 1, top, 1e-6, 1e-6},
-                          {middle, 0, 1, view->trunks[item], item, 1, top, 1e-6, 1e-6},
-                          {pixel_of(ground), 1, 0, view->trunks[0], 0, -1, ground, reach(from, ground), 1e-9},
-                          {pack_view_point(kW / 2, 0), 1, 0, view->trunks[0], 0, -1, origin, 1e-9, 1e-9}};
+    const Case cases[] = {{middle, 1, 0, view->document.trunks[item], 0, -1, top, reach(from, top), 0.01 * 2000},
+                          {middle, 1, 1, view->document.trunks[item], item, 1, top, 1e-6, 1e-6},
+                          {middle, 0, 1, view->document.trunks[item], item, 1, top, 1e-6, 1e-6},
+                          {pixel_of(ground), 1, 0, view->document.trunks[0], 0, -1, ground, reach(from, ground), 1e-9},
+                          {pack_view_point(kW / 2, 0), 1, 0, view->document.trunks[0], 0, -1, origin, 1e-9, 1e-9}};
     for (const Case& c : cases) {
         int t = -5, p = -5, f = -5;
         double hit[3] = {9, 9, 9};
@@ -128,14 +128,14 @@ TEST_F(Picking, ModellerRoadMasksWindowItemsSkyAndGround) {
     EXPECT_NEAR(hit[2], b[5], 0.01 * 2000);
     faces.swap(part->faces);
     // Drawn in window coordinates: face 0 and window units, picked and dragged.
-    view->trunks[item]->base_record()->camera_number |= 8;
-    view->window_item_scale = 2.0;
+    view->document.trunks[item]->base_record()->camera_number |= 8;
+    view->input.window_item_scale = 2.0;
     view->PickItem(middle, &t, &p, &f, 1, 0, hit);
     EXPECT_EQ(f, 0);
     EXPECT_EQ(hit[0], kW / 4.0);
     EXPECT_EQ(hit[1], kH / 4.0);
     EXPECT_EQ(hit[2], 0.0);
-    view->drag.last[0] = 40, view->drag.last[1] = 30;
+    view->input.drag.last[0] = 40, view->input.drag.last[1] = 30;
     view->DragPointOnPlane(pack_view_point(100, 70), hit, item);
     EXPECT_EQ(hit[0], 10.0);
     EXPECT_EQ(hit[1], 5.0);
@@ -160,7 +160,7 @@ TEST_F(Picking, FacesFrontFirstOnTheModellerRoadAnyOnTheOutlineRoad) {
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         const int item = add_item(0, "squares");
-        XTrunk* trunk = view->trunks[item];
+        XTrunk* trunk = view->document.trunks[item];
         XLeaves* part = trunk->parts[trunk->AddLeaves()];
         part->record->draw_style = 1;
         for (int i = 0; i < 2; ++i) {
@@ -178,7 +178,7 @@ TEST_F(Picking, FacesFrontFirstOnTheModellerRoadAnyOnTheOutlineRoad) {
         EXPECT_EQ(t, item);
         EXPECT_EQ(p, 1);
         EXPECT_EQ(f, c.want_outline);
-        EXPECT_EQ(view->PickByOutline(middle, &t, &p, &f, hit, 2), view->trunks[0]) << "mask 2 takes no part";
+        EXPECT_EQ(view->PickByOutline(middle, &t, &p, &f, hit, 2), view->document.trunks[0]) << "mask 2 takes no part";
         trunk->shown = 0;
     }
 }
@@ -187,20 +187,21 @@ TEST_F(Picking, DragPlaneTravelsInItsFrame) {
     // A parent turned a quarter about z, a child hanging on it: the child's drag axes are the parent's.
     const int parent = add_box_item("box,0,0,0,,,,,,,,,,200,200,200,,,,,,1,200,100,50", "parent");
     const int tipped = add_box_item("box,0,0,0,,,,,,,,,,200,200,200,,,,,,1,200,100,50", "tipped");
-    view->trunks[parent]->base_record()->rz = 90;
-    view->trunks[tipped]->base_record()->rx = 90;
-    for (int i : {parent, tipped}) view->trunks[i]->base()->placement_valid = 0, view->trunks[i]->RecalcMatrices(1);
+    view->document.trunks[parent]->base_record()->rz = 90;
+    view->document.trunks[tipped]->base_record()->rx = 90;
+    for (int i : {parent, tipped})
+        view->document.trunks[i]->base()->placement_valid = 0, view->document.trunks[i]->RecalcMatrices(1);
     const int child = add_item(parent, "child");
-    view->trunks[child]->RecalcMatrices(1);
+    view->document.trunks[child]->RecalcMatrices(1);
     const double from[3] = {500, -2000, 2500}, at[3] = {500, 500, 0}, moved[3] = {800, 500, 0};
     show(from, at);
     const double tolerance = reach(from, moved);
 
-    view->target = 2;
+    view->input.target = 2;
     view->SetDragPlane(child, 0, -1, at, 1);
-    EXPECT_NEAR(view->drag.normal[2], 1.0, 1e-9);
-    EXPECT_EQ(view->drag.pick_trunk, child);
-    for (int k = 0; k < 3; ++k) view->drag.last[k] = at[k];
+    EXPECT_NEAR(view->input.drag.normal[2], 1.0, 1e-9);
+    EXPECT_EQ(view->input.drag.pick_trunk, child);
+    for (int k = 0; k < 3; ++k) view->input.drag.last[k] = at[k];
     double d[3];
     view->DragPointOnPlane(pixel_of(moved), d, child);
     EXPECT_NEAR(std::fabs(d[1]), 300, tolerance) << "world x is the parent's y axis";
@@ -217,24 +218,24 @@ TEST_F(Picking, DragPlaneTravelsInItsFrame) {
             part_of(c.item)->faces[i]->GetWorldPlane(q, n);
             if (std::fabs(n[c.face_normal_axis]) > 0.99) face = i;
         }
-        view->target = c.target;
+        view->input.target = c.target;
         view->SetDragPlane(c.item, 1, face, at, 0);
-        const double* n = view->drag.normal;
+        const double* n = view->input.drag.normal;
         EXPECT_NEAR(std::fabs(n[c.want_axis]) / std::hypot(n[0], n[1], n[2]), 1.0, 1e-9) << c.target;
     }
-    EXPECT_EQ(view->drag.pick_trunk, child) << "store 0 keeps the stored pick";
+    EXPECT_EQ(view->input.drag.pick_trunk, child) << "store 0 keeps the stored pick";
 
     // Nothing selected: the ground through the origin; a cursor above its horizon leaves the drag where it was.
-    view->selected_trunk = -1;
+    view->input.selected_trunk = -1;
     view->BeginDragAt(pixel_of(at));
-    EXPECT_EQ(view->drag.normal[2], 1.0);
+    EXPECT_EQ(view->input.drag.normal[2], 1.0);
     view->DragPointOnPlane(pixel_of(moved), d, 0);
     EXPECT_NEAR(d[0], 300, tolerance) << "the world's own axes";
     EXPECT_NEAR(d[1], 0, tolerance);
-    const double before = view->drag.last[1];
+    const double before = view->input.drag.last[1];
     view->DragPointOnPlane(pack_view_point(kW / 2, -400), d, 0);
     EXPECT_EQ(d[1], 0.0);
-    EXPECT_EQ(view->drag.last[1], before);
+    EXPECT_EQ(view->input.drag.last[1], before);
 
     // Up and down on the plane that faces the eye (a level eye: the plane is upright), and back into a part's
     // own axes.
@@ -256,32 +257,32 @@ TEST_F(Picking, EyeMovesFromAPick) {
     const int floor = add_box_item("box,-5000,-5000,-100,,,,,,,,,,10000,10000,100,,,,,,1,200,100,50", "floor");
     const int wall = add_box_item("box,-5000,2000,0,,,,,,,,,,10000,100,3000,,,,,,1,200,100,50", "wall");
     const double top = bounds_of(part_of(floor))[5], face_y = bounds_of(part_of(wall))[1];
-    view->eye_move_time = 0.0;
+    view->camera.eye_move_time = 0.0;
     const double from[3] = {0, -2000, 1000}, on_floor[3] = {0, 0, top}, on_wall[3] = {0, face_y, 1500};
     const double spot[3] = {300, 500, top}, d = distance(from, on_floor);
 
     show(from, on_floor);
     view->ApproachFace(pixel_of(on_floor), 0.0);
-    EXPECT_EQ(view->interaction_class, 3);
-    EXPECT_NEAR(view->eye->eye[2], top + 1550, 1e-6);
-    EXPECT_NEAR(view->eye->target[2], view->eye->eye[2], 1e-6) << "level";
-    EXPECT_NEAR(view->eye->target[1] - view->eye->eye[1], d, 1e-6) << "the old direction and distance";
+    EXPECT_EQ(view->input.interaction_class, 3);
+    EXPECT_NEAR(view->camera.eye->eye[2], top + 1550, 1e-6);
+    EXPECT_NEAR(view->camera.eye->target[2], view->camera.eye->eye[2], 1e-6) << "level";
+    EXPECT_NEAR(view->camera.eye->target[1] - view->camera.eye->eye[1], d, 1e-6) << "the old direction and distance";
 
     show(from, on_wall);
     view->ApproachFace(pixel_of(on_wall), 0.0);
-    EXPECT_NEAR(view->eye->eye[1], face_y - 100, 1e-6);
-    EXPECT_NEAR(view->eye->target[1], face_y - 100 - distance(from, on_wall), 1e-6) << "back to the wall";
+    EXPECT_NEAR(view->camera.eye->eye[1], face_y - 100, 1e-6);
+    EXPECT_NEAR(view->camera.eye->target[1], face_y - 100 - distance(from, on_wall), 1e-6) << "back to the wall";
 
     show(from, on_floor);
     view->LookAtPoint(pixel_of(spot));
-    EXPECT_EQ(view->interaction_class, 1);
-    EXPECT_EQ(view->eye->eye[1], -2000.0);
-    EXPECT_NEAR(view->eye->target[0], 300, reach(from, spot));
+    EXPECT_EQ(view->input.interaction_class, 1);
+    EXPECT_EQ(view->camera.eye->eye[1], -2000.0);
+    EXPECT_NEAR(view->camera.eye->target[0], 300, reach(from, spot));
 
     show(from, on_floor);
     view->ApproachPoint(pixel_of(spot));
-    const double* e = view->eye->eye;
-    const double* g = view->eye->target;
+    const double* e = view->camera.eye->eye;
+    const double* g = view->camera.eye->target;
     EXPECT_NEAR(distance(e, g), d, 1e-6) << "the old eye distance";
     EXPECT_NEAR(g[1], 500, reach(from, spot));
     EXPECT_LT(e[1], g[1]) << "toward the old eye";
@@ -291,13 +292,13 @@ TEST_F(Picking, StartEyeMovesOnlyWhenTheSettingsGaveOne) {
     for (int given : {0, 1}) {
         const double from[3] = {100, -100, 100}, to[3] = {0, 0, 0};
         look(from, to);
-        view->settings_eye[0] = 7000;
-        view->document.settings.eye_point_given = given;
-        view->immediate_eye_move = 1;
+        view->settings.settings_eye[0] = 7000;
+        view->settings.eye_point_given = given;
+        view->camera.immediate_eye_move = 1;
         view->GoToStartEye();
-        EXPECT_EQ(view->eye->eye[0], given ? 7000.0 : 100.0) << given;
-        EXPECT_EQ(view->immediate_eye_move, 0);
-        EXPECT_EQ(view->document.settings.eye_point_given, 0);
+        EXPECT_EQ(view->camera.eye->eye[0], given ? 7000.0 : 100.0) << given;
+        EXPECT_EQ(view->camera.immediate_eye_move, 0);
+        EXPECT_EQ(view->settings.eye_point_given, 0);
     }
 }
 

@@ -27,7 +27,7 @@ public:
         look(from, point);
         view->Redraw(0);
         _O3duCamera camera;
-        view->bridge->modeller->GetCamera(camera);
+        view->output.bridge->modeller->GetCamera(camera);
         int x = 0, y = 0;
         EXPECT_TRUE(project_to_pixel(camera, kW, kH, point, &x, &y));
         const double distance = std::hypot(1200.0, 2400.0);
@@ -45,9 +45,9 @@ TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
     ASSERT_EQ(view->OpenModel(sample_model_path().c_str()), 1);
     int table = -1;
     for (int i = 1; i < view->trunk_count(); ++i)
-        if (std::string(view->trunks[i]->base_record()->name) == "table") table = i;
+        if (std::string(view->document.trunks[i]->base_record()->name) == "table") table = i;
     ASSERT_GT(table, 0);
-    XTrunk* t = view->trunks[table];
+    XTrunk* t = view->document.trunks[table];
     ASSERT_STREQ(t->parts[1]->record->name, "table top");
     // The centre of the top: the middle of the highest face of the table top.
     view->Redraw(0);
@@ -64,19 +64,19 @@ TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
     double pixel = 0.0;
     const std::int64_t point = aim_at(centre, &pixel);
 
-    view->current_trunk_index = 0;
+    view->document.current_trunk_index = 0;
     const int vase = add_box_item("box,0,0,0,,,,,,,,,,100,100,200", "vase");
-    XTrunk* v = view->trunks[vase];
+    XTrunk* v = view->document.trunks[vase];
     t->lock_owner = set_heap_string(t->lock_owner, "alice", nullptr, -1);
-    view->user_name = set_heap_string(view->user_name, "bob", nullptr, -1);
+    view->document.user_name = set_heap_string(view->document.user_name, "bob", nullptr, -1);
     EXPECT_EQ(view->PlaceItemAtPoint(vase, point), 0);
-    EXPECT_EQ(v->parent, view->trunks[0]);
+    EXPECT_EQ(v->parent, view->document.trunks[0]);
     EXPECT_EQ(v->base_record()->dx, 0.0);
 
     // The holder's own name (in any case) may place; so may anybody while no user name is set.
     for (const char* user : {"ALICE", ""}) {
-        view->user_name = set_heap_string(view->user_name, user, nullptr, -1);
-        v->SetParent(view->trunks[0]);
+        view->document.user_name = set_heap_string(view->document.user_name, user, nullptr, -1);
+        v->SetParent(view->document.trunks[0]);
         EXPECT_EQ(view->PlaceItemAtPoint(vase, point), table) << user;
         EXPECT_EQ(v->parent, t);
         EXPECT_STREQ(v->base_record()->parent_name, "table top");
@@ -90,14 +90,14 @@ TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
 TEST_F(Placement, EmptyGroundTakesTheGroundHitUnderTheDefaultParent) {
     const int block = add_box_item("box,0,0,0,,,,,,,,,,100,100,100", "block");
     const int crate = add_box_item("box,0,0,0,,,,,,,,,,300,300,300", "crate");
-    view->trunks[crate]->SetParent(view->trunks[block]);
+    view->document.trunks[crate]->SetParent(view->document.trunks[block]);
     const double spot[3] = {2000.0, 1500.0, 0.0};
     double pixel = 0.0;
     const std::int64_t point = aim_at(spot, &pixel);
-    view->current_trunk_index = 0;
+    view->document.current_trunk_index = 0;
     EXPECT_EQ(view->PlaceItemAtPoint(crate, point), 0);
-    XTrunk* c = view->trunks[crate];
-    EXPECT_EQ(c->parent, view->trunks[0]);
+    XTrunk* c = view->document.trunks[crate];
+    EXPECT_EQ(c->parent, view->document.trunks[0]);
     const kz::scene::COBJECTA* r = c->base_record();
     EXPECT_NEAR(r->dx, spot[0], 1.5 * pixel);
     EXPECT_NEAR(r->dy, spot[1], 1.5 * pixel);

@@ -13,7 +13,7 @@
 namespace kz::view::test {
 namespace {
 
-CO3duGLModelar& modeller(XView* view) { return *view->bridge->modeller; }
+CO3duGLModelar& modeller(XView* view) { return *view->output.bridge->modeller; }
 
 TEST_F(PaintTest, LightLevelScalesLightsAndBackgroundButNotShadowColour) {
     struct Case {
@@ -21,16 +21,14 @@ TEST_F(PaintTest, LightLevelScalesLightsAndBackgroundButNotShadowColour) {
     };
     for (Case c : {Case{1.0}, Case{0.5}}) {
         SCOPED_TRACE(c.level);
-        view->light_value = c.level;
-        view->document.settings.head[0] = 0.1, view->document.settings.head[1] = 0.6,
-        view->document.settings.head[2] = 0.9;
-        view->document.settings.head[3] = 0.0;
-        view->document.settings.sun[0] = 0.2, view->document.settings.sun[1] = 0.7,
-        view->document.settings.sun[2] = 0.3;
-        view->background_color = 0x0080FF40;  // red 0x40, green 0xFF, blue 0x80
-        view->shadow_display = 1;
-        view->document.settings.shadow_color = 0x00336699;
-        view->document.settings.shadow_transparency = 0.25;
+        view->settings.light_value = c.level;
+        view->settings.head[0] = 0.1, view->settings.head[1] = 0.6, view->settings.head[2] = 0.9;
+        view->settings.head[3] = 0.0;
+        view->settings.sun[0] = 0.2, view->settings.sun[1] = 0.7, view->settings.sun[2] = 0.3;
+        view->settings.background_color = 0x0080FF40;  // red 0x40, green 0xFF, blue 0x80
+        view->settings.shadow_display = 1;
+        view->settings.shadow_color = 0x00336699;
+        view->settings.shadow_transparency = 0.25;
         ASSERT_EQ(view->SyncScene(0), 1);
         OfuLight head, sun;
         modeller(view).GetLight(0, head);
@@ -56,10 +54,10 @@ TEST_F(PaintTest, LightLevelScalesLightsAndBackgroundButNotShadowColour) {
 }
 
 TEST_F(PaintTest, ShadowLightFollowsTheSunTurnedByTheNorthAngle) {
-    view->shadow_display = 1;
-    view->document.settings.latitude = 35.0, view->document.settings.longitude = 135.0;
-    view->shadow_date = 171;  // 21 June
-    view->shadow_time = 9.5;
+    view->settings.shadow_display = 1;
+    view->settings.latitude = 35.0, view->settings.longitude = 135.0;
+    view->settings.shadow_date = 171;  // 21 June
+    view->settings.shadow_time = 9.5;
     double s[3];
     kz::foundation::solar_position(35.0, 135.0, 6, 21, 9, 30, s);
     const double q = std::sqrt(0.5);
@@ -69,7 +67,7 @@ TEST_F(PaintTest, ShadowLightFollowsTheSunTurnedByTheNorthAngle) {
     };
     for (Case c : {Case{0.0, s[0], s[1]}, Case{90.0, -s[1], s[0]}, Case{45.0, q * (s[0] - s[1]), q * (s[0] + s[1])}}) {
         SCOPED_TRACE(c.north);
-        view->document.settings.north_angle = c.north;
+        view->settings.north_angle = c.north;
         view->SyncScene(0);
         OfuLight light;
         modeller(view).GetShadowLight(light);
@@ -81,7 +79,7 @@ TEST_F(PaintTest, ShadowLightFollowsTheSunTurnedByTheNorthAngle) {
 }
 
 TEST_F(PaintTest, ShadowsOffPushTheLightSwitchedOffAndLeaveTheShadowColour) {
-    view->shadow_display = 0;
+    view->settings.shadow_display = 0;
     modeller(view).SetShadowColor({0.5f, 0.5f, 0.5f, 0.5f});
     view->SyncScene(0);
     OfuLight light;
@@ -115,11 +113,11 @@ TEST_F(PaintTest, SectionPlaneFromAxesSideAndPartFrame) {
         {{0, 0, 4e-6}, 0, 0, 0, 4e-6, -(4e-6 * (5 + 4e-6))},  // too short: used as it is
     };
     for (const Case& c : cases) {
-        view->section_point[0] = view->section_point[1] = 0, view->section_point[2] = 5;
-        for (int k = 0; k < 3; ++k) view->section_axes[1][k] = c.axis[k];
-        view->section_axis = 1;
-        view->section_side = c.side;
-        view->section_switch = 1;
+        view->display.section_point[0] = view->display.section_point[1] = 0, view->display.section_point[2] = 5;
+        for (int k = 0; k < 3; ++k) view->display.section_axes[1][k] = c.axis[k];
+        view->display.section_axis = 1;
+        view->display.section_side = c.side;
+        view->display.section_switch = 1;
         view->SyncScene(0);
         modeller(view).GetCliping(on, plane, cap);
         EXPECT_EQ(on, 1);
@@ -128,14 +126,14 @@ TEST_F(PaintTest, SectionPlaneFromAxesSideAndPartFrame) {
         EXPECT_NEAR(plane.c, c.c, 1e-12);
         EXPECT_NEAR(plane.d, c.d, 1e-12);
     }
-    view->section_switch = 0;
+    view->display.section_switch = 0;
     view->SyncScene(0);
     modeller(view).GetCliping(on, plane, cap);
     EXPECT_EQ(on, 0);
     // A part outside the item switches the section off but keeps the view's section.
-    view->section_point[2] = 7;
+    view->display.section_point[2] = 7;
     EXPECT_EQ(view->SetSectionAtPart(item, 5), 0);
-    EXPECT_EQ(view->section_point[2], 7);
+    EXPECT_EQ(view->display.section_point[2], 7);
 }
 
 TEST_F(PaintTest, ViewMatricesPutTheTargetAheadLeftAndUp) {
@@ -144,17 +142,17 @@ TEST_F(PaintTest, ViewMatricesPutTheTargetAheadLeftAndUp) {
     view->UpdateViewMatrices();
     const double d = std::sqrt(150.0 * 150 + 500.0 * 500 + 400.0 * 400);
     double out[3], back[3];
-    kz::foundation::transform_point(out, to, view->eye->view_matrix);
+    kz::foundation::transform_point(out, to, view->camera.eye->view_matrix);
     EXPECT_NEAR(out[0], d, 1e-9);
     EXPECT_NEAR(out[1], 0, 1e-9);
     EXPECT_NEAR(out[2], 0, 1e-9);
     // Looking roughly along +y: -x lies to the left, +z above.
     const double left[3] = {from[0] - 100, from[1], from[2]}, up[3] = {from[0], from[1], from[2] + 100};
-    kz::foundation::transform_point(out, left, view->eye->view_matrix);
+    kz::foundation::transform_point(out, left, view->camera.eye->view_matrix);
     EXPECT_GT(out[1], 50);
-    kz::foundation::transform_point(out, up, view->eye->view_matrix);
+    kz::foundation::transform_point(out, up, view->camera.eye->view_matrix);
     EXPECT_GT(out[2], 50);
-    kz::foundation::transform_point(back, out, view->eye->inverse_view_matrix);
+    kz::foundation::transform_point(back, out, view->camera.eye->inverse_view_matrix);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], up[k], 1e-9);
 }
 
@@ -188,22 +186,22 @@ TEST_F(PaintTest, StereoEyeMovesSidewaysByDistanceAndPitch) {
 TEST_F(PaintTest, CameraRangeFromSceneRadius) {
     const double from[3] = {0, -1000, 0}, to[3] = {0, 0, 0};
     look(from, to);
-    view->scene_radius = 100.0;
+    view->camera.scene_radius = 100.0;
     view->SetStereoEye(0);
     _O3duCamera cam;
     modeller(view).GetCamera(cam);
     EXPECT_DOUBLE_EQ(cam.near_distance, 20.0);
     EXPECT_DOUBLE_EQ(cam.far_distance, 6 * 25000.0 + 1000.0);
-    EXPECT_NEAR(cam.fov, std::atan2(view->eye->zoom_ratio * 0.5, 1.0) / M_PI * 360.0, 1e-5);
+    EXPECT_NEAR(cam.fov, std::atan2(view->camera.eye->zoom_ratio * 0.5, 1.0) / M_PI * 360.0, 1e-5);
     EXPECT_NEAR(cam.aspect, double(kW) / kH, 1e-6);
 }
 
 TEST_F(PaintTest, NothingBreaksWithoutAModeller) {
     add_box_item("box,w=100,d=100,h=100");
-    CBusMDL* kept = view->bridge;
-    view->bridge = nullptr;
-    view->shadow_display = 1;
-    view->section_switch = 1;
+    CBusMDL* kept = view->output.bridge;
+    view->output.bridge = nullptr;
+    view->settings.shadow_display = 1;
+    view->display.section_switch = 1;
     EXPECT_EQ(view->SyncScene(1), 1);
     view->Redraw(1);
     EXPECT_EQ(view->RenderFrame(0), 0);
@@ -212,16 +210,16 @@ TEST_F(PaintTest, NothingBreaksWithoutAModeller) {
     view->ShowGroundGrid(nullptr);
     kz::crt::GlobalHandle dib = view->RenderToDib(64, 48);
     if (dib) kz::crt::global_free(dib);
-    view->bridge = kept;
+    view->output.bridge = kept;
 }
 
 TEST_F(PaintTest, CameraPartWithoutCameraFlagLeavesTheEye) {
     const int item = add_box_item("box,w=100,d=100,h=100");
     const double from[3] = {1, 2, 3}, to[3] = {4, 5, 6};
     look(from, to);
-    view->LookFromCameraPart(view->trunks[item], nullptr);
-    EXPECT_EQ(view->current_camera_part, nullptr);
-    EXPECT_EQ(view->eye->eye[2], 3);
+    view->LookFromCameraPart(view->document.trunks[item], nullptr);
+    EXPECT_EQ(view->camera.current_camera_part, nullptr);
+    EXPECT_EQ(view->camera.eye->eye[2], 3);
 }
 
 // A refreshing sync re-derives every item's mark from the current selection in the family display, so stale
@@ -229,18 +227,18 @@ TEST_F(PaintTest, CameraPartWithoutCameraFlagLeavesTheEye) {
 TEST_F(PaintTest, RefreshingSyncRemarksTheSelectedFamily) {
     const int top = add_item(0, "top"), mid = add_item(top, "mid"), low = add_item(mid, "low");
     const int other = add_item(0, "other");
-    view->trunks[other]->mark_state = 1;  // left over from an earlier selection
+    view->document.trunks[other]->mark_state = 1;  // left over from an earlier selection
     view->SelectItem(mid, 0, 0);
-    view->selection_display_mode = 3;
+    view->display.selection_display_mode = 3;
     view->SyncScene(1);
     const int expected[][2] = {{top, 2}, {mid, 0}, {low, 1}, {other, 0}};
-    for (const auto& e : expected) EXPECT_EQ(view->trunks[e[0]]->mark_state, e[1]) << e[0];
+    for (const auto& e : expected) EXPECT_EQ(view->document.trunks[e[0]]->mark_state, e[1]) << e[0];
     // The highlight follows the new marks: the family member and the outsider no longer look alike.
-    EXPECT_NE(view->trunks[low]->highlight_color, view->trunks[other]->highlight_color);
+    EXPECT_NE(view->document.trunks[low]->highlight_color, view->document.trunks[other]->highlight_color);
 
-    view->trunks[other]->mark_state = 1;
+    view->document.trunks[other]->mark_state = 1;
     view->SyncScene(0);  // no refresh: marks stay as they are
-    EXPECT_EQ(view->trunks[other]->mark_state, 1);
+    EXPECT_EQ(view->document.trunks[other]->mark_state, 1);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ char* heap(const char* text) { return kz::foundation::set_heap_string(nullptr, t
 // Every entry's own index equals its slot, and every child's parent link points back.
 void expect_consistent(XView* view) {
     for (int i = 0; i < view->trunk_count(); ++i) {
-        XTrunk* t = view->trunks[i];
+        XTrunk* t = view->document.trunks[i];
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->index, i);
         for (XTrunk* c : t->children) EXPECT_EQ(c->parent, t);
@@ -44,39 +44,39 @@ TEST_F(SceneTree, DeletingAnItemRenumbersEveryTable) {
     build_six(*this, ids);
     ASSERT_EQ(view->trunk_count(), 6);
     // One reference into each table to the deleted item (2), one below it (1) and one above it (4 or 5).
-    view->selected_trunk = 5;
-    view->current_trunk_index = 4;
-    view->camera_entry_trunk = 2;
-    view->camera_motion.hidden_item = 2;
-    view->camera_motion.target_item = 4;
-    view->pushref_table = {1, 2, 4, 5};
-    view->timed_list[0].push_back(TimedEntry{heap("a"), 2});
-    view->timed_list[0].push_back(TimedEntry{heap("b"), 5});
-    view->timed_list[1].push_back(TimedEntry{heap("c"), 1});
-    view->next_camera_index = 4;
+    view->input.selected_trunk = 5;
+    view->document.current_trunk_index = 4;
+    view->camera.camera_entry_trunk = 2;
+    view->camera.camera_motion.hidden_item = 2;
+    view->camera.camera_motion.target_item = 4;
+    view->document.pushref_table = {1, 2, 4, 5};
+    view->timeline.timed_list[0].push_back(TimedEntry{heap("a"), 2});
+    view->timeline.timed_list[0].push_back(TimedEntry{heap("b"), 5});
+    view->timeline.timed_list[1].push_back(TimedEntry{heap("c"), 1});
+    view->camera.next_camera_index = 4;
 
     ASSERT_EQ(view->DeleteTrunk(2, 1), 1);
     ASSERT_EQ(view->trunk_count(), 5);
     expect_consistent(view);
-    EXPECT_EQ(view->selected_trunk, 4);
-    EXPECT_EQ(view->current_trunk_index, 3);
-    EXPECT_EQ(view->camera_entry_trunk, -1);
-    EXPECT_EQ(view->camera_motion.hidden_item, -1);
-    EXPECT_EQ(view->camera_motion.target_item, 3);
-    EXPECT_EQ(view->pushref_table, (std::vector<int>{1, -1, 3, 4}));
-    EXPECT_EQ(view->timed_list[0][0].trunk, -1);
-    EXPECT_EQ(view->timed_list[0][1].trunk, 4);
-    EXPECT_EQ(view->timed_list[1][0].trunk, 1);
-    EXPECT_EQ(view->next_camera_index, 3);
+    EXPECT_EQ(view->input.selected_trunk, 4);
+    EXPECT_EQ(view->document.current_trunk_index, 3);
+    EXPECT_EQ(view->camera.camera_entry_trunk, -1);
+    EXPECT_EQ(view->camera.camera_motion.hidden_item, -1);
+    EXPECT_EQ(view->camera.camera_motion.target_item, 3);
+    EXPECT_EQ(view->document.pushref_table, (std::vector<int>{1, -1, 3, 4}));
+    EXPECT_EQ(view->timeline.timed_list[0][0].trunk, -1);
+    EXPECT_EQ(view->timeline.timed_list[0][1].trunk, 4);
+    EXPECT_EQ(view->timeline.timed_list[1][0].trunk, 1);
+    EXPECT_EQ(view->camera.next_camera_index, 3);
     // b's child c was handed to a.
-    XTrunk* a = view->trunks[1];
+    XTrunk* a = view->document.trunks[1];
     ASSERT_EQ(a->children.size(), 2u);
     EXPECT_EQ(std::string(trunk_name(a->children[0])) + trunk_name(a->children[1]), "dc");
     EXPECT_EQ(a->changed, 1);
 
     // Deleting the selected item clears the selection.
     ASSERT_EQ(view->DeleteTrunk(4, 1), 1);
-    EXPECT_EQ(view->selected_trunk, -1);
+    EXPECT_EQ(view->input.selected_trunk, -1);
     expect_consistent(view);
 }
 
@@ -86,14 +86,14 @@ TEST_F(SceneTree, RootIsNeverUnlinkedAndBadIndicesDoNothing) {
     const struct { int index, unlink; } refused[] = {{0, 1}, {-1, 0}, {6, 0}, {6, 1}, {100, 1}};
     for (const auto& r : refused) EXPECT_EQ(view->DeleteTrunk(r.index, r.unlink), 0) << r.index;
     EXPECT_EQ(view->trunk_count(), 6);
-    EXPECT_EQ(view->DeleteTrunkTree(view->trunks[0], 0), 0);
+    EXPECT_EQ(view->DeleteTrunkTree(view->document.trunks[0], 0), 0);
     EXPECT_EQ(view->DeleteTrunkTree(nullptr, 1), 0);
     // Cutting the root's tree deletes everything below it and keeps the root.
-    plat::send_message(view->view_window[0], UM_VIEW_CUT_ITEM, 0, 0);
+    plat::send_message(view->output.view_window[0], UM_VIEW_CUT_ITEM, 0, 0);
     EXPECT_EQ(view->trunk_count(), 6);
-    plat::send_message(view->view_window[0], UM_VIEW_CUT_TREE, 0, 0);
+    plat::send_message(view->output.view_window[0], UM_VIEW_CUT_TREE, 0, 0);
     EXPECT_EQ(view->trunk_count(), 1);
-    EXPECT_TRUE(view->trunks[0]->children.empty());
+    EXPECT_TRUE(view->document.trunks[0]->children.empty());
     const auto notes = received(UM_VIEW_NOTIFY_LIST);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].text, "21779,0,2,0,0,0,0,0,0,0");
@@ -102,39 +102,39 @@ TEST_F(SceneTree, RootIsNeverUnlinkedAndBadIndicesDoNothing) {
 TEST_F(SceneTree, DeletingASubtreeRemovesItAndKeepsTheRest) {
     int ids[6];
     build_six(*this, ids);
-    view->selected_trunk = 5;
-    view->pushref_table = {3, 5};
-    ASSERT_EQ(view->DeleteTrunkTree(view->trunks[1], 1), 1);  // a, b, c, d
+    view->input.selected_trunk = 5;
+    view->document.pushref_table = {3, 5};
+    ASSERT_EQ(view->DeleteTrunkTree(view->document.trunks[1], 1), 1);  // a, b, c, d
     ASSERT_EQ(view->trunk_count(), 2);
     expect_consistent(view);
-    EXPECT_STREQ(trunk_name(view->trunks[1]), "e");
-    EXPECT_EQ(view->selected_trunk, 1);
-    EXPECT_EQ(view->pushref_table, (std::vector<int>{-1, 1}));
-    ASSERT_EQ(view->trunks[0]->children.size(), 1u);
-    EXPECT_EQ(view->trunks[0]->children[0], view->trunks[1]);
+    EXPECT_STREQ(trunk_name(view->document.trunks[1]), "e");
+    EXPECT_EQ(view->input.selected_trunk, 1);
+    EXPECT_EQ(view->document.pushref_table, (std::vector<int>{-1, 1}));
+    ASSERT_EQ(view->document.trunks[0]->children.size(), 1u);
+    EXPECT_EQ(view->document.trunks[0]->children[0], view->document.trunks[1]);
 }
 
 TEST_F(SceneTree, CopiesFillConsecutiveSlotsParentsFirst) {
     int ids[6];
     build_six(*this, ids);
-    XTrunk* e = view->trunks[5];
-    view->BuildTrunks(view->trunks[1], e);  // a's subtree: b, c, d under e
+    XTrunk* e = view->document.trunks[5];
+    view->BuildTrunks(view->document.trunks[1], e);  // a's subtree: b, c, d under e
     ASSERT_EQ(view->trunk_count(), 9);
     expect_consistent(view);
     const char* names[] = {"b", "c", "d"};
-    for (int i = 0; i < 3; ++i) EXPECT_STREQ(trunk_name(view->trunks[6 + i]), names[i]);
-    EXPECT_EQ(view->trunks[6]->parent, e);
-    EXPECT_EQ(view->trunks[7]->parent, view->trunks[6]);
-    EXPECT_EQ(view->trunks[8]->parent, e);
+    for (int i = 0; i < 3; ++i) EXPECT_STREQ(trunk_name(view->document.trunks[6 + i]), names[i]);
+    EXPECT_EQ(view->document.trunks[6]->parent, e);
+    EXPECT_EQ(view->document.trunks[7]->parent, view->document.trunks[6]);
+    EXPECT_EQ(view->document.trunks[8]->parent, e);
     // Copying a subtree into itself copies it once.
-    view->BuildTrunks(view->trunks[1], view->trunks[3]);  // under c, which is inside a's subtree
+    view->BuildTrunks(view->document.trunks[1], view->document.trunks[3]);  // under c, which is inside a's subtree
     ASSERT_EQ(view->trunk_count(), 12);
     expect_consistent(view);
     // Deleting a copy renumbers the copies behind it.
-    view->selected_trunk = 8;
-    ASSERT_EQ(view->DeleteTrunkTree(view->trunks[6], 1), 1);
+    view->input.selected_trunk = 8;
+    ASSERT_EQ(view->DeleteTrunkTree(view->document.trunks[6], 1), 1);
     EXPECT_EQ(view->trunk_count(), 10);
-    EXPECT_EQ(view->selected_trunk, 6);
+    EXPECT_EQ(view->input.selected_trunk, 6);
     expect_consistent(view);
 }
 
@@ -142,42 +142,42 @@ TEST_F(SceneTree, SelectingSendsTheNotificationAndClearsWithMinusOne) {
     int ids[6];
     build_six(*this, ids);
     view->SelectItem(3, 7, 2);
-    EXPECT_EQ(view->selected_trunk, 3);
-    EXPECT_EQ(view->selected_part, 0);  // outside the item's parts
-    EXPECT_EQ(view->selected_face, 2);
+    EXPECT_EQ(view->input.selected_trunk, 3);
+    EXPECT_EQ(view->input.selected_part, 0);  // outside the item's parts
+    EXPECT_EQ(view->input.selected_face, 2);
     auto notes = received(UM_VIEW_NOTIFY_LIST);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].text, "21779,3,0,21778,21777,0,0,0,0,0");
     view->SelectItem(-1, 4, 4);
-    EXPECT_EQ(view->selected_trunk, -1);
-    EXPECT_EQ(view->selected_part, 0);
-    EXPECT_EQ(view->selected_face, 0);
+    EXPECT_EQ(view->input.selected_trunk, -1);
+    EXPECT_EQ(view->input.selected_part, 0);
+    EXPECT_EQ(view->input.selected_face, 0);
     EXPECT_EQ(received(UM_VIEW_NOTIFY_LIST).size(), 1u);
     // Deleting the selection through its command.
     view->SelectItem(5, 0, 0);
-    plat::send_message(view->view_window[0], UM_VIEW_DELETE_SELECTED, 0, 0);
+    plat::send_message(view->output.view_window[0], UM_VIEW_DELETE_SELECTED, 0, 0);
     EXPECT_EQ(view->trunk_count(), 5);
-    EXPECT_EQ(view->selected_trunk, -1);
+    EXPECT_EQ(view->input.selected_trunk, -1);
 }
 
 TEST_F(SceneTree, ChangeMarksReachTheUnit) {
     int ids[6];
     build_six(*this, ids);
-    XTrunk* a = view->trunks[1];
+    XTrunk* a = view->document.trunks[1];
     a->base_record()->frefer = heap("Z:\\models\\unit.fig");
-    view->ClearChangedFlags(view->trunks[0]);
-    EXPECT_EQ(view->HasChangedUnits(view->trunks[0]), 0);
-    view->MarkTrunkChanged(view->trunks[3]);  // c, inside a's unit
+    view->ClearChangedFlags(view->document.trunks[0]);
+    EXPECT_EQ(view->HasChangedUnits(view->document.trunks[0]), 0);
+    view->MarkTrunkChanged(view->document.trunks[3]);  // c, inside a's unit
     EXPECT_EQ(a->changed, 1);
-    EXPECT_EQ(view->trunks[0]->changed, 0);
-    EXPECT_EQ(view->FindUnitTrunk(view->trunks[3]), a);
-    EXPECT_EQ(view->FindUnitTrunk(a), view->trunks[0]);
-    EXPECT_EQ(view->HasChangedUnits(view->trunks[0]), 1);
-    view->MarkTrunkChanged(view->trunks[5]);
-    EXPECT_EQ(view->HasChangedUnits(view->trunks[0]), 1);  // the root is now changed itself
-    view->ClearChangedFlags(view->trunks[0]);
-    view->change_lock = 1;
-    view->MarkTrunkChanged(view->trunks[3]);
+    EXPECT_EQ(view->document.trunks[0]->changed, 0);
+    EXPECT_EQ(view->FindUnitTrunk(view->document.trunks[3]), a);
+    EXPECT_EQ(view->FindUnitTrunk(a), view->document.trunks[0]);
+    EXPECT_EQ(view->HasChangedUnits(view->document.trunks[0]), 1);
+    view->MarkTrunkChanged(view->document.trunks[5]);
+    EXPECT_EQ(view->HasChangedUnits(view->document.trunks[0]), 1);  // the root is now changed itself
+    view->ClearChangedFlags(view->document.trunks[0]);
+    view->document.change_lock = 1;
+    view->MarkTrunkChanged(view->document.trunks[3]);
     EXPECT_EQ(a->changed, 0);
 }
 
@@ -186,26 +186,26 @@ TEST_F(SceneTree, ChangeMarksReachTheUnit) {
 TEST_F(SceneTree, UnitAttributesReachItsItemsAndCopiesCarryThem) {
     int ids[6];
     build_six(*this, ids);
-    XTrunk* a = view->trunks[1];
+    XTrunk* a = view->document.trunks[1];
     a->base_record()->frefer = heap("Z:\\models\\unit.fig");
     a->SetAttribute("maker", "acme", "");
     a->SetAttribute("gone", "x", "=del");
-    XTrunk* c = view->trunks[3];
+    XTrunk* c = view->document.trunks[3];
     c->SetAttribute("gone", "old", "");
     c->SetAttribute("#new item", "1", "");
     view->SelectItem(3, 0, 0);
     char value[64];
     for (int i : {2, 3, 4}) {
-        ASSERT_GE(view->trunks[i]->GetAttribute("maker", value, sizeof value), 0) << i;
+        ASSERT_GE(view->document.trunks[i]->GetAttribute("maker", value, sizeof value), 0) << i;
         EXPECT_STREQ(value, "acme");
     }
-    EXPECT_EQ(view->trunks[5]->GetAttribute("maker", value, sizeof value), -99);  // outside the unit
+    EXPECT_EQ(view->document.trunks[5]->GetAttribute("maker", value, sizeof value), -99);  // outside the unit
     EXPECT_EQ(c->GetAttribute("gone", value, sizeof value), -99);
     view->SelectItem(5, 0, 0);
     EXPECT_EQ(c->GetAttribute("#new item", value, sizeof value), -99);
-    view->BuildTrunks(a, view->trunks[5]);  // b, c, d copied under e
+    view->BuildTrunks(a, view->document.trunks[5]);  // b, c, d copied under e
     ASSERT_EQ(view->trunk_count(), 9);
-    XTrunk* copy = view->trunks[7];
+    XTrunk* copy = view->document.trunks[7];
     EXPECT_STREQ(trunk_name(copy), "c");
     ASSERT_GE(copy->GetAttribute("maker", value, sizeof value), 0);
     EXPECT_STREQ(value, "acme");
@@ -214,21 +214,21 @@ TEST_F(SceneTree, UnitAttributesReachItsItemsAndCopiesCarryThem) {
 TEST_F(SceneTree, CommandBlocksAreNamedOnceAndReplacedByName) {
     const int first = view->OpenCommandBlock(nullptr, -1, -1);
     const int second = view->OpenCommandBlock("", 2.0, 3.0);
-    ASSERT_EQ(view->command_blocks.size(), 2u);
-    const std::string n1 = view->command_blocks[first]->name, n2 = view->command_blocks[second]->name;
+    ASSERT_EQ(view->document.command_blocks.size(), 2u);
+    const std::string n1 = view->document.command_blocks[first]->name, n2 = view->document.command_blocks[second]->name;
     EXPECT_EQ(n1.substr(0, 4), "exc-");
     EXPECT_NE(n1, n2);
     EXPECT_EQ(std::stoi(n2.substr(4)), std::stoi(n1.substr(4)) + 1);
-    EXPECT_DOUBLE_EQ(view->command_blocks[second]->first, 2.0);
+    EXPECT_DOUBLE_EQ(view->document.command_blocks[second]->first, 2.0);
     view->OpenCommandBlock("Door:open", 1.0, -1.0);
     const int replaced = view->OpenCommandBlock("DOOR:close", -1.0, -1.0);
-    EXPECT_EQ(view->command_blocks.size(), 3u);
-    EXPECT_STREQ(view->command_blocks[replaced]->name, "DOOR:close");
+    EXPECT_EQ(view->document.command_blocks.size(), 3u);
+    EXPECT_STREQ(view->document.command_blocks[replaced]->name, "DOOR:close");
     view->RemoveCommandBlock(7);
-    EXPECT_EQ(view->command_blocks.size(), 3u);
+    EXPECT_EQ(view->document.command_blocks.size(), 3u);
     view->ClearCommandBlocks();
-    EXPECT_TRUE(view->command_blocks.empty());
-    EXPECT_EQ(view->current_command_block, -1);
+    EXPECT_TRUE(view->document.command_blocks.empty());
+    EXPECT_EQ(view->document.current_command_block, -1);
 }
 
 TEST_F(SceneTree, NumberRanges) {
@@ -249,16 +249,16 @@ TEST_F(SceneTree, ClosingTheSceneEmptiesEverything) {
     build_six(*this, ids);
     view->InternName("wall.bmp");
     view->OpenCommandBlock("x", 0, 0);
-    view->timed_list[1].push_back(TimedEntry{heap("t"), 2});
-    view->clock_offset_ms = 100.0;
+    view->timeline.timed_list[1].push_back(TimedEntry{heap("t"), 2});
+    view->timeline.clock_offset_ms = 100.0;
     view->CloseScene();
     EXPECT_EQ(view->trunk_count(), 0);
-    EXPECT_TRUE(view->command_blocks.empty());
-    EXPECT_TRUE(view->timed_list[1].empty());
-    EXPECT_DOUBLE_EQ(view->clock_offset_ms, 0.0);
-    ASSERT_EQ(view->image_names.size(), 1u);
+    EXPECT_TRUE(view->document.command_blocks.empty());
+    EXPECT_TRUE(view->timeline.timed_list[1].empty());
+    EXPECT_DOUBLE_EQ(view->timeline.clock_offset_ms, 0.0);
+    ASSERT_EQ(view->document.image_names.size(), 1u);
     EXPECT_EQ(view->InternName("clear"), 0);
-    EXPECT_TRUE(view->reference_stack.empty());
+    EXPECT_TRUE(view->document.reference_stack.empty());
     view->MakeRootTrunk();
     EXPECT_EQ(view->trunk_count(), 1);
 }

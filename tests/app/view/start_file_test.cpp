@@ -63,7 +63,7 @@ TEST_F(StartFile, RulesApplyInOrder) {
     for (const Case& c : cases) {
         ProgramFolder dir(c.name);
         for (const auto& [file, content] : c.files) dir.write(file, content);
-        view->opened_model_paths.clear();
+        view->document.opened_model_paths.clear();
         const std::string start_name = c.start_name ? dir.windows + c.start_name : "";
         const std::string command =
             c.command_line
@@ -71,11 +71,11 @@ TEST_F(StartFile, RulesApplyInOrder) {
                 : "";
         EXPECT_EQ(ChooseStartFile(view, dir.windows, start_name, command.c_str()), c.rule) << c.name;
         if (!c.opened) {
-            EXPECT_TRUE(view->opened_model_paths.empty()) << c.name;
+            EXPECT_TRUE(view->document.opened_model_paths.empty()) << c.name;
             continue;
         }
-        ASSERT_EQ(view->opened_model_paths.size(), 1u) << c.name;
-        EXPECT_EQ(view->opened_model_paths[0], dir.windows + c.opened) << c.name;
+        ASSERT_EQ(view->document.opened_model_paths.size(), 1u) << c.name;
+        EXPECT_EQ(view->document.opened_model_paths[0], dir.windows + c.opened) << c.name;
     }
 }
 

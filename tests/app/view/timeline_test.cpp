@@ -22,10 +22,10 @@ using Entries = std::vector<std::pair<int, std::string>>;  // kind, text
 
 Entries entries_of(const XView* view) {
     Entries out;
-    for (const TimedEntry& e : view->timed_list[0]) out.emplace_back(e.kind, e.text ? e.text : "");
+    for (const TimedEntry& e : view->timeline.timed_list[0]) out.emplace_back(e.kind, e.text ? e.text : "");
     return out;
 }
-void tick(XView* view) { kz::platform::send_message(view->view_window[0], UM_VIEW_TICK, 0, 0); }
+void tick(XView* view) { kz::platform::send_message(view->output.view_window[0], UM_VIEW_TICK, 0, 0); }
 SystemTime shifted(SystemTime t, double seconds) {
     fnd::add_seconds_to_time(t, seconds);
     return t;
@@ -41,7 +41,7 @@ public:
         add_part(1, "lamp", "C;ran;100|C2;ran2;100");
     }
     int add_part(int item, const char* name, const char* action) {
-        XTrunk* trunk = view->trunks[item];
+        XTrunk* trunk = view->document.trunks[item];
         XLeaves* part = trunk->parts[trunk->AddLeaves()];
         part->record->name = fnd::set_heap_string(part->record->name, name, nullptr, -1);
         part->record->action = fnd::set_heap_string(part->record->action, action, nullptr, -1);
@@ -57,7 +57,7 @@ public:
         view->GetClockTime(&t);
         return t;
     }
-    bool timer_running() const { return fnd::timer_slot_period(view->timer_slot) != 0; }
+    bool timer_running() const { return fnd::timer_slot_period(view->timeline.timer_slot) != 0; }
 };
 
 TEST_F(TimelineTest, AClickQueuesTheItemsOfItsMaskFromRealPartsOnly) {
@@ -74,10 +74,10 @@ TEST_F(TimelineTest, AClickQueuesTheItemsOfItsMaskFromRealPartsOnly) {
     }
     view->ClearTimedLists();
     const int root_part = add_part(0, "rootpart", "H;a;0");
-    view->trunks[1]->base_record()->action = fnd::set_heap_string(nullptr, "H;a;0", nullptr, -1);
+    view->document.trunks[1]->base_record()->action = fnd::set_heap_string(nullptr, "H;a;0", nullptr, -1);
     for (const auto& [item, p] : {std::pair{0, root_part}, {1, 0}, {1, 9}, {-1, part}, {2, part}, {1, 1}})
         EXPECT_EQ(view->FireLeafActions(item, p, 0), 0) << item << "," << p;
-    view->actions_off = 1;
+    view->timeline.actions_off = 1;
     EXPECT_EQ(view->FireLeafActions(1, part, 0), 0);
     EXPECT_TRUE(entries_of(view).empty());
 }
@@ -92,14 +92,14 @@ TEST_F(TimelineTest, DueTimesCountFromTheStampOrFromTheLastStart) {
                  {"C;1;1;t;1.25", 1250}, {"h2;1;1;t;+0", 1250}, {"H;1;1;t", 0},       {"X;1;1;t;4", 4000}};
     for (const auto& c : cases) {
         const int index = view->QueueAction(c.line, stamp, 0);
-        EXPECT_EQ(fnd::time_diff_ms(stamp, view->timed_list[0].at(index).due), c.ms) << c.line;
+        EXPECT_EQ(fnd::time_diff_ms(stamp, view->timeline.timed_list[0].at(index).due), c.ms) << c.line;
     }
-    EXPECT_EQ(view->timed_list[0].back().kind, 0);
+    EXPECT_EQ(view->timeline.timed_list[0].back().kind, 0);
     // A line of the other variant is left out; the answer is the last entry there is.
-    const int last = static_cast<int>(view->timed_list[0].size()) - 1;
+    const int last = static_cast<int>(view->timeline.timed_list[0].size()) - 1;
     EXPECT_EQ(view->QueueAction("H2;1;1;t;0", stamp, 1), last);
     EXPECT_EQ(view->QueueAction("C;1;1;t;0", stamp, 2), last);
-    EXPECT_EQ(static_cast<int>(view->timed_list[0].size()) - 1, last);
+    EXPECT_EQ(static_cast<int>(view->timeline.timed_list[0].size()) - 1, last);
 }
 
 TEST_F(TimelineTest, EntriesRunOnlyInsideTheirDueWindow) {
@@ -121,7 +121,7 @@ TEST_F(TimelineTest, EntriesRunOnlyInsideTheirDueWindow) {
     const SystemTime t = now();
     for (double due : {0.0, 1.0, 0.0}) view->AddTimedCommand("x", shifted(t, due), 0, 1, 2);
     EXPECT_EQ(view->RunTimedCommands(t), 3 + 2);
-    EXPECT_EQ(view->timed_list[1].size(), 1u);
+    EXPECT_EQ(view->timeline.timed_list[1].size(), 1u);
 }
 
 TEST_F(TimelineTest, AHitFiresTheTargetAfterItsTag) {
@@ -173,32 +173,33 @@ TEST_F(TimelineTest, StartEventsAndEyeSetQueueTheirEntriesAndWakeTheClock) {
                               {"start", "s-btn", "C;no;100"}};
     for (const auto& m : marks) {
         const int item = add_item(0, m[1]);
-        view->trunks[item]->SetAttribute("start", m[0], nullptr);
+        view->document.trunks[item]->SetAttribute("start", m[0], nullptr);
         add_part(item, m[1], m[2]);
     }
-    view->actions_off = 1;
+    view->timeline.actions_off = 1;
     view->FireStartActions();
     EXPECT_FALSE(timer_running());
-    view->actions_off = 0;
+    view->timeline.actions_off = 0;
     view->FireStartActions();
     EXPECT_TRUE(timer_running());
     view->RunTimedEntries(now());
     EXPECT_EQ(entries_of(view), (Entries{{1, "2;1;one;100"}, {1, "3;1;two;100"}}));
 
     view->ClearTimedLists();
-    kz::foundation::timer_stop(view->timer_slot);
-    for (int refused : {0, view->trunk_count()}) kz::platform::send_message(view->view_window[0], EYE_SET, refused, 0);
+    kz::foundation::timer_stop(view->timeline.timer_slot);
+    for (int refused : {0, view->trunk_count()})
+        kz::platform::send_message(view->output.view_window[0], EYE_SET, refused, 0);
     EXPECT_FALSE(timer_running());
-    view->eye_move_time = 0.75;
-    kz::platform::send_message(view->view_window[0], EYE_SET, 1, 0);
+    view->camera.eye_move_time = 0.75;
+    kz::platform::send_message(view->output.view_window[0], EYE_SET, 1, 0);
     EXPECT_EQ(entries_of(view), (Entries{{1, "1;0;;0;0.750000;1"}}));
     EXPECT_TRUE(timer_running());
 }
 
 TEST_F(TimelineTest, FindTargetTrunkTakesTheFirstMatchDepthFirst) {
     const int a = add_item(0, "a"), b = add_item(a, "b"), c = add_item(a, "c"), d = add_item(0, "d");
-    for (int i : {b, d}) view->trunks[i]->SetAttribute("k", "1", nullptr);
-    for (int i : {c, d}) view->trunks[i]->SetAttribute("j", "1", nullptr);
+    for (int i : {b, d}) view->document.trunks[i]->SetAttribute("k", "1", nullptr);
+    for (int i : {c, d}) view->document.trunks[i]->SetAttribute("j", "1", nullptr);
     const struct {
         std::string condition;
         int own, expected;  // -1: no match, the result left alone
@@ -208,15 +209,15 @@ TEST_F(TimelineTest, FindTargetTrunkTakesTheFirstMatchDepthFirst) {
         kz::scene::init_condition_list(&list);
         kz::scene::parse_condition(&list, cs.condition.c_str(), 0, static_cast<int>(cs.condition.size()), cs.own, 0,
                                    -1);
-        XTrunk* found = view->trunks[a];
-        EXPECT_EQ(view->FindTargetTrunk(view->trunks[0], &list, &found), cs.expected >= 0) << cs.condition;
-        EXPECT_EQ(found, view->trunks[cs.expected >= 0 ? cs.expected : a]) << cs.condition;
+        XTrunk* found = view->document.trunks[a];
+        EXPECT_EQ(view->FindTargetTrunk(view->document.trunks[0], &list, &found), cs.expected >= 0) << cs.condition;
+        EXPECT_EQ(found, view->document.trunks[cs.expected >= 0 ? cs.expected : a]) << cs.condition;
         kz::scene::free_condition_list(&list);
     }
 }
 
 TEST_F(TimelineTest, TheScheduleAnimatesItemsAndCountsWhatIsLeft) {
-    XTrunk* trunk = view->trunks[1];
+    XTrunk* trunk = view->document.trunks[1];
     XLeaves* part = trunk->parts[1];
     trunk->RecalcMatrices(1);
     const std::vector<double> placed(part->L, part->L + 16);
@@ -237,7 +238,7 @@ TEST_F(TimelineTest, TheScheduleAnimatesItemsAndCountsWhatIsLeft) {
     EXPECT_DOUBLE_EQ(part->record->dx, 100.0);
     EXPECT_EQ(view->RunSchedule(shifted(start, 1)), 0 + 1);
     EXPECT_EQ(trunk->animating, 0);
-    view->schedule_halted = 1;
+    view->timeline.schedule_halted = 1;
     EXPECT_EQ(view->RunSchedule(shifted(start, 1)), 0);
 }
 
@@ -245,7 +246,7 @@ TEST_F(TimelineTest, TheScheduleAnimatesItemsAndCountsWhatIsLeft) {
 // item's camera part over the action's two seconds.
 using TimelineCameraTest = PaintTest;
 TEST_F(TimelineCameraTest, AClickedCameraActionMovesTheEyeOntoTheCameraPart) {
-    XTrunk* trunk = view->trunks[add_box_item("box,w=400,d=400,h=400,red=255,green=0,blue=0")];
+    XTrunk* trunk = view->document.trunks[add_box_item("box,w=400,d=400,h=400,red=255,green=0,blue=0")];
     double centre[3];
     view->ComputeSceneBounds(nullptr, centre);
     trunk->parts[1]->record->action = fnd::set_heap_string(nullptr, "C;(eye);0;2;1", nullptr, -1);
@@ -266,21 +267,21 @@ TEST_F(TimelineCameraTest, AClickedCameraActionMovesTheEyeOntoTheCameraPart) {
     ASSERT_NEAR(end_eye[1], -3000.0, 1e-6);
 
     const LParam click = kz::platform::make_point_lparam(kW / 2, kH / 2);
-    kz::platform::send_message(view->view_window[0], kz::platform::WM_LBUTTONDOWN, 1, click);
-    kz::platform::send_message(view->view_window[0], kz::platform::WM_LBUTTONUP, 0, click);
+    kz::platform::send_message(view->output.view_window[0], kz::platform::WM_LBUTTONDOWN, 1, click);
+    kz::platform::send_message(view->output.view_window[0], kz::platform::WM_LBUTTONUP, 0, click);
     ASSERT_EQ(entries_of(view), (Entries{{1, "1;1;(eye);0;2;1"}}));
     tick(view);
     EXPECT_TRUE(entries_of(view).empty());
     clock->advance(1000);
     tick(view);
     for (int i = 0; i < 3; ++i) {  // half the time on the ease-out curve: three quarters of the way
-        EXPECT_NEAR(view->eye->eye[i], from[i] + (end_eye[i] - from[i]) * 0.75, 1e-6) << i;
-        EXPECT_NEAR(view->eye->target[i], centre[i] + (end_target[i] - centre[i]) * 0.75, 1e-6) << i;
+        EXPECT_NEAR(view->camera.eye->eye[i], from[i] + (end_eye[i] - from[i]) * 0.75, 1e-6) << i;
+        EXPECT_NEAR(view->camera.eye->target[i], centre[i] + (end_target[i] - centre[i]) * 0.75, 1e-6) << i;
     }
     clock->advance(1000);
     tick(view);
-    EXPECT_EQ(view->camera_motion.active, 0);
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(view->eye->eye[i], end_eye[i], 1e-6) << i;
+    EXPECT_EQ(view->camera.camera_motion.active, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(view->camera.eye->eye[i], end_eye[i], 1e-6) << i;
 }
 
 }  // namespace

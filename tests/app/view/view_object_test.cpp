@@ -18,30 +18,31 @@ namespace {
 using ViewObject = ViewTest;
 
 TEST_F(ViewObject, StartsInTheCameraClassWithNothingSelected) {
-    EXPECT_EQ(view->interaction_class, 1);
-    EXPECT_EQ(view->view_mode, 1);
-    EXPECT_EQ(view->tool_bits, 3);
-    EXPECT_EQ(view->target, 0);
-    EXPECT_EQ(view->selected_trunk, -1);
-    EXPECT_EQ(view->selected_part, -1);
-    EXPECT_EQ(view->selected_face, -1);
-    EXPECT_DOUBLE_EQ(view->eye->lens, 55.0);
-    EXPECT_DOUBLE_EQ(view->frame_rate, 30.0);
-    EXPECT_DOUBLE_EQ(view->eye->eye[0], 100.0);
-    EXPECT_DOUBLE_EQ(view->eye->eye[1], -100.0);
-    EXPECT_DOUBLE_EQ(view->eye->eye[2], 100.0);
-    for (double t : view->eye->target) EXPECT_DOUBLE_EQ(t, 0.0);
+    EXPECT_EQ(view->input.interaction_class, 1);
+    EXPECT_EQ(view->input.view_mode, 1);
+    EXPECT_EQ(view->input.tool_bits, 3);
+    EXPECT_EQ(view->input.target, 0);
+    EXPECT_EQ(view->input.selected_trunk, -1);
+    EXPECT_EQ(view->input.selected_part, -1);
+    EXPECT_EQ(view->input.selected_face, -1);
+    EXPECT_DOUBLE_EQ(view->camera.eye->lens, 55.0);
+    EXPECT_DOUBLE_EQ(view->settings.settings_lens, 55.0);  // the settings' lens starts as the base lens
+    EXPECT_DOUBLE_EQ(view->timeline.frame_rate, 30.0);
+    EXPECT_DOUBLE_EQ(view->camera.eye->eye[0], 100.0);
+    EXPECT_DOUBLE_EQ(view->camera.eye->eye[1], -100.0);
+    EXPECT_DOUBLE_EQ(view->camera.eye->eye[2], 100.0);
+    for (double t : view->camera.eye->target) EXPECT_DOUBLE_EQ(t, 0.0);
     // The view matrix puts the target straight ahead: no sideways or vertical offset, depth = eye distance.
-    const double* m = view->eye->view_matrix;
+    const double* m = view->camera.eye->view_matrix;
     const double depth = m[12], side = m[13], up = m[14];
     EXPECT_NEAR(depth, std::sqrt(3.0) * 100.0, 1e-9);
     EXPECT_NEAR(side, 0.0, 1e-9);
     EXPECT_NEAR(up, 0.0, 1e-9);
     // The slot exists but does not run.
-    ASSERT_GE(view->timer_slot, 0);
-    EXPECT_EQ(kz::foundation::timer_slot_period(view->timer_slot), 0u);
+    ASSERT_GE(view->timeline.timer_slot, 0);
+    EXPECT_EQ(kz::foundation::timer_slot_period(view->timeline.timer_slot), 0u);
     EXPECT_EQ(view_window_table_count(), 2);
-    EXPECT_EQ(find_view_of_window(view->view_window[1]), view);
+    EXPECT_EQ(find_view_of_window(view->output.view_window[1]), view);
 }
 
 TEST_F(ViewObject, KindNameTableHoldsTheRecordKinds) {
@@ -58,10 +59,10 @@ TEST_F(ViewObject, KindNameTableHoldsTheRecordKinds) {
 TEST_F(ViewObject, NewModelHasOnlyTheRootWithItsHiddenBox) {
     add_item(0, "a");
     add_item(1, "b");
-    view->user_name = kz::foundation::set_heap_string(nullptr, "someone", nullptr, -1);
+    view->document.user_name = kz::foundation::set_heap_string(nullptr, "someone", nullptr, -1);
     view->NewModel();
     ASSERT_EQ(view->trunk_count(), 1);
-    XTrunk* root = view->trunks[0];
+    XTrunk* root = view->document.trunks[0];
     EXPECT_STREQ(trunk_name(root), "Root Trunk");
     EXPECT_EQ(root->index, 0);
     ASSERT_EQ(root->part_count(), 2);
@@ -72,13 +73,13 @@ TEST_F(ViewObject, NewModelHasOnlyTheRootWithItsHiddenBox) {
     EXPECT_DOUBLE_EQ(box->h, 0.1);
     EXPECT_DOUBLE_EQ(box->trans, 1.0);
     EXPECT_EQ(root->parts[1]->line_number, -1);
-    EXPECT_EQ(view->reference_stack.size(), 1u);
+    EXPECT_EQ(view->document.reference_stack.size(), 1u);
     EXPECT_EQ(root->changed, 0);
-    EXPECT_EQ(view->current_trunk_index, 0);
-    EXPECT_EQ(view->user_name, nullptr);
-    ASSERT_EQ(view->image_names.size(), 1u);
-    EXPECT_EQ(view->image_names[0], "clear");
-    EXPECT_NE(view->sky_shape, nullptr);
+    EXPECT_EQ(view->document.current_trunk_index, 0);
+    EXPECT_EQ(view->document.user_name, nullptr);
+    ASSERT_EQ(view->document.image_names.size(), 1u);
+    EXPECT_EQ(view->document.image_names[0], "clear");
+    EXPECT_NE(view->display.sky_shape, nullptr);
 }
 
 // From 0 to 10 over 1000 ms, started at the clock's reading.
@@ -89,7 +90,7 @@ TEST_F(ViewObject, InterpolateAtTimeEasesEachWay) {
     } table[] = {{0, 7.5}, {1, 5.0}, {2, 2.5}};
     for (const auto& row : table) {
         SystemTime start, now;
-        view->clock_offset_ms = 0.0;
+        view->timeline.clock_offset_ms = 0.0;
         view->GetClockTime(&start);
         double value = -99.0;
         EXPECT_EQ(view->InterpolateAtTime(start, 0.0, 10.0, start, 1000.0, &value, row.easing), 0);
@@ -107,7 +108,7 @@ TEST_F(ViewObject, InterpolateAtTimeEasesEachWay) {
         EXPECT_EQ(view->InterpolateAtTime(now, 0.0, 10.0, start, 1000.0, &value, row.easing), -1);
         EXPECT_DOUBLE_EQ(value, 42.0);
         // The clock offset counts against the elapsed time, in milliseconds.
-        view->clock_offset_ms = 600.0;
+        view->timeline.clock_offset_ms = 600.0;
         EXPECT_EQ(view->InterpolateAtTime(start, 0.0, 10.0, now, 1000.0, &value, 1), 0);
         EXPECT_DOUBLE_EQ(value, 4.0);
     }
@@ -126,32 +127,32 @@ TEST_F(ViewObject, ClockRunsAcrossAMonthEnd) {
     EXPECT_EQ(view->InterpolateAtTime(before, 0.0, 10.0, after, 3000.0, &value, 1), 0);
     EXPECT_DOUBLE_EQ(value, 5.0);
     // The clock offset moves the clock forward by milliseconds.
-    view->clock_offset_ms = 250.0;
+    view->timeline.clock_offset_ms = 250.0;
     SystemTime moved;
     view->GetClockTime(&moved);
     EXPECT_EQ(kz::foundation::time_diff_ms(after, moved), 250);
-    EXPECT_EQ(view->clock_last_time.millisecond, moved.millisecond);
+    EXPECT_EQ(view->timeline.clock_last_time.millisecond, moved.millisecond);
 }
 
 TEST_F(ViewObject, TimingSlotsAddOnlyWhileRunning) {
     view->BeginTiming(5);
     clock->advance(250);
     view->EndTiming(5);
-    EXPECT_DOUBLE_EQ(view->timings[5].total_seconds, 0.25);
-    EXPECT_EQ(view->timings[5].count, 1);
+    EXPECT_DOUBLE_EQ(view->timeline.timings[5].total_seconds, 0.25);
+    EXPECT_EQ(view->timeline.timings[5].count, 1);
     clock->advance(100);
     view->EndTiming(5);  // no longer running
-    EXPECT_DOUBLE_EQ(view->timings[5].total_seconds, 0.25);
+    EXPECT_DOUBLE_EQ(view->timeline.timings[5].total_seconds, 0.25);
     // Slot 0's mark starts equal to its number, so it adds without a begin.
     view->EndTiming(0);
     clock->advance(100);
     view->BeginTiming(0);
     clock->advance(100);
     view->EndTiming(0);
-    EXPECT_GT(view->timings[0].total_seconds, 0.0);
+    EXPECT_GT(view->timeline.timings[0].total_seconds, 0.0);
     view->BeginTiming(kTimingSlotCount);  // outside the table: ignored
     view->ClearTimings();
-    EXPECT_DOUBLE_EQ(view->timings[5].total_seconds, 0.0);
+    EXPECT_DOUBLE_EQ(view->timeline.timings[5].total_seconds, 0.0);
 }
 
 TEST_F(ViewObject, InternNameKeepsTheFirstIndex) {

@@ -43,7 +43,7 @@ class RenderTest : public PaintTest {
 public:
     void SetUp() override {
         PaintTest::SetUp();
-        view->background_color = 0x00804020;  // red 0x20, green 0x40, blue 0x80
+        view->settings.background_color = 0x00804020;  // red 0x20, green 0x40, blue 0x80
         box = add_box_item("box,w=400,d=400,h=400,red=255,green=0,blue=0");
         view->ComputeSceneBounds(nullptr, centre);
         const double from[3] = {centre[0], centre[1] - 2000, centre[2]};
@@ -51,7 +51,7 @@ public:
     }
     _O3duCamera camera() const {
         _O3duCamera c;
-        view->bridge->modeller->GetCamera(c);
+        view->output.bridge->modeller->GetCamera(c);
         return c;
     }
     int box = 0;
@@ -70,7 +70,7 @@ TEST_F(RenderTest, SingleWindowShowsBackgroundAndModel) {
 }
 
 TEST_F(RenderTest, SideBySideWindowsShowTheEyesApart) {
-    view->window_layout = 1;
+    view->output.window_layout = 1;
     view->LayoutWindows(kW, kH);
     const double from[3] = {centre[0], centre[1] - 2000, centre[2]},
                  far_target[3] = {centre[0], centre[1] + 6000, centre[2]};
@@ -93,7 +93,7 @@ TEST_F(RenderTest, AnaglyphsFollowTheirFormulas) {
     add_box_item("box,w=300,d=300,h=300,dx=-500,red=40,green=200,blue=120");
     for (int layout : {2, 3}) {
         SCOPED_TRACE(layout);
-        view->window_layout = layout;
+        view->output.window_layout = layout;
         view->LayoutWindows(kW, kH);
         view->SyncScene(0);
         kz::crt::GlobalHandle a = kz::foundation::create_dib24(kW, kH), b = kz::foundation::create_dib24(kW, kH);
@@ -154,13 +154,13 @@ TEST_F(RenderTest, LargeDibKeepsThePictureWhole) {
     EXPECT_NEAR(x1 - x0, y1 - y0, 2);
     EXPECT_NEAR(y1 - y0 + 1, 400.0 / 1800.0 * 150, 2);
     // The window's own view is left as it was.
-    EXPECT_EQ(view->eye->screen_width, kW);
+    EXPECT_EQ(view->camera.eye->screen_width, kW);
     view->Redraw(0);
     EXPECT_TRUE(is(window_frame(0).at(kW / 2, kH / 2), 255, 0, 0));
 }
 
 TEST_F(RenderTest, SideBySideDibOfOddWidthLeavesTheLastPixelWhite) {
-    view->window_layout = 1;
+    view->output.window_layout = 1;
     view->LayoutWindows(kW, kH);
     view->Redraw(0);
     const Frame f = dib_frame(view->RenderToDib(81, 60));
@@ -180,10 +180,10 @@ TEST_F(RenderTest, SideBySideDibOfOddWidthLeavesTheLastPixelWhite) {
 }
 
 TEST_F(RenderTest, UnknownLayoutRendersNothing) {
-    view->window_layout = 7;
-    const double zoom = view->eye->zoom_ratio;
+    view->output.window_layout = 7;
+    const double zoom = view->camera.eye->zoom_ratio;
     EXPECT_EQ(view->RenderToDib(64, 48), nullptr);
-    EXPECT_EQ(view->eye->zoom_ratio, zoom);
+    EXPECT_EQ(view->camera.eye->zoom_ratio, zoom);
     EXPECT_EQ(view->RenderFrame(0), 1);
 }
 
@@ -242,21 +242,21 @@ TEST_F(RenderTest, PrintFillsThePageWidthAtFourToThree) {
 TEST_F(RenderTest, SunShadowFallsAwayFromTheSun) {
     // A white floor around the red block, seen from high above.
     add_box_item("box,w=6000,d=6000,h=10,dx=-2800,dy=-2800,dz=-10,red=255,green=255,blue=255");
-    view->shadow_display = 1;
-    view->document.settings.shadow_color = 0;
-    view->document.settings.shadow_transparency = 0.0;
-    view->document.settings.latitude = 35.0;
-    view->document.settings.longitude = 135.0;
-    view->shadow_date = 171;  // 21 June
-    view->shadow_time = 8.0;  // the sun in the east, low
+    view->settings.shadow_display = 1;
+    view->settings.shadow_color = 0;
+    view->settings.shadow_transparency = 0.0;
+    view->settings.latitude = 35.0;
+    view->settings.longitude = 135.0;
+    view->settings.shadow_date = 171;  // 21 June
+    view->settings.shadow_time = 8.0;  // the sun in the east, low
     for (double north : {0.0, 90.0}) {
         SCOPED_TRACE(north);
-        view->document.settings.north_angle = north;
+        view->settings.north_angle = north;
         const double from[3] = {centre[0], centre[1] - 1, 9000}, to[3] = {centre[0], centre[1], 0};
         look(from, to);
         view->Redraw(0);
         OfuLight light;
-        view->bridge->modeller->GetShadowLight(light);
+        view->output.bridge->modeller->GetShadowLight(light);
         double plan[2] = {-light.direction.x, -light.direction.y};  // towards the sun
         const double len = std::hypot(plan[0], plan[1]);
         ASSERT_GT(len, 0.1);
@@ -284,15 +284,17 @@ TEST_F(RenderTest, SunShadowFallsAwayFromTheSun) {
 
 TEST_F(RenderTest, SectionShowsTheCapColourAtTheCut) {
     // Cut the block half way up, seen from above: the cut face shows the cap colour where the red top was.
-    view->section_point[0] = centre[0], view->section_point[1] = centre[1], view->section_point[2] = centre[2];
-    view->section_axes[0][0] = 0, view->section_axes[0][1] = 0, view->section_axes[0][2] = -1;
-    view->section_axis = 0;
-    view->section_cap_color[0] = 0, view->section_cap_color[1] = 255, view->section_cap_color[2] = 0;
+    view->display.section_point[0] = centre[0], view->display.section_point[1] = centre[1],
+    view->display.section_point[2] = centre[2];
+    view->display.section_axes[0][0] = 0, view->display.section_axes[0][1] = 0, view->display.section_axes[0][2] = -1;
+    view->display.section_axis = 0;
+    view->display.section_cap_color[0] = 0, view->display.section_cap_color[1] = 255,
+    view->display.section_cap_color[2] = 0;
     const double from[3] = {centre[0], centre[1] - 1, 3000};
     look(from, centre);
     view->Redraw(0);
     EXPECT_TRUE(is(window_frame(0).at(kW / 2, kH / 2), 255, 0, 0));
-    view->section_switch = 1;
+    view->display.section_switch = 1;
     view->Redraw(0);
     const Frame f = window_frame(0);
     EXPECT_TRUE(is(f.at(kW / 2, kH / 2), 0, 255, 0));
@@ -300,8 +302,8 @@ TEST_F(RenderTest, SectionShowsTheCapColourAtTheCut) {
 }
 
 TEST_F(RenderTest, PlanDisplayFillsNegativeBackgroundAndDrawsFaces) {
-    view->plan_display = 1;
-    view->background_color = 0xFFFFFFFF;  // negative: the plan's own dark green
+    view->display.plan_display = 1;
+    view->settings.background_color = 0xFFFFFFFF;  // negative: the plan's own dark green
     view->Redraw(0);
     const Frame f = window_frame(0);
     EXPECT_TRUE(is(f.at(2, 2), 0x00, 0x40, 0x20, 0));
@@ -310,7 +312,7 @@ TEST_F(RenderTest, PlanDisplayFillsNegativeBackgroundAndDrawsFaces) {
     EXPECT_GT(middle.r, middle.g);
     if (HasFailure()) f.save("plan");
     // Hidden items take no part.
-    view->trunks[box]->shown = 0;
+    view->document.trunks[box]->shown = 0;
     view->Redraw(0);
     EXPECT_TRUE(is(window_frame(0).at(kW / 2, kH / 2), 0x00, 0x40, 0x20, 0));
 }

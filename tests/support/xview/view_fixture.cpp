@@ -25,7 +25,7 @@ namespace {
 
 plat::LResult recording_parent(plat::WindowHandle window, std::uint32_t message, plat::WParam wparam,
                                plat::LParam lparam) {
-    RecordedMessage m{message, wparam, lparam, {}, watched_view() ? watched_view()->button_state : -1};
+    RecordedMessage m{message, wparam, lparam, {}, watched_view() ? watched_view()->input.button_state : -1};
     if (message == UM_VIEW_NOTIFY_LIST && lparam)
         m.text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(lparam));
     parent_log().push_back(m);
@@ -76,7 +76,7 @@ std::string sample_model_path() {
 }
 
 int ViewTest::add_item(int parent_index, const char* name) {
-    view->current_trunk_index = parent_index;
+    view->document.current_trunk_index = parent_index;
     return view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, name);
 }
 
