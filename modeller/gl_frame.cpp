@@ -50,6 +50,9 @@ void CO3duGLModelar::DrawTo24DIBPixel(HDC& hdc, BYTE* buffer, int size, _OFURECT
 
 void CO3duGLModelar::MemDCToBitmap(BYTE* pixels, int size, _OFURECT& rect, HDC hdc) {
     if (!scene_ || !pixels || size <= 0) return;
+    // Without a device context of its own the frame is drawn off screen all the same, and the context goes back
+    // to the device it was on (so a file writer's thumbnail does not leave the modeller unable to draw).
+    if (!hdc) hdc = renderer_.hdc;
     const int width = std::abs(rect.right - rect.left);
     const int height = std::abs(rect.bottom - rect.top);
     std::unique_ptr<kz::platform::Bitmap> dib = kz::platform::Bitmap::create_dib_section(width, height, 24);

@@ -41,7 +41,8 @@ std::string save_file_dialog(WindowHandle owner, std::string_view title_sjis, st
                              std::string_view initial_name_sjis);
 
 // Test mode. While on, no dialog is shown: each call takes the prepared answer and appends what it was asked
-// ("message_box <caption>|<text>", "choose_color", "open_file <title>", "save_file <title>", "print") to the log,
+// ("message_box <caption>|<text>", "choose_color", "open_file <title>", "save_file <title>", "print",
+// "choose_compressor") to the log,
 // texts in UTF-8. The printer answer is used by printer.h.
 struct DialogTestAnswers {
     int message_box = IDOK;
@@ -49,7 +50,8 @@ struct DialogTestAnswers {
     std::uint32_t color = 0;
     std::string file_name;  // program form; empty = cancelled
     bool print_accepted = true;
-    std::string print_pdf_file;  // the printer in test mode prints into this PDF file (UTF-8 path)
+    std::string print_pdf_file;        // the printer in test mode prints into this PDF file (UTF-8 path)
+    std::string compressor = "mjpeg";  // the movie encoder chosen (movie_writer.h); empty = cancelled
 };
 void set_dialog_test_mode(bool enabled, const DialogTestAnswers& answers = {});
 bool dialog_test_mode();

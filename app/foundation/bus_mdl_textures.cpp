@@ -10,6 +10,7 @@
 #include "app/foundation/dib_text.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/program_resources.h"
+#include "modeller/o3du_read_mesh3.h"
 #include "platform/file_system.h"
 #include "platform/image_io.h"
 
@@ -179,9 +180,8 @@ void CBusMDL::LoadMeshFile(const char* path) {
         modeller->RemoveShapeAt(mesh_shape);
         mesh_shape = nullptr;
     }
-    // TEMPORARY: the single-shape OM3 reader (CO3duReadMesh3::ReadFile_Singlepos) is not in the modeller yet;
-    // until it is, every mesh file reads as a failed read and no shape is stored.
-    (void)path;
+    // A file that cannot be read leaves no mesh shape; the reader says why on stderr.
+    mesh_shape = CO3duReadMesh3::ReadFile_Singlepos(*modeller, path);
 }
 
 }  // namespace kz::foundation

@@ -1,5 +1,6 @@
 #include "tests/support/test_paths.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -22,4 +23,15 @@ std::string output_dir() {
 
 std::string data_file(const std::string& name) { return data_dir() + "/" + name; }
 std::string output_file(const std::string& name) { return output_dir() + "/" + name; }
+
+std::string command_output(const std::string& command) {
+    std::string out;
+    if (std::FILE* p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
 }  // namespace kz::test

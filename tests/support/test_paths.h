@@ -11,4 +11,6 @@ std::string output_dir();
 std::string data_file(const std::string& name);
 // output_dir() + "/" + name
 std::string output_file(const std::string& name);
+// What a shell command (an oracle program) prints on its standard output.
+std::string command_output(const std::string& command);
 }  // namespace kz::test

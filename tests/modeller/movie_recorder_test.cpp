@@ -1,0 +1,138 @@
+// The movie recorders: 30 rendered frames recorded uncompressed and through the compressor chooser, checked by
+// FFmpeg's own tools (frame count, size, rate, stream name) and decoded back against the rendered frame, the
+// right way up. A recorder restarted mid-movie completes the first file; a movie that cannot be written leaves
+// the target as it was.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "modeller/o3du_math_movie.h"
+#include "platform/dialogs.h"
+#include "render_support.h"
+#include "support/test_paths.h"
+
+namespace kz::test {
+namespace {
+
+// Odd sizes on purpose: rows are padded to 4 bytes in the frames and not in the decoder's output.
+constexpr int kWidth = 62, kHeight = 46;
+
+// A dark box in the upper left of a yellow frame, so a frame upside down or mirrored cannot pass.
+_OfuBitmap rendered_frame(Frame* frame) {
+    HeadlessScene s(kWidth, kHeight);
+    s.modeller->SetBkColor({0.9f, 0.8f, 0.1f, 1});
+    CO3duPrimitive box = make_box({-25, -1, 5}, {-5, 1, 20}, make_material({0, 0, 0, 1}, {0, 0, 0, 1}));
+    s.modeller->AddPrimitive(box);
+    *frame = s.render();
+    _OfuBitmap image = blank_image(kWidth, kHeight, 24);
+    std::memcpy(image.pixels.GetData(), frame->bytes.data(), frame->bytes.size());
+    return image;
+}
+
+int record(CO3duMovieRecorder& recorder, const std::string& path, _OfuBitmap& frame, int frames) {
+    if (!recorder.Start(frame, path.c_str(), 15, "kz walk-through", frames)) return 0;
+    int added = 0;
+    for (int i = 0; i < frames; ++i) added += recorder.Add(frame);
+    return recorder.End() ? added : -1;
+}
+
+struct MovieCase {
+    const char* compressor;  // empty: the uncompressed recorder
+    const char* codec;
+    int tolerance;  // mean difference per channel of the decoded frame
+};
+
+TEST(MovieRecorder, ThirtyFramesPassFfprobeAndDecodeUpright) {
+    Frame frame;
+    _OfuBitmap image = rendered_frame(&frame);
+    ASSERT_LT(frame.at(18, 34).r, 40) << "the box is in the upper left";
+    for (const MovieCase& c :
+         {MovieCase{"", "rawvideo", 0}, MovieCase{"mjpeg", "mjpeg", 6}, MovieCase{"mpeg4", "mpeg4", 6}}) {
+        SCOPED_TRACE(c.codec);
+        const std::string path = output_file(std::string("movie_") + c.codec + ".avi");
+        std::remove(path.c_str());
+        CO3duMathMovie_NoComp plain;
+        CO3duMathMovie chosen;
+        kz::platform::DialogTestAnswers answers;
+        answers.compressor = c.compressor;
+        kz::platform::set_dialog_test_mode(true, answers);
+        const bool compressed = *c.compressor != 0;
+        EXPECT_EQ(record(compressed ? static_cast<CO3duMovieRecorder&>(chosen) : plain, path, image, 30), 30);
+        EXPECT_EQ(kz::platform::take_dialog_test_log().size(), compressed ? 1u : 0u);
+        kz::platform::set_dialog_test_mode(false);
+
+        const std::string probe = command_output(
+            "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+            "stream=codec_name,width,height,r_frame_rate,nb_read_frames:stream_tags=title "
+            "-of default=noprint_wrappers=1 '" +
+            path + "'");
+        EXPECT_NE(probe.find(std::string("codec_name=") + c.codec), std::string::npos) << probe;
+        EXPECT_NE(probe.find("width=62\nheight=46"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("r_frame_rate=15/1"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("nb_read_frames=30"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("TAG:title=kz walk-through"), std::string::npos) << probe;
+
+        const std::string decoded =
+            command_output("ffmpeg -v error -i '" + path + "' -frames:v 1 -f rawvideo -pix_fmt bgr24 -");
+        ASSERT_EQ(decoded.size(), std::size_t(kWidth * kHeight * 3));
+        long difference = 0;
+        for (int y = 0; y < kHeight; ++y)  // decoded rows run from the top, the frame's from the bottom
+            for (int x = 0; x < kWidth * 3; ++x)
+                difference += std::abs(int(static_cast<std::uint8_t>(decoded[std::size_t(y * kWidth * 3 + x)])) -
+                                       frame.bytes[std::size_t((kHeight - 1 - y) * frame.stride() + x)]);
+        EXPECT_LE(difference / (kWidth * kHeight * 3), c.tolerance);
+        EXPECT_EQ(c.tolerance == 0, difference == 0);
+    }
+}
+
+TEST(MovieRecorder, RestartCompletesTheOpenFileAndFailuresLeaveTheTarget) {
+    Frame frame;
+    _OfuBitmap image = rendered_frame(&frame);
+    CO3duMathMovie_NoComp recorder;
+    const std::string first = output_file("movie_first.avi"), second = output_file("movie_second.avi");
+    std::remove(first.c_str());
+    ASSERT_EQ(recorder.Start(image, first.c_str(), 10, "a", 0), 1);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(recorder.Add(image), 1);
+    ASSERT_EQ(recorder.Start(image, second.c_str(), 10, "b", 0), 1);
+    EXPECT_NE(command_output("ffprobe -v error -count_frames -show_entries stream=nb_read_frames '" + first + "'")
+                  .find("nb_read_frames=3"),
+              std::string::npos);
+    _OfuBitmap smaller = blank_image(8, 8, 24);
+    EXPECT_EQ(recorder.Add(smaller), 0) << "frames must match the first";
+    EXPECT_EQ(recorder.End(), 1);
+    EXPECT_EQ(recorder.Add(image), 0) << "not recording";
+
+    // A disk that fills up mid-movie: the movie fails and the file that was there stays as it was.
+    const std::string target = output_file("movie_kept.avi");
+    std::ofstream(target) << "earlier";
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int added = record(recorder, target, image, 30);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(added, -1);
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier");
+
+    // Cancelling the chooser starts nothing; a folder that does not exist neither.
+    CO3duMathMovie chosen;
+    kz::platform::DialogTestAnswers cancel;
+    cancel.compressor = "";
+    kz::platform::set_dialog_test_mode(true, cancel);
+    EXPECT_EQ(chosen.Start(image, output_file("movie_cancelled.avi").c_str(), 10, "", 0), 0);
+    kz::platform::set_dialog_test_mode(false);
+    EXPECT_EQ(chosen.IsStart(), 0);
+    EXPECT_EQ(recorder.Start(image, output_file("none/x.avi").c_str(), 10, "", 0), 0);
+}
+
+}  // namespace
+}  // namespace kz::test

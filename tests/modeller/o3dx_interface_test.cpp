@@ -1,0 +1,152 @@
+// The plain-function interface drives two modellers side by side through one script of calls: each builds,
+// draws and picks its own scene, and each frame shows what its own calls asked for.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "modeller/o3dx_interface.h"
+#include "platform/device_context.h"
+#include "render_support.h"
+#include "support/test_paths.h"
+
+namespace kz::test {
+namespace {
+
+using kz::platform::DeviceContext;
+
+// The window's frame after a present (top-down BGRA), as RGB at (x, y) from the top left.
+Rgb shown(const DeviceContext& dc, int x, int y) {
+    const std::uint8_t* p = dc.backing_bytes() + std::size_t(y) * dc.backing_stride() + std::size_t(x) * 4;
+    return {p[2], p[1], p[0]};
+}
+
+bool near(Rgb a, Rgb b) { return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3; }
+
+struct Host {
+    std::unique_ptr<DeviceContext> dc = DeviceContext::create_window(64, 64);
+    HDC hdc = dc.get();
+    O3DXLONG h = -1;
+    void draw() { ASSERT_EQ(O3dxDrawModel(h, hdc), 1); }
+    _OfuPosition* pick(int x, int y) {
+        O3DXLONG px = x, py = y;
+        return O3dxHitTest(h, px, py, hdc);
+    }
+};
+
+TEST(O3dxInterface, TwoModellersFollowTheirOwnCalls) {
+    ASSERT_EQ(O3dxCreate(), 1);
+    Host a, b;
+    a.h = O3dxOpen(a.hdc);
+    b.h = O3dxOpen(b.hdc);
+    ASSERT_EQ(a.h, 0);
+    ASSERT_EQ(b.h, 1);
+    double camera[10] = {0, -100, 0, 0, 0, 0, 30, 10, 1000, 1};
+    // A white headlight; dark red and dark blue backgrounds.
+    double light[21] = {0, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0};
+    double red[3] = {0.4, 0, 0}, blue[3] = {0, 0, 0.4};
+    O3DXLONG zero = 0;
+    for (Host* host : {&a, &b}) {
+        ASSERT_EQ(O3dxSetCamera(host->h, camera), 1);
+        ASSERT_EQ(O3dxSetLight(host->h, zero, light), 1);
+    }
+    O3dxSetBkColor(a.h, red);
+    O3dxSetBkColor(b.h, blue);
+
+    // A: a 20 x 20 square block along y, seen face on. B: a 30 x 30 frame with a 10 x 10 hole.
+    double square[8] = {-10, -10, 10, -10, 10, 10, -10, 10};
+    double start[3] = {0, -5, 0}, end[3] = {0, 5, 0};
+    O3DXLONG four = 4;
+    _OfuPosition* block = O3dxAddExtruded(a.h, square, four, start, end);
+    double frame[16] = {-15, -15, 15, -15, 15, 15, -15, 15, -5, -5, 5, -5, 5, 5, -5, 5};
+    O3DXLONG counts[2] = {4, 4}, loops = 2;
+    _OfuPosition* ring = O3dxAddHoleExtruded(b.h, frame, counts, loops, start, end);
+    ASSERT_NE(block, nullptr);
+    ASSERT_NE(ring, nullptr);
+
+    a.draw();
+    b.draw();
+    const Rgb lit_grey = shown(*a.dc, 32, 32);
+    EXPECT_GT(lit_grey.r, 120);
+    EXPECT_TRUE(near(lit_grey, {lit_grey.r, lit_grey.r, lit_grey.r}));
+    EXPECT_TRUE(near(shown(*a.dc, 2, 2), {102, 0, 0}));
+    EXPECT_TRUE(near(shown(*b.dc, 32, 32), {0, 0, 102})) << "B's hole shows its background";
+    EXPECT_GT(shown(*b.dc, 32, 22).r, 120) << "B's frame around it";
+    EXPECT_EQ(a.pick(32, 32), block);
+    EXPECT_EQ(b.pick(32, 32), nullptr);
+    EXPECT_EQ(b.pick(32, 22), ring);
+
+    // A turns green and translucent (its handle changes); B's frame is moved away and its copy of A's block,
+    // taken through the current primitive, stands in its place.
+    double green[4] = {0, 1, 0, 1};
+    ASSERT_EQ(O3dxSetMaterial(a.h, block, green, 0.2, 0.8, 0, 10), 1);
+    EXPECT_EQ(a.pick(32, 32), block);
+    double moved[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 200, 0, 0, 1};
+    ASSERT_EQ(O3dxSetMatrix(b.h, ring, moved), 1);
+    ASSERT_EQ(O3dxGetPrimitive(a.h, block), 1);
+    _OfuPosition* copy = O3dxAddPrimitive(b.h);
+    ASSERT_NE(copy, nullptr);
+    a.draw();
+    b.draw();
+    const Rgb a_green = shown(*a.dc, 32, 32), b_green = shown(*b.dc, 32, 32);
+    EXPECT_GT(a_green.g, 100);
+    EXPECT_LT(a_green.r, 30);
+    EXPECT_TRUE(near(a_green, b_green));
+    EXPECT_TRUE(near(shown(*b.dc, 32, 12), {0, 0, 102})) << "the frame has gone";
+    EXPECT_EQ(b.pick(32, 32), copy);
+
+    // Hiding A's block leaves its background; B is untouched by it.
+    O3DXLONG hidden = 1;
+    ASSERT_EQ(O3dxSetDrawMode(a.h, block, hidden), 1);
+    a.draw();
+    b.draw();
+    EXPECT_TRUE(near(shown(*a.dc, 32, 32), {102, 0, 0}));
+    EXPECT_EQ(a.pick(32, 32), nullptr);
+    EXPECT_TRUE(near(shown(*b.dc, 32, 32), b_green));
+
+    // Properties, cameras and files by handle.
+    O3DXLONG key = 5, value = 77, back = 0;
+    O3dxSetProp(b.h, copy, key, value);
+    O3dxGetProp(b.h, copy, key, back);
+    EXPECT_EQ(back, 77);
+    double seen[10] = {};
+    O3dxGetCamera(b.h, seen);
+    EXPECT_EQ(seen[1], -100);
+    const std::string path = output_file("o3dx_b.om3");
+    ASSERT_EQ(O3dxWrite(b.h, path.c_str()), 1);
+    EXPECT_NE(O3dxRead(a.h, path.c_str()), nullptr);
+    a.draw();
+    EXPECT_TRUE(near(shown(*a.dc, 32, 32), b_green)) << "B's scene, read into A as one shape";
+
+    ASSERT_EQ(O3dxDelete(), 1);
+    EXPECT_EQ(O3dxDrawModel(a.h, a.hdc), 0);
+}
+
+TEST(O3dxInterface, BadHandlesTouchNothing) {
+    O3dxCreate();
+    auto dc = DeviceContext::create_window(8, 8);
+    HDC hdc = dc.get();
+    std::vector<O3DXLONG> opened;
+    for (int i = 0; i < 16; ++i) opened.push_back(O3dxOpen(hdc));
+    EXPECT_EQ(opened.back(), 15);
+    EXPECT_EQ(O3dxOpen(hdc), -1);
+    double square[8] = {0, 0, 1, 0, 1, 1, 0, 1}, p[3] = {0, 0, 0}, q[3] = {0, 0, 1}, camera[10] = {};
+    O3DXLONG four = 4;
+    for (O3DXLONG bad : {-1, 16, 3}) {
+        if (bad == 3) {
+            O3dxDelete();  // every slot free now
+            opened.clear();
+        }
+        _OfuPosition* none = nullptr;
+        EXPECT_EQ(O3dxAddExtruded(bad, square, four, p, q), nullptr) << bad;
+        EXPECT_EQ(O3dxGetCamera(bad, camera), 0) << bad;
+        EXPECT_EQ(O3dxSetDrawMode(bad, none, four), 0) << bad;
+        EXPECT_EQ(O3dxAddPrimitive(bad), nullptr) << bad;
+    }
+    O3DXLONG h = O3dxOpen(hdc);
+    EXPECT_EQ(O3dxAddPrimitive(h), nullptr) << "no current primitive yet";
+    O3dxDelete();
+}
+
+}  // namespace
+}  // namespace kz::test
