@@ -328,7 +328,7 @@ void XView::FitEyeToModel(double seconds) {
     input.view_mode = 1;
     if (!camera.eye) return;
     // A model just opened has not been drawn yet: its bounds are taken now rather than left at "not computed".
-    if (camera.scene_radius == 0.0 && trunk_count() > 1)
+    if (camera.scene_radius == 0.0 && (trunk_count() > 1 || (output.bridge && output.bridge->mesh_shape)))
         camera.scene_radius = ComputeSceneBounds(nullptr, camera.scene_centre);
     const double r = camera.scene_radius > 0.0 ? camera.scene_radius : 1000.0;
     double direction[3];

@@ -281,6 +281,18 @@ double XView::ComputeSceneBounds(double* box_out, double* centre_out) {
             }
         }
     }
+    // A mesh file's shape, when shown, is part of the scene: its vertices stand in scene coordinates.
+    if (output.bridge && output.bridge->mesh_shape && settings.mesh_world && output.bridge->modeller) {
+        CO3duPrimitive mesh;
+        output.bridge->modeller->GetPrimitive(output.bridge->mesh_shape, mesh, O3DU_PRIM_GEOMETRY);
+        for (int s = 0; s < mesh.sets.GetSize(); ++s)
+            for (int i = 0; i < mesh.sets[s].vertices.GetSize(); ++i) {
+                const OfuVector3& p = mesh.sets[s].vertices[i].position;
+                const double point[3] = {p.x, p.y, p.z};
+                add_point_to_bounds(box, point);
+                any = true;
+            }
+    }
     // With no shape beyond the base ones the box stays empty: a zero box at the origin rather than an overflow.
     if (!any) std::memset(box, 0, sizeof box);
     const double centre[3] = {(box[0] + box[3]) * 0.5, (box[1] + box[4]) * 0.5, (box[2] + box[5]) * 0.5};
