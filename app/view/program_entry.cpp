@@ -9,7 +9,6 @@
 #include "app/document/xview.h"
 #include "app/foundation/paths.h"
 #include "app/foundation/stroke_font.h"
-#include "app/view/foundation_adapters.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 
@@ -102,8 +101,14 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     const std::string program_folder = folder;
 
     char start_name[kPath] = {};
-    decode_path_from_file_name(file, ".fig", start_name);
-    delete_file_copies(program_path.c_str());
+    kz::foundation::decode_path_from_file_name(file, start_name, ".fig");
+    // The decorated copies share the program's stem and extension; the running program is never among them.
+    std::string stem = file, extension;
+    if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos) {
+        extension = stem.substr(dot);
+        stem.resize(dot);
+    }
+    kz::foundation::delete_file_copies(folder, stem.c_str(), extension.c_str());
 
     if (!previous_instance) {
         plat::WindowClass c;

@@ -7,7 +7,6 @@
 #include "app/document/xview.h"
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/paths.h"
-#include "app/view/foundation_adapters.h"
 #include "app/view/program_entry.h"
 #include "platform/file_system.h"
 
@@ -64,7 +63,7 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
         kz::foundation::trim_blanks_quotes(line);
         if (*line) {
             char resolved[kPath] = {};
-            resolve_relative_path(resolved, program_folder.c_str(), line, 0);
+            kz::foundation::resolve_relative_path(resolved, line, program_folder.c_str(), 0);
             view->OpenModel(resolved);
         }
         return 3;

@@ -5,7 +5,6 @@
 #include "app/document/view_messages.h"
 #include "app/document/xview.h"
 #include "app/foundation/date_time.h"
-#include "app/view/foundation_adapters.h"
 
 namespace kz::view {
 
@@ -95,15 +94,15 @@ LResult XView::OnWindowMessage(WindowHandle window, std::uint32_t message, WPara
     case plat::WM_MOUSEMOVE:
         OnMouseMove(lparam);
         if (input.press_pending) {
-            input.press_to_move_seconds = perf_timer_seconds(input.press_start, input.press_frequency);
+            input.press_to_move_seconds = kz::foundation::perf_timer_seconds(input.press_frequency, input.press_start);
             input.press_pending = 0;
         }
         break;
     case plat::WM_LBUTTONDOWN:
-        start_perf_timer(&input.press_start, &input.press_frequency);
+        kz::foundation::start_perf_timer(&input.press_frequency, &input.press_start);
         input.press_pending = 1;
         OnLeftDown(lparam);
-        input.press_handling_seconds = perf_timer_seconds(input.press_start, input.press_frequency);
+        input.press_handling_seconds = kz::foundation::perf_timer_seconds(input.press_frequency, input.press_start);
         break;
     case plat::WM_LBUTTONUP: OnLeftUp(lparam); break;
     case plat::WM_LBUTTONDBLCLK: OnLeftDoubleClick(lparam); break;
