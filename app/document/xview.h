@@ -126,6 +126,8 @@ public:
     int CreateTrunk(const double* position, const double* rotation, const double* base_point,
                     const double* base_rotation, const char* name);
     void BuildTrunks(XTrunk* source, XTrunk* parent);
+    // A copy's parts with their surface and placement and its attributes; the lock owner is dropped.
+    void CopyTrunkContent(XTrunk* copy, XTrunk* source);
     int DeleteTrunk(int index, int unlink);
     int DeleteTrunkTree(XTrunk* trunk, int recursive);
     void UnloadReferences(XTrunk* trunk);
@@ -139,6 +141,7 @@ public:
     void RefreshMarks();
     void RefreshSelectionStyles();
     void SelectItem(int trunk, int part, int face);
+    void PassUnitAttributes(XTrunk* trunk, XTrunk* unit, int force);
     void ClearTimedLists();
     void CloseScene();
     void StopPlayback();

@@ -6,7 +6,7 @@
 #include "app/document/xview.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/sjis_string.h"
-#include "app/view/trunk_link.h"
+#include "app/scene/xtrunk.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
@@ -73,8 +73,10 @@ void XView::MakeStampName(char* buffer) {
     for (int counter = 0;; ++counter) {
         std::snprintf(buffer, 32, "z-%08d-%06d-%03d-%02d", date, time, static_cast<int>(t.millisecond), counter % 100);
         bool taken = false;
-        for (XTrunk* trunk : document.trunks)
-            if (trunk && kz::foundation::compare_nocase(trunk_name(trunk), buffer) == 0) taken = true;
+        for (XTrunk* trunk : document.trunks) {
+            const char* name = trunk ? trunk->base_record()->name : nullptr;
+            if (name && kz::foundation::compare_nocase(name, buffer) == 0) taken = true;
+        }
         // Past 100 items in one millisecond the counter would leave its two digits; the names repeat
         // instead of overrunning, and the caller's item keeps a duplicate rather than a cut name.
         if (!taken || counter >= 99) return;

@@ -13,7 +13,6 @@
 #include "app/scene/condition_list.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "app/view/trunk_link.h"
 #include "modeller/o3du_math_camera.h"
 
 namespace kz::view {
@@ -253,7 +252,7 @@ int XView::DuplicateTrunkGrid(int source_index, const double* step, const double
     // A copy stands beside its source, never inside it, whichever item is current while the line is read.
     XTrunk* owner = document.reference_stack.empty() ? nullptr : document.reference_stack.back().owner;
     if (!owner) owner = source->parent ? source->parent : TrunkAt(0);
-    const std::string name = trunk_name(source) ? trunk_name(source) : "";
+    const std::string name = source->base_record()->name ? source->base_record()->name : "";
     int made = 0;
     for (int k = 0; k < n[2]; ++k)
         for (int j = 0; j < n[1]; ++j)
@@ -262,8 +261,7 @@ int XView::DuplicateTrunkGrid(int source_index, const double* step, const double
                 XTrunk* copy = TrunkAt(CreateTrunk(nullptr, nullptr, nullptr, nullptr, name.c_str()));
                 if (!copy) continue;
                 if (owner && owner != copy) copy->SetParent(owner);
-                trunk_copy_content(copy, source);
-                timeline.running_part_count += source->part_count();
+                CopyTrunkContent(copy, source);
                 COBJECTA* base = copy->base_record();
                 const double cell[3] = {static_cast<double>(i), static_cast<double>(j), static_cast<double>(k)};
                 const double turns = i + j + k;

@@ -2,7 +2,8 @@
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
-#include "app/view/trunk_link.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
 
 namespace kz::view {
 
@@ -17,14 +18,17 @@ void XView::MakeRootTrunk() {
     const int root = CreateTrunk(nullptr, nullptr, nullptr, nullptr, "Root Trunk");
     XTrunk* trunk = TrunkAt(root);
     if (!trunk) return;
-    const int part = trunk_add_part_from_text(trunk, kRootRecord, -1);
-    trunk_hide_part_shape(trunk, part);
+    const int part = trunk->AddLeaves();
+    trunk->parts[part]->record->ReadFigureLine(kRootRecord);
+    trunk->parts[part]->line_number = -1;
+    trunk->parts[part]->Build(nullptr);
+    trunk->ShowPart(0, part);
     document.reference_stack.push_back(ReferenceLevel{});
     document.reference_stack.back().owner = trunk;
     document.reference_stack.back().file = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
     if (!display.sky_shape && output.bridge)
         display.sky_shape = output.bridge->AddGroundGrid(display.sky_color, static_cast<int>(display.sky_color & 0xFF));
-    trunk_set_changed(trunk, 0);
+    trunk->changed = 0;
 }
 
 void XView::NewModel() {
@@ -33,7 +37,7 @@ void XView::NewModel() {
     CloseScene();
     MakeRootTrunk();
     SetShadowDefaults();
-    if (XTrunk* root = TrunkAt(0)) trunk_recalc_matrices(root, 1);
+    if (XTrunk* root = TrunkAt(0)) root->RecalcMatrices(1);
     document.user_name = kz::foundation::free_and_null(document.user_name);
     document.pushref_table.clear();
     document.current_trunk_index = 0;

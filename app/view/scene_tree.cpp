@@ -1,5 +1,6 @@
 // The view's side of the item array: creating, copying and deleting items while every stored index stays right,
 // change flags, units, selection and closing the scene.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -7,9 +8,11 @@
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
+#include "app/foundation/sjis_string.h"
 #include "app/foundation/timer_slots.h"
 #include "app/scene/figure_record.h"
-#include "app/view/trunk_link.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
 
 namespace kz::view {
 
@@ -32,15 +35,15 @@ void renumber_cursor(int& index, int deleted) {
 int XView::CreateTrunk(const double* position, const double* rotation, const double* base_point,
                        const double* base_rotation, const char* name) {
     const int index = trunk_count();
-    XTrunk* trunk = trunk_create(this, position, rotation, base_point, base_rotation, name, index,
-                                 index == 0 ? nullptr : CurrentTrunk());
+    // The item takes the current item as its parent itself; the root adopts its own slot.
+    XTrunk* trunk = new XTrunk(this, position, rotation, base_point, base_rotation, name, index);
     if (index == 0 && !document.trunks.empty() && document.trunks[0] == trunk) {
         // the root placed itself
     } else {
         document.trunks.push_back(trunk);
     }
     if (!trunk) return index;  // an empty slot, counted; callers test it
-    trunk_set_notreal(trunk, document.notreal_mark);
+    trunk->notreal = document.notreal_mark;
     MarkTrunkChanged(trunk);
     return index;
 }
@@ -64,26 +67,33 @@ void XView::BuildTrunks(XTrunk* source, XTrunk* new_parent) {
     };
     std::vector<Node> nodes;
     std::vector<std::pair<XTrunk*, int>> stack;
-    for (int i = trunk_child_count(source) - 1; i >= 0; --i) stack.push_back({trunk_child(source, i), -1});
+    for (auto c = source->children.rbegin(); c != source->children.rend(); ++c) stack.push_back({*c, -1});
     while (!stack.empty()) {
         auto [trunk, parent_node] = stack.back();
         stack.pop_back();
         nodes.push_back({trunk, parent_node});
         const int me = static_cast<int>(nodes.size()) - 1;
-        for (int i = trunk_child_count(trunk) - 1; i >= 0; --i) stack.push_back({trunk_child(trunk, i), me});
+        for (auto c = trunk->children.rbegin(); c != trunk->children.rend(); ++c) stack.push_back({*c, me});
     }
     std::vector<XTrunk*> copies(nodes.size(), nullptr);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        const int index = CreateTrunk(nullptr, nullptr, nullptr, nullptr, trunk_name(nodes[i].source));
+        const kz::scene::COBJECTA* record = nodes[i].source->base_record();
+        const int index = CreateTrunk(nullptr, nullptr, nullptr, nullptr, record ? record->name : nullptr);
         XTrunk* copy = document.trunks[index];
         if (!copy) continue;
         copies[i] = copy;
         XTrunk* parent_copy = nodes[i].parent < 0 ? new_parent : copies[nodes[i].parent];
-        trunk_set_parent(copy, parent_copy);
-        trunk_copy_content(copy, nodes[i].source);
-        timeline.running_part_count += trunk_part_count(nodes[i].source);
+        copy->SetParent(parent_copy);
+        CopyTrunkContent(copy, nodes[i].source);
         MarkTrunkChanged(copy);
     }
+}
+
+void XView::CopyTrunkContent(XTrunk* copy, XTrunk* source) {
+    copy->lock_owner = kz::foundation::free_and_null(copy->lock_owner);
+    copy->CopyLeavesFrom(source, 1);
+    copy->CopyAttributesFrom(source);
+    timeline.running_part_count += source->part_count();
 }
 
 void XView::RenumberAfterDelete(int deleted) {
@@ -113,130 +123,136 @@ int XView::DeleteTrunk(int index, int unlink) {
         camera.current_camera_part = nullptr;
         camera.camera_part_owner = nullptr;
     }
-    XTrunk* parent_trunk = unlink ? trunk_parent(trunk) : nullptr;
+    XTrunk* parent_trunk = unlink ? trunk->parent : nullptr;
     if (unlink) {
-        trunk_move_children_to_parent(trunk, 1);
-        if (parent_trunk) trunk_remove_child(parent_trunk, trunk);
+        trunk->MoveChildrenToParent(1);
+        if (parent_trunk) parent_trunk->RemoveChild(trunk);
     }
-    trunk_destroy(trunk);
+    delete trunk;
     document.trunks.erase(document.trunks.begin() + index);
     for (int i = index; i < trunk_count(); ++i)
-        if (document.trunks[i]) trunk_set_index(document.trunks[i], i);
+        if (document.trunks[i]) document.trunks[i]->index = i;
     RenumberAfterDelete(index);
-    if (parent_trunk) trunk_recalc_matrices(parent_trunk, 1);
+    if (parent_trunk) parent_trunk->RecalcMatrices(1);
     return 1;
 }
 
 int XView::DeleteTrunkTree(XTrunk* trunk, int recursive) {
     if (!trunk) return 0;
     if (recursive) {
-        while (trunk_child_count(trunk) > 0) {
-            const int before = trunk_child_count(trunk);
-            DeleteTrunkTree(trunk_child(trunk, 0), 1);
-            if (trunk_child_count(trunk) >= before) break;  // a child that would not go: stop rather than spin
+        while (!trunk->children.empty()) {
+            const std::size_t before = trunk->children.size();
+            DeleteTrunkTree(trunk->children[0], 1);
+            if (trunk->children.size() >= before) break;  // a child that would not go: stop rather than spin
         }
     }
-    const int index = trunk_index(trunk);
+    const int index = trunk->index;
     if (index <= 0 || index >= trunk_count() || document.trunks[index] != trunk) return 0;
     return DeleteTrunk(index, 1);
 }
 
 void XView::UnloadReferences(XTrunk* trunk) {
     if (!trunk) return;
-    if (trunk_has_frefer(trunk)) {
+    if (trunk->HasFrefer()) {
         UnloadReference(trunk, 1);
         return;
     }
-    for (int i = 0; i < trunk_child_count(trunk); ++i) UnloadReferences(trunk_child(trunk, i));
+    for (XTrunk* child : trunk->children) UnloadReferences(child);
 }
 
 void XView::UnloadReference(XTrunk* trunk, int recursive) {
     if (!trunk) return;
-    while (trunk_child_count(trunk) > 0) {
-        const int before = trunk_child_count(trunk);
-        DeleteTrunkTree(trunk_child(trunk, 0), recursive);
-        if (trunk_child_count(trunk) >= before) break;
+    while (!trunk->children.empty()) {
+        const std::size_t before = trunk->children.size();
+        DeleteTrunkTree(trunk->children[0], recursive);
+        if (trunk->children.size() >= before) break;
     }
     // The unit's own shape lines went into this item after those of the file that refers to it; a reload must
     // not leave them behind to be added a second time.
-    int first = -1, end = -1;
-    trunk_unit_parts(trunk, &first, &end);
-    if (first >= 1) {
+    const int first = std::max(trunk->unit_part_start, 1), end = std::min(trunk->unit_part_end, trunk->part_count());
+    if (first < end) {
         for (int p = first; p < end; ++p)
-            if (camera.current_camera_part && trunk_part_object(trunk, p) == camera.current_camera_part)
+            if (camera.current_camera_part && trunk->parts[p] == camera.current_camera_part)
                 LookFromCameraPart(nullptr, nullptr);
         // Part indices of the item shift: a selection inside it would name another part.
-        if (input.selected_trunk == trunk_index(trunk) && input.selected_part >= first) SelectItem(-1, -1, -1);
+        if (input.selected_trunk == trunk->index && input.selected_part >= first) SelectItem(-1, -1, -1);
+        trunk->RemoveParts(first, end);
     }
-    trunk_remove_unit_parts(trunk);
-    trunk_set_loaded(trunk, 0);
+    trunk->unit_part_start = trunk->unit_part_end = -1;
+    trunk->loaded = 0;
 }
 
 int XView::HasChangedUnits(XTrunk* trunk) {
     if (!trunk) return 0;
-    if (!document.trunks.empty() && trunk == document.trunks[0] && trunk_changed(trunk) == 1) return 1;
-    int count = trunk_has_frefer(trunk) && trunk_changed(trunk) == 1 ? 1 : 0;
-    for (int i = 0; i < trunk_child_count(trunk); ++i) count += HasChangedUnits(trunk_child(trunk, i));
+    if (!document.trunks.empty() && trunk == document.trunks[0] && trunk->changed == 1) return 1;
+    int count = trunk->HasFrefer() && trunk->changed == 1 ? 1 : 0;
+    for (XTrunk* child : trunk->children) count += HasChangedUnits(child);
     return count;
 }
 
 void XView::ClearChangedFlags(XTrunk* trunk) {
     if (!trunk) return;
-    trunk_set_changed(trunk, 0);
-    for (int i = 0; i < trunk_child_count(trunk); ++i) ClearChangedFlags(trunk_child(trunk, i));
+    trunk->changed = 0;
+    for (XTrunk* child : trunk->children) ClearChangedFlags(child);
 }
 
 int XView::MarkTrunkChanged(XTrunk* trunk) {
     if (!trunk || document.change_lock == 1) return 0;
-    trunk_set_changed(trunk, 1);
-    if (XTrunk* unit = FindUnitTrunk(trunk)) trunk_set_changed(unit, 1);
+    trunk->changed = 1;
+    if (XTrunk* unit = FindUnitTrunk(trunk)) unit->changed = 1;
     return 1;
 }
 
 XTrunk* XView::FindUnitTrunk(XTrunk* trunk) {
     XTrunk* root = document.trunks.empty() ? nullptr : document.trunks[0];
     if (!trunk) return root;
-    for (XTrunk* p = trunk_parent(trunk); p; p = trunk_parent(p))
-        if (trunk_has_frefer(p)) return p;
+    for (XTrunk* p = trunk->parent; p; p = p->parent)
+        if (p->HasFrefer()) return p;
     return root;
 }
 
 void XView::MarkFamilyOf(XTrunk* selected, void (*mark)(XTrunk*, int)) {
-    std::vector<XTrunk*> stack;
-    for (int i = 0; i < trunk_child_count(selected); ++i) stack.push_back(trunk_child(selected, i));
+    std::vector<XTrunk*> stack(selected->children.begin(), selected->children.end());
     while (!stack.empty()) {
         XTrunk* t = stack.back();
         stack.pop_back();
         mark(t, 1);
-        for (int i = 0; i < trunk_child_count(t); ++i) stack.push_back(trunk_child(t, i));
+        stack.insert(stack.end(), t->children.begin(), t->children.end());
     }
-    for (XTrunk* p = trunk_parent(selected); p && p != document.trunks[0]; p = trunk_parent(p)) mark(p, 2);
+    for (XTrunk* p = selected->parent; p && p != document.trunks[0]; p = p->parent) mark(p, 2);
 }
 
 void XView::MarkSelectionFamily() {
     if (input.selected_trunk <= 0 || input.selected_trunk >= trunk_count()) return;
-    MarkFamilyOf(document.trunks[input.selected_trunk], trunk_set_mark);
+    MarkFamilyOf(document.trunks[input.selected_trunk], [](XTrunk* t, int mark) {
+        t->mark_state = mark;
+        t->UpdateSelectionDisplay();
+        t->UpdateHighlightColor();
+    });
 }
 
 void XView::RefreshMarks() {
     if (display.selection_display_mode == 3) {
-        for (int i = 1; i < trunk_count(); ++i) trunk_set_mark_state(document.trunks[i], 0);
+        for (int i = 1; i < trunk_count(); ++i)
+            if (XTrunk* t = document.trunks[i]) t->mark_state = 0;
         if (input.selected_trunk > 0 && input.selected_trunk < trunk_count() && document.trunks[input.selected_trunk])
-            MarkFamilyOf(document.trunks[input.selected_trunk], trunk_set_mark_state);
+            MarkFamilyOf(document.trunks[input.selected_trunk], [](XTrunk* t, int mark) { t->mark_state = mark; });
     }
-    for (int i = 1; i < trunk_count(); ++i) trunk_update_highlight(document.trunks[i]);
+    for (int i = 1; i < trunk_count(); ++i)
+        if (XTrunk* t = document.trunks[i]) t->UpdateHighlightColor();
 }
 
 void XView::RefreshSelectionStyles() {
-    for (int i = 1; i < trunk_count(); ++i) trunk_update_selection_display(document.trunks[i]);
+    for (int i = 1; i < trunk_count(); ++i)
+        if (XTrunk* t = document.trunks[i]) t->UpdateSelectionDisplay();
 }
 
 void XView::SelectItem(int t, int p, int f) {
     if (input.selected_trunk >= 0 && input.selected_trunk < trunk_count() && document.trunks[input.selected_trunk]) {
         XTrunk* old = document.trunks[input.selected_trunk];
         input.selected_trunk = -1;
-        trunk_drop_new_item_mark(old);
-        trunk_refresh_highlight(old);
+        old->SetAttribute("#new item", "#del", "");
+        old->RefreshHighlight();
     }
     input.selected_trunk = t;
     input.selected_part = p;
@@ -249,20 +265,41 @@ void XView::SelectItem(int t, int p, int f) {
         return;
     }
     XTrunk* item = document.trunks[t];
-    XTrunk* unit = trunk_has_frefer(item) ? item : FindUnitTrunk(item);
+    XTrunk* unit = item->HasFrefer() ? item : FindUnitTrunk(item);
     if (unit && unit != document.trunks[0])
-        for (int i = 0; i < trunk_child_count(unit); ++i) trunk_pass_unit_attributes(trunk_child(unit, i), unit, 0);
-    if (input.selected_part < 0 || input.selected_part >= trunk_part_count(item)) input.selected_part = 0;
-    trunk_prepare_selected(item);
+        for (XTrunk* child : unit->children) PassUnitAttributes(child, unit, 0);
+    if (input.selected_part < 0 || input.selected_part >= item->part_count()) input.selected_part = 0;
+    item->SortAttributes();
+    item->RecomputeAttributes();
     const int list[10] = {static_cast<int>(UM_VIEW_ITEMS_CHANGED), t, 0, 0x5512, 0x5511, 0, 0, 0, 0, 0};
     SendNotifyList(list);
-    if (const kz::scene::COBJECTA* base = trunk_base_record(item)) {
+    if (const kz::scene::COBJECTA* base = item->base_record()) {
         input.selected_position[0] = base->dx;
         input.selected_position[1] = base->dy;
         input.selected_position[2] = base->dz;
     }
-    input.selected_line = trunk_part_line_number(item, input.selected_part);
-    trunk_refresh_highlight(item);
+    const kz::scene::XLeaves* part =
+        input.selected_part < item->part_count() ? item->parts[input.selected_part] : nullptr;
+    input.selected_line = part ? part->line_number : -1;
+    item->RefreshHighlight();
+}
+
+void XView::PassUnitAttributes(XTrunk* trunk, XTrunk* unit, int force) {
+    if (!trunk) return;
+    // A nested unit hands its own attributes down instead of the outer unit's.
+    if (force == 1 || trunk->HasFrefer()) {
+        unit = trunk;
+    } else if (unit) {
+        for (int i = 0; i < unit->attributes.count(); ++i) {
+            const kz::scene::AttributeRecord& a = unit->attributes[i];
+            const char* e = a.expression ? a.expression : "";
+            if (kz::foundation::compare_prefix_nocase(e, "=del", 4) == 0)
+                trunk->DeleteAttribute(a.name);
+            else if (e[0] != '=')
+                trunk->SetAttribute(a.name, a.value, e);
+        }
+    }
+    for (XTrunk* child : trunk->children) PassUnitAttributes(child, unit, 0);
 }
 
 void XView::ClearTimedLists() {

@@ -10,7 +10,7 @@
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/sjis_string.h"
 #include "app/foundation/timer_slots.h"
-#include "app/view/trunk_link.h"
+#include "app/scene/xtrunk.h"
 #include "platform/clipboard.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/shell.h"
@@ -200,17 +200,17 @@ void XView::ToggleActionPartsDisplay() {
 }
 
 void XView::SetShadowModeTree(int index, int mode) {
-    if (index < 0 || index >= trunk_count()) return;
+    if (index < 0 || index >= trunk_count() || !document.trunks[index]) return;
     // Children first, depth first, with an explicit stack so a deep tree cannot exhaust the call stack.
     std::vector<std::pair<XTrunk*, int>> stack{{document.trunks[index], 0}};
     while (!stack.empty()) {
         auto& [trunk, next] = stack.back();
-        if (next < trunk_child_count(trunk)) {
-            XTrunk* child = trunk_child(trunk, next++);
+        if (next < static_cast<int>(trunk->children.size())) {
+            XTrunk* child = trunk->children[next++];
             stack.push_back({child, 0});
             continue;
         }
-        trunk_set_shadow_mode(trunk, mode);
+        if (kz::scene::COBJECTA* record = trunk->base_record()) record->shadow_mode = mode;
         stack.pop_back();
     }
     Redraw(0);
@@ -219,7 +219,7 @@ void XView::SetShadowModeTree(int index, int mode) {
 void XView::PasteIntoRoot() {
     document.paste_target = 0;
     PasteFromClipboard();
-    if (!document.trunks.empty()) trunk_recalc_matrices(document.trunks[0], 1);
+    if (!document.trunks.empty()) document.trunks[0]->RecalcMatrices(1);
     if (output.bridge) output.bridge->device_dirty = 1;
     ApplyVisibility();
     Redraw(1);

@@ -11,7 +11,6 @@
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/timer_slots.h"
-#include "app/view/trunk_link.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 

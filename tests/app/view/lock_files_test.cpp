@@ -7,7 +7,6 @@
 
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
-#include "app/view/trunk_link.h"
 #include "platform/file_system.h"
 #include "support/test_paths.h"
 #include "tests/support/xview/view_fixture.h"
@@ -117,8 +116,8 @@ TEST_F(LockFiles, StampNamesCountUpWithinOneMillisecond) {
     // Names are compared without case.
     std::string upper = third;
     upper[0] = 'Z';
-    trunk_base_record(view->document.trunks[a])->name =
-        kz::foundation::set_heap_string(trunk_base_record(view->document.trunks[a])->name, upper.c_str(), nullptr, -1);
+    view->document.trunks[a]->base_record()->name =
+        kz::foundation::set_heap_string(view->document.trunks[a]->base_record()->name, upper.c_str(), nullptr, -1);
     view->MakeStampName(second);
     EXPECT_EQ(std::string(second).substr(11), "235959-501-01");
 }

@@ -8,7 +8,6 @@
 #include "app/document/view_messages.h"
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
-#include "app/view/trunk_link.h"
 #include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
@@ -71,7 +70,7 @@ TEST_F(SceneTree, DeletingAnItemRenumbersEveryTable) {
     // b's child c was handed to a.
     XTrunk* a = view->document.trunks[1];
     ASSERT_EQ(a->children.size(), 2u);
-    EXPECT_EQ(std::string(trunk_name(a->children[0])) + trunk_name(a->children[1]), "dc");
+    EXPECT_EQ(std::string(a->children[0]->base_record()->name) + a->children[1]->base_record()->name, "dc");
     EXPECT_EQ(a->changed, 1);
 
     // Deleting the selected item clears the selection.
@@ -107,7 +106,7 @@ TEST_F(SceneTree, DeletingASubtreeRemovesItAndKeepsTheRest) {
     ASSERT_EQ(view->DeleteTrunkTree(view->document.trunks[1], 1), 1);  // a, b, c, d
     ASSERT_EQ(view->trunk_count(), 2);
     expect_consistent(view);
-    EXPECT_STREQ(trunk_name(view->document.trunks[1]), "e");
+    EXPECT_STREQ(view->document.trunks[1]->base_record()->name, "e");
     EXPECT_EQ(view->input.selected_trunk, 1);
     EXPECT_EQ(view->document.pushref_table, (std::vector<int>{-1, 1}));
     ASSERT_EQ(view->document.trunks[0]->children.size(), 1u);
@@ -122,7 +121,7 @@ TEST_F(SceneTree, CopiesFillConsecutiveSlotsParentsFirst) {
     ASSERT_EQ(view->trunk_count(), 9);
     expect_consistent(view);
     const char* names[] = {"b", "c", "d"};
-    for (int i = 0; i < 3; ++i) EXPECT_STREQ(trunk_name(view->document.trunks[6 + i]), names[i]);
+    for (int i = 0; i < 3; ++i) EXPECT_STREQ(view->document.trunks[6 + i]->base_record()->name, names[i]);
     EXPECT_EQ(view->document.trunks[6]->parent, e);
     EXPECT_EQ(view->document.trunks[7]->parent, view->document.trunks[6]);
     EXPECT_EQ(view->document.trunks[8]->parent, e);
@@ -206,7 +205,7 @@ TEST_F(SceneTree, UnitAttributesReachItsItemsAndCopiesCarryThem) {
     view->BuildTrunks(a, view->document.trunks[5]);  // b, c, d copied under e
     ASSERT_EQ(view->trunk_count(), 9);
     XTrunk* copy = view->document.trunks[7];
-    EXPECT_STREQ(trunk_name(copy), "c");
+    EXPECT_STREQ(copy->base_record()->name, "c");
     ASSERT_GE(copy->GetAttribute("maker", value, sizeof value), 0);
     EXPECT_STREQ(value, "acme");
 }

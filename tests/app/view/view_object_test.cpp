@@ -9,7 +9,6 @@
 #include "app/foundation/timer_slots.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "app/view/trunk_link.h"
 #include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
@@ -63,7 +62,7 @@ TEST_F(ViewObject, NewModelHasOnlyTheRootWithItsHiddenBox) {
     view->NewModel();
     ASSERT_EQ(view->trunk_count(), 1);
     XTrunk* root = view->document.trunks[0];
-    EXPECT_STREQ(trunk_name(root), "Root Trunk");
+    EXPECT_STREQ(root->base_record()->name, "Root Trunk");
     EXPECT_EQ(root->index, 0);
     ASSERT_EQ(root->part_count(), 2);
     const kz::scene::COBJECTA* box = root->parts[1]->record;
