@@ -14,6 +14,7 @@
 
 #include "modeller/o3du_math_movie.h"
 #include "platform/dialogs.h"
+#include "platform/movie_writer.h"
 #include "render_support.h"
 #include "support/test_paths.h"
 
@@ -49,6 +50,9 @@ struct MovieCase {
 };
 
 TEST(MovieRecorder, ThirtyFramesPassFfprobeAndDecodeUpright) {
+    std::string offered;  // the chooser's list
+    for (const kz::platform::MovieEncoder& e : kz::platform::movie_encoders()) offered += e.name + " ";
+    EXPECT_EQ(offered.rfind("rawvideo mjpeg mpeg4 ", 0), 0u) << offered;
     Frame frame;
     _OfuBitmap image = rendered_frame(&frame);
     ASSERT_LT(frame.at(18, 34).r, 40) << "the box is in the upper left";

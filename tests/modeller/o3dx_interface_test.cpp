@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "modeller/o3dx_interface.h"
+#include "modeller/o3dx_table.h"
 #include "platform/device_context.h"
 #include "render_support.h"
 #include "support/test_paths.h"
@@ -145,6 +146,29 @@ TEST(O3dxInterface, BadHandlesTouchNothing) {
     }
     O3DXLONG h = O3dxOpen(hdc);
     EXPECT_EQ(O3dxAddPrimitive(h), nullptr) << "no current primitive yet";
+    O3dxDelete();
+}
+
+// The draw mode and the matrix change alone: a window-coordinate shape stays one, its sets as they were.
+TEST(O3dxInterface, DrawModeAndMatrixChangeOnlyThemselves) {
+    O3dxCreate();
+    Host host;
+    host.h = O3dxOpen(host.hdc);
+    CO3duPrimitive label = make_box({0, 0, 0}, {10, 10, 1}, make_material({1, 1, 1, 1}, {0, 0, 0, 1}));
+    label.kind = 1;
+    label.layer = 6;
+    _OfuPosition* shape = o3dx_modeller(host.h)->AddPrimitive(label);
+    O3DXLONG mode = O3DU_DRAW_NO_SHADOW;
+    double m[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 5, 6, 7, 1};
+    ASSERT_EQ(O3dxSetDrawMode(host.h, shape, mode), 1);
+    ASSERT_EQ(O3dxSetMatrix(host.h, shape, m), 1);
+    CO3duPrimitive got;
+    o3dx_modeller(host.h)->GetPrimitive(shape, got, O3DU_PRIM_ALL);
+    EXPECT_EQ(got.kind, 1);
+    EXPECT_EQ(got.layer, 6u);
+    EXPECT_EQ(got.draw_mode, O3DU_DRAW_NO_SHADOW);
+    EXPECT_EQ(got.model_matrix[3][1], 6);
+    EXPECT_EQ(got.sets.GetSize(), 6);
     O3dxDelete();
 }
 
