@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "modeller/gl_modelar.h"
 #include "modeller/o3du_read_mesh3.h"
@@ -74,6 +75,50 @@ void BM_Om3Read(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(file_size(path)));
 }
 
+// The parts of a read: the chunks parsed and the shape added, from bytes in memory; and the add alone.
+void BM_Om3ParseAndAdd(benchmark::State& state) {
+    const std::string path = bench_path("bench.om3");
+    {
+        Scene scene;
+        CO3duWriteMesh3::WriteModel(scene.modeller, path.c_str(), 1);
+    }
+    std::string bytes;
+    kz::platform::read_whole_file(path, &bytes);
+    auto dc = kz::platform::DeviceContext::create_window(96, 96);
+    CO3duGLModelar modeller;
+    HDC hdc = dc.get();
+    modeller.Initialize(hdc);
+    for (auto _ : state) {
+        CO3duPosList added;
+        std::string error;
+        benchmark::DoNotOptimize(CO3duReadMesh3::ReadData(modeller, bytes, added, 0, error));
+        state.PauseTiming();
+        modeller.RemoveShapeAll();
+        state.ResumeTiming();
+    }
+}
+
+void BM_AddPrimitiveAlone(benchmark::State& state) {
+    Scene scene;
+    CO3duPosList shapes;
+    scene.modeller.GetPosArray(shapes);
+    CO3duPrimitive p;
+    scene.modeller.GetPrimitive(shapes[0], p, O3DU_PRIM_ALL);
+    for (auto _ : state) {
+        _OfuPosition* pos = scene.modeller.AddPrimitive(p);
+        state.PauseTiming();
+        scene.modeller.RemoveShapeAt(pos);
+        state.ResumeTiming();
+    }
+}
+
+void BM_ThumbnailAlone(benchmark::State& state) {
+    Scene scene;
+    std::vector<BYTE> pixels(96 * 96 * 3);
+    _OFURECT rect{0, 0, 96, 96};
+    for (auto _ : state) scene.modeller.MemDCToBitmap(pixels.data(), int(pixels.size()), rect, nullptr);
+}
+
 // The peers: the same byte count, written and read as one block.
 std::string same_bytes() {
     const std::string path = bench_path("bench.om3");
@@ -103,8 +148,8 @@ void BM_RawWriteFileLayer(benchmark::State& state) {
 void BM_RawReadStdio(benchmark::State& state) {
     const std::string bytes = same_bytes(), path = bench_path("bench.raw");
     kz::platform::write_whole_file(path, bytes);
-    std::string in(bytes.size(), '\0');
     for (auto _ : state) {
+        std::string in(bytes.size(), '\0');  // a reader holds what it read: new memory every time
         std::FILE* f = std::fopen(kz::platform::to_native_path(path).c_str(), "rb");
         benchmark::DoNotOptimize(std::fread(in.data(), 1, in.size(), f));
         std::fclose(f);
@@ -130,3 +175,6 @@ BENCHMARK(BM_RawWriteFileLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Om3Read)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawReadStdio)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawReadFileLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Om3ParseAndAdd)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AddPrimitiveAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ThumbnailAlone)->Unit(benchmark::kMillisecond)->UseRealTime();

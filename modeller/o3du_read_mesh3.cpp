@@ -4,6 +4,7 @@
 // modeller refuses leaves the numbers of later ones alone, and "no texture" stays 0.
 #include "modeller/o3du_read_mesh3.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -45,14 +46,6 @@ void get_matrix(Bytes p, OfuMatrix4x4& m) {
     for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = om3_get<double>(p + 8 * i);
 }
 
-// The next free element of a list that is filled one by one: capacity doubles, so a set of a million vertices
-// costs a handful of moves instead of the list's own small steps. trim() gives the list its final size.
-template <typename List>
-auto& next_slot(List& list, int& used) {
-    if (used == list.GetSize()) list.SetSize(used < 32 ? 64 : used * 2);
-    return list[used++];
-}
-
 // One pass over the chunks, building what the file holds; apply() hands it to the modeller.
 class Om3Parse {
 public:
@@ -85,10 +78,32 @@ private:
     bool ReadEnv(Bytes chunk, int size);
 
     bool Dropped() const { return single_ && (record_.draw_mode & O3DU_DRAW_HIDDEN); }
+    // Chunks of the type, one after another, from the current one on.
+    int RunLength(std::int32_t type) const;
+    // The next free element of a list filled chunk by chunk. A full list grows at once by the run of chunks of its
+    // type that starts here (a set's vertices, then its indices, come one after another), so a set of a million
+    // vertices is sized once; TrimSet gives the list its final size.
+    template <typename List>
+    auto& NextSlot(List& list, int& used, std::int32_t type) {
+        if (used == list.GetSize()) list.SetSize(used + std::max(RunLength(type), 1));
+        return list[used++];
+    }
     CO3duTrianglePolys& LastSet();
+    // The current primitive's fields without its sets.
+    CO3duPrimitive current_fields() const {
+        CO3duPrimitive p;
+        p.draw_mode = current_.draw_mode;
+        p.model_matrix = current_.model_matrix;
+        p.texture_matrix = current_.texture_matrix;
+        p.kind = current_.kind;
+        p.layer = current_.layer;
+        p.polygon_mode = current_.polygon_mode;
+        return p;
+    }
     void TrimSet();
 
     bool single_;
+    std::string_view bytes_;
     std::size_t offset_ = 0;
     std::string error_;
     CO3duPrimitive current_;  // collects the sets
@@ -102,6 +117,18 @@ private:
     std::vector<TextureRef> texture_refs_;
     std::vector<std::function<void(CO3duModelar&)>> settings_;  // in file order
 };
+
+int Om3Parse::RunLength(std::int32_t type) const {
+    const auto* data = reinterpret_cast<Bytes>(bytes_.data());
+    int run = 0;
+    for (std::size_t at = offset_; bytes_.size() - at >= kOm3ChunkHead; ++run) {
+        const std::int32_t size = om3_get<std::int32_t>(data + at + 4);
+        if (om3_get<std::int32_t>(data + at) != type || size < kOm3ChunkHead || std::size_t(size) > bytes_.size() - at)
+            break;
+        at += std::size_t(size);
+    }
+    return run;
+}
 
 CO3duTrianglePolys& Om3Parse::LastSet() {
     if (current_.sets.GetSize() == 0) {
@@ -126,7 +153,7 @@ bool Om3Parse::ReadVertex(Bytes chunk, int size) {
     const OfuVector3 normal = get_vector(chunk + 32);
     const double u = om3_get<double>(chunk + 72), v = om3_get<double>(chunk + 80);
     CO3duTrianglePolys& set = LastSet();
-    _O3duVertex& out = next_slot(set.vertices, vertices_used_);
+    _O3duVertex& out = NextSlot(set.vertices, vertices_used_, OM3_VERTEX);
     out.position = position;
     out.normal = normal;
     if (single_) {
@@ -154,7 +181,7 @@ bool Om3Parse::ReadIndex(Bytes chunk, int size) {
                        c = om3_get<std::int32_t>(chunk + 16);
     for (std::int32_t i : {a, b, c})
         if (i < 0 || i >= vertices_used_) return Fail(offset_, "index outside its set's vertices");
-    next_slot(set.indices, indices_used_) = {a, b, c};
+    NextSlot(set.indices, indices_used_, OM3_INDEX) = {a, b, c};
     return true;
 }
 
@@ -191,9 +218,10 @@ bool Om3Parse::ReadPrimitive(Bytes chunk, int size) {
     }
     CO3duPrimitive& target = single_ ? record_ : current_;
     if (!single_ && opened_) {
+        // The finished shape takes the sets; the fields stay with the next one, as a shorter chunk keeps them.
         TrimSet();
-        shapes_.push_back(current_);
-        current_.DeleteAll();
+        CO3duPrimitive& done = shapes_.emplace_back(current_fields());
+        done.sets = std::move(current_.sets);
         vertices_used_ = indices_used_ = 0;
     }
     opened_ = true;
@@ -377,6 +405,7 @@ bool Om3Parse::Chunk(std::int32_t type, Bytes chunk, int size) {
 }
 
 bool Om3Parse::Run(std::string_view bytes, std::string& error) {
+    bytes_ = bytes;
     const auto* data = reinterpret_cast<Bytes>(bytes.data());
     const std::size_t total = bytes.size();
     for (offset_ = 0; offset_ < total;) {
