@@ -48,6 +48,24 @@ std::size_t file_size(const std::string& path) {
     return bytes.size();
 }
 
+// The scene written once, for the readers and the peers.
+std::string written_om3() {
+    const std::string path = bench_path("bench.om3");
+    Scene scene;
+    CO3duWriteMesh3::WriteModel(scene.modeller, path.c_str(), 1);
+    return path;
+}
+
+// An empty modeller to read into.
+struct Reader {
+    std::unique_ptr<kz::platform::DeviceContext> dc = kz::platform::DeviceContext::create_window(96, 96);
+    CO3duGLModelar modeller;
+    Reader() {
+        HDC hdc = dc.get();
+        modeller.Initialize(hdc);
+    }
+};
+
 void BM_Om3Write(benchmark::State& state) {
     Scene scene;
     const std::string path = bench_path("bench.om3");
@@ -56,15 +74,9 @@ void BM_Om3Write(benchmark::State& state) {
 }
 
 void BM_Om3Read(benchmark::State& state) {
-    const std::string path = bench_path("bench.om3");
-    {
-        Scene scene;
-        CO3duWriteMesh3::WriteModel(scene.modeller, path.c_str(), 1);
-    }
-    auto dc = kz::platform::DeviceContext::create_window(96, 96);
-    CO3duGLModelar modeller;
-    HDC hdc = dc.get();
-    modeller.Initialize(hdc);
+    const std::string path = written_om3();
+    Reader reader;
+    CO3duGLModelar& modeller = reader.modeller;
     for (auto _ : state) {
         CO3duPosList added;
         benchmark::DoNotOptimize(CO3duReadMesh3::ReadFile(modeller, path.c_str(), added, 0));
@@ -77,17 +89,10 @@ void BM_Om3Read(benchmark::State& state) {
 
 // The parts of a read: the chunks parsed and the shape added, from bytes in memory; and the add alone.
 void BM_Om3ParseAndAdd(benchmark::State& state) {
-    const std::string path = bench_path("bench.om3");
-    {
-        Scene scene;
-        CO3duWriteMesh3::WriteModel(scene.modeller, path.c_str(), 1);
-    }
     std::string bytes;
-    kz::platform::read_whole_file(path, &bytes);
-    auto dc = kz::platform::DeviceContext::create_window(96, 96);
-    CO3duGLModelar modeller;
-    HDC hdc = dc.get();
-    modeller.Initialize(hdc);
+    kz::platform::read_whole_file(written_om3(), &bytes);
+    Reader reader;
+    CO3duGLModelar& modeller = reader.modeller;
     for (auto _ : state) {
         CO3duPosList added;
         std::string error;
@@ -120,14 +125,7 @@ void BM_ThumbnailAlone(benchmark::State& state) {
 }
 
 // The peers: the same byte count, written and read as one block.
-std::string same_bytes() {
-    const std::string path = bench_path("bench.om3");
-    {
-        Scene scene;
-        CO3duWriteMesh3::WriteModel(scene.modeller, path.c_str(), 1);
-    }
-    return std::string(file_size(path), 'x');
-}
+std::string same_bytes() { return std::string(file_size(written_om3()), 'x'); }
 
 void BM_RawWriteStdio(benchmark::State& state) {
     const std::string bytes = same_bytes(), path = bench_path("bench.raw");
