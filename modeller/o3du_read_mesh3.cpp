@@ -260,7 +260,8 @@ bool Om3Parse::ReadTexture(Bytes chunk, int size) {
         return Fail(offset_, "texture of no size");
     const std::int64_t rows = std::llabs(std::int64_t(info.biHeight));
     const std::int64_t row_bytes = bitmap_row_bytes(info.biWidth, info.biBitCount);
-    if (row_bytes * rows > length - bits_at) return Fail(offset_, "texture rows overrun the chunk");
+    const std::int64_t room = length - bits_at;
+    if (row_bytes > room || rows > room / row_bytes) return Fail(offset_, "texture rows overrun the chunk");
     _OfuBitmap image;
     image.info_header.biWidth = info.biWidth;
     image.info_header.biHeight = static_cast<std::int32_t>(rows);

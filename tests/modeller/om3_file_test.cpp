@@ -8,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/vector_math.h"
@@ -298,10 +299,18 @@ TEST(Om3File, CorruptedFilesAreRefusedOrReadNeverReadPastTheirEnd) {
         return std::uniform_int_distribution<std::size_t>(from, to - 1)(random);
     };
     const std::int32_t interesting[] = {0, -1, 1, 7, 8, 12, 88, 279, 281, 0x7FFFFFFF, INT32_MIN, 65536};
+    // First the first texture's width and height at their extremes, then random edits.
+    const std::size_t width_at = thumbnail_end + 8 + 18, height_at = width_at + 4;
+    const std::pair<std::int32_t, std::int32_t> sides[] = {
+        {INT32_MAX, INT32_MAX}, {INT32_MAX, INT32_MIN}, {1, INT32_MAX}, {INT32_MAX, 1}, {-8, 8}, {8, 0}};
     int refused = 0, accepted = 0;
-    for (int round = 0; round < 4000; ++round) {
+    for (int round = -int(std::size(sides)); round < 4000; ++round) {
         std::string bytes = good;
-        const int edits = 1 + round % 4;
+        if (round < 0) {
+            std::memcpy(&bytes[width_at], &sides[std::size(sides) + round].first, 4);
+            std::memcpy(&bytes[height_at], &sides[std::size(sides) + round].second, 4);
+        }
+        const int edits = round < 0 ? 0 : 1 + round % 4;
         for (int e = 0; e < edits; ++e) {
             const std::size_t at = pick(thumbnail_end, bytes.size());
             switch (random() % 5) {
@@ -319,7 +328,7 @@ TEST(Om3File, CorruptedFilesAreRefusedOrReadNeverReadPastTheirEnd) {
         }
         CO3duPosList added;
         std::string error;
-        const int single = round % 2;
+        const int single = (round + 8) % 2;
         const std::vector<char> exact(bytes.begin(), bytes.end());  // a block of the file's size, no slack
         if (CO3duReadMesh3::ReadData(*s.modeller, std::string_view(exact.data(), exact.size()), added, single, error)) {
             ++accepted;
