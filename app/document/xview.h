@@ -142,6 +142,13 @@ public:
     void RefreshSelectionStyles();
     void SelectItem(int trunk, int part, int face);
     void PassUnitAttributes(XTrunk* trunk, XTrunk* unit, int force);
+    // The first item at or after start whose attribute has that value; -1 when none.
+    int FindTrunkByAttribute(const char* name, const char* value, int start);
+    // The next item with a camera entry after the last one found (from the first again past the end): the eye
+    // moves to it and it becomes selected.
+    void FocusNextMatch();
+    // 1 when a part of the item carries a camera entry ("C", "C1", "C2") in its action column.
+    static bool HasCameraEntry(const XTrunk* item);
     void ClearTimedLists();
     void CloseScene();
     void StopPlayback();
@@ -203,7 +210,6 @@ public:
     // eye is given), animated over seconds on the view clock or at once.
     int AnimateEyeTo(const double* target, int mode, const double* eye, double seconds, double lens, double value,
                      double distance);
-    void NextCamera();
 
     // --- Services of the scene and the bridge ---------------------------------------------------------------
     char* ToAbsolutePath(char* old_text, const char* path, XTrunk* owner) override;

@@ -25,6 +25,14 @@ void renumber(int& index, int deleted) {
     else if (index > deleted)
         --index;
 }
+// The first item at or after `start` that `match` accepts; -1 when none.
+template <class Match>
+int first_trunk_from(const std::vector<XTrunk*>& trunks, int start, Match match) {
+    for (int i = std::max(start, 0); i < static_cast<int>(trunks.size()); ++i)
+        if (trunks[i] && match(trunks[i])) return i;
+    return -1;
+}
+
 // A search position rather than a reference: it only follows the entries that move down.
 void renumber_cursor(int& index, int deleted) {
     if (index > deleted) --index;
@@ -300,6 +308,25 @@ void XView::PassUnitAttributes(XTrunk* trunk, XTrunk* unit, int force) {
         }
     }
     for (XTrunk* child : trunk->children) PassUnitAttributes(child, unit, 0);
+}
+
+int XView::FindTrunkByAttribute(const char* name, const char* value, int start) {
+    return first_trunk_from(document.trunks, start, [&](XTrunk* t) { return t->AttributeEquals(name, value) != 0; });
+}
+
+void XView::FocusNextMatch() {
+    int start = camera.next_camera_index;
+    if (start < 1 || start >= trunk_count()) start = 1;
+    int hit = first_trunk_from(document.trunks, start, HasCameraEntry);
+    if (hit < 0 && start > 1) hit = first_trunk_from(document.trunks, 1, HasCameraEntry);
+    if (hit < 1) return;
+    camera.next_camera_index = hit + 1;
+    double box[6];
+    document.trunks[hit]->GetPartBounds(nullptr, box, 1);
+    const double centre[3] = {(box[0] + box[3]) * 0.5, (box[1] + box[4]) * 0.5, (box[2] + box[5]) * 0.5};
+    AnimateEyeTo(centre, 1, nullptr, camera.eye_move_time, 0.0, 0.0, 0.0);
+    SelectItem(hit, 1, 0);
+    Redraw(0);
 }
 
 void XView::ClearTimedLists() {

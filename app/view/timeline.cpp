@@ -44,6 +44,22 @@ const fnd::FieldSeparators& semicolon_separator() {
     return separator;
 }
 
+// Calls visit(head, entry, rest) for each item of an action column ("|" between items), rest being where the
+// item's fields after the first begin (-1 when none follow), until visit answers false.
+template <class Visit>
+void for_each_action_item(const std::string& actions, Visit visit) {
+    static const fnd::FieldSeparators bar("|");
+    for (int pos = 0; pos >= 0;) {
+        int start = pos, length = 0;
+        pos = fnd::get_field(actions.c_str(), start, length, bar);
+        if (length < 1) continue;
+        const std::string entry = actions.substr(start, length);
+        int head_start = 0, head_length = 0;
+        const int rest = fnd::get_field(entry.c_str(), head_start, head_length, semicolon_separator());
+        if (!visit(read_item_head(entry.c_str() + head_start, head_length), entry, rest)) return;
+    }
+}
+
 // The position after `count` more ";" fields from pos; -1 once the text has run out.
 int skip_fields(const char* text, int pos, int count) {
     for (int length = 0; count > 0 && pos >= 0; --count) {
@@ -108,27 +124,34 @@ int XView::FireLeafActions(int item, int part, int mask) {
     GetClockTime(&stamp);
     timeline.last_action_start = stamp;
 
-    static const fnd::FieldSeparators bar("|");
-    for (int pos = 0; pos >= 0;) {
-        int start = pos, length = 0;
-        pos = fnd::get_field(actions.c_str(), start, length, bar);
-        if (length < 1) continue;
-        const std::string entry = actions.substr(start, length);
-        int head_start = 0, head_length = 0;
-        const int rest = fnd::get_field(entry.c_str(), head_start, head_length, semicolon_separator());
-        const ItemHead head = read_item_head(entry.c_str() + head_start, head_length);
-        if (!head.letter || rest < 0) continue;
-        if (head.variant == 1 ? mask > 1 : (mask != 0 && mask != 2)) continue;
+    for_each_action_item(actions, [&](ItemHead head, const std::string& entry, int rest) {
+        if (!head.letter || rest < 0) return true;
+        if (head.variant == 1 ? mask > 1 : (mask != 0 && mask != 2)) return true;
         if (head.letter == 'M') {
             AddAction(entry.c_str() + rest, leaves, stamp);
-            continue;
+            return true;
         }
         std::string line(1, head.letter);
         if (head.variant == 2) line += '2';
         line.append(";").append(id).append(";").append(entry, rest);
         QueueAction(line.c_str(), stamp, mask);
-    }
+        return true;
+    });
     return 1;
+}
+
+bool XView::HasCameraEntry(const XTrunk* item) {
+    for (int p = 1; p < item->part_count(); ++p) {
+        const char* actions = item->parts[p] && item->parts[p]->record ? item->parts[p]->record->action : nullptr;
+        bool found = false;
+        if (actions)
+            for_each_action_item(actions, [&](ItemHead head, const std::string&, int) {
+                found = head.letter == 'C';
+                return !found;
+            });
+        if (found) return true;
+    }
+    return false;
 }
 
 int XView::QueueAction(const char* line, const SystemTime& stamp, int mask) {

@@ -56,7 +56,7 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
     switch (message) {
     case UM_VIEW_SETCURSOR: UpdateCursor(); break;
     case UM_VIEW_TICK: OnTimerTick(); break;
-    case UM_VIEW_NEXT_CAMERA: NextCamera(); break;
+    case UM_VIEW_NEXT_CAMERA: FocusNextMatch(); break;
     case UM_VIEW_SET_BKCOLOR:
         settings.background_color = static_cast<std::uint32_t>(lparam);
         Redraw(0);

@@ -15,7 +15,6 @@ void XView::CopyItemToClipboard(int, int) {}
 void XView::PasteFromClipboard() {}
 void XView::PasteAsTrunk(int) {}
 void XView::ExecExelData(const char*, int*, int*) {}
-void XView::NextCamera() {}
 // TEMPORARY until the referenced-unit work lands: no file is brought in, so drops of figure files add nothing.
 int XView::ReplaceItemWithFile(int, const char*) { return -1; }
 int XView::AddReferFile(const char*) { return -1; }

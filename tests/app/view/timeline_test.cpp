@@ -1,5 +1,6 @@
 // The timeline on a hand-driven clock: which action items a click queues and when they fall due, what a due hit
-// fires, the start events, the tick's animation of items, and a clicked camera action played to its end.
+// fires, the start events, the tick's animation of items, a clicked camera action played to its end, and the
+// next-camera message's round of the items with camera entries.
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -213,6 +214,24 @@ TEST_F(TimelineTest, FindTargetTrunkTakesTheFirstMatchDepthFirst) {
         EXPECT_EQ(view->FindTargetTrunk(view->document.trunks[0], &list, &found), cs.expected >= 0) << cs.condition;
         EXPECT_EQ(found, view->document.trunks[cs.expected >= 0 ? cs.expected : a]) << cs.condition;
         kz::scene::free_condition_list(&list);
+    }
+}
+
+TEST_F(TimelineTest, NextCameraMessageVisitsTheItemsWithCameraEntriesInTurn) {
+    add_part(add_item(0, "plain"), "door", "H;[wav=a.wav];0");
+    const int far = add_item(0, "far");
+    add_part(far, "view", "m;x;rz;0;1;0;1|c1;far;0");
+    view->document.trunks[far]->base_record()->dx = 500.0;
+    view->document.trunks[far]->RecalcMatrices(1);
+    add_item(0, "last");
+    EXPECT_EQ(view->FindTrunkByAttribute("#name", "FAR", 0), far);
+    EXPECT_EQ(view->FindTrunkByAttribute("#name", "far", far + 1), -1);
+    for (const int expected : {1, far, 1}) {  // past the last camera item the search starts again
+        kz::platform::send_message(view->output.view_window[0], UM_VIEW_NEXT_CAMERA, 0, 0);
+        EXPECT_EQ(view->input.selected_trunk, expected);
+        clock->advance(1000);
+        tick(view);
+        EXPECT_NEAR(view->camera.eye->target[0], expected == far ? 500.0 : 0.0, 1e-6);
     }
 }
 
