@@ -115,6 +115,8 @@ public:
     void ToggleActionPartsDisplay();
     void SetToolCommand(std::uint32_t message);
     void SetShadowModeTree(int index, int mode);
+    // The selected item leaves the model (its children go to its parent); nothing is selected after.
+    void DeleteSelected();
     void PasteIntoRoot();
     void LookFromSky();
     void OpenLink(const char* text);

@@ -20,7 +20,8 @@ std::vector<double> ring_angles(const SweepParameters& s, int divisions);
 std::vector<double> ring_points(const std::vector<double>& angles, double rx, double ry, double z, bool full_turn);
 
 // Unit normal at every ring point from the normals of the side faces beside it (face i lies between points i and
-// i + 1): their normalised sum, the two end faces meeting with a whole turn, else the end face's own.
+// i + 1): their normalised sum, the two end faces meeting with a whole turn, else the end face's own. The cone's
+// SmoothConeNormals and the cylinder's SmoothSideNormals are this one step.
 std::vector<double> ring_corner_normals(const std::vector<double>& face_normals, bool full_turn);
 
 // The side faces between a bottom and a top ring (a cone's top ring is its apex repeated), face k with code

@@ -135,14 +135,7 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
             SendNotifyList(kItemsChangedList);
         }
         break;
-    case UM_VIEW_DELETE_SELECTED:
-        if (input.selected_trunk >= 1) {
-            const int old = input.selected_trunk;
-            SelectItem(-1, -1, -1);
-            DeleteTrunk(old, 1);
-            Redraw(0);
-        }
-        break;
+    case UM_VIEW_DELETE_SELECTED: DeleteSelected(); break;
     case UM_VIEW_SET_SHADOW_MODE: SetShadowModeTree(item, static_cast<int>(lparam)); break;
     case UM_VIEW_PASTE: PasteIntoRoot(); break;
     case VIEW_SKY: LookFromSky(); break;
@@ -197,6 +190,14 @@ void XView::ToggleCentrePick() {
 void XView::ToggleActionPartsDisplay() {
     display.action_parts_display = display.action_parts_display ? 0 : 1;
     Redraw(display.action_parts_display ? 0 : 1);
+}
+
+void XView::DeleteSelected() {
+    if (input.selected_trunk < 1) return;
+    const int old = input.selected_trunk;
+    SelectItem(-1, -1, -1);
+    DeleteTrunk(old, 1);
+    Redraw(0);
 }
 
 void XView::SetShadowModeTree(int index, int mode) {
