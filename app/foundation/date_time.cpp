@@ -3,11 +3,11 @@
 #include "app/foundation/date_time.h"
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
-
-#include <cmath>
 
 namespace kz::foundation {
 namespace {
@@ -58,7 +58,8 @@ int day_of_year_to_month_day(int day_of_year, int* month, int* day) {
 }
 
 int month_day_to_day_of_year(int month, int day) {
-    int m = ((month - 1) % 12 + 12) % 12;
+    // Wide arithmetic: a month of INT_MIN must wrap, not overflow.
+    const int m = static_cast<int>(((static_cast<long long>(month) - 1) % 12 + 12) % 12);
     long long d = static_cast<long long>(day) - 1;
     for (int i = 0; i < m; ++i) d += kMonthDays[i];
     return static_cast<int>(d < 0 ? 0 : (d > 364 ? 364 : d));
@@ -121,7 +122,7 @@ std::int64_t file_age_ms(const char* path) {
 }
 
 void hours_to_hour_minute(double hours, int* hour, int* minute) {
-    if (!(std::fabs(hours) < 1e9)) hours = 0.0;  // no clock reading is that far out; keep the casts defined
+    if (hours != hours) hours = 0.0;
     double whole = std::trunc(hours);
     double m = std::floor((hours - whole) * 60.0 + 0.5);
     if (m >= 60.0) {
@@ -131,8 +132,8 @@ void hours_to_hour_minute(double hours, int* hour, int* minute) {
         whole -= 1.0;
         m += 60.0;
     }
-    if (hour) *hour = static_cast<int>(whole);
-    if (minute) *minute = static_cast<int>(m);
+    if (hour) *hour = kz::crt::truncate_to_int(whole);
+    if (minute) *minute = kz::crt::truncate_to_int(m);
 }
 
 double hour_minute_to_hours(int hour, int minute) { return hour + minute / 60.0; }

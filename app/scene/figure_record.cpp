@@ -2,7 +2,6 @@
 // Texts and the paste list are heap blocks owned by the record; a copy never shares one with its source.
 #include "app/scene/figure_record.h"
 
-#include <climits>
 #include <cmath>
 #include <initializer_list>
 
@@ -16,12 +15,6 @@
 namespace kz::scene {
 
 using namespace kz::foundation;
-
-std::int32_t truncate_to_int(double v) {
-    // Models carry whatever numbers their authors typed; out-of-range casts must not be undefined.
-    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT_MIN;
-    return static_cast<std::int32_t>(v);
-}
 
 const char* figure_kind_word(int kind) {
     switch (kind) {

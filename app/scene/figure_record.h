@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/crt/c_numbers.h"
+
 namespace kz::scene {
 
 class XViewServices;
@@ -196,7 +198,7 @@ public:
     void* array3 = nullptr;
 };
 
-// Whole-value truncation as the x86 conversion gives it: NaN and values outside the int range become INT_MIN.
-std::int32_t truncate_to_int(double v);
+// Numbers from records become integers only through the one checked conversion (NaN 0, saturating).
+using kz::crt::truncate_to_int;
 
 }  // namespace kz::scene

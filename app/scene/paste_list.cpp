@@ -2,6 +2,7 @@
 // in the form the reader takes again.
 #include "app/scene/paste_list.h"
 
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -96,8 +97,9 @@ std::int32_t face_code_of_number(std::int32_t n) {
 }
 
 std::int32_t end_of_thousand(std::int32_t from) {
-    // 64-bit so that codes near the 32-bit limit wrap the same way in the reader and the writer.
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(from) / 1000 * 1000 + 999);
+    // Saturates at the top of the code range, so the last thousand still ends where the reader and writer agree.
+    const std::int64_t end = static_cast<std::int64_t>(from) / 1000 * 1000 + 999;
+    return end > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(end);
 }
 
 int paste_kind_of_source(const char* source, int record_kind) {
@@ -235,7 +237,9 @@ char* COBJECTA::WritePasteList() {
         for (int k = 0; k < e.range_count && e.from_codes && e.to_codes; ++k) {
             if (k) out += '.';
             out += c_integer_text(e.from_codes[k], number);
-            if (e.to_codes[k] != e.from_codes[k]) {
+            // A one-code range is written as the bare code, except where the bare number would read back as a box
+            // face digit (0..5 stand for 1000..6000): "2-2" stays a range.
+            if (e.to_codes[k] != e.from_codes[k] || face_code_of_number(e.from_codes[k]) != e.from_codes[k]) {
                 out += '-';
                 if (e.to_codes[k] != end_of_thousand(e.from_codes[k])) out += c_integer_text(e.to_codes[k], number);
             }

@@ -4,6 +4,7 @@
 
 #include <locale.h>
 
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +31,10 @@ private:
 double c_strtod(const char* text, char** end) { return strtod_l(text, end, c_locale()); }
 double c_atof(const char* text) { return c_strtod(text, nullptr); }
 long c_strtol(const char* text, char** end, int base) { return strtol_l(text, end, base, c_locale()); }
-int c_atoi(const char* text) { return static_cast<int>(c_strtol(text, nullptr, 10)); }
+int c_atoi(const char* text) {
+    const long v = c_strtol(text, nullptr, 10);
+    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
 long c_atol(const char* text) { return c_strtol(text, nullptr, 10); }
 
 int c_snprintf(char* buffer, std::size_t size, const char* format, ...) {
@@ -40,6 +44,13 @@ int c_snprintf(char* buffer, std::size_t size, const char* format, ...) {
     int n = std::vsnprintf(buffer, size, format, args);
     va_end(args);
     return n;
+}
+
+int truncate_to_int(double value) {
+    if (value != value) return 0;
+    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(value);
 }
 
 }  // namespace kz::crt

@@ -9,11 +9,17 @@ namespace kz::crt {
 // atof/strtod in the "C" locale: leading blanks, sign, partial prefixes, hex, inf and nan as the C library takes them.
 double c_strtod(const char* text, char** end);
 double c_atof(const char* text);
-// atoi/atol/strtol in the "C" locale (atoi's result is the low 32 bits of strtol's, as glibc's atoi gives).
+// atoi/atol/strtol in the "C" locale. A value beyond int saturates at its limits in atoi (the C library leaves
+// it undefined, and glibc's low 32 bits would turn 4294967291 into -5), so a number read and written back is the
+// number that was read.
 long c_strtol(const char* text, char** end, int base);
 int c_atoi(const char* text);
 long c_atol(const char* text);
 // snprintf in the "C" locale; same result and truncation rules as snprintf (always NUL-terminates when size > 0).
 int c_snprintf(char* buffer, std::size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+// The one step from a double to an integer: truncation toward zero, NaN gives 0 and values beyond the int range
+// saturate at its limits (a plain cast of such values is undefined behaviour).
+int truncate_to_int(double value);
 
 }  // namespace kz::crt

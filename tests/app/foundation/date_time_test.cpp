@@ -2,6 +2,8 @@
 // (checked against the C library's own calendar), plus the hour and minute conversions.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <ctime>
 #include <random>
 
@@ -58,6 +60,15 @@ TEST(DateTime, DaysOfTheYear) {
     EXPECT_EQ(month_day_to_day_of_year(12, 40), 364);
     EXPECT_EQ(month_day_to_day_of_year(0, 31), 364);
     EXPECT_EQ(month_day_to_day_of_year(1, -5), 0);
+    // Extreme values from a file wrap and clamp; none may overflow on the way (the sanitizer would stop here).
+    EXPECT_EQ(month_day_to_day_of_year(INT_MIN, 1), 90);
+    EXPECT_EQ(month_day_to_day_of_year(INT_MAX, INT_MAX), 364);
+    int hour = -1, minute = -1;
+    hours_to_hour_minute(1e300, &hour, &minute);
+    EXPECT_EQ(hour, INT_MAX);
+    hours_to_hour_minute(std::nan(""), &hour, &minute);
+    EXPECT_EQ(hour, 0);
+    EXPECT_EQ(minute, 0);
 }
 
 TEST(DateTime, CarriesAcrossDayMonthAndYearEnds) {

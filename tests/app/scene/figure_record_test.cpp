@@ -1,6 +1,7 @@
 // The figure record: column access, display-mode flags, forward travel, camera column and deep copies.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "app/foundation/heap_text.h"
@@ -51,7 +52,7 @@ TEST(FigureRecord, DisplayModeDecoding) {
     };
     const Case cases[] = {
         {3.5, 2, 2, 5}, {4, 1, 1, 0},   {6, 1, 3, 0},   {-1, 0, 0, 0},    {0, 1, 1, 0},
-        {1, 2, 1, 0},   {2.9, 1, 2, 9}, {7.3, 2, 3, 3}, {1e300, 1, 1, 0},
+        {1, 2, 1, 0},   {2.9, 1, 2, 9}, {7.3, 2, 3, 3}, {1e300, 2, 3, 9},  // saturated: all bits
     };
     for (const Case& c : cases) {
         COBJECTA r;
@@ -78,7 +79,9 @@ TEST(FigureRecord, PackedColourTruncatesAndMasksEachChannel) {
     r.SetFieldByColumn(23, 1.9);
     r.SetFieldByColumn(24, 255);
     EXPECT_EQ(r.packed_color, 44u | 1u << 8 | 255u << 16);
-    r.SetFieldByColumn(22, 1e200);  // no undefined conversion
+    r.SetFieldByColumn(22, 1e200);  // no undefined conversion: the largest int, masked
+    EXPECT_EQ(r.packed_color & 255u, 255u);
+    r.SetFieldByColumn(22, std::nan(""));
     EXPECT_EQ(r.packed_color & 255u, 0u);
 }
 

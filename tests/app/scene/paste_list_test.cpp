@@ -1,6 +1,7 @@
 // The paste column: entry syntax, face codes, kinds from sources, path resolution and the written form.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "app/scene/figure_record.h"
@@ -47,6 +48,17 @@ TEST(PasteList, EntriesFromTheColumnAndBack) {
         {"|A|;|", 0, 0, {}, 0, 0, ""},
         {"A;1;[text=a]|C;2;[text=b]|", 2, 'A', {{2000, 2000}}, -1, 3, nullptr},
         {"A;1;\"a;b|c\"", 1, 'A', {{2000, 2000}}, -1, 0, "A;2000;\"a;b|c\";0;0;;;;0;0;0;0;0;0;|"},
+        // A one-code range of a face digit stays a range: the bare digit would read back as another face.
+        {"A;2-2;[text=x]", 1, 'A', {{2, 2}}, -1, 3, "A;2-2;[text=x];0;0;;;;0;0;0;0;0;0;|"},
+        // Codes beyond the 32-bit range saturate rather than wrap (4294967291 would read as -5).
+        {"A;5-4294967291;[text=x]", 1, 'A', {{5, INT32_MAX}}, -1, 3, "A;5-2147483647;[text=x];0;0;;;;0;0;0;0;0;0;|"},
+        {"A;2147483647-;[text=x]",
+         1,
+         'A',
+         {{INT32_MAX, INT32_MAX}},
+         -1,
+         3,
+         "A;2147483647;[text=x];0;0;;;;0;0;0;0;0;0;|"},
     };
     for (const Case& c : cases) {
         COBJECTA r;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstring>
@@ -76,4 +77,24 @@ TEST(GlobalMemory, MovableBlocksAreCheckedAndZeroed) {
     EXPECT_EQ(global_lock(fixed), fixed);
     EXPECT_FALSE(global_is_moveable(fixed));
     global_free(fixed);
+}
+
+TEST(CNumbers, IntegersFromTextAndDoublesSaturate) {
+    EXPECT_EQ(c_atoi("4294967291"), INT_MAX) << "glibc's atoi would give -5";
+    EXPECT_EQ(c_atoi("-99999999999"), INT_MIN);
+    EXPECT_EQ(c_atoi("2147483647"), INT_MAX);
+    const struct {
+        double in;
+        int want;
+    } cases[] = {{std::nan(""), 0},
+                 {HUGE_VAL, INT_MAX},
+                 {-HUGE_VAL, INT_MIN},
+                 {1e308, INT_MAX},
+                 {-1e308, INT_MIN},
+                 {2.9, 2},
+                 {-2.9, -2},
+                 {2147483647.9, INT_MAX},
+                 {-2147483648.9, INT_MIN},
+                 {2147483646.5, 2147483646}};
+    for (const auto& c : cases) EXPECT_EQ(truncate_to_int(c.in), c.want) << c.in;
 }
