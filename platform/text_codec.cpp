@@ -170,6 +170,16 @@ std::string encode(const std::u32string& cps, bool escape_names, bool* lossless)
     return out;
 }
 
+// Only what the escape was made for comes out of it: a character CP932 cannot hold (or the replacement
+// character). A pair that would spell anything else, above all ".", a separator or a control character, is no
+// escape and stays as its two characters, so a crafted name cannot climb out of a folder through the codec.
+bool escapable(char32_t cp) {
+    if (cp < 0xA0 || (cp >= 0xD800 && cp < 0xE000) || cp > 0x10FFFF) return false;
+    if (cp == kReplacement) return true;
+    std::string ignored;
+    return !encode_one(cp, ignored);
+}
+
 std::u32string unescape(const std::u32string& in) {
     std::u32string out;
     for (size_t i = 0; i < in.size(); ++i) {
@@ -177,9 +187,12 @@ std::u32string unescape(const std::u32string& in) {
         if (a >= kEscBase && a < kEscBase + kEscSpan && i + 1 < in.size()) {
             char32_t b = in[i + 1];
             if (b >= kEscBase + kEscSpan && b < kEscBase + 2 * kEscSpan) {
-                out.push_back((a - kEscBase) * kEscSpan + (b - kEscBase - kEscSpan));
-                ++i;
-                continue;
+                const char32_t cp = (a - kEscBase) * kEscSpan + (b - kEscBase - kEscSpan);
+                if (escapable(cp)) {
+                    out.push_back(cp);
+                    ++i;
+                    continue;
+                }
             }
         }
         out.push_back(a);

@@ -47,3 +47,30 @@ TEST(TextCodec, FileNamesOutsideCp932SurviveTheRoundTrip) {
     ASSERT_EQ(inside.size(), 4u);
     for (char c : inside) EXPECT_GE(static_cast<unsigned char>(c), 0x40);
 }
+
+TEST(TextCodec, NameEscapeNeverSpellsDotsSeparatorsOrControls) {
+    // The escape pair is two characters of CP932's user-defined area; a pair that would stand for one of these
+    // is not an escape and comes out as the two characters it is. F0 40 F5 6E would otherwise spell ".".
+    auto utf8_of = [](char32_t cp) {
+        std::string out;
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        return out;
+    };
+    auto pair_for = [&](char32_t cp) { return utf8_of(0xE000 + cp / 940) + utf8_of(0xE000 + 940 + cp % 940); };
+    EXPECT_EQ(utf8_to_cp932(pair_for('.')), "\xF0\x40\xF5\x6E");
+    for (char32_t cp : {char32_t('.'), char32_t('/'), char32_t('\\'), char32_t(0), char32_t('\n'), char32_t(0x7F),
+                        char32_t(0x85), char32_t(0xD800), char32_t(':'), char32_t('A')}) {
+        const std::string inside = utf8_to_cp932(pair_for(cp));
+        EXPECT_EQ(cp932_name_to_utf8(inside), pair_for(cp)) << "code point " << static_cast<unsigned>(cp);
+    }
+    EXPECT_EQ(cp932_name_to_utf8(utf8_to_cp932(pair_for(0xE9))), "\xC3\xA9") << "a real escape still decodes";
+}
