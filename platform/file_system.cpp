@@ -180,24 +180,119 @@ std::string from_native_path(std::string_view native_path) {
 std::string resolve_existing(std::string_view windows_path) { return resolve(windows_path, true); }
 std::string resolve_for_write(std::string_view windows_path) { return resolve(windows_path, false); }
 
-FilePtr open_for_reading(std::string_view windows_path) {
+namespace {
+
+// Opens a regular file without ever blocking: the open itself does not wait (a FIFO with no writer would hold the
+// caller for good), and the kind is taken from the opened descriptor, not from the name, which may change under
+// us. `size` receives the file's size.
+FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint64_t* size) {
     const std::string native = resolve_existing(windows_path);
+    if (native.empty()) {
+        if (why) *why = "not found";
+        return nullptr;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (why) *why = std::strerror(errno);
+        return nullptr;
+    }
     struct stat st;
-    if (native.empty() || !stat_ok(native, &st) || S_ISDIR(st.st_mode)) return nullptr;
-    return FilePtr(std::fopen(native.c_str(), "rb"));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (why) *why = "not a regular file (a folder, device or pipe)";
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        if (why) *why = "cannot be opened";
+        return nullptr;
+    }
+    if (size) *size = static_cast<std::uint64_t>(st.st_size);
+    return FilePtr(f);
 }
 
-bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit) {
-    FilePtr f = open_for_reading(windows_path);
+}  // namespace
+
+FilePtr open_for_reading(std::string_view windows_path) { return open_regular(windows_path, nullptr, nullptr); }
+
+bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit, std::string* why) {
+    std::uint64_t size = 0;
+    FilePtr f = open_regular(windows_path, why, &size);
     if (!f || !bytes) return false;
+    const std::string too_large = "larger than " + std::to_string(limit >> 20) + " MiB, not read";
+    if (size > limit) {
+        if (why) *why = too_large;
+        return false;
+    }
     bytes->clear();
+    bytes->reserve(static_cast<std::size_t>(size));
     char buffer[65536];
     std::size_t n;
+    // The size is checked again while reading: a file that grows meanwhile still stops at the limit.
     while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
-        if (bytes->size() + n > limit) return false;
+        if (bytes->size() + n > limit) {
+            if (why) *why = too_large;
+            return false;
+        }
         bytes->append(buffer, n);
     }
-    return !std::ferror(f.get());
+    if (std::ferror(f.get())) {
+        if (why) *why = "read error";
+        return false;
+    }
+    return true;
+}
+
+std::string confined_path(std::string_view folder, std::string_view windows_path) {
+    const std::string root = real_path(resolve_existing(folder));
+    const std::string native = to_native_path(windows_path);
+    if (root.empty() || native.empty()) return {};
+    std::string lead;
+    const std::vector<std::string> parts = split_components(native, &lead);
+    // The part that exists is resolved by the system (symlinks included); what follows it is only named.
+    std::string existing = lead.empty() ? std::string(".") : lead;
+    std::string rest;
+    for (const std::string& part : parts) {
+        if (part == "." || part == "..") return {};
+        const std::string found = rest.empty() ? match_in_folder(existing, part) : std::string();
+        if (!found.empty()) {
+            existing = join(existing, found);
+        } else {
+            rest = rest.empty() ? part : rest + "/" + part;
+        }
+    }
+    std::string placed = real_path(existing);
+    if (placed.empty()) return {};
+    if (!rest.empty()) placed = join(placed, rest);
+    if (placed.compare(0, root.size() + 1, root + "/") != 0 && !(root == "/" && placed.size() > 1)) return {};
+    return placed;
+}
+
+bool make_confined_folders(std::string_view folder, std::string_view windows_path) {
+    const std::string target = confined_path(folder, windows_path);
+    const std::string root = real_path(resolve_existing(folder));
+    if (target.empty()) return false;
+    // Every folder between the root and the file's own name, made where missing; each must be a real folder.
+    for (std::size_t slash = target.find('/', root.size() + 1); slash != std::string::npos;
+         slash = target.find('/', slash + 1)) {
+        const std::string step = target.substr(0, slash);
+        struct stat st;
+        if (lstat_ok(step, &st)) {
+            if (!S_ISDIR(st.st_mode)) return false;
+        } else if (::mkdir(step.c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string file_identity(std::string_view windows_path) {
+    const std::string native = resolve_existing(windows_path);
+    struct stat st;
+    if (native.empty() || !stat_ok(native, &st)) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 FileWriter::FileWriter(std::string_view windows_path) {

@@ -32,10 +32,16 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens an existing file for reading ("rb"); null when missing.
+// Largest file read whole: a model of 100,000 shapes is about 8 MB, so anything near this is not a model.
+constexpr std::size_t kMaxReadBytes = std::size_t(256) << 20;
+
+// Opens an existing regular file for reading ("rb"); null when missing or not a regular file. The kind is checked
+// on the opened descriptor (a FIFO, a device or a folder never blocks the caller or streams forever).
 FilePtr open_for_reading(std::string_view windows_path);
-// The whole file; false when it is missing, unreadable, or longer than `limit` bytes.
-bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit = std::size_t(1) << 31);
+// The whole file; false when it is missing, not a regular file, unreadable, or longer than `limit` bytes, with
+// the reason in `why` (when given) for the caller's one line on standard error.
+bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit = kMaxReadBytes,
+                     std::string* why = nullptr);
 
 // Replaces (or creates) a file safely: everything goes to a temporary file in the same folder, which is renamed
 // over the target only by commit(). Destroying an uncommitted writer removes the temporary file and leaves the
@@ -59,6 +65,17 @@ private:
     bool failed_ = false;
 };
 bool write_whole_file(std::string_view windows_path, std::string_view bytes);
+
+// The POSIX path where a write to `windows_path` lands, but only when that place lies inside `folder` once every
+// existing component of both is resolved (symlinks followed, case matched) and the rest holds no "." or ".."
+// component; empty otherwise. Whatever a name says, a write through this stays in the folder.
+std::string confined_path(std::string_view folder, std::string_view windows_path);
+// Creates the folders of `windows_path` below `folder`, each only while it stays inside it (as confined_path).
+bool make_confined_folders(std::string_view folder, std::string_view windows_path);
+
+// Identity of an existing file (device and inode as text), so that two spellings of one file compare equal;
+// empty when the file does not exist.
+std::string file_identity(std::string_view windows_path);
 
 struct FileInfo {
     bool directory = false;

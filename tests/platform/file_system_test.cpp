@@ -200,5 +200,71 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     EXPECT_FALSE(delete_file(outside.win()));
 }
 
+TEST(FileSystem, OnlyRegularFilesOfBoundedSizeAreRead) {
+    Scratch s("regular");
+    ASSERT_EQ(::mkfifo((s.root / "pipe.fig").c_str(), 0600), 0);
+    s.put("big.fig", std::string(3000, 'x'));
+    fs::create_directory(s.root / "folder.fig");
+    const struct {
+        std::string path;
+        std::size_t limit;
+        const char* why;
+    } cases[] = {{s.win("pipe.fig"), kMaxReadBytes, "not a regular file"},  // would block in open for good
+                 {"Z:\\dev\\zero", kMaxReadBytes, "not a regular file"},    // would stream until memory runs out
+                 {s.win("folder.fig"), kMaxReadBytes, "not a regular file"},
+                 {s.win("big.fig"), 2048, "larger than"},
+                 {s.win("none.fig"), kMaxReadBytes, "not found"}};
+    for (const auto& c : cases) {
+        std::string bytes, why;
+        EXPECT_FALSE(read_whole_file(c.path, &bytes, c.limit, &why)) << c.path;
+        EXPECT_NE(why.find(c.why), std::string::npos) << c.path << ": " << why;
+        EXPECT_FALSE(open_for_reading(c.path) && c.limit == kMaxReadBytes) << c.path;
+    }
+    std::string bytes;
+    EXPECT_TRUE(read_whole_file(s.win("big.fig"), &bytes, 3000));
+    EXPECT_EQ(bytes.size(), 3000u);
+}
+
+TEST(FileSystem, ConfinedPathsStayInTheirFolder) {
+    Scratch s("confined");
+    Scratch outside("confined_outside");
+    fs::create_directories(s.root / "cache" / "sub");
+    fs::create_directory_symlink(outside.root, s.root / "cache" / "out");
+    fs::create_symlink(outside.root / "victim.fig", s.root / "cache" / "victim.fig");
+    fs::create_directory_symlink(s.root / "cache" / "sub", s.root / "cache" / "inner");
+    const std::string cache = s.win("cache");
+    const struct {
+        std::string name;
+        bool inside;
+    } cases[] = {
+        {cache + "\\a.fig", true},        {cache + "/sub/b.fig", true},    {cache + "\\new\\deeper\\c.fig", true},
+        {cache + "\\inner\\d.fig", true}, {cache + "\\..\\e.fig", false},  {cache + "/sub/../../f.fig", false},
+        {cache + "\\.\\g.fig", false},    {cache + "\\out\\h.fig", false}, {cache + "\\victim.fig", false},
+        {cache + "\\OUT\\i.fig", false},  {s.win("elsewhere.fig"), false}, {cache, false}};
+    for (const auto& c : cases) {
+        const std::string placed = confined_path(cache, c.name);
+        EXPECT_EQ(!placed.empty(), c.inside) << c.name << " -> " << placed;
+        if (!placed.empty()) {
+            EXPECT_EQ(placed.rfind(fs::canonical(s.root / "cache").string() + "/", 0), 0u) << placed;
+        }
+    }
+    EXPECT_TRUE(make_confined_folders(cache, cache + "\\new\\deeper\\c.fig"));
+    EXPECT_TRUE(fs::is_directory(s.root / "cache" / "new" / "deeper"));
+    EXPECT_FALSE(make_confined_folders(cache, cache + "\\out\\x\\c.fig"));
+    EXPECT_FALSE(fs::exists(outside.root / "x"));
+}
+
+TEST(FileSystem, FileIdentitySeesOneFileUnderEverySpelling) {
+    Scratch s("identity");
+    s.put("unit.fig", "u");
+    fs::create_symlink(s.root / "unit.fig", s.root / "alias.fig");
+    const std::string id = file_identity(s.win("unit.fig"));
+    ASSERT_FALSE(id.empty());
+    EXPECT_EQ(file_identity(s.win("UNIT.FIG")), id);
+    EXPECT_EQ(file_identity(s.win("alias.fig")), id);
+    EXPECT_EQ(file_identity(s.win() + "\\.\\unit.fig"), id);
+    EXPECT_TRUE(file_identity(s.win("none.fig")).empty());
+}
+
 }  // namespace
 }  // namespace kz::platform
