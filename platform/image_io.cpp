@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -43,55 +44,87 @@ struct LockedDib {
 };
 
 // `palette`: the file holds palette pixels even when the reader hands them over as direct colour (GIF).
+// The image is converted a strip of rows at a time straight into the DIB, so no second full-size copy of it is
+// made on the way.
 crt::GlobalHandle dib_from_image(const QImage& image, bool palette) {
     const bool indexed = palette || image.format() == QImage::Format_Indexed8 ||
                          image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB;
     const bool with_alpha = !indexed && image.hasAlphaChannel();
     const int bits = with_alpha ? 32 : 24;
-    QImage source;
-    if (with_alpha) {
-        source = image.convertToFormat(QImage::Format_ARGB32);
-    } else {
-        // Whatever is not plain direct colour is laid over magenta, as the original codec path does.
-        QImage over(image.size(), QImage::Format_RGB32);
-        over.fill(QColor(255, 0, 255));
-        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < argb.height(); ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-            auto* out = reinterpret_cast<QRgb*>(over.scanLine(y));
-            for (int x = 0; x < argb.width(); ++x) {
-                const int a = qAlpha(in[x]);
-                if (a == 255)
-                    out[x] = in[x];
-                else if (a > 0)
-                    out[x] = qRgb((qRed(in[x]) * a + 255 * (255 - a) + 127) / 255, (qGreen(in[x]) * a + 127) / 255,
-                                  (qBlue(in[x]) * a + 255 * (255 - a) + 127) / 255);
+    const int w = image.width(), h = image.height();
+    crt::GlobalHandle handle = allocate_packed_dib(w, h, bits);
+    if (!handle) return nullptr;
+    LockedDib dib(handle);
+    const int stride = dib_stride(w, bits);
+    constexpr int kStripRows = 64;
+    for (int top = 0; top < h; top += kStripRows) {
+        const int rows = std::min(kStripRows, h - top);
+        const QImage strip = image.copy(0, top, w, rows).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < rows; ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(strip.constScanLine(y));
+            std::uint8_t* out = dib.bits + static_cast<std::ptrdiff_t>(h - 1 - (top + y)) * stride;
+            for (int x = 0; x < w; ++x, out += bits / 8) {
+                QRgb c = in[x];
+                if (!with_alpha) {
+                    // Whatever is not plain direct colour is laid over magenta, as the system's codec path does.
+                    const int a = qAlpha(c);
+                    if (a == 0)
+                        c = qRgb(255, 0, 255);
+                    else if (a < 255)
+                        c = qRgb((qRed(c) * a + 255 * (255 - a) + 127) / 255, (qGreen(c) * a + 127) / 255,
+                                 (qBlue(c) * a + 255 * (255 - a) + 127) / 255);
+                }
+                out[0] = static_cast<std::uint8_t>(qBlue(c));
+                out[1] = static_cast<std::uint8_t>(qGreen(c));
+                out[2] = static_cast<std::uint8_t>(qRed(c));
+                if (bits == 32) out[3] = static_cast<std::uint8_t>(qAlpha(c));
             }
         }
-        source = over;
     }
-    crt::GlobalHandle h = allocate_packed_dib(source.width(), source.height(), bits);
-    if (!h) return nullptr;
-    LockedDib dib(h);
-    const int stride = dib_stride(source.width(), bits);
-    for (int y = 0; y < source.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        std::uint8_t* out = dib.bits + static_cast<std::ptrdiff_t>(source.height() - 1 - y) * stride;
-        for (int x = 0; x < source.width(); ++x) {
-            out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
-            out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
-            out[2] = static_cast<std::uint8_t>(qRed(in[x]));
-            if (bits == 32) out[3] = static_cast<std::uint8_t>(qAlpha(in[x]));
-            out += bits / 8;
+    return handle;
+}
+
+bool fits(std::int64_t width, std::int64_t height) {
+    return width >= 0 && height >= 0 && width * height <= kMaxImagePixels;
+}
+
+// A GIF's frames may lie anywhere on (or off) its logical screen, and the reader draws each on a canvas that
+// holds both: every frame's canvas is checked from the headers before anything is decoded. A file cut short
+// passes with what it has; the reader then fails on it.
+bool gif_frames_fit(const std::uint8_t* data, std::size_t size) {
+    auto u16 = [&](std::size_t at) { return static_cast<std::int64_t>(data[at] | (data[at + 1] << 8)); };
+    auto skip_sub_blocks = [&](std::size_t at) {
+        while (at < size && data[at] != 0) at += std::size_t(data[at]) + 1;
+        return at + 1;
+    };
+    if (size < 13) return true;
+    const std::int64_t screen_w = u16(6), screen_h = u16(8);
+    if (!fits(screen_w, screen_h)) return false;
+    std::size_t at = 13;
+    if (data[10] & 0x80) at += 3 * (std::size_t(1) << ((data[10] & 7) + 1));
+    while (at < size) {
+        const std::uint8_t block = data[at];
+        if (block == 0x21) {
+            at = skip_sub_blocks(at + 2);
+        } else if (block == 0x2C) {
+            if (at + 10 > size) return true;
+            const std::int64_t left = u16(at + 1), top = u16(at + 3), w = u16(at + 5), h = u16(at + 7);
+            if (!fits(w, h) || !fits(std::max(screen_w, left + w), std::max(screen_h, top + h))) return false;
+            const std::uint8_t flags = data[at + 9];
+            at += 10;
+            if (flags & 0x80) at += 3 * (std::size_t(1) << ((flags & 7) + 1));
+            at = skip_sub_blocks(at + 1);
+        } else {
+            return true;  // the trailer, or bytes the reader will stop at
         }
     }
-    return h;
+    return true;
 }
 
 }  // namespace
 
-crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size) {
-    if (!data || size == 0 || size > (std::size_t(1) << 31)) return nullptr;
+crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side) {
+    if (!data || size == 0 || size > kMaxReadBytes) return nullptr;
     ensure_gui_application();  // Qt finds its format plugins (jpeg, gif, tiff) only with an application object
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
     QBuffer buffer(&bytes);
@@ -99,22 +132,25 @@ crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size)
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
-    // Qt's own guard, and ours on the declared size before anything is decoded.
-    QImageReader::setAllocationLimit(1024);
+    // Qt's own guard (in MiB, 4 bytes a pixel), and ours on the declared size before anything is decoded.
+    QImageReader::setAllocationLimit(static_cast<int>(kMaxImagePixels * 4 >> 20));
     const bool palette = reader.format() == "gif";
+    if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) return nullptr;
     const QSize declared = reader.size();
-    if (declared.isValid() && static_cast<std::int64_t>(declared.width()) * declared.height() > kMaxImagePixels)
-        return nullptr;
+    if (declared.isValid() && !fits(declared.width(), declared.height())) return nullptr;
+    if (fit_side > 0 && declared.isValid() && (declared.width() > fit_side || declared.height() > fit_side) &&
+        reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(QSize(std::min(declared.width(), fit_side), std::min(declared.height(), fit_side)));
     QImage image;
     if (!reader.read(&image) || image.isNull()) return nullptr;
-    if (static_cast<std::int64_t>(image.width()) * image.height() > kMaxImagePixels) return nullptr;
+    if (!fits(image.width(), image.height())) return nullptr;
     return dib_from_image(image, palette);
 }
 
-crt::GlobalHandle load_image_dib(std::string_view windows_path) {
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side) {
     std::string bytes;
     if (!read_whole_file(windows_path, &bytes)) return nullptr;
-    return load_image_dib_from_memory(bytes.data(), bytes.size());
+    return load_image_dib_from_memory(bytes.data(), bytes.size(), fit_side);
 }
 
 bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib) {

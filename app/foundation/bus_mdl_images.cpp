@@ -51,10 +51,12 @@ private:
     bool valid_ = false;
 };
 
+constexpr int kMaxTextureSide = 4096;
+
 // The smallest of 4, 8, ... 4096 that holds the side; 4096 for anything larger.
 int pow2_side(int side) {
     int target = 4;
-    while (target < side && target < 4096) target *= 2;
+    while (target < side && target < kMaxTextureSide) target *= 2;
     return target;
 }
 
@@ -67,7 +69,8 @@ GlobalHandle CBusMDL::LoadImageFile(const char* path) {
 }
 
 int CBusMDL::LoadImageToBitmap(const char* path, _OfuBitmap& bitmap) {
-    GlobalHandle dib = LoadImageFile(path);
+    // A texture never has a side above 4096, so a larger picture may be decoded smaller where its reader can.
+    GlobalHandle dib = path && *path ? kz::platform::load_image_dib(path, kMaxTextureSide) : nullptr;
     if (!dib) return -1;
     DibToBitmap(dib, bitmap);
     return 1;

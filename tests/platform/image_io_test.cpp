@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -115,9 +116,9 @@ TEST(ImageIo, BadAndHostileInputIsRefused) {
     ASSERT_TRUE(read_whole_file(win(test::data_file("platform/pattern.png")), &png));
     for (std::size_t n = 0; n < png.size(); ++n)
         if (crt::GlobalHandle h = load_image_dib_from_memory(png.data(), n)) crt::global_free(h);
-    // A PNG header claiming 100000 x 100000 pixels is refused before any pixel memory is taken.
+    // A PNG header claiming 16000 x 16000 pixels is refused before any pixel memory is taken.
     std::string huge = png;
-    const unsigned char side[4] = {0x00, 0x01, 0x86, 0xA0};
+    const unsigned char side[4] = {0x00, 0x00, 0x3E, 0x80};
     std::memcpy(&huge[16], side, 4);
     std::memcpy(&huge[20], side, 4);
     std::uint32_t crc = 0xFFFFFFFFu;  // CRC-32 of the IHDR chunk type and data, so only the size is wrong
@@ -128,6 +129,67 @@ TEST(ImageIo, BadAndHostileInputIsRefused) {
     crc = ~crc;
     for (int i = 0; i < 4; ++i) huge[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
     EXPECT_EQ(load_image_dib_from_memory(huge.data(), huge.size()), nullptr);
+}
+
+std::string from_hex(const std::string& hex) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+void put16(std::string& s, std::size_t at, unsigned v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+
+TEST(ImageIo, FewBytesNeverCostGigabytes) {
+    // A 27-byte GIF declaring 26884 x 9080 pixels.
+    const std::string gif27 = from_hex("474946383961046978230000002c0101007fddc91c78280048003b");
+    // A GIF whose screen is 3072 x 0 (no pixels at all) while its one frame is 3072 x 65535.
+    std::string gif_frame = from_hex(
+        "4749463839610000000000000000"
+        "2c00000000000000000000"
+        "02020000"
+        "3b");
+    put16(gif_frame, 6, 3072);
+    put16(gif_frame, 18, 3072);
+    put16(gif_frame, 20, 65535);
+    // A BMP header of 64 x 3,997,760 pixels with nothing behind it.
+    std::string bmp(54, '\0');
+    bmp[0] = 'B', bmp[1] = 'M', bmp[10] = 54, bmp[14] = 40, bmp[26] = 1, bmp[28] = 24;
+    bmp[18] = 64;
+    const std::uint32_t tall = 3997760;
+    std::memcpy(&bmp[22], &tall, 4);
+    // A real PNG one pixel over 8192 on each side (a few kilobytes of one colour).
+    const std::string over = test::output_file("over.png");
+    const std::string make =
+        "/usr/bin/python3 -c \"from PIL import Image; Image.new('1', (8193, 8193)).save('" + over + "')\"";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::string png;
+    ASSERT_TRUE(read_whole_file(win(over), &png));
+    for (const std::string* bytes : std::initializer_list<const std::string*>{&gif27, &gif_frame, &bmp, &png})
+        EXPECT_EQ(load_image_dib_from_memory(bytes->data(), bytes->size()), nullptr) << bytes->size() << " bytes";
+}
+
+TEST(ImageIo, WidePicturesDecodeScaledForTextures) {
+    const std::string path = test::output_file("wide.jpg");
+    const std::string command =
+        "/usr/bin/python3 -c \"from PIL import Image; Image.new('RGB', (6000, 8), (200, 30, "
+        "60)).save('" +
+        path + "')\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (int fit : {0, 4096}) {
+        Dib dib(load_image_dib(win(path), fit));
+        ASSERT_TRUE(dib.h);
+        EXPECT_EQ(dib.header().width, fit ? 4096 : 6000);
+        crt::global_unlock(dib.h);
+        EXPECT_EQ(dib.header().height, 8);
+        crt::global_unlock(dib.h);
+        const auto p = dib.at(100, 4);
+        EXPECT_NEAR(p[2], 200, 6);
+        EXPECT_NEAR(p[0], 60, 6);
+    }
 }
 
 // Pillow's view of a written file: mode, size and every pixel as RGBA.
