@@ -1,5 +1,6 @@
-// Downloads with libcurl's easy interface, one blocking transfer per call on the calling thread (the program
-// waits for its unit files, as it did with the system's download call). Every handle, file and temporary name is
+// Downloads with libcurl, one transfer per call on the calling thread (the program waits for its unit files, as it
+// did with the system's download call), run in short steps so that its limits and the caller's wish to stop are
+// seen whatever the server does. Every handle, file and temporary name is
 // owned by an RAII holder, so each way out of the transfer leaves nothing behind.
 #include "platform/download.h"
 
@@ -69,31 +70,55 @@ private:
     std::string path_;
 };
 
-// Progress watch for the stall limit: libcurl's own low-speed check averages over several seconds, so a server
-// that sends a few bytes and then nothing would hold the program far longer than the limit says.
-struct StallWatch {
-    long limit_ms = 0;
-    curl_off_t received = -1;
-    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
-    bool stalled = false;
+// What the body's receiver knows: where the bytes go, how many came, when the last ones came, and whether the
+// cap stopped them.
+struct Receiver {
+    std::FILE* file = nullptr;
+    std::uint64_t received = 0;
+    std::uint64_t cap = 0;
+    bool too_large = false;
+    std::chrono::steady_clock::time_point last_data = std::chrono::steady_clock::now();
 };
 
-int watch_progress(void* user, curl_off_t, curl_off_t now_received, curl_off_t, curl_off_t) {
-    auto* watch = static_cast<StallWatch*>(user);
-    const auto now = std::chrono::steady_clock::now();
-    if (now_received != watch->received) {
-        watch->received = now_received;
-        watch->since = now;
-        return 0;
+std::size_t write_body(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* receiver = static_cast<Receiver*>(user);
+    const std::size_t bytes = size * count;
+    receiver->last_data = std::chrono::steady_clock::now();
+    if (receiver->cap && receiver->received + bytes > receiver->cap) {
+        receiver->too_large = true;
+        return 0;  // ends the transfer with a write error
     }
-    if (std::chrono::duration_cast<std::chrono::milliseconds>(now - watch->since).count() < watch->limit_ms) return 0;
-    watch->stalled = true;
-    return 1;
+    receiver->received += bytes;
+    return std::fwrite(data, 1, bytes, receiver->file);
 }
 
-std::size_t write_body(char* data, std::size_t size, std::size_t count, void* user) {
-    auto* file = static_cast<std::FILE*>(user);
-    return std::fwrite(data, size, count, file) * size;
+// The multi handle with its one transfer; removed and cleaned up on every way out.
+class Transfer {
+public:
+    explicit Transfer(CURL* easy) : easy_(easy), multi_(curl_multi_init()) {
+        if (multi_) added_ = curl_multi_add_handle(multi_, easy_) == CURLM_OK;
+    }
+    ~Transfer() {
+        if (added_) curl_multi_remove_handle(multi_, easy_);
+        if (multi_) curl_multi_cleanup(multi_);
+    }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+    bool ok() const { return added_; }
+    CURLM* multi() const { return multi_; }
+
+private:
+    CURL* easy_;
+    CURLM* multi_;
+    bool added_ = false;
+};
+
+std::string size_text(std::uint64_t bytes) {
+    return bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
+}
+
+std::string seconds_text(long ms) {
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
 }
 
 // Bytes that may not stand in an address are sent percent-encoded; what is already encoded stays.
@@ -131,9 +156,11 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         result.error = "not an http address";
         return result;
     }
-    const std::string target = resolve_for_write(file_sjis);
+    const std::string target =
+        options.confine_to.empty() ? resolve_for_write(file_sjis) : confined_path(options.confine_to, file_sjis);
     if (target.empty()) {
-        result.error = "no such folder for the file";
+        result.error =
+            options.confine_to.empty() ? "no such folder for the file" : "the file would lie outside the cache";
         return result;
     }
     static std::once_flag curl_started;
@@ -151,6 +178,9 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
     }
     const std::string address = encode_address(cp932_name_to_utf8(url));
     char error_text[CURL_ERROR_SIZE] = {};
+    Receiver receiver;
+    receiver.file = temporary.file();
+    receiver.cap = options.max_bytes;
     CURL* c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, address.c_str());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -160,25 +190,72 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connect_timeout_ms);
-    if (options.total_timeout_ms > 0) curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, options.total_timeout_ms);
-    StallWatch watch;
-    watch.limit_ms = options.stall_timeout_ms;
-    if (options.stall_timeout_ms > 0) {
-        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, watch_progress);
-        curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
-        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    }
+    if (options.max_bytes) curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.max_bytes));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, write_body);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, temporary.file());
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &receiver);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error_text);
 
-    const CURLcode code = curl_easy_perform(c);
+    Transfer transfer(c);
+    if (!transfer.ok()) {
+        result.error = "libcurl could not start";
+        return result;
+    }
+    // The transfer runs in short steps on this thread, so the deadline, the stall limit and the caller's wish to
+    // stop are looked at between them, whatever the server does.
+    using clock = std::chrono::steady_clock;
+    const auto started = clock::now();
+    auto last_wait_call = started;
+    auto elapsed_ms = [](clock::time_point from, clock::time_point to) {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
+    };
+    std::string stopped;
+    int running = 1;
+    while (running) {
+        if (curl_multi_perform(transfer.multi(), &running) != CURLM_OK) {
+            stopped = "libcurl failed";
+            break;
+        }
+        if (!running) break;
+        curl_multi_poll(transfer.multi(), nullptr, 0, 50, nullptr);
+        const auto now = clock::now();
+        if (options.total_timeout_ms > 0 && elapsed_ms(started, now) >= options.total_timeout_ms) {
+            stopped = "not finished after " + seconds_text(options.total_timeout_ms) + ", given up";
+            break;
+        }
+        if (options.stall_timeout_ms > 0 && elapsed_ms(receiver.last_data, now) >= options.stall_timeout_ms) {
+            stopped = "no data for " + seconds_text(options.stall_timeout_ms) + " (stalled), given up";
+            break;
+        }
+        if (options.keep_waiting && elapsed_ms(last_wait_call, now) >= 50) {
+            last_wait_call = now;
+            if (!options.keep_waiting()) {
+                result.cancelled = true;
+                stopped = "cancelled: the window was closed";
+                break;
+            }
+        }
+    }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.http_status);
+    if (!stopped.empty()) {
+        result.error = stopped;
+        return result;
+    }
+    CURLcode code = CURLE_OK;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(transfer.multi(), &left))
+        if (message->msg == CURLMSG_DONE) code = message->data.result;
     if (code != CURLE_OK) {
-        if (watch.stalled)
-            result.error = "no data for " + std::to_string(options.stall_timeout_ms) + " ms";
+        const std::string detail = error_text[0] ? error_text : curl_easy_strerror(code);
+        if (receiver.too_large || code == CURLE_FILESIZE_EXCEEDED)
+            result.error = "larger than " + size_text(options.max_bytes) + ", refused";
+        else if (code == CURLE_HTTP_RETURNED_ERROR)
+            result.error = "HTTP status " + std::to_string(result.http_status);
+        else if (code == CURLE_PARTIAL_FILE)
+            result.error = "cut short after " + std::to_string(receiver.received) + " bytes (" + detail + ")";
+        else if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL)
+            result.error = "redirect refused (HTTP status " + std::to_string(result.http_status) + "): " + detail;
         else
-            result.error = error_text[0] ? error_text : curl_easy_strerror(code);
+            result.error = detail;
         return result;
     }
     if (result.http_status < 200 || result.http_status >= 300) {

@@ -3,6 +3,8 @@
 // A failed download leaves no partial file and the previous target untouched. No cache of its own, no cookies,
 // no authentication, no proxy settings beyond libcurl's environment variables.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,14 +13,22 @@ namespace kz::platform {
 struct DownloadOptions {
     long connect_timeout_ms = 10000;  // to establish the connection
     long stall_timeout_ms = 30000;    // no data at all for this long ends the transfer
-    long total_timeout_ms = 0;        // the whole transfer; 0 = no limit
+    long total_timeout_ms = 120000;   // the whole transfer; 0 = no limit
     long max_redirects = 5;
+    std::uint64_t max_bytes = std::uint64_t(256) << 20;  // a larger body is refused
+    // Program-form folder the file must land in (checked after every existing component is resolved); empty
+    // means anywhere the caller names.
+    std::string confine_to;
+    // Called about every 50 ms while the transfer waits on the network; returning false cancels it (the user
+    // closed the window).
+    std::function<bool()> keep_waiting;
 };
 
 struct DownloadResult {
     bool ok = false;
-    long http_status = 0;  // 0 when no answer came
-    std::string error;     // why it failed, for the one-line report on standard error
+    bool cancelled = false;  // keep_waiting said stop
+    long http_status = 0;    // 0 when no answer came
+    std::string error;       // what happened, for the one-line report on standard error
 };
 
 // Downloads `url` (program form: Shift_JIS, "http:" or "https:") to `file_sjis` (program form).

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QThread>
 #include <chrono>
+#include <cstdint>
 #include <thread>
+#include <vector>
 
 #include "platform/window.h"
 
@@ -18,7 +20,55 @@ namespace {
 bool g_quit = false;
 int g_quit_code = 0;
 
+struct HeldMessage {
+    WindowHandle window;
+    std::uint32_t message;
+    WParam wparam;
+    LParam lparam;
+};
+
+// The wait in progress (scopes nest; the outermost one releases what was held).
+struct Wait {
+    int depth = 0;
+    bool close_asked = false;
+    WindowHandle close_window = nullptr;  // a close from the close box, to be handed on as WM_CLOSE
+    std::vector<HeldMessage> held;
+};
+Wait g_wait;
+
 }  // namespace
+
+namespace detail {
+
+bool waiting() { return g_wait.depth > 0; }
+
+void hold_message(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
+    if (message == WM_CLOSE) g_wait.close_asked = true;
+    g_wait.held.push_back({window, message, wparam, lparam});
+}
+
+void note_close_request(WindowHandle window) {
+    g_wait.close_asked = true;
+    if (!g_wait.close_window) g_wait.close_window = window;
+}
+
+}  // namespace detail
+
+WaitScope::WaitScope() { ++g_wait.depth; }
+
+WaitScope::~WaitScope() {
+    if (--g_wait.depth > 0) return;
+    Wait done = std::move(g_wait);
+    g_wait = Wait{};
+    for (const HeldMessage& m : done.held) post_message(m.window, m.message, m.wparam, m.lparam);
+    if (done.close_window) post_message(done.close_window, WM_CLOSE, 0, 0);
+}
+
+bool serve_windows_while_waiting() {
+    if (QCoreApplication::instance() && qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return !g_wait.close_asked && !g_quit;
+}
 
 bool ensure_application() {
     if (QCoreApplication::instance()) {

@@ -28,6 +28,22 @@ enum class PumpResult {
 // stop.
 PumpResult pump_messages();
 
+// While a transfer holds the user-interface thread (a unit file downloading): the windows repaint from their last
+// image and a close request (the close box, or a posted WM_CLOSE) is noted rather than acted on; no other message
+// or input is served meanwhile, so nothing starts a second load over a half-built model. When the outermost scope
+// ends, the messages held back are posted again in their order and a noted close goes on to its window as
+// WM_CLOSE, so the window closes as soon as the program is back in its loop.
+class WaitScope {
+public:
+    WaitScope();
+    ~WaitScope();
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+};
+// Serves the windows as a WaitScope allows, without blocking; false once a close was asked for during the wait or
+// a quit is pending (the waiting work should stop).
+bool serve_windows_while_waiting();
+
 // Blocks the calling thread for at least `milliseconds`, as the animations' frame pacing sleeps between frames.
 void sleep_milliseconds(unsigned milliseconds);
 

@@ -194,7 +194,10 @@ public:
     bool event(QEvent* event) override {
         if (event->type() != MessageEvent::message_type()) return QObject::event(event);
         auto* m = static_cast<MessageEvent*>(event);
-        call_procedure(m->window, m->message, m->wparam, m->lparam);
+        if (detail::waiting())
+            detail::hold_message(m->window, m->message, m->wparam, m->lparam);
+        else
+            call_procedure(m->window, m->message, m->wparam, m->lparam);
         return true;
     }
 };
@@ -221,7 +224,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         if (!alive(window_)) return;
         Window* w = window_;
-        if (w->needs_paint) {
+        if (w->needs_paint && !detail::waiting()) {
             w->needs_paint = false;
             w->in_paint = true;
             call_procedure(w, WM_ERASEBKGND, 0, 0);
@@ -243,7 +246,10 @@ protected:
     void closeEvent(QCloseEvent* e) override {
         // The procedure decides; its default destroys the window, as the close box does on the system.
         e->ignore();
-        if (alive(window_)) call_procedure(window_, WM_CLOSE, 0, 0);
+        if (alive(window_) && detail::waiting())
+            detail::note_close_request(window_);
+        else if (alive(window_))
+            call_procedure(window_, WM_CLOSE, 0, 0);
     }
 
     void keyPressEvent(QKeyEvent* e) override {
@@ -305,7 +311,7 @@ protected:
     }
     void dragMoveEvent(QDragMoveEvent* e) override { e->acceptProposedAction(); }
     void dropEvent(QDropEvent* e) override {
-        if (!alive(window_)) return;
+        if (!alive(window_) || detail::waiting()) return;
         DropList list;
         for (const QUrl& url : e->mimeData()->urls())
             if (url.isLocalFile()) list.names.push_back(from_native_path(url.toLocalFile().toStdString()));

@@ -202,6 +202,11 @@ namespace detail {
 void start_window_layer();            // on the user-interface thread, once the application exists
 std::uint64_t close_request_count();  // WM_CLOSE deliveries so far
 void release_destroyed_windows();     // frees what destroyed windows left while their events were running
+// The window layer's view of a wait (message_loop's WaitScope): while one runs, posted messages are held back,
+// a close is noted instead of acted on, windows repaint from their last image and dropped files are refused.
+bool waiting();
+void hold_message(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam);
+void note_close_request(WindowHandle window);
 }  // namespace detail
 
 }  // namespace kz::platform

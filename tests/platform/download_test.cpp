@@ -115,7 +115,7 @@ TEST_F(Download, FailuresLeaveNoFileAndKeepThePreviousOne) {
         const char* path;
         long status;         // HTTP status of the answer
         const char* reason;  // part of the error text
-    } cases[] = {{"/missing", 404, "404"}, {"/cut", 200, "transfer closed"}, {"/stall", 200, "no data for 1000 ms"}};
+    } cases[] = {{"/missing", 404, "404"}, {"/cut", 200, "transfer closed"}, {"/stall", 200, "no data for 1 s"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         std::ofstream(folder_ / "old.fig") << "previous";
@@ -149,6 +149,53 @@ TEST_F(Download, ConnectionRefusedAndOtherSchemesFail) {
     EXPECT_FALSE(download_to_file("file:///etc/hostname", target_name("y.fig")).ok);
     EXPECT_FALSE(download_to_file("ftp://127.0.0.1/x", target_name("z.fig")).ok);
     EXPECT_TRUE(listing().empty());
+}
+
+TEST_F(Download, EveryTransferEndsAndSaysWhy) {
+    struct Case {
+        const char* path;
+        const char* reason;
+        long deadline_ms;
+        std::uint64_t cap;
+    };
+    const Case cases[] = {
+        {"/drip", "not finished after 2 s", 2000, 0}, {"/stall", "no data for 1 s (stalled)", 0, 0},
+        {"/cut", "cut short after 1000 bytes", 0, 0}, {"/big", "larger than", 0, 10000},
+        {"/bigstream", "larger than", 0, 10000},      {"/tofile", "redirect refused (HTTP status 302)", 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        DownloadOptions options;
+        options.stall_timeout_ms = 1000;
+        options.total_timeout_ms = c.deadline_ms;
+        if (c.cap) options.max_bytes = c.cap;
+        const DownloadResult r = download_to_file(server_.url(c.path), target_name("x.fig"), options);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find(c.reason), std::string::npos) << r.error;
+        EXPECT_TRUE(listing().empty());
+    }
+}
+
+TEST_F(Download, TheWaitingSideCanEndATransfer) {
+    int calls = 0;
+    DownloadOptions options;
+    options.keep_waiting = [&] { return ++calls < 5; };
+    const DownloadResult r = download_to_file(server_.url("/drip"), target_name("x.fig"), options);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(calls, 5);
+    EXPECT_NE(r.error.find("cancelled"), std::string::npos) << r.error;
+    EXPECT_TRUE(listing().empty());
+}
+
+TEST_F(Download, AConfinedFileStaysInItsFolder) {
+    fs::create_directories(folder_ / "cache");
+    DownloadOptions options;
+    options.confine_to = from_native_path((folder_ / "cache").string());
+    EXPECT_TRUE(download_to_file(server_.url("/ok"), options.confine_to + "\\in.fig", options).ok);
+    const DownloadResult out = download_to_file(server_.url("/ok"), options.confine_to + "\\..\\out.fig", options);
+    EXPECT_FALSE(out.ok);
+    EXPECT_NE(out.error.find("outside"), std::string::npos) << out.error;
+    EXPECT_EQ(listing(), (std::vector<std::string>{"cache"}));
 }
 
 }  // namespace

@@ -205,6 +205,31 @@ TEST_F(WindowMessages, NestedPumpDeliversTicksAndStopThenCloseEndsItAndTheMainLo
     EXPECT_EQ(seen_of(WM_CLOSE).size(), 1u);
 }
 
+TEST_F(WindowMessages, AWaitHoldsMessagesAndNotesACloseUntilItEnds) {
+    for (bool close_box : {true, false}) {
+        WindowHandle w = make();
+        for (int i = 0; i < 5; ++i) pump_messages();
+        seen().clear();
+        {
+            WaitScope wait;
+            post_message(w, kA, 1, 0);
+            EXPECT_TRUE(serve_windows_while_waiting());
+            EXPECT_TRUE(user_messages().empty()) << "nothing but paint is served while waiting";
+            if (close_box)
+                static_cast<QWidget*>(native_widget(w))->close();
+            else
+                post_message(w, WM_CLOSE, 0, 0);
+            EXPECT_FALSE(serve_windows_while_waiting()) << "the wait ends once a close was asked for";
+            EXPECT_TRUE(seen_of(WM_CLOSE).empty());
+            EXPECT_TRUE(is_window(w));
+        }
+        for (int i = 0; i < 5; ++i) pump_messages();
+        EXPECT_EQ(user_messages(), std::vector<std::uint32_t>{kA}) << "held messages come after the wait";
+        EXPECT_EQ(seen_of(WM_CLOSE).size(), 1u);
+        EXPECT_FALSE(is_window(w)) << "the close goes on to the window";
+    }
+}
+
 TEST_F(WindowMessages, QuitBeforeTheLoopEndsItAtOnce) {
     post_quit_message(3);
     EXPECT_TRUE(quit_requested());

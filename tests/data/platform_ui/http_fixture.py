@@ -4,6 +4,9 @@
 /missing  404
 /cut      promises 100000 bytes, sends 1000 and closes
 /stall    promises 100 bytes, sends 10 and then nothing for 30 s
+/drip     promises 100000 bytes and sends one every 0.2 s (never stalls, never ends in time)
+/big      20000 bytes with their length announced; /bigstream the same without (sent as it comes)
+/tofile   redirects (302) to a file: address
 Ends when its standard input closes (the test's end)."""
 import http.server
 import socketserver
@@ -40,6 +43,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(BODY[:10])
             self.wfile.flush()
             time.sleep(30)
+        elif self.path == "/drip":
+            self.head(200, 100000)
+            try:
+                for i in range(100000):
+                    self.wfile.write(BODY[i % 2000:i % 2000 + 1])
+                    self.wfile.flush()
+                    time.sleep(0.2)
+            except OSError:
+                pass
+        elif self.path in ("/big", "/bigstream"):
+            self.send_response(200)
+            if self.path == "/big":
+                self.send_header("Content-Length", "20000")
+            else:
+                self.close_connection = True
+            self.end_headers()
+            try:
+                for _ in range(10):
+                    self.wfile.write(BODY)
+            except OSError:
+                pass  # the client stopped reading at its cap
+        elif self.path == "/tofile":
+            self.send_response(302)
+            self.send_header("Location", "file:///etc/hostname")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
         else:
             self.send_error(404)
 
