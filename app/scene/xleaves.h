@@ -89,6 +89,8 @@ public:
     // --- Placement ---------------------------------------------------------------------------------------
     void UpdateMatrix(const double* base, const double* base_inverse);
     void ComputePlacement();
+    // This shape's own matrices, hung on `on` (null: on the part's base); ComputePlacement places the chain.
+    void PlaceOn(XLeaves* on);
     void PushMatrixToModel();
 
     // --- Parameters, limits, motions ---------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // carry it into its part and the world, and the matrix handed to the model.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/eye_record.h"
@@ -39,7 +40,35 @@ void decompose_yxz_angles(const double* m, double* rx, double* ry, double* rz) {
 }
 
 void XLeaves::ComputePlacement() {
-    visiting = 1;
+    // The chain of shapes this one hangs on is followed up first and placed top down, without recursion: a file
+    // may chain as many shapes as it likes.
+    std::vector<XLeaves*> chain{this};
+    std::vector<XLeaves*> anchors;  // anchors[k]: the shape chain[k] hangs on (null: the part's base)
+    for (XLeaves* at = this; at;) {
+        at->visiting = 1;
+        XLeaves* next = nullptr;
+        COBJECTA& r = *at->record;
+        if (r.parent_name && *r.parent_name && at->owner && at->owner->part_count() >= 2) {
+            for (int i = 1; i < at->owner->part_count(); ++i) {
+                XLeaves* other = at->owner->parts[i];
+                if (!other || other == at || !other->record->name) continue;
+                if (compare_nocase(other->record->name, r.parent_name) != 0) continue;
+                if (other->visiting)
+                    // The chain came back to a shape already on it: this link closes a cycle and is dropped.
+                    r.parent_name = free_and_null(r.parent_name);
+                else
+                    next = other;
+                break;
+            }
+        }
+        anchors.push_back(next);
+        if (next) chain.push_back(next);
+        at = next;
+    }
+    for (std::size_t k = chain.size(); k-- > 0;) chain[k]->PlaceOn(anchors[k]);
+}
+
+void XLeaves::PlaceOn(XLeaves* on) {
     COBJECTA& r = *record;
     const bool anchored = r.parent_name && *r.parent_name;
     // A shape hanging on another follows it, so its placement is never taken as still valid.
@@ -47,23 +76,10 @@ void XLeaves::ComputePlacement() {
     const double position[3] = {r.dx, r.dy, r.dz}, rotation[3] = {r.rx, r.ry, r.rz};
     compose_matrix_ops(0, P, position, rotation, 0, kY, kX, kZ, kMove);
     compose_matrix_ops(0, P_inverse, position, rotation, 0, kMoveBack, kZBack, kXBack, kYBack);
-    anchor = owner ? owner->base() : nullptr;
-    if (anchored && owner && owner->part_count() >= 2) {
-        for (int i = 1; i < owner->part_count(); ++i) {
-            XLeaves* other = owner->parts[i];
-            if (!other || other == this || !other->record->name) continue;
-            if (compare_nocase(other->record->name, r.parent_name) != 0) continue;
-            if (other->visiting) {
-                // The chain came back to a shape already on it: this link closes a cycle and is dropped.
-                r.parent_name = free_and_null(r.parent_name);
-            } else {
-                anchor = other;
-                other->ComputePlacement();
-                multiply_matrix4(P, P, other->P);
-                multiply_matrix4(P_inverse, other->P_inverse, P_inverse);
-            }
-            break;
-        }
+    anchor = on ? on : owner ? owner->base() : nullptr;
+    if (on) {
+        multiply_matrix4(P, P, on->P);
+        multiply_matrix4(P_inverse, on->P_inverse, P_inverse);
     }
     const double offset[3] = {r.odx, r.ody, r.odz}, turn[3] = {r.orx, r.ory, r.orz};
     compose_matrix_ops(0, O, offset, turn, 0, kMoveBack, kY, kX, kZ);

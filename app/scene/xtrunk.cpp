@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "app/foundation/heap_text.h"
 #include "app/foundation/matrix_ops.h"
 #include "app/foundation/sjis_string.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/view_services.h"
 #include "app/scene/xleaves.h"
 
@@ -22,9 +24,11 @@ void free_texts(std::vector<char*>& texts) {
     texts.clear();
 }
 
+// A trunk stands in its parent's children exactly when its parent pointer names that parent, so callers append
+// only a trunk whose parent they are just setting, and no search of the siblings is needed: a grid of ten thousand
+// copies must not cost a scan of all earlier ones each.
 void append_child(std::vector<XTrunk*>& children, XTrunk* child) {
-    if (std::find(children.begin(), children.end(), child) != children.end()) return;
-    if (children.capacity() < children.size() + 4) children.reserve(children.size() + 16);
+    if (children.capacity() < children.size() + 4) children.reserve(children.size() + children.size() / 8 + 16);
     children.push_back(child);
 }
 
@@ -125,12 +129,10 @@ int XTrunk::GetParentPartIndex() {
 
 void XTrunk::FindTrunkInSubtree(const XTrunk* sought, int* found) {
     if (!found || *found >= 0) return;
-    if (this == sought) {
-        *found = index;
-        return;
-    }
-    for (XTrunk* child : children)
-        if (child) child->FindTrunkInSubtree(sought, found);
+    walk_subtree(this, [&](XTrunk* t) {
+        if (t == sought) *found = t->index;
+        return *found < 0;
+    });
 }
 
 void XTrunk::SetParent(XTrunk* new_parent) {
@@ -153,7 +155,9 @@ void XTrunk::SetParent(XTrunk* new_parent) {
 }
 
 void XTrunk::RemoveChild(XTrunk* child) {
-    children.erase(std::remove(children.begin(), children.end(), child), children.end());
+    // Searched from the end: the child moved away is most often the one just added.
+    const auto at = std::find(children.rbegin(), children.rend(), child);
+    if (at != children.rend()) children.erase(std::next(at).base());
     if (view) view->MarkTrunkChanged(this);
 }
 

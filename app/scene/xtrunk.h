@@ -123,6 +123,11 @@ public:
 private:
     void PlaceBase(const double* anchor, const double* anchor_inverse);
     void PlaceParts();
+    // One trunk's share of the whole-tree walks above.
+    void PlaceOnParent();
+    void PlaceForFrame();
+    void SetOwnVisible(int show);
+    void PushOwnShadowFlags(int part_index);
 };
 
 }  // namespace kz::scene

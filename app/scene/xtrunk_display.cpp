@@ -4,6 +4,7 @@
 #include "app/foundation/eye_record.h"
 #include "app/foundation/matrix_ops.h"
 #include "app/foundation/view_projection.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/view_services.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -48,18 +49,28 @@ void XTrunk::ShowPart(int show, int part_index) {
 }
 
 void XTrunk::SetVisible(int show, int recursive) {
-    if (recursive)
-        for (XTrunk* child : children)
-            if (child) child->SetVisible(show, 1);
+    if (!recursive) {
+        SetOwnVisible(show);
+        return;
+    }
+    walk_subtree_children_first(this, [show](XTrunk* t) { t->SetOwnVisible(show); });
+}
+
+void XTrunk::SetOwnVisible(int show) {
     shown = shown_too = show;
     if (CBusMDL* bridge = bridge_of(view))
         for (int i = 1; i < part_count(); ++i) bridge->SetShapeVisible(parts[i]->model, show);
 }
 
 void XTrunk::PushShadowFlags(int recursive, int part_index) {
-    if (recursive && part_index == 0)
-        for (XTrunk* child : children)
-            if (child) child->PushShadowFlags(1, 0);
+    if (!recursive || part_index != 0) {
+        PushOwnShadowFlags(part_index);
+        return;
+    }
+    walk_subtree_children_first(this, [](XTrunk* t) { t->PushOwnShadowFlags(0); });
+}
+
+void XTrunk::PushOwnShadowFlags(int part_index) {
     CBusMDL* bridge = bridge_of(view);
     if (!bridge || parts.empty()) return;
     const int base_mode = base_record()->shadow_mode;

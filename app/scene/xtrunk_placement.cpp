@@ -5,6 +5,7 @@
 
 #include "app/foundation/eye_record.h"
 #include "app/foundation/matrix_ops.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/view_services.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -15,6 +16,19 @@ using namespace kz::foundation;
 
 namespace {
 constexpr int kCameraRelative = 16;
+
+// One part, or the part and everything below it, each after the part it hangs on.
+template <class Place>
+void place_down(XTrunk* top, int recursive, Place place) {
+    if (!recursive) {
+        place(top);
+        return;
+    }
+    walk_subtree(top, [&](XTrunk* t) {
+        place(t);
+        return true;
+    });
+}
 }  // namespace
 
 void XTrunk::ClearPartPlacedFlags() {
@@ -55,7 +69,7 @@ void XTrunk::PlaceParts() {
     }
 }
 
-void XTrunk::RecalcMatrices(int recursive) {
+void XTrunk::PlaceOnParent() {
     if (parent) {
         // A part hangs on the named shape of its parent, without that shape's origin.
         const int p = GetParentPartIndex();
@@ -65,12 +79,13 @@ void XTrunk::RecalcMatrices(int recursive) {
         PlaceBase(nullptr, nullptr);
     }
     PlaceParts();
-    if (recursive)
-        for (XTrunk* child : children)
-            if (child) child->RecalcMatrices(1);
 }
 
-void XTrunk::UpdateMatricesForFrame(int recursive) {
+void XTrunk::RecalcMatrices(int recursive) {
+    place_down(this, recursive, [](XTrunk* t) { t->PlaceOnParent(); });
+}
+
+void XTrunk::PlaceForFrame() {
     placed_this_frame = 0;
     EyeRecord* eye = view ? view->Eye() : nullptr;
     if (HasPartFlag(0, kCameraRelative) && eye) {
@@ -91,9 +106,10 @@ void XTrunk::UpdateMatricesForFrame(int recursive) {
         placed_this_frame = 1;
     }
     if (placed_this_frame) PlaceParts();
-    if (recursive)
-        for (XTrunk* child : children)
-            if (child) child->UpdateMatricesForFrame(1);
+}
+
+void XTrunk::UpdateMatricesForFrame(int recursive) {
+    place_down(this, recursive, [](XTrunk* t) { t->PlaceForFrame(); });
 }
 
 void XTrunk::GetPartBounds(double* point, double* box, int reset) {
