@@ -10,6 +10,7 @@ namespace kz::drawing2d {
 
 struct device_context;
 struct lumfont_context;
+struct lumfont_entry;
 
 using drawing_handle = kz::crt::GlobalHandle;
 
@@ -71,12 +72,12 @@ struct drawing_context {
     int32_t print_pen_color[kSlots];
     int32_t pen_color[kSlots];
     int32_t pen_width[kSlots];
-    const void* kanji_slot_font[kSlots];
+    const lumfont_entry* kanji_slot_font[kSlots];
     int32_t kanji_slot_kind[kSlots];
     int32_t text_res[kSlots];
     int32_t text_back[kSlots];
     char kanji_font_name[kSlots][32];
-    const void* ank_slot_font[kSlots];
+    const lumfont_entry* ank_slot_font[kSlots];
     int32_t ank_slot_kind[kSlots];
     int32_t ank_res[kSlots];
     int32_t ank_back[kSlots];

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "drawing2d/active_attributes.h"
-#include "drawing2d/drawing_platform.h"
+#include "drawing2d/drawing_files.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/record_display.h"
 #include "drawing2d/search_filter.h"
 #include "drawing2d/text_utils.h"
+#include "platform/clipboard.h"
+#include "platform/file_system.h"
 
 namespace kz::drawing2d {
 namespace {
@@ -78,7 +80,7 @@ int init_drawing_context(drawing_context* ctx) {
     ctx->dash_phase = 0;
     ctx->dash_index = 0;
     ctx->dash_style = 1;
-    ctx->clipboard_format = drawing_platform().register_clipboard_format("LUMBRA-MPW");
+    ctx->clipboard_format = kz::platform::register_clipboard_format("LUMBRA-MPW");
     ctx->active_layer = 1;
     ctx->active_group = 1;
     ctx->active_color = 5;
@@ -155,7 +157,7 @@ int init_drawing_context(drawing_context* ctx) {
     ctx->lock_paint_same_color_sw = 1;
     resolve_font_slots(ctx);
     init_drawing_header(ctx);
-    copy_text(ctx->exec_path, sizeof ctx->exec_path, drawing_platform().temporary_folder().c_str());
+    copy_text(ctx->exec_path, sizeof ctx->exec_path, kz::platform::temp_path().c_str());
     return 1;
 }
 
@@ -204,10 +206,7 @@ int xlum_new(drawing_context* ctx) {
     ctx->c1[0] = kEndCode;
     ctx->data_end = 0;
     ctx->append_scan_hint = 0;
-    copy_text(ctx->file_name, sizeof ctx->file_name, "untitled");
-    copy_text(ctx->file_ext, sizeof ctx->file_ext, ".MPW");
-    std::string path = std::string(ctx->file_drive) + ctx->file_dir + ctx->file_name + ctx->file_ext;
-    copy_text(ctx->file_path, sizeof ctx->file_path, path.c_str());
+    xlum_set_open_file(ctx, nullptr, nullptr, nullptr, "untitled", ".MPW");
     std::memset(ctx->stamp_copy, 0, sizeof ctx->stamp_copy);
     delete_cached_pens(ctx);
     for (int i = 0; i < kLayers; ++i) {

@@ -12,14 +12,16 @@ bool name_has(const char* name, const char* upper, const char* lower) {
     return std::strstr(name, upper) || std::strstr(name, lower);
 }
 
-const void* find_font(lumfont_entry* const* fonts, int32_t count, const char* name) {
+// The first loaded font of that file name; a font whose file could not be used is none.
+const lumfont_entry* find_font(lumfont_entry* const* fonts, int32_t count, const char* name) {
     if (count > 64) count = 64;
     for (int32_t i = 0; i < count; ++i)
-        if (fonts[i] && strcasecmp(fonts[i]->file_name, name) == 0) return fonts[i]->data;
+        if (fonts[i] && strcasecmp(fonts[i]->file_name, name) == 0) return fonts[i]->data ? fonts[i] : nullptr;
     return nullptr;
 }
 
-void resolve_slot(const lumfont_context* fonts, char (&name)[32], const void*& font, int32_t& kind, bool kanji_slot) {
+void resolve_slot(const lumfont_context* fonts, char (&name)[32], const lumfont_entry*& font, int32_t& kind,
+                  bool kanji_slot) {
     name[31] = 0;
     font = nullptr;
     if (name_has(name, ".FNT", ".fnt") || name_has(name, ".IDX", ".idx")) {

@@ -1,13 +1,11 @@
 // Coordinate rounding, the wrap-around counter step, Escape polling and the library's own number text.
 // Number text never goes through the process locale.
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
-#include "drawing2d/drawing_platform.h"
 #include "drawing2d/text_utils.h"
 #include "platform/crt/c_numbers.h"
+#include "platform/window.h"
 
 namespace kz::drawing2d {
 
@@ -23,6 +21,20 @@ int32_t round_to_int32(double value) {
     return static_cast<int32_t>(v);
 }
 
+int32_t truncate_to_int32(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return 2147483647;
+    if (value <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int32_t>(value);
+}
+
+int64_t truncate_to_int64(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 9223372036854775807.0) return INT64_MAX;
+    if (value <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<int64_t>(value);
+}
+
 int32_t cyclic_step(int32_t value, double step, int32_t low, int32_t high) {
     if (step > 0 && step < 1.5)
         ++value;
@@ -36,6 +48,9 @@ int32_t cyclic_step(int32_t value, double step, int32_t low, int32_t high) {
 namespace {
 int g_escape_period = 1;
 int g_escape_counter = 0;
+// Set when a press has stopped a loop; the same press must not stop the next one, so the key has to be seen up
+// before it counts again. (Waiting here for the release would freeze the program while the key is held.)
+bool g_escape_reported = false;
 }  // namespace
 
 int escape_pressed(int n) {
@@ -46,11 +61,13 @@ int escape_pressed(int n) {
     }
     if (++g_escape_counter < g_escape_period) return 0;
     g_escape_counter = 0;
-    DrawingPlatform& platform = drawing_platform();
-    if (!platform.escape_key_down()) return 0;
-    // Wait for the release so that one press stops one loop; a key that never comes up stops waiting after 5 s.
-    for (int i = 0; i < 500 && platform.escape_key_down(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool down = (kz::platform::async_key_state(kz::platform::VK_ESCAPE) & 0x8000) != 0;
+    if (!down) {
+        g_escape_reported = false;
+        return 0;
+    }
+    if (g_escape_reported) return 0;
+    g_escape_reported = true;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 // Line and arc records, and the writers that apply given attributes for one record through the attribute stack.
 // Coordinates are rounded half away from zero with saturation; an arc centre beyond int32 is split into a high
 // and a low part.
+#include <algorithm>
 #include <cmath>
 
 #include "drawing2d/active_attributes.h"
@@ -12,6 +13,8 @@
 namespace kz::drawing2d {
 namespace {
 constexpr double kTwo31 = 2147483648.0;
+// An arc centre coordinate is high x 2^31 + low with int32 parts.
+constexpr double kCentreLow = -4611686018427387904.0, kCentreHigh = 4611686016279904256.0;
 
 int32_t head_code(int32_t layer, int32_t type) { return (layer & 0xFF) | ((type & 0xFF) << 8); }
 int32_t attribute_cell(int32_t style, int32_t colour) { return (style & 0xFF) | ((colour & 0xFF) << 8); }
@@ -25,12 +28,18 @@ void keep_data_end(drawing_context* ctx, bool was_end, int32_t after) {
 }
 }  // namespace
 
-int32_t angle_to_millionths(double degrees) {
-    double v = degrees * 1000000.0 + 0.5;
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return 2147483647;
-    if (v <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<int32_t>(v);
+int32_t angle_to_millionths(double degrees) { return truncate_to_int32(degrees * 1000000.0 + 0.5); }
+
+void store_arc_centre(drawing_context* ctx, int32_t row, double cx, double cy) {
+    // Beyond what a high and a low part can hold the centre saturates, as every other coordinate does.
+    auto held = [](double v) { return std::isnan(v) ? 0.0 : std::clamp(v, kCentreLow, kCentreHigh); };
+    cx = held(cx);
+    cy = held(cy);
+    double hx = std::trunc(cx / kTwo31), hy = std::trunc(cy / kTwo31);
+    ctx->c4[row] = round_to_int32(cx - hx * kTwo31);
+    ctx->c5[row] = round_to_int32(cy - hy * kTwo31);
+    ctx->c4[row + 1] = truncate_to_int32(hx);
+    ctx->c5[row + 1] = truncate_to_int32(hy);
 }
 
 double arc_centre_x(const drawing_context* ctx, int32_t row) {
@@ -81,25 +90,21 @@ int set_arc_rows(drawing_context* ctx, int32_t row, int32_t layer, int32_t group
     ctx->c1[row] = 0;
     ctx->c1[row + 1] = 0;
     note_rows_changed(ctx, row);
-    constexpr double kLow = -4611686018427387904.0, kHigh = 4611686016279904256.0;
-    if (!(cx >= kLow && cx <= kHigh) || !(cy >= kLow && cy <= kHigh) || !(r <= 2147483647.0) || std::isnan(r)) {
+    if (!(cx >= kCentreLow && cx <= kCentreHigh) || !(cy >= kCentreLow && cy <= kCentreHigh) || !(r <= 2147483647.0) ||
+        std::isnan(r)) {
         keep_data_end(ctx, was_end, row + 2);
         return 0;
     }
     if (r < 0.5) r = 1;
-    double hx = std::trunc(cx / kTwo31), hy = std::trunc(cy / kTwo31);
     ctx->c1[row] = head_code(layer, kTypeArc);
     ctx->c2[row] = group & 0xFFFF;
     ctx->c3[row] = attribute_cell(style, colour);
-    ctx->c4[row] = round_to_int32(cx - hx * kTwo31);
-    ctx->c5[row] = round_to_int32(cy - hy * kTwo31);
     ctx->c6[row] = static_cast<int32_t>(r + 0.5 >= 2147483647.0 ? 2147483647.0 : r + 0.5);
     ctx->c7[row] = 0;
     ctx->c1[row + 1] = kContinuationCode;
     ctx->c2[row + 1] = 0;
     ctx->c3[row + 1] = 0;
-    ctx->c4[row + 1] = static_cast<int32_t>(hx);
-    ctx->c5[row + 1] = static_cast<int32_t>(hy);
+    store_arc_centre(ctx, row, cx, cy);
     ctx->c6[row + 1] = angle_to_millionths(start);
     ctx->c7[row + 1] = angle_to_millionths(end);
     keep_data_end(ctx, was_end, row + 2);

@@ -47,6 +47,8 @@ int32_t xlum_bridge(drawing_context* src, int32_t first, int32_t last, drawing_c
 
 // Degrees to the stored millionths (truncation of degrees x 1000000 + 0.5), saturated to int32.
 int32_t angle_to_millionths(double degrees);
+// Stores an arc centre into the row pair as high = coordinate / 2^31 truncated, low = the rest rounded.
+void store_arc_centre(drawing_context* ctx, int32_t row, double cx, double cy);
 // Centre coordinate of an arc row pair: high x 2^31 + low.
 double arc_centre_x(const drawing_context* ctx, int32_t row);
 double arc_centre_y(const drawing_context* ctx, int32_t row);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <utility>
 
-#include "drawing2d/drawing_platform.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/plane_geometry.h"
 #include "drawing2d/primitive_rows.h"
@@ -141,11 +140,21 @@ int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* 
     return 0;
 }
 
+namespace {
+TextWidthMeasurer g_measurer = nullptr;
+}  // namespace
+
+TextWidthMeasurer set_text_width_measurer(TextWidthMeasurer measurer) {
+    TextWidthMeasurer previous = g_measurer;
+    g_measurer = measurer;
+    return previous;
+}
+
 double measure_text_ratio(device_context* dc, const char* string, const char* face, int height, int width, int bold,
                           int height_type, int italic) {
     const char* text = string ? string : "G";
     double w = 0;
-    if (height != 0 && drawing_platform().text_width(dc, face, text, height, width, bold, height_type, italic, &w))
+    if (height != 0 && g_measurer && g_measurer(dc, face, text, height, width, bold, height_type, italic, &w))
         return w / height;
     bool wide = sjis_char_count(text) != static_cast<int>(std::strlen(text));
     return static_cast<double>(std::strlen(text)) * (wide ? 0.9 : 0.7);

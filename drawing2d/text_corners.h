@@ -20,6 +20,12 @@ int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* 
 inline int xlum_get_oozappa_text_area(const drawing_context* ctx, int32_t row, double out[8], int flag) {
     return calc_text_corners_rough(ctx, row, out, flag);
 }
+// Temporary: measuring on a device comes with the device display, which maps the drawing's device context onto
+// platform/'s. Until then nothing measures unless a measurer is installed (the tests do); the previous one is
+// returned, and null removes it.
+using TextWidthMeasurer = bool (*)(device_context* dc, const char* face, const char* text, int pixel_height, int width,
+                                   int bold, int height_type, int italic, double* out);
+TextWidthMeasurer set_text_width_measurer(TextWidthMeasurer measurer);
 double measure_text_ratio(device_context* dc, const char* string, const char* face, int height, int width, int bold,
                           int height_type, int italic);
 double measure_text_with_font(device_context* dc, const char* face, const char* string, int pixel_height, int width,

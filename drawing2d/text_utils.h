@@ -17,9 +17,13 @@ int sjis_char_class(const char* string, int position);
 int sjis_char_count(const char* string);
 // Ends the string at its first CR or LF, looking at most 32000 bytes far.
 void strip_line_end(char* string);
-// A positive n sets the polling period and resets the counter (0); otherwise 1 when Escape was down at this step.
+// A positive n sets the polling period and resets the counter (0); otherwise, at every period-th step, 1 when
+// Escape is down (once per press: the key must come up before it stops another loop).
 int escape_pressed(int n);
 int32_t cyclic_step(int32_t value, double step, int32_t low, int32_t high);
+// Truncation toward zero with saturation at the limits; NaN gives 0.
+int32_t truncate_to_int32(double value);
+int64_t truncate_to_int64(double value);
 
 // Width conversions; the target holds `capacity` bytes (the result is cut there, never inside a character).
 int to_full_width(const char* source, char* target, std::size_t capacity = kTextBuffer);

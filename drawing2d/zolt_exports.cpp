@@ -1,22 +1,16 @@
-// The exported forwarders of the row store, text outlines and searches. The appending writers keep the free-row
-// hint across calls; every other forwarder drops it.
+// The exported forwarders of the row store, text outlines and searches. The appending writers and the reads keep
+// the free-row hint across calls; every other forwarder drops it.
 #include "drawing2d/zolt_exports.h"
 
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/row_store.h"
 #include "drawing2d/search.h"
 #include "drawing2d/text_corners.h"
+#include "drawing2d/zolt_forward.h"
 
 namespace kz::drawing2d {
 namespace {
 using Hint = LockedDrawing::Hint;
-
-template <class R, class F>
-R forward(drawing_handle handle, R failure, Hint hint, F f) {
-    LockedDrawing ctx(handle, hint);
-    if (!ctx) return failure;
-    return f(ctx.get());
-}
 }  // namespace
 
 int zolt_new(drawing_handle h) {
@@ -60,12 +54,9 @@ int32_t zolt_getchar(drawing_handle h, int32_t row, char* buffer) {
 }
 
 int32_t zolt_bridge(drawing_handle h, int32_t first, int32_t last, drawing_handle destination, int32_t dest) {
-    LockedDrawing dst(destination);
-    if (!dst) return -1;
-    if (destination == h) return xlum_bridge(dst.get(), first, last, dst.get(), dest);
-    LockedDrawing src(h);
-    if (!src) return -1;
-    return xlum_bridge(src.get(), first, last, dst.get(), dest);
+    return forward_pair(destination, h, -1, [&](drawing_context* dst, drawing_context* src) {
+        return xlum_bridge(src, first, last, dst, dest);
+    });
 }
 
 int zolt_get_text_4point(drawing_handle h, int32_t row, double* x1, double* y1, double* x2, double* y2, double* x3,

@@ -1,9 +1,11 @@
 // Exported drawing functions over a handle: each locks the handle for the call, runs the operation of the same
 // name and unlocks; a handle that cannot be locked gives the function's failure value.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "drawing2d/drawing_context.h"
+#include "drawing2d/lumfont.h"
 
 namespace kz::drawing2d {
 
@@ -32,5 +34,44 @@ int32_t zolt_search_data(drawing_handle handle, int32_t first, int32_t type, int
                          int32_t colour, int32_t style);
 int32_t zolt_search_keyword(drawing_handle handle, int32_t first, const char* keyword);
 int32_t zolt_search_array(drawing_handle handle, const char* name, double value, int32_t first, int32_t last);
+
+// Files (zolt_file_exports.cpp).
+int zolt_read(drawing_handle handle, const char* path, int32_t row);
+int zolt_write(drawing_handle handle, const char* path, int32_t row, double mpp_unit);
+int zolt_read_layer_file(drawing_handle handle, const char* path, int reset);
+int zolt_write_layer_file(drawing_handle handle, const char* path);
+int zolt_set_open_file(drawing_handle handle, const char* path, const char* drive, const char* dir, const char* name,
+                       const char* ext);
+int zolt_get_last_file_name(drawing_handle handle, char* buffer);
+int zolt_set_execpath(drawing_handle handle, const char* path);
+
+// Settings, layers, fonts and commands (zolt_settings_exports.cpp).
+int zolt_get_array(drawing_handle handle, const char* name, double* buffer, int64_t first, int64_t last);
+int zolt_set_array(drawing_handle handle, const char* name, const double* buffer, int64_t first, int64_t last);
+int zolt_init_array(drawing_handle handle, const char* name, double value, int64_t first, int64_t last);
+double zolt_get_val(drawing_handle handle, const char* name, int64_t index);
+int zolt_set_val(drawing_handle handle, const char* name, int64_t index, double value);
+int zolt_get_string(drawing_handle handle, const char* key, int32_t slot, char* buffer);
+int zolt_set_string(drawing_handle handle, const char* key, int32_t slot, const char* string);
+int zolt_get_font(drawing_handle handle, int32_t row, char* buffer);
+int zolt_set_text_font(drawing_handle handle, int32_t slot, const char* name);
+int zolt_get_text_font(drawing_handle handle, int32_t slot, char* buffer);
+// set non-zero stores a copy of the buffer as the name; zero copies the name into the buffer (capacity bytes).
+int zolt_layer_name(drawing_handle handle, int32_t layer, char* buffer, int set, std::size_t capacity = 1024);
+int zolt_layer_group(drawing_handle handle, int32_t layer, char* buffer, int set, std::size_t capacity = 1024);
+int zolt_set_layer(drawing_handle handle, int32_t first, int32_t last, int32_t value);
+int zolt_make_layer_exist(drawing_handle handle, int32_t row);
+int32_t zolt_get_aki(drawing_handle handle, const char* key, int32_t start);
+double zolt_function(drawing_handle handle, const char* command, double value);
+int zolt_equ(drawing_handle handle, drawing_handle source);
+
+// Edits and repair (zolt_edit_exports.cpp).
+int zolt_gbig(drawing_handle handle, int32_t first, double ox, double oy, double sx, double sy);
+int zolt_gdxdy(drawing_handle handle, int32_t first, double dx, double dy);
+int zolt_grota(drawing_handle handle, int32_t first, double ox, double oy, double angle);
+int zolt_gpint(drawing_handle handle, int32_t first, double dx, double dy, double x1, double y1, double x2, double y2);
+int zolt_gntrn(drawing_handle handle, int32_t first, int32_t last, int32_t dest);
+int32_t zolt_gpack(drawing_handle handle, int32_t first, int32_t last, int32_t follow);
+int32_t zolt_gbaketu(drawing_handle handle, int32_t first);
 
 }  // namespace kz::drawing2d

@@ -121,6 +121,20 @@ public:
     int CreateTextTextureGdip(const TextLabel& record, const char* spec);
     int FindTextTexture(const char* spec);
 
+    // --- Vector text in the stroke font (bus_mdl_vector_text.cpp) --------------------------------------------
+    // Lays the text out as segments into a new polyline and returns its index: r is the glyph size within its
+    // cell, (x0, y0, z) the first character's cell corner, h the character height (0 or less: glyphs flipped for a
+    // y-downward system, |h| used), w the full-width advance (half of it for single-byte characters), a the extra
+    // advance per character (times r), d the step to the next line ("__" in the text starts one). Every point is
+    // placed by rotating about Y, X and Z by the angle vector (degrees), then moving by the move vector (either may
+    // be null). With mode 1 and leader points (start x, y, z, end x, y, z) one more segment follows, unplaced.
+    int LayoutVectorText(const char* text, double r, double x0, double y0, double z, double h, double w, double a,
+                         double d, const double* move, const double* angles, int mode, const double* leader);
+    // A "[lumfont=" paste text (fields after the 9-byte tag, separated by ':', TAB or ',') drawn into a polyline
+    // with its colour, line width and transparency (the object's when it gives none): 0 when it drew, 1 when there
+    // was nothing to draw.
+    int AddVectorText(const char* paste, double transparency);
+
     // --- Fields ---------------------------------------------------------------------------------------------
     std::uint64_t gdiplus_token = 0;
     std::int32_t device_dirty = 1;  // re-initialise the modeller on the device before the next draw

@@ -8,7 +8,6 @@
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/matrix_ops.h"
 #include "app/foundation/sjis_string.h"
-#include "app/foundation/vector_text.h"
 
 namespace kz::foundation {
 
@@ -165,9 +164,11 @@ int CBusMDL::RebuildTextLabel(int slot, _O3duViewport* viewport) {
         ApplyMaterialRecord(set.material, record, kPartAll);
         set.material.power = 100.0f;
     }
-    std::vector<double> points;
     const double fd = f;
-    layout_vector_text(points, label.text, 0.9, fd, fd / 2, 0, -fd, fd, 0, -(fd + g), nullptr, nullptr, 0, nullptr);
+    const int laid =
+        LayoutVectorText(label.text, 0.9, fd, fd / 2, 0, -fd, fd, 0, -(fd + g), nullptr, nullptr, 0, nullptr);
+    const std::vector<double> points = std::move(polylines[laid].points);
+    FreePolygonBuffers();
     CO3duTrianglePolys& text = primitive.sets[panel ? 1 : 0];
     text.type = O3DU_SET_LINE_LIST;
     const int n = static_cast<int>(points.size() / 3);

@@ -1,6 +1,4 @@
 // The bridge call behind a face's vector texts.
-// TEMPORARY: until the bridge's CBusMDL::AddVectorText lands this lays the text out with the foundation's vector
-// text and hands it over as one polyline; it then becomes a one-line call.
 #pragma once
 
 namespace kz::foundation {

@@ -9,14 +9,14 @@
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
 #include "drawing_test_support.h"
+#include "platform/clipboard.h"
+#include "platform/file_system.h"
 
 namespace kz::drawing2d {
 namespace {
 using test::Drawing;
 
 TEST(DrawingContext, NewDrawingHasItsDefaultsAndEmptyRows) {
-    test::FakePlatform platform;
-    test::ScopedPlatform scoped(&platform);
     Drawing d;
     ASSERT_NE(d.handle(), nullptr);
     drawing_context* ctx = zolt_lock(d.handle());
@@ -32,9 +32,8 @@ TEST(DrawingContext, NewDrawingHasItsDefaultsAndEmptyRows) {
     EXPECT_EQ(ctx->c1[4500], 0xFFFF);
     EXPECT_EQ(ctx->line_style_data[6][7], -1.0);  // the longest pattern keeps its last gap and its end
     EXPECT_EQ(ctx->line_style_data[6][8], 0.0);
-    EXPECT_EQ(ctx->clipboard_format, 0xC123u);
-    EXPECT_EQ(platform.last_format, "LUMBRA-MPW");
-    EXPECT_STREQ(ctx->exec_path, "Z:\\tmp\\");
+    EXPECT_EQ(ctx->clipboard_format, kz::platform::register_clipboard_format("lumbra-mpw"));
+    EXPECT_EQ(ctx->exec_path, kz::platform::temp_path());
     EXPECT_STREQ(ctx->ank_font_name[3], "Arial");
     EXPECT_STREQ(ctx->kanji_font_name[0], "\x82\x6c\x82\x72\x20\x82\x6f\x96\xbe\x92\xa9");
     EXPECT_EQ(header_double(ctx, 392), 1000.0);
@@ -224,8 +223,8 @@ TEST(FontSlots, NamesChooseKindsAndLinkedFonts) {
     Drawing d;
     drawing_context* ctx = d.peek();
     lumfont_context fonts{};
-    lumfont_entry ank{reinterpret_cast<void*>(0x1000), "Roman.ANK"},
-        kanji{reinterpret_cast<void*>(0x2000), "mincho.fnt"};
+    char bytes[2];
+    lumfont_entry ank{&bytes[0], 1, "Roman.ANK"}, kanji{&bytes[1], 1, "mincho.fnt"};
     fonts.ank_fonts[0] = &ank;
     fonts.ank_count = 1;
     fonts.kanji_fonts[0] = &kanji;
@@ -238,9 +237,9 @@ TEST(FontSlots, NamesChooseKindsAndLinkedFonts) {
     std::strcpy(ctx->ank_font_name[4], "mincho.fnt");
     resolve_font_slots(ctx);
     EXPECT_EQ(ctx->ank_slot_kind[0], kAnkFontFile);
-    EXPECT_EQ(ctx->ank_slot_font[0], ank.data);
+    EXPECT_EQ(ctx->ank_slot_font[0], &ank);
     EXPECT_EQ(ctx->kanji_slot_kind[1], kKanjiFontFile);
-    EXPECT_EQ(ctx->kanji_slot_font[1], kanji.data);
+    EXPECT_EQ(ctx->kanji_slot_font[1], &kanji);
     EXPECT_EQ(ctx->kanji_slot_kind[2], kWindowsFont);
     EXPECT_EQ(ctx->kanji_slot_font[2], nullptr);
     EXPECT_EQ(ctx->ank_slot_kind[3], kAnkFontFile);

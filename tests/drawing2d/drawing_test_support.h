@@ -1,9 +1,10 @@
-// Helpers shared by the drawing library tests: an owned drawing handle and a fake platform.
+// Helpers shared by the drawing library tests: an owned drawing handle, files in the tests' output folder, the
+// record cells of a drawing, and a sample drawing with records of every type and settings of every kind.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "drawing2d/drawing_context.h"
-#include "drawing2d/drawing_platform.h"
 
 namespace kz::drawing2d::test {
 
@@ -29,27 +30,16 @@ private:
     drawing_handle handle_;
 };
 
-class FakePlatform : public DrawingPlatform {
-public:
-    unsigned register_clipboard_format(const char* name) override {
-        last_format = name;
-        return 0xC123;
-    }
-    bool escape_key_down() override { return escape_down && escape_polls++ < 3; }
-    std::string temporary_folder() override { return "Z:\\tmp\\"; }
-    std::string last_format;
-    bool escape_down = false;
-    int escape_polls = 0;
-};
+// A path (the system's Windows form) in the tests' output folder; the file is removed first.
+std::string fresh_path(const std::string& name);
+std::string file_bytes(const std::string& path);
+void put_file(const std::string& path, const std::string& bytes);
+// Cells c1 .. c7 of rows 0 .. the data end, read by name, and the header block.
+std::vector<double> record_cells(drawing_context* ctx);
+std::string header_bytes(const drawing_context* ctx);
 
-// Installs a fake platform for the lifetime of the object.
-class ScopedPlatform {
-public:
-    explicit ScopedPlatform(DrawingPlatform* p) : previous_(set_drawing_platform(p)) {}
-    ~ScopedPlatform() { set_drawing_platform(previous_); }
-
-private:
-    DrawingPlatform* previous_;
-};
+// Lines, arcs (one with equal angles, one beyond the int32 range), single- and double-byte texts, type 7, 9 and
+// 15 records, deleted records, and layer names, paint colours, pens, fonts, line styles and layer tables.
+void fill_sample_drawing(drawing_context* ctx, unsigned seed);
 
 }  // namespace kz::drawing2d::test

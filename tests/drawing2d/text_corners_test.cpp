@@ -75,20 +75,19 @@ TEST(TextCorners, RoughAndMeasuredVariants) {
     EXPECT_EQ(calc_text_corners_stored(ctx, ctx->mat, c), 0);
 }
 
-class MeasuringPlatform : public test::FakePlatform {
-public:
-    bool text_width(device_context*, const char*, const char* text, int pixel_height, int, int, int, int,
-                    double* out) override {
-        last_pixel_height = pixel_height;
-        *out = 2.0 * pixel_height * static_cast<double>(std::strlen(text));
-        return true;
-    }
-    int last_pixel_height = 0;
-};
+int g_last_pixel_height = 0;
+bool measure_two_per_byte(device_context*, const char*, const char* text, int pixel_height, int, int, int, int,
+                          double* out) {
+    g_last_pixel_height = pixel_height;
+    *out = 2.0 * pixel_height * static_cast<double>(std::strlen(text));
+    return true;
+}
 
 TEST(TextCorners, MeasuredPixelHeightIsHeldWithinItsLimits) {
-    MeasuringPlatform platform;
-    test::ScopedPlatform scoped(&platform);
+    struct Installed {
+        TextWidthMeasurer previous = set_text_width_measurer(measure_two_per_byte);
+        ~Installed() { set_text_width_measurer(previous); }
+    } installed;
     Drawing d;
     drawing_context* ctx = d.peek();
     int32_t row = xlum_moji_set(ctx, 0, "abc", 0, 0, 0, 10, 100, 2, 0, 0);
@@ -101,13 +100,13 @@ TEST(TextCorners, MeasuredPixelHeightIsHeldWithinItsLimits) {
     for (const auto& cs : cases) {
         ctx->disp_bscale = cs.scale;
         calc_text_corners(ctx, row, c, nullptr);
-        EXPECT_EQ(platform.last_pixel_height, cs.pixel);
+        EXPECT_EQ(g_last_pixel_height, cs.pixel);
         EXPECT_NEAR(c[6], 6 * 100, 1e-9);  // ratio 2 per byte, times the height
     }
     std::string long_text(500, 'x');
     ctx->disp_bscale = 1;
     calc_text_corners(ctx, row, c, long_text.c_str());
-    EXPECT_EQ(platform.last_pixel_height, 32);  // 16000 / 500
+    EXPECT_EQ(g_last_pixel_height, 32);  // 16000 / 500
 }
 
 }  // namespace

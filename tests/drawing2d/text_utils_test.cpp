@@ -9,6 +9,7 @@
 
 #include "drawing2d/text_utils.h"
 #include "drawing_test_support.h"
+#include "platform/window.h"
 
 namespace kz::drawing2d {
 namespace {
@@ -155,16 +156,19 @@ TEST(TextUtils, CounterStepAndEscapePolling) {
     EXPECT_EQ(cyclic_step(0, -1.0, 0, 15), 15);
     EXPECT_EQ(cyclic_step(5, 2.0, 0, 15), 4);
     EXPECT_EQ(cyclic_step(5, 0, 0, 15), 5);
-    test::FakePlatform platform;
-    test::ScopedPlatform scoped(&platform);
+    using kz::platform::VK_ESCAPE;
     EXPECT_EQ(escape_pressed(3), 0);
-    platform.escape_down = true;
+    kz::platform::set_forced_key_state(VK_ESCAPE, 1);
     EXPECT_EQ(escape_pressed(0), 0);
     EXPECT_EQ(escape_pressed(0), 0);
-    EXPECT_EQ(escape_pressed(0), 1);  // the third step reads the key and waits for its release
-    EXPECT_EQ(platform.escape_polls, 4);
-    platform.escape_down = false;
+    EXPECT_EQ(escape_pressed(0), 1);                              // the third step reads the key
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(escape_pressed(0), 0);  // the same press stops one loop only
+    kz::platform::set_forced_key_state(VK_ESCAPE, 0);
     EXPECT_EQ(escape_pressed(1), 0);
+    EXPECT_EQ(escape_pressed(0), 0);
+    kz::platform::set_forced_key_state(VK_ESCAPE, 1);
+    EXPECT_EQ(escape_pressed(0), 1);  // a new press
+    kz::platform::set_forced_key_state(VK_ESCAPE, -1);
     EXPECT_EQ(escape_pressed(0), 0);
 }
 

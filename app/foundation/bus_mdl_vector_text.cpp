@@ -1,6 +1,7 @@
-// Laying Shift_JIS text out in the stroke font: cells of full or half width, lines separated by "__", the
-// glyphs placed by a rotation and a move, and the block alignment of the "[lumfont=" paste text.
-#include "app/foundation/vector_text.h"
+// The bridge's vector text: Shift_JIS text laid out in the stroke font into the polyline list (cells of full or
+// half width, lines separated by "__", the glyphs placed by a rotation and a move), and the "[lumfont=" paste text
+// with its block alignment, colour, line width and transparency.
+#include "app/foundation/bus_mdl.h"
 
 #include <cmath>
 #include <cstring>
@@ -20,19 +21,20 @@ void placement(const double* move, const double* angles, double* m) {
                        op_code("M"));
 }
 
-void append_placed(std::vector<double>& points, const double* m, double x, double y, double z) {
+void append_placed(PolylineEntry& line, const double* m, double x, double y, double z) {
     double p[3] = {x, y, z};
     transform_point(p, p, m);
-    points.insert(points.end(), p, p + 3);
+    line.add_point(p[0], p[1], p[2]);
 }
 
 bool is_single_byte(unsigned char c) { return (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xDF); }
 
 }  // namespace
 
-void layout_vector_text(std::vector<double>& points, const char* text, double r, double x0, double y0, double z,
-                        double h, double w, double a, double d, const double* move, const double* angles, int mode,
-                        const double* leader) {
+int CBusMDL::LayoutVectorText(const char* text, double r, double x0, double y0, double z, double h, double w, double a,
+                              double d, const double* move, const double* angles, int mode, const double* leader) {
+    const int p = polyline_count;
+    PolylineEntry& line = OpenPolyline();
     double m[16];
     placement(move, angles, m);
     const double sign = h > 0 ? 1 : -1, offset = h > 0 ? 0 : 1, height = std::fabs(h);
@@ -60,19 +62,19 @@ void layout_vector_text(std::vector<double>& points, const char* text, double r,
         const int n = get_kanji_line(character, seg);
         for (int k = 0; k < n; ++k) {
             const double* s = seg + 4 * k;
-            append_placed(points, m, x + cell * s[0] * r, y + ((lift + s[1]) * sign + offset) * height * r, z);
-            append_placed(points, m, x + cell * s[2] * r, y + ((lift + s[3]) * sign + offset) * height * r, z);
+            append_placed(line, m, x + cell * s[0] * r, y + ((lift + s[1]) * sign + offset) * height * r, z);
+            append_placed(line, m, x + cell * s[2] * r, y + ((lift + s[3]) * sign + offset) * height * r, z);
         }
         x += cell + r * a;
     }
-    if (mode == 1 && leader) {
-        points.insert(points.end(), leader, leader + 6);
-    }
+    if (mode == 1 && leader) line.points.insert(line.points.end(), leader, leader + 6);
+    ClosePolyline();
+    return p;
 }
 
-int make_vector_text(const char* paste, double transparency, VectorTextLines* out) {
+int CBusMDL::AddVectorText(const char* paste, double transparency) {
     constexpr int kTagLength = 9;  // "[lumfont="
-    if (!paste || !out || std::strlen(paste) < static_cast<std::size_t>(kTagLength)) return 1;
+    if (!paste || std::strlen(paste) < static_cast<std::size_t>(kTagLength)) return 1;
     const FieldSeparators seps{":", "\t", ","};
     int pos = kTagLength, len = 0;
     char text[2400];
@@ -110,12 +112,17 @@ int make_vector_text(const char* paste, double transparency, VectorTextLines* ou
     leader[3] = move[0];
     leader[4] = move[1];
     leader[5] = move[2];
-    *out = VectorTextLines();
-    layout_vector_text(out->points, text, r, x0, y0, 0, s, w, a, step, move, angles, mode, leader);
-    if (line_width > 1) out->line_width = line_width;
-    out->color = color;
-    out->ambient_factor = 5.0;
-    out->transparency = t;
+    const int p = LayoutVectorText(text, r, x0, y0, 0, s, w, a, step, move, angles, mode, leader);
+    PolylineEntry& line = polylines[p];
+    if (line.points.empty()) {  // nothing drawn (no font): no empty stroke set is left behind
+        line = PolylineEntry();
+        --polyline_count;
+        return 1;
+    }
+    if (line_width > 1) line.line_width = line_width;
+    line.color = static_cast<std::uint32_t>(color);
+    line.ambient = 5.0;
+    line.transparency = t;
     return 0;
 }
 

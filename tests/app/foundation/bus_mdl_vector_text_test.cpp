@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/foundation/bus_mdl.h"
 #include "app/foundation/dib_text.h"
-#include "app/foundation/vector_text.h"
 #include "platform/file_system.h"
 #include "platform/image_io.h"
 #include "stroke_font_blocks.h"
@@ -94,10 +94,14 @@ TEST(VectorText, LayoutPlacesGlyphsInTheirCells) {
         {"leader line in mode 1", FW_A, 1, 10, 20, 0, 0, nullptr, nullptr, 1, {0, 0, 0, 20, 10, 0, 1, 2, 3, 4, 5, 6}},
         {"no leader in mode 0", FW_A, 1, 10, 20, 0, 0, nullptr, nullptr, 0, {0, 0, 0, 20, 10, 0}},
     };
+    CBusMDL bridge(nullptr);
     for (const Case& c : cases) {
-        std::vector<double> points;
-        layout_vector_text(points, c.text, c.r, 0, 0, 0, c.h, c.w, c.a, c.d, c.move, c.angles, c.mode, leader);
-        expect_points(points, c.points, c.what);
+        const int before = bridge.polyline_count;
+        const int p =
+            bridge.LayoutVectorText(c.text, c.r, 0, 0, 0, c.h, c.w, c.a, c.d, c.move, c.angles, c.mode, leader);
+        EXPECT_EQ(p, before) << c.what;
+        EXPECT_EQ(bridge.polyline_count, before + 1) << c.what;
+        expect_points(bridge.polylines[p].points, c.points, c.what);
     }
 }
 
@@ -126,23 +130,27 @@ TEST(VectorText, PasteTextFieldsAndBlockAlignment) {
          "[lumfont=0:" FW_A ":10:::::::100:200:300::::1:7:8:9:1",
          {100, 200, 300, 110, 210, 300, 7, 8, 9, 100, 200, 300}},
     };
+    CBusMDL bridge(nullptr);
     for (const Case& c : cases) {
-        VectorTextLines lines;
-        ASSERT_EQ(make_vector_text(c.paste, 0.25, &lines), 0) << c.what;
+        ASSERT_EQ(bridge.AddVectorText(c.paste, 0.25), 0) << c.what;
+        const PolylineEntry& lines = bridge.polylines[bridge.polyline_count - 1];
         expect_points(lines.points, c.points, c.what);
-        EXPECT_EQ(lines.color, 0) << c.what;
+        EXPECT_EQ(lines.color, 0u) << c.what;
         EXPECT_EQ(lines.line_width, 1) << c.what;
-        EXPECT_EQ(lines.ambient_factor, 5.0) << c.what;
+        EXPECT_EQ(lines.ambient, 5.0) << c.what;
         EXPECT_EQ(lines.transparency, 0.25) << c.what;
     }
-    VectorTextLines lines;
-    ASSERT_EQ(make_vector_text("[lumfont=0:" FW_A "::::::3:#FF8000::::::::::::0.5", 0, &lines), 0);
+    ASSERT_EQ(bridge.AddVectorText("[lumfont=0:" FW_A "::::::3:#FF8000::::::::::::0.5", 0), 0);
+    const PolylineEntry& lines = bridge.polylines[bridge.polyline_count - 1];
     EXPECT_EQ(lines.line_width, 3);
-    EXPECT_EQ(lines.color, 0x0080FF);
+    EXPECT_EQ(lines.color, 0x0080FFu);
     EXPECT_EQ(lines.transparency, 0.5);
-    for (const char* nothing : {"[lumfont=0::90", "[lumfont=0:" FW_A ":0.5", "[lumfont=0:" FW_A ":90:0.9", "[lumf", ""})
-        EXPECT_EQ(make_vector_text(nothing, 0, &lines), 1) << nothing;
-    EXPECT_EQ(make_vector_text(nullptr, 0, &lines), 1);
+    const int count = bridge.polyline_count;
+    for (const char* nothing : {"[lumfont=0::90", "[lumfont=0:" FW_A ":0.5", "[lumfont=0:" FW_A ":90:0.9", "[lumf", "",
+                                "[lumfont=0: "})  // the last lays out no stroke: a space has no glyph
+        EXPECT_EQ(bridge.AddVectorText(nothing, 0), 1) << nothing;
+    EXPECT_EQ(bridge.AddVectorText(nullptr, 0), 1);
+    EXPECT_EQ(bridge.polyline_count, count);  // nothing left behind
 }
 
 namespace {
@@ -179,8 +187,9 @@ TEST(VectorText, JapaneseTextInTheProgramFontStaysInsideItsBlock) {
     const char* paste =
         "[lumfont=0:\x8A\xBF\x8E\x9A\x82\xA9\x82\xC8\x83\x4A\x83\x69__\x93\x8C\x8B\x9E"
         "ABC";
-    VectorTextLines lines;
-    ASSERT_EQ(make_vector_text(paste, 0, &lines), 0);
+    CBusMDL bridge(nullptr);
+    ASSERT_EQ(bridge.AddVectorText(paste, 0), 0);
+    const PolylineEntry& lines = bridge.polylines[0];
     kz::platform::set_dialog_test_mode(false);
     ASSERT_GT(lines.points.size(), 6u * 10);
     // Block: 12 bytes x 45 wide; lines at y 108 and 0, glyphs 81 tall; single-byte glyphs 8.1 lower.
