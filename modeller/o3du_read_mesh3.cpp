@@ -483,9 +483,10 @@ int CO3duReadMesh3::ReadData(CO3duModelar& modeller, std::string_view bytes, CO3
 
 int CO3duReadMesh3::ReadFile(CO3duModelar& modeller, const char* path, CO3duPosList& added, int single,
                              std::string* error) {
-    std::string bytes;
-    if (!path || !kz::platform::read_whole_file(path, &bytes, kOm3FileLimit))
-        return report(path, "cannot be read (missing, not a plain file, or over 256 MiB)", error);
+    std::string bytes, why;
+    if (!path) return report(path, "no file name", error);
+    if (!kz::platform::read_whole_file(path, &bytes, kz::platform::kMaxReadBytes, &why))
+        return report(path, why.empty() ? "cannot be read" : why, error);
     if (!header_ok(bytes)) return report(path, "not an OM3 file of a version this program reads", error);
     std::string reason;
     if (!ReadData(modeller, bytes, added, single, reason)) return report(path, reason, error);

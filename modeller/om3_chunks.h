@@ -33,8 +33,6 @@ inline constexpr int kOm3ViewSettingsSize = 84;
 inline constexpr int kOm3ViewSettingsMinimum = 24;  // background and cull mode
 inline constexpr int kOm3ShadowLightSize = 116;
 inline constexpr int kOm3ThumbnailSide = 96;
-// A mesh file is read whole; the file layer refuses anything larger.
-inline constexpr std::size_t kOm3FileLimit = std::size_t(256) << 20;
 
 // The header's first four bytes, "OM3" and a zero byte, read as one little-endian int32.
 inline constexpr std::int32_t kOm3Magic = 0x00334D4F;
