@@ -60,12 +60,15 @@ bool test_mode_starts_programs() {
 
 }  // namespace
 
+bool is_program(std::string_view target_sjis) {
+    if (target_sjis.empty() || is_address(target_sjis)) return false;
+    const QFileInfo info(QString::fromStdString(local_path(target_sjis)));
+    return info.isFile() && info.isExecutable();
+}
+
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) {
     if (target_sjis.empty()) return false;
-    if (!is_address(target_sjis)) {
-        const QFileInfo info(QString::fromStdString(local_path(target_sjis)));
-        if (info.isFile() && info.isExecutable()) return start_program(target_sjis, parameters_sjis);
-    }
+    if (is_program(target_sjis)) return start_program(target_sjis, parameters_sjis);
     const QUrl url = url_for(target_sjis);
     if (record("open " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
     return QDesktopServices::openUrl(url);

@@ -12,6 +12,9 @@ namespace kz::platform {
 // "open": an address or document goes to its handler, a program file is started. False when nothing could
 // take it.
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis = {});
+// True when "open" would start the target as a program: a local file that is executable. Addresses, documents
+// and folders are not programs.
+bool is_program(std::string_view target_sjis);
 // "explore": the folder (or the folder of a file) in the file manager.
 bool shell_explore(std::string_view folder_sjis);
 // Starts a program detached with its parameters (split as a command line, double quotes group); false when it

@@ -2,6 +2,7 @@
 // its children, its placement chain, the display state it pushes to the bridge and the writer of its own line.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/scene/figure_record.h"
@@ -12,6 +13,24 @@ namespace kz::scene {
 class XLeaves;
 class XViewServices;
 struct ConditionList;
+
+// One part's stored placement in a pose (a stage's one entry is named "trunk"). An entry no line has set yet keeps
+// the values the part had when the pose was opened and is skipped when the pose plays.
+struct PoseEntry {
+    std::int32_t unset = 1;
+    std::string part_name;
+    double position[3] = {};
+    double rotation[3] = {};
+};
+
+// A named pose (kind 0: one entry per part that records poses) or stage (kind 1: the whole item).
+struct PoseRecord {
+    std::vector<PoseEntry> entries;
+    std::string name;
+    std::int32_t kind = 0;
+    double duration = 0.0;     // seconds the play takes
+    double second_time = 0.0;  // handed to every motion as its easing
+};
 
 class XTrunk {
 public:
@@ -85,6 +104,23 @@ public:
     // `rest` holds the items after "=calc;area;"; the area, also stored formatted as record `index`'s value.
     double CalcFilteredArea(int index, const char* rest, char* work, int work_size);
     AttributeArray attributes;
+
+    // --- Poses and stages (xtrunk_poses.cpp) -----------------------------------------------------------------
+    // Consecutive entries with the same pose index fill one pose part by part; *last_pose follows the index.
+    void AddPoseEntry(int pose_index, double duration, double second_time, const char* pose_name, const char* part_name,
+                      const double* position, const double* rotation, int* last_pose);
+    void AddPoseEntryFromRecord(const COBJECTA* record, int* last_pose);
+    void AddStage(double duration, double second_time, const char* name, const double* position,
+                  const double* rotation);
+    void AddStageFromRecord(const COBJECTA* record);
+    void ClearPoses();
+    // Same-kind records whose names match before their first ":" are replaced in place; the rest are appended.
+    void CopyPosesFrom(const XTrunk* source);
+    // Queues one timed motion per set value; the duration used (0 when nothing plays).
+    double PlayPose(int pose_index, double start, double duration, double last);
+    // start plus the duration played, or start when no record of that kind and name exists.
+    double FindAndPlayPose(const char* name, double start, double duration, int kind, double last);
+    std::vector<PoseRecord> poses;
 
     XLeaves* base() const { return parts.empty() ? nullptr : parts[0]; }
     COBJECTA* base_record() const;

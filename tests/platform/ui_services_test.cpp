@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
@@ -132,6 +133,11 @@ TEST(Shell, OpenAndExploreGoToTheDesktopWithRealNames) {
     EXPECT_TRUE(shell_open(from_native_path(cafe.string())));
     EXPECT_TRUE(shell_explore(from_native_path(cafe.string())));
     EXPECT_FALSE(shell_open(""));
+    // Only an executable local file counts as a program.
+    for (const auto& [name, program] : {std::pair{from_native_path("/bin/sh"), true},
+                                        {from_native_path(cafe.string()), false},
+                                        {std::string("http://example.com/sh"), false}})
+        EXPECT_EQ(is_program(name), program) << name;
     const auto log = take_shell_test_log();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0], "open http://example.com/a%20b.html");
