@@ -99,4 +99,11 @@ bool clipboard_has_format(unsigned format) {
     return mime && data && data->hasFormat(*mime);
 }
 
+bool empty_clipboard() {
+    QClipboard* board = clipboard();
+    if (!board) return false;
+    board->clear();
+    return true;
+}
+
 }  // namespace kz::platform

@@ -20,5 +20,7 @@ bool set_clipboard_data(unsigned format, std::string_view bytes, bool keep = fal
 // The bytes of a format (text as Shift_JIS), or nothing when the clipboard has none.
 std::optional<std::string> get_clipboard_data(unsigned format);
 bool clipboard_has_format(unsigned format);
+// Drops everything the clipboard holds; false when there is no clipboard.
+bool empty_clipboard();
 
 }  // namespace kz::platform

@@ -1,5 +1,5 @@
 // The document half of the view's state: the open model's folders and names, its item array and the units read
-// into it, the interpreter's pending lines, pushref names and deferred records, and the tables read with the model.
+// into it, the interpreter's pending lines and pushref names, the answers about programs, and the model's tables.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -63,16 +63,10 @@ struct AttributeEval {
     std::string name;
 };
 
-// Kinds of the records read now and applied by later machinery.
-enum class DeferredKind { Pose, Pose2, Pose3, Stage2, Stage3, Command };
-
-// One such record: the item it belongs to (null: none; check it against the item array before use) and its
-// fields as read (the line as it came).
-struct DeferredRecord {
-    DeferredKind kind = DeferredKind::Pose;
-    kz::scene::XTrunk* trunk = nullptr;
-    int command_block = -1;
-    std::vector<std::string> fields;
+// The user's answer about one program the open model would start (1 start it, 0 not).
+struct ProgramAnswer {
+    std::string program;
+    int allowed = 0;
 };
 
 struct DocumentState {
@@ -88,8 +82,9 @@ struct DocumentState {
     std::string current_figure_path;
     std::vector<std::string> opened_model_paths;  // every name handed to the figure loader, in order
     int force_download = 0;
-    int leave_without_asking = 0;  // 1: a link leaves a changed model without asking first
-    int change_lock = 0;           // 1: changes are not marked on their items
+    int leave_without_asking = 0;                // 1: a link leaves a changed model without asking first
+    std::vector<ProgramAnswer> program_answers;  // asked while this model is open, kept until another opens
+    int change_lock = 0;                         // 1: changes are not marked on their items
 
     // The item array and the units read into it.
     std::vector<kz::scene::XTrunk*> trunks;  // owned; entry 0 is the root
@@ -113,7 +108,6 @@ struct DocumentState {
     int notreal_mark = 0;
     int paste_target = 0;
     std::int32_t pose_number_memory = 0x7FFFFFFF;
-    std::vector<DeferredRecord> deferred;
 
     // Tables read with the model.
     std::array<std::string, kKindNameCount> kind_names;  // record kind names by kind number

@@ -123,7 +123,85 @@ std::vector<std::size_t> item_starts(const char* text, const char* const markers
     return starts;
 }
 
+constexpr int kPoseNameBytes = 510;  // a longer pose, stage or part name reads as empty
+
+// One item of a pose or stage line: its two times (stage items only), a name and the placement.
+struct PoseItem {
+    double times[2] = {};
+    std::string name;
+    double position[3] = {}, rotation[3] = {};
+};
+
+// A name field: empty when longer than a pose name may be.
+int read_name(const char* text, int next, std::string* out) {
+    const int after = read_field(text, next, out);
+    if (static_cast<int>(out->size()) > kPoseNameBytes) out->clear();
+    return after;
+}
+
+int read_number(const char* text, int next, double* out) {
+    std::string field;
+    const int after = read_field(text, next, &field);
+    *out = kz::crt::c_atof(field.c_str());
+    return after;
+}
+
+// The items of the text cut at "[p]" markers; each item's fields run on past its marker, as the writer lays them
+// out.
+std::vector<PoseItem> read_pose_items(const char* text, bool with_times) {
+    static const char* const markers[4] = {"[p]", "[P]", "<p>", "<P>"};
+    std::vector<PoseItem> items;
+    for (std::size_t at : item_starts(text, markers)) {
+        while (is_skipped(text[at])) ++at;
+        if (!text[at]) continue;
+        PoseItem item;
+        int p = 0;
+        if (with_times) {
+            p = read_number(text + at, p, &item.times[0]);
+            p = read_number(text + at, p, &item.times[1]);
+        }
+        p = read_name(text + at, p, &item.name);
+        for (double* v : {&item.position[0], &item.position[1], &item.position[2], &item.rotation[0], &item.rotation[1],
+                          &item.rotation[2]})
+            p = read_number(text + at, p, v);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
 }  // namespace
+
+void XView::ApplyPoseRecord(XTrunk* trunk, int form, const char* line, int next) {
+    if (!trunk) return;
+    std::int32_t* memory = &document.pose_number_memory;
+    if (form == 0) {  // "pose": the whole line is a figure record
+        COBJECTA record(nullptr, this, trunk);
+        record.ReadFigureLine(line);
+        trunk->AddPoseEntryFromRecord(&record, memory);
+        return;
+    }
+    if (next < 0) return;
+    if (form == 3 || form == 4) {  // "stage3" and "stage2": items right after the keyword
+        for (const PoseItem& s : read_pose_items(line + next, true)) {
+            // The second form keeps the play time in its second number.
+            const double duration = form == 3 ? s.times[0] : s.times[1];
+            trunk->AddStage(duration, form == 3 ? s.times[1] : 0.0, s.name.c_str(), s.position, s.rotation);
+        }
+        return;
+    }
+    // "pose2" (number, time, name) and "pose3" (number, first and second time, name), then the parts' items.
+    double number = 0.0, times[2] = {};
+    std::string name;
+    int p = read_number(line, next, &number);
+    p = read_number(line, p, &times[0]);
+    if (form == 2) p = read_number(line, p, &times[1]);
+    p = read_name(line, p, &name);
+    const int index = form == 1 ? kz::scene::truncate_to_int(number + 0.5) : kz::scene::truncate_to_int(number);
+    if (p < 0) return;
+    for (const PoseItem& item : read_pose_items(line + p, false))
+        trunk->AddPoseEntry(index, times[0], times[1], name.c_str(), item.name.c_str(), item.position, item.rotation,
+                            memory);
+}
 
 int XView::ApplyFigureLine(const char* line, int line_number) {
     if (!line) return 0;
@@ -190,13 +268,9 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
     case Row::Pose2:
     case Row::Pose3:
     case Row::Stage3:
-    case Row::Stage2: {
-        static const DeferredKind kinds[] = {DeferredKind::Pose, DeferredKind::Pose2, DeferredKind::Pose3,
-                                             DeferredKind::Stage3, DeferredKind::Stage2};
-        const int which = static_cast<int>(match->row) - static_cast<int>(Row::Pose);
-        document.deferred.push_back(DeferredRecord{kinds[which], current, -1, {start}});
+    case Row::Stage2:
+        ApplyPoseRecord(current, static_cast<int>(match->row) - static_cast<int>(Row::Pose), start, next);
         break;
-    }
     case Row::Open:
         if (!current) break;
         read_field(start, next, &field);
@@ -224,8 +298,7 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
             document.command_blocks[document.current_command_block]->lines.push_back(
                 fnd::set_heap_string(nullptr, command, nullptr, -1));
         } else if (document.current_command_block < 0) {
-            // Runs at once when the command machinery is there; until then it waits with the records.
-            document.deferred.push_back(DeferredRecord{DeferredKind::Command, nullptr, -1, {command}});
+            ExecActionCommand(command, 0.0, -1, -1);
         }
         break;
     }

@@ -87,7 +87,6 @@ int XView::OpenModelFile(const char* path, int as_new) {
     if (as_new == 1) {
         NewModel();
         ClearPushrefTable();
-        document.deferred.clear();
         document.first_trunk_index = -1;
     }
     TruncateReferenceStack(1);

@@ -79,14 +79,8 @@ int XView::CopyTrunkAt(int source_index, const double* position, const double* r
     copy->lock_owner = fnd::free_and_null(copy->lock_owner);
     copy->CopyLeavesFrom(source, 1);
     copy->CopyAttributesFrom(source);
-    // Poses travel with the item until the item carries them itself.
-    const std::size_t count = document.deferred.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (document.deferred[i].trunk != source || document.deferred[i].kind == DeferredKind::Command) continue;
-        DeferredRecord r = document.deferred[i];
-        r.trunk = copy;
-        document.deferred.push_back(std::move(r));
-    }
+    copy->ClearPoses();
+    copy->CopyPosesFrom(source);
     COBJECTA* base = copy->base_record();
     const double zero[3] = {0.0, 0.0, 0.0};
     const double* p = position ? position : zero;
@@ -108,7 +102,6 @@ int XView::RemoveNotRealTrunks() {
             continue;
         }
         if (i == document.current_trunk_index) document.current_trunk_index = -1;
-        std::erase_if(document.deferred, [t](const DeferredRecord& r) { return r.trunk == t; });
         if (!DeleteTrunk(i, 1)) {
             ++i;
             continue;

@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/foundation/date_time.h"
@@ -23,7 +24,25 @@ struct TimedEntry {
     int kind = 0;
     int id = 0;
     int state = 0;
+    int downloaded = 0;  // queued by a command of a unit that came over "http:": it starts no program
     SystemTime due{};
+};
+
+// A part a pending motion moves, by item and part number (items are renumbered when an earlier one is deleted).
+struct ActionTarget {
+    int item = -1;
+    int part = 0;
+};
+
+// One pending timed part motion: the parts, the parameter column (1..44), its value words, and when it starts,
+// how long it runs and its easing (truncated when used: 0 ease-out, 1 linear, 2 ease-in, any other linear).
+struct ActionRecord {
+    std::vector<ActionTarget> targets;
+    int column = 0;
+    std::string from_word, to_word;
+    SystemTime start{};
+    double duration = 0.0;
+    double easing = 0.0;
 };
 
 struct TimingSlot {
@@ -42,7 +61,8 @@ struct TimelineState {
     int actions_off = 0;
     int running_count = 0;
     int running_part_count = 0;
-    int active_motions = 0;
+    std::vector<ActionRecord> actions;  // pending timed part motions, in the order they were queued
+    int timed_list_generation = 0;      // counts the times the timed lists were emptied
     SystemTime last_action_start{};
     int playback_step = 0, last_fired_step = -99;
     int timer_slot = -1;  // the view's slot in the timer table

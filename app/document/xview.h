@@ -3,10 +3,12 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/document/action_words.h"
 #include "app/document/display_switches.h"
 #include "app/document/document_state.h"
 #include "app/document/input_tools.h"
@@ -64,6 +66,14 @@ inline int view_point_y(std::int64_t p) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) >> 32));
 }
 
+// What an action command runs for: the chained time, the item and part whose action it is (-1 for none), and
+// whether it came from a unit read over "http:".
+struct ExcomContext {
+    double time = 0.0;
+    int item = -1, part = -1;
+    int downloaded = 0;
+};
+
 // TextLabelView: the captions read the menu screen height and the movie frame size through it.
 class XView : public kz::scene::XViewServices,
               public kz::foundation::BridgeServices,
@@ -120,7 +130,9 @@ public:
     void PasteIntoRoot();
     void LookFromSky();
     void OpenLink(const char* text);
-    void ExchangeCommandBlock(WParam sender, LParam number);
+    // Runs the block of format "exeldata-<number>" from the clipboard; the sender's answers (message UM_EXELDATA
+    // with two numbers) go through `answer`.
+    void ExchangeCommandBlock(LParam number, const std::function<void(std::int64_t, std::int64_t)>& answer);
     void SendNotifyList(const int numbers[10]);
     void SendTitle();
 
@@ -260,6 +272,9 @@ public:
     void EnterUnitFile(const char* path);
     void LeaveUnitFile();
     int ApplyFigureLine(const char* line, int line_number);
+    // A pose or stage line for the item: form 0 "pose", 1 "pose2", 2 "pose3", 3 "stage3", 4 "stage2"; next is
+    // where the fields after the keyword begin.
+    void ApplyPoseRecord(XTrunk* trunk, int form, const char* line, int next);
     int AddTrunkRecord(const char* line);
     int AddShapeRecord(const char* line, int line_number);
     int DuplicateShapes(const char* line);
@@ -443,14 +458,60 @@ public:
     int RunTimedEntries(const SystemTime& now);
     int RunTimedCommands(const SystemTime& now);
     int RunActions(const SystemTime& now);
-    int AddTimedCommand(const char* line, const SystemTime& due, int id, int a, int b);
+    int AddTimedCommand(const char* line, const SystemTime& due, int id, int a, int b, int downloaded = 0);
     // 1 with the first match (the trunk itself first, then its children in order) in *result, else 0.
     int FindTargetTrunk(XTrunk* trunk, const kz::scene::ConditionList* target, XTrunk** result);
     // Runs one hit entry ("item;part;tag and target;offset;pose duration;pose easing;mask"); 1 when it opened
     // another model.
-    int ExecTag(const char* entry);
-    double ExecActionCommand(const char* text, double time, int item, int part);
+    // downloaded: the hit was queued by a command of a unit that came over "http:".
+    int ExecTag(const char* entry, int downloaded = 0);
+    double ExecActionCommand(const char* text, double time, int item, int part, int downloaded = 0);
     // --- end of the view-side block ---------------------------------------------------------------------------
+
+    // --- Timed part motions (app/document/timed_motions.cpp) ------------------------------------------------------
+    // Appends the parts the condition selects in the item's subtree, children before their parent.
+    void ResolveActionTargets(const kz::scene::ConditionList* condition, int item, ActionRecord* record);
+    int StartAction(const ActionRecord& record);
+    void RemoveAction(int index);
+    // One tick of the parts: the due motions start and every item with running motions animates; the number of
+    // parts still running.
+    int AnimateItems(const SystemTime& now);
+    // An item was deleted: its pending motions go, those of later items follow it down one place.
+    void RenumberActions(int deleted);
+
+    // --- The link tags' own work (app/document/tag_commands.cpp) ----------------------------------------------
+    int PlaySoundTag(const char* name, int mode);
+    // Whether the item (-1: the unit being read) or one holding it came over "http:".
+    bool CameFromDownload(int item);
+    // Asks the user the first time the open model would start this program; never for a unit read over "http:".
+    bool MayStartProgram(const char* program, int item, int downloaded);
+    // A document or address to the desktop's handler; a program only when MayStartProgram allows it.
+    bool OpenTarget(const std::string& target, const std::string& parameters, int item, int downloaded);
+    void SendViewCommand(int id);
+    // The first item from 1 that the target selects a part of; 0 when none.
+    int FirstMatchingItem(const char* target, int own_item, int own_part, int* item, int* part);
+
+    // --- Action commands (app/document/action_commands.cpp); each returns the chained time -------------------------
+    double ExcomChangeDisplay(const std::string& arguments, const ExcomContext& context);
+    double ExcomPopView(const std::string& arguments, const ExcomContext& context);
+    double ExcomSetAttribute(const std::string& arguments, const ExcomContext& context);
+    double ExcomChangeParameters(const std::string& arguments, const ExcomContext& context);
+    double ExcomChangeColour(const std::string& arguments, const ExcomContext& context);
+    double ExcomChangeCameraPos(const std::string& arguments, const ExcomContext& context);
+    double ExcomHit(const std::string& arguments, const ExcomContext& context);
+    double ExcomEye(const std::string& arguments, const ExcomContext& context);
+    double ExcomCaption(const std::string& arguments, const ExcomContext& context);
+    double ExcomEyePos(const std::string& arguments, const ExcomContext& context);
+    double ExcomWindow(const std::string& arguments, const ExcomContext& context);
+    double ExcomPlayPose(const std::string& arguments, const ExcomContext& context);
+    double ExcomPlayStage(const std::string& arguments, const ExcomContext& context);
+    double PlayPoseCommand(const std::string& arguments, const ExcomContext& context, int kind);
+
+    // --- Command names and the command block of other programs (app/document/command_block.cpp) ---------------
+    static int CommandIdFromName(const char* name) { return command_id_from_name(name); }
+    void MoveFromBlock(int item, const std::vector<std::string>& fields, const std::vector<std::string>& entries);
+    // Figure text of a block inside a level of its own; the first item it made (-1 none) into *first_item.
+    void ApplyBlockFigureText(const char* text, int* first_item);
 
 private:
     void RenumberAfterDelete(int deleted);

@@ -9,6 +9,7 @@
 #include "app/document/xview.h"
 #include "app/foundation/paths.h"
 #include "app/foundation/stroke_font.h"
+#include "app/view/command_channel.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 
@@ -142,7 +143,9 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     g_view->Redraw(0);
     plat::set_focus(g_main_window);
 
+    listen_for_programs(g_view);
     const int code = plat::run_message_loop();
+    stop_listening_for_programs();
 
     delete g_view;
     g_view = nullptr;

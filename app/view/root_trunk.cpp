@@ -40,6 +40,8 @@ void XView::NewModel() {
     if (XTrunk* root = TrunkAt(0)) root->RecalcMatrices(1);
     document.user_name = kz::foundation::free_and_null(document.user_name);
     document.pushref_table.clear();
+    // What the user answered about the last model's programs does not hold for another model's.
+    document.program_answers.clear();
     document.current_trunk_index = 0;
     input.selected_trunk = -1;
     display.wire_display = 0;

@@ -101,6 +101,8 @@ void XView::CopyTrunkContent(XTrunk* copy, XTrunk* source) {
     copy->lock_owner = kz::foundation::free_and_null(copy->lock_owner);
     copy->CopyLeavesFrom(source, 1);
     copy->CopyAttributesFrom(source);
+    copy->ClearPoses();
+    copy->CopyPosesFrom(source);
     timeline.running_part_count += source->part_count();
 }
 
@@ -114,6 +116,7 @@ void XView::RenumberAfterDelete(int deleted) {
     for (int& i : document.pushref_table) renumber(i, deleted);
     for (std::vector<TimedEntry>& list : timeline.timed_list)
         for (TimedEntry& e : list) renumber(e.trunk, deleted);
+    RenumberActions(deleted);
     renumber_cursor(camera.next_camera_index, deleted);
     renumber_cursor(camera.search_index, deleted);
 }
@@ -334,6 +337,9 @@ void XView::ClearTimedLists() {
         for (TimedEntry& e : list) e.text = kz::foundation::free_and_null(e.text);
         list.clear();
     }
+    ++timeline.timed_list_generation;
+    // A halted schedule runs again once its lists are new.
+    timeline.schedule_halted = 0;
     ShowCameraMoveItem();
     camera.camera_motion.active = 0;
     camera.camera_motion.target_item = -1;

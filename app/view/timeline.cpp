@@ -74,6 +74,7 @@ struct DueEntry {
     int kind = 0;
     int trunk = -1;
     int b = 0;
+    int downloaded = 0;
     std::string text;
 };
 
@@ -91,7 +92,7 @@ bool take_due_entry(std::vector<TimedEntry>& list, std::size_t& i, const SystemT
             continue;
         }
         const bool late = elapsed >= kLateLimitMs;
-        if (!late) *out = DueEntry{entry.kind, entry.trunk, entry.b, entry.text ? entry.text : ""};
+        if (!late) *out = DueEntry{entry.kind, entry.trunk, entry.b, entry.downloaded, entry.text ? entry.text : ""};
         entry.text = fnd::free_and_null(entry.text);
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
         if (!late) return true;
@@ -104,10 +105,6 @@ std::string with_current_item(const DueEntry& entry) {
     const std::size_t first = entry.text.find(';');
     return std::to_string(entry.trunk) + (first == std::string::npos ? std::string() : entry.text.substr(first));
 }
-
-// Tags that end the hit without firing the text after them here: a jump fires it in the model it opens, a
-// command link picks its own item, poses and stages play on the matches instead.
-bool tag_fires_target(int code) { return code != 1 && code != 1024 && code != 64 && code != 128; }
 
 }  // namespace
 
@@ -186,13 +183,14 @@ int XView::QueueAction(const char* line, const SystemTime& stamp, int mask) {
     return static_cast<int>(list.size()) - 1;
 }
 
-int XView::AddTimedCommand(const char* line, const SystemTime& due, int id, int a, int b) {
+int XView::AddTimedCommand(const char* line, const SystemTime& due, int id, int a, int b, int downloaded) {
     TimedEntry entry;
     entry.text = fnd::set_heap_string(nullptr, line ? line : "", nullptr, -1);
     entry.trunk = a;
     entry.a = a;
     entry.b = b;
     entry.id = id;
+    entry.downloaded = downloaded;
     entry.state = 1;
     entry.due = due;
     timeline.timed_list[1].push_back(entry);
@@ -248,7 +246,7 @@ int XView::RunTimedEntries(const SystemTime& now) {
         if (entry.kind == 1) {
             StartCameraMove(text.c_str());
         } else if (entry.kind == 2) {
-            const int opened = ExecTag(text.c_str());
+            const int opened = ExecTag(text.c_str(), entry.downloaded);
             if (timeline.schedule_halted) return 0;
             if (opened == 1) i = 0, budget = static_cast<int>(list.size());
         }
@@ -263,68 +261,17 @@ int XView::RunTimedCommands(const SystemTime& now) {
     double chained = 0.0;
     DueEntry entry;
     for (std::size_t i = 0; take_due_entry(list, i, now, timeline.clock_offset_ms, &entry); ++run)
-        chained = ExecActionCommand(entry.text.c_str(), chained, entry.trunk, entry.b);
+        chained = ExecActionCommand(entry.text.c_str(), chained, entry.trunk, entry.b, entry.downloaded);
     return waiting + run;
 }
 
 int XView::RunSchedule(const SystemTime& now) {
-    RunActions(now);
-    int total = 0;
-    for (int i = 0; i < trunk_count(); ++i) {
-        XTrunk* trunk = document.trunks[i];
-        if (!trunk || !trunk->animating) continue;
-        trunk->animating = 0;
-        for (XLeaves* part : trunk->parts) {
-            const int running = part ? part->AnimateParameters(now) : 0;
-            trunk->animating += running;
-            total += running;
-        }
-        if (trunk->update_bits & kz::scene::kColumnPlacement) {
-            trunk->update_bits &= ~kz::scene::kColumnPlacement;
-            trunk->RecalcMatrices(1);
-        }
-    }
+    int total = AnimateItems(now);
     total += RunTimedCommands(now);
     const int entries = RunTimedEntries(now);
     if (timeline.schedule_halted) return 0;
     Redraw(0);
     return total + entries;
 }
-
-// The hit's target half: the text after the link tag (or the whole field without one) fires the actions of every
-// matching part. TEMPORARY: the link tags' own work (jumps, documents, web pages, sounds, captions, stop, command
-// links, command blocks, messages to the host, poses and stages) is not done yet; a hit with such a tag fires
-// only its target.
-int XView::ExecTag(const char* entry) {
-    if (timeline.actions_off || !entry) return 0;
-    int pos = 0, length = 0;
-    const int item = fnd::get_field_int(entry, pos, length, semicolon_separator(), 0);
-    const int part = fnd::get_field_int(entry, pos, length, semicolon_separator(), 0);
-    if (pos < 0) return 0;
-    int tag_start = pos, tag_length = 0;
-    pos = fnd::get_field(entry, tag_start, tag_length, semicolon_separator());
-    pos = skip_fields(entry, pos, 3);  // offset, pose duration, pose easing
-    const int mask = fnd::get_field_int(entry, pos, length, semicolon_separator(), 0);
-
-    int after_close = tag_start;
-    const int code = kz::scene::parse_action_link(entry, tag_start, tag_length, nullptr, &after_close);
-    if (!tag_fires_target(code) || after_close < 0) return 0;
-    const int target_length = tag_start + tag_length - after_close;
-    if (target_length <= 0 || entry[after_close] == ':' || entry[after_close] == ';') return 0;
-
-    XTrunk* own = TrunkAt(item);
-    const int parent_item = item > 0 && own && own->parent ? own->parent->index : -1;
-    kz::scene::ConditionList target;
-    kz::scene::init_condition_list(&target);
-    kz::scene::parse_condition(&target, entry, after_close, target_length, item, part, parent_item);
-    if (XTrunk* root = TrunkAt(target.search_root)) FireMatchingLeafActions(item, part, root, &target, mask);
-    kz::scene::free_condition_list(&target);
-    return 0;
-}
-
-// TEMPORARY: the timed part motions and the action-command interpreter come with their own work; until then no
-// motion waits and a command line changes nothing.
-int XView::RunActions(const SystemTime&) { return 0; }
-double XView::ExecActionCommand(const char*, double time, int, int) { return time; }
 
 }  // namespace kz::view

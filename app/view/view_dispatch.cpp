@@ -82,7 +82,11 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
         DropAtPoint(formatted.c_str());
         break;
     }
-    case UM_EXELDATA: ExchangeCommandBlock(wparam, lparam); break;
+    case UM_EXELDATA:
+        ExchangeCommandBlock(lparam, [wparam](std::int64_t a, std::int64_t b) {
+            plat::send_message(plat::handle_from_wparam(wparam), UM_EXELDATA, static_cast<WParam>(a), b);
+        });
+        break;
     case PLAY_POSE: PauseTimeline(); break;
     case PLAY_RESTART: ResumeTimeline(); break;
     case VIEW_AROUND:
@@ -241,19 +245,18 @@ void XView::OpenLink(const char* text) {
     plat::shell_open(address);
 }
 
-void XView::ExchangeCommandBlock(WParam sender, LParam number) {
+void XView::ExchangeCommandBlock(LParam number, const std::function<void(std::int64_t, std::int64_t)>& answer) {
     const std::string format = "exeldata-" + std::to_string(static_cast<long long>(number));
     const unsigned id = plat::register_clipboard_format(format);
     const std::optional<std::string> data = id ? plat::get_clipboard_data(id) : std::nullopt;
     if (!data) return;
     // A block from another program is not trusted to be terminated; the copy is.
     std::string text(data->c_str());
-    const WindowHandle to = plat::handle_from_wparam(sender);
     const bool figure_text = kz::foundation::compare_prefix_nocase(text.c_str(), "ExelData", 8) == 0;
-    if (!figure_text) plat::send_message(to, UM_EXELDATA, static_cast<WParam>(-1), -1);
+    if (!figure_text) answer(-1, -1);
     int a = -1, b = -1;
     ExecExelData(text.c_str(), &a, &b);
-    if (figure_text) plat::send_message(to, UM_EXELDATA, static_cast<WParam>(static_cast<std::int64_t>(a)), b);
+    if (figure_text) answer(a, b);
 }
 
 void XView::SendNotifyList(const int numbers[10]) {
@@ -293,7 +296,8 @@ void XView::OnTimerTick() {
     timeline.schedule_time = now;
     timeline.running_count = RunSchedule(now);
     if (timeline.schedule_suspended == 1) return;
-    if (timeline.running_count < 1 && timeline.keep_running != 1 && timeline.active_motions == 0) {
+    const bool idle = timeline.running_count < 1 && timeline.keep_running != 1 && timeline.actions.empty();
+    if (timeline.schedule_halted || idle) {
         kz::foundation::timer_stop(timeline.timer_slot);
         timeline.clock_offset_ms = 0.0;
     } else {

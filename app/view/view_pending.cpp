@@ -1,5 +1,5 @@
 // TEMPORARY: bodies of view and document operations that later work on the view fills in (mouse tools,
-// navigation, keys, layout and paint, actions, clipboard, figure writers, property table). Each does nothing, or
+// navigation, keys, layout and paint, clipboard, figure writers, property table). Each does nothing, or
 // the least that keeps the program usable, and never touches data it does not own.
 #include <cstring>
 
@@ -10,15 +10,11 @@
 namespace kz::view {
 
 void XView::OnKeyMessage(int virtual_key) { input.last_key = virtual_key; }
-void XView::ClearActions() { timeline.active_motions = 0; }
 void XView::CopyItemToClipboard(int, int) {}
 void XView::PasteFromClipboard() {}
 void XView::PasteAsTrunk(int) {}
-void XView::ExecExelData(const char*, int*, int*) {}
 // TEMPORARY until the referenced-unit work lands: no file is brought in, so drops of figure files add nothing.
 int XView::ReplaceItemWithFile(int, const char*) { return -1; }
 int XView::AddReferFile(const char*) { return -1; }
-
-int XView::AddAction(const char*, XLeaves*, const SystemTime&) { return -1; }
 
 }  // namespace kz::view

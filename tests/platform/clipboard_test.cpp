@@ -41,6 +41,8 @@ TEST(Clipboard, TextAndBlocksRoundTripWithinTheProcess) {
     ASSERT_TRUE(set_clipboard_data(kClipboardText, std::string("cut\0here", 8)));  // not kept; text ends at NUL
     EXPECT_EQ(get_clipboard_data(kClipboardText).value_or(""), "cut");
     EXPECT_FALSE(clipboard_has_format(block));
+    ASSERT_TRUE(empty_clipboard());
+    EXPECT_FALSE(clipboard_has_format(kClipboardText));
 }
 
 bool wait_for(const std::string& path, int seconds) {

@@ -13,6 +13,7 @@ namespace kz::view::test {
 namespace {
 
 using FigureRecords = DocumentTest;
+using kz::scene::PoseRecord;
 
 // Feeds a text as a unit of the root, as a read of the opened file does; or with no current item.
 void feed(XView* view, const std::string& text, bool without_item = false) {
@@ -85,10 +86,11 @@ TEST_F(FigureRecords, CommentLinesAndLineNumbers) {
     }
 }
 
-TEST_F(FigureRecords, RecordsStoredForLaterMachinery) {
+TEST_F(FigureRecords, AttributesPosesAndCommandBlocksOfAnItem) {
     feed(view,
-         "pose3,1,0,0,p\natr,x,1,2[a]\n}\n" + trunk_line("a") +
-             "\natr\tcolor\tred\t=f\t[a]\twidth\t3\t\t[a]\npose3,1,0,0,open\tpart\t1\t2\t3\t0\t0\t0[p]\n"
+         "pose3,1,0,0,p\natr,x,1,2[a]\n}\n" + trunk_line("a") + "\natr\tcolor\tred\t=f\t[a]\twidth\t3\t\t[a]\n" +
+             shape_line("part") +
+             ",,,,,,,4\npose3,1,0,0,open\tpart\t1\t2\t3\t0\t0\t0[p]\n"
              "excom;,now\nexcoms,blk,1,2\nexcom;\tstored\nexcomsend\ndup,1,0,0\n",
          true);
     // Without an item the pose waits as a comment line, and the attribute and "}" lines are dropped.
@@ -103,16 +105,47 @@ TEST_F(FigureRecords, RecordsStoredForLaterMachinery) {
     EXPECT_STREQ(a->attributes[1].name, "width");
     EXPECT_STREQ(a->attributes[1].value, "3");
     EXPECT_EQ(view->trunk_count(), 2);
-    const std::vector<DeferredRecord>& d = view->document.deferred;
-    ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(d[0].kind, DeferredKind::Pose3);
-    EXPECT_EQ(d[0].trunk, view->document.trunks[1]);
-    EXPECT_EQ(d[1].kind, DeferredKind::Command);
-    EXPECT_EQ(d[1].fields[0], ",now");
+    // The pose belongs to the item; the command outside any block ran at once, the one inside was kept.
+    ASSERT_EQ(a->poses.size(), 1u);
+    EXPECT_EQ(a->poses[0].name, "open");
+    EXPECT_EQ(a->poses[0].entries.at(0).position[2], 3.0);
     ASSERT_EQ(view->document.command_blocks.size(), 1u);
     ASSERT_EQ(view->document.command_blocks[0]->lines.size(), 1u);
     EXPECT_STREQ(view->document.command_blocks[0]->lines[0], "\tstored");
     EXPECT_EQ(view->document.current_command_block, -1);
+}
+
+TEST_F(FigureRecords, EveryFormOfAPoseOrStageLineGivesTheSamePose) {
+    const std::string parts = shape_line("p") + ",,,,,,,4\n" + shape_line("q") + ",,,,,,,4\n";
+    const char* poses[] = {"pose2,1,2.5,open,p,1,2,3,0,0,90[p]q,0,0,7,0,0,0\n",
+                           "pose3\t1\t2.5\t0\topen\tp\t1\t2\t3\t0\t0\t90\t[p]\tq\t0\t0\t7\t0\t0\t0\t[p]\n",
+                           "pose3,1,2.5,0,open,p,1,2,3,0,0,90\npose3,1,2.5,0,open,q,0,0,7,0,0,0\n"};
+    const char* stages[] = {"stage2,0,1.5,up,0,0,50,0,0,0[p]\n", "stage3\t1.5\t0\tup\t0\t0\t50\t0\t0\t0\t[p]\t\n"};
+    std::string text;
+    for (const char* pose : poses) text += trunk_line("item") + "\n" + parts + pose;
+    for (const char* stage : stages) text += trunk_line("item") + ",,,,,4\n" + stage;
+    feed(view, text);
+    ASSERT_EQ(view->trunk_count(), 6);
+    auto same = [](const PoseRecord& x, const PoseRecord& y) {
+        bool equal = x.name == y.name && x.kind == y.kind && x.duration == y.duration &&
+                     x.second_time == y.second_time && x.entries.size() == y.entries.size();
+        for (std::size_t i = 0; equal && i < x.entries.size(); ++i)
+            for (int k = 0; k < 3; ++k)
+                equal = equal && x.entries[i].position[k] == y.entries[i].position[k] &&
+                        x.entries[i].rotation[k] == y.entries[i].rotation[k] &&
+                        x.entries[i].unset == y.entries[i].unset;
+        return equal;
+    };
+    const PoseRecord& pose = view->document.trunks[1]->poses.at(0);
+    EXPECT_EQ(pose.duration, 2.5);
+    EXPECT_EQ(pose.entries.at(0).rotation[2], 90.0);
+    EXPECT_EQ(pose.entries.at(1).position[2], 7.0);
+    for (int i : {2, 3}) EXPECT_TRUE(same(view->document.trunks[i]->poses.at(0), pose)) << i;
+    const PoseRecord& stage = view->document.trunks[4]->poses.at(0);
+    EXPECT_EQ(stage.kind, 1);
+    EXPECT_EQ(stage.duration, 1.5);
+    EXPECT_EQ(stage.entries.at(0).position[2], 50.0);
+    EXPECT_TRUE(same(view->document.trunks[5]->poses.at(0), stage));
 }
 
 TEST_F(FigureRecords, CacheNamesKeepHostsAndQueriesApartAndStayInside) {

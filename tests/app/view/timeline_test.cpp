@@ -259,6 +259,15 @@ TEST_F(TimelineTest, TheScheduleAnimatesItemsAndCountsWhatIsLeft) {
     EXPECT_EQ(trunk->animating, 0);
     view->timeline.schedule_halted = 1;
     EXPECT_EQ(view->RunSchedule(shifted(start, 1)), 0);
+    // A halted schedule stops the timer even with motions waiting; new lists set it going again.
+    view->StartViewTimer();
+    ASSERT_EQ(view->AddAction("button;dx;0;1;100;1;1", part, start), 0);
+    tick(view);
+    EXPECT_FALSE(timer_running());
+    view->ClearTimedLists();
+    view->StartViewTimer();
+    tick(view);
+    EXPECT_TRUE(timer_running());
 }
 
 // Through the window procedure: the click fires the part's camera action, the ticks carry the eye onto the

@@ -5,7 +5,9 @@
 
 #include "app/document/view_messages.h"
 #include "app/foundation/timer_slots.h"
+#include "platform/dialogs.h"
 #include "platform/message_loop.h"
+#include "platform/shell.h"
 
 namespace kz::view::test {
 
@@ -37,6 +39,9 @@ plat::LResult recording_parent(plat::WindowHandle window, std::uint32_t message,
 
 void ViewTest::SetUp() {
     ASSERT_TRUE(plat::ensure_application());
+    // No view test waits for a person or hands anything to the desktop.
+    plat::set_dialog_test_mode(true);
+    plat::set_shell_test_mode(true);
     plat::WindowClass c;
     c.name = "KzViewTestParent";
     c.procedure = recording_parent;
@@ -58,6 +63,8 @@ void ViewTest::TearDown() {
     plat::destroy_window(parent_window);
     kz::foundation::timer_release_all();
     parent_log().clear();
+    plat::set_dialog_test_mode(false);
+    plat::set_shell_test_mode(false);
 }
 
 std::vector<RecordedMessage> ViewTest::received(std::uint32_t message) const {
@@ -67,13 +74,15 @@ std::vector<RecordedMessage> ViewTest::received(std::uint32_t message) const {
     return out;
 }
 
-std::string sample_model_path() {
+std::string example_model_path(const std::string& file) {
     const char* dir = std::getenv("KZ_SOURCE_DIR");
-    std::string path = std::string("Z:") + (dir ? dir : ".") + "/examples/sample-room/room.fig";
+    std::string path = std::string("Z:") + (dir ? dir : ".") + "/examples/" + file;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
 }
+
+std::string sample_model_path() { return example_model_path("sample-room/room.fig"); }
 
 int ViewTest::add_item(int parent_index, const char* name) {
     view->document.current_trunk_index = parent_index;

@@ -25,7 +25,9 @@ struct RecordedMessage {
 std::vector<RecordedMessage>& parent_log();
 XView*& watched_view();
 
-// The bundled sample model's path in the program's form (Z: drive, backslashes).
+// A model under examples/ (a path below it) and the bundled sample model, in the program's form (Z: drive,
+// backslashes).
+std::string example_model_path(const std::string& file);
 std::string sample_model_path();
 
 class ViewTest : public ::testing::Test {

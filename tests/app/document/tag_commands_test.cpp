@@ -1,0 +1,171 @@
+// What each link tag of a due hit does: documents and pages to the desktop, programs only when the user allows
+// them and never from a unit read over "http:", captions, stop, view commands, command blocks, texts to the host,
+// the linked camera, poses; and a jump that asks first when the model has changes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/document/view_messages.h"
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/heap_text.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "document_fixture.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace plat = kz::platform;
+
+class TagCommands : public DocumentTest {
+public:
+    void SetUp() override {
+        DocumentTest::SetUp();
+        folder = fresh_folder("tags");
+        write_file(folder + "/notes.txt", "notes");
+        write_file(folder + "/tool.sh", "#!/bin/sh\n");
+        chmod((folder + "/tool.sh").c_str(), 0755);
+        write_file(folder + "/next.fig",
+                   trunk_line("next") + "\natr,start,start,,[a]\n" + shape_line("start") + ",,,,,,C;;0;1;0\n");
+        load();
+    }
+    // Item 1 "lamp" with the part bulb; item 2 "door" with the recording part leaf and its pose "open".
+    void load() {
+        view->NewModel();
+        view->PushReferenceLevel(view->document.trunks[0], "");
+        std::string text =
+            trunk_line("lamp") + "\natr,kind,lamp,,[a]\n" + shape_line("bulb") + "\n" + trunk_line("door") +
+            "\natr,kind,door,,[a]\n" + shape_line("leaf") + ",,,,,,,4\n" +
+            "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nexcoms,intro:2\nexcom;\tchdisp:kind=lamp,0\nexcomsend\n";
+        view->ApplyFigureText(text.data());
+        const std::string data = windows_form(folder) + "\\";
+        view->document.data_folder =
+            kz::foundation::set_heap_string(view->document.data_folder, data.c_str(), nullptr, -1);
+        view->document.leave_without_asking = 1;
+        plat::take_dialog_test_log();
+        plat::take_shell_test_log();
+        parent_log().clear();
+    }
+    std::vector<std::string> asked() { return plat::take_dialog_test_log(); }
+    std::vector<std::string> handed() { return plat::take_shell_test_log(); }
+    std::string folder;
+};
+
+TEST_F(TagCommands, EachTagDoesItsOwnWork) {
+    using Check = std::function<void(TagCommands&)>;
+    const struct {
+        const char* entry;
+        Check check;
+    } cases[] = {
+        {"1;1;[open=notes.txt]",
+         [](TagCommands& t) {
+             EXPECT_EQ(t.handed(), std::vector<std::string>{"open file://" + t.folder + "/notes.txt"});
+         }},
+        {"1;1;<web=http://example.com/a>",
+         [](TagCommands& t) { EXPECT_EQ(t.handed(), std::vector<std::string>{"open http://example.com/a"}); }},
+        {"1;1;[explore=notes.txt]",
+         [](TagCommands& t) { EXPECT_EQ(t.handed(), std::vector<std::string>{"explore file://" + t.folder}); }},
+        {"1;1;[jimaku=2:hi]", [](TagCommands& t) { EXPECT_STREQ(t.view->output.bridge->labels[2].text, "hi"); }},
+        {"1;1;[stop]",
+         [](TagCommands& t) {
+             EXPECT_TRUE(t.view->timeline.timed_list[0].empty());
+             EXPECT_EQ(t.received(UM_VIEW_PLAYBACK_STOPPED).size(), 1u);
+         }},
+        {"1;1;[jcom=VIEW_WALK]",
+         [](TagCommands& t) {
+             EXPECT_EQ(t.view->input.view_mode, 2);
+             EXPECT_EQ(t.view->input.tool_origin_state, 2);
+         }},
+        {"1;1;[jcom=mtx:1]kind=door(leaf)",
+         [](TagCommands& t) {
+             EXPECT_EQ(t.view->input.selected_trunk, 2);
+             EXPECT_EQ(t.view->input.interaction_class, 2);
+             EXPECT_EQ(t.view->input.tool_bits, 1);
+         }},
+        {"1;1;[excoms=intro]",
+         [](TagCommands& t) {
+             ASSERT_EQ(t.view->timeline.timed_list[1].size(), 1u);
+             EXPECT_STREQ(t.view->timeline.timed_list[1][0].text, "\tchdisp:kind=lamp,0");
+         }},
+        {"1;1;[excom=chdisp:kind=lamp,0]", [](TagCommands& t) { EXPECT_EQ(t.view->document.trunks[1]->shown, 0); }},
+        {"1;1;[tovb=hello]", [](TagCommands& t) { EXPECT_EQ(t.received(0x5623).size(), 1u); }},
+        {"1;1;[atrtovb=kind]", [](TagCommands& t) { EXPECT_EQ(t.received(0x5623).size(), 1u); }},
+        {"1;1;[atrtovb=nosuch]", [](TagCommands& t) { EXPECT_TRUE(t.received(0x5623).empty()); }},
+        {"1;1;[viewrendou=1:2:3:4:5:6:7:8:9:10:11:12]",
+         [](TagCommands& t) {
+             EXPECT_EQ(t.view->camera.camera_link_item, t.view->document.trunks[1]);
+             EXPECT_EQ(t.view->camera.camera_link_numbers[11], 12.0);
+         }},
+        {"1;1;[pose=OPEN:1]kind=door;;3",
+         [](TagCommands& t) {
+             ASSERT_EQ(t.view->timeline.actions.size(), 6u);
+             EXPECT_EQ(t.view->timeline.actions[0].duration, 3.0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        load();
+        EXPECT_EQ(view->ExecTag(c.entry), 0);
+        c.check(*this);
+    }
+}
+
+TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
+    plat::DialogTestAnswers no;
+    no.message_box = plat::IDNO;
+    plat::set_dialog_test_mode(true, no);
+    // Asked once, refused: nothing runs, and the answer holds for this model.
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(view->ExecTag("1;1;[exec=tool.sh x]"), 0);
+    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_TRUE(handed().empty());
+    // Another model asks again; allowed, it starts. "open" of a program counts the same, a document never asks.
+    plat::DialogTestAnswers yes;
+    yes.message_box = plat::IDYES;
+    plat::set_dialog_test_mode(true, yes);
+    load();
+    view->ExecTag("1;1;[exec=tool.sh x]");
+    view->ExecTag("1;1;[open=tool.sh]");
+    view->ExecTag("1;1;[open=notes.txt]");
+    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_EQ(handed().size(), 3u);
+    // A unit read over "http:" never starts one, and nobody is asked; nor does a hit its commands queued.
+    load();
+    view->document.trunks[1]->flags |= kTrunkDownloadedUnit;
+    view->ExecTag("1;1;[exec=tool.sh x]");
+    view->ExecTag("2;1;[exec=tool.sh x]", 1);
+    view->ExecActionCommand("hit:[exec=tool.sh],0", 0.0, 1, 1);
+    clock->advance(10);
+    SystemTime now;
+    view->GetClockTime(&now);
+    view->RunTimedEntries(now);
+    EXPECT_TRUE(asked().empty());
+    EXPECT_TRUE(handed().empty());
+}
+
+TEST_F(TagCommands, AJumpAsksFirstWhenTheModelHasChanges) {
+    view->document.leave_without_asking = 0;
+    view->MarkTrunkChanged(view->document.trunks[1]);
+    plat::DialogTestAnswers cancel;
+    cancel.message_box = plat::IDCANCEL;
+    plat::set_dialog_test_mode(true, cancel);
+    EXPECT_EQ(view->ExecTag("1;1;[jump=next.fig:3]"), 0);
+    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_EQ(view->document.trunks.size(), 3u);
+    plat::set_dialog_test_mode(true);
+    const double kept = view->camera.eye->eye[0];
+    EXPECT_EQ(view->ExecTag("1;1;[jump=next.fig:3]"), 1);
+    EXPECT_STREQ(view->document.data_file_name, "next.fig");
+    EXPECT_EQ(view->camera.eye->eye[0], kept);  // a jump with a number keeps the eye
+    // The new model's start part fired: its camera entry waits.
+    ASSERT_EQ(view->timeline.timed_list[0].size(), 1u);
+    EXPECT_EQ(view->timeline.timed_list[0][0].kind, 1);
+}
+
+}  // namespace
+}  // namespace kz::view::test

@@ -1,0 +1,105 @@
+// Another program drives the view on a real X display: it puts a command block on the clipboard and sends the
+// block's number over the local socket; the view moves the item and answers. The parent test starts this program
+// again inside `xvfb-run -a` as the view's side, which starts it a third time as the other program.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "app/document/view_messages.h"
+#include "app/scene/xtrunk.h"
+#include "app/view/command_channel.h"
+#include "platform/clipboard.h"
+#include "platform/local_channel.h"
+#include "platform/message_loop.h"
+#include "tests/support/xview/view_fixture.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace plat = kz::platform;
+
+const char* role() { return std::getenv("KZ_CHANNEL_ROLE"); }
+
+std::string self_path() {
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    return n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The other program: the block on the clipboard, its number over the socket, and the clipboard served until the
+// view has answered.
+TEST(CommandChannelPeer, SendsABlock) {
+    if (!role() || std::string(role()) != "sender") GTEST_SKIP() << "the other program of CommandChannel.*";
+    ASSERT_TRUE(plat::ensure_application());
+    const unsigned format = plat::register_clipboard_format("exeldata-5");
+    ASSERT_TRUE(plat::set_clipboard_data(format, "Move,1,100,200,0,0,0,90\r\n"));
+    plat::ChannelClient client;
+    ASSERT_TRUE(client.connect(std::getenv("KZ_CHANNEL_NAME"), 10000));
+    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_QUERY_VIEW, 0, 0, {}}));
+    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_EXELDATA, 0, 5, {}}));
+    std::optional<plat::ChannelMessage> answers[2];
+    for (int i = 0, got = 0; i < 2000 && got < 2; ++i) {
+        plat::pump_messages();
+        if (auto a = client.receive(10)) answers[got++] = a;
+    }
+    ASSERT_TRUE(answers[0] && answers[1]);
+    EXPECT_EQ(answers[0]->message, UM_QUERY_VIEW);
+    EXPECT_EQ(answers[0]->wparam, 1);
+    EXPECT_EQ(answers[1]->message, UM_EXELDATA);
+    EXPECT_EQ(answers[1]->wparam, -1);  // a command block is answered before it runs
+}
+
+class CommandChannel : public ViewTest {};
+
+TEST_F(CommandChannel, ViewSide) {
+    if (!role() || std::string(role()) != "view") GTEST_SKIP() << "runs inside the Xvfb child";
+    add_item(0, "moved");
+    const std::string name = "kzview-test-" + std::to_string(getpid());
+    ASSERT_TRUE(listen_for_programs(view, name.c_str()));
+    const std::string command = "env KZ_CHANNEL_ROLE=sender KZ_CHANNEL_NAME=" + name + " '" + self_path() +
+                                "' --gtest_filter=CommandChannelPeer.SendsABlock 2>&1";
+    std::FILE* other = popen(command.c_str(), "r");
+    ASSERT_NE(other, nullptr);
+    const kz::scene::COBJECTA* base = view->document.trunks[1]->base_record();
+    for (int i = 0; i < 3000 && base->dx != 100.0; ++i) {
+        plat::pump_messages();
+        plat::sleep_milliseconds(5);
+    }
+    std::string output;
+    char buffer[512];
+    // Its answers still have to go out while it reads them.
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, other)) > 0;) output.append(buffer, n);
+    const int status = pclose(other);
+    stop_listening_for_programs();
+    EXPECT_EQ(base->dx, 100.0);
+    EXPECT_EQ(base->dy, 200.0);
+    EXPECT_EQ(base->rz, 90.0);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+TEST(CommandChannelUnderXvfb, AnotherProgramMovesAnItem) {
+    if (role()) GTEST_SKIP() << "the children run the sides themselves";
+    if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
+    const std::string command =
+        "/usr/bin/xvfb-run -a -s '-screen 0 640x480x24' env QT_QPA_PLATFORM=xcb "
+        "KZ_CHANNEL_ROLE=view '" +
+        self_path() + "' --gtest_filter=CommandChannel.ViewSide 2>&1";
+    std::string output;
+    int status = -1;
+    if (std::FILE* p = popen(command.c_str(), "r")) {
+        char buffer[512];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) output.append(buffer, n);
+        status = pclose(p);
+    }
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+    EXPECT_EQ(output.find("SKIPPED"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace kz::view::test
