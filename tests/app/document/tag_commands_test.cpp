@@ -148,6 +148,14 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     EXPECT_TRUE(handed().empty());
 }
 
+TEST_F(TagCommands, SoundsAreFoundBesideTheModel) {
+    const std::string base = windows_form(folder) + "\\";
+    view->document.base_folder = kz::foundation::set_heap_string(view->document.base_folder, base.c_str(), nullptr, -1);
+    EXPECT_EQ(view->PlaySoundTag("notes.txt", 2), 1);
+    EXPECT_EQ(view->PlaySoundTag("missing.mp3", 2), 0);
+    EXPECT_EQ(view->PlaySoundTag("notes.txt", 3), 0);  // no such mode
+}
+
 TEST_F(TagCommands, AJumpAsksFirstWhenTheModelHasChanges) {
     view->document.leave_without_asking = 0;
     view->MarkTrunkChanged(view->document.trunks[1]);

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/document/view_messages.h"
+#include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/command_channel.h"
 #include "platform/clipboard.h"
+#include "platform/dialogs.h"
 #include "platform/local_channel.h"
 #include "platform/message_loop.h"
 #include "tests/support/xview/view_fixture.h"
@@ -80,6 +84,35 @@ TEST_F(CommandChannel, ViewSide) {
     EXPECT_EQ(base->rz, 90.0);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+// A host program drops a file on the view through the socket. Dropped on no item by a named user, the view
+// says where to drop it.
+TEST_F(CommandChannel, ADroppedFileArrivesOverTheSocket) {
+    if (role()) GTEST_SKIP() << "the children run the sides themselves";
+    plat::set_dialog_test_mode(true);
+    plat::take_dialog_test_log();
+    view->document.user_name = kz::foundation::set_heap_string(view->document.user_name, "tester", nullptr, -1);
+    const std::string name = "kzview-drop-" + std::to_string(getpid());
+    ASSERT_TRUE(listen_for_programs(view, name.c_str()));
+    std::atomic<bool> done = false;
+    std::thread other([&] {
+        plat::ChannelClient client;
+        if (client.connect(name, 5000))
+            client.send(plat::ChannelMessage{UM_VIEW_DROP, 0, 0, example_model_path("door-demo/door.fig")});
+        while (!done) plat::sleep_milliseconds(5);
+    });
+    std::vector<std::string> said;
+    for (int i = 0; i < 2000 && said.empty(); ++i) {
+        plat::pump_messages();
+        plat::sleep_milliseconds(2);
+        said = plat::take_dialog_test_log();
+    }
+    done = true;
+    other.join();
+    stop_listening_for_programs();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("tester"), std::string::npos) << said[0];
 }
 
 TEST(CommandChannelUnderXvfb, AnotherProgramMovesAnItem) {
