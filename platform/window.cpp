@@ -163,6 +163,24 @@ int virtual_key_for(int key, bool keypad) {
     }
 }
 
+// The keys of the letter and digit rows by where they lie (X keycodes, the same on every keyboard layout), for
+// keys whose character has no virtual key: a letter of another script, a shifted digit. The system names those
+// keys by position too, so the commands stay on their keys whatever the layout. 0 for other keys.
+int virtual_key_at(quint32 keycode) {
+    static const char kRows[][11] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    static const quint32 kFirst[] = {10, 24, 38, 52};
+    for (int row = 0; row < 4; ++row) {
+        const quint32 n = static_cast<quint32>(std::strlen(kRows[row]));
+        if (keycode >= kFirst[row] && keycode < kFirst[row] + n) return kRows[row][keycode - kFirst[row]];
+    }
+    return 0;
+}
+
+int virtual_key_of(const QKeyEvent* e) {
+    const int vk = virtual_key_for(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0);
+    return vk != 0 ? vk : virtual_key_at(e->nativeScanCode());
+}
+
 // Qt hands the mouse in logical coordinates; the view picks and navigates in the pixels of the size its window
 // was told in WM_SIZE (its GL viewport), which are device pixels once a window reports its size in them.
 LParam point_lparam(const QWidget* widget, int reported_width, int reported_height, const QPointF& p) {
@@ -255,7 +273,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override {
         // Alt combinations are system keys there; the program never sees them as key-down messages.
         if (!alive(window_) || (e->modifiers() & Qt::AltModifier) || e->key() == Qt::Key_Alt) return;
-        const int vk = virtual_key_for(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0);
+        const int vk = virtual_key_of(e);
         if (vk == 0) return;
         const bool repeat = e->isAutoRepeat() || g_keys_down.count(vk) != 0;
         g_keys_down.insert(vk);
@@ -266,7 +284,7 @@ protected:
     }
     void keyReleaseEvent(QKeyEvent* e) override {
         if (e->isAutoRepeat()) return;
-        g_keys_down.erase(virtual_key_for(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0));
+        g_keys_down.erase(virtual_key_of(e));
     }
 
     void mousePressEvent(QMouseEvent* e) override { button_message(e, 0); }

@@ -104,6 +104,40 @@ TEST_F(WindowInput, KeysTranslateToVirtualKeys) {
     }
 }
 
+// A key whose character has no virtual key (another script's letter, a shifted digit) is named by where it lies,
+// as the system's keyboard layouts name it; a Latin character wins over the position (a French layout's A).
+TEST_F(WindowInput, KeysWithoutALatinCharacterTakeTheirPosition) {
+    const struct {
+        int qt_key;
+        Qt::KeyboardModifiers modifiers;
+        quint32 keycode;
+        int virtual_key;
+    } cases[] = {
+        // Qt names the letters of other scripts by their code point: Ф, С, Х of a Russian layout.
+        {0x0424, Qt::NoModifier, 38, 'A'},
+        {0x0421, Qt::ControlModifier, 54, 'C'},
+        {Qt::Key_Exclam, Qt::ShiftModifier, 10, '1'},
+        {Qt::Key_A, Qt::NoModifier, 24, 'A'},
+        {0x0425, Qt::NoModifier, 34, 0},  // beside P: no command key
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keycode);
+        seen().clear();
+        QKeyEvent press(QEvent::KeyPress, c.qt_key, c.modifiers, c.keycode, 0, 0);
+        deliver(window_, &press);
+        const auto downs = seen_of(WM_KEYDOWN);
+        ASSERT_EQ(downs.size(), c.virtual_key ? 1u : 0u);
+        if (c.virtual_key) {
+            EXPECT_EQ(downs[0].wparam, static_cast<WParam>(c.virtual_key));
+        }
+        QKeyEvent release(QEvent::KeyRelease, c.qt_key, c.modifiers, c.keycode, 0, 0);
+        deliver(window_, &release);
+        if (c.virtual_key) {
+            EXPECT_EQ(async_key_state(c.virtual_key), 0);
+        }
+    }
+}
+
 TEST_F(WindowInput, KeyStateFollowsTheEventBeingDispatched) {
     short during_shift = 0, during_control = 0;
     kz::test::message_hook() = [&](const kz::test::Seen& s) -> LResult {
