@@ -195,7 +195,6 @@ public:
     void OnLeftDoubleClick(LParam lparam);
     void OnRightDown(LParam lparam);
     void OnMiddleDown(LParam lparam);
-    void OnKeyMessage(int virtual_key);
     void OnWheelMessage(int mode, int delta, kz::platform::Point point);
     void ToolPasteImage(std::int64_t point);
     void ToolPickImage(std::int64_t point);
@@ -359,6 +358,18 @@ public:
                              const char* text3, int width3);
     static int CutToWidth(const char* text, char* buffer, int width);
     void DrawOverlayText(const char* text);
+
+    // --- Keyboard commands and key help (app/view/keyboard_commands.cpp, key_help.cpp) -------------------------
+    // A key routed by the interaction class; every key is kept as the last key.
+    void OnKeyMessage(int virtual_key);
+    void OnCameraKey(int virtual_key);
+    // 1 when the key is one of the view's commands (handled), 0 for the keys left to navigation.
+    int OnKeyDown(int virtual_key);
+    // Painted into the frame shown now; the next redraw covers them.
+    void DrawKeyHelp();
+    void DrawSceneReport();
+    // The work folder, home of the download cache, emptied; a note says so.
+    void ClearDownloadCache();
 
     // --- Navigation and the eye move (app/view/navigation.cpp, eye_animation.cpp) ------------------------------
     int SetEye(const double* new_eye, const double* new_target, double lens, int check);

@@ -11,6 +11,7 @@
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "app/view/overlay_texts.h"
 #include "platform/crt/mbcs.h"
 #include "platform/gdi.h"
 
@@ -19,9 +20,6 @@ namespace kz::view {
 namespace plat = kz::platform;
 
 namespace {
-
-// "ＭＳ ゴシック" in Shift_JIS.
-constexpr char kGothicFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
 
 // Longest line in bytes and the number of lines of a text whose lines are separated by "__".
 void measure_lines(const char* text, int* longest, int* lines) {

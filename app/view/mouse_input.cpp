@@ -9,6 +9,7 @@
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "app/view/overlay_texts.h"
 #include "platform/window.h"
 
 namespace kz::view {
@@ -21,9 +22,6 @@ namespace {
 constexpr int kShadowFreeDragTriangles = 6000;
 // Above this many trunks (the root included) a release redraws the shadows that the drag frames left out.
 constexpr int kShadowRedrawTrunks = 17;
-
-constexpr char kNearOnlyText[] =  // "H　注視点回りだけ表示。　　　"
-    "H\x81@\x92\x8d\x8e\x8b\x93_\x89\xf1\x82\xe8\x82\xbe\x82\xaf\x95\x5c\x8e\xa6\x81\x42\x81@\x81@\x81@";
 
 bool same_point(plat::Point a, plat::Point b) { return a.x == b.x && a.y == b.y; }
 

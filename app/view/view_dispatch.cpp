@@ -193,6 +193,7 @@ void XView::ToggleCentrePick() {
 
 void XView::ToggleActionPartsDisplay() {
     display.action_parts_display = display.action_parts_display ? 0 : 1;
+    if (display.action_parts_display) ShowActionParts(1);
     Redraw(display.action_parts_display ? 0 : 1);
 }
 

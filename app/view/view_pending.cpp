@@ -1,5 +1,5 @@
 // TEMPORARY: bodies of view and document operations that later work on the view fills in (mouse tools,
-// navigation, keys, layout and paint, clipboard, figure writers, property table). Each does nothing, or
+// navigation, layout and paint, clipboard, figure writers, property table). Each does nothing, or
 // the least that keeps the program usable, and never touches data it does not own.
 #include <cstring>
 
@@ -9,7 +9,6 @@
 
 namespace kz::view {
 
-void XView::OnKeyMessage(int virtual_key) { input.last_key = virtual_key; }
 void XView::CopyItemToClipboard(int, int) {}
 void XView::PasteFromClipboard() {}
 void XView::PasteAsTrunk(int) {}

@@ -15,13 +15,10 @@
 #include <string>
 #include <thread>
 
-#ifdef KZVIEW_PROGRAM
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#endif
-
+#include "real_window.h"
 #include "support/test_paths.h"
 
+namespace kz::view::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -52,38 +49,6 @@ std::string expected_title(const StartCase& c) {
     for (char& ch : folder)
         if (ch == '/') ch = '\\';
     return "KZ3Dview " + folder + c.opened + "[55mm](1.000)";
-}
-
-// The first top-level window whose name begins "KZ3Dview", or 0.
-Window find_main_window(Display* display, std::string* name) {
-    Window root_return, parent_return, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent_return, &children, &count)) return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char* window_name = nullptr;
-        if (XFetchName(display, children[i], &window_name) && window_name) {
-            if (std::string(window_name).rfind("KZ3Dview", 0) == 0) {
-                found = children[i];
-                *name = window_name;
-            }
-            XFree(window_name);
-        }
-    }
-    if (children) XFree(children);
-    return found;
-}
-
-void close_window(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
 }
 
 // Runs inside Xvfb: one case, named by KZ_VIEW_START_CASE.
@@ -182,3 +147,4 @@ TEST(KzviewUnderXvfb, StartsAndClosesCleanly) {
 #endif
 
 }  // namespace
+}  // namespace kz::view::test

@@ -1,0 +1,168 @@
+// The program on a real X display, for the tests that drive it with xdotool inside `xvfb-run`: a copy of the
+// built program started on a model, the part of the screen of one colour, waiting until the screen settles, and
+// ending the program.
+#pragma once
+#ifdef KZVIEW_PROGRAM
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+namespace kz::view::test {
+
+// A black room with one red box straight behind the target, seen level from the front.
+inline constexpr char kRedBoxModel[] =
+    "set,haikei,0,0,0\r\n"
+    "set,eye point,0,-4000,1000,0,0,1000,55\r\n"
+    "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,marker\r\n"
+    "box,-300,2700,700,,,,,,,,,,600,600,600,,,,,,1,255,0,0\r\n";
+
+// A new folder with a copy of the program and the red box model as box.fig.
+inline void prepare_program_folder(const std::string& folder) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(KZVIEW_PROGRAM, folder + "/kzview");
+    std::ofstream(folder + "/box.fig", std::ios::binary) << kRedBoxModel;
+}
+
+using PixelTest = bool (*)(int r, int g, int b);
+
+inline bool is_red(int r, int g, int b) { return r > 120 && g < 60 && b < 60; }
+
+struct ScreenArea {
+    long count = 0;
+    double centre_x = 0.0, centre_y = 0.0;
+    int left = -1, right = -1;  // the first and the last column holding such pixels
+    bool operator==(const ScreenArea&) const = default;
+};
+
+// The screen's pixels that pass the test, in the rows top..bottom (the whole screen by default).
+inline ScreenArea screen_area(Display* display, PixelTest test, int top = 0, int bottom = -1) {
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    if (bottom < 0 || bottom > height) bottom = height;
+    ScreenArea a;
+    if (top >= bottom) return a;
+    XImage* image = XGetImage(display, RootWindow(display, screen), 0, top, width, bottom - top, AllPlanes, ZPixmap);
+    if (!image) return a;
+    double sum_x = 0.0, sum_y = 0.0;
+    for (int y = 0; y < bottom - top; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            if (!test((p >> 16) & 255, (p >> 8) & 255, p & 255)) continue;
+            ++a.count, sum_x += x, sum_y += y + top;
+            if (a.left < 0 || x < a.left) a.left = x;
+            if (x > a.right) a.right = x;
+        }
+    XDestroyImage(image);
+    if (a.count) a.centre_x = sum_x / a.count, a.centre_y = sum_y / a.count;
+    return a;
+}
+
+// The area once two looks a little apart agree (start-up moves, eye moves and paints have settled).
+inline ScreenArea settled(Display* display, PixelTest test = is_red) {
+    ScreenArea last = screen_area(display, test);
+    for (int i = 0; i < 30; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        const ScreenArea now = screen_area(display, test);
+        if (now.count > 0 && now == last) return now;
+        last = now;
+    }
+    return last;
+}
+
+inline bool xdotool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
+
+// Starts folder/kzview on the model with Qt's scale factor; its standard error goes to folder/stderr.txt.
+inline pid_t start_program(const std::string& folder, const std::string& model, const char* scale = "1") {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen((folder + "/stderr.txt").c_str(), "w", stderr);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        setenv("QT_SCALE_FACTOR", scale, 1);
+        const std::string program = folder + "/kzview";
+        execl(program.c_str(), program.c_str(), model.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits up to the given time for the program to end by itself; then ends it. True when it ended by itself with
+// exit code 0.
+inline bool wait_program(pid_t pid, int seconds) {
+    int status = 0;
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return false;
+}
+
+inline void stop_program(pid_t pid) {
+    kill(pid, SIGTERM);
+    wait_program(pid, 10);
+}
+
+// The first top-level window whose name begins "KZ3Dview", or 0.
+inline Window find_main_window(Display* display, std::string* name) {
+    Window root_return, parent_return, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent_return, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* window_name = nullptr;
+        if (XFetchName(display, children[i], &window_name) && window_name) {
+            if (std::string(window_name).rfind("KZ3Dview", 0) == 0) {
+                found = children[i];
+                *name = window_name;
+            }
+            XFree(window_name);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+inline void close_window(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+// Runs this test program again inside `xvfb-run` on a screen of that size ("640x480x24"), with the environment
+// assignment and the gtest filter; expects the child's one test to pass, and shows its log when it did not.
+inline void expect_child_passes(const std::string& folder, const std::string& screen, const std::string& assignment,
+                                const std::string& filter) {
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 " + screen + "' env " + assignment + " '" + self +
+                                "' --gtest_filter=" + filter + " > '" + folder + "/child.txt' 2>&1";
+    const int result = std::system(command.c_str());
+    std::ifstream in(folder + "/child.txt");
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(result, 0) << assignment << "\n" << log;
+    EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << assignment << "\n" << log;
+}
+
+}  // namespace kz::view::test
+#endif
