@@ -15,6 +15,7 @@
 #include "app/scene/figure_record.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/program_entry.h"
+#include "modeller/o3du_write_mesh3.h"
 #include "mouse_fixture.h"
 #include "platform/cursors.h"
 #include "platform/file_system.h"
@@ -251,14 +252,21 @@ TEST_F(Keys, EditingKeysActOnWhatLiesUnderThePointer) {
     EXPECT_EQ(view->settings.background_color, 0x3020FFu);
     press('B');
     EXPECT_EQ(received(UM_VIEW_PLAYBACK_STOPPED).size(), 1u);
-    // T hides the item under the pointer, Q turns every item's visibility over, Delete removes the selection.
+    // T hides the item under the pointer (with Shift the items below it too), Q turns every item's visibility
+    // over, Delete removes the selection.
+    const int below = add_item(cube, "below");
     press('T');
     EXPECT_EQ(view->document.trunks[cube]->shown, 0);
+    EXPECT_EQ(view->document.trunks[below]->shown, 1);
     press('Q');
     EXPECT_EQ(view->document.trunks[cube]->shown, 1);
+    view->document.trunks[below]->SetVisible(1, 0);
+    press('T', plat::VK_SHIFT);
+    EXPECT_EQ(view->document.trunks[below]->shown, 0);
+    view->document.trunks[cube]->SetVisible(1, 1);
     view->SelectItem(cube, 1, 0);
     press(plat::VK_DELETE);
-    EXPECT_EQ(view->trunk_count(), 1);
+    EXPECT_EQ(view->trunk_count(), 2);  // the item below takes its place
 }
 
 TEST_F(Keys, YStandsAtThePointerOrLeavesTheCameraPart) {
@@ -294,6 +302,24 @@ TEST_F(Keys, LayerKeyHidesEveryItemOfTheLayerUnderThePointer) {
     point_at({1, 1});
     press('L');
     EXPECT_EQ(view->document.trunks[unlayered]->shown, 1);
+}
+
+// M shows and hides a world mesh, the scene of an OM3 file opened as the model.
+TEST_F(Keys, MeshKeyHidesAndShowsTheWorldMesh) {
+    cube_scene();
+    const std::string path = kz::test::output_file("view_keys_mesh.om3");
+    ASSERT_EQ(CO3duWriteMesh3::WriteModel(*view->output.bridge->modeller, path.c_str(), 1), 1);
+    ASSERT_EQ(view->OpenModel(plat::from_native_path(path).c_str()), 1);
+    ASSERT_NE(view->output.bridge->mesh_shape, nullptr);
+    const double from[3] = {200, -3000, 2000}, to[3] = {200, 200, 0};
+    look(from, to);
+    view->Redraw(0);
+    const Frame shown = window_frame(0);
+    for (int expected : {0, 1}) {
+        press('M');
+        EXPECT_EQ(view->settings.mesh_world, expected);
+        EXPECT_EQ(window_frame(0).bytes == shown.bytes, expected == 1);
+    }
 }
 
 TEST_F(Keys, NewModelAsksFirstOnlyWhenTheModelChanged) {
