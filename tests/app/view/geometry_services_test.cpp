@@ -33,6 +33,15 @@ static_assert(std::is_same_v<decltype(CO3duTrianglePolys::texture_number), std::
 
 TEST(GeometryServices, ChangesThroughAnEntryStayInTheList) {
     CO3duPrimitive p;
+    // A new primitive is empty and pickable, with identity matrices and everything else 0.
+    EXPECT_EQ(p.sets.GetSize(), 0);
+    EXPECT_EQ(p.draw_mode, 2);
+    EXPECT_EQ(p.kind | p.polygon_mode | static_cast<int>(p.layer), 0);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(p.model_matrix[r][c], r == c ? 1.0 : 0.0);
+            EXPECT_EQ(p.texture_matrix[r][c], r == c ? 1.0 : 0.0);
+        }
     p.sets.SetSize(3);
     CO3duTrianglePolys& set = p.sets[1];
     set.material_type = 3;
