@@ -14,6 +14,7 @@
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
+#include "drawing_read.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -46,15 +47,7 @@ drawing_handle sample_drawing() {
 
 void BM_MpwRead(benchmark::State& state) {
     sample_drawing();
-    const std::string path = bench_path("kz_bench_read.mpw");
-    for (auto _ : state) {
-        drawing_handle h = zolt_open();
-        drawing_context* ctx = zolt_lock(h);
-        if (xlum_read(ctx, path.c_str(), 0) != 1) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(ctx->data_end);
-        zolt_unlock(h);
-        zolt_close(h);
-    }
+    read_drawing_each_iteration(state, bench_path("kz_bench_read.mpw"));
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_MpwRead)->Unit(benchmark::kMillisecond);

@@ -210,6 +210,8 @@ void zolt_unlock(drawing_handle handle);
 int xlum_new(drawing_context* ctx);
 int init_drawing_context(drawing_context* ctx);
 int init_drawing_header(drawing_context* ctx);
+// The defaults of a new header in the first 2048 bytes of a header block (the rest is left as it is).
+void default_drawing_header(unsigned char* block);
 void apply_drawing_header(drawing_context* ctx);
 void unpack_layer_bits(const unsigned char* bits, int32_t* flags);
 void pack_layer_bits(const int32_t* flags, unsigned char* bits);

@@ -6,6 +6,7 @@
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/attribute_records.h"
 #include "drawing2d/drawing_files.h"
+#include "drawing2d/dxf_files.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/transforms.h"
@@ -19,9 +20,10 @@ struct DrawingFormat {
     bool has_header;
 };
 
-// Temporary: the MPP and DXF formats join this table with their readers and writers.
 const DrawingFormat kFormats[] = {
+    {".MPP", read_mpp, write_mpp, true},
     {".MPW", read_mpw, write_mpw, true},
+    {".DXF", read_dxf, write_dxf, false},
 };
 
 const DrawingFormat* format_of(const PathParts& parts) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "drawing2d/drawing_context.h"
@@ -20,6 +21,10 @@ int xlum_read(drawing_context* ctx, const char* path, int32_t row);
 int xlum_write(drawing_context* ctx, const char* path, int32_t row, double mpp_unit);
 int read_mpw(drawing_context* ctx, const char* path, int32_t row);
 int write_mpw(drawing_context* ctx, const char* path, int32_t row);
+// The size of an opened file, which is left at its start; -1 when it cannot be told.
+long long stream_size(std::FILE* f);
+int read_mpp(drawing_context* ctx, const char* path, int32_t row);
+int write_mpp(drawing_context* ctx, const char* path, int32_t row);
 // Copies the settings into the header block, as they are saved.
 void store_drawing_header(drawing_context* ctx);
 // Reads only the header of an MPW file: header_out gets 8 zero bytes and the 4096-byte block; disp_out and then

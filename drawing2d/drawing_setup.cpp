@@ -54,16 +54,21 @@ void pack_layer_bits(const int32_t* flags, unsigned char* bits) {
     }
 }
 
+void default_drawing_header(unsigned char* block) {
+    auto put = [block](int offset, double v) { std::memcpy(block + offset, &v, sizeof v); };
+    std::memset(block, 0, 2048);
+    put(0, 5.0);
+    put(8, 0.001);
+    for (int offset : {88, 96, 168, 176, 248, 256, 360, 368}) put(offset, 10.0);
+    put(392, 1000.0);
+    std::memset(block + 400, 0xFF, 32);
+    put(472, 1.0);
+    std::memcpy(block + 776, kStamp, sizeof kStamp);
+}
+
 int init_drawing_header(drawing_context* ctx) {
     ctx->mem = 0;
-    std::memset(ctx->drawing_header, 0, 2048);
-    set_header_double(ctx, 0, 5.0);
-    set_header_double(ctx, 8, 0.001);
-    for (int offset : {88, 96, 168, 176, 248, 256, 360, 368}) set_header_double(ctx, offset, 10.0);
-    set_header_double(ctx, 392, 1000.0);
-    std::memset(ctx->drawing_header + 400, 0xFF, 32);
-    set_header_double(ctx, 472, 1.0);
-    std::memcpy(ctx->drawing_header + 776, kStamp, sizeof kStamp);
+    default_drawing_header(ctx->drawing_header);
     ctx->version = 5.0;
     return 1;
 }

@@ -51,13 +51,7 @@ int read_layer_file(drawing_context* ctx, const char* drive, const char* dir, co
     if (!kz::platform::read_whole_file(layer_file_path(drive, dir, name), &bytes, kFileLimit)) return 0;
     if (reset == 1) reset_layer_tables(ctx);
     bool in_section = false;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::size_t end = bytes.find('\n', at);
-        if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (std::string& line : text_lines(bytes)) {
         if (line.size() > kLineLimit) line.resize(kLineLimit);
         if (line.find('\0') != std::string::npos) line.resize(line.find('\0'));
         if (!in_section) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "drawing2d/drawing_files.h"
+#include "drawing2d/mpp_file.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/text_utils.h"
 #include "platform/file_system.h"
@@ -48,15 +49,15 @@ private:
     bool ok_ = true;
 };
 
-long long file_size(std::FILE* f) {
+void put_double(unsigned char* header, int offset, double v) { std::memcpy(header + offset, &v, sizeof v); }
+}  // namespace
+
+long long stream_size(std::FILE* f) {
     if (std::fseek(f, 0, SEEK_END) != 0) return -1;
     long long size = ftello(f);
     if (std::fseek(f, 0, SEEK_SET) != 0) return -1;
     return size;
 }
-
-void put_double(unsigned char* header, int offset, double v) { std::memcpy(header + offset, &v, sizeof v); }
-}  // namespace
 
 void store_drawing_header(drawing_context* ctx) {
     unsigned char* h = ctx->drawing_header;
@@ -90,7 +91,7 @@ void store_drawing_header(drawing_context* ctx) {
 int read_mpw(drawing_context* ctx, const char* path, int32_t row) {
     kz::platform::FilePtr file = kz::platform::open_for_reading(path ? path : "");
     if (!file) return 0;
-    long long size = file_size(file.get());
+    long long size = stream_size(file.get());
     if (size < kHeaderBytes + kMpwRowBytes) return 0;
     if (row < 0) row = 0;
     long long n = (size - kHeaderBytes) / kMpwRowBytes;
@@ -136,11 +137,15 @@ int write_mpw(drawing_context* ctx, const char* path, int32_t row) {
 
 int xfc_read_mem(const char* path, unsigned char* header_out, int32_t* disp_out, int32_t* lock_out, char* stamp_out) {
     PathParts parts = split_path(path);
-    // Temporary: the MPP header read comes with the MPP format.
-    if (strcasecmp(parts.ext.c_str(), ".MPW") != 0) return 0;
-    kz::platform::FilePtr file = kz::platform::open_for_reading(path);
     unsigned char header[kHeaderBytes];
-    if (!file || std::fread(header, 1, sizeof header, file.get()) != sizeof header) return 0;
+    if (strcasecmp(parts.ext.c_str(), ".MPP") == 0) {
+        if (!read_mpp_header(path, header)) return 0;
+    } else if (strcasecmp(parts.ext.c_str(), ".MPW") == 0) {
+        kz::platform::FilePtr file = kz::platform::open_for_reading(path);
+        if (!file || std::fread(header, 1, sizeof header, file.get()) != sizeof header) return 0;
+    } else {
+        return 0;
+    }
     if (header_out) {
         std::memset(header_out, 0, 8);
         std::memcpy(header_out + 8, header, sizeof header);

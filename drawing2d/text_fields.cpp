@@ -105,4 +105,16 @@ int byte_char_class(unsigned char byte) {
     return 0;
 }
 
+std::vector<std::string> text_lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t end = bytes.find('\n', at);
+        if (end == std::string::npos) end = bytes.size();
+        lines.push_back(bytes.substr(at, end - at));
+        if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+        at = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace kz::drawing2d

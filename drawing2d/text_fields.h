@@ -2,6 +2,8 @@
 // double-quoted text, fields between full-width delimiters, trimming, hexadecimal digits and byte classes.
 #pragma once
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace kz::drawing2d {
 
@@ -19,5 +21,7 @@ void trim_field(char* text);
 int hex_field_value(const char* text, int start, int count);
 // 1 single-byte character, 2 lead byte of a double-byte character, 0 for the end and anything else.
 int byte_char_class(unsigned char byte);
+// The lines of a text file's bytes, each without its LF or CR LF; a last line without an end counts.
+std::vector<std::string> text_lines(const std::string& bytes);
 
 }  // namespace kz::drawing2d

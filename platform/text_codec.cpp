@@ -42,10 +42,10 @@ constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kEscBase = 0xE000;
 constexpr char32_t kEscSpan = 940;
 
-// CP932 bytes to code points; an invalid or truncated sequence gives U+FFFD for its first byte.
-std::u32string decode(std::string_view in) {
+// Bytes of the converter's source charset (CP932 unless given) to code points; an invalid or truncated sequence
+// gives U+FFFD for its first byte.
+std::u32string decode(std::string_view in, iconv_t cd = to_utf32()) {
     std::u32string out;
-    iconv_t cd = to_utf32();
     if (!cd) {
         for (unsigned char c : in) out.push_back(c < 0x80 ? c : kReplacement);
         return out;
@@ -206,6 +206,12 @@ std::string cp932_to_utf8(std::string_view sjis) {
     std::string out;
     for (char32_t cp : decode(sjis)) append_utf8(out, cp);
     return out;
+}
+
+std::string charset_to_cp932(std::string_view bytes, const char* charset, bool* lossless) {
+    Converter from("UTF-32LE", charset ? charset : "");
+    std::u32string cps = decode(bytes, from.ok() ? from.get() : nullptr);
+    return encode(cps, false, lossless);
 }
 
 std::string utf8_to_cp932(std::string_view utf8, bool* lossless) { return encode(utf8_to_u32(utf8), false, lossless); }

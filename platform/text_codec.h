@@ -12,6 +12,10 @@ std::string cp932_to_utf8(std::string_view sjis);
 // Malformed UTF-8 bytes are treated like unrepresentable characters.
 std::string utf8_to_cp932(std::string_view utf8, bool* lossless = nullptr);
 
+// Text in another charset (an iconv name such as "CP1252") to CP932 bytes, with '?' for what CP932 cannot hold
+// or the charset does not define; an unknown charset keeps ASCII and replaces every other byte.
+std::string charset_to_cp932(std::string_view bytes, const char* charset, bool* lossless = nullptr);
+
 std::u16string cp932_to_utf16(std::string_view sjis);
 std::string utf16_to_cp932(std::u16string_view utf16, bool* lossless = nullptr);
 

@@ -1,0 +1,26 @@
+// DXF files (the ASCII Drawing Exchange Format): the reader and writer that the drawing-file entry points call for
+// ".DXF", and the conversion table beside the program that extends their line-type and colour maps.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drawing2d/drawing_context.h"
+
+namespace kz::drawing2d {
+
+// 1, or 0 when the file cannot be read or is a binary DXF. Row 0 resets the settings and fits the scale and
+// origin to the file's limits; a merge keeps them.
+int read_dxf(drawing_context* ctx, const char* path, int32_t row);
+// 1, or 0 when there is nothing to write, the file cannot be written, or Escape stopped it.
+int write_dxf(drawing_context* ctx, const char* path, int32_t row);
+
+// The point of a text's outline for alignment h + 4 v (a negative h or v takes the record's own): corners,
+// edge middles or the centre; the code used (0, corner 0, for codes that name no point).
+int text_anchor_point(drawing_context* ctx, int32_t row, int horizontal, int vertical, double* x_out, double* y_out);
+
+// The lines of one section of the conversion table ("%sboudxf.txt" with the exec path in front), without its
+// opening and "//end" lines; empty when the table or the section is missing.
+std::vector<std::string> dxf_table_section(const drawing_context* ctx, const char* section);
+
+}  // namespace kz::drawing2d

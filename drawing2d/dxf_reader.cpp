@@ -1,0 +1,899 @@
+// Importing an ASCII DXF file: lines, arcs, circles, polylines with bulges, 3D faces, texts and block references
+// become line, arc and text records, with layers, line types and colours mapped onto the drawing's own. The file
+// is read once into pairs; blocks are found by name through an index made on the first reference, and texts are
+// brought into Shift_JIS from the code page the file's header names.
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drawing2d/active_attributes.h"
+#include "drawing2d/drawing_files.h"
+#include "drawing2d/dxf_files.h"
+#include "drawing2d/plane_geometry.h"
+#include "drawing2d/primitive_rows.h"
+#include "drawing2d/row_store.h"
+#include "drawing2d/search.h"
+#include "drawing2d/text_fields.h"
+#include "drawing2d/text_utils.h"
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
+
+namespace kz::drawing2d {
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxDepth = 10;
+constexpr int kLayerSlots = 201;
+constexpr std::size_t kBlockPairBudget = std::size_t(50) << 20;
+
+struct Pair {
+    int code;
+    std::string_view value;
+};
+
+// The file as group-code and value pairs. Blank lines are passed over only where a group code is expected, so an
+// empty value keeps its place.
+std::vector<Pair> split_pairs(std::string_view bytes) {
+    std::vector<Pair> pairs;
+    std::size_t at = 0;
+    auto next_line = [&](std::string_view* line) {
+        if (at >= bytes.size()) return false;
+        std::size_t end = bytes.find('\n', at);
+        if (end == std::string_view::npos) end = bytes.size();
+        std::string_view l = bytes.substr(at, end - at);
+        std::size_t cut = l.find_first_of("\r\n");
+        *line = l.substr(0, std::min<std::size_t>(cut, 1024));
+        at = end + 1;
+        return true;
+    };
+    std::string_view code, value;
+    while (next_line(&code)) {
+        if (code.find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (!next_line(&value)) value = {};
+        pairs.push_back({std::atoi(std::string(code).c_str()), value});
+    }
+    return pairs;
+}
+
+struct InsertLevel {
+    double ix = 0, iy = 0, sx = 1, sy = 1, rotation = 0, sin = 0, cos = 1, bx = 0, by = 0;
+};
+
+struct LayerSlot {
+    std::string name;
+    int style = 1, colour = 1;
+};
+
+enum class TextCoding { shift_jis, utf8, other };
+
+}  // namespace
+
+struct dxf_reader {
+    int32_t row = 0;
+    int poly_state = 0, vertex_state = 0, closed = 0;
+    double bulge = 0, first_x = 0, first_y = 0, last_x = 0, last_y = 0;
+    std::vector<std::pair<std::string, int>> line_types;
+    int32_t colours[256] = {};
+    LayerSlot layers[kLayerSlots];
+    std::string strings[10];
+    double numbers[240] = {};
+    int entity_style = 0;    // line style of code 6, 0 when none
+    int entity_colour = -1;  // DXF colour of code 62, -1 when none
+    std::vector<std::pair<std::string, bool>> text_styles;
+    int depth = 0;
+    InsertLevel levels[kMaxDepth + 1];
+    double limits[4][2] = {};
+    bool limits_given[4] = {};
+    const std::vector<Pair>* pairs = nullptr;
+    std::map<std::string, std::size_t> blocks;  // upper-case name -> index of its "0"/"BLOCK" pair
+    bool blocks_indexed = false;
+    TextCoding coding = TextCoding::shift_jis;
+    std::string charset;
+    // Pairs read inside blocks so far: nested inserts multiply, and a crafted file must not run for ever.
+    std::size_t block_pairs = 0;
+};
+
+namespace {
+const struct {
+    const char* name;
+    int style;
+} kLineTypes[] = {{"LUMBRA", 1},  {"CONTINUOUS", 1}, {"HIDDEN", 2},   {"DASHED", 2},  {"DASHED1", 2},
+                  {"DOT", 3},     {"DOT1", 3},       {"DASHDOT", 4},  {"CENTER", 4},  {"CENTER1", 4},
+                  {"CENTER2", 4}, {"CENTERX1", 4},   {"CENTERX2", 4}, {"DIVIDE", 5},  {"BORDER", 5},
+                  {"PHANTOM", 5}, {"PHANTOM1", 5},   {"PHANTOM2", 5}, {"DASHED2", 7}, {"DASHED3", 8}};
+
+std::string trimmed(std::string s) {
+    std::vector<char> buffer(s.begin(), s.end());
+    buffer.push_back(0);
+    trim_field(buffer.data());
+    return buffer.data();
+}
+
+void read_conversion_table(const drawing_context* ctx, dxf_reader* st) {
+    for (const std::string& line : dxf_table_section(ctx, "//atodline")) {
+        std::vector<char> copy(line.begin(), line.end());
+        copy.push_back(0);
+        char name[kFieldBuffer], number[kFieldBuffer];
+        if (take_field(copy.data(), name, sizeof name) <= 0) continue;
+        take_field(copy.data(), number, sizeof number);
+        std::string n = trimmed(name);
+        bool known = false;
+        for (const auto& t : st->line_types)
+            if (strcasecmp(t.first.c_str(), n.c_str()) == 0) known = true;
+        if (!known && st->line_types.size() < 254) st->line_types.emplace_back(n, std::atoi(number));
+    }
+    for (const std::string& line : dxf_table_section(ctx, "//atodcolor")) {
+        int first = 0, last = 0, colour = 0;
+        if (std::sscanf(line.c_str(), "%d %d %d", &first, &last, &colour) != 3 &&
+            std::sscanf(line.c_str(), "%d,%d,%d", &first, &last, &colour) != 3)
+            continue;
+        if (colour < 0 || colour > 15) continue;
+        for (int c = std::max(first, 0); c <= std::min(last, 255); ++c) st->colours[c] = colour;
+    }
+}
+
+// Whether a DXF version string is R2007 (AC1021) or later, whose texts are UTF-8.
+bool is_utf8_version(std::string_view v) {
+    return v.size() >= 6 && v.substr(0, 2) == "AC" && std::atoi(std::string(v.substr(2, 4)).c_str()) >= 1021;
+}
+
+// "ANSI_1252" -> "CP1252", "DOS437" -> "CP437"; anything else is handed to iconv as it stands.
+std::string charset_of(std::string_view code_page) {
+    std::string p(code_page);
+    for (const char* prefix : {"ANSI_", "ansi_", "DOS", "dos"})
+        if (p.rfind(prefix, 0) == 0) return "CP" + p.substr(std::strlen(prefix));
+    return p;
+}
+
+void append_code_point(std::string& out, unsigned long cp, bool utf8) {
+    std::string u;
+    if (cp < 0x80) {
+        u.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        u += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    } else if (cp < 0x10000) {
+        u += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (cp & 0x3F))};
+    } else {
+        u.push_back('?');
+    }
+    out += utf8 ? u : kz::platform::utf8_to_cp932(u);
+}
+
+bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// "\U+XXXX" escapes decoded; in Shift_JIS text the second byte of a double-byte character is never taken for a
+// backslash.
+std::string decode_escapes(std::string_view in, bool utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < in.size();) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        if (!utf8 && is_lead_byte(c) && i + 1 < in.size()) {
+            out.append(in.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        if (c == '\\' && i + 7 <= in.size() && (in[i + 1] == 'U' || in[i + 1] == 'u') && in[i + 2] == '+') {
+            std::string hex(in.substr(i + 3, 4));
+            char* end = nullptr;
+            unsigned long cp = std::strtoul(hex.c_str(), &end, 16);
+            if (end == hex.c_str() + 4) {
+                append_code_point(out, cp, utf8);
+                i += 7;
+                continue;
+            }
+        }
+        out.push_back(static_cast<char>(c));
+        ++i;
+    }
+    return out;
+}
+
+std::string to_shift_jis(const dxf_reader* st, std::string_view value) {
+    switch (st->coding) {
+    case TextCoding::utf8: return kz::platform::utf8_to_cp932(decode_escapes(value, true));
+    case TextCoding::other: return decode_escapes(kz::platform::charset_to_cp932(value, st->charset.c_str()), false);
+    default: return decode_escapes(value, false);
+    }
+}
+
+// The encoding of the file's texts, from its header variables.
+void find_text_coding(const std::vector<Pair>& pairs, dxf_reader* st) {
+    std::string_view version, code_page;
+    for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
+        if (pairs[i].code == 0 && pairs[i].value == "ENDSEC") break;
+        if (pairs[i].code != 9) continue;
+        if (pairs[i].value == "$ACADVER") version = pairs[i + 1].value;
+        if (pairs[i].value == "$DWGCODEPAGE") code_page = pairs[i + 1].value;
+    }
+    if (is_utf8_version(version)) {
+        st->coding = TextCoding::utf8;
+    } else if (!code_page.empty() && strcasecmp(std::string(code_page).c_str(), "ANSI_932") != 0) {
+        st->coding = TextCoding::other;
+        st->charset = charset_of(code_page);
+    }
+}
+
+int style_of_line_type(const dxf_reader* st, const std::string& name) {
+    for (const auto& t : st->line_types)
+        if (strcasecmp(t.first.c_str(), name.c_str()) == 0) return t.second;
+    return 0;
+}
+
+int colour_of(const dxf_reader* st, int dxf_colour, int by_layer) {
+    int c = std::abs(dxf_colour);
+    return c <= 255 ? st->colours[c] : by_layer;
+}
+}  // namespace
+
+int dxf_layer_index(const char* name, dxf_reader* st) {
+    if (!name || !*name) return 200;
+    for (int i = 0; i < kLayerSlots; ++i)
+        if (!st->layers[i].name.empty() && st->layers[i].name == name) return i;
+    if (name[0] >= '0' && name[0] <= '9') {
+        long n = std::strtol(name, nullptr, 10);
+        if (n >= 1 && n <= 200) {
+            st->layers[n].name = name;
+            return static_cast<int>(n);
+        }
+    }
+    for (int i = 200; i >= 101; --i)
+        if (st->layers[i].name.empty()) {
+            st->layers[i].name = name;
+            return i;
+        }
+    return 200;
+}
+
+int dxf_line_style(const char* name, dxf_reader* st) {
+    int s = style_of_line_type(st, name ? name : "");
+    return s >= 1 && s <= 8 ? s : 1;
+}
+
+namespace {
+double& num(dxf_reader* st, int code) { return st->numbers[code]; }
+
+// Through every insert level from the innermost outward: a point at numbers[index], numbers[index + 10].
+void transform_point(const dxf_reader* st, double* x, double* y) {
+    for (int d = st->depth; d >= 1; --d) {
+        const InsertLevel& l = st->levels[d];
+        double px = (*x - l.bx) * l.sx, py = (*y - l.by) * l.sy;
+        *x = l.cos * px - l.sin * py + l.ix;
+        *y = l.sin * px + l.cos * py + l.iy;
+    }
+}
+double transform_size(const dxf_reader* st, double v) {
+    for (int d = st->depth; d >= 1; --d) v *= std::fabs(st->levels[d].sx);
+    return v;
+}
+double transform_angle(const dxf_reader* st, double a) {
+    for (int d = st->depth; d >= 1; --d) a += st->levels[d].rotation;
+    return a;
+}
+bool mirrored(const dxf_reader* st) {
+    bool m = false;
+    for (int d = st->depth; d >= 1; --d)
+        if (st->levels[d].sx * st->levels[d].sy < 0) m = !m;
+    return m;
+}
+}  // namespace
+
+void dxf_insert_transform(dxf_reader* st, int index, int kind) {
+    if (kind == 10)
+        transform_point(st, &num(st, index), &num(st, index + 10));
+    else if (kind == 40)
+        num(st, index) = transform_size(st, num(st, index));
+    else if (kind == 50)
+        num(st, index) = transform_angle(st, num(st, index));
+}
+
+namespace {
+double to_x(const drawing_context* ctx, double x) { return x / ctx->plot_scale + ctx->gentenx; }
+double to_y(const drawing_context* ctx, double y) { return ctx->genteny - y / ctx->plot_scale; }
+
+void next_group(drawing_context* ctx, const dxf_reader* st) {
+    if (st->depth != 0) return;
+    if (++ctx->active_group >= 32001) ctx->active_group = 1;
+}
+
+void put_line(drawing_context* ctx, dxf_reader* st, double x1, double y1, double x2, double y2) {
+    st->row = xlum_line_set_d(ctx, nullptr, -st->row, ctx->active_layer, ctx->active_group, ctx->active_color,
+                              ctx->active_style, x1, y1, x2, y2, 0);
+}
+
+void put_arc(drawing_context* ctx, dxf_reader* st, double cx, double cy, double r, double start, double end) {
+    int32_t row = xlum_en_set(ctx, -st->row, cx, cy, r, start, end);
+    if (row >= 0) st->row = row;
+}
+}  // namespace
+
+// One polyline segment in drawing units, a line or (with a bulge) an arc.
+void dxf_segment(drawing_context* ctx, dxf_reader* st, double x1, double y1, double x2, double y2) {
+    const double b = st->bulge;
+    const double c = std::hypot(x2 - x1, y2 - y1);
+    if (b == 0 || !(c > 0) || !std::isfinite(b)) {
+        put_line(ctx, st, x1, y1, x2, y2);
+        return;
+    }
+    const double t = std::atan(b);
+    const double r = (c / 2) / std::sin(2 * t), d = (c / 2) / std::tan(2 * t);
+    const double cx = (x1 + x2) / 2 + d * (y2 - y1) / c, cy = (y1 + y2) / 2 + d * (x1 - x2) / c;
+    double start = std::atan2(-(y1 - cy), x1 - cx) * 180 / kPi, end = std::atan2(-(y2 - cy), x2 - cx) * 180 / kPi;
+    if (b < 0) std::swap(start, end);
+    put_arc(ctx, st, cx, cy, std::fabs(r), normalize_degrees(start), normalize_degrees(end));
+}
+
+namespace {
+// A polyline vertex: the first is remembered, each later one adds the segment from the one before.
+void add_vertex(drawing_context* ctx, dxf_reader* st, double x, double y, double bulge, bool first) {
+    transform_point(st, &x, &y);
+    x = to_x(ctx, x);
+    y = to_y(ctx, y);
+    if (first) {
+        st->first_x = x;
+        st->first_y = y;
+        next_group(ctx, st);
+    } else {
+        dxf_segment(ctx, st, st->last_x, st->last_y, x, y);
+    }
+    st->last_x = x;
+    st->last_y = y;
+    // A mirroring insert turns every bulge round.
+    st->bulge = mirrored(st) ? -bulge : bulge;
+}
+
+void close_polyline(drawing_context* ctx, dxf_reader* st) {
+    if (st->closed && (st->last_x != st->first_x || st->last_y != st->first_y))
+        dxf_segment(ctx, st, st->last_x, st->last_y, st->first_x, st->first_y);
+    next_group(ctx, st);
+}
+
+// A text's runs of one byte class, each its own record.
+void put_text_runs(drawing_context* ctx, dxf_reader* st, const std::string& text, double x, double y, double H,
+                   double W, double angle, double slant, int alignment, int flags) {
+    const int n = static_cast<int>(text.size());
+    const int h = alignment & 3;
+    const double a = h == 1 ? n / 2.0 : h == 2 ? n : 0;
+    const double ca = std::cos(angle * kPi / 180), sa = std::sin(angle * kPi / 180);
+    for (int first = 0; first < n;) {
+        const int cls = byte_char_class(static_cast<unsigned char>(text[first])) == 2 ? 2 : 1;
+        int end = first;
+        while (end < n && (byte_char_class(static_cast<unsigned char>(text[end])) == 2 ? 2 : 1) == cls)
+            end += cls == 2 && end + 1 < n ? 2 : 1;
+        const double p = h == 1 ? (first + end) / 2.0 : h == 2 ? end : first;
+        const double offset = (p - a) * W;
+        const double width = first == 0 && end == n ? W : W * cls;
+        std::string run = text.substr(first, end - first);
+        int32_t row = set_text_rows(ctx, -st->row, run.c_str(), x + ca * offset, y + sa * offset, width, H, 0, angle,
+                                    slant, alignment, flags);
+        if (row >= 0) st->row = row;
+        first = end;
+    }
+}
+
+bool vertical_style(const dxf_reader* st) {
+    for (const auto& s : st->text_styles)
+        if (s.second && strcasecmp(s.first.c_str(), st->strings[7].c_str()) == 0) return true;
+    return false;
+}
+
+void finish_text(drawing_context* ctx, dxf_reader* st) {
+    const std::string& text = st->strings[1];
+    if (text.empty()) return;
+    const double height = transform_size(st, num(st, 40));
+    const double angle0 = transform_angle(st, num(st, 50));
+    double x10 = num(st, 10), y10 = num(st, 20), x11 = num(st, 11), y11 = num(st, 21);
+    transform_point(st, &x10, &y10);
+    transform_point(st, &x11, &y11);
+    const double ps = ctx->plot_scale;
+    double H = std::max(height / ps, 1.0);
+    double W = std::max(H * num(st, 41), 1.0);
+    const int n = static_cast<int>(text.size());
+    double L = std::hypot(x11 - x10, y11 - y10) / n / ps;
+    if (100 * L < H) L = H > 100 * W ? H : W;
+    const int h72 = static_cast<int>(num(st, 72)), v73 = static_cast<int>(num(st, 73));
+    int alignment = 0;
+    bool second = false;
+    if (v73 == 0) {
+        if (h72 == 1 || h72 == 2) {
+            alignment = h72;
+            second = true;
+        } else if (h72 == 3) {
+            H = W = L;
+        } else if (h72 == 4) {
+            alignment = 5;
+            W = L;
+        } else if (h72 == 5) {
+            W = L;
+        }
+    } else if (v73 >= 1 && v73 <= 3 && h72 >= 0 && h72 <= 2) {
+        alignment = 4 * (v73 - 1) + h72;
+        second = true;
+    }
+    double x = second ? x11 : x10, y = second ? y11 : y10;
+    double angle = angle0;
+    int flags = 0;
+    if (vertical_style(st)) {
+        angle = normalize_degrees(angle + 270);
+        alignment = 4 + (alignment & 3);
+        flags = 1;
+    }
+    put_text_runs(ctx, st, text, to_x(ctx, x), to_y(ctx, y), H, W, angle, num(st, 51), alignment, flags);
+}
+
+void finish_mtext(drawing_context* ctx, dxf_reader* st) {
+    const std::string& all = st->strings[1];
+    std::size_t semi = all.find(';');
+    if (semi == std::string::npos || all.size() < semi + 2) return;
+    std::string text = all.substr(semi + 1, std::min<std::size_t>(all.size() - semi - 2, 4095));
+    if (text.empty()) return;
+    double angle = transform_angle(st, std::atan2(num(st, 21), num(st, 11)) * 180 / kPi);
+    static const int kAttach[] = {0, 8, 9, 10, 4, 5, 6, 0, 1, 2};
+    const int a71 = static_cast<int>(num(st, 71));
+    int alignment = a71 >= 1 && a71 <= 9 ? kAttach[a71] : 0;
+    double x = num(st, 10), y = num(st, 20);
+    transform_point(st, &x, &y);
+    const double H = std::max(num(st, 40) / ctx->plot_scale, 1.0), W = std::max(H / 2, 1.0);
+    int flags = 0;
+    if (vertical_style(st)) {
+        angle = normalize_degrees(angle + 270);
+        alignment = 4 + (alignment & 3);
+        flags = 1;
+    }
+    put_text_runs(ctx, st, text, to_x(ctx, x), to_y(ctx, y), H, W, normalize_degrees(angle), 0, alignment, flags);
+}
+
+void finish_line(drawing_context* ctx, dxf_reader* st) {
+    double x1 = num(st, 10), y1 = num(st, 20), x2 = num(st, 11), y2 = num(st, 21);
+    transform_point(st, &x1, &y1);
+    transform_point(st, &x2, &y2);
+    if (x1 == x2 && y1 == y2) x2 += 1.0;
+    put_line(ctx, st, to_x(ctx, x1), to_y(ctx, y1), to_x(ctx, x2), to_y(ctx, y2));
+}
+
+void finish_3dface(drawing_context* ctx, dxf_reader* st) {
+    double xs[5], ys[5];
+    int edges[5], n = 0;
+    const int flags = static_cast<int>(num(st, 70));
+    for (int i = 0; i < 5; ++i) {
+        double x = num(st, 10 + i % 4), y = num(st, 20 + i % 4);
+        if (n > 0 && x == xs[n - 1] && y == ys[n - 1]) continue;
+        xs[n] = x;
+        ys[n] = y;
+        edges[n] = (flags >> (i % 4)) & 1;
+        ++n;
+    }
+    if (n >= 3 && xs[2] == xs[0] && ys[2] == ys[0]) n = 2;
+    for (int i = 0; i + 1 < n; ++i) {
+        if (edges[i]) continue;
+        double x1 = xs[i], y1 = ys[i], x2 = xs[i + 1], y2 = ys[i + 1];
+        transform_point(st, &x1, &y1);
+        transform_point(st, &x2, &y2);
+        put_line(ctx, st, to_x(ctx, x1), to_y(ctx, y1), to_x(ctx, x2), to_y(ctx, y2));
+    }
+}
+
+void finish_arc(drawing_context* ctx, dxf_reader* st, bool circle) {
+    const double r0 = num(st, 40);
+    const double r = std::max(transform_size(st, r0) / ctx->plot_scale, 1.0);
+    double cx = num(st, 10), cy = num(st, 20);
+    if (circle) {
+        transform_point(st, &cx, &cy);
+        put_arc(ctx, st, to_x(ctx, cx), to_y(ctx, cy), r, 0, 360);
+        return;
+    }
+    // The ends are carried through the inserts like points, so mirrors and rotations turn the angles with them.
+    double ends[2][2];
+    const double angles[2] = {num(st, 50), num(st, 51)};
+    for (int e = 0; e < 2; ++e) {
+        ends[e][0] = cx + r0 * std::cos(angles[e] * kPi / 180);
+        ends[e][1] = cy + r0 * std::sin(angles[e] * kPi / 180);
+        transform_point(st, &ends[e][0], &ends[e][1]);
+    }
+    transform_point(st, &cx, &cy);
+    double start = angles[0], end = angles[1];
+    if (st->depth > 0 && r0 != 0) {
+        start = std::atan2(ends[0][1] - cy, ends[0][0] - cx) * 180 / kPi;
+        end = std::atan2(ends[1][1] - cy, ends[1][0] - cx) * 180 / kPi;
+        if (mirrored(st)) std::swap(start, end);
+        // A whole circle given as an arc stays whole.
+        if (std::fabs(angles[1] - angles[0]) >= 360) end = start + 360;
+    }
+    start = normalize_degrees(start);
+    end = normalize_degrees(end);
+    if (start == end) {
+        start = 0;
+        end = 360;
+    }
+    put_arc(ctx, st, to_x(ctx, cx), to_y(ctx, cy), r, start, end);
+}
+
+void read_block(drawing_context* ctx, dxf_reader* st);
+
+void finish_insert(drawing_context* ctx, dxf_reader* st, bool dimension) {
+    if (st->depth == 0 && st->poly_state == 0 && st->vertex_state == 0) next_group(ctx, st);
+    if (st->depth >= kMaxDepth) return;
+    InsertLevel& l = st->levels[st->depth + 1];
+    l = InsertLevel{};
+    l.ix = num(st, dimension ? 12 : 10);
+    l.iy = num(st, dimension ? 22 : 20);
+    l.sx = num(st, 41);
+    l.sy = num(st, 42);
+    l.rotation = dimension ? 0 : num(st, 50);
+    l.sin = std::sin(l.rotation * kPi / 180);
+    l.cos = std::cos(l.rotation * kPi / 180);
+    ++st->depth;
+    read_block(ctx, st);
+    --st->depth;
+}
+
+// The attribute step at the end of an entity.
+void take_attributes(drawing_context* ctx, dxf_reader* st) {
+    if (st->strings[8].empty()) return;
+    const int layer = dxf_layer_index(st->strings[8].c_str(), st);
+    const int style = st->entity_style > 0 ? st->entity_style : st->layers[layer].style;
+    const int colour =
+        st->entity_colour >= 0 ? colour_of(st, st->entity_colour, st->layers[layer].colour) : st->layers[layer].colour;
+    if (st->depth == 0) {
+        if (layer != ctx->active_layer || colour != ctx->active_color || style != ctx->active_style)
+            next_group(ctx, st);
+        ctx->active_layer = layer;
+    }
+    ctx->active_color = colour;
+    ctx->active_style = style;
+    st->strings[8].clear();
+    st->entity_style = 0;
+    st->entity_colour = -1;
+}
+
+void finish_entity(drawing_context* ctx, dxf_reader* st) {
+    const std::string name = st->strings[0];
+    // A polyline's segments take the polyline's attributes: nothing inside an open sequence changes them.
+    if (name == "POLYLINE" || (st->poly_state == 0 && st->vertex_state < 2)) take_attributes(ctx, st);
+    if (name == "POLYLINE" || name == "LWPOLYLINE") st->closed = static_cast<int>(num(st, 70)) & 1;
+    if (st->poly_state != 0) {
+        if (name == "VERTEX" && !(static_cast<int>(num(st, 70)) & 16)) {
+            add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->poly_state == 1);
+            st->poly_state = 2;
+        } else if (name == "SEQEND") {
+            if (st->poly_state == 2) close_polyline(ctx, st);
+            st->poly_state = 0;
+        }
+    }
+    if (st->vertex_state >= 2) {
+        add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->vertex_state == 2);
+        close_polyline(ctx, st);
+    }
+    st->vertex_state = 0;  // the sequence belonged to the entity now finished
+    if (name == "LINE")
+        finish_line(ctx, st);
+    else if (name == "3DFACE")
+        finish_3dface(ctx, st);
+    else if (name == "CIRCLE" || name == "ARC")
+        finish_arc(ctx, st, name == "CIRCLE");
+    else if (name == "INSERT" || name == "DIMENSION")
+        finish_insert(ctx, st, name == "DIMENSION");
+    else if (name == "BLOCK" && st->depth > 0) {
+        st->levels[st->depth].bx = num(st, 10);
+        st->levels[st->depth].by = num(st, 20);
+    } else if (name == "TEXT" || name == "ATTRIB")
+        finish_text(ctx, st);
+    else if (name == "MTEXT")
+        finish_mtext(ctx, st);
+}
+
+void start_entity(dxf_reader* st, std::string_view name) {
+    auto zero = [st](std::initializer_list<int> codes, double v) {
+        for (int c : codes) num(st, c) = v;
+    };
+    if (name == "TEXT" || name == "ATTRIB") {
+        st->strings[7].clear();
+        zero({72, 73, 50, 51}, 0);
+        zero({40, 41}, 1.0);
+    } else if (name == "MTEXT") {
+        st->strings[7].clear();
+        zero({10, 20, 30, 12, 21, 31, 32, 71, 72}, 0);
+        zero({11, 22, 40, 41}, 1.0);
+    } else if (name == "POLYLINE") {
+        st->poly_state = 1;
+        num(st, 70) = 0;
+        st->bulge = 0;
+    } else if (name == "VERTEX") {
+        zero({42, 70}, 0);  // a vertex without a bulge is straight, whatever the one before it had
+    } else if (name == "LWPOLYLINE" || name == "SPLINE") {
+        st->vertex_state = 1;
+        zero({70, 42}, 0);
+        st->bulge = 0;
+    } else if (name == "INSERT") {
+        zero({10, 20, 50, 44, 45}, 0);
+        zero({41, 42, 70, 71}, 1.0);
+    } else if (name == "DIMENSION") {
+        zero({10, 11, 12, 13, 14, 20, 21, 22, 23, 24, 30, 31, 32, 33, 34, 50, 44, 45}, 0);
+        zero({41, 42, 70, 71}, 1.0);
+    } else if (name == "3DFACE") {
+        num(st, 70) = 0;
+    } else {
+        zero({10, 20, 11, 21, 40, 50, 51}, 0);
+    }
+}
+}  // namespace
+
+int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dxf_reader* st) {
+    if (code == 0) {
+        finish_entity(ctx, st);
+        st->strings[0] = std::string(value);
+        start_entity(st, value);
+        return 1;
+    }
+    if (code >= 1 && code <= 9) {
+        st->strings[code] = code == 1 || code == 3 ? to_shift_jis(st, value) : std::string(value);
+        // "BYLAYER" and "BYBLOCK" name no line type: the layer's applies.
+        if (code == 6)
+            st->entity_style =
+                style_of_line_type(st, st->strings[6]) > 0 ? dxf_line_style(st->strings[6].c_str(), st) : 0;
+        return 1;
+    }
+    if (code < 10 || code >= 240) return 1;
+    double v = std::strtod(std::string(value).c_str(), nullptr);
+    if (!std::isfinite(v)) v = 0;
+    if (code == 62) st->entity_colour = static_cast<int>(std::fabs(v) > 1e6 ? 1e6 : v);
+    if (code == 10 && st->vertex_state >= 1) {
+        if (st->vertex_state >= 2) add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->vertex_state == 2);
+        if (st->vertex_state >= 2) st->vertex_state = 3;
+        if (st->vertex_state == 1) {
+            // The polyline's own layer, colour and line type, taken before its first vertex opens the sequence.
+            take_attributes(ctx, st);
+            st->vertex_state = 2;
+        }
+        num(st, 42) = 0;
+    }
+    num(st, code) = v;
+    return 1;
+}
+
+namespace {
+// Reads entities from pairs[i] until ENDSEC (or ENDBLK inside a block); the index after the last pair read.
+std::size_t read_entity_section(drawing_context* ctx, dxf_reader* st, std::size_t i) {
+    const std::vector<Pair>& pairs = *st->pairs;
+    for (; i < pairs.size(); ++i) {
+        const Pair& p = pairs[i];
+        if (p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || (st->depth > 0 && p.value == "ENDBLK"))) {
+            read_dxf_entities(ctx, 0, "", st);
+            return i + 1;
+        }
+        read_dxf_entities(ctx, p.code, p.value, st);
+        if (st->depth > 0) ++st->block_pairs;
+    }
+    read_dxf_entities(ctx, 0, "", st);
+    return i;
+}
+
+std::string upper(std::string_view s) {
+    std::string u(s);
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return u;
+}
+
+void index_blocks(dxf_reader* st) {
+    st->blocks_indexed = true;
+    const std::vector<Pair>& pairs = *st->pairs;
+    bool in_blocks = false;
+    for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
+        const Pair& p = pairs[i];
+        if (p.code != 0) continue;
+        if (p.value == "SECTION" && pairs[i + 1].code == 2) in_blocks = pairs[i + 1].value == "BLOCKS";
+        if (!in_blocks || p.value != "BLOCK") continue;
+        for (std::size_t k = i + 1; k < pairs.size() && pairs[k].code != 0; ++k)
+            if (pairs[k].code == 2) {
+                st->blocks.emplace(upper(pairs[k].value), i);
+                break;
+            }
+    }
+}
+
+void read_block(drawing_context* ctx, dxf_reader* st) {
+    if (st->block_pairs > kBlockPairBudget) return;
+    if (!st->blocks_indexed) index_blocks(st);
+    auto found = st->blocks.find(upper(st->strings[2]));
+    if (found == st->blocks.end()) return;
+    // The insert's own values come back after the block.
+    std::string strings[10];
+    double numbers[240];
+    for (int k = 0; k < 10; ++k) strings[k] = st->strings[k];
+    std::memcpy(numbers, st->numbers, sizeof numbers);
+    const int poly = st->poly_state, vertex = st->vertex_state, closed = st->closed;
+    const double bulge = st->bulge;
+    st->poly_state = st->vertex_state = 0;
+    for (auto& s : st->strings) s.clear();
+    read_entity_section(ctx, st, found->second);
+    for (int k = 0; k < 10; ++k) st->strings[k] = strings[k];
+    std::memcpy(st->numbers, numbers, sizeof numbers);
+    st->poly_state = poly;
+    st->vertex_state = vertex;
+    st->closed = closed;
+    st->bulge = bulge;
+}
+
+std::size_t read_header(dxf_reader* st, std::size_t i) {
+    const std::vector<Pair>& pairs = *st->pairs;
+    int selected = -1;
+    static const char* const kNames[] = {"$EXTMIN", "$EXTMAX", "$LIMMIN", "$LIMMAX"};
+    for (; i < pairs.size() && !(pairs[i].code == 0 && pairs[i].value == "ENDSEC"); ++i) {
+        const Pair& p = pairs[i];
+        if (p.code == 9) {
+            selected = -1;
+            for (int k = 0; k < 4; ++k)
+                if (p.value == kNames[k]) selected = k;
+        } else if (selected >= 0 && (p.code == 10 || p.code == 20)) {
+            double v = std::strtod(std::string(p.value).c_str(), nullptr);
+            st->limits[selected][p.code == 20] = v;
+            st->limits_given[selected] = true;
+        }
+    }
+    return i + 1;
+}
+
+// A box of the header that holds something: finite, not inverted (an empty drawing's extents are), not absurd.
+bool header_box(const dxf_reader* st, int min_index, double lo[2], double hi[2]) {
+    if (!st->limits_given[min_index] || !st->limits_given[min_index + 1]) return false;
+    for (int a = 0; a < 2; ++a) {
+        lo[a] = st->limits[min_index][a];
+        hi[a] = st->limits[min_index + 1][a];
+        if (!(std::fabs(lo[a]) < 1e15 && std::fabs(hi[a]) < 1e15)) return false;
+        if (min_index == 0 && lo[a] > hi[a]) return false;
+        if (lo[a] > hi[a]) std::swap(lo[a], hi[a]);
+    }
+    return true;
+}
+
+// Every coordinate the file holds, for a file whose header says nothing usable.
+bool coordinate_box(const dxf_reader* st, double lo[2], double hi[2]) {
+    bool any = false;
+    for (const Pair& p : *st->pairs) {
+        if (p.code < 10 || p.code > 28 || (p.code > 18 && p.code < 20)) continue;
+        double v = std::strtod(std::string(p.value).c_str(), nullptr);
+        if (!(std::fabs(v) < 1e15)) continue;
+        const int a = p.code >= 20;
+        if (!any) lo[0] = hi[0] = lo[1] = hi[1] = v;
+        any = true;
+        lo[a] = std::min(lo[a], v);
+        hi[a] = std::max(hi[a], v);
+    }
+    return any;
+}
+
+// The origin centres the limits (else the extents, else the coordinates); the scale grows by tens until every box
+// known fits the 32-bit range around it.
+void fit_scale(drawing_context* ctx, const dxf_reader* st) {
+    double boxes[3][2][2];
+    int n = 0;
+    if (header_box(st, 2, boxes[n][0], boxes[n][1])) ++n;
+    if (header_box(st, 0, boxes[n][0], boxes[n][1])) ++n;
+    if (n == 0 && coordinate_box(st, boxes[n][0], boxes[n][1])) ++n;
+    if (n == 0) return;
+    const double cx = (boxes[0][0][0] + boxes[0][1][0]) / 2, cy = (boxes[0][0][1] + boxes[0][1][1]) / 2;
+    double half = 0;
+    for (int b = 0; b < n; ++b)
+        for (int c = 0; c < 2; ++c)
+            half = std::max({half, std::fabs(boxes[b][c][0] - cx), std::fabs(boxes[b][c][1] - cy)});
+    const double m = 2 * half / 2147483647.0;
+    for (int k = 0; k < 400 && std::isfinite(m) && ctx->plot_scale < m; ++k) ctx->plot_scale *= 10;
+    ctx->gentenx = -cx / ctx->plot_scale;
+    ctx->genteny = cy / ctx->plot_scale;
+}
+
+std::size_t read_tables(dxf_reader* st, std::size_t i) {
+    const std::vector<Pair>& pairs = *st->pairs;
+    std::string kind, name;
+    int style = 0, colour = -1, flags = 0;
+    auto end_record = [&]() {
+        if (kind == "LAYER") {
+            int index = dxf_layer_index(name.c_str(), st);
+            st->layers[index].style = style > 0 ? style : 1;
+            st->layers[index].colour = colour >= 0 ? colour_of(st, colour, 1) : 1;
+        } else if (kind == "STYLE" && !name.empty() && st->text_styles.size() < 256) {
+            st->text_styles.emplace_back(name, (flags & 4) != 0);
+        }
+    };
+    for (; i < pairs.size(); ++i) {
+        const Pair& p = pairs[i];
+        if (p.code == 0) {
+            end_record();
+            if (p.value == "ENDSEC") return i + 1;
+            kind = std::string(p.value);
+            name.clear();
+            style = flags = 0;
+            colour = -1;
+        } else if (p.code == 2) {
+            name = std::string(p.value);
+        } else if (p.code == 6) {
+            int s = style_of_line_type(st, std::string(p.value));
+            style = s >= 1 && s <= 8 ? s : 1;
+        } else if (p.code == 62) {
+            colour = std::abs(std::atoi(std::string(p.value).c_str()));
+        } else if (p.code == 70) {
+            flags = std::atoi(std::string(p.value).c_str());
+        }
+    }
+    return i;
+}
+
+dxf_reader* new_dxf_reader() {
+    auto* st = new dxf_reader;
+    for (const auto& t : kLineTypes) st->line_types.emplace_back(t.name, t.style);
+    static const int kColours[8] = {1, 2, 6, 4, 5, 1, 3, 7};
+    for (int c = 0; c < 256; ++c) st->colours[c] = c < 8 ? kColours[c] : c < 16 ? c : 1;
+    return st;
+}
+}  // namespace
+
+int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
+    std::string bytes, why;
+    if (!kz::platform::read_whole_file(path ? path : "", &bytes, kz::platform::kMaxReadBytes, &why)) return 0;
+    if (bytes.rfind("AutoCAD Binary DXF", 0) == 0) {
+        std::fprintf(stderr, "%s: binary DXF files are not read; save it as ASCII DXF\n", path);
+        return 0;
+    }
+    if (row < 0) row = 0;
+    std::unique_ptr<dxf_reader> st(new_dxf_reader());
+    const std::vector<Pair> pairs = split_pairs(bytes);
+    st->pairs = &pairs;
+    st->row = row;
+    read_conversion_table(ctx, st.get());
+    find_text_coding(pairs, st.get());
+    if (row == 0) {
+        init_drawing_header(ctx);
+        apply_drawing_header(ctx);
+    }
+    if (!grow_rows(ctx, row + 5000)) return 0;
+    ctx->c1[row] = kEndCode;
+    ctx->data_end = row;
+    if (!(ctx->plot_scale > 0)) ctx->plot_scale = 0.001;
+    if (!(ctx->print_scale > 0)) ctx->print_scale = 100;
+    ctx->active_group = 1;
+    bool scale_fitted = false;
+    for (std::size_t i = 0; i + 1 < pairs.size();) {
+        const Pair& p = pairs[i];
+        if (p.code == 0 && p.value == "EOF") break;
+        if (!(p.code == 0 && p.value == "SECTION" && pairs[i + 1].code == 2)) {
+            ++i;
+            continue;
+        }
+        const std::string_view section = pairs[i + 1].value;
+        i += 2;
+        if (section == "HEADER") {
+            i = read_header(st.get(), i);
+        } else if (section == "TABLES") {
+            i = read_tables(st.get(), i);
+        } else if (section == "ENTITIES") {
+            if (row == 0 && !scale_fitted) fit_scale(ctx, st.get());
+            scale_fitted = true;
+            st->poly_state = st->vertex_state = 0;
+            st->strings[0].clear();
+            read_entity_section(ctx, st.get(), i);
+            break;
+        }
+    }
+    if (row > 0) return 1;
+    double xmin, ymin, xmax, ymax;
+    row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0);
+    ctx->dwxmin = xmin;
+    ctx->dwymin = ymin;
+    ctx->dwxmax = xmax;
+    ctx->dwymax = ymax;
+    set_header_double(ctx, 328, xmin);
+    set_header_double(ctx, 336, ymin);
+    store_drawing_header(ctx);
+    return 1;
+}
+
+}  // namespace kz::drawing2d

@@ -1,0 +1,262 @@
+// DXF files: imports checked against ezdxf's own expansion of the same file (three versions and code pages),
+// exports read back by ezdxf's auditor and GDAL, a second export cycle that is a fixed point, damaged input, and
+// the DXF files of LibreCAD's data package.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "drawing2d/drawing_files.h"
+#include "drawing2d/primitive_rows.h"
+#include "drawing2d/row_store.h"
+#include "drawing_test_support.h"
+#include "platform/file_system.h"
+#include "support/test_paths.h"
+
+namespace kz::drawing2d {
+namespace {
+using test::Drawing;
+
+std::string oracle(const std::string& arguments) {
+    const char* source = std::getenv("KZ_SOURCE_DIR");
+    return kz::test::command_output("/usr/bin/python3 " + std::string(source ? source : ".") +
+                                    "/tests/drawing2d/dxf_oracle.py " + arguments);
+}
+
+std::string native(const std::string& windows_path) { return kz::platform::to_native_path(windows_path); }
+
+std::string hex(const std::string& bytes) {
+    std::string out;
+    char b[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(b, sizeof b, "%02x", c);
+        out += b;
+    }
+    return out;
+}
+
+// The drawing's records as the oracle writes them, in DXF units.
+std::vector<std::vector<double>> records_of(drawing_context* ctx, std::vector<std::string>* texts) {
+    std::vector<std::vector<double>> out;
+    const double ps = ctx->plot_scale;
+    auto X = [&](double v) { return (v - ctx->gentenx) * ps; };
+    auto Y = [&](double v) { return (ctx->genteny - v) * ps; };
+    for (int32_t r = 0; r < ctx->mat && row_code_u(ctx, r) != kEndCode; ++r) {
+        if (row_code(ctx, r) <= 0) continue;
+        const int type = row_type(ctx, r);
+        if (type == kTypeLine) {
+            out.push_back({'L', X(ctx->c4[r]), Y(ctx->c5[r]), X(ctx->c6[r]), Y(ctx->c7[r])});
+        } else if (type == kTypeArc) {
+            const double cx = X(arc_centre_x(ctx, r)), cy = Y(arc_centre_y(ctx, r)), rad = ctx->c6[r] * ps;
+            const double a0 = ctx->c6[r + 1] / 1e6 * M_PI / 180, a1 = ctx->c7[r + 1] / 1e6 * M_PI / 180;
+            out.push_back({'A', cx, cy, rad, cx + rad * std::cos(a0), cy + rad * std::sin(a0), cx + rad * std::cos(a1),
+                           cy + rad * std::sin(a1)});
+        } else if (type == kTypeText || type == kTypeKanjiText) {
+            char text[1024];
+            xlum_getchar(ctx, r, text, sizeof text);
+            texts->push_back(hex(text));
+            out.push_back({'T', static_cast<double>(texts->size() - 1), X(ctx->c4[r]), Y(ctx->c5[r]),
+                           ctx->c3[r + 1] * ps, static_cast<double>(ctx->c7[r + 1] & 15)});
+        }
+    }
+    return out;
+}
+
+TEST(DxfReader, RecordsMatchEzdxfExpansion) {
+    for (const char* version : {"R12 ANSI_932", "R2000 ANSI_1252", "R2018 ANSI_1252"}) {
+        const std::string dxf = test::fresh_path("oracle.dxf"), expected = test::fresh_path("oracle.txt");
+        oracle("make " + std::string(version) + " '" + native(dxf) + "' '" + native(expected) + "'");
+        std::ifstream in(native(expected));
+        ASSERT_TRUE(in) << "python3-ezdxf is needed";
+        Drawing d;
+        drawing_context* ctx = d.peek();
+        ASSERT_EQ(xlum_read(ctx, dxf.c_str(), 0), 1) << version;
+        std::vector<std::string> texts;
+        std::vector<std::vector<double>> actual = records_of(ctx, &texts);
+        const double tol = 3 * ctx->plot_scale;
+        std::string line;
+        int expected_count = 0;
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string kind, text;
+            fields >> kind;
+            if (kind.empty()) continue;
+            ++expected_count;
+            if (kind == "T") fields >> text;
+            std::vector<double> want{static_cast<double>(kind[0])};
+            for (double v; fields >> v;) want.push_back(v);
+            auto matches = [&](const std::vector<double>& got) {
+                if (got[0] != want[0] || got.size() != want.size() + (kind == "T")) return false;
+                const std::size_t skip = kind == "T" ? 2 : 1;
+                // A text of mixed byte classes arrives as runs: the first begins at the text's point.
+                if (kind == "T" && text.rfind(texts[static_cast<std::size_t>(got[1])], 0) != 0) return false;
+                for (std::size_t k = 1; k < want.size(); ++k)
+                    if (std::fabs(got[k + skip - 1] - want[k]) > tol) return false;
+                return true;
+            };
+            auto found = std::find_if(actual.begin(), actual.end(), matches);
+            EXPECT_NE(found, actual.end()) << version << ": " << line;
+            if (found != actual.end()) actual.erase(found);
+        }
+        EXPECT_GE(expected_count, 30);
+        // What is left over: the second run of the mixed text only.
+        ASSERT_EQ(actual.size(), 1u) << version;
+        EXPECT_EQ(texts[static_cast<std::size_t>(actual[0][1])], hex("ABC")) << version;
+        // Layers by number and by new name, line types and colours through the built-in tables.
+        EXPECT_EQ(row_layer(ctx, 0), 7);
+        const int32_t wall = 1;  // the zero-length line on WALL with DASHED
+        EXPECT_GE(row_layer(ctx, wall), 101);
+        EXPECT_EQ(row_style(ctx, wall), 2);
+        EXPECT_EQ(row_style(ctx, wall + 1), 4);
+        EXPECT_EQ(row_color(ctx, wall + 1), 2);
+        EXPECT_NE(ctx->c2[0], ctx->c2[wall]);  // a new layer starts a new group
+    }
+}
+
+TEST(DxfReader, ScaleOriginAndDamagedInput) {
+    const struct {
+        const char* header;
+        const char* end_x;
+        double plot, gx, gy;
+        int32_t x1, x2;
+    } cases[] = {
+        {"9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100\n20\n100\n", "10", 0.001, -50000, 50000, -50000, -40000},
+        // Limits that are no numbers: the coordinates centre the drawing.
+        {"9\n$LIMMAX\n10\nnan\n20\ninf\n9\n$LIMMIN\n10\n0\n20\n0\n", "10", 0.001, -5000, 0, -5000, 5000},
+        // No limits and coordinates beyond what thousandths hold in 32 bits: the unit grows to fit.
+        {"", "1e7", 0.01, -5e8, 0, -500000000, 500000000},
+    };
+    const std::string path = test::fresh_path("limits.dxf");
+    for (const auto& c : cases) {
+        test::put_file(path, "0\nSECTION\n2\nHEADER\n" + std::string(c.header) +
+                                 "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n1\n10\n0\n20\n0\n11\n" + c.end_x +
+                                 "\n21\n0\n0\nENDSEC\n0\nEOF\n");
+        Drawing d;
+        drawing_context* ctx = d.peek();
+        ASSERT_EQ(xlum_read(ctx, path.c_str(), 0), 1);
+        EXPECT_DOUBLE_EQ(ctx->plot_scale, c.plot) << c.end_x;
+        EXPECT_DOUBLE_EQ(ctx->gentenx, c.gx);
+        EXPECT_DOUBLE_EQ(ctx->genteny, c.gy);
+        EXPECT_EQ(ctx->c4[0], c.x1);
+        EXPECT_EQ(ctx->c6[0], c.x2);
+    }
+    // Binary DXF is refused; merging keeps the drawing's scale and origin.
+    const std::string binary = test::fresh_path("binary.dxf");
+    test::put_file(binary, std::string("AutoCAD Binary DXF\r\n\x1a\0", 22));
+    Drawing d;
+    drawing_context* ctx = d.peek();
+    EXPECT_EQ(xlum_read(ctx, binary.c_str(), 0), 0);
+    ctx->gentenx = 123;
+    ASSERT_EQ(xlum_read(ctx, path.c_str(), 5), 1);
+    EXPECT_EQ(ctx->gentenx, 123);
+
+    // Damaged copies of a real file: read or refused, never a crash (the sanitizers watch).
+    const std::string source = test::fresh_path("damage_source.dxf"), bad = test::fresh_path("damaged.dxf");
+    oracle("make R2000 ANSI_932 '" + native(source) + "' /dev/null");
+    const std::string good = test::file_bytes(source);
+    ASSERT_FALSE(good.empty());
+    std::mt19937 random(31);
+    for (int round = 0; round < 60; ++round) {
+        std::string bytes = good;
+        for (int k = 0; k < 20; ++k) bytes[random() % bytes.size()] = "0\n-9e99\x81"[random() % 8];
+        if (round % 3 == 0) bytes.resize(random() % bytes.size());
+        test::put_file(bad, bytes);
+        Drawing other;
+        EXPECT_EQ(xlum_read(other.peek(), bad.c_str(), 0), 1);
+    }
+}
+
+std::map<std::string, int> audit(const std::string& path) {
+    std::map<std::string, int> counts;
+    std::istringstream lines(oracle("audit '" + native(path) + "'"));
+    std::string key;
+    for (int v; lines >> key;) {
+        if (key == "text") {
+            lines >> key;
+            ++counts["text bytes " + key];
+            continue;
+        }
+        if (lines >> v) counts[key] = v;
+    }
+    return counts;
+}
+
+TEST(DxfWriter, EzdxfAndGdalReadTheExportAndASecondCycleIsAFixedPoint) {
+    const std::string source = test::fresh_path("export_source.dxf");
+    oracle("make R2000 ANSI_932 '" + native(source) + "' /dev/null");
+    Drawing d;
+    drawing_context* ctx = d.peek();
+    ASSERT_EQ(xlum_read(ctx, source.c_str(), 0), 1);
+    ctx->control_text_write = 0;
+    std::vector<std::string> texts;
+    std::map<std::string, int> want;
+    for (const auto& r : records_of(ctx, &texts)) ++want[r[0] == 'L' ? "LINE" : r[0] == 'T' ? "TEXT" : "ARCS"];
+    const std::string first = test::fresh_path("export1.dxf");
+    ASSERT_EQ(xlum_write(ctx, first.c_str(), 0, 0), 1);
+    std::map<std::string, int> got = audit(first);
+    EXPECT_EQ(got["errors"], 0);
+    EXPECT_EQ(got["LINE"], want["LINE"]);
+    EXPECT_EQ(got["ARC"] + got["CIRCLE"], want["ARCS"]);
+    EXPECT_EQ(got["TEXT"], want["TEXT"]);
+    EXPECT_EQ(got["text bytes " + hex("\x90\x7d\x96\xca")], 1);  // Shift_JIS text named by its code page
+    const std::string ogr = kz::test::command_output("ogrinfo -ro -al -so '" + native(first) + "' 2>&1");
+    EXPECT_NE(ogr.find("Feature Count: " + std::to_string(want["LINE"] + want["ARCS"] + want["TEXT"])),
+              std::string::npos)
+        << ogr;
+
+    // Read back and written again twice: the second cycle writes what the first wrote.
+    std::string written[2];
+    std::string in = first;
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        Drawing again;
+        again.peek()->control_text_write = 0;
+        const std::string out = test::fresh_path("export_cycle" + std::to_string(cycle) + ".dxf");
+        ASSERT_EQ(xlum_read(again.peek(), in.c_str(), 0), 1);
+        ASSERT_EQ(xlum_write(again.peek(), out.c_str(), 0, 0), 1);
+        written[cycle] = test::file_bytes(out);
+        in = out;
+    }
+    EXPECT_EQ(written[1], written[0]);
+}
+
+// LibreCAD's DXF files (most R2007 and later, UTF-8): every one imports. CI runs a fixed sample of 200;
+// scripts/dxf_corpus.sh runs them all.
+TEST(DxfReader, LibreCadFilesImport) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator("/usr/share/librecad", ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        if (it->path().extension() == ".dxf") files.push_back(it->path());
+    if (files.empty()) GTEST_SKIP() << "librecad-data is not installed";
+    std::sort(files.begin(), files.end());
+    const bool all = std::getenv("KZ_DXF_ALL") != nullptr;
+    const std::size_t step = all ? 1 : std::max<std::size_t>(1, files.size() / 200);
+    int read = 0, refused = 0;
+    double slowest = 0;
+    std::string slowest_name;
+    for (std::size_t i = 0; i < files.size(); i += step) {
+        Drawing d;
+        const auto start = std::chrono::steady_clock::now();
+        const int ok = xlum_read(d.peek(), kz::platform::from_native_path(files[i].string()).c_str(), 0);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        (ok ? read : refused) += 1;
+        EXPECT_EQ(ok, 1) << files[i];
+        if (seconds > slowest) {
+            slowest = seconds;
+            slowest_name = files[i].string();
+        }
+    }
+    std::printf("librecad DXF: %d read, %d refused, slowest %.3f s: %s\n", read, refused, slowest,
+                slowest_name.c_str());
+}
+
+}  // namespace
+}  // namespace kz::drawing2d
