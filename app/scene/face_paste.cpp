@@ -1,10 +1,12 @@
 // The paste services the builders call per face: which paste entry covers a face code, the face's material with a
 // colour paste over it, textures of pasted images and texts and their coordinates, vector texts and drawings.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 
 #include "app/foundation/bus_mdl.h"
+#include "app/foundation/matrix_ops.h"
 #include "app/foundation/sjis_string.h"
 #include "app/scene/paste_list.h"
 #include "app/scene/paste_textures.h"
@@ -152,9 +154,8 @@ int XLeaves::AddVectorTexts() {
     return 0;
 }
 
-// TEMPORARY: the drawing's line and text records are gathered by pen once the drawing file readers land; until
-// then read_drawing_file reads nothing and the face stays plain.
-int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double) {
+// The drawing's lines and texts gathered by pen, each pen one polyline of the bridge laid on the face.
+int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth) {
     XViewServices* v = view();
     CBusMDL* bridge = v ? v->Bridge() : nullptr;
     if (!bridge || !entry || entry->kind != 1 || !entry->source || !*entry->source) return 0;
@@ -162,8 +163,50 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double) {
     char local[1024] = {};
     if (!v->FindDataFile(entry->source, local)) return 0;
     OpenedDrawing drawing;
-    if (!drawing.context() || !read_drawing_file(drawing.context(), local, 0)) return 0;
-    return 0;
+    drawing_context* d = drawing.context();
+    if (!d || !read_drawing_file(d, local, 0)) return 0;
+    XLeaf* face = faces[face_index];
+    const DrawingUnits units = drawing_units(d);
+    const double size = entry->size > 0.0 ? entry->size : units.scale;
+    const double a = entry->angle / 180.0 * kPi, ca = std::cos(a), sa = std::sin(a);
+    std::vector<double> pens[16];
+    std::vector<double> segments;
+    auto add_point = [&](std::vector<double>& out, double x, double y) {
+        const double u = (x - units.origin_x) * units.unit / size + entry->x;
+        const double w = entry->y - (y - units.origin_y) * units.unit / size;
+        const double p[3] = {u * ca - w * sa, u * sa + w * ca, entry->lift};
+        // Into the shape's frame, where the face's polygons lie: the part's matrix places both.
+        double shape_point[3];
+        transform_point(shape_point, p, face->frame);
+        out.insert(out.end(), shape_point, shape_point + 3);
+    };
+    for_each_drawn_record(d, [&](int row, int type, int pen) {
+        if (type == kz::drawing2d::kTypeLine) {
+            add_point(pens[pen], d->c4[row], d->c5[row]);
+            add_point(pens[pen], d->c6[row], d->c7[row]);
+            return;
+        }
+        segments.clear();
+        int count = 0;
+        face->ExpandTextPrimitive(d, row, segments, &count);
+        for (int k = 0; k < count; ++k) {
+            add_point(pens[pen], segments[6 * k], segments[6 * k + 1]);
+            add_point(pens[pen], segments[6 * k + 3], segments[6 * k + 4]);
+        }
+    });
+    int made = 0;
+    for (int pen = 0; pen < 16; ++pen) {
+        if (pens[pen].empty()) continue;
+        PolylineEntry& line = bridge->OpenPolyline();
+        line.points.insert(line.points.end(), pens[pen].begin(), pens[pen].end());
+        line.color = static_cast<std::uint32_t>(d->pen_color[pen]);
+        line.line_width = std::min(d->pen_width[pen], 10);
+        line.ambient = record->ambient == 0.0 ? 5.0 : record->ambient;
+        line.transparency = depth;
+        bridge->ClosePolyline();
+        ++made;
+    }
+    return made;
 }
 
 void XLeaves::PasteDrawingsOnFace(int face_index) {

@@ -1,6 +1,10 @@
 // What a face needs of the 2D drawing library to take a drawing onto it: a drawing opened and locked for the
 // length of one call, the file read into it, and the units that carry drawing coordinates onto the face.
 #pragma once
+#include <cstddef>
+#include <functional>
+
+#include "app/scene/xleaf.h"
 #include "drawing2d/drawing_context.h"
 
 namespace kz::scene {
@@ -25,13 +29,18 @@ private:
 // Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read.
 int read_drawing_file(drawing_context* drawing, const char* file_name, int row);
 
-// Origin, unit factor, reference value and scale of a drawing (a scale below 1e-8 counts as 100).
+// Origin, unit factor (real units per drawing unit) and scale of a drawing (a scale below 1e-8 counts as 100).
 struct DrawingUnits {
     double origin_x = 0.0, origin_y = 0.0;
     double unit = 1.0;
-    double reference = 0.0;
     double scale = 100.0;
 };
 DrawingUnits drawing_units(const drawing_context* drawing);
+
+// Every line and text record on a displayed layer, in order, with its pen (16 or more counts as 15).
+void for_each_drawn_record(const drawing_context* drawing,
+                           const std::function<void(int row, int type, int pen)>& visit);
+// The fields of the text record at `row` with its string in `text`; false for no text or an empty one.
+bool text_record_of(drawing_context* drawing, int row, DrawingTextRecord* out, char* text, std::size_t capacity);
 
 }  // namespace kz::scene

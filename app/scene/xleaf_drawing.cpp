@@ -59,12 +59,12 @@ void expand_text_segments(const DrawingTextRecord& t, std::vector<double>& segme
 
 void XLeaf::AddDrawingLine(const drawing_context* drawing, const double* line, std::int32_t line_color) {
     const DrawingUnits u = drawing_units(drawing);
-    const double s = u.scale < 1e-8 ? 100.0 : u.scale;
     PastedLine out{};
     double* ends[2] = {out.start, out.end};
+    // Each axis from its own origin: the drawing's y grows downward, the face's upward.
     for (int e = 0; e < 2; ++e) {
-        ends[e][0] = (line[3 * e] - u.reference) * u.unit / s;
-        ends[e][1] = -(line[3 * e + 1] - u.reference) * u.unit / s;
+        ends[e][0] = (line[3 * e] - u.origin_x) * u.unit / u.scale;
+        ends[e][1] = -(line[3 * e + 1] - u.origin_y) * u.unit / u.scale;
         ends[e][2] = line[3 * e + 2];
     }
     out.color = line_color;
@@ -72,8 +72,6 @@ void XLeaf::AddDrawingLine(const drawing_context* drawing, const double* line, s
     lines.push_back(out);
 }
 
-// TEMPORARY: the walk over the drawing's line and text records comes with the drawing file readers; until then
-// read_drawing_file reads nothing and the face keeps no lines.
 int XLeaf::LoadPastedDrawing(const char* file_name) {
     lines.clear();
     if (!file_name || !*file_name) return 0;
@@ -81,12 +79,31 @@ int XLeaf::LoadPastedDrawing(const char* file_name) {
     char local[1024] = {};
     if (!v || !v->FindDataFile(file_name, local)) return 0;
     OpenedDrawing drawing;
-    if (!drawing.context() || !read_drawing_file(drawing.context(), local, 0)) return 0;
+    drawing_context* d = drawing.context();
+    if (!d || !read_drawing_file(d, local, 0)) return 0;
+    std::vector<double> segments;
+    for_each_drawn_record(d, [&](int row, int type, int pen) {
+        if (type == kz::drawing2d::kTypeLine) {
+            const double line[6] = {static_cast<double>(d->c4[row]), static_cast<double>(d->c5[row]), kPastedZ,
+                                    static_cast<double>(d->c6[row]), static_cast<double>(d->c7[row]), kPastedZ};
+            AddDrawingLine(d, line, d->pen_color[pen]);
+            return;
+        }
+        segments.clear();
+        int count = 0;
+        ExpandTextPrimitive(d, row, segments, &count);
+        for (int k = 0; k < count; ++k) AddDrawingLine(d, &segments[6 * k], d->pen_color[pen]);
+    });
     return static_cast<int>(lines.size());
 }
 
-// TEMPORARY: the fields of a text record are read with the drawing file readers; until then no record expands.
-std::vector<double>& XLeaf::ExpandTextPrimitive(const drawing_context*, int, std::vector<double>& buffer, int* count) {
+std::vector<double>& XLeaf::ExpandTextPrimitive(const drawing_context* drawing, int row, std::vector<double>& buffer,
+                                                int* count) {
+    DrawingTextRecord t;
+    char text[2048];
+    // Reading the string does not change the drawing; the library's reader merely takes no const context.
+    if (drawing && text_record_of(const_cast<drawing_context*>(drawing), row, &t, text, sizeof text))
+        expand_text_segments(t, buffer);
     if (count) *count = static_cast<int>(buffer.size() / 6);
     return buffer;
 }
