@@ -6,6 +6,7 @@
 #include "app/document/xview.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/number_text.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/trunk_attributes.h"
 #include "app/scene/xtrunk.h"
 #include "platform/crt/c_numbers.h"
@@ -60,12 +61,14 @@ int XView::IsAttributeEvalActive(XTrunk* trunk, const char* name) {
 
 void XView::SumAttributeInTree(XTrunk* trunk, const char* name, const char* expression, double* sum, int nested) {
     if (!trunk || !sum) return;
-    for (XTrunk* child : trunk->children) SumAttributeInTree(child, name, expression, sum, 1);
-    if (nested == 0) {
-        document.last_top_trunk = trunk;
-        document.last_top_name = eval_name(name);
-    }
-    *sum += trunk->EvalCountSum(expression);
+    // Children before their parent, without recursion.
+    kz::scene::walk_subtree_children_first(trunk, [&](XTrunk* t) {
+        if (t == trunk && nested == 0) {
+            document.last_top_trunk = trunk;
+            document.last_top_name = eval_name(name);
+        }
+        *sum += t->EvalCountSum(expression);
+    });
 }
 
 char* XView::ComputeAttributes(char* old_value, XTrunk* trunk, const char* name, const char* expression) {

@@ -14,6 +14,7 @@
 #include "app/scene/xtrunk.h"
 #include "platform/download.h"
 #include "platform/file_system.h"
+#include "platform/message_loop.h"
 
 namespace kz::view {
 
@@ -53,14 +54,21 @@ std::uint64_t text_digest(const std::string& text) {
     return h;
 }
 
-// The cache file of an address: host, folders and name below the work folder, the query as a digest; never a
-// name outside the cache folder.
+}  // namespace
+
+std::string cache_folder(const std::string& work_folder) {
+    std::string out = work_folder;
+    if (!out.empty() && out.back() != '\\') out += '\\';
+    return out + "http\\";
+}
+
+// The cache file of an address: host, folders and name below the cache folder, the query as a digest. Every
+// write to it is checked again after the name is resolved (ResolveDataPath), so a name that still climbs out
+// through a link is refused there.
 std::string cache_file_name(const std::string& work_folder, const char* url) {
     char server[kPath] = {}, folder[kPath] = {}, file[kPath] = {}, extension[kPath] = {}, query[kPath] = {};
     fnd::split_url_path(url, server, folder, file, extension, query);
-    std::string out = work_folder;
-    if (!out.empty() && out.back() != '\\') out += '\\';
-    out += "http\\";
+    std::string out = cache_folder(work_folder);
     const char* host = std::strncmp(server, "http://", 7) == 0 ? server + 7 : server;
     std::string h = cache_component(host);
     out += (h.empty() ? std::string("_") : h) + '\\';
@@ -88,32 +96,53 @@ std::string cache_file_name(const std::string& work_folder, const char* url) {
     return out + name;
 }
 
-}  // namespace
+namespace {
 
-// Downloads an address to a file; the transfer goes to a temporary file renamed on success, so a failure leaves
-// the previous copy as it was. `why` receives the reason of a failure.
-int fetch_url(const char* url, const char* file_name, std::string* why) {
-    const kz::platform::DownloadResult r = kz::platform::download_to_file(url, file_name);
-    if (!r.ok && why)
-        *why = r.http_status ? "HTTP status " + std::to_string(r.http_status) : r.error.empty() ? "no answer" : r.error;
+// Downloads an address to a file inside `cache`; the transfer goes to a temporary file renamed on success, so a
+// failure leaves the previous copy as it was. While it waits, the windows only repaint and a close ends it.
+// `why` receives what happened when it failed.
+int fetch_url(const char* url, const char* file_name, const std::string& cache, std::string* why, bool* cancelled) {
+    kz::platform::DownloadOptions options;
+    options.confine_to = cache;
+    options.keep_waiting = [] { return kz::platform::serve_windows_while_waiting(); };
+    kz::platform::WaitScope wait;
+    const kz::platform::DownloadResult r = kz::platform::download_to_file(url, file_name, options);
+    if (!r.ok && why) *why = r.error.empty() ? "no answer" : r.error;
+    if (cancelled) *cancelled = r.cancelled;
     return r.ok ? 1 : 0;
 }
+
+}  // namespace
 
 void report_unit_problem(const char* unit, const char* reason) {
     std::fprintf(stderr, "kzview: %s: %s\n", unit && *unit ? unit : "(no name)", reason ? reason : "");
 }
 
 int XView::ResolveDataPath(const char* url, char* local_name) {
+    const std::string root = cache_folder(document.work_folder);
     const std::string cache = cache_file_name(document.work_folder, url);
-    char folder[kPath] = {};
-    fnd::split_folder_and_file(cache.c_str(), folder, nullptr);
-    fnd::make_folders(folder);
-    fnd::copy_string_bounded(local_name, cache.c_str(), kPath);
+    kz::platform::create_directory(document.work_folder);
+    kz::platform::create_directory(root);
     document.last_download_error.clear();
+    if (!kz::platform::make_confined_folders(root, cache)) {
+        // Whatever the name says, nothing lands outside the cache.
+        *local_name = '\0';
+        document.last_download_error = "its cache name leads outside the cache folder, refused";
+        return 0;
+    }
+    fnd::copy_string_bounded(local_name, cache.c_str(), kPath);
     if (document.force_download == 0 && kz::platform::file_exists(cache) && !kz::platform::is_directory(cache) &&
         fnd::file_age_ms(cache.c_str()) < kCacheFreshMs)
         return 1;
-    return fetch_url(url, cache.c_str(), &document.last_download_error);
+    if (document.guard.stopped()) {
+        document.last_download_error = "not fetched, the open was stopped";
+        return 0;
+    }
+    bool cancelled = false;
+    const int fetched = fetch_url(url, cache.c_str(), root, &document.last_download_error, &cancelled);
+    // The window is closing: the rest of the open would only hold it up.
+    if (cancelled) document.guard.stop(url, "the window was closed during a download");
+    return fetched;
 }
 
 int XView::MapDataName(char* name, char* local_name) {
@@ -131,15 +160,11 @@ int XView::MapDataName(char* name, char* local_name) {
     return 2;
 }
 
-namespace {
-// The folder names outside any unit resolve against: the base folder, else the process's own folder.
 std::string base_folder_of(const char* base_folder) {
-    if (base_folder && *base_folder) return base_folder;
-    std::string cwd = kz::platform::current_directory();
-    if (!cwd.empty() && cwd.back() != '\\') cwd += '\\';
-    return cwd;
+    std::string folder = base_folder && *base_folder ? base_folder : kz::platform::current_directory();
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
 }
-}  // namespace
 
 int XView::FindDataFile(const char* name, char* local_name, char* joined_name) {
     char joined[kPath] = {}, local[kPath] = {};

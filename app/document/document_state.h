@@ -2,11 +2,13 @@
 // into it, the interpreter's pending lines and pushref names, the answers about programs, and the model's tables.
 #pragma once
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/document/load_guard.h"
 #include "app/foundation/date_time.h"
 
 namespace kz::scene {
@@ -99,6 +101,7 @@ struct DocumentState {
     std::string last_download_error;  // why the latest download failed; empty after a success
     int build_shapes = 1;             // 0 only to measure the reader without the shape builders
     int loading_settings = 0;         // 1 while a new model's settings are being read
+    LoadGuard guard;                  // the running open's budgets and block nesting
 
     // What the interpreter keeps between lines.
     std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape
@@ -127,9 +130,18 @@ struct DocumentState {
     int user_lock_number = 0;
     int random_number = 0;  // drawn at construction, part of lock-file names
     SystemTime stamp_time{};
+    std::string stamp_prefix;  // the millisecond of the last stamp name, and its counters taken
+    std::bitset<100> stamp_taken;
 };
 
 // One line on standard error for a unit that could not be read as a whole: its name and why.
 void report_unit_problem(const char* unit, const char* reason);
+
+// The folder names outside any unit resolve against: the base folder, else the process's own folder; with a
+// trailing backslash.
+std::string base_folder_of(const char* base_folder);
+// The download cache: its folder below the work folder, and the file an address is kept in there.
+std::string cache_folder(const std::string& work_folder);
+std::string cache_file_name(const std::string& work_folder, const char* url);
 
 }  // namespace kz::view

@@ -1,6 +1,8 @@
 // The figure record interpreter: one line of figure text against the current item, by its first field: items,
 // shapes, settings, attributes, poses and stages, levels, command blocks, templates; anything else waits as a
 // comment line for the next item or shape.
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -273,11 +275,17 @@ int XView::ApplyFigureLine(const char* line, int line_number) {
         break;
     case Row::Open:
         if (!current) break;
+        if (static_cast<int>(document.reference_stack.size()) >= kMaxBlockNesting) {
+            // Deeper blocks are read at this depth: the nesting of a file must not be what the reader's stack
+            // and every later walk over the tree pay for.
+            document.guard.refuse_block(document.data_file_name);
+            break;
+        }
         read_field(start, next, &field);
         PushReferenceLevel(current, field.c_str());
         break;
     case Row::Close:
-        if (!current) break;
+        if (!current || document.guard.swallow_close()) break;
         read_field(start, next, &field);
         PopReferenceLevel(field.c_str());
         break;
@@ -334,7 +342,9 @@ int XView::AddTrunkRecord(const char* line) {
     trunk->base()->ParseMoveLimits(base->limit);
     trunk->EnsureName();
     trunk->id = kz::scene::truncate_to_int(base->domebtm + 0.5);
-    trunk->shown = trunk->saved_visible = 1 - kz::scene::truncate_to_int(base->dometop + 0.5);
+    // 1 minus column 20 rounded: wide, since the column may hold any number a file gives.
+    const long long visible = 1LL - kz::scene::truncate_to_int(base->dometop + 0.5);
+    trunk->shown = trunk->saved_visible = static_cast<int>(std::min<long long>(visible, INT_MAX));
     trunk->sw = 0;
     const int first_before = document.first_trunk_index;
     if (base->frefer && *base->frefer && !trunk->loaded && !(document.on_demand == 1 && LoadsOnDemand(trunk))) {
@@ -376,6 +386,7 @@ int XView::AddPart(int trunk_index, const COBJECTA* record, int line_number) {
     XTrunk* trunk = TrunkAt(trunk_index);
     if (!trunk || !record) return -1;
     const int part = trunk->AddLeaves();
+    document.guard.add_shapes(1);
     kz::scene::XLeaves* leaves = trunk->parts[part];
     leaves->line_number = line_number;
     if (document.build_shapes)

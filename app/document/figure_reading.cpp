@@ -1,5 +1,6 @@
 // Opening a model: the figure file and every unit file it references, read whole as bytes and fed line by line
 // to the record interpreter inside the stack of reference levels that tells it where new items go.
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/foundation/heap_text.h"
 #include "app/foundation/paths.h"
 #include "app/foundation/sjis_string.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "platform/crt/c_numbers.h"
@@ -28,6 +30,34 @@ constexpr int kPath = fnd::kPathBufferSize;
 const char* frefer_of(const XTrunk* trunk) {
     const kz::scene::COBJECTA* r = trunk ? trunk->base_record() : nullptr;
     return r && r->frefer ? r->frefer : "";
+}
+
+// A unit name as LoadReferenceFile reads it: ".fig" added when it has none, resolved against the base folder.
+std::string resolved_unit_name(const DocumentState& document, const char* frefer) {
+    char name[kPath] = {}, full[kPath] = {};
+    fnd::add_default_extension(name, frefer, ".fig");
+    fnd::resolve_relative_path(full, name, base_folder_of(document.base_folder).c_str(), 0);
+    return full;
+}
+
+bool has_prefix(const std::string& name, const char* prefix) {
+    return fnd::compare_prefix_nocase(name.c_str(), prefix, static_cast<int>(std::strlen(prefix))) == 0;
+}
+
+// What a unit name stands for: the file it maps to (its identity when it exists, so that every spelling and
+// every link of one file is one unit), or the mapped name itself. Nothing is fetched.
+std::string unit_identity(const DocumentState& document, const char* frefer) {
+    std::string local = resolved_unit_name(document, frefer);
+    if (has_prefix(local, "http:")) {
+        fnd::to_forward_slashes(local.data(), nullptr);
+        local = cache_file_name(document.work_folder, local.c_str());
+    } else if (has_prefix(local, "file:")) {
+        local = local.size() > 7 ? local.substr(7) : std::string();
+    }
+    const std::string id = kz::platform::file_identity(local);
+    if (!id.empty()) return id;
+    for (char& c : local) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "name " + local;
 }
 
 // True when the text ends inside a double-byte character: the file was cut short.
@@ -74,6 +104,12 @@ int XView::OpenModel(const char* path) {
 
 int XView::OpenModelFile(const char* path, int as_new) {
     if (!path || !*path) return 0;
+    // The open's budgets run from here to every return.
+    struct OpenScope {
+        LoadGuard& guard;
+        OpenScope(LoadGuard& g, const char* name) : guard(g) { guard.begin(name); }
+        ~OpenScope() { guard.end(); }
+    } scope(document.guard, path);
     char name[kPath] = {}, local[kPath] = {};
     fnd::copy_string_bounded(name, path, kPath);
     MapDataName(name, local);
@@ -139,24 +175,29 @@ void XView::SendTitle() {
 
 int XView::ExpandReference(XTrunk* trunk, int reload, int on_demand) {
     if (!trunk) return 0;
-    if (*frefer_of(trunk)) {
-        if (reload == 1) {
-            UnloadReference(trunk, 1);
-            LoadReferenceFile(trunk);
-            trunk->changed = 0;
-        } else if (!trunk->loaded && !(on_demand == 1 && LoadsOnDemand(trunk))) {
-            // Units read while this expansion runs leave their on-demand units unread as well.
-            const int saved_on_demand = document.on_demand;
-            document.on_demand = on_demand;
-            LoadReferenceFile(trunk);
-            document.on_demand = saved_on_demand;
-            trunk->changed = 0;
-        }
-    }
     const int saved = document.loading_settings;
-    document.loading_settings = 0;
-    // Children are visited by position; loading a unit only adds children below the one being expanded.
-    for (std::size_t i = 0; i < trunk->children.size(); ++i) ExpandReference(trunk->children[i], reload, on_demand);
+    // Over the whole subtree without recursion; children are visited by position, and loading a unit only adds
+    // children below the one being expanded.
+    kz::scene::walk_subtree(trunk, [&](XTrunk* t) {
+        if (document.guard.stopped()) return false;
+        if (*frefer_of(t)) {
+            if (reload == 1) {
+                UnloadReference(t, 1);
+                LoadReferenceFile(t);
+                t->changed = 0;
+            } else if (!t->loaded && !(on_demand == 1 && LoadsOnDemand(t))) {
+                // Units read while this expansion runs leave their on-demand units unread as well.
+                const int saved_on_demand = document.on_demand;
+                document.on_demand = on_demand;
+                LoadReferenceFile(t);
+                document.on_demand = saved_on_demand;
+                t->changed = 0;
+            }
+        }
+        // Settings lines count only in the part expanded first.
+        document.loading_settings = 0;
+        return true;
+    });
     document.loading_settings = saved;
     return 1;
 }
@@ -169,10 +210,13 @@ int XView::LoadsOnDemand(const XTrunk* trunk) const {
 int XView::CanLoadReference(XTrunk* trunk) {
     const char* own = frefer_of(trunk);
     if (!*own || !trunk->parent) return 1;
+    // Compared as the files they map to, not as written: "file:" followed by any two characters, another case,
+    // a relative spelling or a link all name the same unit.
+    const std::string mine = unit_identity(document, own);
     for (XTrunk* p = trunk->parent; p; p = p->parent) {
         if (p->index == 0) continue;
         const char* other = frefer_of(p);
-        if (*other && fnd::compare_nocase(other, own) == 0) return 0;
+        if (*other && (fnd::compare_nocase(other, own) == 0 || unit_identity(document, other) == mine)) return 0;
     }
     return 1;
 }
@@ -187,16 +231,14 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");
         return;
     }
-    if (document.unit_nesting >= kMaxReferenceNesting) {
+    if (document.unit_nesting >= kMaxReferenceNesting ||
+        static_cast<int>(document.reference_stack.size()) + 2 > kMaxBlockNesting) {
         report_unit_problem(unit.c_str(), "units nested too deep, skipped");
         return;
     }
-    char name[kPath] = {}, full[kPath] = {}, local[kPath] = {};
-    fnd::add_default_extension(name, unit.c_str(), ".fig");
-    std::string base =
-        document.base_folder && *document.base_folder ? document.base_folder : kz::platform::current_directory();
-    if (!base.empty() && base.back() != '\\') base += '\\';
-    fnd::resolve_relative_path(full, name, base.c_str(), 0);
+    if (!document.guard.add_unit(unit.c_str())) return;
+    char full[kPath] = {}, local[kPath] = {};
+    fnd::copy_string_bounded(full, resolved_unit_name(document, unit.c_str()).c_str(), kPath);
     const int kind = MapDataName(full, local);
     std::string bytes;
     const bool exists = kz::platform::file_exists(local) && !kz::platform::is_directory(local);
@@ -209,8 +251,9 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         report_unit_problem(full, "unit file not found");
         return;
     }
-    if (!kz::platform::read_whole_file(local, &bytes)) {
-        report_unit_problem(full, "unit file cannot be read");
+    std::string why;
+    if (!kz::platform::read_whole_file(local, &bytes, kz::platform::kMaxReadBytes, &why)) {
+        report_unit_problem(full, ("unit file cannot be read: " + why).c_str());
         return;
     }
     if (kind == 1) trunk->flags |= kTrunkDownloadedUnit;
@@ -221,6 +264,9 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
 
     EnterUnitFile(full);
     ++document.unit_nesting;
+    // A unit's blocks balance within the unit, refused ones too.
+    const int outer_refused = document.guard.refused_blocks();
+    document.guard.set_refused_blocks(0);
     const int outer_floor = document.level_floor;
     const int base_depth = static_cast<int>(document.reference_stack.size());
     PushReferenceLevel(trunk, "");
@@ -237,6 +283,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         ApplyFigureLine("}", 0);
         PopReferenceLevel("");
     }
+    document.guard.set_refused_blocks(outer_refused);
     --document.unit_nesting;
     LeaveUnitFile();
     trunk->unit_part_end = trunk->part_count();
@@ -247,7 +294,8 @@ void XView::apply_figure_bytes(std::string* bytes, const char* unit) {
     const std::size_t size = bytes->size();
     std::size_t pos = 0;
     int line_number = 0;
-    while (pos < size) {
+    // A stopped open reads no further line.
+    while (pos < size && !document.guard.stopped()) {
         std::size_t end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n') ++end;
         ++line_number;

@@ -47,14 +47,13 @@ void walk_set_lines(const std::string& bytes, const std::function<bool(const std
 
 // Reads a set file given by the caller's name into `bytes`; false (reported) when it cannot be had.
 static bool read_set_file(XView* view, const char* path, std::string* bytes) {
-    std::string base = view->document.base_folder && *view->document.base_folder ? view->document.base_folder
-                                                                                 : kz::platform::current_directory();
-    if (!base.empty() && base.back() != '\\') base += '\\';
+    const std::string base = base_folder_of(view->document.base_folder);
     char full[kPath] = {}, local[kPath] = {};
     fnd::resolve_relative_path(full, path, base.c_str(), 0);
     view->MapDataName(full, local);
-    if (!kz::platform::read_whole_file(local, bytes, kMaxSetFileBytes)) {
-        report_unit_problem(path, "figure set file cannot be read");
+    std::string why;
+    if (!kz::platform::read_whole_file(local, bytes, kMaxSetFileBytes, &why)) {
+        report_unit_problem(path, ("figure set file cannot be read: " + why).c_str());
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include "app/foundation/sjis_string.h"
 #include "app/scene/condition_list.h"
 #include "app/scene/fix_flags.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "platform/crt/c_numbers.h"
@@ -235,10 +236,11 @@ int XView::ApplyAttributeSet(XTrunk* trunk, const kz::scene::ConditionList* targ
 
 int XView::ApplyAttributeSetTree(XTrunk* trunk, const kz::scene::ConditionList* target, const char* name,
                                  const char* value, const char* expression, int mode) {
-    if (!trunk) return 0;
-    int selected = ApplyAttributeSet(trunk, target, name, value, expression, mode);
-    for (XTrunk* child : trunk->children)
-        selected += ApplyAttributeSetTree(child, target, name, value, expression, mode);
+    int selected = 0;
+    kz::scene::walk_subtree(trunk, [&](XTrunk* t) {
+        selected += ApplyAttributeSet(t, target, name, value, expression, mode);
+        return true;
+    });
     return selected;
 }
 

@@ -1,5 +1,6 @@
 // The scene settings carried in "set" lines: applying one line (key and values) and writing the current values
 // back as the "set" lines at the head of a saved top unit.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -27,9 +28,12 @@ const fnd::FieldSeparators& separators() {
 class ValueReader {
 public:
     ValueReader(const char* text, int next) : text_(text), pos_(next) {}
+    // A value the writers could not write back within the 110 bytes a number field holds (not finite, or of
+    // 1e100 and beyond) is refused: it counts as an empty field.
     double number(double default_value) {
         int len = 0;
-        return fnd::get_field_double(text_, pos_, len, separators(), default_value);
+        const double v = fnd::get_field_double(text_, pos_, len, separators(), default_value);
+        return std::isfinite(v) && std::fabs(v) < 1e100 ? v : default_value;
     }
     int integer(int default_value) {
         int len = 0;

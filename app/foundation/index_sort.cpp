@@ -58,8 +58,15 @@ void sort_index_range(double* values, int* indices, int lo, int hi) {
     while (hi - lo > kCutoff) {
         const int split = sort_index_partition(values, indices, lo, hi);
         if (split >= hi) return;
-        sort_index_range(values, indices, lo, split);
-        lo = split;
+        // The smaller side is sorted by a call and the larger one by the loop, so the depth stays logarithmic
+        // whatever the values.
+        if (split - lo < hi - split) {
+            sort_index_range(values, indices, lo, split);
+            lo = split;
+        } else {
+            sort_index_range(values, indices, split, hi);
+            hi = split;
+        }
     }
     sort_index_exchange(values, indices, lo, hi);
 }

@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/matrix_ops.h"
 #include "app/scene/figure_record.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -47,33 +49,42 @@ bool near_box_segment(const XLeaves& part, const double* target) {
 
 }  // namespace
 
-void XView::PropagateUnitColors(XTrunk* t, std::int64_t inherited) {
-    if (!t) return;
-    const bool root = !document.trunks.empty() && t == document.trunks[0];
-    const bool unit = !root && t->HasFrefer();
-    const kz::scene::COBJECTA* record = t->base_record();
-    const std::int64_t own = record ? static_cast<std::int32_t>(record->packed_color) : 0;
-    std::int64_t for_children = inherited;
-    if (!root && !unit) {
-        const std::uint32_t before = t->highlight_color;
-        bool push = true;
-        if (display.unit_depth <= 0) {
-            t->highlight_color = static_cast<std::uint32_t>(own > 0 ? own : std::max<std::int64_t>(inherited, 0));
-        } else if (inherited == 0) {
-            t->highlight_color = 0;
-            push = false;
-        } else {
-            t->highlight_color = static_cast<std::uint32_t>(std::max<std::int64_t>(inherited, 0));
-        }
-        if (push && t->highlight_color != before) ApplyTrunkAppearance(0, t);
-    } else {
-        for_children = own != 0 ? own : inherited;
-        ++display.unit_depth;
-    }
-    for (XTrunk* child : t->children) {
-        PropagateUnitColors(child, for_children);
-        if (child && child != document.trunks[0] && child->HasFrefer()) --display.unit_depth;
-    }
+void XView::PropagateUnitColors(XTrunk* top, std::int64_t inherited) {
+    XTrunk* root = document.trunks.empty() ? nullptr : document.trunks[0];
+    // Over the whole tree without recursion: each item takes the colour its parent hands down.
+    std::vector<std::int64_t> handed{inherited};
+    kz::scene::walk_subtree(
+        top,
+        [&](XTrunk* t) {
+            const std::int64_t from_parent = handed.back();
+            const bool unit = t != root && t->HasFrefer();
+            const kz::scene::COBJECTA* record = t->base_record();
+            const std::int64_t own = record ? static_cast<std::int32_t>(record->packed_color) : 0;
+            std::int64_t for_children = from_parent;
+            if (t != root && !unit) {
+                const std::uint32_t before = t->highlight_color;
+                bool push = true;
+                if (display.unit_depth <= 0) {
+                    t->highlight_color =
+                        static_cast<std::uint32_t>(own > 0 ? own : std::max<std::int64_t>(from_parent, 0));
+                } else if (from_parent == 0) {
+                    t->highlight_color = 0;
+                    push = false;
+                } else {
+                    t->highlight_color = static_cast<std::uint32_t>(std::max<std::int64_t>(from_parent, 0));
+                }
+                if (push && t->highlight_color != before) ApplyTrunkAppearance(0, t);
+            } else {
+                for_children = own != 0 ? own : from_parent;
+                ++display.unit_depth;
+            }
+            handed.push_back(for_children);
+            return true;
+        },
+        [&](XTrunk* t) {
+            handed.pop_back();
+            if (t != root && t->HasFrefer()) --display.unit_depth;
+        });
 }
 
 void XView::ApplyTrunkAppearance(int, XTrunk* t) {

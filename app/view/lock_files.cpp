@@ -1,4 +1,5 @@
 // Per-user lock files beside the model's files, and the time-stamped names given to new items.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -70,17 +71,29 @@ void XView::MakeStampName(char* buffer) {
     const SystemTime& t = document.stamp_time;
     const int date = t.year * 10000 + t.month * 100 + t.day;
     const int time = t.hour * 10000 + t.minute * 100 + t.second;
-    for (int counter = 0;; ++counter) {
-        std::snprintf(buffer, 32, "z-%08d-%06d-%03d-%02d", date, time, static_cast<int>(t.millisecond), counter % 100);
-        bool taken = false;
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "z-%08d-%06d-%03d-", date, time, static_cast<int>(t.millisecond));
+    // The items' names are looked through once per millisecond, and the counters handed out since are kept: a
+    // model of many unnamed items must not cost a look over every item for each of them.
+    if (document.stamp_prefix != prefix) {
+        document.stamp_prefix = prefix;
+        document.stamp_taken.reset();
+        const int n = static_cast<int>(document.stamp_prefix.size());
         for (XTrunk* trunk : document.trunks) {
             const char* name = trunk ? trunk->base_record()->name : nullptr;
-            if (name && kz::foundation::compare_nocase(name, buffer) == 0) taken = true;
+            if (!name || static_cast<int>(std::strlen(name)) != n + 2 ||
+                kz::foundation::compare_prefix_nocase(name, prefix, n) != 0 || !std::isdigit(name[n] & 0xFF) ||
+                !std::isdigit(name[n + 1] & 0xFF))
+                continue;
+            document.stamp_taken.set((name[n] - '0') * 10 + (name[n + 1] - '0'));
         }
-        // Past 100 items in one millisecond the counter would leave its two digits; the names repeat
-        // instead of overrunning, and the caller's item keeps a duplicate rather than a cut name.
-        if (!taken || counter >= 99) return;
     }
+    // Past 100 items in one millisecond the counter would leave its two digits; the names repeat instead of
+    // overrunning, and the caller's item keeps a duplicate rather than a cut name.
+    int counter = 0;
+    while (counter < 99 && document.stamp_taken.test(counter)) ++counter;
+    document.stamp_taken.set(counter);
+    std::snprintf(buffer, 32, "%s%02d", prefix, counter);
 }
 
 }  // namespace kz::view

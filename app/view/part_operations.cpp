@@ -258,6 +258,7 @@ int XView::DuplicateTrunkGrid(int source_index, const double* step, const double
         for (int j = 0; j < n[1]; ++j)
             for (int i = 0; i < n[0]; ++i) {
                 if (i == 0 && j == 0 && k == 0) continue;
+                if (document.guard.stopped()) return made;  // the open's budget is spent
                 XTrunk* copy = TrunkAt(CreateTrunk(nullptr, nullptr, nullptr, nullptr, name.c_str()));
                 if (!copy) continue;
                 if (owner && owner != copy) copy->SetParent(owner);

@@ -11,6 +11,7 @@
 #include "app/foundation/sjis_string.h"
 #include "app/foundation/timer_slots.h"
 #include "app/scene/figure_record.h"
+#include "app/scene/subtree_walk.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 
@@ -51,6 +52,7 @@ int XView::CreateTrunk(const double* position, const double* rotation, const dou
         document.trunks.push_back(trunk);
     }
     if (!trunk) return index;  // an empty slot, counted; callers test it
+    document.guard.add_items(1);
     trunk->notreal = document.notreal_mark;
     MarkTrunkChanged(trunk);
     return index;
@@ -84,7 +86,8 @@ void XView::BuildTrunks(XTrunk* source, XTrunk* new_parent) {
         for (auto c = trunk->children.rbegin(); c != trunk->children.rend(); ++c) stack.push_back({*c, me});
     }
     std::vector<XTrunk*> copies(nodes.size(), nullptr);
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
+    // A stopped open copies no further part.
+    for (std::size_t i = 0; i < nodes.size() && !document.guard.stopped(); ++i) {
         const kz::scene::COBJECTA* record = nodes[i].source->base_record();
         const int index = CreateTrunk(nullptr, nullptr, nullptr, nullptr, record ? record->name : nullptr);
         XTrunk* copy = document.trunks[index];
@@ -104,6 +107,7 @@ void XView::CopyTrunkContent(XTrunk* copy, XTrunk* source) {
     copy->ClearPoses();
     copy->CopyPosesFrom(source);
     timeline.running_part_count += source->part_count();
+    document.guard.add_shapes(source->part_count() - 1);
 }
 
 void XView::RenumberAfterDelete(int deleted) {
@@ -151,11 +155,13 @@ int XView::DeleteTrunk(int index, int unlink) {
 int XView::DeleteTrunkTree(XTrunk* trunk, int recursive) {
     if (!trunk) return 0;
     if (recursive) {
-        while (!trunk->children.empty()) {
-            const std::size_t before = trunk->children.size();
-            DeleteTrunkTree(trunk->children[0], 1);
-            if (trunk->children.size() >= before) break;  // a child that would not go: stop rather than spin
-        }
+        // The deepest first, listed before anything goes and without recursion.
+        std::vector<XTrunk*> below;
+        kz::scene::walk_subtree_children_first(trunk, [&](XTrunk* t) {
+            if (t != trunk) below.push_back(t);
+        });
+        for (XTrunk* t : below)
+            if (t->index > 0 && t->index < trunk_count() && document.trunks[t->index] == t) DeleteTrunk(t->index, 1);
     }
     const int index = trunk->index;
     if (index <= 0 || index >= trunk_count() || document.trunks[index] != trunk) return 0;
@@ -163,12 +169,11 @@ int XView::DeleteTrunkTree(XTrunk* trunk, int recursive) {
 }
 
 void XView::UnloadReferences(XTrunk* trunk) {
-    if (!trunk) return;
-    if (trunk->HasFrefer()) {
-        UnloadReference(trunk, 1);
-        return;
-    }
-    for (XTrunk* child : trunk->children) UnloadReferences(child);
+    kz::scene::walk_subtree(trunk, [&](XTrunk* t) {
+        if (!t->HasFrefer()) return true;
+        UnloadReference(t, 1);
+        return false;
+    });
 }
 
 void XView::UnloadReference(XTrunk* trunk, int recursive) {
@@ -196,15 +201,19 @@ void XView::UnloadReference(XTrunk* trunk, int recursive) {
 int XView::HasChangedUnits(XTrunk* trunk) {
     if (!trunk) return 0;
     if (!document.trunks.empty() && trunk == document.trunks[0] && trunk->changed == 1) return 1;
-    int count = trunk->HasFrefer() && trunk->changed == 1 ? 1 : 0;
-    for (XTrunk* child : trunk->children) count += HasChangedUnits(child);
+    int count = 0;
+    kz::scene::walk_subtree(trunk, [&](XTrunk* t) {
+        if (t->HasFrefer() && t->changed == 1) ++count;
+        return true;
+    });
     return count;
 }
 
 void XView::ClearChangedFlags(XTrunk* trunk) {
-    if (!trunk) return;
-    trunk->changed = 0;
-    for (XTrunk* child : trunk->children) ClearChangedFlags(child);
+    kz::scene::walk_subtree(trunk, [](XTrunk* t) {
+        t->changed = 0;
+        return true;
+    });
 }
 
 int XView::MarkTrunkChanged(XTrunk* trunk) {
@@ -296,21 +305,28 @@ void XView::SelectItem(int t, int p, int f) {
 }
 
 void XView::PassUnitAttributes(XTrunk* trunk, XTrunk* unit, int force) {
-    if (!trunk) return;
-    // A nested unit hands its own attributes down instead of the outer unit's.
-    if (force == 1 || trunk->HasFrefer()) {
-        unit = trunk;
-    } else if (unit) {
-        for (int i = 0; i < unit->attributes.count(); ++i) {
-            const kz::scene::AttributeRecord& a = unit->attributes[i];
-            const char* e = a.expression ? a.expression : "";
-            if (kz::foundation::compare_prefix_nocase(e, "=del", 4) == 0)
-                trunk->DeleteAttribute(a.name);
-            else if (e[0] != '=')
-                trunk->SetAttribute(a.name, a.value, e);
+    // Each item with the unit its parent hands down, without recursion.
+    std::vector<std::pair<XTrunk*, XTrunk*>> stack;
+    if (trunk) stack.push_back({trunk, unit});
+    while (!stack.empty()) {
+        auto [t, from] = stack.back();
+        stack.pop_back();
+        // A nested unit hands its own attributes down instead of the outer unit's.
+        if ((t == trunk && force == 1) || t->HasFrefer()) {
+            from = t;
+        } else if (from) {
+            for (int i = 0; i < from->attributes.count(); ++i) {
+                const kz::scene::AttributeRecord& a = from->attributes[i];
+                const char* e = a.expression ? a.expression : "";
+                if (kz::foundation::compare_prefix_nocase(e, "=del", 4) == 0)
+                    t->DeleteAttribute(a.name);
+                else if (e[0] != '=')
+                    t->SetAttribute(a.name, a.value, e);
+            }
         }
+        for (auto c = t->children.rbegin(); c != t->children.rend(); ++c)
+            if (*c) stack.push_back({*c, from});
     }
-    for (XTrunk* child : trunk->children) PassUnitAttributes(child, unit, 0);
 }
 
 int XView::FindTrunkByAttribute(const char* name, const char* value, int start) {

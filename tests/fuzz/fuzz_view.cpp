@@ -56,6 +56,10 @@ kz::view::XView* fuzz_view() {
                                                         240, plat::desktop_window());
         auto* v = new kz::view::XView(parent, nullptr);  // lives as long as the process
         v->document.work_folder = plat::from_native_path(fuzz_folder() + "work");
+        // A tenth of a viewer's budgets: an input that spends them all costs seconds, not a minute and gigabytes
+        // under the sanitizers, and the budgets themselves work the same.
+        v->document.guard.budget = {kz::view::kMaxUnitLoads / 10, kz::view::kMaxOpenItems / 10,
+                                    kz::view::kMaxOpenShapes / 10};
         plat::create_directory(v->document.work_folder);
         return v;
     }();

@@ -144,8 +144,8 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
         {"1 MB line", "#frefer=unit.fig",
          lines({shape_line("before"), "box," + std::string(1 << 20, '1'), shape_line("after")}), "middle(before;after)",
          "line 2"},
-        {"nesting past the limit", "#frefer=spiral\\unit.fig",
-         lines({shape_line("turn"), trunk_line("deeper", "#frefer=spiral\\unit.fig")}), "", "too deep"},
+        {"a spiral of links to one unit", "#frefer=spiral\\unit.fig",
+         lines({shape_line("turn"), trunk_line("deeper", "#frefer=spiral\\unit.fig")}), "", "refers to itself"},
         {"extra closing brace", "#frefer=unit.fig", lines({shape_line("a"), "}", "}", trunk_line("b")}),
          "middle(a){b()}", nullptr},
     };

@@ -101,5 +101,28 @@ TEST_F(SettingsLines, WrittenLinesReadBack) {
     EXPECT_DOUBLE_EQ(view->settings.shadow_time, 13.75);
 }
 
+TEST_F(SettingsLines, ExtremeValuesWriteWhatReadsBack) {
+    auto written = [&] {
+        kz::foundation::EString text;
+        view->WriteSettings(&text, "\t");
+        return std::string(text.text());
+    };
+    auto apply_written = [&](const std::string& text) {
+        for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            view->ApplySetting(text.substr(start + 4, end - start - 4).c_str());
+    };
+    view->settings.shadow_transparency = 0.5;
+    // 1e200 would be written as 203 digits and read back (110 bytes of them) as about 1e109; such a value is
+    // refused as it is read, like an empty one. The month of INT_MIN must wrap without overflowing.
+    for (const char* line : {"shadow_trans,1e200", "shadow_month,-2147483648,1", "north_angle,nan", "sun amb,-inf",
+                             "menu_screen_height,-1e150", "shadow_month,5,5,2147483647,2147483647"}) {
+        view->ApplySetting(line);
+        const std::string first = written();
+        apply_written(first);
+        EXPECT_EQ(written(), first) << line;
+    }
+    EXPECT_DOUBLE_EQ(view->settings.shadow_transparency, 0.5);
+}
+
 }  // namespace
 }  // namespace kz::view::test

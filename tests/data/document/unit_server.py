@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """Loopback HTTP server for the figure-file tests. Serves the files below the folder given first; every request
-path is appended to the log file given second; prints its port on the first line; "/missing..." answers 404.
+path is appended to the log file given second; prints its port on the first line; "/missing..." answers 404;
+"/slow..." promises 100000 bytes and sends one every half second, logging "<path> ended" once the client is gone.
 Ends when its standard input closes (the test's end)."""
 import http.server
 import os
 import socketserver
 import sys
 import threading
+import time
 
 ROOT, LOG = sys.argv[1], sys.argv[2]
 
@@ -20,6 +22,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         with open(LOG, "a") as log:
             log.write(self.path + "\n")
+        if self.path.startswith("/slow"):
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            try:
+                for _ in range(100000):
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(0.5)
+            except OSError:
+                pass
+            with open(LOG, "a") as log:
+                log.write(self.path + " ended\n")
+            return
         name = os.path.normpath(os.path.join(ROOT, self.path.split("?")[0].lstrip("/")))
         if not name.startswith(os.path.abspath(ROOT)) or not os.path.isfile(name):
             self.send_error(404)

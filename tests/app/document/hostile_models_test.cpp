@@ -1,0 +1,238 @@
+// Models made by an attacker or a careless author: opens that would expand without end stop at their budgets
+// and keep what they read, nesting is cut at its limit, numbers at the edges of their range read safely, pipes,
+// devices and huge files are refused, the download cache never writes outside itself, and a slow download ends
+// when the window is closed.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "app/scene/xtrunk.h"
+#include "document_fixture.h"
+#include "platform/file_system.h"
+#include "platform/message_loop.h"
+#include "platform/text_codec.h"
+#include "platform/window.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lines(std::initializer_list<std::string> list) {
+    std::string out;
+    for (const std::string& l : list) out += l + "\r\n";
+    return out;
+}
+
+int count_of(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// Every file and folder below `root` (relative names), except below `skip`.
+std::set<std::string> listing(const fs::path& root, const fs::path& skip) {
+    std::set<std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        if (it->path() == skip) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        out.insert(fs::relative(it->path(), root).string());
+    }
+    return out;
+}
+
+using HostileModels = DocumentTest;
+
+TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
+    const std::string dir = fresh_folder("budgets");
+    const std::string self = windows_form(dir + "/self.fig");
+    std::string fan[5];
+    for (int level = 0; level < 5; ++level) {
+        for (int i = 0; i < 10; ++i)
+            fan[level] +=
+                trunk_line("f" + std::to_string(i), "#frefer=fan" + std::to_string(level + 1) + ".fig") + "\r\n";
+        write_file(dir + "/fan" + std::to_string(level) + ".fig", fan[level]);
+    }
+    write_file(dir + "/fan5.fig", lines({shape_line("leaf")}));
+    // One unit naming itself in eight spellings: as written, the self-reference guard saw eight units.
+    std::string spellings;
+    int n = 0;
+    for (const std::string& s :
+         {std::string("self.fig"), std::string("SELF.FIG"), std::string(".\\self.fig"), std::string("sub\\..\\self"),
+          "file:ab" + self, "file:__" + self, "file:.." + self, "file://" + self})
+        spellings += trunk_line("s" + std::to_string(n++), "#frefer=" + s) + "\r\n";
+    write_file(dir + "/self.fig", spellings);
+    // Two grid copies of 10,000 cells, the second copying the first's whole tree: 10^8 items asked for.
+    const std::string dup = "dup,1,1,0,0,0,0,100,100,1,0,0,0,0,0,0,0,0,1";
+    write_file(dir + "/grid.fig", lines({trunk_line("a"), "{", trunk_line("b"), dup, "}", dup}));
+    write_file(dir + "/shapes.fig", lines({trunk_line("a"), shape_line("1"), shape_line("2"), shape_line("3"), dup}));
+    const struct {
+        const char* file;
+        const char* stop;  // the budget named in the one line (null: none is reached)
+        int items;         // items kept (-1: not checked)
+    } cases[] = {{"fan0.fig", "unit files", -1},
+                 {"self.fig", nullptr, 8 + 8 * 8},
+                 {"grid.fig", "items", 3000},
+                 {"shapes.fig", "shapes", -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        // The budgets of an open, smaller than a viewer's so that the test runs quickly.
+        view->document.guard.budget = {300, 3000, 2000};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(view->OpenModelFile(windows_form(dir + "/" + c.file).c_str(), 1), 1);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(count_of(errors, "open stopped"), c.stop ? 1 : 0) << errors.substr(0, 2000);
+        if (c.stop) {
+            EXPECT_NE(errors.find("more than "), std::string::npos);
+            EXPECT_NE(errors.find(c.stop), std::string::npos) << errors.substr(0, 2000);
+        }
+        EXPECT_GT(view->trunk_count(), 1) << "what was read stays";
+        if (c.items >= 0) {
+            EXPECT_EQ(view->trunk_count() - 1, c.items);
+        }
+    }
+}
+
+TEST_F(HostileModels, DeepBlocksAreCutAtTheirLimit) {
+    const std::string dir = fresh_folder("deep");
+    std::string text;
+    for (int i = 0; i < 10000; ++i) text += "trunk\r\n{\r\n";
+    write_file(dir + "/deep.fig", text + shape_line("bottom") + "\r\n");
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(view->OpenModel(windows_form(dir + "/deep.fig").c_str()), 1);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count_of(errors, "nested deeper than 256"), 1) << errors;
+    EXPECT_EQ(view->trunk_count(), 10001) << "every item is read, the deeper ones at the limit";
+    int depth = 0;
+    for (const XTrunk* t = view->document.trunks.back(); t->parent; t = t->parent) ++depth;
+    EXPECT_LE(depth, kMaxBlockNesting);
+    view->Redraw(1);  // the frame's walks over the whole tree
+}
+
+TEST_F(HostileModels, NumbersAtTheEdgesOfTheirRangeReadSafely) {
+    const std::string dir = fresh_folder("numbers");
+    std::string text = "set,shadow_month,-2147483648,1\r\nset,shadow_trans,1e200\r\n";
+    for (const char* v : {"nan", "inf", "1e308", "-1e308"})
+        text += "trunk" + std::string(19, ',') + v + "," + v + std::string(9, ',') + "n" + v + "\r\n";
+    write_file(dir + "/numbers.fig", text);
+    ASSERT_EQ(view->OpenModel(windows_form(dir + "/numbers.fig").c_str()), 1);
+    EXPECT_EQ(tree(), "nnan() ninf() n1e308() n-1e308()");
+    EXPECT_EQ(view->settings.shadow_date, 90) << "month INT_MIN wraps to April";
+}
+
+TEST_F(HostileModels, PipesDevicesAndHugeFilesAreRefused) {
+    const std::string dir = fresh_folder("special");
+    ASSERT_EQ(::mkfifo((dir + "/pipe.fig").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir + "/pipe.png").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir + "/zero.fig");
+    fs::resize_file((std::ofstream(dir + "/huge.fig"), dir + "/huge.fig"), (std::uintmax_t(256) << 20) + 1);
+    write_file(dir + "/model.fig",
+               lines({trunk_line("pipe", "#frefer=pipe.fig"), trunk_line("zero", "#frefer=zero.fig"),
+                      trunk_line("huge", "#frefer=huge.fig"), trunk_line("pictured"),
+                      "box,0,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,b,,A;1;pipe.png|"}));
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(view->OpenModel(windows_form(dir + "/model.fig").c_str()), 1);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(tree(), "pipe() zero() huge() pictured(b)");
+    EXPECT_EQ(count_of(errors, "not a regular file"), 2) << errors;
+    EXPECT_EQ(count_of(errors, "larger than 256 MiB"), 1) << errors;
+}
+
+TEST_F(HostileModels, TheCacheNeverWritesOutsideItself) {
+    // The cache sits seven folders below the test's own, so that names climbing out land inside the test.
+    const fs::path top = fresh_folder("cache-walk");
+    const fs::path work = top / "a/b/c/d/e/f/work";
+    const std::string served = fresh_folder("cache-walk-served");
+    UnitServer server(served, served + "/requests.log");
+    ASSERT_GT(server.port(), 0);
+    for (const char* file : {"PWNED.fig", "evil/x.fig", "victim.fig", "sub/x.fig", "x.fig"})
+        write_file(served + "/" + file, "box\r\n");
+    view->document.work_folder = windows_form(work.string());
+    const fs::path host = work / "http" / ("127.0.0.1_" + std::to_string(server.port()));
+    fs::create_directories(host);
+    fs::create_directory_symlink(top / "a", host / "evil");
+    fs::create_symlink(top / "a" / "victim.fig", host / "victim.fig");
+    const std::set<std::string> before = listing(top, work / "http");
+    // The escape of names CP932 cannot hold, for ".", "/" and "\": once they decoded to real separators.
+    auto escaped = [](char32_t c) {
+        std::u16string pair{static_cast<char16_t>(0xE000 + c / 940), static_cast<char16_t>(0xE000 + 940 + c % 940)};
+        return kz::platform::utf16_to_cp932(pair);
+    };
+    std::string six_dots;
+    for (int i = 0; i < 6; ++i) six_dots += escaped('.') + escaped('.') + "/";
+    const std::string names[] = {
+        "/" + six_dots + "PWNED.fig",
+        "/" + escaped('.') + escaped('.') + escaped('/') + escaped('.') + escaped('.') + escaped('\\') + "PWNED.fig",
+        "/../../../../../../PWNED.fig",
+        "\\..\\..\\..\\..\\..\\..\\PWNED.fig",
+        "/sub\\..\\..\\..\\..\\..\\..\\..\\PWNED.fig",
+        "/%2e%2e/%2e%2e/%2e%2e/PWNED.fig",
+        "/evil/x.fig",
+        "/EVIL/x.fig",
+        "/victim.fig",
+        "/sub/./x.fig",
+        "//x.fig",
+        "/x.fig?a=/../../PWNED.fig",
+    };
+    for (const std::string& name : names) {
+        std::string url = server.url("") + name;
+        char local[2048] = {};
+        view->ResolveDataPath(url.data(), local);
+        EXPECT_EQ(listing(top, work / "http"), before) << name;
+        if (*local) {
+            const std::string native = kz::platform::to_native_path(local);
+            EXPECT_EQ(native.rfind((work / "http").string(), 0), 0u) << name << " -> " << native;
+        }
+    }
+    EXPECT_FALSE(fs::exists(top / "a" / "x.fig"));
+    EXPECT_FALSE(fs::exists(top / "a" / "victim.fig"));
+}
+
+TEST_F(HostileModels, ClosingTheWindowEndsASlowDownload) {
+    const std::string dir = fresh_folder("slow");
+    const std::string log = dir + "/requests.log";
+    UnitServer server(dir, log);
+    ASSERT_GT(server.port(), 0);
+    write_file(dir + "/model.fig", lines({trunk_line("slow", "#frefer=" + server.url("/slow/unit.fig")),
+                                          trunk_line("after", "#frefer=" + server.url("/slow/second.fig"))}));
+    // The user closes the window while the first unit trickles in, a byte every half second.
+    std::atomic<bool> done{false};
+    std::thread closer([&] {
+        while (!done && std::ifstream(log).peek() == std::ifstream::traits_type::eof())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kz::platform::post_message(parent_window, kz::platform::WM_CLOSE, 0, 0);
+    });
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(view->OpenModel(windows_form(dir + "/model.fig").c_str()), 1);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    done = true;
+    closer.join();
+    EXPECT_NE(errors.find("cancelled: the window was closed"), std::string::npos) << errors;
+    EXPECT_EQ(count_of(errors, "open stopped"), 1) << errors;
+    // The close was held while the transfer waited and goes on to the window now.
+    EXPECT_TRUE(received(kz::platform::WM_CLOSE).empty());
+    for (int i = 0; i < 20 && received(kz::platform::WM_CLOSE).empty(); ++i) kz::platform::pump_messages();
+    EXPECT_EQ(received(kz::platform::WM_CLOSE).size(), 1u);
+    // The server saw the transfer end, and the second unit was never asked for.
+    std::string requests;
+    for (int i = 0; i < 100 && requests.find("ended") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream in(log);
+        requests.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_NE(requests.find("/slow/unit.fig ended"), std::string::npos) << requests;
+    EXPECT_EQ(requests.find("second.fig"), std::string::npos) << requests;
+}
+
+}  // namespace
+}  // namespace kz::view::test
