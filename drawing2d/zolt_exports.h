@@ -39,6 +39,8 @@ int32_t zolt_search_array(drawing_handle handle, const char* name, double value,
 int zolt_read(drawing_handle handle, const char* path, int32_t row);
 int zolt_write(drawing_handle handle, const char* path, int32_t row, double mpp_unit);
 int zolt_read_layer_file(drawing_handle handle, const char* path, int reset);
+int zolt_dimconv_read(drawing_handle handle, const char* path, int32_t row);
+int zolt_dimconv_write(drawing_handle handle, const char* path, int32_t row);
 int zolt_write_layer_file(drawing_handle handle, const char* path);
 int zolt_set_open_file(drawing_handle handle, const char* path, const char* drive, const char* dir, const char* name,
                        const char* ext);

@@ -1,6 +1,7 @@
-// The exported forwarders of drawing files, layer-name files and the current file name.
+// The exported forwarders of drawing files, dimension files, layer-name files and the current file name.
 #include <string>
 
+#include "drawing2d/dimension_files.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/layer_name_file.h"
 #include "drawing2d/zolt_exports.h"
@@ -31,6 +32,14 @@ int zolt_write_layer_file(drawing_handle h, const char* path) {
     return forward(h, 0, Hint::keep, [&](drawing_context* c) {
         return write_layer_file(c, parts.drive.c_str(), parts.dir.c_str(), parts.name.c_str());
     });
+}
+
+int zolt_dimconv_read(drawing_handle h, const char* path, int32_t row) {
+    return forward(h, 0, Hint::drop, [&](drawing_context* c) { return xlum_dimconv_read(c, path, row); });
+}
+
+int zolt_dimconv_write(drawing_handle h, const char* path, int32_t row) {
+    return forward(h, 0, Hint::drop, [&](drawing_context* c) { return xlum_dimconv_write(c, path, row); });
 }
 
 int zolt_set_open_file(drawing_handle h, const char* path, const char* drive, const char* dir, const char* name,

@@ -56,6 +56,8 @@ std::vector<Export> export_list() {
         {"zolt_write", [](drawing_handle h) { return zolt_write(h, "Z:\\nowhere\\x.mpw", 0, 0); }, 0},
         {"zolt_read_layer_file", [](drawing_handle h) { return zolt_read_layer_file(h, "Z:\\nowhere.mpw", 1); }, 0},
         {"zolt_write_layer_file", [](drawing_handle h) { return zolt_write_layer_file(h, "Z:\\nowhere\\x.mpw"); }, 0},
+        {"zolt_dimconv_read", [](drawing_handle h) { return zolt_dimconv_read(h, "Z:\\nowhere.mpw", 0); }, 0},
+        {"zolt_dimconv_write", [](drawing_handle h) { return zolt_dimconv_write(h, "Z:\\nowhere\\x.mpw", 0); }, 0},
         {"zolt_set_open_file",
          [](drawing_handle h) { return zolt_set_open_file(h, "C:\\a\\b.mpw", nullptr, nullptr, nullptr, nullptr); }, 0},
         {"zolt_get_last_file_name", [](drawing_handle h) { return zolt_get_last_file_name(h, buffer); }, 0},
