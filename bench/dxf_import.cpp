@@ -23,7 +23,7 @@ std::string native(const std::string& p) { return kz::platform::to_native_path(p
 void entity(std::string& out, const char* kind, int handle, int layer) {
     char head[160];
     std::snprintf(head, sizeof head, "  0\n%s\n  5\n%X\n100\nAcDbEntity\n  8\nLAYER%d\n  6\nCONTINUOUS\n 62\n%6d\n",
-                  kind, handle, layer, 1 + handle % 7);
+                  kind, handle + 0x100, layer, 1 + handle % 7);  // handle 0 is no handle
     out += head;
 }
 
@@ -60,7 +60,7 @@ const std::string& large_file() {
                 pair(out, 10, x), pair(out, 20, y), pair(out, 30, 0), pair(out, 40, 120);
             } else if (kind < 18) {
                 entity(out, "LWPOLYLINE", i, i % 30);
-                out += " 90\n     5\n 70\n     1\n";
+                out += "100\nAcDbPolyline\n 90\n     5\n 70\n     1\n";
                 for (int v = 0; v < 5; ++v) {
                     pair(out, 10, x + 100 * v), pair(out, 20, y + (v % 2) * 80);
                     if (v % 2) pair(out, 42, 0.4);
