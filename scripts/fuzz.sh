@@ -29,11 +29,16 @@ ninja -C build-fuzz -j "${KZ_JOBS:-$(nproc)}" "${names[@]/#/fuzz_}"
 
 export QT_QPA_PLATFORM=offscreen EGL_PLATFORM=surfaceless LP_NUM_THREADS=1 MESA_SHADER_CACHE_DISABLE=true
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0:use_tls=0
+# Unlike the tests' compiler, clang's leak checker scans thread-local storage safely; it must, since libFuzzer
+# checks for leaks between inputs while the iconv and TLS state kept there is still alive.
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0:use_tls=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Absolute paths: the harnesses change their current folder, and libFuzzer reads the corpus and writes findings
+# as it goes.
+out=$root/build-fuzz
 for name in "${names[@]}"; do
-  mkdir -p "build-fuzz/corpus/$name" "build-fuzz/findings/$name"
+  mkdir -p "$out/corpus/$name" "$out/findings/$name"
   echo "== $name: $seconds s"
-  "build-fuzz/bin/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 -timeout=60 -rss_limit_mb=4096 \
-    -artifact_prefix="build-fuzz/findings/$name/" "build-fuzz/corpus/$name" "tests/fuzz/corpus/$name"
+  "$out/bin/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 -timeout=60 -rss_limit_mb=4096 \
+    -artifact_prefix="$out/findings/$name/" "$out/corpus/$name" "$root/tests/fuzz/corpus/$name"
 done

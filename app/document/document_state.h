@@ -2,10 +2,10 @@
 // into it, the interpreter's pending lines and pushref names, the answers about programs, and the model's tables.
 #pragma once
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/document/load_guard.h"
@@ -130,8 +130,8 @@ struct DocumentState {
     int user_lock_number = 0;
     int random_number = 0;  // drawn at construction, part of lock-file names
     SystemTime stamp_time{};
-    std::string stamp_prefix;  // the millisecond of the last stamp name, and its counters taken
-    std::bitset<100> stamp_taken;
+    std::unordered_set<std::string> stamp_names;  // stamp-like names of items and those handed out, lower case
+    std::size_t stamp_scanned = 0;                // the items looked through for them
 };
 
 // One line on standard error for a unit that could not be read as a whole: its name and why.

@@ -173,8 +173,11 @@ int COBJECTA::AppendPasteEntry(const char* entry_text, int length) {
     read_ranges(&e, std::string(text + pos, len));
     pos = next;
     next = get_field(text, pos, len, semicolon);
-    if (pos >= 0 && len > 0)
+    if (pos >= 0 && len > 0) {
         e.source = heap_substring(nullptr, text, pos, sjis_prefix_length(text + pos, len, kMaxSourceBytes));
+        // A cut may end on a blank or a quote, which the next read would trim: trimmed now, it reads back whole.
+        trim_blanks_quotes(e.source);
+    }
     pos = next;
     e.size = get_field_double(text, pos, len, semicolon, 0);
     e.lift = get_field_double(text, pos, len, semicolon, 0);

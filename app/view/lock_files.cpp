@@ -73,27 +73,30 @@ void XView::MakeStampName(char* buffer) {
     const int time = t.hour * 10000 + t.minute * 100 + t.second;
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "z-%08d-%06d-%03d-", date, time, static_cast<int>(t.millisecond));
-    // The items' names are looked through once per millisecond, and the counters handed out since are kept: a
-    // model of many unnamed items must not cost a look over every item for each of them.
-    if (document.stamp_prefix != prefix) {
-        document.stamp_prefix = prefix;
-        document.stamp_taken.reset();
-        const int n = static_cast<int>(document.stamp_prefix.size());
-        for (XTrunk* trunk : document.trunks) {
-            const char* name = trunk ? trunk->base_record()->name : nullptr;
-            if (!name || static_cast<int>(std::strlen(name)) != n + 2 ||
-                kz::foundation::compare_prefix_nocase(name, prefix, n) != 0 || !std::isdigit(name[n] & 0xFF) ||
-                !std::isdigit(name[n + 1] & 0xFF))
-                continue;
-            document.stamp_taken.set((name[n] - '0') * 10 + (name[n + 1] - '0'));
-        }
+    // Stamp-like names are gathered from the items added since the last call, and every name handed out is kept:
+    // a model of many unnamed items must not cost a look over every item for each of them, however slowly it
+    // is read.
+    const std::size_t n = std::strlen(prefix);
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (; document.stamp_scanned < document.trunks.size(); ++document.stamp_scanned) {
+        const XTrunk* trunk = document.trunks[document.stamp_scanned];
+        const char* name = trunk ? trunk->base_record()->name : nullptr;
+        if (name && std::strlen(name) == n + 2 && (*name == 'z' || *name == 'Z'))
+            document.stamp_names.insert(lower(name));
     }
     // Past 100 items in one millisecond the counter would leave its two digits; the names repeat instead of
     // overrunning, and the caller's item keeps a duplicate rather than a cut name.
     int counter = 0;
-    while (counter < 99 && document.stamp_taken.test(counter)) ++counter;
-    document.stamp_taken.set(counter);
+    auto taken = [&](int c) {
+        const char digits[] = {static_cast<char>('0' + c / 10), static_cast<char>('0' + c % 10), '\0'};
+        return document.stamp_names.count(prefix + std::string(digits)) > 0;
+    };
+    while (counter < 99 && taken(counter)) ++counter;
     std::snprintf(buffer, 32, "%s%02d", prefix, counter);
+    document.stamp_names.insert(buffer);
 }
 
 }  // namespace kz::view

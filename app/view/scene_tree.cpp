@@ -145,6 +145,8 @@ int XView::DeleteTrunk(int index, int unlink) {
     }
     delete trunk;
     document.trunks.erase(document.trunks.begin() + index);
+    // The items from here on moved down one place: they are looked through again for stamp names.
+    document.stamp_scanned = std::min<std::size_t>(document.stamp_scanned, index);
     for (int i = index; i < trunk_count(); ++i)
         if (document.trunks[i]) document.trunks[i]->index = i;
     RenumberAfterDelete(index);
@@ -380,6 +382,8 @@ void XView::CloseScene() {
     }
     document.trunks.clear();
     document.trunks.shrink_to_fit();
+    document.stamp_names.clear();
+    document.stamp_scanned = 0;
     camera.camera_link_item = nullptr;
     timeline.running_part_count = 0;
     camera.scene_radius = 0.0;  // the next model is fitted and lit to its own bounds, not to this one's

@@ -22,6 +22,7 @@ const std::string& fuzz_folder() {
         std::string f = std::string(tmp && *tmp ? tmp : "/tmp") + "/kzfuzz-" + std::to_string(::getpid()) + "/";
         ::mkdir(f.c_str(), 0700);
         for (const char* fifo : {"fifo.fig", "fifo.png"}) ::mkfifo((f + fifo).c_str(), 0600);
+        for (const char* zero : {"zero.fig", "zero.png"}) (void)::symlink("/dev/zero", (f + zero).c_str());
         return f;
     }();
     return folder;
@@ -56,10 +57,10 @@ kz::view::XView* fuzz_view() {
                                                         240, plat::desktop_window());
         auto* v = new kz::view::XView(parent, nullptr);  // lives as long as the process
         v->document.work_folder = plat::from_native_path(fuzz_folder() + "work");
-        // A tenth of a viewer's budgets: an input that spends them all costs seconds, not a minute and gigabytes
-        // under the sanitizers, and the budgets themselves work the same.
-        v->document.guard.budget = {kz::view::kMaxUnitLoads / 10, kz::view::kMaxOpenItems / 10,
-                                    kz::view::kMaxOpenShapes / 10};
+        // A hundredth of a viewer's budgets: an input that spends them all costs a second under the sanitizers and
+        // the fuzzer's counters, not a minute and gigabytes, and the budgets themselves work the same.
+        v->document.guard.budget = {kz::view::kMaxUnitLoads / 100, kz::view::kMaxOpenItems / 100,
+                                    kz::view::kMaxOpenShapes / 100};
         plat::create_directory(v->document.work_folder);
         return v;
     }();

@@ -21,7 +21,10 @@ TEST(PasteList, EntriesFromTheColumnAndBack) {
         int kind;
         const char* written;
     };
+    // A source cut to its longest length just after a line end: the next read would trim the line end away.
+    const std::string cut_at_line_end = "A;1;" + std::string(1022, 'a') + "\nb";
     const Case cases[] = {
+        {cut_at_line_end.c_str(), 1, 'A', {{2000, 2000}}, -1, 0, nullptr},
         {"C;0.1;;;;0;0;255", 1, 'C', {{1000, 1000}, {2000, 2000}}, 0xFF0000, 0, "C;1000.2000;;0;0;0;0;;0;0;0;0;0;0;|"},
         {"r;2000-;[text=a];1.5;-2", 1, 'R', {{2000, 2999}}, -1, 3, "R;2000-;[text=a];1.5;-2;;;;0;0;0;0;0;0;|"},
         {"A;2;[text=x]", 1, 'A', {{5000, 5000}}, -1, 3, "A;5000;[text=x];0;0;;;;0;0;0;0;0;0;|"},

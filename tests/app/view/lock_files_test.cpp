@@ -120,6 +120,11 @@ TEST_F(LockFiles, StampNamesCountUpWithinOneMillisecond) {
         kz::foundation::set_heap_string(view->document.trunks[a]->base_record()->name, upper.c_str(), nullptr, -1);
     view->MakeStampName(second);
     EXPECT_EQ(std::string(second).substr(11), "235959-501-01");
+    // An item read since then under a name of this millisecond is seen too.
+    upper[upper.size() - 1] = '2';
+    add_item(0, upper.c_str());
+    view->MakeStampName(second);
+    EXPECT_EQ(std::string(second).substr(11), "235959-501-03");
 }
 
 }  // namespace
