@@ -12,11 +12,12 @@
 
 namespace {
 
-// A sphere of `rings` x 2 `rings` quads, each two indexed triangles.
-CO3duGLTrianglePolygons sphere(int triangles) {
+// A sphere of `rings` x 2 `rings` quads, each two indexed triangles, its vertices in `store`.
+CO3duGLTrianglePolygons sphere(int triangles, CO3duGLVertexStore& store) {
     const int rings = static_cast<int>(std::sqrt(triangles / 4.0));
     const int segments = 2 * rings;
     CO3duGLTrianglePolygons set;
+    set.store = &store;
     set.mode = GL_TRIANGLES;
     set.indexed = 1;
     set.material.diffuse = {1, 1, 1, 1};
@@ -24,11 +25,11 @@ CO3duGLTrianglePolygons sphere(int triangles) {
         for (int s = 0; s < segments; ++s) {
             const double phi = M_PI * r / rings, theta = 2 * M_PI * s / segments;
             const double radius = 50 + 2 * std::sin(5 * theta) * std::sin(3 * phi);
-            set.positions.insert(set.positions.end(),
-                                 {float(radius * std::sin(phi) * std::cos(theta)),
-                                  float(radius * std::sin(phi) * std::sin(theta)), float(radius * std::cos(phi))});
+            store.positions.insert(store.positions.end(),
+                                   {float(radius * std::sin(phi) * std::cos(theta)),
+                                    float(radius * std::sin(phi) * std::sin(theta)), float(radius * std::cos(phi))});
         }
-    set.vertex_count = static_cast<std::int32_t>(set.positions.size() / 3);
+    set.vertex_count = static_cast<std::int32_t>(store.positions.size() / 3);
     for (int r = 0; r < rings; ++r)
         for (int s = 0; s < segments; ++s) {
             const std::uint32_t a = r * segments + s, b = r * segments + (s + 1) % segments, c = a + segments,
@@ -40,7 +41,8 @@ CO3duGLTrianglePolygons sphere(int triangles) {
 }
 
 void rebuild(benchmark::State& state, int accuracy) {
-    const CO3duGLTrianglePolygons set = sphere(static_cast<int>(state.range(0)));
+    CO3duGLVertexStore store;
+    const CO3duGLTrianglePolygons set = sphere(static_cast<int>(state.range(0)), store);
     OfuMatrix4x4 to_light;
     MakePlaneToXYMatrix(OfuVector3(0.3, -0.5, 0.8), OfuVector3(0, 0, 0), to_light);
     O3duShadowSettings settings;

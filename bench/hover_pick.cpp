@@ -14,6 +14,7 @@
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "bench_view.h"
+#include "pick_roads.h"
 #include "platform/message_loop.h"
 #include "platform/window.h"
 
@@ -93,16 +94,11 @@ void run(benchmark::State& state, Pick pick) {
 }
 
 void BM_PickItem(benchmark::State& state) {
-    run(state, [](PickScene& s, std::int64_t p) {
-        int t = 0, part = -1, f = -1;
-        double hit[3];
-        s.view->PickItem(p, &t, &part, &f, 1, 0, hit);
-        return t > 0;
-    });
+    run(state, [](PickScene& s, std::int64_t p) { return pick_item_at(*s.view, p); });
 }
 
 void BM_PartAtPoint(benchmark::State& state) {
-    run(state, [](PickScene& s, std::int64_t p) { return s.view->PartAtPoint(p) != nullptr; });
+    run(state, [](PickScene& s, std::int64_t p) { return part_at(*s.view, p); });
 }
 
 void BM_PickShapeAt(benchmark::State& state) {
@@ -113,12 +109,7 @@ void BM_PickShapeAt(benchmark::State& state) {
 }
 
 void BM_BareHitTest(benchmark::State& state) {
-    run(state, [](PickScene& s, std::int64_t p) {
-        _O3duSelect select[1] = {};
-        return s.view->output.bridge->modeller->HitTest(s.view->output.bridge->device_context,
-                                                        kz::view::view_point_x(p), kz::view::view_point_y(p), select,
-                                                        1) > 0;
-    });
+    run(state, [](PickScene& s, std::int64_t p) { return bare_hit_test(*s.view, p); });
 }
 
 }  // namespace

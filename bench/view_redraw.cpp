@@ -90,25 +90,9 @@ void BM_BareLoop(benchmark::State& state) {
     ViewScene scene(int(state.range(0)), int(state.range(1)), 0, 0);
     auto& modeller = *scene.view->output.bridge->modeller;
     HDC hdc = scene.view->output.view_dc[0].get();
-    CO3duGLScene& s = *modeller.scene();
-    const _O3duCamera c = s.camera;
-    std::vector<std::uint8_t> pixels(std::size_t(scene.width) * scene.height * 4);
+    std::vector<std::uint8_t> pixels;
     plat::make_current(hdc, modeller.renderer().context());
-    for (auto _ : state) {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(c.fov, c.aspect, c.near_distance, c.far_distance);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, 0, 0, 1);
-        glViewport(0, 0, scene.width, scene.height);
-        const GLfloat head[4] = {float(c.eye.x), float(c.eye.y), float(c.eye.z), 1};
-        glLightfv(GL_LIGHT0, GL_POSITION, head);
-        draw_entities_bare(modeller);
-        glReadPixels(0, 0, scene.width, scene.height, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
-    }
+    for (auto _ : state) bare_frame(modeller, scene.width, scene.height, pixels);
     plat::make_current(nullptr, nullptr);
     benchmark::DoNotOptimize(pixels.data());
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);

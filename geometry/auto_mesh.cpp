@@ -148,7 +148,12 @@ void CO3duAutoMesh::DelaunayTriangulation(Mesh& mesh) {
 
     CO3duDelauney triangulator;
     triangulator.InitRectangle(10.0, 10.0);
-    for (const OfuVector2& p : mesh.points) triangulator.AddPoint((p.x - xmin) * sx + 1.0, (p.y - ymin) * sy + 1.0);
+    std::vector<double> xs(static_cast<std::size_t>(n)), ys(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        xs[std::size_t(i)] = (mesh.points[std::size_t(i)].x - xmin) * sx + 1.0;
+        ys[std::size_t(i)] = (mesh.points[std::size_t(i)].y - ymin) * sy + 1.0;
+    }
+    triangulator.AddPoints(xs.data(), ys.data(), n);
     // Mapped into [1, 2] x [1, 2] every point is taken; should one ever be refused, the kinds would no longer
     // match the points, so the points are kept as they are and nothing is triangulated.
     if (triangulator.GetPointCount() - 4 != n) return;

@@ -2,6 +2,7 @@
 // while the point lies strictly inside the neighbour's circumcircle.
 #include "geometry/delauney.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <new>
@@ -78,6 +79,8 @@ int CO3duDelauney::AppendTriangle(const DelauneyTriangle& record) {
 }
 
 void CO3duDelauney::InitRectangle(double w, double h) {
+    width_ = w;
+    height_ = h;
     ClearPoints();
     ClearTriangles();
     AppendVertex(0.0, 0.0);
@@ -216,8 +219,68 @@ void CO3duDelauney::AddPoint(double x, double y) {
     if (t < 0) return;
     // All room is taken before the first change: a failed allocation leaves the triangulation as it was.
     if (!make_room(x_, 1) || !make_room(y_, 1) || !make_room(triangles_, 2)) return;
-    const int s = AppendVertex(x, y);
+    InsertStoredPoint(AppendVertex(x, y), t);
+}
 
+namespace {
+
+// Position of cell (x, y) of a 2^16 grid along the Hilbert curve that fills it.
+std::uint64_t hilbert_index(std::uint32_t x, std::uint32_t y) {
+    constexpr std::uint32_t n = 1u << 16;
+    std::uint64_t d = 0;
+    for (std::uint32_t s = n / 2; s > 0; s /= 2) {
+        const std::uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
+        d += std::uint64_t(s) * s * ((3 * rx) ^ ry);
+        if (ry == 0) {
+            if (rx == 1) {
+                x = n - 1 - x;
+                y = n - 1 - y;
+            }
+            std::swap(x, y);
+        }
+    }
+    return d;
+}
+
+}  // namespace
+
+void CO3duDelauney::AddPoints(const double* x, const double* y, int count) {
+    if (!x || !y || count <= 0 || triangles_.empty()) return;
+    // The triangles always cover the seed rectangle exactly: a point outside it is one AddPoint would refuse.
+    std::vector<std::pair<std::uint64_t, int32_t>> order;
+    order.reserve(std::size_t(count));
+    const int first = GetPointCount();
+    double xmin = DBL_MAX, xmax = -DBL_MAX, ymin = DBL_MAX, ymax = -DBL_MAX;
+    for (int i = 0; i < count; ++i) {
+        if (!(x[i] >= 0.0 && x[i] <= width_ && y[i] >= 0.0 && y[i] <= height_)) continue;
+        if (AppendVertex(x[i], y[i]) < 0) break;
+        xmin = std::min(xmin, x[i]), xmax = std::max(xmax, x[i]);
+        ymin = std::min(ymin, y[i]), ymax = std::max(ymax, y[i]);
+    }
+    const int stored = GetPointCount();
+    if (stored == first) return;
+    const double sx = xmax > xmin ? 65535.0 / (xmax - xmin) : 0.0, sy = ymax > ymin ? 65535.0 / (ymax - ymin) : 0.0;
+    for (int s = first; s < stored; ++s)
+        order.emplace_back(hilbert_index(static_cast<std::uint32_t>((x_[s] - xmin) * sx),
+                                         static_cast<std::uint32_t>((y_[s] - ymin) * sy)),
+                           s);
+    std::sort(order.begin(), order.end());
+    if (!make_room(triangles_, 2 * std::size_t(stored - first))) {
+        // Without room for all, the points go in one at a time as the table grows; none is lost.
+        for (const auto& entry : order) {
+            const int t = FindTriangle(x_[entry.second], y_[entry.second]);
+            if (t >= 0 && make_room(triangles_, 2)) InsertStoredPoint(entry.second, t);
+        }
+        return;
+    }
+    for (const auto& entry : order) {
+        const int t = FindTriangle(x_[entry.second], y_[entry.second]);
+        if (t >= 0) InsertStoredPoint(entry.second, t);
+    }
+}
+
+void CO3duDelauney::InsertStoredPoint(int s, int t) {
+    const double x = x_[s], y = y_[s];
     const DelauneyTriangle old = triangles_[t];
     const int a = old.vertices[0], b = old.vertices[1], c = old.vertices[2];
     const int na = old.neighbours[0], nb = old.neighbours[1], nc = old.neighbours[2];
@@ -233,7 +296,8 @@ void CO3duDelauney::AddPoint(double x, double y) {
 
     // Every flip turns an edge away from s into one at s, and edges at s are never tested again, so the number
     // of flips is bounded by the number of edges.
-    std::vector<int32_t> stack{t, u, w};
+    std::vector<int32_t>& stack = stack_;
+    stack.assign({t, u, w});
     while (!stack.empty()) {
         const int i = stack.back();
         stack.pop_back();

@@ -23,6 +23,11 @@ public:
     void InitRectangle(double w, double h);
     // A point outside every triangle is ignored; equal points are stored again, never merged.
     void AddPoint(double x, double y);
+    // The same as AddPoint for each point in turn, as to which points are stored and their numbers, but inserted
+    // in an order that keeps neighbours together (along a Hilbert curve), so each search walks a few steps from the
+    // last point instead of across the whole mesh. The triangles are the same (where four points share a circle,
+    // either diagonal may come out); their order in the table is not.
+    void AddPoints(const double* x, const double* y, int count);
 
     // Seed corners included: they are points 0 to 3.
     int GetPointCount() const { return static_cast<int>(x_.size()); }
@@ -41,6 +46,8 @@ private:
     int AppendVertex(double x, double y);
     int AppendTriangle(const DelauneyTriangle& record);
     void ClearPoints();
+    // Splits triangle t at point s (already stored) and restores the empty-circumcircle property around it.
+    void InsertStoredPoint(int s, int t);
     void ClearTriangles();
     bool valid_triangle(int i) const { return i >= 0 && i < static_cast<int>(triangles_.size()); }
 
@@ -49,4 +56,6 @@ private:
     std::vector<DelauneyTriangle> triangles_;
     // Where the next search starts walking: consecutive points usually lie close together.
     mutable int32_t last_found_ = 0;
+    double width_ = 0.0, height_ = 0.0;  // the seed rectangle
+    std::vector<int32_t> stack_;         // the legalising stack, kept between points
 };

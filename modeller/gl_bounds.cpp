@@ -58,7 +58,7 @@ void CO3duGLModelar::visit_fitted_vertices(int filter, const std::function<void(
             return true;
         });
         DrawEnd(pos, passes);
-        entity.model_matrix = saved;
+        restore_matrix(entity.model_matrix, saved);
     }
 }
 

@@ -25,13 +25,8 @@ CO3duGLDevice::CO3duGLDevice(CO3duGLScene* s, const CO3duGLRenderer* renderer, c
     glDisable(GL_TEXTURE_2D);
 }
 
-bool CO3duGLDevice::uses_texture(const CO3duGLEntity& entity) {
-    for (const CO3duGLTrianglePolygons& set : entity.sets)
-        if (has_texture_kind(set)) return true;
-    return false;
-}
-
-void CO3duGLDevice::begin_texture(const CO3duGLTrianglePolygons& set) {
+void CO3duGLDevice::begin_texture(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
+    const CO3duGLTrianglePolygons& set = entity.look(batch);
     texturing_ = true;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, renderer_->texture_name(set.texture_number));
@@ -42,10 +37,16 @@ void CO3duGLDevice::begin_texture(const CO3duGLTrianglePolygons& set) {
         glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
-    } else {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 0, set.tex_coords.data());
+        return;
     }
+    const O3duFloats coords = entity.tex_coords(batch);
+    if (coords.empty()) {
+        // A shape whose coordinates are all zero holds none: every vertex takes the one current coordinate.
+        glTexCoord2f(0.0f, 0.0f);
+        return;
+    }
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
 }
 
 void CO3duGLDevice::end_texture() {
@@ -66,37 +67,58 @@ void CO3duGLDevice::apply_material(const CO3duGLTrianglePolygons& set) {
     glMaterialfv(material_face, GL_DIFFUSE, &m.diffuse.r);
 }
 
-void CO3duGLDevice::draw_arrays(const CO3duGLTrianglePolygons& set) {
-    glVertexPointer(3, GL_FLOAT, 0, set.positions.data());
-    glNormalPointer(GL_FLOAT, 0, set.normals.data());
+void CO3duGLDevice::draw_arrays(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
+    const CO3duGLTrianglePolygons& set = entity.look(batch);
+    glVertexPointer(3, GL_FLOAT, 0, entity.positions(batch).data());
+    glNormalPointer(GL_FLOAT, 0, entity.normals(batch).data());
     if (set.line_width != line_width_) {
         line_width_ = set.line_width;
         glLineWidth(set.line_width);
         glPointSize(set.line_width);
     }
-    if (set.indexed)
-        glDrawElements(set.mode, static_cast<GLsizei>(set.indices.size()), GL_UNSIGNED_INT, set.indices.data());
-    else
-        glDrawArrays(set.mode, 0, set.vertex_count);
+    entity.DrawBatch(batch);
 }
 
-bool CO3duGLDevice::DrawOpaqueSet(const CO3duGLTrianglePolygons& set) {
+namespace {
+
+bool usable_texture(const CO3duGLTrianglePolygons& set, const CO3duTextureTable& textures) {
+    return has_texture_kind(set) && set.texture_number >= 1 && set.texture_number <= textures.GetSize();
+}
+
+}  // namespace
+
+bool CO3duGLDevice::waits_for_translucent_pass(const CO3duGLEntity& entity) const {
+    if (entity.has_translucent_set()) return true;
+    if (!entity.uses_texture()) return false;
+    for (const CO3duGLBatch& batch : entity.batches()) {
+        const CO3duGLTrianglePolygons& set = entity.look(batch);
+        if (usable_texture(set, *textures_) && (*textures_)[set.texture_number - 1].info_header.biBitCount == 32)
+            return true;
+    }
+    return false;
+}
+
+bool CO3duGLDevice::DrawOpaqueBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
+    const CO3duGLTrianglePolygons& set = entity.look(batch);
     if (set.material.diffuse.a < 1.0f) return false;
-    const bool textured =
-        has_texture_kind(set) && set.texture_number >= 1 && set.texture_number <= textures_->GetSize();
-    if (textured) {
+    if (usable_texture(set, *textures_)) {
         if ((*textures_)[set.texture_number - 1].info_header.biBitCount == 32) return false;
-        begin_texture(set);
+        begin_texture(entity, batch);
     }
     apply_material(set);
     const bool vertex_colors = set.material_kind == O3DU_MATERIAL_VERTEX_COLOR;
     if (vertex_colors) {
-        glEnableClientState(GL_COLOR_ARRAY);
         glColorMaterial(material_face, GL_DIFFUSE);
         glEnable(GL_COLOR_MATERIAL);
-        glColorPointer(4, GL_FLOAT, 0, set.colors.data());
+        const O3duFloats colors = entity.colors(batch);
+        if (colors.empty()) {
+            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+        } else {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(4, GL_FLOAT, 0, colors.data());
+        }
     }
-    draw_arrays(set);
+    draw_arrays(entity, batch);
     if (vertex_colors) {
         glDisable(GL_COLOR_MATERIAL);
         glDisableClientState(GL_COLOR_ARRAY);
@@ -105,27 +127,31 @@ bool CO3duGLDevice::DrawOpaqueSet(const CO3duGLTrianglePolygons& set) {
     return true;
 }
 
-void CO3duGLDevice::DrawTranslucentSet(const CO3duGLTrianglePolygons& set) {
+void CO3duGLDevice::DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
+    const CO3duGLTrianglePolygons& set = entity.look(batch);
     if (set.material_kind != O3DU_MATERIAL_VERTEX_COLOR) {
-        const bool textured =
-            has_texture_kind(set) && set.texture_number >= 1 && set.texture_number <= textures_->GetSize();
-        if (textured) begin_texture(set);
+        if (usable_texture(set, *textures_)) begin_texture(entity, batch);
         apply_material(set);
-        draw_arrays(set);
+        draw_arrays(entity, batch);
         end_texture();
         return;
     }
     // Per-vertex colours go in one vertex at a time, each colour as the vertex's ambient material.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     apply_material(set);
+    const O3duFloats positions = entity.positions(batch), normals = entity.normals(batch);
+    const O3duFloats colors = entity.colors(batch);
+    static const float kNoColor[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     auto emit = [&](std::size_t i) {
-        glMaterialfv(material_face, GL_AMBIENT, &set.colors[i * 4]);
-        glNormal3fv(&set.normals[i * 3]);
-        glVertex3fv(&set.positions[i * 3]);
+        glMaterialfv(material_face, GL_AMBIENT, colors.empty() ? kNoColor : &colors[i * 4]);
+        glNormal3fv(&normals[i * 3]);
+        glVertex3fv(&positions[i * 3]);
     };
-    glBegin(set.mode);
-    if (set.indexed) {
-        for (std::uint32_t index : set.indices) emit(index);
+    const bool merged = batch.set_count > 1;
+    const std::vector<std::uint32_t>& indices = merged ? batch.indices : set.indices;
+    glBegin(merged ? batch.mode : set.mode);
+    if (merged || set.indexed) {
+        for (std::uint32_t index : indices) emit(index);
     } else {
         for (std::int32_t i = 0; i < set.vertex_count; ++i) emit(static_cast<std::size_t>(i));
     }

@@ -16,12 +16,12 @@ public:
     CO3duGLDevice& operator=(const CO3duGLDevice&) = delete;
     virtual ~CO3duGLDevice() = default;
 
-    // Draws one set; in the opaque pass returns false, drawing nothing, for a set that must wait for the
-    // translucent pass (translucent material, or a texture with alpha).
-    bool DrawOpaqueSet(const CO3duGLTrianglePolygons& set);
-    void DrawTranslucentSet(const CO3duGLTrianglePolygons& set);
-    // Whether any set of the shape may use a texture (and so its texture matrix).
-    static bool uses_texture(const CO3duGLEntity& entity);
+    // Draws one batch of the shape's draw form; in the opaque pass returns false, drawing nothing, for a batch
+    // that must wait for the translucent pass (translucent material, or a texture with alpha).
+    bool DrawOpaqueBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch);
+    void DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch);
+    // Whether the opaque pass would leave some of the shape to the translucent pass.
+    bool waits_for_translucent_pass(const CO3duGLEntity& entity) const;
 
     CO3duGLScene* scene;
     std::uint32_t material_face;
@@ -29,11 +29,11 @@ public:
     std::vector<_OfuPosition*> deferred_positions;
 
 private:
-    // Binds the set's texture when it has a usable one.
-    void begin_texture(const CO3duGLTrianglePolygons& set);
+    // Binds the batch's texture when it has a usable one.
+    void begin_texture(const CO3duGLEntity& entity, const CO3duGLBatch& batch);
     void end_texture();
     void apply_material(const CO3duGLTrianglePolygons& set);
-    void draw_arrays(const CO3duGLTrianglePolygons& set);
+    void draw_arrays(const CO3duGLEntity& entity, const CO3duGLBatch& batch);
 
     // OpenGL validates its state again after every change, which costs more than many small draws; so only real
     // changes are sent: the line width when it differs, the texture switches only around textured sets.

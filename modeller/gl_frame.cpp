@@ -9,6 +9,7 @@
 #include "modeller/gl_device.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
+#include "modeller/gl_view_volume.h"
 #include "platform/device_context.h"
 
 void CO3duGLModelar::clear_and_draw() {
@@ -95,8 +96,10 @@ void CO3duGLModelar::DrawScene() {
         glClipPlane(GL_CLIP_PLANE0, equation);
     }
     CO3duGLDevice device(scene_.get(), &renderer_, &structure_.textures);
-    draw_opaque(device);
-    draw_translucent(device);
+    const _O3duViewport& v = scene_->viewport;
+    const O3duViewVolume window(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
+    draw_opaque(device, window);
+    draw_translucent(device, window);
     if (scene_->shadow_light.on && !section) draw_shadows();
     if (section) {
         glEnable(GL_CULL_FACE);
@@ -111,18 +114,22 @@ void CO3duGLModelar::note_passes(CO3duGLEntity& entity, int passes, const OfuMat
     if (passes != 1 || std::memcmp(&saved, &entity.model_matrix, sizeof saved) != 0) entity.shadow_rebuild = 1;
 }
 
-void CO3duGLModelar::draw_opaque(CO3duGLDevice& device) {
+void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& window) {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+    for_each_shape(structure_, [&](_OfuPosition* node, CO3duGLEntity& entity) {
         _OfuPosition* pos = node;
-        CO3duGLEntity& entity = *node->entity;
-        if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) continue;
+        if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) return;
         const OfuMatrix4x4 saved = entity.model_matrix;
         bool deferred = false;
         const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
+            // A shape out of sight is not drawn, but waits for the translucent pass as a drawn one would.
+            if (window.misses(entity, entity.model_matrix)) {
+                deferred = device.waits_for_translucent_pass(entity);
+                return !deferred;
+            }
             deferred = !draw_shape(device, entity, false);
             return !deferred;
         });
@@ -131,13 +138,13 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device) {
             device.deferred_positions.push_back(node);
         }
         if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
-        entity.model_matrix = saved;
-    }
+        restore_matrix(entity.model_matrix, saved);
+    });
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
 }
 
-void CO3duGLModelar::draw_translucent(CO3duGLDevice& device) {
+void CO3duGLModelar::draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     // Without sorting, drawing the queue once without and once with depth writes lets translucent shapes show
@@ -149,10 +156,11 @@ void CO3duGLModelar::draw_translucent(CO3duGLDevice& device) {
             CO3duGLEntity& entity = *device.deferred[i];
             if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) continue;
             const OfuMatrix4x4 saved = entity.model_matrix;
-            const int passes =
-                draw_passes(*this, pos, entity.model_matrix, [&] { return draw_shape(device, entity, true); });
+            const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
+                return window.misses(entity, entity.model_matrix) || draw_shape(device, entity, true);
+            });
             if (DrawEnd(pos, passes) && sweep == 0) note_passes(entity, passes, saved);
-            entity.model_matrix = saved;
+            restore_matrix(entity.model_matrix, saved);
         }
     }
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -173,7 +181,7 @@ bool CO3duGLModelar::draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bo
         glDisable(GL_CLIP_PLANE0);
     }
     // The texture matrix matters only to textured sets; leaving it alone elsewhere spares a state change per shape.
-    const bool textured = CO3duGLDevice::uses_texture(entity);
+    const bool textured = entity.uses_texture();
     if (textured) {
         glMatrixMode(GL_TEXTURE);
         glPushMatrix();
@@ -184,15 +192,15 @@ bool CO3duGLModelar::draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bo
     glPushMatrix();
     glMultMatrixd(&entity.model_matrix.m[0][0]);
     bool all_drawn = true;
-    // A set that must wait does not stop the others: the opaque ones are drawn now, the whole shape again later.
-    for (const CO3duGLTrianglePolygons& set : entity.sets) {
+    // A batch that must wait does not stop the others: the opaque ones are drawn now, the whole shape again later.
+    for (const CO3duGLBatch& batch : entity.batches()) {
         if (window) {
-            const OfuColorValue& a = set.material.ambient;
+            const OfuColorValue& a = entity.look(batch).material.ambient;
             glColor4f(a.r, a.g, a.b, a.a);
         }
         if (translucent)
-            device.DrawTranslucentSet(set);
-        else if (!device.DrawOpaqueSet(set))
+            device.DrawTranslucentBatch(entity, batch);
+        else if (!device.DrawOpaqueBatch(entity, batch))
             all_drawn = false;
     }
     if (textured) {
@@ -254,7 +262,7 @@ void CO3duGLModelar::draw_section_caps() {
             return true;
         });
         DrawEnd(pos, passes);
-        entity.model_matrix = saved;
+        restore_matrix(entity.model_matrix, saved);
     }
     glEnable(GL_LIGHTING);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -265,13 +273,10 @@ void CO3duGLModelar::draw_cap_geometry(CO3duGLEntity& entity) {
     glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
     glPushMatrix();
     glMultMatrixd(&entity.model_matrix.m[0][0]);
-    for (const CO3duGLTrianglePolygons& set : entity.sets) {
-        if (!set.is_triangle_mode()) continue;
-        glVertexPointer(3, GL_FLOAT, 0, set.positions.data());
-        if (set.indexed)
-            glDrawElements(set.mode, static_cast<GLsizei>(set.indices.size()), GL_UNSIGNED_INT, set.indices.data());
-        else
-            glDrawArrays(set.mode, 0, set.vertex_count);
+    for (const CO3duGLBatch& batch : entity.batches()) {
+        if (!entity.look(batch).is_triangle_mode()) continue;
+        glVertexPointer(3, GL_FLOAT, 0, entity.positions(batch).data());
+        entity.DrawBatch(batch);
     }
     glPopMatrix();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

@@ -9,6 +9,7 @@
 #include "modeller/gl_renderer.h"
 #include "modeller/gl_scene.h"
 #include "modeller/gl_structure.h"
+#include "modeller/gl_view_volume.h"
 #include "modeller/o3du_modelar.h"
 
 class CO3duGLDevice;
@@ -112,8 +113,8 @@ private:
     int setup_context(HDC hdc, const _O3duViewport* viewport);
     // Clears colour, depth and stencil and draws the scene into the current context.
     void clear_and_draw();
-    void draw_opaque(CO3duGLDevice& device);
-    void draw_translucent(CO3duGLDevice& device);
+    void draw_opaque(CO3duGLDevice& device, const O3duViewVolume& window);
+    void draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window);
     void draw_section_caps();
     bool draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent);
     void draw_cap_geometry(CO3duGLEntity& entity);
@@ -129,6 +130,8 @@ private:
     void setup_pick_scene();
     void end_pick_scene();
     void draw_pick_geometry(const CO3duGLEntity& entity);
+    // The view volume of the pixel a pick reads, widened by `margin` pixels, from the matrices now set.
+    O3duViewVolume pick_volume(int x, int row, double margin) const;
     int stencil_pick(int x, int row, _O3duSelect& hit);
     int selection_pick(int x, int row, std::vector<_O3duSelect>& hits);
     std::vector<_O3duSelect> exact_depths(const std::vector<_O3duSelect>& hits, int x, int row);

@@ -62,7 +62,7 @@ void CO3duGLModelar::SetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
 void CO3duGLModelar::MoveShape(_OfuPosition* pos, OfuMatrix4x4& m) {
     CO3duGLEntity* entity = entity_of(pos);
     if (!entity) return;
-    for (CO3duGLTrianglePolygons& set : entity->sets) set.Transform(m);
+    entity->Transform(m);
     entity->shadow_rebuild = 1;
 }
 

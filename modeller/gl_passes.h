@@ -2,9 +2,33 @@
 #pragma once
 #include <GL/gl.h>
 
+#include <cstring>
+
 #include "geometry/vector_math.h"
 #include "modeller/gl_entity.h"
+#include "modeller/gl_structure.h"
 #include "modeller/o3du_modelar.h"
+
+// Calls visit(node, entity) for every shape in drawing order. Sweeps over many shapes wait mostly on memory, so
+// the hot fields (flags, box, model matrix) of a shape some places ahead are asked for while this one is worked on.
+template <class Visit>
+void for_each_shape(const CO3duGLStructure& structure, Visit visit) {
+    constexpr std::size_t kAhead = 8;
+    const std::vector<O3duShapeRef>& order = structure.in_order();
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i + kAhead < order.size()) {
+            const char* hot = reinterpret_cast<const char*>(order[i + kAhead].entity);
+            for (std::size_t line = 0; line < 192; line += 64) __builtin_prefetch(hot + line);
+        }
+        visit(order[i].node, *order[i].entity);
+    }
+}
+
+// Puts back the model matrix a pass loop may have moved; an unmoved one is not written, which would only dirty
+// its cache lines.
+inline void restore_matrix(OfuMatrix4x4& m, const OfuMatrix4x4& saved) {
+    if (std::memcmp(&m, &saved, sizeof m) != 0) m = saved;
+}
 
 // PreDraw before each pass (it may move the shape), then draw, until PreDraw asks for no further pass or draw
 // reports that the shape must wait. Returns the number of passes.
@@ -32,8 +56,9 @@ template <class Visit>
 void for_each_kept_vertex(const CO3duGLEntity& entity, const OfuMatrix4x4& m, int filter, Visit visit) {
     for (const CO3duGLTrianglePolygons& set : entity.sets) {
         if (!set_kept(set, filter)) continue;
-        for (std::size_t i = 0; i + 2 < set.positions.size(); i += 3) {
-            OfuVector3 p(set.positions[i], set.positions[i + 1], set.positions[i + 2]);
+        const O3duFloats positions = set.positions();
+        for (std::size_t i = 0; i + 2 < positions.size(); i += 3) {
+            OfuVector3 p(positions[i], positions[i + 1], positions[i + 2]);
             TransformPointByMatrix4x4(m, p);
             visit(p);
         }

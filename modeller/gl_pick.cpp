@@ -43,6 +43,24 @@ GLuint stencil_at(int x, int row) {
 
 bool pickable(const CO3duGLEntity& entity) { return (entity.draw_mode & O3DU_DRAW_PICKABLE) != 0; }
 
+// Every pass of every pickable shape the hooks accept, in drawing order: visit(node, entity, pass) with the
+// shape's model matrix as that pass has it.
+template <class Visit>
+void for_each_pick_pass(CO3duGLModelar& m, const CO3duGLStructure& structure, Visit visit) {
+    for_each_shape(structure, [&](_OfuPosition* node, CO3duGLEntity& entity) {
+        _OfuPosition* pos = node;
+        if (!m.DrawStart(pos) || !pickable(entity)) return;
+        const OfuMatrix4x4 saved = entity.model_matrix;
+        int pass = 0;
+        const int passes = draw_passes(m, pos, entity.model_matrix, [&] {
+            visit(node, entity, pass++);
+            return true;
+        });
+        m.DrawEnd(pos, passes);
+        restore_matrix(entity.model_matrix, saved);
+    });
+}
+
 }  // namespace
 
 void set_pick_scissor_for_testing(bool on) { g_scissor = on; }
@@ -70,6 +88,10 @@ void CO3duGLModelar::end_pick_scene() {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+O3duViewVolume CO3duGLModelar::pick_volume(int x, int row, double margin) const {
+    return O3duViewVolume(scene_->viewport, x - margin, row - margin, x + 1.0 + margin, row + 1.0 + margin);
+}
+
 void CO3duGLModelar::draw_pick_geometry(const CO3duGLEntity& entity) {
     glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
     const bool window = entity.kind == 1;
@@ -79,15 +101,14 @@ void CO3duGLModelar::draw_pick_geometry(const CO3duGLEntity& entity) {
     }
     glPushMatrix();
     glMultMatrixd(&entity.model_matrix.m[0][0]);
-    for (const CO3duGLTrianglePolygons& set : entity.sets) {
-        if (set.positions.empty()) continue;
-        glLineWidth(set.line_width);
-        glPointSize(set.line_width);
-        glVertexPointer(3, GL_FLOAT, 0, set.positions.data());
-        if (set.indexed)
-            glDrawElements(set.mode, static_cast<GLsizei>(set.indices.size()), GL_UNSIGNED_INT, set.indices.data());
-        else
-            glDrawArrays(set.mode, 0, set.vertex_count);
+    for (const CO3duGLBatch& batch : entity.batches()) {
+        const O3duFloats positions = entity.positions(batch);
+        if (positions.empty()) continue;
+        const float width = entity.look(batch).line_width;
+        glLineWidth(width);
+        glPointSize(width);
+        glVertexPointer(3, GL_FLOAT, 0, positions.data());
+        entity.DrawBatch(batch);
     }
     glPopMatrix();
     if (window) {
@@ -119,29 +140,34 @@ int CO3duGLModelar::stencil_pick(int x, int row, _O3duSelect& hit) {
     glGetIntegerv(GL_STENCIL_BITS, &bits);
     const long largest = (1L << std::clamp<GLint>(bits, 0, 16)) - 1;
 
+    // Only shapes that can reach the pixel are drawn; the others still take their names.
+    const O3duViewVolume volume = pick_volume(x, row, 0.0);
     std::vector<_O3duSelect> candidates;
     float last_depth = 1.0f;
     long wraps = 0, name = 1, best = -1;
     GLuint last_stencil = 0;
+    // Reading a pixel waits for all drawing: a round that drew nothing has nothing new to read.
+    bool drawn = false;
     const auto read_round = [&] {
+        if (!drawn) return;
+        drawn = false;
         const float depth = depth_at(x, row);
         if (depth == last_depth) return;
         last_depth = depth;
         last_stencil = stencil_at(x, row);
         best = static_cast<long>(last_stencil) - 1 + wraps * largest;
     };
-    for (_OfuPosition* node = structure_.head(); node && largest > 0; node = node->next) {
-        _OfuPosition* pos = node;
-        CO3duGLEntity& entity = *node->entity;
-        if (!DrawStart(pos) || !pickable(entity)) continue;
-        const OfuMatrix4x4 saved = entity.model_matrix;
-        int pass = 0;
-        const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-            candidates.push_back({node, 0.0, pass++});
-            const GLubyte color[3] = {GLubyte(name & 0xFF), GLubyte((name >> 8) & 0xFF), GLubyte((name >> 16) & 0xFF)};
-            glColor3ubv(color);
-            glStencilFunc(GL_ALWAYS, static_cast<GLint>(name), ~0u);
-            draw_pick_geometry(entity);
+    if (largest > 0)
+        for_each_pick_pass(*this, structure_, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
+            candidates.push_back({node, 0.0, pass});
+            if (!volume.misses(entity, entity.model_matrix)) {
+                const GLubyte color[3] = {GLubyte(name & 0xFF), GLubyte((name >> 8) & 0xFF),
+                                          GLubyte((name >> 16) & 0xFF)};
+                glColor3ubv(color);
+                glStencilFunc(GL_ALWAYS, static_cast<GLint>(name), ~0u);
+                draw_pick_geometry(entity);
+                drawn = true;
+            }
             if (name == largest) {
                 read_round();
                 ++wraps;
@@ -149,11 +175,7 @@ int CO3duGLModelar::stencil_pick(int x, int row, _O3duSelect& hit) {
             } else {
                 ++name;
             }
-            return true;
         });
-        DrawEnd(pos, passes);
-        entity.model_matrix = saved;
-    }
     glDisable(GL_STENCIL_TEST);
     read_round();
     end_pick_scene();
@@ -170,6 +192,8 @@ int CO3duGLModelar::selection_pick(int x, int row, std::vector<_O3duSelect>& hit
     glEnableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_LIGHTING);
     GLint viewport[4] = {scene_->viewport.x, scene_->viewport.y, scene_->viewport.width, scene_->viewport.height};
+    // The pick matrix's square is centred on the point, the exact-depth pixel lies beside it: a margin covers both.
+    const O3duViewVolume volume = pick_volume(x, row, 1.0);
     std::vector<_O3duSelect> candidates;
     // Each name can give one record of four values; a buffer that still overflows is enlarged and the round run
     // again, so no hit is lost to its size.
@@ -189,22 +213,12 @@ int CO3duGLModelar::selection_pick(int x, int row, std::vector<_O3duSelect>& hit
         scene_->MultProjection();
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
-        for (_OfuPosition* node = structure_.head(); node; node = node->next) {
-            _OfuPosition* pos = node;
-            CO3duGLEntity& entity = *node->entity;
-            if (!DrawStart(pos) || !pickable(entity)) continue;
-            const OfuMatrix4x4 saved = entity.model_matrix;
-            int pass = 0;
-            const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-                glPushName(static_cast<GLuint>(candidates.size()));
-                draw_pick_geometry(entity);
-                glPopName();
-                candidates.push_back({node, 0.0, pass++});
-                return true;
-            });
-            DrawEnd(pos, passes);
-            entity.model_matrix = saved;
-        }
+        for_each_pick_pass(*this, structure_, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
+            glPushName(static_cast<GLuint>(candidates.size()));
+            if (!volume.misses(entity, entity.model_matrix)) draw_pick_geometry(entity);
+            glPopName();
+            candidates.push_back({node, 0.0, pass});
+        });
         records = glRenderMode(GL_RENDER);
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
@@ -251,7 +265,7 @@ std::vector<_O3duSelect> CO3duGLModelar::exact_depths(const std::vector<_O3duSel
         PreDraw(pos, entity->model_matrix, hit.pass);
         draw_pick_geometry(*entity);
         DrawEnd(pos, 1);
-        entity->model_matrix = saved;
+        restore_matrix(entity->model_matrix, saved);
         const float depth = depth_at(x, row);
         if (depth != 1.0f) exact.push_back({hit.position, depth, hit.pass});
     }

@@ -87,7 +87,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             return true;
         });
         DrawEnd(pos, passes);
-        entity.model_matrix = saved;
+        restore_matrix(entity.model_matrix, saved);
     }
 }
 

@@ -124,11 +124,12 @@ bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) 
 
 void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light,
                         const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms) {
-    const std::uint32_t count = static_cast<std::uint32_t>(set.positions.size() / 3);
+    const O3duFloats positions = set.positions();
+    const std::uint32_t count = static_cast<std::uint32_t>(positions.size() / 3);
     Light light;
     light.p.resize(std::size_t(count) * 3);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const float* q = &set.positions[std::size_t(i) * 3];
+        const float* q = &positions[std::size_t(i) * 3];
         OfuVector3 p(q[0], q[1], q[2]);
         TransformPointByMatrix4x4(to_light, p);
         light.p[std::size_t(i) * 3] = static_cast<float>(p.x);

@@ -34,11 +34,13 @@ _OfuPosition* CO3duGLStructure::link(std::unique_ptr<CO3duGLEntity> entity, bool
     }
     ++count_;
     live_.insert(node);
+    order_valid_ = false;
     return node;
 }
 
 void CO3duGLStructure::RemoveShapeNode(_OfuPosition* node) {
     if (!live_.erase(node)) return;
+    order_valid_ = false;
     if (node->previous)
         node->previous->next = node->next;
     else
@@ -64,4 +66,14 @@ void CO3duGLStructure::RemoveAll() {
 CO3duGLEntity* CO3duGLStructure::entity_of(const _OfuPosition* pos) const {
     if (!pos || !live_.count(pos)) return nullptr;
     return pos->entity.get();
+}
+
+const std::vector<O3duShapeRef>& CO3duGLStructure::in_order() const {
+    if (!order_valid_) {
+        order_.clear();
+        order_.reserve(std::size_t(count_));
+        for (_OfuPosition* node = head_; node; node = node->next) order_.push_back({node, node->entity.get()});
+        order_valid_ = true;
+    }
+    return order_;
 }

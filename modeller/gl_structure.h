@@ -21,6 +21,11 @@ struct _OfuPosition {
 
 using CO3duTextureTable = COfuArray<_OfuBitmap, const _OfuBitmap&, ArrayFill::object>;
 
+struct O3duShapeRef {
+    _OfuPosition* node;
+    CO3duGLEntity* entity;
+};
+
 class CO3duGLStructure {
 public:
     static constexpr int kNodesPerBlock = 10;
@@ -46,6 +51,10 @@ public:
     // never dereferenced before this check.
     CO3duGLEntity* entity_of(const _OfuPosition* pos) const;
 
+    // The shapes in drawing order as one array, made again after the list changed: sweeps over many shapes read
+    // it instead of following the links, so they can ask for the shapes ahead of the one they work on.
+    const std::vector<O3duShapeRef>& in_order() const;
+
     _OfuPosition* head() const { return head_; }
     _OfuPosition* tail() const { return tail_; }
     int count() const { return count_; }
@@ -65,4 +74,6 @@ private:
     _OfuPosition* free_ = nullptr;
     std::vector<std::unique_ptr<Block>> blocks_;
     std::unordered_set<const _OfuPosition*> live_;
+    mutable std::vector<O3duShapeRef> order_;
+    mutable bool order_valid_ = false;
 };

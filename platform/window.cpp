@@ -667,6 +667,14 @@ WindowHandle pointer_window() {
     return alive(g_pointer_window) ? g_pointer_window : nullptr;
 }
 
+namespace {
+
+void (*g_present_hook)() = nullptr;
+
+}  // namespace
+
+void set_present_hook_for_testing(void (*hook)()) { g_present_hook = hook; }
+
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride) {
     Window* w = find_window(window);
     if (!w || !w->widget || !bgra || width < 1 || height < 1 || stride < width * 4) return false;
@@ -683,6 +691,7 @@ bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int wid
         std::memcpy(w->backing.scanLine(y), bgra + static_cast<std::size_t>(y) * stride,
                     static_cast<std::size_t>(width) * 4);
     if (!w->in_paint) w->widget->update();
+    if (g_present_hook) g_present_hook();
     return true;
 }
 

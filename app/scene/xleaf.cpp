@@ -29,7 +29,8 @@ XLeaf::~XLeaf() = default;
 void XLeaf::AllocPoints(int n) {
     n = std::max(n, 0);
     count_ = 0;
-    for (auto* v : {&local_points_, &local_normals_, &world_points_, &world_normals_}) v->assign(3 * n, 0.0);
+    capacity_ = n;
+    points_ = n > 0 ? std::make_unique<double[]>(12 * std::size_t(n)) : nullptr;
 }
 
 void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const double* normals) {
@@ -39,23 +40,23 @@ void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const 
     polygon_normal(points, n, face_normal, nullptr);
     std::copy(face_normal, face_normal + 3, normal);
     for (int i = 0; i < n; ++i) {
-        std::copy(points + 3 * i, points + 3 * i + 3, &local_points_[3 * i]);
+        std::copy(points + 3 * i, points + 3 * i + 3, array(kLocalPoints) + 3 * i);
         const double* q = normals ? normals + 3 * i : face_normal;
-        std::copy(q, q + 3, &local_normals_[3 * i]);
+        std::copy(q, q + 3, array(kLocalNormals) + 3 * i);
     }
     count_ = n;
     if (color_in >= 0) color = static_cast<std::uint32_t>(color_in);
     double sum = 0.0;
     for (int i = 0; i < n; ++i) {
-        const double* p = &local_points_[3 * i];
-        const double* q = &local_points_[3 * ((i + 1) % n)];
+        const double* p = local_point(i);
+        const double* q = local_point((i + 1) % n);
         sum += (q[1] + p[1]) * (p[0] - q[0]) / 2.0;
     }
     area = std::fabs(sum);
     double lo = DBL_MAX, hi = -DBL_MAX;
     for (int i = 0; i < std::max(n - 1, 1); ++i) {
-        lo = std::min(lo, local_points_[3 * i]);
-        hi = std::max(hi, local_points_[3 * i]);
+        lo = std::min(lo, local_point(i)[0]);
+        hi = std::max(hi, local_point(i)[0]);
     }
     width = hi - lo;
     RefreshWorldPoints();
@@ -65,15 +66,15 @@ void XLeaf::ShapePoint(int i, double* out) const { transform_point(out, local_po
 
 void XLeaf::RefreshWorldPoints() {
     for (int i = 0; i < count_; ++i) {
-        transform_point(&world_points_[3 * i], &local_points_[3 * i], world);
-        transform_direction(&world_normals_[3 * i], &local_normals_[3 * i], world);
+        transform_point(array(kWorldPoints) + 3 * i, local_point(i), world);
+        transform_direction(array(kWorldNormals) + 3 * i, local_normal(i), world);
     }
 }
 
 int XLeaf::GetWorldPlane(double* point, double* normal_out) {
     if (count_ < 3) return 0;
     RefreshWorldPoints();
-    if (point) std::copy(world_points_.begin(), world_points_.begin() + 3, point);
+    if (point) std::copy(world_point(0), world_point(0) + 3, point);
     if (normal_out) transform_direction(normal_out, normal, world);
     return 1;
 }
@@ -98,7 +99,7 @@ int XLeaf::HitTestScreenPoint(std::uint64_t screen_point) {
     EyeRecord* eye = v ? v->Eye() : nullptr;
     if (!eye || count_ < 3) return 0;
     RefreshWorldPoints();
-    std::vector<double> view_points(world_points_);
+    std::vector<double> view_points(world_point(0), world_point(0) + 3 * std::size_t(capacity_));
     transform_points_to_view(*eye, view_points.data(), count_);
     std::vector<int> screen;
     const int n = project_polygon_to_screen(*eye, view_points.data(), count_, screen);
@@ -129,7 +130,7 @@ int XLeaf::Draw(void* device_context) {
     RefreshWorldPoints();
     if (!device_context) return 1;
     auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
-    std::vector<double> view_points(world_points_);
+    std::vector<double> view_points(world_point(0), world_point(0) + 3 * std::size_t(capacity_));
     transform_points_to_view(*eye, view_points.data(), count_);
     std::vector<int> screen;
     const int n = project_polygon_to_screen(*eye, view_points.data(), count_, screen);

@@ -2,6 +2,7 @@
 // depth for back-to-front drawing, and the lines of a CAD drawing pasted on it.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "drawing2d/drawing_context.h"
@@ -57,10 +58,10 @@ public:
     double ComputeDepth(const double* eye, const double* target, double* nearest = nullptr);
 
     int point_count() const { return count_; }
-    const double* local_point(int i) const { return &local_points_[3 * i]; }
-    const double* local_normal(int i) const { return &local_normals_[3 * i]; }
-    const double* world_point(int i) const { return &world_points_[3 * i]; }
-    const double* world_normal(int i) const { return &world_normals_[3 * i]; }
+    const double* local_point(int i) const { return array(kLocalPoints) + 3 * i; }
+    const double* local_normal(int i) const { return array(kLocalNormals) + 3 * i; }
+    const double* world_point(int i) const { return array(kWorldPoints) + 3 * i; }
+    const double* world_normal(int i) const { return array(kWorldNormals) + 3 * i; }
     // Local outline carried by the frame inverse back into the shape's coordinates.
     void ShapePoint(int i, double* out) const;
 
@@ -83,8 +84,15 @@ public:
     std::vector<PastedLine> lines;
 
 private:
+    // The four point arrays of `capacity_` points each live in one block, in this order: a face costs one
+    // allocation, not four.
+    enum Array { kLocalPoints, kLocalNormals, kWorldPoints, kWorldNormals };
+    double* array(Array a) { return points_.get() + std::size_t(a) * 3 * std::size_t(capacity_); }
+    const double* array(Array a) const { return points_.get() + std::size_t(a) * 3 * std::size_t(capacity_); }
+
     int count_ = 0;
-    std::vector<double> local_points_, local_normals_, world_points_, world_normals_;
+    int capacity_ = 0;
+    std::unique_ptr<double[]> points_;
     // World copies of the points, refreshed from the face's matrix.
     void RefreshWorldPoints();
 };

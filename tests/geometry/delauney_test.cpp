@@ -60,13 +60,20 @@ std::vector<PointSet> point_sets() {
 
 class DelauneyAgainstCgal : public ::testing::TestWithParam<int> {};
 
+// Parameter: point set (0..2), then 3 more when the points are handed over at once (AddPoints).
 TEST_P(DelauneyAgainstCgal, EmptyCirclesAndSameTriangles) {
-    const PointSet set = point_sets()[GetParam()];
+    const PointSet set = point_sets()[GetParam() % 3];
     const int n = static_cast<int>(set.points.size());
     const double seed = 10000.0;
     CO3duDelauney dt;
     dt.InitRectangle(seed, seed);
-    for (const Point& p : set.points) dt.AddPoint(p.x(), p.y());
+    if (GetParam() < 3) {
+        for (const Point& p : set.points) dt.AddPoint(p.x(), p.y());
+    } else {
+        std::vector<double> x, y;
+        for (const Point& p : set.points) x.push_back(p.x()), y.push_back(p.y());
+        dt.AddPoints(x.data(), y.data(), n);
+    }
     ASSERT_EQ(dt.GetPointCount(), n + 4) << set.name;
 
     std::set<Face> ours;
@@ -117,8 +124,9 @@ TEST_P(DelauneyAgainstCgal, EmptyCirclesAndSameTriangles) {
         EXPECT_EQ(missing, 0) << set.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(PointSets, DelauneyAgainstCgal, ::testing::Values(0, 1, 2),
-                         [](const auto& info) { return std::string(point_sets()[info.param].name); });
+INSTANTIATE_TEST_SUITE_P(PointSets, DelauneyAgainstCgal, ::testing::Range(0, 6), [](const auto& info) {
+    return std::string(point_sets()[info.param % 3].name) + (info.param < 3 ? "" : "_at_once");
+});
 
 double total_area(const CO3duDelauney& dt) {
     double area = 0.0;
@@ -151,22 +159,30 @@ TEST(Delauney, SeedBookkeeping) {
         {{{3, 4}, {-1, 2}, {11, 3}}, 5, 4},  // outside the seed: ignored
         {{{0, 5}, {10, 10}, {2, 2}}, 7, 8},  // on the seed's border and on a corner
     };
-    for (const Case& c : cases) {
-        CO3duDelauney dt;
-        dt.InitRectangle(10.0, 10.0);
-        for (const auto& p : c.points) dt.AddPoint(p[0], p[1]);
-        EXPECT_EQ(dt.GetPointCount(), c.point_count);
-        EXPECT_EQ(dt.GetTriangleCount(), c.triangle_count);
-        EXPECT_NEAR(total_area(dt), 100.0, 1e-9);
-        double x, y;
-        int a, b, t;
-        EXPECT_EQ(dt.GetPoint(dt.GetPointCount(), x, y), 0);
-        EXPECT_EQ(dt.GetPoint(-1, x, y), 0);
-        EXPECT_EQ(dt.GetTriangle(dt.GetTriangleCount(), a, b, t), 0);
-    }
+    for (const bool at_once : {false, true})
+        for (const Case& c : cases) {
+            CO3duDelauney dt;
+            dt.InitRectangle(10.0, 10.0);
+            std::vector<double> xs, ys;
+            for (const auto& p : c.points) xs.push_back(p[0]), ys.push_back(p[1]);
+            if (at_once)
+                dt.AddPoints(xs.data(), ys.data(), static_cast<int>(xs.size()));
+            else
+                for (std::size_t i = 0; i < xs.size(); ++i) dt.AddPoint(xs[i], ys[i]);
+            EXPECT_EQ(dt.GetPointCount(), c.point_count);
+            EXPECT_EQ(dt.GetTriangleCount(), c.triangle_count);
+            EXPECT_NEAR(total_area(dt), 100.0, 1e-9);
+            double x, y;
+            int a, b, t;
+            EXPECT_EQ(dt.GetPoint(dt.GetPointCount(), x, y), 0);
+            EXPECT_EQ(dt.GetPoint(-1, x, y), 0);
+            EXPECT_EQ(dt.GetTriangle(dt.GetTriangleCount(), a, b, t), 0);
+        }
     // Without a seed there is nowhere to put a point.
     CO3duDelauney empty;
     empty.AddPoint(0.0, 0.0);
+    const double origin = 0.0;
+    empty.AddPoints(&origin, &origin, 1);
     EXPECT_EQ(empty.GetPointCount(), 0);
 }
 

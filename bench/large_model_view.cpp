@@ -1,0 +1,129 @@
+// Frame time and picks on the generated model of 100k boxes (10k items, 1.2M triangles) at 1000 x 600: one frame
+// while navigating (the eye turning a little about the target before each redraw), seeing the whole model and
+// walking among the items, against the bare draw loop over the same entities; the hover pick
+// (XView::PartAtPoint) and the click pick (XView::PickItem) over a ring of window points, against the
+// modeller's bare one-entry HitTest.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/document/xview.h"
+#include "app/foundation/bus_mdl.h"
+#include "bare_draw.h"
+#include "bench_view.h"
+#include "box_models.h"
+#include "pick_roads.h"
+#include "platform/file_system.h"
+#include "platform/gl_context.h"
+#include "platform/window.h"
+
+namespace {
+
+namespace plat = kz::platform;
+using kz::view::XView;
+
+constexpr int kWidth = 1000, kHeight = 600, kBoxes = 100000;
+
+struct LargeScene {
+    plat::WindowHandle parent = nullptr;
+    std::unique_ptr<XView> view;
+    std::vector<std::int64_t> points;
+    double centre[3] = {0, 0, 0};
+    double extent = 0;
+
+    LargeScene() {
+        parent = make_bench_parent(kWidth, kHeight);
+        view = std::make_unique<XView>(parent, nullptr);
+        view->LayoutWindows(kWidth, kHeight);
+        view->camera.immediate_eye_move = 1;
+        const std::string fig = plat::from_native_path(kz_bench::box_model(kBoxes).fig);
+        if (view->OpenModel(fig.c_str()) != 1) std::fprintf(stderr, "model missing\n");
+        const int side = static_cast<int>(std::ceil(std::sqrt(kBoxes / double(kz_bench::kBoxesPerItem))));
+        extent = side * 1200.0;
+        centre[0] = centre[1] = extent / 2;
+        for (int i = 0; i < 64; ++i)
+            points.push_back(kz::view::pack_view_point(100 + (i * 131) % 800, 60 + (i * 77) % 480));
+    }
+    ~LargeScene() {
+        view.reset();
+        plat::destroy_window(parent);
+    }
+    // Overview: the whole model from outside; walking: eye height among the items, looking along a row.
+    void place_eye(int walking, double turn) {
+        double* eye = view->camera.eye->eye;
+        double* target = view->camera.eye->target;
+        if (walking) {
+            target[0] = centre[0] + 3000 * std::cos(turn), target[1] = centre[1] + 3000 * std::sin(turn);
+            target[2] = 1500;
+            eye[0] = centre[0], eye[1] = centre[1], eye[2] = 1500;
+        } else {
+            target[0] = centre[0], target[1] = centre[1], target[2] = 0;
+            eye[0] = centre[0] + extent * std::cos(turn - 1.2), eye[1] = centre[1] + extent * std::sin(turn - 1.2);
+            eye[2] = extent * 0.6;
+        }
+    }
+};
+
+LargeScene& scene() {
+    static LargeScene s;
+    return s;
+}
+
+void BM_NavigateFrame(benchmark::State& state) {
+    LargeScene& s = scene();
+    double turn = 0.0;
+    for (auto _ : state) {
+        s.place_eye(int(state.range(0)), turn += 0.01);
+        s.view->Redraw(0);
+    }
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_BareLoop(benchmark::State& state) {
+    LargeScene& s = scene();
+    s.place_eye(int(state.range(0)), 0.0);
+    s.view->Redraw(0);
+    auto& modeller = *s.view->output.bridge->modeller;
+    HDC hdc = s.view->output.view_dc[0].get();
+    std::vector<std::uint8_t> pixels;
+    plat::make_current(hdc, modeller.renderer().context());
+    for (auto _ : state) bare_frame(modeller, kWidth, kHeight, pixels);
+    plat::make_current(nullptr, nullptr);
+    benchmark::DoNotOptimize(pixels.data());
+}
+
+template <typename Pick>
+void run_picks(benchmark::State& state, Pick pick) {
+    LargeScene& s = scene();
+    s.place_eye(0, 0.0);
+    s.view->Redraw(0);
+    std::size_t found = 0;
+    for (auto _ : state)
+        for (std::int64_t p : s.points) found += pick(s, p) ? 1 : 0;
+    const double picks = double(state.iterations()) * double(s.points.size());
+    state.counters["hit_share"] = double(found) / picks;
+    state.counters["per_pick"] = benchmark::Counter(picks, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_HoverPartAtPoint(benchmark::State& state) {
+    run_picks(state, [](LargeScene& s, std::int64_t p) { return part_at(*s.view, p); });
+}
+
+void BM_ClickPickItem(benchmark::State& state) {
+    run_picks(state, [](LargeScene& s, std::int64_t p) { return pick_item_at(*s.view, p); });
+}
+
+void BM_BareHitTest(benchmark::State& state) {
+    run_picks(state, [](LargeScene& s, std::int64_t p) { return bare_hit_test(*s.view, p); });
+}
+
+}  // namespace
+
+BENCHMARK(BM_NavigateFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HoverPartAtPoint)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ClickPickItem)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareHitTest)->Unit(benchmark::kMillisecond)->UseRealTime();

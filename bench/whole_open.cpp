@@ -1,0 +1,103 @@
+// The whole open, as a user starts the viewer on a model: process start to the first frame handed to the window,
+// and the process's peak memory, for generated models of 1k, 10k and 100k boxes; the peer is F3D opening the same
+// boxes as an OBJ and rendering one image of 1000 x 600 (it needs an X display: the program runs itself under
+// xvfb-run when there is none). Our side is this program run again as the viewer, which ends at its first
+// present.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/view/program_entry.h"
+#include "box_models.h"
+#include "platform/file_system.h"
+#include "platform/window.h"
+
+namespace {
+
+std::string g_self;
+
+// Runs the command and waits for it; wall seconds and the child's peak resident size.
+bool run(const std::vector<std::string>& argv, double& seconds, double& peak_mib) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(126);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return false;
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    peak_mib = usage.ru_maxrss / 1024.0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void measure(benchmark::State& state, const std::vector<std::string>& argv) {
+    double peak = 0.0;
+    for (auto _ : state) {
+        double seconds = 0.0;
+        if (!run(argv, seconds, peak)) {
+            state.SkipWithError((argv[0] + " failed").c_str());
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["boxes"] = double(state.range(0));
+    state.counters["peak_MiB"] = peak;
+}
+
+void BM_KzviewFirstFrame(benchmark::State& state) {
+    measure(state, {g_self, "--viewer", kz_bench::box_model(int(state.range(0))).fig});
+}
+
+void BM_F3dOneImage(benchmark::State& state) {
+    const std::string out = (std::filesystem::temp_directory_path() / "kz-bench-boxes" / "f3d.png").string();
+    measure(state, {"f3d", "--resolution=1000,600", "--output=" + out, kz_bench::box_model(int(state.range(0))).obj});
+}
+
+// The viewer's own start, ended at the first image handed to the window.
+int viewer(const char* fig) {
+    kz::platform::set_present_hook_for_testing([] { _exit(0); });
+    const std::string path = kz::platform::from_native_path(std::filesystem::absolute(fig).string());
+    kz::view::WinMain(nullptr, nullptr, path.c_str(), 1);
+    return 3;  // the loop ended without a frame
+}
+
+}  // namespace
+
+BENCHMARK(BM_KzviewFirstFrame)->Arg(1000)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_F3dOneImage)->Arg(1000)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--viewer") == 0) return viewer(argv[2]);
+    if (!std::getenv("DISPLAY") && !std::getenv("KZ_BENCH_UNDER_XVFB")) {
+        // F3D draws through an X display: run again under a virtual one.
+        setenv("KZ_BENCH_UNDER_XVFB", "1", 1);
+        std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
+                                   const_cast<char*>("-screen 0 1920x1080x24")};
+        for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        std::perror("xvfb-run");
+        return 1;
+    }
+    g_self = std::filesystem::canonical("/proc/self/exe").string();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,71 @@
+// Planes of a window rectangle's view volume from the camera's matrices, and the box-against-planes test.
+#include "modeller/gl_view_volume.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "geometry/vector_math.h"
+
+namespace {
+
+constexpr int kNoWindowKind = 1;
+
+}  // namespace
+
+O3duViewVolume::O3duViewVolume(const _O3duViewport& viewport, double x0, double y0, double x1, double y1)
+    : viewport_(viewport), x0_(x0), y0_(y0), x1_(x1), y1_(y1) {
+    // OpenGL keeps its matrices column by column, which is this library's row-vector layout.
+    OfuMatrix4x4 view, projection;
+    glGetDoublev(GL_MODELVIEW_MATRIX, &view.m[0][0]);
+    glGetDoublev(GL_PROJECTION_MATRIX, &projection.m[0][0]);
+    view_projection_ = view;
+    MultiplyMatrix4x4(view_projection_, projection);
+    make_planes(0.0, planes_);
+}
+
+void O3duViewVolume::make_planes(double reach, double planes[6][4]) const {
+    const double w = viewport_.width > 0 ? viewport_.width : 1, h = viewport_.height > 0 ? viewport_.height : 1;
+    // The rectangle in normalised device coordinates.
+    const double nx0 = 2.0 * (x0_ - reach - viewport_.x) / w - 1.0, nx1 = 2.0 * (x1_ + reach - viewport_.x) / w - 1.0;
+    const double ny0 = 2.0 * (y0_ - reach - viewport_.y) / h - 1.0, ny1 = 2.0 * (y1_ + reach - viewport_.y) / h - 1.0;
+    const OfuMatrix4x4& c = view_projection_;
+    for (int i = 0; i < 4; ++i) {
+        const double x = c.m[i][0], y = c.m[i][1], z = c.m[i][2], q = c.m[i][3];
+        planes[0][i] = x - nx0 * q;
+        planes[1][i] = nx1 * q - x;
+        planes[2][i] = y - ny0 * q;
+        planes[3][i] = ny1 * q - y;
+        planes[4][i] = z + q;
+        planes[5][i] = q - z;
+    }
+}
+
+bool O3duViewVolume::misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
+    if (entity.kind == kNoWindowKind) return false;
+    if (m.m[0][3] != 0.0 || m.m[1][3] != 0.0 || m.m[2][3] != 0.0 || m.m[3][3] != 1.0) return false;
+    const float* lo = entity.box_lo();
+    const float* hi = entity.box_hi();
+    if (lo[0] > hi[0]) return true;  // no vertices: nothing to draw anywhere
+    // The box moved by m, as a centre and half extents along the world axes.
+    double centre[3], extent[3];
+    for (int j = 0; j < 3; ++j) {
+        centre[j] = m.m[3][j];
+        extent[j] = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            centre[j] += 0.5 * (double(lo[i]) + double(hi[i])) * m.m[i][j];
+            extent[j] += 0.5 * (double(hi[i]) - double(lo[i])) * std::fabs(m.m[i][j]);
+        }
+    }
+    double reached[6][4];
+    const float reach = entity.pixel_reach();
+    if (reach > 0.0f) make_planes(reach, reached);
+    const double(*planes)[4] = reach > 0.0f ? reached : planes_;
+    for (int k = 0; k < 6; ++k) {
+        const double* p = planes[k];
+        const double distance = p[0] * centre[0] + p[1] * centre[1] + p[2] * centre[2] + p[3];
+        const double radius = std::fabs(p[0]) * extent[0] + std::fabs(p[1]) * extent[1] + std::fabs(p[2]) * extent[2];
+        if (distance + radius < 0.0) return true;
+    }
+    return false;
+}

@@ -1,0 +1,26 @@
+// The view volume of a rectangle of window pixels, to pass over shapes that cannot put anything into it: the
+// frame skips shapes outside the window, a pick those away from its pixel. A shape is passed over only when its
+// box lies wholly outside one of the volume's planes, so what is drawn into the rectangle never changes.
+#pragma once
+#include "geometry/ofu_types.h"
+#include "modeller/gl_entity.h"
+#include "modeller/o3du_records.h"
+
+class O3duViewVolume {
+public:
+    // From the current modelview (the view alone) and projection matrices, for the window pixels x0..x1 and
+    // y0..y1 (OpenGL rows) of the viewport.
+    O3duViewVolume(const _O3duViewport& viewport, double x0, double y0, double x1, double y1);
+
+    // Whether the shape, drawn with the model matrix m, can put nothing into the rectangle. Shapes drawn in
+    // window coordinates and shapes moved by a projective matrix are never passed over.
+    bool misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
+
+private:
+    void make_planes(double reach, double planes[6][4]) const;
+
+    OfuMatrix4x4 view_projection_;
+    _O3duViewport viewport_;
+    double x0_, y0_, x1_, y1_;
+    double planes_[6][4];  // a x + b y + c z + d >= 0 inside, world coordinates
+};
