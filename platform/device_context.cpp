@@ -95,7 +95,22 @@ const std::uint8_t* Bitmap::bits() const { return impl_->view().bits; }
 
 // ---- DeviceContext ----
 
+void DeviceContext::Impl::settle() const {
+    if (!backing_behind) return;
+    backing_behind = false;
+    const std::size_t row = static_cast<std::size_t>(window_width) * 4;
+    if (gl.scratch.size() < row * static_cast<std::size_t>(window_height) || backing.size() < gl.scratch.size()) return;
+    auto& target = const_cast<std::vector<std::uint8_t>&>(backing);
+    for (int y = 0; y < window_height; ++y)  // scratch row 0 is the bottom of the picture
+        std::memcpy(&target[row * static_cast<std::size_t>(window_height - 1 - y)], &gl.scratch[row * y], row);
+}
+
 SurfaceView DeviceContext::Impl::surface() const {
+    settle();
+    return surface_as_is();
+}
+
+SurfaceView DeviceContext::Impl::surface_as_is() const {
     if (window) {
         SurfaceView v;
         v.bits = const_cast<std::uint8_t*>(backing.data());
@@ -159,11 +174,12 @@ std::unique_ptr<DeviceContext> DeviceContext::create_memory_over_dib(crt::Global
 }
 
 bool DeviceContext::is_window() const { return impl_->window; }
-int DeviceContext::width() const { return impl_->surface().width; }
-int DeviceContext::height() const { return impl_->surface().height; }
+int DeviceContext::width() const { return impl_->surface_as_is().width; }
+int DeviceContext::height() const { return impl_->surface_as_is().height; }
 
 void DeviceContext::resize(int width, int height) {
     if (!impl_->window) return;
+    impl_->settle();
     width = std::max(width, 1);
     height = std::max(height, 1);
     if (!size_ok(width, height)) return;
@@ -186,8 +202,29 @@ void DeviceContext::resize(int width, int height) {
 int DeviceContext::backing_width() const { return impl_->window ? impl_->window_width : 0; }
 int DeviceContext::backing_height() const { return impl_->window ? impl_->window_height : 0; }
 int DeviceContext::backing_stride() const { return impl_->window ? impl_->window_width * 4 : 0; }
-const std::uint8_t* DeviceContext::backing_bytes() const { return impl_->window ? impl_->backing.data() : nullptr; }
-std::uint8_t* DeviceContext::backing_bytes() { return impl_->window ? impl_->backing.data() : nullptr; }
+const std::uint8_t* DeviceContext::backing_bytes() const {
+    if (!impl_->window) return nullptr;
+    impl_->settle();
+    return impl_->backing.data();
+}
+
+std::uint8_t* DeviceContext::backing_bytes() {
+    if (!impl_->window) return nullptr;
+    impl_->settle();
+    return impl_->backing.data();
+}
+
+const std::uint8_t* DeviceContext::frame_rows(int& stride) const {
+    stride = 0;
+    if (!impl_->window) return nullptr;
+    const int row = impl_->window_width * 4;
+    if (impl_->backing_behind) {
+        stride = -row;  // bottom-up: the picture's top row is the last one read back
+        return impl_->gl.scratch.data() + static_cast<std::ptrdiff_t>(impl_->window_height - 1) * row;
+    }
+    stride = row;
+    return impl_->backing.data();
+}
 
 void DeviceContext::set_present_callback(std::function<void(DeviceContext&)> callback) {
     impl_->present = std::move(callback);

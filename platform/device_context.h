@@ -66,6 +66,9 @@ public:
     int backing_stride() const;
     const std::uint8_t* backing_bytes() const;
     std::uint8_t* backing_bytes();
+    // Window DC: the frame's top row as it is held right now, for the window to copy once; the stride is
+    // negative when the rows are held bottom-up. Valid until the next drawing or resize.
+    const std::uint8_t* frame_rows(int& stride) const;
     // Called after every swap and after GDI drawing into a window DC, so the window can repaint from the backing.
     void set_present_callback(std::function<void(DeviceContext&)> callback);
     void notify_present();

@@ -43,8 +43,8 @@ struct GlTarget {
     int height = 0;
     int format = 0;  // pixel format set on the DC, 0 none
     PixelFormatDescriptor descriptor;
-    std::vector<std::uint8_t> scratch;  // read-back rows before they are flipped into the backing image
-    bool stale = false;                 // a memory DC's bitmap was drawn on by GDI since the pbuffer last took it in
+    mutable std::vector<std::uint8_t> scratch;  // read-back rows, bottom-up, before they reach the backing image
+    bool stale = false;  // a memory DC's bitmap was drawn on by GDI since the pbuffer last took it in
 };
 void destroy_gl_target(GlTarget& target);  // gl_context.cpp
 
@@ -54,6 +54,9 @@ struct DeviceContext::Impl {
     int window_width = 1;
     int window_height = 1;
     std::vector<std::uint8_t> backing;  // top-down BGRA
+    // The last frame read back is still bottom-up in gl.scratch: the window takes it from there, flipping as it
+    // copies, and the backing image is filled only when somebody asks for it (settle).
+    mutable bool backing_behind = false;
     std::function<void(DeviceContext&)> present;
     // Memory DC
     Bitmap* selected = nullptr;
@@ -63,6 +66,10 @@ struct DeviceContext::Impl {
     GdiState gdi;
 
     SurfaceView surface() const;
+    // The same, leaving a frame that waits in the scratch buffer where it is (for the read-back itself).
+    SurfaceView surface_as_is() const;
+    // Brings the backing image up to the last frame read back.
+    void settle() const;
 };
 
 }  // namespace kz::platform

@@ -106,11 +106,11 @@ struct PackState {
 };
 
 // The frame of the current target into the DC's pixels. Bottom-up 24/32-bit DIB rows are exactly what
-// glReadPixels gives with pack alignment 4, so those are read in place; top-down surfaces go through a scratch
-// buffer and a row flip.
+// glReadPixels gives with pack alignment 4, so those are read in place; a window's whole frame waits bottom-up in
+// the scratch buffer (DeviceContext::frame_rows); other top-down surfaces are flipped into place.
 void read_back(DeviceContext& dc) {
     DeviceContext::Impl& impl = *dc.impl();
-    const SurfaceView view = impl.surface();
+    const SurfaceView view = impl.surface_as_is();
     if (!view || !impl.gl.surface) return;
     const int w = std::min(view.width, impl.gl.width);
     const int h = std::min(view.height, impl.gl.height);
@@ -123,8 +123,18 @@ void read_back(DeviceContext& dc) {
     }
     const int bpp = view.bits_per_pixel / 8;
     const std::size_t row = static_cast<std::size_t>(dib_stride(w, view.bits_per_pixel));
+    const bool whole_window = impl.window && w == view.width && h == view.height;
+    if (whole_window)
+        impl.backing_behind = false;  // the frame waiting there is replaced whole
+    else
+        impl.settle();  // a part of a frame lands on the last one, which must be in place first
     impl.gl.scratch.resize(row * h);
     glReadPixels(0, 0, w, h, format, GL_UNSIGNED_BYTE, impl.gl.scratch.data());
+    if (whole_window) {
+        // A whole window frame stays bottom-up: the window flips it as it takes its one copy.
+        impl.backing_behind = true;
+        return;
+    }
     for (int y = 0; y < h; ++y)  // GL row 0 is the bottom of the picture, picture row view.height-1
         std::memcpy(view.row(view.height - 1 - y), &impl.gl.scratch[row * y], static_cast<std::size_t>(w) * bpp);
 }
@@ -164,6 +174,7 @@ bool ensure_target(DeviceContext& dc, bool* fresh) {
     *fresh = false;
     const int w = std::max(dc.width(), 1), h = std::max(dc.height(), 1);
     if (target.surface && target.width == w && target.height == h) return true;
+    dc.impl()->settle();  // a frame still waiting in the scratch buffer goes to the backing image first
     destroy_gl_target(target);
     const EGLint attributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(d.display, d.config, attributes);

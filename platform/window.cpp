@@ -677,7 +677,7 @@ void set_present_hook_for_testing(void (*hook)()) { g_present_hook = hook; }
 
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride) {
     Window* w = find_window(window);
-    if (!w || !w->widget || !bgra || width < 1 || height < 1 || stride < width * 4) return false;
+    if (!w || !w->widget || !bgra || width < 1 || height < 1 || std::abs(stride) < width * 4) return false;
     // Copied: the caller's frame buffer is reused for the next frame while Qt paints this one later. The last
     // frame's image is written over when it has the same size and nothing else holds it: a fresh 8 MB image per
     // full-HD frame costs its page faults on every redraw.
@@ -688,7 +688,7 @@ bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int wid
         w->backing = std::move(image);
     }
     for (int y = 0; y < height; ++y)
-        std::memcpy(w->backing.scanLine(y), bgra + static_cast<std::size_t>(y) * stride,
+        std::memcpy(w->backing.scanLine(y), bgra + static_cast<std::ptrdiff_t>(y) * stride,
                     static_cast<std::size_t>(width) * 4);
     if (!w->in_paint) w->widget->update();
     if (g_present_hook) g_present_hook();

@@ -177,8 +177,9 @@ void invalidate_window(WindowHandle window);
 // The window that last received pointer input (a set cursor shows there).
 WindowHandle pointer_window();
 
-// Shows top-down 32-bit BGRA pixels as the window's content and repaints it; the image keeps its size when the
-// window is resized until the next one arrives. False for bad arguments or a window that is gone.
+// Shows 32-bit BGRA pixels as the window's content and repaints it; `bgra` is the top row and a negative stride
+// walks rows held bottom-up. The image keeps its size when the window is resized until the next one arrives.
+// False for bad arguments or a window that is gone.
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride);
 // Benchmark hook: called after each image a window is given (null: none); timing a start up to its first frame.
 void set_present_hook_for_testing(void (*hook)());

@@ -102,6 +102,7 @@ struct DocumentState {
     int build_shapes = 1;             // 0 only to measure the reader without the shape builders
     int loading_settings = 0;         // 1 while a new model's settings are being read
     LoadGuard guard;                  // the running open's budgets and block nesting
+    int placing_at_end = 0;           // 1 while OpenModel reads: its one pass over the tree places every item
 
     // What the interpreter keeps between lines.
     std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape

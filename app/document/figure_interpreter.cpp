@@ -356,7 +356,7 @@ int XView::AddTrunkRecord(const char* line) {
     for (std::size_t i = 0; i < trunk->children.size(); ++i) ExpandReference(trunk->children[i], 0, 0);
     document.loading_settings = saved;
     document.first_trunk_index = first_before;
-    trunk->RecalcMatrices(1);
+    if (!document.placing_at_end) trunk->RecalcMatrices(1);
     return trunk->index;
 }
 

@@ -80,7 +80,10 @@ bool ends_inside_character(const std::string& bytes) {
 int XView::OpenModel(const char* path) {
     if (!path || !*path) return 0;
     document.opened_model_paths.emplace_back(path);
+    // Items read now are placed by the one pass over the whole tree below, not each as it is read as well.
+    document.placing_at_end = 1;
     const int r = OpenModelFile(path, 1);
+    document.placing_at_end = 0;
     if (r <= 0) return r;
     SendTitle();
     if (XTrunk* root = TrunkAt(0)) {

@@ -29,6 +29,8 @@ struct ViewOutput {
     int window_layout = 0, applied_layout = 0;  // 0..3, and the one last applied
     double screen_scale{};                      // the eye record's window height over the menu screen height
     double draw_time = 0.0;                     // seconds the last redraw took
+    int redraws_held = 0;                       // 1 while the program starts: the start file's model is drawn once
+    int held_redraw_flag = 0;                   // what the held redraws asked for (1: refresh every item's marks)
     int notify_mode = 0;                        // 1: the notify list's first number goes out as 0
 };
 

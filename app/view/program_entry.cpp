@@ -129,6 +129,8 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     kz::foundation::load_font_resource(nullptr);
 
     g_view = new XView(g_main_window, instance);
+    // Nothing is drawn until the start file is in: the first frame shown is its model's, rendered once.
+    g_view->output.redraws_held = 1;
     g_view->document.program_folder = program_folder;
     const plat::Rect client = plat::client_rect(g_main_window);
     g_view->LayoutWindows(client.right - client.left, client.bottom - client.top);
@@ -140,7 +142,8 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     ChooseStartFile(g_view, program_folder, start_name, command_line);
     g_view->FireStartActions();
     // The start file's model and settings show at once, not only at the first tick or input.
-    g_view->Redraw(0);
+    g_view->output.redraws_held = 0;
+    g_view->Redraw(g_view->output.held_redraw_flag);
     plat::set_focus(g_main_window);
 
     listen_for_programs(g_view);

@@ -41,6 +41,10 @@ struct DibHolder {
 }  // namespace
 
 void XView::Redraw(int flag) {
+    if (output.redraws_held) {
+        output.held_redraw_flag |= flag;
+        return;
+    }
     const auto start = std::chrono::steady_clock::now();
     // A hover position still waiting for its pick is picked against the scene as the user saw it.
     ResolveHoverPick();

@@ -94,8 +94,10 @@ XView::XView(WindowHandle parent_window, void* instance_handle) {
         output.view_dc[i] = kz::platform::DeviceContext::create_window(64, 64);
         WindowHandle w = output.view_window[i];
         output.view_dc[i]->set_present_callback([w](kz::platform::DeviceContext& dc) {
-            kz::platform::present_window_image(w, dc.backing_bytes(), dc.backing_width(), dc.backing_height(),
-                                               dc.backing_stride());
+            // Straight from where the frame was read back: one copy between the read-back and the window.
+            int stride = 0;
+            const std::uint8_t* top = dc.frame_rows(stride);
+            kz::platform::present_window_image(w, top, dc.backing_width(), dc.backing_height(), stride);
         });
     }
     output.bridge = new CBusMDL(this);

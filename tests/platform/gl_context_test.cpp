@@ -3,8 +3,10 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/crt/global_memory.h"
 #include "platform/device_context.h"
@@ -161,9 +163,14 @@ TEST(GlContext, LitTriangleIntoWindowBackingAndPresent) {
     const int w = 40, h = 30;
     auto dc = DeviceContext::create_window(w, h);
     int presented = 0;
+    std::vector<std::uint8_t> shown;  // what a window copies at the present, top row first
     dc->set_present_callback([&](DeviceContext& d) {
         EXPECT_EQ(&d, dc.get());
         ++presented;
+        int stride = 0;
+        const std::uint8_t* top = d.frame_rows(stride);
+        ASSERT_NE(top, nullptr);
+        for (int y = 0; y < h; ++y) shown.insert(shown.end(), top + y * stride, top + y * stride + w * 4);
     });
     ASSERT_TRUE(setup(*dc));
     auto context = GlContext::create(*dc);
@@ -184,6 +191,9 @@ TEST(GlContext, LitTriangleIntoWindowBackingAndPresent) {
             return Bgr{p[0], p[1], p[2]};
         },
         Bgr{255, 0, 0});
+    // The window's one copy, taken before the backing image was asked for, is that same picture.
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), bytes, bytes + std::size_t(w) * h * 4));
+    EXPECT_EQ(shown.size(), std::size_t(w) * h * 4);
 }
 
 TEST(GlContext, TwoContextsOnOneThreadKeepTheirOwnState) {
