@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -305,7 +306,7 @@ FileWriter::FileWriter(std::string_view windows_path) {
             if (!real.empty()) target_ = real;
             if (!stat_ok(target_, &st)) st.st_mode = 0;
         }
-        if (S_ISDIR(st.st_mode) || is_running_program(st)) {
+        if (S_ISDIR(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
             target_.clear();
             return;
         }
@@ -342,8 +343,22 @@ FileWriter::~FileWriter() {
     if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
+namespace {
+std::atomic<std::int64_t> g_write_capacity{-1};
+}
+
+void set_write_capacity_for_tests(std::int64_t bytes) { g_write_capacity = bytes; }
+
 bool FileWriter::write(const void* data, std::size_t size) {
     if (!stream_) return false;
+    if (g_write_capacity >= 0) {
+        const std::int64_t left = g_write_capacity.fetch_sub(static_cast<std::int64_t>(size));
+        if (left < static_cast<std::int64_t>(size)) {
+            g_write_capacity = 0;
+            failed_ = true;
+            return false;
+        }
+    }
     if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
     return !failed_;
 }

@@ -45,7 +45,8 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
 
 // Replaces (or creates) a file safely: everything goes to a temporary file in the same folder, which is renamed
 // over the target only by commit(). Destroying an uncommitted writer removes the temporary file and leaves the
-// old file as it was.
+// old file as it was. A target whose mode bits make it read-only is refused (is_open false), as Windows refuses
+// to replace a read-only file, even for a user whom the system would let write it.
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);
@@ -65,6 +66,9 @@ private:
     bool failed_ = false;
 };
 bool write_whole_file(std::string_view windows_path, std::string_view bytes);
+// Test hook: every writer fails as on a full disk once this many bytes were written in all since the call;
+// a negative count lifts it.
+void set_write_capacity_for_tests(std::int64_t bytes);
 
 // The POSIX path where a write to `windows_path` lands, but only when that place lies inside `folder` once every
 // existing component of both is resolved (symlinks followed, case matched) and the rest holds no "." or ".."
