@@ -26,6 +26,9 @@ using kz::foundation::SystemTime;
 
 // Bit of XTrunk::flags: the item's unit file came over "http:" (never started from, never written back).
 inline constexpr std::int32_t kTrunkDownloadedUnit = 0x100;
+// Bit of XTrunk::flags: the item's unit file exists but was not read whole (refused, unreadable, cut short, lines
+// skipped); saving leaves that file alone.
+inline constexpr std::int32_t kTrunkUnitNotWhole = 0x200;
 // Unit files nested deeper than this are not read: spellings and links of one file cannot recurse forever.
 inline constexpr int kMaxReferenceNesting = 32;
 // A record line longer than this is not a record anybody wrote; it is skipped and reported.
@@ -94,15 +97,16 @@ struct DocumentState {
     std::vector<ReferenceLevel> reference_stack;
     int first_trunk_index = -1;
     int relative_paths = 1;
-    int unit_nesting = 0;             // unit files being read right now
-    int on_demand = 0;                // 1 while an open leaves units marked "E" unread
-    int level_floor = 1;              // reference depth a "}" cannot pop below
-    int link_jump = 0;                // set by a link that opens a model: keep the eye where it is
-    std::string last_download_error;  // why the latest download failed; empty after a success
-    int build_shapes = 1;             // 0 only to measure the reader without the shape builders
-    int loading_settings = 0;         // 1 while a new model's settings are being read
-    LoadGuard guard;                  // the running open's budgets and block nesting
-    int placing_at_end = 0;           // 1 while OpenModel reads: its one pass over the tree places every item
+    int unit_nesting = 0;                       // unit files being read right now
+    int on_demand = 0;                          // 1 while an open leaves units marked "E" unread
+    int level_floor = 1;                        // reference depth a "}" cannot pop below
+    int link_jump = 0;                          // set by a link that opens a model: keep the eye where it is
+    std::string last_download_error;            // why the latest download failed; empty after a success
+    int build_shapes = 1;                       // 0 only to measure the reader without the shape builders
+    int loading_settings = 0;                   // 1 while a new model's settings are being read
+    LoadGuard guard;                            // the running open's budgets and block nesting
+    int placing_at_end = 0;                     // 1 while OpenModel reads: its one pass over the tree places every item
+    kz::scene::XTrunk* reading_unit = nullptr;  // the item whose unit file is being read; null: none
 
     // What the interpreter keeps between lines.
     std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape

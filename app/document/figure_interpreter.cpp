@@ -331,6 +331,7 @@ int XView::AddTrunkRecord(const char* line) {
     // Hung in place before its record is read, so names in the record resolve against its unit's folder.
     XTrunk* owner = document.reference_stack.empty() ? nullptr : document.reference_stack.back().owner;
     if (owner && owner != trunk) trunk->SetParent(owner);
+    NoteRowSource(trunk);
     {
         COBJECTA record(nullptr, this, trunk);
         record.ReadFigureLine(line);

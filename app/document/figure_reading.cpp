@@ -230,6 +230,8 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     // Marked loaded even when refused: the item is expanded again on every later walk, and one report is enough.
     trunk->loaded = 1;
     trunk->unit_part_start = trunk->unit_part_end = trunk->part_count();
+    // Until the file is read whole the item holds less than the file, and a save must leave the file alone.
+    trunk->flags |= kTrunkUnitNotWhole;
     if (!CanLoadReference(trunk)) {
         report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");
         return;
@@ -241,7 +243,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     }
     if (!document.guard.add_unit(unit.c_str())) return;
     char full[kPath] = {}, local[kPath] = {};
-    fnd::copy_string_bounded(full, resolved_unit_name(document, unit.c_str()).c_str(), kPath);
+    UnitFullName(trunk, full);
     const int kind = MapDataName(full, local);
     std::string bytes;
     const bool exists = kz::platform::file_exists(local) && !kz::platform::is_directory(local);
@@ -252,6 +254,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         if (!exists) return;
     } else if (!exists) {
         report_unit_problem(full, "unit file not found");
+        trunk->flags &= ~kTrunkUnitNotWhole;  // nothing to lose: a save may create it
         return;
     }
     std::string why;
@@ -260,26 +263,33 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         return;
     }
     if (kind == 1) trunk->flags |= kTrunkDownloadedUnit;
-    if (bytes.find('\0') != std::string::npos)
+    bool whole = true;
+    if (bytes.find('\0') != std::string::npos) {
         report_unit_problem(full, "holds NUL bytes (not a text file)");
-    else if (ends_inside_character(bytes))
+        whole = false;
+    } else if (ends_inside_character(bytes)) {
         report_unit_problem(full, "ends inside a character (cut short)");
+        whole = false;
+    }
 
     EnterUnitFile(full);
     ++document.unit_nesting;
     // A unit's blocks balance within the unit, refused ones too.
     const int outer_refused = document.guard.refused_blocks();
     document.guard.set_refused_blocks(0);
+    XTrunk* const outer_unit = document.reading_unit;
+    document.reading_unit = trunk;
     const int outer_floor = document.level_floor;
     const int base_depth = static_cast<int>(document.reference_stack.size());
     PushReferenceLevel(trunk, "");
     ApplyFigureLine("{", 0);
     // The unit's own "}" lines cannot climb out of the two levels that wrap it.
     document.level_floor = base_depth + 2;
-    apply_figure_bytes(&bytes, full);
+    if (apply_figure_bytes(&bytes, full) > 0) whole = false;
     if (static_cast<int>(document.reference_stack.size()) > base_depth + 2) {
         report_unit_problem(full, "ends inside an open \"{\" block (cut short?)");
         TruncateReferenceStack(base_depth + 2);
+        whole = false;
     }
     document.level_floor = outer_floor;
     if (static_cast<int>(document.reference_stack.size()) == base_depth + 2) {
@@ -288,15 +298,26 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     }
     document.guard.set_refused_blocks(outer_refused);
     --document.unit_nesting;
+    document.reading_unit = outer_unit;
     LeaveUnitFile();
     trunk->unit_part_end = trunk->part_count();
+    if (whole) trunk->flags &= ~kTrunkUnitNotWhole;
 }
 
-void XView::apply_figure_bytes(std::string* bytes, const char* unit) {
+void XView::NoteRowSource(XTrunk* trunk) {
+    XTrunk* parent = trunk ? trunk->parent : nullptr;
+    if (trunk) trunk->read_from_unit = parent && parent == document.reading_unit && parent->HasFrefer() ? 1 : 0;
+}
+
+void XView::UnitFullName(const XTrunk* trunk, char* full) {
+    fnd::copy_string_bounded(full, resolved_unit_name(document, frefer_of(trunk)).c_str(), kPath);
+}
+
+int XView::apply_figure_bytes(std::string* bytes, const char* unit) {
     char* data = bytes->data();
     const std::size_t size = bytes->size();
     std::size_t pos = 0;
-    int line_number = 0;
+    int line_number = 0, skipped = 0;
     // A stopped open reads no further line.
     while (pos < size && !document.guard.stopped()) {
         std::size_t end = pos;
@@ -307,6 +328,7 @@ void XView::apply_figure_bytes(std::string* bytes, const char* unit) {
             const std::string why = "line " + std::to_string(line_number) + " is longer than " +
                                     std::to_string(kMaxFigureLineBytes) + " bytes, skipped";
             report_unit_problem(unit, why.c_str());
+            ++skipped;
         } else if (length > 0) {
             // The byte after the line is the line end (or the string's own terminator) and goes back afterwards.
             const char kept = data[end];
@@ -319,6 +341,9 @@ void XView::apply_figure_bytes(std::string* bytes, const char* unit) {
         pos = end + 1;
         if (pos < size && (data[pos] == '\r' || data[pos] == '\n') && data[pos] != first) ++pos;
     }
+    // The lines a stopped open left unread count as skipped too.
+    if (pos < size && document.guard.stopped()) ++skipped;
+    return skipped;
 }
 
 void XView::ApplyFigureText(char* text) {

@@ -76,6 +76,7 @@ int XView::CopyTrunkAt(int source_index, const double* position, const double* r
     if (!copy) return -1;
     XTrunk* owner = document.reference_stack.empty() ? nullptr : document.reference_stack.back().owner;
     if (owner && owner != copy) copy->SetParent(owner);
+    NoteRowSource(copy);
     copy->lock_owner = fnd::free_and_null(copy->lock_owner);
     copy->CopyLeavesFrom(source, 1);
     copy->CopyAttributesFrom(source);

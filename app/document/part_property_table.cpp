@@ -2,6 +2,7 @@
 // set from text (with a rebuild), and attributes set on the items a target selects.
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/document/xview.h"
@@ -188,14 +189,14 @@ int XView::PartPropertyTable(XLeaves* part, char*** labels, char*** values, int 
         if (wanted != record.trans || std::isnan(record.trans)) part->SetParameter(kTransparencyColumn, wanted);
         return kColumns - 1;
     }
-    COBJECTA copy(&record, this, part->owner);
-    copy.SetFieldByKeyword(kColumnKeys[column], text);
-    if (column == 21) copy.DecodeDisplayMode();
-    const bool shadow_changed = copy.shadow_mode != record.shadow_mode || copy.hit_flag != record.hit_flag;
-    const char* new_name = copy.name ? copy.name : "";
+    const std::unique_ptr<COBJECTA> copy = CreateObjectRecord(&record, part->owner);
+    copy->SetFieldByKeyword(kColumnKeys[column], text);
+    if (column == 21) copy->DecodeDisplayMode();
+    const bool shadow_changed = copy->shadow_mode != record.shadow_mode || copy->hit_flag != record.hit_flag;
+    const char* new_name = copy->name ? copy->name : "";
     if (fnd::compare_nocase(record.name ? record.name : "", new_name) != 0) part->Rename(new_name);
     display.edit_flag = 1;
-    part->Build(&copy);
+    part->Build(copy.get());
     display.edit_flag = 0;
     if (shadow_changed && part->owner) part->owner->PushShadowFlags(1, 0);
     MarkTrunkChanged(part->owner);

@@ -32,6 +32,7 @@ class CBusMDL;
 }
 namespace kz::scene {
 class XLeaf;
+class COBJECTA;
 struct ConditionList;
 }  // namespace kz::scene
 
@@ -150,6 +151,9 @@ public:
     void ClearChangedFlags(XTrunk* trunk);
     int MarkTrunkChanged(XTrunk* trunk) override;
     XTrunk* FindUnitTrunk(XTrunk* trunk) override;
+    // The unit whose file holds the item's row: the nearest unit above whose own file gave the row on the way
+    // up (an item a referring file placed under a unit lives in that file); the root at the top.
+    XTrunk* FindRowFileTrunk(XTrunk* trunk);
     void MarkSelectionFamily() override;
     // Per-frame refresh of every item's marks and highlight / selection display.
     void RefreshMarks();
@@ -175,6 +179,10 @@ public:
     int InNumberRanges(int number) override;
     void MakeRootTrunk();
     void NewModel();
+    // A new record owned by the trunk: a copy of `from`, or empty.
+    std::unique_ptr<kz::scene::COBJECTA> CreateObjectRecord(const kz::scene::COBJECTA* from, XTrunk* trunk);
+    // Rebuilds parts 1.. of item 1..count-1 from their records and places them; 0 for a bad index.
+    int RebuildTrunkParts(int index);
 
     // --- Lock files and stamp names ---------------------------------------------------------------------------
     int ReleaseLockFile(const char* path, const char* user, int number);
@@ -185,7 +193,7 @@ public:
     void PushDataFolder();
     void PopDataFolder();
 
-    // --- Work of other parts of the view and the document (see view_pending.cpp) -----------------------------
+    // --- Work of other parts of the view and the document ---------------------------------------------------
     void LayoutWindows(int width, int height);
     void Redraw(int full);
     void UpdateCursor();
@@ -215,9 +223,6 @@ public:
     void FitEyeToModel(double seconds);
     void ApplyVisibility();
     void QueueItemCamera(int item, double seconds);
-    void CopyItemToClipboard(int item, int with_children);
-    void PasteFromClipboard();
-    void PasteAsTrunk(int item);
     void ExecExelData(const char* text, int* a, int* b);
     // Moves the eye to a target (mode 1: eye placed along the current direction at the given distance when no
     // eye is given), animated over seconds on the view clock or at once.
@@ -295,9 +300,50 @@ public:
     void GetUnitFolder(XTrunk* trunk, char* folder);
     int TrunkDownloaded(const XTrunk* trunk) const;
     int LoadsOnDemand(const XTrunk* trunk) const;
-    void apply_figure_bytes(std::string* bytes, const char* unit);
+    // Feeds a text's lines to the interpreter; the number of lines skipped as too long.
+    int apply_figure_bytes(std::string* bytes, const char* unit);
+    // Notes whether a new item's row came from its parent unit's own file (read_from_unit).
+    void NoteRowSource(XTrunk* trunk);
+    // The unit's file name: "#frefer" with ".fig" added when it has none, resolved against the base folder.
+    void UnitFullName(const XTrunk* trunk, char* full);
 
     // --- end of the figure-file block ------------------------------------------------------------------------
+
+    // --- Figure writers, clipboard paste and referenced units (app/document/figure_writers.cpp,
+    //     clipboard_paste.cpp, bang_records.cpp) -----------------------------------------------------------------
+    // Writes the unit's file when it is changed (top 1: with the settings and command blocks first) and visits
+    // the units below; 1 when its file was written.
+    int SaveUnitFig(XTrunk* unit, int top);
+    int SaveChildUnits(XTrunk* unit, kz::foundation::EString* buffer);
+    // One child's rows: a plain item's subtree in "{" "}", a unit's own file saved and what this file placed
+    // under it in "{" "}".
+    void SaveChildUnit(XTrunk* child, kz::foundation::EString* buffer);
+    int CanWriteUnit(XTrunk* trunk);
+    // 1 when the unit's file was read whole (or does not exist yet) and is not fetched over "http:".
+    int UnitFileKeptWhole(const XTrunk* trunk) const;
+    // The local file a unit is written to; 0 when it has none ("http:").
+    int UnitWriteName(const XTrunk* unit, char* local);
+    int WriteUnitModel(kz::foundation::EString* buffer, XTrunk* trunk, const char* separator);
+    void WriteAttributeLines(kz::foundation::EString* buffer, XTrunk* trunk);
+    void WritePoseLines(kz::foundation::EString* buffer, XTrunk* trunk);
+    int WriteExcoms(kz::foundation::EString* buffer, const char* separator);
+    int ItemToText(XTrunk* trunk, kz::foundation::EString* buffer, int with_children, int expand_units);
+    void CopyItemToClipboard(int item, int with_children, int expand_units = 0);
+    // The save command: the whole model, asking for a file name when the model has none of its own.
+    int SaveModel();
+    // The clipboard's text without its leading line ends (wrap 1: inside "{" and "}" lines); false when none.
+    bool GetClipboardText(std::string* text, int wrap);
+    int PasteFromClipboard();
+    int PasteFigureText();
+    // point: a packed window point of the first view window to place the new item on, or null.
+    void PasteBangRecords(const std::int64_t* point);
+    int ConvertBangRecords();
+    int PasteClipRef();
+    int AddReferFile(const char* path);
+    void PasteAsTrunk(int item);
+    // path null: the clipboard. The replacing item's index (or the reloaded unit's), -1 on failure.
+    int ReplaceItemWithFile(int item, const char* path);
+    // --- end of the writers' block ----------------------------------------------------------------------------
 
     // --- Part property table and attributes (app/document/part_property_table.cpp, computed_attributes.cpp;
     //     the popup text in app/view/attribute_popup.cpp) ------------------------------------------------------
@@ -444,9 +490,6 @@ public:
     void FollowDraggedItem(int item);
     // Runs the hover pick that the last queued mouse move left waiting (popup and action cursor).
     void ResolveHoverPick();
-    // Referenced files brought in by drops (the figure loader's side).
-    int ReplaceItemWithFile(int item, const char* path);
-    int AddReferFile(const char* path);
     int IndexOfTrunk(const XTrunk* trunk) const;
     void StartViewTimer();
     static bool key_held(int virtual_key);

@@ -174,6 +174,9 @@ int XLeaves::MakePoly() {
 
     auto cap = [&](double z, bool up, std::int32_t code) {
         if (!with_holes) {
+            // The top of a smooth outline takes the points' own directions as its normals.
+            const bool directed = code == 2000 && up && smooth_normals(*this) &&
+                                  outline.directions.size() == 3 * static_cast<std::size_t>(outline.size());
             std::vector<double> points, uv;
             for (int k = 0; k < outline.size(); ++k) {
                 const int i = up ? k : outline.size() - 1 - k;
@@ -181,7 +184,8 @@ int XLeaves::MakePoly() {
                 if (!outline.texcoords.empty())
                     uv.insert(uv.end(), {outline.texcoords[2 * i], outline.texcoords[2 * i + 1]});
             }
-            make_shape_face(*this, FaceMaker::cap, points.data(), outline.size(), nullptr, code, nullptr,
+            make_shape_face(*this, FaceMaker::cap, points.data(), outline.size(),
+                            directed ? outline.directions.data() : nullptr, code, nullptr,
                             uv.empty() ? nullptr : uv.data(), static_cast<int>(uv.size() / 2));
             return;
         }

@@ -64,6 +64,12 @@ void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const 
 
 void XLeaf::ShapePoint(int i, double* out) const { transform_point(out, local_point(i), frame); }
 
+void XLeaf::SetPointNormal(int i, const double* normal_in_face) {
+    if (i < 0 || i >= count_ || !normal_in_face) return;
+    std::copy(normal_in_face, normal_in_face + 3, array(kLocalNormals) + 3 * i);
+    transform_direction(array(kWorldNormals) + 3 * i, local_normal(i), world);
+}
+
 void XLeaf::RefreshWorldPoints() {
     for (int i = 0; i < count_; ++i) {
         transform_point(array(kWorldPoints) + 3 * i, local_point(i), world);

@@ -64,6 +64,8 @@ public:
     const double* world_normal(int i) const { return array(kWorldNormals) + 3 * i; }
     // Local outline carried by the frame inverse back into the shape's coordinates.
     void ShapePoint(int i, double* out) const;
+    // Replaces point i's normal (in the face's own frame); its world copy follows.
+    void SetPointNormal(int i, const double* normal_in_face);
 
     XLeaves* owner = nullptr;
     std::int32_t face_code = 0;

@@ -147,6 +147,7 @@ void XTrunk::SetParent(XTrunk* new_parent) {
     }
     if (parent) parent->RemoveChild(this);
     parent = target;
+    read_from_unit = 0;
     if (view) view->MarkTrunkChanged(this);
     if (parent && parent != this) {
         append_child(parent->children, this);
@@ -176,6 +177,7 @@ void XTrunk::MoveChildrenToParent(int keep_place) {
         if (child != parent) {
             append_child(parent->children, child);
             child->parent = parent;
+            child->read_from_unit = 0;
             if (view) view->MarkTrunkChanged(parent);
         }
         COBJECTA& c = *child->base_record();

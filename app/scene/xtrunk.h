@@ -151,6 +151,9 @@ public:
     // The parts a unit read into the item added (start..end-1); lines of the referring file after the reference
     // add theirs behind them, so unloading the unit removes only this range (-1: no unit read).
     std::int32_t unit_part_start = -1, unit_part_end = -1;
+    // 1 while the item's row is one its parent unit's own file gave it (the document's reader sets it); a move
+    // clears it. Other items under a unit live in the file that refers to the unit.
+    std::int32_t read_from_unit = 0;
     std::int32_t animating = 0;
     std::int32_t flags = 0;
     std::int32_t delete_mark = 0;

@@ -398,13 +398,15 @@ void XView::DropAtPoint(const char* text) {
     }
     const int added = AddReferFile(name.c_str());
     if (added < 1 || added >= trunk_count()) return;
+    // A file whose own shapes went into the new item stays a referenced item: dissolving it would drop them.
+    const bool keep = document.trunks[added]->part_count() > 1;
     if (key_held(plat::VK_SHIFT)) {
-        DeleteTrunk(added, 1);
+        if (!keep) DeleteTrunk(added, 1);
     } else {
         XTrunk* holder = nullptr;
         const int placed = PlaceItemAtPoint(added, packed(point));
         if (placed >= 0 && placed < trunk_count()) holder = document.trunks[placed];
-        DeleteTrunk(added, 1);  // its children now hang on the item at the point
+        if (!keep) DeleteTrunk(added, 1);  // its children now hang on the item at the point
         const int index = std::max(0, IndexOfTrunk(holder));
         SelectItem(index, 1, 0);
         if (index < trunk_count() && document.trunks[index]) document.trunks[index]->RecalcMatrices(1);

@@ -63,6 +63,11 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
     case plat::WM_PAINT:
     case plat::WM_ERASEBKGND: return 0;
     case plat::WM_KEYDOWN:
+        // Ctrl+S saves the model before any key of the view's own sees it.
+        if (g_view && wparam == 'S' && XView::key_held(plat::VK_CONTROL)) {
+            g_view->SaveModel();
+            return 0;
+        }
         if (g_view) g_view->OnKeyMessage(static_cast<int>(wparam));
         return 0;
     case plat::WM_MOUSEWHEEL: {

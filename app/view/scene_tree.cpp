@@ -180,10 +180,11 @@ void XView::UnloadReferences(XTrunk* trunk) {
 
 void XView::UnloadReference(XTrunk* trunk, int recursive) {
     if (!trunk) return;
-    while (!trunk->children.empty()) {
+    // Items the referring file placed under the unit are not the unit's to take away.
+    for (std::size_t i = 0; i < trunk->children.size();) {
         const std::size_t before = trunk->children.size();
-        DeleteTrunkTree(trunk->children[0], recursive);
-        if (trunk->children.size() >= before) break;
+        if (trunk->children[i]->read_from_unit == 1) DeleteTrunkTree(trunk->children[i], recursive);
+        if (trunk->children.size() >= before) ++i;
     }
     // The unit's own shape lines went into this item after those of the file that refers to it; a reload must
     // not leave them behind to be added a second time.
@@ -222,7 +223,15 @@ int XView::MarkTrunkChanged(XTrunk* trunk) {
     if (!trunk || document.change_lock == 1) return 0;
     trunk->changed = 1;
     if (XTrunk* unit = FindUnitTrunk(trunk)) unit->changed = 1;
+    if (XTrunk* file = FindRowFileTrunk(trunk)) file->changed = 1;
     return 1;
+}
+
+XTrunk* XView::FindRowFileTrunk(XTrunk* trunk) {
+    XTrunk* root = document.trunks.empty() ? nullptr : document.trunks[0];
+    for (XTrunk* t = trunk; t && t->parent; t = t->parent)
+        if (t->parent == root || (t->parent->HasFrefer() && t->read_from_unit == 1)) return t->parent;
+    return root;
 }
 
 XTrunk* XView::FindUnitTrunk(XTrunk* trunk) {

@@ -216,7 +216,10 @@ void XView::SetShadowModeTree(int index, int mode) {
             stack.push_back({child, 0});
             continue;
         }
-        if (kz::scene::COBJECTA* record = trunk->base_record()) record->shadow_mode = mode;
+        if (kz::scene::COBJECTA* record = trunk->base_record()) {
+            record->shadow_mode = mode;
+            MarkTrunkChanged(trunk);
+        }
         stack.pop_back();
     }
     Redraw(0);
@@ -224,6 +227,7 @@ void XView::SetShadowModeTree(int index, int mode) {
 
 void XView::PasteIntoRoot() {
     document.paste_target = 0;
+    document.current_trunk_index = 0;
     PasteFromClipboard();
     if (!document.trunks.empty()) document.trunks[0]->RecalcMatrices(1);
     if (output.bridge) output.bridge->device_dirty = 1;

@@ -77,6 +77,44 @@ void write_file(const std::string& posix_path, const std::string& bytes) {
 
 std::string windows_form(const std::string& posix_path) { return plat::from_native_path(posix_path); }
 
+std::string read_all(const std::string& posix_path) {
+    std::ifstream in(posix_path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+XTrunk* find_item(const XView* view, const char* name) {
+    for (XTrunk* t : view->document.trunks) {
+        const kz::scene::COBJECTA* r = t ? t->base_record() : nullptr;
+        if (r && r->name && std::string(r->name) == name) return t;
+    }
+    return nullptr;
+}
+
+std::string lines(std::initializer_list<std::string> list, const char* end) {
+    std::string out;
+    for (const std::string& l : list) out += l + end;
+    return out;
+}
+
+void write_multi_unit_model(const std::string& dir, const std::string& elsewhere, const std::string& served,
+                            const std::string& remote_url) {
+    write_file(dir + "/model.fig",
+               lines({"set,haikei,255,128,0", "set,sun amb,0.5", "set,eye point,100,200,300,1,2,3,40",
+                      "// before the first item", trunk_line("house", "#frefer=parts\\house.fig"),
+                      trunk_line("lamp A", "#frefer=parts\\lamp"), trunk_line("lamp B", "#frefer=parts/lamp.fig"),
+                      trunk_line("remote", "#frefer=" + remote_url),
+                      trunk_line("far", "#frefer=file://" + windows_form(elsewhere) + "\\far.fig"),
+                      trunk_line("loop", "#frefer=parts\\loop.fig"), trunk_line("group"), "{", shape_line("inner box"),
+                      "set,sun amb,0.9", "}"}));
+    write_file(dir + "/parts/house.fig",
+               lines({"set,haikei,9,9,9", shape_line("wall"), trunk_line("door", "#frefer=door.fig")}, "\n"));
+    write_file(dir + "/parts/door.fig", shape_line("door leaf"));
+    write_file(dir + "/parts/lamp.fig", lines({shape_line("bulb", "ball")}));
+    write_file(dir + "/parts/loop.fig", lines({shape_line("loop box"), trunk_line("inner loop", "#frefer=LOOP.fig")}));
+    write_file(served + "/units/remote.fig", lines({shape_line("remote box")}));
+    write_file(elsewhere + "/far.fig", lines({shape_line("far box")}));
+}
+
 UnitServer::UnitServer(const std::string& root, const std::string& log) {
     int to_child[2], from_child[2];
     if (pipe(to_child) != 0 || pipe(from_child) != 0) return;

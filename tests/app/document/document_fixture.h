@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,20 @@ std::string fresh_folder(const std::string& name);
 void write_file(const std::string& posix_path, const std::string& bytes);
 // Program (Windows) form of a POSIX path.
 std::string windows_form(const std::string& posix_path);
+std::string read_all(const std::string& posix_path);
+// The first item whose base record carries the name; null when none.
+XTrunk* find_item(const XView* view, const char* name);
+// Lines joined, each ended by `end`.
+std::string lines(std::initializer_list<std::string> list, const char* end = "\r\n");
+// A model of many units in `dir`: model.fig with settings, a comment line and units on disk (in "parts", one
+// of them written with LF line ends, one shared by two items, one referring to itself), one behind "file:" in
+// `elsewhere` and one fetched from `remote_url` (its file written as `served`/units/remote.fig); kMultiUnitTree
+// is the tree it loads into.
+void write_multi_unit_model(const std::string& dir, const std::string& elsewhere, const std::string& served,
+                            const std::string& remote_url);
+inline constexpr const char* kMultiUnitTree =
+    "house(wall){door(door leaf)} lamp A(bulb) lamp B(bulb) remote(remote box) far(far box) "
+    "loop(loop box){inner loop()} group(inner box)";
 
 // Serves `root` on 127.0.0.1; every request path is appended to `log`.
 class UnitServer {

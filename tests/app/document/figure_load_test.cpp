@@ -18,29 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lines(std::initializer_list<std::string> list, const char* end = "\r\n") {
-    std::string out;
-    for (const std::string& l : list) out += l + end;
-    return out;
-}
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 int count_of(const std::string& text, const std::string& what) {
     int n = 0;
     for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
     return n;
-}
-
-const XTrunk* find_item(const XView* view, const char* name) {
-    for (const XTrunk* t : view->document.trunks) {
-        const kz::scene::COBJECTA* r = t ? t->base_record() : nullptr;
-        if (r && r->name && std::string(r->name) == name) return t;
-    }
-    return nullptr;
 }
 
 using FigureLoad = DocumentTest;
@@ -54,21 +35,7 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
     const std::string elsewhere = fresh_folder("multi-elsewhere");
 
     write_file(dir + "/model.figset", lines({"figfile,model.fig", "set,haikei,10,20,30", "set\tnorth_angle\t12.5"}));
-    write_file(dir + "/model.fig",
-               lines({"set,haikei,255,128,0", "set,sun amb,0.5", "set,eye point,100,200,300,1,2,3,40",
-                      "// before the first item", trunk_line("house", "#frefer=parts\\house.fig"),
-                      trunk_line("lamp A", "#frefer=parts\\lamp"), trunk_line("lamp B", "#frefer=parts/lamp.fig"),
-                      trunk_line("remote", "#frefer=" + server.url("/units/remote.fig")),
-                      trunk_line("far", "#frefer=file://" + windows_form(elsewhere) + "\\far.fig"),
-                      trunk_line("loop", "#frefer=parts\\loop.fig"), trunk_line("group"), "{", shape_line("inner box"),
-                      "set,sun amb,0.9", "}"}));
-    write_file(dir + "/parts/house.fig",
-               lines({"set,haikei,9,9,9", shape_line("wall"), trunk_line("door", "#frefer=door.fig")}, "\n"));
-    write_file(dir + "/parts/door.fig", shape_line("door leaf"));
-    write_file(dir + "/parts/lamp.fig", lines({shape_line("bulb", "ball")}));
-    write_file(dir + "/parts/loop.fig", lines({shape_line("loop box"), trunk_line("inner loop", "#frefer=LOOP.fig")}));
-    write_file(served + "/units/remote.fig", lines({shape_line("remote box")}));
-    write_file(elsewhere + "/far.fig", lines({shape_line("far box")}));
+    write_multi_unit_model(dir, elsewhere, served, server.url("/units/remote.fig"));
 
     const std::string set = windows_form(dir + "/model.figset");
     char figure[2048] = {};
@@ -79,9 +46,7 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
     ASSERT_EQ(view->LoadStartSettings(set.c_str()), 1);
     const std::string errors = testing::internal::GetCapturedStderr();
 
-    const std::string expected =
-        "house(wall){door(door leaf)} lamp A(bulb) lamp B(bulb) remote(remote box) far(far box) "
-        "loop(loop box){inner loop()} group(inner box)";
+    const std::string expected = kMultiUnitTree;
     EXPECT_EQ(tree(), expected);
     EXPECT_EQ(count_of(errors, "LOOP.fig"), 1) << errors;  // the self-reference, and nothing else reported
     EXPECT_EQ(count_of(errors, "kzview:"), 1) << errors;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "modeller/o3du_write_mesh3.h"
 #include "mouse_fixture.h"
 #include "platform/cursors.h"
+#include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "support/test_paths.h"
@@ -385,6 +387,23 @@ TEST_F(Keys, WalkThroughStartsPostedAndStopsOnFOrClose) {
         EXPECT_EQ(walk_seen(), std::vector<int>{1});  // the stop came while the walk ran
         EXPECT_EQ(view->camera.walk_run_flag, 0);
     }
+}
+
+// Ctrl+S reaches the save ahead of the key table: a new model asks for its name and is written there.
+TEST_F(Keys, CtrlSSavesTheModel) {
+    const std::string file = kz::test::output_file("keys-saved.fig");
+    std::filesystem::remove(file);
+    plat::DialogTestAnswers answers;
+    answers.file_name = plat::from_native_path(file);
+    plat::set_dialog_test_mode(true, answers);
+    add_item(0, "saved item");
+    press('S');
+    EXPECT_FALSE(std::filesystem::exists(file));
+    press('S', plat::VK_CONTROL);
+    plat::set_dialog_test_mode(false);
+    std::ifstream in(file, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(text.find("saved item"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -164,6 +164,7 @@ TEST_F(SceneTree, ChangeMarksReachTheUnit) {
     build_six(*this, ids);
     XTrunk* a = view->document.trunks[1];
     a->base_record()->frefer = heap("Z:\\models\\unit.fig");
+    view->document.trunks[2]->read_from_unit = 1;  // b's row came from a's file, as the unit's reader marks it
     view->ClearChangedFlags(view->document.trunks[0]);
     EXPECT_EQ(view->HasChangedUnits(view->document.trunks[0]), 0);
     view->MarkTrunkChanged(view->document.trunks[3]);  // c, inside a's unit

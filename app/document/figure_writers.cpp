@@ -1,0 +1,380 @@
+// Writing the model back as figure text: each changed unit to its own file (through a temporary file and a
+// rename), an item or a subtree as text on the clipboard, and the save command of the whole model.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/document/xview.h"
+#include "app/foundation/dib_text.h"
+#include "app/foundation/estring.h"
+#include "app/foundation/field_tokenizer.h"
+#include "app/foundation/heap_text.h"
+#include "app/foundation/paths.h"
+#include "app/foundation/sjis_string.h"
+#include "app/scene/figure_text.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/window.h"
+
+namespace kz::view {
+
+namespace fnd = kz::foundation;
+namespace plat = kz::platform;
+using fnd::EString;
+
+namespace {
+
+constexpr int kPath = fnd::kPathBufferSize;
+constexpr const char* kTab = "\t";
+constexpr const char* kLineEnd = "\r\n";
+constexpr int kAttributesPerLine = 50;
+constexpr int kPoseItemsPerLine = 30;
+
+// "ファイルを作れませんでした。\r\n　(1)名前が悪い\r\n　(2)ロックされている\r\n　(3)書き込み禁止媒体"
+constexpr const char* kCannotCreateText =
+    "\x83t\x83@\x83"
+    "C\x83\x8b\x82\xf0\x8d\xec\x82\xea\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B\r\n\x81@(1)\x96\xbc\x91O\x82\xaa\x88\xab\x82\xa2\r\n\x81@(2)\x83\x8d\x83"
+    "b\x83N\x82\xb3\x82\xea\x82\xc4\x82\xa2\x82\xe9\r\n\x81@(3)\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x8b\xd6\x8e~"
+    "\x94}\x91\xcc";
+// "書き出し失敗"
+constexpr const char* kWriteFailedTitle = "\x8f\x91\x82\xab\x8f\x6f\x82\xb5\x8e\xb8\x94\x73";
+// "名前を付けて保存"
+constexpr const char* kSaveAsTitle = "\x96\xbc\x91O\x82\xf0\x95t\x82\xaf\x82\xc4\x95\xdb\x91\xb6";
+
+// Fields that the attribute and pose readers cut at: the line's separators and the item markers.
+const fnd::FieldSeparators& attribute_splitters() {
+    static const fnd::FieldSeparators s("\t", ",", "[a]", "[A]", "<a>", "<A>");
+    return s;
+}
+
+// Fields of pose and stage lines, cut at the same separators and at their item markers.
+const fnd::FieldSeparators& pose_splitters() {
+    static const fnd::FieldSeparators s("\t", ",", "[p]", "[P]", "<p>", "<P>");
+    return s;
+}
+
+void append_field(EString& out, const char* text, const fnd::FieldSeparators& splitters) {
+    out.Append(kTab);
+    kz::scene::append_protected_text(out, text ? text : "", splitters);
+}
+
+void append_number_field(EString& out, double value) {
+    out.Append(kTab);
+    kz::scene::append_number(out, value);
+}
+
+void append_placement(EString& out, const kz::scene::PoseEntry& e) {
+    for (double v : e.position) append_number_field(out, v);
+    for (double v : e.rotation) append_number_field(out, v);
+}
+
+const char* frefer_of(const XTrunk* trunk) {
+    const kz::scene::COBJECTA* r = trunk ? trunk->base_record() : nullptr;
+    return r && r->frefer ? r->frefer : "";
+}
+
+bool has_prefix(const char* text, const char* prefix) {
+    return fnd::compare_prefix_nocase(text, prefix, static_cast<int>(std::strlen(prefix))) == 0;
+}
+
+// The parts of an item that its unit file holds: the shapes the file put into it when it was read (the referring
+// file's own shapes for the item follow its row there). The root's file holds all of its parts but the template.
+void unit_part_range(const XTrunk* trunk, bool is_root, int* first, int* end) {
+    if (is_root) {
+        *first = 2;
+        *end = trunk->part_count();
+        return;
+    }
+    *first = std::max(trunk->unit_part_start, 1);
+    *end = std::min(trunk->unit_part_end, trunk->part_count());
+    if (*end < *first) *first = *end = 0;
+}
+
+void append_parts(EString& out, XTrunk* trunk, int first, int end, int skip_first, int skip_end) {
+    for (int p = std::max(first, 1); p < end; ++p) {
+        if (p >= skip_first && p < skip_end) continue;
+        char* text = trunk->parts[p]->WriteLine(nullptr, '\t');
+        if (text && *text) out.AppendParts(text, kLineEnd);
+        fnd::free_and_null(text);
+    }
+}
+
+}  // namespace
+
+// A unit may be written when it is not marked read-only in its mode and, while a user is named, the user owns it
+// or nobody does. Beyond that only a file that was read whole (or did not exist) is ever replaced: a unit left
+// unread, refused, cut short or fetched over "http:" holds less than its file, and writing it would lose the rest.
+int XView::CanWriteUnit(XTrunk* trunk) {
+    if (!trunk) return 0;
+    const kz::scene::COBJECTA* r = trunk->base_record();
+    if (r && r->frmode && (std::strchr(r->frmode, 'R') || std::strchr(r->frmode, 'r'))) return 0;
+    if (!UnitFileKeptWhole(trunk)) return 0;
+    const char* owner = trunk->lock_owner ? trunk->lock_owner : "";
+    if (!document.user_name || !*document.user_name) return 1;
+    if (fnd::compare_nocase(owner, document.user_name) == 0) return 1;
+    return *owner ? 0 : 1;
+}
+
+int XView::UnitFileKeptWhole(const XTrunk* trunk) const {
+    const char* name = frefer_of(trunk);
+    if (!*name || has_prefix(name, "http:") || TrunkDownloaded(trunk)) return 0;
+    if (trunk->flags & kTrunkUnitNotWhole) return 0;
+    return trunk->loaded || trunk->index == 0 ? 1 : 0;
+}
+
+int XView::WriteUnitModel(EString* buffer, XTrunk* trunk, const char* separator) {
+    if (!buffer || !trunk) return -1;
+    const char sep = separator && *separator ? *separator : '\t';
+    char* header = trunk->MakeHeaderRecord(nullptr, sep);
+    buffer->AppendParts(header, kLineEnd);
+    fnd::free_and_null(header);
+    // The shapes the unit's own file holds are written there, not after the row that refers to it.
+    int first = 0, end = 0;
+    if (trunk->HasFrefer() && trunk->loaded) unit_part_range(trunk, false, &first, &end);
+    append_parts(*buffer, trunk, 1, trunk->part_count(), first, end);
+    WriteAttributeLines(buffer, trunk);
+    WritePoseLines(buffer, trunk);
+    return 0;
+}
+
+void XView::WriteAttributeLines(EString* buffer, XTrunk* trunk) {
+    const int count = trunk->attributes.count();
+    for (int i = 0; i < count; ++i) {
+        if (i % kAttributesPerLine == 0) buffer->Append(i ? "\r\natr" : "atr");
+        const kz::scene::AttributeRecord& a = trunk->attributes[i];
+        append_field(*buffer, a.name, attribute_splitters());
+        append_field(*buffer, a.value, attribute_splitters());
+        append_field(*buffer, a.expression, attribute_splitters());
+        buffer->AppendParts(kTab, "[a]");
+    }
+    if (count) buffer->Append(kLineEnd);
+}
+
+void XView::WritePoseLines(EString* buffer, XTrunk* trunk) {
+    // Poses first, each on lines of its own; the stages of all records after them, sharing their lines.
+    for (std::size_t i = 0; i < trunk->poses.size(); ++i) {
+        const kz::scene::PoseRecord& pose = trunk->poses[i];
+        if (pose.kind != 0) continue;
+        int on_line = 0;
+        for (const kz::scene::PoseEntry& e : pose.entries) {
+            if (e.unset == 1) continue;
+            if (on_line == kPoseItemsPerLine) {
+                buffer->Append(kLineEnd);
+                on_line = 0;
+            }
+            if (on_line++ == 0) {
+                buffer->Append("pose3");
+                append_number_field(*buffer, static_cast<double>(i));
+                append_number_field(*buffer, pose.duration);
+                append_number_field(*buffer, pose.second_time);
+                append_field(*buffer, pose.name.c_str(), pose_splitters());
+            }
+            append_field(*buffer, e.part_name.c_str(), pose_splitters());
+            append_placement(*buffer, e);
+            buffer->AppendParts(kTab, "[p]");
+        }
+        if (on_line) buffer->Append(kLineEnd);
+    }
+    int on_line = 0;
+    for (const kz::scene::PoseRecord& stage : trunk->poses) {
+        if (stage.kind != 1) continue;
+        for (const kz::scene::PoseEntry& e : stage.entries) {
+            if (e.unset == 1) continue;
+            if (on_line == kPoseItemsPerLine) {
+                buffer->Append(kLineEnd);
+                on_line = 0;
+            }
+            if (on_line++ == 0) buffer->AppendParts("stage3", kTab);
+            kz::scene::append_number(*buffer, stage.duration);
+            append_number_field(*buffer, stage.second_time);
+            append_field(*buffer, stage.name.c_str(), pose_splitters());
+            append_placement(*buffer, e);
+            buffer->AppendParts(kTab, "[p]", kTab);
+        }
+    }
+    if (on_line) buffer->Append(kLineEnd);
+}
+
+int XView::WriteExcoms(EString* buffer, const char* separator) {
+    if (!buffer || document.command_blocks.empty()) return 0;
+    const char* sep = separator ? separator : kTab;
+    for (CommandBlock* block : document.command_blocks) {
+        if (!block) continue;
+        buffer->AppendParts("excoms", sep);
+        kz::scene::append_text_column(*buffer, block->name ? block->name : "");
+        buffer->Append(sep);
+        kz::scene::append_number(*buffer, block->first);
+        buffer->Append(sep);
+        kz::scene::append_number(*buffer, block->second);
+        buffer->AppendParts(kLineEnd, "{", kLineEnd);
+        for (char* line : block->lines) {
+            if (!line) continue;
+            fnd::trim_blanks_commas(line);
+            buffer->AppendParts("excom;", sep, line, kLineEnd);
+        }
+        buffer->AppendParts("}", kLineEnd);
+    }
+    return 0;
+}
+
+int XView::SaveChildUnits(XTrunk* unit, EString* buffer) {
+    if (!unit) return 0;
+    // A unit's own file holds the items it gave; the root's file holds everything under the root.
+    const bool own_file_only = unit->index != 0 && unit->HasFrefer();
+    // Children are visited by position: saving writes files and never changes the tree.
+    for (std::size_t i = 0; i < unit->children.size(); ++i) {
+        XTrunk* child = unit->children[i];
+        if (child && (!own_file_only || child->read_from_unit == 1)) SaveChildUnit(child, buffer);
+    }
+    return 0;
+}
+
+void XView::SaveChildUnit(XTrunk* child, EString* buffer) {
+    WriteUnitModel(buffer, child, kTab);
+    if (!child->HasFrefer()) {
+        if (child->children.empty()) return;
+        if (buffer) buffer->AppendParts("{", kLineEnd);
+        SaveChildUnits(child, buffer);
+        if (buffer) buffer->AppendParts("}", kLineEnd);
+        return;
+    }
+    if (CanWriteUnit(child))
+        SaveUnitFig(child, 0);
+    else if (child->changed == 1)
+        report_unit_problem(frefer_of(child), "changed but not written: read-only, locked, fetched or not read whole");
+    // Items this file placed under the unit stay in this file, after the unit's row.
+    bool open = false;
+    for (std::size_t i = 0; i < child->children.size(); ++i) {
+        XTrunk* placed = child->children[i];
+        if (!placed || placed->read_from_unit == 1) continue;
+        if (!open && buffer) buffer->AppendParts("{", kLineEnd);
+        open = true;
+        SaveChildUnit(placed, buffer);
+    }
+    if (open && buffer) buffer->AppendParts("}", kLineEnd);
+}
+
+int XView::UnitWriteName(const XTrunk* unit, char* local) {
+    char full[kPath] = {};
+    UnitFullName(unit, full);
+    if (has_prefix(full, "http:")) return 0;
+    // A "file:" name is the local name behind its first seven characters, as it was read.
+    fnd::copy_string_bounded(local, has_prefix(full, "file:") ? (std::strlen(full) > 7 ? full + 7 : "") : full, kPath);
+    return *local ? 1 : 0;
+}
+
+int XView::SaveUnitFig(XTrunk* unit, int top) {
+    if (!unit || !*frefer_of(unit)) return 0;
+    if (!UnitFileKeptWhole(unit)) {
+        if (unit->changed == 1) report_unit_problem(frefer_of(unit), "not written: its file was not read whole");
+        return 0;
+    }
+    const bool write = unit->changed == 1;
+    EString text;
+    EString* buffer = write ? &text : nullptr;
+    char local[kPath] = {};
+    UnitWriteName(unit, local);
+    // Names in the unit are written relative to the unit's own folder, as they were read.
+    EnterUnitFile(local);
+    if (top == 1) {
+        WriteSettings(buffer, kTab);
+        WriteExcoms(buffer, kTab);
+    }
+    if (buffer) {
+        int first = 0, end = 0;
+        unit_part_range(unit, unit->index == 0, &first, &end);
+        append_parts(*buffer, unit, first, end, 0, 0);
+    }
+    SaveChildUnits(unit, buffer);
+    LeaveUnitFile();
+    if (!buffer) return 0;
+    plat::FileWriter file(local);
+    const bool written =
+        *local && file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
+    if (!written) {
+        report_unit_problem(local, "could not be written; the previous file is kept");
+        plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
+        return 0;
+    }
+    unit->changed = 0;
+    return 1;
+}
+
+int XView::SaveModel() {
+    XTrunk* root = TrunkAt(0);
+    if (!root) return 0;
+    kz::scene::COBJECTA* record = root->base_record();
+    const char* name = frefer_of(root);
+    if (!*name || has_prefix(name, "http:")) {
+        // A new model, or one fetched from a server: it is written to a file the user names.
+        const std::string chosen = plat::save_file_dialog(output.parent, kSaveAsTitle, "Figure (*.fig)|*.fig",
+                                                          document.data_file_name ? document.data_file_name : "");
+        if (chosen.empty()) return 0;
+        char full[kPath] = {}, folder[kPath] = {}, file[kPath] = {};
+        fnd::add_default_extension(full, chosen.c_str(), ".fig");
+        record->frefer = fnd::set_heap_string(record->frefer, full, nullptr, -1);
+        root->flags &= ~(kTrunkUnitNotWhole | kTrunkDownloadedUnit);
+        fnd::split_folder_and_file(full, folder, file);
+        document.data_folder = fnd::set_heap_string(document.data_folder, folder, nullptr, -1);
+        document.data_file_name = fnd::set_heap_string(document.data_file_name, file, nullptr, -1);
+        root->changed = 1;
+        SendTitle();
+    }
+    return SaveUnitFig(root, 1);
+}
+
+int XView::ItemToText(XTrunk* trunk, EString* buffer, int with_children, int expand_units) {
+    if (!trunk || !buffer) return 0;
+    const bool is_root = trunk->index == 0;
+    bool row_written = false;
+    if (!(with_children && is_root)) {
+        if (expand_units && trunk->HasFrefer()) {
+            // Expanded, the unit travels as a plain item holding everything its file gave it.
+            kz::scene::COBJECTA* r = trunk->base_record();
+            char* reference = r->frefer;
+            r->frefer = nullptr;
+            const int start = trunk->unit_part_start, end = trunk->unit_part_end;
+            trunk->unit_part_start = trunk->unit_part_end = -1;
+            WriteUnitModel(buffer, trunk, kTab);
+            trunk->unit_part_start = start, trunk->unit_part_end = end;
+            r->frefer = reference;
+        } else {
+            WriteUnitModel(buffer, trunk, kTab);
+        }
+        row_written = true;
+    }
+    // A unit travels as its row and what the referring file placed with it; its file gives the rest again.
+    const bool placed_only = row_written && trunk->HasFrefer() && !expand_units;
+    bool open = false;
+    for (std::size_t i = 0; with_children == 1 && i < trunk->children.size(); ++i) {
+        XTrunk* child = trunk->children[i];
+        if (placed_only && child->read_from_unit == 1) continue;
+        if (!open) buffer->AppendParts("{", kLineEnd);
+        open = true;
+        ItemToText(child, buffer, 1, expand_units);
+    }
+    if (open) buffer->AppendParts("}", kLineEnd);
+    return 1;
+}
+
+void XView::CopyItemToClipboard(int item, int with_children, int expand_units) {
+    XTrunk* trunk = TrunkAt(item);
+    if (!trunk) return;
+    kz::scene::COBJECTA* r = trunk->base_record();
+    document.relative_paths = 0;
+    const double kept[6] = {r->dx, r->dy, r->dz, r->rx, r->ry, r->rz};
+    // The copy lands at the origin of wherever it is pasted, unless Shift keeps its own place.
+    if (!key_held(plat::VK_SHIFT)) r->dx = r->dy = r->dz = r->rx = r->ry = r->rz = 0.0;
+    EString text;
+    ItemToText(trunk, &text, with_children, expand_units);
+    if (text.length() > 0) fnd::copy_text_to_clipboard(text.text(), 0);
+    r->dx = kept[0], r->dy = kept[1], r->dz = kept[2];
+    r->rx = kept[3], r->ry = kept[4], r->rz = kept[5];
+    document.relative_paths = 1;
+}
+
+}  // namespace kz::view

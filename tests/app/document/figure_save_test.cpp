@@ -1,0 +1,362 @@
+// Saving models back to their files: whole models that read back the same and write the same bytes twice, only
+// the changed units written, every edit road marked and saved, and failures that keep the old file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/document/view_messages.h"
+#include "app/foundation/date_time.h"
+#include "app/scene/condition_list.h"
+#include "app/scene/xleaves.h"
+#include "app/scene/xtrunk.h"
+#include "document_fixture.h"
+#include "platform/clipboard.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/window.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace fs = std::filesystem;
+namespace plat = kz::platform;
+
+// Everything a model holds, read from its records, attributes, pose lines, settings and blocks (not written by
+// the figure writers, so a column they drop shows).
+std::string describe_model(XView* view) {
+    std::ostringstream out;
+    std::function<void(XTrunk*)> item = [&](XTrunk* t) {
+        for (int p = 0; p < t->part_count(); ++p) {
+            char** values = nullptr;
+            view->PartPropertyTable(t->parts[p], nullptr, &values, 0, nullptr, 1, nullptr);
+            out << (p ? " part" : "item");
+            for (int c = 0; c < 40; ++c) out << "|" << values[c];
+            out << "\n";
+            XView::free_property_rows(values);
+        }
+        char **names = nullptr, **texts = nullptr, **expressions = nullptr;
+        const int rows = t->CollectAttributes(&names, &texts, &expressions);
+        for (int r = 0; r < rows; ++r) out << " atr|" << names[r] << "|" << texts[r] << "|" << expressions[r] << "\n";
+        kz::scene::free_attribute_rows(names, texts, expressions, rows);
+        for (const kz::scene::PoseRecord& pose : t->poses) {
+            out << " pose|" << pose.kind << "|" << pose.name << "|" << pose.duration << "|" << pose.second_time;
+            for (const kz::scene::PoseEntry& e : pose.entries) {
+                out << "|" << e.unset << ":" << e.part_name;
+                for (int k = 0; k < 3; ++k) out << ";" << e.position[k] << ";" << e.rotation[k];
+            }
+            out << "\n";
+        }
+        out << "{\n";
+        for (XTrunk* c : t->children) item(c);
+        out << "}\n";
+    };
+    item(view->document.trunks[0]);
+    const SceneSettings& s = view->settings;
+    int hour = 0, minute = 0;
+    kz::foundation::hours_to_hour_minute(s.shadow_time, &hour, &minute);
+    out << "set|" << s.background_color << "|" << s.sun[0] << "|" << s.sun[1] << "|" << s.head[1] << "|"
+        << s.settings_eye[0] << "|" << s.settings_target[2] << "|" << s.settings_lens << "|" << s.shadow_display << "|"
+        << s.latitude << "|" << s.north_angle << "|" << int(s.shadow_date) << "|" << hour << ":" << minute << "\n";
+    for (const CommandBlock* b : view->document.command_blocks) {
+        out << "excoms|" << b->name << "|" << b->first << "|" << b->second;
+        for (const char* l : b->lines) out << "|" << l;
+        out << "\n";
+    }
+    return out.str();
+}
+
+void mark_every_unit(XView* view) {
+    for (XTrunk* t : view->document.trunks)
+        if (t->index == 0 || t->HasFrefer()) t->changed = 1;
+}
+
+// Every file below the folder with its bytes.
+std::map<std::string, std::string> files_below(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) out[e.path().string()] = read_all(e.path().string());
+    return out;
+}
+
+void age_files(const std::string& dir) {
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file())
+            fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::hours(5));
+}
+
+bool rewritten(const std::string& path) {
+    return fs::last_write_time(path) > fs::file_time_type::clock::now() - std::chrono::hours(1);
+}
+
+class FigureSave : public DocumentTest {
+public:
+    void SetUp() override {
+        DocumentTest::SetUp();
+        plat::set_dialog_test_mode(true);
+        plat::take_dialog_test_log();
+    }
+    void TearDown() override {
+        plat::set_write_capacity_for_tests(-1);
+        plat::set_dialog_test_mode(false);
+        DocumentTest::TearDown();
+    }
+    int open(const std::string& posix_path) {
+        view->camera.immediate_eye_move = 1;
+        return view->OpenModel(windows_form(posix_path).c_str());
+    }
+    // model.fig holds "outer" (outer.fig) with "middle" under it; outer.fig holds "inner" (inner.fig), which holds
+    // the items "chair" (with a part "seat") and "desk".
+    std::string nested_units() {
+        const std::string dir = fresh_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        write_file(dir + "/model.fig",
+                   lines({trunk_line("outer", "#frefer=outer.fig"), "{", trunk_line("middle"), "}"}));
+        write_file(dir + "/outer.fig", lines({trunk_line("inner", "#frefer=sub\\inner.fig")}));
+        write_file(dir + "/sub/inner.fig",
+                   lines({trunk_line("chair"), shape_line("seat"), trunk_line("desk"), shape_line("desk top")}));
+        EXPECT_EQ(open(dir + "/model.fig"), 1);
+        EXPECT_EQ(tree(), "outer(){inner(){chair(seat) desk(desk top)} middle()}");
+        return dir;
+    }
+};
+
+TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
+    struct Case {
+        const char* name;
+        std::function<std::string(const std::string&)> make;  // writes the model into the folder; its main file
+        std::vector<std::string> kept;                        // files that must never be written
+        std::vector<std::string> elsewhere;                   // files outside the folder that are written
+        std::vector<std::string> held;                        // texts the model's description holds
+    };
+    const std::string served = fresh_folder("round-served");
+    UnitServer server(served, served + "/requests.log");
+    ASSERT_GT(server.port(), 0);
+    const Case cases[] = {
+        {"sample room",
+         [](const std::string& dir) {
+             const std::string source = std::string(std::getenv("KZ_SOURCE_DIR")) + "/examples/sample-room";
+             fs::copy(source, dir, fs::copy_options::recursive);
+             return dir + "/room.fig";
+         },
+         {},
+         {},
+         {}},
+        {"units",
+         [&](const std::string& dir) {
+             const std::string elsewhere = fresh_folder("round-elsewhere");
+             write_multi_unit_model(dir, elsewhere, served, server.url("/units/remote.fig"));
+             // Attributes and command block texts the tokenizer would split, poses, stages and a comment line.
+             write_file(dir + "/parts/door.fig",
+                        lines({shape_line("door leaf"), "// the hinge side", trunk_line("hinge") + ",,,,,4",
+                               shape_line("pin") + ",,,,,,,4",
+                               "atr\tprice\t\"1,200\"\t\t[a]\tnote\t\"say [a] twice\"\t\"a,b\"\t[a]",
+                               "pose3\t1\t0.5\t0\t\"open, wide\"\tpin\t0\t0\t0\t0\t0\t90\t[p]",
+                               "stage3\t1\t0\t\"up [p]\"\t0\t0\t50\t0\t0\t0\t[p]"}));
+             std::string model = read_all(dir + "/model.fig");
+             model += lines({"excoms\t\"greet, twice\"\t1\t2", "{", "excom;\tjimaku\thello", "}"});
+             write_file(dir + "/model.fig", model);
+             return dir + "/model.fig";
+         },
+         {served + "/units/remote.fig"},
+         {fs::path(served).parent_path().string() + "/round-elsewhere/far.fig"},
+         {"pose|0|open, wide|0.5|0|0:pin;0;0;0;0;0;90", "pose|1|up [p]|1|0|0:trunk;0;0;0;0;50;0",
+          "atr|note|say [a] twice|a,b", "excoms|greet, twice|1|2|\tjimaku\thello"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = fresh_folder(std::string("round-") + c.name);
+        const std::string main_file = c.make(dir);
+        ASSERT_EQ(open(main_file), 1);
+        const std::string before = describe_model(view);
+        for (const std::string& h : c.held) EXPECT_NE(before.find(h), std::string::npos) << h << "\n" << before;
+        const std::map<std::string, std::string> original = files_below(dir);
+        age_files(dir);
+        for (const std::string& k : c.kept) age_files(fs::path(k).parent_path().string());
+        for (const std::string& e : c.elsewhere) age_files(fs::path(e).parent_path().string());
+        mark_every_unit(view);
+        EXPECT_EQ(view->SaveModel(), 1);
+        for (const auto& [path, bytes] : original) {
+            if (path.ends_with(".fig")) {
+                EXPECT_TRUE(rewritten(path)) << path;
+            }
+        }
+        for (const std::string& k : c.kept) EXPECT_FALSE(rewritten(k)) << k;
+        for (const std::string& e : c.elsewhere) EXPECT_TRUE(rewritten(e)) << e;
+        const std::map<std::string, std::string> first = files_below(dir);
+        EXPECT_NE(first, original);
+
+        ASSERT_EQ(open(main_file), 1);
+        EXPECT_EQ(describe_model(view), before);
+        mark_every_unit(view);
+        EXPECT_EQ(view->SaveModel(), 1);
+        EXPECT_EQ(files_below(dir), first);
+        EXPECT_TRUE(plat::take_dialog_test_log().empty());
+    }
+}
+
+TEST_F(FigureSave, CommentLinesStayBeforeTheirItems) {
+    const std::string dir = fresh_folder("comments");
+    write_file(dir + "/model.fig", lines({"// first", trunk_line("a"), "; before the box", shape_line("box a")}));
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    view->document.trunks[0]->changed = 1;
+    ASSERT_EQ(view->SaveModel(), 1);
+    const std::string text = read_all(dir + "/model.fig");
+    EXPECT_LT(text.find("// first\r\ntrunk\t"), text.find("; before the box\r\nbox\t"));
+    EXPECT_NE(text.find("; before the box\r\nbox\t"), std::string::npos) << text;
+}
+
+TEST_F(FigureSave, OnlyChangedUnitsAreWritten) {
+    const std::string dir = nested_units();
+    const auto original = files_below(dir);
+    const double to[3] = {125.5, 0, 0};
+    find_item(view, "chair")->SetPlacement(to, nullptr);
+    EXPECT_EQ(view->SaveModel(), 0);  // the model's own file is not among the changed ones
+    const auto after = files_below(dir);
+    EXPECT_EQ(after.at(dir + "/model.fig"), original.at(dir + "/model.fig"));
+    EXPECT_EQ(after.at(dir + "/outer.fig"), original.at(dir + "/outer.fig"));
+    EXPECT_NE(after.at(dir + "/sub/inner.fig").find("trunk\t125.5\t"), std::string::npos);
+    EXPECT_EQ(find_item(view, "inner")->changed, 0);
+}
+
+TEST_F(FigureSave, AUnitWhoseItemsAreAllDeletedIsEmptied) {
+    const std::string dir = nested_units();
+    while (!find_item(view, "inner")->children.empty())
+        view->DeleteTrunk(find_item(view, "inner")->children[0]->index, 1);
+    view->SaveModel();
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    EXPECT_EQ(tree(), "outer(){inner() middle()}");
+    EXPECT_EQ(read_all(dir + "/sub/inner.fig"), "");
+}
+
+// A read-only file and a disk that fills up: the message, the old file as it was, the change still marked.
+TEST_F(FigureSave, FailedWritesKeepTheOldFileAndTheMark) {
+    const std::vector<std::function<void(const std::string&)>> failures = {
+        [](const std::string& file) { fs::permissions(file, fs::perms::owner_read | fs::perms::group_read); },
+        [](const std::string&) { plat::set_write_capacity_for_tests(20); },
+    };
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string dir = nested_units();
+        const std::string file = dir + "/sub/inner.fig";
+        const std::string old = read_all(file);
+        const double to[3] = {1, 2, 3};
+        find_item(view, "desk")->SetPlacement(to, nullptr);
+        failures[i](file);
+        testing::internal::CaptureStderr();
+        view->SaveModel();
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("inner.fig"), std::string::npos);
+        plat::set_write_capacity_for_tests(-1);
+        const std::vector<std::string> log = plat::take_dialog_test_log();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].find("書き出し失敗"), std::string::npos) << log[0];
+        EXPECT_EQ(read_all(file), old);
+        EXPECT_EQ(find_item(view, "inner")->changed, 1);
+        EXPECT_EQ(files_below(dir + "/sub").size(), 1u);  // no temporary file left behind
+        fs::permissions(file, fs::perms::owner_all);
+    }
+}
+
+TEST_F(FigureSave, ANewModelIsSavedUnderTheNameTheUserGives) {
+    const std::string dir = fresh_folder("new-model");
+    plat::DialogTestAnswers answers;
+    answers.file_name = windows_form(dir + "/fresh");
+    plat::set_dialog_test_mode(true, answers);
+    view->NewModel();
+    add_item(0, "first");
+    EXPECT_EQ(view->SaveModel(), 1);
+    ASSERT_EQ(open(dir + "/fresh.fig"), 1);
+    EXPECT_EQ(tree(), "first()");
+}
+
+// Long attribute and pose lists wrap onto lines of their own kind, and an unset pose entry is left out.
+TEST_F(FigureSave, LongListsWrapOntoMoreLines) {
+    const std::string dir = fresh_folder("wrapped");
+    std::string text = trunk_line("rack") + ",,,,,4\r\n";
+    std::string pose = "pose3\t0\t1\t0\tall";
+    for (int i = 0; i < 32; ++i) {
+        text += shape_line("p" + std::to_string(i)) + ",,,,,,,4\r\n";
+        if (i < 31) pose += "\tp" + std::to_string(i) + "\t1\t0\t0\t0\t0\t0\t[p]";  // p31 stays unset
+    }
+    std::string attributes = "atr";
+    for (int i = 0; i < 120; ++i) attributes += "\tn" + std::to_string(i) + "\tv\t\t[a]";
+    write_file(dir + "/model.fig", text + attributes + "\r\n" + pose + "\r\n");
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    view->document.trunks[0]->changed = 1;
+    ASSERT_EQ(view->SaveModel(), 1);
+    std::istringstream saved(read_all(dir + "/model.fig"));
+    std::vector<std::pair<std::string, int>> wrapped;  // kind word and items of each atr and pose3 line
+    for (std::string line; std::getline(saved, line);) {
+        const std::string kind = line.substr(0, line.find('\t'));
+        if (kind != "atr" && kind != "pose3") continue;
+        int items = 0;
+        for (std::size_t p = line.find(kind == "atr" ? "[a]" : "[p]"); p != std::string::npos;
+             p = line.find('[', p + 1))
+            ++items;
+        wrapped.push_back({kind, items});
+    }
+    const std::vector<std::pair<std::string, int>> want = {
+        {"atr", 50}, {"atr", 50}, {"atr", 20}, {"pose3", 30}, {"pose3", 1}};
+    EXPECT_EQ(wrapped, want);
+}
+
+// Each road of editing marks the item's unit, so that the save writes the change into the unit's file.
+TEST_F(FigureSave, EveryEditRoadReachesTheFile) {
+    struct Road {
+        const char* name;
+        std::function<void(XView*, XTrunk*)> edit;
+        const char* written;  // text the unit's file holds afterwards ("!" first: text it no longer holds)
+    };
+    const Road roads[] = {
+        {"move", [](XView* v, XTrunk* t) { v->ApplyPartOperation(t->index, 2, 1, 40, 0, 0); }, "trunk\t40\t0\t0\t"},
+        {"turn", [](XView* v, XTrunk* t) { v->ApplyPartOperation(t->index, 2, 32, 0, 0, 15); },
+         "trunk\t0\t0\t0\t0\t0\t15\t"},
+        {"part move", [](XView* v, XTrunk* t) { v->MovePart(t->parts[1], 0, 7, 0); }, "box\t0\t7\t0\t"},
+        {"delete", [](XView* v, XTrunk* t) { v->DeleteTrunk(t->index, 1); }, "!chair"},
+        {"paste",
+         [](XView* v, XTrunk* t) {
+             plat::set_clipboard_data(plat::kClipboardText, lines({trunk_line("pasted"), shape_line("new box")}));
+             v->PasteAsTrunk(t->index);
+         },
+         "pasted"},
+        {"attribute",
+         [](XView* v, XTrunk* t) {
+             kz::scene::ConditionList all;
+             kz::scene::init_condition_list(&all);
+             kz::scene::add_condition_term(&all, "*", "", 11, 1);
+             v->ApplyAttributeSetTree(t, &all, "colour", "dark red", "", 0);
+             kz::scene::free_condition_list(&all);
+         },
+         "atr\tcolour\tdark red"},
+        {"table width",
+         [](XView* v, XTrunk* t) { v->PartPropertyTable(t->parts[1], nullptr, nullptr, 13, "321", 3, nullptr); },
+         "\t321\t100\t100\t"},
+        {"table transparency",
+         [](XView* v, XTrunk* t) { v->PartPropertyTable(t->parts[1], nullptr, nullptr, 28, "0.25", 3, nullptr); },
+         "\t0.25\tseat"},
+        {"table name",
+         [](XView* v, XTrunk* t) { v->PartPropertyTable(t->parts[0], nullptr, nullptr, 29, "armchair", 3, nullptr); },
+         "armchair"},
+        {"shadow", [](XView* v, XTrunk* t) { v->OnViewMessage(nullptr, UM_VIEW_SET_SHADOW_MODE, t->index, 1); },
+         "\t1;0\r\n"},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        const std::string dir = nested_units();
+        road.edit(view, find_item(view, "chair"));
+        view->SaveModel();
+        const std::string text = read_all(dir + "/sub/inner.fig");
+        if (road.written[0] == '!') {
+            EXPECT_EQ(text.find(road.written + 1), std::string::npos) << text;
+        } else {
+            EXPECT_NE(text.find(road.written), std::string::npos) << text;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kz::view::test
