@@ -176,6 +176,8 @@ std::unique_ptr<DeviceContext> DeviceContext::create_memory_over_dib(crt::Global
 bool DeviceContext::is_window() const { return impl_->window; }
 int DeviceContext::width() const { return impl_->surface_as_is().width; }
 int DeviceContext::height() const { return impl_->surface_as_is().height; }
+void DeviceContext::set_pixel_ratio(double ratio) { impl_->pixel_ratio = ratio >= 1.0 && ratio <= 16.0 ? ratio : 1.0; }
+double DeviceContext::pixel_ratio() const { return impl_->pixel_ratio; }
 
 void DeviceContext::resize(int width, int height) {
     if (!impl_->window) return;

@@ -1,4 +1,4 @@
-// Device contexts in place of the window and memory DCs of the original platform: a window DC is an offscreen
+// Device contexts in place of the window and memory DCs of Windows: a window DC is an offscreen
 // target sized to the window plus a backing image that swapping fills; a memory DC draws into the bitmap selected
 // into it (a device bitmap, a DIB section, or a packed DIB in a movable block). No printer or metafile DCs here,
 // no mapping modes: one logical unit is one pixel.
@@ -69,6 +69,10 @@ public:
     // Window DC: the frame's top row as it is held right now, for the window to copy once; the stride is
     // negative when the rows are held bottom-up. Valid until the next drawing or resize.
     const std::uint8_t* frame_rows(int& stride) const;
+    // Device pixels per display unit (the window's pixel ratio, 1 unless set): what is given in pixels to look a
+    // certain size, as line widths are, is drawn that many times as wide.
+    void set_pixel_ratio(double ratio);
+    double pixel_ratio() const;
     // Called after every swap and after GDI drawing into a window DC, so the window can repaint from the backing.
     void set_present_callback(std::function<void(DeviceContext&)> callback);
     void notify_present();

@@ -50,6 +50,7 @@ void destroy_gl_target(GlTarget& target);  // gl_context.cpp
 
 struct DeviceContext::Impl {
     bool window = false;
+    double pixel_ratio = 1.0;
     // Window DC
     int window_width = 1;
     int window_height = 1;

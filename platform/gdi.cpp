@@ -24,6 +24,7 @@
 
 #include "platform/device_context_impl.h"
 #include "platform/text_codec.h"
+#include "platform/window.h"
 
 namespace kz::platform {
 
@@ -35,6 +36,10 @@ void ensure_gui_application() {
 
 bool monitor_work_area(int x, int y, GdiRect* out) {
     ensure_gui_application();
+    // Screen coordinates are device pixels (the window layer's), Qt's screens logical ones.
+    const double ratio = screen_pixel_ratio();
+    x = static_cast<int>(std::lround(x / ratio));
+    y = static_cast<int>(std::lround(y / ratio));
     QScreen* screen = QGuiApplication::screenAt(QPoint(x, y));
     if (!screen) {
         // Nearest: the screen whose geometry is closest to the point.
@@ -48,7 +53,8 @@ bool monitor_work_area(int x, int y, GdiRect* out) {
     }
     if (!screen || !out) return false;
     const QRect a = screen->availableGeometry();
-    *out = {a.left(), a.top(), a.left() + a.width(), a.top() + a.height()};
+    const auto device = [ratio](int v) { return static_cast<int>(std::lround(v * ratio)); };
+    *out = {device(a.left()), device(a.top()), device(a.left() + a.width()), device(a.top() + a.height())};
     return true;
 }
 

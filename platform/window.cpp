@@ -38,15 +38,19 @@ namespace kz::platform {
 
 class WindowWidget;
 
-struct Window {
+// What the layer keeps per window. Callers never see its address: their handle is an id that is never given out
+// twice, so a message still queued for a destroyed window cannot reach a new one made at the same address.
+struct WindowState {
+    WindowHandle handle = nullptr;
     std::string class_name;
     WindowProcedure procedure = nullptr;
     std::uint32_t class_style = 0;
     std::uint32_t style = 0;
     std::uint32_t background = 0xFFFFFF;
     bool arrow_cursor = false;
-    Window* parent = nullptr;  // the parent of a child, the owner of others (null for none)
+    WindowState* parent = nullptr;  // the parent of a child, the owner of others (null for none)
     WindowWidget* widget = nullptr;
+    DeviceContext* dc = nullptr;  // the owner's, not owned
     bool alive = true;
     bool needs_paint = true;
     bool in_paint = false;
@@ -58,16 +62,17 @@ struct Window {
 
 namespace {
 
-Window g_desktop_window;
-std::mutex g_live_mutex;  // guards g_live: posting threads ask whether a window is still there
-std::set<const Window*> g_live;
+WindowState g_desktop_window;
+std::mutex g_live_mutex;  // guards g_live and g_last_id: posting threads ask whether a window is still there
+std::map<WindowHandle, WindowState*> g_live;
+std::uintptr_t g_last_id = 0x10000;
 std::map<std::string, WindowClass> g_classes;
-std::vector<std::unique_ptr<Window>> g_owned;  // every window ever created and not yet released
+std::vector<std::unique_ptr<WindowState>> g_owned;  // every window ever created and not yet released
 std::vector<QPointer<QWidget>> g_widget_graveyard;
 int g_event_depth = 0;  // widget events on the stack; destroyed widgets are deleted only when it is 0
 std::uint64_t g_close_requests = 0;
-Window* g_capture = nullptr;
-Window* g_pointer_window = nullptr;
+WindowHandle g_capture = nullptr;
+WindowHandle g_pointer_window = nullptr;
 std::optional<Qt::KeyboardModifiers> g_event_modifiers;  // of the input event being dispatched
 std::set<int> g_keys_down;
 std::map<int, bool> g_forced_keys;  // test hook: keys held down or up whatever the platform says
@@ -80,10 +85,20 @@ struct DropList {
 std::map<WParam, DropList> g_drops;
 WParam g_next_drop = 1;
 
-bool alive(const Window* window) {
-    if (!window) return false;
+// The state behind a handle; null once the window is destroyed.
+WindowState* find_window(WindowHandle handle) {
+    if (!handle) return nullptr;
     std::lock_guard lock(g_live_mutex);
-    return g_live.count(window) != 0;
+    auto found = g_live.find(handle);
+    return found == g_live.end() ? nullptr : found->second;
+}
+bool alive(WindowHandle handle) { return find_window(handle) != nullptr; }
+
+WindowHandle add_live_window(WindowState* w) {
+    std::lock_guard lock(g_live_mutex);
+    w->handle = reinterpret_cast<WindowHandle>(++g_last_id);
+    g_live[w->handle] = w;
+    return w->handle;
 }
 
 QString to_qstring(std::string_view sjis) { return QString::fromStdString(cp932_to_utf8(sjis)); }
@@ -102,10 +117,11 @@ private:
     std::optional<Qt::KeyboardModifiers> saved_;
 };
 
-LResult call_procedure(Window* window, std::uint32_t message, WParam wparam, LParam lparam) {
-    if (!alive(window) || !window->procedure) return 0;
+LResult call_procedure(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
+    WindowState* w = find_window(window);
+    if (!w || !w->procedure) return 0;
     if (message == WM_CLOSE) ++g_close_requests;
-    return window->procedure(window, message, wparam, lparam);
+    return w->procedure(window, message, wparam, lparam);
 }
 
 WParam mouse_key_state(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
@@ -181,8 +197,26 @@ int virtual_key_of(const QKeyEvent* e) {
     return vk != 0 ? vk : virtual_key_at(e->nativeScanCode());
 }
 
+// Coordinates the program sees are device pixels, as a Windows program that is aware of the display's scale
+// sees them: sizes, positions, points and images. Qt speaks logical pixels; at a device pixel ratio r one logical
+// pixel is r device pixels. Screen coordinates use the primary screen's ratio.
+double widget_ratio(const QWidget* widget) { return widget ? std::max(widget->devicePixelRatioF(), 1.0) : 1.0; }
+double screen_ratio() {
+    const QScreen* screen = qApp ? QGuiApplication::primaryScreen() : nullptr;
+    return screen ? std::max(screen->devicePixelRatio(), 1.0) : 1.0;
+}
+int to_device(double logical, double ratio) { return static_cast<int>(std::lround(logical * ratio)); }
+int to_logical(int device, double ratio) { return static_cast<int>(std::lround(device / ratio)); }
+int device_width(const QWidget* widget) { return to_device(widget->width(), widget_ratio(widget)); }
+int device_height(const QWidget* widget) { return to_device(widget->height(), widget_ratio(widget)); }
+// A child's position is in its parent's pixels, any other window's on the screen.
+double position_ratio(const QWidget* widget) {
+    return widget && widget->parentWidget() && !widget->isWindow() ? widget_ratio(widget->parentWidget())
+                                                                   : screen_ratio();
+}
+
 // Qt hands the mouse in logical coordinates; the view picks and navigates in the pixels of the size its window
-// was told in WM_SIZE (its GL viewport), which are device pixels once a window reports its size in them.
+// was told in WM_SIZE (its GL viewport).
 LParam point_lparam(const QWidget* widget, int reported_width, int reported_height, const QPointF& p) {
     double sx = 1.0, sy = 1.0;
     if (widget && widget->width() > 0 && widget->height() > 0 && reported_width > 0 && reported_height > 0) {
@@ -198,9 +232,9 @@ public:
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
     }
-    MessageEvent(Window* window, std::uint32_t message, WParam wparam, LParam lparam)
+    MessageEvent(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam)
         : QEvent(message_type()), window(window), message(message), wparam(wparam), lparam(lparam) {}
-    Window* window;
+    WindowHandle window;
     std::uint32_t message;
     WParam wparam;
     LParam lparam;
@@ -224,7 +258,8 @@ public:
 
 class WindowWidget : public QWidget {
 public:
-    WindowWidget(Window* window, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), window_(window) {
+    WindowWidget(WindowState* window, QWidget* parent, Qt::WindowFlags flags)
+        : QWidget(parent, flags), window_(window->handle) {
         setMouseTracking(true);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy((window->style & WS_CHILD) ? Qt::NoFocus : Qt::StrongFocus);
@@ -240,14 +275,14 @@ protected:
     }
 
     void paintEvent(QPaintEvent*) override {
-        if (!alive(window_)) return;
-        Window* w = window_;
+        WindowState* w = find_window(window_);
+        if (!w) return;
         if (w->needs_paint && !detail::waiting()) {
             w->needs_paint = false;
             w->in_paint = true;
-            call_procedure(w, WM_ERASEBKGND, 0, 0);
-            if (alive(w)) call_procedure(w, WM_PAINT, 0, 0);
-            if (!alive(w)) return;
+            call_procedure(window_, WM_ERASEBKGND, 0, 0);
+            if (alive(window_)) call_procedure(window_, WM_PAINT, 0, 0);
+            if (!alive(window_)) return;
             w->in_paint = false;
         }
         QPainter painter(this);
@@ -258,7 +293,7 @@ protected:
 
     void resizeEvent(QResizeEvent*) override { report_size(); }
     void showEvent(QShowEvent*) override {
-        if (window_) window_->needs_paint = true;
+        if (WindowState* w = find_window(window_)) w->needs_paint = true;
     }
 
     void closeEvent(QCloseEvent* e) override {
@@ -292,34 +327,38 @@ protected:
     // Qt's default turns a double click into a second press; the system sends its own message instead, and only
     // to classes that ask for double clicks.
     void mouseDoubleClickEvent(QMouseEvent* e) override {
-        button_message(e, (window_ && (window_->class_style & CS_DBLCLKS)) ? 2 : 0);
+        const WindowState* w = find_window(window_);
+        button_message(e, (w && (w->class_style & CS_DBLCLKS)) ? 2 : 0);
     }
 
     void mouseMoveEvent(QMouseEvent* e) override {
-        Window* w = target_for_mouse();
+        WindowState* w = target_for_mouse();
         if (!w) return;
-        g_pointer_window = w;
-        const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
+        const WindowHandle h = w->handle;
+        g_pointer_window = h;
+        const QPointF p = h == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
         ModifierScope scope(e->modifiers());
-        call_procedure(w, WM_SETCURSOR, handle_to_wparam(w), static_cast<LParam>(HTCLIENT | (WM_MOUSEMOVE << 16)));
-        if (alive(w))
-            call_procedure(w, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()),
+        call_procedure(h, WM_SETCURSOR, handle_to_wparam(h), static_cast<LParam>(HTCLIENT | (WM_MOUSEMOVE << 16)));
+        w = find_window(h);
+        if (w && w->widget)
+            call_procedure(h, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()),
                            point_lparam(w->widget, w->reported_width, w->reported_height, p));
     }
 
     void wheelEvent(QWheelEvent* e) override {
-        if (!alive(window_)) return;
-        Window* w = window_;
+        WindowState* w = find_window(window_);
+        if (!w) return;
         // Fine-grained wheels report fractions of a notch; the program counts whole notches of 120.
         w->wheel_remainder += e->angleDelta().y();
-        const QPoint screen = e->globalPosition().toPoint();
+        const double ratio = screen_ratio();
+        const QPoint screen(to_device(e->globalPosition().x(), ratio), to_device(e->globalPosition().y(), ratio));
         ModifierScope scope(e->modifiers());
-        while (alive(w) && std::abs(w->wheel_remainder) >= WHEEL_DELTA) {
+        while ((w = find_window(window_)) && std::abs(w->wheel_remainder) >= WHEEL_DELTA) {
             const int delta = w->wheel_remainder > 0 ? WHEEL_DELTA : -WHEEL_DELTA;
             w->wheel_remainder -= delta;
             const WParam wparam = (static_cast<WParam>(static_cast<std::uint16_t>(delta)) << 16) |
                                   mouse_key_state(e->buttons(), e->modifiers());
-            call_procedure(w, WM_MOUSEWHEEL, wparam, make_point_lparam(screen.x(), screen.y()));
+            call_procedure(window_, WM_MOUSEWHEEL, wparam, make_point_lparam(screen.x(), screen.y()));
         }
         e->accept();
     }
@@ -343,23 +382,24 @@ protected:
 
 private:
     void report_size() {
-        if (!alive(window_)) return;
-        Window* w = window_;
+        WindowState* w = find_window(window_);
+        if (!w) return;
         w->needs_paint = true;
-        if (width() == w->reported_width && height() == w->reported_height) return;
-        w->reported_width = width();
-        w->reported_height = height();
-        call_procedure(w, WM_SIZE, SIZE_RESTORED, make_point_lparam(width(), height()));
+        const int width = device_width(this), height = device_height(this);
+        if (width == w->reported_width && height == w->reported_height) return;
+        w->reported_width = width;
+        w->reported_height = height;
+        call_procedure(window_, WM_SIZE, SIZE_RESTORED, make_point_lparam(width, height));
     }
 
-    Window* target_for_mouse() {
-        if (alive(g_capture)) return g_capture;
-        return alive(window_) ? window_ : nullptr;
+    WindowState* target_for_mouse() {
+        if (WindowState* captured = find_window(g_capture)) return captured;
+        return find_window(window_);
     }
 
     // kind: 0 down, 1 up, 2 double click
     void button_message(QMouseEvent* e, int kind) {
-        Window* w = target_for_mouse();
+        WindowState* w = target_for_mouse();
         if (!w) return;
         std::uint32_t base = 0;
         switch (e->button()) {
@@ -368,25 +408,25 @@ private:
         case Qt::MiddleButton: base = WM_MBUTTONDOWN; break;
         default: return;
         }
-        g_pointer_window = w;
-        const QPointF p = w == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
+        g_pointer_window = w->handle;
+        const QPointF p = w->handle == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
         ModifierScope scope(e->modifiers());
-        call_procedure(w, base + static_cast<std::uint32_t>(kind), mouse_key_state(e->buttons(), e->modifiers()),
+        call_procedure(w->handle, base + static_cast<std::uint32_t>(kind),
+                       mouse_key_state(e->buttons(), e->modifiers()),
                        point_lparam(w->widget, w->reported_width, w->reported_height, p));
     }
 
-    Window* window_;
+    WindowHandle window_;
 };
 
 namespace {
 
-Window* find_window(WindowHandle handle) { return alive(handle) ? handle : nullptr; }
 QWidget* widget_of(WindowHandle handle) {
-    Window* w = find_window(handle);
+    WindowState* w = find_window(handle);
     return w ? w->widget : nullptr;
 }
 
-void collect_subtree(Window* root, std::vector<Window*>& out) {
+void collect_subtree(WindowState* root, std::vector<WindowState*>& out) {
     out.push_back(root);
     for (const auto& owned : g_owned)
         if (owned->alive && owned->parent == root && owned.get() != root) collect_subtree(owned.get(), out);
@@ -402,8 +442,7 @@ void start_window_layer() {
         QObject::connect(qApp, &QObject::destroyed, [] { g_dispatcher_raw = nullptr; });
         g_dispatcher->setParent(qApp);
         g_dispatcher_raw = g_dispatcher.data();
-        std::lock_guard lock(g_live_mutex);
-        g_live.insert(&g_desktop_window);
+        add_live_window(&g_desktop_window);
     }
 }
 
@@ -413,7 +452,7 @@ void release_destroyed_windows() {
     if (g_event_depth != 0) return;
     for (auto& widget : g_widget_graveyard) delete widget.data();
     g_widget_graveyard.clear();
-    std::erase_if(g_owned, [](const std::unique_ptr<Window>& w) { return !w->alive; });
+    std::erase_if(g_owned, [](const std::unique_ptr<WindowState>& w) { return !w->alive; });
 }
 
 }  // namespace detail
@@ -424,19 +463,19 @@ bool register_window_class(const WindowClass& window_class) {
     return true;
 }
 
-WindowHandle desktop_window() { return &g_desktop_window; }
+WindowHandle desktop_window() { return g_desktop_window.handle; }
 
 WindowHandle create_window(std::string_view class_name, std::string_view title, std::uint32_t style, int x, int y,
                            int width, int height, WindowHandle parent) {
     if (!qApp || !g_dispatcher) return nullptr;
     auto found = g_classes.find(std::string(class_name));
     if (found == g_classes.end()) return nullptr;
-    Window* parent_window = find_window(parent);
+    WindowState* parent_window = find_window(parent);
     if (parent_window == &g_desktop_window) parent_window = nullptr;
     if ((style & WS_CHILD) && !parent_window) return nullptr;
 
-    auto owned = std::make_unique<Window>();
-    Window* w = owned.get();
+    auto owned = std::make_unique<WindowState>();
+    WindowState* w = owned.get();
     w->class_name = found->second.name;
     w->procedure = found->second.procedure;
     w->class_style = found->second.style;
@@ -447,48 +486,47 @@ WindowHandle create_window(std::string_view class_name, std::string_view title, 
 
     Qt::WindowFlags flags = Qt::Widget;
     if (!(style & WS_CHILD)) flags = (style & WS_POPUP) ? (Qt::Window | Qt::FramelessWindowHint) : Qt::Window;
+    const WindowHandle handle = add_live_window(w);
     w->widget = new WindowWidget(w, parent_window ? parent_window->widget : nullptr, flags);
     w->widget->setWindowTitle(to_qstring(title));
-    w->widget->setGeometry(x, y, std::max(width, 1), std::max(height, 1));
+    const double ratio = widget_ratio(w->widget), at = position_ratio(w->widget);
+    w->widget->setGeometry(to_logical(x, at), to_logical(y, at), std::max(to_logical(width, ratio), 1),
+                           std::max(to_logical(height, ratio), 1));
     g_owned.push_back(std::move(owned));
-    {
-        std::lock_guard lock(g_live_mutex);
-        g_live.insert(w);
-    }
-    if (!found->second.icon.empty()) set_window_icon(w, found->second.icon);
+    if (!found->second.icon.empty()) set_window_icon(handle, found->second.icon);
 
-    if (call_procedure(w, WM_CREATE, 0, 0) == -1) {
-        destroy_window(w);
+    if (call_procedure(handle, WM_CREATE, 0, 0) == -1) {
+        destroy_window(handle);
         return nullptr;
     }
-    if (!alive(w)) return nullptr;
-    w->reported_width = w->widget->width();
-    w->reported_height = w->widget->height();
-    call_procedure(w, WM_SIZE, SIZE_RESTORED, make_point_lparam(w->reported_width, w->reported_height));
-    if (alive(w) && (style & WS_VISIBLE)) w->widget->show();
-    return alive(w) ? w : nullptr;
+    if (!alive(handle)) return nullptr;
+    w->reported_width = device_width(w->widget);
+    w->reported_height = device_height(w->widget);
+    call_procedure(handle, WM_SIZE, SIZE_RESTORED, make_point_lparam(w->reported_width, w->reported_height));
+    if (alive(handle) && (style & WS_VISIBLE)) w->widget->show();
+    return alive(handle) ? handle : nullptr;
 }
 
 bool destroy_window(WindowHandle handle) {
-    Window* root = find_window(handle);
+    WindowState* root = find_window(handle);
     if (!root || root == &g_desktop_window) return false;
     // The window hears WM_DESTROY first, then its children and owned windows, as the system orders it.
-    std::vector<Window*> subtree;
+    std::vector<WindowState*> subtree;
     collect_subtree(root, subtree);
-    for (Window* w : subtree) call_procedure(w, WM_DESTROY, 0, 0);
-    for (Window* w : subtree) {
+    for (WindowState* w : subtree) call_procedure(w->handle, WM_DESTROY, 0, 0);
+    for (WindowState* w : subtree) {
+        if (g_capture == w->handle) release_capture();
+        if (g_pointer_window == w->handle) g_pointer_window = nullptr;
         std::lock_guard lock(g_live_mutex);
-        g_live.erase(w);
+        g_live.erase(w->handle);
     }
-    for (Window* w : subtree) {
+    for (WindowState* w : subtree) {
         w->alive = false;
         if (w->widget) w->widget->detach();
-        if (g_capture == w) release_capture();
-        if (g_pointer_window == w) g_pointer_window = nullptr;
     }
     // Child widgets go with their parent's widget; only the subtree's own widget is deleted here.
     QWidget* widget = root->widget;
-    for (Window* w : subtree) w->widget = nullptr;
+    for (WindowState* w : subtree) w->widget = nullptr;
     if (widget) {
         widget->hide();
         g_widget_graveyard.emplace_back(widget);
@@ -521,17 +559,17 @@ bool post_message(WindowHandle window, std::uint32_t message, WParam wparam, LPa
 }
 
 LResult default_window_procedure(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
-    Window* w = find_window(window);
+    WindowState* w = find_window(window);
     if (!w) return 0;
     switch (message) {
-    case WM_CLOSE: destroy_window(w); return 0;
+    case WM_CLOSE: destroy_window(window); return 0;
     case WM_MOUSEWHEEL:
-        if (w->parent && (w->style & WS_CHILD)) return send_message(w->parent, message, wparam, lparam);
+        if (w->parent && (w->style & WS_CHILD)) return send_message(w->parent->handle, message, wparam, lparam);
         return 0;
     case WM_SETCURSOR:
-        if (w->parent && (w->style & WS_CHILD) && send_message(w->parent, message, wparam, lparam)) return 1;
+        if (w->parent && (w->style & WS_CHILD) && send_message(w->parent->handle, message, wparam, lparam)) return 1;
         if ((lparam & 0xFFFF) == static_cast<LParam>(HTCLIENT)) {
-            Window* pointed = find_window(handle_from_wparam(wparam));
+            const WindowState* pointed = find_window(handle_from_wparam(wparam));
             if (pointed && pointed->arrow_cursor && pointed == w) set_cursor(arrow_cursor());
         }
         return 0;
@@ -541,20 +579,22 @@ LResult default_window_procedure(WindowHandle window, std::uint32_t message, WPa
 }
 
 WindowHandle parent_window(WindowHandle window) {
-    Window* w = find_window(window);
-    return w ? w->parent : nullptr;
+    const WindowState* w = find_window(window);
+    return w && w->parent ? w->parent->handle : nullptr;
 }
 
 bool move_window(WindowHandle window, int x, int y, int width, int height, bool repaint) {
     QWidget* widget = widget_of(window);
     if (!widget) return false;
-    widget->setGeometry(x, y, std::max(width, 0), std::max(height, 0));
+    const double ratio = widget_ratio(widget), at = position_ratio(widget);
+    widget->setGeometry(to_logical(x, at), to_logical(y, at), std::max(to_logical(width, ratio), 0),
+                        std::max(to_logical(height, ratio), 0));
     // The system reports the new size at once, shown or not; Qt holds it back for hidden widgets.
-    Window* w = window;
-    if (alive(w) && (w->reported_width != widget->width() || w->reported_height != widget->height())) {
-        w->reported_width = widget->width();
-        w->reported_height = widget->height();
-        call_procedure(w, WM_SIZE, SIZE_RESTORED, make_point_lparam(w->reported_width, w->reported_height));
+    WindowState* w = find_window(window);
+    if (w && (w->reported_width != device_width(widget) || w->reported_height != device_height(widget))) {
+        w->reported_width = device_width(widget);
+        w->reported_height = device_height(widget);
+        call_procedure(window, WM_SIZE, SIZE_RESTORED, make_point_lparam(w->reported_width, w->reported_height));
     }
     if (repaint) invalidate_window(window);
     return true;
@@ -563,7 +603,8 @@ bool move_window(WindowHandle window, int x, int y, int width, int height, bool 
 bool set_window_position(WindowHandle window, int x, int y) {
     QWidget* widget = widget_of(window);
     if (!widget) return false;
-    widget->move(x, y);
+    const double at = position_ratio(widget);
+    widget->move(to_logical(x, at), to_logical(y, at));
     return true;
 }
 
@@ -581,42 +622,49 @@ bool is_window_visible(WindowHandle window) {
 }
 
 Rect client_rect(WindowHandle window) {
-    if (window == &g_desktop_window) return window_rect(window);
+    if (window == g_desktop_window.handle) return window_rect(window);
     QWidget* widget = widget_of(window);
     if (!widget) return {};
-    return {0, 0, widget->width(), widget->height()};
+    return {0, 0, device_width(widget), device_height(widget)};
 }
 
 Rect window_rect(WindowHandle window) {
-    if (window == &g_desktop_window) {
+    if (window == g_desktop_window.handle) {
         QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen) return {};
         const QRect r = screen->geometry();
-        return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+        const double ratio = screen_ratio();
+        return {to_device(r.left(), ratio), to_device(r.top(), ratio), to_device(r.left() + r.width(), ratio),
+                to_device(r.top() + r.height(), ratio)};
     }
     QWidget* widget = widget_of(window);
     if (!widget) return {};
     const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
-    return {origin.x(), origin.y(), origin.x() + widget->width(), origin.y() + widget->height()};
+    const double ratio = screen_ratio();
+    const int left = to_device(origin.x(), ratio), top = to_device(origin.y(), ratio);
+    return {left, top, left + device_width(widget), top + device_height(widget)};
 }
 
 Point client_to_screen(WindowHandle window, Point point) {
     QWidget* widget = widget_of(window);
     if (!widget) return point;
-    const QPoint p = widget->mapToGlobal(QPoint(point.x, point.y));
-    return {p.x(), p.y()};
+    const double ratio = widget_ratio(widget), screen = screen_ratio();
+    const QPointF p = widget->mapToGlobal(QPointF(point.x / ratio, point.y / ratio));
+    return {to_device(p.x(), screen), to_device(p.y(), screen)};
 }
 
 Point screen_to_client(WindowHandle window, Point point) {
     QWidget* widget = widget_of(window);
     if (!widget) return point;
-    const QPoint p = widget->mapFromGlobal(QPoint(point.x, point.y));
-    return {p.x(), p.y()};
+    const double ratio = widget_ratio(widget), screen = screen_ratio();
+    const QPointF p = widget->mapFromGlobal(QPointF(point.x / screen, point.y / screen));
+    return {to_device(p.x(), ratio), to_device(p.y(), ratio)};
 }
 
 Point cursor_position() {
     const QPoint p = QCursor::pos();
-    return {p.x(), p.y()};
+    const double ratio = qApp ? screen_ratio() : 1.0;
+    return {to_device(p.x(), ratio), to_device(p.y(), ratio)};
 }
 
 bool set_window_text(WindowHandle window, std::string_view title_sjis) {
@@ -636,16 +684,16 @@ void set_focus(WindowHandle window) {
 }
 
 void set_capture(WindowHandle window) {
-    Window* w = find_window(window);
+    WindowState* w = find_window(window);
     if (!w || !w->widget) return;
-    g_capture = w;
-    g_pointer_window = w;
+    g_capture = window;
+    g_pointer_window = window;
     if (w->widget->isVisible()) w->widget->grabMouse();
 }
 
 void release_capture() {
-    if (alive(g_capture) && g_capture->widget && QWidget::mouseGrabber() == g_capture->widget)
-        g_capture->widget->releaseMouse();
+    const WindowState* captured = find_window(g_capture);
+    if (captured && captured->widget && QWidget::mouseGrabber() == captured->widget) captured->widget->releaseMouse();
     g_capture = nullptr;
 }
 
@@ -656,7 +704,7 @@ void accept_dropped_files(WindowHandle window, bool accept) {
 }
 
 void invalidate_window(WindowHandle window) {
-    Window* w = find_window(window);
+    WindowState* w = find_window(window);
     if (!w || !w->widget) return;
     w->needs_paint = true;
     w->widget->update();
@@ -676,7 +724,7 @@ void (*g_present_hook)() = nullptr;
 void set_present_hook_for_testing(void (*hook)()) { g_present_hook = hook; }
 
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride) {
-    Window* w = find_window(window);
+    WindowState* w = find_window(window);
     if (!w || !w->widget || !bgra || width < 1 || height < 1 || std::abs(stride) < width * 4) return false;
     // Copied: the caller's frame buffer is reused for the next frame while Qt paints this one later. The last
     // frame's image is written over when it has the same size and nothing else holds it: a fresh 8 MB image per
@@ -687,11 +735,25 @@ bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int wid
         if (image.isNull()) return false;
         w->backing = std::move(image);
     }
+    // Shown at the window's ratio: an image of its device pixels fills it pixel for pixel.
+    w->backing.setDevicePixelRatio(widget_ratio(w->widget));
     for (int y = 0; y < height; ++y)
         std::memcpy(w->backing.scanLine(y), bgra + static_cast<std::ptrdiff_t>(y) * stride,
                     static_cast<std::size_t>(width) * 4);
     if (!w->in_paint) w->widget->update();
     if (g_present_hook) g_present_hook();
+    return true;
+}
+
+bool window_image(WindowHandle window, std::vector<std::uint8_t>* bgra, int* width, int* height) {
+    const WindowState* w = find_window(window);
+    if (!w || w->backing.isNull() || !bgra || !width || !height) return false;
+    *width = w->backing.width();
+    *height = w->backing.height();
+    bgra->resize(static_cast<std::size_t>(*width) * *height * 4);
+    for (int y = 0; y < *height; ++y)
+        std::memcpy(bgra->data() + static_cast<std::size_t>(y) * *width * 4, w->backing.constScanLine(y),
+                    static_cast<std::size_t>(*width) * 4);
     return true;
 }
 
@@ -739,5 +801,21 @@ short async_key_state(int virtual_key) {
 }
 
 void* native_widget(WindowHandle window) { return widget_of(window); }
+
+void set_window_dc(WindowHandle window, DeviceContext* dc) {
+    if (WindowState* w = find_window(window)) w->dc = dc;
+}
+
+DeviceContext* window_dc(WindowHandle window) {
+    const WindowState* w = find_window(window);
+    return w ? w->dc : nullptr;
+}
+
+double window_pixel_ratio(WindowHandle window) {
+    const WindowState* w = find_window(window);
+    return w && w->widget ? widget_ratio(w->widget) : (qApp ? screen_ratio() : 1.0);
+}
+
+double screen_pixel_ratio() { return qApp ? screen_ratio() : 1.0; }
 
 }  // namespace kz::platform

@@ -6,10 +6,16 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kz::platform {
 
-struct Window;  // opaque; a handle stays safe to pass after the window is gone (calls then do nothing)
+class DeviceContext;
+
+// A window handle is an id, never a pointer, and no two windows get the same one in a process, as on Windows: a
+// handle stays safe to pass after its window is gone (calls then do nothing, queued messages are dropped), and a
+// later window never answers to it.
+struct Window;  // never defined
 using WindowHandle = Window*;
 using WParam = std::uint64_t;
 using LParam = std::int64_t;
@@ -184,6 +190,9 @@ bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int wid
 // Benchmark hook: called after each image a window is given (null: none); timing a start up to its first frame.
 void set_present_hook_for_testing(void (*hook)());
 
+// The image the window shows, as last presented: top-down BGRA rows of width * 4 bytes. False when it has none.
+bool window_image(WindowHandle window, std::vector<std::uint8_t>* bgra, int* width, int* height);
+
 // Dropped files: the handle of WM_DROPFILES (its wParam) lists Shift_JIS names in Windows form.
 using DropHandle = WParam;
 // index 0xFFFFFFFF gives the count; else the length of the name and the name itself when `out` is given.
@@ -196,6 +205,18 @@ short async_key_state(int virtual_key);
 // Test hook: holds a key down (1) or up (0) for async_key_state whatever the platform reports; -1 releases the key
 // to the platform again (virtual key -1 with -1 releases every forced key).
 void set_forced_key_state(int virtual_key, int down);
+
+// The device context a window is drawn with, as a Windows class with its own DC keeps one (GetDC on such a
+// window gives it back): its owner sets it, and code that has only the window, such as the camera animations,
+// draws its frames through it. Not owned; null when none is set or the window is gone.
+void set_window_dc(WindowHandle window, DeviceContext* dc);
+DeviceContext* window_dc(WindowHandle window);
+
+// Sizes, positions, points and images are in device pixels, as a Windows program aware of the display's scale
+// sees them. The ratio of device pixels to the display's own units: 2 on a display scaled to 200 %. What the
+// program gives in pixels to look a certain size (text heights, line widths) is multiplied by it.
+double window_pixel_ratio(WindowHandle window);
+double screen_pixel_ratio();
 
 // Qt's widget behind a window, for the platform layer and tests only (a QWidget*, untyped here).
 void* native_widget(WindowHandle window);

@@ -122,6 +122,22 @@ TEST_F(WindowMessages, DestroyedWindowRefusesMessagesAndChildrenHearDestroyAfter
     EXPECT_TRUE(seen().empty());  // the message queued before the destruction is dropped
 }
 
+// Heap addresses come back at once after a free; a handle must not, or a message still queued for a window that
+// is gone reaches the next window made.
+TEST_F(WindowMessages, MessagesQueuedForADestroyedWindowNeverReachALaterOne) {
+    for (int round = 0; round < 16; ++round) {
+        WindowHandle old = create_window("KzTestPlain", "old", 0, 0, 0, 20, 20, desktop_window());
+        ASSERT_TRUE(post_message(old, kA, 0, 0));
+        ASSERT_TRUE(destroy_window(old));
+        WindowHandle fresh = make();
+        EXPECT_NE(fresh, old);
+        kz::test::pump_until([] { return false; }, 3);
+        EXPECT_TRUE(seen_of(kA).empty()) << "round " << round;
+        destroy_window(fresh);
+        window_ = nullptr;
+    }
+}
+
 TEST_F(WindowMessages, MoveReportsTheNewSizeEvenWhenHidden) {
     WindowHandle w = make();  // not WS_VISIBLE
     seen().clear();
