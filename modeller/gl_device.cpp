@@ -73,8 +73,8 @@ void CO3duGLDevice::draw_arrays(const CO3duGLEntity& entity, const CO3duGLBatch&
     glNormalPointer(GL_FLOAT, 0, entity.normals(batch).data());
     if (set.line_width != line_width_) {
         line_width_ = set.line_width;
-        glLineWidth(set.line_width);
-        glPointSize(set.line_width);
+        glLineWidth(set.line_width * renderer_->line_scale);
+        glPointSize(set.line_width * renderer_->line_scale);
     }
     entity.DrawBatch(batch);
 }

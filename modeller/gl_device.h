@@ -22,6 +22,8 @@ public:
     void DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch);
     // Whether the opaque pass would leave some of the shape to the translucent pass.
     bool waits_for_translucent_pass(const CO3duGLEntity& entity) const;
+    // The pass put the line width back as it found it: the next set sends its own again.
+    void forget_line_width() { line_width_ = -1.0f; }
 
     CO3duGLScene* scene;
     std::uint32_t material_face;

@@ -5,14 +5,17 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "modeller/gl_device.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
+#include "modeller/gl_state.h"
 #include "modeller/gl_view_volume.h"
 #include "platform/device_context.h"
 
 void CO3duGLModelar::clear_and_draw() {
+    O3duPassScope pass(O3duPass::frame);
     glPolygonMode(GL_FRONT, GL_FILL);
     const float* b = renderer_.background;
     glClearColor(b[0], b[1], b[2], 1.0f);
@@ -115,6 +118,9 @@ void CO3duGLModelar::note_passes(CO3duGLEntity& entity, int passes, const OfuMat
 }
 
 void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& window) {
+    O3duPassScope pass(O3duPass::opaque);
+    O3duKeptState kept(O3duKeptState::line_width);
+    device.forget_line_width();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -145,6 +151,9 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
 }
 
 void CO3duGLModelar::draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window) {
+    O3duPassScope pass(O3duPass::translucent);
+    O3duKeptState kept(O3duKeptState::line_width);
+    device.forget_line_width();
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     // Without sorting, drawing the queue once without and once with depth writes lets translucent shapes show
@@ -173,8 +182,10 @@ void CO3duGLModelar::draw_translucent(CO3duGLDevice& device, const O3duViewVolum
 }
 
 bool CO3duGLModelar::draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent) {
-    glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
     const bool window = entity.kind == 1;
+    std::optional<O3duPassScope> caption;
+    if (window) caption.emplace(O3duPass::window_shape);
+    glPolygonMode(GL_FRONT_AND_BACK, entity.polygon_mode);
     if (window) {
         push_window_projection();
         glDisable(GL_LIGHTING);
@@ -247,6 +258,7 @@ void CO3duGLModelar::pop_window_projection() {
 }
 
 void CO3duGLModelar::draw_section_caps() {
+    O3duPassScope pass(O3duPass::section_caps);
     glDepthMask(GL_TRUE);
     glDisable(GL_LIGHTING);
     glEnableClientState(GL_VERTEX_ARRAY);

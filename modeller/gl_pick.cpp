@@ -8,6 +8,7 @@
 
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
+#include "modeller/gl_state.h"
 
 namespace {
 
@@ -105,8 +106,8 @@ void CO3duGLModelar::draw_pick_geometry(const CO3duGLEntity& entity) {
         const O3duFloats positions = entity.positions(batch);
         if (positions.empty()) continue;
         const float width = entity.look(batch).line_width;
-        glLineWidth(width);
-        glPointSize(width);
+        glLineWidth(width * renderer_.line_scale);
+        glPointSize(width * renderer_.line_scale);
         glVertexPointer(3, GL_FLOAT, 0, positions.data());
         entity.DrawBatch(batch);
     }
@@ -282,6 +283,8 @@ int CO3duGLModelar::HitTest(HDC hdc, int x, int y, _O3duSelect* results, int max
     if (x < 0 || row < 0 || x >= v.x + v.width || row >= v.y + v.height) return 0;
     CO3duGLCurrent current(renderer_, hdc);
     if (!current) return 0;
+    O3duPassScope pass(O3duPass::pick);
+    O3duKeptState kept(O3duKeptState::stencil | O3duKeptState::line_width);
     glPolygonMode(GL_FRONT, GL_FILL);
     glClearStencil(0);
     if (max == 1 && renderer_.pixel_format.depth_bits >= 24) {

@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include "platform/device_context.h"
+
 namespace {
 bool g_refuse_contexts = false;
 }
@@ -91,6 +93,7 @@ std::uint32_t CO3duGLRenderer::texture_name(std::int32_t number) const {
 CO3duGLCurrent::CO3duGLCurrent(CO3duGLRenderer& renderer, HDC hdc) {
     if (!hdc || !renderer.has_context()) return;
     current_ = kz::platform::make_current(hdc, renderer.context());
+    renderer.line_scale = static_cast<float>(hdc->pixel_ratio());
 }
 
 CO3duGLCurrent::~CO3duGLCurrent() {

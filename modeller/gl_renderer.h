@@ -32,6 +32,9 @@ public:
     kz::platform::GlContext* context() const { return context_.get(); }
 
     float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    // Line widths and point sizes are drawn this many times as wide: the pixel ratio of the device context drawn
+    // into now, so a line of width 1 looks the same on a display scaled to 200 %.
+    float line_scale = 1.0f;
     HDC hdc = nullptr;  // the device context the context was made for
     kz::platform::PixelFormatDescriptor pixel_format;
 

@@ -9,6 +9,7 @@
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
 #include "modeller/gl_shadow_volumes.h"
+#include "modeller/gl_state.h"
 #include "modeller/o3du_math_matrix.h"
 
 namespace {
@@ -156,8 +157,11 @@ void CO3duGLModelar::count_shadow_volumes() {
 }
 
 void CO3duGLModelar::draw_shadows() {
+    O3duPassScope pass(O3duPass::shadow);
     refresh_shadow_volumes();
-    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    // Culling, depth test, texturing and the stencil settings serve the counting and darkening only.
+    O3duKeptState kept(O3duKeptState::cull | O3duKeptState::depth_test | O3duKeptState::stencil |
+                       O3duKeptState::texture);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glEnable(GL_STENCIL_TEST);
@@ -178,10 +182,7 @@ void CO3duGLModelar::draw_shadows() {
     glVertex3d(v.width, v.height, 0.0);
     glEnd();
     pop_window_projection();
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
     glDepthMask(GL_TRUE);
     glDisable(GL_STENCIL_TEST);
     glEnable(GL_LIGHTING);
-    if (textured) glEnable(GL_TEXTURE_2D);
 }

@@ -8,6 +8,7 @@
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/matrix_ops.h"
 #include "app/foundation/sjis_string.h"
+#include "platform/device_context.h"
 
 namespace kz::foundation {
 
@@ -175,7 +176,10 @@ int CBusMDL::RebuildTextLabel(int slot, _O3duViewport* viewport) {
     text.vertices.SetSize(n);
     for (int k = 0; k < n; ++k)
         text.vertices[k].position = OfuVector3(points[3 * k], points[3 * k + 1], points[3 * k + 2]);
-    text.line_width = f < 28 ? 1.0f : 2.0f;
+    // The stroke weight follows the text's size as it looks: on a display scaled by r the font is r times as many
+    // pixels, and the modeller widens the line by r itself.
+    const double ratio = device_context ? device_context->pixel_ratio() : 1.0;
+    text.line_width = f / ratio < 28 ? 1.0f : 2.0f;
     MaterialRecord record;
     record.color = p.color;
     record.ambient = 1.0;
