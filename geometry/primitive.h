@@ -10,6 +10,9 @@ enum : int32_t {
     O3DU_DRAW_NO_BOUNDS = 4,  // left out of the bounding box, the scene centre and camera fitting
     O3DU_DRAW_NO_SHADOW = 8,
     O3DU_DRAW_NO_SECTION_CAP = 16,
+    // Drawn before every other shape and writing no depth, so it shows only where nothing else is drawn: a ground
+    // grid lying in the plane of a floor's top stays under the floor instead of fighting it for the pixels.
+    O3DU_DRAW_UNDERLAY = 32,
 };
 
 class CO3duPrimitive {

@@ -122,30 +122,34 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
     O3duKeptState kept(O3duKeptState::line_width);
     device.forget_line_width();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    for_each_shape(structure_, [&](_OfuPosition* node, CO3duGLEntity& entity) {
-        _OfuPosition* pos = node;
-        if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) return;
-        const OfuMatrix4x4 saved = entity.model_matrix;
-        bool deferred = false;
-        const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-            // A shape out of sight is not drawn, but waits for the translucent pass as a drawn one would.
-            if (window.misses(entity, entity.model_matrix)) {
-                deferred = device.waits_for_translucent_pass(entity);
+    // Underlays first, writing no depth; then the shapes that hide them.
+    for (const bool underlays : {true, false}) {
+        glDepthMask(underlays ? GL_FALSE : GL_TRUE);
+        for_each_shape(structure_, [&](_OfuPosition* node, CO3duGLEntity& entity) {
+            _OfuPosition* pos = node;
+            if (((entity.draw_mode & O3DU_DRAW_UNDERLAY) != 0) != underlays) return;
+            if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) return;
+            const OfuMatrix4x4 saved = entity.model_matrix;
+            bool deferred = false;
+            const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
+                // A shape out of sight is not drawn, but waits for the translucent pass as a drawn one would.
+                if (window.misses(entity, entity.model_matrix)) {
+                    deferred = device.waits_for_translucent_pass(entity);
+                    return !deferred;
+                }
+                deferred = !draw_shape(device, entity, false);
                 return !deferred;
+            });
+            if (deferred) {
+                device.deferred.push_back(&entity);
+                device.deferred_positions.push_back(node);
             }
-            deferred = !draw_shape(device, entity, false);
-            return !deferred;
+            if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
+            restore_matrix(entity.model_matrix, saved);
         });
-        if (deferred) {
-            device.deferred.push_back(&entity);
-            device.deferred_positions.push_back(node);
-        }
-        if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
-        restore_matrix(entity.model_matrix, saved);
-    });
+    }
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
 }
