@@ -29,7 +29,7 @@ O3duPump CO3duAnimationHost::pump() {
     return result == kz::platform::PumpResult::dispatched ? O3duPump::other : O3duPump::none;
 }
 
-HDC CO3duAnimationHost::get_dc(HWND) { return nullptr; }
+HDC CO3duAnimationHost::get_dc(HWND window) { return kz::platform::window_dc(window); }
 
 void CO3duAnimationHost::release_dc(HWND, HDC) {}
 

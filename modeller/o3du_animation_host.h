@@ -25,7 +25,8 @@ public:
     // Delivers the waiting messages. A window close or a quit ends the animation; the quit itself stays pending for
     // the main loop.
     virtual O3duPump pump();
-    // The device context to draw a frame of the window into, null when there is none (the camera still moves).
+    // The device context to draw a frame of the window into: the one its owner set for it (its swap shows the
+    // frame in the window); null when there is none (the camera still moves).
     virtual HDC get_dc(HWND window);
     virtual void release_dc(HWND window, HDC hdc);
 

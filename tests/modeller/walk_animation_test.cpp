@@ -148,6 +148,30 @@ TEST_F(WalkTest, LegsGoFromNodeToNodeAndAPostedStopEndsTheWalk) {
     }
 }
 
+// The walk's frames show in its window: they are drawn through the device context the window's owner set.
+TEST_F(WalkTest, WalkFramesArePresentedInItsWindow) {
+    struct StopLater : FakeClock {
+        std::uint32_t time_get_time() override {
+            if (now - start > 3000 && !stopped) stopped = kp::post_message(g_window, kp::WM_COMMAND, 2, 0);
+            return FakeClock::time_get_time();
+        }
+        std::uint32_t start = now;
+        bool stopped = false;
+    } stop_later;
+    CO3duAnimationHostScope walk_clock{stop_later};
+    CO3duGLModelar real;
+    HDC hdc = dc.get();
+    ASSERT_EQ(real.Initialize(hdc), 1);
+    CO3duPrimitive box = make_box(kLo, kHi, make_material({1, 1, 1, 1}, {1, 1, 1, 1}));
+    real.AddPrimitive(box);
+    int presented = 0;
+    dc->set_present_callback([&](kp::DeviceContext&) { ++presented; });
+    kp::set_window_dc(g_window, dc.get());
+    int flag = 0;
+    CO3duMathCamera::Walk(&real, 3, flag, g_window);
+    EXPECT_GT(presented, 10);
+}
+
 TEST_F(WalkTest, WindowCloseAndQuitEndTheWalk) {
     m.act_after_legs = 3;
     m.act = [] { kp::post_message(g_window, kp::WM_CLOSE, 0, 0); };
