@@ -182,12 +182,22 @@ void XLeaves::AddGridFaces(GridCell* cells, int rows, int columns, int open) {
                     for (int j = 0; j < 3; ++j) sum[j] += n[j];
                 normalize_vector(sum, cells[r * columns + c].corner_normals[k]);
             }
-    const bool smooth = record->sides == 2;
+    // A two-sided record (the first display flag) gets smooth corners and a back face behind each face: the same
+    // corners in the opposite turn, so the tube shows from inside too while back faces are culled.
+    const bool two_sided = record->sides == 2;
     for (int i = 0; i < rows * columns; ++i) {
         GridCell& cell = cells[i];
         if (cell.skip) continue;
-        AddFace(&cell.corners[0][0], 4, cell.material, smooth ? &cell.corner_normals[0][0] : nullptr, cell.paste,
+        AddFace(&cell.corners[0][0], 4, cell.material, two_sided ? &cell.corner_normals[0][0] : nullptr, cell.paste,
                 cell.face_code);
+        if (!two_sided) continue;
+        double corners[4][3], normals[4][3];
+        for (int k = 0; k < 4; ++k)
+            for (int j = 0; j < 3; ++j) {
+                corners[k][j] = cell.corners[(4 - k) % 4][j];
+                normals[k][j] = -cell.corner_normals[(4 - k) % 4][j];
+            }
+        AddFace(&corners[0][0], 4, cell.material, &normals[0][0], cell.paste, cell.face_code);
     }
 }
 

@@ -135,6 +135,13 @@ int XLeaves::Build(const COBJECTA* source) {
                 bridge->SetTransparency(model, unit_base->trans);
             else if (own_base && own_base->packed_color >= 1)
                 bridge->SetTransparency(model, own_base->trans);
+            // The shadow column of the part and of its item reaches the new model here, so a file's setting holds
+            // from the start and not only after an edit of the property table.
+            if (owner) {
+                const auto at = std::find(owner->parts.begin(), owner->parts.end(), this);
+                if (at != owner->parts.end() && at != owner->parts.begin())
+                    owner->PushShadowFlags(0, static_cast<int>(at - owner->parts.begin()));
+            }
         }
         surface = 0.0;
         for (const XLeaf* face : faces) surface += face->area;

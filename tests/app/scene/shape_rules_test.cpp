@@ -69,7 +69,10 @@ TEST(ShapeRules, DivisionsSweepsAndSwitchesDecideTheFaces) {
         {"cylinder,w=200,h=100,dometop=-1,domebtm=-1", 1, 24, {}, {1000, 2000}},
         {"cylinder,w=200,h=100,poldat=magari;0;90", 1, 26, {}, {}},
         {"cylinder,w=200,h=100,poldat=abc|MAGARI;500;0;12", 1, 26, {}, {}},
-        {"cylinder,w=200,h=100,poldat=abc|Magari;500;90;12", 1, 24 * 3 + 2, {5023}, {}},
+        // Two-sided, as keyword lines are unless their dispmode says otherwise: every bent quad has a back face
+        // (the flat end caps do not); one-sided, none.
+        {"cylinder,w=200,h=100,poldat=abc|Magari;500;90;12", 1, 24 * 3 * 2 + 2, {5023}, {}},
+        {"cylinder,w=200,h=100,dispmode=0,poldat=magari;500;90;12", 1, 24 * 3 + 2, {5023}, {}},
         {"poly,h=50,poldat=0;0;100;0;100;100;0;100", 1, 6, {1000, 2000, 5000, 5003}, {5004}},
         {"poly,h=50,poldat=0;0;100;0;100;100;0;100;0;0", 1, 6, {5003}, {5004}},
         {"poly,h=0,poldat=0;0;100;0;100;100;0;100", 1, 2, {1000, 2000}, {5000}},
@@ -117,6 +120,10 @@ TEST(ShapeRules, PathsAndProfilesFaceTheWayTheirOrderTurns) {
     EXPECT_TRUE(test::is_closed(*in));
     EXPECT_GT(test::signed_volume(*out), 0.0);
     EXPECT_LT(test::signed_volume(*in), 0.0);
+    // A two-sided open bent tube: each back face cancels its face.
+    XLeaves* tube =
+        view.add_shape(root, "cylinder,w=100,h=300,dispmode=1,dometop=-1,domebtm=-1,poldat=magari;500;90;12");
+    EXPECT_NEAR(test::signed_volume(*tube), 0.0, 1e-3);
     // The start cap of the sweep at 0 degrees faces -y, away from the quarter behind it.
     for (const XLeaf* f : out->faces)
         if (f->face_code == 3000) {

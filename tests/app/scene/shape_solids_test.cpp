@@ -52,11 +52,13 @@ const SolidCase kSolids[] = {
     {"cylinder,w=200,h=150,div=96,thick=10", kPi*(1e4 - 8100) * 150, kNone, 96, false},
     {"cylinder,w=200,h=150,div=96,thick=10,domebtm=0.5,dometop=0.5",
      kPi*(1e4 - 8100) * 150 + 2 * 2.0 / 3 * kPi*(1e4 * 50 - 8100 * 40), kNone, 96, false},
-    // The torus section: the bent tube's volume is its cross-section swept along the arc (Pappus).
-    {"cylinder,w=100,h=300,div=48,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 2,
+    // The torus section: the bent tube's volume is its cross-section swept along the arc (Pappus). One-sided
+    // (dispmode 0), as a two-sided tube has a back face behind every face.
+    {"cylinder,w=100,h=300,div=48,dispmode=0,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 2,
      2 * kPi * 50 * 500 * kPi / 2 + 2 * kPi * 2500, 48, false},
-    {"cylinder,w=100,h=300,div=48,dtop=180;0,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 4, kNone, 48, false},
-    {"cylinder,w=100,h=300,div=48,domebtm=1,dometop=1,poldat=magari;500;120;36",
+    {"cylinder,w=100,h=300,div=48,dtop=180;0,dispmode=0,poldat=magari;500;90;48", kPi * 2500 * 500 * kPi / 4, kNone, 48,
+     false},
+    {"cylinder,w=100,h=300,div=48,domebtm=1,dometop=1,dispmode=0,poldat=magari;500;120;36",
      kPi * 2500 * 500 * 2 * kPi / 3 + 4.0 / 3 * kPi * 50 * 50 * 50, kNone, 48, false},
     {"poly,h=50,poldat=0;0;100;0;100;100;0;100", 5e5, 4e4, 0, false},
     {"poly,h=50,poldat=0;0;0;100;100;100;100;0;0;0", 5e5, 4e4, 0, false},
