@@ -1,4 +1,4 @@
-// The clipboard in place of the original's: text (CF_TEXT, Shift_JIS inside, UTF-8 text to other programs) and
+// The clipboard in place of Windows': text (CF_TEXT, Shift_JIS inside, UTF-8 text to other programs) and
 // registered formats, which travel as custom MIME types so that other processes of ours can read them.
 // Not here: metafile and bitmap formats, delayed rendering, clipboard viewers, ownership by a window.
 #pragma once

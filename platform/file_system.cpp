@@ -1,4 +1,4 @@
-// Windows-form paths mapped onto the POSIX file system, with the original platform's case-insensitive name lookup
+// Windows-form paths mapped onto the POSIX file system, with Windows' case-insensitive name lookup
 // and safe replacing writes. Not here: locking, sharing modes, ACLs; other drive letters and UNC names are missing.
 #include "platform/file_system.h"
 

@@ -1,7 +1,7 @@
 // Files and folders in place of the kernel's file calls. Paths stay in Windows form inside (Shift_JIS bytes, "\\",
 // drive letters) and are mapped only here: "Z:\\a\\b" is the POSIX "/a/b", "\\" becomes "/", names go through the
-// lossless CP932 name codec, and a name that does not exist exactly is found case-insensitively, as on the
-// original platform. Other drive letters and UNC names have no place on Linux and name nothing.
+// lossless CP932 name codec, and a name that does not exist exactly is found case-insensitively, as on
+// Windows. Other drive letters and UNC names have no place on Linux and name nothing.
 // Not here: attributes beyond read-only and directory, file sharing modes, alternate streams, short names.
 #pragma once
 #include <cstdint>
@@ -85,7 +85,7 @@ struct FileInfo {
     bool directory = false;
     bool read_only = false;
     std::uint64_t size = 0;
-    std::uint64_t write_time = 0;  // 100-ns intervals since 1601-01-01 UTC, as the original stamps
+    std::uint64_t write_time = 0;  // 100-ns intervals since 1601-01-01 UTC, as Windows stamps files
     std::string name;              // CP932, the entry's own spelling
 };
 bool get_file_info(std::string_view windows_path, FileInfo* info);

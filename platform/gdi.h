@@ -132,12 +132,12 @@ Brush stock_white_brush();
 Brush stock_black_brush();
 Brush stock_null_brush();
 
-// The Japanese faces of the original system are mapped to the IPA fonts (fontconfig alone would pick a Latin
+// The Japanese faces of Windows are mapped to the IPA fonts (fontconfig alone would pick a Latin
 // font): "ＭＳ ゴシック" IPAGothic, "ＭＳ Ｐゴシック" IPAPGothic, "ＭＳ 明朝" IPAMincho, "ＭＳ Ｐ明朝" IPAPMincho;
 // a leading "@" (vertical writing) is ignored here. Takes and returns UTF-8.
 std::string map_face_name(std::string_view face_utf8);
 
-// State (each returns the previous value, as the originals do).
+// State (each returns the previous value, as the Windows calls do).
 Pen select_pen(DeviceContext& dc, const Pen& pen);
 Brush select_brush(DeviceContext& dc, const Brush& brush);
 LogFont select_font(DeviceContext& dc, const LogFont& font);

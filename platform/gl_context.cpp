@@ -139,7 +139,7 @@ void read_back(DeviceContext& dc) {
         std::memcpy(view.row(view.height - 1 - y), &impl.gl.scratch[row * y], static_cast<std::size_t>(w) * bpp);
 }
 
-// A new pbuffer starts as a copy of the memory DC's bitmap, as drawing on the original platform goes on top of
+// A new pbuffer starts as a copy of the memory DC's bitmap, as drawing on Windows goes on top of
 // whatever the bitmap holds.
 void upload_bitmap(DeviceContext& dc) {
     const SurfaceView view = dc.impl()->surface();

@@ -63,7 +63,7 @@ private:
 
 // Makes `context` current on this thread, drawing into `dc`'s offscreen target; a null context (or dc) releases
 // whatever is current. Releasing from a memory device context first copies the frame into its bitmap, as drawing
-// into a bitmap on the original platform lands in the bits at once. Returns false when either cannot be used.
+// into a bitmap on Windows lands in the bits at once. Returns false when either cannot be used.
 bool make_current(DeviceContext* dc, GlContext* context);
 // The device context and context current on this thread (null when none).
 DeviceContext* current_device_context();

@@ -163,7 +163,7 @@ int draw_dib(DeviceContext* dc, const GdiRect& destination, crt::GlobalHandle di
     const int dw = destination.right - destination.left, dh = destination.bottom - destination.top;
     const int sw = source.right - source.left, sh = source.bottom - source.top;
     // Our transfers count source rows from the top of the picture, so the bottom-up flip of the source origin
-    // that the original needed is already done there.
+    // that Windows' bottom-up DIB calls need is already done there.
     if (dw == sw && dh == sh)
         return platform::set_dib_bits_to_device(*dc, destination.left, destination.top, dw, dh, source.left, source.top,
                                                 header, view.pixels);

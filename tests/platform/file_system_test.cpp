@@ -145,7 +145,7 @@ TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
     EXPECT_TRUE(fs::is_directory(s.root / "dir"));
 }
 
-TEST(FileSystem, FindFilesMatchesLikeTheOriginal) {
+TEST(FileSystem, FindFilesMatchesLikeWindows) {
     Scratch s("find");
     for (const char* n : {"b.FIG", "a.fig", "c.fig.bak", "noext", "d.figset"}) s.put(n, "x");
     fs::create_directories(s.root / "sub.fig");

@@ -129,7 +129,7 @@ TEST(GlContext, PixelFormatReportsWhatWasObtained) {
     palette.pixel_type = 1;
     EXPECT_EQ(choose_pixel_format(*dc, palette), 0);
     auto no_format = DeviceContext::create_window(8, 8);
-    EXPECT_EQ(GlContext::create(*no_format), nullptr);  // no pixel format set: no context, as the original
+    EXPECT_EQ(GlContext::create(*no_format), nullptr);  // no pixel format set: no context, as on Windows
 }
 
 TEST(GlContext, LitTriangleIntoDib24) {

@@ -37,6 +37,6 @@ for x in range(4):
     gif.putpixel((x, 2), 2)
 gif.save("palette.gif", transparency=0)
 
-# The same JPEG under an upper-case ".JPEG" name: loading "halves.jpeg" must find it as the original platform would.
+# The same JPEG under an upper-case ".JPEG" name: loading "halves.jpeg" must find it as Windows would.
 import shutil
 shutil.copy("halves.jpg", "halves.JPEG")
