@@ -57,13 +57,16 @@ void XView::ShowAttributePopup(plat::Point point, int mode) {
     for (XTrunk* t : document.trunks)
         for (int i = 0; t && shape && !owner && i < t->part_count(); ++i)
             if (t->parts[i] && t->parts[i]->model == shape) owner = t->parts[i];
+    // Sizes in pixels, as they look on an unscaled display; a scaled one has that many more device pixels.
+    const double ratio = plat::window_pixel_ratio(output.view_window[0]);
+    const double scale = display.comment_text_factor * ratio;
+    const int margin = int(8 * ratio + 0.5);
     if (mode == 2) {
         char* list = ItemAttributeList(nullptr, owner ? owner->owner : nullptr);
         if (!list) return;
         const std::string rows = list;
         kz::foundation::free_and_null(list);
-        const double scale = display.comment_text_factor;
-        ShowTextWindow(rows.c_str(), point, int(3 * scale + 0.5), int(24 * scale + 0.5), 8);
+        ShowTextWindow(rows.c_str(), point, int(2 * scale + 0.5), int(16 * scale + 0.5), margin);
         return;
     }
     const char* text = owner && mode == 1 ? owner->record->comment : nullptr;
@@ -71,8 +74,7 @@ void XView::ShowAttributePopup(plat::Point point, int mode) {
         HideCommentWindow();
         return;
     }
-    const double scale = display.comment_text_factor;
-    ShowTextWindow(text, point, int(3 * scale + 0.5), int(24 * scale + 0.5), 8);
+    ShowTextWindow(text, point, int(3 * scale + 0.5), int(24 * scale + 0.5), margin);
 }
 
 void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, int font_height, int margin) {
@@ -84,19 +86,23 @@ void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, in
     const plat::Point screen = plat::client_to_screen(output.view_window[0], point);
     kz::platform::GdiRect work{};
     kz::foundation::get_monitor_work_area(plat::GdiPoint{screen.x, screen.y}, &work);
-    int x = screen.x + 16, y = screen.y + 32;
-    if (screen.x + 26 + width > work.right) x = work.right - width - 10;
-    if (screen.y + 64 + height > work.bottom) y = work.bottom - height - 32;
-    x = std::max(x, 10);
-    y = std::max(y, 10);
+    // Distances from the pointer and the screen's edges, in pixels as they look.
+    const double r = plat::window_pixel_ratio(output.view_window[0]);
+    const auto px = [r](int pixels) { return int(pixels * r + 0.5); };
+    int x = screen.x + px(16), y = screen.y + px(32);
+    if (screen.x + px(26) + width > work.right) x = work.right - width - px(10);
+    if (screen.y + px(64) + height > work.bottom) y = work.bottom - height - px(32);
+    x = std::max(x, px(10));
+    y = std::max(y, px(10));
     plat::move_window(output.comment_window, x, y, width, height, true);
     output.comment_text = text;
     plat::set_window_text(output.comment_window, text);
     std::unique_ptr<plat::DeviceContext> dc = plat::DeviceContext::create_window(width, height);
     plat::fill_rect(*dc, plat::GdiRect{0, 0, width, height}, plat::Brush{false, 0xFFFFFF});
     int measured = 0, count = 0;
+    // Lines hang from the top margin down (alignment 8): the first line's top is at the margin, inside the window.
     kz::foundation::draw_multiline_text(dc.get(), text, margin, margin, font_height, 0x000000, kGothicFace, -1,
-                                        line_gap, &measured, &count, 0, 0, 0.0, nullptr, 0.0);
+                                        line_gap, &measured, &count, 8, 0, 0.0, nullptr, 0.0);
     plat::present_window_image(output.comment_window, dc->backing_bytes(), dc->backing_width(), dc->backing_height(),
                                dc->backing_stride());
     plat::show_window(output.comment_window, true);
@@ -150,7 +156,9 @@ void XView::DrawOverlayText(const char* text) {
     plat::DeviceContext* dc = output.view_dc[0].get();
     if (!dc || !text) return;
     plat::set_rop2(*dc, plat::kR2CopyPen);
-    kz::foundation::text_out_gdi(dc, text, 10, 0, 16, 0x00FF00, kGothicFace, 0x010000, 0, 0.0);
+    const double r = dc->pixel_ratio();
+    kz::foundation::text_out_gdi(dc, text, int(10 * r + 0.5), 0, int(16 * r + 0.5), 0x00FF00, kGothicFace, 0x010000, 0,
+                                 0.0);
     dc->notify_present();
 }
 

@@ -275,6 +275,12 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     EXPECT_NE(view->output.comment_text.find("table"), std::string::npos);
     EXPECT_NE(view->output.comment_text.find("oak & co"), std::string::npos);
     EXPECT_EQ(view->output.comment_text.find("unset"), std::string::npos);
+    // The attribute popup's type: 16 pixels high, 2 between lines, margins of 8.
+    const std::string& rows = view->output.comment_text;
+    int lines = 1;
+    for (std::size_t at = rows.find("__"); at != std::string::npos; at = rows.find("__", at + 2)) ++lines;
+    const kz::platform::Rect popup = kz::platform::window_rect(view->output.comment_window);
+    EXPECT_EQ(popup.bottom - popup.top, (2 + 16) * lines + 16);
 
     // An item without attributes hides the popup.
     char* text = fnd::set_heap_string(nullptr, "old", nullptr, -1);

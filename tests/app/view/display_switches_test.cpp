@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/dib_text.h"
@@ -193,6 +194,18 @@ TEST_F(PaintTest, CommentPopupStaysOnTheWorkArea) {
         EXPECT_EQ(r.bottom - r.top, 43);
     }
     EXPECT_EQ(view->output.comment_text, "abcd");
+    // The one line hangs inside the window: the top margin stays white and the type lies below it, whole.
+    std::vector<std::uint8_t> bgra;
+    int w = 0, h = 0;
+    ASSERT_TRUE(kz::platform::window_image(view->output.comment_window, &bgra, &w, &h));
+    int ink_above = 0, ink_in_line = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool ink = bgra[std::size_t(y * w + x) * 4] < 128;
+            (y < 8 ? ink_above : ink_in_line) += (ink && y < 8 + 24) ? 1 : 0;
+        }
+    EXPECT_EQ(ink_above, 0);
+    EXPECT_GT(ink_in_line, 20);
     view->HideCommentWindow();
     EXPECT_TRUE(view->output.comment_text.empty());
 }
