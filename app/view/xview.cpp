@@ -99,6 +99,8 @@ XView::XView(WindowHandle parent_window, void* instance_handle) {
             const std::uint8_t* top = dc.frame_rows(stride);
             kz::platform::present_window_image(w, top, dc.backing_width(), dc.backing_height(), stride);
         });
+        // The window's own device context: the modeller's walk-through and orbit draw their frames through it.
+        kz::platform::set_window_dc(w, output.view_dc[i].get());
     }
     output.bridge = new CBusMDL(this);
     document.random_number = std::rand();
@@ -131,6 +133,7 @@ XView::~XView() {
     output.bridge = nullptr;
     unregister_view_windows(this);
     for (int i = 0; i < 2; ++i) {
+        kz::platform::set_window_dc(output.view_window[i], nullptr);
         output.view_dc[i].reset();
         kz::platform::destroy_window(output.view_window[i]);
         output.view_window[i] = nullptr;

@@ -1,0 +1,132 @@
+// The program on a real X display walking through a room: the walk message reaches the view window while the
+// program runs its own message loop, and two screenshots taken while the walk runs differ, because its frames
+// reach the window. The parent test starts this program again inside `xvfb-run -a`, where the child runs the
+// program's entry itself with a small driver window beside it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/document/view_messages.h"
+#include "app/document/xview.h"
+#include "app/view/program_entry.h"
+#include "platform/file_system.h"
+#include "platform/message_loop.h"
+#include "platform/timer.h"
+#include "platform/window.h"
+#include "support/test_paths.h"
+
+// Last: Xlib's macros (None, Bool, Status) must not reach the program's headers.
+#ifdef KZVIEW_PROGRAM
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#endif
+
+namespace {
+
+#ifdef KZVIEW_PROGRAM
+
+namespace fs = std::filesystem;
+
+// A room of four coloured walls on a floor.
+constexpr char kModel[] =
+    "set,haikei,0,0,0\r\n"
+    "set,eye point,2000,-3000,1500,2000,1500,800,55\r\n"
+    "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,room\r\n"
+    "box,0,0,-100,,,,,,,,,,4000,3000,100,,,,,,1,200,200,200\r\n"
+    "box,0,3000,0,,,,,,,,,,4000,100,2500,,,,,,1,255,0,0\r\n"
+    "box,-100,0,0,,,,,,,,,,100,3000,2500,,,,,,1,0,255,0\r\n"
+    "box,4000,0,0,,,,,,,,,,100,3000,2500,,,,,,1,0,0,255\r\n"
+    "box,0,-100,0,,,,,,,,,,4000,100,600,,,,,,1,255,255,0\r\n";
+
+std::string folder() { return kz::test::output_dir() + "/view_walk_window"; }
+
+std::vector<unsigned long> screenshot(Display* display) {
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(display, RootWindow(display, screen), 0, 0, width, height, AllPlanes, ZPixmap);
+    if (!image) return pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixels;
+}
+
+// Ticks of the driver window, a quarter second apart, on the program's own loop (inside the walk's pump once
+// it runs): the walk message at one second, the screenshots at four and at five and a half, then the close.
+namespace kp = kz::platform;
+Display* g_display = nullptr;
+int g_ticks = 0;
+std::vector<unsigned long> g_first, g_second;
+
+kp::LResult driver_procedure(kp::WindowHandle w, std::uint32_t message, kp::WParam wp, kp::LParam lp) {
+    if (message != kp::WM_USER + 1) return kp::default_window_procedure(w, message, wp, lp);
+    ++g_ticks;
+    if (g_ticks == 4 && kz::view::g_view)
+        kp::post_message(kz::view::g_view->output.view_window[0], kz::view::VIEW_SWALOW, 0, 0);
+    if (g_ticks == 16) g_first = screenshot(g_display);
+    if (g_ticks == 22) {
+        g_second = screenshot(g_display);
+        kp::post_message(kz::view::g_main_window, kp::WM_CLOSE, 0, 0);
+    }
+    return 0;
+}
+
+TEST(WalkOnRealWindow, Child) {
+    if (!std::getenv("KZ_VIEW_WALK_CHILD")) GTEST_SKIP() << "runs only inside the Xvfb child";
+    g_display = XOpenDisplay(nullptr);
+    ASSERT_NE(g_display, nullptr);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);  // the tests' offscreen platform shows nothing on the display
+    ASSERT_TRUE(kp::ensure_application());
+    kp::WindowClass driver_class;
+    driver_class.name = "KzWalkDriver";
+    driver_class.procedure = driver_procedure;
+    ASSERT_TRUE(kp::register_window_class(driver_class));
+    const kp::WindowHandle driver = kp::create_window("KzWalkDriver", "", 0, 0, 0, 1, 1, kp::desktop_window());
+    kp::PeriodicTimer timer;
+    ASSERT_TRUE(timer.start(250, [driver] { kp::post_message(driver, kp::WM_USER + 1, 0, 0); }));
+    const std::string model = kp::from_native_path(folder() + "/walk.fig");
+    kz::view::WinMain(nullptr, nullptr, model.c_str(), 1);
+    timer.stop();
+    kp::destroy_window(driver);
+    ASSERT_FALSE(g_first.empty());
+    ASSERT_EQ(g_first.size(), g_second.size());
+    long changed = 0, lit = 0;
+    for (std::size_t i = 0; i < g_first.size(); ++i) changed += g_first[i] != g_second[i], lit += g_second[i] != 0;
+    EXPECT_GT(lit, static_cast<long>(g_second.size() / 10)) << "the room is not on the screen";
+    EXPECT_GT(changed, static_cast<long>(g_second.size() / 100)) << "the walk shows no frames";
+    XCloseDisplay(g_display);
+}
+
+TEST(WalkOnRealWindow, ScreenshotsDuringAWalkDiffer) {
+    if (std::getenv("KZ_VIEW_WALK_CHILD")) GTEST_SKIP() << "the child runs the case itself";
+    if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    fs::remove_all(folder());
+    fs::create_directories(folder());
+    std::ofstream(folder() + "/walk.fig", std::ios::binary) << kModel;
+    // The program reads a start file's name out of its own file name ("view_tests" would ask for "tests.fig"): the
+    // child runs under a plain name.
+    const std::string plain = folder() + "/walkview";
+    std::error_code linked;
+    fs::create_hard_link(self, plain, linked);
+    if (linked) fs::copy_file(self, plain);
+    const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 320x240x24' env KZ_VIEW_WALK_CHILD=1 '" + plain +
+                                "' --gtest_filter=WalkOnRealWindow.Child > '" + folder() + "/child.txt' 2>&1";
+    const int result = std::system(command.c_str());
+    std::ifstream in(folder() + "/child.txt");
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(result, 0) << log;
+    EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
+}
+
+#endif
+
+}  // namespace
