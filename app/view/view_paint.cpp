@@ -222,11 +222,14 @@ void XView::LayoutWindows(int width, int height) {
         plat::move_window(output.view_window[1], output.margin[0] + view_width, output.margin[1], view_width,
                           view_height, true);
         if (output.view_dc[1]) output.view_dc[1]->resize(view_width, view_height);
+        if (output.view_dc[1]) output.view_dc[1]->set_pixel_ratio(plat::window_pixel_ratio(output.view_window[1]));
     } else {
         plat::move_window(output.view_window[1], -10, -10, 1, 1, false);
     }
     plat::move_window(output.view_window[0], output.margin[0], output.margin[1], view_width, view_height, true);
+    // Sizes are the window's device pixels; what is drawn in pixels to look a size is widened by their ratio.
     if (output.view_dc[0]) output.view_dc[0]->resize(view_width, view_height);
+    if (output.view_dc[0]) output.view_dc[0]->set_pixel_ratio(plat::window_pixel_ratio(output.view_window[0]));
     if (output.bridge) {
         output.bridge->UpdateViewport(*camera.eye);
         output.layout_width = width;
