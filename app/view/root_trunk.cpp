@@ -26,8 +26,13 @@ void XView::MakeRootTrunk() {
     document.reference_stack.push_back(ReferenceLevel{});
     document.reference_stack.back().owner = trunk;
     document.reference_stack.back().file = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
-    if (!display.sky_shape && output.bridge)
+    if (!display.sky_shape && output.bridge) {
         display.sky_shape = output.bridge->AddGroundGrid(display.sky_color, static_cast<int>(display.sky_color & 0xFF));
+        // The ground lies where most models put the top of their floor: drawn under everything, it shows only where
+        // there is no floor instead of fighting the floor for its pixels.
+        if (CO3duGLModelar* m = display.sky_shape ? output.bridge->modeller.get() : nullptr)
+            m->SetDrawMode(display.sky_shape, m->GetDrawMode(display.sky_shape) | O3DU_DRAW_UNDERLAY);
+    }
     trunk->changed = 0;
 }
 

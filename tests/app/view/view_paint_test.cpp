@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/dib_text.h"
 #include "app/scene/xtrunk.h"
 #include "paint_fixture.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "support/test_paths.h"
 
 namespace kz::view::test {
@@ -280,6 +282,60 @@ TEST_F(RenderTest, SunShadowFallsAwayFromTheSun) {
         EXPECT_GE(away_dark, 7);
         if (HasFailure()) f.save("shadow");
     }
+}
+
+// A file's shadow column holds from the start: "1" on the item casts no shadow where "0" casts one.
+TEST_F(RenderTest, AFilesNoShadowColumnHoldsFromTheStart) {
+    const auto frame_of = [&](const char* shadows, const char* caster_column) {
+        std::vector<std::string> caster(40);
+        caster[0] = "trunk", caster[29] = "caster", caster[39] = caster_column;
+        std::string line;
+        for (const std::string& field : caster) line += (line.empty() ? "" : ",") + field;
+        const std::string file = kz::test::output_file("shadow_column.fig");
+        std::ofstream(file, std::ios::binary) << "set,haikei,255,255,0\r\nset,shadow_disp_sw," << shadows
+                                              << "\r\nset,shadow_hokui,35,135\r\nset,shadow_month,6,21,8,0\r\n"
+                                                 "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,floor\r\n"
+                                                 "box,-3000,-3000,-10,,,,,,,,,,6000,6000,10,,,,,,1,255,255,255\r\n"
+                                              << line << "\r\nbox,-200,-200,0,,,,,,,,,,400,400,400,,,,,,1,255,0,0\r\n";
+        EXPECT_EQ(view->OpenModel(kz::platform::from_native_path(file).c_str()), 1);
+        const double from[3] = {0, -1, 9000}, to[3] = {0, 0, 0};
+        look(from, to);
+        view->Redraw(0);
+        return window_frame(0);
+    };
+    const Frame unshaded = frame_of("0", "0;0"), cast = frame_of("1", "0;0"), kept = frame_of("1", "1;0");
+    EXPECT_NE(cast.bytes, unshaded.bytes);
+    EXPECT_EQ(kept.bytes, unshaded.bytes);
+    if (HasFailure()) kept.save("shadow_column");
+}
+
+// The ground grid lies in the plane of a floor's top: the floor hides all of it, and beyond the floor it shows.
+TEST_F(RenderTest, AFloorOnTheGroundHidesTheGridWhichShowsBeyondIt) {
+    const int floor = add_box_item("box,w=4000,d=4000,h=10,dx=-2000,dy=-2000,dz=-10,red=255,green=255,blue=255");
+    view->document.trunks[box]->SetVisible(0, 0);
+    const double from[3] = {0, -3000, 800}, to[3] = {0, 0, 0};
+    look(from, to);
+    const auto frame = [&](int grid, int floor_shown) {
+        view->output.bridge->SetShapeVisible(view->display.sky_shape, grid);
+        view->document.trunks[floor]->SetVisible(floor_shown, 0);
+        view->Redraw(0);
+        return window_frame(0);
+    };
+    const Frame with_grid = frame(1, 1), floor_only = frame(0, 1), neither = frame(0, 0);
+    const auto same = [](Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; };
+    int on_floor = 0, grid_on_floor = 0, grid_beyond = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const bool grid_seen = !same(with_grid.at(x, y), floor_only.at(x, y));
+            if (!same(floor_only.at(x, y), neither.at(x, y)))
+                ++on_floor, grid_on_floor += grid_seen;
+            else
+                grid_beyond += grid_seen;
+        }
+    EXPECT_GT(on_floor, kW * kH / 8);
+    EXPECT_EQ(grid_on_floor, 0);
+    EXPECT_GT(grid_beyond, 20);
+    if (HasFailure()) with_grid.save("grid_on_floor");
 }
 
 TEST_F(RenderTest, SectionShowsTheCapColourAtTheCut) {
