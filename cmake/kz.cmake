@@ -47,8 +47,10 @@ function(kz_tests name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 600)
   # The whole program once more in one process, as a user of GoogleTest runs it: a test that depends on the
-  # order or on state an earlier test left behind fails here, where each test on its own would pass.
-  add_test(NAME ${name}.whole COMMAND env ${KZ_TEST_ENV} $<TARGET_FILE:${name}>)
+  # order or on state an earlier test left behind fails here, where each test on its own would pass. It writes
+  # into a folder of its own: ctest runs it beside the single tests, which would remake the same folders under it.
+  add_test(NAME ${name}.whole COMMAND env ${KZ_TEST_ENV} KZ_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output/whole-${name}
+                                       $<TARGET_FILE:${name}>)
   set_tests_properties(${name}.whole PROPERTIES TIMEOUT 900)
 endfunction()
 
