@@ -187,14 +187,11 @@ constexpr char kCacheCleared[] =
     "F%s    ";
 constexpr char kWorkFolderName[] = "kz3d_temp";
 
-// Temporary: sizes given in pixels are drawn 1:1 until the view's device contexts know their display's pixel
-// ratio; then they are multiplied by it, as the overlay line's are.
-double overlay_ratio(const plat::DeviceContext&) { return 1.0; }
-
-// Lines 1, 2, ... at x 10 and y 19 times the line number, 16 pixels high, on a near-black band.
+// Lines 1, 2, ... at x 10 and y 19 times the line number, 16 pixels high, on a near-black band; in pixels as they
+// look, so a scaled display gets its ratio more device pixels.
 void draw_lines(plat::DeviceContext* dc, const char* const* lines, int count, plat::ColorRef color) {
     if (!dc) return;
-    const double r = overlay_ratio(*dc);
+    const double r = dc->pixel_ratio();
     plat::set_rop2(*dc, plat::kR2CopyPen);
     for (int n = 1; n <= count; ++n)
         kz::foundation::text_out_gdi(dc, lines[n - 1], int(10 * r + 0.5), int(19 * n * r + 0.5), int(16 * r + 0.5),
@@ -247,7 +244,7 @@ void XView::ClearDownloadCache() {
     if (!dc) return;
     char text[1200];
     kz::crt::c_snprintf(text, sizeof text, kCacheCleared, document.work_folder.c_str());
-    const double r = overlay_ratio(*dc);
+    const double r = dc->pixel_ratio();
     kz::foundation::text_out_gdi(dc, text, int(10 * r + 0.5), int(10 * r + 0.5), int(16 * r + 0.5), 0xFFFF19,
                                  kPGothicFace, 0x010101, 0, 0.0);
     dc->notify_present();

@@ -3,6 +3,7 @@
 // in test mode; what a key says shows as green type in the frame's top band until the next redraw.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -203,6 +204,28 @@ TEST_F(Keys, HelpAndReportFillTheirLinesOverTheFrameUntilTheNextRedraw) {
     }
     // The report's triangle row counts the cube: 12 triangles, all shown.
     EXPECT_EQ(view->display.scene_stats[3][1], 12);
+}
+
+// On a display of pixel ratio 2 the key help's first line starts twice as far in and down and stands twice as high.
+TEST_F(Keys, KeyHelpFollowsThePixelRatio) {
+    view->LayoutWindows(320, 680);
+    int box[2][3];  // per ratio: top row, height, left column of the first line's green
+    for (int r = 1; r <= 2; ++r) {
+        view->output.view_dc[0]->set_pixel_ratio(r);
+        view->Redraw(0);
+        press(plat::VK_ESCAPE);
+        const Frame f = window_frame(0);
+        int top = -1, bottom = -1, left = f.width;
+        for (int y = 0; y < 38 * r && y < f.height; ++y)
+            for (int x = 0; x < f.width; ++x) {
+                const Rgb p = f.at(x, f.height - 1 - y);
+                if (p.g < 200 || p.r > 60 || p.b > 60) continue;
+                top = top < 0 ? y : top, bottom = y, left = std::min(left, x);
+            }
+        ASSERT_GE(top, 0) << r;
+        box[r - 1][0] = top, box[r - 1][1] = bottom - top + 1, box[r - 1][2] = left;
+    }
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(box[1][k], 2 * box[0][k], 2) << k;
 }
 
 TEST_F(Keys, PrintAndCacheClearing) {
