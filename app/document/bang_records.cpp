@@ -269,13 +269,8 @@ int XView::ConvertBangRecords() {
     std::string text;
     if (!GetClipboardText(&text, 0)) return -1;
     int red = 255, green = 255, blue = 255;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (line.empty() || line.size() >= kLongestBangLine) continue;
+    for (const std::string& line : fnd::nonempty_lines(text)) {
+        if (line.size() >= kLongestBangLine) continue;
         const std::size_t comma = line.find(',');
         const std::string word = line.substr(0, comma);
         const char* rest = comma == std::string::npos ? "" : line.c_str() + comma + 1;

@@ -7,6 +7,7 @@
 
 #include "app/document/view_messages.h"
 #include "app/document/xview.h"
+#include "app/foundation/field_tokenizer.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/paths.h"
 #include "app/foundation/sjis_string.h"
@@ -68,13 +69,7 @@ bool XView::GetClipboardText(std::string* text, int wrap) {
 int XView::PasteFromClipboard() {
     std::string text;
     if (!GetClipboardText(&text, 0)) return 1;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (line.empty()) continue;
+    for (const std::string& line : fnd::nonempty_lines(text)) {
         const char* l = line.c_str();
         if (begins_with(l, "!trunk")) {
             PasteBangRecords(nullptr);

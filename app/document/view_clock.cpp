@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "app/document/xview.h"
+#include "app/scene/action_list.h"
 
 namespace kz::view {
 
@@ -43,19 +44,7 @@ void XView::GetClockTime(SystemTime* out) {
 int XView::InterpolateAtTime(const SystemTime& start, double from, double to, const SystemTime& now, double duration_ms,
                              double* value, int easing) {
     const double elapsed = static_cast<double>(kz::foundation::time_diff_ms(start, now)) - timeline.clock_offset_ms;
-    if (elapsed < 0.0) return -1;
-    if (elapsed >= duration_ms) {
-        if (value) *value = to;
-        return 1;
-    }
-    const double t = elapsed / duration_ms;
-    double eased = t;  // an unknown easing moves linearly rather than leaving the caller's value undefined
-    if (easing == 0)
-        eased = 1.0 - (1.0 - t) * (1.0 - t);
-    else if (easing == 2)
-        eased = t * t;
-    if (value) *value = from + (to - from) * eased;
-    return 0;
+    return kz::scene::interpolate_elapsed(elapsed, from, to, duration_ms, value, easing);
 }
 
 void XView::ClearTimings() {

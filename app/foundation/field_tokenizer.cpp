@@ -2,6 +2,7 @@
 // bytes, the terminator) through one 256-entry table, so reading a figure file costs little more than a byte scan.
 #include "app/foundation/field_tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -331,6 +332,16 @@ int line_span(const char* text, int start, int& len) {
 }  // namespace
 
 int next_line(const char* text, int start, int& len) { return line_span(text, start, len); }
+
+std::vector<std::string> nonempty_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+        if (end > pos) lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
 
 char* read_line_heap(char* buffer, const char* text, int start, int& next, int& capacity) {
     if (!buffer || capacity < 0) capacity = 0;

@@ -1,6 +1,9 @@
 // The one lexer for the system's Shift_JIS text: byte classes, field splitting with quotes and up to seven
 // separators, typed field getters, the cut stack, line walking and in-place trimming.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "platform/crt/mbcs.h"
 
 namespace kz::foundation {
@@ -87,6 +90,8 @@ int string_cut_depth();
 // Length of the line at start (up to CR, LF or the end) into len; position of the next line, where a second CR
 // or LF right behind the first belongs to the same line end; -1 when the text ends within or right after it.
 int next_line(const char* text, int start, int& len);
+// The lines of a text, split at every CR and LF, without the empty ones.
+std::vector<std::string> nonempty_lines(const std::string& text);
 // Copies the line at start into a C-heap buffer grown in steps of 1000 bytes; next as next_line. Returns the
 // buffer, which may have moved (release it with free_and_null).
 char* read_line_heap(char* buffer, const char* text, int start, int& next, int& capacity);

@@ -51,23 +51,19 @@ XView* find_view_of_window(WindowHandle window) {
 
 int view_window_table_count() { return g_view_window_count; }
 
-void XView::RegisterViewClass() {
+// A window class that gets double clicks; a second registration fails quietly.
+static void register_double_click_class(const char* name, plat::WindowProcedure procedure, std::uint32_t background) {
     plat::WindowClass c;
-    c.name = "XviewWindow";
+    c.name = name;
     c.style = plat::CS_DBLCLKS;
-    c.procedure = XviewWndProc;
-    c.background = 0x000000;
-    plat::register_window_class(c);  // a second registration fails quietly
-}
-
-void XView::RegisterCommentClass() {
-    plat::WindowClass c;
-    c.name = "OXU comment window";
-    c.style = plat::CS_DBLCLKS;
-    c.procedure = CommentWndProc;
-    c.background = 0xFFFFFF;
+    c.procedure = procedure;
+    c.background = background;
     plat::register_window_class(c);
 }
+
+void XView::RegisterViewClass() { register_double_click_class("XviewWindow", XviewWndProc, 0x000000); }
+
+void XView::RegisterCommentClass() { register_double_click_class("OXU comment window", CommentWndProc, 0xFFFFFF); }
 
 LResult XviewWndProc(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
     XView* view = find_view_of_window(window);

@@ -3,20 +3,16 @@
 #include <cstring>
 
 #include "app/foundation/estring.h"
+#include "app/foundation/field_tokenizer.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_view.h"
 
 namespace {
 
 void apply_lines(kz::view::XView* view, const std::string& text, bool written) {
-    std::size_t pos = 0;
-    while (pos <= text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
+    for (std::string line : kz::foundation::nonempty_lines(text)) {
         if (written && line.compare(0, 4, "set\t") == 0) line.erase(0, 4);
         view->ApplySetting(line.c_str());
-        pos = end + 1;
     }
 }
 

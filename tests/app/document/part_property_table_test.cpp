@@ -253,10 +253,8 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     view->GetClockTime(&now);
     view->StepCameraMove(now);
     view->Redraw(0);
-    XTrunk* table = nullptr;
-    for (XTrunk* t : view->document.trunks)
-        if (t && t->base_record()->name && std::string(t->base_record()->name) == "table") table = t;
-    ASSERT_NE(table, nullptr);
+    ASSERT_GT(item_named("table"), 0);
+    XTrunk* table = view->document.trunks[item_named("table")];
     table->SetAttribute("maker", "oak & co", "");
     table->SetAttribute("unset", "", "=calc;weight");  // no value: no row
     // A window point on one of the table's parts, found with the pick the popup itself uses.

@@ -282,6 +282,8 @@ TEST(FieldTokenizer, LinesAndItems) {
         pos = next;
     }
     EXPECT_EQ(lines, (std::vector<std::string>{"line1", "", "line3", "line4"}));
+    EXPECT_EQ(nonempty_lines(text), (std::vector<std::string>{"line1", "line3", "line4"}));
+    EXPECT_EQ(nonempty_lines("\n x"), (std::vector<std::string>{" x"}));
 
     int capacity = 0, next = 0;
     char* buf = read_line_heap(nullptr, "abc\ndef", 0, next, capacity);

@@ -1,41 +1,19 @@
 // Lock files: who may release which lock, the view's own locks removed when it goes, and stamp names.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
-#include "platform/file_system.h"
-#include "support/test_paths.h"
 #include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A fresh folder for one test, in native and in the program's Windows form (with the trailing backslash).
-struct LockFolder {
-    explicit LockFolder(const std::string& name) {
-        native = kz::test::output_dir() + "/view_locks_" + name;
-        fs::remove_all(native);
-        fs::create_directories(native);
-        windows = kz::platform::from_native_path(native) + "\\";
-    }
-    void write(const std::string& file, const std::string& text) const {
-        std::ofstream(native + "/" + file, std::ios::binary) << text;
-    }
-    bool exists(const std::string& file) const { return fs::exists(native + "/" + file); }
-    std::string path(const std::string& file) const { return windows + file; }
-    std::string native, windows;
-};
-
 using LockFiles = ViewTest;
 
 TEST_F(LockFiles, ReleaseAnswersByHolderAndNumber) {
-    LockFolder dir("release");
+    ScratchFolder dir("view_locks_release");
     const struct {
         const char* content;
         const char* user;
@@ -67,7 +45,7 @@ TEST_F(LockFiles, ReleaseAnswersByHolderAndNumber) {
 }
 
 TEST_F(LockFiles, ClosingTheViewRemovesOnlyItsOwnLocks) {
-    LockFolder dir("close");
+    ScratchFolder dir("view_locks_close");
     dir.write("a.fig.loc", "tanaka\n0\n");
     dir.write("b.fig.Loc", "tanaka\n3\n");
     dir.write("c.fig.loc", "tanaka\n4\n");
@@ -89,7 +67,7 @@ TEST_F(LockFiles, ClosingTheViewRemovesOnlyItsOwnLocks) {
 }
 
 TEST_F(LockFiles, WithoutAUserClosingLeavesEveryLock) {
-    LockFolder dir("nouser");
+    ScratchFolder dir("view_locks_nouser");
     dir.write("a.fig.loc", "\n0\n");
     view->document.data_folder =
         kz::foundation::set_heap_string(view->document.data_folder, dir.windows.c_str(), nullptr, -1);

@@ -59,9 +59,7 @@ public:
 
 TEST_F(Picking, SampleTableTopPicksAtItsProjectedCentre) {
     ASSERT_EQ(view->OpenModel(sample_model_path().c_str()), 1);
-    int table = -1;
-    for (int t = 1; t < view->trunk_count(); ++t)
-        if (std::string(view->document.trunks[t]->base_record()->name) == "table") table = t;
+    const int table = item_named("table");
     ASSERT_GT(table, 0);
     const int top = view->document.trunks[table]->FindPart("table top", 1);
     ASSERT_GT(top, 0);

@@ -43,9 +43,7 @@ public:
 
 TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
     ASSERT_EQ(view->OpenModel(sample_model_path().c_str()), 1);
-    int table = -1;
-    for (int i = 1; i < view->trunk_count(); ++i)
-        if (std::string(view->document.trunks[i]->base_record()->name) == "table") table = i;
+    const int table = item_named("table");
     ASSERT_GT(table, 0);
     XTrunk* t = view->document.trunks[table];
     ASSERT_STREQ(t->parts[1]->record->name, "table top");

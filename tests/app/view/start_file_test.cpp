@@ -2,34 +2,17 @@
 // beside the program, then the first figure set, figure file or mesh file in the program folder.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/view/program_entry.h"
-#include "platform/file_system.h"
-#include "support/test_paths.h"
 #include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
 namespace {
 
-namespace fs = std::filesystem;
 using StartFile = ViewTest;
-
-struct ProgramFolder {
-    explicit ProgramFolder(const std::string& name) {
-        native = kz::test::output_dir() + "/view_start_" + name;
-        fs::remove_all(native);
-        fs::create_directories(native);
-        windows = kz::platform::from_native_path(native) + "\\";
-    }
-    void write(const std::string& file, const std::string& text) const {
-        fs::create_directories(fs::path(native + "/" + file).parent_path());
-        std::ofstream(native + "/" + file, std::ios::binary) << text;
-    }
-    std::string native, windows;
-};
 
 struct Case {
     const char* name;
@@ -61,7 +44,7 @@ TEST_F(StartFile, RulesApplyInOrder) {
         {"nothing", {{"n.txt", ""}}, nullptr, nullptr, 0, nullptr},
     };
     for (const Case& c : cases) {
-        ProgramFolder dir(c.name);
+        ScratchFolder dir(std::string("view_start_") + c.name);
         for (const auto& [file, content] : c.files) dir.write(file, content);
         view->document.opened_model_paths.clear();
         const std::string start_name = c.start_name ? dir.windows + c.start_name : "";

@@ -2,12 +2,18 @@
 #include "tests/support/xview/view_fixture.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "app/document/view_messages.h"
 #include "app/foundation/timer_slots.h"
+#include "app/scene/figure_record.h"
+#include "app/scene/xtrunk.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "platform/shell.h"
+#include "support/test_paths.h"
 
 namespace kz::view::test {
 
@@ -22,6 +28,19 @@ XView*& watched_view() {
     static XView* view = nullptr;
     return view;
 }
+
+ScratchFolder::ScratchFolder(const std::string& name) : native(kz::test::output_dir() + "/" + name) {
+    std::filesystem::remove_all(native);
+    std::filesystem::create_directories(native);
+    windows = plat::from_native_path(native) + "\\";
+}
+
+void ScratchFolder::write(const std::string& file, const std::string& text) const {
+    std::filesystem::create_directories(std::filesystem::path(native + "/" + file).parent_path());
+    std::ofstream(native + "/" + file, std::ios::binary) << text;
+}
+
+bool ScratchFolder::exists(const std::string& file) const { return std::filesystem::exists(native + "/" + file); }
 
 namespace {
 
@@ -87,6 +106,15 @@ std::string sample_model_path() { return example_model_path("sample-room/room.fi
 int ViewTest::add_item(int parent_index, const char* name) {
     view->document.current_trunk_index = parent_index;
     return view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, name);
+}
+
+int ViewTest::item_named(const char* name) const {
+    int found = -1;
+    for (int i = 1; i < view->trunk_count(); ++i) {
+        const XTrunk* t = view->document.trunks[i];
+        if (t && t->base_record()->name && std::string(t->base_record()->name) == name) found = i;
+    }
+    return found;
 }
 
 }  // namespace kz::view::test

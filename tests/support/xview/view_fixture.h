@@ -30,6 +30,17 @@ XView*& watched_view();
 std::string example_model_path(const std::string& file);
 std::string sample_model_path();
 
+// A fresh folder below the test output folder, in native and in the program's Windows form (with the trailing
+// backslash).
+struct ScratchFolder {
+    explicit ScratchFolder(const std::string& name);
+    // Writes the file, with the folders on its way.
+    void write(const std::string& file, const std::string& text) const;
+    bool exists(const std::string& file) const;
+    std::string path(const std::string& file) const { return windows + file; }
+    std::string native, windows;
+};
+
 class ViewTest : public ::testing::Test {
 public:
     void SetUp() override;
@@ -39,6 +50,8 @@ public:
     std::vector<RecordedMessage> received(std::uint32_t message) const;
     // An item under `parent_index` (the current item is set for the creation).
     int add_item(int parent_index, const char* name);
+    // The last item of that name; -1 when there is none.
+    int item_named(const char* name) const;
 
     kz::platform::WindowHandle parent_window = nullptr;
     std::unique_ptr<ManualViewClock> clock;
