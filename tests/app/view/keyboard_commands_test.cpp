@@ -48,11 +48,7 @@ class Keys : public MouseTest {
 public:
     void SetUp() override {
         MouseTest::SetUp();
-        plat::WindowClass c;
-        c.name = "KzKeysMain";
-        c.procedure = spying_main;
-        plat::register_window_class(c);
-        main_window = plat::create_window("KzKeysMain", "", 0x02CF0000u, 0, 0, 200, 100, plat::desktop_window());
+        main_window = create_main_window("KzKeysMain", spying_main);
         ASSERT_NE(main_window, nullptr);
         g_view = view;
     }

@@ -145,12 +145,7 @@ TEST_F(Navigation, ShadowWheelEditsDateTimeAndNorth) {
 
 // The main window's wheel: a notch dollies; with Ctrl the lens changes and the title shows it.
 TEST_F(Navigation, MainWindowWheelDolliesAndZooms) {
-    plat::WindowClass c;
-    c.name = "KzNavigationMain";
-    c.procedure = MainWindowProc;
-    plat::register_window_class(c);
-    plat::WindowHandle main_window =
-        plat::create_window("KzNavigationMain", "", 0x02CF0000u, 0, 0, 200, 100, plat::desktop_window());
+    const plat::WindowHandle main_window = create_main_window("KzNavigationMain", MainWindowProc);
     ASSERT_NE(main_window, nullptr);
     view->output.parent = main_window;
     g_view = view;

@@ -162,12 +162,7 @@ TEST_F(ViewMessages, NotificationListFollowsTheMode) {
 
 // The main window's procedure: the view handle query, the title, the ignored message and the wheel's guard.
 TEST_F(ViewMessages, MainWindowAnswersTheViewQueryAndTheTitle) {
-    plat::WindowClass c;
-    c.name = "KzViewTestMain";
-    c.procedure = MainWindowProc;
-    plat::register_window_class(c);
-    plat::WindowHandle main_window =
-        plat::create_window("KzViewTestMain", "kzview_oxu", 0x02CF0000u, 0, 0, 200, 100, plat::desktop_window());
+    const plat::WindowHandle main_window = create_main_window("KzViewTestMain", MainWindowProc, "kzview_oxu");
     ASSERT_NE(main_window, nullptr);
     g_view = view;
     parent_log().clear();

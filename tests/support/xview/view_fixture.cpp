@@ -29,6 +29,14 @@ XView*& watched_view() {
     return view;
 }
 
+plat::WindowHandle create_main_window(const char* class_name, plat::WindowProcedure procedure, const char* title) {
+    plat::WindowClass c;
+    c.name = class_name;
+    c.procedure = procedure;
+    plat::register_window_class(c);
+    return plat::create_window(class_name, title, 0x02CF0000u, 0, 0, 200, 100, plat::desktop_window());
+}
+
 ScratchFolder::ScratchFolder(const std::string& name) : native(kz::test::output_dir() + "/" + name) {
     std::filesystem::remove_all(native);
     std::filesystem::create_directories(native);

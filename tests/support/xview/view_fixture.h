@@ -30,6 +30,10 @@ XView*& watched_view();
 std::string example_model_path(const std::string& file);
 std::string sample_model_path();
 
+// A top-level window shaped as the program's main window, of a class of that name which `procedure` serves.
+kz::platform::WindowHandle create_main_window(const char* class_name, kz::platform::WindowProcedure procedure,
+                                              const char* title = "");
+
 // A fresh folder below the test output folder, in native and in the program's Windows form (with the trailing
 // backslash).
 struct ScratchFolder {
