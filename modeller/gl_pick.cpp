@@ -141,7 +141,7 @@ int CO3duGLModelar::stencil_pick(int x, int row, _O3duSelect& hit) {
     glGetIntegerv(GL_STENCIL_BITS, &bits);
     const long largest = (1L << std::clamp<GLint>(bits, 0, 16)) - 1;
 
-    // Only shapes that can reach the pixel are drawn; the others still take their names.
+    // Only shapes that can reach the pixel are drawn and named: a large model's many others cost one box test.
     const O3duViewVolume volume = pick_volume(x, row, 0.0);
     std::vector<_O3duSelect> candidates;
     float last_depth = 1.0f;
@@ -160,15 +160,13 @@ int CO3duGLModelar::stencil_pick(int x, int row, _O3duSelect& hit) {
     };
     if (largest > 0)
         for_each_pick_pass(*this, structure_, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
+            if (volume.misses(entity, entity.model_matrix)) return;
             candidates.push_back({node, 0.0, pass});
-            if (!volume.misses(entity, entity.model_matrix)) {
-                const GLubyte color[3] = {GLubyte(name & 0xFF), GLubyte((name >> 8) & 0xFF),
-                                          GLubyte((name >> 16) & 0xFF)};
-                glColor3ubv(color);
-                glStencilFunc(GL_ALWAYS, static_cast<GLint>(name), ~0u);
-                draw_pick_geometry(entity);
-                drawn = true;
-            }
+            const GLubyte color[3] = {GLubyte(name & 0xFF), GLubyte((name >> 8) & 0xFF), GLubyte((name >> 16) & 0xFF)};
+            glColor3ubv(color);
+            glStencilFunc(GL_ALWAYS, static_cast<GLint>(name), ~0u);
+            draw_pick_geometry(entity);
+            drawn = true;
             if (name == largest) {
                 read_round();
                 ++wraps;
@@ -215,8 +213,9 @@ int CO3duGLModelar::selection_pick(int x, int row, std::vector<_O3duSelect>& hit
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         for_each_pick_pass(*this, structure_, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
+            if (volume.misses(entity, entity.model_matrix)) return;
             glPushName(static_cast<GLuint>(candidates.size()));
-            if (!volume.misses(entity, entity.model_matrix)) draw_pick_geometry(entity);
+            draw_pick_geometry(entity);
             glPopName();
             candidates.push_back({node, 0.0, pass});
         });
