@@ -29,8 +29,8 @@ bool header_ok(std::string_view bytes) {
     return om3_get<std::int32_t>(p) == kOm3Magic && om3_get<std::int32_t>(p + 8) <= kOm3Version;
 }
 
-// Numbers that the modeller narrows to floats must survive the narrowing.
-bool fits_float(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
+// Numbers that the modeller narrows to floats must survive the narrowing (a NaN fails the comparison too).
+bool fits_float(double v) { return std::fabs(v) <= FLT_MAX; }
 
 bool finite_doubles(Bytes p, int count) {
     for (int i = 0; i < count; ++i)
@@ -67,7 +67,10 @@ private:
         return false;
     }
     bool Chunk(std::int32_t type, Bytes chunk, int size);
-    bool ReadVertex(Bytes chunk, int size);
+    // One vertex chunk into `out`; false when a number would not survive narrowing to float.
+    bool ReadVertex(Bytes chunk, _O3duVertex& out) const;
+    // The run of vertex chunks that starts at offset_; leaves offset_ on the run's last chunk.
+    bool ReadVertices();
     bool ReadIndex(Bytes chunk, int size);
     bool ReadPolygons(Bytes chunk, int size);
     bool ReadPrimitive(Bytes chunk, int size);
@@ -146,15 +149,10 @@ void Om3Parse::TrimSet() {
     set.indices.SetSize(indices_used_);
 }
 
-bool Om3Parse::ReadVertex(Bytes chunk, int size) {
-    if (size < kOm3VertexSize) return Fail(offset_, "vertex chunk too short");
-    if (Dropped()) return true;
-    const OfuVector3 position = get_vector(chunk + 8);
+bool Om3Parse::ReadVertex(Bytes chunk, _O3duVertex& out) const {
     const OfuVector3 normal = get_vector(chunk + 32);
     const double u = om3_get<double>(chunk + 72), v = om3_get<double>(chunk + 80);
-    CO3duTrianglePolys& set = LastSet();
-    _O3duVertex& out = NextSlot(set.vertices, vertices_used_, OM3_VERTEX);
-    out.position = position;
+    out.position = get_vector(chunk + 8);
     out.normal = normal;
     if (single_) {
         // Into scene coordinates: the position through the whole matrix, the normal through its turn alone.
@@ -166,10 +164,30 @@ bool Om3Parse::ReadVertex(Bytes chunk, int size) {
     }
     for (int i = 0; i < 4; ++i) out.color[i] = om3_get<float>(chunk + 56 + 4 * i);
     out.tex = {u, v};
-    const double checked[] = {
-        out.position.x, out.position.y, out.position.z, out.normal.x, out.normal.y, out.normal.z, u, v};
-    for (double d : checked)
-        if (!fits_float(d)) return Fail(offset_, "vertex outside the range of the drawing numbers");
+    return fits_float(out.position.x) && fits_float(out.position.y) && fits_float(out.position.z) &&
+           fits_float(out.normal.x) && fits_float(out.normal.y) && fits_float(out.normal.z) && fits_float(u) &&
+           fits_float(v);
+}
+
+bool Om3Parse::ReadVertices() {
+    // A set's vertices come as one run of chunks: the list is sized for the whole run at once and filled in one
+    // loop. RunLength has already checked every chunk of the run against the file's end.
+    const auto* data = reinterpret_cast<Bytes>(bytes_.data());
+    const int run = std::max(RunLength(OM3_VERTEX), 1);
+    _O3duVertex* out = nullptr;
+    if (!Dropped()) {
+        CO3duTrianglePolys& set = LastSet();
+        if (set.vertices.GetSize() - vertices_used_ < run) set.vertices.SetSize(vertices_used_ + run);
+        out = set.vertices.GetData() + vertices_used_;
+    }
+    for (int i = 0; i < run; ++i) {
+        if (i > 0) offset_ += std::size_t(om3_get<std::int32_t>(data + offset_ + 4));
+        if (om3_get<std::int32_t>(data + offset_ + 4) < kOm3VertexSize) return Fail(offset_, "vertex chunk too short");
+        if (!out) continue;
+        if (!ReadVertex(data + offset_, out[i]))
+            return Fail(offset_, "vertex outside the range of the drawing numbers");
+        ++vertices_used_;
+    }
     return true;
 }
 
@@ -388,7 +406,7 @@ bool Om3Parse::ReadEnv(Bytes chunk, int size) {
 
 bool Om3Parse::Chunk(std::int32_t type, Bytes chunk, int size) {
     switch (type) {
-    case OM3_VERTEX: return ReadVertex(chunk, size);
+    case OM3_VERTEX: return ReadVertices();
     case OM3_INDEX: return ReadIndex(chunk, size);
     case OM3_TRIANGLE_SET: return ReadPolygons(chunk, size);
     case OM3_PRIMITIVE: return ReadPrimitive(chunk, size);
@@ -424,7 +442,8 @@ bool Om3Parse::Run(std::string_view bytes, std::string& error) {
             error = error_;
             return false;
         }
-        offset_ += std::size_t(size);
+        // A reader of a run of chunks has moved offset_ to the run's last one.
+        offset_ += std::size_t(om3_get<std::int32_t>(data + offset_ + 4));
     }
     TrimSet();
     if (!single_ && (opened_ || current_.sets.GetSize() > 0)) shapes_.push_back(std::move(current_));
@@ -447,8 +466,10 @@ void Om3Parse::Apply(CO3duModelar& modeller, CO3duPosList& added) {
         shapes_[ref.shape].sets[ref.set].texture_number = place >= 0 ? static_cast<std::int32_t>(ids[place]) : 0;
     }
     for (const auto& setting : settings_) setting(modeller);
-    for (CO3duPrimitive& shape : shapes_)
+    for (CO3duPrimitive& shape : shapes_) {
         if (_OfuPosition* pos = modeller.AddPrimitive(shape)) added.Add(pos);
+        shape.sets.RemoveAll();  // the modeller holds its own copy: the memory serves the shapes still to come
+    }
 }
 
 int report(const char* path, const std::string& reason, std::string* error) {
