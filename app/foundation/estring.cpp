@@ -1,8 +1,8 @@
-// The buffer comes from the C allocator (as the texts handed on to heap-text owners do). When it grows, the old
-// block is released only after the appended bytes are copied, since they may come from it.
+// The buffer comes from the C allocator (as the texts handed on to heap-text owners do).
 #include "app/foundation/estring.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,6 +14,14 @@ char* allocate(int capacity) {
     char* block = static_cast<char*>(std::malloc(static_cast<std::size_t>(capacity)));
     if (!block) throw std::bad_alloc();
     return block;
+}
+
+// Growing in place where the allocator can (large blocks are remapped, not copied) keeps a file assembled in small
+// pieces from copying its whole text at every step.
+char* grow(char* block, int capacity) {
+    char* grown = static_cast<char*>(std::realloc(block, static_cast<std::size_t>(capacity)));
+    if (!grown) throw std::bad_alloc();
+    return grown;
 }
 }  // namespace
 
@@ -49,16 +57,15 @@ int EString::Append(const char* text, int cut, int length) {
     if (static_cast<long long>(slack_) + length_ + length > capacity_) {
         long long wanted = static_cast<long long>(length_) + step_ + length;
         if (wanted > INT_MAX) throw std::bad_alloc();
-        char* old = buffer_;
-        char* block = allocate(static_cast<int>(wanted));
-        std::memcpy(block, old, static_cast<std::size_t>(length_));
-        std::memcpy(block + length_, text, static_cast<std::size_t>(length));  // text may lie in old: free it after
-        std::free(old);
-        buffer_ = block;
+        // A text inside the buffer moves with it.
+        const auto at = reinterpret_cast<std::uintptr_t>(text), from = reinterpret_cast<std::uintptr_t>(buffer_);
+        const bool inside = at >= from && at < from + static_cast<std::uintptr_t>(capacity_);
+        const std::uintptr_t offset = inside ? at - from : 0;
+        buffer_ = grow(buffer_, static_cast<int>(wanted));
         capacity_ = static_cast<int>(wanted);
-    } else {
-        std::memmove(buffer_ + length_, text, static_cast<std::size_t>(length));
+        if (inside) text = buffer_ + offset;
     }
+    std::memmove(buffer_ + length_, text, static_cast<std::size_t>(length));
     length_ += length;
     buffer_[length_] = 0;
     return length_;

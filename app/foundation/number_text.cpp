@@ -22,6 +22,10 @@ void copy_out(char* buffer, std::size_t size, const char* text) {
 
 // 15 significant digits of |v| laid out around the decimal point, with a sign column; trailing zeros dropped.
 void plain_digits(double v, char* out) {
+    if (v == 0.0) {  // the most common number in a figure file needs no formatting
+        std::strcpy(out, " 0");
+        return;
+    }
     char e[48];
     kz::crt::c_snprintf(e, sizeof e, "%.14e", std::fabs(v));  // d.dddddddddddddde±XX
     char digits[15];

@@ -166,6 +166,22 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
          {fs::path(served).parent_path().string() + "/round-elsewhere/far.fig"},
          {"pose|0|open, wide|0.5|0|0:pin;0;0;0;0;0;90", "pose|1|up [p]|1|0|0:trunk;0;0;0;0;50;0",
           "atr|note|say [a] twice|a,b", "excoms|greet, twice|1|2|\tjimaku\thello"}},
+        {"large model",  // its text grows through many steps of the buffer it is assembled in
+         [](const std::string& dir) {
+             std::string text;
+             for (int i = 0; i < 600; ++i) {
+                 text += "trunk," + std::to_string(i * 10.25) + ",0.5,0" + std::string(26, ',') + "item " +
+                         std::to_string(i) + "\r\n";
+                 for (int s = 0; s < 3; ++s)
+                     text += "box," + std::to_string(s * 100.125) + "," + std::to_string(i * 0.001) +
+                             ",0,0,0,12.5,,,,,,,100,100,100,,,,,,1,200,170,130,,,,0.25,part\r\n";
+             }
+             write_file(dir + "/big.fig", text);
+             return dir + "/big.fig";
+         },
+         {},
+         {},
+         {"item|trunk|6139.75|0.5|", "part|box|200.25|0.599|0|0|0|12.5|"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
