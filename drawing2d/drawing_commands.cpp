@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "drawing2d/active_attributes.h"
+#include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/lumfont.h"
-#include "drawing2d/record_display.h"
 #include "drawing2d/text_utils.h"
 
 namespace kz::drawing2d {
@@ -42,7 +42,7 @@ double xlum_function(drawing_context* ctx, const char* command, double value, co
     if (is("AllLayerOn")) return set_all_layers_displayed(ctx, 1);
     if (is("AllLockLayer")) return set_all_layers_locked(ctx, value);
     if (is("Delete_Pen")) {
-        delete_cached_pens(ctx);
+        delete_pens(ctx);
         return 0;
     }
     if (is("SetFontType")) return resolve_font_slots(ctx);

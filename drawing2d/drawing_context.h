@@ -6,9 +6,14 @@
 
 #include "platform/crt/global_memory.h"
 
+namespace kz::platform {
+class DeviceContext;
+}
+
 namespace kz::drawing2d {
 
-struct device_context;
+// The drawing library draws on platform/'s device contexts.
+using device_context = kz::platform::DeviceContext;
 struct lumfont_context;
 struct lumfont_entry;
 
@@ -35,11 +40,21 @@ constexpr int kHeaderBytes = 4096;
 constexpr int kLayers = 256;
 constexpr int kSlots = 16;
 
+// One cell of the pen cache: the pen made for a colour entry and line style (made = 0: empty).
+struct cached_pen {
+    int32_t made;
+    int32_t style;
+    int32_t width;
+    uint32_t color;
+};
+
 struct drawing_context {
-    void* pen_cache[48][9];
-    int32_t real_draw;  // alias line_style_print_switch
+    cached_pen pen_cache[48][9];
+    int32_t pen_entry_state[48][3];  // colour, width and style index of the pen each entry made last
+    int32_t pen_last_entry;          // the entry selected last
+    int32_t real_draw;               // alias line_style_print_switch
     int32_t lock_layer_color;
-    int32_t display_state[8];
+    int32_t stroke_count, zero_length_count;
     lumfont_context* linked_font;
     int32_t back_color;
     int32_t draw_limit;

@@ -1,9 +1,9 @@
 // Opening, locking and closing a drawing behind its movable handle, and the per-call lock of the exported functions.
 // A fixed block, or one too small to hold a drawing, is refused rather than read as one.
+#include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_context.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/primitive_rows.h"
-#include "drawing2d/record_display.h"
 #include "drawing2d/text_utils.h"
 
 namespace kz::drawing2d {
@@ -26,7 +26,7 @@ void release_context_blocks(drawing_context* ctx) {
     unlink_font_block(ctx);
     ctx->active_stack = static_cast<int32_t(*)[4]>(release_block(ctx->active_stack));
     for (auto& block : ctx->layer_display_stack) block = static_cast<int32_t*>(release_block(block));
-    delete_cached_pens(ctx);
+    delete_pens(ctx);
     ctx->work_buffer = static_cast<char*>(release_block(ctx->work_buffer));
     ctx->work_buffer2 = static_cast<char*>(release_block(ctx->work_buffer2));
     for (auto& name : ctx->layer_name) name = static_cast<char*>(release_block(name));

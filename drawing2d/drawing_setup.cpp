@@ -5,10 +5,10 @@
 #include <string>
 
 #include "drawing2d/active_attributes.h"
+#include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/primitive_rows.h"
-#include "drawing2d/record_display.h"
 #include "drawing2d/search_filter.h"
 #include "drawing2d/text_utils.h"
 #include "platform/clipboard.h"
@@ -85,6 +85,7 @@ int init_drawing_context(drawing_context* ctx) {
     ctx->dash_phase = 0;
     ctx->dash_index = 0;
     ctx->dash_style = 1;
+    ctx->last_pen_x = ctx->last_pen_y = kNoStrokeEnd;
     ctx->clipboard_format = kz::platform::register_clipboard_format("LUMBRA-MPW");
     ctx->active_layer = 1;
     ctx->active_group = 1;
@@ -213,7 +214,7 @@ int xlum_new(drawing_context* ctx) {
     ctx->append_scan_hint = 0;
     xlum_set_open_file(ctx, nullptr, nullptr, nullptr, "untitled", ".MPW");
     std::memset(ctx->stamp_copy, 0, sizeof ctx->stamp_copy);
-    delete_cached_pens(ctx);
+    delete_pens(ctx);
     for (int i = 0; i < kLayers; ++i) {
         ctx->disp_layer[i] = 1;
         ctx->lock_layer[i] = 0;

@@ -217,8 +217,7 @@ void write_dxf_entity(drawing_context* ctx, int32_t row, Out& out, const int map
 
 int text_anchor_point(drawing_context* ctx, int32_t row, int horizontal, int vertical, double* x_out, double* y_out) {
     double c[8];
-    // Temporary: the corners without a device; measuring on the drawing's device comes with the device display.
-    if (!calc_text_corners_stored(ctx, row, c)) return 0;
+    if (!calc_text_corners(ctx, row, c, nullptr)) return 0;
     const int own = row + 1 <= ctx->mat ? ctx->c7[row + 1] & 0xF : 0;
     if (horizontal < 0) horizontal = own & 3;
     if (vertical < 0) vertical = own / 4;

@@ -1,5 +1,4 @@
-// Layer visibility, the display transform and type-15 outlines for searches and extents; the single-record draw
-// and the pen cache wait for the device display and do nothing yet.
+// Layer visibility, the display transform and type-15 outlines, for the display as for searches and extents.
 #include "drawing2d/record_display.h"
 
 #include <cmath>
@@ -35,16 +34,6 @@ int type15_corners(const drawing_context* ctx, int32_t row, double xs[6], double
     ys[4] = ys[0];
     display_transform_point(ctx, ox, oy, &xs[5], &ys[5]);
     return 1;
-}
-
-int xlum_gdisp_one(drawing_context* ctx, device_context*, int32_t row, int32_t) {
-    if (!ctx || row < 0 || row > ctx->mat) return 0;
-    return 1;
-}
-
-void delete_cached_pens(drawing_context* ctx) {
-    for (auto& per_colour : ctx->pen_cache)
-        for (auto& pen : per_colour) pen = nullptr;
 }
 
 }  // namespace kz::drawing2d

@@ -1,5 +1,5 @@
 // The parts of the display that searches and writers share: whether a record's layer is shown, the display
-// transform, the outline of a type-15 record, the single-record draw and the pen cache.
+// transform, the outline of a type-15 record, and the single-record draw.
 #pragma once
 #include <cstdint>
 
@@ -12,9 +12,7 @@ void display_transform_point(const drawing_context* ctx, double x, double y, dou
 // The 6 outline points of a type-15 record (4 corners, the first again, the origin), display-transformed;
 // 0 when the record's second row lies beyond the columns.
 int type15_corners(const drawing_context* ctx, int32_t row, double xs[6], double ys[6]);
-// Draws one record on a device. Until the device display is in place this draws nothing and returns 1.
+// Draws one record whatever its layer, type switch or colour. 1; 0 for no context or a row outside the columns.
 int xlum_gdisp_one(drawing_context* ctx, device_context* dc, int32_t row, int32_t rop);
-// Releases the cached pens.
-void delete_cached_pens(drawing_context* ctx);
 
 }  // namespace kz::drawing2d

@@ -16,6 +16,8 @@ int xlum_equ(drawing_context* dst, const drawing_context* src) {
     std::memcpy(static_cast<void*>(dst), src, sizeof *dst);
 #define KZ_KEEP(field) std::memcpy(&dst->field, &kept->field, sizeof dst->field)
     KZ_KEEP(pen_cache);
+    KZ_KEEP(pen_entry_state);
+    KZ_KEEP(pen_last_entry);
     KZ_KEEP(linked_font);
     KZ_KEEP(current_dc);
     KZ_KEEP(active_layer);

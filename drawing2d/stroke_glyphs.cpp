@@ -3,6 +3,16 @@
 
 namespace kz::drawing2d {
 
+namespace {
+int read_segments(const unsigned char* data, std::size_t size, std::uint64_t start, double* out) {
+    if (start >= size) return 0;
+    const unsigned count = data[start];
+    if (start + 1 + 4 * std::uint64_t{count} > size) return 0;
+    for (unsigned i = 0; i < 4 * count; ++i) out[i] = data[start + 1 + i] / kStrokeFontUnits;
+    return static_cast<int>(count);
+}
+}  // namespace
+
 bool StrokeFontBlock::attach(const unsigned char* data, std::size_t size) {
     *this = StrokeFontBlock();
     if (!data || size < kGlyphDirectoryStart) return false;
@@ -29,13 +39,13 @@ int StrokeFontBlock::glyph_segments(unsigned jis, double* out) const {
     const std::size_t index = std::size_t{column_high_ - column_low_ + 1} * (row - row_low_) + (column - column_low_);
     const std::uint32_t value = read_le32(data_ + kGlyphDirectoryStart + 4 * index);
     if (value == 0) return 0;
-    const std::uint64_t start = glyph_base_ + value;
-    if (start >= size_) return 0;
-    const unsigned count = data_[start];
-    if (start + 1 + 4 * std::uint64_t{count} > size_) return 0;
-    const unsigned char* p = data_ + start + 1;
-    for (unsigned i = 0; i < 4 * count; ++i) out[i] = p[i] / kStrokeFontUnits;
-    return static_cast<int>(count);
+    return read_segments(data_, size_, glyph_base_ + value, out);
+}
+
+int ank_glyph_segments(const unsigned char* data, std::size_t size, unsigned code, double* out) {
+    if (!data || code > 255 || size < 512) return 0;
+    const unsigned offset = data[2 * code] | data[2 * code + 1] << 8;
+    return offset == 0 ? 0 : read_segments(data, size, offset, out);
 }
 
 }  // namespace kz::drawing2d

@@ -34,6 +34,11 @@ private:
     unsigned column_low_ = 0, column_high_ = 0, row_low_ = 0, row_high_ = 0;
 };
 
+// The glyph of a byte code in a single-byte font (256 little-endian 16-bit offsets from the font's start, 0 for
+// none, each glyph a count and its segments as in the kanji fonts), in character heights as above: the segment
+// count; 0 without glyph or when the font is too short for it.
+int ank_glyph_segments(const unsigned char* data, std::size_t size, unsigned code, double* out);
+
 // Little-endian 32-bit value at p.
 inline std::uint32_t read_le32(const unsigned char* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;

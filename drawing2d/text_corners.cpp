@@ -3,7 +3,9 @@
 #include "drawing2d/text_corners.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "drawing2d/lumfont.h"
@@ -11,6 +13,8 @@
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
 #include "drawing2d/text_utils.h"
+#include "platform/device_context.h"
+#include "platform/gdi.h"
 
 namespace kz::drawing2d {
 namespace {
@@ -103,9 +107,10 @@ int calc_text_corners_rough(const drawing_context* ctx, int32_t row, double out[
     return 1;
 }
 
-int calc_text_corners(drawing_context* ctx, int32_t row, double out[8], const char* string) {
+int calc_text_corners(drawing_context* ctx, int32_t row, double out[8], const char* string, bool with_slant) {
     TextParams t;
     if (!read_text(ctx, row, &t)) return 0;
+    if (!with_slant) t.slant = 0;
     if (t.kind == kWindowsFont) {
         if (t.slant != 0) t.slant = 8;
         if (t.measure) {
@@ -141,12 +146,38 @@ int xlum_get_text_4point(drawing_context* ctx, int32_t row, double* x1, double* 
 }
 
 namespace {
-TextWidthMeasurer g_measurer = nullptr;
+// GetTextExtentPoint32 with the font selected into the device context, which keeps its own font.
+bool measure_on_device(device_context* dc, const char* face, const char* text, int pixel_height, int width, int bold,
+                       int height_type, int italic, double* out) {
+    platform::LogFont font;
+    font.height = height_type == 1 ? -pixel_height : pixel_height;
+    font.width = width;
+    font.weight = bold == 1 ? 700 : 400;
+    font.italic = italic != 0 ? 1 : 0;
+    font.char_set = 1;
+    font.quality = 3;
+    std::snprintf(font.face_name, sizeof font.face_name, "%s", face ? face : "");
+    const platform::LogFont previous = platform::select_font(*dc, font);
+    const platform::GdiSize size = platform::text_extent(*dc, text);
+    platform::select_font(*dc, previous);
+    *out = size.cx;
+    return size.cy > 0;
+}
+
+bool measure_with_desktop(device_context* dc, const char* face, const char* text, int pixel_height, int width, int bold,
+                          int height_type, int italic, double* out) {
+    if (dc && measure_on_device(dc, face, text, pixel_height, width, bold, height_type, italic, out)) return true;
+    // The desktop's device context: a memory one, which measures as well as any.
+    static const std::unique_ptr<platform::DeviceContext> desktop = platform::DeviceContext::create_memory();
+    return measure_on_device(desktop.get(), face, text, pixel_height, width, bold, height_type, italic, out);
+}
+
+TextWidthMeasurer g_measurer = measure_with_desktop;
 }  // namespace
 
 TextWidthMeasurer set_text_width_measurer(TextWidthMeasurer measurer) {
     TextWidthMeasurer previous = g_measurer;
-    g_measurer = measurer;
+    g_measurer = measurer ? measurer : measure_with_desktop;
     return previous;
 }
 
@@ -154,8 +185,7 @@ double measure_text_ratio(device_context* dc, const char* string, const char* fa
                           int height_type, int italic) {
     const char* text = string ? string : "G";
     double w = 0;
-    if (height != 0 && g_measurer && g_measurer(dc, face, text, height, width, bold, height_type, italic, &w))
-        return w / height;
+    if (height != 0 && g_measurer(dc, face, text, height, width, bold, height_type, italic, &w)) return w / height;
     bool wide = sjis_char_count(text) != static_cast<int>(std::strlen(text));
     return static_cast<double>(std::strlen(text)) * (wide ? 0.9 : 0.7);
 }

@@ -67,6 +67,20 @@ int32_t zolt_get_aki(drawing_handle handle, const char* key, int32_t start);
 double zolt_function(drawing_handle handle, const char* command, double value);
 int zolt_equ(drawing_handle handle, drawing_handle source);
 
+// Device mapping and display (zolt_display_exports.cpp).
+int zolt_make_window_d(drawing_handle handle, int32_t align, double x1, double y1, double x2, double y2, double dx1,
+                       double dy1, double dx2, double dy2);
+int zolt_disp_bscale(drawing_handle handle, device_context* dc, const char* key);
+int32_t zolt_fn_mcx(drawing_handle handle, double x);
+int32_t zolt_fn_mcy(drawing_handle handle, double y);
+double zolt_fn_mcxr(drawing_handle handle, double x);
+double zolt_fn_mcyr(drawing_handle handle, double y);
+double zolt_fn_mcl(drawing_handle handle, double length);
+double zolt_fn_gcx(drawing_handle handle, double dx);
+double zolt_fn_gcy(drawing_handle handle, double dy);
+int zolt_gdisp(drawing_handle handle, device_context* dc, int32_t row, int32_t rop, int32_t paint_flags);
+int zolt_gdisp_one(drawing_handle handle, device_context* dc, int32_t row, int32_t rop);
+
 // Edits and repair (zolt_edit_exports.cpp).
 int zolt_gbig(drawing_handle handle, int32_t first, double ox, double oy, double sx, double sy);
 int zolt_gdxdy(drawing_handle handle, int32_t first, double dx, double dy);

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/device_context_impl.h"
@@ -385,8 +386,7 @@ std::vector<GdiPoint> ellipse_points(const Ellipse& e, double a0, double sweep) 
 
 // ---- fonts ----
 
-QFont make_qfont(const LogFont& lf) {
-    ensure_gui_application();
+QFont build_qfont(const LogFont& lf) {
     std::string face(lf.face_name, strnlen(lf.face_name, sizeof(lf.face_name)));
     std::string family = map_face_name(cp932_to_utf8(face));
     if (family.empty()) family = "IPAPGothic";
@@ -414,6 +414,20 @@ QFont make_qfont(const LogFont& lf) {
             font.setStretch(std::clamp(static_cast<int>(std::lround(lf.width * 100.0 / natural)), 1, 4000));
     }
     return font;
+}
+
+// Fonts are made once per logical font: a display measures and draws many texts in few faces and sizes, and
+// making a font (with its metrics for a cell height) costs far more than a look-up. The escapement does not
+// change the font.
+QFont make_qfont(const LogFont& lf) {
+    ensure_gui_application();
+    LogFont key = lf;
+    key.escapement = key.orientation = 0;
+    std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
+    static std::unordered_map<std::string, QFont> cache;
+    if (auto found = cache.find(bytes); found != cache.end()) return found->second;
+    if (cache.size() >= 512) cache.clear();
+    return cache.emplace(std::move(bytes), build_qfont(lf)).first->second;
 }
 
 QString qstring_from_sjis(std::string_view sjis) { return QString::fromStdString(cp932_to_utf8(sjis)); }
