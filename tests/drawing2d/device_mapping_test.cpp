@@ -87,6 +87,20 @@ TEST(DeviceMapping, PenWidthsOnScreen) {
     EXPECT_EQ(w[0], 350);
     EXPECT_EQ(w[1], -1);
     EXPECT_EQ(w[2], 1);
+    // The exported width of a colour: forced by disp_pen_width unless the colour has none.
+    ctx->pen_width_sw = 1;
+    ctx->pen_width_mili[6] = 0.35;
+    ctx->pen_width_mili[7] = -1;
+    EXPECT_EQ(xlum_disp_black_pen_width(ctx, 6), 3);
+    EXPECT_EQ(xlum_disp_black_pen_width(ctx, 7), 0);
+    ctx->disp_pen_width = -1;
+    EXPECT_EQ(xlum_disp_black_pen_width(ctx, 6), 350);
+    // The device scale kept and put back around a device change.
+    EXPECT_EQ(xlum_disp_bscale(ctx, dev.dc(), "create"), 0);
+    ctx->disp_bscale = 4;
+    EXPECT_EQ(xlum_disp_bscale(ctx, dev.dc(), "BACK"), 0);
+    EXPECT_EQ(ctx->disp_bscale, 0.01);
+    EXPECT_EQ(xlum_disp_bscale(ctx, dev.dc(), "Other"), -1);
 }
 
 TEST(DeviceMapping, RasterOperationRules) {

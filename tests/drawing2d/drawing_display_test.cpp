@@ -204,6 +204,24 @@ TEST(DrawingDisplay, StrokeLimitAndEscapeStopTheWalk) {
     EXPECT_EQ(platform::gdi_state(*s.device.dc()).rop2, platform::kR2CopyPen);
 }
 
+TEST(DrawingDisplay, LayerOrderDrawsEachLayerOverTheOnesBefore) {
+    for (int up : {1, 0}) {
+        Shown s(40, 10);
+        s.line(5, 5, 30, 5, 2, 2);  // red on layer 2 first in the rows
+        s.line(5, 5, 30, 5, 4, 1);  // green on layer 1 after it
+        s.ctx->layer_order_disp = 1;
+        s.ctx->layer_order_up = up;
+        EXPECT_EQ(s.show(), 1);
+        // From layer 0 up, layer 2 comes last and covers layer 1; from 255 down, layer 1 does.
+        EXPECT_EQ(s.device.at(10, 5), static_cast<platform::ColorRef>(s.ctx->pen_color[up ? 2 : 4])) << up;
+        EXPECT_EQ(s.ctx->disp_layer_number, -1);
+        EXPECT_EQ(s.ctx->disp_layer[1], 1);
+        s.ctx->layer_order_disp = 0;  // in row order the later record covers
+        s.show();
+        EXPECT_EQ(s.device.at(10, 5), static_cast<platform::ColorRef>(s.ctx->pen_color[4]));
+    }
+}
+
 TEST(DrawingDisplay, UprightTextAngle) {
     struct Case {
         double sx, sy, angle;
