@@ -61,7 +61,7 @@ int parse_action_link(const char* text, int position, int length, int* content_s
     }
     if (code == 1024) {
         // "jcom=NAME:1" asks for the first command kind, any other second field for the second.
-        const FieldSeparators colon(":");
+        static const FieldSeparators colon(":");
         int pos = content;
         int len = 0;
         int second = get_field(f, pos, len, colon);  // past the command name
@@ -81,8 +81,8 @@ int parse_action_list(const char* text, std::int32_t* kind, std::int32_t* tag_bi
     std::int32_t found_kind = 0;
     std::int32_t bits = 0;
     std::int32_t found_variant = 1;
-    const FieldSeparators bar("|");
-    const FieldSeparators semicolon(";");
+    static const FieldSeparators bar("|");
+    static const FieldSeparators semicolon(";");
     for (int pos = 0; text && pos >= 0;) {
         int len = 0;
         const int next = get_field(text, pos, len, bar);

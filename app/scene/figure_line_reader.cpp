@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "app/foundation/field_tokenizer.h"
@@ -13,6 +14,7 @@
 #include "app/scene/figure_text.h"
 #include "app/scene/fix_flags.h"
 #include "app/scene/view_services.h"
+#include "platform/crt/c_number_span.h"
 #include "platform/crt/c_numbers.h"
 
 namespace kz::scene {
@@ -34,43 +36,72 @@ const FieldSeparators& item_separators() {
 }
 
 // A number field as atof / atoi read it, from no more than its first 110 bytes.
-template <typename Convert>
-auto span_convert(const char* text, int length, Convert convert) {
+double span_number(const char* text, int length) {
+    return kz::crt::c_atof_span(text, static_cast<std::size_t>(length < kNumberBytes ? length : kNumberBytes));
+}
+double span_number(std::string_view field) { return span_number(field.data(), static_cast<int>(field.size())); }
+int span_integer(const char* text, int length) {
     char buffer[kNumberBytes + 1];
     const int n = length < kNumberBytes ? length : kNumberBytes;
-    std::memcpy(buffer, text, n);
+    if (n > 0) std::memcpy(buffer, text, n);
     buffer[n] = 0;
-    return convert(buffer);
+    return kz::crt::c_atoi(buffer);
 }
-double span_number(const char* text, int length) { return span_convert(text, length, kz::crt::c_atof); }
-int span_integer(const char* text, int length) { return span_convert(text, length, kz::crt::c_atoi); }
+int span_integer(std::string_view field) { return span_integer(field.data(), static_cast<int>(field.size())); }
 
 // An owned text from a span; an empty span leaves no text.
 void set_text(char*& field, const char* text, int length) {
     field = length > 0 ? heap_substring(field, text, 0, length) : free_and_null(field);
 }
 
-// Walks the fields of a text, handing out each field's trimmed span; a missing field is an empty span.
+// Walks the fields of a text, handing out each field's trimmed span (into the text); a missing field is an empty
+// span. The separators must outlive the walker.
 class FieldWalker {
 public:
     FieldWalker(const char* text, const FieldSeparators& seps) : text_(text), seps_(seps) {}
-    std::string take() {
+    FieldWalker(const char*, FieldSeparators&&) = delete;
+    std::string_view take() {
         if (next_ < 0) return {};
         int pos = next_;
         int len = 0;
         next_ = get_field(text_, pos, len, seps_);
-        return std::string(text_ + pos, len);
+        return {text_ + pos, static_cast<std::size_t>(len)};
     }
-    double number() {
-        const std::string field = take();
-        return span_number(field.data(), static_cast<int>(field.size()));
-    }
+    double number() { return span_number(take()); }
     bool done() const { return next_ < 0; }
 
 private:
     const char* text_;
-    FieldSeparators seps_;
+    const FieldSeparators& seps_;
     int next_ = 0;
+};
+
+// A field copied out of its line and ended there, so that its items can be walked on their own; the copy stays
+// on the stack unless the field is long.
+class FieldText {
+public:
+    explicit FieldText(std::string_view field) : size_(static_cast<int>(field.size())) {
+        if (field.empty()) {
+            small_[0] = 0;
+        } else if (field.size() < sizeof small_) {
+            std::memcpy(small_, field.data(), field.size());
+            small_[field.size()] = 0;
+        } else {
+            large_.assign(field);
+            text_ = large_.c_str();
+        }
+    }
+    FieldText(const char* text, int length) : FieldText(std::string_view(text, static_cast<std::size_t>(length))) {}
+    FieldText(const FieldText&) = delete;
+    FieldText& operator=(const FieldText&) = delete;
+    const char* c_str() const { return text_; }
+    int size() const { return size_; }
+
+private:
+    char small_[256];
+    std::string large_;
+    const char* text_ = small_;
+    int size_;
 };
 
 bool equals_nocase(const std::string& a, const char* b) { return compare_nocase(a.c_str(), b) == 0; }
@@ -145,23 +176,23 @@ void COBJECTA::ReadFigureLine(const char* text) {
 
 void COBJECTA::ReadPositionalLine(const char* text) {
     FieldWalker fields(text, line_separators());
-    ClassifyObjectKind(fields.take().c_str());
+    ClassifyObjectKind(FieldText(fields.take()).c_str());
     for (double* v : {&dx, &dy, &dz, &rx, &ry, &rz, &odx, &ody, &odz, &orx, &ory, &orz, &w, &d, &h})
         *v = fields.number();
     {
-        const std::string column = fields.take();
+        const FieldText column(fields.take());
         FieldWalker items(column.c_str(), item_separators());
         wtop = items.number();
         for (double& v : wtop_items) v = items.number();
     }
     {
-        const std::string column = fields.take();
-        ReadDtopItems(column.c_str(), static_cast<int>(column.size()), true);
+        const std::string_view column = fields.take();
+        ReadDtopItems(column.data(), static_cast<int>(column.size()), true);
     }
     div = fields.number();
     for (const auto& [dome, angle] : {std::pair{&domebtm, &btmangle}, std::pair{&dometop, &topangle}}) {
-        const std::string column = fields.take();
-        ReadTwoItems(column.c_str(), static_cast<int>(column.size()), dome, angle);
+        const std::string_view column = fields.take();
+        ReadTwoItems(column.data(), static_cast<int>(column.size()), dome, angle);
     }
     dispmode = fields.number();
     DecodeDisplayMode();
@@ -169,30 +200,30 @@ void COBJECTA::ReadPositionalLine(const char* text) {
     UpdatePackedColor();
     for (double* v : {&ambient, &diffuse, &specular, &trans}) *v = fields.number();
     for (int column = 29; column <= 39; ++column) {
-        const std::string field = fields.take();
-        ReadColumnText(column, field.c_str(), static_cast<int>(field.size()));
+        const std::string_view field = fields.take();
+        ReadColumnText(column, field.data(), static_cast<int>(field.size()));
     }
 }
 
 void COBJECTA::ReadTwoItems(const char* value, int length, double* first, double* second) {
-    const std::string column(value, length);
+    const FieldText column(value, length);
     FieldWalker items(column.c_str(), item_separators());
     *first = items.number();
     *second = items.number();
 }
 
 void COBJECTA::ReadDtopItems(const char* value, int length, bool with_marks) {
-    const std::string column(value, length);
+    const FieldText column(value, length);
     FieldWalker items(column.c_str(), item_separators());
     double* targets[] = {&dtop, &dtop_items[0], &dtop_items[1], &dtop_items[2]};
     std::int32_t* marks[] = {&dtop_first_flag, nullptr, &dtop_third_flag, nullptr};
     for (int i = 0; i < 4; ++i) {
-        std::string item = items.take();
+        std::string_view item = items.take();
         if (with_marks && marks[i] && !item.empty() && (item[0] == 'd' || item[0] == 'D')) {
             *marks[i] = 1;
-            item.erase(0, 1);
+            item.remove_prefix(1);
         }
-        *targets[i] = span_number(item.data(), static_cast<int>(item.size()));
+        *targets[i] = span_number(item);
     }
 }
 
@@ -208,40 +239,39 @@ void COBJECTA::ReadThick(const char* value, int length) {
         thick1 = thick2 = 0;
         return;
     }
-    const std::string column(value, length);
+    const FieldText column(value, length);
     FieldWalker items(column.c_str(), item_separators());
     thick_set = 1;
     thick1 = items.number();
-    const std::string second = items.take();
-    thick2 = second.empty() ? thick1 : span_number(second.data(), static_cast<int>(second.size()));
+    const std::string_view second = items.take();
+    thick2 = second.empty() ? thick1 : span_number(second);
 }
 
 void COBJECTA::ReadShadow(const char* value, int length) {
-    const std::string column(value, length);
+    const FieldText column(value, length);
     FieldWalker items(column.c_str(), item_separators());
-    const std::string mode = items.take();
-    const std::string hit = items.take();
-    shadow_mode = span_integer(mode.data(), static_cast<int>(mode.size()));
-    hit_flag = span_integer(hit.data(), static_cast<int>(hit.size()));
+    const std::string_view mode = items.take();
+    const std::string_view hit = items.take();
+    shadow_mode = span_integer(mode);
+    hit_flag = span_integer(hit);
 }
 
 // Columns 29..39, which the positional and the keyword form read alike.
 void COBJECTA::ReadColumnText(int column, const char* value, int length) {
-    const std::string text(value, length);
     switch (column) {
     case 29: set_text(name, value, length); break;
     case 30: set_text(parent_name, value, length); break;
     case 31:
         if (kind == kKindTrunk)
-            ReadAttributeSegment(text.c_str());
+            ReadAttributeSegment(FieldText(value, length).c_str());
         else
-            ParsePasteList(text.c_str());
+            ParsePasteList(FieldText(value, length).c_str());
         break;
-    case 32: parse_fix_flags(text.c_str(), change_locks, &fix_kind); break;
+    case 32: parse_fix_flags(FieldText(value, length).c_str(), change_locks, &fix_kind); break;
     case 33: set_text(poldat, value, length); break;
     case 34: set_text(limit, value, length); break;
     case 35: ReadAction(value, length); break;
-    case 36: ParseCamera(text.c_str()); break;
+    case 36: ParseCamera(FieldText(value, length).c_str()); break;
     case 37: set_text(comment, value, length); break;
     case 38: ReadThick(value, length); break;
     case 39: ReadShadow(value, length); break;
@@ -261,9 +291,10 @@ void COBJECTA::ReadAttributeSegment(const char* text) {
     for (char** attribute : {&type, &party, &frefer, &frmode, &layer, &group}) *attribute = free_and_null(*attribute);
     sysf = 0;
     const FieldSeparators key_end(";", "=");
-    FieldWalker items(text, FieldSeparators("|"));
+    const FieldSeparators bars("|");
+    FieldWalker items(text, bars);
     while (!items.done()) {
-        const std::string item = items.take();
+        const std::string item(items.take());
         if (item.empty()) continue;
         int pos = 0;
         int len = 0;
@@ -308,13 +339,14 @@ void COBJECTA::ReadAttributeSegment(const char* text) {
 void COBJECTA::ReadKeywordAttributes(const char* text) {
     for (char** attribute : {&type, &party, &frefer, &frmode, &layer, &group}) *attribute = free_and_null(*attribute);
     sysf = 0;
-    FieldWalker items(text, FieldSeparators("|"));
+    const FieldSeparators bars("|");
+    FieldWalker items(text, bars);
     while (!items.done()) {
-        const std::string item = items.take();
+        const std::string item(items.take());
         if (item.empty()) continue;
         FieldWalker parts(item.c_str(), item_separators());
-        std::string key = parts.take();
-        const std::string value = parts.take();
+        std::string key(parts.take());
+        const std::string value(parts.take());
         const int vlen = static_cast<int>(value.size());
         if (!key.empty() && key[0] == '#') key.erase(0, 1);
         if (equals_nocase(key, "type"))
@@ -338,9 +370,9 @@ void COBJECTA::ReadKeywordLine(const char* text) {
     if (!text) return;
     const std::string line(text);
     FieldWalker fields(line.c_str(), line_separators());
-    ClassifyObjectKind(fields.take().c_str());
+    ClassifyObjectKind(FieldText(fields.take()).c_str());
     while (!fields.done()) {
-        const std::string field = fields.take();
+        const std::string field(fields.take());
         const std::size_t eq = field.find('=');
         std::string value = eq == std::string::npos ? std::string() : field.substr(eq + 1);
         trim_blanks_quotes(value.data());
@@ -461,7 +493,7 @@ int COBJECTA::SetFieldByKeyword(const char* key, const char* value) {
 
 void COBJECTA::ReadPoseLine(const char* text) {
     FieldWalker fields(text ? text : "", line_separators());
-    const std::string field = fields.take();
+    const std::string field(fields.take());
     set_text(name, field.c_str(), sjis_prefix_length(field.c_str(), static_cast<int>(field.size()), kPoseNameBytes));
     for (double* v : {&dx, &dy, &dz, &rx, &ry, &rz}) *v = fields.number();
     ClassifyObjectKind("pose");
@@ -471,7 +503,7 @@ void COBJECTA::ReadStageLine(const char* text) {
     FieldWalker fields(text ? text : "", line_separators());
     trans = fields.number();
     specular = fields.number();
-    const std::string field = fields.take();
+    const std::string field(fields.take());
     set_text(parent_name, field.c_str(),
              sjis_prefix_length(field.c_str(), static_cast<int>(field.size()), kPoseNameBytes));
     for (double* v : {&dx, &dy, &dz, &rx, &ry, &rz}) *v = fields.number();

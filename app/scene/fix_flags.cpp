@@ -16,7 +16,7 @@ void parse_fix_flags(const char* text, std::int32_t* locks, std::int32_t* fix_ki
         for (int i = 1; i <= 12; ++i) locks[i] = 0;
         return;
     }
-    const FieldSeparators semicolon(";");
+    static const FieldSeparators semicolon(";");
     int pos = 0;
     int len = 0;
     int next = get_field(text, pos, len, semicolon);

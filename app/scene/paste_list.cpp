@@ -58,7 +58,7 @@ void free_codes(PasteEntry* e) {
 void read_ranges(PasteEntry* e, const std::string& item) {
     e->from_codes = static_cast<std::int32_t*>(alloc_zeroed(sizeof(std::int32_t) * kMaxPasteRanges));
     e->to_codes = static_cast<std::int32_t*>(alloc_zeroed(sizeof(std::int32_t) * kMaxPasteRanges));
-    const FieldSeparators dot(".");
+    static const FieldSeparators dot(".");
     const char* text = item.c_str();
     for (int pos = 0; pos >= 0 && e->range_count < kMaxPasteRanges;) {
         int len = 0;
@@ -158,7 +158,7 @@ int COBJECTA::RemovePasteEntry(int i) {
 int COBJECTA::AppendPasteEntry(const char* entry_text, int length) {
     const std::string entry(entry_text, length);
     const char* text = entry.c_str();
-    const FieldSeparators semicolon(";");
+    static const FieldSeparators semicolon(";");
     int pos = 0;
     int len = 0;
     int next = get_field(text, pos, len, semicolon);
@@ -219,7 +219,7 @@ int COBJECTA::AppendPasteEntry(const char* entry_text, int length) {
 int COBJECTA::ParsePasteList(const char* text) {
     ClearPasteList();
     if (!text) return 0;
-    const FieldSeparators bar("|");
+    static const FieldSeparators bar("|");
     for (int pos = 0; pos >= 0;) {
         int len = 0;
         const int next = get_field(text, pos, len, bar);

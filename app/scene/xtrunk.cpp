@@ -92,7 +92,8 @@ void XTrunk::RemoveParts(int first, int end) {
 }
 
 int XTrunk::AddLeaves() {
-    if (parts.capacity() < parts.size() + 4) parts.reserve(parts.size() + 16);
+    // Grown by half again, not by a fixed step: an item of many shapes must not copy its list once per few shapes.
+    if (parts.capacity() < parts.size() + 4) parts.reserve(parts.size() + 16 + parts.size() / 2);
     auto* leaves = new XLeaves(this);
     leaves->index = static_cast<std::int32_t>(parts.size());
     parts.push_back(leaves);

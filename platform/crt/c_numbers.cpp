@@ -4,10 +4,15 @@
 
 #include <locale.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include "platform/crt/c_number_span.h"
 
 namespace kz::crt {
 namespace {
@@ -26,10 +31,26 @@ public:
 private:
     locale_t previous_;
 };
+
+// A decimal number from the start of [text, end) as strtod reads it, when the text is one strtod and from_chars read
+// alike (digits or a point first, after at most a minus, and no hex prefix) and the value is in range: both round
+// correctly, so the value is the same. False for anything else.
+bool read_plain_decimal(const char* text, const char* end, double* value) {
+    const char* digits = text < end && *text == '-' ? text + 1 : text;
+    if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return false;
+    const auto [stop, error] = std::from_chars(text, end, *value);
+    return error == std::errc() && (stop == end || (*stop != 'x' && *stop != 'X'));
+}
 }  // namespace
 
 double c_strtod(const char* text, char** end) { return strtod_l(text, end, c_locale()); }
 double c_atof(const char* text) { return c_strtod(text, nullptr); }
+double c_atof_span(const char* text, std::size_t length) {
+    if (length == 0) return 0.0;
+    double value = 0.0;
+    if (read_plain_decimal(text, text + length, &value)) return value;
+    return c_atof(std::string(text, length).c_str());
+}
 long c_strtol(const char* text, char** end, int base) { return strtol_l(text, end, base, c_locale()); }
 int c_atoi(const char* text) {
     const long v = c_strtol(text, nullptr, 10);

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <climits>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 
+#include "platform/crt/c_number_span.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/crt/global_memory.h"
 
@@ -50,6 +54,30 @@ TEST(CNumbers, KeepsTheCLibrarySemantics) {
     char* end = nullptr;
     EXPECT_EQ(c_strtod("3.25;x", &end), 3.25);
     EXPECT_STREQ(end, ";x");
+}
+
+TEST(CNumbers, SpanReadsAsTheCutText) {
+    // Cut at '|'; each is read followed by a byte that must not be read: the span ends before it.
+    const std::string texts =
+        "|0|-12.5|1e5|1.e5|1e|.5|-.5|-|.|0x1A|-0x10|+3| 7|inf|nan|1e400|1e-400|4.9e-324|12abc|1,5|"
+        "0.1e+2x|00012.|1.5e-3|99999999999999999999.99999999999999999|2.2250738585072011e-308";
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+        end = texts.find('|', at);
+        const std::string t = texts.substr(at, end == std::string::npos ? end : end - at);
+        const std::string followed = t + "9";
+        const double span = c_atof_span(followed.data(), t.size()), whole = c_atof(t.c_str());
+        if (std::isnan(whole))
+            EXPECT_TRUE(std::isnan(span)) << t;
+        else
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(span), std::bit_cast<std::uint64_t>(whole)) << t;
+    }
+    std::mt19937_64 random(7);
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const int n = c_snprintf(text, sizeof text, "%.*f", int(random() % 12),
+                                 double(std::int64_t(random() % 4000000001) - 2000000000) / double(1 + random() % 997));
+        ASSERT_EQ(c_atof_span(text, std::size_t(n)), c_atof(text)) << text;
+    }
 }
 
 TEST(GlobalMemory, MovableBlocksAreCheckedAndZeroed) {
