@@ -43,6 +43,18 @@ void xlum_push_pop_active(drawing_context* ctx, int direction, int32_t layer, in
     }
 }
 
+void save_active_attributes(drawing_context* ctx) {
+    int32_t* saved = ctx->saved_attributes;
+    saved[0] = ctx->active_layer, saved[1] = ctx->active_group, saved[2] = ctx->active_color,
+    saved[3] = ctx->active_style;
+}
+
+void restore_active_attributes(drawing_context* ctx) {
+    const int32_t* saved = ctx->saved_attributes;
+    ctx->active_layer = saved[0], ctx->active_group = saved[1], ctx->active_color = saved[2],
+    ctx->active_style = saved[3];
+}
+
 int set_all_layers_displayed(drawing_context* ctx, int32_t value) {
     for (auto& flag : ctx->disp_layer) flag = value;
     return 0;

@@ -13,6 +13,9 @@ int xlum_set_active(drawing_context* ctx, int32_t layer, int32_t group, int32_t 
 // direction 1 pushes (then takes the given values that lie in range), -1 pops; anything else does nothing.
 void xlum_push_pop_active(drawing_context* ctx, int direction, int32_t layer, int32_t group, int32_t colour,
                           int32_t style);
+// The one-deep backup of the active attributes that an edit writing with a record's own attributes keeps.
+void save_active_attributes(drawing_context* ctx);
+void restore_active_attributes(drawing_context* ctx);
 // The commands "AllLayerOn" / "AllLayerOff" and "AllLockLayer" on the layer tables.
 int set_all_layers_displayed(drawing_context* ctx, int32_t value);
 int set_all_layers_locked(drawing_context* ctx, double value);

@@ -137,6 +137,8 @@ struct drawing_context {
     // Display transform: origin, scales, angle and its sine and cosine.
     double disp_origin_x, disp_origin_y, disp_scale_x, disp_scale_y, disp_angle, disp_sin, disp_cos;
     int32_t last_joined_row, last_joined_code;
+    // Chain walks leave out lines of style 8 (first) or take only those (second) when set to 1.
+    int32_t chain_skip_style8, chain_only_style8;
     int32_t pen_paint_state[8];
     int32_t paint_mode, paste_tab, edit_flag;
     double window_ymax[9];

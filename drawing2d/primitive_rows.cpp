@@ -81,6 +81,12 @@ void xlum_memory_kakuho(drawing_context* ctx, int32_t row) {
     if (ctx && ctx->max - 500 < row && row <= ctx->max) grow_rows(ctx, ctx->max + 5000);
 }
 
+int extend_max(drawing_context* ctx, int32_t row) {
+    if (row >= ctx->mau) return ctx->mat - row > 500 ? 1 : 0;
+    if (ctx->max - row > 500) return 1;
+    return ctx->max <= INT32_MAX - 7000 && grow_rows(ctx, ctx->max + 5000) ? 1 : 0;
+}
+
 int mark_row_limits(drawing_context* ctx) {
     ctx->c1[ctx->max] = kEndCode;
     ctx->c1[ctx->mat] = kEndCode;

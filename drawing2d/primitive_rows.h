@@ -18,6 +18,8 @@ int32_t find_delimiter_row(drawing_context* ctx, int32_t from, int32_t lowest_co
 int32_t primitive_row_count(const drawing_context* ctx, int32_t row);
 void shift_row_range(drawing_context* ctx, int32_t first, int32_t last, int32_t dest);
 void free_rows(drawing_context* ctx);
+// 1 when more than 500 rows are free after the row (growing the capacity when the row lies below it), else 0.
+int extend_max(drawing_context* ctx, int32_t row);
 
 // Whether `row` is a valid index into the columns (0 .. mat).
 inline bool row_in_columns(const drawing_context* ctx, int64_t row) { return row >= 0 && row <= ctx->mat; }

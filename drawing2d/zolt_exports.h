@@ -90,4 +90,21 @@ int zolt_gntrn(drawing_handle handle, int32_t first, int32_t last, int32_t dest)
 int32_t zolt_gpack(drawing_handle handle, int32_t first, int32_t last, int32_t follow);
 int32_t zolt_gbaketu(drawing_handle handle, int32_t first);
 
+// Selection, cuts and record edits (zolt_edit_exports.cpp).
+int32_t zolt_gatrn(drawing_handle handle, int32_t first, double x1, double y1, double x2, double y2);
+int32_t zolt_gptrn(drawing_handle handle, int32_t first, double x1, double y1, double x2, double y2);
+int32_t zolt_gcltrn(drawing_handle handle, int32_t first, double x1, double y1, double x2, double y2, double tol1,
+                    double tol2);
+int32_t zolt_gsegm(drawing_handle handle, int32_t first, int32_t group);
+int32_t zolt_kiritori_by_circle(drawing_handle handle, int32_t first, int32_t mode, double cx, double cy, double r,
+                                int32_t outline_mode);
+int32_t zolt_kiritori_by_rect(drawing_handle handle, int32_t first, int32_t mode, double xmin, double ymin, double xmax,
+                              double ymax, int32_t outline_mode);
+int32_t zolt_moji_change(drawing_handle handle, int32_t row, const char* string, int32_t mode);
+int32_t zolt_move_primitive(drawing_handle handle, int32_t row, int32_t destination);
+int32_t zolt_sort_polyline(drawing_handle handle, int32_t first, int32_t layer, int32_t group, int32_t* first_row,
+                           int32_t* end_row);
+int zolt_inside_group(drawing_handle handle, double x, double y, int32_t group, int32_t first);
+int32_t zolt_delete_delimit_code(drawing_handle handle, int32_t first, int32_t last);
+
 }  // namespace kz::drawing2d

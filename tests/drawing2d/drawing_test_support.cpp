@@ -51,6 +51,13 @@ std::string header_bytes(const drawing_context* ctx) {
     return std::string(reinterpret_cast<const char*>(ctx->drawing_header), kHeaderBytes);
 }
 
+std::vector<int32_t> head_rows(const drawing_context* ctx, int32_t from) {
+    std::vector<int32_t> rows;
+    for (int32_t row = from; row < ctx->mat && row_code(ctx, row) != -1; ++row)
+        if (row_code(ctx, row) > 0) rows.push_back(row);
+    return rows;
+}
+
 namespace {
 // Raw rows of a record that has no writer: a head row and `rows` - 1 continuation rows.
 void raw_record(drawing_context* ctx, int type, int layer, int32_t c6, int rows, int32_t second_c2) {

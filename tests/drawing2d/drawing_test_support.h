@@ -37,6 +37,8 @@ void put_file(const std::string& path, const std::string& bytes);
 // Cells c1 .. c7 of rows 0 .. the data end, read by name, and the header block.
 std::vector<double> record_cells(drawing_context* ctx);
 std::string header_bytes(const drawing_context* ctx);
+// Head rows from `from` up to the next end row (a block behind a separator starts at the separator + 1).
+std::vector<int32_t> head_rows(const drawing_context* ctx, int32_t from);
 
 // Lines, arcs (one with equal angles, one beyond the int32 range), single- and double-byte texts, type 7, 9 and
 // 15 records, deleted records, and layer names, paint colours, pens, fonts, line styles and layer tables.

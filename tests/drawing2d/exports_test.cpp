@@ -86,6 +86,17 @@ std::vector<Export> export_list() {
         {"zolt_gntrn", [](drawing_handle h) { return zolt_gntrn(h, 0, 0, 5); }, 0},
         {"zolt_gpack", [](drawing_handle h) { return zolt_gpack(h, 0, -1, -1); }, -1},
         {"zolt_gbaketu", [](drawing_handle h) { return zolt_gbaketu(h, 0); }, -1},
+        {"zolt_gatrn", [](drawing_handle h) { return zolt_gatrn(h, 0, 0, 0, 9, 9); }, -1},
+        {"zolt_gptrn", [](drawing_handle h) { return zolt_gptrn(h, 0, 0, 0, 9, 9); }, -1},
+        {"zolt_gcltrn", [](drawing_handle h) { return zolt_gcltrn(h, 0, 0, 0, 9, 9, 0, 0); }, -1},
+        {"zolt_gsegm", [](drawing_handle h) { return zolt_gsegm(h, 0, 1); }, -1},
+        {"zolt_kiritori_by_circle", [](drawing_handle h) { return zolt_kiritori_by_circle(h, 0, 123, 0, 0, 5, 0); }, 0},
+        {"zolt_kiritori_by_rect", [](drawing_handle h) { return zolt_kiritori_by_rect(h, 0, 123, 0, 0, 5, 5, 0); }, 0},
+        {"zolt_moji_change", [](drawing_handle h) { return zolt_moji_change(h, 0, "a", 0); }, -1},
+        {"zolt_move_primitive", [](drawing_handle h) { return zolt_move_primitive(h, 0, 3); }, -1},
+        {"zolt_sort_polyline", [](drawing_handle h) { return zolt_sort_polyline(h, 0, -1, -1, rows, rows + 1); }, -1},
+        {"zolt_inside_group", [](drawing_handle h) { return zolt_inside_group(h, 0, 0, 1, 0); }, -1},
+        {"zolt_delete_delimit_code", [](drawing_handle h) { return zolt_delete_delimit_code(h, 0, -1); }, -1},
         {"zolt_link_lumfont",
          [](drawing_handle h) { return zolt_link_lumfont(h, nullptr, "LINK") == nullptr ? 0.0 : 1.0; }, 0},
         {"zolt_make_window_d", [](drawing_handle h) { return zolt_make_window_d(h, 0, 0, 0, 9, 9, 0, 0, 9, 9); }, 0},
@@ -150,6 +161,11 @@ TEST(Exports, ForwardersReachTheirOperations) {
         {"zolt_gbig", [&] { return zolt_gbig(h, 0, 0, 0, 2, 2); }, 1},
         {"zolt_get_val after scale", [&] { return zolt_get_val(h, "c6", 0); }, 2},
         {"zolt_set_execpath", [&] { return zolt_set_execpath(h, "C:\\tools\\"); }, 0},
+        {"zolt_gatrn", [&] { return zolt_gatrn(h, 0, 0, 0, 2, 2); }, 0},  // the line goes behind the new end row 0
+        {"zolt_gsegm", [&] { return zolt_gsegm(h, 0, 7); }, 0},
+        {"zolt_inside_group", [&] { return zolt_inside_group(h, 0, 0, 7, 0); }, -1},
+        {"zolt_kiritori_by_circle", [&] { return zolt_kiritori_by_circle(h, 0, 0, 0, 0, 5, 0); }, 1},
+        {"zolt_delete_delimit_code", [&] { return zolt_delete_delimit_code(h, 0, -1); }, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(c.call(), c.want) << c.name;
     char name[16];
