@@ -46,6 +46,8 @@ int zolt_set_open_file(drawing_handle handle, const char* path, const char* driv
                        const char* ext);
 int zolt_get_last_file_name(drawing_handle handle, char* buffer);
 int zolt_set_execpath(drawing_handle handle, const char* path);
+int zolt_cboard_copy(drawing_handle handle, int32_t row);
+int zolt_cboard_paste(drawing_handle handle, int32_t row);
 
 // Settings, layers, fonts and commands (zolt_settings_exports.cpp).
 int zolt_get_array(drawing_handle handle, const char* name, double* buffer, int64_t first, int64_t last);

@@ -1,7 +1,9 @@
-// The exported forwarders of drawing files, dimension files, layer-name files and the current file name.
+// The exported forwarders of drawing files, dimension files, layer-name files, the current file name and the
+// clipboard.
 #include <string>
 
 #include "drawing2d/dimension_files.h"
+#include "drawing2d/drawing_clipboard.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/layer_name_file.h"
 #include "drawing2d/zolt_exports.h"
@@ -54,6 +56,14 @@ int zolt_get_last_file_name(drawing_handle h, char* buffer) {
 
 int zolt_set_execpath(drawing_handle h, const char* path) {
     return forward(h, -1, Hint::keep, [&](drawing_context* c) { return xlum_set_execpath(c, path); });
+}
+
+int zolt_cboard_copy(drawing_handle h, int32_t row) {
+    return forward(h, -1, Hint::keep, [&](drawing_context* c) { return xlum_cboard_copy(c, row); });
+}
+
+int zolt_cboard_paste(drawing_handle h, int32_t row) {
+    return forward(h, -1, Hint::drop, [&](drawing_context* c) { return xlum_cboard_paste(c, row); });
 }
 
 }  // namespace kz::drawing2d

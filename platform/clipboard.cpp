@@ -35,6 +35,7 @@ std::string fold(std::string_view s) {
 
 std::optional<QString> mime_of(unsigned format) {
     if (format == kClipboardText) return QStringLiteral("text/plain");
+    if (format == kClipboardPicture) return QStringLiteral("image/png");
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     if (format < 0xC000 || format - 0xC000 >= r.names.size()) return std::nullopt;

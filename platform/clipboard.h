@@ -1,6 +1,7 @@
 // The clipboard in place of Windows': text (CF_TEXT, Shift_JIS inside, UTF-8 text to other programs) and
 // registered formats, which travel as custom MIME types so that other processes of ours can read them.
-// Not here: metafile and bitmap formats, delayed rendering, clipboard viewers, ownership by a window.
+// A picture goes as PNG bytes ("image/png") in place of a metafile picture.
+// Not here: metafiles and bitmap formats, delayed rendering, clipboard viewers, ownership by a window.
 #pragma once
 #include <optional>
 #include <string>
@@ -8,7 +9,8 @@
 
 namespace kz::platform {
 
-constexpr unsigned kClipboardText = 1;  // CF_TEXT
+constexpr unsigned kClipboardText = 1;     // CF_TEXT
+constexpr unsigned kClipboardPicture = 3;  // in place of CF_METAFILEPICT: the bytes of a PNG image
 
 // The number of a format registered by name (0xC000 and up; the same name gives the same number, names compared
 // without regard to ASCII case); 0 for an empty name.

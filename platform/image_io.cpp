@@ -169,9 +169,9 @@ bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib) {
            out.write(d.bits, image) && out.commit();
 }
 
-bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent) {
+std::optional<std::string> encode_dib_as_png(crt::GlobalHandle dib, std::int64_t transparent) {
     LockedDib d(dib);
-    if (!d.valid()) return false;
+    if (!d.valid()) return std::nullopt;
     const int w = d.header->width, h = d.header->height, bpp = d.header->bit_count / 8;
     const int stride = dib_stride(w, d.header->bit_count);
     QImage image(w, h, QImage::Format_ARGB32);
@@ -191,8 +191,13 @@ bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(image)) return false;
-    return write_whole_file(windows_path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!writer.write(image)) return std::nullopt;
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent) {
+    const std::optional<std::string> png = encode_dib_as_png(dib, transparent);
+    return png && write_whole_file(windows_path, *png);
 }
 
 }  // namespace kz::platform

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/crt/global_memory.h"
@@ -28,5 +30,7 @@ bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib);
 // Writes the DIB as a 32-bit RGBA PNG, opaque except that pixels of `transparent` (a 0x00BBGGRR colour, -1 for
 // none) become transparent white. A 32-bit DIB's own alpha is not carried over.
 bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent = -1);
+// The same PNG as bytes; nothing when the DIB is not one we can read.
+std::optional<std::string> encode_dib_as_png(crt::GlobalHandle dib, std::int64_t transparent = -1);
 
 }  // namespace kz::platform

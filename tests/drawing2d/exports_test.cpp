@@ -87,6 +87,8 @@ std::vector<Export> export_list() {
         {"zolt_gpack", [](drawing_handle h) { return zolt_gpack(h, 0, -1, -1); }, -1},
         {"zolt_gbaketu", [](drawing_handle h) { return zolt_gbaketu(h, 0); }, -1},
         {"zolt_gatrn", [](drawing_handle h) { return zolt_gatrn(h, 0, 0, 0, 9, 9); }, -1},
+        {"zolt_cboard_copy", [](drawing_handle h) { return zolt_cboard_copy(h, 0); }, -1},
+        {"zolt_cboard_paste", [](drawing_handle h) { return zolt_cboard_paste(h, 0); }, -1},
         {"zolt_gptrn", [](drawing_handle h) { return zolt_gptrn(h, 0, 0, 0, 9, 9); }, -1},
         {"zolt_gcltrn", [](drawing_handle h) { return zolt_gcltrn(h, 0, 0, 0, 9, 9, 0, 0); }, -1},
         {"zolt_gsegm", [](drawing_handle h) { return zolt_gsegm(h, 0, 1); }, -1},

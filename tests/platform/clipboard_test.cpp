@@ -4,16 +4,12 @@
 
 #include <QCoreApplication>
 
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <thread>
 
 #include "platform/clipboard.h"
-#include "support/test_paths.h"
+#include "support/clipboard_peers.h"
 
 namespace kz::platform {
 namespace {
@@ -45,16 +41,6 @@ TEST(Clipboard, TextAndBlocksRoundTripWithinTheProcess) {
     EXPECT_FALSE(clipboard_has_format(kClipboardText));
 }
 
-bool wait_for(const std::string& path, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (access(path.c_str(), F_OK) == 0) return true;
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // The two ends of the cross-process check, run as child processes of the test below.
 TEST(ClipboardPeer, RunsOnlyWhenAskedTo) {
     const char* role = std::getenv("KZ_CLIP_ROLE");
@@ -65,7 +51,7 @@ TEST(ClipboardPeer, RunsOnlyWhenAskedTo) {
     if (std::string(role) == "writer") {
         ASSERT_TRUE(set_clipboard_data(block, kBlock));
         std::ofstream(d + "/ready") << "1";
-        wait_for(d + "/done", 30);  // serve the selection until the reader has it
+        test::wait_for_file(d + "/done", 30, [] { QCoreApplication::processEvents(); });  // serve until read
     } else {
         const auto got = get_clipboard_data(block);
         std::ofstream(d + "/result", std::ios::binary) << (got ? *got : std::string("<none>"));
@@ -74,24 +60,10 @@ TEST(ClipboardPeer, RunsOnlyWhenAskedTo) {
 }
 
 TEST(Clipboard, RegisteredFormatPassesBetweenProcesses) {
-    if (system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
-    const std::string d = test::output_file("clipboard_" + std::to_string(getpid()));
-    std::string cmd = "rm -rf '" + d + "' && mkdir -p '" + d + "'";
-    ASSERT_EQ(system(cmd.c_str()), 0);
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(n, 0);
-    self[n] = 0;
-    const std::string env = "QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 KZ_CLIP_DIR='" + d + "' ";
-    const std::string run = std::string(self) + " --gtest_filter=ClipboardPeer.RunsOnlyWhenAskedTo >/dev/null 2>&1";
-    cmd = "xvfb-run -a sh -c \"" + env + "KZ_CLIP_ROLE=writer " + run + " & " + "i=0; while [ ! -f '" + d +
-          "/ready' ] && [ \\$i -lt 300 ]; do sleep 0.1; i=\\$((i+1)); done; " + env + "KZ_CLIP_ROLE=reader " + run +
-          "; wait\" >/dev/null 2>&1";
-    system(cmd.c_str());
-    std::ifstream in(d + "/result", std::ios::binary);
-    ASSERT_TRUE(in) << "the reader process left no result";
-    const std::string got((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(got, kBlock);
+    if (!test::xvfb_available()) GTEST_SKIP() << "xvfb-run is not installed";
+    const auto got = test::run_clipboard_peers("clipboard", "ClipboardPeer.RunsOnlyWhenAskedTo");
+    ASSERT_TRUE(got) << "the reader process left no result";
+    EXPECT_EQ(*got, kBlock);
 }
 
 }  // namespace
