@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "drawing2d/row_store.h"
 #include "drawing_test_support.h"
 #include "platform/clipboard.h"
+#include "platform/device_context.h"
 #include "platform/image_io.h"
 #include "platform/message_loop.h"
 #include "support/clipboard_peers.h"
@@ -90,11 +92,39 @@ TEST(DrawingClipboard, PictureSizeFollowsThePaperUpTo320Millimetres) {
     EXPECT_EQ(f.height, std::lround(52 / 25.4 * 96));  // 50 mm and a millimetre on either side
 }
 
+// Five texts, a line and a circle, 1 unit a millimetre at 1:20: a picture about 91 by 35 millimetres.
 void peer_drawing(drawing_context* ctx) {
     five_texts(ctx);
     xlum_line_set(ctx, 0, 900, 100, 2400, 600);
     xlum_en_set(ctx, 0, 1600, 400, 300, 0, 360);
     xlum_set_val(ctx, "paste_tab", 0, 1);
+    xlum_set_val(ctx, "plot_scale", 0, 1);
+    xlum_set_val(ctx, "print_scale", 0, 20);
+    xlum_set_val(ctx, "pen_width", 5, 1);  // print devices draw widths of a dot and more
+}
+
+// The picture's size, and whether the line's middle is dark and the corner white.
+std::string picture_report(drawing_context* ctx, kz::crt::GlobalHandle dib) {
+    const PictureFrame f = picture_frame(ctx, 0);
+    const auto* info = static_cast<const plat::DibInfoHeader*>(kz::crt::global_lock(dib));
+    const auto* bits = reinterpret_cast<const unsigned char*>(info) + 40;
+    const int bytes = info->bit_count / 8;
+    auto grey = [&](double x, double y) {
+        int px = int((x - f.xmin) * f.width / (f.xmax - f.xmin)), py = int((y - f.ymin) * f.width / (f.xmax - f.xmin));
+        int darkest = 255;  // within a pixel of the point
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                darkest = std::min<int>(
+                    darkest,
+                    bits[(f.height - 1 - (py + dy)) * plat::dib_stride(f.width, info->bit_count) + bytes * (px + dx)]);
+        return darkest;
+    };
+    std::string report =
+        std::to_string(f.width) + "x" + std::to_string(f.height) + " line " + std::to_string(grey(1650, 350) < 128) +
+        " corner " +
+        std::to_string(grey(f.xmin + 2 * (f.xmax - f.xmin) / f.width, f.ymin + 2 * (f.xmax - f.xmin) / f.width) == 255);
+    kz::crt::global_unlock(dib);
+    return report;
 }
 
 // The two ends of the cross-process check, run as child processes of the test below.
@@ -116,7 +146,7 @@ TEST(DrawingClipboardPeer, RunsOnlyWhenAskedTo) {
     kz::crt::GlobalHandle dib = nullptr;
     if (auto png = plat::get_clipboard_data(plat::kClipboardPicture))
         dib = plat::load_image_dib_from_memory(png->data(), png->size());
-    out << " picture " << (dib != nullptr) << " text "
+    out << " picture " << (dib ? picture_report(drawing.peek(), dib) : "<none>") << " text "
         << plat::get_clipboard_data(plat::kClipboardText).value_or("<none>");
     if (dib) kz::crt::global_free(dib);
     out.close();
@@ -127,7 +157,12 @@ TEST(DrawingClipboard, ASecondProcessSeesBlockPictureAndText) {
     if (!kz::test::xvfb_available()) GTEST_SKIP() << "xvfb-run is not installed";
     const auto got = kz::test::run_clipboard_peers("drawing_clipboard", "DrawingClipboardPeer.*");
     ASSERT_TRUE(got) << "the reader process left no result";
-    EXPECT_EQ(*got, "paste 1 records 7 picture 1 text Room\tDoor\tHall\tExit\r\nStair\r\n");
+    test::Drawing here;
+    peer_drawing(here.peek());
+    const PictureFrame f = picture_frame(here.peek(), 0);
+    EXPECT_EQ(f.width, std::lround((2690 - 900 + 40 + 1) / 20.0 / 25.4 * 96));  // the texts reach x = 2690
+    EXPECT_EQ(*got, "paste 1 records 7 picture " + std::to_string(f.width) + "x" + std::to_string(f.height) +
+                        " line 1 corner 1 text Room\tDoor\tHall\tExit\r\nStair\r\n");
 }
 
 }  // namespace
