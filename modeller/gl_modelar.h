@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
+#include <typeinfo>
 #include <vector>
 
+#include "modeller/gl_pick_index.h"
 #include "modeller/gl_renderer.h"
 #include "modeller/gl_scene.h"
 #include "modeller/gl_structure.h"
@@ -13,6 +16,12 @@
 #include "modeller/o3du_modelar.h"
 
 class CO3duGLDevice;
+
+// Whether the modeller class M draws every shape with the base hooks.
+template <class M>
+inline constexpr bool kKeepsBaseHooks = std::is_same_v<decltype(&M::DrawStart), decltype(&CO3duModelar::DrawStart)>&&
+    std::is_same_v<decltype(&M::PreDraw), decltype(&CO3duModelar::PreDraw)>&&
+        std::is_same_v<decltype(&M::DrawEnd), decltype(&CO3duModelar::DrawEnd)>;
 
 class CO3duGLModelar : public CO3duModelar {
 public:
@@ -106,9 +115,18 @@ public:
 protected:
     // The opaque, translucent and section-cap passes of one frame into the current context.
     void DrawScene();
+    // Called from the constructor of a derived modeller that keeps the base hooks: its picks may then pass over the
+    // shapes far from the pixel without asking the hooks. It holds for objects of exactly that class, and only
+    // while the class keeps the base hooks.
+    template <class Derived>
+    void keep_picks_indexed(const Derived*) {
+        if constexpr (kKeepsBaseHooks<Derived>) plain_hooks_ = &typeid(Derived);
+    }
 
 private:
     CO3duGLEntity* entity_of(const _OfuPosition* pos) const { return structure_.entity_of(pos); }
+    // Held over a change of the shape's matrix, box, kind or draw mode, so the picks' index follows it.
+    O3duPickIndex::Change placing(const CO3duGLEntity& entity) { return {pick_index_, &entity}; }
     // Window pixel format, scene set-up and texture upload on a fresh context; 0 (scene deleted) on failure.
     int setup_context(HDC hdc, const _O3duViewport* viewport);
     // Clears colour, depth and stencil and draws the scene into the current context.
@@ -132,6 +150,9 @@ private:
     void draw_pick_geometry(const CO3duGLEntity& entity);
     // The view volume of the pixel a pick reads, widened by `margin` pixels, from the matrices now set.
     O3duViewVolume pick_volume(int x, int row, double margin) const;
+    // The shapes a pick visits, in drawing order: those whose box can reach the pixel's volume widened by
+    // `margin` pixels, or all of them when the hooks are a derived modeller's.
+    const std::vector<O3duShapeRef>& pick_shapes(int x, int row, double margin);
     int stencil_pick(int x, int row, _O3duSelect& hit);
     int selection_pick(int x, int row, std::vector<_O3duSelect>& hits);
     std::vector<_O3duSelect> exact_depths(const std::vector<_O3duSelect>& hits, int x, int row);
@@ -145,8 +166,13 @@ private:
     CO3duGLStructure structure_;
     std::unique_ptr<CO3duGLScene> scene_;
     CO3duGLRenderer renderer_;
+    O3duPickIndex pick_index_;
+    const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests
 // that show both give one answer).
 void set_pick_scissor_for_testing(bool on);
+// Switched off, picks visit every shape instead of those the index finds near the pixel, for the tests and
+// benchmarks that compare both.
+void set_pick_index_for_testing(bool on);

@@ -21,6 +21,7 @@ _OfuPosition* CO3duGLModelar::AddPrimitive(CO3duPrimitive& primitive) {
 _OfuPosition* CO3duGLModelar::ChangePrimitive(_OfuPosition* pos, CO3duPrimitive& primitive, long flags) {
     CO3duGLEntity* entity = entity_of(pos);
     if (!scene_ || !entity) return pos;
+    const auto change = placing(*entity);
     if (entity->Change(primitive, flags)) entity->shadow_rebuild = 1;
     return pos;
 }
@@ -47,6 +48,7 @@ void CO3duGLModelar::GetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
 void CO3duGLModelar::SetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
     CO3duGLEntity* entity = entity_of(pos);
     if (!entity) return;
+    const auto change = placing(*entity);
     entity->model_matrix = m;
     entity->shadow_rebuild = 1;
 }
@@ -62,6 +64,7 @@ void CO3duGLModelar::SetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
 void CO3duGLModelar::MoveShape(_OfuPosition* pos, OfuMatrix4x4& m) {
     CO3duGLEntity* entity = entity_of(pos);
     if (!entity) return;
+    const auto change = placing(*entity);
     entity->Transform(m);
     entity->shadow_rebuild = 1;
 }
@@ -72,7 +75,10 @@ long CO3duGLModelar::GetDrawMode(_OfuPosition*& pos) {
 }
 
 void CO3duGLModelar::SetDrawMode(_OfuPosition*& pos, long mode) {
-    if (CO3duGLEntity* entity = entity_of(pos)) entity->draw_mode = static_cast<std::int32_t>(mode);
+    CO3duGLEntity* entity = entity_of(pos);
+    if (!entity) return;
+    const auto change = placing(*entity);
+    entity->draw_mode = static_cast<std::int32_t>(mode);
 }
 
 int CO3duGLModelar::GetShadowRebuild(_OfuPosition* pos) const {

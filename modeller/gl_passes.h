@@ -9,12 +9,12 @@
 #include "modeller/gl_structure.h"
 #include "modeller/o3du_modelar.h"
 
-// Calls visit(node, entity) for every shape in drawing order. Sweeps over many shapes wait mostly on memory, so
-// the hot fields (flags, box, model matrix) of a shape some places ahead are asked for while this one is worked on.
+// Calls visit(node, entity) for every shape (of the list, or of a part of it) in drawing order. Sweeps over many shapes
+// wait mostly on memory, so the hot fields (flags, box, model matrix) of a shape some places ahead are asked for while
+// this one is worked on.
 template <class Visit>
-void for_each_shape(const CO3duGLStructure& structure, Visit visit) {
+void for_each_shape(const std::vector<O3duShapeRef>& order, Visit visit) {
     constexpr std::size_t kAhead = 8;
-    const std::vector<O3duShapeRef>& order = structure.in_order();
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i + kAhead < order.size()) {
             const char* hot = reinterpret_cast<const char*>(order[i + kAhead].entity);
@@ -22,6 +22,11 @@ void for_each_shape(const CO3duGLStructure& structure, Visit visit) {
         }
         visit(order[i].node, *order[i].entity);
     }
+}
+
+template <class Visit>
+void for_each_shape(const CO3duGLStructure& structure, Visit visit) {
+    for_each_shape(structure.in_order(), visit);
 }
 
 // Puts back the model matrix a pass loop may have moved; an unmoved one is not written, which would only dirty

@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <typeinfo>
 #include <vector>
 
 #include "modeller/gl_modelar.h"
@@ -13,6 +14,7 @@
 namespace {
 
 bool g_scissor = true;
+bool g_index = true;
 
 // Nearest first. Comb sort keeps the order of equal depths the way the viewer has always shown them.
 void sort_by_depth(std::vector<_O3duSelect>& hits) {
@@ -44,11 +46,11 @@ GLuint stencil_at(int x, int row) {
 
 bool pickable(const CO3duGLEntity& entity) { return (entity.draw_mode & O3DU_DRAW_PICKABLE) != 0; }
 
-// Every pass of every pickable shape the hooks accept, in drawing order: visit(node, entity, pass) with the
-// shape's model matrix as that pass has it.
+// Every pass of every pickable shape of `shapes` the hooks accept, in drawing order: visit(node, entity, pass) with
+// the shape's model matrix as that pass has it.
 template <class Visit>
-void for_each_pick_pass(CO3duGLModelar& m, const CO3duGLStructure& structure, Visit visit) {
-    for_each_shape(structure, [&](_OfuPosition* node, CO3duGLEntity& entity) {
+void for_each_pick_pass(CO3duGLModelar& m, const std::vector<O3duShapeRef>& shapes, Visit visit) {
+    for_each_shape(shapes, [&](_OfuPosition* node, CO3duGLEntity& entity) {
         _OfuPosition* pos = node;
         if (!m.DrawStart(pos) || !pickable(entity)) return;
         const OfuMatrix4x4 saved = entity.model_matrix;
@@ -64,7 +66,20 @@ void for_each_pick_pass(CO3duGLModelar& m, const CO3duGLStructure& structure, Vi
 
 }  // namespace
 
+static_assert(kKeepsBaseHooks<CO3duGLModelar>);
+
 void set_pick_scissor_for_testing(bool on) { g_scissor = on; }
+
+void set_pick_index_for_testing(bool on) { g_index = on; }
+
+// Hooks of a derived modeller may move or skip any shape in any pass, so they are asked about every one; with the
+// base hooks a shape is drawn once where its matrix puts it, and the index passes over those far from the pixel.
+const std::vector<O3duShapeRef>& CO3duGLModelar::pick_shapes(int x, int row, double margin) {
+    if (!g_index || typeid(*this) != *plain_hooks_) return structure_.in_order();
+    const float reach = pick_index_.refresh(structure_);
+    // A pixel more than any line reaches covers the rounding of the index's boxes.
+    return pick_index_.reaching(structure_, pick_volume(x, row, margin + reach + 1.0));
+}
 
 void CO3duGLModelar::setup_pick_scene() {
     scene_->SetupCamera();
@@ -141,8 +156,9 @@ int CO3duGLModelar::stencil_pick(int x, int row, _O3duSelect& hit) {
     glGetIntegerv(GL_STENCIL_BITS, &bits);
     const long largest = (1L << std::clamp<GLint>(bits, 0, 16)) - 1;
 
-    // Only shapes that can reach the pixel are drawn and named: a large model's many others cost one box test.
+    // Only shapes that can reach the pixel are drawn and named.
     const O3duViewVolume volume = pick_volume(x, row, 0.0);
+    const std::vector<O3duShapeRef>& shapes = pick_shapes(x, row, 0.0);
     std::vector<_O3duSelect> candidates;
     float last_depth = 1.0f;
     long wraps = 0, name = 1, best = -1;
@@ -159,7 +175,7 @@ int CO3duGLModelar::stencil_pick(int x, int row, _O3duSelect& hit) {
         best = static_cast<long>(last_stencil) - 1 + wraps * largest;
     };
     if (largest > 0)
-        for_each_pick_pass(*this, structure_, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
+        for_each_pick_pass(*this, shapes, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
             if (volume.misses(entity, entity.model_matrix)) return;
             candidates.push_back({node, 0.0, pass});
             const GLubyte color[3] = {GLubyte(name & 0xFF), GLubyte((name >> 8) & 0xFF), GLubyte((name >> 16) & 0xFF)};
@@ -193,6 +209,7 @@ int CO3duGLModelar::selection_pick(int x, int row, std::vector<_O3duSelect>& hit
     GLint viewport[4] = {scene_->viewport.x, scene_->viewport.y, scene_->viewport.width, scene_->viewport.height};
     // The pick matrix's square is centred on the point, the exact-depth pixel lies beside it: a margin covers both.
     const O3duViewVolume volume = pick_volume(x, row, 1.0);
+    const std::vector<O3duShapeRef>& shapes = pick_shapes(x, row, 1.0);
     std::vector<_O3duSelect> candidates;
     // Each name can give one record of four values; a buffer that still overflows is enlarged and the round run
     // again, so no hit is lost to its size.
@@ -212,7 +229,7 @@ int CO3duGLModelar::selection_pick(int x, int row, std::vector<_O3duSelect>& hit
         scene_->MultProjection();
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
-        for_each_pick_pass(*this, structure_, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
+        for_each_pick_pass(*this, shapes, [&](_OfuPosition* node, const CO3duGLEntity& entity, int pass) {
             if (volume.misses(entity, entity.model_matrix)) return;
             glPushName(static_cast<GLuint>(candidates.size()));
             draw_pick_geometry(entity);

@@ -35,12 +35,14 @@ _OfuPosition* CO3duGLStructure::link(std::unique_ptr<CO3duGLEntity> entity, bool
     ++count_;
     live_.insert(node);
     order_valid_ = false;
+    ++list_version_;
     return node;
 }
 
 void CO3duGLStructure::RemoveShapeNode(_OfuPosition* node) {
     if (!live_.erase(node)) return;
     order_valid_ = false;
+    ++list_version_;
     if (node->previous)
         node->previous->next = node->next;
     else

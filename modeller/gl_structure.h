@@ -54,6 +54,8 @@ public:
     // The shapes in drawing order as one array, made again after the list changed: sweeps over many shapes read
     // it instead of following the links, so they can ask for the shapes ahead of the one they work on.
     const std::vector<O3duShapeRef>& in_order() const;
+    // Counts the changes of the list itself (shapes linked or unlinked), for what is kept beside it.
+    std::uint64_t list_version() const { return list_version_; }
 
     _OfuPosition* head() const { return head_; }
     _OfuPosition* tail() const { return tail_; }
@@ -76,4 +78,5 @@ private:
     std::unordered_set<const _OfuPosition*> live_;
     mutable std::vector<O3duShapeRef> order_;
     mutable bool order_valid_ = false;
+    std::uint64_t list_version_ = 1;
 };

@@ -41,31 +41,41 @@ void O3duViewVolume::make_planes(double reach, double planes[6][4]) const {
     }
 }
 
-bool O3duViewVolume::misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
-    if (entity.kind == kNoWindowKind) return false;
-    if (m.m[0][3] != 0.0 || m.m[1][3] != 0.0 || m.m[2][3] != 0.0 || m.m[3][3] != 1.0) return false;
+O3duViewVolume::Reach O3duViewVolume::place(const CO3duGLEntity& entity, const OfuMatrix4x4& m, O3duWorldBox& box) {
+    if (entity.kind == kNoWindowKind) return Reach::anywhere;
+    if (m.m[0][3] != 0.0 || m.m[1][3] != 0.0 || m.m[2][3] != 0.0 || m.m[3][3] != 1.0) return Reach::anywhere;
     const float* lo = entity.box_lo();
     const float* hi = entity.box_hi();
-    if (lo[0] > hi[0]) return true;  // no vertices: nothing to draw anywhere
-    // The box moved by m, as a centre and half extents along the world axes.
-    double centre[3], extent[3];
+    if (lo[0] > hi[0]) return Reach::nowhere;
     for (int j = 0; j < 3; ++j) {
-        centre[j] = m.m[3][j];
-        extent[j] = 0.0;
+        box.centre[j] = m.m[3][j];
+        box.extent[j] = 0.0;
         for (int i = 0; i < 3; ++i) {
-            centre[j] += 0.5 * (double(lo[i]) + double(hi[i])) * m.m[i][j];
-            extent[j] += 0.5 * (double(hi[i]) - double(lo[i])) * std::fabs(m.m[i][j]);
+            box.centre[j] += 0.5 * (double(lo[i]) + double(hi[i])) * m.m[i][j];
+            box.extent[j] += 0.5 * (double(hi[i]) - double(lo[i])) * std::fabs(m.m[i][j]);
         }
     }
-    double reached[6][4];
-    const float reach = entity.pixel_reach();
-    if (reach > 0.0f) make_planes(reach, reached);
-    const double(*planes)[4] = reach > 0.0f ? reached : planes_;
+    return Reach::box;
+}
+
+bool O3duViewVolume::outside(const O3duWorldBox& box, const double (*planes)[4]) {
     for (int k = 0; k < 6; ++k) {
         const double* p = planes[k];
-        const double distance = p[0] * centre[0] + p[1] * centre[1] + p[2] * centre[2] + p[3];
-        const double radius = std::fabs(p[0]) * extent[0] + std::fabs(p[1]) * extent[1] + std::fabs(p[2]) * extent[2];
+        const double distance = p[0] * box.centre[0] + p[1] * box.centre[1] + p[2] * box.centre[2] + p[3];
+        const double radius =
+            std::fabs(p[0]) * box.extent[0] + std::fabs(p[1]) * box.extent[1] + std::fabs(p[2]) * box.extent[2];
         if (distance + radius < 0.0) return true;
     }
     return false;
+}
+
+bool O3duViewVolume::misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
+    O3duWorldBox box;
+    const Reach reach = place(entity, m, box);
+    if (reach != Reach::box) return reach == Reach::nowhere;
+    const float pixels = entity.pixel_reach();
+    if (pixels <= 0.0f) return outside(box, planes_);
+    double reached[6][4];
+    make_planes(pixels, reached);
+    return outside(box, reached);
 }

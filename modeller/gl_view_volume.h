@@ -6,8 +6,19 @@
 #include "modeller/gl_entity.h"
 #include "modeller/o3du_records.h"
 
+// A box moved into world coordinates: its centre and half extents along the world axes.
+struct O3duWorldBox {
+    double centre[3];
+    double extent[3];
+};
+
 class O3duViewVolume {
 public:
+    // Where a shape drawn with the model matrix m can meet any volume: nowhere (no vertices), within `box`, or
+    // anywhere (shapes drawn in window coordinates, matrices that move by projection).
+    enum class Reach { nowhere, box, anywhere };
+    static Reach place(const CO3duGLEntity& entity, const OfuMatrix4x4& m, O3duWorldBox& box);
+
     // From the current modelview (the view alone) and projection matrices, for the window pixels x0..x1 and
     // y0..y1 (OpenGL rows) of the viewport.
     O3duViewVolume(const _O3duViewport& viewport, double x0, double y0, double x1, double y1);
@@ -15,9 +26,12 @@ public:
     // Whether the shape, drawn with the model matrix m, can put nothing into the rectangle. Shapes drawn in
     // window coordinates and shapes moved by a projective matrix are never passed over.
     bool misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
+    // Whether the world box lies wholly outside one of the volume's planes.
+    bool misses(const O3duWorldBox& box) const { return outside(box, planes_); }
 
 private:
     void make_planes(double reach, double planes[6][4]) const;
+    static bool outside(const O3duWorldBox& box, const double (*planes)[4]);
 
     OfuMatrix4x4 view_projection_;
     _O3duViewport viewport_;

@@ -1,10 +1,12 @@
 // Picking against known geometry: the shape under a point and a depth that unprojects onto its surface, nothing
 // over the background, hits nearest first, non-pickable shapes left out, and the stencil pick's answer equal to
-// the full selection pick past the wrap of the stencil names.
+// the full selection pick past the wrap of the stencil names; picks that pass over far shapes answer as picks over
+// every shape, after any change of the shapes, and a derived modeller's hooks are asked about every shape.
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "render_support.h"
@@ -132,6 +134,118 @@ TEST(Picking, StencilPickAgreesWithSelectionPastTheNameWrap) {
         }
     EXPECT_GT(hits_seen, 100);
     EXPECT_EQ(agreed, hits_seen);
+}
+
+struct Picks {
+    int ones = 0, alls = 0;
+    _O3duSelect one{};
+    std::vector<_O3duSelect> all = std::vector<_O3duSelect>(6);
+};
+
+Picks picks_at(CO3duGLModelar& m, HDC hdc, int x, int y) {
+    Picks p;
+    p.ones = m.HitTest(hdc, x, y, &p.one, 1);
+    p.alls = m.HitTest(hdc, x, y, p.all.data(), 6);
+    return p;
+}
+
+// Both picks through the index against both over every shape at a grid of pixels; the number of pixels that hit.
+int indexed_picks_agree(CO3duGLModelar& m, HDC hdc, int width, int height) {
+    int hits = 0;
+    for (int y = 1; y < height; y += 4)
+        for (int x = 1; x < width; x += 4) {
+            SCOPED_TRACE(testing::Message() << "at " << x << "," << y);
+            const Picks indexed = picks_at(m, hdc, x, y);
+            set_pick_index_for_testing(false);
+            const Picks full = picks_at(m, hdc, x, y);
+            set_pick_index_for_testing(true);
+            EXPECT_EQ(indexed.ones, full.ones);
+            EXPECT_EQ(indexed.one.position, full.one.position);
+            EXPECT_EQ(indexed.one.depth, full.one.depth);
+            EXPECT_EQ(indexed.alls, full.alls);
+            for (std::size_t k = 0; k < full.all.size(); ++k) {
+                EXPECT_EQ(indexed.all[k].position, full.all[k].position) << k;
+                EXPECT_EQ(indexed.all[k].depth, full.all[k].depth) << k;
+            }
+            hits += full.ones;
+        }
+    return hits;
+}
+
+OfuMatrix4x4 moved_by(double x, double y, double z) {
+    OfuMatrix4x4 m = identity_matrix();
+    m[3][0] = x, m[3][1] = y, m[3][2] = z;
+    return m;
+}
+
+// Three hundred boxes, some drawn as wide outlines, then each change that can bring a shape into a pixel's view:
+// the index must follow every one.
+TEST(Picking, IndexedPicksEqualPicksOverEveryShapeThroughChanges) {
+    HeadlessScene s(96, 80);
+    CO3duGLModelar& m = *s.modeller;
+    HDC hdc = s.dc.get();
+    unsigned seed = 7;
+    const auto next = [&](double lo, double hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + (hi - lo) * double((seed >> 8) & 0xFFFF) / 65535.0;
+    };
+    std::vector<_OfuPosition*> shapes;
+    for (int i = 0; i < 300; ++i) {
+        // The first few sit in the top left corner, for the changes below to bring to the middle.
+        const OfuVector3 lo =
+            i < 5 ? OfuVector3(-32 + 3 * i, 30, 20) : OfuVector3(next(-32, 28), next(-20, 40), next(-26, 22));
+        const OfuVector3 size = i < 5 ? OfuVector3(3, 3, 3) : OfuVector3(next(0.5, 5), next(0.5, 5), next(0.5, 5));
+        CO3duPrimitive box = make_box(lo, OfuVector3(lo.x + size.x, lo.y + size.y, lo.z + size.z), kWhite);
+        if (i % 10 == 9) {
+            box.polygon_mode = 1;
+            for (int k = 0; k < box.sets.GetSize(); ++k) box.sets[k].line_width = 5;
+        }
+        shapes.push_back(m.AddPrimitive(box));
+    }
+    CO3duPrimitive front = make_box({-6, -45, -6}, {6, -40, 6}, kWhite);
+    OfuMatrix4x4 to_middle = moved_by(29, -75, -21), aside = moved_by(20, -70, -30);
+    const std::function<void()> changes[] = {
+        [] {},
+        [&] { m.SetMatrix(shapes[1], to_middle); },
+        [&] { m.SetDrawMode(shapes[1], 0); },
+        [&] { m.SetDrawMode(shapes[1], O3DU_DRAW_PICKABLE); },
+        [&] { m.MoveShape(shapes[2], aside); },
+        [&] { m.ChangePrimitive(shapes[3], front, O3DU_PRIM_GEOMETRY); },
+        [&] { m.RemoveShapeAt(shapes[3]); },
+        [&] { shapes.push_back(m.AddPrimitive(front)); },
+        [&] { m.MoveDepthToHead(shapes[4]); },
+    };
+    int step = 0;
+    for (const auto& change : changes) {
+        SCOPED_TRACE(testing::Message() << "change " << step++);
+        change();
+        EXPECT_GT(indexed_picks_agree(m, hdc, 96, 80), 100);
+    }
+}
+
+// Draws every shape 20 units along x from where its matrix puts it.
+class ShiftingModelar : public CO3duGLModelar {
+public:
+    int PreDraw(_OfuPosition*&, OfuMatrix4x4& m, int) override {
+        m[3][0] += 20.0;
+        return 0;
+    }
+};
+
+TEST(Picking, AShapeAHookMovesIsPickedWhereItIsDrawn) {
+    static_assert(!kKeepsBaseHooks<ShiftingModelar>);
+    auto dc = kz::platform::DeviceContext::create_window(96, 80);
+    ShiftingModelar m;
+    HDC hdc = dc.get();
+    ASSERT_EQ(m.Initialize(hdc), 1);
+    _O3duCamera c;
+    m.GetCamera(c);
+    c.eye = OfuVector3(0, -100, 0);
+    m.SetCamera(c);
+    CO3duPrimitive box = make_box({-25, -5, -5}, {-15, 5, 5}, kWhite);
+    _OfuPosition* pos = m.AddPrimitive(box);
+    _O3duSelect hit{};
+    EXPECT_EQ(m.HitTestS(hdc, 48, 40, hit), pos);
 }
 
 }  // namespace
