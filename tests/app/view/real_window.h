@@ -19,6 +19,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kz::view::test {
 
@@ -149,19 +150,87 @@ inline void close_window(Display* display, Window window) {
     XFlush(display);
 }
 
-// Runs this test program again inside `xvfb-run` on a screen of that size ("640x480x24"), with the environment
-// assignment and the gtest filter; expects the child's one test to pass, and shows its log when it did not.
+// Runs this test program (or the copy of it given) again inside `xvfb-run` on a screen of that size ("640x480x24"),
+// with the environment assignment and the gtest filter; expects the child's one test to pass, and shows its log
+// when it did not.
 inline void expect_child_passes(const std::string& folder, const std::string& screen, const std::string& assignment,
-                                const std::string& filter) {
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 " + screen + "' env " + assignment + " '" + self +
-                                "' --gtest_filter=" + filter + " > '" + folder + "/child.txt' 2>&1";
+                                const std::string& filter, std::string program = {}) {
+    if (program.empty()) {
+        char self[4096] = {};
+        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        program = self;
+    }
+    const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 " + screen + "' env " + assignment + " '" +
+                                program + "' --gtest_filter=" + filter + " > '" + folder + "/child.txt' 2>&1";
     const int result = std::system(command.c_str());
     std::ifstream in(folder + "/child.txt");
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(result, 0) << assignment << "\n" << log;
     EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << assignment << "\n" << log;
+}
+
+// A copy of this test program under a plain name in the folder: the program reads a start file's name out of its
+// own file name ("view_tests" would ask for "tests.fig").
+inline std::string plain_named_self(const std::string& folder, const std::string& name) {
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+    const std::string plain = folder + "/" + name;
+    std::error_code linked;
+    std::filesystem::create_hard_link(self, plain, linked);
+    if (linked) std::filesystem::copy_file(self, plain);
+    return plain;
+}
+
+// The whole screen, 0xRRGGBB a pixel, row by row.
+inline std::vector<unsigned long> screenshot(Display* display) {
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(display, RootWindow(display, screen), 0, 0, width, height, AllPlanes, ZPixmap);
+    if (!image) return pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixels;
+}
+
+// The share of pixels whose colour moved by more than the tolerance in some channel (1 when the sizes differ):
+// rasterisation and overlay text move a few pixels, a changed picture many.
+inline double changed_share(const std::vector<unsigned long>& a, const std::vector<unsigned long>& b,
+                            int tolerance = 40) {
+    if (a.size() != b.size() || a.empty()) return 1.0;
+    long changed = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (int shift : {0, 8, 16})
+            if (std::abs(static_cast<int>((a[i] >> shift) & 255) - static_cast<int>((b[i] >> shift) & 255)) >
+                tolerance) {
+                ++changed;
+                break;
+            }
+    return static_cast<double>(changed) / static_cast<double>(a.size());
+}
+
+// The share of the screenshot's pixels that pass the test.
+inline double colour_share(const std::vector<unsigned long>& pixels, PixelTest test) {
+    long count = 0;
+    for (unsigned long p : pixels) count += test((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    return pixels.empty() ? 0.0 : static_cast<double>(count) / static_cast<double>(pixels.size());
+}
+
+// Polls the screen until it holds still and passes the check, or a minute goes by: a loaded machine may take
+// long to show a frame, and a still screen that does not pass yet may still be waiting for one. The last
+// screenshot comes back for the caller's own check.
+template <class Check>
+std::vector<unsigned long> screen_once(Display* display, Check check) {
+    std::vector<unsigned long> last = screenshot(display);
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        std::vector<unsigned long> now = screenshot(display);
+        const bool still = changed_share(now, last, 8) < 0.001;
+        last = std::move(now);
+        if (still && check(last)) break;
+    }
+    return last;
 }
 
 }  // namespace kz::view::test

@@ -22,10 +22,7 @@
 #include "support/test_paths.h"
 
 // Last: Xlib's macros (None, Bool, Status) must not reach the program's headers.
-#ifdef KZVIEW_PROGRAM
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#endif
+#include "real_window.h"
 
 namespace {
 
@@ -46,17 +43,7 @@ constexpr char kModel[] =
 
 std::string folder() { return kz::test::output_dir() + "/view_walk_window"; }
 
-std::vector<unsigned long> screenshot(Display* display) {
-    const int screen = DefaultScreen(display);
-    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
-    std::vector<unsigned long> pixels;
-    XImage* image = XGetImage(display, RootWindow(display, screen), 0, 0, width, height, AllPlanes, ZPixmap);
-    if (!image) return pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-    XDestroyImage(image);
-    return pixels;
-}
+using kz::view::test::screenshot;
 
 // Ticks of the driver window, a quarter second apart, on the program's own loop (inside the walk's pump once
 // it runs): the walk message at one second, the screenshots at four and at five and a half, then the close.
@@ -107,24 +94,11 @@ TEST(WalkOnRealWindow, Child) {
 TEST(WalkOnRealWindow, ScreenshotsDuringAWalkDiffer) {
     if (std::getenv("KZ_VIEW_WALK_CHILD")) GTEST_SKIP() << "the child runs the case itself";
     if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     fs::remove_all(folder());
     fs::create_directories(folder());
     std::ofstream(folder() + "/walk.fig", std::ios::binary) << kModel;
-    // The program reads a start file's name out of its own file name ("view_tests" would ask for "tests.fig"): the
-    // child runs under a plain name.
-    const std::string plain = folder() + "/walkview";
-    std::error_code linked;
-    fs::create_hard_link(self, plain, linked);
-    if (linked) fs::copy_file(self, plain);
-    const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 320x240x24' env KZ_VIEW_WALK_CHILD=1 '" + plain +
-                                "' --gtest_filter=WalkOnRealWindow.Child > '" + folder() + "/child.txt' 2>&1";
-    const int result = std::system(command.c_str());
-    std::ifstream in(folder() + "/child.txt");
-    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(result, 0) << log;
-    EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
+    kz::view::test::expect_child_passes(folder(), "320x240x24", "KZ_VIEW_WALK_CHILD=1", "WalkOnRealWindow.Child",
+                                        kz::view::test::plain_named_self(folder(), "walkview"));
 }
 
 #endif
