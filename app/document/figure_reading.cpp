@@ -343,6 +343,9 @@ int XView::apply_figure_bytes(std::string* bytes, const char* unit) {
     }
     // The lines a stopped open left unread count as skipped too.
     if (pos < size && document.guard.stopped()) ++skipped;
+    // Unknown lines after the file's last item wait for no item of this file: they must not join the first item
+    // of the next file read (another unit, or the next model opened).
+    ClearPendingLines();
     return skipped;
 }
 
