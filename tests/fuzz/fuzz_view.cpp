@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 namespace kz::fuzz {
@@ -49,6 +51,9 @@ kz::view::XView* fuzz_view() {
         ::unsetenv("NO_PROXY");
         if (::chdir(fuzz_folder().c_str()) != 0) std::abort();
         if (!plat::ensure_application()) std::abort();
+        // No input waits for a person (a modal box would stop the run) or hands anything to the desktop.
+        plat::set_dialog_test_mode(true);
+        plat::set_shell_test_mode(true);
         plat::WindowClass c;
         c.name = "KzFuzzParent";
         c.procedure = plat::default_window_procedure;
@@ -64,6 +69,7 @@ kz::view::XView* fuzz_view() {
         plat::create_directory(v->document.work_folder);
         return v;
     }();
+    plat::take_dialog_test_log();  // what the last input asked of the user is not kept
     return view;
 }
 
