@@ -33,6 +33,10 @@ void add_model(CO3duGLModelar& m) {
     CO3duPrimitive far_away = make_box({900, 900, 900}, {901, 901, 901}, white);
     far_away.draw_mode = O3DU_DRAW_PICKABLE | O3DU_DRAW_NO_BOUNDS;
     m.AddPrimitive(far_away);
+    // So would a hidden shape.
+    CO3duPrimitive hidden = make_box({-900, -900, -900}, {-899, -899, -899}, white);
+    hidden.draw_mode = O3DU_DRAW_HIDDEN;
+    m.AddPrimitive(hidden);
 }
 
 struct Aspect {

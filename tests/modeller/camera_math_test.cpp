@@ -110,6 +110,13 @@ TEST(CameraMoves, MatchHandComputedPositions) {
     }
 }
 
+TEST(CameraMoves, DollyGoesSidewaysAcrossATurnedView) {
+    _O3duCamera c = camera({0, 0, 0}, {0, 10, 0});  // looking along +y: left is -x
+    CO3duMathCamera::Dolly(c, 2, 1, 0, 0);
+    expect_near(c.eye, {-1, 2, 0});
+    expect_near(c.target, {-1, 12, 0});
+}
+
 TEST(CameraMoves, FlyFollowsTheElevatedViewAndUpIsPerpendicular) {
     _O3duCamera c = camera({0, 0, 0}, {10, 0, 10});
     CO3duMathCamera::Fly(c, std::sqrt(2.0), 0, std::sqrt(2.0), 0);

@@ -159,6 +159,8 @@ TEST_F(Conditions, ItemsAndPartsSelected) {
         {"(*)", &Conditions::c, {"c"}, {-5}},
         // No precedence: ((size > 100) and chair) or table, and (false or true) and false.
         {"size.gt.100.and.kind=chair.or.kind=table", &Conditions::c, {"a", "b"}, {0, 0}},
+        {"size.gt.150", &Conditions::c, {}, {}},
+        {"size.ge.150", &Conditions::c, {"a"}, {0}},
         {"kind=table.or.kind=chair.and.size.gt.100", &Conditions::c, {"a"}, {0}},
         {"kind=sofa.or.kind=chair.and.size.lt.100", &Conditions::c, {}, {}},
         {"type!=door", &Conditions::c, {}, {}},
