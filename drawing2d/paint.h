@@ -3,10 +3,13 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "drawing2d/drawing_context.h"
 
 namespace kz::drawing2d {
+
+constexpr int32_t kPaintGroups = 33000;
 
 // Texts that colour their group: "&RUV.RGB&" and "&RUV.NAME&" in single-byte texts, the full-width
 // "&BOU.NAME&" in double-byte ones.
@@ -26,6 +29,11 @@ int paint_layers_ordered(drawing_context* ctx, device_context* dc, int32_t start
 int paint_group_tags(drawing_context* ctx, device_context* dc, int32_t start_row, int32_t group);
 // 1, or 0 when Escape stopped it.
 int flood_markers(drawing_context* ctx, device_context* dc, int32_t start_row);
+// Group colours from the tag texts (kPaintGroups entries, -1 = not painted); group -1 keeps every group's colour.
+std::vector<int32_t> group_tag_colors(drawing_context* ctx, int32_t start_row, int32_t group);
+// Three numbers of a text, each read as an integer and clamped to 0..255; the colour R | G << 8 | B << 16.
+int32_t parse_rgb_text(const char* text, int* r, int* g, int* b);
+
 // 1, or 0 when Escape or the stroke limit stopped it.
 int xlum_draw_link_line(drawing_context* ctx, device_context* dc, int32_t start_row, int32_t rop);
 

@@ -236,6 +236,12 @@ void DeviceContext::notify_present() {
     if (impl_->window && impl_->present) impl_->present(*this);
 }
 
+void after_gdi_drawing(DeviceContext& dc) {
+    DeviceContext::Impl& impl = *dc.impl();
+    if (impl.gl.surface && !impl.window) impl.gl.stale = true;
+    if (impl.window) dc.notify_present();
+}
+
 Bitmap* DeviceContext::select_bitmap(Bitmap* bitmap) {
     if (impl_->window) return nullptr;
     Bitmap* old = impl_->selected;

@@ -73,4 +73,7 @@ struct DeviceContext::Impl {
     void settle() const;
 };
 
+// After GDI drawing into a DC: a memory DC's GL target must take the bitmap in again, a window repaints.
+void after_gdi_drawing(DeviceContext& dc);
+
 }  // namespace kz::platform

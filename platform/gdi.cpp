@@ -140,9 +140,7 @@ public:
         if (bounds_.right <= bounds_.left) return;
         if (!direct_)
             for (int y = rows_.first; y < rows_.second; ++y) copy_row(y, false);
-        DeviceContext::Impl& impl = *dc_.impl();
-        if (impl.gl.surface && !impl.window) impl.gl.stale = true;
-        if (impl.window) dc_.notify_present();
+        after_gdi_drawing(dc_);
     }
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;

@@ -1,7 +1,7 @@
 // GDI-style drawing on our device contexts, over Qt's raster painter: pens with styles and dashes, brushes, fonts,
 // binary raster operations, lines, boxes, arcs, polygons, text and DIB transfers, with GDI's pixel conventions; and
 // the few GDI+ operations the system uses (anti-aliased text and fills on 32-bit bitmaps under a world transform).
-// Not here: mapping modes, regions beyond one clip rectangle, paths, metafiles, flood fill, printers.
+// Not here: mapping modes, regions beyond one clip rectangle, paths, metafiles, printers.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -169,6 +169,11 @@ void fill_rect(DeviceContext& dc, const GdiRect& rect, const Brush& brush);
 void set_pixel(DeviceContext& dc, int x, int y, ColorRef color);
 // -1 (CLR_INVALID) outside the surface.
 std::int64_t get_pixel(const DeviceContext& dc, int x, int y);
+// Fills with the brush, from the start pixel over its 4-connected neighbours: kFloodBorder spreads up to pixels of
+// the colour, kFloodSurface over the pixels of the colour. False when the start lies outside the surface or the
+// clip rectangle, has the border colour, or (surface) lacks the colour, or the brush is hollow.
+enum FloodFillType : int { kFloodBorder = 0, kFloodSurface = 1 };
+bool ext_flood_fill(DeviceContext& dc, int x, int y, ColorRef color, int type);
 
 // Text in Shift_JIS bytes at the text-align reference point (top-left of the cell by default), turned by the
 // font's escapement about that point. TA_UPDATECP moves the current position by the advance.

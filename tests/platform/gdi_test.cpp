@@ -1,5 +1,6 @@
 // GDI-style drawing checked against GDI's documented rules: raster operations, styled cosmetic lines, box edges,
-// arc end points, polygon coverage, XOR drawn twice, and Japanese text from Shift_JIS in a mapped IPA face.
+// arc end points, polygon coverage, XOR drawn twice, flood fills, and Japanese text from Shift_JIS in a mapped IPA
+// face.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -314,6 +315,41 @@ TEST(Gdi, ClipRectangleBoundsDrawing) {
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x)
             ASSERT_EQ(c.at(x, y), (x >= 5 && x < 10 && y >= 5 && y < 10) ? 0u : kWhite) << x << "," << y;
+}
+
+TEST(Gdi, FloodFillSpreadsOverFourNeighboursOnly) {
+    // A box whose inside is cut by a diagonal of pixels (x + y = 11): four-connected fills cannot cross it.
+    DibCanvas c(16, 12);
+    select_brush(*c.dc, stock_null_brush());
+    rectangle(*c.dc, 2, 2, 12, 10);
+    for (int x = 3; x <= 8; ++x) set_pixel(*c.dc, x, 11 - x, 0);
+    const ColorRef red = rgb(255, 0, 0), blue = rgb(0, 0, 255);
+    select_brush(*c.dc, Brush{false, red});
+    EXPECT_TRUE(ext_flood_fill(*c.dc, 9, 7, kWhite, kFloodSurface));
+    select_brush(*c.dc, Brush{false, blue});
+    EXPECT_TRUE(ext_flood_fill(*c.dc, 4, 4, 0, kFloodBorder));
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = x >= 3 && x <= 10 && y >= 3 && y <= 8;
+            const bool border = !inside && x >= 2 && x <= 11 && y >= 2 && y <= 9;
+            const ColorRef want = border || (inside && x + y == 11) ? 0 : !inside ? kWhite : x + y > 11 ? red : blue;
+            EXPECT_EQ(c.at(x, y), want) << x << "," << y;
+        }
+    // Refusals: a start without the colour, on the border colour, outside the clip; a hollow brush.
+    EXPECT_FALSE(ext_flood_fill(*c.dc, 9, 7, kWhite, kFloodSurface));
+    EXPECT_FALSE(ext_flood_fill(*c.dc, 2, 2, 0, kFloodBorder));
+    const GdiRect top_row{0, 0, 16, 1};
+    set_clip_rect(*c.dc, &top_row);
+    EXPECT_FALSE(ext_flood_fill(*c.dc, 0, 1, kWhite, kFloodSurface));
+    select_brush(*c.dc, stock_null_brush());
+    EXPECT_FALSE(ext_flood_fill(*c.dc, 0, 0, kWhite, kFloodSurface));
+    // Inside the clip only, and a brush of the surface's own colour ends.
+    select_brush(*c.dc, Brush{false, kWhite});
+    EXPECT_TRUE(ext_flood_fill(*c.dc, 0, 0, kWhite, kFloodSurface));
+    select_brush(*c.dc, Brush{false, blue});
+    EXPECT_TRUE(ext_flood_fill(*c.dc, 0, 0, kWhite, kFloodSurface));
+    EXPECT_EQ(c.at(15, 0), blue);
+    EXPECT_EQ(c.at(0, 1), kWhite);
 }
 
 TEST(Gdi, BadInputDrawsNothingAndDoesNotCrash) {
