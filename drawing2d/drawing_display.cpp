@@ -9,6 +9,7 @@
 
 #include "drawing2d/clipping.h"
 #include "drawing2d/device_mapping.h"
+#include "drawing2d/link_lines.h"
 #include "drawing2d/paint.h"
 #include "drawing2d/plane_geometry.h"
 #include "drawing2d/primitive_rows.h"
@@ -109,17 +110,23 @@ int xlum_gdisp(drawing_context* ctx, device_context* dc, int32_t start_row, int3
     if (!ctx || !dc) return 0;
     const int32_t saved_paint = ctx->paint_mode;
     ctx->paint_mode = paint_flags;
+    const int result = on_device(ctx, dc, rop, [&] {
+        measure_slot_fonts(ctx, dc);
+        return ctx->layer_order_disp == 1 && ctx->disp_layer_number == -1 ? display_layer_order(ctx, dc, start_row, rop)
+                                                                          : display_rows(ctx, dc, start_row, rop);
+    });
+    ctx->paint_mode = saved_paint;
+    return result;
+}
+
+int on_device(drawing_context* ctx, device_context* dc, int32_t rop, const std::function<int()>& work) {
     const double scale = prepare_device(ctx, dc);
     set_device_clip(ctx, dc);
     const RasterState raster = begin_raster(ctx, dc, rop);
-    measure_slot_fonts(ctx, dc);
-    const int result = ctx->layer_order_disp == 1 && ctx->disp_layer_number == -1
-                           ? display_layer_order(ctx, dc, start_row, rop)
-                           : display_rows(ctx, dc, start_row, rop);
+    const int result = work();
     end_raster(ctx, dc, raster);
     ctx->disp_bscale = scale;
     platform::set_clip_rect(*dc, nullptr);
-    ctx->paint_mode = saved_paint;
     // The device is the caller's and may go once the display returns: nothing measures on it afterwards.
     ctx->current_dc = nullptr;
     return result;

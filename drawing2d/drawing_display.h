@@ -21,6 +21,9 @@ void draw_type15_record(drawing_context* ctx, device_context* dc, int32_t row);
 // The display transform of an arc: radius and angles (degrees); a start above the end gets 360 added to the end.
 void transform_arc(const drawing_context* ctx, double r, double start, double end, double* r_out, double* start_out,
                    double* end_out);
+// The frame of every display entry point around its work: the device prepared and clipped to the device
+// rectangle, the raster rules applied with rop; afterwards the pen colour, mode, device scale and clip put back.
+int on_device(drawing_context* ctx, device_context* dc, int32_t rop, const std::function<int()>& work);
 // Clips the device to the device rectangle and returns that rectangle.
 platform::GdiRect set_device_clip(const drawing_context* ctx, device_context* dc);
 // The overflow flag and the arc limit of a display.

@@ -1,7 +1,9 @@
 // Group colours from tag texts: "&RUV.RGB&" gives its own group a colour; "&RUV.NAME&" (or its full-width form in
-// a double-byte text) defines a named colour, which every group holding a text of exactly that name takes.
+// a double-byte text) defines a named colour, which every group holding a text of exactly that name takes. The
+// group paint fills the closed outlines of each coloured group, in ascending group number.
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -101,6 +103,21 @@ std::vector<int32_t> group_tag_colors(drawing_context* ctx, int32_t start_row, i
         for (int32_t g = 0; g < kPaintGroups; ++g)
             if (g != group) colors[g] = -1;
     return colors;
+}
+
+int paint_group_tags(drawing_context* ctx, device_context* dc, int32_t start_row, int32_t group) {
+    ctx->stroke_count = 0;
+    const std::vector<int32_t> colors = group_tag_colors(ctx, start_row, group);
+    std::map<int32_t, std::vector<int32_t>> outlines;  // ascending group number
+    walk_head_rows(ctx, start_row, [&](int32_t row) {
+        const int32_t type = row_type(ctx, row), layer = row_layer(ctx, row), g = row_group(ctx, row);
+        if ((type == kTypeLine || type == kTypeArc) && g < kPaintGroups && colors[g] != -1 &&
+            ctx->disp_layer[layer] != 0 && (ctx->disp_layer_number == -1 || ctx->disp_layer_number == layer))
+            outlines[g].push_back(row);
+        return true;
+    });
+    for (const auto& [g, rows] : outlines) paint_in_colour(ctx, dc, rows, colors[g]);
+    return 1;
 }
 
 }  // namespace kz::drawing2d

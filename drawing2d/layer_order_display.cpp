@@ -1,10 +1,12 @@
 // The whole display drawn layer by layer, so that what a layer paints and draws covers the layers before it: the
 // rows are listed per layer once, then each displayed layer is painted and drawn over its own rows.
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_display.h"
+#include "drawing2d/link_lines.h"
 #include "drawing2d/paint.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
@@ -99,7 +101,9 @@ int display_layer_order(drawing_context* ctx, device_context* dc, int32_t start_
         ctx->disp_layer[layer] = 1;
         ctx->disp_layer_number = layer;
         if (ctx->paint_mode & 1) {
-            paint_layers_ordered(ctx, dc, start_row, layer, -1);
+            paint_layers_ordered(ctx, dc,
+                                 std::span<const int32_t>(order.rows).subspan(order.first[layer], order.count[layer]),
+                                 layer, -1);
             if (order.tagged[layer]) paint_group_tags(ctx, dc, start_row, -1);
         }
         result = run_passes(ctx, dc, rop, a, b, [&] { return walk_layer_rows(ctx, dc, order, layer); });

@@ -7,6 +7,7 @@
 
 #include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_display.h"
+#include "drawing2d/link_lines.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/plane_geometry.h"
 #include "drawing2d/primitive_rows.h"
@@ -241,20 +242,7 @@ void draw_text_record(drawing_context* ctx, device_context* dc, int32_t row) {
         }
     }
     platform::select_pen(*dc, *previous);
-    if (ctx->text_orgin_disp_sw == 1) {
-        const auto mark = select_record_pen(ctx, dc, 7, 1, row_layer(ctx, row), 1);
-        if (!mark) return;
-        double ox, oy;
-        display_transform_point(ctx, ctx->c4[row], ctx->c5[row], &ox, &oy);
-        const int x = xlum_fn_mcx(ctx, ox), y = xlum_fn_mcy(ctx, oy);
-        const double s = ctx->text_orgin_disp_size;
-        const platform::Brush brush = platform::select_brush(*dc, platform::stock_null_brush());
-        platform::ellipse(*dc, round_to_int32(x - s), round_to_int32(y - s), round_to_int32(x + s + 1),
-                          round_to_int32(y + s + 1));
-        platform::select_brush(*dc, brush);
-        platform::select_pen(*dc, *mark);
-        ctx->stroke_count += 2;
-    }
+    if (ctx->text_orgin_disp_sw == 1) draw_text_origin_mark(ctx, dc, row, 1);
 }
 
 }  // namespace kz::drawing2d

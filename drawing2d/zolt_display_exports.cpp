@@ -1,6 +1,8 @@
-// The exported forwarders of the device mapping and the display.
+// The exported forwarders of the device mapping, the display and the paint.
 #include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_display.h"
+#include "drawing2d/link_lines.h"
+#include "drawing2d/paint.h"
 #include "drawing2d/zolt_exports.h"
 #include "drawing2d/zolt_forward.h"
 
@@ -47,6 +49,28 @@ int zolt_gdisp(drawing_handle h, device_context* dc, int32_t row, int32_t rop, i
 }
 int zolt_gdisp_one(drawing_handle h, device_context* dc, int32_t row, int32_t rop) {
     return forward(h, 0, Hint::keep, [&](drawing_context* c) { return xlum_gdisp_one(c, dc, row, rop); });
+}
+
+int zolt_paint_all_layer(drawing_handle h, device_context* dc, int32_t row, int32_t rop) {
+    return forward(h, 0, Hint::keep, [&](drawing_context* c) { return xlum_paint_all_layer(c, dc, row, rop); });
+}
+int zolt_paint_layer(drawing_handle h, device_context* dc, int32_t row, int32_t rop, int32_t first_layer,
+                     int32_t last_layer, int32_t colour) {
+    return forward(h, 0, Hint::keep, [&](drawing_context* c) {
+        return xlum_paint_layer(c, dc, row, rop, first_layer, last_layer, colour);
+    });
+}
+int zolt_paint_group(drawing_handle h, device_context* dc, int32_t row, int32_t rop, int32_t group) {
+    return forward(h, -1, Hint::keep, [&](drawing_context* c) { return xlum_paint_group(c, dc, row, rop, group); });
+}
+int zolt_gdisp_paint_by_zudat(drawing_handle h, device_context* dc, int32_t row, int32_t rop) {
+    return forward(h, 0, Hint::keep, [&](drawing_context* c) { return xlum_gdisp_paint_by_zudat(c, dc, row, rop); });
+}
+int zolt_gdisp_paint_by_marker(drawing_handle h, device_context* dc, int32_t row, int32_t rop) {
+    return forward(h, 0, Hint::keep, [&](drawing_context* c) { return xlum_gdisp_paint_by_marker(c, dc, row, rop); });
+}
+int zolt_draw_text_origin(drawing_handle h, device_context* dc, int32_t row, int32_t rop) {
+    return forward(h, 0, Hint::keep, [&](drawing_context* c) { return xlum_draw_text_origin(c, dc, row, rop); });
 }
 
 }  // namespace kz::drawing2d

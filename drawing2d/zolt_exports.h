@@ -82,6 +82,13 @@ double zolt_fn_gcx(drawing_handle handle, double dx);
 double zolt_fn_gcy(drawing_handle handle, double dy);
 int zolt_gdisp(drawing_handle handle, device_context* dc, int32_t row, int32_t rop, int32_t paint_flags);
 int zolt_gdisp_one(drawing_handle handle, device_context* dc, int32_t row, int32_t rop);
+int zolt_paint_all_layer(drawing_handle handle, device_context* dc, int32_t row, int32_t rop);
+int zolt_paint_layer(drawing_handle handle, device_context* dc, int32_t row, int32_t rop, int32_t first_layer,
+                     int32_t last_layer, int32_t colour);
+int zolt_paint_group(drawing_handle handle, device_context* dc, int32_t row, int32_t rop, int32_t group);
+int zolt_gdisp_paint_by_zudat(drawing_handle handle, device_context* dc, int32_t row, int32_t rop);
+int zolt_gdisp_paint_by_marker(drawing_handle handle, device_context* dc, int32_t row, int32_t rop);
+int zolt_draw_text_origin(drawing_handle handle, device_context* dc, int32_t row, int32_t rop);
 
 // Edits and repair (zolt_edit_exports.cpp).
 int zolt_gbig(drawing_handle handle, int32_t first, double ox, double oy, double sx, double sy);

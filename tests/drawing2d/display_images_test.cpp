@@ -1,11 +1,13 @@
 // Regression images of the display: every pen style and width by GDI pens and by dashes at their real lengths,
 // arcs and circles, XOR drawing, the limit box; texts in every anchor and angle in a Windows face (drawn in the IPA
-// fonts), in the program's stroke font and as boxes. New references: KZ_WRITE_REFERENCE=1, then copy the actual
+// fonts), in the program's stroke font and as boxes; painted outlines, groups and marker floods, link lines and
+// text origin marks. New references: KZ_WRITE_REFERENCE=1, then copy the actual
 // images from the output folder into tests/data/drawing2d/ after looking at them.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "app/foundation/stroke_font_data.h"
@@ -13,6 +15,7 @@
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_display.h"
+#include "drawing2d/link_lines.h"
 #include "drawing2d/lumfont.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
@@ -28,13 +31,13 @@ using test::Drawing;
 
 // One drawing shown in a part of the device, one drawing unit to a device pixel.
 void show_part(Device& dev, int x0, int y0, int w, int h, const std::function<void(drawing_context*)>& fill,
-               int rop = 13) {
+               int rop = 13, int paint = 0) {
     Drawing d;
     drawing_context* ctx = d.peek();
     ctx->disp_pen_width = -1;
     fill(ctx);
     xlum_make_window_d(ctx, 0, 0, 0, w, h, x0, y0, x0 + w, y0 + h);
-    xlum_gdisp(ctx, dev.dc(), 0, rop, 0);
+    xlum_gdisp(ctx, dev.dc(), 0, rop, paint);
 }
 
 void line(drawing_context* ctx, double x1, double y1, double x2, double y2, int colour, int style) {
@@ -227,6 +230,79 @@ TEST(DisplayImages, TextsBecomeTheStrokesOfTheirGlyphs) {
     EXPECT_EQ(lines("\xf0\x40", 0).size(), static_cast<std::size_t>(cross));
     EXPECT_EQ(lines("\x8a\xbf\x8a\xbf", 85), lines("\x8a\xbf\x8a\xbf", 80));
     EXPECT_NE(lines("\x8a\xbf\x8a\xbf", 70), lines("\x8a\xbf\x8a\xbf", 80));
+}
+
+void polygon_lines(drawing_context* ctx, std::initializer_list<std::array<double, 2>> points, int layer, int group,
+                   int colour) {
+    const std::array<double, 2>* p = points.begin();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto& a = p[i];
+        const auto& b = p[(i + 1) % points.size()];
+        xlum_set_line(ctx, nullptr, 13, 0, a[0], a[1], b[0], b[1], layer, group, colour, 1);
+    }
+}
+int32_t arc(drawing_context* ctx, double cx, double cy, double r, int layer, int group, int colour) {
+    return xlum_set_arc(ctx, nullptr, 13, 0, cx, cy, r, 0, 360, layer, group, colour, 1);
+}
+
+TEST(DisplayImages, PaintGroupsMarkersAndLinkLines) {
+    Device dev(320, 240);
+    // Marker floods in greys 3, 9 and 12 inside a square, a triangle and a circle.
+    show_part(dev, 0, 0, 160, 120, [](drawing_context* ctx) {
+        polygon_lines(ctx, {{10, 10}, {70, 10}, {70, 70}, {10, 70}}, 1, 1, 1);
+        polygon_lines(ctx, {{90, 10}, {150, 10}, {120, 70}}, 1, 1, 2);
+        arc(ctx, 40, 95, 20, 1, 1, 4);
+        const double seeds[3][3] = {{40, 40, 3}, {120, 30, 9}, {40, 95, 12}};
+        for (const auto& m : seeds) ctx->c7[arc(ctx, m[0], m[1], 4, 1, 1, 5)] = static_cast<int32_t>(m[2]);
+        ctx->marker_paint = 1;
+        ctx->back_color = 0xFFFFFF;  // the device's white
+    });
+    // Layer paint: a square with a square hole (its layer painted later in the background colour), and outlines
+    // of a layer in pen colours, left undrawn: a triangle and a circle.
+    show_part(
+        dev, 160, 0, 160, 120,
+        [](drawing_context* ctx) {
+            ctx->paint_layer_color[3] = 0xC08040;
+            ctx->paint_layer_color[2] = 0xFFFFFF;
+            ctx->paint_layer_color[5] = -2;
+            polygon_lines(ctx, {{10, 10}, {110, 10}, {110, 110}, {10, 110}}, 3, 1, 1);
+            polygon_lines(ctx, {{35, 35}, {85, 35}, {85, 85}, {35, 85}}, 2, 1, 1);
+            polygon_lines(ctx, {{120, 10}, {155, 10}, {137, 50}}, 5, 1, 2);
+            arc(ctx, 137, 85, 20, 5, 1, 4);
+        },
+        13, 1);
+    // Group paint: one group by its RGB tag, one by a named colour; the tag texts on a hidden layer.
+    show_part(
+        dev, 0, 120, 160, 120,
+        [](drawing_context* ctx) {
+            ctx->paint_layer_color[8] = 0;  // a painted layer lets the group paint run
+            ctx->disp_layer[9] = 0;
+            polygon_lines(ctx, {{10, 10}, {70, 10}, {40, 100}}, 1, 3, 1);
+            arc(ctx, 115, 55, 35, 1, 4, 1);
+            const char* tags[3][2] = {{"&RUV.RGB& 0 160 255", "3"}, {"&RUV.NAME& sea 40 200 120", "4"}, {"sea", "4"}};
+            for (const auto& t : tags)
+                xlum_set_text(ctx, nullptr, 13, 0, t[0], 5, 0, 0, 10, 10, 1, 0, 0, 0, 9, t[1][0] - '0', 1, 1);
+        },
+        13, 1);
+    // Link lines from texts (drawn as boxes) to their lines, and the texts' origin marks.
+    Drawing d;
+    drawing_context* ctx = d.peek();
+    ctx->disp_pen_width = -1;
+    ctx->draw_kanji_mode = 0;
+    ctx->link_line_disp_sw = 1;
+    ctx->text_orgin_disp_size = 3;
+    ctx->pen_color[7] = 0x0000C0;
+    for (int i = 0; i < 3; ++i) {
+        const int32_t line = xlum_set_line(ctx, nullptr, 13, 0, 20 + 45 * i, 20, 50 + 45 * i, 30, 1, 1, 2, 1);
+        const int32_t text = xlum_set_text(ctx, nullptr, 13, 0, kKanji, 6, 10 + 50 * i, 80 + 10 * i, 12, 16, 1, 15 * i,
+                                           0, 0, 1, 1, 1, 1);
+        xlum_set_link_attribute(ctx, line, i + 1, -1, -1, -1, -1, -1, -1);
+        xlum_set_link_attribute(ctx, text, i + 1, -1, -1, -1, -1, -1, -1);
+    }
+    xlum_make_window_d(ctx, 0, 0, 0, 160, 120, 160, 120, 320, 240);
+    xlum_gdisp(ctx, dev.dc(), 0, 13, 0);
+    EXPECT_EQ(xlum_draw_text_origin(ctx, dev.dc(), 0, 13), 1);
+    EXPECT_TRUE(dev.matches_reference("paint_links", 0, 0.0));
 }
 
 }  // namespace

@@ -1,19 +1,119 @@
-// Paint: group colours from tag texts, and paint of nested outlines on a device.
+// Paint: group colours from tag texts; outlines chained and filled, groups painted, markers flooded on a device.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "device_test_support.h"
+#include "drawing2d/device_mapping.h"
+#include "drawing2d/drawing_display.h"
 #include "drawing2d/paint.h"
 #include "drawing2d/row_store.h"
 #include "drawing_test_support.h"
+#include "platform/window.h"
 
 namespace kz::drawing2d {
 namespace {
 
 using test::Drawing;
+constexpr platform::ColorRef kWhite = 0xFFFFFF;
 
 int32_t put_text(drawing_context* ctx, const char* text, int kind, int group) {
     return xlum_set_text(ctx, nullptr, 0, -1, text, kind, 0, 0, 10, 10, 0, 0, 0, 0, 1, group, 1, 1);
+}
+
+// A drawing shown one unit to a pixel on a 200 x 200 device.
+struct Painted {
+    Drawing drawing;
+    drawing_context* ctx = drawing.peek();
+    test::Device device{200, 200};
+    Painted() {
+        ctx->disp_pen_width = -1;
+        ctx->back_color = 0xFFFFFF;
+        xlum_make_window_d(ctx, 0, 0, 0, 200, 200, 0, 0, 200, 200);
+    }
+    int32_t line(double x1, double y1, double x2, double y2, int layer = 1, int group = 1, int colour = 1) {
+        return xlum_set_line(ctx, nullptr, 13, 0, x1, y1, x2, y2, layer, group, colour, 1);
+    }
+    void square(double x0, double y0, double x1, double y1, int layer = 1, int group = 1, int colour = 1) {
+        line(x0, y0, x1, y0, layer, group, colour);
+        line(x1, y0, x1, y1, layer, group, colour);
+        line(x1, y1, x0, y1, layer, group, colour);
+        line(x0, y1, x0, y0, layer, group, colour);
+    }
+    int show(int paint = 1) { return xlum_gdisp(ctx, device.dc(), 0, 13, paint); }
+};
+
+// A square with a notch cut into its left side; the notch's first line starts `gap` units from the bottom's end.
+// Ends within 2 units join, so a gap of 2 keeps the notch; at 3 the chain closes straight up the left side and
+// the notch's two lines form a triangle of their own: the notch is painted too.
+TEST(LayerPaint, EndsWithinTwoUnitsJoinAndOpenChainsCloseStraightBack) {
+    for (const auto& [gap, notch_painted] : {std::pair{2, false}, std::pair{3, true}}) {
+        Painted p;
+        p.ctx->paint_layer_color[1] = 0xFF0000;
+        p.line(20, 20, 180, 20), p.line(180, 20, 180, 180), p.line(180, 180, 20, 180);
+        p.line(20 + gap, 180, 100, 100), p.line(100, 100, 20, 20);
+        p.show();
+        EXPECT_EQ(p.device.at(150, 100), 0xFF0000u) << gap;
+        EXPECT_EQ(p.device.at(40, 100) == 0xFF0000u, notch_painted) << gap;
+    }
+}
+
+TEST(LayerPaint, LayerColoursOwnOrPenOrNone) {
+    Painted p;
+    p.ctx->paint_layer_color[1] = -1;  // never painted
+    p.ctx->paint_layer_color[2] = -2;  // in the pen colour of the first line's colour number
+    p.ctx->paint_layer_color[3] = 0x00FF00;
+    p.ctx->pen_color[4] = 0x123456;
+    p.square(10, 10, 60, 60, 1);
+    p.square(70, 10, 120, 60, 2, 1, 4);
+    p.square(130, 10, 180, 60, 3);
+    p.square(10, 70, 60, 120, 4);  // layer 4 has no paint colour
+    p.show();
+    EXPECT_EQ(p.device.at(35, 35), kWhite);
+    EXPECT_EQ(p.device.at(95, 35), 0x123456u);
+    EXPECT_EQ(p.device.at(155, 35), 0x00FF00u);
+    EXPECT_EQ(p.device.at(35, 95), kWhite);
+    // On its own: a colour given replaces the layer's own, but a layer without one stays unpainted; the clip and
+    // the raster mode are put back.
+    p.device.clear();
+    EXPECT_EQ(xlum_paint_layer(p.ctx, p.device.dc(), 0, 13, 1, 3, 0x0000FF), 1);
+    EXPECT_EQ(p.device.at(35, 35), kWhite);
+    EXPECT_EQ(p.device.at(95, 35), 0x0000FFu);
+    EXPECT_EQ(p.device.at(155, 35), 0x0000FFu);
+    EXPECT_FALSE(platform::gdi_state(*p.device.dc()).clipping);
+    EXPECT_EQ(p.ctx->disp_paint_color, -1);
+    EXPECT_EQ(xlum_paint_layer(p.ctx, p.device.dc(), 0, 13, 1, 1, 0x0000FF), 0);
+}
+
+TEST(GroupPaint, TaggedGroupsAreFilledInTheirColour) {
+    Painted p;
+    p.square(20, 20, 80, 80, 1, 3);
+    p.square(120, 20, 180, 80, 1, 4);
+    put_text(p.ctx, "&RUV.RGB& 255 300 -5", 5, 3);
+    EXPECT_EQ(xlum_gdisp_paint_by_zudat(p.ctx, p.device.dc(), 0, 13), 1);
+    EXPECT_EQ(p.device.at(50, 50), 0x00FFFFu);
+    EXPECT_EQ(p.device.at(150, 50), kWhite);
+}
+
+TEST(MarkerFlood, MarkersFloodTheirAreaInGreyOnce) {
+    Painted p;
+    p.square(20, 20, 100, 100);
+    const int32_t marker = xlum_set_arc(p.ctx, nullptr, 13, 0, 60, 60, 5, 0, 360, 1, 1, 1, 1);
+    p.ctx->c7[marker] = 3;
+    p.ctx->marker_paint = 1;
+    EXPECT_EQ(p.show(0), 1);
+    EXPECT_EQ(p.device.at(60, 60), platform::rgb(48, 48, 48));
+    EXPECT_EQ(p.device.at(30, 30), platform::rgb(48, 48, 48));
+    EXPECT_EQ(p.device.at(150, 150), kWhite);
+    EXPECT_EQ(p.ctx->marker_paint, 0);
+    p.device.clear();
+    p.show(0);  // the marker is an arc again, and nothing floods
+    EXPECT_EQ(p.device.at(30, 30), kWhite);
+    p.ctx->marker_paint = 1;
+    platform::set_forced_key_state(platform::VK_ESCAPE, 1);
+    EXPECT_EQ(xlum_gdisp_paint_by_marker(p.ctx, p.device.dc(), 0, 13), 0);
+    platform::set_forced_key_state(platform::VK_ESCAPE, -1);
+    EXPECT_EQ(p.device.at(30, 30), kWhite);
 }
 
 TEST(GroupPaint, TagTextsColourTheirGroups) {
