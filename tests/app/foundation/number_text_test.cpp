@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/foundation/field_tokenizer.h"
@@ -145,4 +146,10 @@ TEST(NumberText, SameResultsUnderADecimalCommaLocale) {
     EXPECT_EQ(in_c[0], "1.5");
     EXPECT_EQ(in_c[4], "26");  // hex as atof reads it
     EXPECT_EQ(in_c[5], "12");
+}
+
+TEST(NumberText, AnglesWrapIntoOneTurn) {
+    // A tiny negative angle lands on 360 after the shift and must come back to 0: the result stays below a turn.
+    const std::pair<double, double> cases[] = {{-1e-20, 0.0}, {360.0, 0.0}, {-90.0, 270.0}, {725.0, 5.0}};
+    for (const auto& [angle, wrapped] : cases) EXPECT_EQ(wrap_degrees(angle), wrapped) << angle;
 }
