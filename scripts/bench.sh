@@ -1,11 +1,66 @@
 #!/usr/bin/env bash
-# Builds the benchmarks without sanitizers (build-bench/, Release) and runs the ones named, or all.
+# Builds the benchmarks without sanitizers (build-bench/, Release) and runs them.
+#   scripts/bench.sh NAME...             runs the programs named (bench_NAME), as Google Benchmark prints them
+#   scripts/bench.sh [--quick] [--table] runs every program and prints one Markdown table of ours against the peer,
+#                                        paired as bench/pairs.txt says; --quick measures each case only briefly.
+# KZ_JOBS sets the build's jobs; KZ_BENCH_TIMEOUT (seconds, default 600) ends a program that runs too long;
+# the programs' files go below TMPDIR (default /tmp).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+quick=0
+table=0
+names=()
+for a in "$@"; do
+  case $a in
+    --quick) quick=1 ;;
+    --table) table=1 ;;
+    *) names+=("$a") ;;
+  esac
+done
+[ ${#names[@]} -eq 0 ] && table=1
 bash scripts/setup.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKZ_SANITIZE=OFF -DKZ_BUILD_TESTS=OFF >/dev/null
-ninja -C build-bench
+ninja -C build-bench -j "${KZ_JOBS:-$(nproc)}" >build-bench/ninja.log 2>&1 || { tail -n 40 build-bench/ninja.log; exit 1; }
 export LP_NUM_THREADS=${LP_NUM_THREADS:-2} QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-if [ $# -eq 0 ]; then set -- build-bench/bin/bench_*; else set -- "${@/#/build-bench/bin/bench_}"; fi
-for b in "$@"; do echo "== $b"; "$b"; done
+if [ "$table" = 0 ]; then
+  for n in "${names[@]}"; do echo "== bench_$n"; "build-bench/bin/bench_$n"; done
+  exit 0
+fi
+
+# The programs' scratch files go to a folder of this run's own, removed at the end however the run ends.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+out=build-bench/results
+rm -rf "$out"
+mkdir -p "$out"
+pairs=bench/pairs.txt
+start=$(date -u '+%Y-%m-%d %H:%M UTC')
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+t0=$(date +%s)
+for b in build-bench/bin/bench_*; do
+  p=${b##*/bench_}
+  # Only the benchmarks a row names are run: the others are steps on the way or kept for a closer look.
+  wanted=$(awk -F'|' -v p="$p" '!/^#/ && $1 ~ "^ *"p" *$" { print $3 " " $5 }' "$pairs" | tr ' ' '\n' | sed '/^$/d' |
+    sed 's/[][().*+?^$]/\\&/g; s/.*/^&(\/|$)/' | paste -sd'|')
+  if [ -z "$wanted" ]; then
+    echo "bench_$p: no row in $pairs" >&2
+    continue
+  fi
+  extra=()
+  [ "$quick" = 1 ] && extra+=(--benchmark_min_time=0.05)
+  status=0
+  timeout -k 10 "${KZ_BENCH_TIMEOUT:-600}" "$b" --benchmark_filter="$wanted" --benchmark_out="$out/$p.json" \
+    --benchmark_out_format=json "${extra[@]}" >"$out/$p.txt" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "bench_$p: ended with status $status (see $out/$p.txt)" >&2
+    rm -f "$out/$p.json"
+  fi
+done
+minutes=$((($(date +%s) - t0 + 59) / 60))
+echo
+echo "$start, $(nproc) cores, load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after;" \
+  "$minutes min$([ "$quick" = 1 ] && echo ', quick')"
+echo
+/usr/bin/python3 scripts/bench_table.py "$pairs" "$out"
