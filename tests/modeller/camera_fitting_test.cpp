@@ -44,7 +44,8 @@ struct Aspect {
 };
 
 TEST(CameraFitting, EveryVertexProjectsIntoTheViewport) {
-    for (const Aspect a : {Aspect{64, 128}, Aspect{96, 96}, Aspect{120, 80}, Aspect{128, 64}}) {
+    OfuVector3 wide_eye[2];  // the fits of the widest view, low and hi
+    for (const Aspect a : {Aspect{128, 64}, Aspect{120, 80}, Aspect{96, 96}, Aspect{64, 128}}) {
         for (const bool hi : {false, true}) {
             SCOPED_TRACE(testing::Message() << a.width << "x" << a.height << (hi ? " hi" : " low"));
             HeadlessScene s(a.width, a.height);
@@ -63,6 +64,12 @@ TEST(CameraFitting, EveryVertexProjectsIntoTheViewport) {
             _O3duCamera fitted;
             m.GetCamera(fitted);
             EXPECT_EQ(fitted.fov, 30);  // a tall view fits with a narrower angle but keeps its own
+            // Views at least as wide as tall fit alike: their whole vertical angle governs.
+            if (a.width == 128) {
+                wide_eye[hi] = fitted.eye;
+            } else if (a.width >= a.height) {
+                EXPECT_NEAR(length(fitted.eye - wide_eye[hi]), 0, 1e-6);
+            }
             const OfuVector3 d0 = c.target - c.eye, d1 = fitted.target - fitted.eye;
             EXPECT_NEAR(length(cross(d0, d1)) / (length(d0) * length(d1)), 0, 1e-9);  // moved along the view only
 

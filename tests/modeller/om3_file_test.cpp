@@ -14,6 +14,7 @@
 #include "geometry/vector_math.h"
 #include "modeller/o3du_read_mesh3.h"
 #include "modeller/o3du_write_mesh3.h"
+#include "modeller/om3_chunks.h"
 #include "render_support.h"
 #include "support/test_paths.h"
 
@@ -285,6 +286,32 @@ TEST(Om3File, FileLevelFacts) {
     // A write that cannot happen leaves no file behind.
     const std::string nowhere = output_file("no_such_folder/x.om3");
     EXPECT_EQ(CO3duWriteMesh3::WriteModel(*s.modeller, nowhere.c_str(), 1), 0);
+}
+
+// A triangle's corner may name the last vertex its set has read, and not one more.
+TEST(Om3File, IndicesStayWithinTheirSetsVertices) {
+    const std::string good = read_bytes(written_scene("om3_index_base.om3"));
+    std::size_t at = 0, index_at = 0;
+    std::int32_t vertices = 0;
+    while (at + 8 <= good.size() && index_at == 0) {
+        std::int32_t type = 0, size = 0;
+        std::memcpy(&type, &good[at], 4);
+        std::memcpy(&size, &good[at + 4], 4);
+        if (type == OM3_TRIANGLE_SET) vertices = 0;
+        if (type == OM3_VERTEX) ++vertices;
+        if (type == OM3_INDEX) index_at = at + 8;
+        at += static_cast<std::size_t>(size);
+    }
+    ASSERT_GT(index_at, 0u);
+    HeadlessScene s;
+    for (const std::int32_t corner : {vertices - 1, vertices}) {
+        std::string bytes = good;
+        std::memcpy(&bytes[index_at], &corner, 4);
+        CO3duPosList added;
+        std::string error;
+        EXPECT_EQ(CO3duReadMesh3::ReadData(*s.modeller, bytes, added, 0, error), corner < vertices ? 1 : 0) << corner;
+        s.modeller->RemoveShapeAll();
+    }
 }
 
 // Every byte of a refused file is checked before the modeller sees any of it; accepted files are whatever the
