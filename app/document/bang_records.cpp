@@ -176,9 +176,11 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
             for (int i = 0; i < face->point_count(); ++i) {
                 SurfacePoint s;
                 s.part = p, s.face = f, s.point = i;
-                std::copy(face->world_point(i), face->world_point(i) + 3, s.position);
+                const std::array<double, 3> at = face->world_point(i);
+                std::copy(at.begin(), at.end(), s.position);
                 // A flat face keeps no normals of its points: its own is theirs.
-                const double* n = face->world_normal(i);
+                const std::array<double, 3> along = face->world_normal(i);
+                const double* n = along.data();
                 const bool own = n[0] * n[0] + n[1] * n[1] + n[2] * n[2] > 1e-24;
                 kz::foundation::vec3_normalize(own ? n : face_normal, s.normal);
                 points.push_back(s);
@@ -213,7 +215,7 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
         kz::scene::XLeaf* face = trunk->parts[s.part]->faces[s.face];
         double unit[3], local[3];
         kz::foundation::vec3_normalize(sum.data(), unit);
-        kz::foundation::transform_direction(local, unit, face->world_inverse);
+        kz::foundation::transform_direction(local, unit, face->world_inverse().data());
         kz::foundation::vec3_normalize(local, local);
         face->SetPointNormal(s.point, local);
         trunk->parts[s.part]->record->sides = 2;

@@ -24,6 +24,18 @@ namespace {
 
 constexpr int kFieldBytes = 2399;  // fields of 2398 bytes and a terminator; a longer one reads as empty
 
+// Adds a counted part to the trunk, lets `fill` write its record and builds it when the document builds shapes.
+template <class Fill>
+int add_filled_part(XView& view, XTrunk& trunk, int line_number, Fill fill) {
+    const int part = trunk.AddLeaves();
+    view.document.guard.add_shapes(1);
+    kz::scene::XLeaves* leaves = trunk.parts[part];
+    leaves->line_number = line_number;
+    fill(*leaves->record);
+    if (view.document.build_shapes) leaves->Build(nullptr);
+    return part;
+}
+
 enum class Row {
     Trunk,
     Shape,
@@ -371,12 +383,8 @@ int XView::AddShapeRecord(const char* line, int line_number) {
         ClearPendingLines();
     }
     XTrunk* trunk = CurrentTrunk();
-    int part = -1;
-    {
-        COBJECTA record(nullptr, this, trunk);
-        record.ReadFigureLine(line);
-        part = AddPart(trunk->index, &record, line_number);
-    }
+    // The line is read straight into the new part's record: its texts are made once, not made and copied.
+    const int part = add_filled_part(*this, *trunk, line_number, [line](COBJECTA& own) { own.ReadFigureLine(line); });
     if (part >= 0 && part < trunk->part_count())
         for (const std::string& text : document.pending_lines) trunk->parts[part]->AddCommentLine(text.c_str());
     ClearPendingLines();
@@ -386,15 +394,7 @@ int XView::AddShapeRecord(const char* line, int line_number) {
 int XView::AddPart(int trunk_index, const COBJECTA* record, int line_number) {
     XTrunk* trunk = TrunkAt(trunk_index);
     if (!trunk || !record) return -1;
-    const int part = trunk->AddLeaves();
-    document.guard.add_shapes(1);
-    kz::scene::XLeaves* leaves = trunk->parts[part];
-    leaves->line_number = line_number;
-    if (document.build_shapes)
-        leaves->Build(record);
-    else
-        leaves->record->CopyFrom(record);
-    return part;
+    return add_filled_part(*this, *trunk, line_number, [record](COBJECTA& own) { own.CopyFrom(record); });
 }
 
 int XView::DuplicateShapes(const char* line) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/foundation/small_vector_math.h"
+#include "app/foundation/trig_memo.h"
 
 namespace kz::foundation {
 
@@ -29,7 +30,8 @@ void identity_matrix4(double* m) {
 void axis_rotation_matrix(double* m, int axis, double degrees, double sign) {
     identity_matrix4(m);
     const double t = degrees / 180.0 * kPi * sign;
-    const double c = std::cos(t), s = std::sin(t);
+    double c = 1.0, s = 0.0;
+    memo_sin_cos(t, &s, &c);
     switch (axis) {
     case 'X':
     case 'x':

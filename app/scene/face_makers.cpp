@@ -8,6 +8,7 @@
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/convex_split.h"
 #include "app/foundation/matrix_ops.h"
+#include "app/foundation/trig_memo.h"
 #include "app/foundation/vector_geometry.h"
 #include "app/scene/view_services.h"
 #include "app/scene/xleaf.h"
@@ -41,6 +42,8 @@ struct FacePlane {
 // Keeps every point that differs from the last kept one; false when fewer than three remain.
 bool plan_face(const double* points, int count, const double* normals, bool vertical_rule, FacePlane& plane) {
     if (!points || count < 1) return false;
+    plane.points.reserve(3 * std::size_t(count));
+    if (normals) plane.normals.reserve(3 * std::size_t(count));
     for (int i = 0; i < count; ++i) {
         const double* p = points + 3 * i;
         if (!plane.points.empty()) {
@@ -56,15 +59,15 @@ bool plan_face(const double* points, int count, const double* normals, bool vert
     if (n < 3) return false;
     double normal[3] = {0.0, 0.0, 1.0};
     polygon_normal(plane.points.data(), n, normal, nullptr);
-    double azimuth = degrees(std::atan2(normal[1], normal[0])) - 90.0;
-    const double tilt = degrees(std::atan2(normal[2], std::hypot(normal[0], normal[1]))) - 90.0;
+    double azimuth = degrees(memo_atan2(normal[1], normal[0])) - 90.0;
+    const double tilt = degrees(memo_atan2(normal[2], std::hypot(normal[0], normal[1]))) - 90.0;
     if (vertical_rule && std::fabs(normal[0]) < 1e-10 && std::fabs(normal[1]) < 1e-10)
         azimuth = normal[2] < 0.0 ? 180.0 : 0.0;
     const double turn[3] = {tilt, 0.0, azimuth};
     compose_matrix_ops(0, plane.to_plane, plane.points.data(), turn, 0, op_code("M-"), op_code("z-"), op_code("x-"));
     double second[3];
     transform_point(second, &plane.points[3], plane.to_plane);
-    const double edge[3] = {0.0, 0.0, degrees(std::atan2(second[1], second[0]))};
+    const double edge[3] = {0.0, 0.0, degrees(memo_atan2(second[1], second[0]))};
     double edge_turn[16];
     compose_matrix_ops(0, edge_turn, nullptr, edge, 0, op_code("z-"));
     multiply_matrix4(plane.to_plane, plane.to_plane, edge_turn);

@@ -1,5 +1,5 @@
-// XLeaf: the face's points and normals, area and width, world copies, depth, plane and the GDI drawing and hit test
-// of the plan and hidden-line modes.
+// XLeaf: the face's points and normals, area and width, their world places, depth, plane and the GDI drawing and hit
+// test of the plan and hidden-line modes.
 #include "app/scene/xleaf.h"
 
 #include <algorithm>
@@ -21,7 +21,7 @@ namespace kz::scene {
 using namespace kz::foundation;
 
 XLeaf::XLeaf(XLeaves* owner_in, std::int32_t code) : owner(owner_in), face_code(code) {
-    for (double* m : {frame, frame_inverse, world, world_inverse}) identity_matrix4(m);
+    for (double* m : {frame, frame_inverse}) identity_matrix4(m);
 }
 
 XLeaf::~XLeaf() = default;
@@ -30,20 +30,29 @@ void XLeaf::AllocPoints(int n) {
     n = std::max(n, 0);
     count_ = 0;
     capacity_ = n;
-    points_ = n > 0 ? std::make_unique<double[]>(12 * std::size_t(n)) : nullptr;
+    own_normals_ = n > 0;
+    points_ = n > 0 ? std::make_unique<double[]>(6 * std::size_t(n)) : nullptr;
+}
+
+void XLeaf::HoldNormals() {
+    if (own_normals_ || capacity_ < 1) return;
+    auto block = std::make_unique<double[]>(6 * std::size_t(capacity_));
+    std::copy(points_.get(), points_.get() + 3 * std::size_t(capacity_), block.get());
+    for (int i = 0; i < capacity_; ++i) std::copy(normal, normal + 3, block.get() + 3 * (std::size_t(capacity_) + i));
+    points_ = std::move(block);
+    own_normals_ = true;
 }
 
 void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const double* normals) {
     if (!points || n < 1) return;
-    AllocPoints(n);
+    capacity_ = n;
+    own_normals_ = normals != nullptr;
+    points_ = std::make_unique<double[]>((own_normals_ ? 6 : 3) * std::size_t(n));
     double face_normal[3] = {0.0, 0.0, 0.0};
     polygon_normal(points, n, face_normal, nullptr);
     std::copy(face_normal, face_normal + 3, normal);
-    for (int i = 0; i < n; ++i) {
-        std::copy(points + 3 * i, points + 3 * i + 3, array(kLocalPoints) + 3 * i);
-        const double* q = normals ? normals + 3 * i : face_normal;
-        std::copy(q, q + 3, array(kLocalNormals) + 3 * i);
-    }
+    std::copy(points, points + 3 * std::size_t(n), points_.get());
+    if (normals) std::copy(normals, normals + 3 * std::size_t(n), points_.get() + 3 * std::size_t(n));
     count_ = n;
     if (color_in >= 0) color = static_cast<std::uint32_t>(color_in);
     double sum = 0.0;
@@ -59,29 +68,58 @@ void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const 
         hi = std::max(hi, local_point(i)[0]);
     }
     width = hi - lo;
-    RefreshWorldPoints();
 }
 
 void XLeaf::ShapePoint(int i, double* out) const { transform_point(out, local_point(i), frame); }
 
 void XLeaf::SetPointNormal(int i, const double* normal_in_face) {
     if (i < 0 || i >= count_ || !normal_in_face) return;
-    std::copy(normal_in_face, normal_in_face + 3, array(kLocalNormals) + 3 * i);
-    transform_direction(array(kWorldNormals) + 3 * i, local_normal(i), world);
+    HoldNormals();
+    std::copy(normal_in_face, normal_in_face + 3, points_.get() + 3 * (std::size_t(capacity_) + i));
 }
 
-void XLeaf::RefreshWorldPoints() {
-    for (int i = 0; i < count_; ++i) {
-        transform_point(array(kWorldPoints) + 3 * i, local_point(i), world);
-        transform_direction(array(kWorldNormals) + 3 * i, local_normal(i), world);
-    }
+std::array<double, 16> XLeaf::world() const {
+    std::array<double, 16> m;
+    if (owner)
+        multiply_matrix4(m.data(), frame, owner->L);
+    else
+        std::copy(frame, frame + 16, m.begin());
+    return m;
+}
+
+std::array<double, 16> XLeaf::world_inverse() const {
+    std::array<double, 16> m;
+    if (owner)
+        multiply_matrix4(m.data(), owner->L_inverse, frame_inverse);
+    else
+        std::copy(frame_inverse, frame_inverse + 16, m.begin());
+    return m;
+}
+
+std::array<double, 3> XLeaf::world_point(int i) const {
+    std::array<double, 3> p;
+    transform_point(p.data(), local_point(i), world().data());
+    return p;
+}
+
+std::array<double, 3> XLeaf::world_normal(int i) const {
+    std::array<double, 3> n;
+    transform_direction(n.data(), local_normal(i), world().data());
+    return n;
+}
+
+std::vector<double> XLeaf::world_points() const {
+    const std::array<double, 16> m = world();
+    std::vector<double> out(3 * std::size_t(count_));
+    for (int i = 0; i < count_; ++i) transform_point(&out[3 * i], local_point(i), m.data());
+    return out;
 }
 
 int XLeaf::GetWorldPlane(double* point, double* normal_out) {
     if (count_ < 3) return 0;
-    RefreshWorldPoints();
-    if (point) std::copy(world_point(0), world_point(0) + 3, point);
-    if (normal_out) transform_direction(normal_out, normal, world);
+    const std::array<double, 16> m = world();
+    if (point) transform_point(point, local_point(0), m.data());
+    if (normal_out) transform_direction(normal_out, normal, m.data());
     return 1;
 }
 
@@ -89,11 +127,11 @@ double XLeaf::ComputeDepth(const double* eye, const double* target, double* near
     depth = -1.0;
     if (nearest) *nearest = -1.0;
     if (count_ < 3 || !eye) return -1.0;
-    RefreshWorldPoints();
+    const std::vector<double> points = world_points();
     double far_distance = 0.0, near_target = DBL_MAX;
     for (int i = 0; i < count_; ++i) {
-        far_distance = std::max(far_distance, vec3_distance(world_point(i), eye));
-        if (target) near_target = std::min(near_target, vec3_distance(world_point(i), target));
+        far_distance = std::max(far_distance, vec3_distance(&points[3 * i], eye));
+        if (target) near_target = std::min(near_target, vec3_distance(&points[3 * i], target));
     }
     if (nearest && target) *nearest = near_target;
     depth = far_distance;
@@ -104,8 +142,7 @@ int XLeaf::HitTestScreenPoint(std::uint64_t screen_point) {
     XViewServices* v = owner ? owner->view() : nullptr;
     EyeRecord* eye = v ? v->Eye() : nullptr;
     if (!eye || count_ < 3) return 0;
-    RefreshWorldPoints();
-    std::vector<double> view_points(world_point(0), world_point(0) + 3 * std::size_t(capacity_));
+    std::vector<double> view_points = world_points();
     transform_points_to_view(*eye, view_points.data(), count_);
     std::vector<int> screen;
     const int n = project_polygon_to_screen(*eye, view_points.data(), count_, screen);
@@ -120,10 +157,11 @@ int XLeaf::DrawPastedLines(void* device_context) {
     EyeRecord* eye = v ? v->Eye() : nullptr;
     if (lines.size() < 3 || !eye || !device_context) return 0;
     auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
+    const std::array<double, 16> m = world();
     for (const PastedLine& line : lines) {
         double a[3], b[3];
-        transform_point(a, line.start, world);
-        transform_point(b, line.end, world);
+        transform_point(a, line.start, m.data());
+        transform_point(b, line.end, m.data());
         draw_projected_line(*eye, dc, a, b, lines[0].color);
     }
     return 1;
@@ -133,10 +171,11 @@ int XLeaf::Draw(void* device_context) {
     XViewServices* v = owner ? owner->view() : nullptr;
     EyeRecord* eye = v ? v->Eye() : nullptr;
     if (!eye || count_ < 3) return 0;
-    RefreshWorldPoints();
     if (!device_context) return 1;
     auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
-    std::vector<double> view_points(world_point(0), world_point(0) + 3 * std::size_t(capacity_));
+    const std::array<double, 16> m = world();
+    const std::vector<double> world_copy = world_points();
+    std::vector<double> view_points = world_copy;
     transform_points_to_view(*eye, view_points.data(), count_);
     std::vector<int> screen;
     const int n = project_polygon_to_screen(*eye, view_points.data(), count_, screen);
@@ -144,7 +183,7 @@ int XLeaf::Draw(void* device_context) {
     XTrunk* trunk = owner->owner;
     const std::uint32_t base_color = trunk && trunk->highlight_color ? trunk->highlight_color : color;
     double world_normal_now[3];
-    transform_direction(world_normal_now, normal, world);
+    transform_direction(world_normal_now, normal, m.data());
     const std::uint32_t fill = scale_color(shade_factor(*eye, world_normal_now, nullptr), base_color, nullptr);
     const COBJECTA* base = trunk ? trunk->base_record() : nullptr;
     const int style = base && base->draw_style >= 1 ? base->draw_style : owner->record->draw_style;
@@ -154,9 +193,11 @@ int XLeaf::Draw(void* device_context) {
     eye->outline_mode = saved_mode;
     DrawPastedLines(device_context);
     for (int i = 0; i < count_; ++i) {
-        double tip[3];
-        for (int k = 0; k < 3; ++k) tip[k] = world_point(i)[k] + 20.0 * world_normal(i)[k];
-        draw_projected_line(*eye, dc, world_point(i), tip, 0xFFFFFF);
+        const double* at = &world_copy[3 * i];
+        double along[3], tip[3];
+        transform_direction(along, local_normal(i), m.data());
+        for (int k = 0; k < 3; ++k) tip[k] = at[k] + 20.0 * along[k];
+        draw_projected_line(*eye, dc, at, tip, 0xFFFFFF);
     }
     return 1;
 }

@@ -1,6 +1,7 @@
 // XLeaf, one face polygon of a shape: its outline in the shape's frame and in the world, the face matrices, area,
 // depth for back-to-front drawing, and the lines of a CAD drawing pasted on it.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -58,13 +59,19 @@ public:
     double ComputeDepth(const double* eye, const double* target, double* nearest = nullptr);
 
     int point_count() const { return count_; }
-    const double* local_point(int i) const { return array(kLocalPoints) + 3 * i; }
-    const double* local_normal(int i) const { return array(kLocalNormals) + 3 * i; }
-    const double* world_point(int i) const { return array(kWorldPoints) + 3 * i; }
-    const double* world_normal(int i) const { return array(kWorldNormals) + 3 * i; }
+    const double* local_point(int i) const { return points_.get() + 3 * i; }
+    // A face given no normals of its points keeps none: its own normal stands for each.
+    const double* local_normal(int i) const { return own_normals_ ? points_.get() + 3 * (capacity_ + i) : normal; }
+    // World copies are worked out from the shape's placement when asked, never kept.
+    std::array<double, 3> world_point(int i) const;
+    std::array<double, 3> world_normal(int i) const;
+    std::vector<double> world_points() const;
+    // Face plane -> world and back: the face frame composed with its shape's placement (p' = p x M).
+    std::array<double, 16> world() const;
+    std::array<double, 16> world_inverse() const;
     // Local outline carried by the frame inverse back into the shape's coordinates.
     void ShapePoint(int i, double* out) const;
-    // Replaces point i's normal (in the face's own frame); its world copy follows.
+    // Replaces point i's normal (in the face's own frame).
     void SetPointNormal(int i, const double* normal_in_face);
 
     XLeaves* owner = nullptr;
@@ -73,11 +80,9 @@ public:
     double width = 0.0;
     std::uint32_t color = 0xFFFFFF;
     double normal[3] = {1.0, 1.0, 1.0};
-    // Shape -> face plane and back, and face plane -> world and back (p' = p x M).
+    // Shape -> face plane and back (p' = p x M).
     double frame[16];
     double frame_inverse[16];
-    double world[16];
-    double world_inverse[16];
     double depth = -1.0;
     std::int32_t paste_entry = -1;
     std::int32_t paste_image = -1;
@@ -86,17 +91,14 @@ public:
     std::vector<PastedLine> lines;
 
 private:
-    // The four point arrays of `capacity_` points each live in one block, in this order: a face costs one
-    // allocation, not four.
-    enum Array { kLocalPoints, kLocalNormals, kWorldPoints, kWorldNormals };
-    double* array(Array a) { return points_.get() + std::size_t(a) * 3 * std::size_t(capacity_); }
-    const double* array(Array a) const { return points_.get() + std::size_t(a) * 3 * std::size_t(capacity_); }
-
+    // The local points, then (only when the face was given them) their normals: one block of `capacity_` points
+    // each.
     int count_ = 0;
     int capacity_ = 0;
+    bool own_normals_ = false;
     std::unique_ptr<double[]> points_;
-    // World copies of the points, refreshed from the face's matrix.
-    void RefreshWorldPoints();
+    // Room for the points' own normals, each first set to the face normal.
+    void HoldNormals();
 };
 
 }  // namespace kz::scene

@@ -111,8 +111,9 @@ int XLeaves::Build(const COBJECTA* source) {
         if (bridge) {
             if (owner && owner->HasPartFlag(0, kScreenPartFlag)) bridge->primitive_kind = 1;
             model = bridge->CommitPolygons(this);
-            materials.clear();
-            materials.reserve(bridge->polygons.size() + 10);
+            // One record a polygon and no spare room: a shape's materials are set here only.
+            std::vector<ShapeMaterial>().swap(materials);
+            materials.reserve(bridge->polygons.size());
             for (std::size_t i = 0; i < bridge->polygons.size(); ++i) {
                 ShapeMaterial m;
                 m.material = bridge->polygons[i].material;
@@ -145,6 +146,8 @@ int XLeaves::Build(const COBJECTA* source) {
         }
         surface = 0.0;
         for (const XLeaf* face : faces) surface += face->area;
+        // The face makers keep room for more faces while a shape is made; none are added after.
+        if (faces.capacity() > faces.size() + 2) faces.shrink_to_fit();
     }
     if (bridge) bridge->FreePolygonBuffers();
     if (v) v->EndTiming(kTimingBuild);

@@ -104,10 +104,6 @@ void XLeaves::UpdateMatrix(const double* base, const double* base_inverse) {
     multiply_matrix4(L_inverse, L_inverse, O_inverse);
     multiply_matrix4(Q, P, base);
     multiply_matrix4(Q_inverse, base_inverse, P_inverse);
-    for (XLeaf* face : faces) {
-        multiply_matrix4(face->world, face->frame, L);
-        multiply_matrix4(face->world_inverse, L_inverse, face->frame_inverse);
-    }
     transform_point(base_point_world, base_point_local, L);
     radius = vec3_distance(extreme_points[0], extreme_points[1]) / 2.0;
     double upper[3] = {axis_local[1][0], axis_local[1][1], axis_local[1][2]};

@@ -1,5 +1,6 @@
 // Drag geometry of the move and rotate tools: the drag plane laid through a picked point in the frame the drag
 // target moves in, the cursor's travel on that plane or up and down facing the eye, and world to part points.
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -40,11 +41,12 @@ void XView::SetDragPlane(int trunk_index, int part_index, int face_index, const 
     XTrunk* trunk = TrunkAt(trunk_index);
     XLeaves* part = trunk && part_index >= 0 && part_index < trunk->part_count() ? trunk->parts[part_index] : nullptr;
     const double* frame = nullptr;
+    std::array<double, 16> face_world;
     if (input.target == 1 || input.target == 2) {
         frame = hanging_frame(trunk);
     } else if (input.target == 3 || input.target == 4) {
         if (input.target == 4 && part && face_index >= 0 && face_index < part->face_count() && part->faces[face_index])
-            frame = part->faces[face_index]->world;
+            frame = (face_world = part->faces[face_index]->world()).data();
         else
             frame = parent_shape_frame(trunk, part);
     }

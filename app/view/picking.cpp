@@ -243,7 +243,7 @@ void XView::ApproachFace(std::int64_t point, double value) {
     XLeaf* face = PickFace(point, part, hit, nullptr);
     if (!face) return;
     double n[3];
-    fnd::polygon_normal(face->world_point(0), face->point_count(), n, nullptr);
+    fnd::polygon_normal(face->world_points().data(), face->point_count(), n, nullptr);
     double new_eye[3], new_target[3];
     if (std::fabs(n[2]) > 0.5) {
         // A floor or a ceiling: stand on it and look level the way the eye looked.

@@ -146,9 +146,9 @@ TEST_F(ClipboardPaste, BangRecordsBecomeSmoothFlatPolygons) {
     auto normal_at = [&](int part, double x, double y, double z, double* n) {
         for (kz::scene::XLeaf* f : sub->parts[part]->faces)
             for (int i = 0; f->GetWorldPlane(nullptr, nullptr) && i < f->point_count(); ++i) {
-                const double* p = f->world_point(i);
+                const auto p = f->world_point(i);
                 if (std::fabs(p[0] - x) + std::fabs(p[1] - y) + std::fabs(p[2] - z) < 1e-6) {
-                    const double* w = f->world_normal(i);
+                    const auto w = f->world_normal(i);
                     const double l = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
                     for (int k = 0; k < 3; ++k) n[k] = w[k] / l;
                     return true;

@@ -50,7 +50,7 @@ public:
         double middle[3] = {0, 0, 0};
         for (int i = 0; i < face->point_count(); ++i) {
             double w[3];
-            kz::foundation::transform_point(w, face->local_point(i), face->world);
+            kz::foundation::transform_point(w, face->local_point(i), face->world().data());
             for (int k = 0; k < 3; ++k) middle[k] += w[k] / face->point_count();
         }
         const double from[3] = {middle[0], middle[1] - 10.0, middle[2] + 2000.0};

@@ -54,7 +54,7 @@ TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
         double middle[3] = {0, 0, 0};
         for (int i = 0; i < face->point_count(); ++i) {
             double w[3];
-            kz::foundation::transform_point(w, face->local_point(i), face->world);
+            kz::foundation::transform_point(w, face->local_point(i), face->world().data());
             for (int k = 0; k < 3; ++k) middle[k] += w[k] / face->point_count();
         }
         if (middle[2] > centre[2]) std::copy(middle, middle + 3, centre);
