@@ -34,6 +34,7 @@ struct FacePlane {
     std::vector<double> normals;        // their normals, or empty
     std::vector<double> local;          // plane points (z = 0)
     std::vector<double> local_normals;  // plane normals, or empty
+    FacePlacement placement;
     double to_plane[16];
     double to_shape[16];
     int count() const { return static_cast<int>(points.size() / 3); }
@@ -42,19 +43,25 @@ struct FacePlane {
 // Keeps every point that differs from the last kept one; false when fewer than three remain.
 bool plan_face(const double* points, int count, const double* normals, bool vertical_rule, FacePlane& plane) {
     if (!points || count < 1) return false;
-    plane.points.reserve(3 * std::size_t(count));
-    if (normals) plane.normals.reserve(3 * std::size_t(count));
+    plane.points.resize(3 * std::size_t(count));
+    if (normals) plane.normals.resize(3 * std::size_t(count));
+    std::size_t kept = 0;
     for (int i = 0; i < count; ++i) {
         const double* p = points + 3 * i;
-        if (!plane.points.empty()) {
-            const double* last = &plane.points[plane.points.size() - 3];
+        if (kept > 0) {
+            const double* last = &plane.points[3 * (kept - 1)];
             if (std::fabs(p[0] - last[0]) <= kSamePoint && std::fabs(p[1] - last[1]) <= kSamePoint &&
                 std::fabs(p[2] - last[2]) <= kSamePoint)
                 continue;
         }
-        plane.points.insert(plane.points.end(), p, p + 3);
-        if (normals) plane.normals.insert(plane.normals.end(), normals + 3 * i, normals + 3 * i + 3);
+        // Element by element: a library copy call for three numbers costs more than the copy.
+        for (int k = 0; k < 3; ++k) plane.points[3 * kept + k] = p[k];
+        if (normals)
+            for (int k = 0; k < 3; ++k) plane.normals[3 * kept + k] = normals[3 * i + k];
+        ++kept;
     }
+    plane.points.resize(3 * kept);
+    if (normals) plane.normals.resize(3 * kept);
     const int n = plane.count();
     if (n < 3) return false;
     double normal[3] = {0.0, 0.0, 1.0};
@@ -63,17 +70,15 @@ bool plan_face(const double* points, int count, const double* normals, bool vert
     const double tilt = degrees(memo_atan2(normal[2], std::hypot(normal[0], normal[1]))) - 90.0;
     if (vertical_rule && std::fabs(normal[0]) < 1e-10 && std::fabs(normal[1]) < 1e-10)
         azimuth = normal[2] < 0.0 ? 180.0 : 0.0;
-    const double turn[3] = {tilt, 0.0, azimuth};
-    compose_matrix_ops(0, plane.to_plane, plane.points.data(), turn, 0, op_code("M-"), op_code("z-"), op_code("x-"));
-    double second[3];
-    transform_point(second, &plane.points[3], plane.to_plane);
-    const double edge[3] = {0.0, 0.0, degrees(memo_atan2(second[1], second[0]))};
-    double edge_turn[16];
-    compose_matrix_ops(0, edge_turn, nullptr, edge, 0, op_code("z-"));
-    multiply_matrix4(plane.to_plane, plane.to_plane, edge_turn);
-    compose_matrix_ops(0, plane.to_shape, plane.points.data(), turn, 0, op_code("x"), op_code("z"), op_code("M"));
-    compose_matrix_ops(0, edge_turn, nullptr, edge, 0, op_code("z"));
-    multiply_matrix4(plane.to_shape, edge_turn, plane.to_shape);
+    FacePlacement& placement = plane.placement;
+    std::copy(plane.points.begin(), plane.points.begin() + 3, placement.origin);
+    placement.turn[0] = tilt;
+    placement.turn[2] = azimuth;
+    double turned[16], second[3];
+    compose_matrix_ops(0, turned, placement.origin, placement.turn, 0, op_code("M-"), op_code("z-"), op_code("x-"));
+    transform_point(second, &plane.points[3], turned);
+    placement.edge = degrees(memo_atan2(second[1], second[0]));
+    face_plane_matrices(placement, plane.to_plane, plane.to_shape);
     plane.local.resize(3 * n);
     for (int i = 0; i < n; ++i) transform_point(&plane.local[3 * i], &plane.points[3 * i], plane.to_plane);
     if (!plane.normals.empty()) {
@@ -108,8 +113,7 @@ static XLeaf* make_leaf(XLeaves& shape, const FacePlane& plane, ShapeMaterial& m
     if (shape.faces.capacity() < shape.faces.size() + 4) shape.faces.reserve(shape.faces.size() + 16);
     auto* face = new XLeaf(&shape, face_code);
     shape.faces.push_back(face);
-    std::copy(plane.to_shape, plane.to_shape + 16, face->frame);
-    std::copy(plane.to_plane, plane.to_plane + 16, face->frame_inverse);
+    face->SetPlacement(plane.placement);
     face->SetPoints(plane.local.data(), plane.count(), material.material.color,
                     plane.local_normals.empty() ? nullptr : plane.local_normals.data());
     face->paste_entry =

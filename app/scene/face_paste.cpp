@@ -1,6 +1,7 @@
 // The paste services the builders call per face: which paste entry covers a face code, the face's material with a
 // colour paste over it, textures of pasted images and texts and their coordinates, vector texts and drawings.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -171,13 +172,14 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     const double a = entry->angle / 180.0 * kPi, ca = std::cos(a), sa = std::sin(a);
     std::vector<double> pens[16];
     std::vector<double> segments;
+    const std::array<double, 16> frame = face->frame();
     auto add_point = [&](std::vector<double>& out, double x, double y) {
         const double u = (x - units.origin_x) * units.unit / size + entry->x;
         const double w = entry->y - (y - units.origin_y) * units.unit / size;
         const double p[3] = {u * ca - w * sa, u * sa + w * ca, entry->lift};
         // Into the shape's frame, where the face's polygons lie: the part's matrix places both.
         double shape_point[3];
-        transform_point(shape_point, p, face->frame);
+        transform_point(shape_point, p, frame.data());
         out.insert(out.end(), shape_point, shape_point + 3);
     };
     for_each_drawn_record(d, [&](int row, int type, int pen) {

@@ -20,9 +20,23 @@ namespace kz::scene {
 
 using namespace kz::foundation;
 
-XLeaf::XLeaf(XLeaves* owner_in, std::int32_t code) : owner(owner_in), face_code(code) {
-    for (double* m : {frame, frame_inverse}) identity_matrix4(m);
+void face_plane_matrices(const FacePlacement& placement, double* to_plane, double* to_shape) {
+    const double edge[3] = {0.0, 0.0, placement.edge};
+    double edge_turn[16];
+    if (to_plane) {
+        compose_matrix_ops(0, to_plane, placement.origin, placement.turn, 0, op_code("M-"), op_code("z-"),
+                           op_code("x-"));
+        compose_matrix_ops(0, edge_turn, nullptr, edge, 0, op_code("z-"));
+        multiply_matrix4(to_plane, to_plane, edge_turn);
+    }
+    if (to_shape) {
+        compose_matrix_ops(0, to_shape, placement.origin, placement.turn, 0, op_code("x"), op_code("z"), op_code("M"));
+        compose_matrix_ops(0, edge_turn, nullptr, edge, 0, op_code("z"));
+        multiply_matrix4(to_shape, edge_turn, to_shape);
+    }
 }
+
+XLeaf::XLeaf(XLeaves* owner_in, std::int32_t code) : owner(owner_in), face_code(code) {}
 
 XLeaf::~XLeaf() = default;
 
@@ -70,7 +84,30 @@ void XLeaf::SetPoints(const double* points, int n, std::int64_t color_in, const 
     width = hi - lo;
 }
 
-void XLeaf::ShapePoint(int i, double* out) const { transform_point(out, local_point(i), frame); }
+void XLeaf::ShapePoint(int i, double* out) const { transform_point(out, local_point(i), frame().data()); }
+
+void XLeaf::SetPlacement(const FacePlacement& placement) {
+    placement_ = placement;
+    placed_ = true;
+}
+
+std::array<double, 16> XLeaf::frame() const {
+    std::array<double, 16> m;
+    if (placed_)
+        face_plane_matrices(placement_, nullptr, m.data());
+    else
+        identity_matrix4(m.data());
+    return m;
+}
+
+std::array<double, 16> XLeaf::frame_inverse() const {
+    std::array<double, 16> m;
+    if (placed_)
+        face_plane_matrices(placement_, m.data(), nullptr);
+    else
+        identity_matrix4(m.data());
+    return m;
+}
 
 void XLeaf::SetPointNormal(int i, const double* normal_in_face) {
     if (i < 0 || i >= count_ || !normal_in_face) return;
@@ -79,20 +116,14 @@ void XLeaf::SetPointNormal(int i, const double* normal_in_face) {
 }
 
 std::array<double, 16> XLeaf::world() const {
-    std::array<double, 16> m;
-    if (owner)
-        multiply_matrix4(m.data(), frame, owner->L);
-    else
-        std::copy(frame, frame + 16, m.begin());
+    std::array<double, 16> m = frame();
+    if (owner) multiply_matrix4(m.data(), m.data(), owner->L);
     return m;
 }
 
 std::array<double, 16> XLeaf::world_inverse() const {
-    std::array<double, 16> m;
-    if (owner)
-        multiply_matrix4(m.data(), owner->L_inverse, frame_inverse);
-    else
-        std::copy(frame_inverse, frame_inverse + 16, m.begin());
+    std::array<double, 16> m = frame_inverse();
+    if (owner) multiply_matrix4(m.data(), owner->L_inverse, m.data());
     return m;
 }
 

@@ -37,6 +37,17 @@ struct DrawingTextRecord {
 // The strokes of a drawing text as segments (x1, y1, z, x2, y2, z per segment, z = 10); appended to segments.
 void expand_text_segments(const DrawingTextRecord& text, std::vector<double>& segments);
 
+// Where a face's plane lies in its shape: the plane's origin (the first kept point), its turn (tilt, 0, azimuth;
+// degrees) and the angle of its first edge.
+struct FacePlacement {
+    double origin[3] = {0.0, 0.0, 0.0};
+    double turn[3] = {0.0, 0.0, 0.0};
+    double edge = 0.0;
+};
+
+// The matrices from the shape into the face's plane and back that a placement stands for.
+void face_plane_matrices(const FacePlacement& placement, double* to_plane, double* to_shape);
+
 class XLeaf {
 public:
     XLeaf(XLeaves* owner, std::int32_t face_code);
@@ -66,7 +77,12 @@ public:
     std::array<double, 3> world_point(int i) const;
     std::array<double, 3> world_normal(int i) const;
     std::vector<double> world_points() const;
-    // Face plane -> world and back: the face frame composed with its shape's placement (p' = p x M).
+    // Shape -> face plane and back (p' = p x M), worked out from the face's placement when asked: identity
+    // until one is given.
+    std::array<double, 16> frame() const;
+    std::array<double, 16> frame_inverse() const;
+    void SetPlacement(const FacePlacement& placement);
+    // Face plane -> world and back: the face frame composed with its shape's placement.
     std::array<double, 16> world() const;
     std::array<double, 16> world_inverse() const;
     // Local outline carried by the frame inverse back into the shape's coordinates.
@@ -80,9 +96,6 @@ public:
     double width = 0.0;
     std::uint32_t color = 0xFFFFFF;
     double normal[3] = {1.0, 1.0, 1.0};
-    // Shape -> face plane and back (p' = p x M).
-    double frame[16];
-    double frame_inverse[16];
     double depth = -1.0;
     std::int32_t paste_entry = -1;
     std::int32_t paste_image = -1;
@@ -96,6 +109,9 @@ private:
     int count_ = 0;
     int capacity_ = 0;
     bool own_normals_ = false;
+    bool placed_ = false;
+    // Six numbers instead of two matrices of sixteen: a face is made once and its frame is seldom asked for.
+    FacePlacement placement_;
     std::unique_ptr<double[]> points_;
     // Room for the points' own normals, each first set to the face normal.
     void HoldNormals();

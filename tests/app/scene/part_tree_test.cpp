@@ -112,7 +112,8 @@ TEST(PartTree, ThreeLevelPlacementMatchesIndependentMatrices) {
     const XLeaf& bottom = *s->faces[0];
     double corner[3];
     bottom.ShapePoint(0, corner);
-    const Vector3d world = row_transform(bottom.world, {bottom.local_point(0)[0], bottom.local_point(0)[1], 0});
+    const Vector3d world =
+        row_transform(bottom.world().data(), {bottom.local_point(0)[0], bottom.local_point(0)[1], 0});
     EXPECT_TRUE(close_to(world, L_s * Vector3d(corner[0], corner[1], corner[2])));
 
     // The shape hanging on s follows it when s moves.
