@@ -235,6 +235,7 @@ TEST_F(PropertyTable, AreaFilterSelectsPartsByTheirTableColumns) {
         {"=calc;area;0;mm;;B(lt)100:and)AL(PEQ)steel:and)AE(LE)WALL", "2200"},
         {"=calc;area;3;;2000-2000;", "0.010"},            // tops only, in square metres
         {"=calc;area;0;mm;5000.6000;B(gt)100", "20200"},  // fronts and backs of p1 and p3
+        {"=calc;area;0;mm;;B(gt)150", "600"},             // strictly greater: p1's 150 is out
         {"=calc;area;;CM;;AE(GE)w", "622"},
     };
     for (const auto& [expression, value] : cases) {

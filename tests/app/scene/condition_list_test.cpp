@@ -189,6 +189,9 @@ TEST_F(Conditions, ItemsAndPartsSelected) {
     EXPECT_EQ(d->AttributeEquals("#ID", "7abc"), 1);
     EXPECT_EQ(b->AttributeEquals("TYPE", "door"), 1);
     EXPECT_EQ(b->AttributeEquals("type", "doors") + b->AttributeEquals("missing", "-"), 0);
+    // A list without terms selects only its own item (none here), and reads no term.
+    const ConditionList none;
+    EXPECT_EQ(b->MatchTarget(&none), 0);
 }
 
 }  // namespace
