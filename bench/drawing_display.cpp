@@ -1,6 +1,6 @@
 // The 2D display of a drawing of one million short lines into a 4000 x 3000 image, fitted whole and zoomed in ten
 // times, beside QPainter::drawLines of the same segments mapped once beforehand, and the GDI layer's own line
-// drawing of those mapped segments; and 50,000 texts.
+// drawing of those mapped segments; and 50,000 texts by the GDI layer beside QPainter::drawText.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "drawing2d/device_mapping.h"
+#include "drawing2d/drawing_display.h"
+#include "drawing2d/row_store.h"
+#include "drawing2d/zolt_exports.h"
 #include "platform/device_context.h"
 #include "platform/gdi.h"
 
@@ -92,6 +96,37 @@ void BM_GdiLinesPremapped(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kLines);
 }
 BENCHMARK(BM_GdiLinesPremapped)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// The same segments as the line records of a drawing, shown whole by the display with one-pixel pens.
+kz::drawing2d::drawing_handle line_drawing() {
+    static const kz::drawing2d::drawing_handle h = [] {
+        const kz::drawing2d::drawing_handle d = kz::drawing2d::zolt_open();
+        for (const Segment& s : drawing_segments()) kz::drawing2d::zolt_line_set(d, 0, s.x1, s.y1, s.x2, s.y2);
+        return d;
+    }();
+    return h;
+}
+
+void BM_DisplayLines(benchmark::State& state) {
+    using namespace kz::platform;
+    const Mapping m(static_cast<int>(state.range(0)));
+    const kz::drawing2d::drawing_handle h = line_drawing();
+    auto bitmap = Bitmap::create_compatible(kWidth, kHeight);
+    auto dc = DeviceContext::create_memory();
+    dc->select_bitmap(bitmap.get());
+    kz::drawing2d::drawing_context* ctx = kz::drawing2d::zolt_lock(h);
+    ctx->disp_pen_width = -1;
+    kz::drawing2d::xlum_make_window_d(ctx, 0, m.ox, m.oy, m.ox + kWidth / m.scale, m.oy + kHeight / m.scale, 0, 0,
+                                      kWidth, kHeight);
+    for (auto _ : state) {
+        fill_rect(*dc, {0, 0, kWidth, kHeight}, stock_white_brush());
+        benchmark::DoNotOptimize(kz::drawing2d::xlum_gdisp(ctx, dc.get(), 0, 13, 0));
+    }
+    kz::drawing2d::zolt_unlock(h);
+    dc->select_bitmap(nullptr);
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+BENCHMARK(BM_DisplayLines)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 constexpr int kTexts = 50000;
 constexpr int kTextHeight = 12;  // pixels

@@ -245,6 +245,7 @@ void after_gdi_drawing(DeviceContext& dc) {
 Bitmap* DeviceContext::select_bitmap(Bitmap* bitmap) {
     if (impl_->window) return nullptr;
     Bitmap* old = impl_->selected;
+    impl_->text_painter.reset();
     impl_->selected = bitmap;
     impl_->external_dib = nullptr;
     return old;

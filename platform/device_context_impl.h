@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/device_context.h"
@@ -48,6 +49,9 @@ struct GlTarget {
 };
 void destroy_gl_target(GlTarget& target);  // gl_context.cpp
 
+// The painter gdi.cpp keeps on a DC's surface between texts (its type holds Qt objects, so it stays opaque here).
+struct TextPainter;
+
 struct DeviceContext::Impl {
     bool window = false;
     double pixel_ratio = 1.0;
@@ -65,6 +69,8 @@ struct DeviceContext::Impl {
 
     GlTarget gl;
     GdiState gdi;
+    // Ended before another bitmap is selected, so it never outlives the pixels it paints on.
+    std::shared_ptr<TextPainter> text_painter;
 
     SurfaceView surface() const;
     // The same, leaving a frame that waits in the scratch buffer where it is (for the read-back itself).

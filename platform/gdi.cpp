@@ -156,6 +156,7 @@ public:
         *p = 0xFF000000u | (apply_rop2(rop, to_rgb(color), *p & 0xFFFFFF) & 0xFFFFFF);
     }
     QImage& image() { return image_; }
+    bool direct() const { return direct_; }
     int origin_y() const { return origin_y_; }
     const GdiRect& bounds() const { return bounds_; }
 
@@ -577,13 +578,49 @@ std::int64_t get_pixel(const DeviceContext& dc, int x, int y) {
 
 // ---- text ----
 
+// A device bitmap keeps one painter between texts: beginning a painter makes a raster engine and resolves its font
+// anew, which costs more than drawing a short text. Another surface gets a new painter.
+struct TextPainter {
+    explicit TextPainter(const SurfaceView& v) : image(v.bits, v.width, v.height, v.stride, QImage::Format_RGB32) {
+        painter.begin(&image);
+    }
+    bool paints_on(const SurfaceView& v) const {
+        return image.constBits() == v.bits && image.width() == v.width && image.height() == v.height &&
+               image.bytesPerLine() == v.stride;
+    }
+    QImage image;
+    QPainter painter;
+    std::optional<LogFont> font;  // the one set last, escapement aside
+};
+
+namespace {
+QPainter& surface_painter(DeviceContext& dc, const LogFont& font, const QFont& qfont) {
+    auto& kept = dc.impl()->text_painter;
+    const SurfaceView view = dc.impl()->surface();
+    if (!kept || !kept->paints_on(view)) {
+        kept.reset();
+        kept = std::make_shared<TextPainter>(view);
+    }
+    LogFont key = font;
+    key.escapement = key.orientation = 0;
+    if (!kept->font || std::memcmp(&*kept->font, &key, sizeof key) != 0) {
+        kept->painter.setFont(qfont);
+        kept->font = key;
+    }
+    return kept->painter;
+}
+}  // namespace
+
 void text_out(DeviceContext& dc, int x, int y, std::string_view sjis) {
     GdiState& s = state(dc);
     if (sjis.empty()) return;
     const QFont font = make_qfont(s.font);
     const QFontMetricsF m(font);
     const QString text = qstring_from_sjis(sjis);
-    const double width = m.horizontalAdvance(text);
+    // Measuring shapes the text as drawing it does again: only an alignment, the current position or an opaque
+    // background need the real width; otherwise a bound on it limits the rows drawn.
+    const bool measure = (s.text_align & (kTaRight | kTaUpdateCp)) != 0 || s.bk_mode == kOpaque;
+    const double width = measure ? m.horizontalAdvance(text) : text.size() * std::max(m.maxWidth(), 2 * m.height());
     const double cell = m.ascent() + m.descent();
     if (s.text_align & kTaUpdateCp) x = s.position.x, y = s.position.y;
     double dx = 0;
@@ -605,13 +642,20 @@ void text_out(DeviceContext& dc, int x, int y, std::string_view sjis) {
     if (s.text_align & kTaUpdateCp) s.position.x += static_cast<int>(std::lround(width));
     Canvas canvas(dc, {box.left(), box.top(), box.right() + 1, box.bottom() + 1});
     if (!canvas.ok()) return;
-    QPainter p(&canvas.image());
+    // A window's backing image may move with every resize: windows paint afresh.
+    const bool keep = canvas.direct() && !dc.is_window();
+    std::optional<QPainter> own;
+    if (!keep) {
+        own.emplace(&canvas.image());
+        own->setFont(font);
+    }
+    QPainter& p = keep ? surface_painter(dc, s.font, font) : *own;
     const GdiRect& b = canvas.bounds();
+    p.resetTransform();
     p.setClipRect(QRect(b.left, b.top - canvas.origin_y(), b.right - b.left, b.bottom - b.top));
     p.translate(0, -canvas.origin_y());
     p.setTransform(transform, true);
     if (s.bk_mode == kOpaque) p.fillRect(cell_rect, QColor::fromRgb(to_rgb(s.bk_color)));
-    p.setFont(font);
     p.setPen(QColor::fromRgb(to_rgb(s.text_color)));
     p.drawText(QPointF(dx, top + m.ascent()), text);
 }

@@ -275,6 +275,34 @@ TEST(Gdi, JapaneseTextFromShiftJisStaysInsideItsCell) {
     mem->select_bitmap(nullptr);
 }
 
+// Texts one after another in changing sizes, angles, colours and alignments give the same pixels on a top-down
+// device bitmap (drawn by the painter its DC keeps) as on a DIB; and so does the next bitmap selected.
+TEST(Gdi, TextsInSequenceMatchOnEverySurface) {
+    const auto draw = [](DeviceContext& dc) {
+        fill_rect(dc, {0, 0, 200, 100}, Brush{false, kWhite});
+        set_bk_mode(dc, kTransparent);
+        for (int i = 0; i < 6; ++i) {
+            select_font(dc, japanese_font(-12 - 4 * (i % 3), 300 * i));
+            set_text_color(dc, rgb(40 * i, 0, 200));
+            set_text_align(dc, i % 2 ? kTaCenter | kTaBaseline : kTaLeft | kTaTop);
+            text_out(dc, 30 + 25 * i, 40 + 10 * (i % 3),
+                     "\x93\xfa\x96\x7b"
+                     "Ag");
+        }
+    };
+    DibCanvas c(200, 100);
+    draw(*c.dc);
+    auto first = Bitmap::create_compatible(200, 100), second = Bitmap::create_compatible(200, 100);
+    auto mem = DeviceContext::create_memory();
+    for (Bitmap* bitmap : {first.get(), second.get()}) {
+        mem->select_bitmap(bitmap);
+        draw(*mem);
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x) ASSERT_EQ(get_pixel(*mem, x, y), c.at(x, y)) << x << "," << y;
+    }
+    mem->select_bitmap(nullptr);
+}
+
 TEST(Gdi, EscapementTurnsTextAboutItsReferencePoint) {
     const std::string text = "\x93\xfa\x96\x7b";  // 日本
     DibCanvas c(60, 80);
