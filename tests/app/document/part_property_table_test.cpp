@@ -85,6 +85,7 @@ TEST_F(PropertyTable, RowsCarryLabelsAndValues) {
     XView::free_property_rows(labels);
     EXPECT_EQ(column(view, desk->parts[2], 29), "pipe");
     EXPECT_EQ(view->PartPropertyTable(nullptr, nullptr, nullptr, 0, nullptr, 1, nullptr), -1);
+    EXPECT_EQ(view->PartPropertyTable(desk->parts[1], nullptr, nullptr, 40, nullptr, 2, nullptr), -1);  // past the last
     // The scene's read-back form.
     char* text = view->PartPropertyTable(2, desk->parts[1], 0);
     EXPECT_STREQ(text, "box");
