@@ -10,8 +10,6 @@
 #include "support/test_paths.h"
 
 namespace kz::drawing2d::test {
-namespace {
-// The pixels of a 24-bit packed DIB as top-down BGR rows without padding.
 std::vector<std::uint8_t> dib_pixels(crt::GlobalHandle dib, int* width, int* height) {
     std::vector<std::uint8_t> out;
     auto* p = static_cast<const std::uint8_t*>(crt::global_lock(dib));
@@ -29,6 +27,7 @@ std::vector<std::uint8_t> dib_pixels(crt::GlobalHandle dib, int* width, int* hei
     return out;
 }
 
+namespace {
 std::string windows_path(const std::string& native) { return platform::from_native_path(native); }
 }  // namespace
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -39,6 +40,9 @@ private:
     crt::GlobalHandle dib_;
     std::unique_ptr<platform::DeviceContext> dc_;
 };
+
+// The pixels of a 24-bit packed DIB as top-down BGR rows without padding.
+std::vector<std::uint8_t> dib_pixels(crt::GlobalHandle dib, int* width, int* height);
 
 // Runs [from, to) of true values.
 std::vector<std::pair<int, int>> runs(const std::vector<bool>& row);
