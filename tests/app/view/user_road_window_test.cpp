@@ -2,11 +2,13 @@
 // up; a drag orbits, the arrows walk; the move tool drags the ball; Escape shows the key help; section, shadows and
 // stereo each change the picture and change it back; Ctrl+S writes the moved ball into the file; K reads the file
 // again after another program changed it; P prints a PDF page that is not blank; read again with the door example
-// written over it, a click on its door runs the door's scripted action. Each step waits for the screen to settle and
-// compares screenshots with tolerance. The parent test starts this program again inside `xvfb-run -a`, where the
-// child runs the program's entry itself (so its printer prints into a file) and drives it from a second thread.
+// written over it, a click on its door runs the door's scripted action; a figure file dragged from another program
+// and dropped on the window opens in its place. Each step waits for the screen to settle and compares screenshots
+// with tolerance. The parent test starts this program again inside `xvfb-run -a`, where the child runs the
+// program's entry itself (so its printer prints into a file) and drives it from a second thread.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -59,6 +61,7 @@ bool is_sky(int r, int g, int b) { return near(r, 170) && near(g, 200) && near(b
 bool is_purple(int r, int g, int b) { return near(r, 120) && near(g, 0) && near(b, 120); }
 bool is_hall(int r, int g, int b) { return near(r, 200) && near(g, 215) && near(b, 230); }
 bool is_door(int r, int g, int b) { return r < 200 && r > g + 25 && g > b + 20; }
+bool is_magenta(int r, int g, int b) { return r > 240 && g < 15 && b > 240; }
 
 auto differs_from(const Pixels& before, double share) {
     return [&before, share](const Pixels& now) { return changed_share(now, before) > share; };
@@ -174,6 +177,27 @@ void road(Display* display) {
                         " sleep 0.3 click 1"));
     const Pixels acted = screen_once(display, differs_from(hall, 0.2));
     EXPECT_GT(changed_share(acted, hall), 0.2) << "the door's action";
+
+    // The tests' drag source shows its square at the top left; a drag from it onto the view drops the red box.
+    std::string box = folder() + "/box.fig";
+    char* arguments[] = {const_cast<char*>(KZ_DRAG_SOURCE), box.data(), nullptr};
+    pid_t source = 0;
+    ASSERT_EQ(posix_spawn(&source, KZ_DRAG_SOURCE, nullptr, nullptr, arguments, environ), 0);
+    screen_once(display, [&](const Pixels&) { return screen_area(display, is_magenta).count > 9000; });
+    EXPECT_TRUE(
+        xdotool("mousemove 48 48 sleep 0.3 mousedown 1 sleep 0.3 mousemove 60 60 sleep 0.2 mousemove 150 120 "
+                "sleep 0.2 mousemove 250 200 sleep 0.2 mousemove " +
+                middle + " sleep 1 mousemove_relative 2 2 sleep 0.5 mouseup 1"));
+    const auto box_shown = [](const Pixels& p) {
+        return colour_share(p, is_red) > 0.002 && colour_share(p, is_hall) < 0.01;
+    };
+    const Pixels dropped = screen_once(display, box_shown);
+    EXPECT_TRUE(box_shown(dropped)) << "drop: red " << colour_share(dropped, is_red) << ", hall "
+                                    << colour_share(dropped, is_hall);
+    std::string title;
+    find_main_window(display, &title);
+    EXPECT_NE(title.find("box.fig"), std::string::npos) << title;
+    EXPECT_TRUE(wait_program(source, 30)) << "the drag source was not asked for the dropped names";
 }
 
 // The road, on a thread of its own while the program's loop runs; the program's window is closed at the end.
@@ -202,7 +226,7 @@ TEST(UserRoadOnRealWindow, Child) {
     kp::set_dialog_test_mode(false);
 }
 
-TEST(UserRoadOnRealWindow, OrbitWalkDragSwitchesSaveReloadPrintAndAction) {
+TEST(UserRoadOnRealWindow, OrbitWalkDragSwitchesSaveReloadPrintActionAndDrop) {
     if (std::getenv("KZ_VIEW_ROAD_CHILD")) GTEST_SKIP() << "the child runs the case itself";
     for (const char* tool : {"/usr/bin/xvfb-run", "/usr/bin/xdotool", "/usr/bin/pdftoppm"})
         if (access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is missing";
@@ -211,6 +235,7 @@ TEST(UserRoadOnRealWindow, OrbitWalkDragSwitchesSaveReloadPrintAndAction) {
     fs::create_directories(folder() + "/room");
     fs::copy(examples + "/sample-room", folder() + "/room");
     fs::copy_file(examples + "/door-demo/door.fig", folder() + "/door.fig");
+    std::ofstream(folder() + "/box.fig", std::ios::binary) << kRedBoxModel;
     expect_child_passes(folder(), "640x480x24", "KZ_VIEW_ROAD_CHILD=1", "UserRoadOnRealWindow.Child",
                         plain_named_self(folder(), "roadview"));
 }
