@@ -44,6 +44,14 @@ void for_equal_angle_arcs(drawing_context* ctx, int32_t row, F f) {
     }
 }
 
+// A damaged file may end its data inside a record: a head row just before the end code whose next row is that end
+// row. Its missing rows would be read from whatever lies behind the end, which the next save fills with the
+// settings records, so the record is dropped rather than changed by being saved.
+void drop_record_cut_by_the_end(drawing_context* ctx, int32_t row) {
+    const int32_t end = find_data_end(ctx, row);
+    if (end > row && row_code(ctx, end - 1) > 0 && primitive_row_count(ctx, end - 1) >= 2) ctx->c1[end - 1] = 0;
+}
+
 int record_file(drawing_context* ctx, const PathParts& parts) {
     return xlum_set_open_file(ctx, nullptr, parts.drive.c_str(), parts.dir.c_str(), parts.name.c_str(),
                               parts.ext.c_str());
@@ -55,6 +63,7 @@ int xlum_read(drawing_context* ctx, const char* path, int32_t row) {
     PathParts parts = split_path(path);
     const DrawingFormat* format = format_of(parts);
     if (!format || format->read(ctx, parts.joined().c_str(), row) != 1) return 0;
+    drop_record_cut_by_the_end(ctx, row);
     // A file may hold arcs with equal angles, which no writer makes: they are dropped.
     for_equal_angle_arcs(ctx, row, [&](int32_t r) { ctx->c1[r] = ctx->c1[r + 1] = 0; });
     if (row > 0) {

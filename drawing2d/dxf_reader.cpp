@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -304,7 +305,12 @@ void next_group(drawing_context* ctx, const dxf_reader* st) {
     if (++ctx->active_group >= 32001) ctx->active_group = 1;
 }
 
+// A line that the unit grid shrinks to a point keeps one unit of length: as a point it would be exported as a
+// LINE of no length, which the next import would lengthen by a whole file unit.
 void put_line(drawing_context* ctx, dxf_reader* st, double x1, double y1, double x2, double y2) {
+    const int32_t end_x = round_to_int32(x2);
+    if (round_to_int32(x1) == end_x && round_to_int32(y1) == round_to_int32(y2))
+        x2 = end_x < INT32_MAX ? end_x + 1.0 : end_x - 1.0;
     st->row = xlum_line_set_d(ctx, nullptr, -st->row, ctx->active_layer, ctx->active_group, ctx->active_color,
                               ctx->active_style, x1, y1, x2, y2, 0);
 }
@@ -787,8 +793,10 @@ void fit_scale(drawing_context* ctx, const dxf_reader* st) {
             half = std::max({half, std::fabs(boxes[b][c][0] - cx), std::fabs(boxes[b][c][1] - cy)});
     const double m = 2 * half / 2147483647.0;
     for (int k = 0; k < 400 && std::isfinite(m) && ctx->plot_scale < m; ++k) ctx->plot_scale *= 10;
-    ctx->gentenx = -cx / ctx->plot_scale;
-    ctx->genteny = cy / ctx->plot_scale;
+    // The origin on a whole drawing unit: the records then keep their place on the unit grid, and a drawing
+    // exported and imported again comes back to the same coordinates, not half a unit further each time.
+    ctx->gentenx = std::floor(-cx / ctx->plot_scale + 0.5);
+    ctx->genteny = std::floor(cy / ctx->plot_scale + 0.5);
 }
 
 std::size_t read_tables(dxf_reader* st, std::size_t i) {

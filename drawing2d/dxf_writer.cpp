@@ -94,14 +94,18 @@ const char* line_type_name(int style) {
     return style >= 0 && style <= 8 ? kNames[style] : "CONTINUOUS";
 }
 
+// Halves round upward on both sides of zero, so that a drawing moved by whole units (each import centres it
+// anew) writes the same numbers.
+double whole_unit(double v) { return std::floor(v + 0.5); }
+
 double dxf_x(const drawing_context* ctx, double x) { return (x - ctx->gentenx) * ctx->plot_scale; }
 double dxf_y(const drawing_context* ctx, double y) { return (ctx->genteny - y) * ctx->plot_scale; }
 
 void write_dxf_header(drawing_context* ctx, Out& out) {
     double xmin, ymin, xmax, ymax;
     row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0);
-    const double hx = dxf_x(ctx, std::round(xmax)), hy = dxf_y(ctx, std::round(ymin));
-    const double lx = dxf_x(ctx, std::round(xmin)), ly = dxf_y(ctx, std::round(ymax));
+    const double hx = dxf_x(ctx, whole_unit(xmax)), hy = dxf_y(ctx, whole_unit(ymin));
+    const double lx = dxf_x(ctx, whole_unit(xmin)), ly = dxf_y(ctx, whole_unit(ymax));
     out.printf("  0\nSECTION\n  2\nHEADER\n");
     out.printf("  9\n$ACADVER\n  1\nAC1009\n");
     out.printf("  9\n$DWGCODEPAGE\n  3\nANSI_932\n");
@@ -169,7 +173,7 @@ void write_text(drawing_context* ctx, int32_t row, Out& out, const int map[16]) 
     double ax = ctx->c4[row], ay = ctx->c5[row];
     int alignment = ctx->c7[p] & 0xF;
     if (vertical) alignment = text_anchor_point(ctx, row, -1, 1, &ax, &ay);
-    const double x = dxf_x(ctx, std::round(ax)), y = dxf_y(ctx, std::round(ay));
+    const double x = dxf_x(ctx, whole_unit(ax)), y = dxf_y(ctx, whole_unit(ay));
     const int h = alignment & 3, v = alignment / 4;
     const double length = (n - 1) * P + n * W;
     const double x10 = x - (h == 1 ? length / 2 : h == 2 ? length : 0);
@@ -216,8 +220,10 @@ void write_dxf_entity(drawing_context* ctx, int32_t row, Out& out, const int map
 }  // namespace
 
 int text_anchor_point(drawing_context* ctx, int32_t row, int horizontal, int vertical, double* x_out, double* y_out) {
+    // The alignment points of an upright outline: a reader puts the origin there and slants the text about it,
+    // so a slanted text does not move on each export and import.
     double c[8];
-    if (!calc_text_corners(ctx, row, c, nullptr)) return 0;
+    if (!calc_text_corners(ctx, row, c, nullptr, false)) return 0;
     const int own = row + 1 <= ctx->mat ? ctx->c7[row + 1] & 0xF : 0;
     if (horizontal < 0) horizontal = own & 3;
     if (vertical < 0) vertical = own / 4;

@@ -53,8 +53,7 @@ int xlum_get_char_dat(drawing_context* ctx, int32_t row, char* buffer, std::size
     std::size_t out = 0;
     for (int32_t r = row; r < ctx->mat && row_code_u(ctx, r) == kContinuationCode; ++r)
         for (int k = 0; k < 6; ++k) {
-            int32_t& cell = cols[k][r];
-            cell &= 0xFFFF;
+            const auto cell = static_cast<uint32_t>(cols[k][r]) & 0xFFFF;  // read, never masked in place
             for (int b = 0; b < 2; ++b) {
                 char c = static_cast<char>((cell >> (8 * b)) & 0xFF);
                 if (c == 0 || out + 1 >= capacity) {

@@ -150,13 +150,13 @@ int xlum_getchar(drawing_context* ctx, int32_t row, char* buffer, std::size_t ca
     for (int i = 0; i < n && out + width < capacity; ++i) {
         int32_t r = row + 2 + i / 6;
         if (r >= ctx->mat || row_code_u(ctx, r) != kContinuationCode) break;
-        int32_t& cell = cells[i % 6][r];
+        // Only the low bytes carry the character; the rest of the cell is kept as stored, so that reading a
+        // text never changes what a save writes back.
+        const auto cell = static_cast<uint32_t>(cells[i % 6][r]);
         if (type == kTypeText) {
-            cell &= 0xFF;
-            buffer[out++] = static_cast<char>(cell);
+            buffer[out++] = static_cast<char>(cell & 0xFF);
         } else {
-            cell &= 0xFFFF;
-            unsigned code = static_cast<unsigned>(cell), sjis = kz::crt::jis_to_sjis(code);
+            unsigned code = cell & 0xFFFF, sjis = kz::crt::jis_to_sjis(code);
             if (sjis) code = sjis;
             buffer[out++] = static_cast<char>(code >> 8);
             buffer[out++] = static_cast<char>(code & 0xFF);

@@ -227,20 +227,22 @@ TEST(DxfWriter, EzdxfAndGdalReadTheExportAndASecondCycleIsAFixedPoint) {
     EXPECT_EQ(written[1], written[0]);
 }
 
-TEST(DxfWriter, VerticalTextsAreAnchoredOnTheirDrawnOutline) {
-    // A Windows-font text is drawn with a slant of 8 degrees whatever slant it stores, and its outline with it:
-    // the anchor of a centred vertical text, the middle of its outline, lies tan(8 degrees) x 100 / 2 units right
-    // of its origin (rounded to a whole unit), not tan(30 degrees) x 100 / 2.
+TEST(DxfWriter, SlantedVerticalTextsAreAnchoredWhereTheyComeBack) {
+    // A centred vertical text, turned and slanted: its anchor is the centre of its upright outline, its own origin,
+    // which an import takes as the origin of the same alignment; the middle of the slanted outline would move it
+    // by tan(slant) x height / 2 on every export and import.
     Drawing d;
     drawing_context* ctx = d.peek();
-    xlum_moji_set(ctx, 0, "\x8a\xbf\x8e\x9a", 0, 0, 1 | 0x100, 100, 100, 0, 0, 30);
+    xlum_moji_set(ctx, 0, "\x8a\xbf\x8e\x9a", 300, 700, 5 | 0x100, 100, 100, 0, 30, 30);
     const std::string path = test::fresh_path("vertical_anchor.dxf");
     ASSERT_EQ(xlum_write(ctx, path.c_str(), 0, 0), 1);
     const std::string dxf = test::file_bytes(path);
     const std::size_t at = dxf.find("\n 11\n", dxf.find("\nTEXT\n"));
     ASSERT_NE(at, std::string::npos);
-    const double anchor = std::atof(dxf.c_str() + at + 5);
-    EXPECT_NEAR((anchor - ctx->gentenx) / ctx->plot_scale, std::round(std::tan(8 * M_PI / 180) * 50), 1e-6);
+    double x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(dxf.c_str() + at, "\n 11\n%lf\n 21\n%lf", &x, &y), 2);
+    EXPECT_NEAR(x / ctx->plot_scale + ctx->gentenx, 300, 1e-6);
+    EXPECT_NEAR(ctx->genteny - y / ctx->plot_scale, 700, 1e-6);
 }
 
 // LibreCAD's DXF files (most R2007 and later, UTF-8): every one imports. CI runs a fixed sample of 200;
