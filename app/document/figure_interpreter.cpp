@@ -3,6 +3,7 @@
 // comment line for the next item or shape.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -354,9 +355,12 @@ int XView::AddTrunkRecord(const char* line) {
         fnd::set_heap_string(trunk->lock_owner, document.user_name, nullptr, document.user_name ? -1 : 0);
     trunk->base()->ParseMoveLimits(base->limit);
     trunk->EnsureName();
-    trunk->id = kz::scene::truncate_to_int(base->domebtm + 0.5);
+    // Rounded to the nearest whole number, halves upward, on both sides of zero: a truncation after adding a half
+    // would read -4 as -3, and every save would move a negative column one step toward zero.
+    auto nearest = [](double v) { return kz::scene::truncate_to_int(std::floor(v + 0.5)); };
+    trunk->id = nearest(base->domebtm);
     // 1 minus column 20 rounded: wide, since the column may hold any number a file gives.
-    const long long visible = 1LL - kz::scene::truncate_to_int(base->dometop + 0.5);
+    const long long visible = 1LL - nearest(base->dometop);
     trunk->shown = trunk->saved_visible = static_cast<int>(std::min<long long>(visible, INT_MAX));
     trunk->sw = 0;
     const int first_before = document.first_trunk_index;

@@ -279,6 +279,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     document.guard.set_refused_blocks(0);
     XTrunk* const outer_unit = document.reading_unit;
     document.reading_unit = trunk;
+    trunk->trailing_lines.clear();
     const int outer_floor = document.level_floor;
     const int base_depth = static_cast<int>(document.reference_stack.size());
     PushReferenceLevel(trunk, "");
@@ -343,8 +344,11 @@ int XView::apply_figure_bytes(std::string* bytes, const char* unit) {
     }
     // The lines a stopped open left unread count as skipped too.
     if (pos < size && document.guard.stopped()) ++skipped;
-    // Unknown lines after the file's last item wait for no item of this file: they must not join the first item
-    // of the next file read (another unit, or the next model opened).
+    // Unknown lines after the file's last item wait for no item of this file: the unit being read keeps them for
+    // the end of its file when saved, and they join no item of the next file read (another unit, the next model).
+    if (document.reading_unit && document.unit_nesting > 0)
+        for (std::string& line : document.pending_lines)
+            document.reading_unit->trailing_lines.push_back(std::move(line));
     ClearPendingLines();
     return skipped;
 }

@@ -290,6 +290,8 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
         append_parts(*buffer, unit, first, end, 0, 0);
     }
     SaveChildUnits(unit, buffer);
+    if (buffer)
+        for (const std::string& line : unit->trailing_lines) buffer->AppendParts(line.c_str(), kLineEnd);
     LeaveUnitFile();
     if (!buffer) return 0;
     plat::FileWriter file(local);

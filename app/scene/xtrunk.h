@@ -146,6 +146,8 @@ public:
     CNEWTONLIST newton_list;
     std::vector<char*> text_list;      // heap texts
     std::vector<char*> comment_lines;  // heap texts
+    // Unknown lines after the last item of the unit's own file, written back at its end.
+    std::vector<std::string> trailing_lines;
     // Kept for the document and view.
     std::int32_t loaded = 0;
     // The parts a unit read into the item added (start..end-1); lines of the referring file after the reference

@@ -215,15 +215,26 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
     }
 }
 
-TEST_F(FigureSave, CommentLinesStayBeforeTheirItems) {
+TEST_F(FigureSave, CommentLinesKeepTheirPlaceAndNegativeColumnsTheirValue) {
+    // Lines after a file's last item stay at the end of that file, the model's and a unit's; negative id and
+    // hidden columns (19 and 20 of an item row) read back as written, save after save.
     const std::string dir = fresh_folder("comments");
-    write_file(dir + "/model.fig", lines({"// first", trunk_line("a"), "; before the box", shape_line("box a")}));
-    ASSERT_EQ(open(dir + "/model.fig"), 1);
-    view->document.trunks[0]->changed = 1;
-    ASSERT_EQ(view->SaveModel(), 1);
+    const std::string negative = "trunk" + std::string(19, ',') + "-5,-4,,,,,,,,,neg";
+    write_file(dir + "/model.fig", lines({"// first", trunk_line("a"), "; before the box", shape_line("box a"),
+                                          negative, trunk_line("u", "#frefer=unit.fig"), "// the end"}));
+    write_file(dir + "/unit.fig", lines({shape_line("box u"), "// after the unit's box"}));
+    for (int save = 0; save < 2; ++save) {
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        mark_every_unit(view);
+        ASSERT_EQ(view->SaveModel(), 1);
+    }
     const std::string text = read_all(dir + "/model.fig");
     EXPECT_LT(text.find("// first\r\ntrunk\t"), text.find("; before the box\r\nbox\t"));
     EXPECT_NE(text.find("; before the box\r\nbox\t"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with("\r\n// the end\r\n")) << text;
+    EXPECT_NE(text.find("\t-5\t-4\t"), std::string::npos) << text;
+    EXPECT_TRUE(read_all(dir + "/unit.fig").ends_with("box u\r\n// after the unit's box\r\n"))
+        << read_all(dir + "/unit.fig");
 }
 
 TEST_F(FigureSave, OnlyChangedUnitsAreWritten) {
