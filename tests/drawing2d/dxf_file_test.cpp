@@ -133,6 +133,11 @@ TEST(DxfReader, ScaleOriginAndDamagedInput) {
         {"9\n$LIMMAX\n10\nnan\n20\ninf\n9\n$LIMMIN\n10\n0\n20\n0\n", "10", 0.001, -5000, 0, -5000, 5000},
         // No limits and coordinates beyond what thousandths hold in 32 bits: the unit grows to fit.
         {"", "1e7", 0.01, -5e8, 0, -500000000, 500000000},
+        // Limits centred off the unit grid: the origin keeps to whole units, so that the next import of an export
+        // finds the records where they were; a line shorter than a unit keeps one unit of length.
+        {"9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100.0006\n20\n100.0006\n", "10", 0.001, -50000, 50000, -50000,
+         -40000},
+        {"9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100\n20\n100\n", "0.0004", 0.001, -50000, 50000, -50000, -49999},
     };
     const std::string path = test::fresh_path("limits.dxf");
     for (const auto& c : cases) {
