@@ -44,12 +44,20 @@ void for_equal_angle_arcs(drawing_context* ctx, int32_t row, F f) {
     }
 }
 
-// A damaged file may end its data inside a record: a head row just before the end code whose next row is that end
-// row. Its missing rows would be read from whatever lies behind the end, which the next save fills with the
-// settings records, so the record is dropped rather than changed by being saved.
-void drop_record_cut_by_the_end(drawing_context* ctx, int32_t row) {
+// A record of a type with a second row must be followed by a continuation row. In a damaged file it may be
+// followed by an empty row (packing would then join it to whatever row comes next), by another record or by the end
+// code (its missing rows would then be read from behind the end, which the next save fills with the settings
+// records). Such a record is dropped rather than changed by being read and saved.
+bool has_second_row(int32_t type) {
+    return type == kTypeArc || type == kTypeText || type == kTypeKanjiText || type == kTypeTextLike ||
+           type == kTypeMultiRow;
+}
+
+void drop_cut_records(drawing_context* ctx, int32_t row) {
     const int32_t end = find_data_end(ctx, row);
-    if (end > row && row_code(ctx, end - 1) > 0 && primitive_row_count(ctx, end - 1) >= 2) ctx->c1[end - 1] = 0;
+    for (int32_t r = row; r < end; ++r)
+        if (row_code(ctx, r) > 0 && has_second_row(row_type(ctx, r)) && row_code_u(ctx, r + 1) != kContinuationCode)
+            ctx->c1[r] = 0;
 }
 
 int record_file(drawing_context* ctx, const PathParts& parts) {
@@ -63,7 +71,7 @@ int xlum_read(drawing_context* ctx, const char* path, int32_t row) {
     PathParts parts = split_path(path);
     const DrawingFormat* format = format_of(parts);
     if (!format || format->read(ctx, parts.joined().c_str(), row) != 1) return 0;
-    drop_record_cut_by_the_end(ctx, row);
+    drop_cut_records(ctx, row);
     // A file may hold arcs with equal angles, which no writer makes: they are dropped.
     for_equal_angle_arcs(ctx, row, [&](int32_t r) { ctx->c1[r] = ctx->c1[r + 1] = 0; });
     if (row > 0) {
