@@ -110,8 +110,8 @@ std::uint32_t apply_rop2(int rop, std::uint32_t p, std::uint32_t d) {
 }
 
 // The pixels of a DC during one drawing call, with the clip rectangle. A top-down 32-bit surface is used in
-// place; any other is copied into a top-down RGB32 working image (only the rows in `area`) and copied back when
-// the call ends.
+// place; any other is copied into a top-down RGB32 working image of the call's `area` alone and copied back when
+// the call ends, so that many small strokes on a large image cost what they cover.
 class Canvas {
 public:
     Canvas(DeviceContext& dc, GdiRect area) : dc_(dc), view_(dc.impl()->surface()) {
@@ -127,19 +127,22 @@ public:
         direct_ = view_.bits_per_pixel == 32 && !view_.bottom_up;
         if (direct_) {
             image_ = QImage(view_.bits, view_.width, view_.height, view_.stride, QImage::Format_RGB32);
-            origin_y_ = 0;
+            area.left = 0;
+            area.right = view_.width;
         } else {
+            origin_x_ = area.left;
             origin_y_ = area.top;
-            image_ = QImage(view_.width, area.bottom - area.top, QImage::Format_RGB32);
-            for (int y = area.top; y < area.bottom; ++y) copy_row(y, true);
+            image_ = QImage(area.right - area.left, area.bottom - area.top, QImage::Format_RGB32);
         }
-        rows_ = {area.top, area.bottom};
-        bounds_ = intersect(bounds_, GdiRect{0, area.top, view_.width, area.bottom});
+        area_ = area;
+        if (!direct_)
+            for (int y = area.top; y < area.bottom; ++y) copy_row(y, true);
+        bounds_ = intersect(bounds_, area);
     }
     ~Canvas() {
         if (bounds_.right <= bounds_.left) return;
         if (!direct_)
-            for (int y = rows_.first; y < rows_.second; ++y) copy_row(y, false);
+            for (int y = area_.top; y < area_.bottom; ++y) copy_row(y, false);
         after_gdi_drawing(dc_);
     }
     Canvas(const Canvas&) = delete;
@@ -149,7 +152,9 @@ public:
     bool inside(int x, int y) const {
         return x >= bounds_.left && x < bounds_.right && y >= bounds_.top && y < bounds_.bottom;
     }
-    std::uint32_t* pixel(int x, int y) { return reinterpret_cast<std::uint32_t*>(image_.scanLine(y - origin_y_)) + x; }
+    std::uint32_t* pixel(int x, int y) {
+        return reinterpret_cast<std::uint32_t*>(image_.scanLine(y - origin_y_)) + (x - origin_x_);
+    }
     void plot(int x, int y, ColorRef color, int rop) {
         if (!inside(x, y)) return;
         std::uint32_t* p = pixel(x, y);
@@ -157,6 +162,7 @@ public:
     }
     QImage& image() { return image_; }
     bool direct() const { return direct_; }
+    int origin_x() const { return origin_x_; }
     int origin_y() const { return origin_y_; }
     const GdiRect& bounds() const { return bounds_; }
 
@@ -170,14 +176,14 @@ private:
         std::uint8_t* src = view_.row(y);
         auto* work = reinterpret_cast<std::uint32_t*>(image_.scanLine(y - origin_y_));
         const int bpp = view_.bits_per_pixel / 8;
-        for (int x = 0; x < view_.width; ++x) {
+        for (int x = area_.left; x < area_.right; ++x) {
             std::uint8_t* p = src + static_cast<std::ptrdiff_t>(x) * bpp;
             if (in) {
-                work[x] = 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
+                work[x - origin_x_] = 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
             } else {
-                p[0] = work[x] & 0xFF;
-                p[1] = (work[x] >> 8) & 0xFF;
-                p[2] = (work[x] >> 16) & 0xFF;
+                p[0] = work[x - origin_x_] & 0xFF;
+                p[1] = (work[x - origin_x_] >> 8) & 0xFF;
+                p[2] = (work[x - origin_x_] >> 16) & 0xFF;
             }
         }
     }
@@ -186,8 +192,8 @@ private:
     SurfaceView view_;
     QImage image_;
     GdiRect bounds_{};
-    std::pair<int, int> rows_{0, 0};
-    int origin_y_ = 0;
+    GdiRect area_{};
+    int origin_x_ = 0, origin_y_ = 0;
     bool direct_ = false;
 };
 
@@ -652,8 +658,8 @@ void text_out(DeviceContext& dc, int x, int y, std::string_view sjis) {
     QPainter& p = keep ? surface_painter(dc, s.font, font) : *own;
     const GdiRect& b = canvas.bounds();
     p.resetTransform();
-    p.setClipRect(QRect(b.left, b.top - canvas.origin_y(), b.right - b.left, b.bottom - b.top));
-    p.translate(0, -canvas.origin_y());
+    p.setClipRect(QRect(b.left - canvas.origin_x(), b.top - canvas.origin_y(), b.right - b.left, b.bottom - b.top));
+    p.translate(-canvas.origin_x(), -canvas.origin_y());
     p.setTransform(transform, true);
     if (s.bk_mode == kOpaque) p.fillRect(cell_rect, QColor::fromRgb(to_rgb(s.bk_color)));
     p.setPen(QColor::fromRgb(to_rgb(s.text_color)));
