@@ -86,6 +86,9 @@ void store_drawing_header(drawing_context* ctx) {
     std::size_t n = strnlen(ctx->stamp_copy, kStampLength);
     std::memcpy(h + kStampOffset, ctx->stamp_copy, n);
     h[kStampOffset + n] = 0;
+    // The header is written as version 5, whose reader clears the eight bytes after the stamp's room: a block
+    // read from an older version keeps none there, so a file read back writes what it was written with.
+    std::memset(h + kStampOffset + kStampLength, 0, 8);
 }
 
 int read_mpw(drawing_context* ctx, const char* path, int32_t row) {
