@@ -95,25 +95,10 @@ const std::uint8_t* Bitmap::bits() const { return impl_->view().bits; }
 
 // ---- DeviceContext ----
 
-void DeviceContext::Impl::settle() const {
-    if (!backing_behind) return;
-    backing_behind = false;
-    const std::size_t row = static_cast<std::size_t>(window_width) * 4;
-    if (gl.scratch.size() < row * static_cast<std::size_t>(window_height) || backing.size() < gl.scratch.size()) return;
-    auto& target = const_cast<std::vector<std::uint8_t>&>(backing);
-    for (int y = 0; y < window_height; ++y)  // scratch row 0 is the bottom of the picture
-        std::memcpy(&target[row * static_cast<std::size_t>(window_height - 1 - y)], &gl.scratch[row * y], row);
-}
-
 SurfaceView DeviceContext::Impl::surface() const {
-    settle();
-    return surface_as_is();
-}
-
-SurfaceView DeviceContext::Impl::surface_as_is() const {
     if (window) {
         SurfaceView v;
-        v.bits = const_cast<std::uint8_t*>(backing.data());
+        v.bits = backing->data();
         v.width = window_width;
         v.height = window_height;
         v.stride = window_width * 4;
@@ -148,7 +133,7 @@ std::unique_ptr<DeviceContext> DeviceContext::create_window(int width, int heigh
     auto impl = std::make_unique<Impl>();
     impl->window = true;
     std::unique_ptr<DeviceContext> dc(new DeviceContext(std::move(impl)));
-    dc->impl_->backing.assign(4, 0);
+    dc->impl_->backing->assign(4, 0);
     dc->resize(width, height);
     return dc;
 }
@@ -174,29 +159,29 @@ std::unique_ptr<DeviceContext> DeviceContext::create_memory_over_dib(crt::Global
 }
 
 bool DeviceContext::is_window() const { return impl_->window; }
-int DeviceContext::width() const { return impl_->surface_as_is().width; }
-int DeviceContext::height() const { return impl_->surface_as_is().height; }
+int DeviceContext::width() const { return impl_->surface().width; }
+int DeviceContext::height() const { return impl_->surface().height; }
 void DeviceContext::set_pixel_ratio(double ratio) { impl_->pixel_ratio = ratio >= 1.0 && ratio <= 16.0 ? ratio : 1.0; }
 double DeviceContext::pixel_ratio() const { return impl_->pixel_ratio; }
 
 void DeviceContext::resize(int width, int height) {
     if (!impl_->window) return;
-    impl_->settle();
     width = std::max(width, 1);
     height = std::max(height, 1);
     if (!size_ok(width, height)) return;
-    if (width == impl_->window_width && height == impl_->window_height && !impl_->backing.empty() &&
-        impl_->backing.size() == static_cast<std::size_t>(width) * height * 4)
+    if (width == impl_->window_width && height == impl_->window_height && !impl_->backing->empty() &&
+        impl_->backing->size() == static_cast<std::size_t>(width) * height * 4)
         return;
     std::vector<std::uint8_t> next(static_cast<std::size_t>(width) * height * 4, 0);
     const int keep_w = std::min(width, impl_->window_width);
     const int keep_h = std::min(height, impl_->window_height);
-    if (impl_->backing.size() >= static_cast<std::size_t>(impl_->window_width) * impl_->window_height * 4)
+    const std::vector<std::uint8_t>& last = *impl_->backing;
+    if (last.size() >= static_cast<std::size_t>(impl_->window_width) * impl_->window_height * 4)
         for (int y = 0; y < keep_h; ++y)
             std::memcpy(&next[static_cast<std::size_t>(y) * width * 4],
-                        &impl_->backing[static_cast<std::size_t>(y) * impl_->window_width * 4],
+                        &last[static_cast<std::size_t>(y) * impl_->window_width * 4],
                         static_cast<std::size_t>(keep_w) * 4);
-    impl_->backing.swap(next);
+    impl_->backing = std::make_shared<std::vector<std::uint8_t>>(std::move(next));
     impl_->window_width = width;
     impl_->window_height = height;
 }
@@ -204,29 +189,8 @@ void DeviceContext::resize(int width, int height) {
 int DeviceContext::backing_width() const { return impl_->window ? impl_->window_width : 0; }
 int DeviceContext::backing_height() const { return impl_->window ? impl_->window_height : 0; }
 int DeviceContext::backing_stride() const { return impl_->window ? impl_->window_width * 4 : 0; }
-const std::uint8_t* DeviceContext::backing_bytes() const {
-    if (!impl_->window) return nullptr;
-    impl_->settle();
-    return impl_->backing.data();
-}
-
-std::uint8_t* DeviceContext::backing_bytes() {
-    if (!impl_->window) return nullptr;
-    impl_->settle();
-    return impl_->backing.data();
-}
-
-const std::uint8_t* DeviceContext::frame_rows(int& stride) const {
-    stride = 0;
-    if (!impl_->window) return nullptr;
-    const int row = impl_->window_width * 4;
-    if (impl_->backing_behind) {
-        stride = -row;  // bottom-up: the picture's top row is the last one read back
-        return impl_->gl.scratch.data() + static_cast<std::ptrdiff_t>(impl_->window_height - 1) * row;
-    }
-    stride = row;
-    return impl_->backing.data();
-}
+const std::uint8_t* DeviceContext::backing_bytes() const { return impl_->window ? impl_->backing->data() : nullptr; }
+std::uint8_t* DeviceContext::backing_bytes() { return impl_->window ? impl_->backing->data() : nullptr; }
 
 void DeviceContext::set_present_callback(std::function<void(DeviceContext&)> callback) {
     impl_->present = std::move(callback);

@@ -66,9 +66,6 @@ public:
     int backing_stride() const;
     const std::uint8_t* backing_bytes() const;
     std::uint8_t* backing_bytes();
-    // Window DC: the frame's top row as it is held right now, for the window to copy once; the stride is
-    // negative when the rows are held bottom-up. Valid until the next drawing or resize.
-    const std::uint8_t* frame_rows(int& stride) const;
     // Device pixels per display unit (the window's pixel ratio, 1 unless set): what is given in pixels to look a
     // certain size, as line widths are, is drawn that many times as wide.
     void set_pixel_ratio(double ratio);

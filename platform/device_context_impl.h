@@ -44,8 +44,8 @@ struct GlTarget {
     int height = 0;
     int format = 0;  // pixel format set on the DC, 0 none
     PixelFormatDescriptor descriptor;
-    mutable std::vector<std::uint8_t> scratch;  // read-back rows, bottom-up, before they reach the backing image
-    bool stale = false;  // a memory DC's bitmap was drawn on by GDI since the pbuffer last took it in
+    std::vector<std::uint8_t> scratch;  // read-back rows, bottom-up, where they cannot be read in place
+    bool stale = false;                 // a memory DC's bitmap was drawn on by GDI since the pbuffer last took it in
 };
 void destroy_gl_target(GlTarget& target);  // gl_context.cpp
 
@@ -58,10 +58,9 @@ struct DeviceContext::Impl {
     // Window DC
     int window_width = 1;
     int window_height = 1;
-    std::vector<std::uint8_t> backing;  // top-down BGRA
-    // The last frame read back is still bottom-up in gl.scratch: the window takes it from there, flipping as it
-    // copies, and the backing image is filled only when somebody asks for it (settle).
-    mutable bool backing_behind = false;
+    // Top-down BGRA. Shared with the window it is presented in, which shows it without copying; a resize makes a
+    // new one, so the window keeps the old pixels until the next present.
+    std::shared_ptr<std::vector<std::uint8_t>> backing = std::make_shared<std::vector<std::uint8_t>>();
     std::function<void(DeviceContext&)> present;
     // Memory DC
     Bitmap* selected = nullptr;
@@ -73,10 +72,6 @@ struct DeviceContext::Impl {
     std::shared_ptr<TextPainter> text_painter;
 
     SurfaceView surface() const;
-    // The same, leaving a frame that waits in the scratch buffer where it is (for the read-back itself).
-    SurfaceView surface_as_is() const;
-    // Brings the backing image up to the last frame read back.
-    void settle() const;
 };
 
 // After GDI drawing into a DC: a memory DC's GL target must take the bitmap in again, a window repaints.

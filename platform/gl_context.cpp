@@ -11,6 +11,10 @@
 #include <cstring>
 #include <mutex>
 
+#ifndef GL_PACK_INVERT_MESA
+#define GL_PACK_INVERT_MESA 0x8758
+#endif
+
 #include "platform/device_context_impl.h"
 
 namespace kz::platform {
@@ -105,36 +109,47 @@ struct PackState {
     }
 };
 
-// The frame of the current target into the DC's pixels. Bottom-up 24/32-bit DIB rows are exactly what
-// glReadPixels gives with pack alignment 4, so those are read in place; a window's whole frame waits bottom-up in
-// the scratch buffer (DeviceContext::frame_rows); other top-down surfaces are flipped into place.
+// Whether glReadPixels can hand rows over top row first (Mesa's pack-invert), so top-down surfaces are read in
+// place too. Asked once: every context here comes from the same driver.
+bool pack_invert_available() {
+    static const bool available = [] {
+        const auto* names = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        return names && std::strstr(names, "GL_MESA_pack_invert") != nullptr;
+    }();
+    return available;
+}
+
+// The frame of the current target into the DC's pixels, read once, straight to where they stay: bottom-up DIB rows
+// are what glReadPixels gives, top-down ones (a window's backing image, which its window shows as it is) come
+// top row first through pack-invert. Only a driver without it needs the scratch rows and a flip.
 void read_back(DeviceContext& dc) {
     DeviceContext::Impl& impl = *dc.impl();
-    const SurfaceView view = impl.surface_as_is();
+    const SurfaceView view = impl.surface();
     if (!view || !impl.gl.surface) return;
     const int w = std::min(view.width, impl.gl.width);
     const int h = std::min(view.height, impl.gl.height);
     if (w <= 0 || h <= 0) return;
     PackState pack;
     const GLenum format = view.bits_per_pixel == 24 ? GL_BGR : GL_BGRA;
-    if (view.bottom_up && w == view.width && h == view.height) {
+    // Rows of the surface's width, padded to 4 bytes as DIB rows are: a part of a frame lands in its place.
+    glPixelStorei(GL_PACK_ROW_LENGTH, view.width);
+    const bool packed_rows = view.stride == dib_stride(view.width, view.bits_per_pixel);
+    if (packed_rows && view.bottom_up) {
         glReadPixels(0, 0, w, h, format, GL_UNSIGNED_BYTE, view.bits);
         return;
     }
-    const int bpp = view.bits_per_pixel / 8;
-    const std::size_t row = static_cast<std::size_t>(dib_stride(w, view.bits_per_pixel));
-    const bool whole_window = impl.window && w == view.width && h == view.height;
-    if (whole_window)
-        impl.backing_behind = false;  // the frame waiting there is replaced whole
-    else
-        impl.settle();  // a part of a frame lands on the last one, which must be in place first
-    impl.gl.scratch.resize(row * h);
-    glReadPixels(0, 0, w, h, format, GL_UNSIGNED_BYTE, impl.gl.scratch.data());
-    if (whole_window) {
-        // A whole window frame stays bottom-up: the window flips it as it takes its one copy.
-        impl.backing_behind = true;
+    if (packed_rows && pack_invert_available()) {
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+        // GL row h-1, the top of what is read, is picture row view.height-h.
+        glReadPixels(0, 0, w, h, format, GL_UNSIGNED_BYTE, view.row(view.height - h));
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
         return;
     }
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    const int bpp = view.bits_per_pixel / 8;
+    const std::size_t row = static_cast<std::size_t>(dib_stride(w, view.bits_per_pixel));
+    impl.gl.scratch.resize(row * h);
+    glReadPixels(0, 0, w, h, format, GL_UNSIGNED_BYTE, impl.gl.scratch.data());
     for (int y = 0; y < h; ++y)  // GL row 0 is the bottom of the picture, picture row view.height-1
         std::memcpy(view.row(view.height - 1 - y), &impl.gl.scratch[row * y], static_cast<std::size_t>(w) * bpp);
 }
@@ -174,7 +189,6 @@ bool ensure_target(DeviceContext& dc, bool* fresh) {
     *fresh = false;
     const int w = std::max(dc.width(), 1), h = std::max(dc.height(), 1);
     if (target.surface && target.width == w && target.height == h) return true;
-    dc.impl()->settle();  // a frame still waiting in the scratch buffer goes to the backing image first
     destroy_gl_target(target);
     const EGLint attributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(d.display, d.config, attributes);

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "platform/cursors.h"
+#include "platform/device_context_impl.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 
@@ -54,7 +55,8 @@ struct WindowState {
     bool alive = true;
     bool needs_paint = true;
     bool in_paint = false;
-    QImage backing;
+    std::shared_ptr<std::vector<std::uint8_t>> shared_pixels;  // a window DC's frame that `backing` shows in place
+    QImage backing;                                            // after the pixels it may lie over, so it goes first
     int reported_width = -1;
     int reported_height = -1;
     int wheel_remainder = 0;
@@ -723,25 +725,50 @@ void (*g_present_hook)() = nullptr;
 
 void set_present_hook_for_testing(void (*hook)()) { g_present_hook = hook; }
 
+namespace {
+
+void shown(WindowState* w) {
+    // Shown at the window's ratio: an image of its device pixels fills it pixel for pixel.
+    w->backing.setDevicePixelRatio(widget_ratio(w->widget));
+    if (!w->in_paint) w->widget->update();
+    if (g_present_hook) g_present_hook();
+}
+
+}  // namespace
+
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride) {
     WindowState* w = find_window(window);
     if (!w || !w->widget || !bgra || width < 1 || height < 1 || std::abs(stride) < width * 4) return false;
     // Copied: the caller's frame buffer is reused for the next frame while Qt paints this one later. The last
-    // frame's image is written over when it has the same size and nothing else holds it: a fresh 8 MB image per
-    // full-HD frame costs its page faults on every redraw.
+    // frame's image is written over when it has the same size, is the window's own and nothing else holds it: a
+    // fresh 8 MB image per full-HD frame costs its page faults on every redraw.
     if (w->backing.width() != width || w->backing.height() != height || w->backing.format() != QImage::Format_RGB32 ||
-        !w->backing.isDetached()) {
+        w->shared_pixels || !w->backing.isDetached()) {
         QImage image(width, height, QImage::Format_RGB32);
         if (image.isNull()) return false;
         w->backing = std::move(image);
+        w->shared_pixels.reset();
     }
-    // Shown at the window's ratio: an image of its device pixels fills it pixel for pixel.
-    w->backing.setDevicePixelRatio(widget_ratio(w->widget));
     for (int y = 0; y < height; ++y)
         std::memcpy(w->backing.scanLine(y), bgra + static_cast<std::ptrdiff_t>(y) * stride,
                     static_cast<std::size_t>(width) * 4);
-    if (!w->in_paint) w->widget->update();
-    if (g_present_hook) g_present_hook();
+    shown(w);
+    return true;
+}
+
+bool present_window_frame(WindowHandle window, DeviceContext& dc) {
+    WindowState* w = find_window(window);
+    const DeviceContext::Impl& impl = *dc.impl();
+    if (!w || !w->widget || !impl.window) return false;
+    const int width = impl.window_width, height = impl.window_height;
+    if (impl.backing->size() < static_cast<std::size_t>(width) * height * 4) return false;
+    // Not copied: the image is laid over the DC's pixels, which it keeps alive, so a frame read back into them is
+    // on the window as it stands. A resized DC brings new pixels, and with them a new image.
+    if (w->shared_pixels != impl.backing || w->backing.width() != width || w->backing.height() != height) {
+        w->backing = QImage(impl.backing->data(), width, height, width * 4, QImage::Format_RGB32);
+        w->shared_pixels = impl.backing;
+    }
+    shown(w);
     return true;
 }
 

@@ -187,6 +187,11 @@ WindowHandle pointer_window();
 // walks rows held bottom-up. The image keeps its size when the window is resized until the next one arrives.
 // False for bad arguments or a window that is gone.
 bool present_window_image(WindowHandle window, const std::uint8_t* bgra, int width, int height, int stride);
+// Shows a window DC's frame (DeviceContext::backing_bytes) as the window's content and repaints it. The window
+// shows the DC's pixels in place, not a copy: it keeps them alive (a resized or destroyed DC leaves the window its
+// last frame) and shows later drawing into them at its next paint, which presenting again asks for, as swapping
+// and GDI drawing do through the DC's present callback. False for a window that is gone.
+bool present_window_frame(WindowHandle window, DeviceContext& dc);
 // Benchmark hook: called after each image a window is given (null: none); timing a start up to its first frame.
 void set_present_hook_for_testing(void (*hook)());
 

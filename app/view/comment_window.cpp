@@ -103,8 +103,7 @@ void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, in
     // Lines hang from the top margin down (alignment 8): the first line's top is at the margin, inside the window.
     kz::foundation::draw_multiline_text(dc.get(), text, margin, margin, font_height, 0x000000, kGothicFace, -1,
                                         line_gap, &measured, &count, 8, 0, 0.0, nullptr, 0.0);
-    plat::present_window_image(output.comment_window, dc->backing_bytes(), dc->backing_width(), dc->backing_height(),
-                               dc->backing_stride());
+    plat::present_window_frame(output.comment_window, *dc);  // the window keeps the pixels
     plat::show_window(output.comment_window, true);
 }
 

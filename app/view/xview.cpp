@@ -93,12 +93,9 @@ XView::XView(WindowHandle parent_window, void* instance_handle) {
     for (int i = 0; i < 2; ++i) {
         output.view_dc[i] = kz::platform::DeviceContext::create_window(64, 64);
         WindowHandle w = output.view_window[i];
-        output.view_dc[i]->set_present_callback([w](kz::platform::DeviceContext& dc) {
-            // Straight from where the frame was read back: one copy between the read-back and the window.
-            int stride = 0;
-            const std::uint8_t* top = dc.frame_rows(stride);
-            kz::platform::present_window_image(w, top, dc.backing_width(), dc.backing_height(), stride);
-        });
+        // The window shows the frame where it was read back: no copy between the read-back and the window.
+        output.view_dc[i]->set_present_callback(
+            [w](kz::platform::DeviceContext& dc) { kz::platform::present_window_frame(w, dc); });
         // The window's own device context: the modeller's walk-through and orbit draw their frames through it.
         kz::platform::set_window_dc(w, output.view_dc[i].get());
     }

@@ -12,6 +12,8 @@
 #include "platform/device_context.h"
 #include "platform/gdi.h"
 #include "platform/gl_context.h"
+#include "platform/window.h"
+#include "tests/platform/ui_test_support.h"
 
 namespace kz::platform {
 namespace {
@@ -161,39 +163,46 @@ TEST(GlContext, LitTriangleIntoDib24) {
 
 TEST(GlContext, LitTriangleIntoWindowBackingAndPresent) {
     const int w = 40, h = 30;
+    kz::test::register_test_classes();
+    WindowHandle window = create_window("KzTestPlain", "x", WS_VISIBLE, 0, 0, w, h, desktop_window());
     auto dc = DeviceContext::create_window(w, h);
     int presented = 0;
-    std::vector<std::uint8_t> shown;  // what a window copies at the present, top row first
     dc->set_present_callback([&](DeviceContext& d) {
         EXPECT_EQ(&d, dc.get());
         ++presented;
-        int stride = 0;
-        const std::uint8_t* top = d.frame_rows(stride);
-        ASSERT_NE(top, nullptr);
-        for (int y = 0; y < h; ++y) shown.insert(shown.end(), top + y * stride, top + y * stride + w * 4);
+        EXPECT_TRUE(present_window_frame(window, d));
     });
     ASSERT_TRUE(setup(*dc));
     auto context = GlContext::create(*dc);
     ASSERT_TRUE(make_current(dc.get(), context.get()));
-    draw_lit_triangle(w, h);
-    EXPECT_EQ(presented, 0);
-    ASSERT_TRUE(swap_buffers(*dc));
-    EXPECT_EQ(presented, 1);
+    std::vector<std::uint8_t> shown;
+    int shown_w = 0, shown_h = 0;
+    for (float red : {0.0f, 1.0f}) {  // the second frame must reach the window as well, over the first
+        draw_lit_triangle(w, h, red, 0.0f, 1.0f);
+        ASSERT_TRUE(swap_buffers(*dc));
+        ASSERT_TRUE(window_image(window, &shown, &shown_w, &shown_h));
+        ASSERT_EQ(shown_w, w);
+        ASSERT_EQ(shown_h, h);
+        // Top-down BGRA on the window and in the backing image: GL row y is row h-1-y.
+        expect_triangle(
+            w, h,
+            [&](int x, int y) {
+                const std::uint8_t* p = shown.data() + (h - 1 - y) * w * 4 + x * 4;
+                return Bgr{p[0], p[1], p[2]};
+            },
+            Bgr{255, 0, red > 0 ? 255 : 0});
+        ASSERT_EQ(dc->backing_stride(), w * 4);
+        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), dc->backing_bytes()));
+    }
+    EXPECT_EQ(presented, 2);
     make_current(nullptr, nullptr);
     EXPECT_FALSE(swap_buffers(*dc));  // nothing current: nothing to show
-    ASSERT_EQ(dc->backing_stride(), w * 4);
-    const std::uint8_t* bytes = dc->backing_bytes();
-    // Top-down BGRA: GL row y is backing row h-1-y.
-    expect_triangle(
-        w, h,
-        [&](int x, int y) {
-            const std::uint8_t* p = bytes + (h - 1 - y) * w * 4 + x * 4;
-            return Bgr{p[0], p[1], p[2]};
-        },
-        Bgr{255, 0, 0});
-    // The window's one copy, taken before the backing image was asked for, is that same picture.
-    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), bytes, bytes + std::size_t(w) * h * 4));
-    EXPECT_EQ(shown.size(), std::size_t(w) * h * 4);
+    dc->resize(20, 10);               // new pixels for the DC; the window keeps the last frame until the next one
+    dc.reset();
+    ASSERT_TRUE(window_image(window, &shown, &shown_w, &shown_h));
+    EXPECT_EQ(shown_w, w);
+    EXPECT_EQ(shown[(2 * w + w - 3) * 4 + 2], 255);  // top right, outside the triangle: the red background
+    destroy_window(window);
 }
 
 TEST(GlContext, TwoContextsOnOneThreadKeepTheirOwnState) {
