@@ -184,14 +184,15 @@ int CO3duDelauney::LinkTriangles(int i, int j) {
     DelauneyTriangle& ti = triangles_[i];
     DelauneyTriangle& tj = triangles_[j];
     int shared = 0, lone_i = -1, lone_j = 3;  // lone_j: 0 + 1 + 2 minus the shared slots of j
+    // Without branches (a triangle's three numbers differ, so at most one of j's matches): which vertices match
+    // is as good as random, and this runs several times for every point.
     for (int k = 0; k < 3; ++k) {
-        const int at = find_vertex(tj, ti.vertices[k]);
-        if (at < 0) {
-            lone_i = k;
-        } else {
-            ++shared;
-            lone_j -= at;
-        }
+        const int v = ti.vertices[k];
+        const int m0 = v == tj.vertices[0], m1 = v == tj.vertices[1], m2 = v == tj.vertices[2];
+        const int found = m0 | m1 | m2;
+        shared += found;
+        lone_j -= m1 + 2 * m2;
+        lone_i = found ? lone_i : k;
     }
     if (shared != 2) return 0;
     ti.neighbours[lone_i] = j;
@@ -219,25 +220,26 @@ void CO3duDelauney::AddPoint(double x, double y) {
     if (t < 0) return;
     // All room is taken before the first change: a failed allocation leaves the triangulation as it was.
     if (!make_room(x_, 1) || !make_room(y_, 1) || !make_room(triangles_, 2)) return;
-    InsertStoredPoint(AppendVertex(x, y), t);
+    InsertStoredPoint(AppendVertex(x, y), x, y, t);
 }
 
 namespace {
 
-// Position of cell (x, y) of a 2^16 grid along the Hilbert curve that fills it.
+// Position of cell (x, y) of a 2^16 grid along the Hilbert curve that fills it (below 2^32).
 std::uint64_t hilbert_index(std::uint32_t x, std::uint32_t y) {
     constexpr std::uint32_t n = 1u << 16;
     std::uint64_t d = 0;
+    // Without branches: the bits are random, so each branch would be mispredicted half the time.
     for (std::uint32_t s = n / 2; s > 0; s /= 2) {
         const std::uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
         d += std::uint64_t(s) * s * ((3 * rx) ^ ry);
-        if (ry == 0) {
-            if (rx == 1) {
-                x = n - 1 - x;
-                y = n - 1 - y;
-            }
-            std::swap(x, y);
-        }
+        const std::uint32_t turn = ry - 1;                       // all ones when ry is 0
+        const std::uint32_t mirror = (n - 1) & turn & (0 - rx);  // n - 1 - v is v ^ (n - 1) below n
+        x ^= mirror;
+        y ^= mirror;
+        const std::uint32_t swap = (x ^ y) & turn;
+        x ^= swap;
+        y ^= swap;
     }
     return d;
 }
@@ -247,7 +249,7 @@ std::uint64_t hilbert_index(std::uint32_t x, std::uint32_t y) {
 void CO3duDelauney::AddPoints(const double* x, const double* y, int count) {
     if (!x || !y || count <= 0 || triangles_.empty()) return;
     // The triangles always cover the seed rectangle exactly: a point outside it is one AddPoint would refuse.
-    std::vector<std::pair<std::uint64_t, int32_t>> order;
+    std::vector<std::uint64_t> order;  // curve position above, point number below: sorted as the pairs would be
     order.reserve(std::size_t(count));
     const int first = GetPointCount();
     double xmin = DBL_MAX, xmax = -DBL_MAX, ymin = DBL_MAX, ymax = -DBL_MAX;
@@ -261,35 +263,54 @@ void CO3duDelauney::AddPoints(const double* x, const double* y, int count) {
     if (stored == first) return;
     const double sx = xmax > xmin ? 65535.0 / (xmax - xmin) : 0.0, sy = ymax > ymin ? 65535.0 / (ymax - ymin) : 0.0;
     for (int s = first; s < stored; ++s)
-        order.emplace_back(hilbert_index(static_cast<std::uint32_t>((x_[s] - xmin) * sx),
-                                         static_cast<std::uint32_t>((y_[s] - ymin) * sy)),
-                           s);
+        order.push_back(hilbert_index(static_cast<std::uint32_t>((x_[s] - xmin) * sx),
+                                      static_cast<std::uint32_t>((y_[s] - ymin) * sy))
+                            << 32 |
+                        std::uint32_t(s));
     std::sort(order.begin(), order.end());
-    if (!make_room(triangles_, 2 * std::size_t(stored - first))) {
-        // Without room for all, the points go in one at a time as the table grows; none is lost.
-        for (const auto& entry : order) {
-            const int t = FindTriangle(x_[entry.second], y_[entry.second]);
-            if (t >= 0 && make_room(triangles_, 2)) InsertStoredPoint(entry.second, t);
-        }
-        return;
+    // While they go in, the points are numbered in that order, so the ones a step touches lie close together in
+    // memory as well; their own numbers are put back at the end. Only equality of numbers matters to the steps,
+    // so the triangles come out as they would under the points' own numbers.
+    struct Next {
+        double x, y;
+        int32_t s;
+    };
+    std::vector<Next> sequence;
+    sequence.reserve(order.size());
+    for (const std::uint64_t entry : order) {
+        const auto s = static_cast<int32_t>(entry & 0xFFFFFFFFu);
+        sequence.push_back({x_[s], y_[s], s});
     }
-    for (const auto& entry : order) {
-        const int t = FindTriangle(x_[entry.second], y_[entry.second]);
-        if (t >= 0) InsertStoredPoint(entry.second, t);
+    order = {};
+    for (std::size_t r = 0; r < sequence.size(); ++r) {
+        x_[first + r] = sequence[r].x;
+        y_[first + r] = sequence[r].y;
+    }
+    const bool room = make_room(triangles_, 2 * std::size_t(stored - first));
+    for (std::size_t r = 0; r < sequence.size(); ++r) {
+        // Without room for all, the points go in one at a time as the table grows; none is lost.
+        const int t = FindTriangle(sequence[r].x, sequence[r].y);
+        if (t >= 0 && (room || make_room(triangles_, 2)))
+            InsertStoredPoint(first + static_cast<int>(r), sequence[r].x, sequence[r].y, t);
+    }
+    for (DelauneyTriangle& triangle : triangles_)
+        for (int32_t& v : triangle.vertices)
+            if (v >= first) v = sequence[std::size_t(v - first)].s;
+    for (const Next& next : sequence) {
+        x_[next.s] = next.x;
+        y_[next.s] = next.y;
     }
 }
 
-void CO3duDelauney::InsertStoredPoint(int s, int t) {
-    const double x = x_[s], y = y_[s];
+void CO3duDelauney::InsertStoredPoint(int s, double x, double y, int t) {
     const DelauneyTriangle old = triangles_[t];
     const int a = old.vertices[0], b = old.vertices[1], c = old.vertices[2];
     const int na = old.neighbours[0], nb = old.neighbours[1], nc = old.neighbours[2];
-    triangles_[t] = make_record(a, b, s);
-    const int u = AppendTriangle(make_record(b, c, s));
-    const int w = AppendTriangle(make_record(c, a, s));
-    LinkTriangles(t, u);
-    LinkTriangles(u, w);
-    LinkTriangles(w, t);
+    const int u = static_cast<int>(triangles_.size()), w = u + 1;
+    // The three new triangles meet along their edges at s: neighbour k lies across from vertex k.
+    triangles_[t] = {{a, b, s}, {u, w, -1}};
+    triangles_.push_back({{b, c, s}, {w, t, -1}});
+    triangles_.push_back({{c, a, s}, {t, u, -1}});
     if (nc >= 0) LinkTriangles(t, nc);
     if (na >= 0) LinkTriangles(u, na);
     if (nb >= 0) LinkTriangles(w, nb);

@@ -46,8 +46,9 @@ private:
     int AppendVertex(double x, double y);
     int AppendTriangle(const DelauneyTriangle& record);
     void ClearPoints();
-    // Splits triangle t at point s (already stored) and restores the empty-circumcircle property around it.
-    void InsertStoredPoint(int s, int t);
+    // Splits triangle t at point s (already stored at x, y; the table has room for two more triangles) and
+    // restores the empty-circumcircle property around it.
+    void InsertStoredPoint(int s, double x, double y, int t);
     void ClearTriangles();
     bool valid_triangle(int i) const { return i >= 0 && i < static_cast<int>(triangles_.size()); }
 

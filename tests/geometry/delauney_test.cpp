@@ -186,4 +186,39 @@ TEST(Delauney, SeedBookkeeping) {
     EXPECT_EQ(empty.GetPointCount(), 0);
 }
 
+// Points handed over at once, after some given one by one, make the very triangles (by their point numbers and
+// coordinates) that the same points added one at a time make: random points have no ties to decide otherwise.
+TEST(Delauney, AtOnceMakesTheTrianglesOfOneAtATime) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> spread(0.0, 1000.0);
+    std::vector<double> x(20000), y(20000);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = spread(rng), y[i] = spread(rng);
+    const auto triangles = [](const CO3duDelauney& dt) {
+        std::set<std::array<double, 6>> out;
+        for (int t = 0; t < dt.GetTriangleCount(); ++t) {
+            int v[3];
+            dt.GetTriangle(t, v[0], v[1], v[2]);
+            const Face f = normalised(v[0], v[1], v[2]);
+            std::array<double, 6> corners{};
+            for (int k = 0; k < 3; ++k) dt.GetPoint(f[k], corners[2 * k], corners[2 * k + 1]);
+            out.insert(corners);
+        }
+        return out;
+    };
+    CO3duDelauney one, many;
+    one.InitRectangle(1000.0, 1000.0);
+    many.InitRectangle(1000.0, 1000.0);
+    for (std::size_t i = 0; i < x.size(); ++i) one.AddPoint(x[i], y[i]);
+    for (std::size_t i = 0; i < 100; ++i) many.AddPoint(x[i], y[i]);
+    many.AddPoints(x.data() + 100, y.data() + 100, static_cast<int>(x.size()) - 100);
+    ASSERT_EQ(many.GetPointCount(), one.GetPointCount());
+    for (int i = 0; i < one.GetPointCount(); i += 97) {
+        double ax, ay, bx, by;
+        one.GetPoint(i, ax, ay);
+        many.GetPoint(i, bx, by);
+        EXPECT_TRUE(ax == bx && ay == by) << "point " << i;
+    }
+    EXPECT_TRUE(triangles(one) == triangles(many));
+}
+
 }  // namespace
