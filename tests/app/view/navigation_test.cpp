@@ -104,10 +104,13 @@ TEST_F(Navigation, LensPoleApproachAndFitLimits) {
         EXPECT_DOUBLE_EQ(view->camera.eye->lens, s[2]) << s[0];
         EXPECT_DOUBLE_EQ(view->camera.eye->zoom_ratio, 55.0 / s[2]);
     }
-    const double above[3] = {0, -1, 1000}, near_eye[3] = {0, -5, 0}, origin[3] = {0, 0, 0};
-    view->SetEye(above, origin, 55.0, 0);
-    view->OrbitElevation(1, 0.2);  // would pass over the pole
-    expect_at(view->camera.eye->eye, {0, -1, 1000}, "pole");
+    const double near_eye[3] = {0, -5, 0}, origin[3] = {0, 0, 0};
+    for (double z : {1000.0, -1000.0}) {  // a step that would pass over the pole, or under it
+        const double eye[3] = {0, -1, z};
+        view->SetEye(eye, origin, 55.0, 0);
+        view->OrbitElevation(z > 0 ? 1 : -1, 0.2);
+        expect_at(view->camera.eye->eye, {0, -1, z}, "pole");
+    }
     view->SetEye(near_eye, origin, 0.0, 0);
     view->ApproachStep(1, 0.1, 0);
     expect_at(view->camera.eye->eye, {0, -9, 0}, "approach from at least 10");

@@ -176,6 +176,9 @@ TEST_F(SceneTree, ChangeMarksReachTheUnit) {
     view->MarkTrunkChanged(view->document.trunks[5]);
     EXPECT_EQ(view->HasChangedUnits(view->document.trunks[0]), 1);  // the root is now changed itself
     view->ClearChangedFlags(view->document.trunks[0]);
+    view->MarkTrunkChanged(view->document.trunks[4]);  // d: in a's unit, its row from the model's own file
+    EXPECT_EQ(view->HasChangedUnits(a), 1);
+    view->ClearChangedFlags(view->document.trunks[0]);
     view->document.change_lock = 1;
     view->MarkTrunkChanged(view->document.trunks[3]);
     EXPECT_EQ(a->changed, 0);
