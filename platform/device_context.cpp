@@ -166,6 +166,8 @@ double DeviceContext::pixel_ratio() const { return impl_->pixel_ratio; }
 
 void DeviceContext::resize(int width, int height) {
     if (!impl_->window) return;
+    // A painter kept for texts must not outlive the pixels it was opened on.
+    impl_->text_painter.reset();
     width = std::max(width, 1);
     height = std::max(height, 1);
     if (!size_ok(width, height)) return;
