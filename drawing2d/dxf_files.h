@@ -23,4 +23,8 @@ int text_anchor_point(drawing_context* ctx, int32_t row, int horizontal, int ver
 // opening and "//end" lines; empty when the table or the section is missing.
 std::vector<std::string> dxf_table_section(const drawing_context* ctx, const char* section);
 
+// The plot scale an import fits to a file whose limits span `span` units: `scale` grown by tens until the span
+// fits the 32-bit range.
+double fitted_plot_scale(double scale, double span);
+
 }  // namespace kz::drawing2d

@@ -791,8 +791,7 @@ void fit_scale(drawing_context* ctx, const dxf_reader* st) {
     for (int b = 0; b < n; ++b)
         for (int c = 0; c < 2; ++c)
             half = std::max({half, std::fabs(boxes[b][c][0] - cx), std::fabs(boxes[b][c][1] - cy)});
-    const double m = 2 * half / 2147483647.0;
-    for (int k = 0; k < 400 && std::isfinite(m) && ctx->plot_scale < m; ++k) ctx->plot_scale *= 10;
+    ctx->plot_scale = fitted_plot_scale(ctx->plot_scale, 2 * half);
     // The origin on a whole drawing unit: the records then keep their place on the unit grid, and a drawing
     // exported and imported again comes back to the same coordinates, not half a unit further each time.
     ctx->gentenx = std::floor(-cx / ctx->plot_scale + 0.5);
@@ -843,6 +842,12 @@ dxf_reader* new_dxf_reader() {
     return st;
 }
 }  // namespace
+
+double fitted_plot_scale(double scale, double span) {
+    const double m = span / 2147483647.0;
+    for (int k = 0; k < 400 && std::isfinite(m) && scale < m; ++k) scale *= 10;
+    return scale;
+}
 
 int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
     std::string bytes, why;

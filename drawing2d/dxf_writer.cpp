@@ -1,6 +1,7 @@
 // Exporting a drawing as an ASCII DXF file: a header with the extents and the code page of the texts (Shift_JIS),
 // tables of line types, the layers in use and the library's text styles, and lines, arcs, circles and texts. The
 // file replaces an old one only when it was written whole.
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -101,11 +102,36 @@ double whole_unit(double v) { return std::floor(v + 0.5); }
 double dxf_x(const drawing_context* ctx, double x) { return (x - ctx->gentenx) * ctx->plot_scale; }
 double dxf_y(const drawing_context* ctx, double y) { return (ctx->genteny - y) * ctx->plot_scale; }
 
-void write_dxf_header(drawing_context* ctx, Out& out) {
+// The header's corners in DXF units: the extents rounded to whole units of the scale that an import of this file
+// fits to them. That is the drawing's own unit, unless the drawing took a coarser scale from limits far wider than
+// what it holds: its own unit would then round the header to other numbers than the next import's, and every
+// export imported again would move it. An empty drawing has no extents: its header is the origin, which an import
+// centres on without growing the scale.
+void header_corners(drawing_context* ctx, double* lx, double* ly, double* hx, double* hy) {
     double xmin, ymin, xmax, ymax;
-    row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0);
-    const double hx = dxf_x(ctx, whole_unit(xmax)), hy = dxf_y(ctx, whole_unit(ymin));
-    const double lx = dxf_x(ctx, whole_unit(xmin)), ly = dxf_y(ctx, whole_unit(ymax));
+    *lx = *ly = *hx = *hy = 0;
+    if (!row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0)) return;
+    const double ps = ctx->plot_scale;
+    const double span = std::max(xmax - xmin, ymax - ymin) * ps;
+    const double unit = std::min(ps, fitted_plot_scale(0.001, span));
+    const double ratio = ps / unit;
+    // A finer unit rounds from the origin, which an import places on a whole unit, with the y axis before it turns
+    // over, so that halves go the same way as in the drawing's own unit.
+    auto x_at = [&](double x) {
+        return ratio == 1 ? dxf_x(ctx, whole_unit(x)) : whole_unit((x - ctx->gentenx) * ratio) * unit;
+    };
+    auto y_at = [&](double y) {
+        return ratio == 1 ? dxf_y(ctx, whole_unit(y)) : (0.0 - whole_unit((y - ctx->genteny) * ratio)) * unit;
+    };
+    *hx = x_at(xmax);
+    *hy = y_at(ymin);
+    *lx = x_at(xmin);
+    *ly = y_at(ymax);
+}
+
+void write_dxf_header(drawing_context* ctx, Out& out) {
+    double lx, ly, hx, hy;
+    header_corners(ctx, &lx, &ly, &hx, &hy);
     out.printf("  0\nSECTION\n  2\nHEADER\n");
     out.printf("  9\n$ACADVER\n  1\nAC1009\n");
     out.printf("  9\n$DWGCODEPAGE\n  3\nANSI_932\n");
