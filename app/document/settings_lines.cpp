@@ -48,6 +48,16 @@ private:
 
 int colour_byte(double v) { return kz::scene::truncate_to_int(v + 0.5) & 0xFF; }
 
+// A path that reads back as it is: written bare, unless a separator in it would then end the field (its quotes,
+// trimmed as it was read, protected it), then in quotes. One of the two reads back whatever a line gave.
+std::string path_field(const std::string& path) {
+    const std::string quoted = '"' + path + '"';
+    char back[1024];
+    int pos = 0, len = 0;
+    fnd::get_field(path.c_str(), pos, len, separators(), back, sizeof back);
+    return path == back ? path : quoted;
+}
+
 }  // namespace
 
 void XView::ApplySetting(const char* text) {
@@ -159,7 +169,7 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
     put("shadow_month",
         std::to_string(month) + sep + std::to_string(day) + sep + std::to_string(hour) + sep + std::to_string(minute));
     put("north_angle", fmt("%9.4f", s.north_angle));
-    put("last_light_path", s.last_light_path);
+    put("last_light_path", path_field(s.last_light_path));
     return 0;
 }
 

@@ -113,9 +113,12 @@ TEST_F(SettingsLines, ExtremeValuesWriteWhatReadsBack) {
     };
     view->settings.shadow_transparency = 0.5;
     // 1e200 would be written as 203 digits and read back (110 bytes of them) as about 1e109; such a value is
-    // refused as it is read, like an empty one. The month of INT_MIN must wrap without overflowing.
-    for (const char* line : {"shadow_trans,1e200", "shadow_month,-2147483648,1", "north_angle,nan", "sun amb,-inf",
-                             "menu_screen_height,-1e150", "shadow_month,5,5,2147483647,2147483647"}) {
+    // refused as it is read, like an empty one. The month of INT_MIN must wrap without overflowing. A light path
+    // may hold the separators, inside quotes of its own or of the line's.
+    for (const char* line :
+         {"shadow_trans,1e200", "shadow_month,-2147483648,1", "north_angle,nan", "sun amb,-inf",
+          "menu_screen_height,-1e150", "shadow_month,5,5,2147483647,2147483647",
+          "last_light_path,\"C:\\lights\\a,b.txt\"", "last_light_path,a\"b,c\"d", "last_light_path, \"a,b\"c\""}) {
         view->ApplySetting(line);
         const std::string first = written();
         apply_written(first);
