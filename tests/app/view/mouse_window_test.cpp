@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -26,7 +27,8 @@ TEST(MouseOnRealWindow, Child) {
     ASSERT_NE(display, nullptr);
     const pid_t pid = start_program(folder(), folder() + "/box.fig", scale);
     ASSERT_GT(pid, 0);
-    const ScreenArea start = settled(display);
+    // Each look waits for the state the step asks for: a loaded machine may answer an input seconds later.
+    const ScreenArea start = settled(display, is_red, [](const ScreenArea& a) { return a.count > 100; });
     EXPECT_GT(start.count, 100) << "the box is not on the screen";
     const int width = DisplayWidth(display, DefaultScreen(display));
     const int height = DisplayHeight(display, DefaultScreen(display));
@@ -36,19 +38,25 @@ TEST(MouseOnRealWindow, Child) {
     EXPECT_TRUE(xdotool("mousemove " + middle +
                         " sleep 0.2 mousedown 1 sleep 0.2 mousemove_relative 40 0 sleep 0.1 "
                         "mousemove_relative 40 0 sleep 0.2 mouseup 1"));
-    const ScreenArea dragged = settled(display);
+    const ScreenArea dragged =
+        settled(display, is_red, [&](const ScreenArea& a) { return a.centre_x < start.centre_x - 10; });
     EXPECT_LT(dragged.centre_x, start.centre_x - 10) << "from " << start.centre_x;
 
     // One wheel notch forward: the eye comes 10 % nearer the target and the box grows.
     EXPECT_TRUE(xdotool("click 4"));
-    const ScreenArea nearer = settled(display);
+    const ScreenArea nearer =
+        settled(display, is_red, [&](const ScreenArea& a) { return a.count > dragged.count * 1.05; });
     EXPECT_GT(nearer.count, dragged.count * 1.05) << "from " << dragged.count;
 
     // A middle click on the box: the point under the cursor becomes the target, in the middle of the screen.
     const std::string on_box =
         std::to_string(static_cast<int>(nearer.centre_x)) + " " + std::to_string(static_cast<int>(nearer.centre_y));
     EXPECT_TRUE(xdotool("mousemove " + on_box + " sleep 0.2 click 2"));
-    const ScreenArea aimed = settled(display);
+    const auto in_middle = [&](const ScreenArea& a) {
+        return std::abs(a.centre_x - width / 2.0) <= width * 0.03 &&
+               std::abs(a.centre_y - height / 2.0) <= height * 0.04;
+    };
+    const ScreenArea aimed = settled(display, is_red, in_middle);
     EXPECT_NEAR(aimed.centre_x, width / 2.0, width * 0.03) << "clicked at " << on_box;
     EXPECT_NEAR(aimed.centre_y, height / 2.0, height * 0.04) << "clicked at " << on_box;
 

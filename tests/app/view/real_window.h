@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -72,13 +73,17 @@ inline ScreenArea screen_area(Display* display, PixelTest test, int top = 0, int
     return a;
 }
 
-// The area once two looks a little apart agree (start-up moves, eye moves and paints have settled).
-inline ScreenArea settled(Display* display, PixelTest test = is_red) {
+// The area once it shows the state the caller waits for (by default: some such pixels) and two looks a little
+// apart agree, or the last look after about a minute. The program answers input in its own time: on a loaded
+// machine the frame an input asks for may come seconds later, and until then a screen that holds still only
+// shows that the answer has not come yet.
+inline ScreenArea settled(Display* display, PixelTest test = is_red,
+                          const std::function<bool(const ScreenArea&)>& awaited = {}) {
     ScreenArea last = screen_area(display, test);
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 90; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         const ScreenArea now = screen_area(display, test);
-        if (now.count > 0 && now == last) return now;
+        if (now == last && (awaited ? awaited(now) : now.count > 0)) return now;
         last = now;
     }
     return last;
