@@ -1,6 +1,7 @@
 // The 2D display of a drawing of one million short lines into a 4000 x 3000 image, fitted whole and zoomed in ten
 // times, beside QPainter::drawLines of the same segments mapped once beforehand, and the GDI layer's own line
-// drawing of those mapped segments; and 50,000 texts by the GDI layer beside QPainter::drawText.
+// drawing of those mapped segments; long lines across a 24-bit DIB; and 50,000 texts by the GDI layer beside
+// QPainter::drawText.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -96,6 +97,31 @@ void BM_GdiLinesPremapped(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kLines);
 }
 BENCHMARK(BM_GdiLinesPremapped)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// Lines from edge to edge of a 24-bit DIB (the clipboard picture's surface), which the GDI layer cannot draw in
+// place: one-pixel lines are plotted into it pixel by pixel, so each costs its length, not its bounding box.
+void BM_GdiLongLinesOnDib(benchmark::State& state) {
+    using namespace kz::platform;
+    constexpr int kLongLines = 2000;
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> x(0, kWidth - 1), y(0, kHeight - 1);
+    std::vector<QLine> lines;
+    for (int i = 0; i < kLongLines; ++i) lines.emplace_back(x(rng), 0, x(rng), kHeight - 1);
+    kz::crt::GlobalHandle dib = allocate_packed_dib(kWidth, kHeight, 24);
+    auto dc = DeviceContext::create_memory_over_dib(dib);
+    for (auto _ : state) {
+        fill_rect(*dc, {0, 0, kWidth, kHeight}, stock_white_brush());
+        select_pen(*dc, stock_black_pen());
+        for (const QLine& l : lines) {
+            move_to(*dc, l.x1(), l.y1());
+            line_to(*dc, l.x2(), l.y2());
+        }
+    }
+    dc.reset();
+    kz::crt::global_free(dib);
+    state.SetItemsProcessed(state.iterations() * kLongLines);
+}
+BENCHMARK(BM_GdiLongLinesOnDib)->Unit(benchmark::kMillisecond);
 
 // The same segments as the line records of a drawing, shown whole by the display with one-pixel pens.
 kz::drawing2d::drawing_handle line_drawing() {

@@ -111,10 +111,12 @@ std::uint32_t apply_rop2(int rop, std::uint32_t p, std::uint32_t d) {
 
 // The pixels of a DC during one drawing call, with the clip rectangle. A top-down 32-bit surface is used in
 // place; any other is copied into a top-down RGB32 working image of the call's `area` alone and copied back when
-// the call ends, so that many small strokes on a large image cost what they cover.
+// the call ends, so that many small strokes on a large image cost what they cover. A call that only plots
+// (`plots_only`: thin lines and their fills) writes such a surface pixel by pixel instead: a long diagonal line
+// would otherwise copy its whole bounding box twice.
 class Canvas {
 public:
-    Canvas(DeviceContext& dc, GdiRect area) : dc_(dc), view_(dc.impl()->surface()) {
+    Canvas(DeviceContext& dc, GdiRect area, bool plots_only = false) : dc_(dc), view_(dc.impl()->surface()) {
         if (!view_) return;
         const GdiState& s = dc.impl()->gdi;
         bounds_ = {0, 0, view_.width, view_.height};
@@ -125,6 +127,11 @@ public:
             return;
         }
         direct_ = view_.bits_per_pixel == 32 && !view_.bottom_up;
+        in_place_ = !direct_ && plots_only;
+        if (in_place_) {
+            bounds_ = intersect(bounds_, area);
+            return;
+        }
         if (direct_) {
             image_ = QImage(view_.bits, view_.width, view_.height, view_.stride, QImage::Format_RGB32);
             area.left = 0;
@@ -141,7 +148,7 @@ public:
     }
     ~Canvas() {
         if (bounds_.right <= bounds_.left) return;
-        if (!direct_)
+        if (!direct_ && !in_place_)
             for (int y = area_.top; y < area_.bottom; ++y) copy_row(y, false);
         after_gdi_drawing(dc_);
     }
@@ -157,6 +164,11 @@ public:
     }
     void plot(int x, int y, ColorRef color, int rop) {
         if (!inside(x, y)) return;
+        if (in_place_) {
+            std::uint32_t v = load(view_.row(y), x);
+            store(view_.row(y), x, 0xFF000000u | (apply_rop2(rop, to_rgb(color), v & 0xFFFFFF) & 0xFFFFFF));
+            return;
+        }
         std::uint32_t* p = pixel(x, y);
         *p = 0xFF000000u | (apply_rop2(rop, to_rgb(color), *p & 0xFFFFFF) & 0xFFFFFF);
     }
@@ -172,18 +184,25 @@ public:
     }
 
 private:
+    // A pixel of a stored row as 0xFFRRGGBB, and back.
+    std::uint32_t load(const std::uint8_t* row, int x) const {
+        const std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * (view_.bits_per_pixel / 8);
+        return 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
+    }
+    void store(std::uint8_t* row, int x, std::uint32_t v) const {
+        std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * (view_.bits_per_pixel / 8);
+        p[0] = v & 0xFF;
+        p[1] = (v >> 8) & 0xFF;
+        p[2] = (v >> 16) & 0xFF;
+    }
     void copy_row(int y, bool in) {
         std::uint8_t* src = view_.row(y);
         auto* work = reinterpret_cast<std::uint32_t*>(image_.scanLine(y - origin_y_));
-        const int bpp = view_.bits_per_pixel / 8;
         for (int x = area_.left; x < area_.right; ++x) {
-            std::uint8_t* p = src + static_cast<std::ptrdiff_t>(x) * bpp;
             if (in) {
-                work[x - origin_x_] = 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
+                work[x - origin_x_] = load(src, x);
             } else {
-                p[0] = work[x - origin_x_] & 0xFF;
-                p[1] = (work[x - origin_x_] >> 8) & 0xFF;
-                p[2] = (work[x - origin_x_] >> 16) & 0xFF;
+                store(src, x, work[x - origin_x_]);
             }
         }
     }
@@ -195,6 +214,7 @@ private:
     GdiRect area_{};
     int origin_x_ = 0, origin_y_ = 0;
     bool direct_ = false;
+    bool in_place_ = false;
 };
 
 GdiRect points_bounds(const GdiPoint* pts, int n, int margin) {
@@ -476,14 +496,14 @@ void line_to(DeviceContext& dc, int x, int y) {
     const GdiPoint from = s.position;
     s.position = {x, y};
     const GdiPoint pts[2] = {from, {x, y}};
-    Canvas canvas(dc, points_bounds(pts, 2, std::max(s.pen.width, 1) + 1));
+    Canvas canvas(dc, points_bounds(pts, 2, std::max(s.pen.width, 1) + 1), !pen_is_wide(s.pen));
     if (canvas.ok()) stroke_points(canvas, s, {from, {x, y}}, false, false);
 }
 
 void polyline(DeviceContext& dc, const GdiPoint* points, int count) {
     if (!points || count < 2) return;
     GdiState& s = state(dc);
-    Canvas canvas(dc, points_bounds(points, count, std::max(s.pen.width, 1) + 1));
+    Canvas canvas(dc, points_bounds(points, count, std::max(s.pen.width, 1) + 1), !pen_is_wide(s.pen));
     if (!canvas.ok()) return;
     s.dash_phase = 0;
     stroke_points(canvas, s, std::vector<GdiPoint>(points, points + count), false, false);
@@ -492,7 +512,7 @@ void polyline(DeviceContext& dc, const GdiPoint* points, int count) {
 void polygon(DeviceContext& dc, const GdiPoint* points, int count) {
     if (!points || count < 2) return;
     GdiState& s = state(dc);
-    Canvas canvas(dc, points_bounds(points, count, std::max(s.pen.width, 1) + 1));
+    Canvas canvas(dc, points_bounds(points, count, std::max(s.pen.width, 1) + 1), !pen_is_wide(s.pen));
     if (!canvas.ok()) return;
     if (!s.brush.hollow) {
         std::vector<QPointF> corners;
