@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,8 +46,11 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
 
 // Replaces (or creates) a file safely: everything goes to a temporary file in the same folder, which is renamed
 // over the target only by commit(). Destroying an uncommitted writer removes the temporary file and leaves the
-// old file as it was. A target whose mode bits make it read-only is refused (is_open false), as Windows refuses
-// to replace a read-only file, even for a user whom the system would let write it.
+// old file as it was. The temporary file has no name until the commit where the file system allows it, so a
+// writer killed mid-save leaves nothing behind; elsewhere it is named ".<name>.kztmp-XXXXXX" and locked (flock)
+// while its writer lives, and a later writer of the same target removes such files that nobody holds any more.
+// A target whose mode bits make it read-only is refused (is_open false), as Windows refuses to replace a
+// read-only file, even for a user whom the system would let write it; a replaced file keeps its mode bits.
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);
@@ -60,15 +64,23 @@ public:
     bool commit();
 
 private:
+    void discard();
+
     std::string target_;
-    std::string temp_;
+    std::string temp_;  // the temporary file's name; empty while it has none
     std::FILE* stream_ = nullptr;
+    std::uint64_t written_ = 0;
     bool failed_ = false;
 };
 bool write_whole_file(std::string_view windows_path, std::string_view bytes);
 // Test hook: every writer fails as on a full disk once this many bytes were written in all since the call;
 // a negative count lifts it.
 void set_write_capacity_for_tests(std::int64_t bytes);
+// Test hook: false makes writers use named temporary files, as on a file system without unnamed ones.
+void set_unnamed_temp_files_for_tests(bool allowed);
+// Test hook: called after every FileWriter::write with the bytes that writer has put in its file so far (flushed
+// to the file first); empty to remove.
+void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer);
 
 // The POSIX path where a write to `windows_path` lands, but only when that place lies inside `folder` once every
 // existing component of both is resolved (symlinks followed, case matched) and the rest holds no "." or ".."

@@ -1,13 +1,20 @@
 // Windows-form paths on the POSIX file system: mapping, case-insensitive lookup for reads and writes, Shift_JIS
-// names, replacing writes that never lose the old file, and the guarded delete helpers.
+// names, replacing writes that never lose the old file nor leave their temporary file when killed, and the
+// guarded delete helpers.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "support/test_paths.h"
@@ -126,8 +133,10 @@ TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
     EXPECT_EQ(s.entries(), 1u);
     {
         // The temporary file vanishes before the commit (a full or failing disk looks the same to the caller): the
-        // commit reports failure and the old file stays.
+        // commit reports failure and the old file stays. Only a named temporary file can be taken away.
+        set_unnamed_temp_files_for_tests(false);
         FileWriter w(s.win("model.fig"));
+        set_unnamed_temp_files_for_tests(true);
         ASSERT_TRUE(w.write("lost", 4));
         for (const auto& e : fs::directory_iterator(s.root))
             if (e.path().filename().string().find(".kztmp-") != std::string::npos) fs::remove(e.path());
@@ -143,6 +152,118 @@ TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
     fs::create_directories(s.root / "dir");
     EXPECT_FALSE(write_whole_file(s.win("dir"), "x"));  // a folder is never replaced by a file
     EXPECT_TRUE(fs::is_directory(s.root / "dir"));
+}
+
+// The other side of FileWriterKilled: a writer in a child process that says through a pipe when the given number
+// of bytes is in its file, and then waits to be killed.
+TEST(FileWriterChild, WritesUntilKilled) {
+    const char* target = std::getenv("KZ_WRITER_TARGET");
+    if (!target) GTEST_SKIP() << "the writer FileWriterKilled.* starts and kills";
+    set_unnamed_temp_files_for_tests(std::string(std::getenv("KZ_WRITER_ROAD")) == "unnamed");
+    const std::uint64_t stop = std::stoull(std::getenv("KZ_WRITER_BYTES"));
+    const int ready = std::stoi(std::getenv("KZ_WRITER_PIPE"));
+    set_write_observer_for_tests([&](std::uint64_t written) {
+        if (written < stop) return;
+        const char reached = 'w';
+        if (::write(ready, &reached, 1) != 1) std::abort();
+        for (;;) ::pause();
+    });
+    FileWriter w(target);
+    ASSERT_TRUE(w.is_open());
+    const std::string chunk(1 << 16, 'n');
+    while (w.write(chunk.data(), chunk.size())) {}
+}
+
+// A save in a child process (this program again), stopped with `bytes` in its temporary file until it is killed.
+class StoppedWriter {
+public:
+    StoppedWriter(const std::string& target, std::uint64_t bytes, bool unnamed) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) return;
+        const int child_end = ::dup(ends[1]);  // without close-on-exec: the child writes to it
+        ::close(ends[1]);
+        char self[4096] = {};
+        if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return;
+        std::vector<std::string> texts = {self,
+                                          "--gtest_filter=FileWriterChild.WritesUntilKilled",
+                                          "KZ_WRITER_TARGET=" + target,
+                                          "KZ_WRITER_BYTES=" + std::to_string(bytes),
+                                          std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
+                                          "KZ_WRITER_PIPE=" + std::to_string(child_end)};
+        for (char** e = environ; *e; ++e) texts.emplace_back(*e);
+        std::vector<char*> argv = {texts[0].data(), texts[1].data(), nullptr}, envp;
+        for (std::size_t i = 2; i < texts.size(); ++i) envp.push_back(texts[i].data());
+        envp.push_back(nullptr);
+        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(quiet, STDOUT_FILENO);
+            ::execve(self, argv.data(), envp.data());
+            ::_exit(127);
+        }
+        ::close(quiet);
+        ::close(child_end);
+        char c = 0;
+        ssize_t n;
+        while ((n = ::read(ends[0], &c, 1)) < 0 && errno == EINTR) {}
+        reached_ = n == 1;  // else the child ended before it wrote that much
+        ::close(ends[0]);
+    }
+    ~StoppedWriter() { kill(); }
+    bool reached() const { return reached_; }
+    void kill() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool reached_ = false;
+};
+
+// Saves killed before their commit (SIGKILL, nothing to clean up after them): the old file stays as it was, and
+// after the next save nothing else is left in the folder. An unnamed temporary file is never seen in it; a named
+// one (on file systems without unnamed files) stays until a later save of the file removes it, but not while its
+// writer still lives. The target keeps its mode bits either way.
+TEST(FileWriterKilled, LeavesNothingBehindForTheNextSave) {
+    Scratch s("killed");
+    const int probe = ::open(s.root.c_str(), O_TMPFILE | O_RDWR, 0600);
+    if (probe < 0) GTEST_SKIP() << "the test folder's file system has no unnamed files";
+    ::close(probe);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed temporary files" : "named temporary files");
+        fs::remove_all(s.root / "model.fig");
+        s.put("model.fig", "old");
+        fs::permissions(s.root / "model.fig", fs::perms(0640));
+        set_unnamed_temp_files_for_tests(unnamed);
+        const std::size_t kept = unnamed ? 0 : 1;  // the temporary files each stopped writer shows
+        StoppedWriter killed(s.win("model.fig"), 1 << 20, unnamed);
+        ASSERT_TRUE(killed.reached());
+        EXPECT_EQ(s.entries(), 1 + kept);
+        killed.kill();
+        EXPECT_EQ(s.get("model.fig"), "old");
+        EXPECT_EQ(s.entries(), 1 + kept);
+        StoppedWriter living(s.win("model.fig"), 1 << 20, unnamed);
+        ASSERT_TRUE(living.reached());
+        EXPECT_EQ(s.entries(), 1 + kept) << "the next save took the killed writer's file away";
+        ASSERT_TRUE(write_whole_file(s.win("model.fig"), "new"));
+        EXPECT_EQ(s.get("model.fig"), "new");
+        EXPECT_EQ(s.entries(), 1 + kept) << "the living writer's file stays";
+        living.kill();
+        ASSERT_TRUE(write_whole_file(s.win("model.fig"), "newer"));
+        EXPECT_EQ(s.get("model.fig"), "newer");
+        EXPECT_EQ(s.entries(), 1u);
+        EXPECT_EQ(fs::status(s.root / "model.fig").permissions(), fs::perms(0640));
+        ASSERT_TRUE(write_whole_file(s.win("fresh.fig"), "x"));
+        EXPECT_EQ(fs::status(s.root / "fresh.fig").permissions(), fs::perms(0666 & ~mask));
+        fs::remove(s.root / "fresh.fig");
+    }
+    set_unnamed_temp_files_for_tests(true);
 }
 
 TEST(FileSystem, FindFilesMatchesLikeWindows) {
