@@ -132,7 +132,7 @@ public:
     void LookFromSky();
     void OpenLink(const char* text);
     // Runs the block of format "exeldata-<number>" from the clipboard; the sender's answers (message UM_EXELDATA
-    // with two numbers) go through `answer`.
+    // with two numbers) go through `answer`: -2 and -2 when there is no such block (said on standard error too).
     void ExchangeCommandBlock(LParam number, const std::function<void(std::int64_t, std::int64_t)>& answer);
     void SendNotifyList(const int numbers[10]);
     void SendTitle();

@@ -254,7 +254,12 @@ void XView::ExchangeCommandBlock(LParam number, const std::function<void(std::in
     const std::string format = "exeldata-" + std::to_string(static_cast<long long>(number));
     const unsigned id = plat::register_clipboard_format(format);
     const std::optional<std::string> data = id ? plat::get_clipboard_data(id) : std::nullopt;
-    if (!data) return;
+    if (!data) {
+        // Told at once, so that the sender need not wait for an answer that would never come.
+        std::fprintf(stderr, "kzview: command block %s: not on the clipboard, nothing run\n", format.c_str());
+        answer(-2, -2);
+        return;
+    }
     // A block from another program is not trusted to be terminated; the copy is.
     std::string text(data->c_str());
     const bool figure_text = kz::foundation::compare_prefix_nocase(text.c_str(), "ExelData", 8) == 0;

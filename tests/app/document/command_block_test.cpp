@@ -1,7 +1,8 @@
 // The command block other programs hand the view: its command lines, the figure text after an "ExelData"
-// header, and the exchange over the clipboard with the sender's answers.
+// header, and the exchange over the clipboard with the sender's answers, also when there is no block.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "app/document/view_messages.h"
@@ -64,21 +65,30 @@ TEST_F(CommandBlock, FigureTextAfterTheHeaderAndTheSendersAnswers) {
     load();
     const unsigned format = plat::register_clipboard_format("exeldata-3");
     const struct {
-        std::string block;
-        long long first, second;  // the answers the sender gets, in order
+        std::optional<std::string> block;  // none: the clipboard holds no block of that number
+        long long first, second;           // the answers the sender gets, in order
     } cases[] = {
         // The lines after the header are figure text, the delete among them too.
         {"ExelData,7\r\n" + trunk_line("new") + "\r\n" + shape_line("lid") + "\r\nDelete,1\r\nDisp\r\n", 7, 5},
         {"Move,1,50\r\n", -1, -1},
+        {std::nullopt, -2, -2},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.block.value_or("(no block)"));
         parent_log().clear();
-        ASSERT_TRUE(plat::set_clipboard_data(format, c.block));
+        if (c.block)
+            ASSERT_TRUE(plat::set_clipboard_data(format, *c.block));
+        else
+            plat::empty_clipboard();
+        testing::internal::CaptureStderr();
         plat::send_message(view->output.view_window[0], UM_EXELDATA, plat::handle_to_wparam(parent_window), 3);
+        const std::string said = testing::internal::GetCapturedStderr();
         const auto answers = received(UM_EXELDATA);
-        ASSERT_EQ(answers.size(), 1u) << c.block;
+        ASSERT_EQ(answers.size(), 1u);
         EXPECT_EQ(static_cast<long long>(answers[0].wparam), c.first);
         EXPECT_EQ(answers[0].lparam, c.second);
+        // A missing block is said once, by its name; a block that is there runs without a word.
+        EXPECT_EQ(said, c.block ? "" : "kzview: command block exeldata-3: not on the clipboard, nothing run\n");
     }
     EXPECT_EQ(tree(), "a() b() c(door){d()} new(lid)");
     EXPECT_EQ(base(1)->dx, 50.0);

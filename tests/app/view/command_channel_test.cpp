@@ -115,6 +115,31 @@ TEST_F(CommandChannel, ADroppedFileArrivesOverTheSocket) {
     EXPECT_NE(said[0].find("tester"), std::string::npos) << said[0];
 }
 
+// A block number with no block on the clipboard is answered at once with -2 and -2, so the other program does not
+// wait for its timeout.
+TEST_F(CommandChannel, AMissingBlockIsAnsweredAtOnce) {
+    if (role()) GTEST_SKIP() << "the children run the sides themselves";
+    plat::empty_clipboard();
+    const std::string name = "kzview-missing-" + std::to_string(getpid());
+    ASSERT_TRUE(listen_for_programs(view, name.c_str()));
+    plat::ChannelClient client;
+    ASSERT_TRUE(client.connect(name, 5000));
+    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_EXELDATA, 0, 77, {}}));
+    testing::internal::CaptureStderr();
+    std::optional<plat::ChannelMessage> answer;
+    for (int i = 0; i < 2000 && !answer; ++i) {
+        plat::pump_messages();
+        answer = client.receive(5);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    stop_listening_for_programs();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->message, UM_EXELDATA);
+    EXPECT_EQ(answer->wparam, -2);
+    EXPECT_EQ(answer->lparam, -2);
+    EXPECT_NE(said.find("exeldata-77: not on the clipboard"), std::string::npos) << said;
+}
+
 TEST(CommandChannelUnderXvfb, AnotherProgramMovesAnItem) {
     if (role()) GTEST_SKIP() << "the children run the sides themselves";
     if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
