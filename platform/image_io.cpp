@@ -10,12 +10,14 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 #include "platform/gdi.h"
+#include "platform/text_codec.h"
 
 namespace kz::platform {
 namespace {
@@ -121,9 +123,19 @@ bool gif_frames_fit(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-}  // namespace
+// The limit is on the pixel count, whatever the shape.
+std::string limit_text() {
+    return std::to_string(kMaxImagePixels) + " (" + std::to_string(kMaxImageSide) + " x " +
+           std::to_string(kMaxImageSide) + ")";
+}
 
-crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side) {
+std::string over_the_limit(std::int64_t width, std::int64_t height) {
+    return "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
+           limit_text() + " accepted; not read";
+}
+
+// `why` is set only for a refusal the user should hear of: an image larger than the limit.
+crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side, std::string* why) {
     if (!data || size == 0 || size > kMaxReadBytes) return nullptr;
     ensure_gui_application();  // Qt finds its format plugins (jpeg, gif, tiff) only with an application object
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -135,22 +147,40 @@ crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size,
     // Qt's own guard (in MiB, 4 bytes a pixel), and ours on the declared size before anything is decoded.
     QImageReader::setAllocationLimit(static_cast<int>(kMaxImagePixels * 4 >> 20));
     const bool palette = reader.format() == "gif";
-    if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) return nullptr;
+    if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) {
+        *why = "a frame larger than the " + limit_text() + " pixels accepted; not read";
+        return nullptr;
+    }
     const QSize declared = reader.size();
-    if (declared.isValid() && !fits(declared.width(), declared.height())) return nullptr;
+    if (declared.isValid() && !fits(declared.width(), declared.height())) {
+        *why = over_the_limit(declared.width(), declared.height());
+        return nullptr;
+    }
     if (fit_side > 0 && declared.isValid() && (declared.width() > fit_side || declared.height() > fit_side) &&
         reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(QSize(std::min(declared.width(), fit_side), std::min(declared.height(), fit_side)));
     QImage image;
     if (!reader.read(&image) || image.isNull()) return nullptr;
-    if (!fits(image.width(), image.height())) return nullptr;
+    if (!fits(image.width(), image.height())) {
+        *why = over_the_limit(image.width(), image.height());
+        return nullptr;
+    }
     return dib_from_image(image, palette);
 }
 
+}  // namespace
+
+crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side) {
+    std::string why;
+    return decode_image(data, size, fit_side, &why);
+}
+
 crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side) {
-    std::string bytes;
+    std::string bytes, why;
     if (!read_whole_file(windows_path, &bytes)) return nullptr;
-    return load_image_dib_from_memory(bytes.data(), bytes.size(), fit_side);
+    crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why);
+    if (!why.empty()) std::fprintf(stderr, "kzview: %s: %s\n", cp932_name_to_utf8(windows_path).c_str(), why.c_str());
+    return dib;
 }
 
 bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib) {

@@ -14,14 +14,16 @@ namespace kz::platform {
 
 // Largest image accepted, in pixels (8192 x 8192), for the file's declared size and for every frame it holds,
 // checked before any pixel is decoded: a few bytes of header must not cost gigabytes.
-constexpr std::int64_t kMaxImagePixels = 8192LL * 8192LL;
+constexpr std::int64_t kMaxImageSide = 8192;
+constexpr std::int64_t kMaxImagePixels = kMaxImageSide * kMaxImageSide;
 
 // A new packed DIB (movable, zero-initialised block: 40-byte header, bottom-up rows padded to 4 bytes, no palette)
 // with the image's first row as its top row. 24 bits for opaque direct-colour images; 32 bits (BGRA, straight
 // alpha) for direct-colour images with an alpha channel; palette and other images become 24 bits over opaque
 // magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
 // `fit_side` above 0: a side longer than it may come decoded shorter (never below it) where the format's reader
-// can scale while it decodes; the texture path passes its largest side.
+// can scale while it decodes; the texture path passes its largest side. An image over the limit is refused with a
+// line on standard error naming the file.
 crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0);
 crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side = 0);
 

@@ -1,8 +1,11 @@
 // Opening, reading and measuring the drawings pasted on faces, and the walk over their visible lines and texts.
 #include "app/scene/pasted_drawing.h"
 
+#include <cstdio>
+
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/row_store.h"
+#include "platform/file_system.h"
 
 namespace kz::scene {
 
@@ -19,7 +22,15 @@ OpenedDrawing::~OpenedDrawing() {
 }
 
 int read_drawing_file(drawing_context* drawing, const char* file_name, int row) {
-    return drawing && file_name ? xlum_read(drawing, file_name, row) : 0;
+    if (!drawing || !file_name) return 0;
+    // Files are read whole up to the common cap; a drawing beyond it is not even opened, and the user is told.
+    kz::platform::FileInfo info;
+    if (kz::platform::get_file_info(file_name, &info) && !info.directory && info.size > kz::platform::kMaxReadBytes) {
+        std::fprintf(stderr, "kzview: %s: drawing larger than %zu MiB, not pasted\n", file_name,
+                     kz::platform::kMaxReadBytes >> 20);
+        return 0;
+    }
+    return xlum_read(drawing, file_name, row);
 }
 
 DrawingUnits drawing_units(const drawing_context* d) {

@@ -26,7 +26,8 @@ private:
     drawing_context* context_ = nullptr;
 };
 
-// Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read.
+// Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read. A file
+// larger than the read cap (kMaxReadBytes) is refused with a line on standard error naming it.
 int read_drawing_file(drawing_context* drawing, const char* file_name, int row);
 
 // Origin, unit factor (real units per drawing unit) and scale of a drawing (a scale below 1e-8 counts as 100).

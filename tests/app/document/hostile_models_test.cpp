@@ -134,17 +134,27 @@ TEST_F(HostileModels, PipesDevicesAndHugeFilesAreRefused) {
     ASSERT_EQ(::mkfifo((dir + "/pipe.fig").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo((dir + "/pipe.png").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", dir + "/zero.fig");
-    fs::resize_file((std::ofstream(dir + "/huge.fig"), dir + "/huge.fig"), (std::uintmax_t(256) << 20) + 1);
+    for (const char* huge : {"/huge.fig", "/huge.mpw"})
+        fs::resize_file((std::ofstream(dir + huge), dir + huge), (std::uintmax_t(256) << 20) + 1);
+    // A picture whose header asks for 9000 x 9000 pixels: a BMP file header and an info header, 24 bits a pixel.
+    std::string wide = "BM" + std::string(8, '\0') + std::string("\x36\0\0\0\x28\0\0\0", 8);
+    for (int side = 0; side < 2; ++side) wide += std::string("\x28\x23\0\0", 4);
+    write_file(dir + "/wide.bmp", wide + std::string("\x01\0\x18\0", 4) + std::string(24, '\0'));
+    const std::string pasted = "box,0,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,";
     write_file(dir + "/model.fig",
                lines({trunk_line("pipe", "#frefer=pipe.fig"), trunk_line("zero", "#frefer=zero.fig"),
-                      trunk_line("huge", "#frefer=huge.fig"), trunk_line("pictured"),
-                      "box,0,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,b,,A;1;pipe.png|"}));
+                      trunk_line("huge", "#frefer=huge.fig"), trunk_line("pictured"), pasted + "b,,A;1;pipe.png|",
+                      pasted + "w,,A;1;wide.bmp|", pasted + "d,,A;1;huge.mpw|"}));
     testing::internal::CaptureStderr();
     ASSERT_EQ(view->OpenModel(windows_form(dir + "/model.fig").c_str()), 1);
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(tree(), "pipe() zero() huge() pictured(b)");
+    EXPECT_EQ(tree(), "pipe() zero() huge() pictured(b;w;d)");
     EXPECT_EQ(count_of(errors, "not a regular file"), 2) << errors;
-    EXPECT_EQ(count_of(errors, "larger than 256 MiB"), 1) << errors;
+    EXPECT_EQ(count_of(errors, "huge.fig: unit file cannot be read: larger than 256 MiB"), 1) << errors;
+    // Each refusal names its file and why, once.
+    EXPECT_EQ(count_of(errors, "huge.mpw: drawing larger than 256 MiB, not pasted"), 1) << errors;
+    EXPECT_EQ(count_of(errors, "wide.bmp: image of 9000 x 9000 pixels, more than the 67108864 (8192 x 8192)"), 1)
+        << errors;
 }
 
 TEST_F(HostileModels, TheCacheNeverWritesOutsideItself) {
