@@ -1,5 +1,6 @@
 // Windows-form paths mapped onto the POSIX file system, with Windows' case-insensitive name lookup
-// and safe replacing writes. Not here: locking, sharing modes, ACLs; other drive letters and UNC names are missing.
+// and safe replacing writes. Not here: locking (but for the writers' own temporary files), sharing modes, ACLs;
+// other drive letters and UNC names are missing.
 #include "platform/file_system.h"
 
 #include <QDir>
