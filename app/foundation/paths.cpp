@@ -108,6 +108,14 @@ std::string normalized(std::string s) {
     return s;
 }
 
+bool posix_absolute(const std::string& s) { return s.size() >= 1 && s[0] == '/' && (s.size() == 1 || s[1] != '/'); }
+
+// A POSIX name inside: normalised as any path, with "/" separators.
+std::string posix_normalized(const std::string& s) { return replace_char(normalized(s), '\\', '/'); }
+
+// The drive name the platform gives a POSIX name ("/a/b" is "Z:\\a\\b"), for comparing it with drive names.
+std::string drive_form(const std::string& posix) { return "Z:" + replace_char(posix, '/', '\\'); }
+
 std::size_t find_last_dot(const std::string& file) {
     std::size_t dot = std::string::npos;
     for (std::size_t i = 0; i < file.size();) {
@@ -126,6 +134,8 @@ std::string extension_of(const std::string& path) {
 }
 
 }  // namespace
+
+int is_posix_absolute(const char* name) { return posix_absolute(text(name)) ? 1 : 0; }
 
 int get_file_kind(const char* path) {
     const std::string ext = extension_of(text(path));
@@ -183,6 +193,11 @@ int resolve_relative_path(char* out, const char* name_in, const char* base_in, i
     upper_drive(base);
     std::string name = text(name_in);
     if (n > 0 && static_cast<std::size_t>(n) < name.size()) name.resize(static_cast<std::size_t>(n));
+    // Told apart before "/" becomes "\\": written "/a/b", the name is the POSIX file, not one below the folder.
+    if (posix_absolute(name)) {
+        put(out, posix_normalized(fit(name)));
+        return 0;
+    }
     name = replace_char(fit(name), '/', '\\');
     upper_drive(name);
     if (starts_nocase(name, "http:")) {
@@ -195,7 +210,7 @@ int resolve_relative_path(char* out, const char* name_in, const char* base_in, i
         return 0;
     }
     std::string full = normalized(base + name);
-    if (starts_nocase(full, "http:")) full = replace_char(full, '\\', '/');
+    if (starts_nocase(full, "http:") || posix_absolute(text(base_in))) full = replace_char(full, '\\', '/');
     put(out, full);
     return 0;
 }
@@ -205,14 +220,23 @@ char* make_relative_path(const char* base_in, const char* path_in, char* out) {
         if (out) *out = 0;
         return nullptr;
     }
-    std::string base = replace_char(fit(text(base_in)), '/', '\\');
-    std::string path = replace_char(fit(text(path_in)), '/', '\\');
+    // A POSIX folder is compared as the drive name the platform gives it.
+    const std::string written_base = fit(text(base_in));
+    std::string base = replace_char(posix_absolute(written_base) ? drive_form(written_base) : written_base, '/', '\\');
+    const bool posix_path = posix_absolute(text(path_in));
+    std::string path = replace_char(fit(posix_path ? drive_form(text(path_in)) : text(path_in)), '/', '\\');
     upper_drive(base);
     upper_drive(path);
     if (!ends_with_separator(base)) base += '\\';
     std::string result;
-    if (compare_prefix_nocase(path.c_str(), base.c_str(), static_cast<int>(base.size())) == 0 &&
-        path.size() >= base.size()) {
+    const bool inside = compare_prefix_nocase(path.c_str(), base.c_str(), static_cast<int>(base.size())) == 0 &&
+                        path.size() >= base.size();
+    if (posix_path && !inside) {
+        // Outside the folder a POSIX name is written as it was read, never as a drive name or a climb of "..".
+        put(out, posix_normalized(fit(text(path_in))));
+        return out;
+    }
+    if (inside) {
         result = ".\\" + path.substr(base.size());
     } else {
         // Last separator of the common beginning, comparing whole characters.

@@ -8,6 +8,11 @@ namespace kz::foundation {
 // Names are handled in buffers of this many bytes; longer results are cut at a character boundary.
 constexpr int kPathBufferSize = 2048;
 
+// 1 when the name, as written, begins with one "/": a POSIX name from the root, absolute as a drive name is. Such a
+// name keeps its "/" separators inside, so that it is written back as it was read. One "\\" keeps its own meaning
+// (joined to the folder), and "//" begins a network name, as "\\\\" does.
+int is_posix_absolute(const char* name);
+
 // 1 figure file, 2 image, 3 2D drawing (by extension, any case); any other name: url_or_file_exists.
 int get_file_kind(const char* path);
 // 1 for an "http:" name or an existing file or folder (wildcards allowed), else 0 (null and empty included).
@@ -21,9 +26,11 @@ void split_folder_and_file(const char* path, char* folder, char* file);
 // A new heap text replacing old_block: "/" to "\\", "folder\\..\\" pairs and "\\.\\" collapsed, a leading ".\\"
 // dropped.
 char* normalize_path(char* old_block, const char* path);
-// The full path or URL of `name` seen from the base folder (first n bytes of the name when n > 0); returns 0.
+// The full path or URL of `name` seen from the base folder (first n bytes of the name when n > 0); returns 0. A POSIX
+// absolute name stays as it is, and a name joined to a POSIX folder is a POSIX name (both with "/" separators).
 int resolve_relative_path(char* out, const char* name, const char* base, int n);
-// The path as written into a file in the base folder; null (and an empty output) for a null or empty path.
+// The path as written into a file in the base folder; null (and an empty output) for a null or empty path. A POSIX
+// absolute path is written relative when it lies inside the base folder, else as it is.
 char* make_relative_path(const char* base, const char* path, char* out);
 // Parts of an "http:" URL; for any other name only the query is given. Each output may be null.
 void split_url_path(const char* url, char* server, char* folder, char* file, char* extension, char* query);

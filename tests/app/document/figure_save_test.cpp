@@ -215,6 +215,33 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
     }
 }
 
+// Units named by POSIX paths load from those files and are written back as they were read, relative only inside
+// the model's folder; a name relative to a POSIX unit stays below it, and a drive name keeps the form it always had.
+TEST_F(FigureSave, PosixUnitNamesLoadAndAreWrittenBackAsRead) {
+    const std::string dir = fresh_folder("posix-units");
+    const std::string parts = fresh_folder("posix-units-parts");
+    write_file(dir + "/model.fig", lines({trunk_line("chair", "#frefer=" + parts + "/./chair.fig"),
+                                          trunk_line("desk", "#frefer=" + dir + "/sub/desk.fig"),
+                                          trunk_line("lamp", "#frefer=" + windows_form(parts) + "\\lamp.fig")}));
+    write_file(parts + "/chair.fig", lines({trunk_line("seat", "#frefer=seat.fig")}));
+    write_file(parts + "/seat.fig", lines({trunk_line("cushion"), shape_line("pad")}));
+    write_file(dir + "/sub/desk.fig", lines({trunk_line("top"), shape_line("board")}));
+    write_file(parts + "/lamp.fig", lines({trunk_line("bulb")}));
+    const std::string tree_read = "chair(){seat(){cushion(pad)}} desk(){top(board)} lamp(){bulb()}";
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    EXPECT_EQ(tree(), tree_read);
+    mark_every_unit(view);
+    EXPECT_EQ(view->SaveModel(), 1);
+    const std::string model = read_all(dir + "/model.fig");
+    for (const std::string& written : {"R;;\"" + parts + "/chair.fig\"", std::string("R;;\"sub\\desk.fig\""),
+                                       std::string("R;;\"..\\posix-units-parts\\lamp.fig\"")})
+        EXPECT_NE(model.find(written), std::string::npos) << written << "\n" << model;
+    EXPECT_EQ(model.find("Z:"), std::string::npos) << model;
+    EXPECT_NE(read_all(parts + "/chair.fig").find("R;;\"seat.fig\""), std::string::npos);
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    EXPECT_EQ(tree(), tree_read);
+}
+
 TEST_F(FigureSave, CommentLinesKeepTheirPlaceAndNegativeColumnsTheirValue) {
     // Lines after a file's last item stay at the end of that file, the model's and a unit's; negative id and
     // hidden columns (19 and 20 of an item row) read back as written, save after save.

@@ -58,6 +58,13 @@ TEST(Paths, ResolveRelativePath) {
         {".\\u.fig", "Z:\\m", "Z:\\m\\u.fig"},
         {"a\\.\\b\\..\\u.fig", "Z:\\m\\", "Z:\\m\\a\\u.fig"},
         {"\x95\x5c\\\x83\x5c.fig", "Z:\\\x95\x5c/", "Z:\\\x95\x5c\\\x95\x5c\\\x83\x5c.fig"},  // 表, ソ: trail 0x5C
+        // A POSIX name is absolute as written; joined to a POSIX folder a name stays a POSIX name.
+        {"/home/u/parts/chair.fig", "Z:\\m\\", "/home/u/parts/chair.fig"},
+        {"/home/u/./a/../\x95\x5c.fig", "http://host/m/", "/home/u/\x95\x5c.fig"},
+        {"sub\\x.fig", "/home/u/parts", "/home/u/parts/sub/x.fig"},
+        {"../x.fig", "/home/u/parts/", "/home/u/x.fig"},
+        {"\\home\\x.fig", "Z:\\m\\", "Z:\\m\\\\home\\x.fig"},         // one backslash: joined, as always
+        {"//host/share/x.fig", "Z:\\m\\", "\\\\host\\share\\x.fig"},  // a network name
     };
     for (const Case& c : cases) EXPECT_EQ(resolve(c.name, c.base), c.want) << c.name << " on " << c.base;
     EXPECT_EQ(resolve("part.fig,rest", "C:\\a", 8), "C:\\a\\part.fig");  // only the first n bytes
@@ -93,6 +100,12 @@ TEST(Paths, MakeRelativePath) {
         {"\\\\s1\\share\\", "\\\\s2\\share\\x.fig", "\\\\s2\\share\\x.fig"},  // only "\\\\" in common
         {"http://h/m/", "http://h/n/x.fig", "../n/x.fig"},
         {"", "C:\\x.fig", "C:\\x.fig"},
+        // A POSIX path: relative inside the folder (a POSIX folder or its drive name), else as it was read.
+        {"Z:\\home\\me\\m\\", "/home/me/m/sub/x.fig", "sub\\x.fig"},
+        {"/home/me/m", "/home/me/m/x.fig", "x.fig"},
+        {"Z:\\home\\me\\m\\", "/home/u/parts/chair.fig", "/home/u/parts/chair.fig"},
+        {"/home/me/m/", "/home/me/n/./x.fig", "/home/me/n/x.fig"},
+        {"/home/me/m/", "Z:\\home\\me\\n\\x.fig", "..\\n\\x.fig"},  // a drive name keeps its relative form
     };
     for (const Case& c : cases) EXPECT_EQ(relative(c.base, c.path), c.want) << c.base << " / " << c.path;
     EXPECT_EQ(relative("C:\\a\\", ""), "<null:>");

@@ -87,32 +87,52 @@ TEST_F(CommandChannel, ViewSide) {
 }
 
 // A host program drops a file on the view through the socket. Dropped on no item by a named user, the view
-// says where to drop it.
+// says where to drop it; named by its POSIX path, the file's items join the model.
 TEST_F(CommandChannel, ADroppedFileArrivesOverTheSocket) {
     if (role()) GTEST_SKIP() << "the children run the sides themselves";
+    ScratchFolder dir("channel_drop");
+    dir.write("crate.fig",
+              "trunk" + std::string(29, ',') + "crate\r\nbox,0,0,0" + std::string(10, ',') + "100,100,100\r\n");
+    const struct {
+        const char* user;
+        std::string text;
+        const char* said;  // in the one message box, or null: none, and the item "crate" is there
+    } cases[] = {
+        {"tester", example_model_path("door-demo/door.fig"), "tester"},
+        {nullptr, dir.native + "/crate.fig", nullptr},
+    };
     plat::set_dialog_test_mode(true);
-    plat::take_dialog_test_log();
-    view->document.user_name = kz::foundation::set_heap_string(view->document.user_name, "tester", nullptr, -1);
-    const std::string name = "kzview-drop-" + std::to_string(getpid());
-    ASSERT_TRUE(listen_for_programs(view, name.c_str()));
-    std::atomic<bool> done = false;
-    std::thread other([&] {
-        plat::ChannelClient client;
-        if (client.connect(name, 5000))
-            client.send(plat::ChannelMessage{UM_VIEW_DROP, 0, 0, example_model_path("door-demo/door.fig")});
-        while (!done) plat::sleep_milliseconds(5);
-    });
-    std::vector<std::string> said;
-    for (int i = 0; i < 2000 && said.empty(); ++i) {
-        plat::pump_messages();
-        plat::sleep_milliseconds(2);
-        said = plat::take_dialog_test_log();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        plat::take_dialog_test_log();
+        view->document.user_name = c.user
+                                       ? kz::foundation::set_heap_string(view->document.user_name, c.user, nullptr, -1)
+                                       : kz::foundation::free_and_null(view->document.user_name);
+        const std::string name = "kzview-drop-" + std::to_string(getpid());
+        ASSERT_TRUE(listen_for_programs(view, name.c_str()));
+        std::atomic<bool> done = false;
+        std::thread other([&] {
+            plat::ChannelClient client;
+            if (client.connect(name, 5000)) client.send(plat::ChannelMessage{UM_VIEW_DROP, 0, 0, c.text});
+            while (!done) plat::sleep_milliseconds(5);
+        });
+        std::vector<std::string> said;
+        for (int i = 0; i < 2000 && said.empty() && item_named("crate") < 0; ++i) {
+            plat::pump_messages();
+            plat::sleep_milliseconds(2);
+            said = plat::take_dialog_test_log();
+        }
+        done = true;
+        other.join();
+        stop_listening_for_programs();
+        if (c.said) {
+            ASSERT_EQ(said.size(), 1u);
+            EXPECT_NE(said[0].find(c.said), std::string::npos) << said[0];
+        } else {
+            EXPECT_TRUE(said.empty());
+            EXPECT_GE(item_named("crate"), 1);
+        }
     }
-    done = true;
-    other.join();
-    stop_listening_for_programs();
-    ASSERT_EQ(said.size(), 1u);
-    EXPECT_NE(said[0].find("tester"), std::string::npos) << said[0];
 }
 
 // A block number with no block on the clipboard is answered at once with -2 and -2, so the other program does not
