@@ -21,6 +21,7 @@
 #include <mutex>
 #include <random>
 
+#include "platform/crt/mbcs.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -179,6 +180,48 @@ std::string from_native_path(std::string_view native_path) {
     std::replace(p.begin(), p.end(), '/', '\\');
     if (!p.empty() && p[0] == '\\') p = "Z:" + p;
     return utf8_name_to_cp932(p);
+}
+
+namespace {
+
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+bool starts_nocase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+// A POSIX name in the program's form: every separator outside double-byte characters a "/".
+std::string with_forward_slashes(std::string_view name) {
+    std::string out(name);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (kz::crt::is_sjis_lead(static_cast<unsigned char>(out[i])) && i + 1 < out.size())
+            ++i;
+        else if (out[i] == '\\')
+            out[i] = '/';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string file_url_local_name(std::string_view name) {
+    if (!starts_nocase(name, "file:")) return std::string(name);
+    const std::string_view rest = name.substr(5);
+    std::size_t separators = 0;
+    while (separators < rest.size() && is_separator(rest[separators])) ++separators;
+    if (separators == 1 || separators == 3) return with_forward_slashes(rest.substr(separators - 1));
+    if (separators == 2) {
+        const std::string_view host = rest.substr(2);
+        if (starts_nocase(host, "localhost") && (host.size() == 9 || is_separator(host[9])))
+            return host.size() == 9 ? std::string("/") : with_forward_slashes(host.substr(9));
+        const bool drive = host.size() >= 2 && host[1] == ':' && std::isalpha(static_cast<unsigned char>(host[0]));
+        if (!drive) return {};
+    }
+    return std::string(name.size() > 7 ? name.substr(7) : std::string_view());
 }
 
 std::string resolve_existing(std::string_view windows_path) { return resolve(windows_path, true); }

@@ -18,6 +18,11 @@ namespace kz::platform {
 std::string to_native_path(std::string_view windows_path);
 // POSIX path (UTF-8) to Windows form (CP932): "/a/b" gives "Z:\\a\\b", "a/b" gives "a\\b".
 std::string from_native_path(std::string_view native_path);
+// The local name a "file:" name stands for, in the program's form. "file:/a", "file:///a" and "file://localhost/a"
+// name the POSIX "/a" (given with "/" separators); "file://host/a" names a file on another machine, which has no
+// place here (empty), as UNC names have none. Any other spelling loses its first seven characters, as models
+// written on Windows expect ("file://C:\\a" is "C:\\a"). A name without "file:" comes back unchanged.
+std::string file_url_local_name(std::string_view name);
 // The POSIX path of an existing file or folder, matching each name without regard to case when the exact one does
 // not exist. Several case variants: the exact spelling when it exists, else the one first in byte order.
 // Empty when nothing matches.

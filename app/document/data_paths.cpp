@@ -155,8 +155,8 @@ int XView::MapDataName(char* name, char* local_name) {
         fnd::copy_string_bounded(local_name, name ? name : "", kPath);
         return 3;
     }
-    const std::size_t length = std::strlen(name);
-    fnd::copy_string_bounded(local_name, length > 7 ? name + 7 : "", kPath);
+    // "file:/a", "file:///a" and "file://localhost/a" are the POSIX "/a"; another host names nothing here.
+    fnd::copy_string_bounded(local_name, kz::platform::file_url_local_name(name).c_str(), kPath);
     return 2;
 }
 

@@ -52,7 +52,8 @@ std::string unit_identity(const DocumentState& document, const char* frefer) {
         fnd::to_forward_slashes(local.data(), nullptr);
         local = cache_file_name(document.work_folder, local.c_str());
     } else if (has_prefix(local, "file:")) {
-        local = local.size() > 7 ? local.substr(7) : std::string();
+        // A name on another machine maps to nothing: it stands for itself.
+        if (std::string file = kz::platform::file_url_local_name(local); !file.empty()) local = file;
     }
     const std::string id = kz::platform::file_identity(local);
     if (!id.empty()) return id;

@@ -71,6 +71,26 @@ TEST(FileSystem, PathsMapAtTheBoundaryOnly) {
     EXPECT_EQ(temp_path().rfind("Z:\\", 0), 0u);
 }
 
+TEST(FileSystem, FileNamesStandForTheirLocalFile) {
+    struct Case {
+        const char* name;
+        const char* local;
+    };
+    const Case cases[] = {
+        {"file:/a/b.fig", "/a/b.fig"},
+        {"file:///a/b.fig", "/a/b.fig"},
+        {"FILE://localhost/a/b.fig", "/a/b.fig"},
+        {"file:\\\\\\a\\\x95\x5c.fig", "/a/\x95\x5c.fig"},  // separators turned; the trail byte 0x5C stays
+        {"file://host/a/b.fig", ""},                        // another machine
+        {"file://localhosts/a", ""},
+        {"file://Z:\\m\\a.fig", "Z:\\m\\a.fig"},  // as models written on Windows have it
+        {"file:abZ:\\m\\a.fig", "Z:\\m\\a.fig"},
+        {"file:////server/share", "//server/share"},
+        {"Z:\\plain.fig", "Z:\\plain.fig"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(file_url_local_name(c.name), c.local) << c.name;
+}
+
 TEST(FileSystem, ShiftJisNamedFileOpensThroughItsUtf8Name) {
     Scratch s("sjis");
     s.put("図面表.fig", "contents");
