@@ -7,7 +7,13 @@
 #include <QProcess>
 #include <QStringList>
 #include <QUrl>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <mutex>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
@@ -31,19 +37,29 @@ bool has_prefix_nocase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-bool is_address(std::string_view name) {
-    return has_prefix_nocase(name, "http:") || has_prefix_nocase(name, "https:") || has_prefix_nocase(name, "file:");
+bool is_web_address(std::string_view name) {
+    return has_prefix_nocase(name, "http:") || has_prefix_nocase(name, "https:");
 }
 
-// A local name is looked up as the file layer finds it (case-insensitively when the exact one is missing).
+// A local name as the file layer finds it (case-insensitively when the exact one is missing); empty when the name
+// has no place here.
 std::string local_path(std::string_view name_sjis) {
     std::string found = resolve_existing(name_sjis);
     return found.empty() ? to_native_path(name_sjis) : found;
 }
 
+// The native path of a target that is not a web address ("file:" names as the file they name); empty when it
+// names nothing here: another machine, another drive.
+std::string native_target(std::string_view target_sjis) {
+    const std::string local = file_url_local_name(target_sjis);
+    return local.empty() ? std::string() : local_path(local);
+}
+
 QUrl url_for(std::string_view target_sjis) {
-    if (is_address(target_sjis)) return QUrl(QString::fromStdString(cp932_name_to_utf8(target_sjis)));
-    return QUrl::fromLocalFile(QFileInfo(QString::fromStdString(local_path(target_sjis))).absoluteFilePath());
+    if (is_web_address(target_sjis)) return QUrl(QString::fromStdString(cp932_name_to_utf8(target_sjis)));
+    const std::string native = native_target(target_sjis);
+    if (native.empty()) return {};
+    return QUrl::fromLocalFile(QFileInfo(QString::fromStdString(native)).absoluteFilePath());
 }
 
 bool record(const std::string& entry) {
@@ -58,18 +74,60 @@ bool test_mode_starts_programs() {
     return g_test_start_programs;
 }
 
+// Scripts, launchers and installers that the desktop runs when asked to open them.
+bool has_program_extension(const QString& native) {
+    static const char* const extensions[] = {"sh",  "bash",     "py",  "pl",  "rb",  "desktop",
+                                             "jar", "AppImage", "run", "exe", "bat", "cmd"};
+    const QString suffix = QFileInfo(native).suffix();
+    for (const char* e : extensions)
+        if (suffix.compare(QLatin1String(e), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// Whether the regular file begins "#!". The open never waits (the name may have become a pipe since it was
+// looked at) and the kind is checked on what was opened.
+bool begins_with_interpreter_line(const std::string& native) {
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    char head[2] = {};
+    const bool found =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::read(fd, head, 2) == 2 && head[0] == '#' && head[1] == '!';
+    ::close(fd);
+    return found;
+}
+
+// What start_program hands over: the native program and its arguments, each name among them native.
+std::pair<QString, QStringList> native_command(std::string_view program_sjis, std::string_view parameters_sjis) {
+    const QString program = QString::fromStdString(native_target(program_sjis));
+    QStringList arguments;
+    for (const QString& word : QProcess::splitCommand(QString::fromStdString(cp932_name_to_utf8(parameters_sjis)))) {
+        const std::string name = utf8_name_to_cp932(word.toStdString());
+        const std::string native = local_path(name);
+        arguments << (native.empty() ? word : QString::fromStdString(native));
+    }
+    return {program, arguments};
+}
+
 }  // namespace
 
 bool is_program(std::string_view target_sjis) {
-    if (target_sjis.empty() || is_address(target_sjis)) return false;
-    const QFileInfo info(QString::fromStdString(local_path(target_sjis)));
-    return info.isFile() && info.isExecutable();
+    if (target_sjis.empty() || is_web_address(target_sjis)) return false;
+    const std::string native = native_target(target_sjis);
+    struct stat st;
+    if (native.empty() || ::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) return true;
+    return has_program_extension(QString::fromStdString(native)) || begins_with_interpreter_line(native);
 }
 
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) {
     if (target_sjis.empty()) return false;
-    if (is_program(target_sjis)) return start_program(target_sjis, parameters_sjis);
+    if (!is_web_address(target_sjis)) {
+        const QFileInfo info(QString::fromStdString(native_target(target_sjis)));
+        if (info.isFile() && info.isExecutable()) return start_program(target_sjis, parameters_sjis);
+    }
     const QUrl url = url_for(target_sjis);
+    if (url.isEmpty()) return false;
     if (record("open " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
     return QDesktopServices::openUrl(url);
 }
@@ -77,6 +135,7 @@ bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) 
 bool shell_explore(std::string_view folder_sjis) {
     if (folder_sjis.empty()) return false;
     QUrl url = url_for(folder_sjis);
+    if (url.isEmpty()) return false;
     if (url.isLocalFile()) {
         const QFileInfo info(url.toLocalFile());
         if (info.isFile()) url = QUrl::fromLocalFile(info.absolutePath());
@@ -87,12 +146,19 @@ bool shell_explore(std::string_view folder_sjis) {
 
 bool start_program(std::string_view program_sjis, std::string_view parameters_sjis) {
     if (program_sjis.empty()) return false;
-    const QString program = QString::fromStdString(local_path(program_sjis));
-    const QStringList arguments = QProcess::splitCommand(QString::fromStdString(cp932_name_to_utf8(parameters_sjis)));
+    const auto [program, arguments] = native_command(program_sjis, parameters_sjis);
+    if (program.isEmpty()) return false;
     std::string entry = "start " + program.toStdString();
     for (const QString& a : arguments) entry += " " + a.toStdString();
     if (record(entry) && !test_mode_starts_programs()) return true;
     return QProcess::startDetached(program, arguments);
+}
+
+std::string program_command_text(std::string_view program_sjis, std::string_view parameters_sjis) {
+    const auto [program, arguments] = native_command(program_sjis, parameters_sjis);
+    QString text = program;
+    for (const QString& a : arguments) text += a.contains(u' ') ? QStringLiteral(" \"") + a + u'"' : u' ' + a;
+    return utf8_to_cp932(text.toStdString());
 }
 
 void set_shell_test_mode(bool enabled, bool start_programs) {

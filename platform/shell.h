@@ -1,7 +1,7 @@
 // Stands in for the shell's "open" and "explore" verbs: documents and folders go to the desktop's handler for
 // them, web addresses to the browser, programs are started with their parameters. Names arrive as Shift_JIS in
-// Windows form and are restored to the real file name at this boundary. No verbs beyond these, no printing verb,
-// no waiting for the started program.
+// Windows form (or as "file:" names) and leave as native POSIX paths: the program, its arguments and what the
+// desktop gets. No verbs beyond these, no printing verb, no waiting for the started program.
 #pragma once
 #include <string>
 #include <string_view>
@@ -9,17 +9,23 @@
 
 namespace kz::platform {
 
-// "open": an address or document goes to its handler, a program file is started. False when nothing could
-// take it.
+// "open": an address or document goes to its handler, an executable file is started with the parameters. False
+// when nothing could take it, and for a name that has no place here (another machine, another drive).
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis = {});
-// True when "open" would start the target as a program: a local file that is executable. Addresses, documents
-// and folders are not programs.
+// True when "open" could run the target as a program, directly or through the desktop: an existing file with any
+// execute bit, a first line beginning "#!", or the extension of a script, launcher or installer (.sh .bash .py
+// .pl .rb .desktop .jar .AppImage .run .exe .bat .cmd, any case); a "file:" name counts as the file it names.
+// Web addresses, folders and other documents are not programs.
 bool is_program(std::string_view target_sjis);
 // "explore": the folder (or the folder of a file) in the file manager.
 bool shell_explore(std::string_view folder_sjis);
-// Starts a program detached with its parameters (split as a command line, double quotes group); false when it
-// cannot be started.
+// Starts a program detached with its parameters (split as a command line, double quotes group); every argument
+// that is a name in Windows form goes over as the native path ("Z:\\a\\b" as "/a/b"), one that names nothing
+// here as written. False when it cannot be started.
 bool start_program(std::string_view program_sjis, std::string_view parameters_sjis);
+// The program and its arguments as start_program hands them over, for showing the user (Shift_JIS; an argument
+// with a blank in double quotes).
+std::string program_command_text(std::string_view program_sjis, std::string_view parameters_sjis);
 
 // Test mode: nothing is handed to the desktop; each request is recorded as "open <url>", "explore <url>" or
 // "start <program> <argument>...". Programs are still started in test mode only when `start_programs` is set.

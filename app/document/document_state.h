@@ -71,6 +71,7 @@ struct AttributeEval {
 // The user's answer about one program the open model would start (1 start it, 0 not).
 struct ProgramAnswer {
     std::string program;
+    std::string parameters;
     int allowed = 0;
 };
 

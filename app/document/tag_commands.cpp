@@ -105,23 +105,27 @@ bool XView::CameFromDownload(int item) {
     return false;
 }
 
-bool XView::MayStartProgram(const char* program, int item, int downloaded) {
-    if (!program || !*program) return false;
+bool XView::MayStartProgram(const std::string& program, const std::string& parameters, int item, int downloaded) {
+    if (program.empty()) return false;
     if (downloaded || CameFromDownload(item)) {
-        std::fprintf(stderr, "kzview: %s: a model read over http: starts no program\n", program);
+        std::fprintf(stderr, "kzview: %s: a model read over http: starts no program\n", program.c_str());
         return false;
     }
+    // A yes to one command line says nothing of the same program given other arguments.
     for (const ProgramAnswer& a : document.program_answers)
-        if (fnd::compare_nocase(a.program.c_str(), program) == 0) return a.allowed == 1;
-    const std::string question = std::string(kProgramQuestionHead) + program + kProgramQuestionTail;
+        if (fnd::compare_nocase(a.program.c_str(), program.c_str()) == 0 && a.parameters == parameters)
+            return a.allowed == 1;
+    // The user judges what will really run: the native program and its arguments as they are handed over.
+    const std::string question =
+        std::string(kProgramQuestionHead) + plat::program_command_text(program, parameters) + kProgramQuestionTail;
     const int answer =
         plat::message_box(output.parent, question, kProgramCaption, plat::MB_YESNO | plat::MB_ICONQUESTION);
-    document.program_answers.push_back({program, answer == plat::IDYES ? 1 : 0});
+    document.program_answers.push_back({program, parameters, answer == plat::IDYES ? 1 : 0});
     return answer == plat::IDYES;
 }
 
 bool XView::OpenTarget(const std::string& target, const std::string& parameters, int item, int downloaded) {
-    if (plat::is_program(target) && !MayStartProgram(target.c_str(), item, downloaded)) return false;
+    if (plat::is_program(target) && !MayStartProgram(target, parameters, item, downloaded)) return false;
     return plat::shell_open(target, parameters);
 }
 

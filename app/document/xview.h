@@ -537,8 +537,9 @@ public:
     int PlaySoundTag(const char* name, int mode);
     // Whether the item (-1: the unit being read) or one holding it came over "http:".
     bool CameFromDownload(int item);
-    // Asks the user the first time the open model would start this program; never for a unit read over "http:".
-    bool MayStartProgram(const char* program, int item, int downloaded);
+    // Asks the user the first time the open model would start this program with these parameters; never for a
+    // unit read over "http:".
+    bool MayStartProgram(const std::string& program, const std::string& parameters, int item, int downloaded);
     // A document or address to the desktop's handler; a program only when MayStartProgram allows it.
     bool OpenTarget(const std::string& target, const std::string& parameters, int item, int downloaded);
     void SendViewCommand(int id);

@@ -132,17 +132,38 @@ TEST(Shell, OpenAndExploreGoToTheDesktopWithRealNames) {
     EXPECT_TRUE(shell_open("http://example.com/a b.html"));
     EXPECT_TRUE(shell_open(from_native_path(cafe.string())));
     EXPECT_TRUE(shell_explore(from_native_path(cafe.string())));
+    EXPECT_TRUE(shell_open("file://localhost" + from_native_path(cafe.string()).substr(2)));
     EXPECT_FALSE(shell_open(""));
-    // Only an executable local file counts as a program.
+    EXPECT_FALSE(shell_open("file://elsewhere/x.fig"));  // another machine, as a network name: nothing
+    EXPECT_FALSE(shell_open("\\\\server\\share\\x.fig"));
+    // What the desktop could run is a program: an execute bit (anyone's), "#!", a script's or launcher's
+    // extension, a "file:" name of one of them; never a folder, a document or a web address.
+    const auto make = [&](const char* name, const char* text, fs::perms perms) {
+        std::ofstream(folder / name) << text;
+        fs::permissions(folder / name, perms);
+        return from_native_path((folder / name).string());
+    };
+    const fs::perms plain = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+    fs::create_directories(folder / "dir.sh");
     for (const auto& [name, program] : {std::pair{from_native_path("/bin/sh"), true},
+                                        {make("others-run", "x", plain | fs::perms::others_exec), true},
+                                        {make("script", "#!/bin/sh\n", plain), true},
+                                        {make("launch.Desktop", "[Desktop Entry]\n", plain), true},
+                                        {make("tool.APPIMAGE", "", plain), true},
+                                        {"file://" + (folder / "script").string(), true},
+                                        {"file:" + (folder / "launch.Desktop").string(), true},
+                                        {make("hash.txt", "# not #!\n", plain), false},
+                                        {from_native_path((folder / "dir.sh").string()), false},
                                         {from_native_path(cafe.string()), false},
+                                        {"file:" + from_native_path(cafe.string()).substr(2), false},
                                         {std::string("http://example.com/sh"), false}})
         EXPECT_EQ(is_program(name), program) << name;
     const auto log = take_shell_test_log();
-    ASSERT_EQ(log.size(), 3u);
+    ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0], "open http://example.com/a%20b.html");
     EXPECT_EQ(log[1], "open file://" + folder.string() + "/caf%C3%A9.fig");
     EXPECT_EQ(log[2], "explore file://" + folder.string());
+    EXPECT_EQ(log[3], log[1]);
     set_shell_test_mode(false);
 }
 
@@ -160,6 +181,12 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
     std::ifstream(out) >> word;
     EXPECT_EQ(word, "started");
     EXPECT_FALSE(start_program(from_native_path("/no/such/program"), ""));
+    // Names among the arguments leave in native form; what names nothing here goes as written.
+    set_shell_test_mode(true);
+    const std::string arguments = "Z:\\tmp\\x.fig \"Z:\\a b\\c\" -v C:\\y";
+    ASSERT_TRUE(start_program(from_native_path("/bin/sh"), arguments));
+    EXPECT_EQ(take_shell_test_log().at(0), "start /bin/sh /tmp/x.fig /a b/c -v C:\\y");
+    EXPECT_EQ(program_command_text(from_native_path("/bin/sh"), arguments), "/bin/sh /tmp/x.fig \"/a b/c\" -v C:\\y");
     set_shell_test_mode(false);
 }
 

@@ -27,7 +27,8 @@ class TagCommands : public DocumentTest {
 public:
     void SetUp() override {
         DocumentTest::SetUp();
-        folder = fresh_folder("tags");
+        // A folder of each test's own: the tests of this suite may run at the same time.
+        folder = fresh_folder(std::string("tags-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         write_file(folder + "/notes.txt", "notes");
         write_file(folder + "/tool.sh", "#!/bin/sh\n");
         chmod((folder + "/tool.sh").c_str(), 0755);
@@ -124,7 +125,8 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     for (int i = 0; i < 2; ++i) EXPECT_EQ(view->ExecTag("1;1;[exec=tool.sh x]"), 0);
     EXPECT_EQ(asked().size(), 1u);
     EXPECT_TRUE(handed().empty());
-    // Another model asks again; allowed, it starts. "open" of a program counts the same, a document never asks.
+    // Another model asks again; allowed, it starts. "open" of a program asks too (its command line has no
+    // arguments, so it is another one), a document never asks.
     plat::DialogTestAnswers yes;
     yes.message_box = plat::IDYES;
     plat::set_dialog_test_mode(true, yes);
@@ -132,7 +134,7 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     view->ExecTag("1;1;[exec=tool.sh x]");
     view->ExecTag("1;1;[open=tool.sh]");
     view->ExecTag("1;1;[open=notes.txt]");
-    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_EQ(asked().size(), 2u);
     EXPECT_EQ(handed().size(), 3u);
     // A unit read over "http:" never starts one, and nobody is asked; nor does a hit its commands queued.
     load();
@@ -148,10 +150,74 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     EXPECT_TRUE(handed().empty());
 }
 
+// Whatever could run as a program is asked about first, by its local name or through "file:"; documents go to
+// the desktop unasked. A POSIX name is the file it names, not one below the model's folder.
+TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
+    write_file(folder + "/app.desktop", "[Desktop Entry]\nExec=true\n");
+    write_file(folder + "/run-me", "#!/bin/sh\n");
+    write_file(folder + "/Setup.EXE", "MZ");
+    write_file(folder + "/TOOL.PY", "print(1)\n");
+    write_file(folder + "/bin/tool",
+               "\x7F"
+               "ELF");
+    chmod((folder + "/bin/tool").c_str(), 0645);  // only others may run it: still a program
+    const std::string notes = "open file://" + folder + "/notes.txt";
+    const struct {
+        std::string entry;
+        bool asked;
+        std::vector<std::string> handed;  // with the question answered no
+    } cases[] = {
+        {"1;1;[open=app.desktop]", true, {}},
+        {"1;1;[open=run-me]", true, {}},
+        {"1;1;[open=Setup.EXE]", true, {}},
+        {"1;1;[open=tool.py]", true, {}},
+        {"1;1;[exec=bin/tool]", true, {}},
+        {"1;1;[open=file://" + folder + "/app.desktop]", true, {}},
+        {"1;1;<web=file:" + folder + "/run-me>", true, {}},
+        {"1;1;[open=file://localhost" + folder + "/tool.sh]", true, {}},
+        {"1;1;[open=notes.txt]", false, {notes}},
+        {"1;1;[open=file://" + folder + "/notes.txt]", false, {notes}},
+        {"1;1;[open=" + folder + "/notes.txt]", false, {notes}},
+        {"1;1;[explore=" + folder + "/notes.txt]", false, {"explore file://" + folder}},
+        {"1;1;[open=file://elsewhere" + folder + "/notes.txt]", false, {}},
+    };
+    plat::DialogTestAnswers no;
+    no.message_box = plat::IDNO;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        load();
+        plat::set_dialog_test_mode(true, no);
+        EXPECT_EQ(view->ExecTag(c.entry.c_str()), 0);
+        EXPECT_EQ(asked().size(), c.asked ? 1u : 0u);
+        EXPECT_EQ(handed(), c.handed);
+    }
+}
+
+// A program is handed its arguments as native paths, and the user is asked about that command line itself: a
+// yes holds for the same program with the same arguments only.
+TEST_F(TagCommands, AProgramGetsNativeArgumentsAndTheAnswerHoldsForThem) {
+    plat::DialogTestAnswers yes;
+    yes.message_box = plat::IDYES;
+    plat::set_dialog_test_mode(true, yes);
+    const std::string started = "start " + folder + "/tool.sh " + folder + "/hello";
+    EXPECT_EQ(view->ExecTag("1;1;[exec=tool.sh hello]"), 0);
+    const std::vector<std::string> questions = asked();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].find(folder + "/tool.sh " + folder + "/hello"), std::string::npos) << questions[0];
+    EXPECT_EQ(handed(), std::vector<std::string>{started});
+    view->ExecTag("1;1;[exec=tool.sh hello]");
+    EXPECT_TRUE(asked().empty());
+    EXPECT_EQ(handed(), std::vector<std::string>{started});
+    view->ExecTag(("1;1;[exec=tool.sh " + folder + "/other]").c_str());
+    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/tool.sh " + folder + "/other"});
+}
+
 TEST_F(TagCommands, SoundsAreFoundBesideTheModel) {
     const std::string base = windows_form(folder) + "\\";
     view->document.base_folder = kz::foundation::set_heap_string(view->document.base_folder, base.c_str(), nullptr, -1);
     EXPECT_EQ(view->PlaySoundTag("notes.txt", 2), 1);
+    EXPECT_EQ(view->PlaySoundTag((folder + "/notes.txt").c_str(), 2), 1);  // a POSIX name is the file itself
     EXPECT_EQ(view->PlaySoundTag("missing.mp3", 2), 0);
     EXPECT_EQ(view->PlaySoundTag("notes.txt", 3), 0);  // no such mode
 }
