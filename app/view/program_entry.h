@@ -19,8 +19,9 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
 kz::platform::LResult MainWindowProc(kz::platform::WindowHandle window, std::uint32_t message,
                                      kz::platform::WParam wparam, kz::platform::LParam lparam);
 
-// Chooses and opens the start file: the name carried by the program's file name, the command line, a
-// "start.txt" beside the program, then the first figure set, figure file or mesh file in the program folder.
+// Chooses and opens the start file: the name carried by the program's file name, the command line (a figure set,
+// or what a file dropped on the window opens; anything else is named on standard error), a "start.txt" beside
+// the program, then the first figure set, figure file or mesh file in the program folder.
 // The program folder ends with a backslash. Returns the rule that applied (1..4), 0 when none did.
 int ChooseStartFile(XView* view, const std::string& program_folder, const std::string& start_name,
                     const char* command_line);

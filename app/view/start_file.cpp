@@ -1,5 +1,6 @@
-// The choice of the start file: the name decoded from the program's own file name, the command line, the first
-// line of "start.txt" in the program folder, and last the first figure set, figure or mesh file found there.
+// The choice of the start file: the name decoded from the program's own file name, the command line (sorted as a
+// dropped name), the first line of "start.txt" in the program folder, and last the first figure set, figure or
+// mesh file found there.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -49,9 +50,19 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
         kz::foundation::trim_blanks_quotes(path);
         if (kz::foundation::has_extension(path, ".figset")) {
             open_figure_set(view, path);
-        } else if (kz::foundation::has_extension(path, ".fig")) {
+            return 2;
+        }
+        // Any other name is taken as a name dropped on the window is: what a drop opens as the model opens here.
+        const int kind = kz::foundation::get_file_kind(path);
+        if (kind == 1) {
             view->OpenModel(path);
             view->document.current_figure_path = path;
+        } else {
+            const std::string native = kz::platform::to_native_path(path);
+            std::fprintf(stderr, "kzview: %s: %s, nothing opened\n", native.empty() ? path : native.c_str(),
+                         kind == 2   ? "an image is pasted on a face by dropping it on the view, not opened as a model"
+                         : kind == 3 ? "a 2D drawing is not opened as a model"
+                                     : "not found");
         }
         return 2;
     }

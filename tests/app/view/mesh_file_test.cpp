@@ -61,6 +61,16 @@ TEST_F(MeshFile, OpenedAsTheModelItShows) {
     EXPECT_EQ(view->Bridge()->mesh_shape, nullptr);
 }
 
+TEST_F(MeshFile, NamedOnTheCommandLineItShows) {
+    const std::string mesh = kz::platform::from_native_path(red_block_file());
+    ASSERT_EQ(ChooseStartFile(view, "", "", ("\"" + mesh + "\"").c_str()), 2);
+    ASSERT_NE(view->Bridge()->mesh_shape, nullptr);
+    EXPECT_EQ(view->document.current_figure_path, mesh);
+    const Frame f = shown();
+    EXPECT_TRUE(is_red(f.at(kW / 2, kH / 2)));
+    if (HasFailure()) f.save("mesh_command_line");
+}
+
 TEST_F(MeshFile, FigureSetNamesAMeshAndItsSettingsApply) {
     red_block_file();
     const std::string set = kz::test::output_file("red_block.figset");

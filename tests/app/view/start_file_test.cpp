@@ -20,7 +20,8 @@ struct Case {
     const char* start_name;    // decoded from the program's file name, folder-relative here
     const char* command_line;  // folder-relative, or null
     int rule;
-    const char* opened;  // folder-relative; null: nothing opened
+    const char* opened;          // folder-relative; null: nothing opened
+    const char* said = nullptr;  // in the one line on standard error; null: not looked at
 };
 
 TEST_F(StartFile, RulesApplyInOrder) {
@@ -29,7 +30,11 @@ TEST_F(StartFile, RulesApplyInOrder) {
         {"quoted_command_line", {{"start.txt", "b.fig\n"}}, nullptr, "\"c.fig\"", 2, "c.fig"},
         {"command_set", {{"set.figset", "figfile,sub\\d.fig\r\nset,x\r\n"}}, nullptr, "set.figset", 2, "sub\\d.fig"},
         {"empty_set_ends_choice", {{"set.figset", "figfile,\r\n"}, {"b.fig", ""}}, nullptr, "set.figset", 2, nullptr},
-        {"other_extension", {{"b.fig", ""}}, nullptr, "x.dxf", 2, nullptr},
+        {"other_extension", {{"b.fig", ""}, {"x.dxf", ""}}, nullptr, "x.dxf", 2, nullptr, "x.dxf: a 2D drawing"},
+        // Named on the command line, a file opens as it would when dropped on the window.
+        {"mesh_on_command_line", {{"m.om3", ""}, {"b.fig", ""}}, nullptr, "m.om3", 2, "m.om3"},
+        {"image_on_command_line", {{"p.PNG", ""}, {"b.fig", ""}}, nullptr, "p.PNG", 2, nullptr, "p.PNG: an image"},
+        {"missing_on_command_line", {{"b.fig", ""}}, nullptr, "gone.om3", 2, nullptr, "gone.om3: not found"},
         {"start_txt_subfolder",
          {{"start.txt", "  models\\room.fig \r\nother.fig\n"}, {"z.figset", "figfile,z.fig"}},
          nullptr,
@@ -52,7 +57,13 @@ TEST_F(StartFile, RulesApplyInOrder) {
             c.command_line
                 ? (c.command_line[0] == '"' ? "\"" + dir.windows + (c.command_line + 1) : dir.windows + c.command_line)
                 : "";
+        testing::internal::CaptureStderr();
         EXPECT_EQ(ChooseStartFile(view, dir.windows, start_name, command.c_str()), c.rule) << c.name;
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (c.said) {
+            EXPECT_NE(said.find(dir.native + "/" + c.said), std::string::npos) << c.name << ": " << said;
+            EXPECT_EQ(said.find('\n'), said.size() - 1) << c.name << ": " << said;
+        }
         if (!c.opened) {
             EXPECT_TRUE(view->document.opened_model_paths.empty()) << c.name;
             continue;
