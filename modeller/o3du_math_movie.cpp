@@ -6,11 +6,37 @@
 
 #include "platform/movie_writer.h"
 
+struct CO3duMovieRecorder::Movie {
+    std::unique_ptr<kz::platform::MovieWriter> writer;
+    int frames = 0;
+    bool failed = false;
+    bool ended = false;
+};
+
 CO3duMovieRecorder::CO3duMovieRecorder() = default;
-CO3duMovieRecorder::~CO3duMovieRecorder() = default;  // an unfinished movie is dropped, the target untouched
+CO3duMovieRecorder::CO3duMovieRecorder(const CO3duMovieRecorder& other) = default;
+
+CO3duMovieRecorder& CO3duMovieRecorder::operator=(const CO3duMovieRecorder& other) {
+    if (this == &other) return *this;
+    if (movie_ != other.movie_) Leave();
+    header_ = other.header_;
+    movie_ = other.movie_;
+    frame_bytes_ = other.frame_bytes_;
+    return *this;
+}
+
+// A host that forgets End still gets a playable movie of the frames it added.
+CO3duMovieRecorder::~CO3duMovieRecorder() { Leave(); }
+
+void CO3duMovieRecorder::Leave() {
+    if (movie_ && movie_.use_count() == 1) End();
+    movie_.reset();
+}
+
+int CO3duMovieRecorder::IsStart() const { return movie_ && !movie_->ended ? 1 : 0; }
 
 int CO3duMovieRecorder::Start(_OfuBitmap& first, const char* path, int rate, const char* name, int /*length*/) {
-    if (started_) End();
+    Leave();
     if (!path || !*path) return 0;
     kz::platform::MovieFrameFormat format;
     format.width = first.info_header.biWidth;
@@ -22,41 +48,42 @@ int CO3duMovieRecorder::Start(_OfuBitmap& first, const char* path, int rate, con
     kz::platform::MovieCompression compression;
     if (!ChooseCompression(compression)) return 0;
     std::string error;
-    writer_ = kz::platform::MovieWriter::create(path, format, rate, name ? name : "", compression, &error);
-    if (!writer_) {
+    auto movie = std::make_shared<Movie>();
+    movie->writer = kz::platform::MovieWriter::create(path, format, rate, name ? name : "", compression, &error);
+    if (!movie->writer) {
         std::fprintf(stderr, "movie %s: %s\n", path, error.c_str());
         return 0;
     }
     header_ = first.info_header;
     frame_bytes_ = kz::platform::movie_frame_bytes(format);
-    frame_counter_ = 0;
-    failed_ = false;
-    started_ = 1;
+    movie_ = std::move(movie);
     return 1;
 }
 
 int CO3duMovieRecorder::Add(_OfuBitmap& frame) {
-    if (!started_ || failed_) return 0;
+    if (!IsStart() || movie_->failed) return 0;
     const BITMAPINFOHEADER& h = frame.info_header;
     if (h.biWidth != header_.biWidth || h.biHeight != header_.biHeight || h.biBitCount != header_.biBitCount) return 0;
     const std::size_t size = static_cast<std::size_t>(frame.pixels.GetSize());
     if (size < frame_bytes_) return 0;
-    if (!writer_->add_frame(frame.pixels.GetData(), size)) {
+    if (!movie_->writer->add_frame(frame.pixels.GetData(), size)) {
         // A whole frame that could not be written loses the movie.
-        failed_ = true;
-        std::fprintf(stderr, "movie: frame %d could not be written; the movie is dropped\n", frame_counter_);
+        movie_->failed = true;
+        std::fprintf(stderr, "movie: frame %d could not be written; the movie is dropped\n", movie_->frames);
         return 0;
     }
-    ++frame_counter_;
+    ++movie_->frames;
     return 1;
 }
 
 int CO3duMovieRecorder::End() {
-    if (!started_) return 0;
-    started_ = 0;
-    const bool done = !failed_ && writer_->finish();
-    if (!done && !failed_) std::fprintf(stderr, "movie: the file could not be completed\n");
-    writer_.reset();
+    if (!IsStart()) return 0;
+    Movie& movie = *movie_;
+    movie.ended = true;
+    const bool done = !movie.failed && movie.writer->finish();
+    if (!done && !movie.failed) std::fprintf(stderr, "movie: the file could not be completed\n");
+    movie.writer.reset();
+    movie_.reset();
     return done ? 1 : 0;
 }
 

@@ -1,7 +1,8 @@
 // The movie recorders: 30 rendered frames recorded uncompressed and through the compressor chooser, checked by
 // FFmpeg's own tools (frame count, size, rate, stream name) and decoded back against the rendered frame, the
 // right way up. A recorder restarted mid-movie completes the first file; a movie that cannot be written leaves
-// the target as it was.
+// the target as it was. A recorder destroyed without End completes its movie, of frames of any depth, unless a
+// copy of it still records.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -136,6 +137,88 @@ TEST(MovieRecorder, RestartCompletesTheOpenFileAndFailuresLeaveTheTarget) {
     kz::platform::set_dialog_test_mode(false);
     EXPECT_EQ(chosen.IsStart(), 0);
     EXPECT_EQ(recorder.Start(image, output_file("none/x.avi").c_str(), 10, "", 0), 0);
+}
+
+// Four quadrants of 21 x 10 pixels (rows padded in every depth), left and right, top and bottom; in 1 bit the
+// two colours alternate by quadrant. Colours hold only full and empty channels, which 5 bits hold exactly too.
+constexpr int kSmallWidth = 21, kSmallHeight = 10;
+constexpr std::uint8_t kQuadrantBgr[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+
+int quadrant(int x, int top_row) { return (x >= kSmallWidth / 2 ? 1 : 0) + (top_row < kSmallHeight / 2 ? 2 : 0); }
+int colour_of(int bits, int q) { return bits == 1 ? (q == 1 || q == 2 ? 2 : 0) : q; }
+
+_OfuBitmap quadrant_frame(int bits) {
+    _OfuBitmap image;
+    image.info_header.biWidth = kSmallWidth;
+    image.info_header.biHeight = kSmallHeight;
+    image.info_header.biBitCount = std::uint16_t(bits);
+    const int row_bytes = int(bitmap_row_bytes(kSmallWidth, bits));
+    image.pixels.SetSize(row_bytes * kSmallHeight);
+    if (bits <= 8) {
+        image.palette.SetSize(bits == 1 ? 2 : 4);
+        for (int i = 0; i < image.palette.GetSize(); ++i) {
+            const std::uint8_t* c = kQuadrantBgr[bits == 1 ? 2 * i : i];
+            image.palette[i] = c[0] | (c[1] << 8) | (c[2] << 16);
+        }
+    }
+    for (int y = 0; y < kSmallHeight; ++y) {  // y counts rows from the bottom, as stored
+        std::uint8_t* row = image.pixels.GetData() + y * row_bytes;
+        for (int x = 0; x < kSmallWidth; ++x) {
+            const int c = colour_of(bits, quadrant(x, kSmallHeight - 1 - y));
+            const std::uint8_t* bgr = kQuadrantBgr[c];
+            switch (bits) {
+            case 1: row[x / 8] |= std::uint8_t((c ? 1 : 0) << (7 - x % 8)); break;
+            case 8: row[x] = std::uint8_t(c); break;
+            case 16: {
+                const int v = (bgr[0] >> 3) | ((bgr[1] >> 3) << 5) | ((bgr[2] >> 3) << 10);
+                row[2 * x] = std::uint8_t(v & 0xFF);
+                row[2 * x + 1] = std::uint8_t(v >> 8);
+                break;
+            }
+            default:
+                std::memcpy(row + x * (bits / 8), bgr, 3);
+                if (bits == 32) row[x * 4 + 3] = 255;
+            }
+        }
+    }
+    return image;
+}
+
+TEST(MovieRecorder, DestroyedWithoutEndEveryDepthMakesAPlayableMovie) {
+    for (int bits : {1, 8, 16, 24, 32}) {
+        SCOPED_TRACE(bits);
+        const std::string path = output_file("movie_unended_" + std::to_string(bits) + ".avi");
+        std::remove(path.c_str());
+        _OfuBitmap frame = quadrant_frame(bits), other_depth = quadrant_frame(bits == 24 ? 32 : 24);
+        {
+            CO3duMathMovie_NoComp recorder;
+            ASSERT_EQ(recorder.Start(frame, path.c_str(), 5, "q", 0), 1);
+            EXPECT_EQ(recorder.Add(frame), 1);
+            {
+                CO3duMathMovie_NoComp copy(recorder), assigned;
+                assigned = copy;
+                EXPECT_EQ(copy.IsStart() + assigned.IsStart(), 2);
+            }
+            EXPECT_EQ(recorder.IsStart(), 1) << "copies that went first leave the movie open";
+            EXPECT_EQ(recorder.Add(frame), 1);
+            EXPECT_EQ(recorder.Add(other_depth), 0) << "a frame of another bit count is not written";
+            EXPECT_EQ(recorder.Add(frame), 1);
+        }
+        const std::string probe = command_output(
+            "ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames "
+            "-of default=noprint_wrappers=1 '" +
+            path + "'");
+        EXPECT_EQ(probe, "width=21\nheight=10\nnb_read_frames=3\n");
+        const std::string decoded = command_output("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt bgr24 -");
+        ASSERT_EQ(decoded.size(), std::size_t(3 * kSmallWidth * kSmallHeight * 3));
+        int wrong = 0;
+        for (int f = 0; f < 3; ++f)
+            for (int y = 0; y < kSmallHeight; ++y)  // decoded rows run from the top
+                for (int x = 0; x < kSmallWidth; ++x)
+                    wrong += std::memcmp(&decoded[std::size_t(((f * kSmallHeight + y) * kSmallWidth + x) * 3)],
+                                         kQuadrantBgr[colour_of(bits, quadrant(x, y))], 3) != 0;
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 }  // namespace
