@@ -1,6 +1,7 @@
 // COfuArray: the growable array behind every list class and every shape outline of the 3D library.
 // One growth rule for all of them; how new, dropped and relocated elements are treated depends on the element kind.
 #pragma once
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +19,13 @@ template <class T>
 inline constexpr ArrayFill default_array_fill = std::is_trivially_default_constructible_v<T> ? ArrayFill::zero
                                                 : std::is_trivially_destructible_v<T>        ? ArrayFill::construct
                                                                                              : ArrayFill::object;
+
+namespace ofu_array_detail {
+inline std::atomic<std::uint64_t> moved_bytes{0};
+}
+// Test hook: the bytes that growth has carried from old blocks into new ones, in every array together, since the
+// program started. A long run of additions must move bytes in proportion to its length, not to its square.
+inline std::uint64_t OfuArrayMovedBytes() { return ofu_array_detail::moved_bytes.load(std::memory_order_relaxed); }
 
 template <class TYPE, class ARG_TYPE = const TYPE&, ArrayFill FILL = default_array_fill<TYPE>>
 class COfuArray {
@@ -150,6 +158,7 @@ void COfuArray<TYPE, ARG_TYPE, FILL>::SetSize(int n, int grow) {
             wanted = n;
         }
         TYPE* block = std::allocator<TYPE>().allocate(static_cast<size_t>(wanted));
+        ofu_array_detail::moved_bytes.fetch_add(sizeof(TYPE) * size_t(size_), std::memory_order_relaxed);
         if constexpr (FILL == ArrayFill::object) {
             for (int i = 0; i < size_; ++i) {
                 ::new (static_cast<void*>(block + i)) TYPE(std::move(data_[i]));

@@ -46,6 +46,15 @@ void get_matrix(Bytes p, OfuMatrix4x4& m) {
     for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = om3_get<double>(p + 8 * i);
 }
 
+// Sizes a list being filled to hold n elements. A block that runs out at least doubles (the step given to SetSize
+// is the size so far), so a file of a million runs of one chunk each, or of a million sets, reads in linear time:
+// the lists' own step, at most 1024 elements, would move the whole list again every thousand chunks. A run read
+// into an empty list gets a block of exactly its length.
+template <typename List>
+void make_room(List& list, int n) {
+    if (n > list.GetSize()) list.SetSize(n, std::max(list.GetSize(), 4));
+}
+
 // One pass over the chunks, building what the file holds; apply() hands it to the modeller.
 class Om3Parse {
 public:
@@ -83,12 +92,12 @@ private:
     bool Dropped() const { return single_ && (record_.draw_mode & O3DU_DRAW_HIDDEN); }
     // Chunks of the type, one after another, from the current one on.
     int RunLength(std::int32_t type) const;
-    // The next free element of a list filled chunk by chunk. A full list grows at once by the run of chunks of its
-    // type that starts here (a set's vertices, then its indices, come one after another), so a set of a million
-    // vertices is sized once; TrimSet gives the list its final size.
+    // The next free element of a list filled chunk by chunk. A full list makes room at once for the run of chunks
+    // of its type that starts here (a set's vertices, then its indices, come one after another), so a set of a
+    // million vertices is sized once; TrimSet gives the list its final size.
     template <typename List>
     auto& NextSlot(List& list, int& used, std::int32_t type) {
-        if (used == list.GetSize()) list.SetSize(used + std::max(RunLength(type), 1));
+        if (used == list.GetSize()) make_room(list, used + std::max(RunLength(type), 1));
         return list[used++];
     }
     CO3duTrianglePolys& LastSet();
@@ -177,7 +186,7 @@ bool Om3Parse::ReadVertices() {
     _O3duVertex* out = nullptr;
     if (!Dropped()) {
         CO3duTrianglePolys& set = LastSet();
-        if (set.vertices.GetSize() - vertices_used_ < run) set.vertices.SetSize(vertices_used_ + run);
+        make_room(set.vertices, vertices_used_ + run);
         out = set.vertices.GetData() + vertices_used_;
     }
     for (int i = 0; i < run; ++i) {
@@ -220,7 +229,9 @@ bool Om3Parse::ReadPolygons(Bytes chunk, int size) {
     set.line_width = om3_get<float>(chunk + 68);
     const std::int32_t texture = om3_get<std::int32_t>(chunk + 72);
     TrimSet();
-    const int index = current_.sets.Add(set);
+    const int index = current_.sets.GetSize();
+    make_room(current_.sets, index + 1);
+    current_.sets[index] = std::move(set);
     vertices_used_ = indices_used_ = 0;
     if (texture != 0) texture_refs_.push_back({shapes_.size(), index, streams_.size() - 1, texture});
     return true;

@@ -1,6 +1,6 @@
 // OM3 mesh files end to end: a scene with every set type, material type, texture depth and matrix written and
-// read back; the file-level facts (header, versions, streams appended to a file); and thousands of corrupted
-// files, each refused cleanly or read, never read past its end.
+// read back; the file-level facts (header, versions, streams appended to a file); thousands of corrupted files,
+// each refused cleanly or read, never read past its end; and long files of small chunks read in linear time.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -373,6 +373,77 @@ TEST(Om3File, CorruptedFilesAreRefusedOrReadNeverReadPastTheirEnd) {
     }
     EXPECT_GT(refused, 1000);
     EXPECT_GT(accepted, 100);
+}
+
+// An OM3 stream built chunk by chunk: the header, then chunks whose fields behind the head stay zero unless set.
+struct Om3Stream {
+    std::string bytes = std::string("OM3\0\x0C\0\0\0\xE9\x03\0\0", 12);
+    unsigned char* chunk(std::int32_t type, int size) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + std::size_t(size));
+        auto* c = reinterpret_cast<unsigned char*>(&bytes[at]);
+        om3_put(om3_put(c, type), std::int32_t(size));
+        return c;
+    }
+};
+
+// 100,000 chunks that each open a run of one (a chunk of a type no reader knows follows each), or 100,000 sets:
+// growth moves each element of the list that takes them a few times at most (twice on average when the block
+// doubles), never once every thousand chunks.
+TEST(Om3File, LongFilesOfSmallChunksMoveBytesInProportionToTheirLength) {
+    constexpr int kCount = 100000;
+    const struct {
+        const char* what;
+        int single;
+        std::int32_t set_type;
+        std::int32_t repeated;  // the chunk that comes kCount times
+        std::size_t element_bytes;
+        int sets, vertices, indices;
+    } rows[] = {
+        {"index runs", 0, O3DU_SET_INDEXED_TRIANGLES, OM3_INDEX, sizeof(_O3duVertexIndex), 1, 3, kCount},
+        {"vertex runs, merged", 1, O3DU_SET_POINTS, OM3_VERTEX, sizeof(_O3duVertex), 1, kCount, 0},
+        {"triangle sets", 0, O3DU_SET_TRIANGLE_LIST, OM3_TRIANGLE_SET, sizeof(CO3duTrianglePolys), kCount, 0, 0},
+    };
+    HeadlessScene s;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Om3Stream file;
+        auto set = [&] { om3_put(file.chunk(OM3_TRIANGLE_SET, kOm3SetSize) + 8, row.set_type); };
+        if (row.repeated != OM3_TRIANGLE_SET) set();
+        for (int i = 0; row.repeated == OM3_INDEX && i < 3; ++i)
+            om3_put(file.chunk(OM3_VERTEX, kOm3VertexSize) + 8 + 8 * i, 1.0);
+        for (int i = 0; i < kCount; ++i) {
+            if (row.repeated == OM3_TRIANGLE_SET) {
+                set();
+            } else if (row.repeated == OM3_INDEX) {
+                om3_put(om3_put(file.chunk(OM3_INDEX, kOm3IndexSize) + 8, std::int32_t(2)), std::int32_t(1));
+                file.chunk(99, kOm3ChunkHead);
+            } else {
+                om3_put(file.chunk(OM3_VERTEX, kOm3VertexSize) + 8, double(i));
+                file.chunk(99, kOm3ChunkHead);
+            }
+        }
+        CO3duPosList added;
+        std::string error;
+        const std::uint64_t moved_before = OfuArrayMovedBytes();
+        ASSERT_EQ(CO3duReadMesh3::ReadData(*s.modeller, file.bytes, added, row.single, error), 1) << error;
+        const double moved_per_element = double(OfuArrayMovedBytes() - moved_before) / double(row.element_bytes);
+        EXPECT_LT(moved_per_element, 3.0 * kCount);
+        ASSERT_EQ(added.GetSize(), 1);
+        CO3duPrimitive got;
+        s.modeller->GetPrimitive(added[0], got, O3DU_PRIM_ALL);
+        ASSERT_EQ(got.sets.GetSize(), row.sets);
+        const CO3duTrianglePolys& last = got.sets[row.sets - 1];
+        EXPECT_EQ(last.vertices.GetSize(), row.vertices);
+        ASSERT_EQ(last.indices.GetSize(), row.indices);
+        if (row.indices) {
+            EXPECT_EQ(last.indices[kCount - 1].a + last.indices[kCount - 1].b, 3);
+        }
+        if (row.vertices == kCount) {
+            EXPECT_EQ(last.vertices[kCount - 1].position.x, kCount - 1);
+        }
+        s.modeller->RemoveShapeAll();
+    }
 }
 
 }  // namespace
