@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -38,6 +39,8 @@ public:
         std::string pattern = folder + "/." + base + ".part-XXXXXX";
         const int fd = mkstemp(pattern.data());
         if (fd < 0) return;
+        // A downloaded file is the user's alone, whatever the umask made of the new file.
+        ::fchmod(fd, 0600);
         file_.reset(fdopen(fd, "wb"));
         if (!file_) {
             ::close(fd);

@@ -3,11 +3,11 @@
 // other drive letters and UNC names are missing.
 #include "platform/file_system.h"
 
-#include <QDir>
 #include <QString>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +17,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -137,6 +138,13 @@ bool wildcard_match(const QString& pattern, qsizetype pi, const QString& name, q
 std::string real_path(const std::string& p) {
     char buffer[PATH_MAX];
     return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+// A new folder only the user can enter; the umask narrows what mkdir makes, so the mode is set again.
+bool make_private(const std::string& native) {
+    if (::mkdir(native.c_str(), 0700) != 0) return false;
+    ::chmod(native.c_str(), 0700);
+    return true;
 }
 
 bool remove_tree(const std::string& path) {
@@ -328,7 +336,7 @@ bool make_confined_folders(std::string_view folder, std::string_view windows_pat
         struct stat st;
         if (lstat_ok(step, &st)) {
             if (!S_ISDIR(st.st_mode)) return false;
-        } else if (::mkdir(step.c_str(), 0777) != 0 && errno != EEXIST) {
+        } else if (!make_private(step) && errno != EEXIST) {
             return false;
         }
     }
@@ -637,8 +645,10 @@ bool delete_tree_below_temp(std::string_view windows_path) {
     if (!lstat_ok(native, &st) || !S_ISDIR(st.st_mode)) return false;
     const std::string real = real_path(native);
     std::vector<std::string> roots = extra_temp_roots();
-    roots.push_back(temp_path() + "kzview_tempp\\");
-    roots.push_back(temp_path() + "kz3d_temp\\");
+    if (const std::string temp = temp_path(); !temp.empty()) {
+        roots.push_back(temp + "kzview_tempp\\");
+        roots.push_back(temp + "kz3d_temp\\");
+    }
     bool allowed = false;
     for (const std::string& root : roots) {
         const std::string r = real_path(resolve_existing(root));
@@ -647,10 +657,123 @@ bool delete_tree_below_temp(std::string_view windows_path) {
     return allowed && remove_tree(native);
 }
 
+namespace {
+
+std::atomic<std::int64_t> g_user_id_for_tests{-1};
+
+// Each problem with the private folder is said once, not at every look at the folder; a new one is said again.
+void report_once(const std::string& line) {
+    static std::mutex m;
+    static std::string last;
+    std::lock_guard lock(m);
+    if (line == last) return;
+    last = line;
+    std::fprintf(stderr, "kzview: %s\n", line.c_str());
+}
+
+std::string cache_home() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/') return xdg;  // a relative one means nothing stable: the XDG rule ignores it
+    const char* home = std::getenv("HOME");
+    std::string h = home && home[0] == '/' ? home : "";
+    if (h.empty())
+        if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') h = pw->pw_dir;
+    return h.empty() ? h : join(h, ".cache");
+}
+
+// The missing folders along the path, each new one the user's alone (as a user's cache folders are made).
+void make_private_parents(const std::string& native) {
+    for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
+        const std::string step = slash == std::string::npos ? native : native.substr(0, slash);
+        struct stat st;
+        if (!step.empty() && !stat_ok(step, &st)) make_private(step);
+        if (slash == std::string::npos) return;
+    }
+}
+
+// What others may have put under the program's own names while they could write in the folder: its two
+// folders and any socket. Nothing else is touched, whatever else the user keeps there.
+bool clear_program_names(const std::string& folder) {
+    bool ok = remove_tree(join(folder, "kz3d_temp"));
+    ok = remove_tree(join(folder, "kzview_tempp")) && ok;
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return false;
+    std::vector<std::string> sockets;
+    while (dirent* e = ::readdir(d)) {
+        struct stat st;
+        const std::string path = join(folder, e->d_name);
+        if (lstat_ok(path, &st) && S_ISSOCK(st.st_mode)) sockets.push_back(path);
+    }
+    ::closedir(d);
+    for (const std::string& path : sockets) ok = ::unlink(path.c_str()) == 0 && ok;
+    return ok;
+}
+
+// The folder is looked at through a descriptor opened without following a link, so what is checked and
+// tightened is the folder itself, not whatever the name points to meanwhile.
+std::string open_private_folder() {
+    const std::string home = cache_home();
+    if (home.empty()) {
+        report_once("no folder of the user's own for the program's files (HOME is not set); nothing is cached");
+        return {};
+    }
+    const std::string folder = join(home, "kzview");
+    make_private_parents(home);
+    if (make_private(folder)) return folder;
+    std::string why;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) {
+        struct stat link;
+        if (lstat_ok(folder, &link) && S_ISLNK(link.st_mode))
+            why = "it is a symbolic link";
+        else if (errno == ENOTDIR)
+            why = "it is not a folder";
+        else
+            why = std::string("it cannot be opened (") + std::strerror(errno) + ")";
+    } else if (::fstat(fd, &st) != 0) {
+        why = std::string("it cannot be examined (") + std::strerror(errno) + ")";
+    } else if (st.st_uid != user_id()) {
+        why = "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    } else if ((st.st_mode & 07777) != 0700) {
+        if (::fchmod(fd, 0700) != 0) {
+            why = std::string("its permissions cannot be narrowed to the user's (") + std::strerror(errno) + ")";
+        } else if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+            if (clear_program_names(folder))
+                report_once(folder + " was open to other users' writes: it is the user's alone now, and what " +
+                            "others may have left in its download cache is gone");
+            else
+                why = "others could write to it, and what they may have left there cannot all be removed";
+        }
+    }
+    if (fd >= 0) ::close(fd);
+    if (why.empty()) return folder;
+    report_once("the private folder " + folder + " is not used: " + why + "; nothing is cached or downloaded");
+    return {};
+}
+
+}  // namespace
+
+std::uint32_t user_id() {
+    const std::int64_t hook = g_user_id_for_tests;
+    return hook >= 0 ? static_cast<std::uint32_t>(hook) : static_cast<std::uint32_t>(::geteuid());
+}
+
+void set_user_id_for_tests(std::int64_t uid) { g_user_id_for_tests = uid; }
+
+std::string private_folder() { return open_private_folder(); }
+
 std::string temp_path() {
-    std::string p = from_native_path(QDir::tempPath().toStdString());
-    if (p.empty() || p.back() != '\\') p += '\\';
-    return p;
+    const std::string folder = private_folder();
+    return folder.empty() ? folder : from_native_path(folder) + "\\";
+}
+
+bool create_private_directory(std::string_view windows_path) {
+    const std::string native = resolve_for_write(windows_path);
+    if (native.empty()) return false;
+    if (make_private(native)) return true;
+    struct stat st;
+    return lstat_ok(native, &st) && S_ISDIR(st.st_mode);
 }
 
 std::string module_file_name() {

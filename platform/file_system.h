@@ -91,7 +91,8 @@ void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer);
 // existing component of both is resolved (symlinks followed, case matched) and the rest holds no "." or ".."
 // component; empty otherwise. Whatever a name says, a write through this stays in the folder.
 std::string confined_path(std::string_view folder, std::string_view windows_path);
-// Creates the folders of `windows_path` below `folder`, each only while it stays inside it (as confined_path).
+// Creates the folders of `windows_path` below `folder`, each only while it stays inside it (as confined_path), and
+// each the user's alone (0700): it makes the download cache's folders.
 bool make_confined_folders(std::string_view folder, std::string_view windows_path);
 
 // Identity of an existing file (device and inode as text), so that two spellings of one file compare equal;
@@ -121,11 +122,25 @@ bool delete_file(std::string_view windows_path);
 // symlinks inside are removed as links and never followed. Returns whether the folder is gone.
 bool delete_tree_below_temp(std::string_view windows_path);
 // The program's temporary folders (Windows form, trailing "\\"): `temp_path()` + "kzview_tempp\\" and
-// "kz3d_temp\\" are always included; more can be added.
+// "kz3d_temp\\" are always included (while `temp_path()` is usable); more can be added.
 void add_program_temp_root(std::string_view windows_path);
 
-// The temporary folder (honours TMPDIR), Windows form with a trailing "\\".
+// The user's own folder for the program's temporary files and its download cache, where no other user can put
+// anything: $XDG_CACHE_HOME/kzview/ (~/.cache/kzview/ when XDG_CACHE_HOME is unset or relative), made 0700 when
+// missing and tightened to 0700 when found looser. Found writable by others, whatever they may have left there
+// under the program's names (its two folders, sockets) is removed first. One that is a link, not a folder, or
+// someone else's is not used: empty, and the reason goes once to standard error. Windows form with a trailing
+// "\\".
 std::string temp_path();
+// temp_path() in POSIX form without the trailing "/"; empty as temp_path() is.
+std::string private_folder();
+// Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
+bool create_private_directory(std::string_view windows_path);
+// The user id the program takes for its own: the effective one, or the one a test set.
+std::uint32_t user_id();
+// Test hook: the program takes `uid` for the user's own (so what the real user owns looks like someone else's);
+// a negative value restores the real one.
+void set_user_id_for_tests(std::int64_t uid);
 // The running program's own file, Windows form.
 std::string module_file_name();
 std::string current_directory();

@@ -4,7 +4,8 @@
 #   scripts/bench.sh [--quick] [--table] runs every program and prints one Markdown table of ours against the peer,
 #                                        paired as bench/pairs.txt says; --quick measures each case only briefly.
 # KZ_JOBS sets the build's jobs; KZ_BENCH_TIMEOUT (seconds, default 600) ends a program that runs too long;
-# the programs' files go below TMPDIR (default /tmp).
+# the programs' files go to the user's private folder ($XDG_CACHE_HOME/kzview, default ~/.cache/kzview), in a
+# table run to a scratch folder of the run's own.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -31,7 +32,7 @@ fi
 # The programs' scratch files go to a folder of this run's own, removed at the end however the run ends.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-export TMPDIR=$scratch
+export TMPDIR=$scratch XDG_CACHE_HOME=$scratch
 out=build-bench/results
 rm -rf "$out"
 mkdir -p "$out"

@@ -36,6 +36,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Absolute paths: the harnesses change their current folder, and libFuzzer reads the corpus and writes findings
 # as it goes.
 out=$root/build-fuzz
+# The harnesses' private folder (download cache, temporary files) stays in the build, not in the user's cache.
+export XDG_CACHE_HOME=$out/xdg-cache
 for name in "${names[@]}"; do
   mkdir -p "$out/corpus/$name" "$out/findings/$name"
   echo "== $name: $seconds s"

@@ -57,6 +57,7 @@ std::uint64_t text_digest(const std::string& text) {
 }  // namespace
 
 std::string cache_folder(const std::string& work_folder) {
+    if (work_folder.empty()) return {};  // no private folder: nothing is cached anywhere
     std::string out = work_folder;
     if (!out.empty() && out.back() != '\\') out += '\\';
     return out + "http\\";
@@ -69,6 +70,7 @@ std::string cache_file_name(const std::string& work_folder, const char* url) {
     char server[kPath] = {}, folder[kPath] = {}, file[kPath] = {}, extension[kPath] = {}, query[kPath] = {};
     fnd::split_url_path(url, server, folder, file, extension, query);
     std::string out = cache_folder(work_folder);
+    if (out.empty()) return out;
     const char* host = std::strncmp(server, "http://", 7) == 0 ? server + 7 : server;
     std::string h = cache_component(host);
     out += (h.empty() ? std::string("_") : h) + '\\';
@@ -121,9 +123,15 @@ void report_unit_problem(const char* unit, const char* reason) {
 int XView::ResolveDataPath(const char* url, char* local_name) {
     const std::string root = cache_folder(document.work_folder);
     const std::string cache = cache_file_name(document.work_folder, url);
-    kz::platform::create_directory(document.work_folder);
-    kz::platform::create_directory(root);
     document.last_download_error.clear();
+    if (root.empty()) {
+        // Only a folder no one else can write is trusted with what the server sends (said at start on stderr).
+        *local_name = '\0';
+        document.last_download_error = "not fetched, the user's private folder for the download cache is not usable";
+        return 0;
+    }
+    kz::platform::create_private_directory(document.work_folder);
+    kz::platform::create_private_directory(root);
     if (!kz::platform::make_confined_folders(root, cache)) {
         // Whatever the name says, nothing lands outside the cache.
         *local_name = '\0';

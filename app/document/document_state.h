@@ -78,8 +78,8 @@ struct ProgramAnswer {
 struct DocumentState {
     // The open model: where it came from and what was opened.
     std::string program_folder;   // the program file's folder, with a trailing backslash
-    std::string temp_folder;      // the user's temporary folder, with a trailing backslash
-    std::string work_folder;      // the temporary folder's "kz3d_temp", the download cache's home
+    std::string temp_folder;      // the user's private folder, with a trailing backslash; empty when untrusted
+    std::string work_folder;      // its "kz3d_temp", the download cache's home; empty without a private folder
     std::string link_base{};      // the address link names are appended to
     char* base_folder = nullptr;  // owned heap texts: the open model's folder and name
     char* data_folder = nullptr;
@@ -146,7 +146,8 @@ void report_unit_problem(const char* unit, const char* reason);
 // The folder names outside any unit resolve against: the base folder, else the process's own folder; with a
 // trailing backslash.
 std::string base_folder_of(const char* base_folder);
-// The download cache: its folder below the work folder, and the file an address is kept in there.
+// The download cache: its folder below the work folder, and the file an address is kept in there; both empty
+// without a work folder.
 std::string cache_folder(const std::string& work_folder);
 std::string cache_file_name(const std::string& work_folder, const char* url);
 

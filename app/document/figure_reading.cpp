@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/document/view_messages.h"
 #include "app/document/xview.h"
@@ -50,7 +51,9 @@ std::string unit_identity(const DocumentState& document, const char* frefer) {
     std::string local = resolved_unit_name(document, frefer);
     if (has_prefix(local, "http:")) {
         fnd::to_forward_slashes(local.data(), nullptr);
-        local = cache_file_name(document.work_folder, local.c_str());
+        // Without a cache the address itself names the unit.
+        if (std::string cached = cache_file_name(document.work_folder, local.c_str()); !cached.empty())
+            local = std::move(cached);
     } else if (has_prefix(local, "file:")) {
         // A name on another machine maps to nothing: it stands for itself.
         if (std::string file = kz::platform::file_url_local_name(local); !file.empty()) local = file;

@@ -234,12 +234,12 @@ void XView::DrawSceneReport() {
 }
 
 void XView::ClearDownloadCache() {
-    // Only the program's own work folder goes, and only where it is expected: directly in the user's temporary
-    // folder. The download cache lives in it, so it comes back empty.
+    // Only the program's own work folder goes, and only where it is expected: directly in the user's private
+    // folder (none when that cannot be trusted). The download cache lives in it, so it comes back empty.
     const std::string temp = plat::temp_path();
-    if (document.work_folder != temp + kWorkFolderName) return;
+    if (temp.empty() || document.work_folder != temp + kWorkFolderName) return;
     kz::foundation::delete_folder_tree((document.work_folder + "\\").c_str());
-    plat::create_directory(document.work_folder);
+    plat::create_private_directory(document.work_folder);
     plat::DeviceContext* dc = output.view_dc[0].get();
     if (!dc) return;
     char text[1200];

@@ -99,8 +99,9 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     g_view = nullptr;
     if (!plat::ensure_application()) return 0;
 
-    const std::string temp = plat::temp_path() + "kzview_tempp";
-    plat::create_directory(temp);  // an existing folder is no error
+    // The user's own temporary folder; when it cannot be trusted the program runs without one (said on stderr).
+    if (const std::string temp = plat::temp_path(); !temp.empty())
+        plat::create_private_directory(temp + "kzview_tempp");
 
     const std::string program_path = plat::module_file_name();
     char folder[kPath] = {}, file[kPath] = {};

@@ -73,14 +73,16 @@ XView::XView(WindowHandle parent_window, void* instance_handle) {
     SetClock(nullptr);
     RegisterViewClass();
     RegisterCommentClass();
+    // Empty when the user's private folder cannot be trusted: then nothing is downloaded or cached.
     document.temp_folder = kz::platform::temp_path();
-    if (document.temp_folder.empty() || document.temp_folder.back() != '\\') document.temp_folder += '\\';
     set_kind_names(document.kind_names);
     ClearTimings();
     output.parent = parent_window;
     InitDefaults();
-    document.work_folder = document.temp_folder + "kz3d_temp";
-    kz::platform::create_directory(document.work_folder);  // an existing folder is fine
+    if (!document.temp_folder.empty()) {
+        document.work_folder = document.temp_folder + "kz3d_temp";
+        kz::platform::create_private_directory(document.work_folder);  // an existing folder is fine
+    }
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     CreateEyeRecord();
     SetShadowDefaults();

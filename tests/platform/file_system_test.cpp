@@ -5,18 +5,23 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
+#include "support/scoped_environment.h"
 #include "support/test_paths.h"
 
 namespace kz::platform {
@@ -339,6 +344,122 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     EXPECT_TRUE(delete_file(outside.win("GONE.TXT")));
     EXPECT_FALSE(fs::exists(outside.root / "gone.txt"));
     EXPECT_FALSE(delete_file(outside.win()));
+}
+
+unsigned mode_of(const fs::path& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+}
+
+// A socket file at the path, as a program that died leaves it.
+void leave_socket(const fs::path& p) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, p.c_str(), sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << p;
+    ::close(fd);
+}
+
+struct PretendUser {
+    explicit PretendUser(std::int64_t uid) { set_user_id_for_tests(uid); }
+    ~PretendUser() { set_user_id_for_tests(-1); }
+};
+
+// The user's private folder ($XDG_CACHE_HOME/kzview) as the program finds it: made the user's alone whatever the
+// umask, narrowed when looser (and cleared of what others may have left under the program's names when they
+// could write there), and not used at all when it is a link, a file or someone else's.
+TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
+    enum Found { kMissing, kLoose, kOpenToWrites, kLink, kFile, kForeign, kRelativeCacheHome };
+    const struct {
+        const char* name;
+        Found found;
+        bool used;
+        const char* said;  // on standard error
+    } cases[] = {
+        {"missing, made under a umask that lets everyone in", kMissing, true, nullptr},
+        {"readable by others", kLoose, true, nullptr},
+        {"writable by others", kOpenToWrites, true, "open to other users' writes"},
+        {"a link to a folder of the user's", kLink, false, "symbolic link"},
+        {"a file", kFile, false, "not a folder"},
+        {"someone else's", kForeign, false, "belongs to another user"},
+        {"relative XDG_CACHE_HOME", kRelativeCacheHome, true, nullptr},
+    };
+    for (const auto& c : cases) {
+        Scratch s("private");
+        const fs::path home = s.root / "home", cache_home = s.root / "cache" / "deep";
+        fs::path mine = cache_home / "kzview";
+        fs::create_directories(home);
+        test::ScopedEnvironment env;
+        env.set("HOME", home.string());
+        env.set("XDG_CACHE_HOME", cache_home.string());
+        std::optional<PretendUser> someone_else;
+        switch (c.found) {
+        case kMissing: env.set_umask(0); break;
+        case kLoose:
+        case kOpenToWrites:
+            fs::create_directories(mine / "kz3d_temp" / "http");
+            fs::create_directories(mine / "kzview_tempp");
+            std::ofstream(mine / "kz3d_temp" / "http" / "unit.fig") << "planted";
+            std::ofstream(mine / "notes.txt") << "the user's own";
+            leave_socket(mine / "kzview");
+            fs::permissions(mine, c.found == kLoose ? fs::perms(0755) : fs::perms::all);
+            break;
+        case kLink:
+            fs::create_directories(s.root / "elsewhere");
+            fs::permissions(s.root / "elsewhere", fs::perms::owner_all);
+            fs::create_directories(cache_home);
+            fs::create_directory_symlink(s.root / "elsewhere", mine);
+            break;
+        case kFile:
+            fs::create_directories(cache_home);
+            std::ofstream(mine) << "not a folder";
+            break;
+        case kForeign:
+            fs::create_directories(mine);
+            fs::permissions(mine, fs::perms::owner_all);
+            someone_else.emplace(static_cast<std::int64_t>(::geteuid()) + 1);
+            break;
+        case kRelativeCacheHome:
+            env.set("XDG_CACHE_HOME", "relative/cache");
+            mine = home / ".cache" / "kzview";
+            break;
+        }
+        testing::internal::CaptureStderr();
+        const std::string temp = temp_path();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(!temp.empty(), c.used) << c.name << ": " << temp;
+        EXPECT_EQ(private_folder().empty(), temp.empty()) << c.name;
+        if (c.said) {
+            EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
+        }
+        if (!c.used) {
+            EXPECT_NE(said.find(mine.string()), std::string::npos) << c.name << ": " << said;
+            // Without the folder no tree counts as the program's: not even one named like its folders here.
+            fs::create_directories(s.root / "kz3d_temp" / "x");
+            const fs::path cwd = fs::current_path();
+            fs::current_path(s.root);
+            EXPECT_FALSE(delete_tree_below_temp("kz3d_temp\\")) << c.name;
+            fs::current_path(cwd);
+            EXPECT_TRUE(fs::exists(s.root / "kz3d_temp" / "x")) << c.name;
+            continue;
+        }
+        EXPECT_EQ(temp, from_native_path(mine.string()) + "\\") << c.name;
+        EXPECT_EQ(mode_of(mine), 0700u) << c.name;
+        if (c.found == kMissing) {
+            EXPECT_EQ(mode_of(cache_home), 0700u) << c.name;
+        }
+        if (c.found == kLoose || c.found == kOpenToWrites) {
+            EXPECT_TRUE(fs::exists(mine / "notes.txt")) << c.name;
+            const bool cleared = c.found == kOpenToWrites;
+            EXPECT_EQ(fs::exists(mine / "kz3d_temp" / "http" / "unit.fig"), !cleared) << c.name;
+            EXPECT_EQ(fs::exists(mine / "kzview_tempp"), !cleared) << c.name;
+            EXPECT_EQ(fs::exists(fs::symlink_status(mine / "kzview")), !cleared) << c.name;
+        }
+        // Folders made in it are the user's alone too.
+        EXPECT_TRUE(create_private_directory(temp + "made"));
+        EXPECT_EQ(mode_of(mine / "made"), 0700u) << c.name;
+    }
 }
 
 TEST(FileSystem, OnlyRegularFilesOfBoundedSizeAreRead) {

@@ -1,16 +1,21 @@
 // Whole models opened from disk, "file:" and a loopback "http:" server: the item tree they load into, the
 // settings they leave, the download cache, and bad units that load what they can and say so on standard error.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
 #include "document_fixture.h"
+#include "platform/file_system.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/test_paths.h"
 
 namespace kz::view::test {
@@ -71,6 +76,96 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
     view->document.force_download = 1;
     ASSERT_EQ(view->OpenModel(figure), 1);
     EXPECT_EQ(count_of(read_all(log), "/units/remote.fig"), 2);
+}
+
+unsigned mode_of(const fs::path& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+}
+
+struct PretendUser {
+    explicit PretendUser(std::int64_t uid) { kz::platform::set_user_id_for_tests(uid); }
+    ~PretendUser() { kz::platform::set_user_id_for_tests(-1); }
+};
+
+// The download cache is the user's own ($XDG_CACHE_HOME/kzview/kz3d_temp): a unit another user planted before
+// the viewer started, where the cache once was or while the private folder let others write, is never read in
+// place of the server's. A private folder that is a link or someone else's caches nothing: the download fails
+// with its line on standard error and the local parts still open. What the cache holds is the user's alone,
+// whatever the umask.
+TEST_F(FigureLoad, TheDownloadCacheIsTheUsersOwn) {
+    const std::string served = fresh_folder("own-cache-served");
+    const std::string log = served + "/requests.log";
+    UnitServer server(served, log);
+    ASSERT_GT(server.port(), 0);
+    write_file(served + "/units/remote.fig", lines({shape_line("served box")}));
+    const std::string cached = "kz3d_temp/http/127.0.0.1_" + std::to_string(server.port()) + "/units/remote.fig";
+    enum Planted { kNowhere, kShared, kOpenPrivate, kForeignPrivate, kLinkedPrivate };
+    const struct {
+        const char* name;
+        Planted planted;
+        unsigned umask;
+        bool fetched;
+        const char* said;  // on standard error
+    } cases[] = {
+        {"planted in the shared temporary folder", kShared, 022, true, nullptr},
+        {"planted while others could write the private folder", kOpenPrivate, 022, true, "open to other users"},
+        {"private folder of another user", kForeignPrivate, 022, false, "belongs to another user"},
+        {"private folder is a link", kLinkedPrivate, 022, false, "symbolic link"},
+        {"a umask that lets everyone in", kNowhere, 0, true, nullptr},
+        {"a umask that takes the owner's own rights", kNowhere, 0277, true, nullptr},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        const std::string top = fresh_folder("own-cache-" + std::to_string(row++));
+        const std::string shared = top + "/tmp", mine = top + "/cache/kzview";
+        fs::create_directories(shared);
+        write_file(top + "/model.fig", lines({trunk_line("local"), shape_line("local box"),
+                                              trunk_line("remote", "#frefer=" + server.url("/units/remote.fig"))}));
+        std::optional<PretendUser> someone_else;
+        switch (c.planted) {
+        case kNowhere: break;
+        case kShared: write_file(shared + "/" + cached, shape_line("planted box")); break;
+        case kOpenPrivate:
+        case kForeignPrivate:
+            write_file(mine + "/" + cached, shape_line("planted box"));
+            fs::permissions(mine, c.planted == kOpenPrivate ? fs::perms::all : fs::perms::owner_all);
+            if (c.planted == kForeignPrivate) someone_else.emplace(static_cast<std::int64_t>(::geteuid()) + 1);
+            break;
+        case kLinkedPrivate:
+            write_file(top + "/elsewhere/" + cached, shape_line("planted box"));
+            fs::permissions(top + "/elsewhere", fs::perms::owner_all);
+            fs::create_directories(top + "/cache");
+            fs::create_directory_symlink(top + "/elsewhere", mine);
+            break;
+        }
+        const std::size_t requests = read_all(log).size();
+        std::string errors;
+        {
+            kz::test::ScopedEnvironment env;
+            env.set("TMPDIR", shared);
+            env.set("XDG_CACHE_HOME", top + "/cache");
+            env.set_umask(c.umask);
+            testing::internal::CaptureStderr();
+            restart_view();  // the viewer starts now, with this user's folders
+            EXPECT_EQ(view->OpenModel(windows_form(top + "/model.fig").c_str()), 1) << c.name;
+            errors = testing::internal::GetCapturedStderr();
+        }
+        EXPECT_EQ(read_all(log).substr(requests).find("/units/remote.fig") != std::string::npos, c.fetched) << c.name;
+        EXPECT_EQ(tree(), c.fetched ? "local(local box) remote(served box)" : "local(local box) remote()") << c.name;
+        if (c.said) {
+            EXPECT_NE(errors.find(c.said), std::string::npos) << c.name << ": " << errors;
+        }
+        if (!c.fetched) {
+            EXPECT_NE(errors.find("download failed"), std::string::npos) << c.name << ": " << errors;
+            continue;
+        }
+        // Every folder from the private one down to the cached unit is the user's alone, and so is the unit.
+        EXPECT_EQ(mode_of(mine + "/" + cached), 0600u) << c.name;
+        for (fs::path p = fs::path(mine + "/" + cached).parent_path(); p.string().size() >= mine.size();
+             p = p.parent_path())
+            EXPECT_EQ(mode_of(p), 0700u) << c.name << ": " << p;
+    }
 }
 
 TEST_F(FigureLoad, SampleRoomLoadsIntoItsTree) {

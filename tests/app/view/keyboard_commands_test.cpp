@@ -2,6 +2,7 @@
 // navigation, output, editing, layers and the new model from the clipboard; the walk-through key. Dialogs answer
 // in test mode; what a key says shows as green type in the frame's top band until the next redraw.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "support/scoped_environment.h"
 #include "support/test_paths.h"
 
 namespace kz::view::test {
@@ -230,25 +232,34 @@ TEST_F(Keys, PrintAndCacheClearing) {
     plat::set_dialog_test_mode(true, answers);
     press('P');
     EXPECT_EQ(plat::take_dialog_test_log(), std::vector<std::string>{"print"});
-    // A folder of this test's own stands for the user's temporary folder; only its "kz3d_temp" is emptied.
-    const std::string temp = kz::test::output_dir() + "/view_keys_temp";
-    const std::string saved = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    setenv("TMPDIR", temp.c_str(), 1);
+    // Folders of this test's own stand for the user's cache home and the shared temporary folder; only the
+    // private folder's "kz3d_temp" is emptied, and it comes back the user's alone.
+    const std::string top = kz::test::output_dir() + "/view_keys_temp";
+    const std::string mine = top + "/cache/kzview", shared = top + "/tmp";
+    std::filesystem::remove_all(top);
+    kz::test::ScopedEnvironment env;
+    env.set("XDG_CACHE_HOME", top + "/cache");
+    env.set("TMPDIR", shared);
     const struct {
-        const char* folder;
+        std::string folder;
         bool cleared;
-    } cases[] = {{"kz3d_other", false}, {"sub/kz3d_temp", false}, {"kz3d_temp", true}};
+    } cases[] = {{mine + "/kz3d_other", false},
+                 {mine + "/sub/kz3d_temp", false},
+                 {mine + "/kzview_tempp", false},
+                 {shared + "/kz3d_temp", false},
+                 {mine + "/kz3d_temp", true}};
     for (const auto& c : cases) {
-        std::filesystem::create_directories(temp + "/" + c.folder);
-        std::ofstream(temp + "/" + c.folder + "/cached.bin") << "x";
-        view->document.work_folder = plat::from_native_path(temp + "/" + c.folder);
+        std::filesystem::create_directories(c.folder);
+        std::ofstream(c.folder + "/cached.bin") << "x";
+        view->document.work_folder = plat::from_native_path(c.folder);
         view->Redraw(0);
         press(116);
-        EXPECT_EQ(std::filesystem::exists(temp + "/" + c.folder + "/cached.bin"), !c.cleared) << c.folder;
-        EXPECT_TRUE(std::filesystem::is_directory(temp + "/" + c.folder));
+        EXPECT_EQ(std::filesystem::exists(c.folder + "/cached.bin"), !c.cleared) << c.folder;
+        EXPECT_TRUE(std::filesystem::is_directory(c.folder));
         EXPECT_EQ(pixels_in_rows(10, 26, {0x19, 0xFF, 0xFF}) > 20, c.cleared) << c.folder;
     }
-    saved.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", saved.c_str(), 1);
+    struct stat st;
+    EXPECT_EQ(::stat((mine + "/kz3d_temp").c_str(), &st) == 0 ? st.st_mode & 07777 : 0u, 0700u);
 }
 
 TEST_F(Keys, EditingKeysActOnWhatLiesUnderThePointer) {

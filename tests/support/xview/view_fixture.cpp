@@ -116,6 +116,14 @@ int ViewTest::add_item(int parent_index, const char* name) {
     return view->CreateTrunk(nullptr, nullptr, nullptr, nullptr, name);
 }
 
+void ViewTest::restart_view() {
+    watched_view() = nullptr;
+    delete view;
+    view = new XView(parent_window, nullptr);
+    view->SetClock(clock.get());
+    watched_view() = view;
+}
+
 int ViewTest::item_named(const char* name) const {
     int found = -1;
     for (int i = 1; i < view->trunk_count(); ++i) {

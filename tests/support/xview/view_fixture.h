@@ -56,6 +56,8 @@ public:
     int add_item(int parent_index, const char* name);
     // The last item of that name; -1 when there is none.
     int item_named(const char* name) const;
+    // A new view in place of the old one, as a program started now would make it (with the environment now).
+    void restart_view();
 
     kz::platform::WindowHandle parent_window = nullptr;
     std::unique_ptr<ManualViewClock> clock;
