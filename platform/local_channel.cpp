@@ -8,8 +8,20 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QObject>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 
+#include "platform/file_system.h"
 #include "platform/message_loop.h"
 
 namespace kz::platform {
@@ -112,26 +124,96 @@ void accept_peers() {
     }
 }
 
-bool name_is_alive(const QString& name) {
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    const bool alive = probe.waitForConnected(200);
-    probe.abort();
+constexpr std::size_t kSocketPathMax = sizeof(sockaddr_un::sun_path) - 1;
+
+// The runtime folder when it may hold the socket; otherwise empty, with the reason in `why` when it is set.
+std::string runtime_folder(std::string* why) {
+    const char* dir = std::getenv("XDG_RUNTIME_DIR");
+    if (!dir || !*dir) return {};
+    std::string folder = dir;
+    const std::string named = "XDG_RUNTIME_DIR " + folder;
+    struct stat st;
+    if (folder[0] != '/')
+        *why = named + " is not an absolute path";
+    else if (::lstat(dir, &st) != 0)
+        *why = named + " does not exist";
+    else if (S_ISLNK(st.st_mode))
+        *why = named + " is a symbolic link";
+    else if (!S_ISDIR(st.st_mode))
+        *why = named + " is not a folder";
+    else if (st.st_uid != user_id())
+        *why = named + " belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    else if (st.st_mode & (S_IRWXG | S_IRWXO))
+        *why = named + " is open to other users";
+    else {
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        return folder;
+    }
+    return {};
+}
+
+// Whether a program listens on the socket; a full backlog still counts as one. Never waits.
+bool socket_is_alive(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), std::min(path.size(), kSocketPathMax));
+    const bool alive = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+                       errno == EAGAIN || errno == EINPROGRESS;
+    ::close(fd);
     return alive;
+}
+
+bool refuse(const std::string& why) {
+    std::fprintf(stderr, "kzview: other programs cannot reach this viewer: %s\n", why.c_str());
+    return false;
 }
 
 }  // namespace
 
+std::string channel_path(std::string_view name, std::string* why) {
+    std::string reason;
+    std::string path;
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
+        reason = "\"" + std::string(name) + "\" is not a socket name";
+    } else {
+        std::string folder = runtime_folder(&reason);
+        if (folder.empty()) folder = private_folder();
+        if (folder.empty()) {
+            reason += std::string(reason.empty() ? "" : ", and ") + "the user's private folder cannot be used";
+        } else {
+            path = folder + "/" + std::string(name);
+            if (path.size() > kSocketPathMax) {
+                reason = path + " is longer than a socket's name may be (" + std::to_string(kSocketPathMax) + " bytes)";
+                path.clear();
+            }
+        }
+    }
+    if (why) *why = reason;
+    return path;
+}
+
 bool channel_listen(std::string_view name, ChannelHandler handler) {
-    if (name.empty() || !ensure_application()) return false;
+    if (!ensure_application()) return false;
     channel_close();
-    const QString qname = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-    if (name_is_alive(qname)) return false;
-    QLocalServer::removeServer(qname);  // what a program that died left behind
+    std::string why;
+    const std::string path = channel_path(name, &why);
+    if (path.empty()) return refuse(why);
+    if (!why.empty()) std::fprintf(stderr, "kzview: %s; the socket goes to %s\n", why.c_str(), path.c_str());
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISSOCK(st.st_mode) && socket_is_alive(path))
+            return refuse("another program of this user (a viewer started earlier) listens at " + path +
+                          ", and other programs reach that one");
+        if (S_ISDIR(st.st_mode)) return refuse(path + " is a folder");
+        // A file, a link or a socket nobody listens on: in this folder only the user can have left it.
+        if (::unlink(path.c_str()) != 0) return refuse(path + " cannot be replaced: " + std::strerror(errno));
+    }
     Server& s = server_state();
     auto server = std::make_unique<QLocalServer>();
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(qname)) return false;
+    if (!server->listen(QString::fromStdString(path))) return refuse(path + ": " + server->errorString().toStdString());
+    ::chmod(path.c_str(), 0600);  // the user's alone, as everything in these folders, whatever the umask
     QObject::connect(server.get(), &QLocalServer::newConnection, [] { accept_peers(); });
     s.server = std::move(server);
     s.handler = std::move(handler);
@@ -169,7 +251,10 @@ ChannelClient::~ChannelClient() { impl_->socket.abort(); }
 bool ChannelClient::connect(std::string_view name, int timeout_ms) {
     impl_->socket.abort();
     impl_->buffer.clear();
-    impl_->socket.connectToServer(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    const std::string path = channel_path(name);
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return false;
+    impl_->socket.connectToServer(QString::fromStdString(path));
     return impl_->socket.waitForConnected(timeout_ms);
 }
 

@@ -6,7 +6,8 @@ namespace kz::view {
 
 class XView;
 
-// The socket's name (a local socket of that name in the temporary folder).
+// The socket's name: a local socket of that name in the user's runtime folder, else in the user's private folder
+// (platform::channel_path).
 inline constexpr const char* kCommandChannelName = "kzview";
 
 // Listens for other programs' messages to the view; false when another viewer already holds the name.

@@ -1,17 +1,26 @@
 // The local channel: a client on another thread sends messages that the listening side gets inside its message
-// loop and answers; one live listener per name; a frame that claims more than the limit ends only its connection.
+// loop and answers; the socket lives in a folder only the user can make names in; one live listener per name.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/local_channel.h"
 #include "platform/message_loop.h"
+#include "support/scoped_environment.h"
+#include "support/test_paths.h"
 
 namespace kz::platform {
 namespace {
@@ -60,27 +69,223 @@ TEST(LocalChannel, MessagesArriveInTheLoopAndAnswersGoBackByValue) {
     channel_close();
 }
 
-TEST(LocalChannel, ANameLeftByADeadProgramIsTakenOverAndAClosedOneRefuses) {
-    ASSERT_TRUE(ensure_application());
-    const std::string name = channel_name("busy");
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string left = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name;
-    std::ofstream(left) << "left behind";
-    ASSERT_TRUE(channel_listen(name, nullptr));
-    // A second program reaches the listener.
-    std::atomic<bool> taken = false, done = false;
-    std::thread other([&] {
+// A listening socket of another program (one of this test's own, not a channel), at a path.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::string& path, bool alive = true) {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+        if (alive) {
+            EXPECT_EQ(::listen(fd_, 4), 0);
+        } else {
+            ::close(fd_);  // the program died: its socket file stays, nobody listens
+            fd_ = -1;
+        }
+    }
+    ~OtherProgram() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+    // Whether a client connected to it since the last look.
+    bool was_reached() {
+        bool reached = false;
+        for (int c; fd_ >= 0 && (c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            ::close(c);
+            reached = true;
+        }
+        return reached;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct PretendUser {
+    explicit PretendUser(std::int64_t uid) { set_user_id_for_tests(uid); }
+    ~PretendUser() { set_user_id_for_tests(-1); }
+};
+
+// Another program asks the channel by name and waits briefly for the answer the listener gives.
+bool answered_by_name(const std::string& name) {
+    std::atomic<bool> answered = false, done = false;
+    std::thread client([&] {
         ChannelClient c;
-        taken = c.connect(name, 2000);
+        if (c.connect(name, 2000) && c.send(ChannelMessage{0x5622, 0, 0, {}})) answered = c.receive(500).has_value();
         done = true;
     });
-    serve_until(other, done);
-    EXPECT_TRUE(taken);
-    channel_close();
-    ChannelClient late;
-    EXPECT_FALSE(late.connect(name, 200));
-    EXPECT_FALSE(late.send(ChannelMessage{1, 0, 0, {}}));
-    EXPECT_FALSE(late.receive(10).has_value());
+    serve_until(client, done);
+    return answered;
+}
+
+// A socket only its owner may use.
+bool is_private_socket(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && (st.st_mode & 07777) == 0600;
+}
+
+std::string folder_for(const std::string& what) {
+    const std::string folder = kz::test::output_file("channel_" + what);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+// Where the socket goes: the user's runtime folder when it is the user's alone, else the private folder, never
+// the shared temporary folder, where another user's live socket under the same name once kept the viewer silent.
+TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
+    ASSERT_TRUE(ensure_application());
+    enum Runtime { kOwn, kUnset, kOpen, kRelative, kLinked, kLong };
+    enum Where { kInRuntime, kInPrivate, kNowhere };
+    const struct {
+        const char* name;
+        Runtime runtime;
+        bool someone_else;    // the program takes the user for another uid
+        bool planted_shared;  // another user's live socket under the name in the shared temporary folder
+        Where where;
+        const char* said;  // on standard error
+    } cases[] = {
+        {"runtime folder of the user's", kOwn, false, false, kInRuntime, nullptr},
+        {"no runtime folder", kUnset, false, false, kInPrivate, nullptr},
+        {"runtime folder open to others", kOpen, false, false, kInPrivate, "is open to other users"},
+        {"relative runtime folder", kRelative, false, false, kInPrivate, "not an absolute path"},
+        {"runtime folder is a link", kLinked, false, false, kInPrivate, "symbolic link"},
+        {"both folders someone else's", kOwn, true, false, kNowhere, "private folder cannot be used"},
+        {"a path longer than a socket's name", kLong, false, false, kNowhere, "longer than a socket's name"},
+        {"planted in the shared temporary folder", kOwn, false, true, kInRuntime, nullptr},
+        {"planted in the shared temporary folder, no runtime folder", kUnset, false, true, kInPrivate, nullptr},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        const std::string top = folder_for("place" + std::to_string(row++));
+        const std::string name = channel_name("place");
+        const std::string shared = top + "/tmp", runtime = top + "/run", cache = top + "/cache";
+        std::filesystem::create_directories(shared);
+        std::filesystem::create_directories(top + "/real-run");
+        ::chmod((top + "/real-run").c_str(), 0700);
+        test::ScopedEnvironment env;
+        env.set("TMPDIR", shared);
+        env.set("XDG_CACHE_HOME", cache);
+        std::string runtime_used = runtime;
+        switch (c.runtime) {
+        case kOwn:
+        case kOpen: std::filesystem::create_directories(runtime); break;
+        case kUnset: env.set("XDG_RUNTIME_DIR", nullptr); break;
+        case kRelative: runtime_used = "relative/run"; break;
+        case kLinked: std::filesystem::create_directory_symlink(top + "/real-run", runtime); break;
+        case kLong:
+            runtime_used = top + "/" + std::string(110, 'r');
+            std::filesystem::create_directories(runtime_used);
+            break;
+        }
+        if (c.runtime == kOwn || c.runtime == kOpen || c.runtime == kLong)
+            ::chmod(runtime_used.c_str(), c.runtime == kOpen ? 0777 : 0700);
+        if (c.runtime != kUnset) env.set("XDG_RUNTIME_DIR", runtime_used);
+        std::optional<OtherProgram> planted;
+        if (c.planted_shared) planted.emplace(shared + "/" + name);
+        std::optional<PretendUser> someone_else;
+        if (c.someone_else) {
+            std::filesystem::create_directories(cache + "/kzview");
+            ::chmod((cache + "/kzview").c_str(), 0700);
+            someone_else.emplace(static_cast<std::int64_t>(::geteuid()) + 1);
+        }
+
+        testing::internal::CaptureStderr();
+        const bool listening = channel_listen(name, [](ChannelPeer from, const ChannelMessage& m) {
+            channel_reply(from, ChannelMessage{m.message, 1, 0, {}});
+        });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(listening, c.where != kNowhere) << c.name << ": " << said;
+        if (c.said) {
+            EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
+        }
+        const std::string expected = c.where == kInRuntime   ? runtime + "/" + name
+                                     : c.where == kInPrivate ? cache + "/kzview/" + name
+                                                             : std::string();
+        EXPECT_EQ(channel_path(name), expected) << c.name;
+        if (listening) {
+            EXPECT_TRUE(is_private_socket(expected)) << c.name;
+            EXPECT_TRUE(answered_by_name(name)) << c.name;
+        }
+        if (planted) {
+            EXPECT_FALSE(planted->was_reached()) << c.name;
+        }
+        channel_close();
+    }
+}
+
+// What the listener finds under its name in the user's runtime folder: what only the user can have left there is
+// replaced; a live socket is the user's viewer started earlier, which keeps the name and the other programs.
+TEST(LocalChannel, WhatIsAlreadyAtTheNameIsReplacedUnlessSomeoneListens) {
+    ASSERT_TRUE(ensure_application());
+    enum Found { kNothing, kFile, kDeadSocket, kLinkToListener, kListener, kFolder };
+    const struct {
+        const char* name;
+        Found found;
+        bool listens;
+        const char* said;
+    } cases[] = {
+        {"nothing", kNothing, true, nullptr},
+        {"a file", kFile, true, nullptr},
+        {"the socket of a program that died", kDeadSocket, true, nullptr},
+        {"a link to another program's socket", kLinkToListener, true, nullptr},
+        {"another program listening", kListener, false, "listens at"},
+        {"a folder", kFolder, false, "is a folder"},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        const std::string top = folder_for("found" + std::to_string(row++));
+        const std::string runtime = top + "/run", elsewhere = top + "/elsewhere";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::create_directories(elsewhere);
+        ::chmod(runtime.c_str(), 0700);
+        test::ScopedEnvironment env;
+        env.set("XDG_RUNTIME_DIR", runtime);
+        const std::string name = channel_name("found");
+        const std::string path = runtime + "/" + name;
+        std::optional<OtherProgram> other;
+        switch (c.found) {
+        case kNothing: break;
+        case kFile: std::ofstream(path) << "left behind"; break;
+        case kDeadSocket: other.emplace(path, false); break;
+        case kLinkToListener:
+            other.emplace(elsewhere + "/socket");
+            std::filesystem::create_symlink(elsewhere + "/socket", path);
+            break;
+        case kListener: other.emplace(path); break;
+        case kFolder: std::filesystem::create_directories(path); break;
+        }
+        if (c.found == kLinkToListener) {
+            // Clients never follow a link to a socket somewhere else.
+            ChannelClient through_link;
+            EXPECT_FALSE(through_link.connect(name, 200)) << c.name;
+            EXPECT_FALSE(other->was_reached()) << c.name;
+        }
+        testing::internal::CaptureStderr();
+        const bool listening = channel_listen(name, [](ChannelPeer from, const ChannelMessage& m) {
+            channel_reply(from, ChannelMessage{m.message, 1, 0, {}});
+        });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(listening, c.listens) << c.name << ": " << said;
+        if (c.said) {
+            EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
+        }
+        EXPECT_EQ(answered_by_name(name), c.listens) << c.name;
+        // The program that was there first keeps the clients only when it listens at the name itself.
+        if (other) {
+            EXPECT_EQ(other->was_reached(), c.found == kListener) << c.name;
+        }
+        channel_close();
+        if (c.listens) {
+            ChannelClient late;
+            EXPECT_FALSE(late.connect(name, 200)) << c.name;
+            EXPECT_FALSE(late.send(ChannelMessage{1, 0, 0, {}})) << c.name;
+            EXPECT_FALSE(late.receive(10).has_value()) << c.name;
+        }
+    }
 }
 
 }  // namespace
