@@ -59,10 +59,23 @@ int c_atoi(const char* text) {
 long c_atol(const char* text) { return c_strtol(text, nullptr, 10); }
 
 int c_snprintf(char* buffer, std::size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = c_vsnprintf(buffer, size, format, args);
+    va_end(args);
+    return n;
+}
+
+int c_vsnprintf(char* buffer, std::size_t size, const char* format, va_list args) {
+    ThreadLocaleScope scope;
+    return std::vsnprintf(buffer, size, format, args);
+}
+
+int c_fprintf(std::FILE* file, const char* format, ...) {
     ThreadLocaleScope scope;
     va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(buffer, size, format, args);
+    int n = std::vfprintf(file, format, args);
     va_end(args);
     return n;
 }

@@ -2,7 +2,9 @@
 // them with printf; Qt sets LC_NUMERIC from the environment at start, and ',' is also a field separator, so every
 // reader and writer goes through these, which behave exactly as the C library does in the "C" locale.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
+#include <cstdio>
 
 namespace kz::crt {
 
@@ -17,6 +19,10 @@ int c_atoi(const char* text);
 long c_atol(const char* text);
 // snprintf in the "C" locale; same result and truncation rules as snprintf (always NUL-terminates when size > 0).
 int c_snprintf(char* buffer, std::size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// vsnprintf in the "C" locale, for writers that take a format and its arguments of their own.
+int c_vsnprintf(char* buffer, std::size_t size, const char* format, va_list args) __attribute__((format(printf, 3, 0)));
+// fprintf in the "C" locale; the result is fprintf's (the count written, negative on an error).
+int c_fprintf(std::FILE* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The one step from a double to an integer: truncation toward zero, NaN gives 0 and values beyond the int range
 // saturate at its limits (a plain cast of such values is undefined behaviour).

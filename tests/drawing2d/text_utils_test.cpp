@@ -2,7 +2,6 @@
 // the width conversions.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -10,6 +9,7 @@
 #include "drawing2d/text_utils.h"
 #include "drawing_test_support.h"
 #include "platform/window.h"
+#include "support/comma_locale.h"
 
 namespace kz::drawing2d {
 namespace {
@@ -31,7 +31,8 @@ TEST(TextUtils, RoundingSaturatesHalfAwayFromZero) {
 }
 
 TEST(TextUtils, NumberTextIgnoresTheLocale) {
-    const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    kz::test::CommaLocale comma;
+    KZ_REQUIRE_COMMA_LOCALE(comma);
     struct Case {
         double v;
         int width;
@@ -42,7 +43,6 @@ TEST(TextUtils, NumberTextIgnoresTheLocale) {
     char buffer[1024];
     for (const auto& c : cases) EXPECT_STREQ(xlum_str_string(c.v, c.width, buffer), c.want) << c.v;
     EXPECT_NE(std::strchr(xlum_str_string(1e-200, 0, buffer), '.'), nullptr);
-    if (previous) std::setlocale(LC_NUMERIC, "C");
 }
 
 TEST(TextUtils, TokensWithDelimitersInOrderAndQuotes) {

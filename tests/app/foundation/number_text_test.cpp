@@ -2,7 +2,6 @@
 // readers and writers giving the same results under a decimal-comma locale.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +13,7 @@
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/number_text.h"
 #include "platform/crt/c_numbers.h"
+#include "support/comma_locale.h"
 
 using namespace kz::foundation;
 using kz::crt::c_atof;
@@ -136,12 +136,12 @@ std::vector<std::string> reader_writer_results() {
 }  // namespace
 
 TEST(NumberText, SameResultsUnderADecimalCommaLocale) {
-    std::string saved = std::setlocale(LC_ALL, nullptr);
-    std::vector<std::string> in_c = reader_writer_results();
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
-    ASSERT_STREQ(std::localeconv()->decimal_point, ",");  // the locale really writes a decimal comma
-    std::vector<std::string> in_de = reader_writer_results();
-    std::setlocale(LC_ALL, saved.c_str());
+    std::vector<std::string> in_c = reader_writer_results(), in_de;
+    {
+        kz::test::CommaLocale comma;
+        KZ_REQUIRE_COMMA_LOCALE(comma);
+        in_de = reader_writer_results();
+    }
     EXPECT_EQ(in_c, in_de);
     EXPECT_EQ(in_c[0], "1.5");
     EXPECT_EQ(in_c[4], "26");  // hex as atof reads it

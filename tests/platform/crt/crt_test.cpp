@@ -4,7 +4,9 @@
 #include <climits>
 #include <clocale>
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,36 +14,41 @@
 #include "platform/crt/c_number_span.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/crt/global_memory.h"
+#include "support/comma_locale.h"
 
 using namespace kz::crt;
 
 namespace {
-// Runs the body under a decimal-comma locale when the machine has one; the results must not change.
-class CommaLocale {
-public:
-    CommaLocale() {
-        const char* old = std::setlocale(LC_ALL, nullptr);
-        saved_ = old ? old : "C";
-        active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    }
-    ~CommaLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
-    bool active() const { return active_; }
-
-private:
-    std::string saved_;
-    bool active_ = false;
-};
+// c_vsnprintf behind a writer's own variadic call, as the file writers forward their formats.
+int forwarded(char* buffer, std::size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+int forwarded(char* buffer, std::size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int n = c_vsnprintf(buffer, size, format, args);
+    va_end(args);
+    return n;
+}
 }  // namespace
 
 TEST(CNumbers, ReadAndWriteIgnoreTheProcessLocale) {
-    CommaLocale comma;
-    if (!comma.active()) GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine (scripts/setup.sh makes one)";
+    kz::test::CommaLocale comma;
+    KZ_REQUIRE_COMMA_LOCALE(comma);
     ASSERT_EQ(std::atof("1,5"), 1.5) << "the decimal-comma locale is not in force";
     EXPECT_EQ(c_atof("1.5"), 1.5);
     EXPECT_EQ(c_atof("1,5"), 1.0);
     char buf[32];
     c_snprintf(buf, sizeof buf, "%.3f", 2.25);
     EXPECT_STREQ(buf, "2.250");
+    EXPECT_EQ(forwarded(buf, sizeof buf, "%g|%e", 0.5, -1.25), 17);
+    EXPECT_STREQ(buf, "0.5|-1.250000e+00");
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(c_fprintf(file, "%.2f %s %d", 12.75, "x", 3), 9);
+    std::rewind(file);
+    char written[32] = {};
+    EXPECT_EQ(std::fread(written, 1, sizeof written - 1, file), 9u);
+    std::fclose(file);
+    EXPECT_STREQ(written, "12.75 x 3");
 }
 
 TEST(CNumbers, KeepsTheCLibrarySemantics) {
