@@ -22,6 +22,7 @@
 #include "drawing2d/row_store.h"
 #include "drawing2d/text_fields.h"
 #include "drawing2d/text_utils.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace kz::drawing2d {
@@ -156,7 +157,7 @@ void store_key(dimension_record* r, const std::string& section, const std::strin
         if (k.kind == Kind::integer) {
             *reinterpret_cast<int32_t*>(field) = std::atoi(value.c_str());
         } else if (k.kind == Kind::real) {
-            *reinterpret_cast<double*>(field) = std::strtod(value.c_str(), nullptr);
+            *reinterpret_cast<double*>(field) = kz::crt::c_strtod(value.c_str(), nullptr);
         } else {
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
                 value = value.substr(1, value.size() - 2);
@@ -271,9 +272,9 @@ char* xlum_new_marume(char* old, double value, int mode, int decimals, int unit,
             a = std::floor(a + adds[type]);
         }
         value = std::copysign(a, value) / scale;
-        std::snprintf(text, sizeof text, "%.*f", digits, value);
+        kz::crt::c_snprintf(text, sizeof text, "%.*f", digits, value);
     } else {
-        std::snprintf(text, sizeof text, "%.*f", decimals > 0 ? decimals : 6, value);
+        kz::crt::c_snprintf(text, sizeof text, "%.*f", decimals > 0 ? decimals : 6, value);
         if (decimals <= 0) delzero = 1;
     }
     std::string s = text;
@@ -361,7 +362,8 @@ void write_dim_block(std::string& out, const dimension_record& d) {
             if (k.kind == Kind::integer)
                 std::snprintf(buffer, sizeof buffer, "\t\t%s=%d\r\n", k.name, *reinterpret_cast<const int32_t*>(field));
             else if (k.kind == Kind::real)
-                std::snprintf(buffer, sizeof buffer, "\t\t%s=%f\r\n", k.name, *reinterpret_cast<const double*>(field));
+                kz::crt::c_snprintf(buffer, sizeof buffer, "\t\t%s=%f\r\n", k.name,
+                                    *reinterpret_cast<const double*>(field));
             else
                 std::snprintf(buffer, sizeof buffer, "\t\t%s=\"%s\"\r\n", k.name,
                               reinterpret_cast<const std::string*>(field)->c_str());

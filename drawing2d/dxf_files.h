@@ -23,6 +23,11 @@ int text_anchor_point(drawing_context* ctx, int32_t row, int horizontal, int ver
 // opening and "//end" lines; empty when the table or the section is missing.
 std::vector<std::string> dxf_table_section(const drawing_context* ctx, const char* section);
 
+// The first `count` integers of a table line, each read as the C library's "%d" scans it (blanks before it
+// skipped, a value beyond int saturated). Between two of them stand 1 to `most` bytes of `separators`, or, with no
+// separators, nothing but blanks. False when fewer than `count` were read.
+bool table_integers(const std::string& line, int count, int* values, const char* separators, std::size_t most);
+
 // The plot scale an import fits to a file whose limits span `span` units: `scale` grown by tens until the span
 // fits the 32-bit range.
 double fitted_plot_scale(double scale, double span);

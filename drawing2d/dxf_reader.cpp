@@ -25,6 +25,7 @@
 #include "drawing2d/search.h"
 #include "drawing2d/text_fields.h"
 #include "drawing2d/text_utils.h"
+#include "platform/crt/c_number_span.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 
@@ -132,10 +133,9 @@ void read_conversion_table(const drawing_context* ctx, dxf_reader* st) {
         if (!known && st->line_types.size() < 254) st->line_types.emplace_back(n, std::atoi(number));
     }
     for (const std::string& line : dxf_table_section(ctx, "//atodcolor")) {
-        int first = 0, last = 0, colour = 0;
-        if (std::sscanf(line.c_str(), "%d %d %d", &first, &last, &colour) != 3 &&
-            std::sscanf(line.c_str(), "%d,%d,%d", &first, &last, &colour) != 3)
-            continue;
+        int range[3];
+        if (!table_integers(line, 3, range, "", 0) && !table_integers(line, 3, range, ",", 1)) continue;
+        const int first = range[0], last = range[1], colour = range[2];
         if (colour < 0 || colour > 15) continue;
         for (int c = std::max(first, 0); c <= std::min(last, 255); ++c) st->colours[c] = colour;
     }
@@ -648,7 +648,7 @@ int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dx
         return 1;
     }
     if (code < 10 || code >= 240) return 1;
-    double v = std::strtod(std::string(value).c_str(), nullptr);
+    double v = kz::crt::c_atof_span(value.data(), value.size());
     if (!std::isfinite(v)) v = 0;
     if (code == 62) st->entity_colour = static_cast<int>(std::fabs(v) > 1e6 ? 1e6 : v);
     if (code == 10 && st->vertex_state >= 1) {
@@ -740,7 +740,7 @@ std::size_t read_header(dxf_reader* st, std::size_t i) {
             for (int k = 0; k < 4; ++k)
                 if (p.value == kNames[k]) selected = k;
         } else if (selected >= 0 && (p.code == 10 || p.code == 20)) {
-            double v = std::strtod(std::string(p.value).c_str(), nullptr);
+            double v = kz::crt::c_atof_span(p.value.data(), p.value.size());
             st->limits[selected][p.code == 20] = v;
             st->limits_given[selected] = true;
         }
@@ -766,7 +766,7 @@ bool coordinate_box(const dxf_reader* st, double lo[2], double hi[2]) {
     bool any = false;
     for (const Pair& p : *st->pairs) {
         if (p.code < 10 || p.code > 28 || (p.code > 18 && p.code < 20)) continue;
-        double v = std::strtod(std::string(p.value).c_str(), nullptr);
+        double v = kz::crt::c_atof_span(p.value.data(), p.value.size());
         if (!(std::fabs(v) < 1e15)) continue;
         const int a = p.code >= 20;
         if (!any) lo[0] = hi[0] = lo[1] = hi[1] = v;

@@ -1,5 +1,7 @@
 // The DXF conversion table beside the program: sections of lines that begin with a line whose first field names
 // the section and end with "//end". Read with CR LF or LF line ends.
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "drawing2d/dxf_files.h"
 #include "drawing2d/text_fields.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace kz::drawing2d {
@@ -40,6 +43,23 @@ std::vector<std::string> dxf_table_section(const drawing_context* ctx, const cha
         }
     }
     return lines;
+}
+
+bool table_integers(const std::string& line, int count, int* values, const char* separators, std::size_t most) {
+    const char* at = line.c_str();
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && *separators) {
+            const std::size_t run = std::min(std::strspn(at, separators), most);
+            if (run == 0) return false;
+            at += run;
+        }
+        char* end = nullptr;
+        const long value = kz::crt::c_strtol(at, &end, 10);
+        if (end == at) return false;
+        values[i] = static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+        at = end;
+    }
+    return true;
 }
 
 }  // namespace kz::drawing2d

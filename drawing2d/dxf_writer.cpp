@@ -20,6 +20,7 @@
 #include "drawing2d/text_corners.h"
 #include "drawing2d/text_fields.h"
 #include "drawing2d/text_utils.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace kz::drawing2d {
@@ -31,17 +32,17 @@ struct LineType {
 
 class Out {
 public:
-    void printf(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    void put(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         char buffer[2048];
         va_list args;
         va_start(args, format);
-        int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+        int n = kz::crt::c_vsnprintf(buffer, sizeof buffer, format, args);
         va_end(args);
         if (n > 0) text_.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
     }
-    void pair(int code, const char* value) { printf("%3d\n%s\n", code, value); }
-    void number(int code, double v) { printf("%3d\n%f\n", code, v); }
-    void integer(int code, int v) { printf("%3d\n%6d\n", code, v); }
+    void pair(int code, const char* value) { put("%3d\n%s\n", code, value); }
+    void number(int code, double v) { put("%3d\n%f\n", code, v); }
+    void integer(int code, int v) { put("%3d\n%6d\n", code, v); }
     const std::string& text() const { return text_; }
 
 private:
@@ -73,7 +74,7 @@ std::vector<LineType> read_dxf_line_type_table(const drawing_context* ctx) {
         take_field(copy.data(), field, sizeof field);
         int count = std::min(std::atoi(field), 32);
         for (int k = 0; k < count && take_field(copy.data(), field, sizeof field) > 0; ++k)
-            t.elements.push_back(std::strtod(field, nullptr));
+            t.elements.push_back(kz::crt::c_strtod(field, nullptr));
         types[entry] = t;
     }
     return types;
@@ -83,9 +84,9 @@ void read_dxf_colour_map(const drawing_context* ctx, int map[16]) {
     static const int kDefaults[8] = {7, 5, 1, 6, 3, 4, 2, 7};
     for (int c = 0; c < 16; ++c) map[c] = c < 8 ? kDefaults[c] : c;
     for (const std::string& line : dxf_table_section(ctx, "//dtoacolor")) {
-        int colour = -1, dxf = 0;
-        if (std::sscanf(line.c_str(), "%d%*[ ,\t]%d", &colour, &dxf) == 2 && colour >= 0 && colour <= 15)
-            map[colour] = dxf;
+        int pair[2];
+        if (table_integers(line, 2, pair, " ,\t", std::string::npos) && pair[0] >= 0 && pair[0] <= 15)
+            map[pair[0]] = pair[1];
     }
 }
 
@@ -132,55 +133,55 @@ void header_corners(drawing_context* ctx, double* lx, double* ly, double* hx, do
 void write_dxf_header(drawing_context* ctx, Out& out) {
     double lx, ly, hx, hy;
     header_corners(ctx, &lx, &ly, &hx, &hy);
-    out.printf("  0\nSECTION\n  2\nHEADER\n");
-    out.printf("  9\n$ACADVER\n  1\nAC1009\n");
-    out.printf("  9\n$DWGCODEPAGE\n  3\nANSI_932\n");
-    out.printf("  9\n$AUNITS\n 70\n     0\n  9\n$AUPREC\n 70\n     3\n  9\n$CLAYER\n  8\n0\n");
-    out.printf("  9\n$EXTMAX\n 10\n%f\n 20\n%f\n 30\n0.0\n", hx, hy);
-    out.printf("  9\n$EXTMIN\n 10\n%f\n 20\n%f\n 30\n0.0\n", lx, ly);
-    out.printf("  9\n$LIMMAX\n 10\n%f\n 20\n%f\n", hx, hy);
-    out.printf("  9\n$LIMMIN\n 10\n%f\n 20\n%f\n", lx, ly);
-    out.printf("  9\n$LUNITS\n 70\n     2\n  9\n$LUPREC\n 70\n     3\n  9\n$UCSNAME\n  2\n\n");
-    out.printf("  9\n$UCSORG\n 10\n0.0\n 20\n0.0\n 30\n0.0\n");
-    out.printf("  9\n$UCSXDIR\n 10\n1.0\n 20\n0.0\n 30\n0.0\n");
-    out.printf("  9\n$UCSYDIR\n 10\n0.0\n 20\n1.0\n 30\n0.0\n");
-    out.printf("  9\n$LTSCALE\n 40\n%f\n  0\nENDSEC\n", ctx->print_scale);
+    out.put("  0\nSECTION\n  2\nHEADER\n");
+    out.put("  9\n$ACADVER\n  1\nAC1009\n");
+    out.put("  9\n$DWGCODEPAGE\n  3\nANSI_932\n");
+    out.put("  9\n$AUNITS\n 70\n     0\n  9\n$AUPREC\n 70\n     3\n  9\n$CLAYER\n  8\n0\n");
+    out.put("  9\n$EXTMAX\n 10\n%f\n 20\n%f\n 30\n0.0\n", hx, hy);
+    out.put("  9\n$EXTMIN\n 10\n%f\n 20\n%f\n 30\n0.0\n", lx, ly);
+    out.put("  9\n$LIMMAX\n 10\n%f\n 20\n%f\n", hx, hy);
+    out.put("  9\n$LIMMIN\n 10\n%f\n 20\n%f\n", lx, ly);
+    out.put("  9\n$LUNITS\n 70\n     2\n  9\n$LUPREC\n 70\n     3\n  9\n$UCSNAME\n  2\n\n");
+    out.put("  9\n$UCSORG\n 10\n0.0\n 20\n0.0\n 30\n0.0\n");
+    out.put("  9\n$UCSXDIR\n 10\n1.0\n 20\n0.0\n 30\n0.0\n");
+    out.put("  9\n$UCSYDIR\n 10\n0.0\n 20\n1.0\n 30\n0.0\n");
+    out.put("  9\n$LTSCALE\n 40\n%f\n  0\nENDSEC\n", ctx->print_scale);
 }
 
 void write_dxf_tables(const drawing_context* ctx, Out& out, const std::vector<LineType>& types) {
-    out.printf("  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLTYPE\n 70\n     5\n");
+    out.put("  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLTYPE\n 70\n     5\n");
     for (int e = 1; e <= 5; ++e) {
         const LineType& t = types[e];
         double total = 0;
         for (double v : t.elements) total += std::fabs(v);
-        out.printf("  0\nLTYPE\n  2\n%s\n 70\n     0\n  3\n%s\n 72\n    65\n", t.name.c_str(), t.description.c_str());
+        out.put("  0\nLTYPE\n  2\n%s\n 70\n     0\n  3\n%s\n 72\n    65\n", t.name.c_str(), t.description.c_str());
         out.integer(73, static_cast<int>(t.elements.size()));
         out.number(40, total);
         for (double v : t.elements) out.number(49, v);
     }
-    out.printf("  0\nENDTAB\n  0\nTABLE\n  2\nLAYER\n");
+    out.put("  0\nENDTAB\n  0\nTABLE\n  2\nLAYER\n");
     int used = 0;
     for (int l = 0; l < kLayers; ++l) used += ctx->layer_exist[l] != 0;
     out.integer(70, used);
     for (int l = 0; l < kLayers; ++l)
-        if (ctx->layer_exist[l]) out.printf("  0\nLAYER\n  2\n%d\n 70\n     0\n 62\n     7\n  6\nCONTINUOUS\n", l);
-    out.printf("  0\nENDTAB\n  0\nTABLE\n  2\nSTYLE\n 70\n     2\n");
+        if (ctx->layer_exist[l]) out.put("  0\nLAYER\n  2\n%d\n 70\n     0\n 62\n     7\n  6\nCONTINUOUS\n", l);
+    out.put("  0\nENDTAB\n  0\nTABLE\n  2\nSTYLE\n 70\n     2\n");
     const struct {
         const char* name;
         int flags;
         const char* font;
     } styles[] = {{"STANDARD", 0, ""}, {"LUMV3YOKO", 0, "EXTFONT"}, {"LUMV3TATE", 4, "EXTFONT"}};
     for (const auto& s : styles)
-        out.printf(
+        out.put(
             "  0\nSTYLE\n  2\n%s\n 70\n%6d\n 40\n0.0\n 41\n1.0\n 50\n0.0\n 71\n     0\n 42\n0.0\n  3\nTXT\n"
             "  4\n%s\n",
             s.name, s.flags, s.font);
-    out.printf("  0\nENDTAB\n  0\nENDSEC\n");
+    out.put("  0\nENDTAB\n  0\nENDSEC\n");
 }
 
 void entity_head(const drawing_context* ctx, int32_t row, Out& out, const char* name, const int map[16]) {
     out.pair(0, name);
-    out.printf("  8\n%d\n", row_layer(ctx, row));
+    out.put("  8\n%d\n", row_layer(ctx, row));
     out.pair(6, line_type_name(row_style(ctx, row)));
     out.integer(62, map[row_color(ctx, row) & 15]);
 }
@@ -205,7 +206,7 @@ void write_text(drawing_context* ctx, int32_t row, Out& out, const int map[16]) 
     const double x10 = x - (h == 1 ? length / 2 : h == 2 ? length : 0);
     const double y10 = y - (v == 1 ? H / 2 : v == 2 ? H : 0);
     entity_head(ctx, row, out, "TEXT", map);
-    out.printf(" 10\n%f\n 20\n%f\n 30\n0.0\n", x10, y10);
+    out.put(" 10\n%f\n 20\n%f\n 30\n0.0\n", x10, y10);
     out.number(40, H);
     out.pair(1, text);
     if (angle != 0) out.number(50, vertical ? normalize_degrees(angle - 270) : angle);
@@ -214,23 +215,22 @@ void write_text(drawing_context* ctx, int32_t row, Out& out, const int map[16]) 
     out.pair(7, vertical ? "LUMV3TATE" : "LUMV3YOKO");
     if (h != 0) out.integer(72, h);
     if (v >= 0 && v <= 2) out.integer(73, v + 1);
-    if (h != 0 || (v >= 0 && v <= 2)) out.printf(" 11\n%f\n 21\n%f\n 31\n0.0\n", x, y);
+    if (h != 0 || (v >= 0 && v <= 2)) out.put(" 11\n%f\n 21\n%f\n 31\n0.0\n", x, y);
 }
 
 void write_dxf_entity(drawing_context* ctx, int32_t row, Out& out, const int map[16]) {
     switch (row_type(ctx, row)) {
     case kTypeLine:
         entity_head(ctx, row, out, "LINE", map);
-        out.printf(" 10\n%f\n 20\n%f\n 30\n0.0\n 11\n%f\n 21\n%f\n 31\n0.0\n", dxf_x(ctx, ctx->c4[row]),
-                   dxf_y(ctx, ctx->c5[row]), dxf_x(ctx, ctx->c6[row]), dxf_y(ctx, ctx->c7[row]));
+        out.put(" 10\n%f\n 20\n%f\n 30\n0.0\n 11\n%f\n 21\n%f\n 31\n0.0\n", dxf_x(ctx, ctx->c4[row]),
+                dxf_y(ctx, ctx->c5[row]), dxf_x(ctx, ctx->c6[row]), dxf_y(ctx, ctx->c7[row]));
         break;
     case kTypeArc: {
         if (row + 1 > ctx->mat) return;
         const int32_t start = ctx->c6[row + 1], end = ctx->c7[row + 1];
         const bool circle = start == end || (start == 0 && end == 360000000);
         entity_head(ctx, row, out, circle ? "CIRCLE" : "ARC", map);
-        out.printf(" 10\n%f\n 20\n%f\n 30\n0.0\n", dxf_x(ctx, arc_centre_x(ctx, row)),
-                   dxf_y(ctx, arc_centre_y(ctx, row)));
+        out.put(" 10\n%f\n 20\n%f\n 30\n0.0\n", dxf_x(ctx, arc_centre_x(ctx, row)), dxf_y(ctx, arc_centre_y(ctx, row)));
         out.number(40, static_cast<uint32_t>(ctx->c6[row]) * ctx->plot_scale);
         if (!circle) {
             out.number(50, start / 1000000.0);
@@ -288,13 +288,13 @@ int write_dxf(drawing_context* ctx, const char* path, int32_t row) {
     Out out;
     write_dxf_header(ctx, out);
     write_dxf_tables(ctx, out, types);
-    out.printf("  0\nSECTION\n  2\nENTITIES\n");
+    out.put("  0\nSECTION\n  2\nENTITIES\n");
     escape_pressed(200);
     for (int32_t r = row; r <= end; ++r) {
         if (escape_pressed(0)) return 0;
         if (row_code(ctx, r) >= 0 && row_code_u(ctx, r) != kEndCode) write_dxf_entity(ctx, r, out, map);
     }
-    out.printf("  0\nENDSEC\n  0\nEOF\n");
+    out.put("  0\nENDSEC\n  0\nEOF\n");
     if (!writer.write(out.text().data(), out.text().size())) return 0;
     return writer.commit() ? 1 : 0;
 }

@@ -16,6 +16,7 @@
 #include "drawing2d/row_store.h"
 #include "drawing2d/search.h"
 #include "drawing2d/text_utils.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace kz::drawing2d {
@@ -172,8 +173,8 @@ double xlum_basic_float(const void* mbf) { return mbf_to_double(static_cast<cons
 
 double round_significant6(double value) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return std::strtod(text, nullptr);
+    kz::crt::c_snprintf(text, sizeof text, "%.6g", value);
+    return kz::crt::c_strtod(text, nullptr);
 }
 
 void mpp_header_to_file(const unsigned char* header, unsigned char* file_header) {

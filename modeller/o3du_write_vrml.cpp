@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "geometry/vector_math.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -31,7 +32,7 @@ void color_node(std::FILE* f, int count, const auto& rgb_of) {
     std::fputs("\t\tcolor Color\n\t\t{\n\t\t\tcolor[\n", f);
     for (int i = 0; i < count; ++i) {
         const OfuColorValue c = rgb_of(i);
-        std::fprintf(f, "\t\t\t\t%.2f %.2f %.2f,\n", unit(c.r), unit(c.g), unit(c.b));
+        kz::crt::c_fprintf(f, "\t\t\t\t%.2f %.2f %.2f,\n", unit(c.r), unit(c.g), unit(c.b));
     }
     std::fputs("\t\t\t]\n\t\t}\n", f);
 }
@@ -49,22 +50,22 @@ void CO3duWriteVRML::WriteLight(std::FILE* f, CO3duModelar* modeller) {
         OfuLight light;
         modeller->GetLight(i, light);
         if (light.type == OFU_LIGHT_DIRECTIONAL)
-            std::fprintf(f, "DirectionalLight\n{\n\tdirection %.2f %.2f %.2f\n", number(light.direction.x),
-                         number(light.direction.y), number(light.direction.z));
+            kz::crt::c_fprintf(f, "DirectionalLight\n{\n\tdirection %.2f %.2f %.2f\n", number(light.direction.x),
+                               number(light.direction.y), number(light.direction.z));
         else
-            std::fprintf(f, "PointLight\n{\n\tlocation %.2f %.2f %.2f\n", number(light.position.x),
-                         number(light.position.y), number(light.position.z));
-        std::fprintf(f, "\tcolor %.2f %.2f %.2f\n", unit(light.diffuse.r), unit(light.diffuse.g),
-                     unit(light.diffuse.b));
-        std::fprintf(f, "\tambientIntensity %.2f\n",
-                     unit((double(light.ambient.r) + light.ambient.g + light.ambient.b) / 3));
+            kz::crt::c_fprintf(f, "PointLight\n{\n\tlocation %.2f %.2f %.2f\n", number(light.position.x),
+                               number(light.position.y), number(light.position.z));
+        kz::crt::c_fprintf(f, "\tcolor %.2f %.2f %.2f\n", unit(light.diffuse.r), unit(light.diffuse.g),
+                           unit(light.diffuse.b));
+        kz::crt::c_fprintf(f, "\tambientIntensity %.2f\n",
+                           unit((double(light.ambient.r) + light.ambient.g + light.ambient.b) / 3));
         std::fprintf(f, "\ton %s\n}\n", light.on ? "TRUE" : "FALSE");
     }
 }
 
 void CO3duWriteVRML::WriteNavigation(std::FILE* f, OfuLight headlight, double speed) {
-    std::fprintf(f, "NavigationInfo\n{\n\tspeed %.2f\n\theadlight %s\n}\n", number(speed),
-                 headlight.on ? "TRUE" : "FALSE");
+    kz::crt::c_fprintf(f, "NavigationInfo\n{\n\tspeed %.2f\n\theadlight %s\n}\n", number(speed),
+                       headlight.on ? "TRUE" : "FALSE");
 }
 
 double CO3duWriteVRML::WriteVertex(std::FILE* f, CO3duTrianglePolys& set) {
@@ -73,7 +74,7 @@ double CO3duWriteVRML::WriteVertex(std::FILE* f, CO3duTrianglePolys& set) {
     OfuVector3 lo, hi;
     for (int i = 0; i < n; ++i) {
         const OfuVector3& p = set.vertices[i].position;
-        std::fprintf(f, "\t\t\t\t%.2f %.2f %.2f,\n", number(p.x), number(p.y), number(p.z));
+        kz::crt::c_fprintf(f, "\t\t\t\t%.2f %.2f %.2f,\n", number(p.x), number(p.y), number(p.z));
         if (i == 0) lo = hi = p;
         lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
         hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
@@ -149,19 +150,21 @@ void CO3duWriteVRML::WritePolys_LINECOLOR(std::FILE* f, CO3duTrianglePolys& set)
 void CO3duWriteVRML::WritePolys_MAT(std::FILE* f, CO3duTrianglePolys& set) {
     const _OfuMaterial& m = set.material;
     std::fputs("\t\tcolorPerVertex FALSE\n\t}\n\tappearance Appearance\n\t{\n\t\tmaterial Material\n\t\t{\n", f);
-    std::fprintf(f, "\t\t\tambientIntensity %.2f\n", unit((double(m.ambient.r) + m.ambient.g + m.ambient.b) / 3));
-    std::fprintf(f, "\t\t\tdiffuseColor %.2f %.2f %.2f\n", unit(m.diffuse.r), unit(m.diffuse.g), unit(m.diffuse.b));
-    std::fprintf(f, "\t\t\tspecularColor %.2f %.2f %.2f\n", unit(m.specular.r), unit(m.specular.g), unit(m.specular.b));
+    kz::crt::c_fprintf(f, "\t\t\tambientIntensity %.2f\n", unit((double(m.ambient.r) + m.ambient.g + m.ambient.b) / 3));
+    kz::crt::c_fprintf(f, "\t\t\tdiffuseColor %.2f %.2f %.2f\n", unit(m.diffuse.r), unit(m.diffuse.g),
+                       unit(m.diffuse.b));
+    kz::crt::c_fprintf(f, "\t\t\tspecularColor %.2f %.2f %.2f\n", unit(m.specular.r), unit(m.specular.g),
+                       unit(m.specular.b));
     // VRML's shininess is the specular exponent over 128.
-    std::fprintf(f, "\t\t\tshininess %.2f\n", unit(m.power / 128.0));
-    std::fprintf(f, "\t\t\ttransparency %.2f\n\t\t}\n\t}\n", unit(1.0 - m.diffuse.a));
+    kz::crt::c_fprintf(f, "\t\t\tshininess %.2f\n", unit(m.power / 128.0));
+    kz::crt::c_fprintf(f, "\t\t\ttransparency %.2f\n\t\t}\n\t}\n", unit(1.0 - m.diffuse.a));
 }
 
 void CO3duWriteVRML::WriteNormal(std::FILE* f, CO3duTrianglePolys& set) {
     std::fputs("\t\tnormal Normal\n\t\t{\n\t\t\tvector[\n", f);
     for (int i = 0; i < set.vertices.GetSize(); ++i) {
         const OfuVector3& n = set.vertices[i].normal;
-        std::fprintf(f, "\t\t\t\t%.2f %.2f %.2f,\n", number(n.x), number(n.y), number(n.z));
+        kz::crt::c_fprintf(f, "\t\t\t\t%.2f %.2f %.2f,\n", number(n.x), number(n.y), number(n.z));
     }
     std::fputs("\t\t\t]\n\t\t}\n", f);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -60,13 +61,13 @@ std::string name_or_number(const char* const* names, int count, int value) {
 }  // namespace
 
 int CO3duWriteXML::WriteColorValude(std::FILE* f, OfuColorValue& c, const char* name) {
-    std::fprintf(f, " %s=\"%g,%g,%g,%g\"", name, c.r, c.g, c.b, c.a);
+    kz::crt::c_fprintf(f, " %s=\"%g,%g,%g,%g\"", name, c.r, c.g, c.b, c.a);
     return 1;
 }
 
 int CO3duWriteXML::WriteMaterial(std::FILE* f, _OfuMaterial& m, int depth) {
     indent(f, depth);
-    std::fprintf(f, "<%s %s=\"%g\"", kMaterial, kPower, m.power);
+    kz::crt::c_fprintf(f, "<%s %s=\"%g\"", kMaterial, kPower, m.power);
     WriteColorValude(f, m.diffuse, kDiffuse);
     WriteColorValude(f, m.ambient, kAmbient);
     WriteColorValude(f, m.specular, kSpecular);
@@ -77,9 +78,9 @@ int CO3duWriteXML::WriteMaterial(std::FILE* f, _OfuMaterial& m, int depth) {
 
 int CO3duWriteXML::WriteVertex(std::FILE* f, _O3duVertex& v, int depth) {
     indent(f, depth);
-    std::fprintf(f, "<%s %s=\"%g,%g,%g\" %s=\"%g,%g,%g\" %s=\"%g,%g,%g,%g\" %s=\"%g,%g\"/>\n", kVertex, kPosition,
-                 v.position.x, v.position.y, v.position.z, kNormal, v.normal.x, v.normal.y, v.normal.z, kColor,
-                 v.color[0], v.color[1], v.color[2], v.color[3], kTexture, v.tex.x, v.tex.y);
+    kz::crt::c_fprintf(f, "<%s %s=\"%g,%g,%g\" %s=\"%g,%g,%g\" %s=\"%g,%g,%g,%g\" %s=\"%g,%g\"/>\n", kVertex, kPosition,
+                       v.position.x, v.position.y, v.position.z, kNormal, v.normal.x, v.normal.y, v.normal.z, kColor,
+                       v.color[0], v.color[1], v.color[2], v.color[3], kTexture, v.tex.x, v.tex.y);
     return 1;
 }
 
@@ -112,7 +113,7 @@ int CO3duWriteXML::WritePrimitiveFp(std::FILE* f, CO3duModelar* modeller, _OfuPo
     modeller->GetPrimitive(shape, p, O3DU_PRIM_ALL);
     indent(f, depth);
     std::fprintf(f, "<primitive drawmode=\"%d\" Matrix=\"", p.draw_mode);
-    for (int i = 0; i < 16; ++i) std::fprintf(f, i ? ",%f" : "%f", p.model_matrix.m[i / 4][i % 4]);
+    for (int i = 0; i < 16; ++i) kz::crt::c_fprintf(f, i ? ",%f" : "%f", p.model_matrix.m[i / 4][i % 4]);
     std::fprintf(f, "\" %s=\"%s\">\n", kDimension, p.kind == 1 ? "2D" : "3D");
     for (int s = 0; s < p.sets.GetSize(); ++s) WriteTrianglePolygons(f, p.sets[s], depth + 1);
     indent(f, depth);

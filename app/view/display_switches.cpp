@@ -16,6 +16,7 @@
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "platform/crt/c_numbers.h"
 
 namespace kz::view {
 
@@ -258,15 +259,15 @@ std::string XView::FormatPickStatus(char* out) {
     }
     if (camera.eye) {
         // レンズ[..]目間(..)
-        std::snprintf(buffer, sizeof buffer, " \x83\x8c\x83\x93\x83\x59[%5.1f]\x96\xda\x8a\xd4(%5.3f)",
-                      camera.eye->lens, camera.stereo_eye_distance);
+        kz::crt::c_snprintf(buffer, sizeof buffer, " \x83\x8c\x83\x93\x83\x59[%5.1f]\x96\xda\x8a\xd4(%5.3f)",
+                            camera.eye->lens, camera.stereo_eye_distance);
         text += buffer;
-        std::snprintf(buffer, sizeof buffer, " eye(%.0f %.0f %.0f)", camera.eye->eye[0], camera.eye->eye[1],
-                      camera.eye->eye[2]);
+        kz::crt::c_snprintf(buffer, sizeof buffer, " eye(%.0f %.0f %.0f)", camera.eye->eye[0], camera.eye->eye[1],
+                            camera.eye->eye[2]);
         text += buffer;
-        std::snprintf(buffer, sizeof buffer, "\x81\xa8\x92\x8d\x8e\x8b(%.0f %.0f %.0f)",
-                      camera.eye->target[0],  // →注視
-                      camera.eye->target[1], camera.eye->target[2]);
+        kz::crt::c_snprintf(buffer, sizeof buffer, "\x81\xa8\x92\x8d\x8e\x8b(%.0f %.0f %.0f)",
+                            camera.eye->target[0],  // →注視
+                            camera.eye->target[1], camera.eye->target[2]);
         text += buffer;
     }
     if (output.bridge) {
