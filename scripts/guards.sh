@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks that keep the tree in shape, run by the tests before anything is built: includes point down the layers
-# and platform libraries stay in platform/ (check_includes.py), and every source is in the tree's one style.
+# and platform libraries stay in platform/ (check_includes.py), number text outside platform/crt ignores the
+# process locale (check_numbers.py), and every source is in the tree's one style.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 /usr/bin/python3 scripts/check_includes.py
+/usr/bin/python3 scripts/check_numbers.py
 if ! git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror --style=file 2>/tmp/kz-format.$$; then
     head -n 20 /tmp/kz-format.$$ >&2
     rm -f /tmp/kz-format.$$
