@@ -286,7 +286,7 @@ char* xlum_new_marume(char* old, double value, int mode, int decimals, int unit,
         const std::size_t start = s[0] == '-' ? 1 : 0;
         std::size_t end = s.find('.');
         if (end == std::string::npos) end = s.size();
-        for (std::size_t i = end; i > start + 3; i -= 3) s.insert(i - 3, ",");
+        for (std::size_t i = end; i > start + 3; i -= 3) s.insert(i - 3, 1, ',');
     }
     release_block(old);
     return string_assign(nullptr, s.c_str(), nullptr, 0);
@@ -355,7 +355,9 @@ void write_dim_block(std::string& out, const dimension_record& d) {
     char buffer[1200];
     out += "DIM{\r\n";
     for (const char* section : kSections) {
-        out += "\t" + std::string(section) + "{\r\n";
+        out += '\t';
+        out += section;
+        out += "{\r\n";
         for (const Key& k : kKeys) {
             if (std::strcmp(k.section, section) != 0) continue;
             const char* field = reinterpret_cast<const char*>(&d) + k.offset;

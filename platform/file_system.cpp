@@ -37,7 +37,7 @@ bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(),
 bool stat_ok(const std::string& p, struct stat* st) { return ::stat(p.c_str(), st) == 0; }
 
 std::vector<std::string> split_components(const std::string& native, std::string* root) {
-    *root = !native.empty() && native[0] == '/' ? "/" : "";
+    root->assign(!native.empty() && native[0] == '/' ? 1 : 0, '/');
     std::vector<std::string> parts;
     std::size_t i = 0;
     while (i < native.size()) {
@@ -94,7 +94,7 @@ std::string resolve(std::string_view windows_path, bool last_must_exist) {
         }
         path = join(path, found);
     }
-    if (path.empty()) path = ".";
+    if (path.empty()) return ".";
     return path;
 }
 

@@ -148,8 +148,12 @@ bool start_program(std::string_view program_sjis, std::string_view parameters_sj
     if (program_sjis.empty()) return false;
     const auto [program, arguments] = native_command(program_sjis, parameters_sjis);
     if (program.isEmpty()) return false;
-    std::string entry = "start " + program.toStdString();
-    for (const QString& a : arguments) entry += " " + a.toStdString();
+    std::string entry = "start ";
+    entry += program.toStdString();
+    for (const QString& a : arguments) {
+        entry += ' ';
+        entry += a.toStdString();
+    }
     if (record(entry) && !test_mode_starts_programs()) return true;
     return QProcess::startDetached(program, arguments);
 }

@@ -296,8 +296,8 @@ int XView::ConvertBangRecords() {
             std::string outline;
             for (int i = 0; i < n; ++i) outline += number_text(flat[3 * i]) + ";" + number_text(flat[3 * i + 1]) + ";";
             std::string record = "poly";
-            for (double v : frame.origin) record += "," + number_text(v);
-            for (double v : frame.rotation) record += "," + number_text(v);
+            for (double v : frame.origin) record.append(1, ',').append(number_text(v));
+            for (double v : frame.rotation) record.append(1, ',').append(number_text(v));
             record += ",0,0,0,0,0," + number_text(frame.edge_angle) + ",0,0,0,,,,-11,,0," + std::to_string(red & 255) +
                       "," + std::to_string(green & 255) + "," + std::to_string(blue & 255) + ",0,0,0,0,,,,," + outline;
             AddShapeRecord(record.c_str(), 0);

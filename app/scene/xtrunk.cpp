@@ -202,23 +202,25 @@ void XTrunk::MoveChildrenToParent(int keep_place) {
 
 int XTrunk::CopyLeavesFrom(XTrunk* source, int with_placement) {
     if (!source || source == this) return 0;
+    // The base parts stay while the other parts are replaced: their records take the locks and placement.
+    COBJECTA* own = base_record();
+    const COBJECTA* from = source->base_record();
+    if (!own || !from) return 0;
     for (int i = 1; i < part_count(); ++i) delete parts[i];
     parts.resize(1);
     for (int i = 1; i < source->part_count(); ++i) {
         const int at = AddLeaves();
         parts[at]->Build(source->parts[i]->record);
     }
-    COBJECTA& own = *base_record();
-    const COBJECTA& from = *source->base_record();
-    std::memcpy(own.change_locks, from.change_locks, sizeof own.change_locks);
-    own.limit = set_heap_string(own.limit, from.limit, nullptr, from.limit ? -1 : 0);
-    base()->ParseMoveLimits(own.limit);
+    std::memcpy(own->change_locks, from->change_locks, sizeof own->change_locks);
+    own->limit = set_heap_string(own->limit, from->limit, nullptr, from->limit ? -1 : 0);
+    base()->ParseMoveLimits(own->limit);
     if (with_placement) {
-        own.draw_style = from.draw_style;
-        own.dx = from.dx, own.dy = from.dy, own.dz = from.dz;
-        own.rx = from.rx, own.ry = from.ry, own.rz = from.rz;
-        own.odx = from.odx, own.ody = from.ody, own.odz = from.odz;
-        own.orx = from.orx, own.ory = from.ory, own.orz = from.orz;
+        own->draw_style = from->draw_style;
+        own->dx = from->dx, own->dy = from->dy, own->dz = from->dz;
+        own->rx = from->rx, own->ry = from->ry, own->rz = from->rz;
+        own->odx = from->odx, own->ody = from->ody, own->odz = from->odz;
+        own->orx = from->orx, own->ory = from->ory, own->orz = from->orz;
     }
     return 0;
 }
