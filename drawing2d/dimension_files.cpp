@@ -206,6 +206,18 @@ int32_t clamp_units(double v) {
     return v > 2147483647.0 ? INT32_MAX : static_cast<int32_t>(std::llround(v));
 }
 
+// The text's format: rounding on (bit 0) and the rounding type above it. The file's type may be any int; one
+// that does not fit shifted gives what the exact value would give the link attributes: the type's low two bits
+// when it is positive, no type when it is negative (a negative format / 2 sets none).
+int dimension_format(const dimension_record& d) {
+    if (d.round == 1) return 7;
+    if (d.nodec >= 16) return 0;
+    int format = 0;
+    if (!__builtin_mul_overflow(d.marume_type, 2, &format) && !__builtin_add_overflow(format, 1, &format))
+        return format;
+    return d.marume_type > 0 ? 1 + 2 * (d.marume_type & 3) : -3;
+}
+
 void build_dimension(drawing_context* ctx, const dimension_record& d, int32_t row) {
     const double ps = ctx->plot_scale > 0 ? ctx->plot_scale : 1.0;
     auto X = [&](double x) { return static_cast<double>(clamp_units(x / ps + ctx->gentenx)); };
@@ -229,8 +241,7 @@ void build_dimension(drawing_context* ctx, const dimension_record& d, int32_t ro
             xlum_set_arc(ctx, nullptr, 0, -row, ends[e][0], ends[e][1], radii[e] / 2 / ps, 0, 360, d.line_layer,
                          d.line_group, d.line_colour, d.line_style);
     if (text < 0 || dim_line < 0) return;
-    const int format = d.round == 1 ? 7 : d.nodec < 16 ? 1 + 2 * d.marume_type : 0;
-    xlum_set_dimstring(ctx, nullptr, 0, 0, dim_line, text, format, d.nodec, d.dgdisp, 0, d.delzero, -1);
+    xlum_set_dimstring(ctx, nullptr, 0, 0, dim_line, text, dimension_format(d), d.nodec, d.dgdisp, 0, d.delzero, -1);
 }
 }  // namespace
 

@@ -102,5 +102,37 @@ TEST(DimensionFiles, BracketsInValuesAndBlockNames) {
     EXPECT_STREQ(text, "\x81\x6d\x82\x50\x82\x4f\x82\x4f\x81\x6e\x81\x5b\x81\x69\x82\x81\x81\x6a");
 }
 
+// The text's link attributes from "round", "nodec" and "marume_type": the type is the low two bits of a positive
+// "marume_type" and none for a negative one, also where twice it leaves the int range.
+TEST(DimensionFiles, RoundingTypeOfAnyIntInTheFile) {
+    const std::string path = test::fresh_path("round.MPW"), dim = test::fresh_path("round.DIM");
+    {
+        Drawing empty;
+        ASSERT_EQ(xlum_write(empty.peek(), path.c_str(), 0, 0), 1);
+    }
+    const struct {
+        int64_t type, nodec, round;
+        int32_t on, want;
+    } cases[] = {{2, 1, 0, 1, 2},           {5, 1, 0, 1, 1},           {2147483647, 1, 0, 1, 3},
+                 {1073741825, 1, 0, 1, 1},  {-1073741825, 1, 0, 1, 0}, {-2147483648, -2147483648, 0, 1, 0},
+                 {-2147483648, 1, 1, 1, 3}, {7, 16, 0, 0, 0}};
+    for (const auto& c : cases) {
+        test::put_file(dim,
+                       "DIM{\n\tSUNPOU{\n\t\txdim2=100\n\t}\n\tTEXT_ATTRIBUTE{\n\t\ttext=\"1\"\n\t\ttakasa=2\n"
+                       "\t\tmarume_type=" +
+                           std::to_string(c.type) + "\n\t\tnodec=" + std::to_string(c.nodec) +
+                           "\n\t\tround=" + std::to_string(c.round) + "\n\t}\n}\n");
+        Drawing d;
+        drawing_context* ctx = d.peek();
+        ASSERT_EQ(xlum_dimconv_read(ctx, path.c_str(), 0), 1);
+        int32_t on = -1, type = -1;
+        for (int32_t r = 0; r < ctx->mat && row_code_u(ctx, r) != kEndCode; ++r)
+            if (row_code(ctx, r) > 0 && row_type(ctx, r) == kTypeText)
+                xlum_get_link_attribute(ctx, r, nullptr, &on, nullptr, nullptr, &type, nullptr, nullptr);
+        EXPECT_EQ(on, c.on) << c.type;
+        EXPECT_EQ(type, c.want) << c.type;
+    }
+}
+
 }  // namespace
 }  // namespace kz::drawing2d
