@@ -179,6 +179,26 @@ TEST(DxfReader, ScaleOriginAndDamagedInput) {
     }
 }
 
+// The conversion table's colour lines in the forms the C library's scans take, and lines of neither form passed
+// over: library colours 2 .. 7 leave as DXF colours 4, 9, 11, 20, 30 and 7 and come back as 12, 13, 13, 1, 1 and 7.
+TEST(DxfConversionTable, ColourLinesInEveryForm) {
+    const std::string prefix = test::fresh_path("colour_table_"), path = test::fresh_path("colours.dxf");
+    test::put_file(prefix + "boudxf.txt",
+                   "//dtoacolor\n2\t4\n3 , 9\n4,,11\n 5 20\n6 30\n7+8\n16 1\nx 6\n//end\n"
+                   "//atodcolor\n4 4 12\n9,11,13\n20 ,21,14\n20;21;14\n30,,31,14\n//end\n");
+    Drawing d, back;
+    xlum_set_execpath(d.peek(), prefix.c_str());
+    xlum_set_execpath(back.peek(), prefix.c_str());
+    for (int colour = 2; colour <= 7; ++colour)
+        xlum_line_set_d(d.peek(), nullptr, -1, 1, 1, colour, 1, 0, colour * 100, 1000, colour * 100, 0);
+    ASSERT_EQ(xlum_write(d.peek(), path.c_str(), 0, 0), 1);
+    ASSERT_EQ(xlum_read(back.peek(), path.c_str(), 0), 1);
+    std::vector<int32_t> colours;
+    for (int32_t r : test::head_rows(back.peek(), 0))
+        if (row_type(back.peek(), r) == kTypeLine) colours.push_back(row_color(back.peek(), r));
+    EXPECT_EQ(colours, (std::vector<int32_t>{12, 13, 13, 1, 1, 7}));
+}
+
 // `in` imported into a new drawing and exported, without the settings records, to a fresh file of that name.
 std::string reexport(const std::string& in, const std::string& name) {
     Drawing d;
