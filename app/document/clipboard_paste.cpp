@@ -15,6 +15,8 @@
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "platform/clipboard.h"
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
 #include "platform/window.h"
 
 namespace kz::view {
@@ -35,9 +37,10 @@ bool begins_with(const char* text, const char* prefix) {
     return fnd::compare_prefix_nocase(text, prefix, static_cast<int>(std::strlen(prefix))) == 0;
 }
 
-// A name that pastes as a reference: an address, a network path or a drive path.
+// A name that pastes as a reference: an address, a network path, a drive path or an absolute POSIX path.
 bool names_a_file(const char* text) {
-    return begins_with(text, "http:") || begins_with(text, "\\\\") || (text[0] && text[1] == ':' && text[2] == '\\');
+    return begins_with(text, "http:") || begins_with(text, "\\\\") || (text[0] && text[1] == ':' && text[2] == '\\') ||
+           fnd::is_posix_absolute(text);
 }
 
 // A part line with only its kind, its name and (for a reference) the unit's path, read by the interpreter.
@@ -66,19 +69,23 @@ bool XView::GetClipboardText(std::string* text, int wrap) {
     return true;
 }
 
-int XView::PasteFromClipboard() {
+int XView::ClipboardPasteKind() {
     std::string text;
-    if (!GetClipboardText(&text, 0)) return 1;
+    if (!GetClipboardText(&text, 0)) return kPasteNothing;
+    // The first line that says what the text is decides.
     for (const std::string& line : fnd::nonempty_lines(text)) {
         const char* l = line.c_str();
-        if (begins_with(l, "!trunk")) {
-            PasteBangRecords(nullptr);
-            return 1;
-        }
-        if (begins_with(l, "trunk") || begins_with(l, "ProjectSet") || names_a_file(l)) {
-            PasteFigureText();
-            return 1;
-        }
+        if (begins_with(l, "!trunk")) return kPasteBangRecords;
+        if (begins_with(l, "trunk") || begins_with(l, "ProjectSet") || names_a_file(l)) return kPasteFigureText;
+    }
+    return kPasteNothing;
+}
+
+int XView::PasteFromClipboard() {
+    switch (ClipboardPasteKind()) {
+    case kPasteBangRecords: PasteBangRecords(nullptr); break;
+    case kPasteFigureText: PasteFigureText(); break;
+    default: break;
     }
     return 1;
 }
@@ -87,9 +94,12 @@ int XView::PasteFigureText() {
     std::string text;
     if (!GetClipboardText(&text, 0)) return 1;
     if (names_a_file(text.c_str())) {
-        const std::string name = first_field(text.c_str());
-        if (!name.empty() && name.size() <= static_cast<std::size_t>(kLongestClipName))
+        std::string name = first_field(text.c_str());
+        if (!name.empty() && name.size() <= static_cast<std::size_t>(kLongestClipName)) {
+            // A POSIX path comes from the desktop; inside, names are in the program's own form.
+            if (fnd::is_posix_absolute(name.c_str())) name = plat::from_native_path(plat::cp932_name_to_utf8(name));
             text = template_line("refer", "ReferF clip", name.c_str()) + "\r\n";
+        }
     }
     if (begins_with(text.c_str(), "ProjectSet") && text.size() > 11) {
         const std::string path = first_field(text.c_str() + 11);

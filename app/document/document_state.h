@@ -36,6 +36,11 @@ inline constexpr int kMaxFigureLineBytes = 512 * 1024;
 
 inline constexpr int kKindNameCount = 32;
 
+// What the clipboard's text pastes as (XView::ClipboardPasteKind).
+inline constexpr int kPasteNothing = 0;
+inline constexpr int kPasteFigureText = 1;
+inline constexpr int kPasteBangRecords = 2;
+
 // A named list: items of owned heap texts.
 struct NamedList {
     char* name = nullptr;

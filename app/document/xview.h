@@ -333,6 +333,9 @@ public:
     int SaveModel();
     // The clipboard's text without its leading line ends (wrap 1: inside "{" and "}" lines); false when none.
     bool GetClipboardText(std::string* text, int wrap);
+    // What the clipboard's text would paste as, by its first telling line: kPasteFigureText, kPasteBangRecords or
+    // kPasteNothing.
+    int ClipboardPasteKind();
     int PasteFromClipboard();
     int PasteFigureText();
     // point: a packed window point of the first view window to place the new item on, or null.

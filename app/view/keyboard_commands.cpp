@@ -1,6 +1,7 @@
 // The view's keyboard: the key message routed by the interaction class, the camera classes' Shift and Ctrl
 // cursors, and the command of every key of the key table; what a key did shows as one overlay line on the frame.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "app/document/view_messages.h"
@@ -199,8 +200,13 @@ void engine_key(XView& view, bool shift) {
     redraw_with(view, plan == 1 ? kEngineDebug : plan == 2 ? kEngineNone : kEngineFast);
 }
 
-// G: a new model from what the clipboard holds, after asking when the open one has unsaved changes.
+// G: a new model from what the clipboard holds, after asking when the open one has unsaved changes. A clipboard
+// that holds no model leaves the open one as it is.
 void new_model_key(XView& view) {
+    if (view.ClipboardPasteKind() == kPasteNothing) {
+        std::fprintf(stderr, "kzview: G: the clipboard holds no model; the open model stays\n");
+        return;
+    }
     XTrunk* root = view.TrunkAt(0);
     if (root && view.HasChangedUnits(root) > 0 &&
         plat::message_box(view.output.view_window[0], kNewModelQuestion, kNewModelTitle, plat::MB_OKCANCEL) !=

@@ -114,18 +114,24 @@ TEST_F(ClipboardPaste, CopiedItemsPasteBackWithTheirSubtree) {
     EXPECT_EQ(clipboard_text().rfind("trunk\t5000\t", 0), 0u);
 }
 
+// A drive path and a POSIX path (as the desktop's programs copy one) each paste a reference to the file.
 TEST_F(ClipboardPaste, APathOnTheClipboardPastesAReference) {
-    const std::string dir = open_model(lines({trunk_line("first")}));
-    write_file(dir + "/lamp.fig", lines({trunk_line("lamp"), colored_box("shade", 0, 255, 0)}));
-    set_clipboard("\r\n" + windows_form(dir + "/lamp.fig") + "\r\n");
-    view->OnViewMessage(nullptr, UM_VIEW_PASTE, 0, 0);
-    EXPECT_EQ(tree(), "first() ReferF clip(){lamp(shade)}");
-    EXPECT_TRUE(find_item(view, "ReferF clip")->HasFrefer());
-    EXPECT_GT(pixels_of(0, 255, 0), 50);
-    // Text that is neither figure text nor a path pastes nothing.
-    set_clipboard("just words");
-    view->PasteFromClipboard();
-    EXPECT_EQ(tree(), "first() ReferF clip(){lamp(shade)}");
+    for (const bool posix : {false, true}) {
+        SCOPED_TRACE(posix);
+        const std::string dir = open_model(lines({trunk_line("first")}));
+        write_file(dir + "/lamp.fig", lines({trunk_line("lamp"), colored_box("shade", 0, 255, 0)}));
+        set_clipboard("\r\n" + (posix ? dir + "/lamp.fig" : windows_form(dir + "/lamp.fig")) + "\r\n");
+        view->OnViewMessage(nullptr, UM_VIEW_PASTE, 0, 0);
+        ASSERT_EQ(tree(), "first() ReferF clip(){lamp(shade)}");
+        EXPECT_TRUE(find_item(view, "ReferF clip")->HasFrefer());
+        EXPECT_GT(pixels_of(0, 255, 0), 50);
+        // Text that is neither figure text nor a path pastes nothing; nor does a name under one backslash.
+        for (const char* text : {"just words", "\\lamp.fig"}) {
+            set_clipboard(text);
+            view->PasteFromClipboard();
+            EXPECT_EQ(tree(), "first() ReferF clip(){lamp(shade)}");
+        }
+    }
 }
 
 TEST_F(ClipboardPaste, BangRecordsBecomeSmoothFlatPolygons) {

@@ -20,6 +20,7 @@
 #include "app/view/program_entry.h"
 #include "modeller/o3du_write_mesh3.h"
 #include "mouse_fixture.h"
+#include "platform/clipboard.h"
 #include "platform/cursors.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
@@ -354,21 +355,33 @@ TEST_F(Keys, MeshKeyHidesAndShowsTheWorldMesh) {
     }
 }
 
+// G: a clipboard that holds a model asks first only when the open model changed; one that holds no model leaves
+// the open model and its marks as they are, asks nothing and says so on standard error.
 TEST_F(Keys, NewModelAsksFirstOnlyWhenTheModelChanged) {
+    const std::string model = "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,pasted\r\n";
     const struct {
         int changed, answer;
+        std::string clipboard;
         bool asked, renewed;
-    } cases[] = {{1, plat::IDCANCEL, true, false}, {1, plat::IDOK, true, true}, {0, plat::IDCANCEL, false, true}};
+    } cases[] = {{1, plat::IDCANCEL, model, true, false},
+                 {1, plat::IDOK, model, true, true},
+                 {0, plat::IDCANCEL, model, false, true},
+                 {1, plat::IDOK, "\r\njust words\r\n", false, false},
+                 {0, plat::IDOK, "", false, false}};
     for (const auto& c : cases) {
-        cube_scene();
+        SCOPED_TRACE(c.clipboard);
+        const int cube = cube_scene();
         view->document.trunks[0]->changed = c.changed;
+        plat::set_clipboard_data(plat::kClipboardText, c.clipboard);
         plat::DialogTestAnswers answers;
         answers.message_box = c.answer;
         plat::set_dialog_test_mode(true, answers);
         parent_log().clear();
+        testing::internal::CaptureStderr();
         press('G');
+        const std::string errors = testing::internal::GetCapturedStderr();
         EXPECT_EQ(plat::take_dialog_test_log().size(), c.asked ? 1u : 0u);
-        EXPECT_EQ(view->trunk_count() == 1, c.renewed);
+        EXPECT_EQ(item_named("pasted") == 1 && view->trunk_count() == 2, c.renewed);
         const auto lists = received(UM_VIEW_NOTIFY_LIST);
         if (c.renewed) {
             ASSERT_EQ(lists.size(), 1u);
@@ -376,7 +389,12 @@ TEST_F(Keys, NewModelAsksFirstOnlyWhenTheModelChanged) {
             EXPECT_EQ(view->document.trunks[0]->changed, 0);
         } else {
             EXPECT_TRUE(lists.empty());
+            EXPECT_EQ(item_named("cube"), cube);
+            EXPECT_EQ(view->document.trunks[0]->changed, c.changed);
         }
+        const bool holds_no_model = c.clipboard != model;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), holds_no_model ? 1 : 0) << errors;
+        EXPECT_EQ(errors.find("clipboard") != std::string::npos, holds_no_model) << errors;
     }
 }
 
