@@ -300,10 +300,9 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
     return true;
 }
 
-std::string confined_path(std::string_view folder, std::string_view windows_path) {
-    const std::string root = real_path(resolve_existing(folder));
+std::string landing_path(std::string_view windows_path) {
     const std::string native = to_native_path(windows_path);
-    if (root.empty() || native.empty()) return {};
+    if (native.empty()) return {};
     std::string lead;
     const std::vector<std::string> parts = split_components(native, &lead);
     // The part that exists is resolved by the system (symlinks included); what follows it is only named.
@@ -321,6 +320,13 @@ std::string confined_path(std::string_view folder, std::string_view windows_path
     std::string placed = real_path(existing);
     if (placed.empty()) return {};
     if (!rest.empty()) placed = join(placed, rest);
+    return placed;
+}
+
+std::string confined_path(std::string_view folder, std::string_view windows_path) {
+    const std::string root = real_path(resolve_existing(folder));
+    const std::string placed = landing_path(windows_path);
+    if (root.empty() || placed.empty()) return {};
     if (placed.compare(0, root.size() + 1, root + "/") != 0 && !(root == "/" && placed.size() > 1)) return {};
     return placed;
 }

@@ -87,6 +87,9 @@ void set_unnamed_temp_files_for_tests(bool allowed);
 // to the file first); empty to remove.
 void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer);
 
+// The POSIX path where a write to `windows_path` lands once every existing component is resolved (symlinks
+// followed, case matched), provided the rest holds no "." or ".." component; empty otherwise.
+std::string landing_path(std::string_view windows_path);
 // The POSIX path where a write to `windows_path` lands, but only when that place lies inside `folder` once every
 // existing component of both is resolved (symlinks followed, case matched) and the rest holds no "." or ".."
 // component; empty otherwise. Whatever a name says, a write through this stays in the folder.

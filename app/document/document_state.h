@@ -80,6 +80,15 @@ struct ProgramAnswer {
     int allowed = 0;
 };
 
+// One save of the whole model walks the units twice: first only to gather the changed units that lie outside the
+// model's folder, then, with the user's answer about those, to write.
+struct SaveRun {
+    int planning = 0;                  // 1: the walk gathers; it writes and reports nothing
+    int outside_allowed = 0;           // 1: the user agreed to write the units outside the folder
+    std::string model_folder;          // the folder of the model's own file
+    std::vector<std::string> outside;  // the changed units outside it that the walk would write
+};
+
 struct DocumentState {
     // The open model: where it came from and what was opened.
     std::string program_folder;   // the program file's folder, with a trailing backslash
@@ -96,6 +105,7 @@ struct DocumentState {
     int leave_without_asking = 0;                // 1: a link leaves a changed model without asking first
     std::vector<ProgramAnswer> program_answers;  // asked while this model is open, kept until another opens
     int change_lock = 0;                         // 1: changes are not marked on their items
+    SaveRun save_run;
 
     // The item array and the units read into it.
     std::vector<kz::scene::XTrunk*> trunks;  // owned; entry 0 is the root

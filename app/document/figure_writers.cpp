@@ -17,6 +17,7 @@
 #include "app/scene/xtrunk.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/text_codec.h"
 #include "platform/window.h"
 
 namespace kz::view {
@@ -42,6 +43,14 @@ constexpr const char* kCannotCreateText =
     "\x94}\x91\xcc";
 // "書き出し失敗"
 constexpr const char* kWriteFailedTitle = "\x8f\x91\x82\xab\x8f\x6f\x82\xb5\x8e\xb8\x94\x73";
+// "次のファイルはモデルのフォルダの外にあります。\r\n書き換えていいですか？"
+constexpr const char* kOutsideQuestion =
+    "\x8e\x9f\x82\xcc\x83t\x83@\x83"
+    "C\x83\x8b\x82\xcd\x83\x82\x83\x66\x83\x8b\x82\xcc\x83t\x83H\x83\x8b\x83_\x82\xcc\x8aO\x82\xc9\x82\xa0"
+    "\x82\xe8\x82\xdc\x82\xb7\x81"
+    "B\r\n\x8f\x91\x82\xab\x8a\xb7\x82\xa6\x82\xc4\x82\xa2\x82\xa2\x82\xc5\x82\xb7\x82\xa9\x81H";
+// "【フォルダ外への保存】"
+constexpr const char* kOutsideTitle = "\x81y\x83t\x83H\x83\x8b\x83_\x8aO\x82\xd6\x82\xcc\x95\xdb\x91\xb6\x81z";
 // "名前を付けて保存"
 constexpr const char* kSaveAsTitle = "\x96\xbc\x91O\x82\xf0\x95t\x82\xaf\x82\xc4\x95\xdb\x91\xb6";
 
@@ -244,7 +253,7 @@ void XView::SaveChildUnit(XTrunk* child, EString* buffer) {
     }
     if (CanWriteUnit(child))
         SaveUnitFig(child, 0);
-    else if (child->changed == 1)
+    else if (child->changed == 1 && !document.save_run.planning)
         report_unit_problem(frefer_of(child), "changed but not written: read-only, locked, fetched or not read whole");
     // Items this file placed under the unit stay in this file, after the unit's row.
     bool open = false;
@@ -267,17 +276,41 @@ int XView::UnitWriteName(const XTrunk* unit, char* local) {
     return *local ? 1 : 0;
 }
 
+const char* XView::UnitWriteRefusal(const XTrunk* unit, const char* local) {
+    // The model's own file is the one the user chose: it is written whatever its place.
+    if (unit->index == 0) return nullptr;
+    // A unit's name could point at any file the user may write; only figure files are ever replaced.
+    if (!fnd::has_extension(local, ".fig")) return "not written: only figure files (.fig) are replaced";
+    SaveRun& run = document.save_run;
+    if (!plat::confined_path(run.model_folder, local).empty()) return nullptr;
+    if (run.planning) {
+        run.outside.push_back(local);
+        return "";
+    }
+    return run.outside_allowed ? nullptr : "not written: outside the model's folder, and the user did not agree";
+}
+
 int XView::SaveUnitFig(XTrunk* unit, int top) {
     if (!unit || !*frefer_of(unit)) return 0;
+    const bool planning = document.save_run.planning == 1;
     if (!UnitFileKeptWhole(unit)) {
-        if (unit->changed == 1) report_unit_problem(frefer_of(unit), "not written: its file was not read whole");
+        if (unit->changed == 1 && !planning)
+            report_unit_problem(frefer_of(unit), "not written: its file was not read whole");
         return 0;
     }
-    const bool write = unit->changed == 1;
-    EString text;
-    EString* buffer = write ? &text : nullptr;
     char local[kPath] = {};
     UnitWriteName(unit, local);
+    bool write = unit->changed == 1;
+    if (write) {
+        if (const char* refusal = UnitWriteRefusal(unit, local)) {
+            if (*refusal && !planning) report_unit_problem(local, refusal);
+            write = false;
+        }
+    }
+    // The first walk of a save only gathers; the units below are visited all the same.
+    if (planning) write = false;
+    EString text;
+    EString* buffer = write ? &text : nullptr;
     // Names in the unit are written relative to the unit's own folder, as they were read.
     EnterUnitFile(local);
     if (top == 1) {
@@ -298,6 +331,7 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
     const bool written =
         *local && file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
     if (!written) {
+        // The change stays marked: the next save tries again.
         report_unit_problem(local, "could not be written; the previous file is kept");
         plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
         return 0;
@@ -311,8 +345,10 @@ int XView::SaveModel() {
     if (!root) return 0;
     kz::scene::COBJECTA* record = root->base_record();
     const char* name = frefer_of(root);
-    if (!*name || has_prefix(name, "http:")) {
-        // A new model, or one fetched from a server: it is written to a file the user names.
+    char local[kPath] = {};
+    if (!*name || !UnitWriteName(root, local) || !fnd::has_extension(local, ".fig")) {
+        // A new model, one fetched from a server, or one opened from a file that is not a figure file: it is
+        // written to a file the user names.
         const std::string chosen = plat::save_file_dialog(output.parent, kSaveAsTitle, "Figure (*.fig)|*.fig",
                                                           document.data_file_name ? document.data_file_name : "");
         if (chosen.empty()) return 0;
@@ -325,8 +361,30 @@ int XView::SaveModel() {
         document.data_file_name = fnd::set_heap_string(document.data_file_name, file, nullptr, -1);
         root->changed = 1;
         SendTitle();
+        UnitWriteName(root, local);
     }
-    return SaveUnitFig(root, 1);
+    // Units are placed inside the model's folder or outside it by where their files really are, links followed.
+    SaveRun& run = document.save_run;
+    run = SaveRun{};
+    char folder[kPath] = {};
+    fnd::split_folder_and_file(local, folder, nullptr);
+    run.model_folder = folder;
+    run.planning = 1;
+    SaveUnitFig(root, 1);
+    run.planning = 0;
+    if (!run.outside.empty()) {
+        std::string question = kOutsideQuestion;
+        question += "\r\n";
+        for (const std::string& unit : run.outside) {
+            const std::string native = plat::landing_path(unit);
+            question += "\r\n" + (native.empty() ? unit : plat::utf8_name_to_cp932(native));
+        }
+        run.outside_allowed =
+            plat::message_box(output.parent, question, kOutsideTitle, plat::MB_OKCANCEL) == plat::IDOK ? 1 : 0;
+    }
+    const int written = SaveUnitFig(root, 1);
+    run = SaveRun{};
+    return written;
 }
 
 int XView::ItemToText(XTrunk* trunk, EString* buffer, int with_children, int expand_units) {

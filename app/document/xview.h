@@ -323,6 +323,9 @@ public:
     int UnitFileKeptWhole(const XTrunk* trunk) const;
     // The local file a unit is written to; 0 when it has none ("http:").
     int UnitWriteName(const XTrunk* unit, char* local);
+    // Why a changed unit's file is not written by this save (empty: the save's first walk noted it as outside
+    // the model's folder); null when it is written.
+    const char* UnitWriteRefusal(const XTrunk* unit, const char* local);
     int WriteUnitModel(kz::foundation::EString* buffer, XTrunk* trunk, const char* separator);
     void WriteAttributeLines(kz::foundation::EString* buffer, XTrunk* trunk);
     void WritePoseLines(kz::foundation::EString* buffer, XTrunk* trunk);

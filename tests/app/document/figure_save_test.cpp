@@ -194,8 +194,18 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
         age_files(dir);
         for (const std::string& k : c.kept) age_files(fs::path(k).parent_path().string());
         for (const std::string& e : c.elsewhere) age_files(fs::path(e).parent_path().string());
+        // Units outside the model's folder are written after one question that names them.
+        const auto asked_for_elsewhere = [&] {
+            const std::vector<std::string> log = plat::take_dialog_test_log();
+            if (c.elsewhere.empty()) return log.empty();
+            bool all = log.size() == 1;
+            for (const std::string& e : c.elsewhere)
+                all = all && log[0].find(fs::weakly_canonical(e).string()) != std::string::npos;
+            return all;
+        };
         mark_every_unit(view);
         EXPECT_EQ(view->SaveModel(), 1);
+        EXPECT_TRUE(asked_for_elsewhere());
         for (const auto& [path, bytes] : original) {
             if (path.ends_with(".fig")) {
                 EXPECT_TRUE(rewritten(path)) << path;
@@ -210,8 +220,8 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
         EXPECT_EQ(describe_model(view), before);
         mark_every_unit(view);
         EXPECT_EQ(view->SaveModel(), 1);
+        EXPECT_TRUE(asked_for_elsewhere());
         EXPECT_EQ(files_below(dir), first);
-        EXPECT_TRUE(plat::take_dialog_test_log().empty());
     }
 }
 
@@ -312,6 +322,66 @@ TEST_F(FigureSave, FailedWritesKeepTheOldFileAndTheMark) {
         EXPECT_EQ(find_item(view, "inner")->changed, 1);
         EXPECT_EQ(files_below(dir + "/sub").size(), 1u);  // no temporary file left behind
         fs::permissions(file, fs::perms::owner_all);
+    }
+}
+
+// Units whose names lead out of the model's folder, at any depth or through a link, are written only after one
+// question that lists them; names that are not figure files are never written; the model's own file and the
+// units inside its folder are written without asking; whatever stays unwritten keeps its mark and is named on
+// standard error.
+TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
+    for (const int answer : {plat::IDCANCEL, plat::IDOK}) {
+        SCOPED_TRACE(answer);
+        const std::string base = fresh_folder("outside"), dir = base + "/model";
+        write_file(dir + "/model.fig",
+                   lines({trunk_line("top item"), trunk_line("victim", "#frefer=..\\victim\\target.txt"),
+                          trunk_line("far", "#frefer=..\\outside\\far.fig"), trunk_line("linked", "#frefer=linked.fig"),
+                          trunk_line("inner", "#frefer=sub\\inner.FIG"), trunk_line("notes", "#frefer=notes.txt")}));
+        write_file(base + "/victim/target.txt", lines({"# a note of the user's", trunk_line("v item")}, "\n"));
+        write_file(base + "/outside/far.fig", lines({trunk_line("far item")}));
+        write_file(base + "/outside/real.fig", lines({trunk_line("linked item")}));
+        fs::create_symlink("../outside/real.fig", dir + "/linked.fig");
+        write_file(dir + "/sub/inner.FIG",
+                   lines({trunk_line("inner item"), trunk_line("deep", "#frefer=..\\..\\outside\\deep.fig")}));
+        write_file(base + "/outside/deep.fig", lines({trunk_line("deep item")}));
+        write_file(dir + "/notes.txt", lines({trunk_line("note item")}));
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        ASSERT_EQ(tree(),
+                  "top item() victim(){v item()} far(){far item()} linked(){linked item()} "
+                  "inner(){inner item() deep(){deep item()}} notes(){note item()}");
+        const auto original = files_below(base);
+        const double to[3] = {125.5, 0, 0};
+        for (const char* item :
+             {"top item", "v item", "far item", "linked item", "inner item", "deep item", "note item"})
+            find_item(view, item)->SetPlacement(to, nullptr);
+        plat::DialogTestAnswers answers;
+        answers.message_box = answer;
+        plat::set_dialog_test_mode(true, answers);
+        testing::internal::CaptureStderr();
+        view->SaveModel();
+        const std::string errors = testing::internal::GetCapturedStderr();
+
+        const std::vector<std::string> log = plat::take_dialog_test_log();
+        ASSERT_EQ(log.size(), 1u);
+        for (const char* listed : {"/outside/far.fig", "/outside/real.fig", "/outside/deep.fig"})
+            EXPECT_NE(log[0].find(fs::weakly_canonical(base + listed).string()), std::string::npos) << listed << log[0];
+        for (const char* not_listed : {"target.txt", "notes.txt", "inner", "model.fig"})
+            EXPECT_EQ(log[0].find(not_listed), std::string::npos) << not_listed << log[0];
+        const auto after = files_below(base);
+        const bool agreed = answer == plat::IDOK;
+        for (const char* file : {"/outside/far.fig", "/outside/real.fig", "/outside/deep.fig"}) {
+            EXPECT_EQ(after.at(base + file) != original.at(base + file), agreed) << file;
+            EXPECT_EQ(after.at(base + file).find("125.5") != std::string::npos, agreed) << file;
+        }
+        for (const char* unit : {"far", "linked", "deep"}) EXPECT_EQ(find_item(view, unit)->changed, agreed ? 0 : 1);
+        for (const char* file : {"/victim/target.txt", "/model/notes.txt"}) {
+            EXPECT_EQ(after.at(base + file), original.at(base + file)) << file;
+            EXPECT_NE(errors.find(fs::path(file).filename().string()), std::string::npos) << file << "\n" << errors;
+        }
+        EXPECT_TRUE(fs::is_symlink(dir + "/linked.fig"));
+        EXPECT_NE(after.at(dir + "/model.fig").find("125.5"), std::string::npos);
+        EXPECT_NE(after.at(dir + "/sub/inner.FIG").find("125.5"), std::string::npos);
+        EXPECT_EQ(errors.find("far.fig") != std::string::npos, !agreed) << errors;
     }
 }
 
