@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/document/load_guard.h"
+#include "app/document/scene_settings.h"
 #include "app/foundation/date_time.h"
 
 namespace kz::scene {
@@ -105,6 +106,7 @@ struct DocumentState {
     int leave_without_asking = 0;                // 1: a link leaves a changed model without asking first
     std::vector<ProgramAnswer> program_answers;  // asked while this model is open, kept until another opens
     int change_lock = 0;                         // 1: changes are not marked on their items
+    SetSettingsOverlay set_overlay;              // the figure set's settings laid over the figure file's
     SaveRun save_run;
 
     // The item array and the units read into it.

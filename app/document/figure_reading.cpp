@@ -139,7 +139,10 @@ int XView::OpenModelFile(const char* path, int as_new) {
             output.bridge->device_dirty = 1;
         }
         // A mesh opened as the model is the scene: it shows (a figure set's settings, applied next, may hide it).
-        if (as_new == 1) settings.mesh_world = 1;
+        if (as_new == 1) {
+            settings.mesh_world = 1;
+            settings.given_keys |= kGivenMeshWorld;
+        }
         return 1;
     }
     PushDataFolder();

@@ -1,6 +1,7 @@
 // Figure set files: the "figfile" line naming the figure file to open and the "set" lines applied after it,
 // which override the figure file's own settings.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -81,10 +82,42 @@ int XView::LoadStartSettings(const char* path) {
     if (!path || !*path) return 0;
     std::string bytes;
     if (!read_set_file(this, path, &bytes)) return 0;
+    // The figure file keeps its own settings: a save writes them back, not the set's (XView::WriteSettings).
+    SetSettingsOverlay& overlay = document.set_overlay;
+    if (!overlay.active) {
+        overlay.own = settings;
+        overlay.own_eye = EyeHeading();
+        // What the figure file did not give is its start value, not what an earlier model left.
+        SceneSettings start;
+        reset_kept_settings(&start);
+        SceneSettings& own = overlay.own;
+        const std::uint32_t given = own.given_keys;
+        if (!(given & kGivenBackground)) own.background_color = start.background_color;
+        if (!(given & kGivenShadowSwitch)) own.shadow_display = start.shadow_display;
+        if (!(given & kGivenShadowPrecision)) own.shadow_precision = start.shadow_precision;
+        if (!(given & kGivenMeshWorld)) own.mesh_world = start.mesh_world;
+        if (!(given & kGivenMenuScreenHeight)) own.menu_screen_height = start.menu_screen_height;
+        if (!(given & kGivenLightPath)) own.last_light_path = start.last_light_path;
+    }
+    const int eye_was_given = settings.eye_point_given;
+    settings.eye_point_given = 0;
     walk_set_lines(bytes, [&](const std::string& item, const char* value) {
         if (fnd::compare_nocase(item.c_str(), "set") == 0) ApplySetting(value);
         return true;
     });
+    overlay.after_set = settings;
+    overlay.active = 1;
+    if (settings.eye_point_given) {
+        // Where the set's eye point will take the eye (XView::GoToStartEye).
+        EyePlace& e = overlay.set_eye;
+        std::copy(settings.settings_eye, settings.settings_eye + 3, e.eye);
+        std::copy(settings.settings_target, settings.settings_target + 3, e.target);
+        e.lens =
+            std::fmin(std::fmax(settings.settings_lens > 0.0 ? settings.settings_lens : EyeHeading().lens, 1.0), 600.0);
+    } else {
+        overlay.set_eye = overlay.own_eye;
+        settings.eye_point_given = eye_was_given;
+    }
     return 1;
 }
 

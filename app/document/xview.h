@@ -292,7 +292,11 @@ public:
     int RemoveNotRealTrunks();
     int AddPart(int trunk_index, const kz::scene::COBJECTA* record, int line_number);
     void ApplySetting(const char* text);
+    // Writes the "set" lines; for a model opened through a figure set, the figure file's own values of the
+    // settings the session has not changed.
     int WriteSettings(kz::foundation::EString* buffer, const char* separator);
+    // Where the eye stands, or goes to while an eye move runs.
+    EyePlace EyeHeading() const;
     int MapDataName(char* name, char* local_name);
     int ResolveDataPath(const char* url, char* local_name);
     int FindDataFile(const char* name, char* local_name, char* joined_name);

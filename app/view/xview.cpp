@@ -165,11 +165,10 @@ void XView::InitDefaults() {
     camera.fit_time = 0.3;
     camera.stereo_eye_distance = 65.0;
     camera.stereo_factor = 1.0;
-    settings.background_color = 0;
+    reset_kept_settings(&settings);
     settings.settings_eye[0] = 1.0, settings.settings_eye[1] = -2.0, settings.settings_eye[2] = 1.0;
     settings.settings_target[0] = settings.settings_target[1] = settings.settings_target[2] = 0.0;
     settings.settings_lens = camera.base_lens;
-    settings.menu_screen_height = 1000.0;
     input.interaction_class = 1;
     input.view_mode = 1;
     input.target = 0;

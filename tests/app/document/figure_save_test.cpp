@@ -2,6 +2,7 @@
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -12,11 +13,14 @@
 
 #include "app/document/view_messages.h"
 #include "app/foundation/date_time.h"
+#include "app/foundation/eye_record.h"
 #include "app/scene/condition_list.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "app/view/program_entry.h"
 #include "document_fixture.h"
 #include "platform/clipboard.h"
+#include "platform/crt/global_memory.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/window.h"
@@ -26,6 +30,26 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace plat = kz::platform;
+
+// The share of a frame rendered off screen that shows exactly that colour (0x00BBGGRR).
+double colour_share(XView* view, std::uint32_t colour) {
+    constexpr int kW = 160, kH = 120;
+    view->LayoutWindows(kW, kH);
+    view->Redraw(0);
+    kz::crt::GlobalHandle dib = view->RenderToDib(kW, kH);
+    if (!dib) return -1.0;
+    const auto* bytes = static_cast<const std::uint8_t*>(kz::crt::global_lock(dib));
+    const int stride = (kW * 3 + 3) & ~3;
+    int n = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const std::uint8_t* p = bytes + 40 + y * stride + 3 * x;
+            n += p[2] == (colour & 0xFF) && p[1] == ((colour >> 8) & 0xFF) && p[0] == ((colour >> 16) & 0xFF);
+        }
+    kz::crt::global_unlock(dib);
+    kz::crt::global_free(dib);
+    return static_cast<double>(n) / (kW * kH);
+}
 
 // Everything a model holds, read from its records, attributes, pose lines, settings and blocks (not written by
 // the figure writers, so a column they drop shows).
@@ -395,6 +419,68 @@ TEST_F(FigureSave, ANewModelIsSavedUnderTheNameTheUserGives) {
     EXPECT_EQ(view->SaveModel(), 1);
     ASSERT_EQ(open(dir + "/fresh.fig"), 1);
     EXPECT_EQ(tree(), "first()");
+}
+
+// A model opened through a figure set, edited and saved: its figure file keeps its own settings and eye, changed
+// only by what the session changed, and shows its own background when opened alone; the set, never written,
+// still lays its own over them.
+TEST_F(FigureSave, AFigureSetsSettingsStayOutOfTheFigureFile) {
+    constexpr std::uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kGreen = 0x00FF00;
+    struct Row {
+        const char* name;
+        std::function<void(XView*)> session;
+        std::uint32_t background;  // of the figure file opened alone after the save
+        double north_angle;
+        double eye_y;
+    };
+    const Row rows[] = {
+        {"nothing changed", [](XView*) {}, kRed, 0.0, -4000.0},
+        {"background from a host program",
+         [](XView* v) { v->OnViewMessage(nullptr, UM_VIEW_SET_BKCOLOR, 0, static_cast<plat::LParam>(kGreen)); }, kGreen,
+         0.0, -4000.0},
+        {"north angle by the wheel",
+         [](XView* v) {
+             plat::set_forced_key_state(plat::VK_CONTROL, 1);
+             plat::set_forced_key_state(plat::VK_SHIFT, 1);
+             v->OnMouseWheel(120);
+             plat::set_forced_key_state(-1, -1);
+         },
+         kRed, 40.0, -4000.0},
+        {"the eye moved",
+         [](XView* v) {
+             const double eye[3] = {0, -7000, 1000}, target[3] = {0, 0, 1000};
+             v->AnimateEyeTo(target, 0, eye, 0.0, 0.0, 0.0, 0.0);
+         },
+         kRed, 0.0, -7000.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string dir = fresh_folder("figure-set");
+        write_file(dir + "/model.fig", lines({"set,haikei,255,0,0", "set,eye point,0,-4000,1000,0,0,1000,55",
+                                              trunk_line("chair"), shape_line("seat")}));
+        const std::string set =
+            lines({"figfile,model.fig", "set,haikei,0,0,255", "set,shadow_disp_sw,1", "set,shadow_hokui,10,20",
+                   "set,north_angle,30", "set,shadow_month,7,7,7,7", "set,eye point,0,-5000,1000,0,0,1000,55"});
+        write_file(dir + "/model.figset", set);
+        const std::string set_path = windows_form(dir + "/model.figset");
+        ASSERT_EQ(ChooseStartFile(view, windows_form(dir) + "\\", "", set_path.c_str()), 2);
+        EXPECT_GT(colour_share(view, kBlue), 0.5);
+        row.session(view);
+        const double to[3] = {250, 0, 0};
+        find_item(view, "chair")->SetPlacement(to, nullptr);
+        ASSERT_EQ(view->SaveModel(), 1);
+
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        EXPECT_NE(find_item(view, "chair")->base_record()->dx, 0.0);
+        EXPECT_GT(colour_share(view, row.background), 0.5);
+        EXPECT_EQ(view->settings.shadow_display, 0);
+        EXPECT_NEAR(view->settings.latitude, 35.6894, 1e-9);
+        EXPECT_DOUBLE_EQ(view->settings.north_angle, row.north_angle);
+        EXPECT_DOUBLE_EQ(view->camera.eye->eye[1], row.eye_y);
+        EXPECT_EQ(read_all(dir + "/model.figset"), set);
+        ASSERT_EQ(ChooseStartFile(view, windows_form(dir) + "\\", "", set_path.c_str()), 2);
+        EXPECT_GT(colour_share(view, kBlue), 0.5);
+    }
 }
 
 // Long attribute and pose lists wrap onto lines of their own kind, and an unset pose entry is left out.
