@@ -409,16 +409,29 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
     }
 }
 
+// A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
+// name the user gives.
 TEST_F(FigureSave, ANewModelIsSavedUnderTheNameTheUserGives) {
-    const std::string dir = fresh_folder("new-model");
-    plat::DialogTestAnswers answers;
-    answers.file_name = windows_form(dir + "/fresh");
-    plat::set_dialog_test_mode(true, answers);
-    view->NewModel();
-    add_item(0, "first");
-    EXPECT_EQ(view->SaveModel(), 1);
-    ASSERT_EQ(open(dir + "/fresh.fig"), 1);
-    EXPECT_EQ(tree(), "first()");
+    for (const bool from_text_file : {false, true}) {
+        SCOPED_TRACE(from_text_file);
+        const std::string dir = fresh_folder("new-model");
+        const std::string notes = lines({"# notes", trunk_line("noted")});
+        write_file(dir + "/notes.txt", notes);
+        plat::DialogTestAnswers answers;
+        answers.file_name = windows_form(dir + "/fresh");
+        plat::set_dialog_test_mode(true, answers);
+        if (from_text_file) {
+            ASSERT_EQ(open(dir + "/notes.txt"), 1);
+        } else {
+            view->NewModel();
+        }
+        add_item(0, "first");
+        EXPECT_EQ(view->SaveModel(), 1);
+        EXPECT_EQ(plat::take_dialog_test_log().size(), 1u);
+        EXPECT_EQ(read_all(dir + "/notes.txt"), notes);
+        ASSERT_EQ(open(dir + "/fresh.fig"), 1);
+        EXPECT_EQ(tree(), from_text_file ? "noted() first()" : "first()");
+    }
 }
 
 // A model opened through a figure set, edited and saved: its figure file keeps its own settings and eye, changed
