@@ -94,10 +94,9 @@ int XView::PasteFigureText() {
     std::string text;
     if (!GetClipboardText(&text, 0)) return 1;
     if (names_a_file(text.c_str())) {
-        std::string name = first_field(text.c_str());
+        const std::string name = first_field(text.c_str());
         if (!name.empty() && name.size() <= static_cast<std::size_t>(kLongestClipName)) {
-            // A POSIX path comes from the desktop; inside, names are in the program's own form.
-            if (fnd::is_posix_absolute(name.c_str())) name = plat::from_native_path(plat::cp932_name_to_utf8(name));
+            // A POSIX name stays as written: the unit's reference resolves it, and a save writes it back the same.
             text = template_line("refer", "ReferF clip", name.c_str()) + "\r\n";
         }
     }

@@ -157,8 +157,6 @@ int url_or_file_exists(const char* name) {
     return platform::find_files(name).empty() ? 0 : 1;
 }
 
-int is_posix_absolute(const char* name) { return name && name[0] == '/' ? 1 : 0; }
-
 int has_extension(const char* path, const char* extension) {
     if (!path || !extension) return 0;
     return compare_nocase(extension_of(path).c_str(), extension) == 0 ? 1 : 0;

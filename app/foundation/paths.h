@@ -17,8 +17,6 @@ int is_posix_absolute(const char* name);
 int get_file_kind(const char* path);
 // 1 for an "http:" name or an existing file or folder (wildcards allowed), else 0 (null and empty included).
 int url_or_file_exists(const char* name);
-// 1 when the name is an absolute POSIX path (it begins with "/"), as names from the desktop's programs are.
-int is_posix_absolute(const char* name);
 // 1 when the path's extension equals `extension` (with its point), case ignored.
 int has_extension(const char* path, const char* extension);
 // The path with the extension added when it has none (an extension under two characters counts as none).
