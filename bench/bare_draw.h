@@ -1,5 +1,7 @@
 // The bare draw the modeller benchmarks measure against: per shape its matrix, per batch of its draw form its
-// material and one draw from the entity's own arrays, with no passes, sorting or state checks around it.
+// material and one draw from the entity's own arrays, with no passes, sorting or state checks around it. Shapes
+// that cannot reach the viewport are passed over by the same view-volume test the modeller's frame makes, so that
+// both sides draw the same shapes.
 #pragma once
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -8,12 +10,19 @@
 #include <vector>
 
 #include "modeller/gl_modelar.h"
+#include "modeller/gl_view_volume.h"
 
+// The modelview must hold the view alone, the projection and viewport the frame's.
 inline void draw_entities_bare(CO3duGLModelar& modeller) {
+    GLint box[4];
+    glGetIntegerv(GL_VIEWPORT, box);
+    const _O3duViewport viewport{box[0], box[1], box[2], box[3]};
+    const O3duViewVolume window(viewport, box[0], box[1], double(box[0]) + box[2], double(box[1]) + box[3]);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
         const CO3duGLEntity& e = *node->entity;
+        if (window.misses(e, e.model_matrix)) continue;
         glPushMatrix();
         glMultMatrixd(&e.model_matrix.m[0][0]);
         for (const CO3duGLBatch& batch : e.batches()) {

@@ -1,8 +1,8 @@
 // The whole open, as a user starts the viewer on a model: process start to the first frame handed to the window,
 // and the process's peak memory, for generated models of 1k, 10k and 100k boxes; the peer is F3D opening the same
-// boxes as an OBJ and rendering one image of 1000 x 600 (it needs an X display: the program runs itself under
-// xvfb-run when there is none). Our side is this program run again as the viewer, which ends at its first
-// present.
+// boxes as an OBJ (8 corners a box) and rendering one image of 1000 x 600 (it needs an X display: the program
+// runs itself under xvfb-run when there is none). Our side is this program run again as the viewer, which ends at
+// its first present.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
