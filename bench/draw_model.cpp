@@ -173,7 +173,7 @@ void BM_BareLoop_200kMesh(benchmark::State& state) { bare_loop(state, false); }
 
 }  // namespace
 
-BENCHMARK(BM_DrawModel_5000Boxes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_BareLoop_5000Boxes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_DrawModel_200kMesh)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_BareLoop_200kMesh)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_DrawModel_5000Boxes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareLoop_5000Boxes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DrawModel_200kMesh)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareLoop_200kMesh)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -114,7 +114,7 @@ void BM_BareHitTest(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PickItem)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_PartAtPoint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_PickShapeAt)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_BareHitTest)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_PickItem)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PartAtPoint)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PickShapeAt)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareHitTest)->Unit(benchmark::kMillisecond)->UseRealTime();

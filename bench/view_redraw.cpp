@@ -114,5 +114,5 @@ void bare_args(benchmark::internal::Benchmark* b) {
 
 }  // namespace
 
-BENCHMARK(BM_Redraw)->Apply(redraw_args)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
-BENCHMARK(BM_BareLoop)->Apply(bare_args)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK(BM_Redraw)->Apply(redraw_args)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareLoop)->Apply(bare_args)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the program need (from scripts/packages.txt),
-# and the decimal-comma locale the number tests run under. Quick when everything is present.
+# Installs every Debian package the build, the tests and the program need (from scripts/packages.txt, and from
+# the further lists named as arguments), and the decimal-comma locale the number tests run under. Quick when
+# everything is present.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+mapfile -t wanted < <(grep -hvE '^\s*(#|$)' "$here/packages.txt" "$@")
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
