@@ -176,7 +176,7 @@ std::string channel_path(std::string_view name, std::string* why) {
     std::string reason;
     std::string path;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
-        reason = "\"" + std::string(name) + "\" is not a socket name";
+        reason.assign(1, '"').append(name).append("\" is not a socket name");
     } else {
         std::string folder = runtime_folder(&reason);
         if (folder.empty()) folder = private_folder();
