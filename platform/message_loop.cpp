@@ -25,6 +25,7 @@ struct HeldMessage {
     std::uint32_t message;
     WParam wparam;
     LParam lparam;
+    int modifiers;  // input: the keys held with it, as the window layer keeps them; -1: a posted message
 };
 
 // The wait in progress (scopes nest; the outermost one releases what was held).
@@ -44,7 +45,19 @@ bool waiting() { return g_wait.depth > 0; }
 
 void hold_message(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {
     if (message == WM_CLOSE) g_wait.close_asked = true;
-    g_wait.held.push_back({window, message, wparam, lparam});
+    g_wait.held.push_back({window, message, wparam, lparam, -1});
+}
+
+void hold_input(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam, int modifiers) {
+    // Moves of the pointer that follow one another leave only the last, as the system's queue keeps them.
+    if (message == WM_MOUSEMOVE && !g_wait.held.empty()) {
+        HeldMessage& last = g_wait.held.back();
+        if (last.message == WM_MOUSEMOVE && last.window == window && last.modifiers >= 0) {
+            last = {window, message, wparam, lparam, modifiers};
+            return;
+        }
+    }
+    g_wait.held.push_back({window, message, wparam, lparam, modifiers});
 }
 
 void note_close_request(WindowHandle window) {
@@ -60,13 +73,19 @@ WaitScope::~WaitScope() {
     if (--g_wait.depth > 0) return;
     Wait done = std::move(g_wait);
     g_wait = Wait{};
-    for (const HeldMessage& m : done.held) post_message(m.window, m.message, m.wparam, m.lparam);
+    for (const HeldMessage& m : done.held) {
+        if (m.modifiers < 0)
+            post_message(m.window, m.message, m.wparam, m.lparam);
+        else
+            detail::post_input(m.window, m.message, m.wparam, m.lparam, m.modifiers);
+    }
     if (done.close_window) post_message(done.close_window, WM_CLOSE, 0, 0);
 }
 
 bool serve_windows_while_waiting() {
+    // Every event is taken, the window system's close among them; the window layer holds the input back itself.
     if (QCoreApplication::instance() && qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !g_wait.close_asked && !g_quit;
 }
 

@@ -28,11 +28,12 @@ enum class PumpResult {
 // stop.
 PumpResult pump_messages();
 
-// While a transfer holds the user-interface thread (a unit file downloading): the windows repaint from their last
-// image and a close request (the close box, or a posted WM_CLOSE) is noted rather than acted on; no other message
-// or input is served meanwhile, so nothing starts a second load over a half-built model. When the outermost scope
-// ends, the messages held back are posted again in their order and a noted close goes on to its window as
-// WM_CLOSE, so the window closes as soon as the program is back in its loop.
+// While long work holds the user-interface thread (a unit file downloading, a large file being read): the windows
+// repaint from their last image and a close request (the close box, or a posted WM_CLOSE) is noted rather than
+// acted on; every other message, the mouse and the keys included, is held back meanwhile, so nothing reaches a
+// half-built model or starts a second load over it. When the outermost scope ends, what was held is posted again
+// in its order (input with the keys that were down with it) and a noted close goes on to its window as WM_CLOSE,
+// so the window closes as soon as the program is back in its loop.
 class WaitScope {
 public:
     WaitScope();

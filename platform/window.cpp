@@ -234,13 +234,30 @@ public:
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
     }
-    MessageEvent(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam)
-        : QEvent(message_type()), window(window), message(message), wparam(wparam), lparam(lparam) {}
+    MessageEvent(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam, int modifiers = -1)
+        : QEvent(message_type()),
+          window(window),
+          message(message),
+          wparam(wparam),
+          lparam(lparam),
+          modifiers(modifiers) {}
     WindowHandle window;
     std::uint32_t message;
     WParam wparam;
     LParam lparam;
+    int modifiers;  // input held during a wait: the keys that were down with it; -1: a posted message
 };
+
+// Input goes to the procedure now with the keys of its event, or is held with them while a wait runs.
+LResult deliver_input(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam,
+                      Qt::KeyboardModifiers modifiers) {
+    if (detail::waiting()) {
+        detail::hold_input(window, message, wparam, lparam, modifiers.toInt());
+        return 0;
+    }
+    ModifierScope scope(modifiers);
+    return call_procedure(window, message, wparam, lparam);
+}
 
 // Receives posted messages on the user-interface thread and hands them to their procedures.
 class MessageDispatcher : public QObject {
@@ -248,7 +265,9 @@ public:
     bool event(QEvent* event) override {
         if (event->type() != MessageEvent::message_type()) return QObject::event(event);
         auto* m = static_cast<MessageEvent*>(event);
-        if (detail::waiting())
+        if (m->modifiers >= 0)
+            deliver_input(m->window, m->message, m->wparam, m->lparam, Qt::KeyboardModifiers::fromInt(m->modifiers));
+        else if (detail::waiting())
             detail::hold_message(m->window, m->message, m->wparam, m->lparam);
         else
             call_procedure(m->window, m->message, m->wparam, m->lparam);
@@ -316,8 +335,7 @@ protected:
         g_keys_down.insert(vk);
         LParam lparam = 1 | (static_cast<LParam>(e->nativeScanCode() & 0xFF) << 16);
         if (repeat) lparam |= LParam{1} << 30;
-        ModifierScope scope(e->modifiers());
-        call_procedure(window_, WM_KEYDOWN, static_cast<WParam>(vk), lparam);
+        deliver_input(window_, WM_KEYDOWN, static_cast<WParam>(vk), lparam, e->modifiers());
     }
     void keyReleaseEvent(QKeyEvent* e) override {
         if (e->isAutoRepeat()) return;
@@ -339,12 +357,14 @@ protected:
         const WindowHandle h = w->handle;
         g_pointer_window = h;
         const QPointF p = h == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
-        ModifierScope scope(e->modifiers());
-        call_procedure(h, WM_SETCURSOR, handle_to_wparam(h), static_cast<LParam>(HTCLIENT | (WM_MOUSEMOVE << 16)));
+        if (!detail::waiting()) {  // the wait's cursor stays while the program is busy
+            ModifierScope scope(e->modifiers());
+            call_procedure(h, WM_SETCURSOR, handle_to_wparam(h), static_cast<LParam>(HTCLIENT | (WM_MOUSEMOVE << 16)));
+        }
         w = find_window(h);
         if (w && w->widget)
-            call_procedure(h, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()),
-                           point_lparam(w->widget, w->reported_width, w->reported_height, p));
+            deliver_input(h, WM_MOUSEMOVE, mouse_key_state(e->buttons(), e->modifiers()),
+                          point_lparam(w->widget, w->reported_width, w->reported_height, p), e->modifiers());
     }
 
     void wheelEvent(QWheelEvent* e) override {
@@ -354,13 +374,12 @@ protected:
         w->wheel_remainder += e->angleDelta().y();
         const double ratio = screen_ratio();
         const QPoint screen(to_device(e->globalPosition().x(), ratio), to_device(e->globalPosition().y(), ratio));
-        ModifierScope scope(e->modifiers());
         while ((w = find_window(window_)) && std::abs(w->wheel_remainder) >= WHEEL_DELTA) {
             const int delta = w->wheel_remainder > 0 ? WHEEL_DELTA : -WHEEL_DELTA;
             w->wheel_remainder -= delta;
             const WParam wparam = (static_cast<WParam>(static_cast<std::uint16_t>(delta)) << 16) |
                                   mouse_key_state(e->buttons(), e->modifiers());
-            call_procedure(window_, WM_MOUSEWHEEL, wparam, make_point_lparam(screen.x(), screen.y()));
+            deliver_input(window_, WM_MOUSEWHEEL, wparam, make_point_lparam(screen.x(), screen.y()), e->modifiers());
         }
         e->accept();
     }
@@ -391,7 +410,11 @@ private:
         if (width == w->reported_width && height == w->reported_height) return;
         w->reported_width = width;
         w->reported_height = height;
-        call_procedure(window_, WM_SIZE, SIZE_RESTORED, make_point_lparam(width, height));
+        // A layout now would draw the model while it is half read: the size comes once the wait is over.
+        if (detail::waiting())
+            detail::hold_message(window_, WM_SIZE, SIZE_RESTORED, make_point_lparam(width, height));
+        else
+            call_procedure(window_, WM_SIZE, SIZE_RESTORED, make_point_lparam(width, height));
     }
 
     WindowState* target_for_mouse() {
@@ -412,10 +435,8 @@ private:
         }
         g_pointer_window = w->handle;
         const QPointF p = w->handle == window_ ? e->position() : QPointF(w->widget->mapFromGlobal(e->globalPosition()));
-        ModifierScope scope(e->modifiers());
-        call_procedure(w->handle, base + static_cast<std::uint32_t>(kind),
-                       mouse_key_state(e->buttons(), e->modifiers()),
-                       point_lparam(w->widget, w->reported_width, w->reported_height, p));
+        deliver_input(w->handle, base + static_cast<std::uint32_t>(kind), mouse_key_state(e->buttons(), e->modifiers()),
+                      point_lparam(w->widget, w->reported_width, w->reported_height, p), e->modifiers());
     }
 
     WindowHandle window_;
@@ -558,6 +579,12 @@ bool post_message(WindowHandle window, std::uint32_t message, WParam wparam, LPa
     if (!dispatcher || !alive(window)) return false;
     QCoreApplication::postEvent(dispatcher, new MessageEvent(window, message, wparam, lparam));
     return true;
+}
+
+void detail::post_input(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam, int modifiers) {
+    QObject* dispatcher = g_dispatcher_raw.load();
+    if (dispatcher && alive(window))
+        QCoreApplication::postEvent(dispatcher, new MessageEvent(window, message, wparam, lparam, modifiers));
 }
 
 LResult default_window_procedure(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam) {

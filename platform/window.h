@@ -231,10 +231,14 @@ namespace detail {
 void start_window_layer();            // on the user-interface thread, once the application exists
 std::uint64_t close_request_count();  // WM_CLOSE deliveries so far
 void release_destroyed_windows();     // frees what destroyed windows left while their events were running
-// The window layer's view of a wait (message_loop's WaitScope): while one runs, posted messages are held back,
-// a close is noted instead of acted on, windows repaint from their last image and dropped files are refused.
+// The window layer's view of a wait (message_loop's WaitScope): while one runs, posted messages, input and size
+// changes are held back, a close is noted instead of acted on, windows repaint from their last image and dropped
+// files are refused.
 bool waiting();
 void hold_message(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam);
+// Input is held with the modifier keys of its event (the window layer's own encoding) and delivered with them.
+void hold_input(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam, int modifiers);
+void post_input(WindowHandle window, std::uint32_t message, WParam wparam, LParam lparam, int modifiers);
 void note_close_request(WindowHandle window);
 }  // namespace detail
 

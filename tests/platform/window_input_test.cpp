@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
@@ -223,6 +224,46 @@ TEST_F(WindowInput, WheelAccumulatesWholeNotchesAndPacksTheDeltaUnsigned) {
         EXPECT_EQ(words, c.words);
         destroy_window(w);
     }
+}
+
+// While long work waits, no key, button, move or wheel reaches a procedure, and a resize waits too; afterwards they
+// come in their order, each with the keys that were down with it, the moves in between folded into the last.
+TEST_F(WindowInput, InputDuringAWaitIsHeldAndComesAfterItWithItsKeys) {
+    short control_with_s = 0;
+    kz::test::message_hook() = [&](const kz::test::Seen& s) -> LResult {
+        if (s.message == WM_KEYDOWN && s.wparam == 'S') control_with_s = async_key_state(VK_CONTROL);
+        return 0;
+    };
+    std::vector<std::uint32_t> during;
+    {
+        WaitScope wait;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+        deliver(window_, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_S, Qt::NoModifier);
+        deliver(window_, &release);
+        for (int x : {3, 4, 5}) mouse(window_, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPointF(x, 9));
+        mouse(window_, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPointF(6, 9));
+        QWheelEvent wheel(QPointF(5, 5), widget(window_)->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        deliver(window_, &wheel);
+        widget(window_)->resize(150, 90);
+        QResizeEvent resized(QSize(150, 90), QSize(200, 100));
+        deliver(window_, &resized);
+        EXPECT_TRUE(serve_windows_while_waiting());
+        for (const auto& s : seen()) during.push_back(s.message);
+    }
+    EXPECT_EQ(during, std::vector<std::uint32_t>{}) << "nothing reached the procedure while waiting";
+    kz::test::pump_until([&] { return !seen_of(WM_SIZE).empty(); });
+    std::vector<std::uint32_t> after;
+    for (const auto& s : seen())
+        if (s.message != WM_PAINT && s.message != WM_ERASEBKGND) after.push_back(s.message);
+    EXPECT_EQ(after, (std::vector<std::uint32_t>{WM_KEYDOWN, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_MOUSEWHEEL, WM_SIZE}));
+    EXPECT_NE(control_with_s & 0x8000, 0) << "Ctrl+S stays Ctrl+S after the wait";
+    ASSERT_EQ(seen_of(WM_MOUSEMOVE).size(), 1u);
+    EXPECT_EQ(lparam_x(seen_of(WM_MOUSEMOVE)[0].lparam), 5);
+    ASSERT_EQ(seen_of(WM_SIZE).size(), 1u);
+    EXPECT_EQ(lparam_x(seen_of(WM_SIZE)[0].lparam), 150);
+    kz::test::message_hook() = nullptr;
 }
 
 TEST_F(WindowInput, WheelOverAChildReachesTheTopLevelThroughTheDefaultProcedure) {
