@@ -3,6 +3,8 @@
 // grow and the current file name).
 #include <strings.h>
 
+#include <functional>
+
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/attribute_records.h"
 #include "drawing2d/drawing_files.h"
@@ -13,17 +15,22 @@
 
 namespace kz::drawing2d {
 namespace {
+using KeepGoing = std::function<bool()>;
 struct DrawingFormat {
     const char* extension;
-    int (*read)(drawing_context*, const char*, int32_t);
+    // Only a text format takes long enough to be asked whether to go on.
+    int (*read)(drawing_context*, const char*, int32_t, const KeepGoing&);
     int (*write)(drawing_context*, const char*, int32_t);
     bool has_header;
 };
 
 const DrawingFormat kFormats[] = {
-    {".MPP", read_mpp, write_mpp, true},
-    {".MPW", read_mpw, write_mpw, true},
-    {".DXF", read_dxf, write_dxf, false},
+    {".MPP", [](drawing_context* c, const char* p, int32_t r, const KeepGoing&) { return read_mpp(c, p, r); },
+     write_mpp, true},
+    {".MPW", [](drawing_context* c, const char* p, int32_t r, const KeepGoing&) { return read_mpw(c, p, r); },
+     write_mpw, true},
+    {".DXF", [](drawing_context* c, const char* p, int32_t r, const KeepGoing& k) { return read_dxf(c, p, r, k); },
+     write_dxf, false},
 };
 
 const DrawingFormat* format_of(const PathParts& parts) {
@@ -66,11 +73,13 @@ int record_file(drawing_context* ctx, const PathParts& parts) {
 }
 }  // namespace
 
-int xlum_read(drawing_context* ctx, const char* path, int32_t row) {
+int xlum_read(drawing_context* ctx, const char* path, int32_t row) { return xlum_read(ctx, path, row, {}); }
+
+int xlum_read(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going) {
     if (row < 0) row = 0;
     PathParts parts = split_path(path);
     const DrawingFormat* format = format_of(parts);
-    if (!format || format->read(ctx, parts.joined().c_str(), row) != 1) return 0;
+    if (!format || format->read(ctx, parts.joined().c_str(), row, keep_going) != 1) return 0;
     drop_cut_records(ctx, row);
     // A file may hold arcs with equal angles, which no writer makes: they are dropped.
     for_equal_angle_arcs(ctx, row, [&](int32_t r) { ctx->c1[r] = ctx->c1[r + 1] = 0; });

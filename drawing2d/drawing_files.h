@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "drawing2d/drawing_context.h"
@@ -16,6 +17,9 @@ constexpr int kMpwRowBytes = 28;
 // Row 0 replaces the drawing's records and settings; a row above 0 merges the file's records from there. 1 on
 // success; 0 (the drawing unchanged) on failure.
 int xlum_read(drawing_context* ctx, const char* path, int32_t row);
+// As above, asking `keep_going` while a long text file is read: once it says stop, the file is read as though it
+// ended there. The viewer's long work passes one; host programs call the plain form.
+int xlum_read(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going);
 // Writes the records from `row` to the data end; 1 on success; 0 on failure, which leaves any existing file as
 // it was.
 int xlum_write(drawing_context* ctx, const char* path, int32_t row, double mpp_unit);

@@ -2,6 +2,7 @@
 // ".DXF", and the conversion table beside the program that extends their line-type and colour maps.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,10 @@
 namespace kz::drawing2d {
 
 // 1, or 0 when the file cannot be read or is a binary DXF. Row 0 resets the settings and fits the scale and
-// origin to the file's limits; a merge keeps them.
+// origin to the file's limits; a merge keeps them. `keep_going` is asked between entities: once it says stop, the
+// file is read as though it ended there.
 int read_dxf(drawing_context* ctx, const char* path, int32_t row);
+int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going);
 // 1, or 0 when there is nothing to write, the file cannot be written, or Escape stopped it.
 int write_dxf(drawing_context* ctx, const char* path, int32_t row);
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,8 +43,8 @@ struct Pair {
 };
 
 // The file as group-code and value pairs. Blank lines are passed over only where a group code is expected, so an
-// empty value keeps its place.
-std::vector<Pair> split_pairs(std::string_view bytes) {
+// empty value keeps its place. A stop asked for by `keep_going` ends the pairs there, as the file's end would.
+std::vector<Pair> split_pairs(std::string_view bytes, const std::function<bool()>& keep_going) {
     std::vector<Pair> pairs;
     std::size_t at = 0;
     auto next_line = [&](std::string_view* line) {
@@ -58,6 +59,7 @@ std::vector<Pair> split_pairs(std::string_view bytes) {
     };
     std::string_view code, value;
     while (next_line(&code)) {
+        if ((pairs.size() & 0xFFFF) == 0xFFFF && keep_going && !keep_going()) break;
         if (code.find_first_not_of(" \t") == std::string_view::npos) continue;
         if (!next_line(&value)) value = {};
         pairs.push_back({std::atoi(std::string(code).c_str()), value});
@@ -101,6 +103,9 @@ struct dxf_reader {
     std::string charset;
     // Pairs read inside blocks so far: nested inserts multiply, and a crafted file must not run for ever.
     std::size_t block_pairs = 0;
+    // Asked between entities; once it says stop, the entities end there, as at the file's end.
+    const std::function<bool()>* keep_going = nullptr;
+    bool stopped = false;
 };
 
 namespace {
@@ -671,6 +676,9 @@ std::size_t read_entity_section(drawing_context* ctx, dxf_reader* st, std::size_
     const std::vector<Pair>& pairs = *st->pairs;
     for (; i < pairs.size(); ++i) {
         const Pair& p = pairs[i];
+        if (p.code == 0 && !st->stopped && st->keep_going && *st->keep_going && !(*st->keep_going)())
+            st->stopped = true;
+        if (st->stopped) break;
         if (p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || (st->depth > 0 && p.value == "ENDBLK"))) {
             read_dxf_entities(ctx, 0, "", st);
             return i + 1;
@@ -849,7 +857,9 @@ double fitted_plot_scale(double scale, double span) {
     return scale;
 }
 
-int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
+int read_dxf(drawing_context* ctx, const char* path, int32_t row) { return read_dxf(ctx, path, row, {}); }
+
+int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going) {
     std::string bytes, why;
     if (!kz::platform::read_whole_file(path ? path : "", &bytes, kz::platform::kMaxReadBytes, &why)) return 0;
     if (bytes.rfind("AutoCAD Binary DXF", 0) == 0) {
@@ -858,8 +868,9 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
     }
     if (row < 0) row = 0;
     std::unique_ptr<dxf_reader> st(new_dxf_reader());
-    const std::vector<Pair> pairs = split_pairs(bytes);
+    const std::vector<Pair> pairs = split_pairs(bytes, keep_going);
     st->pairs = &pairs;
+    st->keep_going = &keep_going;
     st->row = row;
     read_conversion_table(ctx, st.get());
     find_text_coding(pairs, st.get());

@@ -58,7 +58,9 @@ void make_room(List& list, int n) {
 // One pass over the chunks, building what the file holds; apply() hands it to the modeller.
 class Om3Parse {
 public:
-    explicit Om3Parse(bool single) : single_(single) { streams_.emplace_back(); }
+    Om3Parse(bool single, const CO3duReadMesh3::KeepGoing& keep_going) : single_(single), keep_going_(keep_going) {
+        streams_.emplace_back();
+    }
 
     bool Run(std::string_view bytes, std::string& error);
     void Apply(CO3duModelar& modeller, CO3duPosList& added);
@@ -114,7 +116,15 @@ private:
     }
     void TrimSet();
 
+    // False once the caller asked to stop: the chunks from here on are left as a file's end would leave them.
+    bool GoOn() {
+        if (!stopped_ && keep_going_ && !keep_going_()) stopped_ = true;
+        return !stopped_;
+    }
+
     bool single_;
+    const CO3duReadMesh3::KeepGoing& keep_going_;
+    bool stopped_ = false;
     std::string_view bytes_;
     std::size_t offset_ = 0;
     std::string error_;
@@ -190,6 +200,7 @@ bool Om3Parse::ReadVertices() {
         out = set.vertices.GetData() + vertices_used_;
     }
     for (int i = 0; i < run; ++i) {
+        if (i > 0 && !GoOn()) break;
         if (i > 0) offset_ += std::size_t(om3_get<std::int32_t>(data + offset_ + 4));
         if (om3_get<std::int32_t>(data + offset_ + 4) < kOm3VertexSize) return Fail(offset_, "vertex chunk too short");
         if (!out) continue;
@@ -438,7 +449,7 @@ bool Om3Parse::Run(std::string_view bytes, std::string& error) {
     bytes_ = bytes;
     const auto* data = reinterpret_cast<Bytes>(bytes.data());
     const std::size_t total = bytes.size();
-    for (offset_ = 0; offset_ < total;) {
+    for (offset_ = 0; offset_ < total && GoOn();) {
         if (total - offset_ < kOm3ChunkHead) {
             error = "byte " + std::to_string(offset_) + ": chunk head cut off";
             return false;
@@ -453,6 +464,7 @@ bool Om3Parse::Run(std::string_view bytes, std::string& error) {
             error = error_;
             return false;
         }
+        if (stopped_) break;
         // A reader of a run of chunks has moved offset_ to the run's last one.
         offset_ += std::size_t(om3_get<std::int32_t>(data + offset_ + 4));
     }
@@ -502,31 +514,32 @@ int CO3duReadMesh3::CheckHeder(const char* path) {
 }
 
 int CO3duReadMesh3::ReadData(CO3duModelar& modeller, std::string_view bytes, CO3duPosList& added, int single,
-                             std::string& error) {
+                             std::string& error, const KeepGoing& keep_going) {
     if (bytes.empty()) {
         error = "empty file";
         return 0;
     }
-    Om3Parse parse(single != 0);
+    Om3Parse parse(single != 0, keep_going);
     if (!parse.Run(bytes, error)) return 0;
     parse.Apply(modeller, added);
     return 1;
 }
 
 int CO3duReadMesh3::ReadFile(CO3duModelar& modeller, const char* path, CO3duPosList& added, int single,
-                             std::string* error) {
+                             std::string* error, const KeepGoing& keep_going) {
     std::string bytes, why;
     if (!path) return report(path, "no file name", error);
     if (!kz::platform::read_whole_file(path, &bytes, kz::platform::kMaxReadBytes, &why))
         return report(path, why.empty() ? "cannot be read" : why, error);
     if (!header_ok(bytes)) return report(path, "not an OM3 file of a version this program reads", error);
     std::string reason;
-    if (!ReadData(modeller, bytes, added, single, reason)) return report(path, reason, error);
+    if (!ReadData(modeller, bytes, added, single, reason, keep_going)) return report(path, reason, error);
     return 1;
 }
 
-_OfuPosition* CO3duReadMesh3::ReadFile_Singlepos(CO3duModelar& modeller, const char* path, std::string* error) {
+_OfuPosition* CO3duReadMesh3::ReadFile_Singlepos(CO3duModelar& modeller, const char* path, std::string* error,
+                                                 const KeepGoing& keep_going) {
     CO3duPosList added;
-    if (!ReadFile(modeller, path, added, 1, error) || added.GetSize() == 0) return nullptr;
+    if (!ReadFile(modeller, path, added, 1, error, keep_going) || added.GetSize() == 0) return nullptr;
     return added[0];
 }

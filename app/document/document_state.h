@@ -2,6 +2,7 @@
 // into it, the interpreter's pending lines and pushref names, the answers about programs, and the model's tables.
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -125,6 +126,11 @@ struct DocumentState {
     LoadGuard guard;                            // the running open's budgets and block nesting
     int placing_at_end = 0;                     // 1 while OpenModel reads: its one pass over the tree places every item
     kz::scene::XTrunk* reading_unit = nullptr;  // the item whose unit file is being read; null: none
+
+    // Long work on the user-interface thread (XView::KeepWorking): when it last served the windows, and whether a
+    // close came meanwhile that the program has not yet returned to its loop for.
+    std::chrono::steady_clock::time_point windows_served{};
+    bool close_pending = false;
 
     // What the interpreter keeps between lines.
     std::vector<std::string> pending_lines;  // unrecognised lines waiting for the next item or shape

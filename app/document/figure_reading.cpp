@@ -135,7 +135,7 @@ int XView::OpenModelFile(const char* path, int as_new) {
     TruncateReferenceStack(1);
     if (fnd::has_extension(local, ".om3")) {
         if (output.bridge) {
-            output.bridge->LoadMeshFile(local);
+            output.bridge->LoadMeshFile(local, [this] { return KeepWorking(); });
             output.bridge->device_dirty = 1;
         }
         // A mesh opened as the model is the scene: it shows (a figure set's settings, applied next, may hide it).
@@ -326,8 +326,13 @@ int XView::apply_figure_bytes(std::string* bytes, const char* unit) {
     const std::size_t size = bytes->size();
     std::size_t pos = 0;
     int line_number = 0, skipped = 0;
-    // A stopped open reads no further line.
-    while (pos < size && !document.guard.stopped()) {
+    // A stopped open (or a close of the window meanwhile) reads no further line.
+    bool stopped = false;
+    while (pos < size) {
+        if (!KeepWorking()) {
+            stopped = true;
+            break;
+        }
         std::size_t end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n') ++end;
         ++line_number;
@@ -349,8 +354,9 @@ int XView::apply_figure_bytes(std::string* bytes, const char* unit) {
         pos = end + 1;
         if (pos < size && (data[pos] == '\r' || data[pos] == '\n') && data[pos] != first) ++pos;
     }
-    // The lines a stopped open left unread count as skipped too.
-    if (pos < size && document.guard.stopped()) ++skipped;
+    // The lines a stopped open left unread count as skipped too, and so does a line the stop cut short (a "dup"
+    // that made only some of its copies, a unit read in part): what was read holds less than the text.
+    if (stopped || document.guard.stopped()) ++skipped;
     // Unknown lines after the file's last item wait for no item of this file: the unit being read keeps them for
     // the end of its file when saved, and they join no item of the next file read (another unit, the next model).
     if (document.reading_unit && document.unit_nesting > 0)

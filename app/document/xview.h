@@ -240,6 +240,9 @@ public:
     void ApplyTrunkTransparency(int trunk_index) override;
     void ApplyTrunkAppearance(int unused, XTrunk* trunk) override;
     kz::crt::GlobalHandle RenderToDib(int width, int height) override;
+    // Long work asks this between its steps: false once it should stop where it is (a close came, or the open is
+    // stopped). About every 50 ms it serves the windows: they repaint their last image and a close is taken.
+    bool KeepWorking() override;
     int TrunkCount() override { return trunk_count(); }
     XTrunk* TrunkAt(int index) override;
     XTrunk* CurrentTrunk() override { return TrunkAt(document.current_trunk_index); }

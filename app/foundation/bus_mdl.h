@@ -2,6 +2,7 @@
 // modeller primitive, draws, renders into pixels, picks, and makes the ground grid and the axis marker.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -110,7 +111,8 @@ public:
     int WriteBmpFile(const char* path, kz::crt::GlobalHandle dib);
     // The DIB stays the caller's; transparent is a COLORREF or -1. 1 when the file was written.
     int WritePngFile(const char* path, kz::crt::GlobalHandle dib, std::int32_t transparent);
-    void LoadMeshFile(const char* path);
+    // The mesh file as the one mesh shape; `keep_going` is asked while it is read (false: what was read stays).
+    void LoadMeshFile(const char* path, const std::function<bool()>& keep_going = {});
 
     // --- Text labels and text textures (bus_mdl_labels.cpp, bus_mdl_text_textures.cpp) -------------------
     int TextLabelCommand(const char* command);

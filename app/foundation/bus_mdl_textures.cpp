@@ -174,14 +174,14 @@ int CBusMDL::LoadResourceTexture(const char* name, const ResourceModule* module)
     return static_cast<int>(id);
 }
 
-void CBusMDL::LoadMeshFile(const char* path) {
+void CBusMDL::LoadMeshFile(const char* path, const std::function<bool()>& keep_going) {
     if (!modeller) return;
     if (mesh_shape) {
         modeller->RemoveShapeAt(mesh_shape);
         mesh_shape = nullptr;
     }
     // A file that cannot be read leaves no mesh shape; the reader says why on stderr.
-    mesh_shape = CO3duReadMesh3::ReadFile_Singlepos(*modeller, path);
+    mesh_shape = CO3duReadMesh3::ReadFile_Singlepos(*modeller, path, nullptr, keep_going);
 }
 
 }  // namespace kz::foundation

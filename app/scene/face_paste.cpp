@@ -163,9 +163,11 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     if (face_index < 0 || face_index >= face_count()) return 0;
     char local[1024] = {};
     if (!v->FindDataFile(entry->source, local)) return 0;
+    // A large drawing takes long to read and lay out: the view may stop it, keeping what was laid so far.
+    const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
-    if (!d || !read_drawing_file(d, local, 0)) return 0;
+    if (!d || !read_drawing_file(d, local, 0, keep_going)) return 0;
     XLeaf* face = faces[face_index];
     const DrawingUnits units = drawing_units(d);
     const double size = entry->size > 0.0 ? entry->size : units.scale;
@@ -182,7 +184,7 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
         transform_point(shape_point, p, frame.data());
         out.insert(out.end(), shape_point, shape_point + 3);
     };
-    for_each_drawn_record(d, [&](int row, int type, int pen) {
+    for_each_drawn_record(d, keep_going, [&](int row, int type, int pen) {
         if (type == kz::drawing2d::kTypeLine) {
             add_point(pens[pen], d->c4[row], d->c5[row]);
             add_point(pens[pen], d->c6[row], d->c7[row]);

@@ -21,7 +21,8 @@ OpenedDrawing::~OpenedDrawing() {
     zolt_close(handle_);
 }
 
-int read_drawing_file(drawing_context* drawing, const char* file_name, int row) {
+int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
+                      const std::function<bool()>& keep_going) {
     if (!drawing || !file_name) return 0;
     // Files are read whole up to the common cap; a drawing beyond it is not even opened, and the user is told.
     kz::platform::FileInfo info;
@@ -30,7 +31,7 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row) 
                      kz::platform::kMaxReadBytes >> 20);
         return 0;
     }
-    return xlum_read(drawing, file_name, row);
+    return xlum_read(drawing, file_name, row, keep_going);
 }
 
 DrawingUnits drawing_units(const drawing_context* d) {
@@ -43,10 +44,12 @@ DrawingUnits drawing_units(const drawing_context* d) {
     return u;
 }
 
-void for_each_drawn_record(const drawing_context* d, const std::function<void(int row, int type, int pen)>& visit) {
+void for_each_drawn_record(const drawing_context* d, const std::function<bool()>& keep_going,
+                           const std::function<void(int row, int type, int pen)>& visit) {
     if (!d || !d->c1) return;
     for (int row = 0; row <= d->mat && row_code_u(d, row) != kEndCode; ++row) {
         if (row_code(d, row) <= 0) continue;
+        if (keep_going && !keep_going()) return;
         const int type = row_type(d, row), layer = row_layer(d, row);
         if (type != kTypeLine && type != kTypeText && type != kTypeKanjiText) continue;
         if (!d->disp_layer[layer]) continue;

@@ -27,8 +27,10 @@ private:
 };
 
 // Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read. A file
-// larger than the read cap (kMaxReadBytes) is refused with a line on standard error naming it.
-int read_drawing_file(drawing_context* drawing, const char* file_name, int row);
+// larger than the read cap (kMaxReadBytes) is refused with a line on standard error naming it. A stop from
+// `keep_going` leaves what was read, as a file that ends there would.
+int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
+                      const std::function<bool()>& keep_going = {});
 
 // Origin, unit factor (real units per drawing unit) and scale of a drawing (a scale below 1e-8 counts as 100).
 struct DrawingUnits {
@@ -38,8 +40,9 @@ struct DrawingUnits {
 };
 DrawingUnits drawing_units(const drawing_context* drawing);
 
-// Every line and text record on a displayed layer, in order, with its pen (16 or more counts as 15).
-void for_each_drawn_record(const drawing_context* drawing,
+// Every line and text record on a displayed layer, in order, with its pen (16 or more counts as 15); the walk
+// ends early once `keep_going`, asked before each record, says stop.
+void for_each_drawn_record(const drawing_context* drawing, const std::function<bool()>& keep_going,
                            const std::function<void(int row, int type, int pen)>& visit);
 // The fields of the text record at `row` with its string in `text`; false for no text or an empty one.
 bool text_record_of(drawing_context* drawing, int row, DrawingTextRecord* out, char* text, std::size_t capacity);

@@ -68,6 +68,10 @@ public:
     virtual void GetClockTime(SystemTime* out) = 0;
     // A new movable 24-bit packed DIB of the view at that size, or null; the caller owns it.
     virtual kz::crt::GlobalHandle RenderToDib(int width, int height) = 0;
+    // Asked again and again by long work on the user-interface thread (reading a drawing and laying it on a face):
+    // false once the work should stop where it is (the window is being closed, or the open is stopped). The viewer
+    // serves its windows meanwhile.
+    virtual bool KeepWorking() = 0;
 
     // --- View values read by the scene ---------------------------------------------------------------------
 

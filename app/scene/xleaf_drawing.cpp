@@ -78,11 +78,12 @@ int XLeaf::LoadPastedDrawing(const char* file_name) {
     XViewServices* v = owner ? owner->view() : nullptr;
     char local[1024] = {};
     if (!v || !v->FindDataFile(file_name, local)) return 0;
+    const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
-    if (!d || !read_drawing_file(d, local, 0)) return 0;
+    if (!d || !read_drawing_file(d, local, 0, keep_going)) return 0;
     std::vector<double> segments;
-    for_each_drawn_record(d, [&](int row, int type, int pen) {
+    for_each_drawn_record(d, keep_going, [&](int row, int type, int pen) {
         if (type == kz::drawing2d::kTypeLine) {
             const double line[6] = {static_cast<double>(d->c4[row]), static_cast<double>(d->c5[row]), kPastedZ,
                                     static_cast<double>(d->c6[row]), static_cast<double>(d->c7[row]), kPastedZ};

@@ -107,6 +107,7 @@ public:
     void MakeStampName(char* buffer) override { std::strcpy(buffer, "z-20260101-000000-000-00"); }
     void ParseNumberRanges(const char* text) override { calls.push_back(std::string("ParseNumberRanges ") + text); }
     int InNumberRanges(int) override { return 1; }
+    bool KeepWorking() override { return true; }
     void GetClockTime(SystemTime* out) override { *out = SystemTime{}; }
     kz::crt::GlobalHandle RenderToDib(int, int) override { return nullptr; }
 

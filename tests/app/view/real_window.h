@@ -91,7 +91,8 @@ inline ScreenArea settled(Display* display, PixelTest test = is_red,
 
 inline bool xdotool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
 
-// Starts folder/kzview on the model with Qt's scale factor; its standard error goes to folder/stderr.txt.
+// Starts folder/kzview on the model (none: an empty name) with Qt's scale factor; its standard error goes to
+// folder/stderr.txt.
 inline pid_t start_program(const std::string& folder, const std::string& model, const char* scale = "1") {
     const pid_t pid = fork();
     if (pid == 0) {
@@ -99,7 +100,10 @@ inline pid_t start_program(const std::string& folder, const std::string& model, 
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         setenv("QT_SCALE_FACTOR", scale, 1);
         const std::string program = folder + "/kzview";
-        execl(program.c_str(), program.c_str(), model.c_str(), static_cast<char*>(nullptr));
+        if (model.empty())
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(program.c_str(), program.c_str(), model.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
@@ -123,8 +127,8 @@ inline void stop_program(pid_t pid) {
     wait_program(pid, 10);
 }
 
-// The first top-level window whose name begins "KZ3Dview", or 0.
-inline Window find_main_window(Display* display, std::string* name) {
+// The first top-level window whose name begins "KZ3Dview" (or `prefix`), or 0.
+inline Window find_main_window(Display* display, std::string* name, const char* prefix = "KZ3Dview") {
     Window root_return, parent_return, *children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent_return, &children, &count)) return 0;
@@ -132,7 +136,7 @@ inline Window find_main_window(Display* display, std::string* name) {
     for (unsigned i = 0; i < count && !found; ++i) {
         char* window_name = nullptr;
         if (XFetchName(display, children[i], &window_name) && window_name) {
-            if (std::string(window_name).rfind("KZ3Dview", 0) == 0) {
+            if (std::string(window_name).rfind(prefix, 0) == 0) {
                 found = children[i];
                 *name = window_name;
             }

@@ -1,0 +1,53 @@
+// The viewer's side of long work on the user-interface thread (reading figure, mesh and drawing files, laying a
+// drawing on a face): every step asks whether to go on, and every few dozen milliseconds the windows are served.
+#include <chrono>
+
+#include "app/document/xview.h"
+#include "platform/crt/c_numbers.h"
+#include "platform/message_loop.h"
+
+#ifdef KZ_TEST_HOOKS
+#include <cstdlib>
+#endif
+
+namespace kz::view {
+
+namespace {
+
+// Often enough that the window answers a close at once and repaints while it is dragged over.
+constexpr auto kServeEvery = std::chrono::milliseconds(50);
+
+#ifdef KZ_TEST_HOOKS
+// Test builds only: a pause in every step, so that a small file keeps the program as busy as a huge one would.
+int work_delay_for_testing() {
+    static const int ms = [] {
+        const char* value = std::getenv("KZVIEW_TEST_WORK_DELAY_MS");
+        return value ? kz::crt::c_atoi(value) : 0;
+    }();
+    return ms;
+}
+#endif
+
+}  // namespace
+
+bool XView::KeepWorking() {
+    if (document.guard.stopped()) return false;
+#ifdef KZ_TEST_HOOKS
+    if (const int ms = work_delay_for_testing(); ms > 0) kz::platform::sleep_milliseconds(static_cast<unsigned>(ms));
+#endif
+    const auto now = std::chrono::steady_clock::now();
+    // A close already asked for is asked about again at every step, until the program is back in its loop.
+    if (!document.close_pending && now - document.windows_served < kServeEvery) return true;
+    document.windows_served = now;
+    {
+        // The windows repaint their last image (never the model half built) and a close is noted; input and
+        // messages wait until the work is done.
+        kz::platform::WaitScope wait;
+        document.close_pending = !kz::platform::serve_windows_while_waiting();
+    }
+    if (!document.close_pending) return true;
+    document.guard.stop(nullptr, "the window was closed");
+    return false;
+}
+
+}  // namespace kz::view
