@@ -20,6 +20,7 @@
 #include "app/view/program_entry.h"
 #include "box_models.h"
 #include "platform/file_system.h"
+#include "platform/memory_status.h"
 #include "platform/window.h"
 
 namespace {
@@ -77,6 +78,8 @@ int viewer(const char* fig) {
         const kz::view::XView* v = kz::view::g_view;
         if (v && v->trunk_count() > 1 && !v->output.redraws_held) _exit(0);
     });
+    // The largest model is measured whole, past the half of the machine's memory a user's open may take.
+    kz::view::set_default_open_memory(kz::platform::physical_memory_bytes());
     const std::string path = kz::platform::from_native_path(std::filesystem::absolute(fig).string());
     kz::view::WinMain(nullptr, nullptr, path.c_str(), 1);
     return 3;  // the loop ended without a frame

@@ -2,8 +2,25 @@
 #include "app/document/load_guard.h"
 
 #include "app/document/document_state.h"
+#include "platform/memory_status.h"
 
 namespace kz::view {
+
+namespace {
+
+std::uint64_t g_default_open_memory = 0;  // 0: half of physical memory
+
+std::string mib_text(std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
+
+}  // namespace
+
+std::uint64_t default_open_memory() {
+    if (g_default_open_memory) return g_default_open_memory;
+    const std::uint64_t physical = kz::platform::physical_memory_bytes();
+    return physical ? physical / 2 : std::uint64_t(4) << 30;
+}
+
+void set_default_open_memory(std::uint64_t bytes) { g_default_open_memory = bytes; }
 
 void LoadGuard::begin(const char* name) {
     if (depth_++ > 0) return;
@@ -13,6 +30,9 @@ void LoadGuard::begin(const char* name) {
     refused_blocks_ = 0;
     deep_reported_ = false;
     why_.clear();
+    // What the previous model frees while this one opens makes room for it: the floor follows it down.
+    memory_floor_ = kz::platform::memory_in_use();
+    memory_checked_ = std::chrono::steady_clock::now();
 }
 
 void LoadGuard::end() {
@@ -37,13 +57,25 @@ bool LoadGuard::add_items(int count) {
     if (!opening()) return true;
     items_ += count;
     if (items_ > budget.items) stop(nullptr, "more than " + std::to_string(budget.items) + " items");
-    return !stopped();
+    return check_memory();
 }
 
 bool LoadGuard::add_shapes(long long count) {
     if (!opening()) return true;
     shapes_ += count;
     if (shapes_ > budget.shapes) stop(nullptr, "more than " + std::to_string(budget.shapes) + " shapes");
+    return check_memory();
+}
+
+bool LoadGuard::check_memory() {
+    if (!opening() || stopped()) return !stopped();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - memory_checked_ < std::chrono::milliseconds(2)) return true;
+    memory_checked_ = now;
+    const std::uint64_t in_use = kz::platform::memory_in_use();
+    if (in_use < memory_floor_) memory_floor_ = in_use;
+    if (in_use - memory_floor_ > budget.memory_bytes)
+        stop(nullptr, "more than " + mib_text(budget.memory_bytes) + " of memory");
     return !stopped();
 }
 

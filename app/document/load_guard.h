@@ -1,6 +1,8 @@
-// What one open may expand to, and how deep its blocks may nest: a model that asks for more is stopped with one
-// line on standard error, and what was read so far stays. Real buildings stay far below these.
+// What one open may expand to, in counts and in memory, and how deep its blocks may nest: a model that asks for
+// more is stopped with one line on standard error, and what was read so far stays. Real buildings stay far below.
 #pragma once
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace kz::view {
@@ -11,6 +13,12 @@ inline constexpr long long kMaxOpenShapes = 2000000;
 // Reference levels ("{" blocks and the two of each unit) open at once; a deeper "{" is read at this depth.
 inline constexpr int kMaxBlockNesting = 256;
 
+// The memory an open may add (kz::platform::memory_in_use grown above the lowest figure seen since the open
+// began): half of the machine's physical memory unless set otherwise for the whole process.
+std::uint64_t default_open_memory();
+// A program that opens models larger than a user's on purpose (a benchmark) raises it before its views are made.
+void set_default_open_memory(std::uint64_t bytes);
+
 class LoadGuard {
 public:
     // The limits of one open; lowered only where many opens must run quickly (the fuzz harness, tests).
@@ -18,6 +26,7 @@ public:
         int unit_loads = kMaxUnitLoads;
         int items = kMaxOpenItems;
         long long shapes = kMaxOpenShapes;
+        std::uint64_t memory_bytes = default_open_memory();
     };
     Budget budget;
 
@@ -31,6 +40,9 @@ public:
     bool add_unit(const char* name);
     bool add_items(int count);
     bool add_shapes(long long count);
+    // Looks at the memory the open has added (at most every few milliseconds; the look costs a system call) and
+    // stops the open once it is past the budget; false once it is stopped.
+    bool check_memory();
     // Stops the open for `why` (the first reason is the one reported), naming `name` or else the opened file.
     void stop(const char* name, const std::string& why);
     // A "{" past the nesting limit: refused, and its "}" swallowed later; the first one of an open is reported.
@@ -47,6 +59,8 @@ private:
     long long shapes_ = 0;
     int refused_blocks_ = 0;
     bool deep_reported_ = false;
+    std::uint64_t memory_floor_ = 0;  // the least memory in use seen since the open began
+    std::chrono::steady_clock::time_point memory_checked_{};
     std::string why_;
     std::string name_;
 };

@@ -35,6 +35,8 @@ bool XView::KeepWorking() {
 #ifdef KZ_TEST_HOOKS
     if (const int ms = work_delay_for_testing(); ms > 0) kz::platform::sleep_milliseconds(static_cast<unsigned>(ms));
 #endif
+    // A model that outgrows its memory budget is stopped like one that outgrows its counts.
+    if (!document.guard.check_memory()) return false;
     const auto now = std::chrono::steady_clock::now();
     // A close already asked for is asked about again at every step, until the program is back in its loop.
     if (!document.close_pending && now - document.windows_served < kServeEvery) return true;

@@ -65,7 +65,7 @@ kz::view::XView* fuzz_view() {
         // A hundredth of a viewer's budgets: an input that spends them all costs a second under the sanitizers and
         // the fuzzer's counters, not a minute and gigabytes, and the budgets themselves work the same.
         v->document.guard.budget = {kz::view::kMaxUnitLoads / 100, kz::view::kMaxOpenItems / 100,
-                                    kz::view::kMaxOpenShapes / 100};
+                                    kz::view::kMaxOpenShapes / 100, kz::view::default_open_memory() / 100};
         plat::create_directory(v->document.work_folder);
         return v;
     }();

@@ -9,11 +9,14 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/scene/xtrunk.h"
+#include "app/view/program_entry.h"
 #include "document_fixture.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
@@ -50,7 +53,26 @@ std::set<std::string> listing(const fs::path& root, const fs::path& skip) {
     return out;
 }
 
-using HostileModels = DocumentTest;
+// Every file below the folder with its bytes.
+std::map<std::string, std::string> files_below(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) out[e.path().string()] = read_all(e.path().string());
+    return out;
+}
+
+class HostileModels : public DocumentTest {
+protected:
+    // The key the user saves with, as the main window hands it to the view.
+    void press_ctrl_s() {
+        XView* const kept = g_view;
+        g_view = view;
+        kz::platform::set_forced_key_state(kz::platform::VK_CONTROL, 1);
+        MainWindowProc(parent_window, kz::platform::WM_KEYDOWN, 'S', 0);
+        kz::platform::set_forced_key_state(kz::platform::VK_CONTROL, -1);
+        g_view = kept;
+    }
+};
 
 TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
     const std::string dir = fresh_folder("budgets");
@@ -75,18 +97,26 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
     const std::string dup = "dup,1,1,0,0,0,0,100,100,1,0,0,0,0,0,0,0,0,1";
     write_file(dir + "/grid.fig", lines({trunk_line("a"), "{", trunk_line("b"), dup, "}", dup}));
     write_file(dir + "/shapes.fig", lines({trunk_line("a"), shape_line("1"), shape_line("2"), shape_line("3"), dup}));
+    // Fewer shapes than the budget allows, in two units, but more memory.
+    std::string boxes;
+    for (int i = 0; i < 900; ++i) boxes += shape_line("b" + std::to_string(i)) + "\r\n";
+    write_file(dir + "/boxes.fig", boxes);
+    write_file(dir + "/memory.fig", lines({trunk_line("first", "#frefer=boxes.fig"),
+                                           trunk_line("second", "#frefer=boxes.fig"), shape_line("last")}));
     const struct {
         const char* file;
         const char* stop;  // the budget named in the one line (null: none is reached)
         int items;         // items kept (-1: not checked)
+        std::uint64_t memory = std::uint64_t(1) << 40;
     } cases[] = {{"fan0.fig", "unit files", -1},
                  {"self.fig", nullptr, 8 + 8 * 8},
                  {"grid.fig", "items", 3000},
-                 {"shapes.fig", "shapes", -1}};
+                 {"shapes.fig", "shapes", -1},
+                 {"memory.fig", "MiB of memory", -1, std::uint64_t(4) << 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         // The budgets of an open, smaller than a viewer's so that the test runs quickly.
-        view->document.guard.budget = {300, 3000, 2000};
+        view->document.guard.budget = {300, 3000, 2000, c.memory};
         testing::internal::CaptureStderr();
         EXPECT_EQ(view->OpenModelFile(windows_form(dir + "/" + c.file).c_str(), 1), 1);
         const std::string errors = testing::internal::GetCapturedStderr();
@@ -99,6 +129,17 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
         if (c.items >= 0) {
             EXPECT_EQ(view->trunk_count() - 1, c.items);
         }
+        if (!c.stop) continue;
+        // A file the stop cut short is never written back: one edit of the first item and Ctrl+S leave every
+        // file as it was.
+        const std::map<std::string, std::string> before = files_below(dir);
+        const double to[3] = {125.5, 0, 0};
+        view->TrunkAt(1)->SetPlacement(to, nullptr);
+        press_ctrl_s();
+        std::vector<std::string> changed;
+        for (const auto& [path, bytes] : files_below(dir))
+            if (!before.count(path) || before.at(path) != bytes) changed.push_back(path);
+        EXPECT_TRUE(changed.empty()) << changed.front();
     }
 }
 
