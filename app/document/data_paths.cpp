@@ -149,7 +149,10 @@ int XView::ResolveDataPath(const char* url, char* local_name) {
     bool cancelled = false;
     const int fetched = fetch_url(url, cache.c_str(), root, &document.last_download_error, &cancelled);
     // The window is closing: the rest of the open would only hold it up.
-    if (cancelled) document.guard.stop(url, "the window was closed during a download");
+    if (cancelled) {
+        document.close_pending = true;
+        document.guard.stop(url, "the window was closed during a download");
+    }
     return fetched;
 }
 

@@ -89,6 +89,9 @@ int XView::OpenModel(const char* path) {
     const int r = OpenModelFile(path, 1);
     document.placing_at_end = 0;
     if (r <= 0) return r;
+    // The window is being closed: placing what was read, fitting the eye to it and drawing it would only hold the
+    // close up.
+    if (document.close_pending) return r;
     SendTitle();
     if (XTrunk* root = TrunkAt(0)) {
         ClearChangedFlags(root);
@@ -111,6 +114,8 @@ int XView::OpenModel(const char* path) {
 
 int XView::OpenModelFile(const char* path, int as_new) {
     if (!path || !*path) return 0;
+    // A close noted before belongs to work the program has come back from (or it would not open anything now).
+    if (!document.guard.opening()) document.close_pending = false;
     // The open's budgets run from here to every return.
     struct OpenScope {
         LoadGuard& guard;
@@ -169,6 +174,8 @@ int XView::OpenModelFile(const char* path, int as_new) {
         document.data_file_name = fnd::set_heap_string(document.data_file_name, file, nullptr, -1);
     }
     if (output.bridge) output.bridge->device_dirty = 1;
+    // Nobody will see what was read when the window is being closed.
+    if (document.close_pending) return 1;
     ApplyVisibility();
     CountScene();
     return 1;

@@ -147,10 +147,13 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     plat::move_window(g_main_window, 0, 0, screen.right, screen.bottom, true);
 
     ChooseStartFile(g_view, program_folder, start_name, command_line);
-    g_view->FireStartActions();
-    // The start file's model and settings show at once, not only at the first tick or input.
-    g_view->output.redraws_held = 0;
-    g_view->Redraw(g_view->output.held_redraw_flag);
+    // A close that came while the start model opened ends the program before its first frame.
+    if (!g_view->document.close_pending) {
+        g_view->FireStartActions();
+        // The start file's model and settings show at once, not only at the first tick or input.
+        g_view->output.redraws_held = 0;
+        g_view->Redraw(g_view->output.held_redraw_flag);
+    }
     plat::set_focus(g_main_window);
     // Start-up timing from outside (KZVIEW_EXIT_AFTER_FIRST_FRAME set): the start file's first frame is in the
     // window; once what waits is delivered, its paint among it, the program ends as if it were closed.
