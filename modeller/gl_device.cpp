@@ -157,3 +157,43 @@ void CO3duGLDevice::DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3d
     }
     glEnd();
 }
+
+void CO3duGLDevice::DrawItemBatch(const O3duItemBatch& batch) {
+    if (!batching_) {
+        batching_ = true;
+        look_sent_ = false;
+        glEnableClientState(GL_COLOR_ARRAY);
+        glEnable(GL_COLOR_MATERIAL);
+    }
+    glPushMatrix();
+    glMultMatrixd(&batch.frame.m[0][0]);
+    glVertexPointer(3, GL_FLOAT, 0, batch.positions.data());
+    glNormalPointer(GL_FLOAT, 0, batch.normals.data());
+    glColorPointer(3, GL_FLOAT, 0, batch.colors.data());
+    for (const O3duItemBatch::Part& part : batch.parts) {
+        const O3duBatchLook& look = part.look;
+        if (!look_sent_ || !(look == look_)) {
+            if (!look_sent_ || look.ambient_follows != look_.ambient_follows)
+                glColorMaterial(material_face, look.ambient_follows ? GL_AMBIENT_AND_DIFFUSE : GL_DIFFUSE);
+            if (!look.ambient_follows) glMaterialfv(material_face, GL_AMBIENT, look.ambient);
+            glMaterialf(material_face, GL_SHININESS, look.shininess);
+            glMaterialfv(material_face, GL_SPECULAR, look.specular);
+            look_ = look;
+            look_sent_ = true;
+        }
+        if (batch.short_indices.empty())
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
+                           batch.indices.data() + part.first);
+        else
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_SHORT,
+                           batch.short_indices.data() + part.first);
+    }
+    glPopMatrix();
+}
+
+void CO3duGLDevice::end_item_batches() {
+    if (!batching_) return;
+    batching_ = false;
+    glDisable(GL_COLOR_MATERIAL);
+    glDisableClientState(GL_COLOR_ARRAY);
+}

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "modeller/gl_draw_cache.h"
 #include "modeller/gl_scene.h"
 #include "modeller/gl_structure.h"
 
@@ -24,6 +25,11 @@ public:
     bool waits_for_translucent_pass(const CO3duGLEntity& entity) const;
     // The pass put the line width back as it found it: the next set sends its own again.
     void forget_line_width() { line_width_ = -1.0f; }
+    // Draws an item's batch in its frame, its vertex colours tracked as material; in a row of batches the colour
+    // tracking stays on and a part's look is sent only where it differs from the one before.
+    void DrawItemBatch(const O3duItemBatch& batch);
+    // Ends a row of batches: colour tracking and the colour array off, as every other draw expects them.
+    void end_item_batches();
 
     CO3duGLScene* scene;
     std::uint32_t material_face;
@@ -41,6 +47,9 @@ private:
     // changes are sent: the line width when it differs, the texture switches only around textured sets.
     float line_width_ = -1.0f;
     bool texturing_ = false;
+    bool batching_ = false;
+    bool look_sent_ = false;
+    O3duBatchLook look_;
 
     const CO3duGLRenderer* renderer_;
     const CO3duTextureTable* textures_;

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "modeller/vertex_transform.h"
 
@@ -90,46 +91,64 @@ O3duFloats CO3duGLEntity::tex_coords(const CO3duGLBatch& batch) const {
     return range_of(store_.tex_coords, batch.first_vertex, batch_vertices(*this, batch), 2);
 }
 
-void CO3duGLEntity::take_geometry(std::size_t index, const CO3duTrianglePolys& set) {
+namespace {
+
+// Stores v and tells whether it differs from what was there.
+bool put(float& to, float v) {
+    const bool differs = to != v;
+    to = v;
+    return differs;
+}
+
+}  // namespace
+
+bool CO3duGLEntity::take_geometry(std::size_t index, const CO3duTrianglePolys& set) {
     const CO3duGLTrianglePolygons& mine = sets[index];
+    bool differs = false;
     for (int i = 0; i < mine.vertex_count; ++i) {
         const _O3duVertex& v = set.vertices[i];
         float* p = &store_.positions[(mine.first_vertex + std::size_t(i)) * 3];
         float* q = &store_.normals[(mine.first_vertex + std::size_t(i)) * 3];
-        p[0] = static_cast<float>(v.position.x);
-        p[1] = static_cast<float>(v.position.y);
-        p[2] = static_cast<float>(v.position.z);
-        q[0] = static_cast<float>(v.normal.x);
-        q[1] = static_cast<float>(v.normal.y);
-        q[2] = static_cast<float>(v.normal.z);
+        differs |= put(p[0], static_cast<float>(v.position.x));
+        differs |= put(p[1], static_cast<float>(v.position.y));
+        differs |= put(p[2], static_cast<float>(v.position.z));
+        differs |= put(q[0], static_cast<float>(v.normal.x));
+        differs |= put(q[1], static_cast<float>(v.normal.y));
+        differs |= put(q[2], static_cast<float>(v.normal.z));
     }
+    return differs;
 }
 
-void CO3duGLEntity::take_material(std::size_t index, const CO3duTrianglePolys& set) {
+bool CO3duGLEntity::take_material(std::size_t index, const CO3duTrianglePolys& set) {
     CO3duGLTrianglePolygons& mine = sets[index];
+    bool differs = std::memcmp(&mine.material, &set.material, sizeof mine.material) != 0;
     mine.material = set.material;
-    if (set.material_type >= O3DU_MATERIAL_SINGLE && set.material_type <= O3DU_MATERIAL_SPHERE_MAP)
+    if (set.material_type >= O3DU_MATERIAL_SINGLE && set.material_type <= O3DU_MATERIAL_SPHERE_MAP) {
+        differs |= mine.material_kind != set.material_type;
         mine.material_kind = set.material_type;
+    }
     const int n = mine.vertex_count;
     bool any = !store_.colors.empty();
     for (int i = 0; i < n && !any; ++i) {
         const float* c = set.vertices[i].color;
         any = c[0] != 0.0f || c[1] != 0.0f || c[2] != 0.0f;
     }
-    if (!any) return;
+    if (!any) return differs;
     store_.hold_colors();
     for (int i = 0; i < n; ++i) {
         float* c = &store_.colors[(mine.first_vertex + std::size_t(i)) * 4];
-        c[0] = set.vertices[i].color[0];
-        c[1] = set.vertices[i].color[1];
-        c[2] = set.vertices[i].color[2];
+        differs |= put(c[0], set.vertices[i].color[0]);
+        differs |= put(c[1], set.vertices[i].color[1]);
+        differs |= put(c[2], set.vertices[i].color[2]);
         c[3] = 1.0f;  // translucency comes from the material alone
     }
+    return differs;
 }
 
-void CO3duGLEntity::take_set_type(std::size_t index, const CO3duTrianglePolys& set) {
+bool CO3duGLEntity::take_set_type(std::size_t index, const CO3duTrianglePolys& set) {
     CO3duGLTrianglePolygons& mine = sets[index];
     const int n = mine.vertex_count;
+    const CO3duGLTrianglePolygons before = mine;
     mine.line_width = set.line_width;
     mine.indexed = 0;
     mine.indices.clear();
@@ -180,21 +199,25 @@ void CO3duGLEntity::take_set_type(std::size_t index, const CO3duTrianglePolys& s
         break;
     }
     if (mine.element_count < 0) mine.element_count = 0;
+    return mine.line_width != before.line_width || mine.mode != before.mode || mine.indexed != before.indexed ||
+           mine.element_count != before.element_count || mine.indices != before.indices;
 }
 
-void CO3duGLEntity::take_texture(std::size_t index, const CO3duTrianglePolys& set) {
+bool CO3duGLEntity::take_texture(std::size_t index, const CO3duTrianglePolys& set) {
     CO3duGLTrianglePolygons& mine = sets[index];
+    bool differs = mine.texture_number != set.texture_number;
     mine.texture_number = set.texture_number;
     const int n = mine.vertex_count;
     bool any = !store_.tex_coords.empty();
     for (int i = 0; i < n && !any; ++i) any = set.vertices[i].tex.x != 0.0 || set.vertices[i].tex.y != 0.0;
-    if (!any) return;
+    if (!any) return differs;
     store_.hold_tex_coords();
     for (int i = 0; i < n; ++i) {
         float* t = &store_.tex_coords[(mine.first_vertex + std::size_t(i)) * 2];
-        t[0] = static_cast<float>(set.vertices[i].tex.x);
-        t[1] = static_cast<float>(set.vertices[i].tex.y);
+        differs |= put(t[0], static_cast<float>(set.vertices[i].tex.x));
+        differs |= put(t[1], static_cast<float>(set.vertices[i].tex.y));
     }
+    return differs;
 }
 
 void CO3duGLEntity::take_all(std::size_t index, const CO3duTrianglePolys& set) {
@@ -259,18 +282,26 @@ void CO3duGLEntity::lay_out(const CO3duPrimitive& primitive) {
     point_sets_at_store();
 }
 
-bool CO3duGLEntity::Change(const CO3duPrimitive& primitive, long flags) {
+CO3duGLEntity::Changed CO3duGLEntity::Change(const CO3duPrimitive& primitive, long flags) {
+    Changed changed;
+    changed.shadow = (flags & (1 | 4 | 16 | 32)) != 0;
+    changed.drawing = kind != primitive.kind;
     kind = primitive.kind;
     if (flags & (1 | 2 | 4 | 8)) {
         // Partial replacement needs matching arrays: a different number of sets is converted afresh, a set with a
         // different number of vertices takes everything of its new self.
         if (static_cast<std::size_t>(primitive.sets.GetSize()) != sets.size()) {
             ConvertSets(primitive);
+            changed.drawing = true;
         } else {
             std::vector<bool> whole(sets.size(), false);
             for (std::size_t i = 0; i < sets.size(); ++i)
                 whole[i] = primitive.sets[static_cast<int>(i)].vertices.GetSize() != sets[i].vertex_count;
-            if (std::find(whole.begin(), whole.end(), true) != whole.end()) lay_out(primitive);
+            if (std::find(whole.begin(), whole.end(), true) != whole.end()) {
+                lay_out(primitive);
+                changed.drawing = true;
+            }
+            bool sets_differ = false;
             for (std::size_t i = 0; i < sets.size(); ++i) {
                 const CO3duTrianglePolys& set = primitive.sets[static_cast<int>(i)];
                 if (whole[i]) {
@@ -278,20 +309,27 @@ bool CO3duGLEntity::Change(const CO3duPrimitive& primitive, long flags) {
                     take_all(i, set);
                     continue;
                 }
-                if (flags & 1) take_geometry(i, set);
-                if (flags & 2) take_material(i, set);
-                if (flags & 4) take_set_type(i, set);
-                if (flags & 8) take_texture(i, set);
+                if (flags & 1) sets_differ |= take_geometry(i, set);
+                if (flags & 2) sets_differ |= take_material(i, set);
+                if (flags & 4) sets_differ |= take_set_type(i, set);
+                if (flags & 8) sets_differ |= take_texture(i, set);
             }
-            rebuild_batches();
+            // The draw form and the box follow the sets; sets given back as they were leave both as they are.
+            if (sets_differ || changed.drawing) rebuild_batches();
+            changed.drawing = changed.drawing || sets_differ;
         }
     }
-    if (flags & 16) draw_mode = primitive.draw_mode;
-    if (flags & 32) model_matrix = primitive.model_matrix;
-    if (flags & 64) layer = primitive.layer;
-    if (flags & 128) texture_matrix = primitive.texture_matrix;
-    if (flags & 256) polygon_mode = gl_polygon_mode(primitive.polygon_mode);
-    return (flags & (1 | 4 | 16 | 32)) != 0;
+    const auto take = [&](auto& field, const auto& value) {
+        static_assert(sizeof field == sizeof value);
+        changed.drawing = changed.drawing || std::memcmp(&field, &value, sizeof field) != 0;
+        field = value;
+    };
+    if (flags & 16) take(draw_mode, primitive.draw_mode);
+    if (flags & 32) take(model_matrix, primitive.model_matrix);
+    if (flags & 64) take(layer, primitive.layer);
+    if (flags & 128) take(texture_matrix, primitive.texture_matrix);
+    if (flags & 256) take(polygon_mode, gl_polygon_mode(primitive.polygon_mode));
+    return changed;
 }
 
 namespace {

@@ -98,8 +98,14 @@ public:
     // Replaces the sets by conversions of the primitive's sets; index triples that point outside a set's vertex
     // list are dropped.
     void ConvertSets(const CO3duPrimitive& primitive);
-    // ChangePrimitive's work on this entity; returns whether the shadow volumes need rebuilding.
-    bool Change(const CO3duPrimitive& primitive, long flags);
+    // What one change did: whether the shadow volumes need rebuilding (by the flags asked for), and whether
+    // anything a frame draws of the shape now differs (by what was really replaced).
+    struct Changed {
+        bool shadow = false;
+        bool drawing = false;
+    };
+    // ChangePrimitive's work on this entity.
+    Changed Change(const CO3duPrimitive& primitive, long flags);
     // Back into a primitive, by the same flag bits; every set's vertex list is sized to its vertex count.
     void ConvertBack(CO3duPrimitive& primitive, long flags) const;
     // Moves positions by m (row vectors, divided by w) and turns normals by its upper 3x3.
@@ -125,12 +131,20 @@ public:
     // Whether a set may use a texture (and so the shape its texture matrix), and whether one is translucent.
     bool uses_texture() const { return textured_; }
     bool has_translucent_set() const { return translucent_; }
+    // Whether every set is a triangle set whose look a batch can carry in its vertices: opaque, and a single
+    // colour within 0..1 (or per-vertex colours). Textures are left to the caller, who knows the table.
+    bool has_plain_look() const { return plain_look_; }
 
     // Read for every shape on every frame and pick: kept together at the front, in two or three cache lines.
     std::int32_t draw_mode = O3DU_DRAW_PICKABLE;
     std::int32_t kind = 0;
     std::uint32_t polygon_mode;  // OpenGL value
     std::int32_t shadow_rebuild = 1;
+    // The draw cache's marks: how many frames had begun when what the shape draws last changed, where its draw
+    // list holds it, and whether the cache watches it to join a batch once it keeps still.
+    std::uint32_t changed_frame = 0;
+    enum class CachePlace : std::uint8_t { own, batch, left_out } cache_place = CachePlace::own;
+    bool watched = false;
 
 private:
     float box_lo_[3] = {1.0f, 1.0f, 1.0f};
@@ -139,6 +153,7 @@ private:
     bool all_triangles_ = true;
     bool textured_ = false;
     bool translucent_ = false;
+    bool plain_look_ = true;
 
 public:
     OfuMatrix4x4 model_matrix;
@@ -154,10 +169,11 @@ public:
 private:
     // Lays the store out for the primitive's vertex counts, keeping the vertices of sets whose count is unchanged.
     void lay_out(const CO3duPrimitive& primitive);
-    void take_geometry(std::size_t i, const CO3duTrianglePolys& set);
-    void take_material(std::size_t i, const CO3duTrianglePolys& set);
-    void take_set_type(std::size_t i, const CO3duTrianglePolys& set);
-    void take_texture(std::size_t i, const CO3duTrianglePolys& set);
+    // Each takes its part of the primitive's set i and returns whether the set now differs from before.
+    bool take_geometry(std::size_t i, const CO3duTrianglePolys& set);
+    bool take_material(std::size_t i, const CO3duTrianglePolys& set);
+    bool take_set_type(std::size_t i, const CO3duTrianglePolys& set);
+    bool take_texture(std::size_t i, const CO3duTrianglePolys& set);
     void take_all(std::size_t i, const CO3duTrianglePolys& set);
     void point_sets_at_store();
     // The draw form and the box, made again from the sets after every change of them.
@@ -167,6 +183,10 @@ private:
     CO3duGLVertexStore store_;
     std::vector<CO3duGLBatch> batches_;
 };
+
+// Appends the set's elements as indices counted from `offset`, in the order OpenGL draws them: fans and strips
+// as the triangles they make, with the winding OpenGL gives each.
+void append_set_elements(const CO3duGLTrianglePolygons& set, std::uint32_t offset, std::vector<std::uint32_t>& out);
 
 // Polygon modes of the primitive (0 fill, 1 lines, 2 points) and OpenGL's; unknown values fill.
 std::uint32_t gl_polygon_mode(std::int32_t primitive_mode);

@@ -29,8 +29,9 @@ bool alike(const CO3duGLTrianglePolygons& a, const CO3duGLTrianglePolygons& b) {
            std::memcmp(&a.material, &b.material, sizeof a.material) == 0;
 }
 
-// The set's elements as indices counted from `offset`, in the order OpenGL draws them.
-void append_elements(const CO3duGLTrianglePolygons& set, std::uint32_t offset, std::vector<std::uint32_t>& out) {
+}  // namespace
+
+void append_set_elements(const CO3duGLTrianglePolygons& set, std::uint32_t offset, std::vector<std::uint32_t>& out) {
     const std::uint32_t n = static_cast<std::uint32_t>(std::max(set.vertex_count, 0));
     if (set.indexed) {
         // Indexed lines are drawn as consecutive pairs of the whole list, whatever the triples.
@@ -59,6 +60,16 @@ void append_elements(const CO3duGLTrianglePolygons& set, std::uint32_t offset, s
     }
 }
 
+namespace {
+
+// A batch colours its vertices with their diffuse colour, which OpenGL would clamp where a material is not.
+bool has_plain_look_of(const CO3duGLTrianglePolygons& set) {
+    if (!set.is_triangle_mode() || set.material.diffuse.a < 1.0f) return false;
+    if (set.material_kind == O3DU_MATERIAL_VERTEX_COLOR) return true;
+    const OfuColorValue& d = set.material.diffuse;
+    return d.r >= 0.0f && d.r <= 1.0f && d.g >= 0.0f && d.g <= 1.0f && d.b >= 0.0f && d.b <= 1.0f;
+}
+
 }  // namespace
 
 void CO3duGLEntity::rebuild_batches() {
@@ -66,6 +77,7 @@ void CO3duGLEntity::rebuild_batches() {
     all_triangles_ = true;
     textured_ = false;
     translucent_ = false;
+    plain_look_ = true;
     widest_line_ = 1.0f;
     for (std::size_t i = 0; i < sets.size();) {
         std::size_t end = i + 1;
@@ -81,7 +93,7 @@ void CO3duGLEntity::rebuild_batches() {
             const int c = merge_class(sets[i]);
             batch.mode = c == 1 ? GL_TRIANGLES : c == 2 ? GL_LINES : GL_POINTS;
             for (std::size_t k = i; k < end; ++k)
-                append_elements(sets[k], sets[k].first_vertex - batch.first_vertex, batch.indices);
+                append_set_elements(sets[k], sets[k].first_vertex - batch.first_vertex, batch.indices);
             batch.indices.shrink_to_fit();
         }
         for (std::size_t k = i; k < end; ++k) {
@@ -90,6 +102,7 @@ void CO3duGLEntity::rebuild_batches() {
                         sets[k].material_kind == O3DU_MATERIAL_SPHERE_MAP;
             translucent_ = translucent_ || sets[k].material.diffuse.a < 1.0f;
             widest_line_ = std::max(widest_line_, sets[k].line_width);
+            plain_look_ = plain_look_ && has_plain_look_of(sets[k]);
         }
         batches_.push_back(std::move(batch));
         i = end;

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <typeinfo>
 
 #include "modeller/gl_device.h"
+#include "modeller/gl_draw_cache.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
 #include "modeller/gl_state.h"
@@ -124,6 +126,40 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
+    if (draws_from_cache())
+        draw_opaque_cached(device, window);
+    else
+        draw_opaque_shapes(device, window);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+}
+
+bool CO3duGLModelar::draws_from_cache() const { return draw_cache_enabled() && typeid(*this) == *plain_hooks_; }
+
+// One shape of the opaque pass: drawn unless out of sight, queued for the translucent pass when some of it must
+// wait (out of sight too: it waits as a drawn one would).
+void CO3duGLModelar::draw_opaque_shape(CO3duGLDevice& device, const O3duViewVolume& window, _OfuPosition* node,
+                                       CO3duGLEntity& entity) {
+    _OfuPosition* pos = node;
+    const OfuMatrix4x4 saved = entity.model_matrix;
+    bool deferred = false;
+    const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
+        if (window.misses(entity, entity.model_matrix)) {
+            deferred = device.waits_for_translucent_pass(entity);
+            return !deferred;
+        }
+        deferred = !draw_shape(device, entity, false);
+        return !deferred;
+    });
+    if (deferred) {
+        device.deferred.push_back(&entity);
+        device.deferred_positions.push_back(node);
+    }
+    if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
+    restore_matrix(entity.model_matrix, saved);
+}
+
+void CO3duGLModelar::draw_opaque_shapes(CO3duGLDevice& device, const O3duViewVolume& window) {
     // Underlays first, writing no depth; then the shapes that hide them.
     for (const bool underlays : {true, false}) {
         glDepthMask(underlays ? GL_FALSE : GL_TRUE);
@@ -131,27 +167,32 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
             _OfuPosition* pos = node;
             if (((entity.draw_mode & O3DU_DRAW_UNDERLAY) != 0) != underlays) return;
             if (!DrawStart(pos) || (entity.draw_mode & O3DU_DRAW_HIDDEN)) return;
-            const OfuMatrix4x4 saved = entity.model_matrix;
-            bool deferred = false;
-            const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-                // A shape out of sight is not drawn, but waits for the translucent pass as a drawn one would.
-                if (window.misses(entity, entity.model_matrix)) {
-                    deferred = device.waits_for_translucent_pass(entity);
-                    return !deferred;
-                }
-                deferred = !draw_shape(device, entity, false);
-                return !deferred;
-            });
-            if (deferred) {
-                device.deferred.push_back(&entity);
-                device.deferred_positions.push_back(node);
-            }
-            if (DrawEnd(pos, passes)) note_passes(entity, passes, saved);
-            restore_matrix(entity.model_matrix, saved);
+            draw_opaque_shape(device, window, node, entity);
         });
     }
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
+}
+
+// The same pass from the draw list, for a modeller whose hooks are the base ones (every shape drawn, once, as it
+// is): the batches of items in their place in the list, every other shape as above.
+void CO3duGLModelar::draw_opaque_cached(CO3duGLDevice& device, const O3duViewVolume& window) {
+    const std::vector<O3duDrawEntry>& entries = cache_.begin_frame(structure_, structure_.textures.GetSize());
+    for (const bool underlays : {true, false}) {
+        glDepthMask(underlays ? GL_FALSE : GL_TRUE);
+        for (const O3duDrawEntry& entry : entries) {
+            if (entry.batch) {
+                const O3duWorldBox box{{entry.centre[0], entry.centre[1], entry.centre[2]},
+                                       {entry.extent[0], entry.extent[1], entry.extent[2]}};
+                if (!underlays && !window.misses(box)) device.DrawItemBatch(*entry.batch);
+                continue;
+            }
+            CO3duGLEntity& entity = *entry.entity;
+            if (((entity.draw_mode & O3DU_DRAW_UNDERLAY) != 0) != underlays) continue;
+            if (entity.draw_mode & O3DU_DRAW_HIDDEN) continue;
+            device.end_item_batches();
+            draw_opaque_shape(device, window, entry.node, entity);
+        }
+        device.end_item_batches();
+    }
 }
 
 void CO3duGLModelar::draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window) {

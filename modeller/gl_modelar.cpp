@@ -99,6 +99,7 @@ int CO3duGLModelar::Initialize(HDC hdc, _O3duViewport viewport) {
 }
 
 void CO3duGLModelar::Finalize() {
+    cache_.clear();
     structure_.RemoveAll();
     scene_.reset();
     renderer_.ReleaseContext();
@@ -114,7 +115,10 @@ void CO3duGLModelar::RemoveShapeAt(_OfuPosition*& pos) {
     pos = nullptr;
 }
 
-void CO3duGLModelar::RemoveShapeAll() { structure_.RemoveAll(); }
+void CO3duGLModelar::RemoveShapeAll() {
+    cache_.clear();
+    structure_.RemoveAll();
+}
 
 // The new node is taken before the old one goes, so the caller's old handle can never come back as the new one.
 void CO3duGLModelar::MoveDepthToTail(_OfuPosition*& pos) {

@@ -8,6 +8,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "modeller/gl_draw_cache.h"
 #include "modeller/gl_pick_index.h"
 #include "modeller/gl_renderer.h"
 #include "modeller/gl_scene.h"
@@ -109,6 +110,8 @@ public:
     CO3duGLScene* scene() const { return scene_.get(); }
     const CO3duGLStructure& structure() const { return structure_; }
     CO3duGLRenderer& renderer() { return renderer_; }
+    // What the frames draw from while the hooks are the base ones.
+    const O3duDrawCache& draw_cache() const { return cache_; }
     // The shadow-rebuild flag of one shape (-1 for a foreign handle).
     int GetShadowRebuild(_OfuPosition* pos) const;
 
@@ -116,10 +119,10 @@ protected:
     // The opaque, translucent and section-cap passes of one frame into the current context.
     void DrawScene();
     // Called from the constructor of a derived modeller that keeps the base hooks: its picks may then pass over the
-    // shapes far from the pixel without asking the hooks. It holds for objects of exactly that class, and only
-    // while the class keeps the base hooks.
+    // shapes far from the pixel without asking the hooks, and its frames draw from the draw cache. It holds for
+    // objects of exactly that class, and only while the class keeps the base hooks.
     template <class Derived>
-    void keep_picks_indexed(const Derived*) {
+    void keep_base_hooks(const Derived*) {
         if constexpr (kKeepsBaseHooks<Derived>) plain_hooks_ = &typeid(Derived);
     }
 
@@ -132,6 +135,13 @@ private:
     // Clears colour, depth and stencil and draws the scene into the current context.
     void clear_and_draw();
     void draw_opaque(CO3duGLDevice& device, const O3duViewVolume& window);
+    // Whether frames draw from the draw cache: only while the hooks are the base ones, which draw every shape once
+    // as it is.
+    bool draws_from_cache() const;
+    void draw_opaque_shapes(CO3duGLDevice& device, const O3duViewVolume& window);
+    void draw_opaque_cached(CO3duGLDevice& device, const O3duViewVolume& window);
+    void draw_opaque_shape(CO3duGLDevice& device, const O3duViewVolume& window, _OfuPosition* node,
+                           CO3duGLEntity& entity);
     void draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window);
     void draw_section_caps();
     bool draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent);
@@ -167,6 +177,7 @@ private:
     std::unique_ptr<CO3duGLScene> scene_;
     CO3duGLRenderer renderer_;
     O3duPickIndex pick_index_;
+    O3duDrawCache cache_;
     const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
 };
 

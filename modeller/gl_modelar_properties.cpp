@@ -13,7 +13,12 @@ int CO3duGLModelar::GetProp1(_OfuPosition* pos, int key, int& value) {
 }
 
 void CO3duGLModelar::SetProp3(_OfuPosition* pos, int key, std::uint64_t value) {
-    if (CO3duGLEntity* entity = entity_of(pos)) entity->prop3.Set(key, value);
+    CO3duGLEntity* entity = entity_of(pos);
+    if (!entity) return;
+    std::uint64_t old = 0;
+    // A shape given another item leaves the batch it was in.
+    if (key == kO3duItemProperty && (!entity->prop3.Get(key, old) || old != value)) cache_.changed(*entity);
+    entity->prop3.Set(key, value);
 }
 
 int CO3duGLModelar::GetProp3(_OfuPosition* pos, int key, std::uint64_t& value) {

@@ -26,7 +26,7 @@ struct EyeRecord;
 // The application's modeller: the OpenGL modeller with a pointer back to the bridge that owns it.
 class sub_CO3duGLModelar : public CO3duGLModelar {
 public:
-    sub_CO3duGLModelar() { keep_picks_indexed(this); }
+    sub_CO3duGLModelar() { keep_base_hooks(this); }
     ~sub_CO3duGLModelar() override;
     CBusMDL* bridge = nullptr;
 };

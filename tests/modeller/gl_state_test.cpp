@@ -1,6 +1,6 @@
 // Every drawing pass leaves the fixed-function state as its end prescribes and everything else as it found it:
 // the state is read as each pass begins and ends, in frames with culling off and shadows, with a section and caps,
-// with a screen caption, and in both picks.
+// with a screen caption, with a batch of an item's shapes, and in both picks.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "modeller/gl_draw_cache.h"
 #include "modeller/gl_state.h"
 #include "render_support.h"
 
@@ -124,7 +125,13 @@ TEST(GlState, EveryPassLeavesWhatItsEndPrescribesAndNothingElse) {
     CO3duPrimitive solid = make_box({-10, -10, -10}, {10, 10, 10}, make_material({1, 0, 0, 1}, {1, 0, 0, 1}));
     CO3duPrimitive glass = make_box({-30, -20, -5}, {-15, -15, 5}, make_material({0, 0, 1, 0.5f}, {0, 0, 1, 0.5f}));
     CO3duPrimitive label = caption();
-    for (CO3duPrimitive* p : {&solid, &glass, &label}) ASSERT_NE(m.AddPrimitive(*p), nullptr);
+    CO3duPrimitive beside = make_box({12, -5, -5}, {20, 5, 5}, make_material({0, 1, 0, 1}, {0, 0.5f, 0, 1}));
+    for (CO3duPrimitive* p : {&glass, &label, &solid, &beside}) {
+        _OfuPosition* pos = m.AddPrimitive(*p);
+        ASSERT_NE(pos, nullptr);
+        // The two opaque boxes, last in the list, are one item: from the second frame on they are one batch.
+        if (p == &solid || p == &beside) m.SetProp3(pos, kO3duItemProperty, 1);
+    }
     OfuLight sun = make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0.3, 0.2, -1});
     sun.on = 1;
 
@@ -135,11 +142,14 @@ TEST(GlState, EveryPassLeavesWhatItsEndPrescribesAndNothingElse) {
     m.SetCullMode(1);
     m.SetShadowLight(sun);
     s.render();
+    s.render();
+    ASSERT_EQ(m.draw_cache().batch_count(), 1u);
     // One-sided with a section: the caps are drawn with front faces culled.
     w.cull_mode = 0;
     w.section = true;
     m.SetCullMode(0);
     m.SetCliping(1, OfuPlane{0, 0, -1, 0}, {0, 1, 0, 1});
+    s.render();
     s.render();
     _O3duSelect hits[4];
     HDC hdc = s.dc.get();

@@ -1,0 +1,241 @@
+// Frames drawn from the draw cache against the same frames drawn shape by shape: the still shapes of an item in one
+// batch, coplanar faces won by list order, and every call that changes what a shape draws as a row: draw, change,
+// draw, and draw again once the shape has kept still for a frame; pixels equal and the batches as expected.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "modeller/gl_draw_cache.h"
+#include "render_support.h"
+
+namespace kz::test {
+namespace {
+
+constexpr int kSize = 96;
+
+OfuMatrix4x4 moved(double x, double y, double z) {
+    OfuMatrix4x4 m = identity_matrix();
+    m[3][0] = x, m[3][1] = y, m[3][2] = z;
+    return m;
+}
+
+// An image of one colour for textures.
+_OfuBitmap plain_image(std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    _OfuBitmap image = blank_image(8, 8, 24);
+    for (int i = 0; i + 2 < image.pixels.GetSize(); i += 3)
+        image.pixels[i] = b, image.pixels[i + 1] = g, image.pixels[i + 2] = r;
+    return image;
+}
+
+// Item 1: a red box, a green box whose front face may take texture 2 (the table holds only texture 1), and a blue
+// quad lying exactly on the green box's front face, lit like the red box: list order gives the face to the green
+// box, a batch that gathered alike looks first would give it to the blue quad. Item 2: a box with vertex colours and
+// a grey one, in another frame. Item 3: a box textured with texture 1, drawn on its own while it is.
+struct CacheScene {
+    HeadlessScene s{kSize, kSize};
+    CO3duGLModelar& m = *s.modeller;
+    _OfuPosition* a[3] = {};
+    _OfuPosition* b[2] = {};
+    _OfuPosition* u = nullptr;
+    HDC hdc = s.dc.get();
+
+    CacheScene() {
+        OfuLight head =
+            make_light(OFU_LIGHT_POSITIONAL, {0.5f, 0.5f, 0.5f, 1}, {0.1f, 0.1f, 0.1f, 1}, {0.6f, 0.6f, 0.6f, 1});
+        head.attenuation = 0.001f;
+        m.SetLight(0, head);
+        m.SetLight(1, make_light(OFU_LIGHT_DIRECTIONAL, {0.4f, 0.4f, 0.3f, 1}, {0.1f, 0.1f, 0.1f, 1},
+                                 {0.3f, 0.3f, 0.3f, 1}, {-0.4, 0.6, -0.7}));
+        _OfuBitmap image = plain_image(40, 200, 240);
+        m.AddTexture(image);
+        m.Initialize(hdc);
+        const _OfuMaterial red = make_material({0.9f, 0.2f, 0.2f, 1}, {0.9f, 0.2f, 0.2f, 1}, {0.5f, 0.5f, 0.5f, 1}, 30);
+        const _OfuMaterial green =
+            make_material({0.2f, 0.8f, 0.3f, 1}, {0.1f, 0.3f, 0.1f, 1}, {0.2f, 0.2f, 0.2f, 1}, 10);
+        const _OfuMaterial blue =
+            make_material({0.1f, 0.2f, 0.9f, 1}, {0.1f, 0.2f, 0.9f, 1}, {0.5f, 0.5f, 0.5f, 1}, 30);
+        const OfuMatrix4x4 item1 = moved(-6, 0, 5), item2 = moved(0, 0, -12);
+        CO3duPrimitive p0 = make_box({-10, -3, -3}, {-2, 3, 3}, red);
+        CO3duPrimitive p1 = make_box({2, -3, -3}, {10, 3, 3}, green);
+        p1.sets[2].material_type = O3DU_MATERIAL_TEXTURE;
+        p1.sets[2].texture_number = 2;
+        CO3duPrimitive p2 = make_quad_facing_minus_y(2, -3, 10, 3, -3, blue);
+        CO3duPrimitive* item_one[3] = {&p0, &p1, &p2};
+        for (int i = 0; i < 3; ++i) a[i] = add(*item_one[i], item1, 1);
+        CO3duPrimitive q0 = make_box({-12, -3, -3}, {-1, 3, 3}, make_material({0, 0, 0, 1}, {0.1f, 0.1f, 0.1f, 1}));
+        for (int i = 0; i < q0.sets.GetSize(); ++i) {
+            q0.sets[i].material_type = O3DU_MATERIAL_VERTEX_COLOR;
+            for (int k = 0; k < q0.sets[i].vertices.GetSize(); ++k) {
+                float* c = q0.sets[i].vertices[k].color;
+                c[0] = 0.2f * float(k + 1), c[1] = 0.9f - 0.2f * float(k), c[2] = 0.5f;
+            }
+        }
+        b[0] = add(q0, item2, 2);
+        b[1] = add(make_box({1, -3, -3}, {12, 3, 3},
+                            make_material({0.5f, 0.5f, 0.6f, 1}, {0.5f, 0.5f, 0.6f, 1}, {0.9f, 0.9f, 0.9f, 1}, 80)),
+                   item2, 2);
+        CO3duPrimitive textured =
+            make_box({9, -2, 9}, {15, 2, 13}, make_material({0.8f, 0.8f, 0.8f, 1}, {0.8f, 0.8f, 0.8f, 1}));
+        textured.sets[2].material_type = O3DU_MATERIAL_TEXTURE;
+        textured.sets[2].texture_number = 1;
+        u = add(textured, identity_matrix(), 3);
+    }
+
+    _OfuPosition* add(CO3duPrimitive p, const OfuMatrix4x4& matrix, std::uint64_t item) {
+        p.model_matrix = matrix;
+        _OfuPosition* pos = m.AddPrimitive(p);
+        m.SetProp3(pos, kO3duItemProperty, item);
+        return pos;
+    }
+
+    Frame by_shape() {
+        set_draw_cache_for_testing(false);
+        Frame f = s.render();
+        set_draw_cache_for_testing(true);
+        return f;
+    }
+    std::size_t batches() const { return m.draw_cache().batch_count(); }
+};
+
+// Pixels in which two frames differ; on a difference both go to the output folder.
+::testing::AssertionResult same_frames(const Frame& cached, const Frame& reference, const std::string& name) {
+    int differing = 0;
+    for (int y = 0; y < cached.height; ++y)
+        for (int x = 0; x < cached.width; ++x) {
+            const Rgb p = cached.at(x, y), q = reference.at(x, y);
+            differing += p.r != q.r || p.g != q.g || p.b != q.b;
+        }
+    if (differing == 0) return ::testing::AssertionSuccess();
+    cached.save(name + "_cached");
+    reference.save(name + "_by_shape");
+    return ::testing::AssertionFailure() << differing << " pixels differ; frames written as " << name << "_*.bmp";
+}
+
+void change_sets(CacheScene& c, _OfuPosition* pos, long flags, const std::function<void(CO3duPrimitive&)>& edit) {
+    CO3duPrimitive p;
+    c.m.GetPrimitive(pos, p, flags);
+    edit(p);
+    c.m.ChangePrimitive(pos, p, flags);
+}
+
+struct Row {
+    std::string name;
+    std::function<void(CacheScene&)> change;
+    std::size_t after;     // batches in the frame after the change
+    std::size_t rejoined;  // and in the frame after that
+};
+
+TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
+    const std::vector<Row> rows = {
+        {"nothing changed: list order wins coplanar faces", [](CacheScene&) {}, 2, 2},
+        {"ChangePrimitive giving back what it read", [](CacheScene& c) { change_sets(c, c.a[1], 511, [](auto&) {}); },
+         2, 2},
+        {"ChangePrimitive geometry",
+         [](CacheScene& c) {
+             change_sets(c, c.a[1], 1, [](CO3duPrimitive& p) {
+                 for (int i = 0; i < p.sets.GetSize(); ++i)
+                     for (int k = 0; k < p.sets[i].vertices.GetSize(); ++k) p.sets[i].vertices[k].position.z += 4;
+             });
+         },
+         3, 2},
+        {"ChangePrimitive material",
+         [](CacheScene& c) {
+             change_sets(c, c.a[1], 2, [](CO3duPrimitive& p) {
+                 for (int i = 0; i < p.sets.GetSize(); ++i) p.sets[i].material.diffuse = {0.9f, 0.9f, 0.1f, 1};
+             });
+         },
+         3, 2},
+        {"ChangePrimitive set type",
+         [](CacheScene& c) {
+             change_sets(c, c.a[1], 4, [](CO3duPrimitive& p) { p.sets[2].type = O3DU_SET_TRIANGLE_LIST; });
+         },
+         3, 2},
+        {"ChangePrimitive texture",
+         [](CacheScene& c) { change_sets(c, c.a[1], 8, [](CO3duPrimitive& p) { p.sets[2].texture_number = 1; }); }, 3,
+         3},
+        {"ChangePrimitive draw mode",
+         [](CacheScene& c) { change_sets(c, c.a[1], 16, [](CO3duPrimitive& p) { p.draw_mode |= O3DU_DRAW_HIDDEN; }); },
+         2, 2},
+        {"ChangePrimitive model matrix",
+         [](CacheScene& c) { change_sets(c, c.a[1], 32, [](CO3duPrimitive& p) { p.model_matrix = moved(-6, 0, 9); }); },
+         3, 2},
+        {"ChangePrimitive layer", [](CacheScene& c) { change_sets(c, c.a[1], 64, [](auto& p) { p.layer = 7; }); }, 3,
+         2},
+        {"ChangePrimitive texture matrix",
+         [](CacheScene& c) { change_sets(c, c.a[1], 128, [](auto& p) { p.texture_matrix = moved(0.5, 0, 0); }); }, 3,
+         2},
+        {"ChangePrimitive polygon mode",
+         [](CacheScene& c) { change_sets(c, c.a[1], 256, [](auto& p) { p.polygon_mode = 1; }); }, 3, 3},
+        {"ChangePrimitive kind", [](CacheScene& c) { change_sets(c, c.a[1], 0, [](auto& p) { p.kind = 1; }); }, 3, 3},
+        {"MoveShape",
+         [](CacheScene& c) {
+             OfuMatrix4x4 up = moved(0, 0, 3);
+             c.m.MoveShape(c.a[1], up);
+         },
+         3, 2},
+        {"SetMatrix",
+         [](CacheScene& c) {
+             OfuMatrix4x4 m = moved(-6, 0, 9);
+             c.m.SetMatrix(c.a[1], m);
+         },
+         3, 2},
+        {"SetTexMatrix",
+         [](CacheScene& c) {
+             OfuMatrix4x4 m = moved(0.5, 0, 0);
+             c.m.SetTexMatrix(c.a[1], m);
+         },
+         3, 2},
+        {"SetLayer", [](CacheScene& c) { c.m.SetLayer(c.a[1], 7); }, 3, 2},
+        {"SetDrawMode", [](CacheScene& c) { c.m.SetDrawMode(c.a[1], O3DU_DRAW_HIDDEN | O3DU_DRAW_PICKABLE); }, 2, 2},
+        {"SetProp3 of the item", [](CacheScene& c) { c.m.SetProp3(c.a[1], kO3duItemProperty, 2); }, 3, 4},
+        {"MoveDepthToHead", [](CacheScene& c) { c.m.MoveDepthToHead(c.a[2]); }, 2, 2},
+        {"MoveDepthToTail", [](CacheScene& c) { c.m.MoveDepthToTail(c.a[1]); }, 3, 3},
+        {"RemoveShapeAt", [](CacheScene& c) { c.m.RemoveShapeAt(c.a[1]); }, 2, 2},
+        {"RemoveShapeAll", [](CacheScene& c) { c.m.RemoveShapeAll(); }, 0, 0},
+        {"AddPrimitive into the item",
+         [](CacheScene& c) {
+             c.add(make_box({-4, -6, -9}, {4, -4, -7}, make_material({1, 1, 1, 1}, {1, 1, 1, 1})), moved(-6, 0, 5), 1);
+         },
+         2, 3},
+        {"AddTexture",
+         [](CacheScene& c) {
+             _OfuBitmap image = plain_image(250, 30, 30);
+             c.m.AddTexture(image);
+             c.m.Initialize(c.hdc);
+         },
+         3, 3},
+        {"ChangeTexture",
+         [](CacheScene& c) {
+             _OfuBitmap image = plain_image(30, 250, 30);
+             c.m.ChangeTexture(1, image);
+             c.m.Initialize(c.hdc);
+         },
+         2, 2},
+        {"RemoveAllTexture", [](CacheScene& c) { c.m.RemoveAllTexture(); }, 3, 3},
+        {"Initialize", [](CacheScene& c) { c.m.Initialize(c.hdc); }, 2, 2},
+        {"Finalize",
+         [](CacheScene& c) {
+             c.m.Finalize();
+             c.m.Initialize(c.hdc);
+         },
+         0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CacheScene c;
+        c.s.render();  // every shape new: each on its own
+        EXPECT_EQ(c.batches(), 0u);
+        EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_batched"));
+        ASSERT_EQ(c.batches(), 2u);
+        row.change(c);
+        EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_changed"));
+        EXPECT_EQ(c.batches(), row.after);
+        EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_rejoined"));
+        EXPECT_EQ(c.batches(), row.rejoined);
+    }
+}
+
+}  // namespace
+}  // namespace kz::test
