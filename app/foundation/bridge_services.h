@@ -38,6 +38,8 @@ public:
     virtual int HitFlag() = 0;
     // The shape's own material record of face set `index`, or null past its faces.
     virtual const MaterialRecord* FaceMaterial(int index) = 0;
+    // What names the item the shape belongs to, the same for every shape of it; 0 for none.
+    virtual std::uint64_t ItemTag() = 0;
 };
 
 }  // namespace kz::foundation

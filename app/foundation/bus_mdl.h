@@ -33,10 +33,11 @@ public:
 
 // Per-shape properties the bridge keeps in the modeller.
 enum BridgeProperty : int {
-    kPropShape = 1,         // 64-bit: the BridgeShape the model was built from
-    kPropFaceSets = 2,      // number of face sets ahead of the polyline sets
-    kPropTransparency = 3,  // 0 when transparency >= 0.999, else -1
-    kPropPickControl = 4,   // 0 always pickable, 1 never, -1 while visible
+    kPropShape = 1,                 // 64-bit: the BridgeShape the model was built from
+    kPropFaceSets = 2,              // number of face sets ahead of the polyline sets
+    kPropTransparency = 3,          // 0 when transparency >= 0.999, else -1
+    kPropPickControl = 4,           // 0 always pickable, 1 never, -1 while visible
+    kPropItem = kO3duItemProperty,  // 64-bit: the item of the shape, which lets the modeller batch its shapes
 };
 
 // Part bits of ApplyMaterialRecord / ApplyObjectColors.

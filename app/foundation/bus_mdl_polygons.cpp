@@ -146,6 +146,7 @@ _OfuPosition* CBusMDL::CommitPolygons(BridgeShape* leaves) {
         const int hit_flag = leaves ? leaves->HitFlag() : 0;
         modeller->SetProp1(shape, kPropTransparency, transparency_prop(t));
         modeller->SetProp1(shape, kPropPickControl, pick_prop(t, hit_flag));
+        if (const std::uint64_t item = leaves ? leaves->ItemTag() : 0) modeller->SetProp3(shape, kPropItem, item);
     }
     if (leaves) {
         const double centre[3] = {(box[0] + box[3]) / 2, (box[1] + box[4]) / 2, (box[2] + box[5]) / 2};

@@ -150,6 +150,7 @@ public:
     void SetModelBounds(const double* minimum, const double* maximum, const double* centre) override;
     int HitFlag() override { return record ? record->hit_flag : 0; }
     const MaterialRecord* FaceMaterial(int index) override;
+    std::uint64_t ItemTag() override { return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(owner)); }
 
     XViewServices* view() const;
     bool IsBaseShape() const;

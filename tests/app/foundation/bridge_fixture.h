@@ -39,9 +39,11 @@ public:
     const MaterialRecord* FaceMaterial(int index) override {
         return index >= 0 && index < static_cast<int>(materials.size()) ? &materials[index] : nullptr;
     }
+    std::uint64_t ItemTag() override { return item; }
     _OfuPosition* handle = nullptr;
     double minimum[3] = {}, maximum[3] = {}, centre[3] = {};
     int hit_flag = 0;
+    std::uint64_t item = 0;
     std::vector<MaterialRecord> materials;
 };
 

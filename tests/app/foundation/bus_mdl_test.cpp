@@ -100,6 +100,8 @@ TEST(BridgeModel, FaceListBecomesOneShapeWithTheExpectedPixels) {
     std::uint64_t owner = 0;
     b.modeller->GetProp3(handle, kPropShape, owner);
     EXPECT_EQ(owner, reinterpret_cast<std::uintptr_t>(static_cast<BridgeShape*>(&shape)));
+    std::uint64_t item = 1;
+    EXPECT_EQ(b.modeller->GetProp3(handle, kPropItem, item), 0);  // a shape of no item carries no item
     // The box covers the faces only, not the strokes at y = -1 and z = 12, 13.
     EXPECT_EQ(shape.minimum[0], -20);
     EXPECT_EQ(shape.maximum[0], 20);
@@ -317,6 +319,29 @@ TEST(BridgeModel, CommitWithoutFacesAddsNothingAndKeepsStrokes) {
     ASSERT_EQ(p.sets.GetSize(), 3);
     EXPECT_EQ(p.sets[1].vertices.GetSize(), 1);
     EXPECT_EQ(p.sets[2].vertices.GetSize(), 0);
+}
+
+TEST(BridgeModel, ShapesOfOneItemAreTaggedAndDrawnAsOneBatch) {
+    BridgeScene s;
+    CBusMDL& b = *s.bridge;
+    FakeShape shapes[3];
+    shapes[0].item = shapes[1].item = 7;
+    for (int i = 0; i < 3; ++i) {
+        const auto face = square_facing_camera(-12 + 12 * i, 0, 5);
+        b.AddPolygon(face.data(), 4, colour_material(60 * i, 200, 100), nullptr, nullptr, 0);
+        shapes[i].handle = b.CommitPolygons(&shapes[i]);
+        b.FreePolygonBuffers();
+        std::uint64_t item = 0;
+        EXPECT_EQ(b.modeller->GetProp3(shapes[i].handle, kPropItem, item), i < 2 ? 1 : 0) << i;
+        EXPECT_EQ(item, shapes[i].item) << i;
+    }
+    s.render();
+    const Frame batched = s.render();
+    EXPECT_EQ(b.modeller->draw_cache().batch_count(), 1u);
+    set_draw_cache_for_testing(false);
+    const Frame by_shape = s.render();
+    set_draw_cache_for_testing(true);
+    EXPECT_EQ(batched.bytes, by_shape.bytes);
 }
 
 TEST(BridgeCore, DefaultSceneAndLifeCycle) {
