@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,12 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
          2, 2},
         {"RemoveAllTexture", [](CacheScene& c) { c.m.RemoveAllTexture(); }, 3, 3},
         {"Initialize", [](CacheScene& c) { c.m.Initialize(c.hdc); }, 2, 2},
+        {"two-sided lighting, the boxes cut open",
+         [](CacheScene& c) {
+             c.m.SetCullMode(1);
+             c.m.SetCliping(1, OfuPlane{0, 1, 0, 1}, {0, 1, 1, 1});
+         },
+         2, 2},
         {"Finalize",
          [](CacheScene& c) {
              c.m.Finalize();
@@ -235,6 +242,33 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
         EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_rejoined"));
         EXPECT_EQ(c.batches(), row.rejoined);
     }
+}
+
+// Hooks of its own, even ones that draw as the base ones do, keep every shape going through them.
+class HookedModelar : public CO3duGLModelar {
+public:
+    int DrawStart(_OfuPosition*&) override {
+        ++starts;
+        return 1;
+    }
+    int starts = 0;
+};
+
+TEST(DrawCache, AModellerWithHooksOfItsOwnDrawsEveryShapeThroughThem) {
+    CacheScene c;
+    auto hooked = std::make_unique<HookedModelar>();
+    HookedModelar& h = *hooked;
+    ASSERT_EQ(h.Initialize(c.hdc), 1);
+    for (int i = 0; i < 3; ++i) {
+        CO3duPrimitive p;
+        c.m.GetPrimitive(c.a[i], p, 511);
+        c.a[i] = h.AddPrimitive(p);
+        h.SetProp3(c.a[i], kO3duItemProperty, 1);
+    }
+    c.s.modeller = std::move(hooked);
+    for (int frame = 0; frame < 3; ++frame) c.s.render();
+    EXPECT_EQ(h.draw_cache().batch_count(), 0u);
+    EXPECT_EQ(h.starts, 9);
 }
 
 }  // namespace
