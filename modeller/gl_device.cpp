@@ -167,9 +167,10 @@ void CO3duGLDevice::DrawItemBatch(const O3duItemBatch& batch) {
     }
     glPushMatrix();
     glMultMatrixd(&batch.frame.m[0][0]);
-    glVertexPointer(3, GL_FLOAT, 0, batch.positions.data());
-    glNormalPointer(GL_FLOAT, 0, batch.normals.data());
-    glColorPointer(3, GL_FLOAT, 0, batch.colors.data());
+    constexpr GLsizei stride = O3duItemBatch::kStride * sizeof(float);
+    glVertexPointer(3, GL_FLOAT, stride, batch.vertices.data());
+    glNormalPointer(GL_FLOAT, stride, batch.vertices.data() + 3);
+    glColorPointer(3, GL_FLOAT, stride, batch.vertices.data() + 6);
     for (const O3duItemBatch::Part& part : batch.parts) {
         const O3duBatchLook& look = part.look;
         if (!look_sent_ || !(look == look_)) {

@@ -33,14 +33,16 @@ struct O3duItemBatch {
         O3duBatchLook look;
     };
 
-    std::vector<CO3duGLEntity*> members;       // in drawing order
-    std::uint32_t built_frame = 0;             // the frame the batch was made in
-    OfuMatrix4x4 frame;                        // the first member's model matrix
-    std::vector<float> positions;              // 3 a vertex, in the frame
-    std::vector<float> normals;                // 3 a vertex, in the frame
-    std::vector<float> colors;                 // 3 a vertex
+    std::vector<CO3duGLEntity*> members;  // in drawing order
+    std::uint32_t built_frame = 0;        // the frame the batch was made in
+    OfuMatrix4x4 frame;                   // the first member's model matrix
+    // Per vertex, one after another: position and normal in the frame, then the colour (3 floats each). One array
+    // is handed to OpenGL in one piece, where three would be taken one by one at every draw.
+    static constexpr std::size_t kStride = 9;
+    std::vector<float> vertices;
     std::vector<std::uint16_t> short_indices;  // triangles, when every vertex can be named so
     std::vector<std::uint32_t> indices;        // triangles, otherwise
+    std::size_t vertex_count() const { return vertices.size() / kStride; }
     std::vector<Part> parts;
     O3duWorldBox box;  // around every member, in world coordinates
 };

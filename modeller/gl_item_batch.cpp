@@ -70,27 +70,27 @@ void append_vertices(O3duItemBatch& batch, const CO3duGLTrianglePolygons& set, c
     const O3duFloats p = set.positions(), q = set.normals(), c = set.colors();
     const bool per_vertex = set.material_kind == O3DU_MATERIAL_VERTEX_COLOR;
     const OfuColorValue& d = set.material.diffuse;
+    std::vector<float>& out = batch.vertices;
     for (std::size_t i = 0; i < std::size_t(set.vertex_count); ++i) {
         const float* v = &p[i * 3];
         const float* n = &q[i * 3];
         if (move.none) {
-            batch.positions.insert(batch.positions.end(), v, v + 3);
-            batch.normals.insert(batch.normals.end(), n, n + 3);
+            out.insert(out.end(), v, v + 3);
+            out.insert(out.end(), n, n + 3);
         } else {
             const auto& m = move.points.m;
             for (int j = 0; j < 3; ++j)
-                batch.positions.push_back(
-                    static_cast<float>(v[0] * m[0][j] + v[1] * m[1][j] + v[2] * m[2][j] + m[3][j]));
+                out.push_back(static_cast<float>(v[0] * m[0][j] + v[1] * m[1][j] + v[2] * m[2][j] + m[3][j]));
             const auto& r = move.normals;
             for (int j = 0; j < 3; ++j)
-                batch.normals.push_back(static_cast<float>(n[0] * r[0][j] + n[1] * r[1][j] + n[2] * r[2][j]));
+                out.push_back(static_cast<float>(n[0] * r[0][j] + n[1] * r[1][j] + n[2] * r[2][j]));
         }
         if (!per_vertex)
-            batch.colors.insert(batch.colors.end(), {d.r, d.g, d.b});
+            out.insert(out.end(), {d.r, d.g, d.b});
         else if (c.empty())
-            batch.colors.insert(batch.colors.end(), {0.0f, 0.0f, 0.0f});
+            out.insert(out.end(), {0.0f, 0.0f, 0.0f});
         else
-            batch.colors.insert(batch.colors.end(), &c[i * 4], &c[i * 4 + 3]);
+            out.insert(out.end(), &c[i * 4], &c[i * 4 + 3]);
     }
 }
 
@@ -116,16 +116,14 @@ std::unique_ptr<O3duItemBatch> make_item_batch(const std::vector<CO3duGLEntity*>
     const OfuMatrix4x4 frame_inverse = affine_inverse(batch->frame);
     std::size_t vertices = 0;
     for (const CO3duGLEntity* member : members) vertices += member->store().vertex_count();
-    batch->positions.reserve(vertices * 3);
-    batch->normals.reserve(vertices * 3);
-    batch->colors.reserve(vertices * 3);
+    batch->vertices.reserve(vertices * O3duItemBatch::kStride);
     std::vector<std::uint32_t> indices;
     bool empty = true;
     for (const CO3duGLEntity* member : members) {
         const Move move = move_into(member->model_matrix, batch->frame, frame_inverse);
         for (const CO3duGLTrianglePolygons& set : member->sets) {
             const std::size_t first = indices.size();
-            append_set_elements(set, static_cast<std::uint32_t>(batch->positions.size() / 3), indices);
+            append_set_elements(set, static_cast<std::uint32_t>(batch->vertex_count()), indices);
             append_vertices(*batch, set, move);
             const std::uint32_t count = static_cast<std::uint32_t>(indices.size() - first);
             if (count == 0) continue;
@@ -140,7 +138,7 @@ std::unique_ptr<O3duItemBatch> make_item_batch(const std::vector<CO3duGLEntity*>
     }
     if (empty) batch->box = O3duWorldBox{{0.0, 0.0, 0.0}, {-1.0, -1.0, -1.0}};
     batch->parts.shrink_to_fit();
-    if (batch->positions.size() / 3 <= std::numeric_limits<std::uint16_t>::max() + std::size_t(1))
+    if (batch->vertex_count() <= std::numeric_limits<std::uint16_t>::max() + std::size_t(1))
         batch->short_indices.assign(indices.begin(), indices.end());
     else
         batch->indices = std::move(indices);
