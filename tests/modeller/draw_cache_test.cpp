@@ -190,6 +190,8 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
          3, 2},
         {"SetLayer", [](CacheScene& c) { c.m.SetLayer(c.a[1], 7); }, 3, 2},
         {"SetDrawMode", [](CacheScene& c) { c.m.SetDrawMode(c.a[1], O3DU_DRAW_HIDDEN | O3DU_DRAW_PICKABLE); }, 2, 2},
+        // An underlay is drawn before every other shape, so the shapes around it stay one batch.
+        {"SetDrawMode underlay", [](CacheScene& c) { c.m.SetDrawMode(c.a[1], O3DU_DRAW_UNDERLAY); }, 2, 2},
         {"SetProp3 of the item", [](CacheScene& c) { c.m.SetProp3(c.a[1], kO3duItemProperty, 2); }, 3, 4},
         {"MoveDepthToHead", [](CacheScene& c) { c.m.MoveDepthToHead(c.a[2]); }, 2, 2},
         {"MoveDepthToTail", [](CacheScene& c) { c.m.MoveDepthToTail(c.a[1]); }, 3, 3},
