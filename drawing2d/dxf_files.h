@@ -34,5 +34,7 @@ bool table_integers(const std::string& line, int count, int* values, const char*
 // The plot scale an import fits to a file whose limits span `span` units: `scale` grown by tens until the span
 // fits the 32-bit range.
 double fitted_plot_scale(double scale, double span);
+// The plot scale an import fits to a header whose limits and extents are both the box of these corners.
+double header_fitted_scale(double lx, double ly, double hx, double hy);
 
 }  // namespace kz::drawing2d

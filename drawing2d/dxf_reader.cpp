@@ -785,6 +785,17 @@ bool coordinate_box(const dxf_reader* st, double lo[2], double hi[2]) {
     return any;
 }
 
+// The centre of the first box, and how far from it the farthest corner of the boxes lies in x or y.
+double half_span(const double (*boxes)[2][2], int n, double* cx, double* cy) {
+    *cx = (boxes[0][0][0] + boxes[0][1][0]) / 2;
+    *cy = (boxes[0][0][1] + boxes[0][1][1]) / 2;
+    double half = 0;
+    for (int b = 0; b < n; ++b)
+        for (int c = 0; c < 2; ++c)
+            half = std::max({half, std::fabs(boxes[b][c][0] - *cx), std::fabs(boxes[b][c][1] - *cy)});
+    return half;
+}
+
 // The origin centres the limits (else the extents, else the coordinates); the scale grows by tens until every box
 // known fits the 32-bit range around it.
 void fit_scale(drawing_context* ctx, const dxf_reader* st) {
@@ -794,12 +805,8 @@ void fit_scale(drawing_context* ctx, const dxf_reader* st) {
     if (header_box(st, 0, boxes[n][0], boxes[n][1])) ++n;
     if (n == 0 && coordinate_box(st, boxes[n][0], boxes[n][1])) ++n;
     if (n == 0) return;
-    const double cx = (boxes[0][0][0] + boxes[0][1][0]) / 2, cy = (boxes[0][0][1] + boxes[0][1][1]) / 2;
-    double half = 0;
-    for (int b = 0; b < n; ++b)
-        for (int c = 0; c < 2; ++c)
-            half = std::max({half, std::fabs(boxes[b][c][0] - cx), std::fabs(boxes[b][c][1] - cy)});
-    ctx->plot_scale = fitted_plot_scale(ctx->plot_scale, 2 * half);
+    double cx, cy;
+    ctx->plot_scale = fitted_plot_scale(ctx->plot_scale, 2 * half_span(boxes, n, &cx, &cy));
     // The origin on a whole drawing unit: the records then keep their place on the unit grid, and a drawing
     // exported and imported again comes back to the same coordinates, not half a unit further each time.
     ctx->gentenx = std::floor(-cx / ctx->plot_scale + 0.5);
@@ -855,6 +862,12 @@ double fitted_plot_scale(double scale, double span) {
     const double m = span / 2147483647.0;
     for (int k = 0; k < 400 && std::isfinite(m) && scale < m; ++k) scale *= 10;
     return scale;
+}
+
+double header_fitted_scale(double lx, double ly, double hx, double hy) {
+    const double box[1][2][2] = {{{std::min(lx, hx), std::min(ly, hy)}, {std::max(lx, hx), std::max(ly, hy)}}};
+    double cx, cy;
+    return fitted_plot_scale(0.001, 2 * half_span(box, 1, &cx, &cy));
 }
 
 int read_dxf(drawing_context* ctx, const char* path, int32_t row) { return read_dxf(ctx, path, row, {}); }

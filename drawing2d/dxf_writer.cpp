@@ -103,6 +103,17 @@ double whole_unit(double v) { return std::floor(v + 0.5); }
 double dxf_x(const drawing_context* ctx, double x) { return (x - ctx->gentenx) * ctx->plot_scale; }
 double dxf_y(const drawing_context* ctx, double y) { return (ctx->genteny - y) * ctx->plot_scale; }
 
+// The unit an import fits to a header of these corners, written as the header writes them.
+double fitted_to_written(double lx, double ly, double hx, double hy) {
+    double v[4] = {lx, ly, hx, hy};
+    for (double& x : v) {
+        char text[400];
+        kz::crt::c_snprintf(text, sizeof text, "%f", x);
+        x = kz::crt::c_strtod(text, nullptr);
+    }
+    return header_fitted_scale(v[0], v[1], v[2], v[3]);
+}
+
 // The header's corners in DXF units: the extents rounded to whole units of the scale that an import of this file
 // fits to them. That is the drawing's own unit, unless the drawing took a coarser scale from limits far wider than
 // what it holds: its own unit would then round the header to other numbers than the next import's, and every
@@ -128,6 +139,19 @@ void header_corners(drawing_context* ctx, double* lx, double* ly, double* hx, do
     *hy = y_at(ymin);
     *lx = x_at(xmin);
     *ly = y_at(ymax);
+    // Records further apart than an import fits to one unit, 2^31 - 1 of them (ends saturated at the 32-bit range,
+    // or records placed far beyond the limits the drawing was fitted to), would make the next import fit a coarser
+    // unit to these extents and round every coordinate to it. The header is then the widest box that import fits to the
+    // drawing's own unit, centred on the drawing's origin: unit and origin stay, and every record comes back where it
+    // was.
+    if (fitted_to_written(*lx, *ly, *hx, *hy) <= ps) return;
+    const double h = 1073741823;  // an import fits a span of up to 2^31 - 1 units to one unit: 2h is within it
+    const double c[4] = {dxf_x(ctx, -h), dxf_y(ctx, h), dxf_x(ctx, h), dxf_y(ctx, -h)};
+    if (fitted_to_written(c[0], c[1], c[2], c[3]) != ps) return;
+    *lx = c[0];
+    *ly = c[1];
+    *hx = c[2];
+    *hy = c[3];
 }
 
 void write_dxf_header(drawing_context* ctx, Out& out) {

@@ -256,19 +256,25 @@ TEST(DxfWriter, WideLimitsOrNothingKeptStillAFixedPointAfterOneCycle) {
     // Limits far wider than the records give a coarse unit, which the next import, fitted to the exported header,
     // does not take again: the header must be rounded as that import rounds it, or a centred text's extents move
     // by half a unit. A file that keeps nothing has no extents to write: its header must not fit a new scale.
-    const std::string limits =
-        "0\nSECTION\n2\nHEADER\n9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n222222222210\n"
-        "20\n100\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n";
+    // Records further apart than 2^31 units (a line end saturated far beyond narrow limits) must not make the next
+    // import fit a coarser unit, which would round …647 to …65.
     const std::string text = "0\nTEXT\n8\n7\n1\nABC\n41\n1\n72\n1\n11\n5\n21\n5\n";
+    const std::string far_line = "0\nLINE\n8\n7\n10\n0\n20\n0\n11\n3000000\n21\n0\n";
+    const struct {
+        const char *limmax_x, *written;
+        std::string entities;
+    } cases[] = {{"222222222210", "\nABC\n", text},
+                 {"222222222210", "$EXTMAX\n 10\n0.000000\n 20\n0.000000\n", ""},
+                 {"100", " 11\n2147533.647000\n", far_line}};
     const std::string source = test::fresh_path("wide_limits.dxf");
-    for (const std::string& entities : {text, std::string()}) {
-        test::put_file(source, limits + entities + "0\nENDSEC\n0\nEOF\n");
+    for (const auto& c : cases) {
+        test::put_file(source, "0\nSECTION\n2\nHEADER\n9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n" +
+                                   std::string(c.limmax_x) + "\n20\n100\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" +
+                                   c.entities + "0\nENDSEC\n0\nEOF\n");
         const std::string first = test::file_bytes(reexport(source, "wide_limits1.dxf"));
         const std::string second = test::file_bytes(reexport(reexport(source, "wide_limits1.dxf"), "wide_limits2.dxf"));
-        EXPECT_EQ(second, first) << entities;
-        if (entities.empty()) {
-            EXPECT_NE(first.find("$EXTMAX\n 10\n0.000000\n 20\n0.000000\n"), std::string::npos);
-        }
+        EXPECT_EQ(second, first) << c.entities;
+        EXPECT_NE(first.find(c.written), std::string::npos) << c.written;
     }
 }
 
