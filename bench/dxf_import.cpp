@@ -1,21 +1,113 @@
 // DXF import of a 100,000-entity file of about 17 MB (lines, arcs, circles, polylines with bulges, texts) and of a
 // file of 10,000 block references, against dxflib's parser with an adapter that only counts, and against ezdxf
-// (a separate Python process, so its figure includes the interpreter's start of about a tenth of a second).
+// (a separate Python process, so its figure includes the interpreter's start of about a tenth of a second). A file
+// of a million lines is imported with the heap's peak counted, against the same lines appended straight to the rows.
 #include <benchmark/benchmark.h>
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
+#include <malloc.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 
 #include "drawing2d/drawing_files.h"
+#include "drawing2d/row_store.h"
 #include "drawing_read.h"
 #include "platform/file_system.h"
 
+// Every block of the C heap is counted (the rows are calloc'd and realloc'd), so the peak of one import is all it
+// held at once. Under AddressSanitizer, which owns the heap, nothing is counted.
+#ifndef __SANITIZE_ADDRESS__
+namespace {
+std::atomic<long long> live_bytes{0};
+std::atomic<long long> peak_bytes{0};
+
+void note(void* p, long long sign) {
+    if (!p) return;
+    const long long now = live_bytes += sign * static_cast<long long>(malloc_usable_size(p));
+    long long peak = peak_bytes.load();
+    while (now > peak && !peak_bytes.compare_exchange_weak(peak, now)) {}
+}
+}  // namespace
+
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* __libc_memalign(std::size_t, std::size_t);
+void __libc_free(void*);
+
+void* malloc(std::size_t n) {
+    void* p = __libc_malloc(n);
+    note(p, 1);
+    return p;
+}
+void* calloc(std::size_t count, std::size_t n) {
+    void* p = __libc_calloc(count, n);
+    note(p, 1);
+    return p;
+}
+// A block that moves is counted twice until the old one goes: the copy needs both.
+void* realloc(void* old, std::size_t n) {
+    const long long before = old ? static_cast<long long>(malloc_usable_size(old)) : 0;
+    void* p = __libc_realloc(old, n);
+    if (!p) {
+        if (n == 0) live_bytes -= before;
+        return p;
+    }
+    note(p, 1);
+    live_bytes -= before;
+    return p;
+}
+void* reallocarray(void* old, std::size_t count, std::size_t n) {
+    std::size_t total;
+    if (__builtin_mul_overflow(count, n, &total)) return nullptr;
+    return realloc(old, total);
+}
+void* memalign(std::size_t alignment, std::size_t n) {
+    void* p = __libc_memalign(alignment, n);
+    note(p, 1);
+    return p;
+}
+void* aligned_alloc(std::size_t alignment, std::size_t n) { return memalign(alignment, n); }
+int posix_memalign(void** out, std::size_t alignment, std::size_t n) {
+    void* p = memalign(alignment, n);
+    if (!p) return 12;  // ENOMEM
+    *out = p;
+    return 0;
+}
+void* valloc(std::size_t n) { return memalign(4096, n); }
+void* pvalloc(std::size_t n) { return memalign(4096, (n + 4095) & ~std::size_t{4095}); }
+void free(void* p) {
+    if (p) live_bytes -= static_cast<long long>(malloc_usable_size(p));
+    __libc_free(p);
+}
+}
+#endif
+
 namespace {
 using namespace kz::drawing2d;
+
+#ifndef __SANITIZE_ADDRESS__
+// Runs `step` and gives the heap's peak during it above what was held before.
+template <class F>
+long long heap_peak_of(F step) {
+    const long long before = live_bytes.load();
+    peak_bytes = before;
+    step();
+    return peak_bytes.load() - before;
+}
+#else
+template <class F>
+long long heap_peak_of(F step) {
+    step();
+    return 0;
+}
+#endif
 
 std::string bench_path(const char* name) { return kz::platform::temp_path() + name; }
 std::string native(const std::string& p) { return kz::platform::to_native_path(p); }
@@ -135,17 +227,76 @@ void read_ezdxf(benchmark::State& state, const std::string& path) {
         if (std::system(command.c_str()) != 0) state.SkipWithError("ezdxf failed");
 }
 
+constexpr int kMillion = 1000000;
+
+// A million LINE entities of a layer each, in R12's few pairs (about 70 MB).
+const std::string& million_lines_file() {
+    static const std::string path = [] {
+        std::string out = header() + "  0\nSECTION\n  2\nENTITIES\n";
+        std::mt19937 rng(7);
+        std::uniform_real_distribution<double> u(0, 100000);
+        char b[200];
+        for (int i = 0; i < kMillion; ++i) {
+            const double x = u(rng), y = u(rng);
+            std::snprintf(b, sizeof b, "  0\nLINE\n  8\n%d\n 10\n%.3f\n 20\n%.3f\n 11\n%.3f\n 21\n%.3f\n", i % 30, x, y,
+                          x + 40, y + 25);
+            out += b;
+        }
+        out += "  0\nENDSEC\n  0\nEOF\n";
+        const std::string p = bench_path("kz_bench_million_lines.dxf");
+        kz::platform::write_whole_file(p, out);
+        return p;
+    }();
+    return path;
+}
+
+void BM_MillionLinesOurs(benchmark::State& state) {
+    const std::string& path = million_lines_file();
+    long long peak = 0;
+    for (auto _ : state)
+        peak = std::max(peak, heap_peak_of([&] {
+                            drawing_handle h = zolt_open();
+                            drawing_context* ctx = zolt_lock(h);
+                            if (xlum_read(ctx, path.c_str(), 0) != 1) state.SkipWithError("read failed");
+                            benchmark::DoNotOptimize(ctx->data_end);
+                            zolt_unlock(h);
+                            zolt_close(h);
+                        }));
+    state.counters["peak_bytes_per_line"] = static_cast<double>(peak) / kMillion;
+}
+
+// The floor: the same number of lines appended to a new drawing's rows, without any file.
+void BM_MillionLinesRowsOnly(benchmark::State& state) {
+    long long peak = 0;
+    for (auto _ : state)
+        peak = std::max(peak, heap_peak_of([&] {
+                            drawing_handle h = zolt_open();
+                            drawing_context* ctx = zolt_lock(h);
+                            // Each from the row before, as an import appends.
+                            for (int32_t i = 0, row = 0; i < kMillion; ++i)
+                                row = xlum_line_set_d(ctx, nullptr, -row, i % 30, 1, 1, 1, i, 0, i + 40, 25, 0);
+                            benchmark::DoNotOptimize(ctx->data_end);
+                            zolt_unlock(h);
+                            zolt_close(h);
+                        }));
+    state.counters["peak_bytes_per_line"] = static_cast<double>(peak) / kMillion;
+}
+
 void BM_LargeOurs(benchmark::State& s) { read_drawing_each_iteration(s, large_file()); }
 void BM_LargeDxflib(benchmark::State& s) { read_dxflib(s, large_file()); }
 void BM_LargeEzdxf(benchmark::State& s) { read_ezdxf(s, large_file()); }
 void BM_InsertsOurs(benchmark::State& s) { read_drawing_each_iteration(s, insert_file()); }
 void BM_InsertsDxflib(benchmark::State& s) { read_dxflib(s, insert_file()); }
 void BM_InsertsEzdxf(benchmark::State& s) { read_ezdxf(s, insert_file()); }
+void BM_MillionLinesDxflib(benchmark::State& s) { read_dxflib(s, million_lines_file()); }
 BENCHMARK(BM_LargeOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargeDxflib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargeEzdxf)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_InsertsOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertsDxflib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertsEzdxf)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_MillionLinesOurs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionLinesDxflib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionLinesRowsOnly)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,16 +1,18 @@
 // Importing an ASCII DXF file: lines, arcs, circles, polylines with bulges, 3D faces, texts and block references
 // become line, arc and text records, with layers, line types and colours mapped onto the drawing's own. The file
-// is read once into pairs; blocks are found by name through an index made on the first reference, and texts are
-// brought into Shift_JIS from the code page the file's header names.
+// is read as it comes, a buffer at a time, so that an import holds little more than the records it makes; blocks
+// are found by name through an index made on the first reference and kept in memory from their first insert on
+// (while they fit a bound, else read again from their place in the file), and texts are brought into Shift_JIS
+// from the code page the file's header names.
 #include <strings.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,30 +44,124 @@ struct Pair {
     std::string_view value;
 };
 
-// The file as group-code and value pairs. Blank lines are passed over only where a group code is expected, so an
-// empty value keeps its place. A stop asked for by `keep_going` ends the pairs there, as the file's end would.
-std::vector<Pair> split_pairs(std::string_view bytes, const std::function<bool()>& keep_going) {
-    std::vector<Pair> pairs;
-    std::size_t at = 0;
-    auto next_line = [&](std::string_view* line) {
-        if (at >= bytes.size()) return false;
-        std::size_t end = bytes.find('\n', at);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string_view l = bytes.substr(at, end - at);
-        std::size_t cut = l.find_first_of("\r\n");
-        *line = l.substr(0, std::min<std::size_t>(cut, 1024));
-        at = end + 1;
+// The file's group-code and value pairs as they come, one buffer of the file at a time. Blank lines are passed
+// over only where a group code is expected, so an empty value keeps its place; a line is cut at its first CR and
+// after 1024 bytes. Nothing beyond the read cap is read.
+class PairStream {
+public:
+    PairStream(std::FILE* file, std::uint64_t offset) : file_(file), buffer_(std::size_t(64) << 10) { seek(offset); }
+    // The next pair, its value valid until the next call; false at the end of the file.
+    bool next(Pair* pair) {
+        if (again_) {
+            again_ = false;
+            *pair = last_;
+            return true;
+        }
+        std::string_view code;
+        do {
+            pair_offset_ = start_ + at_;
+            if (!line(&code)) return false;
+        } while (code.find_first_not_of(" \t") == std::string_view::npos);
+        last_.code = group_code(code);
+        if (!line(&last_.value)) last_.value = {};
+        *pair = last_;
         return true;
-    };
-    std::string_view code, value;
-    while (next_line(&code)) {
-        if ((pairs.size() & 0xFFFF) == 0xFFFF && keep_going && !keep_going()) break;
-        if (code.find_first_not_of(" \t") == std::string_view::npos) continue;
-        if (!next_line(&value)) value = {};
-        pairs.push_back({std::atoi(std::string(code).c_str()), value});
     }
-    return pairs;
-}
+    // The pair given last comes again from the next call.
+    void put_back() { again_ = true; }
+    // Where the pair given last begins in the file, to seek to.
+    std::uint64_t pair_offset() const { return pair_offset_; }
+    void seek(std::uint64_t offset) {
+        again_ = false;
+        if (offset >= start_ && offset <= start_ + end_) {
+            at_ = static_cast<std::size_t>(offset - start_);
+            return;
+        }
+        start_ = offset;
+        at_ = end_ = 0;
+        eof_ = false;
+    }
+
+private:
+    // The line read as atoi reads it; short codes of digits (all a file holds, as a rule) without the copy.
+    static int group_code(std::string_view line) {
+        std::size_t i = line.find_first_not_of(" \t\v\f");
+        if (i == std::string_view::npos || line.size() - i > 9) return std::atoi(std::string(line).c_str());
+        const bool minus = line[i] == '-';
+        if (minus || line[i] == '+') ++i;
+        int v = 0;
+        for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) v = 10 * v + (line[i] - '0');
+        if (i < line.size() && line[i] != ' ' && line[i] != '\t') return std::atoi(std::string(line).c_str());
+        return minus ? -v : v;
+    }
+
+    static std::string_view cut(std::string_view l) {
+        std::size_t n = 0;
+        while (n < l.size() && n < 1024 && l[n] != '\r') ++n;
+        return l.substr(0, n);
+    }
+
+    // The buffer from the first unread byte, with more of the file behind it; false when nothing more came.
+    bool fill() {
+        if (at_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + at_, end_ - at_);
+            start_ += at_;
+            end_ -= at_;
+            at_ = 0;
+        }
+        const std::uint64_t from = start_ + end_;
+        if (eof_ || end_ == buffer_.size() || from >= kz::platform::kMaxReadBytes ||
+            fseeko(file_, static_cast<off_t>(from), SEEK_SET) != 0) {
+            eof_ = true;
+            return false;
+        }
+        const std::size_t want = std::min<std::uint64_t>(buffer_.size() - end_, kz::platform::kMaxReadBytes - from);
+        const std::size_t n = std::fread(buffer_.data() + end_, 1, want, file_);
+        end_ += n;
+        eof_ = n == 0;
+        return n > 0;
+    }
+
+    bool line(std::string_view* out) {
+        for (bool whole = true;;) {
+            const char* b = buffer_.data();
+            // Most lines are a few bytes: those are found without a call.
+            std::size_t e = at_;
+            while (e < end_ && e < at_ + 24 && b[e] != '\n') ++e;
+            if (e == end_ || b[e] != '\n') {
+                const void* nl = e < end_ ? std::memchr(b + e, '\n', end_ - e) : nullptr;
+                e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - b) : end_;
+            }
+            if (e < end_) {
+                *out = whole ? cut({b + at_, e - at_}) : cut(long_line_);
+                at_ = e + 1;
+                return true;
+            }
+            if (whole && end_ - at_ == buffer_.size()) {
+                // A line longer than the buffer: only its beginning counts, the rest is passed over.
+                long_line_.assign(b + at_, 1024);
+                whole = false;
+            }
+            if (!whole) at_ = end_;
+            if (!fill()) {
+                if (whole && at_ == end_) return false;
+                *out = whole ? cut({buffer_.data() + at_, end_ - at_}) : cut(long_line_);
+                at_ = end_;
+                return true;
+            }
+        }
+    }
+
+    std::FILE* file_;
+    std::vector<char> buffer_;
+    std::uint64_t start_ = 0;  // where buffer_[0] lies in the file
+    std::size_t at_ = 0, end_ = 0;
+    bool eof_ = false;
+    std::string long_line_;
+    Pair last_{};
+    std::uint64_t pair_offset_ = 0;
+    bool again_ = false;
+};
 
 struct InsertLevel {
     double ix = 0, iy = 0, sx = 1, sy = 1, rotation = 0, sin = 0, cos = 1, bx = 0, by = 0;
@@ -77,6 +173,33 @@ struct LayerSlot {
 };
 
 enum class TextCoding { shift_jis, utf8, other };
+
+// The pairs of a block from its "0"/"BLOCK" to its end, kept from its first insert on for the next ones.
+struct BlockPairs {
+    std::string text;  // the values, one after another
+    std::vector<Pair> pairs;
+};
+
+struct Block {
+    std::uint64_t offset;  // where its "0"/"BLOCK" pair is
+    std::unique_ptr<BlockPairs> kept;
+    bool tried = false;
+};
+
+// Pairs kept in memory, given as a stream gives them.
+struct PairList {
+    const std::vector<Pair>& pairs;
+    std::size_t at = 0;
+    bool next(Pair* pair) {
+        if (at == pairs.size()) return false;
+        *pair = pairs[at++];
+        return true;
+    }
+};
+
+// Blocks inserted again and again are read once; a file of blocks larger than this reads the rest from the file
+// at each insert.
+constexpr std::size_t kKeptBlockBytes = std::size_t(32) << 20;
 
 }  // namespace
 
@@ -96,16 +219,15 @@ struct dxf_reader {
     InsertLevel levels[kMaxDepth + 1];
     double limits[4][2] = {};
     bool limits_given[4] = {};
-    const std::vector<Pair>* pairs = nullptr;
-    std::map<std::string, std::size_t> blocks;  // upper-case name -> index of its "0"/"BLOCK" pair
+    std::FILE* file = nullptr;
+    std::unique_ptr<PairStream> block_streams[kMaxDepth + 1];  // one for each depth of blocks read
+    std::map<std::string, Block> blocks;                       // by upper-case name
     bool blocks_indexed = false;
+    std::size_t kept_bytes = 0;
     TextCoding coding = TextCoding::shift_jis;
     std::string charset;
     // Pairs read inside blocks so far: nested inserts multiply, and a crafted file must not run for ever.
     std::size_t block_pairs = 0;
-    // Asked between entities; once it says stop, the entities end there, as at the file's end.
-    const std::function<bool()>* keep_going = nullptr;
-    bool stopped = false;
 };
 
 namespace {
@@ -212,13 +334,17 @@ std::string to_shift_jis(const dxf_reader* st, std::string_view value) {
 }
 
 // The encoding of the file's texts, from its header variables.
-void find_text_coding(const std::vector<Pair>& pairs, dxf_reader* st) {
-    std::string_view version, code_page;
-    for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
-        if (pairs[i].code == 0 && pairs[i].value == "ENDSEC") break;
-        if (pairs[i].code != 9) continue;
-        if (pairs[i].value == "$ACADVER") version = pairs[i + 1].value;
-        if (pairs[i].value == "$DWGCODEPAGE") code_page = pairs[i + 1].value;
+void find_text_coding(dxf_reader* st) {
+    std::string version, code_page;
+    std::string* wanted = nullptr;  // the variable whose value the next pair holds
+    PairStream in(st->file, 0);
+    for (Pair p; in.next(&p);) {
+        if (wanted) *wanted = p.value;
+        wanted = nullptr;
+        if (p.code == 0 && p.value == "ENDSEC") break;
+        if (p.code != 9) continue;
+        if (p.value == "$ACADVER") wanted = &version;
+        if (p.value == "$DWGCODEPAGE") wanted = &code_page;
     }
     if (is_utf8_version(version)) {
         st->coding = TextCoding::utf8;
@@ -671,23 +797,22 @@ int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dx
 }
 
 namespace {
-// Reads entities from pairs[i] until ENDSEC (or ENDBLK inside a block); the index after the last pair read.
-std::size_t read_entity_section(drawing_context* ctx, dxf_reader* st, std::size_t i) {
-    const std::vector<Pair>& pairs = *st->pairs;
-    for (; i < pairs.size(); ++i) {
-        const Pair& p = pairs[i];
-        if (p.code == 0 && !st->stopped && st->keep_going && *st->keep_going && !(*st->keep_going)())
-            st->stopped = true;
-        if (st->stopped) break;
+bool ends_block(const Pair& p) {
+    return p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || p.value == "ENDBLK");
+}
+
+// Reads entities until ENDSEC (or ENDBLK inside a block).
+template <class Pairs>
+void read_entity_section(drawing_context* ctx, dxf_reader* st, Pairs& in) {
+    for (Pair p; in.next(&p);) {
         if (p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || (st->depth > 0 && p.value == "ENDBLK"))) {
             read_dxf_entities(ctx, 0, "", st);
-            return i + 1;
+            return;
         }
         read_dxf_entities(ctx, p.code, p.value, st);
         if (st->depth > 0) ++st->block_pairs;
     }
     read_dxf_entities(ctx, 0, "", st);
-    return i;
 }
 
 std::string upper(std::string_view s) {
@@ -697,21 +822,43 @@ std::string upper(std::string_view s) {
     return u;
 }
 
+// Every "0"/"BLOCK" of the BLOCKS sections by the first code 2 name before the next code 0 (the first block of a
+// name wins).
 void index_blocks(dxf_reader* st) {
     st->blocks_indexed = true;
-    const std::vector<Pair>& pairs = *st->pairs;
-    bool in_blocks = false;
-    for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
-        const Pair& p = pairs[i];
-        if (p.code != 0) continue;
-        if (p.value == "SECTION" && pairs[i + 1].code == 2) in_blocks = pairs[i + 1].value == "BLOCKS";
-        if (!in_blocks || p.value != "BLOCK") continue;
-        for (std::size_t k = i + 1; k < pairs.size() && pairs[k].code != 0; ++k)
-            if (pairs[k].code == 2) {
-                st->blocks.emplace(upper(pairs[k].value), i);
-                break;
-            }
+    bool in_blocks = false, after_section = false, named = true;
+    std::uint64_t block = 0;
+    PairStream in(st->file, 0);
+    for (Pair p; in.next(&p);) {
+        if (p.code != 0) {
+            if (after_section && p.code == 2) in_blocks = p.value == "BLOCKS";
+            if (!named && p.code == 2) st->blocks.emplace(upper(p.value), Block{block, nullptr});
+            named = named || p.code == 2;
+            after_section = false;
+            continue;
+        }
+        after_section = p.value == "SECTION";
+        named = !(in_blocks && p.value == "BLOCK");
+        block = in.pair_offset();
     }
+}
+
+// The block's pairs up to its end read into memory, unless they would pass what blocks may keep.
+std::unique_ptr<BlockPairs> keep_block(dxf_reader* st, PairStream& in, std::uint64_t offset) {
+    auto kept = std::make_unique<BlockPairs>();
+    std::vector<std::pair<std::size_t, std::size_t>> values;  // where each value lies in the text
+    in.seek(offset);
+    for (Pair p; in.next(&p);) {
+        values.emplace_back(kept->text.size(), p.value.size());
+        kept->text += p.value;
+        kept->pairs.push_back({p.code, {}});
+        if (st->kept_bytes + kept->text.size() + kept->pairs.size() * sizeof(Pair) > kKeptBlockBytes) return nullptr;
+        if (ends_block(p)) break;
+    }
+    for (std::size_t k = 0; k < values.size(); ++k)
+        kept->pairs[k].value = std::string_view(kept->text).substr(values[k].first, values[k].second);
+    st->kept_bytes += kept->text.size() + kept->pairs.size() * sizeof(Pair);
+    return kept;
 }
 
 void read_block(drawing_context* ctx, dxf_reader* st) {
@@ -728,7 +875,18 @@ void read_block(drawing_context* ctx, dxf_reader* st) {
     const double bulge = st->bulge;
     st->poly_state = st->vertex_state = 0;
     for (auto& s : st->strings) s.clear();
-    read_entity_section(ctx, st, found->second);
+    Block& block = found->second;
+    std::unique_ptr<PairStream>& in = st->block_streams[st->depth];
+    if (!in) in = std::make_unique<PairStream>(st->file, block.offset);
+    if (!block.tried) block.kept = keep_block(st, *in, block.offset);
+    block.tried = true;
+    if (block.kept) {
+        PairList pairs{block.kept->pairs};
+        read_entity_section(ctx, st, pairs);
+    } else {
+        in->seek(block.offset);
+        read_entity_section(ctx, st, *in);
+    }
     for (int k = 0; k < 10; ++k) st->strings[k] = strings[k];
     std::memcpy(st->numbers, numbers, sizeof numbers);
     st->poly_state = poly;
@@ -737,12 +895,10 @@ void read_block(drawing_context* ctx, dxf_reader* st) {
     st->bulge = bulge;
 }
 
-std::size_t read_header(dxf_reader* st, std::size_t i) {
-    const std::vector<Pair>& pairs = *st->pairs;
+void read_header(dxf_reader* st, PairStream& in) {
     int selected = -1;
     static const char* const kNames[] = {"$EXTMIN", "$EXTMAX", "$LIMMIN", "$LIMMAX"};
-    for (; i < pairs.size() && !(pairs[i].code == 0 && pairs[i].value == "ENDSEC"); ++i) {
-        const Pair& p = pairs[i];
+    for (Pair p; in.next(&p) && !(p.code == 0 && p.value == "ENDSEC");) {
         if (p.code == 9) {
             selected = -1;
             for (int k = 0; k < 4; ++k)
@@ -753,7 +909,6 @@ std::size_t read_header(dxf_reader* st, std::size_t i) {
             st->limits_given[selected] = true;
         }
     }
-    return i + 1;
 }
 
 // A box of the header that holds something: finite, not inverted (an empty drawing's extents are), not absurd.
@@ -772,7 +927,8 @@ bool header_box(const dxf_reader* st, int min_index, double lo[2], double hi[2])
 // Every coordinate the file holds, for a file whose header says nothing usable.
 bool coordinate_box(const dxf_reader* st, double lo[2], double hi[2]) {
     bool any = false;
-    for (const Pair& p : *st->pairs) {
+    PairStream in(st->file, 0);
+    for (Pair p; in.next(&p);) {
         if (p.code < 10 || p.code > 28 || (p.code > 18 && p.code < 20)) continue;
         double v = kz::crt::c_atof_span(p.value.data(), p.value.size());
         if (!(std::fabs(v) < 1e15)) continue;
@@ -813,8 +969,7 @@ void fit_scale(drawing_context* ctx, const dxf_reader* st) {
     ctx->genteny = std::floor(cy / ctx->plot_scale + 0.5);
 }
 
-std::size_t read_tables(dxf_reader* st, std::size_t i) {
-    const std::vector<Pair>& pairs = *st->pairs;
+void read_tables(dxf_reader* st, PairStream& in) {
     std::string kind, name;
     int style = 0, colour = -1, flags = 0;
     auto end_record = [&]() {
@@ -826,11 +981,10 @@ std::size_t read_tables(dxf_reader* st, std::size_t i) {
             st->text_styles.emplace_back(name, (flags & 4) != 0);
         }
     };
-    for (; i < pairs.size(); ++i) {
-        const Pair& p = pairs[i];
+    for (Pair p; in.next(&p);) {
         if (p.code == 0) {
             end_record();
-            if (p.value == "ENDSEC") return i + 1;
+            if (p.value == "ENDSEC") return;
             kind = std::string(p.value);
             name.clear();
             style = flags = 0;
@@ -846,7 +1000,6 @@ std::size_t read_tables(dxf_reader* st, std::size_t i) {
             flags = std::atoi(std::string(p.value).c_str());
         }
     }
-    return i;
 }
 
 dxf_reader* new_dxf_reader() {
@@ -870,23 +1023,26 @@ double header_fitted_scale(double lx, double ly, double hx, double hy) {
     return fitted_plot_scale(0.001, 2 * half_span(box, 1, &cx, &cy));
 }
 
-int read_dxf(drawing_context* ctx, const char* path, int32_t row) { return read_dxf(ctx, path, row, {}); }
-
-int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going) {
-    std::string bytes, why;
-    if (!kz::platform::read_whole_file(path ? path : "", &bytes, kz::platform::kMaxReadBytes, &why)) return 0;
-    if (bytes.rfind("AutoCAD Binary DXF", 0) == 0) {
+int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
+    kz::platform::FilePtr file = kz::platform::open_for_reading(path ? path : "");
+    if (!file) return 0;
+    // Read unbuffered: the streams keep buffers of their own.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    char magic[18] = {};
+    if (fseeko(file.get(), 0, SEEK_END) != 0 || ftello(file.get()) > static_cast<off_t>(kz::platform::kMaxReadBytes) ||
+        fseeko(file.get(), 0, SEEK_SET) != 0)
+        return 0;
+    if (std::fread(magic, 1, sizeof magic, file.get()) == sizeof magic &&
+        std::memcmp(magic, "AutoCAD Binary DXF", sizeof magic) == 0) {
         std::fprintf(stderr, "%s: binary DXF files are not read; save it as ASCII DXF\n", path);
         return 0;
     }
     if (row < 0) row = 0;
     std::unique_ptr<dxf_reader> st(new_dxf_reader());
-    const std::vector<Pair> pairs = split_pairs(bytes, keep_going);
-    st->pairs = &pairs;
-    st->keep_going = &keep_going;
+    st->file = file.get();
     st->row = row;
     read_conversion_table(ctx, st.get());
-    find_text_coding(pairs, st.get());
+    find_text_coding(st.get());
     if (row == 0) {
         init_drawing_header(ctx);
         apply_drawing_header(ctx);
@@ -898,25 +1054,25 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::fun
     if (!(ctx->print_scale > 0)) ctx->print_scale = 100;
     ctx->active_group = 1;
     bool scale_fitted = false;
-    for (std::size_t i = 0; i + 1 < pairs.size();) {
-        const Pair& p = pairs[i];
+    PairStream in(st->file, 0);
+    for (Pair p; in.next(&p);) {
         if (p.code == 0 && p.value == "EOF") break;
-        if (!(p.code == 0 && p.value == "SECTION" && pairs[i + 1].code == 2)) {
-            ++i;
+        if (!(p.code == 0 && p.value == "SECTION")) continue;
+        if (!in.next(&p)) break;
+        if (p.code != 2) {
+            in.put_back();
             continue;
         }
-        const std::string_view section = pairs[i + 1].value;
-        i += 2;
-        if (section == "HEADER") {
-            i = read_header(st.get(), i);
-        } else if (section == "TABLES") {
-            i = read_tables(st.get(), i);
-        } else if (section == "ENTITIES") {
+        if (p.value == "HEADER") {
+            read_header(st.get(), in);
+        } else if (p.value == "TABLES") {
+            read_tables(st.get(), in);
+        } else if (p.value == "ENTITIES") {
             if (row == 0 && !scale_fitted) fit_scale(ctx, st.get());
             scale_fitted = true;
             st->poly_state = st->vertex_state = 0;
             st->strings[0].clear();
-            read_entity_section(ctx, st.get(), i);
+            read_entity_section(ctx, st.get(), in);
             break;
         }
     }

@@ -122,13 +122,18 @@ TEST(DxfReader, RecordsMatchEzdxfExpansion) {
 }
 
 TEST(DxfReader, ScaleOriginAndDamagedInput) {
+    const std::string limits = "9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100\n20\n100\n";
+    const std::string long_lines = "999\n" + std::string(200000, 'x') + "\r\n999\n" + std::string(201024, 'x') +
+                                   "\n9\n$EXTMIN\n10\n0\n20\n0\n" + limits;
     const struct {
         const char* header;
         const char* end_x;
         double plot, gx, gy;
         int32_t x1, x2;
     } cases[] = {
-        {"9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100\n20\n100\n", "10", 0.001, -50000, 50000, -50000, -40000},
+        {limits.c_str(), "10", 0.001, -50000, 50000, -50000, -40000},
+        // A comment far longer than a line may be (and than the reader's buffer) is passed over whole.
+        {long_lines.c_str(), "10", 0.001, -50000, 50000, -50000, -40000},
         // Limits that are no numbers: the coordinates centre the drawing.
         {"9\n$LIMMAX\n10\nnan\n20\ninf\n9\n$LIMMIN\n10\n0\n20\n0\n", "10", 0.001, -5000, 0, -5000, 5000},
         // No limits and coordinates beyond what thousandths hold in 32 bits: the unit grows to fit.
@@ -137,7 +142,7 @@ TEST(DxfReader, ScaleOriginAndDamagedInput) {
         // finds the records where they were; a line shorter than a unit keeps one unit of length.
         {"9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100.0006\n20\n100.0006\n", "10", 0.001, -50000, 50000, -50000,
          -40000},
-        {"9\n$LIMMIN\n10\n0\n20\n0\n9\n$LIMMAX\n10\n100\n20\n100\n", "0.0004", 0.001, -50000, 50000, -50000, -49999},
+        {limits.c_str(), "0.0004", 0.001, -50000, 50000, -50000, -49999},
     };
     const std::string path = test::fresh_path("limits.dxf");
     for (const auto& c : cases) {
