@@ -11,10 +11,24 @@
 namespace kz::drawing2d {
 
 // 1, or 0 when the file cannot be read or is a binary DXF. Row 0 resets the settings and fits the scale and
-// origin to the file's limits; a merge keeps them. `keep_going` is asked between entities: once it says stop, the
-// file is read as though it ended there.
+// origin to the file's limits; a merge keeps them. An import that reaches its budget stops there with one line on
+// standard error and keeps the records it made before (1). `keep_going` is asked between entities: once it says
+// stop, the file is read as though it ended there.
 int read_dxf(drawing_context* ctx, const char* path, int32_t row);
 int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going);
+
+// What one import may make: a file that asks for more (blocks inserted in blocks, millions of lines) is cut there.
+// Far above real drawings: a million lines take a million records and 27 MiB of rows.
+inline constexpr long long kMaxDxfRecords = 4000000;
+inline constexpr long long kMaxDxfRowBytes = 512LL << 20;
+struct DxfImportBudget {
+    long long records = kMaxDxfRecords;
+    long long row_bytes = kMaxDxfRowBytes;  // the rows the records take, 28 bytes a row (seven 32-bit cells)
+};
+// The budget of every import from now on, lowered only where many imports must run quickly (fuzz harnesses,
+// tests); gives the one it replaces.
+DxfImportBudget set_dxf_import_budget(DxfImportBudget budget);
+
 // 1, or 0 when there is nothing to write, the file cannot be written, or Escape stopped it.
 int write_dxf(drawing_context* ctx, const char* path, int32_t row);
 

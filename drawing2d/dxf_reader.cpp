@@ -3,7 +3,7 @@
 // is read as it comes, a buffer at a time, so that an import holds little more than the records it makes; blocks
 // are found by name through an index made on the first reference and kept in memory from their first insert on
 // (while they fit a bound, else read again from their place in the file), and texts are brought into Shift_JIS
-// from the code page the file's header names.
+// from the code page the file's header names. What one import makes is bounded by a budget of records and rows.
 #include <strings.h>
 
 #include <algorithm>
@@ -38,6 +38,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 10;
 constexpr int kLayerSlots = 201;
 constexpr std::size_t kBlockPairBudget = std::size_t(50) << 20;
+constexpr long long kRowBytes = 7 * sizeof(int32_t);
+
+DxfImportBudget import_budget;
 
 struct Pair {
     int code;
@@ -228,6 +231,10 @@ struct dxf_reader {
     std::string charset;
     // Pairs read inside blocks so far: nested inserts multiply, and a crafted file must not run for ever.
     std::size_t block_pairs = 0;
+    // What the import made so far against its budget; the first record past it stops the import.
+    DxfImportBudget budget = import_budget;
+    long long records = 0, rows = 0;
+    bool stopped = false;
 };
 
 namespace {
@@ -436,9 +443,20 @@ void next_group(drawing_context* ctx, const dxf_reader* st) {
     if (++ctx->active_group >= 32001) ctx->active_group = 1;
 }
 
+// Whether a record of `rows` rows still fits in the import's budget; the first that does not stops the import.
+bool within_budget(dxf_reader* st, int rows) {
+    if (!st->stopped && (st->records >= st->budget.records || (st->rows + rows) * kRowBytes > st->budget.row_bytes))
+        st->stopped = true;
+    if (st->stopped) return false;
+    ++st->records;
+    st->rows += rows;
+    return true;
+}
+
 // A line that the unit grid shrinks to a point keeps one unit of length: as a point it would be exported as a
 // LINE of no length, which the next import would lengthen by a whole file unit.
 void put_line(drawing_context* ctx, dxf_reader* st, double x1, double y1, double x2, double y2) {
+    if (!within_budget(st, 1)) return;
     const int32_t end_x = round_to_int32(x2);
     if (round_to_int32(x1) == end_x && round_to_int32(y1) == round_to_int32(y2))
         x2 = end_x < INT32_MAX ? end_x + 1.0 : end_x - 1.0;
@@ -447,6 +465,7 @@ void put_line(drawing_context* ctx, dxf_reader* st, double x1, double y1, double
 }
 
 void put_arc(drawing_context* ctx, dxf_reader* st, double cx, double cy, double r, double start, double end) {
+    if (!within_budget(st, 2)) return;
     int32_t row = xlum_en_set(ctx, -st->row, cx, cy, r, start, end);
     if (row >= 0) st->row = row;
 }
@@ -509,10 +528,13 @@ void put_text_runs(drawing_context* ctx, dxf_reader* st, const std::string& text
         const double offset = (p - a) * W;
         const double width = first == 0 && end == n ? W : W * cls;
         std::string run = text.substr(first, end - first);
+        first = end;
+        const int rows = text_record_rows(run.c_str());
+        if (rows == 0) continue;  // a run the rows cannot hold
+        if (!within_budget(st, rows)) return;
         int32_t row = set_text_rows(ctx, -st->row, run.c_str(), x + ca * offset, y + sa * offset, width, H, 0, angle,
                                     slant, alignment, flags);
         if (row >= 0) st->row = row;
-        first = end;
     }
 }
 
@@ -801,10 +823,11 @@ bool ends_block(const Pair& p) {
     return p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || p.value == "ENDBLK");
 }
 
-// Reads entities until ENDSEC (or ENDBLK inside a block).
+// Reads entities until ENDSEC (or ENDBLK inside a block), or until the import is stopped.
 template <class Pairs>
 void read_entity_section(drawing_context* ctx, dxf_reader* st, Pairs& in) {
     for (Pair p; in.next(&p);) {
+        if (st->stopped) return;
         if (p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || (st->depth > 0 && p.value == "ENDBLK"))) {
             read_dxf_entities(ctx, 0, "", st);
             return;
@@ -1023,6 +1046,12 @@ double header_fitted_scale(double lx, double ly, double hx, double hy) {
     return fitted_plot_scale(0.001, 2 * half_span(box, 1, &cx, &cy));
 }
 
+DxfImportBudget set_dxf_import_budget(DxfImportBudget budget) {
+    const DxfImportBudget old = import_budget;
+    import_budget = budget;
+    return old;
+}
+
 int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
     kz::platform::FilePtr file = kz::platform::open_for_reading(path ? path : "");
     if (!file) return 0;
@@ -1076,6 +1105,11 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
             break;
         }
     }
+    if (st->stopped)
+        std::fprintf(stderr,
+                     "%s: DXF import stopped at its budget of %lld records and %lld MiB of rows; the %lld records "
+                     "read before are kept\n",
+                     path, st->budget.records, st->budget.row_bytes >> 20, st->records);
     if (row > 0) return 1;
     double xmin, ymin, xmax, ymax;
     row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0);

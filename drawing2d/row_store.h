@@ -21,6 +21,8 @@ int set_arc_rows(drawing_context* ctx, int32_t row, int32_t layer, int32_t group
 int32_t xlum_en_set(drawing_context* ctx, int32_t row, double cx, double cy, double r, double start, double end);
 int32_t set_text_rows(drawing_context* ctx, int32_t row, const char* string, double x, double y, double width,
                       double height, double pitch, double angle, double slant, int32_t alignment, int32_t flags);
+// Rows the text record of `string` takes (head, parameter and string rows); 0 when set_text_rows refuses it.
+int32_t text_record_rows(const char* string);
 int write_text_rows(drawing_context* ctx, int32_t row, int32_t type, int32_t layer, int32_t group, int32_t colour,
                     int32_t style, double x, double y, double width, double height, double pitch, double angle,
                     double slant, int32_t alignment, const char* string, int32_t flags);

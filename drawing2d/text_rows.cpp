@@ -79,25 +79,43 @@ int write_text_rows(drawing_context* ctx, int32_t row, int32_t type, int32_t lay
     return 1;
 }
 
-int32_t set_text_rows(drawing_context* ctx, int32_t row, const char* string, double x, double y, double width,
-                      double height, double pitch, double angle, double slant, int32_t alignment, int32_t flags) {
-    if (!string || !*string) return -1;
+namespace {
+using StoredText = char[2 * kTextBuffer + 4];
+
+// The form a string is stored in: double-byte characters only when it holds any (cut to an even length), else as
+// it is. The record type, or 0 when the string cannot be stored; `n` its characters, `rows` its string rows.
+int32_t stored_text(const char* string, StoredText& text, int* n, int* rows) {
+    if (!string || !*string) return 0;
     std::size_t bytes = std::strlen(string);
-    if (bytes > kMaxTextBytes) return -1;
-    char text[2 * kTextBuffer + 4];
+    if (bytes > kMaxTextBytes) return 0;
     int32_t type = kTypeText;
     if (sjis_char_count(string) != static_cast<int>(bytes)) {
         std::size_t full = static_cast<std::size_t>(to_full_width(string, text, sizeof text)) & ~std::size_t{1};
         text[full] = 0;
-        if (full > kMaxTextBytes || full == 0) return -1;
+        if (full > kMaxTextBytes || full == 0) return 0;
         bytes = full;
         type = kTypeKanjiText;
     } else {
         std::memcpy(text, string, bytes + 1);
     }
-    int n = type == kTypeKanjiText ? static_cast<int>(bytes / 2) : static_cast<int>(bytes);
-    int string_rows = (n - 1) / 6 + 1;
-    if (string_rows > 500) return -1;
+    *n = type == kTypeKanjiText ? static_cast<int>(bytes / 2) : static_cast<int>(bytes);
+    *rows = (*n - 1) / 6 + 1;
+    return *rows > 500 ? 0 : type;
+}
+}  // namespace
+
+int32_t text_record_rows(const char* string) {
+    StoredText text;
+    int n, string_rows;
+    return stored_text(string, text, &n, &string_rows) ? string_rows + 2 : 0;
+}
+
+int32_t set_text_rows(drawing_context* ctx, int32_t row, const char* string, double x, double y, double width,
+                      double height, double pitch, double angle, double slant, int32_t alignment, int32_t flags) {
+    StoredText text;
+    int n, string_rows;
+    const int32_t type = stored_text(string, text, &n, &string_rows);
+    if (!type) return -1;
     if (row < 1) {
         row = reserve_rows(ctx, row, string_rows + 2);
         if (row < 0) return -1;

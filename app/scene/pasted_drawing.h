@@ -27,8 +27,9 @@ private:
 };
 
 // Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read. A file
-// larger than the read cap (kMaxReadBytes) is refused with a line on standard error naming it. A stop from
-// `keep_going` leaves what was read, as a file that ends there would.
+// larger than the read cap (kMaxReadBytes) is refused with a line on standard error naming it; a DXF file that
+// makes more than the import's budget (drawing2d/dxf_files.h) is read up to it, and says so the same way. A stop
+// from `keep_going` leaves what was read, as a file that ends there would.
 int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
                       const std::function<bool()>& keep_going = {});
 

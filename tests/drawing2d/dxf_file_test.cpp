@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "drawing2d/drawing_files.h"
+#include "drawing2d/dxf_files.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
 #include "drawing_test_support.h"
@@ -181,6 +182,68 @@ TEST(DxfReader, ScaleOriginAndDamagedInput) {
         test::put_file(bad, bytes);
         Drawing other;
         EXPECT_EQ(xlum_read(other.peek(), bad.c_str(), 0), 1);
+    }
+}
+
+// `n` copies of `entity`, each with its number for the "%d" in it.
+std::string repeated(const char* entity, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) {
+        char b[160];
+        std::snprintf(b, sizeof b, entity, i);
+        out += b;
+    }
+    return out;
+}
+
+// Blocks B0 .. B9, each a line and ten inserts of the next: a billion lines, unless the import stops.
+std::string nested_inserts() {
+    std::string out = "0\nSECTION\n2\nBLOCKS\n";
+    for (int b = 0; b < 10; ++b) {
+        out += "0\nBLOCK\n2\nB" + std::to_string(b) + "\n10\n0\n20\n0\n0\nLINE\n8\n1\n10\n0\n20\n0\n11\n9\n21\n0\n";
+        if (b < 9) out += repeated(("0\nINSERT\n8\n1\n2\nB" + std::to_string(b + 1) + "\n10\n%d\n20\n1\n").c_str(), 10);
+        out += "0\nENDBLK\n";
+    }
+    return out + "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n1\n2\nB0\n10\n0\n20\n0\n0\nENDSEC\n0\nEOF\n";
+}
+
+// What an import makes is bounded: at the budget the whole file is read; a record past it stops the import, which
+// keeps the records before it and says so in one line on standard error.
+TEST(DxfReader, ImportStopsAtItsBudgetKeepingTheRecordsBefore) {
+    const char* line = "0\nLINE\n8\n1\n10\n%d0\n20\n0\n11\n1\n21\n5\n";
+    const char* text = "0\nTEXT\n8\n1\n10\n%d0\n20\n0\n40\n2\n1\nABCDEFG\n";  // four rows
+    const auto entities = [](const std::string& e) { return "0\nSECTION\n2\nENTITIES\n" + e + "0\nENDSEC\n0\nEOF\n"; };
+    const long long lots = 1LL << 40;
+    const struct {
+        std::string file;
+        DxfImportBudget budget;
+        int kept;
+        bool stopped;
+    } cases[] = {
+        {entities(repeated(line, 5)), {5, lots}, 5, false},
+        {entities(repeated(line, 6)), {5, lots}, 5, true},
+        {entities(repeated(text, 3)), {lots, 3 * 4 * 28}, 3, false},
+        {entities(repeated(text, 4)), {lots, 3 * 4 * 28}, 3, true},
+        {nested_inserts(), {1000, lots}, 1000, true},
+    };
+    const std::string path = test::fresh_path("budget.dxf");
+    for (const auto& c : cases) {
+        test::put_file(path, c.file);
+        const DxfImportBudget before = set_dxf_import_budget(c.budget);
+        Drawing d;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(xlum_read(d.peek(), path.c_str(), 0), 1);
+        const std::string said = testing::internal::GetCapturedStderr();
+        set_dxf_import_budget(before);
+        const std::vector<int32_t> rows = test::head_rows(d.peek(), 0);
+        EXPECT_EQ(rows.size(), static_cast<std::size_t>(c.kept)) << c.file.substr(0, 80);
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.stopped ? 1 : 0) << said;
+        EXPECT_EQ(said.find("budget") != std::string::npos, c.stopped) << said;
+        // The ones kept are the first of the file, in its order.
+        if (c.kept != 1000 && !rows.empty()) {
+            const drawing_context* ctx = d.peek();
+            EXPECT_EQ(ctx->c4[rows.back()], std::lround(10.0 * (c.kept - 1) / ctx->plot_scale + ctx->gentenx));
+        }
     }
 }
 

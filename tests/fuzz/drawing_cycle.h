@@ -29,6 +29,7 @@ inline bool read_and_write(const std::string& from, const std::string& to, bool 
 // The cycle for a file of the extension (".mpw", ".dxf"), with or without the settings records.
 inline void check_drawing_cycle(const std::uint8_t* data, std::size_t size, const std::string& extension,
                                 bool settings_records) {
+    lower_drawing_budgets();
     const std::vector<char> bytes = terminated_copy(data, size);
     const std::string input = put_input("input" + extension, bytes.data(), size);
     const std::string first_path = put_input("first" + extension, "", 0);

@@ -8,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kz::drawing2d;
+    kz::fuzz::lower_drawing_budgets();
     const std::vector<char> bytes = kz::fuzz::terminated_copy(data, size);
     for (const char* name : {"input.dxf", "input.mpp", "input.mpw"}) {
         const std::string path = kz::fuzz::put_input(name, bytes.data(), size);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "drawing2d/dxf_files.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
@@ -39,6 +40,10 @@ std::string put_input(const std::string& name, const char* data, std::size_t siz
     return plat::from_native_path(path);
 }
 
+void lower_drawing_budgets() {
+    kz::drawing2d::set_dxf_import_budget({kz::drawing2d::kMaxDxfRecords / 100, kz::drawing2d::kMaxDxfRowBytes / 100});
+}
+
 kz::view::XView* fuzz_view() {
     static kz::view::XView* view = [] {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -67,6 +72,7 @@ kz::view::XView* fuzz_view() {
         v->document.guard.budget = {kz::view::kMaxUnitLoads / 100, kz::view::kMaxOpenItems / 100,
                                     kz::view::kMaxOpenShapes / 100, kz::view::default_open_memory() / 100};
         plat::create_directory(v->document.work_folder);
+        lower_drawing_budgets();  // drawings pasted on faces
         return v;
     }();
     plat::take_dialog_test_log();  // what the last input asked of the user is not kept

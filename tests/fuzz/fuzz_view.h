@@ -12,5 +12,7 @@ kz::view::XView* fuzz_view();
 const std::string& fuzz_folder();
 // Writes the bytes to `name` in the working folder and gives its program-form (Windows) path.
 std::string put_input(const std::string& name, const char* data, std::size_t size);
+// Drawing imports at a hundredth of a viewer's budget, as the view's own are: harnesses that read drawings call it.
+void lower_drawing_budgets();
 
 }  // namespace kz::fuzz
