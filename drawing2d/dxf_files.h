@@ -17,13 +17,15 @@ namespace kz::drawing2d {
 int read_dxf(drawing_context* ctx, const char* path, int32_t row);
 int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going);
 
-// What one import may make: a file that asks for more (blocks inserted in blocks, millions of lines) is cut there.
-// Far above real drawings: a million lines take a million records and 27 MiB of rows.
+// What one import may make, and read in blocks: a file that asks for more (blocks inserted in blocks, millions of
+// lines) is cut there. Far above real drawings: a million lines take a million records and 27 MiB of rows.
 inline constexpr long long kMaxDxfRecords = 4000000;
 inline constexpr long long kMaxDxfRowBytes = 512LL << 20;
+inline constexpr long long kMaxDxfBlockPairs = 50LL << 20;
 struct DxfImportBudget {
     long long records = kMaxDxfRecords;
-    long long row_bytes = kMaxDxfRowBytes;  // the rows the records take, 28 bytes a row (seven 32-bit cells)
+    long long row_bytes = kMaxDxfRowBytes;      // the rows the records take, 28 bytes a row (seven 32-bit cells)
+    long long block_pairs = kMaxDxfBlockPairs;  // pairs read inside blocks, once for every insert
 };
 // The budget of every import from now on, lowered only where many imports must run quickly (fuzz harnesses,
 // tests); gives the one it replaces.

@@ -37,7 +37,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 10;
 constexpr int kLayerSlots = 201;
-constexpr std::size_t kBlockPairBudget = std::size_t(50) << 20;
 constexpr long long kRowBytes = 7 * sizeof(int32_t);
 
 DxfImportBudget import_budget;
@@ -229,9 +228,10 @@ struct dxf_reader {
     std::size_t kept_bytes = 0;
     TextCoding coding = TextCoding::shift_jis;
     std::string charset;
-    // Pairs read inside blocks so far: nested inserts multiply, and a crafted file must not run for ever.
-    std::size_t block_pairs = 0;
-    // What the import made so far against its budget; the first record past it stops the import.
+    // Pairs read inside blocks so far: nested inserts multiply, and blocks that make nothing must not run for ever.
+    long long block_pairs = 0;
+    // What the import made so far against its budget; the first record past it, or a block read once the pairs read
+    // in blocks are past theirs, stops the import.
     DxfImportBudget budget = import_budget;
     long long records = 0, rows = 0;
     bool stopped = false;
@@ -885,7 +885,8 @@ std::unique_ptr<BlockPairs> keep_block(dxf_reader* st, PairStream& in, std::uint
 }
 
 void read_block(drawing_context* ctx, dxf_reader* st) {
-    if (st->block_pairs > kBlockPairBudget) return;
+    if (st->block_pairs > st->budget.block_pairs) st->stopped = true;
+    if (st->stopped) return;
     if (!st->blocks_indexed) index_blocks(st);
     auto found = st->blocks.find(upper(st->strings[2]));
     if (found == st->blocks.end()) return;
@@ -1107,9 +1108,9 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
     }
     if (st->stopped)
         std::fprintf(stderr,
-                     "%s: DXF import stopped at its budget of %lld records and %lld MiB of rows; the %lld records "
-                     "read before are kept\n",
-                     path, st->budget.records, st->budget.row_bytes >> 20, st->records);
+                     "%s: DXF import stopped at its budget of %lld records, %lld MiB of rows and %lld pairs read in "
+                     "blocks; the %lld records made before are kept\n",
+                     path, st->budget.records, st->budget.row_bytes >> 20, st->budget.block_pairs, st->records);
     if (row > 0) return 1;
     double xmin, ymin, xmax, ymax;
     row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0);

@@ -41,7 +41,8 @@ std::string put_input(const std::string& name, const char* data, std::size_t siz
 }
 
 void lower_drawing_budgets() {
-    kz::drawing2d::set_dxf_import_budget({kz::drawing2d::kMaxDxfRecords / 100, kz::drawing2d::kMaxDxfRowBytes / 100});
+    using namespace kz::drawing2d;
+    set_dxf_import_budget({kMaxDxfRecords / 100, kMaxDxfRowBytes / 100, kMaxDxfBlockPairs / 100});
 }
 
 kz::view::XView* fuzz_view() {
