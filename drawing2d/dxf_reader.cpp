@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -235,6 +236,9 @@ struct dxf_reader {
     DxfImportBudget budget = import_budget;
     long long records = 0, rows = 0;
     bool stopped = false;
+    // Asked between entities; once it says stop, the entities end there, as at the file's end.
+    const std::function<bool()>* keep_going = nullptr;
+    bool halted = false;
 };
 
 namespace {
@@ -823,11 +827,19 @@ bool ends_block(const Pair& p) {
     return p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || p.value == "ENDBLK");
 }
 
-// Reads entities until ENDSEC (or ENDBLK inside a block), or until the import is stopped.
+// Whether the caller asked the import to stop; asked once an entity is complete, and a stop holds for the rest.
+bool halted_here(dxf_reader* st) {
+    if (!st->halted && st->keep_going && *st->keep_going && !(*st->keep_going)()) st->halted = true;
+    return st->halted;
+}
+
+// Reads entities until ENDSEC (or ENDBLK inside a block), until the import is stopped, or until the caller asks it to
+// stop (the entities read so far are kept, as at the file's end).
 template <class Pairs>
 void read_entity_section(drawing_context* ctx, dxf_reader* st, Pairs& in) {
     for (Pair p; in.next(&p);) {
         if (st->stopped) return;
+        if (p.code == 0 && halted_here(st)) break;
         if (p.code == 0 && (p.value == "ENDSEC" || p.value == "EOF" || (st->depth > 0 && p.value == "ENDBLK"))) {
             read_dxf_entities(ctx, 0, "", st);
             return;
@@ -1053,7 +1065,9 @@ DxfImportBudget set_dxf_import_budget(DxfImportBudget budget) {
     return old;
 }
 
-int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
+int read_dxf(drawing_context* ctx, const char* path, int32_t row) { return read_dxf(ctx, path, row, {}); }
+
+int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::function<bool()>& keep_going) {
     kz::platform::FilePtr file = kz::platform::open_for_reading(path ? path : "");
     if (!file) return 0;
     // Read unbuffered: the streams keep buffers of their own.
@@ -1070,6 +1084,7 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row) {
     if (row < 0) row = 0;
     std::unique_ptr<dxf_reader> st(new_dxf_reader());
     st->file = file.get();
+    st->keep_going = &keep_going;
     st->row = row;
     read_conversion_table(ctx, st.get());
     find_text_coding(st.get());
