@@ -19,6 +19,7 @@
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
 #include "drawing_test_support.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "support/test_paths.h"
 
@@ -350,22 +351,41 @@ TEST(DxfWriter, WideLimitsOrNothingKeptStillAFixedPointAfterOneCycle) {
     }
 }
 
-TEST(DxfWriter, SlantedVerticalTextsAreAnchoredWhereTheyComeBack) {
+TEST(DxfWriter, TextsStartFromTheirFirstPointWithTheAnchorBeside) {
     // A centred vertical text, turned and slanted: its anchor is the centre of its upright outline, its own origin,
     // which an import takes as the origin of the same alignment; the middle of the slanted outline would move it
-    // by tan(slant) x height / 2 on every export and import.
-    Drawing d;
-    drawing_context* ctx = d.peek();
-    xlum_moji_set(ctx, 0, "\x8a\xbf\x8e\x9a", 300, 700, 5 | 0x100, 100, 100, 0, 30, 30);
-    const std::string path = test::fresh_path("vertical_anchor.dxf");
-    ASSERT_EQ(xlum_write(ctx, path.c_str(), 0, 0), 1);
-    const std::string dxf = test::file_bytes(path);
-    const std::size_t at = dxf.find("\n 11\n", dxf.find("\nTEXT\n"));
-    ASSERT_NE(at, std::string::npos);
-    double x = 0, y = 0;
-    ASSERT_EQ(std::sscanf(dxf.c_str() + at, "\n 11\n%lf\n 21\n%lf", &x, &y), 2);
-    EXPECT_NEAR(x / ctx->plot_scale + ctx->gentenx, 300, 1e-6);
-    EXPECT_NEAR(ctx->genteny - y / ctx->plot_scale, 700, 1e-6);
+    // by tan(slant) x height / 2 on every export and import. Texts of 4 characters 2 wide at a pitch of 1 (11
+    // long, 3 high) start their length, or half of it, left of the anchor and their height, or half of it, below.
+    const struct {
+        const char* text;
+        int mode;
+        double width, height, pitch, angle, slant, dx, dy;  // the first point from the anchor (NaN: not checked)
+        int h72, v73;                                       // 0: not written
+    } cases[] = {{"\x8a\xbf\x8e\x9a", 5 | 0x100, 100, 100, 0, 30, 30, NAN, NAN, 1, 2},
+                 {"ABCD", 1, 2000, 3000, 1000, 0, 0, -5500, 0, 1, 1},
+                 {"ABCD", 6, 2000, 3000, 1000, 0, 0, -11000, -1500, 2, 2},
+                 {"ABCD", 8, 2000, 3000, 1000, 0, 0, 0, -3000, 0, 3}};
+    for (const auto& c : cases) {
+        Drawing d;
+        drawing_context* ctx = d.peek();
+        xlum_moji_set(ctx, 0, c.text, 300, 700, c.mode, c.width, c.height, c.pitch, c.angle, c.slant);
+        const std::string path = test::fresh_path("text_anchor.dxf");
+        ASSERT_EQ(xlum_write(ctx, path.c_str(), 0, 0), 1);
+        const std::string dxf = test::file_bytes(path);
+        auto value = [&](const std::string& code) {
+            const std::size_t at = dxf.find("\n" + code + "\n", dxf.find("\nTEXT\n"));
+            return at == std::string::npos ? NAN : kz::crt::c_atof(dxf.c_str() + at + code.size() + 2);
+        };
+        const double ps = ctx->plot_scale, x = value(" 11"), y = value(" 21"), h72 = value(" 72");
+        EXPECT_NEAR(x / ps + ctx->gentenx, 300, 1e-6) << c.mode;
+        EXPECT_NEAR(ctx->genteny - y / ps, 700, 1e-6) << c.mode;
+        if (!std::isnan(c.dx)) {
+            EXPECT_NEAR(value(" 10") - x, c.dx * ps, 1e-6) << c.mode;
+            EXPECT_NEAR(value(" 20") - y, c.dy * ps, 1e-6) << c.mode;
+        }
+        EXPECT_EQ(std::isnan(h72) ? 0 : h72, c.h72) << c.mode;
+        EXPECT_EQ(value(" 73"), c.v73) << c.mode;
+    }
 }
 
 // LibreCAD's DXF files (most R2007 and later, UTF-8): every one imports. CI runs a fixed sample of 200;

@@ -50,24 +50,25 @@ int16_t short_at(const std::string& bytes, std::size_t offset) {
     return v;
 }
 
-// A line, an arc and a text within the line's `span` units from `x0`.
-void fill(drawing_context* ctx, double x0, double span) {
+// A line, an arc from `a0` to `a1` degrees and a text within the line's `span` units from `x0`.
+void fill(drawing_context* ctx, double x0, double span, double a0 = 45, double a1 = 90) {
     xlum_line_set_d(ctx, nullptr, -1, 3, 7, 2, 1, x0, 100, x0 + span, 200, 0);
-    xlum_en_set(ctx, -1, x0 + span / 2, 500, 300, 45, 90);
+    xlum_en_set(ctx, -1, x0 + span / 2, 500, 300, a0, a1);
     xlum_set_text(ctx, nullptr, 0, -1, "AB", 5, x0 + 100, 700, 30, 40, 6, 30, 0, 0, 5, 9, 1, 1);
 }
 
 TEST(MppFile, HeaderAndRowsAtTheirOffsetsAndBack) {
     const struct {
         double span, requested, scale, unit;
-    } cases[] = {{10000, 0, 1, 0.001},
-                 {200000, 0, 0.1, 0.01},
-                 {100000, 0.002, 0.5, 0.002},
-                 {200000, 0.002, 0.3195, 0.001 / 0.3195}};
+        int a0, a1;  // arc angles: hundredths above 32768 are unsigned in the file
+    } cases[] = {{10000, 0, 1, 0.001, 45, 90},
+                 {200000, 0, 0.1, 0.01, 45, 90},
+                 {100000, 0.002, 0.5, 0.002, 340, 350},
+                 {200000, 0.002, 0.3195, 0.001 / 0.3195, 45, 350}};
     for (const auto& c : cases) {
         Drawing d, back;
         drawing_context* ctx = d.peek();
-        fill(ctx, 0, c.span);
+        fill(ctx, 0, c.span, c.a0, c.a1);
         ctx->gentenx = 1000;
         ctx->dwxmin = 2000;
         std::string path = test::fresh_path("fit.MPP");
@@ -82,8 +83,8 @@ TEST(MppFile, HeaderAndRowsAtTheirOffsetsAndBack) {
         const double s = c.scale, ox = s * c.span > 31900 ? -c.span / 2 : 0;
         EXPECT_NEAR(short_at(bytes, 1024 + 2 * 3 * n), ox * s, 1);
         EXPECT_NEAR(short_at(bytes, 1024 + 2 * 5 * n), (c.span + ox) * s, 1);
-        EXPECT_EQ(static_cast<uint16_t>(short_at(bytes, 1024 + 2 * (5 * n + 2))), 4500);
-        EXPECT_EQ(static_cast<uint16_t>(short_at(bytes, 1024 + 2 * (6 * n + 2))), 9000);
+        EXPECT_EQ(static_cast<uint16_t>(short_at(bytes, 1024 + 2 * (5 * n + 2))), c.a0 * 100);
+        EXPECT_EQ(static_cast<uint16_t>(short_at(bytes, 1024 + 2 * (6 * n + 2))), c.a1 * 100);
 
         ASSERT_EQ(xlum_read(back.peek(), path.c_str(), 0), 1);
         drawing_context* b = back.peek();
@@ -93,8 +94,8 @@ TEST(MppFile, HeaderAndRowsAtTheirOffsetsAndBack) {
         auto real_x = [](const drawing_context* x, double v) { return (v - x->gentenx) * x->plot_scale; };
         EXPECT_NEAR(real_x(b, b->c6[0]), real_x(ctx, ctx->c6[0]), unit);
         EXPECT_NEAR(real_x(b, b->dwxmin), real_x(ctx, ctx->dwxmin), unit);
-        EXPECT_EQ(b->c6[2], 45000000);
-        EXPECT_EQ(b->c7[2], 90000000);
+        EXPECT_EQ(b->c6[2], c.a0 * 1000000);
+        EXPECT_EQ(b->c7[2], c.a1 * 1000000);
         EXPECT_EQ(b->c2[0], 7);
         char text[16];
         xlum_getchar(b, 3, text, sizeof text);

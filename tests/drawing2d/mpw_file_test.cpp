@@ -1,6 +1,6 @@
 // MPW files: the layout of what is written, write -> read -> write giving the same bytes from the second write on,
-// a header written from the file format's own table read and written back unchanged, and short, truncated and
-// corrupted files refused without touching the drawing.
+// a header written from the file format's own table read and written back unchanged, a file merged behind the
+// drawing's rows, and short, truncated and corrupted files refused without touching the drawing.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -166,6 +166,17 @@ TEST(MpwFile, FilesTooShortForOneRowAreRefused) {
         EXPECT_EQ(xlum_read(ctx, path.c_str(), 0), 0) << size;
         EXPECT_EQ(test::record_cells(ctx), before) << size;
     }
+    // From the data end a file merges: the rows, the settings and the file name stay, the file's line follows.
+    const int32_t end = find_data_end(ctx, 0);
+    test::put_file(path, golden_header() + one_line_rows());
+    ASSERT_EQ(xlum_read(ctx, path.c_str(), end), 1);
+    const std::vector<double> merged = test::record_cells(ctx);
+    ASSERT_EQ(merged.size(), before.size() + 7);  // one row: a line
+    for (int k = 0; k < 7; ++k)
+        for (int32_t row = 0; row < end; ++row) ASSERT_EQ(merged[k * (end + 2) + row], before[k * (end + 1) + row]);
+    for (int k = 3; k < 7; ++k) EXPECT_EQ(merged[k * (end + 2) + end], 10 * (k - 2)) << k;
+    EXPECT_NE(xlum_get_val(ctx, "plot_scale", 0), 0.002);
+    EXPECT_STREQ(ctx->file_name, "");
     // One row, the end row: an empty drawing with the file's settings.
     const int32_t end_row[7] = {0xFFFF, 0, 0, 0, 0, 0, 0};
     test::put_file(path, golden_header() + std::string(reinterpret_cast<const char*>(end_row), 28));
