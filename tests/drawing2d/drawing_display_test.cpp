@@ -69,12 +69,13 @@ TEST(DrawingDisplay, ArcEndsAndBoxesByGdiBelowTheArcLimitAndBySegmentsFromIt) {
         // A GDI arc counts two strokes; segments count one each.
         EXPECT_EQ(s.ctx->stroke_count == 2, c.gdi) << c.r << " " << s.ctx->stroke_count;
     }
-    Shown s(100, 100);
-    s.arc(50, 50, 30, 90, 0);  // three quarters: everything but the upper right quadrant
-    s.show();
-    EXPECT_TRUE(s.drawn_near(20, 50));
-    EXPECT_TRUE(s.drawn_near(50, 80));
-    EXPECT_FALSE(s.drawn_near(71, 29));
+    for (int r : {30, 400}) {  // three quarters, by GDI and by segments: everything but the upper right quadrant
+        Shown s(1100, 1100);
+        s.arc(550, 550, r, 90, 0);
+        s.show();
+        const int d = static_cast<int>(std::lround(r * std::cos(M_PI / 4)));
+        EXPECT_TRUE(s.drawn_near(550 - r, 550) && s.drawn_near(550, 550 + r) && !s.drawn_near(550 + d, 550 - d)) << r;
+    }
 }
 
 TEST(DrawingDisplay, SmallestCirclesAreADotAndACross) {
@@ -83,11 +84,9 @@ TEST(DrawingDisplay, SmallestCirclesAreADotAndACross) {
     s.arc(12.5, 12.5, 1, 0, 360);                              // device radius 0.4: 0
     s.arc(35, 35, 3, 0, 360);                                  // 1.2: 1
     s.show();
-    EXPECT_EQ(test::runs(s.device.row(5)), (Runs{{5, 7}}));
-    EXPECT_EQ(test::runs(s.device.row(6)), (Runs{{5, 7}}));
-    EXPECT_EQ(test::runs(s.device.row(13)), (Runs{{13, 14}, {15, 16}}));
-    EXPECT_EQ(test::runs(s.device.row(14)), (Runs{{14, 15}}));
-    EXPECT_EQ(test::runs(s.device.row(15)), (Runs{{13, 14}, {15, 16}}));
+    const Runs dot{{5, 7}}, cross_ends{{13, 14}, {15, 16}}, cross_middle{{14, 15}};
+    for (const auto& [y, want] : {std::pair{5, dot}, {6, dot}, {13, cross_ends}, {14, cross_middle}, {15, cross_ends}})
+        EXPECT_EQ(test::runs(s.device.row(y)), want) << y;
     EXPECT_EQ(s.device.drawn(), 4 + 5);
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include "device_test_support.h"
 #include "drawing2d/device_mapping.h"
@@ -83,6 +84,29 @@ TEST(LayerPaint, LayerColoursOwnOrPenOrNone) {
     EXPECT_FALSE(platform::gdi_state(*p.device.dc()).clipping);
     EXPECT_EQ(p.ctx->disp_paint_color, -1);
     EXPECT_EQ(xlum_paint_layer(p.ctx, p.device.dc(), 0, 13, 1, 1, 0x0000FF), 0);
+}
+
+// Squares on layers 1 and 2 overlap: the layer painted later covers the overlap. Layers go from 0 up with the
+// order switch at 1, else from 255 down; with the locked-layer switch at 0 locked layers come first, in their colour.
+TEST(LayerPaint, LaterLayersCoverTheOverlapAndLockedLayersGoFirst) {
+    const platform::ColorRef one = 0xFF0000, two = 0x00FF00, locked = 0x0000FF;
+    const struct {
+        int up, same_colour, locked_layer;
+        platform::ColorRef first, second, overlap;
+    } cases[] = {{1, 1, 0, one, two, two},     {-1, 1, 0, one, two, one}, {1, 0, 2, one, locked, one},
+                 {-1, 0, 1, locked, two, two}, {1, 1, 2, one, two, two},  {-1, 1, 1, one, two, one}};
+    for (const auto& c : cases) {
+        Painted p;
+        p.ctx->paint_layer_color[1] = one, p.ctx->paint_layer_color[2] = two, p.ctx->lock_layer_color = locked;
+        p.square(20, 20, 120, 120, 1);
+        p.square(80, 80, 180, 180, 2);
+        p.ctx->layer_paint_jun = c.up, p.ctx->lock_paint_same_color_sw = c.same_colour;
+        p.ctx->lock_layer[c.locked_layer] = c.locked_layer != 0;
+        EXPECT_EQ(xlum_paint_layer(p.ctx, p.device.dc(), 0, 13, 1, 2, -1), 1);
+        EXPECT_EQ((std::array{p.device.at(40, 40), p.device.at(160, 160), p.device.at(100, 100)}),
+                  (std::array{c.first, c.second, c.overlap}))
+            << c.up << c.same_colour << c.locked_layer;
+    }
 }
 
 TEST(GroupPaint, TaggedGroupsAreFilledInTheirColour) {
