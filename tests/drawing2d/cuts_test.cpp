@@ -233,14 +233,27 @@ TEST(Cuts, BlocksHoldWhatTheirDigitsNameAndPiecesCoverTheRecords) {
 
 // An arc about (2000, 0) of radius 1001 crosses the circle about the origin of radius 1000 at 181.81 degrees: an
 // arc starting 0.06 degrees (1 unit) short of that is not divided there and stays whole outside; 0.31 degrees
-// (5.4 units) short, it is cut.
-TEST(Cuts, ArcsAreNotDividedWithin3UnitsOfTheirEnds) {
-    for (auto [start, cut] : {std::pair{181.75, false}, std::pair{181.5, true}}) {
+// (5.4 units) short, it is cut. A line lying on an edge of the rectangle (0, 0)-(1000, 1000) is not cut either.
+TEST(Cuts, ArcsWithin3UnitsOfTheirEndsAndLinesOnTheRectanglesEdgesStayWhole) {
+    const struct {
+        bool arc;
+        double a, b, c, d;  // arc: start angle; line: its ends
+        bool cut;
+    } cases[] = {{true, 181.75, 0, 0, 0, false},      {true, 181.5, 0, 0, 0, true},
+                 {false, -500, 0, 1500, 0, false},    {false, -500, 1000, 1500, 1000, false},
+                 {false, 0, -500, 0, 1500, false},    {false, 1000, 1500, 1000, -500, false},
+                 {false, -500, 999, 1500, 999, true}, {false, 1, -500, 1, 1500, true}};
+    for (const auto& k : cases) {
         test::Drawing d;
         drawing_context* ctx = d.peek();
-        xlum_en_set(ctx, 0, 2000, 0, 1001, start, 350);
-        ASSERT_EQ(xlum_kiritori_by_circle(ctx, 0, 123, 0, 0, 1000, 0), 1);
-        EXPECT_EQ(test::head_rows(ctx, 0).size(), cut ? 0u : 1u) << start;
+        if (k.arc) {
+            xlum_en_set(ctx, 0, 2000, 0, 1001, k.a, 350);
+            ASSERT_EQ(xlum_kiritori_by_circle(ctx, 0, 123, 0, 0, 1000, 0), 1);
+        } else {
+            xlum_line_set(ctx, 0, k.a, k.b, k.c, k.d);
+            ASSERT_EQ(xlum_kiritori_by_rect(ctx, 0, 123, 0, 0, 1000, 1000, 0), 1);
+        }
+        EXPECT_EQ(test::head_rows(ctx, 0).size(), k.cut ? 0u : 1u) << k.a << " " << k.b << " " << k.c << " " << k.d;
     }
 }
 

@@ -176,5 +176,28 @@ TEST(Gathering, EdgeCases) {
     EXPECT_EQ(partly, (std::vector<int32_t>{kTypeText, kTypeLine}));  // the line by one end
 }
 
+// Vertical lines cross the segment (0, 0)-(1000, 0) at x = 100, 450, 600, 600 again and 800. Seen from (500, 0)
+// the nearest on the side of the segment's first end is at 450, on the other at 600, of two equally near the
+// first found; a crossing at the point itself lies on the second side; nothing crossed leaves both sides at -1, and
+// the line at 100 lies beyond a segment from (200, 0).
+TEST(Gathering, NearestCrossingLinesOnEachSideOfAPoint) {
+    test::Drawing d;
+    drawing_context* ctx = d.peek();
+    const double xs[] = {100, 450, 600, 600, 800};
+    int32_t rows[6] = {}, first = 0, second = 0;
+    for (int i = 0; i < 5; ++i) rows[i] = xlum_line_set(ctx, 0, xs[i], -10 - i, xs[i], 10 + i);
+    const struct {
+        double x1, y1, x2, y2;
+        int lines, first, second;  // the lines there (the sixth at 500); -1: nothing found
+    } cases[] = {{0, 0, 1000, 0, 5, 1, 2}, {1000, 0, 0, 0, 5, 2, 1},       {0, 0, 1000, 0, 6, 1, 5},
+                 {1000, 0, 0, 0, 6, 2, 5}, {0, 500, 1000, 500, 6, -1, -1}, {200, 0, 1000, 0, 6, 1, 5}};
+    for (const auto& c : cases) {
+        if (c.lines == 6 && rows[5] == 0) rows[5] = xlum_line_set(ctx, 0, 500, -10, 500, 10);
+        EXPECT_EQ(xlum_gsncl(ctx, 0, c.x1, c.y1, c.x2, c.y2, 500, 0, &first, &second, 0, 0), 0);
+        EXPECT_EQ(first, c.first < 0 ? -1 : rows[c.first]) << c.x1 << " " << c.lines;
+        EXPECT_EQ(second, c.second < 0 ? -1 : rows[c.second]) << c.x1 << " " << c.lines;
+    }
+}
+
 }  // namespace
 }  // namespace kz::drawing2d
