@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/row_store.h"
@@ -128,13 +129,17 @@ TEST(Exports, EveryForwarderGivesItsFailureValueForABadHandle) {
 TEST(Exports, ForwardersReachTheirOperations) {
     Drawing d, other;
     drawing_handle h = d.handle();
+    auto val = [&](const char* name) { return zolt_get_val(h, name, 0); };
     struct Case {
         const char* name;
         std::function<double()> call;
         double want;
     } cases[] = {
         {"zolt_test", [&] { return zolt_test(h, 5); }, 5},
+        {"zolt_set_active in range", [&] { return zolt_set_active(h, 0, 32000, 15, 8); }, 0},
         {"zolt_set_active", [&] { return zolt_set_active(h, 300, 0, 16, 9); }, 0},
+        {"active layer, group", [&] { return val("active_layer") * 1e5 + val("active_group"); }, 32000},
+        {"active colour, style", [&] { return val("active_color") * 10 + val("active_style"); }, 158},
         {"zolt_line_set", [&] { return zolt_line_set(h, 0, 0, 0, 1, 1); }, 0},
         {"zolt_get_aki", [&] { return zolt_get_aki(h, "link", 0); }, 1},
         {"zolt_make_window_d", [&] { return zolt_make_window_d(h, 0, 0, 0, 100, 100, 0, 0, 1000, 1000); }, 1},
@@ -146,18 +151,8 @@ TEST(Exports, ForwardersReachTheirOperations) {
         {"zolt_get_val", [&] { return zolt_get_val(h, "active_color", 0); }, 9},
         {"zolt_get_array unknown", [&] { return zolt_get_array(h, "no_such", nullptr, 0, 0); }, 1},
         {"zolt_init_array unknown", [&] { return zolt_init_array(h, "no_such", 0, 0, 0); }, 0},
-        {"zolt_layer_name set",
-         [&] {
-             char name[] = "walls";
-             return zolt_layer_name(h, 4, name, 1);
-         },
-         5},
-        {"zolt_layer_name outside",
-         [&] {
-             char name[8] = "";
-             return zolt_layer_name(h, 256, name, 0);
-         },
-         0},
+        {"zolt_layer_name set", [&] { return zolt_layer_name(h, 4, std::string("walls").data(), 1); }, 5},
+        {"zolt_layer_name outside", [&] { return zolt_layer_name(h, 256, std::string(8, '\0').data(), 0); }, 0},
         {"zolt_equ", [&] { return zolt_equ(other.handle(), h); }, 1},
         {"zolt_gbaketu", [&] { return zolt_gbaketu(h, 0); }, 0},
         {"zolt_gbig", [&] { return zolt_gbig(h, 0, 0, 0, 2, 2); }, 1},
