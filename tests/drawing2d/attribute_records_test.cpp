@@ -127,9 +127,9 @@ TEST(LayerNameFile, WrittenWithCrLfAndReadWithEitherLineEnd) {
     ASSERT_EQ(write_layer_file(ctx, "", dir.c_str(), "drawing2d_names"), 2);
     EXPECT_EQ(test::file_bytes(path), "[Layer]\r\n0=\"base\"\r\n12=\"a\"b\"\r\n");
 
-    test::put_file(
-        path,
-        "  [layer]\n7=\"seven\"\n12=\"a\"b\"\n300=\"no\"\nx=\"no\"\n[Other]\n8=\"not here\"\n[LAYER]\r\n9=nine\r\n");
+    test::put_file(path,
+                   "  [layer]\n7=\"seven\"\n12=\"a\"b\"\n300=\"no\"\n256=\"no\"\n255=\"top\"\nx=\"no\"\n"
+                   "[Other]\n8=\"not here\"\n[LAYER]\r\n9=nine\r\n");
     xlum_set_layer_name(ctx, 1, "kept");
     ASSERT_EQ(read_layer_file(ctx, "", dir.c_str(), "drawing2d_NAMES", 0), 1);  // found whatever the case
     EXPECT_STREQ(layer_name_of(ctx, 7), "seven");
@@ -137,6 +137,7 @@ TEST(LayerNameFile, WrittenWithCrLfAndReadWithEitherLineEnd) {
     EXPECT_STREQ(layer_name_of(ctx, 1), "kept");
     EXPECT_STREQ(layer_name_of(ctx, 8), "");
     EXPECT_STREQ(layer_name_of(ctx, 9), "nine");
+    EXPECT_STREQ(layer_name_of(ctx, 255), "top");
     ASSERT_EQ(read_layer_file(ctx, "", dir.c_str(), "drawing2d_names", 1), 1);
     EXPECT_STREQ(layer_name_of(ctx, 1), "");
     EXPECT_EQ(read_layer_file(ctx, "", dir.c_str(), "drawing2d_missing", 1), 0);
