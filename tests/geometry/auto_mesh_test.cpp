@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "geometry/auto_mesh.h"
@@ -102,13 +103,12 @@ bool inside_or_on(const OfuVector2& p, const Outline& o, double tolerance) {
 
 // Checks every mesh must pass; returns false after the first failed one.
 void expect_sound(const Mesh& m, const Outline& o, const std::string& what) {
-    ASSERT_EQ(m.points.size(), m.kinds.size()) << what;
-    ASSERT_EQ(m.triangles.size() % 3, 0u) << what;
+    ASSERT_EQ(std::tuple(m.points.size(), m.triangles.size() % 3), std::tuple(m.kinds.size(), 0u)) << what;
     ASSERT_GE(m.points.size(), o.ring.size()) << what;
     for (size_t i = 0; i < o.ring.size(); ++i) {
-        EXPECT_EQ(m.kinds[i], O3DU_MESH_RING_VERTEX) << what;
-        EXPECT_EQ(m.points[i].x, o.ring[i][0]) << what;
-        EXPECT_EQ(m.points[i].y, o.ring[i][1]) << what;
+        EXPECT_EQ(std::tuple(m.kinds[i], m.points[i].x, m.points[i].y),
+                  std::tuple(O3DU_MESH_RING_VERTEX, o.ring[i][0], o.ring[i][1]))
+            << what;
     }
     for (int t : m.triangles) ASSERT_TRUE(t >= 0 && t < static_cast<int>(m.points.size())) << what;
     const double tolerance = 1e-9 * std::sqrt(std::fabs(ring_area(o.ring)));
@@ -246,12 +246,9 @@ TEST(AutoMesh, WalkThroughFloorCounts) {
     ASSERT_EQ(points.GetSize(), 545);
     int by_kind[3] = {0, 0, 0};
     for (int i = 0; i < kinds.GetSize(); ++i) ++by_kind[kinds[i]];
-    EXPECT_EQ(by_kind[0], 4);
-    EXPECT_EQ(by_kind[1], 60);
-    EXPECT_EQ(by_kind[2], 481);
+    EXPECT_EQ(std::tuple(by_kind[0], by_kind[1], by_kind[2]), std::tuple(4, 60, 481));
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(points[i].x, floor.ring[i][0]);
-        EXPECT_EQ(points[i].y, floor.ring[i][1]);
+        EXPECT_EQ(std::tuple(points[i].x, points[i].y), std::tuple(floor.ring[i][0], floor.ring[i][1]));
     }
 }
 
@@ -261,11 +258,9 @@ TEST(AutoMesh, DivisionsAndLevels) {
     const Outline o{"uneven", uneven_convex(9, 3, 5.0, 4.0), {}};
     COfuHolePolygon2D polygon = make_polygon(o);
     const Mesh fan = run(3, polygon, 0, 3);
-    EXPECT_EQ(fan.triangles.size(), 3u * 9);
-    EXPECT_EQ(fan.points.size(), 10u);
+    EXPECT_EQ(std::tuple(fan.triangles.size(), fan.points.size()), std::tuple(3u * 9, 10u));
     const Mesh delaunay = run(2, polygon, 0, 3);
-    EXPECT_EQ(delaunay.triangles.size(), 3u * 7);
-    EXPECT_EQ(delaunay.points.size(), 9u);
+    EXPECT_EQ(std::tuple(delaunay.triangles.size(), delaunay.points.size()), std::tuple(3u * 7, 9u));
 
     auto same = [](const Mesh& a, const Mesh& b) {
         if (a.points.size() != b.points.size() || a.triangles != b.triangles) return false;
@@ -306,8 +301,7 @@ TEST(AutoMesh, ListFormIgnoresHoles) {
     CO3duAutoMesh mesher;
     mesher.DivisionType03(with_hole, pa, ka, ta, 6, 3);
     mesher.DivisionType03(without, pb, kb, tb, 6, 3);
-    ASSERT_EQ(pa.GetSize(), pb.GetSize());
-    ASSERT_EQ(ta.GetSize(), tb.GetSize());
+    ASSERT_EQ(std::tuple(pa.GetSize(), ta.GetSize()), std::tuple(pb.GetSize(), tb.GetSize()));
     EXPECT_EQ(with_hole.holes.GetSize(), 1);
     for (int i = 0; i < pa.GetSize(); ++i) EXPECT_EQ(pa[i].x, pb[i].x);
 }

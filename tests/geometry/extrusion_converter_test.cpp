@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "geometry/extruded_to_primitive.h"
 #include "geometry/finite_column_to_primitive.h"
@@ -11,6 +12,7 @@
 #include "geometry/shape_to_primitive.h"
 #include "mesh_oracles.h"
 #include "outline_samples.h"
+#include "support/all_near.h"
 
 namespace kz::test {
 namespace {
@@ -76,9 +78,8 @@ TEST(ExtrusionConverter, ClockwiseOutlinesAreReversedInThePiece) {
     // Reversed behind the first point: (0,1) (1,1) (1,0) (0,0) becomes (0,1) (0,0) (1,0) (1,1).
     const double want_x[] = {0, 0, 1, 1}, want_y[] = {1, 0, 0, 1};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(piece.bottom.points[i].x, want_x[i]);
-        EXPECT_EQ(piece.bottom.points[i].y, want_y[i]);
-        EXPECT_EQ(piece.top.points[i].y, want_y[i]);
+        EXPECT_EQ(std::tuple(piece.bottom.points[i].x, piece.bottom.points[i].y, piece.top.points[i].y),
+                  std::tuple(want_x[i], want_y[i], want_y[i]));
     }
     // Side normals point out of the square.
     for (int v = 0; v < list[0].vertices.GetSize(); ++v) {
@@ -121,9 +122,9 @@ TEST(ExtrusionConverter, WireFormHasSideEdgesAndTwoOutlines) {
         const OfuVector3* want[4] = {&piece.top.points[s], &piece.bottom.points[s], &piece.top.points[k],
                                      &piece.bottom.points[k]};
         for (int v = 0; v < 4; ++v) {
-            EXPECT_EQ(list[s].vertices[v].position.x, want[v]->x);
-            EXPECT_EQ(list[s].vertices[v].position.y, want[v]->y);
-            EXPECT_EQ(list[s].vertices[v].position.z, want[v]->z);
+            EXPECT_EQ(std::tuple(list[s].vertices[v].position.x, list[s].vertices[v].position.y,
+                                 list[s].vertices[v].position.z),
+                      std::tuple(want[v]->x, want[v]->y, want[v]->z));
         }
         for (int v = 0; v < 4; ++v) {
             // Every corner's normal is the outward normal of its side.
@@ -134,8 +135,7 @@ TEST(ExtrusionConverter, WireFormHasSideEdgesAndTwoOutlines) {
         }
     }
     for (int s = 4; s < 6; ++s) {
-        EXPECT_EQ(list[s].type, O3DU_SET_LINE_STRIP);
-        EXPECT_EQ(list[s].vertices.GetSize(), 5);
+        EXPECT_EQ(std::tuple(list[s].type, list[s].vertices.GetSize()), std::tuple(O3DU_SET_LINE_STRIP, 5));
     }
 }
 
@@ -200,9 +200,7 @@ TEST(FiniteColumnConverter, IntersectLinePlane) {
     for (const Case& c : cases) {
         OfuVector3 hit(9, 9, 9);
         EXPECT_EQ(IntersectLinePlane(c.plane, c.q, c.v, 1e-5, hit), c.result);
-        EXPECT_NEAR(hit.x, c.hit.x, 1e-12);
-        EXPECT_NEAR(hit.y, c.hit.y, 1e-12);
-        EXPECT_NEAR(hit.z, c.hit.z, 1e-12);
+        EXPECT_TRUE(kz::test::all_near({hit.x, hit.y, hit.z}, {c.hit.x, c.hit.y, c.hit.z}, 1e-12));
     }
 }
 

@@ -7,11 +7,13 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "geometry/hole_mesh.h"
 #include "geometry/hole_polygon_to_primitive.h"
 #include "mesh_oracles.h"
 #include "outline_samples.h"
+#include "support/all_near.h"
 
 namespace kz::test {
 namespace {
@@ -183,11 +185,10 @@ TEST(HolePolygonConverter, ReverseFlipsNormalAndWinding) {
     CO3duHolePolygonToPrimitive::ConvertHolePolygon(&polygon, plain, 0, 0, 1);
     CO3duHolePolygonToPrimitive::ConvertHolePolygon(&polygon, flipped, 1, 0, 1);
     ASSERT_EQ(plain[0].indices.GetSize(), flipped[0].indices.GetSize());
-    EXPECT_EQ(plain[0].vertices[0].normal.z, 1.0);
-    EXPECT_EQ(flipped[0].vertices[0].normal.z, -1.0);
+    EXPECT_EQ(std::tuple(plain[0].vertices[0].normal.z, flipped[0].vertices[0].normal.z), std::tuple(1.0, -1.0));
     for (int t = 0; t < plain[0].indices.GetSize(); ++t) {
-        EXPECT_EQ(plain[0].indices[t].a, flipped[0].indices[t].c);
-        EXPECT_EQ(plain[0].indices[t].c, flipped[0].indices[t].a);
+        EXPECT_EQ(std::tuple(plain[0].indices[t].a, plain[0].indices[t].c),
+                  std::tuple(flipped[0].indices[t].c, flipped[0].indices[t].a));
     }
 }
 
@@ -200,8 +201,8 @@ TEST(HolePolygonConverter, WireFormHasOneClosedStripPerLoop) {
     for (int s = 0; s < 3; ++s) {
         EXPECT_EQ(list[s].type, O3DU_SET_LINE_STRIP);
         ASSERT_EQ(list[s].vertices.GetSize(), 5);
-        EXPECT_EQ(list[s].vertices[4].position.x, list[s].vertices[0].position.x);
-        EXPECT_EQ(list[s].vertices[2].normal.z, -1.0);
+        EXPECT_EQ(std::tuple(list[s].vertices[4].position.x, list[s].vertices[2].normal.z),
+                  std::tuple(list[s].vertices[0].position.x, -1.0));
     }
 }
 
@@ -217,8 +218,7 @@ TEST(HolePolygonConverter, HoledFaceTakesItsOwnTextureFrame) {
     ASSERT_EQ(list.GetSize(), 1);
     EXPECT_EQ(list[0].material_type, O3DU_MATERIAL_TEXTURE);
     // Vertex 2 is (4, 4): turned a quarter it becomes (-4, 4).
-    EXPECT_NEAR(list[0].vertices[2].tex.x, -1.0, 1e-9);
-    EXPECT_NEAR(list[0].vertices[2].tex.y, 2.0, 1e-9);
+    EXPECT_TRUE(kz::test::all_near({list[0].vertices[2].tex.x, list[0].vertices[2].tex.y}, {-1.0, 2.0}, 1e-9));
 }
 
 TEST(HolePolygonConverter, DegenerateLoopsProduceNoFault) {

@@ -2,6 +2,7 @@
 // sets when their list grows.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "geometry/o3du_list.h"
@@ -72,8 +73,7 @@ TEST(ListGrowth, NewElementsAreZeroAfterShrinkAndRegrow) {
     for (int i = 0; i < 8; ++i) EXPECT_EQ(list[i].normal.y, 0.0);
     list.SetSize(300);  // a new block: the sanitizer build fills fresh memory with garbage
     for (int i = 0; i < 300; ++i) {
-        EXPECT_EQ(list[i].tex.x, 0.0);
-        EXPECT_EQ(list[i].color[3], 0.0f);
+        EXPECT_EQ(std::tuple(list[i].tex.x, list[i].color[3]), std::tuple(0.0, 0.0f));
     }
     list.SetSize(8);
     for (int i = 0; i < 8; ++i) {
@@ -84,15 +84,13 @@ TEST(ListGrowth, NewElementsAreZeroAfterShrinkAndRegrow) {
     list.SetSize(8);
     EXPECT_EQ(list.GetCapacity(), 300);  // capacity never shrinks while the list holds elements
     for (int i = 2; i < 8; ++i) {
-        EXPECT_EQ(list[i].position.x, 0.0);
-        EXPECT_EQ(list[i].position.dim, 0);  // growth makes zero bytes, not constructed vectors
-        EXPECT_EQ(list[i].color[0], 0.0f);
+        // Growth makes zero bytes, not constructed vectors.
+        EXPECT_EQ(std::tuple(list[i].position.x, list[i].position.dim, list[i].color[0]), std::tuple(0.0, 0, 0.0f));
     }
     EXPECT_EQ(list[1].position.x, 2.0);
     // Assignment copies coordinates only, so the zero tag stays.
     list[3].position = OfuVector3(7, 8, 9);
-    EXPECT_EQ(list[3].position.dim, 0);
-    EXPECT_EQ(list[3].position.z, 9.0);
+    EXPECT_EQ(std::tuple(list[3].position.dim, list[3].position.z), std::tuple(0, 9.0));
 }
 
 TEST(ListGrowth, SetSizeZeroFrees) {
@@ -173,10 +171,8 @@ TEST(PolygonList, SetsSurviveRelocationAndRemoval) {
     ASSERT_EQ(list.GetSize(), 196);
     for (int i = 0; i < 195; ++i) {
         const int s = i < 3 ? i : i + 5;
-        ASSERT_EQ(list[i].vertices[0].position.x, s);
-        ASSERT_EQ(list[i].vertices.GetSize(), s % 7 + 1);
-        ASSERT_EQ(list[i].indices[0].c, s + 2);
-        ASSERT_EQ(list[i].type, s % 8);
+        ASSERT_EQ(std::tuple(list[i].vertices[0].position.x, list[i].vertices.GetSize()), std::tuple(s, s % 7 + 1));
+        ASSERT_EQ(std::tuple(list[i].indices[0].c, list[i].type), std::tuple(s + 2, s % 8));
     }
     EXPECT_EQ(list[195].vertices[0].position.x, 10.0);
     list.SetSize(300);

@@ -5,9 +5,11 @@
 #include <Eigen/Dense>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "geometry/shared_math.h"
 #include "geometry/vector_math.h"
+#include "support/all_near.h"
 
 namespace {
 
@@ -121,12 +123,10 @@ TEST(MatrixMath, NearlySingularLeavesOutputUntouched) {
 TEST(MatrixMath, RotationsTurnCounterClockwiseAndSnap) {
     OfuMatrix4x4 r;
     MakeRotateZMatrix(r, M_PI / 2);
-    EXPECT_EQ(r[0][0], 0.0);
-    EXPECT_EQ(r[1][1], 0.0);
+    EXPECT_EQ(std::tuple(r[0][0], r[1][1]), std::tuple(0.0, 0.0));
     OfuVector3 p(1, 0, 0);
     TransformPointByMatrix4x4(r, p);
-    EXPECT_EQ(p.x, 0.0);
-    EXPECT_EQ(p.y, 1.0);
+    EXPECT_EQ(std::tuple(p.x, p.y), std::tuple(0.0, 1.0));
     struct Case {
         void (*make)(OfuMatrix4x4&, double);
         Eigen::Vector3d axis;
@@ -178,9 +178,7 @@ TEST(MatrixMath, PolygonNormalAndCentroid) {
     COfuPoint3Array pts;
     for (const OfuVector3& p : square) pts.Add(p);
     const OfuVector3 c = PolygonCentroid(pts);
-    EXPECT_EQ(c.dim, 3);
-    EXPECT_EQ(c.x, 0.5);
-    EXPECT_EQ(c.y, 0.5);
+    EXPECT_EQ(std::tuple(c.dim, c.x, c.y), std::tuple(3, 0.5, 0.5));
 }
 
 TEST(MatrixMath, PlaneToXYMovesPointToOriginAndNormalToZ) {
@@ -199,9 +197,7 @@ TEST(MatrixMath, PlaneToXYMovesPointToOriginAndNormalToZ) {
         EXPECT_NEAR(length(p), 0.0, 1e-9);
         OfuVector3 tip = point + normal;
         TransformPointByMatrix4x4(m, tip);
-        EXPECT_NEAR(tip.x, 0.0, 1e-9);
-        EXPECT_NEAR(tip.y, 0.0, 1e-9);
-        EXPECT_NEAR(tip.z, 1.0, 1e-9);
+        EXPECT_TRUE(kz::test::all_near({tip.x, tip.y, tip.z}, {0.0, 0.0, 1.0}, 1e-9));
         EXPECT_NEAR(std::fabs(DeterminantMatrix4x4(m)), 1.0, 1e-9);  // a rigid motion
 
         const OfuVector3 direction = cross(normal, OfuVector3(u(rng), u(rng), u(rng)));

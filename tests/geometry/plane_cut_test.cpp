@@ -2,6 +2,7 @@
 // identity, rigid and tiny model matrices, cut obliquely; halves' volumes, the cap's area, place and facing.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <string>
@@ -12,6 +13,7 @@
 #include "geometry/shared_math.h"
 #include "geometry/vector_math.h"
 #include "mesh_oracles.h"
+#include "support/all_near.h"
 
 namespace {
 
@@ -291,8 +293,8 @@ TEST(PlaneCutLines, SegmentsAreClippedToTheFront) {
         EXPECT_EQ(lines.sets[s].type, O3DU_SET_LINE_LIST);
         ASSERT_EQ(lines.sets[s].vertices.GetSize(), static_cast<int>(expected[s].size()));
         for (int i = 0; i < lines.sets[s].vertices.GetSize(); ++i) {
-            EXPECT_NEAR(lines.sets[s].vertices[i].position.z, expected[s][i], 1e-12);
-            EXPECT_NEAR(lines.sets[s].vertices[i].tex.x, expected[s][i], 1e-12);
+            EXPECT_TRUE(kz::test::all_near({lines.sets[s].vertices[i].position.z, lines.sets[s].vertices[i].tex.x},
+                                           {expected[s][i], expected[s][i]}, 1e-12));
         }
     }
 }

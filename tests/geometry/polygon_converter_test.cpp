@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "geometry/polygon_to_primitive.h"
 #include "mesh_oracles.h"
 #include "outline_samples.h"
+#include "support/all_near.h"
 
 namespace kz::test {
 namespace {
@@ -98,9 +100,8 @@ TEST(PolygonConverter, SmallCases) {
     CO3duPolygonToPrimitive::ConvertPolygon(&polygon, plain, 0, 0, 1);
     CO3duPolygonToPrimitive::ConvertPolygon(&polygon, flipped, 1, 0, 1);
     for (int t = 0; t < 2; ++t) {
-        EXPECT_EQ(plain[0].indices[t].a, flipped[0].indices[t].c);
-        EXPECT_EQ(plain[0].indices[t].b, flipped[0].indices[t].b);
-        EXPECT_EQ(plain[0].indices[t].c, flipped[0].indices[t].a);
+        EXPECT_EQ(std::tuple(plain[0].indices[t].a, plain[0].indices[t].b, plain[0].indices[t].c),
+                  std::tuple(flipped[0].indices[t].c, flipped[0].indices[t].b, flipped[0].indices[t].a));
     }
 }
 
@@ -112,10 +113,9 @@ TEST(PolygonConverter, WireOutlineIsClosed) {
     ASSERT_EQ(list.GetSize(), 1);
     EXPECT_EQ(list[0].type, O3DU_SET_LINE_STRIP);
     ASSERT_EQ(list[0].vertices.GetSize(), 5);
-    EXPECT_EQ(list[0].vertices[4].position.x, list[0].vertices[0].position.x);
-    EXPECT_EQ(list[0].vertices[4].position.y, list[0].vertices[0].position.y);
-    EXPECT_EQ(list[0].vertices[2].normal.z, -1.0);
-    EXPECT_EQ(list[0].material.power, 7.0f);
+    EXPECT_EQ(std::tuple(list[0].vertices[4].position.x, list[0].vertices[4].position.y, list[0].vertices[2].normal.z,
+                         list[0].material.power),
+              std::tuple(list[0].vertices[0].position.x, list[0].vertices[0].position.y, -1.0, 7.0f));
 }
 
 TEST(PolygonConverter, TextureCoordinates) {
@@ -139,12 +139,10 @@ TEST(PolygonConverter, TextureCoordinates) {
         CO3duPolygonList list;
         CO3duPolygonToPrimitive::ConvertPolygon(&polygon, list, 0, 0, 1);
         ASSERT_EQ(list.GetSize(), 1);
-        EXPECT_EQ(list[0].material_type, O3DU_MATERIAL_TEXTURE);
-        EXPECT_EQ(list[0].texture_number, 2);
-        EXPECT_NEAR(list[0].vertices[2].tex.x, c.u2, 1e-12);
-        EXPECT_NEAR(list[0].vertices[2].tex.y, c.v2, 1e-12);
-        EXPECT_NEAR(list[0].vertices[1].tex.x, c.u1, 1e-12);
-        EXPECT_NEAR(list[0].vertices[1].tex.y, c.v1, 1e-12);
+        EXPECT_EQ(std::tuple(list[0].material_type, list[0].texture_number), std::tuple(O3DU_MATERIAL_TEXTURE, 2));
+        EXPECT_TRUE(kz::test::all_near({list[0].vertices[2].tex.x, list[0].vertices[2].tex.y, list[0].vertices[1].tex.x,
+                                        list[0].vertices[1].tex.y},
+                                       {c.u2, c.v2, c.u1, c.v1}, 1e-12));
     }
 }
 

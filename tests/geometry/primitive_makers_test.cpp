@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "geometry/math_primitive.h"
 #include "geometry/vector_math.h"
 #include "mesh_oracles.h"
+#include "support/all_near.h"
 
 namespace {
 
@@ -22,9 +24,8 @@ TEST(PrimitiveMakers, IcosahedronIsARegularClosedSolid) {
         material.power = 33.0f;
         CO3duMathPrimitive::Make20Mentai(primitive, c.size, c.centre, material);
         ASSERT_EQ(primitive.sets.GetSize(), 3);
-        EXPECT_EQ(primitive.sets[0].type, O3DU_SET_TRIANGLE_FAN);
-        EXPECT_EQ(primitive.sets[1].type, O3DU_SET_TRIANGLE_FAN);
-        EXPECT_EQ(primitive.sets[2].type, O3DU_SET_TRIANGLE_STRIP);
+        EXPECT_EQ(std::tuple(primitive.sets[0].type, primitive.sets[1].type, primitive.sets[2].type),
+                  std::tuple(O3DU_SET_TRIANGLE_FAN, O3DU_SET_TRIANGLE_FAN, O3DU_SET_TRIANGLE_STRIP));
         for (int s = 0; s < 3; ++s) {
             EXPECT_EQ(primitive.sets[s].material.power, 33.0f);
             for (int i = 0; i < primitive.sets[s].vertices.GetSize(); ++i) {
@@ -37,8 +38,7 @@ TEST(PrimitiveMakers, IcosahedronIsARegularClosedSolid) {
         const auto triangles = kz::test::drawn_triangles(primitive.sets);
         EXPECT_EQ(triangles.size(), 20u);
         const auto closed = kz::test::check_closed(triangles);
-        EXPECT_EQ(closed.triangles, 20);
-        EXPECT_EQ(closed.unmatched_edges, 0);
+        EXPECT_EQ(std::tuple(closed.triangles, closed.unmatched_edges), std::tuple(20, 0));
         // Regular icosahedron of circumradius R: edge a = R / sin(72 degrees), volume 5/12 (3 + sqrt 5) a^3.
         const double a = c.size / std::sin(2 * M_PI / 5);
         std::vector<kz::test::Triangle> about_centre = triangles;
@@ -53,12 +53,10 @@ TEST(PrimitiveMakers, MeridianSphereIsClosedAndRound) {
     const double r = 2.0;
     CO3duTrianglePolys set;
     CO3duMathPrimitive::MakeKeiisenKyu(set, 32, 64, r, 0.0, nullptr);
-    ASSERT_EQ(set.type, O3DU_SET_TRIANGLE_STRIP);
-    ASSERT_EQ(set.vertices.GetSize(), 2 * 32 * 64);
+    ASSERT_EQ(std::tuple(set.type, set.vertices.GetSize()), std::tuple(O3DU_SET_TRIANGLE_STRIP, 2 * 32 * 64));
     for (int i = 0; i < set.vertices.GetSize(); ++i) {
         const _O3duVertex& v = set.vertices[i];
-        EXPECT_NEAR(length(v.position), r, 1e-12);
-        EXPECT_NEAR(length(v.normal - v.position), 0.0, 1e-12);
+        EXPECT_TRUE(kz::test::all_near({length(v.position), length(v.normal - v.position)}, {r, 0.0}, 1e-12));
         // v runs from 1 at +Z to 0 at -Z; u stays inside its step.
         EXPECT_NEAR(v.tex.y, 1.0 - std::acos(std::clamp(v.position.z / r, -1.0, 1.0)) / M_PI, 1e-9);
         const int step = i / 64;
@@ -87,8 +85,7 @@ TEST(PrimitiveMakers, MeridianSphereIsClosedAndRound) {
     for (auto [bands, steps] : {std::pair{4, 3}, std::pair{1, 8}}) {
         CO3duTrianglePolys untouched;
         CO3duMathPrimitive::MakeKeiisenKyu(untouched, bands, steps, 1.0, 0.0, nullptr);
-        EXPECT_EQ(untouched.vertices.GetSize(), 0);
-        EXPECT_EQ(untouched.type, O3DU_SET_TRIANGLE_STRIP);
+        EXPECT_EQ(std::tuple(untouched.vertices.GetSize(), untouched.type), std::tuple(0, O3DU_SET_TRIANGLE_STRIP));
     }
 }
 

@@ -1,6 +1,8 @@
 // Defaults, resets and deep copies of sets and primitives; ownership and node blocks of shapes; clones of pieces.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "geometry/geometry_elements.h"
 #include "geometry/primitive.h"
 #include "geometry/shape.h"
@@ -9,15 +11,10 @@ namespace {
 
 TEST(TrianglePolys, DefaultsAndRemoveAll) {
     CO3duTrianglePolys set;
-    EXPECT_EQ(set.type, 4);
-    EXPECT_EQ(set.material_type, 0);
-    EXPECT_EQ(set.line_width, 1.0f);
-    EXPECT_EQ(set.texture_number, 0);
-    EXPECT_EQ(set.material.diffuse.r, 0.8f);
-    EXPECT_EQ(set.material.diffuse.b, 0.0f);
-    EXPECT_EQ(set.material.ambient.g, 0.4f);
-    EXPECT_EQ(set.material.emission.a, 0.0f);
-    EXPECT_EQ(set.material.power, 80.0f);
+    EXPECT_EQ(std::tuple(set.type, set.material_type, set.line_width, set.texture_number, set.material.diffuse.r),
+              std::tuple(4, 0, 1.0f, 0, 0.8f));
+    EXPECT_EQ(std::tuple(set.material.diffuse.b, set.material.ambient.g, set.material.emission.a, set.material.power),
+              std::tuple(0.0f, 0.4f, 0.0f, 80.0f));
 
     set.type = 6;
     set.material_type = 2;
@@ -27,25 +24,19 @@ TEST(TrianglePolys, DefaultsAndRemoveAll) {
     set.vertices.SetSize(5);
     set.indices.SetSize(2);
     set.RemoveAll();
-    EXPECT_EQ(set.type, 4);
-    EXPECT_EQ(set.material_type, 0);
-    EXPECT_EQ(set.texture_number, 0);
-    EXPECT_EQ(set.line_width, 2.5f);
-    EXPECT_EQ(set.material.diffuse.r, 0.1f);
+    EXPECT_EQ(std::tuple(set.type, set.material_type, set.texture_number, set.line_width, set.material.diffuse.r),
+              std::tuple(4, 0, 0, 2.5f, 0.1f));
     EXPECT_EQ(set.vertices.GetCapacity(), 0);
     EXPECT_EQ(set.indices.GetCapacity(), 0);
 }
 
 TEST(Primitive, DefaultsCopiesAndDeleteAll) {
     CO3duPrimitive p;
-    EXPECT_EQ(p.draw_mode, 2);
-    EXPECT_EQ(p.kind, 0);
-    EXPECT_EQ(p.layer, 0u);
-    EXPECT_EQ(p.polygon_mode, 0);
+    EXPECT_EQ(std::tuple(p.draw_mode, p.kind, p.layer, p.polygon_mode), std::tuple(2, 0, 0u, 0));
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
-            EXPECT_EQ(p.model_matrix[r][c], r == c ? 1.0 : 0.0);
-            EXPECT_EQ(p.texture_matrix[r][c], r == c ? 1.0 : 0.0);
+            EXPECT_EQ(std::tuple(p.model_matrix[r][c], p.texture_matrix[r][c]),
+                      std::tuple(r == c ? 1.0 : 0.0, r == c ? 1.0 : 0.0));
         }
     CO3duTrianglePolys set;
     set.vertices.SetSize(3);
@@ -59,13 +50,10 @@ TEST(Primitive, DefaultsCopiesAndDeleteAll) {
     EXPECT_EQ(p.sets[0].vertices[1].position.x, 1.0);
     CO3duPrimitive assigned;
     assigned = p;
-    EXPECT_EQ(assigned.layer, 9u);
-    EXPECT_EQ(assigned.model_matrix[3][0], 4.0);
+    EXPECT_EQ(std::tuple(assigned.layer, assigned.model_matrix[3][0]), std::tuple(9u, 4.0));
     assigned.DeleteAll();
     EXPECT_EQ(assigned.sets.GetSize(), 0);
-    EXPECT_EQ(assigned.draw_mode, 5);
-    EXPECT_EQ(assigned.layer, 9u);
-    EXPECT_EQ(assigned.model_matrix[3][0], 4.0);
+    EXPECT_EQ(std::tuple(assigned.draw_mode, assigned.layer, assigned.model_matrix[3][0]), std::tuple(5, 9u, 4.0));
 }
 
 int g_destroyed = 0;
@@ -95,13 +83,9 @@ TEST(Shape, OwnsPiecesInNodeBlocksOfTen) {
 
 TEST(Pieces, DefaultsAndKinds) {
     COfuExtruded e;
-    EXPECT_EQ(e.kind, 7);
-    EXPECT_EQ(e.bottom_cap, 0);
-    EXPECT_EQ(e.top_cap, 0);
-    EXPECT_EQ(e.material.diffuse.g, 1.0f);
-    EXPECT_EQ(e.material.emission.b, 1.0f);
-    EXPECT_EQ(e.material.power, 0.0f);
-    EXPECT_EQ(e.side_texture_direction.dim, 3);
+    EXPECT_EQ(std::tuple(e.kind, e.bottom_cap, e.top_cap, e.material.diffuse.g, e.material.emission.b),
+              std::tuple(7, 0, 0, 1.0f, 1.0f));
+    EXPECT_EQ(std::tuple(e.material.power, e.side_texture_direction.dim), std::tuple(0.0f, 3));
     EXPECT_EQ(COfuPolygon().kind, 3);
     EXPECT_EQ(COfuPolygon2D().kind, 4);
     EXPECT_EQ(COfuHolePolygon().kind, 5);
@@ -129,24 +113,21 @@ TEST(Pieces, ClonesAreDeepAndKeepTheirClass) {
     EXPECT_EQ(copy->kind, 5);
     ASSERT_EQ(copy->holes.GetSize(), 2);
     copy->holes[1].points[0].x = 99;
-    EXPECT_EQ(source.holes[1].points[0].x, 1.0);
-    EXPECT_EQ(copy->texture_direction.x, 1.0);
-    EXPECT_EQ(copy->texture_width, 2.0);
+    EXPECT_EQ(std::tuple(source.holes[1].points[0].x, copy->texture_direction.x, copy->texture_width),
+              std::tuple(1.0, 1.0, 2.0));
 
     COfuGeometry bare;
     bare.kind = 3;
     bare.texture_number = 4;
     std::unique_ptr<COfuGeometry> bare_clone(bare.Clone());
-    EXPECT_EQ(bare_clone->kind, 0);
-    EXPECT_EQ(bare_clone->texture_number, 4);
+    EXPECT_EQ(std::tuple(bare_clone->kind, bare_clone->texture_number), std::tuple(0, 4));
 
     COfuExtruded e;
     e.bottom.points.SetSize(3);
     e.bottom.points[2].z = 5;
     e.top_cap = 1;
     std::unique_ptr<COfuExtruded> ec(e.Clone());
-    EXPECT_EQ(ec->bottom.points[2].z, 5.0);
-    EXPECT_EQ(ec->top_cap, 1);
+    EXPECT_EQ(std::tuple(ec->bottom.points[2].z, ec->top_cap), std::tuple(5.0, 1));
 }
 
 }  // namespace

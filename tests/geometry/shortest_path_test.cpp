@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "geometry/shared_math.h"
@@ -38,8 +39,7 @@ TEST(ShortestPath, MatchesFloydWarshall) {
         for (int v = 0; v < n; ++v) {
             const int64_t want = d[start * n + v];
             if (want >= inf) {
-                EXPECT_EQ(dist[v], O3DU_NO_EDGE);
-                EXPECT_EQ(visited[v], 0);
+                EXPECT_EQ(std::tuple(dist[v], visited[v]), std::tuple(O3DU_NO_EDGE, 0));
                 continue;
             }
             EXPECT_EQ(dist[v], want) << trial << " " << v;
