@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "platform/crt/global_memory.h"
@@ -89,9 +90,8 @@ TEST(Gdi, WideStyledPenDrawsSolid) {
     move_to(*c.dc, 5, 6);
     line_to(*c.dc, 50, 6);
     for (int x = 8; x < 48; ++x) ASSERT_EQ(c.at(x, 6), 0u) << x;
-    EXPECT_EQ(c.at(20, 5), 0u);  // three pixels thick
-    EXPECT_EQ(c.at(20, 7), 0u);
-    EXPECT_EQ(c.at(20, 3), kWhite);
+    // Three pixels thick.
+    EXPECT_EQ(std::tuple(c.at(20, 5), c.at(20, 7), c.at(20, 3)), std::tuple(0u, 0u, kWhite));
 }
 
 TEST(Gdi, BoxesLeaveOutRightAndBottomEdges) {
@@ -144,8 +144,7 @@ TEST(Gdi, ArcRunsCounterClockwiseBetweenItsRays) {
     {
         DibCanvas c(64, 50);
         arc(*c.dc, 10, 10, 51, 41, 30, 0, 60, 25);  // the other three quarters
-        EXPECT_EQ(c.at(30, 10), 0u);
-        EXPECT_EQ(c.at(50, 25), 0u);
+        EXPECT_EQ(std::tuple(c.at(30, 10), c.at(50, 25)), std::tuple(0u, 0u));
         EXPECT_TRUE(dark_near(c, 16, 14));
         EXPECT_TRUE(dark_near(c, 44, 36));
         EXPECT_FALSE(dark_near(c, 44, 14));
@@ -327,10 +326,8 @@ TEST(Gdi, OpaqueTextFillsItsCellWithTheBackground) {
     const GdiSize extent = text_extent(*c.dc, "AB");
     EXPECT_NEAR(extent.cy, 20, 1);
     text_out(*c.dc, 5, 4, "AB");
-    EXPECT_EQ(c.at(5, 4), rgb(0, 0, 255));
-    EXPECT_EQ(c.at(5 + extent.cx - 1, 4 + extent.cy - 1), rgb(0, 0, 255));
-    EXPECT_EQ(c.at(4, 4), kWhite);
-    EXPECT_EQ(c.at(5, 3), kWhite);
+    EXPECT_EQ(std::tuple(c.at(5, 4), c.at(5 + extent.cx - 1, 4 + extent.cy - 1), c.at(4, 4), c.at(5, 3)),
+              std::tuple(rgb(0, 0, 255), rgb(0, 0, 255), kWhite, kWhite));
 }
 
 TEST(Gdi, ClipRectangleBoundsDrawing) {
@@ -376,8 +373,7 @@ TEST(Gdi, FloodFillSpreadsOverFourNeighboursOnly) {
     EXPECT_TRUE(ext_flood_fill(*c.dc, 0, 0, kWhite, kFloodSurface));
     select_brush(*c.dc, Brush{false, blue});
     EXPECT_TRUE(ext_flood_fill(*c.dc, 0, 0, kWhite, kFloodSurface));
-    EXPECT_EQ(c.at(15, 0), blue);
-    EXPECT_EQ(c.at(0, 1), kWhite);
+    EXPECT_EQ(std::tuple(c.at(15, 0), c.at(0, 1)), std::tuple(blue, kWhite));
 }
 
 TEST(Gdi, BadInputDrawsNothingAndDoesNotCrash) {

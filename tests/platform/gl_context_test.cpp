@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "platform/crt/global_memory.h"
@@ -13,6 +13,7 @@
 #include "platform/gdi.h"
 #include "platform/gl_context.h"
 #include "platform/window.h"
+#include "support/all_near.h"
 #include "tests/platform/ui_test_support.h"
 
 namespace kz::platform {
@@ -82,13 +83,19 @@ void expect_triangle(int w, int h, At at, Bgr background) {
             if (side < 0) continue;
             const Bgr p = at(x, y);
             const Bgr want = side ? Bgr{kLitB, kLitG, kLitR} : background;
-            ASSERT_NEAR(p.b, want.b, 1) << "pixel " << x << "," << y;
-            ASSERT_NEAR(p.g, want.g, 1) << "pixel " << x << "," << y;
-            ASSERT_NEAR(p.r, want.r, 1) << "pixel " << x << "," << y;
+            ASSERT_TRUE(kz::test::all_near({p.b, p.g, p.r}, {want.b, want.g, want.r}, 1)) << "pixel " << x << "," << y;
             (side ? inside : outside)++;
         }
     EXPECT_GT(inside, w * h / 6);
     EXPECT_GT(outside, w * h / 6);
+}
+
+// GL pixel (x, y) of top-down BGRA rows: GL row y is row h-1-y.
+auto top_down(const std::uint8_t* bytes, int h, int stride) {
+    return [=](int x, int y) {
+        const std::uint8_t* p = bytes + (h - 1 - y) * stride + x * 4;
+        return Bgr{p[0], p[1], p[2]};
+    };
 }
 
 PixelFormatDescriptor bitmap_format() {
@@ -123,10 +130,9 @@ TEST(GlContext, PixelFormatReportsWhatWasObtained) {
     PixelFormatDescriptor got;
     ASSERT_TRUE(setup(*dc, &got));
     EXPECT_EQ(got.size, 40);
-    EXPECT_EQ(got.depth_bits, 24);  // asked for 32: Mesa has 24 with stencil, and we say so
-    EXPECT_EQ(got.stencil_bits, 8);
-    EXPECT_EQ(got.red_bits, 8);
-    EXPECT_EQ(got.flags, unsigned(kPfdDrawToWindow | kPfdSupportOpenGL | kPfdDoubleBuffer));
+    // Asked for 32 depth bits: Mesa has 24 with stencil, and we say so.
+    EXPECT_EQ(std::tuple(got.depth_bits, got.stencil_bits, got.red_bits, got.flags),
+              std::tuple(24, 8, 8, unsigned(kPfdDrawToWindow | kPfdSupportOpenGL | kPfdDoubleBuffer)));
     PixelFormatDescriptor palette;
     palette.pixel_type = 1;
     EXPECT_EQ(choose_pixel_format(*dc, palette), 0);
@@ -181,16 +187,9 @@ TEST(GlContext, LitTriangleIntoWindowBackingAndPresent) {
         draw_lit_triangle(w, h, red, 0.0f, 1.0f);
         ASSERT_TRUE(swap_buffers(*dc));
         ASSERT_TRUE(window_image(window, &shown, &shown_w, &shown_h));
-        ASSERT_EQ(shown_w, w);
-        ASSERT_EQ(shown_h, h);
-        // Top-down BGRA on the window and in the backing image: GL row y is row h-1-y.
-        expect_triangle(
-            w, h,
-            [&](int x, int y) {
-                const std::uint8_t* p = shown.data() + (h - 1 - y) * w * 4 + x * 4;
-                return Bgr{p[0], p[1], p[2]};
-            },
-            Bgr{255, 0, red > 0 ? 255 : 0});
+        ASSERT_EQ(std::tuple(shown_w, shown_h), std::tuple(w, h));
+        // Top-down BGRA on the window and in the backing image.
+        expect_triangle(w, h, top_down(shown.data(), h, w * 4), Bgr{255, 0, red > 0 ? 255 : 0});
         ASSERT_EQ(dc->backing_stride(), w * 4);
         EXPECT_TRUE(std::equal(shown.begin(), shown.end(), dc->backing_bytes()));
     }
@@ -227,24 +226,15 @@ TEST(GlContext, TwoContextsOnOneThreadKeepTheirOwnState) {
     ASSERT_TRUE(make_current(dc1.get(), c1.get()));
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_EQ(clear[0], 1.0f);
-    EXPECT_EQ(clear[1], 0.0f);
+    EXPECT_EQ(std::tuple(clear[0], clear[1]), std::tuple(1.0f, 0.0f));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     glClear(GL_COLOR_BUFFER_BIT);
     swap_buffers(*dc1);
     make_current(nullptr, nullptr);
 
-    for (int i = 0; i < w * h; ++i) {  // dc1 all red, untouched by context 2's triangle
-        ASSERT_EQ(dc1->backing_bytes()[i * 4 + 2], 255);
-        ASSERT_EQ(dc1->backing_bytes()[i * 4 + 1], 0);
-    }
-    expect_triangle(
-        w, h,
-        [&](int x, int y) {
-            const std::uint8_t* p = dc2->backing_bytes() + (h - 1 - y) * w * 4 + x * 4;
-            return Bgr{p[0], p[1], p[2]};
-        },
-        Bgr{0, 255, 0});
+    for (int i = 0; i < w * h; ++i)  // dc1 all red, untouched by context 2's triangle
+        ASSERT_EQ(std::tuple(dc1->backing_bytes()[i * 4 + 2], dc1->backing_bytes()[i * 4 + 1]), std::tuple(255, 0));
+    expect_triangle(w, h, top_down(dc2->backing_bytes(), h, w * 4), Bgr{0, 255, 0});
     c2.reset();  // destroying a context that is not current leaves the current one alone
     EXPECT_EQ(current_context(), nullptr);
 }
@@ -259,15 +249,8 @@ TEST(GlContext, ResizedWindowKeepsRenderingRight) {
         draw_lit_triangle(w, h);
         ASSERT_TRUE(swap_buffers(*dc));
         make_current(nullptr, nullptr);
-        ASSERT_EQ(dc->backing_width(), w);
-        ASSERT_EQ(dc->backing_height(), h);
-        expect_triangle(
-            w, h,
-            [&](int x, int y) {
-                const std::uint8_t* p = dc->backing_bytes() + (h - 1 - y) * dc->backing_stride() + x * 4;
-                return Bgr{p[0], p[1], p[2]};
-            },
-            Bgr{255, 0, 0});
+        ASSERT_EQ(std::tuple(dc->backing_width(), dc->backing_height()), std::tuple(w, h));
+        expect_triangle(w, h, top_down(dc->backing_bytes(), h, dc->backing_stride()), Bgr{255, 0, 0});
     }
 }
 
@@ -288,8 +271,8 @@ TEST(GlContext, MemoryDcDrawsOverWhatGdiPutInTheBitmap) {
     glColor3ub(200, 100, 50);
     glRecti(0, 0, 8, 16);  // left half only, no clear
     make_current(nullptr, nullptr);
-    EXPECT_EQ(get_pixel(*dc, 2, 5), rgb(200, 100, 50));
-    EXPECT_EQ(get_pixel(*dc, 12, 5), rgb(10, 20, 30));  // GDI's fill survived the GL pass
+    // Drawn on the left; on the right GDI's fill survived the GL pass.
+    EXPECT_EQ(std::tuple(get_pixel(*dc, 2, 5), get_pixel(*dc, 12, 5)), std::tuple(rgb(200, 100, 50), rgb(10, 20, 30)));
 }
 
 }  // namespace

@@ -9,12 +9,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "platform/crt/global_memory.h"
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 #include "platform/gdi.h"
 #include "platform/image_io.h"
+#include "support/all_near.h"
 #include "support/test_paths.h"
 
 namespace kz::platform {
@@ -28,10 +30,14 @@ struct Dib {
     ~Dib() {
         if (h) crt::global_free(h);
     }
-    const DibInfoHeader& header() const { return *static_cast<const DibInfoHeader*>(crt::global_lock(h)); }
+    DibInfoHeader header() const {
+        const DibInfoHeader hd = *static_cast<const DibInfoHeader*>(crt::global_lock(h));
+        crt::global_unlock(h);
+        return hd;
+    }
     // (b, g, r, a) of picture pixel (x, y), y counted from the top.
     std::array<int, 4> at(int x, int y) const {
-        const DibInfoHeader& hd = header();
+        const DibInfoHeader& hd = *static_cast<const DibInfoHeader*>(crt::global_lock(h));
         const auto* bits = reinterpret_cast<const std::uint8_t*>(&hd) + 40;
         const int bpp = hd.bit_count / 8;
         const std::uint8_t* p = bits + (hd.height - 1 - y) * dib_stride(hd.width, hd.bit_count) + x * bpp;
@@ -58,11 +64,9 @@ TEST(ImageIo, EachFormatLoadsWithItsSizeAndPixels) {
         Dib dib(load_image_dib(win(test::data_file(std::string("platform/") + c.file))));
         ASSERT_TRUE(dib.h) << c.file;
         const DibInfoHeader hd = dib.header();
-        crt::global_unlock(dib.h);
-        EXPECT_EQ(hd.width, 7) << c.file;
-        EXPECT_EQ(hd.height, 5) << c.file;
-        EXPECT_EQ(hd.bit_count, c.bits) << c.file;
-        EXPECT_EQ(hd.size_image, static_cast<unsigned>(dib_stride(7, c.bits) * 5)) << c.file;
+        EXPECT_EQ(std::tuple(hd.width, hd.height, hd.bit_count, hd.size_image),
+                  std::tuple(7, 5, c.bits, static_cast<unsigned>(dib_stride(7, c.bits) * 5)))
+            << c.file;
         EXPECT_EQ(crt::global_size(dib.h), 40 + hd.size_image);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 7; ++x) {
@@ -83,10 +87,7 @@ TEST(ImageIo, JpegUnderEitherExtensionSpelling) {
     for (const char* name : {"halves.jpg", "halves.jpeg"}) {  // the second exists only as "halves.JPEG"
         Dib dib(load_image_dib(win(test::data_file(std::string("platform/") + name))));
         ASSERT_TRUE(dib.h) << name;
-        EXPECT_EQ(dib.header().width, 32);
-        crt::global_unlock(dib.h);
-        EXPECT_EQ(dib.header().bit_count, 24);
-        crt::global_unlock(dib.h);
+        EXPECT_EQ(std::tuple(dib.header().width, dib.header().bit_count), std::tuple(32, 24));
         for (auto [x, want] :
              {std::pair{4, std::array<int, 3>{30, 40, 200}}, std::pair{27, std::array<int, 3>{220, 90, 20}}}) {
             const auto p = dib.at(x, 8);
@@ -99,7 +100,6 @@ TEST(ImageIo, PaletteGifBecomes24BitWithMagentaForTransparency) {
     Dib dib(load_image_dib(win(test::data_file("platform/palette.gif"))));
     ASSERT_TRUE(dib.h);
     EXPECT_EQ(dib.header().bit_count, 24);
-    crt::global_unlock(dib.h);
     for (int x = 0; x < 4; ++x) {
         EXPECT_EQ(dib.at(x, 0), (std::array<int, 4>{0, 0, 255, 255}));    // red
         EXPECT_EQ(dib.at(x, 1), (std::array<int, 4>{255, 0, 255, 255}));  // transparent index: magenta
@@ -182,13 +182,9 @@ TEST(ImageIo, WidePicturesDecodeScaledForTextures) {
     for (int fit : {0, 4096}) {
         Dib dib(load_image_dib(win(path), fit));
         ASSERT_TRUE(dib.h);
-        EXPECT_EQ(dib.header().width, fit ? 4096 : 6000);
-        crt::global_unlock(dib.h);
-        EXPECT_EQ(dib.header().height, 8);
-        crt::global_unlock(dib.h);
+        EXPECT_EQ(std::tuple(dib.header().width, dib.header().height), std::tuple(fit ? 4096 : 6000, 8));
         const auto p = dib.at(100, 4);
-        EXPECT_NEAR(p[2], 200, 6);
-        EXPECT_NEAR(p[0], 60, 6);
+        EXPECT_TRUE(kz::test::all_near({p[2], p[0]}, {200, 60}, 6));
     }
 }
 
@@ -198,15 +194,7 @@ std::string pillow_dump(const std::string& path) {
     std::ofstream(script) << "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
                              "print(im.format, im.mode, im.size[0], im.size[1])\nim = im.convert('RGBA')\n"
                              "print(' '.join('%d,%d,%d,%d' % p for p in im.getdata()))\n";
-    const std::string command = "/usr/bin/python3 '" + script + "' '" + path + "'";
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
+    return test::command_output("/usr/bin/python3 '" + script + "' '" + path + "'");
 }
 
 crt::GlobalHandle sample_dib(int w, int h, int bits) {
@@ -228,7 +216,6 @@ crt::GlobalHandle sample_dib(int w, int h, int bits) {
 std::string expected_dump(crt::GlobalHandle dib, std::int64_t transparent, const char* head) {
     Dib d(dib);
     const DibInfoHeader hd = d.header();
-    crt::global_unlock(dib);
     std::ostringstream s;
     s << head << " " << hd.width << " " << hd.height << "\n";
     for (int y = 0; y < hd.height; ++y)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <utility>
 
 #include "platform/dialogs.h"
@@ -160,10 +161,9 @@ TEST(Shell, OpenAndExploreGoToTheDesktopWithRealNames) {
         EXPECT_EQ(is_program(name), program) << name;
     const auto log = take_shell_test_log();
     ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[0], "open http://example.com/a%20b.html");
-    EXPECT_EQ(log[1], "open file://" + folder.string() + "/caf%C3%A9.fig");
-    EXPECT_EQ(log[2], "explore file://" + folder.string());
-    EXPECT_EQ(log[3], log[1]);
+    EXPECT_EQ(std::tuple(log[0], log[1], log[2], log[3]),
+              std::tuple("open http://example.com/a%20b.html", "open file://" + folder.string() + "/caf%C3%A9.fig",
+                         "explore file://" + folder.string(), log[1]));
     set_shell_test_mode(false);
 }
 

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "platform/cursors.h"
 #include "platform/file_system.h"
@@ -42,6 +43,19 @@ protected:
     }
     static QWidget* widget(WindowHandle w) { return static_cast<QWidget*>(native_widget(w)); }
     static void deliver(WindowHandle w, QEvent* e) { QApplication::sendEvent(widget(w), e); }
+    void key(QEvent::Type type, int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent e(type, key, mods);
+        deliver(window_, &e);
+    }
+    void key(QEvent::Type type, int key, Qt::KeyboardModifiers mods, quint32 scan_code) {
+        QKeyEvent e(type, key, mods, scan_code, 0, 0);
+        deliver(window_, &e);
+    }
+    void wheel(WindowHandle w, int delta) {
+        QWheelEvent e(QPointF(5, 5), widget(w)->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        deliver(w, &e);
+    }
     static void mouse(WindowHandle w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPointF at,
                       Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QMouseEvent e(type, at, widget(w)->mapToGlobal(at), button, buttons, mods);
@@ -90,10 +104,8 @@ TEST_F(WindowInput, KeysTranslateToVirtualKeys) {
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.qt_key);
         seen().clear();
-        QKeyEvent press(QEvent::KeyPress, c.qt_key, c.modifiers);
-        deliver(window_, &press);
-        QKeyEvent release(QEvent::KeyRelease, c.qt_key, c.modifiers);
-        deliver(window_, &release);
+        key(QEvent::KeyPress, c.qt_key, c.modifiers);
+        key(QEvent::KeyRelease, c.qt_key, c.modifiers);
         const auto downs = seen_of(WM_KEYDOWN);
         if (c.virtual_key == 0) {
             EXPECT_TRUE(downs.empty());
@@ -124,15 +136,13 @@ TEST_F(WindowInput, KeysWithoutALatinCharacterTakeTheirPosition) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keycode);
         seen().clear();
-        QKeyEvent press(QEvent::KeyPress, c.qt_key, c.modifiers, c.keycode, 0, 0);
-        deliver(window_, &press);
+        key(QEvent::KeyPress, c.qt_key, c.modifiers, c.keycode);
         const auto downs = seen_of(WM_KEYDOWN);
         ASSERT_EQ(downs.size(), c.virtual_key ? 1u : 0u);
         if (c.virtual_key) {
             EXPECT_EQ(downs[0].wparam, static_cast<WParam>(c.virtual_key));
         }
-        QKeyEvent release(QEvent::KeyRelease, c.qt_key, c.modifiers, c.keycode, 0, 0);
-        deliver(window_, &release);
+        key(QEvent::KeyRelease, c.qt_key, c.modifiers, c.keycode);
         if (c.virtual_key) {
             EXPECT_EQ(async_key_state(c.virtual_key), 0);
         }
@@ -148,21 +158,17 @@ TEST_F(WindowInput, KeyStateFollowsTheEventBeingDispatched) {
         }
         return 0;
     };
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_D, Qt::ShiftModifier);
-    deliver(window_, &press);
+    key(QEvent::KeyPress, Qt::Key_D, Qt::ShiftModifier);
     EXPECT_NE(during_shift & 0x8000, 0);
     EXPECT_EQ(during_control & 0x8000, 0);
-    EXPECT_NE(async_key_state('D') & 0x8000, 0);                       // held until released
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_D, Qt::NoModifier);  // Shift let go first
-    deliver(window_, &release);
+    EXPECT_NE(async_key_state('D') & 0x8000, 0);         // held until released
+    key(QEvent::KeyRelease, Qt::Key_D, Qt::NoModifier);  // Shift let go first
     EXPECT_EQ(async_key_state('D') & 0x8000, 0);
     // The event's own modifiers win over whatever the platform remembers.
-    QKeyEvent plain(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
-    deliver(window_, &plain);
+    key(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(during_shift & 0x8000, 0);
     EXPECT_NE(during_control & 0x8000, 0);
-    QKeyEvent plain_up(QEvent::KeyRelease, Qt::Key_E, Qt::NoModifier);
-    deliver(window_, &plain_up);
+    key(QEvent::KeyRelease, Qt::Key_E, Qt::NoModifier);
 }
 
 TEST_F(WindowInput, ButtonsFollowTheSystemOrderWithAndWithoutDoubleClicks) {
@@ -182,8 +188,7 @@ TEST_F(WindowInput, ButtonsFollowTheSystemOrderWithAndWithoutDoubleClicks) {
             const std::uint32_t second = w == window_ ? b.down + 2 : b.down;  // double click only with CS_DBLCLKS
             EXPECT_EQ(mouse_messages(), (std::vector<std::uint32_t>{b.down, b.down + 1, second, b.down + 1}));
             for (const auto& s : seen()) {
-                EXPECT_EQ(lparam_x(s.lparam), 12);
-                EXPECT_EQ(lparam_y(s.lparam), 34);
+                EXPECT_EQ(std::tuple(lparam_x(s.lparam), lparam_y(s.lparam)), std::tuple(12, 34));
             }
         }
     }
@@ -194,20 +199,14 @@ TEST_F(WindowInput, MovesComeAfterSetCursorWithButtonStateAndSignedPoints) {
     ASSERT_EQ(seen().size(), 2u);
     EXPECT_EQ(seen()[0].message, WM_SETCURSOR);
     EXPECT_EQ(handle_from_wparam(seen()[0].wparam), window_);
-    EXPECT_EQ(seen()[0].lparam & 0xFFFF, static_cast<LParam>(HTCLIENT));
-    EXPECT_EQ((seen()[0].lparam >> 16) & 0xFFFF, static_cast<LParam>(WM_MOUSEMOVE));
-    EXPECT_EQ(seen()[1].message, WM_MOUSEMOVE);
-    EXPECT_EQ(seen()[1].wparam, MK_LBUTTON | MK_SHIFT);
-    EXPECT_EQ(lparam_x(seen()[1].lparam), -5);
-    EXPECT_EQ(lparam_y(seen()[1].lparam), 7);
+    EXPECT_EQ(
+        std::tuple(seen()[0].lparam & 0xFFFF, (seen()[0].lparam >> 16) & 0xFFFF, seen()[1].message, seen()[1].wparam),
+        std::tuple(static_cast<LParam>(HTCLIENT), static_cast<LParam>(WM_MOUSEMOVE), WM_MOUSEMOVE,
+                   MK_LBUTTON | MK_SHIFT));
+    EXPECT_EQ(std::tuple(lparam_x(seen()[1].lparam), lparam_y(seen()[1].lparam)), std::tuple(-5, 7));
 }
 
 TEST_F(WindowInput, WheelAccumulatesWholeNotchesAndPacksTheDeltaUnsigned) {
-    auto wheel = [&](WindowHandle w, int delta) {
-        QWheelEvent e(QPointF(5, 5), widget(w)->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-        deliver(w, &e);
-    };
     const struct {
         std::vector<int> deltas;
         std::vector<unsigned> words;  // high words of the messages
@@ -269,13 +268,10 @@ TEST_F(WindowInput, InputDuringAWaitIsHeldAndComesAfterItWithItsKeys) {
 TEST_F(WindowInput, WheelOverAChildReachesTheTopLevelThroughTheDefaultProcedure) {
     WindowHandle child = create_window("KzTestPlain", "child", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, window_);
     seen().clear();
-    QWheelEvent e(QPointF(5, 5), widget(child)->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    deliver(child, &e);
+    wheel(child, 120);
     const auto wheels = seen_of(WM_MOUSEWHEEL);
     ASSERT_EQ(wheels.size(), 2u);
-    EXPECT_EQ(wheels[0].window, child);
-    EXPECT_EQ(wheels[1].window, window_);
+    EXPECT_EQ(std::tuple(wheels[0].window, wheels[1].window), std::tuple(child, window_));
 }
 
 TEST_F(WindowInput, DroppedFilesArriveAsShiftJisNamesAndOpenThroughTheEscape) {
@@ -357,48 +353,34 @@ TEST_F(WindowInput, PaintSendsPaintOnceAndShowsThePresentedImage) {
 }
 
 TEST(Cursors, EveryNamedCursorLoadsWithItsHotspot) {
+    // The pointing cursors point with their fingertips, the others at their centres; the icon has its corner.
     const struct {
-        const char* name;
         int hot_x, hot_y;
-    } cases[] = {
-        {"CURSOR_AROUND", 16, 16},
-        {"CURSOR_WALK", 16, 16},
-        {"CURSOR_HEAD", 16, 16},
-        {"CURSOR_CENTER", 16, 16},
-        {"CURSOR_FINGER_ONE", 7, 2},
-        {"CURSOR_FINGER_DBL", 7, 2},
-        {"CURSOR_FINGER_ALT", 7, 2},
-        {"CURSOR_FINGER_MOVE", 7, 2},
-        {"CURSOR_MOVE_TRUNK", 16, 16},
-        {"CURSOR_MOVE_LEAVES", 16, 16},
-        {"CURSOR_MOVE_UPDOWN_TRUNK", 16, 16},
-        {"CURSOR_MOVE_UPDOWN_LEAVES", 16, 16},
-        {"CURSOR_ROTATE_X_TRUNK", 16, 16},
-        {"CURSOR_ROTATE_Y_TRUNK", 16, 16},
-        {"CURSOR_ROTATE_Z_TRUNK", 16, 16},
-        {"CURSOR_ROTATE_X_LEAVES", 16, 16},
-        {"CURSOR_ROTATE_Y_LEAVES", 16, 16},
-        {"CURSOR_ROTATE_Z_LEAVES", 16, 16},
-        {"CURSOR_WAIT", 16, 16},
-        {"IDI_KZVIEW", 0, 0},
-    };
+        std::vector<const char*> names;
+    } groups[] = {{16,
+                   16,
+                   {"CURSOR_AROUND", "CURSOR_WALK", "CURSOR_HEAD", "CURSOR_CENTER", "CURSOR_MOVE_TRUNK",
+                    "CURSOR_MOVE_LEAVES", "CURSOR_MOVE_UPDOWN_TRUNK", "CURSOR_MOVE_UPDOWN_LEAVES",
+                    "CURSOR_ROTATE_X_TRUNK", "CURSOR_ROTATE_Y_TRUNK", "CURSOR_ROTATE_Z_TRUNK", "CURSOR_ROTATE_X_LEAVES",
+                    "CURSOR_ROTATE_Y_LEAVES", "CURSOR_ROTATE_Z_LEAVES", "CURSOR_WAIT"}},
+                  {7, 2, {"CURSOR_FINGER_ONE", "CURSOR_FINGER_DBL", "CURSOR_FINGER_ALT", "CURSOR_FINGER_MOVE"}},
+                  {0, 0, {"IDI_KZVIEW"}}};
     ASSERT_TRUE(ensure_application());
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        CursorHandle cursor = load_cursor(c.name);
-        ASSERT_NE(cursor, nullptr);
-        EXPECT_EQ(load_cursor(c.name), cursor);  // loaded once
-        const CursorImage image = cursor_image(cursor);
-        EXPECT_EQ(image.width, 32);
-        EXPECT_EQ(image.height, 32);
-        EXPECT_EQ(image.hotspot_x, c.hot_x);
-        EXPECT_EQ(image.hotspot_y, c.hot_y);
-        int opaque = 0;
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x) opaque += (cursor_pixel(cursor, x, y) >> 24) == 0xFF;
-        EXPECT_GT(opaque, 40);    // something is drawn
-        EXPECT_LT(opaque, 1000);  // and it is not a filled square
-    }
+    for (const auto& g : groups)
+        for (const char* name : g.names) {
+            SCOPED_TRACE(name);
+            CursorHandle cursor = load_cursor(name);
+            ASSERT_NE(cursor, nullptr);
+            EXPECT_EQ(load_cursor(name), cursor);  // loaded once
+            const CursorImage image = cursor_image(cursor);
+            EXPECT_EQ(std::tuple(image.width, image.height, image.hotspot_x, image.hotspot_y),
+                      std::tuple(32, 32, g.hot_x, g.hot_y));
+            int opaque = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) opaque += (cursor_pixel(cursor, x, y) >> 24) == 0xFF;
+            EXPECT_GT(opaque, 40);    // something is drawn
+            EXPECT_LT(opaque, 1000);  // and it is not a filled square
+        }
     EXPECT_EQ(load_cursor("CURSOR_NONE"), nullptr);
     // The pointing cursors point with their hotspot: the fingertip pixel is drawn.
     EXPECT_EQ(cursor_pixel(load_cursor("CURSOR_FINGER_ONE"), 7, 2) >> 24, 0xFFu);

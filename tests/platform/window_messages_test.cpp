@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "platform/timer.h"
 #include "tests/platform/ui_test_support.h"
@@ -41,10 +42,8 @@ TEST_F(WindowMessages, CreationSendsCreateThenSizeAndUnknownClassFails) {
     WindowHandle w = make();
     ASSERT_NE(w, nullptr);
     ASSERT_GE(seen().size(), 2u);
-    EXPECT_EQ(seen()[0].message, WM_CREATE);
-    EXPECT_EQ(seen()[1].message, WM_SIZE);
-    EXPECT_EQ(lparam_x(seen()[1].lparam), 120);
-    EXPECT_EQ(lparam_y(seen()[1].lparam), 80);
+    EXPECT_EQ(std::tuple(seen()[0].message, seen()[1].message, lparam_x(seen()[1].lparam), lparam_y(seen()[1].lparam)),
+              std::tuple(WM_CREATE, WM_SIZE, 120, 80));
     EXPECT_EQ(create_window("NoSuchClass", "x", 0, 0, 0, 10, 10, nullptr), nullptr);
     // A child needs a live parent.
     EXPECT_EQ(create_window("KzTestWindow", "x", WS_CHILD, 0, 0, 10, 10, nullptr), nullptr);
@@ -70,8 +69,7 @@ TEST_F(WindowMessages, SendRunsAtOncePostsRunInOrderAfterIt) {
     EXPECT_EQ(user_messages(), (std::vector<std::uint32_t>{kC}));
     kz::test::pump_until([] { return user_messages().size() == 5; });
     EXPECT_EQ(user_messages(), (std::vector<std::uint32_t>{kC, kA, kD, kB, kE}));
-    EXPECT_EQ(seen_of(kA).at(0).wparam, 1u);
-    EXPECT_EQ(seen_of(kB).at(0).lparam, 4);
+    EXPECT_EQ(std::tuple(seen_of(kA).at(0).wparam, seen_of(kB).at(0).lparam), std::tuple(1u, 4));
 }
 
 TEST_F(WindowMessages, PostsFromAnotherThreadArriveInOrder) {
@@ -110,8 +108,7 @@ TEST_F(WindowMessages, DestroyedWindowRefusesMessagesAndChildrenHearDestroyAfter
     window_ = nullptr;
     const auto destroys = seen_of(WM_DESTROY);
     ASSERT_EQ(destroys.size(), 2u);
-    EXPECT_EQ(destroys[0].window, parent);
-    EXPECT_EQ(destroys[1].window, child);
+    EXPECT_EQ(std::tuple(destroys[0].window, destroys[1].window), std::tuple(parent, child));
     EXPECT_FALSE(is_window(parent));
     EXPECT_FALSE(is_window(child));
     EXPECT_EQ(send_message(child, kB, 0, 0), 0);
@@ -144,11 +141,9 @@ TEST_F(WindowMessages, MoveReportsTheNewSizeEvenWhenHidden) {
     ASSERT_TRUE(move_window(w, 0, 0, 300, 200, false));
     const auto sizes = seen_of(WM_SIZE);
     ASSERT_EQ(sizes.size(), 1u);
-    EXPECT_EQ(lparam_x(sizes[0].lparam), 300);
-    EXPECT_EQ(lparam_y(sizes[0].lparam), 200);
+    EXPECT_EQ(std::tuple(lparam_x(sizes[0].lparam), lparam_y(sizes[0].lparam)), std::tuple(300, 200));
     const Rect r = client_rect(w);
-    EXPECT_EQ(r.right, 300);
-    EXPECT_EQ(r.bottom, 200);
+    EXPECT_EQ(std::tuple(r.right, r.bottom), std::tuple(300, 200));
     seen().clear();
     move_window(w, 5, 5, 300, 200, false);  // same size: no report
     EXPECT_TRUE(seen_of(WM_SIZE).empty());

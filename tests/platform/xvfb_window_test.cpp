@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/message_loop.h"
@@ -144,8 +145,7 @@ TEST(XvfbChild, WindowShowsItsPresentedImage) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     XwdImage shot;
     ASSERT_TRUE(read_xwd(dump, &shot));
-    ASSERT_EQ(shot.width, W);
-    ASSERT_EQ(shot.height, H);
+    ASSERT_EQ(std::tuple(shot.width, shot.height), std::tuple(W, H));
     int wrong = 0;
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
