@@ -1,6 +1,8 @@
 // The bridge tests' stand-ins for the view and a scene shape, and a bridge on a headless window with a fixed
 // camera and test-chosen light colours (the default scene's lights are black until the view pushes its own).
 #pragma once
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <vector>
 
@@ -55,6 +57,13 @@ struct BridgeScene {
     _O3duCamera camera() const;
     FakeView view;
     std::unique_ptr<CBusMDL> bridge;
+};
+
+// The fixture of tests on one bridge scene of the default size: `using Suite = BridgeTest;`.
+class BridgeTest : public ::testing::Test {
+protected:
+    BridgeScene s;
+    CBusMDL& b = *s.bridge;
 };
 
 MaterialRecord colour_material(int r, int g, int b, double transparency = 0.0);

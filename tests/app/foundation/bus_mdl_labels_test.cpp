@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "app/foundation/stroke_font.h"
 #include "bridge_fixture.h"
+#include "support/all_near.h"
 
 namespace kz::foundation::test {
 namespace {
@@ -62,9 +64,8 @@ TEST(BridgeLabels, CaptionRendersAtItsPlaceWithPanelAndTextInTheirColours) {
     // The panel is 0.3 transparent, drawn over the background and then over itself once.
     auto panel = [](int c, int bg) { return 0.91 * c + 0.09 * bg; };
     const Rgb inside = at(10, 12);
-    EXPECT_NEAR(inside.r, panel(0x37, 0), 3);
-    EXPECT_NEAR(inside.g, panel(0x37, 0), 3);
-    EXPECT_NEAR(inside.b, panel(0x58, 178), 3);
+    EXPECT_TRUE(
+        kz::test::all_near({inside.r, inside.g, inside.b}, {panel(0x37, 0), panel(0x37, 0), panel(0x58, 178)}, 3));
     for (auto [x, y] : {std::pair{2, 30}, {90, 30}, {40, 75}, {40, 3}}) {
         const Rgb outside = at(x, y);
         EXPECT_TRUE(outside.r == 0 && outside.g == 0 && outside.b == 178) << x << "," << y;
@@ -101,8 +102,9 @@ TEST(BridgeLabels, BlockSizeAndPlaceOnAThousandPixelView) {
     const double want[8][2] = {{5, 0}, {0, 5}, {0, 107}, {5, 112}, {153, 112}, {158, 107}, {158, 5}, {153, 0}};
     ASSERT_EQ(p.sets[0].vertices.GetSize(), 8);
     for (int k = 0; k < 8; ++k) {
-        EXPECT_DOUBLE_EQ(p.sets[0].vertices[k].position.x, 421 + want[k][0]) << k;
-        EXPECT_DOUBLE_EQ(p.sets[0].vertices[k].position.y, 888 + want[k][1]) << k;
+        EXPECT_TRUE(kz::test::all_double_eq({p.sets[0].vertices[k].position.x, p.sets[0].vertices[k].position.y},
+                                            {421 + want[k][0], 888 + want[k][1]}))
+            << k;
     }
     // The second line is the first one 42 pixels lower.
     const CO3duTrianglePolys& text = p.sets[1];
@@ -121,8 +123,8 @@ TEST(BridgeLabels, BlockSizeAndPlaceOnAThousandPixelView) {
     s.frame(nullptr);
     const CO3duPrimitive q = s.shape_of(1);
     ASSERT_EQ(q.sets.GetSize(), 2);
-    EXPECT_DOUBLE_EQ(q.sets[0].vertices[4].position.x, 1000 - 79 + 153 + 1);
-    EXPECT_DOUBLE_EQ(q.sets[0].vertices[4].position.y, 500);
+    EXPECT_TRUE(kz::test::all_double_eq({q.sets[0].vertices[4].position.x, q.sets[0].vertices[4].position.y},
+                                        {1000 - 79 + 153 + 1, 500}));
 }
 
 TEST(BridgeLabels, SlotLifeCycle) {
@@ -205,8 +207,7 @@ TEST(BridgeTextTextures, TextTextureShowsItsTextUprightOpaqueOrTranslucent) {
         EXPECT_EQ(b.device_dirty, 1);
         _OfuBitmap image;
         ASSERT_EQ(b.modeller->GetTexture(static_cast<unsigned>(id - 1), image), 1);
-        EXPECT_EQ(image.info_header.biWidth, 64);
-        EXPECT_EQ(image.info_header.biHeight, 64);
+        EXPECT_EQ(std::tuple(image.info_header.biWidth, image.info_header.biHeight), std::tuple(64, 64));
         ASSERT_EQ(image.info_header.biBitCount, c.bits);
         const Ink all = red_ink(image, 0, 64);
         ASSERT_GT(all.count, 30);
@@ -232,19 +233,15 @@ TEST(BridgeTextTextures, BitmapSizesFitTheTextAndAreBounded) {
     TextLabel r;
     // Size 20: margin 4; the text is 2 bytes wide, one line.
     EXPECT_EQ(b.ParseTextTextureSpec("[text=0:AB:0:0:20", r), 0);
-    EXPECT_EQ(r.bitmap_width, 28);
-    EXPECT_EQ(r.bitmap_height, 20);
+    EXPECT_EQ(std::tuple(r.bitmap_width, r.bitmap_height), std::tuple(28, 20));
     const int id = b.CreateTextTexture("[text=0:AB:0:0:20");
     _OfuBitmap image;
     ASSERT_EQ(b.modeller->GetTexture(static_cast<unsigned>(id - 1), image), 1);
-    EXPECT_EQ(image.info_header.biWidth, 32);
-    EXPECT_EQ(image.info_header.biHeight, 32);
+    EXPECT_EQ(std::tuple(image.info_header.biWidth, image.info_header.biHeight), std::tuple(32, 32));
     EXPECT_EQ(b.ParseTextTextureSpec("[text=0:AB:0:0:20:0::0:0:0:0:1e12:-5", r), 0);
-    EXPECT_EQ(r.bitmap_width, 4096);
-    EXPECT_EQ(r.bitmap_height, 20);
+    EXPECT_EQ(std::tuple(r.bitmap_width, r.bitmap_height), std::tuple(4096, 20));
     EXPECT_EQ(b.ParseTextTextureSpec("[text=0:AB:0:0:1e300", r), 0);
-    EXPECT_EQ(r.bitmap_width, 4096);
-    EXPECT_EQ(r.bitmap_height, 4096);
+    EXPECT_EQ(std::tuple(r.bitmap_width, r.bitmap_height), std::tuple(4096, 4096));
     EXPECT_EQ(b.ParseTextTextureSpec("[text=0::0:0:20", r), 1);
 }
 

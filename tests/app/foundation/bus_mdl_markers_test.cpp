@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "bridge_fixture.h"
+#include "support/all_near.h"
 
 namespace kz::foundation::test {
 namespace {
@@ -75,22 +77,19 @@ TEST(GroundGrid, LineSetsAndAxisColours) {
         for (int k = 400; k < 472; ++k)
             fine = std::max(
                 {fine, std::fabs(p.sets[0].vertices[k].position.x), std::fabs(p.sets[0].vertices[k].position.y)});
-        EXPECT_EQ(reach, 50000);
-        EXPECT_EQ(fine, 1000);
-        EXPECT_EQ(p.sets[0].vertices[472].position.x, -50000);
-        EXPECT_EQ(p.sets[0].vertices[495].position.x, 0);
-        EXPECT_EQ(p.sets[3].vertices[1].position.z, 50000);
+        EXPECT_EQ(std::tuple(reach, fine), std::tuple(50000, 1000));
+        EXPECT_EQ(std::tuple(p.sets[0].vertices[472].position.x, p.sets[0].vertices[495].position.x,
+                             p.sets[3].vertices[1].position.z),
+                  std::tuple(-50000, 0, 50000));
         EXPECT_FLOAT_EQ(p.sets[0].material.diffuse.r, 0x40 / 255.0f);
         const float l = (level & 0xFF) / 255.0f * 2;
         const float x_axis[3] = {l, l, 2}, y_axis[3] = {2, l, l}, z_axis[3] = {l, 2, l};
         for (int i = 0; i < 3; ++i) {
             const float* want = i == 0 ? x_axis : i == 1 ? y_axis : z_axis;
             const _OfuMaterial& m = p.sets[i + 1].material;
-            EXPECT_FLOAT_EQ(m.diffuse.r, want[0]) << level;
-            EXPECT_FLOAT_EQ(m.ambient.g, want[1]) << level;
-            EXPECT_FLOAT_EQ(m.diffuse.b, want[2]) << level;
-            EXPECT_FLOAT_EQ(m.specular.g, 2.0f);
-            EXPECT_FLOAT_EQ(m.diffuse.a, 1.0f);
+            EXPECT_TRUE(kz::test::all_float_eq({m.diffuse.r, m.ambient.g, m.diffuse.b}, {want[0], want[1], want[2]}))
+                << level;
+            EXPECT_TRUE(kz::test::all_float_eq({m.specular.g, m.diffuse.a}, {2.0f, 1.0f}));
         }
         b.RemoveShape(grid);
     }
@@ -122,18 +121,15 @@ TEST(AxisMarker, BoxOutlinesAxesAndOpacity) {
     CO3duPrimitive p;
     b.modeller->GetPrimitive(marker, p, O3DU_PRIM_ALL);
     ASSERT_EQ(p.sets.GetSize(), 5);
-    EXPECT_EQ(p.sets[0].type, O3DU_SET_LINE_STRIP);
-    EXPECT_EQ(p.sets[1].type, O3DU_SET_LINE_STRIP);
+    EXPECT_EQ(std::tuple(p.sets[0].type, p.sets[1].type), std::tuple(O3DU_SET_LINE_STRIP, O3DU_SET_LINE_STRIP));
     ASSERT_EQ(p.sets[1].vertices.GetSize(), 5);
     for (int k = 0; k < 5; ++k) EXPECT_EQ(p.sets[1].vertices[k].position.z, 50);
     EXPECT_EQ(p.sets[0].vertices[0].position.x, -100);  // corner 3 first
-    EXPECT_EQ(p.sets[0].vertices[0].position.y, 100);
-    EXPECT_EQ(p.sets[0].vertices[4].position.y, 100);
-    EXPECT_EQ(p.sets[4].type, O3DU_SET_LINE_LIST);
-    EXPECT_EQ(p.sets[4].vertices[1].position.z, 300);
+    EXPECT_EQ(std::tuple(p.sets[0].vertices[0].position.y, p.sets[0].vertices[4].position.y, p.sets[4].type,
+                         p.sets[4].vertices[1].position.z),
+              std::tuple(100, 100, O3DU_SET_LINE_LIST, 300));
     for (int i = 0; i < 5; ++i) {
-        EXPECT_FLOAT_EQ(p.sets[i].material.diffuse.a, 1.0f);
-        EXPECT_FLOAT_EQ(p.sets[i].line_width, 2.0f);
+        EXPECT_TRUE(kz::test::all_float_eq({p.sets[i].material.diffuse.a, p.sets[i].line_width}, {1.0f, 2.0f}));
     }
     _OfuPosition* faint = b.AddAxisMarker(10, 10, 0, 0.25, 10, 0, 0, 0, 1);
     CO3duPrimitive q;
@@ -162,14 +158,13 @@ TEST(AxisMarker, NeitherShapeCanBePicked) {
         int p3 = 0, p4 = 0;
         b.modeller->GetProp1(h, kPropTransparency, p3);
         b.modeller->GetProp1(h, kPropPickControl, p4);
-        EXPECT_EQ(p3, -1);
-        EXPECT_EQ(p4, 1);
+        EXPECT_EQ(std::tuple(p3, p4), std::tuple(-1, 1));
         for (int visible : {1, 0, 1}) {
             b.SetShapeVisible(h, visible);
             CO3duPrimitive p;
             b.modeller->GetPrimitive(h, p, O3DU_PRIM_DRAW_MODE);
-            EXPECT_EQ(p.draw_mode & O3DU_DRAW_PICKABLE, 0);
-            EXPECT_EQ(p.draw_mode & O3DU_DRAW_HIDDEN, visible ? 0 : 1);
+            EXPECT_EQ(std::tuple(p.draw_mode & O3DU_DRAW_PICKABLE, p.draw_mode & O3DU_DRAW_HIDDEN),
+                      std::tuple(0, visible ? 0 : 1));
         }
     }
 }

@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "bridge_fixture.h"
 #include "platform/file_system.h"
+#include "support/all_near.h"
 #include "support/test_paths.h"
 
 namespace kz::foundation::test {
@@ -106,9 +108,8 @@ TEST(BridgeTextures, EveryImageFormatRendersItsPixelsOnAFace) {
         const int id = b.LoadTexture(windows_path(kz::test::data_file(std::string("platform/") + c.file)).c_str(), 0);
         ASSERT_GE(id, 1);
         const _OfuBitmap image = texture_of(b, id);
-        EXPECT_EQ(image.info_header.biWidth, c.width);
-        EXPECT_EQ(image.info_header.biHeight, c.height);
-        EXPECT_EQ(image.info_header.biBitCount, c.bits);
+        EXPECT_EQ(std::tuple(image.info_header.biWidth, image.info_header.biHeight, image.info_header.biBitCount),
+                  std::tuple(c.width, c.height, c.bits));
         add_textured_square(b, id);
         const Frame frame = s.render();
         for (int ty = 0; ty < c.height; ++ty)
@@ -118,9 +119,7 @@ TEST(BridgeTextures, EveryImageFormatRendersItsPixelsOnAFace) {
                 const Rgb want =
                     c.source(source_of(tx, c.source_width, c.width), source_of(ty, c.source_height, c.height));
                 const Rgb got = texel_on_screen(frame, s.camera(), tx, ty, c.width, c.height);
-                ASSERT_NEAR(got.r, want.r, 12) << tx << "," << ty;
-                ASSERT_NEAR(got.g, want.g, 12) << tx << "," << ty;
-                ASSERT_NEAR(got.b, want.b, 12) << tx << "," << ty;
+                ASSERT_TRUE(kz::test::all_near({got.r, got.g, got.b}, {want.r, want.g, want.b}, 12)) << tx << "," << ty;
             }
     }
 }

@@ -1,11 +1,13 @@
 // Vector text: cells, lines, flipping, placement and the leader line against hand-computed points over a small
 // test font; the "[lumfont=" paste text's defaults and block alignment; and a Japanese text in the program's own font
 // kept inside its block, drawn into a PNG for a look.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/bus_mdl.h"
@@ -31,10 +33,8 @@ std::vector<unsigned char> diagonal_font() {
 #define FW_A "\x82\x60"    // Ａ
 #define HIRA_A "\x82\xA0"  // あ
 
-void expect_points(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
-    ASSERT_EQ(got.size(), want.size()) << what;
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << what << " [" << i << "]";
-}
+// Points as laid out, to rounding.
+auto same_points(const std::vector<double>& want) { return testing::Pointwise(testing::DoubleNear(1e-9), want); }
 
 }  // namespace
 
@@ -47,52 +47,22 @@ TEST(VectorText, LayoutPlacesGlyphsInTheirCells) {
         const char* what;
         const char* text;
         double r, h, w, a, d;
-        const double* move;
-        const double* angles;
-        int mode;
         std::vector<double> points;
+        const double* move = nullptr;
+        const double* angles = nullptr;
+        int mode = 0;
     } cases[] = {
-        {"full width", FW_A, 1, 10, 20, 0, 0, nullptr, nullptr, 0, {0, 0, 0, 20, 10, 0}},
-        {"ASCII: full-width glyph, half cell, lowered",
-         "A",
-         1,
-         10,
-         20,
-         0,
-         0,
-         nullptr,
-         nullptr,
-         0,
-         {0, -1, 0, 10, 9, 0}},
-        {"space advances half plus r times a", " A", 0.5, 10, 20, 2, 0, nullptr, nullptr, 0, {11, -0.5, 0, 16, 4.5, 0}},
-        {"glyph-less character still advances",
-         "\x88\x9F" HIRA_A,
-         1,
-         10,
-         20,
-         0,
-         0,
-         nullptr,
-         nullptr,
-         0,
-         {20, 10, 0, 40, 0, 0}},
-        {"negative height flips the glyph", FW_A, 1, -10, 20, 0, 0, nullptr, nullptr, 0, {0, 10, 0, 20, 0, 0}},
-        {"next line",
-         FW_A "__" FW_A,
-         1,
-         10,
-         20,
-         0,
-         30,
-         nullptr,
-         nullptr,
-         0,
-         {0, 0, 0, 20, 10, 0, 0, -30, 0, 20, -20, 0}},
-        {"trailing lead byte stops", FW_A "\x82", 1, 10, 20, 0, 0, nullptr, nullptr, 0, {0, 0, 0, 20, 10, 0}},
-        {"rotated about Y then moved", FW_A, 1, 1, 1, 0, 0, move, turn, 0, {10, 0, 0, 10, 1, -1}},
-        {"rotated about Y before X", FW_A, 1, 1, 1, 0, 0, nullptr, tilt, 0, {0, 0, 0, 0, 1, 1}},
-        {"leader line in mode 1", FW_A, 1, 10, 20, 0, 0, nullptr, nullptr, 1, {0, 0, 0, 20, 10, 0, 1, 2, 3, 4, 5, 6}},
-        {"no leader in mode 0", FW_A, 1, 10, 20, 0, 0, nullptr, nullptr, 0, {0, 0, 0, 20, 10, 0}},
+        {"full width", FW_A, 1, 10, 20, 0, 0, {0, 0, 0, 20, 10, 0}},
+        {"ASCII: full-width glyph, half cell, lowered", "A", 1, 10, 20, 0, 0, {0, -1, 0, 10, 9, 0}},
+        {"space advances half plus r times a", " A", 0.5, 10, 20, 2, 0, {11, -0.5, 0, 16, 4.5, 0}},
+        {"glyph-less character still advances", "\x88\x9F" HIRA_A, 1, 10, 20, 0, 0, {20, 10, 0, 40, 0, 0}},
+        {"negative height flips the glyph", FW_A, 1, -10, 20, 0, 0, {0, 10, 0, 20, 0, 0}},
+        {"next line", FW_A "__" FW_A, 1, 10, 20, 0, 30, {0, 0, 0, 20, 10, 0, 0, -30, 0, 20, -20, 0}},
+        {"trailing lead byte stops", FW_A "\x82", 1, 10, 20, 0, 0, {0, 0, 0, 20, 10, 0}},
+        {"rotated about Y then moved", FW_A, 1, 1, 1, 0, 0, {10, 0, 0, 10, 1, -1}, move, turn},
+        {"rotated about Y before X", FW_A, 1, 1, 1, 0, 0, {0, 0, 0, 0, 1, 1}, nullptr, tilt},
+        {"leader line in mode 1", FW_A, 1, 10, 20, 0, 0, {0, 0, 0, 20, 10, 0, 1, 2, 3, 4, 5, 6}, nullptr, nullptr, 1},
+        {"no leader in mode 0", FW_A, 1, 10, 20, 0, 0, {0, 0, 0, 20, 10, 0}},
     };
     CBusMDL bridge(nullptr);
     for (const Case& c : cases) {
@@ -101,7 +71,7 @@ TEST(VectorText, LayoutPlacesGlyphsInTheirCells) {
             bridge.LayoutVectorText(c.text, c.r, 0, 0, 0, c.h, c.w, c.a, c.d, c.move, c.angles, c.mode, leader);
         EXPECT_EQ(p, before) << c.what;
         EXPECT_EQ(bridge.polyline_count, before + 1) << c.what;
-        expect_points(bridge.polylines[p].points, c.points, c.what);
+        EXPECT_THAT(bridge.polylines[p].points, same_points(c.points)) << c.what;
     }
 }
 
@@ -134,17 +104,14 @@ TEST(VectorText, PasteTextFieldsAndBlockAlignment) {
     for (const Case& c : cases) {
         ASSERT_EQ(bridge.AddVectorText(c.paste, 0.25), 0) << c.what;
         const PolylineEntry& lines = bridge.polylines[bridge.polyline_count - 1];
-        expect_points(lines.points, c.points, c.what);
-        EXPECT_EQ(lines.color, 0u) << c.what;
-        EXPECT_EQ(lines.line_width, 1) << c.what;
-        EXPECT_EQ(lines.ambient, 5.0) << c.what;
-        EXPECT_EQ(lines.transparency, 0.25) << c.what;
+        EXPECT_THAT(lines.points, same_points(c.points)) << c.what;
+        EXPECT_EQ(std::tuple(lines.color, lines.line_width, lines.ambient, lines.transparency),
+                  std::tuple(0u, 1, 5.0, 0.25))
+            << c.what;
     }
     ASSERT_EQ(bridge.AddVectorText("[lumfont=0:" FW_A "::::::3:#FF8000::::::::::::0.5", 0), 0);
     const PolylineEntry& lines = bridge.polylines[bridge.polyline_count - 1];
-    EXPECT_EQ(lines.line_width, 3);
-    EXPECT_EQ(lines.color, 0x0080FFu);
-    EXPECT_EQ(lines.transparency, 0.5);
+    EXPECT_EQ(std::tuple(lines.line_width, lines.color, lines.transparency), std::tuple(3, 0x0080FFu, 0.5));
     const int count = bridge.polyline_count;
     for (const char* nothing : {"[lumfont=0::90", "[lumfont=0:" FW_A ":0.5", "[lumfont=0:" FW_A ":90:0.9", "[lumf", "",
                                 "[lumfont=0: "})  // the last lays out no stroke: a space has no glyph

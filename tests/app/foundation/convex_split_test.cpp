@@ -10,11 +10,13 @@
 #include <limits>
 #include <numeric>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/convex_split.h"
 #include "app/foundation/index_sort.h"
 #include "app/foundation/polygon_tests_2d.h"
+#include "support/all_near.h"
 
 namespace kz::foundation {
 namespace {
@@ -61,8 +63,7 @@ TEST(PlaneTests2d, SegmentCrossingCases) {
         const double* p = c.pts.data();
         ASSERT_EQ(segment_crossing_2d(p, p + 3, p + 6, p + 9, out, c.tol_a, c.tol_b, c.mode), c.want) << c.name;
         if (c.want) {
-            EXPECT_NEAR(out[0], c.x, 1e-12) << c.name;
-            EXPECT_NEAR(out[1], c.y, 1e-12) << c.name;
+            EXPECT_TRUE(kz::test::all_near({out[0], out[1]}, {c.x, c.y}, 1e-12)) << c.name;
         }
     }
 }
@@ -149,12 +150,11 @@ void check_split(const std::vector<double>& outline, const char* name, int expec
     int pieces = 0;
     for (PolygonPiece* p = chain; p; p = p->next, ++pieces) {
         ASSERT_GE(p->count, 3) << name;
-        ASSERT_EQ(p->points.size(), 3u * p->count);
-        ASSERT_EQ(p->texcoords.size(), 2u * p->count);
+        ASSERT_EQ(std::tuple(p->points.size(), p->texcoords.size()), std::tuple(3u * p->count, 2u * p->count));
         EXPECT_TRUE(p->done);
         for (int k = 0; k < p->count; ++k) {
-            EXPECT_DOUBLE_EQ(p->texcoords[2 * k], p->points[3 * k] * 0.5);
-            EXPECT_DOUBLE_EQ(p->second[3 * k + 2], 7.0);
+            EXPECT_TRUE(
+                kz::test::all_double_eq({p->texcoords[2 * k], p->second[3 * k + 2]}, {p->points[3 * k] * 0.5, 7.0}));
         }
         const double a = piece_area(*p);
         signed_sum += a;

@@ -2,6 +2,7 @@
 // (checked against the C library's own calendar), plus the hour and minute conversions.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <ctime>
@@ -23,14 +24,8 @@ SystemTime stamp(int y, int mo, int d, int h, int mi, int s, int ms) {
     t.millisecond = static_cast<std::uint16_t>(ms);
     return t;
 }
-void expect_stamp(const SystemTime& t, int y, int mo, int d, int h, int mi, int s, int ms) {
-    EXPECT_EQ(t.year, y);
-    EXPECT_EQ(t.month, mo);
-    EXPECT_EQ(t.day, d);
-    EXPECT_EQ(t.hour, h);
-    EXPECT_EQ(t.minute, mi);
-    EXPECT_EQ(t.second, s);
-    EXPECT_EQ(t.millisecond, ms);
+std::array<int, 7> fields(const SystemTime& t) {
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond};
 }
 // The C library's calendar as the oracle: seconds since 1970 of a UTC stamp.
 long long oracle_seconds(const SystemTime& t) {
@@ -52,8 +47,7 @@ TEST(DateTime, DaysOfTheYear) {
     for (const auto& c : cases) {
         int m = 0, d = 0;
         EXPECT_EQ(day_of_year_to_month_day(c.doy, &m, &d), 1);
-        EXPECT_EQ(m, c.month) << c.doy;
-        EXPECT_EQ(d, c.day) << c.doy;
+        EXPECT_EQ(std::pair(m, d), std::pair(c.month, c.day)) << c.doy;
     }
     EXPECT_EQ(month_day_to_day_of_year(13, 1), 0);
     EXPECT_EQ(month_day_to_day_of_year(3, 1), 59);
@@ -67,27 +61,27 @@ TEST(DateTime, DaysOfTheYear) {
     hours_to_hour_minute(1e300, &hour, &minute);
     EXPECT_EQ(hour, INT_MAX);
     hours_to_hour_minute(std::nan(""), &hour, &minute);
-    EXPECT_EQ(hour, 0);
-    EXPECT_EQ(minute, 0);
+    EXPECT_EQ(std::pair(hour, minute), std::pair(0, 0));
 }
 
 TEST(DateTime, CarriesAcrossDayMonthAndYearEnds) {
-    SystemTime t = stamp(2026, 5, 10, 23, 59, 59, 500);
-    add_seconds_to_time(t, 1);
-    expect_stamp(t, 2026, 5, 11, 0, 0, 0, 500);
-    t = stamp(2026, 5, 10, 0, 0, 0, 100);
-    add_seconds_to_time(t, -0.6);
-    expect_stamp(t, 2026, 5, 9, 23, 59, 59, 500);
-    t = stamp(2026, 12, 31, 23, 59, 59, 999);
-    add_seconds_to_time(t, 0.001);
-    expect_stamp(t, 2027, 1, 1, 0, 0, 0, 0);
-    EXPECT_EQ(t.day_of_week, 5);  // 2027-01-01 is a Friday
-    t = stamp(2024, 3, 1, 0, 0, 0, 0);
-    add_seconds_to_time(t, -1);
-    expect_stamp(t, 2024, 2, 29, 23, 59, 59, 0);  // leap day
-    t = stamp(2026, 1, 31, 12, 0, 0, 0);
-    add_seconds_to_time(t, 0);
-    expect_stamp(t, 2026, 1, 31, 12, 0, 0, 0);
+    const struct {
+        SystemTime from;
+        double seconds;
+        std::array<int, 7> to;
+    } sums[] = {{stamp(2026, 5, 10, 23, 59, 59, 500), 1, {2026, 5, 11, 0, 0, 0, 500}},
+                {stamp(2026, 5, 10, 0, 0, 0, 100), -0.6, {2026, 5, 9, 23, 59, 59, 500}},
+                {stamp(2026, 12, 31, 23, 59, 59, 999), 0.001, {2027, 1, 1, 0, 0, 0, 0}},
+                {stamp(2024, 3, 1, 0, 0, 0, 0), -1, {2024, 2, 29, 23, 59, 59, 0}},  // leap day
+                {stamp(2026, 1, 31, 12, 0, 0, 0), 0, {2026, 1, 31, 12, 0, 0, 0}}};
+    for (const auto& c : sums) {
+        SystemTime t = c.from;
+        add_seconds_to_time(t, c.seconds);
+        EXPECT_EQ(fields(t), c.to) << c.seconds;
+        if (c.to[0] == 2027) {
+            EXPECT_EQ(t.day_of_week, 5);  // 2027-01-01 is a Friday
+        }
+    }
 
     EXPECT_EQ(time_diff_ms(stamp(2026, 1, 31, 23, 0, 0, 0), stamp(2026, 2, 1, 1, 0, 0, 0)), 2 * 3600000);
     EXPECT_EQ(time_diff_ms(stamp(2025, 12, 31, 23, 59, 59, 0), stamp(2026, 1, 1, 0, 0, 1, 250)), 2250);
@@ -112,11 +106,9 @@ TEST(DateTime, CarriesAcrossDayMonthAndYearEnds) {
 TEST(DateTime, HoursAndMinutes) {
     int h = 0, m = 0;
     hours_to_hour_minute(12.5, &h, &m);
-    EXPECT_EQ(h, 12);
-    EXPECT_EQ(m, 30);
+    EXPECT_EQ(std::pair(h, m), std::pair(12, 30));
     hours_to_hour_minute(9.9999, &h, &m);
-    EXPECT_EQ(h, 10);  // a rounded 60 minutes carries
-    EXPECT_EQ(m, 0);
+    EXPECT_EQ(std::pair(h, m), std::pair(10, 0));  // a rounded 60 minutes carries
     EXPECT_DOUBLE_EQ(hour_minute_to_hours(7, 45), 7.75);
     std::int64_t freq = 0, start = 0;
     start_perf_timer(&freq, &start);

@@ -1,7 +1,11 @@
 // Packed DIBs, anaglyphs, text through GDI and GDI+, line and polygon helpers, and clipboard text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/foundation/dib_text.h"
 #include "platform/clipboard.h"
@@ -44,9 +48,7 @@ TEST(DibText, StridesPalettesAndHeaders) {
         EXPECT_EQ(dib_palette_size(info), p.size) << p.bits << " bits, used " << p.used;
     }
     std::uint8_t core[12] = {12, 0, 0, 0, 0x34, 0x01, 0x20, 0x00, 1, 0, 8, 0};  // 308 x 32, 8 bits
-    EXPECT_EQ(dib_width(core), 308);
-    EXPECT_EQ(dib_height(core), 32);
-    EXPECT_EQ(dib_palette_size(core), 768);
+    EXPECT_EQ((std::array{dib_width(core), dib_height(core), dib_palette_size(core)}), (std::array{308, 32, 768}));
 }
 
 TEST(DibText, CreateDib24IsWhite) {
@@ -54,10 +56,7 @@ TEST(DibText, CreateDib24IsWhite) {
     ASSERT_TRUE(dib.h);
     platform::DibInfoHeader header;
     std::memcpy(&header, dib.bytes(), 40);
-    EXPECT_EQ(header.size, 40u);
-    EXPECT_EQ(header.planes, 1);
-    EXPECT_EQ(header.bit_count, 24);
-    EXPECT_EQ(header.size_image, 24u);
+    EXPECT_EQ(std::tuple(header.size, header.planes, header.bit_count, header.size_image), std::tuple(40u, 1, 24, 24u));
     EXPECT_EQ(crt::global_size(dib.h), 64u);
     for (int i = 0; i < 24; ++i) EXPECT_EQ(dib.bytes()[40 + i], 255);
     EXPECT_TRUE(crt::global_is_moveable(dib.h));
@@ -75,9 +74,8 @@ TEST(DibText, MemoryDcIntoDib) {
     dib_from_memory_dc(dib.h, 5, 3, dc, bitmap, previous);
     EXPECT_FALSE(dc);
     EXPECT_FALSE(bitmap);
-    EXPECT_EQ(dib.px(4, 0)[2], 200);
-    EXPECT_EQ(dib.px(4, 0)[0], 50);
-    EXPECT_EQ(dib.px(0, 2)[2], 1);
+    EXPECT_EQ((std::array{dib.px(4, 0)[2], dib.px(4, 0)[0], dib.px(0, 2)[2]}),
+              (std::array<std::uint8_t, 3>{200, 50, 1}));
     // A block too small for the rows gets none of them past its end.
     ASSERT_EQ(create_memory_dc(64, 64, &dc, &bitmap, &previous), 0);
     Block small(create_dib24(64, 2));
@@ -111,13 +109,11 @@ TEST(DibText, AnaglyphModes) {
     pr[0] = 40, pr[1] = 50, pr[2] = 60;
     Block colour(make_anaglyph_dib(l.h, r.h, 0));
     ASSERT_TRUE(colour.h);
-    EXPECT_EQ(colour.px(0, 0)[0], 40);
-    EXPECT_EQ(colour.px(0, 0)[1], 50);
-    EXPECT_EQ(colour.px(0, 0)[2], 16);  // (21 + 10) / 2 = 15.5, half up
+    const auto bgr = [](Block& b) { return std::vector<int>(b.px(0, 0), b.px(0, 0) + 3); };
+    EXPECT_EQ(bgr(colour), (std::vector<int>{40, 50, 16}));  // red (21 + 10) / 2 = 15.5, half up
     Block grey(make_anaglyph_dib(l.h, r.h, 1));
-    EXPECT_EQ(grey.px(0, 0)[0], 52);  // 0.6*50 + 0.1*40 + 0.3*60 = 52
-    EXPECT_EQ(grey.px(0, 0)[1], 52);
-    EXPECT_EQ(grey.px(0, 0)[2], 73);  // 0.6*21 + 0.1*10 + 0.3*200 = 73.6
+    // 0.6*50 + 0.1*40 + 0.3*60 = 52 and 0.6*21 + 0.1*10 + 0.3*200 = 73.6.
+    EXPECT_EQ(bgr(grey), (std::vector<int>{52, 52, 73}));
     Block other(create_dib24(3, 1));
     EXPECT_EQ(make_anaglyph_dib(l.h, other.h, 0), nullptr);  // sizes differ: refused, not read out of bounds
 }
@@ -125,12 +121,10 @@ TEST(DibText, AnaglyphModes) {
 TEST(DibText, MultilineMeasureOnly) {
     int longest = -1, lines = -1;
     draw_multiline_text(nullptr, "A__BB__C", 0, 0, 10, 0, nullptr, -1, 0, &longest, &lines, 0, 0, 0, nullptr, 0);
-    EXPECT_EQ(longest, 2);
-    EXPECT_EQ(lines, 3);
+    EXPECT_EQ(std::pair(longest, lines), std::pair(2, 3));
     draw_multiline_text(nullptr, "\x83\x5f__\x81\x5f_x", 0, 0, 10, 0, nullptr, -1, 0, &longest, &lines, 0, 0, 0,
                         nullptr, 0);  // "ダ", "＿" end in 0x5F: not separators
-    EXPECT_EQ(lines, 2);
-    EXPECT_EQ(longest, 4);
+    EXPECT_EQ(std::pair(longest, lines), std::pair(4, 2));
 }
 
 // Bounding box of dark pixels in a DC.
@@ -204,17 +198,13 @@ TEST(DibText, GdiPlusTextFlippedAndVertical) {
 TEST(DibText, LogfontFromTemplateOrDefaults) {
     LogFont f;
     make_logfont(&f, 0.4, nullptr, nullptr, 1);
-    EXPECT_EQ(f.height, 1);
-    EXPECT_EQ(f.weight, 700);
-    EXPECT_STREQ(f.face_name, kDefaultFaceName);
+    EXPECT_EQ(std::tuple(f.height, f.weight, std::string(f.face_name)),
+              std::tuple(1, 700, std::string(kDefaultFaceName)));
     LogFont t;
     t.weight = 300;
     t.escapement = 450;
     make_logfont(&f, 17.9, "Face", &t, 1);
-    EXPECT_EQ(f.height, 17);
-    EXPECT_EQ(f.weight, 300);
-    EXPECT_EQ(f.escapement, 450);
-    EXPECT_STREQ(f.face_name, "Face");
+    EXPECT_EQ(std::tuple(f.height, f.weight, f.escapement, std::string(f.face_name)), std::tuple(17, 300, 450, "Face"));
 }
 
 TEST(DibText, LinesRectsPolygonsAndPoints) {
@@ -235,8 +225,7 @@ TEST(DibText, LinesRectsPolygonsAndPoints) {
     dc->select_bitmap(nullptr);
     GdiPoint p;
     lparam_to_point(static_cast<std::intptr_t>(0xFFFE0010), &p);
-    EXPECT_EQ(p.x, 16);
-    EXPECT_EQ(p.y, -2);
+    EXPECT_EQ(std::pair(p.x, p.y), std::pair(16, -2));
     GdiRect work;
     get_monitor_work_area({10, 10}, &work);
     EXPECT_GT(work.right - work.left, 0);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/field_tokenizer.h"
@@ -79,8 +80,8 @@ TEST(FieldTokenizer, WalksFieldsAsReadersDo) {
         auto got = walk(c.line, {"\t", ",", ";"});
         ASSERT_EQ(got.size(), c.want.size()) << c.line;
         for (std::size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].text, c.want[i].text) << c.line << " field " << i;
-            EXPECT_EQ(got[i].next, c.want[i].next) << c.line << " field " << i;
+            EXPECT_EQ(std::tuple(got[i].text, got[i].next), std::tuple(c.want[i].text, c.want[i].next))
+                << c.line << " field " << i;
         }
     }
 }

@@ -12,6 +12,7 @@
 #include <boost/geometry/geometries/polygon.hpp>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/eye_record.h"
@@ -19,6 +20,7 @@
 #include "platform/crt/global_memory.h"
 #include "platform/device_context.h"
 #include "platform/gdi.h"
+#include "support/all_near.h"
 
 namespace kz::foundation {
 namespace {
@@ -98,8 +100,7 @@ TEST(ViewProjection, WorldPointsLandWhereGluProjectPutsThem) {
             double gx = 0, gy = 0;
             ASSERT_TRUE(glu_window_point(e, from, to, w, h, p, &gx, &gy));
             // Pixels are truncated, GLU's are exact.
-            EXPECT_NEAR(s[0], gx, 1.0);
-            EXPECT_NEAR(s[1], gy, 1.0);
+            EXPECT_TRUE(kz::test::all_near({s[0], s[1]}, {gx, gy}, 1.0));
             double back[3];
             transform_from_view(e, view, back);
             EXPECT_LT((Eigen::Vector3d(back[0], back[1], back[2]) - p).norm(), 1e-9);
@@ -116,16 +117,16 @@ TEST(ViewProjection, ScreenPointsUnprojectOntoTheViewPlane) {
         EXPECT_EQ(v[2], e.screen_scale);
         int s[2];
         project_points_to_screen(e, 1, v, s);
-        EXPECT_NEAR(s[0], x, 1) << x << "," << y;
-        EXPECT_NEAR(s[1], y, 1) << x << "," << y;
+        EXPECT_TRUE(kz::test::all_near({s[0], s[1]}, {x, y}, 1)) << x << "," << y;
     }
     // A point on the eye plane is projected as if it lay 1e-11 in front (or behind, keeping its sign).
     const double on_plane[3] = {1e-13, 2e-13, 0.0}, behind[3] = {1e-13, 0, -0.0};
     int a[2], b[2];
     project_points_to_screen(e, 1, on_plane, a);
     project_points_to_screen(e, 1, behind, b);
-    EXPECT_EQ(a[0], static_cast<int>((0.01 - e.screen_offset_x) * e.screen_scale + e.window_left));
-    EXPECT_EQ(b[0], static_cast<int>((-0.01 - e.screen_offset_x) * e.screen_scale + e.window_left));
+    EXPECT_EQ(std::tuple(a[0], b[0]),
+              std::tuple(static_cast<int>((0.01 - e.screen_offset_x) * e.screen_scale + e.window_left),
+                         static_cast<int>((-0.01 - e.screen_offset_x) * e.screen_scale + e.window_left)));
 }
 
 EyeRecord clip_eye() {
@@ -157,8 +158,7 @@ TEST(ViewProjection, SegmentClippingHandCases) {
         ASSERT_EQ(clip_segment_to_view(e, p, q), c.kept) << c.name;
         if (!c.kept) continue;
         for (int i = 0; i < 3; ++i) {
-            EXPECT_NEAR(p[i], c.p_out[i], 1e-12) << c.name;
-            EXPECT_NEAR(q[i], c.q_out[i], 1e-12) << c.name;
+            EXPECT_TRUE(kz::test::all_near({p[i], q[i]}, {c.p_out[i], c.q_out[i]}, 1e-12)) << c.name;
         }
     }
 }
@@ -190,8 +190,7 @@ TEST(ViewProjection, PolygonClippingMatchesBoostIntersectionArea) {
         if (n > 0) got = std::fabs(bg::area(result));
         ASSERT_NEAR(got, std::fabs(want), 1e-6) << "trial " << trial;
         if (n > 0) {  // closed
-            EXPECT_EQ(poly[0], poly[3 * (n - 1)]);
-            EXPECT_EQ(poly[1], poly[3 * (n - 1) + 1]);
+            EXPECT_EQ(std::tuple(poly[0], poly[1]), std::tuple(poly[3 * (n - 1)], poly[3 * (n - 1) + 1]));
         }
     }
     // Wholly outside or behind: empty, and nothing to project.
@@ -233,8 +232,7 @@ TEST(ViewProjection, LinesAndFacesAreDrawnAtTheirPixels) {
     transform_to_view(e, a, v);
     int s[2];
     project_points_to_screen(e, 1, v, s);
-    EXPECT_EQ(c.at(s[0] + 5, s[1]), 0x0000FFu);
-    EXPECT_EQ(c.at(s[0] + 5, s[1] - 3), 0xFFFFFFu);
+    EXPECT_EQ(std::tuple(c.at(s[0] + 5, s[1]), c.at(s[0] + 5, s[1] - 3)), std::tuple(0x0000FFu, 0xFFFFFFu));
     const double behind_a[3] = {0, -200, 0}, behind_b[3] = {5, -150, 0};
     EXPECT_EQ(draw_projected_line(e, *c.dc, behind_a, behind_b, 0x0000FF), 0);
 
@@ -250,8 +248,7 @@ TEST(ViewProjection, LinesAndFacesAreDrawnAtTheirPixels) {
     e.outline_mode = 2;
     const int open[8] = {90, 90, 110, 90, 110, 110, 90, 110};
     draw_plan_polygon(e, open, 4, *c.dc, 0x123456, 1);
-    EXPECT_EQ(c.at(100, 100), 0xFFFFFFu);
-    EXPECT_EQ(c.at(100, 90), 0x00FF00u);
+    EXPECT_EQ(std::tuple(c.at(100, 100), c.at(100, 90)), std::tuple(0xFFFFFFu, 0x00FF00u));
 }
 
 }  // namespace
