@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/scene/xleaf.h"
 #include "bridged_view.h"
 #include "shape_oracles.h"
+#include "support/all_near.h"
 
 namespace kz::scene {
 namespace {
@@ -54,11 +56,7 @@ TEST(BoxBuilder, EmptyBoxLineGivesTheDefaultBoxStoredBack) {
     test::BridgedView view(false);
     XLeaves* box = built_box(view, "box");
     const COBJECTA& r = *box->record;
-    EXPECT_EQ(r.w, 100);
-    EXPECT_EQ(r.d, 100);
-    EXPECT_EQ(r.h, 100);
-    EXPECT_EQ(r.packed_color, 0x404040u);
-    EXPECT_EQ(r.red, 0x40);
+    EXPECT_EQ(std::tuple(r.w, r.d, r.h, r.packed_color, r.red), std::tuple(100, 100, 100, 0x404040u, 0x40));
     EXPECT_DOUBLE_EQ(r.trans, 0.7);
     ASSERT_EQ(box->face_count(), 6);
     EXPECT_EQ(box->faces[0]->color, 0x404040u);
@@ -148,7 +146,6 @@ namespace {
 TEST(BoxBuilder, FacesKnowTheirWorldPlaneAndDepth) {
     test::BridgedView view(false);
     XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
     XTrunk* part = view.add_trunk("part");
     part->base_record()->dz = 50;
     XLeaves* box = view.add_shape(part, "box,w=100,d=100,h=100");
@@ -157,8 +154,7 @@ TEST(BoxBuilder, FacesKnowTheirWorldPlaneAndDepth) {
     ASSERT_EQ(top.face_code, 2000);
     double point[3], normal[3];
     ASSERT_EQ(top.GetWorldPlane(point, normal), 1);
-    EXPECT_NEAR(point[2], 150.0, 1e-9);
-    EXPECT_NEAR(normal[2], 1.0, 1e-9);
+    EXPECT_TRUE(kz::test::all_near({point[2], normal[2]}, {150.0, 1.0}, 1e-9));
     const double eye[3] = {0, 0, 500}, target[3] = {100, 100, 0};
     double nearest = 0.0;
     EXPECT_NEAR(top.ComputeDepth(eye, target, &nearest), std::sqrt(100.0 * 100 * 2 + 350.0 * 350), 1e-9);

@@ -93,7 +93,6 @@ TEST(BoxRender, FigureLineToPixels) {
 TEST(BoxRender, PartPlacementMovesTheModel) {
     test::BridgedView view;
     XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
     XTrunk* part = view.add_trunk("part");
     part->base_record()->dx = 300;
     part->base_record()->rz = 90;  // the box now spans x 200..300, y 0..100

@@ -19,7 +19,8 @@ BridgedView::~BridgedView() {
     bridge_owner.reset();
 }
 
-XTrunk* BridgedView::add_trunk(const char* name) {
+XTrunk* BridgedView::add_trunk(const char* name, XTrunk* parent) {
+    if (parent) current_trunk = parent;
     auto* trunk = new XTrunk(this, nullptr, nullptr, nullptr, nullptr, name, static_cast<int>(trunks.size()));
     if (trunk->index != 0) trunks.push_back(trunk);
     return trunk;

@@ -29,8 +29,9 @@ public:
     void SetShadowDisplay(int on) override { RecordingViewServices::SetShadowDisplay(on); }
     kz::crt::GlobalHandle RenderToDib(int, int) override { return nullptr; }
 
-    // A new part under the current trunk (the root first), added to the part array.
-    XTrunk* add_trunk(const char* name = nullptr);
+    // A new part under the current trunk (the root first) or, when given, under `parent`, which becomes the current
+    // trunk; the part is added to the part array.
+    XTrunk* add_trunk(const char* name = nullptr, XTrunk* parent = nullptr);
     // A shape of the part read from a figure line and built, with the part's matrices pushed to the model.
     XLeaves* add_shape(XTrunk* trunk, const char* line);
 

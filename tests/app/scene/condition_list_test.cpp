@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/scene/condition_list.h"
@@ -19,12 +20,10 @@ class Conditions : public ::testing::Test {
 public:
     void SetUp() override {
         root = view.add_trunk("root");
-        view.current_trunk = root;
         a = view.add_trunk("a");
         b = view.add_trunk("b");
         c = view.add_trunk("c");
-        view.current_trunk = c;
-        d = view.add_trunk("d");
+        d = view.add_trunk("d", c);
         for (const char* n : {"handle", "panel"}) view.add_shape(a, ("box,w=1,d=1,h=1,name=" + std::string(n)).c_str());
         view.add_shape(b, "box,w=1,d=1,h=1,name=Handle");
         for (const char* n : {"door", "handle", "p3", "p4"})
@@ -182,8 +181,7 @@ TEST_F(Conditions, ItemsAndPartsSelected) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.text);
         const Selection s = select(k.text, this->*k.own);
-        EXPECT_EQ(s.items, k.items);
-        EXPECT_EQ(s.parts, k.parts);
+        EXPECT_EQ(std::tuple(s.items, s.parts), std::tuple(k.items, k.parts));
     }
     // "#id" equality is numeric, every other text equality ignores case.
     EXPECT_EQ(d->AttributeEquals("#ID", "7abc"), 1);

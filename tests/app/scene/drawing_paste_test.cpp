@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "app/foundation/stroke_font.h"
 #include "app/scene/xleaf.h"
 #include "bridged_view.h"
+#include "support/all_near.h"
 #include "support/test_paths.h"
 
 namespace kz::scene {
@@ -63,10 +65,8 @@ TEST(DrawingPaste, ADxfOnAFaceRendersItsLines) {
     ASSERT_GE(kept->face_count(), 3);
     const std::vector<PastedLine>& lines = kept->faces[2]->lines;
     ASSERT_GT(lines.size(), 201u);  // the hatch and the strokes of the text
-    EXPECT_NEAR(lines[1].start[1], 0.5, 1e-9);
-    EXPECT_NEAR(lines[1].end[0], 50, 1e-9);
-    EXPECT_EQ(lines[1].start[2], 10);
-    EXPECT_EQ(lines[1].color, 0x0000FF);
+    EXPECT_TRUE(kz::test::all_near({lines[1].start[1], lines[1].end[0]}, {0.5, 50}, 1e-9));
+    EXPECT_EQ(std::tuple(lines[1].start[2], lines[1].color), std::tuple(10, 0x0000FF));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/foundation/estring.h"
 #include "app/scene/figure_record.h"
@@ -55,11 +56,9 @@ TEST(FigureLine, FormIsChosenBeforeTheSecondSeparator) {
     for (const Case& c : cases) {
         COBJECTA r;
         r.ReadFigureLine(c.line);
-        EXPECT_EQ(r.kind, c.kind) << c.line;
-        EXPECT_EQ(r.dx, c.dx) << c.line;
-        EXPECT_EQ(r.packed_color, c.color) << c.line;
-        EXPECT_EQ(r.dispmode, c.dispmode) << c.line;
-        EXPECT_EQ(r.sides, c.sides) << c.line;
+        EXPECT_EQ(std::tuple(r.kind, r.dx, r.packed_color, r.dispmode, r.sides),
+                  std::tuple(c.kind, c.dx, c.color, c.dispmode, c.sides))
+            << c.line;
     }
 }
 
@@ -125,36 +124,19 @@ TEST(FigureLine, KeywordLineTrimsValuesAndSkipsUnknownKeys) {
     r.ReadFigureLine("cylinder,name=\" pump \",bogus=1,dz= 7 ,paste=A;1000;pic.png|,dispmode=3.5");
     EXPECT_EQ(r.kind, kKindCylinder);
     EXPECT_STREQ(r.name, "pump");
-    EXPECT_EQ(r.dz, 7);
-    EXPECT_EQ(r.paste_count, 1);
-    EXPECT_EQ(r.sides, 2);
-    EXPECT_EQ(r.draw_style, 2);
-    EXPECT_EQ(r.line_width_digit, 5);
+    EXPECT_EQ(std::tuple(r.dz, r.paste_count, r.sides, r.draw_style, r.line_width_digit), std::tuple(7, 1, 2, 2, 5));
 }
 
 TEST(FigureLine, PositionalDtopMarksAndSubItems) {
     COBJECTA r;
     r.ReadFigureLine(
         "box,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,1;2;3;4;5,d5;1;D2;3,6,7;8,9;10,3.5,300,2,3,0.1,0.2,0.3,0.4");
-    EXPECT_EQ(r.orz, 12);
-    EXPECT_EQ(r.h, 15);
-    EXPECT_EQ(r.wtop, 1);
-    EXPECT_EQ(r.wtop_items[3], 5);
-    EXPECT_EQ(r.dtop_first_flag, 1);
-    EXPECT_EQ(r.dtop_third_flag, 1);
-    EXPECT_EQ(r.dtop, 5);
-    EXPECT_EQ(r.dtop_items[0], 1);
-    EXPECT_EQ(r.dtop_items[1], 2);
-    EXPECT_EQ(r.dtop_items[2], 3);
-    EXPECT_EQ(r.div, 6);
-    EXPECT_EQ(r.domebtm, 7);
-    EXPECT_EQ(r.btmangle, 8);
-    EXPECT_EQ(r.dometop, 9);
-    EXPECT_EQ(r.topangle, 10);
-    EXPECT_EQ(r.sides, 2);
-    EXPECT_EQ(r.draw_style, 2);
-    EXPECT_EQ(r.packed_color, 44u | 2u << 8 | 3u << 16);
-    EXPECT_EQ(r.trans, 0.4);
+    EXPECT_EQ(std::tuple(r.orz, r.h, r.wtop, r.wtop_items[3], r.dtop_first_flag), std::tuple(12, 15, 1, 5, 1));
+    EXPECT_EQ(std::tuple(r.dtop_third_flag, r.dtop, r.dtop_items[0], r.dtop_items[1], r.dtop_items[2]),
+              std::tuple(1, 5, 1, 2, 3));
+    EXPECT_EQ(std::tuple(r.div, r.domebtm, r.btmangle, r.dometop, r.topangle), std::tuple(6, 7, 8, 9, 10));
+    EXPECT_EQ(std::tuple(r.sides, r.draw_style, r.packed_color, r.trans),
+              std::tuple(2, 2, 44u | 2u << 8 | 3u << 16, 0.4));
     EXPECT_EQ(r.action_summary[3], 1) << "the action summary is filled on every read";
 }
 
@@ -210,11 +192,9 @@ TEST(FigureLine, ThickAndShadowColumns) {
         COBJECTA r;
         const std::string line = std::string("box") + std::string(38, ',') + c.thick + "," + c.shadow;
         r.ReadFigureLine(line.c_str());
-        EXPECT_EQ(r.thick_set, c.thick_set) << line;
-        EXPECT_EQ(r.thick1, c.thick1) << line;
-        EXPECT_EQ(r.thick2, c.thick2) << line;
-        EXPECT_EQ(r.shadow_mode, c.mode) << line;
-        EXPECT_EQ(r.hit_flag, c.hit) << line;
+        EXPECT_EQ(std::tuple(r.thick_set, r.thick1, r.thick2, r.shadow_mode, r.hit_flag),
+                  std::tuple(c.thick_set, c.thick1, c.thick2, c.mode, c.hit))
+            << line;
         const std::string written = write_fields(r);
         EXPECT_EQ(written.substr(written.size() - std::string(c.tail).size()), c.tail) << written;
     }
@@ -252,8 +232,7 @@ TEST(FigureLine, AttributeSegmentOfAPart) {
     EXPECT_STREQ(r.layer, "L1");
     EXPECT_STREQ(r.group, "g");
     EXPECT_STREQ(r.frmode, "m");
-    EXPECT_EQ(r.sysf, 3);
-    EXPECT_EQ(r.domebtm, 42);
+    EXPECT_EQ(std::tuple(r.sysf, r.domebtm), std::tuple(3, 42));
     EXPECT_STREQ(r.name, "nm");
     EXPECT_EQ(r.paste_count, 0);
     ASSERT_FALSE(view.calls.empty());
@@ -274,8 +253,7 @@ TEST(FigureLine, PoseAndStageLines) {
     r.ReadPoseLine("open:1,1,2,3,4,5,6");
     EXPECT_EQ(r.kind, kKindPose);
     EXPECT_STREQ(r.name, "open:1");
-    EXPECT_EQ(r.dx, 1);
-    EXPECT_EQ(r.rz, 6);
+    EXPECT_EQ(std::tuple(r.dx, r.rz), std::tuple(1, 6));
     const std::string long_name(300, 'n');
     r.ReadPoseLine((long_name + "\t7").c_str());
     EXPECT_EQ(std::string(r.name), std::string(255, 'n'));
@@ -288,9 +266,7 @@ TEST(FigureLine, PoseAndStageLines) {
     COBJECTA s;
     s.name = foundation::set_heap_string(nullptr, "kept", nullptr, -1);
     s.ReadStageLine("0.5\t2\tdoor\t1\t2\t3\t4\t5\t6");
-    EXPECT_EQ(s.kind, kKindStage);
-    EXPECT_EQ(s.trans, 0.5);
-    EXPECT_EQ(s.specular, 2);
+    EXPECT_EQ(std::tuple(s.kind, s.trans, s.specular), std::tuple(kKindStage, 0.5, 2));
     EXPECT_STREQ(s.parent_name, "door");
     EXPECT_EQ(s.ry, 5);
     EXPECT_STREQ(s.name, "kept") << "stage lines do not clear the record";

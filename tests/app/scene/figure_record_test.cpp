@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include "app/foundation/heap_text.h"
 #include "app/scene/figure_record.h"
+#include "support/all_near.h"
 
 namespace kz::scene {
 namespace {
@@ -57,9 +59,8 @@ TEST(FigureRecord, DisplayModeDecoding) {
     for (const Case& c : cases) {
         COBJECTA r;
         EXPECT_EQ(r.SetFieldByColumn(21, c.dispmode), 16);
-        EXPECT_EQ(r.sides, c.sides) << c.dispmode;
-        EXPECT_EQ(r.draw_style, c.style) << c.dispmode;
-        EXPECT_EQ(r.line_width_digit, c.digit) << c.dispmode;
+        EXPECT_EQ(std::tuple(r.sides, r.draw_style, r.line_width_digit), std::tuple(c.sides, c.style, c.digit))
+            << c.dispmode;
     }
     COBJECTA r;
     r.SetFieldByColumn(21, 6.2);
@@ -100,9 +101,7 @@ TEST(FigureRecord, ForwardTravelFollowsTheHeading) {
         r.rx = c.rx;
         r.rz = c.rz;
         EXPECT_EQ(r.SetFieldByColumn(41, c.v), 1);
-        EXPECT_NEAR(r.dx, c.ddx, 1e-9);
-        EXPECT_NEAR(r.dy, c.ddy, 1e-9);
-        EXPECT_NEAR(r.dz, c.ddz, 1e-9);
+        EXPECT_TRUE(kz::test::all_near({r.dx, r.dy, r.dz}, {c.ddx, c.ddy, c.ddz}, 1e-9));
         EXPECT_EQ(r.fw, c.v);
         r.SetFieldByColumn(41, c.v);  // the same value again moves nothing
         EXPECT_NEAR(r.dy, c.ddy, 1e-9);
@@ -125,8 +124,7 @@ TEST(FigureRecord, CameraColumn) {
         COBJECTA r;
         r.camera_value = c.value_before;
         r.ParseCamera(c.text);
-        EXPECT_EQ(r.camera_number, c.number) << c.text;
-        EXPECT_EQ(r.camera_value, c.value) << c.text;
+        EXPECT_EQ(std::tuple(r.camera_number, r.camera_value), std::tuple(c.number, c.value)) << c.text;
         char buffer[kCameraTextSize];
         EXPECT_STREQ(r.FormatCamera(buffer), c.written);
     }
@@ -146,8 +144,7 @@ TEST(FigureRecord, CopiesOwnTheirTextsAndPasteEntries) {
         EXPECT_NE(copy.paste_entries[0].source, source.paste_entries[0].source);
         EXPECT_NE(copy.paste_entries[1].from_codes, source.paste_entries[1].from_codes);
         copy.Clear();
-        EXPECT_EQ(copy.kind, 0);
-        EXPECT_EQ(copy.paste_count, 0);
+        EXPECT_EQ(std::tuple(copy.kind, copy.paste_count), std::tuple(0, 0));
     }
     ASSERT_EQ(source.paste_count, 2);
     EXPECT_STREQ(source.paste_entries[0].source, "[text=a]");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/foundation/estring.h"
 #include "app/foundation/field_tokenizer.h"
@@ -52,8 +53,7 @@ TEST(FigureText, TextColumnsReadBackBetweenTheirNeighbours) {
         EXPECT_EQ(std::string(out.text()), c.written) << c.text;
         const std::vector<std::string> fields = read_fields(std::string("before,") + out.text() + "\tafter");
         ASSERT_EQ(fields.size(), 3u) << out.text();
-        EXPECT_EQ(fields[1], c.read) << c.text;
-        EXPECT_EQ(fields[2], "after") << c.text;
+        EXPECT_EQ(std::tuple(fields[1], fields[2]), std::tuple(c.read, "after")) << c.text;
     }
     EString out;
     append_text_column(out, nullptr);

@@ -5,6 +5,7 @@
 #include <Eigen/Geometry>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/heap_text.h"
@@ -55,13 +56,11 @@ void set_placement(COBJECTA& r, const Vector3d& d, const Vector3d& t, const Vect
     r.rx = t.x(), r.ry = t.y(), r.rz = t.z();
     r.odx = od.x(), r.ody = od.y(), r.odz = od.z();
     r.orx = ot.x(), r.ory = ot.y(), r.orz = ot.z();
-    r.name = r.name;  // names are set by the caller
 }
 
 TEST(PartTree, ThreeLevelPlacementMatchesIndependentMatrices) {
     test::BridgedView view(false);
     XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
     XTrunk* a = view.add_trunk("a");
     const Vector3d dA(120, -40, 15), tA(10, 25, 70), oA(5, 7, -3), qA(-15, 5, 30);
     set_placement(*a->base_record(), dA, tA, oA, qA);
@@ -70,8 +69,7 @@ TEST(PartTree, ThreeLevelPlacementMatchesIndependentMatrices) {
     set_placement(*arm->record, dArm, tArm, oArm, qArm);
     arm->placement_valid = 0;
 
-    view.current_trunk = a;
-    XTrunk* b = view.add_trunk("b");
+    XTrunk* b = view.add_trunk("b", a);
     const Vector3d dB(-8, 60, 3), tB(-30, 12, 95), oB(1, 2, 3), qB(20, 0, -45);
     set_placement(*b->base_record(), dB, tB, oB, qB);
     b->base_record()->parent_name = kz::foundation::set_heap_string(nullptr, "ARM", nullptr, -1);
@@ -139,26 +137,22 @@ TEST(PartTree, ParentNameCycleIsCutAtTheShapeThatClosesIt) {
     first->placement_valid = second->placement_valid = 0;
     first->UpdateMatrix(root->base()->L, root->base()->L_inverse);
     EXPECT_STREQ(first->record->parent_name, "two");
-    EXPECT_EQ(second->record->parent_name, nullptr);
-    EXPECT_EQ(first->anchor, second);
+    EXPECT_EQ(std::tuple(second->record->parent_name, first->anchor), std::tuple(nullptr, second));
 }
 
 TEST(PartTree, MovingChildrenUpKeepsThemInPlaceInTheWorld) {
     test::BridgedView view(false);
     XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
     XTrunk* removed = view.add_trunk("removed");
     set_placement(*removed->base_record(), {50, -20, 10}, {30, 15, 40}, {0, 0, 0}, {0, 0, 0});
-    view.current_trunk = removed;
-    XTrunk* child = view.add_trunk("child");
+    XTrunk* child = view.add_trunk("child", removed);
     set_placement(*child->base_record(), {5, 6, 7}, {-20, 10, 60}, {0, 0, 0}, {0, 0, 0});
     root->RecalcMatrices(1);
     double before[16];
     std::memcpy(before, child->base()->L, sizeof before);
 
     removed->MoveChildrenToParent(1);
-    EXPECT_EQ(child->parent, root);
-    EXPECT_TRUE(removed->children.empty());
+    EXPECT_EQ(std::tuple(child->parent, removed->children.empty()), std::tuple(root, true));
     root->RemoveChild(removed);
     root->RecalcMatrices(1);
     for (const Vector3d& p : {Vector3d(0, 0, 0), Vector3d(10, 20, 30), Vector3d(-7, 3, 1)})
@@ -171,16 +165,14 @@ TEST(PartTree, TreeMovesAndLocks) {
     EXPECT_EQ(view.current_trunk, root);
     XTrunk* a = view.add_trunk("a");
     EXPECT_EQ(a->parent, root);
-    view.current_trunk = a;
-    XTrunk* b = view.add_trunk("b");
+    XTrunk* b = view.add_trunk("b", a);
     a->SetParent(b);  // b lies below a: refused
     EXPECT_EQ(a->parent, root);
     a->SetParent(a);
     EXPECT_EQ(a->parent, root);
     b->SetParent(root);
-    EXPECT_EQ(b->parent, root);
-    EXPECT_TRUE(a->children.empty());
-    EXPECT_EQ(root->children, (std::vector<XTrunk*>{a, b}));
+    EXPECT_EQ(std::tuple(b->parent, a->children.empty(), root->children),
+              std::tuple(root, true, (std::vector<XTrunk*>{a, b})));
 
     a->base_record()->change_locks[2] = 1;
     const double position[3] = {1, 2, 3}, rotation[3] = {4, 5, 6};
@@ -192,10 +184,8 @@ TEST(PartTree, TreeMovesAndLocks) {
 TEST(PartTree, ShowAndHideReachTheModeller) {
     test::BridgedView view;
     XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
     XTrunk* part = view.add_trunk("part");
-    view.current_trunk = part;
-    XTrunk* child = view.add_trunk("child");
+    XTrunk* child = view.add_trunk("child", part);
     std::vector<XLeaves*> shapes = {view.add_shape(part, "box,w=1,d=1,h=1"), view.add_shape(part, "box,w=2,d=1,h=1"),
                                     view.add_shape(child, "box,w=1,d=3,h=1")};
     auto hidden = [&](XLeaves* s) {
@@ -243,14 +233,10 @@ TEST(PartTree, HighlightOfEveryDisplayModeReachesTheView) {
         SCOPED_TRACE(tc.mode);
         test::BridgedView view(false);
         XTrunk* root = view.add_trunk("root");
-        view.current_trunk = root;
         XTrunk* above = view.add_trunk("above");
-        view.current_trunk = above;
-        XTrunk* selected = view.add_trunk("selected");
-        view.current_trunk = selected;
-        XTrunk* below = view.add_trunk("below");
-        view.current_trunk = root;
-        XTrunk* other = view.add_trunk("other");
+        XTrunk* selected = view.add_trunk("selected", above);
+        XTrunk* below = view.add_trunk("below", selected);
+        XTrunk* other = view.add_trunk("other", root);
         above->mark_state = 2;
         below->mark_state = 1;
         view.display_mode = tc.mode;
@@ -276,8 +262,7 @@ TEST(PartTree, HighlightOfEveryDisplayModeReachesTheView) {
 
 TEST(PartTree, ColourAndTransparencyOfTheBasePassToTheView) {
     test::BridgedView view;
-    XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
+    view.add_trunk("root");
     XTrunk* part = view.add_trunk("part");
     XLeaves* box = view.add_shape(part, "box,w=40,d=40,h=40,div=111,color=#FFFFFF");
     view.calls.clear();
@@ -295,8 +280,7 @@ TEST(PartTree, ColourAndTransparencyOfTheBasePassToTheView) {
 
 TEST(PartTree, HeaderRowReadsBackWithItsColumns) {
     test::BridgedView view(false);
-    XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
+    view.add_trunk("root");
     for (char separator : {'\t', ','}) {
         SCOPED_TRACE(separator == ',' ? "comma" : "tab");
         XTrunk* part = view.add_trunk("ignored");

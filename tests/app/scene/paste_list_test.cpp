@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "app/scene/figure_record.h"
 #include "app/scene/paste_list.h"
@@ -73,11 +74,10 @@ TEST(PasteList, EntriesFromTheColumnAndBack) {
             EXPECT_EQ(e.face_letter, c.letter) << c.text;
             ASSERT_EQ(e.range_count, static_cast<int>(c.ranges.size())) << c.text;
             for (int k = 0; k < e.range_count; ++k) {
-                EXPECT_EQ(e.from_codes[k], c.ranges[k].first) << c.text << " range " << k;
-                EXPECT_EQ(e.to_codes[k], c.ranges[k].second) << c.text << " range " << k;
+                EXPECT_EQ(std::tuple(e.from_codes[k], e.to_codes[k]), std::tuple(c.ranges[k].first, c.ranges[k].second))
+                    << c.text << " range " << k;
             }
-            EXPECT_EQ(e.color, c.color) << c.text;
-            EXPECT_EQ(e.kind, c.kind) << c.text;
+            EXPECT_EQ(std::tuple(e.color, e.kind), std::tuple(c.color, c.kind)) << c.text;
             EXPECT_EQ(e.image_index, -1) << "no view, no image table";
         }
         const std::string written = r.WritePasteList();
@@ -138,8 +138,7 @@ TEST(PasteList, KeepsTheFirstThirtyTwoRanges) {
     r.kind = kKindBox;
     r.ParsePasteList(("A;" + ranges + ";[text=x]").c_str());
     ASSERT_EQ(r.paste_count, 1);
-    EXPECT_EQ(r.paste_entries[0].range_count, 32);
-    EXPECT_EQ(r.paste_entries[0].from_codes[31], 1031);
+    EXPECT_EQ(std::tuple(r.paste_entries[0].range_count, r.paste_entries[0].from_codes[31]), std::tuple(32, 1031));
 }
 
 TEST(PasteList, PathsAreResolvedForDrawingsAndImagesOnly) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/heap_text.h"
@@ -15,7 +16,7 @@ namespace {
 class Poses : public ::testing::Test {
 protected:
     void SetUp() override {
-        view.current_trunk = view.add_trunk("root");
+        view.add_trunk("root");
         item = view.add_trunk("item");
         for (const char* name : {"a", "b", "c"}) add_part(item, name, name[0] != 'c');
     }
@@ -53,8 +54,9 @@ TEST_F(Poses, LinesFillPosesPartByPart) {
     for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_EQ(item->poses[i].entries.size(), 2u);  // one per recording part
         for (std::size_t j = 0; j < 2; ++j) {
-            EXPECT_EQ(item->poses[i].entries[j].unset, unset[i][j]) << i << j;
-            EXPECT_EQ(item->poses[i].entries[j].rotation[2], rz[i][j]) << i << j;
+            EXPECT_EQ(std::tuple(item->poses[i].entries[j].unset, item->poses[i].entries[j].rotation[2]),
+                      std::tuple(unset[i][j], rz[i][j]))
+                << i << j;
         }
     }
     // An entry not set keeps the part's values from when the pose opened.
@@ -120,11 +122,9 @@ TEST_F(Poses, CopyReplacesSameNamedRecordsInPlaceAndAppendsTheRest) {
     other->AddPoseEntry(2, 1.0, 0.0, "wide", "a", p, q, &other_last);
     item->CopyPosesFrom(other);
     ASSERT_EQ(item->poses.size(), 3u);
-    EXPECT_EQ(item->poses[0].name, "OPEN:3");
-    EXPECT_EQ(item->poses[0].entries.size(), 1u);
-    EXPECT_EQ(item->poses[1].name, "shut");
-    EXPECT_EQ(item->poses[2].name, "wide");
-    EXPECT_EQ(item->poses[2].entries[0].rotation[2], 99.0);
+    EXPECT_EQ(std::tuple(item->poses[0].name, item->poses[0].entries.size()), std::tuple("OPEN:3", 1u));
+    EXPECT_EQ(std::tuple(item->poses[1].name, item->poses[2].name, item->poses[2].entries[0].rotation[2]),
+              std::tuple("shut", "wide", 99.0));
 }
 
 }  // namespace

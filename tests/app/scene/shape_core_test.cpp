@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/heap_text.h"
@@ -14,6 +15,7 @@
 #include "bridged_view.h"
 #include "record_compare.h"
 #include "record_generator.h"
+#include "support/all_near.h"
 
 namespace kz::scene {
 namespace {
@@ -68,14 +70,13 @@ TEST(ShapeCore, MoveLimitsAndClamping) {
         shape->ClampParameter(tc.column);
         EXPECT_DOUBLE_EQ(shape->GetParameter(tc.column), tc.clamped);
     }
-    EXPECT_EQ(shape->limits[1].lower_set, 0);
-    EXPECT_EQ(shape->limits[3].lower_set + shape->limits[3].upper_set, 0);
+    EXPECT_EQ(std::tuple(shape->limits[1].lower_set, shape->limits[3].lower_set + shape->limits[3].upper_set),
+              std::tuple(0, 0));
 }
 
 TEST(ShapeCore, MotionsStepAndFinishOnTheirTarget) {
     test::BridgedView view(false);
-    XTrunk* root = view.add_trunk("root");
-    view.current_trunk = root;
+    view.add_trunk("root");
     XTrunk* part = view.add_trunk("part");
     XLeaves* shape = view.add_shape(part, "box,w=1,d=1,h=1,dx=10");
     shape->AllocMotionTable();
@@ -90,16 +91,12 @@ TEST(ShapeCore, MotionsStepAndFinishOnTheirTarget) {
     light = MotionSlot{start, 0.0, 0.0, 0, 0.5, 0, 1, 1};  // ends on its first tick
     part->update_bits = 0;
     EXPECT_EQ(shape->AnimateParameters(half), 1);
-    EXPECT_DOUBLE_EQ(shape->record->dx, 20.0);
-    EXPECT_EQ(dx.active, 2);
-    EXPECT_EQ(light.active, 0);
-    EXPECT_DOUBLE_EQ(view.light_value, 0.5);
-    EXPECT_EQ(part->update_bits, 1 | 8);
-    EXPECT_EQ(shape->placement_valid, 0);
+    EXPECT_TRUE(kz::test::all_double_eq({shape->record->dx, view.light_value}, {20.0, 0.5}));
+    EXPECT_EQ(std::tuple(dx.active, light.active), std::tuple(2, 0));
+    EXPECT_EQ(std::tuple(part->update_bits, shape->placement_valid), std::tuple(1 | 8, 0));
     part->update_bits = 0;
     EXPECT_EQ(shape->AnimateParameters(later), 1);
-    EXPECT_EQ(shape->record->dx, 30.0);
-    EXPECT_EQ(dx.active, 0);
+    EXPECT_EQ(std::tuple(shape->record->dx, dx.active), std::tuple(30.0, 0));
     // A finishing step re-places the part too.
     EXPECT_EQ(part->update_bits, 1);
     EXPECT_EQ(shape->AnimateParameters(later), 0);
@@ -125,8 +122,7 @@ TEST(ShapeCore, UniqueNamesAndRenaming) {
         EXPECT_STREQ(shape->record->name, tc.got);
     }
     XLeaves* hanging = view.add_shape(root, "box,name=h,elder=WINDOW");
-    view.current_trunk = root;
-    XTrunk* child = view.add_trunk("child");
+    XTrunk* child = view.add_trunk("child", root);
     child->base_record()->parent_name = kz::foundation::set_heap_string(nullptr, "window", nullptr, -1);
     shape->Rename("hatch");
     EXPECT_STREQ(shape->record->name, "hatch");
@@ -167,23 +163,18 @@ TEST(ShapeCore, AddFaceKeepsDistinctPointsInTheFacePlane) {
         const int made =
             shape->AddFace(tc.points.data(), static_cast<int>(tc.points.size() / 3), material, nullptr, nullptr, 7000);
         if (tc.kept.empty()) {
-            EXPECT_EQ(made, -1);
-            EXPECT_EQ(shape->face_count(), 0);
+            EXPECT_EQ(std::tuple(made, shape->face_count()), std::tuple(-1, 0));
             continue;
         }
         ASSERT_EQ(made, 0);
         const XLeaf& face = *shape->faces[0];
-        EXPECT_EQ(face.face_code, 7000);
-        EXPECT_EQ(face.color, 0x123456u);
+        EXPECT_EQ(std::tuple(face.face_code, face.color), std::tuple(7000, 0x123456u));
         EXPECT_NEAR(face.area, tc.area, 1e-9);
-        const std::vector<double> back = shape_points(face);
-        ASSERT_EQ(back.size(), tc.kept.size());
-        for (std::size_t k = 0; k < back.size(); ++k) EXPECT_NEAR(back[k], tc.kept[k], 1e-9);
+        EXPECT_TRUE(kz::test::all_near(shape_points(face), tc.kept, 1e-9));
         // In its plane the face lies at z = 0 with its first edge along +x.
         for (int i = 0; i < face.point_count(); ++i) EXPECT_NEAR(face.local_point(i)[2], 0.0, 1e-9);
-        EXPECT_NEAR(face.local_point(1)[1], 0.0, 1e-9);
+        EXPECT_TRUE(kz::test::all_near({face.local_point(1)[1], face.local_normal(0)[2]}, {0, 1}, 1e-9));
         EXPECT_GT(face.local_point(1)[0], 0.0);
-        EXPECT_NEAR(face.local_normal(0)[2], 1.0, 1e-9);
     }
 }
 
@@ -245,9 +236,7 @@ TEST(ShapeCore, EllipticArcAngles) {
         SCOPED_TRACE(std::to_string(tc.sweep) + " from " + std::to_string(tc.start));
         double sweep = 0, start = 0, end = 0;
         EXPECT_EQ(elliptic_arc_angles(tc.sweep, tc.start, tc.a, tc.b, &sweep, &start, &end), tc.partial);
-        EXPECT_NEAR(sweep, tc.want_sweep, 1e-9);
-        EXPECT_NEAR(start, tc.want_start, 1e-9);
-        EXPECT_NEAR(end, start + sweep, 1e-9);
+        EXPECT_TRUE(kz::test::all_near({sweep, start, end}, {tc.want_sweep, tc.want_start, start + sweep}, 1e-9));
     }
     EXPECT_EQ(polar_to_eccentric_angle(10, 5, 1e-15), 0.0);
 }
@@ -270,8 +259,7 @@ TEST(ShapeCore, PasteLookupsByFaceCode) {
         SCOPED_TRACE(tc.code);
         int cleared = -1;
         PasteEntry* entry = shape->FindFacePaste(tc.code, &cleared);
-        EXPECT_EQ(entry != nullptr, tc.found);
-        EXPECT_EQ(cleared, tc.cleared);
+        EXPECT_EQ(std::tuple(entry != nullptr, cleared), std::tuple(tc.found, tc.cleared));
         ShapeMaterial material;
         EXPECT_EQ(shape->GetFaceMaterial(tc.code, &material, nullptr), tc.end);
         EXPECT_EQ(material.material.color, tc.colour);
@@ -297,8 +285,7 @@ TEST(ShapeCore, TextureCoordinatesTurnAboutTheCentre) {
         entry.center_y = tc.cy;
         double point[2] = {tc.x, tc.y};
         XLeaves::MapTextureCoords(point, 1, &entry);
-        EXPECT_NEAR(point[0], tc.u, 1e-12);
-        EXPECT_NEAR(point[1], tc.v, 1e-12);
+        EXPECT_TRUE(kz::test::all_near({point[0], point[1]}, {tc.u, tc.v}, 1e-12));
     }
 }
 
@@ -354,14 +341,12 @@ TEST(ShapeCore, BuildDispatchAndKindsWithoutFaces) {
     for (const char* line : {"trunk,w=10", "putref,w=10,h=10", "pose"}) {
         SCOPED_TRACE(line);
         XLeaves* shape = view.add_shape(root, line);
-        EXPECT_EQ(shape->face_count(), 0);
-        EXPECT_EQ(shape->model, nullptr);
+        EXPECT_EQ(std::tuple(shape->face_count(), shape->model), std::tuple(0, nullptr));
     }
     XLeaves* box = view.add_shape(root, "box,w=10,d=10,h=10,limit=A;dx;0;5");
     ASSERT_NE(box->model, nullptr);
     ASSERT_NE(box->limits, nullptr);
-    EXPECT_EQ(box->limits[1].upper_set, 1);
-    EXPECT_EQ(box->materials.size(), 6u);
+    EXPECT_EQ(std::tuple(box->limits[1].upper_set, box->materials.size()), std::tuple(1, 6u));
     EXPECT_DOUBLE_EQ(box->surface, 600.0);
     EXPECT_TRUE(view.bridge->polygons.empty());
     // Rebuilding replaces the model rather than adding a second one.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "app/scene/xleaf.h"
 #include "bridged_view.h"
@@ -190,8 +191,7 @@ TEST(ShapeRules, HolesSurviveTheRewrittenPolygonText) {
 TEST(ShapeRules, ZpolyBuildsInItsOwnPlane) {
     test::BridgedView view(false);
     XLeaves* shape = view.add_shape(view.add_trunk("root"), "zpoly,h=10,poldat=0;0;0;100;0;100;100;100;100;0;100;0");
-    EXPECT_EQ(shape->record->kind, kKindPoly);
-    EXPECT_EQ(shape->face_count(), 6);
+    EXPECT_EQ(std::tuple(shape->record->kind, shape->face_count()), std::tuple(kKindPoly, 6));
     EXPECT_TRUE(test::is_closed(*shape));
     EXPECT_NEAR(std::fabs(test::signed_volume(*shape)), 100 * 100 * std::sqrt(2.0) * 10, 1e-6);
 }

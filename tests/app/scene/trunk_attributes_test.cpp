@@ -30,7 +30,6 @@ class Attributes : public ::testing::Test {
 protected:
     void SetUp() override {
         root = view.add_trunk("root");
-        view.current_trunk = root;
         item = view.add_trunk("item");
     }
     test::BridgedView view{false};
@@ -150,8 +149,7 @@ TEST_F(Attributes, MeasuresAreComputedAndTemporaryRowsDropped) {
 }
 
 TEST_F(Attributes, CountAndSumSharesAndTheTopItem) {
-    view.current_trunk = item;
-    XTrunk* chair = view.add_trunk("chair");
+    XTrunk* chair = view.add_trunk("chair", item);
     chair->SetAttribute("kind", "chair", "");
     chair->SetAttribute("price", "12.5", "");
     XTrunk* table = view.add_trunk("table");
