@@ -5,8 +5,10 @@
 #include <boost/geometry.hpp>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "drawing2d/clipping.h"
+#include "support/all_near.h"
 
 namespace bg = boost::geometry;
 using Point = bg::model::d2::point_xy<double>;
@@ -77,20 +79,15 @@ TEST(LineClipByCircle, DivisionPointsAndFlags) {
     // Through the circle: out, in, out.
     ASSERT_EQ(xcf_line_clip_by_circle(0, 0, 10, 20, 0, -20, 0, &count, inside, xs, ys, 0), 1);
     ASSERT_EQ(count, 4);
-    EXPECT_EQ(xs[1], 10);
-    EXPECT_EQ(xs[2], -10);
-    EXPECT_EQ(inside[0] * 100 + inside[1] * 10 + inside[2], 10);
+    EXPECT_EQ(std::tuple(xs[1], xs[2], inside[0] * 100 + inside[1] * 10 + inside[2]), std::tuple(10, -10, 10));
     ASSERT_EQ(clip_segment_by_circle_for_cut(0, 0, 10, 0, 0, 20, 0, &count, inside, xs, ys, 0), 2);
     EXPECT_EQ(count, 3);
-    EXPECT_EQ(inside[0], 1);
-    EXPECT_EQ(inside[1], 0);
+    EXPECT_EQ(std::tuple(inside[0], inside[1]), std::tuple(1, 0));
     // Stopping 3 short of the circle: a tolerance of 5 lengthens it to cross.
     EXPECT_EQ(xcf_line_clip_by_circle(0, 0, 10, 0, 0, 7, 0, &count, inside, xs, ys, 0), 0);
     ASSERT_EQ(xcf_line_clip_by_circle(0, 0, 10, 0, 0, 7, 0, &count, inside, xs, ys, 5), 1);
     EXPECT_EQ(count, 3);
-    EXPECT_DOUBLE_EQ(xs[0], -5);
-    EXPECT_DOUBLE_EQ(xs[1], 10);
-    EXPECT_DOUBLE_EQ(xs[2], 12);
+    EXPECT_TRUE(kz::test::all_double_eq({xs[0], xs[1], xs[2]}, {-5, 10, 12}));
     double e[4] = {9, 9, 9, 9};
     EXPECT_EQ(extend_segment(0, 0, 0, 0, &e[0], &e[1], &e[2], &e[3], 5), 0);
     EXPECT_EQ(extend_segment(0, 0, 3, 4, &e[0], &e[1], &e[2], &e[3], 0), 1);
@@ -148,8 +145,7 @@ TEST(ArcClip, EdgeCases) {
     ASSERT_EQ(xfc_arc_clip_by_arc(-10, 0, 5, 0, 360, 0, 0, 10, 0, 360, &count, inside, angles), 1);
     ASSERT_EQ(count, 3);
     EXPECT_GT(angles[0], angles[1]);
-    EXPECT_EQ(inside[0], 0);
-    EXPECT_EQ(inside[1], 1);
+    EXPECT_EQ(std::tuple(inside[0], inside[1]), std::tuple(0, 1));
     EXPECT_NEAR(angles[2], angles[0], 1e-12);
     // A crossing 1 unit (along the arc) from its own end does not divide it.
     double crossing = 180 - std::acos(0.875) * 180 / M_PI;  // where the two circles above meet

@@ -3,6 +3,10 @@
 // device resolution, the end pixel kept by dot widening, and one short stroke in 101 drawn.
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
+#include <array>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -12,13 +16,13 @@
 
 namespace kz::drawing2d {
 namespace {
+using DeviceMapping = test::DrawingTest;
 using test::Device;
-using test::Drawing;
+using testing::DoubleEq;
+using testing::Pointwise;
 using Runs = std::vector<std::pair<int, int>>;
 
-TEST(DeviceMapping, WindowFitsTheDeviceRectangle) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DeviceMapping, WindowFitsTheDeviceRectangle) {
     struct Case {
         int align;
         double x1, y1, x2, y2, dx1, dy1, dx2, dy2;
@@ -35,14 +39,11 @@ TEST(DeviceMapping, WindowFitsTheDeviceRectangle) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(xlum_make_window_d(ctx, c.align, c.x1, c.y1, c.x2, c.y2, c.dx1, c.dy1, c.dx2, c.dy2), c.result);
-        EXPECT_DOUBLE_EQ(ctx->disp_bscale, c.scale);
-        EXPECT_DOUBLE_EQ(ctx->dwxmin, c.xmin) << c.align;
-        EXPECT_DOUBLE_EQ(ctx->dwymin, c.ymin) << c.align;
-        EXPECT_DOUBLE_EQ(ctx->dwxmax, c.xmax) << c.align;
-        EXPECT_DOUBLE_EQ(ctx->dwymax, c.ymax) << c.align;
+        EXPECT_THAT((std::array{ctx->disp_bscale, ctx->dwxmin, ctx->dwymin, ctx->dwxmax, ctx->dwymax}),
+                    Pointwise(DoubleEq(), {c.scale, c.xmin, c.ymin, c.xmax, c.ymax}))
+            << c.align;
     }
-    EXPECT_EQ(ctx->dvxmin, 0);
-    EXPECT_EQ(ctx->dvxmax, 1000);
+    EXPECT_EQ(std::tuple(ctx->dvxmin, ctx->dvxmax), std::tuple(0, 1000));
     xlum_make_window_d(ctx, 0, 100, 200, 300, 400, 10, 20, 210, 220);  // scale 1, shifted
     EXPECT_EQ(xlum_fn_mcx(ctx, 150.5), 61);
     EXPECT_EQ(xlum_fn_mcy(ctx, 199.4), 19);
@@ -53,9 +54,7 @@ TEST(DeviceMapping, WindowFitsTheDeviceRectangle) {
     EXPECT_EQ(xlum_make_window_d(nullptr, 0, 0, 0, 1, 1, 0, 0, 1, 1), 0);
 }
 
-TEST(DeviceMapping, PenWidthsOnScreen) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DeviceMapping, PenWidthsOnScreen) {
     Device dev(8, 8);
     ctx->disp_pen_width = 3;
     ctx->pen_width[2] = 0;
@@ -84,9 +83,7 @@ TEST(DeviceMapping, PenWidthsOnScreen) {
     double mm[16] = {0.35, -1, 0};
     int32_t w[16] = {};
     mili_widths_for_device(ctx, mm, w);
-    EXPECT_EQ(w[0], 350);
-    EXPECT_EQ(w[1], -1);
-    EXPECT_EQ(w[2], 1);
+    EXPECT_EQ((std::array{w[0], w[1], w[2]}), (std::array{350, -1, 1}));
     // The exported width of a colour: forced by disp_pen_width unless the colour has none.
     ctx->pen_width_sw = 1;
     ctx->pen_width_mili[6] = 0.35;
@@ -103,9 +100,7 @@ TEST(DeviceMapping, PenWidthsOnScreen) {
     EXPECT_EQ(xlum_disp_bscale(ctx, dev.dc(), "Other"), -1);
 }
 
-TEST(DeviceMapping, RasterOperationRules) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DeviceMapping, RasterOperationRules) {
     Device dev(4, 4);
     struct Case {
         int32_t back, rop, mode, colour;
@@ -122,8 +117,7 @@ TEST(DeviceMapping, RasterOperationRules) {
         EXPECT_EQ(ctx->disp_line_color, c.colour) << c.rop;
         end_raster(ctx, dev.dc(), saved);
         EXPECT_EQ(platform::gdi_state(*dev.dc()).rop2, platform::kR2Nop);
-        EXPECT_EQ(ctx->disp_line_color, -1);
-        EXPECT_EQ(ctx->disp_paint_color, -1);
+        EXPECT_EQ(std::tuple(ctx->disp_line_color, ctx->disp_paint_color), std::tuple(-1, -1));
     }
     ctx->back_color = 0;
     int32_t mode = 1, colour = 0;
@@ -143,9 +137,7 @@ Runs dash_runs(drawing_context* ctx, int style, double dpi, double length_px, bo
     return test::runs(dev.row(1));
 }
 
-TEST(DeviceMapping, DashRunsFollowTheMillimetrePatterns) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DeviceMapping, DashRunsFollowTheMillimetrePatterns) {
     ctx->pen_width[5] = 1;
     ctx->disp_pen_width = -1;
     // Style 2 is 4 mm on, 1 mm off; at 50.8 dots an inch a millimetre is two dots. 23 mm: no centring.
@@ -169,9 +161,7 @@ TEST(DeviceMapping, DashRunsFollowTheMillimetrePatterns) {
     EXPECT_EQ(test::runs(dev.row(1)), (Runs{{0, 4}, {5, 9}, {10, 14}, {15, 19}}));
 }
 
-TEST(DeviceMapping, SolidStrokesKeepTheirEndPixel) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DeviceMapping, SolidStrokesKeepTheirEndPixel) {
     ctx->disp_pen_width = -1;
     ctx->device_dpi = 100;
     struct Case {
@@ -196,9 +186,7 @@ TEST(DeviceMapping, SolidStrokesKeepTheirEndPixel) {
     }
 }
 
-TEST(DeviceMapping, OneZeroLengthStrokeIn101IsDrawn) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DeviceMapping, OneZeroLengthStrokeIn101IsDrawn) {
     Device dev(300, 3);
     ctx->disp_pen_width = -1;
     ctx->device_dpi = 100;
@@ -216,7 +204,7 @@ TEST(DeviceMapping, OneZeroLengthStrokeIn101IsDrawn) {
     EXPECT_EQ(ctx->stroke_count, 2);
 }
 
-TEST(DeviceMapping, BoxMayShowUnlessBeyondOneSide) {
+TEST_F(DeviceMapping, BoxMayShowUnlessBeyondOneSide) {
     struct Case {
         double c[8];
         int want;

@@ -50,6 +50,12 @@ platform::ColorRef Device::at(int x, int y) const {
     return static_cast<platform::ColorRef>(platform::get_pixel(*dc_, x, y));
 }
 
+std::vector<platform::ColorRef> Device::at(std::initializer_list<std::pair<int, int>> points) const {
+    std::vector<platform::ColorRef> out;
+    for (const auto& [x, y] : points) out.push_back(at(x, y));
+    return out;
+}
+
 std::vector<bool> Device::row(int y, platform::ColorRef background) const {
     std::vector<bool> out(width_);
     for (int x = 0; x < width_; ++x) out[x] = at(x, y) != background;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -26,6 +27,8 @@ public:
     int height() const { return height_; }
     void clear(platform::ColorRef colour = 0xFFFFFF);
     platform::ColorRef at(int x, int y) const;
+    // The colours at several points, in order.
+    std::vector<platform::ColorRef> at(std::initializer_list<std::pair<int, int>> points) const;
     // Whether each pixel of row y differs from the background.
     std::vector<bool> row(int y, platform::ColorRef background = 0xFFFFFF) const;
     // Pixels that differ from the background.

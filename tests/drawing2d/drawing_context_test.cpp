@@ -2,7 +2,11 @@
 // small row walkers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <string>
+#include <tuple>
 
 #include "drawing2d/drawing_context.h"
 #include "drawing2d/lumfont.h"
@@ -14,26 +18,23 @@
 
 namespace kz::drawing2d {
 namespace {
-using test::Drawing;
+using DrawingContext = test::DrawingTest;
+using DrawingHeader = test::DrawingTest;
+using FontSlots = test::DrawingTest;
 
-TEST(DrawingContext, NewDrawingHasItsDefaultsAndEmptyRows) {
-    Drawing d;
+TEST_F(DrawingContext, NewDrawingHasItsDefaultsAndEmptyRows) {
     ASSERT_NE(d.handle(), nullptr);
-    drawing_context* ctx = zolt_lock(d.handle());
-    ASSERT_NE(ctx, nullptr);
-    EXPECT_EQ(ctx->max, 3000);
-    EXPECT_EQ(ctx->mau, 3500);
-    EXPECT_EQ(ctx->mat, 4500);
+    ASSERT_EQ(zolt_lock(d.handle()), ctx);
+    EXPECT_EQ((std::array{ctx->max, ctx->mau, ctx->mat}), (std::array{3000, 3500, 4500}));
     EXPECT_EQ(ctx->c1[0], 0xFFFF);
     for (int k = 0; k < 7; ++k)
         for (int r = (k == 0 ? 1 : 0); r <= ctx->mat; ++r) ASSERT_EQ(columns(ctx)[k][r], 0) << k << " " << r;
     EXPECT_EQ(find_data_end(ctx, -5), 0);  // searches from row 0 and puts the guards in place
-    EXPECT_EQ(ctx->c1[3000], 0xFFFF);
-    EXPECT_EQ(ctx->c1[4500], 0xFFFF);
-    EXPECT_EQ(ctx->line_style_data[6][7], -1.0);  // the longest pattern keeps its last gap and its end
-    EXPECT_EQ(ctx->line_style_data[6][8], 0.0);
-    EXPECT_EQ(ctx->clipboard_format, kz::platform::register_clipboard_format("lumbra-mpw"));
-    EXPECT_EQ(ctx->exec_path, kz::platform::temp_path());
+    EXPECT_EQ(std::pair(ctx->c1[3000], ctx->c1[4500]), std::pair(0xFFFF, 0xFFFF));
+    // The longest pattern keeps its last gap and its end.
+    EXPECT_EQ(std::pair(ctx->line_style_data[6][7], ctx->line_style_data[6][8]), std::pair(-1.0, 0.0));
+    EXPECT_EQ(std::tuple(ctx->clipboard_format, ctx->exec_path),
+              std::tuple(kz::platform::register_clipboard_format("lumbra-mpw"), kz::platform::temp_path()));
     EXPECT_STREQ(ctx->ank_font_name[3], "Arial");
     EXPECT_STREQ(ctx->kanji_font_name[0], "\x82\x6c\x82\x72\x20\x82\x6f\x96\xbe\x92\xa9");
     EXPECT_EQ(header_double(ctx, 392), 1000.0);
@@ -41,7 +42,7 @@ TEST(DrawingContext, NewDrawingHasItsDefaultsAndEmptyRows) {
     zolt_unlock(d.handle());
 }
 
-TEST(DrawingContext, HandlesThatAreNoDrawingAreRefused) {
+TEST_F(DrawingContext, HandlesThatAreNoDrawingAreRefused) {
     EXPECT_EQ(zolt_close(nullptr), 0);
     EXPECT_EQ(zolt_lock(nullptr), nullptr);
     kz::crt::GlobalHandle fixed =
@@ -58,30 +59,21 @@ TEST(DrawingContext, HandlesThatAreNoDrawingAreRefused) {
     EXPECT_EQ(zolt_close(h), 0);  // already freed
 }
 
-TEST(DrawingContext, GrowKeepsRowsAndMovesTheSpareBlock) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DrawingContext, GrowKeepsRowsAndMovesTheSpareBlock) {
     ctx->c1[0] = 0x0201;
     ctx->c4[0] = 77;
     ctx->c1[1] = 0xFFFF;
     ctx->c4[ctx->mau] = 1234;  // a spare-block row
     EXPECT_EQ(grow_rows(ctx, 3000), 1);
     ASSERT_EQ(grow_rows(ctx, 9000), 1);
-    EXPECT_EQ(ctx->max, 9000);
-    EXPECT_EQ(ctx->mau, 9500);
-    EXPECT_EQ(ctx->mat, 10500);
-    EXPECT_EQ(ctx->c4[0], 77);
-    EXPECT_EQ(ctx->c4[9500], 1234);
-    EXPECT_EQ(ctx->c1[9000], 0xFFFF);
+    EXPECT_EQ((std::array{ctx->max, ctx->mau, ctx->mat}), (std::array{9000, 9500, 10500}));
+    EXPECT_EQ((std::array{ctx->c4[0], ctx->c4[9500], ctx->c1[9000]}), (std::array{77, 1234, 0xFFFF}));
     ASSERT_EQ(grow_rows(ctx, 2000), 1);
-    EXPECT_EQ(ctx->c4[2500], 1234);
-    EXPECT_EQ(ctx->mat, 3500);
+    EXPECT_EQ(std::pair(ctx->c4[2500], ctx->mat), std::pair(1234, 3500));
     EXPECT_EQ(grow_rows(nullptr, 10), 0);
 }
 
-TEST(DrawingContext, NewEmptiesABigDrawing) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DrawingContext, NewEmptiesABigDrawing) {
     ASSERT_EQ(grow_rows(ctx, 100000), 1);
     ctx->c4[ctx->mau] = 55;
     for (int r = 0; r < 90000; ++r) ctx->c1[r] = 0x0201;
@@ -90,24 +82,16 @@ TEST(DrawingContext, NewEmptiesABigDrawing) {
     ctx->lock_layer[4] = 1;
     std::strcpy(ctx->file_dir, "\\work\\");
     EXPECT_EQ(xlum_new(ctx), 0);
-    EXPECT_EQ(ctx->max, 5000);
-    EXPECT_EQ(ctx->c4[5500], 55);
+    EXPECT_EQ(std::pair(ctx->max, ctx->c4[5500]), std::pair(5000, 55));
     EXPECT_EQ(find_data_end(ctx, 0), 0);
-    EXPECT_EQ(ctx->disp_layer[4], 1);
-    EXPECT_EQ(ctx->lock_layer[4], 0);
-    EXPECT_STREQ(ctx->file_name, "untitled");
-    EXPECT_STREQ(ctx->file_path, "\\work\\untitled.MPW");
+    EXPECT_EQ(std::pair(ctx->disp_layer[4], ctx->lock_layer[4]), std::pair(1, 0));
+    EXPECT_EQ(std::pair(std::string(ctx->file_name), std::string(ctx->file_path)),
+              std::pair(std::string("untitled"), std::string("\\work\\untitled.MPW")));
 }
 
-TEST(DrawingContext, RowSearchesStopAtEndCodesAndLimits) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
-    ctx->c1[0] = 0x0201;
-    ctx->c1[1] = 0xFE00;
-    ctx->c1[2] = 0xFFFE;
-    ctx->c1[3] = 0xFFFF;
-    ctx->c1[4] = 0x0305;
-    ctx->c1[5] = 0xFFFF;
+TEST_F(DrawingContext, RowSearchesStopAtEndCodesAndLimits) {
+    const int32_t codes[] = {0x0201, 0xFE00, 0xFFFE, 0xFFFF, 0x0305, 0xFFFF};
+    std::copy(codes, codes + 6, ctx->c1);
     EXPECT_EQ(find_data_end(ctx, 0), 3);
     EXPECT_EQ(ctx->data_end, 3);
     EXPECT_EQ(find_data_end(ctx, 4), 5);
@@ -126,9 +110,7 @@ TEST(DrawingContext, RowSearchesStopAtEndCodesAndLimits) {
     EXPECT_EQ(find_code_row(ctx, ctx->max + 1, 0x0999), -1);
 }
 
-TEST(DrawingContext, RecordRowCounts) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DrawingContext, RecordRowCounts) {
     struct Case {
         int type, c6, next_c2, rows;
     } cases[] = {{2, 0, 0, 1}, {3, 0, 0, 2}, {5, 1, 0, 3},  {5, 6, 0, 3},  {6, 7, 0, 4}, {9, 12, 0, 4},
@@ -143,25 +125,18 @@ TEST(DrawingContext, RecordRowCounts) {
     ctx->c2[11] = 1 << 30;  // a damaged count stays within the columns
     EXPECT_EQ(primitive_row_count(ctx, 10), ctx->mat - 10);
     ctx->c2[11] = -4;
-    EXPECT_EQ(primitive_row_count(ctx, 10), 0);
-    EXPECT_EQ(primitive_row_count(ctx, -1), 0);
-    EXPECT_EQ(primitive_row_count(ctx, ctx->mat + 1), 0);
+    EXPECT_EQ(
+        std::tuple(primitive_row_count(ctx, 10), primitive_row_count(ctx, -1), primitive_row_count(ctx, ctx->mat + 1)),
+        std::tuple(0, 0, 0));
 }
 
-TEST(DrawingContext, ArcCentreSplitsIntoHighAndLowParts) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DrawingContext, ArcCentreSplitsIntoHighAndLowParts) {
     EXPECT_EQ(set_arc_rows(ctx, 0, 1, 1, 5, 1, 3000000000.25, -3000000000.0, 10, 0, 90), 1);
-    EXPECT_EQ(ctx->c4[1], 1);
-    EXPECT_EQ(ctx->c4[0], 852516352);
-    EXPECT_EQ(ctx->c5[1], -1);
-    EXPECT_EQ(ctx->c5[0], -852516352);
+    EXPECT_EQ((std::array{ctx->c4[1], ctx->c4[0], ctx->c5[1], ctx->c5[0]}), (std::array{1, 852516352, -1, -852516352}));
     EXPECT_EQ(static_cast<double>(ctx->c4[1]) * 2147483648.0 + ctx->c4[0], 3000000000.0);
 }
 
-TEST(DrawingHeader, VersionDecidesWhatIsTaken) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(DrawingHeader, VersionDecidesWhatIsTaken) {
     struct Case {
         double version;
         bool window, locks, saved;
@@ -189,19 +164,15 @@ TEST(DrawingHeader, VersionDecidesWhatIsTaken) {
         set_header_double(ctx, 576 + 48, 110);
         std::memset(ctx->drawing_header + 776, 'x', 100);
         apply_drawing_header(ctx);
-        EXPECT_EQ(ctx->plot_scale, 0.01);
-        EXPECT_EQ(ctx->header_sizes[0], 1000.0);
-        EXPECT_EQ(ctx->header_sizes[1], 10.0);
-        EXPECT_EQ(ctx->dwxmin, c.window ? 100 : 7);
-        EXPECT_EQ(ctx->print_scale, c.window ? 100 : 33);
-        EXPECT_EQ(ctx->disp_layer[0], 1);
-        EXPECT_EQ(ctx->disp_layer[1], c.window ? 0 : 1);
+        EXPECT_EQ(std::tuple(ctx->plot_scale, ctx->header_sizes[0], ctx->header_sizes[1]),
+                  std::tuple(0.01, 1000.0, 10.0));
+        EXPECT_EQ(std::tuple(ctx->dwxmin, ctx->print_scale, ctx->disp_layer[0], ctx->disp_layer[1]),
+                  std::tuple(c.window ? 100 : 7, c.window ? 100 : 33, 1, c.window ? 0 : 1));
         if (c.window) {
             EXPECT_DOUBLE_EQ(ctx->dwymax, 200 * 0.625);
         }
-        EXPECT_EQ(ctx->lock_layer[1], c.locks ? 1 : 0);
-        EXPECT_EQ(ctx->lock_layer[0], 0);
-        EXPECT_EQ(ctx->window_xmin[2], c.saved ? 10 : -1);
+        EXPECT_EQ(std::tuple(ctx->lock_layer[1], ctx->lock_layer[0], ctx->window_xmin[2]),
+                  std::tuple(c.locks ? 1 : 0, 0, c.saved ? 10 : -1));
         if (c.saved) {
             EXPECT_DOUBLE_EQ(ctx->window_ymax[2], 100 * 1.0 + 20);  // device 100 x 100: r = 1
         }
@@ -209,7 +180,7 @@ TEST(DrawingHeader, VersionDecidesWhatIsTaken) {
     }
 }
 
-TEST(DrawingHeader, LayerBitsRoundTrip) {
+TEST_F(DrawingHeader, LayerBitsRoundTrip) {
     int32_t flags[256], back[256];
     unsigned char bits[32];
     for (int i = 0; i < 256; ++i) flags[i] = (i * 7 + i / 3) % 2;
@@ -219,9 +190,7 @@ TEST(DrawingHeader, LayerBitsRoundTrip) {
     EXPECT_EQ(0, std::memcmp(flags, back, sizeof flags));
 }
 
-TEST(FontSlots, NamesChooseKindsAndLinkedFonts) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(FontSlots, NamesChooseKindsAndLinkedFonts) {
     lumfont_context fonts{};
     char bytes[2];
     lumfont_entry ank{&bytes[0], 1, "Roman.ANK"}, kanji{&bytes[1], 1, "mincho.fnt"};
@@ -236,16 +205,13 @@ TEST(FontSlots, NamesChooseKindsAndLinkedFonts) {
     std::strcpy(ctx->ank_font_name[3], "missing.bin");
     std::strcpy(ctx->ank_font_name[4], "mincho.fnt");
     resolve_font_slots(ctx);
-    EXPECT_EQ(ctx->ank_slot_kind[0], kAnkFontFile);
-    EXPECT_EQ(ctx->ank_slot_font[0], &ank);
-    EXPECT_EQ(ctx->kanji_slot_kind[1], kKanjiFontFile);
-    EXPECT_EQ(ctx->kanji_slot_font[1], &kanji);
-    EXPECT_EQ(ctx->kanji_slot_kind[2], kWindowsFont);
-    EXPECT_EQ(ctx->kanji_slot_font[2], nullptr);
-    EXPECT_EQ(ctx->ank_slot_kind[3], kAnkFontFile);
-    EXPECT_EQ(ctx->ank_slot_font[3], nullptr);
-    EXPECT_EQ(ctx->ank_slot_kind[4], kKanjiFontFile);  // a kanji file in a single-byte slot finds nothing
-    EXPECT_EQ(ctx->ank_slot_font[4], nullptr);
+    const lumfont_entry* none = nullptr;
+    EXPECT_EQ(std::tuple(ctx->ank_slot_kind[0], ctx->ank_slot_font[0]), std::tuple(kAnkFontFile, &ank));
+    EXPECT_EQ(std::tuple(ctx->kanji_slot_kind[1], ctx->kanji_slot_font[1]), std::tuple(kKanjiFontFile, &kanji));
+    EXPECT_EQ(std::tuple(ctx->kanji_slot_kind[2], ctx->kanji_slot_font[2]), std::tuple(kWindowsFont, none));
+    EXPECT_EQ(std::tuple(ctx->ank_slot_kind[3], ctx->ank_slot_font[3]), std::tuple(kAnkFontFile, none));
+    // A kanji file in a single-byte slot finds nothing.
+    EXPECT_EQ(std::tuple(ctx->ank_slot_kind[4], ctx->ank_slot_font[4]), std::tuple(kKanjiFontFile, none));
     ctx->linked_font = nullptr;
 }
 

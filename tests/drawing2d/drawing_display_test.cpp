@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "device_test_support.h"
 #include "drawing2d/device_mapping.h"
@@ -17,6 +18,7 @@ namespace {
 using test::Device;
 using test::Drawing;
 using Runs = std::vector<std::pair<int, int>>;
+using Colours = std::vector<platform::ColorRef>;
 
 constexpr platform::ColorRef kWhite = 0xFFFFFF;
 
@@ -112,8 +114,7 @@ TEST(DrawingDisplay, RasterModes) {
     s.line(5, 5, 30, 5);  // colour 5: 0xFFFF00
     s.device.clear(0x808080);
     s.show(7);  // R2_XORPEN
-    EXPECT_EQ(s.device.at(10, 5), 0xFFFF00u ^ 0x808080u);
-    EXPECT_EQ(s.device.at(10, 4), 0x808080u);
+    EXPECT_EQ(s.device.at({{10, 5}, {10, 4}}), (Colours{0xFFFF00u ^ 0x808080u, 0x808080u}));
     s.show(7);
     EXPECT_EQ(s.device.drawn(0x808080), 0);  // drawn twice, gone
     s.ctx->back_color = 0x00FF00;
@@ -134,10 +135,10 @@ TEST(DrawingDisplay, WhiteHalosUnderLinesInCopyModes) {
         s.line(20, 50, 80, 50, 2);
         s.show(rop);
         const platform::ColorRef red = static_cast<platform::ColorRef>(s.ctx->pen_color[2]);
-        EXPECT_EQ(s.device.at(50, 50), rop == 7 ? red ^ kWhite : red) << rop;
-        EXPECT_EQ(s.device.at(50, 49), rop == 13 ? 0x00FF00u : kWhite) << rop;
-        EXPECT_EQ(s.device.at(50, 51), rop == 13 ? 0x00FF00u : kWhite) << rop;
-        EXPECT_EQ(s.device.at(50, 48), kWhite);
+        const platform::ColorRef halo = rop == 13 ? 0x00FF00u : kWhite;
+        EXPECT_EQ(s.device.at({{50, 50}, {50, 49}, {50, 51}, {50, 48}}),
+                  (Colours{rop == 7 ? red ^ kWhite : red, halo, halo, kWhite}))
+            << rop;
         EXPECT_EQ(s.ctx->pen_width[2], 1);  // the caller's widths are back
     }
 }
@@ -189,8 +190,8 @@ TEST(DrawingDisplay, StrokeLimitAndEscapeStopTheWalk) {
     for (int i = 0; i < 400; ++i) s.line(0, i % 300, 200, i % 300);
     s.ctx->draw_limit = 10;
     EXPECT_EQ(s.show(), 0);
-    EXPECT_EQ(s.ctx->stroke_count, 11);  // stopped at the first row after the count passed 10
-    EXPECT_EQ(s.ctx->draw_limit, -1);
+    // Stopped at the first row after the count passed 10.
+    EXPECT_EQ(std::tuple(s.ctx->stroke_count, s.ctx->draw_limit), std::tuple(11, -1));
     EXPECT_EQ(s.show(), 1);
     platform::set_forced_key_state(platform::VK_ESCAPE, 1);
     const int32_t mode = s.ctx->disp_mode;
@@ -198,8 +199,7 @@ TEST(DrawingDisplay, StrokeLimitAndEscapeStopTheWalk) {
     platform::set_forced_key_state(platform::VK_ESCAPE, -1);
     EXPECT_EQ(result, 0);
     EXPECT_LT(s.ctx->stroke_count, 400);
-    EXPECT_EQ(s.ctx->disp_mode, mode);
-    EXPECT_EQ(s.ctx->disp_line_color, -1);
+    EXPECT_EQ(std::tuple(s.ctx->disp_mode, s.ctx->disp_line_color), std::tuple(mode, -1));
     EXPECT_EQ(platform::gdi_state(*s.device.dc()).rop2, platform::kR2CopyPen);
 }
 
@@ -213,8 +213,7 @@ TEST(DrawingDisplay, LayerOrderDrawsEachLayerOverTheOnesBefore) {
         EXPECT_EQ(s.show(), 1);
         // From layer 0 up, layer 2 comes last and covers layer 1; from 255 down, layer 1 does.
         EXPECT_EQ(s.device.at(10, 5), static_cast<platform::ColorRef>(s.ctx->pen_color[up ? 2 : 4])) << up;
-        EXPECT_EQ(s.ctx->disp_layer_number, -1);
-        EXPECT_EQ(s.ctx->disp_layer[1], 1);
+        EXPECT_EQ(std::tuple(s.ctx->disp_layer_number, s.ctx->disp_layer[1]), std::tuple(-1, 1));
         s.ctx->layer_order_disp = 0;  // in row order the later record covers
         s.show();
         EXPECT_EQ(s.device.at(10, 5), static_cast<platform::ColorRef>(s.ctx->pen_color[4]));

@@ -2,6 +2,7 @@
 // commands with the layer-display stack, the font names of slots, and the copy of settings between drawings.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "drawing2d/active_attributes.h"
@@ -13,11 +14,12 @@
 
 namespace kz::drawing2d {
 namespace {
-using test::Drawing;
+using NamedVariables = test::DrawingTest;
+using Layers = test::DrawingTest;
+using Commands = test::DrawingTest;
+using FontNames = test::DrawingTest;
 
-TEST(NamedVariables, ViewsOfTheCellsAndSettingsByName) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(NamedVariables, ViewsOfTheCellsAndSettingsByName) {
     for (int i = 0; i < 8; ++i) xlum_line_set(ctx, 0, 10 * i, 0, 1, 1);
     const int32_t cell = static_cast<int32_t>(0xABCD0000u | (3 << 8) | 4);
     EXPECT_EQ(xlum_set_val(ctx, "c1", 5, cell), 1);
@@ -27,9 +29,7 @@ TEST(NamedVariables, ViewsOfTheCellsAndSettingsByName) {
     EXPECT_EQ(xlum_set_val(ctx, "c1c", 3, -1.0), 1);
     EXPECT_EQ(ctx->c1[3] & 0xFFFF, 0xFFFF);
     EXPECT_EQ(xlum_get_array(ctx, "C4", out, 1, 2), 1);
-    EXPECT_EQ(out[0], 10);
-    EXPECT_EQ(out[1], 20);
-    EXPECT_EQ(out[2], -9);
+    EXPECT_EQ((std::array{out[0], out[1], out[2]}), (std::array{10.0, 20.0, -9.0}));
     EXPECT_EQ(xlum_get_val(ctx, "c1h", 1), 2);
     EXPECT_EQ(xlum_get_val(ctx, "line_style_data2", 0), 4.0);
     EXPECT_EQ(xlum_get_val(ctx, "line_style_data9", 0), 0.0);
@@ -46,15 +46,13 @@ TEST(NamedVariables, ViewsOfTheCellsAndSettingsByName) {
     EXPECT_EQ(xlum_get_val(ctx, "pen_width", 16), 0.0);
     EXPECT_EQ(xlum_get_val(ctx, "pen_color", 15), 0x808080);  // the field before it untouched
     EXPECT_EQ(xlum_init_array(ctx, "disp_layer", 0, 250, 1000000000), 1);
-    EXPECT_EQ(xlum_get_val(ctx, "disp_layer", 249), 1);
-    EXPECT_EQ(xlum_get_val(ctx, "disp_layer", 255), 0);
+    EXPECT_EQ(std::pair(xlum_get_val(ctx, "disp_layer", 249), xlum_get_val(ctx, "disp_layer", 255)),
+              std::pair(1.0, 0.0));
     EXPECT_EQ(xlum_set_val(ctx, "max", -1, 5), 1);
     EXPECT_EQ(ctx->max, 3000);
 }
 
-TEST(Layers, SwitchesNamesAndFreeNumbers) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Layers, SwitchesNamesAndFreeNumbers) {
     EXPECT_EQ(xlum_set_layer(ctx, 10, 5, 1), 0);
     EXPECT_EQ(xlum_set_layer(ctx, 3, 4, -1), 1);
     EXPECT_EQ(xlum_get_val(ctx, "disp_layer", 3), 0);
@@ -70,13 +68,10 @@ TEST(Layers, SwitchesNamesAndFreeNumbers) {
     EXPECT_EQ(xlum_get_aki(ctx, "link", 0), 1);
     EXPECT_EQ(xlum_get_aki(ctx, "colour", 0), -1);
     EXPECT_EQ(xlum_make_layer_exist(ctx, 0), 1);
-    EXPECT_EQ(xlum_get_val(ctx, "layer_exist", 7), 1);
-    EXPECT_EQ(xlum_get_val(ctx, "layer_exist", 8), 0);
+    EXPECT_EQ(std::pair(xlum_get_val(ctx, "layer_exist", 7), xlum_get_val(ctx, "layer_exist", 8)), std::pair(1.0, 0.0));
 }
 
-TEST(Commands, LayerStackAndTheNamedCommands) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Commands, LayerStackAndTheNamedCommands) {
     xlum_set_layer(ctx, 2, 2, 0);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(xlum_function(ctx, "PushLayer", 0, nullptr), i);
     EXPECT_EQ(xlum_function(ctx, "pushlayer", 0, nullptr), 9);  // full: nothing saved
@@ -100,9 +95,7 @@ TEST(Commands, LayerStackAndTheNamedCommands) {
     EXPECT_EQ(xlum_function(ctx, "Unknown", 0, nullptr), -1.0);
 }
 
-TEST(FontNames, SlotsByKeyAndByRecord) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(FontNames, SlotsByKeyAndByRecord) {
     char name[32];
     const char* longest = "0123456789012345678901234567890";  // 31 characters
     EXPECT_EQ(xlum_set_string(ctx, "TEXT", 3, longest), 1);
@@ -124,7 +117,7 @@ TEST(FontNames, SlotsByKeyAndByRecord) {
 }
 
 TEST(SettingsCopy, EverythingButTheRecordsAndActiveAttributes) {
-    Drawing from, to;
+    test::Drawing from, to;
     test::fill_sample_drawing(from.peek(), 3);
     xlum_set_active(from.peek(), 9, 9, 9, 9);
     int32_t line = xlum_line_set(to.peek(), 0, 1, 2, 3, 4);

@@ -1,6 +1,8 @@
 // Helpers shared by the drawing library tests: an owned drawing handle, files in the tests' output folder, the
 // record cells of a drawing, and a sample drawing with records of every type and settings of every kind.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,11 @@ public:
     Drawing(const Drawing&) = delete;
     Drawing& operator=(const Drawing&) = delete;
     drawing_handle handle() const { return handle_; }
+    // Closes the drawing and opens a new one in its place.
+    void reopen() {
+        if (handle_) zolt_close(handle_);
+        handle_ = zolt_open();
+    }
     // The context without a client lock, so that the exported functions keep their append hint.
     // (Blocks never move, so the pointer stays good after the unlock.)
     drawing_context* peek() const {
@@ -28,6 +35,18 @@ public:
 
 private:
     drawing_handle handle_;
+};
+
+// The fixture of the tests that each work on one fresh drawing: `using Suite = test::DrawingTest;`.
+class DrawingTest : public ::testing::Test {
+protected:
+    // A new drawing in place of the test's, for each row of a table.
+    void fresh_drawing() {
+        d.reopen();
+        ctx = d.peek();
+    }
+    Drawing d;
+    drawing_context* ctx = d.peek();
 };
 
 // A path (the system's Windows form) in the tests' output folder; the file is removed first.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drawing2d/dimension_files.h"
@@ -104,10 +105,9 @@ TEST(DrawingFilesUnderACommaLocale, SameBytesAndTheSameDrawingBack) {
     KZ_REQUIRE_COMMA_LOCALE(comma);
     for (std::size_t i = 0; i < std::size(formats); ++i) {
         const Outcome in_de = write_and_read(formats[i]);
-        EXPECT_EQ(in_de.written, in_c[i].written) << formats[i].file;
-        EXPECT_EQ(in_de.bytes, in_c[i].bytes) << formats[i].file;
-        EXPECT_EQ(in_de.read, in_c[i].read) << formats[i].file;
-        EXPECT_EQ(in_de.header, in_c[i].header) << formats[i].file;
+        EXPECT_EQ(std::tuple(in_de.written, in_de.bytes, in_de.read, in_de.header),
+                  std::tuple(in_c[i].written, in_c[i].bytes, in_c[i].read, in_c[i].header))
+            << formats[i].file;
     }
 }
 

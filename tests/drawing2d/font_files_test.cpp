@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drawing2d/active_attributes.h"
@@ -84,8 +85,8 @@ TEST(FontFiles, SingleByteFontsLoadInTheirOrderAndConvert) {
     EXPECT_EQ(offset, 292u);
     unsigned moved = converted[2 * 0xB1] | converted[2 * 0xB1 + 1] << 8;
     EXPECT_EQ(moved, 522u);
-    EXPECT_EQ(converted[moved], 'G');  // the converted offset finds the same glyph byte
-    EXPECT_EQ(converted[2 * 0x42], 0);
+    // The converted offset finds the same glyph byte.
+    EXPECT_EQ(std::tuple(converted[moved], converted[2 * 0x42]), std::tuple('G', 0));
     EXPECT_EQ(lumfont_load_ank(nullptr, dir.c_str()), 1);
 }
 
@@ -116,8 +117,7 @@ TEST(FontFiles, KanjiFontsAreCheckedBeforeTheyAreUsed) {
         ASSERT_TRUE(glyphs.attach(static_cast<const unsigned char*>(f->kanji_fonts[i]->data), f->kanji_fonts[i]->size));
         double segment[4 * kMaxGlyphSegments];
         ASSERT_EQ(glyphs.glyph_segments(0x2422, segment), 1) << i;
-        EXPECT_EQ(segment[0], 0.0);
-        EXPECT_EQ(segment[1], 1.0);
+        EXPECT_EQ(std::tuple(segment[0], segment[1]), std::tuple(0.0, 1.0));
     }
 }
 
@@ -138,8 +138,8 @@ TEST(FontFiles, LinkedSlotsFollowTheBlockThroughUnlinkReloadAndClose) {
     ASSERT_EQ(zolt_link_lumfont(b.handle(), fonts->handle(), "Linked"), fonts->peek());
     for (drawing_context* ctx : {a.peek(), b.peek()}) {
         xlum_function(ctx, "SetFontType", 0, nullptr);
-        EXPECT_EQ(ctx->ank_slot_font[2], fonts->peek()->ank_fonts[0]);
-        EXPECT_EQ(ctx->kanji_slot_font[3], fonts->peek()->kanji_fonts[0]);
+        EXPECT_EQ(std::tuple(ctx->ank_slot_font[2], ctx->kanji_slot_font[3]),
+                  std::tuple(fonts->peek()->ank_fonts[0], fonts->peek()->kanji_fonts[0]));
     }
     EXPECT_EQ(zolt_link_lumfont(a.handle(), fonts->handle(), "unlink"), nullptr);
     EXPECT_EQ(a.peek()->ank_slot_font[2], nullptr);

@@ -1,6 +1,8 @@
 // Link lines and text origin marks on a device, and the row helpers of the cuts.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "device_test_support.h"
 #include "drawing2d/device_mapping.h"
 #include "drawing2d/drawing_display.h"
@@ -47,8 +49,7 @@ TEST(LinkLines, TextJoinsTheFirstLineOfItsNumber) {
     for (int32_t row : {first, second, text}) xlum_set_link_attribute(s.ctx, row, 7, -1, -1, -1, -1, -1, -1);
     s.ctx->link_line_disp_sw = 1;
     EXPECT_EQ(xlum_gdisp(s.ctx, s.dev.dc(), 0, 13, 0), 1);
-    EXPECT_EQ(link_of(s.ctx, first), 7);
-    EXPECT_EQ(link_of(s.ctx, second), 0);
+    EXPECT_EQ(std::tuple(link_of(s.ctx, first), link_of(s.ctx, second)), std::tuple(7, 0));
     const auto runs = test::runs(s.dev.row(85));
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_GE(runs[0].first, 99);

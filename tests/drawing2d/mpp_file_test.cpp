@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/mpp_file.h"
@@ -94,9 +95,7 @@ TEST(MppFile, HeaderAndRowsAtTheirOffsetsAndBack) {
         auto real_x = [](const drawing_context* x, double v) { return (v - x->gentenx) * x->plot_scale; };
         EXPECT_NEAR(real_x(b, b->c6[0]), real_x(ctx, ctx->c6[0]), unit);
         EXPECT_NEAR(real_x(b, b->dwxmin), real_x(ctx, ctx->dwxmin), unit);
-        EXPECT_EQ(b->c6[2], c.a0 * 1000000);
-        EXPECT_EQ(b->c7[2], c.a1 * 1000000);
-        EXPECT_EQ(b->c2[0], 7);
+        EXPECT_EQ(std::tuple(b->c6[2], b->c7[2], b->c2[0]), std::tuple(c.a0 * 1000000, c.a1 * 1000000, 7));
         char text[16];
         xlum_getchar(b, 3, text, sizeof text);
         EXPECT_STREQ(text, "AB");

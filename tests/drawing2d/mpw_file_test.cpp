@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/drawing_files.h"
@@ -127,8 +128,7 @@ TEST(MpwFile, HeaderFieldsSitWhereTheFormatPutsThem) {
     int32_t disp[256], lock[256];
     ASSERT_EQ(xfc_read_mem(in.c_str(), nullptr, disp, lock, stamp), 1);
     EXPECT_STREQ(stamp, "Golden stamp");
-    EXPECT_EQ(disp[0], 1);
-    EXPECT_EQ(lock[10], 1);
+    EXPECT_EQ(std::tuple(disp[0], lock[10]), std::tuple(1, 1));
 
     // Settings changed after the read land at their offsets; everything else is written back as it was read.
     std::string want = golden;

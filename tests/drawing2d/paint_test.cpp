@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "device_test_support.h"
 #include "drawing2d/device_mapping.h"
@@ -14,8 +15,9 @@
 
 namespace kz::drawing2d {
 namespace {
+using GroupPaint = test::DrawingTest;
 
-using test::Drawing;
+using Colours = std::vector<platform::ColorRef>;
 constexpr platform::ColorRef kWhite = 0xFFFFFF;
 
 int32_t put_text(drawing_context* ctx, const char* text, int kind, int group) {
@@ -24,7 +26,7 @@ int32_t put_text(drawing_context* ctx, const char* text, int kind, int group) {
 
 // A drawing shown one unit to a pixel on a 200 x 200 device.
 struct Painted {
-    Drawing drawing;
+    test::Drawing drawing;
     drawing_context* ctx = drawing.peek();
     test::Device device{200, 200};
     Painted() {
@@ -70,17 +72,12 @@ TEST(LayerPaint, LayerColoursOwnOrPenOrNone) {
     p.square(130, 10, 180, 60, 3);
     p.square(10, 70, 60, 120, 4);  // layer 4 has no paint colour
     p.show();
-    EXPECT_EQ(p.device.at(35, 35), kWhite);
-    EXPECT_EQ(p.device.at(95, 35), 0x123456u);
-    EXPECT_EQ(p.device.at(155, 35), 0x00FF00u);
-    EXPECT_EQ(p.device.at(35, 95), kWhite);
+    EXPECT_EQ(p.device.at({{35, 35}, {95, 35}, {155, 35}, {35, 95}}), (Colours{kWhite, 0x123456, 0x00FF00, kWhite}));
     // On its own: a colour given replaces the layer's own, but a layer without one stays unpainted; the clip and
     // the raster mode are put back.
     p.device.clear();
     EXPECT_EQ(xlum_paint_layer(p.ctx, p.device.dc(), 0, 13, 1, 3, 0x0000FF), 1);
-    EXPECT_EQ(p.device.at(35, 35), kWhite);
-    EXPECT_EQ(p.device.at(95, 35), 0x0000FFu);
-    EXPECT_EQ(p.device.at(155, 35), 0x0000FFu);
+    EXPECT_EQ(p.device.at({{35, 35}, {95, 35}, {155, 35}}), (Colours{kWhite, 0x0000FF, 0x0000FF}));
     EXPECT_FALSE(platform::gdi_state(*p.device.dc()).clipping);
     EXPECT_EQ(p.ctx->disp_paint_color, -1);
     EXPECT_EQ(xlum_paint_layer(p.ctx, p.device.dc(), 0, 13, 1, 1, 0x0000FF), 0);
@@ -109,14 +106,13 @@ TEST(LayerPaint, LaterLayersCoverTheOverlapAndLockedLayersGoFirst) {
     }
 }
 
-TEST(GroupPaint, TaggedGroupsAreFilledInTheirColour) {
+TEST_F(GroupPaint, TaggedGroupsAreFilledInTheirColour) {
     Painted p;
     p.square(20, 20, 80, 80, 1, 3);
     p.square(120, 20, 180, 80, 1, 4);
     put_text(p.ctx, "&RUV.RGB& 255 300 -5", 5, 3);
     EXPECT_EQ(xlum_gdisp_paint_by_zudat(p.ctx, p.device.dc(), 0, 13), 1);
-    EXPECT_EQ(p.device.at(50, 50), 0x00FFFFu);
-    EXPECT_EQ(p.device.at(150, 50), kWhite);
+    EXPECT_EQ(p.device.at({{50, 50}, {150, 50}}), (Colours{0x00FFFF, kWhite}));
 }
 
 TEST(MarkerFlood, MarkersFloodTheirAreaInGreyOnce) {
@@ -126,9 +122,8 @@ TEST(MarkerFlood, MarkersFloodTheirAreaInGreyOnce) {
     p.ctx->c7[marker] = 3;
     p.ctx->marker_paint = 1;
     EXPECT_EQ(p.show(0), 1);
-    EXPECT_EQ(p.device.at(60, 60), platform::rgb(48, 48, 48));
-    EXPECT_EQ(p.device.at(30, 30), platform::rgb(48, 48, 48));
-    EXPECT_EQ(p.device.at(150, 150), kWhite);
+    EXPECT_EQ(p.device.at({{60, 60}, {30, 30}, {150, 150}}),
+              (Colours{platform::rgb(48, 48, 48), platform::rgb(48, 48, 48), kWhite}));
     EXPECT_EQ(p.ctx->marker_paint, 0);
     p.device.clear();
     p.show(0);  // the marker is an arc again, and nothing floods
@@ -140,9 +135,7 @@ TEST(MarkerFlood, MarkersFloodTheirAreaInGreyOnce) {
     EXPECT_EQ(p.device.at(30, 30), kWhite);
 }
 
-TEST(GroupPaint, TagTextsColourTheirGroups) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(GroupPaint, TagTextsColourTheirGroups) {
     put_text(ctx, "&RUV.RGB& 255 300 -5", 5, 3);
     put_text(ctx, "&RUV.NAME& \"sea\" 0 0 200", 5, 9);
     put_text(ctx, "&RUV.NAME& sea 1 1 1", 5, 9);  // a later definition of the same name is not used
@@ -157,10 +150,8 @@ TEST(GroupPaint, TagTextsColourTheirGroups) {
     put_text(ctx, "seal", 5, 6);
     const std::vector<int32_t> all = group_tag_colors(ctx, 0, -1);
     ASSERT_EQ(all.size(), 33000u);
-    EXPECT_EQ(all[3], 0x0000FFFF);
-    EXPECT_EQ(all[4], 200 << 16);
-    EXPECT_EQ(all[5], 10 | 20 << 8 | 30 << 16);
-    EXPECT_EQ(all[6], -1);
+    EXPECT_EQ((std::array{all[3], all[4], all[5], all[6]}),
+              (std::array{0x0000FFFF, 200 << 16, 10 | 20 << 8 | 30 << 16, -1}));
     EXPECT_EQ(std::count_if(all.begin(), all.end(), [](int32_t c) { return c != -1; }), 3);
     const std::vector<int32_t> one = group_tag_colors(ctx, 0, 4);
     EXPECT_EQ(one[4], 200 << 16);

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/named_variables.h"
@@ -19,6 +20,7 @@
 
 namespace kz::drawing2d {
 namespace {
+using RecordEdits = test::DrawingTest;
 std::string text_at(drawing_context* ctx, int32_t row) {
     char buffer[64];
     xlum_getchar(ctx, row, buffer, sizeof buffer);
@@ -50,11 +52,10 @@ const TextCase kTextCases[] = {
     {"an unknown mode changes nothing", "xyz", 7, -1, 5},
 };
 
-TEST(RecordEdits, TextChangeByPlacement) {
+TEST_F(RecordEdits, TextChangeByPlacement) {
     for (const TextCase& c : kTextCases) {
         SCOPED_TRACE(c.what);
-        test::Drawing d;
-        drawing_context* ctx = d.peek();
+        fresh_drawing();
         xlum_set_active(ctx, 3, 12, 4, 2);
         xlum_line_set(ctx, 0, 0, 0, 10, 10);
         int32_t text = xlum_moji_set(ctx, 0, "abcdefg", 5, 6, 1, 10, 20, 2, 30, 0);
@@ -64,28 +65,22 @@ TEST(RecordEdits, TextChangeByPlacement) {
         xlum_set_active(ctx, 1, 1, 1, 1);
         int32_t head = xlum_moji_change(ctx, text, c.string, c.mode);
         EXPECT_EQ(head, c.head);
-        EXPECT_EQ(row_type(ctx, c.line_after), kTypeLine);
-        EXPECT_EQ(ctx->c4[c.line_after], 1);
+        EXPECT_EQ(std::tuple(row_type(ctx, c.line_after), ctx->c4[c.line_after]), std::tuple(kTypeLine, 1));
         EXPECT_EQ(ctx->active_layer, 1);  // the record's attributes were only borrowed
         if (head < 0) {
             EXPECT_EQ(text_at(ctx, text), *c.string ? "abcdefg" : "");
             continue;
         }
         EXPECT_EQ(text_at(ctx, head), c.string);
-        EXPECT_EQ(link_of(ctx, head), 7u);
-        EXPECT_EQ(ctx->c7[head + 1], param_c7);
-        EXPECT_EQ(row_layer(ctx, head), 3);
-        EXPECT_EQ(row_group(ctx, head), 12);
+        EXPECT_EQ(std::tuple(link_of(ctx, head), ctx->c7[head + 1]), std::tuple(7u, param_c7));
+        EXPECT_EQ(std::tuple(row_layer(ctx, head), row_group(ctx, head)), std::tuple(3, 12));
         EXPECT_EQ(types(ctx), (std::vector<int32_t>{2, head == 1 ? 5 : 2, head == 1 ? 2 : 5}));
     }
-    test::Drawing d;
-    int32_t line = xlum_line_set(d.peek(), 0, 0, 0, 1, 1);
-    EXPECT_EQ(xlum_moji_change(d.peek(), line, "x", 0), -1);
+    fresh_drawing();
+    EXPECT_EQ(xlum_moji_change(ctx, xlum_line_set(ctx, 0, 0, 0, 1, 1), "x", 0), -1);
 }
 
-TEST(RecordEdits, MovesAndExchangesKeepRecordsWhole) {
-    test::Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(RecordEdits, MovesAndExchangesKeepRecordsWhole) {
     int32_t line = xlum_line_set(ctx, 0, 0, 0, 1, 1);
     int32_t text = xlum_moji_set(ctx, 0, "abcdefghij", 0, 0, 0, 10, 10, 1, 0, 0);  // 4 rows
     int32_t arc = xlum_en_set(ctx, 0, 5, 5, 5, 0, 90);
@@ -102,9 +97,7 @@ TEST(RecordEdits, MovesAndExchangesKeepRecordsWhole) {
     EXPECT_EQ(ctx->c6[5], 5);  // the arc's radius, whole behind the text
 }
 
-TEST(RecordEdits, ShuffledChainSortsBackAndClosesAnOutline) {
-    test::Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(RecordEdits, ShuffledChainSortsBackAndClosesAnOutline) {
     const int kSides = 12;
     std::vector<std::pair<int32_t, int32_t>> corners;
     for (int i = 0; i < kSides; ++i)
@@ -145,9 +138,7 @@ TEST(RecordEdits, ShuffledChainSortsBackAndClosesAnOutline) {
     EXPECT_EQ(find_connected_line(ctx, line, 95, 0), -1);  // 5.0 away does not join
 }
 
-TEST(RecordEdits, LinkNumbersRenewedAndDelimitersCleared) {
-    test::Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(RecordEdits, LinkNumbersRenewedAndDelimitersCleared) {
     // Lines a and b share 7 (the repair first takes it from b), c has 9; the texts follow their lines.
     int32_t a = xlum_line_set(ctx, 0, 0, 0, 1, 1), b = xlum_line_set(ctx, 0, 2, 2, 3, 3);
     int32_t text = xlum_moji_set(ctx, 0, "t", 0, 0, 0, 10, 10, 1, 0, 0);

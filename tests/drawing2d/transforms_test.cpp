@@ -2,8 +2,10 @@
 // arcs and texts; the dry run of the general transform; packing and block moves.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "drawing2d/named_variables.h"
 #include "drawing2d/primitive_rows.h"
@@ -13,7 +15,7 @@
 
 namespace kz::drawing2d {
 namespace {
-using test::Drawing;
+using Transforms = test::DrawingTest;
 constexpr double kPi = 3.141592653589793;
 
 struct Sample {
@@ -60,10 +62,9 @@ const Case kCases[] = {
      30, 3, 4, false, false},
 };
 
-TEST(Transforms, LinesArcsAndTextsFollowTheDirectComputation) {
+TEST_F(Transforms, LinesArcsAndTextsFollowTheDirectComputation) {
     for (const Case& c : kCases) {
-        Drawing d;
-        drawing_context* ctx = d.peek();
+        fresh_drawing();
         Sample s = three_records(ctx);
         c.apply(ctx);
         auto expect_point = [&](int32_t row, int x_col, double x, double y) {
@@ -87,16 +88,15 @@ TEST(Transforms, LinesArcsAndTextsFollowTheDirectComputation) {
         EXPECT_NEAR(angle_of(ctx->c6[s.arc + 1]), wrapped(start + c.turn), 1e-6) << c.what;
         EXPECT_NEAR(angle_of(ctx->c7[s.arc + 1]), wrapped(end + c.turn), 1e-6) << c.what;
         expect_point(s.text, 3, -40, 90);
-        EXPECT_EQ(ctx->c2[s.text + 1], std::lround(10 * c.width_factor)) << c.what;
-        EXPECT_EQ(ctx->c3[s.text + 1], std::lround(20 * c.height_factor)) << c.what;
-        EXPECT_EQ(ctx->c4[s.text + 1], std::lround(3 * c.width_factor)) << c.what;
+        EXPECT_EQ(std::tuple(ctx->c2[s.text + 1], ctx->c3[s.text + 1], ctx->c4[s.text + 1]),
+                  std::tuple(std::lround(10 * c.width_factor), std::lround(20 * c.height_factor),
+                             std::lround(3 * c.width_factor)))
+            << c.what;
         EXPECT_NEAR(angle_of(ctx->c5[s.text + 1]), wrapped(15 + c.turn), 1e-6) << c.what;
     }
 }
 
-TEST(Transforms, ArcAnglesAndCentresAtTheirLimits) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Transforms, ArcAnglesAndCentresAtTheirLimits) {
     struct ArcCase {
         double start, end;
         void (*apply)(drawing_context*);
@@ -118,13 +118,11 @@ TEST(Transforms, ArcAnglesAndCentresAtTheirLimits) {
     xlum_new(ctx);
     int32_t far = xlum_en_set(ctx, 0, 3000000000.0, -5, 10, 0, 90);
     xlum_gdxdy(ctx, 0, -1000000000.0, 0);
-    EXPECT_EQ(ctx->c4[far + 1], 0);
-    EXPECT_EQ(ctx->c4[far], 2000000000);
-    EXPECT_EQ(ctx->c5[far + 1], 0);
-    EXPECT_EQ(ctx->c5[far], -5);
+    EXPECT_EQ((std::array{ctx->c4[far + 1], ctx->c4[far], ctx->c5[far + 1], ctx->c5[far]}),
+              (std::array{0, 2000000000, 0, -5}));
 }
 
-TEST(Transforms, MirroredTextsStayReadableWhenAsked) {
+TEST_F(Transforms, MirroredTextsStayReadableWhenAsked) {
     struct TextCase {
         double sx, sy, angle;
         int alignment;
@@ -136,8 +134,7 @@ TEST(Transforms, MirroredTextsStayReadableWhenAsked) {
         {-1, -1, 30, 6, 210, 6},  // both mirrored: turned half round
     };
     for (const TextCase& t : cases) {
-        Drawing d;
-        drawing_context* ctx = d.peek();
+        fresh_drawing();
         ctx->disp_text_angle_sw = 1;
         int32_t row = xlum_moji_set(ctx, 0, "ab", 0, 0, t.alignment, 10, 10, 0, t.angle, 0);
         xlum_gbig(ctx, 0, 0, 0, t.sx, t.sy);
@@ -146,37 +143,27 @@ TEST(Transforms, MirroredTextsStayReadableWhenAsked) {
     }
 }
 
-TEST(Transforms, StretchMovesOnlyTheEndsInsideItsRectangle) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Transforms, StretchMovesOnlyTheEndsInsideItsRectangle) {
     int32_t edge = xlum_line_set(ctx, 0, 0, 0, 50, 50);
     int32_t outside = xlum_line_set(ctx, 0, 200, 200, 300, 300);
     int32_t text = xlum_moji_set(ctx, 0, "t", 500, 500, 0, 5, 5, 0, 0, 0);
     xlum_gpint(ctx, 0, 10.9, -3.9, 100, 100, 0, 0);  // corners in either order, bounds included
-    EXPECT_EQ(ctx->c4[edge], 10);                    // 0 + 10.9 truncated
-    EXPECT_EQ(ctx->c5[edge], -3);
-    EXPECT_EQ(ctx->c6[edge], 60);
-    EXPECT_EQ(ctx->c7[outside], 300);
-    EXPECT_EQ(ctx->c4[outside], 200);
-    EXPECT_EQ(ctx->c4[text], 510);  // texts move wherever they are
+    // 0 + 10.9 truncated; the outside line stays; texts move wherever they are.
+    EXPECT_EQ((std::array{ctx->c4[edge], ctx->c5[edge], ctx->c6[edge]}), (std::array{10, -3, 60}));
+    EXPECT_EQ((std::array{ctx->c7[outside], ctx->c4[outside], ctx->c4[text]}), (std::array{300, 200, 510}));
 }
 
-TEST(Transforms, DryRunChangesNothingAndFindsWhatWouldNotFit) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Transforms, DryRunChangesNothingAndFindsWhatWouldNotFit) {
     three_records(ctx);
     std::vector<double> before = test::record_cells(ctx);
     const double fields[2] = {ctx->disp_scale_x, ctx->disp_cos};
     EXPECT_EQ(xlum_henkei(ctx, 0, 0, 0, 2, 2, 10, 5, 5, 0), 1);
     EXPECT_EQ(xlum_henkei(ctx, 0, 0, 0, 1e7, 1, 0, 0, 0, 0), 0);  // the line's far end leaves the int32 range
     EXPECT_EQ(test::record_cells(ctx), before);
-    EXPECT_EQ(ctx->disp_scale_x, fields[0]);
-    EXPECT_EQ(ctx->disp_cos, fields[1]);
+    EXPECT_EQ((std::array{ctx->disp_scale_x, ctx->disp_cos}), (std::array{fields[0], fields[1]}));
 }
 
-TEST(Transforms, PackingAfterDeletingHalfTheRecordsKeepsTheRest) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Transforms, PackingAfterDeletingHalfTheRecordsKeepsTheRest) {
     std::mt19937 random(7);
     std::vector<int32_t> rows;
     for (int i = 0; i < 3000; ++i) {
@@ -219,9 +206,7 @@ TEST(Transforms, PackingAfterDeletingHalfTheRecordsKeepsTheRest) {
     EXPECT_EQ(ctx->data_end, row);
 }
 
-TEST(Transforms, PackingTheSmallCasesAndMovingBlocks) {
-    Drawing d;
-    drawing_context* ctx = d.peek();
+TEST_F(Transforms, PackingTheSmallCasesAndMovingBlocks) {
     int32_t line = xlum_line_set(ctx, 0, 1, 2, 3, 4);
     int32_t gap = xlum_line_set(ctx, 0, 0, 0, 0, 0);
     int32_t arc = xlum_en_set(ctx, 0, 5, 5, 5, 0, 90);
@@ -229,8 +214,7 @@ TEST(Transforms, PackingTheSmallCasesAndMovingBlocks) {
     xlum_delete_primitive(ctx, gap);
     xlum_delete_primitive(ctx, gap2);
     EXPECT_EQ(xlum_gpack(ctx, 0, -1, -1), 3);  // [line, arc head, 0xFE00, end]
-    EXPECT_EQ(row_type(ctx, line + 1), kTypeArc);
-    EXPECT_EQ(row_code(ctx, 3), -1);
+    EXPECT_EQ(std::tuple(row_type(ctx, line + 1), row_code(ctx, 3)), std::tuple(kTypeArc, -1));
     EXPECT_EQ(xlum_gpack(ctx, ctx->max, -1, -1), -1);
     (void)arc;
     // A block moved into the spare rows and back.
