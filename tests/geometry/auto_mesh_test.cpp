@@ -101,15 +101,14 @@ bool inside_or_on(const OfuVector2& p, const Outline& o, double tolerance) {
     return true;
 }
 
-// Checks every mesh must pass; returns false after the first failed one.
+// Checks every mesh must pass.
 void expect_sound(const Mesh& m, const Outline& o, const std::string& what) {
     ASSERT_EQ(std::tuple(m.points.size(), m.triangles.size() % 3), std::tuple(m.kinds.size(), 0u)) << what;
     ASSERT_GE(m.points.size(), o.ring.size()) << what;
-    for (size_t i = 0; i < o.ring.size(); ++i) {
+    for (size_t i = 0; i < o.ring.size(); ++i)
         EXPECT_EQ(std::tuple(m.kinds[i], m.points[i].x, m.points[i].y),
                   std::tuple(O3DU_MESH_RING_VERTEX, o.ring[i][0], o.ring[i][1]))
             << what;
-    }
     for (int t : m.triangles) ASSERT_TRUE(t >= 0 && t < static_cast<int>(m.points.size())) << what;
     const double tolerance = 1e-9 * std::sqrt(std::fabs(ring_area(o.ring)));
     for (size_t i = 0; i < m.points.size(); ++i) {
@@ -247,9 +246,8 @@ TEST(AutoMesh, WalkThroughFloorCounts) {
     int by_kind[3] = {0, 0, 0};
     for (int i = 0; i < kinds.GetSize(); ++i) ++by_kind[kinds[i]];
     EXPECT_EQ(std::tuple(by_kind[0], by_kind[1], by_kind[2]), std::tuple(4, 60, 481));
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         EXPECT_EQ(std::tuple(points[i].x, points[i].y), std::tuple(floor.ring[i][0], floor.ring[i][1]));
-    }
 }
 
 // Divisions 0 keep every first triangle whole; type 1 takes 0 and below as 1; a level sets the passes

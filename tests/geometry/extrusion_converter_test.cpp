@@ -77,10 +77,9 @@ TEST(ExtrusionConverter, ClockwiseOutlinesAreReversedInThePiece) {
     ASSERT_EQ(list.GetSize(), 1);  // no cap flags
     // Reversed behind the first point: (0,1) (1,1) (1,0) (0,0) becomes (0,1) (0,0) (1,0) (1,1).
     const double want_x[] = {0, 0, 1, 1}, want_y[] = {1, 0, 0, 1};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         EXPECT_EQ(std::tuple(piece.bottom.points[i].x, piece.bottom.points[i].y, piece.top.points[i].y),
                   std::tuple(want_x[i], want_y[i], want_y[i]));
-    }
     // Side normals point out of the square.
     for (int v = 0; v < list[0].vertices.GetSize(); ++v) {
         const _O3duVertex& x = list[0].vertices[v];
@@ -121,11 +120,10 @@ TEST(ExtrusionConverter, WireFormHasSideEdgesAndTwoOutlines) {
         const int k = (s + 1) % 4;
         const OfuVector3* want[4] = {&piece.top.points[s], &piece.bottom.points[s], &piece.top.points[k],
                                      &piece.bottom.points[k]};
-        for (int v = 0; v < 4; ++v) {
+        for (int v = 0; v < 4; ++v)
             EXPECT_EQ(std::tuple(list[s].vertices[v].position.x, list[s].vertices[v].position.y,
                                  list[s].vertices[v].position.z),
                       std::tuple(want[v]->x, want[v]->y, want[v]->z));
-        }
         for (int v = 0; v < 4; ++v) {
             // Every corner's normal is the outward normal of its side.
             const OfuVector3 n = list[s].vertices[v].normal;
@@ -134,9 +132,8 @@ TEST(ExtrusionConverter, WireFormHasSideEdgesAndTwoOutlines) {
             EXPECT_GT(dot(n, OfuVector3(mid.x / 2 - 0.5, mid.y / 2 - 0.5, 0)), 0.0) << s << " " << v;
         }
     }
-    for (int s = 4; s < 6; ++s) {
+    for (int s = 4; s < 6; ++s)
         EXPECT_EQ(std::tuple(list[s].type, list[s].vertices.GetSize()), std::tuple(O3DU_SET_LINE_STRIP, 5));
-    }
 }
 
 OfuPlane plane_through(double a, double b, double c, double d) {

@@ -90,18 +90,16 @@ std::vector<HoledCase> holed_cases() {
          random_star(80, 3, 0.6, 1.0),
          {regular_polygon(6, 0.1, 0.2, 0), regular_polygon(6, 0.1, -0.2, 0.1)}},
     };
-    // Straight sides made of many collinear points.
-    std::vector<OfuVector3> ruled;
-    for (int i = 0; i < 30; ++i) ruled.emplace_back(i, 0, 0);
-    for (int i = 0; i < 30; ++i) ruled.emplace_back(30, i, 0);
-    for (int i = 30; i > 0; --i) ruled.emplace_back(i, 30, 0);
-    for (int i = 30; i > 0; --i) ruled.emplace_back(0, i, 0);
-    std::vector<OfuVector3> ruled_hole;
-    for (int i = 10; i < 20; ++i) ruled_hole.emplace_back(i, 10, 0);
-    for (int i = 10; i < 20; ++i) ruled_hole.emplace_back(20, i, 0);
-    for (int i = 20; i > 10; --i) ruled_hole.emplace_back(i, 20, 0);
-    for (int i = 20; i > 10; --i) ruled_hole.emplace_back(10, i, 0);
-    cases.push_back({"ruled sides", ruled, {ruled_hole}});
+    // Straight sides made of many collinear points: the square from lo to hi, a point at every unit.
+    const auto ruled = [](int lo, int hi) {
+        std::vector<OfuVector3> out;
+        for (int i = lo; i < hi; ++i) out.emplace_back(i, lo, 0);
+        for (int i = lo; i < hi; ++i) out.emplace_back(hi, i, 0);
+        for (int i = hi; i > lo; --i) out.emplace_back(i, hi, 0);
+        for (int i = hi; i > lo; --i) out.emplace_back(lo, i, 0);
+        return out;
+    };
+    cases.push_back({"ruled sides", ruled(0, 30), {ruled(10, 20)}});
     cases.push_back(
         {"needle", {{0, 0, 0}, {1, 0, 0}, {1, 0.4, 0}, {200, 0.5, 0}, {1, 0.6, 0}, {1, 1, 0}, {0, 1, 0}}, {}});
     cases.push_back({"hole a hair from the outline",
@@ -186,10 +184,9 @@ TEST(HolePolygonConverter, ReverseFlipsNormalAndWinding) {
     CO3duHolePolygonToPrimitive::ConvertHolePolygon(&polygon, flipped, 1, 0, 1);
     ASSERT_EQ(plain[0].indices.GetSize(), flipped[0].indices.GetSize());
     EXPECT_EQ(std::tuple(plain[0].vertices[0].normal.z, flipped[0].vertices[0].normal.z), std::tuple(1.0, -1.0));
-    for (int t = 0; t < plain[0].indices.GetSize(); ++t) {
+    for (int t = 0; t < plain[0].indices.GetSize(); ++t)
         EXPECT_EQ(std::tuple(plain[0].indices[t].a, plain[0].indices[t].c),
                   std::tuple(flipped[0].indices[t].c, flipped[0].indices[t].a));
-    }
 }
 
 TEST(HolePolygonConverter, WireFormHasOneClosedStripPerLoop) {
@@ -278,12 +275,6 @@ TEST(HoleMesh, PointInLoop) {
     for (const Case& c : cases) EXPECT_EQ(point_in_loop(c.p, c.loop, c.count, 1e-5), c.want) << c.p.x << "," << c.p.y;
 }
 
-}  // namespace
-}  // namespace kz::test
-
-namespace kz::test {
-namespace {
-
 TEST(HoleMesh, PointsWithinToleranceOfAnInsertedPointAreMergedIntoIt) {
     // The outline repeats its first point and a hole corner sits 5e-6 from an earlier one.
     COfuHolePolygon polygon = holed({{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}, {0, 0, 0}},
@@ -296,12 +287,6 @@ TEST(HoleMesh, PointsWithinToleranceOfAnInsertedPointAreMergedIntoIt) {
         EXPECT_NE(index, 9);  // the hole's near-duplicate corner
     }
 }
-
-}  // namespace
-}  // namespace kz::test
-
-namespace kz::test {
-namespace {
 
 TEST(HoleMesh, CrumpledLoopsFinishWithBoundedOutput) {
     // Loops whose points scatter off any plane flatten into self-crossing, overlapping rings: the triangulation

@@ -72,9 +72,7 @@ TEST(ListGrowth, NewElementsAreZeroAfterShrinkAndRegrow) {
     list.SetSize(8);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(list[i].normal.y, 0.0);
     list.SetSize(300);  // a new block: the sanitizer build fills fresh memory with garbage
-    for (int i = 0; i < 300; ++i) {
-        EXPECT_EQ(std::tuple(list[i].tex.x, list[i].color[3]), std::tuple(0.0, 0.0f));
-    }
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(std::tuple(list[i].tex.x, list[i].color[3]), std::tuple(0.0, 0.0f));
     list.SetSize(8);
     for (int i = 0; i < 8; ++i) {
         list[i].position = OfuVector3(i + 1, i + 2, i + 3);
@@ -83,10 +81,9 @@ TEST(ListGrowth, NewElementsAreZeroAfterShrinkAndRegrow) {
     list.SetSize(2);
     list.SetSize(8);
     EXPECT_EQ(list.GetCapacity(), 300);  // capacity never shrinks while the list holds elements
-    for (int i = 2; i < 8; ++i) {
+    for (int i = 2; i < 8; ++i)
         // Growth makes zero bytes, not constructed vectors.
         EXPECT_EQ(std::tuple(list[i].position.x, list[i].position.dim, list[i].color[0]), std::tuple(0.0, 0, 0.0f));
-    }
     EXPECT_EQ(list[1].position.x, 2.0);
     // Assignment copies coordinates only, so the zero tag stays.
     list[3].position = OfuVector3(7, 8, 9);

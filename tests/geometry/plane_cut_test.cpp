@@ -292,10 +292,9 @@ TEST(PlaneCutLines, SegmentsAreClippedToTheFront) {
     for (int s = 0; s < 2; ++s) {
         EXPECT_EQ(lines.sets[s].type, O3DU_SET_LINE_LIST);
         ASSERT_EQ(lines.sets[s].vertices.GetSize(), static_cast<int>(expected[s].size()));
-        for (int i = 0; i < lines.sets[s].vertices.GetSize(); ++i) {
+        for (int i = 0; i < lines.sets[s].vertices.GetSize(); ++i)
             EXPECT_TRUE(kz::test::all_near({lines.sets[s].vertices[i].position.z, lines.sets[s].vertices[i].tex.x},
                                            {expected[s][i], expected[s][i]}, 1e-12));
-        }
     }
 }
 

@@ -99,10 +99,9 @@ TEST(PolygonConverter, SmallCases) {
     CO3duPolygonList plain, flipped;
     CO3duPolygonToPrimitive::ConvertPolygon(&polygon, plain, 0, 0, 1);
     CO3duPolygonToPrimitive::ConvertPolygon(&polygon, flipped, 1, 0, 1);
-    for (int t = 0; t < 2; ++t) {
+    for (int t = 0; t < 2; ++t)
         EXPECT_EQ(std::tuple(plain[0].indices[t].a, plain[0].indices[t].b, plain[0].indices[t].c),
                   std::tuple(flipped[0].indices[t].c, flipped[0].indices[t].b, flipped[0].indices[t].a));
-    }
 }
 
 TEST(PolygonConverter, WireOutlineIsClosed) {

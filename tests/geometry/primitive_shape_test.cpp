@@ -34,10 +34,9 @@ TEST(Primitive, DefaultsCopiesAndDeleteAll) {
     CO3duPrimitive p;
     EXPECT_EQ(std::tuple(p.draw_mode, p.kind, p.layer, p.polygon_mode), std::tuple(2, 0, 0u, 0));
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < 4; ++c)
             EXPECT_EQ(std::tuple(p.model_matrix[r][c], p.texture_matrix[r][c]),
                       std::tuple(r == c ? 1.0 : 0.0, r == c ? 1.0 : 0.0));
-        }
     CO3duTrianglePolys set;
     set.vertices.SetSize(3);
     set.vertices[1].position = OfuVector3(1, 2, 3);
