@@ -19,9 +19,10 @@ constexpr ColorRef kWhite = 0xFFFFFF;
 
 // A memory DC over a bottom-up 24-bit DIB (the layout GDI work is most often done in here), cleared to white.
 struct DibCanvas {
+    int w, h;
     crt::GlobalHandle dib;
     std::unique_ptr<DeviceContext> dc;
-    DibCanvas(int w, int h) : dib(allocate_packed_dib(w, h, 24)) {
+    DibCanvas(int width, int height) : w(width), h(height), dib(allocate_packed_dib(w, h, 24)) {
         dc = DeviceContext::create_memory_over_dib(dib);
         fill_rect(*dc, {0, 0, w, h}, Brush{false, kWhite});
     }
@@ -30,6 +31,21 @@ struct DibCanvas {
         crt::global_free(dib);
     }
     ColorRef at(int x, int y) const { return static_cast<ColorRef>(get_pixel(*dc, x, y)); }
+    // Every pixel against want(x, y); the first one off is named.
+    template <class Want>
+    ::testing::AssertionResult matches(Want want) const {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (at(x, y) != static_cast<ColorRef>(want(x, y)))
+                    return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << at(x, y);
+        return ::testing::AssertionSuccess();
+    }
+    bool dark_near(int x, int y) const {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (at(x + dx, y + dy) == 0) return true;
+        return false;
+    }
 };
 
 TEST(Gdi, Rop2ModesFollowTheirTruthTables) {
@@ -99,19 +115,16 @@ TEST(Gdi, BoxesLeaveOutRightAndBottomEdges) {
     select_pen(*c.dc, Pen{kPsSolid, 1, 0});
     select_brush(*c.dc, Brush{false, rgb(255, 0, 0)});
     rectangle(*c.dc, 2, 3, 10, 8);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 20; ++x) {
-            const bool in = x >= 2 && x <= 9 && y >= 3 && y <= 7;
-            const bool border = in && (x == 2 || x == 9 || y == 3 || y == 7);
-            ASSERT_EQ(c.at(x, y), border ? 0u : in ? rgb(255, 0, 0) : kWhite) << x << "," << y;
-        }
+    EXPECT_TRUE(c.matches([](int x, int y) {
+        const bool in = x >= 2 && x <= 9 && y >= 3 && y <= 7;
+        const bool border = in && (x == 2 || x == 9 || y == 3 || y == 7);
+        return border ? 0u : in ? rgb(255, 0, 0) : kWhite;
+    }));
     DibCanvas n(20, 20);
     select_pen(*n.dc, stock_null_pen());  // documented: a null pen makes the box one pixel smaller each way
     select_brush(*n.dc, Brush{false, 0});
     rectangle(*n.dc, 2, 3, 10, 8);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 20; ++x)
-            ASSERT_EQ(n.at(x, y), (x >= 2 && x <= 8 && y >= 3 && y <= 6) ? 0u : kWhite) << x << "," << y;
+    EXPECT_TRUE(n.matches([](int x, int y) { return (x >= 2 && x <= 8 && y >= 3 && y <= 6) ? 0u : kWhite; }));
 }
 
 TEST(Gdi, ArcRunsCounterClockwiseBetweenItsRays) {
@@ -120,20 +133,14 @@ TEST(Gdi, ArcRunsCounterClockwiseBetweenItsRays) {
         const double u = (x - 30) / 20.0, v = (y - 25) / 15.0;
         return std::abs(std::sqrt(u * u + v * v) - 1.0) < 0.08;
     };
-    auto dark_near = [](const DibCanvas& c, int x, int y) {
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                if (c.at(x + dx, y + dy) == 0) return true;
-        return false;
-    };
     {
         DibCanvas c(64, 50);
         arc(*c.dc, 10, 10, 51, 41, 60, 25, 30, 0);  // from the ray to the right to the ray straight up
-        EXPECT_EQ(c.at(50, 25), 0u);                // start point on the right
-        EXPECT_EQ(c.at(30, 10), 0u);                // end point at the top
-        EXPECT_TRUE(dark_near(c, 44, 14));          // 45 degrees, upper right
-        EXPECT_FALSE(dark_near(c, 16, 14));         // upper left is not swept
-        EXPECT_FALSE(dark_near(c, 44, 36));         // nor lower right
+        // Start point on the right, end point at the top, ink at 45 degrees upper right; upper left and lower
+        // right are not swept.
+        EXPECT_EQ(std::tuple(c.at(50, 25), c.at(30, 10)), std::tuple(0u, 0u));
+        EXPECT_EQ(std::tuple(c.dark_near(44, 14), c.dark_near(16, 14), c.dark_near(44, 36)),
+                  std::tuple(true, false, false));
         for (int y = 0; y < 50; ++y)
             for (int x = 0; x < 64; ++x)
                 if (c.at(x, y) == 0) {
@@ -145,9 +152,8 @@ TEST(Gdi, ArcRunsCounterClockwiseBetweenItsRays) {
         DibCanvas c(64, 50);
         arc(*c.dc, 10, 10, 51, 41, 30, 0, 60, 25);  // the other three quarters
         EXPECT_EQ(std::tuple(c.at(30, 10), c.at(50, 25)), std::tuple(0u, 0u));
-        EXPECT_TRUE(dark_near(c, 16, 14));
-        EXPECT_TRUE(dark_near(c, 44, 36));
-        EXPECT_FALSE(dark_near(c, 44, 14));
+        EXPECT_EQ(std::tuple(c.dark_near(16, 14), c.dark_near(44, 36), c.dark_near(44, 14)),
+                  std::tuple(true, true, false));
     }
 }
 
@@ -215,8 +221,7 @@ TEST(Gdi, XorDrawnTwiceRestoresThePicture) {
     EXPECT_GT(changed, 300);
     EXPECT_EQ(c.at(1, 1), before[1 * 50 + 1] ^ rgb(0x5A, 0xC3, 0x0F));  // polyline start: once, XORed
     draw();
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 50; ++x) ASSERT_EQ(c.at(x, y), before[y * 50 + x]) << x << "," << y;
+    EXPECT_TRUE(c.matches([&](int x, int y) { return before[y * 50 + x]; }));
 }
 
 LogFont japanese_font(int height, int escapement = 0) {
@@ -230,11 +235,12 @@ LogFont japanese_font(int height, int escapement = 0) {
 }
 
 TEST(Gdi, FaceNamesMapToIpaFonts) {
-    EXPECT_EQ(map_face_name("ＭＳ ゴシック"), "IPAGothic");
-    EXPECT_EQ(map_face_name("ＭＳ Ｐゴシック"), "IPAPGothic");
-    EXPECT_EQ(map_face_name("ＭＳ 明朝"), "IPAMincho");
-    EXPECT_EQ(map_face_name("@ＭＳ Ｐ明朝"), "IPAPMincho");
-    EXPECT_EQ(map_face_name("Arial"), "Arial");
+    for (auto [face, mapped] : {std::pair{"ＭＳ ゴシック", "IPAGothic"},
+                                {"ＭＳ Ｐゴシック", "IPAPGothic"},
+                                {"ＭＳ 明朝", "IPAMincho"},
+                                {"@ＭＳ Ｐ明朝", "IPAPMincho"},
+                                {"Arial", "Arial"}})
+        EXPECT_EQ(map_face_name(face), mapped);
 }
 
 TEST(Gdi, JapaneseTextFromShiftJisStaysInsideItsCell) {
@@ -269,8 +275,7 @@ TEST(Gdi, JapaneseTextFromShiftJisStaysInsideItsCell) {
     select_font(*mem, japanese_font(-24));
     set_bk_mode(*mem, kTransparent);
     text_out(*mem, 10, 20, text);
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 120; ++x) ASSERT_EQ(get_pixel(*mem, x, y), c.at(x, y)) << x << "," << y;
+    EXPECT_TRUE(c.matches([&](int x, int y) { return get_pixel(*mem, x, y); }));
     mem->select_bitmap(nullptr);
 }
 
@@ -296,8 +301,7 @@ TEST(Gdi, TextsInSequenceMatchOnEverySurface) {
     for (Bitmap* bitmap : {first.get(), second.get()}) {
         mem->select_bitmap(bitmap);
         draw(*mem);
-        for (int y = 0; y < 100; ++y)
-            for (int x = 0; x < 200; ++x) ASSERT_EQ(get_pixel(*mem, x, y), c.at(x, y)) << x << "," << y;
+        EXPECT_TRUE(c.matches([&](int x, int y) { return get_pixel(*mem, x, y); }));
     }
     mem->select_bitmap(nullptr);
 }
@@ -337,9 +341,7 @@ TEST(Gdi, ClipRectangleBoundsDrawing) {
     select_brush(*c.dc, Brush{false, 0});
     rectangle(*c.dc, 0, 0, 20, 20);
     set_clip_rect(*c.dc, nullptr);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 20; ++x)
-            ASSERT_EQ(c.at(x, y), (x >= 5 && x < 10 && y >= 5 && y < 10) ? 0u : kWhite) << x << "," << y;
+    EXPECT_TRUE(c.matches([](int x, int y) { return (x >= 5 && x < 10 && y >= 5 && y < 10) ? 0u : kWhite; }));
 }
 
 TEST(Gdi, FloodFillSpreadsOverFourNeighboursOnly) {
@@ -353,13 +355,11 @@ TEST(Gdi, FloodFillSpreadsOverFourNeighboursOnly) {
     EXPECT_TRUE(ext_flood_fill(*c.dc, 9, 7, kWhite, kFloodSurface));
     select_brush(*c.dc, Brush{false, blue});
     EXPECT_TRUE(ext_flood_fill(*c.dc, 4, 4, 0, kFloodBorder));
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const bool inside = x >= 3 && x <= 10 && y >= 3 && y <= 8;
-            const bool border = !inside && x >= 2 && x <= 11 && y >= 2 && y <= 9;
-            const ColorRef want = border || (inside && x + y == 11) ? 0 : !inside ? kWhite : x + y > 11 ? red : blue;
-            EXPECT_EQ(c.at(x, y), want) << x << "," << y;
-        }
+    EXPECT_TRUE(c.matches([&](int x, int y) {
+        const bool inside = x >= 3 && x <= 10 && y >= 3 && y <= 8;
+        const bool border = !inside && x >= 2 && x <= 11 && y >= 2 && y <= 9;
+        return border || (inside && x + y == 11) ? 0 : !inside ? kWhite : x + y > 11 ? red : blue;
+    }));
     // Refusals: a start without the colour, on the border colour, outside the clip; a hollow brush.
     EXPECT_FALSE(ext_flood_fill(*c.dc, 9, 7, kWhite, kFloodSurface));
     EXPECT_FALSE(ext_flood_fill(*c.dc, 2, 2, 0, kFloodBorder));

@@ -187,9 +187,8 @@ TEST_F(WindowInput, ButtonsFollowTheSystemOrderWithAndWithoutDoubleClicks) {
             mouse(w, QEvent::MouseButtonRelease, b.button, Qt::NoButton, at);
             const std::uint32_t second = w == window_ ? b.down + 2 : b.down;  // double click only with CS_DBLCLKS
             EXPECT_EQ(mouse_messages(), (std::vector<std::uint32_t>{b.down, b.down + 1, second, b.down + 1}));
-            for (const auto& s : seen()) {
+            for (const auto& s : seen())
                 EXPECT_EQ(std::tuple(lparam_x(s.lparam), lparam_y(s.lparam)), std::tuple(12, 34));
-            }
         }
     }
 }

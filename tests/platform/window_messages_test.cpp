@@ -109,8 +109,7 @@ TEST_F(WindowMessages, DestroyedWindowRefusesMessagesAndChildrenHearDestroyAfter
     const auto destroys = seen_of(WM_DESTROY);
     ASSERT_EQ(destroys.size(), 2u);
     EXPECT_EQ(std::tuple(destroys[0].window, destroys[1].window), std::tuple(parent, child));
-    EXPECT_FALSE(is_window(parent));
-    EXPECT_FALSE(is_window(child));
+    EXPECT_EQ(std::tuple(is_window(parent), is_window(child)), std::tuple(false, false));
     EXPECT_EQ(send_message(child, kB, 0, 0), 0);
     EXPECT_FALSE(post_message(parent, kB, 0, 0));
     EXPECT_FALSE(destroy_window(parent));
@@ -212,8 +211,7 @@ TEST_F(WindowMessages, NestedPumpDeliversTicksAndStopThenCloseEndsItAndTheMainLo
     EXPECT_GE(ticks_first, 5);
     EXPECT_EQ(ticks_second, 5);
     EXPECT_TRUE(second_end == PumpResult::close_requested || second_end == PumpResult::quit_requested);
-    EXPECT_FALSE(is_window(w));
-    EXPECT_EQ(seen_of(WM_CLOSE).size(), 1u);
+    EXPECT_EQ(std::tuple(is_window(w), seen_of(WM_CLOSE).size()), std::tuple(false, 1u));
 }
 
 TEST_F(WindowMessages, AWaitHoldsMessagesAndNotesACloseUntilItEnds) {
@@ -231,8 +229,7 @@ TEST_F(WindowMessages, AWaitHoldsMessagesAndNotesACloseUntilItEnds) {
             else
                 post_message(w, WM_CLOSE, 0, 0);
             EXPECT_FALSE(serve_windows_while_waiting()) << "the wait ends once a close was asked for";
-            EXPECT_TRUE(seen_of(WM_CLOSE).empty());
-            EXPECT_TRUE(is_window(w));
+            EXPECT_EQ(std::tuple(seen_of(WM_CLOSE).empty(), is_window(w)), std::tuple(true, true));
         }
         for (int i = 0; i < 5; ++i) pump_messages();
         EXPECT_EQ(user_messages(), std::vector<std::uint32_t>{kA}) << "held messages come after the wait";
