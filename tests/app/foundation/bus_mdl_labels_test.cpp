@@ -101,11 +101,10 @@ TEST(BridgeLabels, BlockSizeAndPlaceOnAThousandPixelView) {
     EXPECT_EQ(p.kind, 1);
     const double want[8][2] = {{5, 0}, {0, 5}, {0, 107}, {5, 112}, {153, 112}, {158, 107}, {158, 5}, {153, 0}};
     ASSERT_EQ(p.sets[0].vertices.GetSize(), 8);
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < 8; ++k)
         EXPECT_TRUE(kz::test::all_double_eq({p.sets[0].vertices[k].position.x, p.sets[0].vertices[k].position.y},
                                             {421 + want[k][0], 888 + want[k][1]}))
             << k;
-    }
     // The second line is the first one 42 pixels lower.
     const CO3duTrianglePolys& text = p.sets[1];
     const int n = text.vertices.GetSize();
@@ -117,8 +116,7 @@ TEST(BridgeLabels, BlockSizeAndPlaceOnAThousandPixelView) {
     }
     // Sized against the view's "menu_screen_height", and the movie's frame while one is recorded.
     s.view.menu_height = 500.0;
-    s.view.movie_width = 2000;
-    s.view.movie_height = 500;
+    s.view.movie_width = 2000, s.view.movie_height = 500;
     b.TextLabelCommand("1:Hello__Hello:1::::::::1");  // one pixel to the right
     s.frame(nullptr);
     const CO3duPrimitive q = s.shape_of(1);
@@ -144,8 +142,7 @@ TEST(BridgeLabels, SlotLifeCycle) {
     b.TextLabelCommand("3:A");
     b.TextLabelCommand("5:B:::::::::1");
     s.frame(&screen);
-    EXPECT_EQ(s.shape_of(3).sets.GetSize(), 1);
-    EXPECT_EQ(s.shape_of(5).sets.GetSize(), 2);
+    EXPECT_EQ(std::tuple(s.shape_of(3).sets.GetSize(), s.shape_of(5).sets.GetSize()), std::tuple(1, 2));
 
     // Two commands between frames: the frame shows the last one, not the shape built before them.
     b.TextLabelCommand("7:W");  // slot 7 shares slot 3's corner: the reference layout of "W"
@@ -203,8 +200,7 @@ TEST(BridgeTextTextures, TextTextureShowsItsTextUprightOpaqueOrTranslucent) {
         EXPECT_EQ(b.FindTextTexture(c.spec), -1);
         const int id = b.CreateTextTexture(c.spec);
         ASSERT_GE(id, 1);
-        EXPECT_EQ(b.FindTextTexture(c.spec), id);
-        EXPECT_EQ(b.device_dirty, 1);
+        EXPECT_EQ(std::tuple(b.FindTextTexture(c.spec), b.device_dirty), std::tuple(id, 1));
         _OfuBitmap image;
         ASSERT_EQ(b.modeller->GetTexture(static_cast<unsigned>(id - 1), image), 1);
         EXPECT_EQ(std::tuple(image.info_header.biWidth, image.info_header.biHeight), std::tuple(64, 64));

@@ -128,9 +128,8 @@ TEST(AxisMarker, BoxOutlinesAxesAndOpacity) {
     EXPECT_EQ(std::tuple(p.sets[0].vertices[0].position.y, p.sets[0].vertices[4].position.y, p.sets[4].type,
                          p.sets[4].vertices[1].position.z),
               std::tuple(100, 100, O3DU_SET_LINE_LIST, 300));
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(kz::test::all_float_eq({p.sets[i].material.diffuse.a, p.sets[i].line_width}, {1.0f, 2.0f}));
-    }
     _OfuPosition* faint = b.AddAxisMarker(10, 10, 0, 0.25, 10, 0, 0, 0, 1);
     CO3duPrimitive q;
     b.modeller->GetPrimitive(faint, q, O3DU_PRIM_MATERIAL);

@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "bridge_fixture.h"
 #include "platform/file_system.h"
@@ -155,8 +157,7 @@ TEST(BridgeTextures, ChangedFilesReloadAndAFailedReloadIsTriedAgain) {
         EXPECT_EQ(b.LoadTexture(path.c_str(), 0), id);
         EXPECT_EQ(red(id), 200) << "reloaded without being asked";
         EXPECT_EQ(b.LoadTexture(path.c_str(), 1), id);
-        EXPECT_EQ(red(id), 20);
-        EXPECT_EQ(b.device_dirty, 1);
+        EXPECT_EQ(std::tuple(red(id), b.device_dirty), std::tuple(20, 1));
         EXPECT_EQ(texture_of(b, id).info_header.biBitCount, std::string(kind) == "rgb" ? 24 : 32);
         const _OfuBitmap untouched = texture_of(b, other);
         EXPECT_EQ(texture_pixel(untouched, 0, 0)[0], 255) << "another texture changed";
@@ -176,9 +177,8 @@ TEST(BridgeTextures, TableKeepsTheLastFoundFirstAndRemembersMissingFiles) {
     CBusMDL& b = *s.bridge;
     for (const char* name : {"one", "two", "three"}) b.AddTextureName(name);
     EXPECT_EQ(b.LookupTexture("three"), 0);
-    EXPECT_STREQ(b.texture_names[0], "three");
-    EXPECT_STREQ(b.texture_names[1], "one");
-    EXPECT_STREQ(b.texture_names[2], "two");
+    EXPECT_EQ((std::vector<std::string>{b.texture_names[0], b.texture_names[1], b.texture_names[2]}),
+              (std::vector<std::string>{"three", "one", "two"}));
     EXPECT_EQ(b.LookupTexture("TWO"), -1);
     EXPECT_EQ(b.AddTextureName("two"), 0);
     EXPECT_EQ(b.texture_count, 3);
@@ -188,19 +188,7 @@ TEST(BridgeTextures, TableKeepsTheLastFoundFirstAndRemembersMissingFiles) {
     EXPECT_EQ(b.LookupTexture(missing.c_str()), 0);
     EXPECT_EQ(b.LoadResourceTexture("IDB_NONE", nullptr), -1);
     b.RemoveAllTextures();
-    EXPECT_EQ(b.texture_count, 0);
-    EXPECT_EQ(b.modeller->GetTexCount(), 0);
-}
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[512];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
+    EXPECT_EQ(std::tuple(b.texture_count, b.modeller->GetTexCount()), std::tuple(0, 0));
 }
 
 TEST(BridgeTextures, FrameWrittenAsBmpAndPngReadsBackAlikeInPillow) {
@@ -248,8 +236,8 @@ TEST(BridgeTextures, FrameWrittenAsBmpAndPngReadsBackAlikeInPillow) {
            "print(list(bmp.convert('RGB').getdata()) == want, list(png.convert('RGB').getdata()) == want)\n"
            "k = list(Image.open(sys.argv[3]).convert('RGBA').getdata())\n"
            "print(sum(1 for p in k if p[3] == 0), all(p[3] in (0, 255) for p in k))\n";
-    const std::string out = run("/usr/bin/python3 '" + script + "' '" + bmp + "' '" + png + "' '" + keyed + "' '" +
-                                raw + "' " + std::to_string(kN));
+    const std::string out = kz::test::command_output("/usr/bin/python3 '" + script + "' '" + bmp + "' '" + png + "' '" +
+                                                     keyed + "' '" + raw + "' " + std::to_string(kN));
     EXPECT_EQ(out, "BMP PNG True True\nTrue True\n" + std::to_string(background_pixels) + " True\n");
 }
 

@@ -152,10 +152,9 @@ void check_split(const std::vector<double>& outline, const char* name, int expec
         ASSERT_GE(p->count, 3) << name;
         ASSERT_EQ(std::tuple(p->points.size(), p->texcoords.size()), std::tuple(3u * p->count, 2u * p->count));
         EXPECT_TRUE(p->done);
-        for (int k = 0; k < p->count; ++k) {
+        for (int k = 0; k < p->count; ++k)
             EXPECT_TRUE(
                 kz::test::all_double_eq({p->texcoords[2 * k], p->second[3 * k + 2]}, {p->points[3 * k] * 0.5, 7.0}));
-        }
         const double a = piece_area(*p);
         signed_sum += a;
         sum += std::fabs(a);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -11,6 +10,7 @@
 
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/heap_text.h"
+#include "support/test_paths.h"
 
 using namespace kz::foundation;
 
@@ -52,14 +52,7 @@ std::string python_cp932_pairs() {
     if (!f) return {};
     std::fputs(script, f);
     std::fclose(f);
-    std::string out;
-    FILE* p = popen(("/usr/bin/python3 " + path).c_str(), "r");
-    if (!p) return {};
-    char chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, p)) > 0) out.append(chunk, n);
-    pclose(p);
-    return out;
+    return kz::test::command_output("/usr/bin/python3 " + path);
 }
 
 }  // namespace
@@ -79,10 +72,9 @@ TEST(FieldTokenizer, WalksFieldsAsReadersDo) {
     for (const Case& c : cases) {
         auto got = walk(c.line, {"\t", ",", ";"});
         ASSERT_EQ(got.size(), c.want.size()) << c.line;
-        for (std::size_t i = 0; i < got.size(); ++i) {
+        for (std::size_t i = 0; i < got.size(); ++i)
             EXPECT_EQ(std::tuple(got[i].text, got[i].next), std::tuple(c.want[i].text, c.want[i].next))
                 << c.line << " field " << i;
-        }
     }
 }
 
@@ -91,8 +83,7 @@ TEST(FieldTokenizer, BufferDefaultsAndNegativePosition) {
     int pos = -1, len = 5;
     EXPECT_EQ(get_field("a,b", pos, len, {","}, buf, sizeof buf, "dflt"), -1);
     EXPECT_STREQ(buf, "dflt");
-    EXPECT_EQ(pos, 0);
-    EXPECT_EQ(len, 0);
+    EXPECT_EQ(std::tuple(pos, len), std::tuple(0, 0));
 
     pos = 0;
     EXPECT_EQ(get_field(" ,x", pos, len, {","}, buf, sizeof buf, "dflt"), 2);
@@ -160,22 +151,18 @@ TEST(FieldTokenizer, SplitFieldSeparatorOrderDecides) {
     int pos = 0, len = 0;
     EXPECT_EQ(get_field(text, pos, len, {",", ";"}), 2);
     EXPECT_EQ(len, 1);  // get_field: the earliest separator
-    EXPECT_EQ(split_field(text, item, sizeof item, {",", ";"}), 1);
-    EXPECT_STREQ(item, "a;b");  // split_field: the first separator in the list that occurs at all
-    EXPECT_STREQ(text, "c");
-    EXPECT_EQ(split_field(text, item, sizeof item, {",", ";"}), 0);
-    EXPECT_STREQ(item, "c");
-    EXPECT_STREQ(text, "");
-
+    // The result, the item taken and the text left.
+    const auto split = [&](char* from, std::size_t size, const FieldSeparators& seps) {
+        const int result = split_field(from, item, size, seps);
+        return std::tuple(result, std::string(item), std::string(from));
+    };
+    // split_field: the first separator in the list that occurs at all.
+    EXPECT_EQ(split(text, sizeof item, {",", ";"}), std::tuple(1, "a;b", "c"));
+    EXPECT_EQ(split(text, sizeof item, {",", ";"}), std::tuple(0, "c", ""));
     char quoted[32] = "\" a,b \",c";
-    EXPECT_EQ(split_field(quoted, item, sizeof item, {","}), 1);
-    EXPECT_STREQ(item, "a,b");
-    EXPECT_STREQ(quoted, "c");
-
+    EXPECT_EQ(split(quoted, sizeof item, {","}), std::tuple(1, "a,b", "c"));
     char longer[32] = "0123456789abcdefXYZ,rest";
-    EXPECT_EQ(split_field(longer, item, 8, {","}), 1);
-    EXPECT_STREQ(item, "0123456");  // bounded by the output's size
-    EXPECT_STREQ(longer, "rest");
+    EXPECT_EQ(split(longer, 8, {","}), std::tuple(1, "0123456", "rest"));  // bounded by the output's size
 }
 
 TEST(FieldTokenizer, TrailBytesNeverEndAField) {
@@ -288,14 +275,10 @@ TEST(FieldTokenizer, LinesAndItems) {
 
     int capacity = 0, next = 0;
     char* buf = read_line_heap(nullptr, "abc\ndef", 0, next, capacity);
-    EXPECT_STREQ(buf, "abc");
-    EXPECT_EQ(next, 4);
-    EXPECT_EQ(capacity, 1000);
+    EXPECT_EQ(std::tuple(std::string(buf), next, capacity), std::tuple("abc", 4, 1000));
     std::string long_line(2500, 'q');
     buf = read_line_heap(buf, long_line.c_str(), 0, next, capacity);
-    EXPECT_EQ(std::string(buf), long_line);
-    EXPECT_EQ(capacity, 3000);
-    EXPECT_EQ(next, -1);
+    EXPECT_EQ(std::tuple(std::string(buf), capacity, next), std::tuple(long_line, 3000, -1));
     buf = free_and_null(buf);
 
     const char* items = "a;\"b;c\";\x83\x5C;";
@@ -320,10 +303,8 @@ TEST(FieldTokenizer, Trimming) {
     EXPECT_STREQ(c, "x\x83\x5Cy");
     int start = 0, len = 6;
     EXPECT_EQ(trim_span(" ,ab, ", start, len), 1);
-    EXPECT_EQ(start, 2);
-    EXPECT_EQ(len, 2);
-    start = 0;
-    len = 3;
+    EXPECT_EQ(std::tuple(start, len), std::tuple(2, 2));
+    start = 0, len = 3;
     EXPECT_EQ(trim_span(" ,\t", start, len), 0);
     std::string no_end(70000, 'a');
     no_end += "\n";

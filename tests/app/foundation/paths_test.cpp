@@ -4,12 +4,12 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/heap_text.h"
@@ -114,20 +114,15 @@ TEST(Paths, MakeRelativePath) {
 
 TEST(Paths, SplitUrlPath) {
     char server[256], folder[256], file[256], ext[256], query[256];
-    split_url_path("http://www.example.jp/kz3d/function/view.fig?id=7&x=1", server, folder, file, ext, query);
-    EXPECT_STREQ(server, "http://www.example.jp");
-    EXPECT_STREQ(folder, "/kz3d/function/");
-    EXPECT_STREQ(file, "view");
-    EXPECT_STREQ(ext, ".fig");
-    EXPECT_STREQ(query, "id=7&x=1");
-    split_url_path("HTTP://host", server, folder, file, ext, query);
-    EXPECT_STREQ(server, "http://host");
-    EXPECT_STREQ(folder, "");
-    EXPECT_STREQ(query, "");
-    split_url_path("C:\\a\\b.fig?x", server, folder, file, ext, query);
-    EXPECT_STREQ(server, "");
-    EXPECT_STREQ(file, "");
-    EXPECT_STREQ(query, "x");
+    // Server, folder, file, extension and query.
+    const auto split = [&](const char* url) {
+        split_url_path(url, server, folder, file, ext, query);
+        return std::vector<std::string>{server, folder, file, ext, query};
+    };
+    EXPECT_EQ(split("http://www.example.jp/kz3d/function/view.fig?id=7&x=1"),
+              (std::vector<std::string>{"http://www.example.jp", "/kz3d/function/", "view", ".fig", "id=7&x=1"}));
+    EXPECT_EQ(split("HTTP://host"), (std::vector<std::string>{"http://host", "", "", "", ""}));
+    EXPECT_EQ(split("C:\\a\\b.fig?x"), (std::vector<std::string>{"", "", "", "", "x"}));
     split_url_path(nullptr, nullptr, nullptr, nullptr, nullptr, query);
     EXPECT_STREQ(query, "");
 }
@@ -141,11 +136,10 @@ TEST(Paths, ExtensionsAndSplitting) {
     add_default_extension(out, "C:\\m.d\\model.", ".fig");
     EXPECT_STREQ(out, "C:\\m.d\\model.fig");
     split_folder_and_file("C:\\m\\\x95\x5c.fig", folder, file);
-    EXPECT_STREQ(folder, "C:\\m\\");
-    EXPECT_STREQ(file, "\x95\x5c.fig");
-    EXPECT_EQ(has_extension("a.FIG", ".fig"), 1);
-    EXPECT_EQ(has_extension("a.figset", ".fig"), 0);
-    EXPECT_EQ(has_extension(nullptr, ".fig"), 0);
+    EXPECT_EQ(std::tuple(std::string(folder), std::string(file)), std::tuple("C:\\m\\", "\x95\x5c.fig"));
+    EXPECT_EQ(
+        std::tuple(has_extension("a.FIG", ".fig"), has_extension("a.figset", ".fig"), has_extension(nullptr, ".fig")),
+        std::tuple(1, 0, 0));
 }
 
 TEST(Paths, FileKinds) {
@@ -188,17 +182,14 @@ TEST(Paths, FolderOperations) {
     std::uint32_t total = 99;
     char** names = list_folder((win + "\\one\\").c_str(), "*.fig", 0, &count, &total, "SKIP");
     ASSERT_EQ(count, 2);
-    EXPECT_STREQ(names[0], "a.fig");
-    EXPECT_STREQ(names[1], "b.fig");
-    EXPECT_EQ(total, 7u);
+    EXPECT_EQ(std::tuple(std::string(names[0]), std::string(names[1]), total), std::tuple("a.fig", "b.fig", 7u));
     free_folder_listing(names, count);
     names = list_folder((win + "\\one\\").c_str(), "*", 1, &count, &total, nullptr);
     ASSERT_EQ(count, 1);
     EXPECT_STREQ(names[0], "two");
     free_folder_listing(names, count);
     EXPECT_EQ(list_folder((win + "\\one\\").c_str(), "*.none", 0, &count, &total, nullptr), nullptr);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(total, 0u);
+    EXPECT_EQ(std::tuple(count, total), std::tuple(0, 0u));
     EXPECT_EQ(get_file_size((win + "\\ONE\\A.FIG").c_str()), 5u);
     EXPECT_EQ(get_file_size((win + "\\one\\none").c_str()), 0u);
     EXPECT_NE(get_file_write_stamp((win + "\\one\\a.fig").c_str()), 0u);
@@ -208,8 +199,7 @@ TEST(Paths, FolderOperations) {
     for (const char* n : {"kz_plant.fig", "kz_plant(2).fig", "kz_plant[old].fig", "kz_other.fig", "kz_plant.txt"})
         std::ofstream(root / n) << "c";
     EXPECT_EQ(delete_file_copies((win + "\\").c_str(), "kz_plant(3)", ".fig"), 3);
-    EXPECT_TRUE(fs::exists(root / "kz_other.fig"));
-    EXPECT_TRUE(fs::exists(root / "kz_plant.txt"));
+    EXPECT_TRUE(fs::exists(root / "kz_other.fig") && fs::exists(root / "kz_plant.txt"));
     EXPECT_EQ(delete_file_copies((win + "\\").c_str(), "kzother", ".fig"), 0);  // no "_": nothing
     EXPECT_TRUE(fs::exists(root / "kz_other.fig"));
 
@@ -230,11 +220,9 @@ TEST(Paths, StringPairStack) {
     char* folder = nullptr;
     char* file = nullptr;
     top = pop_string_pair(top, &folder, &file);
-    EXPECT_STREQ(folder, "C:\\b\\");
-    EXPECT_STREQ(file, "b.fig");
+    EXPECT_EQ(std::tuple(std::string(folder), std::string(file)), std::tuple("C:\\b\\", "b.fig"));
     top = pop_string_pair(top, &folder, &file);
-    EXPECT_STREQ(folder, "C:\\a\\");
-    EXPECT_STREQ(file, "a.fig");
+    EXPECT_EQ(std::tuple(std::string(folder), std::string(file)), std::tuple("C:\\a\\", "a.fig"));
     StringPairNode* bottom = top;
     EXPECT_EQ(pop_string_pair(top, &folder, &file), bottom);  // nothing below: unchanged
     EXPECT_STREQ(folder, "C:\\a\\");
@@ -249,14 +237,7 @@ std::string python(const std::string& script, const std::string& input) {
     const std::string in = test::output_file("ntpath_in.txt"), py = test::output_file("ntpath.py");
     std::ofstream(in, std::ios::binary) << input;
     std::ofstream(py) << script;
-    std::string out;
-    if (FILE* p = popen(("/usr/bin/python3 '" + py + "' < '" + in + "'").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
+    return test::command_output("/usr/bin/python3 '" + py + "' < '" + in + "'");
 }
 
 std::vector<std::string> lines_of(const std::string& s) {

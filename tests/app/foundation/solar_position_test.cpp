@@ -11,6 +11,7 @@
 
 #include "app/foundation/solar_position.h"
 #include "support/all_near.h"
+#include "support/test_paths.h"
 
 namespace kz::foundation {
 namespace {
@@ -56,11 +57,8 @@ std::vector<std::pair<double, double>> ephem_positions(const std::vector<Sample>
         std::fclose(f);
     }
     std::vector<std::pair<double, double>> out;
-    std::FILE* p = popen(("/usr/bin/python3 " + path).c_str(), "r");
-    if (!p) return out;
-    double az = 0, alt = 0;
-    while (std::fscanf(p, "%lf %lf", &az, &alt) == 2) out.emplace_back(az, alt);
-    pclose(p);
+    std::istringstream answers(kz::test::command_output("/usr/bin/python3 " + path));
+    for (double az = 0, alt = 0; answers >> az >> alt;) out.emplace_back(az, alt);
     return out;
 }
 

@@ -157,9 +157,8 @@ TEST(ViewProjection, SegmentClippingHandCases) {
         std::copy(c.q, c.q + 3, q);
         ASSERT_EQ(clip_segment_to_view(e, p, q), c.kept) << c.name;
         if (!c.kept) continue;
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(kz::test::all_near({p[i], q[i]}, {c.p_out[i], c.q_out[i]}, 1e-12)) << c.name;
-        }
     }
 }
 
