@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "app/scene/action_list.h"
 
@@ -54,8 +55,7 @@ TEST(ActionList, LinkTags) {
         int content = 99;
         int after = 99;
         EXPECT_EQ(parse_action_link(c.text, c.position, length, &content, &after), c.code) << c.text;
-        EXPECT_EQ(content, c.content_start) << c.text;
-        EXPECT_EQ(after, c.after_close) << c.text;
+        EXPECT_EQ(std::tuple(content, after), std::tuple(c.content_start, c.after_close)) << c.text;
         EXPECT_EQ(parse_action_link(c.text, c.position, length, nullptr, nullptr), c.code) << c.text;
     }
 }
@@ -82,56 +82,25 @@ TEST(ActionList, Summary) {
     for (const Case& c : cases) {
         std::int32_t kind = -1, bits = -1, reserved = -1, variant = -1;
         EXPECT_EQ(parse_action_list(c.text, &kind, &bits, &reserved, &variant), 0);
-        EXPECT_EQ(kind, c.kind) << c.text;
-        EXPECT_EQ(bits, c.bits) << c.text;
-        EXPECT_EQ(reserved, 0) << c.text;
-        EXPECT_EQ(variant, c.variant) << c.text;
+        EXPECT_EQ(std::tuple(kind, bits, reserved, variant), std::tuple(c.kind, c.bits, 0, c.variant)) << c.text;
     }
     std::int32_t kind = -1, bits = -1, reserved = -1, variant = -1;
     parse_action_list(nullptr, &kind, &bits, &reserved, &variant);
-    EXPECT_EQ(kind, 0);
-    EXPECT_EQ(variant, 1);
+    EXPECT_EQ(std::tuple(kind, variant), std::tuple(0, 1));
 }
 
 TEST(ActionList, MotionTargetNames) {
-    struct Case {
+    // The placement columns 1 to 12 by name in any case.
+    const char* placement[] = {"dx", "DY", "dz", "rx", "Ry", "rz", "odx", "ody", "odz", "orx", "ory", "ORZ"};
+    for (int k = 0; k < 12; ++k) EXPECT_EQ(motion_target_index(placement[k]), k + 1) << placement[k];
+    for (const char* none : {"dq", "rot", "o", "#x", "Dx2", "45", "-1", "0", "abc", "", "fwd"})
+        EXPECT_EQ(motion_target_index(none), 0) << none;
+    const struct {
         const char* name;
         int column;
-    };
-    const Case cases[] = {
-        {"dx", 1},
-        {"DY", 2},
-        {"dz", 3},
-        {"rx", 4},
-        {"Ry", 5},
-        {"rz", 6},
-        {"odx", 7},
-        {"ody", 8},
-        {"odz", 9},
-        {"orx", 10},
-        {"ory", 11},
-        {"ORZ", 12},
-        {"fw", 41},
-        {"LIGHT", 42},
-        {"#shadow_tukihi", 43},
-        {"#SHADOW_JIKOKU", 44},
-        {"dq", 0},
-        {"rot", 0},
-        {"o", 0},
-        {"#x", 0},
-        {"Dx2", 0},
-        {"12", 12},
-        {"44", 44},
-        {"45", 0},
-        {"-1", 0},
-        {"0", 0},
-        {"abc", 0},
-        {"", 0},
-        {" 7", 7},
-        {"7x", 7},
-        {"fwd", 0},
-    };
-    for (const Case& c : cases) EXPECT_EQ(motion_target_index(c.name), c.column) << c.name;
+    } others[] = {{"fw", 41}, {"LIGHT", 42}, {"#shadow_tukihi", 43}, {"#SHADOW_JIKOKU", 44}, {"12", 12}, {"44", 44},
+                  {" 7", 7},  {"7x", 7}};
+    for (const auto& c : others) EXPECT_EQ(motion_target_index(c.name), c.column) << c.name;
     EXPECT_EQ(motion_target_index(nullptr), 0);
 }
 

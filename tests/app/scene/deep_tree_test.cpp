@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/foundation/heap_text.h"
@@ -49,9 +50,7 @@ TEST(DeepTree, WholeTreeWalksNeedNoStack) {
         top->SetParent(bottom);  // refused: the top would hang below itself
     });
     EXPECT_DOUBLE_EQ(bottom->base()->P[12], kDepth) << "each level adds its own step";
-    EXPECT_EQ(bottom->shown, 0);
-    EXPECT_EQ(found, kDepth);
-    EXPECT_EQ(top->parent, nullptr);
+    EXPECT_EQ(std::tuple(bottom->shown, found, top->parent), std::tuple(0, kDepth, nullptr));
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) it->reset();
 }
 

@@ -1,9 +1,9 @@
 // The paste column: entry syntax, face codes, kinds from sources, path resolution and the written form.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/scene/figure_record.h"
 #include "app/scene/paste_list.h"
@@ -73,10 +73,9 @@ TEST(PasteList, EntriesFromTheColumnAndBack) {
             const PasteEntry& e = r.paste_entries[0];
             EXPECT_EQ(e.face_letter, c.letter) << c.text;
             ASSERT_EQ(e.range_count, static_cast<int>(c.ranges.size())) << c.text;
-            for (int k = 0; k < e.range_count; ++k) {
+            for (int k = 0; k < e.range_count; ++k)
                 EXPECT_EQ(std::tuple(e.from_codes[k], e.to_codes[k]), std::tuple(c.ranges[k].first, c.ranges[k].second))
                     << c.text << " range " << k;
-            }
             EXPECT_EQ(std::tuple(e.color, e.kind), std::tuple(c.color, c.kind)) << c.text;
             EXPECT_EQ(e.image_index, -1) << "no view, no image table";
         }
@@ -92,33 +91,24 @@ TEST(PasteList, EntriesFromTheColumnAndBack) {
 }
 
 TEST(PasteList, KindFromTheSource) {
-    struct Case {
-        const char* source;
-        int record_kind;
-        int kind;
+    // The sources of each kind, for a record of the given kind.
+    const struct {
+        int record_kind, kind;
+        std::vector<const char*> sources;
+    } groups[] = {
+        {2, 0, {"", "clear", "dir.v2\\clear", "dir.v2/clear"}},
+        {2, 4, {"[loadimage=IDB_1]", "<LoadImage=IDB_1>"}},
+        {2, 3, {"[text=abc]", "<text=abc>"}},
+        {2, 5, {"[lumfont=abc]"}},
+        {2, 1, {"plan.MPW", "plan.mpz", "a.jww"}},
+        {2, 2, {"photo.JPEG", "photo.png"}},
+        {2, -1, {"x.doc", "a.b\x95\\c"}},  // 表 ends in 0x5C, which is no folder separator here
+        {kKindRefer, 0, {"x.doc"}},
+        {kKindPutref, 0, {"pic.png", "[text=x]"}},
     };
-    const Case cases[] = {
-        {"", 2, 0},
-        {"[loadimage=IDB_1]", 2, 4},
-        {"<LoadImage=IDB_1>", 2, 4},
-        {"[text=abc]", 2, 3},
-        {"<text=abc>", 2, 3},
-        {"[lumfont=abc]", 2, 5},
-        {"plan.MPW", 2, 1},
-        {"plan.mpz", 2, 1},
-        {"a.jww", 2, 1},
-        {"photo.JPEG", 2, 2},
-        {"photo.png", 2, 2},
-        {"clear", 2, 0},
-        {"dir.v2\\clear", 2, 0},
-        {"dir.v2/clear", 2, 0},
-        {"x.doc", 2, -1},
-        {"a.b\x95\\c", 2, -1},  // 表 ends in 0x5C, which is no folder separator here
-        {"x.doc", kKindRefer, 0},
-        {"pic.png", kKindPutref, 0},
-        {"[text=x]", kKindPutref, 0},
-    };
-    for (const Case& c : cases) EXPECT_EQ(paste_kind_of_source(c.source, c.record_kind), c.kind) << c.source;
+    for (const auto& g : groups)
+        for (const char* source : g.sources)
+            EXPECT_EQ(paste_kind_of_source(source, g.record_kind), g.kind) << source << " in kind " << g.record_kind;
 }
 
 TEST(PasteList, FaceDigitsAndThousands) {

@@ -53,11 +53,10 @@ TEST_F(Poses, LinesFillPosesPartByPart) {
     const std::vector<std::vector<double>> rz = {{10, 20}, {30, 40}, {0, 0}};
     for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_EQ(item->poses[i].entries.size(), 2u);  // one per recording part
-        for (std::size_t j = 0; j < 2; ++j) {
+        for (std::size_t j = 0; j < 2; ++j)
             EXPECT_EQ(std::tuple(item->poses[i].entries[j].unset, item->poses[i].entries[j].rotation[2]),
                       std::tuple(unset[i][j], rz[i][j]))
                 << i << j;
-        }
     }
     // An entry not set keeps the part's values from when the pose opened.
     EXPECT_EQ(item->poses[2].entries[0].position[0], 7.0);

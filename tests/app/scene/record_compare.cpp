@@ -2,7 +2,10 @@
 #include "record_compare.h"
 
 #include <cstring>
+#include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace kz::scene::test {
 
@@ -29,77 +32,45 @@ std::string entry_differences(const PasteEntry& a, const PasteEntry& b) {
     return out.str();
 }
 
+// Appends the name of every field in which the records differ; `names` names the fields in their order.
+template <class Same, class... Fields>
+void compare_fields(std::ostringstream& out, const COBJECTA& a, const COBJECTA& b, Same same, const char* names,
+                    Fields... fields) {
+    std::istringstream list(names);
+    const std::vector<std::string> named{std::istream_iterator<std::string>(list), {}};
+    if (named.size() != sizeof...(fields)) {
+        out << " (the field names do not match the fields)";
+        return;
+    }
+    std::size_t i = 0;
+    ((same(a.*fields, b.*fields) ? void() : void(out << " " << named[i]), ++i), ...);
+}
+
 }  // namespace
 
 std::string record_differences(const COBJECTA& a, const COBJECTA& b) {
     std::ostringstream out;
-#define KZ_SAME(field) \
-    if (!(a.field == b.field)) out << " " #field
-#define KZ_SAME_TEXT(field) \
-    if (!same_text(a.field, b.field)) out << " " #field
-    KZ_SAME(kind);
-    KZ_SAME(dx);
-    KZ_SAME(dy);
-    KZ_SAME(dz);
-    KZ_SAME(rx);
-    KZ_SAME(ry);
-    KZ_SAME(rz);
-    KZ_SAME(odx);
-    KZ_SAME(ody);
-    KZ_SAME(odz);
-    KZ_SAME(orx);
-    KZ_SAME(ory);
-    KZ_SAME(orz);
-    KZ_SAME(w);
-    KZ_SAME(d);
-    KZ_SAME(h);
-    KZ_SAME(dtop_first_flag);
-    KZ_SAME(wtop);
-    KZ_SAME(dtop);
-    KZ_SAME(div);
-    KZ_SAME(dtop_third_flag);
-    KZ_SAME(domebtm);
-    KZ_SAME(dometop);
-    KZ_SAME(dispmode);
-    KZ_SAME(btmangle);
-    KZ_SAME(topangle);
-    KZ_SAME(sides);
-    KZ_SAME(draw_style);
-    KZ_SAME(line_width_digit);
-    KZ_SAME(packed_color);
-    KZ_SAME(ambient);
-    KZ_SAME(diffuse);
-    KZ_SAME(specular);
-    KZ_SAME(trans);
-    KZ_SAME(red);
-    KZ_SAME(green);
-    KZ_SAME(blue);
-    KZ_SAME(paste_count);
-    KZ_SAME(fix_kind);
-    KZ_SAME(camera_number);
-    KZ_SAME(camera_value);
-    KZ_SAME(sysf);
-    KZ_SAME(thick_set);
-    KZ_SAME(thick1);
-    KZ_SAME(thick2);
-    KZ_SAME(shadow_mode);
-    KZ_SAME(hit_flag);
-    KZ_SAME(fw);
-    KZ_SAME_TEXT(name);
-    KZ_SAME_TEXT(parent_name);
-    KZ_SAME_TEXT(paste_text);
-    KZ_SAME_TEXT(poldat);
-    KZ_SAME_TEXT(limit);
-    KZ_SAME_TEXT(action);
-    KZ_SAME_TEXT(type);
-    KZ_SAME_TEXT(party);
-    KZ_SAME_TEXT(layer);
-    KZ_SAME_TEXT(group);
-    KZ_SAME_TEXT(frefer);
-    KZ_SAME_TEXT(frmode);
-    KZ_SAME_TEXT(comment);
-#undef KZ_SAME
-#undef KZ_SAME_TEXT
+    const auto equal = [](const auto& x, const auto& y) { return x == y; };
+    compare_fields(out, a, b, equal,
+                   "kind dx dy dz rx ry rz odx ody odz orx ory orz w d h dtop_first_flag wtop dtop div dtop_third_flag "
+                   "domebtm dometop dispmode btmangle topangle sides draw_style line_width_digit packed_color ambient "
+                   "diffuse specular trans red green blue paste_count fix_kind camera_number camera_value sysf "
+                   "thick_set thick1 thick2 shadow_mode hit_flag fw",
+                   &COBJECTA::kind, &COBJECTA::dx, &COBJECTA::dy, &COBJECTA::dz, &COBJECTA::rx, &COBJECTA::ry,
+                   &COBJECTA::rz, &COBJECTA::odx, &COBJECTA::ody, &COBJECTA::odz, &COBJECTA::orx, &COBJECTA::ory,
+                   &COBJECTA::orz, &COBJECTA::w, &COBJECTA::d, &COBJECTA::h, &COBJECTA::dtop_first_flag,
+                   &COBJECTA::wtop, &COBJECTA::dtop, &COBJECTA::div, &COBJECTA::dtop_third_flag, &COBJECTA::domebtm,
+                   &COBJECTA::dometop, &COBJECTA::dispmode, &COBJECTA::btmangle, &COBJECTA::topangle, &COBJECTA::sides,
+                   &COBJECTA::draw_style, &COBJECTA::line_width_digit, &COBJECTA::packed_color, &COBJECTA::ambient,
+                   &COBJECTA::diffuse, &COBJECTA::specular, &COBJECTA::trans, &COBJECTA::red, &COBJECTA::green,
+                   &COBJECTA::blue, &COBJECTA::paste_count, &COBJECTA::fix_kind, &COBJECTA::camera_number,
+                   &COBJECTA::camera_value, &COBJECTA::sysf, &COBJECTA::thick_set, &COBJECTA::thick1, &COBJECTA::thick2,
+                   &COBJECTA::shadow_mode, &COBJECTA::hit_flag, &COBJECTA::fw);
+    compare_fields(out, a, b, same_text,
+                   "name parent_name paste_text poldat limit action type party layer group frefer frmode comment",
+                   &COBJECTA::name, &COBJECTA::parent_name, &COBJECTA::paste_text, &COBJECTA::poldat, &COBJECTA::limit,
+                   &COBJECTA::action, &COBJECTA::type, &COBJECTA::party, &COBJECTA::layer, &COBJECTA::group,
+                   &COBJECTA::frefer, &COBJECTA::frmode, &COBJECTA::comment);
     for (int i = 0; i < 4; ++i)
         if (a.wtop_items[i] != b.wtop_items[i]) out << " wtop_items[" << i << "]";
     for (int i = 0; i < 3; ++i)
