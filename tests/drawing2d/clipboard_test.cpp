@@ -89,9 +89,8 @@ TEST(DrawingClipboard, PictureSizeFollowsThePaperUpTo320Millimetres) {
     drawing_context* ctx = d.peek();  // 0.001 units of plot scale at 1:100: 100000 units a paper millimetre
     xlum_line_set(ctx, 0, 0, 0, 1000 * 100000, 50 * 100000);
     PictureFrame f = picture_frame(ctx, 0);
-    EXPECT_EQ(std::tuple(f.width, f.height),
-              std::tuple(std::lround(320 / 25.4 * 96),
-                         std::lround(52 / 25.4 * 96)));  // 50 mm and a millimetre on either side
+    // 50 mm and a millimetre on either side.
+    EXPECT_EQ(std::tuple(f.width, f.height), std::tuple(std::lround(320 / 25.4 * 96), std::lround(52 / 25.4 * 96)));
 }
 
 // Five texts, a line and a circle, 1 unit a millimetre at 1:20: a picture about 91 by 35 millimetres.

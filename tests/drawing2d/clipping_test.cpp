@@ -161,8 +161,7 @@ TEST(ArcClip, EdgeCases) {
     EXPECT_EQ(xfc_arc_clip_by_rect(0, ymin, 200, 10, 0, 0, 100, 0, 2.86, &count, inside, angles), 1);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(inside[0], 1);
-    EXPECT_NEAR(relative_angle(350, 10, 0), 20, 1e-12);
-    EXPECT_NEAR(relative_angle(10, 9, 5), -1, 1e-12);
+    EXPECT_TRUE(kz::test::all_near({relative_angle(350, 10, 0), relative_angle(10, 9, 5)}, {20, -1}, 1e-12));
 }
 
 }  // namespace

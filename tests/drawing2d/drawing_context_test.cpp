@@ -102,8 +102,7 @@ TEST_F(DrawingContext, RowSearchesStopAtEndCodesAndLimits) {
     EXPECT_EQ(find_delimiter_row(ctx, 0, -2), 2);
     EXPECT_EQ(find_delimiter_row(ctx, 3, -2), 3);  // the end code is a delimiter of -1
     EXPECT_EQ(find_delimiter_row(ctx, 0, 0), -1);  // nothing negative is at least 0: the end code ends it
-    EXPECT_EQ(find_delimiter_row(ctx, 3, -1), 3);
-    EXPECT_EQ(find_delimiter_row(ctx, ctx->mat, -1), -1);
+    EXPECT_EQ(std::tuple(find_delimiter_row(ctx, 3, -1), find_delimiter_row(ctx, ctx->mat, -1)), std::tuple(3, -1));
     // No end code at all: the guards stop the walk.
     for (int r = 0; r < ctx->mat; ++r) ctx->c1[r] = 0x0201;
     EXPECT_EQ(find_data_end(ctx, 0), ctx->max);

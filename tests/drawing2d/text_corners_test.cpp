@@ -47,8 +47,9 @@ TEST(TextCorners, RoughAndMeasuredVariants) {
     EXPECT_EQ(calc_text_corners_stored(ctx, row, c), 1);
     EXPECT_NEAR(c[2], 5 * std::tan(30 * M_PI / 180), 1e-9);
     EXPECT_EQ(calc_text_corners_rough(ctx, row, c, 0), 1);  // a system font, not measured: stored values
-    EXPECT_TRUE(kz::test::all_near({c[2], c[4]}, {5 * std::tan(8 * M_PI / 180), 34 + 5 * std::tan(8 * M_PI / 180)},
-                                   1e-9));  // ... drawn with a slant of 8 degrees
+    // Drawn with a slant of 8 degrees.
+    EXPECT_TRUE(
+        kz::test::all_near({c[2], c[4]}, {5 * std::tan(8 * M_PI / 180), 34 + 5 * std::tan(8 * M_PI / 180)}, 1e-9));
     ctx->ank_res[5] = 1;
     struct Mode {
         int mode;
