@@ -35,8 +35,7 @@ COfuHolePolygon2D make_polygon(const Outline& o) {
 
 struct Mesh {
     std::vector<OfuVector2> points;
-    std::vector<int> kinds;
-    std::vector<int> triangles;
+    std::vector<int> kinds, triangles;
 };
 
 Mesh run(int method, COfuHolePolygon2D& polygon, long divisions, long level) {
@@ -148,8 +147,7 @@ std::vector<Outline> convex_outlines() {
 
 struct Setting {
     int method;
-    long divisions;
-    long level;
+    long divisions, level;
 };
 
 class ConvexCover : public ::testing::TestWithParam<Setting> {};

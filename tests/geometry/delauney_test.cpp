@@ -149,8 +149,7 @@ double total_area(const CO3duDelauney& dt) {
 TEST(Delauney, SeedBookkeeping) {
     struct Case {
         std::vector<std::array<double, 2>> points;
-        int point_count;
-        int triangle_count;
+        int point_count, triangle_count;
     };
     const Case cases[] = {
         {{}, 4, 2},

@@ -73,8 +73,7 @@ TEST(PolygonConverter, TriangleAreasSumToTheOutlineArea) {
 TEST(PolygonConverter, SmallCases) {
     struct Case {
         std::vector<OfuVector3> outline;
-        int reverse;
-        int sets, triangles;
+        int reverse, sets, triangles;
         double normal_z;
     };
     const std::vector<OfuVector3> square = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};

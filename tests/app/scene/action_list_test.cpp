@@ -14,9 +14,7 @@ TEST(ActionList, LinkTags) {
         const char* text;
         int position;
         int length;  // -1: to the end
-        int code;
-        int content_start;
-        int after_close;
+        int code, content_start, after_close;
     };
     const Case cases[] = {
         {"[wav=a.wav]door", 0, -1, 16, 5, 11},
@@ -107,8 +105,7 @@ TEST(ActionList, MotionTargetNames) {
 TEST(ActionList, EasedInterpolation) {
     struct Case {
         double elapsed, duration;
-        int easing;
-        int result;
+        int easing, result;
         double value;
     };
     const Case cases[] = {

@@ -20,8 +20,7 @@ struct Probe {
 };
 
 struct RenderCase {
-    std::string name;
-    std::string line;
+    std::string name, line;
     OfuVector3 eye, target;
     std::vector<Probe> probes;
 };

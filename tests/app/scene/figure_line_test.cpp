@@ -23,8 +23,7 @@ std::string write_fields(COBJECTA& r, char separator = ',') {
 TEST(FigureLine, ClassifierOrder) {
     struct Case {
         const char* word;
-        int kind;
-        int result;
+        int kind, result;
     };
     const Case cases[] = {
         {"ball", 3, 1},  {"bar", 3, 1},     {"BOX", 2, 1},    {"cylinder", 6, 1}, {"d3poly", 10, 1},  {"hpoly", 8, 1},

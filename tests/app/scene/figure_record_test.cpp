@@ -14,9 +14,7 @@ namespace {
 
 TEST(FigureRecord, ColumnClassesAndWhichColumnsAreWritable) {
     struct Case {
-        int column;
-        int get_class;
-        int set_class;
+        int column, get_class, set_class;
     };
     const Case cases[] = {
         {0, 0, 0},    {1, 1, 1},  {12, 1, 1}, {13, 2, 0}, {17, 2, 0}, {20, 2, 0}, {21, 16, 16}, {22, 4, 4}, {27, 4, 4},

@@ -15,11 +15,9 @@ namespace {
 TEST(PasteList, EntriesFromTheColumnAndBack) {
     struct Case {
         const char* text;
-        int count;
-        int letter;
+        int count, letter;
         std::vector<std::pair<int, int>> ranges;  // of the first entry
-        int color;
-        int kind;
+        int color, kind;
         const char* written;
     };
     // A source cut to its longest length just after a line end: the next read would trim the line end away.

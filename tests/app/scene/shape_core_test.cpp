@@ -143,8 +143,7 @@ std::vector<double> shape_points(const XLeaf& face) {
 TEST(ShapeCore, AddFaceKeepsDistinctPointsInTheFacePlane) {
     const struct {
         const char* name;
-        std::vector<double> points;
-        std::vector<double> kept;
+        std::vector<double> points, kept;
         double area;
     } cases[] = {
         {"square", {0, 0, 0, 2, 0, 0, 2, 3, 0, 0, 3, 0}, {0, 0, 0, 2, 0, 0, 2, 3, 0, 0, 3, 0}, 6},
@@ -249,8 +248,7 @@ TEST(ShapeCore, PasteLookupsByFaceCode) {
     const struct {
         int code;
         bool found;
-        int cleared;
-        int end;
+        int cleared, end;
         std::uint32_t colour;
     } cases[] = {{1000, true, 0, 1, 0xFF0000}, {1999, true, 0, 2, 0xFF0000}, {1500, true, 0, 0, 0xFF0000},
                  {3000, true, 0, 1, 0xFF0000}, {4000, true, 1, 1, 0x302010}, {2000, false, 0, 0, 0x302010},
