@@ -1,5 +1,4 @@
-// The planar mesher: exact cover without inverted triangles on convex outlines, every point inside on concave
-// and holed ones, the walk-through floor's counts, and the rules for divisions, levels and odd inputs.
+// The planar mesher: exact cover on convex outlines, every point inside on others, and the rules of its settings.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,5 +1,4 @@
-// Extrusions, holed extrusions and plane-cut columns: closed surfaces (after welding and dropping the zero-area
-// joints) whose volume matches the analytic one; outline reordering, set counts and wire forms.
+// Extrusions, holed extrusions and plane-cut columns: closed surfaces of the analytic volume, and their forms.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,4 @@
-// The list classes' growth rule, zero-filled growth, freeing, removal and copies, and the relocation of triangle
-// sets when their list grows.
+// The list classes' growth rule, zero-filled growth, removal and copies, and triangle sets relocated on growth.
 #include <gtest/gtest.h>
 
 #include <tuple>

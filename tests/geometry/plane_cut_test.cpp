@@ -1,5 +1,4 @@
-// The plane cut against independent oracles: closed boxes (in every triangle encoding) and spheres, placed by
-// identity, rigid and tiny model matrices, cut obliquely; halves' volumes, the cap's area, place and facing.
+// The plane cut against independent oracles: halves' volumes, the cap's area, place and facing.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,5 +1,4 @@
-// Plain polygon faces: triangle areas against the analytic area for convex and concave outlines in any
-// orientation, the documented small cases, wire outlines, texture coordinates, thinning and degenerate input.
+// Plain polygon faces: triangle areas against the analytic area in any orientation, and the documented cases.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,4 @@
-// The ready-made sets against geometry: the icosahedron and the meridian sphere are closed solids of the
-// right size, and the grid and the line lie where asked.
+// The ready-made sets against geometry: closed solids of the right size, grids and lines where asked.
 #include <gtest/gtest.h>
 
 #include <algorithm>

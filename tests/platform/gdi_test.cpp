@@ -1,6 +1,4 @@
-// GDI-style drawing checked against GDI's documented rules: raster operations, styled cosmetic lines, box edges,
-// arc end points, polygon coverage, XOR drawn twice, flood fills, and Japanese text from Shift_JIS in a mapped IPA
-// face.
+// GDI-style drawing checked against GDI's documented rules, and Japanese text from Shift_JIS in a mapped IPA face.
 #include <gtest/gtest.h>
 
 #include <cmath>

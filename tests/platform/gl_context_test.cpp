@@ -1,5 +1,4 @@
-// Offscreen OpenGL through our contexts: a lit triangle checked against colours worked out by hand, in a memory DC
-// over a 24-bit DIB and in a window DC's backing image; contexts side by side on one thread; resizing.
+// Offscreen OpenGL through our contexts: a lit triangle against colours worked out by hand, on each surface.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// Image files into packed DIBs (every format the system accepts, pixel by pixel) and DIBs out as BMP and PNG,
-// read back by Pillow as an independent reader.
+// Image files into packed DIBs pixel by pixel, and DIBs out as BMP and PNG read back by Pillow.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,5 +1,4 @@
-// Qt input events to the system's input messages: keys, mouse buttons and moves, the wheel and dropped files,
-// plus painting the presented image and the cursors. Events are delivered to the widget as Qt would deliver them.
+// Qt input events, delivered to the widget as Qt would, to the system's input messages; painting and cursors.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -43,11 +42,7 @@ protected:
     }
     static QWidget* widget(WindowHandle w) { return static_cast<QWidget*>(native_widget(w)); }
     static void deliver(WindowHandle w, QEvent* e) { QApplication::sendEvent(widget(w), e); }
-    void key(QEvent::Type type, int key, Qt::KeyboardModifiers mods) {
-        QKeyEvent e(type, key, mods);
-        deliver(window_, &e);
-    }
-    void key(QEvent::Type type, int key, Qt::KeyboardModifiers mods, quint32 scan_code) {
+    void key(QEvent::Type type, int key, Qt::KeyboardModifiers mods, quint32 scan_code = 0) {
         QKeyEvent e(type, key, mods, scan_code, 0, 0);
         deliver(window_, &e);
     }
@@ -71,61 +66,37 @@ protected:
     WindowHandle plain_ = nullptr;
 };
 
-struct KeyCase {
-    int qt_key;
-    Qt::KeyboardModifiers modifiers;
-    int virtual_key;  // 0: no key-down message at all
-};
-
+// A key whose character has no virtual key (another script's letter, a shifted digit) is named by where it lies
+// (its keycode; 0: none given), as the system's keyboard layouts name it; a Latin character wins over the position
+// (a French layout's A).
 TEST_F(WindowInput, KeysTranslateToVirtualKeys) {
-    const KeyCase cases[] = {
-        {Qt::Key_A, Qt::NoModifier, 'A'},
-        {Qt::Key_Z, Qt::ShiftModifier, 'Z'},
-        {Qt::Key_7, Qt::NoModifier, '7'},
-        {Qt::Key_Escape, Qt::NoModifier, VK_ESCAPE},
-        {Qt::Key_PageUp, Qt::NoModifier, VK_PRIOR},
-        {Qt::Key_PageDown, Qt::NoModifier, VK_NEXT},
-        {Qt::Key_Home, Qt::NoModifier, VK_HOME},
-        {Qt::Key_Delete, Qt::NoModifier, VK_DELETE},
-        {Qt::Key_Left, Qt::NoModifier, VK_LEFT},
-        {Qt::Key_Down, Qt::NoModifier, VK_DOWN},
-        {Qt::Key_F5, Qt::NoModifier, 116},
-        {Qt::Key_Shift, Qt::ShiftModifier, VK_SHIFT},
-        {Qt::Key_Control, Qt::ControlModifier, VK_CONTROL},
-        {Qt::Key_Plus, Qt::KeypadModifier, VK_ADD},
-        {Qt::Key_Minus, Qt::KeypadModifier, VK_SUBTRACT},
-        {Qt::Key_5, Qt::KeypadModifier, VK_NUMPAD0 + 5},
-        {Qt::Key_Plus, Qt::NoModifier, VK_OEM_PLUS},  // the main keyboard's + is not the keypad's
-        {Qt::Key_Minus, Qt::NoModifier, VK_OEM_MINUS},
-        {Qt::Key_A, Qt::AltModifier, 0},  // system keys never arrive as key-down
-        {Qt::Key_F5, Qt::AltModifier | Qt::ShiftModifier, 0},
-        {Qt::Key_Alt, Qt::AltModifier, 0},
-    };
-    for (const KeyCase& c : cases) {
-        SCOPED_TRACE(c.qt_key);
-        seen().clear();
-        key(QEvent::KeyPress, c.qt_key, c.modifiers);
-        key(QEvent::KeyRelease, c.qt_key, c.modifiers);
-        const auto downs = seen_of(WM_KEYDOWN);
-        if (c.virtual_key == 0) {
-            EXPECT_TRUE(downs.empty());
-        } else {
-            ASSERT_EQ(downs.size(), 1u);
-            EXPECT_EQ(downs[0].wparam, static_cast<WParam>(c.virtual_key));
-            EXPECT_EQ(downs[0].lparam & 0xFFFF, 1);  // repeat count
-        }
-    }
-}
-
-// A key whose character has no virtual key (another script's letter, a shifted digit) is named by where it lies,
-// as the system's keyboard layouts name it; a Latin character wins over the position (a French layout's A).
-TEST_F(WindowInput, KeysWithoutALatinCharacterTakeTheirPosition) {
     const struct {
         int qt_key;
         Qt::KeyboardModifiers modifiers;
         quint32 keycode;
-        int virtual_key;
+        int virtual_key;  // 0: no key-down message at all
     } cases[] = {
+        {Qt::Key_A, Qt::NoModifier, 0, 'A'},
+        {Qt::Key_Z, Qt::ShiftModifier, 0, 'Z'},
+        {Qt::Key_7, Qt::NoModifier, 0, '7'},
+        {Qt::Key_Escape, Qt::NoModifier, 0, VK_ESCAPE},
+        {Qt::Key_PageUp, Qt::NoModifier, 0, VK_PRIOR},
+        {Qt::Key_PageDown, Qt::NoModifier, 0, VK_NEXT},
+        {Qt::Key_Home, Qt::NoModifier, 0, VK_HOME},
+        {Qt::Key_Delete, Qt::NoModifier, 0, VK_DELETE},
+        {Qt::Key_Left, Qt::NoModifier, 0, VK_LEFT},
+        {Qt::Key_Down, Qt::NoModifier, 0, VK_DOWN},
+        {Qt::Key_F5, Qt::NoModifier, 0, 116},
+        {Qt::Key_Shift, Qt::ShiftModifier, 0, VK_SHIFT},
+        {Qt::Key_Control, Qt::ControlModifier, 0, VK_CONTROL},
+        {Qt::Key_Plus, Qt::KeypadModifier, 0, VK_ADD},
+        {Qt::Key_Minus, Qt::KeypadModifier, 0, VK_SUBTRACT},
+        {Qt::Key_5, Qt::KeypadModifier, 0, VK_NUMPAD0 + 5},
+        {Qt::Key_Plus, Qt::NoModifier, 0, VK_OEM_PLUS},  // the main keyboard's + is not the keypad's
+        {Qt::Key_Minus, Qt::NoModifier, 0, VK_OEM_MINUS},
+        {Qt::Key_A, Qt::AltModifier, 0, 0},  // system keys never arrive as key-down
+        {Qt::Key_F5, Qt::AltModifier | Qt::ShiftModifier, 0, 0},
+        {Qt::Key_Alt, Qt::AltModifier, 0, 0},
         // Qt names the letters of other scripts by their code point: Ф, С, Х of a Russian layout.
         {0x0424, Qt::NoModifier, 38, 'A'},
         {0x0421, Qt::ControlModifier, 54, 'C'},
@@ -134,17 +105,15 @@ TEST_F(WindowInput, KeysWithoutALatinCharacterTakeTheirPosition) {
         {0x0425, Qt::NoModifier, 34, 0},  // beside P: no command key
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.keycode);
+        SCOPED_TRACE(std::to_string(c.qt_key) + " at " + std::to_string(c.keycode));
         seen().clear();
         key(QEvent::KeyPress, c.qt_key, c.modifiers, c.keycode);
+        key(QEvent::KeyRelease, c.qt_key, c.modifiers, c.keycode);
         const auto downs = seen_of(WM_KEYDOWN);
         ASSERT_EQ(downs.size(), c.virtual_key ? 1u : 0u);
-        if (c.virtual_key) {
-            EXPECT_EQ(downs[0].wparam, static_cast<WParam>(c.virtual_key));
-        }
-        key(QEvent::KeyRelease, c.qt_key, c.modifiers, c.keycode);
-        if (c.virtual_key) {
-            EXPECT_EQ(async_key_state(c.virtual_key), 0);
+        if (c.virtual_key) {  // one key-down with a repeat count of 1, and the key let go after its release
+            EXPECT_EQ(std::tuple(downs[0].wparam, downs[0].lparam & 0xFFFF, async_key_state(c.virtual_key)),
+                      std::tuple(static_cast<WParam>(c.virtual_key), 1, 0));
         }
     }
 }

@@ -1,6 +1,4 @@
-// Captions and text textures: a caption renders headless at its place with its panel and stroke text in their
-// own colours; its block follows the worked sizes; the slot life cycle (clear, out-of-range slots, two commands
-// between frames); text textures show their text upright, opaque or translucent, drawn once per description.
+// Captions and text textures, rendered headless and read back from their shapes and bitmaps.
 #include <gtest/gtest.h>
 
 #include <algorithm>

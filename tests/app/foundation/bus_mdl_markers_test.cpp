@@ -1,5 +1,4 @@
-// The ground grid with its lettered axes and the box marker: their line sets as the view relies on them, their
-// pixels on llvmpipe where the camera puts them, and that neither can be picked.
+// The ground grid and the box marker: their line sets, their pixels on llvmpipe, and that neither can be picked.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// The model bridge end to end on llvmpipe: a face list becomes one modeller shape and renders the pixels the
-// fixed-function lighting gives by hand; later colour, transparency, visibility and draw-mode changes reach the
-// modeller; the default scene, device re-initialisation, viewport aspect and off-screen background.
+// The model bridge end to end on llvmpipe, its pixels against the fixed-function lighting worked out by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// Vector text: cells, lines, flipping, placement and the leader line against hand-computed points over a small
-// test font; the "[lumfont=" paste text's defaults and block alignment; and a Japanese text in the program's own font
-// kept inside its block, drawn into a PNG for a look.
+// Vector text against hand-computed points over a small test font, and a Japanese text in the program's own font.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// 2D crossing and inside tests against hand-made cases and Boost.Geometry, the convex splitting of concave caps
-// (pieces convex, inside the outline, covering its area exactly; every input ends) and the back-to-front sort.
+// 2D crossing, inside and convex-split tests against hand-made cases and Boost.Geometry; the back-to-front sort.
 #include <gtest/gtest.h>
 
 #include <algorithm>

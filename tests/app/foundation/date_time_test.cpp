@@ -1,5 +1,4 @@
-// Days of the 365-day year, and time stamps whose sums and differences cross day, month and year ends
-// (checked against the C library's own calendar), plus the hour and minute conversions.
+// Days of the 365-day year and time stamp arithmetic, checked against the C library's own calendar.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,5 +1,4 @@
-// Matrix codes, products and transforms against Eigen's affine transforms on random chains, the documented
-// corner cases, and the vector helpers (polar angles, Newell normals, plane frames) against independent sums.
+// Matrix codes, products and transforms against Eigen; the vector helpers against independent sums.
 #include <gtest/gtest.h>
 
 #include <Eigen/Geometry>

@@ -1,5 +1,4 @@
-// Number text: the written forms, rounding on the text, round trips of 15-digit values, bounded buffers, and
-// readers and writers giving the same results under a decimal-comma locale.
+// Number text: written forms, rounding, round trips and bounded buffers, also under a decimal-comma locale.
 #include <gtest/gtest.h>
 
 #include <cmath>

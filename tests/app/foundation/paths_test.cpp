@@ -1,5 +1,4 @@
-// Paths, URLs, file kinds and folders: the documented examples, a few hundred generated cases against Python's
-// ntpath as an independent oracle, and the folder operations on a scratch tree.
+// Paths, URLs, file kinds and folders; generated cases against Python's ntpath as an independent oracle.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

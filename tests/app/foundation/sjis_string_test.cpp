@@ -1,5 +1,4 @@
-// Shift_JIS comparisons and searches (no trail byte is folded or matched), heap-text ownership including
-// sources inside the old block, and the vector helpers' tolerance and winding cases.
+// Shift_JIS comparisons and searches (no trail byte is folded or matched), heap-text ownership, vector helpers.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// The stroke font: reading glyphs through the directory, refusing damaged blocks without reading past them,
-// Shift_JIS characters reaching the right JIS cell (against Python's codecs), the missing font told once, and
-// the font the program carries.
+// The stroke font: glyphs through the directory, damaged blocks, JIS cells against Python's codecs, the font carried.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// The GDI plan projection against GLU's gluProject with the equivalent frustum, screen points back onto the view
-// plane, side-plane clipping against hand-made segments and Boost.Geometry's polygon-box intersection, and the
-// projected line and face drawn at their pixels.
+// The GDI plan projection against GLU's gluProject, clipping against Boost.Geometry, and its pixels.
 #include <gtest/gtest.h>
 
 #include <GL/glu.h>

@@ -1,5 +1,4 @@
-// The box builder on its own: which faces each size leaves, the default box, the anchor code, smooth corners, and
-// the faces closing a solid whose volume is the prismoid's, measured from the faces alone.
+// The box builder on its own; the volume of the solid its faces close is measured from the faces alone.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,4 @@
-// Reading figure lines: the two forms, the kind classifier, keyword rules, the fix column, thick and shadow
-// columns, a part's attribute segment, and pose and stage lines.
+// Reading figure lines: forms, the kind classifier, keyword rules and the special columns and lines.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,6 +18,9 @@ std::string write_fields(COBJECTA& r, char separator = ',') {
     append_figure_fields(out, r, separator);
     return out.text();
 }
+
+// A record's text field, null told apart from empty.
+std::string text(const char* field) { return field ? field : "<null>"; }
 
 TEST(FigureLine, ClassifierOrder) {
     struct Case {
@@ -121,8 +123,7 @@ TEST(FigureLine, KeywordTable) {
 TEST(FigureLine, KeywordLineTrimsValuesAndSkipsUnknownKeys) {
     COBJECTA r;
     r.ReadFigureLine("cylinder,name=\" pump \",bogus=1,dz= 7 ,paste=A;1000;pic.png|,dispmode=3.5");
-    EXPECT_EQ(r.kind, kKindCylinder);
-    EXPECT_STREQ(r.name, "pump");
+    EXPECT_EQ(std::tuple(r.kind, text(r.name)), std::tuple(kKindCylinder, "pump"));
     EXPECT_EQ(std::tuple(r.dz, r.paste_count, r.sides, r.draw_style, r.line_width_digit), std::tuple(7, 1, 2, 2, 5));
 }
 
@@ -224,39 +225,27 @@ TEST(FigureLine, AttributeSegmentOfAPart) {
          "R;;\"units\\\x95\\.fig\"|#type;\"pipe, steel\"|#PARTY=acme|#layer;L1|#group;g|#sysf;3|#id;42|#name;nm|"
          "#frmode;m|#other;x|")
             .c_str());
-    EXPECT_EQ(r.kind, kKindTrunk);
-    EXPECT_STREQ(r.frefer, "C:\\unit\\units\\\x95\\.fig");
-    EXPECT_STREQ(r.type, "pipe, steel");
-    EXPECT_STREQ(r.party, "acme");
-    EXPECT_STREQ(r.layer, "L1");
-    EXPECT_STREQ(r.group, "g");
-    EXPECT_STREQ(r.frmode, "m");
-    EXPECT_EQ(std::tuple(r.sysf, r.domebtm), std::tuple(3, 42));
-    EXPECT_STREQ(r.name, "nm");
-    EXPECT_EQ(r.paste_count, 0);
+    EXPECT_EQ(std::tuple(r.kind, r.sysf, r.domebtm, r.paste_count), std::tuple(kKindTrunk, 3, 42, 0));
+    EXPECT_EQ(std::tuple(text(r.frefer), text(r.type), text(r.party), text(r.layer), text(r.group), text(r.frmode),
+                         text(r.name)),
+              std::tuple("C:\\unit\\units\\\x95\\.fig", "pipe, steel", "acme", "L1", "g", "m", "nm"));
     ASSERT_FALSE(view.calls.empty());
     EXPECT_EQ(view.calls.back(), "ToAbsolutePath units\\\x95\\.fig");
 
     // Keyword form: keys with or without "#", and the texts start over.
     r.SetFieldByKeyword("paste", "type;a|#frefer;b.fig|sysf;2|#name;ignored");
-    EXPECT_STREQ(r.type, "a");
-    EXPECT_EQ(r.party, nullptr);
-    EXPECT_STREQ(r.frefer, "C:\\unit\\b.fig");
-    EXPECT_EQ(r.sysf, 2);
-    EXPECT_STREQ(r.name, "nm");
+    EXPECT_EQ(std::tuple(text(r.type), text(r.party), text(r.frefer), r.sysf, text(r.name)),
+              std::tuple("a", "<null>", "C:\\unit\\b.fig", 2, "nm"));
 }
 
 TEST(FigureLine, PoseAndStageLines) {
     COBJECTA r;
     r.dz = 99;
     r.ReadPoseLine("open:1,1,2,3,4,5,6");
-    EXPECT_EQ(r.kind, kKindPose);
-    EXPECT_STREQ(r.name, "open:1");
-    EXPECT_EQ(std::tuple(r.dx, r.rz), std::tuple(1, 6));
+    EXPECT_EQ(std::tuple(r.kind, text(r.name), r.dx, r.rz), std::tuple(kKindPose, "open:1", 1, 6));
     const std::string long_name(300, 'n');
     r.ReadPoseLine((long_name + "\t7").c_str());
-    EXPECT_EQ(std::string(r.name), std::string(255, 'n'));
-    EXPECT_EQ(r.dx, 7);
+    EXPECT_EQ(std::tuple(text(r.name), r.dx), std::tuple(std::string(255, 'n'), 7));
     // A double-byte character is never cut in half at the limit.
     const std::string wide = std::string(254, 'n') + "\x83\x7C";
     r.ReadPoseLine(wide.c_str());
@@ -265,9 +254,8 @@ TEST(FigureLine, PoseAndStageLines) {
     COBJECTA s;
     s.name = foundation::set_heap_string(nullptr, "kept", nullptr, -1);
     s.ReadStageLine("0.5\t2\tdoor\t1\t2\t3\t4\t5\t6");
-    EXPECT_EQ(std::tuple(s.kind, s.trans, s.specular), std::tuple(kKindStage, 0.5, 2));
-    EXPECT_STREQ(s.parent_name, "door");
-    EXPECT_EQ(s.ry, 5);
+    EXPECT_EQ(std::tuple(s.kind, s.trans, s.specular, text(s.parent_name), s.ry),
+              std::tuple(kKindStage, 0.5, 2, "door", 5));
     EXPECT_STREQ(s.name, "kept") << "stage lines do not clear the record";
 }
 

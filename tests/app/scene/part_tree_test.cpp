@@ -1,5 +1,4 @@
-// The part tree: placement through three levels against matrices built independently with Eigen, moves in the
-// tree, show and hide in the modeller, the highlight of the display modes, and the part's own line read back.
+// The part tree: placement against matrices built independently with Eigen, moves, show and hide, highlights.
 #include <gtest/gtest.h>
 
 #include <Eigen/Geometry>

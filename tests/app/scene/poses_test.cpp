@@ -1,5 +1,4 @@
-// Poses and stages of an item: which lines fill which pose, what playing one queues, names matched before their
-// colon, and the copy between items.
+// Poses and stages of an item: filling, playing, names matched before their colon, and copies.
 #include <gtest/gtest.h>
 
 #include <algorithm>

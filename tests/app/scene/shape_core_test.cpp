@@ -1,5 +1,4 @@
-// The shape core: its line written and read back field by field, movement limits, timed motions, unique names,
-// the face makers, the arc angles, the paste services and the zpoly conversion.
+// The shape core: its line read back field by field, limits, motions, names, face makers and paste services.
 #include <gtest/gtest.h>
 
 #include <cmath>

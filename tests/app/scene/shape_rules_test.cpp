@@ -1,6 +1,4 @@
-// The rules of the round, polygon and revolution builders that decide which faces are made: divisions, sweeps,
-// switched-off caps and sides, the facing of paths and profiles in a known order, and polygon texts that cannot
-// be built or hold more points than a shape keeps.
+// The rules of the round, polygon and revolution builders that decide which faces are made.
 #include <gtest/gtest.h>
 
 #include <cmath>

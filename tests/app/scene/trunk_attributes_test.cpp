@@ -1,5 +1,4 @@
-// An item's attributes: system and user attributes set, defaulted, renamed, sorted, collected and copied; the
-// "=calc" measures; the count and sum shares of the subtree totals.
+// An item's attributes, the "=calc" measures and the shares of the subtree totals.
 #include <gtest/gtest.h>
 
 #include <string>
