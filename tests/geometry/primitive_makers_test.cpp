@@ -35,9 +35,8 @@ TEST(PrimitiveMakers, IcosahedronIsARegularClosedSolid) {
             }
         }
         const auto triangles = kz::test::drawn_triangles(primitive.sets);
-        EXPECT_EQ(triangles.size(), 20u);
         const auto closed = kz::test::check_closed(triangles);
-        EXPECT_EQ(std::tuple(closed.triangles, closed.unmatched_edges), std::tuple(20, 0));
+        EXPECT_EQ(std::tuple(triangles.size(), closed.triangles, closed.unmatched_edges), std::tuple(20u, 20, 0));
         // Regular icosahedron of circumradius R: edge a = R / sin(72 degrees), volume 5/12 (3 + sqrt 5) a^3.
         const double a = c.size / std::sin(2 * M_PI / 5);
         std::vector<kz::test::Triangle> about_centre = triangles;

@@ -26,8 +26,7 @@ TEST(TrianglePolys, DefaultsAndRemoveAll) {
     set.RemoveAll();
     EXPECT_EQ(std::tuple(set.type, set.material_type, set.texture_number, set.line_width, set.material.diffuse.r),
               std::tuple(4, 0, 0, 2.5f, 0.1f));
-    EXPECT_EQ(set.vertices.GetCapacity(), 0);
-    EXPECT_EQ(set.indices.GetCapacity(), 0);
+    EXPECT_EQ(std::tuple(set.vertices.GetCapacity(), set.indices.GetCapacity()), std::tuple(0, 0));
 }
 
 TEST(Primitive, DefaultsCopiesAndDeleteAll) {
@@ -51,8 +50,8 @@ TEST(Primitive, DefaultsCopiesAndDeleteAll) {
     assigned = p;
     EXPECT_EQ(std::tuple(assigned.layer, assigned.model_matrix[3][0]), std::tuple(9u, 4.0));
     assigned.DeleteAll();
-    EXPECT_EQ(assigned.sets.GetSize(), 0);
-    EXPECT_EQ(std::tuple(assigned.draw_mode, assigned.layer, assigned.model_matrix[3][0]), std::tuple(5, 9u, 4.0));
+    EXPECT_EQ(std::tuple(assigned.sets.GetSize(), assigned.draw_mode, assigned.layer, assigned.model_matrix[3][0]),
+              std::tuple(0, 5, 9u, 4.0));
 }
 
 int g_destroyed = 0;
@@ -70,8 +69,7 @@ TEST(Shape, OwnsPiecesInNodeBlocksOfTen) {
             shape.AddTail(piece);
         }
         shape.AddTail(nullptr);
-        EXPECT_EQ(shape.GetCount(), 26);
-        EXPECT_EQ(shape.GetBlockCount(), 3);
+        EXPECT_EQ(std::tuple(shape.GetCount(), shape.GetBlockCount()), std::tuple(26, 3));
         int expect = 0;
         for (const COfuShape::Node* n = shape.GetHead(); n && n->geometry; n = n->next)
             EXPECT_EQ(n->geometry->texture_number, expect++);
@@ -85,12 +83,9 @@ TEST(Pieces, DefaultsAndKinds) {
     EXPECT_EQ(std::tuple(e.kind, e.bottom_cap, e.top_cap, e.material.diffuse.g, e.material.emission.b),
               std::tuple(7, 0, 0, 1.0f, 1.0f));
     EXPECT_EQ(std::tuple(e.material.power, e.side_texture_direction.dim), std::tuple(0.0f, 3));
-    EXPECT_EQ(COfuPolygon().kind, 3);
-    EXPECT_EQ(COfuPolygon2D().kind, 4);
-    EXPECT_EQ(COfuHolePolygon().kind, 5);
-    EXPECT_EQ(COfuHolePolygon2D().kind, 6);
-    EXPECT_EQ(COfuHoleExtruded().kind, 8);
-    EXPECT_EQ(COfuFiniteColumn().kind, 10);
+    EXPECT_EQ(std::tuple(COfuPolygon().kind, COfuPolygon2D().kind, COfuHolePolygon().kind, COfuHolePolygon2D().kind,
+                         COfuHoleExtruded().kind, COfuFiniteColumn().kind),
+              std::tuple(3, 4, 5, 6, 8, 10));
     COfuPolygon p;
     p.points.SetSize(2);
     EXPECT_EQ(p.points[1].dim, 3);  // outline arrays make constructed vectors

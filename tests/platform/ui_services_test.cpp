@@ -194,20 +194,15 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
 void write_wave(const fs::path& p) {
     std::ofstream f(p, std::ios::binary);
     const std::uint32_t rate = 8000, samples = 800, data_bytes = samples * 2;
-    auto u32 = [&](std::uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](std::uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    auto put = [&](std::uint32_t v, int bytes) { f.write(reinterpret_cast<const char*>(&v), bytes); };
     f.write("RIFF", 4);
-    u32(36 + data_bytes);
+    put(36 + data_bytes, 4);
     f.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
+    // Format block of 16 bytes: PCM, one channel, the rate, bytes a second, 2 bytes a sample of 16 bits.
+    for (auto [v, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {rate, 4}, {rate * 2, 4}, {2u, 2}, {16u, 2}})
+        put(v, bytes);
     f.write("data", 4);
-    u32(data_bytes);
+    put(data_bytes, 4);
     const std::vector<char> silence(data_bytes, 0);
     f.write(silence.data(), silence.size());
 }

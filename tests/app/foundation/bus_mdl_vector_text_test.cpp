@@ -34,8 +34,6 @@ std::vector<unsigned char> diagonal_font() {
 // Points as laid out, to rounding.
 auto same_points(const std::vector<double>& want) { return testing::Pointwise(testing::DoubleNear(1e-9), want); }
 
-}  // namespace
-
 TEST(VectorText, LayoutPlacesGlyphsInTheirCells) {
     const std::vector<unsigned char> block = diagonal_font();
     kz::test::ScopedStrokeFont font(&block);
@@ -67,8 +65,7 @@ TEST(VectorText, LayoutPlacesGlyphsInTheirCells) {
         const int before = bridge.polyline_count;
         const int p =
             bridge.LayoutVectorText(c.text, c.r, 0, 0, 0, c.h, c.w, c.a, c.d, c.move, c.angles, c.mode, leader);
-        EXPECT_EQ(p, before) << c.what;
-        EXPECT_EQ(bridge.polyline_count, before + 1) << c.what;
+        EXPECT_EQ(std::tuple(p, bridge.polyline_count), std::tuple(before, before + 1)) << c.what;
         EXPECT_THAT(bridge.polylines[p].points, same_points(c.points)) << c.what;
     }
 }
@@ -118,8 +115,6 @@ TEST(VectorText, PasteTextFieldsAndBlockAlignment) {
     EXPECT_EQ(bridge.polyline_count, count);  // nothing left behind
 }
 
-namespace {
-
 // Lines of width 1 into a 24-bit DIB, y upward from the bottom row; returns the pixels inked.
 int draw_segments(kz::crt::GlobalHandle dib, int width, int height, const std::vector<double>& p, double scale,
                   double left, double bottom) {
@@ -142,8 +137,6 @@ int draw_segments(kz::crt::GlobalHandle dib, int width, int height, const std::v
     kz::crt::global_unlock(dib);
     return inked;
 }
-
-}  // namespace
 
 TEST(VectorText, JapaneseTextInTheProgramFontStaysInsideItsBlock) {
     kz::platform::set_dialog_test_mode(true);
@@ -190,3 +183,5 @@ TEST(VectorText, JapaneseTextInTheProgramFontStaysInsideItsBlock) {
         kz::platform::from_native_path(kz::test::output_file("vector_text_sample.png")), dib));
     kz::crt::global_free(dib);
 }
+
+}  // namespace

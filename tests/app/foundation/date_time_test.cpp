@@ -13,15 +13,9 @@ using namespace kz::foundation;
 
 namespace {
 SystemTime stamp(int y, int mo, int d, int h, int mi, int s, int ms) {
-    SystemTime t;
-    t.year = static_cast<std::uint16_t>(y);
-    t.month = static_cast<std::uint16_t>(mo);
-    t.day = static_cast<std::uint16_t>(d);
-    t.hour = static_cast<std::uint16_t>(h);
-    t.minute = static_cast<std::uint16_t>(mi);
-    t.second = static_cast<std::uint16_t>(s);
-    t.millisecond = static_cast<std::uint16_t>(ms);
-    return t;
+    using U = std::uint16_t;
+    return {
+        .year = U(y), .month = U(mo), .day = U(d), .hour = U(h), .minute = U(mi), .second = U(s), .millisecond = U(ms)};
 }
 std::array<int, 7> fields(const SystemTime& t) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond};
@@ -48,14 +42,15 @@ TEST(DateTime, DaysOfTheYear) {
         EXPECT_EQ(day_of_year_to_month_day(c.doy, &m, &d), 1);
         EXPECT_EQ(std::pair(m, d), std::pair(c.month, c.day)) << c.doy;
     }
-    EXPECT_EQ(month_day_to_day_of_year(13, 1), 0);
-    EXPECT_EQ(month_day_to_day_of_year(3, 1), 59);
-    EXPECT_EQ(month_day_to_day_of_year(12, 40), 364);
-    EXPECT_EQ(month_day_to_day_of_year(0, 31), 364);
-    EXPECT_EQ(month_day_to_day_of_year(1, -5), 0);
     // Extreme values from a file wrap and clamp; none may overflow on the way (the sanitizer would stop here).
-    EXPECT_EQ(month_day_to_day_of_year(INT_MIN, 1), 90);
-    EXPECT_EQ(month_day_to_day_of_year(INT_MAX, INT_MAX), 364);
+    for (auto [month, day, want] : {std::array{13, 1, 0},
+                                    {3, 1, 59},
+                                    {12, 40, 364},
+                                    {0, 31, 364},
+                                    {1, -5, 0},
+                                    {INT_MIN, 1, 90},
+                                    {INT_MAX, INT_MAX, 364}})
+        EXPECT_EQ(month_day_to_day_of_year(month, day), want) << month << "/" << day;
     int hour = -1, minute = -1;
     hours_to_hour_minute(1e300, &hour, &minute);
     EXPECT_EQ(hour, INT_MAX);

@@ -27,7 +27,6 @@ std::string fixed(int d, double v) {
     char buf[kNumberTextSize];
     return format_fixed_decimals(d, v, buf, sizeof buf);
 }
-}  // namespace
 
 TEST(NumberText, WrittenForms) {
     struct Case {
@@ -114,7 +113,6 @@ TEST(NumberText, FifteenDigitValuesRoundTrip) {
     }
 }
 
-namespace {
 // Everything the readers and writers of this folder produce for a fixed set of inputs, as one list of texts.
 std::vector<std::string> reader_writer_results() {
     std::vector<std::string> out;
@@ -133,7 +131,6 @@ std::vector<std::string> reader_writer_results() {
     }
     return out;
 }
-}  // namespace
 
 TEST(NumberText, SameResultsUnderADecimalCommaLocale) {
     std::vector<std::string> in_c = reader_writer_results(), in_de;
@@ -151,3 +148,5 @@ TEST(NumberText, AnglesWrapIntoOneTurn) {
     const std::pair<double, double> cases[] = {{-1e-20, 0.0}, {360.0, 0.0}, {-90.0, 270.0}, {725.0, 5.0}};
     for (const auto& [angle, wrapped] : cases) EXPECT_EQ(wrap_degrees(angle), wrapped) << angle;
 }
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,10 +53,7 @@ std::vector<std::pair<double, double>> ephem_positions(const std::vector<Sample>
               "    s = ephem.Sun(o)\n"
               "    print('%.9f %.9f' % (math.degrees(s.az), math.degrees(s.alt)))\n";
     const std::string path = ::testing::TempDir() + "kz_solar_oracle.py";
-    if (std::FILE* f = std::fopen(path.c_str(), "w")) {
-        std::fputs(script.str().c_str(), f);
-        std::fclose(f);
-    }
+    std::ofstream(path) << script.str();
     std::vector<std::pair<double, double>> out;
     std::istringstream answers(kz::test::command_output("/usr/bin/python3 " + path));
     for (double az = 0, alt = 0; answers >> az >> alt;) out.emplace_back(az, alt);

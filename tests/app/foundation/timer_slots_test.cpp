@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/message_loop.h"
@@ -104,14 +105,12 @@ TEST_F(TimerSlots, StartTwiceStartsOnceAndStopPostsTheStateMessages) {
     const int slot = timer_register(window_, kTick);
     timer_start(slot, 10.0);
     timer_start(slot, 0.5);  // running: nothing happens
-    EXPECT_EQ(timer_slot_period(slot), 10000u);
-    EXPECT_TRUE(timer_slot_armed(slot));
+    EXPECT_EQ(std::tuple(timer_slot_period(slot), timer_slot_armed(slot)), std::tuple(10000u, true));
     timer_stop(slot);
     EXPECT_FALSE(timer_slot_armed(slot));
     timer_stop(slot);  // an idle slot still reports the stop
     pump_for(5);
-    EXPECT_EQ(count_of(UM_TIMER_STATE, 0), 1);
-    EXPECT_EQ(count_of(UM_TIMER_STATE, 1), 2);
+    EXPECT_EQ(std::tuple(count_of(UM_TIMER_STATE, 0), count_of(UM_TIMER_STATE, 1)), std::tuple(1, 2));
     // Slot numbers that are not in the table change nothing and post nothing.
     g_received.clear();
     for (int bad : {-1, 1, kTimerSlotCount, 1000}) {
@@ -147,13 +146,11 @@ TEST_F(TimerSlots, ReRegisteringStopsTheRunningTimer) {
     pump_for(30);
     ASSERT_GT(count_of(kTick), 0);
     EXPECT_EQ(timer_register(window_, kOtherTick), slot);
-    EXPECT_EQ(timer_slot_period(slot), 0u);
-    EXPECT_FALSE(timer_slot_armed(slot));
+    EXPECT_EQ(std::tuple(timer_slot_period(slot), timer_slot_armed(slot)), std::tuple(0u, false));
     pump_for(5);  // a tick posted before the re-registration may still be queued
     const int ticks = count_of(kTick);
     pump_for(30);
-    EXPECT_EQ(count_of(kTick), ticks);
-    EXPECT_EQ(count_of(kOtherTick), 0);
+    EXPECT_EQ(std::tuple(count_of(kTick), count_of(kOtherTick)), std::tuple(ticks, 0));
 }
 
 // A handler slower than the period: the slot never has more than one tick waiting. Every handled tick finds the

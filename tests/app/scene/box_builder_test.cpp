@@ -136,12 +136,6 @@ TEST(BoxBuilder, ColourPasteRecoloursOnlyItsFaces) {
     }
 }
 
-}  // namespace
-}  // namespace kz::scene
-
-namespace kz::scene {
-namespace {
-
 TEST(BoxBuilder, FacesKnowTheirWorldPlaneAndDepth) {
     test::BridgedView view(false);
     XTrunk* root = view.add_trunk("root");
