@@ -1,6 +1,5 @@
-// Holed faces: where every loop edge is present in the result the triangle areas add up to the outline minus its
-// holes; cases where the mesher leaves an edge out are reported, not hidden. Also reverse, wire form, textures
-// and degenerate loops.
+// Holed faces: where every loop edge is present the triangle areas add up to the outline minus its holes; cases
+// where the mesher leaves an edge out are reported, not hidden.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -61,8 +61,8 @@ TEST(ListGrowth, GrowByIsStoredKeptAndReset) {
         CO3duPoint3List list;
         list.SetSize(c.n1, c.grow1);
         list.SetSize(c.n2, c.grow2);
-        EXPECT_EQ(list.GetGrowBy(), c.want_grow) << c.grow1 << "," << c.grow2;
-        EXPECT_EQ(list.GetCapacity(), c.want_capacity) << c.grow1 << "," << c.grow2;
+        EXPECT_EQ(std::tuple(list.GetGrowBy(), list.GetCapacity()), std::tuple(c.want_grow, c.want_capacity))
+            << c.grow1 << "," << c.grow2;
     }
 }
 
@@ -93,9 +93,7 @@ TEST(ListGrowth, SetSizeZeroFrees) {
     CO3duPoint2List list;
     list.SetSize(50, 7);
     list.SetSize(0);
-    EXPECT_EQ(list.GetSize(), 0);
-    EXPECT_EQ(list.GetCapacity(), 0);
-    EXPECT_EQ(list.GetData(), nullptr);
+    EXPECT_EQ(std::tuple(list.GetSize(), list.GetCapacity(), list.GetData()), std::tuple(0, 0, nullptr));
     list.Add(OfuVector2(1, 2));
     EXPECT_EQ(list.GetCapacity(), 1);  // a fresh block is sized exactly
 }
@@ -134,15 +132,13 @@ TEST(ListGrowth, CopyAssignAppend) {
     a.SetSize(3, 50);
     a[0] = 1, a[1] = 2, a[2] = 3;
     CO3duIntegerList copy(a);
-    EXPECT_EQ(copy.GetGrowBy(), 0);
-    EXPECT_EQ(copy.GetSize(), 3);
+    EXPECT_EQ(std::tuple(copy.GetGrowBy(), copy.GetSize()), std::tuple(0, 3));
     copy[0] = 9;
     EXPECT_EQ(a[0], 1);
     CO3duIntegerList b;
     b.SetSize(10, 5);
     b = a;
-    EXPECT_EQ(b.GetSize(), 3);
-    EXPECT_EQ(b.GetGrowBy(), 5);
+    EXPECT_EQ(std::tuple(b.GetSize(), b.GetGrowBy()), std::tuple(3, 5));
     b += a;
     b += b;  // appending a list to itself doubles it
     const std::vector<int> want = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3};

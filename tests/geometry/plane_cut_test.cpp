@@ -265,10 +265,9 @@ TEST(PlaneCutBox, NothingCrossing) {
             CO3duMathPrimitive::CutPrimitiveToPlane(box, points, _OfuMaterial(), 0, 0.0, 0.0);
             ASSERT_EQ(box.sets.GetSize(), sets) << c.height;
             EXPECT_EQ(kz::test::drawn_triangles(box.sets).size(), static_cast<size_t>(c.triangles_left)) << c.height;
-            for (int s = 0; s < sets; ++s) {
-                EXPECT_EQ(box.sets[s].type, O3DU_SET_TRIANGLE_LIST);
-                EXPECT_EQ(box.sets[s].indices.GetSize(), 0);
-            }
+            for (int s = 0; s < sets; ++s)
+                EXPECT_EQ(std::tuple(box.sets[s].type, box.sets[s].indices.GetSize()),
+                          std::tuple(O3DU_SET_TRIANGLE_LIST, 0));
         }
     }
 }

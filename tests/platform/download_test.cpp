@@ -111,21 +111,35 @@ TEST_F(Download, SuccessWritesTheWholeBody) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"unit.fig"}));
 }
 
-TEST_F(Download, FailuresLeaveNoFileAndKeepThePreviousOne) {
+// Every failed transfer ends, says why, leaves no file behind and keeps the previous target.
+TEST_F(Download, FailuresEndSayWhyLeaveNoFileAndKeepThePreviousOne) {
     const struct {
         const char* path;
-        long status;         // HTTP status of the answer
         const char* reason;  // part of the error text
-    } cases[] = {{"/missing", 404, "404"}, {"/cut", 200, "transfer closed"}, {"/stall", 200, "no data for 1 s"}};
+        long status;         // HTTP status of the answer
+        long deadline_ms;
+        std::uint64_t cap;  // 0: the default
+    } cases[] = {
+        {"/missing", "404", 404, 120000, 0},
+        {"/cut", "transfer closed", 200, 120000, 0},
+        {"/stall", "no data for 1 s", 200, 120000, 0},
+        {"/drip", "not finished after 2 s", 200, 2000, 0},
+        {"/stall", "no data for 1 s (stalled)", 200, 0, 0},
+        {"/cut", "cut short after 1000 bytes", 200, 0, 0},
+        {"/big", "larger than", 200, 0, 10000},
+        {"/bigstream", "larger than", 200, 0, 10000},
+        {"/tofile", "redirect refused (HTTP status 302)", 302, 0, 0},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         std::ofstream(folder_ / "old.fig") << "previous";
         DownloadOptions options;
         options.stall_timeout_ms = 1000;
+        options.total_timeout_ms = c.deadline_ms;
+        if (c.cap) options.max_bytes = c.cap;
         const DownloadResult fresh = download_to_file(server_.url(c.path), target_name("new.fig"), options);
-        EXPECT_FALSE(fresh.ok);
+        EXPECT_EQ(std::tuple(fresh.ok, fresh.http_status), std::tuple(false, c.status));
         EXPECT_NE(fresh.error.find(c.reason), std::string::npos) << fresh.error;
-        EXPECT_EQ(fresh.http_status, c.status);
         const DownloadResult over = download_to_file(server_.url(c.path), target_name("old.fig"), options);
         EXPECT_FALSE(over.ok);
         EXPECT_EQ(read_all(folder_ / "old.fig"), "previous");
@@ -150,30 +164,6 @@ TEST_F(Download, ConnectionRefusedAndOtherSchemesFail) {
     EXPECT_FALSE(download_to_file("file:///etc/hostname", target_name("y.fig")).ok);
     EXPECT_FALSE(download_to_file("ftp://127.0.0.1/x", target_name("z.fig")).ok);
     EXPECT_TRUE(listing().empty());
-}
-
-TEST_F(Download, EveryTransferEndsAndSaysWhy) {
-    struct Case {
-        const char* path;
-        const char* reason;
-        long deadline_ms;
-        std::uint64_t cap;
-    };
-    const Case cases[] = {
-        {"/drip", "not finished after 2 s", 2000, 0}, {"/stall", "no data for 1 s (stalled)", 0, 0},
-        {"/cut", "cut short after 1000 bytes", 0, 0}, {"/big", "larger than", 0, 10000},
-        {"/bigstream", "larger than", 0, 10000},      {"/tofile", "redirect refused (HTTP status 302)", 0, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        DownloadOptions options;
-        options.stall_timeout_ms = 1000;
-        options.total_timeout_ms = c.deadline_ms;
-        if (c.cap) options.max_bytes = c.cap;
-        const DownloadResult r = download_to_file(server_.url(c.path), target_name("x.fig"), options);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find(c.reason), std::string::npos) << r.error;
-        EXPECT_TRUE(listing().empty());
-    }
 }
 
 TEST_F(Download, TheWaitingSideCanEndATransfer) {

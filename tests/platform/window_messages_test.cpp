@@ -249,15 +249,13 @@ TEST(PeriodicTimer, ClampsZeroPeriodAndStopJoins) {
     PeriodicTimer timer;
     std::atomic<int> ticks{0};
     ASSERT_TRUE(timer.start(0, [&] { ++ticks; }));
-    EXPECT_EQ(timer.period_ms(), 1u);
-    EXPECT_TRUE(timer.running());
+    EXPECT_EQ(std::tuple(timer.period_ms(), timer.running()), std::tuple(1u, true));
     while (ticks.load() < 3) std::this_thread::yield();
     timer.stop();
     const int after_stop = ticks.load();
     sleep_milliseconds(20);
     EXPECT_EQ(ticks.load(), after_stop);  // joined: nothing runs after stop
-    EXPECT_FALSE(timer.running());
-    EXPECT_EQ(timer.period_ms(), 0u);
+    EXPECT_EQ(std::tuple(timer.period_ms(), timer.running()), std::tuple(0u, false));
 }
 
 }  // namespace

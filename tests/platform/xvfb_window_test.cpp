@@ -17,6 +17,7 @@
 
 #include "platform/message_loop.h"
 #include "platform/window.h"
+#include "tests/platform/ui_test_support.h"
 #include "tests/support/test_paths.h"
 
 namespace kz::platform {
@@ -131,15 +132,9 @@ TEST(XvfbChild, WindowShowsItsPresentedImage) {
         }
     ASSERT_TRUE(present_window_image(w, pixels.data(), W, H, W * 4));
     auto* widget = static_cast<QWidget*>(native_widget(w));
-    for (int i = 0; i < 3000 && !(widget->windowHandle() && widget->windowHandle()->isExposed()); ++i) {
-        pump_messages();
-        sleep_milliseconds(1);
-    }
-    ASSERT_TRUE(widget->windowHandle()->isExposed());
-    for (int i = 0; i < 200; ++i) {
-        pump_messages();
-        sleep_milliseconds(1);
-    }
+    ASSERT_TRUE(
+        kz::test::pump_until([&] { return widget->windowHandle() && widget->windowHandle()->isExposed(); }, 3000));
+    kz::test::pump_until([] { return false; }, 200);
     const std::string dump = kz::test::output_file("xvfb_window.xwd");
     const std::string command = "/usr/bin/xwd -silent -id " + std::to_string(widget->winId()) + " -out '" + dump + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);

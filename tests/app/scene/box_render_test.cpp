@@ -23,6 +23,7 @@ struct RenderCase {
     std::string name, line;
     OfuVector3 eye, target;
     std::vector<Probe> probes;
+    double part_dx = 0, part_rz = 0;  // the placement of the part that holds the box
 };
 
 constexpr Rgb kBlack{0, 0, 0};
@@ -35,7 +36,7 @@ void pixel_of(const _O3duCamera& c, const OfuVector3& p, int& x, int& y) {
     y = static_cast<int>(std::floor(fy));
 }
 
-TEST(BoxRender, FigureLineToPixels) {
+TEST(BoxRender, FigureLineAndPartPlacementToPixels) {
     const OfuVector3 front(50, -500, 50), middle(50, 50, 50);
     const std::vector<RenderCase> cases = {
         {"positional",
@@ -66,13 +67,26 @@ TEST(BoxRender, FigureLineToPixels) {
          front,
          middle,
          {{{20, 0, 50}, {255, 0, 0}}, {{80, 0, 50}, {0, 0, 255}}, {{120, 0, 50}, kBlack}}},
+        // A part placed away from the origin carries its box with it (x 200..300, y 0..100): the model matrix
+        // reaches the modeller.
+        {"placed part",
+         "box,w=100,d=100,h=100,red=255,green=255,blue=255",
+         {250, -500, 50},
+         {250, 50, 50},
+         {{{250, 0, 50}, {255, 255, 255}}, {{150, 0, 50}, kBlack}},
+         300,
+         90},
     };
     for (const RenderCase& tc : cases) {
         SCOPED_TRACE(tc.name);
         test::BridgedView view;
         view.data_folder = kz::test::data_file("scene_model");
         XTrunk* root = view.add_trunk("root");
-        XLeaves* shape = view.add_shape(root, tc.line.c_str());
+        XTrunk* part = view.add_trunk("part");
+        part->base_record()->dx = tc.part_dx;
+        part->base_record()->rz = tc.part_rz;
+        XLeaves* shape = view.add_shape(part, tc.line.c_str());
+        root->RecalcMatrices(1);
         ASSERT_NE(shape->model, nullptr);
         ASSERT_EQ(shape->face_count(), 6);
         view.look(tc.eye, tc.target);
@@ -85,26 +99,6 @@ TEST(BoxRender, FigureLineToPixels) {
             EXPECT_TRUE(kz::test::pixel_near(frame, x, y, p.want, 3, "box_render_" + tc.name))
                 << "world " << p.world.x << "," << p.world.y << "," << p.world.z;
         }
-    }
-}
-
-// A part placed away from the origin carries its box with it: the model matrix reaches the modeller.
-TEST(BoxRender, PartPlacementMovesTheModel) {
-    test::BridgedView view;
-    XTrunk* root = view.add_trunk("root");
-    XTrunk* part = view.add_trunk("part");
-    part->base_record()->dx = 300;
-    part->base_record()->rz = 90;  // the box now spans x 200..300, y 0..100
-    XLeaves* shape = view.add_shape(part, "box,w=100,d=100,h=100,red=255,green=255,blue=255");
-    root->RecalcMatrices(1);
-    ASSERT_NE(shape->model, nullptr);
-    view.look({250, -500, 50}, {250, 50, 50});
-    const kz::test::Frame frame = view.render();
-    const _O3duCamera camera = view.camera();
-    for (const Probe& p : std::vector<Probe>{{{250, 0, 50}, {255, 255, 255}}, {{150, 0, 50}, kBlack}}) {
-        int x = 0, y = 0;
-        pixel_of(camera, p.world, x, y);
-        EXPECT_TRUE(kz::test::pixel_near(frame, x, y, p.want, 3, "box_render_placed"));
     }
 }
 

@@ -58,8 +58,7 @@ TEST_F(Poses, LinesFillPosesPartByPart) {
                 << i << j;
     }
     // An entry not set keeps the part's values from when the pose opened.
-    EXPECT_EQ(item->poses[2].entries[0].position[0], 7.0);
-    EXPECT_EQ(last, 3);
+    EXPECT_EQ(std::tuple(item->poses[2].entries[0].position[0], last), std::tuple(7.0, 3));
 }
 
 TEST_F(Poses, PlayingQueuesOneMotionPerSetUnlockedColumn) {

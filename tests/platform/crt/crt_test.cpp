@@ -100,9 +100,7 @@ TEST(GlobalMemory, MovableBlocksAreCheckedAndZeroed) {
     EXPECT_EQ(global_unlock(h), 0);
     ASSERT_EQ(global_realloc(h, 128, 0), h);
     p = static_cast<unsigned char*>(global_lock(h));
-    EXPECT_EQ(p[63], 7);
-    EXPECT_EQ(p[64], 0);
-    EXPECT_EQ(global_size(h), 128u);
+    EXPECT_EQ(std::tuple(p[63], p[64], global_size(h)), std::tuple(7, 0, 128u));
     global_unlock(h);
     EXPECT_EQ(global_free(h), nullptr);
     EXPECT_EQ(global_lock(h), nullptr) << "a freed handle is refused";
