@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <tuple>
 
 #include "app/foundation/stroke_font.h"

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include "app/foundation/heap_text.h"
 #include "app/foundation/sjis_string.h"

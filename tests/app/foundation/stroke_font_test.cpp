@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "platform/crt/jis_codes.h"

@@ -3,7 +3,6 @@
 // drawing's lines and texts itself.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <tuple>

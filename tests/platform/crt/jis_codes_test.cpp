@@ -51,10 +51,8 @@ TEST(JisCodes, ArithmeticMappingIsABijectionOverTheWholeJisSquare) {
 }
 
 TEST(JisCodes, InvalidCodesHaveNoCounterpart) {
-    struct Case {
-        unsigned sjis;
-    } no_jis[] = {{0x0041}, {0x8130}, {0x817F}, {0x81FD}, {0xA0A0}, {0xF040}, {0xFCFC}, {0x10000 + 0x8140}};
-    for (auto c : no_jis) EXPECT_EQ(kz::crt::sjis_to_jis(c.sjis), 0u) << std::hex << c.sjis;
+    unsigned no_jis[] = {0x0041, 0x8130, 0x817F, 0x81FD, 0xA0A0, 0xF040, 0xFCFC, 0x10000 + 0x8140};
+    for (unsigned s : no_jis) EXPECT_EQ(kz::crt::sjis_to_jis(s), 0u) << std::hex << s;
     unsigned no_sjis[] = {0x2020, 0x217F, 0x7F21, 0x0021, 0x8140, 0xF040};
     for (unsigned j : no_sjis) EXPECT_EQ(kz::crt::jis_to_sjis(j), 0u) << std::hex << j;
 }
