@@ -1,5 +1,4 @@
-// The incremental triangulation against CGAL's: empty circumcircles under exact predicates, the same
-// triangles (ties on co-circular points allowed), and the seed rectangle's bookkeeping.
+// The incremental triangulation against CGAL's under exact predicates (ties allowed), and the seed's bookkeeping.
 #include <gtest/gtest.h>
 
 #include <CGAL/Delaunay_triangulation_2.h>

@@ -1,5 +1,4 @@
-// Matrix products, point transforms, determinants and inverses checked against Eigen on random matrices,
-// mirrors included; rotations, directions, normals and plane frames checked by their defining properties.
+// Matrix math against Eigen on random matrices, mirrors included; rotations and frames by their defining properties.
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>

@@ -1,5 +1,4 @@
-// Dijkstra over an adjacency matrix against Floyd-Warshall on random graphs, with "no edge" and excluded
-// entries, and the refusal of a start that is not a node.
+// Dijkstra over an adjacency matrix against Floyd-Warshall on random graphs, with "no edge" and excluded entries.
 #include <gtest/gtest.h>
 
 #include <random>

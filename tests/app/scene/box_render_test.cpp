@@ -1,5 +1,4 @@
-// End to end, headless: a box line read into a part, built, committed through the bridge and drawn; the frame
-// shows the box's colour where the box projects for a known camera and the background where it does not.
+// End to end, headless: box lines read, built, committed through the bridge and drawn, checked at their pixels.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,5 @@
-// Drawings pasted on faces, headless end to end: a DXF file named by a box's paste entry becomes the bridge's
-// polylines on the face, which the frame shows in the drawing's pen colour; without a bridge the face keeps the
-// drawing's lines and texts itself.
+// Drawings pasted on faces, headless end to end: a box's DXF paste becomes the bridge's polylines, drawn in the
+// drawing's pen colour; without a bridge the face keeps the drawing's lines and texts itself.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,5 +1,4 @@
-// Every solid shape kind from figure lines: the faces close a surface once welded by position, face out of it,
-// and enclose the analytic volume and area within what the division count takes off a round surface.
+// Every solid shape kind: its faces close a surface, face out of it and hold the analytic volume and area.
 #include <gtest/gtest.h>
 
 #include <cmath>

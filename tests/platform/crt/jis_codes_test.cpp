@@ -1,5 +1,4 @@
-// Shift_JIS <-> JIS codes against Python's shift_jis and euc_jp codecs, and the full-width table against
-// Unicode's compatibility forms through the cp932 codec.
+// Shift_JIS <-> JIS codes against Python's shift_jis and euc_jp codecs; full-width forms against Unicode's.
 #include "platform/crt/jis_codes.h"
 
 #include <gtest/gtest.h>
