@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <tuple>
 
@@ -27,15 +28,8 @@ std::string hatch_dxf(double side) {
     return out;
 }
 
-void put(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
 TEST(DrawingPaste, ADxfOnAFaceRendersItsLines) {
-    put(kz::test::output_file("paste_hatch.dxf"), hatch_dxf(100));
+    ASSERT_TRUE(std::ofstream(kz::test::output_file("paste_hatch.dxf"), std::ios::binary) << hatch_dxf(100));
     kz::foundation::load_font_resource(nullptr);
     const char* line = "box,w=100,d=100,h=100,color=#0000FF,paste=A;2;paste_hatch.dxf;1;1";
     test::BridgedView view;

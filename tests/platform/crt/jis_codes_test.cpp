@@ -3,23 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/test_paths.h"
 
 namespace {
 
 // Runs a Python program and returns its output lines as pairs of hex numbers.
 std::vector<std::pair<unsigned, unsigned>> python_pairs(const char* program) {
-    std::string cmd = std::string("/usr/bin/python3 -c \"") + program + "\"";
+    std::istringstream lines(kz::test::command_output(std::string("/usr/bin/python3 -c \"") + program + "\""));
     std::vector<std::pair<unsigned, unsigned>> out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    unsigned a = 0, b = 0;
-    while (std::fscanf(p, "%x %x", &a, &b) == 2) out.emplace_back(a, b);
-    pclose(p);
+    for (unsigned a = 0, b = 0; lines >> std::hex >> a >> b;) out.emplace_back(a, b);
     return out;
 }
 
