@@ -69,10 +69,9 @@ TEST(PlaneTests2d, SegmentCrossingCases) {
 
 TEST(PlaneTests2d, PointInPolygonAgreesWithBoost) {
     const auto square = xyz({{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-    EXPECT_EQ(point_in_polygon_2d(0.5, 0.5, square.data(), 4, 1e-6), 3);
-    EXPECT_EQ(point_in_polygon_2d(1, 1, square.data(), 4, 1e-6), 1);
-    EXPECT_EQ(point_in_polygon_2d(0.5, 0, square.data(), 4, 1e-6), 2);
-    EXPECT_EQ(point_in_polygon_2d(1.5, 0.5, square.data(), 4, 1e-6), 0);
+    const auto in_square = [&](double x, double y) { return point_in_polygon_2d(x, y, square.data(), 4, 1e-6); };
+    EXPECT_EQ(std::tuple(in_square(0.5, 0.5), in_square(1, 1), in_square(0.5, 0), in_square(1.5, 0.5)),
+              std::tuple(3, 1, 2, 0));
     // Clockwise and explicitly closed outlines give the same answers; the array is only read.
     auto closed_cw = xyz({{0, 0}, {0, 1}, {1, 1}, {1, 0}, {0, 0}});
     const auto copy = closed_cw;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include "app/foundation/heap_text.h"
 #include "app/foundation/sjis_string.h"
@@ -35,11 +36,9 @@ TEST(SjisString, ComparisonsFoldOnlyAsciiLetters) {
     EXPECT_EQ(compare_strings("\xE0", "a"), 1);  // bytes compare unsigned
     EXPECT_EQ(compare_strings("a", nullptr), -1);
 
-    EXPECT_EQ(compare_before_colon("pose1:2", "POSE1"), 0);
-    EXPECT_EQ(compare_before_colon("pose1:2", "pose2:2"), -1);
-    EXPECT_EQ(compare_before_colon("", ""), 0);
-    EXPECT_EQ(compare_before_colon("", "a"), -1);
-    EXPECT_EQ(compare_before_colon("a", ""), 1);
+    EXPECT_EQ(std::tuple(compare_before_colon("pose1:2", "POSE1"), compare_before_colon("pose1:2", "pose2:2"),
+                         compare_before_colon("", ""), compare_before_colon("", "a"), compare_before_colon("a", "")),
+              std::tuple(0, -1, 0, -1, 1));
 }
 
 TEST(SjisString, SearchesStartOnlyAtCharacters) {
@@ -136,19 +135,17 @@ TEST(SmallVectorMath, HandValues) {
     double p[3] = {5, 3, 0}, la[3] = {0, 0, 0}, lb[3] = {10, 0, 0};
     EXPECT_DOUBLE_EQ(point_line_distance(p, la, lb), 3.0);
     EXPECT_EQ(point_line_distance(p, la, la), 0.0);
-    EXPECT_EQ(side_of_line(5, 1, 0, 0, 10, 0, 0.5), 2);
-    EXPECT_EQ(side_of_line(5, -1, 0, 0, 10, 0, 0.5), 1);
-    EXPECT_EQ(side_of_line(5, 0.4, 0, 0, 10, 0, 0.5), 0);
-    EXPECT_EQ(side_of_line(5, 1, 3, 3, 3, 3, 0.5), 1);
+    EXPECT_EQ(std::tuple(side_of_line(5, 1, 0, 0, 10, 0, 0.5), side_of_line(5, -1, 0, 0, 10, 0, 0.5),
+                         side_of_line(5, 0.4, 0, 0, 10, 0, 0.5), side_of_line(5, 1, 3, 3, 3, 3, 0.5)),
+              std::tuple(2, 1, 0, 1));
 
     const int square[8] = {0, 0, 10, 0, 10, 10, 0, 10};
     const int closed[10] = {0, 0, 10, 0, 10, 10, 0, 10, 0, 0};
     const int centre[2] = {5, 5}, outside[2] = {20, 5};
-    EXPECT_EQ(point_in_polygon(centre, square, 4), 1);
-    EXPECT_EQ(point_in_polygon(outside, square, 4), 0);
-    EXPECT_EQ(point_in_polygon(centre, closed, 5), 1);
     const int l_shape[12] = {0, 0, 10, 0, 10, 4, 4, 4, 4, 10, 0, 10};
     const int notch[2] = {7, 7}, arm[2] = {2, 8};
-    EXPECT_EQ(point_in_polygon(notch, l_shape, 6), 0);
-    EXPECT_EQ(point_in_polygon(arm, l_shape, 6), 1);
+    EXPECT_EQ(std::tuple(point_in_polygon(centre, square, 4), point_in_polygon(outside, square, 4),
+                         point_in_polygon(centre, closed, 5), point_in_polygon(notch, l_shape, 6),
+                         point_in_polygon(arm, l_shape, 6)),
+              std::tuple(1, 0, 1, 0, 1));
 }
