@@ -52,7 +52,8 @@ int XView::CreateTrunk(const double* position, const double* rotation, const dou
         document.trunks.push_back(trunk);
     }
     if (!trunk) return index;  // an empty slot, counted; callers test it
-    document.guard.add_items(1);
+    // The root is the view's own, not one of the items the model asks for.
+    if (index > 0) document.guard.add_items(1);
     trunk->notreal = document.notreal_mark;
     MarkTrunkChanged(trunk);
     return index;

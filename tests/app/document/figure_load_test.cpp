@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
@@ -76,6 +78,17 @@ TEST_F(FigureLoad, FigureSetWithUnitsFromDiskFileAndHttp) {
     view->document.force_download = 1;
     ASSERT_EQ(view->OpenModel(figure), 1);
     EXPECT_EQ(count_of(read_all(log), "/units/remote.fig"), 2);
+    // Without it, a cached copy serves for three hours after its last write; an older one is fetched again.
+    view->document.force_download = 0;
+    const fs::path cached = fs::path(kz::platform::to_native_path(view->document.work_folder)) / "http" /
+                            ("127.0.0.1_" + std::to_string(server.port())) / "units" / "remote.fig";
+    ASSERT_TRUE(fs::exists(cached));
+    for (const auto& [minutes, requests] : {std::pair{179, 2}, {181, 3}}) {
+        fs::last_write_time(cached, fs::file_time_type::clock::now() - std::chrono::minutes(minutes));
+        ASSERT_EQ(view->OpenModel(figure), 1);
+        EXPECT_EQ(count_of(read_all(log), "/units/remote.fig"), requests) << minutes;
+        EXPECT_EQ(tree(), expected) << minutes;
+    }
 }
 
 unsigned mode_of(const fs::path& p) {

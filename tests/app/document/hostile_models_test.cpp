@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/document/document_state.h"
+#include "app/document/load_guard.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/program_entry.h"
 #include "document_fixture.h"
@@ -103,20 +105,41 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
     write_file(dir + "/boxes.fig", boxes);
     write_file(dir + "/memory.fig", lines({trunk_line("first", "#frefer=boxes.fig"),
                                            trunk_line("second", "#frefer=boxes.fig"), shape_line("last")}));
+    // Four unit files (the opened one and three below it), three items and three shapes.
+    write_file(dir + "/one.fig", lines({shape_line("leaf")}));
+    write_file(dir + "/three.fig", lines({trunk_line("a", "#frefer=one.fig"), trunk_line("b", "#frefer=one.fig"),
+                                          trunk_line("c", "#frefer=one.fig")}));
+    // A line of exactly the longest length a figure line may have, and one a byte longer.
+    const auto padded = [](const std::string& line, std::size_t length) {
+        return line + std::string(length - line.size(), ',');
+    };
+    const std::size_t longest = kMaxFigureLineBytes;
+    write_file(dir + "/long.fig", lines({padded(trunk_line("at"), longest), padded(trunk_line("over"), longest + 1),
+                                         trunk_line("after")}));
+    // Memory the program held before the open is not the open's: twice the budget of the row that may not stop.
+    const std::uint64_t memory_budget = std::uint64_t(64) << 20;
+    const std::vector<char> held_before(2 * memory_budget, 1);
     const struct {
         const char* file;
         const char* stop;  // the budget named in the one line (null: none is reached)
         int items;         // items kept (-1: not checked)
-        std::uint64_t memory = std::uint64_t(1) << 40;
+        // The budgets of an open, smaller than a viewer's so that the test runs quickly.
+        LoadGuard::Budget budget = {300, 3000, 2000, std::uint64_t(1) << 40};
     } cases[] = {{"fan0.fig", "unit files", -1},
                  {"self.fig", nullptr, 8 + 8 * 8},
-                 {"grid.fig", "items", 3000},
+                 {"grid.fig", "items", 3001},  // the item that passed the budget stays with the rest
                  {"shapes.fig", "shapes", -1},
-                 {"memory.fig", "MiB of memory", -1, std::uint64_t(4) << 20}};
+                 {"memory.fig", "MiB of memory", -1, {300, 3000, 2000, std::uint64_t(4) << 20}},
+                 {"memory.fig", nullptr, 2, {300, 3000, 2000, memory_budget}},
+                 // Each count at exactly its budget, and one over it.
+                 {"three.fig", nullptr, 3, {4, 3, 3, std::uint64_t(1) << 40}},
+                 {"three.fig", "unit files", -1, {3, 3, 3, std::uint64_t(1) << 40}},
+                 {"three.fig", "items", -1, {4, 2, 3, std::uint64_t(1) << 40}},
+                 {"three.fig", "shapes", -1, {4, 3, 2, std::uint64_t(1) << 40}},
+                 {"long.fig", nullptr, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        // The budgets of an open, smaller than a viewer's so that the test runs quickly.
-        view->document.guard.budget = {300, 3000, 2000, c.memory};
+        view->document.guard.budget = c.budget;
         testing::internal::CaptureStderr();
         EXPECT_EQ(view->OpenModelFile(windows_form(dir + "/" + c.file).c_str(), 1), 1);
         const std::string errors = testing::internal::GetCapturedStderr();
