@@ -2,6 +2,7 @@
 // hits and camera entries, captions, poses and stages; the chained time and the statement rules.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -40,6 +41,14 @@ public:
 
 TEST_F(ActionCommands, EachCommandChangesTheView) {
     using Check = std::function<void(ActionCommands&)>;
+    // Two poses of six columns each: the second one's motions start `ms` after the first one's.
+    const auto second_pose_after = [](std::int64_t ms) -> Check {
+        return [ms](ActionCommands& t) {
+            ASSERT_EQ(t.view->timeline.actions.size(), 12u);
+            EXPECT_EQ(
+                kz::foundation::time_diff_ms(t.view->timeline.actions[0].start, t.view->timeline.actions[6].start), ms);
+        };
+    };
     const struct {
         const char* text;
         double time;  // the chained time it returns, from 1
@@ -100,11 +109,17 @@ TEST_F(ActionCommands, EachCommandChangesTheView) {
                  kz::foundation::time_diff_ms(t.view->timeline.actions[0].start, t.view->timeline.actions[6].start),
                  500);
          }},
+        // "+n" and "-n" count from the chained time (1.5 after the first pose), any other word from the stamp.
+        {"pose:kind=door,open,,0.5; pose:kind=door,open,+1,2", 4.5, second_pose_after(1500)},
+        {"pose:kind=door,open,,0.5; pose:kind=door,open,-1,2", 2.5, second_pose_after(-500)},
+        {"pose:kind=door,open,,0.5; pose:kind=door,open,2,2", 4, second_pose_after(1000)},
         {"stage:kind=door,UP,,3", 4,
          [](ActionCommands& t) {
              EXPECT_EQ(t.view->timeline.actions.size(), 6u);
              EXPECT_EQ(t.view->timeline.actions[2].to_word, "400.000000");
          }},
+        {"stage:kind=door,UP,+2,3", 6, [](ActionCommands& t) { EXPECT_EQ(t.view->timeline.actions.size(), 6u); }},
+        {"stage:kind=door,UP,-0.5,3", 3.5, [](ActionCommands& t) { EXPECT_EQ(t.view->timeline.actions.size(), 6u); }},
         {"popview:2", 3, [](ActionCommands& t) { EXPECT_EQ(t.view->camera.camera_motion.active, 1); }},
         {"averyveryveryverylongcommandword:x; chdisp:kind=nothing,0", 1,
          [](ActionCommands& t) { EXPECT_EQ(t.item(1)->shown, 1); }},

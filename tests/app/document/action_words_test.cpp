@@ -16,8 +16,8 @@ TEST(ActionWords, ValueWords) {
         const char* word;
         double value;
         int now;
-    } cases[] = {{"min", -5, 0},    {"MAXIMUM", 5, 0}, {"now", 2, 1},     {"Now+3", 2, 1},
-                 {"12.5", 12.5, 0}, {"", 0, 0},        {"add90", 190, 0}, {"ADD -10", 90, 0}};
+    } cases[] = {{"min", -5, 0}, {"MAXIMUM", 5, 0}, {"now", 2, 1}, {"Now+3", 2, 1},   {"MIN", -5, 0},    {"max", 5, 0},
+                 {"NOW", 2, 1},  {"12.5", 12.5, 0}, {"", 0, 0},    {"add90", 190, 0}, {"ADD -10", 90, 0}};
     for (const auto& c : cases) {
         int now = 0;
         EXPECT_EQ(parse_range_value_add(c.word, -5, 5, 2, 100, &now), c.value) << c.word;
@@ -30,6 +30,8 @@ TEST(ActionWords, CommandNames) {
     const std::pair<const char*, int> cases[] = {{"vw", 0x5705},
                                                  {"5", 0x5705},
                                                  {"VIEW_WALK", 0x5705},
+                                                 {"VW", 0x5705},
+                                                 {"view_walk", 0x5705},
                                                  {"dt", 0x5713},
                                                  {"disp_transpa", 0x5713},
                                                  {"ald", 0x5A02},

@@ -125,6 +125,10 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     for (int i = 0; i < 2; ++i) EXPECT_EQ(view->ExecTag("1;1;[exec=tool.sh x]"), 0);
     EXPECT_EQ(asked().size(), 1u);
     EXPECT_TRUE(handed().empty());
+    // The no was about those arguments only: other ones are asked about again.
+    view->ExecTag("1;1;[exec=tool.sh y]");
+    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_TRUE(handed().empty());
     // Another model asks again; allowed, it starts. "open" of a program asks too (its command line has no
     // arguments, so it is another one), a document never asks.
     plat::DialogTestAnswers yes;
@@ -211,6 +215,12 @@ TEST_F(TagCommands, AProgramGetsNativeArgumentsAndTheAnswerHoldsForThem) {
     view->ExecTag(("1;1;[exec=tool.sh " + folder + "/other]").c_str());
     EXPECT_EQ(asked().size(), 1u);
     EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/tool.sh " + folder + "/other"});
+    // Another program with the same arguments is another command line.
+    write_file(folder + "/again.sh", "#!/bin/sh\n");
+    chmod((folder + "/again.sh").c_str(), 0755);
+    view->ExecTag("1;1;[exec=again.sh hello]");
+    EXPECT_EQ(asked().size(), 1u);
+    EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/again.sh " + folder + "/hello"});
 }
 
 TEST_F(TagCommands, SoundsAreFoundBesideTheModel) {

@@ -71,18 +71,20 @@ TEST_F(TimedMotions, ChainedMotionsAndAMotionOfNoDuration) {
     part(1, 1)->record->action =
         kz::foundation::set_heap_string(part(1, 1)->record->action,
                                         "M;leaf;dx;0;100;0;1;1|M;leaf;dy;10;50;+1;1;1|M;bulb:x;rz;0;90;+0;0;1|"
-                                        "M;-(bulb);rz;now;90;+0;0;1",
+                                        "M;-(bulb);rz;now;90;+0;0;1|M;leaf;dz;0;100;-0.5;1;1",
                                         nullptr, -1);
     ASSERT_EQ(view->FireLeafActions(1, 1, 1), 1);
-    ASSERT_EQ(view->timeline.actions.size(), 2u);  // the second target names no part of the own item
+    ASSERT_EQ(view->timeline.actions.size(), 3u);  // the bulb targets name no part of the own item
+    // dz starts half a second before the start of dy before it: half a second after the click.
     const struct {
         std::int64_t ms;
-        double dx, dy;
-    } steps[] = {{500, 50, 0}, {1000, 100, 10}, {1500, 100, 30}, {2000, 100, 50}};
+        double dx, dy, dz;
+    } steps[] = {{500, 50, 0, 0}, {1000, 100, 10, 50}, {1500, 100, 30, 100}, {2000, 100, 50, 100}};
     for (const auto& s : steps) {
         tick_at(s.ms);
         EXPECT_DOUBLE_EQ(part(1, 1)->record->dx, s.dx) << s.ms;
         EXPECT_DOUBLE_EQ(part(1, 1)->record->dy, s.dy) << s.ms;
+        EXPECT_DOUBLE_EQ(part(1, 1)->record->dz, s.dz) << s.ms;
     }
     // A motion of no duration: set on the first tick after its start, placement and all.
     ASSERT_EQ(view->AddAction("nosuchpart;rz;now;90;0;0;1", part(2, 0), now()), -1);

@@ -160,6 +160,12 @@ TEST_F(Conditions, ItemsAndPartsSelected) {
         {"size.gt.100.and.kind=chair.or.kind=table", &Conditions::c, {"a", "b"}, {0, 0}},
         {"size.gt.150", &Conditions::c, {}, {}},
         {"size.ge.150", &Conditions::c, {"a"}, {0}},
+        // Each comparison at the equal value: numbers, and texts in any case.
+        {"size.le.50", &Conditions::c, {"b"}, {0}},
+        {"size.lt.50.or.size.gt.150", &Conditions::c, {}, {}},
+        {"kind.GE.TABLE", &Conditions::c, {"b"}, {0}},
+        {"kind.LE.chair", &Conditions::c, {"a"}, {0}},
+        {"kind.LT.Chair.or.kind.GT.table", &Conditions::c, {}, {}},
         {"kind=table.or.kind=chair.and.size.gt.100", &Conditions::c, {"a"}, {0}},
         {"kind=sofa.or.kind=chair.and.size.lt.100", &Conditions::c, {}, {}},
         {"type!=door", &Conditions::c, {}, {}},

@@ -62,16 +62,23 @@ public:
 };
 
 TEST_F(TimelineTest, AClickQueuesTheItemsOfItsMaskFromRealPartsOnly) {
-    const int part = add_part(1, "p", "H;a;0|h1;b;0| H2;c;0 |C;d;0|c2;e;0|M3;f;0|Z;g;0|H;|H|C3;h;0");
+    const int part = add_part(1, "p",
+                              "H;a;0|h1;b;0| H2;c;0 |C;d;0|c2;e;0|M3;f;0|Z;g;0|H;|H|C3;h;0|"
+                              "M;p;dx;0;1;9;1|m2;p;dy;0;1;9;1");
     const Entries all = {{2, "1;3;a;0"}, {2, "1;3;b;0"}, {2, "1;3;c;0"}, {1, "1;3;d;0"}, {1, "1;3;e;0"}};
     const struct {
         int mask;
         Entries expected;
-    } cases[] = {{0, all}, {1, {all[0], all[1], all[3]}}, {2, {all[2], all[4]}}, {3, {}}};
+        std::vector<int> columns;  // of the motions added
+    } cases[] = {{0, all, {1, 2}}, {1, {all[0], all[1], all[3]}, {1}}, {2, {all[2], all[4]}, {2}}, {3, {}, {}}};
     for (const auto& c : cases) {
         view->ClearTimedLists();
+        view->ClearActions();
         EXPECT_EQ(view->FireLeafActions(1, part, c.mask), 1);
         EXPECT_EQ(entries_of(view), c.expected) << c.mask;
+        std::vector<int> columns;
+        for (const ActionRecord& a : view->timeline.actions) columns.push_back(a.column);
+        EXPECT_EQ(columns, c.columns) << c.mask;
     }
     view->ClearTimedLists();
     const int root_part = add_part(0, "rootpart", "H;a;0");
