@@ -14,9 +14,11 @@
 
 #include "app/document/view_messages.h"
 #include "app/foundation/bus_mdl.h"
+#include "app/foundation/dib_text.h"
 #include "app/foundation/heap_text.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xtrunk.h"
+#include "app/view/overlay_texts.h"
 #include "app/view/program_entry.h"
 #include "modeller/o3du_write_mesh3.h"
 #include "mouse_fixture.h"
@@ -203,6 +205,20 @@ TEST_F(Keys, HelpAndReportFillTheirLinesOverTheFrameUntilTheNextRedraw) {
     }
     // The report's triangle row counts the cube: 12 triangles, all shown.
     EXPECT_EQ(view->display.scene_stats[3][1], 12);
+    // With two more cubes hidden, the count rows read: in shown items, of them drawn, in hidden items, all. The
+    // rows typed over the report as they must read change no pixel.
+    for (int k = 0; k < 2; ++k) view->document.trunks[add_box_item("box,0,0,0,,,,,,,,,,90,90,90")]->SetVisible(0, 0);
+    view->Redraw(0);
+    press('R');
+    const Frame report = window_frame(0);
+    const char* counts[] = {"\x8eO\x8ap\x96\xca\x90\x94       12 (      12)       24       36     ",
+                            "Leaf            6 (       6)       12       18     ",
+                            "Leaves          1 (       1)        2        3     ",
+                            "Trunk           1 (       1)        2        3     "};
+    for (int n = 2; n <= 5; ++n)
+        kz::foundation::text_out_gdi(view->output.view_dc[0].get(), counts[n - 2], 10, 19 * n, 16, 0x004DFF,
+                                     kGothicFace, 0x010000, 0, 0.0);
+    EXPECT_EQ(window_frame(0).bytes, report.bytes);
 }
 
 // On a display of pixel ratio 2 the key help's first line starts twice as far in and down and stands twice as high.

@@ -82,6 +82,9 @@ TEST_F(Navigation, DragWheelAndKeysMoveTheEyeAsTheTableSays) {
         {"walk: up arrow steps back", 2, false, false, 0, 0, 0, plat::VK_UP, {0, -1050, 0}, {0, -50, 0}, 55, 1},
         {"walk: right arrow", 2, false, false, 0, 0, 0, plat::VK_RIGHT, E, polar(E, 1000, 90.1, 0), 55, 1},
         {"head: down arrow", 3, false, false, 0, 0, 0, plat::VK_DOWN, E, polar(E, 1000, 90, 0.1), 55, 1},
+        {"head: up arrow", 3, false, false, 0, 0, 0, plat::VK_UP, E, polar(E, 1000, 90, -0.1), 55, 1},
+        {"head: left arrow", 3, false, false, 0, 0, 0, plat::VK_LEFT, E, polar(E, 1000, 89.9, 0), 55, 1},
+        {"walk: down arrow steps ahead", 2, false, false, 0, 0, 0, plat::VK_DOWN, {0, -950, 0}, {0, 50, 0}, 55, 1},
         {"no such mode", 4, false, false, 10, 10, 120, plat::VK_UP, E, T, 55, 0},
     };
     for (const auto& c : cases) {
