@@ -45,7 +45,7 @@ void run_builds(benchmark::State& state, kz::foundation::CBusMDL* bridge) {
     for (auto _ : state) {
         view.calls.clear();
         shape->Build(&record);
-        benchmark::DoNotOptimize(shape->faces.data());
+        benchmark::DoNotOptimize(shape->faces().data());
     }
 }
 

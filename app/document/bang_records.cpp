@@ -169,7 +169,7 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
         if (part->record->kind != kz::scene::kKindPoly && part->record->kind != kz::scene::kKindHpoly) continue;
         parts.push_back(p);
         for (int f = 0; f < part->face_count(); ++f) {
-            kz::scene::XLeaf* face = part->faces[f];
+            kz::scene::XLeaf* face = part->faces()[f];
             if (!smoothable(face)) continue;
             double plane_point[3], face_normal[3];
             face->GetWorldPlane(plane_point, face_normal);
@@ -212,7 +212,7 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
     }
     for (auto& [index, sum] : updates) {
         const SurfacePoint& s = points[index];
-        kz::scene::XLeaf* face = trunk->parts[s.part]->faces[s.face];
+        kz::scene::XLeaf* face = trunk->parts[s.part]->faces()[s.face];
         double unit[3], local[3];
         kz::foundation::vec3_normalize(sum.data(), unit);
         kz::foundation::transform_direction(local, unit, face->world_inverse().data());
@@ -222,7 +222,7 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
     }
     for (int p : parts) {
         kz::scene::XLeaves* part = trunk->parts[p];
-        for (const kz::scene::XLeaf* face : part->faces) {
+        for (const kz::scene::XLeaf* face : part->faces()) {
             if (!smoothable(face)) continue;
             std::string text;
             for (int i = 0; i < face->point_count(); ++i)

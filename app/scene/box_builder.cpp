@@ -67,19 +67,8 @@ int XLeaves::MakeBox() {
     static const double kS = 1.0 / std::sqrt(3.0);
     static const double kCornerNormals[8][3] = {{-kS, -kS, -kS}, {kS, -kS, -kS}, {kS, kS, -kS}, {-kS, kS, -kS},
                                                 {-kS, -kS, kS},  {kS, -kS, kS},  {kS, kS, kS},  {-kS, kS, kS}};
-    base_point_local[0] = w / 2 - tx;
-    base_point_local[1] = d / 2 - ty;
-    base_point_local[2] = -tz;
-    for (int c = 0; c < 3; ++c) {
-        extreme_points[0][c] = corners[0][c];
-        extreme_points[1][c] = corners[6][c];
-    }
-    for (int e = 0; e < 2; ++e) {
-        axis_local[e][0] = base_point_local[0];
-        axis_local[e][1] = base_point_local[1];
-    }
-    axis_local[0][2] = -tz;
-    axis_local[1][2] = h - tz;
+    const double base_point[3] = {w / 2 - tx, d / 2 - ty, -tz};
+    SetStoredPoints(base_point, corners[0], corners[6], -tz, h - tz);
 
     const bool smooth = r.sides == 2;
     for (const BoxFace& f : kFaces) {

@@ -1,6 +1,6 @@
 // The two face makers every builder goes through: a face's outline is moved into its own plane (first point at the
-// origin, first edge along x), kept as an XLeaf and handed to the bridge whole or in convex pieces; and the arc
-// angles of round shapes.
+// origin, first edge along x), kept as an XLeaf and handed to the bridge whole or in convex pieces (a model alone
+// needs no plane for a face it takes whole); and the arc angles of round shapes.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -39,6 +39,29 @@ struct FacePlane {
     double to_shape[16];
     int count() const { return static_cast<int>(points.size() / 3); }
 };
+
+// The points that differ from the last kept one (and their normals), as plan_face keeps them; the kept count.
+int keep_distinct_points(const double* points, int count, const double* normals, std::vector<double>& kept,
+                         std::vector<double>& kept_normals) {
+    if (!points || count < 1) return 0;
+    kept.resize(3 * std::size_t(count));
+    if (normals) kept_normals.resize(3 * std::size_t(count));
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        const double* p = points + 3 * i;
+        if (n > 0) {
+            const double* last = &kept[3 * (n - 1)];
+            if (std::fabs(p[0] - last[0]) <= kSamePoint && std::fabs(p[1] - last[1]) <= kSamePoint &&
+                std::fabs(p[2] - last[2]) <= kSamePoint)
+                continue;
+        }
+        for (int k = 0; k < 3; ++k) kept[3 * n + k] = p[k];
+        if (normals)
+            for (int k = 0; k < 3; ++k) kept_normals[3 * n + k] = normals[3 * i + k];
+        ++n;
+    }
+    return n;
+}
 
 // Keeps every point that differs from the last kept one; false when fewer than three remain.
 bool plan_face(const double* points, int count, const double* normals, bool vertical_rule, FacePlane& plane) {
@@ -106,13 +129,17 @@ std::vector<double> outline_2d(const FacePlane& plane) {
 
 }  // namespace
 
-// Makes the XLeaf of a planned face and takes the face's texture id into the material.
-static XLeaf* make_leaf(XLeaves& shape, const FacePlane& plane, ShapeMaterial& material, PasteEntry* paste,
-                        std::int32_t face_code) {
+// The texture id of a face's image paste, as its polygon carries it.
+static void take_texture(ShapeMaterial& material, const PasteEntry* paste) {
     material.material.texture = is_image_paste(paste) && paste->texture_id > 0 ? paste->texture_id : 0;
-    if (shape.faces.capacity() < shape.faces.size() + 4) shape.faces.reserve(shape.faces.size() + 16);
+}
+
+// Makes the XLeaf of a planned face at the end of `list`.
+static XLeaf* make_leaf(XLeaves& shape, std::vector<XLeaf*>& list, const FacePlane& plane,
+                        const ShapeMaterial& material, const PasteEntry* paste, std::int32_t face_code) {
+    if (list.capacity() < list.size() + 4) list.reserve(list.size() + 16);
     auto* face = new XLeaf(&shape, face_code);
-    shape.faces.push_back(face);
+    list.push_back(face);
     face->SetPlacement(plane.placement);
     face->SetPoints(plane.local.data(), plane.count(), material.material.color,
                     plane.local_normals.empty() ? nullptr : plane.local_normals.data());
@@ -122,35 +149,83 @@ static XLeaf* make_leaf(XLeaves& shape, const FacePlane& plane, ShapeMaterial& m
     return face;
 }
 
+std::vector<XLeaf*>* XLeaves::FaceTarget() {
+    if (making_) return making_->target;
+    // Called outside a build: the face joins the faces the shape has.
+    return &faces();
+}
+
+void XLeaves::CountFace(int points) {
+    ++face_total_;
+    triangle_total_ += std::max(points - 2, 0);
+}
+
+void XLeaves::NotePolygon(int polygon, const ShapeMaterial& material) {
+    // Letters past the end of the list are 0: most shapes need no list at all.
+    if (!making_ || polygon < 0 || (material.paste_letter == 0 && making_->letters.size() <= std::size_t(polygon)))
+        return;
+    std::vector<std::int32_t>& letters = making_->letters;
+    if (letters.size() <= static_cast<std::size_t>(polygon)) letters.resize(polygon + 1);
+    letters[polygon] = material.paste_letter;
+}
+
 int XLeaves::AddFace(const double* points, int count, ShapeMaterial& material, const double* normals, PasteEntry* paste,
                      std::int32_t face_code) {
+    const MakeMode mode = making_ ? making_->mode : MakeMode::both;
+    XViewServices* v = view();
+    CBusMDL* bridge = mode == MakeMode::faces || !v ? nullptr : v->Bridge();
+    if (mode == MakeMode::model && !is_image_paste(paste)) {
+        // The model takes the kept points as they are: no plane and no face is worked out for it.
+        thread_local std::vector<double> kept, kept_normals;
+        const int n = keep_distinct_points(points, count, normals, kept, kept_normals);
+        if (n < 3) return -1;
+        take_texture(material, paste);
+        CountFace(n);
+        if (bridge)
+            NotePolygon(bridge->AddPolygon(kept.data(), n, material.material, normals ? kept_normals.data() : nullptr,
+                                           nullptr, 0),
+                        material);
+        return face_total_ - 1;
+    }
     FacePlane plane;
     if (!plan_face(points, count, normals, false, plane)) return -1;
-    XLeaf* face = make_leaf(*this, plane, material, paste, face_code);
+    take_texture(material, paste);
+    std::vector<XLeaf*>* list = mode == MakeMode::model ? nullptr : FaceTarget();
+    XLeaf* face = list ? make_leaf(*this, *list, plane, material, paste, face_code) : nullptr;
+    if (mode != MakeMode::faces) CountFace(plane.count());
     std::vector<double> uv;
     if (is_image_paste(paste)) {
         uv = outline_2d(plane);
         MapTextureCoords(uv.data(), plane.count(), paste);
     }
-    XViewServices* v = view();
-    CBusMDL* bridge = v ? v->Bridge() : nullptr;
     if (bridge) {
         const int polygon = bridge->AddPolygon(plane.points.data(), plane.count(), material.material,
                                                plane.normals.empty() ? nullptr : plane.normals.data(),
                                                uv.empty() ? nullptr : uv.data(), 0);
-        face->first_polygon = face->last_polygon = polygon;
-        polygon_letters_.resize(std::max<std::size_t>(polygon_letters_.size(), polygon + 1));
-        if (polygon >= 0) polygon_letters_[polygon] = material.paste_letter;
+        if (face) face->first_polygon = face->last_polygon = polygon;
+        NotePolygon(polygon, material);
+    } else if (face && mode == MakeMode::faces && making_->number_polygons) {
+        face->first_polygon = face->last_polygon = making_->next_polygon++;
     }
-    return face_count() - 1;
+    return list ? static_cast<int>(list->size()) - 1 : face_total_ - 1;
 }
 
 int XLeaves::AddCapFace(const double* points, int count, ShapeMaterial& material, const double* normals,
                         PasteEntry* paste, std::int32_t face_code, const double* texture_points, int texture_count) {
+    const MakeMode mode = making_ ? making_->mode : MakeMode::both;
     const bool with_normals = normals && (normals[0] != 0.0 || normals[1] != 0.0 || normals[2] != 0.0);
     FacePlane plane;
     if (!plan_face(points, count, with_normals ? normals : nullptr, true, plane)) return -1;
-    XLeaf* face = make_leaf(*this, plane, material, paste, face_code);
+    take_texture(material, paste);
+    std::vector<XLeaf*>* list = mode == MakeMode::model ? nullptr : FaceTarget();
+    XLeaf* face = list ? make_leaf(*this, *list, plane, material, paste, face_code) : nullptr;
+    if (mode != MakeMode::faces) CountFace(plane.count());
+    const int index = list ? static_cast<int>(list->size()) - 1 : face_total_ - 1;
+    XViewServices* v = view();
+    CBusMDL* bridge = mode == MakeMode::faces || !v ? nullptr : v->Bridge();
+    // Faces made again number their pieces as the bridge did.
+    const bool numbering = mode == MakeMode::faces && making_->number_polygons;
+    if (!bridge && !numbering) return index;
     std::vector<double> uv;
     if (paste && texture_points && texture_count > 0) {
         // Given texture points belong to the given points; only as many as were kept are taken.
@@ -160,42 +235,45 @@ int XLeaves::AddCapFace(const double* points, int count, ShapeMaterial& material
         uv = outline_2d(plane);
         MapTextureCoords(uv.data(), plane.count(), paste);
     }
-    XViewServices* v = view();
-    CBusMDL* bridge = v ? v->Bridge() : nullptr;
-    if (!bridge) return face_count() - 1;
     std::vector<double> tips;
     if (with_normals) {
         tips.resize(plane.local.size());
         for (std::size_t k = 0; k < tips.size(); ++k) tips[k] = plane.local[k] + kNormalReach * plane.local_normals[k];
     }
-    face->first_polygon = -1;
+    if (face) face->first_polygon = -1;
     PolygonPiece* chain = triangulate_polygon(plane.local.data(), plane.count(), tips.empty() ? nullptr : tips.data(),
                                               uv.empty() ? nullptr : uv.data());
     for (PolygonPiece* piece = chain; piece; piece = piece->next) {
         const int n = piece->count;
         if (n < 3) continue;
-        std::vector<double> shape_points(3 * n), shape_normals;
-        for (int i = 0; i < n; ++i) transform_point(&shape_points[3 * i], &piece->points[3 * i], plane.to_shape);
-        if (!piece->second.empty()) {
-            shape_normals.resize(3 * n);
-            for (int i = 0; i < n; ++i) {
-                double tip[3];
-                transform_point(tip, &piece->second[3 * i], plane.to_shape);
-                double* out = &shape_normals[3 * i];
-                for (int k = 0; k < 3; ++k) out[k] = tip[k] - shape_points[3 * i + k];
-                normalize_vector(out, out);
+        int polygon = -1;
+        if (bridge) {
+            std::vector<double> shape_points(3 * n), shape_normals;
+            for (int i = 0; i < n; ++i) transform_point(&shape_points[3 * i], &piece->points[3 * i], plane.to_shape);
+            if (!piece->second.empty()) {
+                shape_normals.resize(3 * n);
+                for (int i = 0; i < n; ++i) {
+                    double tip[3];
+                    transform_point(tip, &piece->second[3 * i], plane.to_shape);
+                    double* out = &shape_normals[3 * i];
+                    for (int k = 0; k < 3; ++k) out[k] = tip[k] - shape_points[3 * i + k];
+                    normalize_vector(out, out);
+                }
             }
+            polygon = bridge->AddPolygon(shape_points.data(), n, material.material,
+                                         shape_normals.empty() ? nullptr : shape_normals.data(),
+                                         piece->texcoords.empty() ? nullptr : piece->texcoords.data(), 0);
+            NotePolygon(polygon, material);
+        } else {
+            polygon = making_->next_polygon++;
         }
-        const int polygon = bridge->AddPolygon(shape_points.data(), n, material.material,
-                                               shape_normals.empty() ? nullptr : shape_normals.data(),
-                                               piece->texcoords.empty() ? nullptr : piece->texcoords.data(), 0);
-        if (face->first_polygon < 0) face->first_polygon = polygon;
-        face->last_polygon = polygon;
-        polygon_letters_.resize(std::max<std::size_t>(polygon_letters_.size(), polygon + 1));
-        if (polygon >= 0) polygon_letters_[polygon] = material.paste_letter;
+        if (face) {
+            if (face->first_polygon < 0) face->first_polygon = polygon;
+            face->last_polygon = polygon;
+        }
     }
     free_polygon_chain(chain);
-    return face_count() - 1;
+    return index;
 }
 
 double polar_to_eccentric_angle(double a, double b, double angle) {

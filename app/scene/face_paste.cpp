@@ -43,14 +43,16 @@ PasteEntry* XLeaves::FindFacePaste(std::int32_t face_code, int* cleared) {
     if (v && e->source) e->image_index = v->InternName(e->source);
     if (e->source && compare_nocase(e->source, "clear") == 0 && cleared) *cleared = 1;
     const int option = v ? v->TextureOption() : 0;
+    // Faces made again after the build leave the textures as the build loaded them.
+    const bool loads = !making_ || making_->mode != MakeMode::faces;
     if (e->kind >= 2 && e->kind <= 4) {
-        e->texture_id = LoadPasteTexture(e, option);
+        if (loads) e->texture_id = LoadPasteTexture(e, option);
         e->work_size = e->size;
         e->work_lift = e->lift;
         e->work_scale[0] = e->work_scale[1] = 0.0;
         e->work_offset[0] = e->work_offset[1] = 0.0;
         e->work_origin[0] = e->work_origin[1] = 0.0;
-    } else {
+    } else if (loads) {
         LoadPasteTexture(e, option);
     }
     return e;
@@ -145,6 +147,7 @@ int XLeaves::AddVectorTexts() {
     XViewServices* v = view();
     CBusMDL* bridge = v ? v->Bridge() : nullptr;
     if (!bridge) return -1;
+    if (making_ && making_->mode == MakeMode::faces) return 0;  // the model has them
     for (int i = 0; i < record->paste_count && record->paste_entries; ++i) {
         const PasteEntry& e = record->paste_entries[i];
         if (e.kind != 5 || !e.source) continue;
@@ -160,7 +163,9 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     XViewServices* v = view();
     CBusMDL* bridge = v ? v->Bridge() : nullptr;
     if (!bridge || !entry || entry->kind != 1 || !entry->source || !*entry->source) return 0;
-    if (face_index < 0 || face_index >= face_count()) return 0;
+    if (making_ && making_->mode == MakeMode::faces) return 0;  // the model has it
+    XLeaf* face = MadeFace(face_index);
+    if (!face) return 0;
     char local[1024] = {};
     if (!v->FindDataFile(entry->source, local)) return 0;
     // A large drawing takes long to read and lay out: the view may stop it, keeping what was laid so far.
@@ -168,7 +173,6 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
     if (!d || !read_drawing_file(d, local, 0, keep_going)) return 0;
-    XLeaf* face = faces[face_index];
     const DrawingUnits units = drawing_units(d);
     const double size = entry->size > 0.0 ? entry->size : units.scale;
     const double a = entry->angle / 180.0 * kPi, ca = std::cos(a), sa = std::sin(a);
@@ -213,11 +217,20 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     return made;
 }
 
+XLeaf* XLeaves::MadeFace(int face_index) {
+    std::vector<XLeaf*>* list = making_ ? making_->target : &faces();
+    return list && face_index >= 0 && face_index < static_cast<int>(list->size()) ? (*list)[face_index] : nullptr;
+}
+
 void XLeaves::PasteDrawingsOnFace(int face_index) {
-    if (face_index < 0 || face_index >= face_count()) return;
+    // A model made without its faces has no drawing to lay: a shape that pastes one keeps its faces.
+    if (making_ && making_->mode == MakeMode::model) return;
+    XLeaf* face = MadeFace(face_index);
+    if (!face) return;
     XViewServices* v = view();
-    const bool bridged = v && v->Bridge();
-    const std::int32_t code = faces[face_index]->face_code;
+    // Faces made again after the build take the drawings the way the build did.
+    const bool bridged = making_ && making_->mode == MakeMode::faces ? bridged_build_ != 0 : v && v->Bridge();
+    const std::int32_t code = face->face_code;
     for (int i = 0; i < record->paste_count && record->paste_entries; ++i) {
         PasteEntry& e = record->paste_entries[i];
         if (e.kind != 1) continue;
@@ -226,7 +239,7 @@ void XLeaves::PasteDrawingsOnFace(int face_index) {
             if (bridged)
                 PasteDrawingOnFace(&e, face_index, record->trans);
             else
-                faces[face_index]->LoadPastedDrawing(e.source);
+                face->LoadPastedDrawing(e.source);
         }
     }
 }

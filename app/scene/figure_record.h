@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/scene/fix_flags.h"
 #include "platform/crt/c_numbers.h"
 
 namespace kz::scene {
@@ -33,8 +34,6 @@ enum FigureKind : std::int32_t {
 // The kind word written for a kind code ("box", "trunk" ...); "" for codes without one.
 const char* figure_kind_word(int kind);
 
-// Number of change-lock slots, indexed by column number.
-constexpr int kChangeLockCount = 45;
 // Room for FormatCamera's text: a number, ';' and the widest number text.
 constexpr int kCameraTextSize = 416;
 // Highest face-range count of one paste entry.
@@ -99,7 +98,7 @@ struct FigureRecordFields {
     PasteEntry* paste_entries = nullptr;
     char* paste_text = nullptr;
     std::int32_t fix_kind = 0;
-    std::int32_t change_locks[kChangeLockCount] = {};
+    ChangeLocks change_locks;  // by column number; the fix column sets 1..12
     char* poldat = nullptr;
     char* limit = nullptr;
     char* action = nullptr;

@@ -10,7 +10,10 @@ namespace kz::scene {
 
 using namespace kz::foundation;
 
-void parse_fix_flags(const char* text, std::int32_t* locks, std::int32_t* fix_kind) {
+namespace {
+
+template <class Locks>
+void parse_into(const char* text, Locks& locks, std::int32_t* fix_kind) {
     *fix_kind = 0;
     if (!text || !*text) {
         for (int i = 1; i <= 12; ++i) locks[i] = 0;
@@ -30,7 +33,8 @@ void parse_fix_flags(const char* text, std::int32_t* locks, std::int32_t* fix_ki
     }
 }
 
-char* format_fix_flags(std::int32_t fix_kind, const std::int32_t* locks, char* buffer) {
+template <class Locks>
+char* format_from(std::int32_t fix_kind, const Locks& locks, char* buffer) {
     int set = 0;
     for (int i = 1; i <= 12; ++i) set += locks[i] != 0;
     buffer[0] = 0;
@@ -47,6 +51,21 @@ char* format_fix_flags(std::int32_t fix_kind, const std::int32_t* locks, char* b
     }
     *out = 0;
     return buffer;
+}
+
+}  // namespace
+
+void parse_fix_flags(const char* text, std::int32_t* locks, std::int32_t* fix_kind) {
+    parse_into(text, locks, fix_kind);
+}
+void parse_fix_flags(const char* text, ChangeLocks& locks, std::int32_t* fix_kind) {
+    parse_into(text, locks, fix_kind);
+}
+char* format_fix_flags(std::int32_t fix_kind, const std::int32_t* locks, char* buffer) {
+    return format_from(fix_kind, locks, buffer);
+}
+char* format_fix_flags(std::int32_t fix_kind, const ChangeLocks& locks, char* buffer) {
+    return format_from(fix_kind, locks, buffer);
 }
 
 }  // namespace kz::scene

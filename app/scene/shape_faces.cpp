@@ -111,13 +111,8 @@ bool all_finite(std::initializer_list<double> values) {
 
 namespace kz::scene {
 void set_axis_extent(XLeaves& shape, double rx, double ry, double bottom, double top) {
-    shape.base_point_local[0] = shape.base_point_local[1] = 0.0;
-    shape.base_point_local[2] = bottom;
+    const double base_point[3] = {0.0, 0.0, bottom};
     const double corners[2][3] = {{-rx, -ry, bottom}, {rx, ry, top}};
-    for (int e = 0; e < 2; ++e)
-        for (int c = 0; c < 3; ++c) shape.extreme_points[e][c] = corners[e][c];
-    for (int e = 0; e < 2; ++e) shape.axis_local[e][0] = shape.axis_local[e][1] = 0.0;
-    shape.axis_local[0][2] = bottom;
-    shape.axis_local[1][2] = top;
+    shape.SetStoredPoints(base_point, corners[0], corners[1], bottom, top);
 }
 }  // namespace kz::scene

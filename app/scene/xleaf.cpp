@@ -123,7 +123,10 @@ std::array<double, 16> XLeaf::world() const {
 
 std::array<double, 16> XLeaf::world_inverse() const {
     std::array<double, 16> m = frame_inverse();
-    if (owner) multiply_matrix4(m.data(), owner->L_inverse, m.data());
+    if (owner) {
+        const std::array<double, 16> shape_inverse = owner->L_inverse();
+        multiply_matrix4(m.data(), shape_inverse.data(), m.data());
+    }
     return m;
 }
 

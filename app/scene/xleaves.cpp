@@ -10,6 +10,7 @@
 #include "app/foundation/eye_record.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/matrix_ops.h"
+#include "app/foundation/small_vector_math.h"
 #include "app/foundation/view_projection.h"
 #include "app/scene/figure_text.h"
 #include "app/scene/view_services.h"
@@ -42,6 +43,36 @@ MaterialRecord record_color_block(const COBJECTA& r) {
     return m;
 }
 
+struct XLeaves::FaceList {
+    std::vector<XLeaf*> list;  // owned
+    FaceList() = default;
+    ~FaceList() {
+        for (XLeaf* face : list) delete face;
+    }
+    FaceList(const FaceList&) = delete;
+    FaceList& operator=(const FaceList&) = delete;
+};
+
+namespace {
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool same_material(const ShapeMaterial& a, const ShapeMaterial& b) {
+    const MaterialRecord &x = a.material, &y = b.material;
+    return x.color == y.color && x.texture == y.texture && a.paste_letter == b.paste_letter && a.spare == b.spare &&
+           same_bits(x.ambient, y.ambient) && same_bits(x.diffuse, y.diffuse) && same_bits(x.specular, y.specular) &&
+           same_bits(x.transparency, y.transparency) && same_bits(x.red, y.red) && same_bits(x.green, y.green) &&
+           same_bits(x.blue, y.blue);
+}
+
+bool pastes_drawing(const COBJECTA& r) {
+    for (int i = 0; i < r.paste_count && r.paste_entries; ++i)
+        if (r.paste_entries[i].kind == 1) return true;
+    return false;
+}
+
+}  // namespace
+
 XLeaves::XLeaves(XTrunk* owner_in) : owner(owner_in) {
     XViewServices* v = owner ? owner->view : nullptr;
     record = new COBJECTA(nullptr, v, owner);
@@ -64,8 +95,8 @@ XViewServices* XLeaves::view() const { return owner ? owner->view : nullptr; }
 bool XLeaves::IsBaseShape() const { return !owner || owner->base() == this; }
 
 void XLeaves::DeleteFaces() {
-    for (XLeaf* face : faces) delete face;
-    std::vector<XLeaf*>().swap(faces);
+    faces_.reset();
+    face_total_ = triangle_total_ = 0;
 }
 
 void XLeaves::ClearFaces() {
@@ -78,8 +109,38 @@ void XLeaves::ClearFaces() {
 
 void XLeaves::ResetMatrices() {
     model = nullptr;
-    for (double* m : {P, O, P_inverse, O_inverse, L, L_inverse, Q, Q_inverse}) identity_matrix4(m);
+    identity_matrix4(L);
+    if (held_)
+        for (double* m :
+             {held_->P, held_->O, held_->P_inverse, held_->O_inverse, held_->L_inverse, held_->Q, held_->Q_inverse})
+            identity_matrix4(m);
     placement_valid = 0;
+}
+
+HeldPlacement* XLeaves::HoldPlacement() {
+    if (!held_) {
+        held_ = std::make_unique<HeldPlacement>();
+        for (double* m :
+             {held_->P, held_->O, held_->P_inverse, held_->O_inverse, held_->L_inverse, held_->Q, held_->Q_inverse})
+            identity_matrix4(m);
+    }
+    return held_.get();
+}
+
+int XLeaves::RunBuilder() {
+    switch (record->kind) {
+    case kKindBox: return MakeBox();
+    case kKindBall: return MakeBall();
+    case kKindHankyuu: return MakeHankyuu();
+    case kKindSui: return MakeSui();
+    case kKindCylinder: return MakeCylinder();
+    case kKindPoly: return MakePoly();
+    case kKindHpoly: return MakeHpoly();
+    case kKindZpoly: return ZpolyToPoly() ? MakePoly() : 0;
+    case kKindD3poly: return MakeD3poly();
+    case kKindKaiten: return MakeKaiten();
+    default: return 0;
+    }
 }
 
 int XLeaves::Build(const COBJECTA* source) {
@@ -90,36 +151,35 @@ int XLeaves::Build(const COBJECTA* source) {
     ResetMatrices();
     CBusMDL* bridge = v ? v->Bridge() : nullptr;
     if (bridge) bridge->FreePolygonBuffers();
-    polygon_letters_.clear();
-    int built = 0;
-    switch (record->kind) {
-    case kKindBox: built = MakeBox(); break;
-    case kKindBall: built = MakeBall(); break;
-    case kKindHankyuu: built = MakeHankyuu(); break;
-    case kKindSui: built = MakeSui(); break;
-    case kKindCylinder: built = MakeCylinder(); break;
-    case kKindPoly: built = MakePoly(); break;
-    case kKindHpoly: built = MakeHpoly(); break;
-    case kKindZpoly: built = ZpolyToPoly() ? MakePoly() : 0; break;
-    case kKindD3poly: built = MakeD3poly(); break;
-    case kKindKaiten: built = MakeKaiten(); break;
-    default: break;
+    ShapeMaking making;
+    // A drawing is laid on its face's plane while the shape is made: a shape that pastes one keeps its faces.
+    making.mode = bridge && pastes_drawing(*record) ? MakeMode::both : MakeMode::model;
+    bridged_build_ = bridge ? 1 : 0;
+    if (making.mode == MakeMode::both) {
+        faces_ = std::make_unique<FaceList>();
+        making.target = &faces_->list;
     }
+    making_ = &making;
+    const int built = RunBuilder();
+    making_ = nullptr;
     if (v) v->BeginTiming(kTimingBuild);
     if (built == 1) {
         ParseMoveLimits(record->limit);
         if (bridge) {
             if (owner && owner->HasPartFlag(0, kScreenPartFlag)) bridge->primitive_kind = 1;
             model = bridge->CommitPolygons(this);
-            // One record a polygon and no spare room: a shape's materials are set here only.
-            std::vector<ShapeMaterial>().swap(materials);
-            materials.reserve(bridge->polygons.size());
+            // One record a polygon, kept as runs of equal records: the faces of most shapes share one.
+            std::vector<MaterialRun>().swap(materials_);
+            material_total_ = static_cast<std::int32_t>(bridge->polygons.size());
             for (std::size_t i = 0; i < bridge->polygons.size(); ++i) {
-                ShapeMaterial m;
-                m.material = bridge->polygons[i].material;
-                if (i < polygon_letters_.size()) m.paste_letter = polygon_letters_[i];
-                materials.push_back(m);
+                MaterialRun run;
+                run.material.material = bridge->polygons[i].material;
+                if (i < making.letters.size()) run.material.paste_letter = making.letters[i];
+                run.first = static_cast<std::int32_t>(i);
+                if (materials_.empty() || !same_material(materials_.back().material, run.material))
+                    materials_.push_back(run);
             }
+            materials_.shrink_to_fit();
             if (record->draw_style != 1) bridge->SetFaceDrawMode(model, record->draw_style, record->line_width_digit);
             // A part, or the unit that holds it, may carry a colour and transparency of its own over its shapes'.
             XTrunk* unit = v->FindUnitTrunk(owner);
@@ -144,24 +204,115 @@ int XLeaves::Build(const COBJECTA* source) {
                     owner->PushShadowFlags(0, static_cast<int>(at - owner->parts.begin()));
             }
         }
-        surface = 0.0;
-        for (const XLeaf* face : faces) surface += face->area;
-        // The face makers keep room for more faces while a shape is made; none are added after.
-        if (faces.capacity() > faces.size() + 2) faces.shrink_to_fit();
+        // The faces a drawing was laid on are kept; there are no more to come.
+        if (faces_ && faces_->list.capacity() > faces_->list.size() + 2) faces_->list.shrink_to_fit();
     }
     if (bridge) bridge->FreePolygonBuffers();
     if (v) v->EndTiming(kTimingBuild);
     return 0;
 }
 
-void XLeaves::SetModelBounds(const double* minimum, const double* maximum, const double* centre) {
+std::unique_ptr<XLeaves::FaceList> XLeaves::MakeFaces() {
+    auto made = std::make_unique<FaceList>();
+    if (face_total_ == 0 || making_) return made;
+    ShapeMaking making;
+    making.mode = MakeMode::faces;
+    making.number_polygons = bridged_build_ != 0;
+    // The builder writes the shape's measures and stored points again, to the values they have.
+    const double measures[4] = {plan_area, volume, length, height};
+    const double stored[6] = {
+        base_point_local[0], base_point_local[1], base_point_local[2], radius_, axis_bottom_, axis_top_};
+    making.target = &made->list;
+    making_ = &making;
+    RunBuilder();
+    making_ = nullptr;
+    plan_area = measures[0], volume = measures[1], length = measures[2], height = measures[3];
+    std::copy(stored, stored + 3, base_point_local);
+    radius_ = stored[3], axis_bottom_ = stored[4], axis_top_ = stored[5];
+    made->list.shrink_to_fit();
+    return made;
+}
+
+std::vector<XLeaf*>& XLeaves::faces() {
+    if (!faces_) faces_ = MakeFaces();
+    return faces_->list;
+}
+
+int XLeaves::face_count() const { return faces_ ? static_cast<int>(faces_->list.size()) : face_total_; }
+
+int XLeaves::triangle_count() const {
+    if (!faces_) return triangle_total_;
+    int n = 0;
+    for (const XLeaf* face : faces_->list)
+        if (face) n += std::max(face->point_count() - 2, 0);
+    return n;
+}
+
+double XLeaves::surface() {
+    std::unique_ptr<FaceList> made;
+    const FaceList* from = faces_.get();
+    if (!from) from = (made = MakeFaces()).get();
+    double sum = 0.0;
+    for (const XLeaf* face : from->list) sum += face->area;
+    return sum;
+}
+
+void XLeaves::KeepFaces() { faces(); }
+
+void XLeaves::SetModelBounds(const double* minimum, const double* maximum, const double*) {
     std::copy(minimum, minimum + 3, model_bounds);
     std::copy(maximum, maximum + 3, model_bounds + 3);
-    std::copy(centre, centre + 3, model_bounds + 6);
+}
+
+const ShapeMaterial* XLeaves::material(int i) const {
+    if (i < 0 || i >= material_total_ || materials_.empty()) return nullptr;
+    const auto after = std::upper_bound(materials_.begin(), materials_.end(), i,
+                                        [](int at, const MaterialRun& run) { return at < run.first; });
+    return after == materials_.begin() ? nullptr : &std::prev(after)->material;
 }
 
 const MaterialRecord* XLeaves::FaceMaterial(int i) {
-    return i >= 0 && i < static_cast<int>(materials.size()) ? &materials[i].material : nullptr;
+    const ShapeMaterial* m = material(i);
+    return m ? &m->material : nullptr;
+}
+
+void XLeaves::SetStoredPoints(const double* base_local, const double* extreme_low, const double* extreme_high,
+                              double axis_bottom, double axis_top) {
+    std::copy(base_local, base_local + 3, base_point_local);
+    radius_ = vec3_distance(extreme_low, extreme_high) / 2.0;
+    axis_bottom_ = axis_bottom;
+    axis_top_ = axis_top;
+}
+
+std::array<double, 3> XLeaves::base_point_world() const {
+    std::array<double, 3> p;
+    transform_point(p.data(), base_point_local, L);
+    return p;
+}
+
+std::array<double, 3> XLeaves::axis_local(int e) const {
+    return {base_point_local[0], base_point_local[1], e ? axis_top_ : axis_bottom_};
+}
+
+std::array<double, 3> XLeaves::axis_world(int e) const {
+    std::array<double, 3> p = axis_local(e);
+    if (e && axis_top_ == axis_bottom_) p[2] += 1.0;
+    transform_point(p.data(), p.data(), L);
+    return p;
+}
+
+std::array<double, 3> XLeaves::axis_direction() const {
+    const std::array<double, 3> a = axis_world(0), b = axis_world(1);
+    double along[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, unit[3], length_out = 0.0;
+    vec3_normalize(along, unit, &length_out);
+    return {unit[0], unit[1], unit[2]};
+}
+
+double XLeaves::axis_length() const {
+    const std::array<double, 3> a = axis_world(0), b = axis_world(1);
+    double along[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, unit[3], length_out = 0.0;
+    vec3_normalize(along, unit, &length_out);
+    return length_out;
 }
 
 void XLeaves::AddCommentLine(const char* text) {
@@ -171,7 +322,8 @@ void XLeaves::AddCommentLine(const char* text) {
 
 void XLeaves::RefreshMaterials() {
     const MaterialRecord block = record_color_block(*record);
-    for (ShapeMaterial& m : materials) {
+    for (MaterialRun& run : materials_) {
+        ShapeMaterial& m = run.material;
         const double own_transparency = m.material.transparency;
         const std::uint32_t own_color = m.material.color;
         const std::int32_t texture = m.material.texture;
@@ -183,7 +335,7 @@ void XLeaves::RefreshMaterials() {
 }
 
 void XLeaves::CopyTransparencyToMaterials() {
-    for (ShapeMaterial& m : materials) m.material.transparency = record->trans;
+    for (MaterialRun& run : materials_) run.material.material.transparency = record->trans;
 }
 
 char* XLeaves::WriteLine(char* old_text, char separator) {
@@ -194,16 +346,20 @@ char* XLeaves::WriteLine(char* old_text, char separator) {
     return set_heap_string(old_text, out.text(), nullptr, -1);
 }
 
-int XLeaves::DrawAxes(void* device_context, int mask, double axis_length, int mode) {
+int XLeaves::DrawAxes(void* device_context, int mask, double axis_reach, int mode) {
     XViewServices* v = view();
     EyeRecord* eye = v ? v->Eye() : nullptr;
     if (!eye || !device_context) return 0;
     static const std::uint32_t colours[3][3] = {
         {0xFF0000, 0x0000FF, 0x00FF00}, {0x800000, 0x000080, 0x008000}, {0xFF8080, 0x8080FF, 0x80FF80}};
-    const double* m = mode == 0 ? L : mode == 1 ? (anchor ? anchor->Q : Q) : Q;
+    Matrix16 carried;
+    if (mode == 0)
+        std::copy(L, L + 16, carried.begin());
+    else
+        carried = mode == 1 && anchor ? anchor->Q() : Q();
     const int row = std::clamp(mode, 0, 2);
-    double points[4][3] = {{0, 0, 0}, {axis_length, 0, 0}, {0, axis_length, 0}, {0, 0, axis_length}};
-    for (auto& p : points) transform_point(p, p, m);
+    double points[4][3] = {{0, 0, 0}, {axis_reach, 0, 0}, {0, axis_reach, 0}, {0, 0, axis_reach}};
+    for (auto& p : points) transform_point(p, p, carried.data());
     auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
     for (int axis = 0; axis < 3; ++axis)
         if (mask & (1 << axis)) draw_projected_line(*eye, dc, points[0], points[axis + 1], colours[row][axis]);

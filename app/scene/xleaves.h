@@ -1,7 +1,9 @@
 // XLeaves, one shape of a part: its record, faces, material records, placement matrices, movement limits and
 // parameter motions, and the face makers and paste services its builders use.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/foundation/bridge_services.h"
@@ -69,6 +71,32 @@ struct GridCell {
     ShapeMaterial material;
 };
 
+// The colours of consecutive polygons that share one material record: a shape's faces mostly do.
+struct MaterialRun {
+    ShapeMaterial material;
+    std::int32_t first = 0;  // index of the run's first polygon
+};
+
+// A 4x4 matrix handed out by value: the matrices a shape works out when asked.
+using Matrix16 = std::array<double, 16>;
+
+// The matrices a part's base shape keeps: the part places it itself (XTrunk), so they cannot be worked out again
+// from the record alone.
+struct HeldPlacement {
+    double P[16], O[16], P_inverse[16], O_inverse[16], L_inverse[16], Q[16], Q_inverse[16];
+};
+
+// How a builder's faces are made: for the model only (counted, handed to the bridge), as faces only (kept, the
+// bridge left alone), or both.
+enum class MakeMode : std::uint8_t { model, faces, both };
+struct ShapeMaking {
+    MakeMode mode = MakeMode::both;
+    bool number_polygons = false;           // faces: number the polygons as the bridged build did
+    int next_polygon = 0;                   // faces: the number the next polygon had
+    std::vector<std::int32_t> letters;      // the paste letter of each polygon handed to the bridge
+    std::vector<XLeaf*>* target = nullptr;  // where made faces go (faces, both)
+};
+
 class XLeaves : public kz::foundation::BridgeShape {
 public:
     explicit XLeaves(XTrunk* owner);
@@ -89,9 +117,21 @@ public:
     // --- Placement ---------------------------------------------------------------------------------------
     void UpdateMatrix(const double* base, const double* base_inverse);
     void ComputePlacement();
-    // This shape's own matrices, hung on `on` (null: on the part's base); ComputePlacement places the chain.
+    // Hangs this shape on `on` (null: on the part's base); ComputePlacement places the chain.
     void PlaceOn(XLeaves* on);
     void PushMatrixToModel();
+    // The placement P (rotate y, x, z, then move, carried by the shape it hangs on), the origin O and their
+    // inverses, L's inverse and the placement in the part Q = P . B: a part's base shape keeps what its part
+    // set, any other shape works them out from its record, the shapes it hangs on and the base's L.
+    Matrix16 P() const;
+    Matrix16 O() const;
+    Matrix16 P_inverse() const;
+    Matrix16 O_inverse() const;
+    Matrix16 L_inverse() const;
+    Matrix16 Q() const;
+    Matrix16 Q_inverse() const;
+    // Room for the matrices a part sets on its base shape (identity until set).
+    HeldPlacement* HoldPlacement();
 
     // --- Parameters, limits, motions ---------------------------------------------------------------------
     double GetParameter(int column);
@@ -107,6 +147,20 @@ public:
     void MakeUniqueName(const char* wanted);
     void EnsureUniqueName();
     void Rename(const char* new_name);
+
+    // --- Faces -------------------------------------------------------------------------------------------
+    // The faces as the last build made them. A build hands its polygons to the bridge and keeps only their
+    // count: the faces are made again from the record the first time they are asked for, and kept from then on.
+    std::vector<XLeaf*>& faces();
+    // The same for a shape at hand as const: making the faces adds to what the shape keeps, never changes it.
+    const std::vector<XLeaf*>& faces() const { return const_cast<XLeaves*>(this)->faces(); }
+    int face_count() const;
+    // Triangles of a fan over every face (points - 2 a face).
+    int triangle_count() const;
+    // Sum of the faces' areas (made for the sum and let go when they are not kept).
+    double surface();
+    // Makes and keeps the faces now, before the record changes in a way the faces of the last build must not see.
+    void KeepFaces();
 
     // --- Face makers -------------------------------------------------------------------------------------
     int AddFace(const double* points, int count, ShapeMaterial& material, const double* normals, PasteEntry* paste,
@@ -154,38 +208,69 @@ public:
 
     XViewServices* view() const;
     bool IsBaseShape() const;
-    int face_count() const { return static_cast<int>(faces.size()); }
+
+    // --- Material records (one a polygon of the last build) ------------------------------------------------
+    int material_count() const { return material_total_; }
+    const ShapeMaterial* material(int index) const;
+
+    // --- Stored points and what follows from them --------------------------------------------------------
+    // A builder's base point, the half extent that is the shape's radius and the bottom and top of its
+    // vertical axis, which stands at the base point's x and y.
+    void SetStoredPoints(const double* base_local, const double* extreme_low, const double* extreme_high,
+                         double axis_bottom, double axis_top);
+    std::array<double, 3> base_point_world() const;
+    double radius() const { return radius_; }
+    // The axis's two points in the shape (e 0 bottom, 1 top) and in the world (the top raised by 1 when both
+    // are the same), its unit direction and its length.
+    std::array<double, 3> axis_local(int e) const;
+    std::array<double, 3> axis_world(int e) const;
+    std::array<double, 3> axis_direction() const;
+    double axis_length() const;
 
     // --- Fields ------------------------------------------------------------------------------------------
     XTrunk* owner = nullptr;
     std::int32_t index = 0;
-    std::vector<ShapeMaterial> materials;
     MoveLimit* limits = nullptr;  // kParameterColumns entries once used
     std::int32_t selection = -1;  // pen choice of the GDI face drawing
     XLeaves* anchor = nullptr;
     COBJECTA* record = nullptr;  // owned
     std::int32_t visiting = 0;
-    double plan_area = 0.0, volume = 0.0, length = 0.0, height = 0.0, surface = 0.0;
-    std::vector<XLeaf*> faces;  // owned
-    double P[16], O[16], P_inverse[16], O_inverse[16];
-    _OfuPosition* model = nullptr;
-    double L[16], L_inverse[16], Q[16], Q_inverse[16];
     std::int32_t placement_valid = 1;
+    double plan_area = 0.0, volume = 0.0, length = 0.0, height = 0.0;
+    _OfuPosition* model = nullptr;
+    // Shape-local matrix: O . P . B, what the model is drawn with.
+    double L[16];
     MotionSlot* motions = nullptr;     // kParameterColumns entries once used
     std::vector<char*> comment_lines;  // heap texts
-    // Base point (shape and world) and what is derived from it.
-    double base_point_world[3] = {}, base_point_local[3] = {};
-    double extreme_points[2][3] = {};  // two stored points half of whose distance is the radius
-    double radius = 0.0;
-    double axis_local[2][3] = {}, axis_world[2][3] = {};
-    double axis_direction[3] = {}, axis_length = 0.0;
-    // Kept for the document and view: the model's bounds in shape coordinates, the line number of the shape.
-    double model_bounds[9] = {};
+    double base_point_local[3] = {};
+    // Kept for the document and view: the model's bounds in shape coordinates (minimum, maximum), the line number
+    // of the shape.
+    double model_bounds[6] = {};
     std::int32_t line_number = 0;
 
 private:
-    // Paste letter of each polygon handed to the bridge since the last build.
-    std::vector<std::int32_t> polygon_letters_;
+    struct FaceList;
+    std::unique_ptr<FaceList> faces_;  // made when first asked for
+    std::vector<MaterialRun> materials_;
+    std::unique_ptr<HeldPlacement> held_;
+    ShapeMaking* making_ = nullptr;  // while a builder runs under Build or for the faces
+    std::int32_t face_total_ = 0, triangle_total_ = 0, material_total_ = 0;
+    std::uint8_t bridged_build_ = 0;  // the last build handed its polygons to a bridge
+    double radius_ = 0.0;
+    double axis_bottom_ = 0.0, axis_top_ = 0.0;
+
+    int RunBuilder();
+    // Face making: where made faces go, the counts of a build and the paste letter of a polygon.
+    std::vector<XLeaf*>* FaceTarget();
+    void CountFace(int points);
+    void NotePolygon(int polygon, const ShapeMaterial& material);
+    XLeaf* MadeFace(int index);
+    std::unique_ptr<FaceList> MakeFaces();
+    bool Hung() const;
+    Matrix16 OwnP() const;
+    Matrix16 OwnP_inverse() const;
+    Matrix16 BaseL() const;
+    Matrix16 BaseL_inverse() const;
     void DeleteFaces();
 };
 

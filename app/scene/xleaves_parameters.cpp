@@ -75,6 +75,9 @@ double XLeaves::GetParameter(int column) {
 int XLeaves::SetParameter(int column, double value) {
     XViewServices* v = view();
     if (v) v->MarkTrunkChanged(owner);
+    // The faces keep the colour and corner normals their build gave them, as the model does: made now, they
+    // would take the record's new ones.
+    if (column >= 21 && column <= 24 && face_count() > 0) KeepFaces();
     int column_class = 0;
     if (column == kLightColumn) {
         if (v) v->SetLightValue(value);

@@ -1,5 +1,6 @@
 // Where a shape stands: its placement and origin from the record, the anchor shape it hangs on, the matrices that
 // carry it into its part and the world, and the matrix handed to the model.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -40,8 +41,14 @@ void decompose_yxz_angles(const double* m, double* rx, double* ry, double* rz) {
 }
 
 void XLeaves::ComputePlacement() {
+    visiting = 1;
+    COBJECTA& own = *record;
+    if (!(own.parent_name && *own.parent_name) || !owner || owner->part_count() < 2) {
+        PlaceOn(nullptr);
+        return;
+    }
     // The chain of shapes this one hangs on is followed up first and placed top down, without recursion: a file
-    // may chain as many shapes as it likes.
+    // may chain as many shapes as it likes. A link back to a shape already on the chain closes a cycle.
     std::vector<XLeaves*> chain{this};
     std::vector<XLeaves*> anchors;  // anchors[k]: the shape chain[k] hangs on (null: the part's base)
     for (XLeaves* at = this; at;) {
@@ -53,8 +60,7 @@ void XLeaves::ComputePlacement() {
                 XLeaves* other = at->owner->parts[i];
                 if (!other || other == at || !other->record->name) continue;
                 if (compare_nocase(other->record->name, r.parent_name) != 0) continue;
-                if (other->visiting)
-                    // The chain came back to a shape already on it: this link closes a cycle and is dropped.
+                if (std::find(chain.begin(), chain.end(), other) != chain.end())
                     r.parent_name = free_and_null(r.parent_name);
                 else
                     next = other;
@@ -69,50 +75,151 @@ void XLeaves::ComputePlacement() {
 }
 
 void XLeaves::PlaceOn(XLeaves* on) {
-    COBJECTA& r = *record;
-    const bool anchored = r.parent_name && *r.parent_name;
+    const bool anchored = record->parent_name && *record->parent_name;
     // A shape hanging on another follows it, so its placement is never taken as still valid.
     if (placement_valid == 1 && !anchored) return;
-    const double position[3] = {r.dx, r.dy, r.dz}, rotation[3] = {r.rx, r.ry, r.rz};
-    compose_matrix_ops(0, P, position, rotation, 0, kY, kX, kZ, kMove);
-    compose_matrix_ops(0, P_inverse, position, rotation, 0, kMoveBack, kZBack, kXBack, kYBack);
     anchor = on ? on : owner ? owner->base() : nullptr;
-    if (on) {
-        multiply_matrix4(P, P, on->P);
-        multiply_matrix4(P_inverse, on->P_inverse, P_inverse);
-    }
-    const double offset[3] = {r.odx, r.ody, r.odz}, turn[3] = {r.orx, r.ory, r.orz};
-    // Most shapes turn about their own origin: their offset matrices are the identity, and composing them would
-    // be a quarter of the work of every moving part's tick.
-    if (offset[0] == 0.0 && offset[1] == 0.0 && offset[2] == 0.0 && turn[0] == 0.0 && turn[1] == 0.0 &&
-        turn[2] == 0.0) {
-        identity_matrix4(O);
-        identity_matrix4(O_inverse);
-    } else {
-        compose_matrix_ops(0, O, offset, turn, 0, kMoveBack, kY, kX, kZ);
-        compose_matrix_ops(0, O_inverse, offset, turn, 0, kZBack, kXBack, kYBack, kMove);
-    }
     placement_valid = 1;
 }
 
-void XLeaves::UpdateMatrix(const double* base, const double* base_inverse) {
-    if (owner) owner->ClearPartPlacedFlags();
+bool XLeaves::Hung() const { return anchor && anchor != this && owner && anchor != owner->base(); }
+
+Matrix16 XLeaves::OwnP() const {
+    const COBJECTA& r = *record;
+    const double position[3] = {r.dx, r.dy, r.dz}, rotation[3] = {r.rx, r.ry, r.rz};
+    Matrix16 m;
+    compose_matrix_ops(0, m.data(), position, rotation, 0, kY, kX, kZ, kMove);
+    return m;
+}
+
+Matrix16 XLeaves::OwnP_inverse() const {
+    const COBJECTA& r = *record;
+    const double position[3] = {r.dx, r.dy, r.dz}, rotation[3] = {r.rx, r.ry, r.rz};
+    Matrix16 m;
+    compose_matrix_ops(0, m.data(), position, rotation, 0, kMoveBack, kZBack, kXBack, kYBack);
+    return m;
+}
+
+namespace {
+
+Matrix16 copy16(const double* m) {
+    Matrix16 out;
+    std::memcpy(out.data(), m, sizeof(double) * 16);
+    return out;
+}
+
+// The shapes from `shape` up the chain it hangs on, the top one last; a chain can be no longer than its part.
+std::vector<const XLeaves*> hanging_chain(const XLeaves* shape, bool (XLeaves::*hung)() const) {
+    std::vector<const XLeaves*> chain{shape};
+    const int limit = shape->owner ? shape->owner->part_count() : 1;
+    while ((chain.back()->*hung)() && static_cast<int>(chain.size()) <= limit) chain.push_back(chain.back()->anchor);
+    return chain;
+}
+
+bool plain_origin(const COBJECTA& r) {
+    return r.odx == 0.0 && r.ody == 0.0 && r.odz == 0.0 && r.orx == 0.0 && r.ory == 0.0 && r.orz == 0.0;
+}
+
+}  // namespace
+
+Matrix16 XLeaves::P() const {
+    if (held_) return copy16(held_->P);
+    if (!Hung()) return OwnP();
+    // Placed from the top of the chain down, each shape's own placement before the one it hangs on.
+    const std::vector<const XLeaves*> chain = hanging_chain(this, &XLeaves::Hung);
+    Matrix16 m = chain.back()->OwnP();
+    for (std::size_t k = chain.size() - 1; k-- > 0;) {
+        Matrix16 own = chain[k]->OwnP();
+        multiply_matrix4(own.data(), own.data(), m.data());
+        m = own;
+    }
+    return m;
+}
+
+Matrix16 XLeaves::P_inverse() const {
+    if (held_) return copy16(held_->P_inverse);
+    if (!Hung()) return OwnP_inverse();
+    const std::vector<const XLeaves*> chain = hanging_chain(this, &XLeaves::Hung);
+    Matrix16 m = chain.back()->OwnP_inverse();
+    for (std::size_t k = chain.size() - 1; k-- > 0;) {
+        const Matrix16 own = chain[k]->OwnP_inverse();
+        multiply_matrix4(m.data(), m.data(), own.data());
+    }
+    return m;
+}
+
+Matrix16 XLeaves::O() const {
+    if (held_) return copy16(held_->O);
+    Matrix16 m;
+    const COBJECTA& r = *record;
+    // Most shapes turn about their own origin: their offset matrices are the identity.
+    if (plain_origin(r)) {
+        identity_matrix4(m.data());
+    } else {
+        const double offset[3] = {r.odx, r.ody, r.odz}, turn[3] = {r.orx, r.ory, r.orz};
+        compose_matrix_ops(0, m.data(), offset, turn, 0, kMoveBack, kY, kX, kZ);
+    }
+    return m;
+}
+
+Matrix16 XLeaves::O_inverse() const {
+    if (held_) return copy16(held_->O_inverse);
+    Matrix16 m;
+    const COBJECTA& r = *record;
+    if (plain_origin(r)) {
+        identity_matrix4(m.data());
+    } else {
+        const double offset[3] = {r.odx, r.ody, r.odz}, turn[3] = {r.orx, r.ory, r.orz};
+        compose_matrix_ops(0, m.data(), offset, turn, 0, kZBack, kXBack, kYBack, kMove);
+    }
+    return m;
+}
+
+Matrix16 XLeaves::BaseL() const {
+    const XLeaves* b = owner ? owner->base() : nullptr;
+    if (b && b != this) return copy16(b->L);
+    Matrix16 m;
+    identity_matrix4(m.data());
+    return m;
+}
+
+Matrix16 XLeaves::BaseL_inverse() const {
+    const XLeaves* b = owner ? owner->base() : nullptr;
+    if (b && b != this) return b->L_inverse();
+    Matrix16 m;
+    identity_matrix4(m.data());
+    return m;
+}
+
+Matrix16 XLeaves::Q() const {
+    if (held_) return copy16(held_->Q);
+    Matrix16 m = P();
+    const Matrix16 base = BaseL();
+    multiply_matrix4(m.data(), m.data(), base.data());
+    return m;
+}
+
+Matrix16 XLeaves::Q_inverse() const {
+    if (held_) return copy16(held_->Q_inverse);
+    Matrix16 m = BaseL_inverse();
+    const Matrix16 p = P_inverse();
+    multiply_matrix4(m.data(), m.data(), p.data());
+    return m;
+}
+
+Matrix16 XLeaves::L_inverse() const {
+    if (held_) return copy16(held_->L_inverse);
+    Matrix16 m = Q_inverse();
+    const Matrix16 o = O_inverse();
+    multiply_matrix4(m.data(), m.data(), o.data());
+    return m;
+}
+
+void XLeaves::UpdateMatrix(const double* base, const double*) {
     ComputePlacement();
-    multiply_matrix4(L, O, P);
+    const Matrix16 o = O(), p = P();
+    multiply_matrix4(L, o.data(), p.data());
     multiply_matrix4(L, L, base);
-    multiply_matrix4(L_inverse, base_inverse, P_inverse);
-    multiply_matrix4(L_inverse, L_inverse, O_inverse);
-    multiply_matrix4(Q, P, base);
-    multiply_matrix4(Q_inverse, base_inverse, P_inverse);
-    transform_point(base_point_world, base_point_local, L);
-    radius = vec3_distance(extreme_points[0], extreme_points[1]) / 2.0;
-    double upper[3] = {axis_local[1][0], axis_local[1][1], axis_local[1][2]};
-    if (upper[2] == axis_local[0][2]) upper[2] += 1.0;
-    transform_point(axis_world[0], axis_local[0], L);
-    transform_point(axis_world[1], upper, L);
-    double along[3];
-    for (int k = 0; k < 3; ++k) along[k] = axis_world[1][k] - axis_world[0][k];
-    vec3_normalize(along, axis_direction, &axis_length);
 }
 
 void XLeaves::PushMatrixToModel() {

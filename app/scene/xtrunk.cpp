@@ -58,8 +58,7 @@ XTrunk::XTrunk(XViewServices* view_in, const double* position, const double* rot
     r.rx = t[0], r.ry = t[1], r.rz = t[2];
     r.odx = o[0], r.ody = o[1], r.odz = o[2];
     r.orx = q[0], r.ory = q[1], r.orz = q[2];
-    XLeaves* b = base();
-    for (double* m : {b->P, b->O, b->P_inverse, b->O_inverse}) identity_matrix4(m);
+    base()->HoldPlacement();
     r.draw_style = 0;
     r.name = set_heap_string(r.name, name, nullptr, name ? -1 : 0);
     if (view) view->MarkTrunkChanged(this);
@@ -212,7 +211,7 @@ int XTrunk::CopyLeavesFrom(XTrunk* source, int with_placement) {
         const int at = AddLeaves();
         parts[at]->Build(source->parts[i]->record);
     }
-    std::memcpy(own->change_locks, from->change_locks, sizeof own->change_locks);
+    own->change_locks = from->change_locks;
     own->limit = set_heap_string(own->limit, from->limit, nullptr, from->limit ? -1 : 0);
     base()->ParseMoveLimits(own->limit);
     if (with_placement) {

@@ -438,7 +438,7 @@ void XTrunk::UpdateCalcAttributes() {
             for (int p = 1; p < part_count(); ++p) result += parts[p] ? parts[p]->volume : 0.0;
             result /= 1e9;
         } else if (fnd::compare_nocase(measure, "surface") == 0) {
-            for (int p = 1; p < part_count(); ++p) result += parts[p] ? parts[p]->surface : 0.0;
+            for (int p = 1; p < part_count(); ++p) result += parts[p] ? parts[p]->surface() : 0.0;
             result /= 1e6;
         } else if (fnd::compare_nocase(measure, "length") == 0) {
             for (int p = 1; p < part_count(); ++p)

@@ -144,7 +144,8 @@ int XTrunk::DrawAxes(void* device_context, int mask, double length) {
     if (!eye || !device_context) return 0;
     static const std::int64_t colours[3] = {0xFF0000, 0x0000FF, 0xFFFF00};
     double points[4][3] = {{0, 0, 0}, {length, 0, 0}, {0, length, 0}, {0, 0, length}};
-    for (auto& p : points) transform_point(p, p, base()->Q);
+    const Matrix16 q = base()->Q();
+    for (auto& p : points) transform_point(p, p, q.data());
     auto& dc = *static_cast<kz::platform::DeviceContext*>(device_context);
     for (int axis = 0; axis < 3; ++axis)
         if (mask & (1 << axis)) draw_projected_line(*eye, dc, points[0], points[axis + 1], colours[axis]);

@@ -1,5 +1,6 @@
 // The placement chain from parent part to child: the base shape's matrices computed by the part itself, then every
 // shape of the part placed on them; per frame only the parts that follow the camera are placed again.
+#include <array>
 #include <cfloat>
 #include <cstring>
 
@@ -39,24 +40,24 @@ void XTrunk::ClearPartPlacedFlags() {
 // is the centre about which the whole part turns: L = O^-1 . P.
 void XTrunk::PlaceBase(const double* anchor, const double* anchor_inverse) {
     XLeaves& b = *base();
+    HeldPlacement& h = *b.HoldPlacement();
     const COBJECTA& r = *b.record;
     const double position[3] = {r.dx, r.dy, r.dz}, rotation[3] = {r.rx, r.ry, r.rz};
     const double offset[3] = {r.odx, r.ody, r.odz}, turn[3] = {r.orx, r.ory, r.orz};
     const int forward[4] = {op_code("y"), op_code("x"), op_code("z"), op_code("M")};
     const int back[4] = {op_code("M-"), op_code("z-"), op_code("x-"), op_code("y-")};
-    compose_matrix_ops(0, b.P, position, rotation, 0, forward[0], forward[1], forward[2], forward[3]);
-    compose_matrix_ops(0, b.P_inverse, position, rotation, 0, back[0], back[1], back[2], back[3]);
-    compose_matrix_ops(0, b.O, offset, turn, 0, forward[0], forward[1], forward[2], forward[3]);
-    compose_matrix_ops(0, b.O_inverse, offset, turn, 0, back[0], back[1], back[2], back[3]);
+    compose_matrix_ops(0, h.P, position, rotation, 0, forward[0], forward[1], forward[2], forward[3]);
+    compose_matrix_ops(0, h.P_inverse, position, rotation, 0, back[0], back[1], back[2], back[3]);
+    compose_matrix_ops(0, h.O, offset, turn, 0, forward[0], forward[1], forward[2], forward[3]);
+    compose_matrix_ops(0, h.O_inverse, offset, turn, 0, back[0], back[1], back[2], back[3]);
     if (anchor && anchor_inverse) {
-        multiply_matrix4(b.P, b.P, anchor);
-        multiply_matrix4(b.P_inverse, anchor_inverse, b.P_inverse);
+        multiply_matrix4(h.P, h.P, anchor);
+        multiply_matrix4(h.P_inverse, anchor_inverse, h.P_inverse);
     }
-    multiply_matrix4(b.L, b.O_inverse, b.P);
-    transform_point(b.base_point_world, b.base_point_local, b.L);
-    multiply_matrix4(b.L_inverse, b.P_inverse, b.O);
-    std::memcpy(b.Q, b.P, sizeof b.Q);
-    std::memcpy(b.Q_inverse, b.P_inverse, sizeof b.Q_inverse);
+    multiply_matrix4(b.L, h.O_inverse, h.P);
+    multiply_matrix4(h.L_inverse, h.P_inverse, h.O);
+    std::memcpy(h.Q, h.P, sizeof h.Q);
+    std::memcpy(h.Q_inverse, h.P_inverse, sizeof h.Q_inverse);
     b.placement_valid = 1;
 }
 
@@ -64,7 +65,7 @@ void XTrunk::PlaceParts() {
     ClearPartPlacedFlags();
     XLeaves& b = *base();
     for (int i = 1; i < part_count(); ++i) {
-        parts[i]->UpdateMatrix(b.L, b.L_inverse);
+        parts[i]->UpdateMatrix(b.L, nullptr);
         parts[i]->PushMatrixToModel();
     }
 }
@@ -74,7 +75,8 @@ void XTrunk::PlaceOnParent() {
         // A part hangs on the named shape of its parent, without that shape's origin.
         const int p = GetParentPartIndex();
         const XLeaves* on = p < parent->part_count() ? parent->parts[p] : parent->base();
-        PlaceBase(on->Q, on->Q_inverse);
+        const Matrix16 q = on->Q(), q_inverse = on->Q_inverse();
+        PlaceBase(q.data(), q_inverse.data());
     } else {
         PlaceBase(nullptr, nullptr);
     }
@@ -102,7 +104,8 @@ void XTrunk::PlaceForFrame() {
     } else if (parent && parent->placed_this_frame) {
         const int p = GetParentPartIndex();
         const XLeaves* on = p < parent->part_count() ? parent->parts[p] : parent->base();
-        PlaceBase(on->Q, on->Q_inverse);
+        const Matrix16 q = on->Q(), q_inverse = on->Q_inverse();
+        PlaceBase(q.data(), q_inverse.data());
         placed_this_frame = 1;
     }
     if (placed_this_frame) PlaceParts();
@@ -121,7 +124,8 @@ void XTrunk::GetPartBounds(double* point, double* box, int reset) {
     }
     for (XLeaves* part : parts) {
         if (!part) continue;
-        const double* p = part->base_point_world;
+        const std::array<double, 3> world = part->base_point_world();
+        const double* p = world.data();
         for (int k = 0; k < 3; ++k) {
             if (p[k] < b[k]) b[k] = p[k];
             if (p[k] > b[3 + k]) b[3 + k] = p[k];

@@ -226,11 +226,9 @@ void XView::CountScene() {
         for (int i = 1; i < t->part_count(); ++i) {
             if (!t->parts[i]) continue;
             ++amounts[1];
-            for (const kz::scene::XLeaf* face : t->parts[i]->faces) {
-                if (!face) continue;
-                ++amounts[2];
-                amounts[3] += std::max(face->point_count() - 2, 0);
-            }
+            // The counts the build kept: counting must not make every shape's faces.
+            amounts[2] += t->parts[i]->face_count();
+            amounts[3] += t->parts[i]->triangle_count();
         }
         const int column = t->shown ? 1 : 0;
         for (int q = 0; q < 4; ++q) {

@@ -45,8 +45,9 @@ void XView::SetDragPlane(int trunk_index, int part_index, int face_index, const 
     if (input.target == 1 || input.target == 2) {
         frame = hanging_frame(trunk);
     } else if (input.target == 3 || input.target == 4) {
-        if (input.target == 4 && part && face_index >= 0 && face_index < part->face_count() && part->faces[face_index])
-            frame = (face_world = part->faces[face_index]->world()).data();
+        if (input.target == 4 && part && face_index >= 0 && face_index < part->face_count() &&
+            part->faces()[face_index])
+            frame = (face_world = part->faces()[face_index]->world()).data();
         else
             frame = parent_shape_frame(trunk, part);
     }
@@ -143,7 +144,7 @@ int XView::WorldToPartLocal(const double* world, int trunk_index, int part_index
         std::memset(out, 0, 3 * sizeof(double));
         return 0;
     }
-    fnd::transform_point(out, world, part->L_inverse);
+    fnd::transform_point(out, world, part->L_inverse().data());
     return 1;
 }
 

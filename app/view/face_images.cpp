@@ -68,7 +68,7 @@ int XView::PasteImageOnFace(const char* image_path, int trunk_index, int part_in
     XLeaves* part = trunk->parts[part_index];
     if (!part || face_index < 0 || face_index >= part->face_count()) return 0;
     kz::scene::COBJECTA& record = *part->record;
-    const std::int32_t code = part->faces[face_index]->face_code;
+    const std::int32_t code = part->faces()[face_index]->face_code;
     const int image_index = InternName(image_path);
 
     PasteEntry fresh{};
@@ -119,7 +119,7 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     XLeaves* part = trunk->parts[part_index];
     if (!part || face_index < 0 || face_index >= part->face_count()) return 0;
     kz::scene::COBJECTA& record = *part->record;
-    const std::int32_t code = part->faces[face_index]->face_code;
+    const std::int32_t code = part->faces()[face_index]->face_code;
     PasteEntry* entry = nullptr;
     for (int i = 0; i < record.paste_count && !entry; ++i) {
         PasteEntry& e = record.paste_entries[i];
@@ -152,7 +152,7 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
         modeller->GetPrimitive(part->model, primitive, kSwapFlags);
         const int sets = primitive.sets.GetSize();
         const std::int32_t kind = entry->last_number == 1 ? O3DU_MATERIAL_SPHERE_MAP : O3DU_MATERIAL_TEXTURE;
-        for (XLeaf* face : part->faces) {
+        for (XLeaf* face : part->faces()) {
             if (!face || face->paste_image != old_index || kz::scene::paste_range_holding(*entry, face->face_code) < 0)
                 continue;
             for (int p = face->first_polygon; p >= 0 && p <= face->last_polygon && p < sets; ++p) {

@@ -161,7 +161,7 @@ int XView::DragImageOnFace(int item, plat::Point current, int dx, int dy) {
         if (input.tool_bits == 1) v = 0.0;
         if (input.tool_bits == 2) u = 0.0;
     }
-    const int index = kz::scene::paste_entry_holding(*part->record, part->faces[input.selected_face]->face_code);
+    const int index = kz::scene::paste_entry_holding(*part->record, part->faces()[input.selected_face]->face_code);
     if (index < 0 || part->record->paste_entries[index].kind != 2) return 0;
     kz::scene::PasteEntry& e = part->record->paste_entries[index];
     const double q = e.angle * kPi / 180.0;
@@ -183,7 +183,7 @@ int XView::DragItem(int item, plat::Point last, plat::Point current) {
                                             : trunk->base();
     if (const kz::scene::COBJECTA* record = part ? part->record : nullptr) {
         // With every move locked, the one free turn is the only thing a drag can do.
-        const std::int32_t* locks = record->change_locks;
+        const kz::scene::ChangeLocks& locks = record->change_locks;
         const int free_turns = !locks[4] + !locks[5] + !locks[6];
         if (locks[1] && locks[2] && locks[3] && free_turns == 1) input.tool_bits = !locks[4] ? 8 : !locks[5] ? 16 : 32;
     }
@@ -282,7 +282,7 @@ void XView::ToolUnpasteFace(std::int64_t point) {
     int item, part, face;
     if (!PickToolFace(point, &item, &part, &face)) return;
     XLeaves* shape = document.trunks[item]->parts[part];
-    const int index = kz::scene::paste_entry_holding(*shape->record, shape->faces[face]->face_code);
+    const int index = kz::scene::paste_entry_holding(*shape->record, shape->faces()[face]->face_code);
     if (index < 0) return;
     shape->record->RemovePasteEntry(index);
     RebuildPastedPart(shape);
@@ -305,7 +305,7 @@ void XView::ToolPasteImage(std::int64_t point) {
     int item, part, face;
     if (!PickToolFace(point, &item, &part, &face) || input.paste_image_name.empty()) return;
     int range = key_held(plat::VK_SHIFT) ? 0 : key_held(plat::VK_CONTROL) ? 1 : key_held(plat::VK_MENU) ? 3 : 2;
-    const int image = document.trunks[item]->parts[part]->faces[face]->paste_image;
+    const int image = document.trunks[item]->parts[part]->faces()[face]->paste_image;
     const std::string current = image >= 0 && image < static_cast<int>(document.image_names.size())
                                     ? document.image_names[image]
                                     : std::string();
@@ -332,7 +332,7 @@ void XView::ToolPickImage(std::int64_t point) {
     int item, part, face;
     if (!PickToolFace(point, &item, &part, &face)) return;
     const XLeaves* shape = document.trunks[item]->parts[part];
-    const int index = kz::scene::paste_entry_holding(*shape->record, shape->faces[face]->face_code);
+    const int index = kz::scene::paste_entry_holding(*shape->record, shape->faces()[face]->face_code);
     if (index < 0) return;
     const kz::scene::PasteEntry& e = shape->record->paste_entries[index];
     if (e.kind != 2) return;

@@ -110,7 +110,7 @@ XLeaf* XView::PickFace(std::int64_t point, XLeaves* shape, double* hit, int* fac
                                           camera.eye->target[2] - camera.eye->eye[2]};
         double best_distance = DBL_MAX;
         for (int i = 0; i < shape->face_count(); ++i) {
-            XLeaf* face = shape->faces[i];
+            XLeaf* face = shape->faces()[i];
             double p[3], n[3], x[3];
             if (!face || !face->GetWorldPlane(p, n)) continue;
             if (fnd::vec3_dot(n, view_direction) >= 0.0) continue;
@@ -145,7 +145,7 @@ XTrunk* XView::PickByOutline(std::int64_t point, int* trunk_index, int* part_ind
                 XLeaves* part = trunk->parts[p];
                 if (!takes_part(part, mask)) continue;
                 for (int f = 0; f < part->face_count(); ++f) {
-                    XLeaf* face = part->faces[f];
+                    XLeaf* face = part->faces()[f];
                     double q[3], n[3], x[3];
                     if (!face || !face->HitTestScreenPoint(static_cast<std::uint64_t>(point))) continue;
                     if (!face->GetWorldPlane(q, n) || !CrossPickRay(point, q, n, x)) continue;

@@ -36,7 +36,7 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
         if (!t || !t->shown) continue;
         for (int i = 1; i < t->part_count(); ++i) {
             if (!t->parts[i]) continue;
-            for (kz::scene::XLeaf* face : t->parts[i]->faces) {
+            for (kz::scene::XLeaf* face : t->parts[i]->faces()) {
                 // An empty face slot takes no part in the ordering.
                 if (!face) continue;
                 entries.push_back({face, t});

@@ -186,10 +186,12 @@ void XView::SyncHandleMarkers() {
     if (base) output.bridge->SetShapeMatrix(display.handle_markers[1], to_matrix(base->L));
     if (part) {
         XLeaves* anchor = part->anchor;
-        const double* m3 = anchor && anchor != base ? anchor->P : (base ? base->Q : nullptr);
-        if (m3) output.bridge->SetShapeMatrix(display.handle_markers[2], to_matrix(m3));
+        if (anchor && anchor != base)
+            output.bridge->SetShapeMatrix(display.handle_markers[2], to_matrix(anchor->P().data()));
+        else if (base)
+            output.bridge->SetShapeMatrix(display.handle_markers[2], to_matrix(base->Q().data()));
         output.bridge->SetShapeMatrix(display.handle_markers[3], to_matrix(part->L));
-        output.bridge->SetShapeMatrix(display.handle_markers[4], to_matrix(part->Q));
+        output.bridge->SetShapeMatrix(display.handle_markers[4], to_matrix(part->Q().data()));
     }
 }
 

@@ -150,7 +150,7 @@ TEST_F(ClipboardPaste, BangRecordsBecomeSmoothFlatPolygons) {
     EXPECT_STREQ(value, "plaster");
     // The shared points of the first two faces carry the same world normal, halfway between theirs.
     auto normal_at = [&](int part, double x, double y, double z, double* n) {
-        for (kz::scene::XLeaf* f : sub->parts[part]->faces)
+        for (kz::scene::XLeaf* f : sub->parts[part]->faces())
             for (int i = 0; f->GetWorldPlane(nullptr, nullptr) && i < f->point_count(); ++i) {
                 const auto p = f->world_point(i);
                 if (std::fabs(p[0] - x) + std::fabs(p[1] - y) + std::fabs(p[2] - z) < 1e-6) {

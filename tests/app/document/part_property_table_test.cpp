@@ -43,7 +43,7 @@ std::string column(XView* view, XLeaves* part, int c) {
 
 double face_area(const XLeaves* part) {
     double sum = 0.0;
-    for (const auto* face : part->faces) sum += face->area;
+    for (const auto* face : part->faces()) sum += face->area;
     return sum;
 }
 

@@ -20,7 +20,7 @@ using test::signed_volume;
 
 std::vector<int> face_codes(const XLeaves& shape) {
     std::vector<int> codes;
-    for (const XLeaf* f : shape.faces) codes.push_back(f->face_code);
+    for (const XLeaf* f : shape.faces()) codes.push_back(f->face_code);
     return codes;
 }
 
@@ -58,8 +58,8 @@ TEST(BoxBuilder, EmptyBoxLineGivesTheDefaultBoxStoredBack) {
     EXPECT_EQ(std::tuple(r.w, r.d, r.h, r.packed_color, r.red), std::tuple(100, 100, 100, 0x404040u, 0x40));
     EXPECT_DOUBLE_EQ(r.trans, 0.7);
     ASSERT_EQ(box->face_count(), 6);
-    EXPECT_EQ(box->faces[0]->color, 0x404040u);
-    const Point first = test::face_points(*box->faces[0])[3];  // bottom 3, 2, 1, 0: corner 0 last
+    EXPECT_EQ(box->faces()[0]->color, 0x404040u);
+    const Point first = test::face_points(*box->faces()[0])[3];  // bottom 3, 2, 1, 0: corner 0 last
     for (double c : first) EXPECT_NEAR(c, 0.0, 1e-9);
     EXPECT_DOUBLE_EQ(box->volume, 1e6);
 }
@@ -76,7 +76,7 @@ TEST(BoxBuilder, AnchorCodeShiftsCornerZero) {
         const std::string line = std::string("box,w=100,d=80,h=60,div=") + tc.div;
         XLeaves* box = built_box(view, line.c_str());
         ASSERT_EQ(box->face_count(), 6);
-        const Point got = test::face_points(*box->faces[0])[3];
+        const Point got = test::face_points(*box->faces()[0])[3];
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], tc.corner0[k], 1e-9);
     }
 }
@@ -105,7 +105,7 @@ TEST(BoxBuilder, FacesCloseASolidOfThePrismoidVolume) {
         EXPECT_NEAR(box->volume, expected, 1e-6 * expected);
         EXPECT_DOUBLE_EQ(box->plan_area, tc.w * tc.d);
         double surface = 0.0;
-        for (const XLeaf* f : box->faces) surface += f->area;
+        for (const XLeaf* f : box->faces()) surface += f->area;
         EXPECT_GT(surface, 0.0);
     }
 }
@@ -116,7 +116,7 @@ TEST(BoxBuilder, OddDisplayModeGivesSmoothCornerNormals) {
         test::BridgedView view(false);
         const std::string line = std::string("box,w=100,d=80,h=60,dispmode=") + dispmode;
         XLeaves* box = built_box(view, line.c_str());
-        const XLeaf& bottom = *box->faces[0];
+        const XLeaf& bottom = *box->faces()[0];
         const bool smooth = std::string(dispmode) == "1" || std::string(dispmode) == "3.2";
         // In the face's own plane a flat normal is (0, 0, 1); a corner normal leans out of it.
         const double* n = bottom.local_normal(0);
@@ -129,7 +129,7 @@ TEST(BoxBuilder, ColourPasteRecoloursOnlyItsFaces) {
     test::BridgedView view(false);
     XLeaves* box = built_box(view, "box,w=10,d=10,h=10,red=10,green=20,blue=30,paste=C;1.3;;;;0;255;0");
     ASSERT_EQ(box->face_count(), 6);
-    for (const XLeaf* f : box->faces) {
+    for (const XLeaf* f : box->faces()) {
         SCOPED_TRACE(f->face_code);
         const bool pasted = f->face_code == 2000 || f->face_code == 4000;
         EXPECT_EQ(f->color, pasted ? 0x00FF00u : 0x1E140Au);
@@ -143,7 +143,7 @@ TEST(BoxBuilder, FacesKnowTheirWorldPlaneAndDepth) {
     part->base_record()->dz = 50;
     XLeaves* box = view.add_shape(part, "box,w=100,d=100,h=100");
     root->RecalcMatrices(1);
-    XLeaf& top = *box->faces[1];
+    XLeaf& top = *box->faces()[1];
     ASSERT_EQ(top.face_code, 2000);
     double point[3], normal[3];
     ASSERT_EQ(top.GetWorldPlane(point, normal), 1);

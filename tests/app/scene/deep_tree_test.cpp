@@ -49,7 +49,7 @@ TEST(DeepTree, WholeTreeWalksNeedNoStack) {
         top->FindTrunkInSubtree(bottom, &found);
         top->SetParent(bottom);  // refused: the top would hang below itself
     });
-    EXPECT_DOUBLE_EQ(bottom->base()->P[12], kDepth) << "each level adds its own step";
+    EXPECT_DOUBLE_EQ(bottom->base()->P()[12], kDepth) << "each level adds its own step";
     EXPECT_EQ(std::tuple(bottom->shown, found, top->parent), std::tuple(0, kDepth, nullptr));
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) it->reset();
 }
@@ -68,7 +68,7 @@ TEST(DeepTree, ShapeChainsNeedNoStack) {
     }
     owner.ClearPartPlacedFlags();
     on_small_stack([&] { owner.parts[kShapes]->ComputePlacement(); });
-    EXPECT_DOUBLE_EQ(owner.parts[kShapes]->P[13], 2.0 * (kShapes - 1));
+    EXPECT_DOUBLE_EQ(owner.parts[kShapes]->P()[13], 2.0 * (kShapes - 1));
 }
 
 }  // namespace

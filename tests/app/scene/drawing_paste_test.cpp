@@ -55,7 +55,7 @@ TEST(DrawingPaste, ADxfOnAFaceRendersItsLines) {
     plain.data_folder = kz::test::output_dir();
     XLeaves* kept = plain.add_shape(plain.add_trunk("root"), line);
     ASSERT_GE(kept->face_count(), 3);
-    const std::vector<PastedLine>& lines = kept->faces[2]->lines;
+    const std::vector<PastedLine>& lines = kept->faces()[2]->lines;
     ASSERT_GT(lines.size(), 201u);  // the hatch and the strokes of the text
     EXPECT_TRUE(kz::test::all_near({lines[1].start[1], lines[1].end[0]}, {0.5, 50}, 1e-9));
     EXPECT_EQ(std::tuple(lines[1].start[2], lines[1].color), std::tuple(10, 0x0000FF));

@@ -90,23 +90,23 @@ TEST(PartTree, ThreeLevelPlacementMatchesIndependentMatrices) {
     const struct {
         const char* name;
         const double* got;
-        const double* got_inverse;
+        Matrix16 got_inverse;
         Affine3d want;
-    } cases[] = {{"trunk a", a->base()->L, a->base()->L_inverse, L_a},
-                 {"arm", arm->L, arm->L_inverse, L_arm},
-                 {"trunk b", b->base()->L, b->base()->L_inverse, L_b},
-                 {"s", s->L, s->L_inverse, L_s},
-                 {"t on s", t->L, t->L_inverse, L_t}};
+    } cases[] = {{"trunk a", a->base()->L, a->base()->L_inverse(), L_a},
+                 {"arm", arm->L, arm->L_inverse(), L_arm},
+                 {"trunk b", b->base()->L, b->base()->L_inverse(), L_b},
+                 {"s", s->L, s->L_inverse(), L_s},
+                 {"t on s", t->L, t->L_inverse(), L_t}};
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.name);
         for (const Vector3d& p : {Vector3d(0, 0, 0), Vector3d(10, -3, 7), Vector3d(-50, 20, 100)}) {
             const Vector3d want = tc.want * p;
             EXPECT_TRUE(close_to(row_transform(tc.got, p), want)) << row_transform(tc.got, p).transpose();
-            EXPECT_TRUE(close_to(row_transform(tc.got_inverse, want), p));
+            EXPECT_TRUE(close_to(row_transform(tc.got_inverse.data(), want), p));
         }
     }
     // A face's world matrix carries its own outline onto the shape's corners in the world.
-    const XLeaf& bottom = *s->faces[0];
+    const XLeaf& bottom = *s->faces()[0];
     double corner[3];
     bottom.ShapePoint(0, corner);
     const Vector3d world =
@@ -124,7 +124,7 @@ TEST(PartTree, ShapePlacementTurnsAboutYBeforeMoving) {
     test::BridgedView view(false);
     XTrunk* root = view.add_trunk("root");
     XLeaves* shape = view.add_shape(root, "box,w=1,d=1,h=1,dx=10,ry=90");
-    const Vector3d p = row_transform(shape->P, {1, 0, 0});
+    const Vector3d p = row_transform(shape->P().data(), {1, 0, 0});
     EXPECT_TRUE(close_to(p, Vector3d(10, 0, -1))) << p.transpose();
 }
 
@@ -134,7 +134,7 @@ TEST(PartTree, ParentNameCycleIsCutAtTheShapeThatClosesIt) {
     XLeaves* first = view.add_shape(root, "box,w=1,d=1,h=1,name=one,elder=two");
     XLeaves* second = view.add_shape(root, "box,w=1,d=1,h=1,name=two,elder=one");
     first->placement_valid = second->placement_valid = 0;
-    first->UpdateMatrix(root->base()->L, root->base()->L_inverse);
+    first->UpdateMatrix(root->base()->L, root->base()->L_inverse().data());
     EXPECT_STREQ(first->record->parent_name, "two");
     EXPECT_EQ(std::tuple(second->record->parent_name, first->anchor), std::tuple(nullptr, second));
 }

@@ -165,7 +165,7 @@ TEST(ShapeCore, AddFaceKeepsDistinctPointsInTheFacePlane) {
             continue;
         }
         ASSERT_EQ(made, 0);
-        const XLeaf& face = *shape->faces[0];
+        const XLeaf& face = *shape->faces()[0];
         EXPECT_EQ(std::tuple(face.face_code, face.color), std::tuple(7000, 0x123456u));
         EXPECT_NEAR(face.area, tc.area, 1e-9);
         EXPECT_TRUE(kz::test::all_near(shape_points(face), tc.kept, 1e-9));
@@ -199,7 +199,7 @@ TEST(ShapeCore, CapFaceSplitsAConcaveOutlineForTheBridge) {
     const double l_shape[] = {0, 0, 5, 0, 2, 5, 1, 2, 5, 1, 1, 5, 2, 1, 5, 2, 0, 5};
     ShapeMaterial material;
     ASSERT_EQ(shape->AddCapFace(l_shape, 6, material, nullptr, nullptr, 1000), 0);
-    const XLeaf& face = *shape->faces[0];
+    const XLeaf& face = *shape->faces()[0];
     EXPECT_NEAR(face.area, 3.0, 1e-9);
     ASSERT_GE(face.first_polygon, 0);
     EXPECT_GT(face.last_polygon, face.first_polygon);
@@ -324,7 +324,7 @@ TEST(ShapeCore, ZpolyBecomesAFlatPolyPlacedWhereItsPointsWere) {
     shape->placement_valid = 0;
     shape->ComputePlacement();
     double op[16];
-    kz::foundation::multiply_matrix4(op, shape->O, shape->P);
+    kz::foundation::multiply_matrix4(op, shape->O().data(), shape->P().data());
     for (int i = 0; i < 4; ++i) {
         double p[3] = {flat[2 * i], flat[2 * i + 1], 0.0}, out[3];
         kz::foundation::transform_point(out, p, op);
@@ -343,8 +343,8 @@ TEST(ShapeCore, BuildDispatchAndKindsWithoutFaces) {
     XLeaves* box = view.add_shape(root, "box,w=10,d=10,h=10,limit=A;dx;0;5");
     ASSERT_NE(box->model, nullptr);
     ASSERT_NE(box->limits, nullptr);
-    EXPECT_EQ(std::tuple(box->limits[1].upper_set, box->materials.size()), std::tuple(1, 6u));
-    EXPECT_DOUBLE_EQ(box->surface, 600.0);
+    EXPECT_EQ(std::tuple(box->limits[1].upper_set, box->material_count()), std::tuple(1, 6));
+    EXPECT_DOUBLE_EQ(box->surface(), 600.0);
     EXPECT_TRUE(view.bridge->polygons.empty());
     // Rebuilding replaces the model rather than adding a second one.
     CO3duPosList before;

@@ -18,7 +18,7 @@ std::vector<Point> face_points(const XLeaf& face) {
 
 double signed_volume(const XLeaves& shape) {
     double v = 0.0;
-    for (const XLeaf* f : shape.faces) {
+    for (const XLeaf* f : shape.faces()) {
         const std::vector<Point> p = face_points(*f);
         for (std::size_t i = 1; i + 1 < p.size(); ++i) {
             const Point& a = p[0];
@@ -47,7 +47,7 @@ Point newell(const std::vector<Point>& p) {
 
 double surface_area(const XLeaves& shape) {
     double area = 0.0;
-    for (const XLeaf* f : shape.faces) {
+    for (const XLeaf* f : shape.faces()) {
         const Point n = newell(face_points(*f));
         area += std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2.0;
     }
@@ -67,7 +67,7 @@ bool is_closed(const XLeaves& shape) {
         return Key{std::llround(p[0] * 1e6), std::llround(p[1] * 1e6), std::llround(p[2] * 1e6)};
     };
     std::map<std::pair<Key, Key>, int> edges;
-    for (const XLeaf* f : shape.faces) {
+    for (const XLeaf* f : shape.faces()) {
         const std::vector<Point> p = face_points(*f);
         for (std::size_t i = 0; i < p.size(); ++i) {
             const Key a = key(p[i]), b = key(p[(i + 1) % p.size()]);
@@ -82,7 +82,7 @@ bool is_closed(const XLeaves& shape) {
 }
 
 bool corner_normals_agree(const XLeaves& shape) {
-    for (const XLeaf* f : shape.faces)
+    for (const XLeaf* f : shape.faces())
         for (int i = 0; i < f->point_count(); ++i)
             if (!(f->local_normal(i)[2] > 0.0)) return false;
     return true;

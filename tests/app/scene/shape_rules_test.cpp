@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -22,8 +23,26 @@ public:
 
 std::set<int> codes_of(const XLeaves& shape) {
     std::set<int> codes;
-    for (const XLeaf* f : shape.faces) codes.insert(f->face_code);
+    for (const XLeaf* f : shape.faces()) codes.insert(f->face_code);
     return codes;
+}
+
+// Every face as text: code, polygon numbers, colour, area, and its points and normals in its plane and the shape.
+std::string faces_as_text(const XLeaves& shape) {
+    std::string out;
+    char number[32];
+    auto put = [&](double v) { out.append(number, std::snprintf(number, sizeof number, " %a", v)); };
+    for (const XLeaf* f : shape.faces()) {
+        out += std::to_string(f->face_code) + " " + std::to_string(f->first_polygon) + " " +
+               std::to_string(f->last_polygon) + " " + std::to_string(f->color);
+        put(f->area);
+        for (int i = 0; i < f->point_count(); ++i)
+            for (double v : {f->local_point(i)[0], f->local_point(i)[1], f->local_normal(i)[0], f->local_normal(i)[2],
+                             test::face_points(*f)[i][2]})
+                put(v);
+        out += "\n";
+    }
+    return out;
 }
 
 // The builder's own answer, run again on the record the shape holds.
@@ -94,13 +113,19 @@ TEST(ShapeRules, DivisionsSweepsAndSwitchesDecideTheFaces) {
     };
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.line);
-        test::BridgedView view(false);
+        test::BridgedView view;
         XLeaves* shape = view.add_shape(view.add_trunk("root"), tc.line.c_str());
         EXPECT_EQ(shape->face_count(), tc.faces);
+        const int triangles = shape->triangle_count();  // counted by the build, before any face is made
         const std::set<int> codes = codes_of(*shape);
+        EXPECT_EQ(shape->triangle_count(), triangles);
         for (int c : tc.must) EXPECT_TRUE(codes.count(c)) << c;
         for (int c : tc.must_not) EXPECT_FALSE(codes.count(c)) << c;
+        // The build gave the model its polygons and kept none of its faces: made when asked, they are the faces
+        // the builder makes beside the model's polygons, numbered alike.
+        const std::string asked = faces_as_text(*shape);
         EXPECT_EQ(rebuild(*shape), tc.result);
+        EXPECT_EQ(asked, faces_as_text(*shape));
     }
 }
 
@@ -110,8 +135,8 @@ TEST(ShapeRules, PathsAndProfilesFaceTheWayTheirOrderTurns) {
     // A wall from (0, 0) to (100, 0) faces right of its way (-y) on the front and +y on the back.
     XLeaves* wall = view.add_shape(root, "hpoly,h=50,dtop=3,poldat=0;0;100;0");
     ASSERT_EQ(wall->face_count(), 2);
-    EXPECT_NEAR(test::face_normal(*wall->faces[0])[1], -1.0, 1e-9);
-    EXPECT_NEAR(test::face_normal(*wall->faces[1])[1], 1.0, 1e-9);
+    EXPECT_NEAR(test::face_normal(*wall->faces()[0])[1], -1.0, 1e-9);
+    EXPECT_NEAR(test::face_normal(*wall->faces()[1])[1], 1.0, 1e-9);
     // A profile turning counter-clockwise in the r-z plane faces out of its solid, its reverse into it.
     XLeaves* out = view.add_shape(root, "kaiten,dtop=90,poldat=0;0;50;0;50;100;0;100");
     XLeaves* in = view.add_shape(root, "kaiten,dtop=90,poldat=0;100;50;100;50;0;0;0");
@@ -124,7 +149,7 @@ TEST(ShapeRules, PathsAndProfilesFaceTheWayTheirOrderTurns) {
         view.add_shape(root, "cylinder,w=100,h=300,dispmode=1,dometop=-1,domebtm=-1,poldat=magari;500;90;12");
     EXPECT_NEAR(test::signed_volume(*tube), 0.0, 1e-3);
     // The start cap of the sweep at 0 degrees faces -y, away from the quarter behind it.
-    for (const XLeaf* f : out->faces)
+    for (const XLeaf* f : out->faces())
         if (f->face_code == 3000) {
             EXPECT_NEAR(test::face_normal(*f)[1], -1.0, 1e-9);
         }

@@ -127,10 +127,10 @@ TEST_F(Attributes, DefaultsIndexesDeletesAndSort) {
 
 TEST_F(Attributes, MeasuresAreComputedAndTemporaryRowsDropped) {
     for (const char* line :
-         {"box,w=100,d=100,h=100,name=p1", "box,w=10,d=20,h=30,name=p2,elder=p1", "box,w=10,d=10,h=10,name=p3"})
+         {"box,w=1000,d=700,h=100,name=p1", "box,w=10,d=20,h=30,name=p2,elder=p1", "box,w=10,d=10,h=10,name=p3"})
         view.add_shape(item, line);
     item->parts[1]->volume = 2e9, item->parts[2]->volume = 5e8, item->parts[3]->volume = 0;
-    item->parts[1]->surface = 1.5e6, item->parts[2]->surface = 0.25e6, item->parts[3]->surface = 0;
+    // The surface is the faces' own: 1.74e6 + 2200 + 600 square millimetres.
     item->parts[1]->length = 1234.5;  // p1 hangs on no other part; p2 hangs on p1
     item->SetAttribute("vol", "", "=calc;volume;2");
     item->SetAttribute("len", "", "=calc;length;");

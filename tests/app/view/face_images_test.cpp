@@ -41,12 +41,12 @@ public:
     }
     static int face_with_code(XLeaves* part, int code) {
         for (int i = 0; i < part->face_count(); ++i)
-            if (part->faces[i]->face_code == code) return i;
+            if (part->faces()[i]->face_code == code) return i;
         return -1;
     }
     // Looks straight down at the middle of a part's top face and returns what the view shows there.
     Rgb top_colour(XLeaves* part) {
-        const kz::scene::XLeaf* face = part->faces[face_with_code(part, kTop)];
+        const kz::scene::XLeaf* face = part->faces()[face_with_code(part, kTop)];
         double middle[3] = {0, 0, 0};
         for (int i = 0; i < face->point_count(); ++i) {
             double w[3];
@@ -114,8 +114,8 @@ TEST_F(FaceImages, SwapChangesTextureAndMaterialKindOfTheFacesThatShowedTheImage
     XLeaves* part = view->document.trunks[item]->parts[1];
     const int top = face_with_code(part, kTop);
     ASSERT_GE(top, 0);
-    ASSERT_GE(part->faces[top]->paste_image, 0);
-    const std::string shown_image = view->document.image_names[part->faces[top]->paste_image];
+    ASSERT_GE(part->faces()[top]->paste_image, 0);
+    const std::string shown_image = view->document.image_names[part->faces()[top]->paste_image];
     const Rgb before = top_colour(part);
     EXPECT_GT(before.r, 200);
     EXPECT_LT(before.b, 60);
@@ -133,7 +133,7 @@ TEST_F(FaceImages, SwapChangesTextureAndMaterialKindOfTheFacesThatShowedTheImage
     ASSERT_EQ(view->SwapFaceImage(item, 1, top, blue.c_str(), red.c_str()), 1);
     CO3duPrimitive primitive;
     view->output.bridge->modeller->GetPrimitive(part->model, primitive, O3DU_PRIM_MATERIAL | O3DU_PRIM_TEXTURE);
-    const kz::scene::XLeaf* face = part->faces[top];
+    const kz::scene::XLeaf* face = part->faces()[top];
     ASSERT_GE(face->first_polygon, 0);
     for (int p = 0; p < primitive.sets.GetSize(); ++p) {
         const bool on_top = p >= face->first_polygon && p <= face->last_polygon;

@@ -27,7 +27,7 @@ public:
     // The world extent of a part from its built faces: lo in 0..2, hi in 3..5.
     static std::array<double, 6> bounds_of(XLeaves* part) {
         std::array<double, 6> b{DBL_MAX, DBL_MAX, DBL_MAX, -DBL_MAX, -DBL_MAX, -DBL_MAX};
-        for (XLeaf* f : part->faces) {
+        for (XLeaf* f : part->faces()) {
             f->GetWorldPlane(nullptr, nullptr);  // brings the world points up to date
             for (int i = 0; i < f->point_count(); ++i)
                 for (int k = 0; k < 3; ++k)
@@ -73,7 +73,7 @@ TEST_F(Picking, SampleTableTopPicksAtItsProjectedCentre) {
     EXPECT_EQ(t, table);
     EXPECT_EQ(p, top);
     ASSERT_GE(f, 0);
-    part_of(table, top)->faces[f]->GetWorldPlane(q, n);
+    part_of(table, top)->faces()[f]->GetWorldPlane(q, n);
     EXPECT_NEAR(n[2], 1.0, 1e-9) << "the top face, not a side";
     EXPECT_NEAR(hit[2], b[5], 1e-6);
     pixel_of(hit, &hx, &hy);
@@ -118,13 +118,13 @@ TEST_F(Picking, ModellerRoadMasksWindowItemsSkyAndGround) {
     XLeaves* part = part_of(item);
     part->record->draw_style = 1;
     std::vector<XLeaf*> faces;
-    faces.swap(part->faces);
+    faces.swap(part->faces());
     int t = 0, p = 0, f = 0;
     double hit[3] = {};
     view->PickItem(middle, &t, &p, &f, 1, 0, hit);
     EXPECT_EQ(f, -1);
     EXPECT_NEAR(hit[2], b[5], 0.01 * 2000);
-    faces.swap(part->faces);
+    faces.swap(part->faces());
     // Drawn in window coordinates: face 0 and window units, picked and dragged.
     view->document.trunks[item]->base_record()->camera_number |= 8;
     view->input.window_item_scale = 2.0;
@@ -164,12 +164,12 @@ TEST_F(Picking, FacesFrontFirstOnTheModellerRoadAnyOnTheOutlineRoad) {
         for (int i = 0; i < 2; ++i) {
             const double h = c.heights[i], s = c.up[i] ? 500 : -500;
             const double square[12] = {-500, -500, h, s, -s, h, 500, 500, h, -s, s, h};
-            part->faces.push_back(new XLeaf(part, i));
-            part->faces.back()->SetPoints(square, 4, 0xFFFFFF, nullptr);
+            part->faces().push_back(new XLeaf(part, i));
+            part->faces().back()->SetPoints(square, 4, 0xFFFFFF, nullptr);
         }
         int t = -5, p = -5, f = -5;
         double hit[3] = {9, 9, 9};
-        EXPECT_EQ(view->PickFace(middle, part, hit, &f), c.want_face >= 0 ? part->faces[c.want_face] : nullptr);
+        EXPECT_EQ(view->PickFace(middle, part, hit, &f), c.want_face >= 0 ? part->faces()[c.want_face] : nullptr);
         EXPECT_EQ(f, c.want_face);
         EXPECT_NEAR(hit[2], c.want_face >= 0 ? c.heights[c.want_face] : 0.0, 1e-6);
         view->PickByOutline(middle, &t, &p, &f, hit, 1);
@@ -213,7 +213,7 @@ TEST_F(Picking, DragPlaneTravelsInItsFrame) {
         int face = -1;
         for (int i = 0; c.face_normal_axis >= 0 && i < part_of(c.item)->face_count(); ++i) {
             double q[3], n[3];
-            part_of(c.item)->faces[i]->GetWorldPlane(q, n);
+            part_of(c.item)->faces()[i]->GetWorldPlane(q, n);
             if (std::fabs(n[c.face_normal_axis]) > 0.99) face = i;
         }
         view->input.target = c.target;

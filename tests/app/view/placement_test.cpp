@@ -50,7 +50,7 @@ TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
     // The centre of the top: the middle of the highest face of the table top.
     view->Redraw(0);
     double centre[3] = {0, 0, -1e9};
-    for (kz::scene::XLeaf* face : t->parts[1]->faces) {
+    for (kz::scene::XLeaf* face : t->parts[1]->faces()) {
         double middle[3] = {0, 0, 0};
         for (int i = 0; i < face->point_count(); ++i) {
             double w[3];
