@@ -163,6 +163,7 @@ public:
     _OfuPosition* mesh_shape = nullptr;
 
 private:
+    std::vector<PolygonBufferEntry> spare_polygons_;  // freed entries whose arrays the next faces fill
     void set_default_scene();
     void set_unpickable(_OfuPosition* shape);
     int replace_texture(std::uint32_t id, _OfuBitmap& bitmap);

@@ -29,19 +29,27 @@ int CBusMDL::AddPolygon(const double* points, int n, const MaterialRecord& mater
     if (!points || n < 1) return -1;
     double face_normal[3] = {0.0, 0.0, 0.0};
     if (!normals) polygon_normal(points, n, face_normal, nullptr);
+    // The arrays of an entry freed since are filled again: one shape after another needs no new memory.
     PolygonBufferEntry entry;
-    entry.points.assign(points, points + 3 * static_cast<std::size_t>(n));
+    if (!spare_polygons_.empty()) {
+        entry = std::move(spare_polygons_.back());
+        spare_polygons_.pop_back();
+        entry.texture_mode = 0;
+    }
+    const std::size_t count = static_cast<std::size_t>(n);
+    entry.points.assign(points, points + 3 * count);
     if (normals) {
-        entry.normals.assign(normals, normals + 3 * static_cast<std::size_t>(n));
+        entry.normals.assign(normals, normals + 3 * count);
     } else {
-        entry.normals.reserve(3 * static_cast<std::size_t>(n));
-        for (int k = 0; k < n; ++k) entry.normals.insert(entry.normals.end(), face_normal, face_normal + 3);
+        entry.normals.resize(3 * count);
+        for (std::size_t k = 0; k < count; ++k)
+            for (int c = 0; c < 3; ++c) entry.normals[3 * k + c] = face_normal[c];
     }
     if (texcoords) {
-        entry.texcoords.assign(texcoords, texcoords + 2 * static_cast<std::size_t>(n));
+        entry.texcoords.assign(texcoords, texcoords + 2 * count);
         entry.texture_mode = texture_mode;
     } else {
-        entry.texcoords.assign(2 * static_cast<std::size_t>(n), 0.0);
+        entry.texcoords.assign(2 * count, 0.0);
     }
     entry.material = material;
     polygons.push_back(std::move(entry));
@@ -157,7 +165,17 @@ _OfuPosition* CBusMDL::CommitPolygons(BridgeShape* leaves) {
 }
 
 void CBusMDL::FreePolygonBuffers() {
-    std::vector<PolygonBufferEntry>().swap(polygons);
+    // A few entries keep their arrays for the next shape; a shape of many faces does not hold its memory.
+    constexpr std::size_t kSpareEntries = 64;
+    for (PolygonBufferEntry& entry : polygons) {
+        if (spare_polygons_.size() >= kSpareEntries) break;
+        if (entry.points.capacity() > kSpareEntries * 3) continue;
+        spare_polygons_.push_back(std::move(entry));
+    }
+    if (polygons.capacity() > 4 * kSpareEntries)
+        std::vector<PolygonBufferEntry>().swap(polygons);
+    else
+        polygons.clear();
     primitive_kind = 0;
     std::vector<PolylineEntry>().swap(polylines);
     polyline_count = 0;

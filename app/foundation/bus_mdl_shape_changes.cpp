@@ -68,6 +68,9 @@ int CBusMDL::SetShapeVisible(_OfuPosition* shape, int visible) {
     if (!modeller || !shape) return 0;
     const int control = prop_of(*modeller, shape, kPropPickControl);
     const int pickable = control == 0 ? O3DU_DRAW_PICKABLE : control == 1 ? 0 : visible ? O3DU_DRAW_PICKABLE : 0;
+    // A model that already shows (or hides) as asked is left as it is: whole models are shown after every open.
+    const long now = modeller->GetDrawMode(shape);
+    if (now >= 0 && now == ((now & ~3L) | pickable | (visible ? 0 : O3DU_DRAW_HIDDEN))) return 1;
     CO3duPrimitive primitive;
     modeller->GetPrimitive(shape, primitive, O3DU_PRIM_DRAW_MODE);
     primitive.draw_mode = (primitive.draw_mode & ~3) | pickable | (visible ? 0 : O3DU_DRAW_HIDDEN);
@@ -77,6 +80,9 @@ int CBusMDL::SetShapeVisible(_OfuPosition* shape, int visible) {
 
 long CBusMDL::SetDrawModeBit8(_OfuPosition* shape, int on) {
     if (!modeller || !shape) return 0;
+    const long now = modeller->GetDrawMode(shape);
+    const long wanted = (now & ~static_cast<long>(O3DU_DRAW_NO_SHADOW)) | (on ? O3DU_DRAW_NO_SHADOW : 0);
+    if (now >= 0 && now == wanted) return now;
     CO3duPrimitive primitive;
     modeller->GetPrimitive(shape, primitive, O3DU_PRIM_DRAW_MODE);
     primitive.draw_mode = (primitive.draw_mode & ~O3DU_DRAW_NO_SHADOW) | (on ? O3DU_DRAW_NO_SHADOW : 0);
