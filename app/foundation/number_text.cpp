@@ -1,5 +1,5 @@
-// Numbers are built as text from printf's "%.14e" digits (correctly rounded, locale-free through c_snprintf) and
-// laid out without an exponent, so written models read back to the same values under any process locale.
+// Numbers are built as text from printf's "%.14e" digits (correctly rounded, locale-free through kz::crt) and laid
+// out without an exponent, so written models read back to the same values under any process locale.
 #include "app/foundation/number_text.h"
 
 #include <cmath>
@@ -26,15 +26,16 @@ void plain_digits(double v, char* out) {
         std::strcpy(out, " 0");
         return;
     }
-    char e[48];
-    kz::crt::c_snprintf(e, sizeof e, "%.14e", std::fabs(v));  // d.dddddddddddddde±XX
-    char digits[15];
-    digits[0] = e[0];
-    std::memcpy(digits + 1, e + 2, 14);
-    int point = v == 0.0 ? 1 : static_cast<int>(kz::crt::c_strtol(std::strchr(e, 'e') + 1, nullptr, 10)) + 1;
-
     char* p = out;
     *p++ = v < 0.0 ? '-' : ' ';
+    const double a = std::fabs(v);
+    if (a < 1e15 && a == std::trunc(a)) {
+        // A whole number of 15 digits or fewer is its own 15 significant digits.
+        kz::crt::c_int_to_text(static_cast<long long>(a), p);
+        return;
+    }
+    char digits[15];
+    const int point = kz::crt::c_exponent_digits(v, 14, digits) + 1;  // the "%.14e" digits
     if (point <= 0) {
         *p++ = '0';
         *p++ = '.';
@@ -48,7 +49,7 @@ void plain_digits(double v, char* out) {
         }
     }
     *p = 0;
-    if (!std::strchr(out, '.')) return;
+    if (point >= 15) return;  // no point was written
     while (p[-1] == '0') *--p = 0;
     if (p[-1] == '.') *--p = 0;
 }

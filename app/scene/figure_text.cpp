@@ -46,7 +46,7 @@ QuoteScan scan_quotes(const char* text, const FieldSeparators& splitters, bool i
 }  // namespace
 
 char* c_integer_text(std::int32_t value, char* buffer) {
-    kz::crt::c_snprintf(buffer, kIntegerTextSize, "%d", static_cast<int>(value));
+    kz::crt::c_int_to_text(value, buffer);
     return buffer;
 }
 
@@ -117,89 +117,110 @@ int sjis_prefix_length(const char* text, int length, int max_bytes) {
     return n;
 }
 
+namespace {
+
+// The field run is put together in one string and handed to the output whole: a line is some hundred pieces.
+void number_into(std::string& line, double value) {
+    char number[kNumberTextSize];
+    line += figure_number_text(value, number);
+}
+
+void text_column_into(std::string& line, const char* text) {
+    static const FieldSeparators line_splitters("\t", ",");
+    append_protected_text(line, text, line_splitters);
+}
+
+void tail_into(std::string& line, const COBJECTA& r, char separator) {
+    char buffer[kCameraTextSize];
+    line += format_fix_flags(r.fix_kind, r.change_locks, buffer);
+    for (const char* text : {r.poldat, r.limit, r.action}) {
+        line += separator;
+        text_column_into(line, text);
+    }
+    line += separator;
+    line += r.FormatCamera(buffer);
+    line += separator;
+    text_column_into(line, r.comment);
+    line += separator;
+    if (r.thick_set) {
+        number_into(line, r.thick1);
+        if (r.thick2 != r.thick1) {
+            line += ';';
+            number_into(line, r.thick2);
+        }
+    }
+    line += separator;
+    line += c_integer_text(r.shadow_mode, buffer);
+    line += ';';
+    line += c_integer_text(r.hit_flag, buffer);
+}
+
+}  // namespace
+
 int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     if (r.kind == kKindNone) return 0;
-    const int start = out.length();
-    const char sep[2] = {separator, 0};
     r.EncodeDisplayMode();
-
-    out.Append(figure_kind_word(r.kind));
+    thread_local std::string line;
+    line.clear();
+    line += figure_kind_word(r.kind);
     for (double v : {r.dx, r.dy, r.dz, r.rx, r.ry, r.rz, r.odx, r.ody, r.odz, r.orx, r.ory, r.orz, r.w, r.d, r.h}) {
-        out.Append(sep);
-        append_number(out, v);
+        line += separator;
+        number_into(line, v);
     }
 
-    out.Append(sep);
-    append_number(out, r.wtop);
+    line += separator;
+    number_into(line, r.wtop);
     if (r.wtop_items[0] != 0 || r.wtop_items[1] != 0 || r.wtop_items[2] != 0 || r.wtop_items[3] != 0) {
         for (double v : r.wtop_items) {
-            out.Append(";");
-            append_number(out, v);
+            line += ';';
+            number_into(line, v);
         }
     }
 
-    out.Append(sep);
-    if (r.dtop_first_flag == 1) out.Append("d");
-    append_number(out, r.dtop);
+    line += separator;
+    if (r.dtop_first_flag == 1) line += 'd';
+    number_into(line, r.dtop);
     if (r.dtop_items[0] != 0 || r.dtop_items[1] != 0 || r.dtop_items[2] != 0) {
-        out.Append(";");
-        append_number(out, r.dtop_items[0]);
-        out.Append(r.dtop_third_flag == 1 ? ";d" : ";");
-        append_number(out, r.dtop_items[1]);
-        out.Append(";");
-        append_number(out, r.dtop_items[2]);
+        line += ';';
+        number_into(line, r.dtop_items[0]);
+        line += r.dtop_third_flag == 1 ? ";d" : ";";
+        number_into(line, r.dtop_items[1]);
+        line += ';';
+        number_into(line, r.dtop_items[2]);
     }
 
-    out.Append(sep);
-    append_number(out, r.div);
+    line += separator;
+    number_into(line, r.div);
     for (const auto& [dome, angle] : {std::pair{r.domebtm, r.btmangle}, std::pair{r.dometop, r.topangle}}) {
-        out.Append(sep);
-        append_number(out, dome);
+        line += separator;
+        number_into(line, dome);
         if (angle != 0) {
-            out.Append(";");
-            append_number(out, angle);
+            line += ';';
+            number_into(line, angle);
         }
     }
 
     for (double v : {r.dispmode, r.red, r.green, r.blue, r.ambient, r.diffuse, r.specular, r.trans}) {
-        out.Append(sep);
-        append_number(out, v);
+        line += separator;
+        number_into(line, v);
     }
 
-    out.Append(sep);
-    append_text_column(out, r.name);
-    out.Append(sep);
-    append_text_column(out, r.parent_name);
-    out.Append(sep);
-    append_text_column(out, r.WritePasteList());
-    out.Append(sep);
-    append_figure_tail(out, r, separator);
-    return out.length() - start;
+    line += separator;
+    text_column_into(line, r.name);
+    line += separator;
+    text_column_into(line, r.parent_name);
+    line += separator;
+    text_column_into(line, r.WritePasteList());
+    line += separator;
+    tail_into(line, r, separator);
+    out.Append(line.data(), -1, static_cast<int>(line.size()));
+    return static_cast<int>(line.size());
 }
 
 void append_figure_tail(EString& out, const COBJECTA& r, char separator) {
-    const char sep[2] = {separator, 0};
-    char buffer[kCameraTextSize];
-    out.Append(format_fix_flags(r.fix_kind, r.change_locks, buffer));
-    for (const char* text : {r.poldat, r.limit, r.action}) {
-        out.Append(sep);
-        append_text_column(out, text);
-    }
-    out.Append(sep);
-    out.Append(r.FormatCamera(buffer));
-    out.Append(sep);
-    append_text_column(out, r.comment);
-    out.Append(sep);
-    if (r.thick_set) {
-        append_number(out, r.thick1);
-        if (r.thick2 != r.thick1) {
-            out.Append(";");
-            append_number(out, r.thick2);
-        }
-    }
-    out.Append(sep);
-    out.AppendParts(c_integer_text(r.shadow_mode, buffer), ";");
-    out.Append(c_integer_text(r.hit_flag, buffer));
+    std::string line;
+    tail_into(line, r, separator);
+    out.Append(line.data(), -1, static_cast<int>(line.size()));
 }
 
 }  // namespace kz::scene

@@ -340,7 +340,9 @@ void XLeaves::CopyTransparencyToMaterials() {
 
 char* XLeaves::WriteLine(char* old_text, char separator) {
     if (record->kind == kKindNone) return static_cast<char*>(free_and_null(old_text));
-    EString out;
+    // One buffer for every line written: a save writes a line a shape.
+    thread_local EString out;
+    out.Append("", 0);
     for (const char* line : comment_lines) out.AppendParts(line, "\r\n");
     append_figure_fields(out, *record, separator);
     return set_heap_string(old_text, out.text(), nullptr, -1);

@@ -6,9 +6,11 @@
 
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -78,6 +80,29 @@ int c_fprintf(std::FILE* file, const char* format, ...) {
     int n = std::vfprintf(file, format, args);
     va_end(args);
     return n;
+}
+
+int c_exponent_digits(double value, int precision, char* digits) {
+    char text[64];
+    const auto result =
+        std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, precision);
+    // d.ddd...e±XX, or "de±XX" with no decimals.
+    const char* e = text;
+    while (e < result.ptr && *e != 'e') ++e;
+    digits[0] = text[0];
+    for (int i = 0; i < precision; ++i) digits[1 + i] = text[2 + i];
+    const bool negative = e + 1 < result.ptr && e[1] == '-';
+    int exponent = 0;
+    for (const char* p = e + 2; p < result.ptr; ++p) exponent = exponent * 10 + (*p - '0');
+    return negative ? -exponent : exponent;
+}
+
+char* c_int_to_text(long long value, char* buffer) {
+    char text[24];
+    const std::size_t n = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
+    std::memcpy(buffer, text, n);
+    buffer[n] = 0;
+    return buffer + n;
 }
 
 int truncate_to_int(double value) {

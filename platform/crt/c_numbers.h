@@ -24,6 +24,14 @@ int c_vsnprintf(char* buffer, std::size_t size, const char* format, va_list args
 // fprintf in the "C" locale; the result is fprintf's (the count written, negative on an error).
 int c_fprintf(std::FILE* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// The digits printf's "%.*e" writes for |value| (value finite, precision 0..30): precision + 1 significant digits,
+// rounded as the C library rounds, into digits (no point, no terminator); returns the power of ten of the first.
+// std::to_chars gives the bytes printf gives without its locale and format parsing.
+int c_exponent_digits(double value, int precision, char* digits);
+// "%lld" of value, terminated, into buffer (room for the digits, a sign and the terminator); returns the terminator's
+// place.
+char* c_int_to_text(long long value, char* buffer);
+
 // The one step from a double to an integer: truncation toward zero, NaN gives 0 and values beyond the int range
 // saturate at its limits (a plain cast of such values is undefined behaviour).
 int truncate_to_int(double value);

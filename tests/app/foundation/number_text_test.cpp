@@ -53,6 +53,17 @@ TEST(NumberText, WrittenForms) {
         {2.5e-7, 1, "0.00000025"},
         {123456789012345678.0, 1, "123456789012346000"},
         {0.1 + 0.2, 1, "0.3"},
+        // Awkward ones: a carry past the 15th digit, ties rounded to even, 15 and 16 digits of whole numbers,
+        // the last bit of a mantissa, and the smallest denormal.
+        {999999999999999.5, 1, "1000000000000000"},
+        {123456789012344.5, 1, "123456789012344"},
+        {999999999999999.0, 1, "999999999999999"},
+        {4503599627370497.0, 1, "4503599627370500"},
+        {2.675, 1, "2.675"},
+        {1.0000000000000002, 1, "1"},
+        {-123456.78901234567, 1, "-123456.789012346"},
+        {9.999999999999995e-05, 1, "0.0001"},
+        {5e-324, 1, "0.000000"},
     };
     for (const auto& c : cases) EXPECT_EQ(text_of(c.v, c.mode), c.want) << c.v << " mode " << c.mode;
     // The ends of the plain range: 1e-100 and the largest 15-digit value below 1e100.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/crt/c_number_span.h"
 #include "platform/crt/c_numbers.h"
@@ -84,6 +85,41 @@ TEST(CNumbers, SpanReadsAsTheCutText) {
         const int n = c_snprintf(text, sizeof text, "%.*f", int(random() % 12),
                                  double(std::int64_t(random() % 4000000001) - 2000000000) / double(1 + random() % 997));
         ASSERT_EQ(c_atof_span(text, std::size_t(n)), c_atof(text)) << text;
+    }
+}
+
+TEST(CNumbers, ExponentDigitsAndIntegersArePrintfsOwn) {
+    // printf's "%.14e" and "%lld" against their locale-free stand-ins: awkward doubles (ties, carries, denormals,
+    // the ends of the range) and random bit patterns.
+    std::vector<double> values = {0.5,
+                                  2.675,
+                                  999999999999999.5,
+                                  123456789012344.5,
+                                  0.1 + 0.2,
+                                  5e-324,
+                                  2.2250738585072014e-308,
+                                  1.7976931348623157e308,
+                                  9.999999999999995e-5,
+                                  1e15,
+                                  4503599627370497.0,
+                                  -0.0};
+    std::mt19937_64 random(14);
+    while (values.size() < 100000) {
+        const double v = std::bit_cast<double>(random());
+        if (std::isfinite(v)) values.push_back(v);
+    }
+    char want[64], digits[15];
+    for (double v : values) {
+        c_snprintf(want, sizeof want, "%.14e", std::fabs(v));
+        const int exponent = c_exponent_digits(v, 14, digits);
+        ASSERT_EQ(std::string(1, digits[0]) + "." + std::string(digits + 1, 14), std::string(want, 16)) << want;
+        ASSERT_EQ(exponent, std::atoi(want + 17)) << want;
+    }
+    for (long long n : {0LL, -1LL, 999999999999999LL, LLONG_MIN, LLONG_MAX, static_cast<long long>(random())}) {
+        c_snprintf(want, sizeof want, "%lld", n);
+        char got[24];
+        EXPECT_EQ(c_int_to_text(n, got), got + std::strlen(want));
+        EXPECT_STREQ(got, want);
     }
 }
 
