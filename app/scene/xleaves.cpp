@@ -73,9 +73,9 @@ bool pastes_drawing(const COBJECTA& r) {
 
 }  // namespace
 
-XLeaves::XLeaves(XTrunk* owner_in) : owner(owner_in) {
+XLeaves::XLeaves(XTrunk* owner_in)
+    : owner(owner_in), record(&own_record_), own_record_(nullptr, owner_in ? owner_in->view : nullptr, owner_in) {
     XViewServices* v = owner ? owner->view : nullptr;
-    record = new COBJECTA(nullptr, v, owner);
     anchor = owner && !owner->parts.empty() ? owner->parts[0] : nullptr;
     ResetMatrices();
     if (v) v->MarkTrunkChanged(owner);
@@ -84,7 +84,6 @@ XLeaves::XLeaves(XTrunk* owner_in) : owner(owner_in) {
 
 XLeaves::~XLeaves() {
     ClearFaces();
-    delete record;
     for (char*& line : comment_lines) line = free_and_null(line);
     delete[] motions;
     delete[] limits;

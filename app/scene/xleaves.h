@@ -229,27 +229,28 @@ public:
 
     // --- Fields ------------------------------------------------------------------------------------------
     XTrunk* owner = nullptr;
-    std::int32_t index = 0;
-    MoveLimit* limits = nullptr;  // kParameterColumns entries once used
-    std::int32_t selection = -1;  // pen choice of the GDI face drawing
+    COBJECTA* record = nullptr;  // the shape's own, held in the shape
     XLeaves* anchor = nullptr;
-    COBJECTA* record = nullptr;  // owned
+    _OfuPosition* model = nullptr;
+    MoveLimit* limits = nullptr;    // kParameterColumns entries once used
+    MotionSlot* motions = nullptr;  // kParameterColumns entries once used
+    std::int32_t index = 0;
+    std::int32_t selection = -1;  // pen choice of the GDI face drawing
     std::int32_t visiting = 0;
     std::int32_t placement_valid = 1;
+    // Kept for the document and view: the line number of the shape, the model's bounds in shape coordinates
+    // (minimum, maximum).
+    std::int32_t line_number = 0;
+    double model_bounds[6] = {};
     double plan_area = 0.0, volume = 0.0, length = 0.0, height = 0.0;
-    _OfuPosition* model = nullptr;
     // Shape-local matrix: O . P . B, what the model is drawn with.
     double L[16];
-    MotionSlot* motions = nullptr;     // kParameterColumns entries once used
     std::vector<char*> comment_lines;  // heap texts
     double base_point_local[3] = {};
-    // Kept for the document and view: the model's bounds in shape coordinates (minimum, maximum), the line number
-    // of the shape.
-    double model_bounds[6] = {};
-    std::int32_t line_number = 0;
 
 private:
     struct FaceList;
+    COBJECTA own_record_;
     std::unique_ptr<FaceList> faces_;  // made when first asked for
     std::vector<MaterialRun> materials_;
     std::unique_ptr<HeldPlacement> held_;
