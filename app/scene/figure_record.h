@@ -66,44 +66,49 @@ struct PasteEntry {
 // Frees the entry's text and arrays and zeroes it.
 void free_paste_entry(PasteEntry* entry);
 
-// Everything of a record that Clear zeroes and CopyFrom copies: all fields after the view and the owner.
+// Everything of a record that Clear zeroes and CopyFrom copies: all fields after the view and the owner. The 32-bit
+// fields stand together, so that a record a shape leaves no holes between its doubles.
 struct FigureRecordFields {
     std::int32_t kind = 0;
+    std::int32_t dtop_first_flag = 0;
+    std::int32_t dtop_third_flag = 0;
+    std::int32_t sides = 0;
+    std::int32_t draw_style = 0;
+    std::int32_t line_width_digit = 0;
+    std::uint32_t packed_color = 0;
+    std::int32_t paste_count = 0;
+    std::int32_t fix_kind = 0;
+    std::int32_t camera_number = 0;  // part flags: 1 camera, 2 linked, 4 pose recording, 8 screen, 16, 32
+    std::int32_t sysf = 0;
+    std::int32_t thick_set = 0;
+    std::int32_t shadow_mode = 0;
+    std::int32_t hit_flag = 0;
+    std::int32_t action_summary[4] = {};  // trigger kind, tag-code set, zero word, variant
     double dx = 0, dy = 0, dz = 0;
     double rx = 0, ry = 0, rz = 0;
     double odx = 0, ody = 0, odz = 0;
     double orx = 0, ory = 0, orz = 0;
     double w = 0, d = 0, h = 0;
-    std::int32_t dtop_first_flag = 0;
     double wtop = 0;
     double dtop = 0;
     double div = 0;
     double wtop_items[4] = {};
-    std::int32_t dtop_third_flag = 0;
     double dtop_items[3] = {};
     double domebtm = 0;  // a part's "#id"
     double dometop = 0;
     double dispmode = 0;
     double btmangle = 0;
     double topangle = 0;
-    std::int32_t sides = 0;
-    std::int32_t draw_style = 0;
-    std::int32_t line_width_digit = 0;
-    std::uint32_t packed_color = 0;
     double ambient = 0, diffuse = 0, specular = 0, trans = 0;
     double red = 0, green = 0, blue = 0;
     char* name = nullptr;
     char* parent_name = nullptr;
-    std::int32_t paste_count = 0;
     PasteEntry* paste_entries = nullptr;
     char* paste_text = nullptr;
-    std::int32_t fix_kind = 0;
     ChangeLocks change_locks;  // by column number; the fix column sets 1..12
     char* poldat = nullptr;
     char* limit = nullptr;
     char* action = nullptr;
-    std::int32_t action_summary[4] = {};  // trigger kind, tag-code set, zero word, variant
-    std::int32_t camera_number = 0;       // part flags: 1 camera, 2 linked, 4 pose recording, 8 screen, 16, 32
     double camera_value = 0;
     char* type = nullptr;
     char* party = nullptr;
@@ -111,12 +116,8 @@ struct FigureRecordFields {
     char* group = nullptr;
     char* frefer = nullptr;
     char* frmode = nullptr;
-    std::int32_t sysf = 0;
     char* comment = nullptr;
-    std::int32_t thick_set = 0;
     double thick1 = 0, thick2 = 0;
-    std::int32_t shadow_mode = 0;
-    std::int32_t hit_flag = 0;
     double fw = 0;
 };
 
