@@ -53,8 +53,7 @@ TEST(NumberText, WrittenForms) {
         {2.5e-7, 1, "0.00000025"},
         {123456789012345678.0, 1, "123456789012346000"},
         {0.1 + 0.2, 1, "0.3"},
-        // Awkward ones: a carry past the 15th digit, ties rounded to even, 15 and 16 digits of whole numbers,
-        // the last bit of a mantissa, and the smallest denormal.
+        // Awkward: a carry past the 15th digit, ties, 15/16-digit whole numbers, a mantissa's last bit, a denormal.
         {999999999999999.5, 1, "1000000000000000"},
         {123456789012344.5, 1, "123456789012344"},
         {999999999999999.0, 1, "999999999999999"},

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -29,20 +29,16 @@ std::set<int> codes_of(const XLeaves& shape) {
 
 // Every face as text: code, polygon numbers, colour, area, and its points and normals in its plane and the shape.
 std::string faces_as_text(const XLeaves& shape) {
-    std::string out;
-    char number[32];
-    auto put = [&](double v) { out.append(number, std::snprintf(number, sizeof number, " %a", v)); };
+    std::ostringstream out;
+    out << std::hexfloat;
     for (const XLeaf* f : shape.faces()) {
-        out += std::to_string(f->face_code) + " " + std::to_string(f->first_polygon) + " " +
-               std::to_string(f->last_polygon) + " " + std::to_string(f->color);
-        put(f->area);
+        out << f->face_code << ' ' << f->first_polygon << ' ' << f->last_polygon << ' ' << f->color << ' ' << f->area;
         for (int i = 0; i < f->point_count(); ++i)
-            for (double v : {f->local_point(i)[0], f->local_point(i)[1], f->local_normal(i)[0], f->local_normal(i)[2],
-                             test::face_points(*f)[i][2]})
-                put(v);
-        out += "\n";
+            out << ' ' << f->local_point(i)[0] << ' ' << f->local_point(i)[1] << ' ' << f->local_normal(i)[0] << ' '
+                << f->local_normal(i)[2] << ' ' << test::face_points(*f)[i][2];
+        out << '\n';
     }
-    return out;
+    return out.str();
 }
 
 // The builder's own answer, run again on the record the shape holds.
