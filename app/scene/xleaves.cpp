@@ -110,8 +110,7 @@ void XLeaves::ResetMatrices() {
     model = nullptr;
     identity_matrix4(L);
     if (held_)
-        for (double* m :
-             {held_->P, held_->O, held_->P_inverse, held_->O_inverse, held_->L_inverse, held_->Q, held_->Q_inverse})
+        for (double* m : {held_->P, held_->O, held_->P_inverse, held_->O_inverse, held_->L_inverse})
             identity_matrix4(m);
     placement_valid = 0;
 }
@@ -119,8 +118,7 @@ void XLeaves::ResetMatrices() {
 HeldPlacement* XLeaves::HoldPlacement() {
     if (!held_) {
         held_ = std::make_unique<HeldPlacement>();
-        for (double* m :
-             {held_->P, held_->O, held_->P_inverse, held_->O_inverse, held_->L_inverse, held_->Q, held_->Q_inverse})
+        for (double* m : {held_->P, held_->O, held_->P_inverse, held_->O_inverse, held_->L_inverse})
             identity_matrix4(m);
     }
     return held_.get();

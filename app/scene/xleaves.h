@@ -81,9 +81,9 @@ struct MaterialRun {
 using Matrix16 = std::array<double, 16>;
 
 // The matrices a part's base shape keeps: the part places it itself (XTrunk), so they cannot be worked out again
-// from the record alone.
+// from the record alone. A base shape's placement in its part is its placement (Q = P).
 struct HeldPlacement {
-    double P[16], O[16], P_inverse[16], O_inverse[16], L_inverse[16], Q[16], Q_inverse[16];
+    double P[16], O[16], P_inverse[16], O_inverse[16], L_inverse[16];
 };
 
 // How a builder's faces are made: for the model only (counted, handed to the bridge), as faces only (kept, the

@@ -192,7 +192,7 @@ Matrix16 XLeaves::BaseL_inverse() const {
 }
 
 Matrix16 XLeaves::Q() const {
-    if (held_) return copy16(held_->Q);
+    if (held_) return copy16(held_->P);
     Matrix16 m = P();
     const Matrix16 base = BaseL();
     multiply_matrix4(m.data(), m.data(), base.data());
@@ -200,7 +200,7 @@ Matrix16 XLeaves::Q() const {
 }
 
 Matrix16 XLeaves::Q_inverse() const {
-    if (held_) return copy16(held_->Q_inverse);
+    if (held_) return copy16(held_->P_inverse);
     Matrix16 m = BaseL_inverse();
     const Matrix16 p = P_inverse();
     multiply_matrix4(m.data(), m.data(), p.data());

@@ -56,8 +56,6 @@ void XTrunk::PlaceBase(const double* anchor, const double* anchor_inverse) {
     }
     multiply_matrix4(b.L, h.O_inverse, h.P);
     multiply_matrix4(h.L_inverse, h.P_inverse, h.O);
-    std::memcpy(h.Q, h.P, sizeof h.Q);
-    std::memcpy(h.Q_inverse, h.P_inverse, sizeof h.Q_inverse);
     b.placement_valid = 1;
 }
 
