@@ -28,6 +28,15 @@ struct Host {
     std::unique_ptr<DeviceContext> dc = DeviceContext::create_window(64, 64);
     HDC hdc = dc.get();
     O3DXLONG h = -1;
+    // Looks along +y from 100 in front of the origin under a white headlight, over the background given.
+    void look(double* background) {
+        double camera[10] = {0, -100, 0, 0, 0, 0, 30, 10, 1000, 1};
+        double light[21] = {0, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0};
+        O3DXLONG zero = 0;
+        ASSERT_EQ(O3dxSetCamera(h, camera), 1);
+        ASSERT_EQ(O3dxSetLight(h, zero, light), 1);
+        ASSERT_EQ(O3dxSetBkColor(h, background), 1);
+    }
     void draw() { ASSERT_EQ(O3dxDrawModel(h, hdc), 1); }
     _OfuPosition* pick(int x, int y) {
         O3DXLONG px = x, py = y;
@@ -42,17 +51,9 @@ TEST(O3dxInterface, TwoModellersFollowTheirOwnCalls) {
     b.h = O3dxOpen(b.hdc);
     ASSERT_EQ(a.h, 0);
     ASSERT_EQ(b.h, 1);
-    double camera[10] = {0, -100, 0, 0, 0, 0, 30, 10, 1000, 1};
-    // A white headlight; dark red and dark blue backgrounds.
-    double light[21] = {0, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0};
-    double red[3] = {0.4, 0, 0}, blue[3] = {0, 0, 0.4};
-    O3DXLONG zero = 0;
-    for (Host* host : {&a, &b}) {
-        ASSERT_EQ(O3dxSetCamera(host->h, camera), 1);
-        ASSERT_EQ(O3dxSetLight(host->h, zero, light), 1);
-    }
-    O3dxSetBkColor(a.h, red);
-    O3dxSetBkColor(b.h, blue);
+    double red[3] = {0.4, 0, 0}, blue[3] = {0, 0, 0.4};  // dark
+    a.look(red);
+    b.look(blue);
 
     // A: a 20 x 20 square block along y, seen face on. B: a 30 x 30 frame with a 10 x 10 hole.
     double square[8] = {-10, -10, 10, -10, 10, 10, -10, 10};
@@ -146,6 +147,63 @@ TEST(O3dxInterface, BadHandlesTouchNothing) {
     }
     O3DXLONG h = O3dxOpen(hdc);
     EXPECT_EQ(O3dxAddPrimitive(h), nullptr) << "no current primitive yet";
+    O3dxDelete();
+}
+
+// A host's polygon with a hole shows the background through the hole. Alpha below 1 moves a shape to the end of
+// the drawing order, so what lies behind it shows through; alpha 1 moves it to the start. Either way the host's
+// handle variable is replaced by the moved shape's.
+TEST(O3dxInterface, PolyPolygonHolesAndAlphaOrder) {
+    O3dxCreate();
+    Host host;
+    host.h = O3dxOpen(host.hdc);
+    double red[3] = {0.4, 0, 0};
+    host.look(red);
+    // A 30 x 30 square facing the eye with a 10 x 10 hole (its loop left open), and a block behind both.
+    double xyz[24] = {-15, 0, -15, 15, 0, -15, 15, 0, 15, -15, 0, 15, -5, 0, -5, 5, 0, -5, 5, 0, 5, -5, 0, 5};
+    O3DXLONG counts[2] = {4, 4}, none = 0;
+    EXPECT_EQ(O3dxAddPolyPolygon(host.h, xyz, nullptr, 2), nullptr);
+    EXPECT_EQ(O3dxAddPolyPolygon(host.h, xyz, counts, 0), nullptr);
+    EXPECT_EQ(O3dxAddPolyPolygon(host.h, xyz, &none, 1), nullptr);
+    _OfuPosition* const added = O3dxAddPolyPolygon(host.h, xyz, counts, 2);
+    ASSERT_NE(added, nullptr);
+    double square[8] = {-20, -20, 20, -20, 20, 20, -20, 20}, start[3] = {0, 20, 0}, end[3] = {0, 30, 0};
+    O3DXLONG four = 4;
+    _OfuPosition* block = O3dxAddExtruded(host.h, square, four, start, end);
+    double green[4] = {0, 1, 0, 1};
+    ASSERT_EQ(O3dxSetMaterial(host.h, block, green, 0.2, 0.8, 0, 10), 1);
+    host.draw();
+    const Rgb polygon = shown(*host.dc, 32, 20);
+    EXPECT_GT(polygon.r + polygon.g + polygon.b, 150);
+    EXPECT_LT(shown(*host.dc, 32, 32).r, 30) << "the block behind shows through the hole";
+    EXPECT_GT(shown(*host.dc, 32, 32).g, 100);
+
+    auto order = [&] {
+        CO3duPosList shapes;
+        o3dx_modeller(host.h)->GetPosArray(shapes);
+        std::vector<_OfuPosition*> out;
+        for (int i = 0; i < shapes.GetSize(); ++i) out.push_back(shapes[i]);
+        return out;
+    };
+    EXPECT_EQ(order(), (std::vector<_OfuPosition*>{block, added}));
+    _OfuPosition* shape = added;
+    double half = 0.5, whole = 1.0;
+    _OfuPosition* moved = O3dxSetAlpha(host.h, shape, half);
+    EXPECT_EQ(moved, shape);
+    EXPECT_EQ(order(), (std::vector<_OfuPosition*>{block, shape}));
+    CO3duPrimitive got;
+    o3dx_modeller(host.h)->GetPrimitive(shape, got, O3DU_PRIM_ALL);
+    for (int k = 0; k < got.sets.GetSize(); ++k) EXPECT_EQ(got.sets[k].material.diffuse.a, 0.5f) << k;
+    host.draw();
+    const Rgb through = shown(*host.dc, 32, 20);
+    EXPECT_GT(through.g, through.r + 40) << "the green block shows through the translucent polygon";
+    EXPECT_LT(through.r, polygon.r - 40);
+
+    moved = O3dxSetAlpha(host.h, shape, whole);
+    EXPECT_EQ(moved, shape);
+    EXPECT_EQ(order(), (std::vector<_OfuPosition*>{shape, block}));
+    host.draw();
+    EXPECT_TRUE(near(shown(*host.dc, 32, 20), polygon));
     O3dxDelete();
 }
 

@@ -138,9 +138,14 @@ void expect_read_back(const CO3duPrimitive& want, const CO3duPrimitive& got, con
 void set_every_setting(CO3duModelar& m) {
     m.SetCamera({OfuVector3(3, -50, 12), OfuVector3(1, 2, 3), 42, 2.5, 900, 1});
     m.SetAxoCamera({OfuVector3(0, 0, 80), OfuVector3(0, 1, 0), 120, 90, 1, 500});
-    for (int i = 1; i < 8; ++i)
-        m.SetLight(i, make_light(i % 2, {0.1f * i, 0.2f, 0.3f, 1}, {0.3f, 0.1f, 0.05f * i, 1}, {1, 1, 1, 1},
-                                 OfuVector3(0, 0.6, -0.8)));
+    for (int i = 0; i < 8; ++i) {
+        OfuLight light = make_light(i % 2, {0.1f * i, 0.2f, 0.3f, 1}, {0.3f, 0.1f, 0.05f * i, 1}, {1, 1, 1, 1},
+                                    OfuVector3(i % 3 ? 0.6 : 0.0, i % 3 ? 0.0 : 0.6, -0.8));
+        light.position = OfuVector3(i, -2.5 * i, 100 + i);
+        light.on = i % 3 != 2;
+        light.attenuation = 0.125f * float(i);
+        m.SetLight(i, light);
+    }
     m.SetShadowLight(make_light(1, {0.5f, 0.4f, 0.3f, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, OfuVector3(0.6, 0, -0.8)));
     m.SetBkColor({0.25f, 0.5f, 0.75f, 0.3f});
     m.SetCullMode(1);
@@ -175,6 +180,12 @@ TEST(Om3File, SceneWrittenAndReadBackHoldsTheSamePrimitivesAndSettings) {
         _OfuBitmap image = gradient_image(4, 24);
         target.modeller->AddTexture(image);
     }
+    OfuLight own = make_light(1, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, OfuVector3(1, 0, 0));
+    own.position = OfuVector3(-9, 8, 7);
+    own.on = 0;
+    own.attenuation = 0.5f;
+    target.modeller->SetLight(0, own);
+    target.modeller->GetLight(0, own);
     CO3duPosList added;
     ASSERT_EQ(CO3duReadMesh3::ReadFile(*target.modeller, path.c_str(), added, 0), 1);
     ASSERT_EQ(added.GetSize(), 3);
@@ -208,13 +219,19 @@ TEST(Om3File, SceneWrittenAndReadBackHoldsTheSamePrimitivesAndSettings) {
     target.modeller->GetBkColor(background);
     EXPECT_EQ(background.b, 0.75f);
     EXPECT_EQ(background.a, 1.0f);  // not stored
-    for (int i = 1; i < 8; ++i) {
+    // All eight lights take their colours, type, switch and attenuation from the file; light 0 keeps its own
+    // position and direction, the others take the file's.
+    for (int i = 0; i < 8; ++i) {
         OfuLight a, b;
         source.modeller->GetLight(i, a);
         target.modeller->GetLight(i, b);
+        const OfuLight& placed = i == 0 ? own : a;
         EXPECT_EQ(0, std::memcmp(&a.diffuse, &b.diffuse, 3 * sizeof(OfuColorValue))) << i;
         EXPECT_EQ(b.type, a.type) << i;
-        EXPECT_NEAR(b.direction.z, a.direction.z, 1e-12) << i;
+        EXPECT_EQ(b.on, a.on) << i;
+        EXPECT_EQ(b.attenuation, a.attenuation) << i;
+        EXPECT_EQ(length(b.position - placed.position), 0.0) << i;
+        EXPECT_NEAR(length(b.direction - placed.direction), 0.0, 1e-12) << i;
     }
     OfuLight shadow;
     target.modeller->GetShadowLight(shadow);

@@ -58,6 +58,10 @@ TEST(XmlExport, WellFormedAndVerticesReadBack) {
         EXPECT_NEAR(positions[i], want[i], 5e-6 * std::max(1.0, std::fabs(want[i]))) << i;
     EXPECT_EQ(numbers_of(path, "//\xE4\xB8\x89\xE8\xA7\x92\xE5\xBD\xA2/@*"), (std::vector<double>{2, 0, 1}));
     EXPECT_EQ(command_output("xmllint --xpath 'string(/primitive/@*[3])' '" + path + "'"), "2D\n");
+    p.kind = 0;  // a shape in the scene
+    const std::string scene_path = output_file("scene_shape.xml");
+    ASSERT_EQ(CO3duWriteXML::WritePrimitive(scene_path.c_str(), s.modeller.get(), s.modeller->AddPrimitive(p)), 1);
+    EXPECT_EQ(command_output("xmllint --xpath 'string(/primitive/@*[3])' '" + scene_path + "'"), "3D\n");
 }
 
 }  // namespace
