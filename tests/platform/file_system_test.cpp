@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -156,18 +157,6 @@ TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
     }
     EXPECT_EQ(s.get("model.fig"), "new");
     EXPECT_EQ(s.entries(), 1u);
-    {
-        // The temporary file vanishes before the commit (a full or failing disk looks the same to the caller): the
-        // commit reports failure and the old file stays. Only a named temporary file can be taken away.
-        set_unnamed_temp_files_for_tests(false);
-        FileWriter w(s.win("model.fig"));
-        set_unnamed_temp_files_for_tests(true);
-        ASSERT_TRUE(w.write("lost", 4));
-        for (const auto& e : fs::directory_iterator(s.root))
-            if (e.path().filename().string().find(".kztmp-") != std::string::npos) fs::remove(e.path());
-        EXPECT_FALSE(w.commit());
-    }
-    EXPECT_EQ(s.get("model.fig"), "new");
     if (::geteuid() != 0) {  // root writes anywhere: the refusal cannot be shown then
         fs::permissions(s.root, fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_FALSE(write_whole_file(s.win("model.fig"), "lost?"));
@@ -177,6 +166,57 @@ TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
     fs::create_directories(s.root / "dir");
     EXPECT_FALSE(write_whole_file(s.win("dir"), "x"));  // a folder is never replaced by a file
     EXPECT_TRUE(fs::is_directory(s.root / "dir"));
+}
+
+// Every road by which a replacing write fails, for a caller that writes on whatever each write says: the open or
+// the commit says so, and the old file stays as it was, with its mode, and alone in its folder.
+TEST(FileSystem, FailedWritesNeverReplaceTheOldFile) {
+    const struct {
+        const char* name;
+        std::function<void(Scratch&)> before;  // before the writer opens
+        std::function<void(Scratch&, FileWriter&)> write;
+        bool opens;
+    } roads[] = {
+        {"a full disk at the first write", [](Scratch&) { set_write_capacity_for_tests(3); },
+         [](Scratch&, FileWriter& w) { EXPECT_FALSE(w.write("new contents", 12)); }, true},
+        {"a full disk after a first write went through", [](Scratch&) { set_write_capacity_for_tests(8); },
+         [](Scratch&, FileWriter& w) {
+             EXPECT_TRUE(w.write("new ", 4));
+             EXPECT_FALSE(w.write("contents", 8));
+         },
+         true},
+        // A full or failing disk looks the same to the caller. Only a named temporary file can be taken away.
+        {"the temporary file taken away before the commit", [](Scratch&) { set_unnamed_temp_files_for_tests(false); },
+         [](Scratch& s, FileWriter& w) {
+             EXPECT_TRUE(w.write("lost", 4));
+             for (const auto& e : fs::directory_iterator(s.root))
+                 if (e.path().filename().string().find(".kztmp-") != std::string::npos) fs::remove(e.path());
+         },
+         true},
+        // Refused by its mode even where the writer may write anything (root).
+        {"a file no one may write",
+         [](Scratch& s) { fs::permissions(s.root / "model.fig", fs::perms::owner_read | fs::perms::group_read); },
+         [](Scratch&, FileWriter& w) { EXPECT_FALSE(w.write("new", 3)); }, false},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        Scratch s("failed");
+        s.put("model.fig", "old");
+        fs::permissions(s.root / "model.fig", fs::perms(0640));
+        road.before(s);
+        const fs::perms mode = fs::status(s.root / "model.fig").permissions();
+        {
+            FileWriter w(s.win("model.fig"));
+            set_unnamed_temp_files_for_tests(true);
+            EXPECT_EQ(w.is_open(), road.opens);
+            road.write(s, w);
+            EXPECT_FALSE(w.commit());
+        }
+        set_write_capacity_for_tests(-1);
+        EXPECT_EQ(s.get("model.fig"), "old");
+        EXPECT_EQ(fs::status(s.root / "model.fig").permissions(), mode);
+        EXPECT_EQ(s.entries(), 1u);
+    }
 }
 
 // The other side of FileWriterKilled: a writer in a child process that says through a pipe when the given number

@@ -127,8 +127,21 @@ bool is_private_socket(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && (st.st_mode & 07777) == 0600;
 }
 
+// A socket's name holds at most 107 bytes, fewer than a build tree's output folder may take: the folders lie in a
+// short one of this program's own, removed at its end.
 std::string folder_for(const std::string& what) {
-    const std::string folder = kz::test::output_file("channel_" + what);
+    static const struct Short {
+        std::string path;
+        Short() {
+            char name[] = "/tmp/kzch-XXXXXX";
+            path = ::mkdtemp(name) ? name : kz::test::output_file("channel");
+        }
+        ~Short() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } base;
+    const std::string folder = base.path + "/" + what;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

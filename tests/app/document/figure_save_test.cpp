@@ -134,12 +134,12 @@ public:
         view->camera.immediate_eye_move = 1;
         return view->OpenModel(windows_form(posix_path).c_str());
     }
-    // model.fig holds "outer" (outer.fig) with "middle" under it; outer.fig holds "inner" (inner.fig), which holds
-    // the items "chair" (with a part "seat") and "desk".
-    std::string nested_units() {
+    // model.fig holds "outer" (outer.fig, with more attributes given) with "middle" under it; outer.fig holds
+    // "inner" (inner.fig), which holds the items "chair" (with a part "seat") and "desk".
+    std::string nested_units(const std::string& outer = "") {
         const std::string dir = fresh_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         write_file(dir + "/model.fig",
-                   lines({trunk_line("outer", "#frefer=outer.fig"), "{", trunk_line("middle"), "}"}));
+                   lines({trunk_line("outer", "#frefer=outer.fig" + outer), "{", trunk_line("middle"), "}"}));
         write_file(dir + "/outer.fig", lines({trunk_line("inner", "#frefer=sub\\inner.fig")}));
         write_file(dir + "/sub/inner.fig",
                    lines({trunk_line("chair"), shape_line("seat"), trunk_line("desk"), shape_line("desk top")}));
@@ -296,6 +296,25 @@ TEST_F(FigureSave, CommentLinesKeepTheirPlaceAndNegativeColumnsTheirValue) {
     EXPECT_NE(text.find("\t-5\t-4\t"), std::string::npos) << text;
     const std::string unit = read_all(dir + "/unit.fig");
     EXPECT_TRUE(unit.starts_with("box\t") && unit.ends_with("\r\n// after the unit's box\r\n")) << unit;
+    // The settings lead the model's own file and no unit's.
+    EXPECT_TRUE(text.starts_with("set\thaikei\t")) << text;
+    EXPECT_LT(text.rfind("set\tlast_light_path\t"), text.find("// first"));
+    EXPECT_EQ(unit.find("set\t"), std::string::npos) << unit;
+}
+
+// A unit whose mode holds "r" in either case is never written, nor any unit below it; the model's own file is.
+TEST_F(FigureSave, ReadOnlyUnitsAndEverythingBelowThemStayAsTheyWere) {
+    const std::pair<const char*, bool> modes[] = {{"r", true}, {"wR", true}, {"w", false}};
+    for (const auto& [mode, read_only] : modes) {
+        SCOPED_TRACE(mode);
+        const std::string dir = nested_units(std::string("|#frmode=") + mode);
+        const double to[3] = {125.5, 0, 0};
+        for (const char* item : {"middle", "inner", "chair"}) find_item(view, item)->SetPlacement(to, nullptr);
+        view->SaveModel();
+        EXPECT_NE(read_all(dir + "/model.fig").find("125.5"), std::string::npos);
+        for (const char* unit : {"/outer.fig", "/sub/inner.fig"})
+            EXPECT_EQ(read_all(dir + unit).find("125.5") == std::string::npos, read_only) << unit;
+    }
 }
 
 TEST_F(FigureSave, OnlyChangedUnitsAreWritten) {

@@ -2,6 +2,7 @@
 // back to the printed precision.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/foundation/estring.h"
@@ -60,45 +61,68 @@ TEST_F(SettingsLines, KeysAndEmptyValues) {
     EXPECT_DOUBLE_EQ(s.north_angle, 7.0);
 }
 
+// Every value a save writes, each different, in the written text and read back to the printed precision.
 TEST_F(SettingsLines, WrittenLinesReadBack) {
     SceneSettings& s = view->settings;
     view->settings.background_color = 0x00302010;
-    s.sun[1] = 0.6543;
-    s.head[3] = 4.0;
+    const double sun[3] = {0.125, 0.6543, 0.875}, head[4] = {0.1, 0.2, 0.3, 4.0};
+    std::copy(sun, sun + 3, s.sun);
+    std::copy(head, head + 4, s.head);
+    s.mesh_world = 1;
+    s.menu_screen_height = 768;
+    s.shadow_display = 1;
+    s.shadow_precision = 3;
     s.shadow_transparency = 0.456;
     s.latitude = 35.12346;
+    s.longitude = 139.5;
     s.north_angle = -12.25;
     s.last_light_path = "D:\\light";
-    view->camera.eye->eye[0] = 1234.5;
+    const double eye[3] = {1234.5, -20, 30.25}, target[3] = {1, 2, 3};
+    std::copy(eye, eye + 3, view->camera.eye->eye);
+    std::copy(target, target + 3, view->camera.eye->target);
     view->camera.eye->lens = 28;
     view->settings.shadow_date = 40;  // February 10th
     view->settings.shadow_time = 13.75;
     kz::foundation::EString text;
     EXPECT_EQ(view->WriteSettings(&text, "\t"), 0);
     const std::string written = text.text();
-    EXPECT_NE(written.find("set\tshadow_hokui\t  35.1235\t"), std::string::npos) << written;
-    EXPECT_EQ(written.find("head gen"), std::string::npos);
+    EXPECT_EQ(written,
+              "set\thaikei\t16\t32\t48\r\nset\tsun amb\t0.125\r\nset\tsun dif\t0.654\r\nset\tsun spe\t0.875\r\n"
+              "set\thead amb\t0.100\r\nset\thead dif\t0.200\r\nset\thead spe\t0.300\r\n"
+              "set\teye point\t1234.5\t-20\t30.25\t1\t2\t3\t28\r\nset\tmesh world\t1\r\n"
+              "set\tmenu_screen_height\t  768.0\r\nset\tshadow_disp_sw\t1\r\nset\tshadow_seisai\t3\r\n"
+              "set\tshadow_trans\t0.46\r\nset\tshadow_hokui\t  35.1235\t 139.5000\r\n"
+              "set\tshadow_month\t2\t10\t13\t45\r\nset\tnorth_angle\t -12.2500\r\nset\tlast_light_path\tD:\\light\r\n");
+    // The writers' buffer starts over when cut back to its start.
+    EXPECT_EQ(text.Append("set", 0), 3);
 
-    view->settings.background_color = 0;
     s = SceneSettings{};
-    view->settings.shadow_date = view->settings.shadow_time = 0;
     std::string line;
     for (std::size_t start = 0, end; (end = written.find("\r\n", start)) != std::string::npos; start = end + 2) {
         line = written.substr(start, end - start);
         ASSERT_EQ(line.rfind("set\t", 0), 0u) << line;
         view->ApplySetting(line.c_str() + 4);
     }
-    EXPECT_EQ(view->settings.background_color, 0x00302010u);
-    EXPECT_DOUBLE_EQ(s.sun[1], 0.654);
+    EXPECT_EQ(s.background_color, 0x00302010u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_DOUBLE_EQ(s.sun[i], i == 1 ? 0.654 : sun[i]) << i;
+        EXPECT_DOUBLE_EQ(s.head[i], head[i]) << i;
+        EXPECT_DOUBLE_EQ(s.settings_eye[i], eye[i]) << i;
+        EXPECT_DOUBLE_EQ(s.settings_target[i], target[i]) << i;
+    }
+    EXPECT_DOUBLE_EQ(s.head[3], 0.0);
+    EXPECT_DOUBLE_EQ(s.settings_lens, 28.0);
+    EXPECT_EQ(s.mesh_world, 1);
+    EXPECT_DOUBLE_EQ(s.menu_screen_height, 768.0);
+    EXPECT_EQ(s.shadow_display, 1);
+    EXPECT_EQ(s.shadow_precision, 3);
     EXPECT_DOUBLE_EQ(s.shadow_transparency, 0.46);
     EXPECT_DOUBLE_EQ(s.latitude, 35.1235);
+    EXPECT_DOUBLE_EQ(s.longitude, 139.5);
     EXPECT_DOUBLE_EQ(s.north_angle, -12.25);
-    EXPECT_DOUBLE_EQ(s.head[3], 0.0);
     EXPECT_EQ(s.last_light_path, "D:\\light");
-    EXPECT_DOUBLE_EQ(view->settings.settings_eye[0], 1234.5);
-    EXPECT_DOUBLE_EQ(view->settings.settings_lens, 28.0);
-    EXPECT_DOUBLE_EQ(view->settings.shadow_date, 40.0);
-    EXPECT_DOUBLE_EQ(view->settings.shadow_time, 13.75);
+    EXPECT_DOUBLE_EQ(s.shadow_date, 40.0);
+    EXPECT_DOUBLE_EQ(s.shadow_time, 13.75);
 }
 
 TEST_F(SettingsLines, ExtremeValuesWriteWhatReadsBack) {
