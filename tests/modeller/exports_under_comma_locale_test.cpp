@@ -8,7 +8,6 @@
 
 #include "modeller/o3du_write_vrml.h"
 #include "modeller/o3du_write_xml.h"
-#include "platform/crt/c_numbers.h"
 #include "platform/message_loop.h"
 #include "render_support.h"
 #include "support/comma_locale.h"
@@ -17,33 +16,11 @@
 namespace kz::test {
 namespace {
 
-// The numbers of a text from `from` on up to the first `until`, apart by blanks and commas ("C" locale).
-std::vector<double> numbers_in(const std::string& text, std::size_t from, char until) {
-    std::vector<double> out;
-    for (std::size_t at = from; at < text.size() && text[at] != until;) {
-        char* end = nullptr;
-        const double v = kz::crt::c_strtod(text.c_str() + at, &end);
-        if (end == text.c_str() + at) {
-            ++at;
-            continue;
-        }
-        out.push_back(v);
-        at = static_cast<std::size_t>(end - text.c_str());
-    }
-    return out;
-}
-
 // The numbers after `key` and its "[" or "\"" in a peer's output; empty when the key is missing.
 std::vector<double> numbers_after(const std::string& text, const std::string& key, char open, char close) {
     const std::size_t at = text.find(key);
     if (at == std::string::npos) return {};
     return numbers_in(text, text.find(open, at + key.size()) + 1, close);
-}
-
-void expect_near_all(const std::vector<double>& got, const std::vector<double>& want, double tolerance,
-                     const char* what) {
-    ASSERT_EQ(got.size(), want.size()) << what;
-    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], tolerance) << what << " " << i;
 }
 
 TEST(ExportsUnderACommaLocale, PeersReadTheNumbersWritten) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/crt/c_numbers.h"
 #include "support/test_paths.h"
 
 namespace kz::test {
@@ -191,6 +192,27 @@ void project(const _O3duCamera& camera, int width, int height, const OfuVector3&
     const double focal = 1.0 / std::tan(camera.fov * M_PI / 360.0);
     x = (focal / camera.aspect * xe / depth + 1.0) * width / 2.0;
     y = (focal * ye / depth + 1.0) * height / 2.0;
+}
+
+std::vector<double> numbers_in(const std::string& text, std::size_t from, char until) {
+    std::vector<double> out;
+    for (std::size_t at = from; at < text.size() && text[at] != until;) {
+        char* end = nullptr;
+        const double v = kz::crt::c_strtod(text.c_str() + at, &end);
+        if (end == text.c_str() + at) {
+            ++at;
+            continue;
+        }
+        out.push_back(v);
+        at = static_cast<std::size_t>(end - text.c_str());
+    }
+    return out;
+}
+
+void expect_near_all(const std::vector<double>& got, const std::vector<double>& want, double tolerance,
+                     const char* what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], tolerance) << what << " " << i;
 }
 
 }  // namespace kz::test

@@ -81,4 +81,9 @@ Rgb lit_vertex(const OfuVector3& p, const OfuVector3& normal, const _OfuMaterial
 // camera with up (0, 0, 1).
 void project(const _O3duCamera& camera, int width, int height, const OfuVector3& p, double& x, double& y);
 
+// The numbers of a peer's text from `from` on up to the first `until`, apart by blanks and commas ("C" locale).
+std::vector<double> numbers_in(const std::string& text, std::size_t from = 0, char until = '\0');
+void expect_near_all(const std::vector<double>& got, const std::vector<double>& want, double tolerance,
+                     const char* what = "");
+
 }  // namespace kz::test

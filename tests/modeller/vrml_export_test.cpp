@@ -8,7 +8,6 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/o3du_write_vrml.h"
-#include "platform/crt/c_numbers.h"
 #include "render_support.h"
 #include "support/test_paths.h"
 
@@ -25,23 +24,6 @@ std::string attribute(const std::string& text, std::size_t at, const std::string
     if (found == std::string::npos || found > end) return missing;
     const std::size_t value = found + name.size() + 3;
     return text.substr(value, text.find('"', value) - value);
-}
-
-std::vector<double> numbers(const std::string& text) {
-    std::vector<double> out;
-    for (const char* p = text.c_str(); *p;) {
-        char* end = nullptr;
-        const double v = kz::crt::c_strtod(p, &end);
-        if (end == p) break;
-        out.push_back(v);
-        p = end;
-    }
-    return out;
-}
-
-void expect_near(const std::vector<double>& got, const std::vector<double>& want) {
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 0.0051) << i;
 }
 
 // Points of the plane through (1, 2, 3) spanned by U = (10, 0, 0) and V = (0, 6, 8): counter-clockwise in (u, v)
@@ -93,8 +75,8 @@ TEST(VrmlExport, FacesOfEverySetKindFaceAlongTheNormals) {
         SCOPED_TRACE(row.type);
         at = x3d.find("<IndexedFaceSet", at + 1);
         ASSERT_NE(at, std::string::npos) << x3d;
-        const std::vector<double> index = numbers(attribute(x3d, at, "coordIndex"));
-        const std::vector<double> point = numbers(attribute(x3d, x3d.find("<Coordinate", at), "point"));
+        const std::vector<double> index = numbers_in(attribute(x3d, at, "coordIndex"));
+        const std::vector<double> point = numbers_in(attribute(x3d, x3d.find("<Coordinate", at), "point"));
         ASSERT_EQ(index.size(), std::size_t(4 * row.faces));
         for (std::size_t f = 0; f < index.size(); f += 4) {
             SCOPED_TRACE(f / 4);
@@ -106,7 +88,7 @@ TEST(VrmlExport, FacesOfEverySetKindFaceAlongTheNormals) {
             }
             OfuVector3 n = cross(corner[1] - corner[0], corner[2] - corner[0]);
             NormalizeVector3(n);
-            expect_near({n.x, n.y, n.z}, {0.8, 0, 0.6});
+            expect_near_all({n.x, n.y, n.z}, {0.8, 0, 0.6}, 0.0051);
         }
     }
 }
@@ -140,17 +122,17 @@ TEST(VrmlExport, LightsReadBackAsTheModellerHoldsThem) {
             ++at;
             if (held.type == OFU_LIGHT_DIRECTIONAL) {
                 ASSERT_LT(directional, point);
-                expect_near(numbers(attribute(x3d, at, "direction", "0 0 -1")),
-                            {held.direction.x, held.direction.y, held.direction.z});
+                expect_near_all(numbers_in(attribute(x3d, at, "direction", "0 0 -1")),
+                                {held.direction.x, held.direction.y, held.direction.z}, 0.0051);
             } else {
                 ASSERT_LT(point, directional);
-                expect_near(numbers(attribute(x3d, at, "location", "0 0 0")),
-                            {held.position.x, held.position.y, held.position.z});
+                expect_near_all(numbers_in(attribute(x3d, at, "location", "0 0 0")),
+                                {held.position.x, held.position.y, held.position.z}, 0.0051);
             }
-            expect_near(numbers(attribute(x3d, at, "color", "1 1 1")),
-                        {held.diffuse.r, held.diffuse.g, held.diffuse.b});
-            expect_near(numbers(attribute(x3d, at, "ambientIntensity", "0")),
-                        {(double(held.ambient.r) + held.ambient.g + held.ambient.b) / 3});
+            expect_near_all(numbers_in(attribute(x3d, at, "color", "1 1 1")),
+                            {held.diffuse.r, held.diffuse.g, held.diffuse.b}, 0.0051);
+            expect_near_all(numbers_in(attribute(x3d, at, "ambientIntensity", "0")),
+                            {(double(held.ambient.r) + held.ambient.g + held.ambient.b) / 3}, 0.0051);
             EXPECT_EQ(attribute(x3d, at, "on", "true"), held.on ? "true" : "false");
         }
         int lights = 0;
