@@ -1,13 +1,16 @@
-// The three property stores a shape of the OpenGL modeller carries for its callers: two hash maps keyed by
-// 32-bit integers (32-bit and 64-bit values) and COfuPropertySet, a packed store of byte-string records.
+// The three property stores a shape of the OpenGL modeller carries for its callers: two maps keyed by 32-bit
+// integers (32-bit and 64-bit values) and COfuPropertySet, a packed store of byte-string records.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <variant>
 #include <vector>
 
-// A small hash map of 17 buckets whose nodes come from blocks of 10; entries are never removed one by one.
-template <class Value>
+// A map keyed by 32-bit integers. Most shapes carry a few keys, kept in the map itself with nothing allocated;
+// past kInline keys they all move to a hash map of 17 buckets whose nodes come from blocks of 10. Entries are
+// never removed one by one.
+template <class Value, int kInline = sizeof(Value) == 4 ? 3 : 2>
 class CO3duPropertyMap {
 public:
     CO3duPropertyMap() = default;
@@ -20,34 +23,58 @@ public:
     static std::uint32_t bucket_of(std::int32_t key) { return (static_cast<std::uint32_t>(key) >> 4) % kBuckets; }
 
     void Set(std::int32_t key, Value value) {
-        if (Node* node = find(key)) {
-            node->value = value;
+        if (auto* hashed = std::get_if<Hashed>(&store_)) {
+            (*hashed)->Set(key, value);
             return;
         }
-        if (!buckets_) buckets_ = std::make_unique<std::array<Node*, kBuckets>>();  // zero-filled
-        Node* node = new_node();
-        const std::uint32_t b = bucket_of(key);
-        node->bucket = b;
-        node->key = key;
-        node->value = value;
-        node->next = (*buckets_)[b];
-        (*buckets_)[b] = node;
-        ++count_;
+        Small& small = std::get<Small>(store_);
+        for (int i = 0; i < small.count; ++i)
+            if (small.keys[i] == key) {
+                small.values[i] = value;
+                return;
+            }
+        if (small.count < kInline) {
+            small.keys[small.count] = key;
+            small.values[small.count] = value;
+            ++small.count;
+            return;
+        }
+        auto grown = std::make_unique<HashMap>();
+        for (int i = 0; i < small.count; ++i) grown->Set(small.keys[i], small.values[i]);
+        grown->Set(key, value);
+        store_ = std::move(grown);
     }
 
     // value is 0 unless the key is found.
     int Get(std::int32_t key, Value& value) const {
         value = 0;
-        const Node* node = find(key);
-        if (!node) return 0;
-        value = node->value;
-        return 1;
+        if (const auto* hashed = std::get_if<Hashed>(&store_)) return (*hashed)->Get(key, value);
+        const Small& small = std::get<Small>(store_);
+        for (int i = 0; i < small.count; ++i)
+            if (small.keys[i] == key) {
+                value = small.values[i];
+                return 1;
+            }
+        return 0;
     }
 
-    int GetCount() const { return count_; }
-    int GetBlockCount() const { return static_cast<int>(blocks_.size()); }
+    int GetCount() const {
+        const auto* hashed = std::get_if<Hashed>(&store_);
+        return hashed ? (*hashed)->count : std::get<Small>(store_).count;
+    }
+    // Node blocks of the hash map; none while the keys fit in the map itself.
+    int GetBlockCount() const {
+        const auto* hashed = std::get_if<Hashed>(&store_);
+        return hashed ? static_cast<int>((*hashed)->blocks.size()) : 0;
+    }
 
 private:
+    struct Small {
+        std::int32_t keys[kInline];
+        Value values[kInline];
+        std::uint8_t count = 0;
+    };
+
     struct Node {
         Node* next = nullptr;
         std::uint32_t bucket = 0;
@@ -55,32 +82,52 @@ private:
         Value value = 0;
     };
 
-    Node* find(std::int32_t key) const {
-        if (!buckets_) return nullptr;
-        for (Node* n = (*buckets_)[bucket_of(key)]; n; n = n->next)
-            if (n->key == key) return n;
-        return nullptr;
-    }
+    struct HashMap {
+        std::array<Node*, kBuckets> buckets{};
+        int count = 0;
+        Node* free = nullptr;
+        std::vector<std::unique_ptr<Node[]>> blocks;
 
-    Node* new_node() {
-        if (!free_) {
-            blocks_.push_back(std::make_unique<Node[]>(kNodesPerBlock));
-            Node* block = blocks_.back().get();
-            for (int i = kNodesPerBlock - 1; i >= 0; --i) {
-                block[i].next = free_;
-                free_ = &block[i];
-            }
+        Node* find(std::int32_t key) const {
+            for (Node* n = buckets[bucket_of(key)]; n; n = n->next)
+                if (n->key == key) return n;
+            return nullptr;
         }
-        Node* node = free_;
-        free_ = node->next;
-        node->next = nullptr;
-        return node;
-    }
 
-    std::unique_ptr<std::array<Node*, kBuckets>> buckets_;
-    int count_ = 0;
-    Node* free_ = nullptr;
-    std::vector<std::unique_ptr<Node[]>> blocks_;
+        void Set(std::int32_t key, Value value) {
+            if (Node* node = find(key)) {
+                node->value = value;
+                return;
+            }
+            if (!free) {
+                blocks.push_back(std::make_unique<Node[]>(kNodesPerBlock));
+                Node* block = blocks.back().get();
+                for (int i = kNodesPerBlock - 1; i >= 0; --i) {
+                    block[i].next = free;
+                    free = &block[i];
+                }
+            }
+            Node* node = free;
+            free = node->next;
+            const std::uint32_t b = bucket_of(key);
+            node->bucket = b;
+            node->key = key;
+            node->value = value;
+            node->next = buckets[b];
+            buckets[b] = node;
+            ++count;
+        }
+
+        int Get(std::int32_t key, Value& value) const {
+            const Node* node = find(key);
+            if (!node) return 0;
+            value = node->value;
+            return 1;
+        }
+    };
+    using Hashed = std::unique_ptr<HashMap>;
+
+    std::variant<Small, Hashed> store_;
 };
 
 // Records of key length (4 bytes, little-endian), value length (4), key bytes, value bytes, one after another;

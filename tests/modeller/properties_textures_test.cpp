@@ -22,6 +22,10 @@ TEST(ShapeProperties, IntegerMapsFindEveryKeyOfACrowdedBucket) {
     EXPECT_EQ(value, 0);
     EXPECT_EQ(s.modeller->GetProp3(pos, 3, wide), 0);
     EXPECT_EQ(wide, 0u);
+    // A key set again while the few keys are held in the map itself: still one key, with the new value.
+    for (int v : {8, 9}) s.modeller->SetProp1(pos, 300, v);
+    ASSERT_EQ(s.modeller->GetProp1(pos, 300, value), 1);
+    EXPECT_EQ(value, 9);
     // Keys 0..15 share bucket 0; 17 << 4 and negative keys land elsewhere; 25 keys need three node blocks.
     std::vector<int> keys;
     for (int k = 0; k < 16; ++k) keys.push_back(k);
@@ -38,7 +42,7 @@ TEST(ShapeProperties, IntegerMapsFindEveryKeyOfACrowdedBucket) {
         EXPECT_EQ(wide, (std::uint64_t(k) << 33) | 7u);
     }
     const CO3duGLEntity* entity = s.modeller->structure().entity_of(pos);
-    EXPECT_EQ(entity->prop1.GetCount(), int(keys.size()));
+    EXPECT_EQ(entity->prop1.GetCount(), int(keys.size()) + 1);
     EXPECT_EQ(entity->prop1.GetBlockCount(), 3);
     EXPECT_EQ(CO3duPropertyMap<int>::bucket_of(15), 0u);
     EXPECT_EQ(CO3duPropertyMap<int>::bucket_of(-1), (0xFFFFFFFFu >> 4) % 17);
