@@ -120,20 +120,9 @@ void CO3duGLModelar::RemoveShapeAll() {
     structure_.RemoveAll();
 }
 
-// The new node is taken before the old one goes, so the caller's old handle can never come back as the new one.
-void CO3duGLModelar::MoveDepthToTail(_OfuPosition*& pos) {
-    if (!entity_of(pos)) return;
-    _OfuPosition* moved = structure_.append(std::move(pos->entity));
-    structure_.RemoveShapeNode(pos);
-    pos = moved;
-}
+void CO3duGLModelar::MoveDepthToTail(_OfuPosition*& pos) { pos = structure_.relink(pos, false); }
 
-void CO3duGLModelar::MoveDepthToHead(_OfuPosition*& pos) {
-    if (!entity_of(pos)) return;
-    _OfuPosition* moved = structure_.prepend(std::move(pos->entity));
-    structure_.RemoveShapeNode(pos);
-    pos = moved;
-}
+void CO3duGLModelar::MoveDepthToHead(_OfuPosition*& pos) { pos = structure_.relink(pos, true); }
 
 void CO3duGLModelar::GetPosArray(CO3duPosList& list) {
     list.SetSize(structure_.count());

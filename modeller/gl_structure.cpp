@@ -1,23 +1,44 @@
-// The shape list of the OpenGL modeller: nodes from blocks of ten, a free list, and the set of live nodes that
-// lets every slot refuse a stale or foreign handle instead of following it.
+// The shape list of the OpenGL modeller: nodes from blocks of ten and a free list. The blocks are kept in order of
+// their addresses, so every slot can tell a live node of this list from a stale or foreign handle (not in a block,
+// or a node without entity) before following it.
 #include "modeller/gl_structure.h"
+
+#include <algorithm>
+#include <functional>
 
 CO3duGLStructure::~CO3duGLStructure() { RemoveAll(); }
 
 _OfuPosition* CO3duGLStructure::NewShapeNode() {
     if (!free_) {
-        blocks_.push_back(std::make_unique<Block>());
-        Block& block = *blocks_.back();
+        auto block = std::make_unique<Block>();
         for (int i = kNodesPerBlock - 1; i >= 0; --i) {
-            block[i].next = free_;
-            free_ = &block[i];
+            (*block)[i].next = free_;
+            free_ = &(*block)[i];
         }
+        const auto at = std::upper_bound(blocks_.begin(), blocks_.end(), block.get(),
+                                         [](const Block* b, const std::unique_ptr<Block>& other) {
+                                             return std::less<const Block*>()(b, other.get());
+                                         });
+        blocks_.insert(at, std::move(block));
     }
     _OfuPosition* node = free_;
     free_ = node->next;
     node->next = nullptr;
     node->previous = nullptr;
     return node;
+}
+
+bool CO3duGLStructure::owns(const _OfuPosition* pos) const {
+    if (!pos || blocks_.empty()) return false;
+    const auto after = std::upper_bound(blocks_.begin(), blocks_.end(), pos,
+                                        [](const _OfuPosition* p, const std::unique_ptr<Block>& b) {
+                                            return std::less<const _OfuPosition*>()(p, b->data());
+                                        });
+    if (after == blocks_.begin()) return false;
+    const Block& block = **std::prev(after);
+    for (const _OfuPosition& node : block)
+        if (&node == pos) return true;
+    return false;
 }
 
 _OfuPosition* CO3duGLStructure::link(std::unique_ptr<CO3duGLEntity> entity, bool at_head) {
@@ -33,14 +54,24 @@ _OfuPosition* CO3duGLStructure::link(std::unique_ptr<CO3duGLEntity> entity, bool
         tail_ = node;
     }
     ++count_;
-    live_.insert(node);
     order_valid_ = false;
     ++list_version_;
     return node;
 }
 
+_OfuPosition* CO3duGLStructure::relink(_OfuPosition* node, bool at_head) {
+    if (!entity_of(node)) return node;
+    // The new node is taken before the old one goes, so the old handle can never come back as the new one.
+    _OfuPosition* moved = link(std::move(node->entity), at_head);
+    unlink(node);
+    return moved;
+}
+
 void CO3duGLStructure::RemoveShapeNode(_OfuPosition* node) {
-    if (!live_.erase(node)) return;
+    if (entity_of(node)) unlink(node);
+}
+
+void CO3duGLStructure::unlink(_OfuPosition* node) {
     order_valid_ = false;
     ++list_version_;
     if (node->previous)
@@ -66,8 +97,7 @@ void CO3duGLStructure::RemoveAll() {
 }
 
 CO3duGLEntity* CO3duGLStructure::entity_of(const _OfuPosition* pos) const {
-    if (!pos || !live_.count(pos)) return nullptr;
-    return pos->entity.get();
+    return owns(pos) ? pos->entity.get() : nullptr;
 }
 
 const std::vector<O3duShapeRef>& CO3duGLStructure::in_order() const {

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <unordered_set>
 #include <vector>
 
 #include "geometry/ofu_array.h"
@@ -43,9 +42,10 @@ public:
     // Destroys every entity and node.
     void RemoveAll();
 
-    // A new node holding the entity, linked at the tail (or the head).
+    // A new node holding the entity, linked at the tail.
     _OfuPosition* append(std::unique_ptr<CO3duGLEntity> entity) { return link(std::move(entity), false); }
-    _OfuPosition* prepend(std::unique_ptr<CO3duGLEntity> entity) { return link(std::move(entity), true); }
+    // The live node's entity moved to a new node at the head or the tail; the old node goes.
+    _OfuPosition* relink(_OfuPosition* node, bool at_head);
 
     // The entity behind a handle, or null for a handle that is not a live node of this list: callers' handles are
     // never dereferenced before this check.
@@ -69,13 +69,15 @@ private:
     using Block = std::array<_OfuPosition, kNodesPerBlock>;
 
     _OfuPosition* link(std::unique_ptr<CO3duGLEntity> entity, bool at_head);
+    void unlink(_OfuPosition* node);
+    // Whether the pointer is a node of one of the blocks (live or free).
+    bool owns(const _OfuPosition* pos) const;
 
     _OfuPosition* head_ = nullptr;
     _OfuPosition* tail_ = nullptr;
     std::int32_t count_ = 0;
     _OfuPosition* free_ = nullptr;
-    std::vector<std::unique_ptr<Block>> blocks_;
-    std::unordered_set<const _OfuPosition*> live_;
+    std::vector<std::unique_ptr<Block>> blocks_;  // in order of their addresses
     mutable std::vector<O3duShapeRef> order_;
     mutable bool order_valid_ = false;
     std::uint64_t list_version_ = 1;
