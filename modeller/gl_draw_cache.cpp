@@ -94,6 +94,8 @@ void O3duDrawCache::rebuild(const CO3duGLStructure& structure, int texture_count
     for (std::unique_ptr<O3duItemBatch>& batch : batches_) old.emplace(batch->members.front(), std::move(batch));
     batches_.clear();
     entries_.clear();
+    // At most one entry a shape: room for all at once, not grown by doubling over a large model.
+    entries_.reserve(structure.in_order().size());
     watched_.clear();
     std::vector<CO3duGLEntity*> members;
     std::uint64_t item = 0;
@@ -120,7 +122,7 @@ void O3duDrawCache::rebuild(const CO3duGLStructure& structure, int texture_count
         }
         // Underlays are drawn in a sweep of their own before the others, so they part no run.
         if (!(entity.draw_mode & O3DU_DRAW_UNDERLAY)) close_run(old, members);
-        entries_.push_back({{0.0f, 0.0f, 0.0f}, {-1.0f, -1.0f, -1.0f}, nullptr, ref.node, &entity});
+        entries_.push_back({{0.0f, 0.0f, 0.0f}, {-1.0f, -1.0f, -1.0f}, nullptr, ref.node});
     }
     close_run(old, members);
     entries_.shrink_to_fit();
@@ -141,7 +143,7 @@ void O3duDrawCache::close_run(OldBatches& old, std::vector<CO3duGLEntity*>& memb
         if (unchanged) batch = std::move(at->second);
     }
     if (!batch) batch = make_item_batch(members, frames_);
-    O3duDrawEntry entry{{}, {}, batch.get(), nullptr, nullptr};
+    O3duDrawEntry entry{{}, {}, batch.get(), nullptr};
     for (int j = 0; j < 3; ++j) {
         // The float centre's rounding goes into the extent, so the stored box holds the exact one.
         const double c = batch->box.centre[j];

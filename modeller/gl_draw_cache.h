@@ -54,7 +54,6 @@ struct O3duDrawEntry {
     float extent[3];
     const O3duItemBatch* batch;
     _OfuPosition* node;
-    CO3duGLEntity* entity;
 };
 
 class O3duDrawCache {

@@ -185,7 +185,7 @@ void CO3duGLModelar::draw_opaque_cached(CO3duGLDevice& device, const O3duViewVol
                 if (!underlays && !window.misses(box)) device.DrawItemBatch(*entry.batch);
                 continue;
             }
-            CO3duGLEntity& entity = *entry.entity;
+            CO3duGLEntity& entity = *entry.node->entity;
             if (((entity.draw_mode & O3DU_DRAW_UNDERLAY) != 0) != underlays) continue;
             if (entity.draw_mode & O3DU_DRAW_HIDDEN) continue;
             device.end_item_batches();
