@@ -26,7 +26,7 @@ inline void draw_entities_bare(CO3duGLModelar& modeller) {
         glPushMatrix();
         glMultMatrixd(&e.model_matrix.m[0][0]);
         for (const CO3duGLBatch& batch : e.batches()) {
-            const _OfuMaterial& m = e.look(batch).material;
+            const _OfuMaterial& m = e.look(batch).material();
             glMaterialfv(GL_FRONT, GL_AMBIENT, &m.ambient.r);
             glMaterialf(GL_FRONT, GL_SHININESS, m.power);
             glMaterialfv(GL_FRONT, GL_SPECULAR, &m.specular.r);

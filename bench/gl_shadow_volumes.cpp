@@ -1,7 +1,6 @@
 // Rebuilding the stencil shadow volumes of a closed mesh of 60k and 200k triangles (a bumpy sphere, lit from an
 // oblique direction): outline volumes found through the hash of edges plus the prisms, against the prisms alone.
 // The volumes' memory and the process's peak resident size are reported with each run.
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -12,37 +11,37 @@
 
 namespace {
 
-// A sphere of `rings` x 2 `rings` quads, each two indexed triangles, its vertices in `store`.
-CO3duGLTrianglePolygons sphere(int triangles, CO3duGLVertexStore& store) {
+// A sphere of `rings` x 2 `rings` quads, each two indexed triangles, as the one set of a shape.
+CO3duPrimitive sphere(int triangles) {
     const int rings = static_cast<int>(std::sqrt(triangles / 4.0));
     const int segments = 2 * rings;
-    CO3duGLTrianglePolygons set;
-    set.store = &store;
-    set.mode = GL_TRIANGLES;
-    set.indexed = 1;
+    CO3duTrianglePolys set;
+    set.type = O3DU_SET_INDEXED_TRIANGLES;
     set.material.diffuse = {1, 1, 1, 1};
+    set.vertices.SetSize((rings + 1) * segments);
+    int v = 0;
     for (int r = 0; r <= rings; ++r)
         for (int s = 0; s < segments; ++s) {
             const double phi = M_PI * r / rings, theta = 2 * M_PI * s / segments;
             const double radius = 50 + 2 * std::sin(5 * theta) * std::sin(3 * phi);
-            store.positions.insert(store.positions.end(),
-                                   {float(radius * std::sin(phi) * std::cos(theta)),
-                                    float(radius * std::sin(phi) * std::sin(theta)), float(radius * std::cos(phi))});
+            set.vertices[v++].position = OfuVector3(radius * std::sin(phi) * std::cos(theta),
+                                                    radius * std::sin(phi) * std::sin(theta), radius * std::cos(phi));
         }
-    set.vertex_count = static_cast<std::int32_t>(store.positions.size() / 3);
     for (int r = 0; r < rings; ++r)
         for (int s = 0; s < segments; ++s) {
-            const std::uint32_t a = r * segments + s, b = r * segments + (s + 1) % segments, c = a + segments,
-                                d = b + segments;
-            set.indices.insert(set.indices.end(), {a, c, b, b, c, d});
+            const int a = r * segments + s, b = r * segments + (s + 1) % segments, c = a + segments, d = b + segments;
+            set.indices.Add({a, c, b});
+            set.indices.Add({b, c, d});
         }
-    set.element_count = static_cast<std::int32_t>(set.indices.size() / 3);
-    return set;
+    CO3duPrimitive shape;
+    shape.sets.Add(set);
+    return shape;
 }
 
 void rebuild(benchmark::State& state, int accuracy) {
-    CO3duGLVertexStore store;
-    const CO3duGLTrianglePolygons set = sphere(static_cast<int>(state.range(0)), store);
+    CO3duGLEntity entity;
+    entity.ConvertSets(sphere(static_cast<int>(state.range(0))));
+    const CO3duGLTrianglePolygons set = entity.set(0);
     OfuMatrix4x4 to_light;
     MakePlaneToXYMatrix(OfuVector3(0.3, -0.5, 0.8), OfuVector3(0, 0, 0), to_light);
     O3duShadowSettings settings;
@@ -58,7 +57,7 @@ void rebuild(benchmark::State& state, int accuracy) {
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    state.counters["triangles"] = double(set.indices.size() / 3);
+    state.counters["triangles"] = double(set.element_count());
     state.counters["volume_MB"] = bytes / 1e6;
     state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1e3;
 }

@@ -11,7 +11,7 @@
 namespace {
 
 bool has_texture_kind(const CO3duGLTrianglePolygons& set) {
-    return set.material_kind == O3DU_MATERIAL_TEXTURE || set.material_kind == O3DU_MATERIAL_SPHERE_MAP;
+    return set.material_kind() == O3DU_MATERIAL_TEXTURE || set.material_kind() == O3DU_MATERIAL_SPHERE_MAP;
 }
 
 }  // namespace
@@ -26,13 +26,13 @@ CO3duGLDevice::CO3duGLDevice(CO3duGLScene* s, const CO3duGLRenderer* renderer, c
 }
 
 void CO3duGLDevice::begin_texture(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
-    const CO3duGLTrianglePolygons& set = entity.look(batch);
+    const CO3duGLTrianglePolygons set = entity.look(batch);
     texturing_ = true;
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, renderer_->texture_name(set.texture_number));
+    glBindTexture(GL_TEXTURE_2D, renderer_->texture_name(set.texture_number()));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    if (set.material_kind == O3DU_MATERIAL_SPHERE_MAP) {
+    if (set.material_kind() == O3DU_MATERIAL_SPHERE_MAP) {
         glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
         glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
         glEnable(GL_TEXTURE_GEN_S);
@@ -59,7 +59,7 @@ void CO3duGLDevice::end_texture() {
 }
 
 void CO3duGLDevice::apply_material(const CO3duGLTrianglePolygons& set) {
-    const _OfuMaterial& m = set.material;
+    const _OfuMaterial& m = set.material();
     glMaterialfv(material_face, GL_AMBIENT, &m.ambient.r);
     // OpenGL refuses a shininess outside 0..128 and would keep the previous set's.
     glMaterialf(material_face, GL_SHININESS, std::clamp(m.power, 0.0f, 128.0f));
@@ -68,13 +68,13 @@ void CO3duGLDevice::apply_material(const CO3duGLTrianglePolygons& set) {
 }
 
 void CO3duGLDevice::draw_arrays(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
-    const CO3duGLTrianglePolygons& set = entity.look(batch);
+    const CO3duGLTrianglePolygons set = entity.look(batch);
     glVertexPointer(3, GL_FLOAT, 0, entity.positions(batch).data());
     glNormalPointer(GL_FLOAT, 0, entity.normals(batch).data());
-    if (set.line_width != line_width_) {
-        line_width_ = set.line_width;
-        glLineWidth(set.line_width * renderer_->line_scale);
-        glPointSize(set.line_width * renderer_->line_scale);
+    if (set.line_width() != line_width_) {
+        line_width_ = set.line_width();
+        glLineWidth(set.line_width() * renderer_->line_scale);
+        glPointSize(set.line_width() * renderer_->line_scale);
     }
     entity.DrawBatch(batch);
 }
@@ -82,7 +82,7 @@ void CO3duGLDevice::draw_arrays(const CO3duGLEntity& entity, const CO3duGLBatch&
 namespace {
 
 bool usable_texture(const CO3duGLTrianglePolygons& set, const CO3duTextureTable& textures) {
-    return has_texture_kind(set) && set.texture_number >= 1 && set.texture_number <= textures.GetSize();
+    return has_texture_kind(set) && set.texture_number() >= 1 && set.texture_number() <= textures.GetSize();
 }
 
 }  // namespace
@@ -91,22 +91,22 @@ bool CO3duGLDevice::waits_for_translucent_pass(const CO3duGLEntity& entity) cons
     if (entity.has_translucent_set()) return true;
     if (!entity.uses_texture()) return false;
     for (const CO3duGLBatch& batch : entity.batches()) {
-        const CO3duGLTrianglePolygons& set = entity.look(batch);
-        if (usable_texture(set, *textures_) && (*textures_)[set.texture_number - 1].info_header.biBitCount == 32)
+        const CO3duGLTrianglePolygons set = entity.look(batch);
+        if (usable_texture(set, *textures_) && (*textures_)[set.texture_number() - 1].info_header.biBitCount == 32)
             return true;
     }
     return false;
 }
 
 bool CO3duGLDevice::DrawOpaqueBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
-    const CO3duGLTrianglePolygons& set = entity.look(batch);
-    if (set.material.diffuse.a < 1.0f) return false;
+    const CO3duGLTrianglePolygons set = entity.look(batch);
+    if (set.material().diffuse.a < 1.0f) return false;
     if (usable_texture(set, *textures_)) {
-        if ((*textures_)[set.texture_number - 1].info_header.biBitCount == 32) return false;
+        if ((*textures_)[set.texture_number() - 1].info_header.biBitCount == 32) return false;
         begin_texture(entity, batch);
     }
     apply_material(set);
-    const bool vertex_colors = set.material_kind == O3DU_MATERIAL_VERTEX_COLOR;
+    const bool vertex_colors = set.material_kind() == O3DU_MATERIAL_VERTEX_COLOR;
     if (vertex_colors) {
         glColorMaterial(material_face, GL_DIFFUSE);
         glEnable(GL_COLOR_MATERIAL);
@@ -128,8 +128,8 @@ bool CO3duGLDevice::DrawOpaqueBatch(const CO3duGLEntity& entity, const CO3duGLBa
 }
 
 void CO3duGLDevice::DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3duGLBatch& batch) {
-    const CO3duGLTrianglePolygons& set = entity.look(batch);
-    if (set.material_kind != O3DU_MATERIAL_VERTEX_COLOR) {
+    const CO3duGLTrianglePolygons set = entity.look(batch);
+    if (set.material_kind() != O3DU_MATERIAL_VERTEX_COLOR) {
         if (usable_texture(set, *textures_)) begin_texture(entity, batch);
         apply_material(set);
         draw_arrays(entity, batch);
@@ -147,14 +147,10 @@ void CO3duGLDevice::DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3d
         glNormal3fv(&normals[i * 3]);
         glVertex3fv(&positions[i * 3]);
     };
-    const bool merged = batch.set_count > 1;
-    const std::vector<std::uint32_t>& indices = merged ? batch.indices : set.indices;
-    glBegin(merged ? batch.mode : set.mode);
-    if (merged || set.indexed) {
-        for (std::uint32_t index : indices) emit(index);
-    } else {
-        for (std::int32_t i = 0; i < set.vertex_count; ++i) emit(static_cast<std::size_t>(i));
-    }
+    std::vector<std::uint32_t> elements;
+    entity.batch_elements(batch, elements);
+    glBegin(batch.mode);
+    for (std::uint32_t index : elements) emit(index);
     glEnd();
 }
 

@@ -32,9 +32,9 @@ bool moves_affinely(const OfuMatrix4x4& m) {
 
 bool textured_now(const CO3duGLEntity& entity, int texture_count) {
     if (!entity.uses_texture()) return false;
-    for (const CO3duGLTrianglePolygons& set : entity.sets) {
-        const bool kind = set.material_kind == O3DU_MATERIAL_TEXTURE || set.material_kind == O3DU_MATERIAL_SPHERE_MAP;
-        if (kind && set.texture_number >= 1 && set.texture_number <= texture_count) return true;
+    for (const CO3duGLTrianglePolygons set : entity.sets()) {
+        const int k = set.material_kind(), n = set.texture_number();
+        if ((k == O3DU_MATERIAL_TEXTURE || k == O3DU_MATERIAL_SPHERE_MAP) && n >= 1 && n <= texture_count) return true;
     }
     return false;
 }
@@ -70,7 +70,7 @@ void O3duDrawCache::clear() {
 
 bool O3duDrawCache::can_join(const CO3duGLEntity& entity, int texture_count) const {
     if (entity.draw_mode & O3DU_DRAW_UNDERLAY) return false;
-    if (entity.kind != 0 || entity.polygon_mode != GL_FILL || entity.sets.empty()) return false;
+    if (entity.kind != 0 || entity.polygon_mode != GL_FILL || entity.set_count() == 0) return false;
     if (!entity.has_plain_look() || textured_now(entity, texture_count)) return false;
     return moves_affinely(entity.model_matrix) && item_of(entity) != 0;
 }

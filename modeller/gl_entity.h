@@ -1,13 +1,16 @@
-// CO3duGLEntity, one shape of the OpenGL modeller: its vertices in float arrays ready for OpenGL vertex arrays,
-// its sets (CO3duGLTrianglePolygons) as ranges of them, and the draw form that draws runs of alike sets at once;
-// conversion from and back to the library's CO3duPrimitive.
+// CO3duGLEntity, one shape of the OpenGL modeller: its sets and vertices in one block ready for OpenGL vertex
+// arrays (O3duShapeData), the draw form that draws runs of alike sets at once, and what most shapes never use (a
+// texture matrix other than the identity, shadow volumes, byte-string properties) behind one pointer made when
+// first needed; conversion from and back to the library's CO3duPrimitive.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "geometry/primitive.h"
+#include "modeller/gl_shape_data.h"
 #include "modeller/shape_properties.h"
 
 // A run of floats held by the entity: positions, normals, colours or texture coordinates of one set or batch.
@@ -25,55 +28,52 @@ private:
     std::size_t size_ = 0;
 };
 
-// Every vertex of one shape, set after set. Colours and texture coordinates are held only once one of them is
-// not zero: most shapes have neither, and an empty array stands for all (0, 0, 0, 1) and all (0, 0).
-struct CO3duGLVertexStore {
-    std::vector<float> positions;   // 3 a vertex
-    std::vector<float> normals;     // 3 a vertex
-    std::vector<float> colors;      // 4 a vertex (alpha always 1), or empty
-    std::vector<float> tex_coords;  // 2 a vertex, or empty
-
-    std::size_t vertex_count() const { return positions.size() / 3; }
-    void hold_colors();
-    void hold_tex_coords();
-};
-
+// One set of a shape, read from the shape's block.
 class CO3duGLTrianglePolygons {
 public:
-    virtual ~CO3duGLTrianglePolygons() = default;
+    CO3duGLTrianglePolygons(const O3duShapeData& data, std::size_t index)
+        : data_(&data), range_(&data.range(index)), paint_(&data.paint(range_->paint)) {}
 
+    std::uint32_t mode() const { return range_->mode; }  // OpenGL primitive
+    bool indexed() const { return range_->indexed != 0; }
     bool is_triangle_mode() const;
-    // The set's vertices in the entity's store; colours and texture coordinates are empty when the store holds
-    // none.
-    O3duFloats positions() const;
-    O3duFloats normals() const;
-    O3duFloats colors() const;
-    O3duFloats tex_coords() const;
+    std::int32_t vertex_count() const { return range_->vertex_count; }
+    std::int32_t element_count() const { return range_->element_count; }
+    // The look, shared by the sets that look alike.
+    std::uint32_t paint() const { return range_->paint; }
+    const _OfuMaterial& material() const { return paint_->material; }
+    std::int32_t material_kind() const { return paint_->material_kind; }
+    float line_width() const { return paint_->line_width; }
+    std::int32_t texture_number() const { return paint_->texture_number; }
 
-    const CO3duGLVertexStore* store = nullptr;
-    std::uint32_t first_vertex = 0;      // where the set's vertices start in the store
-    std::vector<std::uint32_t> indices;  // 3 an element, counted from the set's first vertex
-    _OfuMaterial material;               // diffuse, ambient, specular, emission (carried, never drawn), power
-    std::int32_t vertex_count = 0;
-    std::int32_t element_count = 0;
-    std::uint32_t mode = 0;  // OpenGL primitive
-    std::int32_t indexed = 0;
-    std::int32_t material_kind = 0;
-    float line_width = 1.0f;
-    std::int32_t texture_number = 0;
+    // Index triples of an indexed set, counted from the set's first vertex.
+    const std::uint32_t* indices() const { return data_->indices() + range_->first_index; }
+    std::size_t index_count() const { return indexed() ? std::size_t(range_->element_count) * 3 : 0; }
+    // The number among the shape's held vertices of the set's vertex i, and that vertex's arrays; colour and
+    // texture coordinate are null when the shape holds none.
+    std::uint32_t vertex(std::size_t i) const { return data_->vertex_of(*range_, i); }
+    const float* position(std::size_t i) const { return data_->positions() + std::size_t(vertex(i)) * 3; }
+    const float* normal(std::size_t i) const { return data_->normals() + std::size_t(vertex(i)) * 3; }
+    const float* color(std::size_t i) const;
+    const float* tex_coord(std::size_t i) const;
+
+private:
+    const O3duShapeData* data_;
+    const O3duSetRange* range_;
+    const O3duSetPaint* paint_;
 };
 
 // One draw of the draw form: a run of neighbouring sets that look alike (material, material kind, texture, line
 // width and kind of primitive), drawn with the first one's look. Triangles of fans, strips, lists and indexed sets
-// become one triangle list; line lists one line list; points one point list. A run of one set without indices
-// draws its own primitive straight from the store.
+// become one triangle list; line lists one line list; points one point list. A run of one set draws its own
+// primitive.
 struct CO3duGLBatch {
     std::uint32_t first_set = 0;
     std::uint32_t set_count = 0;
-    std::uint32_t mode = 0;              // OpenGL primitive
-    std::uint32_t first_vertex = 0;      // the vertex arrays start here
-    std::int32_t vertex_count = 0;       // drawn as arrays when there are no indices
-    std::vector<std::uint32_t> indices;  // counted from first_vertex
+    std::uint32_t mode = 0;  // OpenGL primitive
+    // The vertex arrays start at this held vertex: the first of a lone indexed set, else the shape's first.
+    std::uint32_t first_vertex = 0;
+    std::int32_t vertex_count = 0;
 };
 
 // Shadow volumes of one shape in light space: triangle strips kept as their vertices and drawn as one indexed
@@ -93,7 +93,7 @@ public:
     CO3duGLEntity();
     CO3duGLEntity(const CO3duGLEntity&) = delete;
     CO3duGLEntity& operator=(const CO3duGLEntity&) = delete;
-    virtual ~CO3duGLEntity() = default;
+    ~CO3duGLEntity();
 
     // Replaces the sets by conversions of the primitive's sets; index triples that point outside a set's vertex
     // list are dropped.
@@ -111,17 +111,38 @@ public:
     // Moves positions by m (row vectors, divided by w) and turns normals by its upper 3x3.
     void Transform(const OfuMatrix4x4& m);
 
+    // The sets, in drawing order.
+    std::size_t set_count() const { return data_.set_count(); }
+    CO3duGLTrianglePolygons set(std::size_t i) const { return {data_, i}; }
+    class SetIterator;
+    struct Sets {
+        const CO3duGLEntity* entity;
+        SetIterator begin() const;
+        SetIterator end() const;
+    };
+    Sets sets() const { return {this}; }
+    const O3duShapeData& data() const { return data_; }
+
+    // The draw form, made as it is walked.
+    class BatchIterator;
+    struct Batches {
+        const CO3duGLEntity* entity;
+        BatchIterator begin() const;
+        BatchIterator end() const;
+    };
+    Batches batches() const { return {this}; }
     // The batch's look, which is that of its first set.
-    const CO3duGLTrianglePolygons& look(const CO3duGLBatch& batch) const { return sets[batch.first_set]; }
+    CO3duGLTrianglePolygons look(const CO3duGLBatch& batch) const { return set(batch.first_set); }
+    // The held vertices the batch draws from.
     O3duFloats positions(const CO3duGLBatch& batch) const;
     O3duFloats normals(const CO3duGLBatch& batch) const;
     O3duFloats colors(const CO3duGLBatch& batch) const;
     O3duFloats tex_coords(const CO3duGLBatch& batch) const;
-
-    const CO3duGLVertexStore& store() const { return store_; }
-    const std::vector<CO3duGLBatch>& batches() const { return batches_; }
     // Issues the batch's draw call; the vertex arrays must already point at its first vertex.
     void DrawBatch(const CO3duGLBatch& batch) const;
+    // The vertices the batch draws, in the order OpenGL takes them, counted from its first vertex.
+    void batch_elements(const CO3duGLBatch& batch, std::vector<std::uint32_t>& out) const;
+
     // Corners of the box around every vertex (the shape's own coordinates), empty (lo above hi) without
     // vertices, and how many pixels its lines and points may reach past it.
     const float* box_lo() const { return box_lo_; }
@@ -135,7 +156,19 @@ public:
     // colour within 0..1 (or per-vertex colours). Textures are left to the caller, who knows the table.
     bool has_plain_look() const { return plain_look_; }
 
-    // Read for every shape on every frame and pick: kept together at the front, in two or three cache lines.
+    const OfuMatrix4x4& texture_matrix() const;
+    void set_texture_matrix(const OfuMatrix4x4& m);
+    // Outlines of the lit parts (drawn at shadow accuracy 1), and one prism of eight vertices a triangle.
+    const CO3duShadowVolumes& outline_volumes() const;
+    const CO3duShadowVolumes& prism_volumes() const;
+    CO3duShadowVolumes& outline_volumes_to_fill();
+    CO3duShadowVolumes& prism_volumes_to_fill();
+    void clear_shadow_volumes();
+    const COfuPropertySet& prop2() const;
+    COfuPropertySet& prop2_to_change();
+
+    // Read for every shape on every frame and pick: kept together at the front, in three cache lines with the
+    // model matrix.
     std::int32_t draw_mode = O3DU_DRAW_PICKABLE;
     std::int32_t kind = 0;
     std::uint32_t polygon_mode;  // OpenGL value
@@ -147,46 +180,80 @@ public:
     bool watched = false;
 
 private:
-    float box_lo_[3] = {1.0f, 1.0f, 1.0f};
-    float box_hi_[3] = {-1.0f, -1.0f, -1.0f};
-    float widest_line_ = 1.0f;
     bool all_triangles_ = true;
     bool textured_ = false;
     bool translucent_ = false;
     bool plain_look_ = true;
+    float widest_line_ = 1.0f;
+    float box_lo_[3] = {1.0f, 1.0f, 1.0f};
+    float box_hi_[3] = {-1.0f, -1.0f, -1.0f};
 
 public:
-    OfuMatrix4x4 model_matrix;
-    std::vector<CO3duGLTrianglePolygons> sets;
-    CO3duShadowVolumes outline_volumes;  // outlines of the lit parts, drawn at shadow accuracy 1
-    CO3duShadowVolumes prism_volumes;    // one prism of eight vertices a triangle
-    OfuMatrix4x4 texture_matrix;
-    CO3duPropertyMap<std::int32_t> prop1;
-    CO3duPropertyMap<std::uint64_t> prop3;
-    COfuPropertySet prop2;
     std::uint32_t layer = 0;
+    OfuMatrix4x4 model_matrix;
 
 private:
-    // Lays the store out for the primitive's vertex counts, keeping the vertices of sets whose count is unchanged.
-    void lay_out(const CO3duPrimitive& primitive);
-    // Each takes its part of the primitive's set i and returns whether the set now differs from before.
-    bool take_geometry(std::size_t i, const CO3duTrianglePolys& set);
-    bool take_material(std::size_t i, const CO3duTrianglePolys& set);
-    bool take_set_type(std::size_t i, const CO3duTrianglePolys& set);
-    bool take_texture(std::size_t i, const CO3duTrianglePolys& set);
-    void take_all(std::size_t i, const CO3duTrianglePolys& set);
-    void point_sets_at_store();
-    // The draw form and the box, made again from the sets after every change of them.
-    void rebuild_batches();
+    O3duShapeData data_;
+
+public:
+    CO3duPropertyMap<std::int32_t> prop1;
+    CO3duPropertyMap<std::uint64_t> prop3;
+
+private:
+    struct Extras;
+    Extras& extras();
+    // Takes the unpacked sets as the shape's; returns whether what it draws differs from before.
+    bool take(const O3duShapeWork& work);
+    // The flags and the box, made again from the sets after every change of them.
+    void measure();
     void measure_box();
 
-    CO3duGLVertexStore store_;
-    std::vector<CO3duGLBatch> batches_;
+    std::unique_ptr<Extras> extras_;
 };
 
-// Appends the set's elements as indices counted from `offset`, in the order OpenGL draws them: fans and strips
-// as the triangles they make, with the winding OpenGL gives each.
-void append_set_elements(const CO3duGLTrianglePolygons& set, std::uint32_t offset, std::vector<std::uint32_t>& out);
+class CO3duGLEntity::SetIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = CO3duGLTrianglePolygons;
+    using difference_type = std::ptrdiff_t;
+    SetIterator(const CO3duGLEntity* entity, std::size_t i) : entity_(entity), i_(i) {}
+    CO3duGLTrianglePolygons operator*() const { return entity_->set(i_); }
+    SetIterator& operator++() {
+        ++i_;
+        return *this;
+    }
+    bool operator!=(const SetIterator& o) const { return i_ != o.i_; }
+
+private:
+    const CO3duGLEntity* entity_;
+    std::size_t i_;
+};
+
+inline CO3duGLEntity::SetIterator CO3duGLEntity::Sets::begin() const { return {entity, 0}; }
+inline CO3duGLEntity::SetIterator CO3duGLEntity::Sets::end() const { return {entity, entity->set_count()}; }
+
+class CO3duGLEntity::BatchIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = CO3duGLBatch;
+    using difference_type = std::ptrdiff_t;
+    BatchIterator(const CO3duGLEntity* entity, std::size_t first);
+    const CO3duGLBatch& operator*() const { return batch_; }
+    BatchIterator& operator++();
+    bool operator!=(const BatchIterator& o) const { return batch_.first_set != o.batch_.first_set; }
+
+private:
+    void gather();
+    const CO3duGLEntity* entity_;
+    CO3duGLBatch batch_;
+};
+
+inline CO3duGLEntity::BatchIterator CO3duGLEntity::Batches::begin() const { return {entity, 0}; }
+inline CO3duGLEntity::BatchIterator CO3duGLEntity::Batches::end() const { return {entity, entity->set_count()}; }
+
+// Appends the set's elements as its own vertex numbers (0 for its first vertex), in the order OpenGL draws them:
+// fans and strips as the triangles they make, with the winding OpenGL gives each.
+void append_set_elements(const CO3duGLTrianglePolygons& set, std::vector<std::uint32_t>& out);
 
 // Polygon modes of the primitive (0 fill, 1 lines, 2 points) and OpenGL's; unknown values fill.
 std::uint32_t gl_polygon_mode(std::int32_t primitive_mode);

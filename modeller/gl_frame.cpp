@@ -242,7 +242,7 @@ bool CO3duGLModelar::draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bo
         glMatrixMode(GL_TEXTURE);
         glPushMatrix();
         glLoadIdentity();
-        glMultMatrixd(&entity.texture_matrix.m[0][0]);
+        glMultMatrixd(&entity.texture_matrix().m[0][0]);
         glMatrixMode(GL_MODELVIEW);
     }
     glPushMatrix();
@@ -251,7 +251,7 @@ bool CO3duGLModelar::draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bo
     // A batch that must wait does not stop the others: the opaque ones are drawn now, the whole shape again later.
     for (const CO3duGLBatch& batch : entity.batches()) {
         if (window) {
-            const OfuColorValue& a = entity.look(batch).material.ambient;
+            const OfuColorValue& a = entity.look(batch).material().ambient;
             glColor4f(a.r, a.g, a.b, a.a);
         }
         if (translucent)

@@ -1,7 +1,8 @@
 // Making one item batch: every member's vertices moved from its own frame into the first member's, normals turned
 // so that lighting them under the first member's matrix gives what lighting the originals under their own gives,
 // each vertex coloured with its set's diffuse colour, and the sets' triangles in drawing order, cut into parts
-// where the look the colours leave to the material changes.
+// where the look the colours leave to the material changes. A vertex the member holds once for several sets is
+// held once by the batch too, as long as those sets colour it alike.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -34,9 +35,9 @@ OfuMatrix4x4 affine_inverse(const OfuMatrix4x4& m) {
 }
 
 O3duBatchLook look_of(const CO3duGLTrianglePolygons& set) {
-    const _OfuMaterial& m = set.material;
+    const _OfuMaterial& m = set.material();
     O3duBatchLook look;
-    look.ambient_follows = set.material_kind != O3DU_MATERIAL_VERTEX_COLOR && m.ambient.r == m.diffuse.r &&
+    look.ambient_follows = set.material_kind() != O3DU_MATERIAL_VERTEX_COLOR && m.ambient.r == m.diffuse.r &&
                            m.ambient.g == m.diffuse.g && m.ambient.b == m.diffuse.b;
     if (!look.ambient_follows) std::memcpy(look.ambient, &m.ambient.r, sizeof look.ambient);
     std::memcpy(look.specular, &m.specular.r, sizeof look.specular);
@@ -66,33 +67,58 @@ Move move_into(const OfuMatrix4x4& member, const OfuMatrix4x4& frame, const OfuM
     return move;
 }
 
-void append_vertices(O3duItemBatch& batch, const CO3duGLTrianglePolygons& set, const Move& move) {
-    const O3duFloats p = set.positions(), q = set.normals(), c = set.colors();
-    const bool per_vertex = set.material_kind == O3DU_MATERIAL_VERTEX_COLOR;
-    const OfuColorValue& d = set.material.diffuse;
-    std::vector<float>& out = batch.vertices;
-    for (std::size_t i = 0; i < std::size_t(set.vertex_count); ++i) {
-        const float* v = &p[i * 3];
-        const float* n = &q[i * 3];
-        if (move.none) {
+// A member's vertices as the batch holds them: each held vertex of the member once for each look that colours it.
+class MemberVertices {
+public:
+    MemberVertices(O3duItemBatch& batch, const CO3duGLEntity& member, const Move& move)
+        : batch_(batch),
+          move_(move),
+          at_(member.data().vertex_count(), kNone),
+          paint_(member.data().vertex_count(), 0) {}
+
+    // The batch's number for vertex i of the set.
+    std::uint32_t of(const CO3duGLTrianglePolygons& set, std::size_t i) {
+        const std::uint32_t v = set.vertex(i);
+        if (at_[v] != kNone && paint_[v] == set.paint()) return at_[v];
+        at_[v] = static_cast<std::uint32_t>(batch_.vertex_count());
+        paint_[v] = set.paint();
+        append(set, i);
+        return at_[v];
+    }
+
+private:
+    static constexpr std::uint32_t kNone = ~0u;
+
+    void append(const CO3duGLTrianglePolygons& set, std::size_t i) {
+        const float* v = set.position(i);
+        const float* n = set.normal(i);
+        std::vector<float>& out = batch_.vertices;
+        if (move_.none) {
             out.insert(out.end(), v, v + 3);
             out.insert(out.end(), n, n + 3);
         } else {
-            const auto& m = move.points.m;
+            const auto& m = move_.points.m;
             for (int j = 0; j < 3; ++j)
                 out.push_back(static_cast<float>(v[0] * m[0][j] + v[1] * m[1][j] + v[2] * m[2][j] + m[3][j]));
-            const auto& r = move.normals;
+            const auto& r = move_.normals;
             for (int j = 0; j < 3; ++j)
                 out.push_back(static_cast<float>(n[0] * r[0][j] + n[1] * r[1][j] + n[2] * r[2][j]));
         }
-        if (!per_vertex)
+        const OfuColorValue& d = set.material().diffuse;
+        const float* c = set.color(i);
+        if (set.material_kind() != O3DU_MATERIAL_VERTEX_COLOR)
             out.insert(out.end(), {d.r, d.g, d.b});
-        else if (c.empty())
+        else if (!c)
             out.insert(out.end(), {0.0f, 0.0f, 0.0f});
         else
-            out.insert(out.end(), &c[i * 4], &c[i * 4 + 3]);
+            out.insert(out.end(), c, c + 3);
     }
-}
+
+    O3duItemBatch& batch_;
+    const Move& move_;
+    std::vector<std::uint32_t> at_;  // batch number of each held vertex, for the look in paint_
+    std::vector<std::uint32_t> paint_;
+};
 
 void widen(O3duWorldBox& box, bool& empty, const O3duWorldBox& more) {
     for (int j = 0; j < 3; ++j) {
@@ -115,16 +141,17 @@ std::unique_ptr<O3duItemBatch> make_item_batch(const std::vector<CO3duGLEntity*>
     batch->frame = members.front()->model_matrix;
     const OfuMatrix4x4 frame_inverse = affine_inverse(batch->frame);
     std::size_t vertices = 0;
-    for (const CO3duGLEntity* member : members) vertices += member->store().vertex_count();
+    for (const CO3duGLEntity* member : members) vertices += member->data().vertex_count();
     batch->vertices.reserve(vertices * O3duItemBatch::kStride);
     std::vector<std::uint32_t> indices;
     bool empty = true;
     for (const CO3duGLEntity* member : members) {
         const Move move = move_into(member->model_matrix, batch->frame, frame_inverse);
-        for (const CO3duGLTrianglePolygons& set : member->sets) {
+        MemberVertices vertices_of(*batch, *member, move);
+        for (const CO3duGLTrianglePolygons set : member->sets()) {
             const std::size_t first = indices.size();
-            append_set_elements(set, static_cast<std::uint32_t>(batch->vertex_count()), indices);
-            append_vertices(*batch, set, move);
+            append_set_elements(set, indices);
+            for (std::size_t k = first; k < indices.size(); ++k) indices[k] = vertices_of.of(set, indices[k]);
             const std::uint32_t count = static_cast<std::uint32_t>(indices.size() - first);
             if (count == 0) continue;
             const O3duBatchLook look = look_of(set);
@@ -137,6 +164,7 @@ std::unique_ptr<O3duItemBatch> make_item_batch(const std::vector<CO3duGLEntity*>
             widen(batch->box, empty, box);
     }
     if (empty) batch->box = O3duWorldBox{{0.0, 0.0, 0.0}, {-1.0, -1.0, -1.0}};
+    batch->vertices.shrink_to_fit();
     batch->parts.shrink_to_fit();
     if (batch->vertex_count() <= std::numeric_limits<std::uint16_t>::max() + std::size_t(1))
         batch->short_indices.assign(indices.begin(), indices.end());

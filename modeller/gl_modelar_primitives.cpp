@@ -10,7 +10,7 @@ _OfuPosition* CO3duGLModelar::AddPrimitive(CO3duPrimitive& primitive) {
     entity->ConvertSets(primitive);
     entity->draw_mode = primitive.draw_mode;
     entity->model_matrix = primitive.model_matrix;
-    entity->texture_matrix = primitive.texture_matrix;
+    entity->set_texture_matrix(primitive.texture_matrix);
     entity->kind = primitive.kind;
     entity->polygon_mode = gl_polygon_mode(primitive.polygon_mode);
     // The layer is kept too, so that what is added reads back whole (mesh files store it with the shape).
@@ -64,13 +64,13 @@ void CO3duGLModelar::SetMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
 }
 
 void CO3duGLModelar::GetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
-    if (const CO3duGLEntity* entity = entity_of(pos)) m = entity->texture_matrix;
+    if (const CO3duGLEntity* entity = entity_of(pos)) m = entity->texture_matrix();
 }
 
 void CO3duGLModelar::SetTexMatrix(_OfuPosition* pos, OfuMatrix4x4& m) {
     CO3duGLEntity* entity = entity_of(pos);
-    if (!entity || std::memcmp(&entity->texture_matrix, &m, sizeof m) == 0) return;
-    entity->texture_matrix = m;
+    if (!entity || std::memcmp(&entity->texture_matrix(), &m, sizeof m) == 0) return;
+    entity->set_texture_matrix(m);
     cache_.changed(*entity);
 }
 

@@ -30,15 +30,17 @@ int CO3duGLModelar::GetProp3(_OfuPosition* pos, int key, std::uint64_t& value) {
 DWORD CO3duGLModelar::GetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* buffer,
                                DWORD buffer_length) const {
     const CO3duGLEntity* entity = entity_of(pos);
-    return entity ? entity->prop2.Get(key, key_length, buffer, buffer_length) : 0;
+    return entity ? entity->prop2().Get(key, key_length, buffer, buffer_length) : 0;
 }
 
 int CO3duGLModelar::SetProp2(_OfuPosition* pos, void* key, DWORD key_length, void* value, DWORD value_length) {
     CO3duGLEntity* entity = entity_of(pos);
-    return entity ? entity->prop2.Set(key, key_length, value, value_length) : 0;
+    // The store is made for the first record, not for a call that stores nothing.
+    if (!entity || !key || !value || key_length == 0 || value_length == 0) return 0;
+    return entity->prop2_to_change().Set(key, key_length, value, value_length);
 }
 
 int CO3duGLModelar::RemoveAtProp(_OfuPosition* pos, void* key, DWORD key_length) {
     CO3duGLEntity* entity = entity_of(pos);
-    return entity ? entity->prop2.Remove(key, key_length) : 0;
+    return entity && entity->prop2().GetUsedSize() ? entity->prop2_to_change().Remove(key, key_length) : 0;
 }

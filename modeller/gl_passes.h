@@ -50,20 +50,20 @@ int draw_passes(CO3duModelar& modeller, _OfuPosition*& pos, OfuMatrix4x4& model_
 // Filter bits: 1 leaves out point sets, 2 line lists, 4 every set, 8 sets not fully opaque.
 inline bool set_kept(const CO3duGLTrianglePolygons& set, int filter) {
     if (filter & 4) return false;
-    if ((filter & 1) && set.mode == GL_POINTS) return false;
-    if ((filter & 2) && set.mode == GL_LINES) return false;
-    if ((filter & 8) && set.material.diffuse.a < 1.0f) return false;
+    if ((filter & 1) && set.mode() == GL_POINTS) return false;
+    if ((filter & 2) && set.mode() == GL_LINES) return false;
+    if ((filter & 8) && set.material().diffuse.a < 1.0f) return false;
     return true;
 }
 
 // Calls visit(point) for every vertex of the shape's kept sets, moved by m.
 template <class Visit>
 void for_each_kept_vertex(const CO3duGLEntity& entity, const OfuMatrix4x4& m, int filter, Visit visit) {
-    for (const CO3duGLTrianglePolygons& set : entity.sets) {
+    for (const CO3duGLTrianglePolygons set : entity.sets()) {
         if (!set_kept(set, filter)) continue;
-        const O3duFloats positions = set.positions();
-        for (std::size_t i = 0; i + 2 < positions.size(); i += 3) {
-            OfuVector3 p(positions[i], positions[i + 1], positions[i + 2]);
+        for (std::size_t i = 0; i < std::size_t(std::max(set.vertex_count(), 0)); ++i) {
+            const float* q = set.position(i);
+            OfuVector3 p(q[0], q[1], q[2]);
             TransformPointByMatrix4x4(m, p);
             visit(p);
         }

@@ -120,7 +120,7 @@ void CO3duGLModelar::draw_pick_geometry(const CO3duGLEntity& entity) {
     for (const CO3duGLBatch& batch : entity.batches()) {
         const O3duFloats positions = entity.positions(batch);
         if (positions.empty()) continue;
-        const float width = entity.look(batch).line_width;
+        const float width = entity.look(batch).line_width();
         glLineWidth(width * renderer_.line_scale);
         glPointSize(width * renderer_.line_scale);
         glVertexPointer(3, GL_FLOAT, 0, positions.data());

@@ -46,12 +46,14 @@ void CO3duGLModelar::build_shadow_volumes(CO3duGLEntity& entity, const OfuMatrix
     settings.accuracy = scene_->shadow_accuracy;
     settings.cull_mode = scene_->cull_mode;
     settings.extrusion = scene_->shadow_extrusion;
-    for (const CO3duGLTrianglePolygons& set : entity.sets) {
+    for (const CO3duGLTrianglePolygons set : entity.sets()) {
         bool translucent_texture = false;
-        if (set.texture_number >= 1 && set.texture_number <= structure_.textures.GetSize())
-            translucent_texture = structure_.textures[set.texture_number - 1].info_header.biBitCount == 32;
+        const int texture = set.texture_number();
+        if (texture >= 1 && texture <= structure_.textures.GetSize())
+            translucent_texture = structure_.textures[texture - 1].info_header.biBitCount == 32;
         if (casts_shadow(set, translucent_texture))
-            add_shadow_volumes(set, to_light, settings, entity.outline_volumes, entity.prism_volumes);
+            add_shadow_volumes(set, to_light, settings, entity.outline_volumes_to_fill(),
+                               entity.prism_volumes_to_fill());
     }
 }
 
@@ -76,8 +78,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         CO3duGLEntity& entity = *node->entity;
         if (!(all || entity.shadow_rebuild) || !DrawStart(pos)) continue;
         entity.shadow_rebuild = 0;
-        entity.outline_volumes.clear();
-        entity.prism_volumes.clear();
+        entity.clear_shadow_volumes();
         if ((entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)) || entity.polygon_mode != GL_FILL) {
             DrawEnd(pos, 0);
             continue;
@@ -120,12 +121,13 @@ void CO3duGLModelar::count_shadow_volumes() {
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
-        const CO3duShadowVolumes& volumes = scene.shadow_accuracy == 1 ? entity.outline_volumes : entity.prism_volumes;
+        const CO3duShadowVolumes& volumes =
+            scene.shadow_accuracy == 1 ? entity.outline_volumes() : entity.prism_volumes();
         glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
         glFrontFace(GL_CW);
         if (perspective) {
             // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel.
-            const std::vector<float>& prisms = entity.prism_volumes.vertices;
+            const std::vector<float>& prisms = entity.prism_volumes().vertices;
             for (std::size_t at = 0; at + 24 <= prisms.size(); at += 24) {
                 if (!eye_in_prism(&prisms[at], eye)) continue;
                 glDisable(GL_CULL_FACE);

@@ -119,17 +119,16 @@ private:
 }  // namespace
 
 bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) {
-    return set.material.diffuse.a == 1.0f && !translucent_texture && set.is_triangle_mode() && set.vertex_count > 0;
+    return set.material().diffuse.a == 1.0f && !translucent_texture && set.is_triangle_mode() && set.vertex_count() > 0;
 }
 
 void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light,
                         const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms) {
-    const O3duFloats positions = set.positions();
-    const std::uint32_t count = static_cast<std::uint32_t>(positions.size() / 3);
+    const std::uint32_t count = static_cast<std::uint32_t>(std::max(set.vertex_count(), 0));
     Light light;
     light.p.resize(std::size_t(count) * 3);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const float* q = &positions[std::size_t(i) * 3];
+        const float* q = set.position(i);
         OfuVector3 p(q[0], q[1], q[2]);
         TransformPointByMatrix4x4(to_light, p);
         light.p[std::size_t(i) * 3] = static_cast<float>(p.x);
@@ -137,20 +136,21 @@ void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& 
         light.p[std::size_t(i) * 3 + 2] = static_cast<float>(p.z);
     }
     const bool outline = settings.accuracy == 1;
-    if (set.mode == GL_TRIANGLES && !set.indexed) {
+    if (set.mode() == GL_TRIANGLES && !set.indexed()) {
         for (std::uint32_t i = 0; i + 2 < count; i += 3)
             add_prism(light.at(i), light.at(i + 1), light.at(i + 2), settings, outline, outlines, prisms);
         return;
     }
     std::vector<std::uint32_t> triples;
-    if (set.indexed) {
-        for (std::size_t i = 0; i + 2 < set.indices.size(); i += 3)
-            if (set.indices[i] < count && set.indices[i + 1] < count && set.indices[i + 2] < count)
-                triples.insert(triples.end(), {set.indices[i], set.indices[i + 1], set.indices[i + 2]});
-    } else if (set.mode == GL_TRIANGLE_STRIP) {
+    if (set.indexed()) {
+        const std::uint32_t* indices = set.indices();
+        for (std::size_t i = 0; i + 2 < set.index_count(); i += 3)
+            if (indices[i] < count && indices[i + 1] < count && indices[i + 2] < count)
+                triples.insert(triples.end(), {indices[i], indices[i + 1], indices[i + 2]});
+    } else if (set.mode() == GL_TRIANGLE_STRIP) {
         for (std::uint32_t i = 0; i + 2 < count; ++i)
             triples.insert(triples.end(), {i, i % 2 ? i + 2 : i + 1, i % 2 ? i + 1 : i + 2});
-    } else if (set.mode == GL_TRIANGLE_FAN) {
+    } else if (set.mode() == GL_TRIANGLE_FAN) {
         for (std::uint32_t i = 0; i + 2 < count; ++i) triples.insert(triples.end(), {0u, i + 1, i + 2});
     }
     OutlineFinder lit, unlit;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/vector_math.h"
 #include "modeller/gl_draw_cache.h"
 #include "render_support.h"
 
@@ -145,6 +146,20 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
          [](CacheScene& c) {
              change_sets(c, c.a[1], 2, [](CO3duPrimitive& p) {
                  for (int i = 0; i < p.sets.GetSize(); ++i) p.sets[i].material.diffuse = {0.9f, 0.9f, 0.1f, 1};
+             });
+         },
+         3, 2},
+        // Normals by corner: the faces share their corners, which a face of its own colour must not lend the others.
+        {"ChangePrimitive geometry and material: shared corners, one face of its own colour",
+         [](CacheScene& c) {
+             change_sets(c, c.a[1], 1 | 2, [](CO3duPrimitive& p) {
+                 for (int i = 0; i < p.sets.GetSize(); ++i)
+                     for (int k = 0; k < p.sets[i].vertices.GetSize(); ++k) {
+                         _O3duVertex& v = p.sets[i].vertices[k];
+                         v.normal = OfuVector3(v.position.x - 6, v.position.y, v.position.z);
+                         NormalizeVector3(v.normal);
+                     }
+                 p.sets[0].material.diffuse = {0.9f, 0.5f, 0.1f, 1};
              });
          },
          3, 2},

@@ -76,7 +76,7 @@ TEST(ShapeProperties, ByteStringRecordsReplaceRemoveAndGuardTheBuffer) {
     ASSERT_EQ(set2(m, pos, "alpha", "uno"), 1);  // replaced: one record, now at the end
 
     const CO3duGLEntity* entity = m.structure().entity_of(pos);
-    const COfuPropertySet& store = entity->prop2;
+    const COfuPropertySet& store = entity->prop2();
     // beta (8+4+4), gamma (8+5+5), alpha (8+5+3), in that order.
     ASSERT_EQ(store.GetUsedSize(), 16u + 18u + 16u);
     EXPECT_EQ(std::memcmp(store.GetBuffer() + 34 + 8, "alpha", 5), 0);
