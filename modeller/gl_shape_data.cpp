@@ -36,20 +36,24 @@ O3duSetPaint paint_of(const O3duWorkSet& set) {
 // Looks beyond this many are not searched for a match: a shape of many unlike sets is held as it is.
 constexpr std::size_t kPaintsSearched = 16;
 
-// The store's vertices held once each: what every vertex of the store becomes, and the vertices kept.
+// The store's vertices held once each: what every vertex of the store becomes, and the vertices kept. Only the
+// first vertices met, as many as 16-bit numbers name, are looked up: their table stays small enough to stay in the
+// processor's cache, and a vertex of a larger shape past them is kept as it comes.
 class Welder {
 public:
     explicit Welder(const CO3duGLVertexStore& store) : store_(store) {
         std::size_t size = 16;
-        while (size < store.vertex_count() * 2) size *= 2;
+        while (size < std::min(store.vertex_count(), kLookedUp) * 2) size *= 2;
         slots_.assign(size, kEmpty);
     }
 
     // The number of the store's vertex v among the kept ones, keeping it when no kept one is the same.
     std::uint32_t weld(std::size_t v) {
+        if (looked_up_ == kLookedUp) return keep(v);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t at = hash(v) & mask;; at = (at + 1) & mask) {
             if (slots_[at] == kEmpty) {
+                ++looked_up_;
                 slots_[at] = static_cast<std::uint32_t>(kept.size());
                 kept.push_back(static_cast<std::uint32_t>(v));
                 return slots_[at];
@@ -67,6 +71,7 @@ public:
 
 private:
     static constexpr std::uint32_t kEmpty = std::numeric_limits<std::uint32_t>::max();
+    static constexpr std::size_t kLookedUp = std::size_t(std::numeric_limits<std::uint16_t>::max()) + 1;
 
     template <class F>
     void each_word(std::size_t v, F f) const {
@@ -97,6 +102,7 @@ private:
 
     const CO3duGLVertexStore& store_;
     std::vector<std::uint32_t> slots_;
+    std::size_t looked_up_ = 0;  // vertices in the table
 };
 
 }  // namespace

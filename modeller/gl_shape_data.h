@@ -1,10 +1,11 @@
 // O3duShapeData: everything one shape of the OpenGL modeller draws, in one block of memory: its sets, what each
 // set looks like (held once for the sets that look alike), the vertex arrays OpenGL takes (positions, normals,
 // colours, texture coordinates) and the index triples of indexed sets. A vertex that sets without indices give
-// more than once, to the bit (the corners faces share), is held once and the sets name it by its number; the
-// vertices of an indexed set follow each other, as its triples count them. Colours and texture coordinates are
-// held only when one of them is not zero. The block is made whole from the unpacked form (O3duShapeWork); only its
-// positions and normals are ever changed in place.
+// more than once, to the bit (the corners faces share), is held once and the sets name it by its number; only the
+// first 65,536 such vertices of a shape (what 16-bit numbers name) are matched so, later ones are held as they
+// come. The vertices of an indexed set follow each other, as its triples count them. Colours and texture
+// coordinates are held only when one of them is not zero. The block is made whole from the unpacked form
+// (O3duShapeWork); only its positions and normals are ever changed in place.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -177,6 +177,17 @@ TEST(PrimitiveRoundTrip, OddShapesConvert) {
         EXPECT_EQ(entity->set(0).element_count(), tc.elements) << "type " << tc.type;
         EXPECT_EQ(entity->set(0).index_count(), std::size_t(entity->set(0).indexed() ? tc.elements * 3 : 0));
     }
+    // More vertices than a shape matches against each other (65,536), the later ones repeating earlier ones.
+    CO3duPrimitive many;
+    CO3duTrianglePolys points;
+    points.type = O3DU_SET_POINTS;
+    points.vertices.SetSize(70000);
+    for (int i = 0; i < 70000; ++i) points.vertices[i].position = OfuVector3(i % 66000, 0, 0);
+    many.sets.Add(points);
+    CO3duPrimitive back;
+    s.modeller->GetPrimitive(s.modeller->AddPrimitive(many), back, O3DU_PRIM_GEOMETRY);
+    ASSERT_EQ(back.sets[0].vertices.GetSize(), 70000);
+    for (int i = 0; i < 70000; ++i) ASSERT_EQ(back.sets[0].vertices[i].position.x, double(i % 66000)) << i;
     s.render();
 }
 
