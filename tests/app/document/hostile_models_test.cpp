@@ -129,7 +129,7 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
                  {"self.fig", nullptr, 8 + 8 * 8},
                  {"grid.fig", "items", 3001},  // the item that passed the budget stays with the rest
                  {"shapes.fig", "shapes", -1},
-                 {"memory.fig", "MiB of memory", -1, {300, 3000, 2000, std::uint64_t(4) << 20}},
+                 {"memory.fig", "MiB of memory", -1, {300, 3000, 2000, std::uint64_t(1) << 20}},
                  {"memory.fig", nullptr, 2, {300, 3000, 2000, memory_budget}},
                  // Each count at exactly its budget, and one over it.
                  {"three.fig", nullptr, 3, {4, 3, 3, std::uint64_t(1) << 40}},
