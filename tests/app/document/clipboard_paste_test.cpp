@@ -64,20 +64,7 @@ public:
         view->AnimateEyeTo(target, 0, eye, 0.0, 0.0, 0.0, 0.0);
         view->camera.scene_radius = 0.0;
         if (XTrunk* root = view->document.trunks[0]) root->RecalcMatrices(1);
-        view->Redraw(0);
-        kz::crt::GlobalHandle dib = view->RenderToDib(kW, kH);
-        if (!dib) return -1;
-        const auto* bytes = static_cast<const std::uint8_t*>(kz::crt::global_lock(dib));
-        const int stride = (kW * 3 + 3) & ~3;
-        int n = 0;
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) {
-                const std::uint8_t* p = bytes + 40 + y * stride + 3 * x;
-                n += std::abs(p[2] - red) <= 2 && std::abs(p[1] - green) <= 2 && std::abs(p[0] - blue) <= 2;
-            }
-        kz::crt::global_unlock(dib);
-        kz::crt::global_free(dib);
-        return n;
+        return pixels_near(view, kW, kH, red, green, blue, 2);
     }
     // Opens model.fig with that text; the other files are written beside it first.
     std::string open_model(const std::string& text, const std::map<std::string, std::string>& others = {}) {

@@ -5,12 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "platform/crt/global_memory.h"
 #include "platform/file_system.h"
 #include "tests/support/test_paths.h"
 
@@ -43,6 +46,24 @@ void DocumentTest::SetUp() {
     ViewTest::SetUp();
     view->document.work_folder = windows_form(
         fresh_folder(std::string("work-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+}
+
+int pixels_near(XView* view, int w, int h, int red, int green, int blue, int tolerance) {
+    view->Redraw(0);
+    kz::crt::GlobalHandle dib = view->RenderToDib(w, h);
+    if (!dib) return -1;
+    const auto* bytes = static_cast<const std::uint8_t*>(kz::crt::global_lock(dib));
+    const int stride = (w * 3 + 3) & ~3;
+    int n = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* p = bytes + 40 + y * stride + 3 * x;
+            n += std::abs(p[2] - red) <= tolerance && std::abs(p[1] - green) <= tolerance &&
+                 std::abs(p[0] - blue) <= tolerance;
+        }
+    kz::crt::global_unlock(dib);
+    kz::crt::global_free(dib);
+    return n;
 }
 
 std::string DocumentTest::tree() const {

@@ -34,6 +34,9 @@ std::string windows_form(const std::string& posix_path);
 std::string read_all(const std::string& posix_path);
 // The first item whose base record carries the name; null when none.
 XTrunk* find_item(const XView* view, const char* name);
+// Pixels of the view's next frame, rendered off screen at w x h, within `tolerance` of red, green, blue in each
+// channel; -1 when no frame could be rendered.
+int pixels_near(XView* view, int w, int h, int red, int green, int blue, int tolerance);
 // Lines joined, each ended by `end`.
 std::string lines(std::initializer_list<std::string> list, const char* end = "\r\n");
 // A model of many units in `dir`: model.fig with settings, a comment line and units on disk (in "parts", one

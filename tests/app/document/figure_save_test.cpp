@@ -35,19 +35,8 @@ namespace plat = kz::platform;
 double colour_share(XView* view, std::uint32_t colour) {
     constexpr int kW = 160, kH = 120;
     view->LayoutWindows(kW, kH);
-    view->Redraw(0);
-    kz::crt::GlobalHandle dib = view->RenderToDib(kW, kH);
-    if (!dib) return -1.0;
-    const auto* bytes = static_cast<const std::uint8_t*>(kz::crt::global_lock(dib));
-    const int stride = (kW * 3 + 3) & ~3;
-    int n = 0;
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
-            const std::uint8_t* p = bytes + 40 + y * stride + 3 * x;
-            n += p[2] == (colour & 0xFF) && p[1] == ((colour >> 8) & 0xFF) && p[0] == ((colour >> 16) & 0xFF);
-        }
-    kz::crt::global_unlock(dib);
-    kz::crt::global_free(dib);
+    const int n = pixels_near(view, kW, kH, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, 0);
+    if (n < 0) return -1.0;
     return static_cast<double>(n) / (kW * kH);
 }
 
