@@ -2,6 +2,7 @@
 // is detached: the program never waits for it or learns its exit code, as with the shell's own "open".
 #include "platform/shell.h"
 
+#include <QByteArray>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -12,6 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -84,17 +88,34 @@ bool has_program_extension(const QString& native) {
     return false;
 }
 
-// Whether the regular file begins "#!". The open never waits (the name may have become a pipe since it was
-// looked at) and the kind is checked on what was opened.
-bool begins_with_interpreter_line(const std::string& native) {
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    char head[2] = {};
-    const bool found =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::read(fd, head, 2) == 2 && head[0] == '#' && head[1] == '!';
-    ::close(fd);
-    return found;
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The first bytes of the file.
+QByteArray read_head(int fd) {
+    QByteArray head(2, '\0');
+    qsizetype filled = 0;
+    while (filled < head.size()) {
+        const ssize_t n = ::read(fd, head.data() + filled, static_cast<std::size_t>(head.size() - filled));
+        if (n <= 0) break;
+        filled += n;
+    }
+    head.truncate(filled);
+    return head;
 }
 
 // What start_program hands over: the native program and its arguments, each name among them native.
@@ -111,13 +132,32 @@ std::pair<QString, QStringList> native_command(std::string_view program_sjis, st
 
 }  // namespace
 
-bool is_program(std::string_view target_sjis) {
-    if (target_sjis.empty() || is_web_address(target_sjis)) return false;
-    const std::string native = native_target(target_sjis);
+ProgramJudgement judge_program(std::string_view target_sjis, std::string_view parameters_sjis) {
+    ProgramJudgement judged;
+    if (target_sjis.empty() || is_web_address(target_sjis)) return judged;
+    const std::string given = native_target(target_sjis);
+    if (given.empty()) return judged;
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(given.c_str(), nullptr), &std::free);
+    if (!real) return judged;
+    const std::string resolved = real.get();
+    // The open never waits (the name may have become a pipe since it was resolved) and follows no link that
+    // appeared since; the kind, the identity and the first bytes all come from what was opened. A file the user
+    // may run but not read is still judged, by its mode alone.
+    Descriptor fd(::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0 && errno == EACCES) fd = Descriptor(::open(resolved.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st;
-    if (native.empty() || ::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) return true;
-    return has_program_extension(QString::fromStdString(native)) || begins_with_interpreter_line(native);
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return judged;
+    const QByteArray head = read_head(fd.get());
+    judged.program = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 || head.startsWith("#!") ||
+                     has_program_extension(QString::fromStdString(given));
+    judged.device = static_cast<std::uint64_t>(st.st_dev);
+    judged.inode = static_cast<std::uint64_t>(st.st_ino);
+    QString arguments;
+    for (const QString& a : native_command(target_sjis, parameters_sjis).second)
+        arguments += a.contains(u' ') ? QStringLiteral(" \"") + a + u'"' : u' ' + a;
+    judged.command_text = utf8_to_cp932(given + arguments.toStdString());
+    judged.arguments = utf8_to_cp932(arguments.mid(1).toStdString());
+    return judged;
 }
 
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) {
@@ -156,13 +196,6 @@ bool start_program(std::string_view program_sjis, std::string_view parameters_sj
     }
     if (record(entry) && !test_mode_starts_programs()) return true;
     return QProcess::startDetached(program, arguments);
-}
-
-std::string program_command_text(std::string_view program_sjis, std::string_view parameters_sjis) {
-    const auto [program, arguments] = native_command(program_sjis, parameters_sjis);
-    QString text = program;
-    for (const QString& a : arguments) text += a.contains(u' ') ? QStringLiteral(" \"") + a + u'"' : u' ' + a;
-    return utf8_to_cp932(text.toStdString());
 }
 
 void set_shell_test_mode(bool enabled, bool start_programs) {

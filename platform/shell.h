@@ -3,6 +3,7 @@
 // Windows form (or as "file:" names) and leave as native POSIX paths: the program, its arguments and what the
 // desktop gets. No verbs beyond these, no printing verb, no waiting for the started program.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,20 +13,29 @@ namespace kz::platform {
 // "open": an address or document goes to its handler, an executable file is started with the parameters. False
 // when nothing could take it, and for a name that has no place here (another machine, another drive).
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis = {});
-// True when "open" could run the target as a program, directly or through the desktop: an existing file with any
-// execute bit, a first line beginning "#!", or the extension of a script, launcher or installer (.sh .bash .py
-// .pl .rb .desktop .jar .AppImage .run .exe .bat .cmd, any case); a "file:" name counts as the file it names.
-// Web addresses, folders and other documents are not programs.
-bool is_program(std::string_view target_sjis);
+// What "open" of a target would run, judged on the file itself: the name is resolved (case as the file layer finds
+// it, then every link followed) and the file judged through one descriptor, so the file judged and remembered is
+// one file.
+struct ProgramJudgement {
+    // The file could run as a program, directly or through the desktop: it has any execute bit, its first line
+    // begins "#!", or the name has the extension of a script, launcher or installer (.sh .bash .py .pl .rb
+    // .desktop .jar .AppImage .run .exe .bat .cmd, any case). Web addresses, folders and other documents are not
+    // programs.
+    bool program = false;
+    std::uint64_t device = 0;  // the file judged
+    std::uint64_t inode = 0;
+    // For showing the user (Shift_JIS): the program and its arguments as start_program hands them over (an
+    // argument with a blank in double quotes), and those arguments alone.
+    std::string command_text;
+    std::string arguments;
+};
+ProgramJudgement judge_program(std::string_view target_sjis, std::string_view parameters_sjis = {});
 // "explore": the folder (or the folder of a file) in the file manager.
 bool shell_explore(std::string_view folder_sjis);
 // Starts a program detached with its parameters (split as a command line, double quotes group); every argument
 // that is a name in Windows form goes over as the native path ("Z:\\a\\b" as "/a/b"), one that names nothing
 // here as written. False when it cannot be started.
 bool start_program(std::string_view program_sjis, std::string_view parameters_sjis);
-// The program and its arguments as start_program hands them over, for showing the user (Shift_JIS; an argument
-// with a blank in double quotes).
-std::string program_command_text(std::string_view program_sjis, std::string_view parameters_sjis);
 
 // Test mode: nothing is handed to the desktop; each request is recorded as "open <url>", "explore <url>" or
 // "start <program> <argument>...". Programs are still started in test mode only when `start_programs` is set.

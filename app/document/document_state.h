@@ -75,10 +75,12 @@ struct AttributeEval {
     std::string name;
 };
 
-// The user's answer about one program the open model would start (1 start it, 0 not).
+// The user's answer about one program the open model would start (1 start it, 0 not): the file itself, whatever
+// name or link reached it, with the native arguments shown.
 struct ProgramAnswer {
-    std::string program;
-    std::string parameters;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::string arguments;
     int allowed = 0;
 };
 

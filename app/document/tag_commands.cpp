@@ -105,27 +105,29 @@ bool XView::CameFromDownload(int item) {
     return false;
 }
 
-bool XView::MayStartProgram(const std::string& program, const std::string& parameters, int item, int downloaded) {
-    if (program.empty()) return false;
+bool XView::MayStartProgram(const std::string& target, const plat::ProgramJudgement& program, int item,
+                            int downloaded) {
     if (downloaded || CameFromDownload(item)) {
-        std::fprintf(stderr, "kzview: %s: a model read over http: starts no program\n", program.c_str());
+        std::fprintf(stderr, "kzview: %s: a model read over http: starts no program\n", target.c_str());
         return false;
     }
-    // A yes to one command line says nothing of the same program given other arguments.
+    // A yes to one command line says nothing of the same program given other arguments, nor of another file
+    // that a name spelt in another case reaches; a link to the same file is that file.
     for (const ProgramAnswer& a : document.program_answers)
-        if (fnd::compare_nocase(a.program.c_str(), program.c_str()) == 0 && a.parameters == parameters)
+        if (a.device == program.device && a.inode == program.inode && a.arguments == program.arguments)
             return a.allowed == 1;
     // The user judges what will really run: the native program and its arguments as they are handed over.
-    const std::string question =
-        std::string(kProgramQuestionHead) + plat::program_command_text(program, parameters) + kProgramQuestionTail;
+    const std::string question = kProgramQuestionHead + program.command_text + kProgramQuestionTail;
     const int answer =
         plat::message_box(output.parent, question, kProgramCaption, plat::MB_YESNO | plat::MB_ICONQUESTION);
-    document.program_answers.push_back({program, parameters, answer == plat::IDYES ? 1 : 0});
+    document.program_answers.push_back(
+        {program.device, program.inode, program.arguments, answer == plat::IDYES ? 1 : 0});
     return answer == plat::IDYES;
 }
 
 bool XView::OpenTarget(const std::string& target, const std::string& parameters, int item, int downloaded) {
-    if (plat::is_program(target) && !MayStartProgram(target, parameters, item, downloaded)) return false;
+    const plat::ProgramJudgement program = plat::judge_program(target, parameters);
+    if (program.program && !MayStartProgram(target, program, item, downloaded)) return false;
     return plat::shell_open(target, parameters);
 }
 

@@ -24,6 +24,7 @@
 #include "app/foundation/text_label.h"
 #include "app/scene/view_services.h"
 #include "platform/device_context.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 struct _OfuPosition;
@@ -550,9 +551,10 @@ public:
     int PlaySoundTag(const char* name, int mode);
     // Whether the item (-1: the unit being read) or one holding it came over "http:".
     bool CameFromDownload(int item);
-    // Asks the user the first time the open model would start this program with these parameters; never for a
-    // unit read over "http:".
-    bool MayStartProgram(const std::string& program, const std::string& parameters, int item, int downloaded);
+    // Asks the user the first time the open model would start this program file with these arguments; never for
+    // a unit read over "http:".
+    bool MayStartProgram(const std::string& target, const kz::platform::ProgramJudgement& program, int item,
+                         int downloaded);
     // A document or address to the desktop's handler; a program only when MayStartProgram allows it.
     bool OpenTarget(const std::string& target, const std::string& parameters, int item, int downloaded);
     void SendViewCommand(int id);

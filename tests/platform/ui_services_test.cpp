@@ -158,7 +158,7 @@ TEST(Shell, OpenAndExploreGoToTheDesktopWithRealNames) {
                                         {from_native_path(cafe.string()), false},
                                         {"file:" + from_native_path(cafe.string()).substr(2), false},
                                         {std::string("http://example.com/sh"), false}})
-        EXPECT_EQ(is_program(name), program) << name;
+        EXPECT_EQ(judge_program(name).program, program) << name;
     const auto log = take_shell_test_log();
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(std::tuple(log[0], log[1], log[2], log[3]),
@@ -186,7 +186,8 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
     const std::string arguments = "Z:\\tmp\\x.fig \"Z:\\a b\\c\" -v C:\\y";
     ASSERT_TRUE(start_program(from_native_path("/bin/sh"), arguments));
     EXPECT_EQ(take_shell_test_log().at(0), "start /bin/sh /tmp/x.fig /a b/c -v C:\\y");
-    EXPECT_EQ(program_command_text(from_native_path("/bin/sh"), arguments), "/bin/sh /tmp/x.fig \"/a b/c\" -v C:\\y");
+    EXPECT_EQ(judge_program(from_native_path("/bin/sh"), arguments).command_text,
+              "/bin/sh /tmp/x.fig \"/a b/c\" -v C:\\y");
     set_shell_test_mode(false);
 }
 

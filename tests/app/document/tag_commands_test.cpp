@@ -3,6 +3,7 @@
 // the linked camera, poses; and a jump that asks first when the model has changes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -215,12 +216,21 @@ TEST_F(TagCommands, AProgramGetsNativeArgumentsAndTheAnswerHoldsForThem) {
     view->ExecTag(("1;1;[exec=tool.sh " + folder + "/other]").c_str());
     EXPECT_EQ(asked().size(), 1u);
     EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/tool.sh " + folder + "/other"});
-    // Another program with the same arguments is another command line.
-    write_file(folder + "/again.sh", "#!/bin/sh\n");
-    chmod((folder + "/again.sh").c_str(), 0755);
-    view->ExecTag("1;1;[exec=again.sh hello]");
-    EXPECT_EQ(asked().size(), 1u);
-    EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/again.sh " + folder + "/hello"});
+    // Another program with the same arguments is another command line, also one whose name differs only in case;
+    // a link to the program is the program.
+    for (const char* name : {"/again.sh", "/AGAIN.SH"}) {
+        write_file(folder + name, "#!/bin/sh\n");
+        chmod((folder + name).c_str(), 0755);
+    }
+    symlink((folder + "/tool.sh").c_str(), (folder + "/tool-link").c_str());
+    for (const char* program : {"again.sh", "AGAIN.SH"}) {
+        view->ExecTag((std::string("1;1;[exec=") + program + " hello]").c_str());
+        EXPECT_EQ(asked().size(), 1u) << program;
+        EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/" + program + " " + folder + "/hello"});
+    }
+    view->ExecTag("1;1;[exec=tool-link hello]");
+    EXPECT_TRUE(asked().empty());
+    EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/tool-link " + folder + "/hello"});
 }
 
 TEST_F(TagCommands, SoundsAreFoundBesideTheModel) {
