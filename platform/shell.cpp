@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QMimeType>
 #include <QProcess>
 #include <QStringList>
 #include <QUrl>
@@ -78,13 +80,45 @@ bool test_mode_starts_programs() {
     return g_test_start_programs;
 }
 
-// Scripts, launchers and installers that the desktop runs when asked to open them.
-bool has_program_extension(const QString& native) {
-    static const char* const extensions[] = {"sh",  "bash",     "py",  "pl",  "rb",  "desktop",
-                                             "jar", "AppImage", "run", "exe", "bat", "cmd"};
-    const QString suffix = QFileInfo(native).suffix();
+// Scripts, launchers and installers that the desktop runs when asked to open them, by the extension of the last
+// name; the trailing dots that Windows drops from a name are ignored.
+bool has_program_extension(std::string_view native) {
+    static const char* const extensions[] = {"sh",      "bash",    "py",  "pyw",  "pl",       "rb",  "csh",
+                                             "command", "desktop", "jar", "jnlp", "AppImage", "run", "exe",
+                                             "com",     "bat",     "cmd", "vbs",  "ps1",      "msi"};
+    std::string_view name = native.substr(native.rfind('/') + 1);
+    while (!name.empty() && name.back() == '.') name.remove_suffix(1);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const QString suffix = QString::fromUtf8(name.substr(dot + 1));
     for (const char* e : extensions)
         if (suffix.compare(QLatin1String(e), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// Types the desktop runs or installs when asked to open a file of them; a type derived from one (a C shell
+// script is a shell script) and an alias of one count as it.
+bool has_program_type(const std::string& native, const QByteArray& head) {
+    static const char* const types[] = {"application/x-executable",
+                                        "application/x-sharedlib",
+                                        "application/x-shellscript",
+                                        "text/x-python",
+                                        "text/x-python3",
+                                        "application/x-perl",
+                                        "application/x-ruby",
+                                        "application/x-desktop",
+                                        "application/x-ms-dos-executable",
+                                        "application/vnd.microsoft.portable-executable",
+                                        "application/x-msi",
+                                        "application/x-java-archive",
+                                        "application/java-archive",
+                                        "application/x-java-jnlp-file",
+                                        "application/vnd.appimage",
+                                        "application/x-iso9660-appimage",
+                                        "text/vbscript"};
+    const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(QString::fromStdString(native), head);
+    for (const char* t : types)
+        if (type.inherits(QLatin1String(t))) return true;
     return false;
 }
 
@@ -105,9 +139,9 @@ private:
     int fd_;
 };
 
-// The first bytes of the file.
+// The first bytes of the file, as much as the MIME database looks at.
 QByteArray read_head(int fd) {
-    QByteArray head(2, '\0');
+    QByteArray head(16384, '\0');
     qsizetype filled = 0;
     while (filled < head.size()) {
         const ssize_t n = ::read(fd, head.data() + filled, static_cast<std::size_t>(head.size() - filled));
@@ -149,14 +183,16 @@ ProgramJudgement judge_program(std::string_view target_sjis, std::string_view pa
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return judged;
     const QByteArray head = read_head(fd.get());
     judged.program = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 || head.startsWith("#!") ||
-                     has_program_extension(QString::fromStdString(given));
+                     has_program_extension(resolved) || has_program_extension(given) ||
+                     has_program_type(resolved, head);
     judged.device = static_cast<std::uint64_t>(st.st_dev);
     judged.inode = static_cast<std::uint64_t>(st.st_ino);
     QString arguments;
     for (const QString& a : native_command(target_sjis, parameters_sjis).second)
         arguments += a.contains(u' ') ? QStringLiteral(" \"") + a + u'"' : u' ' + a;
-    judged.command_text = utf8_to_cp932(given + arguments.toStdString());
+    judged.command_text = utf8_to_cp932(resolved + arguments.toStdString());
     judged.arguments = utf8_to_cp932(arguments.mid(1).toStdString());
+    if (given != resolved) judged.given_name = utf8_to_cp932(given);
     return judged;
 }
 

@@ -14,20 +14,24 @@ namespace kz::platform {
 // when nothing could take it, and for a name that has no place here (another machine, another drive).
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis = {});
 // What "open" of a target would run, judged on the file itself: the name is resolved (case as the file layer finds
-// it, then every link followed) and the file judged through one descriptor, so the file judged and remembered is
-// one file.
+// it, then every link followed) and the file judged through one descriptor, so the file named, judged and
+// remembered is one file.
 struct ProgramJudgement {
     // The file could run as a program, directly or through the desktop: it has any execute bit, its first line
-    // begins "#!", or the name has the extension of a script, launcher or installer (.sh .bash .py .pl .rb
-    // .desktop .jar .AppImage .run .exe .bat .cmd, any case). Web addresses, folders and other documents are not
-    // programs.
+    // begins "#!", the shared MIME database (by content and name) gives it the type of an executable, library,
+    // script, desktop entry, Windows program or installer, Java archive or launch file, AppImage or VBScript, or
+    // the resolved name or the name as given has the extension of one (.sh .bash .py .pyw .pl .rb .csh .command
+    // .desktop .jar .jnlp .AppImage .run .exe .com .bat .cmd .vbs .ps1 .msi, any case, trailing dots ignored).
+    // Web addresses, folders and other documents are not programs.
     bool program = false;
     std::uint64_t device = 0;  // the file judged
     std::uint64_t inode = 0;
-    // For showing the user (Shift_JIS): the program and its arguments as start_program hands them over (an
-    // argument with a blank in double quotes), and those arguments alone.
+    // For showing the user (Shift_JIS): the resolved program and its arguments as start_program hands them over
+    // (an argument with a blank in double quotes), those arguments alone, and the native name as given when
+    // links make it another than the resolved one (else empty).
     std::string command_text;
     std::string arguments;
+    std::string given_name;
 };
 ProgramJudgement judge_program(std::string_view target_sjis, std::string_view parameters_sjis = {});
 // "explore": the folder (or the folder of a file) in the file manager.

@@ -116,8 +116,11 @@ bool XView::MayStartProgram(const std::string& target, const plat::ProgramJudgem
     for (const ProgramAnswer& a : document.program_answers)
         if (a.device == program.device && a.inode == program.inode && a.arguments == program.arguments)
             return a.allowed == 1;
-    // The user judges what will really run: the native program and its arguments as they are handed over.
-    const std::string question = kProgramQuestionHead + program.command_text + kProgramQuestionTail;
+    // The user judges what will really run: the file at the end of any link, with the native arguments as they
+    // are handed over, shown as the link's target when the model named a link.
+    const std::string shown =
+        program.given_name.empty() ? program.command_text : program.given_name + " -> " + program.command_text;
+    const std::string question = kProgramQuestionHead + shown + kProgramQuestionTail;
     const int answer =
         plat::message_box(output.parent, question, kProgramCaption, plat::MB_YESNO | plat::MB_ICONQUESTION);
     document.program_answers.push_back(

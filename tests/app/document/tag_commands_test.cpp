@@ -155,8 +155,9 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     EXPECT_TRUE(handed().empty());
 }
 
-// Whatever could run as a program is asked about first, by its local name or through "file:"; documents go to
-// the desktop unasked. A POSIX name is the file it names, not one below the model's folder.
+// Whatever could run as a program is asked about first, by its local name or through "file:", and judged as the
+// file at the end of any link, which the question names; documents go to the desktop unasked. A POSIX name is the
+// file it names, not one below the model's folder.
 TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
     write_file(folder + "/app.desktop", "[Desktop Entry]\nExec=true\n");
     write_file(folder + "/run-me", "#!/bin/sh\n");
@@ -166,26 +167,48 @@ TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
                "\x7F"
                "ELF");
     chmod((folder + "/bin/tool").c_str(), 0645);  // only others may run it: still a program
+    write_file(folder + "/launcher", "[Desktop Entry]\nExec=true\n");
+    write_file(folder + "/locked", "x");
+    chmod((folder + "/locked").c_str(), 0111);  // to be run, not read
+    write_file(folder + "/plain.dat", "x");
+    for (const auto& [link, file] : {std::pair{"/notes-link.txt", "/tool.sh"},
+                                     {"/readme.txt", "/launcher"},
+                                     {"/data.sh", "/plain.dat"},
+                                     {"/notes-too.txt", "/notes.txt"}})
+        symlink((folder + file).c_str(), (folder + link).c_str());
     const std::string notes = "open file://" + folder + "/notes.txt";
-    const struct {
+    struct Case {
         std::string entry;
-        bool asked;
+        std::string named;                // what the question names; empty: nobody is asked
         std::vector<std::string> handed;  // with the question answered no
-    } cases[] = {
-        {"1;1;[open=app.desktop]", true, {}},
-        {"1;1;[open=run-me]", true, {}},
-        {"1;1;[open=Setup.EXE]", true, {}},
-        {"1;1;[open=tool.py]", true, {}},
-        {"1;1;[exec=bin/tool]", true, {}},
-        {"1;1;[open=file://" + folder + "/app.desktop]", true, {}},
-        {"1;1;<web=file:" + folder + "/run-me>", true, {}},
-        {"1;1;[open=file://localhost" + folder + "/tool.sh]", true, {}},
-        {"1;1;[open=notes.txt]", false, {notes}},
-        {"1;1;[open=file://" + folder + "/notes.txt]", false, {notes}},
-        {"1;1;[open=" + folder + "/notes.txt]", false, {notes}},
-        {"1;1;[explore=" + folder + "/notes.txt]", false, {"explore file://" + folder}},
-        {"1;1;[open=file://elsewhere" + folder + "/notes.txt]", false, {}},
     };
+    std::vector<Case> cases = {
+        {"1;1;[open=app.desktop]", folder + "/app.desktop", {}},
+        {"1;1;[open=run-me]", folder + "/run-me", {}},
+        {"1;1;[open=Setup.EXE]", folder + "/Setup.EXE", {}},
+        {"1;1;[open=tool.py]", folder + "/TOOL.PY", {}},
+        {"1;1;[exec=bin/tool]", folder + "/bin/tool", {}},
+        {"1;1;[open=file://" + folder + "/app.desktop]", folder + "/app.desktop", {}},
+        {"1;1;<web=file:" + folder + "/run-me>", folder + "/run-me", {}},
+        {"1;1;[open=file://localhost" + folder + "/tool.sh]", folder + "/tool.sh", {}},
+        {"1;1;[open=notes-link.txt]", folder + "/notes-link.txt -> " + folder + "/tool.sh", {}},
+        {"1;1;[open=locked]", folder + "/locked", {}},
+        {"1;1;[open=launcher]", folder + "/launcher", {}},  // a desktop entry by its content
+        {"1;1;[open=readme.txt]", folder + "/readme.txt -> " + folder + "/launcher", {}},
+        {"1;1;[open=data.sh]", folder + "/data.sh -> " + folder + "/plain.dat", {}},
+        {"1;1;[open=notes.txt]", "", {notes}},
+        {"1;1;[open=notes-too.txt]", "", {"open file://" + folder + "/notes-too.txt"}},
+        {"1;1;[open=file://" + folder + "/notes.txt]", "", {notes}},
+        {"1;1;[open=" + folder + "/notes.txt]", "", {notes}},
+        {"1;1;[explore=" + folder + "/notes.txt]", "", {"explore file://" + folder}},
+        {"1;1;[open=file://elsewhere" + folder + "/notes.txt]", "", {}},
+    };
+    // Known by the name alone ("a.lua" by the type the name gives: a kind of executable).
+    for (const char* name :
+         {"launcher.desktop.", "a.jnlp", "a.msi", "a.com", "a.vbs", "a.ps1", "a.pyw", "a.csh", "a.command", "a.lua"}) {
+        write_file(folder + "/" + name, "x");
+        cases.push_back({std::string("1;1;[open=") + name + "]", folder + "/" + name, {}});
+    }
     plat::DialogTestAnswers no;
     no.message_box = plat::IDNO;
     for (const auto& c : cases) {
@@ -193,7 +216,11 @@ TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
         load();
         plat::set_dialog_test_mode(true, no);
         EXPECT_EQ(view->ExecTag(c.entry.c_str()), 0);
-        EXPECT_EQ(asked().size(), c.asked ? 1u : 0u);
+        // The question's middle line.
+        std::vector<std::string> named;
+        for (const std::string& q : asked())
+            named.push_back(q.substr(q.find('\n') + 1, q.rfind('\r') - q.find('\n') - 1));
+        EXPECT_EQ(named, c.named.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.named});
         EXPECT_EQ(handed(), c.handed);
     }
 }
