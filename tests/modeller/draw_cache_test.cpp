@@ -171,6 +171,12 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
         {"ChangePrimitive texture",
          [](CacheScene& c) { change_sets(c, c.a[1], 8, [](CO3duPrimitive& p) { p.sets[2].texture_number = 1; }); }, 3,
          3},
+        // A sphere-mapped texture is drawn only by the shape itself: kept still, it stays out of its item's batch.
+        {"ChangePrimitive sphere map, kept still",
+         [](CacheScene& c) {
+             change_sets(c, c.u, 2, [](CO3duPrimitive& p) { p.sets[2].material_type = O3DU_MATERIAL_SPHERE_MAP; });
+         },
+         2, 2},
         {"ChangePrimitive draw mode",
          [](CacheScene& c) { change_sets(c, c.a[1], 16, [](CO3duPrimitive& p) { p.draw_mode |= O3DU_DRAW_HIDDEN; }); },
          2, 2},
