@@ -126,7 +126,11 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    if (draws_from_cache())
+    // Section caps and shadow volumes are drawn shape by shape, each under its own matrix; the shapes beneath them
+    // are drawn so too, or a batch's depths, rounded in its first member's frame, would let caps or volumes show
+    // through its other members in specks. Those frames leave the batches as they are for the frames after them.
+    const bool caps_or_volumes = scene_->section_switch != 0 || scene_->shadow_light.on != 0;
+    if (draws_from_cache() && !caps_or_volumes)
         draw_opaque_cached(device, window);
     else
         draw_opaque_shapes(device, window);

@@ -137,13 +137,15 @@ TEST(GlState, EveryPassLeavesWhatItsEndPrescribesAndNothingElse) {
 
     Watch w;
     set_pass_observer(observe, &w);
-    // Two-sided with shadows: culling is off before the shadow pass counts with it on.
+    // Two-sided, the boxes drawn as their batch from the second frame on; then with shadows, which draw them one by
+    // one: culling is off before the shadow pass counts with it on.
     w.cull_mode = 1;
     m.SetCullMode(1);
-    m.SetShadowLight(sun);
     s.render();
     s.render();
     ASSERT_EQ(m.draw_cache().batch_count(), 1u);
+    m.SetShadowLight(sun);
+    s.render();
     // One-sided with a section: the caps are drawn with front faces culled.
     w.cull_mode = 0;
     w.section = true;
