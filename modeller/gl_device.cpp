@@ -76,7 +76,7 @@ void CO3duGLDevice::draw_arrays(const CO3duGLEntity& entity, const CO3duGLBatch&
         glLineWidth(set.line_width() * renderer_->line_scale);
         glPointSize(set.line_width() * renderer_->line_scale);
     }
-    entity.DrawBatch(batch);
+    triangles_ += entity.DrawBatch(batch);
 }
 
 namespace {
@@ -152,6 +152,7 @@ void CO3duGLDevice::DrawTranslucentBatch(const CO3duGLEntity& entity, const CO3d
     glBegin(batch.mode);
     for (std::uint32_t index : elements) emit(index);
     glEnd();
+    triangles_ += o3du_triangles_of(batch.mode, elements.size());
 }
 
 void CO3duGLDevice::DrawItemBatch(const O3duItemBatch& batch) {
@@ -184,6 +185,7 @@ void CO3duGLDevice::DrawItemBatch(const O3duItemBatch& batch) {
         else
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_SHORT,
                            batch.short_indices.data() + part.first);
+        triangles_ += part.count / 3;
     }
     glPopMatrix();
 }

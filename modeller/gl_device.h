@@ -30,6 +30,8 @@ public:
     void DrawItemBatch(const O3duItemBatch& batch);
     // Ends a row of batches: colour tracking and the colour array off, as every other draw expects them.
     void end_item_batches();
+    // The triangles of shapes' sets drawn so far, each time one is drawn, in a batch or on its own.
+    std::uint64_t triangles_drawn() const { return triangles_; }
 
     CO3duGLScene* scene;
     std::uint32_t material_face;
@@ -50,6 +52,7 @@ private:
     bool batching_ = false;
     bool look_sent_ = false;
     O3duBatchLook look_;
+    std::uint64_t triangles_ = 0;
 
     const CO3duGLRenderer* renderer_;
     const CO3duTextureTable* textures_;

@@ -67,6 +67,9 @@ private:
 // width and kind of primitive), drawn with the first one's look. Triangles of fans, strips, lists and indexed sets
 // become one triangle list; line lists one line list; points one point list. A run of one set draws its own
 // primitive.
+// The triangles OpenGL draws of `count` vertices in the mode: none for points and lines.
+std::uint64_t o3du_triangles_of(std::uint32_t mode, std::size_t count);
+
 struct CO3duGLBatch {
     std::uint32_t first_set = 0;
     std::uint32_t set_count = 0;
@@ -138,8 +141,9 @@ public:
     O3duFloats normals(const CO3duGLBatch& batch) const;
     O3duFloats colors(const CO3duGLBatch& batch) const;
     O3duFloats tex_coords(const CO3duGLBatch& batch) const;
-    // Issues the batch's draw call; the vertex arrays must already point at its first vertex.
-    void DrawBatch(const CO3duGLBatch& batch) const;
+    // Issues the batch's draw call; the vertex arrays must already point at its first vertex. Returns the triangles
+    // it drew.
+    std::uint64_t DrawBatch(const CO3duGLBatch& batch) const;
     // The vertices the batch draws, in the order OpenGL takes them, counted from its first vertex.
     void batch_elements(const CO3duGLBatch& batch, std::vector<std::uint32_t>& out) const;
 

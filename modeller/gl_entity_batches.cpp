@@ -134,11 +134,20 @@ void CO3duGLEntity::batch_elements(const CO3duGLBatch& batch, std::vector<std::u
     }
 }
 
-void CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
+std::uint64_t o3du_triangles_of(std::uint32_t mode, std::size_t count) {
+    switch (mode) {
+    case GL_TRIANGLES: return count / 3;
+    case GL_TRIANGLE_STRIP:
+    case GL_TRIANGLE_FAN: return count > 2 ? count - 2 : 0;
+    default: return 0;
+    }
+}
+
+std::uint64_t CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
     const CO3duGLTrianglePolygons first = set(batch.first_set);
     if (batch.set_count == 1 && first.indexed()) {
         glDrawElements(first.mode(), static_cast<GLsizei>(first.index_count()), GL_UNSIGNED_INT, first.indices());
-        return;
+        return o3du_triangles_of(first.mode(), first.index_count());
     }
     if (batch.set_count == 1) {
         // A lone set names its held vertices straight from the block.
@@ -149,12 +158,13 @@ void CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
         else
             glDrawElements(first.mode(), first.vertex_count(), GL_UNSIGNED_INT,
                            static_cast<const std::uint32_t*>(data_.numbers()) + at);
-        return;
+        return o3du_triangles_of(first.mode(), std::size_t(std::max(first.vertex_count(), 0)));
     }
     std::vector<std::uint32_t>& indices = scratch_indices();
     indices.clear();
     batch_elements(batch, indices);
     glDrawElements(batch.mode, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+    return o3du_triangles_of(batch.mode, indices.size());
 }
 
 namespace {

@@ -84,6 +84,7 @@ void CO3duGLModelar::MemDCToBitmap(BYTE* pixels, int size, _OFURECT& rect, HDC h
 }
 
 void CO3duGLModelar::DrawScene() {
+    triangles_last_frame_ = 0;
     if (!scene_->SetupCamera()) return;
     scene_->SetupLights();
     if (scene_->cull_mode) {
@@ -105,6 +106,7 @@ void CO3duGLModelar::DrawScene() {
     const O3duViewVolume window(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
     draw_opaque(device, window);
     draw_translucent(device, window);
+    triangles_last_frame_ = device.triangles_drawn();
     if (scene_->shadow_light.on && !section) draw_shadows();
     if (section) {
         glEnable(GL_CULL_FACE);

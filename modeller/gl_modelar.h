@@ -112,6 +112,10 @@ public:
     CO3duGLRenderer& renderer() { return renderer_; }
     // What the frames draw from while the hooks are the base ones.
     const O3duDrawCache& draw_cache() const { return cache_; }
+    // The triangles of the shapes' triangle, strip and fan sets that the last frame drew, counted as often as they
+    // were drawn (the translucent pass draws its shapes twice), in a batch of their item or on their own; the
+    // section caps and shadow volumes are not counted. 0 before the first frame.
+    std::uint64_t TrianglesDrawnLastFrame() const { return triangles_last_frame_; }
     // The shadow-rebuild flag of one shape (-1 for a foreign handle).
     int GetShadowRebuild(_OfuPosition* pos) const;
 
@@ -179,6 +183,7 @@ private:
     O3duPickIndex pick_index_;
     O3duDrawCache cache_;
     const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
+    std::uint64_t triangles_last_frame_ = 0;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/vector_math.h"
@@ -337,8 +338,12 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
         CacheScene c;
         c.s.render();  // every shape new: each on its own
         EXPECT_EQ(c.batches(), 0u);
-        EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_batched"));
+        const Frame batched = c.s.render();
+        const std::uint64_t drawn = c.m.TrianglesDrawnLastFrame();
+        EXPECT_TRUE(same_frames(batched, c.by_shape(), "cache_batched"));
         ASSERT_EQ(c.batches(), 2u);
+        // Four boxes and a quad in batches, a box on its own, counted alike drawn either way.
+        EXPECT_EQ(std::pair(drawn, c.m.TrianglesDrawnLastFrame()), std::pair(std::uint64_t(62), std::uint64_t(62)));
         row.change(c);
         EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_changed"));
         EXPECT_EQ(c.batches(), row.after);
