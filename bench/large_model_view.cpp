@@ -1,9 +1,9 @@
 // Frame time and picks on the generated model of 100k boxes (10k items, 1.2M triangles) at 1000 x 600: one frame
 // while navigating (the eye turning a little about the target before each redraw), seeing the whole model and
 // walking among the items, against the bare draw loop over the same entities seen from the same eyes, passing over
-// those out of sight as the frame does; the hover pick (XView::PartAtPoint) and the click pick (XView::PickItem)
-// over a ring of window points, against the modeller's bare one-entry HitTest, each through the pick index and
-// over every shape.
+// those out of sight as the frame does, and against a bare loop over one static batch an item; the hover pick
+// (XView::PartAtPoint) and the click pick (XView::PickItem) over a ring of window points, against the modeller's bare
+// one-entry HitTest, each through the pick index and over every shape.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -89,7 +89,8 @@ void BM_NavigateFrame(benchmark::State& state) {
 
 // The eye turns as in BM_NavigateFrame, handed to the modeller's camera without a redraw, so that the bare frames
 // pass over and draw the same shapes as the view's.
-void BM_BareLoop(benchmark::State& state) {
+template <class Draw>
+void run_bare_frames(benchmark::State& state, Draw draw) {
     LargeScene& s = scene();
     s.place_eye(int(state.range(0)), 0.0);
     s.view->Redraw(0);
@@ -101,10 +102,17 @@ void BM_BareLoop(benchmark::State& state) {
     for (auto _ : state) {
         s.place_eye(int(state.range(0)), turn += 0.01);
         s.view->SetStereoEye(0);
-        bare_frame(modeller, kWidth, kHeight, pixels);
+        bare_frame_of(modeller, kWidth, kHeight, pixels, [&] { draw(modeller); });
     }
     plat::make_current(nullptr, nullptr);
     benchmark::DoNotOptimize(pixels.data());
+}
+
+void BM_BareLoop(benchmark::State& state) { run_bare_frames(state, draw_entities_bare); }
+
+void BM_BareBatchLoop(benchmark::State& state) {
+    static const BareBatches batches = bare_item_batches(*scene().view->output.bridge->modeller);
+    run_bare_frames(state, [](CO3duGLModelar&) { draw_item_batches_bare(batches); });
 }
 
 template <typename Pick>
@@ -138,6 +146,7 @@ void BM_BareHitTest(benchmark::State& state) {
 
 BENCHMARK(BM_NavigateFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareBatchLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HoverPartAtPoint)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClickPickItem)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareHitTest)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
