@@ -14,12 +14,17 @@
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_view_volume.h"
 
-// The modelview must hold the view alone, the projection and viewport the frame's.
-inline void draw_entities_bare(CO3duGLModelar& modeller) {
+// What the frame's viewport shows, from the matrices now set.
+inline O3duViewVolume bare_view_volume() {
     GLint box[4];
     glGetIntegerv(GL_VIEWPORT, box);
     const _O3duViewport viewport{box[0], box[1], box[2], box[3]};
-    const O3duViewVolume window(viewport, box[0], box[1], double(box[0]) + box[2], double(box[1]) + box[3]);
+    return O3duViewVolume(viewport, box[0], box[1], double(box[0]) + box[2], double(box[1]) + box[3]);
+}
+
+// The modelview must hold the view alone, the projection and viewport the frame's.
+inline void draw_entities_bare(CO3duGLModelar& modeller) {
+    const O3duViewVolume window = bare_view_volume();
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
@@ -66,10 +71,7 @@ inline BareBatches bare_item_batches(const CO3duGLModelar& modeller) {
 // Each batch in sight: its frame, its arrays and one draw of all its triangles, the vertex colours as ambient and
 // diffuse colour. The modelview must hold the view alone, the projection and viewport the frame's.
 inline void draw_item_batches_bare(const BareBatches& batches) {
-    GLint box[4];
-    glGetIntegerv(GL_VIEWPORT, box);
-    const _O3duViewport viewport{box[0], box[1], box[2], box[3]};
-    const O3duViewVolume window(viewport, box[0], box[1], double(box[0]) + box[2], double(box[1]) + box[3]);
+    const O3duViewVolume window = bare_view_volume();
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
