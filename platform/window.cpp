@@ -289,6 +289,13 @@ public:
 
 protected:
     bool event(QEvent* e) override {
+        // A modal dialog cancels the capture, as Windows does when one shows: a grab kept by a window the dialog
+        // blocks would leave the dialog deaf to the mouse.
+        if (e->type() == QEvent::WindowBlocked) {
+            const WindowState* captured = find_window(g_capture);
+            if (captured && captured->widget && (captured->widget == this || isAncestorOf(captured->widget)))
+                release_capture();
+        }
         ++g_event_depth;
         const bool handled = QWidget::event(e);
         --g_event_depth;
