@@ -198,7 +198,7 @@ public:
     void LayoutWindows(int width, int height);
     void Redraw(int full);
     void UpdateCursor();
-    void OnMouseMove(LParam lparam);
+    void OnMouseMove(WParam keys, LParam lparam);
     void OnLeftDown(LParam lparam);
     void OnLeftUp(LParam lparam);
     void OnLeftDoubleClick(LParam lparam);

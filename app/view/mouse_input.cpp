@@ -86,8 +86,11 @@ void XView::OnLeftDoubleClick(LParam lparam) {
     }
 }
 
-void XView::OnMouseMove(LParam lparam) {
+void XView::OnMouseMove(WParam keys, LParam lparam) {
     const plat::Point point{plat::lparam_x(lparam), plat::lparam_y(lparam)};
+    // A modal box that an action opened while the button was down took its release. The first move that shows
+    // the button up ends the press as that release would have, so the move is a hover and no drag.
+    if ((input.button_state & 1) && !(keys & plat::MK_LBUTTON)) OnLeftUp(lparam);
     input.mouse.current = point;
     RouteLeftButton(point, &XView::MoveItemStep, &XView::DragCamera);
 }

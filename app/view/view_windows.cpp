@@ -88,7 +88,7 @@ LResult XView::OnWindowMessage(WindowHandle window, std::uint32_t message, WPara
     switch (message) {
     case plat::WM_SETCURSOR: UpdateCursor(); break;
     case plat::WM_MOUSEMOVE:
-        OnMouseMove(lparam);
+        OnMouseMove(wparam, lparam);
         if (input.press_pending) {
             input.press_to_move_seconds = kz::foundation::perf_timer_seconds(input.press_frequency, input.press_start);
             input.press_pending = 0;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/document/view_messages.h"
@@ -52,6 +53,12 @@ TEST_F(MouseTools, DraggedItemSlidesAlongTheFloorUnderTheCursor) {
     EXPECT_EQ(view->document.trunks[item]->changed, 1);
     EXPECT_EQ(received(0x5512).size(), 1u);
     EXPECT_EQ(received(0x5513).size(), 1u);
+    // A press whose release went elsewhere ends, as that release would, with the first move that shows the
+    // button up: once, and the moves drag nothing.
+    send(plat::WM_LBUTTONDOWN, release.x, release.y, plat::MK_LBUTTON);
+    const double dx = r.dx;
+    for (int x : {30, 60}) send(plat::WM_MOUSEMOVE, release.x + x, release.y);
+    EXPECT_EQ(std::tuple(r.dx, received(0x5512).size(), plat::capture_window()), std::tuple(dx, 2u, nullptr));
 }
 
 TEST_F(MouseTools, TurnsFollowThePixelMovementAndTheLocks) {
