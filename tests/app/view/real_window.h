@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,7 @@ inline void prepare_program_folder(const std::string& folder) {
 using PixelTest = bool (*)(int r, int g, int b);
 
 inline bool is_red(int r, int g, int b) { return r > 120 && g < 60 && b < 60; }
+inline bool is_green(int r, int g, int b) { return g > 120 && r < 60 && b < 60; }
 
 struct ScreenArea {
     long count = 0;
@@ -49,6 +51,10 @@ struct ScreenArea {
     int left = -1, right = -1;  // the first and the last column holding such pixels
     bool operator==(const ScreenArea&) const = default;
 };
+inline void PrintTo(const ScreenArea& a, std::ostream* out) {
+    *out << a.count << " pixels around (" << a.centre_x << ", " << a.centre_y << "), columns " << a.left << ".."
+         << a.right;
+}
 
 // The screen's pixels that pass the test, in the rows top..bottom (the whole screen by default).
 inline ScreenArea screen_area(Display* display, PixelTest test, int top = 0, int bottom = -1) {

@@ -30,8 +30,6 @@ std::string read_file(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool is_green(int r, int g, int b) { return g > 120 && r < 60 && b < 60; }
-
 // A black room with two boxes side by side, each the only item of a unit: the red one in a figure file outside
 // the model's folder, the green one in a text file of the user's that happens to hold figure lines.
 void write_models() {
