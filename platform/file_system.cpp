@@ -167,10 +167,8 @@ bool remove_tree(const std::string& path) {
     return ::rmdir(path.c_str()) == 0 && ok;
 }
 
-}  // namespace
-
-std::string to_native_path(std::string_view windows_path) {
-    std::string p = cp932_name_to_utf8(windows_path);
+// A Windows path already in UTF-8 to its POSIX form; empty when it has no place here.
+std::string posix_form(std::string p) {
     if (p.empty()) return {};
     std::replace(p.begin(), p.end(), '\\', '/');
     if (p.size() >= 2 && p[0] == '/' && p[1] == '/') return {};  // UNC
@@ -182,6 +180,10 @@ std::string to_native_path(std::string_view windows_path) {
     }
     return p;
 }
+
+}  // namespace
+
+std::string to_native_path(std::string_view windows_path) { return posix_form(cp932_name_to_utf8(windows_path)); }
 
 std::string from_native_path(std::string_view native_path) {
     std::string p(native_path);
@@ -230,6 +232,15 @@ std::string file_url_local_name(std::string_view name) {
         if (!drive) return {};
     }
     return std::string(name.size() > 7 ? name.substr(7) : std::string_view());
+}
+
+std::string display_name(std::string_view name) {
+    // An address, and a "file:" name that is no file here, as written, with the separators of an address.
+    const bool url = starts_nocase(name, "http:") || starts_nocase(name, "file:");
+    const std::string as_written = cp932_name_to_shown_utf8(url ? with_forward_slashes(name) : std::string(name));
+    if (starts_nocase(name, "http:")) return as_written;
+    const std::string shown = cp932_name_to_shown_utf8(file_url_local_name(name), posix_form);
+    return shown.empty() ? as_written : shown;
 }
 
 std::string resolve_existing(std::string_view windows_path) { return resolve(windows_path, true); }

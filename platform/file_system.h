@@ -23,6 +23,10 @@ std::string from_native_path(std::string_view native_path);
 // place here (empty), as UNC names have none. Any other spelling loses its first seven characters, as models
 // written on Windows expect ("file://C:\\a" is "C:\\a"). A name without "file:" comes back unchanged.
 std::string file_url_local_name(std::string_view name);
+// A name in the program's form as the user knows it, for messages: the native path in UTF-8 ("Z:\\a\\b" and
+// "file:/a/b" show as "/a/b"); an "http:" address, and a name with no place here, as written. A byte that does not
+// convert shows as "\xNN".
+std::string display_name(std::string_view name);
 // The POSIX path of an existing file or folder, matching each name without regard to case when the exact one does
 // not exist. Several case variants: the exact spelling when it exists, else the one first in byte order.
 // Empty when nothing matches.

@@ -17,7 +17,6 @@
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 #include "platform/gdi.h"
-#include "platform/text_codec.h"
 
 namespace kz::platform {
 namespace {
@@ -179,7 +178,7 @@ crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side) {
     std::string bytes, why;
     if (!read_whole_file(windows_path, &bytes)) return nullptr;
     crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why);
-    if (!why.empty()) std::fprintf(stderr, "kzview: %s: %s\n", cp932_name_to_utf8(windows_path).c_str(), why.c_str());
+    if (!why.empty()) std::fprintf(stderr, "kzview: %s: %s\n", display_name(windows_path).c_str(), why.c_str());
     return dib;
 }
 

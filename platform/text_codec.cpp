@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace kz::platform {
@@ -42,12 +44,16 @@ constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kEscBase = 0xE000;
 constexpr char32_t kEscSpan = 940;
 
+// A byte that does not convert, kept for showing: the low surrogate U+DC00 + byte, which no text decodes to.
+constexpr char32_t kBadByteBase = 0xDC00;
+
 // Bytes of the converter's source charset (CP932 unless given) to code points; an invalid or truncated sequence
-// gives U+FFFD for its first byte.
-std::u32string decode(std::string_view in, iconv_t cd = to_utf32()) {
+// gives U+FFFD for its first byte (or, with `keep_bad_bytes`, that byte as kBadByteBase + byte).
+std::u32string decode(std::string_view in, iconv_t cd = to_utf32(), bool keep_bad_bytes = false) {
     std::u32string out;
+    const auto bad = [keep_bad_bytes](unsigned char c) { return keep_bad_bytes ? kBadByteBase + c : kReplacement; };
     if (!cd) {
-        for (unsigned char c : in) out.push_back(c < 0x80 ? c : kReplacement);
+        for (unsigned char c : in) out.push_back(c < 0x80 ? c : bad(c));
         return out;
     }
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -61,7 +67,7 @@ std::u32string decode(std::string_view in, iconv_t cd = to_utf32()) {
         size_t produced = (buf.size() * sizeof(char32_t) - dst_left) / sizeof(char32_t);
         for (size_t i = 0; i < produced; ++i) out.push_back(static_cast<char32_t>(le32toh(buf[i])));
         if (r == static_cast<size_t>(-1) && (errno == EILSEQ || errno == EINVAL)) {
-            out.push_back(kReplacement);
+            out.push_back(bad(static_cast<unsigned char>(*src)));
             ++src;
             --src_left;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -238,6 +244,27 @@ std::string utf8_name_to_cp932(std::string_view utf8) { return encode(utf8_to_u3
 std::string cp932_name_to_utf8(std::string_view sjis) {
     std::string out;
     for (char32_t cp : unescape(decode(sjis))) append_utf8(out, cp);
+    return out;
+}
+
+std::string cp932_name_to_shown_utf8(std::string_view sjis, const std::function<std::string(std::string)>& reshape) {
+    std::string text;
+    for (char32_t cp : unescape(decode(sjis, to_utf32(), true))) append_utf8(text, cp);
+    if (reshape) text = reshape(std::move(text));
+    // The kept bytes come out of append_utf8 as ED B0..B3 xx, a sequence nothing else gives.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const auto next = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (lead != 0xED || next < 0xB0 || next > 0xB3) {
+            out.push_back(text[i]);
+            continue;
+        }
+        const unsigned byte = ((next & 0x03u) << 6) | (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+        constexpr char kHex[] = "0123456789ABCDEF";
+        out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
+        i += 2;
+    }
     return out;
 }
 

@@ -1,6 +1,7 @@
 // Shift_JIS (code page 932) at the boundary to Qt and the OS: the model keeps its bytes, and only what is shown
 // or handed to the OS is converted. Not a general charset library: CP932 and UTF-8/UTF-16 only.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,11 @@ std::string utf16_to_cp932(std::u16string_view utf16, bool* lossless = nullptr);
 // field splitting and path handling pass it through untouched.
 std::string utf8_name_to_cp932(std::string_view utf8);
 std::string cp932_name_to_utf8(std::string_view sjis);
+// A name as it is shown to the user: as cp932_name_to_utf8, but a byte that does not convert shows as "\xNN" (its
+// value in hex) where U+FFFD would tell nothing. `reshape` (when given) turns the converted name into the form
+// shown first (a Windows path into a POSIX one), so that the "\" of those bytes is never taken for a separator;
+// what it gives empty stays empty.
+std::string cp932_name_to_shown_utf8(std::string_view sjis,
+                                     const std::function<std::string(std::string)>& reshape = {});
 
 }  // namespace kz::platform

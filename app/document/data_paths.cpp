@@ -116,8 +116,13 @@ int fetch_url(const char* url, const char* file_name, const std::string& cache, 
 
 }  // namespace
 
+void print_viewer_line(std::string_view line) {
+    std::fprintf(stderr, "kzview: %.*s\n", static_cast<int>(line.size()), line.data());
+}
+
 void report_unit_problem(const char* unit, const char* reason) {
-    std::fprintf(stderr, "kzview: %s: %s\n", unit && *unit ? unit : "(no name)", reason ? reason : "");
+    print_viewer_line((unit && *unit ? kz::platform::display_name(unit) : std::string("(no name)")) + ": " +
+                      (reason ? reason : ""));
 }
 
 int XView::ResolveDataPath(const char* url, char* local_name) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -165,7 +166,9 @@ struct DocumentState {
     std::size_t stamp_scanned = 0;                // the items looked through for them
 };
 
-// One line on standard error for a unit that could not be read as a whole: its name and why.
+// One line of the viewer's on standard error, after its name.
+void print_viewer_line(std::string_view line);
+// One line on standard error for a unit that could not be read or written: its name as the user knows it, and why.
 void report_unit_problem(const char* unit, const char* reason);
 
 // The folder names outside any unit resolve against: the base folder, else the process's own folder; with a

@@ -27,8 +27,8 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
     // Files are read whole up to the common cap; a drawing beyond it is not even opened, and the user is told.
     kz::platform::FileInfo info;
     if (kz::platform::get_file_info(file_name, &info) && !info.directory && info.size > kz::platform::kMaxReadBytes) {
-        std::fprintf(stderr, "kzview: %s: drawing larger than %zu MiB, not pasted\n", file_name,
-                     kz::platform::kMaxReadBytes >> 20);
+        std::fprintf(stderr, "kzview: %s: drawing larger than %zu MiB, not pasted\n",
+                     kz::platform::display_name(file_name).c_str(), kz::platform::kMaxReadBytes >> 20);
         return 0;
     }
     return xlum_read(drawing, file_name, row, keep_going);

@@ -77,24 +77,35 @@ TEST(FileSystem, PathsMapAtTheBoundaryOnly) {
     EXPECT_EQ(temp_path().rfind("Z:\\", 0), 0u);
 }
 
+// What a name stands for here, and how messages show it: the native path in UTF-8, or as written when it has none.
 TEST(FileSystem, FileNamesStandForTheirLocalFile) {
     struct Case {
         const char* name;
         const char* local;
+        const char* shown;
     };
     const Case cases[] = {
-        {"file:/a/b.fig", "/a/b.fig"},
-        {"file:///a/b.fig", "/a/b.fig"},
-        {"FILE://localhost/a/b.fig", "/a/b.fig"},
-        {"file:\\\\\\a\\\x95\x5c.fig", "/a/\x95\x5c.fig"},  // separators turned; the trail byte 0x5C stays
-        {"file://host/a/b.fig", ""},                        // another machine
-        {"file://localhosts/a", ""},
-        {"file://Z:\\m\\a.fig", "Z:\\m\\a.fig"},  // as models written on Windows have it
-        {"file:abZ:\\m\\a.fig", "Z:\\m\\a.fig"},
-        {"file:////server/share", "//server/share"},
-        {"Z:\\plain.fig", "Z:\\plain.fig"},
+        {"file:/a/b.fig", "/a/b.fig", "/a/b.fig"},
+        {"file:///a/b.fig", "/a/b.fig", "/a/b.fig"},
+        {"FILE://localhost/a/b.fig", "/a/b.fig", "/a/b.fig"},
+        // Separators turned; the trail byte 0x5C stays.
+        {"file:\\\\\\a\\\x95\x5c.fig", "/a/\x95\x5c.fig", "/a/\xE8\xA1\xA8.fig"},
+        {"file://host/a/b.fig", "", "file://host/a/b.fig"},  // another machine
+        {"file://localhosts/a", "", "file://localhosts/a"},
+        {"file://Z:\\m\\a.fig", "Z:\\m\\a.fig", "/m/a.fig"},  // as models written on Windows have it
+        {"file:abZ:\\m\\a.fig", "Z:\\m\\a.fig", "/m/a.fig"},
+        {"file:////server/share", "//server/share", "file:////server/share"},
+        {"Z:\\plain.fig", "Z:\\plain.fig", "/plain.fig"},
+        {"C:\\data\\x.fig", "C:\\data\\x.fig", "C:\\data\\x.fig"},
+        {"http://h/a\\b.fig", "http://h/a\\b.fig", "http://h/a/b.fig"},
+        // Bytes that are no CP932 character, one of them before a separator.
+        {"Z:\\m\xA0\\\x81.fig", "Z:\\m\xA0\\\x81.fig", "/m\\xA0/\\x81.fig"},
     };
-    for (const Case& c : cases) EXPECT_EQ(file_url_local_name(c.name), c.local) << c.name;
+    for (const Case& c : cases) {
+        EXPECT_EQ(file_url_local_name(c.name), c.local) << c.name;
+        EXPECT_EQ(display_name(c.name), c.shown) << c.name;
+    }
+    EXPECT_EQ(display_name(from_native_path("/tmp/\xC3\xA9.fig")), "/tmp/\xC3\xA9.fig");  // a name CP932 cannot hold
 }
 
 TEST(FileSystem, ShiftJisNamedFileOpensThroughItsUtf8Name) {

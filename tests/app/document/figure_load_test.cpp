@@ -193,7 +193,8 @@ TEST_F(FigureLoad, SampleRoomLoadsIntoItsTree) {
     EXPECT_DOUBLE_EQ(view->settings.settings_lens, 35.0);
 }
 
-// Each bad unit sits between two good items; the good ones load, the bad one is named on standard error.
+// Each bad unit sits between two good items; the good ones load, the bad one is named on standard error as the user
+// knows it: the native path in UTF-8 (a byte that is no character as "\xNN"), or as written when it has none.
 TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
     const std::string dir = fresh_folder("bad");
     const std::string log = dir + "/requests.log";
@@ -207,9 +208,14 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
         std::string reference;  // the "#frefer" of the middle item
         std::string unit;       // the unit file written at "unit.fig" (empty: none)
         const char* expected;   // the middle item's subtree
-        const char* reported;   // text the report line must hold
+        std::string reported;   // text the report line must hold (empty: no line)
     } cases[] = {
-        {"missing unit", "#frefer=gone.fig", "", "middle()", "gone.fig"},
+        {"missing unit", "#frefer=gone.fig", "", "middle()", "kzview: " + dir + "/gone.fig: unit file not found\n"},
+        {"unit named in Shift_JIS", "#frefer=\x95\x94\x89\xae.fig", "", "middle()", dir + "/部屋.fig: unit"},
+        {"a byte that is no character", "#frefer=x\xA0.fig", "", "middle()", dir + "/x\\xA0.fig: unit"},
+        {"\"file:\" name", "#frefer=file:" + dir + "/gone.fig", "", "middle()", "kzview: " + dir + "/gone.fig: unit"},
+        {"\"file:\" name of another machine", "#frefer=file://other/gone.fig", "", "middle()",
+         "kzview: file://other/gone.fig: unit"},
         {"truncated unit", "#frefer=unit.fig", lines({shape_line("kept"), trunk_line("open"), "{"}) + "box,0,0,0,,,,",
          "middle(kept){open(?)}", "cut short"},
         {"binary unit", "#frefer=unit.fig", binary, "", "unit.fig"},
@@ -220,7 +226,7 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
         {"a spiral of links to one unit", "#frefer=spiral\\unit.fig",
          lines({shape_line("turn"), trunk_line("deeper", "#frefer=spiral\\unit.fig")}), "", "refers to itself"},
         {"extra closing brace", "#frefer=unit.fig", lines({shape_line("a"), "}", "}", trunk_line("b")}),
-         "middle(a){b()}", nullptr},
+         "middle(a){b()}", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -237,7 +243,7 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
         if (*c.expected) {
             EXPECT_NE(t.find(std::string(c.expected) + " last"), std::string::npos) << t;
         }
-        if (c.reported) {
+        if (!c.reported.empty()) {
             EXPECT_NE(errors.find(c.reported), std::string::npos) << errors;
             EXPECT_EQ(count_of(errors, "\n"), 1) << errors;
         } else {
