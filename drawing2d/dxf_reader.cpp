@@ -30,7 +30,9 @@
 #include "drawing2d/text_fields.h"
 #include "drawing2d/text_utils.h"
 #include "platform/crt/c_number_span.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
+#include "platform/report.h"
 #include "platform/text_codec.h"
 
 namespace kz::drawing2d {
@@ -236,6 +238,7 @@ struct dxf_reader {
     DxfImportBudget budget = import_budget;
     long long records = 0, rows = 0;
     bool stopped = false;
+    std::string budget_reached;  // the budget that stopped it, as the line that says so names it
     // Asked between entities; once it says stop, the entities end there, as at the file's end.
     const std::function<bool()>* keep_going = nullptr;
     bool halted = false;
@@ -447,10 +450,27 @@ void next_group(drawing_context* ctx, const dxf_reader* st) {
     if (++ctx->active_group >= 32001) ctx->active_group = 1;
 }
 
+std::string count_text(long long count) {
+    char digits[24];
+    kz::crt::c_int_to_text(count, digits);
+    return digits;
+}
+
+// Stops the import at the budget of `amount` `what` (the first budget reached is the one named).
+void stop_at(dxf_reader* st, long long amount, const char* what) {
+    if (st->stopped) return;
+    st->stopped = true;
+    st->budget_reached = count_text(amount) + what;
+}
+
 // Whether a record of `rows` rows still fits in the import's budget; the first that does not stops the import.
 bool within_budget(dxf_reader* st, int rows) {
-    if (!st->stopped && (st->records >= st->budget.records || (st->rows + rows) * kRowBytes > st->budget.row_bytes))
-        st->stopped = true;
+    const long long row_bytes = st->budget.row_bytes;
+    if (st->records >= st->budget.records)
+        stop_at(st, st->budget.records, " records");
+    else if ((st->rows + rows) * kRowBytes > row_bytes)
+        stop_at(st, row_bytes % (1 << 20) ? row_bytes : row_bytes >> 20,
+                row_bytes % (1 << 20) ? " bytes of rows" : " MiB of rows");
     if (st->stopped) return false;
     ++st->records;
     st->rows += rows;
@@ -897,7 +917,7 @@ std::unique_ptr<BlockPairs> keep_block(dxf_reader* st, PairStream& in, std::uint
 }
 
 void read_block(drawing_context* ctx, dxf_reader* st) {
-    if (st->block_pairs > st->budget.block_pairs) st->stopped = true;
+    if (st->block_pairs > st->budget.block_pairs) stop_at(st, st->budget.block_pairs, " pairs read in blocks");
     if (st->stopped) return;
     if (!st->blocks_indexed) index_blocks(st);
     auto found = st->blocks.find(upper(st->strings[2]));
@@ -1078,7 +1098,8 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::fun
         return 0;
     if (std::fread(magic, 1, sizeof magic, file.get()) == sizeof magic &&
         std::memcmp(magic, "AutoCAD Binary DXF", sizeof magic) == 0) {
-        std::fprintf(stderr, "%s: binary DXF files are not read; save it as ASCII DXF\n", path);
+        kz::platform::report_line(kz::platform::display_name(path) +
+                                  ": binary DXF files are not read; save it as ASCII DXF");
         return 0;
     }
     if (row < 0) row = 0;
@@ -1122,10 +1143,9 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::fun
         }
     }
     if (st->stopped)
-        std::fprintf(stderr,
-                     "%s: DXF import stopped at its budget of %lld records, %lld MiB of rows and %lld pairs read in "
-                     "blocks; the %lld records made before are kept\n",
-                     path, st->budget.records, st->budget.row_bytes >> 20, st->budget.block_pairs, st->records);
+        kz::platform::report_line(kz::platform::display_name(path) + ": DXF import stopped at its budget of " +
+                                  st->budget_reached + "; the " + count_text(st->records) +
+                                  " records made before are kept");
     if (row > 0) return 1;
     double xmin, ymin, xmax, ymax;
     row_range_extents(ctx, 0, &xmin, &ymin, &xmax, &ymax, 0);

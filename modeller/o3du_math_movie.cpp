@@ -1,10 +1,13 @@
-// The movie recorders over the platform's movie writer. Problems are reported on stderr and by the results.
+// The movie recorders over the platform's movie writer. Problems are told in one line each (standard error unless
+// the host program takes the lines) and by the results.
 #include "modeller/o3du_math_movie.h"
 
-#include <cstdio>
 #include <string>
 
+#include "platform/crt/c_numbers.h"
+#include "platform/file_system.h"
 #include "platform/movie_writer.h"
+#include "platform/report.h"
 
 struct CO3duMovieRecorder::Movie {
     std::unique_ptr<kz::platform::MovieWriter> writer;
@@ -51,7 +54,7 @@ int CO3duMovieRecorder::Start(_OfuBitmap& first, const char* path, int rate, con
     auto movie = std::make_shared<Movie>();
     movie->writer = kz::platform::MovieWriter::create(path, format, rate, name ? name : "", compression, &error);
     if (!movie->writer) {
-        std::fprintf(stderr, "movie %s: %s\n", path, error.c_str());
+        kz::platform::report_line("movie " + kz::platform::display_name(path) + ": " + error);
         return 0;
     }
     header_ = first.info_header;
@@ -69,7 +72,9 @@ int CO3duMovieRecorder::Add(_OfuBitmap& frame) {
     if (!movie_->writer->add_frame(frame.pixels.GetData(), size)) {
         // A whole frame that could not be written loses the movie.
         movie_->failed = true;
-        std::fprintf(stderr, "movie: frame %d could not be written; the movie is dropped\n", movie_->frames);
+        char frame[24];
+        kz::crt::c_int_to_text(movie_->frames, frame);
+        kz::platform::report_line(std::string("movie: frame ") + frame + " could not be written; the movie is dropped");
         return 0;
     }
     ++movie_->frames;
@@ -81,7 +86,7 @@ int CO3duMovieRecorder::End() {
     Movie& movie = *movie_;
     movie.ended = true;
     const bool done = !movie.failed && movie.writer->finish();
-    if (!done && !movie.failed) std::fprintf(stderr, "movie: the file could not be completed\n");
+    if (!done && !movie.failed) kz::platform::report_line("movie: the file could not be completed");
     movie.writer.reset();
     movie_.reset();
     return done ? 1 : 0;

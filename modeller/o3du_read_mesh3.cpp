@@ -18,6 +18,7 @@
 #include "geometry/vector_math.h"
 #include "modeller/om3_chunks.h"
 #include "platform/file_system.h"
+#include "platform/report.h"
 
 namespace {
 
@@ -499,7 +500,7 @@ int report(const char* path, const std::string& reason, std::string* error) {
     if (error)
         *error = reason;
     else
-        std::fprintf(stderr, "OM3 file %s: %s\n", path ? path : "", reason.c_str());
+        kz::platform::report_line("OM3 file " + kz::platform::display_name(path ? path : "") + ": " + reason);
     return 0;
 }
 

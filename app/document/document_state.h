@@ -166,7 +166,8 @@ struct DocumentState {
     std::size_t stamp_scanned = 0;                // the items looked through for them
 };
 
-// One line of the viewer's on standard error, after its name.
+// One line of the viewer's on standard error, after its name; the libraries' lines come here too once the program
+// has started (their report function).
 void print_viewer_line(std::string_view line);
 // One line on standard error for a unit that could not be read or written: its name as the user knows it, and why.
 void report_unit_problem(const char* unit, const char* reason);

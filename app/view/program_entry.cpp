@@ -13,6 +13,7 @@
 #include "app/view/command_channel.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "platform/report.h"
 
 namespace kz::view {
 
@@ -97,6 +98,8 @@ plat::LResult MainWindowProc(plat::WindowHandle window, std::uint32_t message, p
 int WinMain(void* instance, void* previous_instance, const char* command_line, int show_command) {
     g_instance = instance;
     g_view = nullptr;
+    // What the libraries have to say is the viewer's to say, under its name.
+    plat::set_report_function(print_viewer_line);
     if (!plat::ensure_application()) return 0;
 
     // The user's own temporary folder; when it cannot be trusted the program runs without one (said on stderr).

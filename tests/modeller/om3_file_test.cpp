@@ -15,6 +15,7 @@
 #include "modeller/o3du_read_mesh3.h"
 #include "modeller/o3du_write_mesh3.h"
 #include "modeller/om3_chunks.h"
+#include "platform/file_system.h"
 #include "render_support.h"
 #include "support/test_paths.h"
 
@@ -278,6 +279,10 @@ TEST(Om3File, FileLevelFacts) {
     EXPECT_EQ(CO3duReadMesh3::CheckHeder(newer_path.c_str()), 0);
     EXPECT_EQ(CO3duReadMesh3::ReadFile(*s.modeller, newer_path.c_str(), added, 0, &error), 0);
     EXPECT_FALSE(error.empty());
+    // Asked for no reason, the reader says it on standard error, the file named by its POSIX path.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CO3duReadMesh3::ReadFile(*s.modeller, kz::platform::from_native_path(newer_path).c_str(), added, 0), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "OM3 file " + newer_path + ": " + error + "\n");
     EXPECT_EQ(CO3duReadMesh3::ReadFile(*s.modeller, output_file("om3_missing.om3").c_str(), added, 0, &error), 0);
     EXPECT_EQ(s.modeller->GetTexCount(), 0);
 

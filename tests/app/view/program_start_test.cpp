@@ -1,6 +1,7 @@
 // The program under a real display: started beside a "start.txt", beside a figure set, and with a file name
-// argument, it opens the file its start rules choose (shown in its title), and closing its main window ends it
-// with exit code 0 and no sanitizer report. The parent test starts this program again inside `xvfb-run -a`.
+// argument, it opens the file its start rules choose (shown in its title), the libraries' lines on standard error
+// carry its name, and closing its main window ends it with exit code 0 and no sanitizer report. The parent test starts
+// this program again inside `xvfb-run -a`.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -28,8 +29,9 @@ namespace fs = std::filesystem;
 struct StartCase {
     const char* name;
     std::vector<std::pair<const char*, const char*>> files;
-    const char* argument;  // relative to the case folder, or null
-    const char* opened;    // the model opened, relative to the case folder in the program's form
+    const char* argument;        // relative to the case folder, or null
+    const char* opened;          // the model opened, relative to the case folder in the program's form
+    const char* said = nullptr;  // a line on standard error after "kzview: " and the case folder
 };
 
 const StartCase kCases[] = {
@@ -38,7 +40,14 @@ const StartCase kCases[] = {
      nullptr,
      "models\\first.fig"},
     {"figset", {{"room.figset", "figfile,inner.fig\r\n"}, {"inner.fig", ""}, {"a.fig", ""}}, nullptr, "inner.fig"},
-    {"argument", {{"start.txt", "other.fig\r\n"}, {"other.fig", ""}, {"given.fig", ""}}, "given.fig", "given.fig"},
+    {"argument",
+     {{"start.txt", "other.fig\r\n"},
+      {"other.fig", ""},
+      {"given.fig", "box,w=100,d=100,h=100,paste=A;2;binary.dxf;1;1\r\n"},
+      {"binary.dxf", "AutoCAD Binary DXF\r\n"}},
+     "given.fig",
+     "given.fig",
+     "/binary.dxf: binary DXF files are not read"},
 };
 
 std::string case_folder(const char* name) { return kz::test::output_dir() + "/view_program_" + name; }
@@ -114,6 +123,9 @@ TEST(KzviewUnderXvfb, Child) {
     text << in.rdbuf();
     EXPECT_EQ(text.str().find("Sanitizer"), std::string::npos) << text.str();
     EXPECT_EQ(text.str().find("runtime error"), std::string::npos) << text.str();
+    if (c->said) {
+        EXPECT_NE(text.str().find("kzview: " + folder + c->said), std::string::npos) << text.str();
+    }
 }
 
 TEST(KzviewUnderXvfb, StartsAndClosesCleanly) {
