@@ -302,7 +302,9 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     document.level_floor = base_depth + 2;
     if (apply_figure_bytes(&bytes, full) > 0) whole = false;
     if (static_cast<int>(document.reference_stack.size()) > base_depth + 2) {
-        report_unit_problem(full, "ends inside an open \"{\" block (cut short?)");
+        // A stopped open or a close leaves the blocks it cut open; its own line has said why.
+        if (!document.guard.stopped() && !document.close_pending)
+            report_unit_problem(full, "ends inside an open \"{\" block (cut short?)");
         TruncateReferenceStack(base_depth + 2);
         whole = false;
     }
