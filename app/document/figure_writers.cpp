@@ -270,13 +270,15 @@ void XView::SaveChildUnit(XTrunk* child, EString* buffer) {
 int XView::UnitWriteName(const XTrunk* unit, char* local) {
     char full[kPath] = {};
     UnitFullName(unit, full);
+    *local = '\0';
     if (has_prefix(full, "http:")) return 0;
-    // A "file:" name is the local name behind its first seven characters, as it was read.
-    fnd::copy_string_bounded(local, has_prefix(full, "file:") ? (std::strlen(full) > 7 ? full + 7 : "") : full, kPath);
+    // Written where it was read from: the name maps as the reader maps it ("file:" on another machine to nothing).
+    MapDataName(full, local);
     return *local ? 1 : 0;
 }
 
 const char* XView::UnitWriteRefusal(const XTrunk* unit, const char* local) {
+    if (plat::to_native_path(local).empty()) return "not written: its name names no file on this machine";
     // The model's own file is the one the user chose: it is written whatever its place.
     if (unit->index == 0) return nullptr;
     // A unit's name could point at any file the user may write; only figure files are ever replaced.
@@ -303,7 +305,7 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
     bool write = unit->changed == 1;
     if (write) {
         if (const char* refusal = UnitWriteRefusal(unit, local)) {
-            if (*refusal && !planning) report_unit_problem(local, refusal);
+            if (*refusal && !planning) report_unit_problem(frefer_of(unit), refusal);
             write = false;
         }
     }

@@ -329,7 +329,8 @@ public:
     int CanWriteUnit(XTrunk* trunk);
     // 1 when the unit's file was read whole (or does not exist yet) and is not fetched over "http:".
     int UnitFileKeptWhole(const XTrunk* trunk) const;
-    // The local file a unit is written to; 0 when it has none ("http:").
+    // The local file a unit is written to, the one it is read from; 0 when it has none ("http:", "file:" of another
+    // machine).
     int UnitWriteName(const XTrunk* unit, char* local);
     // Why a changed unit's file is not written by this save (empty: the save's first walk noted it as outside
     // the model's folder); null when it is written.

@@ -238,23 +238,43 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
     }
 }
 
-// Units named by POSIX paths load from those files and are written back as they were read, relative only inside
-// the model's folder; a name relative to a POSIX unit stays below it, and a drive name keeps the form it always had.
+// Units named by POSIX paths and "file:" names load from those files and are written back there, named as they were
+// read, relative only inside the model's folder; a name relative to a POSIX unit stays below it, and a drive name
+// keeps the form it always had. A "file:" name on another machine names no file: nothing is read or written for it,
+// and the save says so.
 TEST_F(FigureSave, PosixUnitNamesLoadAndAreWrittenBackAsRead) {
     const std::string dir = fresh_folder("posix-units");
     const std::string parts = fresh_folder("posix-units-parts");
+    std::string units;
+    int n = 0;
+    for (const std::string url : {"file:", "file://", "file://localhost", "file://other"}) {
+        const std::string unit = "u" + std::to_string(n++);
+        units += trunk_line(unit, "#frefer=" + url + parts + "/" + unit + ".fig") + "\r\n";
+        write_file(parts + "/" + unit + ".fig", lines({trunk_line(unit + " item")}));
+    }
     write_file(dir + "/model.fig", lines({trunk_line("chair", "#frefer=" + parts + "/./chair.fig"),
                                           trunk_line("desk", "#frefer=" + dir + "/sub/desk.fig"),
-                                          trunk_line("lamp", "#frefer=" + windows_form(parts) + "\\lamp.fig")}));
+                                          trunk_line("lamp", "#frefer=" + windows_form(parts) + "\\lamp.fig")}) +
+                                       units);
     write_file(parts + "/chair.fig", lines({trunk_line("seat", "#frefer=seat.fig")}));
     write_file(parts + "/seat.fig", lines({trunk_line("cushion"), shape_line("pad")}));
     write_file(dir + "/sub/desk.fig", lines({trunk_line("top"), shape_line("board")}));
     write_file(parts + "/lamp.fig", lines({trunk_line("bulb")}));
-    const std::string tree_read = "chair(){seat(){cushion(pad)}} desk(){top(board)} lamp(){bulb()}";
+    const std::string tree_read =
+        "chair(){seat(){cushion(pad)}} desk(){top(board)} lamp(){bulb()} u0(){u0 item()} "
+        "u1(){u1 item()} u2(){u2 item()} u3()";
     ASSERT_EQ(open(dir + "/model.fig"), 1);
     EXPECT_EQ(tree(), tree_read);
     mark_every_unit(view);
+    const double to[3] = {125.5, 0, 0};
+    for (const char* item : {"u0 item", "u1 item", "u2 item"}) find_item(view, item)->SetPlacement(to, nullptr);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(view->SaveModel(), 1);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    for (const char* unit : {"u0", "u1", "u2"})
+        EXPECT_NE(read_all(parts + "/" + unit + ".fig").find("125.5"), std::string::npos) << unit;
+    EXPECT_EQ(errors,
+              "kzview: file://other" + parts + "/u3.fig: not written: its name names no file on this machine\n");
     const std::string model = read_all(dir + "/model.fig");
     for (const std::string& written : {"R;;\"" + parts + "/chair.fig\"", std::string("R;;\"sub\\desk.fig\""),
                                        std::string("R;;\"..\\posix-units-parts\\lamp.fig\"")})
