@@ -281,8 +281,12 @@ const char* XView::UnitWriteRefusal(const XTrunk* unit, const char* local) {
     if (plat::to_native_path(local).empty()) return "not written: its name names no file on this machine";
     // The model's own file is the one the user chose: it is written whatever its place.
     if (unit->index == 0) return nullptr;
-    // A unit's name could point at any file the user may write; only figure files are ever replaced.
+    // A unit's name could point at any file the user may write; only figure files are ever replaced, and the file
+    // judged is the one the write lands on, links followed.
     if (!fnd::has_extension(local, ".fig")) return "not written: only figure files (.fig) are replaced";
+    const std::string lands = plat::landing_path(local);
+    if (!lands.empty() && !fnd::has_extension(lands.c_str(), ".fig"))
+        return "not written: it leads to a file that is not a figure file (.fig)";
     SaveRun& run = document.save_run;
     if (!plat::confined_path(run.model_folder, local).empty()) return nullptr;
     if (run.planning) {

@@ -378,9 +378,9 @@ TEST_F(FigureSave, FailedWritesKeepTheOldFileAndTheMark) {
 }
 
 // Units whose names lead out of the model's folder, at any depth or through a link, are written only after one
-// question that lists them; names that are not figure files are never written; the model's own file and the
-// units inside its folder are written without asking; whatever stays unwritten keeps its mark and is named on
-// standard error.
+// question that lists them; names that are not figure files, or lead to one that is not through a link, are never
+// written; the model's own file and the units inside its folder are written without asking; whatever stays
+// unwritten keeps its mark and is named on standard error.
 TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
     for (const int answer : {plat::IDCANCEL, plat::IDOK}) {
         SCOPED_TRACE(answer);
@@ -388,7 +388,8 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
         write_file(dir + "/model.fig",
                    lines({trunk_line("top item"), trunk_line("victim", "#frefer=..\\victim\\target.txt"),
                           trunk_line("far", "#frefer=..\\outside\\far.fig"), trunk_line("linked", "#frefer=linked.fig"),
-                          trunk_line("inner", "#frefer=sub\\inner.FIG"), trunk_line("notes", "#frefer=notes.txt")}));
+                          trunk_line("inner", "#frefer=sub\\inner.FIG"), trunk_line("notes", "#frefer=notes.txt"),
+                          trunk_line("alias", "#frefer=alias.fig")}));
         write_file(base + "/victim/target.txt", lines({"# a note of the user's", trunk_line("v item")}, "\n"));
         write_file(base + "/outside/far.fig", lines({trunk_line("far item")}));
         write_file(base + "/outside/real.fig", lines({trunk_line("linked item")}));
@@ -397,14 +398,16 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
                    lines({trunk_line("inner item"), trunk_line("deep", "#frefer=..\\..\\outside\\deep.fig")}));
         write_file(base + "/outside/deep.fig", lines({trunk_line("deep item")}));
         write_file(dir + "/notes.txt", lines({trunk_line("note item")}));
+        write_file(dir + "/aliased.txt", lines({trunk_line("alias item")}, "\n"));
+        fs::create_symlink("aliased.txt", dir + "/alias.fig");
         ASSERT_EQ(open(dir + "/model.fig"), 1);
         ASSERT_EQ(tree(),
                   "top item() victim(){v item()} far(){far item()} linked(){linked item()} "
-                  "inner(){inner item() deep(){deep item()}} notes(){note item()}");
+                  "inner(){inner item() deep(){deep item()}} notes(){note item()} alias(){alias item()}");
         const auto original = files_below(base);
         const double to[3] = {125.5, 0, 0};
         for (const char* item :
-             {"top item", "v item", "far item", "linked item", "inner item", "deep item", "note item"})
+             {"top item", "v item", "far item", "linked item", "inner item", "deep item", "note item", "alias item"})
             find_item(view, item)->SetPlacement(to, nullptr);
         plat::DialogTestAnswers answers;
         answers.message_box = answer;
@@ -417,7 +420,7 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
         ASSERT_EQ(log.size(), 1u);
         for (const char* listed : {"/outside/far.fig", "/outside/real.fig", "/outside/deep.fig"})
             EXPECT_NE(log[0].find(fs::weakly_canonical(base + listed).string()), std::string::npos) << listed << log[0];
-        for (const char* not_listed : {"target.txt", "notes.txt", "inner", "model.fig"})
+        for (const char* not_listed : {"target.txt", "notes.txt", "inner", "model.fig", "alias"})
             EXPECT_EQ(log[0].find(not_listed), std::string::npos) << not_listed << log[0];
         const auto after = files_below(base);
         const bool agreed = answer == plat::IDOK;
@@ -426,9 +429,12 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
             EXPECT_EQ(after.at(base + file).find("125.5") != std::string::npos, agreed) << file;
         }
         for (const char* unit : {"far", "linked", "deep"}) EXPECT_EQ(find_item(view, unit)->changed, agreed ? 0 : 1);
-        for (const char* file : {"/victim/target.txt", "/model/notes.txt"}) {
+        const std::pair<const char*, const char*> unwritten[] = {{"/victim/target.txt", "target.txt"},
+                                                                 {"/model/notes.txt", "notes.txt"},
+                                                                 {"/model/aliased.txt", "alias.fig"}};
+        for (const auto& [file, named] : unwritten) {
             EXPECT_EQ(after.at(base + file), original.at(base + file)) << file;
-            EXPECT_NE(errors.find(fs::path(file).filename().string()), std::string::npos) << file << "\n" << errors;
+            EXPECT_NE(errors.find(named), std::string::npos) << file << "\n" << errors;
         }
         EXPECT_TRUE(fs::is_symlink(dir + "/linked.fig"));
         EXPECT_NE(after.at(dir + "/model.fig").find("125.5"), std::string::npos);
