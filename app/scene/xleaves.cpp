@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/estring.h"
@@ -245,12 +246,22 @@ int XLeaves::triangle_count() const {
     return n;
 }
 
+XLeaves::FaceWalk::FaceWalk(std::unique_ptr<FaceList> made, const std::vector<XLeaf*>* list)
+    : made_(std::move(made)), list_(list) {}
+XLeaves::FaceWalk::FaceWalk(FaceWalk&&) noexcept = default;
+XLeaves::FaceWalk& XLeaves::FaceWalk::operator=(FaceWalk&&) noexcept = default;
+XLeaves::FaceWalk::~FaceWalk() = default;
+
+XLeaves::FaceWalk XLeaves::WalkFaces() {
+    if (faces_) return FaceWalk(nullptr, &faces_->list);
+    std::unique_ptr<FaceList> made = MakeFaces();
+    const std::vector<XLeaf*>* list = &made->list;
+    return FaceWalk(std::move(made), list);
+}
+
 double XLeaves::surface() {
-    std::unique_ptr<FaceList> made;
-    const FaceList* from = faces_.get();
-    if (!from) from = (made = MakeFaces()).get();
     double sum = 0.0;
-    for (const XLeaf* face : from->list) sum += face->area;
+    for (const XLeaf* face : WalkFaces()) sum += face->area;
     return sum;
 }
 

@@ -98,6 +98,8 @@ struct ShapeMaking {
 };
 
 class XLeaves : public kz::foundation::BridgeShape {
+    struct FaceList;  // faces, owned
+
 public:
     explicit XLeaves(XTrunk* owner);
     ~XLeaves() override;
@@ -157,6 +159,28 @@ public:
     int face_count() const;
     // Triangles of a fan over every face (points - 2 a face).
     int triangle_count() const;
+    // The faces for one walk over them: the kept ones, or ones made for the walk and let go with it. A walk over
+    // every part (the plan outline, the outline pick, an area sum) takes them so, and leaves the shapes as lean
+    // as it found them.
+    class FaceWalk {
+    public:
+        FaceWalk(FaceWalk&&) noexcept;
+        FaceWalk& operator=(FaceWalk&&) noexcept;
+        ~FaceWalk();
+        std::vector<XLeaf*>::const_iterator begin() const { return list_->begin(); }
+        std::vector<XLeaf*>::const_iterator end() const { return list_->end(); }
+        int size() const { return static_cast<int>(list_->size()); }
+        XLeaf* operator[](int i) const { return (*list_)[static_cast<std::size_t>(i)]; }
+
+    private:
+        friend class XLeaves;
+        FaceWalk(std::unique_ptr<FaceList> made, const std::vector<XLeaf*>* list);
+        std::unique_ptr<FaceList> made_;
+        const std::vector<XLeaf*>* list_;
+    };
+    FaceWalk WalkFaces();
+    // Whether the faces are kept now (asked for through faces(), or laid under a pasted drawing).
+    bool holds_faces() const { return faces_ != nullptr; }
     // Sum of the faces' areas (made for the sum and let go when they are not kept).
     double surface();
     // Makes and keeps the faces now, before the record changes in a way the faces of the last build must not see.
@@ -249,7 +273,6 @@ public:
     double base_point_local[3] = {};
 
 private:
-    struct FaceList;
     COBJECTA own_record_;
     std::unique_ptr<FaceList> faces_;  // made when first asked for
     std::vector<MaterialRun> materials_;

@@ -210,7 +210,7 @@ double XTrunk::CalcFilteredArea(int attribute, const char* rest, char* work, int
             if (!term.is_and && holds) selected = true;
         }
         if (!selected) continue;
-        for (const XLeaf* face : part->faces())
+        for (const XLeaf* face : part->WalkFaces())
             if (face && (!view || view->InNumberRanges(face->face_code))) area += face->area;
     }
     area /= divisor;

@@ -144,8 +144,10 @@ XTrunk* XView::PickByOutline(std::int64_t point, int* trunk_index, int* part_ind
             for (int p = 1; p < trunk->part_count(); ++p) {
                 XLeaves* part = trunk->parts[p];
                 if (!takes_part(part, mask)) continue;
-                for (int f = 0; f < part->face_count(); ++f) {
-                    XLeaf* face = part->faces()[f];
+                // Every face of the model is looked at, none kept: faces a part does not keep go with the walk.
+                const XLeaves::FaceWalk faces = part->WalkFaces();
+                for (int f = 0; f < faces.size(); ++f) {
+                    XLeaf* face = faces[f];
                     double q[3], n[3], x[3];
                     if (!face || !face->HitTestScreenPoint(static_cast<std::uint64_t>(point))) continue;
                     if (!face->GetWorldPlane(q, n) || !CrossPickRay(point, q, n, x)) continue;

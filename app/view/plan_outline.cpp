@@ -29,6 +29,9 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
     UpdateViewMatrices();
     std::vector<FaceEntry> entries;
     std::vector<double> depth;
+    // Faces a part does not keep are made for this drawing and go with it: the plan of a large model would
+    // otherwise stay in memory as faces long after it was left.
+    std::vector<XLeaves::FaceWalk> walks;
     entries.reserve(display.face_total);
     depth.reserve(display.face_total);
     for (int k = 1; k < trunk_count(); ++k) {
@@ -36,7 +39,8 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
         if (!t || !t->shown) continue;
         for (int i = 1; i < t->part_count(); ++i) {
             if (!t->parts[i]) continue;
-            for (kz::scene::XLeaf* face : t->parts[i]->faces()) {
+            walks.push_back(t->parts[i]->WalkFaces());
+            for (kz::scene::XLeaf* face : walks.back()) {
                 // An empty face slot takes no part in the ordering.
                 if (!face) continue;
                 entries.push_back({face, t});

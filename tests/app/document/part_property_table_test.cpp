@@ -245,6 +245,7 @@ TEST_F(PropertyTable, AreaFilterSelectsPartsByTheirTableColumns) {
         EXPECT_EQ(attribute(desk, "a"), value) << expression;
         desk->DeleteAttribute("a");
     }
+    for (const XLeaves* part : desk->parts) EXPECT_FALSE(part->holds_faces()) << "the sums keep no faces";
 }
 
 TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {

@@ -17,6 +17,7 @@
 #include "app/foundation/dib_text.h"
 #include "app/foundation/heap_text.h"
 #include "app/scene/figure_record.h"
+#include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "app/view/overlay_texts.h"
 #include "app/view/program_entry.h"
@@ -84,6 +85,13 @@ public:
 
 using Probe = double (*)(const XView&);
 
+double parts_holding_faces(const XView& v) {
+    int n = 0;
+    for (const XTrunk* t : v.document.trunks)
+        for (int i = 0; t && i < t->part_count(); ++i) n += t->parts[i] && t->parts[i]->holds_faces();
+    return n;
+}
+
 // Each row presses its key again and again; the switch reads as listed after each press, and a key that reports
 // itself leaves green type at the top of the frame.
 TEST_F(Keys, DisplaySwitchesStepAndSayWhatTheyDid) {
@@ -100,6 +108,7 @@ TEST_F(Keys, DisplaySwitchesStepAndSayWhatTheyDid) {
         {'C', plat::VK_SHIFT, [](const XView& v) { return v.display.comment_text_factor; }, {1.5, 2.25, 1.0}, false},
         {'E', 0, [](const XView& v) { return double(v.display.plan_display); }, {1, 0}, true},
         {'E', plat::VK_SHIFT, [](const XView& v) { return double(v.display.plan_display); }, {2, 0}, true},
+        {'E', 0, parts_holding_faces, {0, 0}, true},  // the plan's faces go with each drawing
         {'I', 0, [](const XView& v) { return double(v.display.wire_display); }, {1, 0}, false},
         {'U', 0, [](const XView& v) { return double(v.display.selection_display_mode); }, {0, 1, 2, 0}, false},
         {'N', 0, [](const XView& v) { return double(v.display.ground_grid_switch); }, {1, 0}, true},

@@ -155,6 +155,8 @@ TEST_F(Picking, FacesFrontFirstOnTheModellerRoadAnyOnTheOutlineRoad) {
         {{100, 0}, {false, true}, 1, 0},  // the nearer face looks away: only the facing test skips it
         {{0, 0}, {false, false}, -1, 0},  // seen from behind only
     };
+    // A built box aside: the outline pick looks at its faces and keeps none of them.
+    const XLeaves* aside = part_of(add_box_item("box,dx=5000,w=100,d=100,h=100"));
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         const int item = add_item(0, "squares");
@@ -179,6 +181,7 @@ TEST_F(Picking, FacesFrontFirstOnTheModellerRoadAnyOnTheOutlineRoad) {
         EXPECT_EQ(view->PickByOutline(middle, &t, &p, &f, hit, 2), view->document.trunks[0]) << "mask 2 takes no part";
         trunk->shown = 0;
     }
+    EXPECT_FALSE(aside->holds_faces());
 }
 
 TEST_F(Picking, DragPlaneTravelsInItsFrame) {
