@@ -35,8 +35,8 @@ struct Shown {
     int32_t line(double x1, double y1, double x2, double y2, int colour = 5, int layer = 1) {
         return xlum_set_line(ctx, nullptr, 13, 0, x1, y1, x2, y2, layer, 1, colour, 1);
     }
-    int32_t arc(double cx, double cy, double r, double start, double end) {
-        return xlum_set_arc(ctx, nullptr, 13, 0, cx, cy, r, start, end, 1, 1, 5, 1);
+    int32_t arc(double cx, double cy, double r, double start, double end, int style = 1) {
+        return xlum_set_arc(ctx, nullptr, 13, 0, cx, cy, r, start, end, 1, 1, 5, style);
     }
     // Every drawn pixel lies in [x0, x1] x [y0, y1].
     bool drawn_within(int x0, int y0, int x1, int y1) const {
@@ -76,6 +76,19 @@ TEST(DrawingDisplay, ArcEndsAndBoxesByGdiBelowTheArcLimitAndBySegmentsFromIt) {
         s.show();
         const int d = static_cast<int>(std::lround(r * std::cos(M_PI / 4)));
         EXPECT_TRUE(s.drawn_near(550 - r, 550) && s.drawn_near(550, 550 + r) && !s.drawn_near(550 + d, 550 - d)) << r;
+    }
+    // Circles the window cuts at top and bottom, their 0° point on screen, large or dashed (both by segments):
+    // the piece across 0° runs out to that point, not straight from the top cut to the bottom one.
+    struct Cut {
+        int w, h, cx, r, style;
+    };
+    for (const Cut& c : {Cut{1100, 1100, 400, 600, 1}, Cut{300, 120, 100, 100, 2}}) {
+        Shown s(c.w, c.h);
+        s.ctx->real_draw = 1;
+        s.arc(c.cx, c.h / 2.0, c.r, 0, 360, c.style);
+        s.show();
+        const int cut_x = c.cx + static_cast<int>(std::sqrt(c.r * c.r - c.h * c.h / 4.0));
+        EXPECT_FALSE(s.drawn_within(0, 0, cut_x + 5, c.h)) << c.r;
     }
 }
 

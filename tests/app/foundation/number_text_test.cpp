@@ -53,8 +53,10 @@ TEST(NumberText, WrittenForms) {
         {2.5e-7, 1, "0.00000025"},
         {123456789012345678.0, 1, "123456789012346000"},
         {0.1 + 0.2, 1, "0.3"},
-        // Awkward: a carry past the 15th digit, ties, 15/16-digit whole numbers, a mantissa's last bit, a denormal.
+        // Awkward: a carry past the 15th digit or up to a whole 15 digits, ties, 15/16-digit whole numbers, a
+        // mantissa's last bit, a denormal.
         {999999999999999.5, 1, "1000000000000000"},
+        {99999999999999.99, 1, "100000000000000"},
         {123456789012344.5, 1, "123456789012344"},
         {999999999999999.0, 1, "999999999999999"},
         {4503599627370497.0, 1, "4503599627370500"},
