@@ -3,8 +3,10 @@
 // walking among the items, against the bare draw loop over the same entities seen from the same eyes, passing over
 // those out of sight as the frame does, and against a bare loop over one static batch an item; the hover pick
 // (XView::PartAtPoint) and the click pick (XView::PickItem) over a ring of window points, against the modeller's bare
-// one-entry HitTest, each through the pick index and over every shape.
+// one-entry HitTest, each through the pick index and over every shape; the heap after the plan outline (E) was shown
+// and left again, against the heap as opened.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cmath>
 #include <cstdio>
@@ -28,12 +30,20 @@ using kz::view::XView;
 
 constexpr int kWidth = 1000, kHeight = 600, kBoxes = 100000;
 
+// The heap in use in MiB (glibc's count of allocated bytes, mapped blocks included): what the program holds,
+// whatever the allocator keeps of what was freed.
+double heap_mib() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<double>(m.uordblks + m.hblkhd) / (1 << 20);
+}
+
 struct LargeScene {
     plat::WindowHandle parent = nullptr;
     std::unique_ptr<XView> view;
     std::vector<std::int64_t> points;
     double centre[3] = {0, 0, 0};
     double extent = 0;
+    double opened_heap_mib = 0;
 
     LargeScene() {
         parent = make_bench_parent(kWidth, kHeight);
@@ -51,6 +61,7 @@ struct LargeScene {
         centre[0] = centre[1] = extent / 2;
         for (int i = 0; i < 64; ++i)
             points.push_back(kz::view::pack_view_point(100 + (i * 131) % 800, 60 + (i * 77) % 480));
+        opened_heap_mib = heap_mib();
     }
     ~LargeScene() {
         view.reset();
@@ -142,6 +153,24 @@ void BM_BareHitTest(benchmark::State& state) {
     run_picks(state, [](LargeScene& s, std::int64_t p) { return bare_hit_test(*s.view, p); });
 }
 
+// E and E again: the plan outline draws every face of the model once and is left; the faces it made for the
+// drawing must not stay behind.
+void BM_PlanOutlineShownAndLeft(benchmark::State& state) {
+    LargeScene& s = scene();
+    s.place_eye(0, 0.0);
+    for (auto _ : state) {
+        s.view->OnKeyDown('E');
+        s.view->OnKeyDown('E');
+    }
+    state.counters["heap_MiB"] = heap_mib();
+}
+
+void BM_HeapAsOpened(benchmark::State& state) {
+    LargeScene& s = scene();
+    for (auto _ : state) s.view->Redraw(0);
+    state.counters["heap_MiB"] = s.opened_heap_mib;
+}
+
 }  // namespace
 
 BENCHMARK(BM_NavigateFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -150,3 +179,5 @@ BENCHMARK(BM_BareBatchLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark:
 BENCHMARK(BM_HoverPartAtPoint)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClickPickItem)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareHitTest)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlanOutlineShownAndLeft)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HeapAsOpened)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
