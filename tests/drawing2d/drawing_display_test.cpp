@@ -3,6 +3,7 @@
 // coordinate range, raster modes, white halos, layers hidden by paint, clipping, the stroke limit and Escape.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <tuple>
 
@@ -79,16 +80,13 @@ TEST(DrawingDisplay, ArcEndsAndBoxesByGdiBelowTheArcLimitAndBySegmentsFromIt) {
     }
     // Circles the window cuts at top and bottom, their 0° point on screen, large or dashed (both by segments):
     // the piece across 0° runs out to that point, not straight from the top cut to the bottom one.
-    struct Cut {
-        int w, h, cx, r, style;
-    };
-    for (const Cut& c : {Cut{1100, 1100, 400, 600, 1}, Cut{300, 120, 100, 100, 2}}) {
-        Shown s(c.w, c.h);
+    for (const auto& [w, h, cx, r, style] : {std::array{1100, 1100, 400, 600, 1}, std::array{300, 120, 100, 100, 2}}) {
+        Shown s(w, h);
         s.ctx->real_draw = 1;
-        s.arc(c.cx, c.h / 2.0, c.r, 0, 360, c.style);
+        s.arc(cx, h / 2.0, r, 0, 360, style);
         s.show();
-        const int cut_x = c.cx + static_cast<int>(std::sqrt(c.r * c.r - c.h * c.h / 4.0));
-        EXPECT_FALSE(s.drawn_within(0, 0, cut_x + 5, c.h)) << c.r;
+        const int cut_x = cx + static_cast<int>(std::sqrt(r * r - h * h / 4.0));
+        EXPECT_FALSE(s.drawn_within(0, 0, cut_x + 5, h)) << r;
     }
 }
 
