@@ -307,11 +307,11 @@ private:
 TEST(FileWriterKilled, LeavesNothingBehindForTheNextSave) {
     Scratch s("killed");
     const int probe = ::open(s.root.c_str(), O_TMPFILE | O_RDWR, 0600);
-    if (probe < 0) GTEST_SKIP() << "the test folder's file system has no unnamed files";
-    ::close(probe);
+    if (probe >= 0) ::close(probe);
     const mode_t mask = ::umask(0);
     ::umask(mask);
     for (const bool unnamed : {true, false}) {
+        if (unnamed && probe < 0) continue;  // the test folder's file system has no unnamed files
         SCOPED_TRACE(unnamed ? "unnamed temporary files" : "named temporary files");
         fs::remove_all(s.root / "model.fig");
         s.put("model.fig", "old");
