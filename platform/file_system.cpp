@@ -507,8 +507,7 @@ FileWriter::FileWriter(std::string_view windows_path) {
     ::fchmod(fd, mode);
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
-        if (!temp_.empty()) ::unlink(temp_.c_str());
-        temp_.clear();
+        discard();
         ::close(fd);
     }
 }

@@ -152,14 +152,18 @@ TEST(FileSystem, CaseInsensitiveFallbackForReadsAndWrites) {
 TEST(FileSystem, ReplacingWritesNeverLoseTheOldFile) {
     Scratch s("replace");
     s.put("model.fig", "old");
-    {
-        FileWriter w(s.win("model.fig"));
-        ASSERT_TRUE(w.is_open());
-        std::fputs("half written", w.stream());
-        // abandoned without commit (a failed save)
+    for (const bool unnamed : {true, false}) {
+        set_unnamed_temp_files_for_tests(unnamed);
+        {
+            FileWriter w(s.win("model.fig"));
+            ASSERT_TRUE(w.is_open());
+            std::fputs("half written", w.stream());
+            // abandoned without commit (a failed save)
+        }
+        set_unnamed_temp_files_for_tests(true);
+        EXPECT_EQ(s.get("model.fig"), "old");
+        EXPECT_EQ(s.entries(), 1u) << unnamed;  // no temporary file left behind
     }
-    EXPECT_EQ(s.get("model.fig"), "old");
-    EXPECT_EQ(s.entries(), 1u);  // no temporary file left behind
     {
         FileWriter w(s.win("model.fig"));
         ASSERT_TRUE(w.write("new", 3));
@@ -189,6 +193,9 @@ TEST(FileSystem, FailedWritesNeverReplaceTheOldFile) {
         bool opens;
     } roads[] = {
         {"a full disk at the first write", [](Scratch&) { set_write_capacity_for_tests(3); },
+         [](Scratch&, FileWriter& w) { EXPECT_FALSE(w.write("new contents", 12)); }, true},
+        {"a full disk on a file system without unnamed temporary files",
+         [](Scratch&) { set_unnamed_temp_files_for_tests(false), set_write_capacity_for_tests(3); },
          [](Scratch&, FileWriter& w) { EXPECT_FALSE(w.write("new contents", 12)); }, true},
         {"a full disk after a first write went through", [](Scratch&) { set_write_capacity_for_tests(8); },
          [](Scratch&, FileWriter& w) {
