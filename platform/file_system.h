@@ -126,8 +126,13 @@ bool set_read_only(std::string_view windows_path, bool read_only);
 // Deletes one file (never a folder, never the running program, and a symlink only as the link itself).
 bool delete_file(std::string_view windows_path);
 // Deletes a folder and everything in it, but only when it lies below one of the program's temporary folders;
-// symlinks inside are removed as links and never followed. Returns whether the folder is gone.
+// symlinks inside are removed as links and never followed, whatever is renamed or replaced meanwhile: the removal
+// works from descriptors of the folders, and files are unlinked without being opened or changed. Returns whether
+// the folder is gone.
 bool delete_tree_below_temp(std::string_view windows_path);
+// Test hook: called with the POSIX path of every folder a removal has just listed, before its entries go; empty to
+// remove.
+void set_removal_observer_for_tests(std::function<void(const std::string&)> observer);
 // The program's temporary folders (Windows form, trailing "\\"): `temp_path()` + "kzview_tempp\\" and
 // "kz3d_temp\\" are always included (while `temp_path()` is usable); more can be added.
 void add_program_temp_root(std::string_view windows_path);
@@ -136,8 +141,10 @@ void add_program_temp_root(std::string_view windows_path);
 // anything: $XDG_CACHE_HOME/kzview/ (~/.cache/kzview/ when XDG_CACHE_HOME is unset or relative), made 0700 when
 // missing and tightened to 0700 when found looser. Found writable by others, whatever they may have left there
 // under the program's names (its two folders, sockets) is removed first. One that is a link, not a folder, or
-// someone else's is not used: empty, and the reason goes once to standard error. Windows form with a trailing
-// "\\".
+// someone else's is not used: empty, and the reason goes once to standard error. So is one that others could
+// move aside: every folder above it must be the user's or root's, and sticky when others may write in it (its
+// group may write only when that is the user's own private group); a link on the way counts only in such a
+// folder. Windows form with a trailing "\\", with the links on the way resolved.
 std::string temp_path();
 // temp_path() in POSIX form without the trailing "/"; empty as temp_path() is.
 std::string private_folder();
@@ -148,6 +155,9 @@ std::uint32_t user_id();
 // Test hook: the program takes `uid` for the user's own (so what the real user owns looks like someone else's);
 // a negative value restores the real one.
 void set_user_id_for_tests(std::int64_t uid);
+// Test hook: the owner (user and group ids) the private folder's checks see for a folder, given its POSIX path and
+// its real ids to change; empty to remove.
+void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook);
 // The running program's own file, Windows form.
 std::string module_file_name();
 std::string current_directory();

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -257,6 +259,29 @@ TEST(FileWriterChild, WritesUntilKilled) {
     while (w.write(chunk.data(), chunk.size())) {}
 }
 
+// This test program again, running only the test `filter` with `extra` ("NAME=value") in its environment, its
+// standard output going nowhere; as the user and group `as` from its start when that is not negative.
+pid_t start_this_program(const std::string& filter, const std::vector<std::string>& extra, int as = -1) {
+    char self[4096] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
+    std::vector<std::string> texts = {self, "--gtest_filter=" + filter};
+    texts.insert(texts.end(), extra.begin(), extra.end());
+    for (char** e = environ; *e; ++e) texts.emplace_back(*e);  // after `extra`: the first of a name counts
+    std::vector<char*> argv = {texts[0].data(), texts[1].data(), nullptr}, envp;
+    for (std::size_t i = 2; i < texts.size(); ++i) envp.push_back(texts[i].data());
+    envp.push_back(nullptr);
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(quiet, STDOUT_FILENO);
+        if (as < 0 || (::setgroups(0, nullptr) == 0 && ::setgid(as) == 0 && ::setuid(as) == 0))
+            ::execve(self, argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(quiet);
+    return pid;
+}
+
 // A save in a child process (this program again), stopped with `bytes` in its temporary file until it is killed.
 class StoppedWriter {
 public:
@@ -265,26 +290,10 @@ public:
         if (::pipe2(ends, O_CLOEXEC) != 0) return;
         const int child_end = ::dup(ends[1]);  // without close-on-exec: the child writes to it
         ::close(ends[1]);
-        char self[4096] = {};
-        if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return;
-        std::vector<std::string> texts = {self,
-                                          "--gtest_filter=FileWriterChild.WritesUntilKilled",
-                                          "KZ_WRITER_TARGET=" + target,
-                                          "KZ_WRITER_BYTES=" + std::to_string(bytes),
-                                          std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
-                                          "KZ_WRITER_PIPE=" + std::to_string(child_end)};
-        for (char** e = environ; *e; ++e) texts.emplace_back(*e);
-        std::vector<char*> argv = {texts[0].data(), texts[1].data(), nullptr}, envp;
-        for (std::size_t i = 2; i < texts.size(); ++i) envp.push_back(texts[i].data());
-        envp.push_back(nullptr);
-        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(quiet, STDOUT_FILENO);
-            ::execve(self, argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(quiet);
+        pid_ = start_this_program("FileWriterChild.WritesUntilKilled",
+                                  {"KZ_WRITER_TARGET=" + target, "KZ_WRITER_BYTES=" + std::to_string(bytes),
+                                   std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
+                                   "KZ_WRITER_PIPE=" + std::to_string(child_end)});
         ::close(child_end);
         char c = 0;
         ssize_t n;
@@ -369,7 +378,72 @@ TEST(FileSystem, FindFilesMatchesLikeWindows) {
     EXPECT_FALSE(get_file_info(s.win("zzz"), &info));
 }
 
+unsigned mode_of(const fs::path& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+}
+
+// A tree below the program's temporary folder, in the private folder of the XDG_CACHE_HOME `cache`, removed while
+// someone who holds a folder planted there swaps its entries as `row` says once a folder has been listed: what lies
+// outside (in cache/outside) neither goes nor changes its mode, and the tree is gone, a FIFO in it too.
+struct RemovalRow {
+    const char* name;
+    const char* listed;   // once this folder of the tree is listed ("" for the tree),
+    const char* swapped;  // this entry of the tree is moved aside for a link to the same name in cache/outside
+    bool locked;          // "sub" is mode 0000, and the row runs as "nobody" when the test runs as root
+};
+
+void remove_under_swap(const RemovalRow& row, const fs::path& cache) {
+    test::ScopedEnvironment env;
+    env.set("XDG_CACHE_HOME", cache.string());
+    const fs::path tree = fs::path(to_native_path(temp_path())) / "kzview_tempp" / "tree", outside = cache / "outside";
+    for (const fs::path& folder : {tree / "sub", outside / "sub", cache / "aside"}) fs::create_directories(folder);
+    for (const fs::path& folder : {tree, outside}) std::ofstream(folder / "file.txt") << "f";
+    for (const fs::path& folder : {tree, outside}) std::ofstream(folder / "sub" / "keep.txt") << "k";
+    fs::permissions(outside / "sub", fs::perms(0750));
+    fs::permissions(outside / "file.txt", fs::perms(0400));
+    ::mkfifo((tree / "fifo").c_str(), 0600);
+    if (row.locked) fs::permissions(tree / "sub", fs::perms::none);
+    set_removal_observer_for_tests([&](const std::string& folder) {
+        if (row.swapped && folder == (*row.listed ? tree / row.listed : tree).string()) {
+            fs::rename(tree / row.swapped, cache / "aside" / row.swapped);
+            fs::create_symlink(outside / row.swapped, tree / row.swapped);
+        }
+    });
+    EXPECT_TRUE(delete_tree_below_temp(from_native_path(tree.string()))) << row.name;
+    set_removal_observer_for_tests({});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tree))) << row.name;
+    EXPECT_EQ(mode_of(outside / "sub"), 0750u) << row.name;
+    EXPECT_TRUE(fs::exists(outside / "sub" / "keep.txt")) << row.name;
+    EXPECT_EQ(mode_of(outside / "file.txt"), 0400u) << row.name;
+}
+
 TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
+    const RemovalRow removals[] = {
+        {"a sub-folder swapped for a link before it is entered", "", "sub", false},
+        {"a sub-folder swapped for a link once it is listed", "sub", "sub", false},
+        {"a file swapped for a link to a read-only file", "", "file.txt", false},
+        {"a sub-folder the user may not enter, as a user other than root", "", nullptr, true},
+    };
+    if (const char* row = std::getenv("KZ_REMOVAL_ROW"))  // this program again, as that user
+        return remove_under_swap(removals[std::stoi(row)], std::getenv("XDG_CACHE_HOME"));
+    for (std::size_t i = 0; i < std::size(removals); ++i) {
+        Scratch s("removal");
+        const fs::path cache = s.root / "cache";
+        fs::create_directories(cache);
+        if (!removals[i].locked || ::geteuid() != 0) {
+            remove_under_swap(removals[i], cache);
+            continue;
+        }
+        ASSERT_EQ(::chown(cache.c_str(), 65534, 65534), 0);
+        const pid_t child =
+            start_this_program("FileSystem.DeleteHelpersStayInsideTheirBounds",
+                               {"KZ_REMOVAL_ROW=" + std::to_string(i), "XDG_CACHE_HOME=" + cache.string()}, 65534);
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << removals[i].name << ": " << status;
+    }
+
     // The running program is never deleted.
     EXPECT_FALSE(delete_file(module_file_name()));
     EXPECT_TRUE(fs::exists(to_native_path(module_file_name())));
@@ -404,11 +478,6 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     EXPECT_FALSE(delete_file(outside.win()));
 }
 
-unsigned mode_of(const fs::path& p) {
-    struct stat st;
-    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
-}
-
 // A socket file at the path, as a program that died leaves it.
 void leave_socket(const fs::path& p) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -426,24 +495,38 @@ struct PretendUser {
 
 // The user's private folder ($XDG_CACHE_HOME/kzview) as the program finds it: made the user's alone whatever the
 // umask, narrowed when looser (and cleared of what others may have left under the program's names when they
-// could write there), and not used at all when it is a link, a file or someone else's.
+// could write there), and not used at all when it is a link, a file or someone else's, or lies where others could
+// move it aside: below a folder of another user's, or one others may write that is not sticky.
 TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
-    enum Found { kMissing, kLoose, kOpenToWrites, kLink, kFile, kForeign, kRelativeCacheHome };
+    enum Found { kMissing, kLoose, kOpenToWrites, kLink, kFile, kForeign, kRelativeCacheHome, kParent, kThroughLink };
     const struct {
         const char* name;
         Found found;
+        unsigned mode;  // of the folder, or of the one above its parent
         bool used;
-        const char* said;  // on standard error
+        const char* said;                              // on standard error
+        std::uint32_t uid_offset = 0, gid_offset = 0;  // what the one above its parent seems to belong to
     } cases[] = {
-        {"missing, made under a umask that lets everyone in", kMissing, true, nullptr},
-        {"readable by others", kLoose, true, nullptr},
-        {"writable by others", kOpenToWrites, true, "open to other users' writes"},
-        {"a link to a folder of the user's", kLink, false, "symbolic link"},
-        {"a file", kFile, false, "not a folder"},
-        {"someone else's", kForeign, false, "belongs to another user"},
-        {"relative XDG_CACHE_HOME", kRelativeCacheHome, true, nullptr},
+        {"missing, made under a umask that lets everyone in", kMissing, 0, true, nullptr},
+        {"readable by others", kLoose, 0755, true, nullptr},
+        {"writable by others", kOpenToWrites, 0777, true, "open to other users' writes"},
+        {"a link to a folder of the user's", kLink, 0, false, "symbolic link"},
+        {"a file", kFile, 0, false, "not a folder"},
+        {"someone else's", kForeign, 0, false, "belongs to another user"},
+        {"relative XDG_CACHE_HOME", kRelativeCacheHome, 0, true, nullptr},
+        {"below a folder every user may write", kParent, 0777, false, "cache lets every user write"},
+        {"below a sticky folder every user may write", kParent, 01777, true, nullptr},
+        {"below a folder the user's own group may write", kParent, 0775, true, nullptr},
+        {"below a folder another group may write", kParent, 0775, false, "cache lets its group", 0, 1},
+        {"below a folder of another user's", kParent, 0755, false, "cache belongs to another user", 1, 0},
+        {"through a link in a folder of the user's", kThroughLink, 0, true, nullptr},
     };
+    const passwd* me = ::getpwuid(::geteuid());
+    const group* own = me ? ::getgrgid(me->pw_gid) : nullptr;
+    const bool own_group = own && std::strcmp(own->gr_name, me->pw_name) == 0 && !own->gr_mem[0];
     for (const auto& c : cases) {
+        set_folder_owner_for_tests({});
+        if (c.mode == 0775 && !c.gid_offset && !own_group) continue;  // the user has no group of their own here
         Scratch s("private");
         const fs::path home = s.root / "home", cache_home = s.root / "cache" / "deep";
         fs::path mine = cache_home / "kzview";
@@ -461,7 +544,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             std::ofstream(mine / "kz3d_temp" / "http" / "unit.fig") << "planted";
             std::ofstream(mine / "notes.txt") << "the user's own";
             leave_socket(mine / "kzview");
-            fs::permissions(mine, c.found == kLoose ? fs::perms(0755) : fs::perms::all);
+            fs::permissions(mine, fs::perms(c.mode));
             break;
         case kLink:
             fs::create_directories(s.root / "elsewhere");
@@ -481,6 +564,18 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         case kRelativeCacheHome:
             env.set("XDG_CACHE_HOME", "relative/cache");
             mine = home / ".cache" / "kzview";
+            break;
+        case kParent:
+            fs::create_directories(cache_home);
+            fs::permissions(s.root / "cache", fs::perms(c.mode));
+            set_folder_owner_for_tests([&](const std::string& folder, std::uint32_t* uid, std::uint32_t* gid) {
+                if (folder == (s.root / "cache").string()) *uid += c.uid_offset, *gid += c.gid_offset;
+            });
+            break;
+        case kThroughLink:
+            fs::create_directories(s.root / "cache");
+            fs::create_directory_symlink(s.root / "cache", s.root / "via");
+            env.set("XDG_CACHE_HOME", (s.root / "via" / "deep").string());
             break;
         }
         testing::internal::CaptureStderr();
@@ -518,6 +613,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         EXPECT_TRUE(create_private_directory(temp + "made"));
         EXPECT_EQ(mode_of(mine / "made"), 0700u) << c.name;
     }
+    set_folder_owner_for_tests({});
 }
 
 TEST(FileSystem, OnlyRegularFilesOfBoundedSizeAreRead) {
