@@ -520,6 +520,8 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         {"below a folder another group may write", kParent, 0775, false, "cache lets its group", 0, 1},
         {"below a folder of another user's", kParent, 0755, false, "cache belongs to another user", 1, 0},
         {"through a link in a folder of the user's", kThroughLink, 0, true, nullptr},
+        // (last: the same line as for "writable by others" is said only once in a row)
+        {"writable by its group", kOpenToWrites, 0770, true, "open to other users' writes"},
     };
     const passwd* me = ::getpwuid(::geteuid());
     const group* own = me ? ::getgrgid(me->pw_gid) : nullptr;
