@@ -87,7 +87,7 @@ std::size_t write_body(char* data, std::size_t size, std::size_t count, void* us
     auto* receiver = static_cast<Receiver*>(user);
     const std::size_t bytes = size * count;
     receiver->last_data = std::chrono::steady_clock::now();
-    if (receiver->cap && receiver->received + bytes > receiver->cap) {
+    if (receiver->received + bytes > receiver->cap) {
         receiver->too_large = true;
         return 0;  // ends the transfer with a write error
     }
@@ -117,7 +117,7 @@ private:
 };
 
 std::string size_text(std::uint64_t bytes) {
-    return bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
+    return bytes && bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
 }
 
 std::string seconds_text(long ms) {
@@ -193,6 +193,7 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connect_timeout_ms);
+    // libcurl refuses an announced length over the cap before the body comes (its 0 would mean no cap at all).
     if (options.max_bytes) curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.max_bytes));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, write_body);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &receiver);
@@ -239,6 +240,7 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         }
     }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.http_status);
+    result.received = receiver.received;
     if (!stopped.empty()) {
         result.error = stopped;
         return result;
@@ -249,7 +251,8 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         if (message->msg == CURLMSG_DONE) code = message->data.result;
     if (code != CURLE_OK) {
         const std::string detail = error_text[0] ? error_text : curl_easy_strerror(code);
-        if (receiver.too_large || code == CURLE_FILESIZE_EXCEEDED)
+        result.too_large = receiver.too_large || code == CURLE_FILESIZE_EXCEEDED;
+        if (result.too_large)
             result.error = "larger than " + size_text(options.max_bytes) + ", refused";
         else if (code == CURLE_HTTP_RETURNED_ERROR)
             result.error = "HTTP status " + std::to_string(result.http_status);

@@ -10,12 +10,17 @@
 
 namespace kz::platform {
 
+// The largest body one transfer takes.
+inline constexpr std::uint64_t kMaxDownloadBytes = std::uint64_t(256) << 20;
+
 struct DownloadOptions {
     long connect_timeout_ms = 10000;  // to establish the connection
     long stall_timeout_ms = 30000;    // no data at all for this long ends the transfer
     long total_timeout_ms = 120000;   // the whole transfer; 0 = no limit
     long max_redirects = 5;
-    std::uint64_t max_bytes = std::uint64_t(256) << 20;  // a larger body is refused
+    // A larger body is refused: before any of it is read when the server announces its length, else at the
+    // first bytes past it (0: only an empty body is taken).
+    std::uint64_t max_bytes = kMaxDownloadBytes;
     // Program-form folder the file must land in (checked after every existing component is resolved); empty
     // means anywhere the caller names.
     std::string confine_to;
@@ -26,9 +31,11 @@ struct DownloadOptions {
 
 struct DownloadResult {
     bool ok = false;
-    bool cancelled = false;  // keep_waiting said stop
-    long http_status = 0;    // 0 when no answer came
-    std::string error;       // what happened, for the one-line report on standard error
+    bool cancelled = false;      // keep_waiting said stop
+    bool too_large = false;      // the body was longer than max_bytes
+    std::uint64_t received = 0;  // body bytes written to the temporary file, whether it was kept or not
+    long http_status = 0;        // 0 when no answer came
+    std::string error;           // what happened, for the one-line report on standard error
 };
 
 // Downloads `url` (program form: Shift_JIS, "http:" or "https:") to `file_sjis` (program form).

@@ -1,5 +1,6 @@
 // Names inside model files turned into files the program can open: local, "file:" and "http:" through the
 // download cache under the work folder; and names made absolute on reading and relative on writing.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -100,18 +101,17 @@ std::string cache_file_name(const std::string& work_folder, const char* url) {
 
 namespace {
 
-// Downloads an address to a file inside `cache`; the transfer goes to a temporary file renamed on success, so a
-// failure leaves the previous copy as it was. While it waits, the windows only repaint and a close ends it.
-// `why` receives what happened when it failed.
-int fetch_url(const char* url, const char* file_name, const std::string& cache, std::string* why, bool* cancelled) {
+// Downloads an address to a file inside `cache`, taking at most `max_bytes`; the transfer goes to a temporary file
+// renamed on success, so a failure leaves the previous copy as it was. While it waits, the windows only repaint
+// and a close ends it.
+kz::platform::DownloadResult fetch_url(const char* url, const char* file_name, const std::string& cache,
+                                       std::uint64_t max_bytes) {
     kz::platform::DownloadOptions options;
     options.confine_to = cache;
+    options.max_bytes = max_bytes;
     options.keep_waiting = [] { return kz::platform::serve_windows_while_waiting(); };
     kz::platform::WaitScope wait;
-    const kz::platform::DownloadResult r = kz::platform::download_to_file(url, file_name, options);
-    if (!r.ok && why) *why = r.error.empty() ? "no answer" : r.error;
-    if (cancelled) *cancelled = r.cancelled;
-    return r.ok ? 1 : 0;
+    return kz::platform::download_to_file(url, file_name, options);
 }
 
 }  // namespace
@@ -151,14 +151,18 @@ int XView::ResolveDataPath(const char* url, char* local_name) {
         document.last_download_error = "not fetched, the open was stopped";
         return 0;
     }
-    bool cancelled = false;
-    const int fetched = fetch_url(url, cache.c_str(), root, &document.last_download_error, &cancelled);
+    // Each transfer takes what the open's budget has left, up to the cap of one transfer.
+    const std::uint64_t room = document.guard.download_room();
+    const kz::platform::DownloadResult r =
+        fetch_url(url, cache.c_str(), root, std::min(room, kz::platform::kMaxDownloadBytes));
+    if (!r.ok) document.last_download_error = r.error.empty() ? "no answer" : r.error;
+    document.guard.add_download(url, r.received, r.too_large && room <= kz::platform::kMaxDownloadBytes);
     // The window is closing: the rest of the open would only hold it up.
-    if (cancelled) {
+    if (r.cancelled) {
         document.close_pending = true;
         document.guard.stop(url, "the window was closed during a download");
     }
-    return fetched;
+    return r.ok ? 1 : 0;
 }
 
 int XView::MapDataName(char* name, char* local_name) {

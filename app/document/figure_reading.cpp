@@ -126,7 +126,7 @@ int XView::OpenModelFile(const char* path, int as_new) {
     fnd::copy_string_bounded(name, path, kPath);
     MapDataName(name, local);
     if (!kz::platform::file_exists(local) || kz::platform::is_directory(local)) {
-        report_unit_problem(path, "figure file not found");
+        if (!document.guard.stopped()) report_unit_problem(path, "figure file not found");
         return 0;
     }
     settings.eye_point_given = 0;
@@ -259,6 +259,8 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     char full[kPath] = {}, local[kPath] = {};
     UnitFullName(trunk, full);
     const int kind = MapDataName(full, local);
+    // Its download stopped the open (past the budget, or the window closed): the stop's line says it all.
+    if (document.guard.stopped()) return;
     std::string bytes;
     const bool exists = kz::platform::file_exists(local) && !kz::platform::is_directory(local);
     if (kind == 1 && !document.last_download_error.empty()) {

@@ -2,6 +2,7 @@
 #include "app/document/load_guard.h"
 
 #include "app/document/document_state.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/memory_status.h"
 
 namespace kz::view {
@@ -11,6 +12,14 @@ namespace {
 std::uint64_t g_default_open_memory = 0;  // 0: half of physical memory
 
 std::string mib_text(std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
+
+// Whole MiB as such, any other size in bytes.
+std::string size_text(std::uint64_t bytes) {
+    if (bytes && bytes % (1 << 20) == 0) return mib_text(bytes);
+    char digits[24];
+    kz::crt::c_int_to_text(static_cast<long long>(bytes), digits);
+    return std::string(digits) + " bytes";
+}
 
 }  // namespace
 
@@ -27,6 +36,7 @@ void LoadGuard::begin(const char* name) {
     name_ = name ? name : "";
     units_ = items_ = 0;
     shapes_ = 0;
+    downloaded_ = 0;
     refused_blocks_ = 0;
     deep_reported_ = false;
     why_.clear();
@@ -65,6 +75,18 @@ bool LoadGuard::add_shapes(long long count) {
     shapes_ += count;
     if (shapes_ > budget.shapes) stop(nullptr, "more than " + std::to_string(budget.shapes) + " shapes");
     return check_memory();
+}
+
+std::uint64_t LoadGuard::download_room() const {
+    if (!opening()) return UINT64_MAX;
+    return downloaded_ < budget.download_bytes ? budget.download_bytes - downloaded_ : 0;
+}
+
+bool LoadGuard::add_download(const char* name, std::uint64_t bytes, bool passed_budget) {
+    if (!opening()) return true;
+    downloaded_ += bytes;
+    if (passed_budget) stop(name, "more than " + size_text(budget.download_bytes) + " downloaded");
+    return !stopped();
 }
 
 bool LoadGuard::check_memory() {

@@ -10,6 +10,8 @@ namespace kz::view {
 inline constexpr int kMaxUnitLoads = 20000;
 inline constexpr int kMaxOpenItems = 200000;
 inline constexpr long long kMaxOpenShapes = 2000000;
+// What the transfers of one open may bring from "http:" addresses together (a cached copy costs nothing).
+inline constexpr std::uint64_t kMaxOpenDownloadBytes = std::uint64_t(1) << 30;
 // Reference levels ("{" blocks and the two of each unit) open at once; a deeper "{" is read at this depth.
 inline constexpr int kMaxBlockNesting = 256;
 
@@ -27,6 +29,7 @@ public:
         int items = kMaxOpenItems;
         long long shapes = kMaxOpenShapes;
         std::uint64_t memory_bytes = default_open_memory();
+        std::uint64_t download_bytes = kMaxOpenDownloadBytes;
     };
     Budget budget;
 
@@ -40,6 +43,13 @@ public:
     bool add_unit(const char* name);
     bool add_items(int count);
     bool add_shapes(long long count);
+    // The bytes the next transfer of the running open may bring (no limit outside an open: a link followed
+    // later is the user's own choice).
+    std::uint64_t download_room() const;
+    // A transfer of the open brought `bytes` (kept or dropped, they were written); `passed_budget`: it was
+    // dropped for wanting more than download_room(), which stops the open. False once it is stopped.
+    bool add_download(const char* name, std::uint64_t bytes, bool passed_budget);
+    std::uint64_t downloaded() const { return downloaded_; }
     // Looks at the memory the open has added (at most every few milliseconds; the look costs a system call) and
     // stops the open once it is past the budget; false once it is stopped.
     bool check_memory();
@@ -57,6 +67,7 @@ private:
     int units_ = 0;
     int items_ = 0;
     long long shapes_ = 0;
+    std::uint64_t downloaded_ = 0;
     int refused_blocks_ = 0;
     bool deep_reported_ = false;
     std::uint64_t memory_floor_ = 0;  // the least memory in use seen since the open began

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Loopback HTTP server for the figure-file tests. Serves the files below the folder given first; every request
 path is appended to the log file given second; prints its port on the first line; "/missing..." answers 404;
-"/slow..." promises 100000 bytes and sends one every half second, logging "<path> ended" once the client is gone.
+"/slow..." promises 100000 bytes and sends one every half second, logging "<path> ended" once the client is gone;
+"/stream/<path>" sends the file <path> without announcing its length (the end of the connection ends it).
 Ends when its standard input closes (the test's end)."""
 import http.server
 import os
@@ -36,7 +37,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with open(LOG, "a") as log:
                 log.write(self.path + " ended\n")
             return
-        name = os.path.normpath(os.path.join(ROOT, self.path.split("?")[0].lstrip("/")))
+        path = self.path.split("?")[0]
+        streamed = path.startswith("/stream/")
+        if streamed:
+            path = path[len("/stream"):]
+        name = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
         if not name.startswith(os.path.abspath(ROOT)) or not os.path.isfile(name):
             self.send_error(404)
             return
@@ -44,7 +49,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = f.read()
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
+        if streamed:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
 
