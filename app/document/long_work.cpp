@@ -3,12 +3,7 @@
 #include <chrono>
 
 #include "app/document/xview.h"
-#include "platform/crt/c_numbers.h"
 #include "platform/message_loop.h"
-
-#ifdef KZ_TEST_HOOKS
-#include <cstdlib>
-#endif
 
 namespace kz::view {
 
@@ -17,24 +12,15 @@ namespace {
 // Often enough that the window answers a close at once and repaints while it is dragged over.
 constexpr auto kServeEvery = std::chrono::milliseconds(50);
 
-#ifdef KZ_TEST_HOOKS
-// Test builds only: a pause in every step, so that a small file keeps the program as busy as a huge one would.
-int work_delay_for_testing() {
-    static const int ms = [] {
-        const char* value = std::getenv("KZVIEW_TEST_WORK_DELAY_MS");
-        return value ? kz::crt::c_atoi(value) : 0;
-    }();
-    return ms;
-}
-#endif
+void (*g_work_step_hook)() = nullptr;
 
 }  // namespace
 
+void set_work_step_hook_for_testing(void (*hook)()) { g_work_step_hook = hook; }
+
 bool XView::KeepWorking() {
     if (document.guard.stopped()) return false;
-#ifdef KZ_TEST_HOOKS
-    if (const int ms = work_delay_for_testing(); ms > 0) kz::platform::sleep_milliseconds(static_cast<unsigned>(ms));
-#endif
+    if (g_work_step_hook) g_work_step_hook();
     // A model that outgrows its memory budget is stopped like one that outgrows its counts.
     if (!document.guard.check_memory()) return false;
     const auto now = std::chrono::steady_clock::now();

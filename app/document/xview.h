@@ -607,5 +607,8 @@ int view_window_table_count();
 // every window of the view.
 void register_view_windows(XView* view);
 void unregister_view_windows(XView* view);
+// Called in every step of long work (null: nothing), so that a test's small files keep the program as busy as
+// huge ones would.
+void set_work_step_hook_for_testing(void (*hook)());
 
 }  // namespace kz::view

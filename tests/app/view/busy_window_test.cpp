@@ -2,8 +2,8 @@
 // start model: a unit file trickling in over "http:", a long figure file, a mesh file, a drawing file imported on
 // a face and a drawing laid on a face. Each time the program ends by itself soon after the close, says once on
 // standard error that the open was stopped because the window was closed, and starts no further transfer. The local
-// files are small: the test builds' pause in every step of long work (KZVIEW_TEST_WORK_DELAY_MS) makes them last
-// minutes. The parent test starts this program again inside `xvfb-run -a`.
+// files are small: the viewer built with a pause in every step of long work (slow_viewer/) takes minutes over them.
+// The parent test starts this program again inside `xvfb-run -a`.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -31,9 +31,8 @@ namespace {
 
 std::string folder() { return kz::test::output_dir() + "/view_busy_window"; }
 
-// Steps of long work each case's files hold: at the pause below they would keep the program busy for minutes.
+// Steps of long work each case's files hold: at the slow viewer's pause they would keep it busy for minutes.
 constexpr int kSteps = 2500;
-constexpr const char* kPauseMs = "60";
 
 std::string text_of(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -188,7 +187,7 @@ TEST(BusyWindow, Child) {
         const char* name;
         const char* model;  // the start model; empty: the start file beside the program names it
         const char* start;  // the start file's line
-        bool paused;        // every step of long work pauses
+        bool paused;        // the slow viewer, which pauses in every step of long work
     } cases[] = {
         {"download", "remote.fig", "", false},
         {"figure file", "long.fig", "", true},
@@ -201,9 +200,9 @@ TEST(BusyWindow, Child) {
         std::filesystem::remove(log);
         std::filesystem::remove(folder() + "/start.txt");
         if (*c.start) put(folder() + "/start.txt", std::string(c.start) + "\n");
-        if (c.paused) setenv("KZVIEW_TEST_WORK_DELAY_MS", kPauseMs, 1);
+        std::filesystem::copy_file(c.paused ? KZ_SLOW_VIEWER : KZVIEW_PROGRAM, folder() + "/kzview",
+                                   std::filesystem::copy_options::overwrite_existing);
         const pid_t pid = start_program(folder(), *c.model ? folder() + "/" + c.model : std::string());
-        unsetenv("KZVIEW_TEST_WORK_DELAY_MS");
         ASSERT_GT(pid, 0);
         // The download case closes once the first unit's transfer has begun.
         const Window window = busy_window(
