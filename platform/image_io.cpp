@@ -134,7 +134,8 @@ std::string over_the_limit(std::int64_t width, std::int64_t height) {
 }
 
 // `why` is set only for a refusal the user should hear of: an image larger than the limit.
-crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side, std::string* why) {
+crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side, std::string* why,
+                               const std::function<bool(std::uint64_t)>& may_take = {}) {
     if (!data || size == 0 || size > kMaxReadBytes) return nullptr;
     ensure_gui_application();  // Qt finds its format plugins (jpeg, gif, tiff) only with an application object
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -158,6 +159,10 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     if (fit_side > 0 && declared.isValid() && (declared.width() > fit_side || declared.height() > fit_side) &&
         reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(QSize(std::min(declared.width(), fit_side), std::min(declared.height(), fit_side)));
+    const QSize decoded = reader.scaledSize().isValid() ? reader.scaledSize() : declared;
+    if (may_take && decoded.isValid() &&
+        !may_take(std::uint64_t(decoded.width()) * std::uint64_t(decoded.height()) * 8))
+        return nullptr;
     QImage image;
     if (!reader.read(&image) || image.isNull()) return nullptr;
     if (!fits(image.width(), image.height())) {
@@ -174,10 +179,11 @@ crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size,
     return decode_image(data, size, fit_side, &why);
 }
 
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side) {
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side,
+                                 const std::function<bool(std::uint64_t bytes)>& may_take) {
     std::string bytes, why;
     if (!read_whole_file(windows_path, &bytes)) return nullptr;
-    crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why);
+    crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why, may_take);
     if (!why.empty()) std::fprintf(stderr, "kzview: %s: %s\n", display_name(windows_path).c_str(), why.c_str());
     return dib;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,8 +24,10 @@ constexpr std::int64_t kMaxImagePixels = kMaxImageSide * kMaxImageSide;
 // magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
 // `fit_side` above 0: a side longer than it may come decoded shorter (never below it) where the format's reader
 // can scale while it decodes; the texture path passes its largest side. An image over the limit is refused with a
-// line on standard error naming the file.
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0);
+// line on standard error naming the file. `may_take`, when given, is asked with the bytes the decoded pixels will
+// take (the image and its DIB, 8 bytes a pixel) once the header told its size; false: nothing is decoded.
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0,
+                                 const std::function<bool(std::uint64_t bytes)>& may_take = {});
 crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side = 0);
 
 // Writes the DIB as a BMP file (14-byte file header, then the DIB bytes as they are, pixel offset 54).

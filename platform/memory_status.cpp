@@ -27,10 +27,16 @@ std::uint64_t physical_memory_bytes() {
     return pages > 0 && page_size > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size) : 0;
 }
 
+namespace {
+bool g_resident_size_only = false;
+}  // namespace
+
+void set_memory_by_resident_size_for_testing(bool on) { g_resident_size_only = on; }
+
 std::uint64_t memory_in_use() {
 #ifdef KZ_MEMORY_OF_ASAN
-    return __sanitizer_get_current_allocated_bytes();
-#else
+    if (!g_resident_size_only) return __sanitizer_get_current_allocated_bytes();
+#endif
     // "size resident shared ...", in pages.
     const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
@@ -44,7 +50,6 @@ std::uint64_t memory_in_use() {
     while (*p == ' ') ++p;
     for (; *p >= '0' && *p <= '9'; ++p) resident = resident * 10 + static_cast<std::uint64_t>(*p - '0');
     return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
-#endif
 }
 
 }  // namespace kz::platform

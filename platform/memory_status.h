@@ -13,5 +13,8 @@ std::uint64_t physical_memory_bytes();
 // heap blocks in use instead: there the resident size also carries the shadow memory, the redzones and the
 // quarantine of freed blocks, which would make a model stop far earlier than in the program users run.
 std::uint64_t memory_in_use();
+// Makes memory_in_use() the resident size in a build with AddressSanitizer too, for a test of the road the
+// program users run takes (in a process of its own: the count jumps when the road changes).
+void set_memory_by_resident_size_for_testing(bool on);
 
 }  // namespace kz::platform

@@ -321,6 +321,8 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     LeaveUnitFile();
     trunk->unit_part_end = trunk->part_count();
     if (whole) trunk->flags &= ~kTrunkUnitNotWhole;
+    // However quickly the unit was read, what it added is weighed before anything further is read.
+    document.guard.weigh_memory();
 }
 
 void XView::NoteRowSource(XTrunk* trunk) {

@@ -92,12 +92,18 @@ bool LoadGuard::add_download(const char* name, std::uint64_t bytes, bool passed_
 bool LoadGuard::check_memory() {
     if (!opening() || stopped()) return !stopped();
     const auto now = std::chrono::steady_clock::now();
-    if (now - memory_checked_ < std::chrono::milliseconds(2)) return true;
-    memory_checked_ = now;
+    if (now - memory_checked_ < budget.memory_look_interval) return true;
+    return weigh_memory();
+}
+
+bool LoadGuard::weigh_memory(std::uint64_t coming, const char* name) {
+    if (!opening() || stopped()) return !stopped();
+    memory_checked_ = std::chrono::steady_clock::now();
     const std::uint64_t in_use = kz::platform::memory_in_use();
     if (in_use < memory_floor_) memory_floor_ = in_use;
-    if (in_use - memory_floor_ > budget.memory_bytes)
-        stop(nullptr, "more than " + mib_text(budget.memory_bytes) + " of memory");
+    const std::uint64_t added = in_use - memory_floor_;
+    if (added > budget.memory_bytes || coming > budget.memory_bytes - added)
+        stop(name, "more than " + mib_text(budget.memory_bytes) + " of memory");
     return !stopped();
 }
 

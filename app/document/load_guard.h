@@ -30,6 +30,9 @@ public:
         long long shapes = kMaxOpenShapes;
         std::uint64_t memory_bytes = default_open_memory();
         std::uint64_t download_bytes = kMaxOpenDownloadBytes;
+        // How often the memory is looked at while the open runs (a look costs a system call); the end of every
+        // unit, and what is about to be made with a known size, are looked at whatever it is.
+        std::chrono::milliseconds memory_look_interval{2};
     };
     Budget budget;
 
@@ -50,9 +53,12 @@ public:
     // dropped for wanting more than download_room(), which stops the open. False once it is stopped.
     bool add_download(const char* name, std::uint64_t bytes, bool passed_budget);
     std::uint64_t downloaded() const { return downloaded_; }
-    // Looks at the memory the open has added (at most every few milliseconds; the look costs a system call) and
-    // stops the open once it is past the budget; false once it is stopped.
+    // Looks at the memory the open has added (at most every memory_look_interval) and stops the open once it is
+    // past the budget; false once it is stopped.
     bool check_memory();
+    // Looks now, with `coming` bytes the open is about to take (an image's pixels, a drawing's rows, named by
+    // `name`) counted as taken: past the budget, the open stops before they are made. False once it is stopped.
+    bool weigh_memory(std::uint64_t coming = 0, const char* name = nullptr);
     // Stops the open for `why` (the first reason is the one reported), naming `name` or else the opened file.
     void stop(const char* name, const std::string& why);
     // A "{" past the nesting limit: refused, and its "}" swallowed later; the first one of an open is reported.

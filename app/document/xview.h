@@ -244,6 +244,10 @@ public:
     // Long work asks this between its steps: false once it should stop where it is (a close came, or the open is
     // stopped). About every 50 ms it serves the windows: they repaint their last image and a close is taken.
     bool KeepWorking() override;
+    // The open's memory budget asked before an image is decoded or a drawing read (scene and bridge alike).
+    bool MemoryAllows(std::uint64_t bytes, const char* name) override {
+        return document.guard.weigh_memory(bytes, name);
+    }
     int TrunkCount() override { return trunk_count(); }
     XTrunk* TrunkAt(int index) override;
     XTrunk* CurrentTrunk() override { return TrunkAt(document.current_trunk_index); }

@@ -25,6 +25,9 @@ public:
     virtual void SetShadowDisplay(int on) = 0;
     // A new movable 24-bit packed DIB of the view at that size, or null; the caller owns it.
     virtual kz::crt::GlobalHandle RenderToDib(int width, int height) = 0;
+    // Whether `bytes` more memory may be taken now for what `name` holds (an image about to be decoded): false
+    // when the model being opened would pass its budget, which stops the open.
+    virtual bool MemoryAllows(std::uint64_t /*bytes*/, const char* /*name*/) { return true; }
 };
 
 // A scene shape (XLeaves) as the bridge sees it when it commits the shape's faces and recolours them.

@@ -2,6 +2,7 @@
 // stretching to the power-of-two sides the modeller insists on, and DIBs written out as BMP and PNG files.
 #include <cstring>
 
+#include "app/foundation/bridge_services.h"
 #include "app/foundation/bus_mdl.h"
 #include "platform/device_context.h"
 #include "platform/image_io.h"
@@ -70,7 +71,9 @@ GlobalHandle CBusMDL::LoadImageFile(const char* path) {
 
 int CBusMDL::LoadImageToBitmap(const char* path, _OfuBitmap& bitmap) {
     // A texture never has a side above 4096, so a larger picture may be decoded smaller where its reader can.
-    GlobalHandle dib = path && *path ? kz::platform::load_image_dib(path, kMaxTextureSide) : nullptr;
+    // The pixels are weighed against the open's memory before they are decoded.
+    const auto may_take = [this, path](std::uint64_t bytes) { return !view || view->MemoryAllows(bytes, path); };
+    GlobalHandle dib = path && *path ? kz::platform::load_image_dib(path, kMaxTextureSide, may_take) : nullptr;
     if (!dib) return -1;
     DibToBitmap(dib, bitmap);
     return 1;

@@ -172,7 +172,9 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
-    if (!d || !read_drawing_file(d, local, 0, keep_going)) return 0;
+    if (!d || !read_drawing_file(d, local, 0, keep_going,
+                                 [v, &local](std::uint64_t bytes) { return v->MemoryAllows(bytes, local); }))
+        return 0;
     const DrawingUnits units = drawing_units(d);
     const double size = entry->size > 0.0 ? entry->size : units.scale;
     const double a = entry->angle / 180.0 * kPi, ca = std::cos(a), sa = std::sin(a);

@@ -21,8 +21,8 @@ OpenedDrawing::~OpenedDrawing() {
     zolt_close(handle_);
 }
 
-int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
-                      const std::function<bool()>& keep_going) {
+int read_drawing_file(drawing_context* drawing, const char* file_name, int row, const std::function<bool()>& keep_going,
+                      const std::function<bool(std::uint64_t bytes)>& may_take) {
     if (!drawing || !file_name) return 0;
     // Files are read whole up to the common cap; a drawing beyond it is not even opened, and the user is told.
     kz::platform::FileInfo info;
@@ -31,6 +31,7 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
                      kz::platform::display_name(file_name).c_str(), kz::platform::kMaxReadBytes >> 20);
         return 0;
     }
+    if (may_take && !may_take(info.size)) return 0;
     return xlum_read(drawing, file_name, row, keep_going);
 }
 

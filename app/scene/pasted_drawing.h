@@ -2,6 +2,7 @@
 // length of one call, the file read into it, and the units that carry drawing coordinates onto the face.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 #include "app/scene/xleaf.h"
@@ -29,9 +30,11 @@ private:
 // Reads a drawing file (".MPP", ".MPW", ".DXF") into the drawing; row 0 replaces it. Non-zero when read. A file
 // larger than the read cap (kMaxReadBytes) is refused with a line on standard error naming it; a DXF file that
 // makes more than the import's budget (drawing2d/dxf_files.h) is read up to it, and says so the same way. A stop
-// from `keep_going` leaves what was read, as a file that ends there would.
+// from `keep_going` leaves what was read, as a file that ends there would. `may_take`, when given, is asked first
+// with the bytes the drawing's rows will take (about those of its file); false: nothing is read.
 int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
-                      const std::function<bool()>& keep_going = {});
+                      const std::function<bool()>& keep_going = {},
+                      const std::function<bool(std::uint64_t bytes)>& may_take = {});
 
 // Origin, unit factor (real units per drawing unit) and scale of a drawing (a scale below 1e-8 counts as 100).
 struct DrawingUnits {

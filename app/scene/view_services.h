@@ -72,6 +72,9 @@ public:
     // false once the work should stop where it is (the window is being closed, or the open is stopped). The viewer
     // serves its windows meanwhile.
     virtual bool KeepWorking() = 0;
+    // Whether `bytes` more memory may be taken now for what `name` holds (a drawing about to be read): false when
+    // the model being opened would pass its budget, which stops the open.
+    virtual bool MemoryAllows(std::uint64_t /*bytes*/, const char* /*name*/) { return true; }
 
     // --- View values read by the scene ---------------------------------------------------------------------
 

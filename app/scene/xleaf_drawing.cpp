@@ -81,7 +81,9 @@ int XLeaf::LoadPastedDrawing(const char* file_name) {
     const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
-    if (!d || !read_drawing_file(d, local, 0, keep_going)) return 0;
+    if (!d || !read_drawing_file(d, local, 0, keep_going,
+                                 [v, &local](std::uint64_t bytes) { return v->MemoryAllows(bytes, local); }))
+        return 0;
     std::vector<double> segments;
     for_each_drawn_record(d, keep_going, [&](int row, int type, int pen) {
         if (type == kz::drawing2d::kTypeLine) {
