@@ -1,6 +1,5 @@
-// The viewer with a pause of 60 ms in every step of long work, for the test that closes its window while it opens
-// a model: the test's small files keep it as busy as huge ones would. The program is the viewer's own main with
-// this file linked in beside it.
+// The viewer's own main with a pause of 60 ms in every step of long work: the busy-window test's small files keep
+// it as busy as huge ones would.
 #include <chrono>
 #include <thread>
 
