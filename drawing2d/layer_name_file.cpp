@@ -9,6 +9,7 @@
 
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/text_fields.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 
 namespace kz::drawing2d {
@@ -72,7 +73,7 @@ int write_layer_file(drawing_context* ctx, const char* drive, const char* dir, c
     for (int layer = 0; layer < kLayers; ++layer) {
         const char* layer_name = layer_name_of(ctx, layer);
         if (!*layer_name) continue;
-        text += std::to_string(layer) + "=\"" + layer_name + "\"\r\n";
+        text += kz::crt::int_text(layer) + "=\"" + layer_name + "\"\r\n";
         ++count;
     }
     if (count == 0) {

@@ -17,6 +17,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/om3_chunks.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "platform/report.h"
 
@@ -75,7 +76,7 @@ private:
     };
 
     bool Fail(std::size_t offset, const char* what) {
-        error_ = "byte " + std::to_string(offset) + ": " + what;
+        error_ = "byte " + kz::crt::int_text(offset) + ": " + what;
         return false;
     }
     bool Chunk(std::int32_t type, Bytes chunk, int size);
@@ -452,13 +453,13 @@ bool Om3Parse::Run(std::string_view bytes, std::string& error) {
     const std::size_t total = bytes.size();
     for (offset_ = 0; offset_ < total && GoOn();) {
         if (total - offset_ < kOm3ChunkHead) {
-            error = "byte " + std::to_string(offset_) + ": chunk head cut off";
+            error = "byte " + kz::crt::int_text(offset_) + ": chunk head cut off";
             return false;
         }
         const std::int32_t type = om3_get<std::int32_t>(data + offset_);
         const std::int32_t size = om3_get<std::int32_t>(data + offset_ + 4);
         if (size < kOm3ChunkHead || std::size_t(size) > total - offset_) {
-            error = "byte " + std::to_string(offset_) + ": chunk size outside the file";
+            error = "byte " + kz::crt::int_text(offset_) + ": chunk size outside the file";
             return false;
         }
         if (!Chunk(type, data + offset_, size)) {

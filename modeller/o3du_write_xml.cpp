@@ -55,7 +55,7 @@ void indent(std::FILE* f, int depth) {
 
 // A table name for a value inside the table, else the number itself.
 std::string name_or_number(const char* const* names, int count, int value) {
-    return value >= 0 && value < count ? names[value] : std::to_string(value);
+    return value >= 0 && value < count ? names[value] : kz::crt::int_text(value);
 }
 
 }  // namespace

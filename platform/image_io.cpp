@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/crt/c_numbers.h"
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 #include "platform/gdi.h"
@@ -124,12 +125,12 @@ bool gif_frames_fit(const std::uint8_t* data, std::size_t size) {
 
 // The limit is on the pixel count, whatever the shape.
 std::string limit_text() {
-    return std::to_string(kMaxImagePixels) + " (" + std::to_string(kMaxImageSide) + " x " +
-           std::to_string(kMaxImageSide) + ")";
+    return kz::crt::int_text(kMaxImagePixels) + " (" + kz::crt::int_text(kMaxImageSide) + " x " +
+           kz::crt::int_text(kMaxImageSide) + ")";
 }
 
 std::string over_the_limit(std::int64_t width, std::int64_t height) {
-    return "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
+    return "image of " + kz::crt::int_text(width) + " x " + kz::crt::int_text(height) + " pixels, more than the " +
            limit_text() + " accepted; not read";
 }
 

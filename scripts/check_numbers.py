@@ -5,7 +5,9 @@ Qt sets LC_NUMERIC from the environment when it starts, so under a decimal-comma
 as 12 and writes 12,750000. Outside platform/crt numbers are read and written only through kz::crt's calls
 (platform/crt/c_numbers.h). Refused here: strtod, strtof, strtold, atof, std::stod/stof/stold and the scanf family;
 printf-family calls whose format holds a floating conversion, or whose format is no literal this check can read;
-and every v*printf call, since a wrapper that forwards its arguments hides the format its callers give it.
+and every v*printf call, since a wrapper that forwards its arguments hides the format its callers give it; and
+std::to_string, which writes a floating value as "%f" does in the process locale ("12,750000") while this check
+cannot see the type it is given (kz::crt::int_text writes integers).
 Member functions of the same names (out.printf, QString::asprintf) are other functions and pass.
 """
 import os
@@ -19,6 +21,8 @@ SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
 
 READS = {"strtod", "strtof", "strtold", "atof", "stod", "stof", "stold", "sscanf", "fscanf", "scanf", "vsscanf",
          "vfscanf", "vscanf"}
+# Writes integers in any locale but floating values in the process's; which one it gets, a text check cannot see.
+WRITES = {"to_string", "to_wstring"}
 FORWARDS = {"vprintf", "vfprintf", "vsprintf", "vsnprintf", "vdprintf", "vasprintf", "vswprintf", "vwprintf",
             "vfwprintf"}
 # Index of the format among the arguments.
@@ -99,6 +103,8 @@ def problems(path):
             continue
         if name in READS:
             yield line, f"{name} reads numbers in the process locale: use kz::crt::c_strtod / c_atof"
+        elif name in WRITES:
+            yield line, f"{name} writes a floating value in the process locale: use kz::crt::int_text for integers"
         elif name in FORWARDS:
             yield line, f"{name} forwards a format the caller chose: use kz::crt::c_vsnprintf"
         elif name in PRINTS and i + 1 < len(toks) and toks[i + 1][1] == "(":

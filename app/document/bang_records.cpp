@@ -298,8 +298,9 @@ int XView::ConvertBangRecords() {
             std::string record = "poly";
             for (double v : frame.origin) record.append(1, ',').append(number_text(v));
             for (double v : frame.rotation) record.append(1, ',').append(number_text(v));
-            record += ",0,0,0,0,0," + number_text(frame.edge_angle) + ",0,0,0,,,,-11,,0," + std::to_string(red & 255) +
-                      "," + std::to_string(green & 255) + "," + std::to_string(blue & 255) + ",0,0,0,0,,,,," + outline;
+            record += ",0,0,0,0,0," + number_text(frame.edge_angle) + ",0,0,0,,,,-11,,0," +
+                      kz::crt::int_text(red & 255) + "," + kz::crt::int_text(green & 255) + "," +
+                      kz::crt::int_text(blue & 255) + ",0,0,0,0,,,,," + outline;
             AddShapeRecord(record.c_str(), 0);
         } else if (fnd::compare_nocase(word.c_str(), "!atr") == 0) {
             set_bang_attributes(this, CurrentTrunk(), rest, 10);

@@ -198,8 +198,9 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
         if (EyeHeading() == overlay.set_eye)
             e = overlay.own_eye.eye, t = overlay.own_eye.target, lens = overlay.own_eye.lens;
     }
-    put("haikei", std::to_string(s.background_color & 0xFF) + sep + std::to_string((s.background_color >> 8) & 0xFF) +
-                      sep + std::to_string((s.background_color >> 16) & 0xFF));
+    put("haikei", kz::crt::int_text(s.background_color & 0xFF) + sep +
+                      kz::crt::int_text((s.background_color >> 8) & 0xFF) + sep +
+                      kz::crt::int_text((s.background_color >> 16) & 0xFF));
     const char* factor_keys[] = {"sun amb", "sun dif", "sun spe", "head amb", "head dif", "head spe"};
     const double factors[] = {s.sun[0], s.sun[1], s.sun[2], s.head[0], s.head[1], s.head[2]};
     for (int i = 0; i < 6; ++i) put(factor_keys[i], fmt("%5.3f", factors[i]));
@@ -211,17 +212,17 @@ int XView::WriteSettings(fnd::EString* buffer, const char* separator) {
         eye_values += (i ? sep : std::string()) + number;
     }
     put("eye point", eye_values);
-    put("mesh world", std::to_string(s.mesh_world));
+    put("mesh world", kz::crt::int_text(s.mesh_world));
     put("menu_screen_height", fmt("%7.1f", s.menu_screen_height));
-    put("shadow_disp_sw", std::to_string(s.shadow_display));
-    put("shadow_seisai", std::to_string(s.shadow_precision));
+    put("shadow_disp_sw", kz::crt::int_text(s.shadow_display));
+    put("shadow_seisai", kz::crt::int_text(s.shadow_precision));
     put("shadow_trans", fmt("%4.2f", s.shadow_transparency));
     put("shadow_hokui", fmt("%9.4f", s.latitude) + sep + fmt("%9.4f", s.longitude));
     int month = 1, day = 1, hour = 0, minute = 0;
     fnd::day_of_year_to_month_day(kz::scene::truncate_to_int(s.shadow_date), &month, &day);
     fnd::hours_to_hour_minute(s.shadow_time, &hour, &minute);
-    put("shadow_month",
-        std::to_string(month) + sep + std::to_string(day) + sep + std::to_string(hour) + sep + std::to_string(minute));
+    put("shadow_month", kz::crt::int_text(month) + sep + kz::crt::int_text(day) + sep + kz::crt::int_text(hour) + sep +
+                            kz::crt::int_text(minute));
     put("north_angle", fmt("%9.4f", s.north_angle));
     put("last_light_path", path_field(s.last_light_path));
     return 0;

@@ -7,6 +7,7 @@
 #include "app/foundation/sjis_string.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "platform/crt/c_numbers.h"
 
 namespace kz::scene {
 
@@ -32,7 +33,7 @@ void XLeaves::MakeUniqueName(const char* wanted) {
     const std::string stem = given ? wanted : "b";
     std::string candidate = given ? stem : stem + "1";
     for (int n = 1; name_taken(owner, this, candidate); ++n)
-        candidate = given ? stem + "-" + std::to_string(n) : stem + std::to_string(n + 1);
+        candidate = given ? stem + "-" + kz::crt::int_text(n) : stem + kz::crt::int_text(n + 1);
     record->name = set_heap_string(record->name, candidate.c_str(), nullptr, -1);
 }
 

@@ -153,9 +153,9 @@ namespace {
 
 std::string system_value(XTrunk* trunk, int key) {
     COBJECTA* record = trunk->base_record();
-    if (key == kId) return std::to_string(trunk->id);
-    if (key == kSw) return std::to_string(trunk->sw);
-    if (key == kSysf) return record ? std::to_string(record->sysf) : "";
+    if (key == kId) return kz::crt::int_text(trunk->id);
+    if (key == kSw) return kz::crt::int_text(trunk->sw);
+    if (key == kSysf) return record ? kz::crt::int_text(record->sysf) : "";
     char** text = system_text(record, key);
     return text && *text ? *text : "";
 }

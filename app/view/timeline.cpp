@@ -103,7 +103,7 @@ bool take_due_entry(std::vector<TimedEntry>& list, std::size_t& i, const SystemT
 // The entry text with its item field as the item is numbered now: deletes renumber the entry, not its text.
 std::string with_current_item(const DueEntry& entry) {
     const std::size_t first = entry.text.find(';');
-    return std::to_string(entry.trunk) + (first == std::string::npos ? std::string() : entry.text.substr(first));
+    return kz::crt::int_text(entry.trunk) + (first == std::string::npos ? std::string() : entry.text.substr(first));
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ LResult XView::OnViewMessage(WindowHandle window, std::uint32_t message, WParam 
         const char* text = text_param(wparam);
         if (!text) break;
         std::string formatted =
-            std::to_string(plat::lparam_x(lparam)) + "," + std::to_string(plat::lparam_y(lparam)) + "," + text;
+            kz::crt::int_text(plat::lparam_x(lparam)) + "," + kz::crt::int_text(plat::lparam_y(lparam)) + "," + text;
         DropAtPoint(formatted.c_str());
         break;
     }
@@ -251,7 +251,7 @@ void XView::OpenLink(const char* text) {
 }
 
 void XView::ExchangeCommandBlock(LParam number, const std::function<void(std::int64_t, std::int64_t)>& answer) {
-    const std::string format = "exeldata-" + std::to_string(static_cast<long long>(number));
+    const std::string format = "exeldata-" + kz::crt::int_text(static_cast<long long>(number));
     const unsigned id = plat::register_clipboard_format(format);
     const std::optional<std::string> data = id ? plat::get_clipboard_data(id) : std::nullopt;
     if (!data) {

@@ -2,9 +2,12 @@
 // them with printf; Qt sets LC_NUMERIC from the environment at start, and ',' is also a field separator, so every
 // reader and writer goes through these, which behave exactly as the C library does in the "C" locale.
 #pragma once
+#include <charconv>
+#include <concepts>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 namespace kz::crt {
 
@@ -31,6 +34,14 @@ int c_exponent_digits(double value, int precision, char* digits);
 // "%lld" of value, terminated, into buffer (room for the digits, a sign and the terminator); returns the terminator's
 // place.
 char* c_int_to_text(long long value, char* buffer);
+
+// The decimal text of an integer ("%d" of it). std::to_string would do for integers, but it takes floating values
+// too and writes them in the process locale, which a text check cannot tell apart; this one takes integers only.
+template <std::integral T>
+std::string int_text(T value) {
+    char digits[24];
+    return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
 
 // The one step from a double to an integer: truncation toward zero, NaN gives 0 and values beyond the int range
 // saturate at its limits (a plain cast of such values is undefined behaviour).
