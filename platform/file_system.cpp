@@ -445,7 +445,7 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
     std::uint64_t size = 0;
     FilePtr f = open_regular(windows_path, why, &size);
     if (!f || !bytes) return false;
-    const std::string too_large = "larger than " + std::to_string(limit >> 20) + " MiB, not read";
+    const std::string too_large = "larger than " + kz::crt::int_text(limit >> 20) + " MiB, not read";
     if (size > limit) {
         if (why) *why = too_large;
         return false;
@@ -522,7 +522,7 @@ std::string file_identity(std::string_view windows_path) {
     const std::string native = resolve_existing(windows_path);
     struct stat st;
     if (native.empty() || !stat_ok(native, &st)) return {};
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    return kz::crt::int_text(st.st_dev) + ":" + kz::crt::int_text(st.st_ino);
 }
 
 namespace {
@@ -619,7 +619,7 @@ int open_named_temp(const std::string& target, std::string* name) {
 
 // Gives the written unnamed file a temporary name beside the target, from which it is renamed over the target.
 bool link_unnamed_temp(int fd, const std::string& target, std::string* name) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const std::string self = "/proc/self/fd/" + kz::crt::int_text(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = temp_prefix(target) + random_suffix();
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 
@@ -142,7 +143,7 @@ std::string runtime_folder(std::string* why) {
     else if (!S_ISDIR(st.st_mode))
         *why = named + " is not a folder";
     else if (st.st_uid != user_id())
-        *why = named + " belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+        *why = named + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
     else if (st.st_mode & (S_IRWXG | S_IRWXO))
         *why = named + " is open to other users";
     else {
@@ -185,7 +186,8 @@ std::string channel_path(std::string_view name, std::string* why) {
         } else {
             path = folder + "/" + std::string(name);
             if (path.size() > kSocketPathMax) {
-                reason = path + " is longer than a socket's name may be (" + std::to_string(kSocketPathMax) + " bytes)";
+                reason =
+                    path + " is longer than a socket's name may be (" + kz::crt::int_text(kSocketPathMax) + " bytes)";
                 path.clear();
             }
         }
