@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 
@@ -117,11 +118,12 @@ private:
 };
 
 std::string size_text(std::uint64_t bytes) {
-    return bytes && bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
+    return bytes && bytes % (1 << 20) == 0 ? kz::crt::int_text(bytes >> 20) + " MiB"
+                                           : kz::crt::int_text(bytes) + " bytes";
 }
 
 std::string seconds_text(long ms) {
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+    return ms % 1000 == 0 ? kz::crt::int_text(ms / 1000) + " s" : kz::crt::int_text(ms) + " ms";
 }
 
 // Bytes that may not stand in an address are sent percent-encoded; what is already encoded stays.
@@ -255,17 +257,17 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         if (result.too_large)
             result.error = "larger than " + size_text(options.max_bytes) + ", refused";
         else if (code == CURLE_HTTP_RETURNED_ERROR)
-            result.error = "HTTP status " + std::to_string(result.http_status);
+            result.error = "HTTP status " + kz::crt::int_text(result.http_status);
         else if (code == CURLE_PARTIAL_FILE)
-            result.error = "cut short after " + std::to_string(receiver.received) + " bytes (" + detail + ")";
+            result.error = "cut short after " + kz::crt::int_text(receiver.received) + " bytes (" + detail + ")";
         else if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL)
-            result.error = "redirect refused (HTTP status " + std::to_string(result.http_status) + "): " + detail;
+            result.error = "redirect refused (HTTP status " + kz::crt::int_text(result.http_status) + "): " + detail;
         else
             result.error = detail;
         return result;
     }
     if (result.http_status < 200 || result.http_status >= 300) {
-        result.error = "HTTP status " + std::to_string(result.http_status);
+        result.error = "HTTP status " + kz::crt::int_text(result.http_status);
         return result;
     }
     if (!temporary.commit(target)) {

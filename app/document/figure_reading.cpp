@@ -351,8 +351,8 @@ int XView::apply_figure_bytes(std::string* bytes, const char* unit) {
         ++line_number;
         const std::size_t length = end - pos;
         if (length > static_cast<std::size_t>(kMaxFigureLineBytes)) {
-            const std::string why = "line " + std::to_string(line_number) + " is longer than " +
-                                    std::to_string(kMaxFigureLineBytes) + " bytes, skipped";
+            const std::string why = "line " + kz::crt::int_text(line_number) + " is longer than " +
+                                    kz::crt::int_text(kMaxFigureLineBytes) + " bytes, skipped";
             report_unit_problem(unit, why.c_str());
             ++skipped;
         } else if (length > 0) {

@@ -11,7 +11,7 @@ namespace {
 
 std::uint64_t g_default_open_memory = 0;  // 0: half of physical memory
 
-std::string mib_text(std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
+std::string mib_text(std::uint64_t bytes) { return kz::crt::int_text((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
 
 // Whole MiB as such, any other size in bytes.
 std::string size_text(std::uint64_t bytes) {
@@ -59,21 +59,21 @@ void LoadGuard::stop(const char* name, const std::string& why) {
 bool LoadGuard::add_unit(const char* name) {
     if (!opening()) return true;
     if (++units_ > budget.unit_loads)
-        stop(name, "more than " + std::to_string(budget.unit_loads) + " unit files to read");
+        stop(name, "more than " + kz::crt::int_text(budget.unit_loads) + " unit files to read");
     return !stopped();
 }
 
 bool LoadGuard::add_items(int count) {
     if (!opening()) return true;
     items_ += count;
-    if (items_ > budget.items) stop(nullptr, "more than " + std::to_string(budget.items) + " items");
+    if (items_ > budget.items) stop(nullptr, "more than " + kz::crt::int_text(budget.items) + " items");
     return check_memory();
 }
 
 bool LoadGuard::add_shapes(long long count) {
     if (!opening()) return true;
     shapes_ += count;
-    if (shapes_ > budget.shapes) stop(nullptr, "more than " + std::to_string(budget.shapes) + " shapes");
+    if (shapes_ > budget.shapes) stop(nullptr, "more than " + kz::crt::int_text(budget.shapes) + " shapes");
     return check_memory();
 }
 
@@ -111,7 +111,7 @@ void LoadGuard::refuse_block(const char* name) {
     ++refused_blocks_;
     if (deep_reported_) return;
     deep_reported_ = true;
-    report_unit_problem(name, ("blocks nested deeper than " + std::to_string(kMaxBlockNesting) +
+    report_unit_problem(name, ("blocks nested deeper than " + kz::crt::int_text(kMaxBlockNesting) +
                                " levels; the deeper ones are read at that level")
                                   .c_str());
 }
