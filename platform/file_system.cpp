@@ -163,12 +163,6 @@ private:
     int fd_ = -1;
 };
 
-std::string number_text(long long value) {
-    char text[24];
-    kz::crt::c_int_to_text(value, text);
-    return text;
-}
-
 std::function<void(const std::string&)>& removal_observer() {
     static std::function<void(const std::string&)> observer;
     return observer;
@@ -258,11 +252,11 @@ bool is_users_private_group(std::uint32_t gid) {
 // its group may write it only when that is the user's private group.
 std::string folder_trust(const std::string& path, const struct stat& st) {
     if (st.st_uid != user_id() && st.st_uid != 0)
-        return path + " belongs to another user (uid " + number_text(st.st_uid) + ")";
+        return path + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
     if (st.st_mode & S_ISVTX) return {};
     if (st.st_mode & S_IWOTH) return path + " lets every user write in it";
     if ((st.st_mode & S_IWGRP) && !is_users_private_group(st.st_gid))
-        return path + " lets its group (gid " + number_text(st.st_gid) + ") write in it";
+        return path + " lets its group (gid " + kz::crt::int_text(st.st_gid) + ") write in it";
     return {};
 }
 
@@ -906,7 +900,7 @@ std::string open_private_folder() {
         } else if (!stat_folder(fd.get(), folder, &st)) {
             why = std::string("it cannot be examined (") + std::strerror(errno) + ")";
         } else if (st.st_uid != user_id()) {
-            why = "it belongs to another user (uid " + number_text(st.st_uid) + ")";
+            why = "it belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
         } else if ((st.st_mode & 07777) != 0700) {
             if (::fchmod(fd.get(), 0700) != 0) {
                 why = std::string("its permissions cannot be narrowed to the user's (") + std::strerror(errno) + ")";
