@@ -15,10 +15,7 @@ std::string mib_text(std::uint64_t bytes) { return kz::crt::int_text((bytes + (1
 
 // Whole MiB as such, any other size in bytes.
 std::string size_text(std::uint64_t bytes) {
-    if (bytes && bytes % (1 << 20) == 0) return mib_text(bytes);
-    char digits[24];
-    kz::crt::c_int_to_text(static_cast<long long>(bytes), digits);
-    return std::string(digits) + " bytes";
+    return bytes && bytes % (1 << 20) == 0 ? mib_text(bytes) : kz::crt::int_text(bytes) + " bytes";
 }
 
 }  // namespace
