@@ -2,8 +2,10 @@
 // state of the tools, the left-press timings, and the face tools' paste settings.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "app/scene/xleaves.h"
 #include "platform/window.h"
 
 namespace kz::view {
@@ -67,6 +69,9 @@ struct InputTools {
     std::string paste_image_name;
     int paste_size_switch = 0;
     double paste_size[2] = {};
+    // The faces of the shape picked last, made for that pick when the shape keeps none: the face a pick returns
+    // lives until the next pick, and picking shape after shape leaves none of them holding faces.
+    std::optional<kz::scene::XLeaves::FaceWalk> picked_faces;
 };
 
 }  // namespace kz::view

@@ -103,14 +103,16 @@ XLeaf* XView::PickFace(std::int64_t point, XLeaves* shape, double* hit, int* fac
     double best_hit[3] = {0.0, 0.0, 0.0};
     int best = -1;
     XLeaf* found = nullptr;
+    input.picked_faces.reset();
     if (camera.eye && shape) {
         UpdateViewMatrices();
         const double view_direction[3] = {camera.eye->target[0] - camera.eye->eye[0],
                                           camera.eye->target[1] - camera.eye->eye[1],
                                           camera.eye->target[2] - camera.eye->eye[2]};
         double best_distance = DBL_MAX;
-        for (int i = 0; i < shape->face_count(); ++i) {
-            XLeaf* face = shape->faces()[i];
+        XLeaves::FaceWalk faces = shape->WalkFaces();
+        for (int i = 0; i < faces.size(); ++i) {
+            XLeaf* face = faces[i];
             double p[3], n[3], x[3];
             if (!face || !face->GetWorldPlane(p, n)) continue;
             if (fnd::vec3_dot(n, view_direction) >= 0.0) continue;
@@ -124,6 +126,7 @@ XLeaf* XView::PickFace(std::int64_t point, XLeaves* shape, double* hit, int* fac
                 copy3(best_hit, x);
             }
         }
+        if (found) input.picked_faces.emplace(std::move(faces));
     }
     if (hit) copy3(hit, best_hit);
     if (face_index) *face_index = best;

@@ -27,7 +27,7 @@ public:
     // The world extent of a part from its built faces: lo in 0..2, hi in 3..5.
     static std::array<double, 6> bounds_of(XLeaves* part) {
         std::array<double, 6> b{DBL_MAX, DBL_MAX, DBL_MAX, -DBL_MAX, -DBL_MAX, -DBL_MAX};
-        for (XLeaf* f : part->faces()) {
+        for (XLeaf* f : part->WalkFaces()) {
             f->GetWorldPlane(nullptr, nullptr);  // brings the world points up to date
             for (int i = 0; i < f->point_count(); ++i)
                 for (int k = 0; k < 3; ++k)
@@ -114,6 +114,7 @@ TEST_F(Picking, ModellerRoadMasksWindowItemsSkyAndGround) {
         EXPECT_EQ(f >= 0, c.want_p >= 0);
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(hit[k], c.want_hit[k], k < 2 ? c.xy_tolerance : c.z_tolerance);
     }
+    EXPECT_FALSE(part_of(item)->holds_faces()) << "a pick keeps no faces";
     // No face outline claims the pixel (an edge the modeller still saw): the modeller's point, not the origin.
     XLeaves* part = part_of(item);
     part->record->draw_style = 1;
