@@ -73,7 +73,7 @@ t0=$(date +%s)
 for b in build-bench/bin/bench_*; do
   p=${b##*/bench_}
   # Only the benchmarks a row names are run: the others are steps on the way or kept for a closer look.
-  wanted=$(awk -F'|' -v p="$p" '!/^#/ && $1 ~ "^ *"p" *$" { print $3 " " $5 }' "$pairs" | tr ' ' '\n' | sed '/^$/d' |
+  wanted=$(awk -F'|' -v p="$p" '!/^#/ && $1 ~ "^ *"p" *$" { print $3 " " $5 }' "$pairs" | tr ' ' '\n' | sed 's/@.*//; /^$/d' |
     sed 's/[][().*+?^$]/\\&/g; s/.*/^&(\/|$)/' | paste -sd'|')
   if [ -z "$wanted" ]; then
     echo "bench_$p: no row in $pairs" >&2

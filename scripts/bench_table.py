@@ -163,7 +163,19 @@ def ratio(ours, peer):
 
 
 def cells(results, names, measure):
-    return [spread_of(results[n], measure) if n in results else None for n in names]
+    """The spread of each named benchmark; "BM_X@counter" takes that counter of BM_X instead of the row's (a case
+    that measures both sides itself, as a heap before and after a step).
+
+    >>> r = {'BM_X': [{'after': 3.0, 'before': 2.0}]}
+    >>> [s.median for s in cells(r, ['BM_X', 'BM_X@before'], ['after', '1', 'MiB'])]
+    [3.0, 2.0]
+    """
+    spreads = []
+    for n in names:
+        name, _, counter = n.partition('@')
+        spreads.append(spread_of(results[name], [counter] + measure[1:] if counter else measure)
+                       if name in results else None)
+    return spreads
 
 
 def joined(spreads, measure):
