@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "modeller/o3du_math_movie.h"
@@ -125,8 +124,7 @@ TEST(MovieRecorder, RestartCompletesTheOpenFileAndFailuresLeaveTheTarget) {
     const int added = record(recorder, target, image, 30);
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(added, -1);
-    std::ifstream in(target);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier");
+    EXPECT_EQ(read_all(target), "earlier");
 
     // Cancelling the chooser starts nothing; a folder that does not exist neither.
     CO3duMathMovie chosen;

@@ -22,11 +22,6 @@
 namespace kz::test {
 namespace {
 
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 OfuMatrix4x4 placed(double angle, double x, double y, double z) {
     OfuMatrix4x4 m;
     MakeRotateZMatrix(m, angle);
@@ -264,7 +259,7 @@ TEST(Om3File, SingleShapeMergesTheVisibleSetsInSceneCoordinates) {
 
 TEST(Om3File, FileLevelFacts) {
     const std::string path = written_scene("om3_facts.om3");
-    const std::string bytes = read_bytes(path);
+    const std::string bytes = read_all(path);
     EXPECT_EQ(bytes.substr(0, 12), std::string("OM3\0\x0C\0\0\0\xE9\x03\0\0", 12));
     EXPECT_EQ(CO3duReadMesh3::CheckHeder(path.c_str()), 1);
 
@@ -297,7 +292,7 @@ TEST(Om3File, FileLevelFacts) {
         other.modeller->AddPrimitive(p);
         ASSERT_EQ(CO3duWriteMesh3::WriteModel(*other.modeller, path.c_str(), 0), 1);
     }
-    EXPECT_EQ(read_bytes(path).compare(0, bytes.size(), bytes), 0);
+    EXPECT_EQ(read_all(path).compare(0, bytes.size(), bytes), 0);
     ASSERT_EQ(CO3duReadMesh3::ReadFile(*s.modeller, path.c_str(), added, 0, &error), 1) << error;
     ASSERT_EQ(added.GetSize(), 4);
     EXPECT_EQ(s.modeller->GetTexCount(), 3);
@@ -312,7 +307,7 @@ TEST(Om3File, FileLevelFacts) {
 
 // A triangle's corner may name the last vertex its set has read, and not one more.
 TEST(Om3File, IndicesStayWithinTheirSetsVertices) {
-    const std::string good = read_bytes(written_scene("om3_index_base.om3"));
+    const std::string good = read_all(written_scene("om3_index_base.om3"));
     std::size_t at = 0, index_at = 0;
     std::int32_t vertices = 0;
     while (at + 8 <= good.size() && index_at == 0) {
@@ -339,7 +334,7 @@ TEST(Om3File, IndicesStayWithinTheirSetsVertices) {
 // Every byte of a refused file is checked before the modeller sees any of it; accepted files are whatever the
 // mutation left consistent. Mutations stay out of the thumbnail, where every byte is as good as any other.
 TEST(Om3File, CorruptedFilesAreRefusedOrReadNeverReadPastTheirEnd) {
-    const std::string good = read_bytes(written_scene("om3_fuzz_base.om3"));
+    const std::string good = read_all(written_scene("om3_fuzz_base.om3"));
     const std::size_t thumbnail_end = 12 + 27710;
     ASSERT_GT(good.size(), thumbnail_end);
     HeadlessScene s;

@@ -5,20 +5,17 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <tuple>
 
 #include "platform/file_system.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/test_paths.h"
 
 namespace kz::platform {
@@ -30,52 +27,6 @@ namespace fs = std::filesystem;
 std::string fixture_script() {
     if (std::getenv("KZ_TEST_DATA")) return kz::test::data_file("platform_ui/http_fixture.py");
     return (fs::path(__FILE__).parent_path().parent_path() / "data/platform_ui/http_fixture.py").string();
-}
-
-// The fixture server; its standard input is held open until the test ends, closing it ends the server.
-class LoopbackServer {
-public:
-    LoopbackServer() {
-        int to_child[2], from_child[2];
-        if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(to_child[0], 0);
-            dup2(from_child[1], 1);
-            close(to_child[1]);
-            close(from_child[0]);
-            const std::string script = fixture_script();
-            execl("/usr/bin/python3", "python3", script.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(to_child[0]);
-        close(from_child[1]);
-        input_ = to_child[1];
-        std::FILE* out = fdopen(from_child[0], "r");
-        if (out && std::fscanf(out, "%d", &port_) != 1) port_ = 0;
-        if (out) std::fclose(out);
-    }
-    ~LoopbackServer() {
-        if (input_ >= 0) close(input_);
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-    int port() const { return port_; }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int port_ = 0;
-};
-
-std::string read_all(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class Download : public ::testing::Test {
@@ -97,7 +48,7 @@ protected:
     }
     std::string target_name(const std::string& leaf) const { return from_native_path((folder_ / leaf).string()); }
 
-    LoopbackServer server_;
+    kz::test::LoopbackServer server_{fixture_script(), {}};
     fs::path folder_;
 };
 
@@ -105,7 +56,7 @@ TEST_F(Download, SuccessWritesTheWholeBody) {
     const DownloadResult r = download_to_file(server_.url("/ok"), target_name("unit.fig"));
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.http_status, 200);
-    const std::string body = read_all(folder_ / "unit.fig");
+    const std::string body = kz::test::read_all(folder_ / "unit.fig");
     ASSERT_EQ(body.size(), 2000u);
     for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(static_cast<unsigned char>(body[i]), (i * 7) % 256);
     EXPECT_EQ(listing(), (std::vector<std::string>{"unit.fig"}));
@@ -142,7 +93,7 @@ TEST_F(Download, FailuresEndSayWhyLeaveNoFileAndKeepThePreviousOne) {
         EXPECT_NE(fresh.error.find(c.reason), std::string::npos) << fresh.error;
         const DownloadResult over = download_to_file(server_.url(c.path), target_name("old.fig"), options);
         EXPECT_FALSE(over.ok);
-        EXPECT_EQ(read_all(folder_ / "old.fig"), "previous");
+        EXPECT_EQ(kz::test::read_all(folder_ / "old.fig"), "previous");
         EXPECT_EQ(listing(), (std::vector<std::string>{"old.fig"}));  // no partial or temporary file
     }
 }

@@ -46,10 +46,7 @@ struct Scratch {
     }
     std::string win(const std::string& rel = "") const { return from_native_path((root / rel).string()); }
     void put(const std::string& rel, const std::string& text) const { std::ofstream(root / rel) << text; }
-    std::string get(const std::string& rel) const {
-        std::ifstream in(root / rel);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string get(const std::string& rel) const { return test::read_all(root / rel); }
     std::size_t entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(root), {})); }
 };
 

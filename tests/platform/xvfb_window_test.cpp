@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -68,8 +66,7 @@ struct XwdImage {
 };
 
 bool read_xwd(const std::string& path, XwdImage* image) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = kz::test::read_all(path);
     if (bytes.size() < 100) return false;
     auto word = [&](std::size_t i) {
         const auto* b = reinterpret_cast<const unsigned char*>(bytes.data()) + i * 4;

@@ -1,4 +1,5 @@
-// Where the test programs find their fixtures and put what they write (actual and difference images).
+// Where the test programs find their fixtures and put what they write (actual and difference images), and what
+// they read back from files, programs and text.
 #pragma once
 #include <string>
 
@@ -13,4 +14,8 @@ std::string data_file(const std::string& name);
 std::string output_file(const std::string& name);
 // What a shell command (an oracle program) prints on its standard output.
 std::string command_output(const std::string& command);
+// The bytes of the file at the native path; empty when it cannot be read.
+std::string read_all(const std::string& path);
+// How many times `what` stands in the text, overlapping ones counted.
+int count_of(const std::string& text, const std::string& what);
 }  // namespace kz::test

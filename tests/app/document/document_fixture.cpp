@@ -1,13 +1,7 @@
 // The figure-file test fixture: the view, record line makers, the tree description and the loopback server.
 #include "document_fixture.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -98,11 +92,6 @@ void write_file(const std::string& posix_path, const std::string& bytes) {
 
 std::string windows_form(const std::string& posix_path) { return plat::from_native_path(posix_path); }
 
-std::string read_all(const std::string& posix_path) {
-    std::ifstream in(posix_path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 XTrunk* find_item(const XView* view, const char* name) {
     for (XTrunk* t : view->document.trunks) {
         const kz::scene::COBJECTA* r = t ? t->base_record() : nullptr;
@@ -136,37 +125,7 @@ void write_multi_unit_model(const std::string& dir, const std::string& elsewhere
     write_file(elsewhere + "/far.fig", lines({shape_line("far box")}));
 }
 
-UnitServer::UnitServer(const std::string& root, const std::string& log) {
-    int to_child[2], from_child[2];
-    if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(to_child[0], 0);
-        dup2(from_child[1], 1);
-        close(to_child[1]);
-        close(from_child[0]);
-        const std::string script = kz::test::data_file("document/unit_server.py");
-        execl("/usr/bin/python3", "python3", script.c_str(), root.c_str(), log.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(to_child[0]);
-    close(from_child[1]);
-    input_ = to_child[1];
-    std::FILE* out = fdopen(from_child[0], "r");
-    if (out && std::fscanf(out, "%d", &port_) != 1) port_ = 0;
-    if (out) std::fclose(out);
-}
-
-UnitServer::~UnitServer() {
-    if (input_ >= 0) close(input_);
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
-std::string UnitServer::url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
+UnitServer::UnitServer(const std::string& root, const std::string& log)
+    : LoopbackServer(kz::test::data_file("document/unit_server.py"), {root, log}) {}
 
 }  // namespace kz::view::test

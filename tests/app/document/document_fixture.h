@@ -2,13 +2,14 @@
 // makers, a description of the loaded item tree, and a loopback server that serves a folder and logs requests.
 #pragma once
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <initializer_list>
 #include <memory>
 #include <string>
 
 #include "app/document/xview.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
@@ -31,7 +32,8 @@ std::string fresh_folder(const std::string& name);
 void write_file(const std::string& posix_path, const std::string& bytes);
 // Program (Windows) form of a POSIX path.
 std::string windows_form(const std::string& posix_path);
-std::string read_all(const std::string& posix_path);
+using kz::test::count_of;
+using kz::test::read_all;
 // The first item whose base record carries the name; null when none.
 XTrunk* find_item(const XView* view, const char* name);
 // Pixels of the view's next frame, rendered off screen at w x h, within `tolerance` of red, green, blue in each
@@ -50,19 +52,8 @@ inline constexpr const char* kMultiUnitTree =
     "loop(loop box){inner loop()} group(inner box)";
 
 // Serves `root` on 127.0.0.1; every request path is appended to `log`.
-class UnitServer {
-public:
+struct UnitServer : kz::test::LoopbackServer {
     UnitServer(const std::string& root, const std::string& log);
-    ~UnitServer();
-    UnitServer(const UnitServer&) = delete;
-    UnitServer& operator=(const UnitServer&) = delete;
-    int port() const { return port_; }
-    std::string url(const std::string& path) const;
-
-private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int port_ = 0;
 };
 
 }  // namespace kz::view::test

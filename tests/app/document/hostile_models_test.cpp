@@ -40,12 +40,6 @@ std::string lines(std::initializer_list<std::string> list) {
     return out;
 }
 
-int count_of(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-    return n;
-}
-
 // Every file and folder below `root` (relative names), except below `skip`.
 std::set<std::string> listing(const fs::path& root, const fs::path& skip) {
     std::set<std::string> out;
@@ -381,8 +375,7 @@ TEST_F(HostileModels, ClosingTheWindowEndsASlowDownload) {
     std::string requests;
     for (int i = 0; i < 100 && requests.find("ended") == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::ifstream in(log);
-        requests.assign(std::istreambuf_iterator<char>(in), {});
+        requests = read_all(log);
     }
     EXPECT_NE(requests.find("/slow/unit.fig ended"), std::string::npos) << requests;
     EXPECT_EQ(requests.find("second.fig"), std::string::npos) << requests;

@@ -6,7 +6,6 @@
 // The parent test starts this program again inside `xvfb-run -a`.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -22,6 +20,7 @@
 #include "drawing2d/drawing_files.h"
 #include "modeller/om3_chunks.h"
 #include "real_window.h"
+#include "support/loopback_server.h"
 #include "support/test_paths.h"
 
 namespace kz::view::test {
@@ -34,18 +33,7 @@ std::string folder() { return kz::test::output_dir() + "/view_busy_window"; }
 // Steps of long work each case's files hold: at the slow viewer's pause they would keep it busy for minutes.
 constexpr int kSteps = 2500;
 
-std::string text_of(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-int count_of(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-    return n;
-}
 
 const char* const kBoxLine = "box,-300,2700,700,,,,,,,,,,600,600,600,,,,,,1,255,0,0";
 
@@ -102,42 +90,6 @@ std::string om3(int vertices) {
     return out;
 }
 
-// The loopback server of the figure-file tests: "/slow..." promises 100000 bytes and sends one every half second.
-// It runs until its standard input closes.
-struct TrickleServer {
-    explicit TrickleServer(const std::string& log) {
-        int to_child[2], from_child[2];
-        if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
-        pid = fork();
-        if (pid == 0) {
-            dup2(to_child[0], 0);
-            dup2(from_child[1], 1);
-            close(to_child[1]);
-            close(from_child[0]);
-            const std::string script = kz::test::data_file("document/unit_server.py");
-            execl("/usr/bin/python3", "python3", script.c_str(), folder().c_str(), log.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(to_child[0]);
-        close(from_child[1]);
-        input = to_child[1];
-        std::FILE* out = fdopen(from_child[0], "r");
-        if (out && std::fscanf(out, "%d", &port) != 1) port = 0;
-        if (out) std::fclose(out);
-    }
-    ~TrickleServer() {
-        if (input >= 0) close(input);
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    pid_t pid = -1;
-    int input = -1;
-    int port = 0;
-};
-
 // Waits until the program's main window is on the screen (under its first title, or the view's once the view has
 // named it) and the condition holds; 0 when that takes longer than two minutes.
 Window busy_window(Display* display, const std::function<bool()>& ready) {
@@ -158,9 +110,10 @@ TEST(BusyWindow, Child) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     const std::string log = folder() + "/requests.log";
-    TrickleServer server(log);
-    ASSERT_GT(server.port, 0);
-    const std::string base = "http://127.0.0.1:" + std::to_string(server.port);
+    // "/slow..." promises 100000 bytes and sends one every half second.
+    const kz::test::LoopbackServer server(kz::test::data_file("document/unit_server.py"), {folder(), log});
+    ASSERT_GT(server.port(), 0);
+    const std::string base = server.url("");
 
     std::string figure_lines = "trunk,0,0,0,,,,,,,,,,,,,,,,,,,,,,,,,,long\r\n";
     for (int i = 0; i < kSteps; ++i) figure_lines += std::string(kBoxLine) + "\r\n";
@@ -205,16 +158,17 @@ TEST(BusyWindow, Child) {
         const pid_t pid = start_program(folder(), *c.model ? folder() + "/" + c.model : std::string());
         ASSERT_GT(pid, 0);
         // The download case closes once the first unit's transfer has begun.
-        const Window window = busy_window(
-            display, [&] { return !c.paused ? text_of(log).find("/slow/unit.fig") != std::string::npos : true; });
+        const Window window = busy_window(display, [&] {
+            return !c.paused ? kz::test::read_all(log).find("/slow/unit.fig") != std::string::npos : true;
+        });
         EXPECT_NE(window, 0u) << "the program's window did not show while it opened its model";
         if (window) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             close_window(display, window);
         }
         EXPECT_TRUE(wait_program(pid, 20)) << "the program did not end by itself within 20 s of the close";
-        const std::string errors = text_of(folder() + "/stderr.txt");
-        EXPECT_EQ(count_of(errors, "open stopped"), 1) << errors;
+        const std::string errors = kz::test::read_all(folder() + "/stderr.txt");
+        EXPECT_EQ(kz::test::count_of(errors, "open stopped"), 1) << errors;
         EXPECT_NE(errors.find("the window was closed"), std::string::npos) << errors;
         EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
         EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
@@ -223,7 +177,7 @@ TEST(BusyWindow, Child) {
             std::string requests;
             for (int i = 0; i < 100 && requests.find("ended") == std::string::npos; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                requests = text_of(log);
+                requests = kz::test::read_all(log);
             }
             EXPECT_NE(requests.find("/slow/unit.fig ended"), std::string::npos) << requests;
             EXPECT_EQ(requests.find("second.fig"), std::string::npos) << requests;

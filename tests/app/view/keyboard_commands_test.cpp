@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -475,8 +474,7 @@ TEST_F(Keys, CtrlSSavesTheModel) {
     EXPECT_FALSE(std::filesystem::exists(file));
     press('S', plat::VK_CONTROL);
     plat::set_dialog_test_mode(false);
-    std::ifstream in(file, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    const std::string text = kz::test::read_all(file);
     EXPECT_NE(text.find("saved item"), std::string::npos) << text;
 }
 

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -118,8 +117,7 @@ TEST(KeysOnRealWindow, Child) {
     std::string title;
     close_window(display, find_main_window(display, &title));
     EXPECT_TRUE(wait_program(pid, 60)) << "the program did not end by itself with code 0";
-    std::ifstream errors(folder() + "/stderr.txt");
-    const std::string text((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
+    const std::string text = kz::test::read_all(folder() + "/stderr.txt");
     EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
     EXPECT_EQ(text.find("runtime error"), std::string::npos) << text;
     XCloseDisplay(display);

@@ -95,15 +95,6 @@ constexpr char kQuestion[] = "--onlyvisible --limit 1 --name 'プログラムの
 
 std::string asking_folder() { return kz::test::output_dir() + "/view_mouse_asking"; }
 
-std::string printed(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        for (int c; (c = std::fgetc(p)) != EOF;) out += static_cast<char>(c);
-        pclose(p);
-    }
-    return out;
-}
-
 // Each row presses on the wall, lets the button go while the question is up, and answers it.
 TEST(MouseOnRealWindow, AskingChild) {
     if (!std::getenv("KZ_VIEW_ASKING_CHILD")) GTEST_SKIP() << "runs only inside the Xvfb child";
@@ -125,8 +116,8 @@ TEST(MouseOnRealWindow, AskingChild) {
         const ScreenArea watcher = screen_area(display, is_green);  // drawn in the same frame as the wall
         const std::string y = " " + std::to_string(static_cast<int>(wall.centre_y));
         ASSERT_TRUE(xdotool("mousemove " + std::to_string(wall.right - 150) + y + " sleep 0.3 mousedown 1"));
-        const std::string box =
-            printed("timeout 90 xdotool search --sync " + std::string(kQuestion) + " getwindowgeometry --shell");
+        const std::string box = kz::test::command_output("timeout 90 xdotool search --sync " + std::string(kQuestion) +
+                                                         " getwindowgeometry --shell");
         EXPECT_TRUE(xdotool("mouseup 1"));
         int left = 0, top = 0, width = 0, height = 0;
         ASSERT_EQ(std::sscanf(box.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &left, &top, &width, &height), 4)

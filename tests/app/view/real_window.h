@@ -17,11 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/test_paths.h"
 
 namespace kz::view::test {
 
@@ -178,8 +179,7 @@ inline void expect_child_passes(const std::string& folder, const std::string& sc
     const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 " + screen + "' env " + assignment + " '" +
                                 program + "' --gtest_filter=" + filter + " > '" + folder + "/child.txt' 2>&1";
     const int result = std::system(command.c_str());
-    std::ifstream in(folder + "/child.txt");
-    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string log = kz::test::read_all(folder + "/child.txt");
     EXPECT_EQ(result, 0) << assignment << "\n" << log;
     EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << assignment << "\n" << log;
 }

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -24,11 +23,6 @@ namespace {
 #ifdef KZVIEW_PROGRAM
 
 std::string folder() { return kz::test::output_dir() + "/view_save_window"; }
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // A black room with two boxes side by side, each the only item of a unit: the red one in a figure file outside
 // the model's folder, the green one in a text file of the user's that happens to hold figure lines.
@@ -71,7 +65,7 @@ TEST(SaveOnRealWindow, Child) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     const std::string far = folder() + "/outside/far.fig", victim = folder() + "/victim/target.txt";
-    const std::string far_before = read_file(far), victim_before = read_file(victim);
+    const std::string far_before = kz::test::read_all(far), victim_before = kz::test::read_all(victim);
     pid_t pid = start_program(folder(), folder() + "/model/main.fig");
     ASSERT_GT(pid, 0);
     // A check that gives up early still ends the program.
@@ -86,9 +80,9 @@ TEST(SaveOnRealWindow, Child) {
 
     ASSERT_TRUE(save_and_answer("Escape")) << "no question before writing outside the model's folder";
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    EXPECT_EQ(read_file(far), far_before);
-    EXPECT_EQ(read_file(victim), victim_before);
-    const std::string cancelled = read_file(folder() + "/stderr.txt");
+    EXPECT_EQ(kz::test::read_all(far), far_before);
+    EXPECT_EQ(kz::test::read_all(victim), victim_before);
+    const std::string cancelled = kz::test::read_all(folder() + "/stderr.txt");
     EXPECT_NE(cancelled.find("far.fig"), std::string::npos) << cancelled;
     EXPECT_NE(cancelled.find("target.txt"), std::string::npos) << cancelled;
 
@@ -96,17 +90,17 @@ TEST(SaveOnRealWindow, Child) {
     std::string written = far_before;
     for (int i = 0; i < 100 && written == far_before; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        written = read_file(far);
+        written = kz::test::read_all(far);
     }
     EXPECT_EQ(written.find("red item"), std::string::npos) << written;
     EXPECT_NE(written, far_before);
-    EXPECT_EQ(read_file(victim), victim_before);
+    EXPECT_EQ(kz::test::read_all(victim), victim_before);
 
     std::string title;
     close_window(display, find_main_window(display, &title));
     EXPECT_TRUE(wait_program(pid, 60)) << "the program did not end by itself with code 0";
     pid = 0;
-    const std::string errors = read_file(folder() + "/stderr.txt");
+    const std::string errors = kz::test::read_all(folder() + "/stderr.txt");
     EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
     XCloseDisplay(display);

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,11 +40,6 @@ namespace kp = kz::platform;
 using Pixels = std::vector<unsigned long>;
 
 std::string folder() { return kz::test::output_dir() + "/view_user_road"; }
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // Replaces the line holding the word; false when there is none.
 bool replace_line(std::string& text, const std::string& word, const std::string& line) {
@@ -116,12 +110,12 @@ void road(Display* display) {
     kp::post_message(view, VIEW_AROUND, 0, 0);
 
     const std::string file = folder() + "/room/room.fig";
-    const std::string original = read_file(file);
+    const std::string original = kz::test::read_all(file);
     EXPECT_TRUE(xdotool("key ctrl+s"));
     std::string saved = original;
     for (int i = 0; i < 100 && saved == original; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        saved = read_file(file);
+        saved = kz::test::read_all(file);
     }
     EXPECT_NE(saved, original) << "Ctrl+S wrote nothing";
     EXPECT_NE(saved.find("red ball"), std::string::npos) << saved;
