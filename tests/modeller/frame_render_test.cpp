@@ -20,19 +20,6 @@ _O3duCamera camera_of(CO3duGLModelar& m) {
     return c;
 }
 
-// White directional light travelling along +y, straight into the faces that look at the default camera.
-void white_light_along_y(CO3duGLModelar& m) {
-    m.SetLight(1, make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0}));
-}
-
-// The pixel whose centre is nearest to where the world point lands.
-void pixel_of(const _O3duCamera& c, const OfuVector3& p, int& x, int& y) {
-    double fx = 0, fy = 0;
-    project(c, kN, kN, p, fx, fy);
-    x = static_cast<int>(std::floor(fx));
-    y = static_cast<int>(std::floor(fy));
-}
-
 TEST(FrameRender, ClearsToTheBackgroundInEveryOutput) {
     const std::vector<OfuColorValue> colours = {{0.2f, 0.4f, 0.6f, 0.3f}, {1, 1, 1, 1}, {0, 0, 0, 0}};
     for (const OfuColorValue& c : colours) {

@@ -17,10 +17,6 @@ constexpr int kN = HeadlessScene::kSize;
 
 const _OfuMaterial kGrey = make_material({0.8f, 0.8f, 0.8f, 1}, {0, 0, 0, 1});
 
-void white_light_along_y(CO3duGLModelar& m) {
-    m.SetLight(1, make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0}));
-}
-
 // Draws every shape three times, shifted sideways in the later passes, and skips shapes on layer 9.
 class CopyingModelar : public CO3duGLModelar {
 public:

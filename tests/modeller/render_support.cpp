@@ -139,6 +139,10 @@ OfuLight make_light(int type, OfuColorValue diffuse, OfuColorValue ambient, OfuC
     return light;
 }
 
+void white_light_along_y(CO3duGLModelar& m) {
+    m.SetLight(1, make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0}));
+}
+
 namespace {
 
 double dot3(const OfuVector3& a, const OfuVector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
@@ -192,6 +196,13 @@ void project(const _O3duCamera& camera, int width, int height, const OfuVector3&
     const double focal = 1.0 / std::tan(camera.fov * M_PI / 360.0);
     x = (focal / camera.aspect * xe / depth + 1.0) * width / 2.0;
     y = (focal * ye / depth + 1.0) * height / 2.0;
+}
+
+void pixel_of(const _O3duCamera& camera, const OfuVector3& p, int& x, int& y) {
+    double fx = 0, fy = 0;
+    project(camera, HeadlessScene::kSize, HeadlessScene::kSize, p, fx, fy);
+    x = static_cast<int>(std::floor(fx));
+    y = static_cast<int>(std::floor(fy));
 }
 
 std::vector<double> numbers_in(const std::string& text, std::size_t from, char until) {

@@ -60,6 +60,8 @@ struct HeadlessScene {
 
 OfuLight make_light(int type, OfuColorValue diffuse, OfuColorValue ambient, OfuColorValue specular,
                     const OfuVector3& direction = {0, 1, 0});
+// White directional light 1 travelling along +y, straight into the faces that look at the default camera.
+void white_light_along_y(CO3duGLModelar& m);
 
 // One light as the fixed-function pipeline sees it, in world coordinates.
 struct OracleLight {
@@ -80,6 +82,8 @@ Rgb lit_vertex(const OfuVector3& p, const OfuVector3& normal, const _OfuMaterial
 // Where a world point lands in the window (OpenGL pixel coordinates from the bottom left) for a perspective
 // camera with up (0, 0, 1).
 void project(const _O3duCamera& camera, int width, int height, const OfuVector3& p, double& x, double& y);
+// The pixel whose centre is nearest to where the world point lands in a window of HeadlessScene::kSize square.
+void pixel_of(const _O3duCamera& camera, const OfuVector3& p, int& x, int& y);
 
 // The numbers of a peer's text from `from` on up to the first `until`, apart by blanks and commas ("C" locale).
 std::vector<double> numbers_in(const std::string& text, std::size_t from = 0, char until = '\0');

@@ -34,12 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lines(std::initializer_list<std::string> list) {
-    std::string out;
-    for (const std::string& l : list) out += l + "\r\n";
-    return out;
-}
-
 // Every file and folder below `root` (relative names), except below `skip`.
 std::set<std::string> listing(const fs::path& root, const fs::path& skip) {
     std::set<std::string> out;

@@ -13,6 +13,7 @@ namespace {
 
 using kz::test::Frame;
 using kz::test::pixel_near;
+using kz::test::pixel_of;
 using kz::test::Rgb;
 
 using BridgeModel = BridgeTest;
@@ -20,13 +21,6 @@ using BridgeCore = BridgeTest;
 using BridgePick = BridgeTest;
 
 constexpr int kN = 64;
-
-void pixel_of(const _O3duCamera& c, const OfuVector3& p, int& x, int& y) {
-    double fx = 0, fy = 0;
-    kz::test::project(c, kN, kN, p, fx, fy);
-    x = static_cast<int>(std::floor(fx));
-    y = static_cast<int>(std::floor(fy));
-}
 
 int prop(CBusMDL& b, _OfuPosition* shape, int key) {
     int v = 0;

@@ -1,7 +1,6 @@
 // End to end, headless: box lines read, built, committed through the bridge and drawn, checked at their pixels.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 namespace kz::scene {
 namespace {
 
+using kz::test::pixel_of;
 using kz::test::Rgb;
 
 struct Probe {
@@ -26,14 +26,6 @@ struct RenderCase {
 };
 
 constexpr Rgb kBlack{0, 0, 0};
-
-// The pixel whose centre is nearest to where the world point lands.
-void pixel_of(const _O3duCamera& c, const OfuVector3& p, int& x, int& y) {
-    double fx = 0, fy = 0;
-    kz::test::project(c, test::BridgedView::kSize, test::BridgedView::kSize, p, fx, fy);
-    x = static_cast<int>(std::floor(fx));
-    y = static_cast<int>(std::floor(fy));
-}
 
 TEST(BoxRender, FigureLineAndPartPlacementToPixels) {
     const OfuVector3 front(50, -500, 50), middle(50, 50, 50);
