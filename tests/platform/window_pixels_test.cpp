@@ -2,7 +2,6 @@
 // shows an image of that size pixel for pixel, while Qt lays it out at half that. The ratio is fixed when Qt
 // starts, so the case runs in a child process started with Qt's scale factor.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <QWidget>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "tests/platform/ui_test_support.h"
+#include "tests/support/test_paths.h"
 
 namespace kz::platform {
 namespace {
@@ -43,16 +43,12 @@ TEST(WindowPixels, Child) {
 
 TEST(WindowPixels, DevicePixelsAtScaleTwo) {
     if (std::getenv("KZ_WINDOW_PIXELS_CHILD")) GTEST_SKIP() << "the child runs the case itself";
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    const std::string command = std::string("env QT_SCALE_FACTOR=2 KZ_WINDOW_PIXELS_CHILD=1 '") + self +
-                                "' --gtest_filter=WindowPixels.Child 2>&1";
-    FILE* child = popen(command.c_str(), "r");
-    ASSERT_NE(child, nullptr);
-    std::string log;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, child)) log += buffer;
-    EXPECT_EQ(pclose(child), 0) << log;
+    int status = -1;
+    const std::string log =
+        kz::test::command_output("env QT_SCALE_FACTOR=2 KZ_WINDOW_PIXELS_CHILD=1 '" + kz::test::self_path() +
+                                     "' --gtest_filter=WindowPixels.Child 2>&1",
+                                 &status);
+    EXPECT_EQ(status, 0) << log;
     EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
 }
 

@@ -5,8 +5,6 @@
 
 #include <QWidget>
 #include <QWindow>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -23,36 +21,20 @@ namespace {
 
 bool in_xvfb_child() { return std::getenv("KZ_XVFB_CHILD") != nullptr; }
 
-std::string run_and_capture(const std::string& command, int* status) {
-    std::string out;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        std::array<char, 4096> buffer;
-        std::size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), p)) > 0) out.append(buffer.data(), n);
-        *status = pclose(p);
-    } else {
-        *status = -1;
-    }
-    return out;
-}
-
 TEST(RealDisplay, WindowImageAndPrintingUnderXvfb) {
     if (in_xvfb_child()) GTEST_SKIP() << "the child runs the display tests themselves";
     if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
     if (access("/usr/bin/xwd", X_OK) != 0) GTEST_SKIP() << "xwd (package x11-apps) is missing";
-    char self[4096] = {};
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(length, 0);
     // The child needs the leak suppressions for the X11 libraries even when the test runner did not set them.
     std::string suppressions;
     if (!std::getenv("LSAN_OPTIONS"))
         suppressions = "LSAN_OPTIONS=suppressions=" +
                        (std::filesystem::path(__FILE__).parent_path().parent_path() / "lsan.supp").string() + " ";
     const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 640x480x24' env QT_QPA_PLATFORM=xcb " +
-                                suppressions + "KZ_XVFB_CHILD=1 '" + self +
+                                suppressions + "KZ_XVFB_CHILD=1 '" + kz::test::self_path() +
                                 "' --gtest_filter='XvfbChild.*:DialogsInTestMode.PrintingIntoPdf*' 2>&1";
     int status = 0;
-    const std::string output = run_and_capture(command, &status);
+    const std::string output = kz::test::command_output(command, &status);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 2 tests."), std::string::npos) << output;
     EXPECT_EQ(output.find("SKIPPED"), std::string::npos) << output;

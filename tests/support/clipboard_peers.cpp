@@ -19,12 +19,9 @@ std::optional<std::string> run_clipboard_peers(const std::string& name, const st
     const std::string d = output_file(name + "_" + std::to_string(getpid()));
     std::string cmd = "rm -rf '" + d + "' && mkdir -p '" + d + "'";
     if (std::system(cmd.c_str()) != 0) return std::nullopt;
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return std::nullopt;
-    self[n] = 0;
+    const std::string self = self_path();
     const std::string env = "QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 KZ_CLIP_DIR='" + d + "' ";
-    const std::string run = std::string(self) + " --gtest_filter=" + filter + " >/dev/null 2>&1";
+    const std::string run = self + " --gtest_filter=" + filter + " >/dev/null 2>&1";
     cmd = "xvfb-run -a sh -c \"" + env + "KZ_CLIP_ROLE=writer " + run + " & " + "i=0; while [ ! -f '" + d +
           "/ready' ] && [ \\$i -lt 300 ]; do sleep 0.1; i=\\$((i+1)); done; " + env + "KZ_CLIP_ROLE=reader " + run +
           "; wait\" >/dev/null 2>&1";

@@ -26,15 +26,22 @@ std::string output_dir() {
 std::string data_file(const std::string& name) { return data_dir() + "/" + name; }
 std::string output_file(const std::string& name) { return output_dir() + "/" + name; }
 
-std::string command_output(const std::string& command) {
+std::string command_output(const std::string& command, int* status) {
     std::string out;
+    int ended = -1;
     if (std::FILE* p = popen(command.c_str(), "r")) {
         char buffer[4096];
         std::size_t n;
         while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        pclose(p);
+        ended = pclose(p);
     }
+    if (status) *status = ended;
     return out;
+}
+
+std::string self_path() {
+    std::error_code ec;
+    return std::filesystem::read_symlink("/proc/self/exe", ec).string();
 }
 
 std::string read_all(const std::string& path) {

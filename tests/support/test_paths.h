@@ -12,8 +12,11 @@ std::string output_dir();
 std::string data_file(const std::string& name);
 // output_dir() + "/" + name
 std::string output_file(const std::string& name);
-// What a shell command (an oracle program) prints on its standard output.
-std::string command_output(const std::string& command);
+// What a shell command (an oracle program, a child test) prints on its standard output; its wait status goes to
+// *status when one is given (-1 when it did not start).
+std::string command_output(const std::string& command, int* status = nullptr);
+// This test program's own file, to start again as a child; empty when it cannot be found.
+std::string self_path();
 // The bytes of the file at the native path; empty when it cannot be read.
 std::string read_all(const std::string& path);
 // How many times `what` stands in the text, overlapping ones counted.

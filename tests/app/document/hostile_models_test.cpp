@@ -63,8 +63,7 @@ int run_budget_row_alone(std::size_t row, const std::string& log) {
     environment.set("KZ_TEST_OUTPUT", kz::test::output_dir() + "/budget-row");
     // With AddressSanitizer, freed blocks are taken again at once, as the C library's allocator takes them.
     environment.set("ASAN_OPTIONS", std::string(std::getenv("ASAN_OPTIONS") ?: "") + ":quarantine_size_mb=0");
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    return std::system((self + " --gtest_filter=HostileModels.Budgets* >" + log + " 2>&1").c_str());
+    return std::system((kz::test::self_path() + " --gtest_filter=HostileModels.Budgets* >" + log + " 2>&1").c_str());
 }
 
 class HostileModels : public DocumentTest {

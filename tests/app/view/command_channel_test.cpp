@@ -19,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/local_channel.h"
 #include "platform/message_loop.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/xview/view_fixture.h"
 
 namespace kz::view::test {
@@ -27,12 +28,6 @@ namespace {
 namespace plat = kz::platform;
 
 const char* role() { return std::getenv("KZ_CHANNEL_ROLE"); }
-
-std::string self_path() {
-    char self[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    return n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
-}
 
 // The other program: the block on the clipboard, its number over the socket, and the clipboard served until the
 // view has answered.
@@ -64,7 +59,7 @@ TEST_F(CommandChannel, ViewSide) {
     add_item(0, "moved");
     const std::string name = "kzview-test-" + std::to_string(getpid());
     ASSERT_TRUE(listen_for_programs(view, name.c_str()));
-    const std::string command = "env KZ_CHANNEL_ROLE=sender KZ_CHANNEL_NAME=" + name + " '" + self_path() +
+    const std::string command = "env KZ_CHANNEL_ROLE=sender KZ_CHANNEL_NAME=" + name + " '" + kz::test::self_path() +
                                 "' --gtest_filter=CommandChannelPeer.SendsABlock 2>&1";
     std::FILE* other = popen(command.c_str(), "r");
     ASSERT_NE(other, nullptr);
@@ -166,14 +161,9 @@ TEST(CommandChannelUnderXvfb, AnotherProgramMovesAnItem) {
     const std::string command =
         "/usr/bin/xvfb-run -a -s '-screen 0 640x480x24' env QT_QPA_PLATFORM=xcb "
         "KZ_CHANNEL_ROLE=view '" +
-        self_path() + "' --gtest_filter=CommandChannel.ViewSide 2>&1";
-    std::string output;
+        kz::test::self_path() + "' --gtest_filter=CommandChannel.ViewSide 2>&1";
     int status = -1;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        char buffer[512];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) output.append(buffer, n);
-        status = pclose(p);
-    }
+    const std::string output = kz::test::command_output(command, &status);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
     EXPECT_EQ(output.find("SKIPPED"), std::string::npos) << output;

@@ -29,16 +29,6 @@ std::string folder() { return kz::test::output_dir() + "/view_keys_window"; }
 
 bool is_green(int r, int g, int b) { return g > 100 && r < 80 && b < 80; }
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p)) out += buffer;
-        pclose(p);
-    }
-    return out;
-}
-
 // The key help's lines against the ink on the screen: "font size difference" for the fixed and the
 // proportional Gothic.
 std::string font_fit(Display* display) {
@@ -57,10 +47,11 @@ std::string font_fit(Display* display) {
         rows << hex.str() << " " << band.left - 10 << " " << band.right + 1 - 10 << " " << width - 10 << "\n";
     }
     rows.close();
-    return run("/usr/bin/python3 '" + std::string(std::getenv("KZ_SOURCE_DIR")) +
-               "/tests/app/view/text_ink_fit.py' /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf "
-               "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf < '" +
-               folder() + "/ink.txt'");
+    return kz::test::command_output(
+        "/usr/bin/python3 '" + std::string(std::getenv("KZ_SOURCE_DIR")) +
+        "/tests/app/view/text_ink_fit.py' /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf "
+        "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf < '" +
+        folder() + "/ink.txt'");
 }
 
 TEST(KeysOnRealWindow, Child) {
@@ -97,8 +88,9 @@ TEST(KeysOnRealWindow, Child) {
     int count = 0;
     key_help_lines(&count);
     for (int n = 1; n <= count; ++n) EXPECT_GT(screen_area(display, is_green, 19 * n, 19 * n + 18).count, 20) << n;
-    run("xwd -root -silent -out '" + folder() + "/key_help.xwd' && /usr/bin/python3 '" + std::getenv("KZ_SOURCE_DIR") +
-        "/scripts/xwd_to_png.py' '" + folder() + "/key_help.xwd' '" + folder() + "/key_help.png'");
+    kz::test::command_output("xwd -root -silent -out '" + folder() + "/key_help.xwd' && /usr/bin/python3 '" +
+                             std::getenv("KZ_SOURCE_DIR") + "/scripts/xwd_to_png.py' '" + folder() +
+                             "/key_help.xwd' '" + folder() + "/key_help.png'");
     std::istringstream fit(font_fit(display));
     std::string font;
     int size = 0, fixed_difference = 99, proportional_difference = 0;

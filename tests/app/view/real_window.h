@@ -171,11 +171,7 @@ inline void close_window(Display* display, Window window) {
 // when it did not.
 inline void expect_child_passes(const std::string& folder, const std::string& screen, const std::string& assignment,
                                 const std::string& filter, std::string program = {}) {
-    if (program.empty()) {
-        char self[4096] = {};
-        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-        program = self;
-    }
+    if (program.empty()) program = kz::test::self_path();
     const std::string command = "/usr/bin/xvfb-run -a -s '-screen 0 " + screen + "' env " + assignment + " '" +
                                 program + "' --gtest_filter=" + filter + " > '" + folder + "/child.txt' 2>&1";
     const int result = std::system(command.c_str());
@@ -187,9 +183,8 @@ inline void expect_child_passes(const std::string& folder, const std::string& sc
 // A copy of this test program under a plain name in the folder: the program reads a start file's name out of its
 // own file name ("view_tests" would ask for "tests.fig").
 inline std::string plain_named_self(const std::string& folder, const std::string& name) {
-    char self[4096] = {};
-    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
-    const std::string plain = folder + "/" + name;
+    const std::string self = kz::test::self_path(), plain = folder + "/" + name;
+    if (self.empty()) return {};
     std::error_code linked;
     std::filesystem::create_hard_link(self, plain, linked);
     if (linked) std::filesystem::copy_file(self, plain);
