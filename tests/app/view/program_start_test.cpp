@@ -4,15 +4,12 @@
 // this program again inside `xvfb-run -a`.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -104,34 +101,19 @@ TEST(KzviewUnderXvfb, Child) {
         EXPECT_EQ(attributes.map_state, IsViewable);
         close_window(display, main_window);
     }
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 600 && done == 0; ++i) {
-        done = waitpid(pid, &status, WNOHANG);
-        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (done == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "the program did not end after its main window was closed";
-    }
+    EXPECT_TRUE(wait_program(pid, 60)) << "the program did not end with code 0 after its main window was closed";
     XCloseDisplay(display);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str().find("Sanitizer"), std::string::npos) << text.str();
-    EXPECT_EQ(text.str().find("runtime error"), std::string::npos) << text.str();
+    const std::string text = kz::test::read_all(errors);
+    EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
+    EXPECT_EQ(text.find("runtime error"), std::string::npos) << text;
     if (c->said) {
-        EXPECT_NE(text.str().find("kzview: " + folder + c->said), std::string::npos) << text.str();
+        EXPECT_NE(text.find("kzview: " + folder + c->said), std::string::npos) << text;
     }
 }
 
 TEST(KzviewUnderXvfb, StartsAndClosesCleanly) {
     if (std::getenv("KZ_VIEW_START_CASE")) GTEST_SKIP() << "the child runs one case itself";
     if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is missing";
-    const std::string self = kz::test::self_path();
     for (const StartCase& c : kCases) {
         const std::string folder = case_folder(c.name);
         fs::remove_all(folder);
@@ -141,17 +123,8 @@ TEST(KzviewUnderXvfb, StartsAndClosesCleanly) {
             fs::create_directories(fs::path(folder + "/" + file).parent_path());
             std::ofstream(folder + "/" + file, std::ios::binary) << content;
         }
-        const std::string command =
-            "/usr/bin/xvfb-run -a -s '-screen 0 800x600x24' env QT_QPA_PLATFORM=xcb "
-            "KZ_VIEW_START_CASE=" +
-            std::string(c.name) + " '" + self + "' --gtest_filter=KzviewUnderXvfb.Child > '" + folder +
-            "/child.txt' 2>&1";
-        const int result = std::system(command.c_str());
-        std::ifstream in(folder + "/child.txt");
-        std::stringstream log;
-        log << in.rdbuf();
-        EXPECT_EQ(result, 0) << c.name << "\n" << log.str();
-        EXPECT_NE(log.str().find("[  PASSED  ] 1 test"), std::string::npos) << c.name << "\n" << log.str();
+        expect_child_passes(folder, "800x600x24", std::string("QT_QPA_PLATFORM=xcb KZ_VIEW_START_CASE=") + c.name,
+                            "KzviewUnderXvfb.Child");
     }
 }
 
