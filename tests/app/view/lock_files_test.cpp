@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/foundation/heap_text.h"
 #include "app/scene/xtrunk.h"
@@ -44,38 +46,36 @@ TEST_F(LockFiles, ReleaseAnswersByHolderAndNumber) {
     EXPECT_EQ(view->ReleaseLockFile(nullptr, "tanaka", 0), 0);
 }
 
+// Closing the view removes the locks of its user (by number 0 or the user's own number) and no other; without a
+// user it leaves every lock.
 TEST_F(LockFiles, ClosingTheViewRemovesOnlyItsOwnLocks) {
-    ScratchFolder dir("view_locks_close");
-    dir.write("a.fig.loc", "tanaka\n0\n");
-    dir.write("b.fig.Loc", "tanaka\n3\n");
-    dir.write("c.fig.loc", "tanaka\n4\n");
-    dir.write("d.fig.loc", "suzuki\n0\n");
-    dir.write("e.fig", "not a lock");
-    view->document.data_folder =
-        kz::foundation::set_heap_string(view->document.data_folder, dir.windows.c_str(), nullptr, -1);
-    view->document.user_name = kz::foundation::set_heap_string(nullptr, "Tanaka", nullptr, -1);
-    view->document.user_lock_number = 3;
-    delete view;
-    view = nullptr;
-    watched_view() = nullptr;
-    EXPECT_EQ(view_window_table_count(), 0);  // both view windows left the table
-    EXPECT_FALSE(dir.exists("a.fig.loc"));
-    EXPECT_FALSE(dir.exists("b.fig.Loc"));
-    EXPECT_TRUE(dir.exists("c.fig.loc"));
-    EXPECT_TRUE(dir.exists("d.fig.loc"));
-    EXPECT_TRUE(dir.exists("e.fig"));
-}
-
-TEST_F(LockFiles, WithoutAUserClosingLeavesEveryLock) {
-    ScratchFolder dir("view_locks_nouser");
-    dir.write("a.fig.loc", "\n0\n");
-    view->document.data_folder =
-        kz::foundation::set_heap_string(view->document.data_folder, dir.windows.c_str(), nullptr, -1);
-    view->document.user_name = kz::foundation::set_heap_string(nullptr, "", nullptr, -1);
-    delete view;
-    view = nullptr;
-    watched_view() = nullptr;
-    EXPECT_TRUE(dir.exists("a.fig.loc"));
+    const struct {
+        const char* user;
+        int number;
+        std::vector<std::tuple<const char*, const char*, bool>> files;  // name, content, kept
+    } cases[] = {{"Tanaka",
+                  3,
+                  {{"a.fig.loc", "tanaka\n0\n", false},
+                   {"b.fig.Loc", "tanaka\n3\n", false},
+                   {"c.fig.loc", "tanaka\n4\n", true},
+                   {"d.fig.loc", "suzuki\n0\n", true},
+                   {"e.fig", "not a lock", true}}},
+                 {"", 0, {{"a.fig.loc", "\n0\n", true}}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user);
+        restart_view();
+        ScratchFolder dir("view_locks_close");
+        for (const auto& [name, content, kept] : c.files) dir.write(name, content);
+        view->document.data_folder =
+            kz::foundation::set_heap_string(view->document.data_folder, dir.windows.c_str(), nullptr, -1);
+        view->document.user_name = kz::foundation::set_heap_string(nullptr, c.user, nullptr, -1);
+        view->document.user_lock_number = c.number;
+        delete view;
+        view = nullptr;
+        watched_view() = nullptr;
+        EXPECT_EQ(view_window_table_count(), 0);  // both view windows left the table
+        for (const auto& [name, content, kept] : c.files) EXPECT_EQ(dir.exists(name), kept) << name;
+    }
 }
 
 TEST_F(LockFiles, StampNamesCountUpWithinOneMillisecond) {
