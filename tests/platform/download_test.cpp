@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -22,12 +21,6 @@ namespace kz::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The fixture lives beside the tests; without KZ_TEST_DATA it is found from this file's own place.
-std::string fixture_script() {
-    if (std::getenv("KZ_TEST_DATA")) return kz::test::data_file("platform_ui/http_fixture.py");
-    return (fs::path(__FILE__).parent_path().parent_path() / "data/platform_ui/http_fixture.py").string();
-}
 
 class Download : public ::testing::Test {
 protected:
@@ -48,7 +41,7 @@ protected:
     }
     std::string target_name(const std::string& leaf) const { return from_native_path((folder_ / leaf).string()); }
 
-    kz::test::LoopbackServer server_{fixture_script(), {}};
+    kz::test::LoopbackServer server_;
     fs::path folder_;
 };
 

@@ -5,10 +5,19 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/test_paths.h"
 
 namespace kz::test {
 
-LoopbackServer::LoopbackServer(const std::string& script, const std::vector<std::string>& arguments) {
+LoopbackServer::LoopbackServer(const std::vector<std::string>& arguments) {
+    // Without KZ_TEST_DATA the script is found from this file's own place.
+    const std::string script =
+        std::getenv("KZ_TEST_DATA")
+            ? data_file("loopback_server.py")
+            : (std::filesystem::path(__FILE__).parent_path().parent_path() / "data/loopback_server.py").string();
     std::vector<std::string> texts = {"python3", script};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;

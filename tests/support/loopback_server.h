@@ -1,5 +1,5 @@
-// A loopback HTTP server of the tests: a Python script, started with its arguments, that prints the port it
-// listens on as its first line and serves until its standard input closes (the server's end).
+// The tests' loopback HTTP server (tests/data/loopback_server.py, whose paths say what each serves), given a
+// folder to serve and a log of the requests, or nothing; it ends with this object.
 #pragma once
 #include <sys/types.h>
 
@@ -10,7 +10,7 @@ namespace kz::test {
 
 class LoopbackServer {
 public:
-    LoopbackServer(const std::string& script, const std::vector<std::string>& arguments);
+    explicit LoopbackServer(const std::vector<std::string>& arguments = {});
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -125,7 +125,6 @@ void write_multi_unit_model(const std::string& dir, const std::string& elsewhere
     write_file(elsewhere + "/far.fig", lines({shape_line("far box")}));
 }
 
-UnitServer::UnitServer(const std::string& root, const std::string& log)
-    : LoopbackServer(kz::test::data_file("document/unit_server.py"), {root, log}) {}
+UnitServer::UnitServer(const std::string& root, const std::string& log) : LoopbackServer({root, log}) {}
 
 }  // namespace kz::view::test

@@ -111,7 +111,7 @@ TEST(BusyWindow, Child) {
     ASSERT_NE(display, nullptr);
     const std::string log = folder() + "/requests.log";
     // "/slow..." promises 100000 bytes and sends one every half second.
-    const kz::test::LoopbackServer server(kz::test::data_file("document/unit_server.py"), {folder(), log});
+    const kz::test::LoopbackServer server({folder(), log});
     ASSERT_GT(server.port(), 0);
     const std::string base = server.url("");
 
