@@ -20,13 +20,10 @@ public:
     // Item 1 "lamp" (kind lamp) with the parts bulb and shade; item 2 "door" (kind door) with the recording part
     // leaf, its pose "open" and its stage "up".
     void load() {
-        view->NewModel();
-        view->PushReferenceLevel(view->document.trunks[0], "");
-        std::string text = trunk_line("lamp") + "\natr,kind,lamp,,[a]\n" + shape_line("bulb") + "\n" +
-                           shape_line("shade") + "\n" + trunk_line("door") + ",,,,,4\natr,kind,door,,[a]\n" +
-                           "box,500,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,leaf,,,,,,,4\n" +
-                           "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nstage3,1,1,up,0,0,400,0,0,0[p]\n";
-        view->ApplyFigureText(text.data());
+        load_text(view, trunk_line("lamp") + "\natr,kind,lamp,,[a]\n" + shape_line("bulb") + "\n" +
+                            shape_line("shade") + "\n" + trunk_line("door") + ",,,,,4\natr,kind,door,,[a]\n" +
+                            "box,500,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,leaf,,,,,,,4\n" +
+                            "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nstage3,1,1,up,0,0,400,0,0,0[p]\n");
         view->document.trunks[0]->RecalcMatrices(1);
     }
     XTrunk* item(int i) { return view->document.trunks.at(static_cast<std::size_t>(i)); }

@@ -21,11 +21,8 @@ class CommandBlock : public DocumentTest {
 public:
     // Items 1 "a", 2 "b", 3 "c" (part door) with its child 4 "d".
     void load() {
-        view->NewModel();
-        view->PushReferenceLevel(view->document.trunks[0], "");
-        std::string text = trunk_line("a") + "\n" + trunk_line("b") + "\n" + trunk_line("c") + "\n" +
-                           shape_line("door") + "\n{\n" + trunk_line("d") + "\n}\n";
-        view->ApplyFigureText(text.data());
+        load_text(view, trunk_line("a") + "\n" + trunk_line("b") + "\n" + trunk_line("c") + "\n" + shape_line("door") +
+                            "\n{\n" + trunk_line("d") + "\n}\n");
     }
     kz::scene::COBJECTA* base(int i) { return view->document.trunks.at(static_cast<std::size_t>(i))->base_record(); }
 };

@@ -68,6 +68,21 @@ std::string DocumentTest::tree() const {
     return out;
 }
 
+void load_text(XView* view, std::string text) {
+    view->NewModel();
+    view->PushReferenceLevel(view->document.trunks[0], "");
+    view->ApplyFigureText(text.data());
+}
+
+void feed(XView* view, std::string text, bool without_item) {
+    view->NewModel();
+    view->TruncateReferenceStack(1);
+    view->PushReferenceLevel(view->document.trunks[0], "");
+    view->ApplyFigureLine("{", 0);
+    if (without_item) view->document.current_trunk_index = -1;
+    view->ApplyFigureText(text.data());
+}
+
 std::string trunk_line(const std::string& name, const std::string& attributes) {
     return "trunk" + std::string(29, ',') + name + ",," + attributes;
 }

@@ -23,6 +23,10 @@ public:
     std::string tree() const;
 };
 
+// A new model holding the items the figure text makes below the root, as a paste into an empty model does.
+void load_text(XView* view, std::string text);
+// Feeds a text as a unit of the root, as a read of the opened file does; or with no current item.
+void feed(XView* view, std::string text, bool without_item = false);
 // A "trunk" record named `name` with the attribute column (column 31) `attributes`.
 std::string trunk_line(const std::string& name, const std::string& attributes = "");
 // A shape record of `kind` (box, ball, ...) named `name`, 100 on each side.

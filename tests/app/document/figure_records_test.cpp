@@ -15,17 +15,6 @@ namespace {
 using FigureRecords = DocumentTest;
 using kz::scene::PoseRecord;
 
-// Feeds a text as a unit of the root, as a read of the opened file does; or with no current item.
-void feed(XView* view, const std::string& text, bool without_item = false) {
-    view->NewModel();
-    view->TruncateReferenceStack(1);
-    view->PushReferenceLevel(view->document.trunks[0], "");
-    view->ApplyFigureLine("{", 0);
-    if (without_item) view->document.current_trunk_index = -1;
-    std::string copy = text;
-    view->ApplyFigureText(copy.data());
-}
-
 TEST_F(FigureRecords, TextsBuildTheExpectedTree) {
     const struct {
         const char* name;

@@ -24,15 +24,6 @@ namespace {
 using PropertyTable = DocumentTest;
 namespace fnd = kz::foundation;
 
-void feed(XView* view, const std::string& text) {
-    view->NewModel();
-    view->TruncateReferenceStack(1);
-    view->PushReferenceLevel(view->document.trunks[0], "");
-    view->ApplyFigureLine("{", 0);
-    std::string copy = text;
-    view->ApplyFigureText(copy.data());
-}
-
 std::string column(XView* view, XLeaves* part, int c) {
     char* text = nullptr;
     view->PartPropertyTable(part, nullptr, nullptr, c, nullptr, 2, &text);

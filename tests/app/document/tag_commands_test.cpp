@@ -39,13 +39,10 @@ public:
     }
     // Item 1 "lamp" with the part bulb; item 2 "door" with the recording part leaf and its pose "open".
     void load() {
-        view->NewModel();
-        view->PushReferenceLevel(view->document.trunks[0], "");
-        std::string text =
-            trunk_line("lamp") + "\natr,kind,lamp,,[a]\n" + shape_line("bulb") + "\n" + trunk_line("door") +
-            "\natr,kind,door,,[a]\n" + shape_line("leaf") + ",,,,,,,4\n" +
-            "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nexcoms,intro:2\nexcom;\tchdisp:kind=lamp,0\nexcomsend\n";
-        view->ApplyFigureText(text.data());
+        load_text(view,
+                  trunk_line("lamp") + "\natr,kind,lamp,,[a]\n" + shape_line("bulb") + "\n" + trunk_line("door") +
+                      "\natr,kind,door,,[a]\n" + shape_line("leaf") + ",,,,,,,4\n" +
+                      "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nexcoms,intro:2\nexcom;\tchdisp:kind=lamp,0\nexcomsend\n");
         const std::string data = windows_form(folder) + "\\";
         view->document.data_folder =
             kz::foundation::set_heap_string(view->document.data_folder, data.c_str(), nullptr, -1);

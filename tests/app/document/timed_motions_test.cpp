@@ -20,14 +20,8 @@ public:
     void SetUp() override {
         DocumentTest::SetUp();
         // Item 1 "door" with the recording part "leaf"; item 2 "lamp" with the part "bulb".
-        load(trunk_line("door") + ",,,,,4\n" + shape_line("leaf") + ",,,,,,,4\n" + trunk_line("lamp") + "\n" +
-             shape_line("bulb") + "\n");
-    }
-    void load(const std::string& text) {
-        view->NewModel();
-        view->PushReferenceLevel(view->document.trunks[0], "");
-        std::string copy = text;
-        view->ApplyFigureText(copy.data());
+        load_text(view, trunk_line("door") + ",,,,,4\n" + shape_line("leaf") + ",,,,,,,4\n" + trunk_line("lamp") +
+                            "\n" + shape_line("bulb") + "\n");
     }
     XLeaves* part(int item, int index) { return view->document.trunks.at(item)->parts.at(index); }
     SystemTime now() {
@@ -117,8 +111,8 @@ TEST_F(TimedMotions, DeletingAnItemTakesItsMotionsWithIt) {
 }
 
 TEST_F(TimedMotions, PosesAndStagesPlayOverTheirDurations) {
-    load(trunk_line("door") + ",,,,,4\n" + shape_line("leaf") + ",,,,,,,4\n" +
-         "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nstage3,1,1,up,0,0,400,0,0,0[p]\n");
+    load_text(view, trunk_line("door") + ",,,,,4\n" + shape_line("leaf") + ",,,,,,,4\n" +
+                        "pose3,1,2,1,open,leaf,0,0,0,0,0,90\nstage3,1,1,up,0,0,400,0,0,0[p]\n");
     XTrunk* door = view->document.trunks.at(1);
     EXPECT_EQ(door->FindAndPlayPose("open", 0.0, 0.0, 0, -1.0), 2.0);
     EXPECT_EQ(door->FindAndPlayPose("UP:x", 0.0, 0.0, 1, -1.0), 1.0);
