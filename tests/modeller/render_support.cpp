@@ -117,10 +117,7 @@ HeadlessScene::HeadlessScene(int width, int height)
 }
 
 Frame HeadlessScene::render() {
-    Frame frame;
-    frame.width = dc->width();
-    frame.height = dc->height();
-    frame.bytes.assign(std::size_t(frame.stride()) * frame.height, 0xCD);
+    Frame frame(dc->width(), dc->height(), 0xCD);
     HDC hdc = dc.get();
     _OFURECT rect{0, 0, frame.width, frame.height};
     modeller->DrawTo24DIBPixel(hdc, frame.bytes.data(), static_cast<int>(frame.bytes.size()), rect);

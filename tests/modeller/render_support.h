@@ -21,6 +21,9 @@ struct Rgb {
 // A frame as DrawTo24DIBPixel gives it: bottom-up BGR rows padded to 4 bytes; (x, y) count from the bottom left,
 // as OpenGL's window coordinates do.
 struct Frame {
+    Frame() = default;
+    // A frame of the size, every byte `fill`.
+    Frame(int w, int h, std::uint8_t fill = 0) : width(w), height(h), bytes(std::size_t(stride()) * h, fill) {}
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> bytes;

@@ -36,10 +36,7 @@ BridgeScene::BridgeScene(int size) : view(size) {
 }
 
 kz::test::Frame BridgeScene::render() {
-    kz::test::Frame frame;
-    frame.width = view.dc->width();
-    frame.height = view.dc->height();
-    frame.bytes.assign(static_cast<std::size_t>(frame.stride()) * frame.height, 0xCD);
+    kz::test::Frame frame(view.dc->width(), view.dc->height(), 0xCD);
     bridge->RenderToPixels(frame.bytes.data(), static_cast<int>(frame.bytes.size()));
     return frame;
 }

@@ -52,9 +52,7 @@ TEST(BridgeLabels, CaptionRendersAtItsPlaceWithPanelAndTextInTheirColours) {
     CBusMDL& b = *s.bridge;
     // Top left, moved by (4, 6); size 250 of 1000 on a 128-pixel view: font 32, gap 6, block 80 x 64.
     EXPECT_EQ(b.TextLabelCommand("8:H:4:6:250:#C86432::#373758:8:8:1"), 1);
-    Frame frame;
-    frame.width = frame.height = kN;
-    frame.bytes.assign(static_cast<std::size_t>(frame.stride()) * kN, 0);
+    Frame frame(kN, kN);
     b.DrawModel(nullptr);
     b.RenderToPixels(frame.bytes.data(), static_cast<int>(frame.bytes.size()));
     auto at = [&](int x, int y) { return frame.at(x, kN - 1 - y); };  // y downward, as the caption is placed

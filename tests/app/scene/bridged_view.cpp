@@ -58,10 +58,7 @@ _O3duCamera BridgedView::camera() const {
 }
 
 kz::test::Frame BridgedView::render() {
-    kz::test::Frame frame;
-    frame.width = dc->width();
-    frame.height = dc->height();
-    frame.bytes.assign(std::size_t(frame.stride()) * frame.height, 0xCD);
+    kz::test::Frame frame(dc->width(), dc->height(), 0xCD);
     bridge->RenderToPixels(frame.bytes.data(), static_cast<int>(frame.bytes.size()));
     return frame;
 }

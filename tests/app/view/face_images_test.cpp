@@ -25,9 +25,7 @@ class FaceImages : public PaintTest {
 public:
     // An 8 x 8 image of one colour in the output folder; its path in the program's form.
     static std::string solid_image(const std::string& name, Rgb color) {
-        Frame f;
-        f.width = f.height = 8;
-        f.bytes.resize(std::size_t(f.stride()) * f.height);
+        Frame f(8, 8);
         for (std::size_t i = 0; i + 2 < f.bytes.size(); i += 3) {
             f.bytes[i] = static_cast<std::uint8_t>(color.b);
             f.bytes[i + 1] = static_cast<std::uint8_t>(color.g);

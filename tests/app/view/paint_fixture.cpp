@@ -38,10 +38,7 @@ void PaintTest::look(const double* from, const double* to) {
 
 Frame PaintTest::window_frame(int window) const {
     const kz::platform::DeviceContext& dc = *view->output.view_dc[window];
-    Frame f;
-    f.width = dc.backing_width();
-    f.height = dc.backing_height();
-    f.bytes.assign(std::size_t(f.stride()) * f.height, 0);
+    Frame f(dc.backing_width(), dc.backing_height());
     for (int y = 0; y < f.height; ++y)
         for (int x = 0; x < f.width; ++x) {
             const std::uint8_t* p = dc.backing_bytes() + std::size_t(f.height - 1 - y) * dc.backing_stride() + 4 * x;
