@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/foundation/bus_mdl.h"
-#include "app/foundation/matrix_ops.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
@@ -45,12 +44,8 @@ public:
     // Looks straight down at the middle of a part's top face and returns what the view shows there.
     Rgb top_colour(XLeaves* part) {
         const kz::scene::XLeaf* face = part->faces()[face_with_code(part, kTop)];
-        double middle[3] = {0, 0, 0};
-        for (int i = 0; i < face->point_count(); ++i) {
-            double w[3];
-            kz::foundation::transform_point(w, face->local_point(i), face->world().data());
-            for (int k = 0; k < 3; ++k) middle[k] += w[k] / face->point_count();
-        }
+        double middle[3];
+        face_middle(face, middle);
         const double from[3] = {middle[0], middle[1] - 10.0, middle[2] + 2000.0};
         look(from, middle);
         view->Redraw(0);

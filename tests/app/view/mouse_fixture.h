@@ -32,11 +32,6 @@ public:
         kz::platform::set_forced_key_state(-1, -1);
         if (virtual_key) kz::platform::set_forced_key_state(virtual_key, 1);
     }
-    _O3duCamera camera() const {
-        _O3duCamera c;
-        view->output.bridge->modeller->GetCamera(c);
-        return c;
-    }
     // The window point (y from the top) over a world point, seen by the given camera.
     kz::platform::Point pixel_of(const double* world, const _O3duCamera& seen_by) const {
         int x = -1, y = -1;

@@ -1,9 +1,12 @@
 // The laid-out view with a box scene shared by the paint and per-frame state tests.
 #include "paint_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "app/foundation/bus_mdl.h"
+#include "app/foundation/matrix_ops.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -60,6 +63,21 @@ Frame PaintTest::dib_frame(kz::crt::GlobalHandle dib) {
     kz::crt::global_unlock(dib);
     kz::crt::global_free(dib);
     return f;
+}
+
+_O3duCamera PaintTest::camera() const {
+    _O3duCamera c;
+    view->output.bridge->modeller->GetCamera(c);
+    return c;
+}
+
+void face_middle(const kz::scene::XLeaf* face, double* middle) {
+    std::fill(middle, middle + 3, 0.0);
+    for (int i = 0; i < face->point_count(); ++i) {
+        double w[3];
+        kz::foundation::transform_point(w, face->local_point(i), face->world().data());
+        for (int k = 0; k < 3; ++k) middle[k] += w[k] / face->point_count();
+    }
 }
 
 bool project_to_pixel(const _O3duCamera& c, int width, int height, const double* p, int* x, int* y) {

@@ -26,12 +26,11 @@ public:
         const double from[3] = {point[0], point[1] - 1200.0, point[2] + 2400.0};
         look(from, point);
         view->Redraw(0);
-        _O3duCamera camera;
-        view->output.bridge->modeller->GetCamera(camera);
+        const _O3duCamera seen = camera();
         int x = 0, y = 0;
-        EXPECT_TRUE(project_to_pixel(camera, kW, kH, point, &x, &y));
+        EXPECT_TRUE(project_to_pixel(seen, kW, kH, point, &x, &y));
         const double distance = std::hypot(1200.0, 2400.0);
-        *pixel_size = 2.0 * distance * std::tan(camera.fov * M_PI / 360.0) / kH;
+        *pixel_size = 2.0 * distance * std::tan(seen.fov * M_PI / 360.0) / kH;
         return pack_view_point(x, kH - 1 - y);
     }
     // The world point of an item's origin.
@@ -51,12 +50,8 @@ TEST_F(Placement, ItemLandsOnTheTableTopUnlessAnotherUserHoldsTheTable) {
     view->Redraw(0);
     double centre[3] = {0, 0, -1e9};
     for (kz::scene::XLeaf* face : t->parts[1]->faces()) {
-        double middle[3] = {0, 0, 0};
-        for (int i = 0; i < face->point_count(); ++i) {
-            double w[3];
-            kz::foundation::transform_point(w, face->local_point(i), face->world().data());
-            for (int k = 0; k < 3; ++k) middle[k] += w[k] / face->point_count();
-        }
+        double middle[3];
+        face_middle(face, middle);
         if (middle[2] > centre[2]) std::copy(middle, middle + 3, centre);
     }
     double pixel = 0.0;

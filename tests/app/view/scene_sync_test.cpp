@@ -173,8 +173,7 @@ TEST_F(PaintTest, StereoEyeMovesSidewaysByDistanceAndPitch) {
         look(c.from, to);
         for (double offset : {32.5, -1.0}) {
             view->SetStereoEye(offset);
-            _O3duCamera cam;
-            modeller(view).GetCamera(cam);
+            const _O3duCamera cam = camera();
             const double sign = offset > 0 ? 1.0 : -1.0;
             EXPECT_NEAR(cam.eye.x - c.from[0], sign * c.right[0], 1e-6);
             EXPECT_NEAR(cam.eye.y - c.from[1], sign * c.right[1], 1e-6);
@@ -188,8 +187,7 @@ TEST_F(PaintTest, CameraRangeFromSceneRadius) {
     look(from, to);
     view->camera.scene_radius = 100.0;
     view->SetStereoEye(0);
-    _O3duCamera cam;
-    modeller(view).GetCamera(cam);
+    const _O3duCamera cam = camera();
     EXPECT_DOUBLE_EQ(cam.near_distance, 20.0);
     EXPECT_DOUBLE_EQ(cam.far_distance, 6 * 25000.0 + 1000.0);
     EXPECT_NEAR(cam.fov, std::atan2(view->camera.eye->zoom_ratio * 0.5, 1.0) / M_PI * 360.0, 1e-5);

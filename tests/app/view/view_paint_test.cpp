@@ -51,11 +51,6 @@ public:
         const double from[3] = {centre[0], centre[1] - 2000, centre[2]};
         look(from, centre);
     }
-    _O3duCamera camera() const {
-        _O3duCamera c;
-        view->output.bridge->modeller->GetCamera(c);
-        return c;
-    }
     int box = 0;
     double centre[3] = {};
 };
