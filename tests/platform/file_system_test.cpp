@@ -7,9 +7,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +24,7 @@
 #include "platform/file_system.h"
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
+#include "tests/platform/others.h"
 
 namespace kz::platform {
 namespace {
@@ -475,21 +474,6 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     EXPECT_FALSE(delete_file(outside.win()));
 }
 
-// A socket file at the path, as a program that died leaves it.
-void leave_socket(const fs::path& p) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, p.c_str(), sizeof address.sun_path - 1);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << p;
-    ::close(fd);
-}
-
-struct PretendUser {
-    explicit PretendUser(std::int64_t uid) { set_user_id_for_tests(uid); }
-    ~PretendUser() { set_user_id_for_tests(-1); }
-};
-
 // The user's private folder ($XDG_CACHE_HOME/kzview) as the program finds it: made the user's alone whatever the
 // umask, narrowed when looser (and cleared of what others may have left under the program's names when they
 // could write there), and not used at all when it is a link, a file or someone else's, or lies where others could
@@ -533,7 +517,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         test::ScopedEnvironment env;
         env.set("HOME", home.string());
         env.set("XDG_CACHE_HOME", cache_home.string());
-        std::optional<PretendUser> someone_else;
+        std::optional<test::PretendUser> someone_else;
         switch (c.found) {
         case kMissing: env.set_umask(0); break;
         case kLoose:
@@ -542,7 +526,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             fs::create_directories(mine / "kzview_tempp");
             std::ofstream(mine / "kz3d_temp" / "http" / "unit.fig") << "planted";
             std::ofstream(mine / "notes.txt") << "the user's own";
-            leave_socket(mine / "kzview");
+            test::OtherProgram(mine / "kzview", false);  // the socket a program that died left
             fs::permissions(mine, fs::perms(c.mode));
             break;
         case kLink:

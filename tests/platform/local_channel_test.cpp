@@ -1,14 +1,11 @@
 // The local channel: a client on another thread sends messages that the listening side gets inside its message
 // loop and answers; the socket lives in a folder only the user can make names in; one live listener per name.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -21,6 +18,7 @@
 #include "platform/message_loop.h"
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
+#include "tests/platform/others.h"
 
 namespace kz::platform {
 namespace {
@@ -68,46 +66,6 @@ TEST(LocalChannel, MessagesArriveInTheLoopAndAnswersGoBackByValue) {
     EXPECT_EQ(answers[0].text, text + "!");
     channel_close();
 }
-
-// A listening socket of another program (one of this test's own, not a channel), at a path.
-class OtherProgram {
-public:
-    explicit OtherProgram(const std::string& path, bool alive = true) {
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
-        if (alive) {
-            EXPECT_EQ(::listen(fd_, 4), 0);
-        } else {
-            ::close(fd_);  // the program died: its socket file stays, nobody listens
-            fd_ = -1;
-        }
-    }
-    ~OtherProgram() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-    // Whether a client connected to it since the last look.
-    bool was_reached() {
-        bool reached = false;
-        for (int c; fd_ >= 0 && (c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-            ::close(c);
-            reached = true;
-        }
-        return reached;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-struct PretendUser {
-    explicit PretendUser(std::int64_t uid) { set_user_id_for_tests(uid); }
-    ~PretendUser() { set_user_id_for_tests(-1); }
-};
 
 // Another program asks the channel by name and waits briefly for the answer the listener gives.
 bool answered_by_name(const std::string& name) {
@@ -198,9 +156,9 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
         if (c.runtime == kOwn || c.runtime == kOpen || c.runtime == kLong)
             ::chmod(runtime_used.c_str(), c.runtime == kOpen ? 0777 : 0700);
         if (c.runtime != kUnset) env.set("XDG_RUNTIME_DIR", runtime_used);
-        std::optional<OtherProgram> planted;
+        std::optional<test::OtherProgram> planted;
         if (c.planted_shared) planted.emplace(shared + "/" + name);
-        std::optional<PretendUser> someone_else;
+        std::optional<test::PretendUser> someone_else;
         if (c.someone_else) {
             std::filesystem::create_directories(cache + "/kzview");
             ::chmod((cache + "/kzview").c_str(), 0700);
@@ -260,7 +218,7 @@ TEST(LocalChannel, WhatIsAlreadyAtTheNameIsReplacedUnlessSomeoneListens) {
         env.set("XDG_RUNTIME_DIR", runtime);
         const std::string name = channel_name("found");
         const std::string path = runtime + "/" + name;
-        std::optional<OtherProgram> other;
+        std::optional<test::OtherProgram> other;
         switch (c.found) {
         case kNothing: break;
         case kFile: std::ofstream(path) << "left behind"; break;
