@@ -228,33 +228,28 @@ TEST_F(TagCommands, AProgramGetsNativeArgumentsAndTheAnswerHoldsForThem) {
     plat::DialogTestAnswers yes;
     yes.message_box = plat::IDYES;
     plat::set_dialog_test_mode(true, yes);
-    const std::string started = "start " + folder + "/tool.sh " + folder + "/hello";
-    EXPECT_EQ(view->ExecTag("1;1;[exec=tool.sh hello]"), 0);
-    const std::vector<std::string> questions = asked();
-    ASSERT_EQ(questions.size(), 1u);
-    EXPECT_NE(questions[0].find(folder + "/tool.sh " + folder + "/hello"), std::string::npos) << questions[0];
-    EXPECT_EQ(handed(), std::vector<std::string>{started});
-    view->ExecTag("1;1;[exec=tool.sh hello]");
-    EXPECT_TRUE(asked().empty());
-    EXPECT_EQ(handed(), std::vector<std::string>{started});
-    view->ExecTag(("1;1;[exec=tool.sh " + folder + "/other]").c_str());
-    EXPECT_EQ(asked().size(), 1u);
-    EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/tool.sh " + folder + "/other"});
-    // Another program with the same arguments is another command line, also one whose name differs only in case;
-    // a link to the program is the program.
     for (const char* name : {"/again.sh", "/AGAIN.SH"}) {
         write_file(folder + name, "#!/bin/sh\n");
         chmod((folder + name).c_str(), 0755);
     }
     symlink((folder + "/tool.sh").c_str(), (folder + "/tool-link").c_str());
-    for (const char* program : {"again.sh", "AGAIN.SH"}) {
-        view->ExecTag((std::string("1;1;[exec=") + program + " hello]").c_str());
-        EXPECT_EQ(asked().size(), 1u) << program;
-        EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/" + program + " " + folder + "/hello"});
+    // Another program with the same arguments is another command line, also one whose name differs only in case;
+    // a link to the program is the program.
+    const struct {
+        std::string program, argument;
+        std::size_t asked;
+    } steps[] = {{"tool.sh", "hello", 1},  {"tool.sh", "hello", 0},  {"tool.sh", folder + "/other", 1},
+                 {"again.sh", "hello", 1}, {"AGAIN.SH", "hello", 1}, {"tool-link", "hello", 0}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.program + " " + s.argument);
+        EXPECT_EQ(view->ExecTag(("1;1;[exec=" + s.program + " " + s.argument + "]").c_str()), 0);
+        const std::string line =
+            folder + "/" + s.program + " " + (s.argument[0] == '/' ? s.argument : folder + "/" + s.argument);
+        const std::vector<std::string> questions = asked();
+        EXPECT_EQ(questions.size(), s.asked);
+        for (const std::string& q : questions) EXPECT_NE(q.find(line), std::string::npos) << q;
+        EXPECT_EQ(handed(), std::vector<std::string>{"start " + line});
     }
-    view->ExecTag("1;1;[exec=tool-link hello]");
-    EXPECT_TRUE(asked().empty());
-    EXPECT_EQ(handed(), std::vector<std::string>{"start " + folder + "/tool-link " + folder + "/hello"});
 }
 
 TEST_F(TagCommands, SoundsAreFoundBesideTheModel) {
