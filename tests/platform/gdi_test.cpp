@@ -38,6 +38,13 @@ struct DibCanvas {
                     return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << at(x, y);
         return ::testing::AssertionSuccess();
     }
+    // The pixels darker than half in blue (ink of black text) in [x0, x1) x [y0, y1).
+    int ink(int x0, int y0, int x1, int y1) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += (at(x, y) & 0xFF) < 128;
+        return n;
+    }
     bool dark_near(int x, int y) const {
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
@@ -250,21 +257,11 @@ TEST(Gdi, JapaneseTextFromShiftJisStaysInsideItsCell) {
     EXPECT_NEAR(extent.cx, 72, 2);  // three full-width characters of a 24-pixel em
     EXPECT_NEAR(extent.cy, 24, 2);  // IPA Gothic's cell is its em
     text_out(*c.dc, 10, 20, text);
-    int dark = 0;
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 120; ++x)
-            if ((c.at(x, y) & 0xFF) < 128) {
-                ++dark;
-                ASSERT_TRUE(x >= 10 && x < 10 + extent.cx && y >= 20 && y < 20 + extent.cy) << x << "," << y;
-            }
+    const int dark = c.ink(10, 20, 10 + extent.cx, 20 + extent.cy);
+    EXPECT_EQ(c.ink(0, 0, 120, 60), dark) << "ink outside the cell";
     EXPECT_GT(dark, 150);  // real glyphs, not empty boxes or nothing
     // Each of the three cells holds ink.
-    for (int k = 0; k < 3; ++k) {
-        int ink = 0;
-        for (int y = 20; y < 44; ++y)
-            for (int x = 10 + 24 * k; x < 34 + 24 * k; ++x) ink += (c.at(x, y) & 0xFF) < 128;
-        EXPECT_GT(ink, 30) << "character " << k;
-    }
+    for (int k = 0; k < 3; ++k) EXPECT_GT(c.ink(10 + 24 * k, 20, 34 + 24 * k, 44), 30) << "character " << k;
     // The same text drawn into a top-down device bitmap gives the same pixels: the bottom-up path mirrors nothing.
     auto bitmap = Bitmap::create_compatible(120, 60);
     auto mem = DeviceContext::create_memory();
@@ -310,13 +307,8 @@ TEST(Gdi, EscapementTurnsTextAboutItsReferencePoint) {
     select_font(*c.dc, japanese_font(-20, 900));  // 90 degrees: the text runs upward
     set_bk_mode(*c.dc, kTransparent);
     text_out(*c.dc, 10, 70, text);
-    int dark = 0;
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 60; ++x)
-            if ((c.at(x, y) & 0xFF) < 128) {
-                ++dark;
-                ASSERT_TRUE(x >= 9 && x <= 31 && y >= 28 && y <= 71) << x << "," << y;
-            }
+    const int dark = c.ink(9, 28, 32, 72);
+    EXPECT_EQ(c.ink(0, 0, 60, 80), dark) << "ink outside x 9..31, y 28..71";
     EXPECT_GT(dark, 80);
 }
 
