@@ -36,7 +36,8 @@ TEST(JisCodes, EveryJisX0208CharacterMatchesTheCodecs) {
     }
 }
 
-TEST(JisCodes, ArithmeticMappingIsABijectionOverTheWholeJisSquare) {
+// The arithmetic mapping is a bijection over the whole JIS square; codes outside it have no counterpart.
+TEST(JisCodes, ArithmeticMappingIsABijectionOnTheJisSquareAndRefusesTheRest) {
     std::map<unsigned, unsigned> seen;
     for (unsigned r = 0x21; r <= 0x7E; ++r)
         for (unsigned c = 0x21; c <= 0x7E; ++c) {
@@ -45,9 +46,6 @@ TEST(JisCodes, ArithmeticMappingIsABijectionOverTheWholeJisSquare) {
             ASSERT_TRUE(seen.emplace(s, (r << 8) | c).second) << std::hex << s;
             ASSERT_EQ(kz::crt::sjis_to_jis(s), (r << 8) | c);
         }
-}
-
-TEST(JisCodes, InvalidCodesHaveNoCounterpart) {
     unsigned no_jis[] = {0x0041, 0x8130, 0x817F, 0x81FD, 0xA0A0, 0xF040, 0xFCFC, 0x10000 + 0x8140};
     for (unsigned s : no_jis) EXPECT_EQ(kz::crt::sjis_to_jis(s), 0u) << std::hex << s;
     unsigned no_sjis[] = {0x2020, 0x217F, 0x7F21, 0x0021, 0x8140, 0xF040};
@@ -78,9 +76,7 @@ TEST(JisCodes, FullWidthFormsFollowUnicodeCompatibilityForms) {
         EXPECT_EQ(kz::crt::sjis_full_width(b), full);
         EXPECT_EQ(kz::crt::sjis_half_width(full), b);
     }
-}
-
-TEST(JisCodes, BytesWithoutFullWidthFormStayAsTheyAre) {
+    // Bytes without a full-width form, and codes that are no full-width form, stay as they are.
     for (unsigned b : {0x00u, 0x1Fu, 0x7Fu, 0x80u, 0xA0u, 0xE0u, 0xFFu}) EXPECT_EQ(kz::crt::sjis_full_width(b), b);
     for (unsigned c : {0x889Fu, 0x8140u - 1, 0x8397u, 0x41u}) EXPECT_EQ(kz::crt::sjis_half_width(c), c);
 }
