@@ -107,6 +107,13 @@ void write_file(const std::string& posix_path, const std::string& bytes) {
 
 std::string windows_form(const std::string& posix_path) { return plat::from_native_path(posix_path); }
 
+std::map<std::string, std::string> files_below(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) out[e.path().string()] = read_all(e.path().string());
+    return out;
+}
+
 XTrunk* find_item(const XView* view, const char* name) {
     for (XTrunk* t : view->document.trunks) {
         const kz::scene::COBJECTA* r = t ? t->base_record() : nullptr;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,8 @@ void write_file(const std::string& posix_path, const std::string& bytes);
 std::string windows_form(const std::string& posix_path);
 using kz::test::count_of;
 using kz::test::read_all;
+// Every file below the folder (a native path) with its bytes.
+std::map<std::string, std::string> files_below(const std::string& dir);
 // The first item whose base record carries the name; null when none.
 XTrunk* find_item(const XView* view, const char* name);
 // Pixels of the view's next frame, rendered off screen at w x h, within `tolerance` of red, green, blue in each

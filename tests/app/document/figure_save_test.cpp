@@ -89,14 +89,6 @@ void mark_every_unit(XView* view) {
         if (t->index == 0 || t->HasFrefer()) t->changed = 1;
 }
 
-// Every file below the folder with its bytes.
-std::map<std::string, std::string> files_below(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[e.path().string()] = read_all(e.path().string());
-    return out;
-}
-
 void age_files(const std::string& dir) {
     for (const auto& e : fs::recursive_directory_iterator(dir))
         if (e.is_regular_file())

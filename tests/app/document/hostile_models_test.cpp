@@ -47,14 +47,6 @@ std::set<std::string> listing(const fs::path& root, const fs::path& skip) {
     return out;
 }
 
-// Every file below the folder with its bytes.
-std::map<std::string, std::string> files_below(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) out[e.path().string()] = read_all(e.path().string());
-    return out;
-}
-
 // Runs the budget row again alone in a new process of this program (KZ_BUDGET_ROW names it), its output going to
 // `log`; the process's exit status.
 int run_budget_row_alone(std::size_t row, const std::string& log) {
