@@ -5,7 +5,6 @@
 
 #include <initializer_list>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "app/document/xview.h"

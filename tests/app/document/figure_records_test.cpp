@@ -2,7 +2,6 @@
 // named blocks, line numbers, command blocks, templates and "notreal"; and the data-path cache names.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "app/scene/xleaves.h"

@@ -3,7 +3,6 @@
 // the filtered area over the table, and the attribute popup of the sample room.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
