@@ -117,11 +117,6 @@ private:
     bool added_ = false;
 };
 
-std::string size_text(std::uint64_t bytes) {
-    return bytes && bytes % (1 << 20) == 0 ? kz::crt::int_text(bytes >> 20) + " MiB"
-                                           : kz::crt::int_text(bytes) + " bytes";
-}
-
 std::string seconds_text(long ms) {
     return ms % 1000 == 0 ? kz::crt::int_text(ms / 1000) + " s" : kz::crt::int_text(ms) + " ms";
 }
@@ -255,7 +250,7 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         const std::string detail = error_text[0] ? error_text : curl_easy_strerror(code);
         result.too_large = receiver.too_large || code == CURLE_FILESIZE_EXCEEDED;
         if (result.too_large)
-            result.error = "larger than " + size_text(options.max_bytes) + ", refused";
+            result.error = "larger than " + kz::crt::byte_size_text(options.max_bytes) + ", refused";
         else if (code == CURLE_HTTP_RETURNED_ERROR)
             result.error = "HTTP status " + kz::crt::int_text(result.http_status);
         else if (code == CURLE_PARTIAL_FILE)

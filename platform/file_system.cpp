@@ -26,6 +26,7 @@
 
 #include "platform/crt/c_numbers.h"
 #include "platform/crt/mbcs.h"
+#include "platform/descriptor.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -142,26 +143,6 @@ std::string real_path(const std::string& p) {
     char buffer[PATH_MAX];
     return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
 }
-
-// A descriptor closed when it goes out of scope.
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
 
 std::function<void(const std::string&)>& removal_observer() {
     static std::function<void(const std::string&)> observer;

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/descriptor.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 
@@ -121,23 +122,6 @@ bool has_program_type(const std::string& native, const QByteArray& head) {
         if (type.inherits(QLatin1String(t))) return true;
     return false;
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // The first bytes of the file, as much as the MIME database looks at.
 QByteArray read_head(int fd) {

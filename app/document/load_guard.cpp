@@ -13,11 +13,6 @@ std::uint64_t g_default_open_memory = 0;  // 0: half of physical memory
 
 std::string mib_text(std::uint64_t bytes) { return kz::crt::int_text((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
 
-// Whole MiB as such, any other size in bytes.
-std::string size_text(std::uint64_t bytes) {
-    return bytes && bytes % (1 << 20) == 0 ? mib_text(bytes) : kz::crt::int_text(bytes) + " bytes";
-}
-
 }  // namespace
 
 std::uint64_t default_open_memory() {
@@ -82,7 +77,7 @@ std::uint64_t LoadGuard::download_room() const {
 bool LoadGuard::add_download(const char* name, std::uint64_t bytes, bool passed_budget) {
     if (!opening()) return true;
     downloaded_ += bytes;
-    if (passed_budget) stop(name, "more than " + size_text(budget.download_bytes) + " downloaded");
+    if (passed_budget) stop(name, "more than " + kz::crt::byte_size_text(budget.download_bytes) + " downloaded");
     return !stopped();
 }
 

@@ -43,6 +43,11 @@ std::string int_text(T value) {
     return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
+// A size in a line for the user: "N MiB" when it is a whole number of MiB, else "N bytes".
+inline std::string byte_size_text(unsigned long long bytes) {
+    return bytes && bytes % (1 << 20) == 0 ? int_text(bytes >> 20) + " MiB" : int_text(bytes) + " bytes";
+}
+
 // The one step from a double to an integer: truncation toward zero, NaN gives 0 and values beyond the int range
 // saturate at its limits (a plain cast of such values is undefined behaviour).
 int truncate_to_int(double value);
