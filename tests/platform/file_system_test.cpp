@@ -257,7 +257,7 @@ TEST(FileWriterChild, WritesUntilKilled) {
 
 // This test program again, running only the test `filter` with `extra` ("NAME=value") in its environment, its
 // standard output going nowhere; as the user and group `as` from its start when that is not negative.
-pid_t start_this_program(const std::string& filter, const std::vector<std::string>& extra, int as = -1) {
+pid_t start_this_program(const std::string& filter, const std::vector<std::string>& extra) {
     char self[4096] = {};
     if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
     std::vector<std::string> texts = {self, "--gtest_filter=" + filter};
@@ -270,8 +270,7 @@ pid_t start_this_program(const std::string& filter, const std::vector<std::strin
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(quiet, STDOUT_FILENO);
-        if (as < 0 || (::setgroups(0, nullptr) == 0 && ::setgid(as) == 0 && ::setuid(as) == 0))
-            ::execve(self, argv.data(), envp.data());
+        ::execve(self, argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(quiet);
@@ -421,23 +420,32 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
         {"a file swapped for a link to a read-only file", "", "file.txt", false},
         {"a sub-folder the user may not enter, as a user other than root", "", nullptr, true},
     };
-    if (const char* row = std::getenv("KZ_REMOVAL_ROW"))  // this program again, as that user
-        return remove_under_swap(removals[std::stoi(row)], std::getenv("XDG_CACHE_HOME"));
-    for (std::size_t i = 0; i < std::size(removals); ++i) {
-        Scratch s("removal");
-        const fs::path cache = s.root / "cache";
-        fs::create_directories(cache);
-        if (!removals[i].locked || ::geteuid() != 0) {
-            remove_under_swap(removals[i], cache);
+    for (const RemovalRow& row : removals) {
+        if (!row.locked || ::geteuid() != 0) {
+            Scratch s("removal");
+            fs::create_directories(s.root / "cache");
+            remove_under_swap(row, s.root / "cache");
             continue;
         }
+        // As root, the row runs in a child that became another user: forked, not started again, so that neither
+        // this program nor the build folder (which may lie in a folder only root may enter) has to be reachable
+        // to that user; its private folder lies below the system's temporary folder, which every user may enter.
+        char made[] = "/tmp/kz-removal-XXXXXX";
+        ASSERT_NE(::mkdtemp(made), nullptr);
+        const fs::path base = made, cache = base / "cache";
+        fs::permissions(base, fs::perms(0755));
+        fs::create_directory(cache);
         ASSERT_EQ(::chown(cache.c_str(), 65534, 65534), 0);
-        const pid_t child =
-            start_this_program("FileSystem.DeleteHelpersStayInsideTheirBounds",
-                               {"KZ_REMOVAL_ROW=" + std::to_string(i), "XDG_CACHE_HOME=" + cache.string()}, 65534);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+            remove_under_swap(row, cache);
+            ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
         int status = -1;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << removals[i].name << ": " << status;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << row.name << ": " << status;
+        fs::remove_all(base);
     }
 
     // The running program is never deleted.
