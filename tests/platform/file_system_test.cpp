@@ -25,6 +25,7 @@
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
 #include "tests/platform/others.h"
+#include "tests/support/other_user.h"
 
 namespace kz::platform {
 namespace {
@@ -435,16 +436,8 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
         const fs::path base = made, cache = base / "cache";
         fs::permissions(base, fs::perms(0755));
         fs::create_directory(cache);
-        ASSERT_EQ(::chown(cache.c_str(), 65534, 65534), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-            remove_under_swap(row, cache);
-            ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-        }
-        int status = -1;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << row.name << ": " << status;
+        ASSERT_EQ(::chown(cache.c_str(), test::kOtherUser, test::kOtherUser), 0);
+        EXPECT_TRUE(test::run_as_other_user(row.name, [&] { remove_under_swap(row, cache); }));
         fs::remove_all(base);
     }
 
