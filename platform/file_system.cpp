@@ -7,8 +7,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +25,7 @@
 #include "platform/crt/c_numbers.h"
 #include "platform/crt/mbcs.h"
 #include "platform/descriptor.h"
+#include "platform/folder_walk.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -40,31 +39,12 @@ std::vector<std::string>& extra_temp_roots() {
 bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(), st) == 0; }
 bool stat_ok(const std::string& p, struct stat* st) { return ::stat(p.c_str(), st) == 0; }
 
-std::vector<std::string> split_components(const std::string& native, std::string* root) {
-    root->assign(!native.empty() && native[0] == '/' ? 1 : 0, '/');
-    std::vector<std::string> parts;
-    std::size_t i = 0;
-    while (i < native.size()) {
-        std::size_t j = native.find('/', i);
-        if (j == std::string::npos) j = native.size();
-        if (j > i) parts.push_back(native.substr(i, j - i));
-        i = j + 1;
-    }
-    return parts;
-}
-
-std::string join(const std::string& base, const std::string& name) {
-    if (base.empty()) return name;
-    if (base.back() == '/') return base + name;
-    return base + "/" + name;
-}
-
 // The spelling of `name` inside `folder`: exact when it exists, else the case-insensitive match first in byte
 // order (so the choice does not depend on the order the directory lists its entries).
 std::string match_in_folder(const std::string& folder, const std::string& name) {
     struct stat st;
     const std::string dir = folder.empty() ? "." : folder;
-    if (name == "." || name == ".." || lstat_ok(join(folder, name), &st)) return name;
+    if (name == "." || name == ".." || lstat_ok(join_path(folder, name), &st)) return name;
     DIR* d = ::opendir(dir.c_str());
     if (!d) return {};
     const QString wanted = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
@@ -86,7 +66,7 @@ std::string resolve(std::string_view windows_path, bool last_must_exist) {
     const std::string native = to_native_path(windows_path);
     if (native.empty()) return {};
     std::string root;
-    const std::vector<std::string> parts = split_components(native, &root);
+    const std::vector<std::string> parts = split_path_components(native, &root);
     std::string path = root;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         std::string found = match_in_folder(path, parts[i]);
@@ -96,15 +76,10 @@ std::string resolve(std::string_view windows_path, bool last_must_exist) {
             else
                 return {};
         }
-        path = join(path, found);
+        path = join_path(path, found);
     }
     if (path.empty()) return ".";
     return path;
-}
-
-bool is_running_program(const struct stat& st) {
-    struct stat self;
-    return ::stat("/proc/self/exe", &self) == 0 && self.st_dev == st.st_dev && self.st_ino == st.st_ino;
 }
 
 std::uint64_t to_file_time(const struct timespec& t) {
@@ -144,161 +119,7 @@ std::string real_path(const std::string& p) {
     return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
 }
 
-std::function<void(const std::string&)>& removal_observer() {
-    static std::function<void(const std::string&)> observer;
-    return observer;
-}
-
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-// A new folder `name` in `dirfd` that only the user can enter; the umask narrows what mkdir makes, so the mode is
-// set again, on the name itself and never through a link put in its place.
-bool make_private_at(int dirfd, const char* name) {
-    if (::mkdirat(dirfd, name, 0700) != 0) return false;
-    ::fchmodat(dirfd, name, 0700, AT_SYMLINK_NOFOLLOW);
-    return true;
-}
-
 bool make_private(const std::string& native) { return make_private_at(AT_FDCWD, native.c_str()); }
-
-// The names in the folder open at `fd`, "." and ".." left out; read through a descriptor of its own, so `fd`
-// stays usable.
-bool list_folder(int fd, std::vector<std::string>* names) {
-    DIR* d = ::fdopendir(::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!d) return false;
-    while (dirent* e = ::readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names->emplace_back(e->d_name);
-    ::closedir(d);
-    return true;
-}
-
-// Removes `name` of the folder open at `dirfd`, with everything in it when it is a folder. Every step names an
-// entry relative to the descriptor of the folder that holds it and follows no link, so someone who renames
-// entries meanwhile (another user holding a folder they planted) cannot point the removal anywhere else. Files are
-// unlinked as they are, never opened (a FIFO would block) nor changed; a folder the user may not enter is opened
-// up to the user first. `path` names the entry for the test hook only. True when the name is gone.
-bool remove_entry(int dirfd, const std::string& name, const std::string& path) {
-    struct stat st;
-    if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-    if (!S_ISDIR(st.st_mode)) return !is_running_program(st) && ::unlinkat(dirfd, name.c_str(), 0) == 0;
-    Descriptor folder(::openat(dirfd, name.c_str(), kFolderFlags));
-    if (!folder && errno == EACCES && ::fchmodat(dirfd, name.c_str(), 0700, AT_SYMLINK_NOFOLLOW) == 0)
-        folder = Descriptor(::openat(dirfd, name.c_str(), kFolderFlags));
-    // Its entries go only with the owner's write and search rights on it.
-    if (!folder || ::fstat(folder.get(), &st) != 0) return false;
-    if ((st.st_mode & S_IRWXU) != S_IRWXU) ::fchmod(folder.get(), 0700);
-    std::vector<std::string> names;
-    if (!list_folder(folder.get(), &names)) return false;
-    if (removal_observer()) removal_observer()(path);
-    bool ok = true;
-    for (const std::string& n : names) ok = remove_entry(folder.get(), n, join(path, n)) && ok;
-    if (::unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) == 0) return ok;
-    // Something else took the emptied folder's name meanwhile: it goes as what it is now, a link as the link.
-    return errno == ENOTDIR && ::unlinkat(dirfd, name.c_str(), 0) == 0 && ok;
-}
-
-std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)>& owner_hook() {
-    static std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook;
-    return hook;
-}
-
-// The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
-bool stat_folder(int fd, const std::string& path, struct stat* st) {
-    if (::fstat(fd, st) != 0) return false;
-    if (owner_hook()) {
-        std::uint32_t uid = st->st_uid, gid = st->st_gid;
-        owner_hook()(path, &uid, &gid);
-        st->st_uid = uid;
-        st->st_gid = gid;
-    }
-    return true;
-}
-
-// Whether the group is the user's own private one: the user's primary group, named as the user, with no other
-// member. Systems that give each user such a group set a umask that lets the group write (~/.cache is 0775).
-bool is_users_private_group(std::uint32_t gid) {
-    std::vector<char> user_text(1 << 14), group_text(1 << 16);
-    passwd pw;
-    passwd* user = nullptr;
-    group gr;
-    group* found = nullptr;
-    // A group too large for the buffer has other members anyway.
-    return ::getpwuid_r(user_id(), &pw, user_text.data(), user_text.size(), &user) == 0 && user && pw.pw_gid == gid &&
-           ::getgrgid_r(gid, &gr, group_text.data(), group_text.size(), &found) == 0 && found &&
-           std::strcmp(gr.gr_name, pw.pw_name) == 0 && (!gr.gr_mem || !gr.gr_mem[0]);
-}
-
-// Empty when no one but the user and root can rename or replace what the folder holds, else why not: it must be
-// the user's or root's, and one that others may write must be sticky (which keeps them off the user's names in it);
-// its group may write it only when that is the user's private group.
-std::string folder_trust(const std::string& path, const struct stat& st) {
-    if (st.st_uid != user_id() && st.st_uid != 0)
-        return path + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
-    if (st.st_mode & S_ISVTX) return {};
-    if (st.st_mode & S_IWOTH) return path + " lets every user write in it";
-    if ((st.st_mode & S_IWGRP) && !is_users_private_group(st.st_gid))
-        return path + " lets its group (gid " + kz::crt::int_text(st.st_gid) + ") write in it";
-    return {};
-}
-
-// Opens the folder at the absolute `path` from "/" down, each name relative to the folder that holds it and none
-// through a link, while every folder on the way passes folder_trust: then no one else can move any of them aside
-// and put their own in its place. A link is followed (its target walked the same way) only as a name in a folder
-// that passed. `make_missing` makes the missing folders, each the user's alone. `reached` receives the folder's
-// path with its links resolved; `why` says what failed.
-Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::string* reached, std::string* why) {
-    std::vector<std::pair<Descriptor, std::string>> held;  // the folders from "/" down, with their paths
-    const auto enter = [&](Descriptor fd, std::string at) {
-        struct stat st;
-        if (!fd || !stat_folder(fd.get(), at, &st))
-            *why = at + " cannot be opened (" + std::strerror(errno) + ")";
-        else
-            *why = folder_trust(at, st);
-        if (why->empty()) held.emplace_back(std::move(fd), std::move(at));
-        return why->empty();
-    };
-    // Only a path to each folder, which needs no right to read it (a home folder may be 0711).
-    constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    if (!enter(Descriptor(::open("/", kPathFlags)), "/")) return {};
-    std::string root;
-    std::vector<std::string> todo = split_components(path, &root);
-    std::reverse(todo.begin(), todo.end());
-    int links = 0;
-    while (!todo.empty()) {
-        const std::string name = std::move(todo.back());
-        todo.pop_back();
-        if (name == "." || (name == ".." && held.size() == 1)) continue;
-        if (name == "..") {
-            held.pop_back();
-            continue;
-        }
-        const int at = held.back().first.get();
-        const std::string named = join(held.back().second, name);
-        Descriptor next(::openat(at, name.c_str(), kPathFlags));
-        if (!next && errno == ENOENT && make_missing && (make_private_at(at, name.c_str()) || errno == EEXIST))
-            next = Descriptor(::openat(at, name.c_str(), kPathFlags));
-        const int failure = errno;
-        if (!next && (failure == ELOOP || failure == ENOTDIR)) {
-            char target[PATH_MAX];
-            const ssize_t n = ::readlinkat(at, name.c_str(), target, sizeof target);
-            if (n > 0 && ++links > 40) {  // as many as the kernel follows in one path
-                *why = named + " leads through too many symbolic links";
-                return {};
-            }
-            if (n > 0) {
-                std::string absolute;
-                const std::vector<std::string> more = split_components(std::string(target, n), &absolute);
-                if (!absolute.empty()) held.erase(held.begin() + 1, held.end());
-                todo.insert(todo.end(), more.rbegin(), more.rend());
-                continue;
-            }
-        }
-        errno = failure;
-        if (!enter(std::move(next), named)) return {};
-    }
-    *reached = held.back().second;
-    return std::move(held.back().first);
-}
 
 // A Windows path already in UTF-8 to its POSIX form; empty when it has no place here.
 std::string posix_form(std::string p) {
@@ -448,7 +269,7 @@ std::string landing_path(std::string_view windows_path) {
     const std::string native = to_native_path(windows_path);
     if (native.empty()) return {};
     std::string lead;
-    const std::vector<std::string> parts = split_components(native, &lead);
+    const std::vector<std::string> parts = split_path_components(native, &lead);
     // The part that exists is resolved by the system (symlinks included); what follows it is only named.
     std::string existing = lead.empty() ? std::string(".") : lead;
     std::string rest;
@@ -456,14 +277,14 @@ std::string landing_path(std::string_view windows_path) {
         if (part == "." || part == "..") return {};
         const std::string found = rest.empty() ? match_in_folder(existing, part) : std::string();
         if (!found.empty()) {
-            existing = join(existing, found);
+            existing = join_path(existing, found);
         } else {
             rest = rest.empty() ? part : rest + "/" + part;
         }
     }
     std::string placed = real_path(existing);
     if (placed.empty()) return {};
-    if (!rest.empty()) placed = join(placed, rest);
+    if (!rest.empty()) placed = join_path(placed, rest);
     return placed;
 }
 
@@ -748,7 +569,7 @@ std::vector<FileInfo> find_files(std::string_view windows_pattern) {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         struct stat st;
-        if (stat_ok(join(native_folder, name), &st) || lstat_ok(join(native_folder, name), &st))
+        if (stat_ok(join_path(native_folder, name), &st) || lstat_ok(join_path(native_folder, name), &st))
             out.push_back(info_from_stat(st, name));
     }
     return out;
@@ -810,125 +631,6 @@ bool delete_tree_below_temp(std::string_view windows_path) {
     const Descriptor holder =
         open_trusted_folder(real.substr(0, std::max<std::size_t>(slash, 1)), false, &reached, &why);
     return holder && remove_entry(holder.get(), real.substr(slash + 1), real);
-}
-
-namespace {
-
-std::atomic<std::int64_t> g_user_id_for_tests{-1};
-
-// Each problem with the private folder is said once, not at every look at the folder; a new one is said again.
-void report_once(const std::string& line) {
-    static std::mutex m;
-    static std::string last;
-    std::lock_guard lock(m);
-    if (line == last) return;
-    last = line;
-    std::fprintf(stderr, "kzview: %s\n", line.c_str());
-}
-
-std::string cache_home() {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && xdg[0] == '/') return xdg;  // a relative one means nothing stable: the XDG rule ignores it
-    const char* home = std::getenv("HOME");
-    std::string h = home && home[0] == '/' ? home : "";
-    if (h.empty())
-        if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') h = pw->pw_dir;
-    return h.empty() ? h : join(h, ".cache");
-}
-
-// What others may have put under the program's own names while they could write in the folder open at `fd`: its
-// two folders and any socket. Nothing else is touched, whatever else the user keeps there.
-bool clear_program_names(int fd, const std::string& folder) {
-    bool ok = remove_entry(fd, "kz3d_temp", join(folder, "kz3d_temp"));
-    ok = remove_entry(fd, "kzview_tempp", join(folder, "kzview_tempp")) && ok;
-    std::vector<std::string> names;
-    if (!list_folder(fd, &names)) return false;
-    for (const std::string& name : names) {
-        struct stat st;
-        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISSOCK(st.st_mode))
-            ok = ::unlinkat(fd, name.c_str(), 0) == 0 && ok;
-    }
-    return ok;
-}
-
-// The folder is reached through the folders above it, which no one else may change, and looked at through a
-// descriptor opened without following a link, so what is checked and tightened is the folder itself, not whatever
-// its name points to meanwhile.
-std::string open_private_folder() {
-    const std::string home = cache_home();
-    if (home.empty()) {
-        report_once("no folder of the user's own for the program's files (HOME is not set); nothing is cached");
-        return {};
-    }
-    std::string folder = join(home, "kzview");
-    std::string why, above_path;
-    const Descriptor above = open_trusted_folder(home, true, &above_path, &why);
-    if (!above) {
-        why = "others could put a folder of their own in its place (" + why + ")";
-    } else if (folder = join(above_path, "kzview"); make_private_at(above.get(), "kzview")) {
-        return folder;
-    } else {
-        const Descriptor fd(::openat(above.get(), "kzview", kFolderFlags));
-        struct stat st;
-        if (!fd) {
-            struct stat link;
-            if (::fstatat(above.get(), "kzview", &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode))
-                why = "it is a symbolic link";
-            else if (errno == ENOTDIR)
-                why = "it is not a folder";
-            else
-                why = std::string("it cannot be opened (") + std::strerror(errno) + ")";
-        } else if (!stat_folder(fd.get(), folder, &st)) {
-            why = std::string("it cannot be examined (") + std::strerror(errno) + ")";
-        } else if (st.st_uid != user_id()) {
-            why = "it belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
-        } else if ((st.st_mode & 07777) != 0700) {
-            if (::fchmod(fd.get(), 0700) != 0) {
-                why = std::string("its permissions cannot be narrowed to the user's (") + std::strerror(errno) + ")";
-            } else if (st.st_mode & (S_IWGRP | S_IWOTH)) {
-                if (clear_program_names(fd.get(), folder))
-                    report_once(folder + " was open to other users' writes: it is the user's alone now, and what " +
-                                "others may have left in its download cache is gone");
-                else
-                    why = "others could write to it, and what they may have left there cannot all be removed";
-            }
-        }
-    }
-    if (why.empty()) return folder;
-    report_once("the private folder " + folder + " is not used: " + why + "; nothing is cached or downloaded");
-    return {};
-}
-
-}  // namespace
-
-std::uint32_t user_id() {
-    const std::int64_t hook = g_user_id_for_tests;
-    return hook >= 0 ? static_cast<std::uint32_t>(hook) : static_cast<std::uint32_t>(::geteuid());
-}
-
-void set_user_id_for_tests(std::int64_t uid) { g_user_id_for_tests = uid; }
-
-void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook) {
-    owner_hook() = std::move(hook);
-}
-
-void set_removal_observer_for_tests(std::function<void(const std::string&)> observer) {
-    removal_observer() = std::move(observer);
-}
-
-std::string private_folder() { return open_private_folder(); }
-
-std::string temp_path() {
-    const std::string folder = private_folder();
-    return folder.empty() ? folder : from_native_path(folder) + "\\";
-}
-
-bool create_private_directory(std::string_view windows_path) {
-    const std::string native = resolve_for_write(windows_path);
-    if (native.empty()) return false;
-    if (make_private(native)) return true;
-    struct stat st;
-    return lstat_ok(native, &st) && S_ISDIR(st.st_mode);
 }
 
 std::string module_file_name() {

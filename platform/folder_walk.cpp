@@ -1,0 +1,219 @@
+// The walk from "/" down through descriptors, the private folder's rule for each folder on it, and the removal of a
+// tree that follows no link. Not here: what the private folder holds (private_folder.cpp).
+#include "platform/folder_walk.h"
+
+#include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <utility>
+
+#include "platform/crt/c_numbers.h"
+#include "platform/file_system.h"
+
+namespace kz::platform {
+namespace {
+
+std::function<void(const std::string&)>& removal_observer() {
+    static std::function<void(const std::string&)> observer;
+    return observer;
+}
+
+std::atomic<std::int64_t> g_user_id_for_tests{-1};
+
+std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)>& owner_hook() {
+    static std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook;
+    return hook;
+}
+
+// Whether the group is the user's own private one: the user's primary group, named as the user, with no other
+// member. Systems that give each user such a group set a umask that lets the group write (~/.cache is 0775).
+bool is_users_private_group(std::uint32_t gid) {
+    std::vector<char> user_text(1 << 14), group_text(1 << 16);
+    passwd pw;
+    passwd* user = nullptr;
+    group gr;
+    group* found = nullptr;
+    // A group too large for the buffer has other members anyway.
+    return ::getpwuid_r(user_id(), &pw, user_text.data(), user_text.size(), &user) == 0 && user && pw.pw_gid == gid &&
+           ::getgrgid_r(gid, &gr, group_text.data(), group_text.size(), &found) == 0 && found &&
+           std::strcmp(gr.gr_name, pw.pw_name) == 0 && (!gr.gr_mem || !gr.gr_mem[0]);
+}
+
+// Empty when no one but the user and root can rename or replace what the folder holds, else why not: it must be
+// the user's or root's, and one that others may write must be sticky (which keeps them off the user's names in it);
+// its group may write it only when that is the user's private group.
+std::string folder_trust(const std::string& path, const struct stat& st) {
+    if (st.st_uid != user_id() && st.st_uid != 0)
+        return path + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
+    if (st.st_mode & S_ISVTX) return {};
+    if (st.st_mode & S_IWOTH) return path + " lets every user write in it";
+    if ((st.st_mode & S_IWGRP) && !is_users_private_group(st.st_gid))
+        return path + " lets its group (gid " + kz::crt::int_text(st.st_gid) + ") write in it";
+    return {};
+}
+
+}  // namespace
+
+std::vector<std::string> split_path_components(const std::string& native, std::string* root) {
+    root->assign(!native.empty() && native[0] == '/' ? 1 : 0, '/');
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    while (i < native.size()) {
+        std::size_t j = native.find('/', i);
+        if (j == std::string::npos) j = native.size();
+        if (j > i) parts.push_back(native.substr(i, j - i));
+        i = j + 1;
+    }
+    return parts;
+}
+
+std::string join_path(const std::string& base, const std::string& name) {
+    if (base.empty()) return name;
+    if (base.back() == '/') return base + name;
+    return base + "/" + name;
+}
+
+bool is_running_program(const struct stat& st) {
+    struct stat self;
+    return ::stat("/proc/self/exe", &self) == 0 && self.st_dev == st.st_dev && self.st_ino == st.st_ino;
+}
+
+// A new folder `name` in `dirfd` that only the user can enter; the umask narrows what mkdir makes, so the mode is
+// set again, on the name itself and never through a link put in its place.
+bool make_private_at(int dirfd, const char* name) {
+    if (::mkdirat(dirfd, name, 0700) != 0) return false;
+    ::fchmodat(dirfd, name, 0700, AT_SYMLINK_NOFOLLOW);
+    return true;
+}
+
+// The names in the folder open at `fd`, "." and ".." left out; read through a descriptor of its own, so `fd`
+// stays usable.
+bool list_folder(int fd, std::vector<std::string>* names) {
+    DIR* d = ::fdopendir(::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!d) return false;
+    while (dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names->emplace_back(e->d_name);
+    ::closedir(d);
+    return true;
+}
+
+// Removes `name` of the folder open at `dirfd`, with everything in it when it is a folder. Every step names an
+// entry relative to the descriptor of the folder that holds it and follows no link, so someone who renames
+// entries meanwhile (another user holding a folder they planted) cannot point the removal anywhere else. Files are
+// unlinked as they are, never opened (a FIFO would block) nor changed; a folder the user may not enter is opened
+// up to the user first. `path` names the entry for the test hook only. True when the name is gone.
+bool remove_entry(int dirfd, const std::string& name, const std::string& path) {
+    struct stat st;
+    if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) return !is_running_program(st) && ::unlinkat(dirfd, name.c_str(), 0) == 0;
+    Descriptor folder(::openat(dirfd, name.c_str(), kFolderFlags));
+    if (!folder && errno == EACCES && ::fchmodat(dirfd, name.c_str(), 0700, AT_SYMLINK_NOFOLLOW) == 0)
+        folder = Descriptor(::openat(dirfd, name.c_str(), kFolderFlags));
+    // Its entries go only with the owner's write and search rights on it.
+    if (!folder || ::fstat(folder.get(), &st) != 0) return false;
+    if ((st.st_mode & S_IRWXU) != S_IRWXU) ::fchmod(folder.get(), 0700);
+    std::vector<std::string> names;
+    if (!list_folder(folder.get(), &names)) return false;
+    if (removal_observer()) removal_observer()(path);
+    bool ok = true;
+    for (const std::string& n : names) ok = remove_entry(folder.get(), n, join_path(path, n)) && ok;
+    if (::unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) == 0) return ok;
+    // Something else took the emptied folder's name meanwhile: it goes as what it is now, a link as the link.
+    return errno == ENOTDIR && ::unlinkat(dirfd, name.c_str(), 0) == 0 && ok;
+}
+
+// The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
+bool stat_folder(int fd, const std::string& path, struct stat* st) {
+    if (::fstat(fd, st) != 0) return false;
+    if (owner_hook()) {
+        std::uint32_t uid = st->st_uid, gid = st->st_gid;
+        owner_hook()(path, &uid, &gid);
+        st->st_uid = uid;
+        st->st_gid = gid;
+    }
+    return true;
+}
+
+// Opens the folder at the absolute `path` from "/" down, each name relative to the folder that holds it and none
+// through a link, while every folder on the way passes folder_trust: then no one else can move any of them aside
+// and put their own in its place. A link is followed (its target walked the same way) only as a name in a folder
+// that passed. `make_missing` makes the missing folders, each the user's alone. `reached` receives the folder's
+// path with its links resolved; `why` says what failed.
+Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::string* reached, std::string* why) {
+    std::vector<std::pair<Descriptor, std::string>> held;  // the folders from "/" down, with their paths
+    const auto enter = [&](Descriptor fd, std::string at) {
+        struct stat st;
+        if (!fd || !stat_folder(fd.get(), at, &st))
+            *why = at + " cannot be opened (" + std::strerror(errno) + ")";
+        else
+            *why = folder_trust(at, st);
+        if (why->empty()) held.emplace_back(std::move(fd), std::move(at));
+        return why->empty();
+    };
+    // Only a path to each folder, which needs no right to read it (a home folder may be 0711).
+    constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    if (!enter(Descriptor(::open("/", kPathFlags)), "/")) return {};
+    std::string root;
+    std::vector<std::string> todo = split_path_components(path, &root);
+    std::reverse(todo.begin(), todo.end());
+    int links = 0;
+    while (!todo.empty()) {
+        const std::string name = std::move(todo.back());
+        todo.pop_back();
+        if (name == "." || (name == ".." && held.size() == 1)) continue;
+        if (name == "..") {
+            held.pop_back();
+            continue;
+        }
+        const int at = held.back().first.get();
+        const std::string named = join_path(held.back().second, name);
+        Descriptor next(::openat(at, name.c_str(), kPathFlags));
+        if (!next && errno == ENOENT && make_missing && (make_private_at(at, name.c_str()) || errno == EEXIST))
+            next = Descriptor(::openat(at, name.c_str(), kPathFlags));
+        const int failure = errno;
+        if (!next && (failure == ELOOP || failure == ENOTDIR)) {
+            char target[PATH_MAX];
+            const ssize_t n = ::readlinkat(at, name.c_str(), target, sizeof target);
+            if (n > 0 && ++links > 40) {  // as many as the kernel follows in one path
+                *why = named + " leads through too many symbolic links";
+                return {};
+            }
+            if (n > 0) {
+                std::string absolute;
+                const std::vector<std::string> more = split_path_components(std::string(target, n), &absolute);
+                if (!absolute.empty()) held.erase(held.begin() + 1, held.end());
+                todo.insert(todo.end(), more.rbegin(), more.rend());
+                continue;
+            }
+        }
+        errno = failure;
+        if (!enter(std::move(next), named)) return {};
+    }
+    *reached = held.back().second;
+    return std::move(held.back().first);
+}
+
+std::uint32_t user_id() {
+    const std::int64_t hook = g_user_id_for_tests;
+    return hook >= 0 ? static_cast<std::uint32_t>(hook) : static_cast<std::uint32_t>(::geteuid());
+}
+
+void set_user_id_for_tests(std::int64_t uid) { g_user_id_for_tests = uid; }
+
+void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook) {
+    owner_hook() = std::move(hook);
+}
+
+void set_removal_observer_for_tests(std::function<void(const std::string&)> observer) {
+    removal_observer() = std::move(observer);
+}
+
+}  // namespace kz::platform

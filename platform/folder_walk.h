@@ -1,0 +1,42 @@
+// Folders reached, judged and removed through descriptors, never by a path someone else could change meanwhile:
+// the walk from "/" down that the private folder, the local channel's runtime folder and the removals share.
+#pragma once
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/descriptor.h"
+
+namespace kz::platform {
+
+inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
+std::vector<std::string> split_path_components(const std::string& native, std::string* root);
+std::string join_path(const std::string& base, const std::string& name);
+
+// Whether the file is the running program's own.
+bool is_running_program(const struct stat& st);
+
+// A new folder `name` in `dirfd` that only the user can enter, whatever the umask.
+bool make_private_at(int dirfd, const char* name);
+// The names in the folder open at `fd`, "." and ".." left out; `fd` stays usable.
+bool list_folder(int fd, std::vector<std::string>* names);
+// Removes `name` of the folder open at `dirfd`, with everything in it when it is a folder, following no link.
+// `path` names the entry for the test hook only. True when the name is gone.
+bool remove_entry(int dirfd, const std::string& name, const std::string& path);
+// The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
+bool stat_folder(int fd, const std::string& path, struct stat* st);
+
+// The private folder's rule for every folder on a path: opens the folder at the absolute `path` from "/" down,
+// each name relative to the folder that holds it and none through a link, while every folder on the way is the
+// user's or root's, and sticky where others may write it (its group may write only when that is the user's private
+// group): then no one else can move any of them aside and put their own in its place. A link is followed (its
+// target walked the same way) only as a name in a folder that passed. `make_missing` makes the missing folders,
+// each the user's alone. `reached` receives the folder's path with its links resolved; `why` says what failed.
+// The descriptor is an O_PATH one: it names the folder for openat and fstat, but reads nothing.
+Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::string* reached, std::string* why);
+
+}  // namespace kz::platform

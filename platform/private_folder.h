@@ -1,0 +1,33 @@
+// The user's own folder for the program's temporary files and its download cache, where no other user can put
+// anything, and the user id its checks take for the user's own.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kz::platform {
+
+// The user's own folder for the program's temporary files and its download cache, where no other user can put
+// anything: $XDG_CACHE_HOME/kzview/ (~/.cache/kzview/ when XDG_CACHE_HOME is unset or relative), made 0700 when
+// missing and tightened to 0700 when found looser. Found writable by others, whatever they may have left there
+// under the program's names (its two folders, sockets) is removed first. One that is a link, not a folder, or
+// someone else's is not used: empty, and the reason goes once to standard error. So is one that others could
+// move aside: every folder above it must be the user's or root's, and sticky when others may write in it (its
+// group may write only when that is the user's own private group); a link on the way counts only in such a
+// folder. Windows form with a trailing "\\", with the links on the way resolved.
+std::string temp_path();
+// temp_path() in POSIX form without the trailing "/"; empty as temp_path() is.
+std::string private_folder();
+// Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
+bool create_private_directory(std::string_view windows_path);
+// The user id the program takes for its own: the effective one, or the one a test set.
+std::uint32_t user_id();
+// Test hook: the program takes `uid` for the user's own (so what the real user owns looks like someone else's);
+// a negative value restores the real one.
+void set_user_id_for_tests(std::int64_t uid);
+// Test hook: the owner (user and group ids) the private folder's checks see for a folder, given its POSIX path and
+// its real ids to change; empty to remove.
+void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook);
+
+}  // namespace kz::platform
