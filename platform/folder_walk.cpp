@@ -201,6 +201,49 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
     return std::move(held.back().first);
 }
 
+bool is_users_alone(const struct stat& st) { return st.st_uid == user_id() && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0; }
+
+Descriptor open_users_folder(const std::string& path, std::string* reached, std::string* why) {
+    std::string parent = path;
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    const std::size_t slash = parent.rfind('/');
+    const std::string name = slash == std::string::npos ? std::string() : parent.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        *why = path + " does not name a folder by its own name";
+        return {};
+    }
+    parent.resize(std::max<std::size_t>(slash, 1));
+    std::string above_path;
+    const Descriptor above = open_trusted_folder(parent, false, &above_path, why);
+    if (!above) return {};
+    const std::string named = join_path(above_path, name);
+    Descriptor fd(::openat(above.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!fd) {
+        const int failure = errno;
+        if (::fstatat(above.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            *why = named + " is a symbolic link";
+        else if (failure == ENOENT)
+            *why = named + " does not exist";
+        else if (failure == ENOTDIR)
+            *why = named + " is not a folder";
+        else
+            *why = named + " cannot be opened (" + std::strerror(failure) + ")";
+        return {};
+    }
+    if (!stat_folder(fd.get(), named, &st))
+        *why = named + " cannot be examined (" + std::strerror(errno) + ")";
+    else if (st.st_uid != user_id())
+        *why = named + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
+    else if (!is_users_alone(st))
+        *why = named + " is open to other users";
+    else {
+        *reached = named;
+        return fd;
+    }
+    return {};
+}
+
 std::uint32_t user_id() {
     const std::int64_t hook = g_user_id_for_tests;
     return hook >= 0 ? static_cast<std::uint32_t>(hook) : static_cast<std::uint32_t>(::geteuid());

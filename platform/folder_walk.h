@@ -39,4 +39,11 @@ bool stat_folder(int fd, const std::string& path, struct stat* st);
 // The descriptor is an O_PATH one: it names the folder for openat and fstat, but reads nothing.
 Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::string* reached, std::string* why);
 
+// Whether the folder is the user's alone: the user's, and no one else may enter, list or write it.
+bool is_users_alone(const struct stat& st);
+// The folder at the absolute `path` when it is the user's alone and no one else can move it aside: the folders
+// above it pass open_trusted_folder's rule, and its own name is no link. `reached` receives its path with the
+// links above resolved; otherwise `why` says what failed, naming the folder. An O_PATH descriptor.
+Descriptor open_users_folder(const std::string& path, std::string* reached, std::string* why);
+
 }  // namespace kz::platform

@@ -9,6 +9,7 @@
 #include <QLocalSocket>
 #include <QObject>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -22,8 +23,10 @@
 #include <map>
 
 #include "platform/crt/c_numbers.h"
-#include "platform/file_system.h"
+#include "platform/descriptor.h"
+#include "platform/folder_walk.h"
 #include "platform/message_loop.h"
+#include "platform/private_folder.h"
 
 namespace kz::platform {
 
@@ -127,30 +130,47 @@ void accept_peers() {
 
 constexpr std::size_t kSocketPathMax = sizeof(sockaddr_un::sun_path) - 1;
 
-// The runtime folder when it may hold the socket; otherwise empty, with the reason in `why` when it is set.
-std::string runtime_folder(std::string* why) {
-    const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    if (!dir || !*dir) return {};
-    std::string folder = dir;
-    const std::string named = "XDG_RUNTIME_DIR " + folder;
-    struct stat st;
-    if (folder[0] != '/')
-        *why = named + " is not an absolute path";
-    else if (::lstat(dir, &st) != 0)
-        *why = named + " does not exist";
-    else if (S_ISLNK(st.st_mode))
-        *why = named + " is a symbolic link";
-    else if (!S_ISDIR(st.st_mode))
-        *why = named + " is not a folder";
-    else if (st.st_uid != user_id())
-        *why = named + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
-    else if (st.st_mode & (S_IRWXG | S_IRWXO))
-        *why = named + " is open to other users";
-    else {
-        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-        return folder;
+// The folder for the sockets, with its path: $XDG_RUNTIME_DIR when it is the user's alone and reached through
+// folders no one else can change (the private folder's walk), else the private folder itself. Judged through
+// descriptors, so what is judged is what the socket goes into. `why` says why $XDG_RUNTIME_DIR, when set, is not
+// taken.
+Descriptor socket_folder(std::string* folder, std::string* why) {
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) {
+        std::string reason;
+        Descriptor fd;
+        if (dir[0] != '/')
+            reason = std::string(dir) + " is not an absolute path";
+        else
+            fd = open_users_folder(dir, folder, &reason);
+        if (fd) return fd;
+        *why = "XDG_RUNTIME_DIR is not used: " + reason;
     }
+    std::string unused;
+    if (const std::string mine = private_folder(); !mine.empty())
+        if (Descriptor fd = open_users_folder(mine, folder, &unused)) return fd;
+    folder->clear();
     return {};
+}
+
+// The path of the socket `name` in the socket folder, open at `folder`; empty with the reason in `why` when there is
+// none (and `why` beside the path when $XDG_RUNTIME_DIR is set but not used).
+std::string socket_path(std::string_view name, Descriptor* folder, std::string* why) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
+        why->assign(1, '"').append(name).append("\" is not a socket name");
+        return {};
+    }
+    std::string path;
+    *folder = socket_folder(&path, why);
+    if (!*folder) {
+        *why += std::string(why->empty() ? "" : ", and ") + "the user's private folder cannot be used";
+        return {};
+    }
+    path += "/" + std::string(name);
+    if (path.size() > kSocketPathMax) {
+        *why = path + " is longer than a socket's name may be (" + kz::crt::int_text(kSocketPathMax) + " bytes)";
+        return {};
+    }
+    return path;
 }
 
 // Whether a program listens on the socket; a full backlog still counts as one. Never waits.
@@ -175,23 +195,8 @@ bool refuse(const std::string& why) {
 
 std::string channel_path(std::string_view name, std::string* why) {
     std::string reason;
-    std::string path;
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
-        reason.assign(1, '"').append(name).append("\" is not a socket name");
-    } else {
-        std::string folder = runtime_folder(&reason);
-        if (folder.empty()) folder = private_folder();
-        if (folder.empty()) {
-            reason += std::string(reason.empty() ? "" : ", and ") + "the user's private folder cannot be used";
-        } else {
-            path = folder + "/" + std::string(name);
-            if (path.size() > kSocketPathMax) {
-                reason =
-                    path + " is longer than a socket's name may be (" + kz::crt::int_text(kSocketPathMax) + " bytes)";
-                path.clear();
-            }
-        }
-    }
+    Descriptor folder;
+    const std::string path = socket_path(name, &folder, &reason);
     if (why) *why = reason;
     return path;
 }
@@ -200,22 +205,28 @@ bool channel_listen(std::string_view name, ChannelHandler handler) {
     if (!ensure_application()) return false;
     channel_close();
     std::string why;
-    const std::string path = channel_path(name, &why);
+    Descriptor folder;
+    const std::string path = socket_path(name, &folder, &why);
     if (path.empty()) return refuse(why);
     if (!why.empty()) std::fprintf(stderr, "kzview: %s; the socket goes to %s\n", why.c_str(), path.c_str());
+    // Everything at the name is looked at and replaced through the folder judged above: the path only names it
+    // for the listener, which takes nothing else.
+    const std::string leaf(name);
     struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) {
+    if (::fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISSOCK(st.st_mode) && socket_is_alive(path))
             return refuse("another program of this user (a viewer started earlier) listens at " + path +
                           ", and other programs reach that one");
         if (S_ISDIR(st.st_mode)) return refuse(path + " is a folder");
         // A file, a link or a socket nobody listens on: in this folder only the user can have left it.
-        if (::unlink(path.c_str()) != 0) return refuse(path + " cannot be replaced: " + std::strerror(errno));
+        if (::unlinkat(folder.get(), leaf.c_str(), 0) != 0)
+            return refuse(path + " cannot be replaced: " + std::strerror(errno));
     }
     Server& s = server_state();
     auto server = std::make_unique<QLocalServer>();
     if (!server->listen(QString::fromStdString(path))) return refuse(path + ": " + server->errorString().toStdString());
-    ::chmod(path.c_str(), 0600);  // the user's alone, as everything in these folders, whatever the umask
+    ::fchmodat(folder.get(), leaf.c_str(), 0600,
+               0);  // the user's alone, as everything in these folders, whatever the umask
     QObject::connect(server.get(), &QLocalServer::newConnection, [] { accept_peers(); });
     s.server = std::move(server);
     s.handler = std::move(handler);
@@ -253,9 +264,13 @@ ChannelClient::~ChannelClient() { impl_->socket.abort(); }
 bool ChannelClient::connect(std::string_view name, int timeout_ms) {
     impl_->socket.abort();
     impl_->buffer.clear();
-    const std::string path = channel_path(name);
+    std::string why;
+    Descriptor folder;
+    const std::string path = socket_path(name, &folder, &why);
     struct stat st;
-    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return false;
+    if (path.empty() || ::fstatat(folder.get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISSOCK(st.st_mode))
+        return false;
     impl_->socket.connectToServer(QString::fromStdString(path));
     return impl_->socket.waitForConnected(timeout_ms);
 }

@@ -25,9 +25,10 @@ using ChannelPeer = std::uint64_t;
 using ChannelHandler = std::function<void(ChannelPeer from, const ChannelMessage& message)>;
 
 // Where the socket of `name` lives: in $XDG_RUNTIME_DIR when that is a folder of the user's alone (an absolute
-// path, no link, the user's, closed to others), else in the user's private folder (temp_path()); no other user
-// can put a name in either. Empty, with the reason in `why`, when neither can be used or the path is longer than
-// a socket's name may be. When $XDG_RUNTIME_DIR is set but not used, `why` says why beside the path returned.
+// path, no link, the user's, closed to others) below folders that pass the private folder's rule, else in the
+// user's private folder (temp_path()); no other user can put a name in either. Empty, with the reason in `why`,
+// when neither can be used or the path is longer than a socket's name may be. When $XDG_RUNTIME_DIR is set but not
+// used, `why` says why beside the path returned.
 std::string channel_path(std::string_view name, std::string* why = nullptr);
 
 // Listens under the name (at channel_path); each message that arrives is handed to the handler on the

@@ -108,7 +108,7 @@ std::string folder_for(const std::string& what) {
 // the shared temporary folder, where another user's live socket under the same name once kept the viewer silent.
 TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
     ASSERT_TRUE(ensure_application());
-    enum Runtime { kOwn, kUnset, kOpen, kRelative, kLinked, kLong };
+    enum Runtime { kOwn, kUnset, kOpen, kRelative, kLinked, kLong, kBelowOpen };
     enum Where { kInRuntime, kInPrivate, kNowhere };
     const struct {
         const char* name;
@@ -123,6 +123,7 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
         {"runtime folder open to others", kOpen, false, false, kInPrivate, "is open to other users"},
         {"relative runtime folder", kRelative, false, false, kInPrivate, "not an absolute path"},
         {"runtime folder is a link", kLinked, false, false, kInPrivate, "symbolic link"},
+        {"runtime folder below one every user may write", kBelowOpen, false, false, kInPrivate, "every user write"},
         {"both folders someone else's", kOwn, true, false, kNowhere, "private folder cannot be used"},
         {"a path longer than a socket's name", kLong, false, false, kNowhere, "longer than a socket's name"},
         {"planted in the shared temporary folder", kOwn, false, true, kInRuntime, nullptr},
@@ -151,8 +152,14 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
             runtime_used = top + "/" + std::string(110, 'r');
             std::filesystem::create_directories(runtime_used);
             break;
+        case kBelowOpen:
+            // Others could move the runtime folder aside and put their own in its place.
+            runtime_used = top + "/open/run";
+            std::filesystem::create_directories(runtime_used);
+            ::chmod((top + "/open").c_str(), 0777);
+            break;
         }
-        if (c.runtime == kOwn || c.runtime == kOpen || c.runtime == kLong)
+        if (c.runtime == kOwn || c.runtime == kOpen || c.runtime == kLong || c.runtime == kBelowOpen)
             ::chmod(runtime_used.c_str(), c.runtime == kOpen ? 0777 : 0700);
         if (c.runtime != kUnset) env.set("XDG_RUNTIME_DIR", runtime_used);
         std::optional<test::OtherProgram> planted;
