@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QMimeData>
 
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/message_loop.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -91,6 +94,39 @@ std::optional<std::string> get_clipboard_data(unsigned format) {
     if (format == kClipboardText) return utf8_to_cp932(data->text().toStdString());
     const QByteArray bytes = data->data(*mime);
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::optional<std::string> get_announced_clipboard_data(unsigned format) {
+    if (std::optional<std::string> data = get_clipboard_data(format)) return data;
+    QClipboard* board = clipboard();
+    // Only X11 learns of another program's clipboard by an event; and an owner that answered with formats of its
+    // own was asked in time.
+    if (!board || board->ownsClipboard() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    if (const QMimeData* data = board->mimeData(); data && !data->formats().isEmpty()) return std::nullopt;
+    // Qt asks the owner for its data with the time of the last window-system event handled here, and the owner
+    // refuses a request older than its taking the clipboard: until the word of the new owner is handled, the
+    // clipboard looks empty. That word left the X server before the other program's own announcement, so it is
+    // already on its way here: window-system events only are served (no input, sockets or timers; posted messages
+    // wait as in any wait) until the clipboard is seen to change. The bound only ends the wait for a clipboard
+    // that truly holds nothing.
+    constexpr int kOwnerWordMilliseconds = 1000;
+    bool changed = false;
+    const QMetaObject::Connection seen =
+        QObject::connect(board, &QClipboard::changed, [&changed](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard) changed = true;
+        });
+    {
+        WaitScope wait;
+        const QDeadlineTimer deadline(kOwnerWordMilliseconds);
+        while (!changed && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                            QEventLoop::X11ExcludeTimers);
+            if (!changed) sleep_milliseconds(1);
+        }
+    }
+    QObject::disconnect(seen);
+    return changed ? get_clipboard_data(format) : std::nullopt;
 }
 
 bool clipboard_has_format(unsigned format) {

@@ -21,6 +21,10 @@ unsigned register_clipboard_format(std::string_view name);
 bool set_clipboard_data(unsigned format, std::string_view bytes, bool keep = false);
 // The bytes of a format (text as Shift_JIS), or nothing when the clipboard has none.
 std::optional<std::string> get_clipboard_data(unsigned format);
+// The same for a format another program has just said, over a road other than the window system (the local
+// socket), that it put on the clipboard: on X11 the word of that program's taking the clipboard may not have been
+// handled here yet, and it is let in before the clipboard counts as holding nothing.
+std::optional<std::string> get_announced_clipboard_data(unsigned format);
 bool clipboard_has_format(unsigned format);
 // Drops everything the clipboard holds; false when there is no clipboard.
 bool empty_clipboard();

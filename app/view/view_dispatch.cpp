@@ -253,7 +253,7 @@ void XView::OpenLink(const char* text) {
 void XView::ExchangeCommandBlock(LParam number, const std::function<void(std::int64_t, std::int64_t)>& answer) {
     const std::string format = "exeldata-" + kz::crt::int_text(static_cast<long long>(number));
     const unsigned id = plat::register_clipboard_format(format);
-    const std::optional<std::string> data = id ? plat::get_clipboard_data(id) : std::nullopt;
+    const std::optional<std::string> data = id ? plat::get_announced_clipboard_data(id) : std::nullopt;
     if (!data) {
         // Told at once, so that the sender need not wait for an answer that would never come.
         std::fprintf(stderr, "kzview: command block %s: not on the clipboard, nothing run\n", format.c_str());

@@ -2,11 +2,14 @@
 // block's number over the local socket; the view moves the item and answers. The parent test starts this program
 // again inside `xvfb-run -a` as the view's side, which starts it a third time as the other program.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -29,27 +32,54 @@ namespace plat = kz::platform;
 
 const char* role() { return std::getenv("KZ_CHANNEL_ROLE"); }
 
-// The other program: the block on the clipboard, its number over the socket, and the clipboard served until the
-// view has answered.
+// The other program: once the view has answered its first message and holds still, the block goes on the
+// clipboard and its number over the socket; the clipboard is served until the view has answered the number.
 TEST(CommandChannelPeer, SendsABlock) {
     if (!role() || std::string(role()) != "sender") GTEST_SKIP() << "the other program of CommandChannel.*";
     ASSERT_TRUE(plat::ensure_application());
-    const unsigned format = plat::register_clipboard_format("exeldata-5");
-    ASSERT_TRUE(plat::set_clipboard_data(format, "Move,1,100,200,0,0,0,90\r\n"));
     plat::ChannelClient client;
     ASSERT_TRUE(client.connect(std::getenv("KZ_CHANNEL_NAME"), 10000));
-    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_QUERY_VIEW, 0, 0, {}}));
-    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_EXELDATA, 0, 5, {}}));
     std::optional<plat::ChannelMessage> answers[2];
-    for (int i = 0, got = 0; i < 2000 && got < 2; ++i) {
-        plat::pump_messages();
-        if (auto a = client.receive(10)) answers[got++] = a;
-    }
-    ASSERT_TRUE(answers[0] && answers[1]);
+    const auto await_answer = [&client](std::optional<plat::ChannelMessage>& answer) {
+        for (int i = 0; i < 2000 && !answer; ++i) {
+            plat::pump_messages();
+            answer = client.receive(10);
+        }
+    };
+    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_QUERY_VIEW, 0, 0, {}}));
+    await_answer(answers[0]);
+    ASSERT_TRUE(answers[0]);
+    std::printf("kz-connected\n");
+    std::fflush(stdout);
+    std::string go;
+    std::ifstream(std::getenv("KZ_CHANNEL_GO")) >> go;  // the view opens the other end once it holds still
+    ASSERT_EQ(go, "go");
+    const unsigned format = plat::register_clipboard_format("exeldata-5");
+    ASSERT_TRUE(plat::set_clipboard_data(format, "Move,1,100,200,0,0,0,90\r\n"));
+    ASSERT_TRUE(client.send(plat::ChannelMessage{UM_EXELDATA, 0, 5, {}}));
+    std::printf("kz-sent\n");
+    std::fflush(stdout);
+    await_answer(answers[1]);
+    ASSERT_TRUE(answers[1]);
     EXPECT_EQ(answers[0]->message, UM_QUERY_VIEW);
     EXPECT_EQ(answers[0]->wparam, 1);
     EXPECT_EQ(answers[1]->message, UM_EXELDATA);
     EXPECT_EQ(answers[1]->wparam, -1);  // a command block is answered before it runs
+}
+
+// Reads what the other program prints until it has printed `mark`, serving the view's messages meanwhile when
+// `serve` (else the view holds still); false at the end of its output.
+bool read_until(int fd, std::string& output, const std::string& mark, bool serve) {
+    while (output.find(mark) == std::string::npos) {
+        if (serve) plat::pump_messages();
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, serve ? 5 : -1) <= 0) continue;
+        char buffer[512];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 class CommandChannel : public ViewTest {};
@@ -59,24 +89,34 @@ TEST_F(CommandChannel, ViewSide) {
     add_item(0, "moved");
     const std::string name = "kzview-test-" + std::to_string(getpid());
     ASSERT_TRUE(listen_for_programs(view, name.c_str()));
-    const std::string command = "env KZ_CHANNEL_ROLE=sender KZ_CHANNEL_NAME=" + name + " '" + kz::test::self_path() +
-                                "' --gtest_filter=CommandChannelPeer.SendsABlock 2>&1";
+    // The number arrives while the view holds still, so it is heard before the X server's word that the other
+    // program took the clipboard.
+    ScratchFolder dir("channel_go_" + std::to_string(getpid()));
+    const std::string go = dir.native + "/go";
+    ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
+    const std::string command = "env KZ_CHANNEL_ROLE=sender KZ_CHANNEL_NAME=" + name + " KZ_CHANNEL_GO='" + go + "' '" +
+                                kz::test::self_path() + "' --gtest_filter=CommandChannelPeer.SendsABlock 2>&1";
     std::FILE* other = popen(command.c_str(), "r");
     ASSERT_NE(other, nullptr);
+    std::string output;
+    const bool connected = read_until(fileno(other), output, "kz-connected", true);
+    if (connected) {
+        std::ofstream(go) << "go\n";
+        read_until(fileno(other), output, "kz-sent", false);
+    }
     const kz::scene::COBJECTA* base = view->document.trunks[1]->base_record();
     for (int i = 0; i < 3000 && base->dx != 100.0; ++i) {
         plat::pump_messages();
         plat::sleep_milliseconds(5);
     }
-    std::string output;
-    char buffer[512];
-    // Its answers still have to go out while it reads them.
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, other)) > 0;) output.append(buffer, n);
+    // Its answers still have to go out while the rest of its output is read, to its end.
+    read_until(fileno(other), output, std::string(1, '\0'), true);
     const int status = pclose(other);
     stop_listening_for_programs();
     EXPECT_EQ(base->dx, 100.0);
     EXPECT_EQ(base->dy, 200.0);
     EXPECT_EQ(base->rz, 90.0);
+    EXPECT_TRUE(connected) << output;
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
