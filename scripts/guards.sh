@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks that keep the tree in shape, run by the tests before anything is built: includes point down the layers
 # and platform libraries stay in platform/ (check_includes.py), number text outside platform/crt ignores the
-# process locale (check_numbers.py), no product file names a test switch, and every source is in the tree's one
-# style.
+# process locale (check_numbers.py), the product reads only the environment variables the README lists
+# (check_environment.py), no product file names a test switch, and every source is in the tree's one style.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 /usr/bin/python3 scripts/check_includes.py
 /usr/bin/python3 scripts/check_numbers.py
+/usr/bin/python3 scripts/check_environment.py
 # What users install reads no test switch: only the tests and benchmarks may name a KZVIEW_TEST_ variable (tests
 # set hooks through code instead).
 if git grep -n 'KZVIEW_TEST_' -- ':!tests/' ':!bench/' ':!scripts/guards.sh' >&2; then
