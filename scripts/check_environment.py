@@ -11,7 +11,7 @@ import os
 import re
 import sys
 
-from check_numbers import arguments, tokens
+from check_numbers import arguments, report, tokens
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 SKIPPED = ("tests", "bench")
@@ -56,11 +56,7 @@ def readme_misses():
 
 
 def main():
-    found = 0
-    for path in checked_files():
-        for line, message in problems(path):
-            print(f"{os.path.relpath(path, ROOT)}:{line}: {message}", file=sys.stderr)
-            found += 1
+    found = report(checked_files(), problems)
     for name in readme_misses():
         print(f"README.md: the section \"Other programs\" does not name `{name}`", file=sys.stderr)
         found += 1

@@ -130,12 +130,18 @@ def checked_files():
                     yield os.path.join(folder, name)
 
 
-def main():
+def report(paths, problems_of):
+    """Prints each problem of each file as "path:line: message" on standard error; how many there were."""
     found = 0
-    for path in checked_files():
-        for line, message in problems(path):
+    for path in paths:
+        for line, message in problems_of(path):
             print(f"{os.path.relpath(path, ROOT)}:{line}: {message}", file=sys.stderr)
             found += 1
+    return found
+
+
+def main():
+    found = report(checked_files(), problems)
     if found:
         print(f"guards: {found} number conversion(s) that follow the process locale (platform/crt/c_numbers.h "
               "has the locale-free calls)", file=sys.stderr)
