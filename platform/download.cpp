@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -190,8 +192,10 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connect_timeout_ms);
-    // libcurl refuses an announced length over the cap before the body comes (its 0 would mean no cap at all).
-    if (options.max_bytes) curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.max_bytes));
+    // libcurl refuses an announced length over the cap before the body comes. Its 0 would mean no cap at all: a cap
+    // of 0 asks it for at most 1, and the receiver refuses that byte.
+    const std::uint64_t announced_cap = std::clamp<std::uint64_t>(options.max_bytes, 1, INT64_MAX);
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(announced_cap));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, write_body);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &receiver);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error_text);

@@ -129,6 +129,7 @@ int XView::ResolveDataPath(const char* url, char* local_name) {
     const std::string root = cache_folder(document.work_folder);
     const std::string cache = cache_file_name(document.work_folder, url);
     document.last_download_error.clear();
+    document.last_download_told = false;
     if (root.empty()) {
         // Only a folder no one else can write is trusted with what the server sends (said at start on stderr).
         *local_name = '\0';
@@ -151,12 +152,15 @@ int XView::ResolveDataPath(const char* url, char* local_name) {
         document.last_download_error = "not fetched, the open was stopped";
         return 0;
     }
-    // Each transfer takes what the open's budget has left, up to the cap of one transfer.
+    // Each transfer takes what the model's budget has left, up to the cap of one transfer.
     const std::uint64_t room = document.guard.download_room();
     const kz::platform::DownloadResult r =
         fetch_url(url, cache.c_str(), root, std::min(room, kz::platform::kMaxDownloadBytes));
     if (!r.ok) document.last_download_error = r.error.empty() ? "no answer" : r.error;
-    document.guard.add_download(url, r.received, r.too_large && room <= kz::platform::kMaxDownloadBytes);
+    // Refused for the model's budget rather than for the cap of one transfer: the guard says so (or stops the open).
+    const bool passed_budget = r.too_large && room <= kz::platform::kMaxDownloadBytes;
+    document.guard.add_download(url, r.received, passed_budget);
+    document.last_download_told = passed_budget;
     // The window is closing: the rest of the open would only hold it up.
     if (r.cancelled) {
         document.close_pending = true;

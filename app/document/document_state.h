@@ -124,6 +124,7 @@ struct DocumentState {
     int level_floor = 1;                        // reference depth a "}" cannot pop below
     int link_jump = 0;                          // set by a link that opens a model: keep the eye where it is
     std::string last_download_error;            // why the latest download failed; empty after a success
+    bool last_download_told = false;            // its failure has had its line already (the model's budget)
     int build_shapes = 1;                       // 0 only to measure the reader without the shape builders
     int loading_settings = 0;                   // 1 while a new model's settings are being read
     LoadGuard guard;                            // the running open's budgets and block nesting

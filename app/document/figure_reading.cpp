@@ -116,12 +116,12 @@ int XView::OpenModelFile(const char* path, int as_new) {
     if (!path || !*path) return 0;
     // A close noted before belongs to work the program has come back from (or it would not open anything now).
     if (!document.guard.opening()) document.close_pending = false;
-    // The open's budgets run from here to every return.
+    // The open's budgets run from here to every return; a new model's downloads count from here on.
     struct OpenScope {
         LoadGuard& guard;
-        OpenScope(LoadGuard& g, const char* name) : guard(g) { guard.begin(name); }
+        OpenScope(LoadGuard& g, const char* name, bool new_model) : guard(g) { guard.begin(name, new_model); }
         ~OpenScope() { guard.end(); }
-    } scope(document.guard, path);
+    } scope(document.guard, path, as_new == 1);
     char name[kPath] = {}, local[kPath] = {};
     fnd::copy_string_bounded(name, path, kPath);
     MapDataName(name, local);
@@ -266,7 +266,8 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     if (kind == 1 && !document.last_download_error.empty()) {
         const std::string why = "download failed (" + document.last_download_error +
                                 (exists ? "), an older cached copy is read" : "), no cached copy");
-        report_unit_problem(full, why.c_str());
+        // A refusal by the model's download budget has had its line.
+        if (!document.last_download_told) report_unit_problem(full, why.c_str());
         if (!exists) return;
     } else if (!exists) {
         report_unit_problem(full, "unit file not found");

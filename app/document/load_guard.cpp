@@ -23,12 +23,12 @@ std::uint64_t default_open_memory() {
 
 void set_default_open_memory(std::uint64_t bytes) { g_default_open_memory = bytes; }
 
-void LoadGuard::begin(const char* name) {
+void LoadGuard::begin(const char* name, bool new_model) {
     if (depth_++ > 0) return;
     name_ = name ? name : "";
     units_ = items_ = 0;
     shapes_ = 0;
-    downloaded_ = 0;
+    if (new_model) downloaded_ = 0;
     refused_blocks_ = 0;
     deep_reported_ = false;
     why_.clear();
@@ -69,16 +69,26 @@ bool LoadGuard::add_shapes(long long count) {
     return check_memory();
 }
 
+void LoadGuard::new_model() {
+    if (!opening()) downloaded_ = 0;
+}
+
 std::uint64_t LoadGuard::download_room() const {
-    if (!opening()) return UINT64_MAX;
     return downloaded_ < budget.download_bytes ? budget.download_bytes - downloaded_ : 0;
 }
 
 bool LoadGuard::add_download(const char* name, std::uint64_t bytes, bool passed_budget) {
-    if (!opening()) return true;
     downloaded_ += bytes;
-    if (passed_budget) stop(name, "more than " + kz::crt::byte_size_text(budget.download_bytes) + " downloaded");
-    return !stopped();
+    if (!passed_budget) return !stopped();
+    const std::string budget_text = kz::crt::byte_size_text(budget.download_bytes);
+    if (opening()) {
+        stop(name, "more than " + budget_text + " downloaded");
+    } else {
+        // A sound or a picture the model asks for later: refused alone, the model stays as it is.
+        report_unit_problem(
+            name, ("download refused: the model's downloads since its open would pass " + budget_text).c_str());
+    }
+    return false;
 }
 
 bool LoadGuard::check_memory() {

@@ -10,7 +10,8 @@ namespace kz::view {
 inline constexpr int kMaxUnitLoads = 20000;
 inline constexpr int kMaxOpenItems = 200000;
 inline constexpr long long kMaxOpenShapes = 2000000;
-// What the transfers of one open may bring from "http:" addresses together (a cached copy costs nothing).
+// What the transfers of one model may bring from "http:" addresses together, from its open until another model is
+// opened: its units, and later its sounds, pictures and linked files (a cached copy costs nothing).
 inline constexpr std::uint64_t kMaxOpenDownloadBytes = std::uint64_t(1) << 30;
 // Reference levels ("{" blocks and the two of each unit) open at once; a deeper "{" is read at this depth.
 inline constexpr int kMaxBlockNesting = 256;
@@ -36,8 +37,9 @@ public:
     };
     Budget budget;
 
-    // An open of `name` starts and ends; an open inside an open counts into the outer one.
-    void begin(const char* name);
+    // An open of `name` starts and ends; an open inside an open counts into the outer one. `new_model`: the open
+    // replaces the model, whose download budget starts again here (with the opened file's own download).
+    void begin(const char* name, bool new_model);
     void end();
     bool opening() const { return depth_ > 0; }
     // True once the running open was stopped: nothing more is read.
@@ -46,12 +48,15 @@ public:
     bool add_unit(const char* name);
     bool add_items(int count);
     bool add_shapes(long long count);
-    // The bytes the next transfer of the running open may bring (no limit outside an open: a link followed
-    // later is the user's own choice).
+    // A model made without an open (a paste into an empty model) starts its download budget afresh.
+    void new_model();
+    // The bytes the model's next transfer may bring, in its open or after it.
     std::uint64_t download_room() const;
-    // A transfer of the open brought `bytes` (kept or dropped, they were written); `passed_budget`: it was
-    // dropped for wanting more than download_room(), which stops the open. False once it is stopped.
+    // A transfer of the model brought `bytes` (kept or dropped, they were written); `passed_budget`: it was dropped
+    // for wanting more than download_room(). In an open that stops the open; after it, the transfer alone is
+    // refused, with its line. False when it was refused or the open is stopped.
     bool add_download(const char* name, std::uint64_t bytes, bool passed_budget);
+    // What the model's transfers brought since it was opened.
     std::uint64_t downloaded() const { return downloaded_; }
     // Looks at the memory the open has added (at most every memory_look_interval) and stops the open once it is
     // past the budget; false once it is stopped.

@@ -47,6 +47,8 @@ void XView::NewModel() {
     document.pushref_table.clear();
     // What the user answered about the last model's programs does not hold for another model's.
     document.program_answers.clear();
+    // Nor does what the last model downloaded count against this one's budget (an open of a file started it).
+    document.guard.new_model();
     document.set_overlay = {};
     settings.given_keys = 0;
     document.current_trunk_index = 0;

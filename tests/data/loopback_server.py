@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Loopback HTTP server of the tests. Prints its port on the first line, then serves:
 /ok       2000 known bytes
+/empty    an empty body
 /cut      promises 100000 bytes, sends 1000 and closes
 /stall    promises 100 bytes, sends 10 and then nothing for 30 s
 /drip     promises 100000 bytes and sends one every 0.2 s (never stalls, never ends in time)
@@ -53,6 +54,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.path == "/ok":
             self.head(200, len(BODY))
             self.wfile.write(BODY)
+        elif self.path == "/empty":
+            self.head(200, 0)
         elif self.path == "/cut":
             self.head(200, 100000)
             self.wfile.write(BODY[:1000])
@@ -97,10 +100,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not ROOT or not name.startswith(os.path.abspath(ROOT)) or not os.path.isfile(name):
             self.send_error(404)
             return
-        with open(name, "rb") as f:
-            body = f.read()
-        self.head(200, None if streamed else len(body))
-        self.wfile.write(body)
+        self.head(200, None if streamed else os.path.getsize(name))
+        try:
+            with open(name, "rb") as f:
+                while piece := f.read(1 << 16):
+                    self.wfile.write(piece)
+        except OSError:
+            pass  # the client stopped reading (a body past its cap)
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <tuple>
 
 #include "platform/file_system.h"
@@ -52,7 +53,13 @@ TEST_F(Download, SuccessWritesTheWholeBody) {
     const std::string body = kz::test::read_all(folder_ / "unit.fig");
     ASSERT_EQ(body.size(), 2000u);
     for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(static_cast<unsigned char>(body[i]), (i * 7) % 256);
-    EXPECT_EQ(listing(), (std::vector<std::string>{"unit.fig"}));
+    // A cap of 0 still takes an empty body.
+    DownloadOptions nothing;
+    nothing.max_bytes = 0;
+    const DownloadResult empty = download_to_file(server_.url("/empty"), target_name("empty.fig"), nothing);
+    ASSERT_TRUE(empty.ok) << empty.error;
+    EXPECT_EQ(kz::test::read_all(folder_ / "empty.fig"), "");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"empty.fig", "unit.fig"}));
 }
 
 // Every failed transfer ends, says why, leaves no file behind and keeps the previous target.
@@ -62,17 +69,20 @@ TEST_F(Download, FailuresEndSayWhyLeaveNoFileAndKeepThePreviousOne) {
         const char* reason;  // part of the error text
         long status;         // HTTP status of the answer
         long deadline_ms;
-        std::uint64_t cap;  // 0: the default
+        std::optional<std::uint64_t> cap = {};  // none: the default
     } cases[] = {
-        {"/missing", "404", 404, 120000, 0},
-        {"/cut", "transfer closed", 200, 120000, 0},
-        {"/stall", "no data for 1 s", 200, 120000, 0},
-        {"/drip", "not finished after 2 s", 200, 2000, 0},
-        {"/stall", "no data for 1 s (stalled)", 200, 0, 0},
-        {"/cut", "cut short after 1000 bytes", 200, 0, 0},
+        {"/missing", "404", 404, 120000},
+        {"/cut", "transfer closed", 200, 120000},
+        {"/stall", "no data for 1 s", 200, 120000},
+        {"/drip", "not finished after 2 s", 200, 2000},
+        {"/stall", "no data for 1 s (stalled)", 200, 0},
+        {"/cut", "cut short after 1000 bytes", 200, 0},
         {"/big", "larger than", 200, 0, 10000},
         {"/bigstream", "larger than", 200, 0, 10000},
-        {"/tofile", "redirect refused (HTTP status 302)", 302, 0, 0},
+        // A cap of 0 takes no byte at all, announced or not.
+        {"/ok", "larger than 0 bytes", 200, 0, 0},
+        {"/bigstream", "larger than 0 bytes", 200, 0, 0},
+        {"/tofile", "redirect refused (HTTP status 302)", 302, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -80,7 +90,7 @@ TEST_F(Download, FailuresEndSayWhyLeaveNoFileAndKeepThePreviousOne) {
         DownloadOptions options;
         options.stall_timeout_ms = 1000;
         options.total_timeout_ms = c.deadline_ms;
-        if (c.cap) options.max_bytes = c.cap;
+        if (c.cap) options.max_bytes = *c.cap;
         const DownloadResult fresh = download_to_file(server_.url(c.path), target_name("new.fig"), options);
         EXPECT_EQ(std::tuple(fresh.ok, fresh.http_status), std::tuple(false, c.status));
         EXPECT_NE(fresh.error.find(c.reason), std::string::npos) << fresh.error;
