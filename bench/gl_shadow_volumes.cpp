@@ -38,6 +38,13 @@ CO3duPrimitive sphere(int triangles) {
     return shape;
 }
 
+std::size_t volume_bytes(const CO3duShadowVolumes& v) {
+    const auto index_bytes = [](const CO3duVolumeIndices& i) {
+        return i.narrow.capacity() * sizeof(std::uint16_t) + i.wide.capacity() * sizeof(std::uint32_t);
+    };
+    return v.corners.capacity() * sizeof(float) + index_bytes(v.walls) + index_bytes(v.lit);
+}
+
 void rebuild(benchmark::State& state, int accuracy) {
     CO3duGLEntity entity;
     entity.ConvertSets(sphere(static_cast<int>(state.range(0))));
@@ -51,9 +58,8 @@ void rebuild(benchmark::State& state, int accuracy) {
     for (auto _ : state) {
         CO3duShadowVolumes outlines, prisms;
         add_shadow_volumes(set, to_light, settings, outlines, prisms);
-        bytes = double((outlines.vertices.capacity() + prisms.vertices.capacity()) * sizeof(float) +
-                       (outlines.triangles.capacity() + prisms.triangles.capacity()) * sizeof(std::uint32_t));
-        benchmark::DoNotOptimize(prisms.vertices.data());
+        bytes = double(volume_bytes(outlines) + volume_bytes(prisms));
+        benchmark::DoNotOptimize(prisms.corners.data());
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

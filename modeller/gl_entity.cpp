@@ -405,24 +405,17 @@ void CO3duGLEntity::Transform(const OfuMatrix4x4& m) {
     measure_box();
 }
 
-void CO3duShadowVolumes::add_strip(const float* xyz, std::size_t count) {
-    const auto first = static_cast<std::uint32_t>(vertices.size() / 3);
-    vertices.insert(vertices.end(), xyz, xyz + 3 * count);
-    for (std::uint32_t i = 0; i + 2 < count; ++i) {
-        const std::uint32_t a = first + i, b = first + i + 1, c = first + i + 2;
-        // Odd triangles of a strip run the other way round; swapping two keeps every face's winding.
-        if (i % 2 == 0)
-            triangles.insert(triangles.end(), {a, b, c});
-        else
-            triangles.insert(triangles.end(), {b, a, c});
-    }
-    ++strips;
+void CO3duVolumeIndices::assign(const std::vector<std::uint32_t>& values, std::size_t bound) {
+    clear();
+    if (bound <= 0x10000)
+        narrow.assign(values.begin(), values.end());
+    else
+        wide = values;
 }
 
-void CO3duShadowVolumes::clear() {
-    vertices.clear();
-    vertices.shrink_to_fit();
-    triangles.clear();
-    triangles.shrink_to_fit();
-    strips = 0;
+void CO3duVolumeIndices::clear() {
+    std::vector<std::uint16_t>().swap(narrow);
+    std::vector<std::uint32_t>().swap(wide);
 }
+
+void CO3duShadowVolumes::clear() { *this = CO3duShadowVolumes(); }

@@ -79,15 +79,31 @@ struct CO3duGLBatch {
     std::int32_t vertex_count = 0;
 };
 
-// Shadow volumes of one shape in light space: triangle strips kept as their vertices and drawn as one indexed
-// triangle list, so a shape's volumes cost one draw call however many there are.
-struct CO3duShadowVolumes {
-    std::vector<float> vertices;           // 3 a vertex
-    std::vector<std::uint32_t> triangles;  // 3 a triangle, winding as in the strips
-    std::size_t strips = 0;
+// Indices kept in 16 bits while the corners they point at allow it: half the bytes for most shapes.
+struct CO3duVolumeIndices {
+    std::vector<std::uint16_t> narrow;
+    std::vector<std::uint32_t> wide;
 
-    // Appends one strip of `count` vertices.
-    void add_strip(const float* xyz, std::size_t count);
+    std::size_t size() const { return narrow.empty() ? wide.size() : narrow.size(); }
+    std::uint32_t operator[](std::size_t i) const { return narrow.empty() ? wide[i] : narrow[i]; }
+    // Takes the values, narrow when every value below `bound` fits.
+    void assign(const std::vector<std::uint32_t>& values, std::size_t bound);
+    void clear();
+};
+
+// Shadow volumes of one shape in light space (the light shining along -z): corners, each position once, those of
+// the walls first and followed by their copies moved along the extrusion; the walls as an indexed triangle list
+// over them (two triangles a wall, winding as the strips they come from); and the lit triangles, each as its prism
+// takes it, for the test whether the eye stands in a prism.
+struct CO3duShadowVolumes {
+    std::vector<float> corners;  // 3 a corner
+    CO3duVolumeIndices walls;    // 3 a triangle
+    CO3duVolumeIndices lit;      // 3 a triangle, counter-clockwise seen from the light
+    // Bounds of the wall corners before their extrusion, and of the lit triangles' corners; lo above hi when empty.
+    float walls_lo[3] = {kNone, kNone, kNone}, walls_hi[3] = {-kNone, -kNone, -kNone};
+    float lit_lo[3] = {kNone, kNone, kNone}, lit_hi[3] = {-kNone, -kNone, -kNone};
+    static constexpr float kNone = 3.0e38f;
+
     void clear();
 };
 

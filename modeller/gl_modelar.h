@@ -17,6 +17,7 @@
 #include "modeller/o3du_modelar.h"
 
 class CO3duGLDevice;
+class O3duShadowBuilder;
 
 // Whether the modeller class M draws every shape with the base hooks.
 template <class M>
@@ -118,6 +119,9 @@ public:
     std::uint64_t TrianglesDrawnLastFrame() const { return triangles_last_frame_; }
     // The shadow-rebuild flag of one shape (-1 for a foreign handle).
     int GetShadowRebuild(_OfuPosition* pos) const;
+    // Shadows counted from every lit triangle's three walls instead of each shape's walls left once those shared
+    // in opposite directions cancel: the reference the tests hold the counts to. Rebuilds every volume.
+    void set_every_prism_shadows(bool on);
 
 protected:
     // The opaque, translucent and section-cap passes of one frame into the current context.
@@ -174,7 +178,7 @@ private:
     // Shadows.
     void draw_shadows();
     void refresh_shadow_volumes();
-    void build_shadow_volumes(CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix);
+    void build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix);
     void count_shadow_volumes();
 
     CO3duGLStructure structure_;
@@ -184,6 +188,7 @@ private:
     O3duDrawCache cache_;
     const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
     std::uint64_t triangles_last_frame_ = 0;
+    bool every_prism_shadows_ = false;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

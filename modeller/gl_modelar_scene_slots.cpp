@@ -104,11 +104,17 @@ void CO3duGLModelar::GetShadowLight(OfuLight& light) {
 
 void CO3duGLModelar::SetShadowLight(OfuLight light) {
     if (!scene_) return;
-    // The volumes depend on the light's direction alone: the same light again costs no rebuild.
+    // The volumes depend on the light's direction alone: the same light again costs no rebuild while it stays on.
+    // Switched off, the light gives their memory back; switched on again, every shape builds them anew.
     const CO3duGLLightRecord before = scene_->shadow_light;
     scene_->shadow_light.from_light(light);
     if (std::memcmp(before.direction, scene_->shadow_light.direction, sizeof before.direction) != 0)
         scene_->shadow_rebuild = 1;
+    if (before.on && !scene_->shadow_light.on)
+        for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+            node->entity->clear_shadow_volumes();
+            node->entity->shadow_rebuild = 1;
+        }
 }
 
 void CO3duGLModelar::SetShadowColor(OfuColorValue color) {

@@ -1,6 +1,7 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
 // into the stencil buffer (z-pass, with one added everywhere for each prism that holds the eye), and the counted
-// pixels darkened by one quad in the shadow colour.
+// pixels darkened by one quad in the shadow colour. Each shape counts its increments before its decrements, so a
+// count saturates only where one shape alone brings it past the stencil's 255.
 #include <GL/gl.h>
 
 #include <cstring>
@@ -16,18 +17,17 @@ namespace {
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-void draw_volumes(const CO3duShadowVolumes& volumes) {
-    if (volumes.triangles.empty()) return;
-    glVertexPointer(3, GL_FLOAT, 0, volumes.vertices.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(volumes.triangles.size()), GL_UNSIGNED_INT,
-                   volumes.triangles.data());
+void draw_indices(const CO3duVolumeIndices& indices) {
+    if (!indices.narrow.empty())
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.narrow.size()), GL_UNSIGNED_SHORT,
+                       indices.narrow.data());
+    else if (!indices.wide.empty())
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.wide.size()), GL_UNSIGNED_INT, indices.wide.data());
 }
 
-// Whether the eye (light space) stands inside the prism: below its lit triangle and within it seen from the light.
-bool eye_in_prism(const float* strip, const OfuVector3& eye) {
-    const float* a = strip + 3;
-    const float* b = strip + 9;
-    const float* c = strip + 15;
+// Whether the eye (light space) stands inside the prism of a lit triangle: below it and within it seen from the
+// light.
+bool eye_in_prism(const float* a, const float* b, const float* c, const OfuVector3& eye) {
     const OfuVector3 ab(b[0] - a[0], b[1] - a[1], b[2] - a[2]), ac(c[0] - a[0], c[1] - a[1], c[2] - a[2]);
     const OfuVector3 normal = cross(ab, ac);
     if (normal.z <= 0.0) return false;
@@ -36,25 +36,44 @@ bool eye_in_prism(const float* strip, const OfuVector3& eye) {
     return PointInTriangleMask(x, y, eye.x, eye.y) == 0;
 }
 
+// How many of the shape's prisms hold the eye. Away from the lit corners' bounds (widened well past the tolerance
+// of the triangle test) or above them, none can.
+int prisms_holding_eye(const CO3duShadowVolumes& volumes, const OfuVector3& eye) {
+    const float* lo = volumes.lit_lo;
+    const float* hi = volumes.lit_hi;
+    if (lo[0] > hi[0]) return 0;
+    const double margin = 1e-4 * ((double(hi[0]) - lo[0]) + (double(hi[1]) - lo[1])) + 1e-6;
+    if (eye.x < lo[0] - margin || eye.x > hi[0] + margin || eye.y < lo[1] - margin || eye.y > hi[1] + margin ||
+        eye.z >= hi[2])
+        return 0;
+    int holding = 0;
+    const CO3duVolumeIndices& lit = volumes.lit;
+    const float* corner = volumes.corners.data();
+    for (std::size_t t = 0; t + 2 < lit.size(); t += 3)
+        holding += eye_in_prism(corner + std::size_t(lit[t]) * 3, corner + std::size_t(lit[t + 1]) * 3,
+                                corner + std::size_t(lit[t + 2]) * 3, eye);
+    return holding;
+}
+
 }  // namespace
 
-void CO3duGLModelar::build_shadow_volumes(CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix) {
+void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity,
+                                          const OfuMatrix4x4& model_matrix) {
     if (entity.kind == 1) return;
     OfuMatrix4x4 to_light = model_matrix;
     MultiplyMatrix4x4(to_light, scene_->light_matrix);
-    O3duShadowSettings settings;
-    settings.accuracy = scene_->shadow_accuracy;
-    settings.cull_mode = scene_->cull_mode;
-    settings.extrusion = scene_->shadow_extrusion;
     for (const CO3duGLTrianglePolygons set : entity.sets()) {
         bool translucent_texture = false;
         const int texture = set.texture_number();
         if (texture >= 1 && texture <= structure_.textures.GetSize())
             translucent_texture = structure_.textures[texture - 1].info_header.biBitCount == 32;
-        if (casts_shadow(set, translucent_texture))
-            add_shadow_volumes(set, to_light, settings, entity.outline_volumes_to_fill(),
-                               entity.prism_volumes_to_fill());
+        if (casts_shadow(set, translucent_texture)) builder.add_set(set, to_light);
     }
+}
+
+void CO3duGLModelar::set_every_prism_shadows(bool on) {
+    every_prism_shadows_ = on;
+    if (scene_) scene_->shadow_rebuild = 1;
 }
 
 void CO3duGLModelar::refresh_shadow_volumes() {
@@ -73,6 +92,12 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     scene.shadow_extrusion = extrusion;
     const bool all = scene.shadow_rebuild != 0;
     scene.shadow_rebuild = 0;
+    O3duShadowSettings settings;
+    settings.accuracy = scene.shadow_accuracy;
+    settings.cull_mode = scene.cull_mode;
+    settings.extrusion = extrusion;
+    settings.every_prism = every_prism_shadows_;
+    O3duShadowBuilder builder;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
         CO3duGLEntity& entity = *node->entity;
@@ -84,10 +109,12 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             continue;
         }
         const OfuMatrix4x4 saved = entity.model_matrix;
+        builder.begin(settings, entity.outline_volumes_to_fill(), entity.prism_volumes_to_fill());
         const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-            build_shadow_volumes(entity, entity.model_matrix);
+            build_shadow_volumes(builder, entity, entity.model_matrix);
             return true;
         });
+        builder.finish();
         DrawEnd(pos, passes);
         restore_matrix(entity.model_matrix, saved);
     }
@@ -118,29 +145,46 @@ void CO3duGLModelar::count_shadow_volumes() {
         glEnd();
         pop_window_projection();
     };
+    // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls. The
+    // view's planes, taken under the light's matrix, are in light space, as the volumes are.
+    const O3duViewVolume view(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
+    const OfuMatrix4x4 in_place = identity_matrix();
+    // The reference of every prism draws every wall, as the counts it stands for were made.
+    const auto out_of_view = [&](const CO3duShadowVolumes& volumes) {
+        if (volumes.walls_lo[0] > volumes.walls_hi[0]) return true;
+        if (every_prism_shadows_) return false;
+        const float* lo = volumes.walls_lo;
+        const float* hi = volumes.walls_hi;
+        const float extrusion = static_cast<float>(scene.shadow_extrusion);
+        const float lo_moved[3] = {lo[0], lo[1], lo[2] - extrusion}, hi_moved[3] = {hi[0], hi[1], hi[2] - extrusion};
+        return view.misses_both(O3duViewVolume::moved_box(lo, hi, in_place),
+                                O3duViewVolume::moved_box(lo_moved, hi_moved, in_place));
+    };
+    const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
-        const CO3duShadowVolumes& volumes =
-            scene.shadow_accuracy == 1 ? entity.outline_volumes() : entity.prism_volumes();
+        const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
+        const bool walls = !out_of_view(volumes);
+        // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel.
+        const int holding = perspective ? prisms_holding_eye(entity.prism_volumes(), eye) : 0;
+        if (!walls && holding == 0) continue;
         glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
         glFrontFace(GL_CW);
-        if (perspective) {
-            // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel.
-            const std::vector<float>& prisms = entity.prism_volumes().vertices;
-            for (std::size_t at = 0; at + 24 <= prisms.size(); at += 24) {
-                if (!eye_in_prism(&prisms[at], eye)) continue;
-                glDisable(GL_CULL_FACE);
-                glDisable(GL_DEPTH_TEST);
+        if (holding > 0) {
+            glDisable(GL_CULL_FACE);
+            glDisable(GL_DEPTH_TEST);
+            for (int i = 0; i < holding; ++i)
                 whole_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
-                glEnable(GL_DEPTH_TEST);
-                glEnable(GL_CULL_FACE);
-            }
+            glEnable(GL_DEPTH_TEST);
+            glEnable(GL_CULL_FACE);
         }
-        draw_volumes(volumes);
+        if (!walls) continue;
+        glVertexPointer(3, GL_FLOAT, 0, volumes.corners.data());
+        draw_indices(volumes.walls);
         glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
         glFrontFace(GL_CCW);
-        draw_volumes(volumes);
+        draw_indices(volumes.walls);
     }
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();

@@ -47,6 +47,12 @@ O3duViewVolume::Reach O3duViewVolume::place(const CO3duGLEntity& entity, const O
     const float* lo = entity.box_lo();
     const float* hi = entity.box_hi();
     if (lo[0] > hi[0]) return Reach::nowhere;
+    box = moved_box(lo, hi, m);
+    return Reach::box;
+}
+
+O3duWorldBox O3duViewVolume::moved_box(const float* lo, const float* hi, const OfuMatrix4x4& m) {
+    O3duWorldBox box;
     for (int j = 0; j < 3; ++j) {
         box.centre[j] = m.m[3][j];
         box.extent[j] = 0.0;
@@ -55,17 +61,25 @@ O3duViewVolume::Reach O3duViewVolume::place(const CO3duGLEntity& entity, const O
             box.extent[j] += 0.5 * (double(hi[i]) - double(lo[i])) * std::fabs(m.m[i][j]);
         }
     }
-    return Reach::box;
+    return box;
+}
+
+bool O3duViewVolume::beyond(const O3duWorldBox& box, const double* p) {
+    const double distance = p[0] * box.centre[0] + p[1] * box.centre[1] + p[2] * box.centre[2] + p[3];
+    const double radius =
+        std::fabs(p[0]) * box.extent[0] + std::fabs(p[1]) * box.extent[1] + std::fabs(p[2]) * box.extent[2];
+    return distance + radius < 0.0;
 }
 
 bool O3duViewVolume::outside(const O3duWorldBox& box, const double (*planes)[4]) {
-    for (int k = 0; k < 6; ++k) {
-        const double* p = planes[k];
-        const double distance = p[0] * box.centre[0] + p[1] * box.centre[1] + p[2] * box.centre[2] + p[3];
-        const double radius =
-            std::fabs(p[0]) * box.extent[0] + std::fabs(p[1]) * box.extent[1] + std::fabs(p[2]) * box.extent[2];
-        if (distance + radius < 0.0) return true;
-    }
+    for (int k = 0; k < 6; ++k)
+        if (beyond(box, planes[k])) return true;
+    return false;
+}
+
+bool O3duViewVolume::misses_both(const O3duWorldBox& a, const O3duWorldBox& b) const {
+    for (int k = 0; k < 6; ++k)
+        if (beyond(a, planes_[k]) && beyond(b, planes_[k])) return true;
     return false;
 }
 

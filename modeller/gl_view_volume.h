@@ -18,6 +18,8 @@ public:
     // anywhere (shapes drawn in window coordinates, matrices that move by projection).
     enum class Reach { nowhere, box, anywhere };
     static Reach place(const CO3duGLEntity& entity, const OfuMatrix4x4& m, O3duWorldBox& box);
+    // The box from lo to hi moved by the affine matrix m (row vectors), as a box along the world axes.
+    static O3duWorldBox moved_box(const float* lo, const float* hi, const OfuMatrix4x4& m);
 
     // From the current modelview (the view alone) and projection matrices, for the window pixels x0..x1 and
     // y0..y1 (OpenGL rows) of the viewport.
@@ -28,10 +30,13 @@ public:
     bool misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
     // Whether the world box lies wholly outside one of the volume's planes.
     bool misses(const O3duWorldBox& box) const { return outside(box, planes_); }
+    // Whether both boxes lie wholly outside one and the same plane: so then does all that one swept to the other.
+    bool misses_both(const O3duWorldBox& a, const O3duWorldBox& b) const;
 
 private:
     void make_planes(double reach, double planes[6][4]) const;
     static bool outside(const O3duWorldBox& box, const double (*planes)[4]);
+    static bool beyond(const O3duWorldBox& box, const double* plane);
 
     OfuMatrix4x4 view_projection_;
     _O3duViewport viewport_;

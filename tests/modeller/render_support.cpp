@@ -2,11 +2,14 @@
 // the CPU oracle for fixed-function lighting and perspective projection.
 #include "render_support.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "platform/crt/c_numbers.h"
+#include "platform/gl_context.h"
 #include "support/test_paths.h"
 
 namespace kz::test {
@@ -122,6 +125,15 @@ Frame HeadlessScene::render() {
     _OFURECT rect{0, 0, frame.width, frame.height};
     modeller->DrawTo24DIBPixel(hdc, frame.bytes.data(), static_cast<int>(frame.bytes.size()), rect);
     return frame;
+}
+
+std::vector<std::uint8_t> HeadlessScene::stencil() {
+    std::vector<std::uint8_t> counts(std::size_t(dc->width()) * dc->height());
+    if (!kz::platform::make_current(dc.get(), modeller->renderer().context())) return {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, dc->width(), dc->height(), GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, counts.data());
+    kz::platform::make_current(nullptr, nullptr);
+    return counts;
 }
 
 OfuLight make_light(int type, OfuColorValue diffuse, OfuColorValue ambient, OfuColorValue specular,

@@ -57,6 +57,8 @@ struct HeadlessScene {
     static constexpr int kSize = 64;
     explicit HeadlessScene(int width = kSize, int height = kSize);
     Frame render();
+    // The stencil of the last frame rendered, a byte a pixel, rows from the bottom.
+    std::vector<std::uint8_t> stencil();
     std::unique_ptr<kz::platform::DeviceContext> dc;
     std::unique_ptr<CO3duGLModelar> modeller;
 };

@@ -1,8 +1,12 @@
 // Stencil shadows against a CPU ray cast: a box over a floor lit by a directional shadow light, seen from outside
-// the shadow volume and from inside it, at both shadow accuracies; and volumes rebuilt only when something changed.
+// the shadow volume and from inside it, at both shadow accuracies; the stencil counts of each shape's walls left
+// after cancelling against those of every lit triangle's whole prism; and volumes rebuilt only when something
+// changed.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 #include "geometry/vector_math.h"
@@ -97,6 +101,28 @@ Score compare(const Frame& f, const _O3duCamera& c) {
     return score;
 }
 
+// The shadow light switched on, travelling along `travel`, at the accuracy.
+OfuLight shine(CO3duGLModelar& m, const OfuVector3& travel, int accuracy) {
+    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, travel);
+    light.on = 1;
+    m.SetShadowLight(light);
+    m.SetShadowAccuracy(accuracy);
+    return light;
+}
+
+// The perspective camera from eye to target, reaching from 1 to 500.
+_O3duCamera look(CO3duGLModelar& m, const OfuVector3& eye, const OfuVector3& target, double fov) {
+    _O3duCamera c;
+    m.GetCamera(c);
+    c.eye = eye;
+    c.target = target;
+    c.fov = fov;
+    c.near_distance = 1;
+    c.far_distance = 500;
+    m.SetCamera(c);
+    return c;
+}
+
 struct ShadowCase {
     const char* name;
     OfuVector3 eye, target;
@@ -125,19 +151,9 @@ TEST(Shadows, MatchARayCastFromEveryFloorPixel) {
         CO3duPrimitive box = k.one_mesh ? indexed_box(green) : make_box(kBoxLo, kBoxHi, green);
         m.AddPrimitive(floor);
         m.AddPrimitive(box);
-        OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, kTravel);
-        light.on = 1;
-        m.SetShadowLight(light);
-        m.SetShadowAccuracy(k.accuracy);
+        shine(m, kTravel, k.accuracy);
         m.SetShadowColor({1, 0, 0, 0.5f});
-        _O3duCamera c;
-        m.GetCamera(c);
-        c.eye = k.eye;
-        c.target = k.target;
-        c.fov = k.fov;
-        c.near_distance = 1;
-        c.far_distance = 500;
-        m.SetCamera(c);
+        const _O3duCamera c = look(m, k.eye, k.target, k.fov);
         const Frame f = scene.render();
         const Score score = compare(f, c);
         EXPECT_GT(score.floor, kW * kH / 4);
@@ -146,6 +162,257 @@ TEST(Shadows, MatchARayCastFromEveryFloorPixel) {
         if (score.agree < 0.99 * score.floor) f.save(std::string("shadow_") + k.name + ".bmp");
         EXPECT_GT(score.background, 100);
         EXPECT_EQ(score.background_dark, 0);  // the background never takes the shadow colour
+        // Every lit triangle's prism drawn whole agrees no more often than the walls left after cancelling.
+        m.set_every_prism_shadows(true);
+        const Score reference = compare(scene.render(), c);
+        EXPECT_GE(reference.agree, 0.99 * reference.floor) << reference.agree << " of " << reference.floor;
+        EXPECT_GE(score.agree, reference.agree);
+    }
+}
+
+// AddPrimitive of a shape made on the spot.
+_OfuPosition* add(CO3duGLModelar& m, CO3duPrimitive shape) { return m.AddPrimitive(shape); }
+
+// A ball of `rings` bands, each band its own strip set, so neighbouring bands share their vertices across sets.
+CO3duPrimitive banded_ball(double radius, int rings, const _OfuMaterial& material) {
+    CO3duPrimitive p;
+    const int segments = 2 * rings;
+    const auto at = [&](int r, int s) {
+        const double phi = M_PI * r / rings, theta = 2 * M_PI * s / segments;
+        return OfuVector3(radius * std::sin(phi) * std::cos(theta), radius * std::sin(phi) * std::sin(theta),
+                          radius * std::cos(phi));
+    };
+    for (int r = 0; r < rings; ++r) {
+        CO3duTrianglePolys set;
+        set.type = O3DU_SET_TRIANGLE_STRIP;
+        set.material = material;
+        set.vertices.SetSize(2 * (segments + 1));
+        for (int s = 0; s <= segments; ++s) {
+            set.vertices[2 * s].position = at(r, s % segments);
+            set.vertices[2 * s + 1].position = at(r + 1, s % segments);
+        }
+        p.sets.Add(set);
+    }
+    return p;
+}
+
+// A cylinder about z from z0 to z1, its side one strip over `sweep` radians; with caps, two fans closing it.
+CO3duPrimitive cylinder(double radius, double z0, double z1, int segments, double sweep, bool caps,
+                        const _OfuMaterial& material) {
+    CO3duPrimitive p;
+    const auto rim = [&](int s, double z) {
+        const double theta = sweep * (s % segments == 0 && sweep > 6.28 ? 0 : s) / segments;
+        return OfuVector3(radius * std::cos(theta), radius * std::sin(theta), z);
+    };
+    CO3duTrianglePolys side;
+    side.type = O3DU_SET_TRIANGLE_STRIP;
+    side.material = material;
+    side.vertices.SetSize(2 * (segments + 1));
+    for (int s = 0; s <= segments; ++s) {
+        side.vertices[2 * s].position = rim(s, z1);
+        side.vertices[2 * s + 1].position = rim(s, z0);
+    }
+    p.sets.Add(side);
+    for (int cap = 0; caps && cap < 2; ++cap) {
+        CO3duTrianglePolys fan;
+        fan.type = O3DU_SET_TRIANGLE_FAN;
+        fan.material = material;
+        fan.vertices.SetSize(segments + 2);
+        fan.vertices[0].position = OfuVector3(0, 0, cap ? z1 : z0);
+        for (int s = 0; s <= segments; ++s) fan.vertices[s + 1].position = rim(cap ? s : segments - s, cap ? z1 : z0);
+        p.sets.Add(fan);
+    }
+    return p;
+}
+
+// A bumpy height field as one indexed set, every third triangle wound the other way round.
+CO3duPrimitive mixed_winding_field(int n, double size, double z, const _OfuMaterial& material) {
+    CO3duPrimitive p;
+    CO3duTrianglePolys set;
+    set.type = O3DU_SET_INDEXED_TRIANGLES;
+    set.material = material;
+    set.vertices.SetSize((n + 1) * (n + 1));
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            set.vertices[j * (n + 1) + i].position =
+                OfuVector3(size * i / n, size * j / n, z + 2 * std::sin(i * 0.9) * std::cos(j * 0.7));
+    int t = 0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i, b = a + 1, c = a + n + 1, d = c + 1;
+            for (const auto& f : {std::array<int, 3>{a, b, d}, std::array<int, 3>{a, d, c}})
+                set.indices.Add(t++ % 3 == 2 ? _O3duVertexIndex{f[0], f[2], f[1]} : _O3duVertexIndex{f[0], f[1], f[2]});
+        }
+    p.sets.Add(set);
+    return p;
+}
+
+// Turning by `angle` radians about the axis, then moving by `to` (row vectors).
+OfuMatrix4x4 turned(OfuVector3 axis, double angle, const OfuVector3& to) {
+    NormalizeVector3(axis);
+    const double c = std::cos(angle), s = std::sin(angle), k = 1 - c;
+    const double x = axis.x, y = axis.y, z = axis.z;
+    OfuMatrix4x4 m = identity_matrix();
+    const double r[3][3] = {{c + x * x * k, x * y * k + z * s, x * z * k - y * s},
+                            {x * y * k - z * s, c + y * y * k, y * z * k + x * s},
+                            {x * z * k + y * s, y * z * k - x * s, c + z * z * k}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) m.m[i][j] = r[i][j];
+    m.m[3][0] = to.x, m.m[3][1] = to.y, m.m[3][2] = to.z;
+    return m;
+}
+
+struct CountCase {
+    const char* name;
+    std::function<void(CO3duGLModelar&)> add_shapes;
+    OfuVector3 eye, target, travel;
+    int accuracy = 0;
+    int cull_mode = 0;
+    double fov = 22;
+    // Before the counts are compared: a shape moved (the second one added), or the shadow light off and on.
+    bool move = false;
+    bool off_and_on = false;
+};
+
+// The curved shapes, each in a turned frame, over a floor.
+void curved_shapes(CO3duGLModelar& m) {
+    const _OfuMaterial white = make_material({1, 1, 1, 1}, {1, 1, 1, 1}),
+                       green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    add(m, make_box({-60, -60, -1}, {60, 60, 0}, white));
+    CO3duPrimitive ball = banded_ball(9, 12, green), pipe = cylinder(6, -10, 10, 20, 2 * M_PI, true, green);
+    OfuMatrix4x4 ball_at = turned({1, 2, 0.5}, 0.7, {-15, 5, 22}), pipe_at = turned({0.3, 1, 0.2}, 1.1, {18, -8, 20});
+    m.SetMatrix(m.AddPrimitive(ball), ball_at);
+    m.SetMatrix(m.AddPrimitive(pipe), pipe_at);
+}
+
+// Where the counts of the outline walls differ from those of every prism's walls: only at pixels none of whose
+// eight neighbours differ too, and at most 0.5 % of the pixels either shadows. Saturated counts are left aside.
+void expect_counts_match(const std::vector<std::uint8_t>& walls, const std::vector<std::uint8_t>& prisms, int w,
+                         int h) {
+    ASSERT_EQ(walls.size(), prisms.size());
+    ASSERT_EQ(walls.size(), std::size_t(w) * h);
+    const auto differs = [&](int x, int y) {
+        const std::size_t i = std::size_t(y) * w + x;
+        return prisms[i] != 255 && walls[i] != prisms[i];
+    };
+    int shadowed = 0, different = 0, adjacent = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = std::size_t(y) * w + x;
+            shadowed += walls[i] != 0 || prisms[i] != 0;
+            if (!differs(x, y)) continue;
+            ++different;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if ((dx || dy) && x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h && differs(x + dx, y + dy))
+                        ++adjacent;
+        }
+    EXPECT_GT(shadowed, 200);
+    EXPECT_EQ(adjacent, 0);
+    EXPECT_LE(different, 0.005 * shadowed) << different << " of " << shadowed;
+}
+
+TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
+    const _OfuMaterial white = make_material({1, 1, 1, 1}, {1, 1, 1, 1}),
+                       green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    const auto floor_and = [=](std::function<void(CO3duGLModelar&)> more) {
+        return [=](CO3duGLModelar& m) {
+            add(m, make_box({-60, -60, -1}, {60, 60, 0}, white));
+            more(m);
+        };
+    };
+    const OfuVector3 oblique(0.4, 0.25, -1.0);
+    const CountCase cases[] = {
+        {"curved shapes in turned frames", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique},
+        {"cull mode 1", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 1},
+        {"an open surface",
+         floor_and([=](CO3duGLModelar& m) {
+             CO3duPrimitive half = cylinder(10, -12, 12, 16, M_PI, false, green);
+             OfuMatrix4x4 at = turned({1, 0.4, 0.2}, 0.9, {0, 0, 25});
+             m.SetMatrix(add(m, half), at);
+         }),
+         {20, -110, 80},
+         {0, 0, 5},
+         oblique,
+         0,
+         1},
+        {"a mesh of mixed winding",
+         floor_and([=](CO3duGLModelar& m) { add(m, mixed_winding_field(10, 40, 25, green)); }),
+         {20, -110, 90},
+         {10, 10, 5},
+         oblique,
+         0,
+         0,
+         30},
+        {"a caster outside the view, its shadow inside",
+         floor_and([=](CO3duGLModelar& m) {
+             add(m, make_box({-62, -6, 20}, {-50, 6, 32}, green));
+         }),
+         {0, -30, 100},
+         {0, 0, 0},
+         {1, 0, -1},
+         0,
+         0,
+         30},
+        {"the eye inside a thin prism",
+         floor_and([=](CO3duGLModelar& m) {
+             add(m, make_box({-60, -1, 40}, {60, 1, 40.5}, green));
+         }),
+         {2, 0, 20},
+         {30, 20, 0},
+         {0.1, 0, -1},
+         0,
+         0,
+         80},
+        {"the eye inside a thin prism out of sight",
+         floor_and([=](CO3duGLModelar& m) {
+             add(m, make_box({-0.2, -0.2, 40}, {0.2, 0.2, 40.5}, green));
+         }),
+         {0, 0, 20},
+         {100, 0, 20},
+         {0, 0, -1},
+         0,
+         0,
+         60},
+        {"outline accuracy",
+         floor_and([=](CO3duGLModelar& m) { add(m, make_box(kBoxLo, kBoxHi, green)); }),
+         {10, -120, 90},
+         {0, 0, 0},
+         kTravel,
+         1,
+         0,
+         30},
+        {"a moving part", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 0, 22, true},
+        {"shadows off and on again", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 0, 22, false, true},
+    };
+    constexpr int w = 160, h = 120;
+    for (const CountCase& k : cases) {
+        SCOPED_TRACE(k.name);
+        HeadlessScene scene(w, h);
+        CO3duGLModelar& m = *scene.modeller;
+        k.add_shapes(m);
+        m.SetCullMode(k.cull_mode);
+        OfuLight light = shine(m, k.travel, k.accuracy);
+        look(m, k.eye, k.target, k.fov);
+        scene.render();
+        if (k.move) {
+            OfuMatrix4x4 moved = turned({0.2, 1, 1}, 2.0, {-5, 12, 26});
+            m.SetMatrix(m.structure().head()->next, moved);
+            scene.render();
+        }
+        if (k.off_and_on) {
+            light.on = 0;
+            m.SetShadowLight(light);
+            scene.render();
+            light.on = 1;
+            m.SetShadowLight(light);
+        }
+        scene.render();
+        const std::vector<std::uint8_t> walls = scene.stencil();
+        m.set_every_prism_shadows(true);
+        scene.render();
+        const std::vector<std::uint8_t> prisms = scene.stencil();
+        expect_counts_match(walls, prisms, w, h);
     }
 }
 
@@ -186,6 +453,15 @@ TEST(Shadows, VolumesAreRebuiltOnlyWhenSomethingChanged) {
     light.direction = OfuVector3(0, 0, -1);
     m.SetShadowLight(light);
     EXPECT_EQ(frame_starts(), 2);
+    EXPECT_EQ(m.GetShadowRebuild(pos), 0);
+    light.on = 0;  // off: the volumes go
+    m.SetShadowLight(light);
+    EXPECT_EQ(m.GetShadowRebuild(pos), 1);
+    EXPECT_EQ(frame_starts(), 1);
+    light.on = 1;  // on again with the same sun: built anew
+    m.SetShadowLight(light);
+    EXPECT_EQ(frame_starts(), 2);
+    EXPECT_EQ(frame_starts(), 1);
 }
 
 }  // namespace
