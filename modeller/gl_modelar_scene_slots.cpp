@@ -7,6 +7,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
+#include "platform/heap_release.h"
 
 void CO3duGLModelar::GetBkColor(OfuColorValue& color) {
     const float* b = renderer_.background;
@@ -110,11 +111,13 @@ void CO3duGLModelar::SetShadowLight(OfuLight light) {
     scene_->shadow_light.from_light(light);
     if (std::memcmp(before.direction, scene_->shadow_light.direction, sizeof before.direction) != 0)
         scene_->shadow_rebuild = 1;
-    if (before.on && !scene_->shadow_light.on)
+    if (before.on && !scene_->shadow_light.on) {
         for (_OfuPosition* node = structure_.head(); node; node = node->next) {
             node->entity->clear_shadow_volumes();
             node->entity->shadow_rebuild = 1;
         }
+        kz::platform::release_free_heap();
+    }
 }
 
 void CO3duGLModelar::SetShadowColor(OfuColorValue color) {
