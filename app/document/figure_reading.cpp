@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/document/view_messages.h"
 #include "app/document/xview.h"
@@ -290,6 +291,10 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     }
 
     EnterUnitFile(full);
+    // Unknown lines of the referring file still wait for its next item: the unit's text must not take them for its
+    // own trailing lines.
+    std::vector<std::string> outer_pending = std::move(document.pending_lines);
+    document.pending_lines.clear();
     ++document.unit_nesting;
     // A unit's blocks balance within the unit, refused ones too.
     const int outer_refused = document.guard.refused_blocks();
@@ -319,6 +324,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     document.guard.set_refused_blocks(outer_refused);
     --document.unit_nesting;
     document.reading_unit = outer_unit;
+    document.pending_lines = std::move(outer_pending);
     LeaveUnitFile();
     trunk->unit_part_end = trunk->part_count();
     if (whole) trunk->flags &= ~kTrunkUnitNotWhole;

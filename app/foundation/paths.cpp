@@ -210,7 +210,14 @@ int resolve_relative_path(char* out, const char* name_in, const char* base_in, i
         return 0;
     }
     std::string full = normalized(base + name);
-    if (starts_nocase(full, "http:") || posix_absolute(text(base_in))) full = replace_char(full, '\\', '/');
+    if (starts_nocase(full, "http:")) {
+        full = replace_char(full, '\\', '/');
+    } else if (posix_absolute(text(base_in))) {
+        // Below a POSIX folder the name is a POSIX name, written back relative. One that climbs out of it becomes
+        // the drive name of its file: a drive name outside a file's folder is written as a climb, so what a save
+        // wrote reads back as what it writes again.
+        full = full.compare(0, base.size(), base) == 0 ? replace_char(full, '\\', '/') : "Z:" + full;
+    }
     put(out, full);
     return 0;
 }

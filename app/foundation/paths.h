@@ -27,7 +27,8 @@ void split_folder_and_file(const char* path, char* folder, char* file);
 // dropped.
 char* normalize_path(char* old_block, const char* path);
 // The full path or URL of `name` seen from the base folder (first n bytes of the name when n > 0); returns 0. A POSIX
-// absolute name stays as it is, and a name joined to a POSIX folder is a POSIX name (both with "/" separators).
+// absolute name stays as it is, and a name joined to a POSIX folder is a POSIX name (both with "/" separators) while
+// it stays below the folder; one that climbs out of it is the drive name of its file.
 int resolve_relative_path(char* out, const char* name, const char* base, int n);
 // The path as written into a file in the base folder; null (and an empty output) for a null or empty path. A POSIX
 // absolute path is written relative when it lies inside the base folder, else as it is.

@@ -50,15 +50,29 @@ char* c_integer_text(std::int32_t value, char* buffer) {
     return buffer;
 }
 
-char* figure_number_text(double value, char* buffer) {
+namespace {
+
+// The number a value is written as: the text has no exponent, so what lies beyond its range is written as its edge.
+double written_value(double value) {
     constexpr double kLargest = 1e100;
-    if (value > kLargest)
-        value = kLargest;
-    else if (value < -kLargest)
-        value = -kLargest;
-    else if (value != 0 && std::fabs(value) <= 1e-100)
-        value = 0;
-    return double_to_text(value, 1, buffer, kNumberTextSize);
+    if (value > kLargest) return kLargest;
+    if (value < -kLargest) return -kLargest;
+    if (value != 0 && std::fabs(value) <= 1e-100) return 0;
+    return value;
+}
+
+// Whether any of the values is written as something other than "0": a list whose items all read back as zero is
+// written as its first number alone, so that the list written is the list read back.
+bool any_written(std::initializer_list<double> values) {
+    for (double v : values)
+        if (written_value(v) != 0) return true;
+    return false;
+}
+
+}  // namespace
+
+char* figure_number_text(double value, char* buffer) {
+    return double_to_text(written_value(value), 1, buffer, kNumberTextSize);
 }
 
 void append_number(EString& out, double value) {
@@ -144,7 +158,7 @@ void tail_into(std::string& line, const COBJECTA& r, char separator) {
     line += separator;
     if (r.thick_set) {
         number_into(line, r.thick1);
-        if (r.thick2 != r.thick1) {
+        if (written_value(r.thick2) != written_value(r.thick1)) {
             line += ';';
             number_into(line, r.thick2);
         }
@@ -170,7 +184,7 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
 
     line += separator;
     number_into(line, r.wtop);
-    if (r.wtop_items[0] != 0 || r.wtop_items[1] != 0 || r.wtop_items[2] != 0 || r.wtop_items[3] != 0) {
+    if (any_written({r.wtop_items[0], r.wtop_items[1], r.wtop_items[2], r.wtop_items[3]})) {
         for (double v : r.wtop_items) {
             line += ';';
             number_into(line, v);
@@ -180,7 +194,7 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     line += separator;
     if (r.dtop_first_flag == 1) line += 'd';
     number_into(line, r.dtop);
-    if (r.dtop_items[0] != 0 || r.dtop_items[1] != 0 || r.dtop_items[2] != 0) {
+    if (r.dtop_third_flag == 1 || any_written({r.dtop_items[0], r.dtop_items[1], r.dtop_items[2]})) {
         line += ';';
         number_into(line, r.dtop_items[0]);
         line += r.dtop_third_flag == 1 ? ";d" : ";";
@@ -194,7 +208,7 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     for (const auto& [dome, angle] : {std::pair{r.domebtm, r.btmangle}, std::pair{r.dometop, r.topangle}}) {
         line += separator;
         number_into(line, dome);
-        if (angle != 0) {
+        if (any_written({angle})) {
             line += ';';
             number_into(line, angle);
         }

@@ -171,6 +171,17 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
          {fs::path(served).parent_path().string() + "/round-elsewhere/far.fig"},
          {"pose|0|open, wide|0.5|0|0:pin;0;0;0;0;0;90", "pose|1|up [p]|1|0|0:trunk;0;0;0;0;50;0",
           "atr|note|say [a] twice|a,b", "excoms|greet, twice|1|2|\tjimaku\thello"}},
+        {"kept lines and numbers",  // an unknown first line before a unit whose file is missing (the save makes
+                                    // it); list columns whose items all write as 0, or keep a mark
+         [](const std::string& dir) {
+             write_file(dir + "/model.fig",
+                        lines({"mynote,keep me", trunk_line("u", "#frefer=missing.fig"), shape_line("b"),
+                               "box,,,,,,,,,,,,,,,,;1e-308,0;0;d0", "ball" + std::string(19, ',') + "0;1e-200"}));
+             return dir + "/model.fig";
+         },
+         {},
+         {},
+         {}},
         {"large model",  // its text grows through many steps of the buffer it is assembled in
          [](const std::string& dir) {
              std::string text;
@@ -232,8 +243,8 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
 
 // Units named by POSIX paths and "file:" names load from those files and are written back there, named as they were
 // read, relative only inside the model's folder; a name relative to a POSIX unit stays below it, and a drive name
-// keeps the form it always had. A "file:" name on another machine names no file: nothing is read or written for it,
-// and the save says so.
+// keeps the form it always had, save after save. A "file:" name on another machine names no file: nothing is read or
+// written for it, and the save says so.
 TEST_F(FigureSave, PosixUnitNamesLoadAndAreWrittenBackAsRead) {
     const std::string dir = fresh_folder("posix-units");
     const std::string parts = fresh_folder("posix-units-parts");
@@ -249,7 +260,7 @@ TEST_F(FigureSave, PosixUnitNamesLoadAndAreWrittenBackAsRead) {
                                           trunk_line("lamp", "#frefer=" + windows_form(parts) + "\\lamp.fig")}) +
                                        units);
     write_file(parts + "/chair.fig", lines({trunk_line("seat", "#frefer=seat.fig")}));
-    write_file(parts + "/seat.fig", lines({trunk_line("cushion"), shape_line("pad")}));
+    write_file(parts + "/seat.fig", lines({trunk_line("cushion"), shape_line("pad") + ",,A;0;Z:\\x\\y.gif"}));
     write_file(dir + "/sub/desk.fig", lines({trunk_line("top"), shape_line("board")}));
     write_file(parts + "/lamp.fig", lines({trunk_line("bulb")}));
     const std::string tree_read =
@@ -273,8 +284,17 @@ TEST_F(FigureSave, PosixUnitNamesLoadAndAreWrittenBackAsRead) {
         EXPECT_NE(model.find(written), std::string::npos) << written << "\n" << model;
     EXPECT_EQ(model.find("Z:"), std::string::npos) << model;
     EXPECT_NE(read_all(parts + "/chair.fig").find("R;;\"seat.fig\""), std::string::npos);
+    // A drive name outside the POSIX unit's folder is written as a climb out of it, and read back it is written
+    // the same way again.
+    EXPECT_NE(read_all(parts + "/seat.fig").find(";..\\..\\"), std::string::npos) << read_all(parts + "/seat.fig");
+    const auto saved = std::pair(files_below(dir), files_below(parts));
     ASSERT_EQ(open(dir + "/model.fig"), 1);
     EXPECT_EQ(tree(), tree_read);
+    mark_every_unit(view);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(view->SaveModel(), 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::pair(files_below(dir), files_below(parts)), saved);
 }
 
 TEST_F(FigureSave, CommentLinesKeepTheirPlaceAndNegativeColumnsTheirValue) {
@@ -282,8 +302,9 @@ TEST_F(FigureSave, CommentLinesKeepTheirPlaceAndNegativeColumnsTheirValue) {
     // hidden columns (19 and 20 of an item row) read back as written, save after save.
     const std::string dir = fresh_folder("comments");
     const std::string negative = "trunk" + std::string(19, ',') + "-5,-4,,,,,,,,,neg";
-    write_file(dir + "/model.fig", lines({"// first", trunk_line("a"), "; before the box", shape_line("box a"),
-                                          negative, trunk_line("u", "#frefer=unit.fig"), "// the end"}));
+    write_file(dir + "/model.fig",
+               lines({"// first", trunk_line("a"), "; before the box", shape_line("box a"), negative, "mynote,keep me",
+                      trunk_line("u", "#frefer=unit.fig"), "// the end"}));
     write_file(dir + "/unit.fig", lines({shape_line("box u"), "// after the unit's box"}));
     for (int save = 0; save < 2; ++save) {
         ASSERT_EQ(open(dir + "/model.fig"), 1);
@@ -295,6 +316,8 @@ TEST_F(FigureSave, CommentLinesKeepTheirPlaceAndNegativeColumnsTheirValue) {
     EXPECT_NE(text.find("; before the box\r\nbox\t"), std::string::npos) << text;
     EXPECT_TRUE(text.ends_with("\r\n// the end\r\n")) << text;
     EXPECT_NE(text.find("\t-5\t-4\t"), std::string::npos) << text;
+    // A line before a unit's row stays before it: reading the unit's file does not take it for the unit's own.
+    EXPECT_NE(text.find("\r\nmynote,keep me\r\nrefer\t"), std::string::npos) << text;
     const std::string unit = read_all(dir + "/unit.fig");
     EXPECT_TRUE(unit.starts_with("box\t") && unit.ends_with("\r\n// after the unit's box\r\n")) << unit;
     // The settings lead the model's own file and no unit's.

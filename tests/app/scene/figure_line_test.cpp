@@ -204,6 +204,28 @@ TEST(FigureLine, ThickAndShadowColumns) {
     EXPECT_EQ(written.substr(written.size() - 4), ",0;0");
 }
 
+// A list column is written with its items only when one of them is written as something other than 0 (or keeps a
+// mark), so that the written text reads back to the same text: numbers have no exponent, and 1e-300 is written 0.
+TEST(FigureLine, ListColumnsAreWrittenAsTheyReadBack) {
+    const struct {
+        int column;
+        const char* text;
+        const char* written;
+    } rows[] = {
+        {16, ";1e-308", "0"},  {16, "1;0;0;0;1e-308", "1"}, {16, "0;0;0;0;2", "0;0;0;0;2"}, {17, "0;0;d0", "0;0;d0;0"},
+        {17, "4;1e-300", "4"}, {19, "0;1e-200", "0"},       {20, "3;1e-300", "3"},          {38, "0;1e-300", "0"},
+        {38, "1e-300;0", "0"}, {38, "2;1e-300", "2;0"},
+    };
+    for (const auto& row : rows) {
+        COBJECTA r;
+        r.ReadFigureLine(("box" + std::string(row.column, ',') + row.text).c_str());
+        const std::string written = write_fields(r, '\t');
+        std::size_t start = 0;
+        for (int i = 0; i < row.column; ++i) start = written.find('\t', start) + 1;
+        EXPECT_EQ(written.substr(start, written.find('\t', start) - start), row.written) << row.text;
+    }
+}
+
 TEST(FigureLine, FreshBoxIsWrittenInFull) {
     COBJECTA r;
     r.ReadFigureLine("box");
