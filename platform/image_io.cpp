@@ -10,14 +10,18 @@
 #include <QImageWriter>
 
 #include <algorithm>
-#include <cstdio>
+#include <atomic>
 #include <cstring>
+#include <limits>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/crt/c_numbers.h"
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 #include "platform/gdi.h"
+#include "platform/report.h"
 
 namespace kz::platform {
 namespace {
@@ -134,9 +138,59 @@ std::string over_the_limit(std::int64_t width, std::int64_t height) {
            limit_text() + " accepted; not read";
 }
 
+// The size the header gives, with a negative height (a top-down BMP) as its absolute value; invalid when it gives
+// none, or a height no int can negate.
+QSize declared_size(QImageReader& reader) {
+    const QSize size = reader.size();
+    if (size.width() < 0 || size.height() == std::numeric_limits<int>::min()) return {};
+    return size.height() < 0 ? QSize(size.width(), -size.height()) : size;
+}
+
+// Qt's allocation limit is one for the whole process: decodes take turns, each under the limit it is given, and the
+// warning Qt gives when it refuses an image for passing it (naming no file) is taken as the refusal it is.
+class AllocationLimit {
+public:
+    explicit AllocationLimit(int mib) : turn_(turns()), before_(QImageReader::allocationLimit()) {
+        QImageReader::setAllocationLimit(mib);
+        g_refused = false;
+        g_decoding = std::this_thread::get_id();
+        g_previous = qInstallMessageHandler(&AllocationLimit::on_message);
+    }
+    ~AllocationLimit() {
+        qInstallMessageHandler(g_previous.load());
+        g_decoding = std::thread::id();
+        QImageReader::setAllocationLimit(before_);
+    }
+    AllocationLimit(const AllocationLimit&) = delete;
+    AllocationLimit& operator=(const AllocationLimit&) = delete;
+    bool refused() const { return g_refused; }
+
+private:
+    static std::mutex& turns() {
+        static std::mutex m;
+        return m;
+    }
+    static void on_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (std::this_thread::get_id() == g_decoding.load() && context.category &&
+            std::strcmp(context.category, "qt.gui.imageio") == 0 && message.contains("allocation limit")) {
+            g_refused = true;
+            return;
+        }
+        if (const QtMessageHandler previous = g_previous.load()) previous(type, context, message);
+    }
+    static inline std::atomic<bool> g_refused{false};
+    static inline std::atomic<std::thread::id> g_decoding{};
+    static inline std::atomic<QtMessageHandler> g_previous{nullptr};
+    std::lock_guard<std::mutex> turn_;
+    int before_;
+};
+
+// Our own limit in Qt's terms: MiB of decoded image at 4 bytes a pixel.
+constexpr int kOwnLimitMib = static_cast<int>(kMaxImagePixels * 4 >> 20);
+
 // `why` is set only for a refusal the user should hear of: an image larger than the limit.
 crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side, std::string* why,
-                               const std::function<bool(std::uint64_t)>& may_take = {}) {
+                               const ImageBudget& budget = {}) {
     if (!data || size == 0 || size > kMaxReadBytes) return nullptr;
     ensure_gui_application();  // Qt finds its format plugins (jpeg, gif, tiff) only with an application object
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -145,14 +199,13 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
-    // Qt's own guard (in MiB, 4 bytes a pixel), and ours on the declared size before anything is decoded.
-    QImageReader::setAllocationLimit(static_cast<int>(kMaxImagePixels * 4 >> 20));
     const bool palette = reader.format() == "gif";
     if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) {
         *why = "a frame larger than the " + limit_text() + " pixels accepted; not read";
         return nullptr;
     }
-    const QSize declared = reader.size();
+    // Ours on the declared size before anything is decoded.
+    const QSize declared = declared_size(reader);
     if (declared.isValid() && !fits(declared.width(), declared.height())) {
         *why = over_the_limit(declared.width(), declared.height());
         return nullptr;
@@ -161,15 +214,37 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
         reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(QSize(std::min(declared.width(), fit_side), std::min(declared.height(), fit_side)));
     const QSize decoded = reader.scaledSize().isValid() ? reader.scaledSize() : declared;
-    if (may_take && decoded.isValid() &&
-        !may_take(std::uint64_t(decoded.width()) * std::uint64_t(decoded.height()) * 8))
-        return nullptr;
+    const std::int64_t weighed = decoded.isValid() ? std::int64_t(decoded.width()) * decoded.height() : 0;
+    if (budget.may_take && weighed > 0 && !budget.may_take(std::uint64_t(weighed) * 8)) return nullptr;
+    // Qt's guard on what the decoder really allocates, whatever the header said: our limit, or what the budget has
+    // left when that is less.
+    const std::uint64_t room = budget.room ? budget.room() : UINT64_MAX;
+    const int limit_mib = static_cast<int>(std::clamp<std::uint64_t>(room >> 20, 1, kOwnLimitMib));
     QImage image;
-    if (!reader.read(&image) || image.isNull()) return nullptr;
+    bool refused = false;
+    {
+        AllocationLimit limit(limit_mib);
+        const bool read = reader.read(&image) && !image.isNull();
+        refused = !read && limit.refused();
+        if (!read) image = QImage();
+    }
+    if (refused) {
+        if (limit_mib < kOwnLimitMib) {
+            if (budget.may_take) budget.may_take(room + 1);
+        } else {
+            *why = "image larger than the " + limit_text() + " pixels accepted; not read";
+        }
+        return nullptr;
+    }
+    if (image.isNull()) return nullptr;
     if (!fits(image.width(), image.height())) {
         *why = over_the_limit(image.width(), image.height());
         return nullptr;
     }
+    // The header said less than the file held (or nothing): the decoded image is taken already, its DIB is weighed
+    // before it is made.
+    const std::int64_t pixels = std::int64_t(image.width()) * image.height();
+    if (budget.may_take && pixels > weighed && !budget.may_take(std::uint64_t(pixels) * 4)) return nullptr;
     return dib_from_image(image, palette);
 }
 
@@ -180,12 +255,15 @@ crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size,
     return decode_image(data, size, fit_side, &why);
 }
 
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side,
-                                 const std::function<bool(std::uint64_t bytes)>& may_take) {
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side) {
+    return load_image_dib(windows_path, fit_side, ImageBudget{});
+}
+
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side, const ImageBudget& budget) {
     std::string bytes, why;
     if (!read_whole_file(windows_path, &bytes)) return nullptr;
-    crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why, may_take);
-    if (!why.empty()) std::fprintf(stderr, "kzview: %s: %s\n", display_name(windows_path).c_str(), why.c_str());
+    crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why, budget);
+    if (!why.empty()) report_line(display_name(windows_path) + ": " + why);
     return dib;
 }
 

@@ -24,10 +24,20 @@ constexpr std::int64_t kMaxImagePixels = kMaxImageSide * kMaxImageSide;
 // magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
 // `fit_side` above 0: a side longer than it may come decoded shorter (never below it) where the format's reader
 // can scale while it decodes; the texture path passes its largest side. An image over the limit is refused with a
-// line on standard error naming the file. `may_take`, when given, is asked with the bytes the decoded pixels will
-// take (the image and its DIB, 8 bytes a pixel) once the header told its size; false: nothing is decoded.
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0,
-                                 const std::function<bool(std::uint64_t bytes)>& may_take = {});
+// line on standard error naming the file.
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0);
+
+// A caller's memory budget for one image. `may_take` is asked with the bytes the pixels will take before they are
+// decoded, when the header tells the size (the image and its DIB, 8 bytes a pixel; a negative height counts as its
+// absolute value); false: nothing is decoded. Headers may say less than the file holds (an icon's directory) or
+// nothing: the pixels are then decoded under Qt's allocation limit set to `room()`, the bytes the budget has left,
+// and `may_take` is asked again with the DIB's bytes before it is made. An image Qt refuses for passing that limit
+// is asked for as more than is left, so the budget names it.
+struct ImageBudget {
+    std::function<std::uint64_t()> room;
+    std::function<bool(std::uint64_t bytes)> may_take;
+};
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side, const ImageBudget& budget);
 crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side = 0);
 
 // Writes the DIB as a BMP file (14-byte file header, then the DIB bytes as they are, pixel offset 54).

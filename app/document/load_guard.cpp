@@ -98,15 +98,26 @@ bool LoadGuard::check_memory() {
     return weigh_memory();
 }
 
-bool LoadGuard::weigh_memory(std::uint64_t coming, const char* name) {
-    if (!opening() || stopped()) return !stopped();
+std::uint64_t LoadGuard::memory_added() {
     memory_checked_ = std::chrono::steady_clock::now();
     const std::uint64_t in_use = kz::platform::memory_in_use();
     if (in_use < memory_floor_) memory_floor_ = in_use;
-    const std::uint64_t added = in_use - memory_floor_;
+    return in_use - memory_floor_;
+}
+
+bool LoadGuard::weigh_memory(std::uint64_t coming, const char* name) {
+    if (!opening() || stopped()) return !stopped();
+    const std::uint64_t added = memory_added();
     if (added > budget.memory_bytes || coming > budget.memory_bytes - added)
         stop(name, "more than " + mib_text(budget.memory_bytes) + " of memory");
     return !stopped();
+}
+
+std::uint64_t LoadGuard::memory_room() {
+    if (!opening()) return UINT64_MAX;
+    if (stopped()) return 0;
+    const std::uint64_t added = memory_added();
+    return added < budget.memory_bytes ? budget.memory_bytes - added : 0;
 }
 
 void LoadGuard::refuse_block(const char* name) {

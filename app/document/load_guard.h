@@ -64,6 +64,8 @@ public:
     // Looks now, with `coming` bytes the open is about to take (an image's pixels, a drawing's rows, named by
     // `name`) counted as taken: past the budget, the open stops before they are made. False once it is stopped.
     bool weigh_memory(std::uint64_t coming = 0, const char* name = nullptr);
+    // Looks now: the memory the open may still add (none once it is stopped; no limit outside an open).
+    std::uint64_t memory_room();
     // Stops the open for `why` (the first reason is the one reported), naming `name` or else the opened file.
     void stop(const char* name, const std::string& why);
     // A "{" past the nesting limit: refused, and its "}" swallowed later; the first one of an open is reported.
@@ -74,6 +76,9 @@ public:
     void set_refused_blocks(int count) { refused_blocks_ = count; }
 
 private:
+    // The memory the open has added, looked at now.
+    std::uint64_t memory_added();
+
     int depth_ = 0;
     int units_ = 0;
     int items_ = 0;

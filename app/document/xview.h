@@ -248,6 +248,7 @@ public:
     bool MemoryAllows(std::uint64_t bytes, const char* name) override {
         return document.guard.weigh_memory(bytes, name);
     }
+    std::uint64_t MemoryRoom() override { return document.guard.memory_room(); }
     int TrunkCount() override { return trunk_count(); }
     XTrunk* TrunkAt(int index) override;
     XTrunk* CurrentTrunk() override { return TrunkAt(document.current_trunk_index); }

@@ -28,6 +28,8 @@ public:
     // Whether `bytes` more memory may be taken now for what `name` holds (an image about to be decoded): false
     // when the model being opened would pass its budget, which stops the open.
     virtual bool MemoryAllows(std::uint64_t /*bytes*/, const char* /*name*/) { return true; }
+    // The bytes the model being opened may still take (no limit outside an open).
+    virtual std::uint64_t MemoryRoom() { return UINT64_MAX; }
 };
 
 // A scene shape (XLeaves) as the bridge sees it when it commits the shape's faces and recolours them.

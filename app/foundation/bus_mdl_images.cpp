@@ -71,9 +71,11 @@ GlobalHandle CBusMDL::LoadImageFile(const char* path) {
 
 int CBusMDL::LoadImageToBitmap(const char* path, _OfuBitmap& bitmap) {
     // A texture never has a side above 4096, so a larger picture may be decoded smaller where its reader can.
-    // The pixels are weighed against the open's memory before they are decoded.
-    const auto may_take = [this, path](std::uint64_t bytes) { return !view || view->MemoryAllows(bytes, path); };
-    GlobalHandle dib = path && *path ? kz::platform::load_image_dib(path, kMaxTextureSide, may_take) : nullptr;
+    // The pixels are weighed against the open's memory before they are decoded, and decoded within what it has left.
+    kz::platform::ImageBudget budget;
+    budget.may_take = [this, path](std::uint64_t bytes) { return !view || view->MemoryAllows(bytes, path); };
+    budget.room = [this] { return view ? view->MemoryRoom() : UINT64_MAX; };
+    GlobalHandle dib = path && *path ? kz::platform::load_image_dib(path, kMaxTextureSide, budget) : nullptr;
     if (!dib) return -1;
     DibToBitmap(dib, bitmap);
     return 1;

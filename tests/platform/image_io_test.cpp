@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "platform/crt/global_memory.h"
 #include "platform/device_context.h"
@@ -168,6 +169,68 @@ TEST(ImageIo, FewBytesNeverCostGigabytes) {
     ASSERT_TRUE(read_whole_file(win(over), &png));
     for (const std::string* bytes : std::initializer_list<const std::string*>{&gif27, &gif_frame, &bmp, &png})
         EXPECT_EQ(load_image_dib_from_memory(bytes->data(), bytes->size()), nullptr) << bytes->size() << " bytes";
+}
+
+// Pictures whose header says less than they hold, under a caller's budget: a top-down BMP (negative height) is
+// weighed by its absolute height before it is decoded and reads the right way up; an icon whose directory says
+// 16 x 16 but holds a larger PNG is decoded within what the budget has left and weighed again before its DIB is made,
+// and one Qt refuses for passing what is left is asked for as more than that.
+TEST(ImageIo, ABudgetWeighsWhatThePictureHolds) {
+    const std::string script = test::output_file("budget_pictures.py");
+    std::ofstream(script) << R"(import io, struct, sys
+from PIL import Image
+def picture(size):
+    im = Image.new('RGB', size, (0, 0, 255))
+    im.paste((255, 0, 0), (0, 0, size[0], 1))
+    return im
+f = io.BytesIO()
+picture((300, 200)).save(f, 'BMP')
+b = bytearray(f.getvalue())
+offset = struct.unpack_from('<I', b, 10)[0]
+rows = [b[offset + i * 900:offset + (i + 1) * 900] for i in range(200)]
+b[offset:] = b''.join(reversed(rows))
+struct.pack_into('<i', b, 22, -200)
+open(sys.argv[1] + '/topdown.bmp', 'wb').write(b)
+for name, size in (('icon', (300, 200)), ('big_icon', (1200, 1200))):
+    f = io.BytesIO()
+    picture(size).save(f, 'PNG')
+    png = f.getvalue()
+    entry = struct.pack('<HHHBBBBHHII', 0, 1, 1, 16, 16, 0, 0, 1, 32, len(png), 22)
+    open(sys.argv[1] + '/' + name + '.ico', 'wb').write(entry + png)
+)";
+    const std::string dir = test::output_dir();
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + dir + "'").c_str()), 0);
+    const std::uint64_t any = UINT64_MAX, room = 2 << 20;
+    const struct {
+        const char* file;
+        std::uint64_t room;     // what the budget has left
+        std::uint64_t allowed;  // the most bytes it takes at one ask
+        std::vector<std::uint64_t> asked;
+        int width, height;  // of the DIB (0: none)
+    } cases[] = {
+        {"topdown.bmp", any, any, {300 * 200 * 8}, 300, 200},
+        {"topdown.bmp", any, 300 * 200 * 8 - 1, {300 * 200 * 8}, 0, 0},
+        {"icon.ico", any, any, {16 * 16 * 8, 300 * 200 * 4}, 300, 200},
+        {"icon.ico", any, 300 * 200 * 4 - 1, {16 * 16 * 8, 300 * 200 * 4}, 0, 0},
+        {"big_icon.ico", room, any, {16 * 16 * 8, room + 1}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<std::uint64_t> asked;
+        ImageBudget budget;
+        budget.room = [&] { return c.room; };
+        budget.may_take = [&](std::uint64_t bytes) {
+            asked.push_back(bytes);
+            return bytes <= c.allowed;
+        };
+        Dib dib(load_image_dib(win(dir + "/" + c.file), 0, budget));
+        EXPECT_EQ(asked, c.asked);
+        ASSERT_EQ(dib.h != nullptr, c.width > 0);
+        if (!dib.h) continue;
+        EXPECT_EQ(std::tuple(dib.header().width, dib.header().height), std::tuple(c.width, c.height));
+        EXPECT_EQ(dib.at(10, 0), (std::array<int, 4>{0, 0, 255, 255}));    // the top row red
+        EXPECT_EQ(dib.at(10, 199), (std::array<int, 4>{255, 0, 0, 255}));  // the rest blue
+    }
 }
 
 TEST(ImageIo, WidePicturesDecodeScaledForTextures) {

@@ -140,11 +140,26 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
     std::string big = "BM" + std::string(8, '\0') + std::string("\x36\0\0\0\x28\0\0\0", 8);
     for (int side = 0; side < 2; ++side) big += std::string("\0\x10\0\0", 4);
     write_file(dir + "/big.bmp", big + std::string("\x01\0\x18\0", 4) + std::string(24, '\0'));
+    // The same rows top-down (a negative height), and an icon (read by its content, whatever its name) whose
+    // directory says 16 x 16 while it holds a PNG of 6000 x 6000 pixels: what they hold is weighed, and the stop
+    // names them.
+    std::string top_down = big;
+    top_down[23] = '\xF0', top_down[24] = top_down[25] = '\xFF';  // -4096
+    write_file(dir + "/topdown.bmp", top_down + std::string("\x01\0\x18\0", 4) + std::string(24, '\0'));
+    const std::string icon = fresh_folder("budgets-icon") + "/icon.py";
+    write_file(icon,
+               "import io, struct, sys\nfrom PIL import Image\nf = io.BytesIO()\n"
+               "Image.new('RGB', (6000, 6000)).save(f, 'PNG')\npng = f.getvalue()\n"
+               "open(sys.argv[1], 'wb').write(struct.pack('<HHHBBBBHHII', 0, 1, 1, 16, 16, 0, 0, 1, 32, "
+               "len(png), 22) + png)\n");
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + icon + " " + dir + "/icon.png").c_str()), 0);
     std::string dxf = "0\nSECTION\n2\nENTITIES\n";
     while (dxf.size() < (std::size_t(2) << 20)) dxf += "0\nLINE\n8\n1\n10\n0\n20\n0\n11\n50\n21\n50\n";
     write_file(dir + "/lines.dxf", dxf + "0\nENDSEC\n0\nEOF\n");
     const std::string pasted = "box,0,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,";
-    write_file(dir + "/picture.fig", lines({trunk_line("a"), pasted + "p,,A;1;big.bmp|"}));
+    for (const char* picture : {"big", "topdown", "icon"})
+        write_file(dir + "/" + picture + ".fig",
+                   lines({trunk_line("a"), pasted + "p,,A;1;" + picture + (picture[0] == 'i' ? ".png|" : ".bmp|")}));
     write_file(dir + "/drawing.fig", lines({trunk_line("a"), pasted + "d,,A;1;lines.dxf|"}));
     // Memory the program held before the open is not the open's: twice the budget of the row that may not stop.
     const std::uint64_t memory_budget = std::uint64_t(64) << 20;
@@ -167,7 +182,9 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
                  {"memory.fig", "MiB of memory", -1, {300, 3000, 2000, std::uint64_t(1) << 20}, 0, true},
                  // The same looking at the memory only where a unit ends, however quickly it was read.
                  {"memory.fig", "MiB of memory", -1, unit_ends, 0, true},
-                 {"picture.fig", "big.bmp: open stopped: more than 64 MiB", -1, {300, 3000, 2000, memory_budget}},
+                 {"big.fig", "big.bmp: open stopped: more than 64 MiB", -1, {300, 3000, 2000, memory_budget}},
+                 {"topdown.fig", "topdown.bmp: open stopped: more than 64 MiB", -1, {300, 3000, 2000, memory_budget}},
+                 {"icon.fig", "icon.png: open stopped: more than 64 MiB", -1, {300, 3000, 2000, memory_budget}},
                  {"drawing.fig", "lines.dxf: open stopped: more than 1 MiB", -1, {300, 3000, 2000, 1 << 20}},
                  {"memory.fig", nullptr, 2, {300, 3000, 2000, memory_budget}},
                  // Each count at exactly its budget, and one over it.
