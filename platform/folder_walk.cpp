@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <utility>
 
 #include "platform/crt/c_numbers.h"
@@ -33,8 +35,33 @@ std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)>& owner_h
     return hook;
 }
 
+// Whether an account other than the user's has `gid` for its primary group, as far as the system lists its
+// accounts: a directory service that does not enumerate its users hides theirs. One that cannot be read whole
+// counts as shared.
+bool primary_group_of_another(std::uint32_t gid) {
+    static std::mutex m;  // the list is read through one stream for the whole process
+    std::lock_guard lock(m);
+    std::vector<char> text(1 << 14);
+    passwd pw;
+    passwd* found = nullptr;
+    bool shared = false;
+    ::setpwent();
+    while (!shared) {
+        const int failure = ::getpwent_r(&pw, text.data(), text.size(), &found);
+        if (failure == ERANGE && text.size() < (std::size_t(1) << 20)) {
+            text.resize(text.size() * 2);  // the same entry comes again
+            continue;
+        }
+        if (failure == ENOENT || (failure == 0 && !found)) break;
+        shared = failure != 0 || (pw.pw_gid == gid && pw.pw_uid != user_id());
+    }
+    ::endpwent();
+    return shared;
+}
+
 // Whether the group is the user's own private one: the user's primary group, named as the user, with no other
-// member. Systems that give each user such a group set a umask that lets the group write (~/.cache is 0775).
+// member and no other account's primary group. Systems that give each user such a group set a umask that lets the
+// group write (~/.cache is 0775).
 bool is_users_private_group(std::uint32_t gid) {
     std::vector<char> user_text(1 << 14), group_text(1 << 16);
     passwd pw;
@@ -44,20 +71,68 @@ bool is_users_private_group(std::uint32_t gid) {
     // A group too large for the buffer has other members anyway.
     return ::getpwuid_r(user_id(), &pw, user_text.data(), user_text.size(), &user) == 0 && user && pw.pw_gid == gid &&
            ::getgrgid_r(gid, &gr, group_text.data(), group_text.size(), &found) == 0 && found &&
-           std::strcmp(gr.gr_name, pw.pw_name) == 0 && (!gr.gr_mem || !gr.gr_mem[0]);
+           std::strcmp(gr.gr_name, pw.pw_name) == 0 && (!gr.gr_mem || !gr.gr_mem[0]) && !primary_group_of_another(gid);
 }
 
-// Empty when no one but the user and root can rename or replace what the folder holds, else why not: it must be
-// the user's or root's, and one that others may write must be sticky (which keeps them off the user's names in it);
-// its group may write it only when that is the user's private group.
-std::string folder_trust(const std::string& path, const struct stat& st) {
+// The entries of a POSIX access list as the kernel keeps it in "system.posix_acl_access": a 32-bit version (2),
+// then per entry a 16-bit tag, 16-bit permissions and a 32-bit id, all little-endian.
+constexpr std::uint16_t kAclUser = 0x02, kAclGroup = 0x08, kAclMask = 0x10;
+constexpr std::uint16_t kAclWrite = 0x02;
+
+std::uint32_t little_endian(const unsigned char* p, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
+    return value;
+}
+
+// Empty when the folder's access list lets no one but the user and the user's private group write it, else who
+// else may: a named user or group whose entry has the write right under the mask counts as others, entries
+// without it do not. The list is read through /proc/self/fd, as the walk's descriptors are O_PATH ones that
+// fgetxattr refuses; one that cannot be read or understood refuses the folder.
+std::string access_list_writers(int fd, const std::string& path) {
+    const std::string self = "/proc/self/fd/" + kz::crt::int_text(fd);
+    std::vector<unsigned char> list;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = ::getxattr(self.c_str(), "system.posix_acl_access", nullptr, 0);
+        if (size < 0 && (errno == ENODATA || errno == ENOTSUP)) return {};  // none, or none on this file system
+        if (size < 0) break;
+        list.resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::getxattr(self.c_str(), "system.posix_acl_access", list.data(), list.size());
+        if (got >= 0) {
+            list.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        list.clear();
+        if (errno != ERANGE) break;  // ERANGE: it grew between the two calls
+    }
+    if (list.size() < 4 || (list.size() - 4) % 8 != 0 || little_endian(list.data(), 4) != 2)
+        return path + " has an access list that cannot be read (" + std::strerror(errno) + ")";
+    unsigned mask = 0x07;
+    for (std::size_t at = 4; at < list.size(); at += 8)
+        if (little_endian(&list[at], 2) == kAclMask) mask = little_endian(&list[at + 2], 2);
+    for (std::size_t at = 4; at < list.size(); at += 8) {
+        const std::uint32_t tag = little_endian(&list[at], 2), id = little_endian(&list[at + 4], 4);
+        if (!(little_endian(&list[at + 2], 2) & mask & kAclWrite)) continue;
+        if (tag == kAclUser && id != user_id())
+            return path + " lets another user (uid " + kz::crt::int_text(id) + ") write in it through its access list";
+        if (tag == kAclGroup && !is_users_private_group(id))
+            return path + " lets a group (gid " + kz::crt::int_text(id) + ") write in it through its access list";
+    }
+    return {};
+}
+
+// Empty when no one but the user and root can rename or replace what the folder open at `fd` holds, else why not:
+// it must be the user's or root's, and one that others may write must be sticky (which keeps them off the user's
+// names in it); its group may write it only when that is the user's private group, and so may the users and
+// groups its access list names.
+std::string folder_trust(int fd, const std::string& path, const struct stat& st) {
     if (st.st_uid != user_id() && st.st_uid != 0)
         return path + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
     if (st.st_mode & S_ISVTX) return {};
     if (st.st_mode & S_IWOTH) return path + " lets every user write in it";
     if ((st.st_mode & S_IWGRP) && !is_users_private_group(st.st_gid))
         return path + " lets its group (gid " + kz::crt::int_text(st.st_gid) + ") write in it";
-    return {};
+    return access_list_writers(fd, path);
 }
 
 }  // namespace
@@ -105,15 +180,29 @@ bool list_folder(int fd, std::vector<std::string>* names) {
     return true;
 }
 
-// Removes `name` of the folder open at `dirfd`, with everything in it when it is a folder. Every step names an
-// entry relative to the descriptor of the folder that holds it and follows no link, so someone who renames
-// entries meanwhile (another user holding a folder they planted) cannot point the removal anywhere else. Files are
-// unlinked as they are, never opened (a FIFO would block) nor changed; a folder the user may not enter is opened
-// up to the user first. `path` names the entry for the test hook only. True when the name is gone.
-bool remove_entry(int dirfd, const std::string& name, const std::string& path) {
+namespace {
+
+// One removal's walk down a tree: the path of the entry at hand, kept in one string for the whole walk (for the
+// test hook and the line about a tree too deep), how deep the walk is, and whether it left a folder for lying deeper
+// than it goes.
+struct RemovalWalk {
+    std::string path;
+    int depth = 0;
+    bool too_deep = false;
+};
+
+// Every step names an entry relative to the descriptor of the folder that holds it and follows no link, so someone
+// who renames entries meanwhile (another user holding a folder they planted) cannot point the removal anywhere
+// else. Files are unlinked as they are, never opened (a FIFO would block) nor changed; a folder the user may not
+// enter is opened up to the user first. One descriptor is held per level, which the depth bounds.
+bool remove_walk(int dirfd, const std::string& name, RemovalWalk* walk) {
     struct stat st;
     if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
     if (!S_ISDIR(st.st_mode)) return !is_running_program(st) && ::unlinkat(dirfd, name.c_str(), 0) == 0;
+    if (walk->depth >= kMaxRemovalDepth) {
+        walk->too_deep = true;
+        return false;
+    }
     Descriptor folder(::openat(dirfd, name.c_str(), kFolderFlags));
     if (!folder && errno == EACCES && ::fchmodat(dirfd, name.c_str(), 0700, AT_SYMLINK_NOFOLLOW) == 0)
         folder = Descriptor(::openat(dirfd, name.c_str(), kFolderFlags));
@@ -122,12 +211,32 @@ bool remove_entry(int dirfd, const std::string& name, const std::string& path) {
     if ((st.st_mode & S_IRWXU) != S_IRWXU) ::fchmod(folder.get(), 0700);
     std::vector<std::string> names;
     if (!list_folder(folder.get(), &names)) return false;
-    if (removal_observer()) removal_observer()(path);
+    if (removal_observer()) removal_observer()(walk->path);
     bool ok = true;
-    for (const std::string& n : names) ok = remove_entry(folder.get(), n, join_path(path, n)) && ok;
+    const std::size_t length = walk->path.size();
+    ++walk->depth;
+    for (const std::string& n : names) {
+        walk->path.resize(length);
+        walk->path += '/';
+        walk->path += n;
+        ok = remove_walk(folder.get(), n, walk) && ok;
+    }
+    walk->path.resize(length);
+    --walk->depth;
     if (::unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) == 0) return ok;
     // Something else took the emptied folder's name meanwhile: it goes as what it is now, a link as the link.
     return errno == ENOTDIR && ::unlinkat(dirfd, name.c_str(), 0) == 0 && ok;
+}
+
+}  // namespace
+
+bool remove_entry(int dirfd, const std::string& name, const std::string& path) {
+    RemovalWalk walk{path};
+    const bool gone = remove_walk(dirfd, name, &walk);
+    if (walk.too_deep)
+        report_once(path + " holds folders more than " + kz::crt::int_text(kMaxRemovalDepth) +
+                    " deep: what lies deeper is left where it is");
+    return gone;
 }
 
 // The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
@@ -154,7 +263,7 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
         if (!fd || !stat_folder(fd.get(), at, &st))
             *why = at + " cannot be opened (" + std::strerror(errno) + ")";
         else
-            *why = folder_trust(at, st);
+            *why = folder_trust(fd.get(), at, st);
         if (why->empty()) held.emplace_back(std::move(fd), std::move(at));
         return why->empty();
     };

@@ -24,16 +24,22 @@ bool is_running_program(const struct stat& st);
 bool make_private_at(int dirfd, const char* name);
 // The names in the folder open at `fd`, "." and ".." left out; `fd` stays usable.
 bool list_folder(int fd, std::vector<std::string>* names);
-// Removes `name` of the folder open at `dirfd`, with everything in it when it is a folder, following no link.
-// `path` names the entry for the test hook only. True when the name is gone.
+// The deepest a removal goes: what a tree holds deeper stays where it lies, and one line says so.
+inline constexpr int kMaxRemovalDepth = 256;
+// Removes `name` of the folder open at `dirfd`, with everything in it when it is a folder, following no link and
+// going no deeper than kMaxRemovalDepth folders. `path` names the entry for the test hook and that line. True when
+// the name is gone.
 bool remove_entry(int dirfd, const std::string& name, const std::string& path);
+// Says a line about the user's folders on standard error, unless it is the line said last.
+void report_once(const std::string& line);
 // The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
 bool stat_folder(int fd, const std::string& path, struct stat* st);
 
 // The private folder's rule for every folder on a path: opens the folder at the absolute `path` from "/" down,
 // each name relative to the folder that holds it and none through a link, while every folder on the way is the
 // user's or root's, and sticky where others may write it (its group may write only when that is the user's private
-// group): then no one else can move any of them aside and put their own in its place. A link is followed (its
+// group, which no other account has for its primary group, and so may the users and groups its access list names):
+// then no one else can move any of them aside and put their own in its place. A link is followed (its
 // target walked the same way) only as a name in a folder that passed. `make_missing` makes the missing folders,
 // each the user's alone. `reached` receives the folder's path with its links resolved; `why` says what failed.
 // The descriptor is an O_PATH one: it names the folder for openat and fstat, but reads nothing.

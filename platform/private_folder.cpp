@@ -2,6 +2,7 @@
 // else can change and found or made the user's alone. Not here: the walk itself and the removals (folder_walk.cpp).
 #include "platform/private_folder.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -10,23 +11,41 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
 
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
 
 namespace kz::platform {
+
 namespace {
+
+// The last line said, kept from before the removals' thread starts, so that it outlives that thread at exit.
+struct Reported {
+    std::mutex m;
+    std::string last;
+};
+
+Reported& reported() {
+    static Reported r;
+    return r;
+}
+
+}  // namespace
 
 // Each problem with the private folder is said once, not at every look at the folder; a new one is said again.
 void report_once(const std::string& line) {
-    static std::mutex m;
-    static std::string last;
-    std::lock_guard lock(m);
-    if (line == last) return;
-    last = line;
+    Reported& r = reported();
+    std::lock_guard lock(r.m);
+    if (line == r.last) return;
+    r.last = line;
     std::fprintf(stderr, "kzview: %s\n", line.c_str());
 }
+
+namespace {
 
 std::string cache_home() {
     const char* xdg = std::getenv("XDG_CACHE_HOME");
@@ -38,19 +57,136 @@ std::string cache_home() {
     return h.empty() ? h : join_path(h, ".cache");
 }
 
-// What others may have put under the program's own names while they could write in the folder open at `fd`: its
-// two folders and any socket. Nothing else is touched, whatever else the user keeps there.
-bool clear_program_names(int fd, const std::string& folder) {
-    bool ok = remove_entry(fd, "kz3d_temp", join_path(folder, "kz3d_temp"));
-    ok = remove_entry(fd, "kzview_tempp", join_path(folder, "kzview_tempp")) && ok;
-    std::vector<std::string> names;
-    if (!list_folder(fd, &names)) return false;
+constexpr const char* kProgramFolders[] = {"kz3d_temp", "kzview_tempp"};
+constexpr std::string_view kAsidePrefix = ".aside-";
+
+// Folders set aside in the private folder are removed in a thread of their own: a tree someone planted there may be
+// deep or wide, and the start does not wait on it. The program's exit waits for it.
+class SetAside {
+public:
+    SetAside() { reported(); }  // made first, so gone last
+    ~SetAside() { wait(); }
+    SetAside(const SetAside&) = delete;
+    SetAside& operator=(const SetAside&) = delete;
+
+    // Removes the entries `names` of the folder open at `folder` (whose path is `path`), later.
+    void remove(Descriptor folder, std::string path, std::vector<std::string> names) {
+        std::lock_guard lock(m_);
+        for (const std::string& name : names) taken_.insert(join_path(path, name));
+        jobs_.push_back(Job{std::move(folder), std::move(path), std::move(names)});
+        if (running_) return;
+        if (thread_.joinable()) thread_.join();  // it has said it ends, and holds nothing any more
+        running_ = true;
+        thread_ = std::thread([this] { run(); });
+    }
+    // Of the entries `names` of `path` that earlier looks set aside, those that no removal of this process has taken
+    // up: one that could not remove an entry is not tried again (nor said again) until the next run.
+    std::vector<std::string> not_taken_up(const std::string& path, const std::vector<std::string>& names) {
+        std::lock_guard lock(m_);
+        std::vector<std::string> left;
+        for (const std::string& name : names)
+            if (!taken_.count(join_path(path, name))) left.push_back(name);
+        return left;
+    }
+    void wait() {
+        std::thread finishing;
+        {
+            std::lock_guard lock(m_);
+            finishing = std::move(thread_);
+        }
+        if (finishing.joinable()) finishing.join();
+    }
+
+private:
+    struct Job {
+        Descriptor folder;
+        std::string path;
+        std::vector<std::string> names;
+    };
+    void run() {
+        for (;;) {
+            Job job;
+            {
+                std::lock_guard lock(m_);
+                if (jobs_.empty()) {
+                    running_ = false;
+                    return;
+                }
+                job = std::move(jobs_.front());
+                jobs_.erase(jobs_.begin());
+            }
+            for (const std::string& name : job.names) {
+                const std::string named = join_path(job.path, name);
+                const bool gone = remove_entry(job.folder.get(), name, named);
+                if (!gone)
+                    report_once(named + " was set aside, and what others left in it cannot all be removed: it stays");
+                std::lock_guard lock(m_);
+                if (gone) taken_.erase(named);  // a later entry of that name is a new one
+            }
+        }
+    }
+
+    std::mutex m_;
+    std::vector<Job> jobs_;
+    std::set<std::string> taken_;  // entries queued, being removed, or that could not be removed
+    std::thread thread_;
+    bool running_ = false;
+};
+
+SetAside& set_aside() {
+    static SetAside s;
+    return s;
+}
+
+// Moves `name` of the folder open at `fd` aside, under a name of its own that no earlier entry has; true when
+// done, with that name in `aside`.
+bool move_aside(int fd, const std::string& name, std::string* aside) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        *aside =
+            std::string(kAsidePrefix) + name + "-" + kz::crt::int_text(::getpid()) + "-" + kz::crt::int_text(attempt);
+        if (::renameat2(fd, name.c_str(), fd, aside->c_str(), RENAME_NOREPLACE) == 0) return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+// The program's two folders in the private folder open at `fd` (whose path is `folder`): each must be a folder of
+// the user's alone (0700), and after others could write the private folder (`was_open`) neither is trusted,
+// whatever it looks like now, and no socket there either. A folder that fails goes aside, to be removed in the
+// background, and a fresh one takes its place; so does what earlier runs set aside and could not remove. False,
+// with the reason in `why`, when something cannot be moved aside or made again.
+bool settle_program_folders(int fd, const std::string& folder, bool was_open, std::string* why) {
+    std::vector<std::string> names, left, aside;
+    if (!list_folder(fd, &names)) {
+        *why = std::string("it cannot be listed (") + std::strerror(errno) + ")";
+        return false;
+    }
     for (const std::string& name : names) {
         struct stat st;
-        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISSOCK(st.st_mode))
-            ok = ::unlinkat(fd, name.c_str(), 0) == 0 && ok;
+        if (name.compare(0, kAsidePrefix.size(), kAsidePrefix) == 0) left.push_back(name);
+        if (was_open && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISSOCK(st.st_mode) &&
+            ::unlinkat(fd, name.c_str(), 0) != 0) {
+            *why = "others could write to it, and a socket they may have left there cannot be removed";
+            return false;
+        }
     }
-    return ok;
+    for (const std::string name : kProgramFolders) {
+        struct stat st;
+        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // made when it is wanted
+        if (!was_open && S_ISDIR(st.st_mode) && st.st_uid == user_id() && (st.st_mode & 07777) == 0700) continue;
+        std::string moved;
+        if (!move_aside(fd, name, &moved) || (!make_private_at(fd, name.c_str()) && errno != EEXIST)) {
+            *why = join_path(folder, name) + " is not the user's alone and cannot be moved aside (" +
+                   std::strerror(errno) + ")";
+            return false;
+        }
+        aside.push_back(moved);
+    }
+    // What earlier runs set aside and could not remove is tried again, once in each run.
+    left = set_aside().not_taken_up(folder, left);
+    aside.insert(aside.end(), left.begin(), left.end());
+    if (!aside.empty()) set_aside().remove(Descriptor(::openat(fd, ".", kFolderFlags)), folder, std::move(aside));
+    return true;
 }
 
 // The folder is reached through the folders above it, which no one else may change, and looked at through a
@@ -84,16 +220,12 @@ std::string open_private_folder() {
             why = std::string("it cannot be examined (") + std::strerror(errno) + ")";
         } else if (st.st_uid != user_id()) {
             why = "it belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
-        } else if ((st.st_mode & 07777) != 0700) {
-            if (::fchmod(fd.get(), 0700) != 0) {
-                why = std::string("its permissions cannot be narrowed to the user's (") + std::strerror(errno) + ")";
-            } else if (st.st_mode & (S_IWGRP | S_IWOTH)) {
-                if (clear_program_names(fd.get(), folder))
-                    report_once(folder + " was open to other users' writes: it is the user's alone now, and what " +
-                                "others may have left in its download cache is gone");
-                else
-                    why = "others could write to it, and what they may have left there cannot all be removed";
-            }
+        } else if ((st.st_mode & 07777) != 0700 && ::fchmod(fd.get(), 0700) != 0) {
+            why = std::string("its permissions cannot be narrowed to the user's (") + std::strerror(errno) + ")";
+        } else if (const bool was_open = (st.st_mode & 07777) != 0700 && (st.st_mode & (S_IWGRP | S_IWOTH));
+                   settle_program_folders(fd.get(), folder, was_open, &why) && was_open) {
+            report_once(folder + " was open to other users' writes: it is the user's alone now, and what others " +
+                        "may have left under the program's names is set aside and removed");
         }
     }
     if (why.empty()) return folder;
@@ -104,6 +236,8 @@ std::string open_private_folder() {
 }  // namespace
 
 std::string private_folder() { return open_private_folder(); }
+
+void wait_for_folder_removals() { set_aside().wait(); }
 
 std::string temp_path() {
     const std::string folder = private_folder();

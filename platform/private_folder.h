@@ -10,15 +10,18 @@ namespace kz::platform {
 
 // The user's own folder for the program's temporary files and its download cache, where no other user can put
 // anything: $XDG_CACHE_HOME/kzview/ (~/.cache/kzview/ when XDG_CACHE_HOME is unset or relative), made 0700 when
-// missing and tightened to 0700 when found looser. Found writable by others, whatever they may have left there
-// under the program's names (its two folders, sockets) is removed first. One that is a link, not a folder, or
-// someone else's is not used: empty, and the reason goes once to standard error. So is one that others could
-// move aside: every folder above it must be the user's or root's, and sticky when others may write in it (its
-// group may write only when that is the user's own private group); a link on the way counts only in such a
-// folder. Windows form with a trailing "\\", with the links on the way resolved.
+// missing and tightened to 0700 when found looser. Found writable by others, the sockets there are removed and the
+// program's two folders moved aside for fresh ones; so is either folder when it is not the user's 0700 folder. What
+// went aside is removed in the background (wait_for_folder_removals). One that is a link, not a folder, or someone
+// else's is not used: empty, and the reason goes once to standard error. So is one that others could move aside:
+// every folder above it must pass open_trusted_folder's rule; a link on the way counts only in such a folder.
+// Windows form with a trailing "\\", with the links on the way resolved.
 std::string temp_path();
 // temp_path() in POSIX form without the trailing "/"; empty as temp_path() is.
 std::string private_folder();
+// Waits until what the private folder's checks set aside (a program folder that was not the user's alone) is
+// removed, as far as it can be; the program's exit waits for it too.
+void wait_for_folder_removals();
 // Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
 bool create_private_directory(std::string_view windows_path);
 // The user id the program takes for its own: the effective one, or the one a test set.

@@ -9,8 +9,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -386,20 +389,21 @@ struct RemovalRow {
     const char* name;
     const char* listed;   // once this folder of the tree is listed ("" for the tree),
     const char* swapped;  // this entry of the tree is moved aside for a link to the same name in cache/outside
-    bool locked;          // "sub" is mode 0000, and the row runs as "nobody" when the test runs as root
+    unsigned sub_mode;    // of "sub"; one that keeps the owner out runs as "nobody" when the test runs as root
 };
 
 void remove_under_swap(const RemovalRow& row, const fs::path& cache) {
     test::ScopedEnvironment env;
     env.set("XDG_CACHE_HOME", cache.string());
     const fs::path tree = fs::path(to_native_path(temp_path())) / "kzview_tempp" / "tree", outside = cache / "outside";
+    ASSERT_TRUE(create_private_directory(temp_path() + "kzview_tempp"));  // as the program makes it
     for (const fs::path& folder : {tree / "sub", outside / "sub", cache / "aside"}) fs::create_directories(folder);
     for (const fs::path& folder : {tree, outside}) std::ofstream(folder / "file.txt") << "f";
     for (const fs::path& folder : {tree, outside}) std::ofstream(folder / "sub" / "keep.txt") << "k";
     fs::permissions(outside / "sub", fs::perms(0750));
     fs::permissions(outside / "file.txt", fs::perms(0400));
     ::mkfifo((tree / "fifo").c_str(), 0600);
-    if (row.locked) fs::permissions(tree / "sub", fs::perms::none);
+    fs::permissions(tree / "sub", fs::perms(row.sub_mode));
     set_removal_observer_for_tests([&](const std::string& folder) {
         if (row.swapped && folder == (*row.listed ? tree / row.listed : tree).string()) {
             fs::rename(tree / row.swapped, cache / "aside" / row.swapped);
@@ -416,13 +420,14 @@ void remove_under_swap(const RemovalRow& row, const fs::path& cache) {
 
 TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     const RemovalRow removals[] = {
-        {"a sub-folder swapped for a link before it is entered", "", "sub", false},
-        {"a sub-folder swapped for a link once it is listed", "sub", "sub", false},
-        {"a file swapped for a link to a read-only file", "", "file.txt", false},
-        {"a sub-folder the user may not enter, as a user other than root", "", nullptr, true},
+        {"a sub-folder swapped for a link before it is entered", "", "sub", 0755},
+        {"a sub-folder swapped for a link once it is listed", "sub", "sub", 0755},
+        {"a file swapped for a link to a read-only file", "", "file.txt", 0755},
+        {"a sub-folder the user may not enter, as a user other than root", "", nullptr, 0},
+        {"a read-only sub-folder, as a user other than root", "", nullptr, 0555},
     };
     for (const RemovalRow& row : removals) {
-        if (!row.locked || ::geteuid() != 0) {
+        if ((row.sub_mode & 0700) == 0700 || ::geteuid() != 0) {
             Scratch s("removal");
             fs::create_directories(s.root / "cache");
             remove_under_swap(row, s.root / "cache");
@@ -454,6 +459,7 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     // Below "kzview_tempp" it goes, read-only files too, but a symlink to the outside is removed as a link only.
     const fs::path temp_root = to_native_path(temp_path() + "kzview_tempp");
     const fs::path tree = temp_root / ("test_" + std::to_string(::getpid()));
+    ASSERT_TRUE(create_private_directory(temp_path() + "kzview_tempp"));
     fs::create_directories(tree / "deep");
     std::ofstream(tree / "deep" / "ro.txt") << "r";
     fs::permissions(tree / "deep" / "ro.txt", fs::perms::owner_read);
@@ -475,19 +481,60 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     EXPECT_FALSE(delete_file(outside.win()));
 }
 
+// Gives the folder an access list: its owner may do all, `tag` (2: a user, 8: a group) `id` has `rights`, its group
+// and others may read and enter, and `mask` bounds the named entry and the group; written as the kernel keeps it.
+bool set_access_list(const fs::path& folder, std::uint16_t tag, std::uint16_t rights, std::uint32_t id,
+                     std::uint16_t mask) {
+    std::string list;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) list += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    const auto entry = [&](std::uint16_t entry_tag, std::uint16_t entry_rights, std::uint32_t entry_id) {
+        put(entry_tag, 2), put(entry_rights, 2), put(entry_id, 4);
+    };
+    put(2, 4);
+    entry(0x01, 7, ~0u);
+    if (tag == 0x02) entry(tag, rights, id);
+    entry(0x04, 5, ~0u);
+    if (tag == 0x08) entry(tag, rights, id);
+    entry(0x10, mask, ~0u);
+    entry(0x20, 5, ~0u);
+    return ::setxattr(folder.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) == 0;
+}
+
 // The user's private folder ($XDG_CACHE_HOME/kzview) as the program finds it: made the user's alone whatever the
-// umask, narrowed when looser (and cleared of what others may have left under the program's names when they
-// could write there), and not used at all when it is a link, a file or someone else's, or lies where others could
-// move it aside: below a folder of another user's, or one others may write that is not sticky.
+// umask, narrowed when looser, and not used at all when it is a link, a file or someone else's, or lies where others
+// could move it aside: below a folder of another user's, or one others may write that is not sticky. What lies
+// under the program's names when others could write there, and a program folder that is not the user's alone, is
+// set aside for a fresh one and removed off the caller's thread, as far down as a removal goes.
 TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
-    enum Found { kMissing, kLoose, kOpenToWrites, kLink, kFile, kForeign, kRelativeCacheHome, kParent, kThroughLink };
+    enum Found {
+        kMissing,
+        kLoose,
+        kOpenToWrites,
+        kLink,
+        kFile,
+        kForeign,
+        kRelativeCacheHome,
+        kParent,
+        kThroughLink,
+        kOpenProgramFolder,
+        kDeep
+    };
     const struct {
         const char* name;
         Found found;
-        unsigned mode;  // of the folder, or of the one above its parent
+        unsigned mode;  // of the folder, of the one above its parent, or of its "kz3d_temp" (kOpenProgramFolder)
         bool used;
-        const char* said;                              // on standard error
-        std::uint32_t uid_offset = 0, gid_offset = 0;  // what the one above its parent seems to belong to
+        const char* said;  // on standard error
+        // What the one above its parent seems to belong to; for kOpenProgramFolder, the owner of its "kz3d_temp".
+        std::uint32_t uid_offset = 0, gid_offset = 0;
+        // An entry of the access list of the one above its parent (tag 2: a user, 8: a group; none when 0), with its
+        // rights and the list's mask.
+        std::uint16_t acl_tag = 0, acl_rights = 0;
+        std::uint32_t acl_id = 0;
+        std::uint16_t acl_mask = 0;
+        bool shared_group = false;  // another account has the user's group for its primary group
     } cases[] = {
         {"missing, made under a umask that lets everyone in", kMissing, 0, true, nullptr},
         {"readable by others", kLoose, 0755, true, nullptr},
@@ -501,16 +548,31 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         {"below a folder the user's own group may write", kParent, 0775, true, nullptr},
         {"below a folder another group may write", kParent, 0775, false, "cache lets its group", 0, 1},
         {"below a folder of another user's", kParent, 0755, false, "cache belongs to another user", 1, 0},
+        {"below a folder an access entry lets another user write", kParent, 0775, false, "another user (uid 65534)", 0,
+         0, 2, 7, test::kOtherUser, 7},
+        {"below a folder an access entry lets another group write", kParent, 0775, false, "a group (gid 65534)", 0, 0,
+         8, 7, test::kOtherUser, 7},
+        {"below a folder an access entry lets another user only read", kParent, 0775, true, nullptr, 0, 0, 2, 5,
+         test::kOtherUser, 7},
+        {"below a folder whose mask takes another user's write", kParent, 0755, true, nullptr, 0, 0, 2, 7,
+         test::kOtherUser, 5},
+        {"below a folder of the user's group, another account's primary group", kParent, 0775, false,
+         "cache lets its group", 0, 0, 0, 0, 0, 0, true},
         {"through a link in a folder of the user's", kThroughLink, 0, true, nullptr},
         // (last: the same line as for "writable by others" is said only once in a row)
         {"writable by its group", kOpenToWrites, 0770, true, "open to other users' writes"},
+        {"its download cache open to every user", kOpenProgramFolder, 0777, true, nullptr},
+        {"its download cache another user's", kOpenProgramFolder, 0777, true, nullptr, test::kOtherUser},
+        {"a tree deeper than a removal goes", kDeep, 0777, true, "more than 256 deep"},
     };
     const passwd* me = ::getpwuid(::geteuid());
     const group* own = me ? ::getgrgid(me->pw_gid) : nullptr;
     const bool own_group = own && std::strcmp(own->gr_name, me->pw_name) == 0 && !own->gr_mem[0];
-    for (const auto& c : cases) {
+    // One row; a row whose group is another account's primary group runs where the system lists that account.
+    const auto run_row = [&](const auto& c) {
         set_folder_owner_for_tests({});
-        if (c.mode == 0775 && !c.gid_offset && !own_group) continue;  // the user has no group of their own here
+        if (c.mode == 0775 && !c.gid_offset && !own_group) return;  // the user has no group of their own here
+        if (c.found == kOpenProgramFolder && c.uid_offset && ::geteuid() != 0) return;  // only root gives away
         Scratch s("private");
         const fs::path home = s.root / "home", cache_home = s.root / "cache" / "deep";
         fs::path mine = cache_home / "kzview";
@@ -523,12 +585,30 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         case kMissing: env.set_umask(0); break;
         case kLoose:
         case kOpenToWrites:
+        case kOpenProgramFolder:
+        case kDeep:
             fs::create_directories(mine / "kz3d_temp" / "http");
             fs::create_directories(mine / "kzview_tempp");
+            fs::create_directories(mine / ".aside-kz3d_temp-1-0" / "left");  // set aside by an earlier run
             std::ofstream(mine / "kz3d_temp" / "http" / "unit.fig") << "planted";
+            std::ofstream(mine / "kzview_tempp" / "work.txt") << "work";
             std::ofstream(mine / "notes.txt") << "the user's own";
             test::OtherProgram(mine / "kzview", false);  // the socket a program that died left
-            fs::permissions(mine, fs::perms(c.mode));
+            for (const char* program_folder : {"kz3d_temp", "kzview_tempp"})
+                fs::permissions(mine / program_folder, fs::perms::owner_all);
+            if (c.found == kDeep) {
+                std::string deep = (mine / "kz3d_temp").string();
+                for (int level = 0; level < 300; ++level) {
+                    ASSERT_EQ(::mkdir((deep += "/d").c_str(), 0700), 0);
+                }
+            }
+            if (c.found == kOpenProgramFolder) {
+                fs::permissions(mine / "kz3d_temp", fs::perms(c.mode));
+                if (c.uid_offset) {
+                    ASSERT_EQ(::chown((mine / "kz3d_temp").c_str(), c.uid_offset, c.uid_offset), 0);
+                }
+            }
+            fs::permissions(mine, fs::perms(c.found == kOpenProgramFolder ? 0700 : c.mode));
             break;
         case kLink:
             fs::create_directories(s.root / "elsewhere");
@@ -552,6 +632,9 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         case kParent:
             fs::create_directories(cache_home);
             fs::permissions(s.root / "cache", fs::perms(c.mode));
+            if (c.acl_tag) {
+                ASSERT_TRUE(set_access_list(s.root / "cache", c.acl_tag, c.acl_rights, c.acl_id, c.acl_mask));
+            }
             set_folder_owner_for_tests([&](const std::string& folder, std::uint32_t* uid, std::uint32_t* gid) {
                 if (folder == (s.root / "cache").string()) *uid += c.uid_offset, *gid += c.gid_offset;
             });
@@ -562,9 +645,13 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             env.set("XDG_CACHE_HOME", (s.root / "via" / "deep").string());
             break;
         }
+        std::vector<std::thread::id> removers;
+        set_removal_observer_for_tests([&](const std::string&) { removers.push_back(std::this_thread::get_id()); });
         testing::internal::CaptureStderr();
         const std::string temp = temp_path();
+        wait_for_folder_removals();
         const std::string said = testing::internal::GetCapturedStderr();
+        set_removal_observer_for_tests({});
         EXPECT_EQ(!temp.empty(), c.used) << c.name << ": " << temp;
         EXPECT_EQ(private_folder().empty(), temp.empty()) << c.name;
         if (c.said) {
@@ -579,25 +666,75 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             EXPECT_FALSE(delete_tree_below_temp("kz3d_temp\\")) << c.name;
             fs::current_path(cwd);
             EXPECT_TRUE(fs::exists(s.root / "kz3d_temp" / "x")) << c.name;
-            continue;
+            return;
         }
         EXPECT_EQ(temp, from_native_path(mine.string()) + "\\") << c.name;
         EXPECT_EQ(mode_of(mine), 0700u) << c.name;
         if (c.found == kMissing) {
             EXPECT_EQ(mode_of(cache_home), 0700u) << c.name;
         }
-        if (c.found == kLoose || c.found == kOpenToWrites) {
+        if (c.found == kLoose || c.found == kOpenToWrites || c.found == kOpenProgramFolder || c.found == kDeep) {
             EXPECT_TRUE(fs::exists(mine / "notes.txt")) << c.name;
-            const bool cleared = c.found == kOpenToWrites;
+            const bool cleared = c.found != kLoose, open = c.found == kOpenToWrites || c.found == kDeep;
             EXPECT_EQ(fs::exists(mine / "kz3d_temp" / "http" / "unit.fig"), !cleared) << c.name;
-            EXPECT_EQ(fs::exists(mine / "kzview_tempp"), !cleared) << c.name;
-            EXPECT_EQ(fs::exists(fs::symlink_status(mine / "kzview")), !cleared) << c.name;
+            EXPECT_EQ(fs::exists(mine / "kzview_tempp" / "work.txt"), !open) << c.name;
+            EXPECT_EQ(fs::exists(fs::symlink_status(mine / "kzview")), !open) << c.name;
+            // Fresh ones stand in for what went aside, and what went aside is gone, an earlier run's too, but for
+            // what lay deeper than a removal goes.
+            for (const char* program_folder : {"kz3d_temp", "kzview_tempp"}) {
+                EXPECT_EQ(mode_of(mine / program_folder), 0700u) << c.name << ": " << program_folder;
+                struct stat st;
+                EXPECT_TRUE(::stat((mine / program_folder).c_str(), &st) == 0 && st.st_uid == ::geteuid()) << c.name;
+            }
+            std::size_t aside = 0;
+            for (const auto& entry : fs::directory_iterator(mine))
+                aside += entry.path().filename().string().starts_with(".aside-");
+            EXPECT_EQ(aside, c.found == kDeep ? 1u : 0u) << c.name;
+            // The start does not wait for a tree someone planted to go.
+            EXPECT_FALSE(removers.empty()) << c.name;
+            EXPECT_EQ(std::count(removers.begin(), removers.end(), std::this_thread::get_id()), 0) << c.name;
         }
         // Folders made in it are the user's alone too.
         EXPECT_TRUE(create_private_directory(temp + "made"));
         EXPECT_EQ(mode_of(mine / "made"), 0700u) << c.name;
+    };
+    for (const auto& c : cases) {
+        if (!c.shared_group) {
+            run_row(c);
+        } else if (::geteuid() == 0) {
+            const std::string account = "kzshare:x:4242:" + std::to_string(::getegid()) + "::/nonexistent:/bin/false";
+            EXPECT_TRUE(test::run_with_account(c.name, account, [&] { run_row(c); }));
+        }
     }
     set_folder_owner_for_tests({});
+
+    // Another user's folder the user may not enter, left in the download cache while others could write the private
+    // folder: the start as a user other than root (who may enter anything) sets the cache aside for a fresh one and
+    // uses the folder; what cannot be removed stays aside, and a line says so.
+    if (::geteuid() != 0) return;
+    char made[] = "/tmp/kz-private-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const fs::path base = made, mine = base / "kzview";
+    fs::permissions(base, fs::perms(0755));
+    fs::create_directories(mine / "kz3d_temp" / "locked");
+    std::ofstream(mine / "kz3d_temp" / "locked" / "unit.fig") << "planted";
+    fs::permissions(mine / "kz3d_temp" / "locked", fs::perms::none);
+    fs::permissions(mine / "kz3d_temp", fs::perms::all);
+    ASSERT_EQ(::chown(mine.c_str(), test::kOtherUser, test::kOtherUser), 0);
+    fs::permissions(mine, fs::perms::all);
+    EXPECT_TRUE(test::run_as_other_user("another user's locked folder in the cache", [&] {
+        test::ScopedEnvironment env;
+        env.set("XDG_CACHE_HOME", base.string());
+        testing::internal::CaptureStderr();
+        const std::string temp = temp_path();
+        wait_for_folder_removals();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(temp, from_native_path(mine.string()) + "\\") << said;
+        EXPECT_EQ(mode_of(mine / "kz3d_temp"), 0700u);
+        EXPECT_FALSE(fs::exists(mine / "kz3d_temp" / "locked"));
+        EXPECT_NE(said.find("cannot all be removed"), std::string::npos) << said;
+    }));
+    fs::remove_all(base);
 }
 
 TEST(FileSystem, OnlyRegularFilesOfBoundedSizeAreRead) {
