@@ -44,9 +44,15 @@ CO3duGLEntity::Extras& CO3duGLEntity::extras() {
     return *extras_;
 }
 
-const OfuMatrix4x4& CO3duGLEntity::texture_matrix() const {
+namespace {
+const OfuMatrix4x4& texture_matrix_identity() {
     static const OfuMatrix4x4 kIdentity = identity_matrix();
-    return extras_ ? extras_->texture_matrix : kIdentity;
+    return kIdentity;
+}
+}  // namespace
+
+const OfuMatrix4x4& CO3duGLEntity::texture_matrix() const {
+    return extras_ ? extras_->texture_matrix : texture_matrix_identity();
 }
 
 void CO3duGLEntity::set_texture_matrix(const OfuMatrix4x4& m) {
@@ -75,6 +81,10 @@ void CO3duGLEntity::clear_shadow_volumes() {
     if (!extras_) return;
     extras_->outline_volumes.clear();
     extras_->prism_volumes.clear();
+    // Most shapes keep nothing else apart: without volumes their block goes too.
+    if (extras_->prop2.GetCapacity() == 0 &&
+        std::memcmp(&extras_->texture_matrix, &texture_matrix_identity(), sizeof(OfuMatrix4x4)) == 0)
+        extras_.reset();
 }
 
 const COfuPropertySet& CO3duGLEntity::prop2() const { return extras_ ? extras_->prop2 : kNoProperties; }

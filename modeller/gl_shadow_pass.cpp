@@ -4,16 +4,24 @@
 // count saturates only where one shape alone brings it past the stencil's 255.
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <typeinfo>
 
 #include "geometry/shared_math.h"
+#include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "modeller/gl_state.h"
+#include "modeller/gl_view_volume.h"
 #include "modeller/o3du_math_matrix.h"
 
 namespace {
+
+constexpr int kShapesBetweenFlushes = 64;
+constexpr int kShapesBetweenWaits = 256;
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -55,6 +63,31 @@ int prisms_holding_eye(const CO3duShadowVolumes& volumes, const OfuVector3& eye)
     return holding;
 }
 
+// How far down the walls need reach: below the lowest surface a frame draws (light space), so long as the eye stands
+// above it. Seen from there, no point below every surface lies in front of one, and the counts of what lies beyond
+// every surface are cleared; walls cut short there count as walls reaching the far plane do, for far fewer pixels.
+// The reach is rounded up to a power of two, so that shapes moving about seldom change it (a change rebuilds every
+// volume). Never more than `full`.
+double reach_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4& light, double eye_z, double full) {
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (const _OfuPosition* node = structure.head(); node; node = node->next) {
+        const CO3duGLEntity& entity = *node->entity;
+        if (entity.draw_mode & O3DU_DRAW_HIDDEN) continue;
+        OfuMatrix4x4 to_light = entity.model_matrix;
+        MultiplyMatrix4x4(to_light, light);
+        O3duWorldBox box;
+        const O3duViewVolume::Reach reach = O3duViewVolume::place(entity, to_light, box);
+        if (reach == O3duViewVolume::Reach::anywhere) return full;
+        if (reach == O3duViewVolume::Reach::nowhere) continue;
+        low = std::min(low, box.centre[2] - box.extent[2]);
+        high = std::max(high, box.centre[2] + box.extent[2]);
+    }
+    if (!(low <= high) || eye_z < low) return full;
+    double reach = 1.0;
+    while (reach <= (high - low) * 1.01 + 1.0 && reach < full) reach *= 2;
+    return std::min(reach, full);
+}
+
 }  // namespace
 
 void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity,
@@ -84,7 +117,13 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     InverseMatrix4x4(light, inverse);
     double near_distance = 0.0, far_distance = 0.0;
     scene.depth_range(near_distance, far_distance);
-    const double extrusion = scene.camera_mode == 1 ? far_distance - near_distance : far_distance;
+    double extrusion = scene.camera_mode == 1 ? far_distance - near_distance : far_distance;
+    // Hooks of a derived modeller may draw shapes elsewhere than their matrices say: their walls reach all the way.
+    if (scene.camera_mode == 0 && !every_prism_shadows_ && typeid(*this) == *plain_hooks_) {
+        OfuVector3 eye = scene.camera.eye;
+        TransformPointByMatrix4x4(light, eye);
+        extrusion = reach_below_surfaces(structure_, light, eye.z, extrusion);
+    }
     // Volumes are only as good as the light and reach they were built with.
     if (!same_matrix(light, scene.light_matrix) || extrusion != scene.shadow_extrusion) scene.shadow_rebuild = 1;
     scene.light_matrix = light;
@@ -161,6 +200,7 @@ void CO3duGLModelar::count_shadow_volumes() {
                                 O3duViewVolume::moved_box(lo_moved, hi_moved, in_place));
     };
     const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
+    int counted = 0;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
@@ -185,6 +225,11 @@ void CO3duGLModelar::count_shadow_volumes() {
         glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
         glFrontFace(GL_CCW);
         draw_indices(volumes.walls);
+        // The software rasterizer keeps a copy of its state for every change, some kilobytes each, until it has
+        // drawn what came before the change; every shape changes it twice. Handing the work on now and then lets
+        // its threads start on it, and waiting for them now and then bounds what they hold.
+        if (++counted % kShapesBetweenFlushes == 0) glFlush();
+        if (counted % kShapesBetweenWaits == 0) glFinish();
     }
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();

@@ -374,6 +374,17 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          0,
          60},
+        {"the eye below every surface",
+         [=](CO3duGLModelar& m) {
+             add(m, make_box({-20, -20, 50}, {20, 20, 52}, green));
+             add(m, make_box({-5, -5, 60}, {5, 5, 70}, green));
+         },
+         {10, 0, -100},
+         {10, 0, 51},
+         oblique,
+         0,
+         0,
+         40},
         {"outline accuracy",
          floor_and([=](CO3duGLModelar& m) { add(m, make_box(kBoxLo, kBoxHi, green)); }),
          {10, -120, 90},
