@@ -4,7 +4,8 @@
 // those out of sight as the frame does, and against a bare loop over one static batch an item; the hover pick
 // (XView::PartAtPoint) and the click pick (XView::PickItem) over a ring of window points, against the modeller's bare
 // one-entry HitTest, each through the pick index and over every shape; the heap after the plan outline (E) was shown
-// and left again, against the heap just before.
+// and left again, against the heap just before; one frame with the sun's shadows, against the plain frame and against
+// the bare frame with one draw of every shape's shadow walls; and building every shape's shadow volumes alone.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -18,6 +19,8 @@
 #include "bare_draw.h"
 #include "bench_view.h"
 #include "box_models.h"
+#include "geometry/vector_math.h"
+#include "modeller/gl_shadow_volumes.h"
 #include "pick_roads.h"
 #include "platform/file_system.h"
 #include "platform/gl_context.h"
@@ -86,8 +89,16 @@ LargeScene& scene() {
     return s;
 }
 
+// The sun's shadows (at the default accuracy) on or off; the sun of a midsummer morning.
+void set_shadows(LargeScene& s, bool on) {
+    s.view->SetShadowDate(171);
+    s.view->SetShadowTime(10.0);
+    s.view->SetShadowDisplay(on ? 1 : 0);
+}
+
 void BM_NavigateFrame(benchmark::State& state) {
     LargeScene& s = scene();
+    set_shadows(s, false);
     double turn = 0.0;
     for (auto _ : state) {
         s.place_eye(int(state.range(0)), turn += 0.01);
@@ -151,6 +162,111 @@ void BM_BareHitTest(benchmark::State& state) {
     run_picks(state, [](LargeScene& s, std::int64_t p) { return bare_hit_test(*s.view, p); });
 }
 
+// The first shadow frame builds the volumes; the frames measured draw them. Shadows go off again after, freeing
+// them, so that the other cases meet the scene as they left it.
+void BM_ShadowFrame(benchmark::State& state) {
+    LargeScene& s = scene();
+    set_shadows(s, true);
+    s.place_eye(int(state.range(0)), 0.0);
+    s.view->Redraw(0);
+    double turn = 0.0;
+    for (auto _ : state) {
+        s.place_eye(int(state.range(0)), turn += 0.01);
+        s.view->Redraw(0);
+    }
+    set_shadows(s, false);
+    s.view->Redraw(0);
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Every shape's shadow walls (light space) in one array, as the shadow frame of the eye's place built them.
+struct AllWalls {
+    std::vector<float> corners;
+    std::vector<std::uint32_t> triangles;
+    OfuMatrix4x4 light_inverse = identity_matrix();
+};
+
+AllWalls gather_walls(LargeScene& s, int walking) {
+    set_shadows(s, true);
+    s.place_eye(walking, 0.0);
+    s.view->Redraw(0);
+    const CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
+    AllWalls all;
+    all.light_inverse = modeller.scene()->light_inverse;
+    for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
+        const CO3duShadowVolumes& v = node->entity->prism_volumes();
+        const auto first = static_cast<std::uint32_t>(all.corners.size() / 3);
+        all.corners.insert(all.corners.end(), v.corners.begin(), v.corners.end());
+        for (std::size_t i = 0; i < v.walls.size(); ++i) all.triangles.push_back(first + v.walls[i]);
+    }
+    set_shadows(s, false);
+    s.view->Redraw(0);
+    return all;
+}
+
+// The floor of a shadow frame: the bare frame, and every wall counted once into the stencil in one draw (both
+// facings alike, so one draw stands for the two of a z-pass count).
+void BM_BareFrameAndWallsOnce(benchmark::State& state) {
+    const AllWalls walls = gather_walls(scene(), int(state.range(0)));
+    run_bare_frames(state, [&](CO3duGLModelar& modeller) {
+        draw_entities_bare(modeller);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glDepthMask(GL_FALSE);
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(GL_ALWAYS, 0, ~0u);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        glPushMatrix();
+        glMultMatrixd(&walls.light_inverse.m[0][0]);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, walls.corners.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(walls.triangles.size()), GL_UNSIGNED_INT,
+                       walls.triangles.data());
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glPopMatrix();
+        glDisable(GL_STENCIL_TEST);
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    });
+    state.counters["wall_triangles"] = double(walls.triangles.size() / 3);
+}
+
+// Building the shadow volumes of every shape alone, with the light and reach of a shadow frame: the walls left
+// once shared ones cancel, or (every_prism:1) every lit triangle's three walls.
+void BM_BuildShadowVolumes(benchmark::State& state) {
+    LargeScene& s = scene();
+    set_shadows(s, true);
+    s.view->Redraw(0);
+    const CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
+    O3duShadowSettings settings;
+    settings.extrusion = modeller.scene()->shadow_extrusion;
+    settings.every_prism = state.range(0) != 0;
+    const OfuMatrix4x4 light = modeller.scene()->light_matrix;
+    set_shadows(s, false);
+    s.view->Redraw(0);
+    O3duShadowBuilder builder;
+    double walls = 0, bytes = 0;
+    for (auto _ : state) {
+        walls = bytes = 0;
+        for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
+            const CO3duGLEntity& entity = *node->entity;
+            CO3duShadowVolumes outlines, prisms;
+            builder.begin(settings, outlines, prisms);
+            OfuMatrix4x4 to_light = entity.model_matrix;
+            MultiplyMatrix4x4(to_light, light);
+            for (const CO3duGLTrianglePolygons set : entity.sets())
+                if (casts_shadow(set, false)) builder.add_set(set, to_light);
+            builder.finish();
+            walls += double(prisms.walls.size() / 3);
+            bytes += double(prisms.corners.capacity() * sizeof(float) + prisms.walls.narrow.capacity() * 2 +
+                            prisms.walls.wide.capacity() * 4 + prisms.lit.narrow.capacity() * 2 +
+                            prisms.lit.wide.capacity() * 4);
+        }
+    }
+    state.counters["wall_triangles"] = walls;
+    state.counters["volume_bytes_per_box"] = bytes / kBoxes;
+}
+
 // E and E again: the plan outline draws every face of the model once and is left; the faces it made for the
 // drawing must not stay behind. The heap is read just before and just after, around one frame drawn first, so that
 // what the frames and picks of other cases keep (item batches, the pick index) stands on both sides.
@@ -175,4 +291,7 @@ BENCHMARK(BM_BareBatchLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark:
 BENCHMARK(BM_HoverPartAtPoint)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClickPickItem)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareHitTest)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShadowFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareFrameAndWallsOnce)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BuildShadowVolumes)->ArgName("every_prism")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanOutlineShownAndLeft)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
