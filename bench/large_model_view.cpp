@@ -3,9 +3,10 @@
 // walking among the items, against the bare draw loop over the same entities seen from the same eyes, passing over
 // those out of sight as the frame does, and against a bare loop over one static batch an item; the hover pick
 // (XView::PartAtPoint) and the click pick (XView::PickItem) over a ring of window points, against the modeller's bare
-// one-entry HitTest, each through the pick index and over every shape; the heap after the plan outline (E) was shown
-// and left again, against the heap just before; one frame with the sun's shadows, against the plain frame and against
-// the bare frame with one draw of every shape's shadow walls; and building every shape's shadow volumes alone.
+// one-entry HitTest, each through the pick index and over every shape; the heap and the resident size after the plan
+// outline (E) was shown and left again, against those just before; one frame with the sun's shadows, against the
+// plain frame and against the bare frame with one draw of every shape's shadow walls; building every shape's shadow
+// volumes alone; and the frame with the section plane laid by D, against the plain frame.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -24,6 +25,7 @@
 #include "pick_roads.h"
 #include "platform/file_system.h"
 #include "platform/gl_context.h"
+#include "platform/memory_status.h"
 #include "platform/window.h"
 
 namespace {
@@ -39,6 +41,9 @@ double heap_mib() {
     const struct mallinfo2 m = mallinfo2();
     return static_cast<double>(m.uordblks + m.hblkhd) / (1 << 20);
 }
+
+// The pages the process holds in MiB, whatever of them the heap counts as free.
+double resident_mib() { return static_cast<double>(plat::memory_in_use()) / (1 << 20); }
 
 struct LargeScene {
     plat::WindowHandle parent = nullptr;
@@ -105,6 +110,29 @@ void BM_NavigateFrame(benchmark::State& state) {
         s.view->Redraw(0);
     }
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// The section as D lays it over a part of the middle item and D again stands it upright through the item: half the
+// model is cut away, the items in line with the middle one are crossed. Or, with every_item, the first plane turned
+// over by Shift+D: the part's floor plane raised by a millimetre, which crosses every box of every item.
+void BM_SectionFrame(benchmark::State& state) {
+    LargeScene& s = scene();
+    const int side = static_cast<int>(std::ceil(std::sqrt(kBoxes / double(kz_bench::kBoxesPerItem))));
+    if (!s.view->SetSectionAtPart(1 + side / 2 * side + side / 2, 3)) state.SkipWithError("no middle item");
+    kz::view::DisplaySwitches& d = s.view->display;
+    d.section_switch = 1;
+    if (state.range(1))
+        d.section_side = 1;
+    else
+        s.view->OnKeyDown('D');
+    double turn = 0.0;
+    for (auto _ : state) {
+        s.place_eye(int(state.range(0)), turn += 0.01);
+        s.view->Redraw(0);
+    }
+    d.section_switch = 0;
+    d.section_side = 0;
+    s.view->Redraw(0);
 }
 
 // The eye turns as in BM_NavigateFrame, handed to the modeller's camera without a redraw, so that the bare frames
@@ -268,24 +296,32 @@ void BM_BuildShadowVolumes(benchmark::State& state) {
 }
 
 // E and E again: the plan outline draws every face of the model once and is left; the faces it made for the
-// drawing must not stay behind. The heap is read just before and just after, around one frame drawn first, so that
-// what the frames and picks of other cases keep (item batches, the pick index) stands on both sides.
+// drawing must not stay behind, in the heap nor in the pages the process holds. Both are read just before and just
+// after, around one frame drawn first, so that what the frames and picks of other cases keep (item batches, the
+// pick index) stands on both sides.
 void BM_PlanOutlineShownAndLeft(benchmark::State& state) {
     LargeScene& s = scene();
     s.place_eye(0, 0.0);
     s.view->Redraw(0);
-    const double before = heap_mib();
+    const double before = heap_mib(), resident_before = resident_mib();
     for (auto _ : state) {
         s.view->OnKeyDown('E');
         s.view->OnKeyDown('E');
     }
     state.counters["heap_MiB"] = heap_mib();
     state.counters["heap_before_MiB"] = before;
+    state.counters["resident_MiB"] = resident_mib();
+    state.counters["resident_before_MiB"] = resident_before;
 }
 
 }  // namespace
 
 BENCHMARK(BM_NavigateFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SectionFrame)
+    ->ArgNames({"walking", "every_item"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_BareLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareBatchLoop)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HoverPartAtPoint)->ArgName("indexed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();

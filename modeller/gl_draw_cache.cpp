@@ -98,6 +98,7 @@ void O3duDrawCache::rebuild(const CO3duGLStructure& structure, int texture_count
     entries_.reserve(structure.in_order().size());
     watched_.clear();
     std::vector<CO3duGLEntity*> members;
+    _OfuPosition* first = nullptr;
     std::uint64_t item = 0;
     for (const O3duShapeRef& ref : structure.in_order()) {
         CO3duGLEntity& entity = *ref.entity;
@@ -115,23 +116,24 @@ void O3duDrawCache::rebuild(const CO3duGLStructure& structure, int texture_count
         if (entity.watched) watched_.push_back(&entity);
         if (joins) {
             const std::uint64_t own = item_of(entity);
-            if (!members.empty() && own != item) close_run(old, members);
+            if (!members.empty() && own != item) close_run(old, members, first);
             item = own;
+            if (members.empty()) first = ref.node;
             members.push_back(&entity);
             continue;
         }
         // Underlays are drawn in a sweep of their own before the others, so they part no run.
-        if (!(entity.draw_mode & O3DU_DRAW_UNDERLAY)) close_run(old, members);
+        if (!(entity.draw_mode & O3DU_DRAW_UNDERLAY)) close_run(old, members, first);
         entries_.push_back({{0.0f, 0.0f, 0.0f}, {-1.0f, -1.0f, -1.0f}, nullptr, ref.node});
     }
-    close_run(old, members);
+    close_run(old, members, first);
     entries_.shrink_to_fit();
     dirty_ = false;
     list_version_ = structure.list_version();
     texture_count_ = texture_count;
 }
 
-void O3duDrawCache::close_run(OldBatches& old, std::vector<CO3duGLEntity*>& members) {
+void O3duDrawCache::close_run(OldBatches& old, std::vector<CO3duGLEntity*>& members, _OfuPosition* first) {
     if (members.empty()) return;
     // A batch is kept only for the same members, none changed since it was made: a shape gone and another made at
     // its address is new, so it was changed after the batch was made.
@@ -143,7 +145,7 @@ void O3duDrawCache::close_run(OldBatches& old, std::vector<CO3duGLEntity*>& memb
         if (unchanged) batch = std::move(at->second);
     }
     if (!batch) batch = make_item_batch(members, frames_);
-    O3duDrawEntry entry{{}, {}, batch.get(), nullptr};
+    O3duDrawEntry entry{{}, {}, batch.get(), first};
     for (int j = 0; j < 3; ++j) {
         // The float centre's rounding goes into the extent, so the stored box holds the exact one.
         const double c = batch->box.centre[j];

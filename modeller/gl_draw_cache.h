@@ -48,7 +48,8 @@ struct O3duItemBatch {
 };
 
 // One entry of the draw list: a batch, with its box so that a batch out of sight is passed over without reading
-// it, or one shape.
+// it, or one shape. A batch's node is its first member's, from which its members are found in the list when
+// the batch is drawn shape by shape instead.
 struct O3duDrawEntry {
     float centre[3];
     float extent[3];
@@ -78,7 +79,7 @@ private:
     using OldBatches = std::unordered_map<const CO3duGLEntity*, std::unique_ptr<O3duItemBatch>>;
     // Puts the batch of the members gathered so far on the list: the old one when it holds the same members, none
     // of which changed since it was made, else a new one.
-    void close_run(OldBatches& old, std::vector<CO3duGLEntity*>& members);
+    void close_run(OldBatches& old, std::vector<CO3duGLEntity*>& members, _OfuPosition* first);
 
     std::uint32_t frames_ = 0;  // frames begun
     bool dirty_ = true;

@@ -103,7 +103,8 @@ void CO3duGLModelar::DrawScene() {
     }
     CO3duGLDevice device(scene_.get(), &renderer_, &structure_.textures);
     const _O3duViewport& v = scene_->viewport;
-    const O3duViewVolume window(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
+    O3duViewVolume window(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
+    if (section) window.set_section(scene_->section_plane);
     draw_opaque(device, window);
     draw_translucent(device, window);
     triangles_last_frame_ = device.triangles_drawn();
@@ -111,7 +112,7 @@ void CO3duGLModelar::DrawScene() {
     if (section) {
         glEnable(GL_CULL_FACE);
         glCullFace(GL_FRONT);
-        draw_section_caps();
+        draw_section_caps(window);
         glDisable(GL_CLIP_PLANE0);
     }
 }
@@ -128,11 +129,12 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    // Section caps and shadow volumes are drawn shape by shape, each under its own matrix; the shapes beneath them
-    // are drawn so too, or a batch's depths, rounded in its first member's frame, would let caps or volumes show
-    // through its other members in specks. Those frames leave the batches as they are for the frames after them.
-    const bool caps_or_volumes = scene_->section_switch != 0 || scene_->shadow_light.on != 0;
-    if (draws_from_cache() && !caps_or_volumes)
+    // Shadow volumes are drawn shape by shape, each under its own matrix; the shapes beneath them are drawn so too,
+    // or a batch's depths, rounded in its first member's frame, would let the volumes show through its other
+    // members in specks. Those frames leave the batches as they are for the frames after them. With the section
+    // plane no shadow is drawn, and the cached pass draws the items the plane crosses shape by shape.
+    const bool volumes = scene_->shadow_light.on != 0 && scene_->section_switch == 0;
+    if (draws_from_cache() && !volumes)
         draw_opaque_cached(device, window);
     else
         draw_opaque_shapes(device, window);
@@ -179,7 +181,9 @@ void CO3duGLModelar::draw_opaque_shapes(CO3duGLDevice& device, const O3duViewVol
 }
 
 // The same pass from the draw list, for a modeller whose hooks are the base ones (every shape drawn, once, as it
-// is): the batches of items in their place in the list, every other shape as above.
+// is): the batches of items in their place in the list, every other shape as above. With the section plane an
+// item wholly on its kept side is drawn as its batch, one wholly on the cut side not at all, and one the plane
+// crosses shape by shape: the caps of its shapes then meet the depths of those shapes themselves.
 void CO3duGLModelar::draw_opaque_cached(CO3duGLDevice& device, const O3duViewVolume& window) {
     const std::vector<O3duDrawEntry>& entries = cache_.begin_frame(structure_, structure_.textures.GetSize());
     for (const bool underlays : {true, false}) {
@@ -188,7 +192,13 @@ void CO3duGLModelar::draw_opaque_cached(CO3duGLDevice& device, const O3duViewVol
             if (entry.batch) {
                 const O3duWorldBox box{{entry.centre[0], entry.centre[1], entry.centre[2]},
                                        {entry.extent[0], entry.extent[1], entry.extent[2]}};
-                if (!underlays && !window.misses(box)) device.DrawItemBatch(*entry.batch);
+                if (underlays || window.misses(box)) continue;
+                if (window.section_side(box) == O3duViewVolume::Side::kept) {
+                    device.DrawItemBatch(*entry.batch);
+                    continue;
+                }
+                device.end_item_batches();
+                draw_members_by_shape(device, window, entry);
                 continue;
             }
             CO3duGLEntity& entity = *entry.node->entity;
@@ -199,6 +209,19 @@ void CO3duGLModelar::draw_opaque_cached(CO3duGLDevice& device, const O3duViewVol
         }
         device.end_item_batches();
     }
+}
+
+// The members of a batch, found from its first one's node in list order (the shapes between them are hidden
+// ones and underlays, which belong to no batch).
+void CO3duGLModelar::draw_members_by_shape(CO3duGLDevice& device, const O3duViewVolume& window,
+                                           const O3duDrawEntry& entry) {
+    const std::vector<CO3duGLEntity*>& members = entry.batch->members;
+    std::size_t next = 0;
+    for (_OfuPosition* node = entry.node; node && next < members.size(); node = node->next)
+        if (node->entity.get() == members[next]) {
+            ++next;
+            draw_opaque_shape(device, window, node, *node->entity);
+        }
 }
 
 void CO3duGLModelar::draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window) {
@@ -308,25 +331,27 @@ void CO3duGLModelar::pop_window_projection() {
     glViewport(v.x, v.y, v.width, v.height);
 }
 
-void CO3duGLModelar::draw_section_caps() {
+// A cap shows only where the plane opens a shape: shapes out of sight, and those it does not cross (wholly cut
+// away, or whole, their insides closed off by their own faces), are passed over, as the hook placed them.
+void CO3duGLModelar::draw_section_caps(const O3duViewVolume& window) {
     O3duPassScope pass(O3duPass::section_caps);
     glDepthMask(GL_TRUE);
     glDisable(GL_LIGHTING);
     glEnableClientState(GL_VERTEX_ARRAY);
     const OfuColorValue& c = scene_->cap_color;
     glColor4f(c.r, c.g, c.b, c.a);
-    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+    for_each_shape(structure_, [&](_OfuPosition* node, CO3duGLEntity& entity) {
         _OfuPosition* pos = node;
-        CO3duGLEntity& entity = *node->entity;
-        if (!DrawStart(pos) || (entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SECTION_CAP))) continue;
+        if (!DrawStart(pos) || (entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SECTION_CAP))) return;
         const OfuMatrix4x4 saved = entity.model_matrix;
         const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-            draw_cap_geometry(entity);
+            if (!window.misses(entity, entity.model_matrix) && window.section_crosses(entity, entity.model_matrix))
+                draw_cap_geometry(entity);
             return true;
         });
         DrawEnd(pos, passes);
         restore_matrix(entity.model_matrix, saved);
-    }
+    });
     glEnable(GL_LIGHTING);
     glDisableClientState(GL_VERTEX_ARRAY);
 }

@@ -150,8 +150,9 @@ private:
     void draw_opaque_cached(CO3duGLDevice& device, const O3duViewVolume& window);
     void draw_opaque_shape(CO3duGLDevice& device, const O3duViewVolume& window, _OfuPosition* node,
                            CO3duGLEntity& entity);
+    void draw_members_by_shape(CO3duGLDevice& device, const O3duViewVolume& window, const O3duDrawEntry& entry);
     void draw_translucent(CO3duGLDevice& device, const O3duViewVolume& window);
-    void draw_section_caps();
+    void draw_section_caps(const O3duViewVolume& window);
     bool draw_shape(CO3duGLDevice& device, CO3duGLEntity& entity, bool translucent);
     void draw_cap_geometry(CO3duGLEntity& entity);
     void push_window_projection();

@@ -83,10 +83,41 @@ bool O3duViewVolume::misses_both(const O3duWorldBox& a, const O3duWorldBox& b) c
     return false;
 }
 
+void O3duViewVolume::set_section(const OfuPlane& plane) {
+    section_ = true;
+    section_plane_[0] = plane.a, section_plane_[1] = plane.b, section_plane_[2] = plane.c, section_plane_[3] = plane.d;
+}
+
+O3duViewVolume::Side O3duViewVolume::section_side(const O3duWorldBox& box) const {
+    if (!section_) return Side::kept;
+    const double* p = section_plane_;
+    double distance = p[3], radius = 0.0, scale = std::fabs(p[3]);
+    for (int j = 0; j < 3; ++j) {
+        distance += p[j] * box.centre[j];
+        radius += std::fabs(p[j]) * box.extent[j];
+        scale += std::fabs(p[j] * box.centre[j]);
+    }
+    // OpenGL clips in single precision, after the vertices went through two matrices: a margin far wider than
+    // its rounding, and still a small fraction of a millimetre in a model tens of metres across.
+    const double margin = 1e-5 * (scale + radius);
+    if (distance - radius > margin) return Side::kept;
+    if (distance + radius < -margin) return Side::cut;
+    return Side::crossed;
+}
+
+bool O3duViewVolume::section_crosses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
+    O3duWorldBox box;
+    const Reach reach = place(entity, m, box);
+    if (reach != Reach::box) return reach == Reach::anywhere;
+    return section_side(box) == Side::crossed;
+}
+
 bool O3duViewVolume::misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
     O3duWorldBox box;
     const Reach reach = place(entity, m, box);
     if (reach != Reach::box) return reach == Reach::nowhere;
+    // The clip plane cuts lines and points at their vertices, however wide they are drawn.
+    if (section_side(box) == Side::cut) return true;
     const float pixels = entity.pixel_reach();
     if (pixels <= 0.0f) return outside(box, planes_);
     double reached[6][4];

@@ -1,6 +1,8 @@
 // The view volume of a rectangle of window pixels, to pass over shapes that cannot put anything into it: the
 // frame skips shapes outside the window, a pick those away from its pixel. A shape is passed over only when its
-// box lies wholly outside one of the volume's planes, so what is drawn into the rectangle never changes.
+// box lies wholly outside one of the volume's planes, so what is drawn into the rectangle never changes. A frame
+// with the section plane adds it: what lies wholly on its cut side is passed over too, and where the plane
+// crosses a box is told apart, for the section caps.
 #pragma once
 #include "geometry/ofu_types.h"
 #include "modeller/gl_entity.h"
@@ -28,8 +30,19 @@ public:
     // Whether the shape, drawn with the model matrix m, can put nothing into the rectangle. Shapes drawn in
     // window coordinates and shapes moved by a projective matrix are never passed over.
     bool misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
-    // Whether the world box lies wholly outside one of the volume's planes.
-    bool misses(const O3duWorldBox& box) const { return outside(box, planes_); }
+    // Whether the world box lies wholly outside one of the volume's planes, or wholly on the section's cut side.
+    bool misses(const O3duWorldBox& box) const { return outside(box, planes_) || section_side(box) == Side::cut; }
+
+    // The section plane (a x + b y + c z + d >= 0 kept, world coordinates, as the clip plane takes it).
+    void set_section(const OfuPlane& plane);
+    // Where a world box lies against the section: wholly on the kept side (always so without a section), wholly
+    // on the cut side, or crossed. A box within a rounding's width of the plane counts as crossed, so a shape
+    // called kept or cut is so whatever OpenGL's rounding of its vertices.
+    enum class Side { kept, crossed, cut };
+    Side section_side(const O3duWorldBox& box) const;
+    // Whether the plane can cross the shape drawn with the model matrix m: shapes drawn in window coordinates and
+    // shapes moved by a projective matrix always count as crossed, shapes without vertices never.
+    bool section_crosses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
     // Whether both boxes lie wholly outside one and the same plane: so then does all that one swept to the other.
     bool misses_both(const O3duWorldBox& a, const O3duWorldBox& b) const;
 
@@ -42,4 +55,6 @@ private:
     _O3duViewport viewport_;
     double x0_, y0_, x1_, y1_;
     double planes_[6][4];  // a x + b y + c z + d >= 0 inside, world coordinates
+    bool section_ = false;
+    double section_plane_[4] = {};
 };

@@ -325,14 +325,17 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
          0, 0},
     };
     // Section caps and shadow volumes are drawn shape by shape, so the shapes under them are too: a curved shape
-    // behind another of its item shows no speck of cap or shadow colour, nor one at rest after a timed swing.
+    // behind another of its item shows no speck of cap or shadow colour, nor one at rest after a timed swing. The
+    // section's frames still make the batches of what keeps still (the item the plane crosses is drawn shape by
+    // shape all the same); the shadows' frames leave the batches as they were.
     const char* kinds[] = {"bent tube", "ball", "hemisphere", "cone", "frustum", "ellipsoid"};
     for (int k = 0; k < 7; ++k)
         for (const bool section : {true, false})
             rows.push_back(
                 {std::string(section ? "section: " : "shadows: ") +
                      (k < 6 ? kinds[k] + std::string(" behind a box of its item") : "bent tube after a swing"),
-                 [=](CacheScene& c) { c.add_curved_item(Curved(k % 6), section, k < 6 ? 0 : 4); }, 2, 2});
+                 [=](CacheScene& c) { c.add_curved_item(Curved(k % 6), section, k < 6 ? 0 : 4); },
+                 section && k == 6 ? 3u : 2u, section ? 3u : 2u});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         CacheScene c;
@@ -349,6 +352,79 @@ TEST(DrawCache, EveryChangeDrawsAsShapeByShape) {
         EXPECT_EQ(c.batches(), row.after);
         EXPECT_TRUE(same_frames(c.s.render(), c.by_shape(), "cache_rejoined"));
         EXPECT_EQ(c.batches(), row.rejoined);
+    }
+}
+
+// Counts the hooks' calls and moves the shapes of layer 5 deeper, onto the section plane.
+class SectionHooks : public CO3duGLModelar {
+public:
+    int DrawStart(_OfuPosition*&) override { return ++starts; }
+    int PreDraw(_OfuPosition*& pos, OfuMatrix4x4& m, int) override {
+        if (GetLayer(pos) == 5) m[3][1] += kDeeper;
+        return 0;
+    }
+    int DrawEnd(_OfuPosition*&, int) override { return ++ends; }
+    static constexpr double kDeeper = 22.75;  // the plane's y at x = -17
+    int starts = 0, ends = 0;
+};
+
+// Three items of two boxes apart from each other, each in a turned frame: A wholly on the section's kept side,
+// with a quad in front of it that shows the camera its back; B crossed through its middle; C wholly cut away.
+// Lit by the ambient light alone, each shows one flat colour.
+TEST(DrawCache, TheSectionDrawsAnItemByItsSideOfThePlane) {
+    const Rgb background{128, 128, 128}, cap{0, 255, 255}, a_colour{51, 26, 0};
+    Frame cached;
+    for (const int way : {0, 1, 2}) {  // from the draw cache, shape by shape, through hooks of a modeller's own
+        SCOPED_TRACE(way);
+        HeadlessScene s;
+        if (way == 2) s.replace_modeller(std::make_unique<SectionHooks>());
+        CO3duGLModelar& m = *s.modeller;
+        m.SetBkColor({0.5f, 0.5f, 0.5f, 1});
+        const double item_x[3] = {17, 0, -17};
+        for (int item = 0; item < 3; ++item) {
+            OfuMatrix4x4 frame, tilt;
+            MakeRotateZMatrix(frame, 0.4 + 0.3 * item);
+            MakeRotateXMatrix(tilt, 0.3);
+            MultiplyMatrix4x4(frame, tilt);
+            MultiplyMatrix4x4(frame, moved(item_x[item], 0, 0));
+            const float red = item == 0 ? 1.0f : 0.4f;
+            const _OfuMaterial look = make_material({red, 0.5f, 0, 1}, {red, 0.5f, 0, 1});
+            CO3duPrimitive boxes[2] = {make_box({-4, -3, -4}, {4, 3, 4}, look),
+                                       make_box({-2, -2, 4.5}, {2, 2, 6}, look)};
+            boxes[0].layer = item == 2 ? 5 : 0;
+            for (CO3duPrimitive& box : boxes) {
+                box.model_matrix = frame;
+                m.SetProp3(m.AddPrimitive(box), kO3duItemProperty, std::uint64_t(item + 1));
+            }
+        }
+        CO3duPrimitive back = make_quad_facing_minus_y(-4, -4, 4, 4, 0, make_material({0, 0, 1, 1}, {0, 0, 1, 1}));
+        MakeRotateZMatrix(back.model_matrix, M_PI);
+        MultiplyMatrix4x4(back.model_matrix, moved(17, -12, 0));
+        m.SetProp3(m.AddPrimitive(back), kO3duItemProperty, 1);
+        m.SetCliping(1, OfuPlane{0.8, 0.6, 0, 0}, {0, 1, 1, 1});
+        set_draw_cache_for_testing(way == 0);
+        s.render();
+        const Frame f = s.render();
+        set_draw_cache_for_testing(true);
+        _O3duCamera c;
+        m.GetCamera(c);
+        int x = 0, y = 0;
+        pixel_of(c, {17, -12, 0}, x, y);
+        EXPECT_TRUE(pixel_near(f, x, y, a_colour, 2, "section_back_face"));
+        pixel_of(c, {0, 0, 0}, x, y);
+        EXPECT_TRUE(pixel_near(f, x, y, cap, 0, "section_crossed"));
+        pixel_of(c, {-17, 0, 0}, x, y);
+        EXPECT_TRUE(pixel_near(f, x, y, background, 0, "section_cut"));
+        pixel_of(c, {-17, SectionHooks::kDeeper, 0}, x, y);
+        EXPECT_TRUE(pixel_near(f, x, y, way == 2 ? cap : background, 0, "section_moved_by_hook"));
+        if (way == 0) {
+            cached = f;
+        } else if (way == 1) {
+            EXPECT_TRUE(same_frames(cached, f, "section_sides"));
+        } else {  // seven shapes, each in the opaque pass and the caps' pass, in two frames
+            const auto& hooks = static_cast<const SectionHooks&>(m);
+            EXPECT_EQ(std::pair(hooks.starts, hooks.ends), std::pair(28, 28));
+        }
     }
 }
 

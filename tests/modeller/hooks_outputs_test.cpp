@@ -39,13 +39,7 @@ public:
 
 TEST(DrawHooks, ExtraPassesDrawCopiesAndLeaveTheMatrixAsItWas) {
     HeadlessScene s;
-    s.modeller = std::make_unique<CopyingModelar>();
-    HDC hdc = s.dc.get();
-    ASSERT_EQ(s.modeller->Initialize(hdc), 1);
-    _O3duCamera c;
-    s.modeller->GetCamera(c);
-    c.eye = OfuVector3(0, -100, 0);
-    s.modeller->SetCamera(c);
+    s.replace_modeller(std::make_unique<CopyingModelar>());
     white_light_along_y(*s.modeller);
     auto& m = static_cast<CopyingModelar&>(*s.modeller);
     CO3duPrimitive box = make_box({-4, -4, -4}, {4, 4, 4}, kGrey);

@@ -119,6 +119,15 @@ HeadlessScene::HeadlessScene(int width, int height)
     modeller->SetCamera(camera);
 }
 
+void HeadlessScene::replace_modeller(std::unique_ptr<CO3duGLModelar> other) {
+    _O3duCamera camera;
+    modeller->GetCamera(camera);
+    modeller = std::move(other);
+    HDC hdc = dc.get();
+    EXPECT_EQ(modeller->Initialize(hdc), 1);
+    modeller->SetCamera(camera);
+}
+
 Frame HeadlessScene::render() {
     Frame frame(dc->width(), dc->height(), 0xCD);
     HDC hdc = dc.get();

@@ -59,6 +59,8 @@ struct HeadlessScene {
     Frame render();
     // The stencil of the last frame rendered, a byte a pixel, rows from the bottom.
     std::vector<std::uint8_t> stencil();
+    // Puts a modeller of a derived class in place of the plain one, initialised, with the same camera.
+    void replace_modeller(std::unique_ptr<CO3duGLModelar> other);
     std::unique_ptr<kz::platform::DeviceContext> dc;
     std::unique_ptr<CO3duGLModelar> modeller;
 };
