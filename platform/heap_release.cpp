@@ -5,6 +5,8 @@
 
 #include <malloc.h>
 
+#include <atomic>
+
 #if defined(__SANITIZE_ADDRESS__)
 #define KZ_HEAP_OF_ASAN 1
 #elif defined(__has_feature)
@@ -19,7 +21,14 @@ extern "C" void __sanitizer_purge_allocator();
 
 namespace kz::platform {
 
+namespace {
+std::atomic<std::uint64_t> g_releases{0};
+}  // namespace
+
+std::uint64_t heap_releases() { return g_releases.load(); }
+
 void release_free_heap() {
+    ++g_releases;
 #ifdef KZ_HEAP_OF_ASAN
     __sanitizer_purge_allocator();
 #endif

@@ -1,6 +1,7 @@
 // Stands in for the system's heap giving its free pages back: once a large number of blocks has been freed, the
 // C library's allocator is asked to return the pages they held. Not here: a heap of our own, limits, or figures.
 #pragma once
+#include <cstdint>
 
 namespace kz::platform {
 
@@ -9,5 +10,7 @@ namespace kz::platform {
 // it only shortens the heap at its top, and a block still in use above them pins them. Costs a walk over the free
 // blocks, so callers ask once after freeing much, not after each block.
 void release_free_heap();
+// How many times the heap was asked so in this process.
+std::uint64_t heap_releases();
 
 }  // namespace kz::platform

@@ -171,6 +171,8 @@ public:
         std::vector<XLeaf*>::const_iterator end() const { return list_->end(); }
         int size() const { return static_cast<int>(list_->size()); }
         XLeaf* operator[](int i) const { return (*list_)[static_cast<std::size_t>(i)]; }
+        // Whether the faces were made for this walk (and go with it).
+        bool made() const { return made_ != nullptr; }
 
     private:
         friend class XLeaves;

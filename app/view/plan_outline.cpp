@@ -7,6 +7,7 @@
 #include "app/scene/xleaf.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "platform/heap_release.h"
 
 namespace kz::view {
 
@@ -16,6 +17,9 @@ struct FaceEntry {
     kz::scene::XLeaf* face;
     XTrunk* trunk;
 };
+
+// Faces made for one drawing, past which their pages are handed back once they are freed: a few MiB.
+constexpr std::size_t kFacesWorthGivingBack = 10000;
 
 }  // namespace
 
@@ -32,6 +36,7 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
     // Faces a part does not keep are made for this drawing and go with it: the plan of a large model would
     // otherwise stay in memory as faces long after it was left.
     std::vector<XLeaves::FaceWalk> walks;
+    std::size_t made_faces = 0;
     entries.reserve(display.face_total);
     depth.reserve(display.face_total);
     for (int k = 1; k < trunk_count(); ++k) {
@@ -40,6 +45,7 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
         for (int i = 1; i < t->part_count(); ++i) {
             if (!t->parts[i]) continue;
             walks.push_back(t->parts[i]->WalkFaces());
+            if (walks.back().made()) made_faces += static_cast<std::size_t>(walks.back().size());
             for (kz::scene::XLeaf* face : walks.back()) {
                 // An empty face slot takes no part in the ordering.
                 if (!face) continue;
@@ -72,6 +78,10 @@ void XView::DrawPlanOutline(kz::platform::DeviceContext* dc) {
             part->DrawAxes(dc, 7, 300.0, 2);
         }
     }
+    // The faces of the whole model were held at once, their blocks among others that stay: the allocator would
+    // keep their pages for reuse, and the process would stay that much larger after the plan was left.
+    walks.clear();
+    if (made_faces >= kFacesWorthGivingBack) kz::platform::release_free_heap();
 }
 
 }  // namespace kz::view

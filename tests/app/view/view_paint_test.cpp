@@ -15,6 +15,7 @@
 #include "paint_fixture.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/heap_release.h"
 #include "support/test_paths.h"
 
 namespace kz::view::test {
@@ -355,6 +356,15 @@ TEST_F(RenderTest, SectionShowsTheCapColourAtTheCut) {
 TEST_F(RenderTest, PlanDisplayFillsNegativeBackgroundAndDrawsFaces) {
     view->display.plan_display = 1;
     view->settings.background_color = 0xFFFFFFFF;  // negative: the plan's own dark green
+    const std::uint64_t releases = kz::platform::heap_releases();
+    view->Redraw(0);
+    // The faces of a box made for the drawing are too few to hand their pages back; those of two fine balls are not.
+    EXPECT_EQ(kz::platform::heap_releases(), releases);
+    add_box_item("ball,w=400,d=400,h=400,div=144");
+    add_box_item("ball,w=400,d=400,h=400,div=144");
+    view->Redraw(0);
+    EXPECT_EQ(kz::platform::heap_releases(), releases + 1);
+    for (int item = box + 1; item < view->trunk_count(); ++item) view->document.trunks[item]->shown = 0;
     view->Redraw(0);
     const Frame f = window_frame(0);
     EXPECT_TRUE(is(f.at(2, 2), 0x00, 0x40, 0x20, 0));
