@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/crt/c_numbers.h"
+#include "platform/descriptor.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 
@@ -32,48 +33,60 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The temporary file until it is renamed: removed when the download does not complete.
+// The body's file until it takes the target's name, made through the descriptor of the target's folder: a file
+// without a name where the file system has them (a download killed midway leaves nothing), else a named one removed
+// on every way out. Only a whole body gets a name beside the target, from which it is renamed over it.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::string& target) {
-        const auto slash = target.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
-        const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-        std::string pattern = folder + "/." + base + ".part-XXXXXX";
-        const int fd = mkstemp(pattern.data());
+    TemporaryFile(int folder, std::string leaf) : folder_(folder), leaf_(std::move(leaf)) {
+        int fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+            name_ = part_name(attempt);
+            fd = ::openat(folder_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) name_.clear();
+            if (fd < 0 && errno != EEXIST) break;
+        }
         if (fd < 0) return;
         // A downloaded file is the user's alone, whatever the umask made of the new file.
         ::fchmod(fd, 0600);
         file_.reset(fdopen(fd, "wb"));
-        if (!file_) {
-            ::close(fd);
-            ::unlink(pattern.c_str());
-            return;
-        }
-        path_ = pattern;
+        if (!file_) ::close(fd);
     }
     ~TemporaryFile() {
         file_.reset();
-        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     std::FILE* file() const { return file_.get(); }
     bool ok() const { return file_ != nullptr; }
-    // Closes the file and moves it over the target; the temporary name is gone either way afterwards.
-    bool commit(const std::string& target) {
-        std::FILE* f = file_.release();
-        const bool closed = f && std::fflush(f) == 0 && std::fclose(f) == 0;
-        if (!closed) return false;
-        if (std::rename(path_.c_str(), target.c_str()) != 0) return false;
-        path_.clear();
+    // Names the written file and moves it over the target; the temporary name is gone either way afterwards.
+    bool commit() {
+        if (!file_ || std::fflush(file_.get()) != 0) return false;
+        const std::string self = "/proc/self/fd/" + kz::crt::int_text(::fileno(file_.get()));
+        for (int attempt = 0; name_.empty() && attempt < 100; ++attempt) {
+            const std::string candidate = part_name(attempt);
+            if (::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                name_ = candidate;
+            else if (errno != EEXIST)
+                return false;
+        }
+        if (name_.empty() || std::fclose(file_.release()) != 0) return false;
+        if (::renameat(folder_, name_.c_str(), folder_, leaf_.c_str()) != 0) return false;
+        name_.clear();
         return true;
     }
 
 private:
+    std::string part_name(int attempt) const {
+        return "." + leaf_ + ".part-" + kz::crt::int_text(::getpid()) + "-" + kz::crt::int_text(attempt);
+    }
+
+    int folder_;
+    std::string leaf_;
+    std::string name_;  // the file's temporary name; empty while it has none
     std::unique_ptr<std::FILE, FileCloser> file_;
-    std::string path_;
 };
 
 // What the body's receiver knows: where the bytes go, how many came, when the last ones came, and whether the
@@ -158,11 +171,22 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         result.error = "not an http address";
         return result;
     }
-    const std::string target =
-        options.confine_to.empty() ? resolve_for_write(file_sjis) : confined_path(options.confine_to, file_sjis);
-    if (target.empty()) {
-        result.error =
-            options.confine_to.empty() ? "no such folder for the file" : "the file would lie outside the cache";
+    // The file is written through the descriptor of its folder: below a folder it is confined to, one reached from
+    // there through folders of the user's alone, never through a name someone else could swap meanwhile.
+    std::string target, leaf;
+    Descriptor folder;
+    if (!options.confine_to.empty()) {
+        target = to_native_path(file_sjis);
+        folder = open_private_folder_of(options.confine_to, file_sjis, true, &leaf, &result.error);
+        if (!folder) return result;
+    } else if (target = resolve_for_write(file_sjis); !target.empty()) {
+        const std::size_t slash = target.rfind('/');
+        leaf = target.substr(slash == std::string::npos ? 0 : slash + 1);
+        const std::string above = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+        folder = Descriptor(::open(above.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (!folder || leaf.empty()) {
+        result.error = "no such folder for the file";
         return result;
     }
     static std::once_flag curl_started;
@@ -173,7 +197,7 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         result.error = "libcurl could not start";
         return result;
     }
-    TemporaryFile temporary(target);
+    TemporaryFile temporary(folder.get(), leaf);
     if (!temporary.ok()) {
         result.error = "cannot create a temporary file beside " + target;
         return result;
@@ -269,7 +293,7 @@ DownloadResult download_to_file(std::string_view url, std::string_view file_sjis
         result.error = "HTTP status " + kz::crt::int_text(result.http_status);
         return result;
     }
-    if (!temporary.commit(target)) {
+    if (!temporary.commit()) {
         result.error = "cannot write " + target;
         return result;
     }

@@ -1,5 +1,6 @@
 // Stands in for downloading an address to a file: "http:" (and "https:") with libcurl, into a temporary file in
-// the target's folder that is renamed over the target only when the whole body arrived with a success status.
+// the target's folder (without a name until then, where the file system allows) that is renamed over the target
+// only when the whole body arrived with a success status.
 // A failed download leaves no partial file and the previous target untouched. No cache of its own, no cookies,
 // no authentication, no proxy settings beyond libcurl's environment variables.
 #pragma once
@@ -21,8 +22,9 @@ struct DownloadOptions {
     // A larger body is refused: before any of it is read when the server announces its length, else at the
     // first bytes past it (0: only an empty body is taken).
     std::uint64_t max_bytes = kMaxDownloadBytes;
-    // Program-form folder the file must land in (checked after every existing component is resolved); empty
-    // means anywhere the caller names.
+    // Program-form folder the file must land in, as written: it and every folder from it down to the file's must
+    // be the user's alone, reached without following a link (made where missing), and the file is written through
+    // its folder's descriptor; empty means anywhere the caller names.
     std::string confine_to;
     // Called about every 50 ms while the transfer waits on the network; returning false cancels it (the user
     // closed the window).

@@ -119,8 +119,6 @@ std::string real_path(const std::string& p) {
     return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
 }
 
-bool make_private(const std::string& native) { return make_private_at(AT_FDCWD, native.c_str()); }
-
 // A Windows path already in UTF-8 to its POSIX form; empty when it has no place here.
 std::string posix_form(std::string p) {
     if (p.empty()) return {};
@@ -294,24 +292,6 @@ std::string confined_path(std::string_view folder, std::string_view windows_path
     if (root.empty() || placed.empty()) return {};
     if (placed.compare(0, root.size() + 1, root + "/") != 0 && !(root == "/" && placed.size() > 1)) return {};
     return placed;
-}
-
-bool make_confined_folders(std::string_view folder, std::string_view windows_path) {
-    const std::string target = confined_path(folder, windows_path);
-    const std::string root = real_path(resolve_existing(folder));
-    if (target.empty()) return false;
-    // Every folder between the root and the file's own name, made where missing; each must be a real folder.
-    for (std::size_t slash = target.find('/', root.size() + 1); slash != std::string::npos;
-         slash = target.find('/', slash + 1)) {
-        const std::string step = target.substr(0, slash);
-        struct stat st;
-        if (lstat_ok(step, &st)) {
-            if (!S_ISDIR(st.st_mode)) return false;
-        } else if (!make_private(step) && errno != EEXIST) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string file_identity(std::string_view windows_path) {

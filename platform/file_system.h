@@ -100,10 +100,6 @@ std::string landing_path(std::string_view windows_path);
 // existing component of both is resolved (symlinks followed, case matched) and the rest holds no "." or ".."
 // component; empty otherwise. Whatever a name says, a write through this stays in the folder.
 std::string confined_path(std::string_view folder, std::string_view windows_path);
-// Creates the folders of `windows_path` below `folder`, each only while it stays inside it (as confined_path), and
-// each the user's alone (0700): it makes the download cache's folders.
-bool make_confined_folders(std::string_view folder, std::string_view windows_path);
-
 // Identity of an existing file (device and inode as text), so that two spellings of one file compare equal;
 // empty when the file does not exist.
 std::string file_identity(std::string_view windows_path);

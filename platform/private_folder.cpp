@@ -244,6 +244,62 @@ std::string temp_path() {
     return folder.empty() ? folder : from_native_path(folder) + "\\";
 }
 
+Descriptor open_private_folder_of(std::string_view root, std::string_view windows_path, bool make_missing,
+                                  std::string* leaf, std::string* why) {
+    std::string top = to_native_path(root);
+    while (top.size() > 1 && top.back() == '/') top.pop_back();
+    const std::string native = to_native_path(windows_path);
+    if (top.empty() || native.compare(0, top.size() + 1, top + "/") != 0) {
+        *why = "it would lie outside " + display_name(root);
+        return {};
+    }
+    std::string unused;
+    std::vector<std::string> names = split_path_components(native.substr(top.size() + 1), &unused);
+    for (const std::string& name : names)
+        if (name == "." || name == "..") {
+            *why = "it would lie outside " + display_name(root);
+            return {};
+        }
+    if (names.empty()) {
+        *why = display_name(windows_path) + " names no file";
+        return {};
+    }
+    *leaf = names.back();
+    names.pop_back();
+    std::string reached;
+    Descriptor folder = open_trusted_folder(top, false, &reached, why);
+    struct stat st;
+    for (std::size_t i = 0; folder; ++i) {
+        if (!stat_folder(folder.get(), reached, &st)) {
+            *why = reached + " cannot be examined (" + std::strerror(errno) + ")";
+            return {};
+        }
+        if (!is_users_alone(st)) {
+            *why = reached + " is not the user's alone";
+            return {};
+        }
+        if (i == names.size()) return folder;
+        const char* name = names[i].c_str();
+        constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        Descriptor next(::openat(folder.get(), name, kPathFlags));
+        if (!next && errno == ENOENT && make_missing && (make_private_at(folder.get(), name) || errno == EEXIST))
+            next = Descriptor(::openat(folder.get(), name, kPathFlags));
+        reached = join_path(reached, names[i]);
+        if (!next) *why = reached + " is not a folder of the user's (" + std::strerror(errno) + ")";
+        folder = std::move(next);
+    }
+    return {};
+}
+
+bool prepare_private_file(std::string_view root, std::string_view windows_path, bool* exists, std::string* why) {
+    std::string leaf;
+    const Descriptor folder = open_private_folder_of(root, windows_path, true, &leaf, why);
+    struct stat st;
+    *exists = folder && ::fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+              st.st_uid == user_id();
+    return bool(folder);
+}
+
 bool create_private_directory(std::string_view windows_path) {
     const std::string native = resolve_for_write(windows_path);
     if (native.empty()) return false;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/descriptor.h"
+
 namespace kz::platform {
 
 // The user's own folder for the program's temporary files and its download cache, where no other user can put
@@ -22,6 +24,17 @@ std::string private_folder();
 // Waits until what the private folder's checks set aside (a program folder that was not the user's alone) is
 // removed, as far as it can be; the program's exit waits for it too.
 void wait_for_folder_removals();
+// The folder that holds the file `windows_path` below the folder `root` (both in program form), for reading the
+// file or writing it: `root` is reached as the private folder is (every folder from "/" down passes
+// open_trusted_folder's rule), and it and every folder from it down to the file's must be the user's alone, each
+// opened without following a link; `make_missing` makes the missing ones (0700). A name that does not lie below
+// `root` as written, or holds a "." or ".." component, has none. Not open, with the reason in `why`, when there is
+// none; `leaf` receives the file's own name. Nothing but the user can change what lies below such a folder.
+Descriptor open_private_folder_of(std::string_view root, std::string_view windows_path, bool make_missing,
+                                  std::string* leaf, std::string* why);
+// Makes the folders of `windows_path` below `root` as open_private_folder_of does; true when they are there and the
+// user's alone, with whether the file is there as a regular file of the user's in `exists`; else the reason in `why`.
+bool prepare_private_file(std::string_view root, std::string_view windows_path, bool* exists, std::string* why);
 // Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
 bool create_private_directory(std::string_view windows_path);
 // The user id the program takes for its own: the effective one, or the one a test set.

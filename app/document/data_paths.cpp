@@ -138,16 +138,17 @@ int XView::ResolveDataPath(const char* url, char* local_name) {
     }
     kz::platform::create_private_directory(document.work_folder);
     kz::platform::create_private_directory(root);
-    if (!kz::platform::make_confined_folders(root, cache)) {
-        // Whatever the name says, nothing lands outside the cache.
+    // Whatever the name says, nothing lands outside the cache, and nothing is read from or written to it through a
+    // folder that is not the user's alone: another user's folder there could be swapped for a link meanwhile.
+    bool cached = false;
+    std::string why;
+    if (!kz::platform::prepare_private_file(root, cache, &cached, &why)) {
         *local_name = '\0';
-        document.last_download_error = "its cache name leads outside the cache folder, refused";
+        document.last_download_error = "its cache cannot be used (" + why + "), refused";
         return 0;
     }
     fnd::copy_string_bounded(local_name, cache.c_str(), kPath);
-    if (document.force_download == 0 && kz::platform::file_exists(cache) && !kz::platform::is_directory(cache) &&
-        fnd::file_age_ms(cache.c_str()) < kCacheFreshMs)
-        return 1;
+    if (document.force_download == 0 && cached && fnd::file_age_ms(cache.c_str()) < kCacheFreshMs) return 1;
     if (document.guard.stopped()) {
         document.last_download_error = "not fetched, the open was stopped";
         return 0;

@@ -5,7 +5,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -131,15 +133,47 @@ TEST_F(Download, TheWaitingSideCanEndATransfer) {
     EXPECT_TRUE(listing().empty());
 }
 
+// A confined file lands only below its folder, through folders of the user's alone; a folder on the way that others
+// may enter is not written through (nor one that is another user's, which could swap itself for a link meanwhile).
 TEST_F(Download, AConfinedFileStaysInItsFolder) {
-    fs::create_directories(folder_ / "cache");
+    fs::create_directories(folder_ / "cache" / "open");
+    fs::permissions(folder_ / "cache", fs::perms::owner_all);
     DownloadOptions options;
     options.confine_to = from_native_path((folder_ / "cache").string());
-    EXPECT_TRUE(download_to_file(server_.url("/ok"), options.confine_to + "\\in.fig", options).ok);
+    EXPECT_TRUE(download_to_file(server_.url("/ok"), options.confine_to + "\\new\\in.fig", options).ok);
+    EXPECT_EQ(kz::test::read_all(folder_ / "cache" / "new" / "in.fig").size(), 2000u);
     const DownloadResult out = download_to_file(server_.url("/ok"), options.confine_to + "\\..\\out.fig", options);
     EXPECT_FALSE(out.ok);
     EXPECT_NE(out.error.find("outside"), std::string::npos) << out.error;
+    fs::permissions(folder_ / "cache" / "open", fs::perms(0777));
+    const DownloadResult open = download_to_file(server_.url("/ok"), options.confine_to + "\\open\\x.fig", options);
+    EXPECT_FALSE(open.ok);
+    EXPECT_NE(open.error.find("not the user's alone"), std::string::npos) << open.error;
+    EXPECT_FALSE(fs::exists(folder_ / "cache" / "open" / "x.fig"));
     EXPECT_EQ(listing(), (std::vector<std::string>{"cache"}));
+}
+
+// A download killed midway leaves nothing in the target's folder: its file has no name until it is whole.
+TEST_F(Download, AKilledDownloadLeavesNothingBehind) {
+    const fs::path log = folder_.string() + "-requests.log";
+    fs::remove(log);
+    kz::test::LoopbackServer logged({folder_.string(), log.string()});
+    ASSERT_GT(logged.port(), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        download_to_file(logged.url("/drip"), target_name("unit.fig"));
+        ::_exit(0);
+    }
+    // The server has the request once the transfer's file is open.
+    int status = 0;
+    while (kz::test::read_all(log).find("/drip") == std::string::npos && ::waitpid(child, &status, WNOHANG) == 0)
+        ::usleep(10000);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(listing().empty());
+    fs::remove(log);
 }
 
 }  // namespace

@@ -785,9 +785,31 @@ TEST(FileSystem, ConfinedPathsStayInTheirFolder) {
             EXPECT_EQ(placed.rfind(fs::canonical(s.root / "cache").string() + "/", 0), 0u) << placed;
         }
     }
-    EXPECT_TRUE(make_confined_folders(cache, cache + "\\new\\deeper\\c.fig"));
-    EXPECT_TRUE(fs::is_directory(s.root / "cache" / "new" / "deeper"));
-    EXPECT_FALSE(make_confined_folders(cache, cache + "\\out\\x\\c.fig"));
+    // A cache file's folders, for reading it as for writing it: made where missing, each the user's alone, reached
+    // without following a link; one of them open to others, another user's, or a link is not used.
+    fs::permissions(s.root / "cache", fs::perms::owner_all);
+    fs::create_directories(s.root / "cache" / "own");
+    fs::permissions(s.root / "cache" / "own", fs::perms::owner_all);
+    s.put("cache/own/a.fig", "a");
+    fs::create_symlink(outside.root / "victim.fig", s.root / "cache" / "own" / "victim.fig");
+    fs::create_directories(s.root / "cache" / "theirs");
+    fs::permissions(s.root / "cache" / "theirs", fs::perms::owner_all);
+    const bool as_root = ::geteuid() == 0 && ::chown((s.root / "cache" / "theirs").c_str(), test::kOtherUser, 0) == 0;
+    const struct {
+        std::string name;
+        bool usable, exists;
+    } files[] = {{cache + "\\new\\deeper\\c.fig", true, false}, {cache + "\\own\\a.fig", true, true},
+                 {cache + "\\own\\victim.fig", true, false},    {cache + "\\sub\\b.fig", false, false},
+                 {cache + "\\inner\\d.fig", false, false},      {cache + "\\out\\x\\c.fig", false, false},
+                 {cache + "\\..\\e.fig", false, false},         {s.win("elsewhere.fig"), false, false},
+                 {cache + "\\theirs\\f.fig", !as_root, false}};
+    for (const auto& f : files) {
+        bool exists = true;
+        std::string why;
+        EXPECT_EQ(prepare_private_file(cache, f.name, &exists, &why), f.usable) << f.name << ": " << why;
+        EXPECT_EQ(exists, f.exists) << f.name;
+    }
+    EXPECT_EQ(mode_of(s.root / "cache" / "new" / "deeper"), 0700u);
     EXPECT_FALSE(fs::exists(outside.root / "x"));
 }
 

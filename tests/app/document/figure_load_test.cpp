@@ -15,6 +15,7 @@
 #include "app/scene/xtrunk.h"
 #include "document_fixture.h"
 #include "platform/file_system.h"
+#include "tests/support/other_user.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/test_paths.h"
 
@@ -105,7 +106,15 @@ TEST_F(FigureLoad, TheDownloadCacheIsTheUsersOwn) {
     ASSERT_GT(server.port(), 0);
     write_file(served + "/units/remote.fig", lines({shape_line("served box")}));
     const std::string cached = "kz3d_temp/http/127.0.0.1_" + std::to_string(server.port()) + "/units/remote.fig";
-    enum Planted { kNowhere, kShared, kOpenPrivate, kForeignPrivate, kLinkedPrivate };
+    enum Planted {
+        kNowhere,
+        kShared,
+        kOpenPrivate,
+        kForeignPrivate,
+        kLinkedPrivate,
+        kOpenCacheFolder,
+        kForeignCacheFolder
+    };
     const struct {
         const char* name;
         Planted planted;
@@ -117,6 +126,8 @@ TEST_F(FigureLoad, TheDownloadCacheIsTheUsersOwn) {
         {"planted while others could write the private folder", kOpenPrivate, 022, true, "open to other users"},
         {"private folder of another user", kForeignPrivate, 022, false, "belongs to another user"},
         {"private folder is a link", kLinkedPrivate, 022, false, "symbolic link"},
+        {"a folder of its cache open to every user", kOpenCacheFolder, 022, false, "not the user's alone"},
+        {"a folder of its cache another user's", kForeignCacheFolder, 022, false, "not the user's alone"},
         {"a umask that lets everyone in", kNowhere, 0, true, nullptr},
         {"a umask that takes the owner's own rights", kNowhere, 0277, true, nullptr},
     };
@@ -137,6 +148,17 @@ TEST_F(FigureLoad, TheDownloadCacheIsTheUsersOwn) {
             fs::permissions(mine, c.planted == kOpenPrivate ? fs::perms::all : fs::perms::owner_all);
             if (c.planted == kForeignPrivate) someone_else.emplace(static_cast<std::int64_t>(::geteuid()) + 1);
             break;
+        case kOpenCacheFolder:
+        case kForeignCacheFolder: {
+            // Planted while others could write there; the folders above it are the user's alone now.
+            write_file(mine + "/" + cached, shape_line("planted box"));
+            const fs::path host = fs::path(mine + "/" + cached).parent_path().parent_path();
+            for (fs::path p = fs::path(mine + "/" + cached).parent_path(); p.string().size() >= mine.size();
+                 p = p.parent_path())
+                fs::permissions(p, p == host && c.planted == kOpenCacheFolder ? fs::perms::all : fs::perms::owner_all);
+            if (c.planted == kForeignCacheFolder && ::chown(host.c_str(), kz::test::kOtherUser, 0) != 0) continue;
+            break;
+        }
         case kLinkedPrivate:
             write_file(top + "/elsewhere/" + cached, shape_line("planted box"));
             fs::permissions(top + "/elsewhere", fs::perms::owner_all);
