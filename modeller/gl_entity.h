@@ -160,6 +160,8 @@ public:
     // Issues the batch's draw call; the vertex arrays must already point at its first vertex. Returns the triangles
     // it drew.
     std::uint64_t DrawBatch(const CO3duGLBatch& batch) const;
+    // The triangles DrawBatch draws of the batch, without drawing.
+    std::uint64_t TrianglesOf(const CO3duGLBatch& batch) const;
     // The vertices the batch draws, in the order OpenGL takes them, counted from its first vertex.
     void batch_elements(const CO3duGLBatch& batch, std::vector<std::uint32_t>& out) const;
 

@@ -147,7 +147,7 @@ std::uint64_t CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
     const CO3duGLTrianglePolygons first = set(batch.first_set);
     if (batch.set_count == 1 && first.indexed()) {
         glDrawElements(first.mode(), static_cast<GLsizei>(first.index_count()), GL_UNSIGNED_INT, first.indices());
-        return o3du_triangles_of(first.mode(), first.index_count());
+        return TrianglesOf(batch);
     }
     if (batch.set_count == 1) {
         // A lone set names its held vertices straight from the block.
@@ -158,12 +158,23 @@ std::uint64_t CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
         else
             glDrawElements(first.mode(), first.vertex_count(), GL_UNSIGNED_INT,
                            static_cast<const std::uint32_t*>(data_.numbers()) + at);
-        return o3du_triangles_of(first.mode(), std::size_t(std::max(first.vertex_count(), 0)));
+        return TrianglesOf(batch);
     }
     std::vector<std::uint32_t>& indices = scratch_indices();
     indices.clear();
     batch_elements(batch, indices);
     glDrawElements(batch.mode, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+    return o3du_triangles_of(batch.mode, indices.size());
+}
+
+std::uint64_t CO3duGLEntity::TrianglesOf(const CO3duGLBatch& batch) const {
+    const CO3duGLTrianglePolygons first = set(batch.first_set);
+    if (batch.set_count == 1)
+        return o3du_triangles_of(
+            first.mode(), first.indexed() ? first.index_count() : std::size_t(std::max(first.vertex_count(), 0)));
+    std::vector<std::uint32_t>& indices = scratch_indices();
+    indices.clear();
+    batch_elements(batch, indices);
     return o3du_triangles_of(batch.mode, indices.size());
 }
 

@@ -117,6 +117,16 @@ void CO3duGLModelar::DrawScene() {
     }
 }
 
+std::uint64_t CO3duGLModelar::TrianglesOfShownShapes() {
+    std::uint64_t triangles = 0;
+    for_each_shape(structure_, [&](_OfuPosition* node, CO3duGLEntity& entity) {
+        _OfuPosition* pos = node;
+        if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || !DrawStart(pos)) return;
+        for (const CO3duGLBatch& batch : entity.batches()) triangles += entity.TrianglesOf(batch);
+    });
+    return triangles;
+}
+
 // A shape drawn more than once, or moved by its hook, casts a different shadow than its volumes hold.
 void CO3duGLModelar::note_passes(CO3duGLEntity& entity, int passes, const OfuMatrix4x4& saved) {
     if (passes != 1 || std::memcmp(&saved, &entity.model_matrix, sizeof saved) != 0) entity.shadow_rebuild = 1;

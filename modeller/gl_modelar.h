@@ -117,6 +117,9 @@ public:
     // were drawn (the translucent pass draws its shapes twice), in a batch of their item or on their own; the
     // section caps and shadow volumes are not counted. 0 before the first frame.
     std::uint64_t TrianglesDrawnLastFrame() const { return triangles_last_frame_; }
+    // The triangles a frame that drew every shown shape once, whole, would count there: what a frame holding all
+    // of the scene in sight draws at the least.
+    std::uint64_t TrianglesOfShownShapes();
     // The shadow-rebuild flag of one shape (-1 for a foreign handle).
     int GetShadowRebuild(_OfuPosition* pos) const;
     // Shadows counted from every lit triangle's three walls instead of each shape's walls left once those shared

@@ -1,6 +1,7 @@
 // The output part of the view's state: the windows, their layout and device contexts, the bridge that owns the
 // modeller, and what the view tells its parent window.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,10 @@ struct ViewOutput {
     int redraws_held = 0;                       // 1 while the program starts: the start file's model is drawn once
     int held_redraw_flag = 0;                   // what the held redraws asked for (1: refresh every item's marks)
     int notify_mode = 0;                        // 1: the notify list's first number goes out as 0
+    // Start-up timing from outside: 1 while the program is to end at the first frame of its start model, and the
+    // triangles of that model as the first frame after the read found them shown (-1 until then).
+    int end_at_start_frame = 0;
+    std::int64_t start_model_triangles = -1;
 };
 
 }  // namespace kz::view

@@ -197,6 +197,10 @@ public:
     // --- Work of other parts of the view and the document ---------------------------------------------------
     void LayoutWindows(int width, int height);
     void Redraw(int full);
+    // From the start model's read on: the program ends (a quit is posted) at the first frame drawing all of the
+    // shown model's triangles, however far the eye still has to move; a model no frame shows whole ends at the
+    // first frame after the eye has come to rest.
+    void EndAtStartModelFrame();
     void UpdateCursor();
     void OnMouseMove(WParam keys, LParam lparam);
     void OnLeftDown(LParam lparam);
@@ -402,6 +406,7 @@ public:
     void CopyViewToDib(kz::crt::GlobalHandle dib);
     void DrawEyeShifted(kz::platform::DeviceContext* dc, double offset);
     int RenderFrame(int flag);
+    void EndIfStartModelShown();
     void SetStereoEye(double offset);
     void CycleLayout();
     void UpdateScreenScale();

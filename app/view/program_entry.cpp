@@ -150,6 +150,9 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     plat::move_window(g_main_window, 0, 0, screen.right, screen.bottom, true);
 
     ChooseStartFile(g_view, program_folder, start_name, command_line);
+    // Start-up timing from outside (KZVIEW_EXIT_AFTER_FIRST_FRAME set): the program ends, as if it were closed,
+    // at the first frame that shows the start model, from the one drawn below on.
+    if (std::getenv("KZVIEW_EXIT_AFTER_FIRST_FRAME")) g_view->EndAtStartModelFrame();
     // A close that came while the start model opened ends the program before its first frame.
     if (!g_view->document.close_pending) {
         g_view->FireStartActions();
@@ -158,12 +161,6 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
         g_view->Redraw(g_view->output.held_redraw_flag);
     }
     plat::set_focus(g_main_window);
-    // Start-up timing from outside (KZVIEW_EXIT_AFTER_FIRST_FRAME set): the start file's first frame is in the
-    // window; once what waits is delivered, its paint among it, the program ends as if it were closed.
-    if (std::getenv("KZVIEW_EXIT_AFTER_FIRST_FRAME")) {
-        plat::pump_messages();
-        plat::post_quit_message(0);
-    }
 
     listen_for_programs(g_view);
     const int code = plat::run_message_loop();

@@ -14,6 +14,7 @@
 #include "app/scene/xtrunk.h"
 #include "platform/dialogs.h"
 #include "platform/gdi.h"
+#include "platform/message_loop.h"
 #include "platform/printer.h"
 
 namespace kz::view {
@@ -52,7 +53,7 @@ void XView::Redraw(int flag) {
     SetProjectionWindow();
     if (output.bridge && display.plan_display == 0) {
         ApplyProximityDisplay();
-        RenderFrame(flag);
+        if (RenderFrame(flag)) EndIfStartModelShown();
     } else if (display.plan_display == 1) {
         if (camera.current_camera_part) LookFromCameraPart(nullptr, static_cast<XLeaves*>(camera.current_camera_part));
         const int w = std::max(camera.eye->screen_width, 1), h = std::max(camera.eye->screen_height, 1);
@@ -75,12 +76,31 @@ void XView::Redraw(int flag) {
                 plat::message_box(output.parent, "BitBlt bb", "Disp", 0);
             output.view_dc[0]->notify_present();
             memory->select_bitmap(nullptr);
+            EndIfStartModelShown();
         }
     }
     static char status[512];
     FormatPickStatus(status);
     plat::send_message(output.parent, UM_VIEW_STATUS, 0, reinterpret_cast<plat::LParam>(status));
     output.draw_time = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void XView::EndAtStartModelFrame() {
+    output.end_at_start_frame = 1;
+    output.start_model_triangles = -1;
+}
+
+void XView::EndIfStartModelShown() {
+    if (!output.end_at_start_frame) return;
+    CO3duGLModelar* m = output.bridge ? output.bridge->modeller.get() : nullptr;
+    // Counted once, after the frame's own sync has shown and hidden what the settings ask for.
+    if (output.start_model_triangles < 0)
+        output.start_model_triangles = m ? static_cast<std::int64_t>(m->TrianglesOfShownShapes()) : 0;
+    const bool whole = display.plan_display == 0 && m &&
+                       static_cast<std::int64_t>(m->TrianglesDrawnLastFrame()) >= output.start_model_triangles;
+    if (!whole && camera.camera_motion.active) return;
+    output.end_at_start_frame = 0;
+    plat::post_quit_message(0);
 }
 
 int XView::RenderFrame(int flag) {

@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/heap_release.h"
+#include "platform/message_loop.h"
 #include "support/test_paths.h"
 
 namespace kz::view::test {
@@ -384,6 +385,37 @@ TEST_F(RenderTest, StatusTextReachesTheParent) {
     ASSERT_EQ(status.size(), 1u);
     const std::string text = reinterpret_cast<const char*>(status[0].lparam);
     EXPECT_NE(text.find(" eye("), std::string::npos);
+}
+
+// Start-up timing from outside: once the start model is read, the program ends at the first frame that draws all
+// of the shown model, even while the eye still moves to the model's eye point; a frame that shows part of it while
+// the eye moves does not end it, one at the eye's rest does, and so does any frame when nothing is shown.
+TEST_F(RenderTest, StartTimingEndsAtTheFirstFrameOfTheWholeStartModel) {
+    const int far_box = add_box_item("box,w=400,d=400,h=400,dx=20000,red=0,green=255,blue=0");
+    const double near_eye[3] = {centre[0], centre[1] - 2000, centre[2]};  // the red box alone in sight
+    const double far_target[3] = {centre[0] + 10000, centre[1], centre[2]};
+    const double far_eye[3] = {far_target[0], far_target[1] - 60000, far_target[2]};  // both boxes in sight
+    const struct {
+        const char* name;
+        bool armed, near, moving, shown, quits;
+    } rows[] = {
+        {"before the read", false, false, true, true, false},  {"part while moving", true, true, true, true, false},
+        {"whole while moving", true, false, true, true, true}, {"part at rest", true, true, false, true, true},
+        {"nothing shown", true, true, true, false, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        for (const int item : {box, far_box}) view->document.trunks[item]->SetVisible(r.shown ? 1 : 0, 0);
+        const double* eye = r.near ? near_eye : far_eye;
+        const double* target = r.near ? centre : far_target;
+        look(eye, target);
+        // A move of ten seconds that ends where it starts, or none.
+        view->AnimateEyeTo(target, 0, eye, r.moving ? 10.0 : 0.0, 0.0, 0.0, 0.0);
+        if (r.armed) view->EndAtStartModelFrame();
+        view->Redraw(0);
+        EXPECT_EQ(kz::platform::quit_requested(), r.quits);
+        if (kz::platform::quit_requested()) kz::platform::run_message_loop();  // takes the quit back
+    }
 }
 
 }  // namespace
