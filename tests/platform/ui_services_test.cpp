@@ -176,10 +176,7 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
     const std::string parameters = "-c \"echo started > '" + out.string() + "'\"";
     ASSERT_TRUE(start_program(from_native_path("/bin/sh"), parameters));
     EXPECT_EQ(take_shell_test_log().at(0), "start /bin/sh -c echo started > '" + out.string() + "'");
-    for (int i = 0; i < 500 && !fs::exists(out); ++i) sleep_milliseconds(10);  // bounded wait for the child
-    std::string word;
-    std::ifstream(out) >> word;
-    EXPECT_EQ(word, "started");
+    EXPECT_EQ(kz::test::read_written_line(out.string()), "started\n");
     EXPECT_FALSE(start_program(from_native_path("/no/such/program"), ""));
     // Names among the arguments leave in native form; what names nothing here goes as written.
     set_shell_test_mode(true);

@@ -1,10 +1,12 @@
 #include "tests/support/test_paths.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace kz::test {
 namespace {
@@ -47,6 +49,15 @@ std::string self_path() {
 std::string read_all(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string read_written_line(const std::string& path) {
+    std::string text = read_all(path);
+    for (int i = 0; i < 1000 && (text.empty() || text.back() != '\n'); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        text = read_all(path);
+    }
+    return text;
 }
 
 int count_of(const std::string& text, const std::string& what) {

@@ -19,6 +19,9 @@ std::string command_output(const std::string& command, int* status = nullptr);
 std::string self_path();
 // The bytes of the file at the native path; empty when it cannot be read.
 std::string read_all(const std::string& path);
+// The bytes of the file once they end a line, as a program started elsewhere leaves them when it has written
+// one (a shell creates the file before it writes); waits a bounded while for that, then gives what is there.
+std::string read_written_line(const std::string& path);
 // How many times `what` stands in the text, overlapping ones counted.
 int count_of(const std::string& text, const std::string& what);
 }  // namespace kz::test
