@@ -2,7 +2,6 @@
 // folders, web pages, sounds, captions, stop, view commands, command blocks, texts to the host, the linked
 // camera), then the text after the tag fires the matching parts' actions or plays a pose or stage on them.
 // Model content never starts a program unasked, and a unit that came over "http:" never starts one at all.
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -19,6 +18,7 @@
 #include "app/scene/xtrunk.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
 
@@ -108,7 +108,7 @@ bool XView::CameFromDownload(int item) {
 bool XView::MayStartProgram(const std::string& target, const plat::ProgramJudgement& program, int item,
                             int downloaded) {
     if (downloaded || CameFromDownload(item)) {
-        std::fprintf(stderr, "kzview: %s: a model read over http: starts no program\n", target.c_str());
+        print_viewer_line(plat::display_name(target) + ": a model read over http: starts no program");
         return false;
     }
     // A yes to one command line says nothing of the same program given other arguments, nor of another file

@@ -137,9 +137,11 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     view->ExecTag("1;1;[open=notes.txt]");
     EXPECT_EQ(asked().size(), 2u);
     EXPECT_EQ(handed().size(), 3u);
-    // A unit read over "http:" never starts one, and nobody is asked; nor does a hit its commands queued.
+    // A unit read over "http:" never starts one, and nobody is asked; nor does a hit its commands queued. Each
+    // refusal is one line naming the program natively.
     load();
     view->document.trunks[1]->flags |= kTrunkDownloadedUnit;
+    ::testing::internal::CaptureStderr();
     view->ExecTag("1;1;[exec=tool.sh x]");
     view->ExecTag("2;1;[exec=tool.sh x]", 1);
     view->ExecActionCommand("hit:[exec=tool.sh],0", 0.0, 1, 1);
@@ -147,6 +149,9 @@ TEST_F(TagCommands, AProgramStartsOnlyWhenTheUserAllowsIt) {
     SystemTime now;
     view->GetClockTime(&now);
     view->RunTimedEntries(now);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count_of(said, "\n"), 3);
+    EXPECT_EQ(count_of(said, "kzview: " + folder + "/tool.sh: a model read over http: starts no program\n"), 3);
     EXPECT_TRUE(asked().empty());
     EXPECT_TRUE(handed().empty());
 }
