@@ -62,6 +62,7 @@ int message_box(WindowHandle owner, std::string_view text_sjis, std::string_view
     const unsigned buttons = type & 0xF;
     if (g_test_mode) {
         log_dialog_request("message_box " + cp932_to_utf8(caption_sjis) + "|" + cp932_to_utf8(text_sjis));
+        if (g_answers.while_asking) g_answers.while_asking();
         return g_answers.message_box;
     }
     if (!ensure_application()) return IDCANCEL;

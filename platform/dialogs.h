@@ -3,6 +3,7 @@
 // once with a prepared answer and records what was asked, so tests never block. No help buttons, no hooks.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,9 @@ struct DialogTestAnswers {
     bool print_accepted = true;
     std::string print_pdf_file;        // the printer in test mode prints into this PDF file (UTF-8 path)
     std::string compressor = "mjpeg";  // the movie encoder chosen (movie_writer.h); empty = cancelled
+    // Runs while a message box is "open", after its question is logged and before it is answered: what a test
+    // does here happens between the question and what the answer leads to.
+    std::function<void()> while_asking;
 };
 void set_dialog_test_mode(bool enabled, const DialogTestAnswers& answers = {});
 bool dialog_test_mode();

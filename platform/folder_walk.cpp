@@ -353,6 +353,29 @@ Descriptor open_users_folder(const std::string& path, std::string* reached, std:
     return {};
 }
 
+std::string others_could_change(const std::string& native_path, std::uint64_t device, std::uint64_t inode,
+                                bool file_too) {
+    if (native_path.empty() || native_path[0] != '/') return native_path + " is not an absolute name";
+    const std::size_t slash = native_path.rfind('/');
+    const std::string folder = slash == 0 ? std::string("/") : native_path.substr(0, slash);
+    const std::string name = native_path.substr(slash + 1);
+    std::string reached, why;
+    const Descriptor fd = open_trusted_folder(folder, false, &reached, &why);
+    if (!fd) return why;
+    // The name was free of links when it was resolved: one met now means it changed since.
+    if (reached != folder) return folder + " is no longer the folder it was";
+    // The file through a descriptor of its own (O_PATH: nothing is read), whose access list is the file's.
+    Descriptor file;
+    if (!name.empty()) file = Descriptor(::openat(fd.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    const int at = name.empty() ? fd.get() : file.get();
+    struct stat st;
+    if (at < 0 || ::fstat(at, &st) != 0) return native_path + " cannot be looked at (" + std::strerror(errno) + ")";
+    if (st.st_dev != device || st.st_ino != inode) return native_path + " is no longer the file it was";
+    // A sticky bit says nothing of who may write a file.
+    st.st_mode &= ~S_ISVTX;
+    return file_too ? folder_trust(at, native_path, st) : std::string();
+}
+
 std::uint32_t user_id() {
     const std::int64_t hook = g_user_id_for_tests;
     return hook >= 0 ? static_cast<std::uint32_t>(hook) : static_cast<std::uint32_t>(::geteuid());

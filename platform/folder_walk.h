@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -51,5 +52,13 @@ bool is_users_alone(const struct stat& st);
 // above it pass open_trusted_folder's rule, and its own name is no link. `reached` receives its path with the
 // links above resolved; otherwise `why` says what failed, naming the folder. An O_PATH descriptor.
 Descriptor open_users_folder(const std::string& path, std::string* reached, std::string* why);
+
+// Why someone other than the user and root could change what the absolute, link-free `native_path` names, or
+// empty when no one could: the folder holding it opens by open_trusted_folder's rule without meeting a link, and
+// its last name, no link, names the file of `device` and `inode`. With `file_too`, the file must also be the
+// user's or root's and writable by no one else (its group, or a user or group its access list names, only when
+// that is the user's private group).
+std::string others_could_change(const std::string& native_path, std::uint64_t device, std::uint64_t inode,
+                                bool file_too);
 
 }  // namespace kz::platform

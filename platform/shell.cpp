@@ -1,10 +1,10 @@
-// The shell verbs over QDesktopServices and QProcess, and the name mapping at this boundary. A started program
-// is detached: the program never waits for it or learns its exit code, as with the shell's own "open".
+// The shell verbs over QDesktopServices and a detached start of our own, and the name mapping at this boundary. A
+// started program is detached: the program never waits for it or learns its exit code, as with the shell's own
+// "open"; it learns only whether the start itself failed.
 #include "platform/shell.h"
 
 #include <QByteArray>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QMimeType>
 #include <QProcess>
@@ -12,17 +12,24 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "platform/crt/c_numbers.h"
 #include "platform/descriptor.h"
 #include "platform/file_system.h"
+#include "platform/folder_walk.h"
+#include "platform/report.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -60,13 +67,6 @@ std::string local_path(std::string_view name_sjis) {
 std::string native_target(std::string_view target_sjis) {
     const std::string local = file_url_local_name(target_sjis);
     return local.empty() ? std::string() : local_path(local);
-}
-
-QUrl url_for(std::string_view target_sjis) {
-    if (is_web_address(target_sjis)) return QUrl(QString::fromStdString(cp932_name_to_utf8(target_sjis)));
-    const std::string native = native_target(target_sjis);
-    if (native.empty()) return {};
-    return QUrl::fromLocalFile(QFileInfo(QString::fromStdString(native)).absoluteFilePath());
 }
 
 bool record(const std::string& entry) {
@@ -136,86 +136,219 @@ QByteArray read_head(int fd) {
     return head;
 }
 
-// What start_program hands over: the native program and its arguments, each name among them native.
-std::pair<QString, QStringList> native_command(std::string_view program_sjis, std::string_view parameters_sjis) {
-    const QString program = QString::fromStdString(native_target(program_sjis));
-    QStringList arguments;
+// The arguments as they are handed over: the parameters split as a command line, each name among them native.
+std::vector<std::string> native_arguments(std::string_view parameters_sjis) {
+    std::vector<std::string> arguments;
     for (const QString& word : QProcess::splitCommand(QString::fromStdString(cp932_name_to_utf8(parameters_sjis)))) {
-        const std::string name = utf8_name_to_cp932(word.toStdString());
-        const std::string native = local_path(name);
-        arguments << (native.empty() ? word : QString::fromStdString(native));
+        const std::string native = local_path(utf8_name_to_cp932(word.toStdString()));
+        arguments.push_back(native.empty() ? word.toStdString() : native);
     }
-    return {program, arguments};
+    return arguments;
+}
+
+std::string reason(const char* what) {
+    const int error = errno;
+    return std::string(what) + " (" + std::strerror(error) + ")";
+}
+
+// Opens what the native name reaches into `judged`: the name with its links resolved, a descriptor of the file
+// there and its identity. Nothing is filled when the name reaches nothing; the refusal is filled when it reaches
+// something that cannot be judged.
+void reach(const std::string& given, ProgramJudgement* judged) {
+    struct stat st;
+    if (::lstat(given.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) judged->refusal = reason("it cannot be looked at");
+        return;
+    }
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(given.c_str(), nullptr), &std::free);
+    if (!real) {
+        judged->refusal = reason("it cannot be resolved");
+        return;
+    }
+    // The open never waits (the name may have become a pipe since it was resolved) and follows no link that
+    // appeared since; the kind and the identity come from what was opened. A file the user may run but not read
+    // is still judged, by its mode alone.
+    Descriptor fd(::open(real.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd && errno == EACCES) fd = Descriptor(::open(real.get(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+        judged->refusal = reason("it cannot be opened");
+        return;
+    }
+    if (::fstat(fd.get(), &st) != 0) {
+        judged->refusal = reason("it cannot be looked at");
+        return;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        judged->refusal = "it is neither a file nor a folder";
+        return;
+    }
+    judged->resolved = real.get();
+    judged->file = std::move(fd);
+    judged->folder = S_ISDIR(st.st_mode);
+    judged->executable = S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+    judged->device = static_cast<std::uint64_t>(st.st_dev);
+    judged->inode = static_cast<std::uint64_t>(st.st_ino);
+    judged->change_time = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+}
+
+// The desktop gets the resolved name only while it still reaches the file judged and no one but the user and
+// root could change that: otherwise whatever another user put there meanwhile would be opened in its place.
+bool hand_to_desktop(const char* verb, const std::string& shown, const std::string& resolved, std::uint64_t device,
+                     std::uint64_t inode) {
+    const std::string why = others_could_change(resolved, device, inode, false);
+    if (!why.empty()) {
+        report_line(shown + ": not handed to the desktop: " + why);
+        return false;
+    }
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(resolved));
+    if (record(std::string(verb) + " " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
+    return QDesktopServices::openUrl(url);
+}
+
+// Starts the program detached (its own session, reparented to init once the middle process ends) with `argv`: by
+// `path`, or when that is empty through `fd`, as the kernel's name for it, /dev/fd/N, which reaches the open file
+// itself whatever its name reaches now. A script started that way reads itself as /dev/fd/N, so for a script the
+// descriptor stays open across the exec, in the started program only. The environment goes over as it is. Returns
+// 0, or the errno of the failed start, which the started side sends back through a pipe that its exec closes. After
+// the fork only calls that are safe in the child of a threaded program run: everything is prepared before it.
+int start_detached(int fd, std::string path, std::vector<std::string> words, bool keep_fd_open) {
+    if (path.empty()) path = "/dev/fd/" + kz::crt::int_text(fd);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return errno;
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        ::close(report[0]);
+        ::setsid();
+        const pid_t started = ::fork();
+        if (started > 0) ::_exit(0);
+        if (started == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            struct sigaction plain = {};
+            plain.sa_handler = SIG_DFL;
+            ::sigaction(SIGPIPE, &plain, nullptr);
+            if (!keep_fd_open || ::fcntl(fd, F_SETFD, 0) == 0) ::execv(path.c_str(), argv.data());
+        }
+        const int error = errno;
+        [[maybe_unused]] const ssize_t sent = ::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    const int fork_error = errno;
+    ::close(report[1]);
+    if (middle < 0) {
+        ::close(report[0]);
+        return fork_error;
+    }
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {}
+    int error = 0;
+    ssize_t n = 0;
+    while ((n = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {}
+    ::close(report[0]);
+    if (n == 0) return 0;  // closed unwritten: the exec went through
+    return n == static_cast<ssize_t>(sizeof error) ? error : EIO;
+}
+
+bool start_judged(const ProgramJudgement& judged) {
+    std::string entry = "start " + judged.resolved;
+    for (const std::string& a : judged.argument_list) entry += ' ' + a;
+    if (record(entry) && !test_mode_starts_programs()) return true;
+    // A script run by its name sees its own name, as scripts expect; that is safe only where no one else could
+    // have put another file there since it was judged.
+    const bool by_name =
+        judged.script && others_could_change(judged.resolved, judged.device, judged.inode, true).empty();
+    std::vector<std::string> words{judged.resolved};
+    words.insert(words.end(), judged.argument_list.begin(), judged.argument_list.end());
+    const int error = start_detached(judged.file.get(), by_name ? judged.resolved : std::string(), std::move(words),
+                                     judged.script && !by_name);
+    if (error != 0) report_line(judged.shown_name + ": not started: " + std::strerror(error));
+    return error == 0;
+}
+
+// The one line for a name that reaches something that cannot be judged.
+bool refuse(const ProgramJudgement& judged) {
+    report_line(judged.shown_name + ": not opened: " + judged.refusal);
+    return false;
 }
 
 }  // namespace
 
 ProgramJudgement judge_program(std::string_view target_sjis, std::string_view parameters_sjis) {
     ProgramJudgement judged;
-    if (target_sjis.empty() || is_web_address(target_sjis)) return judged;
+    if (target_sjis.empty()) return judged;
+    if (is_web_address(target_sjis)) {
+        judged.address = cp932_name_to_utf8(target_sjis);
+        return judged;
+    }
     const std::string given = native_target(target_sjis);
     if (given.empty()) return judged;
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(given.c_str(), nullptr), &std::free);
-    if (!real) return judged;
-    const std::string resolved = real.get();
-    // The open never waits (the name may have become a pipe since it was resolved) and follows no link that
-    // appeared since; the kind, the identity and the first bytes all come from what was opened. A file the user
-    // may run but not read is still judged, by its mode alone.
-    Descriptor fd(::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.get() < 0 && errno == EACCES) fd = Descriptor(::open(resolved.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st;
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return judged;
-    const QByteArray head = read_head(fd.get());
-    judged.program = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 || head.startsWith("#!") ||
-                     has_program_extension(resolved) || has_program_extension(given) ||
-                     has_program_type(resolved, head);
-    judged.device = static_cast<std::uint64_t>(st.st_dev);
-    judged.inode = static_cast<std::uint64_t>(st.st_ino);
-    QString arguments;
-    for (const QString& a : native_command(target_sjis, parameters_sjis).second)
-        arguments += a.contains(u' ') ? QStringLiteral(" \"") + a + u'"' : u' ' + a;
-    judged.command_text = utf8_to_cp932(resolved + arguments.toStdString());
-    judged.arguments = utf8_to_cp932(arguments.mid(1).toStdString());
-    if (given != resolved) judged.given_name = utf8_to_cp932(given);
+    judged.shown_name = display_name(target_sjis);
+    reach(given, &judged);
+    if (!judged.file || judged.folder) return judged;
+    const QByteArray head = read_head(judged.file.get());
+    judged.script = head.startsWith("#!");
+    judged.program = judged.executable || judged.script || has_program_extension(judged.resolved) ||
+                     has_program_extension(given) || has_program_type(judged.resolved, head);
+    judged.argument_list = native_arguments(parameters_sjis);
+    std::string arguments;
+    for (const std::string& a : judged.argument_list)
+        arguments += a.find(' ') != std::string::npos ? " \"" + a + '"' : ' ' + a;
+    judged.command_text = utf8_to_cp932(judged.resolved + arguments);
+    judged.arguments = utf8_to_cp932(arguments.empty() ? arguments : arguments.substr(1));
+    if (given != judged.resolved) judged.given_name = utf8_to_cp932(given);
     return judged;
 }
 
-bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) {
-    if (target_sjis.empty()) return false;
-    if (!is_web_address(target_sjis)) {
-        const QFileInfo info(QString::fromStdString(native_target(target_sjis)));
-        if (info.isFile() && info.isExecutable()) return start_program(target_sjis, parameters_sjis);
+bool shell_open(const ProgramJudgement& judged) {
+    if (!judged.address.empty()) {
+        const QUrl url(QString::fromStdString(judged.address));
+        if (record("open " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
+        return QDesktopServices::openUrl(url);
     }
-    const QUrl url = url_for(target_sjis);
-    if (url.isEmpty()) return false;
-    if (record("open " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
-    return QDesktopServices::openUrl(url);
+    if (!judged.refusal.empty()) return refuse(judged);
+    if (!judged.file) return false;
+    if (judged.program && judged.executable) return start_judged(judged);
+    return hand_to_desktop("open", judged.shown_name, judged.resolved, judged.device, judged.inode);
+}
+
+bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) {
+    return shell_open(judge_program(target_sjis, parameters_sjis));
 }
 
 bool shell_explore(std::string_view folder_sjis) {
     if (folder_sjis.empty()) return false;
-    QUrl url = url_for(folder_sjis);
-    if (url.isEmpty()) return false;
-    if (url.isLocalFile()) {
-        const QFileInfo info(url.toLocalFile());
-        if (info.isFile()) url = QUrl::fromLocalFile(info.absolutePath());
+    const std::string given = native_target(folder_sjis);
+    if (given.empty()) return false;
+    ProgramJudgement judged;
+    judged.shown_name = display_name(folder_sjis);
+    reach(given, &judged);
+    if (!judged.refusal.empty()) return refuse(judged);
+    if (!judged.file) return false;
+    if (!judged.folder) {
+        // A file's folder, judged in its turn: the one that holds the file's resolved name.
+        const std::string folder = judged.resolved.substr(0, std::max<std::size_t>(judged.resolved.rfind('/'), 1));
+        judged.file = Descriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (!judged.file || ::fstat(judged.file.get(), &st) != 0) {
+            judged.refusal = reason("its folder cannot be opened");
+            return refuse(judged);
+        }
+        judged.resolved = folder;
+        judged.device = static_cast<std::uint64_t>(st.st_dev);
+        judged.inode = static_cast<std::uint64_t>(st.st_ino);
     }
-    if (record("explore " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
-    return QDesktopServices::openUrl(url);
+    return hand_to_desktop("explore", judged.shown_name, judged.resolved, judged.device, judged.inode);
 }
 
 bool start_program(std::string_view program_sjis, std::string_view parameters_sjis) {
     if (program_sjis.empty()) return false;
-    const auto [program, arguments] = native_command(program_sjis, parameters_sjis);
-    if (program.isEmpty()) return false;
-    std::string entry = "start ";
-    entry += program.toStdString();
-    for (const QString& a : arguments) {
-        entry += ' ';
-        entry += a.toStdString();
-    }
-    if (record(entry) && !test_mode_starts_programs()) return true;
-    return QProcess::startDetached(program, arguments);
+    const ProgramJudgement judged = judge_program(program_sjis, parameters_sjis);
+    if (!judged.refusal.empty()) return refuse(judged);
+    return judged.executable && start_judged(judged);
 }
 
 void set_shell_test_mode(bool enabled, bool start_programs) {

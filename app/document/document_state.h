@@ -81,6 +81,7 @@ struct AttributeEval {
 struct ProgramAnswer {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t change_time = 0;
     std::string arguments;
     int allowed = 0;
 };

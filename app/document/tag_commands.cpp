@@ -112,9 +112,11 @@ bool XView::MayStartProgram(const std::string& target, const plat::ProgramJudgem
         return false;
     }
     // A yes to one command line says nothing of the same program given other arguments, nor of another file
-    // that a name spelt in another case reaches; a link to the same file is that file.
+    // that a name spelt in another case reaches, nor of the file once it was changed; a link to the same file is
+    // that file.
     for (const ProgramAnswer& a : document.program_answers)
-        if (a.device == program.device && a.inode == program.inode && a.arguments == program.arguments)
+        if (a.device == program.device && a.inode == program.inode && a.change_time == program.change_time &&
+            a.arguments == program.arguments)
             return a.allowed == 1;
     // The user judges what will really run: the file at the end of any link, with the native arguments as they
     // are handed over, shown as the link's target when the model named a link.
@@ -124,14 +126,15 @@ bool XView::MayStartProgram(const std::string& target, const plat::ProgramJudgem
     const int answer =
         plat::message_box(output.parent, question, kProgramCaption, plat::MB_YESNO | plat::MB_ICONQUESTION);
     document.program_answers.push_back(
-        {program.device, program.inode, program.arguments, answer == plat::IDYES ? 1 : 0});
+        {program.device, program.inode, program.change_time, program.arguments, answer == plat::IDYES ? 1 : 0});
     return answer == plat::IDYES;
 }
 
 bool XView::OpenTarget(const std::string& target, const std::string& parameters, int item, int downloaded) {
+    // What was judged, asked about and remembered is what starts or opens: the name is not looked up again.
     const plat::ProgramJudgement program = plat::judge_program(target, parameters);
     if (program.program && !MayStartProgram(target, program, item, downloaded)) return false;
-    return plat::shell_open(target, parameters);
+    return plat::shell_open(program);
 }
 
 int XView::PlaySoundTag(const char* name, int mode) {

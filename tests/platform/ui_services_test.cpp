@@ -1,12 +1,16 @@
 // Dialogs in test mode, printing into a PDF file checked with pdftoppm, the shell verbs and sounds.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <tuple>
 #include <utility>
 
@@ -14,6 +18,7 @@
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "platform/printer.h"
+#include "platform/report.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
 #include "platform/text_codec.h"
@@ -167,24 +172,140 @@ TEST(Shell, OpenAndExploreGoToTheDesktopWithRealNames) {
     set_shell_test_mode(false);
 }
 
+// The lines the shell says while a test runs.
+std::vector<std::string>& said() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+void keep_line(std::string_view line) { said().emplace_back(line); }
+
 TEST(Shell, StartsProgramsWithTheirParameters) {
     ASSERT_TRUE(ensure_application());
     set_shell_test_mode(true, true);
     const fs::path out = fs::path(kz::test::output_dir()) / "shell" / "started.txt";
     fs::create_directories(out.parent_path());
     fs::remove(out);
+    const std::string sh = fs::canonical("/bin/sh").string();
     const std::string parameters = "-c \"echo started > '" + out.string() + "'\"";
     ASSERT_TRUE(start_program(from_native_path("/bin/sh"), parameters));
-    EXPECT_EQ(take_shell_test_log().at(0), "start /bin/sh -c echo started > '" + out.string() + "'");
+    EXPECT_EQ(take_shell_test_log().at(0), "start " + sh + " -c echo started > '" + out.string() + "'");
     EXPECT_EQ(kz::test::read_written_line(out.string()), "started\n");
     EXPECT_FALSE(start_program(from_native_path("/no/such/program"), ""));
+    // A file with an execute bit that the system cannot run is a failed start, said in one line.
+    const fs::path junk = out.parent_path() / "junk";
+    std::ofstream(junk) << "not a program";
+    fs::permissions(junk, fs::perms(0755));
+    said().clear();
+    const ReportFunction before = set_report_function(keep_line);
+    EXPECT_FALSE(start_program(from_native_path(junk.string()), ""));
+    set_report_function(before);
+    EXPECT_EQ(said(), std::vector<std::string>{junk.string() + ": not started: " + std::strerror(ENOEXEC)});
     // Names among the arguments leave in native form; what names nothing here goes as written.
     set_shell_test_mode(true);
     const std::string arguments = "Z:\\tmp\\x.fig \"Z:\\a b\\c\" -v C:\\y";
     ASSERT_TRUE(start_program(from_native_path("/bin/sh"), arguments));
-    EXPECT_EQ(take_shell_test_log().at(0), "start /bin/sh /tmp/x.fig /a b/c -v C:\\y");
+    EXPECT_EQ(take_shell_test_log().at(0), "start " + sh + " /tmp/x.fig /a b/c -v C:\\y");
     EXPECT_EQ(judge_program(from_native_path("/bin/sh"), arguments).command_text,
-              fs::canonical("/bin/sh").string() + " /tmp/x.fig \"/a b/c\" -v C:\\y");
+              sh + " /tmp/x.fig \"/a b/c\" -v C:\\y");
+    set_shell_test_mode(false);
+}
+
+// The desktop gets the file that was judged, by its resolved name, and only while no one but the user and root
+// could have put another there: a name changed after the judgement changes nothing, a folder others may write
+// keeps its files from the desktop, and a name that cannot be judged is refused; each refusal is one line.
+TEST(Shell, TheDesktopGetsWhatWasJudged) {
+    ASSERT_TRUE(ensure_application());
+    const fs::path folder = fs::path(kz::test::output_dir()) / "shell-judged";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "shared" / "inner");
+    fs::permissions(folder / "shared", fs::perms::all);  // others may rename what it holds
+    const auto put = [&](const char* name, const char* text, fs::perms perms) {
+        std::ofstream(folder / name) << text;
+        fs::permissions(folder / name, perms);
+    };
+    const fs::perms plain = fs::perms::owner_read | fs::perms::owner_write;
+    put("notes.txt", "notes", plain);
+    put("other.txt", "other", plain);
+    put("evil.sh", ("#!/bin/sh\necho evil > '" + (folder / "evil.out").string() + "'\n").c_str(), fs::perms::owner_all);
+    put("app.desktop", "[Desktop Entry]\nExec=true\n", plain);
+    put("shared/notes.txt", "notes", plain);
+    fs::create_symlink(folder / "notes.txt", folder / "doc");
+    fs::create_symlink(folder / "nowhere", folder / "dangling");
+    ::mkfifo((folder / "fifo").c_str(), 0600);
+    const std::string url = "file://" + folder.string();
+    const std::string no_desktop = ": not handed to the desktop: ";
+    const struct {
+        const char* name;
+        std::string verb, target;            // "open" or "explore" of the name below the folder
+        std::function<void()> after_judged;  // open only: what changes between the judgement and the act
+        std::vector<std::string> handed;
+        std::string line;  // the one line said; empty: none
+    } rows[] = {
+        {"a link re-pointed at a script",
+         "open",
+         "doc",
+         [&] {
+             fs::remove(folder / "doc");
+             fs::create_symlink(folder / "evil.sh", folder / "doc");
+         },
+         {"open " + url + "/notes.txt"},
+         ""},
+        {"a document replaced",
+         "open",
+         "notes.txt",
+         [&] { fs::rename(folder / "other.txt", folder / "notes.txt"); },
+         {},
+         (folder / "notes.txt").string() + no_desktop + (folder / "notes.txt").string() +
+             " is no longer the file it was"},
+        {"a program without an execute bit", "open", "app.desktop", {}, {"open " + url + "/app.desktop"}, ""},
+        {"a folder", "open", "shared", {}, {"open " + url + "/shared"}, ""},
+        {"a document where others may write",
+         "open",
+         "shared/notes.txt",
+         {},
+         {},
+         (folder / "shared/notes.txt").string() + no_desktop + (folder / "shared").string() +
+             " lets every user write in it"},
+        {"a folder where others may write",
+         "explore",
+         "shared/inner",
+         {},
+         {},
+         (folder / "shared/inner").string() + no_desktop + (folder / "shared").string() +
+             " lets every user write in it"},
+        {"a file's folder", "explore", "doc", {}, {"explore " + url}, ""},
+        {"a link to nothing",
+         "open",
+         "dangling",
+         {},
+         {},
+         (folder / "dangling").string() + ": not opened: it cannot be resolved (" + std::strerror(ENOENT) + ")"},
+        {"a pipe",
+         "open",
+         "fifo",
+         {},
+         {},
+         (folder / "fifo").string() + ": not opened: it is neither a file nor a folder"},
+        {"nothing at all", "open", "missing.txt", {}, {}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        set_shell_test_mode(true, true);
+        said().clear();
+        const ReportFunction before = set_report_function(keep_line);
+        const std::string target = from_native_path((folder / row.target).string());
+        if (row.verb == "explore") {
+            EXPECT_EQ(shell_explore(target), !row.handed.empty());
+        } else {
+            const ProgramJudgement judged = judge_program(target);
+            EXPECT_FALSE(judged.program && judged.executable);
+            if (row.after_judged) row.after_judged();
+            EXPECT_EQ(shell_open(judged), !row.handed.empty());
+        }
+        set_report_function(before);
+        EXPECT_EQ(take_shell_test_log(), row.handed);
+        EXPECT_EQ(said(), row.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.line});
+    }
     set_shell_test_mode(false);
 }
 

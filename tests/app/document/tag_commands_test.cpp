@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -198,7 +201,7 @@ TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
         {"1;1;[open=readme.txt]", folder + "/readme.txt -> " + folder + "/launcher", {}},
         {"1;1;[open=data.sh]", folder + "/data.sh -> " + folder + "/plain.dat", {}},
         {"1;1;[open=notes.txt]", "", {notes}},
-        {"1;1;[open=notes-too.txt]", "", {"open file://" + folder + "/notes-too.txt"}},
+        {"1;1;[open=notes-too.txt]", "", {notes}},  // by the name the link resolves to
         {"1;1;[open=file://" + folder + "/notes.txt]", "", {notes}},
         {"1;1;[open=" + folder + "/notes.txt]", "", {notes}},
         {"1;1;[explore=" + folder + "/notes.txt]", "", {"explore file://" + folder}},
@@ -238,22 +241,98 @@ TEST_F(TagCommands, AProgramGetsNativeArgumentsAndTheAnswerHoldsForThem) {
     }
     symlink((folder + "/tool.sh").c_str(), (folder + "/tool-link").c_str());
     // Another program with the same arguments is another command line, also one whose name differs only in case;
-    // a link to the program is the program.
+    // a link to the program is the program, which starts by its own name; the program once edited is another.
+    const auto edit = [&](const std::string& path) {
+        struct stat before, now;
+        stat(path.c_str(), &before);
+        do std::ofstream(path, std::ios::app) << "\n";
+        while (stat(path.c_str(), &now) == 0 && now.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+               now.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+    };
     const struct {
         std::string program, argument;
         std::size_t asked;
-    } steps[] = {{"tool.sh", "hello", 1},  {"tool.sh", "hello", 0},  {"tool.sh", folder + "/other", 1},
-                 {"again.sh", "hello", 1}, {"AGAIN.SH", "hello", 1}, {"tool-link", "hello", 0}};
+        const char* runs;
+        bool edited_first;
+    } steps[] = {{"tool.sh", "hello", 1, "tool.sh", false},           {"tool.sh", "hello", 0, "tool.sh", false},
+                 {"tool.sh", folder + "/other", 1, "tool.sh", false}, {"again.sh", "hello", 1, "again.sh", false},
+                 {"AGAIN.SH", "hello", 1, "AGAIN.SH", false},         {"tool-link", "hello", 0, "tool.sh", false},
+                 {"tool-link", "hello", 1, "tool.sh", true}};
     for (const auto& s : steps) {
         SCOPED_TRACE(s.program + " " + s.argument);
+        if (s.edited_first) edit(folder + "/" + s.runs);
         EXPECT_EQ(view->ExecTag(("1;1;[exec=" + s.program + " " + s.argument + "]").c_str()), 0);
         const std::string line =
-            folder + "/" + s.program + " " + (s.argument[0] == '/' ? s.argument : folder + "/" + s.argument);
+            folder + "/" + s.runs + " " + (s.argument[0] == '/' ? s.argument : folder + "/" + s.argument);
         const std::vector<std::string> questions = asked();
         EXPECT_EQ(questions.size(), s.asked);
         for (const std::string& q : questions) EXPECT_NE(q.find(line), std::string::npos) << q;
         EXPECT_EQ(handed(), std::vector<std::string>{"start " + line});
     }
+}
+
+// What the user allowed is what runs, whatever changes between the question and the start: a link re-pointed, an
+// argument's spelling made to reach another file, the program replaced in a folder others may write. A script
+// starts by its own name only where no one else could have changed it; elsewhere through the file judged, which it
+// sees as /dev/fd/N.
+TEST_F(TagCommands, WhatTheUserAllowedIsWhatRuns) {
+    const std::string out = folder + "/out";
+    const auto script = [&](const std::string& name, const char* word, mode_t mode) {
+        write_file(folder + "/" + name, std::string("#!/bin/sh\necho ") + word + " \"$0\" \"$1\" > '" + out + "'\n");
+        chmod((folder + "/" + name).c_str(), mode);
+    };
+    const auto replace = [&](const char* name, const char* with) {
+        return [this, name, with] { std::rename((folder + "/" + with).c_str(), (folder + "/" + name).c_str()); };
+    };
+    script("ok.sh", "ok", 0755);
+    script("evil.sh", "evil", 0755);
+    script("job.sh", "job", 0644);
+    script("loose.sh", "ok", 0757);  // others may write it
+    write_file(folder + "/data", "d");
+    symlink((folder + "/ok.sh").c_str(), (folder + "/tool").c_str());
+    mkdir((folder + "/shared").c_str(), 0777);
+    chmod((folder + "/shared").c_str(), 0777);  // others may replace what it holds
+    script("shared/run.sh", "ok", 0755);
+    for (const char* name : {"shared/evil-1", "shared/evil-2"}) script(name, "evil", 0755);
+    std::filesystem::copy_file("/bin/sh", folder + "/shared/sh");
+    chmod((folder + "/shared/sh").c_str(), 0755);
+    const struct {
+        const char* name;
+        std::string command;
+        std::function<void()> while_asking;
+        std::string line;  // what the program that ran wrote, "/dev/fd/N" for any N
+    } rows[] = {
+        {"a link re-pointed", "tool data",
+         [&] {
+             std::remove((folder + "/tool").c_str());
+             symlink((folder + "/evil.sh").c_str(), (folder + "/tool").c_str());
+         },
+         "ok " + folder + "/ok.sh " + folder + "/data\n"},
+        {"an argument's spelling made to reach another file", "ok.sh DATA", [&] { write_file(folder + "/DATA", "x"); },
+         "ok " + folder + "/ok.sh " + folder + "/data\n"},
+        {"a program replaced where others may write", "shared/sh job.sh", replace("shared/sh", "shared/evil-1"),
+         "job " + folder + "/job.sh \n"},
+        {"a script replaced where others may write", "shared/run.sh data", replace("shared/run.sh", "shared/evil-2"),
+         "ok /dev/fd/N " + folder + "/data\n"},
+        {"a script others may write", "loose.sh data", {}, "ok /dev/fd/N " + folder + "/data\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        load();
+        plat::DialogTestAnswers yes;
+        yes.message_box = plat::IDYES;
+        yes.while_asking = row.while_asking;
+        plat::set_dialog_test_mode(true, yes);
+        plat::set_shell_test_mode(true, true);
+        std::remove(out.c_str());
+        EXPECT_EQ(view->ExecTag(("1;1;[exec=" + row.command + "]").c_str()), 0);
+        EXPECT_EQ(asked().size(), 1u);
+        std::string line = kz::test::read_written_line(out);
+        if (const std::size_t fd = line.find("/dev/fd/"); fd != std::string::npos)
+            line.replace(fd + 8, line.find(' ', fd) - fd - 8, "N");
+        EXPECT_EQ(line, row.line);
+    }
+    plat::set_shell_test_mode(true);
 }
 
 TEST_F(TagCommands, SoundsAreFoundBesideTheModel) {
