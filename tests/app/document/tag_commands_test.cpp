@@ -20,6 +20,7 @@
 #include "document_fixture.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
+#include "tests/support/other_user.h"
 
 namespace kz::view::test {
 namespace {
@@ -185,8 +186,20 @@ TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
         std::string entry;
         std::string named;                // what the question names; empty: nobody is asked
         std::vector<std::string> handed;  // with the question answered no
+        bool other_user = false;          // the viewer runs as another user than the file's owner
     };
+    // Root's, for another user to run but not read (as root, the user's own without the read bit), in a folder
+    // every user may enter.
+    char scratch[] = "/tmp/kz-run-not-read-XXXXXX";
+    ASSERT_NE(::mkdtemp(scratch), nullptr);
+    chmod(scratch, 0755);
+    const std::string unreadable = std::string(scratch) + "/locked";
+    write_file(unreadable,
+               "\x7F"
+               "ELF");
+    chmod(unreadable.c_str(), ::geteuid() == 0 ? 0711 : 0311);
     std::vector<Case> cases = {
+        {"1;1;[exec=" + unreadable + "]", unreadable, {}, true},
         {"1;1;[open=app.desktop]", folder + "/app.desktop", {}},
         {"1;1;[open=run-me]", folder + "/run-me", {}},
         {"1;1;[open=Setup.EXE]", folder + "/Setup.EXE", {}},
@@ -219,14 +232,21 @@ TEST_F(TagCommands, WhatCouldRunAProgramIsAskedAbout) {
         SCOPED_TRACE(c.entry);
         load();
         plat::set_dialog_test_mode(true, no);
-        EXPECT_EQ(view->ExecTag(c.entry.c_str()), 0);
-        // The question's middle line.
-        std::vector<std::string> named;
-        for (const std::string& q : asked())
-            named.push_back(q.substr(q.find('\n') + 1, q.rfind('\r') - q.find('\n') - 1));
-        EXPECT_EQ(named, c.named.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.named});
-        EXPECT_EQ(handed(), c.handed);
+        const auto check = [&] {
+            EXPECT_EQ(view->ExecTag(c.entry.c_str()), 0);
+            // The question's middle line.
+            std::vector<std::string> named;
+            for (const std::string& q : asked())
+                named.push_back(q.substr(q.find('\n') + 1, q.rfind('\r') - q.find('\n') - 1));
+            EXPECT_EQ(named, c.named.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.named});
+            EXPECT_EQ(handed(), c.handed);
+        };
+        if (c.other_user && ::geteuid() == 0)
+            EXPECT_TRUE(kz::test::run_as_other_user(c.entry, check));
+        else
+            check();
     }
+    std::filesystem::remove_all(scratch);
 }
 
 // A program is handed its arguments as native paths, and the user is asked about that command line itself: a
