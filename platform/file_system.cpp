@@ -7,19 +7,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <random>
 #include <utility>
 
 #include "platform/crt/c_numbers.h"
@@ -203,7 +200,8 @@ namespace {
 // Opens a regular file without ever blocking: the open itself does not wait (a FIFO with no writer would hold the
 // caller for good), and the kind is taken from the opened descriptor, not from the name, which may change under
 // us. `size` receives the file's size.
-FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint64_t* size) {
+FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint64_t* size,
+                     FileIdentity* identity = nullptr) {
     const std::string native = resolve_existing(windows_path);
     if (native.empty()) {
         if (why) *why = "not found";
@@ -228,6 +226,7 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
         return nullptr;
     }
     if (size) *size = static_cast<std::uint64_t>(st.st_size);
+    if (identity) *identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return FilePtr(f);
 }
 
@@ -235,9 +234,10 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
 
 FilePtr open_for_reading(std::string_view windows_path) { return open_regular(windows_path, nullptr, nullptr); }
 
-bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit, std::string* why) {
+bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit, std::string* why,
+                     FileIdentity* identity) {
     std::uint64_t size = 0;
-    FilePtr f = open_regular(windows_path, why, &size);
+    FilePtr f = open_regular(windows_path, why, &size, identity);
     if (!f || !bytes) return false;
     const std::string too_large = "larger than " + kz::crt::int_text(limit >> 20) + " MiB, not read";
     if (size > limit) {
@@ -299,204 +299,6 @@ std::string file_identity(std::string_view windows_path) {
     struct stat st;
     if (native.empty() || !stat_ok(native, &st)) return {};
     return kz::crt::int_text(st.st_dev) + ":" + kz::crt::int_text(st.st_ino);
-}
-
-namespace {
-
-std::atomic<std::int64_t> g_write_capacity{-1};
-std::atomic<bool> g_unnamed_temp_files{true};
-
-std::function<void(std::uint64_t)>& write_observer() {
-    static std::function<void(std::uint64_t)> observer;
-    return observer;
-}
-
-constexpr std::size_t kTempSuffixLength = 6;
-
-// ".<name>.kztmp-" beside the target: the names of the target's temporary files without their random suffix.
-std::string temp_prefix(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
-    const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-    return target.substr(0, leaf) + "." + target.substr(leaf) + ".kztmp-";
-}
-
-std::string random_suffix() {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device random;
-    std::string suffix;
-    for (std::size_t i = 0; i < kTempSuffixLength; ++i) suffix += kChars[random() % (sizeof kChars - 1)];
-    return suffix;
-}
-
-bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
-// Temporary files of the target that earlier writers left behind (a save killed before its commit on a file
-// system without unnamed files, or by an older program) are removed; one whose writer still lives is kept, as
-// that writer holds its lock until it commits or gives up.
-void remove_abandoned_temps(const std::string& target) {
-    const std::string prefix = temp_prefix(target);
-    const std::size_t slash = prefix.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : prefix.substr(0, slash + 1);
-    const std::string start = prefix.substr(folder.size());
-    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!d) return;
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.size() == start.size() + kTempSuffixLength && name.compare(0, start.size(), start) == 0)
-            names.push_back(folder + name);
-    }
-    ::closedir(d);
-    for (const std::string& name : names) {
-        int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat held, named;
-        // Removed under the lock, and only while the name still is the file locked.
-        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            lstat_ok(name, &named) && same_file(held, named))
-            ::unlink(name.c_str());
-        ::close(fd);
-    }
-}
-
-// A temporary file without a name in the folder; -1 where the file system (or the kernel) has none, or where
-// /proc, through which it is given its name at the commit, is missing.
-int open_unnamed_temp(const std::string& target) {
-    if (!g_unnamed_temp_files || ::access("/proc/self/fd", X_OK) != 0) return -1;
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    // Locked like a named one, for the moment between its linking and the rename.
-    if (fd >= 0) ::flock(fd, LOCK_EX);
-    return fd;
-}
-
-// A named temporary file beside the target, locked for as long as this writer keeps it; -1 when none can be made.
-int open_named_temp(const std::string& target, std::string* name) {
-    const std::string pattern = temp_prefix(target) + std::string(kTempSuffixLength, 'X');
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-        if (fd < 0) return -1;
-        // Another writer's clean-up may have locked and removed the new file before we locked it: then the name
-        // is gone and another is drawn. Where the file system takes no locks, no clean-up can remove it either.
-        struct stat held, named;
-        const bool locked = ::flock(fd, LOCK_EX) == 0;
-        if (!locked || (::fstat(fd, &held) == 0 && lstat_ok(buffer.data(), &named) && same_file(held, named))) {
-            *name = buffer.data();
-            return fd;
-        }
-        ::close(fd);
-    }
-    return -1;
-}
-
-// Gives the written unnamed file a temporary name beside the target, from which it is renamed over the target.
-bool link_unnamed_temp(int fd, const std::string& target, std::string* name) {
-    const std::string self = "/proc/self/fd/" + kz::crt::int_text(fd);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = temp_prefix(target) + random_suffix();
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno != EEXIST && ::linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0)) {
-            *name = candidate;
-            return true;
-        }
-        if (errno != EEXIST) return false;
-    }
-    return false;
-}
-
-}  // namespace
-
-FileWriter::FileWriter(std::string_view windows_path) {
-    target_ = resolve_for_write(windows_path);
-    if (target_.empty()) return;
-    struct stat st;
-    if (lstat_ok(target_, &st)) {
-        if (S_ISLNK(st.st_mode)) {  // replace what the link points at, not the link
-            const std::string real = real_path(target_);
-            if (!real.empty()) target_ = real;
-            if (!stat_ok(target_, &st)) st.st_mode = 0;
-        }
-        if (S_ISDIR(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-            target_.clear();
-            return;
-        }
-    }
-    remove_abandoned_temps(target_);
-    int fd = open_unnamed_temp(target_);
-    if (fd < 0) fd = open_named_temp(target_, &temp_);
-    if (fd < 0) return;
-    // Keep the permissions of the file being replaced; new files get the usual ones.
-    mode_t mode = 0666;
-    if (stat_ok(target_, &st))
-        mode = st.st_mode & 07777;
-    else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-    ::fchmod(fd, mode);
-    stream_ = ::fdopen(fd, "wb");
-    if (!stream_) {
-        discard();
-        ::close(fd);
-    }
-}
-
-FileWriter::~FileWriter() { discard(); }
-
-// The name goes before the descriptor, so that the lock covers the file for as long as it is there.
-void FileWriter::discard() {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    temp_.clear();
-    if (stream_) std::fclose(stream_);
-    stream_ = nullptr;
-}
-
-void set_write_capacity_for_tests(std::int64_t bytes) { g_write_capacity = bytes; }
-void set_unnamed_temp_files_for_tests(bool allowed) { g_unnamed_temp_files = allowed; }
-void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer) {
-    write_observer() = std::move(observer);
-}
-
-bool FileWriter::write(const void* data, std::size_t size) {
-    if (!stream_) return false;
-    if (g_write_capacity >= 0) {
-        const std::int64_t left = g_write_capacity.fetch_sub(static_cast<std::int64_t>(size));
-        if (left < static_cast<std::int64_t>(size)) {
-            g_write_capacity = 0;
-            failed_ = true;
-            return false;
-        }
-    }
-    if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
-    written_ += size;
-    if (write_observer() && std::fflush(stream_) == 0) write_observer()(written_);
-    return !failed_;
-}
-
-bool FileWriter::commit() {
-    if (!stream_) return false;
-    const int fd = ::fileno(stream_);
-    bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
-    // Only a file written whole and on disk gets a name.
-    if (ok && temp_.empty()) ok = link_unnamed_temp(fd, target_, &temp_);
-    if (ok && ::rename(temp_.c_str(), target_.c_str()) == 0)
-        temp_.clear();
-    else
-        ok = false;
-    // Closed (and unlocked) only now: until the rename its name was there for a clean-up to see. What was written
-    // is on disk already, so the close has nothing left to fail on.
-    discard();
-    return ok;
-}
-
-bool write_whole_file(std::string_view windows_path, std::string_view bytes) {
-    FileWriter w(windows_path);
-    return w.write(bytes.data(), bytes.size()) && w.commit();
 }
 
 bool get_file_info(std::string_view windows_path, FileInfo* info) {

@@ -44,6 +44,15 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// What a file is, whatever names or links lead to it: its device and inode. A name given to another file (a link
+// pointed elsewhere, a file moved over it) shows another identity. Unknown (all zero) where there was no file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool known() const { return inode != 0; }
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // Largest file read whole: a model of 100,000 shapes is about 8 MB, so anything near this is not a model.
 constexpr std::size_t kMaxReadBytes = std::size_t(256) << 20;
 
@@ -51,12 +60,42 @@ constexpr std::size_t kMaxReadBytes = std::size_t(256) << 20;
 // on the opened descriptor (a FIFO, a device or a folder never blocks the caller or streams forever).
 FilePtr open_for_reading(std::string_view windows_path);
 // The whole file; false when it is missing, not a regular file, unreadable, or longer than `limit` bytes, with
-// the reason in `why` (when given) for the caller's one line on standard error.
+// the reason in `why` (when given) for the caller's one line on standard error. `identity` (when given) receives
+// the identity of the file read, taken from the descriptor it was read through.
 bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit = kMaxReadBytes,
-                     std::string* why = nullptr);
+                     std::string* why = nullptr, FileIdentity* identity = nullptr);
+
+// Where a replacing write of a name lands, worked out once and held: the name resolved as a read resolves it (its
+// "." and "..", and every link on the way, by the system; case matched), a link at its end followed to the file it
+// names, and the folder of that file opened and kept by its descriptor. Not found (with the reason in why()) when
+// the folder is missing, the name ends in "." or "..", or its links go round.
+class WriteLanding {
+public:
+    explicit WriteLanding(std::string_view windows_path);
+    bool found() const { return folder_ >= 0; }
+    const std::string& why() const { return why_; }
+    // The landing file's POSIX path: its folder's real path and its name there.
+    const std::string& path() const { return path_; }
+    // The file there when the landing was worked out; unknown when there was none.
+    FileIdentity identity() const { return identity_; }
+    // Whether the landing lies inside the folder, found as a read finds it (links followed).
+    bool inside(std::string_view windows_folder) const;
+    ~WriteLanding();
+    WriteLanding(const WriteLanding&) = delete;
+    WriteLanding& operator=(const WriteLanding&) = delete;
+
+private:
+    friend class FileWriter;
+    int folder_ = -1;
+    std::string name_, path_, why_;
+    FileIdentity identity_;
+};
 
 // Replaces (or creates) a file safely: everything goes to a temporary file in the same folder, which is renamed
-// over the target only by commit(). Destroying an uncommitted writer removes the temporary file and leaves the
+// over the target only by commit(). The target is a WriteLanding's (the one given, or one worked out from the name):
+// the temporary file is made in the folder it holds and renamed onto its name there, and only while the file under
+// that name is still the one the landing found (or there still is none); a link put there meanwhile is replaced
+// itself, never followed. Destroying an uncommitted writer removes the temporary file and leaves the
 // old file as it was. The temporary file has no name until the commit where the file system allows it, so a
 // writer killed mid-save leaves nothing behind; elsewhere it is named ".<name>.kztmp-XXXXXX" and locked (flock)
 // while its writer lives, and a later writer of the same target removes such files that nobody holds any more.
@@ -65,6 +104,7 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);
+    explicit FileWriter(const WriteLanding& landing);
     ~FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -73,12 +113,19 @@ public:
     bool write(const void* data, std::size_t size);
     // Flushes to disk and renames over the target; false (and the old file untouched) on any failure.
     bool commit();
+    // The identity of the file the commit put in place; unknown before a commit went through.
+    FileIdentity written_identity() const { return written_identity_; }
 
 private:
+    void open(const WriteLanding& landing);
     void discard();
+    bool target_unchanged() const;
 
-    std::string target_;
-    std::string temp_;  // the temporary file's name; empty while it has none
+    int folder_ = -1;   // the landing folder, this writer's own descriptor of it
+    std::string name_;  // the target's name in it
+    FileIdentity expected_;
+    FileIdentity written_identity_;
+    std::string temp_;  // the temporary file's name in the folder; empty while it has none
     std::FILE* stream_ = nullptr;
     std::uint64_t written_ = 0;
     bool failed_ = false;

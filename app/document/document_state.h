@@ -4,15 +4,18 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/document/load_guard.h"
 #include "app/document/scene_settings.h"
 #include "app/foundation/date_time.h"
+#include "platform/file_system.h"
 
 namespace kz::scene {
 class XTrunk;
@@ -86,13 +89,24 @@ struct ProgramAnswer {
     int allowed = 0;
 };
 
-// One save of the whole model walks the units twice: first only to gather the changed units that lie outside the
-// model's folder, then, with the user's answer about those, to write.
+// One save of the whole model walks the units twice: first only to judge each changed unit's file where the write
+// would land (gathering those outside the model's folder, and those no longer the file that was read, for one
+// question), then, with the user's answer about those, to write each where it was judged to land.
 struct SaveRun {
-    int planning = 0;                  // 1: the walk gathers; it writes and reports nothing
-    int outside_allowed = 0;           // 1: the user agreed to write the units outside the folder
-    std::string model_folder;          // the folder of the model's own file
-    std::vector<std::string> outside;  // the changed units outside it that the walk would write
+    struct Judged {
+        std::string refusal;              // why it is not written; empty when it may be
+        std::string declined;             // asked about: why it is not written when the user does not agree
+        std::string landing;              // the POSIX path of the file it lands on
+        kz::platform::FileIdentity file;  // the file there when judged
+    };
+    int planning = 0;                   // 1: the walk judges; it writes and reports nothing
+    int outside_allowed = 0;            // 1: the user agreed to write the files asked about
+    std::string model_folder;           // the folder of the model's own file
+    std::vector<std::string> outside;   // landings of changed units outside it that the walk would write
+    std::vector<std::string> replaced;  // landings that are no longer the files their units were read from
+    std::map<const kz::scene::XTrunk*, Judged> judged;
+    // Each file this save replaced, by its landing: the file found there when judged, and the one put in its place.
+    std::map<std::string, std::pair<kz::platform::FileIdentity, kz::platform::FileIdentity>> rewritten;
 };
 
 struct DocumentState {

@@ -247,6 +247,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     trunk->unit_part_start = trunk->unit_part_end = trunk->part_count();
     // Until the file is read whole the item holds less than the file, and a save must leave the file alone.
     trunk->flags |= kTrunkUnitNotWhole;
+    trunk->unit_file = {};
     if (!CanLoadReference(trunk)) {
         report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");
         return;
@@ -276,7 +277,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         return;
     }
     std::string why;
-    if (!kz::platform::read_whole_file(local, &bytes, kz::platform::kMaxReadBytes, &why)) {
+    if (!kz::platform::read_whole_file(local, &bytes, kz::platform::kMaxReadBytes, &why, &trunk->unit_file)) {
         report_unit_problem(full, ("unit file cannot be read: " + why).c_str());
         return;
     }

@@ -1,9 +1,13 @@
 // Writing the model back as figure text: each changed unit to its own file (through a temporary file and a
 // rename), an item or a subtree as text on the clipboard, and the save command of the whole model.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/document/xview.h"
 #include "app/foundation/dib_text.h"
@@ -43,12 +47,21 @@ constexpr const char* kCannotCreateText =
     "\x94}\x91\xcc";
 // "書き出し失敗"
 constexpr const char* kWriteFailedTitle = "\x8f\x91\x82\xab\x8f\x6f\x82\xb5\x8e\xb8\x94\x73";
-// "次のファイルはモデルのフォルダの外にあります。\r\n書き換えていいですか？"
-constexpr const char* kOutsideQuestion =
+// "次のファイルはモデルのフォルダの外にあります。"
+constexpr const char* kOutsideHeading =
     "\x8e\x9f\x82\xcc\x83t\x83@\x83"
-    "C\x83\x8b\x82\xcd\x83\x82\x83\x66\x83\x8b\x82\xcc\x83t\x83H\x83\x8b\x83_\x82\xcc\x8aO\x82\xc9\x82\xa0"
-    "\x82\xe8\x82\xdc\x82\xb7\x81"
-    "B\r\n\x8f\x91\x82\xab\x8a\xb7\x82\xa6\x82\xc4\x82\xa2\x82\xa2\x82\xc5\x82\xb7\x82\xa9\x81H";
+    "C\x83\x8b\x82\xcd\x83\x82\x83"
+    "f\x83\x8b\x82\xcc\x83t\x83H\x83\x8b\x83_\x82\xcc\x8aO\x82\xc9\x82\xa0\x82\xe8\x82\xdc\x82\xb7\x81"
+    "B";
+// "次のファイルは読み込んだ後で別のファイルに置き換えられています。"
+constexpr const char* kReplacedHeading =
+    "\x8e\x9f\x82\xcc\x83t\x83@\x83"
+    "C\x83\x8b\x82\xcd\x93\xc7\x82\xdd\x8d\x9e\x82\xf1\x82\xbe\x8c\xe3\x82\xc5\x95\xca\x82\xcc\x83t\x83@\x83"
+    "C\x83\x8b\x82\xc9\x92u\x82\xab\x8a\xb7\x82\xa6\x82\xe7\x82\xea\x82\xc4\x82\xa2\x82\xdc\x82\xb7\x81"
+    "B";
+// "書き換えていいですか？"
+constexpr const char* kMayRewrite =
+    "\x8f\x91\x82\xab\x8a\xb7\x82\xa6\x82\xc4\x82\xa2\x82\xa2\x82\xc5\x82\xb7\x82\xa9\x81H";
 // "【フォルダ外への保存】"
 constexpr const char* kOutsideTitle = "\x81y\x83t\x83H\x83\x8b\x83_\x8aO\x82\xd6\x82\xcc\x95\xdb\x91\xb6\x81z";
 // "名前を付けて保存"
@@ -88,6 +101,19 @@ const char* frefer_of(const XTrunk* trunk) {
 
 bool has_prefix(const char* text, const char* prefix) {
     return fnd::compare_prefix_nocase(text, prefix, static_cast<int>(std::strlen(prefix))) == 0;
+}
+
+// The file a unit judged to land on `judged.file` now lands on: the one this save put in its place, when an earlier
+// unit of the same file was written (inodes are taken again once freed, so a file is known by its place too).
+plat::FileIdentity expected_file(const SaveRun& run, const SaveRun::Judged& judged) {
+    const auto written = run.rewritten.find(judged.landing);
+    return written != run.rewritten.end() && written->second.first == judged.file ? written->second.second
+                                                                                  : judged.file;
+}
+
+// A file the question names once, however many units land on it.
+void ask_about(std::vector<std::string>* files, const std::string& landing) {
+    if (std::find(files->begin(), files->end(), landing) == files->end()) files->push_back(landing);
 }
 
 // The parts of an item that its unit file holds: the shapes the file put into it when it was read (the referring
@@ -277,23 +303,54 @@ int XView::UnitWriteName(const XTrunk* unit, char* local) {
     return *local ? 1 : 0;
 }
 
+// Each changed unit is judged once, in the save's first walk, where its write lands: the file there, links followed,
+// is the one that is replaced. The second walk only acts on that judgement (and the user's answer).
 const char* XView::UnitWriteRefusal(const XTrunk* unit, const char* local) {
-    if (plat::to_native_path(local).empty()) return "not written: its name names no file on this machine";
-    // The model's own file is the one the user chose: it is written whatever its place.
-    if (unit->index == 0) return nullptr;
+    SaveRun& run = document.save_run;
+    if (!run.planning) {
+        const auto it = run.judged.find(unit);
+        if (it == run.judged.end()) return "not written: it was not looked at when the save began";
+        const SaveRun::Judged& judged = it->second;
+        if (!judged.refusal.empty()) return judged.refusal.c_str();
+        if (!judged.declined.empty() && !run.outside_allowed) return judged.declined.c_str();
+        return nullptr;
+    }
+    SaveRun::Judged& judged = run.judged[unit];
+    JudgeUnitWrite(unit, local, &judged);
+    if (!judged.refusal.empty()) return judged.refusal.c_str();
+    return judged.declined.empty() ? nullptr : "";
+}
+
+void XView::JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judged* judged) {
+    SaveRun& run = document.save_run;
+    if (plat::to_native_path(local).empty()) {
+        judged->refusal = "not written: its name names no file on this machine";
+        return;
+    }
+    const plat::WriteLanding landing(local);
+    if (!landing.found()) {
+        judged->refusal = "not written: where it would land cannot be worked out (" + landing.why() + ")";
+        return;
+    }
+    judged->landing = landing.path();
+    judged->file = landing.identity();
+    const bool same_file = landing.identity() == unit->unit_file;
+    // The model's own file is the one the user chose: while it is the file that was read, it is written whatever
+    // its place.
+    if (unit->index == 0 && same_file) return;
     // A unit's name could point at any file the user may write; only figure files are ever replaced, and the file
     // judged is the one the write lands on, links followed.
-    if (!fnd::has_extension(local, ".fig")) return "not written: only figure files (.fig) are replaced";
-    const std::string lands = plat::landing_path(local);
-    if (!lands.empty() && !fnd::has_extension(lands.c_str(), ".fig"))
-        return "not written: it leads to a file that is not a figure file (.fig)";
-    SaveRun& run = document.save_run;
-    if (!plat::confined_path(run.model_folder, local).empty()) return nullptr;
-    if (run.planning) {
-        run.outside.push_back(local);
-        return "";
+    if (!fnd::has_extension(local, ".fig")) {
+        judged->refusal = "not written: only figure files (.fig) are replaced";
+    } else if (!fnd::has_extension(landing.path().c_str(), ".fig")) {
+        judged->refusal = "not written: it leads to a file that is not a figure file (.fig)";
+    } else if (!same_file) {
+        judged->declined = "not written: it is no longer the file that was read, and the user did not agree";
+        ask_about(&run.replaced, landing.path());
+    } else if (!landing.inside(run.model_folder)) {
+        judged->declined = "not written: outside the model's folder, and the user did not agree";
+        ask_about(&run.outside, landing.path());
     }
-    return run.outside_allowed ? nullptr : "not written: outside the model's folder, and the user did not agree";
 }
 
 int XView::SaveUnitFig(XTrunk* unit, int top) {
@@ -313,7 +370,7 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
             write = false;
         }
     }
-    // The first walk of a save only gathers; the units below are visited all the same.
+    // The first walk only judges; the units below are visited all the same.
     if (planning) write = false;
     EString text;
     EString* buffer = write ? &text : nullptr;
@@ -332,16 +389,30 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
     if (buffer)
         for (const std::string& line : unit->trailing_lines) buffer->AppendParts(line.c_str(), kLineEnd);
     LeaveUnitFile();
-    if (!buffer) return 0;
-    plat::FileWriter file(local);
+    return buffer ? WriteUnitFile(unit, local, text) : 0;
+}
+
+int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
+    SaveRun& run = document.save_run;
+    const SaveRun::Judged& judged = run.judged[unit];
+    // Written only where the first walk judged it would land, over the file it found there (or over the one this
+    // save has put there since): a name that leads elsewhere now, or to another file, is left alone.
+    const plat::WriteLanding landing(local);
+    if (!landing.found() || landing.path() != judged.landing || landing.identity() != expected_file(run, judged)) {
+        report_unit_problem(frefer_of(unit), "not written: its file changed during the save");
+        return 0;
+    }
+    plat::FileWriter file(landing);
     const bool written =
-        *local && file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
+        file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
     if (!written) {
         // The change stays marked: the next save tries again.
         report_unit_problem(local, "could not be written; the previous file is kept");
         plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
         return 0;
     }
+    run.rewritten[judged.landing] = {judged.file, file.written_identity()};
+    unit->unit_file = file.written_identity();
     unit->changed = 0;
     return 1;
 }
@@ -368,8 +439,9 @@ int XView::SaveModel() {
         root->changed = 1;
         SendTitle();
         UnitWriteName(root, local);
+        // The file the user chose is the model's own now, whatever it held (the dialog asked about that).
+        root->unit_file = plat::WriteLanding(local).identity();
     }
-    // Units are placed inside the model's folder or outside it by where their files really are, links followed.
     SaveRun& run = document.save_run;
     run = SaveRun{};
     char folder[kPath] = {};
@@ -378,17 +450,32 @@ int XView::SaveModel() {
     run.planning = 1;
     SaveUnitFig(root, 1);
     run.planning = 0;
-    if (!run.outside.empty()) {
-        std::string question = kOutsideQuestion;
-        question += "\r\n";
-        for (const std::string& unit : run.outside) {
-            const std::string native = plat::landing_path(unit);
-            question += "\r\n" + (native.empty() ? unit : plat::utf8_name_to_cp932(native));
+    if (!run.outside.empty() || !run.replaced.empty()) {
+        // One question names every file the save would write that the user may not expect: each by the path of
+        // the file the write lands on.
+        std::string question;
+        for (const auto& [heading, files] :
+             {std::pair(kReplacedHeading, &run.replaced), std::pair(kOutsideHeading, &run.outside)}) {
+            if (files->empty()) continue;
+            question += heading;
+            question += "\r\n";
+            for (const std::string& landing : *files) question += "\r\n" + plat::utf8_name_to_cp932(landing);
+            question += "\r\n\r\n";
         }
+        question += kMayRewrite;
         run.outside_allowed =
             plat::message_box(output.parent, question, kOutsideTitle, plat::MB_OKCANCEL) == plat::IDOK ? 1 : 0;
     }
     const int written = SaveUnitFig(root, 1);
+    // Units that share a file this save replaced know it by its new identity. The units written know theirs
+    // already, and a new file may have been given the inode an old one left free.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, plat::FileIdentity> replaced;
+    for (const auto& [landing, files] : run.rewritten) replaced[{files.first.device, files.first.inode}] = files.second;
+    for (const auto& [landing, files] : run.rewritten) replaced.erase({files.second.device, files.second.inode});
+    for (XTrunk* t : document.trunks) {
+        const auto now = t ? replaced.find({t->unit_file.device, t->unit_file.inode}) : replaced.end();
+        if (now != replaced.end() && t->unit_file.known()) t->unit_file = now->second;
+    }
     run = SaveRun{};
     return written;
 }

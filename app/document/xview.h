@@ -341,9 +341,14 @@ public:
     // The local file a unit is written to, the one it is read from; 0 when it has none ("http:", "file:" of another
     // machine).
     int UnitWriteName(const XTrunk* unit, char* local);
-    // Why a changed unit's file is not written by this save (empty: the save's first walk noted it as outside
-    // the model's folder); null when it is written.
+    // Why a changed unit's file is not written by this save (empty: the save's first walk noted it for the user's
+    // question); null when it is written.
     const char* UnitWriteRefusal(const XTrunk* unit, const char* local);
+    // The save's first walk: where the unit's write lands, and whether it may, may only if the user agrees, or may
+    // not land there.
+    void JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judged* judged);
+    // Writes the unit's text where the first walk judged it lands; 1 when written.
+    int WriteUnitFile(XTrunk* unit, const char* local, const kz::foundation::EString& text);
     int WriteUnitModel(kz::foundation::EString* buffer, XTrunk* trunk, const char* separator);
     void WriteAttributeLines(kz::foundation::EString* buffer, XTrunk* trunk);
     void WritePoseLines(kz::foundation::EString* buffer, XTrunk* trunk);

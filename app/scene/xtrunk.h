@@ -7,6 +7,7 @@
 
 #include "app/scene/figure_record.h"
 #include "app/scene/trunk_attributes.h"
+#include "platform/file_system.h"
 
 namespace kz::scene {
 
@@ -156,6 +157,9 @@ public:
     // 1 while the item's row is one its parent unit's own file gave it (the document's reader sets it); a move
     // clears it. Other items under a unit live in the file that refers to the unit.
     std::int32_t read_from_unit = 0;
+    // The file the unit was read from (or its save last wrote), as the reader's descriptor saw it; unknown when
+    // there was none. A save asks before it writes over another file that has come under the unit's name.
+    kz::platform::FileIdentity unit_file;
     std::int32_t animating = 0;
     std::int32_t flags = 0;
     std::int32_t delete_mark = 0;

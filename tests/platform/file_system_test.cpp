@@ -213,6 +213,15 @@ TEST(FileSystem, FailedWritesNeverReplaceTheOldFile) {
                  if (e.path().filename().string().find(".kztmp-") != std::string::npos) fs::remove(e.path());
          },
          true},
+        // Another file put under the name while the writer wrote (a save's landing judged before): it stays.
+        {"the file replaced by another before the commit", [](Scratch&) {},
+         [](Scratch& s, FileWriter& w) {
+             EXPECT_TRUE(w.write("new", 3));
+             s.put("other", "old");
+             fs::permissions(s.root / "other", fs::perms(0640));
+             fs::rename(s.root / "other", s.root / "model.fig");
+         },
+         true},
         // Refused by its mode even where the writer may write anything (root).
         {"a file no one may write",
          [](Scratch& s) { fs::permissions(s.root / "model.fig", fs::perms::owner_read | fs::perms::group_read); },
@@ -811,6 +820,66 @@ TEST(FileSystem, ConfinedPathsStayInTheirFolder) {
     }
     EXPECT_EQ(mode_of(s.root / "cache" / "new" / "deeper"), 0700u);
     EXPECT_FALSE(fs::exists(outside.root / "x"));
+}
+
+// A write lands where a read of the same name reads: "." and ".." and the links on the way resolved by the system,
+// a link at the end followed to the file it names (which is the file replaced; the link stays). A name that ends in
+// a folder, leads round in links or through a missing folder lands nowhere, and nothing is written.
+TEST(FileSystem, WritesLandWhereAReadOfTheNameReads) {
+    Scratch s("landing");
+    Scratch outside("landing_outside");
+    fs::create_directories(s.root / "dir" / "sub");
+    fs::create_directories(outside.root / "deep");
+    s.put("dir/aliased.txt", "aliased");
+    fs::create_symlink("aliased.txt", s.root / "dir" / "alias.fig");
+    fs::create_symlink("../alias.fig", s.root / "dir" / "sub" / "chain.fig");
+    fs::create_directory_symlink(outside.root / "deep", s.root / "dir" / "away");
+    fs::create_symlink("loop.fig", s.root / "dir" / "loop.fig");
+    fs::create_symlink("missing/new.fig", s.root / "dir" / "dangling.fig");
+    fs::create_symlink("fresh.fig", s.root / "dir" / "to_fresh.fig");
+    const std::string aliased = (fs::canonical(s.root) / "dir" / "aliased.txt").string();
+    const struct {
+        std::string name;
+        std::string lands;  // the POSIX path written; empty: nowhere
+        bool inside;        // inside s.root/dir
+    } rows[] = {
+        {s.win("dir") + "\\.\\alias.fig", aliased, true},
+        {s.win("dir") + "\\sub\\..\\ALIAS.FIG", aliased, true},
+        {"file://" + (s.root / "dir" / "sub" / ".." / "alias.fig").string(), aliased, true},
+        {s.win("dir") + "\\sub\\chain.fig", aliased, true},
+        // ".." after a link to a folder climbs from where the link leads, as the system reads it.
+        {s.win("dir") + "\\away\\..\\x.fig", (fs::canonical(outside.root) / "x.fig").string(), false},
+        {s.win("dir") + "\\to_fresh.fig", (fs::canonical(s.root) / "dir" / "fresh.fig").string(), true},
+        {s.win("dir") + "\\.", "", false},
+        {s.win("dir") + "\\sub\\..", "", false},
+        {s.win("dir") + "\\loop.fig", "", false},
+        {s.win("dir") + "\\dangling.fig", "", false},
+        {s.win("dir") + "\\missing\\x.fig", "", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string name = file_url_local_name(row.name);
+        const WriteLanding landing(name);
+        EXPECT_EQ(landing.found() ? landing.path() : "", row.lands) << landing.why();
+        EXPECT_EQ(landing.inside(s.win("dir")), row.inside);
+        std::string bytes;
+        FileIdentity read;
+        const bool readable = read_whole_file(name, &bytes, kMaxReadBytes, nullptr, &read);
+        EXPECT_EQ(landing.identity(), read);
+        EXPECT_EQ(readable, read.known());
+        if (row.lands.empty()) {
+            EXPECT_FALSE(write_whole_file(name, "written"));
+            continue;
+        }
+        FileWriter w(landing);
+        ASSERT_TRUE(w.write("written", 7) && w.commit());
+        EXPECT_EQ(test::read_all(row.lands), "written");
+        struct stat st;
+        ASSERT_EQ(::stat(row.lands.c_str(), &st), 0);
+        EXPECT_EQ(w.written_identity(), (FileIdentity{st.st_dev, st.st_ino}));
+    }
+    EXPECT_TRUE(fs::is_symlink(s.root / "dir" / "alias.fig") && fs::is_symlink(s.root / "dir" / "to_fresh.fig"));
+    EXPECT_FALSE(fs::exists(s.root / "dir" / "missing"));
 }
 
 TEST(FileSystem, FileIdentitySeesOneFileUnderEverySpelling) {

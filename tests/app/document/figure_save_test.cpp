@@ -404,7 +404,10 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
                    lines({trunk_line("top item"), trunk_line("victim", "#frefer=..\\victim\\target.txt"),
                           trunk_line("far", "#frefer=..\\outside\\far.fig"), trunk_line("linked", "#frefer=linked.fig"),
                           trunk_line("inner", "#frefer=sub\\inner.FIG"), trunk_line("notes", "#frefer=notes.txt"),
-                          trunk_line("alias", "#frefer=alias.fig")}));
+                          trunk_line("alias", "#frefer=alias.fig"),
+                          // Absolute names with "." and ".." lead where a read of them leads.
+                          trunk_line("dotted", "#frefer=" + windows_form(dir) + "\\.\\alias.fig"),
+                          trunk_line("climbed", "#frefer=file://" + dir + "/sub/../linked.fig")}));
         write_file(base + "/victim/target.txt", lines({"# a note of the user's", trunk_line("v item")}, "\n"));
         write_file(base + "/outside/far.fig", lines({trunk_line("far item")}));
         write_file(base + "/outside/real.fig", lines({trunk_line("linked item")}));
@@ -418,12 +421,14 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
         ASSERT_EQ(open(dir + "/model.fig"), 1);
         ASSERT_EQ(tree(),
                   "top item() victim(){v item()} far(){far item()} linked(){linked item()} "
-                  "inner(){inner item() deep(){deep item()}} notes(){note item()} alias(){alias item()}");
+                  "inner(){inner item() deep(){deep item()}} notes(){note item()} alias(){alias item()} "
+                  "dotted(){alias item()} climbed(){linked item()}");
         const auto original = files_below(base);
         const double to[3] = {125.5, 0, 0};
         for (const char* item :
              {"top item", "v item", "far item", "linked item", "inner item", "deep item", "note item", "alias item"})
             find_item(view, item)->SetPlacement(to, nullptr);
+        for (const char* unit : {"dotted", "climbed"}) find_item(view, unit)->children[0]->SetPlacement(to, nullptr);
         plat::DialogTestAnswers answers;
         answers.message_box = answer;
         plat::set_dialog_test_mode(true, answers);
@@ -435,7 +440,7 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
         ASSERT_EQ(log.size(), 1u);
         for (const char* listed : {"/outside/far.fig", "/outside/real.fig", "/outside/deep.fig"})
             EXPECT_NE(log[0].find(fs::weakly_canonical(base + listed).string()), std::string::npos) << listed << log[0];
-        for (const char* not_listed : {"target.txt", "notes.txt", "inner", "model.fig", "alias"})
+        for (const char* not_listed : {"target.txt", "notes.txt", "inner", "model.fig", "alias", "Z:", "/./", "/../"})
             EXPECT_EQ(log[0].find(not_listed), std::string::npos) << not_listed << log[0];
         const auto after = files_below(base);
         const bool agreed = answer == plat::IDOK;
@@ -443,10 +448,12 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
             EXPECT_EQ(after.at(base + file) != original.at(base + file), agreed) << file;
             EXPECT_EQ(after.at(base + file).find("125.5") != std::string::npos, agreed) << file;
         }
-        for (const char* unit : {"far", "linked", "deep"}) EXPECT_EQ(find_item(view, unit)->changed, agreed ? 0 : 1);
+        for (const char* unit : {"far", "linked", "deep", "climbed"})
+            EXPECT_EQ(find_item(view, unit)->changed, agreed ? 0 : 1) << unit << errors;
         const std::pair<const char*, const char*> unwritten[] = {{"/victim/target.txt", "target.txt"},
                                                                  {"/model/notes.txt", "notes.txt"},
-                                                                 {"/model/aliased.txt", "alias.fig"}};
+                                                                 {"/model/aliased.txt", "model/alias.fig"},
+                                                                 {"/model/aliased.txt", "model/./alias.fig"}};
         for (const auto& [file, named] : unwritten) {
             EXPECT_EQ(after.at(base + file), original.at(base + file)) << file;
             EXPECT_NE(errors.find(named), std::string::npos) << file << "\n" << errors;
@@ -455,6 +462,105 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
         EXPECT_NE(after.at(dir + "/model.fig").find("125.5"), std::string::npos);
         EXPECT_NE(after.at(dir + "/sub/inner.FIG").find("125.5"), std::string::npos);
         EXPECT_EQ(errors.find("far.fig") != std::string::npos, !agreed) << errors;
+    }
+}
+
+// A file that is no longer the one read, the model's own included, is written only after one question that names
+// it; one whose name now leads to a file that is not a figure file is never written; and a name that comes to lead
+// elsewhere during the save (another unit's write is the moment) is left alone. What stays unwritten keeps its mark
+// and is named on standard error; the other units are written.
+TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgrees) {
+    struct Row {
+        const char* name;
+        std::function<void(const std::string& dir)> after_open;
+        int answer;
+        const char* asked;    // the file the question names, below the test's folder; null: no question
+        const char* refused;  // the line on standard error for the unit left alone
+        const char* written;  // the file that holds the change afterwards; null: none
+        const char* kept;     // a file that stays as it was
+        const char* item;     // the item whose unit keeps its mark
+    };
+    const auto repoint = [](const std::string& link, const std::string& to) {
+        fs::remove(link);
+        fs::create_symlink(to, link);
+    };
+    const Row rows[] = {
+        {"a unit's link swapped during the save",
+         [&](const std::string& dir) {
+             plat::set_write_observer_for_tests([dir, repoint](std::uint64_t) {
+                 if (fs::read_symlink(dir + "/u.fig") == "unit.fig") repoint(dir + "/u.fig", "../victim/notes.txt");
+             });
+         },
+         plat::IDOK, nullptr, "u.fig: not written: its file changed during the save", nullptr, "/victim/notes.txt",
+         "u item"},
+        {"the model's own link pointed at a text file",
+         [&](const std::string& dir) { repoint(dir + "/own.fig", "../victim/notes.txt"); }, plat::IDOK, nullptr,
+         "own.fig: not written: it leads to a file that is not a figure file", nullptr, "/victim/notes.txt", "top"},
+        {"the model's own link pointed at another figure file, declined",
+         [&](const std::string& dir) { repoint(dir + "/own.fig", "other.fig"); }, plat::IDCANCEL, "/model/other.fig",
+         "own.fig: not written: it is no longer the file that was read, and the user did not agree", nullptr,
+         "/model/other.fig", "top"},
+        {"the model's own link pointed at another figure file, agreed",
+         [&](const std::string& dir) { repoint(dir + "/own.fig", "other.fig"); }, plat::IDOK, "/model/other.fig",
+         nullptr, "/model/other.fig", "/model/real.fig", nullptr},
+        {"a unit's file replaced, declined",
+         [](const std::string& dir) {
+             write_file(dir + "/fresh.fig", lines({trunk_line("fresh item")}));
+             fs::rename(dir + "/fresh.fig", dir + "/unit.fig");
+         },
+         plat::IDCANCEL, "/model/unit.fig",
+         "u.fig: not written: it is no longer the file that was read, and the user did not agree", nullptr,
+         "/model/unit.fig", "u item"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string base = fresh_folder("replaced"), dir = base + "/model";
+        write_file(dir + "/real.fig", lines({trunk_line("top"), trunk_line("first", "#frefer=first.fig"),
+                                             trunk_line("u", "#frefer=u.fig")}));
+        write_file(dir + "/other.fig", lines({trunk_line("other")}));
+        write_file(dir + "/first.fig", lines({trunk_line("first item")}));
+        write_file(dir + "/unit.fig", lines({trunk_line("u item")}));
+        write_file(base + "/victim/notes.txt", "a note of the user's\n");
+        fs::create_symlink("real.fig", dir + "/own.fig");
+        fs::create_symlink("unit.fig", dir + "/u.fig");
+        ASSERT_EQ(open(dir + "/own.fig"), 1);
+        ASSERT_EQ(tree(), "top() first(){first item()} u(){u item()}");
+        const double to[3] = {125.5, 0, 0};
+        for (const char* item : {"top", "first item", "u item"}) find_item(view, item)->SetPlacement(to, nullptr);
+        row.after_open(dir);
+        const auto before = files_below(base);
+        plat::DialogTestAnswers answers;
+        answers.message_box = row.answer;
+        plat::set_dialog_test_mode(true, answers);
+        testing::internal::CaptureStderr();
+        view->SaveModel();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        plat::set_write_observer_for_tests({});
+
+        const std::vector<std::string> log = plat::take_dialog_test_log();
+        ASSERT_EQ(log.size(), row.asked ? 1u : 0u);
+        if (row.asked) {
+            EXPECT_NE(log[0].find(fs::canonical(base + row.asked).string()), std::string::npos) << log[0];
+        }
+        if (row.refused) {
+            EXPECT_NE(errors.find(row.refused), std::string::npos) << errors;
+        }
+        if (row.written) {
+            EXPECT_NE(read_all(base + row.written).find("125.5"), std::string::npos) << row.written;
+        }
+        EXPECT_EQ(read_all(base + row.kept), before.at(base + row.kept)) << row.kept;
+        EXPECT_NE(read_all(dir + "/first.fig").find("125.5"), std::string::npos);
+        EXPECT_TRUE(fs::is_symlink(dir + "/own.fig") && fs::is_symlink(dir + "/u.fig"));
+        if (row.item) {
+            EXPECT_EQ(find_item(view, row.item)->changed, 1) << row.item;
+        } else {  // all was written: the next save knows the files this one put in place
+            const double again[3] = {7, 0, 0};
+            for (const char* item : {"top", "first item", "u item"})
+                find_item(view, item)->SetPlacement(again, nullptr);
+            EXPECT_EQ(view->SaveModel(), 1);
+            const auto asked = plat::take_dialog_test_log();
+            EXPECT_TRUE(asked.empty()) << asked[0];
+        }
     }
 }
 

@@ -1,0 +1,319 @@
+// The replacing write: where a name's write lands, worked out once and held by its folder's descriptor, and the
+// writer that fills a temporary file there and renames it onto that name. Not here: locks beyond the writers' own.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/crt/c_numbers.h"
+#include "platform/descriptor.h"
+#include "platform/file_system.h"
+#include "platform/folder_walk.h"
+
+namespace kz::platform {
+namespace {
+
+// As many links as the system itself follows on one name before it gives up.
+constexpr int kMaxLinkSteps = 40;
+constexpr std::size_t kTempSuffixLength = 6;
+
+std::atomic<std::int64_t> g_write_capacity{-1};
+std::atomic<bool> g_unnamed_temp_files{true};
+
+std::function<void(std::uint64_t)>& write_observer() {
+    static std::function<void(std::uint64_t)> observer;
+    return observer;
+}
+
+FileIdentity identity_of(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::string real_path(const std::string& p) {
+    char buffer[PATH_MAX];
+    return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+std::string error_text() { return std::strerror(errno); }
+
+// The folder part and the last name of a POSIX path: "a/b" is "a" and "b", "b" is "." and "b", "/b" is "/" and "b".
+void split_last_name(const std::string& native, std::string* folder, std::string* name) {
+    std::string path = native;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::size_t slash = path.rfind('/');
+    *folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// ".<name>.kztmp-": the names of a target's temporary files without their random suffix.
+std::string temp_prefix(const std::string& name) { return "." + name + ".kztmp-"; }
+
+std::string random_suffix() {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::string suffix;
+    for (std::size_t i = 0; i < kTempSuffixLength; ++i) suffix += kChars[random() % (sizeof kChars - 1)];
+    return suffix;
+}
+
+// Whether `name` in the folder open at `dirfd` is the file open at `fd`.
+bool names_file(int dirfd, const std::string& name, int fd) {
+    struct stat held, named;
+    return ::fstat(fd, &held) == 0 && ::fstatat(dirfd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           identity_of(held) == identity_of(named);
+}
+
+// Temporary files of the target that earlier writers left behind (a save killed before its commit on a file
+// system without unnamed files, or by an older program) are removed; one whose writer still lives is kept, as
+// that writer holds its lock until it commits or gives up.
+void remove_abandoned_temps(int dirfd, const std::string& target) {
+    const std::string start = temp_prefix(target);
+    std::vector<std::string> names;
+    if (!list_folder(dirfd, &names)) return;
+    for (const std::string& name : names) {
+        if (name.size() != start.size() + kTempSuffixLength || name.compare(0, start.size(), start) != 0) continue;
+        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        Descriptor fd(::openat(dirfd, name.c_str(), O_RDONLY | flags));
+        if (!fd) fd = Descriptor(::openat(dirfd, name.c_str(), O_WRONLY | flags));
+        struct stat held;
+        // Removed under the lock, and only while the name still is the file locked.
+        if (fd && ::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            names_file(dirfd, name, fd.get()))
+            ::unlinkat(dirfd, name.c_str(), 0);
+    }
+}
+
+// A temporary file without a name in the folder; -1 where the file system (or the kernel) has none, or where
+// /proc, through which it is given its name at the commit, is missing.
+int open_unnamed_temp(int dirfd) {
+    if (!g_unnamed_temp_files || ::access("/proc/self/fd", X_OK) != 0) return -1;
+    const int fd = ::openat(dirfd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    // Locked like a named one, for the moment between its linking and the rename.
+    if (fd >= 0) ::flock(fd, LOCK_EX);
+    return fd;
+}
+
+// A named temporary file beside the target, locked for as long as this writer keeps it; -1 when none can be made.
+int open_named_temp(int dirfd, const std::string& target, std::string* name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = temp_prefix(target) + random_suffix();
+        const int fd = ::openat(dirfd, candidate.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        // Another writer's clean-up may have locked and removed the new file before we locked it: then the name
+        // is gone and another is drawn. Where the file system takes no locks, no clean-up can remove it either.
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        if (!locked || names_file(dirfd, candidate, fd)) {
+            *name = candidate;
+            return fd;
+        }
+        ::close(fd);
+    }
+    return -1;
+}
+
+// Gives the written unnamed file a temporary name beside the target, from which it is renamed onto the target.
+bool link_unnamed_temp(int fd, int dirfd, const std::string& target, std::string* name) {
+    const std::string self = "/proc/self/fd/" + kz::crt::int_text(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = temp_prefix(target) + random_suffix();
+        if (::linkat(AT_FDCWD, self.c_str(), dirfd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno != EEXIST && ::linkat(fd, "", dirfd, candidate.c_str(), AT_EMPTY_PATH) == 0)) {
+            *name = candidate;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+WriteLanding::WriteLanding(std::string_view windows_path) {
+    std::string native = resolve_for_write(windows_path);
+    if (native.empty()) {
+        why_ = "its folder does not exist";
+        return;
+    }
+    for (int step = 0; step < kMaxLinkSteps; ++step) {
+        std::string folder, name;
+        split_last_name(native, &folder, &name);
+        if (name.empty() || name == "." || name == "..") {
+            why_ = "its name ends in a folder";
+            return;
+        }
+        // The folder is reached as a read reaches it: the system resolves its links, "." and "..".
+        Descriptor held(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!held) {
+            why_ = "its folder cannot be opened (" + error_text() + ")";
+            return;
+        }
+        struct stat st;
+        if (::fstatat(held.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) {
+                why_ = "it cannot be examined (" + error_text() + ")";
+                return;
+            }
+        } else if (S_ISLNK(st.st_mode)) {
+            // The write goes to the file the link names, and the link stays.
+            char target[PATH_MAX];
+            const ssize_t n = ::readlinkat(held.get(), name.c_str(), target, sizeof target - 1);
+            if (n <= 0) {
+                why_ = "its link cannot be read";
+                return;
+            }
+            const std::string to(target, static_cast<std::size_t>(n));
+            native = to[0] == '/' ? to : join_path(folder, to);
+            continue;
+        } else {
+            identity_ = identity_of(st);
+        }
+        // The path the checks and the messages see is that of the folder held, or the landing is not used.
+        const std::string real = real_path(folder);
+        struct stat at_path, at_descriptor;
+        if (real.empty() || ::stat(real.c_str(), &at_path) != 0 || ::fstat(held.get(), &at_descriptor) != 0 ||
+            identity_of(at_path) != identity_of(at_descriptor)) {
+            why_ = "its folder changed while it was looked at";
+            return;
+        }
+        path_ = join_path(real, name);
+        name_ = name;
+        folder_ = ::fcntl(held.get(), F_DUPFD_CLOEXEC, 0);
+        if (folder_ < 0) why_ = "its folder cannot be held (" + error_text() + ")";
+        return;
+    }
+    why_ = "its links go round";
+}
+
+WriteLanding::~WriteLanding() {
+    if (folder_ >= 0) ::close(folder_);
+}
+
+bool WriteLanding::inside(std::string_view windows_folder) const {
+    const std::string root = real_path(resolve_existing(windows_folder));
+    if (!found() || root.empty()) return false;
+    return root == "/" || path_.compare(0, root.size() + 1, root + "/") == 0;
+}
+
+FileWriter::FileWriter(std::string_view windows_path) {
+    const WriteLanding landing(windows_path);
+    open(landing);
+}
+
+FileWriter::FileWriter(const WriteLanding& landing) { open(landing); }
+
+void FileWriter::open(const WriteLanding& landing) {
+    if (!landing.found()) return;
+    folder_ = ::fcntl(landing.folder_, F_DUPFD_CLOEXEC, 0);
+    name_ = landing.name_;
+    expected_ = landing.identity_;
+    if (folder_ < 0 || !target_unchanged()) return;
+    // Windows refuses to replace a read-only file, whoever asks; folders, devices, pipes and the running program
+    // are never replaced by a file.
+    struct stat st;
+    const bool exists = ::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
+        return;
+    remove_abandoned_temps(folder_, name_);
+    int fd = open_unnamed_temp(folder_);
+    if (fd < 0) fd = open_named_temp(folder_, name_, &temp_);
+    if (fd < 0) return;
+    // Keep the permissions of the file being replaced; new files get the usual ones.
+    mode_t mode = 0666;
+    if (exists) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    ::fchmod(fd, mode);
+    stream_ = ::fdopen(fd, "wb");
+    if (!stream_) {
+        discard();
+        ::close(fd);
+    }
+}
+
+// The name still holds the file the landing found, or still none where it found none.
+bool FileWriter::target_unchanged() const {
+    struct stat st;
+    if (::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT && !expected_.known();
+    return identity_of(st) == expected_;
+}
+
+FileWriter::~FileWriter() {
+    discard();
+    if (folder_ >= 0) ::close(folder_);
+}
+
+// The name goes before the descriptor, so that the lock covers the file for as long as it is there.
+void FileWriter::discard() {
+    if (!temp_.empty()) ::unlinkat(folder_, temp_.c_str(), 0);
+    temp_.clear();
+    if (stream_) std::fclose(stream_);
+    stream_ = nullptr;
+}
+
+void set_write_capacity_for_tests(std::int64_t bytes) { g_write_capacity = bytes; }
+void set_unnamed_temp_files_for_tests(bool allowed) { g_unnamed_temp_files = allowed; }
+void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer) {
+    write_observer() = std::move(observer);
+}
+
+bool FileWriter::write(const void* data, std::size_t size) {
+    if (!stream_) return false;
+    if (g_write_capacity >= 0) {
+        const std::int64_t left = g_write_capacity.fetch_sub(static_cast<std::int64_t>(size));
+        if (left < static_cast<std::int64_t>(size)) {
+            g_write_capacity = 0;
+            failed_ = true;
+            return false;
+        }
+    }
+    if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
+    written_ += size;
+    if (write_observer() && std::fflush(stream_) == 0) write_observer()(written_);
+    return !failed_;
+}
+
+bool FileWriter::commit() {
+    if (!stream_) return false;
+    const int fd = ::fileno(stream_);
+    bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
+    // Only a file written whole and on disk gets a name.
+    if (ok && temp_.empty()) ok = link_unnamed_temp(fd, folder_, name_, &temp_);
+    struct stat written;
+    // What came under the name since the landing was found (a link put there, another file) is not replaced.
+    if (ok && ::fstat(fd, &written) == 0 && target_unchanged() &&
+        ::renameat(folder_, temp_.c_str(), folder_, name_.c_str()) == 0) {
+        temp_.clear();
+        written_identity_ = identity_of(written);
+    } else {
+        ok = false;
+    }
+    // Closed (and unlocked) only now: until the rename its name was there for a clean-up to see. What was written
+    // is on disk already, so the close has nothing left to fail on.
+    discard();
+    return ok;
+}
+
+bool write_whole_file(std::string_view windows_path, std::string_view bytes) {
+    FileWriter w(windows_path);
+    return w.write(bytes.data(), bytes.size()) && w.commit();
+}
+
+}  // namespace kz::platform
