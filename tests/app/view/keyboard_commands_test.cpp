@@ -276,6 +276,8 @@ TEST_F(Keys, PrintAndCacheClearing) {
                  {mine + "/kz3d_temp", true}};
     for (const auto& c : cases) {
         std::filesystem::create_directories(c.folder);
+        // The program's own folders are the user's alone, as it makes them; a looser one would be set aside.
+        std::filesystem::permissions(c.folder, std::filesystem::perms::owner_all);
         std::ofstream(c.folder + "/cached.bin") << "x";
         view->document.work_folder = plat::from_native_path(c.folder);
         view->Redraw(0);
