@@ -503,6 +503,9 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         {"the model's own link pointed at another figure file, agreed",
          [&](const std::string& dir) { repoint(dir + "/own.fig", "other.fig"); }, plat::IDOK, "/model/other.fig",
          nullptr, "/model/other.fig", "/model/real.fig", nullptr},
+        {"a unit's link pointed into a missing folder",
+         [&](const std::string& dir) { repoint(dir + "/u.fig", "nowhere/u.fig"); }, plat::IDOK, nullptr,
+         "u.fig: not written: where it would land cannot be worked out", nullptr, "/model/unit.fig", "u item"},
         {"a unit's file replaced, declined",
          [](const std::string& dir) {
              write_file(dir + "/fresh.fig", lines({trunk_line("fresh item")}));
