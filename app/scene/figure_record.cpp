@@ -179,7 +179,8 @@ void COBJECTA::ParseCamera(const char* text) {
 }
 
 char* COBJECTA::FormatCamera(char* buffer) const {
-    if (camera_value > 0) {
+    // The value goes with the number only when it reads back as more than 0.
+    if (written_value(camera_value) > 0) {
         char number[kNumberTextSize];
         figure_number_text(camera_value, number);
         kz::crt::c_snprintf(buffer, kCameraTextSize, "%d;%s", static_cast<int>(camera_number), number);

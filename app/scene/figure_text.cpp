@@ -52,15 +52,6 @@ char* c_integer_text(std::int32_t value, char* buffer) {
 
 namespace {
 
-// The number a value is written as: the text has no exponent, so what lies beyond its range is written as its edge.
-double written_value(double value) {
-    constexpr double kLargest = 1e100;
-    if (value > kLargest) return kLargest;
-    if (value < -kLargest) return -kLargest;
-    if (value != 0 && std::fabs(value) <= 1e-100) return 0;
-    return value;
-}
-
 // Whether any of the values is written as something other than "0": a list whose items all read back as zero is
 // written as its first number alone, so that the list written is the list read back.
 bool any_written(std::initializer_list<double> values) {
@@ -70,6 +61,15 @@ bool any_written(std::initializer_list<double> values) {
 }
 
 }  // namespace
+
+// The text has no exponent, so what lies beyond its range is written as its edge.
+double written_value(double value) {
+    constexpr double kLargest = 1e100;
+    if (value > kLargest) return kLargest;
+    if (value < -kLargest) return -kLargest;
+    if (value != 0 && std::fabs(value) <= 1e-100) return 0;
+    return value;
+}
 
 char* figure_number_text(double value, char* buffer) {
     return double_to_text(written_value(value), 1, buffer, kNumberTextSize);

@@ -21,6 +21,8 @@ char* c_integer_text(std::int32_t value, char* buffer);
 // 1e-100 as 0: the reader takes no more than 110 bytes of a number, and the plain text of anything larger
 // does not fit, so it would read back as a different number on every save. Returns buffer.
 char* figure_number_text(double value, char* buffer);
+// The number figure_number_text writes for a value, as it reads back.
+double written_value(double value);
 void append_number(kz::foundation::EString& out, double value);
 // Appends a text column so that the tokenizer gives the same text back: wrapped in double quotes when one of
 // `splitters` would otherwise end the field, with a closing quote added when its own quotes leave one open.
