@@ -215,6 +215,10 @@ struct dxf_reader {
     std::vector<std::pair<std::string, int>> line_types;
     int32_t colours[256] = {};
     LayerSlot layers[kLayerSlots];
+    // Which slot holds each name, so that every entity's layer is found at once, and the slot below which (down
+    // to 101) the next new name may find a free one: slots are only ever named, never freed.
+    std::map<std::string, int, std::less<>> layer_slots;
+    int free_below = 200;
     std::string strings[10];
     double numbers[240] = {};
     int entity_style = 0;    // line style of code 6, 0 when none
@@ -382,21 +386,23 @@ int colour_of(const dxf_reader* st, int dxf_colour, int by_layer) {
 
 int dxf_layer_index(const char* name, dxf_reader* st) {
     if (!name || !*name) return 200;
-    for (int i = 0; i < kLayerSlots; ++i)
-        if (!st->layers[i].name.empty() && st->layers[i].name == name) return i;
+    if (const auto held = st->layer_slots.find(std::string_view(name)); held != st->layer_slots.end())
+        return held->second;
+    int slot = -1;
     if (name[0] >= '0' && name[0] <= '9') {
-        long n = std::strtol(name, nullptr, 10);
-        if (n >= 1 && n <= 200) {
-            st->layers[n].name = name;
-            return static_cast<int>(n);
-        }
+        const long n = std::strtol(name, nullptr, 10);
+        if (n >= 1 && n <= 200) slot = static_cast<int>(n);
     }
-    for (int i = 200; i >= 101; --i)
-        if (st->layers[i].name.empty()) {
-            st->layers[i].name = name;
-            return i;
-        }
-    return 200;
+    if (slot < 0) {
+        while (st->free_below >= 101 && !st->layers[st->free_below].name.empty()) --st->free_below;
+        if (st->free_below < 101) return 200;
+        slot = st->free_below;
+    }
+    // A number takes its slot from the name that held it, which is found there no more.
+    if (!st->layers[slot].name.empty()) st->layer_slots.erase(st->layers[slot].name);
+    st->layers[slot].name = name;
+    st->layer_slots.emplace(name, slot);
+    return slot;
 }
 
 int dxf_line_style(const char* name, dxf_reader* st) {

@@ -210,6 +210,45 @@ std::string nested_inserts(const std::string& line, const std::string& after) {
            "0\nENDSEC\n0\nEOF\n";
 }
 
+// An entity's layer takes a slot of the drawing's layers: a name that holds one keeps it; a name from 1 to 200
+// takes that number's slot, from whatever name held it, which then goes to a new slot; any other name takes the
+// first free slot from 200 down to 101, and once those are all taken an entity is on 200.
+TEST(DxfReader, LayerNamesTakeTheirSlots) {
+    std::vector<std::string> hundred;
+    for (int i = 0; i < 100; ++i) hundred.push_back("N" + std::to_string(i));
+    const auto then = [](std::vector<std::string> names, std::initializer_list<const char*> more) {
+        names.insert(names.end(), more.begin(), more.end());
+        return names;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::string> layers;  // of the lines, in the file's order
+        std::vector<int> slots;           // of the last lines, in the same order
+    } rows[] = {
+        {"repeated names", {"WALL", "DOOR", "WALL", "0", "DOOR", "0", "wall"}, {200, 199, 200, 198, 199, 198, 197}},
+        {"numbers", {"7", "007", "7", "150", "0", "201", "150"}, {7, 7, 7, 150, 200, 199, 150}},
+        {"a number takes a named slot", {"WALL", "DOOR", "200", "WALL", "200", "DOOR"}, {200, 199, 200, 198, 200, 199}},
+        {"down to 101",
+         then(hundred, {"N0", "EXTRA", "N99", "150", "N50", "EXTRA", "150"}),
+         {200, 200, 101, 150, 200, 200, 150}},
+    };
+    const std::string path = test::fresh_path("layers.dxf");
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::string file = "0\nSECTION\n2\nENTITIES\n";
+        for (const std::string& layer : r.layers) file += "0\nLINE\n8\n" + layer + "\n10\n0\n20\n0\n11\n1\n21\n5\n";
+        test::put_file(path, file + "0\nENDSEC\n0\nEOF\n");
+        Drawing d;
+        ASSERT_EQ(xlum_read(d.peek(), path.c_str(), 0), 1);
+        const std::vector<int32_t> records = test::head_rows(d.peek(), 0);
+        ASSERT_EQ(records.size(), r.layers.size());
+        std::vector<int> slots;
+        for (std::size_t i = records.size() - r.slots.size(); i < records.size(); ++i)
+            slots.push_back(row_layer(d.peek(), records[i]));
+        EXPECT_EQ(slots, r.slots);
+    }
+}
+
 // What an import makes is bounded: at the budget the whole file is read; a record past it stops the import, which
 // keeps the records before it and says so in one line on standard error, naming the budget it reached. Inserts that
 // make nothing stop when the pairs read in blocks pass theirs, and nothing after them is read.
