@@ -77,14 +77,16 @@ CO3duShadowVolumes& CO3duGLEntity::prism_volumes_to_fill() { return extras().pri
 
 COfuPropertySet& CO3duGLEntity::prop2_to_change() { return extras().prop2; }
 
-void CO3duGLEntity::clear_shadow_volumes() {
-    if (!extras_) return;
+bool CO3duGLEntity::clear_shadow_volumes() {
+    if (!extras_) return false;
+    const bool held = !extras_->outline_volumes.corners.empty() || !extras_->prism_volumes.corners.empty();
     extras_->outline_volumes.clear();
     extras_->prism_volumes.clear();
     // Most shapes keep nothing else apart: without volumes their block goes too.
     if (extras_->prop2.GetCapacity() == 0 &&
         std::memcmp(&extras_->texture_matrix, &texture_matrix_identity(), sizeof(OfuMatrix4x4)) == 0)
         extras_.reset();
+    return held;
 }
 
 const COfuPropertySet& CO3duGLEntity::prop2() const { return extras_ ? extras_->prop2 : kNoProperties; }

@@ -185,7 +185,8 @@ public:
     const CO3duShadowVolumes& prism_volumes() const;
     CO3duShadowVolumes& outline_volumes_to_fill();
     CO3duShadowVolumes& prism_volumes_to_fill();
-    void clear_shadow_volumes();
+    // Frees both lists; whether they held any volume.
+    bool clear_shadow_volumes();
     const COfuPropertySet& prop2() const;
     COfuPropertySet& prop2_to_change();
 

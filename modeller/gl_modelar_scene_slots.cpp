@@ -112,11 +112,12 @@ void CO3duGLModelar::SetShadowLight(OfuLight light) {
     if (std::memcmp(before.direction, scene_->shadow_light.direction, sizeof before.direction) != 0)
         scene_->shadow_rebuild = 1;
     if (before.on && !scene_->shadow_light.on) {
+        bool freed = false;
         for (_OfuPosition* node = structure_.head(); node; node = node->next) {
-            node->entity->clear_shadow_volumes();
+            freed = node->entity->clear_shadow_volumes() || freed;
             node->entity->shadow_rebuild = 1;
         }
-        kz::platform::release_free_heap();
+        if (freed) kz::platform::release_free_heap();
     }
 }
 
