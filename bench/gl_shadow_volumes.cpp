@@ -1,5 +1,6 @@
 // Rebuilding the stencil shadow volumes of a closed mesh of 60k and 200k triangles (a bumpy sphere, lit from an
-// oblique direction): outline volumes found through the hash of edges plus the prisms, against the prisms alone.
+// oblique direction): outline volumes found through the hash of edges plus the walls the prisms leave once shared
+// ones cancel, against those walls alone.
 // The volumes' memory and the process's peak resident size are reported with each run.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>

@@ -1,8 +1,12 @@
-// The sun's shadows at their default accuracy: opening a model of 2,048 curved shapes (256 turned items of a pipe,
-// a bent pipe, a ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows,
-// against the same without; and the resident size of the 100k-box model at 1000 x 600 with shadows, against the
-// same without, and after shadows went off again, against before they came on. Each resident size is read in a
-// process of its own (this program run again), so that no other case's frames stand in its figures.
+// The sun's shadows at their default accuracy, on the 100k-box model at 1000 x 600: one frame with shadows, seeing
+// the whole model and walking among the items, against the plain frame and against the bare frame with one draw of
+// every shape's shadow walls; building every shape's volumes alone, the walls left once shared ones cancel against
+// every prism's walls; the resident size with shadows against the same without, and after shadows went off again
+// against before they came on, each read in a process of its own (this program run again) so that no other case's
+// frames stand in its figures. And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe,
+// a ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows, against the same
+// without. Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to
+// the system, which the heap counts of those cases would see.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +24,9 @@
 #include "bench_view.h"
 #include "box_models.h"
 #include "curved_models.h"
+#include "geometry/vector_math.h"
+#include "large_scene.h"
+#include "modeller/gl_shadow_volumes.h"
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
 #include "platform/window.h"
@@ -28,8 +35,7 @@ namespace {
 
 namespace plat = kz::platform;
 using kz::view::XView;
-
-constexpr int kWidth = 1000, kHeight = 600;
+using namespace kz_bench;
 
 // A view of the model in a window of its own, opened and not yet drawn.
 struct OpenView {
@@ -71,6 +77,112 @@ void BM_CurvedFirstFrame(benchmark::State& state) {
     }
     if (triangles == 0) state.SkipWithError("the first frame drew nothing");
     state.counters["triangles"] = double(triangles);
+}
+
+void BM_PlainFrame(benchmark::State& state) {
+    LargeScene& s = large_scene();
+    set_shadows(s, false);
+    navigate_frames(state, s);
+}
+
+// The first shadow frame builds the volumes; the frames measured draw them. Shadows go off again after, freeing
+// them, so that the other cases meet the scene as they left it.
+void BM_ShadowFrame(benchmark::State& state) {
+    LargeScene& s = large_scene();
+    set_shadows(s, true);
+    s.place_eye(int(state.range(0)), 0.0);
+    s.view->Redraw(0);
+    navigate_frames(state, s);
+    set_shadows(s, false);
+    s.view->Redraw(0);
+}
+
+// Every shape's shadow walls (light space) in one array, as the shadow frame of the eye's place built them.
+struct AllWalls {
+    std::vector<float> corners;
+    std::vector<std::uint32_t> triangles;
+    OfuMatrix4x4 light_inverse = identity_matrix();
+};
+
+AllWalls gather_walls(LargeScene& s, int walking) {
+    set_shadows(s, true);
+    s.place_eye(walking, 0.0);
+    s.view->Redraw(0);
+    const CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
+    AllWalls all;
+    all.light_inverse = modeller.scene()->light_inverse;
+    for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
+        const CO3duShadowVolumes& v = node->entity->prism_volumes();
+        const auto first = static_cast<std::uint32_t>(all.corners.size() / 3);
+        all.corners.insert(all.corners.end(), v.corners.begin(), v.corners.end());
+        for (std::size_t i = 0; i < v.walls.size(); ++i) all.triangles.push_back(first + v.walls[i]);
+    }
+    set_shadows(s, false);
+    s.view->Redraw(0);
+    return all;
+}
+
+// The floor of a shadow frame: the bare frame, and every wall counted once into the stencil in one draw (both
+// facings alike, so one draw stands for the two of a z-pass count).
+void BM_BareFrameAndWallsOnce(benchmark::State& state) {
+    const AllWalls walls = gather_walls(large_scene(), int(state.range(0)));
+    run_bare_frames(state, [&](CO3duGLModelar& modeller) {
+        draw_entities_bare(modeller);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glDepthMask(GL_FALSE);
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(GL_ALWAYS, 0, ~0u);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        glPushMatrix();
+        glMultMatrixd(&walls.light_inverse.m[0][0]);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, walls.corners.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(walls.triangles.size()), GL_UNSIGNED_INT,
+                       walls.triangles.data());
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glPopMatrix();
+        glDisable(GL_STENCIL_TEST);
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    });
+    state.counters["wall_triangles"] = double(walls.triangles.size() / 3);
+}
+
+// Building the shadow volumes of every shape alone, with the light and reach of a shadow frame: the walls left
+// once shared ones cancel, or (every_prism:1) every lit triangle's three walls.
+void BM_BuildShadowVolumes(benchmark::State& state) {
+    LargeScene& s = large_scene();
+    set_shadows(s, true);
+    s.view->Redraw(0);
+    const CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
+    O3duShadowSettings settings;
+    settings.extrusion = modeller.scene()->shadow_extrusion;
+    settings.every_prism = state.range(0) != 0;
+    const OfuMatrix4x4 light = modeller.scene()->light_matrix;
+    set_shadows(s, false);
+    s.view->Redraw(0);
+    O3duShadowBuilder builder;
+    double walls = 0, bytes = 0;
+    for (auto _ : state) {
+        walls = bytes = 0;
+        for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
+            const CO3duGLEntity& entity = *node->entity;
+            CO3duShadowVolumes outlines, prisms;
+            builder.begin(settings, outlines, prisms);
+            OfuMatrix4x4 to_light = entity.model_matrix;
+            MultiplyMatrix4x4(to_light, light);
+            for (const CO3duGLTrianglePolygons set : entity.sets())
+                if (casts_shadow(set, false)) builder.add_set(set, to_light);
+            builder.finish();
+            walls += double(prisms.walls.size() / 3);
+            bytes += double(prisms.corners.capacity() * sizeof(float) + prisms.walls.narrow.capacity() * 2 +
+                            prisms.walls.wide.capacity() * 4 + prisms.lit.narrow.capacity() * 2 +
+                            prisms.lit.wide.capacity() * 4);
+        }
+    }
+    state.counters["wall_triangles"] = walls;
+    state.counters["volume_bytes_per_box"] = bytes / kBoxes;
 }
 
 std::string g_self;
@@ -129,6 +241,10 @@ int measure_resident() {
 
 }  // namespace
 
+BENCHMARK(BM_PlainFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShadowFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareFrameAndWallsOnce)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BuildShadowVolumes)->ArgName("every_prism")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurvedFirstFrame)->ArgName("shadows")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShadowResident)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
