@@ -68,10 +68,20 @@ struct LargeScene {
     }
 };
 
-inline LargeScene& large_scene() {
-    static LargeScene s;
+inline std::unique_ptr<LargeScene>& large_scene_slot() {
+    static std::unique_ptr<LargeScene> s;
     return s;
 }
+
+inline LargeScene& large_scene() {
+    std::unique_ptr<LargeScene>& s = large_scene_slot();
+    if (!s) s = std::make_unique<LargeScene>();
+    return *s;
+}
+
+// Closes the scene while the window system is still up: a program whose other views came and went calls it before
+// main returns, as windows destroyed after the window system's own teardown would take it down.
+inline void close_large_scene() { large_scene_slot().reset(); }
 
 // The sun's shadows (at the default accuracy) on or off; the sun of a midsummer morning.
 inline void set_shadows(LargeScene& s, bool on) {
