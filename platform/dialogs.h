@@ -51,7 +51,8 @@ struct DialogTestAnswers {
     std::uint32_t color = 0;
     std::string file_name;  // program form; empty = cancelled
     bool print_accepted = true;
-    std::string print_pdf_file;        // the printer in test mode prints into this PDF file (UTF-8 path)
+    std::string print_pdf_file;        // the printer in test mode prints into this PDF file (UTF-8 path); empty:
+                                       // no printer is set up
     std::string compressor = "mjpeg";  // the movie encoder chosen (movie_writer.h); empty = cancelled
     // Runs while a message box is "open", after its question is logged and before it is answered: what a test
     // does here happens between the question and what the answer leads to.

@@ -7,18 +7,28 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #ifndef GL_PACK_INVERT_MESA
 #define GL_PACK_INVERT_MESA 0x8758
 #endif
 
+#include "platform/crt/c_numbers.h"
 #include "platform/device_context_impl.h"
+#include "platform/report.h"
 
 namespace kz::platform {
 namespace {
+
+// EGL's latest error as its code in hex, for the line that says what failed.
+std::string egl_error_text() {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(eglGetError()), 16).ptr;
+    return "0x" + std::string(digits, end);
+}
 
 struct Display {
     EGLDisplay display = EGL_NO_DISPLAY;
@@ -39,7 +49,7 @@ const Display& display() {
         d.display = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         EGLint major = 0, minor = 0;
         if (d.display == EGL_NO_DISPLAY || !eglInitialize(d.display, &major, &minor)) {
-            std::fprintf(stderr, "kzview: EGL surfaceless display unavailable (0x%x)\n", eglGetError());
+            report_line("EGL surfaceless display unavailable (" + egl_error_text() + ")");
             return;
         }
         const EGLint wanted[] = {EGL_SURFACE_TYPE,
@@ -193,7 +203,8 @@ bool ensure_target(DeviceContext& dc, bool* fresh) {
     const EGLint attributes[] = {EGL_WIDTH, w, EGL_HEIGHT, h, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(d.display, d.config, attributes);
     if (surface == EGL_NO_SURFACE) {
-        std::fprintf(stderr, "kzview: cannot make a %dx%d offscreen target (0x%x)\n", w, h, eglGetError());
+        report_line("cannot make a " + kz::crt::int_text(w) + "x" + kz::crt::int_text(h) + " offscreen target (" +
+                    egl_error_text() + ")");
         return false;
     }
     target.surface = surface;
@@ -266,7 +277,7 @@ std::unique_ptr<GlContext> GlContext::create(DeviceContext& dc) {
                                  EGL_NONE};
     EGLContext context = eglCreateContext(d.display, d.config, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT) {
-        std::fprintf(stderr, "kzview: cannot create an OpenGL context (0x%x)\n", eglGetError());
+        report_line("cannot create an OpenGL context (" + egl_error_text() + ")");
         return nullptr;
     }
     auto impl = std::make_unique<Impl>();

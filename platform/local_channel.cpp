@@ -27,6 +27,7 @@
 #include "platform/folder_walk.h"
 #include "platform/message_loop.h"
 #include "platform/private_folder.h"
+#include "platform/report.h"
 
 namespace kz::platform {
 
@@ -187,7 +188,7 @@ bool socket_is_alive(const std::string& path) {
 }
 
 bool refuse(const std::string& why) {
-    std::fprintf(stderr, "kzview: other programs cannot reach this viewer: %s\n", why.c_str());
+    report_line("other programs cannot reach this viewer: " + why);
     return false;
 }
 
@@ -208,7 +209,7 @@ bool channel_listen(std::string_view name, ChannelHandler handler) {
     Descriptor folder;
     const std::string path = socket_path(name, &folder, &why);
     if (path.empty()) return refuse(why);
-    if (!why.empty()) std::fprintf(stderr, "kzview: %s; the socket goes to %s\n", why.c_str(), path.c_str());
+    if (!why.empty()) report_line(why + "; the socket goes to " + path);
     // Everything at the name is looked at and replaced through the folder judged above: the path only names it
     // for the listener, which takes nothing else.
     const std::string leaf(name);

@@ -33,7 +33,8 @@ std::unique_ptr<PrintJob> PrintJob::choose_printer(WindowHandle owner) {
     if (dialog_test_mode()) {
         log_dialog_request("print");
         const DialogTestAnswers& answers = dialog_test_answers();
-        if (!answers.print_accepted || answers.print_pdf_file.empty()) return nullptr;
+        if (!answers.print_accepted) return nullptr;
+        // Accepted without a file: the printer of a machine where none is set up.
         impl->printer.setOutputFormat(QPrinter::PdfFormat);
         impl->printer.setOutputFileName(QString::fromStdString(answers.print_pdf_file));
         impl->printer.setResolution(150);
@@ -45,6 +46,10 @@ std::unique_ptr<PrintJob> PrintJob::choose_printer(WindowHandle owner) {
         if (dialog.exec() != QDialog::Accepted) return nullptr;
     }
     return std::unique_ptr<PrintJob>(new PrintJob(std::move(impl)));
+}
+
+bool PrintJob::has_printer() const {
+    return impl_->printer.outputFormat() != QPrinter::PdfFormat || !impl_->printer.outputFileName().isEmpty();
 }
 
 int PrintJob::page_width() const {

@@ -29,6 +29,8 @@ public:
     PrintJob(const PrintJob&) = delete;
     PrintJob& operator=(const PrintJob&) = delete;
 
+    // False when no printer is set up: Qt then offers a PDF file that has no name, and nothing can be printed.
+    bool has_printer() const;
     // Printable page size in device pixels (the horizontal and vertical resolution of the page).
     int page_width() const;
     int page_height() const;

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
+#include "platform/report.h"
 
 namespace kz::platform {
 
@@ -42,7 +42,7 @@ void report_once(const std::string& line) {
     std::lock_guard lock(r.m);
     if (line == r.last) return;
     r.last = line;
-    std::fprintf(stderr, "kzview: %s\n", line.c_str());
+    report_line(line);
 }
 
 namespace {

@@ -16,6 +16,8 @@
 #include "platform/download.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "platform/report.h"
+#include "platform/text_codec.h"
 
 namespace kz::view {
 
@@ -117,12 +119,17 @@ kz::platform::DownloadResult fetch_url(const char* url, const char* file_name, c
 }  // namespace
 
 void print_viewer_line(std::string_view line) {
-    std::fprintf(stderr, "kzview: %.*s\n", static_cast<int>(line.size()), line.data());
+    const std::string shown = "kzview: " + kz::platform::escape_line(line) + "\n";
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 void report_unit_problem(const char* unit, const char* reason) {
     print_viewer_line((unit && *unit ? kz::platform::display_name(unit) : std::string("(no name)")) + ": " +
                       (reason ? reason : ""));
+}
+
+std::string shown_name_sjis(const char* name) {
+    return kz::platform::utf8_to_cp932(kz::platform::display_name(name ? name : ""));
 }
 
 int XView::ResolveDataPath(const char* url, char* local_name) {
@@ -202,6 +209,19 @@ int XView::FindDataFile(const char* name, char* local_name, char* joined_name) {
 
 int XView::FindDataFile(const char* file_name, char* local_path) {
     return FindDataFile(file_name, local_path, nullptr);
+}
+
+int XView::FindPastedFile(const char* file_name, char* local_path, const char* what) {
+    char joined[kPath] = {};
+    if (FindDataFile(file_name, local_path, joined)) return 1;
+    // The same picture on a thousand faces is one missing file.
+    const bool fetched = has_prefix(joined, "http:");
+    if (!document.missing_pasted.insert(joined).second || (fetched && document.last_download_told)) return 0;
+    const std::string why = fetched && !document.last_download_error.empty()
+                                ? std::string(what) + " not fetched (" + document.last_download_error + ")"
+                                : std::string(what) + " not found";
+    report_unit_problem(joined, why.c_str());
+    return 0;
 }
 
 int XView::CompleteDataPath(char* name) {

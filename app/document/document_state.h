@@ -134,15 +134,16 @@ struct DocumentState {
     std::vector<ReferenceLevel> reference_stack;
     int first_trunk_index = -1;
     int relative_paths = 1;
-    int unit_nesting = 0;                       // unit files being read right now
-    int on_demand = 0;                          // 1 while an open leaves units marked "E" unread
-    int level_floor = 1;                        // reference depth a "}" cannot pop below
-    int link_jump = 0;                          // set by a link that opens a model: keep the eye where it is
-    std::string last_download_error;            // why the latest download failed; empty after a success
-    bool last_download_told = false;            // its failure has had its line already (the model's budget)
-    int build_shapes = 1;                       // 0 only to measure the reader without the shape builders
-    int loading_settings = 0;                   // 1 while a new model's settings are being read
-    LoadGuard guard;                            // the running open's budgets and block nesting
+    int unit_nesting = 0;                            // unit files being read right now
+    int on_demand = 0;                               // 1 while an open leaves units marked "E" unread
+    int level_floor = 1;                             // reference depth a "}" cannot pop below
+    int link_jump = 0;                               // set by a link that opens a model: keep the eye where it is
+    std::string last_download_error;                 // why the latest download failed; empty after a success
+    bool last_download_told = false;                 // its failure has had its line already (the model's budget)
+    std::unordered_set<std::string> missing_pasted;  // pictures and drawings of the model said to be missing
+    int build_shapes = 1;                            // 0 only to measure the reader without the shape builders
+    int loading_settings = 0;                        // 1 while a new model's settings are being read
+    LoadGuard guard;                                 // the running open's budgets and block nesting
     int placing_at_end = 0;                     // 1 while OpenModel reads: its one pass over the tree places every item
     kz::scene::XTrunk* reading_unit = nullptr;  // the item whose unit file is being read; null: none
 
@@ -182,11 +183,15 @@ struct DocumentState {
     std::size_t stamp_scanned = 0;                // the items looked through for them
 };
 
-// One line of the viewer's on standard error, after its name; the libraries' lines come here too once the program
-// has started (their report function).
+// One line of the viewer's on standard error, after its name, escaped (kz::platform::escape_line) so that no name
+// in it reaches the terminal as a control; the libraries' lines come here too once the program has started (their
+// report function).
 void print_viewer_line(std::string_view line);
 // One line on standard error for a unit that could not be read or written: its name as the user knows it, and why.
 void report_unit_problem(const char* unit, const char* reason);
+// A name as the user knows it (kz::platform::display_name: a file by its native path) in the Shift_JIS text the
+// windows take (a title, the attribute popup); a character Shift_JIS cannot hold shows as "?".
+std::string shown_name_sjis(const char* name);
 
 // The folder names outside any unit resolve against: the base folder, else the process's own folder; with a
 // trailing backslash.

@@ -183,9 +183,11 @@ int XView::OpenModelFile(const char* path, int as_new) {
 }
 
 void XView::SendTitle() {
+    // The model's file as the user knows it, by its native path.
+    const std::string file = std::string(document.data_folder ? document.data_folder : "") +
+                             (document.data_file_name ? document.data_file_name : "");
     char title[2 * kPath + 64];
-    kz::crt::c_snprintf(title, sizeof title, "%s%s[%dmm](%5.3f)", document.data_folder ? document.data_folder : "",
-                        document.data_file_name ? document.data_file_name : "",
+    kz::crt::c_snprintf(title, sizeof title, "%s[%dmm](%5.3f)", shown_name_sjis(file.c_str()).c_str(),
                         camera.eye ? static_cast<int>(camera.eye->lens) : camera.base_lens, camera.stereo_factor);
     kz::platform::send_message(output.parent, UM_SET_TITLE, 0,
                                static_cast<LParam>(reinterpret_cast<std::uintptr_t>(title)));

@@ -185,7 +185,7 @@ int XView::ExecTag(const char* entry, int downloaded) {
             document.link_jump = 0;
             return 0;
         }
-        plat::set_window_text(output.parent, path);
+        plat::set_window_text(output.parent, shown_name_sjis(path.c_str()));
         plat::send_message(output.parent, UM_VIEW_OPENED, 0, 0);
         const int notices[10] = {0x5513, 0, 2, 0x5514, 0x5516, 0x5515, 0, 0, 0, 0};
         SendNotifyList(notices);

@@ -238,6 +238,7 @@ public:
     char* ToAbsolutePath(char* old_text, const char* path, XTrunk* owner) override;
     char* ToRelativePath(char* old_text, const char* path, XTrunk* owner) override;
     int FindDataFile(const char* file_name, char* local_path) override;
+    int FindPastedFile(const char* file_name, char* local_path, const char* what) override;
     int AddAction(const char* action_line, XLeaves* context, const SystemTime& now) override;
     char* PartPropertyTable(int mode, XLeaves* part, int column) override;
     char* ComputeAttributes(char* old_value, XTrunk* trunk, const char* name, const char* expression) override;

@@ -12,6 +12,7 @@
 
 #include "platform/crt/c_numbers.h"
 #include "platform/crt/mbcs.h"
+#include "platform/report.h"
 
 namespace kz::foundation {
 namespace {
@@ -87,7 +88,7 @@ CutEntry g_cuts[kCutCapacity];
 int g_cut_count = 0;
 int g_cut_overflow = 0;  // pushes refused beyond the capacity, matched by pops that restore nothing
 
-void report_cut_misuse(const char* what) { std::fprintf(stderr, "kzview: string cut stack %s\n", what); }
+void report_cut_misuse(const char* what) { kz::platform::report_line(std::string("string cut stack ") + what); }
 
 // Shared by the typed getters: the field's text, cut to 110 bytes, handed to convert; the default when empty.
 template <typename T, typename Convert>

@@ -65,7 +65,7 @@ int XLeaves::LoadPasteTexture(PasteEntry* entry, int option) {
     switch (entry->kind) {
     case 2: {
         char local[1024] = {};
-        if (!v->FindDataFile(entry->source, local)) return -1;
+        if (!v->FindPastedFile(entry->source, local, "texture image")) return -1;
         // The view's texture option asks for images whose files changed to be read again.
         const int id = bridge->LoadTexture(local, option);
         return id > 0 ? id : -1;
@@ -167,7 +167,7 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     XLeaf* face = MadeFace(face_index);
     if (!face) return 0;
     char local[1024] = {};
-    if (!v->FindDataFile(entry->source, local)) return 0;
+    if (!v->FindPastedFile(entry->source, local, "pasted drawing")) return 0;
     // A large drawing takes long to read and lay out: the view may stop it, keeping what was laid so far.
     const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;

@@ -1,11 +1,11 @@
 // Opening, reading and measuring the drawings pasted on faces, and the walk over their visible lines and texts.
 #include "app/scene/pasted_drawing.h"
 
-#include <cstdio>
-
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/row_store.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
+#include "platform/report.h"
 
 namespace kz::scene {
 
@@ -27,8 +27,8 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row, 
     // Files are read whole up to the common cap; a drawing beyond it is not even opened, and the user is told.
     kz::platform::FileInfo info;
     if (kz::platform::get_file_info(file_name, &info) && !info.directory && info.size > kz::platform::kMaxReadBytes) {
-        std::fprintf(stderr, "kzview: %s: drawing larger than %zu MiB, not pasted\n",
-                     kz::platform::display_name(file_name).c_str(), kz::platform::kMaxReadBytes >> 20);
+        kz::platform::report_line(kz::platform::display_name(file_name) + ": drawing larger than " +
+                                  kz::crt::int_text(kz::platform::kMaxReadBytes >> 20) + " MiB, not pasted");
         return 0;
     }
     if (may_take && !may_take(info.size)) return 0;

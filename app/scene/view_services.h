@@ -33,6 +33,11 @@ public:
     virtual char* ToRelativePath(char* old_text, const char* path, XTrunk* owner) = 0;
     // Non-zero when the file exists; its local name goes to `local_path` (at least 1024 bytes).
     virtual int FindDataFile(const char* file_name, char* local_path) = 0;
+    // As FindDataFile, for a file pasted on a face (`what`: "texture image", "pasted drawing"); the viewer says on
+    // standard error, once for each name while the model is open, when it exists nowhere.
+    virtual int FindPastedFile(const char* file_name, char* local_path, const char* /*what*/) {
+        return FindDataFile(file_name, local_path);
+    }
     // Queues one timed motion "target;property;mode;value;start;duration;last" for `context`'s part, with
     // start times counted from `now`; the index of the queued record, or -1 when the target selects no part.
     virtual int AddAction(const char* action_line, XLeaves* context, const SystemTime& now) = 0;

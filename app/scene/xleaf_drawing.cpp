@@ -77,7 +77,7 @@ int XLeaf::LoadPastedDrawing(const char* file_name) {
     if (!file_name || !*file_name) return 0;
     XViewServices* v = owner ? owner->view() : nullptr;
     char local[1024] = {};
-    if (!v || !v->FindDataFile(file_name, local)) return 0;
+    if (!v || !v->FindPastedFile(file_name, local, "pasted drawing")) return 0;
     const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();

@@ -30,7 +30,10 @@ char* XView::ItemAttributeList(char* old, XTrunk* item) {
             const bool number = key == 0 || key == 6 || key == 8;
             const int n = kz::crt::c_atoi(value.data());
             const bool shown = key == 0 ? n > 0 : number ? n != 0 : std::strcmp(value.data(), "-") != 0 && value[0];
-            if (shown) rows.push_back(Row{name, value.data(), ""});
+            if (!shown) continue;
+            // The unit's file as the user knows it, by its native path.
+            const bool file = std::strcmp(name, "#frefer") == 0;
+            rows.push_back(Row{name, file ? shown_name_sjis(value.data()) : std::string(value.data()), ""});
         }
         for (int k = 0; k < item->attributes.count(); ++k) {
             const kz::scene::AttributeRecord& r = item->attributes[k];

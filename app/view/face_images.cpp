@@ -146,8 +146,8 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
     CO3duGLModelar* modeller = output.bridge ? output.bridge->modeller.get() : nullptr;
     if (modeller && part->model) {
         char local[1024] = {};
-        const int texture =
-            output.bridge->LoadTexture(FindDataFile(new_path, local) ? local : new_path, TextureOption());
+        const int texture = output.bridge->LoadTexture(
+            FindPastedFile(new_path, local, "texture image") ? local : new_path, TextureOption());
         CO3duPrimitive primitive;
         modeller->GetPrimitive(part->model, primitive, kSwapFlags);
         const int sets = primitive.sets.GetSize();

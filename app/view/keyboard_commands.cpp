@@ -204,7 +204,7 @@ void engine_key(XView& view, bool shift) {
 // that holds no model leaves the open one as it is.
 void new_model_key(XView& view) {
     if (view.ClipboardPasteKind() == kPasteNothing) {
-        std::fprintf(stderr, "kzview: G: the clipboard holds no model; the open model stays\n");
+        print_viewer_line("G: the clipboard holds no model; the open model stays");
         return;
     }
     XTrunk* root = view.TrunkAt(0);

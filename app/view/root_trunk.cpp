@@ -49,6 +49,7 @@ void XView::NewModel() {
     document.program_answers.clear();
     // Nor does what the last model downloaded count against this one's budget (an open of a file started it).
     document.guard.new_model();
+    document.missing_pasted.clear();
     document.set_overlay = {};
     settings.given_keys = 0;
     document.current_trunk_index = 0;

@@ -59,10 +59,12 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
             view->document.current_figure_path = path;
         } else {
             const std::string native = kz::platform::to_native_path(path);
-            std::fprintf(stderr, "kzview: %s: %s, nothing opened\n", native.empty() ? path : native.c_str(),
-                         kind == 2   ? "an image is pasted on a face by dropping it on the view, not opened as a model"
-                         : kind == 3 ? "a 2D drawing is not opened as a model"
-                                     : "not found");
+            print_viewer_line(kz::platform::display_name(path) + ": " +
+                              (kind == 2
+                                   ? "an image is pasted on a face by dropping it on the view, not opened as a model"
+                               : kind == 3 ? "a 2D drawing is not opened as a model"
+                                           : "not found") +
+                              ", nothing opened");
         }
         return 2;
     }

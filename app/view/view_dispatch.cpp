@@ -256,7 +256,7 @@ void XView::ExchangeCommandBlock(LParam number, const std::function<void(std::in
     const std::optional<std::string> data = id ? plat::get_announced_clipboard_data(id) : std::nullopt;
     if (!data) {
         // Told at once, so that the sender need not wait for an answer that would never come.
-        std::fprintf(stderr, "kzview: command block %s: not on the clipboard, nothing run\n", format.c_str());
+        print_viewer_line("command block " + format + ": not on the clipboard, nothing run");
         answer(-2, -2);
         return;
     }

@@ -273,9 +273,14 @@ void XView::UpdateScreenScale() {
 
 void XView::PrintView(std::int32_t background) {
     std::unique_ptr<plat::PrintJob> job = plat::PrintJob::choose_printer(output.view_window[0]);
-    if (!job || !output.bridge) return;
+    if (!job) return;  // the user cancelled
+    // Accepted, the dialog is answered only by a page or by a line that says why there is none.
+    const auto nothing_printed = [](const std::string& why) {
+        print_viewer_line("print: " + why + "; nothing was printed");
+    };
+    if (!job->has_printer()) return nothing_printed("no printer is set up");
     const int page_width = job->page_width();
-    if (page_width < 1) return;
+    if (!output.bridge || page_width < 1) return nothing_printed("the printer has no page to draw on");
     const int page_height = static_cast<int>(std::floor(page_width * 3 * 0.25 + 0.5));
     int w = page_width, h = page_height;
     if (w > kMaxPrintSide) {
@@ -294,18 +299,19 @@ void XView::PrintView(std::int32_t background) {
         out_width = static_cast<int>(std::int64_t(page_width) * out_height / page_height);
     }
     DibHolder dib(output.bridge->RenderToDib(w, h, background));
-    if (!dib.dib) return;
-    if (job->start_document("KZ3D Image")) {
-        if (job->start_page()) {
-            const auto* bytes = static_cast<const std::uint8_t*>(crt::global_lock(dib.dib));
-            const int dw = dib_width(bytes), dh = dib_height(bytes);
-            plat::ImageView image{bytes + 40, dw, dh, dib_row_stride(dw, 3), 24, true};
-            job->draw_image(image, 0, 0, out_width, out_height);
-            crt::global_unlock(dib.dib);
-            job->end_page();
-        }
-        job->end_document();
+    if (!dib.dib) return nothing_printed("the view could not be drawn at the page's size");
+    if (!job->start_document("KZ3D Image")) return nothing_printed("the printer did not start the document");
+    if (job->start_page()) {
+        const auto* bytes = static_cast<const std::uint8_t*>(crt::global_lock(dib.dib));
+        const int dw = dib_width(bytes), dh = dib_height(bytes);
+        plat::ImageView image{bytes + 40, dw, dh, dib_row_stride(dw, 3), 24, true};
+        job->draw_image(image, 0, 0, out_width, out_height);
+        crt::global_unlock(dib.dib);
+        job->end_page();
+    } else {
+        nothing_printed("the printer did not start the page");
     }
+    job->end_document();
 }
 
 }  // namespace kz::view

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "platform/report.h"
+
 using namespace kz::platform;
 
 TEST(TextCodec, JapaneseAndNecRowsRoundTrip) {
@@ -73,4 +77,43 @@ TEST(TextCodec, NameEscapeNeverSpellsDotsSeparatorsOrControls) {
         EXPECT_EQ(cp932_name_to_utf8(inside), pair_for(cp)) << "code point " << static_cast<unsigned>(cp);
     }
     EXPECT_EQ(cp932_name_to_utf8(utf8_to_cp932(pair_for(0xE9))), "\xC3\xA9") << "a real escape still decodes";
+}
+
+// What reaches the terminal: controls (C0, DEL, and C1 in UTF-8) and bytes that are no UTF-8 show as "\xNN", the
+// rest as it is, and an escaped line comes back unchanged; a host program's report function gets each line
+// escaped, and so does standard error while none is set.
+TEST(TextCodec, LinesShownCarryNoControls) {
+    const struct {
+        std::string line, shown;
+    } cases[] = {
+        {"/tmp/\x1b[2Jclear.fig", "/tmp/\\x1B[2Jclear.fig"},
+        {"\x1b"
+         "c reset",
+         "\\x1Bc reset"},
+        {"tab\there\nnext\r", "tab\\x09here\\x0Anext\\x0D"},
+        {std::string("nul\0del\x7F", 8), "nul\\x00del\\x7F"},
+        {"csi \xC2\x9B"
+         "2J nel \xC2\x85",
+         "csi \\xC2\\x9B2J nel \\xC2\\x85"},
+        {"raw \x9B"
+         "2J",
+         "raw \\x9B2J"},
+        {"\xE8\xA1\xA8 \xC2\xA0 \xF0\x9F\x98\x80 ~", "\xE8\xA1\xA8 \xC2\xA0 \xF0\x9F\x98\x80 ~"},
+        // A surrogate, an overlong "/", a code point past U+10FFFF and a character cut short.
+        {"\xED\xA0\x80 \xC0\xAF \xF4\x90\x80\x80 \xE8\xA1",
+         "\\xED\\xA0\\x80 \\xC0\\xAF \\xF4\\x90\\x80\\x80 \\xE8\\xA1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(escape_line(c.line), c.shown);
+        EXPECT_EQ(escape_line(c.shown), c.shown);
+    }
+    static std::string taken;
+    const ReportFunction before = set_report_function([](std::string_view line) { taken = line; });
+    report_line(cases[0].line);
+    set_report_function(nullptr);
+    testing::internal::CaptureStderr();
+    report_line(cases[1].line);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), cases[1].shown + "\n");
+    set_report_function(before);
+    EXPECT_EQ(taken, cases[0].shown);
 }

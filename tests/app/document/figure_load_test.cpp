@@ -217,6 +217,7 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
     std::string binary(4096, '\0');
     for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 131 + 7) % 256);
     fs::create_directory_symlink(".", dir + "/spiral");
+    const std::string pasted = "box,0,0,0,,,,,,,,,,100,100,100,,,,,,,,,,,,,,";
     struct Case {
         const char* name;
         std::string reference;  // the "#frefer" of the middle item
@@ -241,6 +242,12 @@ TEST_F(FigureLoad, BadUnitsLoadWhatTheyCanAndReport) {
          lines({shape_line("turn"), trunk_line("deeper", "#frefer=spiral\\unit.fig")}), "", "refers to itself"},
         {"extra closing brace", "#frefer=unit.fig", lines({shape_line("a"), "}", "}", trunk_line("b")}),
          "middle(a){b()}", ""},
+        // A missing picture or drawing pasted on the faces of two shapes: one line each.
+        {"missing texture image", "#frefer=unit.fig", lines({pasted + "p,,A;1;gone.bmp|", pasted + "p,,A;1;gone.bmp|"}),
+         "", "kzview: " + dir + "/gone.bmp: texture image not found\n"},
+        {"missing pasted drawing", "#frefer=unit.fig",
+         lines({pasted + "d,,A;1;gone.dxf|", pasted + "d,,A;1;gone.dxf|"}), "",
+         "kzview: " + dir + "/gone.dxf: pasted drawing not found\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -253,6 +253,7 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     ASSERT_GT(item_named("table"), 0);
     XTrunk* table = view->document.trunks[item_named("table")];
     table->SetAttribute("maker", "oak & co", "");
+    table->SetAttribute("#frefer", "Z:\\tmp\\\x95\x5c.fig", "");
     table->SetAttribute("unset", "", "=calc;weight");  // no value: no row
     // A window point on one of the table's parts, found with the pick the popup itself uses.
     kz::platform::Point on_table{-1, -1};
@@ -270,6 +271,8 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     EXPECT_NE(view->output.comment_text.find("table"), std::string::npos);
     EXPECT_NE(view->output.comment_text.find("oak & co"), std::string::npos);
     EXPECT_EQ(view->output.comment_text.find("unset"), std::string::npos);
+    // The unit's file by its native path, in the popup's Shift_JIS.
+    EXPECT_NE(view->output.comment_text.find("/tmp/\x95\x5c.fig"), std::string::npos) << view->output.comment_text;
     // The attribute popup's type: 16 pixels high, 2 between lines, margins of 8.
     const std::string& rows = view->output.comment_text;
     int lines = 1;

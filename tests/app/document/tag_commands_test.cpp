@@ -377,7 +377,8 @@ TEST_F(TagCommands, AJumpAsksFirstWhenTheModelHasChanges) {
     const double kept = view->camera.eye->eye[0];
     EXPECT_EQ(view->ExecTag("1;1;[jump=next.fig:3]"), 1);
     EXPECT_STREQ(view->document.data_file_name, "next.fig");
-    EXPECT_EQ(view->camera.eye->eye[0], kept);  // a jump with a number keeps the eye
+    EXPECT_EQ(plat::window_text(view->output.parent), folder + "/next.fig");  // the title by its native path
+    EXPECT_EQ(view->camera.eye->eye[0], kept);                                // a jump with a number keeps the eye
     // The new model's start part fired: its camera entry waits.
     ASSERT_EQ(view->timeline.timed_list[0].size(), 1u);
     EXPECT_EQ(view->timeline.timed_list[0][0].kind, 1);

@@ -253,11 +253,17 @@ TEST_F(Keys, KeyHelpFollowsThePixelRatio) {
 }
 
 TEST_F(Keys, PrintAndCacheClearing) {
-    plat::DialogTestAnswers answers;
-    answers.print_accepted = false;
-    plat::set_dialog_test_mode(true, answers);
-    press('P');
-    EXPECT_EQ(plat::take_dialog_test_log(), std::vector<std::string>{"print"});
+    // Cancelled, nothing is said; accepted where no printer is set up, that nothing was printed.
+    for (const bool accepted : {false, true}) {
+        plat::DialogTestAnswers answers;
+        answers.print_accepted = accepted;
+        plat::set_dialog_test_mode(true, answers);
+        testing::internal::CaptureStderr();
+        press('P');
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(plat::take_dialog_test_log(), std::vector<std::string>{"print"});
+        EXPECT_EQ(said, accepted ? "kzview: print: no printer is set up; nothing was printed\n" : "");
+    }
     // Folders of this test's own stand for the user's cache home and the shared temporary folder; only the
     // private folder's "kz3d_temp" is emptied, and it comes back the user's alone.
     const std::string top = kz::test::output_dir() + "/view_keys_temp";

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/foundation/eye_record.h"
+#include "app/foundation/heap_text.h"
 #include "app/scene/figure_record.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
@@ -158,10 +159,15 @@ TEST_F(Navigation, MainWindowWheelDolliesAndZooms) {
     place();
     plat::send_message(main_window, plat::WM_MOUSEWHEEL, plat::WParam(120) << 16, 0);
     expect_at(view->camera.eye->eye, {0, -900, 0}, "dolly");
+    // The model's file in the title by its native path (a Shift_JIS name whose trail byte is 0x5C included).
+    view->document.data_folder =
+        kz::foundation::set_heap_string(view->document.data_folder, "Z:\\tmp\\\x95\x5c\\", nullptr, -1);
+    view->document.data_file_name =
+        kz::foundation::set_heap_string(view->document.data_file_name, "room.fig", nullptr, -1);
     Modifiers keys(true, false);
     plat::send_message(main_window, plat::WM_MOUSEWHEEL, plat::WParam(0xFF88) << 16, 0);
     EXPECT_DOUBLE_EQ(view->camera.eye->lens, 54.0);
-    EXPECT_EQ(plat::window_text(main_window), "KZ3Dview [54mm](1.000)");
+    EXPECT_EQ(plat::window_text(main_window), "KZ3Dview /tmp/\x95\x5c/room.fig[54mm](1.000)");
     g_view = nullptr;
     view->output.parent = parent_window;
     plat::destroy_window(main_window);

@@ -35,6 +35,15 @@ TEST_F(StartFile, RulesApplyInOrder) {
         {"mesh_on_command_line", {{"m.om3", ""}, {"b.fig", ""}}, nullptr, "m.om3", 2, "m.om3"},
         {"image_on_command_line", {{"p.PNG", ""}, {"b.fig", ""}}, nullptr, "p.PNG", 2, nullptr, "p.PNG: an image"},
         {"missing_on_command_line", {{"b.fig", ""}}, nullptr, "gone.om3", 2, nullptr, "gone.om3: not found"},
+        // A name that would clear and reset the terminal reaches it escaped.
+        {"controls_in_name",
+         {{"b.fig", ""}},
+         nullptr,
+         "a\x1b[2J\x1b"
+         "c.png",
+         2,
+         nullptr,
+         "a\\x1B[2J\\x1Bc.png: an image"},
         {"start_txt_subfolder",
          {{"start.txt", "  models\\room.fig \r\nother.fig\n"}, {"z.figset", "figfile,z.fig"}},
          nullptr,
