@@ -17,9 +17,10 @@ using namespace kz::foundation;
 
 namespace {
 
+// Whether any of the values is written as something other than "0": what is written must read back as written.
 bool any_nonzero(const double* values, int n) {
     for (int i = 0; i < n; ++i)
-        if (values[i] != 0.0) return true;
+        if (written_value(values[i]) != 0.0) return true;
     return false;
 }
 
@@ -44,7 +45,7 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
     // Columns a part line does not use of its own are written back when it was read with them, so saving never
     // drops them.
     out.Append(sep);
-    if (r.wtop != 0.0 || any_nonzero(r.wtop_items, 4)) {
+    if (any_nonzero(&r.wtop, 1) || any_nonzero(r.wtop_items, 4)) {
         append_number(out, r.wtop);
         if (any_nonzero(r.wtop_items, 4))
             for (double v : r.wtop_items) {
@@ -53,10 +54,10 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
             }
     }
     out.Append(sep);
-    if (r.dtop != 0.0 || any_nonzero(r.dtop_items, 3) || r.dtop_first_flag) {
+    if (any_nonzero(&r.dtop, 1) || any_nonzero(r.dtop_items, 3) || r.dtop_first_flag || r.dtop_third_flag == 1) {
         if (r.dtop_first_flag == 1) out.Append("d");
         append_number(out, r.dtop);
-        if (any_nonzero(r.dtop_items, 3)) {
+        if (any_nonzero(r.dtop_items, 3) || r.dtop_third_flag == 1) {
             out.Append(";");
             append_number(out, r.dtop_items[0]);
             out.Append(r.dtop_third_flag == 1 ? ";d" : ";");
@@ -73,13 +74,13 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
     out.Append(sep);
     append_number(out, 1 - shown);
     out.Append(sep);
-    if (r.dispmode != 0.0) append_number(out, r.dispmode);
+    if (any_nonzero(&r.dispmode, 1)) append_number(out, r.dispmode);
     for (double v : {r.red, r.green, r.blue}) {
         out.Append(sep);
         if (r.packed_color >= 1) append_number(out, v);
     }
     out.AppendParts(sep, sep, sep, sep);
-    if (r.trans > 0) append_number(out, r.trans);
+    if (written_value(r.trans) > 0) append_number(out, r.trans);
     out.Append(sep);
     append_text_column(out, r.name);
     out.Append(sep);

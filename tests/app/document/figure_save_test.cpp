@@ -176,7 +176,8 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
          [](const std::string& dir) {
              write_file(dir + "/model.fig",
                         lines({"mynote,keep me", trunk_line("u", "#frefer=missing.fig"), shape_line("b"),
-                               "box,,,,,,,,,,,,,,,,;1e-308,0;0;d0", "ball" + std::string(19, ',') + "0;1e-200"}));
+                               "box,,,,,,,,,,,,,,,,;1e-308,0;0;d0", "ball" + std::string(19, ',') + "0;1e-200",
+                               "trunk,,,,,,,,,,,,,,,,;1e-308,0;0;d0"}));
              return dir + "/model.fig";
          },
          {},
