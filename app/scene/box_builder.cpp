@@ -2,6 +2,7 @@
 // code, made of up to six quadrilateral faces.
 #include <cmath>
 
+#include "app/scene/figure_text.h"
 #include "app/scene/view_services.h"
 #include "app/scene/xleaves.h"
 
@@ -36,7 +37,8 @@ int XLeaves::MakeBox() {
     XViewServices* v = view();
     if (v) v->BeginTiming(kTimingBox);
     COBJECTA& r = *record;
-    if (r.w <= 0.0 && r.d <= 0.0 && r.h <= 0.0) {
+    // A box without a size (as its line is written: 1e-300 is written 0) is the default box.
+    if (written_value(r.w) <= 0.0 && written_value(r.d) <= 0.0 && written_value(r.h) <= 0.0) {
         r.w = r.d = r.h = kDefaultSize;
         r.red = r.green = r.blue = kDefaultChannel;
         r.UpdatePackedColor();
