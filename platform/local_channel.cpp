@@ -166,7 +166,7 @@ std::string socket_path(std::string_view name, Descriptor* folder, std::string* 
         *why += std::string(why->empty() ? "" : ", and ") + "the user's private folder cannot be used";
         return {};
     }
-    path += "/" + std::string(name);
+    path.append(1, '/').append(name);
     if (path.size() > kSocketPathMax) {
         *why = path + " is longer than a socket's name may be (" + kz::crt::int_text(kSocketPathMax) + " bytes)";
         return {};

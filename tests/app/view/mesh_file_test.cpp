@@ -2,6 +2,7 @@
 // set that names one opens it with the set's settings.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -16,9 +17,11 @@
 namespace kz::view::test {
 namespace {
 
-// A red block written to an OM3 file by a modeller of its own.
+// A red block written to an OM3 file by a modeller of its own, one file a test: the tests run side by side, and a
+// write refuses to replace a file that appeared under its name after it began.
 std::string red_block_file() {
-    const std::string path = kz::test::output_file("red_block.om3");
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string path = kz::test::output_file("red_block_" + test + ".om3");
     auto dc = kz::platform::DeviceContext::create_window(32, 32);
     HDC hdc = dc.get();
     CO3duGLModelar m;
@@ -72,9 +75,9 @@ TEST_F(MeshFile, NamedOnTheCommandLineItShows) {
 }
 
 TEST_F(MeshFile, FigureSetNamesAMeshAndItsSettingsApply) {
-    red_block_file();
+    const std::string mesh = std::filesystem::path(red_block_file()).filename().string();
     const std::string set = kz::test::output_file("red_block.figset");
-    std::ofstream(set, std::ios::binary) << "figfile,red_block.om3\r\nset,haikei,0,0,255\r\n";
+    std::ofstream(set, std::ios::binary) << "figfile," << mesh << "\r\nset,haikei,0,0,255\r\n";
     const std::string set_name = kz::platform::from_native_path(set);
     ASSERT_EQ(ChooseStartFile(view, "", "", set_name.c_str()), 2);
     ASSERT_NE(view->Bridge()->mesh_shape, nullptr);
