@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -158,6 +159,7 @@ void BM_BuildShadowVolumes(benchmark::State& state) {
     const CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
     O3duShadowSettings settings;
     settings.extrusion = modeller.scene()->shadow_extrusion;
+    std::copy(modeller.scene()->shadow_floor, modeller.scene()->shadow_floor + 4, settings.floor);
     settings.every_prism = state.range(0) != 0;
     const OfuMatrix4x4 light = modeller.scene()->light_matrix;
     set_shadows(s, false);

@@ -99,8 +99,10 @@ struct CO3duShadowVolumes {
     std::vector<float> corners;  // 3 a corner
     CO3duVolumeIndices walls;    // 3 a triangle
     CO3duVolumeIndices lit;      // 3 a triangle, counter-clockwise seen from the light
-    // Bounds of the wall corners before their extrusion, and of the lit triangles' corners; lo above hi when empty.
+    // Bounds of the wall corners before their extrusion, of their moved copies (the walls' far ends), and of the
+    // lit triangles' corners; lo above hi when empty.
     float walls_lo[3] = {kNone, kNone, kNone}, walls_hi[3] = {-kNone, -kNone, -kNone};
+    float ends_lo[3] = {kNone, kNone, kNone}, ends_hi[3] = {-kNone, -kNone, -kNone};
     float lit_lo[3] = {kNone, kNone, kNone}, lit_hi[3] = {-kNone, -kNone, -kNone};
     static constexpr float kNone = 3.0e38f;
 

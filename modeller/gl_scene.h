@@ -70,4 +70,5 @@ public:
     OfuMatrix4x4 light_matrix = identity_matrix();
     OfuMatrix4x4 light_inverse = identity_matrix();
     double shadow_extrusion = 0.0;
+    double shadow_floor[4] = {0.0, 0.0, 0.0, 0.0};  // see O3duShadowSettings::floor
 };

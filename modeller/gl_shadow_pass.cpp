@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <typeinfo>
+#include <vector>
 
 #include "geometry/shared_math.h"
 #include "geometry/vector_math.h"
@@ -16,12 +17,13 @@
 #include "modeller/gl_shadow_volumes.h"
 #include "modeller/gl_state.h"
 #include "modeller/gl_view_volume.h"
+#include "modeller/gl_wall_batches.h"
 #include "modeller/o3du_math_matrix.h"
 
 namespace {
 
-constexpr int kShapesBetweenFlushes = 64;
-constexpr int kShapesBetweenWaits = 256;
+constexpr int kBatchesBetweenFlushes = 64;
+constexpr int kBatchesBetweenWaits = 256;
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -63,29 +65,61 @@ int prisms_holding_eye(const CO3duShadowVolumes& volumes, const OfuVector3& eye)
     return holding;
 }
 
-// How far down the walls need reach: below the lowest surface a frame draws (light space), so long as the eye stands
-// above it. Seen from there, no point below every surface lies in front of one, and the counts of what lies beyond
-// every surface are cleared; walls cut short there count as walls reaching the far plane do, for far fewer pixels.
-// The reach is rounded up to a power of two, so that shapes moving about seldom change it (a change rebuilds every
-// volume). Never more than `full`.
-double reach_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4& light, double eye_z, double full) {
-    double low = HUGE_VAL, high = -HUGE_VAL;
+// A plane for the walls to end on: below every surface a frame draws, with the eye above it. The segment from the
+// eye to any surface it sees then stays above the plane, so nothing of a wall beyond it comes between them, and the
+// counts of pixels where nothing was drawn are cleared anyway; walls ending there count as walls reaching the far
+// plane do, for far fewer pixels. The plane faces one of the world's axes or the light, whichever makes the walls
+// of the shapes' boxes shortest in all; it lies a step below the lowest surface, rounded down to a power-of-two
+// grid, so that shapes moving about seldom move it (a move rebuilds every volume). The plane in light space goes
+// into `plane` (see O3duShadowSettings::floor); false: none serves, the walls reach the far distance.
+bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4& inverse, const OfuVector3& eye,
+                          double plane[4]) {
+    // The light-space z axis in the world: towards the light.
+    const double towards[3] = {inverse.m[2][0], inverse.m[2][1], inverse.m[2][2]};
+    constexpr int kCandidates = 7;
+    double normal[kCandidates][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    std::copy(towards, towards + 3, normal[6]);
+    double low[kCandidates], high[kCandidates], sum[kCandidates] = {};
+    std::fill(low, low + kCandidates, HUGE_VAL);
+    std::fill(high, high + kCandidates, -HUGE_VAL);
+    double boxes = 0.0;
     for (const _OfuPosition* node = structure.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if (entity.draw_mode & O3DU_DRAW_HIDDEN) continue;
-        OfuMatrix4x4 to_light = entity.model_matrix;
-        MultiplyMatrix4x4(to_light, light);
         O3duWorldBox box;
-        const O3duViewVolume::Reach reach = O3duViewVolume::place(entity, to_light, box);
-        if (reach == O3duViewVolume::Reach::anywhere) return full;
+        const O3duViewVolume::Reach reach = O3duViewVolume::place(entity, entity.model_matrix, box);
+        if (reach == O3duViewVolume::Reach::anywhere) return false;
         if (reach == O3duViewVolume::Reach::nowhere) continue;
-        low = std::min(low, box.centre[2] - box.extent[2]);
-        high = std::max(high, box.centre[2] + box.extent[2]);
+        boxes += 1.0;
+        for (int k = 0; k < kCandidates; ++k) {
+            const double* n = normal[k];
+            const double centre = n[0] * box.centre[0] + n[1] * box.centre[1] + n[2] * box.centre[2];
+            const double radius =
+                std::fabs(n[0]) * box.extent[0] + std::fabs(n[1]) * box.extent[1] + std::fabs(n[2]) * box.extent[2];
+            low[k] = std::min(low[k], centre - radius);
+            high[k] = std::max(high[k], centre + radius);
+            sum[k] += centre;
+        }
     }
-    if (!(low <= high) || eye_z < low) return full;
-    double reach = 1.0;
-    while (reach <= (high - low) * 1.01 + 1.0 && reach < full) reach *= 2;
-    return std::min(reach, full);
+    int best = -1;
+    double best_length = HUGE_VAL, best_d = 0.0;
+    for (int k = 0; k < kCandidates && boxes > 0.0; ++k) {
+        const double* n = normal[k];
+        const double slope = n[0] * towards[0] + n[1] * towards[1] + n[2] * towards[2];
+        if (!(slope > 1e-3) || !(low[k] <= high[k])) continue;
+        double step = 1.0;
+        while (step <= (high[k] - low[k]) * 0.01 + 1.0) step *= 2;
+        const double d = step * (std::floor(low[k] / step) - 1.0);
+        if (!(n[0] * eye.x + n[1] * eye.y + n[2] * eye.z > d)) continue;
+        // How far the walls from the boxes' centres reach along the light, in all.
+        const double length = (sum[k] - boxes * d) / slope;
+        if (length < best_length) best = k, best_length = length, best_d = d;
+    }
+    if (best < 0) return false;
+    const double* n = normal[best];
+    for (int i = 0; i < 4; ++i) plane[i] = n[0] * inverse.m[i][0] + n[1] * inverse.m[i][1] + n[2] * inverse.m[i][2];
+    plane[3] -= best_d;
+    return true;
 }
 
 }  // namespace
@@ -119,22 +153,30 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     scene.depth_range(near_distance, far_distance);
     double extrusion = scene.camera_mode == 1 ? far_distance - near_distance : far_distance;
     // Hooks of a derived modeller may draw shapes elsewhere than their matrices say: their walls reach all the way.
+    // Walls that end on a floor plane reach no further whatever the depth range, which the view may change from
+    // frame to frame.
+    double floor_plane[4] = {0.0, 0.0, 0.0, 0.0};
     if (scene.camera_mode == 0 && !every_prism_shadows_ && typeid(*this) == *plain_hooks_) {
-        OfuVector3 eye = scene.camera.eye;
-        TransformPointByMatrix4x4(light, eye);
-        extrusion = reach_below_surfaces(structure_, light, eye.z, extrusion);
+        if (floor_below_surfaces(structure_, inverse, scene.camera.eye, floor_plane))
+            extrusion = HUGE_VAL;
+        else
+            std::fill(floor_plane, floor_plane + 4, 0.0);
     }
     // Volumes are only as good as the light and reach they were built with.
-    if (!same_matrix(light, scene.light_matrix) || extrusion != scene.shadow_extrusion) scene.shadow_rebuild = 1;
+    if (!same_matrix(light, scene.light_matrix) || extrusion != scene.shadow_extrusion ||
+        !std::equal(floor_plane, floor_plane + 4, scene.shadow_floor))
+        scene.shadow_rebuild = 1;
     scene.light_matrix = light;
     scene.light_inverse = inverse;
     scene.shadow_extrusion = extrusion;
+    std::copy(floor_plane, floor_plane + 4, scene.shadow_floor);
     const bool all = scene.shadow_rebuild != 0;
     scene.shadow_rebuild = 0;
     O3duShadowSettings settings;
     settings.accuracy = scene.shadow_accuracy;
     settings.cull_mode = scene.cull_mode;
     settings.extrusion = extrusion;
+    std::copy(floor_plane, floor_plane + 4, settings.floor);
     settings.every_prism = every_prism_shadows_;
     O3duShadowBuilder builder;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
@@ -192,45 +234,64 @@ void CO3duGLModelar::count_shadow_volumes() {
     const auto out_of_view = [&](const CO3duShadowVolumes& volumes) {
         if (volumes.walls_lo[0] > volumes.walls_hi[0]) return true;
         if (every_prism_shadows_) return false;
-        const float* lo = volumes.walls_lo;
-        const float* hi = volumes.walls_hi;
-        const float extrusion = static_cast<float>(scene.shadow_extrusion);
-        const float lo_moved[3] = {lo[0], lo[1], lo[2] - extrusion}, hi_moved[3] = {hi[0], hi[1], hi[2] - extrusion};
-        return view.misses_both(O3duViewVolume::moved_box(lo, hi, in_place),
-                                O3duViewVolume::moved_box(lo_moved, hi_moved, in_place));
+        return view.misses_both(O3duViewVolume::moved_box(volumes.walls_lo, volumes.walls_hi, in_place),
+                                O3duViewVolume::moved_box(volumes.ends_lo, volumes.ends_hi, in_place));
     };
     const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
+    // Light space to clip coordinates, for where on the screen walls fall.
+    double modelview[16], projection[16], to_clip[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            to_clip[i * 4 + j] = 0.0;
+            for (int k = 0; k < 4; ++k) to_clip[i * 4 + j] += modelview[i * 4 + k] * projection[k * 4 + j];
+        }
     int counted = 0;
+    const auto count_walls = [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
+        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        glFrontFace(GL_CW);
+        for (const CO3duShadowVolumes* volumes : shapes) {
+            glVertexPointer(3, GL_FLOAT, 0, volumes->corners.data());
+            draw_indices(volumes->walls);
+        }
+        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
+        glFrontFace(GL_CCW);
+        for (const CO3duShadowVolumes* volumes : shapes) {
+            glVertexPointer(3, GL_FLOAT, 0, volumes->corners.data());
+            draw_indices(volumes->walls);
+        }
+        // The software rasterizer keeps a copy of its state for every change, some kilobytes each, until it has
+        // drawn what came before the change; every batch changes it twice. Handing the work on now and then lets
+        // its threads start on it, and waiting for them now and then bounds what they hold.
+        if (++counted % kBatchesBetweenFlushes == 0) glFlush();
+        if (counted % kBatchesBetweenWaits == 0) glFinish();
+    };
+    O3duWallBatches batches(v.width, v.height, count_walls);
+    std::vector<const CO3duShadowVolumes*> alone;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
         const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
         const bool walls = !out_of_view(volumes);
-        // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel.
+        // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel, before the shape's
+        // walls count. The reference of every prism counts each shape on its own.
         const int holding = perspective ? prisms_holding_eye(entity.prism_volumes(), eye) : 0;
-        if (!walls && holding == 0) continue;
-        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        glFrontFace(GL_CW);
-        if (holding > 0) {
+        if (holding > 0 || (walls && every_prism_shadows_)) {
+            glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             for (int i = 0; i < holding; ++i)
                 whole_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
+            alone.assign(walls ? 1 : 0, &volumes);
+            count_walls(alone);
+        } else if (walls) {
+            batches.add(volumes, batches.footprint(to_clip, volumes));
         }
-        if (!walls) continue;
-        glVertexPointer(3, GL_FLOAT, 0, volumes.corners.data());
-        draw_indices(volumes.walls);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-        glFrontFace(GL_CCW);
-        draw_indices(volumes.walls);
-        // The software rasterizer keeps a copy of its state for every change, some kilobytes each, until it has
-        // drawn what came before the change; every shape changes it twice. Handing the work on now and then lets
-        // its threads start on it, and waiting for them now and then bounds what they hold.
-        if (++counted % kShapesBetweenFlushes == 0) glFlush();
-        if (counted % kShapesBetweenWaits == 0) glFinish();
     }
+    batches.finish();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     // Where nothing was drawn the count means nothing: the background is never in shadow.

@@ -115,6 +115,12 @@ private:
 
 }  // namespace
 
+float O3duShadowSettings::reach(const float* p) const {
+    if (!(floor[2] > 0.0)) return static_cast<float>(extrusion);
+    const double above = floor[0] * p[0] + floor[1] * p[1] + floor[2] * p[2] + floor[3];
+    return static_cast<float>(std::clamp(above / floor[2], 0.0, extrusion));
+}
+
 bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) {
     return set.material().diffuse.a == 1.0f && !translucent_texture && set.is_triangle_mode() && set.vertex_count() > 0;
 }
@@ -157,13 +163,12 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
         out[2] = static_cast<float>(p.z);
     }
     const bool outline = settings_.accuracy == 1;
-    const float extrusion = static_cast<float>(settings_.extrusion);
     // The wall strip p', p for every point of a closed run, the first pair again to close it.
     const auto add_outline_run = [&](const std::vector<std::uint32_t>& run) {
         const auto first = static_cast<std::uint32_t>(outline_corners_.size() / 3);
         for (std::uint32_t i : run) {
             const float* p = &points_[std::size_t(base + i) * 3];
-            outline_corners_.insert(outline_corners_.end(), {p[0], p[1], p[2] - extrusion, p[0], p[1], p[2]});
+            outline_corners_.insert(outline_corners_.end(), {p[0], p[1], p[2] - settings_.reach(p), p[0], p[1], p[2]});
         }
         const auto k = static_cast<std::uint32_t>(run.size());
         for (std::uint32_t i = 0; i < k; ++i) {
@@ -259,7 +264,6 @@ void O3duShadowBuilder::finish() {
     for (std::uint32_t& at : wall_corner_)
         if (at == ~0u) at = total++;
     out.corners.assign(std::size_t(total) * 3, 0.0f);
-    const float extrusion = static_cast<float>(settings_.extrusion);
     for (std::uint32_t c = 0; c < corners; ++c) {
         const float* p = &points_[std::size_t(first_point_[c]) * 3];
         const std::uint32_t at = wall_corner_[c];
@@ -268,7 +272,8 @@ void O3duShadowBuilder::finish() {
         if (at >= walled) continue;
         widen(out.walls_lo, out.walls_hi, p);
         float* moved = &out.corners[std::size_t(at + walled) * 3];
-        moved[0] = p[0], moved[1] = p[1], moved[2] = p[2] - extrusion;
+        moved[0] = p[0], moved[1] = p[1], moved[2] = p[2] - settings_.reach(p);
+        widen(out.ends_lo, out.ends_hi, moved);
     }
     indices_.clear();
     for (std::size_t i = 0; i < kept_.size(); i += 2) {
@@ -284,8 +289,10 @@ void O3duShadowBuilder::finish() {
     outline.corners = outline_corners_;
     outline.walls.assign(outline_walls_, outline_corners_.size() / 3);
     // The corners stand in pairs, moved then in place.
-    for (std::size_t i = 1; i < outline_corners_.size() / 3; i += 2)
-        widen(outline.walls_lo, outline.walls_hi, &outline_corners_[i * 3]);
+    for (std::size_t i = 0; i + 1 < outline_corners_.size() / 3; i += 2) {
+        widen(outline.ends_lo, outline.ends_hi, &outline_corners_[i * 3]);
+        widen(outline.walls_lo, outline.walls_hi, &outline_corners_[i * 3 + 3]);
+    }
 }
 
 void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light,

@@ -9,10 +9,16 @@
 #include "modeller/gl_entity.h"
 
 struct O3duShadowSettings {
-    int accuracy = 0;          // 1: outline volumes as well
-    int cull_mode = 0;         // non-zero: triangles facing away from the light cast too, reversed
-    double extrusion = 0.0;    // how far the volumes reach along -z
+    int accuracy = 0;        // 1: outline volumes as well
+    int cull_mode = 0;       // non-zero: triangles facing away from the light cast too, reversed
+    double extrusion = 0.0;  // how far the volumes reach along -z at most
+    // A plane below every surface a frame draws, light space (a x + b y + c z + d, positive above it, c > 0): a wall
+    // ends where it meets it, if that comes before `extrusion`. c == 0: no such plane.
+    double floor[4] = {0.0, 0.0, 0.0, 0.0};
     bool every_prism = false;  // keep every prism's three walls, none cancelled (the reference the walls count as)
+
+    // How far along -z the wall from the light-space point p reaches.
+    float reach(const float* p) const;
 };
 
 // Whether the set casts at all: fully opaque, not a 32-bit texture, drawn as triangles.

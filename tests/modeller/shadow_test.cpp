@@ -385,6 +385,23 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          0,
          40},
+        // Under 250 stacked plates the count nears the stencil's top; the way there passes through the prisms of 12
+        // more, each in and out again, which saturates the count unless each counts its increments and its
+        // decrements before the next one's. The plates lie above the view and their shadows' edges beyond it, so
+        // that no pixel rounds the edges of hundreds of walls.
+        {"a count near the stencil's top",
+         floor_and([=](CO3duGLModelar& m) {
+             for (int i = 0; i < 250; ++i)
+                 add(m, make_box({-80, -200, 40 + i * 0.1}, {200, 200, 40.05 + i * 0.1}, green));
+             for (int j = 0; j < 12; ++j)
+                 add(m, make_box({-95, -200, 35 + j * 0.5}, {-85, 200, 35.2 + j * 0.5}, green));
+         }),
+         {-100, 0, 30},
+         {0, 0, 0},
+         {0.1, 0.07, -1},
+         0,
+         0,
+         30},
         {"outline accuracy",
          floor_and([=](CO3duGLModelar& m) { add(m, make_box(kBoxLo, kBoxHi, green)); }),
          {10, -120, 90},
