@@ -23,17 +23,8 @@
 namespace {
 
 constexpr int kBatchesBetweenFlushes = 64;
-constexpr int kBatchesBetweenWaits = 256;
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-void draw_indices(const CO3duVolumeIndices& indices) {
-    if (!indices.narrow.empty())
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.narrow.size()), GL_UNSIGNED_SHORT,
-                       indices.narrow.data());
-    else if (!indices.wide.empty())
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.wide.size()), GL_UNSIGNED_INT, indices.wide.data());
-}
 
 // Whether the eye (light space) stands inside the prism of a lit triangle: below it and within it seen from the
 // light.
@@ -248,24 +239,62 @@ void CO3duGLModelar::count_shadow_volumes() {
             for (int k = 0; k < 4; ++k) to_clip[i * 4 + j] += modelview[i * 4 + k] * projection[k * 4 + j];
         }
     int counted = 0;
+    // A batch is drawn at once, from its shapes' corners gathered into one array, as the rasterizer's work for each
+    // draw, however small, is done on this thread. Each wall triangle goes only to the pass whose culling keeps it,
+    // told by the orientation of its corners in clip space (x, y, w), so that neither pass hands the rasterizer
+    // triangles it only culls; one that may lie behind the eye or may be seen edge-on goes to both, the culling
+    // deciding as before.
+    std::vector<float> gathered;
+    std::vector<double> clip;
+    std::vector<std::uint32_t> walls_cw, walls_ccw;
     const auto count_walls = [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
+        gathered.clear();
+        walls_cw.clear();
+        walls_ccw.clear();
+        for (const CO3duShadowVolumes* volumes : shapes) {
+            const auto first = static_cast<std::uint32_t>(gathered.size() / 3);
+            gathered.insert(gathered.end(), volumes->corners.begin(), volumes->corners.end());
+            clip.resize(volumes->corners.size());
+            for (std::size_t c = 0; c < volumes->corners.size(); c += 3) {
+                const float* p = &volumes->corners[c];
+                for (int j = 0; j < 3; ++j) {
+                    const int k = j == 2 ? 3 : j;  // x, y, w
+                    clip[c + j] = p[0] * to_clip[k] + p[1] * to_clip[4 + k] + p[2] * to_clip[8 + k] + to_clip[12 + k];
+                }
+            }
+            const CO3duVolumeIndices& walls = volumes->walls;
+            for (std::size_t t = 0; t + 2 < walls.size(); t += 3) {
+                const std::uint32_t i[3] = {walls[t], walls[t + 1], walls[t + 2]};
+                const double* a = &clip[std::size_t(i[0]) * 3];
+                const double* b = &clip[std::size_t(i[1]) * 3];
+                const double* c = &clip[std::size_t(i[2]) * 3];
+                const double turn = a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+                                    a[2] * (b[0] * c[1] - b[1] * c[0]);
+                const double scale = (std::fabs(a[0]) + std::fabs(a[1]) + std::fabs(a[2])) *
+                                     (std::fabs(b[0]) + std::fabs(b[1]) + std::fabs(b[2])) *
+                                     (std::fabs(c[0]) + std::fabs(c[1]) + std::fabs(c[2]));
+                const bool ahead = a[2] > 0.0 && b[2] > 0.0 && c[2] > 0.0;
+                if (!ahead || turn <= 1e-9 * scale)
+                    walls_cw.insert(walls_cw.end(), {first + i[0], first + i[1], first + i[2]});
+                if (!ahead || turn >= -1e-9 * scale)
+                    walls_ccw.insert(walls_ccw.end(), {first + i[0], first + i[1], first + i[2]});
+            }
+        }
+        glVertexPointer(3, GL_FLOAT, 0, gathered.data());
+        const auto draw = [](const std::vector<std::uint32_t>& triangles) {
+            if (!triangles.empty())
+                glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT, triangles.data());
+        };
         glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
         glFrontFace(GL_CW);
-        for (const CO3duShadowVolumes* volumes : shapes) {
-            glVertexPointer(3, GL_FLOAT, 0, volumes->corners.data());
-            draw_indices(volumes->walls);
-        }
+        draw(walls_cw);
         glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
         glFrontFace(GL_CCW);
-        for (const CO3duShadowVolumes* volumes : shapes) {
-            glVertexPointer(3, GL_FLOAT, 0, volumes->corners.data());
-            draw_indices(volumes->walls);
-        }
-        // The software rasterizer keeps a copy of its state for every change, some kilobytes each, until it has
-        // drawn what came before the change; every batch changes it twice. Handing the work on now and then lets
-        // its threads start on it, and waiting for them now and then bounds what they hold.
+        draw(walls_ccw);
+        // Handing the work on now and then lets the software rasterizer's threads start on it. Waiting for them
+        // as well, to bound the copy of its state it keeps for every change, costs more than it saves now that a
+        // batch of shapes changes it twice.
         if (++counted % kBatchesBetweenFlushes == 0) glFlush();
-        if (counted % kBatchesBetweenWaits == 0) glFinish();
     };
     O3duWallBatches batches(v.width, v.height, count_walls);
     std::vector<const CO3duShadowVolumes*> alone;
