@@ -2,8 +2,9 @@
 // become line, arc and text records, with layers, line types and colours mapped onto the drawing's own. The file
 // is read as it comes, a buffer at a time, so that an import holds little more than the records it makes; blocks
 // are found by name through an index made on the first reference and kept in memory from their first insert on
-// (while they fit a bound, else read again from their place in the file), and texts are brought into Shift_JIS
-// from the code page the file's header names. What one import makes is bounded by a budget of records and rows.
+// while they fit a bound (else read again from their place in the file), their numbers read once, and texts are
+// brought into Shift_JIS from the code page the file's header names. What one import makes is bounded by a budget of
+// records and rows.
 #include <strings.h>
 
 #include <algorithm>
@@ -179,10 +180,43 @@ struct LayerSlot {
 
 enum class TextCoding { shift_jis, utf8, other };
 
+// What an entity's "0" names, found once when it starts rather than at every step that asks.
+enum class EntityKind {
+    other,
+    line,
+    face3d,
+    circle,
+    arc,
+    insert,
+    dimension,
+    block,
+    text,
+    attrib,
+    mtext,
+    polyline,
+    lwpolyline,
+    spline,
+    vertex,
+    seqend
+};
+
+EntityKind entity_kind(std::string_view name) {
+    static const std::pair<std::string_view, EntityKind> kinds[] = {
+        {"LINE", EntityKind::line},     {"3DFACE", EntityKind::face3d},     {"CIRCLE", EntityKind::circle},
+        {"ARC", EntityKind::arc},       {"INSERT", EntityKind::insert},     {"DIMENSION", EntityKind::dimension},
+        {"BLOCK", EntityKind::block},   {"TEXT", EntityKind::text},         {"ATTRIB", EntityKind::attrib},
+        {"MTEXT", EntityKind::mtext},   {"POLYLINE", EntityKind::polyline}, {"LWPOLYLINE", EntityKind::lwpolyline},
+        {"SPLINE", EntityKind::spline}, {"VERTEX", EntityKind::vertex},     {"SEQEND", EntityKind::seqend}};
+    for (const auto& [n, k] : kinds)
+        if (n == name) return k;
+    return EntityKind::other;
+}
+
 // The pairs of a block from its "0"/"BLOCK" to its end, kept from its first insert on for the next ones.
 struct BlockPairs {
     std::string text;  // the values, one after another
     std::vector<Pair> pairs;
+    std::vector<double> numbers;  // each pair's value as a number, read once, where its code holds one
 };
 
 struct Block {
@@ -191,15 +225,17 @@ struct Block {
     bool tried = false;
 };
 
-// Pairs kept in memory, given as a stream gives them.
+// Pairs kept in memory, given as a stream gives them, with their numbers already read.
 struct PairList {
-    const std::vector<Pair>& pairs;
+    const BlockPairs& kept;
     std::size_t at = 0;
     bool next(Pair* pair) {
-        if (at == pairs.size()) return false;
-        *pair = pairs[at++];
+        if (at == kept.pairs.size()) return false;
+        *pair = kept.pairs[at++];
         return true;
     }
+    // The number the pair given last holds.
+    double number() const { return kept.numbers[at - 1]; }
 };
 
 // Blocks inserted again and again are read once; a file of blocks larger than this reads the rest from the file
@@ -219,8 +255,14 @@ struct dxf_reader {
     // to 101) the next new name may find a free one: slots are only ever named, never freed.
     std::map<std::string, int, std::less<>> layer_slots;
     int free_below = 200;
+    EntityKind kind = EntityKind::other;  // what strings[0] names
     std::string strings[10];
-    double numbers[240] = {};
+    // The numbers of the entity being read, one set for each depth of blocks: a block's entities start from the
+    // insert's and the insert's come back after it. Codes at and above numbers_high were never touched, so are 0 in
+    // every set.
+    double number_sets[kMaxDepth + 1][240] = {};
+    double* numbers = number_sets[0];
+    int numbers_high = 0;
     int entity_style = 0;    // line style of code 6, 0 when none
     int entity_colour = -1;  // DXF colour of code 62, -1 when none
     std::vector<std::pair<std::string, bool>> text_styles;
@@ -411,7 +453,10 @@ int dxf_line_style(const char* name, dxf_reader* st) {
 }
 
 namespace {
-double& num(dxf_reader* st, int code) { return st->numbers[code]; }
+double& num(dxf_reader* st, int code) {
+    if (code >= st->numbers_high) st->numbers_high = code + 1;
+    return st->numbers[code];
+}
 
 // Through every insert level from the innermost outward: a point at numbers[index], numbers[index + 10].
 void transform_point(const dxf_reader* st, double* x, double* y) {
@@ -744,15 +789,15 @@ void take_attributes(drawing_context* ctx, dxf_reader* st) {
 }
 
 void finish_entity(drawing_context* ctx, dxf_reader* st) {
-    const std::string name = st->strings[0];
+    const EntityKind kind = st->kind;
     // A polyline's segments take the polyline's attributes: nothing inside an open sequence changes them.
-    if (name == "POLYLINE" || (st->poly_state == 0 && st->vertex_state < 2)) take_attributes(ctx, st);
-    if (name == "POLYLINE" || name == "LWPOLYLINE") st->closed = static_cast<int>(num(st, 70)) & 1;
+    if (kind == EntityKind::polyline || (st->poly_state == 0 && st->vertex_state < 2)) take_attributes(ctx, st);
+    if (kind == EntityKind::polyline || kind == EntityKind::lwpolyline) st->closed = static_cast<int>(num(st, 70)) & 1;
     if (st->poly_state != 0) {
-        if (name == "VERTEX" && !(static_cast<int>(num(st, 70)) & 16)) {
+        if (kind == EntityKind::vertex && !(static_cast<int>(num(st, 70)) & 16)) {
             add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->poly_state == 1);
             st->poly_state = 2;
-        } else if (name == "SEQEND") {
+        } else if (kind == EntityKind::seqend) {
             if (st->poly_state == 2) close_polyline(ctx, st);
             st->poly_state = 0;
         }
@@ -762,77 +807,70 @@ void finish_entity(drawing_context* ctx, dxf_reader* st) {
         close_polyline(ctx, st);
     }
     st->vertex_state = 0;  // the sequence belonged to the entity now finished
-    if (name == "LINE")
-        finish_line(ctx, st);
-    else if (name == "3DFACE")
-        finish_3dface(ctx, st);
-    else if (name == "CIRCLE" || name == "ARC")
-        finish_arc(ctx, st, name == "CIRCLE");
-    else if (name == "INSERT" || name == "DIMENSION")
-        finish_insert(ctx, st, name == "DIMENSION");
-    else if (name == "BLOCK" && st->depth > 0) {
-        st->levels[st->depth].bx = num(st, 10);
-        st->levels[st->depth].by = num(st, 20);
-    } else if (name == "TEXT" || name == "ATTRIB")
-        finish_text(ctx, st);
-    else if (name == "MTEXT")
-        finish_mtext(ctx, st);
+    switch (kind) {
+    case EntityKind::line: finish_line(ctx, st); break;
+    case EntityKind::face3d: finish_3dface(ctx, st); break;
+    case EntityKind::circle:
+    case EntityKind::arc: finish_arc(ctx, st, kind == EntityKind::circle); break;
+    case EntityKind::insert:
+    case EntityKind::dimension: finish_insert(ctx, st, kind == EntityKind::dimension); break;
+    case EntityKind::block:
+        if (st->depth > 0) {
+            st->levels[st->depth].bx = num(st, 10);
+            st->levels[st->depth].by = num(st, 20);
+        }
+        break;
+    case EntityKind::text:
+    case EntityKind::attrib: finish_text(ctx, st); break;
+    case EntityKind::mtext: finish_mtext(ctx, st); break;
+    default: break;
+    }
 }
 
-void start_entity(dxf_reader* st, std::string_view name) {
+void start_entity(dxf_reader* st, EntityKind kind) {
     auto zero = [st](std::initializer_list<int> codes, double v) {
         for (int c : codes) num(st, c) = v;
     };
-    if (name == "TEXT" || name == "ATTRIB") {
+    if (kind == EntityKind::text || kind == EntityKind::attrib) {
         st->strings[7].clear();
         zero({72, 73, 50, 51}, 0);
         zero({40, 41}, 1.0);
-    } else if (name == "MTEXT") {
+    } else if (kind == EntityKind::mtext) {
         st->strings[7].clear();
         zero({10, 20, 30, 12, 21, 31, 32, 71, 72}, 0);
         zero({11, 22, 40, 41}, 1.0);
-    } else if (name == "POLYLINE") {
+    } else if (kind == EntityKind::polyline) {
         st->poly_state = 1;
         num(st, 70) = 0;
         st->bulge = 0;
-    } else if (name == "VERTEX") {
+    } else if (kind == EntityKind::vertex) {
         zero({42, 70}, 0);  // a vertex without a bulge is straight, whatever the one before it had
-    } else if (name == "LWPOLYLINE" || name == "SPLINE") {
+    } else if (kind == EntityKind::lwpolyline || kind == EntityKind::spline) {
         st->vertex_state = 1;
         zero({70, 42}, 0);
         st->bulge = 0;
-    } else if (name == "INSERT") {
+    } else if (kind == EntityKind::insert) {
         zero({10, 20, 50, 44, 45}, 0);
         zero({41, 42, 70, 71}, 1.0);
-    } else if (name == "DIMENSION") {
+    } else if (kind == EntityKind::dimension) {
         zero({10, 11, 12, 13, 14, 20, 21, 22, 23, 24, 30, 31, 32, 33, 34, 50, 44, 45}, 0);
         zero({41, 42, 70, 71}, 1.0);
-    } else if (name == "3DFACE") {
+    } else if (kind == EntityKind::face3d) {
         num(st, 70) = 0;
     } else {
         zero({10, 20, 11, 21, 40, 50, 51}, 0);
     }
 }
-}  // namespace
 
-int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dxf_reader* st) {
-    if (code == 0) {
-        finish_entity(ctx, st);
-        st->strings[0] = std::string(value);
-        start_entity(st, value);
-        return 1;
-    }
-    if (code >= 1 && code <= 9) {
-        st->strings[code] = code == 1 || code == 3 ? to_shift_jis(st, value) : std::string(value);
-        // "BYLAYER" and "BYBLOCK" name no line type: the layer's applies.
-        if (code == 6)
-            st->entity_style =
-                style_of_line_type(st, st->strings[6]) > 0 ? dxf_line_style(st->strings[6].c_str(), st) : 0;
-        return 1;
-    }
-    if (code < 10 || code >= 240) return 1;
-    double v = kz::crt::c_atof_span(value.data(), value.size());
-    if (!std::isfinite(v)) v = 0;
+bool is_number_code(int code) { return code >= 10 && code < 240; }
+
+double number_value(std::string_view value) {
+    const double v = kz::crt::c_atof_span(value.data(), value.size());
+    return std::isfinite(v) ? v : 0;
+}
+
+// A pair whose code holds a number, the number read.
+void take_number(drawing_context* ctx, int code, double v, dxf_reader* st) {
     if (code == 62) st->entity_colour = static_cast<int>(std::fabs(v) > 1e6 ? 1e6 : v);
     if (code == 10 && st->vertex_state >= 1) {
         if (st->vertex_state >= 2) add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->vertex_state == 2);
@@ -845,6 +883,29 @@ int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dx
         num(st, 42) = 0;
     }
     num(st, code) = v;
+}
+}  // namespace
+
+int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dxf_reader* st) {
+    if (code == 0) {
+        finish_entity(ctx, st);
+        st->strings[0].assign(value);
+        st->kind = entity_kind(value);
+        start_entity(st, st->kind);
+        return 1;
+    }
+    if (code >= 1 && code <= 9) {
+        if (code == 1 || code == 3)
+            st->strings[code] = to_shift_jis(st, value);
+        else
+            st->strings[code].assign(value);
+        // "BYLAYER" and "BYBLOCK" name no line type: the layer's applies.
+        if (code == 6)
+            st->entity_style =
+                style_of_line_type(st, st->strings[6]) > 0 ? dxf_line_style(st->strings[6].c_str(), st) : 0;
+        return 1;
+    }
+    if (is_number_code(code)) take_number(ctx, code, number_value(value), st);
     return 1;
 }
 
@@ -859,6 +920,17 @@ bool halted_here(dxf_reader* st) {
     return st->halted;
 }
 
+// A pair as the file gives it, and one of a kept block, whose number was read when the block was kept.
+void take_pair(drawing_context* ctx, dxf_reader* st, const PairStream&, const Pair& p) {
+    read_dxf_entities(ctx, p.code, p.value, st);
+}
+void take_pair(drawing_context* ctx, dxf_reader* st, const PairList& in, const Pair& p) {
+    if (is_number_code(p.code))
+        take_number(ctx, p.code, in.number(), st);
+    else
+        read_dxf_entities(ctx, p.code, p.value, st);
+}
+
 // Reads entities until ENDSEC (or ENDBLK inside a block), until the import is stopped, or until the caller asks it to
 // stop (the entities read so far are kept, as at the file's end).
 template <class Pairs>
@@ -870,7 +942,7 @@ void read_entity_section(drawing_context* ctx, dxf_reader* st, Pairs& in) {
             read_dxf_entities(ctx, 0, "", st);
             return;
         }
-        read_dxf_entities(ctx, p.code, p.value, st);
+        take_pair(ctx, st, in, p);
         if (st->depth > 0) ++st->block_pairs;
     }
     read_dxf_entities(ctx, 0, "", st);
@@ -913,12 +985,16 @@ std::unique_ptr<BlockPairs> keep_block(dxf_reader* st, PairStream& in, std::uint
         values.emplace_back(kept->text.size(), p.value.size());
         kept->text += p.value;
         kept->pairs.push_back({p.code, {}});
-        if (st->kept_bytes + kept->text.size() + kept->pairs.size() * sizeof(Pair) > kKeptBlockBytes) return nullptr;
+        if (st->kept_bytes + kept->text.size() + kept->pairs.size() * (sizeof(Pair) + sizeof(double)) > kKeptBlockBytes)
+            return nullptr;
         if (ends_block(p)) break;
     }
-    for (std::size_t k = 0; k < values.size(); ++k)
+    kept->numbers.resize(values.size());
+    for (std::size_t k = 0; k < values.size(); ++k) {
         kept->pairs[k].value = std::string_view(kept->text).substr(values[k].first, values[k].second);
-    st->kept_bytes += kept->text.size() + kept->pairs.size() * sizeof(Pair);
+        if (is_number_code(kept->pairs[k].code)) kept->numbers[k] = number_value(kept->pairs[k].value);
+    }
+    st->kept_bytes += kept->text.size() + kept->pairs.size() * (sizeof(Pair) + sizeof(double));
     return kept;
 }
 
@@ -928,11 +1004,14 @@ void read_block(drawing_context* ctx, dxf_reader* st) {
     if (!st->blocks_indexed) index_blocks(st);
     auto found = st->blocks.find(upper(st->strings[2]));
     if (found == st->blocks.end()) return;
-    // The insert's own values come back after the block.
+    // The insert's own values come back after the block; its numbers stay in their set while the block's entities
+    // start from a copy of them in the next.
     std::string strings[10];
-    double numbers[240];
-    for (int k = 0; k < 10; ++k) strings[k] = st->strings[k];
-    std::memcpy(numbers, st->numbers, sizeof numbers);
+    for (int k = 0; k < 10; ++k) strings[k] = std::move(st->strings[k]);
+    const EntityKind kind = st->kind;
+    double* const numbers = st->numbers;
+    st->numbers = st->number_sets[st->depth];
+    std::copy(numbers, numbers + st->numbers_high, st->numbers);
     const int poly = st->poly_state, vertex = st->vertex_state, closed = st->closed;
     const double bulge = st->bulge;
     st->poly_state = st->vertex_state = 0;
@@ -943,14 +1022,15 @@ void read_block(drawing_context* ctx, dxf_reader* st) {
     if (!block.tried) block.kept = keep_block(st, *in, block.offset);
     block.tried = true;
     if (block.kept) {
-        PairList pairs{block.kept->pairs};
+        PairList pairs{*block.kept};
         read_entity_section(ctx, st, pairs);
     } else {
         in->seek(block.offset);
         read_entity_section(ctx, st, *in);
     }
-    for (int k = 0; k < 10; ++k) st->strings[k] = strings[k];
-    std::memcpy(st->numbers, numbers, sizeof numbers);
+    for (int k = 0; k < 10; ++k) st->strings[k] = std::move(strings[k]);
+    st->kind = kind;
+    st->numbers = numbers;
     st->poly_state = poly;
     st->vertex_state = vertex;
     st->closed = closed;
@@ -1144,6 +1224,7 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::fun
             scale_fitted = true;
             st->poly_state = st->vertex_state = 0;
             st->strings[0].clear();
+            st->kind = EntityKind::other;
             read_entity_section(ctx, st.get(), in);
             break;
         }

@@ -210,6 +210,58 @@ std::string nested_inserts(const std::string& line, const std::string& after) {
            "0\nENDSEC\n0\nEOF\n";
 }
 
+// A number an entity leaves out keeps the value it had: inside a block, the insert's; after an insert, the one from
+// before its block, whatever the block's entities gave. A face without its third and fourth corners shows this.
+TEST(DxfReader, NumbersLeftOutKeepTheirValues) {
+    const std::string square = "0\n3DFACE\n8\n1\n10\n0\n20\n0\n11\n4\n21\n0\n12\n4\n22\n4\n13\n0\n23\n4\n";
+    const std::string two_corners = "0\n3DFACE\n8\n1\n10\n0\n20\n0\n11\n4\n21\n0\n";
+    const std::string tall = "0\n3DFACE\n8\n1\n10\n0\n20\n0\n11\n4\n21\n0\n12\n9\n22\n9\n13\n0\n23\n9\n";
+    const auto block = [](const char* name, const std::string& entities) {
+        return "0\nBLOCK\n2\n" + std::string(name) + "\n10\n0\n20\n0\n" + entities + "0\nENDBLK\n";
+    };
+    const auto insert = [](const char* name, int x) {
+        return "0\nINSERT\n8\n1\n2\n" + std::string(name) + "\n10\n" + std::to_string(x) + "\n20\n0\n";
+    };
+    using Lines = std::vector<std::vector<double>>;
+    const auto square_at = [](double x, double y) {
+        return Lines{
+            {'L', x, y, x + 4, y}, {'L', x + 4, y, x + 4, y + 4}, {'L', x + 4, y + 4, x, y + 4}, {'L', x, y + 4, x, y}};
+    };
+    const auto joined = [](std::initializer_list<Lines> parts) {
+        Lines all;
+        for (const Lines& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const struct {
+        const char* name;
+        std::string blocks, entities;
+        Lines lines;
+    } rows[] = {
+        {"a block's face takes the insert's corners, each time it is inserted", block("F", two_corners),
+         square + insert("F", 10) + insert("F", 20), joined({square_at(0, 0), square_at(10, 0), square_at(20, 0)})},
+        {"a face after an insert takes the corners from before the block", block("G", tall),
+         square + insert("G", 10) + "0\n3DFACE\n8\n1\n10\n0\n20\n4\n11\n4\n21\n4\n",
+         joined({square_at(0, 0),
+                 {{'L', 10, 0, 14, 0}, {'L', 14, 0, 19, 9}, {'L', 19, 9, 10, 9}, {'L', 10, 9, 10, 0}},
+                 {{'L', 0, 4, 4, 4}}})},  // its third corner on its second: the face is that edge
+    };
+    const std::string path = test::fresh_path("left_out.dxf");
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        test::put_file(path, "0\nSECTION\n2\nBLOCKS\n" + r.blocks + "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" +
+                                 r.entities + "0\nENDSEC\n0\nEOF\n");
+        Drawing d;
+        ASSERT_EQ(xlum_read(d.peek(), path.c_str(), 0), 1);
+        std::vector<std::string> texts;
+        Lines got = records_of(d.peek(), &texts), want = r.lines;
+        for (auto& line : got)
+            for (double& v : line) v = std::round(v);
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want);
+    }
+}
+
 // An entity's layer takes a slot of the drawing's layers: a name that holds one keeps it; a name from 1 to 200
 // takes that number's slot, from whatever name held it, which then goes to a new slot; any other name takes the
 // first free slot from 200 down to 101, and once those are all taken an entity is on 200.
