@@ -7,9 +7,7 @@
 #include <benchmark/benchmark.h>
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
-#include <fcntl.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,6 +21,7 @@
 #include "drawing2d/row_store.h"
 #include "drawing_read.h"
 #include "platform/file_system.h"
+#include "platform/report.h"
 
 // Every block of the C heap is counted (the rows are calloc'd and realloc'd), so the peak of one import is all it
 // held at once. Under AddressSanitizer, which owns the heap, nothing is counted.
@@ -302,25 +301,18 @@ const std::string& nested_inserts_file() {
     return path;
 }
 
-// Standard error held off meanwhile: the import says there, each time, that it stopped at its budget.
-struct QuietStderr {
-    int saved;
-    QuietStderr() : saved(dup(2)) {
-        std::fflush(stderr);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, 2), close(null);
-    }
-    ~QuietStderr() {
-        std::fflush(stderr);
-        if (saved >= 0) dup2(saved, 2), close(saved);
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
+// The import's lines held off meanwhile: it says, each time, that it stopped at its budget.
+struct QuietReports {
+    kz::platform::ReportFunction before = kz::platform::set_report_function([](std::string_view) {});
+    ~QuietReports() { kz::platform::set_report_function(before); }
+    QuietReports() = default;
+    QuietReports(const QuietReports&) = delete;
+    QuietReports& operator=(const QuietReports&) = delete;
 };
 
 void BM_NestedInsertsOurs(benchmark::State& state) {
     const std::string& path = nested_inserts_file();
-    QuietStderr quiet;
+    QuietReports quiet;
     read_drawing_each_iteration(state, path);
 }
 

@@ -217,6 +217,8 @@ struct BlockPairs {
     std::string text;  // the values, one after another
     std::vector<Pair> pairs;
     std::vector<double> numbers;  // each pair's value as a number, read once, where its code holds one
+    // What it holds, as counted against what blocks may keep; the numbers come once the last pair is in.
+    std::size_t bytes() const { return text.size() + pairs.size() * (sizeof(Pair) + sizeof(double)); }
 };
 
 struct Block {
@@ -985,8 +987,7 @@ std::unique_ptr<BlockPairs> keep_block(dxf_reader* st, PairStream& in, std::uint
         values.emplace_back(kept->text.size(), p.value.size());
         kept->text += p.value;
         kept->pairs.push_back({p.code, {}});
-        if (st->kept_bytes + kept->text.size() + kept->pairs.size() * (sizeof(Pair) + sizeof(double)) > kKeptBlockBytes)
-            return nullptr;
+        if (st->kept_bytes + kept->bytes() > kKeptBlockBytes) return nullptr;
         if (ends_block(p)) break;
     }
     kept->numbers.resize(values.size());
@@ -994,7 +995,7 @@ std::unique_ptr<BlockPairs> keep_block(dxf_reader* st, PairStream& in, std::uint
         kept->pairs[k].value = std::string_view(kept->text).substr(values[k].first, values[k].second);
         if (is_number_code(kept->pairs[k].code)) kept->numbers[k] = number_value(kept->pairs[k].value);
     }
-    st->kept_bytes += kept->text.size() + kept->pairs.size() * (sizeof(Pair) + sizeof(double));
+    st->kept_bytes += kept->bytes();
     return kept;
 }
 
