@@ -20,6 +20,7 @@
 #include "platform/crt/c_numbers.h"
 #include "platform/descriptor.h"
 #include "platform/file_system.h"
+#include "platform/temp_file.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -33,19 +34,13 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The body's file until it takes the target's name, made through the descriptor of the target's folder: a file
-// without a name where the file system has them (a download killed midway leaves nothing), else a named one removed
-// on every way out. Only a whole body gets a name beside the target, from which it is renamed over it.
+// The body's file until it takes the target's name, made beside it through the descriptor of the target's folder
+// (temp_file.h): a file without a name where the file system has them (a download killed midway leaves nothing),
+// else a named one removed on every way out. Only a whole body gets a name, from which it is renamed over the target.
 class TemporaryFile {
 public:
     TemporaryFile(int folder, std::string leaf) : folder_(folder), leaf_(std::move(leaf)) {
-        int fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-            name_ = part_name(attempt);
-            fd = ::openat(folder_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd < 0) name_.clear();
-            if (fd < 0 && errno != EEXIST) break;
-        }
+        const int fd = open_temp_beside(folder_, leaf_, &name_);
         if (fd < 0) return;
         // A downloaded file is the user's alone, whatever the umask made of the new file.
         ::fchmod(fd, 0600);
@@ -64,25 +59,14 @@ public:
     // Names the written file and moves it over the target; the temporary name is gone either way afterwards.
     bool commit() {
         if (!file_ || std::fflush(file_.get()) != 0) return false;
-        const std::string self = "/proc/self/fd/" + kz::crt::int_text(::fileno(file_.get()));
-        for (int attempt = 0; name_.empty() && attempt < 100; ++attempt) {
-            const std::string candidate = part_name(attempt);
-            if (::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                name_ = candidate;
-            else if (errno != EEXIST)
-                return false;
-        }
-        if (name_.empty() || std::fclose(file_.release()) != 0) return false;
+        if (name_.empty() && !name_temp_beside(::fileno(file_.get()), folder_, leaf_, &name_)) return false;
+        if (std::fclose(file_.release()) != 0) return false;
         if (::renameat(folder_, name_.c_str(), folder_, leaf_.c_str()) != 0) return false;
         name_.clear();
         return true;
     }
 
 private:
-    std::string part_name(int attempt) const {
-        return "." + leaf_ + ".part-" + kz::crt::int_text(::getpid()) + "-" + kz::crt::int_text(attempt);
-    }
-
     int folder_;
     std::string leaf_;
     std::string name_;  // the file's temporary name; empty while it has none

@@ -134,7 +134,7 @@ bool write_whole_file(std::string_view windows_path, std::string_view bytes);
 // Test hook: every writer fails as on a full disk once this many bytes were written in all since the call;
 // a negative count lifts it.
 void set_write_capacity_for_tests(std::int64_t bytes);
-// Test hook: false makes writers use named temporary files, as on a file system without unnamed ones.
+// Test hook: false makes writers and downloads use named temporary files, as on a file system without unnamed ones.
 void set_unnamed_temp_files_for_tests(bool allowed);
 // Test hook: called after every FileWriter::write with the bytes that writer has put in its file so far (flushed
 // to the file first); empty to remove.

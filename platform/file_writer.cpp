@@ -20,6 +20,7 @@
 #include "platform/descriptor.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
+#include "platform/temp_file.h"
 
 namespace kz::platform {
 namespace {
@@ -125,8 +126,14 @@ int open_named_temp(int dirfd, const std::string& target, std::string* name) {
     return -1;
 }
 
-// Gives the written unnamed file a temporary name beside the target, from which it is renamed onto the target.
-bool link_unnamed_temp(int fd, int dirfd, const std::string& target, std::string* name) {
+}  // namespace
+
+int open_temp_beside(int dirfd, const std::string& target, std::string* name) {
+    const int fd = open_unnamed_temp(dirfd);
+    return fd >= 0 ? fd : open_named_temp(dirfd, target, name);
+}
+
+bool name_temp_beside(int fd, int dirfd, const std::string& target, std::string* name) {
     const std::string self = "/proc/self/fd/" + kz::crt::int_text(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = temp_prefix(target) + random_suffix();
@@ -139,8 +146,6 @@ bool link_unnamed_temp(int fd, int dirfd, const std::string& target, std::string
     }
     return false;
 }
-
-}  // namespace
 
 WriteLanding::WriteLanding(std::string_view windows_path) {
     std::string native = resolve_for_write(windows_path);
@@ -228,8 +233,7 @@ void FileWriter::open(const WriteLanding& landing) {
     if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
     remove_abandoned_temps(folder_, name_);
-    int fd = open_unnamed_temp(folder_);
-    if (fd < 0) fd = open_named_temp(folder_, name_, &temp_);
+    const int fd = open_temp_beside(folder_, name_, &temp_);
     if (fd < 0) return;
     // Keep the permissions of the file being replaced; new files get the usual ones.
     mode_t mode = 0666;
@@ -295,7 +299,7 @@ bool FileWriter::commit() {
     const int fd = ::fileno(stream_);
     bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
     // Only a file written whole and on disk gets a name.
-    if (ok && temp_.empty()) ok = link_unnamed_temp(fd, folder_, name_, &temp_);
+    if (ok && temp_.empty()) ok = name_temp_beside(fd, folder_, name_, &temp_);
     struct stat written;
     // What came under the name since the landing was found (a link put there, another file) is not replaced.
     if (ok && ::fstat(fd, &written) == 0 && target_unchanged() &&

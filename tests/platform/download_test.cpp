@@ -48,13 +48,20 @@ protected:
     fs::path folder_;
 };
 
+// Whether the body's file has a name before it is whole or not, the whole body ends up under the target's name alone.
 TEST_F(Download, SuccessWritesTheWholeBody) {
-    const DownloadResult r = download_to_file(server_.url("/ok"), target_name("unit.fig"));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.http_status, 200);
-    const std::string body = kz::test::read_all(folder_ / "unit.fig");
-    ASSERT_EQ(body.size(), 2000u);
-    for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(static_cast<unsigned char>(body[i]), (i * 7) % 256);
+    for (const bool unnamed : {false, true}) {
+        SCOPED_TRACE(unnamed ? "unnamed temporary file" : "named temporary file");
+        set_unnamed_temp_files_for_tests(unnamed);
+        const DownloadResult r = download_to_file(server_.url("/ok"), target_name("unit.fig"));
+        set_unnamed_temp_files_for_tests(true);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.http_status, 200);
+        const std::string body = kz::test::read_all(folder_ / "unit.fig");
+        ASSERT_EQ(body.size(), 2000u);
+        for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(static_cast<unsigned char>(body[i]), (i * 7) % 256);
+        EXPECT_EQ(listing(), (std::vector<std::string>{"unit.fig"}));
+    }
     // A cap of 0 still takes an empty body.
     DownloadOptions nothing;
     nothing.max_bytes = 0;
