@@ -321,6 +321,9 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
             more(m);
         };
     };
+    const auto floor_and_box = [=](OfuVector3 lo, OfuVector3 hi) {
+        return floor_and([=](CO3duGLModelar& m) { add(m, make_box(lo, hi, green)); });
+    };
     const OfuVector3 oblique(0.4, 0.25, -1.0);
     const CountCase cases[] = {
         {"curved shapes in turned frames", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique},
@@ -345,9 +348,7 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          30},
         {"a caster outside the view, its shadow inside",
-         floor_and([=](CO3duGLModelar& m) {
-             add(m, make_box({-62, -6, 20}, {-50, 6, 32}, green));
-         }),
+         floor_and_box({-62, -6, 20}, {-50, 6, 32}),
          {0, -30, 100},
          {0, 0, 0},
          {1, 0, -1},
@@ -355,9 +356,7 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          30},
         {"the eye inside a thin prism",
-         floor_and([=](CO3duGLModelar& m) {
-             add(m, make_box({-60, -1, 40}, {60, 1, 40.5}, green));
-         }),
+         floor_and_box({-60, -1, 40}, {60, 1, 40.5}),
          {2, 0, 20},
          {30, 20, 0},
          {0.1, 0, -1},
@@ -365,9 +364,7 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          80},
         {"the eye inside a thin prism out of sight",
-         floor_and([=](CO3duGLModelar& m) {
-             add(m, make_box({-0.2, -0.2, 40}, {0.2, 0.2, 40.5}, green));
-         }),
+         floor_and_box({-0.2, -0.2, 40}, {0.2, 0.2, 40.5}),
          {0, 0, 20},
          {100, 0, 20},
          {0, 0, -1},
@@ -402,14 +399,7 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          0,
          30},
-        {"outline accuracy",
-         floor_and([=](CO3duGLModelar& m) { add(m, make_box(kBoxLo, kBoxHi, green)); }),
-         {10, -120, 90},
-         {0, 0, 0},
-         kTravel,
-         1,
-         0,
-         30},
+        {"outline accuracy", floor_and_box(kBoxLo, kBoxHi), {10, -120, 90}, {0, 0, 0}, kTravel, 1, 0, 30},
         {"a moving part", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 0, 22, true},
         {"shadows off and on again", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 0, 22, false, true},
     };
