@@ -161,6 +161,18 @@ void white_light_along_y(CO3duGLModelar& m) {
     m.SetLight(1, make_light(OFU_LIGHT_DIRECTIONAL, {1, 1, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0}));
 }
 
+_O3duCamera camera_looking(CO3duGLModelar& m, const OfuVector3& eye, const OfuVector3& target, double fov,
+                           double near_distance, double far_distance) {
+    _O3duCamera c;
+    m.GetCamera(c);
+    c.eye = eye;
+    c.target = target;
+    c.fov = fov;
+    c.near_distance = near_distance;
+    c.far_distance = far_distance;
+    return c;
+}
+
 namespace {
 
 double dot3(const OfuVector3& a, const OfuVector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }

@@ -69,6 +69,10 @@ OfuLight make_light(int type, OfuColorValue diffuse, OfuColorValue ambient, OfuC
                     const OfuVector3& direction = {0, 1, 0});
 // White directional light 1 travelling along +y, straight into the faces that look at the default camera.
 void white_light_along_y(CO3duGLModelar& m);
+// The modeller's camera turned to look from eye to target with the field of view, reaching from near_distance to
+// far_distance; not yet set.
+_O3duCamera camera_looking(CO3duGLModelar& m, const OfuVector3& eye, const OfuVector3& target, double fov,
+                           double near_distance, double far_distance);
 
 // One light as the fixed-function pipeline sees it, in world coordinates.
 struct OracleLight {

@@ -112,13 +112,7 @@ OfuLight shine(CO3duGLModelar& m, const OfuVector3& travel, int accuracy) {
 
 // The perspective camera from eye to target, reaching from 1 to 500.
 _O3duCamera look(CO3duGLModelar& m, const OfuVector3& eye, const OfuVector3& target, double fov) {
-    _O3duCamera c;
-    m.GetCamera(c);
-    c.eye = eye;
-    c.target = target;
-    c.fov = fov;
-    c.near_distance = 1;
-    c.far_distance = 500;
+    const _O3duCamera c = camera_looking(m, eye, target, fov, 1, 500);
     m.SetCamera(c);
     return c;
 }

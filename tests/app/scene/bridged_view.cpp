@@ -36,13 +36,7 @@ XLeaves* BridgedView::add_shape(XTrunk* trunk, const char* line) {
 
 void BridgedView::look(const OfuVector3& from, const OfuVector3& target, double fov) {
     auto& m = *bridge->modeller;
-    _O3duCamera c;
-    m.GetCamera(c);
-    c.eye = from;
-    c.target = target;
-    c.fov = fov;
-    c.near_distance = 10;
-    c.far_distance = 5000;
+    _O3duCamera c = kz::test::camera_looking(m, from, target, fov, 10, 5000);
     c.aspect = double(dc->width()) / dc->height();
     m.SetCamera(c);
     m.SetBkColor({0, 0, 0, 1});
