@@ -255,10 +255,6 @@ crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size,
     return decode_image(data, size, fit_side, &why);
 }
 
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side) {
-    return load_image_dib(windows_path, fit_side, ImageBudget{});
-}
-
 crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side, const ImageBudget& budget) {
     std::string bytes, why;
     if (!read_whole_file(windows_path, &bytes)) return nullptr;

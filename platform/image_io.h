@@ -18,15 +18,6 @@ namespace kz::platform {
 constexpr std::int64_t kMaxImageSide = 8192;
 constexpr std::int64_t kMaxImagePixels = kMaxImageSide * kMaxImageSide;
 
-// A new packed DIB (movable, zero-initialised block: 40-byte header, bottom-up rows padded to 4 bytes, no palette)
-// with the image's first row as its top row. 24 bits for opaque direct-colour images; 32 bits (BGRA, straight
-// alpha) for direct-colour images with an alpha channel; palette and other images become 24 bits over opaque
-// magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
-// `fit_side` above 0: a side longer than it may come decoded shorter (never below it) where the format's reader
-// can scale while it decodes; the texture path passes its largest side. An image over the limit is refused with a
-// line on standard error naming the file.
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0);
-
 // A caller's memory budget for one image. `may_take` is asked with the bytes the pixels will take before they are
 // decoded, when the header tells the size (the image and its DIB, 8 bytes a pixel; a negative height counts as its
 // absolute value); false: nothing is decoded. Headers may say less than the file holds (an icon's directory) or
@@ -37,7 +28,15 @@ struct ImageBudget {
     std::function<std::uint64_t()> room;
     std::function<bool(std::uint64_t bytes)> may_take;
 };
-crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side, const ImageBudget& budget);
+
+// A new packed DIB (movable, zero-initialised block: 40-byte header, bottom-up rows padded to 4 bytes, no palette)
+// with the image's first row as its top row. 24 bits for opaque direct-colour images; 32 bits (BGRA, straight
+// alpha) for direct-colour images with an alpha channel; palette and other images become 24 bits over opaque
+// magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
+// `fit_side` above 0: a side longer than it may come decoded shorter (never below it) where the format's reader
+// can scale while it decodes; the texture path passes its largest side. An image over the limit is refused with a
+// line on standard error naming the file; a `budget` given is asked as it says.
+crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0, const ImageBudget& budget = {});
 crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side = 0);
 
 // Writes the DIB as a BMP file (14-byte file header, then the DIB bytes as they are, pixel offset 54).
