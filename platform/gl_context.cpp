@@ -7,7 +7,6 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#include <charconv>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -25,9 +24,9 @@ namespace {
 
 // EGL's latest error as its code in hex, for the line that says what failed.
 std::string egl_error_text() {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(eglGetError()), 16).ptr;
-    return "0x" + std::string(digits, end);
+    char text[16];
+    kz::crt::c_snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(eglGetError()));
+    return text;
 }
 
 struct Display {

@@ -28,7 +28,7 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row, 
     kz::platform::FileInfo info;
     if (kz::platform::get_file_info(file_name, &info) && !info.directory && info.size > kz::platform::kMaxReadBytes) {
         kz::platform::report_line(kz::platform::display_name(file_name) + ": drawing larger than " +
-                                  kz::crt::int_text(kz::platform::kMaxReadBytes >> 20) + " MiB, not pasted");
+                                  kz::crt::byte_size_text(kz::platform::kMaxReadBytes) + ", not pasted");
         return 0;
     }
     if (may_take && !may_take(info.size)) return 0;

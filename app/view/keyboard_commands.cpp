@@ -1,7 +1,6 @@
 // The view's keyboard: the key message routed by the interaction class, the camera classes' Shift and Ctrl
 // cursors, and the command of every key of the key table; what a key did shows as one overlay line on the frame.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "app/document/view_messages.h"
