@@ -191,18 +191,21 @@ void reach(const std::string& given, ProgramJudgement* judged) {
     judged->change_time = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
 }
 
-// The desktop gets the resolved name only while it still reaches the file judged and no one but the user and
-// root could change that: otherwise whatever another user put there meanwhile would be opened in its place.
-bool hand_to_desktop(const char* verb, const std::string& shown, const std::string& resolved, std::uint64_t device,
-                     std::uint64_t inode) {
-    const std::string why = others_could_change(resolved, device, inode, false);
-    if (!why.empty()) {
-        report_line(shown + ": not handed to the desktop: " + why);
-        return false;
-    }
-    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(resolved));
+// The desktop's handler for the address (recorded instead in test mode).
+bool open_url(const char* verb, const QUrl& url) {
     if (record(std::string(verb) + " " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
     return QDesktopServices::openUrl(url);
+}
+
+// The desktop gets the resolved name only while it still reaches the file judged and no one but the user and
+// root could change that: otherwise whatever another user put there meanwhile would be opened in its place.
+bool hand_to_desktop(const char* verb, const ProgramJudgement& judged) {
+    const std::string why = others_could_change(judged.resolved, judged.device, judged.inode, false);
+    if (!why.empty()) {
+        report_line(judged.shown_name + ": not handed to the desktop: " + why);
+        return false;
+    }
+    return open_url(verb, QUrl::fromLocalFile(QString::fromStdString(judged.resolved)));
 }
 
 // Starts the program detached (its own session, reparented to init once the middle process ends) with `argv`: by
@@ -304,15 +307,11 @@ ProgramJudgement judge_program(std::string_view target_sjis, std::string_view pa
 }
 
 bool shell_open(const ProgramJudgement& judged) {
-    if (!judged.address.empty()) {
-        const QUrl url(QString::fromStdString(judged.address));
-        if (record("open " + url.toString(QUrl::FullyEncoded).toStdString())) return true;
-        return QDesktopServices::openUrl(url);
-    }
+    if (!judged.address.empty()) return open_url("open", QUrl(QString::fromStdString(judged.address)));
     if (!judged.refusal.empty()) return refuse(judged);
     if (!judged.file) return false;
-    if (judged.program && judged.executable) return start_judged(judged);
-    return hand_to_desktop("open", judged.shown_name, judged.resolved, judged.device, judged.inode);
+    if (judged.executable) return start_judged(judged);
+    return hand_to_desktop("open", judged);
 }
 
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis) {
@@ -341,7 +340,7 @@ bool shell_explore(std::string_view folder_sjis) {
         judged.device = static_cast<std::uint64_t>(st.st_dev);
         judged.inode = static_cast<std::uint64_t>(st.st_ino);
     }
-    return hand_to_desktop("explore", judged.shown_name, judged.resolved, judged.device, judged.inode);
+    return hand_to_desktop("explore", judged);
 }
 
 bool start_program(std::string_view program_sjis, std::string_view parameters_sjis) {
