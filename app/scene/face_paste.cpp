@@ -166,15 +166,11 @@ int XLeaves::PasteDrawingOnFace(PasteEntry* entry, int face_index, double depth)
     if (making_ && making_->mode == MakeMode::faces) return 0;  // the model has it
     XLeaf* face = MadeFace(face_index);
     if (!face) return 0;
-    char local[1024] = {};
-    if (!v->FindPastedFile(entry->source, local, "pasted drawing")) return 0;
     // A large drawing takes long to read and lay out: the view may stop it, keeping what was laid so far.
     const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
-    if (!d || !read_drawing_file(d, local, 0, keep_going,
-                                 [v, &local](std::uint64_t bytes) { return v->MemoryAllows(bytes, local); }))
-        return 0;
+    if (!read_pasted_drawing(*v, entry->source, d, keep_going)) return 0;
     const DrawingUnits units = drawing_units(d);
     const double size = entry->size > 0.0 ? entry->size : units.scale;
     const double a = entry->angle / 180.0 * kPi, ca = std::cos(a), sa = std::sin(a);

@@ -36,6 +36,13 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row,
                       const std::function<bool()>& keep_going = {},
                       const std::function<bool(std::uint64_t bytes)>& may_take = {});
 
+class XViewServices;
+// Reads the drawing pasted as `source` into the drawing for `view`: the file found as a pasted one (a missing one is
+// said as the view says it), then read within the view's memory budget and while `keep_going` lets it. Non-zero
+// when read; never for a null drawing, whose file is still looked for.
+int read_pasted_drawing(XViewServices& view, const char* source, drawing_context* drawing,
+                        const std::function<bool()>& keep_going);
+
 // Origin, unit factor (real units per drawing unit) and scale of a drawing (a scale below 1e-8 counts as 100).
 struct DrawingUnits {
     double origin_x = 0.0, origin_y = 0.0;

@@ -76,14 +76,11 @@ int XLeaf::LoadPastedDrawing(const char* file_name) {
     lines.clear();
     if (!file_name || !*file_name) return 0;
     XViewServices* v = owner ? owner->view() : nullptr;
-    char local[1024] = {};
-    if (!v || !v->FindPastedFile(file_name, local, "pasted drawing")) return 0;
+    if (!v) return 0;
     const std::function<bool()> keep_going = [v] { return v->KeepWorking(); };
     OpenedDrawing drawing;
     drawing_context* d = drawing.context();
-    if (!d || !read_drawing_file(d, local, 0, keep_going,
-                                 [v, &local](std::uint64_t bytes) { return v->MemoryAllows(bytes, local); }))
-        return 0;
+    if (!read_pasted_drawing(*v, file_name, d, keep_going)) return 0;
     std::vector<double> segments;
     for_each_drawn_record(d, keep_going, [&](int row, int type, int pen) {
         if (type == kz::drawing2d::kTypeLine) {
