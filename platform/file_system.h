@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/descriptor.h"
 #include "platform/private_folder.h"  // the program's temporary folder, which the names here reach
 
 namespace kz::platform {
@@ -72,7 +73,7 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
 class WriteLanding {
 public:
     explicit WriteLanding(std::string_view windows_path);
-    bool found() const { return folder_ >= 0; }
+    bool found() const { return bool(folder_); }
     const std::string& why() const { return why_; }
     // The landing file's POSIX path: its folder's real path and its name there.
     const std::string& path() const { return path_; }
@@ -80,13 +81,10 @@ public:
     FileIdentity identity() const { return identity_; }
     // Whether the landing lies inside the folder, found as a read finds it (links followed).
     bool inside(std::string_view windows_folder) const;
-    ~WriteLanding();
-    WriteLanding(const WriteLanding&) = delete;
-    WriteLanding& operator=(const WriteLanding&) = delete;
 
 private:
     friend class FileWriter;
-    int folder_ = -1;
+    Descriptor folder_;
     std::string name_, path_, why_;
     FileIdentity identity_;
 };
@@ -121,8 +119,8 @@ private:
     void discard();
     bool target_unchanged() const;
 
-    int folder_ = -1;   // the landing folder, this writer's own descriptor of it
-    std::string name_;  // the target's name in it
+    Descriptor folder_;  // the landing folder, this writer's own descriptor of it
+    std::string name_;   // the target's name in it
     FileIdentity expected_;
     FileIdentity written_identity_;
     std::string temp_;  // the temporary file's name in the folder; empty while it has none

@@ -196,15 +196,10 @@ WriteLanding::WriteLanding(std::string_view windows_path) {
         }
         path_ = join_path(real, name);
         name_ = name;
-        folder_ = ::fcntl(held.get(), F_DUPFD_CLOEXEC, 0);
-        if (folder_ < 0) why_ = "its folder cannot be held (" + error_text() + ")";
+        folder_ = std::move(held);
         return;
     }
     why_ = "its links go round";
-}
-
-WriteLanding::~WriteLanding() {
-    if (folder_ >= 0) ::close(folder_);
 }
 
 bool WriteLanding::inside(std::string_view windows_folder) const {
@@ -222,18 +217,18 @@ FileWriter::FileWriter(const WriteLanding& landing) { open(landing); }
 
 void FileWriter::open(const WriteLanding& landing) {
     if (!landing.found()) return;
-    folder_ = ::fcntl(landing.folder_, F_DUPFD_CLOEXEC, 0);
+    folder_ = Descriptor(::fcntl(landing.folder_.get(), F_DUPFD_CLOEXEC, 0));
     name_ = landing.name_;
     expected_ = landing.identity_;
-    if (folder_ < 0 || !target_unchanged()) return;
+    if (!folder_ || !target_unchanged()) return;
     // Windows refuses to replace a read-only file, whoever asks; folders, devices, pipes and the running program
     // are never replaced by a file.
     struct stat st;
-    const bool exists = ::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists = ::fstatat(folder_.get(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
-    remove_abandoned_temps(folder_, name_);
-    const int fd = open_temp_beside(folder_, name_, &temp_);
+    remove_abandoned_temps(folder_.get(), name_);
+    const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return;
     // Keep the permissions of the file being replaced; new files get the usual ones.
     mode_t mode = 0666;
@@ -255,18 +250,16 @@ void FileWriter::open(const WriteLanding& landing) {
 // The name still holds the file the landing found, or still none where it found none.
 bool FileWriter::target_unchanged() const {
     struct stat st;
-    if (::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT && !expected_.known();
+    if (::fstatat(folder_.get(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT && !expected_.known();
     return identity_of(st) == expected_;
 }
 
-FileWriter::~FileWriter() {
-    discard();
-    if (folder_ >= 0) ::close(folder_);
-}
+FileWriter::~FileWriter() { discard(); }
 
 // The name goes before the descriptor, so that the lock covers the file for as long as it is there.
 void FileWriter::discard() {
-    if (!temp_.empty()) ::unlinkat(folder_, temp_.c_str(), 0);
+    if (!temp_.empty()) ::unlinkat(folder_.get(), temp_.c_str(), 0);
     temp_.clear();
     if (stream_) std::fclose(stream_);
     stream_ = nullptr;
@@ -299,11 +292,11 @@ bool FileWriter::commit() {
     const int fd = ::fileno(stream_);
     bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
     // Only a file written whole and on disk gets a name.
-    if (ok && temp_.empty()) ok = name_temp_beside(fd, folder_, name_, &temp_);
+    if (ok && temp_.empty()) ok = name_temp_beside(fd, folder_.get(), name_, &temp_);
     struct stat written;
     // What came under the name since the landing was found (a link put there, another file) is not replaced.
     if (ok && ::fstat(fd, &written) == 0 && target_unchanged() &&
-        ::renameat(folder_, temp_.c_str(), folder_, name_.c_str()) == 0) {
+        ::renameat(folder_.get(), temp_.c_str(), folder_.get(), name_.c_str()) == 0) {
         temp_.clear();
         written_identity_ = identity_of(written);
     } else {
