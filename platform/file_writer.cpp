@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -45,8 +44,6 @@ std::string real_path(const std::string& p) {
     char buffer[PATH_MAX];
     return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
 }
-
-std::string error_text() { return std::strerror(errno); }
 
 // The folder part and the last name of a POSIX path: "a/b" is "a" and "b", "b" is "." and "b", "/b" is "/" and "b".
 void split_last_name(const std::string& native, std::string* folder, std::string* name) {
@@ -163,13 +160,13 @@ WriteLanding::WriteLanding(std::string_view windows_path) {
         // The folder is reached as a read reaches it: the system resolves its links, "." and "..".
         Descriptor held(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (!held) {
-            why_ = "its folder cannot be opened (" + error_text() + ")";
+            why_ = with_error("its folder cannot be opened");
             return;
         }
         struct stat st;
         if (::fstatat(held.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) {
-                why_ = "it cannot be examined (" + error_text() + ")";
+                why_ = with_error("it cannot be examined");
                 return;
             }
         } else if (S_ISLNK(st.st_mode)) {

@@ -106,7 +106,7 @@ std::string access_list_writers(int fd, const std::string& path) {
         if (errno != ERANGE) break;  // ERANGE: it grew between the two calls
     }
     if (list.size() < 4 || (list.size() - 4) % 8 != 0 || little_endian(list.data(), 4) != 2)
-        return path + " has an access list that cannot be read (" + std::strerror(errno) + ")";
+        return with_error(path + " has an access list that cannot be read");
     unsigned mask = 0x07;
     for (std::size_t at = 4; at < list.size(); at += 8)
         if (little_endian(&list[at], 2) == kAclMask) mask = little_endian(&list[at + 2], 2);
@@ -154,6 +154,10 @@ std::string join_path(const std::string& base, const std::string& name) {
     if (base.empty()) return name;
     if (base.back() == '/') return base + name;
     return base + "/" + name;
+}
+
+std::string with_error(std::string_view what, int error) {
+    return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
 bool is_running_program(const struct stat& st) {
@@ -261,7 +265,7 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
     const auto enter = [&](Descriptor fd, std::string at) {
         struct stat st;
         if (!fd || !stat_folder(fd.get(), at, &st))
-            *why = at + " cannot be opened (" + std::strerror(errno) + ")";
+            *why = with_error(at + " cannot be opened");
         else
             *why = folder_trust(fd.get(), at, st);
         if (why->empty()) held.emplace_back(std::move(fd), std::move(at));
@@ -337,11 +341,11 @@ Descriptor open_users_folder(const std::string& path, std::string* reached, std:
         else if (failure == ENOTDIR)
             *why = named + " is not a folder";
         else
-            *why = named + " cannot be opened (" + std::strerror(failure) + ")";
+            *why = with_error(named + " cannot be opened", failure);
         return {};
     }
     if (!stat_folder(fd.get(), named, &st))
-        *why = named + " cannot be examined (" + std::strerror(errno) + ")";
+        *why = with_error(named + " cannot be examined");
     else if (st.st_uid != user_id())
         *why = named + " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
     else if (!is_users_alone(st))
@@ -369,7 +373,7 @@ std::string others_could_change(const std::string& native_path, std::uint64_t de
     if (!name.empty()) file = Descriptor(::openat(fd.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     const int at = name.empty() ? fd.get() : file.get();
     struct stat st;
-    if (at < 0 || ::fstat(at, &st) != 0) return native_path + " cannot be looked at (" + std::strerror(errno) + ")";
+    if (at < 0 || ::fstat(at, &st) != 0) return with_error(native_path + " cannot be looked at");
     if (st.st_dev != device || st.st_ino != inode) return native_path + " is no longer the file it was";
     // A sticky bit says nothing of who may write a file.
     st.st_mode &= ~S_ISVTX;

@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/descriptor.h"
@@ -17,6 +19,8 @@ inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOE
 // The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
 std::vector<std::string> split_path_components(const std::string& native, std::string* root);
 std::string join_path(const std::string& base, const std::string& name);
+// What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
+std::string with_error(std::string_view what, int error = errno);
 
 // Whether the file is the running program's own.
 bool is_running_program(const struct stat& st);

@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -158,7 +157,7 @@ bool move_aside(int fd, const std::string& name, std::string* aside) {
 bool settle_program_folders(int fd, const std::string& folder, bool was_open, std::string* why) {
     std::vector<std::string> names, left, aside;
     if (!list_folder(fd, &names)) {
-        *why = std::string("it cannot be listed (") + std::strerror(errno) + ")";
+        *why = with_error("it cannot be listed");
         return false;
     }
     for (const std::string& name : names) {
@@ -176,8 +175,7 @@ bool settle_program_folders(int fd, const std::string& folder, bool was_open, st
         if (!was_open && S_ISDIR(st.st_mode) && st.st_uid == user_id() && (st.st_mode & 07777) == 0700) continue;
         std::string moved;
         if (!move_aside(fd, name, &moved) || (!make_private_at(fd, name.c_str()) && errno != EEXIST)) {
-            *why = join_path(folder, name) + " is not the user's alone and cannot be moved aside (" +
-                   std::strerror(errno) + ")";
+            *why = with_error(join_path(folder, name) + " is not the user's alone and cannot be moved aside");
             return false;
         }
         aside.push_back(moved);
@@ -215,13 +213,13 @@ std::string open_private_folder() {
             else if (errno == ENOTDIR)
                 why = "it is not a folder";
             else
-                why = std::string("it cannot be opened (") + std::strerror(errno) + ")";
+                why = with_error("it cannot be opened");
         } else if (!stat_folder(fd.get(), folder, &st)) {
-            why = std::string("it cannot be examined (") + std::strerror(errno) + ")";
+            why = with_error("it cannot be examined");
         } else if (st.st_uid != user_id()) {
             why = "it belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
         } else if ((st.st_mode & 07777) != 0700 && ::fchmod(fd.get(), 0700) != 0) {
-            why = std::string("its permissions cannot be narrowed to the user's (") + std::strerror(errno) + ")";
+            why = with_error("its permissions cannot be narrowed to the user's");
         } else if (const bool was_open = (st.st_mode & 07777) != 0700 && (st.st_mode & (S_IWGRP | S_IWOTH));
                    settle_program_folders(fd.get(), folder, was_open, &why) && was_open) {
             report_once(folder + " was open to other users' writes: it is the user's alone now, and what others " +
@@ -271,7 +269,7 @@ Descriptor open_private_folder_of(std::string_view root, std::string_view window
     struct stat st;
     for (std::size_t i = 0; folder; ++i) {
         if (!stat_folder(folder.get(), reached, &st)) {
-            *why = reached + " cannot be examined (" + std::strerror(errno) + ")";
+            *why = with_error(reached + " cannot be examined");
             return {};
         }
         if (!is_users_alone(st)) {
@@ -285,7 +283,7 @@ Descriptor open_private_folder_of(std::string_view root, std::string_view window
         if (!next && errno == ENOENT && make_missing && (make_private_at(folder.get(), name) || errno == EEXIST))
             next = Descriptor(::openat(folder.get(), name, kPathFlags));
         reached = join_path(reached, names[i]);
-        if (!next) *why = reached + " is not a folder of the user's (" + std::strerror(errno) + ")";
+        if (!next) *why = with_error(reached + " is not a folder of the user's");
         folder = std::move(next);
     }
     return {};

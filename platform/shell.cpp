@@ -146,23 +146,18 @@ std::vector<std::string> native_arguments(std::string_view parameters_sjis) {
     return arguments;
 }
 
-std::string reason(const char* what) {
-    const int error = errno;
-    return std::string(what) + " (" + std::strerror(error) + ")";
-}
-
 // Opens what the native name reaches into `judged`: the name with its links resolved, a descriptor of the file
 // there and its identity. Nothing is filled when the name reaches nothing; the refusal is filled when it reaches
 // something that cannot be judged.
 void reach(const std::string& given, ProgramJudgement* judged) {
     struct stat st;
     if (::lstat(given.c_str(), &st) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR) judged->refusal = reason("it cannot be looked at");
+        if (errno != ENOENT && errno != ENOTDIR) judged->refusal = with_error("it cannot be looked at");
         return;
     }
     const std::unique_ptr<char, decltype(&std::free)> real(::realpath(given.c_str(), nullptr), &std::free);
     if (!real) {
-        judged->refusal = reason("it cannot be resolved");
+        judged->refusal = with_error("it cannot be resolved");
         return;
     }
     // The open never waits (the name may have become a pipe since it was resolved) and follows no link that
@@ -171,11 +166,11 @@ void reach(const std::string& given, ProgramJudgement* judged) {
     Descriptor fd(::open(real.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd && errno == EACCES) fd = Descriptor(::open(real.get(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!fd) {
-        judged->refusal = reason("it cannot be opened");
+        judged->refusal = with_error("it cannot be opened");
         return;
     }
     if (::fstat(fd.get(), &st) != 0) {
-        judged->refusal = reason("it cannot be looked at");
+        judged->refusal = with_error("it cannot be looked at");
         return;
     }
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
@@ -333,7 +328,7 @@ bool shell_explore(std::string_view folder_sjis) {
         judged.file = Descriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st;
         if (!judged.file || ::fstat(judged.file.get(), &st) != 0) {
-            judged.refusal = reason("its folder cannot be opened");
+            judged.refusal = with_error("its folder cannot be opened");
             return refuse(judged);
         }
         judged.resolved = folder;
