@@ -111,11 +111,6 @@ bool wildcard_match(const QString& pattern, qsizetype pi, const QString& name, q
     return ni == name.size();
 }
 
-std::string real_path(const std::string& p) {
-    char buffer[PATH_MAX];
-    return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
-}
-
 // A Windows path already in UTF-8 to its POSIX form; empty when it has no place here.
 std::string posix_form(std::string p) {
     if (p.empty()) return {};

@@ -40,11 +40,6 @@ FileIdentity identity_of(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-std::string real_path(const std::string& p) {
-    char buffer[PATH_MAX];
-    return ::realpath(p.c_str(), buffer) ? std::string(buffer) : std::string();
-}
-
 // The folder part and the last name of a POSIX path: "a/b" is "a" and "b", "b" is "." and "b", "/b" is "/" and "b".
 void split_last_name(const std::string& native, std::string* folder, std::string* name) {
     std::string path = native;

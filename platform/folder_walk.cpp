@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -154,6 +155,11 @@ std::string join_path(const std::string& base, const std::string& name) {
     if (base.empty()) return name;
     if (base.back() == '/') return base + name;
     return base + "/" + name;
+}
+
+std::string real_path(const std::string& native) {
+    char buffer[PATH_MAX];
+    return ::realpath(native.c_str(), buffer) ? std::string(buffer) : std::string();
 }
 
 std::string with_error(std::string_view what, int error) {

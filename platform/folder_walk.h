@@ -19,6 +19,8 @@ inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOE
 // The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
 std::vector<std::string> split_path_components(const std::string& native, std::string* root);
 std::string join_path(const std::string& base, const std::string& name);
+// The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
+std::string real_path(const std::string& native);
 // What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
 std::string with_error(std::string_view what, int error = errno);
 
