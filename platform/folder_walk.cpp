@@ -179,6 +179,13 @@ bool make_private_at(int dirfd, const char* name) {
     return true;
 }
 
+Descriptor open_folder_at(int dirfd, const char* name, bool make_missing) {
+    Descriptor folder(::openat(dirfd, name, kFolderPathFlags));
+    if (!folder && errno == ENOENT && make_missing && (make_private_at(dirfd, name) || errno == EEXIST))
+        folder = Descriptor(::openat(dirfd, name, kFolderPathFlags));
+    return folder;
+}
+
 // The names in the folder open at `fd`, "." and ".." left out; read through a descriptor of its own, so `fd`
 // stays usable.
 bool list_folder(int fd, std::vector<std::string>* names) {
@@ -277,9 +284,7 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
         if (why->empty()) held.emplace_back(std::move(fd), std::move(at));
         return why->empty();
     };
-    // Only a path to each folder, which needs no right to read it (a home folder may be 0711).
-    constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    if (!enter(Descriptor(::open("/", kPathFlags)), "/")) return {};
+    if (!enter(Descriptor(::open("/", kFolderPathFlags)), "/")) return {};
     std::string root;
     std::vector<std::string> todo = split_path_components(path, &root);
     std::reverse(todo.begin(), todo.end());
@@ -294,9 +299,7 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
         }
         const int at = held.back().first.get();
         const std::string named = join_path(held.back().second, name);
-        Descriptor next(::openat(at, name.c_str(), kPathFlags));
-        if (!next && errno == ENOENT && make_missing && (make_private_at(at, name.c_str()) || errno == EEXIST))
-            next = Descriptor(::openat(at, name.c_str(), kPathFlags));
+        Descriptor next = open_folder_at(at, name.c_str(), make_missing);
         const int failure = errno;
         if (!next && (failure == ELOOP || failure == ENOTDIR)) {
             char target[PATH_MAX];
@@ -336,7 +339,7 @@ Descriptor open_users_folder(const std::string& path, std::string* reached, std:
     const Descriptor above = open_trusted_folder(parent, false, &above_path, why);
     if (!above) return {};
     const std::string named = join_path(above_path, name);
-    Descriptor fd(::openat(above.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Descriptor fd = open_folder_at(above.get(), name.c_str(), false);
     struct stat st;
     if (!fd) {
         const int failure = errno;

@@ -15,6 +15,8 @@
 namespace kz::platform {
 
 inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// Only a path to a folder, for openat and fstat, which needs no right to read it (a home folder may be 0711).
+inline constexpr int kFolderPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
 std::vector<std::string> split_path_components(const std::string& native, std::string* root);
@@ -29,6 +31,9 @@ bool is_running_program(const struct stat& st);
 
 // A new folder `name` in `dirfd` that only the user can enter, whatever the umask.
 bool make_private_at(int dirfd, const char* name);
+// The folder `name` in the folder open at `dirfd`, opened by kFolderPathFlags (so never through a link); with
+// `make_missing`, a missing one is made first, the user's alone. Not open, with errno saying why, when there is none.
+Descriptor open_folder_at(int dirfd, const char* name, bool make_missing);
 // The names in the folder open at `fd`, "." and ".." left out; `fd` stays usable.
 bool list_folder(int fd, std::vector<std::string>* names);
 // The deepest a removal goes: what a tree holds deeper stays where it lies, and one line says so.

@@ -277,11 +277,7 @@ Descriptor open_private_folder_of(std::string_view root, std::string_view window
             return {};
         }
         if (i == names.size()) return folder;
-        const char* name = names[i].c_str();
-        constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-        Descriptor next(::openat(folder.get(), name, kPathFlags));
-        if (!next && errno == ENOENT && make_missing && (make_private_at(folder.get(), name) || errno == EEXIST))
-            next = Descriptor(::openat(folder.get(), name, kPathFlags));
+        Descriptor next = open_folder_at(folder.get(), names[i].c_str(), make_missing);
         reached = join_path(reached, names[i]);
         if (!next) *why = with_error(reached + " is not a folder of the user's");
         folder = std::move(next);
