@@ -50,18 +50,6 @@ char* c_integer_text(std::int32_t value, char* buffer) {
     return buffer;
 }
 
-namespace {
-
-// Whether any of the values is written as something other than "0": a list whose items all read back as zero is
-// written as its first number alone, so that the list written is the list read back.
-bool any_written(std::initializer_list<double> values) {
-    for (double v : values)
-        if (written_value(v) != 0) return true;
-    return false;
-}
-
-}  // namespace
-
 // The text has no exponent, so what lies beyond its range is written as its edge.
 double written_value(double value) {
     constexpr double kLargest = 1e100;
@@ -69,6 +57,12 @@ double written_value(double value) {
     if (value < -kLargest) return -kLargest;
     if (value != 0 && std::fabs(value) <= 1e-100) return 0;
     return value;
+}
+
+bool any_written(std::span<const double> values) {
+    for (double v : values)
+        if (written_value(v) != 0) return true;
+    return false;
 }
 
 char* figure_number_text(double value, char* buffer) {
@@ -184,7 +178,7 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
 
     line += separator;
     number_into(line, r.wtop);
-    if (any_written({r.wtop_items[0], r.wtop_items[1], r.wtop_items[2], r.wtop_items[3]})) {
+    if (any_written(r.wtop_items)) {
         for (double v : r.wtop_items) {
             line += ';';
             number_into(line, v);
@@ -194,7 +188,7 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     line += separator;
     if (r.dtop_first_flag == 1) line += 'd';
     number_into(line, r.dtop);
-    if (r.dtop_third_flag == 1 || any_written({r.dtop_items[0], r.dtop_items[1], r.dtop_items[2]})) {
+    if (r.dtop_third_flag == 1 || any_written(r.dtop_items)) {
         line += ';';
         number_into(line, r.dtop_items[0]);
         line += r.dtop_third_flag == 1 ? ";d" : ";";
@@ -208,7 +202,7 @@ int append_figure_fields(EString& out, COBJECTA& r, char separator) {
     for (const auto& [dome, angle] : {std::pair{r.domebtm, r.btmangle}, std::pair{r.dometop, r.topangle}}) {
         line += separator;
         number_into(line, dome);
-        if (any_written({angle})) {
+        if (written_value(angle) != 0) {
             line += ';';
             number_into(line, angle);
         }

@@ -2,6 +2,7 @@
 // survive the field tokenizer, and the whole field run of one record.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "app/foundation/estring.h"
@@ -23,6 +24,9 @@ char* c_integer_text(std::int32_t value, char* buffer);
 char* figure_number_text(double value, char* buffer);
 // The number figure_number_text writes for a value, as it reads back.
 double written_value(double value);
+// Whether any of the values is written as something other than "0": a list whose items all read back as zero is
+// written as its first number alone, so that the list written is the list read back.
+bool any_written(std::span<const double> values);
 void append_number(kz::foundation::EString& out, double value);
 // Appends a text column so that the tokenizer gives the same text back: wrapped in double quotes when one of
 // `splitters` would otherwise end the field, with a closing quote added when its own quotes leave one open.

@@ -17,13 +17,6 @@ using namespace kz::foundation;
 
 namespace {
 
-// Whether any of the values is written as something other than "0": what is written must read back as written.
-bool any_nonzero(const double* values, int n) {
-    for (int i = 0; i < n; ++i)
-        if (written_value(values[i]) != 0.0) return true;
-    return false;
-}
-
 void append_quoted_attribute(EString& out, const char* key, const char* value) {
     if (!value || !*value) return;
     out.AppendParts(key, ";\"", value, "\"|");
@@ -45,19 +38,19 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
     // Columns a part line does not use of its own are written back when it was read with them, so saving never
     // drops them.
     out.Append(sep);
-    if (any_nonzero(&r.wtop, 1) || any_nonzero(r.wtop_items, 4)) {
+    if (written_value(r.wtop) != 0 || any_written(r.wtop_items)) {
         append_number(out, r.wtop);
-        if (any_nonzero(r.wtop_items, 4))
+        if (any_written(r.wtop_items))
             for (double v : r.wtop_items) {
                 out.Append(";");
                 append_number(out, v);
             }
     }
     out.Append(sep);
-    if (any_nonzero(&r.dtop, 1) || any_nonzero(r.dtop_items, 3) || r.dtop_first_flag || r.dtop_third_flag == 1) {
+    if (written_value(r.dtop) != 0 || any_written(r.dtop_items) || r.dtop_first_flag || r.dtop_third_flag == 1) {
         if (r.dtop_first_flag == 1) out.Append("d");
         append_number(out, r.dtop);
-        if (any_nonzero(r.dtop_items, 3) || r.dtop_third_flag == 1) {
+        if (any_written(r.dtop_items) || r.dtop_third_flag == 1) {
             out.Append(";");
             append_number(out, r.dtop_items[0]);
             out.Append(r.dtop_third_flag == 1 ? ";d" : ";");
@@ -74,7 +67,7 @@ char* XTrunk::MakeHeaderRecord(char* old_text, char separator) {
     out.Append(sep);
     append_number(out, 1 - shown);
     out.Append(sep);
-    if (any_nonzero(&r.dispmode, 1)) append_number(out, r.dispmode);
+    if (written_value(r.dispmode) != 0) append_number(out, r.dispmode);
     for (double v : {r.red, r.green, r.blue}) {
         out.Append(sep);
         if (r.packed_color >= 1) append_number(out, v);
