@@ -58,13 +58,11 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
             view->OpenModel(path);
             view->document.current_figure_path = path;
         } else {
-            const std::string native = kz::platform::to_native_path(path);
-            print_viewer_line(kz::platform::display_name(path) + ": " +
-                              (kind == 2
-                                   ? "an image is pasted on a face by dropping it on the view, not opened as a model"
-                               : kind == 3 ? "a 2D drawing is not opened as a model"
-                                           : "not found") +
-                              ", nothing opened");
+            const char* why = kind == 2
+                                  ? "an image is pasted on a face by dropping it on the view, not opened as a model"
+                              : kind == 3 ? "a 2D drawing is not opened as a model"
+                                          : "not found";
+            print_viewer_line(kz::platform::display_name(path) + ": " + why + ", nothing opened");
         }
         return 2;
     }
