@@ -403,11 +403,10 @@ bool delete_tree_below_temp(std::string_view windows_path) {
     }
     if (!allowed) return false;
     // The tree goes from the descriptor of the folder that holds it, reached as the private folder is.
-    const std::size_t slash = real.rfind('/');
-    std::string why, reached;
-    const Descriptor holder =
-        open_trusted_folder(real.substr(0, std::max<std::size_t>(slash, 1)), false, &reached, &why);
-    return holder && remove_entry(holder.get(), real.substr(slash + 1), real);
+    std::string above, name, why, reached;
+    split_last_name(real, &above, &name);
+    const Descriptor holder = open_trusted_folder(above, false, &reached, &why);
+    return holder && remove_entry(holder.get(), name, real);
 }
 
 std::string module_file_name() {

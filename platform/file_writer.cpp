@@ -40,15 +40,6 @@ FileIdentity identity_of(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-// The folder part and the last name of a POSIX path: "a/b" is "a" and "b", "b" is "." and "b", "/b" is "/" and "b".
-void split_last_name(const std::string& native, std::string* folder, std::string* name) {
-    std::string path = native;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    *folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
-    *name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // ".<name>.kztmp-": the names of a target's temporary files without their random suffix.
 std::string temp_prefix(const std::string& name) { return "." + name + ".kztmp-"; }
 

@@ -157,6 +157,14 @@ std::string join_path(const std::string& base, const std::string& name) {
     return base + "/" + name;
 }
 
+void split_last_name(const std::string& native, std::string* folder, std::string* name) {
+    std::string path = native;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::size_t slash = path.rfind('/');
+    *folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string real_path(const std::string& native) {
     char buffer[PATH_MAX];
     return ::realpath(native.c_str(), buffer) ? std::string(buffer) : std::string();
@@ -326,15 +334,12 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
 bool is_users_alone(const struct stat& st) { return st.st_uid == user_id() && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0; }
 
 Descriptor open_users_folder(const std::string& path, std::string* reached, std::string* why) {
-    std::string parent = path;
-    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
-    const std::size_t slash = parent.rfind('/');
-    const std::string name = slash == std::string::npos ? std::string() : parent.substr(slash + 1);
-    if (name.empty() || name == "." || name == "..") {
+    std::string parent, name;
+    split_last_name(path, &parent, &name);
+    if (path.find('/') == std::string::npos || name.empty() || name == "." || name == "..") {
         *why = path + " does not name a folder by its own name";
         return {};
     }
-    parent.resize(std::max<std::size_t>(slash, 1));
     std::string above_path;
     const Descriptor above = open_trusted_folder(parent, false, &above_path, why);
     if (!above) return {};

@@ -21,6 +21,9 @@ inline constexpr int kFolderPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CL
 // The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
 std::vector<std::string> split_path_components(const std::string& native, std::string* root);
 std::string join_path(const std::string& base, const std::string& name);
+// The folder part and the last name of a POSIX path, trailing "/" left out: "a/b" is "a" and "b", "b" is "." and
+// "b", "/b" is "/" and "b".
+void split_last_name(const std::string& native, std::string* folder, std::string* name);
 // The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
 std::string real_path(const std::string& native);
 // What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
