@@ -226,8 +226,8 @@ bool channel_listen(std::string_view name, ChannelHandler handler) {
     Server& s = server_state();
     auto server = std::make_unique<QLocalServer>();
     if (!server->listen(QString::fromStdString(path))) return refuse(path + ": " + server->errorString().toStdString());
-    ::fchmodat(folder.get(), leaf.c_str(), 0600,
-               0);  // the user's alone, as everything in these folders, whatever the umask
+    // The user's alone, as everything in these folders, whatever the umask.
+    ::fchmodat(folder.get(), leaf.c_str(), 0600, 0);
     QObject::connect(server.get(), &QLocalServer::newConnection, [] { accept_peers(); });
     s.server = std::move(server);
     s.handler = std::move(handler);
