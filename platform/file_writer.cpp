@@ -109,6 +109,14 @@ int open_named_temp(int dirfd, const std::string& target, std::string* name) {
     return -1;
 }
 
+// Whether `name` in the folder open at `dirfd` still holds the file of identity `expected`, or still none where that is
+// unknown; `st` receives what it holds and `exists` whether it holds anything.
+bool holds_expected(int dirfd, const std::string& name, FileIdentity expected, struct stat* st, bool* exists) {
+    *exists = ::fstatat(dirfd, name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (*exists) return identity_of(*st) == expected;
+    return errno == ENOENT && !expected.known();
+}
+
 }  // namespace
 
 int open_temp_beside(int dirfd, const std::string& target, std::string* name) {
@@ -203,11 +211,12 @@ void FileWriter::open(const WriteLanding& landing) {
     folder_ = Descriptor(::fcntl(landing.folder_.get(), F_DUPFD_CLOEXEC, 0));
     name_ = landing.name_;
     expected_ = landing.identity_;
-    if (!folder_ || !target_unchanged()) return;
-    // Windows refuses to replace a read-only file, whoever asks; folders, devices, pipes and the running program
-    // are never replaced by a file.
+    // What the name holds now is judged once: it must still be the file the landing found (or still none). Windows
+    // refuses to replace a read-only file, whoever asks; folders, devices, pipes and the running program are never
+    // replaced by a file.
     struct stat st;
-    const bool exists = ::fstatat(folder_.get(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    bool exists = false;
+    if (!folder_ || !holds_expected(folder_.get(), name_, expected_, &st, &exists)) return;
     if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
     remove_abandoned_temps(folder_.get(), name_);
@@ -233,9 +242,8 @@ void FileWriter::open(const WriteLanding& landing) {
 // The name still holds the file the landing found, or still none where it found none.
 bool FileWriter::target_unchanged() const {
     struct stat st;
-    if (::fstatat(folder_.get(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT && !expected_.known();
-    return identity_of(st) == expected_;
+    bool exists = false;
+    return holds_expected(folder_.get(), name_, expected_, &st, &exists);
 }
 
 FileWriter::~FileWriter() { discard(); }
