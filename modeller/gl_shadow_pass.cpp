@@ -220,24 +220,16 @@ void CO3duGLModelar::count_shadow_volumes() {
     // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls. The
     // view's planes, taken under the light's matrix, are in light space, as the volumes are.
     const O3duViewVolume view(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
-    const OfuMatrix4x4 in_place = identity_matrix();
     // The reference of every prism draws every wall, as the counts it stands for were made.
     const auto out_of_view = [&](const CO3duShadowVolumes& volumes) {
         if (volumes.walls_lo[0] > volumes.walls_hi[0]) return true;
         if (every_prism_shadows_) return false;
-        return view.misses_both(O3duViewVolume::moved_box(volumes.walls_lo, volumes.walls_hi, in_place),
-                                O3duViewVolume::moved_box(volumes.ends_lo, volumes.ends_hi, in_place));
+        return view.misses_both(O3duWorldBox::between(volumes.walls_lo, volumes.walls_hi),
+                                O3duWorldBox::between(volumes.ends_lo, volumes.ends_hi));
     };
     const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
     // Light space to clip coordinates, for where on the screen walls fall.
-    double modelview[16], projection[16], to_clip[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            to_clip[i * 4 + j] = 0.0;
-            for (int k = 0; k < 4; ++k) to_clip[i * 4 + j] += modelview[i * 4 + k] * projection[k * 4 + j];
-        }
+    const OfuMatrix4x4& to_clip = view.to_clip();
     int counted = 0;
     // A batch is drawn at once, from its shapes' corners gathered into one array, as the rasterizer's work for each
     // draw, however small, is done on this thread. Each wall triangle goes only to the pass whose culling keeps it,
@@ -257,10 +249,7 @@ void CO3duGLModelar::count_shadow_volumes() {
             clip.resize(volumes->corners.size());
             for (std::size_t c = 0; c < volumes->corners.size(); c += 3) {
                 const float* p = &volumes->corners[c];
-                for (int j = 0; j < 3; ++j) {
-                    const int k = j == 2 ? 3 : j;  // x, y, w
-                    clip[c + j] = p[0] * to_clip[k] + p[1] * to_clip[4 + k] + p[2] * to_clip[8 + k] + to_clip[12 + k];
-                }
+                o3du_clip_xyw(to_clip, p[0], p[1], p[2], &clip[c]);
             }
             const CO3duVolumeIndices& walls = volumes->walls;
             for (std::size_t t = 0; t + 2 < walls.size(); t += 3) {

@@ -51,6 +51,15 @@ O3duViewVolume::Reach O3duViewVolume::place(const CO3duGLEntity& entity, const O
     return Reach::box;
 }
 
+O3duWorldBox O3duWorldBox::between(const float* lo, const float* hi) {
+    O3duWorldBox box;
+    for (int j = 0; j < 3; ++j) {
+        box.centre[j] = 0.5 * (double(lo[j]) + double(hi[j]));
+        box.extent[j] = 0.5 * (double(hi[j]) - double(lo[j]));
+    }
+    return box;
+}
+
 O3duWorldBox O3duViewVolume::moved_box(const float* lo, const float* hi, const OfuMatrix4x4& m) {
     O3duWorldBox box;
     for (int j = 0; j < 3; ++j) {

@@ -12,6 +12,9 @@
 struct O3duWorldBox {
     double centre[3];
     double extent[3];
+
+    // The box from lo to hi, as it stands.
+    static O3duWorldBox between(const float* lo, const float* hi);
 };
 
 class O3duViewVolume {
@@ -20,8 +23,6 @@ public:
     // anywhere (shapes drawn in window coordinates, matrices that move by projection).
     enum class Reach { nowhere, box, anywhere };
     static Reach place(const CO3duGLEntity& entity, const OfuMatrix4x4& m, O3duWorldBox& box);
-    // The box from lo to hi moved by the affine matrix m (row vectors), as a box along the world axes.
-    static O3duWorldBox moved_box(const float* lo, const float* hi, const OfuMatrix4x4& m);
 
     // From the current modelview (the view alone) and projection matrices, for the window pixels x0..x1 and
     // y0..y1 (OpenGL rows) of the viewport.
@@ -45,8 +46,13 @@ public:
     bool section_crosses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
     // Whether both boxes lie wholly outside one and the same plane: so then does all that one swept to the other.
     bool misses_both(const O3duWorldBox& a, const O3duWorldBox& b) const;
+    // The matrix from the coordinates of the volume's planes to clip coordinates (row vectors): the modelview and
+    // projection it was made from.
+    const OfuMatrix4x4& to_clip() const { return view_projection_; }
 
 private:
+    // The box from lo to hi moved by the affine matrix m (row vectors), as a box along the world axes.
+    static O3duWorldBox moved_box(const float* lo, const float* hi, const OfuMatrix4x4& m);
     void make_planes(double reach, double planes[6][4]) const;
     static bool outside(const O3duWorldBox& box, const double (*planes)[4]);
     static bool beyond(const O3duWorldBox& box, const double* plane);

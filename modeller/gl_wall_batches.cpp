@@ -26,17 +26,16 @@ O3duWallBatches::O3duWallBatches(int width, int height, Count count)
       words_((columns_ + 63) / 64),
       count_(std::move(count)) {}
 
-O3duTileRect O3duWallBatches::footprint(const double (&m)[16], const CO3duShadowVolumes& volumes) const {
+O3duTileRect O3duWallBatches::footprint(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes) const {
     double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
     const float* boxes[2][2] = {{volumes.walls_lo, volumes.walls_hi}, {volumes.ends_lo, volumes.ends_hi}};
     for (const auto& box : boxes)
         for (int corner = 0; corner < 8; ++corner) {
-            const double p[3] = {(corner & 1 ? box[1] : box[0])[0], (corner & 2 ? box[1] : box[0])[1],
-                                 (corner & 4 ? box[1] : box[0])[2]};
-            double clip[4];
-            for (int j = 0; j < 4; ++j) clip[j] = p[0] * m[j] + p[1] * m[4 + j] + p[2] * m[8 + j] + m[12 + j];
-            if (!(clip[3] > 1e-9 * (std::fabs(clip[0]) + std::fabs(clip[1])))) return everywhere();
-            const double x = (clip[0] / clip[3] + 1.0) * 0.5 * width_, y = (clip[1] / clip[3] + 1.0) * 0.5 * height_;
+            double clip[3];  // x, y, w
+            o3du_clip_xyw(to_clip, (corner & 1 ? box[1] : box[0])[0], (corner & 2 ? box[1] : box[0])[1],
+                          (corner & 4 ? box[1] : box[0])[2], clip);
+            if (!(clip[2] > 1e-9 * (std::fabs(clip[0]) + std::fabs(clip[1])))) return everywhere();
+            const double x = (clip[0] / clip[2] + 1.0) * 0.5 * width_, y = (clip[1] / clip[2] + 1.0) * 0.5 * height_;
             lo[0] = std::min(lo[0], x), hi[0] = std::max(hi[0], x);
             lo[1] = std::min(lo[1], y), hi[1] = std::max(hi[1], y);
         }

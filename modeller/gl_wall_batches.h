@@ -11,6 +11,14 @@
 
 #include "modeller/gl_entity.h"
 
+// The clip coordinates x, y and w of the point (x, y, z) through the matrix m (row vectors).
+inline void o3du_clip_xyw(const OfuMatrix4x4& m, double x, double y, double z, double out[3]) {
+    for (int j = 0; j < 3; ++j) {
+        const int k = j == 2 ? 3 : j;
+        out[j] = x * m.m[0][k] + y * m.m[1][k] + z * m.m[2][k] + m.m[3][k];
+    }
+}
+
 // Where on the screen a shape's walls can fall, in tiles of the viewport; empty when x0 > x1.
 struct O3duTileRect {
     int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
@@ -26,7 +34,7 @@ public:
     // The tiles that the walls of the volumes can reach (within the boxes of their corners and of their far ends),
     // through the matrix from light space to clip coordinates (row vectors); every tile when part of a box lies at
     // or behind the eye.
-    O3duTileRect footprint(const double (&to_clip)[16], const CO3duShadowVolumes& volumes) const;
+    O3duTileRect footprint(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes) const;
     // Adds the shape whose walls fall within `tiles` to a batch none of whose shapes reach any of them.
     void add(const CO3duShadowVolumes& volumes, const O3duTileRect& tiles);
     // Counts every batch still open.
