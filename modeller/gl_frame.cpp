@@ -355,8 +355,7 @@ void CO3duGLModelar::draw_section_caps(const O3duViewVolume& window) {
         if (!DrawStart(pos) || (entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SECTION_CAP))) return;
         const OfuMatrix4x4 saved = entity.model_matrix;
         const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
-            if (!window.misses(entity, entity.model_matrix) && window.section_crosses(entity, entity.model_matrix))
-                draw_cap_geometry(entity);
+            if (window.section_opens(entity, entity.model_matrix)) draw_cap_geometry(entity);
             return true;
         });
         DrawEnd(pos, passes);

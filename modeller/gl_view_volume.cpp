@@ -114,11 +114,11 @@ O3duViewVolume::Side O3duViewVolume::section_side(const O3duWorldBox& box) const
     return Side::crossed;
 }
 
-bool O3duViewVolume::section_crosses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
+bool O3duViewVolume::section_opens(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
     O3duWorldBox box;
     const Reach reach = place(entity, m, box);
     if (reach != Reach::box) return reach == Reach::anywhere;
-    return section_side(box) == Side::crossed;
+    return section_side(box) == Side::crossed && !reaches_nothing(entity, box);
 }
 
 bool O3duViewVolume::misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const {
@@ -127,6 +127,10 @@ bool O3duViewVolume::misses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) 
     if (reach != Reach::box) return reach == Reach::nowhere;
     // The clip plane cuts lines and points at their vertices, however wide they are drawn.
     if (section_side(box) == Side::cut) return true;
+    return reaches_nothing(entity, box);
+}
+
+bool O3duViewVolume::reaches_nothing(const CO3duGLEntity& entity, const O3duWorldBox& box) const {
     const float pixels = entity.pixel_reach();
     if (pixels <= 0.0f) return outside(box, planes_);
     double reached[6][4];

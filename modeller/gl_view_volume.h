@@ -41,9 +41,10 @@ public:
     // called kept or cut is so whatever OpenGL's rounding of its vertices.
     enum class Side { kept, crossed, cut };
     Side section_side(const O3duWorldBox& box) const;
-    // Whether the plane can cross the shape drawn with the model matrix m: shapes drawn in window coordinates and
-    // shapes moved by a projective matrix always count as crossed, shapes without vertices never.
-    bool section_crosses(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
+    // Whether the plane can cross the shape drawn with the model matrix m where the shape reaches the rectangle,
+    // its box placed once for both: shapes drawn in window coordinates and shapes moved by a projective matrix
+    // always count as opened, shapes without vertices never.
+    bool section_opens(const CO3duGLEntity& entity, const OfuMatrix4x4& m) const;
     // Whether both boxes lie wholly outside one and the same plane: so then does all that one swept to the other.
     bool misses_both(const O3duWorldBox& a, const O3duWorldBox& b) const;
     // The matrix from the coordinates of the volume's planes to clip coordinates (row vectors): the modelview and
@@ -54,6 +55,8 @@ private:
     // The box from lo to hi moved by the affine matrix m (row vectors), as a box along the world axes.
     static O3duWorldBox moved_box(const float* lo, const float* hi, const OfuMatrix4x4& m);
     void make_planes(double reach, double planes[6][4]) const;
+    // Whether the shape's box, widened by the pixels its lines and points reach, lies outside the rectangle.
+    bool reaches_nothing(const CO3duGLEntity& entity, const O3duWorldBox& box) const;
     static bool outside(const O3duWorldBox& box, const double (*planes)[4]);
     static bool beyond(const O3duWorldBox& box, const double* plane);
 
