@@ -83,10 +83,7 @@ bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4&
         if (reach == O3duViewVolume::Reach::nowhere) continue;
         boxes += 1.0;
         for (int k = 0; k < kCandidates; ++k) {
-            const double* n = normal[k];
-            const double centre = n[0] * box.centre[0] + n[1] * box.centre[1] + n[2] * box.centre[2];
-            const double radius =
-                std::fabs(n[0]) * box.extent[0] + std::fabs(n[1]) * box.extent[1] + std::fabs(n[2]) * box.extent[2];
+            const double centre = box.along(normal[k]), radius = box.reach_along(normal[k]);
             low[k] = std::min(low[k], centre - radius);
             high[k] = std::max(high[k], centre + radius);
             sum[k] += centre;

@@ -74,10 +74,7 @@ O3duWorldBox O3duViewVolume::moved_box(const float* lo, const float* hi, const O
 }
 
 bool O3duViewVolume::beyond(const O3duWorldBox& box, const double* p) {
-    const double distance = p[0] * box.centre[0] + p[1] * box.centre[1] + p[2] * box.centre[2] + p[3];
-    const double radius =
-        std::fabs(p[0]) * box.extent[0] + std::fabs(p[1]) * box.extent[1] + std::fabs(p[2]) * box.extent[2];
-    return distance + radius < 0.0;
+    return box.along(p) + p[3] + box.reach_along(p) < 0.0;
 }
 
 bool O3duViewVolume::outside(const O3duWorldBox& box, const double (*planes)[4]) {

@@ -4,6 +4,8 @@
 // with the section plane adds it: what lies wholly on its cut side is passed over too, and where the plane
 // crosses a box is told apart, for the section caps.
 #pragma once
+#include <cmath>
+
 #include "geometry/ofu_types.h"
 #include "modeller/gl_entity.h"
 #include "modeller/o3du_records.h"
@@ -15,6 +17,12 @@ struct O3duWorldBox {
 
     // The box from lo to hi, as it stands.
     static O3duWorldBox between(const float* lo, const float* hi);
+    // The centre's and the box's half reach along the direction n (a plane's normal, not made unit): the box
+    // spans along() - reach_along() to along() + reach_along() that way.
+    double along(const double* n) const { return n[0] * centre[0] + n[1] * centre[1] + n[2] * centre[2]; }
+    double reach_along(const double* n) const {
+        return std::fabs(n[0]) * extent[0] + std::fabs(n[1]) * extent[1] + std::fabs(n[2]) * extent[2];
+    }
 };
 
 class O3duViewVolume {
