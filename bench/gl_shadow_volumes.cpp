@@ -9,6 +9,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/gl_shadow_volumes.h"
+#include "shadow_volume_bytes.h"
 
 namespace {
 
@@ -39,13 +40,6 @@ CO3duPrimitive sphere(int triangles) {
     return shape;
 }
 
-std::size_t volume_bytes(const CO3duShadowVolumes& v) {
-    const auto index_bytes = [](const CO3duVolumeIndices& i) {
-        return i.narrow.capacity() * sizeof(std::uint16_t) + i.wide.capacity() * sizeof(std::uint32_t);
-    };
-    return v.corners.capacity() * sizeof(float) + index_bytes(v.walls) + index_bytes(v.lit);
-}
-
 void rebuild(benchmark::State& state, int accuracy) {
     CO3duGLEntity entity;
     entity.ConvertSets(sphere(static_cast<int>(state.range(0))));
@@ -59,7 +53,7 @@ void rebuild(benchmark::State& state, int accuracy) {
     for (auto _ : state) {
         CO3duShadowVolumes outlines, prisms;
         add_shadow_volumes(set, to_light, settings, outlines, prisms);
-        bytes = double(volume_bytes(outlines) + volume_bytes(prisms));
+        bytes = double(kz_bench::volume_bytes(outlines) + kz_bench::volume_bytes(prisms));
         benchmark::DoNotOptimize(prisms.corners.data());
     }
     rusage usage{};

@@ -84,11 +84,13 @@ inline LargeScene& large_scene() {
 inline void close_large_scene() { large_scene_slot().reset(); }
 
 // The sun's shadows (at the default accuracy) on or off; the sun of a midsummer morning.
-inline void set_shadows(LargeScene& s, bool on) {
-    s.view->SetShadowDate(171);
-    s.view->SetShadowTime(10.0);
-    s.view->SetShadowDisplay(on ? 1 : 0);
+inline void set_shadows(kz::view::XView& view, bool on) {
+    view.SetShadowDate(171);
+    view.SetShadowTime(10.0);
+    view.SetShadowDisplay(on ? 1 : 0);
 }
+
+inline void set_shadows(LargeScene& s, bool on) { set_shadows(*s.view, on); }
 
 // The view's frames, the eye turning a little before each (overview, or walking for a non-zero first argument).
 inline void navigate_frames(benchmark::State& state, LargeScene& s) {

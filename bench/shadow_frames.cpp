@@ -31,6 +31,7 @@
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
 #include "platform/window.h"
+#include "shadow_volume_bytes.h"
 
 namespace {
 
@@ -48,19 +49,13 @@ struct OpenView {
         view = std::make_unique<XView>(parent, nullptr);
         view->LayoutWindows(kWidth, kHeight);
         view->camera.immediate_eye_move = 1;
-        set_shadows(shadows);
+        set_shadows(*view, shadows);
         if (view->OpenModel(plat::from_native_path(fig).c_str()) != 1) std::fprintf(stderr, "model missing\n");
-        set_shadows(shadows);
+        set_shadows(*view, shadows);
     }
     ~OpenView() {
         view.reset();
         plat::destroy_window(parent);
-    }
-    // The sun's shadows on or off; the sun of a midsummer morning.
-    void set_shadows(bool on) {
-        view->SetShadowDate(171);
-        view->SetShadowTime(10.0);
-        view->SetShadowDisplay(on ? 1 : 0);
     }
     std::uint64_t triangles() const { return view->output.bridge->modeller->TrianglesDrawnLastFrame(); }
 };
@@ -178,9 +173,7 @@ void BM_BuildShadowVolumes(benchmark::State& state) {
                 if (casts_shadow(set, false)) builder.add_set(set, to_light);
             builder.finish();
             walls += double(prisms.walls.size() / 3);
-            bytes += double(prisms.corners.capacity() * sizeof(float) + prisms.walls.narrow.capacity() * 2 +
-                            prisms.walls.wide.capacity() * 4 + prisms.lit.narrow.capacity() * 2 +
-                            prisms.lit.wide.capacity() * 4);
+            bytes += double(volume_bytes(prisms));
         }
     }
     state.counters["wall_triangles"] = walls;
@@ -233,9 +226,9 @@ int measure_resident() {
         return static_cast<unsigned long long>(resident_kib());
     };
     const unsigned long long plain = frames();
-    open.set_shadows(true);
+    set_shadows(*open.view, true);
     const unsigned long long shadows = frames();
-    open.set_shadows(false);
+    set_shadows(*open.view, false);
     const unsigned long long after = frames();
     std::printf("%llu %llu %llu\n", plain, shadows, after);
     return 0;
