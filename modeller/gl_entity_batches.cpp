@@ -143,11 +143,21 @@ std::uint64_t o3du_triangles_of(std::uint32_t mode, std::size_t count) {
     }
 }
 
+namespace {
+
+// The triangles a batch of the one set draws.
+std::uint64_t lone_set_triangles(const CO3duGLTrianglePolygons& set) {
+    return o3du_triangles_of(set.mode(),
+                             set.indexed() ? set.index_count() : std::size_t(std::max(set.vertex_count(), 0)));
+}
+
+}  // namespace
+
 std::uint64_t CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
     const CO3duGLTrianglePolygons first = set(batch.first_set);
     if (batch.set_count == 1 && first.indexed()) {
         glDrawElements(first.mode(), static_cast<GLsizei>(first.index_count()), GL_UNSIGNED_INT, first.indices());
-        return TrianglesOf(batch);
+        return lone_set_triangles(first);
     }
     if (batch.set_count == 1) {
         // A lone set names its held vertices straight from the block.
@@ -158,7 +168,7 @@ std::uint64_t CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
         else
             glDrawElements(first.mode(), first.vertex_count(), GL_UNSIGNED_INT,
                            static_cast<const std::uint32_t*>(data_.numbers()) + at);
-        return TrianglesOf(batch);
+        return lone_set_triangles(first);
     }
     std::vector<std::uint32_t>& indices = scratch_indices();
     indices.clear();
@@ -168,10 +178,7 @@ std::uint64_t CO3duGLEntity::DrawBatch(const CO3duGLBatch& batch) const {
 }
 
 std::uint64_t CO3duGLEntity::TrianglesOf(const CO3duGLBatch& batch) const {
-    const CO3duGLTrianglePolygons first = set(batch.first_set);
-    if (batch.set_count == 1)
-        return o3du_triangles_of(
-            first.mode(), first.indexed() ? first.index_count() : std::size_t(std::max(first.vertex_count(), 0)));
+    if (batch.set_count == 1) return lone_set_triangles(set(batch.first_set));
     std::vector<std::uint32_t>& indices = scratch_indices();
     indices.clear();
     batch_elements(batch, indices);
