@@ -62,7 +62,8 @@ int prisms_holding_eye(const CO3duShadowVolumes& volumes, const OfuVector3& eye)
 // plane do, for far fewer pixels. The plane faces one of the world's axes or the light, whichever makes the walls
 // of the shapes' boxes shortest in all; it lies a step below the lowest surface, rounded down to a power-of-two
 // grid, so that shapes moving about seldom move it (a move rebuilds every volume). The plane in light space goes
-// into `plane` (see O3duShadowSettings::floor); false: none serves, the walls reach the far distance.
+// into `plane` (see O3duShadowSettings::floor); false: none serves, the walls reach the far distance, and `plane` is
+// left alone.
 bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4& inverse, const OfuVector3& eye,
                           double plane[4]) {
     // The light-space z axis in the world: towards the light.
@@ -144,12 +145,9 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     // Walls that end on a floor plane reach no further whatever the depth range, which the view may change from
     // frame to frame.
     double floor_plane[4] = {0.0, 0.0, 0.0, 0.0};
-    if (scene.camera_mode == 0 && !every_prism_shadows_ && typeid(*this) == *plain_hooks_) {
-        if (floor_below_surfaces(structure_, inverse, scene.camera.eye, floor_plane))
-            extrusion = HUGE_VAL;
-        else
-            std::fill(floor_plane, floor_plane + 4, 0.0);
-    }
+    if (scene.camera_mode == 0 && !every_prism_shadows_ && typeid(*this) == *plain_hooks_ &&
+        floor_below_surfaces(structure_, inverse, scene.camera.eye, floor_plane))
+        extrusion = HUGE_VAL;
     // Volumes are only as good as the light and reach they were built with.
     if (!same_matrix(light, scene.light_matrix) || extrusion != scene.shadow_extrusion ||
         !std::equal(floor_plane, floor_plane + 4, scene.shadow_floor))
