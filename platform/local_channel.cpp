@@ -146,11 +146,7 @@ Descriptor socket_folder(std::string* folder, std::string* why) {
         if (fd) return fd;
         *why = "XDG_RUNTIME_DIR is not used: " + reason;
     }
-    std::string unused;
-    if (const std::string mine = private_folder(); !mine.empty())
-        if (Descriptor fd = open_users_folder(mine, folder, &unused)) return fd;
-    folder->clear();
-    return {};
+    return open_private_folder(folder);
 }
 
 // The path of the socket `name` in the socket folder, open at `folder`; empty with the reason in `why` when there is

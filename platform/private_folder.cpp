@@ -187,10 +187,13 @@ bool settle_program_folders(int fd, const std::string& folder, bool was_open, st
     return true;
 }
 
+}  // namespace
+
 // The folder is reached through the folders above it, which no one else may change, and looked at through a
 // descriptor opened without following a link, so what is checked and tightened is the folder itself, not whatever
 // its name points to meanwhile.
-std::string open_private_folder() {
+Descriptor open_private_folder(std::string* path) {
+    path->clear();
     const std::string home = cache_home();
     if (home.empty()) {
         report_once("no folder of the user's own for the program's files (HOME is not set); nothing is cached");
@@ -198,13 +201,15 @@ std::string open_private_folder() {
     }
     std::string folder = join_path(home, "kzview");
     std::string why, above_path;
+    Descriptor fd;
     const Descriptor above = open_trusted_folder(home, true, &above_path, &why);
     if (!above) {
         why = "others could put a folder of their own in its place (" + why + ")";
     } else if (folder = join_path(above_path, "kzview"); make_private_at(above.get(), "kzview")) {
-        return folder;
+        fd = Descriptor(::openat(above.get(), "kzview", kFolderFlags));
+        if (!fd) why = with_error("it cannot be opened");
     } else {
-        const Descriptor fd(::openat(above.get(), "kzview", kFolderFlags));
+        fd = Descriptor(::openat(above.get(), "kzview", kFolderFlags));
         struct stat st;
         if (!fd) {
             struct stat link;
@@ -226,14 +231,19 @@ std::string open_private_folder() {
                         "may have left under the program's names is set aside and removed");
         }
     }
-    if (why.empty()) return folder;
+    if (why.empty()) {
+        *path = folder;
+        return fd;
+    }
     report_once("the private folder " + folder + " is not used: " + why + "; nothing is cached or downloaded");
     return {};
 }
 
-}  // namespace
-
-std::string private_folder() { return open_private_folder(); }
+std::string private_folder() {
+    std::string path;
+    open_private_folder(&path);
+    return path;
+}
 
 void wait_for_folder_removals() { set_aside().wait(); }
 

@@ -21,6 +21,9 @@ namespace kz::platform {
 std::string temp_path();
 // temp_path() in POSIX form without the trailing "/"; empty as temp_path() is.
 std::string private_folder();
+// The private folder open, as its checks found it (never through a link), with its path as private_folder() gives
+// it in `path`; not open, and `path` empty, where private_folder() is empty.
+Descriptor open_private_folder(std::string* path);
 // Waits until what the private folder's checks set aside (a program folder that was not the user's alone) is
 // removed, as far as it can be; the program's exit waits for it too.
 void wait_for_folder_removals();
