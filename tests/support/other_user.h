@@ -10,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
@@ -20,12 +23,36 @@ namespace kz::test {
 
 inline constexpr unsigned kOtherUser = 65534;
 
+// How long a child may take before the parent kills it: a row that hangs (a wait that never ends as another user)
+// fails by name instead of holding the whole test program until the runner's own limit.
+inline constexpr std::chrono::seconds kChildLimit{120};
+
+// The number of result parts (checks that failed, skips) the running test holds so far.
+inline int result_parts_so_far() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test ? test->result()->total_part_count() : 0;
+}
+
+// Whether a failure was recorded after the first `from` result parts: a forked child inherits the parent's earlier
+// failures, which are not its own.
+inline bool failed_since(int from) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!test) return false;
+    const ::testing::TestResult& result = *test->result();
+    for (int i = from; i < result.total_part_count(); ++i)
+        if (result.GetTestPartResult(i).failed()) return true;
+    return false;
+}
+
 // Runs `body` in a forked child once `prepare` (which returns whether it could set the child up) has run there,
-// and tells whether it ran without a failure. The child always ends with _exit and its status: whatever `body`
-// throws, it never returns into the test program, which would otherwise go on running the remaining tests in the
-// child. The child's failures are printed by the child; the parent's assertion names `what`.
+// and tells whether it ran without a failure of its own. The child always ends with _exit and its status: whatever
+// `body` throws, it never returns into the test program, which would otherwise go on running the remaining tests in
+// the child. The child's failures are printed by the child; the parent's assertion names `what`. A child still
+// running after `limit` is killed and reaped, and the row fails naming the limit.
 template <typename Prepare, typename Body>
-::testing::AssertionResult run_in_child(const std::string& what, Prepare&& prepare, Body&& body) {
+::testing::AssertionResult run_in_child(const std::string& what, Prepare&& prepare, Body&& body,
+                                        std::chrono::milliseconds limit = kChildLimit) {
+    const int parts_before = result_parts_so_far();
     const pid_t child = ::fork();
     if (child < 0) return ::testing::AssertionFailure() << what << ": fork failed";
     if (child == 0) {
@@ -35,16 +62,28 @@ template <typename Prepare, typename Body>
                 status = 2;
             } else {
                 body();
-                status = ::testing::Test::HasFailure() ? 1 : 0;
+                status = failed_since(parts_before) ? 1 : 0;
             }
         } catch (...) {
             status = 4;
         }
         ::_exit(status);
     }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = -1;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return ::testing::AssertionFailure() << what << ": waitpid failed";
+    for (;;) {
+        const pid_t ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == child) break;
+        if (ended < 0 && errno != EINTR) return ::testing::AssertionFailure() << what << ": waitpid failed";
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(child, SIGKILL);
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+            return ::testing::AssertionFailure() << what << ": the child did not end within "
+                                                 << (limit.count() % 1000 ? std::to_string(limit.count()) + " ms"
+                                                                          : std::to_string(limit.count() / 1000) + " s")
+                                                 << " and was killed";
+        }
+        ::usleep(5000);
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return ::testing::AssertionSuccess();
     const char* why = !WIFEXITED(status)         ? "ended by a signal"
