@@ -431,3 +431,10 @@ void CO3duVolumeIndices::clear() {
 }
 
 void CO3duShadowVolumes::clear() { *this = CO3duShadowVolumes(); }
+
+std::size_t CO3duShadowVolumes::bytes() const {
+    const auto index_bytes = [](const CO3duVolumeIndices& i) {
+        return i.narrow.capacity() * sizeof(std::uint16_t) + i.wide.capacity() * sizeof(std::uint32_t);
+    };
+    return corners.capacity() * sizeof(float) + index_bytes(walls) + index_bytes(lit);
+}

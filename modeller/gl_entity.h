@@ -107,6 +107,8 @@ struct CO3duShadowVolumes {
     static constexpr float kNone = 3.0e38f;
 
     void clear();
+    // The bytes the corners and both index lists have taken, narrow or wide.
+    std::size_t bytes() const;
 };
 
 class CO3duGLEntity {

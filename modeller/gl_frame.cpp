@@ -142,8 +142,9 @@ void CO3duGLModelar::draw_opaque(CO3duGLDevice& device, const O3duViewVolume& wi
     // Shadow volumes are drawn shape by shape, each under its own matrix; the shapes beneath them are drawn so too,
     // or a batch's depths, rounded in its first member's frame, would let the volumes show through its other
     // members in specks. Those frames leave the batches as they are for the frames after them. With the section
-    // plane no shadow is drawn, and the cached pass draws the items the plane crosses shape by shape.
-    const bool volumes = scene_->shadow_light.on != 0 && scene_->section_switch == 0;
+    // plane no shadow is drawn, and the cached pass draws the items the plane crosses shape by shape; at night no
+    // volume is drawn.
+    const bool volumes = scene_->shadow_light.on != 0 && scene_->section_switch == 0 && !night_;
     if (draws_from_cache() && !volumes)
         draw_opaque_cached(device, window);
     else

@@ -125,6 +125,13 @@ public:
     // Shadows counted from every lit triangle's three walls instead of each shape's walls left once those shared
     // in opposite directions cancel: the reference the tests hold the counts to. Rebuilds every volume.
     void set_every_prism_shadows(bool on);
+    // Night: the shadow light comes from below the world's ground, so every surface a frame draws lies in shadow.
+    // The frames then build no volumes, give back those held as switching the light off does, darken every drawn
+    // pixel as a shadowed one and draw the model from its item batches; day again builds the volumes anew. The
+    // shadow light of a modeller never told it is night casts from wherever it stands.
+    void set_night(bool night);
+    // The bytes every shape's shadow volumes hold.
+    std::size_t shadow_volume_bytes() const;
 
 protected:
     // The opaque, translucent and section-cap passes of one frame into the current context.
@@ -184,6 +191,15 @@ private:
     void refresh_shadow_volumes();
     void build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix);
     void count_shadow_volumes();
+    // At night: marks in the stencil every pixel where something was drawn nearer than the background's quad.
+    void mark_drawn_pixels();
+    // One quad over the whole viewport, in window coordinates, at the depth given (0 the near plane).
+    void fill_viewport(double depth);
+    // The depth of the quad standing for the background: a pixel drawn nearer than it may lie in shadow.
+    double background_depth() const;
+    // Frees every shape's volumes, marking each to be rebuilt, and hands the heap's free pages back when any were
+    // held.
+    void release_shadow_volumes();
 
     CO3duGLStructure structure_;
     std::unique_ptr<CO3duGLScene> scene_;
@@ -193,6 +209,7 @@ private:
     const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
     std::uint64_t triangles_last_frame_ = 0;
     bool every_prism_shadows_ = false;
+    bool night_ = false;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

@@ -111,14 +111,31 @@ void CO3duGLModelar::SetShadowLight(OfuLight light) {
     scene_->shadow_light.from_light(light);
     if (std::memcmp(before.direction, scene_->shadow_light.direction, sizeof before.direction) != 0)
         scene_->shadow_rebuild = 1;
-    if (before.on && !scene_->shadow_light.on) {
-        bool freed = false;
-        for (_OfuPosition* node = structure_.head(); node; node = node->next) {
-            freed = node->entity->clear_shadow_volumes() || freed;
-            node->entity->shadow_rebuild = 1;
-        }
-        if (freed) kz::platform::release_free_heap();
+    if (before.on && !scene_->shadow_light.on) release_shadow_volumes();
+}
+
+void CO3duGLModelar::release_shadow_volumes() {
+    bool freed = false;
+    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+        freed = node->entity->clear_shadow_volumes() || freed;
+        node->entity->shadow_rebuild = 1;
     }
+    if (freed) kz::platform::release_free_heap();
+}
+
+// Every shape stays marked for rebuilding through the night, as no frame builds volumes meanwhile: the first frame
+// of the day builds them all.
+void CO3duGLModelar::set_night(bool night) {
+    if (night == night_) return;
+    night_ = night;
+    if (night) release_shadow_volumes();
+}
+
+std::size_t CO3duGLModelar::shadow_volume_bytes() const {
+    std::size_t bytes = 0;
+    for (const _OfuPosition* node = structure_.head(); node; node = node->next)
+        bytes += node->entity->outline_volumes().bytes() + node->entity->prism_volumes().bytes();
+    return bytes;
 }
 
 void CO3duGLModelar::SetShadowColor(OfuColorValue color) {

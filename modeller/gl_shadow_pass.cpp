@@ -1,7 +1,8 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
 // into the stencil buffer (z-pass, with one added everywhere for each prism that holds the eye), and the counted
 // pixels darkened by one quad in the shadow colour. Each shape counts its increments before its decrements, so a
-// count saturates only where one shape alone brings it past the stencil's 255.
+// count saturates only where one shape alone brings it past the stencil's 255. At night there are no volumes:
+// every pixel drawn nearer than the background is darkened.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -202,16 +203,6 @@ void CO3duGLModelar::count_shadow_volumes() {
     const bool perspective = scene.camera_mode == 0;
     OfuVector3 eye = scene.camera.eye;
     TransformPointByMatrix4x4(scene.light_matrix, eye);
-    const auto whole_viewport = [&](double depth) {
-        push_window_projection();
-        glBegin(GL_TRIANGLE_STRIP);
-        glVertex3d(0.0, 0.0, depth);
-        glVertex3d(v.width, 0.0, depth);
-        glVertex3d(0.0, v.height, depth);
-        glVertex3d(v.width, v.height, depth);
-        glEnd();
-        pop_window_projection();
-    };
     // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls. The
     // view's planes, taken under the light's matrix, are in light space, as the volumes are.
     const O3duViewVolume view(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
@@ -295,7 +286,7 @@ void CO3duGLModelar::count_shadow_volumes() {
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             for (int i = 0; i < holding; ++i)
-                whole_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
+                fill_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
             alone.assign(walls ? 1 : 0, &volumes);
@@ -308,11 +299,9 @@ void CO3duGLModelar::count_shadow_volumes() {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     // Where nothing was drawn the count means nothing: the background is never in shadow.
-    double near_distance = 0.0, far_distance = 0.0;
-    scene.depth_range(near_distance, far_distance);
     glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
     glDisable(GL_CULL_FACE);
-    whole_viewport((far_distance - near_distance) * 0.99999);
+    fill_viewport(background_depth());
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -321,16 +310,50 @@ void CO3duGLModelar::count_shadow_volumes() {
     glStencilFunc(GL_ALWAYS, 0, 1);
 }
 
+// The pixels that the background's quad, clearing the counts by day, finds drawn nearer: those a shadow can reach.
+void CO3duGLModelar::mark_drawn_pixels() {
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    glStencilFunc(GL_ALWAYS, 1, ~0u);
+    glStencilOp(GL_KEEP, GL_REPLACE, GL_KEEP);
+    glDisable(GL_CULL_FACE);
+    fill_viewport(background_depth());
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilFunc(GL_ALWAYS, 0, 1);
+}
+
+void CO3duGLModelar::fill_viewport(double depth) {
+    const _O3duViewport& v = scene_->viewport;
+    push_window_projection();
+    glBegin(GL_TRIANGLE_STRIP);
+    glVertex3d(0.0, 0.0, depth);
+    glVertex3d(v.width, 0.0, depth);
+    glVertex3d(0.0, v.height, depth);
+    glVertex3d(v.width, v.height, depth);
+    glEnd();
+    pop_window_projection();
+}
+
+double CO3duGLModelar::background_depth() const {
+    double near_distance = 0.0, far_distance = 0.0;
+    scene_->depth_range(near_distance, far_distance);
+    return (far_distance - near_distance) * 0.99999;
+}
+
 void CO3duGLModelar::draw_shadows() {
     O3duPassScope pass(O3duPass::shadow);
-    refresh_shadow_volumes();
+    if (!night_) refresh_shadow_volumes();
     // Culling, depth test, texturing and the stencil settings serve the counting and darkening only.
     O3duKeptState kept(O3duKeptState::cull | O3duKeptState::depth_test | O3duKeptState::stencil |
                        O3duKeptState::texture);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glEnable(GL_STENCIL_TEST);
-    count_shadow_volumes();
+    if (night_)
+        mark_drawn_pixels();
+    else
+        count_shadow_volumes();
     glDepthMask(GL_FALSE);
     const OfuColorValue& c = scene_->shadow_color;
     glColor4f(c.r, c.g, c.b, c.a);
@@ -338,15 +361,7 @@ void CO3duGLModelar::draw_shadows() {
     glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
-    const _O3duViewport& v = scene_->viewport;
-    push_window_projection();
-    glBegin(GL_TRIANGLE_STRIP);
-    glVertex3d(0.0, 0.0, 0.0);
-    glVertex3d(v.width, 0.0, 0.0);
-    glVertex3d(0.0, v.height, 0.0);
-    glVertex3d(v.width, v.height, 0.0);
-    glEnd();
-    pop_window_projection();
+    fill_viewport(0.0);
     glDepthMask(GL_TRUE);
     glDisable(GL_STENCIL_TEST);
     glEnable(GL_LIGHTING);

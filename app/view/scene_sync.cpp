@@ -124,6 +124,8 @@ int XView::SyncScene(int refresh) {
             const double x = s[0] * std::cos(a) - s[1] * std::sin(a);
             const double y = s[0] * std::sin(a) + s[1] * std::cos(a);
             sun.direction = OfuVector3(-x, -y, -s[2]);
+            // A sun below the horizon would cast from under the ground: at night everything lies in shadow.
+            m->set_night(s[2] <= 0.0);
             m->SetShadowAccuracy(st.shadow_precision);
             m->SetShadowLight(sun);
             PushShadowColor();

@@ -281,6 +281,51 @@ TEST_F(RenderTest, SunShadowFallsAwayFromTheSun) {
     }
 }
 
+// 8 December's sun sets between 16:20 and 16:30. At night no volume is kept and each pixel drawn takes the shadow
+// colour over the plain frame's, the background staying; at noon the box casts its shadow. The wheel's hour crosses
+// into the night and back: the volumes go, and come again with the day's frame.
+TEST_F(RenderTest, NightShadesAllThatIsDrawnAndTheWheelCrossesIntoItAndBack) {
+    add_box_item("box,w=6000,d=6000,h=10,dx=-2800,dy=-2800,dz=-10,red=255,green=255,blue=255");
+    view->output.bridge->SetShapeVisible(view->display.sky_shape, 0);  // drawn under all at no depth
+    SceneSettings& st = view->settings;
+    st.shadow_color = 0x00336699, st.shadow_transparency = 0.25, st.shadow_date = 341;
+    const double from[3] = {200, 3400, 1500};
+    look(from, centre);
+    const auto frame_at = [&](int shadows, double time) {
+        st.shadow_display = shadows, st.shadow_time = time;
+        view->Redraw(0), view->Redraw(0);
+        return window_frame(0);
+    };
+    const Frame plain = frame_at(0, 23);
+    // The channels off by more than 1 from the plain frame with every drawn pixel shaded (rows are unpadded BGR).
+    const auto unshaded = [&](const Frame& f) {
+        int off = 0;
+        for (std::size_t i = 0; i < f.bytes.size(); ++i) {
+            const std::size_t pixel = i - i % 3;
+            const bool drawn =
+                plain.bytes[pixel] != 0x80 || plain.bytes[pixel + 1] != 0x40 || plain.bytes[pixel + 2] != 0x20;
+            const int shadow = (0x336699 >> (8 * (2 - i % 3))) & 0xFF, under = plain.bytes[i];
+            off += std::abs(f.bytes[i] - (drawn ? int(std::lround(0.75 * shadow + 0.25 * under)) : under)) > 1;
+        }
+        return off;
+    };
+    const CO3duGLModelar& m = *view->output.bridge->modeller;
+    EXPECT_EQ(unshaded(frame_at(1, 23)), 0);
+    EXPECT_EQ(m.shadow_volume_bytes(), 0u);
+    const Frame noon = frame_at(1, 12);
+    EXPECT_GT(unshaded(noon), 3000);
+    EXPECT_NE(noon.bytes, plain.bytes);
+    const Frame day = frame_at(1, 16 + 20 / 60.0);
+    kz::platform::set_forced_key_state(kz::platform::VK_SHIFT, 1);
+    view->OnMouseWheel(120);  // 16:30
+    EXPECT_EQ(m.shadow_volume_bytes(), 0u);
+    view->OnMouseWheel(0xFF88);
+    kz::platform::set_forced_key_state(-1, -1);
+    view->Redraw(0);
+    EXPECT_GT(m.shadow_volume_bytes(), 0u);
+    EXPECT_EQ(window_frame(0).bytes, day.bytes);
+}
+
 // A file's shadow column holds from the start: "1" on the item casts no shadow where "0" casts one.
 TEST_F(RenderTest, AFilesNoShadowColumnHoldsFromTheStart) {
     const auto frame_of = [&](const char* shadows, const char* caster_column) {
