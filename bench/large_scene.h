@@ -83,14 +83,21 @@ inline LargeScene& large_scene() {
 // main returns, as windows destroyed after the window system's own teardown would take it down.
 inline void close_large_scene() { large_scene_slot().reset(); }
 
-// The sun's shadows (at the default accuracy) on or off; the sun of a midsummer morning.
-inline void set_shadows(kz::view::XView& view, bool on) {
-    view.SetShadowDate(171);
-    view.SetShadowTime(10.0);
+// A sun by its date and hour at the default site: the 0-based day of a 365-day year and the hour of the day.
+struct Sun {
+    int day_of_year;
+    double hour;
+};
+constexpr Sun kMidsummerMorning{171, 10.0};  // 21 June, 10:00
+
+// The sun's shadows (at the default accuracy) on or off, under the sun given.
+inline void set_shadows(kz::view::XView& view, bool on, Sun sun = kMidsummerMorning) {
+    view.SetShadowDate(sun.day_of_year);
+    view.SetShadowTime(sun.hour);
     view.SetShadowDisplay(on ? 1 : 0);
 }
 
-inline void set_shadows(LargeScene& s, bool on) { set_shadows(*s.view, on); }
+inline void set_shadows(LargeScene& s, bool on, Sun sun = kMidsummerMorning) { set_shadows(*s.view, on, sun); }
 
 // The view's frames, the eye turning a little before each (overview, or walking for a non-zero first argument).
 inline void navigate_frames(benchmark::State& state, LargeScene& s) {

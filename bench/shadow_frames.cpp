@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +30,7 @@
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
 #include "platform/window.h"
+#include "processes.h"
 #include "shadow_volume_bytes.h"
 
 namespace {
@@ -185,26 +185,11 @@ std::string g_self;
 // This program run again with --resident: three resident sizes in KiB on its standard output.
 void BM_ShadowResident(benchmark::State& state) {
     double sizes[3] = {0, 0, 0};
-    for (auto _ : state) {
-        const std::string command = g_self + " --resident";
-        std::FILE* child = popen(command.c_str(), "r");
-        char line[256] = {};
-        const bool read = child && std::fgets(line, sizeof line, child);
-        if (child) pclose(child);
-        const char* at = line;
-        const char* end = line + std::strlen(line);
-        for (double& size : sizes) {
-            std::uint64_t kib = 0;
-            while (at < end && *at == ' ') ++at;
-            const auto [next, error] = std::from_chars(at, end, kib);
-            if (!read || error != std::errc()) {
-                state.SkipWithError("the measuring process gave no sizes");
-                return;
-            }
-            size = double(kib) / 1024.0;
-            at = next;
+    for (auto _ : state)
+        if (!read_process_sizes(g_self + " --resident", sizes, 3)) {
+            state.SkipWithError("the measuring process gave no sizes");
+            return;
         }
-    }
     state.counters["plain_MiB"] = sizes[0];
     state.counters["shadows_MiB"] = sizes[1];
     state.counters["after_MiB"] = sizes[2];
