@@ -371,8 +371,7 @@ Descriptor open_users_folder(const std::string& path, std::string* reached, std:
     return {};
 }
 
-std::string others_could_change(const std::string& native_path, std::uint64_t device, std::uint64_t inode,
-                                bool file_too) {
+std::string others_could_change(const std::string& native_path, std::uint64_t device, std::uint64_t inode) {
     if (native_path.empty() || native_path[0] != '/') return native_path + " is not an absolute name";
     const std::size_t slash = native_path.rfind('/');
     const std::string folder = slash == 0 ? std::string("/") : native_path.substr(0, slash);
@@ -389,9 +388,9 @@ std::string others_could_change(const std::string& native_path, std::uint64_t de
     struct stat st;
     if (at < 0 || ::fstat(at, &st) != 0) return with_error(native_path + " cannot be looked at");
     if (st.st_dev != device || st.st_ino != inode) return native_path + " is no longer the file it was";
-    // A sticky bit says nothing of who may write a file.
+    // Its owner may rename it even in a sticky folder, and a sticky bit says nothing of who may write in it.
     st.st_mode &= ~S_ISVTX;
-    return file_too ? folder_trust(at, native_path, st) : std::string();
+    return folder_trust(at, native_path, st);
 }
 
 std::uint32_t user_id() {

@@ -68,11 +68,11 @@ bool is_users_alone(const struct stat& st);
 Descriptor open_users_folder(const std::string& path, std::string* reached, std::string* why);
 
 // Why someone other than the user and root could change what the absolute, link-free `native_path` names, or
-// empty when no one could: the folder holding it opens by open_trusted_folder's rule without meeting a link, and
-// its last name, no link, names the file of `device` and `inode`. With `file_too`, the file must also be the
-// user's or root's and writable by no one else (its group, or a user or group its access list names, only when
-// that is the user's private group).
-std::string others_could_change(const std::string& native_path, std::uint64_t device, std::uint64_t inode,
-                                bool file_too);
+// empty when no one could: the folder holding it opens by open_trusted_folder's rule without meeting a link, its
+// last name, no link, names the file (or folder) of `device` and `inode`, and that is the user's or root's and
+// writable by no one else (its group, or a user or group its access list names, only when that is the user's
+// private group). So in a sticky folder the last name counts as closed only when the folder and what it names are
+// both the user's or root's: the owner of a name there may move it aside and put another in its place.
+std::string others_could_change(const std::string& native_path, std::uint64_t device, std::uint64_t inode);
 
 }  // namespace kz::platform

@@ -193,9 +193,10 @@ bool open_url(const char* verb, const QUrl& url) {
 }
 
 // The desktop gets the resolved name only while it still reaches the file judged and no one but the user and
-// root could change that: otherwise whatever another user put there meanwhile would be opened in its place.
+// root could change that name or that file: otherwise whatever another user put there or wrote into it meanwhile
+// would be read in its place, as a desktop entry that runs, say.
 bool hand_to_desktop(const char* verb, const ProgramJudgement& judged) {
-    const std::string why = others_could_change(judged.resolved, judged.device, judged.inode, false);
+    const std::string why = others_could_change(judged.resolved, judged.device, judged.inode);
     if (!why.empty()) {
         report_line(judged.shown_name + ": not handed to the desktop: " + why);
         return false;
@@ -257,8 +258,7 @@ bool start_judged(const ProgramJudgement& judged) {
     if (record(entry) && !test_mode_starts_programs()) return true;
     // A script run by its name sees its own name, as scripts expect; that is safe only where no one else could
     // have put another file there since it was judged.
-    const bool by_name =
-        judged.script && others_could_change(judged.resolved, judged.device, judged.inode, true).empty();
+    const bool by_name = judged.script && others_could_change(judged.resolved, judged.device, judged.inode).empty();
     std::vector<std::string> words{judged.resolved};
     words.insert(words.end(), judged.argument_list.begin(), judged.argument_list.end());
     const int error = start_detached(judged.file.get(), by_name ? judged.resolved : std::string(), std::move(words),

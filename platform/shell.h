@@ -50,8 +50,9 @@ ProgramJudgement judge_program(std::string_view target_sjis, std::string_view pa
 // shown (a "#!" script by its resolved path where no one but the user and root could have changed it on the way
 // there, else, as every other program, through the judged descriptor, so a script may see its name as
 // /dev/fd/N); a document, a folder, and a program without an execute bit go to the desktop by the resolved path,
-// but only while every folder on that path passes the private folder's rule and the path still reaches the file
-// judged. A refusal and a failed start are told in one line (report.h). False when nothing was opened.
+// but only while every folder on that path passes the private folder's rule, the path still reaches the file
+// judged, and that is the user's or root's and no one else may write it (others_could_change). A refusal and a
+// failed start are told in one line (report.h). False when nothing was opened.
 bool shell_open(const ProgramJudgement& judged);
 // The same for a target judged now: an address, a document or an executable file.
 bool shell_open(std::string_view target_sjis, std::string_view parameters_sjis = {});

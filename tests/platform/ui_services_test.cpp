@@ -22,6 +22,7 @@
 #include "platform/shell.h"
 #include "platform/sound.h"
 #include "platform/text_codec.h"
+#include "tests/support/other_user.h"
 #include "tests/support/test_paths.h"
 
 namespace kz::platform {
@@ -211,14 +212,17 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
 }
 
 // The desktop gets the file that was judged, by its resolved name, and only while no one but the user and root
-// could have put another there: a name changed after the judgement changes nothing, a folder others may write
-// keeps its files from the desktop, and a name that cannot be judged is refused; each refusal is one line.
+// could have put another there or written into it: a name changed after the judgement changes nothing, a folder
+// others may write keeps its files from the desktop, so does a file (or folder) others may write or own in a
+// sticky folder, and a name that cannot be judged is refused; each refusal is one line.
 TEST(Shell, TheDesktopGetsWhatWasJudged) {
     ASSERT_TRUE(ensure_application());
     const fs::path folder = fs::path(kz::test::output_dir()) / "shell-judged";
     fs::remove_all(folder);
     fs::create_directories(folder / "shared" / "inner");
     fs::permissions(folder / "shared", fs::perms::all);  // others may rename what it holds
+    fs::create_directories(folder / "sticky");
+    fs::permissions(folder / "sticky", fs::perms::all | fs::perms::sticky_bit);
     const auto put = [&](const char* name, const char* text, fs::perms perms) {
         std::ofstream(folder / name) << text;
         fs::permissions(folder / name, perms);
@@ -229,11 +233,22 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
     put("evil.sh", ("#!/bin/sh\necho evil > '" + (folder / "evil.out").string() + "'\n").c_str(), fs::perms::owner_all);
     put("app.desktop", "[Desktop Entry]\nExec=true\n", plain);
     put("shared/notes.txt", "notes", plain);
+    put("sticky/mine.txt", "mine", plain);
+    put("open.txt", "notes", fs::perms(0666));
+    put("loose.desktop", "[Desktop Entry]\n", fs::perms(0666));
+    const bool root = ::geteuid() == 0;  // only root can become another user to make their file
+    if (root) {
+        EXPECT_TRUE(kz::test::run_as_other_user("their file", [&] { put("sticky/theirs.txt", "x", plain); }));
+    }
     fs::create_symlink(folder / "notes.txt", folder / "doc");
     fs::create_symlink(folder / "nowhere", folder / "dangling");
     ::mkfifo((folder / "fifo").c_str(), 0600);
     const std::string url = "file://" + folder.string();
     const std::string no_desktop = ": not handed to the desktop: ";
+    const auto refused = [&](const char* name, const std::string& why) {
+        return (folder / name).string() + no_desktop + (folder / name).string() + why;
+    };
+    const std::string all = " lets every user write in it", theirs = " belongs to another user (uid 65534)";
     const struct {
         const char* name;
         std::string verb, target;            // "open" or "explore" of the name below the folder
@@ -258,7 +273,11 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
          (folder / "notes.txt").string() + no_desktop + (folder / "notes.txt").string() +
              " is no longer the file it was"},
         {"a program without an execute bit", "open", "app.desktop", {}, {"open " + url + "/app.desktop"}, ""},
-        {"a folder", "open", "shared", {}, {"open " + url + "/shared"}, ""},
+        {"a desktop entry others may write", "open", "loose.desktop", {}, {}, refused("loose.desktop", all)},
+        {"a document others may write", "open", "open.txt", {}, {}, refused("open.txt", all)},
+        {"the user's file in a sticky folder", "open", "sticky/mine.txt", {}, {"open " + url + "/sticky/mine.txt"}, ""},
+        {"another user's file there", "open", "sticky/theirs.txt", {}, {}, refused("sticky/theirs.txt", theirs)},
+        {"a folder others may write", "open", "shared", {}, {}, refused("shared", all)},
         {"a document where others may write",
          "open",
          "shared/notes.txt",
@@ -290,6 +309,7 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        if (!root && row.target == "sticky/theirs.txt") continue;
         set_shell_test_mode(true, true);
         said().clear();
         const ReportFunction before = set_report_function(keep_line);
@@ -307,6 +327,7 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         EXPECT_EQ(said(), row.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.line});
     }
     set_shell_test_mode(false);
+    if (!root) GTEST_SKIP() << "not run here: another user's file in a sticky folder (only root can become them)";
 }
 
 // A 0.1 s silent PCM wave.
