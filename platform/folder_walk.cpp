@@ -91,7 +91,7 @@ std::uint32_t little_endian(const unsigned char* p, int bytes) {
 // without it do not. The list is read through /proc/self/fd, as the walk's descriptors are O_PATH ones that
 // fgetxattr refuses; one that cannot be read or understood refuses the folder.
 std::string access_list_writers(int fd, const std::string& path) {
-    const std::string self = "/proc/self/fd/" + kz::crt::int_text(fd);
+    const std::string self = descriptor_path(fd);
     std::vector<unsigned char> list;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const ssize_t size = ::getxattr(self.c_str(), "system.posix_acl_access", nullptr, 0);
@@ -173,6 +173,8 @@ std::string real_path(const std::string& native) {
 std::string with_error(std::string_view what, int error) {
     return std::string(what) + " (" + std::strerror(error) + ")";
 }
+
+std::string descriptor_path(int fd) { return "/proc/self/fd/" + kz::crt::int_text(fd); }
 
 bool is_running_program(const struct stat& st) {
     struct stat self;

@@ -28,6 +28,9 @@ void split_last_name(const std::string& native, std::string* folder, std::string
 std::string real_path(const std::string& native);
 // What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
 std::string with_error(std::string_view what, int error = errno);
+// The kernel's name for the file open at `fd`, "/proc/self/fd/N": it reaches that file (for a read, a listing, its
+// access list) whatever any of its names reaches now.
+std::string descriptor_path(int fd);
 
 // Whether the file is the running program's own.
 bool is_running_program(const struct stat& st);

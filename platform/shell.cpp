@@ -17,7 +17,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +39,11 @@ std::mutex g_test_mutex;
 bool g_test_mode = false;
 bool g_test_start_programs = false;
 std::vector<std::string> g_test_log;
+
+std::function<void(const std::string&)>& judgement_observer() {
+    static std::function<void(const std::string&)> observer;
+    return observer;
+}
 
 bool has_prefix_nocase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
@@ -146,10 +150,19 @@ std::vector<std::string> native_arguments(std::string_view parameters_sjis) {
     return arguments;
 }
 
+// The name the kernel gives the file open at `fd`: the path it was opened by as it stands now; empty, with errno
+// saying why, when it cannot be read.
+std::string held_name(int fd) {
+    char name[PATH_MAX];
+    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), name, sizeof name);
+    if (n >= static_cast<ssize_t>(sizeof name)) errno = ENAMETOOLONG;
+    return n > 0 && n < static_cast<ssize_t>(sizeof name) ? std::string(name, static_cast<std::size_t>(n)) : "";
+}
+
 // Opens what the native name reaches into `judged`: the name with its links resolved, a descriptor of the file
-// there and its identity. Nothing is filled when the name reaches nothing; the refusal is filled when it reaches
-// something that cannot be judged.
-void reach(const std::string& given, ProgramJudgement* judged) {
+// there and its identity; `kind` adds O_DIRECTORY where only a folder will do. Nothing is filled when the name
+// reaches nothing; the refusal is filled when it reaches something that cannot be judged.
+void reach(const std::string& given, ProgramJudgement* judged, int kind = 0) {
     struct stat st;
     if (::lstat(given.c_str(), &st) != 0) {
         if (errno != ENOENT && errno != ENOTDIR) judged->refusal = with_error("it cannot be looked at");
@@ -160,11 +173,12 @@ void reach(const std::string& given, ProgramJudgement* judged) {
         judged->refusal = with_error("it cannot be resolved");
         return;
     }
-    // The open never waits (the name may have become a pipe since it was resolved) and follows no link that
-    // appeared since; the kind and the identity come from what was opened. A file the user may run but not read
-    // is still judged, by its mode alone.
-    Descriptor fd(::open(real.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd && errno == EACCES) fd = Descriptor(::open(real.get(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (judgement_observer()) judgement_observer()(real.get());
+    // First only a path is opened, which reads nothing and opens no device or pipe (whose open alone may act on
+    // something), and follows no link that appeared at the end since; the kind and the identity come from what is
+    // held. A folder on the way swapped for a link since the resolution would make it another file than the one
+    // the question names: what is held is named back and must be the resolved name itself.
+    Descriptor fd(::open(real.get(), O_PATH | O_NOFOLLOW | O_CLOEXEC | kind));
     if (!fd) {
         judged->refusal = with_error("it cannot be opened");
         return;
@@ -176,6 +190,26 @@ void reach(const std::string& given, ProgramJudgement* judged) {
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
         judged->refusal = "it is neither a file nor a folder";
         return;
+    }
+    const std::string held = held_name(fd.get());
+    if (held.empty()) {
+        judged->refusal = with_error("what was opened cannot be named");
+        return;
+    }
+    if (st.st_nlink == 0 || held != real.get()) {
+        judged->refusal = st.st_nlink == 0 ? std::string("it was removed while it was opened")
+                                           : "the file opened is " + held + ", not the one its name resolved to";
+        return;
+    }
+    // A file is read through the one held, never by its name again (the open does not wait on a lease). One the
+    // user may run but not read stays held by its path and is judged by its mode alone.
+    if (S_ISREG(st.st_mode)) {
+        Descriptor readable(::open(descriptor_path(fd.get()).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!readable && errno != EACCES) {
+            judged->refusal = with_error("it cannot be opened");
+            return;
+        }
+        if (readable) fd = std::move(readable);
     }
     judged->resolved = real.get();
     judged->file = std::move(fd);
@@ -320,21 +354,17 @@ bool shell_explore(std::string_view folder_sjis) {
     ProgramJudgement judged;
     judged.shown_name = display_name(folder_sjis);
     reach(given, &judged);
+    if (judged.file && !judged.folder) {
+        // A file's folder, judged in its turn as a folder: the one that holds the file's resolved name.
+        std::string folder, name;
+        split_last_name(judged.resolved, &folder, &name);
+        ProgramJudgement holder;
+        holder.shown_name = std::move(judged.shown_name);
+        reach(folder, &holder, O_DIRECTORY);
+        judged = std::move(holder);
+    }
     if (!judged.refusal.empty()) return refuse(judged);
     if (!judged.file) return false;
-    if (!judged.folder) {
-        // A file's folder, judged in its turn: the one that holds the file's resolved name.
-        const std::string folder = judged.resolved.substr(0, std::max<std::size_t>(judged.resolved.rfind('/'), 1));
-        judged.file = Descriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat st;
-        if (!judged.file || ::fstat(judged.file.get(), &st) != 0) {
-            judged.refusal = with_error("its folder cannot be opened");
-            return refuse(judged);
-        }
-        judged.resolved = folder;
-        judged.device = static_cast<std::uint64_t>(st.st_dev);
-        judged.inode = static_cast<std::uint64_t>(st.st_ino);
-    }
     return hand_to_desktop("explore", judged);
 }
 
@@ -355,6 +385,10 @@ void set_shell_test_mode(bool enabled, bool start_programs) {
 std::vector<std::string> take_shell_test_log() {
     std::lock_guard lock(g_test_mutex);
     return std::exchange(g_test_log, {});
+}
+
+void set_judgement_observer_for_tests(std::function<void(const std::string&)> observer) {
+    judgement_observer() = std::move(observer);
 }
 
 }  // namespace kz::platform

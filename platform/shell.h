@@ -4,6 +4,7 @@
 // desktop gets. No verbs beyond these, no printing verb, no waiting for the started program.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,10 @@ namespace kz::platform {
 
 // What "open" of a target would do, judged on the file itself: the name is resolved (case as the file layer finds
 // it, then every link followed) and the file judged through one descriptor, which the judgement keeps open, so
-// the file named, judged, remembered and then started or handed to the desktop is one file.
+// the file named, judged, remembered and then started or handed to the desktop is one file. The descriptor is
+// taken by the resolved name without opening anything (a device or pipe is refused unopened) and held only when
+// the kernel names it back by that very name; a file is then read through it, or, when the user may run it but
+// not read it, judged by its mode alone.
 struct ProgramJudgement {
     // The file could run as a program, directly or through the desktop: it has any execute bit, its first line
     // begins "#!", the shared MIME database (by content and name) gives it the type of an executable, library,
@@ -69,5 +73,8 @@ bool start_program(std::string_view program_sjis, std::string_view parameters_sj
 // is set.
 void set_shell_test_mode(bool enabled, bool start_programs = false);
 std::vector<std::string> take_shell_test_log();
+// Test hook: called with the resolved name of every file a judgement reaches, between the name's resolution and the
+// open of what it names; empty to remove.
+void set_judgement_observer_for_tests(std::function<void(const std::string&)> observer);
 
 }  // namespace kz::platform

@@ -214,7 +214,8 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
 // The desktop gets the file that was judged, by its resolved name, and only while no one but the user and root
 // could have put another there or written into it: a name changed after the judgement changes nothing, a folder
 // others may write keeps its files from the desktop, so does a file (or folder) others may write or own in a
-// sticky folder, and a name that cannot be judged is refused; each refusal is one line.
+// sticky folder, and a name that cannot be judged (a pipe, which is never opened) is refused; each refusal is one
+// line.
 TEST(Shell, TheDesktopGetsWhatWasJudged) {
     ASSERT_TRUE(ensure_application());
     const fs::path folder = fs::path(kz::test::output_dir()) / "shell-judged";
@@ -243,6 +244,12 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
     fs::create_symlink(folder / "notes.txt", folder / "doc");
     fs::create_symlink(folder / "nowhere", folder / "dangling");
     ::mkfifo((folder / "fifo").c_str(), 0600);
+    // A writer waits on the pipe until something opens it for reading.
+    const pid_t writer = ::fork();
+    if (writer == 0) ::_exit(::open((folder / "fifo").c_str(), O_WRONLY) < 0);
+    const std::string writer_state = "/proc/" + std::to_string(writer) + "/stat";
+    const auto waiting = [&] { return kz::test::read_all(writer_state).find(") S ") != std::string::npos; };
+    for (int i = 0; i < 10000 && !waiting(); ++i) ::usleep(1000);
     const std::string url = "file://" + folder.string();
     const std::string no_desktop = ": not handed to the desktop: ";
     const auto refused = [&](const char* name, const std::string& why) {
@@ -302,7 +309,10 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         {"a pipe",
          "open",
          "fifo",
-         {},
+         [&] {
+             ::usleep(100000);  // time enough for a writer let go to end
+             EXPECT_TRUE(waiting()) << "the pipe was opened";
+         },
          {},
          (folder / "fifo").string() + ": not opened: it is neither a file nor a folder"},
         {"nothing at all", "open", "missing.txt", {}, {}, ""},
@@ -327,6 +337,8 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         EXPECT_EQ(said(), row.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.line});
     }
     set_shell_test_mode(false);
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
     if (!root) GTEST_SKIP() << "not run here: another user's file in a sticky folder (only root can become them)";
 }
 

@@ -316,11 +316,16 @@ TEST_F(TagCommands, WhatTheUserAllowedIsWhatRuns) {
     for (const char* name : {"shared/evil-1", "shared/evil-2"}) script(name, "evil", 0755);
     std::filesystem::copy_file("/bin/sh", folder + "/shared/sh");
     chmod((folder + "/shared/sh").c_str(), 0755);
+    mkdir((folder + "/tools").c_str(), 0755);
+    mkdir((folder + "/evil").c_str(), 0755);
+    script("tools/ok.sh", "ok", 0755);
+    script("evil/ok.sh", "evil", 0755);
     const struct {
         const char* name;
         std::string command;
         std::function<void()> while_asking;
-        std::string line;  // what the program that ran wrote, "/dev/fd/N" for any N
+        std::string line;  // what the program that ran wrote, "/dev/fd/N" for any N; else the one line said
+        std::function<void(const std::string&)> while_judging = {};  // when set, nothing is asked and nothing runs
     } rows[] = {
         {"a link re-pointed", "tool data",
          [&] {
@@ -335,6 +340,15 @@ TEST_F(TagCommands, WhatTheUserAllowedIsWhatRuns) {
         {"a script replaced where others may write", "shared/run.sh data", replace("shared/run.sh", "shared/evil-2"),
          "ok /dev/fd/N " + folder + "/data\n"},
         {"a script others may write", "loose.sh data", {}, "ok /dev/fd/N " + folder + "/data\n"},
+        {"a folder on the way swapped for a link once the name was resolved",
+         "tools/ok.sh data",
+         {},
+         folder + "/tools/ok.sh: not opened: the file opened is " + folder +
+             "/evil/ok.sh, not the one its name resolved to\n",
+         [&](const std::string&) {
+             std::rename((folder + "/tools").c_str(), (folder + "/tools-was").c_str());
+             symlink((folder + "/evil").c_str(), (folder + "/tools").c_str());
+         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -345,13 +359,21 @@ TEST_F(TagCommands, WhatTheUserAllowedIsWhatRuns) {
         plat::set_dialog_test_mode(true, yes);
         plat::set_shell_test_mode(true, true);
         std::remove(out.c_str());
+        plat::set_judgement_observer_for_tests(row.while_judging);
+        ::testing::internal::CaptureStderr();
         EXPECT_EQ(view->ExecTag(("1;1;[exec=" + row.command + "]").c_str()), 0);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        if (row.while_judging) {
+            EXPECT_EQ(std::tuple(asked().size(), handed().size(), said), std::tuple(0u, 0u, row.line));
+            continue;
+        }
         EXPECT_EQ(asked().size(), 1u);
         std::string line = kz::test::read_written_line(out);
         if (const std::size_t fd = line.find("/dev/fd/"); fd != std::string::npos)
             line.replace(fd + 8, line.find(' ', fd) - fd - 8, "N");
         EXPECT_EQ(line, row.line);
     }
+    plat::set_judgement_observer_for_tests({});
     plat::set_shell_test_mode(true);
 }
 
