@@ -48,5 +48,11 @@ void set_user_id_for_tests(std::int64_t uid);
 // Test hook: the owner (user and group ids) the private folder's checks see for a folder, given its POSIX path and
 // its real ids to change; empty to remove.
 void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook);
+// Test hook: the bytes of the access list the checks read for a folder, given its POSIX path (true when it gave
+// them); empty to remove.
+void set_access_list_for_tests(std::function<bool(const std::string&, std::string*)> hook);
+// Test hook: the checks forget what they judged of folders and groups, as at a new start (a forked test that sees
+// another account list).
+void forget_folder_verdicts_for_tests();
 
 }  // namespace kz::platform

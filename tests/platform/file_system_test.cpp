@@ -561,6 +561,9 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         kOpenProgramFolder,
         kDeep
     };
+    // After a first look that uses the folder, the one above its parent gets an access entry that lets another user
+    // write (only its change time moves), or one every user may write takes its name; or its access list is no list.
+    enum Later { kAsIs, kEntryAdded, kReplaced, kListGarbled };
     const struct {
         const char* name;
         Found found;
@@ -575,6 +578,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         std::uint32_t acl_id = 0;
         std::uint16_t acl_mask = 0;
         bool shared_group = false;  // another account has the user's group for its primary group
+        Later later = kAsIs;
     } cases[] = {
         {"missing, made under a umask that lets everyone in", kMissing, 0, true, nullptr},
         {"readable by others", kLoose, 0755, true, nullptr},
@@ -598,6 +602,12 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
          test::kOtherUser, 5},
         {"below a folder of the user's group, another account's primary group", kParent, 0775, false,
          "cache lets its group", 0, 0, 0, 0, 0, 0, true},
+        {"below a folder of the user's group, then an access entry lets another user write", kParent, 0775, false,
+         "another user (uid 65534)", 0, 0, 0, 0, 0, 0, false, kEntryAdded},
+        {"below a folder of the user's, then one every user may write in its place", kParent, 0755, false,
+         "cache lets every user write", 0, 0, 0, 0, 0, 0, false, kReplaced},
+        {"below a folder whose access list is no list", kParent, 0755, false, "(5 bytes, not a version and whole", 0, 0,
+         0, 0, 0, 0, false, kListGarbled},
         {"through a link in a folder of the user's", kThroughLink, 0, true, nullptr},
         // (last: the same line as for "writable by others" is said only once in a row)
         {"writable by its group", kOpenToWrites, 0770, true, "open to other users' writes"},
@@ -613,6 +623,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
     // One row; a row whose group is another account's primary group runs where the system lists that account.
     const auto run_row = [&](const auto& c) {
         set_folder_owner_for_tests({});
+        set_access_list_for_tests({});
         if (c.mode == 0775 && !c.gid_offset && !own_group)
             return not_run.push_back(c.name + std::string(" (the user has no group of their own here)"));
         if (c.found == kOpenProgramFolder && c.uid_offset && ::geteuid() != 0)
@@ -682,12 +693,28 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             set_folder_owner_for_tests([&](const std::string& folder, std::uint32_t* uid, std::uint32_t* gid) {
                 if (folder == (s.root / "cache").string()) *uid += c.uid_offset, *gid += c.gid_offset;
             });
+            if (c.later == kListGarbled)
+                set_access_list_for_tests([&](const std::string& folder, std::string* bytes) {
+                    return folder == (s.root / "cache").string() && (*bytes = std::string("\x02\0\0\0\x01", 5), true);
+                });
             break;
         case kThroughLink:
             fs::create_directories(s.root / "cache");
             fs::create_directory_symlink(s.root / "cache", s.root / "via");
             env.set("XDG_CACHE_HOME", (s.root / "via" / "deep").string());
             break;
+        }
+        // A verdict kept from the first look holds only while the folder is the same, as it was.
+        if (c.later == kEntryAdded || c.later == kReplaced) {
+            EXPECT_FALSE(temp_path().empty()) << c.name << ": the first look";
+            ::usleep(20000);  // a change time of its own where the file system's clock ticks coarsely
+            if (c.later == kEntryAdded) {
+                ASSERT_TRUE(set_access_list(s.root / "cache", 2, 7, test::kOtherUser, 7)) << c.name;
+            } else {
+                fs::rename(s.root / "cache", s.root / "judged");
+                fs::create_directories(cache_home);
+                fs::permissions(s.root / "cache", fs::perms(0777));
+            }
         }
         std::vector<std::thread::id> removers;
         set_removal_observer_for_tests([&](const std::string&) { removers.push_back(std::this_thread::get_id()); });
@@ -747,7 +774,10 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             run_row(c);
         } else if (::geteuid() == 0) {
             const std::string account = "kzshare:x:4242:" + std::to_string(::getegid()) + "::/nonexistent:/bin/false";
-            EXPECT_TRUE(test::run_with_account(c.name, account, [&] { run_row(c); }));
+            EXPECT_TRUE(test::run_with_account(c.name, account, [&] {
+                forget_folder_verdicts_for_tests();
+                run_row(c);
+            }));
         } else {
             not_run.push_back(c.name + std::string(" (only root binds a list with one account more)"));
         }
