@@ -1,14 +1,18 @@
 // The libraries' lines to the user, each escaped on its way, to the host program's function or standard error.
 #include "platform/report.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+
+#include "platform/text_codec.h"
 
 namespace kz::platform {
 
 namespace {
 
-// Movies and meshes may be written and read away from the main thread.
+// Movies and meshes may be written and read away from the main thread, and the private folder's removals say
+// their lines from a thread of their own.
 std::atomic<ReportFunction> g_report{nullptr};
 
 bool continuation(std::string_view text, std::size_t at, unsigned char low = 0x80, unsigned char high = 0xBF) {
@@ -34,6 +38,21 @@ std::size_t utf8_length(std::string_view text, std::size_t at) {
     return 0;
 }
 
+// The code point of a well-formed UTF-8 character of `length` bytes.
+char32_t code_point(std::string_view text, std::size_t at, std::size_t length) {
+    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t cp = static_cast<unsigned char>(text[at]) & kLeadBits[length];
+    for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+    return cp;
+}
+
+// Controls, and the format characters that reorder or hide what follows (bidirectional marks, embeddings,
+// overrides and isolates, zero-width characters, line and paragraph separators, the byte order mark).
+bool shown_as_escape(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0x061C || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x2069) || cp == 0xFEFF;
+}
+
 }  // namespace
 
 ReportFunction set_report_function(ReportFunction function) { return g_report.exchange(function); }
@@ -42,38 +61,32 @@ std::string escape_line(std::string_view line) {
     constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(line.size());
-    const auto escape = [&](char byte) {
-        const auto b = static_cast<unsigned char>(byte);
-        out += {'\\', 'x', kHex[b >> 4], kHex[b & 0x0F]};
-    };
     for (std::size_t i = 0; i < line.size();) {
         const auto c = static_cast<unsigned char>(line[i]);
-        if (c >= 0x20 && c < 0x7F) {
-            out += line[i++];
-            continue;
+        const std::size_t length = c < 0x80 ? 1 : utf8_length(line, i);
+        // A byte that is no part of a character shows alone, a control or format character byte by byte.
+        const std::size_t shown = length == 0 ? 1 : shown_as_escape(code_point(line, i, length)) ? length : 0;
+        for (std::size_t k = 0; k < shown; ++k) {
+            const auto b = static_cast<unsigned char>(line[i + k]);
+            out += {'\\', 'x', kHex[b >> 4], kHex[b & 0x0F]};
         }
-        const std::size_t length = c < 0x80 ? 0 : utf8_length(line, i);
-        // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
-        const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(line[i + 1]) < 0xA0;
-        if (length == 0 || c1) {
-            for (std::size_t k = 0; k < (c1 ? 2u : 1u); ++k) escape(line[i + k]);
-            i += c1 ? 2 : 1;
-            continue;
-        }
-        out.append(line, i, length);
-        i += length;
+        if (shown == 0) out.append(line, i, length);
+        i += std::max<std::size_t>(length, 1);
     }
     return out;
 }
 
+std::string escape_shown_sjis(std::string_view sjis) { return utf8_to_cp932(escape_line(cp932_to_utf8(sjis))); }
+
 void report_line(std::string_view line) {
-    const std::string shown = escape_line(line);
+    std::string shown = escape_line(line);
     if (const ReportFunction f = g_report.load()) {
         f(shown);
         return;
     }
+    // One write, so that a line said on another thread meanwhile does not land inside it.
+    shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stderr);
-    std::fputc('\n', stderr);
 }
 
 }  // namespace kz::platform

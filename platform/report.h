@@ -8,13 +8,21 @@ namespace kz::platform {
 
 using ReportFunction = void (*)(std::string_view line);
 // Every line from now on goes to `function` (null: to standard error again); gives the one it replaces. It gets
-// each line escaped (escape_line).
+// each line escaped (escape_line). It may be called on any thread, among them the one that removes what the
+// private folder's checks set aside, which may still run while the program exits: it must be safe there, taking
+// no lock of the caller's thread and using nothing that static destruction may already have taken away.
 ReportFunction set_report_function(ReportFunction function);
 // One line, without its line end.
 void report_line(std::string_view line);
-// A line as it may reach a terminal: every control character (C0, DEL, and C1 as a UTF-8 character) and every byte
-// that is no part of a UTF-8 character shows as "\xNN" (each byte in hex), so that a name in it can neither end the
-// line nor move, clear or reset the terminal. An escaped line comes back as it is.
+// A line as it may reach a terminal or a window's title: every control character (C0, DEL, and C1 as a UTF-8
+// character), every format character that reorders or hides text (U+061C, U+200B to U+200F, U+2028 to U+202E,
+// U+2060 to U+2069, U+FEFF) and every byte that is no part of a UTF-8 character shows as "\xNN" (each byte in
+// hex), so that a name in it can neither end the line nor move, clear or reset the terminal, nor show its letters in
+// another order ("evil\u202Ehs.txt" as "eviltxt.sh"). Every other character shows as it is. An escaped line comes
+// back as it is.
 std::string escape_line(std::string_view line);
+// A Shift_JIS text as a window shows it (a title, the text the viewer draws in its attribute popup): converted to
+// Unicode, escaped as escape_line escapes, and back. Japanese stays as it is.
+std::string escape_shown_sjis(std::string_view sjis);
 
 }  // namespace kz::platform

@@ -33,6 +33,7 @@
 #include "platform/cursors.h"
 #include "platform/device_context_impl.h"
 #include "platform/file_system.h"
+#include "platform/report.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -103,7 +104,9 @@ WindowHandle add_live_window(WindowState* w) {
     return w->handle;
 }
 
-QString to_qstring(std::string_view sjis) { return QString::fromStdString(cp932_to_utf8(sjis)); }
+// A title as the desktop and every tool that prints titles get it: no control or format character of a name in it
+// reaches them, and the rest shows as it is.
+QString title_qstring(std::string_view sjis) { return QString::fromStdString(escape_line(cp932_to_utf8(sjis))); }
 
 // The modifiers of the event being delivered stay readable for the key-state query while its message runs.
 class ModifierScope {
@@ -518,7 +521,7 @@ WindowHandle create_window(std::string_view class_name, std::string_view title, 
     if (!(style & WS_CHILD)) flags = (style & WS_POPUP) ? (Qt::Window | Qt::FramelessWindowHint) : Qt::Window;
     const WindowHandle handle = add_live_window(w);
     w->widget = new WindowWidget(w, parent_window ? parent_window->widget : nullptr, flags);
-    w->widget->setWindowTitle(to_qstring(title));
+    w->widget->setWindowTitle(title_qstring(title));
     const double ratio = widget_ratio(w->widget), at = position_ratio(w->widget);
     w->widget->setGeometry(to_logical(x, at), to_logical(y, at), std::max(to_logical(width, ratio), 1),
                            std::max(to_logical(height, ratio), 1));
@@ -706,7 +709,7 @@ Point cursor_position() {
 bool set_window_text(WindowHandle window, std::string_view title_sjis) {
     QWidget* widget = widget_of(window);
     if (!widget) return false;
-    widget->setWindowTitle(to_qstring(title_sjis));
+    widget->setWindowTitle(title_qstring(title_sjis));
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include "app/view/overlay_texts.h"
 #include "platform/crt/mbcs.h"
 #include "platform/gdi.h"
+#include "platform/report.h"
 
 namespace kz::view {
 
@@ -77,8 +78,11 @@ void XView::ShowAttributePopup(plat::Point point, int mode) {
     ShowTextWindow(text, point, int(3 * scale + 0.5), int(24 * scale + 0.5), margin);
 }
 
-void XView::ShowTextWindow(const char* text, plat::Point point, int line_gap, int font_height, int margin) {
-    if (!text || !output.comment_window) return;
+void XView::ShowTextWindow(const char* text_sjis, plat::Point point, int line_gap, int font_height, int margin) {
+    if (!text_sjis || !output.comment_window) return;
+    // Names and values come from the model: a control or format character in them shows as its escape.
+    const std::string shown = plat::escape_shown_sjis(text_sjis);
+    const char* text = shown.c_str();
     int longest = 0, lines = 0;
     measure_lines(text, &longest, &lines);
     const int width = int(font_height * 0.5 * (longest + 4) + 2 * margin + 0.5);

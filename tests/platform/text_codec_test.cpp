@@ -79,9 +79,9 @@ TEST(TextCodec, NameEscapeNeverSpellsDotsSeparatorsOrControls) {
     EXPECT_EQ(cp932_name_to_utf8(utf8_to_cp932(pair_for(0xE9))), "\xC3\xA9") << "a real escape still decodes";
 }
 
-// What reaches the terminal: controls (C0, DEL, and C1 in UTF-8) and bytes that are no UTF-8 show as "\xNN", the
-// rest as it is, and an escaped line comes back unchanged; a host program's report function gets each line
-// escaped, and so does standard error while none is set.
+// What reaches the terminal: controls (C0, DEL, and C1 in UTF-8), format characters that reorder or hide text and
+// bytes that are no UTF-8 show as "\xNN", the rest as it is, and an escaped line comes back unchanged; a host
+// program's report function gets each line escaped, and so does standard error while none is set.
 TEST(TextCodec, LinesShownCarryNoControls) {
     const struct {
         std::string line, shown;
@@ -99,6 +99,12 @@ TEST(TextCodec, LinesShownCarryNoControls) {
          "2J",
          "raw \\x9B2J"},
         {"\xE8\xA1\xA8 \xC2\xA0 \xF0\x9F\x98\x80 ~", "\xE8\xA1\xA8 \xC2\xA0 \xF0\x9F\x98\x80 ~"},
+        // Format characters that reorder or hide text, byte by byte; their neighbours show as they are.
+        {"evil\xE2\x80\xAEhs.txt", "evil\\xE2\\x80\\xAEhs.txt"},
+        {"\xD8\x9C \xE2\x80\x8B \xE2\x80\x8F \xE2\x80\xA8 \xE2\x81\xA0 \xE2\x81\xA9 \xEF\xBB\xBF",
+         "\\xD8\\x9C \\xE2\\x80\\x8B \\xE2\\x80\\x8F \\xE2\\x80\\xA8 \\xE2\\x81\\xA0 \\xE2\\x81\\xA9 \\xEF\\xBB\\xBF"},
+        {"\xD8\x9B \xE2\x80\x8A \xE2\x80\x90 \xE2\x80\xA7 \xE2\x80\xAF \xE2\x81\x9F \xE2\x81\xAA \xEF\xBB\xBE",
+         "\xD8\x9B \xE2\x80\x8A \xE2\x80\x90 \xE2\x80\xA7 \xE2\x80\xAF \xE2\x81\x9F \xE2\x81\xAA \xEF\xBB\xBE"},
         // A surrogate, an overlong "/", a code point past U+10FFFF and a character cut short.
         {"\xED\xA0\x80 \xC0\xAF \xF4\x90\x80\x80 \xE8\xA1",
          "\\xED\\xA0\\x80 \\xC0\\xAF \\xF4\\x90\\x80\\x80 \\xE8\\xA1"},
@@ -116,4 +122,7 @@ TEST(TextCodec, LinesShownCarryNoControls) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), cases[1].shown + "\n");
     set_report_function(before);
     EXPECT_EQ(taken, cases[0].shown);
+    // What a window shows of Shift_JIS text is escaped as Unicode: "表" (trail byte 0x5C) and the lead bytes of the
+    // C1 range stay, the controls do not.
+    EXPECT_EQ(escape_shown_sjis("\033c\x95\x5c\x81\x40\033[2J"), "\\x1Bc\x95\x5c\x81\x40\\x1B[2J");
 }

@@ -253,6 +253,7 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     ASSERT_GT(item_named("table"), 0);
     XTrunk* table = view->document.trunks[item_named("table")];
     table->SetAttribute("maker", "oak & co", "");
+    table->SetAttribute("mark", "\033c\033[2J", "");
     table->SetAttribute("#frefer", "Z:\\tmp\\\x95\x5c.fig", "");
     table->SetAttribute("unset", "", "=calc;weight");  // no value: no row
     // A window point on one of the table's parts, found with the pick the popup itself uses.
@@ -271,6 +272,9 @@ TEST_F(PropertyTable, AttributePopupOfTheSampleRoom) {
     EXPECT_NE(view->output.comment_text.find("table"), std::string::npos);
     EXPECT_NE(view->output.comment_text.find("oak & co"), std::string::npos);
     EXPECT_EQ(view->output.comment_text.find("unset"), std::string::npos);
+    // A control in a value shows as its escape, drawn and in the popup's title.
+    EXPECT_NE(view->output.comment_text.find("\\x1Bc\\x1B[2J"), std::string::npos) << view->output.comment_text;
+    EXPECT_EQ(kz::platform::window_text(view->output.comment_window), view->output.comment_text);
     // The unit's file by its native path, in the popup's Shift_JIS.
     EXPECT_NE(view->output.comment_text.find("/tmp/\x95\x5c.fig"), std::string::npos) << view->output.comment_text;
     // The attribute popup's type: 16 pixels high, 2 between lines, margins of 8.

@@ -168,6 +168,11 @@ TEST_F(Navigation, MainWindowWheelDolliesAndZooms) {
     plat::send_message(main_window, plat::WM_MOUSEWHEEL, plat::WParam(0xFF88) << 16, 0);
     EXPECT_DOUBLE_EQ(view->camera.eye->lens, 54.0);
     EXPECT_EQ(plat::window_text(main_window), "KZ3Dview /tmp/\x95\x5c/room.fig[54mm](1.000)");
+    // A control in the name shows as its escape: no tool that prints titles gets it.
+    view->document.data_file_name =
+        kz::foundation::set_heap_string(view->document.data_file_name, "\033c.fig", nullptr, -1);
+    plat::send_message(main_window, plat::WM_MOUSEWHEEL, plat::WParam(0xFF88) << 16, 0);
+    EXPECT_EQ(plat::window_text(main_window).find("/tmp/\x95\x5c/\\x1Bc.fig["), 9u) << plat::window_text(main_window);
     g_view = nullptr;
     view->output.parent = parent_window;
     plat::destroy_window(main_window);
