@@ -1,8 +1,9 @@
 // Stands in for downloading an address to a file: "http:" (and "https:") with libcurl, into a temporary file in
 // the target's folder (without a name until then, where the file system allows) that is renamed over the target
 // only when the whole body arrived with a success status.
-// A failed download leaves no partial file and the previous target untouched. No cache of its own, no cookies,
-// no authentication, no proxy settings beyond libcurl's environment variables.
+// A failed download leaves no partial file and the previous target untouched; one killed midway where the file
+// system has no unnamed files leaves its ".<name>.kztmp-XXXXXX", which the next download or save of the name removes.
+// No cache of its own, no cookies, no authentication, no proxy settings beyond libcurl's environment variables.
 #pragma once
 #include <cstdint>
 #include <functional>

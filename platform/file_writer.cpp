@@ -120,6 +120,7 @@ bool holds_expected(int dirfd, const std::string& name, FileIdentity expected, s
 }  // namespace
 
 int open_temp_beside(int dirfd, const std::string& target, std::string* name) {
+    remove_abandoned_temps(dirfd, target);
     const int fd = open_unnamed_temp(dirfd);
     return fd >= 0 ? fd : open_named_temp(dirfd, target, name);
 }
@@ -219,7 +220,6 @@ void FileWriter::open(const WriteLanding& landing) {
     if (!folder_ || !holds_expected(folder_.get(), name_, expected_, &st, &exists)) return;
     if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
-    remove_abandoned_temps(folder_.get(), name_);
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return;
     // Keep the permissions of the file being replaced; new files get the usual ones.

@@ -80,6 +80,9 @@ struct Peer {
 };
 
 struct Server {
+    // The folder the socket was judged in and bound through; held while the server listens, as the server's own
+    // name for the socket (which it removes by when it closes) goes through this descriptor.
+    Descriptor folder;
     std::unique_ptr<QLocalServer> server;
     ChannelHandler handler;
     std::map<ChannelPeer, Peer> peers;
@@ -183,6 +186,12 @@ bool socket_is_alive(const std::string& path) {
     return alive;
 }
 
+// The name `leaf` in the folder open at `folder`, reached through that descriptor (short enough for a socket's
+// name however deep the folder lies).
+std::string through_folder(const Descriptor& folder, const std::string& leaf) {
+    return join_path(descriptor_path(folder.get()), leaf);
+}
+
 bool refuse(const std::string& why) {
     report_line("other programs cannot reach this viewer: " + why);
     return false;
@@ -206,12 +215,12 @@ bool channel_listen(std::string_view name, ChannelHandler handler) {
     const std::string path = socket_path(name, &folder, &why);
     if (path.empty()) return refuse(why);
     if (!why.empty()) report_line(why + "; the socket goes to " + path);
-    // Everything at the name is looked at and replaced through the folder judged above: the path only names it
-    // for the listener, which takes nothing else.
+    // Everything at the name is looked at, replaced and bound through the folder judged above: the path only names
+    // it in what is said.
     const std::string leaf(name);
     struct stat st;
     if (::fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISSOCK(st.st_mode) && socket_is_alive(path))
+        if (S_ISSOCK(st.st_mode) && socket_is_alive(through_folder(folder, leaf)))
             return refuse("another program of this user (a viewer started earlier) listens at " + path +
                           ", and other programs reach that one");
         if (S_ISDIR(st.st_mode)) return refuse(path + " is a folder");
@@ -221,10 +230,13 @@ bool channel_listen(std::string_view name, ChannelHandler handler) {
     }
     Server& s = server_state();
     auto server = std::make_unique<QLocalServer>();
-    if (!server->listen(QString::fromStdString(path))) return refuse(path + ": " + server->errorString().toStdString());
+    // Bound through the folder held, whatever its path names by now.
+    if (!server->listen(QString::fromStdString(through_folder(folder, leaf))))
+        return refuse(path + ": " + server->errorString().toStdString());
     // The user's alone, as everything in these folders, whatever the umask.
     ::fchmodat(folder.get(), leaf.c_str(), 0600, 0);
     QObject::connect(server.get(), &QLocalServer::newConnection, [] { accept_peers(); });
+    s.folder = std::move(folder);
     s.server = std::move(server);
     s.handler = std::move(handler);
     return true;
@@ -237,6 +249,7 @@ void channel_close() {
         s.server->close();
         s.server.reset();
     }
+    s.folder = Descriptor();
     s.handler = nullptr;
 }
 
@@ -268,7 +281,8 @@ bool ChannelClient::connect(std::string_view name, int timeout_ms) {
     if (path.empty() || ::fstatat(folder.get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISSOCK(st.st_mode))
         return false;
-    impl_->socket.connectToServer(QString::fromStdString(path));
+    // The socket looked at is the one connected to: named through the folder held.
+    impl_->socket.connectToServer(QString::fromStdString(through_folder(folder, std::string(name))));
     return impl_->socket.waitForConnected(timeout_ms);
 }
 

@@ -185,7 +185,8 @@ struct DocumentState {
 
 // One line of the viewer's on standard error, after its name, escaped (kz::platform::escape_line) so that no name
 // in it reaches the terminal as a control; the libraries' lines come here too once the program has started (their
-// report function).
+// report function), from any thread and while the program exits: it writes each line whole in one call and
+// touches nothing else.
 void print_viewer_line(std::string_view line);
 // One line on standard error for a unit that could not be read or written: its name as the user knows it, and why.
 void report_unit_problem(const char* unit, const char* reason);

@@ -160,26 +160,33 @@ TEST_F(Download, AConfinedFileStaysInItsFolder) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"cache"}));
 }
 
-// A download killed midway leaves nothing in the target's folder: its file has no name until it is whole.
+// A download killed midway leaves nothing in the target's folder: its file has no name until it is whole. Where the
+// file system has no unnamed files, the next download of the name removes the named one the killed one left.
 TEST_F(Download, AKilledDownloadLeavesNothingBehind) {
     const fs::path log = folder_.string() + "-requests.log";
     fs::remove(log);
     kz::test::LoopbackServer logged({folder_.string(), log.string()});
     ASSERT_GT(logged.port(), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        download_to_file(logged.url("/drip"), target_name("unit.fig"));
-        ::_exit(0);
+    for (const bool unnamed : {true, false}) {
+        const std::size_t asked = kz::test::read_all(log).size();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            set_unnamed_temp_files_for_tests(unnamed);
+            download_to_file(logged.url("/drip"), target_name("unit.fig"));
+            ::_exit(0);
+        }
+        // The server has the request once the transfer's file is open.
+        int status = 0;
+        while (kz::test::read_all(log).find("/drip", asked) == std::string::npos &&
+               ::waitpid(child, &status, WNOHANG) == 0)
+            ::usleep(10000);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status));
+        EXPECT_TRUE(unnamed || download_to_file(logged.url("/ok"), target_name("unit.fig")).ok);
+        EXPECT_EQ(listing(), unnamed ? std::vector<std::string>{} : std::vector<std::string>{"unit.fig"});
     }
-    // The server has the request once the transfer's file is open.
-    int status = 0;
-    while (kz::test::read_all(log).find("/drip") == std::string::npos && ::waitpid(child, &status, WNOHANG) == 0)
-        ::usleep(10000);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_TRUE(listing().empty());
     fs::remove(log);
 }
 

@@ -108,8 +108,8 @@ std::string folder_for(const std::string& what) {
 // the shared temporary folder, where another user's live socket under the same name once kept the viewer silent.
 TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
     ASSERT_TRUE(ensure_application());
-    enum Runtime { kOwn, kUnset, kOpen, kRelative, kLinked, kLong, kBelowOpen };
-    enum Where { kInRuntime, kInPrivate, kNowhere };
+    enum Runtime { kOwn, kUnset, kOpen, kRelative, kLinked, kLong, kBelowOpen, kSwapped };
+    enum Where { kInRuntime, kInPrivate, kNowhere, kInJudged };
     const struct {
         const char* name;
         Runtime runtime;
@@ -128,6 +128,7 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
         {"a path longer than a socket's name", kLong, false, false, kNowhere, "longer than a socket's name"},
         {"planted in the shared temporary folder", kOwn, false, true, kInRuntime, nullptr},
         {"planted in the shared temporary folder, no runtime folder", kUnset, false, true, kInPrivate, nullptr},
+        {"runtime folder swapped for a link once judged", kSwapped, false, false, kInJudged, nullptr},
     };
     int row = 0;
     for (const auto& c : cases) {
@@ -145,6 +146,13 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
         switch (c.runtime) {
         case kOwn:
         case kOpen: std::filesystem::create_directories(runtime); break;
+        case kSwapped:  // once judged, the folder is moved aside and a link to another folder takes its name
+            std::filesystem::create_directories(runtime);
+            set_folder_owner_for_tests([&](const std::string& folder, std::uint32_t*, std::uint32_t*) {
+                if (folder == runtime && ::rename(runtime.c_str(), (top + "/judged").c_str()) == 0)
+                    std::filesystem::create_directory_symlink(top + "/real-run", runtime);
+            });
+            break;
         case kUnset: env.set("XDG_RUNTIME_DIR", nullptr); break;
         case kRelative: runtime_used = "relative/run"; break;
         case kLinked: std::filesystem::create_directory_symlink(top + "/real-run", runtime); break;
@@ -159,7 +167,7 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
             ::chmod((top + "/open").c_str(), 0777);
             break;
         }
-        if (c.runtime == kOwn || c.runtime == kOpen || c.runtime == kLong || c.runtime == kBelowOpen)
+        if (c.runtime != kUnset && c.runtime != kRelative && c.runtime != kLinked)
             ::chmod(runtime_used.c_str(), c.runtime == kOpen ? 0777 : 0700);
         if (c.runtime != kUnset) env.set("XDG_RUNTIME_DIR", runtime_used);
         std::optional<test::OtherProgram> planted;
@@ -176,22 +184,25 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
             channel_reply(from, ChannelMessage{m.message, 1, 0, {}});
         });
         const std::string said = testing::internal::GetCapturedStderr();
+        set_folder_owner_for_tests({});
         EXPECT_EQ(listening, c.where != kNowhere) << c.name << ": " << said;
         if (c.said) {
             EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
         }
         const std::string expected = c.where == kInRuntime   ? runtime + "/" + name
                                      : c.where == kInPrivate ? cache + "/kzview/" + name
+                                     : c.where == kInJudged  ? top + "/judged/" + name
                                                              : std::string();
-        EXPECT_EQ(channel_path(name), expected) << c.name;
+        EXPECT_TRUE(c.where == kInJudged || channel_path(name) == expected) << c.name << ": " << channel_path(name);
         if (listening) {
             EXPECT_TRUE(is_private_socket(expected)) << c.name;
-            EXPECT_TRUE(answered_by_name(name)) << c.name;
+            EXPECT_TRUE(c.where == kInJudged || answered_by_name(name)) << c.name;
         }
         if (planted) {
             EXPECT_FALSE(planted->was_reached()) << c.name;
         }
         channel_close();
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(expected)) && listening) << c.name;
     }
 }
 
