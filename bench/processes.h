@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -32,10 +33,13 @@ namespace kz_bench {
 // The viewer's exit status when none of the first presents of the read model drew it.
 constexpr int kNoModelFrame = 3;
 constexpr int kPresentsToModelFrame = 10;
+// The exit status of a process whose setting up (`in_child`) failed.
+constexpr int kNotSetUp = 125;
 
 // Runs the command and waits for it; wall seconds and the child's peak resident size. Its exit status, -1 when it
-// did not run or did not exit.
-inline int run_process(const std::vector<std::string>& argv, double& seconds, double& peak_mib) {
+// did not run or did not exit. `in_child` (when given) sets the child up before the command starts.
+inline int run_process(const std::vector<std::string>& argv, double& seconds, double& peak_mib,
+                       const std::function<bool()>& in_child = {}) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -44,6 +48,7 @@ inline int run_process(const std::vector<std::string>& argv, double& seconds, do
     if (pid < 0) return -1;
     if (pid == 0) {
         if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(126);
+        if (in_child && !in_child()) _exit(kNotSetUp);
         execvp(args[0], args.data());
         _exit(127);
     }
@@ -56,14 +61,18 @@ inline int run_process(const std::vector<std::string>& argv, double& seconds, do
 }
 
 // One process a repetition's iteration, its wall time the iteration's; the boxes and the peak memory as counters.
-inline void measure_processes(benchmark::State& state, const std::vector<std::string>& argv, long long boxes) {
+// `in_child` and `set_up` (what it needs, said when it fails) set each process up before it starts.
+inline void measure_processes(benchmark::State& state, const std::vector<std::string>& argv, long long boxes,
+                              const std::function<bool()>& in_child = {}, const char* set_up = "") {
     double peak = 0.0;
     for (auto _ : state) {
         double seconds = 0.0;
-        const int status = run_process(argv, seconds, peak);
+        const int status = run_process(argv, seconds, peak, in_child);
         if (status != 0) {
-            state.SkipWithError(
-                (argv[0] + (status == kNoModelFrame ? " presented no frame of the model" : " failed")).c_str());
+            state.SkipWithError((argv[0] + (status == kNoModelFrame ? " presented no frame of the model"
+                                            : status == kNotSetUp   ? std::string(" could not be set up: ") + set_up
+                                                                    : " failed"))
+                                    .c_str());
             return;
         }
         state.SetIterationTime(seconds);
