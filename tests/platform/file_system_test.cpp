@@ -582,6 +582,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
     } cases[] = {
         {"missing, made under a umask that lets everyone in", kMissing, 0, true, nullptr},
         {"readable by others", kLoose, 0755, true, nullptr},
+        {"readable by its group", kLoose, 0750, true, nullptr},
         {"writable by others", kOpenToWrites, 0777, true, "open to other users' writes"},
         {"a link to a folder of the user's", kLink, 0, false, "symbolic link"},
         {"a file", kFile, 0, false, "not a folder"},
@@ -612,8 +613,10 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         // (last: the same line as for "writable by others" is said only once in a row)
         {"writable by its group", kOpenToWrites, 0770, true, "open to other users' writes"},
         {"its download cache open to every user", kOpenProgramFolder, 0777, true, nullptr},
+        {"its download cache open to its group", kOpenProgramFolder, 0770, true, nullptr},
+        {"its download cache readable by its group", kOpenProgramFolder, 0750, true, nullptr},
         {"its download cache another user's", kOpenProgramFolder, 0777, true, nullptr, test::kOtherUser},
-        {"a tree deeper than a removal goes", kDeep, 0777, true, "more than 256 deep"},
+        {"trees as deep as a removal goes and one deeper", kDeep, 0777, true, "more than 256 deep"},
     };
     const passwd* me = ::getpwuid(::geteuid());
     const group* own = me ? ::getgrgid(me->pw_gid) : nullptr;
@@ -651,10 +654,11 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             test::OtherProgram(mine / "kzview", false);  // the socket a program that died left
             for (const char* program_folder : {"kz3d_temp", "kzview_tempp"})
                 fs::permissions(mine / program_folder, fs::perms::owner_all);
-            if (c.found == kDeep) {
+            // Below the folder set aside, 255 folders "d" go with it; of 256 folders "e" the last stays.
+            for (int levels = 255; c.found == kDeep && levels <= 256; ++levels) {
                 std::string deep = (mine / "kz3d_temp").string();
-                for (int level = 0; level < 300; ++level) {
-                    ASSERT_EQ(::mkdir((deep += "/d").c_str(), 0700), 0);
+                for (int level = 0; level < levels; ++level) {
+                    ASSERT_EQ(::mkdir((deep += levels == 255 ? "/d" : "/e").c_str(), 0700), 0);
                 }
             }
             if (c.found == kOpenProgramFolder) {
@@ -758,9 +762,11 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
                 EXPECT_TRUE(::stat((mine / program_folder).c_str(), &st) == 0 && st.st_uid == ::geteuid()) << c.name;
             }
             std::size_t aside = 0;
+            fs::path kept;
             for (const auto& entry : fs::directory_iterator(mine))
-                aside += entry.path().filename().string().starts_with(".aside-");
+                if (entry.path().filename().string().starts_with(".aside-")) ++aside, kept = entry.path();
             EXPECT_EQ(aside, c.found == kDeep ? 1u : 0u) << c.name;
+            EXPECT_TRUE(c.found != kDeep || (!fs::exists(kept / "d") && fs::exists(kept / "e"))) << c.name;
             // The start does not wait for a tree someone planted to go.
             EXPECT_FALSE(removers.empty()) << c.name;
             EXPECT_EQ(std::count(removers.begin(), removers.end(), std::this_thread::get_id()), 0) << c.name;
@@ -868,8 +874,12 @@ TEST(FileSystem, ConfinedPathsStayInTheirFolder) {
         }
     }
     // A cache file's folders, for reading it as for writing it: made where missing, each the user's alone, reached
-    // without following a link; one of them open to others, another user's, or a link is not used.
+    // without following a link; one of them open to others (its group too), another user's, or a link is not used.
     fs::permissions(s.root / "cache", fs::perms::owner_all);
+    for (const auto& [name, mode] : {std::pair("group_enters", 0750), std::pair("group_writes", 0770)}) {
+        fs::create_directories(s.root / "cache" / name);
+        fs::permissions(s.root / "cache" / name, fs::perms(mode));
+    }
     fs::create_directories(s.root / "cache" / "own");
     fs::permissions(s.root / "cache" / "own", fs::perms::owner_all);
     s.put("cache/own/a.fig", "a");
@@ -880,11 +890,12 @@ TEST(FileSystem, ConfinedPathsStayInTheirFolder) {
     const struct {
         std::string name;
         bool usable, exists;
-    } files[] = {{cache + "\\new\\deeper\\c.fig", true, false}, {cache + "\\own\\a.fig", true, true},
-                 {cache + "\\own\\victim.fig", true, false},    {cache + "\\sub\\b.fig", false, false},
-                 {cache + "\\inner\\d.fig", false, false},      {cache + "\\out\\x\\c.fig", false, false},
-                 {cache + "\\..\\e.fig", false, false},         {s.win("elsewhere.fig"), false, false},
-                 {cache + "\\theirs\\f.fig", !as_root, false}};
+    } files[] = {{cache + "\\new\\deeper\\c.fig", true, false},  {cache + "\\own\\a.fig", true, true},
+                 {cache + "\\own\\victim.fig", true, false},     {cache + "\\sub\\b.fig", false, false},
+                 {cache + "\\inner\\d.fig", false, false},       {cache + "\\out\\x\\c.fig", false, false},
+                 {cache + "\\..\\e.fig", false, false},          {s.win("elsewhere.fig"), false, false},
+                 {cache + "\\theirs\\f.fig", !as_root, false},   {cache + "\\group_enters\\g.fig", false, false},
+                 {cache + "\\group_writes\\g.fig", false, false}};
     for (const auto& f : files) {
         bool exists = true;
         std::string why;

@@ -116,11 +116,14 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
         bool someone_else;    // the program takes the user for another uid
         bool planted_shared;  // another user's live socket under the name in the shared temporary folder
         Where where;
-        const char* said;  // on standard error
+        const char* said;      // on standard error
+        unsigned mode = 0700;  // of the runtime folder
     } cases[] = {
         {"runtime folder of the user's", kOwn, false, false, kInRuntime, nullptr},
         {"no runtime folder", kUnset, false, false, kInPrivate, nullptr},
-        {"runtime folder open to others", kOpen, false, false, kInPrivate, "is open to other users"},
+        {"runtime folder open to others", kOpen, false, false, kInPrivate, "is open to other users", 0777},
+        {"runtime folder its group may enter", kOpen, false, false, kInPrivate, "is open to other users", 0750},
+        {"runtime folder its group may write", kOpen, false, false, kInPrivate, "is open to other users", 0770},
         {"relative runtime folder", kRelative, false, false, kInPrivate, "not an absolute path"},
         {"runtime folder is a link", kLinked, false, false, kInPrivate, "symbolic link"},
         {"runtime folder below one every user may write", kBelowOpen, false, false, kInPrivate, "every user write"},
@@ -168,7 +171,7 @@ TEST(LocalChannel, TheSocketLivesWhereOnlyTheUserCanMakeNames) {
             break;
         }
         if (c.runtime != kUnset && c.runtime != kRelative && c.runtime != kLinked)
-            ::chmod(runtime_used.c_str(), c.runtime == kOpen ? 0777 : 0700);
+            ::chmod(runtime_used.c_str(), c.mode);
         if (c.runtime != kUnset) env.set("XDG_RUNTIME_DIR", runtime_used);
         std::optional<test::OtherProgram> planted;
         if (c.planted_shared) planted.emplace(shared + "/" + name);
