@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -22,11 +23,15 @@
 #include "platform/crt/c_numbers.h"
 #include "platform/crt/mbcs.h"
 #include "platform/descriptor.h"
+#include "platform/file_stamps.h"
 #include "platform/folder_walk.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
 namespace {
+
+// The inode numbers set_inode_reuse_for_tests gives and takes; all 0 while it is not used.
+std::atomic<std::uint64_t> g_reuse_device{0}, g_reuse_taker{0}, g_reuse_freed{0};
 
 std::vector<std::string>& extra_temp_roots() {
     static std::vector<std::string> roots;
@@ -127,6 +132,34 @@ std::string posix_form(std::string p) {
 
 }  // namespace
 
+FileIdentity identity_of(const struct stat& st) {
+    const auto nanoseconds = [](const struct timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
+    };
+    FileIdentity id{static_cast<std::uint64_t>(st.st_dev),
+                    static_cast<std::uint64_t>(st.st_ino),
+                    nanoseconds(st.st_mtim),
+                    nanoseconds(st.st_ctim),
+                    static_cast<std::uint64_t>(st.st_size),
+                    static_cast<std::uint32_t>(st.st_mode & 0777)};
+    if (g_reuse_taker != 0 && id.device == g_reuse_device && id.inode == g_reuse_taker) id.inode = g_reuse_freed;
+    return id;
+}
+
+std::string path_held(int fd) {
+    struct stat st;
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), buffer, sizeof buffer);
+    if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer) || buffer[0] != '/' || ::fstat(fd, &st) != 0 ||
+        st.st_nlink == 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+void set_inode_reuse_for_tests(std::uint64_t device, std::uint64_t taker, std::uint64_t freed) {
+    g_reuse_device = device, g_reuse_taker = taker, g_reuse_freed = freed;
+}
+
 std::string to_native_path(std::string_view windows_path) { return posix_form(cp932_name_to_utf8(windows_path)); }
 
 std::string from_native_path(std::string_view native_path) {
@@ -221,7 +254,7 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
         return nullptr;
     }
     if (size) *size = static_cast<std::uint64_t>(st.st_size);
-    if (identity) *identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    if (identity) *identity = identity_of(st);
     return FilePtr(f);
 }
 
@@ -230,10 +263,11 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
 FilePtr open_for_reading(std::string_view windows_path) { return open_regular(windows_path, nullptr, nullptr); }
 
 bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit, std::string* why,
-                     FileIdentity* identity) {
+                     FileIdentity* identity, std::string* read_path) {
     std::uint64_t size = 0;
     FilePtr f = open_regular(windows_path, why, &size, identity);
     if (!f || !bytes) return false;
+    if (read_path) *read_path = path_held(::fileno(f.get()));
     const std::string too_large = "larger than " + kz::crt::int_text(limit >> 20) + " MiB, not read";
     if (size > limit) {
         if (why) *why = too_large;

@@ -45,11 +45,19 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// What a file is, whatever names or links lead to it: its device and inode. A name given to another file (a link
-// pointed elsewhere, a file moved over it) shows another identity. Unknown (all zero) where there was no file.
+// What a file is, whatever names or links lead to it (its device and inode), and how it stood when it was looked
+// at: its modification and change times and its size, which every write to it moves (and every change of its
+// attributes moves the change time), with its permission bits. Two records are equal only when all of these are: a
+// file rewritten in place, or a new file that was given a freed inode number, is not the file looked at before. A
+// rewrite that keeps the size within one tick of the file system's clock leaves every stamp as it was and is not
+// seen. Unknown (all zero) where there was no file.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t modified = 0;  // nanoseconds since 1970-01-01 UTC
+    std::int64_t changed = 0;
+    std::uint64_t size = 0;
+    std::uint32_t mode = 0;  // the permission bits alone (0777)
     bool known() const { return inode != 0; }
     bool operator==(const FileIdentity&) const = default;
 };
@@ -62,9 +70,11 @@ constexpr std::size_t kMaxReadBytes = std::size_t(256) << 20;
 FilePtr open_for_reading(std::string_view windows_path);
 // The whole file; false when it is missing, not a regular file, unreadable, or longer than `limit` bytes, with
 // the reason in `why` (when given) for the caller's one line on standard error. `identity` (when given) receives
-// the identity of the file read, taken from the descriptor it was read through.
+// the file read as it stood before its first byte was read, taken from the descriptor it was read through (a change
+// made while it is read moves its stamps past these, so it counts as changed since it was read); `read_path` (when
+// given) the path the system gives that file (its folder's real path and its name), empty where it has none.
 bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit = kMaxReadBytes,
-                     std::string* why = nullptr, FileIdentity* identity = nullptr);
+                     std::string* why = nullptr, FileIdentity* identity = nullptr, std::string* read_path = nullptr);
 
 // Where a replacing write of a name lands, worked out once and held: the name resolved as a read resolves it (its
 // "." and "..", and every link on the way, by the system; case matched), a link at its end followed to the file it
@@ -77,7 +87,7 @@ public:
     const std::string& why() const { return why_; }
     // The landing file's POSIX path: its folder's real path and its name there.
     const std::string& path() const { return path_; }
-    // The file there when the landing was worked out; unknown when there was none.
+    // The file there (and how it stood) when the landing was worked out; unknown when there was none.
     FileIdentity identity() const { return identity_; }
     // Whether the landing lies inside the folder, found as a read finds it (links followed).
     bool inside(std::string_view windows_folder) const;
@@ -98,11 +108,14 @@ private:
 // writer killed mid-save leaves nothing behind; elsewhere it is named ".<name>.kztmp-XXXXXX" and locked (flock)
 // while its writer lives, and a later writer of the same target removes such files that nobody holds any more.
 // A target whose mode bits make it read-only is refused (is_open false), as Windows refuses to replace a
-// read-only file, even for a user whom the system would let write it; a replaced file keeps its mode bits.
+// read-only file, even for a user whom the system would let write it. The new file takes the permission bits of the
+// file its text came from (`read`; by default the one the landing found), or 0666 less the umask where there was
+// none: never those of a file someone else has put there since, and never set-user-ID or set-group-ID.
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);
     explicit FileWriter(const WriteLanding& landing);
+    FileWriter(const WriteLanding& landing, const FileIdentity& read);
     ~FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -111,11 +124,11 @@ public:
     bool write(const void* data, std::size_t size);
     // Flushes to disk and renames over the target; false (and the old file untouched) on any failure.
     bool commit();
-    // The identity of the file the commit put in place; unknown before a commit went through.
+    // The file the commit put in place, as it stood once renamed onto its name; unknown before a commit went through.
     FileIdentity written_identity() const { return written_identity_; }
 
 private:
-    void open(const WriteLanding& landing);
+    void open(const WriteLanding& landing, const FileIdentity& read);
     void discard();
     bool target_unchanged() const;
 
@@ -137,6 +150,9 @@ void set_unnamed_temp_files_for_tests(bool allowed);
 // Test hook: called after every FileWriter::write with the bytes that writer has put in its file so far (flushed
 // to the file first); empty to remove.
 void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer);
+// Test hook: the file on `device` numbered `taker` is seen with the number `freed`, as when the file system hands a
+// freed inode number to the next file made (tmpfs and overlay file systems never do); all 0 to remove.
+void set_inode_reuse_for_tests(std::uint64_t device, std::uint64_t taker, std::uint64_t freed);
 
 // The POSIX path where a write to `windows_path` lands once every existing component is resolved (symlinks
 // followed, case matched), provided the rest holds no "." or ".." component; empty otherwise.

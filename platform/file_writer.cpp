@@ -17,6 +17,7 @@
 
 #include "platform/crt/c_numbers.h"
 #include "platform/descriptor.h"
+#include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
 #include "platform/temp_file.h"
@@ -34,10 +35,6 @@ std::atomic<bool> g_unnamed_temp_files{true};
 std::function<void(std::uint64_t)>& write_observer() {
     static std::function<void(std::uint64_t)> observer;
     return observer;
-}
-
-FileIdentity identity_of(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 // ".<name>.kztmp-": the names of a target's temporary files without their random suffix.
@@ -202,12 +199,14 @@ bool WriteLanding::inside(std::string_view windows_folder) const {
 
 FileWriter::FileWriter(std::string_view windows_path) {
     const WriteLanding landing(windows_path);
-    open(landing);
+    open(landing, landing.identity_);
 }
 
-FileWriter::FileWriter(const WriteLanding& landing) { open(landing); }
+FileWriter::FileWriter(const WriteLanding& landing) { open(landing, landing.identity_); }
 
-void FileWriter::open(const WriteLanding& landing) {
+FileWriter::FileWriter(const WriteLanding& landing, const FileIdentity& read) { open(landing, read); }
+
+void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
     if (!landing.found()) return;
     folder_ = Descriptor(::fcntl(landing.folder_.get(), F_DUPFD_CLOEXEC, 0));
     name_ = landing.name_;
@@ -222,14 +221,13 @@ void FileWriter::open(const WriteLanding& landing) {
         return;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return;
-    // Keep the permissions of the file being replaced; new files get the usual ones.
-    mode_t mode = 0666;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
+    // The permissions of the file the text came from, never those of whatever is there now; a new file gets the
+    // usual ones.
+    mode_t mode = read.mode & 0777;
+    if (!read.known()) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode &= ~mask;
+        mode = 0666 & ~mask;
     }
     ::fchmod(fd, mode);
     stream_ = ::fdopen(fd, "wb");
@@ -284,12 +282,13 @@ bool FileWriter::commit() {
     bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
     // Only a file written whole and on disk gets a name.
     if (ok && temp_.empty()) ok = name_temp_beside(fd, folder_.get(), name_, &temp_);
-    struct stat written;
-    // What came under the name since the landing was found (a link put there, another file) is not replaced.
-    if (ok && ::fstat(fd, &written) == 0 && target_unchanged() &&
-        ::renameat(folder_.get(), temp_.c_str(), folder_.get(), name_.c_str()) == 0) {
+    // What came under the name since the landing was found (a link put there, another file, the file changed) is
+    // not replaced.
+    if (ok && target_unchanged() && ::renameat(folder_.get(), temp_.c_str(), folder_.get(), name_.c_str()) == 0) {
         temp_.clear();
-        written_identity_ = identity_of(written);
+        // Taken once renamed: the rename moves the file's change time.
+        struct stat written;
+        if (::fstat(fd, &written) == 0) written_identity_ = identity_of(written);
     } else {
         ok = false;
     }

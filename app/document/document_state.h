@@ -120,6 +120,8 @@ struct DocumentState {
     char* data_file_name = nullptr;
     kz::foundation::StringPairNode* folder_stack = nullptr;  // (folder, name) pairs saved while units are read
     std::string current_figure_path;
+    // Where the model's own file was read from (or its save last put it): its folder's real path and its name.
+    std::string model_file_path;
     std::vector<std::string> opened_model_paths;  // every name handed to the figure loader, in order
     int force_download = 0;
     int leave_without_asking = 0;                // 1: a link leaves a changed model without asking first

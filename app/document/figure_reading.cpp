@@ -250,6 +250,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     // Until the file is read whole the item holds less than the file, and a save must leave the file alone.
     trunk->flags |= kTrunkUnitNotWhole;
     trunk->unit_file = {};
+    if (trunk->index == 0) document.model_file_path.clear();
     if (!CanLoadReference(trunk)) {
         report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");
         return;
@@ -279,7 +280,9 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         return;
     }
     std::string why;
-    if (!kz::platform::read_whole_file(local, &bytes, kz::platform::kMaxReadBytes, &why, &trunk->unit_file)) {
+    std::string* read_path = trunk->index == 0 ? &document.model_file_path : nullptr;
+    if (!kz::platform::read_whole_file(local, &bytes, kz::platform::kMaxReadBytes, &why, &trunk->unit_file,
+                                       read_path)) {
         report_unit_problem(full, ("unit file cannot be read: " + why).c_str());
         return;
     }

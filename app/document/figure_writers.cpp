@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,10 +52,12 @@ constexpr const char* kOutsideHeading =
     "C\x83\x8b\x82\xcd\x83\x82\x83"
     "f\x83\x8b\x82\xcc\x83t\x83H\x83\x8b\x83_\x82\xcc\x8aO\x82\xc9\x82\xa0\x82\xe8\x82\xdc\x82\xb7\x81"
     "B";
-// "次のファイルは読み込んだ後で別のファイルに置き換えられています。"
+// "次のファイルは読み込んだ後で変更されたか、別のファイルに置き換えられています。"
 constexpr const char* kReplacedHeading =
     "\x8e\x9f\x82\xcc\x83t\x83@\x83"
-    "C\x83\x8b\x82\xcd\x93\xc7\x82\xdd\x8d\x9e\x82\xf1\x82\xbe\x8c\xe3\x82\xc5\x95\xca\x82\xcc\x83t\x83@\x83"
+    "C\x83\x8b\x82\xcd\x93\xc7\x82\xdd\x8d\x9e\x82\xf1\x82\xbe\x8c\xe3\x82\xc5\x95\xcf\x8dX\x82\xb3\x82\xea\x82\xbd\x82"
+    "\xa9\x81"
+    "A\x95\xca\x82\xcc\x83t\x83@\x83"
     "C\x83\x8b\x82\xc9\x92u\x82\xab\x8a\xb7\x82\xa6\x82\xe7\x82\xea\x82\xc4\x82\xa2\x82\xdc\x82\xb7\x81"
     "B";
 // "書き換えていいですか？"
@@ -334,18 +335,20 @@ void XView::JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judge
     }
     judged->landing = landing.path();
     judged->file = landing.identity();
-    const bool same_file = landing.identity() == unit->unit_file;
-    // The model's own file is the one the user chose: while it is the file that was read, it is written whatever
-    // its place.
-    if (unit->index == 0 && same_file) return;
+    // The file that was read, as it stood then: not changed in place, and not another file under its name, even one
+    // that took its inode number.
+    const bool unchanged = landing.identity() == unit->unit_file;
+    // The model's own file is the one the user chose: while the name still leads where it was read from and the
+    // file there is the one read, unchanged, it is written wherever that is.
+    if (unit->index == 0 && unchanged && landing.path() == document.model_file_path) return;
     // A unit's name could point at any file the user may write; only figure files are ever replaced, and the file
     // judged is the one the write lands on, links followed.
     if (!fnd::has_extension(local, ".fig")) {
         judged->refusal = "not written: only figure files (.fig) are replaced";
     } else if (!fnd::has_extension(landing.path().c_str(), ".fig")) {
         judged->refusal = "not written: it leads to a file that is not a figure file (.fig)";
-    } else if (!same_file) {
-        judged->declined = "not written: it is no longer the file that was read, and the user did not agree";
+    } else if (!unchanged) {
+        judged->declined = "not written: it changed since it was read, and the user did not agree";
         ask_about(&run.replaced, landing.path());
     } else if (!landing.inside(run.model_folder)) {
         judged->declined = "not written: outside the model's folder, and the user did not agree";
@@ -402,7 +405,8 @@ int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
         report_unit_problem(frefer_of(unit), "not written: its file changed during the save");
         return 0;
     }
-    plat::FileWriter file(landing);
+    // The new file takes the permissions of the file read, whatever is there now.
+    plat::FileWriter file(landing, unit->unit_file);
     const bool written =
         file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
     if (!written) {
@@ -413,6 +417,7 @@ int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
     }
     run.rewritten[judged.landing] = {judged.file, file.written_identity()};
     unit->unit_file = file.written_identity();
+    if (unit->index == 0) document.model_file_path = judged.landing;
     unit->changed = 0;
     return 1;
 }
@@ -440,7 +445,9 @@ int XView::SaveModel() {
         SendTitle();
         UnitWriteName(root, local);
         // The file the user chose is the model's own now, whatever it held (the dialog asked about that).
-        root->unit_file = plat::WriteLanding(local).identity();
+        const plat::WriteLanding chosen_landing(local);
+        root->unit_file = chosen_landing.identity();
+        document.model_file_path = chosen_landing.path();
     }
     SaveRun& run = document.save_run;
     run = SaveRun{};
@@ -467,15 +474,14 @@ int XView::SaveModel() {
             plat::message_box(output.parent, question, kOutsideTitle, plat::MB_OKCANCEL) == plat::IDOK ? 1 : 0;
     }
     const int written = SaveUnitFig(root, 1);
-    // Units that share a file this save replaced know it by its new identity. The units written know theirs
-    // already, and a new file may have been given the inode an old one left free.
-    std::map<std::pair<std::uint64_t, std::uint64_t>, plat::FileIdentity> replaced;
-    for (const auto& [landing, files] : run.rewritten) replaced[{files.first.device, files.first.inode}] = files.second;
-    for (const auto& [landing, files] : run.rewritten) replaced.erase({files.second.device, files.second.inode});
-    for (XTrunk* t : document.trunks) {
-        const auto now = t ? replaced.find({t->unit_file.device, t->unit_file.inode}) : replaced.end();
-        if (now != replaced.end() && t->unit_file.known()) t->unit_file = now->second;
-    }
+    // Units that share a file this save replaced, as they read it, know it by the file put in its place. The units
+    // written know theirs already.
+    for (XTrunk* t : document.trunks)
+        for (const auto& [landing, files] : run.rewritten)
+            if (t && t->unit_file.known() && t->unit_file == files.first) {
+                t->unit_file = files.second;
+                break;
+            }
     run = SaveRun{};
     return written;
 }

@@ -1,8 +1,12 @@
 // Saving models back to their files: whole models that read back the same and write the same bytes twice, only
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -24,6 +28,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/window.h"
+#include "tests/support/other_user.h"
 
 namespace kz::view::test {
 namespace {
@@ -204,13 +209,14 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
         SCOPED_TRACE(c.name);
         const std::string dir = fresh_folder(std::string("round-") + c.name);
         const std::string main_file = c.make(dir);
+        // Aged before they are read: aged after, they would be files changed since.
+        age_files(dir);
+        for (const std::string& k : c.kept) age_files(fs::path(k).parent_path().string());
+        for (const std::string& e : c.elsewhere) age_files(fs::path(e).parent_path().string());
         ASSERT_EQ(open(main_file), 1);
         const std::string before = describe_model(view);
         for (const std::string& h : c.held) EXPECT_NE(before.find(h), std::string::npos) << h << "\n" << before;
         const std::map<std::string, std::string> original = files_below(dir);
-        age_files(dir);
-        for (const std::string& k : c.kept) age_files(fs::path(k).parent_path().string());
-        for (const std::string& e : c.elsewhere) age_files(fs::path(e).parent_path().string());
         // Units outside the model's folder are written after one question that names them.
         const auto asked_for_elsewhere = [&] {
             const std::vector<std::string> log = plat::take_dialog_test_log();
@@ -376,9 +382,10 @@ TEST_F(FigureSave, FailedWritesKeepTheOldFileAndTheMark) {
         const std::string dir = nested_units();
         const std::string file = dir + "/sub/inner.fig";
         const std::string old = read_all(file);
+        failures[i](file);
+        ASSERT_EQ(open(dir + "/model.fig"), 1);  // read as it now stands
         const double to[3] = {1, 2, 3};
         find_item(view, "desk")->SetPlacement(to, nullptr);
-        failures[i](file);
         testing::internal::CaptureStderr();
         view->SaveModel();
         EXPECT_NE(testing::internal::GetCapturedStderr().find("inner.fig"), std::string::npos);
@@ -466,25 +473,43 @@ TEST_F(FigureSave, FilesOutsideTheModelsFolderAreWrittenOnlyWhenTheUserAgrees) {
     }
 }
 
-// A file that is no longer the one read, the model's own included, is written only after one question that names
-// it; one whose name now leads to a file that is not a figure file is never written; and a name that comes to lead
-// elsewhere during the save (another unit's write is the moment) is left alone. What stays unwritten keeps its mark
-// and is named on standard error; the other units are written.
+// A file that is no longer the one read (another file under its name, even one that took its number, or the same
+// file changed in place), the model's own included, is written only after one question that names it, and then with
+// the mode of the file read; one whose name now leads to a file that is not a figure file is never written; and a
+// name that comes to lead elsewhere during the save (another unit's write is the moment) is left alone. What stays
+// unwritten keeps its mark and is named on standard error; the other units are written.
 TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgrees) {
+    enum class Place { here, other_user, ext4 };  // the last two need root: below /tmp, on an ext4 image of its own
     struct Row {
         const char* name;
         std::function<void(const std::string& dir)> after_open;
         int answer;
         const char* asked;    // the file the question names, below the test's folder; null: no question
         const char* refused;  // the line on standard error for the unit left alone
-        const char* written;  // the file that holds the change afterwards; null: none
+        const char* written;  // the file that holds the change afterwards, with the read file's mode; null: none
         const char* kept;     // a file that stays as it was
         const char* item;     // the item whose unit keeps its mark
+        Place place = Place::here;
     };
     const auto repoint = [](const std::string& link, const std::string& to) {
         fs::remove(link);
         fs::create_symlink(to, link);
     };
+    // The ext4 row runs alone in a new run of this test, in a mount namespace of its own where its image is mounted
+    // on the folder KZ_EXT4_ROW names; there a freed number is handed to the next file made, elsewhere the test hook
+    // hands it.
+    const char* ext4_run = std::getenv("KZ_EXT4_ROW");
+    const auto made_anew = [&](const std::string& old, const std::string& made) {
+        struct stat before = {}, now = {};
+        ::stat(old.c_str(), &before);
+        fs::remove(old);
+        write_file(made, lines({trunk_line("v item")}));  // as long as the unit file was
+        ::stat(made.c_str(), &now);
+        if (!ext4_run) plat::set_inode_reuse_for_tests(now.st_dev, now.st_ino, before.st_ino);
+        EXPECT_EQ(now.st_ino, ext4_run ? before.st_ino : now.st_ino) << "the number was not handed out again";
+    };
+    const char* changed = "u.fig: not written: it changed since it was read, and the user did not agree";
+    const auto made_unit_anew = [&](const std::string& dir) { made_anew(dir + "/unit.fig", dir + "/unit.fig"); };
     const Row rows[] = {
         {"a unit's link swapped during the save",
          [&](const std::string& dir) {
@@ -499,9 +524,9 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
          "own.fig: not written: it leads to a file that is not a figure file", nullptr, "/victim/notes.txt", "top"},
         {"the model's own link pointed at another figure file, declined",
          [&](const std::string& dir) { repoint(dir + "/own.fig", "other.fig"); }, plat::IDCANCEL, "/model/other.fig",
-         "own.fig: not written: it is no longer the file that was read, and the user did not agree", nullptr,
-         "/model/other.fig", "top"},
-        {"the model's own link pointed at another figure file, agreed",
+         "own.fig: not written: it changed since it was read, and the user did not agree", nullptr, "/model/other.fig",
+         "top"},
+        {"the model's own link pointed at another (set-ID, 0666) figure file, agreed",
          [&](const std::string& dir) { repoint(dir + "/own.fig", "other.fig"); }, plat::IDOK, "/model/other.fig",
          nullptr, "/model/other.fig", "/model/real.fig", nullptr},
         {"a unit's link pointed into a missing folder",
@@ -512,19 +537,49 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
              write_file(dir + "/fresh.fig", lines({trunk_line("fresh item")}));
              fs::rename(dir + "/fresh.fig", dir + "/unit.fig");
          },
-         plat::IDCANCEL, "/model/unit.fig",
-         "u.fig: not written: it is no longer the file that was read, and the user did not agree", nullptr,
-         "/model/unit.fig", "u item"},
+         plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"a unit's file rewritten in place with another size, declined",
+         [](const std::string& dir) { write_file(dir + "/unit.fig", "# theirs\r\n"); }, plat::IDCANCEL,
+         "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"a unit's file made anew with its number (the test hook), declined", made_unit_anew, plat::IDCANCEL,
+         "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"a unit's file made anew with its number (an ext4 image), declined", made_unit_anew, plat::IDCANCEL,
+         "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item", Place::ext4},
+        {"the model's own link pointed at a file that took the number it had",
+         [&](const std::string& dir) {
+             made_anew(dir + "/real.fig", dir + "/../victim/saved.txt");
+             repoint(dir + "/own.fig", "../victim/saved.txt");
+         },
+         plat::IDCANCEL, nullptr, "own.fig: not written: it leads to a file that is not a figure file", nullptr,
+         "/victim/saved.txt", "top"},
+        {"the model's own link pointed at another name of the file read, outside the model's folder",
+         [&](const std::string& dir) { repoint(dir + "/own.fig", "../victim/also.fig"); }, plat::IDCANCEL,
+         "/victim/also.fig", "own.fig: not written: outside the model's folder, and the user did not agree", nullptr,
+         "/victim/also.fig", "top"},
+        {"another user's new 0666 unit file in a 0777 folder, declined",
+         [&](const std::string& dir) {
+             fs::permissions(dir, fs::perms::all);
+             EXPECT_TRUE(kz::test::run_as_other_user("their unit file", [&] {
+                 fs::remove(dir + "/unit.fig");
+                 write_file(dir + "/unit.fig", "# theirs\r\n");
+                 fs::permissions(dir + "/unit.fig", fs::perms(0666));
+             }));
+         },
+         plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item", Place::other_user},
+        {"nothing changed elsewhere", [](const std::string&) {}, plat::IDOK, nullptr, nullptr, "/model/unit.fig",
+         "/model/other.fig", nullptr},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const std::string base = fresh_folder("replaced"), dir = base + "/model";
+    const auto run_row = [&](const Row& row, const std::string& base) {
+        const std::string dir = base + "/model";
         write_file(dir + "/real.fig", lines({trunk_line("top"), trunk_line("first", "#frefer=first.fig"),
                                              trunk_line("u", "#frefer=u.fig")}));
         write_file(dir + "/other.fig", lines({trunk_line("other")}));
         write_file(dir + "/first.fig", lines({trunk_line("first item")}));
         write_file(dir + "/unit.fig", lines({trunk_line("u item")}));
         write_file(base + "/victim/notes.txt", "a note of the user's\n");
+        for (const char* file : {"/real.fig", "/unit.fig"}) fs::permissions(dir + file, fs::perms(0640));
+        fs::permissions(dir + "/other.fig", fs::perms(06666));
+        fs::create_hard_link(dir + "/real.fig", base + "/victim/also.fig");
         fs::create_symlink("real.fig", dir + "/own.fig");
         fs::create_symlink("unit.fig", dir + "/u.fig");
         ASSERT_EQ(open(dir + "/own.fig"), 1);
@@ -540,9 +595,10 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         view->SaveModel();
         const std::string errors = testing::internal::GetCapturedStderr();
         plat::set_write_observer_for_tests({});
+        plat::set_inode_reuse_for_tests(0, 0, 0);
 
         const std::vector<std::string> log = plat::take_dialog_test_log();
-        ASSERT_EQ(log.size(), row.asked ? 1u : 0u);
+        ASSERT_EQ(log.size(), row.asked ? 1u : 0u) << (log.empty() ? errors : log[0]);
         if (row.asked) {
             EXPECT_NE(log[0].find(fs::canonical(base + row.asked).string()), std::string::npos) << log[0];
         }
@@ -551,6 +607,7 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         }
         if (row.written) {
             EXPECT_NE(read_all(base + row.written).find("125.5"), std::string::npos) << row.written;
+            EXPECT_EQ(fs::status(base + row.written).permissions(), fs::perms(0640)) << row.written;
         }
         EXPECT_EQ(read_all(base + row.kept), before.at(base + row.kept)) << row.kept;
         EXPECT_NE(read_all(dir + "/first.fig").find("125.5"), std::string::npos);
@@ -565,7 +622,42 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
             const auto asked = plat::take_dialog_test_log();
             EXPECT_TRUE(asked.empty()) << asked[0];
         }
+    };
+    const auto is_ext4 = [&](const Row& row) { return row.place == Place::ext4; };
+    if (ext4_run) return run_row(*std::find_if(std::begin(rows), std::end(rows), is_ext4), ext4_run);
+    const std::string image = fresh_folder("ext4-image") + "/ext4.img", mount_point = fresh_folder("ext4");
+    const std::string path = "PATH=$PATH:/usr/sbin:/sbin ",
+                      in_namespace = path + "unshare --mount --propagation private sh -c 'mount -o loop " + image +
+                                     " " + mount_point + " && exec env ";
+    const bool root = ::geteuid() == 0;
+    const char* no_image = !root                                 ? "only root mounts an image"
+                           : ::access("/dev/loop-control", W_OK) ? "no loop device"
+                           : std::system((path + "mkfs.ext4 -q -F " + image + " 8M >/dev/null 2>&1").c_str())
+                               ? "no mkfs.ext4"
+                           : std::system((in_namespace + "true' >/dev/null 2>&1").c_str()) ? "no right to mount"
+                                                                                           : nullptr;
+    std::string not_run;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.place == Place::here) {
+            run_row(row, fresh_folder("replaced"));
+        } else if (row.place == Place::other_user && root) {
+            char made[] = "/tmp/kz-replaced-XXXXXX";  // a folder the other user may enter wherever the tests run
+            ASSERT_NE(::mkdtemp(made), nullptr);
+            fs::permissions(made, fs::perms(0755));
+            run_row(row, made);
+            fs::remove_all(made);
+        } else if (is_ext4(row) && !no_image) {
+            const std::string log = mount_point + ".log";
+            const std::string run = in_namespace + "KZ_EXT4_ROW=" + mount_point + " KZ_TEST_OUTPUT=" + log + ".d " +
+                                    kz::test::self_path() + " --gtest_filter=FigureSave.FilesThatAre*' >" + log +
+                                    " 2>&1";
+            EXPECT_EQ(std::system(run.c_str()), 0) << read_all(log);
+        } else {
+            not_run += std::string("\n  ") + row.name + " (" + (root ? no_image : "only root") + ")";
+        }
     }
+    if (!not_run.empty()) GTEST_SKIP() << "rows not run here:" << not_run;
 }
 
 // A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
