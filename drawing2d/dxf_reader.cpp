@@ -635,7 +635,7 @@ void finish_text(drawing_context* ctx, dxf_reader* st) {
     const int n = static_cast<int>(text.size());
     double L = std::hypot(x11 - x10, y11 - y10) / n / ps;
     if (100 * L < H) L = H > 100 * W ? H : W;
-    const int h72 = static_cast<int>(num(st, 72)), v73 = static_cast<int>(num(st, 73));
+    const int h72 = kz::crt::truncate_to_int(num(st, 72)), v73 = kz::crt::truncate_to_int(num(st, 73));
     int alignment = 0;
     bool second = false;
     if (v73 == 0) {
@@ -673,7 +673,7 @@ void finish_mtext(drawing_context* ctx, dxf_reader* st) {
     if (text.empty()) return;
     double angle = transform_angle(st, std::atan2(num(st, 21), num(st, 11)) * 180 / kPi);
     static const int kAttach[] = {0, 8, 9, 10, 4, 5, 6, 0, 1, 2};
-    const int a71 = static_cast<int>(num(st, 71));
+    const int a71 = kz::crt::truncate_to_int(num(st, 71));
     int alignment = a71 >= 1 && a71 <= 9 ? kAttach[a71] : 0;
     double x = num(st, 10), y = num(st, 20);
     transform_point(st, &x, &y);
@@ -698,7 +698,7 @@ void finish_line(drawing_context* ctx, dxf_reader* st) {
 void finish_3dface(drawing_context* ctx, dxf_reader* st) {
     double xs[5], ys[5];
     int edges[5], n = 0;
-    const int flags = static_cast<int>(num(st, 70));
+    const int flags = kz::crt::truncate_to_int(num(st, 70));
     for (int i = 0; i < 5; ++i) {
         double x = num(st, 10 + i % 4), y = num(st, 20 + i % 4);
         if (n > 0 && x == xs[n - 1] && y == ys[n - 1]) continue;
@@ -794,9 +794,10 @@ void finish_entity(drawing_context* ctx, dxf_reader* st) {
     const EntityKind kind = st->kind;
     // A polyline's segments take the polyline's attributes: nothing inside an open sequence changes them.
     if (kind == EntityKind::polyline || (st->poly_state == 0 && st->vertex_state < 2)) take_attributes(ctx, st);
-    if (kind == EntityKind::polyline || kind == EntityKind::lwpolyline) st->closed = static_cast<int>(num(st, 70)) & 1;
+    if (kind == EntityKind::polyline || kind == EntityKind::lwpolyline)
+        st->closed = kz::crt::truncate_to_int(num(st, 70)) & 1;
     if (st->poly_state != 0) {
-        if (kind == EntityKind::vertex && !(static_cast<int>(num(st, 70)) & 16)) {
+        if (kind == EntityKind::vertex && !(kz::crt::truncate_to_int(num(st, 70)) & 16)) {
             add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->poly_state == 1);
             st->poly_state = 2;
         } else if (kind == EntityKind::seqend) {
@@ -873,7 +874,7 @@ double number_value(std::string_view value) {
 
 // A pair whose code holds a number, the number read.
 void take_number(drawing_context* ctx, int code, double v, dxf_reader* st) {
-    if (code == 62) st->entity_colour = static_cast<int>(std::fabs(v) > 1e6 ? 1e6 : v);
+    if (code == 62) st->entity_colour = kz::crt::truncate_to_int(std::fabs(v) > 1e6 ? 1e6 : v);
     if (code == 10 && st->vertex_state >= 1) {
         if (st->vertex_state >= 2) add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->vertex_state == 2);
         if (st->vertex_state >= 2) st->vertex_state = 3;

@@ -21,12 +21,9 @@ int32_t round_to_int32(double value) {
     return static_cast<int32_t>(v);
 }
 
-int32_t truncate_to_int32(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return 2147483647;
-    if (value <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<int32_t>(value);
-}
+// The platform's one checked step, which this library's cells (int32) share with every int.
+static_assert(sizeof(int) == sizeof(int32_t));
+int32_t truncate_to_int32(double value) { return kz::crt::truncate_to_int(value); }
 
 int64_t truncate_to_int64(double value) {
     if (std::isnan(value)) return 0;

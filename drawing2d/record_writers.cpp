@@ -99,7 +99,7 @@ int set_arc_rows(drawing_context* ctx, int32_t row, int32_t layer, int32_t group
     ctx->c1[row] = head_code(layer, kTypeArc);
     ctx->c2[row] = group & 0xFFFF;
     ctx->c3[row] = attribute_cell(style, colour);
-    ctx->c6[row] = static_cast<int32_t>(r + 0.5 >= 2147483647.0 ? 2147483647.0 : r + 0.5);
+    ctx->c6[row] = truncate_to_int32(r + 0.5);
     ctx->c7[row] = 0;
     ctx->c1[row + 1] = kContinuationCode;
     ctx->c2[row + 1] = 0;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/crt/c_numbers.h"
+
 namespace {
 
 constexpr double kTolerance = 1e-5;
@@ -25,13 +27,14 @@ std::vector<int> outline_entries(const OfuVector3* flat, int count, bool simplif
         min_y = std::min(min_y, flat[i].y);
         max_y = std::max(max_y, flat[i].y);
     }
-    // A flat outline has no usable scale; it lands in one row or column instead of producing NaN cells.
+    // A flat outline has no usable scale; it lands in one row or column instead of producing NaN cells. A point that
+    // is no number, or an outline out to infinity, gives NaN all the same, which the checked step puts in cell 0.
     const double scale_x = max_x - min_x > 0.0 ? (kGrid - 1) / (max_x - min_x) : 0.0;
     const double scale_y = max_y - min_y > 0.0 ? (kGrid - 1) / (max_y - min_y) : 0.0;
     std::vector<int> owner(kGrid * kGrid, -1);
     for (int p = 0; p < count; ++p) {
-        const int i = std::clamp(static_cast<int>((flat[p].x - min_x) * scale_x), 0, kGrid - 1);
-        const int j = std::clamp(static_cast<int>((flat[p].y - min_y) * scale_y), 0, kGrid - 1);
+        const int i = std::clamp(kz::crt::truncate_to_int((flat[p].x - min_x) * scale_x), 0, kGrid - 1);
+        const int j = std::clamp(kz::crt::truncate_to_int((flat[p].y - min_y) * scale_y), 0, kGrid - 1);
         if (owner[i * kGrid + j] < 0) {
             for (int a = std::max(i - 1, 0); a <= i; ++a)
                 for (int b = std::max(j - 1, 0); b <= j; ++b) owner[a * kGrid + b] = p;

@@ -120,8 +120,9 @@ struct SurfacePoint {
 class PointClusters {
 public:
     int add(int point_index, const double* p) {
+        // Far out the cells saturate into one, whose points are still told apart by their distance.
         long long key[3];
-        for (int k = 0; k < 3; ++k) key[k] = static_cast<long long>(std::floor(p[k] / (2 * kSamePoint)));
+        for (int k = 0; k < 3; ++k) key[k] = kz::crt::truncate_to_int(std::floor(p[k] / (2 * kSamePoint)));
         int found = -1;
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)

@@ -123,14 +123,14 @@ TEST_F(ClipboardPaste, APathOnTheClipboardPastesAReference) {
 
 TEST_F(ClipboardPaste, BangRecordsBecomeSmoothFlatPolygons) {
     open_model("");
-    // Two faces meeting at 30 degrees along x = 0, one at 90 degrees along y = 0 (kept sharp), and two
-    // degenerate ones (all points on a line; too few points).
-    set_clipboard(
-        lines({"!trunk", "!color,255,0,255", "!poly,4,-500,0,0,0,0,0,0,500,0,-500,500,0",
-               "!poly,4,0,0,0,433,0,250,433,500,250,0,500,0", "!poly,3,-500,0,0,0,0,0,0,0,500",
-               "!poly,3,0,0,0,1,1,1,2,2,2", "!poly,2,0,0,0,1,0,0", "!atr,material,plaster,,[a]kind,wall,,[a]"}));
+    // Two faces meeting at 30 degrees along x = 0, one at 90 degrees along y = 0 (kept sharp), two degenerate
+    // ones (all points on a line; too few points) and one far beyond the range of any grid of points.
+    set_clipboard(lines({"!trunk", "!color,255,0,255", "!poly,4,-500,0,0,0,0,0,0,500,0,-500,500,0",
+                         "!poly,4,0,0,0,433,0,250,433,500,250,0,500,0", "!poly,3,-500,0,0,0,0,0,0,0,500",
+                         "!poly,3,0,0,0,1,1,1,2,2,2", "!poly,2,0,0,0,1,0,0", "!poly,3,1e30,0,0,1e30,9,0,1e30,0,9",
+                         "!atr,material,plaster,,[a]kind,wall,,[a]"}));
     view->PasteFromClipboard();
-    EXPECT_EQ(tree(), "3Dtop(){3Dsub(?;?;?)}");
+    EXPECT_EQ(tree(), "3Dtop(){3Dsub(?;?;?;?)}");
     XTrunk* sub = view->document.trunks[view->document.trunks.size() - 1];
     char value[64];
     EXPECT_GE(sub->GetAttribute("material", value, sizeof value), 0);
