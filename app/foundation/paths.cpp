@@ -108,6 +108,12 @@ std::string normalized(std::string s) {
     return s;
 }
 
+// The first part of the name (up to its first separator) is one ASCII letter and ":", as a drive is written.
+bool first_part_is_drive(const std::string& s) {
+    const bool letter = !s.empty() && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
+    return letter && s.size() >= 2 && s[1] == ':' && (s.size() == 2 || s[2] == '\\' || s[2] == '/');
+}
+
 bool posix_absolute(const std::string& s) { return s.size() >= 1 && s[0] == '/' && (s.size() == 1 || s[1] != '/'); }
 
 // A POSIX name inside: normalised as any path, with "/" separators.
@@ -268,6 +274,8 @@ char* make_relative_path(const char* base_in, const char* path_in, char* out) {
         }
     }
     result = normalized(result);
+    // A folder named like a drive ("Z:") keeps the ".\\" before it: without it the name reads back as that drive.
+    if (inside && first_part_is_drive(result)) result.insert(0, ".\\");
     if (starts_nocase(path, "http:") || starts_nocase(base, "http:")) result = replace_char(result, '\\', '/');
     put(out, result);
     return out;

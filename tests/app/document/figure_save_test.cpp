@@ -204,6 +204,16 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
          {},
          {},
          {"item|trunk|6139.75|0.5|", "part|box|200.25|0.599|0|0|0|12.5|"}},
+        {"a folder named as a drive",  // beside the model; a picture in it is not a picture on that drive
+         [](const std::string& dir) {
+             fs::create_directories(dir + "/Z:/x");
+             fs::copy_file(std::string(std::getenv("KZ_TEST_DATA")) + "/scene_model/red_blue.bmp", dir + "/Z:/x/y.bmp");
+             write_file(dir + "/model.fig", lines({trunk_line("t"), shape_line("pad") + ",,A;0;.\\Z:\\x\\y.bmp"}));
+             return dir + "/model.fig";
+         },
+         {},
+         {},
+         {";.\\Z:\\x\\y.bmp;"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
