@@ -4,8 +4,10 @@
 What users install reads four variables and no other: a new one is a new way to change the program's behaviour
 from outside (and a test switch in the product would be one), so it is added here and to the README's list
 together. Checked: every C and C++ source outside tests/ and bench/. A read goes through getenv, secure_getenv,
-qgetenv or qEnvironmentVariable* with the variable's name as a string literal on the list; QProcessEnvironment and
-environ hand over the whole environment, whose names no check can see, and are refused wherever they stand.
+qgetenv or qEnvironmentVariable* with the variable's name as a string literal on the list; QProcessEnvironment,
+QProcess::systemEnvironment, environ and a string literal naming a process's environ file in /proc (adjacent
+literals joined) hand over the whole environment, whose names no check can see, and are refused wherever they
+stand. The program start's execv, which passes the environment on without naming it, stays allowed.
 """
 import os
 import re
@@ -18,13 +20,26 @@ SKIPPED = ("tests", "bench")
 SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
 ALLOWED = ("HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "KZVIEW_EXIT_AFTER_FIRST_FRAME")
 BY_NAME = re.compile(r"^(getenv|secure_getenv|qgetenv|qEnvironmentVariable\w*)$")
-WHOLE = ("QProcessEnvironment", "environ", "__environ")
+WHOLE = ("QProcessEnvironment", "systemEnvironment", "environ", "__environ")
+# "/proc/self/environ", "/proc/<pid>/environ", "/proc/thread-self/environ": the environ file of any process.
+PROC_ENVIRON = re.compile(r"/proc/.*\benviron\b|(?:^|/)environ$")
+
+
+def next_not_string(toks, i):
+    """The index after the run of adjacent string literals that begins at i."""
+    while i < len(toks) and toks[i][0] == "string":
+        i += 1
+    return i
 
 
 def problems(path):
     with open(path, encoding="utf-8", errors="surrogateescape") as f:
         toks = list(tokens(f.read()))
     for i, (kind, name, line) in enumerate(toks):
+        if kind == "string" and (i == 0 or toks[i - 1][0] != "string"):
+            joined = "".join(t[1] for t in toks[i:next_not_string(toks, i)])
+            if PROC_ENVIRON.search(joined):
+                yield line, f'"{joined}" names a process\'s whole environment: read a listed variable by name instead'
         if kind != "ident":
             continue
         if name in WHOLE:
