@@ -10,9 +10,10 @@ bash scripts/build.sh
 jobs=${KZ_JOBS:-$(nproc)}
 # A failed test fails the run, with one exception: LeakSanitizer's exit-time tracer can crash while Mesa's worker
 # threads wind down under heavy load ("Tracer caught signal ...", then "LeakSanitizer has encountered a fatal
-# error."), which fails a test whose checks all passed. A test whose failure is that alone (both lines, no failed
-# check, no sanitizer's report) runs once more, on its own, and counts by that run; any other failure stands, even
-# when a second run would pass. The first run's whole output stays in build/test-output/ctest-first-run.log.
+# error."), which fails a test whose checks all passed. A test whose failure is that alone (as
+# scripts/tracer_crash_only.py reads ctest's logs) runs once more, on its own, and counts by that run; any other
+# failure stands, even when a second run would pass. The first run's whole output stays in
+# build/test-output/ctest-first-run.log.
 log=build/test-output/ctest.log
 first=build/test-output/ctest-first-run.log
 failed_list=build/Testing/Temporary/LastTestsFailed.log
@@ -24,18 +25,8 @@ if [ -f "$failed_list" ]; then
   status=1
   cp build/Testing/Temporary/LastTest.log "$first"
   mapfile -t failed < <(cut -d: -f1 "$failed_list")
-  # The failed tests (by number) whose output shows the tracer's crash and nothing else wrong.
-  mapfile -t crashed < <(/usr/bin/python3 - "$first" "${failed[@]}" <<'PY'
-import re, sys
-log = open(sys.argv[1], encoding='utf-8', errors='replace').read()
-for number in sys.argv[2:]:
-    block = re.search(r'^' + number + r'/\d+ Test: .*?\nOutput:\n-+\n(.*?)<end of output>\n', log, re.S | re.M)
-    out = block.group(1) if block else ''
-    if ('Tracer caught signal' in out and 'LeakSanitizer has encountered a fatal error' in out
-            and not re.search(r'^\[  FAILED  \]|: Failure$|ERROR: \w+Sanitizer|runtime error:', out, re.M)):
-        print(number)
-PY
-  )
+  # The failed tests (by number) that ended by their exit code with the tracer's crash and nothing else wrong.
+  mapfile -t crashed < <(/usr/bin/python3 scripts/tracer_crash_only.py "$log" "$first")
   if [ ${#crashed[@]} -gt 0 ]; then
     echo
     echo "Tests whose only failure was the leak checker's tracer crash at exit, run once more:"
