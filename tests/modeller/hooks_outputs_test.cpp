@@ -75,20 +75,26 @@ public:
     std::vector<int> ends;
 };
 
+// Whichever of its sets is the translucent one, and in sight or not (out of sight it waits as a drawn one would).
 TEST(DrawHooks, AShapeWithATranslucentSetIsDrawnOnceOpaqueAndTwiceMore) {
-    HeadlessScene s;
-    s.modeller = std::make_unique<CountingModelar>();
-    HDC hdc = s.dc.get();
-    ASSERT_EQ(s.modeller->Initialize(hdc), 1);
-    CO3duPrimitive p = make_quad_facing_minus_y(-10, -10, 10, 10, 0, kGrey);
-    CO3duPrimitive glass = make_quad_facing_minus_y(-10, -10, 10, 10, -5, make_material({0, 0, 1, 0.5f}, {}));
-    p.sets.Add(glass.sets[0]);
-    _OfuPosition* pos = s.modeller->AddPrimitive(p);
-    s.render();
-    EXPECT_EQ(static_cast<CountingModelar&>(*s.modeller).ends, (std::vector<int>{1, 1, 1}));
-    OfuMatrix4x4 after;
-    s.modeller->GetMatrix(pos, after);
-    EXPECT_EQ(after[3][2], 0.0);
+    for (const bool glass_first : {false, true})
+        for (const double x : {0.0, 500.0}) {
+            SCOPED_TRACE(testing::Message() << "glass first " << glass_first << ", at x " << x);
+            HeadlessScene s;
+            s.modeller = std::make_unique<CountingModelar>();
+            HDC hdc = s.dc.get();
+            ASSERT_EQ(s.modeller->Initialize(hdc), 1);
+            CO3duPrimitive p = make_quad_facing_minus_y(x - 10, -10, x + 10, 10, 0, kGrey);
+            CO3duPrimitive glass =
+                make_quad_facing_minus_y(x - 10, -10, x + 10, 10, -5, make_material({0, 0, 1, 0.5f}, {}));
+            (glass_first ? glass : p).sets.Add((glass_first ? p : glass).sets[0]);
+            _OfuPosition* pos = s.modeller->AddPrimitive(glass_first ? glass : p);
+            s.render();
+            EXPECT_EQ(static_cast<CountingModelar&>(*s.modeller).ends, (std::vector<int>{1, 1, 1}));
+            OfuMatrix4x4 after;
+            s.modeller->GetMatrix(pos, after);
+            EXPECT_EQ(after[3][2], 0.0);
+        }
 }
 
 // A pick that answers from a script, and a depth probe that records the camera it was asked under.
