@@ -251,7 +251,8 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
         EXPECT_TRUE(changed.empty()) << changed.front();
     }
     // After its open the model keeps its budget (a sound or a picture it asks for later): a fetch past what is left
-    // is refused with its line and stops nothing, and the next model starts afresh.
+    // is refused with its line and stops nothing, a file merged into the model joins its budget, and the next model
+    // starts afresh.
     view->document.guard.budget = downloads;
     const std::string later = server.url("/later.fig");
     write_file(served + "/later.fig", std::string(40000, '\n'));
@@ -262,16 +263,19 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
     const int fetched[] = {view->ResolveDataPath(server.url("/large.fig").c_str(), local),
                            view->ResolveDataPath(later.c_str(), local), view->ResolveDataPath(later.c_str(), local),
                            view->ResolveDataPath(later.c_str(), local)};
+    view->OpenModelFile(windows_form(dir + "/one.fig").c_str(), 0);
+    const int merged = view->ResolveDataPath(later.c_str(), local);
     view->OpenModelFile(windows_form(dir + "/one.fig").c_str(), 1);
     const int afresh = view->ResolveDataPath(later.c_str(), local);
     const std::string errors = testing::internal::GetCapturedStderr();
     view->document.force_download = 0;
     EXPECT_EQ(std::vector<int>(std::begin(fetched), std::end(fetched)), (std::vector<int>{0, 1, 1, 0}));
+    EXPECT_EQ(merged, 0) << errors;
     EXPECT_EQ(afresh, 1) << errors;
     EXPECT_EQ(count_of(errors, "large.fig: download refused: the model's downloads since its open would pass 100000"),
               1)
         << errors;
-    EXPECT_EQ(count_of(errors, "later.fig: download refused"), 1) << errors;
+    EXPECT_EQ(count_of(errors, "later.fig: download refused"), 2) << errors;
     EXPECT_EQ(count_of(errors, "open stopped"), 0) << errors;
 }
 
