@@ -223,6 +223,40 @@ std::string display_name(std::string_view name) {
 std::string resolve_existing(std::string_view windows_path) { return resolve(windows_path, true); }
 std::string resolve_for_write(std::string_view windows_path) { return resolve(windows_path, false); }
 
+std::vector<std::string> split_path_components(const std::string& native, std::string* root) {
+    root->assign(!native.empty() && native[0] == '/' ? 1 : 0, '/');
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    while (i < native.size()) {
+        std::size_t j = native.find('/', i);
+        if (j == std::string::npos) j = native.size();
+        if (j > i) parts.push_back(native.substr(i, j - i));
+        i = j + 1;
+    }
+    return parts;
+}
+
+std::string join_path(const std::string& base, const std::string& name) {
+    if (base.empty()) return name;
+    if (base.back() == '/') return base + name;
+    return base + "/" + name;
+}
+
+void split_last_name(const std::string& native, std::string* folder, std::string* name) {
+    std::string path = native;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::size_t slash = path.rfind('/');
+    *folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string real_path(const std::string& native) {
+    char buffer[PATH_MAX];
+    return ::realpath(native.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+std::string descriptor_path(int fd) { return "/proc/self/fd/" + kz::crt::int_text(fd); }
+
 namespace {
 
 // Opens a regular file without ever blocking: the open itself does not wait (a FIFO with no writer would hold the

@@ -37,6 +37,17 @@ std::string resolve_existing(std::string_view windows_path);
 // Where a write to the path lands: an existing file under its existing spelling (as resolve_existing), else the
 // given name in the resolved folder. Empty when the folder does not exist.
 std::string resolve_for_write(std::string_view windows_path);
+// The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
+std::vector<std::string> split_path_components(const std::string& native, std::string* root);
+std::string join_path(const std::string& base, const std::string& name);
+// The folder part and the last name of a POSIX path, trailing "/" left out: "a/b" is "a" and "b", "b" is "." and
+// "b", "/b" is "/" and "b".
+void split_last_name(const std::string& native, std::string* folder, std::string* name);
+// The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
+std::string real_path(const std::string& native);
+// The kernel's name for the file open at `fd`, "/proc/self/fd/N": it reaches that file (for a read, a listing, its
+// access list) whatever any of its names reaches now.
+std::string descriptor_path(int fd);
 
 struct FileCloser {
     void operator()(std::FILE* f) const {

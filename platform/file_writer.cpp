@@ -20,6 +20,7 @@
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
+#include "platform/report.h"
 #include "platform/temp_file.h"
 
 namespace kz::platform {

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -21,6 +20,7 @@
 
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
+#include "platform/report.h"
 
 namespace kz::platform {
 namespace {
@@ -213,44 +213,6 @@ std::string folder_trust(int fd, const std::string& path, const struct stat& st)
 }
 
 }  // namespace
-
-std::vector<std::string> split_path_components(const std::string& native, std::string* root) {
-    root->assign(!native.empty() && native[0] == '/' ? 1 : 0, '/');
-    std::vector<std::string> parts;
-    std::size_t i = 0;
-    while (i < native.size()) {
-        std::size_t j = native.find('/', i);
-        if (j == std::string::npos) j = native.size();
-        if (j > i) parts.push_back(native.substr(i, j - i));
-        i = j + 1;
-    }
-    return parts;
-}
-
-std::string join_path(const std::string& base, const std::string& name) {
-    if (base.empty()) return name;
-    if (base.back() == '/') return base + name;
-    return base + "/" + name;
-}
-
-void split_last_name(const std::string& native, std::string* folder, std::string* name) {
-    std::string path = native;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    *folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
-    *name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string real_path(const std::string& native) {
-    char buffer[PATH_MAX];
-    return ::realpath(native.c_str(), buffer) ? std::string(buffer) : std::string();
-}
-
-std::string with_error(std::string_view what, int error) {
-    return std::string(what) + " (" + std::strerror(error) + ")";
-}
-
-std::string descriptor_path(int fd) { return "/proc/self/fd/" + kz::crt::int_text(fd); }
 
 bool is_running_program(const struct stat& st) {
     struct stat self;

@@ -4,10 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/descriptor.h"
@@ -17,20 +15,6 @@ namespace kz::platform {
 inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Only a path to a folder, for openat and fstat, which needs no right to read it (a home folder may be 0711).
 inline constexpr int kFolderPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-// The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
-std::vector<std::string> split_path_components(const std::string& native, std::string* root);
-std::string join_path(const std::string& base, const std::string& name);
-// The folder part and the last name of a POSIX path, trailing "/" left out: "a/b" is "a" and "b", "b" is "." and
-// "b", "/b" is "/" and "b".
-void split_last_name(const std::string& native, std::string* folder, std::string* name);
-// The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
-std::string real_path(const std::string& native);
-// What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
-std::string with_error(std::string_view what, int error = errno);
-// The kernel's name for the file open at `fd`, "/proc/self/fd/N": it reaches that file (for a read, a listing, its
-// access list) whatever any of its names reaches now.
-std::string descriptor_path(int fd);
 
 // Whether the file is the running program's own.
 bool is_running_program(const struct stat& st);

@@ -24,6 +24,7 @@
 
 #include "platform/crt/c_numbers.h"
 #include "platform/descriptor.h"
+#include "platform/file_system.h"
 #include "platform/folder_walk.h"
 #include "platform/message_loop.h"
 #include "platform/private_folder.h"

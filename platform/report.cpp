@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/text_codec.h"
 
@@ -87,6 +88,10 @@ void report_line(std::string_view line) {
     // One write, so that a line said on another thread meanwhile does not land inside it.
     shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stderr);
+}
+
+std::string with_error(std::string_view what, int error) {
+    return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
 }  // namespace kz::platform

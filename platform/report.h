@@ -1,6 +1,7 @@
 // The lines the libraries say to the user on standard error. A host program may take them (the viewer puts its
 // name in front of each); while none does, each line goes to standard error as it is.
 #pragma once
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,8 @@ using ReportFunction = void (*)(std::string_view line);
 ReportFunction set_report_function(ReportFunction function);
 // One line, without its line end.
 void report_line(std::string_view line);
+// What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
+std::string with_error(std::string_view what, int error = errno);
 // A line as it may reach a terminal or a window's title: every control character (C0, DEL, and C1 as a UTF-8
 // character), every format character that reorders or hides text (U+061C, U+200B to U+200F, U+2028 to U+202E,
 // U+2060 to U+2069, U+FEFF) and every byte that is no part of a UTF-8 character shows as "\xNN" (each byte in
