@@ -1,25 +1,21 @@
-// The walk from "/" down through descriptors, the private folder's rule for each folder on it, and the removal of a
-// tree that follows no link. Not here: what the private folder holds (private_folder.cpp).
+// The walk from "/" down through descriptors, each folder on it judged by the private folder's rule, and the removal
+// of a tree that follows no link. Not here: the rule itself (folder_rule.cpp), what the private folder holds
+// (private_folder.cpp).
 #include "platform/folder_walk.h"
 
 #include <dirent.h>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <utility>
 
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
+#include "platform/folder_rule.h"
 #include "platform/report.h"
 
 namespace kz::platform {
@@ -28,188 +24,6 @@ namespace {
 std::function<void(const std::string&)>& removal_observer() {
     static std::function<void(const std::string&)> observer;
     return observer;
-}
-
-std::atomic<std::int64_t> g_user_id_for_tests{-1};
-
-std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)>& owner_hook() {
-    static std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook;
-    return hook;
-}
-
-// Whether an account other than the user's has `gid` for its primary group, as far as the system lists its
-// accounts: a directory service that does not enumerate its users hides theirs. One that cannot be read whole
-// counts as shared. The list is read through one stream for the whole process: the caller holds the groups' lock.
-bool primary_group_of_another(std::uint32_t gid) {
-    std::vector<char> text(1 << 14);
-    passwd pw;
-    passwd* found = nullptr;
-    bool shared = false;
-    ::setpwent();
-    while (!shared) {
-        const int failure = ::getpwent_r(&pw, text.data(), text.size(), &found);
-        if (failure == ERANGE && text.size() < (std::size_t(1) << 20)) {
-            text.resize(text.size() * 2);  // the same entry comes again
-            continue;
-        }
-        if (failure == ENOENT || (failure == 0 && !found)) break;
-        shared = failure != 0 || (pw.pw_gid == gid && pw.pw_uid != user_id());
-    }
-    ::endpwent();
-    return shared;
-}
-
-// What the process has judged, kept until it ends: a system with many accounts takes seconds to list them, and a
-// folder is judged at every look at the private folder (every cached unit of a model). A group's verdict holds for
-// the process (accounts added later count from the next start); a folder's holds while everything its verdict
-// rests on is as it was: the same folder (device and inode), mode, owners and change time, which every change of
-// its mode, owners or access list moves, judged for the same user.
-struct FolderKey {
-    std::uint64_t device, inode;
-    std::int64_t changed_s, changed_ns;
-    std::uint32_t mode, uid, gid, user;
-    auto operator<=>(const FolderKey&) const = default;
-};
-
-struct Verdicts {
-    std::mutex folders_lock, groups_lock;
-    std::map<FolderKey, std::string> folders;  // why others could change what the folder holds; empty: no one
-    std::map<std::pair<std::uint32_t, std::uint32_t>, bool> groups;  // (group, user): the user's private group
-};
-
-Verdicts& verdicts() {
-    static Verdicts v;
-    return v;
-}
-
-// As many folder verdicts as a process keeps; past it they are judged afresh.
-constexpr std::size_t kMaxFolderVerdicts = 4096;
-
-// Whether the group is the user's own private one: the user's primary group, named as the user, with no other
-// member and no other account's primary group. Systems that give each user such a group set a umask that lets the
-// group write (~/.cache is 0775). Judged once for each group; callers wait while it is judged.
-bool is_users_private_group(std::uint32_t gid) {
-    Verdicts& v = verdicts();
-    std::lock_guard lock(v.groups_lock);
-    const auto key = std::pair(gid, user_id());
-    if (const auto kept = v.groups.find(key); kept != v.groups.end()) return kept->second;
-    std::vector<char> user_text(1 << 14), group_text(1 << 16);
-    passwd pw;
-    passwd* user = nullptr;
-    group gr;
-    group* found = nullptr;
-    // A group too large for the buffer has other members anyway.
-    const bool private_group =
-        ::getpwuid_r(user_id(), &pw, user_text.data(), user_text.size(), &user) == 0 && user && pw.pw_gid == gid &&
-        ::getgrgid_r(gid, &gr, group_text.data(), group_text.size(), &found) == 0 && found &&
-        std::strcmp(gr.gr_name, pw.pw_name) == 0 && (!gr.gr_mem || !gr.gr_mem[0]) && !primary_group_of_another(gid);
-    v.groups.emplace(key, private_group);
-    return private_group;
-}
-
-// The entries of a POSIX access list as the kernel keeps it in "system.posix_acl_access": a 32-bit version (2),
-// then per entry a 16-bit tag, 16-bit permissions and a 32-bit id, all little-endian.
-constexpr std::uint16_t kAclUser = 0x02, kAclGroup = 0x08, kAclMask = 0x10;
-constexpr std::uint16_t kAclWrite = 0x02;
-
-std::uint32_t little_endian(const unsigned char* p, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
-    return value;
-}
-
-std::function<bool(const std::string&, std::string*)>& access_list_hook() {
-    static std::function<bool(const std::string&, std::string*)> hook;
-    return hook;
-}
-
-// The folder's access list, read through /proc/self/fd, as the walk's descriptors are O_PATH ones that fgetxattr
-// refuses: empty when it has none (or its file system keeps none); false, with the reason in `why`, when it
-// cannot be read.
-bool read_access_list(int fd, const std::string& path, std::vector<unsigned char>* list, std::string* why) {
-    if (std::string bytes; access_list_hook() && access_list_hook()(path, &bytes)) {
-        list->assign(bytes.begin(), bytes.end());
-        return true;
-    }
-    const std::string self = descriptor_path(fd);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        ssize_t size = ::getxattr(self.c_str(), "system.posix_acl_access", nullptr, 0);
-        if (size >= 0) {
-            list->resize(static_cast<std::size_t>(size));
-            size = ::getxattr(self.c_str(), "system.posix_acl_access", list->data(), list->size());
-        }
-        if (size >= 0) {
-            list->resize(static_cast<std::size_t>(size));
-            return true;
-        }
-        list->clear();
-        if (errno == ENODATA || errno == ENOTSUP) return true;  // none, or none on this file system
-        if (errno != ERANGE) break;                             // ERANGE: it grew between the two calls
-    }
-    *why = with_error(" has an access list that cannot be read");
-    return false;
-}
-
-// Empty when the folder's access list lets no one but the user and the user's private group write it, else who
-// else may, after the folder's path: a named user or group whose entry has the write right under the mask counts
-// as others, entries without it do not. One that cannot be read or understood refuses the folder.
-std::string access_list_writers(int fd, const std::string& path) {
-    std::vector<unsigned char> list;
-    std::string why;
-    if (!read_access_list(fd, path, &list, &why)) return why;
-    if (list.empty()) return {};
-    if (list.size() < 4 || (list.size() - 4) % 8 != 0)
-        return " has an access list that is not understood (" + kz::crt::int_text(list.size()) +
-               " bytes, not a version and whole entries)";
-    if (little_endian(list.data(), 4) != 2)
-        return " has an access list that is not understood (version " +
-               kz::crt::int_text(little_endian(list.data(), 4)) + ", not 2)";
-    unsigned mask = 0x07;
-    for (std::size_t at = 4; at < list.size(); at += 8)
-        if (little_endian(&list[at], 2) == kAclMask) mask = little_endian(&list[at + 2], 2);
-    for (std::size_t at = 4; at < list.size(); at += 8) {
-        const std::uint32_t tag = little_endian(&list[at], 2), id = little_endian(&list[at + 4], 4);
-        if (!(little_endian(&list[at + 2], 2) & mask & kAclWrite)) continue;
-        if (tag == kAclUser && id != user_id())
-            return " lets another user (uid " + kz::crt::int_text(id) + ") write in it through its access list";
-        if (tag == kAclGroup && !is_users_private_group(id))
-            return " lets a group (gid " + kz::crt::int_text(id) + ") write in it through its access list";
-    }
-    return {};
-}
-
-// Empty when no one but the user and root can rename or replace what the folder open at `fd` holds, else why not,
-// after the folder's path: it must be the user's or root's, and one that others may write must be sticky (which
-// keeps them off the user's names in it); its group may write it only when that is the user's private group, and
-// so may the users and groups its access list names.
-std::string judge_folder(int fd, const std::string& path, const struct stat& st) {
-    if (st.st_uid != user_id() && st.st_uid != 0)
-        return " belongs to another user (uid " + kz::crt::int_text(st.st_uid) + ")";
-    if (st.st_mode & S_ISVTX) return {};
-    if (st.st_mode & S_IWOTH) return " lets every user write in it";
-    if ((st.st_mode & S_IWGRP) && !is_users_private_group(st.st_gid))
-        return " lets its group (gid " + kz::crt::int_text(st.st_gid) + ") write in it";
-    return access_list_writers(fd, path);
-}
-
-// judge_folder's verdict with the folder's path in front, judged once while the folder stays as it was.
-std::string folder_trust(int fd, const std::string& path, const struct stat& st) {
-    const FolderKey key{static_cast<std::uint64_t>(st.st_dev),        static_cast<std::uint64_t>(st.st_ino),
-                        static_cast<std::int64_t>(st.st_ctim.tv_sec), static_cast<std::int64_t>(st.st_ctim.tv_nsec),
-                        static_cast<std::uint32_t>(st.st_mode),       static_cast<std::uint32_t>(st.st_uid),
-                        static_cast<std::uint32_t>(st.st_gid),        user_id()};
-    Verdicts& v = verdicts();
-    std::string why;
-    {
-        std::lock_guard lock(v.folders_lock);
-        const auto kept = v.folders.find(key);
-        if (kept != v.folders.end()) return kept->second.empty() ? std::string() : path + kept->second;
-    }
-    why = judge_folder(fd, path, st);
-    std::lock_guard lock(v.folders_lock);
-    if (v.folders.size() >= kMaxFolderVerdicts) v.folders.clear();
-    v.folders.emplace(key, why);
-    return why.empty() ? why : path + why;
 }
 
 }  // namespace
@@ -304,18 +118,6 @@ bool remove_entry(int dirfd, const std::string& name, const std::string& path) {
     return gone;
 }
 
-// The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
-bool stat_folder(int fd, const std::string& path, struct stat* st) {
-    if (::fstat(fd, st) != 0) return false;
-    if (owner_hook()) {
-        std::uint32_t uid = st->st_uid, gid = st->st_gid;
-        owner_hook()(path, &uid, &gid);
-        st->st_uid = uid;
-        st->st_gid = gid;
-    }
-    return true;
-}
-
 // Opens the folder at the absolute `path` from "/" down, each name relative to the folder that holds it and none
 // through a link, while every folder on the way passes folder_trust: then no one else can move any of them aside
 // and put their own in its place. A link is followed (its target walked the same way) only as a name in a folder
@@ -370,8 +172,6 @@ Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::
     *reached = held.back().second;
     return std::move(held.back().first);
 }
-
-bool is_users_alone(const struct stat& st) { return st.st_uid == user_id() && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0; }
 
 Descriptor open_users_folder(const std::string& path, std::string* reached, std::string* why) {
     std::string parent, name;
@@ -431,28 +231,6 @@ std::string others_could_change(const std::string& native_path, std::uint64_t de
     // Its owner may rename it even in a sticky folder, and a sticky bit says nothing of who may write in it.
     st.st_mode &= ~S_ISVTX;
     return folder_trust(at, native_path, st);
-}
-
-std::uint32_t user_id() {
-    const std::int64_t hook = g_user_id_for_tests;
-    return hook >= 0 ? static_cast<std::uint32_t>(hook) : static_cast<std::uint32_t>(::geteuid());
-}
-
-void set_user_id_for_tests(std::int64_t uid) { g_user_id_for_tests = uid; }
-
-void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook) {
-    owner_hook() = std::move(hook);
-}
-
-void set_access_list_for_tests(std::function<bool(const std::string&, std::string*)> hook) {
-    access_list_hook() = std::move(hook);
-}
-
-void forget_folder_verdicts_for_tests() {
-    Verdicts& v = verdicts();
-    std::scoped_lock lock(v.folders_lock, v.groups_lock);
-    v.folders.clear();
-    v.groups.clear();
 }
 
 void set_removal_observer_for_tests(std::function<void(const std::string&)> observer) {

@@ -34,8 +34,6 @@ inline constexpr int kMaxRemovalDepth = 256;
 bool remove_entry(int dirfd, const std::string& name, const std::string& path);
 // Says a line about the user's folders on standard error, unless it is the line said last.
 void report_once(const std::string& line);
-// The folder open at `fd` as the checks see it: its owner is the one a test set for its path, where one did.
-bool stat_folder(int fd, const std::string& path, struct stat* st);
 
 // The private folder's rule for every folder on a path: opens the folder at the absolute `path` from "/" down,
 // each name relative to the folder that holds it and none through a link, while every folder on the way is the
@@ -47,8 +45,6 @@ bool stat_folder(int fd, const std::string& path, struct stat* st);
 // The descriptor is an O_PATH one: it names the folder for openat and fstat, but reads nothing.
 Descriptor open_trusted_folder(const std::string& path, bool make_missing, std::string* reached, std::string* why);
 
-// Whether the folder is the user's alone: the user's, and no one else may enter, list or write it.
-bool is_users_alone(const struct stat& st);
 // The folder at the absolute `path` when it is the user's alone and no one else can move it aside: the folders
 // above it pass open_trusted_folder's rule, and its own name is no link. `reached` receives its path with the
 // links above resolved; otherwise `why` says what failed, naming the folder. An O_PATH descriptor.

@@ -15,6 +15,7 @@
 
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
+#include "platform/folder_rule.h"
 #include "platform/folder_walk.h"
 #include "platform/report.h"
 

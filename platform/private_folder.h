@@ -1,8 +1,6 @@
 // The user's own folder for the program's temporary files and its download cache, where no other user can put
-// anything, and the user id its checks take for the user's own.
+// anything, reached through folders no one else can change.
 #pragma once
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,19 +38,5 @@ Descriptor open_private_folder_of(std::string_view root, std::string_view window
 bool prepare_private_file(std::string_view root, std::string_view windows_path, bool* exists, std::string* why);
 // Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
 bool create_private_directory(std::string_view windows_path);
-// The user id the program takes for its own: the effective one, or the one a test set.
-std::uint32_t user_id();
-// Test hook: the program takes `uid` for the user's own (so what the real user owns looks like someone else's);
-// a negative value restores the real one.
-void set_user_id_for_tests(std::int64_t uid);
-// Test hook: the owner (user and group ids) the private folder's checks see for a folder, given its POSIX path and
-// its real ids to change; empty to remove.
-void set_folder_owner_for_tests(std::function<void(const std::string&, std::uint32_t*, std::uint32_t*)> hook);
-// Test hook: the bytes of the access list the checks read for a folder, given its POSIX path (true when it gave
-// them); empty to remove.
-void set_access_list_for_tests(std::function<bool(const std::string&, std::string*)> hook);
-// Test hook: the checks forget what they judged of folders and groups, as at a new start (a forked test that sees
-// another account list).
-void forget_folder_verdicts_for_tests();
 
 }  // namespace kz::platform

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/folder_rule.h"
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
 #include "tests/platform/others.h"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/folder_rule.h"
 #include "platform/local_channel.h"
 #include "platform/message_loop.h"
 #include "support/scoped_environment.h"

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/folder_rule.h"
 
 namespace kz::test {
 

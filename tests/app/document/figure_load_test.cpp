@@ -15,6 +15,7 @@
 #include "app/scene/xtrunk.h"
 #include "document_fixture.h"
 #include "platform/file_system.h"
+#include "platform/folder_rule.h"
 #include "tests/support/other_user.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/test_paths.h"
