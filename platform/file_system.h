@@ -200,9 +200,6 @@ bool delete_file(std::string_view windows_path);
 // works from descriptors of the folders, and files are unlinked without being opened or changed. Returns whether
 // the folder is gone.
 bool delete_tree_below_temp(std::string_view windows_path);
-// Test hook: called with the POSIX path of every folder a removal has just listed, before its entries go; empty to
-// remove.
-void set_removal_observer_for_tests(std::function<void(const std::string&)> observer);
 // The program's temporary folders (Windows form, trailing "\\"): `temp_path()` + "kzview_tempp\\" and
 // "kz3d_temp\\" are always included (while `temp_path()` is usable); more can be added.
 void add_program_temp_root(std::string_view windows_path);

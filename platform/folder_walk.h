@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,9 @@ inline constexpr int kMaxRemovalDepth = 256;
 // going no deeper than kMaxRemovalDepth folders. `path` names the entry for the test hook and that line. True when
 // the name is gone.
 bool remove_entry(int dirfd, const std::string& name, const std::string& path);
-// Says a line about the user's folders on standard error, unless it is the line said last.
-void report_once(const std::string& line);
+// Test hook: called with the POSIX path of every folder a removal has just listed, before its entries go; empty to
+// remove.
+void set_removal_observer_for_tests(std::function<void(const std::string&)> observer);
 
 // The private folder's rule for every folder on a path: opens the folder at the absolute `path` from "/" down,
 // each name relative to the folder that holds it and none through a link, while every folder on the way is the

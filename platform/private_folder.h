@@ -25,6 +25,8 @@ Descriptor open_private_folder(std::string* path);
 // Waits until what the private folder's checks set aside (a program folder that was not the user's alone) is
 // removed, as far as it can be; the program's exit waits for it too.
 void wait_for_folder_removals();
+// Says a line about the user's folders on standard error, unless it is the line said last.
+void report_once(const std::string& line);
 // The folder that holds the file `windows_path` below the folder `root` (both in program form), for reading the
 // file or writing it: `root` is reached as the private folder is (every folder from "/" down passes
 // open_trusted_folder's rule), and it and every folder from it down to the file's must be the user's alone, each

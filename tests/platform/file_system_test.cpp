@@ -27,6 +27,7 @@
 
 #include "platform/file_system.h"
 #include "platform/folder_rule.h"
+#include "platform/folder_walk.h"
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
 #include "tests/platform/others.h"
