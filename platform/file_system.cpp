@@ -148,12 +148,9 @@ FileIdentity identity_of(const struct stat& st) {
 
 std::string path_held(int fd) {
     struct stat st;
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), buffer, sizeof buffer);
-    if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer) || buffer[0] != '/' || ::fstat(fd, &st) != 0 ||
-        st.st_nlink == 0)
-        return {};
-    return std::string(buffer, static_cast<std::size_t>(n));
+    std::string name = descriptor_name(fd);
+    if (name.empty() || name[0] != '/' || ::fstat(fd, &st) != 0 || st.st_nlink == 0) return {};
+    return name;
 }
 
 void set_inode_reuse_for_tests(std::uint64_t device, std::uint64_t taker, std::uint64_t freed) {
@@ -256,6 +253,13 @@ std::string real_path(const std::string& native) {
 }
 
 std::string descriptor_path(int fd) { return "/proc/self/fd/" + kz::crt::int_text(fd); }
+
+std::string descriptor_name(int fd) {
+    char name[PATH_MAX];
+    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), name, sizeof name);
+    if (n >= static_cast<ssize_t>(sizeof name)) errno = ENAMETOOLONG;
+    return n > 0 && n < static_cast<ssize_t>(sizeof name) ? std::string(name, static_cast<std::size_t>(n)) : "";
+}
 
 namespace {
 

@@ -48,6 +48,9 @@ std::string real_path(const std::string& native);
 // The kernel's name for the file open at `fd`, "/proc/self/fd/N": it reaches that file (for a read, a listing, its
 // access list) whatever any of its names reaches now.
 std::string descriptor_path(int fd);
+// The name the kernel gives the file open at `fd`: the path it was opened by as it stands now; empty, with errno
+// saying why, when it cannot be read.
+std::string descriptor_name(int fd);
 
 struct FileCloser {
     void operator()(std::FILE* f) const {

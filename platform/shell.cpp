@@ -148,15 +148,6 @@ std::vector<std::string> native_arguments(std::string_view parameters_sjis) {
     return arguments;
 }
 
-// The name the kernel gives the file open at `fd`: the path it was opened by as it stands now; empty, with errno
-// saying why, when it cannot be read.
-std::string held_name(int fd) {
-    char name[PATH_MAX];
-    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), name, sizeof name);
-    if (n >= static_cast<ssize_t>(sizeof name)) errno = ENAMETOOLONG;
-    return n > 0 && n < static_cast<ssize_t>(sizeof name) ? std::string(name, static_cast<std::size_t>(n)) : "";
-}
-
 // Opens what the native name reaches into `judged`: the name with its links resolved, a descriptor of the file
 // there and its identity; `kind` adds O_DIRECTORY where only a folder will do. Nothing is filled when the name
 // reaches nothing; the refusal is filled when it reaches something that cannot be judged.
@@ -189,7 +180,7 @@ void reach(const std::string& given, ProgramJudgement* judged, int kind = 0) {
         judged->refusal = "it is neither a file nor a folder";
         return;
     }
-    const std::string held = held_name(fd.get());
+    const std::string held = descriptor_name(fd.get());
     if (held.empty()) {
         judged->refusal = with_error("what was opened cannot be named");
         return;
