@@ -132,6 +132,12 @@ public:
     void set_night(bool night);
     // The bytes every shape's shadow volumes hold.
     std::size_t shadow_volume_bytes() const;
+    // The draws of shadow walls the last frame made (each shape's or batch's increments and decrements, or every
+    // shape's at once where the stencil count wraps). 0 for a frame without shadows.
+    std::uint64_t shadow_wall_draws_last_frame() const { return shadow_wall_draws_last_frame_; }
+    // Whether shadows may count with a wrapping stencil where the context has one (the default); off, they count
+    // as a context without it does.
+    void set_shadow_count_wraps(bool allowed) { shadow_count_wraps_ = allowed; }
 
 protected:
     // The opaque, translucent and section-cap passes of one frame into the current context.
@@ -208,8 +214,10 @@ private:
     O3duDrawCache cache_;
     const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
     std::uint64_t triangles_last_frame_ = 0;
+    std::uint64_t shadow_wall_draws_last_frame_ = 0;
     bool every_prism_shadows_ = false;
     bool night_ = false;
+    bool shadow_count_wraps_ = true;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

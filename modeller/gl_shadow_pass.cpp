@@ -1,8 +1,10 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
 // into the stencil buffer (z-pass, with one added everywhere for each prism that holds the eye), and the counted
-// pixels darkened by one quad in the shadow colour. Each shape counts its increments before its decrements, so a
-// count saturates only where one shape alone brings it past the stencil's 255. At night there are no volumes:
-// every pixel drawn nearer than the background is darkened.
+// pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at once,
+// every increment and decrement modulo 256: a pixel's count is exact but for whole multiples of 256, which show no
+// shadow. Where it saturates instead, each shape counts its increments before its decrements, so a count saturates
+// only where one shape alone brings it past the stencil's 255. At night there are no volumes: every pixel drawn
+// nearer than the background is darkened.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -19,11 +21,10 @@
 #include "modeller/gl_state.h"
 #include "modeller/gl_view_volume.h"
 #include "modeller/gl_wall_batches.h"
+#include "modeller/gl_wall_draws.h"
 #include "modeller/o3du_math_matrix.h"
 
 namespace {
-
-constexpr int kBatchesBetweenFlushes = 64;
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -110,6 +111,16 @@ bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4&
     for (int i = 0; i < 4; ++i) plane[i] = n[0] * inverse.m[i][0] + n[1] * inverse.m[i][1] + n[2] * inverse.m[i][2];
     plane[3] -= best_d;
     return true;
+}
+
+// Whether the stencil can count with wrap-around: OpenGL 1.4, or the extension before it. Asked once: every
+// context here comes from the same driver.
+bool stencil_wraps() {
+    static const bool wraps = [] {
+        const auto* names = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        return o3du_gl_version_at_least(1, 4) || (names && std::strstr(names, "GL_EXT_stencil_wrap") != nullptr);
+    }();
+    return wraps;
 }
 
 }  // namespace
@@ -214,65 +225,18 @@ void CO3duGLModelar::count_shadow_volumes() {
                                 O3duWorldBox::between(volumes.ends_lo, volumes.ends_hi));
     };
     const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
-    // Light space to clip coordinates, for where on the screen walls fall.
+    // Light space to clip coordinates, for where on the screen walls fall and which way they face.
     const OfuMatrix4x4& to_clip = view.to_clip();
-    int counted = 0;
-    // A batch is drawn at once, from its shapes' corners gathered into one array, as the rasterizer's work for each
-    // draw, however small, is done on this thread. Each wall triangle goes only to the pass whose culling keeps it,
-    // told by the orientation of its corners in clip space (x, y, w), so that neither pass hands the rasterizer
-    // triangles it only culls; one that may lie behind the eye or may be seen edge-on goes to both, the culling
-    // deciding as before.
-    std::vector<float> gathered;
-    std::vector<double> clip;
-    std::vector<std::uint32_t> walls_cw, walls_ccw;
-    const auto count_walls = [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
-        gathered.clear();
-        walls_cw.clear();
-        walls_ccw.clear();
-        for (const CO3duShadowVolumes* volumes : shapes) {
-            const auto first = static_cast<std::uint32_t>(gathered.size() / 3);
-            gathered.insert(gathered.end(), volumes->corners.begin(), volumes->corners.end());
-            clip.resize(volumes->corners.size());
-            for (std::size_t c = 0; c < volumes->corners.size(); c += 3) {
-                const float* p = &volumes->corners[c];
-                o3du_clip_xyw(to_clip, p[0], p[1], p[2], &clip[c]);
-            }
-            const CO3duVolumeIndices& walls = volumes->walls;
-            for (std::size_t t = 0; t + 2 < walls.size(); t += 3) {
-                const std::uint32_t i[3] = {walls[t], walls[t + 1], walls[t + 2]};
-                const double* a = &clip[std::size_t(i[0]) * 3];
-                const double* b = &clip[std::size_t(i[1]) * 3];
-                const double* c = &clip[std::size_t(i[2]) * 3];
-                const double turn = a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                                    a[2] * (b[0] * c[1] - b[1] * c[0]);
-                const double scale = (std::fabs(a[0]) + std::fabs(a[1]) + std::fabs(a[2])) *
-                                     (std::fabs(b[0]) + std::fabs(b[1]) + std::fabs(b[2])) *
-                                     (std::fabs(c[0]) + std::fabs(c[1]) + std::fabs(c[2]));
-                const bool ahead = a[2] > 0.0 && b[2] > 0.0 && c[2] > 0.0;
-                if (!ahead || turn <= 1e-9 * scale)
-                    walls_cw.insert(walls_cw.end(), {first + i[0], first + i[1], first + i[2]});
-                if (!ahead || turn >= -1e-9 * scale)
-                    walls_ccw.insert(walls_ccw.end(), {first + i[0], first + i[1], first + i[2]});
-            }
-        }
-        glVertexPointer(3, GL_FLOAT, 0, gathered.data());
-        const auto draw = [](const std::vector<std::uint32_t>& triangles) {
-            if (!triangles.empty())
-                glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(triangles.size()), GL_UNSIGNED_INT, triangles.data());
-        };
-        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        glFrontFace(GL_CW);
-        draw(walls_cw);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-        glFrontFace(GL_CCW);
-        draw(walls_ccw);
-        // Handing the work on now and then lets the software rasterizer's threads start on it. Waiting for them
-        // as well, to bound the copy of its state it keeps for every change, costs more than it saves now that a
-        // batch of shapes changes it twice.
-        if (++counted % kBatchesBetweenFlushes == 0) glFlush();
-    };
-    O3duWallBatches batches(v.width, v.height, count_walls);
-    std::vector<const CO3duShadowVolumes*> alone;
+    O3duWallDraws draws(to_clip, v.width, v.height);
+    // A wrapping count is exact modulo 256 in any order, so every shape's walls count in one go. Otherwise a
+    // count saturates, and each shape counts its increments before its decrements, in batches of shapes that
+    // reach no common pixel.
+    const bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && stencil_wraps();
+    const GLenum increment = wraps ? GL_INCR_WRAP : GL_INCR, decrement = wraps ? GL_DECR_WRAP : GL_DECR;
+    O3duWallBatches batches(v.width, v.height, [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
+        for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);
+        draws.count(increment, decrement);
+    });
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
@@ -281,21 +245,29 @@ void CO3duGLModelar::count_shadow_volumes() {
         // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel, before the shape's
         // walls count. The reference of every prism counts each shape on its own.
         const int holding = perspective ? prisms_holding_eye(entity.prism_volumes(), eye) : 0;
-        if (holding > 0 || (walls && every_prism_shadows_)) {
-            glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        if (holding > 0) {
+            glStencilOp(GL_KEEP, GL_KEEP, increment);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             for (int i = 0; i < holding; ++i)
                 fill_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
-            alone.assign(walls ? 1 : 0, &volumes);
-            count_walls(alone);
-        } else if (walls) {
-            batches.add(volumes, batches.footprint(to_clip, volumes));
+        }
+        if (!walls) continue;
+        if (wraps) {
+            draws.add(volumes);
+            if (draws.spills()) draws.count(increment, decrement);
+        } else if (holding > 0 || every_prism_shadows_) {
+            draws.add(volumes);
+            draws.count(increment, decrement);
+        } else {
+            batches.add(to_clip, volumes);
         }
     }
     batches.finish();
+    draws.count(increment, decrement);
+    shadow_wall_draws_last_frame_ = draws.draws();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     // Where nothing was drawn the count means nothing: the background is never in shadow.

@@ -3,26 +3,13 @@
 // batch instead of twice a shape. A pixel still meets each shape's increments and then its decrements with no other
 // shape's between them, though not always in the order of the list: that comes to the same counts, as no shape
 // takes away more than it adds where the eye is not within its volume, nor where it is, once the prisms holding the
-// eye have added theirs.
+// eye have added theirs. Used where the stencil saturates; where it wraps, every shape's walls count in one go.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "modeller/gl_entity.h"
-
-// The clip coordinates x, y and w of the point (x, y, z) through the matrix m (row vectors).
-inline void o3du_clip_xyw(const OfuMatrix4x4& m, double x, double y, double z, double out[3]) {
-    for (int j = 0; j < 3; ++j) {
-        const int k = j == 2 ? 3 : j;
-        out[j] = x * m.m[0][k] + y * m.m[1][k] + z * m.m[2][k] + m.m[3][k];
-    }
-}
-
-// Where on the screen a shape's walls can fall, in tiles of the viewport; empty when x0 > x1.
-struct O3duTileRect {
-    int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
-};
 
 class O3duWallBatches {
 public:
@@ -31,27 +18,45 @@ public:
     // A viewport of width x height pixels; count is handed each batch when it is done.
     O3duWallBatches(int width, int height, Count count);
 
-    // The tiles that the walls of the volumes can reach (within the boxes of their corners and of their far ends),
-    // through the matrix from light space to clip coordinates (row vectors); every tile when part of a box lies at
-    // or behind the eye.
-    O3duTileRect footprint(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes) const;
-    // Adds the shape whose walls fall within `tiles` to a batch none of whose shapes reach any of them.
-    void add(const CO3duShadowVolumes& volumes, const O3duTileRect& tiles);
+    // Adds the shape to an open batch none of whose shapes' walls can reach the tiles its own walls can reach
+    // through to_clip (light space to clip coordinates, row vectors), counting the oldest batch first when every
+    // one is taken there; a shape whose walls reach no pixel is left out.
+    void add(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes);
     // Counts every batch still open.
     void finish();
+
+    // The tiles of the viewport the walls can reach, a run of columns x0..x1 in each row of tiles they reach:
+    // within the hull of the walls' corners and far ends on the screen, or, for a shape of many corners or one
+    // reaching behind the near plane, within the light-space box of them all (which the walls sweep along the
+    // light) on the eye's side of that plane; widened by a pixel either way.
+    struct Run {
+        int row, x0, x1;
+    };
+    void footprint(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes, std::vector<Run>& runs);
+    static constexpr int kTile = 4;  // pixels a side
+    // Shapes of up to so many corners are followed by the hull of their corners; larger ones by that of their box.
+    static constexpr std::size_t kCornersFollowed = 64;
+    struct Point {
+        double x, y;
+    };
 
 private:
     struct Batch {
         std::vector<const CO3duShadowVolumes*> shapes;
-        std::vector<std::uint64_t> taken;  // a bit a tile, words_ a row
+        std::vector<Run> runs;  // the tiles its shapes took
+        std::size_t corners = 0;
+        std::uint64_t opened = 0;
     };
-    O3duTileRect everywhere() const { return {0, 0, columns_ - 1, rows_ - 1}; }
-    bool fits(const Batch& batch, const O3duTileRect& r) const;
-    void take(Batch& batch, const O3duTileRect& r);
-    void count(Batch& batch);
+    void count(int slot);
 
-    int width_, height_, columns_, rows_, words_;
+    int width_, height_, columns_, rows_;
     Count count_;
-    std::vector<Batch> open_;
-    std::size_t pending_ = 0;
+    static constexpr int kSlots = 64;
+    Batch open_[kSlots];
+    std::vector<std::uint64_t> taken_;  // a tile's bit for each open batch whose shapes reach it
+    std::uint64_t added_ = 0;
+    // Scratch of footprint().
+    std::vector<Run> runs_;
+    std::vector<Point> points_, hull_;
+    std::vector<double> row_lo_, row_hi_;
 };

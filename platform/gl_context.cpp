@@ -226,6 +226,8 @@ void destroy_gl_target(GlTarget& target) {
     target.scratch.clear();
 }
 
+void* gl_function(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
+
 int choose_pixel_format(DeviceContext&, const PixelFormatDescriptor& wanted) {
     if (wanted.pixel_type != 0) return 0;
     return display().ok ? 1 : 0;

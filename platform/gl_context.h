@@ -61,6 +61,11 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// An OpenGL function beyond version 1.1 by its name, as the driver offers it to the current context (what
+// wglGetProcAddress gives on Windows); null when there is none. A name given is no promise that the context
+// supports it: the caller asks the context's version first.
+void* gl_function(const char* name);
+
 // Makes `context` current on this thread, drawing into `dc`'s offscreen target; a null context (or dc) releases
 // whatever is current. Releasing from a memory device context first copies the frame into its bitmap, as drawing
 // into a bitmap on Windows lands in the bits at once. Returns false when either cannot be used.

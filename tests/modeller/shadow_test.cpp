@@ -266,6 +266,10 @@ struct CountCase {
     // Before the counts are compared: a shape moved (the second one added), or the shadow light off and on.
     bool move = false;
     bool off_and_on = false;
+    // Counted with a wrapping stencil (all walls at once) or, off, a saturating one (in batches); and the most
+    // draws of walls the frame may make (0: any number).
+    bool wraps = true;
+    std::uint64_t most_draws = 0;
 };
 
 // The curved shapes, each in a turned frame, over a floor.
@@ -319,8 +323,34 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
         return floor_and([=](CO3duGLModelar& m) { add(m, make_box(lo, hi, green)); });
     };
     const OfuVector3 oblique(0.4, 0.25, -1.0);
+    // Under 250 stacked plates the count nears the stencil's top; the way there passes through the prisms of 12
+    // more, each in and out again, which saturates the count unless each counts its increments and its
+    // decrements before the next one's (or the count wraps). The plates lie above the view and their shadows'
+    // edges beyond it, so that no pixel rounds the edges of hundreds of walls.
+    const auto near_the_top = floor_and([=](CO3duGLModelar& m) {
+        for (int i = 0; i < 250; ++i) add(m, make_box({-80, -200, 40 + i * 0.1}, {200, 200, 40.05 + i * 0.1}, green));
+        for (int j = 0; j < 12; ++j) add(m, make_box({-95, -200, 35 + j * 0.5}, {-85, 200, 35.2 + j * 0.5}, green));
+    });
+    // Posts in a row across a low light: their shadows are long strips side by side, whose screen rectangles
+    // overlap while the strips do not.
+    const auto posts = floor_and([=](CO3duGLModelar& m) {
+        for (int k = -2; k <= 2; ++k)
+            add(m, make_box({k * 14.0 - 1, -k * 14.0 - 1, 0}, {k * 14.0 + 1, -k * 14.0 + 1, 12}, green));
+    });
+    const OfuVector3 low(1, 1, -0.3);
     const CountCase cases[] = {
-        {"curved shapes in turned frames", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique},
+        {"curved shapes in turned frames",
+         curved_shapes,
+         {20, -110, 80},
+         {0, 0, 5},
+         oblique,
+         0,
+         0,
+         22,
+         false,
+         false,
+         true,
+         2},
         {"cull mode 1", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 1},
         {"an open surface",
          floor_and([=](CO3duGLModelar& m) {
@@ -376,23 +406,20 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          0,
          40},
-        // Under 250 stacked plates the count nears the stencil's top; the way there passes through the prisms of 12
-        // more, each in and out again, which saturates the count unless each counts its increments and its
-        // decrements before the next one's. The plates lie above the view and their shadows' edges beyond it, so
-        // that no pixel rounds the edges of hundreds of walls.
-        {"a count near the stencil's top",
-         floor_and([=](CO3duGLModelar& m) {
-             for (int i = 0; i < 250; ++i)
-                 add(m, make_box({-80, -200, 40 + i * 0.1}, {200, 200, 40.05 + i * 0.1}, green));
-             for (int j = 0; j < 12; ++j)
-                 add(m, make_box({-95, -200, 35 + j * 0.5}, {-85, 200, 35.2 + j * 0.5}, green));
-         }),
+        {"a count near the stencil's top", near_the_top, {-100, 0, 30}, {0, 0, 0}, {0.1, 0.07, -1}, 0, 0, 30},
+        {"a count near the stencil's top, in batches",
+         near_the_top,
          {-100, 0, 30},
          {0, 0, 0},
          {0.1, 0.07, -1},
          0,
          0,
-         30},
+         30,
+         false,
+         false,
+         false},
+        {"long walls side by side, in batches", posts, {0, -60, 160}, {0, 0, 0}, low, 0, 0, 40, false, false, false, 4},
+        {"the eye among long walls, in batches", posts, {-30, 10, 5}, {40, -20, 2}, low, 0, 0, 70, false, false, false},
         {"outline accuracy", floor_and_box(kBoxLo, kBoxHi), {10, -120, 90}, {0, 0, 0}, kTravel, 1, 0, 30},
         {"a moving part", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 0, 22, true},
         {"shadows off and on again", curved_shapes, {20, -110, 80}, {0, 0, 5}, oblique, 0, 0, 22, false, true},
@@ -404,6 +431,7 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
         CO3duGLModelar& m = *scene.modeller;
         k.add_shapes(m);
         m.SetCullMode(k.cull_mode);
+        m.set_shadow_count_wraps(k.wraps);
         OfuLight light = shine(m, k.travel, k.accuracy);
         look(m, k.eye, k.target, k.fov);
         scene.render();
@@ -421,6 +449,9 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
         }
         scene.render();
         const std::vector<std::uint8_t> walls = scene.stencil();
+        if (k.most_draws) {
+            EXPECT_LE(m.shadow_wall_draws_last_frame(), k.most_draws);
+        }
         m.set_every_prism_shadows(true);
         scene.render();
         const std::vector<std::uint8_t> prisms = scene.stencil();
