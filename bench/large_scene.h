@@ -1,6 +1,7 @@
 // The generated model of 100k boxes (10k items) opened in a view of 1000 x 600 under a parent window, shared by the
-// large-model benchmark programs: the eye of an overview or of a walk among the items, turned a little before each
-// frame; the view's frames and the bare frames drawn from the same eyes.
+// large-model benchmark programs, on the ground or in ten storeys: the eye of an overview or of a walk among the
+// items, turned a little before each frame; the view's frames and the bare frames drawn from the same eyes; the sun
+// of the shadow cases.
 #pragma once
 #include <benchmark/benchmark.h>
 
@@ -31,12 +32,12 @@ struct LargeScene {
     double centre[3] = {0, 0, 0};
     double extent = 0;
 
-    LargeScene() {
+    explicit LargeScene(int storeys = 1) {
         parent = make_bench_parent(kWidth, kHeight);
         view = std::make_unique<kz::view::XView>(parent, nullptr);
         view->LayoutWindows(kWidth, kHeight);
         view->camera.immediate_eye_move = 1;
-        const std::string fig = kz::platform::from_native_path(box_model(kBoxes).fig);
+        const std::string fig = kz::platform::from_native_path(box_model(kBoxes, storeys).fig);
         if (view->OpenModel(fig.c_str()) != 1) std::fprintf(stderr, "model missing\n");
         // Navigation starts on a model already shown: the first frames after opening, which draw every new shape on
         // its own and then make the items' batches, belong to opening (bench_whole_open), not to navigating.
@@ -68,20 +69,24 @@ struct LargeScene {
     }
 };
 
-inline std::unique_ptr<LargeScene>& large_scene_slot() {
-    static std::unique_ptr<LargeScene> s;
-    return s;
+// The model on the ground (storeys 1) and in ten storeys, each opened when first asked for.
+inline std::unique_ptr<LargeScene>& large_scene_slot(int storeys) {
+    static std::unique_ptr<LargeScene> slots[2];
+    return slots[storeys > 1 ? 1 : 0];
 }
 
-inline LargeScene& large_scene() {
-    std::unique_ptr<LargeScene>& s = large_scene_slot();
-    if (!s) s = std::make_unique<LargeScene>();
+inline LargeScene& large_scene(int storeys = 1) {
+    std::unique_ptr<LargeScene>& s = large_scene_slot(storeys);
+    if (!s) s = std::make_unique<LargeScene>(storeys);
     return *s;
 }
 
-// Closes the scene while the window system is still up: a program whose other views came and went calls it before
+// Closes the scenes while the window system is still up: a program whose other views came and went calls it before
 // main returns, as windows destroyed after the window system's own teardown would take it down.
-inline void close_large_scene() { large_scene_slot().reset(); }
+inline void close_large_scene() {
+    large_scene_slot(1).reset();
+    large_scene_slot(10).reset();
+}
 
 // A sun by its date and hour at the default site: the 0-based day of a 365-day year and the hour of the day.
 struct Sun {
@@ -112,8 +117,7 @@ inline void navigate_frames(benchmark::State& state, LargeScene& s) {
 // The eye turns as in navigate_frames, handed to the modeller's camera without a redraw, so that the bare frames
 // pass over and draw the same shapes as the view's.
 template <class Draw>
-void run_bare_frames(benchmark::State& state, Draw draw) {
-    LargeScene& s = large_scene();
+void run_bare_frames(benchmark::State& state, Draw draw, LargeScene& s = large_scene()) {
     s.place_eye(int(state.range(0)), 0.0);
     s.view->Redraw(0);
     auto& modeller = *s.view->output.bridge->modeller;

@@ -1,13 +1,16 @@
-// The sun's shadows at their default accuracy, on the 100k-box model at 1000 x 600: one frame with shadows, seeing
-// the whole model and walking among the items, against the plain frame and against the bare frame with one draw of
-// every shape's shadow walls; building every shape's volumes alone, the walls left once shared ones cancel against
-// every prism's walls; the resident size with shadows against the same without, and after shadows went off again
-// against before they came on, each read in a process of its own (this program run again) so that no other case's
-// frames stand in its figures. And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe,
-// a ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows, against the same
-// without. Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to
-// the system, which the heap counts of those cases would see.
+// The sun's shadows at their default accuracy, on the 100k-box model at 1000 x 600, on the ground and in ten storeys
+// (item i raised by (i mod 10) x 3 m), under a midsummer morning's sun (21 June 10:00), a winter afternoon's (8
+// December 16:00) and the last before a winter night (8 December 16:20): one frame with shadows, seeing the whole
+// model and walking among the items, against the plain frame and against the bare frame with one draw of every
+// shape's shadow walls; building every shape's volumes alone, the walls left once shared ones cancel against every
+// prism's walls; the heap and the resident size with shadows, and after shadows went off again against before they
+// came on, each read in three processes of their own (this program run again) so that no other case's frames stand
+// in their figures. And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe, a ball, a
+// cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows, against the same without.
+// Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to the
+// system, which the heap counts of those cases would see.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +18,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
@@ -75,8 +81,25 @@ void BM_CurvedFirstFrame(benchmark::State& state) {
     state.counters["triangles"] = double(triangles);
 }
 
+// The suns of the shadow cases as their arguments name them, month, day, hour and minute in one number.
+constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620;
+
+// The sun a case's argument names: 12081620 is 8 December 16:20.
+Sun sun_named(std::int64_t code) {
+    static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    const int month = int(code / 1000000), day = int(code / 10000 % 100);
+    return {kDaysBefore[(month + 11) % 12] + day - 1, double(code / 100 % 100) + double(code % 100) / 60.0};
+}
+
+// Arguments of the large-model cases: walking (0: the whole model), the sun and storeys.
+int walking_of(const benchmark::State& state) { return int(state.range(0)); }
+Sun sun_of(const benchmark::State& state) { return sun_named(state.range(1)); }
+LargeScene& scene_of(const benchmark::State& state, int storeys_arg) {
+    return large_scene(int(state.range(storeys_arg)));
+}
+
 void BM_PlainFrame(benchmark::State& state) {
-    LargeScene& s = large_scene();
+    LargeScene& s = scene_of(state, 1);
     set_shadows(s, false);
     navigate_frames(state, s);
 }
@@ -84,13 +107,16 @@ void BM_PlainFrame(benchmark::State& state) {
 // The first shadow frame builds the volumes; the frames measured draw them. Shadows go off again after, freeing
 // them, so that the other cases meet the scene as they left it.
 void BM_ShadowFrame(benchmark::State& state) {
-    LargeScene& s = large_scene();
-    set_shadows(s, true);
-    s.place_eye(int(state.range(0)), 0.0);
+    LargeScene& s = scene_of(state, 2);
+    s.view->output.bridge->modeller->set_shadow_count_wraps(state.range(3) != 0);
+    set_shadows(s, true, sun_of(state));
+    s.place_eye(walking_of(state), 0.0);
     s.view->Redraw(0);
     navigate_frames(state, s);
+    state.counters["wall_draws"] = double(s.view->output.bridge->modeller->shadow_wall_draws_last_frame());
     set_shadows(s, false);
     s.view->Redraw(0);
+    s.view->output.bridge->modeller->set_shadow_count_wraps(true);
 }
 
 // Every shape's shadow walls (light space) in one array, as the shadow frame of the eye's place built them.
@@ -100,8 +126,8 @@ struct AllWalls {
     OfuMatrix4x4 light_inverse = identity_matrix();
 };
 
-AllWalls gather_walls(LargeScene& s, int walking) {
-    set_shadows(s, true);
+AllWalls gather_walls(LargeScene& s, int walking, Sun sun) {
+    set_shadows(s, true, sun);
     s.place_eye(walking, 0.0);
     s.view->Redraw(0);
     const CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
@@ -121,27 +147,31 @@ AllWalls gather_walls(LargeScene& s, int walking) {
 // The floor of a shadow frame: the bare frame, and every wall counted once into the stencil in one draw (both
 // facings alike, so one draw stands for the two of a z-pass count).
 void BM_BareFrameAndWallsOnce(benchmark::State& state) {
-    const AllWalls walls = gather_walls(large_scene(), int(state.range(0)));
-    run_bare_frames(state, [&](CO3duGLModelar& modeller) {
-        draw_entities_bare(modeller);
-        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-        glDepthMask(GL_FALSE);
-        glDisable(GL_CULL_FACE);
-        glEnable(GL_STENCIL_TEST);
-        glStencilFunc(GL_ALWAYS, 0, ~0u);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        glPushMatrix();
-        glMultMatrixd(&walls.light_inverse.m[0][0]);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(3, GL_FLOAT, 0, walls.corners.data());
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(walls.triangles.size()), GL_UNSIGNED_INT,
-                       walls.triangles.data());
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glPopMatrix();
-        glDisable(GL_STENCIL_TEST);
-        glDepthMask(GL_TRUE);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    });
+    LargeScene& s = scene_of(state, 2);
+    const AllWalls walls = gather_walls(s, walking_of(state), sun_of(state));
+    run_bare_frames(
+        state,
+        [&](CO3duGLModelar& modeller) {
+            draw_entities_bare(modeller);
+            glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+            glDepthMask(GL_FALSE);
+            glDisable(GL_CULL_FACE);
+            glEnable(GL_STENCIL_TEST);
+            glStencilFunc(GL_ALWAYS, 0, ~0u);
+            glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+            glPushMatrix();
+            glMultMatrixd(&walls.light_inverse.m[0][0]);
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glVertexPointer(3, GL_FLOAT, 0, walls.corners.data());
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(walls.triangles.size()), GL_UNSIGNED_INT,
+                           walls.triangles.data());
+            glDisableClientState(GL_VERTEX_ARRAY);
+            glPopMatrix();
+            glDisable(GL_STENCIL_TEST);
+            glDepthMask(GL_TRUE);
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        },
+        s);
     state.counters["wall_triangles"] = double(walls.triangles.size() / 3);
 }
 
@@ -182,54 +212,115 @@ void BM_BuildShadowVolumes(benchmark::State& state) {
 
 std::string g_self;
 
-// This program run again with --resident: three resident sizes in KiB on its standard output.
-void BM_ShadowResident(benchmark::State& state) {
-    double sizes[3] = {0, 0, 0};
-    for (auto _ : state)
-        if (!read_process_sizes(g_self + " --resident", sizes, 3)) {
-            state.SkipWithError("the measuring process gave no sizes");
-            return;
+// What one measuring process read, in MiB: the resident size and the heap in use (glibc's count of allocated bytes,
+// mapped blocks included) before shadows came on, with them, and after they went off again.
+struct MemoryReading {
+    double resident[3] = {0, 0, 0};
+    double heap[3] = {0, 0, 0};
+};
+
+constexpr int kMeasuringProcesses = 3;
+// Frames of each phase of a measuring process: half of them seeing the whole model, half walking.
+constexpr int kPhaseFrames = 50;
+
+// The size after shadows against its goal: 1.05 times the size before and 20 MiB.
+double over_goal(double after, double before) { return after / (before * 1.05 + 20.0); }
+
+// This program run again with --memory SUN STOREYS, kMeasuringProcesses times: each prints six sizes in KiB.
+void BM_ShadowMemory(benchmark::State& state) {
+    std::vector<MemoryReading> readings;
+    for (auto _ : state) {
+        for (int p = 0; p < kMeasuringProcesses; ++p) {
+            const std::string command =
+                g_self + " --memory " + std::to_string(state.range(0)) + " " + std::to_string(state.range(1));
+            double sizes[6];
+            if (!read_process_sizes(command, sizes, 6)) {
+                state.SkipWithError("the measuring process gave no sizes");
+                return;
+            }
+            MemoryReading r;
+            for (int i = 0; i < 6; ++i) (i % 2 ? r.heap : r.resident)[i / 2] = sizes[i];
+            readings.push_back(r);
         }
-    state.counters["plain_MiB"] = sizes[0];
-    state.counters["shadows_MiB"] = sizes[1];
-    state.counters["after_MiB"] = sizes[2];
-    // The goal of the size after shadows: within 5 % and 20 MiB of the size before them.
-    state.counters["after_goal_MiB"] = sizes[0] * 1.05 + 20;
+    }
+    // The process furthest from its goal, by either measure, stands for the case.
+    double worst = 0.0;
+    const MemoryReading* shown = &readings.front();
+    for (const MemoryReading& r : readings) {
+        const double over = std::max(over_goal(r.resident[2], r.resident[0]), over_goal(r.heap[2], r.heap[0]));
+        if (over >= worst) worst = over, shown = &r;
+    }
+    state.counters["plain_MiB"] = shown->resident[0];
+    state.counters["shadows_MiB"] = shown->resident[1];
+    state.counters["after_MiB"] = shown->resident[2];
+    state.counters["heap_plain_MiB"] = shown->heap[0];
+    state.counters["heap_shadows_MiB"] = shown->heap[1];
+    state.counters["heap_after_MiB"] = shown->heap[2];
+    // Above 1: some process kept more after shadows than the goal allows.
+    state.counters["worst_after_over_goal"] = worst;
 }
 
-std::uint64_t resident_kib() { return plat::memory_in_use() / 1024; }
+// The resident size and the heap in use, in KiB.
+std::pair<unsigned long long, unsigned long long> memory_kib() {
+    const struct mallinfo2 m = mallinfo2();
+    return {static_cast<unsigned long long>(plat::memory_in_use() / 1024),
+            static_cast<unsigned long long>((m.uordblks + m.hblkhd) / 1024)};
+}
 
-// Plain frames, frames with shadows, and plain frames again, the eye turning a little before each.
-int measure_resident() {
-    OpenView open(kz_bench::box_model(100000).fig, false);
-    double* eye = open.view->camera.eye->eye;
+// Plain frames, frames with shadows under the sun named, and plain frames again, along one eye path.
+int measure_memory(Sun sun, int storeys) {
+    LargeScene& s = large_scene(storeys);
     const auto frames = [&] {
-        for (int i = 0; i < 3; ++i) {
-            eye[0] += 10.0;
-            open.view->Redraw(0);
+        for (int i = 0; i < kPhaseFrames; ++i) {
+            s.place_eye(i >= kPhaseFrames / 2 ? 1 : 0, 0.01 * i);
+            s.view->Redraw(0);
         }
-        return static_cast<unsigned long long>(resident_kib());
+        return memory_kib();
     };
-    const unsigned long long plain = frames();
-    set_shadows(*open.view, true);
-    const unsigned long long shadows = frames();
-    set_shadows(*open.view, false);
-    const unsigned long long after = frames();
-    std::printf("%llu %llu %llu\n", plain, shadows, after);
+    set_shadows(s, false, sun);
+    const auto plain = frames();
+    set_shadows(s, true, sun);
+    const auto shadows = frames();
+    set_shadows(s, false, sun);
+    const auto after = frames();
+    std::printf("%llu %llu %llu %llu %llu %llu\n", plain.first, plain.second, shadows.first, shadows.second,
+                after.first, after.second);
+    close_large_scene();
     return 0;
 }
 
 }  // namespace
 
-BENCHMARK(BM_PlainFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ShadowFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BareFrameAndWallsOnce)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainFrame)
+    ->ArgNames({"walking", "storeys"})
+    ->ArgsProduct({{0, 1}, {1, 10}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// The suns of the shadow cases.
+const std::vector<std::int64_t> kSuns = {kJune21At10, kDecember8At16, kDecember8At1620};
+BENCHMARK(BM_ShadowFrame)
+    ->ArgNames({"walking", "sun", "storeys", "wraps"})
+    ->ArgsProduct({{0, 1}, kSuns, {1, 10}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_BareFrameAndWallsOnce)
+    ->ArgNames({"walking", "sun", "storeys"})
+    ->ArgsProduct({{0, 1}, kSuns, {1, 10}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_BuildShadowVolumes)->ArgName("every_prism")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurvedFirstFrame)->ArgName("shadows")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ShadowResident)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShadowMemory)
+    ->ArgNames({"sun", "storeys"})
+    ->ArgsProduct({{kJune21At10, kDecember8At16}, {1, 10}})
+    ->Iterations(1)
+    ->Repetitions(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--resident") == 0) return measure_resident();
+    if (argc == 4 && std::strcmp(argv[1], "--memory") == 0)
+        return measure_memory(sun_named(std::strtoll(argv[2], nullptr, 10)), std::atoi(argv[3]));
     g_self = "/proc/" + std::to_string(getpid()) + "/exe";
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
