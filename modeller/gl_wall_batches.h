@@ -25,22 +25,24 @@ public:
     // Counts every batch still open.
     void finish();
 
-    // The tiles of the viewport the walls can reach, a run of columns x0..x1 in each row of tiles they reach:
-    // within the hull of the walls' corners and far ends on the screen, or, for a shape of many corners or one
-    // reaching behind the near plane, within the light-space box of them all (which the walls sweep along the
-    // light) on the eye's side of that plane; widened by a pixel either way.
-    struct Run {
-        int row, x0, x1;
-    };
-    void footprint(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes, std::vector<Run>& runs);
-    static constexpr int kTile = 4;  // pixels a side
-    // Shapes of up to so many corners are followed by the hull of their corners; larger ones by that of their box.
-    static constexpr std::size_t kCornersFollowed = 64;
+    // A point on the screen, in pixels.
     struct Point {
         double x, y;
     };
 
 private:
+    // A run of tiles x0..x1 in one row of tiles.
+    struct Run {
+        int row, x0, x1;
+    };
+    static constexpr int kTile = 4;  // pixels a side
+    // Shapes of up to so many corners are followed by the hull of their corners; larger ones by that of their box.
+    static constexpr std::size_t kCornersFollowed = 64;
+    // The tiles of the viewport the walls can reach, in runs: within the hull of the walls' corners and far ends on
+    // the screen, or, for a shape of many corners or one reaching behind the near plane, within the light-space box
+    // of them all (which the walls sweep along the light) on the eye's side of that plane; widened by a pixel
+    // either way.
+    void footprint(const OfuMatrix4x4& to_clip, const CO3duShadowVolumes& volumes, std::vector<Run>& runs);
     struct Batch {
         std::vector<const CO3duShadowVolumes*> shapes;
         std::vector<Run> runs;  // the tiles its shapes took

@@ -181,7 +181,7 @@ void upload_bitmap(DeviceContext& dc) {
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     using WindowPos2i = void (*)(GLint, GLint);
-    static auto window_pos = reinterpret_cast<WindowPos2i>(eglGetProcAddress("glWindowPos2i"));
+    static auto window_pos = reinterpret_cast<WindowPos2i>(gl_function("glWindowPos2i"));
     if (window_pos) {
         window_pos(0, 0);
         glDrawPixels(view.width, view.height, view.bits_per_pixel == 24 ? GL_BGR : GL_BGRA, GL_UNSIGNED_BYTE,
