@@ -82,7 +82,8 @@ void BM_CurvedFirstFrame(benchmark::State& state) {
 }
 
 // The suns of the shadow cases as their arguments name them, month, day, hour and minute in one number.
-constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620;
+constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620,
+                       kDecember8At23 = 12082300;
 
 // The sun a case's argument names: 12081620 is 8 December 16:20.
 Sun sun_named(std::int64_t code) {
@@ -312,7 +313,7 @@ BENCHMARK(BM_BuildShadowVolumes)->ArgName("every_prism")->Arg(0)->Arg(1)->Unit(b
 BENCHMARK(BM_CurvedFirstFrame)->ArgName("shadows")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShadowMemory)
     ->ArgNames({"sun", "storeys"})
-    ->ArgsProduct({{kJune21At10, kDecember8At16}, {1, 10}})
+    ->ArgsProduct({{kJune21At10, kDecember8At16, kDecember8At23}, {1, 10}})
     ->Iterations(1)
     ->Repetitions(1)
     ->Unit(benchmark::kMillisecond)
