@@ -5,7 +5,7 @@
 
 #include <malloc.h>
 
-#include <atomic>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KZ_HEAP_OF_ASAN 1
@@ -22,13 +22,16 @@ extern "C" void __sanitizer_purge_allocator();
 namespace kz::platform {
 
 namespace {
-std::atomic<std::uint64_t> g_releases{0};
+std::function<void()>& release_observer() {
+    static std::function<void()> observer;
+    return observer;
+}
 }  // namespace
 
-std::uint64_t heap_releases() { return g_releases.load(); }
+void set_heap_release_observer_for_tests(std::function<void()> observer) { release_observer() = std::move(observer); }
 
 void release_free_heap() {
-    ++g_releases;
+    if (release_observer()) release_observer()();
 #ifdef KZ_HEAP_OF_ASAN
     __sanitizer_purge_allocator();
 #endif
