@@ -114,6 +114,13 @@ bool first_part_is_drive(const std::string& s) {
     return letter && s.size() >= 2 && s[1] == ':' && (s.size() == 2 || s[2] == '\\' || s[2] == '/');
 }
 
+// A name the reader takes as it stands, not as one below the folder it is read in: a share, a "file:" name, an
+// address, or a drive name ("C:\\x", whatever the first character).
+bool stands_for_itself(const std::string& s) {
+    return s.compare(0, 2, "\\\\") == 0 || starts_nocase(s, "file:") || starts_nocase(s, "http:") ||
+           (s.size() >= 3 && s[1] == ':' && s[2] == '\\');
+}
+
 bool posix_absolute(const std::string& s) { return s.size() >= 1 && s[0] == '/' && (s.size() == 1 || s[1] != '/'); }
 
 // A POSIX name inside: normalised as any path, with "/" separators.
@@ -210,8 +217,7 @@ int resolve_relative_path(char* out, const char* name_in, const char* base_in, i
         put(out, replace_char(name, '\\', '/'));
         return 0;
     }
-    const bool drive_absolute = name.size() >= 3 && name[1] == ':' && name[2] == '\\';
-    if (name.compare(0, 2, "\\\\") == 0 || starts_nocase(name, "file:") || drive_absolute) {
+    if (stands_for_itself(name)) {
         put(out, name);
         return 0;
     }
@@ -274,8 +280,9 @@ char* make_relative_path(const char* base_in, const char* path_in, char* out) {
         }
     }
     result = normalized(result);
-    // A folder named like a drive ("Z:") keeps the ".\\" before it: without it the name reads back as that drive.
-    if (inside && first_part_is_drive(result)) result.insert(0, ".\\");
+    // A folder named like a drive or an address ("Z:", "1:", "file:") keeps the ".\\" before it: without it the name
+    // reads back as that drive or address.
+    if (inside && (first_part_is_drive(result) || stands_for_itself(result))) result.insert(0, ".\\");
     if (starts_nocase(path, "http:") || starts_nocase(base, "http:")) result = replace_char(result, '\\', '/');
     put(out, result);
     return out;

@@ -214,6 +214,21 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
          {},
          {},
          {";.\\Z:\\x\\y.bmp;"}},
+        {"folders named as an address or a drive of no letter",  // beside the model, each holding a picture
+         [](const std::string& dir) {
+             std::string model = lines({trunk_line("t")});
+             for (const std::string folder : {"1:", "file:", "http:"}) {
+                 fs::create_directories(dir + "/" + folder);
+                 fs::copy_file(std::string(std::getenv("KZ_TEST_DATA")) + "/scene_model/red_blue.bmp",
+                               dir + "/" + folder + "/y.bmp");
+                 model += lines({shape_line(folder) + ",,A;0;.\\" + folder + "\\y.bmp"});
+             }
+             write_file(dir + "/model.fig", model);
+             return dir + "/model.fig";
+         },
+         {},
+         {},
+         {";.\\1:\\y.bmp;", ";.\\file:\\y.bmp;", ";.\\http:\\y.bmp;"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
