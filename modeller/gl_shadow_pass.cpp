@@ -202,9 +202,6 @@ void CO3duGLModelar::refresh_shadow_volumes() {
 void CO3duGLModelar::count_shadow_volumes() {
     CO3duGLScene& scene = *scene_;
     const _O3duViewport& v = scene.viewport;
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glDepthMask(GL_FALSE);
-    glStencilFunc(GL_ALWAYS, 1, ~0u);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -277,22 +274,13 @@ void CO3duGLModelar::count_shadow_volumes() {
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisableClientState(GL_VERTEX_ARRAY);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilFunc(GL_ALWAYS, 0, 1);
 }
 
 // The pixels that the background's quad, clearing the counts by day, finds drawn nearer: those a shadow can reach.
 void CO3duGLModelar::mark_drawn_pixels() {
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glDepthMask(GL_FALSE);
-    glStencilFunc(GL_ALWAYS, 1, ~0u);
     glStencilOp(GL_KEEP, GL_REPLACE, GL_KEEP);
     glDisable(GL_CULL_FACE);
     fill_viewport(background_depth());
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilFunc(GL_ALWAYS, 0, 1);
 }
 
 void CO3duGLModelar::fill_viewport(double depth) {
@@ -322,11 +310,15 @@ void CO3duGLModelar::draw_shadows() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glEnable(GL_STENCIL_TEST);
+    // Counting the volumes and marking the night's pixels write the stencil alone (the marking its reference, 1).
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    glStencilFunc(GL_ALWAYS, 1, ~0u);
     if (night_)
         mark_drawn_pixels();
     else
         count_shadow_volumes();
-    glDepthMask(GL_FALSE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     const OfuColorValue& c = scene_->shadow_color;
     glColor4f(c.r, c.g, c.b, c.a);
     glStencilFunc(GL_NOTEQUAL, 0, ~0u);
