@@ -14,6 +14,7 @@
 
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
+#include "app/foundation/date_time.h"
 #include "bare_draw.h"
 #include "bench_view.h"
 #include "box_models.h"
@@ -93,16 +94,26 @@ struct Sun {
     int day_of_year;
     double hour;
 };
-constexpr Sun kMidsummerMorning{171, 10.0};  // 21 June, 10:00
+
+// The suns of the shadow cases as their arguments name them, month, day, hour and minute in one number.
+constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620,
+                       kDecember8At23 = 12082300;
+
+// The sun a case's argument names (12081620 is 8 December 16:20), reckoned as the view reads a figure file's date.
+inline Sun sun_named(std::int64_t code) {
+    const int month = int(code / 1000000), day = int(code / 10000 % 100);
+    return {kz::foundation::month_day_to_day_of_year(month, day),
+            kz::foundation::hour_minute_to_hours(int(code / 100 % 100), int(code % 100))};
+}
 
 // The sun's shadows (at the default accuracy) on or off, under the sun given.
-inline void set_shadows(kz::view::XView& view, bool on, Sun sun = kMidsummerMorning) {
+inline void set_shadows(kz::view::XView& view, bool on, Sun sun = sun_named(kJune21At10)) {
     view.SetShadowDate(sun.day_of_year);
     view.SetShadowTime(sun.hour);
     view.SetShadowDisplay(on ? 1 : 0);
 }
 
-inline void set_shadows(LargeScene& s, bool on, Sun sun = kMidsummerMorning) { set_shadows(*s.view, on, sun); }
+inline void set_shadows(LargeScene& s, bool on, Sun sun = sun_named(kJune21At10)) { set_shadows(*s.view, on, sun); }
 
 // The view's frames, the eye turning a little before each (overview, or walking for a non-zero first argument).
 inline void navigate_frames(benchmark::State& state, LargeScene& s) {

@@ -81,17 +81,6 @@ void BM_CurvedFirstFrame(benchmark::State& state) {
     state.counters["triangles"] = double(triangles);
 }
 
-// The suns of the shadow cases as their arguments name them, month, day, hour and minute in one number.
-constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620,
-                       kDecember8At23 = 12082300;
-
-// The sun a case's argument names: 12081620 is 8 December 16:20.
-Sun sun_named(std::int64_t code) {
-    static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    const int month = int(code / 1000000), day = int(code / 10000 % 100);
-    return {kDaysBefore[(month + 11) % 12] + day - 1, double(code / 100 % 100) + double(code % 100) / 60.0};
-}
-
 // Arguments of the large-model cases: walking (0: the whole model), the sun and storeys.
 int walking_of(const benchmark::State& state) { return int(state.range(0)); }
 Sun sun_of(const benchmark::State& state) { return sun_named(state.range(1)); }

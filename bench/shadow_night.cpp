@@ -26,7 +26,7 @@ namespace {
 
 using namespace kz_bench;
 
-constexpr Sun kDecemberNight{341, 23.0};  // 8 December, 23:00: the sun far below the horizon
+const Sun kDecemberNight = sun_named(kDecember8At23);  // the sun far below the horizon
 constexpr int kResidentFrames = 50;
 
 std::string g_self;
