@@ -7,7 +7,6 @@
 // outline (E) was shown and left again, against those just before; and the frame with the section plane laid by D,
 // against the plain frame.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <cmath>
 #include <cstdint>
@@ -36,12 +35,8 @@ using kz_bench::kBoxes;
 using kz_bench::LargeScene;
 using kz_bench::run_bare_frames;
 
-// The heap in use in MiB (glibc's count of allocated bytes, mapped blocks included): what the program holds,
-// whatever the allocator keeps of what was freed.
-double heap_mib() {
-    const struct mallinfo2 m = mallinfo2();
-    return static_cast<double>(m.uordblks + m.hblkhd) / (1 << 20);
-}
+// The heap in use in MiB.
+double heap_mib() { return static_cast<double>(kz_bench::heap_in_use_bytes()) / (1 << 20); }
 
 // The pages the process holds in MiB, whatever of them the heap counts as free.
 double resident_mib() { return static_cast<double>(plat::memory_in_use()) / (1 << 20); }

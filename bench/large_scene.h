@@ -4,6 +4,7 @@
 // of the shadow cases.
 #pragma once
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cmath>
 #include <cstdint>
@@ -25,6 +26,13 @@
 namespace kz_bench {
 
 constexpr int kWidth = 1000, kHeight = 600, kBoxes = 100000;
+
+// The heap in use (glibc's count of allocated bytes, mapped blocks included): what the program holds, whatever the
+// allocator keeps of what was freed.
+inline std::uint64_t heap_in_use_bytes() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
 
 struct LargeScene {
     kz::platform::WindowHandle parent = nullptr;

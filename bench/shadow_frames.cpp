@@ -10,7 +10,6 @@
 // Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to the
 // system, which the heap counts of those cases would see.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -252,9 +251,8 @@ void BM_ShadowMemory(benchmark::State& state) {
 
 // The resident size and the heap in use, in KiB.
 std::pair<unsigned long long, unsigned long long> memory_kib() {
-    const struct mallinfo2 m = mallinfo2();
     return {static_cast<unsigned long long>(plat::memory_in_use() / 1024),
-            static_cast<unsigned long long>((m.uordblks + m.hblkhd) / 1024)};
+            static_cast<unsigned long long>(heap_in_use_bytes() / 1024)};
 }
 
 // Plain frames, frames with shadows under the sun named, and plain frames again, along one eye path.
