@@ -1,10 +1,10 @@
 // The sun's shadows at night (8 December, 23:00, at the default site) on the 100k-box model at 1000 x 600: one
-// frame seen whole and walking among the items, against the plain frame; the resident size after 50 night frames
-// against that after 50 plain frames in one process (this program run again, so that no other case's frames stand
-// in its figures); and the viewer started on the model written as a figure file that names that night with its
-// shadow switch on, to its first frame, against the same file with the switch off, each a process of its own (this
-// program run again as the viewer). Kept apart from the daylight shadow cases, whose volumes and freed pages the
-// night's figures would otherwise meet.
+// frame seen whole and walking among the items, on the ground and in ten storeys, against the plain frame; the resident
+// size after 50 night frames against that after 50 plain frames in one process (this program run again, so that no
+// other case's frames stand in its figures); and the viewer started on the model written as a figure file that names
+// that night with its shadow switch on, to its first frame, against the same file with the switch off, each a process
+// of its own (this program run again as the viewer). Kept apart from the daylight shadow cases, whose volumes and freed
+// pages the night's figures would otherwise meet.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -33,8 +33,9 @@ std::string g_self;
 
 std::size_t volume_bytes_held(LargeScene& s) { return s.view->output.bridge->modeller->shadow_volume_bytes(); }
 
+// Arguments of the frame cases: walking (0: the whole model) and storeys.
 void BM_PlainFrame(benchmark::State& state) {
-    LargeScene& s = large_scene();
+    LargeScene& s = large_scene(int(state.range(1)));
     set_shadows(s, false, kDecemberNight);
     navigate_frames(state, s);
 }
@@ -42,7 +43,7 @@ void BM_PlainFrame(benchmark::State& state) {
 // The shadow switch on under the night's sun: no volume may be built, and the frames draw as the plain ones do
 // with every surface darkened.
 void BM_NightFrame(benchmark::State& state) {
-    LargeScene& s = large_scene();
+    LargeScene& s = large_scene(int(state.range(1)));
     set_shadows(s, true, kDecemberNight);
     s.place_eye(int(state.range(0)), 0.0);
     s.view->Redraw(0);
@@ -106,8 +107,16 @@ void BM_NightFigureFirstFrame(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PlainFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_NightFrame)->ArgName("walking")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainFrame)
+    ->ArgNames({"walking", "storeys"})
+    ->ArgsProduct({{0, 1}, {1, 10}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_NightFrame)
+    ->ArgNames({"walking", "storeys"})
+    ->ArgsProduct({{0, 1}, {1, 10}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_NightResident)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NightFigureFirstFrame)
     ->ArgName("shadows")
