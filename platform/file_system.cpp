@@ -30,8 +30,21 @@
 namespace kz::platform {
 namespace {
 
-// The inode numbers set_inode_reuse_for_tests gives and takes; all 0 while it is not used.
-std::atomic<std::uint64_t> g_reuse_device{0}, g_reuse_taker{0}, g_reuse_freed{0};
+// What set_file_looks_for_tests gives every look; `g_looks_changed` is false while there is nothing.
+std::atomic<bool> g_looks_changed{false};
+std::mutex g_looks_mutex;
+std::function<void(struct stat*)>& file_looks() {
+    static std::function<void(struct stat*)> seen;
+    return seen;
+}
+
+bool as_seen(bool answered, struct stat* st) {
+    if (answered && g_looks_changed) {
+        const std::lock_guard<std::mutex> lock(g_looks_mutex);
+        if (file_looks()) file_looks()(st);
+    }
+    return answered;
+}
 
 std::vector<std::string>& extra_temp_roots() {
     static std::vector<std::string> roots;
@@ -136,14 +149,24 @@ FileIdentity identity_of(const struct stat& st) {
     const auto nanoseconds = [](const struct timespec& t) {
         return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
     };
-    FileIdentity id{static_cast<std::uint64_t>(st.st_dev),
-                    static_cast<std::uint64_t>(st.st_ino),
-                    nanoseconds(st.st_mtim),
-                    nanoseconds(st.st_ctim),
-                    static_cast<std::uint64_t>(st.st_size),
-                    static_cast<std::uint32_t>(st.st_mode & 0777)};
-    if (g_reuse_taker != 0 && id.device == g_reuse_device && id.inode == g_reuse_taker) id.inode = g_reuse_freed;
-    return id;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino),
+                        nanoseconds(st.st_mtim),
+                        nanoseconds(st.st_ctim),
+                        static_cast<std::uint64_t>(st.st_size),
+                        static_cast<std::uint32_t>(st.st_mode & 0777)};
+}
+
+bool stat_of(int fd, struct stat* st) { return as_seen(::fstat(fd, st) == 0, st); }
+
+bool stat_at(int dirfd, const std::string& name, struct stat* st, int flags) {
+    return as_seen(::fstatat(dirfd, name.c_str(), st, flags) == 0, st);
+}
+
+void set_file_looks_for_tests(std::function<void(struct stat*)> seen) {
+    const std::lock_guard<std::mutex> lock(g_looks_mutex);
+    file_looks() = std::move(seen);
+    g_looks_changed = bool(file_looks());
 }
 
 std::string path_held(int fd) {
@@ -151,10 +174,6 @@ std::string path_held(int fd) {
     std::string name = descriptor_name(fd);
     if (name.empty() || name[0] != '/' || ::fstat(fd, &st) != 0 || st.st_nlink == 0) return {};
     return name;
-}
-
-void set_inode_reuse_for_tests(std::uint64_t device, std::uint64_t taker, std::uint64_t freed) {
-    g_reuse_device = device, g_reuse_taker = taker, g_reuse_freed = freed;
 }
 
 std::string to_native_path(std::string_view windows_path) { return posix_form(cp932_name_to_utf8(windows_path)); }
@@ -279,7 +298,7 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
         return nullptr;
     }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!stat_of(fd, &st) || !S_ISREG(st.st_mode)) {
         ::close(fd);
         if (why) *why = "not a regular file (a folder, device or pipe)";
         return nullptr;

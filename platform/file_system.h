@@ -164,9 +164,6 @@ void set_unnamed_temp_files_for_tests(bool allowed);
 // Test hook: called after every FileWriter::write with the bytes that writer has put in its file so far (flushed
 // to the file first); empty to remove.
 void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer);
-// Test hook: the file on `device` numbered `taker` is seen with the number `freed`, as when the file system hands a
-// freed inode number to the next file made (tmpfs and overlay file systems never do); all 0 to remove.
-void set_inode_reuse_for_tests(std::uint64_t device, std::uint64_t taker, std::uint64_t freed);
 
 // The POSIX path where a write to `windows_path` lands once every existing component is resolved (symlinks
 // followed, case matched), provided the rest holds no "." or ".." component; empty otherwise.

@@ -51,7 +51,7 @@ std::string random_suffix() {
 // Whether `name` in the folder open at `dirfd` is the file open at `fd`.
 bool names_file(int dirfd, const std::string& name, int fd) {
     struct stat held, named;
-    return ::fstat(fd, &held) == 0 && ::fstatat(dirfd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+    return stat_of(fd, &held) && stat_at(dirfd, name, &named, AT_SYMLINK_NOFOLLOW) &&
            identity_of(held) == identity_of(named);
 }
 
@@ -109,7 +109,7 @@ int open_named_temp(int dirfd, const std::string& target, std::string* name) {
 // Whether `name` in the folder open at `dirfd` still holds the file of identity `expected`, or still none where that is
 // unknown; `st` receives what it holds and `exists` whether it holds anything.
 bool holds_expected(int dirfd, const std::string& name, FileIdentity expected, struct stat* st, bool* exists) {
-    *exists = ::fstatat(dirfd, name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
+    *exists = stat_at(dirfd, name, st, AT_SYMLINK_NOFOLLOW);
     if (*exists) return identity_of(*st) == expected;
     return errno == ENOENT && !expected.known();
 }
@@ -156,7 +156,7 @@ WriteLanding::WriteLanding(std::string_view windows_path) {
             return;
         }
         struct stat st;
-        if (::fstatat(held.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (!stat_at(held.get(), name, &st, AT_SYMLINK_NOFOLLOW)) {
             if (errno != ENOENT) {
                 why_ = with_error("it cannot be examined");
                 return;
@@ -178,7 +178,7 @@ WriteLanding::WriteLanding(std::string_view windows_path) {
         // The path the checks and the messages see is that of the folder held, or the landing is not used.
         const std::string real = real_path(folder);
         struct stat at_path, at_descriptor;
-        if (real.empty() || ::stat(real.c_str(), &at_path) != 0 || ::fstat(held.get(), &at_descriptor) != 0 ||
+        if (real.empty() || !stat_at(AT_FDCWD, real, &at_path, 0) || !stat_of(held.get(), &at_descriptor) ||
             identity_of(at_path) != identity_of(at_descriptor)) {
             why_ = "its folder changed while it was looked at";
             return;
@@ -288,7 +288,7 @@ bool FileWriter::commit() {
         temp_.clear();
         // Taken once renamed: the rename moves the file's change time.
         struct stat written;
-        if (::fstat(fd, &written) == 0) written_identity_ = identity_of(written);
+        if (stat_of(fd, &written)) written_identity_ = identity_of(written);
     } else {
         ok = false;
     }

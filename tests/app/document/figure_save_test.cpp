@@ -26,6 +26,7 @@
 #include "platform/clipboard.h"
 #include "platform/crt/global_memory.h"
 #include "platform/dialogs.h"
+#include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/window.h"
 #include "tests/support/other_user.h"
@@ -530,7 +531,11 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         fs::remove(old);
         write_file(made, lines({trunk_line("v item")}));  // as long as the unit file was
         ::stat(made.c_str(), &now);
-        if (!ext4_run) plat::set_inode_reuse_for_tests(now.st_dev, now.st_ino, before.st_ino);
+        if (!ext4_run)
+            plat::set_file_looks_for_tests(
+                [device = now.st_dev, taker = now.st_ino, freed = before.st_ino](struct stat* st) {
+                    if (st->st_dev == device && st->st_ino == taker) st->st_ino = freed;
+                });
         EXPECT_EQ(now.st_ino, ext4_run ? before.st_ino : now.st_ino) << "the number was not handed out again";
     };
     const char* changed = "u.fig: not written: it changed since it was read, and the user did not agree";
@@ -620,7 +625,7 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         view->SaveModel();
         const std::string errors = testing::internal::GetCapturedStderr();
         plat::set_write_observer_for_tests({});
-        plat::set_inode_reuse_for_tests(0, 0, 0);
+        plat::set_file_looks_for_tests({});
 
         const std::vector<std::string> log = plat::take_dialog_test_log();
         ASSERT_EQ(log.size(), row.asked ? 1u : 0u) << (log.empty() ? errors : log[0]);
