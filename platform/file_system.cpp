@@ -154,7 +154,9 @@ FileIdentity identity_of(const struct stat& st) {
                         nanoseconds(st.st_mtim),
                         nanoseconds(st.st_ctim),
                         static_cast<std::uint64_t>(st.st_size),
-                        static_cast<std::uint32_t>(st.st_mode & 0777)};
+                        static_cast<std::uint32_t>(st.st_mode & 0777),
+                        static_cast<std::uint32_t>(st.st_uid),
+                        static_cast<std::uint32_t>(st.st_gid)};
 }
 
 bool stat_of(int fd, struct stat* st) { return as_seen(::fstat(fd, st) == 0, st); }

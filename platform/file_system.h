@@ -61,10 +61,10 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // What a file is, whatever names or links lead to it (its device and inode), and how it stood when it was looked
 // at: its modification and change times and its size, which every write to it moves (and every change of its
-// attributes moves the change time), with its permission bits. Two records are equal only when all of these are: a
-// file rewritten in place, or a new file that was given a freed inode number, is not the file looked at before. A
-// rewrite that keeps the size within one tick of the file system's clock leaves every stamp as it was and is not
-// seen. Unknown (all zero) where there was no file.
+// attributes moves the change time), with its permission bits, owner and group. Two records are equal only when all
+// of these are: a file rewritten in place, or a new file that was given a freed inode number, is not the file looked
+// at before. A rewrite that keeps the size within one tick of the file system's clock leaves every stamp as it was
+// and is not seen. Unknown (all zero) where there was no file.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -72,7 +72,12 @@ struct FileIdentity {
     std::int64_t changed = 0;
     std::uint64_t size = 0;
     std::uint32_t mode = 0;  // the permission bits alone (0777)
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
     bool known() const { return inode != 0; }
+    // The same file, changed or not: its device and inode, and its owner, as a file system that hands a freed
+    // inode number to the next file made gives it to a file of whoever made that.
+    bool same_file(const FileIdentity& o) const { return device == o.device && inode == o.inode && owner == o.owner; }
     bool operator==(const FileIdentity&) const = default;
 };
 
@@ -122,9 +127,9 @@ private:
 // writer killed mid-save leaves nothing behind; elsewhere it is named ".<name>.kztmp-XXXXXX" and locked (flock)
 // while its writer lives, and a later writer of the same target removes such files that nobody holds any more.
 // A target whose mode bits make it read-only is refused (is_open false), as Windows refuses to replace a
-// read-only file, even for a user whom the system would let write it. The new file takes the permission bits of the
-// file its text came from (`read`; by default the one the landing found), or 0666 less the umask where there was
-// none: never those of a file someone else has put there since, and never set-user-ID or set-group-ID.
+// read-only file, even for a user whom the system would let write it. The new file keeps what the user set on the
+// file its text came from (`read`; by default the one the landing found) as that file stands now, and nothing of a
+// file someone else has put there since (kept_permissions.h).
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);

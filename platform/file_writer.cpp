@@ -19,6 +19,7 @@
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
+#include "platform/kept_permissions.h"
 #include "platform/report.h"
 #include "platform/temp_file.h"
 
@@ -221,15 +222,7 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
         return;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return;
-    // The permissions of the file the text came from, never those of whatever is there now; a new file gets the
-    // usual ones.
-    mode_t mode = read.mode & 0777;
-    if (!read.known()) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
+    keep_permissions(fd, exists ? &st : nullptr, read);
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
         discard();

@@ -1,6 +1,6 @@
 // Part of a test run in a forked child that reports through its exit status: as another user (tests run as root in
-// CI, so a row that needs another user drops to `nobody`, 65534), or as this user on a system that lists one
-// account more.
+// CI, so a row that needs another user drops to `nobody`, 65534, or to a user in groups of the row's choosing), or as
+// this user on a system that lists one account more.
 #pragma once
 #include <fcntl.h>
 #include <grp.h>
@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace kz::test {
 
@@ -94,12 +95,21 @@ template <typename Prepare, typename Body>
     return ::testing::AssertionFailure() << what << ": the child " << why << " (" << status << ")";
 }
 
-// Runs `body` as uid and gid 65534 in a forked child (see run_in_child).
+// Runs `body` in a forked child (see run_in_child) as user `uid` with the primary group `gid` and the further groups
+// `groups` alone, which needs root.
+template <typename Body>
+::testing::AssertionResult run_as_user(const std::string& what, uid_t uid, gid_t gid, std::vector<gid_t> groups,
+                                       Body&& body) {
+    return run_in_child(
+        what,
+        [&] { return ::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0; },
+        body);
+}
+
+// Runs `body` as uid and gid 65534, in no other group, in a forked child (see run_in_child).
 template <typename Body>
 ::testing::AssertionResult run_as_other_user(const std::string& what, Body&& body) {
-    return run_in_child(
-        what, [] { return ::setgroups(0, nullptr) == 0 && ::setgid(kOtherUser) == 0 && ::setuid(kOtherUser) == 0; },
-        body);
+    return run_as_user(what, kOtherUser, kOtherUser, {}, body);
 }
 
 // Runs `body` in a forked child (see run_in_child) that sees one account more: `passwd_line` added to a copy of

@@ -690,6 +690,129 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
     if (!not_run.empty()) GTEST_SKIP() << "rows not run here:" << not_run;
 }
 
+// A save keeps what the user set on the files read (the model's own and a unit's), as they stand when saved: their
+// present permission bits (a change of mode is asked about, as any change). A file that is not the one read gives
+// nothing. Each row saves twice: the second save asks nothing and keeps the same.
+TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
+    // A user (nobody) with a primary group of its own and a project group; another user in a group the user is not
+    // in.
+    constexpr gid_t kUsers = 4100, kProject = 4200, kStrangers = 4300;
+    constexpr uid_t kUser = kz::test::kOtherUser, kNamed = 4321;
+    struct Row {
+        const char* name;
+        bool as_user;  // in a child as kUser, in kUsers and kProject; else as whoever runs the tests (root in CI)
+        uid_t owner;   // 0: whoever runs the tests, in their group (as the saved group 0)
+        gid_t group;
+        unsigned mode;  // when read
+        std::function<void(const std::string& file)> after_open;
+        bool asked;
+        gid_t saved_group;
+        unsigned saved_mode;
+        bool same_file = true;
+    };
+    const auto set_mode = [](unsigned mode) {
+        return [mode](const std::string& file) { fs::permissions(file, fs::perms(mode)); };
+    };
+    const auto as_read = [](const std::string&) {};
+    // Another user's file made anew under the name; with `same_number`, seen with the number of the file read (as
+    // ext4 may give it): only that file, known by its change time too, as the save's own new files may take its
+    // number once it is gone.
+    struct Taken {
+        struct stat made;
+        ino_t seen_as;
+    };
+    std::vector<Taken> taken;
+    const auto made_by_another = [&](bool same_number) {
+        return [&taken, same_number](const std::string& file) {
+            struct stat before = {}, now = {};
+            ::stat(file.c_str(), &before);
+            const std::string bytes = read_all(file);
+            fs::remove(file);
+            write_file(file, bytes);
+            ASSERT_EQ(::chown(file.c_str(), kNamed, kStrangers), 0);
+            fs::permissions(file, fs::perms(0666));
+            ::stat(file.c_str(), &now);
+            if (!same_number) return;
+            taken.push_back({now, before.st_ino});
+            plat::set_file_looks_for_tests([&taken](struct stat* st) {
+                for (const auto& [made, seen_as] : taken)
+                    if (st->st_dev == made.st_dev && st->st_ino == made.st_ino &&
+                        st->st_ctim.tv_sec == made.st_ctim.tv_sec && st->st_ctim.tv_nsec == made.st_ctim.tv_nsec)
+                        st->st_ino = seen_as;
+            });
+        };
+    };
+    const Row rows[] = {
+        {"nothing set", false, 0, 0, 0640, as_read, false, 0, 0640},
+        {"nothing set, as a user", true, kUser, kUsers, 0640, as_read, false, kUsers, 0640},
+        {"made 0600 after it was read", false, 0, 0, 0644, set_mode(0600), true, 0, 0600},
+        {"made 0600 after it was read, as a user", true, kUser, kUsers, 0644, set_mode(0600), true, kUsers, 0600},
+        {"read 0444, made 0644", false, 0, 0, 0444, set_mode(0644), true, 0, 0644},
+        {"read 0444, made 0644, as a user", true, kUser, kUsers, 0444, set_mode(0644), true, kUsers, 0644},
+        {"another user's 0666 file that took the number of the file read, agreed", false, 0, 0, 0640,
+         made_by_another(true), true, 0, 0640, false},
+    };
+    const bool root = ::geteuid() == 0;
+    std::string not_run;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!root && (row.as_user || row.owner || !row.same_file)) {
+            not_run += std::string("\n  ") + row.name + " (only root chooses a file's owner and a user's groups)";
+            continue;
+        }
+        char made[] = "/tmp/kz-kept-XXXXXX";  // a folder the user may enter wherever the tests run
+        ASSERT_NE(::mkdtemp(made), nullptr);
+        const std::string dir = made;
+        if (row.as_user) {
+            ASSERT_EQ(::chown(made, kUser, kUsers), 0);
+        }
+        fs::permissions(dir, fs::perms(0755));
+        write_file(dir + "/model.fig", lines({trunk_line("top"), trunk_line("u", "#frefer=u.fig")}));
+        write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+        const std::string files[] = {dir + "/model.fig", dir + "/u.fig"};
+        for (const std::string& file : files) {
+            if (row.owner) {
+                ASSERT_EQ(::chown(file.c_str(), row.owner, row.group), 0);
+            }
+            fs::permissions(file, fs::perms(row.mode));
+        }
+        // Opened here, saved in the child where the row is the user's.
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        for (const std::string& file : files) row.after_open(file);
+        const auto save_twice = [&] {
+            for (const double x : {125.5, 7.0}) {
+                const double to[3] = {x, 0, 0};
+                for (const char* item : {"top", "u item"}) find_item(view, item)->SetPlacement(to, nullptr);
+                plat::DialogTestAnswers answers;
+                answers.message_box = plat::IDOK;
+                plat::set_dialog_test_mode(true, answers);
+                view->SaveModel();
+                plat::set_file_looks_for_tests({});
+                taken.clear();
+                const auto asked = plat::take_dialog_test_log();
+                EXPECT_EQ(asked.size(), row.asked && x == 125.5 ? 1u : 0u) << x << (asked.empty() ? "" : asked[0]);
+                for (const std::string& file : files) {
+                    SCOPED_TRACE(file + " saved with " + std::to_string(x));
+                    struct stat st = {};
+                    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+                    EXPECT_NE(read_all(file).find(x == 7.0 ? "\t7\t" : "125.5"), std::string::npos);
+                    // Whoever saves another's file is its owner then, but root saving the file read.
+                    EXPECT_EQ(st.st_uid, row.as_user || (row.same_file && row.owner) ? row.owner : ::geteuid());
+                    EXPECT_EQ(st.st_gid, row.saved_group ? row.saved_group : ::getegid());
+                    EXPECT_EQ(st.st_mode & 07777, row.saved_mode);
+                }
+            }
+        };
+        if (row.as_user) {
+            EXPECT_TRUE(kz::test::run_as_user(row.name, kUser, kUsers, {kUsers, kProject}, save_twice));
+        } else {
+            save_twice();
+        }
+        fs::remove_all(dir);
+    }
+    if (!not_run.empty()) GTEST_SKIP() << "rows not run here:" << not_run;
+}
+
 // A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
 // name the user gives.
 TEST_F(FigureSave, ANewModelIsSavedUnderTheNameTheUserGives) {
