@@ -222,7 +222,7 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
         return;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return;
-    keep_permissions(fd, exists ? &st : nullptr, read);
+    keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
         discard();

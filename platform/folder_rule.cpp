@@ -4,7 +4,6 @@
 
 #include <grp.h>
 #include <pwd.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/access_list.h"
 #include "platform/crt/c_numbers.h"
 #include "platform/file_system.h"
 #include "platform/report.h"
@@ -100,73 +100,32 @@ bool is_users_private_group(std::uint32_t gid) {
     return private_group;
 }
 
-// The entries of a POSIX access list as the kernel keeps it in "system.posix_acl_access": a 32-bit version (2),
-// then per entry a 16-bit tag, 16-bit permissions and a 32-bit id, all little-endian.
-constexpr std::uint16_t kAclUser = 0x02, kAclGroup = 0x08, kAclMask = 0x10;
-constexpr std::uint16_t kAclWrite = 0x02;
-
-std::uint32_t little_endian(const unsigned char* p, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
-    return value;
-}
-
 std::function<bool(const std::string&, std::string*)>& access_list_hook() {
     static std::function<bool(const std::string&, std::string*)> hook;
     return hook;
-}
-
-// The folder's access list, read through /proc/self/fd, as the walk's descriptors are O_PATH ones that fgetxattr
-// refuses: empty when it has none (or its file system keeps none); false, with the reason in `why`, when it
-// cannot be read.
-bool read_access_list(int fd, const std::string& path, std::vector<unsigned char>* list, std::string* why) {
-    if (std::string bytes; access_list_hook() && access_list_hook()(path, &bytes)) {
-        list->assign(bytes.begin(), bytes.end());
-        return true;
-    }
-    const std::string self = descriptor_path(fd);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        ssize_t size = ::getxattr(self.c_str(), "system.posix_acl_access", nullptr, 0);
-        if (size >= 0) {
-            list->resize(static_cast<std::size_t>(size));
-            size = ::getxattr(self.c_str(), "system.posix_acl_access", list->data(), list->size());
-        }
-        if (size >= 0) {
-            list->resize(static_cast<std::size_t>(size));
-            return true;
-        }
-        list->clear();
-        if (errno == ENODATA || errno == ENOTSUP) return true;  // none, or none on this file system
-        if (errno != ERANGE) break;                             // ERANGE: it grew between the two calls
-    }
-    *why = with_error(" has an access list that cannot be read");
-    return false;
 }
 
 // Empty when the folder's access list lets no one but the user and the user's private group write it, else who
 // else may, after the folder's path: a named user or group whose entry has the write right under the mask counts
 // as others, entries without it do not. One that cannot be read or understood refuses the folder.
 std::string access_list_writers(int fd, const std::string& path) {
-    std::vector<unsigned char> list;
-    std::string why;
-    if (!read_access_list(fd, path, &list, &why)) return why;
+    std::string list;
+    if (!access_list_hook() || !access_list_hook()(path, &list)) {
+        if (!read_access_list(fd, &list)) return with_error(" has an access list that cannot be read");
+    }
     if (list.empty()) return {};
-    if (list.size() < 4 || (list.size() - 4) % 8 != 0)
-        return " has an access list that is not understood (" + kz::crt::int_text(list.size()) +
-               " bytes, not a version and whole entries)";
-    if (little_endian(list.data(), 4) != 2)
-        return " has an access list that is not understood (version " +
-               kz::crt::int_text(little_endian(list.data(), 4)) + ", not 2)";
+    std::vector<AccessEntry> entries;
+    std::string why;
+    if (!access_entries(list, &entries, &why)) return " has an access list that is not understood (" + why + ")";
     unsigned mask = 0x07;
-    for (std::size_t at = 4; at < list.size(); at += 8)
-        if (little_endian(&list[at], 2) == kAclMask) mask = little_endian(&list[at + 2], 2);
-    for (std::size_t at = 4; at < list.size(); at += 8) {
-        const std::uint32_t tag = little_endian(&list[at], 2), id = little_endian(&list[at + 4], 4);
-        if (!(little_endian(&list[at + 2], 2) & mask & kAclWrite)) continue;
-        if (tag == kAclUser && id != user_id())
-            return " lets another user (uid " + kz::crt::int_text(id) + ") write in it through its access list";
-        if (tag == kAclGroup && !is_users_private_group(id))
-            return " lets a group (gid " + kz::crt::int_text(id) + ") write in it through its access list";
+    for (const AccessEntry& e : entries)
+        if (e.tag == kAclMask) mask = e.rights;
+    for (const AccessEntry& e : entries) {
+        if (!(e.rights & mask & kAclWrite)) continue;
+        if (e.tag == kAclUser && e.id != user_id())
+            return " lets another user (uid " + kz::crt::int_text(e.id) + ") write in it through its access list";
+        if (e.tag == kAclGroup && !is_users_private_group(e.id))
+            return " lets a group (gid " + kz::crt::int_text(e.id) + ") write in it through its access list";
     }
     return {};
 }

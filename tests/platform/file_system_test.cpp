@@ -9,7 +9,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +30,7 @@
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
 #include "tests/platform/others.h"
+#include "tests/support/access_list.h"
 #include "tests/support/other_user.h"
 
 namespace kz::platform {
@@ -523,27 +523,6 @@ TEST(FileSystem, DeleteHelpersStayInsideTheirBounds) {
     EXPECT_FALSE(delete_file(outside.win()));
 }
 
-// Gives the folder an access list: its owner may do all, `tag` (2: a user, 8: a group) `id` has `rights`, its group
-// and others may read and enter, and `mask` bounds the named entry and the group; written as the kernel keeps it.
-bool set_access_list(const fs::path& folder, std::uint16_t tag, std::uint16_t rights, std::uint32_t id,
-                     std::uint16_t mask) {
-    std::string list;
-    const auto put = [&](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) list += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    const auto entry = [&](std::uint16_t entry_tag, std::uint16_t entry_rights, std::uint32_t entry_id) {
-        put(entry_tag, 2), put(entry_rights, 2), put(entry_id, 4);
-    };
-    put(2, 4);
-    entry(0x01, 7, ~0u);
-    if (tag == 0x02) entry(tag, rights, id);
-    entry(0x04, 5, ~0u);
-    if (tag == 0x08) entry(tag, rights, id);
-    entry(0x10, mask, ~0u);
-    entry(0x20, 5, ~0u);
-    return ::setxattr(folder.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) == 0;
-}
-
 // The user's private folder ($XDG_CACHE_HOME/kzview) as the program finds it: made the user's alone whatever the
 // umask, narrowed when looser, and not used at all when it is a link, a file or someone else's, or lies where others
 // could move it aside: below a folder of another user's, or one others may write that is not sticky. What lies
@@ -574,11 +553,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         const char* said;  // on standard error
         // What the one above its parent seems to belong to; for kOpenProgramFolder, the owner of its "kz3d_temp".
         std::uint32_t uid_offset = 0, gid_offset = 0;
-        // An entry of the access list of the one above its parent (tag 2: a user, 8: a group; none when 0), with its
-        // rights and the list's mask.
-        std::uint16_t acl_tag = 0, acl_rights = 0;
-        std::uint32_t acl_id = 0;
-        std::uint16_t acl_mask = 0;
+        const char* acl = nullptr;  // the access list of the one above its parent
         bool shared_group = false;  // another account has the user's group for its primary group
         Later later = kAsIs;
     } cases[] = {
@@ -596,21 +571,21 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         {"below a folder another group may write", kParent, 0775, false, "cache lets its group", 0, 1},
         {"below a folder of another user's", kParent, 0755, false, "cache belongs to another user", 1, 0},
         {"below a folder an access entry lets another user write", kParent, 0775, false, "another user (uid 65534)", 0,
-         0, 2, 7, test::kOtherUser, 7},
+         0, "u::rwx,u:65534:rwx,g::r-x,m::rwx,o::r-x"},
         {"below a folder an access entry lets another group write", kParent, 0775, false, "a group (gid 65534)", 0, 0,
-         8, 7, test::kOtherUser, 7},
-        {"below a folder an access entry lets another user only read", kParent, 0775, true, nullptr, 0, 0, 2, 5,
-         test::kOtherUser, 7},
-        {"below a folder whose mask takes another user's write", kParent, 0755, true, nullptr, 0, 0, 2, 7,
-         test::kOtherUser, 5},
+         "u::rwx,g::r-x,g:65534:rwx,m::rwx,o::r-x"},
+        {"below a folder an access entry lets another user only read", kParent, 0775, true, nullptr, 0, 0,
+         "u::rwx,u:65534:r-x,g::r-x,m::rwx,o::r-x"},
+        {"below a folder whose mask takes another user's write", kParent, 0755, true, nullptr, 0, 0,
+         "u::rwx,u:65534:rwx,g::r-x,m::r-x,o::r-x"},
         {"below a folder of the user's group, another account's primary group", kParent, 0775, false,
-         "cache lets its group", 0, 0, 0, 0, 0, 0, true},
+         "cache lets its group", 0, 0, nullptr, true},
         {"below a folder of the user's group, then an access entry lets another user write", kParent, 0775, false,
-         "another user (uid 65534)", 0, 0, 0, 0, 0, 0, false, kEntryAdded},
+         "another user (uid 65534)", 0, 0, nullptr, false, kEntryAdded},
         {"below a folder of the user's, then one every user may write in its place", kParent, 0755, false,
-         "cache lets every user write", 0, 0, 0, 0, 0, 0, false, kReplaced},
+         "cache lets every user write", 0, 0, nullptr, false, kReplaced},
         {"below a folder whose access list is no list", kParent, 0755, false, "(5 bytes, not a version and whole", 0, 0,
-         0, 0, 0, 0, false, kListGarbled},
+         nullptr, false, kListGarbled},
         {"through a link in a folder of the user's", kThroughLink, 0, true, nullptr},
         // (last: the same line as for "writable by others" is said only once in a row)
         {"writable by its group", kOpenToWrites, 0770, true, "open to other users' writes"},
@@ -693,8 +668,8 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         case kParent:
             fs::create_directories(cache_home);
             fs::permissions(s.root / "cache", fs::perms(c.mode));
-            if (c.acl_tag) {
-                ASSERT_TRUE(set_access_list(s.root / "cache", c.acl_tag, c.acl_rights, c.acl_id, c.acl_mask));
+            if (c.acl) {
+                ASSERT_TRUE(test::set_access_list((s.root / "cache").string(), c.acl));
             }
             set_folder_owner_for_tests([&](const std::string& folder, std::uint32_t* uid, std::uint32_t* gid) {
                 if (folder == (s.root / "cache").string()) *uid += c.uid_offset, *gid += c.gid_offset;
@@ -715,7 +690,9 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
             EXPECT_FALSE(temp_path().empty()) << c.name << ": the first look";
             ::usleep(20000);  // a change time of its own where the file system's clock ticks coarsely
             if (c.later == kEntryAdded) {
-                ASSERT_TRUE(set_access_list(s.root / "cache", 2, 7, test::kOtherUser, 7)) << c.name;
+                ASSERT_TRUE(
+                    test::set_access_list((s.root / "cache").string(), "u::rwx,u:65534:rwx,g::r-x,m::rwx,o::r-x"))
+                    << c.name;
             } else {
                 fs::rename(s.root / "cache", s.root / "judged");
                 fs::create_directories(cache_home);

@@ -2,9 +2,11 @@
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +31,7 @@
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/window.h"
+#include "tests/support/access_list.h"
 #include "tests/support/other_user.h"
 
 namespace kz::view::test {
@@ -691,24 +694,28 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
 }
 
 // A save keeps what the user set on the files read (the model's own and a unit's), as they stand when saved: their
-// present permission bits (a change of mode is asked about, as any change). A file that is not the one read gives
-// nothing. Each row saves twice: the second save asks nothing and keeps the same.
+// present permission bits (a change of mode is asked about, as any change), their owner where root saves them, their
+// group, their access list and their "user." attributes; whatever the user may not give the new file narrows it. A
+// file that is not the one read gives nothing. Each row saves twice: the second save asks nothing and keeps the same.
 TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
-    // A user (nobody) with a primary group of its own and a project group; another user in a group the user is not
-    // in.
+    // A user (nobody) with a primary group of its own and a project group; a group the user is not in; another user
+    // named in access lists.
     constexpr gid_t kUsers = 4100, kProject = 4200, kStrangers = 4300;
     constexpr uid_t kUser = kz::test::kOtherUser, kNamed = 4321;
+    const char* named_list = "u::rw-,u:4321:r--,g::r--,m::r--,o::---";
     struct Row {
         const char* name;
         bool as_user;  // in a child as kUser, in kUsers and kProject; else as whoever runs the tests (root in CI)
         uid_t owner;   // 0: whoever runs the tests, in their group (as the saved group 0)
         gid_t group;
-        unsigned mode;  // when read
+        unsigned mode;     // when read
+        const char* list;  // the access list when read; null: none
         std::function<void(const std::string& file)> after_open;
         bool asked;
         gid_t saved_group;
         unsigned saved_mode;
-        bool same_file = true;
+        const char* saved_list;
+        bool same_file = true;  // the name holds the file read when saved: its attribute is kept
     };
     const auto set_mode = [](unsigned mode) {
         return [mode](const std::string& file) { fs::permissions(file, fs::perms(mode)); };
@@ -743,14 +750,27 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         };
     };
     const Row rows[] = {
-        {"nothing set", false, 0, 0, 0640, as_read, false, 0, 0640},
-        {"nothing set, as a user", true, kUser, kUsers, 0640, as_read, false, kUsers, 0640},
-        {"made 0600 after it was read", false, 0, 0, 0644, set_mode(0600), true, 0, 0600},
-        {"made 0600 after it was read, as a user", true, kUser, kUsers, 0644, set_mode(0600), true, kUsers, 0600},
-        {"read 0444, made 0644", false, 0, 0, 0444, set_mode(0644), true, 0, 0644},
-        {"read 0444, made 0644, as a user", true, kUser, kUsers, 0444, set_mode(0644), true, kUsers, 0644},
-        {"another user's 0666 file that took the number of the file read, agreed", false, 0, 0, 0640,
-         made_by_another(true), true, 0, 0640, false},
+        {"nothing set", false, 0, 0, 0640, nullptr, as_read, false, 0, 0640, nullptr},
+        {"nothing set, as a user", true, kUser, kUsers, 0640, nullptr, as_read, false, kUsers, 0640, nullptr},
+        {"made 0600 after it was read", false, 0, 0, 0644, nullptr, set_mode(0600), true, 0, 0600, nullptr},
+        {"made 0600 after it was read, as a user", true, kUser, kUsers, 0644, nullptr, set_mode(0600), true, kUsers,
+         0600, nullptr},
+        {"read 0444, made 0644", false, 0, 0, 0444, nullptr, set_mode(0644), true, 0, 0644, nullptr},
+        {"read 0444, made 0644, as a user", true, kUser, kUsers, 0444, nullptr, set_mode(0644), true, kUsers, 0644,
+         nullptr},
+        {"a project's group, as a user in it", true, kUser, kProject, 0640, nullptr, as_read, false, kProject, 0640,
+         nullptr},
+        {"a group the user is not in", true, kUser, kStrangers, 0640, nullptr, as_read, false, kUsers, 0600, nullptr},
+        {"a list that names another user, as a user", true, kUser, kUsers, 0640, named_list, as_read, false, kUsers,
+         0640, named_list},
+        {"a list that names another user, of a group the user is not in", true, kUser, kStrangers, 0640, named_list,
+         as_read, false, kUsers, 0640, "u::rw-,u:4321:r--,g::---,m::r--,o::---"},
+        {"another user's file in a project's group, with a list, saved by root", false, kUser, kProject, 0640,
+         named_list, as_read, false, kProject, 0640, named_list},
+        {"another user's 0666 file that took the number of the file read, agreed", false, 0, 0, 0640, nullptr,
+         made_by_another(true), true, 0, 0640, nullptr, false},
+        {"another user's 0666 file in place of a project's file, agreed, as a user", true, kUser, kProject, 0640,
+         nullptr, made_by_another(false), true, kUsers, 0600, nullptr, false},
     };
     const bool root = ::geteuid() == 0;
     std::string not_run;
@@ -770,11 +790,25 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         write_file(dir + "/model.fig", lines({trunk_line("top"), trunk_line("u", "#frefer=u.fig")}));
         write_file(dir + "/u.fig", lines({trunk_line("u item")}));
         const std::string files[] = {dir + "/model.fig", dir + "/u.fig"};
+        const char* without = nullptr;  // what the file system of /tmp does not keep
         for (const std::string& file : files) {
             if (row.owner) {
                 ASSERT_EQ(::chown(file.c_str(), row.owner, row.group), 0);
             }
+            if (::setxattr(file.c_str(), "user.kz-note", "kept", 4, 0) != 0) {
+                ASSERT_EQ(errno, ENOTSUP) << file;
+                without = "user attributes";
+            }
             fs::permissions(file, fs::perms(row.mode));
+            if (row.list && !kz::test::set_access_list(file, row.list)) {
+                ASSERT_EQ(errno, ENOTSUP) << file;
+                without = "access lists";
+            }
+        }
+        if (without) {
+            not_run += std::string("\n  ") + row.name + " (the file system of /tmp keeps no " + without + ")";
+            fs::remove_all(dir);
+            continue;
         }
         // Opened here, saved in the child where the row is the user's.
         ASSERT_EQ(open(dir + "/model.fig"), 1);
@@ -800,6 +834,10 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
                     EXPECT_EQ(st.st_uid, row.as_user || (row.same_file && row.owner) ? row.owner : ::geteuid());
                     EXPECT_EQ(st.st_gid, row.saved_group ? row.saved_group : ::getegid());
                     EXPECT_EQ(st.st_mode & 07777, row.saved_mode);
+                    EXPECT_EQ(kz::test::access_list(file), row.saved_list ? row.saved_list : "");
+                    char note[8] = {};
+                    const bool noted = ::getxattr(file.c_str(), "user.kz-note", note, sizeof note) == 4;
+                    EXPECT_EQ(noted && std::string(note) == "kept", row.same_file);
                 }
             }
         };

@@ -1,0 +1,76 @@
+// POSIX access lists read and written as the raw bytes the kernel keeps.
+#include "platform/access_list.h"
+
+#include <sys/xattr.h>
+
+#include <cerrno>
+
+#include "platform/crt/c_numbers.h"
+#include "platform/file_system.h"
+
+namespace kz::platform {
+namespace {
+
+constexpr std::size_t kHeaderBytes = 4, kEntryBytes = 8;
+constexpr std::uint32_t kVersion = 2;
+
+std::uint32_t little_endian(const std::string& bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+void put_little_endian(std::string* bytes, std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) *bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+bool read_access_list(int fd, std::string* list) {
+    const std::string self = descriptor_path(fd);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ssize_t size = ::getxattr(self.c_str(), kAccessListName, nullptr, 0);
+        if (size >= 0) {
+            list->resize(static_cast<std::size_t>(size));
+            size = ::getxattr(self.c_str(), kAccessListName, list->data(), list->size());
+        }
+        if (size >= 0) {
+            list->resize(static_cast<std::size_t>(size));
+            return true;
+        }
+        list->clear();
+        if (errno == ENODATA || errno == ENOTSUP) return true;  // none, or none on this file system
+        if (errno != ERANGE) break;                             // ERANGE: it grew between the two calls
+    }
+    return false;
+}
+
+bool access_entries(const std::string& list, std::vector<AccessEntry>* entries, std::string* why) {
+    entries->clear();
+    if (list.size() < kHeaderBytes || (list.size() - kHeaderBytes) % kEntryBytes != 0) {
+        *why = kz::crt::int_text(list.size()) + " bytes, not a version and whole entries";
+        return false;
+    }
+    if (little_endian(list, 0, 4) != kVersion) {
+        *why = "version " + kz::crt::int_text(little_endian(list, 0, 4)) + ", not 2";
+        return false;
+    }
+    for (std::size_t at = kHeaderBytes; at < list.size(); at += kEntryBytes)
+        entries->push_back({static_cast<std::uint16_t>(little_endian(list, at, 2)),
+                            static_cast<std::uint16_t>(little_endian(list, at + 2, 2)),
+                            little_endian(list, at + 4, 4)});
+    return true;
+}
+
+std::string access_list_bytes(const std::vector<AccessEntry>& entries) {
+    std::string list;
+    put_little_endian(&list, kVersion, 4);
+    for (const AccessEntry& e : entries) {
+        put_little_endian(&list, e.tag, 2);
+        put_little_endian(&list, e.rights, 2);
+        put_little_endian(&list, e.id, 4);
+    }
+    return list;
+}
+
+}  // namespace kz::platform

@@ -1,0 +1,32 @@
+// POSIX access lists as the kernel keeps them in "system.posix_acl_access", read and written raw (no libacl): a
+// 32-bit version (2), then per entry a 16-bit tag, 16-bit rights and a 32-bit id, all little-endian, in the
+// kernel's order (the owner, named users, the owning group, named groups, the mask, others).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kz::platform {
+
+inline constexpr char kAccessListName[] = "system.posix_acl_access";
+inline constexpr std::uint16_t kAclOwner = 0x01, kAclUser = 0x02, kAclOwningGroup = 0x04, kAclGroup = 0x08,
+                               kAclMask = 0x10, kAclOthers = 0x20;
+inline constexpr std::uint16_t kAclWrite = 0x02;
+
+struct AccessEntry {
+    std::uint16_t tag = 0;
+    std::uint16_t rights = 0;  // read 4, write 2, execute 1
+    std::uint32_t id = 0;      // the user or group a named entry names
+};
+
+// The access list of the file open at `fd` (an O_PATH descriptor too: it is read through /proc/self/fd), as the
+// kernel keeps it: empty when the file has none or its file system keeps none; false, with errno saying why, when
+// it cannot be read.
+bool read_access_list(int fd, std::string* list);
+// The entries of a list; false when it is not one (with the reason in `why`: not a version and whole entries, or
+// another version).
+bool access_entries(const std::string& list, std::vector<AccessEntry>* entries, std::string* why);
+// A list as the kernel keeps it.
+std::string access_list_bytes(const std::vector<AccessEntry>& entries);
+
+}  // namespace kz::platform
