@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -688,6 +689,75 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         }
     }
     if (!not_run.empty()) GTEST_SKIP() << "rows not run here:" << not_run;
+}
+
+// Units that write one file (two items naming it, or a name and a link to it) know the file each save left there:
+// save after save both are written and nothing is asked. A unit whose write the user declined keeps the file it
+// read, and the next save asks about it again.
+TEST_F(FigureSave, UnitsSharingAFileKnowTheLastFileASavePutThere) {
+    struct Row {
+        const char* second;                                 // the second unit's name for u.fig
+        std::function<void(const std::string& dir)> other;  // what makes the user decline a unit
+        const char* asked;                                  // the file the declined save asks about
+        const char* declined;                               // the item whose unit is left unwritten ("b" or both)
+    };
+    const Row rows[] = {
+        {"u.fig", [](const std::string& dir) { write_file(dir + "/u.fig", "# theirs\r\n"); }, "/u.fig", "a b"},
+        {"alias.fig",
+         [](const std::string& dir) {
+             fs::remove(dir + "/alias.fig");
+             fs::create_symlink("other.fig", dir + "/alias.fig");
+         },
+         "/other.fig", "b"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.second);
+        const std::string dir = fresh_folder("shared-unit");
+        write_file(dir + "/model.fig",
+                   lines({trunk_line("a", "#frefer=u.fig"), trunk_line("b", std::string("#frefer=") + row.second)}));
+        write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+        write_file(dir + "/other.fig", lines({trunk_line("other item")}));
+        fs::create_symlink("u.fig", dir + "/alias.fig");
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        const auto save = [&](double x, int answer) {
+            for (const char* unit : {"a", "b"}) {
+                const double to[3] = {x, 0, 0};
+                find_item(view, unit)->children[0]->SetPlacement(to, nullptr);
+            }
+            plat::DialogTestAnswers answers;
+            answers.message_box = answer;
+            plat::set_dialog_test_mode(true, answers);
+            testing::internal::CaptureStderr();
+            view->SaveModel();
+            testing::internal::GetCapturedStderr();
+            return plat::take_dialog_test_log();
+        };
+        for (const auto& [x, text] :
+             {std::pair(101.5, "\t101.5\t"), std::pair(102.5, "\t102.5\t"), std::pair(103.5, "\t103.5\t")}) {
+            const std::vector<std::string> asked = save(x, plat::IDOK);
+            EXPECT_TRUE(asked.empty()) << text << asked[0];
+            EXPECT_NE(read_all(dir + "/u.fig").find(text), std::string::npos) << text;
+            for (const char* unit : {"a", "b"}) EXPECT_EQ(find_item(view, unit)->changed, 0) << text << unit;
+        }
+        row.other(dir);
+        const std::string theirs = read_all(dir + "/u.fig");
+        for (int next = 0; next < 2; ++next) {
+            const std::vector<std::string> asked = save(104.5, plat::IDCANCEL);
+            ASSERT_EQ(asked.size(), 1u) << next;
+            EXPECT_NE(asked[0].find(fs::canonical(dir + (next ? "/u.fig" : row.asked)).string()), std::string::npos)
+                << next << asked[0];
+            for (const char* unit : {"a", "b"})
+                EXPECT_EQ(find_item(view, unit)->changed, std::strstr(row.declined, unit) ? 1 : 0) << next << unit;
+            // The link leads to the unit's file again: the unit left unwritten read another file than is there now.
+            if (next == 0 && std::string(row.second) == "alias.fig") {
+                fs::remove(dir + "/alias.fig");
+                fs::create_symlink("u.fig", dir + "/alias.fig");
+            }
+        }
+        if (std::string(row.second) == "u.fig") {
+            EXPECT_EQ(read_all(dir + "/u.fig"), theirs);
+        }
+    }
 }
 
 // A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
