@@ -154,7 +154,8 @@ FileIdentity identity_of(const struct stat& st) {
                         nanoseconds(st.st_mtim),
                         nanoseconds(st.st_ctim),
                         static_cast<std::uint64_t>(st.st_size),
-                        static_cast<std::uint32_t>(st.st_mode & 0777)};
+                        static_cast<std::uint32_t>(st.st_mode & 0777),
+                        {}};
 }
 
 bool stat_of(int fd, struct stat* st) { return as_seen(::fstat(fd, st) == 0, st); }
@@ -334,6 +335,7 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
     bytes->reserve(static_cast<std::size_t>(size));
     char buffer[65536];
     std::size_t n;
+    ContentHasher content;
     // The size is checked again while reading: a file that grows meanwhile still stops at the limit.
     while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
         if (bytes->size() + n > limit) {
@@ -341,11 +343,13 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
             return false;
         }
         bytes->append(buffer, n);
+        if (identity) content.add(buffer, n);
     }
     if (std::ferror(f.get())) {
         if (why) *why = "read error";
         return false;
     }
+    if (identity) identity->content = content.digest();
     return true;
 }
 

@@ -963,6 +963,7 @@ TEST(FileSystem, WritesLandWhereAReadOfTheNameReads) {
         FileIdentity now;  // as it stands once renamed
         ASSERT_TRUE(read_whole_file(name, &bytes, kMaxReadBytes, nullptr, &now));
         EXPECT_EQ(w.written_identity(), now);
+        EXPECT_TRUE(now.content.known && w.written_identity().content == now.content);
     }
     EXPECT_TRUE(fs::is_symlink(s.root / "dir" / "alias.fig") && fs::is_symlink(s.root / "dir" / "to_fresh.fig"));
     EXPECT_FALSE(fs::exists(s.root / "dir" / "missing"));
