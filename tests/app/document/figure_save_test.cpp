@@ -1,5 +1,6 @@
 // Saving models back to their files: whole models that read back the same and write the same bytes twice, only
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include "app/view/program_entry.h"
 #include "document_fixture.h"
 #include "platform/clipboard.h"
+#include "platform/content_digest.h"
 #include "platform/crt/global_memory.h"
 #include "platform/dialogs.h"
 #include "platform/file_stamps.h"
@@ -572,6 +574,21 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         {"a unit's file rewritten in place with another size, declined",
          [](const std::string& dir) { write_file(dir + "/unit.fig", "# theirs\r\n"); }, plat::IDCANCEL,
          "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        // Without digests: the stamps alone must show it (the change time, or the nanoseconds of the stamps).
+        {"a unit's file rewritten at the same length, its modification time set back, declined (digests off)",
+         [](const std::string& dir) {
+             struct stat read = {};
+             ::stat((dir + "/unit.fig").c_str(), &read);
+             write_file(dir + "/unit.fig", lines({trunk_line("x item")}));
+             const struct timespec times[2] = {read.st_atim, read.st_mtim};
+             ::utimensat(AT_FDCWD, (dir + "/unit.fig").c_str(), times, 0);
+             plat::set_content_digests_for_tests(false);
+         },
+         plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"the model's own file rewritten in place with another size, declined",
+         [](const std::string& dir) { write_file(dir + "/real.fig", lines({trunk_line("theirs")})); }, plat::IDCANCEL,
+         "/model/real.fig", "own.fig: not written: it changed since it was read, and the user did not agree", nullptr,
+         "/model/real.fig", "top"},
         {"a unit's file made anew with its number (the test hook), declined", made_unit_anew, plat::IDCANCEL,
          "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
         {"a unit's file made anew with its number (an ext4 image), declined", made_unit_anew, plat::IDCANCEL,
@@ -627,6 +644,7 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         const std::string errors = testing::internal::GetCapturedStderr();
         plat::set_write_observer_for_tests({});
         plat::set_file_looks_for_tests({});
+        plat::set_content_digests_for_tests(true);
 
         const std::vector<std::string> log = plat::take_dialog_test_log();
         ASSERT_EQ(log.size(), row.asked ? 1u : 0u) << (log.empty() ? errors : log[0]);
