@@ -108,6 +108,18 @@ bool rewritten(const std::string& path) {
     return fs::last_write_time(path) > fs::file_time_type::clock::now() - std::chrono::hours(1);
 }
 
+// Another program's rewrite of a file at the same length, seen with every stamp the file had before (as on a file
+// system whose clock has not ticked since, FAT's 2 s): only its bytes show it.
+void rewrite_keeping_stamps(const std::string& file, const std::string& bytes) {
+    struct stat read = {};
+    ::stat(file.c_str(), &read);
+    write_file(file, bytes);
+    plat::set_file_looks_for_tests([read](struct stat* st) {
+        if (st->st_dev == read.st_dev && st->st_ino == read.st_ino)
+            st->st_mtim = read.st_mtim, st->st_ctim = read.st_ctim;
+    });
+}
+
 class FigureSave : public DocumentTest {
 public:
     void SetUp() override {
@@ -585,6 +597,9 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
              plat::set_content_digests_for_tests(false);
          },
          plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"a unit's file rewritten at the same length, every stamp as it was (the stat seam), declined",
+         [](const std::string& dir) { rewrite_keeping_stamps(dir + "/unit.fig", lines({trunk_line("x item")})); },
+         plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
         {"the model's own file rewritten in place with another size, declined",
          [](const std::string& dir) { write_file(dir + "/real.fig", lines({trunk_line("theirs")})); }, plat::IDCANCEL,
          "/model/real.fig", "own.fig: not written: it changed since it was read, and the user did not agree", nullptr,
@@ -776,6 +791,34 @@ TEST_F(FigureSave, UnitsSharingAFileKnowTheLastFileASavePutThere) {
             EXPECT_EQ(read_all(dir + "/u.fig"), theirs);
         }
     }
+}
+
+// A rewrite the stamps do not show, made while the question about another file is open, is seen by the bytes just
+// before the rename: the other program's text stays, the unit keeps its mark, and the failure is told.
+TEST_F(FigureSave, ARewriteWhileTheQuestionIsOpenIsSeenJustBeforeTheRename) {
+    const std::string base = fresh_folder("asked-then-rewritten"), dir = base + "/model";
+    write_file(dir + "/model.fig", lines({trunk_line("far", "#frefer=..\\far.fig"), trunk_line("u", "#frefer=u.fig")}));
+    write_file(base + "/far.fig", lines({trunk_line("far item")}));
+    write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    const double to[3] = {125.5, 0, 0};
+    for (const char* item : {"far item", "u item"}) find_item(view, item)->SetPlacement(to, nullptr);
+    const std::string theirs = lines({trunk_line("x item")});
+    plat::DialogTestAnswers answers;
+    answers.while_asking = [&] { rewrite_keeping_stamps(dir + "/u.fig", theirs); };
+    plat::set_dialog_test_mode(true, answers);
+    testing::internal::CaptureStderr();
+    view->SaveModel();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    plat::set_file_looks_for_tests({});
+    const std::vector<std::string> log = plat::take_dialog_test_log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[0].find(fs::canonical(base + "/far.fig").string()), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("書き出し失敗"), std::string::npos) << log[1];
+    EXPECT_NE(read_all(base + "/far.fig").find("125.5"), std::string::npos);
+    EXPECT_EQ(read_all(dir + "/u.fig"), theirs);
+    EXPECT_EQ(find_item(view, "u")->changed, 1);
+    EXPECT_NE(errors.find("u.fig: could not be written"), std::string::npos) << errors;
 }
 
 // A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
