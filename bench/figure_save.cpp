@@ -1,6 +1,9 @@
 // Saving a model of 100k figure lines (10k items of 9 shapes): the figure writers (records through their line
 // writer, a temporary file and a rename) against the peer, std::to_chars of the same numbers at 15 significant
-// digits with the same names and separators, the same bytes written to the same file the same way.
+// digits with the same names and separators, the same bytes written the same way to a file beside it. And the save of
+// a unit of the 100k boxes of the large-model benchmarks (10 MiB written) with the look at its bytes that finds a
+// rewrite its stamps do not show (the digest of the bytes read, of the present file before the question and again
+// before the rename, and of the bytes written) against the same save with digests switched off.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,6 +19,8 @@
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "bench_view.h"
+#include "box_models.h"
+#include "platform/content_digest.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -27,35 +32,50 @@ using kz::view::XView;
 constexpr int kItems = 10000;
 constexpr int kShapesPerItem = 9;
 
-struct Saved {
-    plat::WindowHandle parent = nullptr;
-    std::unique_ptr<XView> view;
-    fs::path file;
-    Saved() {
-        parent = make_bench_parent(320, 240);
-        view = std::make_unique<XView>(parent, nullptr);
-        const fs::path dir = fs::temp_directory_path() / "kz-bench-figure-save";
-        fs::create_directories(dir);
-        file = dir / "model.fig";
-        std::string text;
-        for (int i = 0; i < kItems; ++i) {
-            text += "trunk," + std::to_string(i * 10.25) + ",0.5,0" + std::string(26, ',') + "item " +
-                    std::to_string(i) + "\r\n";
-            for (int s = 0; s < kShapesPerItem; ++s)
-                text += "box," + std::to_string(s * 100.125) + "," + std::to_string(i * 0.001) +
-                        ",0,0,0,12.5,,,,,,,100,100,100,,,,,,1,200,170,130,,,,0.25,part " + std::to_string(s) + "\r\n";
-        }
-        std::ofstream(file, std::ios::binary) << text;
+// A model opened in a view under a parent window of its own, as the program's main window holds it; its shapes are
+// not built, as saving reads only its records.
+struct OpenedModel {
+    plat::WindowHandle parent = make_bench_parent(320, 240);
+    std::unique_ptr<XView> view = std::make_unique<XView>(parent, nullptr);
+    explicit OpenedModel(const fs::path& file) {
         view->document.build_shapes = 0;
         view->OpenModel(plat::from_native_path(file.string()).c_str());
-        // Saved once, so the file holds the writers' bytes whichever benchmark runs first.
-        view->document.trunks[0]->changed = 1;
-        view->SaveModel();
     }
-    ~Saved() {
+    ~OpenedModel() {
         view.reset();
         plat::destroy_window(parent);
         kz::foundation::timer_release_all();
+    }
+};
+
+fs::path bench_folder(const char* name) {
+    const fs::path dir = fs::temp_directory_path() / name;
+    fs::create_directories(dir);
+    return dir;
+}
+
+fs::path write_lines_model() {
+    const fs::path file = bench_folder("kz-bench-figure-save") / "model.fig";
+    std::string text;
+    for (int i = 0; i < kItems; ++i) {
+        text += "trunk," + std::to_string(i * 10.25) + ",0.5,0" + std::string(26, ',') + "item " + std::to_string(i) +
+                "\r\n";
+        for (int s = 0; s < kShapesPerItem; ++s)
+            text += "box," + std::to_string(s * 100.125) + "," + std::to_string(i * 0.001) +
+                    ",0,0,0,12.5,,,,,,,100,100,100,,,,,,1,200,170,130,,,,0.25,part " + std::to_string(s) + "\r\n";
+    }
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+}
+
+struct Saved {
+    fs::path file = write_lines_model();
+    OpenedModel opened{file};
+    XView* view = opened.view.get();
+    Saved() {
+        // Saved once, so the file holds the writers' bytes whichever benchmark runs first.
+        view->document.trunks[0]->changed = 1;
+        view->SaveModel();
     }
 };
 
@@ -72,6 +92,29 @@ void BM_SaveModel(benchmark::State& state) {
     }
     state.counters["lines"] = static_cast<double>(kItems * (kShapesPerItem + 1));
     state.counters["MiB"] = static_cast<double>(fs::file_size(s.file)) / (1 << 20);
+}
+
+// A model whose one unit holds the 100k boxes.
+fs::path write_unit_model() {
+    const fs::path dir = bench_folder("kz-bench-unit-save");
+    fs::copy_file(kz_bench::box_model(100000).fig, dir / "boxes.fig", fs::copy_options::overwrite_existing);
+    std::ofstream(dir / "model.fig", std::ios::binary)
+        << "trunk" << std::string(29, ',') << "boxes,,#frefer=boxes.fig\r\n";
+    return dir / "model.fig";
+}
+
+void BM_SaveUnit(benchmark::State& state) {
+    static const OpenedModel s(write_unit_model());
+    kz::scene::XTrunk* unit = s.view->document.trunks.at(1);
+    plat::set_content_digests_for_tests(state.range(0) != 0);
+    for (auto _ : state) {
+        unit->changed = 1;
+        s.view->SaveModel();
+        if (unit->changed) state.SkipWithError("the unit was not written");
+    }
+    plat::set_content_digests_for_tests(true);
+    state.counters["MiB"] =
+        static_cast<double>(fs::file_size(bench_folder("kz-bench-unit-save") / "boxes.fig")) / (1 << 20);
 }
 
 // The peer writes the very bytes of the saved file: its lines are cut at the TABs once, outside the timing, and
@@ -135,7 +178,8 @@ void BM_ToCharsSameNumbers(benchmark::State& state) {
             }
             text += "\r\n";
         }
-        plat::FileWriter out(plat::from_native_path(s.file.string()));
+        // Beside the model's file, not over it: the view would find its file replaced and ask before its next save.
+        plat::FileWriter out(plat::from_native_path((s.file.parent_path() / "peer.fig").string()));
         benchmark::DoNotOptimize(out.write(text.data(), text.size()) && out.commit());
     }
     if (text != written) state.SkipWithError("the peer wrote other bytes than the writers");
@@ -145,5 +189,6 @@ void BM_ToCharsSameNumbers(benchmark::State& state) {
 
 BENCHMARK(BM_SaveModel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToCharsSameNumbers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveUnit)->ArgName("digests")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -156,7 +156,8 @@ FileIdentity identity_of(const struct stat& st) {
                         static_cast<std::uint64_t>(st.st_size),
                         static_cast<std::uint32_t>(st.st_mode & 0777),
                         static_cast<std::uint32_t>(st.st_uid),
-                        static_cast<std::uint32_t>(st.st_gid)};
+                        static_cast<std::uint32_t>(st.st_gid),
+                        {}};
 }
 
 bool stat_of(int fd, struct stat* st) { return as_seen(::fstat(fd, st) == 0, st); }
@@ -336,6 +337,7 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
     bytes->reserve(static_cast<std::size_t>(size));
     char buffer[65536];
     std::size_t n;
+    ContentHasher content;
     // The size is checked again while reading: a file that grows meanwhile still stops at the limit.
     while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
         if (bytes->size() + n > limit) {
@@ -343,11 +345,13 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
             return false;
         }
         bytes->append(buffer, n);
+        if (identity) content.add(buffer, n);
     }
     if (std::ferror(f.get())) {
         if (why) *why = "read error";
         return false;
     }
+    if (identity) identity->content = content.digest();
     return true;
 }
 

@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
+#include "platform/content_digest.h"
 #include "platform/descriptor.h"
 #include "platform/private_folder.h"  // the program's temporary folder, which the names here reach
 
@@ -63,8 +65,10 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // at: its modification and change times and its size, which every write to it moves (and every change of its
 // attributes moves the change time), with its permission bits, owner and group. Two records are equal only when all
 // of these are: a file rewritten in place, or a new file that was given a freed inode number, is not the file looked
-// at before. A rewrite that keeps the size within one tick of the file system's clock leaves every stamp as it was
-// and is not seen. Unknown (all zero) where there was no file.
+// at before. A rewrite that keeps the size within one tick of the file system's clock leaves every stamp as it was:
+// where the bytes were read or written whole, their digest is kept beside the stamps (outside the equality, which a
+// look at the stamps alone can tell), and only a look at the bytes sees such a rewrite (WriteLanding::holds).
+// Unknown (all zero) where there was no file.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -74,11 +78,15 @@ struct FileIdentity {
     std::uint32_t mode = 0;  // the permission bits alone (0777)
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
+    ContentDigest content;  // of the bytes read or written whole; unknown after a look at the stamps alone
     bool known() const { return inode != 0; }
     // The same file, changed or not: its device and inode, and its owner, as a file system that hands a freed
     // inode number to the next file made gives it to a file of whoever made that.
     bool same_file(const FileIdentity& o) const { return device == o.device && inode == o.inode && owner == o.owner; }
-    bool operator==(const FileIdentity&) const = default;
+    bool operator==(const FileIdentity& o) const {
+        return std::tie(device, inode, modified, changed, size, mode, owner, group) ==
+               std::tie(o.device, o.inode, o.modified, o.changed, o.size, o.mode, o.owner, o.group);
+    }
 };
 
 // Largest file read whole: a model of 100,000 shapes is about 8 MB, so anything near this is not a model.
@@ -108,6 +116,9 @@ public:
     const std::string& path() const { return path_; }
     // The file there (and how it stood) when the landing was worked out; unknown when there was none.
     FileIdentity identity() const { return identity_; }
+    // Whether the file there is still `read`: by its stamps, and where `read` knows the digest of its bytes, by its
+    // bytes too, read through the folder held (false when they cannot be read).
+    bool holds(const FileIdentity& read) const;
     // Whether the landing lies inside the folder, found as a read finds it (links followed).
     bool inside(std::string_view windows_folder) const;
 
@@ -155,7 +166,8 @@ private:
     std::string name_;   // the target's name in it
     FileIdentity expected_;
     FileIdentity written_identity_;
-    std::string temp_;  // the temporary file's name in the folder; empty while it has none
+    ContentHasher written_content_;  // of every byte written
+    std::string temp_;               // the temporary file's name in the folder; empty while it has none
     std::FILE* stream_ = nullptr;
     std::uint64_t written_ = 0;
     bool failed_ = false;

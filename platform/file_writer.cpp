@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/content_digest.h"
 #include "platform/descriptor.h"
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
@@ -115,6 +116,28 @@ bool holds_expected(int dirfd, const std::string& name, FileIdentity expected, s
     return errno == ENOENT && !expected.known();
 }
 
+// Whether `name` in the folder open at `dirfd` is the file `expected` (by its stamps) and holds the bytes whose
+// digest `expected` knows, read from first to last; its stamps are looked at again once they are read, so that a
+// change made meanwhile counts.
+bool holds_bytes(int dirfd, const std::string& name, const FileIdentity& expected) {
+    const Descriptor fd(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    if (!fd || !stat_of(fd.get(), &st) || !S_ISREG(st.st_mode) || identity_of(st) != expected) return false;
+    ContentHasher content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        content.add(buffer, static_cast<std::size_t>(n));
+    }
+    return stat_of(fd.get(), &st) && identity_of(st) == expected && content.digest() == expected.content;
+}
+
+// Whether the bytes of the file `expected` are to be looked at: it knows their digest, and digests are taken.
+bool bytes_known(const FileIdentity& expected) { return expected.content.known && content_digests_on(); }
+
 }  // namespace
 
 int open_temp_beside(int dirfd, const std::string& target, std::string* name) {
@@ -192,6 +215,10 @@ WriteLanding::WriteLanding(std::string_view windows_path) {
     why_ = "its links go round";
 }
 
+bool WriteLanding::holds(const FileIdentity& read) const {
+    return found() && identity_ == read && (!bytes_known(read) || holds_bytes(folder_.get(), name_, read));
+}
+
 bool WriteLanding::inside(std::string_view windows_folder) const {
     const std::string root = real_path(resolve_existing(windows_folder));
     if (!found() || root.empty()) return false;
@@ -220,6 +247,8 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
     if (!folder_ || !holds_expected(folder_.get(), name_, expected_, &st, &exists)) return;
     if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
         return;
+    // Where the file there is the one the text came from, its bytes are looked at again just before the rename.
+    if (exists && read == expected_) expected_.content = read.content;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return;
     keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
@@ -230,11 +259,13 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
     }
 }
 
-// The name still holds the file the landing found, or still none where it found none.
+// The name still holds the file the landing found (with the bytes read from it, where they are known), or still
+// none where it found none.
 bool FileWriter::target_unchanged() const {
     struct stat st;
     bool exists = false;
-    return holds_expected(folder_.get(), name_, expected_, &st, &exists);
+    return holds_expected(folder_.get(), name_, expected_, &st, &exists) &&
+           (!exists || !bytes_known(expected_) || holds_bytes(folder_.get(), name_, expected_));
 }
 
 FileWriter::~FileWriter() { discard(); }
@@ -265,6 +296,7 @@ bool FileWriter::write(const void* data, std::size_t size) {
     }
     if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
     written_ += size;
+    written_content_.add(data, size);
     if (write_observer() && std::fflush(stream_) == 0) write_observer()(written_);
     return !failed_;
 }
@@ -282,6 +314,7 @@ bool FileWriter::commit() {
         // Taken once renamed: the rename moves the file's change time.
         struct stat written;
         if (stat_of(fd, &written)) written_identity_ = identity_of(written);
+        written_identity_.content = written_content_.digest();
     } else {
         ok = false;
     }

@@ -98,6 +98,13 @@ struct SaveRun {
         std::string declined;             // asked about: why it is not written when the user does not agree
         std::string landing;              // the POSIX path of the file it lands on
         kz::platform::FileIdentity file;  // the file there when judged
+        bool written = false;             // the second walk put the unit's text there
+    };
+    // One file this save replaced: the file found there when the first unit landing on it was judged, and the files
+    // the units written there put in its place in turn (the last is there now).
+    struct Replaced {
+        kz::platform::FileIdentity found;
+        std::vector<kz::platform::FileIdentity> put;
     };
     int planning = 0;                   // 1: the walk judges; it writes and reports nothing
     int outside_allowed = 0;            // 1: the user agreed to write the files asked about
@@ -105,8 +112,7 @@ struct SaveRun {
     std::vector<std::string> outside;   // landings of changed units outside it that the walk would write
     std::vector<std::string> replaced;  // landings that are no longer the files their units were read from
     std::map<const kz::scene::XTrunk*, Judged> judged;
-    // Each file this save replaced, by its landing: the file found there when judged, and the one put in its place.
-    std::map<std::string, std::pair<kz::platform::FileIdentity, kz::platform::FileIdentity>> rewritten;
+    std::map<std::string, Replaced> rewritten;  // by landing
 };
 
 struct DocumentState {

@@ -104,12 +104,21 @@ bool has_prefix(const char* text, const char* prefix) {
     return fnd::compare_prefix_nocase(text, prefix, static_cast<int>(std::strlen(prefix))) == 0;
 }
 
-// The file a unit judged to land on `judged.file` now lands on: the one this save put in its place, when an earlier
-// unit of the same file was written (inodes are taken again once freed, so a file is known by its place too).
-plat::FileIdentity expected_file(const SaveRun& run, const SaveRun::Judged& judged) {
+// The file this save put where a unit judged to land on `judged.file`, when an earlier unit of the same file was
+// written (inodes are taken again once freed, so a file is known by its place too); null when none was.
+const plat::FileIdentity* put_over(const SaveRun& run, const SaveRun::Judged& judged) {
     const auto written = run.rewritten.find(judged.landing);
-    return written != run.rewritten.end() && written->second.first == judged.file ? written->second.second
-                                                                                  : judged.file;
+    return written != run.rewritten.end() && written->second.found == judged.file ? &written->second.put.back()
+                                                                                  : nullptr;
+}
+
+// The file a unit that knew `file` knows once the save is done: the last one the save put where `file` was found or
+// where it put `file` itself; unknown when the save replaced no such file.
+plat::FileIdentity last_put_over(const SaveRun& run, const plat::FileIdentity& file) {
+    for (const auto& [landing, replaced] : run.rewritten)
+        if (replaced.found == file || std::find(replaced.put.begin(), replaced.put.end(), file) != replaced.put.end())
+            return replaced.put.back();
+    return {};
 }
 
 // A file the question names once, however many units land on it.
@@ -335,9 +344,9 @@ void XView::JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judge
     }
     judged->landing = landing.path();
     judged->file = landing.identity();
-    // The file that was read, as it stood then: not changed in place, and not another file under its name, even one
-    // that took its inode number.
-    const bool unchanged = landing.identity() == unit->unit_file;
+    // The file that was read, as it stood then: not changed in place (its bytes are looked at where every stamp is
+    // as it was), and not another file under its name, even one that took its inode number.
+    const bool unchanged = landing.holds(unit->unit_file);
     // The model's own file is the one the user chose: while the name still leads where it was read from and the
     // file there is the one read, unchanged, it is written wherever that is.
     if (unit->index == 0 && unchanged && landing.path() == document.model_file_path) return;
@@ -397,16 +406,18 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
 
 int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
     SaveRun& run = document.save_run;
-    const SaveRun::Judged& judged = run.judged[unit];
+    SaveRun::Judged& judged = run.judged[unit];
     // Written only where the first walk judged it would land, over the file it found there (or over the one this
     // save has put there since): a name that leads elsewhere now, or to another file, is left alone.
     const plat::WriteLanding landing(local);
-    if (!landing.found() || landing.path() != judged.landing || landing.identity() != expected_file(run, judged)) {
+    const plat::FileIdentity* put = put_over(run, judged);
+    if (!landing.found() || landing.path() != judged.landing || landing.identity() != (put ? *put : judged.file)) {
         report_unit_problem(frefer_of(unit), "not written: its file changed during the save");
         return 0;
     }
-    // The new file takes the permissions of the file read, whatever is there now.
-    plat::FileWriter file(landing, unit->unit_file);
+    // The new file takes the permissions of the file read (or of the one this save put in its place), whatever is
+    // there now; while that file is there, its bytes are looked at again just before it is replaced.
+    plat::FileWriter file(landing, put ? *put : unit->unit_file);
     const bool written =
         file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
     if (!written) {
@@ -415,7 +426,10 @@ int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
         plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
         return 0;
     }
-    run.rewritten[judged.landing] = {judged.file, file.written_identity()};
+    SaveRun::Replaced& replaced =
+        run.rewritten.try_emplace(judged.landing, SaveRun::Replaced{judged.file, {}}).first->second;
+    replaced.put.push_back(file.written_identity());
+    judged.written = true;
     unit->unit_file = file.written_identity();
     if (unit->index == 0) document.model_file_path = judged.landing;
     unit->changed = 0;
@@ -474,14 +488,14 @@ int XView::SaveModel() {
             plat::message_box(output.parent, question, kOutsideTitle, plat::MB_OKCANCEL) == plat::IDOK ? 1 : 0;
     }
     const int written = SaveUnitFig(root, 1);
-    // Units that share a file this save replaced, as they read it, know it by the file put in its place. The units
-    // written know theirs already.
-    for (XTrunk* t : document.trunks)
-        for (const auto& [landing, files] : run.rewritten)
-            if (t && t->unit_file.known() && t->unit_file == files.first) {
-                t->unit_file = files.second;
-                break;
-            }
+    // Every unit that read a file this save replaced, or that the save wrote it through, knows the last file put
+    // there: the next save asks about none of them. A unit whose write was declined or refused keeps the file it
+    // read, so that the next save asks about it again.
+    for (XTrunk* t : document.trunks) {
+        const auto judged = run.judged.find(t);
+        if (!t || !t->unit_file.known() || (judged != run.judged.end() && !judged->second.written)) continue;
+        if (const plat::FileIdentity last = last_put_over(run, t->unit_file); last.known()) t->unit_file = last;
+    }
     run = SaveRun{};
     return written;
 }

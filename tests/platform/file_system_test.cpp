@@ -22,8 +22,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_rule.h"
 #include "platform/folder_walk.h"
@@ -940,9 +942,34 @@ TEST(FileSystem, WritesLandWhereAReadOfTheNameReads) {
         FileIdentity now;  // as it stands once renamed
         ASSERT_TRUE(read_whole_file(name, &bytes, kMaxReadBytes, nullptr, &now));
         EXPECT_EQ(w.written_identity(), now);
+        EXPECT_TRUE(now.content.known && w.written_identity().content == now.content);
     }
     EXPECT_TRUE(fs::is_symlink(s.root / "dir" / "alias.fig") && fs::is_symlink(s.root / "dir" / "to_fresh.fig"));
     EXPECT_FALSE(fs::exists(s.root / "dir" / "missing"));
+}
+
+// Two looks at one file that differ only in its change time (all that a change of its attributes, or a rewrite with
+// its modification time set back, moves), or only in the nanoseconds of a stamp (all that a change within the same
+// second moves), are two identities; two looks that differ in nothing are one.
+TEST(FileSystem, FileIdentityTellsEveryStampApart) {
+    Scratch s("stamps");
+    s.put("unit.fig", "u");
+    std::string bytes;
+    FileIdentity read;
+    ASSERT_TRUE(read_whole_file(s.win("unit.fig"), &bytes, kMaxReadBytes, nullptr, &read));
+    const std::pair<const char*, std::function<void(struct stat*)>> rows[] = {
+        {"the change time a second later", [](struct stat* st) { st->st_ctim.tv_sec += 1; }},
+        {"the change time a nanosecond apart", [](struct stat* st) { st->st_ctim.tv_nsec ^= 1; }},
+        {"the modification time a nanosecond apart", [](struct stat* st) { st->st_mtim.tv_nsec ^= 1; }},
+    };
+    for (const auto& [name, seen] : rows) {
+        set_file_looks_for_tests(seen);
+        const FileIdentity looked = WriteLanding(s.win("unit.fig")).identity();
+        set_file_looks_for_tests({});
+        EXPECT_TRUE(looked.known()) << name;
+        EXPECT_NE(looked, read) << name;
+    }
+    EXPECT_EQ(WriteLanding(s.win("unit.fig")).identity(), read);
 }
 
 TEST(FileSystem, FileIdentitySeesOneFileUnderEverySpelling) {

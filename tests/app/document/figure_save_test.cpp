@@ -1,5 +1,6 @@
 // Saving models back to their files: whole models that read back the same and write the same bytes twice, only
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -26,6 +28,7 @@
 #include "app/view/program_entry.h"
 #include "document_fixture.h"
 #include "platform/clipboard.h"
+#include "platform/content_digest.h"
 #include "platform/crt/global_memory.h"
 #include "platform/dialogs.h"
 #include "platform/file_stamps.h"
@@ -106,6 +109,18 @@ void age_files(const std::string& dir) {
 
 bool rewritten(const std::string& path) {
     return fs::last_write_time(path) > fs::file_time_type::clock::now() - std::chrono::hours(1);
+}
+
+// Another program's rewrite of a file at the same length, seen with every stamp the file had before (as on a file
+// system whose clock has not ticked since, FAT's 2 s): only its bytes show it.
+void rewrite_keeping_stamps(const std::string& file, const std::string& bytes) {
+    struct stat read = {};
+    ::stat(file.c_str(), &read);
+    write_file(file, bytes);
+    plat::set_file_looks_for_tests([read](struct stat* st) {
+        if (st->st_dev == read.st_dev && st->st_ino == read.st_ino)
+            st->st_mtim = read.st_mtim, st->st_ctim = read.st_ctim;
+    });
 }
 
 class FigureSave : public DocumentTest {
@@ -574,6 +589,24 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         {"a unit's file rewritten in place with another size, declined",
          [](const std::string& dir) { write_file(dir + "/unit.fig", "# theirs\r\n"); }, plat::IDCANCEL,
          "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        // Without digests: the stamps alone must show it (the change time, or the nanoseconds of the stamps).
+        {"a unit's file rewritten at the same length, its modification time set back, declined (digests off)",
+         [](const std::string& dir) {
+             struct stat read = {};
+             ::stat((dir + "/unit.fig").c_str(), &read);
+             write_file(dir + "/unit.fig", lines({trunk_line("x item")}));
+             const struct timespec times[2] = {read.st_atim, read.st_mtim};
+             ::utimensat(AT_FDCWD, (dir + "/unit.fig").c_str(), times, 0);
+             plat::set_content_digests_for_tests(false);
+         },
+         plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"a unit's file rewritten at the same length, every stamp as it was (the stat seam), declined",
+         [](const std::string& dir) { rewrite_keeping_stamps(dir + "/unit.fig", lines({trunk_line("x item")})); },
+         plat::IDCANCEL, "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
+        {"the model's own file rewritten in place with another size, declined",
+         [](const std::string& dir) { write_file(dir + "/real.fig", lines({trunk_line("theirs")})); }, plat::IDCANCEL,
+         "/model/real.fig", "own.fig: not written: it changed since it was read, and the user did not agree", nullptr,
+         "/model/real.fig", "top"},
         {"a unit's file made anew with its number (the test hook), declined", made_unit_anew, plat::IDCANCEL,
          "/model/unit.fig", changed, nullptr, "/model/unit.fig", "u item"},
         {"a unit's file made anew with its number (an ext4 image), declined", made_unit_anew, plat::IDCANCEL,
@@ -629,6 +662,7 @@ TEST_F(FigureSave, FilesThatAreNoLongerTheOnesReadAreWrittenOnlyWhenTheUserAgree
         const std::string errors = testing::internal::GetCapturedStderr();
         plat::set_write_observer_for_tests({});
         plat::set_file_looks_for_tests({});
+        plat::set_content_digests_for_tests(true);
 
         const std::vector<std::string> log = plat::take_dialog_test_log();
         ASSERT_EQ(log.size(), row.asked ? 1u : 0u) << (log.empty() ? errors : log[0]);
@@ -849,6 +883,103 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         fs::remove_all(dir);
     }
     if (!not_run.empty()) GTEST_SKIP() << "rows not run here:" << not_run;
+}
+
+// Units that write one file (two items naming it, or a name and a link to it) know the file each save left there:
+// save after save both are written and nothing is asked. A unit whose write the user declined keeps the file it
+// read, and the next save asks about it again.
+TEST_F(FigureSave, UnitsSharingAFileKnowTheLastFileASavePutThere) {
+    struct Row {
+        const char* second;                                 // the second unit's name for u.fig
+        std::function<void(const std::string& dir)> other;  // what makes the user decline a unit
+        const char* asked;                                  // the file the declined save asks about
+        const char* declined;                               // the item whose unit is left unwritten ("b" or both)
+    };
+    const Row rows[] = {
+        {"u.fig", [](const std::string& dir) { write_file(dir + "/u.fig", "# theirs\r\n"); }, "/u.fig", "a b"},
+        {"alias.fig",
+         [](const std::string& dir) {
+             fs::remove(dir + "/alias.fig");
+             fs::create_symlink("other.fig", dir + "/alias.fig");
+         },
+         "/other.fig", "b"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.second);
+        const std::string dir = fresh_folder("shared-unit");
+        write_file(dir + "/model.fig",
+                   lines({trunk_line("a", "#frefer=u.fig"), trunk_line("b", std::string("#frefer=") + row.second)}));
+        write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+        write_file(dir + "/other.fig", lines({trunk_line("other item")}));
+        fs::create_symlink("u.fig", dir + "/alias.fig");
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        const auto save = [&](double x, int answer) {
+            for (const char* unit : {"a", "b"}) {
+                const double to[3] = {x, 0, 0};
+                find_item(view, unit)->children[0]->SetPlacement(to, nullptr);
+            }
+            plat::DialogTestAnswers answers;
+            answers.message_box = answer;
+            plat::set_dialog_test_mode(true, answers);
+            testing::internal::CaptureStderr();
+            view->SaveModel();
+            testing::internal::GetCapturedStderr();
+            return plat::take_dialog_test_log();
+        };
+        for (const auto& [x, text] :
+             {std::pair(101.5, "\t101.5\t"), std::pair(102.5, "\t102.5\t"), std::pair(103.5, "\t103.5\t")}) {
+            const std::vector<std::string> asked = save(x, plat::IDOK);
+            EXPECT_TRUE(asked.empty()) << text << asked[0];
+            EXPECT_NE(read_all(dir + "/u.fig").find(text), std::string::npos) << text;
+            for (const char* unit : {"a", "b"}) EXPECT_EQ(find_item(view, unit)->changed, 0) << text << unit;
+        }
+        row.other(dir);
+        const std::string theirs = read_all(dir + "/u.fig");
+        for (int next = 0; next < 2; ++next) {
+            const std::vector<std::string> asked = save(104.5, plat::IDCANCEL);
+            ASSERT_EQ(asked.size(), 1u) << next;
+            EXPECT_NE(asked[0].find(fs::canonical(dir + (next ? "/u.fig" : row.asked)).string()), std::string::npos)
+                << next << asked[0];
+            for (const char* unit : {"a", "b"})
+                EXPECT_EQ(find_item(view, unit)->changed, std::strstr(row.declined, unit) ? 1 : 0) << next << unit;
+            // The link leads to the unit's file again: the unit left unwritten read another file than is there now.
+            if (next == 0 && std::string(row.second) == "alias.fig") {
+                fs::remove(dir + "/alias.fig");
+                fs::create_symlink("u.fig", dir + "/alias.fig");
+            }
+        }
+        if (std::string(row.second) == "u.fig") {
+            EXPECT_EQ(read_all(dir + "/u.fig"), theirs);
+        }
+    }
+}
+
+// A rewrite the stamps do not show, made while the question about another file is open, is seen by the bytes just
+// before the rename: the other program's text stays, the unit keeps its mark, and the failure is told.
+TEST_F(FigureSave, ARewriteWhileTheQuestionIsOpenIsSeenJustBeforeTheRename) {
+    const std::string base = fresh_folder("asked-then-rewritten"), dir = base + "/model";
+    write_file(dir + "/model.fig", lines({trunk_line("far", "#frefer=..\\far.fig"), trunk_line("u", "#frefer=u.fig")}));
+    write_file(base + "/far.fig", lines({trunk_line("far item")}));
+    write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+    ASSERT_EQ(open(dir + "/model.fig"), 1);
+    const double to[3] = {125.5, 0, 0};
+    for (const char* item : {"far item", "u item"}) find_item(view, item)->SetPlacement(to, nullptr);
+    const std::string theirs = lines({trunk_line("x item")});
+    plat::DialogTestAnswers answers;
+    answers.while_asking = [&] { rewrite_keeping_stamps(dir + "/u.fig", theirs); };
+    plat::set_dialog_test_mode(true, answers);
+    testing::internal::CaptureStderr();
+    view->SaveModel();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    plat::set_file_looks_for_tests({});
+    const std::vector<std::string> log = plat::take_dialog_test_log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[0].find(fs::canonical(base + "/far.fig").string()), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("書き出し失敗"), std::string::npos) << log[1];
+    EXPECT_NE(read_all(base + "/far.fig").find("125.5"), std::string::npos);
+    EXPECT_EQ(read_all(dir + "/u.fig"), theirs);
+    EXPECT_EQ(find_item(view, "u")->changed, 1);
+    EXPECT_NE(errors.find("u.fig: could not be written"), std::string::npos) << errors;
 }
 
 // A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
