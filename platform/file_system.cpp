@@ -25,6 +25,7 @@
 #include "platform/descriptor.h"
 #include "platform/file_stamps.h"
 #include "platform/folder_walk.h"
+#include "platform/report.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -281,6 +282,12 @@ std::string descriptor_name(int fd) {
     const ssize_t n = ::readlink(descriptor_path(fd).c_str(), name, sizeof name);
     if (n >= static_cast<ssize_t>(sizeof name)) errno = ENAMETOOLONG;
     return n > 0 && n < static_cast<ssize_t>(sizeof name) ? std::string(name, static_cast<std::size_t>(n)) : "";
+}
+
+std::string with_descriptor_error(std::string_view what, int error) {
+    if (::access("/proc/self/fd", X_OK) != 0)
+        return std::string(what) + " (/proc is not mounted, and the checks read through it)";
+    return with_error(what, error);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 // Windows. Other drive letters and UNC names have no place on Linux and name nothing.
 // Not here: attributes beyond read-only and directory, file sharing modes, alternate streams, short names.
 #pragma once
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -53,6 +54,9 @@ std::string descriptor_path(int fd);
 // The name the kernel gives the file open at `fd`: the path it was opened by as it stands now; empty, with errno
 // saying why, when it cannot be read.
 std::string descriptor_name(int fd);
+// What failed of a look through descriptor_path, with the reason in brackets: that /proc is not mounted (a container
+// or chroot without it, where every such look fails, and every check that needs one refuses), else the system's.
+std::string with_descriptor_error(std::string_view what, int error = errno);
 
 struct FileCloser {
     void operator()(std::FILE* f) const {

@@ -54,9 +54,9 @@ bool primary_group_of_another(std::uint32_t gid) {
 
 // What the process has judged, kept until it ends: a system with many accounts takes seconds to list them, and a
 // folder is judged at every look at the private folder (every cached unit of a model). A group's verdict holds for
-// the process (accounts added later count from the next start); a folder's holds while everything its verdict
-// rests on is as it was: the same folder (device and inode), mode, owners and change time, which every change of
-// its mode, owners or access list moves, judged for the same user.
+// the process (an account given the group, or a member added to it, counts from the next start); a folder's holds
+// while everything its verdict rests on is as it was: the same folder (device and inode), mode, owners and change
+// time, which every change of its mode, owners or access list moves, judged for the same user.
 struct FolderKey {
     std::uint64_t device, inode;
     std::int64_t changed_s, changed_ns;
@@ -111,7 +111,7 @@ std::function<bool(const std::string&, std::string*)>& access_list_hook() {
 std::string access_list_writers(int fd, const std::string& path) {
     std::string list;
     if (!access_list_hook() || !access_list_hook()(path, &list)) {
-        if (!read_access_list(fd, &list)) return with_error(" has an access list that cannot be read");
+        if (!read_access_list(fd, &list)) return with_descriptor_error(" has an access list that cannot be read");
     }
     if (list.empty()) return {};
     std::vector<AccessEntry> entries;

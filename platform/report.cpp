@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <QChar>
+
 #include "platform/text_codec.h"
 
 namespace kz::platform {
@@ -47,11 +49,22 @@ char32_t code_point(std::string_view text, std::size_t at, std::size_t length) {
     return cp;
 }
 
-// Controls, and the format characters that reorder or hide what follows (bidirectional marks, embeddings,
-// overrides and isolates, zero-width characters, line and paragraph separators, the byte order mark).
+// Controls, line and paragraph separators, and what shows as nothing while it changes how text reads or looks the
+// same as another name: every format character (bidirectional marks, embeddings, overrides and isolates, zero-width
+// characters, the soft hyphen, the byte order mark, tags, the interlinear annotation marks), as the Unicode tables
+// Qt carries class them, so none is missed; the combining grapheme joiner and the Hangul fillers; and the code
+// points Unicode keeps unassigned among them to be shown as nothing. Variation selectors are no such character: they
+// pick a glyph's form in Japanese names.
 bool shown_as_escape(char32_t cp) {
-    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0x061C || (cp >= 0x200B && cp <= 0x200F) ||
-           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x2069) || cp == 0xFEFF;
+    if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return true;
+    switch (QChar::category(cp)) {
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph: return true;
+    default: break;
+    }
+    return cp == 0x034F || cp == 0x115F || cp == 0x1160 || cp == 0x3164 || cp == 0xFFA0 || cp == 0x2065 ||
+           (cp >= 0xFFF0 && cp <= 0xFFF8) || (cp >= 0xE0000 && cp <= 0xE0FFF && !(cp >= 0xE0100 && cp <= 0xE01EF));
 }
 
 }  // namespace

@@ -182,7 +182,7 @@ void reach(const std::string& given, ProgramJudgement* judged, int kind = 0) {
     }
     const std::string held = descriptor_name(fd.get());
     if (held.empty()) {
-        judged->refusal = with_error("what was opened cannot be named");
+        judged->refusal = with_descriptor_error("what was opened cannot be named");
         return;
     }
     if (st.st_nlink == 0 || held != real.get()) {
@@ -195,7 +195,7 @@ void reach(const std::string& given, ProgramJudgement* judged, int kind = 0) {
     if (S_ISREG(st.st_mode)) {
         Descriptor readable(::open(descriptor_path(fd.get()).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (!readable && errno != EACCES) {
-            judged->refusal = with_error("it cannot be opened");
+            judged->refusal = with_descriptor_error("it cannot be opened");
             return;
         }
         if (readable) fd = std::move(readable);

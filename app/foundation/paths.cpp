@@ -85,11 +85,28 @@ void put(char* out, const std::string& s) {
 
 std::string text(const char* s) { return s ? std::string(s) : std::string(); }
 
+// The first part of the name (up to its first separator) is one ASCII letter and ":", as a drive is written.
+bool first_part_is_drive(const std::string& s) {
+    const bool letter = !s.empty() && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
+    return letter && s.size() >= 2 && s[1] == ':' && (s.size() == 2 || s[2] == '\\' || s[2] == '/');
+}
+
+// A name the reader takes as it stands, not as one below the folder it is read in: a share, a "file:" name, an
+// address, or a drive name ("C:\\x", whatever the first character).
+bool stands_for_itself(const std::string& s) {
+    return s.compare(0, 2, "\\\\") == 0 || starts_nocase(s, "file:") || starts_nocase(s, "http:") ||
+           (s.size() >= 3 && s[1] == ':' && s[2] == '\\');
+}
+
+// Whether the reader takes the name as it stands: a drive or its first folder named like one, a share, an address.
+bool reads_as_itself(const std::string& s) { return first_part_is_drive(s) || stands_for_itself(s); }
+
 // "\\.\\" goes first, so that "a\\.\\..\\b" climbs out of "a" (taken the other way round, "." would count as the
 // folder that ".." cancels and the path would name a file one folder too deep). A "folder\\..\\" pair is removed
 // only when a real folder precedes: not "..", not a drive.
 std::string normalized(std::string s) {
     s = replace_char(std::move(s), '/', '\\');
+    const bool relative = !reads_as_itself(s);
     for (std::size_t p; (p = find_at_char(s, "\\.\\")) != std::string::npos;) s.erase(p, 2);
     for (std::size_t from = 1;;) {
         const std::size_t p = find_at_char(s, "\\..\\", from);
@@ -105,20 +122,10 @@ std::string normalized(std::string s) {
         from = 1;
     }
     if (s.compare(0, 2, ".\\") == 0) s.erase(0, 2);
+    // A relative name stays one: a folder named like a drive or an address ("Z:", "1:", "file:") keeps a ".\\"
+    // before it, without which the name would read back as that drive or address.
+    if (relative && reads_as_itself(s)) s.insert(0, ".\\");
     return s;
-}
-
-// The first part of the name (up to its first separator) is one ASCII letter and ":", as a drive is written.
-bool first_part_is_drive(const std::string& s) {
-    const bool letter = !s.empty() && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
-    return letter && s.size() >= 2 && s[1] == ':' && (s.size() == 2 || s[2] == '\\' || s[2] == '/');
-}
-
-// A name the reader takes as it stands, not as one below the folder it is read in: a share, a "file:" name, an
-// address, or a drive name ("C:\\x", whatever the first character).
-bool stands_for_itself(const std::string& s) {
-    return s.compare(0, 2, "\\\\") == 0 || starts_nocase(s, "file:") || starts_nocase(s, "http:") ||
-           (s.size() >= 3 && s[1] == ':' && s[2] == '\\');
 }
 
 bool posix_absolute(const std::string& s) { return s.size() >= 1 && s[0] == '/' && (s.size() == 1 || s[1] != '/'); }
@@ -280,9 +287,6 @@ char* make_relative_path(const char* base_in, const char* path_in, char* out) {
         }
     }
     result = normalized(result);
-    // A folder named like a drive or an address ("Z:", "1:", "file:") keeps the ".\\" before it: without it the name
-    // reads back as that drive or address.
-    if (inside && (first_part_is_drive(result) || stands_for_itself(result))) result.insert(0, ".\\");
     if (starts_nocase(path, "http:") || starts_nocase(base, "http:")) result = replace_char(result, '\\', '/');
     put(out, result);
     return out;

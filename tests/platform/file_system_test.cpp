@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@
 #include "platform/file_system.h"
 #include "platform/folder_rule.h"
 #include "platform/folder_walk.h"
+#include "platform/shell.h"
 #include "support/scoped_environment.h"
 #include "support/test_paths.h"
 #include "tests/platform/others.h"
@@ -542,7 +545,8 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         kParent,
         kThroughLink,
         kOpenProgramFolder,
-        kDeep
+        kDeep,
+        kWithoutProc  // no /proc mounted, through which folders' access lists are read
     };
     // After a first look that uses the folder, the one above its parent gets an access entry that lets another user
     // write (only its change time moves), or one every user may write takes its name; or its access list is no list.
@@ -596,6 +600,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         {"its download cache readable by its group", kOpenProgramFolder, 0750, true, nullptr},
         {"its download cache another user's", kOpenProgramFolder, 0777, true, nullptr, test::kOtherUser},
         {"trees as deep as a removal goes and one deeper", kDeep, 0777, true, "more than 256 deep"},
+        {"without /proc", kWithoutProc, 0, false, "/ has an access list that cannot be read (/proc is not mounted"},
     };
     const passwd* me = ::getpwuid(::geteuid());
     const group* own = me ? ::getgrgid(me->pw_gid) : nullptr;
@@ -681,6 +686,7 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
                     return folder == (s.root / "cache").string() && (*bytes = std::string("\x02\0\0\0\x01", 5), true);
                 });
             break;
+        case kWithoutProc: break;
         case kThroughLink:
             fs::create_directories(s.root / "cache");
             fs::create_directory_symlink(s.root / "cache", s.root / "via");
@@ -757,7 +763,25 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         EXPECT_EQ(mode_of(mine / "made"), 0700u) << c.name;
     };
     for (const auto& c : cases) {
-        if (!c.shared_group) {
+        if (c.found == kWithoutProc && ::geteuid() == 0) {
+            // An empty file system over /proc, in a mount namespace of the child's own.
+            EXPECT_TRUE(test::run_in_child(
+                c.name,
+                [] {
+                    return ::unshare(CLONE_NEWNS) == 0 &&
+                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                           ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0;
+                },
+                [&] {
+                    forget_folder_verdicts_for_tests();
+                    run_row(c);
+                    // Nor is a program a model names judged: that fails closed too, saying why.
+                    EXPECT_NE(judge_program(from_native_path("/bin/sh")).refusal.find("/proc is not mounted"),
+                              std::string::npos);
+                }));
+        } else if (c.found == kWithoutProc) {
+            not_run.push_back(c.name + std::string(" (only root mounts over /proc)"));
+        } else if (!c.shared_group) {
             run_row(c);
         } else if (::geteuid() == 0) {
             const std::string account = "kzshare:x:4242:" + std::to_string(::getegid()) + "::/nonexistent:/bin/false";

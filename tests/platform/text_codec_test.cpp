@@ -2,11 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/report.h"
+#include "support/test_paths.h"
 
 using namespace kz::platform;
+
+namespace {
+
+std::string utf8_of(char32_t cp) {
+    std::string out;
+    if (cp < 0x80) return out += static_cast<char>(cp), out;
+    static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    const int trail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    out += static_cast<char>(kLead[trail] | (cp >> (6 * trail)));
+    for (int k = trail - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
+    return out;
+}
+
+}  // namespace
 
 TEST(TextCodec, JapaneseAndNecRowsRoundTrip) {
     // "表ソ" carry 0x5C trail bytes; 0x87 0x40 is the NEC row's circled one, which SHIFT_JIS refuses.
@@ -55,20 +72,6 @@ TEST(TextCodec, FileNamesOutsideCp932SurviveTheRoundTrip) {
 TEST(TextCodec, NameEscapeNeverSpellsDotsSeparatorsOrControls) {
     // The escape pair is two characters of CP932's user-defined area; a pair that would stand for one of these
     // is not an escape and comes out as the two characters it is. F0 40 F5 6E would otherwise spell ".".
-    auto utf8_of = [](char32_t cp) {
-        std::string out;
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-        return out;
-    };
     auto pair_for = [&](char32_t cp) { return utf8_of(0xE000 + cp / 940) + utf8_of(0xE000 + 940 + cp % 940); };
     EXPECT_EQ(utf8_to_cp932(pair_for('.')), "\xF0\x40\xF5\x6E");
     for (char32_t cp : {char32_t('.'), char32_t('/'), char32_t('\\'), char32_t(0), char32_t('\n'), char32_t(0x7F),
@@ -103,8 +106,24 @@ TEST(TextCodec, LinesShownCarryNoControls) {
         {"evil\xE2\x80\xAEhs.txt", "evil\\xE2\\x80\\xAEhs.txt"},
         {"\xD8\x9C \xE2\x80\x8B \xE2\x80\x8F \xE2\x80\xA8 \xE2\x81\xA0 \xE2\x81\xA9 \xEF\xBB\xBF",
          "\\xD8\\x9C \\xE2\\x80\\x8B \\xE2\\x80\\x8F \\xE2\\x80\\xA8 \\xE2\\x81\\xA0 \\xE2\\x81\\xA9 \\xEF\\xBB\\xBF"},
-        {"\xD8\x9B \xE2\x80\x8A \xE2\x80\x90 \xE2\x80\xA7 \xE2\x80\xAF \xE2\x81\x9F \xE2\x81\xAA \xEF\xBB\xBE",
-         "\xD8\x9B \xE2\x80\x8A \xE2\x80\x90 \xE2\x80\xA7 \xE2\x80\xAF \xE2\x81\x9F \xE2\x81\xAA \xEF\xBB\xBE"},
+        {"\xD8\x9B \xE2\x80\x8A \xE2\x80\x90 \xE2\x80\xA7 \xE2\x80\xAF \xE2\x81\x9F \xE2\x81\xB0 \xEF\xBB\xBE",
+         "\xD8\x9B \xE2\x80\x8A \xE2\x80\x90 \xE2\x80\xA7 \xE2\x80\xAF \xE2\x81\x9F \xE2\x81\xB0 \xEF\xBB\xBE"},
+        // Every other format character too (the soft hyphen, the deprecated format controls, the interlinear
+        // annotation marks, tags, musical format controls), the combining grapheme joiner, the Hangul fillers and
+        // the code points kept unassigned to show as nothing; their neighbours, and the variation selectors that
+        // pick a glyph's form in Japanese names, show as they are.
+        {"\xC2\xAD \xE2\x81\xAA \xE2\x81\xAF \xEF\xBF\xB9 \xEF\xBF\xBB \xF3\xA0\x80\x81 \xF3\xA0\x80\xA0 "
+         "\xF3\xA0\x81\xBF \xF0\x9D\x85\xB3",
+         "\\xC2\\xAD \\xE2\\x81\\xAA \\xE2\\x81\\xAF \\xEF\\xBF\\xB9 \\xEF\\xBF\\xBB \\xF3\\xA0\\x80\\x81 "
+         "\\xF3\\xA0\\x80\\xA0 \\xF3\\xA0\\x81\\xBF \\xF0\\x9D\\x85\\xB3"},
+        {"\xCD\x8F \xE1\x85\x9F \xE1\x85\xA0 \xE3\x85\xA4 \xEF\xBE\xA0 \xE2\x81\xA5 \xEF\xBF\xB0 \xF3\xA0\x80\x80 "
+         "\xF3\xA0\xBF\xBF",
+         "\\xCD\\x8F \\xE1\\x85\\x9F \\xE1\\x85\\xA0 \\xE3\\x85\\xA4 \\xEF\\xBE\\xA0 \\xE2\\x81\\xA5 \\xEF\\xBF\\xB0 "
+         "\\xF3\\xA0\\x80\\x80 \\xF3\\xA0\\xBF\\xBF"},
+        {"\xC2\xAC \xCD\x8E \xE3\x85\xA3 \xEF\xBE\xA1 \xEF\xBF\xBC \xEF\xB8\x80 \xEF\xB8\x8F \xF3\xA0\x84\x80 "
+         "\xF3\xA0\x87\xAF \xF3\xA1\x80\x80",
+         "\xC2\xAC \xCD\x8E \xE3\x85\xA3 \xEF\xBE\xA1 \xEF\xBF\xBC \xEF\xB8\x80 \xEF\xB8\x8F \xF3\xA0\x84\x80 "
+         "\xF3\xA0\x87\xAF \xF3\xA1\x80\x80"},
         // A surrogate, an overlong "/", a code point past U+10FFFF and a character cut short.
         {"\xED\xA0\x80 \xC0\xAF \xF4\x90\x80\x80 \xE8\xA1",
          "\\xED\\xA0\\x80 \\xC0\\xAF \\xF4\\x90\\x80\\x80 \\xE8\\xA1"},
@@ -125,4 +144,33 @@ TEST(TextCodec, LinesShownCarryNoControls) {
     // What a window shows of Shift_JIS text is escaped as Unicode: "表" (trail byte 0x5C) and the lead bytes of the
     // C1 range stay, the controls do not.
     EXPECT_EQ(escape_shown_sjis("\033c\x95\x5c\x81\x40\033[2J"), "\\x1Bc\x95\x5c\x81\x40\\x1B[2J");
+}
+
+// Unicode's classes, from Python's tables as an independent oracle: every code point of category Cc, Cf, Zl or Zp
+// shows as its escape, and so do U+034F, the Hangul fillers and the unassigned ones kept to show as nothing; every
+// other assigned character shows as it is, the variation selectors among them.
+TEST(TextCodec, EveryInvisibleCharacterUnicodeNamesIsEscaped) {
+    const std::string script = kz::test::output_file("unicode_classes.py");
+    std::ofstream(script) << "import unicodedata\n"
+                             "print(unicodedata.unidata_version)\n"
+                             "for c in range(0x110000):\n"
+                             "    k = unicodedata.category(chr(c))\n"
+                             "    if k not in ('Cn', 'Cs') or 0x2060 <= c <= 0x206F or 0xFFF0 <= c <= 0xFFF8 or "
+                             "0xE0000 <= c <= 0xE0FFF:\n"
+                             "        print(c, k)\n";
+    std::istringstream classes(kz::test::command_output("/usr/bin/python3 '" + script + "'"));
+    std::string version, category;
+    std::ostringstream wrong;
+    std::getline(classes, version);
+    int looked_at = 0;
+    for (unsigned long cp = 0; classes >> cp >> category; ++looked_at) {
+        const bool invisible = category == "Cc" || category == "Cf" || category == "Zl" || category == "Zp" ||
+                               category == "Cn" || cp == 0x034F || cp == 0x115F || cp == 0x1160 || cp == 0x3164 ||
+                               cp == 0xFFA0;
+        const std::string line = utf8_of(static_cast<char32_t>(cp));
+        if ((escape_line(line) != line) != invisible)
+            wrong << std::hex << std::uppercase << " U+" << cp << ' ' << category;
+    }
+    EXPECT_GT(looked_at, 100000) << "Python's tables did not answer";
+    EXPECT_EQ(wrong.str(), "") << "shown otherwise than Unicode " << version << " classes them";
 }

@@ -248,6 +248,14 @@ TEST_F(FigureSave, WholeModelsReadBackTheSameAndSaveTheSameBytesTwice) {
          {},
          {},
          {";.\\1:\\y.bmp;", ";.\\file:\\y.bmp;", ";.\\http:\\y.bmp;"}},
+        {"a name without an extension below a folder named as a drive",  // never resolved; its ".\" stays
+         [](const std::string& dir) {
+             write_file(dir + "/model.fig", lines({trunk_line("t"), shape_line("pad") + ",,A;0;.\\Z:\\x\\y"}));
+             return dir + "/model.fig";
+         },
+         {},
+         {},
+         {";.\\Z:\\x\\y;"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -77,7 +77,11 @@ TEST(Paths, NormalizeAndSlashes) {
     EXPECT_EQ(normalize("a\\.\\..\\b"), "b");        // "." is no folder for ".." to cancel
     EXPECT_EQ(normalize("..\\..\\x"), "..\\..\\x");  // no folder to go back over: kept
     EXPECT_EQ(normalize("C:\\..\\x"), "C:\\..\\x");  // a drive is not a folder
-    EXPECT_EQ(normalize("\x95\x5c\\..\\x"), "x");    // "表" is one folder name
+    // A relative name stays relative: a first folder named like a drive or an address keeps a ".\\" before it.
+    for (const char* name : {".\\Z:\\x\\y", "a\\..\\1:\\y", "./file:/y", "sub\\..\\http:\\y", ".\\c:"})
+        EXPECT_EQ(normalize(name).substr(0, 2), ".\\") << name;
+    EXPECT_EQ(normalize("Z:\\x\\.\\y"), "Z:\\x\\y");  // a drive name stays one
+    EXPECT_EQ(normalize("\x95\x5c\\..\\x"), "x");     // "表" is one folder name
     char buf[64] = "a/\x95\x5c/b";
     to_backslashes(buf, nullptr);
     EXPECT_STREQ(buf, "a\\\x95\x5c\\b");
