@@ -213,9 +213,9 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
 
 // The desktop gets the file that was judged, by its resolved name, and only while no one but the user and root
 // could have put another there or written into it: a name changed after the judgement changes nothing, a folder
-// others may write keeps its files from the desktop, so does a file (or folder) others may write or own in a
-// sticky folder, and a name that cannot be judged (a pipe, which is never opened) is refused; each refusal is one
-// line.
+// others may write keeps its files from the desktop and does not go there itself, sticky or not, so does a file (or
+// folder) others may write or own in a sticky folder, and a name that cannot be judged (a pipe, which is never opened)
+// is refused; each refusal is one line.
 TEST(Shell, TheDesktopGetsWhatWasJudged) {
     ASSERT_TRUE(ensure_application());
     const fs::path folder = fs::path(kz::test::output_dir()) / "shell-judged";
@@ -285,6 +285,9 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         {"the user's file in a sticky folder", "open", "sticky/mine.txt", {}, {"open " + url + "/sticky/mine.txt"}, ""},
         {"another user's file there", "open", "sticky/theirs.txt", {}, {}, refused("sticky/theirs.txt", theirs)},
         {"a folder others may write", "open", "shared", {}, {}, refused("shared", all)},
+        // The sticky bit keeps others off the names in a folder, not off the folder: they may still write in it.
+        {"the user's sticky folder every user may write", "open", "sticky", {}, {}, refused("sticky", all)},
+        {"the same folder explored", "explore", "sticky", {}, {}, refused("sticky", all)},
         {"a document where others may write",
          "open",
          "shared/notes.txt",
