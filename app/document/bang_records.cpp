@@ -1,5 +1,6 @@
 // Bang records, the polygon export of a drawing program ("!trunk", "!color", "!poly", "!atr", "!atr_layname"),
 // pasted as items of flat polygon shapes whose normals are then smoothed where neighbouring polygons meet.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -192,17 +193,14 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
         }
     }
     if (parts.empty()) return;
-    // New normals come from the old ones only, so the result does not depend on the order of the parts.
+    // New normals come from the old ones only, so the result does not depend on the order of the parts. In each
+    // cluster, a part's first point takes the sum for that part (a walk over the clusters for every part would
+    // take as long as parts times points).
     std::vector<std::pair<int, std::array<double, 3>>> updates;
-    for (int p : parts) {
-        for (const std::vector<int>& cluster : clusters.members) {
-            int own = -1;
-            for (int m : cluster)
-                if (points[m].part == p) {
-                    own = m;
-                    break;
-                }
-            if (own < 0) continue;
+    for (const std::vector<int>& cluster : clusters.members) {
+        for (auto at = cluster.begin(); at != cluster.end(); ++at) {
+            const int own = *at, p = points[own].part;
+            if (std::any_of(cluster.begin(), at, [&](int m) { return points[m].part == p; })) continue;
             const double* n = points[own].normal;
             std::array<double, 3> sum = {n[0], n[1], n[2]};
             for (int m : cluster) {
