@@ -1,5 +1,6 @@
 // Bang records, the polygon export of a drawing program ("!trunk", "!color", "!poly", "!atr", "!atr_layname"),
 // pasted as items of flat polygon shapes whose normals are then smoothed where neighbouring polygons meet.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -120,9 +121,13 @@ struct SurfacePoint {
 class PointClusters {
 public:
     int add(int point_index, const double* p) {
-        // Far out the cells saturate into one, whose points are still told apart by their distance.
-        long long key[3];
-        for (int k = 0; k < 3; ++k) key[k] = kz::crt::truncate_to_int(std::floor(p[k] / (2 * kSamePoint)));
+        // Cells are numbered in 64 bits: in the int range, every point beyond 42.9 km (surveyed coordinates in
+        // millimetres) would fall in one cell per axis, and each would be compared with all before it. Only beyond
+        // 10^11 km do the cells saturate into one, whose points are still told apart by their distance; the
+        // neighbours' numbers wrap there.
+        std::uint64_t key[3];
+        for (int k = 0; k < 3; ++k)
+            key[k] = static_cast<std::uint64_t>(kz::crt::truncate_to_int64(std::floor(p[k] / (2 * kSamePoint))));
         int found = -1;
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
@@ -149,10 +154,8 @@ private:
             if (!(std::fabs(a[k] - b[k]) <= kSamePoint)) return false;
         return true;
     }
-    static std::uint64_t hash(long long x, long long y, long long z) {
-        return static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull ^
-               static_cast<std::uint64_t>(y) * 0xC2B2AE3D27D4EB4Full ^
-               static_cast<std::uint64_t>(z) * 0x165667B19E3779F9ull;
+    static std::uint64_t hash(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
+        return x * 0x9E3779B97F4A7C15ull ^ y * 0xC2B2AE3D27D4EB4Full ^ z * 0x165667B19E3779F9ull;
     }
     std::unordered_map<std::uint64_t, std::vector<int>> cells_;
     std::vector<std::array<double, 3>> origins_;
@@ -190,17 +193,14 @@ void smooth_item_normals(XView* view, XTrunk* trunk) {
         }
     }
     if (parts.empty()) return;
-    // New normals come from the old ones only, so the result does not depend on the order of the parts.
+    // New normals come from the old ones only, so the result does not depend on the order of the parts. In each
+    // cluster, a part's first point takes the sum for that part (a walk over the clusters for every part would
+    // take as long as parts times points).
     std::vector<std::pair<int, std::array<double, 3>>> updates;
-    for (int p : parts) {
-        for (const std::vector<int>& cluster : clusters.members) {
-            int own = -1;
-            for (int m : cluster)
-                if (points[m].part == p) {
-                    own = m;
-                    break;
-                }
-            if (own < 0) continue;
+    for (const std::vector<int>& cluster : clusters.members) {
+        for (auto at = cluster.begin(); at != cluster.end(); ++at) {
+            const int own = *at, p = points[own].part;
+            if (std::any_of(cluster.begin(), at, [&](int m) { return points[m].part == p; })) continue;
             const double* n = points[own].normal;
             std::array<double, 3> sum = {n[0], n[1], n[2]};
             for (int m : cluster) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -105,11 +106,20 @@ char* c_int_to_text(long long value, char* buffer) {
     return buffer + n;
 }
 
-int truncate_to_int(double value) {
+namespace {
+// Both limits are powers of two that a double holds exactly: the lowest value itself and one past the highest.
+template <std::signed_integral T>
+T truncate_saturating(double value) {
+    constexpr double lowest = static_cast<double>(std::numeric_limits<T>::min());
     if (value != value) return 0;
-    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
-    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
-    return static_cast<int>(value);
+    if (value <= lowest) return std::numeric_limits<T>::min();
+    if (value >= -lowest) return std::numeric_limits<T>::max();
+    return static_cast<T>(value);
 }
+}  // namespace
+
+int truncate_to_int(double value) { return truncate_saturating<int>(value); }
+
+long long truncate_to_int64(double value) { return truncate_saturating<long long>(value); }
 
 }  // namespace kz::crt

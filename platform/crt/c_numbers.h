@@ -51,5 +51,7 @@ inline std::string byte_size_text(unsigned long long bytes) {
 // The one step from a double to an integer: truncation toward zero, NaN gives 0 and values beyond the int range
 // saturate at its limits (a plain cast of such values is undefined behaviour).
 int truncate_to_int(double value);
+// The same step into 64 bits, for numbers that outgrow the int range in use (grid cells of a small step far out).
+long long truncate_to_int64(double value);
 
 }  // namespace kz::crt

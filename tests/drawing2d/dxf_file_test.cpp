@@ -184,6 +184,19 @@ TEST(DxfReader, ScaleOriginAndDamagedInput) {
         Drawing other;
         EXPECT_EQ(xlum_read(other.peek(), bad.c_str(), 0), 1);
     }
+
+    // Flags far beyond the int range (a file of the fuzz corpus) saturate before their bits are read, in every build:
+    // 1e72 closes both polylines, the vertex flagged 1e300 is a spline frame point and is not drawn, and -3e9 hides
+    // no edge of the face.
+    const std::string corpus = kz::test::data_dir() + "/../fuzz/corpus/drawing_file/flags_beyond_int.dxf";
+    Drawing flagged;
+    ASSERT_EQ(xlum_read(flagged.peek(), kz::platform::from_native_path(corpus).c_str(), 0), 1);
+    std::vector<std::string> texts;
+    std::string segments;
+    for (const std::vector<double>& r : records_of(flagged.peek(), &texts))
+        for (int k = 1; r[0] == 'L' && k <= 4; ++k) segments += std::to_string(std::lround(r[k])) + (k < 4 ? "," : " ");
+    // The light polyline's three sides, the polyline's two, the face's four and the line.
+    EXPECT_EQ(segments, "0,0,10,0 10,0,10,10 10,10,0,0 0,0,10,5 10,5,0,0 0,0,5,0 5,0,5,5 5,5,0,5 0,5,0,0 0,0,1,1 ");
 }
 
 // `n` copies of `entity`, each with its number for the "%d" in it.

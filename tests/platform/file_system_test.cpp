@@ -696,11 +696,22 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
         // A verdict kept from the first look holds only while the folder is the same, as it was.
         if (c.later == kEntryAdded || c.later == kReplaced) {
             EXPECT_FALSE(temp_path().empty()) << c.name << ": the first look";
-            ::usleep(20000);  // a change time of its own where the file system's clock ticks coarsely
             if (c.later == kEntryAdded) {
-                ASSERT_TRUE(
-                    test::set_access_list((s.root / "cache").string(), "u::rwx,u:65534:rwx,g::r-x,m::rwx,o::r-x"))
-                    << c.name;
+                // Made again until the change has a change time of its own (the file system's clock may tick
+                // coarsely), for at most about a second.
+                const auto changed_at = [&] {
+                    struct stat st = {};
+                    ::stat((s.root / "cache").c_str(), &st);
+                    return std::pair(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+                };
+                const auto judged_at = changed_at();
+                for (int tries = 0; tries < 1000 && changed_at() == judged_at; ++tries) {
+                    if (tries) ::usleep(1000);
+                    ASSERT_TRUE(test::set_access_list((s.root / "cache").string(),
+                                                      "u::rwx,u:65534:rwx,g::r-x,m::rwx,o::r-x"))
+                        << c.name;
+                }
+                ASSERT_NE(changed_at(), judged_at) << c.name;
             } else {
                 fs::rename(s.root / "cache", s.root / "judged");
                 fs::create_directories(cache_home);

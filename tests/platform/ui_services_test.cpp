@@ -1,5 +1,7 @@
 // Dialogs in test mode, printing into a PDF file checked with pdftoppm, the shell verbs and sounds.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/descriptor.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
@@ -213,9 +216,9 @@ TEST(Shell, StartsProgramsWithTheirParameters) {
 
 // The desktop gets the file that was judged, by its resolved name, and only while no one but the user and root
 // could have put another there or written into it: a name changed after the judgement changes nothing, a folder
-// others may write keeps its files from the desktop, so does a file (or folder) others may write or own in a
-// sticky folder, and a name that cannot be judged (a pipe, which is never opened) is refused; each refusal is one
-// line.
+// others may write keeps its files from the desktop and does not go there itself, sticky or not, so does a file (or
+// folder) others may write or own in a sticky folder, and a name that cannot be judged (a pipe, which is never opened)
+// is refused; each refusal is one line.
 TEST(Shell, TheDesktopGetsWhatWasJudged) {
     ASSERT_TRUE(ensure_application());
     const fs::path folder = fs::path(kz::test::output_dir()) / "shell-judged";
@@ -244,12 +247,11 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
     fs::create_symlink(folder / "notes.txt", folder / "doc");
     fs::create_symlink(folder / "nowhere", folder / "dangling");
     ::mkfifo((folder / "fifo").c_str(), 0600);
-    // A writer waits on the pipe until something opens it for reading.
-    const pid_t writer = ::fork();
-    if (writer == 0) ::_exit(::open((folder / "fifo").c_str(), O_WRONLY) < 0);
-    const std::string writer_state = "/proc/" + std::to_string(writer) + "/stat";
-    const auto waiting = [&] { return kz::test::read_all(writer_state).find(") S ") != std::string::npos; };
-    for (int i = 0; i < 10000 && !waiting(); ++i) ::usleep(1000);
+    // The pipe held open both ways, so that no open of it can wait; any open after this one is seen.
+    const Descriptor held_pipe(::open((folder / "fifo").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    const Descriptor pipe_watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    ASSERT_TRUE(held_pipe && pipe_watch);
+    ASSERT_GE(::inotify_add_watch(pipe_watch.get(), (folder / "fifo").c_str(), IN_OPEN), 0);
     const std::string url = "file://" + folder.string();
     const std::string no_desktop = ": not handed to the desktop: ";
     const auto refused = [&](const char* name, const std::string& why) {
@@ -285,6 +287,9 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         {"the user's file in a sticky folder", "open", "sticky/mine.txt", {}, {"open " + url + "/sticky/mine.txt"}, ""},
         {"another user's file there", "open", "sticky/theirs.txt", {}, {}, refused("sticky/theirs.txt", theirs)},
         {"a folder others may write", "open", "shared", {}, {}, refused("shared", all)},
+        // The sticky bit keeps others off the names in a folder, not off the folder: they may still write in it.
+        {"the user's sticky folder every user may write", "open", "sticky", {}, {}, refused("sticky", all)},
+        {"the same folder explored", "explore", "sticky", {}, {}, refused("sticky", all)},
         {"a document where others may write",
          "open",
          "shared/notes.txt",
@@ -309,10 +314,7 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         {"a pipe",
          "open",
          "fifo",
-         [&] {
-             ::usleep(100000);  // time enough for a writer let go to end
-             EXPECT_TRUE(waiting()) << "the pipe was opened";
-         },
+         {},
          {},
          (folder / "fifo").string() + ": not opened: it is neither a file nor a folder"},
         {"nothing at all", "open", "missing.txt", {}, {}, ""},
@@ -337,8 +339,8 @@ TEST(Shell, TheDesktopGetsWhatWasJudged) {
         EXPECT_EQ(said(), row.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.line});
     }
     set_shell_test_mode(false);
-    ::kill(writer, SIGKILL);
-    ::waitpid(writer, nullptr, 0);
+    alignas(inotify_event) char event[4096];
+    EXPECT_LT(::read(pipe_watch.get(), event, sizeof event), 0) << "the pipe was opened";
     if (!root) GTEST_SKIP() << "not run here: another user's file in a sticky folder (only root can become them)";
 }
 

@@ -117,12 +117,15 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
     const std::string served = fresh_folder("budgets-served");
     UnitServer server(served, served + "/requests.log");
     ASSERT_GT(server.port(), 0);
-    const std::pair<const char*, std::size_t> units[] = {{"small", 2000}, {"large", 200000}, {"twice", 60000}};
-    for (const auto& [unit, size] : units) {
-        const std::string line = shape_line(unit) + "\r\n";
-        write_file(served + "/" + unit + ".fig", line + std::string(size - line.size(), '\n'));
-    }
+    const std::pair<const char*, std::size_t> units[] = {
+        {"small", 2000}, {"large", 200000}, {"twice", 60000}, {"unit", 60000}};
+    const auto serve = [&](const char* name, const std::string& line, std::size_t size) {
+        write_file(served + "/" + name + ".fig", line + "\r\n" + std::string(size - line.size() - 2, '\n'));
+    };
+    for (const auto& [unit, size] : units) serve(unit, shape_line(unit), size);
     const auto remote = [&](const std::string& path) { return server.url(path).insert(0, "#frefer="); };
+    // A model read over "http:" whose download and its unit's pass the budget together, neither alone.
+    serve("remote", trunk_line("a", remote("/unit.fig")), 60000);
     // One unit announced a byte over what one transfer takes (a sparse file: no disk, no memory).
     {
         std::ofstream(served + "/huge.fig").close();
@@ -198,6 +201,8 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
                  {"announced.fig", "100000 bytes downloaded", 2, downloads, 2000},
                  {"streamed.fig", "100000 bytes downloaded", 2, downloads, -1},
                  {"cached.fig", nullptr, 2, downloads, 60000},
+                 // The model's own download counts as its units' do ("/": a file the server serves).
+                 {"/remote.fig", "100000 bytes downloaded", 1, downloads, 60000},
                  // Under the viewer's own budgets, a unit too large for one transfer is refused by name alone.
                  {"huge.fig", nullptr, 2, {}, 0, false, "huge.fig: download failed (larger than 256 MiB, refused)"}};
     const std::string cache = kz::platform::to_native_path(view->document.work_folder);
@@ -218,7 +223,8 @@ TEST_F(HostileModels, BudgetsStopAnOpenAndKeepWhatItRead) {
         }
         view->document.guard.budget = c.budget;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(view->OpenModelFile(windows_form(dir + "/" + c.file).c_str(), 1), 1);
+        const std::string opened = c.file[0] == '/' ? server.url(c.file) : windows_form(dir + "/" + c.file);
+        EXPECT_EQ(view->OpenModelFile(opened.c_str(), 1), 1);
         const std::string errors = testing::internal::GetCapturedStderr();
         EXPECT_EQ(count_of(errors, "open stopped"), c.stop ? 1 : 0) << errors.substr(0, 2000);
         EXPECT_EQ(count_of(errors, "open \"{\" block"), 0) << "the blocks a stop leaves open are no fault of the file";

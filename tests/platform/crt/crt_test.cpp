@@ -148,15 +148,23 @@ TEST(CNumbers, IntegersFromTextAndDoublesSaturate) {
     const struct {
         double in;
         int want;
-    } cases[] = {{std::nan(""), 0},
-                 {HUGE_VAL, INT_MAX},
-                 {-HUGE_VAL, INT_MIN},
-                 {1e308, INT_MAX},
-                 {-1e308, INT_MIN},
-                 {2.9, 2},
-                 {-2.9, -2},
-                 {2147483647.9, INT_MAX},
-                 {-2147483648.9, INT_MIN},
-                 {2147483646.5, 2147483646}};
-    for (const auto& c : cases) EXPECT_EQ(truncate_to_int(c.in), c.want) << c.in;
+        long long want64;
+    } cases[] = {{std::nan(""), 0, 0},
+                 {HUGE_VAL, INT_MAX, LLONG_MAX},
+                 {-HUGE_VAL, INT_MIN, LLONG_MIN},
+                 {1e308, INT_MAX, LLONG_MAX},
+                 {-1e308, INT_MIN, LLONG_MIN},
+                 {2.9, 2, 2},
+                 {-2.9, -2, -2},
+                 {2147483647.9, INT_MAX, 2147483647},
+                 {-2147483648.9, INT_MIN, -2147483648},
+                 {2147483646.5, 2147483646, 2147483646},
+                 {-5e9, INT_MIN, -5000000000},
+                 {9223372036854774784.0, INT_MAX, 9223372036854774784},  // the last double below 2^63
+                 {9223372036854775808.0, INT_MAX, LLONG_MAX},
+                 {-9223372036854775808.0, INT_MIN, LLONG_MIN}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(truncate_to_int(c.in), c.want) << c.in;
+        EXPECT_EQ(truncate_to_int64(c.in), c.want64) << c.in;
+    }
 }
