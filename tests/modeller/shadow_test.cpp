@@ -172,6 +172,9 @@ struct ShadowCase {
 
 TEST(Shadows, MatchARayCastFromEveryPixel) {
     const Block box{kBoxLo, kBoxHi};
+    // Ten blocks side by side joined into one shape of more corners than a shape's screen hull follows.
+    std::vector<Block> ten_blocks{kFloor};
+    for (int i = 0; i < 10; ++i) ten_blocks.push_back({{-62, -12 + 2.5 * i, 20}, {-50, -10 + 2.5 * i, 32}, i > 0});
     // Inside: under the box, within the shadow of its top face (away from the face's diagonal).
     const OfuVector3 inside(0.3 * 17 + 3, 0.2 * 17 - 1.5, 8), above(10, -120, 90), down(0, 0, -1);
     const ShadowCase cases[] = {
@@ -188,6 +191,15 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
          0,
          40,
          {1, 0, -1}},
+        {"a caster of ten blocks outside the view, its shadow inside, in batches",
+         ten_blocks,
+         {0, -30, 100},
+         {0, 0, 0},
+         0,
+         40,
+         {1, 0, -1},
+         false,
+         false},
         {"the eye inside a thin prism",
          {kFloor, {{-60, -6, 40}, {60, 6, 40.5}}},
          {2, 0, 20},
@@ -592,6 +604,10 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
     constexpr double kSmallShare = 500;
     // In batches a shape's count saturates on its own, which can leave a pixel apart from the count of many shapes.
     const RoadCase cases[] = {
+        {"80 x 80 blocks as one shape and as 6,400", 80, 0, true},
+        {"80 x 80 blocks as one shape and as 6,400, outlines", 80, 1, true},
+        {"80 x 80 blocks as one shape and as 6,400, in batches", 80, 0, true, false, true, true, 0, 0, 2},
+        {"80 x 80 blocks as one shape and as 6,400, outlines in batches", 80, 1, true, false, true, true, 0, 0, 2},
         {"small shares, in batches", 20, 0, false, false, true, true, kSmallShare, 2},
         {"small shares without occlusion queries, in batches", 20, 0, false, false, true, false, kSmallShare, 2},
         {"small shares, a context of neither", 20, 0, false, true, false, false, kSmallShare, 2},
