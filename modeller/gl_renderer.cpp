@@ -18,6 +18,7 @@ void CO3duGLRenderer::ReleaseContext() {
     if (!context_) return;
     if (kz::platform::current_context() == context_.get()) kz::platform::make_current(nullptr, nullptr);
     context_.reset();
+    capabilities_ = {};
     texture_names_.clear();  // they lived in the context
     hdc = nullptr;
 }
@@ -43,6 +44,7 @@ int CO3duGLRenderer::setup_pixel_format(HDC target, std::uint32_t flags) {
         return 0;
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    capabilities_ = o3du_gl_capabilities();
     hdc = target;
     return 1;
 }

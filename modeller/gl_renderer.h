@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "modeller/gl_capabilities.h"
 #include "modeller/gl_structure.h"
 #include "modeller/o3du_win_types.h"
 #include "platform/gl_context.h"
@@ -30,6 +31,8 @@ public:
 
     bool has_context() const { return context_ != nullptr; }
     kz::platform::GlContext* context() const { return context_.get(); }
+    // What the context offers beyond OpenGL 1.1, asked as it was made; nothing without a context.
+    const O3duGLCapabilities& capabilities() const { return capabilities_; }
 
     float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     // Line widths and point sizes are drawn this many times as wide: the pixel ratio of the device context drawn
@@ -42,6 +45,7 @@ private:
     int setup_pixel_format(HDC hdc, std::uint32_t flags);
 
     std::unique_ptr<kz::platform::GlContext> context_;
+    O3duGLCapabilities capabilities_;
     std::vector<std::uint32_t> texture_names_;
 };
 

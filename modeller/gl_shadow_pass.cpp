@@ -113,16 +113,6 @@ bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4&
     return true;
 }
 
-// Whether the stencil can count with wrap-around: OpenGL 1.4, or the extension before it. Asked once: every
-// context here comes from the same driver.
-bool stencil_wraps() {
-    static const bool wraps = [] {
-        const auto* names = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-        return o3du_gl_version_at_least(1, 4) || (names && std::strstr(names, "GL_EXT_stencil_wrap") != nullptr);
-    }();
-    return wraps;
-}
-
 }  // namespace
 
 void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity,
@@ -224,11 +214,11 @@ void CO3duGLModelar::count_shadow_volumes() {
     const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
     // Light space to clip coordinates, for where on the screen walls fall and which way they face.
     const OfuMatrix4x4& to_clip = view.to_clip();
-    O3duWallDraws draws(to_clip, v.width, v.height);
+    O3duWallDraws draws(to_clip, v.width, v.height, renderer_.capabilities().queries);
     // A wrapping count is exact modulo 256 in any order, so every shape's walls count in one go. Otherwise a
     // count saturates, and each shape counts its increments before its decrements, in batches of shapes that
     // reach no common pixel.
-    const bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && stencil_wraps();
+    const bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && renderer_.capabilities().stencil_wraps;
     const GLenum increment = wraps ? GL_INCR_WRAP : GL_INCR, decrement = wraps ? GL_DECR_WRAP : GL_DECR;
     O3duWallBatches batches(v.width, v.height, [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
         for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);

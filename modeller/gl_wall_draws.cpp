@@ -4,13 +4,9 @@
 // eye: the whole screen), and in what it keeps of the triangle itself, as much as a dozen bins' entries take.
 #include "modeller/gl_wall_draws.h"
 
-#include <GL/glext.h>
-
 #include <algorithm>
 #include <cmath>
-
-#include "platform/crt/c_numbers.h"
-#include "platform/gl_context.h"
+#include <utility>
 
 namespace {
 
@@ -27,53 +23,31 @@ void clip_xyw(const OfuMatrix4x4& m, double x, double y, double z, double out[3]
     }
 }
 
-// The query functions of OpenGL 1.5, whose empty queries mark how far the rasterizer threads have come. Looked up
-// once: every context here comes from the same driver.
-struct Queries {
-    PFNGLGENQUERIESPROC generate = nullptr;
-    PFNGLDELETEQUERIESPROC remove = nullptr;
-    PFNGLBEGINQUERYPROC begin = nullptr;
-    PFNGLENDQUERYPROC end = nullptr;
-    PFNGLGETQUERYOBJECTUIVPROC result = nullptr;
-    bool usable() const { return generate && remove && begin && end && result; }
-};
+double g_share_for_testing = 0.0;
 
-const Queries& queries() {
-    static const Queries found = [] {
-        Queries q;
-        if (!o3du_gl_version_at_least(1, 5)) return q;
-        q.generate = reinterpret_cast<PFNGLGENQUERIESPROC>(kz::platform::gl_function("glGenQueries"));
-        q.remove = reinterpret_cast<PFNGLDELETEQUERIESPROC>(kz::platform::gl_function("glDeleteQueries"));
-        q.begin = reinterpret_cast<PFNGLBEGINQUERYPROC>(kz::platform::gl_function("glBeginQuery"));
-        q.end = reinterpret_cast<PFNGLENDQUERYPROC>(kz::platform::gl_function("glEndQuery"));
-        q.result = reinterpret_cast<PFNGLGETQUERYOBJECTUIVPROC>(kz::platform::gl_function("glGetQueryObjectuiv"));
-        return q;
-    }();
-    return found;
+std::function<void(bool)>& wait_observer() {
+    static std::function<void(bool)> observer;
+    return observer;
 }
 
 }  // namespace
 
-bool o3du_gl_version_at_least(int major, int minor) {
-    // "major.minor", then anything.
-    const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    if (!text || *text < '0' || *text > '9') return false;
-    char* end = nullptr;
-    const long has_major = kz::crt::c_strtol(text, &end, 10);
-    if (*end != '.' || end[1] < '0' || end[1] > '9') return false;
-    const long has_minor = kz::crt::c_strtol(end + 1, nullptr, 10);
-    return has_major > major || (has_major == major && has_minor >= minor);
+void set_wall_share_for_testing(double bins) { g_share_for_testing = bins; }
+
+void set_wall_wait_observer_for_testing(std::function<void(bool finished)> observer) {
+    wait_observer() = std::move(observer);
 }
 
-O3duWallDraws::O3duWallDraws(const OfuMatrix4x4& to_clip, int width, int height)
+O3duWallDraws::O3duWallDraws(const OfuMatrix4x4& to_clip, int width, int height, const O3duQueryFunctions& queries)
     : to_clip_(to_clip),
       width_(std::max(width, 1)),
       height_(std::max(height, 1)),
-      screen_bins_(std::ceil(width_ / kBin) * std::ceil(height_ / kBin)) {}
+      screen_bins_(std::ceil(width_ / kBin) * std::ceil(height_ / kBin)),
+      queries_(queries) {}
 
 O3duWallDraws::~O3duWallDraws() {
     for (GLuint& mark : marks_)
-        if (mark) queries().remove(1, &mark);
+        if (mark) queries_.remove(1, &mark);
 }
 
 O3duWallDraws::Chunk& O3duWallDraws::open_chunk() {
@@ -167,25 +141,30 @@ void O3duWallDraws::count(GLenum increment, GLenum decrement) {
 }
 
 void O3duWallDraws::pace() {
-    if (work_ - shared_ < kShare) return;
+    if (work_ - shared_ < (g_share_for_testing > 0.0 ? g_share_for_testing : kShare)) return;
     shared_ = work_;
-    // Without queries, every second share waits until the threads are through with all before it.
-    const Queries& q = queries();
     GLuint& mark = marks_[shares_++ % 2];
-    if (!q.usable()) {
-        if (shares_ % 2 == 0)
+    if (!queries_.usable()) {
+        // Without queries, every second share waits until the threads are through with all before it.
+        if (shares_ % 2 == 0) {
             glFinish();
-        else
+            if (wait_observer()) wait_observer()(true);
+        } else {
             glFlush();
+        }
         return;
     }
-    if (mark) {
-        GLuint samples = 0;
-        q.result(mark, GL_QUERY_RESULT, &samples);
-    } else {
-        q.generate(1, &mark);
-    }
-    q.begin(GL_SAMPLES_PASSED, mark);
-    q.end(GL_SAMPLES_PASSED);
+    if (mark)
+        wait_for_mark(mark);
+    else
+        queries_.generate(1, &mark);
+    queries_.begin(GL_SAMPLES_PASSED, mark);
+    queries_.end(GL_SAMPLES_PASSED);
     glFlush();
+}
+
+void O3duWallDraws::wait_for_mark(GLuint mark) {
+    GLuint samples = 0;
+    queries_.result(mark, GL_QUERY_RESULT, &samples);
+    if (wait_observer()) wait_observer()(false);
 }

@@ -8,18 +8,18 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "modeller/gl_capabilities.h"
 #include "modeller/gl_entity.h"
-
-// Whether the current context offers OpenGL major.minor or later.
-bool o3du_gl_version_at_least(int major, int minor);
 
 class O3duWallDraws {
 public:
     // to_clip: light space to clip coordinates (row vectors), for telling the facing of each wall triangle; the
-    // viewport of width x height pixels, for the work the rasterizer is handed.
-    O3duWallDraws(const OfuMatrix4x4& to_clip, int width, int height);
+    // viewport of width x height pixels, for the work the rasterizer is handed; the context's queries, which mark
+    // how far the rasterizer threads have come (none: the shares wait on glFinish instead).
+    O3duWallDraws(const OfuMatrix4x4& to_clip, int width, int height, const O3duQueryFunctions& queries);
     ~O3duWallDraws();
     O3duWallDraws(const O3duWallDraws&) = delete;
     O3duWallDraws& operator=(const O3duWallDraws&) = delete;
@@ -47,9 +47,12 @@ private:
     void note_work(const double* a, const double* b, const double* c);
     // Hands a share of work on to the rasterizer threads once enough has been drawn.
     void pace();
+    // Waits until the threads are through with the share that `mark` ended.
+    void wait_for_mark(GLuint mark);
 
     OfuMatrix4x4 to_clip_;
     double width_, height_, screen_bins_;
+    O3duQueryFunctions queries_;
     std::vector<Chunk> chunks_;
     std::size_t used_ = 0;
     std::vector<double> clip_;
@@ -62,3 +65,10 @@ private:
     GLuint marks_[2] = {0, 0};
     unsigned shares_ = 0;
 };
+
+// Makes a share of the walls' work `bins` of the rasterizer's bins instead of its default (0: the default again),
+// so that a small scene goes on in shares too; for the tests of the pacing.
+void set_wall_share_for_testing(double bins);
+// Called at each wait for the rasterizer threads between shares, with whether it waited on glFinish (a context
+// without queries) rather than on a query's result; empty: nothing is called.
+void set_wall_wait_observer_for_testing(std::function<void(bool finished)> observer);

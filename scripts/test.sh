@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, checks the tree's guards, builds everything and runs all tests; then the open's budget tests
-# again in an optimized build without sanitizers.
+# Sets up the machine, checks the tree's guards, builds everything and runs all tests; then the rows that read the
+# process's memory (the open's budgets, the shadows' memory) again in an optimized build without sanitizers.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -46,10 +46,12 @@ if [ -f "$failed_list" ]; then
     done
   fi
 fi
-# The open's budgets once more as users run the viewer: the document tests built optimized and without sanitizers
-# (build-release-tests/), where the memory an open adds is the process's resident size; only the budget rows run.
+# The rows that read the process's memory once more as users run the viewer: the document and modeller tests built
+# optimized and without sanitizers (build-release-tests/), where the memory in use is the process's resident size;
+# only the open's budget rows and the shadows' memory row run.
 cmake -S . -B build-release-tests -G Ninja -DCMAKE_BUILD_TYPE=Release -DKZ_SANITIZE=OFF -DKZ_BUILD_BENCH=OFF \
   -DKZ_WERROR="${KZ_WERROR:-OFF}" >/dev/null
-ninja -C build-release-tests -j "$jobs" document_tests
-ctest --test-dir build-release-tests --output-on-failure --no-tests=error -R '^HostileModels\.Budgets' || status=1
+ninja -C build-release-tests -j "$jobs" document_tests modeller_tests
+ctest --test-dir build-release-tests --output-on-failure --no-tests=error \
+  -R '^HostileModels\.Budgets|^Shadows\.GiveTheirMemoryBack$' || status=1
 exit "$status"
