@@ -223,6 +223,9 @@ private:
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests
 // that show both give one answer).
 void set_pick_scissor_for_testing(bool on);
+// Switched off, shadows count from the near plane without adding the prisms its rectangle lies in, for the
+// benchmarks that measure what adding them costs.
+void set_shadow_near_caps_for_testing(bool on);
 // Switched off, picks visit every shape instead of those the index finds near the pixel, for the tests and
 // benchmarks that compare both.
 void set_pick_index_for_testing(bool on);

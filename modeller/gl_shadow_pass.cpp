@@ -1,8 +1,8 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
-// into the stencil buffer (z-pass, with one added everywhere for each prism that holds the eye), and the counted
-// pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at once,
-// every increment and decrement modulo 256: a pixel's count is exact but for whole multiples of 256, which show no
-// shadow. Where it saturates instead, each shape counts its increments before its decrements, so a count saturates
+// into the stencil buffer (z-pass, with one added where the near plane's rectangle lies inside a prism), and the
+// counted pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at
+// once, every increment and decrement modulo 256: a pixel's count is exact but for whole multiples of 256, which show
+// no shadow. Where it saturates instead, each shape counts its increments before its decrements, so a count saturates
 // only where one shape alone brings it past the stencil's 255. At night there are no volumes: every pixel drawn
 // nearer than the background is darkened.
 #include <GL/gl.h>
@@ -17,6 +17,7 @@
 #include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
+#include "modeller/gl_shadow_near.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "modeller/gl_state.h"
 #include "modeller/gl_view_volume.h"
@@ -28,34 +29,24 @@ namespace {
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Whether the eye (light space) stands inside the prism of a lit triangle: below it and within it seen from the
-// light.
-bool eye_in_prism(const float* a, const float* b, const float* c, const OfuVector3& eye) {
-    const OfuVector3 ab(b[0] - a[0], b[1] - a[1], b[2] - a[2]), ac(c[0] - a[0], c[1] - a[1], c[2] - a[2]);
-    const OfuVector3 normal = cross(ab, ac);
-    if (normal.z <= 0.0) return false;
-    if (dot(normal, OfuVector3(eye.x - a[0], eye.y - a[1], eye.z - a[2])) >= 0.0) return false;
-    const double x[3] = {a[0], b[0], c[0]}, y[3] = {a[1], b[1], c[1]};
-    return PointInTriangleMask(x, y, eye.x, eye.y) == 0;
-}
+bool g_near_caps = true;
 
-// How many of the shape's prisms hold the eye. Away from the lit corners' bounds (widened well past the tolerance
-// of the triangle test) or above them, none can.
-int prisms_holding_eye(const CO3duShadowVolumes& volumes, const OfuVector3& eye) {
-    const float* lo = volumes.lit_lo;
-    const float* hi = volumes.lit_hi;
-    if (lo[0] > hi[0]) return 0;
-    const double margin = 1e-4 * ((double(hi[0]) - lo[0]) + (double(hi[1]) - lo[1])) + 1e-6;
-    if (eye.x < lo[0] - margin || eye.x > hi[0] + margin || eye.y < lo[1] - margin || eye.y > hi[1] + margin ||
-        eye.z >= hi[2])
-        return 0;
-    int holding = 0;
-    const CO3duVolumeIndices& lit = volumes.lit;
-    const float* corner = volumes.corners.data();
-    for (std::size_t t = 0; t + 2 < lit.size(); t += 3)
-        holding += eye_in_prism(corner + std::size_t(lit[t]) * 3, corner + std::size_t(lit[t + 1]) * 3,
-                                corner + std::size_t(lit[t + 2]) * 3, eye);
-    return holding;
+// Triangles in normalised device coordinates (x, y a corner), at the middle of the depth range: whatever the near
+// and far distances, they stand inside it.
+void draw_device_triangles(const std::vector<double>& xy) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBegin(GL_TRIANGLES);
+    for (std::size_t i = 0; i + 1 < xy.size(); i += 2) glVertex3d(xy[i], xy[i + 1], 0.0);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }
 
 // A plane for the walls to end on: below every surface a frame draws, with the eye above it. The segment from the
@@ -124,6 +115,8 @@ bool stencil_wraps() {
 }
 
 }  // namespace
+
+void set_shadow_near_caps_for_testing(bool on) { g_near_caps = on; }
 
 void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity,
                                           const OfuMatrix4x4& model_matrix) {
@@ -208,9 +201,6 @@ void CO3duGLModelar::count_shadow_volumes() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glMultMatrixd(&scene.light_inverse.m[0][0]);
-    const bool perspective = scene.camera_mode == 0;
-    OfuVector3 eye = scene.camera.eye;
-    TransformPointByMatrix4x4(scene.light_matrix, eye);
     // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls. The
     // view's planes, taken under the light's matrix, are in light space, as the volumes are.
     const O3duViewVolume view(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
@@ -234,20 +224,29 @@ void CO3duGLModelar::count_shadow_volumes() {
         for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);
         draws.count(increment, decrement);
     });
+    // The parts of the near rectangle inside prisms, in light space as the walls are; the prisms end below where
+    // their walls do.
+    double near_rectangle[4][3];
+    const bool near_caps = g_near_caps && o3du_near_rectangle(v, near_rectangle);
+    O3duShadowSettings walls_reach;
+    walls_reach.extrusion = scene.shadow_extrusion;
+    std::copy(scene.shadow_floor, scene.shadow_floor + 4, walls_reach.floor);
+    O3duNearCaps caps(near_rectangle, to_clip, walls_reach);
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
         const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
         const bool walls = !out_of_view(volumes);
-        // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel, before the shape's
-        // walls count. The reference of every prism counts each shape on its own.
-        const int holding = perspective ? prisms_holding_eye(entity.prism_volumes(), eye) : 0;
-        if (holding > 0) {
+        // z-pass counts start on the near plane and miss the prisms a pixel's ray starts in: the part of the
+        // rectangle inside each adds one, before the shape's walls count. The reference of every prism counts each
+        // shape on its own.
+        const int cut = near_caps ? caps.gather(entity.prism_volumes()) : 0;
+        if (cut > 0) {
             glStencilOp(GL_KEEP, GL_KEEP, increment);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
-            for (int i = 0; i < holding; ++i)
-                fill_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
+            draw_device_triangles(caps.triangles());
+            caps.clear();
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
         }
@@ -255,7 +254,7 @@ void CO3duGLModelar::count_shadow_volumes() {
         if (wraps) {
             draws.add(volumes);
             if (draws.spills()) draws.count(increment, decrement);
-        } else if (holding > 0 || every_prism_shadows_) {
+        } else if (cut > 0 || every_prism_shadows_) {
             draws.add(volumes);
             draws.count(increment, decrement);
         } else {
