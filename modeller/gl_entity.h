@@ -105,6 +105,8 @@ struct CO3duShadowVolumes {
     float ends_lo[3] = {kNone, kNone, kNone}, ends_hi[3] = {-kNone, -kNone, -kNone};
     float lit_lo[3] = {kNone, kNone, kNone}, lit_hi[3] = {-kNone, -kNone, -kNone};
     static constexpr float kNone = 3.0e38f;
+    // The most of the shape's lit triangles one line along the light can cross, as its walls bound it.
+    std::uint32_t depth = 0;
 
     void clear();
     // The bytes the corners and both index lists have taken, narrow or wide.

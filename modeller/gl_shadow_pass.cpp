@@ -17,6 +17,7 @@
 #include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
+#include "modeller/gl_shadow_depth.h"
 #include "modeller/gl_shadow_near.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "modeller/gl_state.h"
@@ -30,6 +31,13 @@ namespace {
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool g_near_caps = true;
+
+// The quad standing for the background, as a fraction of the depth range: a pixel drawn nearer may lie in shadow.
+constexpr double kBackgroundDepth = 0.99999;
+// The deepest count a frame counts with wrap-around, and the counts a wrapping frame takes as below zero: those
+// from kBelowZero up, whose top six bits are set.
+constexpr std::uint32_t kDeepestWrapped = 250;
+constexpr GLuint kBelowZero = 0xFC;
 
 // Triangles in normalised device coordinates (x, y a corner), at the middle of the depth range: whatever the near
 // and far distances, they stand inside it.
@@ -162,6 +170,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     scene.shadow_extrusion = extrusion;
     std::copy(floor_plane, floor_plane + 4, scene.shadow_floor);
     const bool all = scene.shadow_rebuild != 0;
+    bool rebuilt = all;
     scene.shadow_rebuild = 0;
     O3duShadowSettings settings;
     settings.accuracy = scene.shadow_accuracy;
@@ -174,6 +183,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         _OfuPosition* pos = node;
         CO3duGLEntity& entity = *node->entity;
         if (!(all || entity.shadow_rebuild) || !DrawStart(pos)) continue;
+        rebuilt = true;
         entity.shadow_rebuild = 0;
         entity.clear_shadow_volumes();
         if ((entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)) || entity.polygon_mode != GL_FILL) {
@@ -190,6 +200,15 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         DrawEnd(pos, passes);
         restore_matrix(entity.model_matrix, saved);
     }
+    if (!rebuilt) return;
+    const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
+    O3duShadowDepth depth;
+    for (const _OfuPosition* node = structure_.head(); node; node = node->next) {
+        const CO3duGLEntity& entity = *node->entity;
+        if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
+        depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
+    }
+    shadow_depth_ = depth.most();
 }
 
 void CO3duGLModelar::count_shadow_volumes() {
@@ -218,7 +237,10 @@ void CO3duGLModelar::count_shadow_volumes() {
     // A wrapping count is exact modulo 256 in any order, so every shape's walls count in one go. Otherwise a
     // count saturates, and each shape counts its increments before its decrements, in batches of shapes that
     // reach no common pixel.
-    const bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && stencil_wraps();
+    bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && stencil_wraps();
+    // A wrapping count shows 256 as none, and the counts just below it as below zero: a frame whose volumes a line
+    // along the light may cross more often than kDeepestWrapped counts where it saturates.
+    if (shadow_depth_ > kDeepestWrapped) wraps = false;
     const GLenum increment = wraps ? GL_INCR_WRAP : GL_INCR, decrement = wraps ? GL_DECR_WRAP : GL_DECR;
     O3duWallBatches batches(v.width, v.height, [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
         for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);
@@ -269,7 +291,16 @@ void CO3duGLModelar::count_shadow_volumes() {
     // Where nothing was drawn the count means nothing: the background is never in shadow.
     glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
     glDisable(GL_CULL_FACE);
-    fill_viewport(background_depth());
+    fill_viewport(kBackgroundDepth);
+    if (wraps) {
+        // Counts a little below zero (a wall lost where the walls and a caster's faces round differently along its
+        // outline) have wrapped to the top: they mean no shadow, as a saturating count leaves them.
+        glStencilFunc(GL_EQUAL, kBelowZero, kBelowZero);
+        glDisable(GL_DEPTH_TEST);
+        fill_viewport(0.5);
+        glEnable(GL_DEPTH_TEST);
+        glStencilFunc(GL_ALWAYS, 1, ~0u);
+    }
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -279,11 +310,14 @@ void CO3duGLModelar::count_shadow_volumes() {
 void CO3duGLModelar::mark_drawn_pixels() {
     glStencilOp(GL_KEEP, GL_REPLACE, GL_KEEP);
     glDisable(GL_CULL_FACE);
-    fill_viewport(background_depth());
+    fill_viewport(kBackgroundDepth);
 }
 
-void CO3duGLModelar::fill_viewport(double depth) {
+void CO3duGLModelar::fill_viewport(double fraction) {
     const _O3duViewport& v = scene_->viewport;
+    double near_distance = 0.0, far_distance = 0.0;
+    scene_->depth_range(near_distance, far_distance);
+    const double depth = (far_distance - near_distance) * fraction;
     push_window_projection();
     glBegin(GL_TRIANGLE_STRIP);
     glVertex3d(0.0, 0.0, depth);
@@ -292,12 +326,6 @@ void CO3duGLModelar::fill_viewport(double depth) {
     glVertex3d(v.width, v.height, depth);
     glEnd();
     pop_window_projection();
-}
-
-double CO3duGLModelar::background_depth() const {
-    double near_distance = 0.0, far_distance = 0.0;
-    scene_->depth_range(near_distance, far_distance);
-    return (far_distance - near_distance) * 0.99999;
 }
 
 void CO3duGLModelar::draw_shadows() {

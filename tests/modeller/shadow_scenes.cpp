@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "geometry/vector_math.h"
 
@@ -201,7 +202,10 @@ int ShadowScene::first_hit(const Shape& s, const OfuVector3& o, const OfuVector3
         const double v = (d.x * qv[0] + d.y * qv[1] + d.z * qv[2]) / det;
         if (v < -1e-9 || u + v > 1 + 1e-9) continue;
         const double along = (e2[0] * qv[0] + e2[1] * qv[1] + e2[2] * qv[2]) / det;
-        if (along > t0 && along < t) t = along, hit = int(i);
+        if (!(along > t0 && along < t)) continue;
+        // Towards the light any triangle will do.
+        if (lit) return int(i);
+        t = along, hit = int(i);
     }
     return hit;
 }
@@ -260,6 +264,56 @@ Score ShadowScene::compare(const Frame& f, const PixelRays& rays, const OfuVecto
             score.agree += seen.shadowed == dark;
         }
     return score;
+}
+
+RandomScene random_scene(std::uint32_t seed, bool among) {
+    std::mt19937 random(seed);
+    const auto between = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
+    const _OfuMaterial white = make_material({1, 1, 1, 1}, {1, 1, 1, 1}),
+                       green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    RandomScene scene;
+    scene.shapes.push_back(make_box({-60, -60, -1}, {60, 60, 0}, white));
+    // The solids' bounds, to keep the eye out of them.
+    std::vector<std::pair<OfuVector3, OfuVector3>> bounds;
+    const int boxes = int(between(5, 11)), balls = int(between(2, 6));
+    for (int i = 0; i < boxes + balls; ++i) {
+        const _OfuMaterial& look = i % 2 ? green : white;
+        const OfuVector3 at(between(-40, 40), between(-40, 40), 0);
+        if (i < boxes) {
+            const OfuVector3 size(between(2, 16), between(2, 16), between(2, 25));
+            // Some stand on the floor, some float above it.
+            const double lift = between(0, 1) < 0.6 ? 0 : between(2, 20);
+            const OfuVector3 lo(at.x, at.y, lift), hi(at.x + size.x, at.y + size.y, lift + size.z);
+            scene.shapes.push_back(make_box(lo, hi, look));
+            bounds.push_back({lo, hi});
+            continue;
+        }
+        const double r = between(2, 9);
+        CO3duPrimitive ball = banded_ball(r, int(between(6, 11)), look);
+        const OfuVector3 centre(at.x, at.y, r + between(0, 15));
+        ball.model_matrix[3][0] = centre.x, ball.model_matrix[3][1] = centre.y, ball.model_matrix[3][2] = centre.z;
+        scene.shapes.push_back(ball);
+        bounds.push_back({{centre.x - r, centre.y - r, centre.z - r}, {centre.x + r, centre.y + r, centre.z + r}});
+    }
+    scene.travel = OfuVector3(between(-0.8, 0.8), between(-0.8, 0.8), -1);
+    const auto inside = [&](const OfuVector3& p) {
+        for (const auto& [lo, hi] : bounds)
+            if (p.x > lo.x - 1 && p.x < hi.x + 1 && p.y > lo.y - 1 && p.y < hi.y + 1 && p.z > lo.z - 1 &&
+                p.z < hi.z + 1)
+                return true;
+        return false;
+    };
+    do {
+        if (among) {
+            scene.eye = OfuVector3(between(-45, 45), between(-45, 45), between(1.5, 20));
+            scene.target = OfuVector3(between(-50, 50), between(-50, 50), between(0, 10));
+        } else {
+            const double turn = between(0, 2 * M_PI);
+            scene.eye = OfuVector3(110 * std::cos(turn), 110 * std::sin(turn), between(50, 110));
+            scene.target = OfuVector3(between(-15, 15), between(-15, 15), 0);
+        }
+    } while (inside(scene.eye) || length(scene.target - scene.eye) < 20);
+    return scene;
 }
 
 }  // namespace kz::test

@@ -1,6 +1,7 @@
 // Scenes for the shadow tests and the CPU ray cast they are held to: the shapes of a scene go both into a modeller
 // and, as world triangles, into the cast, which tells for a point of the window what its ray meets first beyond the
-// near plane and whether that lies in the shadow light's shadow.
+// near plane and whether that lies in the shadow light's shadow. A seeded generator makes scenes of random boxes and
+// balls over a floor, with eyes above them and among them.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -77,12 +78,20 @@ private:
         double lo[3], hi[3];
     };
     void place(Shape& shape);
-    // The nearest triangle the ray meets beyond t0 (facing it when `culled`, facing the light along `travel` when
-    // `lit`), or -1; its distance into t.
+    // The nearest triangle the ray meets beyond t0 and before t (facing it when `culled`), or -1, its distance into
+    // t; or, given `lit` (towards the light), any triangle facing the light that the ray meets.
     int first_hit(const Shape& shape, const OfuVector3& from, const OfuVector3& along, double t0, bool culled,
                   const OfuVector3* lit, double& t) const;
 
     std::vector<Shape> shapes_;
 };
+
+// A seeded scene of boxes and balls (white, green) over a floor (white) 120 wide about the origin, and an eye with
+// its target: above them, or among them at the height of the shapes.
+struct RandomScene {
+    std::vector<CO3duPrimitive> shapes;
+    OfuVector3 eye, target, travel;
+};
+RandomScene random_scene(std::uint32_t seed, bool among);
 
 }  // namespace kz::test

@@ -103,6 +103,24 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
                                 .fov = 80,
                                 .travel = {0.1, 0, -1},
                                 .near_distance = 20};
+    // 260 thin plates stacked across the light, the last ten each set back 2 mm further: the floor below them counts
+    // from 250 to 260, and no count there may show as none.
+    // As four shapes of 65 plates, each shape's walls bound how many of its prisms a line along the light crosses.
+    std::vector<Block> stack = {kFloor}, four_stacks;
+    for (int i = 0; i < 260; ++i)
+        stack.push_back({{i < 250 ? -30.0 : -30.0 + (i - 249) * 2, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
+    for (const Block& b : stack) {
+        const std::size_t i = four_stacks.size();
+        four_stacks.push_back({b.lo, b.hi, i > 1 && (i - 1) % 65 != 0});
+    }
+    const auto under_the_stack = [](const char* name, const std::vector<Block>& blocks) {
+        return ShadowCase{.name = name,
+                          .blocks = blocks,
+                          .eye = {-10, -50, 25},
+                          .target = {-10, 0, 0},
+                          .fov = 50,
+                          .travel = {0.1, 0, -1}};
+    };
     const ShadowCase cases[] = {
         {"outside, outlines", {kFloor, box}, above, {0, 0, 0}, 1},
         {"outside, prisms", {kFloor, box}, above, {0, 0, 0}},
@@ -163,6 +181,8 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         // A prism 2 mm thick crosses the rectangle, none of whose corners, nor the eye, lies in it.
         thin_prism,
         scaled(thin_prism, 20, "a prism 40 mm thick across the rectangle, near 400"),
+        under_the_stack("a stack of 260 plates across the light", stack),
+        under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks),
         {.name = "the axonometric camera's near plane across a prism",
          .blocks = {kWideFloor, kPlate},
          .eye = {-100, -100, 60},
@@ -350,8 +370,9 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
     const OfuVector3 oblique(0.4, 0.25, -1.0);
     // Under 250 stacked plates the count nears the stencil's top; the way there passes through the prisms of 12
     // more, each in and out again, which saturates the count unless each counts its increments and its
-    // decrements before the next one's (or the count wraps). The plates lie above the view and their shadows'
-    // edges beyond it, so that no pixel rounds the edges of hundreds of walls.
+    // decrements before the next one's. A line along the light may cross more than 250 of them, so the frame counts
+    // so even where the stencil wraps. The plates lie above the view and their shadows' edges beyond it, so that no
+    // pixel rounds the edges of hundreds of walls.
     const auto near_the_top = floor_and([=](CO3duGLModelar& m) {
         for (int i = 0; i < 250; ++i) add(m, make_box({-80, -200, 40 + i * 0.1}, {200, 200, 40.05 + i * 0.1}, green));
         for (int j = 0; j < 12; ++j) add(m, make_box({-95, -200, 35 + j * 0.5}, {-85, 200, 35.2 + j * 0.5}, green));
@@ -457,6 +478,39 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
         const std::vector<std::uint8_t> prisms = scene.stencil();
         expect_counts_match(walls, prisms, w, h);
     }
+}
+
+// Where the stencil wraps, every shape's walls count at once; in batches each shape counts its increments before its
+// decrements, and a count that would end below zero ends at 0. Both leave the same stencil, byte for byte, but at a
+// pixel where one shape's walls alone take the count below zero before another's bring it up again (in batches
+// that shape saturates on its own).
+TEST(Shadows, AWrappingCountLeavesTheStencilOfCountsInBatches) {
+    constexpr int w = 160, h = 120;
+    // A dozen scenes, each with shadows in sight; in that of seed 19 some walls round below zero.
+    for (std::uint32_t seed = 19; seed <= 30; ++seed)
+        for (const double near_distance : {1.0, 0.2}) {
+            const bool among = seed % 2 == 0;
+            SCOPED_TRACE(testing::Message() << "seed " << seed << (among ? ", the eye among the shapes" : ", above")
+                                            << ", near " << near_distance);
+            const RandomScene random = random_scene(seed, among);
+            HeadlessScene scene(w, h);
+            CO3duGLModelar& m = *scene.modeller;
+            for (const CO3duPrimitive& shape : random.shapes) add(m, shape);
+            shine(m, random.travel, seed % 4 < 2 ? 0 : 1);
+            m.SetCamera(camera_looking(m, random.eye, random.target, 50, near_distance, 500));
+            scene.render();
+            const std::vector<std::uint8_t> wrapped = scene.stencil();
+            m.set_shadow_count_wraps(false);
+            scene.render();
+            const std::vector<std::uint8_t> batched = scene.stencil();
+            int shadowed = 0, different = 0;
+            for (std::size_t i = 0; i < wrapped.size(); ++i) {
+                shadowed += batched[i] != 0;
+                different += wrapped[i] != batched[i];
+            }
+            EXPECT_GT(shadowed, 100);
+            EXPECT_LE(different, 1);
+        }
 }
 
 // Counts the shapes looked at, so a frame that rebuilds volumes shows one more visit per shape.
