@@ -34,6 +34,8 @@ bool g_near_caps = true;
 
 // The quad standing for the background, as a fraction of the depth range: a pixel drawn nearer may lie in shadow.
 constexpr double kBackgroundDepth = 0.99999;
+// Where the quads that pass the depth test anyway stand: halfway between the near and far planes.
+constexpr double kWithinRange = 0.5;
 // The deepest count a frame counts with wrap-around, and the counts a wrapping frame takes as below zero: those
 // from kBelowZero up, whose top six bits are set.
 constexpr std::uint32_t kDeepestWrapped = 250;
@@ -297,7 +299,7 @@ void CO3duGLModelar::count_shadow_volumes() {
         // outline) have wrapped to the top: they mean no shadow, as a saturating count leaves them.
         glStencilFunc(GL_EQUAL, kBelowZero, kBelowZero);
         glDisable(GL_DEPTH_TEST);
-        fill_viewport(0.5);
+        fill_viewport(kWithinRange);
         glEnable(GL_DEPTH_TEST);
         glStencilFunc(GL_ALWAYS, 1, ~0u);
     }
@@ -352,7 +354,8 @@ void CO3duGLModelar::draw_shadows() {
     glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
-    fill_viewport(0.0);
+    // Within the depth range: on the near plane itself, rounding drops the quad for some near and far distances.
+    fill_viewport(kWithinRange);
     glDepthMask(GL_TRUE);
     glDisable(GL_STENCIL_TEST);
     glEnable(GL_LIGHTING);

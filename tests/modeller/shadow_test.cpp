@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <random>
 
 #include "geometry/vector_math.h"
 #include "platform/memory_status.h"
@@ -511,6 +512,64 @@ TEST(Shadows, AWrappingCountLeavesTheStencilOfCountsInBatches) {
             EXPECT_GT(shadowed, 100);
             EXPECT_LE(different, 1);
         }
+}
+
+// The quad that darkens the counted pixels, by day and at night, and a shape drawn in window coordinates at depth 0
+// stand within the depth range whatever the near and far distances: near from 0.01 to 400 and far up to 250,000 at
+// random, and as the view sets them from the eye's distance d to a scene of radius r (near = d - r clamped to
+// 20..400, far = 6 r + d, r at least 25,000).
+TEST(Shadows, DarkeningAndScreenShapesShowWhateverTheDepthRange) {
+    struct Range {
+        double eye, near_distance, far_distance;  // the eye's distance to the scene, whose size follows it
+    };
+    std::vector<Range> ranges;
+    std::mt19937 random(20261209);
+    const auto between = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
+    for (int i = 0; i < 60; ++i) {
+        const double near_distance = std::pow(10.0, between(-2, std::log10(400.0)));
+        const double eye = near_distance * std::pow(10.0, between(std::log10(3.0), 2));
+        ranges.push_back({eye, near_distance, std::min(250000.0, eye * std::pow(10.0, between(std::log10(2.0), 3)))});
+    }
+    for (int i = 0; i < 40; ++i) {
+        const double eye = 100 * std::pow(1000.0, i / 39.0), r = std::max(25000.0, 1.2 * 0.6 * eye);
+        ranges.push_back({eye, std::clamp(eye - r, 20.0, 400.0), 6 * r + eye});
+    }
+    const _OfuMaterial green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    HeadlessScene scene(48, 36);
+    CO3duGLModelar& m = *scene.modeller;
+    shine(m, kTravel, 0);
+    m.SetShadowColor({1, 0, 0, 0.5f});
+    for (const Range& range : ranges) {
+        SCOPED_TRACE(testing::Message() << "eye " << range.eye << ", near " << range.near_distance << ", far "
+                                        << range.far_distance);
+        m.RemoveShapeAll();
+        const double s = 0.4 * range.eye;
+        add(m, make_box({-s, -s, -s * 0.02}, {s, s, 0}, green));
+        add(m, make_box({-s * 0.2, -s * 0.2, s * 0.1}, {s * 0.2, s * 0.2, s * 0.3}, green));
+        // A panel 8 pixels square at the window's top left corner, its face towards the eye at depth 0.
+        CO3duPrimitive panel = make_box({1, 1, 0}, {9, 9, 3}, make_material({1, 1, 1, 1}, {1, 1, 1, 1}));
+        panel.kind = 1;
+        add(m, panel);
+        const OfuVector3 eye(0.3 * range.eye / 1.2, -range.eye / 1.2, 0.6 * range.eye / 1.2);
+        m.SetCamera(camera_looking(m, eye, {0, 0, 0}, 40, range.near_distance, range.far_distance));
+        for (const bool night : {false, true}) {
+            m.set_night(night);
+            const Frame f = scene.render();
+            const std::vector<std::uint8_t> stencil = scene.stencil();
+            int counted = 0, darkened = 0;
+            for (int y = 0; y < f.height; ++y)
+                for (int x = 0; x < f.width; ++x) {
+                    if (!stencil[std::size_t(y) * f.width + x]) continue;
+                    ++counted;
+                    darkened += f.at(x, y).r > 100;
+                }
+            EXPECT_GT(counted, night ? 400 : 20) << (night ? "at night" : "by day");
+            EXPECT_EQ(darkened, counted) << (night ? "at night" : "by day");
+            if (!night) {
+                EXPECT_GT(f.at(4, f.height - 5).g, 200) << "the panel";
+            }
+        }
+    }
 }
 
 // Counts the shapes looked at, so a frame that rebuilds volumes shows one more visit per shape.
