@@ -84,7 +84,7 @@ void O3duNearCaps::clip(const double plane[4]) {
 }
 
 int O3duNearCaps::gather(const CO3duShadowVolumes& volumes) {
-    // Nothing below the lit corners' highest point or beside their bounds is in any of the shape's prisms.
+    // A rectangle wholly above the lit corners' highest point, or beside their bounds, lies in none of the prisms.
     const float* lo = volumes.lit_lo;
     const float* hi = volumes.lit_hi;
     if (lo[0] > hi[0] || hi_[0] < lo[0] || lo_[0] > hi[0] || hi_[1] < lo[1] || lo_[1] > hi[1] || lo_[2] >= hi[2])

@@ -1,10 +1,10 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
 // into the stencil buffer (z-pass, with one added where the near plane's rectangle lies inside a prism), and the
 // counted pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at
-// once, every increment and decrement modulo 256: a pixel's count is exact but for whole multiples of 256, which show
-// no shadow. Where it saturates instead, each shape counts its increments before its decrements, so a count saturates
-// only where one shape alone brings it past the stencil's 255. At night there are no volumes: every pixel drawn
-// nearer than the background is darkened.
+// once, every increment and decrement modulo 256, and the counts just below zero are cleared before darkening; a
+// frame whose counts may come near 256 counts as where the stencil saturates instead: each shape counts its
+// increments before its decrements, so a count saturates only where one shape alone brings it past the stencil's
+// 255. At night there are no volumes: every pixel drawn nearer than the background is darkened.
 #include <GL/gl.h>
 
 #include <algorithm>
