@@ -2,13 +2,14 @@
 // (item i raised by (i mod 10) x 3 m), under a midsummer morning's sun (21 June 10:00), a winter afternoon's (8
 // December 16:00) and the last before a winter night (8 December 16:20): one frame with shadows, seeing the whole
 // model and walking among the items, against the plain frame and against the bare frame with one draw of every
-// shape's shadow walls; building every shape's volumes alone, the walls left once shared ones cancel against every
-// prism's walls; the resident size and the heap in use after 50 plain frames, 50 with shadows and 50 plain ones
-// again, against those after 100 plain frames alone, each side a process of its own a repetition (this program run
-// again) so that no other case's frames stand in their figures. And opening a model of 2,048 curved shapes (256 turned
-// items of a pipe, a bent pipe, a ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with
-// shadows, against the same without. Kept apart from the other large-model cases: switching shadows off hands the
-// heap's free pages back to the system, which the heap counts of those cases would see.
+// shape's shadow walls, and walking without the near plane's rectangle tested against the shapes' prisms; building
+// every shape's volumes alone, the walls left once shared ones cancel against every prism's walls; the resident size
+// and the heap in use after 50 plain frames, 50 with shadows and 50 plain ones again, against those after 100 plain
+// frames alone, each side a process of its own a repetition (this program run again) so that no other case's frames
+// stand in their figures. And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe, a
+// ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows, against the same
+// without. Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to the
+// system, which the heap counts of those cases would see.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,7 @@
 #include "curved_models.h"
 #include "geometry/vector_math.h"
 #include "large_scene.h"
+#include "modeller/gl_modelar.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
@@ -106,6 +108,14 @@ void BM_ShadowFrame(benchmark::State& state) {
     set_shadows(s, false);
     s.view->Redraw(0);
     s.view->output.bridge->modeller->set_shadow_count_wraps(true);
+}
+
+// The walking frames of BM_ShadowFrame without the near plane's rectangle tested against every shape's prisms and
+// the parts inside them drawn: what that costs.
+void BM_ShadowFrameWithoutNearTest(benchmark::State& state) {
+    set_shadow_near_caps_for_testing(false);
+    BM_ShadowFrame(state);
+    set_shadow_near_caps_for_testing(true);
 }
 
 // Every shape's shadow walls (light space) in one array, as the shadow frame of the eye's place built them.
@@ -276,6 +286,11 @@ const std::vector<std::int64_t> kSuns = {kJune21At10, kDecember8At16, kDecember8
 BENCHMARK(BM_ShadowFrame)
     ->ArgNames({"walking", "sun", "storeys", "wraps"})
     ->ArgsProduct({{0, 1}, kSuns, {1, 10}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ShadowFrameWithoutNearTest)
+    ->ArgNames({"walking", "sun", "storeys", "wraps"})
+    ->ArgsProduct({{1}, {kJune21At10, kDecember8At16}, {1, 10}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_BareFrameAndWallsOnce)

@@ -94,7 +94,7 @@ struct CO3duVolumeIndices {
 // Shadow volumes of one shape in light space (the light shining along -z): corners, each position once, those of
 // the walls first and followed by their copies moved along the extrusion; the walls as an indexed triangle list
 // over them (two triangles a wall, winding as the strips they come from); and the lit triangles, each as its prism
-// takes it, for the test whether the eye stands in a prism.
+// takes it, for the parts of the near plane's rectangle inside prisms.
 struct CO3duShadowVolumes {
     std::vector<float> corners;  // 3 a corner
     CO3duVolumeIndices walls;    // 3 a triangle
@@ -105,6 +105,8 @@ struct CO3duShadowVolumes {
     float ends_lo[3] = {kNone, kNone, kNone}, ends_hi[3] = {-kNone, -kNone, -kNone};
     float lit_lo[3] = {kNone, kNone, kNone}, lit_hi[3] = {-kNone, -kNone, -kNone};
     static constexpr float kNone = 3.0e38f;
+    // The most of the shape's lit triangles one line along the light can cross, as its walls bound it.
+    std::uint32_t depth = 0;
 
     void clear();
     // The bytes the corners and both index lists have taken, narrow or wide.

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -327,7 +328,10 @@ void CO3duGLModelar::push_window_projection() {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(0.0, v.width, -v.height, 0.0, near_distance, far_distance);
+    // Shapes at window depth 0 stand on the near plane, where rounding drops them for some near and far distances:
+    // the projection reaches a hair nearer, 2^-20 of the depth range, which moves their depths by no more.
+    const double hair = std::ldexp(far_distance - near_distance, -20);
+    glOrtho(0.0, v.width, -v.height, 0.0, near_distance - hair, far_distance);
     glViewport(0, 0, v.width, v.height);
     glMatrixMode(GL_MODELVIEW);
     glTranslated(0.0, 0.0, near_distance);

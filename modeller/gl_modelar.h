@@ -199,10 +199,9 @@ private:
     void count_shadow_volumes();
     // At night: marks in the stencil every pixel where something was drawn nearer than the background's quad.
     void mark_drawn_pixels();
-    // One quad over the whole viewport, in window coordinates, at the depth given (0 the near plane).
-    void fill_viewport(double depth);
-    // The depth of the quad standing for the background: a pixel drawn nearer than it may lie in shadow.
-    double background_depth() const;
+    // One quad over the whole viewport, in window coordinates, at the fraction of the depth range given (0 the near
+    // plane, 1 the far one).
+    void fill_viewport(double fraction);
     // Frees every shape's volumes, marking each to be rebuilt, and hands the heap's free pages back when any were
     // held.
     void release_shadow_volumes();
@@ -218,11 +217,16 @@ private:
     bool every_prism_shadows_ = false;
     bool night_ = false;
     bool shadow_count_wraps_ = true;
+    // The most volumes a line along the light may cross, as the volumes were last built (O3duShadowDepth).
+    std::uint32_t shadow_depth_ = 0;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests
 // that show both give one answer).
 void set_pick_scissor_for_testing(bool on);
+// Switched off, shadows count from the near plane without adding the prisms its rectangle lies in, for the
+// benchmarks that measure what adding them costs.
+void set_shadow_near_caps_for_testing(bool on);
 // Switched off, picks visit every shape instead of those the index finds near the pixel, for the tests and
 // benchmarks that compare both.
 void set_pick_index_for_testing(bool on);

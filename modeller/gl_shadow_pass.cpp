@@ -1,10 +1,10 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
-// into the stencil buffer (z-pass, with one added everywhere for each prism that holds the eye), and the counted
-// pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at once,
-// every increment and decrement modulo 256: a pixel's count is exact but for whole multiples of 256, which show no
-// shadow. Where it saturates instead, each shape counts its increments before its decrements, so a count saturates
-// only where one shape alone brings it past the stencil's 255. At night there are no volumes: every pixel drawn
-// nearer than the background is darkened.
+// into the stencil buffer (z-pass, with one added where the near plane's rectangle lies inside a prism), and the
+// counted pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at
+// once, every increment and decrement modulo 256, and the counts just below zero are cleared before darkening; a
+// frame whose counts may come near 256 counts as where the stencil saturates instead: each shape counts its
+// increments before its decrements, so a count saturates only where one shape alone brings it past the stencil's
+// 255. At night there are no volumes: every pixel drawn nearer than the background is darkened.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -17,6 +17,8 @@
 #include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
+#include "modeller/gl_shadow_depth.h"
+#include "modeller/gl_shadow_near.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "modeller/gl_state.h"
 #include "modeller/gl_view_volume.h"
@@ -28,34 +30,33 @@ namespace {
 
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Whether the eye (light space) stands inside the prism of a lit triangle: below it and within it seen from the
-// light.
-bool eye_in_prism(const float* a, const float* b, const float* c, const OfuVector3& eye) {
-    const OfuVector3 ab(b[0] - a[0], b[1] - a[1], b[2] - a[2]), ac(c[0] - a[0], c[1] - a[1], c[2] - a[2]);
-    const OfuVector3 normal = cross(ab, ac);
-    if (normal.z <= 0.0) return false;
-    if (dot(normal, OfuVector3(eye.x - a[0], eye.y - a[1], eye.z - a[2])) >= 0.0) return false;
-    const double x[3] = {a[0], b[0], c[0]}, y[3] = {a[1], b[1], c[1]};
-    return PointInTriangleMask(x, y, eye.x, eye.y) == 0;
-}
+bool g_near_caps = true;
 
-// How many of the shape's prisms hold the eye. Away from the lit corners' bounds (widened well past the tolerance
-// of the triangle test) or above them, none can.
-int prisms_holding_eye(const CO3duShadowVolumes& volumes, const OfuVector3& eye) {
-    const float* lo = volumes.lit_lo;
-    const float* hi = volumes.lit_hi;
-    if (lo[0] > hi[0]) return 0;
-    const double margin = 1e-4 * ((double(hi[0]) - lo[0]) + (double(hi[1]) - lo[1])) + 1e-6;
-    if (eye.x < lo[0] - margin || eye.x > hi[0] + margin || eye.y < lo[1] - margin || eye.y > hi[1] + margin ||
-        eye.z >= hi[2])
-        return 0;
-    int holding = 0;
-    const CO3duVolumeIndices& lit = volumes.lit;
-    const float* corner = volumes.corners.data();
-    for (std::size_t t = 0; t + 2 < lit.size(); t += 3)
-        holding += eye_in_prism(corner + std::size_t(lit[t]) * 3, corner + std::size_t(lit[t + 1]) * 3,
-                                corner + std::size_t(lit[t + 2]) * 3, eye);
-    return holding;
+// The quad standing for the background, as a fraction of the depth range: a pixel drawn nearer may lie in shadow.
+constexpr double kBackgroundDepth = 0.99999;
+// Where the quads that pass the depth test anyway stand: halfway between the near and far planes.
+constexpr double kWithinRange = 0.5;
+// The deepest count a frame counts with wrap-around, and the counts a wrapping frame takes as below zero: those
+// from kBelowZero up, whose top six bits are set.
+constexpr std::uint32_t kDeepestWrapped = 250;
+constexpr GLuint kBelowZero = 0xFC;
+
+// Triangles in normalised device coordinates (x, y a corner), at the middle of the depth range: whatever the near
+// and far distances, they stand inside it.
+void draw_device_triangles(const std::vector<double>& xy) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBegin(GL_TRIANGLES);
+    for (std::size_t i = 0; i + 1 < xy.size(); i += 2) glVertex3d(xy[i], xy[i + 1], 0.0);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }
 
 // A plane for the walls to end on: below every surface a frame draws, with the eye above it. The segment from the
@@ -115,6 +116,8 @@ bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4&
 
 }  // namespace
 
+void set_shadow_near_caps_for_testing(bool on) { g_near_caps = on; }
+
 void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity,
                                           const OfuMatrix4x4& model_matrix) {
     if (entity.kind == 1) return;
@@ -159,6 +162,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     scene.shadow_extrusion = extrusion;
     std::copy(floor_plane, floor_plane + 4, scene.shadow_floor);
     const bool all = scene.shadow_rebuild != 0;
+    bool rebuilt = all;
     scene.shadow_rebuild = 0;
     O3duShadowSettings settings;
     settings.accuracy = scene.shadow_accuracy;
@@ -171,6 +175,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         _OfuPosition* pos = node;
         CO3duGLEntity& entity = *node->entity;
         if (!(all || entity.shadow_rebuild) || !DrawStart(pos)) continue;
+        rebuilt = true;
         entity.shadow_rebuild = 0;
         entity.clear_shadow_volumes();
         if ((entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)) || entity.polygon_mode != GL_FILL) {
@@ -187,6 +192,15 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         DrawEnd(pos, passes);
         restore_matrix(entity.model_matrix, saved);
     }
+    if (!rebuilt) return;
+    const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
+    O3duShadowDepth depth;
+    for (const _OfuPosition* node = structure_.head(); node; node = node->next) {
+        const CO3duGLEntity& entity = *node->entity;
+        if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
+        depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
+    }
+    shadow_depth_ = depth.most();
 }
 
 void CO3duGLModelar::count_shadow_volumes() {
@@ -198,9 +212,6 @@ void CO3duGLModelar::count_shadow_volumes() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glMultMatrixd(&scene.light_inverse.m[0][0]);
-    const bool perspective = scene.camera_mode == 0;
-    OfuVector3 eye = scene.camera.eye;
-    TransformPointByMatrix4x4(scene.light_matrix, eye);
     // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls. The
     // view's planes, taken under the light's matrix, are in light space, as the volumes are.
     const O3duViewVolume view(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
@@ -218,26 +229,38 @@ void CO3duGLModelar::count_shadow_volumes() {
     // A wrapping count is exact modulo 256 in any order, so every shape's walls count in one go. Otherwise a
     // count saturates, and each shape counts its increments before its decrements, in batches of shapes that
     // reach no common pixel.
-    const bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && renderer_.capabilities().stencil_wraps;
+    bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && renderer_.capabilities().stencil_wraps;
+    // A wrapping count shows 256 as none, and the counts just below it as below zero: a frame whose volumes a line
+    // along the light may cross more often than kDeepestWrapped counts where it saturates.
+    if (shadow_depth_ > kDeepestWrapped) wraps = false;
     const GLenum increment = wraps ? GL_INCR_WRAP : GL_INCR, decrement = wraps ? GL_DECR_WRAP : GL_DECR;
     O3duWallBatches batches(v.width, v.height, [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
         for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);
         draws.count(increment, decrement);
     });
+    // The parts of the near rectangle inside prisms, in light space as the walls are; the prisms end below where
+    // their walls do.
+    double near_rectangle[4][3];
+    const bool near_caps = g_near_caps && o3du_near_rectangle(v, near_rectangle);
+    O3duShadowSettings walls_reach;
+    walls_reach.extrusion = scene.shadow_extrusion;
+    std::copy(scene.shadow_floor, scene.shadow_floor + 4, walls_reach.floor);
+    O3duNearCaps caps(near_rectangle, to_clip, walls_reach);
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
         const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
         const bool walls = !out_of_view(volumes);
-        // z-pass counts miss the prisms the eye itself stands in: each adds one to every pixel, before the shape's
-        // walls count. The reference of every prism counts each shape on its own.
-        const int holding = perspective ? prisms_holding_eye(entity.prism_volumes(), eye) : 0;
-        if (holding > 0) {
+        // z-pass counts start on the near plane and miss the prisms a pixel's ray starts in: the part of the
+        // rectangle inside each adds one, before the shape's walls count. The reference of every prism counts each
+        // shape on its own.
+        const int cut = near_caps ? caps.gather(entity.prism_volumes()) : 0;
+        if (cut > 0) {
             glStencilOp(GL_KEEP, GL_KEEP, increment);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
-            for (int i = 0; i < holding; ++i)
-                fill_viewport((scene.camera.far_distance - scene.camera.near_distance) * 0.5);
+            draw_device_triangles(caps.triangles());
+            caps.clear();
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
         }
@@ -245,7 +268,7 @@ void CO3duGLModelar::count_shadow_volumes() {
         if (wraps) {
             draws.add(volumes);
             if (draws.spills()) draws.count(increment, decrement);
-        } else if (holding > 0 || every_prism_shadows_) {
+        } else if (cut > 0 || every_prism_shadows_) {
             draws.add(volumes);
             draws.count(increment, decrement);
         } else {
@@ -260,7 +283,16 @@ void CO3duGLModelar::count_shadow_volumes() {
     // Where nothing was drawn the count means nothing: the background is never in shadow.
     glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
     glDisable(GL_CULL_FACE);
-    fill_viewport(background_depth());
+    fill_viewport(kBackgroundDepth);
+    if (wraps) {
+        // Counts a little below zero (a wall lost where the walls and a caster's faces round differently along its
+        // outline) have wrapped to the top: they mean no shadow, as a saturating count leaves them.
+        glStencilFunc(GL_EQUAL, kBelowZero, kBelowZero);
+        glDisable(GL_DEPTH_TEST);
+        fill_viewport(kWithinRange);
+        glEnable(GL_DEPTH_TEST);
+        glStencilFunc(GL_ALWAYS, 1, ~0u);
+    }
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -270,11 +302,14 @@ void CO3duGLModelar::count_shadow_volumes() {
 void CO3duGLModelar::mark_drawn_pixels() {
     glStencilOp(GL_KEEP, GL_REPLACE, GL_KEEP);
     glDisable(GL_CULL_FACE);
-    fill_viewport(background_depth());
+    fill_viewport(kBackgroundDepth);
 }
 
-void CO3duGLModelar::fill_viewport(double depth) {
+void CO3duGLModelar::fill_viewport(double fraction) {
     const _O3duViewport& v = scene_->viewport;
+    double near_distance = 0.0, far_distance = 0.0;
+    scene_->depth_range(near_distance, far_distance);
+    const double depth = (far_distance - near_distance) * fraction;
     push_window_projection();
     glBegin(GL_TRIANGLE_STRIP);
     glVertex3d(0.0, 0.0, depth);
@@ -283,12 +318,6 @@ void CO3duGLModelar::fill_viewport(double depth) {
     glVertex3d(v.width, v.height, depth);
     glEnd();
     pop_window_projection();
-}
-
-double CO3duGLModelar::background_depth() const {
-    double near_distance = 0.0, far_distance = 0.0;
-    scene_->depth_range(near_distance, far_distance);
-    return (far_distance - near_distance) * 0.99999;
 }
 
 void CO3duGLModelar::draw_shadows() {
@@ -315,7 +344,8 @@ void CO3duGLModelar::draw_shadows() {
     glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
-    fill_viewport(0.0);
+    // Within the depth range: on the near plane itself, rounding drops the quad for some near and far distances.
+    fill_viewport(kWithinRange);
     glDepthMask(GL_TRUE);
     glDisable(GL_STENCIL_TEST);
     glEnable(GL_LIGHTING);

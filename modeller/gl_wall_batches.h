@@ -2,8 +2,9 @@
 // increments of all its shapes and then their decrements, and the rasterizer changes its stencil state twice a
 // batch instead of twice a shape. A pixel still meets each shape's increments and then its decrements with no other
 // shape's between them, though not always in the order of the list: that comes to the same counts, as no shape
-// takes away more than it adds where the eye is not within its volume, nor where it is, once the prisms holding the
-// eye have added theirs. Used where the stencil saturates; where it wraps, every shape's walls count in one go.
+// takes away more than it adds where a pixel's ray does not start within its volume (a shape whose prisms the near
+// plane's rectangle reaches into counts on its own, after those prisms have added theirs). Used where the stencil
+// saturates; where it wraps, every shape's walls count in one go.
 #pragma once
 #include <cstdint>
 #include <functional>

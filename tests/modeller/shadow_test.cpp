@@ -1,15 +1,16 @@
 // Stencil shadows against a CPU ray cast from the pixels: scenes of blocks over a floor lit by a directional shadow
-// light, seen from outside the shadow volumes and from inside them, at both shadow accuracies; the stencil counts of
-// each shape's walls left after cancelling against those of every lit triangle's whole prism; the same counts on
-// every road a frame may take (shapes joined past one draw, counting in batches, a context without a wrapping stencil
-// or queries, small shares of work); volumes rebuilt only when something changed; and their memory given back.
+// light, seen from outside the shadow volumes and from inside them, with the near plane's rectangle in part inside
+// them, at both shadow accuracies; the stencil counts of each shape's walls left after cancelling against those of
+// every lit triangle's whole prism; the same counts on every road a frame may take (shapes joined past one draw,
+// counting in batches, a context without a wrapping stencil or queries, small shares of work); volumes rebuilt only
+// when something changed; and their memory given back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
-#include <optional>
+#include <random>
 
 #include "geometry/vector_math.h"
 #include "modeller/gl_capabilities.h"
@@ -17,6 +18,7 @@
 #include "platform/heap_release.h"
 #include "platform/memory_status.h"
 #include "render_support.h"
+#include "shadow_scenes.h"
 
 namespace kz::test {
 namespace {
@@ -24,106 +26,7 @@ namespace {
 const OfuVector3 kBoxLo(-8, -8, 15), kBoxHi(8, 8, 25);
 const OfuVector3 kTravel(0.3, 0.2, -1.0);  // the way the shadow light travels
 constexpr int kW = 96, kH = 72;
-
-// An axis-aligned block of a scene; one joined to the block before it is part of the same shape.
-struct Block {
-    OfuVector3 lo, hi;
-    bool joined = false;
-};
 const Block kFloor{{-40, -40, -1}, {40, 40, 0}};
-
-// How far along d the ray from o enters the block (past a hair), and the axis of the face it enters by.
-std::optional<std::pair<double, int>> enter(const Block& b, const OfuVector3& o, const OfuVector3& d) {
-    double t0 = 1e-6, t1 = 1e30;
-    int axis = -1;
-    const double lo[3] = {b.lo.x, b.lo.y, b.lo.z}, hi[3] = {b.hi.x, b.hi.y, b.hi.z};
-    const double po[3] = {o.x, o.y, o.z}, pd[3] = {d.x, d.y, d.z};
-    for (int a = 0; a < 3; ++a) {
-        if (std::fabs(pd[a]) < 1e-12) {
-            if (po[a] < lo[a] || po[a] > hi[a]) return std::nullopt;
-            continue;
-        }
-        double ta = (lo[a] - po[a]) / pd[a], tb = (hi[a] - po[a]) / pd[a];
-        if (ta > tb) std::swap(ta, tb);
-        if (ta > t0) t0 = ta, axis = a;
-        t1 = std::min(t1, tb);
-    }
-    if (t0 > t1) return std::nullopt;
-    return std::make_pair(t0, axis);
-}
-
-// The point t along d from o.
-OfuVector3 moved_by(const OfuVector3& o, const OfuVector3& d, double t) {
-    return {o.x + t * d.x, o.y + t * d.y, o.z + t * d.z};
-}
-
-OfuVector3 unit(OfuVector3 v) {
-    NormalizeVector3(v);
-    return v;
-}
-
-// What the ray from the eye along d meets first: a block's face (1 + block, the face's axis and side) and whether
-// that point is in the light's shadow; the block 0 for the background, -1 for a face edge-on to the light.
-struct Seen {
-    int block = 0, face = 0;
-    bool shadowed = false;
-    bool operator==(const Seen&) const = default;
-};
-Seen see(const std::vector<Block>& blocks, const OfuVector3& eye, const OfuVector3& d, const OfuVector3& to_light) {
-    Seen seen;
-    double nearest = 1e30;
-    for (std::size_t i = 0; i < blocks.size(); ++i)
-        if (const auto e = enter(blocks[i], eye, d); e && e->second >= 0 && e->first < nearest)
-            nearest = e->first, seen.block = int(i) + 1, seen.face = e->second;
-    if (!seen.block) return seen;
-    const double along[3] = {d.x, d.y, d.z}, light[3] = {to_light.x, to_light.y, to_light.z};
-    const double out = along[seen.face] < 0 ? 1 : -1, facing = out * light[seen.face];
-    seen.face = int(out) * (seen.face + 1);
-    if (std::fabs(facing) < 0.05) return {-1};
-    // A face turned from the light lies in its own block's shadow.
-    seen.shadowed = facing < 0;
-    const OfuVector3 p = moved_by(moved_by(eye, d, nearest), to_light, 1e-4);
-    for (const Block& b : blocks) seen.shadowed = seen.shadowed || enter(b, p, to_light);
-    return seen;
-}
-
-struct Score {
-    int judged = 0, shadowed = 0, agree = 0;
-    int background = 0, background_dark = 0;
-};
-
-// Every pixel whose corners and centre see the same face, in shadow or not, is darkened exactly when that face is
-// in shadow; the background never is.
-Score compare(const Frame& f, const _O3duCamera& c, const std::vector<Block>& blocks, const OfuVector3& travel) {
-    Score score;
-    const OfuVector3 fw = unit(c.target - c.eye);
-    const OfuVector3 s = unit(cross(fw, OfuVector3(0, 0, 1)));
-    const OfuVector3 u = cross(s, fw);
-    const double t = std::tan(c.fov * M_PI / 360);
-    const OfuVector3 to_light = unit(OfuVector3(-travel.x, -travel.y, -travel.z));
-    const auto sample = [&](double x, double y) {
-        const double px = (x / f.width * 2 - 1) * t * c.aspect, py = (y / f.height * 2 - 1) * t;
-        return see(blocks, c.eye, moved_by(moved_by(fw, s, px), u, py), to_light);
-    };
-    for (int y = 0; y < f.height; ++y)
-        for (int x = 0; x < f.width; ++x) {
-            const Seen seen = sample(x + 0.5, y + 0.5);
-            if (seen.block < 0 || !(sample(x, y) == seen) || !(sample(x + 1, y) == seen) ||
-                !(sample(x, y + 1) == seen) || !(sample(x + 1, y + 1) == seen))
-                continue;
-            const Rgb got = f.at(x, y);
-            const bool dark = got.r > 100 && got.g < 40;
-            if (!seen.block) {
-                ++score.background;
-                score.background_dark += dark;
-                continue;
-            }
-            ++score.judged;
-            score.shadowed += seen.shadowed;
-            score.agree += seen.shadowed == dark;
-        }
-    return score;
-}
 
 // A block as one closed indexed mesh, so its outline is the silhouette where lit triangles meet unlit ones.
 CO3duPrimitive indexed_box(const Block& b, const _OfuMaterial& material) {
@@ -161,15 +64,40 @@ _O3duCamera look(CO3duGLModelar& m, const OfuVector3& eye, const OfuVector3& tar
 
 struct ShadowCase {
     const char* name;
-    std::vector<Block> blocks;  // the first white, the others green
-    OfuVector3 eye, target;
+    std::vector<Block> blocks = {};  // the first white, the others green
+    OfuVector3 eye = {}, target = {};
     int accuracy = 0;
     double fov = 30;
     OfuVector3 travel = kTravel;
     bool one_mesh = false;  // the second block one indexed mesh
     bool wraps = true;      // off: a saturating count, in batches
     double sunk = 0;        // after a first frame the first block sinks so far
+    double near_distance = 1, far_distance = 500;
+    bool parallel = false;  // the axonometric camera, looking from the eye's side of the origin at the target
 };
+
+// The case with every length times s, under its own name.
+ShadowCase scaled(ShadowCase k, double s, const char* name) {
+    k.name = name;
+    const auto times = [s](const OfuVector3& p) { return OfuVector3(p.x * s, p.y * s, p.z * s); };
+    for (Block& b : k.blocks) b.lo = times(b.lo), b.hi = times(b.hi);
+    k.eye = times(k.eye), k.target = times(k.target);
+    k.near_distance *= s, k.far_distance *= s;
+    return k;
+}
+
+const Block kWideFloor{{-100, -100, -1}, {100, 100, 0}}, kPlate{{-30, -30, 40}, {30, 30, 41}};
+
+// The plate over a wide floor in a light tilted along x, the eye at height 20 and x = eye_x (y = 0).
+ShadowCase near_plane_case(const char* name, double eye_x, const OfuVector3& target, double near_distance) {
+    return {.name = name,
+            .blocks = {kWideFloor, kPlate},
+            .eye = {eye_x, 0, 20},
+            .target = target,
+            .fov = 80,
+            .travel = {0.1, 0, -1},
+            .near_distance = near_distance};
+}
 
 TEST(Shadows, MatchARayCastFromEveryPixel) {
     const Block box{kBoxLo, kBoxHi};
@@ -178,6 +106,31 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
     for (int i = 0; i < 10; ++i) ten_blocks.push_back({{-62, -12 + 2.5 * i, 20}, {-50, -10 + 2.5 * i, 32}, i > 0});
     // Inside: under the box, within the shadow of its top face (away from the face's diagonal).
     const OfuVector3 inside(0.3 * 17 + 3, 0.2 * 17 - 1.5, 8), above(10, -120, 90), down(0, 0, -1);
+    const ShadowCase thin_prism{.name = "a thin prism across the rectangle, near 20",
+                                .blocks = {kWideFloor, {{-1, -60, 40}, {1, 60, 41}}, {{10, 20, 30}, {40, 60, 31}}},
+                                .eye = {6, -50, 20},
+                                .target = {6, 50, 5},
+                                .fov = 80,
+                                .travel = {0.1, 0, -1},
+                                .near_distance = 20};
+    // 260 thin plates stacked across the light, the last ten each set back 2 mm further: the floor below them counts
+    // from 250 to 260, and no count there may show as none.
+    // As four shapes of 65 plates, each shape's walls bound how many of its prisms a line along the light crosses.
+    std::vector<Block> stack = {kFloor}, four_stacks;
+    for (int i = 0; i < 260; ++i)
+        stack.push_back({{i < 250 ? -30.0 : -30.0 + (i - 249) * 2, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
+    for (const Block& b : stack) {
+        const std::size_t i = four_stacks.size();
+        four_stacks.push_back({b.lo, b.hi, i > 1 && (i - 1) % 65 != 0});
+    }
+    const auto under_the_stack = [](const char* name, const std::vector<Block>& blocks) {
+        return ShadowCase{.name = name,
+                          .blocks = blocks,
+                          .eye = {-10, -50, 25},
+                          .target = {-10, 0, 0},
+                          .fov = 50,
+                          .travel = {0.1, 0, -1}};
+    };
     const ShadowCase cases[] = {
         {"outside, outlines", {kFloor, box}, above, {0, 0, 0}, 1},
         {"outside, prisms", {kFloor, box}, above, {0, 0, 0}},
@@ -238,6 +191,24 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
          false},
         // The plane the walls end on sinks with the floor: the box, kept still, reaches it only built anew.
         {"the floor sunk below every surface", {kFloor, box}, above, {0, 0, 0}, 0, 30, kTravel, false, true, 10},
+        // The near plane's rectangle lies partly or wholly in a plate's prism, though the eye does not, or the other
+        // way round (the prism's wall on the eye's side stands at x = 32.1 at the eye's height).
+        near_plane_case("the eye half a millimetre inside a prism's wall, near 1", 31.6, {31.6, 60, 5}, 1),
+        near_plane_case("the eye 3 mm outside a prism's wall, near 20", 35.1, {-40, 0, 5}, 20),
+        scaled(near_plane_case("", 32.1 + 3.0 / 20, {-40, 0, 5}, 20), 20,
+               "the eye 3 mm outside a prism's wall, near 400"),
+        // A prism 2 mm thick crosses the rectangle, none of whose corners, nor the eye, lies in it.
+        thin_prism,
+        scaled(thin_prism, 20, "a prism 40 mm thick across the rectangle, near 400"),
+        under_the_stack("a stack of 260 plates across the light", stack),
+        under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks),
+        {.name = "the axonometric camera's near plane across a prism",
+         .blocks = {kWideFloor, kPlate},
+         .eye = {-100, -100, 60},
+         .target = {0, 0, 10},
+         .travel = {0.1, 0, -1},
+         .near_distance = -10,
+         .parallel = true},
     };
     for (const ShadowCase& k : cases) {
         SCOPED_TRACE(k.name);
@@ -245,40 +216,39 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         CO3duGLModelar& m = *scene.modeller;
         const _OfuMaterial white = make_material({1, 1, 1, 1}, {1, 1, 1, 1}),
                            green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
-        std::vector<_OfuPosition*> shapes;
-        for (std::size_t i = 0; i < k.blocks.size(); ++i) {
-            const Block& b = k.blocks[i];
-            CO3duPrimitive shape =
-                k.one_mesh && i == 1 ? indexed_box(b, green) : make_box(b.lo, b.hi, i ? green : white);
-            for (; i + 1 < k.blocks.size() && k.blocks[i + 1].joined; ++i) {
-                const CO3duPrimitive more = make_box(k.blocks[i + 1].lo, k.blocks[i + 1].hi, green);
-                for (int j = 0; j < more.sets.GetSize(); ++j) shape.sets.Add(more.sets[j]);
-            }
-            shapes.push_back(m.AddPrimitive(shape));
-        }
+        ShadowScene shapes;
+        for (std::size_t i = 0; i < k.blocks.size(); ++i)
+            k.one_mesh&& i == 1 ? shapes.add(m, indexed_box(k.blocks[i], green))
+                                : shapes.add_blocks(m, k.blocks, i, i ? green : white);
+        const OfuVector3 &eye = k.eye, &target = k.target, &travel = k.travel;
         m.set_shadow_count_wraps(k.wraps);
-        shine(m, k.travel, k.accuracy);
+        shine(m, travel, k.accuracy);
         m.SetShadowColor({1, 0, 0, 0.5f});
-        const _O3duCamera c = look(m, k.eye, k.target, k.fov);
-        std::vector<Block> blocks = k.blocks;
+        const _O3duCamera c = camera_looking(m, eye, target, k.fov, k.near_distance, k.far_distance);
+        const _O3duAxoCamera axo{eye, target, 150, 112.5, k.near_distance, k.far_distance};
+        m.SetCamera(c);
+        if (k.parallel) {
+            m.SetAxoCamera(axo);
+            m.SetCameraMode(1);
+        }
+        const PixelRays rays = k.parallel ? PixelRays(axo, kW, kH) : PixelRays(c, kW, kH);
         if (k.sunk) {
             scene.render();
             OfuMatrix4x4 sunk = identity_matrix();
             sunk[3][2] = -k.sunk;
-            m.SetMatrix(shapes[0], sunk);
-            blocks[0].lo.z -= k.sunk, blocks[0].hi.z -= k.sunk;
+            shapes.set_matrix(m, 0, sunk);
         }
         const Frame f = scene.render();
-        const Score score = compare(f, c, blocks, k.travel);
+        const Score score = shapes.compare(f, rays, travel);
         EXPECT_GT(score.judged, kW * kH / 4);
         EXPECT_GT(score.shadowed, 100);
         EXPECT_GE(score.agree, 0.99 * score.judged) << score.agree << " of " << score.judged;
-        if (score.agree < 0.99 * score.judged) f.save(std::string("shadow_") + k.name + ".bmp");
+        if (score.agree < 0.99 * score.judged) f.save(std::string("shadow_") + k.name);
         EXPECT_GT(score.background, 100);
         EXPECT_EQ(score.background_dark, 0);  // the background never takes the shadow colour
         // Every lit triangle's prism drawn whole agrees no more often than the walls left after cancelling.
         m.set_every_prism_shadows(true);
-        const Score reference = compare(scene.render(), c, blocks, k.travel);
+        const Score reference = shapes.compare(scene.render(), rays, travel);
         EXPECT_GE(reference.agree, 0.99 * reference.judged) << reference.agree << " of " << reference.judged;
         EXPECT_GE(score.agree, reference.agree);
     }
@@ -286,29 +256,6 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
 
 // AddPrimitive of a shape made on the spot.
 _OfuPosition* add(CO3duGLModelar& m, CO3duPrimitive shape) { return m.AddPrimitive(shape); }
-
-// A ball of `rings` bands, each band its own strip set, so neighbouring bands share their vertices across sets.
-CO3duPrimitive banded_ball(double radius, int rings, const _OfuMaterial& material) {
-    CO3duPrimitive p;
-    const int segments = 2 * rings;
-    const auto at = [&](int r, int s) {
-        const double phi = M_PI * r / rings, theta = 2 * M_PI * s / segments;
-        return OfuVector3(radius * std::sin(phi) * std::cos(theta), radius * std::sin(phi) * std::sin(theta),
-                          radius * std::cos(phi));
-    };
-    for (int r = 0; r < rings; ++r) {
-        CO3duTrianglePolys set;
-        set.type = O3DU_SET_TRIANGLE_STRIP;
-        set.material = material;
-        set.vertices.SetSize(2 * (segments + 1));
-        for (int s = 0; s <= segments; ++s) {
-            set.vertices[2 * s].position = at(r, s % segments);
-            set.vertices[2 * s + 1].position = at(r + 1, s % segments);
-        }
-        p.sets.Add(set);
-    }
-    return p;
-}
 
 // A cylinder about z from z0 to z1, its side one strip over `sweep` radians; with caps, two fans closing it.
 CO3duPrimitive cylinder(double radius, double z0, double z1, int segments, double sweep, bool caps,
@@ -442,8 +389,9 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
     const OfuVector3 oblique(0.4, 0.25, -1.0);
     // Under 250 stacked plates the count nears the stencil's top; the way there passes through the prisms of 12
     // more, each in and out again, which saturates the count unless each counts its increments and its
-    // decrements before the next one's (or the count wraps). The plates lie above the view and their shadows'
-    // edges beyond it, so that no pixel rounds the edges of hundreds of walls.
+    // decrements before the next one's. A line along the light may cross more than 250 of them, so the frame counts
+    // so even where the stencil wraps. The plates lie above the view and their shadows' edges beyond it, so that no
+    // pixel rounds the edges of hundreds of walls.
     const auto near_the_top = floor_and([=](CO3duGLModelar& m) {
         for (int i = 0; i < 250; ++i) add(m, make_box({-80, -200, 40 + i * 0.1}, {200, 200, 40.05 + i * 0.1}, green));
         for (int j = 0; j < 12; ++j) add(m, make_box({-95, -200, 35 + j * 0.5}, {-85, 200, 35.2 + j * 0.5}, green));
@@ -488,9 +436,10 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
          0,
          0,
          30},
-        {"the eye inside a thin prism out of sight",
+        // Every pixel's ray starts inside the plate's prism, whose walls lie beyond the far plane.
+        {"the near plane within a wide prism",
          floor_and([=](CO3duGLModelar& m) {
-             add(m, make_box({-0.2, -0.2, 40}, {0.2, 0.2, 40.5}, green));
+             add(m, make_box({-600, -600, 40}, {600, 600, 40.5}, green));
          }),
          {0, 0, 20},
          {100, 0, 20},
@@ -678,6 +627,97 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
         EXPECT_EQ(m.shadow_volume_bytes(), 0u);
     }
     set_wall_wait_observer_for_testing({});
+}
+
+// Where the stencil wraps, every shape's walls count at once; in batches each shape counts its increments before its
+// decrements, and a count that would end below zero ends at 0. Both leave the same stencil, byte for byte, but at a
+// pixel where one shape's walls alone take the count below zero before another's bring it up again (in batches
+// that shape saturates on its own).
+TEST(Shadows, AWrappingCountLeavesTheStencilOfCountsInBatches) {
+    constexpr int w = 160, h = 120;
+    // A dozen scenes, each with shadows in sight; in that of seed 19 some walls round below zero.
+    for (std::uint32_t seed = 19; seed <= 30; ++seed)
+        for (const double near_distance : {1.0, 0.2}) {
+            const bool among = seed % 2 == 0;
+            SCOPED_TRACE(testing::Message() << "seed " << seed << (among ? ", the eye among the shapes" : ", above")
+                                            << ", near " << near_distance);
+            const RandomScene random = random_scene(seed, among);
+            HeadlessScene scene(w, h);
+            CO3duGLModelar& m = *scene.modeller;
+            for (const CO3duPrimitive& shape : random.shapes) add(m, shape);
+            shine(m, random.travel, seed % 4 < 2 ? 0 : 1);
+            m.SetCamera(camera_looking(m, random.eye, random.target, 50, near_distance, 500));
+            scene.render();
+            const std::vector<std::uint8_t> wrapped = scene.stencil();
+            m.set_shadow_count_wraps(false);
+            scene.render();
+            const std::vector<std::uint8_t> batched = scene.stencil();
+            int shadowed = 0, different = 0;
+            for (std::size_t i = 0; i < wrapped.size(); ++i) {
+                shadowed += batched[i] != 0;
+                different += wrapped[i] != batched[i];
+            }
+            EXPECT_GT(shadowed, 100);
+            EXPECT_LE(different, 1);
+        }
+}
+
+// The quad that darkens the counted pixels, by day and at night, and a shape drawn in window coordinates at depth 0
+// stand within the depth range whatever the near and far distances: near from 0.01 to 400 and far up to 250,000 at
+// random, and as the view sets them from the eye's distance d to a scene of radius r (near = d - r clamped to
+// 20..400, far = 6 r + d, r at least 25,000).
+TEST(Shadows, DarkeningAndScreenShapesShowWhateverTheDepthRange) {
+    struct Range {
+        double eye, near_distance, far_distance;  // the eye's distance to the scene, whose size follows it
+    };
+    std::vector<Range> ranges;
+    std::mt19937 random(20261209);
+    const auto between = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
+    for (int i = 0; i < 60; ++i) {
+        const double near_distance = std::pow(10.0, between(-2, std::log10(400.0)));
+        const double eye = near_distance * std::pow(10.0, between(std::log10(3.0), 2));
+        ranges.push_back({eye, near_distance, std::min(250000.0, eye * std::pow(10.0, between(std::log10(2.0), 3)))});
+    }
+    for (int i = 0; i < 40; ++i) {
+        const double eye = 100 * std::pow(1000.0, i / 39.0), r = std::max(25000.0, 1.2 * 0.6 * eye);
+        ranges.push_back({eye, std::clamp(eye - r, 20.0, 400.0), 6 * r + eye});
+    }
+    const _OfuMaterial green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    HeadlessScene scene(48, 36);
+    CO3duGLModelar& m = *scene.modeller;
+    shine(m, kTravel, 0);
+    m.SetShadowColor({1, 0, 0, 0.5f});
+    for (const Range& range : ranges) {
+        SCOPED_TRACE(testing::Message() << "eye " << range.eye << ", near " << range.near_distance << ", far "
+                                        << range.far_distance);
+        m.RemoveShapeAll();
+        const double s = 0.4 * range.eye;
+        add(m, make_box({-s, -s, -s * 0.02}, {s, s, 0}, green));
+        add(m, make_box({-s * 0.2, -s * 0.2, s * 0.1}, {s * 0.2, s * 0.2, s * 0.3}, green));
+        // A panel 8 pixels square at the window's top left corner, its face towards the eye at depth 0.
+        CO3duPrimitive panel = make_box({1, 1, 0}, {9, 9, 3}, make_material({1, 1, 1, 1}, {1, 1, 1, 1}));
+        panel.kind = 1;
+        add(m, panel);
+        const OfuVector3 eye(0.3 * range.eye / 1.2, -range.eye / 1.2, 0.6 * range.eye / 1.2);
+        m.SetCamera(camera_looking(m, eye, {0, 0, 0}, 40, range.near_distance, range.far_distance));
+        for (const bool night : {false, true}) {
+            m.set_night(night);
+            const Frame f = scene.render();
+            const std::vector<std::uint8_t> stencil = scene.stencil();
+            int counted = 0, darkened = 0;
+            for (int y = 0; y < f.height; ++y)
+                for (int x = 0; x < f.width; ++x) {
+                    if (!stencil[std::size_t(y) * f.width + x]) continue;
+                    ++counted;
+                    darkened += f.at(x, y).r > 100;
+                }
+            EXPECT_GT(counted, night ? 400 : 20) << (night ? "at night" : "by day");
+            EXPECT_EQ(darkened, counted) << (night ? "at night" : "by day");
+            if (!night) {
+                EXPECT_GT(f.at(4, f.height - 5).g, 200) << "the panel";
+            }
+        }
+    }
 }
 
 // Counts the shapes looked at, so a frame that rebuilds volumes shows one more visit per shape.
