@@ -707,8 +707,8 @@ TEST(FileSystem, PrivateFolderIsTheUsersAlone) {
                 const auto judged_at = changed_at();
                 for (int tries = 0; tries < 1000 && changed_at() == judged_at; ++tries) {
                     if (tries) ::usleep(1000);
-                    ASSERT_TRUE(test::set_access_list((s.root / "cache").string(),
-                                                      "u::rwx,u:65534:rwx,g::r-x,m::rwx,o::r-x"))
+                    ASSERT_TRUE(
+                        test::set_access_list((s.root / "cache").string(), "u::rwx,u:65534:rwx,g::r-x,m::rwx,o::r-x"))
                         << c.name;
                 }
                 ASSERT_NE(changed_at(), judged_at) << c.name;
