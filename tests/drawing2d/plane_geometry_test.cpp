@@ -46,7 +46,7 @@ TEST(CrossLineLine, RandomLinesMatchCramersRuleAndLieOnBothLines) {
         }
         double x = 0, y = 0;
         int n = cross_line_line(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], &x, &y);
-        long double ox, oy;
+        long double ox = 0, oy = 0;
         bool has = oracle_cross(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], &ox, &oy);
         ASSERT_EQ(n, has ? 1 : 0) << i;
         if (!n) continue;

@@ -337,7 +337,7 @@ TEST_F(BigDrawing, CrossingPicksAgreeWithBruteForce) {
         int got = xlum_search_cross(ctx(), 0, px, py, r, &x, &y, &dist, &ra, &rb);
         int32_t want_b = -1;
         for (size_t i = 1; i < near.size() && want_b < 0; ++i) {
-            double cx, cy;
+            double cx = 0, cy = 0;
             if (oracle_crossing(*near[0].second, *near[i].second, px, py, &cx, &cy) &&
                 std::hypot(cx - px, cy - py) <= r) {
                 want_b = near[i].second->row;
