@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,9 +80,14 @@ struct Saved {
     }
 };
 
+// The opened models close in main while the window system is still up: left to the static destructors, the
+// program crashed at exit once its results were out, as Qt's per-thread storage had gone before the windows.
+std::optional<Saved> g_saved;
+std::optional<OpenedModel> g_unit_model;
+
 Saved& saved() {
-    static Saved s;
-    return s;
+    if (!g_saved) g_saved.emplace();
+    return *g_saved;
 }
 
 void BM_SaveModel(benchmark::State& state) {
@@ -104,7 +110,8 @@ fs::path write_unit_model() {
 }
 
 void BM_SaveUnit(benchmark::State& state) {
-    static const OpenedModel s(write_unit_model());
+    if (!g_unit_model) g_unit_model.emplace(write_unit_model());
+    const OpenedModel& s = *g_unit_model;
     kz::scene::XTrunk* unit = s.view->document.trunks.at(1);
     plat::set_content_digests_for_tests(state.range(0) != 0);
     for (auto _ : state) {
@@ -192,3 +199,12 @@ BENCHMARK(BM_ToCharsSameNumbers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveUnit)->ArgName("digests")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_unit_model.reset();
+    g_saved.reset();
+    return 0;
+}
