@@ -19,8 +19,5 @@ bool stat_at(int dirfd, const std::string& name, struct stat* st, int flags);
 // another inode number, other stamps or another owner, as a file system that hands out freed numbers or keeps coarse
 // stamps would; empty to remove.
 void set_file_looks_for_tests(std::function<void(struct stat*)> seen);
-// The path the system gives the file open at `fd` (read back through /proc/self/fd); empty when the file has no name
-// any more (removed) or the system cannot say.
-std::string path_held(int fd);
 
 }  // namespace kz::platform

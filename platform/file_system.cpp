@@ -173,13 +173,6 @@ void set_file_looks_for_tests(std::function<void(struct stat*)> seen) {
     g_looks_changed = bool(file_looks());
 }
 
-std::string path_held(int fd) {
-    struct stat st;
-    std::string name = descriptor_name(fd);
-    if (name.empty() || name[0] != '/' || ::fstat(fd, &st) != 0 || st.st_nlink == 0) return {};
-    return name;
-}
-
 std::string to_native_path(std::string_view windows_path) { return posix_form(cp932_name_to_utf8(windows_path)); }
 
 std::string from_native_path(std::string_view native_path) {
@@ -275,21 +268,6 @@ std::string real_path(const std::string& native) {
     return ::realpath(native.c_str(), buffer) ? std::string(buffer) : std::string();
 }
 
-std::string descriptor_path(int fd) { return "/proc/self/fd/" + kz::crt::int_text(fd); }
-
-std::string descriptor_name(int fd) {
-    char name[PATH_MAX];
-    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), name, sizeof name);
-    if (n >= static_cast<ssize_t>(sizeof name)) errno = ENAMETOOLONG;
-    return n > 0 && n < static_cast<ssize_t>(sizeof name) ? std::string(name, static_cast<std::size_t>(n)) : "";
-}
-
-std::string with_descriptor_error(std::string_view what, int error) {
-    if (::access("/proc/self/fd", X_OK) != 0)
-        return std::string(what) + " (/proc is not mounted, and the checks read through it)";
-    return with_error(what, error);
-}
-
 namespace {
 
 // Opens a regular file without ever blocking: the open itself does not wait (a FIFO with no writer would hold the
@@ -334,7 +312,13 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
     std::uint64_t size = 0;
     FilePtr f = open_regular(windows_path, why, &size, identity);
     if (!f || !bytes) return false;
-    if (read_path) *read_path = path_held(::fileno(f.get()));
+    if (read_path) {
+        // None where the system gives no absolute path, or the file has no name any more (removed).
+        struct stat st;
+        *read_path = name_now(::fileno(f.get()));
+        if (read_path->empty() || (*read_path)[0] != '/' || ::fstat(::fileno(f.get()), &st) != 0 || st.st_nlink == 0)
+            read_path->clear();
+    }
     const std::string too_large = "larger than " + kz::crt::int_text(limit >> 20) + " MiB, not read";
     if (size > limit) {
         if (why) *why = too_large;

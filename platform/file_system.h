@@ -4,7 +4,6 @@
 // Windows. Other drive letters and UNC names have no place on Linux and name nothing.
 // Not here: attributes beyond read-only and directory, file sharing modes, alternate streams, short names.
 #pragma once
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -48,15 +47,6 @@ std::string join_path(const std::string& base, const std::string& name);
 void split_last_name(const std::string& native, std::string* folder, std::string* name);
 // The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
 std::string real_path(const std::string& native);
-// The kernel's name for the file open at `fd`, "/proc/self/fd/N": it reaches that file (for a read, a listing, its
-// access list) whatever any of its names reaches now.
-std::string descriptor_path(int fd);
-// The name the kernel gives the file open at `fd`: the path it was opened by as it stands now; empty, with errno
-// saying why, when it cannot be read.
-std::string descriptor_name(int fd);
-// What failed of a look through descriptor_path, with the reason in brackets: that /proc is not mounted (a container
-// or chroot without it, where every such look fails, and every check that needs one refuses), else the system's.
-std::string with_descriptor_error(std::string_view what, int error = errno);
 
 struct FileCloser {
     void operator()(std::FILE* f) const {
