@@ -1,7 +1,5 @@
-// Files and folders in place of the kernel's file calls. Paths stay in Windows form inside (Shift_JIS bytes, "\\",
-// drive letters) and are mapped only here: "Z:\\a\\b" is the POSIX "/a/b", "\\" becomes "/", names go through the
-// lossless CP932 name codec, and a name that does not exist exactly is found case-insensitively, as on
-// Windows. Other drive letters and UNC names have no place on Linux and name nothing.
+// Files and folders in place of the kernel's file calls. Paths stay in Windows form inside and are mapped as
+// path_names.h maps them, and a name that does not exist exactly is found case-insensitively, as on Windows.
 // Not here: attributes beyond read-only and directory, file sharing modes, alternate streams, short names.
 #pragma once
 #include <cstdint>
@@ -15,23 +13,11 @@
 #include "platform/content_digest.h"
 #include "platform/descriptor.h"
 #include "platform/file_stamps.h"
+#include "platform/path_names.h"
 #include "platform/private_folder.h"  // the program's temporary folder, which the names here reach
 
 namespace kz::platform {
 
-// Windows form (CP932) to a POSIX path (UTF-8) without touching the disk; empty when the path has no place here.
-std::string to_native_path(std::string_view windows_path);
-// POSIX path (UTF-8) to Windows form (CP932): "/a/b" gives "Z:\\a\\b", "a/b" gives "a\\b".
-std::string from_native_path(std::string_view native_path);
-// The local name a "file:" name stands for, in the program's form. "file:/a", "file:///a" and "file://localhost/a"
-// name the POSIX "/a" (given with "/" separators); "file://host/a" names a file on another machine, which has no
-// place here (empty), as UNC names have none. Any other spelling loses its first seven characters, as models
-// written on Windows expect ("file://C:\\a" is "C:\\a"). A name without "file:" comes back unchanged.
-std::string file_url_local_name(std::string_view name);
-// A name in the program's form as the user knows it, for messages: the native path in UTF-8 ("Z:\\a\\b" and
-// "file:/a/b" show as "/a/b"); an "http:" address, and a name with no place here, as written. A byte that does not
-// convert shows as "\xNN".
-std::string display_name(std::string_view name);
 // The POSIX path of an existing file or folder, matching each name without regard to case when the exact one does
 // not exist. Several case variants: the exact spelling when it exists, else the one first in byte order.
 // Empty when nothing matches.
@@ -39,12 +25,6 @@ std::string resolve_existing(std::string_view windows_path);
 // Where a write to the path lands: an existing file under its existing spelling (as resolve_existing), else the
 // given name in the resolved folder. Empty when the folder does not exist.
 std::string resolve_for_write(std::string_view windows_path);
-// The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
-std::vector<std::string> split_path_components(const std::string& native, std::string* root);
-std::string join_path(const std::string& base, const std::string& name);
-// The folder part and the last name of a POSIX path, trailing "/" left out: "a/b" is "a" and "b", "b" is "." and
-// "b", "/b" is "/" and "b".
-void split_last_name(const std::string& native, std::string* folder, std::string* name);
 // The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
 std::string real_path(const std::string& native);
 
@@ -174,6 +154,8 @@ bool is_directory(std::string_view windows_path);
 std::vector<FileInfo> find_files(std::string_view windows_pattern);
 
 bool create_directory(std::string_view windows_path);  // false when it exists or cannot be made
+// Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
+bool create_private_directory(std::string_view windows_path);
 bool remove_directory(std::string_view windows_path);  // empty folders only
 bool set_read_only(std::string_view windows_path, bool read_only);
 // Deletes one file (never a folder, never the running program, and a symlink only as the link itself).
