@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "platform/crt/c_numbers.h"
-#include "platform/file_system.h"
+#include "platform/descriptor.h"
 
 namespace kz::platform {
 namespace {
@@ -27,7 +27,7 @@ void put_little_endian(std::string* bytes, std::uint32_t value, int count) {
 }  // namespace
 
 bool read_access_list(int fd, std::string* list) {
-    const std::string self = descriptor_path(fd);
+    const std::string self = proc_fd_path(fd);
     for (int attempt = 0; attempt < 4; ++attempt) {
         ssize_t size = ::getxattr(self.c_str(), kAccessListName, nullptr, 0);
         if (size >= 0) {

@@ -1,6 +1,5 @@
-// Windows-form paths mapped onto the POSIX file system, with Windows' case-insensitive name lookup
-// and safe replacing writes. Not here: locking (but for the writers' own temporary files), sharing modes, ACLs;
-// other drive letters and UNC names are missing.
+// Windows-form paths on the POSIX file system, with Windows' case-insensitive name lookup. Not here: the mapping of
+// the names (path_names.cpp), locking (but for the writers' own temporary files), sharing modes, ACLs.
 #include "platform/file_system.h"
 
 #include <QString>
@@ -11,8 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -21,31 +18,13 @@
 #include <utility>
 
 #include "platform/crt/c_numbers.h"
-#include "platform/crt/mbcs.h"
 #include "platform/descriptor.h"
 #include "platform/file_stamps.h"
 #include "platform/folder_walk.h"
-#include "platform/report.h"
 #include "platform/text_codec.h"
 
 namespace kz::platform {
 namespace {
-
-// What set_file_looks_for_tests gives every look; `g_looks_changed` is false while there is nothing.
-std::atomic<bool> g_looks_changed{false};
-std::mutex g_looks_mutex;
-std::function<void(struct stat*)>& file_looks() {
-    static std::function<void(struct stat*)> seen;
-    return seen;
-}
-
-bool as_seen(bool answered, struct stat* st) {
-    if (answered && g_looks_changed) {
-        const std::lock_guard<std::mutex> lock(g_looks_mutex);
-        if (file_looks()) file_looks()(st);
-    }
-    return answered;
-}
 
 std::vector<std::string>& extra_temp_roots() {
     static std::vector<std::string> roots;
@@ -130,164 +109,14 @@ bool wildcard_match(const QString& pattern, qsizetype pi, const QString& name, q
     return ni == name.size();
 }
 
-// A Windows path already in UTF-8 to its POSIX form; empty when it has no place here.
-std::string posix_form(std::string p) {
-    if (p.empty()) return {};
-    std::replace(p.begin(), p.end(), '\\', '/');
-    if (p.size() >= 2 && p[0] == '/' && p[1] == '/') return {};  // UNC
-    if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
-        if (p[0] != 'Z' && p[0] != 'z') return {};
-        std::string rest = p.substr(2);
-        if (rest.empty() || rest[0] != '/') rest.insert(rest.begin(), '/');  // "Z:a" is relative to Z:'s root here
-        return rest;
-    }
-    return p;
-}
-
 }  // namespace
-
-FileIdentity identity_of(const struct stat& st) {
-    const auto nanoseconds = [](const struct timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
-    };
-    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
-                        static_cast<std::uint64_t>(st.st_ino),
-                        nanoseconds(st.st_mtim),
-                        nanoseconds(st.st_ctim),
-                        static_cast<std::uint64_t>(st.st_size),
-                        static_cast<std::uint32_t>(st.st_mode & 0777),
-                        static_cast<std::uint32_t>(st.st_uid),
-                        static_cast<std::uint32_t>(st.st_gid),
-                        {}};
-}
-
-bool stat_of(int fd, struct stat* st) { return as_seen(::fstat(fd, st) == 0, st); }
-
-bool stat_at(int dirfd, const std::string& name, struct stat* st, int flags) {
-    return as_seen(::fstatat(dirfd, name.c_str(), st, flags) == 0, st);
-}
-
-void set_file_looks_for_tests(std::function<void(struct stat*)> seen) {
-    const std::lock_guard<std::mutex> lock(g_looks_mutex);
-    file_looks() = std::move(seen);
-    g_looks_changed = bool(file_looks());
-}
-
-std::string path_held(int fd) {
-    struct stat st;
-    std::string name = descriptor_name(fd);
-    if (name.empty() || name[0] != '/' || ::fstat(fd, &st) != 0 || st.st_nlink == 0) return {};
-    return name;
-}
-
-std::string to_native_path(std::string_view windows_path) { return posix_form(cp932_name_to_utf8(windows_path)); }
-
-std::string from_native_path(std::string_view native_path) {
-    std::string p(native_path);
-    std::replace(p.begin(), p.end(), '/', '\\');
-    if (!p.empty() && p[0] == '\\') p = "Z:" + p;
-    return utf8_name_to_cp932(p);
-}
-
-namespace {
-
-bool is_separator(char c) { return c == '/' || c == '\\'; }
-
-bool starts_nocase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
-// A POSIX name in the program's form: every separator outside double-byte characters a "/".
-std::string with_forward_slashes(std::string_view name) {
-    std::string out(name);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (kz::crt::is_sjis_lead(static_cast<unsigned char>(out[i])) && i + 1 < out.size())
-            ++i;
-        else if (out[i] == '\\')
-            out[i] = '/';
-    }
-    return out;
-}
-
-}  // namespace
-
-std::string file_url_local_name(std::string_view name) {
-    if (!starts_nocase(name, "file:")) return std::string(name);
-    const std::string_view rest = name.substr(5);
-    std::size_t separators = 0;
-    while (separators < rest.size() && is_separator(rest[separators])) ++separators;
-    if (separators == 1 || separators == 3) return with_forward_slashes(rest.substr(separators - 1));
-    if (separators == 2) {
-        const std::string_view host = rest.substr(2);
-        if (starts_nocase(host, "localhost") && (host.size() == 9 || is_separator(host[9])))
-            return host.size() == 9 ? std::string("/") : with_forward_slashes(host.substr(9));
-        const bool drive = host.size() >= 2 && host[1] == ':' && std::isalpha(static_cast<unsigned char>(host[0]));
-        if (!drive) return {};
-    }
-    return std::string(name.size() > 7 ? name.substr(7) : std::string_view());
-}
-
-std::string display_name(std::string_view name) {
-    // An address, and a "file:" name that is no file here, as written, with the separators of an address.
-    const bool url = starts_nocase(name, "http:") || starts_nocase(name, "file:");
-    const std::string as_written = cp932_name_to_shown_utf8(url ? with_forward_slashes(name) : std::string(name));
-    if (starts_nocase(name, "http:")) return as_written;
-    const std::string shown = cp932_name_to_shown_utf8(file_url_local_name(name), posix_form);
-    return shown.empty() ? as_written : shown;
-}
 
 std::string resolve_existing(std::string_view windows_path) { return resolve(windows_path, true); }
 std::string resolve_for_write(std::string_view windows_path) { return resolve(windows_path, false); }
 
-std::vector<std::string> split_path_components(const std::string& native, std::string* root) {
-    root->assign(!native.empty() && native[0] == '/' ? 1 : 0, '/');
-    std::vector<std::string> parts;
-    std::size_t i = 0;
-    while (i < native.size()) {
-        std::size_t j = native.find('/', i);
-        if (j == std::string::npos) j = native.size();
-        if (j > i) parts.push_back(native.substr(i, j - i));
-        i = j + 1;
-    }
-    return parts;
-}
-
-std::string join_path(const std::string& base, const std::string& name) {
-    if (base.empty()) return name;
-    if (base.back() == '/') return base + name;
-    return base + "/" + name;
-}
-
-void split_last_name(const std::string& native, std::string* folder, std::string* name) {
-    std::string path = native;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    *folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
-    *name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string real_path(const std::string& native) {
     char buffer[PATH_MAX];
     return ::realpath(native.c_str(), buffer) ? std::string(buffer) : std::string();
-}
-
-std::string descriptor_path(int fd) { return "/proc/self/fd/" + kz::crt::int_text(fd); }
-
-std::string descriptor_name(int fd) {
-    char name[PATH_MAX];
-    const ssize_t n = ::readlink(descriptor_path(fd).c_str(), name, sizeof name);
-    if (n >= static_cast<ssize_t>(sizeof name)) errno = ENAMETOOLONG;
-    return n > 0 && n < static_cast<ssize_t>(sizeof name) ? std::string(name, static_cast<std::size_t>(n)) : "";
-}
-
-std::string with_descriptor_error(std::string_view what, int error) {
-    if (::access("/proc/self/fd", X_OK) != 0)
-        return std::string(what) + " (/proc is not mounted, and the checks read through it)";
-    return with_error(what, error);
 }
 
 namespace {
@@ -334,7 +163,13 @@ bool read_whole_file(std::string_view windows_path, std::string* bytes, std::siz
     std::uint64_t size = 0;
     FilePtr f = open_regular(windows_path, why, &size, identity);
     if (!f || !bytes) return false;
-    if (read_path) *read_path = path_held(::fileno(f.get()));
+    if (read_path) {
+        // None where the system gives no absolute path, or the file has no name any more (removed).
+        struct stat st;
+        *read_path = name_now(::fileno(f.get()));
+        if (read_path->empty() || (*read_path)[0] != '/' || ::fstat(::fileno(f.get()), &st) != 0 || st.st_nlink == 0)
+            read_path->clear();
+    }
     const std::string too_large = "larger than " + kz::crt::int_text(limit >> 20) + " MiB, not read";
     if (size > limit) {
         if (why) *why = too_large;
@@ -459,6 +294,14 @@ std::vector<FileInfo> find_files(std::string_view windows_pattern) {
 bool create_directory(std::string_view windows_path) {
     const std::string native = resolve_for_write(windows_path);
     return !native.empty() && ::mkdir(native.c_str(), 0777) == 0;
+}
+
+bool create_private_directory(std::string_view windows_path) {
+    const std::string native = resolve_for_write(windows_path);
+    if (native.empty()) return false;
+    if (make_private_at(AT_FDCWD, native.c_str())) return true;
+    struct stat st;
+    return ::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool remove_directory(std::string_view windows_path) {

@@ -1,38 +1,23 @@
-// Files and folders in place of the kernel's file calls. Paths stay in Windows form inside (Shift_JIS bytes, "\\",
-// drive letters) and are mapped only here: "Z:\\a\\b" is the POSIX "/a/b", "\\" becomes "/", names go through the
-// lossless CP932 name codec, and a name that does not exist exactly is found case-insensitively, as on
-// Windows. Other drive letters and UNC names have no place on Linux and name nothing.
+// Files and folders in place of the kernel's file calls. Paths stay in Windows form inside and are mapped as
+// path_names.h maps them, and a name that does not exist exactly is found case-insensitively, as on Windows.
 // Not here: attributes beyond read-only and directory, file sharing modes, alternate streams, short names.
 #pragma once
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include "platform/content_digest.h"
 #include "platform/descriptor.h"
+#include "platform/file_stamps.h"
+#include "platform/path_names.h"
 #include "platform/private_folder.h"  // the program's temporary folder, which the names here reach
 
 namespace kz::platform {
 
-// Windows form (CP932) to a POSIX path (UTF-8) without touching the disk; empty when the path has no place here.
-std::string to_native_path(std::string_view windows_path);
-// POSIX path (UTF-8) to Windows form (CP932): "/a/b" gives "Z:\\a\\b", "a/b" gives "a\\b".
-std::string from_native_path(std::string_view native_path);
-// The local name a "file:" name stands for, in the program's form. "file:/a", "file:///a" and "file://localhost/a"
-// name the POSIX "/a" (given with "/" separators); "file://host/a" names a file on another machine, which has no
-// place here (empty), as UNC names have none. Any other spelling loses its first seven characters, as models
-// written on Windows expect ("file://C:\\a" is "C:\\a"). A name without "file:" comes back unchanged.
-std::string file_url_local_name(std::string_view name);
-// A name in the program's form as the user knows it, for messages: the native path in UTF-8 ("Z:\\a\\b" and
-// "file:/a/b" show as "/a/b"); an "http:" address, and a name with no place here, as written. A byte that does not
-// convert shows as "\xNN".
-std::string display_name(std::string_view name);
 // The POSIX path of an existing file or folder, matching each name without regard to case when the exact one does
 // not exist. Several case variants: the exact spelling when it exists, else the one first in byte order.
 // Empty when nothing matches.
@@ -40,23 +25,8 @@ std::string resolve_existing(std::string_view windows_path);
 // Where a write to the path lands: an existing file under its existing spelling (as resolve_existing), else the
 // given name in the resolved folder. Empty when the folder does not exist.
 std::string resolve_for_write(std::string_view windows_path);
-// The names of a POSIX path ("/" in `root` when it is absolute, else empty) and one name added to a path.
-std::vector<std::string> split_path_components(const std::string& native, std::string* root);
-std::string join_path(const std::string& base, const std::string& name);
-// The folder part and the last name of a POSIX path, trailing "/" left out: "a/b" is "a" and "b", "b" is "." and
-// "b", "/b" is "/" and "b".
-void split_last_name(const std::string& native, std::string* folder, std::string* name);
 // The absolute path the system reaches by `native`, every link, "." and ".." resolved; empty when it reaches nothing.
 std::string real_path(const std::string& native);
-// The kernel's name for the file open at `fd`, "/proc/self/fd/N": it reaches that file (for a read, a listing, its
-// access list) whatever any of its names reaches now.
-std::string descriptor_path(int fd);
-// The name the kernel gives the file open at `fd`: the path it was opened by as it stands now; empty, with errno
-// saying why, when it cannot be read.
-std::string descriptor_name(int fd);
-// What failed of a look through descriptor_path, with the reason in brackets: that /proc is not mounted (a container
-// or chroot without it, where every such look fails, and every check that needs one refuses), else the system's.
-std::string with_descriptor_error(std::string_view what, int error = errno);
 
 struct FileCloser {
     void operator()(std::FILE* f) const {
@@ -64,34 +34,6 @@ struct FileCloser {
     }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// What a file is, whatever names or links lead to it (its device and inode), and how it stood when it was looked
-// at: its modification and change times and its size, which every write to it moves (and every change of its
-// attributes moves the change time), with its permission bits, owner and group. Two records are equal only when all
-// of these are: a file rewritten in place, or a new file that was given a freed inode number, is not the file looked
-// at before. A rewrite that keeps the size within one tick of the file system's clock leaves every stamp as it was:
-// where the bytes were read or written whole, their digest is kept beside the stamps (outside the equality, which a
-// look at the stamps alone can tell), and only a look at the bytes sees such a rewrite (WriteLanding::holds).
-// Unknown (all zero) where there was no file.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t modified = 0;  // nanoseconds since 1970-01-01 UTC
-    std::int64_t changed = 0;
-    std::uint64_t size = 0;
-    std::uint32_t mode = 0;  // the permission bits alone (0777)
-    std::uint32_t owner = 0;
-    std::uint32_t group = 0;
-    ContentDigest content;  // of the bytes read or written whole; unknown after a look at the stamps alone
-    bool known() const { return inode != 0; }
-    // The same file, changed or not: its device and inode, and its owner, as a file system that hands a freed
-    // inode number to the next file made gives it to a file of whoever made that.
-    bool same_file(const FileIdentity& o) const { return device == o.device && inode == o.inode && owner == o.owner; }
-    bool operator==(const FileIdentity& o) const {
-        return std::tie(device, inode, modified, changed, size, mode, owner, group) ==
-               std::tie(o.device, o.inode, o.modified, o.changed, o.size, o.mode, o.owner, o.group);
-    }
-};
 
 // Largest file read whole: a model of 100,000 shapes is about 8 MB, so anything near this is not a model.
 constexpr std::size_t kMaxReadBytes = std::size_t(256) << 20;
@@ -212,6 +154,8 @@ bool is_directory(std::string_view windows_path);
 std::vector<FileInfo> find_files(std::string_view windows_pattern);
 
 bool create_directory(std::string_view windows_path);  // false when it exists or cannot be made
+// Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
+bool create_private_directory(std::string_view windows_path);
 bool remove_directory(std::string_view windows_path);  // empty folders only
 bool set_read_only(std::string_view windows_path, bool read_only);
 // Deletes one file (never a folder, never the running program, and a symlink only as the link itself).

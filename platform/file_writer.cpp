@@ -147,7 +147,7 @@ int open_temp_beside(int dirfd, const std::string& target, std::string* name) {
 }
 
 bool name_temp_beside(int fd, int dirfd, const std::string& target, std::string* name) {
-    const std::string self = descriptor_path(fd);
+    const std::string self = proc_fd_path(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = temp_prefix(target) + random_suffix();
         if (::linkat(AT_FDCWD, self.c_str(), dirfd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||

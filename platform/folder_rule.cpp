@@ -17,7 +17,7 @@
 
 #include "platform/access_list.h"
 #include "platform/crt/c_numbers.h"
-#include "platform/file_system.h"
+#include "platform/descriptor.h"
 #include "platform/report.h"
 
 namespace kz::platform {

@@ -14,9 +14,8 @@
 #include <utility>
 
 #include "platform/crt/c_numbers.h"
-#include "platform/file_system.h"
 #include "platform/folder_rule.h"
-#include "platform/private_folder.h"
+#include "platform/path_names.h"
 #include "platform/report.h"
 
 namespace kz::platform {

@@ -111,7 +111,7 @@ void keep_from(int fd, int source, const struct stat& now) {
     }
     // The bits go through the list where there is one: the owner's entry, the mask and the others' entry.
     ::fchmod(fd, mode);
-    copy_user_attributes(descriptor_path(source), fd);
+    copy_user_attributes(proc_fd_path(source), fd);
 }
 
 }  // namespace

@@ -190,7 +190,7 @@ bool socket_is_alive(const std::string& path) {
 // The name `leaf` in the folder open at `folder`, reached through that descriptor (short enough for a socket's
 // name however deep the folder lies).
 std::string through_folder(const Descriptor& folder, const std::string& leaf) {
-    return join_path(descriptor_path(folder.get()), leaf);
+    return join_path(proc_fd_path(folder.get()), leaf);
 }
 
 bool refuse(const std::string& why) {

@@ -14,36 +14,12 @@
 #include <vector>
 
 #include "platform/crt/c_numbers.h"
-#include "platform/file_system.h"
 #include "platform/folder_rule.h"
 #include "platform/folder_walk.h"
+#include "platform/path_names.h"
 #include "platform/report.h"
 
 namespace kz::platform {
-
-namespace {
-
-// The last line said, kept from before the removals' thread starts, so that it outlives that thread at exit.
-struct Reported {
-    std::mutex m;
-    std::string last;
-};
-
-Reported& reported() {
-    static Reported r;
-    return r;
-}
-
-}  // namespace
-
-// Each problem with the private folder is said once, not at every look at the folder; a new one is said again.
-void report_once(const std::string& line) {
-    Reported& r = reported();
-    std::lock_guard lock(r.m);
-    if (line == r.last) return;
-    r.last = line;
-    report_line(line);
-}
 
 namespace {
 
@@ -64,7 +40,7 @@ constexpr std::string_view kAsidePrefix = ".aside-";
 // deep or wide, and the start does not wait on it. The program's exit waits for it.
 class SetAside {
 public:
-    SetAside() { reported(); }  // made first, so gone last
+    SetAside() = default;
     ~SetAside() { wait(); }
     SetAside(const SetAside&) = delete;
     SetAside& operator=(const SetAside&) = delete;
@@ -303,14 +279,6 @@ bool prepare_private_file(std::string_view root, std::string_view windows_path, 
     *exists = folder && ::fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
               st.st_uid == user_id();
     return bool(folder);
-}
-
-bool create_private_directory(std::string_view windows_path) {
-    const std::string native = resolve_for_write(windows_path);
-    if (native.empty()) return false;
-    if (make_private_at(AT_FDCWD, native.c_str())) return true;
-    struct stat st;
-    return ::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace kz::platform

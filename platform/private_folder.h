@@ -25,8 +25,6 @@ Descriptor open_private_folder(std::string* path);
 // Waits until what the private folder's checks set aside (a program folder that was not the user's alone) is
 // removed, as far as it can be; the program's exit waits for it too.
 void wait_for_folder_removals();
-// Says a line about the user's folders on standard error, unless it is the line said last.
-void report_once(const std::string& line);
 // The folder that holds the file `windows_path` below the folder `root` (both in program form), for reading the
 // file or writing it: `root` is reached as the private folder is (every folder from "/" down passes
 // open_trusted_folder's rule), and it and every folder from it down to the file's must be the user's alone, each
@@ -38,7 +36,5 @@ Descriptor open_private_folder_of(std::string_view root, std::string_view window
 // Makes the folders of `windows_path` below `root` as open_private_folder_of does; true when they are there and the
 // user's alone, with whether the file is there as a regular file of the user's in `exists`; else the reason in `why`.
 bool prepare_private_file(std::string_view root, std::string_view windows_path, bool* exists, std::string* why);
-// Creates a folder that only the user can enter (0700 whatever the umask); true when it is there now as a folder.
-bool create_private_directory(std::string_view windows_path);
 
 }  // namespace kz::platform

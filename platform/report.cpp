@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include <QChar>
 
@@ -17,6 +18,18 @@ namespace {
 // Movies and meshes may be written and read away from the main thread, and the private folder's removals say
 // their lines from a thread of their own.
 std::atomic<ReportFunction> g_report{nullptr};
+
+// The line report_once said last. Never destroyed: the private folder's removals may still say a line from their
+// own thread while the program exits.
+struct Reported {
+    std::mutex m;
+    std::string last;
+};
+
+Reported& reported() {
+    static Reported* const r = new Reported;
+    return *r;
+}
 
 bool continuation(std::string_view text, std::size_t at, unsigned char low = 0x80, unsigned char high = 0xBF) {
     if (at >= text.size()) return false;
@@ -101,6 +114,15 @@ void report_line(std::string_view line) {
     // One write, so that a line said on another thread meanwhile does not land inside it.
     shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stderr);
+}
+
+// Each problem with the user's folders is said once, not at every look at them; a new one is said again.
+void report_once(const std::string& line) {
+    Reported& r = reported();
+    std::lock_guard lock(r.m);
+    if (line == r.last) return;
+    r.last = line;
+    report_line(line);
 }
 
 std::string with_error(std::string_view what, int error) {

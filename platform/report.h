@@ -15,6 +15,8 @@ using ReportFunction = void (*)(std::string_view line);
 ReportFunction set_report_function(ReportFunction function);
 // One line, without its line end.
 void report_line(std::string_view line);
+// Says a line about the user's folders, unless it is the line said last.
+void report_once(const std::string& line);
 // What failed, with the system's reason in brackets: "x cannot be opened (Permission denied)".
 std::string with_error(std::string_view what, int error = errno);
 // A line as it may reach a terminal or a window's title: every control character (C0, DEL, and C1 as a UTF-8

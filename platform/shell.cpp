@@ -180,7 +180,7 @@ void reach(const std::string& given, ProgramJudgement* judged, int kind = 0) {
         judged->refusal = "it is neither a file nor a folder";
         return;
     }
-    const std::string held = descriptor_name(fd.get());
+    const std::string held = name_now(fd.get());
     if (held.empty()) {
         judged->refusal = with_descriptor_error("what was opened cannot be named");
         return;
@@ -193,7 +193,7 @@ void reach(const std::string& given, ProgramJudgement* judged, int kind = 0) {
     // A file is read through the one held, never by its name again (the open does not wait on a lease). One the
     // user may run but not read stays held by its path and is judged by its mode alone.
     if (S_ISREG(st.st_mode)) {
-        Descriptor readable(::open(descriptor_path(fd.get()).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        Descriptor readable(::open(proc_fd_path(fd.get()).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (!readable && errno != EACCES) {
             judged->refusal = with_descriptor_error("it cannot be opened");
             return;
