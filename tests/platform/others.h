@@ -1,6 +1,7 @@
 // Others as the platform tests stand them in: another program's socket at a path, listening or left behind by a
 // program that died, and another user the program takes the user for.
 #pragma once
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -22,8 +23,22 @@ public:
         fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        // A socket's address holds 107 bytes: a longer path (a test folder deep below a long one) is bound through
+        // its folder's descriptor, never cut short.
+        std::string bound = path;
+        int folder = -1;
+        if (bound.size() >= sizeof address.sun_path) {
+            const std::size_t slash = path.rfind('/');
+            folder = ::open(path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            bound = "/proc/self/fd/" + std::to_string(folder) + path.substr(slash);
+        }
+        if (bound.size() >= sizeof address.sun_path) {
+            ADD_FAILURE() << path << ": no socket can be bound there";
+            return;
+        }
+        std::memcpy(address.sun_path, bound.c_str(), bound.size() + 1);
         EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+        if (folder >= 0) ::close(folder);
         if (alive) {
             EXPECT_EQ(::listen(fd_, 4), 0);
         } else {
