@@ -196,11 +196,8 @@ int XLeaves::Build(const COBJECTA* source) {
                 bridge->SetTransparency(model, own_base->trans);
             // The shadow column of the part and of its item reaches the new model here, so a file's setting holds
             // from the start and not only after an edit of the property table.
-            if (owner) {
-                const auto at = std::find(owner->parts.begin(), owner->parts.end(), this);
-                if (at != owner->parts.end() && at != owner->parts.begin())
-                    owner->PushShadowFlags(0, static_cast<int>(at - owner->parts.begin()));
-            }
+            if (owner && index > 0 && index < owner->part_count() && owner->parts[index] == this)
+                owner->PushShadowFlags(0, index);
         }
         // The faces a drawing was laid on are kept; there are no more to come.
         if (faces_ && faces_->list.capacity() > faces_->list.size() + 2) faces_->list.shrink_to_fit();

@@ -74,11 +74,17 @@ void XTrunk::PushOwnShadowFlags(int part_index) {
     CBusMDL* bridge = bridge_of(view);
     if (!bridge || parts.empty()) return;
     const int base_mode = base_record()->shadow_mode;
-    for (int i = 0; i < part_count(); ++i) {
-        if (part_index != 0 && i != part_index) continue;
-        const int value = base_mode == 0 ? 0 : base_mode == 1 ? 1 : parts[i]->record->shadow_mode;
-        bridge->SetDrawModeBit8(parts[i]->model, value);
+    auto push = [&](XLeaves* part) {
+        const int value = base_mode == 0 ? 0 : base_mode == 1 ? 1 : part->record->shadow_mode;
+        bridge->SetDrawModeBit8(part->model, value);
+    };
+    // One part is reached by its number: every part's build pushes its own, and a pass over all of them each
+    // time made an item of many shapes quadratic to open.
+    if (part_index != 0) {
+        if (part_index > 0 && part_index < part_count()) push(parts[part_index]);
+        return;
     }
+    for (XLeaves* part : parts) push(part);
 }
 
 void XTrunk::PushDrawStyle() {
