@@ -7,10 +7,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "platform/descriptor.h"
 #include "platform/file_system.h"
 #include "platform/folder_rule.h"
 
@@ -26,11 +28,15 @@ public:
         // A socket's address holds 107 bytes: a longer path (a test folder deep below a long one) is bound through
         // its folder's descriptor, never cut short.
         std::string bound = path;
-        int folder = -1;
+        kz::platform::Descriptor folder;
         if (bound.size() >= sizeof address.sun_path) {
             const std::size_t slash = path.rfind('/');
-            folder = ::open(path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            bound = "/proc/self/fd/" + std::to_string(folder) + path.substr(slash);
+            folder = kz::platform::Descriptor(::open(path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!folder) {
+                ADD_FAILURE() << path << ": " << std::strerror(errno);
+                return;
+            }
+            bound = kz::platform::proc_fd_path(folder.get()) + path.substr(slash);
         }
         if (bound.size() >= sizeof address.sun_path) {
             ADD_FAILURE() << path << ": no socket can be bound there";
@@ -38,7 +44,6 @@ public:
         }
         std::memcpy(address.sun_path, bound.c_str(), bound.size() + 1);
         EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
-        if (folder >= 0) ::close(folder);
         if (alive) {
             EXPECT_EQ(::listen(fd_, 4), 0);
         } else {
