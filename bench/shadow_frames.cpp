@@ -33,6 +33,7 @@
 #include "geometry/vector_math.h"
 #include "large_scene.h"
 #include "modeller/gl_modelar.h"
+#include "modeller/gl_shadow_depth.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "platform/file_system.h"
 #include "platform/memory_status.h"
@@ -209,6 +210,44 @@ void BM_BuildShadowVolumes(benchmark::State& state) {
     state.counters["volume_bytes_per_box"] = bytes / kBoxes;
 }
 
+// Milliseconds to work out every shape's depth from its walls, as the volumes' builder does, and the frame's bound
+// over them.
+double bound_ms(const CO3duGLModelar& modeller) {
+    const auto start = std::chrono::steady_clock::now();
+    O3duCrossingSweep sweep;
+    O3duShadowDepth depth;
+    std::uint64_t deepest = 0;
+    for (const _OfuPosition* node = modeller.structure().head(); node; node = node->next) {
+        const CO3duShadowVolumes& v = node->entity->prism_volumes();
+        deepest = std::max<std::uint64_t>(deepest, sweep.most(v));
+        depth.add(v);
+    }
+    deepest += depth.most();
+    benchmark::DoNotOptimize(deepest);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A step of the sun as a Shift+wheel notch makes it: from ten minutes before the sun named to that sun, every
+// shape's volumes built anew and the frame drawn, the eye still; the step back before each is not timed.
+// The time that working the bound out takes alone (every shape's depth from its walls, and the frame's), done again
+// over the volumes the step left, is reported beside it (bound_ms).
+void BM_SunStep(benchmark::State& state) {
+    LargeScene& s = scene_of(state, 2);
+    const Sun sun = sun_of(state), before{sun.day_of_year, sun.hour - 10.0 / 60.0};
+    s.place_eye(walking_of(state), 0.0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        set_shadows(s, true, before);
+        s.view->Redraw(0);
+        state.ResumeTiming();
+        set_shadows(s, true, sun);
+        s.view->Redraw(0);
+    }
+    state.counters["bound_ms"] = bound_ms(*s.view->output.bridge->modeller);
+    set_shadows(s, false);
+    s.view->Redraw(0);
+}
+
 std::string g_self;
 
 // Frames of each phase of a measuring process: half of them seeing the whole model, half walking.
@@ -296,6 +335,12 @@ BENCHMARK(BM_ShadowFrameWithoutNearTest)
 BENCHMARK(BM_BareFrameAndWallsOnce)
     ->ArgNames({"walking", "sun", "storeys"})
     ->ArgsProduct({{0, 1}, kSuns, {1, 10}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// 8 December 16:00 and 16:22 (the sun 0.2 degrees up, where a frame's counts go past what a wrapping count holds).
+BENCHMARK(BM_SunStep)
+    ->ArgNames({"walking", "sun", "storeys"})
+    ->ArgsProduct({{0, 1}, {kDecember8At16, kDecember8At1622}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_BuildShadowVolumes)->ArgName("every_prism")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

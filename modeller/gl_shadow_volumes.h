@@ -7,6 +7,7 @@
 
 #include "geometry/ofu_types.h"
 #include "modeller/gl_entity.h"
+#include "modeller/gl_shadow_depth.h"
 
 struct O3duShadowSettings {
     int accuracy = 0;        // 1: outline volumes as well
@@ -48,6 +49,7 @@ private:
     // Scratch of finish().
     std::vector<std::uint32_t> order_, first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
+    O3duCrossingSweep sweep_;  // each list's depth, from its walls
 };
 
 // One set as a whole shape: begin, add_set, finish.
