@@ -123,6 +123,23 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         const std::size_t i = four_stacks.size();
         four_stacks.push_back({b.lo, b.hi, i > 1 && (i - 1) % 65 != 0});
     }
+    // 254 plates the same way: the floor below them counts from 245 to 254, past what a wrapping count holds.
+    std::vector<Block> stack_254 = {kFloor};
+    for (int i = 0; i < 254; ++i)
+        stack_254.push_back({{i < 244 ? -30.0 : -30.0 + (i - 243) * 2, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
+    // 260 plates a metre square over a floor 20 km wide, far narrower than any cell of a grid over the floor.
+    std::vector<Block> small_plates = {{{-10000, -10000, -1}, {10000, 10000, 0}}};
+    for (int i = 0; i < 260; ++i)
+        small_plates.push_back(
+            {{i < 250 ? -0.5 : -0.5 + (i - 249) * 0.02, -0.5, 5 + i * 0.01}, {0.5, 0.5, 5.005 + i * 0.01}});
+    // A louvred roof of 300 slats 12 m long, 0.5 m wide and 1 m apart along x, 3 m up, as one shape: lit from any
+    // of the three ways below no line along the light crosses two slats, so the frame counts with wrap-around.
+    std::vector<Block> louvres = {{{-200, -200, -1}, {200, 200, 0}}};
+    for (int i = 0; i < 300; ++i) louvres.push_back({{i - 150.0, 0, 3}, {i - 149.5, 12, 3.05}, i > 0});
+    const auto under_the_louvres = [&](const char* name, const OfuVector3& travel) {
+        return ShadowCase{
+            .name = name, .blocks = louvres, .eye = {0, -4, 1.6}, .target = {1, 8, 0.5}, .fov = 60, .travel = travel};
+    };
     const auto under_the_stack = [](const char* name, const std::vector<Block>& blocks) {
         return ShadowCase{.name = name,
                           .blocks = blocks,
@@ -202,6 +219,19 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         scaled(thin_prism, 20, "a prism 40 mm thick across the rectangle, near 400"),
         under_the_stack("a stack of 260 plates across the light", stack),
         under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks),
+        under_the_stack("a stack of 254 plates across the light", stack_254),
+        under_the_louvres("a roof of 300 slats as one shape, the sun across the row", {0, 0.4, -1}),
+        under_the_louvres("a roof of 300 slats as one shape, the sun along the row", {0.3, 0, -1}),
+        under_the_louvres("a roof of 300 slats as one shape, the sun at 30 degrees to the row",
+                          {0.4 * std::cos(M_PI / 6), 0.4 * std::sin(M_PI / 6), -1}),
+        {.name = "260 small plates over a floor 20 km wide",
+         .blocks = small_plates,
+         .eye = {0.3, -2.2, 1.0},
+         .target = {0.6, 0, 0.45},
+         .fov = 70,
+         .travel = {0.1, 0, -1},
+         .near_distance = 0.1,
+         .far_distance = 100},
         {.name = "the axonometric camera's near plane across a prism",
          .blocks = {kWideFloor, kPlate},
          .eye = {-100, -100, 60},
