@@ -42,6 +42,48 @@ Side side_of(const float* p, const float* q, const float* r) {
 
 bool same(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1]; }
 
+// Whether the walls go once round a convex outline, counter-clockwise: a lone box's, a plate's, most shapes'. Each
+// wall's end is where exactly one wall starts, and following them comes back to the first past every wall, turning
+// left at every corner; and going round, the walls turn from going up to going down twice, not more, so the walk
+// goes round once (a star walked twice round turns left at every corner too). Inside, the walls wind once.
+bool once_round_convex(const CO3duShadowVolumes& volumes) {
+    constexpr std::size_t kMost = 8;
+    const std::size_t n = volumes.walls.size() / 6;
+    if (n < 3 || n > kMost) return false;
+    const float *from[kMost], *to[kMost];
+    for (std::size_t i = 0; i < n; ++i) {
+        from[i] = &volumes.corners[std::size_t(volumes.walls[6 * i + 4]) * 3];
+        to[i] = &volumes.corners[std::size_t(volumes.walls[6 * i + 5]) * 3];
+    }
+    // The ways the walls go along y, in the walk's order from the second wall, the first last.
+    int ways[kMost];
+    for (std::size_t step = 0, at = 0; step < n; ++step) {
+        std::size_t next = n;
+        for (std::size_t j = 0; j < n; ++j)
+            if (same(from[j], to[at])) {
+                if (next != n) return false;
+                next = j;
+            }
+        if (next == n || (next == 0) != (step + 1 == n)) return false;
+        const double ax = double(to[at][0]) - from[at][0], ay = double(to[at][1]) - from[at][1],
+                     bx = double(to[next][0]) - from[next][0], by = double(to[next][1]) - from[next][1];
+        const double l = ax * by, m = ay * bx;
+        if (!(l - m > 1e-12 * (std::fabs(l) + std::fabs(m)))) return false;
+        ways[step] = by > 0 ? 1 : by < 0 ? -1 : 0;
+        at = next;
+    }
+    // Going round, the ways change where the walk turns from up to down or back; walls along x go neither way.
+    int reversals = 0, going = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        if (ways[k] != 0) going = ways[k];
+    for (std::size_t k = 0; k < n; ++k)
+        if (ways[k] != 0) {
+            reversals += ways[k] != going;
+            going = ways[k];
+        }
+    return reversals == 2;
+}
+
 // A float's bits turned so that their order as unsigned numbers is the floats' order (-0 taken as 0).
 std::uint32_t ordered_bits(float v) {
     v += 0.0f;
@@ -61,6 +103,7 @@ std::uint32_t priority(std::uint32_t w) {
 }  // namespace
 
 std::uint32_t O3duCrossingSweep::most(const CO3duShadowVolumes& volumes) {
+    if (once_round_convex(volumes)) return 1;
     const CO3duVolumeIndices& walls = volumes.walls;
     walls_.clear();
     events_.clear();
@@ -236,31 +279,41 @@ std::uint32_t O3duShadowDepth::most() const {
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
     for (const Box& b : boxes_)
         x0 = std::min(x0, b.x0), y0 = std::min(y0, b.y0), x1 = std::max(x1, b.x1), y1 = std::max(y1, b.y1);
-    // Fine enough that shapes apart seldom share a cell, and a few megabytes at most.
+    // Fine enough that shapes apart seldom share a cell.
     const int n = static_cast<int>(std::clamp(std::ceil(4.0 * std::sqrt(double(boxes_.size()))), 256.0, 1024.0));
     const auto cell = [n](double v, double lo, double hi) {
         return hi > lo ? std::clamp(int(std::floor((v - lo) / (hi - lo) * n)), 0, n - 1) : 0;
     };
-    // Each box adds its depth at one corner of its cells and takes it away beyond the others; summed along both
-    // axes, every cell holds the depths of the boxes reaching it.
-    const std::size_t side = std::size_t(n) + 1;
-    std::vector<std::int64_t> sums(side * side, 0);
+    // The rows are gone through in order: each box comes onto the row of its lower edge and leaves past the row of
+    // its upper one, adding its depth to its first column and taking it away past its last; a row where boxes come
+    // or leave is summed along, the others are as the row before. The boxes' places sorted by row, by counting.
+    std::vector<std::uint32_t> start(std::size_t(n) + 2, 0), order(2 * boxes_.size());
+    std::vector<std::int32_t> columns(2 * boxes_.size());
     for (const Box& b : boxes_) {
-        const int c0 = cell(b.x0, x0, x1), c1 = cell(b.x1, x0, x1) + 1, r0 = cell(b.y0, y0, y1),
-                  r1 = cell(b.y1, y0, y1) + 1;
-        sums[r0 * side + c0] += b.depth;
-        sums[r0 * side + c1] -= b.depth;
-        sums[r1 * side + c0] -= b.depth;
-        sums[r1 * side + c1] += b.depth;
+        ++start[std::size_t(cell(b.y0, y0, y1)) + 1];
+        ++start[std::size_t(cell(b.y1, y0, y1)) + 2];
     }
+    for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        const Box& b = boxes_[i];
+        columns[2 * i] = cell(b.x0, x0, x1);
+        columns[2 * i + 1] = cell(b.x1, x0, x1) + 1;
+        order[start[std::size_t(cell(b.y0, y0, y1))]++] = std::uint32_t(2 * i);
+        order[start[std::size_t(cell(b.y1, y0, y1)) + 1]++] = std::uint32_t(2 * i + 1);
+    }
+    // start[r] now stands where row r + 1's boxes begin.
+    std::vector<std::int64_t> steps(std::size_t(n) + 1, 0);
     std::int64_t most = 0;
-    for (std::size_t r = 0; r < side; ++r)
-        for (std::size_t c = 0; c < side; ++c) {
-            std::int64_t& s = sums[r * side + c];
-            if (r > 0) s += sums[(r - 1) * side + c];
-            if (c > 0) s += sums[r * side + c - 1];
-            if (r > 0 && c > 0) s -= sums[(r - 1) * side + c - 1];
-            most = std::max(most, s);
+    for (std::size_t r = 0, k = 0; r < std::size_t(n); ++r) {
+        if (k == start[r]) continue;
+        for (; k < start[r]; ++k) {
+            const std::size_t i = order[k] / 2;
+            const std::int64_t depth = (order[k] & 1) ? -std::int64_t(boxes_[i].depth) : boxes_[i].depth;
+            steps[std::size_t(columns[2 * i])] += depth;
+            steps[std::size_t(columns[2 * i + 1])] -= depth;
         }
-    return static_cast<std::uint32_t>(most);
+        std::int64_t sum = 0;
+        for (int c = 0; c < n; ++c) most = std::max(most, sum += steps[std::size_t(c)]);
+    }
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(most, 0xFFFFFFFF));
 }
