@@ -170,11 +170,22 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     settings.extrusion = extrusion;
     std::copy(floor_plane, floor_plane + 4, settings.floor);
     settings.every_prism = every_prism_shadows_;
+    const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
+    O3duShadowDepth depth;
+    // Each shape's share of the bound is taken while its volumes are at hand, built just now or as they stand; after
+    // a rebuild of some shapes only, in a pass of its own.
+    const auto add_depth = [&](const CO3duGLEntity& entity) {
+        if (!(entity.draw_mode & O3DU_DRAW_HIDDEN) && entity.kind != 1)
+            depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
+    };
     O3duShadowBuilder builder;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
         CO3duGLEntity& entity = *node->entity;
-        if (!(all || entity.shadow_rebuild) || !DrawStart(pos)) continue;
+        if (!(all || entity.shadow_rebuild) || !DrawStart(pos)) {
+            if (all) add_depth(entity);
+            continue;
+        }
         rebuilt = true;
         entity.shadow_rebuild = 0;
         entity.clear_shadow_volumes();
@@ -191,15 +202,11 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         builder.finish();
         DrawEnd(pos, passes);
         restore_matrix(entity.model_matrix, saved);
+        if (all) add_depth(entity);
     }
     if (!rebuilt) return;
-    const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
-    O3duShadowDepth depth;
-    for (const _OfuPosition* node = structure_.head(); node; node = node->next) {
-        const CO3duGLEntity& entity = *node->entity;
-        if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
-        depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
-    }
+    if (!all)
+        for (const _OfuPosition* node = structure_.head(); node; node = node->next) add_depth(*node->entity);
     shadow_depth_ = depth.most();
 }
 
