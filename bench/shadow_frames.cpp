@@ -230,7 +230,8 @@ double bound_ms(const CO3duGLModelar& modeller) {
 // A step of the sun as a Shift+wheel notch makes it: from ten minutes before the sun named to that sun, every
 // shape's volumes built anew and the frame drawn, the eye still; the step back before each is not timed.
 // The time that working the bound out takes alone (every shape's depth from its walls, and the frame's), done again
-// over the volumes the step left, is reported beside it (bound_ms).
+// over the volumes the step left, is reported beside it (bound_ms): read back from memory shape by shape, more than
+// the step spends on it with each shape's volumes at hand as they are built.
 void BM_SunStep(benchmark::State& state) {
     LargeScene& s = scene_of(state, 2);
     const Sun sun = sun_of(state), before{sun.day_of_year, sun.hour - 10.0 / 60.0};

@@ -42,46 +42,33 @@ Side side_of(const float* p, const float* q, const float* r) {
 
 bool same(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1]; }
 
-// Whether the walls go once round a convex outline, counter-clockwise: a lone box's, a plate's, most shapes'. Each
-// wall's end is where exactly one wall starts, and following them comes back to the first past every wall, turning
-// left at every corner; and going round, the walls turn from going up to going down twice, not more, so the walk
-// goes round once (a star walked twice round turns left at every corner too). Inside, the walls wind once.
-bool once_round_convex(const CO3duShadowVolumes& volumes) {
-    constexpr std::size_t kMost = 8;
-    const std::size_t n = volumes.walls.size() / 6;
-    if (n < 3 || n > kMost) return false;
-    const float *from[kMost], *to[kMost];
+// Up to this many walls, the walls met are counted pair by pair first, which for most shapes (a box's outline, a
+// plate's) is the depth.
+constexpr std::size_t kFew = 8;
+
+// The walls a line meets at most, halved and rounded up, for a shape of kFew walls at most: the line meets the most
+// just above the lower end of one of them. Not finite: as many as there are.
+std::uint32_t few_walls_met(const CO3duShadowVolumes& volumes) {
+    const CO3duVolumeIndices& walls = volumes.walls;
+    const std::size_t n = walls.size() / 6;
+    const float* corners = volumes.corners.data();
+    float lo[kFew], hi[kFew];
+    std::size_t k = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        from[i] = &volumes.corners[std::size_t(volumes.walls[6 * i + 4]) * 3];
-        to[i] = &volumes.corners[std::size_t(volumes.walls[6 * i + 5]) * 3];
+        const std::size_t u = walls.narrow.empty() ? walls.wide[6 * i + 4] : walls.narrow[6 * i + 4],
+                          v = walls.narrow.empty() ? walls.wide[6 * i + 5] : walls.narrow[6 * i + 5];
+        const float a = corners[u * 3 + 1], b = corners[v * 3 + 1];
+        if (!std::isfinite(a) || !std::isfinite(b)) return static_cast<std::uint32_t>(n);
+        lo[k] = std::min(a, b), hi[k] = std::max(a, b);
+        k += a != b;
     }
-    // The ways the walls go along y, in the walk's order from the second wall, the first last.
-    int ways[kMost];
-    for (std::size_t step = 0, at = 0; step < n; ++step) {
-        std::size_t next = n;
-        for (std::size_t j = 0; j < n; ++j)
-            if (same(from[j], to[at])) {
-                if (next != n) return false;
-                next = j;
-            }
-        if (next == n || (next == 0) != (step + 1 == n)) return false;
-        const double ax = double(to[at][0]) - from[at][0], ay = double(to[at][1]) - from[at][1],
-                     bx = double(to[next][0]) - from[next][0], by = double(to[next][1]) - from[next][1];
-        const double l = ax * by, m = ay * bx;
-        if (!(l - m > 1e-12 * (std::fabs(l) + std::fabs(m)))) return false;
-        ways[step] = by > 0 ? 1 : by < 0 ? -1 : 0;
-        at = next;
+    int most = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        int met = 0;
+        for (std::size_t j = 0; j < k; ++j) met += lo[j] <= lo[i] && lo[i] < hi[j];
+        most = std::max(most, met);
     }
-    // Going round, the ways change where the walk turns from up to down or back; walls along x go neither way.
-    int reversals = 0, going = 0;
-    for (std::size_t k = 0; k < n; ++k)
-        if (ways[k] != 0) going = ways[k];
-    for (std::size_t k = 0; k < n; ++k)
-        if (ways[k] != 0) {
-            reversals += ways[k] != going;
-            going = ways[k];
-        }
-    return reversals == 2;
+    return static_cast<std::uint32_t>(most + 1) / 2;
 }
 
 // A float's bits turned so that their order as unsigned numbers is the floats' order (-0 taken as 0).
@@ -103,8 +90,11 @@ std::uint32_t priority(std::uint32_t w) {
 }  // namespace
 
 std::uint32_t O3duCrossingSweep::most(const CO3duShadowVolumes& volumes) {
-    if (once_round_convex(volumes)) return 1;
     const CO3duVolumeIndices& walls = volumes.walls;
+    if (walls.size() <= 6 * kFew) {
+        const std::uint32_t met = few_walls_met(volumes);
+        if (met <= 1) return met;
+    }
     walls_.clear();
     events_.clear();
     bool finite = true;
@@ -121,7 +111,10 @@ std::uint32_t O3duCrossingSweep::most(const CO3duShadowVolumes& volumes) {
         events_.push_back(std::uint64_t(ordered_bits(hi[1])) << 32 | w);
     }
     std::sort(events_.begin(), events_.end());
-    if (!finite) return walls_met();
+    // The walls met bound the depth from above: where they allow one prism over a point (a lone box's outline, a
+    // plate's), that is the depth, and no order along the line is needed.
+    const std::uint32_t met = walls_met();
+    if (!finite || met <= 1) return met;
     nodes_.resize(walls_.size());
     root_ = kNil;
     unsure_ = false;
@@ -141,7 +134,7 @@ std::uint32_t O3duCrossingSweep::most(const CO3duShadowVolumes& volumes) {
                 erase(w);
                 unsure_ = unsure_ || (b != kNil && a != kNil && meet(b, a));
             }
-            if (unsure_) return walls_met();
+            if (unsure_) return met;
         }
         if (root_ != kNil) most = std::max(most, nodes_[root_].best);
     }
@@ -281,25 +274,27 @@ std::uint32_t O3duShadowDepth::most() const {
         x0 = std::min(x0, b.x0), y0 = std::min(y0, b.y0), x1 = std::max(x1, b.x1), y1 = std::max(y1, b.y1);
     // Fine enough that shapes apart seldom share a cell.
     const int n = static_cast<int>(std::clamp(std::ceil(4.0 * std::sqrt(double(boxes_.size()))), 256.0, 1024.0));
-    const auto cell = [n](double v, double lo, double hi) {
-        return hi > lo ? std::clamp(int(std::floor((v - lo) / (hi - lo) * n)), 0, n - 1) : 0;
-    };
     // The rows are gone through in order: each box comes onto the row of its lower edge and leaves past the row of
     // its upper one, adding its depth to its first column and taking it away past its last; a row where boxes come
     // or leave is summed along, the others are as the row before. The boxes' places sorted by row, by counting.
+    const double across = n / (x1 - x0), up = n / (y1 - y0);
+    const auto cell = [n](double v, double lo, double scale) {
+        return std::isfinite(scale) ? std::clamp(int((v - lo) * scale), 0, n - 1) : 0;
+    };
     std::vector<std::uint32_t> start(std::size_t(n) + 2, 0), order(2 * boxes_.size());
-    std::vector<std::int32_t> columns(2 * boxes_.size());
-    for (const Box& b : boxes_) {
-        ++start[std::size_t(cell(b.y0, y0, y1)) + 1];
-        ++start[std::size_t(cell(b.y1, y0, y1)) + 2];
+    std::vector<std::int32_t> cells(4 * boxes_.size());
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        const Box& b = boxes_[i];
+        std::int32_t* c = &cells[4 * i];
+        c[0] = cell(b.x0, x0, across), c[1] = cell(b.x1, x0, across) + 1;
+        c[2] = cell(b.y0, y0, up), c[3] = cell(b.y1, y0, up) + 1;
+        ++start[std::size_t(c[2]) + 1];
+        ++start[std::size_t(c[3]) + 1];
     }
     for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
     for (std::size_t i = 0; i < boxes_.size(); ++i) {
-        const Box& b = boxes_[i];
-        columns[2 * i] = cell(b.x0, x0, x1);
-        columns[2 * i + 1] = cell(b.x1, x0, x1) + 1;
-        order[start[std::size_t(cell(b.y0, y0, y1))]++] = std::uint32_t(2 * i);
-        order[start[std::size_t(cell(b.y1, y0, y1)) + 1]++] = std::uint32_t(2 * i + 1);
+        order[start[std::size_t(cells[4 * i + 2])]++] = std::uint32_t(2 * i);
+        order[start[std::size_t(cells[4 * i + 3])]++] = std::uint32_t(2 * i + 1);
     }
     // start[r] now stands where row r + 1's boxes begin.
     std::vector<std::int64_t> steps(std::size_t(n) + 1, 0);
@@ -309,8 +304,8 @@ std::uint32_t O3duShadowDepth::most() const {
         for (; k < start[r]; ++k) {
             const std::size_t i = order[k] / 2;
             const std::int64_t depth = (order[k] & 1) ? -std::int64_t(boxes_[i].depth) : boxes_[i].depth;
-            steps[std::size_t(columns[2 * i])] += depth;
-            steps[std::size_t(columns[2 * i + 1])] -= depth;
+            steps[std::size_t(cells[4 * i])] += depth;
+            steps[std::size_t(cells[4 * i + 1])] -= depth;
         }
         std::int64_t sum = 0;
         for (int c = 0; c < n; ++c) most = std::max(most, sum += steps[std::size_t(c)]);
