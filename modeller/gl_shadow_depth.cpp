@@ -68,7 +68,7 @@ std::uint32_t few_walls_met(const CO3duShadowVolumes& volumes) {
         for (std::size_t j = 0; j < k; ++j) met += lo[j] <= lo[i] && lo[i] < hi[j];
         most = std::max(most, met);
     }
-    return static_cast<std::uint32_t>(most + 1) / 2;
+    return static_cast<std::uint32_t>((most + 1) / 2);
 }
 
 // A float's bits turned so that their order as unsigned numbers is the floats' order (-0 taken as 0).

@@ -13,9 +13,10 @@
 // triangles, each walked counter-clockwise seen from the light, so along the line a wall going down is a way into
 // one more prism and a wall going up a way out of one, and the most any run of them from the line's left end adds up
 // to is the most prisms stacked over a point of that line. The walls' order along the line holds from one of their
-// ends to the next only while no two of them meet but at a shared end; where two cross, overlap, touch or come too
-// near for the sums of floats to tell their order, the sweep gives way to the walls the line meets at most, halved
-// (a point within k prisms has k more walls on either side of it than against), which no order decides.
+// ends to the next only while no two of them meet but at a shared end; where two cross, overlap, touch or come
+// within 16 float steps of each other, the sweep gives way to the walls the line meets at most, halved (a point
+// within k prisms has k more walls on either side of it than against), which no order decides. Those walls met come
+// first: where they allow one prism over a point (a lone box's outline, a plate's), no sweep is needed.
 // One sweep serves shape after shape, keeping its scratch memory.
 class O3duCrossingSweep {
 public:
