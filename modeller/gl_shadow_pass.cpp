@@ -264,16 +264,19 @@ void CO3duGLModelar::count_shadow_volumes() {
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
         }
-        if (!walls) continue;
-        if (wraps) {
+        if (walls && wraps) {
             draws.add(volumes);
             if (draws.spills()) draws.count(increment, decrement);
-        } else if (cut > 0 || every_prism_shadows_) {
+        } else if (walls && (cut > 0 || every_prism_shadows_)) {
             draws.add(volumes);
             draws.count(increment, decrement);
-        } else {
+        } else if (walls) {
             batches.add(to_clip, volumes);
         }
+        // A ray that starts in a prism may leave it through its top, the caster's lit face, which has no wall: the
+        // lit faces count it out, after the shape's walls where the count saturates. Where faces are drawn from
+        // both sides no ray passes one.
+        if (cut > 0 && !scene.cull_mode) o3du_count_out_through_lit_faces(entity.prism_volumes(), decrement);
     }
     batches.finish();
     draws.count(increment, decrement);

@@ -131,6 +131,32 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
                           .fov = 50,
                           .travel = {0.1, 0, -1}};
     };
+    // The near plane in a caster: rays start inside a prism and leave it through the caster's sunlit face, to lit
+    // ground. A wall 30 cm wide and 3 m high, the sun on its top and its -x face; a tower the sun lights on its -x
+    // and +y faces; a building the eye stands in.
+    const Block wall{{-0.15, -40, 0}, {0.15, 40, 3}}, tower{{-2, -2, 0}, {2, 2, 20}};
+    const auto over_the_wall = [&](const char* name, double mm) {
+        return ShadowCase{.name = name,
+                          .blocks = {kWideFloor, wall},
+                          .eye = {0, -30, 3 + mm / 1000},
+                          .target = {0, 10, 0.5},
+                          .fov = 80,
+                          .travel = {0.6, 0.15, -1}};
+    };
+    const auto beside_the_tower = [&](const char* name, double mm) {
+        return ShadowCase{.name = name,
+                          .blocks = {kWideFloor, tower},
+                          .eye = {-2 - mm / 1000, -1, 1.6},
+                          .target = {-2 - mm / 1000, 40, 0.5},
+                          .fov = 80,
+                          .travel = {0.6, -0.4, -1}};
+    };
+    // 245 plates stacked, each a shape, from the 129th on each set back 40 cm further: the floor below counts 128 to
+    // 245 in a wrapping frame.
+    std::vector<Block> deep_stack = {kFloor};
+    for (int i = 0; i < 245; ++i)
+        deep_stack.push_back(
+            {{i < 128 ? -30.0 : -30.0 + (i - 127) * 0.4, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
     const ShadowCase cases[] = {
         {"outside, outlines", {kFloor, box}, above, {0, 0, 0}, 1},
         {"outside, prisms", {kFloor, box}, above, {0, 0, 0}},
@@ -200,6 +226,25 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         // A prism 2 mm thick crosses the rectangle, none of whose corners, nor the eye, lies in it.
         thin_prism,
         scaled(thin_prism, 20, "a prism 40 mm thick across the rectangle, near 400"),
+        over_the_wall("the eye 1 mm above a sunlit wall's top, along it", 1),
+        over_the_wall("the eye 5 mm above a sunlit wall's top, along it", 5),
+        over_the_wall("the eye 10 mm above a sunlit wall's top, along it", 10),
+        beside_the_tower("the eye 1 mm beside a tower's sunlit face, along it", 1),
+        beside_the_tower("the eye 5 mm beside a tower's sunlit face, along it", 5),
+        beside_the_tower("the eye 10 mm beside a tower's sunlit face, along it", 10),
+        {.name = "the eye inside a building, looking out through its sunlit walls",
+         .blocks = {kWideFloor, {{-5, -5, 0}, {5, 5, 4}}},
+         .eye = {0, 0, 1.6},
+         .target = {-30, -12, 0},
+         .fov = 80},
+        // Behind a 10 m wall, in the prism of its steep sunlit face and in no other.
+        {.name = "the eye behind a sunny wall",
+         .blocks = {kWideFloor, {{-0.15, -40, 0}, {0.15, 40, 10}}},
+         .eye = {2, -30, 5},
+         .target = {2, 10, 0},
+         .fov = 80,
+         .travel = {0.6, 0, -1}},
+        under_the_stack("a stack of 245 plates across the light, counting 128 to 245 wrapped", deep_stack),
         under_the_stack("a stack of 260 plates across the light", stack),
         under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks),
         {.name = "the axonometric camera's near plane across a prism",
@@ -578,7 +623,9 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
         HeadlessScene road(w, h);
         limit_gl_capabilities_for_testing(true, true);
         HeadlessScene plain(w, h);
-        const auto draw = [&](HeadlessScene& scene, bool joined, bool wraps, double share) {
+        // A share waits only where the rasterizer threads are behind it: the frame is drawn again, up to 30 times,
+        // until its shares have waited as often as asked.
+        const auto draw = [&](HeadlessScene& scene, bool joined, bool wraps, double share, int wanted) {
             CO3duGLModelar& m = *scene.modeller;
             if (!m.structure().head()) block_field(m, joined, k.blocks);
             m.set_shadow_count_wraps(wraps);
@@ -588,15 +635,16 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
             set_wall_share_for_testing(share);
             waits[0] = waits[1] = 0;
             Drawn d;
-            d.frame = scene.render();
+            for (int frame = 0; frame == 0 || (frame < 30 && waits[0] + waits[1] < wanted); ++frame)
+                d.frame = scene.render();
             d.stencil = scene.stencil();
             d.draws = m.shadow_wall_draws_last_frame();
             std::copy(waits, waits + 2, d.waits);
             return d;
         };
         // The default road counts as the row's road should: in batches where the stencil does not wrap.
-        const Drawn got = draw(road, k.joined, k.wraps, k.share),
-                    want = draw(plain, false, k.wraps && k.context_wraps, 0);
+        const Drawn got = draw(road, k.joined, k.wraps, k.share, k.waits),
+                    want = draw(plain, false, k.wraps && k.context_wraps, 0, 0);
         EXPECT_LE(bytes_apart(got.stencil, want.stencil), k.apart);
         EXPECT_LE(bytes_apart(got.frame.bytes, want.frame.bytes), 3 * k.apart);  // three bytes a pixel
         EXPECT_GT(std::count_if(want.stencil.begin(), want.stencil.end(), [](std::uint8_t c) { return c != 0; }),
