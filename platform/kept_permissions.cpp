@@ -179,14 +179,15 @@ void keep_from(int fd, int source, const struct stat& now, const std::string& na
     if (now.st_uid != ::geteuid()) ::fchown(fd, now.st_uid, static_cast<gid_t>(-1));
     const bool group_kept = give_group(fd, now.st_gid);
     const AccessList list(source >= 0 ? ::acl_get_fd(source) : nullptr);
-    if (!list && (source < 0 || errno != ENOTSUP)) {
+    const int list_error = source >= 0 ? errno : open_error;
+    if (!list && (source < 0 || list_error != ENOTSUP)) {
         // Whether a list denies someone what the mode gives is not known: the new file is its owner's alone.
         set_mode_without_list(fd, mode & kOwnerRights);
-        report_line(source < 0 ? with_error(name + ": its access list and user attributes were not kept, as it "
-                                                   "cannot be opened for reading; it is saved for its owner alone",
-                                            open_error)
-                               : with_error(name + ": its access list was not kept, as it cannot be read; it is saved "
-                                                   "for its owner alone"));
+        report_line(with_error(name + (source < 0 ? ": its access list and user attributes were not kept, as it "
+                                                    "cannot be opened for reading; it is saved for its owner alone"
+                                                  : ": its access list was not kept, as it cannot be read; it is saved "
+                                                    "for its owner alone"),
+                               list_error));
         if (source < 0) return;
     } else if (!list || ::acl_equiv_mode(list.get(), nullptr) == 0) {
         set_mode_without_list(fd, group_kept ? mode : without_kept_group(mode));

@@ -275,7 +275,8 @@ TEST(FileSystem, ReplacingWritesKeepTheListOrOnlyTheOwnersBits) {
          "u::rw-,u:4321:---,g::r--,m::r--,o::r--", true, nullptr},
         {"not readable by its owner, a list that denies another user", 0244, "u::-w-,u:4321:---,g::r--,m::r--,o::r--",
          0200, "", false,
-         "u.fig: its access list and user attributes were not kept, as it cannot be opened for reading"},
+         "u.fig: its access list and user attributes were not kept, as it cannot be opened for reading; it is saved "
+         "for its owner alone (Permission denied)"},
         {"not readable by its owner, no list", 0266, nullptr, 0200, "", false, "as it cannot be opened for reading"},
     };
     const bool root = ::geteuid() == 0;
