@@ -1,7 +1,10 @@
 // Saving models back to their files: whole models that read back the same and write the same bytes twice, only
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -745,6 +748,7 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
     constexpr gid_t kUsers = 4100, kProject = 4200, kStrangers = 4300;
     constexpr uid_t kUser = kz::test::kOtherUser, kNamed = 4321;
     const char* named_list = "u::rw-,u:4321:r--,g::r--,m::r--,o::---";
+    const char* denying_list = "u::rw-,u:4321:---,g::r--,m::r--,o::r--";
     struct Row {
         const char* name;
         bool as_user;  // in a child as kUser, in kUsers and kProject; else as whoever runs the tests (root in CI)
@@ -757,7 +761,10 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         gid_t saved_group;
         unsigned saved_mode;
         const char* saved_list;
-        bool same_file = true;  // the name holds the file read when saved: its attribute is kept
+        bool same_file = true;                 // the name holds the file read when saved: its attribute is kept
+        const char* folder_default = nullptr;  // the folder's default list, the files' own lists taken off
+        uid_t denied = 0;                      // an account the kernel lets read neither file once saved
+        bool without_proc = false;             // saved in a child with an empty file system over /proc
     };
     const auto set_mode = [](unsigned mode) {
         return [mode](const std::string& file) { fs::permissions(file, fs::perms(mode)); };
@@ -813,6 +820,27 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
          made_by_another(true), true, 0, 0640, nullptr, false},
         {"another user's 0666 file in place of a project's file, agreed, as a user", true, kUser, kProject, 0640,
          nullptr, made_by_another(false), true, kUsers, 0600, nullptr, false},
+        // A group not kept: the new group and others get what both the old group and others had.
+        {"world-readable, of a group the user is not in", true, kUser, kStrangers, 0644, nullptr, as_read, false,
+         kUsers, 0644, nullptr},
+        {"readable by others but not its group, a group the user is not in", true, kUser, kStrangers, 0604, nullptr,
+         as_read, false, kUsers, 0600, nullptr},
+        {"another user's 0666 file in place of a project's world-readable file, agreed, as a user", true, kUser,
+         kProject, 0644, nullptr, made_by_another(false), true, kUsers, 0644, nullptr, false},
+        {"a list that denies another user, of a group the user is not in", true, kUser, kStrangers, 0644, denying_list,
+         as_read, false, kUsers, 0644, "u::rw-,u:4321:---,g::r--,m::r--,o::r--", true, nullptr, kNamed},
+        // No list the file did not have: not the one the folder's default gives its new files.
+        {"a folder's default list, taken off the files", true, kUser, kUsers, 0640, nullptr, as_read, false, kUsers,
+         0640, nullptr, true, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
+        {"a folder's default list, another user's file in place of the one read", true, kUser, kUsers, 0640, nullptr,
+         made_by_another(false), true, kUsers, 0640, nullptr, false, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
+        // Read through a descriptor of their own, lists and attributes need no /proc.
+        {"a list that denies another user, without /proc", true, kUser, kUsers, 0644, denying_list, as_read, false,
+         kUsers, 0644, denying_list, true, nullptr, kNamed, true},
+        {"the user's group may write, without /proc", true, kUser, kUsers, 0664, nullptr, as_read, false, kUsers, 0664,
+         nullptr, true, nullptr, 0, true},
+        {"a list that names another user, of a project's group, without /proc", true, kUser, kProject, 0640, named_list,
+         as_read, false, kProject, 0640, named_list, true, nullptr, 0, true},
     };
     const bool root = ::geteuid() == 0;
     std::string not_run;
@@ -829,11 +857,19 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
             ASSERT_EQ(::chown(made, kUser, kUsers), 0);
         }
         fs::permissions(dir, fs::perms(0755));
+        const char* without = nullptr;  // what the file system of /tmp does not keep
+        if (row.folder_default && !kz::test::set_default_access_list(dir, row.folder_default)) {
+            ASSERT_EQ(errno, ENOTSUP);
+            without = "access lists";
+        }
         write_file(dir + "/model.fig", lines({trunk_line("top"), trunk_line("u", "#frefer=u.fig")}));
         write_file(dir + "/u.fig", lines({trunk_line("u item")}));
         const std::string files[] = {dir + "/model.fig", dir + "/u.fig"};
-        const char* without = nullptr;  // what the file system of /tmp does not keep
         for (const std::string& file : files) {
+            // The list the folder gave the file taken off, as "setfacl -b" does.
+            if (row.folder_default && !without) {
+                ASSERT_EQ(::removexattr(file.c_str(), "system.posix_acl_access"), 0) << file;
+            }
             if (row.owner) {
                 ASSERT_EQ(::chown(file.c_str(), row.owner, row.group), 0);
             }
@@ -883,10 +919,33 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
                 }
             }
         };
-        if (row.as_user) {
+        if (row.without_proc) {
+            const gid_t groups[] = {kUsers, kProject};
+            EXPECT_TRUE(kz::test::run_in_child(
+                row.name,
+                [&] {
+                    return ::unshare(CLONE_NEWNS) == 0 &&
+                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                           ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0 && ::access("/proc/self", F_OK) != 0 &&
+                           (!row.as_user ||
+                            (::setgroups(2, groups) == 0 && ::setgid(kUsers) == 0 && ::setuid(kUser) == 0));
+                },
+                save_twice));
+        } else if (row.as_user) {
             EXPECT_TRUE(kz::test::run_as_user(row.name, kUser, kUsers, {kUsers, kProject}, save_twice));
         } else {
             save_twice();
+        }
+        // The kernel judges: the account the list or the folder's default names reads neither file.
+        for (const std::string& file : files) {
+            const auto cannot_read = [&file] {
+                const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+                EXPECT_LT(fd, 0) << file << " opened";
+                if (fd >= 0) ::close(fd);
+            };
+            if (row.denied) {
+                EXPECT_TRUE(kz::test::run_as_user(row.name + (": " + file), row.denied, row.denied, {}, cannot_read));
+            }
         }
         fs::remove_all(dir);
     }
