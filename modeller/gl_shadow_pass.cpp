@@ -123,13 +123,8 @@ void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEnt
     if (entity.kind == 1) return;
     OfuMatrix4x4 to_light = model_matrix;
     MultiplyMatrix4x4(to_light, scene_->light_matrix);
-    for (const CO3duGLTrianglePolygons set : entity.sets()) {
-        bool translucent_texture = false;
-        const int texture = set.texture_number();
-        if (texture >= 1 && texture <= structure_.textures.GetSize())
-            translucent_texture = structure_.textures[texture - 1].info_header.biBitCount == 32;
-        if (casts_shadow(set, translucent_texture)) builder.add_set(set, to_light);
-    }
+    for (const CO3duGLTrianglePolygons set : entity.sets())
+        if (set_casts(set)) builder.add_set(set, to_light);
 }
 
 void CO3duGLModelar::set_every_prism_shadows(bool on) {
