@@ -13,6 +13,7 @@ namespace kz::test {
 namespace {
 
 constexpr char kName[] = "system.posix_acl_access";
+constexpr char kDefaultName[] = "system.posix_acl_default";
 
 struct Entry {
     std::uint16_t tag, rights;
@@ -31,9 +32,8 @@ std::uint16_t tag_of(char kind, bool named) {
     }
 }
 
-}  // namespace
-
-bool set_access_list(const std::string& path, const std::string& entries) {
+// The list's bytes as the kernel keeps them.
+std::string list_bytes(const std::string& entries) {
     std::vector<Entry> list;
     std::istringstream in(entries);
     for (std::string item; std::getline(in, item, ',');) {
@@ -53,7 +53,20 @@ bool set_access_list(const std::string& path, const std::string& entries) {
     };
     put(2, 4);
     for (const Entry& e : list) put(e.tag, 2), put(e.rights, 2), put(e.id, 4);
-    return ::setxattr(path.c_str(), kName, bytes.data(), bytes.size(), 0) == 0;
+    return bytes;
+}
+
+bool set_list(const std::string& path, const char* name, const std::string& entries) {
+    const std::string bytes = list_bytes(entries);
+    return ::setxattr(path.c_str(), name, bytes.data(), bytes.size(), 0) == 0;
+}
+
+}  // namespace
+
+bool set_access_list(const std::string& path, const std::string& entries) { return set_list(path, kName, entries); }
+
+bool set_default_access_list(const std::string& path, const std::string& entries) {
+    return set_list(path, kDefaultName, entries);
 }
 
 std::string access_list(const std::string& path) {

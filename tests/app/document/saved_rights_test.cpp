@@ -1,0 +1,390 @@
+// One rule over every case a save meets, judged by the kernel: a unit saved by its owner, by root or by another user
+// of a group-writable folder; of the saver's primary group, another group the saver is in, or one they are not in;
+// in each usual mode; with no access list, or one that names a user, names a group, denies a user or masks the group
+// narrower; in a folder whose default list names another account, or not; with /proc and without. Before and after
+// the save each account opens the file for reading and for writing: nobody but the saver may do what they could not
+// before, and what a save keeps (the owner's bits, a group the saver may give and its rights, the list, narrowed
+// only where its group is lost, and the "user." attributes) is kept.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mman.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/scene/xtrunk.h"
+#include "document_fixture.h"
+#include "platform/dialogs.h"
+#include "tests/support/access_list.h"
+#include "tests/support/other_user.h"
+
+namespace kz::view::test {
+namespace {
+
+namespace fs = std::filesystem;
+namespace plat = kz::platform;
+
+// Accounts and groups no real one uses (the kernel takes numbers that no account file lists): the files' owner, the
+// other user who shares the project's folder with them, the user and group the file's lists name, and the account
+// the folder's default list names.
+constexpr uid_t kOwner = 47001, kOther = 47002, kNamedUser = 47020, kFolderNamed = 47022;
+constexpr gid_t kOwnersGroup = 47101, kShared = 47102, kOutside = 47103, kOthersGroup = 47104, kNamedGroup = 47105;
+constexpr char kFolderList[] = "u::rwx,u:47022:rw-,g::r-x,m::rwx,o::r-x";
+
+struct Account {
+    const char* name;
+    uid_t uid;
+    gid_t gid;
+    std::vector<gid_t> groups;
+};
+// The accounts that judge every case: the two users, a member of each group alone, the named ones and a stranger.
+const Account kJudges[] = {
+    {"the owner", kOwner, kOwnersGroup, {kOwnersGroup, kShared}},
+    {"the other user", kOther, kOthersGroup, {kOthersGroup, kShared}},
+    {"a member of the owner's group", 47011, kOwnersGroup, {kOwnersGroup}},
+    {"a member of the shared group", 47012, kShared, {kShared}},
+    {"a member of the outside group", 47013, kOutside, {kOutside}},
+    {"a member of the other user's group", 47014, kOthersGroup, {kOthersGroup}},
+    {"a member of root's group", 47010, 0, {0}},
+    {"the named user", kNamedUser, 47120, {47120}},
+    {"a member of the named group", 47021, kNamedGroup, {kNamedGroup}},
+    {"the folder's named user", kFolderNamed, 47122, {47122}},
+    {"a stranger", 47030, 47130, {47130}},
+};
+constexpr int kJudgeCount = static_cast<int>(std::size(kJudges));
+
+struct Saver {
+    const char* name;
+    uid_t uid;
+    std::vector<gid_t> groups;  // the primary first
+    int judge;                  // the saver among the judges; -1: root, whom files do not bind
+};
+// The project's folder is the owner's, 0775 in the shared group, which the other user is in too.
+const Saver kSavers[] = {
+    {"owner", kOwner, {kOwnersGroup, kShared}, 0},
+    {"root", 0, {0, kShared}, -1},
+    {"other", kOther, {kOthersGroup, kShared}, 1},
+};
+const char* const kGroupKinds[] = {"primary", "in", "not-in"};
+const unsigned kModes[] = {0600, 0604, 0640, 0644, 0660, 0664};
+enum ListKind { kNoList, kNamesUser, kNamesGroup, kDeniesUser, kMasksGroup };
+const char* const kListKinds[] = {"none", "user", "group", "deny", "mask"};
+
+struct Case {
+    int saver, group_kind, mode, list;
+    bool folder_list, without_proc;
+
+    static constexpr int kCount = 3 * 3 * 6 * 5 * 2 * 2;
+    explicit Case(int n)
+        : saver(n / 360),
+          group_kind(n / 120 % 3),
+          mode(n / 20 % 6),
+          list(n / 4 % 5),
+          folder_list(n / 2 % 2),
+          without_proc(n % 2) {}
+    const Saver& who() const { return kSavers[saver]; }
+    gid_t group() const { return group_kind == 0 ? who().groups[0] : group_kind == 1 ? kShared : kOutside; }
+    unsigned bits() const { return kModes[mode]; }
+    std::string family() const {
+        return std::string(who().name) + " / " + kGroupKinds[group_kind] + " / " + (without_proc ? "no proc" : "proc");
+    }
+    std::string label() const {
+        char text[96];
+        std::snprintf(text, sizeof text, "%-5s %-6s %04o %-5s %-6s %-7s", who().name, kGroupKinds[group_kind], bits(),
+                      kListKinds[list], folder_list ? "folder" : "-", without_proc ? "no-proc" : "proc");
+        return text;
+    }
+};
+
+std::string rwx(unsigned rights) {
+    return std::string(rights & 4 ? "r" : "-") + (rights & 2 ? "w" : "-") + (rights & 1 ? "x" : "-");
+}
+
+// The file's access list in the kernel's order, its entries built from the mode's owner, group and other bits.
+std::string list_of(unsigned mode, int kind) {
+    const unsigned g = mode >> 3 & 7;
+    const std::string owner = "u::" + rwx(mode >> 6 & 7), user = ",u:" + std::to_string(kNamedUser),
+                      group = ",g::" + rwx(g), other = ",o::" + rwx(mode & 7);
+    switch (kind) {
+    case kNamesUser: return owner + user + ":rw-" + group + ",m::" + rwx(g | 6) + other;
+    case kNamesGroup: return owner + group + ",g:" + std::to_string(kNamedGroup) + ":rw-,m::" + rwx(g | 6) + other;
+    case kDeniesUser: return owner + user + ":---" + group + ",m::" + rwx(g) + other;
+    case kMasksGroup: return owner + user + ":rw-" + group + ",m::" + rwx(g & 2 ? g & 4 : 0) + other;
+    default: return "";
+    }
+}
+
+std::string with_group_entry(std::string list, unsigned rights) {
+    const std::size_t at = list.find(",g::");
+    return at == std::string::npos ? list : list.replace(at + 4, 3, rwx(rights));
+}
+
+std::string rights_text(unsigned rights) { return rights == 6 ? "rw" : rights == 4 ? "r" : rights == 2 ? "w" : "-"; }
+
+std::string account_name(uid_t uid) {
+    return uid == kOwner ? "owner" : uid == kOther ? "other" : uid == 0 ? "root" : std::to_string(uid);
+}
+std::string group_name(gid_t gid) {
+    return gid == kOwnersGroup   ? "owner's"
+           : gid == kShared      ? "shared"
+           : gid == kOutside     ? "outside"
+           : gid == kOthersGroup ? "other's"
+           : gid == 0            ? "root's"
+                                 : std::to_string(gid);
+}
+
+// What one case came to, filled in by the children that judge and save it (shared memory, so plain fields).
+struct Outcome {
+    enum State { kNotRun, kUnreadable, kSaved } state;
+    unsigned before[kJudgeCount], after[kJudgeCount];
+    unsigned mode;
+    uid_t uid;
+    gid_t gid;
+    char list[192];
+    int asked, failed_box;
+    bool written, attribute, set_up;
+    char errors[200];
+};
+
+void copy_text(char* to, std::size_t size, const std::string& text) { std::snprintf(to, size, "%s", text.c_str()); }
+
+class SavedRights : public DocumentTest {
+public:
+    void SetUp() override {
+        DocumentTest::SetUp();
+        plat::set_dialog_test_mode(true);
+        plat::take_dialog_test_log();
+    }
+    void TearDown() override {
+        plat::set_dialog_test_mode(false);
+        DocumentTest::TearDown();
+    }
+
+    // The case's folder and files below `root`, read by the view; false when the case could not be set up.
+    bool set_up(const Case& c, const std::string& dir) {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+        if (!fs::create_directory(dir) || ::chown(dir.c_str(), kOwner, kShared) || ::chmod(dir.c_str(), 0775))
+            return false;
+        if (c.folder_list && !kz::test::set_default_access_list(dir, kFolderList)) return false;
+        write_file(dir + "/model.fig", lines({trunk_line("top"), trunk_line("u", "#frefer=u.fig")}));
+        write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+        // Made by root in the folder, they start from its default list: each gets only its own.
+        for (const auto& [file, group, mode, list] :
+             {std::tuple(dir + "/model.fig", kOwnersGroup, 0644u, std::string()),
+              std::tuple(dir + "/u.fig", c.group(), c.bits(), list_of(c.bits(), c.list))}) {
+            if (::chown(file.c_str(), kOwner, group) || ::chmod(file.c_str(), mode)) return false;
+            if (::removexattr(file.c_str(), "system.posix_acl_access") != 0 && errno != ENODATA) return false;
+            if (!list.empty() && !kz::test::set_access_list(file, list)) return false;
+        }
+        if (::setxattr((dir + "/u.fig").c_str(), "user.kz-note", "kept", 4, 0) != 0) return false;
+        view->camera.immediate_eye_move = 1;
+        if (view->OpenModel(windows_form(dir + "/model.fig").c_str()) != 1) return false;
+        const double to[3] = {125.5, 0, 0};
+        find_item(view, "u item")->SetPlacement(to, nullptr);
+        return true;
+    }
+
+    // In a child of its own (root, one thread): the accounts judge the file, the saver saves it in a child of that,
+    // and the accounts judge it again.
+    void judge_and_save(const Case& c, const std::string& root, const std::string& dir, Outcome* out) {
+        const std::string file = dir + "/u.fig";
+        const auto judge = [&](unsigned* rights) {
+            for (int j = 0; j < kJudgeCount; ++j)
+                rights[j] = kz::test::rights_as(file, kJudges[j].uid, kJudges[j].gid, kJudges[j].groups);
+        };
+        EXPECT_TRUE(kz::test::run_in_child(
+            c.label(), [] { return true; },
+            [&] {
+                judge(out->before);
+                // Nobody edits what they cannot read.
+                if (c.who().judge >= 0 && !(out->before[c.who().judge] & 4)) {
+                    out->state = Outcome::kUnreadable;
+                    return;
+                }
+                const std::string errors = root + "/errors";
+                const int error_fd = ::open(errors.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+                const Saver& saver = c.who();
+                EXPECT_TRUE(kz::test::run_in_child(
+                    "save",
+                    [&] {
+                        // Without /proc: an empty file system over it, in a mount namespace of the saver's own.
+                        const bool proc_as_asked =
+                            !c.without_proc || (::unshare(CLONE_NEWNS) == 0 &&
+                                                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                                                ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0);
+                        return error_fd >= 0 && ::dup2(error_fd, 2) == 2 && proc_as_asked &&
+                               ::setgroups(saver.groups.size(), saver.groups.data()) == 0 &&
+                               ::setgid(saver.groups[0]) == 0 && ::setuid(saver.uid) == 0;
+                    },
+                    [&] {
+                        plat::DialogTestAnswers answers;
+                        answers.message_box = plat::IDOK;
+                        plat::set_dialog_test_mode(true, answers);
+                        view->SaveModel();
+                        for (const std::string& shown : plat::take_dialog_test_log())
+                            ++(shown.find("書き出し失敗") != std::string::npos ? out->failed_box : out->asked);
+                    }));
+                if (error_fd >= 0) ::close(error_fd);
+                judge(out->after);
+                struct stat st = {};
+                ASSERT_EQ(::stat(file.c_str(), &st), 0);
+                out->mode = st.st_mode & 07777;
+                out->uid = st.st_uid;
+                out->gid = st.st_gid;
+                copy_text(out->list, sizeof out->list, kz::test::access_list(file));
+                char note[8] = {};
+                out->attribute =
+                    ::getxattr(file.c_str(), "user.kz-note", note, sizeof note) == 4 && !std::strcmp(note, "kept");
+                out->written = read_all(file).find("125.5") != std::string::npos;
+                const std::string said = read_all(errors);
+                copy_text(out->errors, sizeof out->errors, said.substr(0, said.find('\n')));
+                out->state = Outcome::kSaved;
+            }));
+    }
+
+    void run_matrix(const std::string& root, const std::string& table_path);
+};
+
+// Each way a case strays from the rule: a short kind, the same over the cases of a family, and what was seen.
+struct Stray {
+    std::string kind, seen;
+};
+
+std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
+    std::vector<Stray> strays;
+    const Saver& saver = c.who();
+    const unsigned mode = c.bits(), g = mode >> 3 & 7, o = mode & 7;
+    const gid_t group = c.group();
+    const bool group_kept = saver.uid == 0 || std::count(saver.groups.begin(), saver.groups.end(), group);
+    const unsigned group_rights = group_kept ? g : g & o;
+    for (int j = 0; j < kJudgeCount; ++j) {
+        const unsigned gained = out.after[j] & ~out.before[j];
+        if (j != saver.judge && gained)
+            strays.push_back({std::string(kJudges[j].name) + " gained " + rights_text(gained),
+                              rights_text(out.before[j]) + " -> " + rights_text(out.after[j])});
+    }
+    char seen[96];
+    std::snprintf(seen, sizeof seen, "%04o %s:%s", out.mode, account_name(out.uid).c_str(),
+                  group_name(out.gid).c_str());
+    if (!out.written || out.asked || out.failed_box)
+        strays.push_back({"not written without a question", std::string(out.written ? "written" : "not written") +
+                                                                ", asked " + std::to_string(out.asked) + ", failed " +
+                                                                std::to_string(out.failed_box)});
+    if (out.uid != (saver.uid == kOther ? kOther : kOwner)) strays.push_back({"owner", seen});
+    if (out.gid != (group_kept ? group : saver.groups[0])) strays.push_back({"group", seen});
+    if ((out.mode & 07700) != (mode & 0700)) strays.push_back({"the owner's bits", seen});
+    if (c.list == kNoList && (out.mode >> 3 & 7) != group_rights)
+        strays.push_back({"the group's bits", std::string(seen) + ", want group " + rwx(group_rights)});
+    if (out.mode & 07 & ~o) strays.push_back({"others' bits", seen});
+    const std::string list = list_of(mode, c.list), want = with_group_entry(list, group_rights);
+    if (out.list != want)
+        strays.push_back({list.empty() ? "a list where the file had none" : "the list",
+                          "'" + std::string(out.list) + "', want '" + want + "'"});
+    if (!out.attribute) strays.push_back({"the user attribute", "lost"});
+    return strays;
+}
+
+void SavedRights::run_matrix(const std::string& root, const std::string& table_path) {
+    auto* out = static_cast<Outcome*>(
+        ::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(out, MAP_FAILED);
+    std::ofstream table(table_path);
+    table << "saver group  mode  list  folder proc    | saved mode owner:group, list, user attribute, questions,"
+             " written, accounts that gained, standard error\n";
+    // Per family (saver, group, /proc): each kind of stray, how many cases, and the first one seen.
+    std::map<std::string, std::map<std::string, std::pair<int, std::string>>> families;
+    int saved = 0, unreadable = 0;
+    std::string not_set_up;
+    for (int n = 0; n < Case::kCount; ++n) {
+        const Case c(n);
+        std::memset(out, 0, sizeof *out);
+        const std::string dir = root + "/project";
+        if (!set_up(c, dir)) {
+            not_set_up += "\n  " + c.label() + ": " + std::strerror(errno);
+            continue;
+        }
+        judge_and_save(c, root, dir, out);
+        table << c.label() << " | ";
+        if (out->state == Outcome::kUnreadable) {
+            ++unreadable;
+            table << "not saved: the saver cannot read the file\n";
+            continue;
+        }
+        if (out->state != Outcome::kSaved) {
+            not_set_up += "\n  " + c.label() + ": the children did not end their work";
+            table << "not run\n";
+            continue;
+        }
+        ++saved;
+        std::string gains;
+        for (int j = 0; j < kJudgeCount; ++j)
+            if (const unsigned gained = out->after[j] & ~out->before[j]; gained && j != c.who().judge)
+                gains += std::string(gains.empty() ? "" : "; ") + kJudges[j].name + " +" + rights_text(gained);
+        char head[64];
+        std::snprintf(head, sizeof head, "%04o %s:%s", out->mode, account_name(out->uid).c_str(),
+                      group_name(out->gid).c_str());
+        table << head << ", list " << (*out->list ? out->list : "none") << ", attribute "
+              << (out->attribute ? "kept" : "lost") << ", asked " << out->asked << ", failed " << out->failed_box
+              << ", " << (out->written ? "written" : "not written") << ", gained " << (gains.empty() ? "-" : gains)
+              << ", stderr " << (*out->errors ? out->errors : "-") << "\n";
+        for (const Stray& s : strays_of(c, *out)) {
+            auto& [count, first] = families[c.family()][s.kind];
+            if (!count++) first = c.label() + ": " + s.seen;
+        }
+    }
+    ::munmap(out, sizeof(Outcome));
+    table << Case::kCount << " cases: " << saved << " saved, " << unreadable
+          << " not saved as the saver cannot read the file (nobody edits it), "
+          << std::count(not_set_up.begin(), not_set_up.end(), '\n') << " not run\n";
+    for (const auto& [family, strays] : families) {
+        std::ostringstream said;
+        for (const auto& [kind, seen] : strays)
+            said << "\n  " << kind << ": " << seen.first << " cases, first " << seen.second;
+        ADD_FAILURE() << family << said.str();
+    }
+    EXPECT_EQ(not_set_up, "") << "cases that could not run";
+    EXPECT_EQ(saved + unreadable, Case::kCount);
+}
+
+// The whole matrix runs in a copy of this program with a file system of its own (a tmpfs, which keeps lists and
+// "user." attributes) in a mount namespace of its own; it writes its table of cases beside this test's output.
+TEST_F(SavedRights, NoAccountButTheSaverGainsAndWhatASaveKeepsIsKeptInEveryCase) {
+    if (const char* root = std::getenv("KZ_RIGHTS_ROW")) return run_matrix(root, std::getenv("KZ_RIGHTS_TABLE"));
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "no case run: only root mounts a file system that keeps lists, gives files to other "
+                        "accounts and opens them as those accounts";
+    char made[] = "/tmp/kz-rights-XXXXXX";  // a folder every account may enter wherever the tests run
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    ASSERT_EQ(::chmod(made, 0755), 0);
+    const std::string log = kz::test::output_file("saved-rights.log"),
+                      table = kz::test::output_file("saved_rights_matrix.txt");
+    const std::string run = std::string("PATH=$PATH:/usr/sbin:/sbin unshare --mount --propagation private sh -c ") +
+                            "'mount -t tmpfs -o mode=0755 none " + made + " && exec env KZ_RIGHTS_ROW=" + made +
+                            " KZ_RIGHTS_TABLE=" + table + " KZ_TEST_OUTPUT=" + log + ".d " + kz::test::self_path() +
+                            " --gtest_filter=SavedRights.*' >" + log + " 2>&1";
+    EXPECT_EQ(std::system(run.c_str()), 0) << read_all(log);
+    ::rmdir(made);
+    const std::string cases = read_all(table);
+    std::cout << cases.substr(cases.rfind('\n', cases.size() - 2) + 1);
+}
+
+}  // namespace
+}  // namespace kz::view::test
