@@ -150,20 +150,42 @@ std::string group_name(gid_t gid) {
                                  : std::to_string(gid);
 }
 
-// What one case came to, filled in by the children that judge and save it (shared memory, so plain fields).
+// What one case came to, filled in by the children that judge and save (shared memory, so plain fields).
 struct Outcome {
-    enum State { kNotRun, kUnreadable, kSaved } state;
+    bool edited;  // the saver could read the unit, so it was edited and saved
     unsigned before[kJudgeCount], after[kJudgeCount];
     unsigned mode;
     uid_t uid;
     gid_t gid;
     char list[192];
     int asked, failed_box;
-    bool written, attribute, set_up;
+    bool written, attribute;
     char errors[200];
 };
 
 void copy_text(char* to, std::size_t size, const std::string& text) { std::snprintf(to, size, "%s", text.c_str()); }
+
+// The cases one save takes together: all those of one saver with /proc or without, each a unit of one model in the
+// project's folder, in a folder below it with the default list or without.
+struct Family {
+    int saver;
+    bool without_proc;
+    std::vector<Case> cases() const {
+        std::vector<Case> all;
+        for (int n = 0; n < Case::kCount; ++n)
+            if (Case c(n); c.saver == saver && c.without_proc == without_proc) all.push_back(c);
+        return all;
+    }
+};
+
+std::string unit_name(int n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "u%04d.fig", n);
+    return name;
+}
+std::string unit_path(const std::string& dir, const Case& c, int n) {
+    return dir + (c.folder_list ? "/listed/" : "/plain/") + unit_name(n);
+}
 
 class SavedRights : public DocumentTest {
 public:
@@ -177,87 +199,103 @@ public:
         DocumentTest::TearDown();
     }
 
-    // The case's folder and files below `root`, read by the view; false when the case could not be set up.
-    bool set_up(const Case& c, const std::string& dir) {
+    // The family's folders and units below `dir` (each case's index `n` in its name), read by the view; an empty
+    // text when all could be set up, else what could not.
+    std::string set_up(const std::vector<std::pair<int, Case>>& cases, const std::string& dir) {
         std::error_code ignored;
         fs::remove_all(dir, ignored);
-        if (!fs::create_directory(dir) || ::chown(dir.c_str(), kOwner, kShared) || ::chmod(dir.c_str(), 0775))
-            return false;
-        if (c.folder_list && !kz::test::set_default_access_list(dir, kFolderList)) return false;
-        write_file(dir + "/model.fig", lines({trunk_line("top"), trunk_line("u", "#frefer=u.fig")}));
-        write_file(dir + "/u.fig", lines({trunk_line("u item")}));
-        // Made by root in the folder, they start from its default list: each gets only its own.
-        for (const auto& [file, group, mode, list] :
-             {std::tuple(dir + "/model.fig", kOwnersGroup, 0644u, std::string()),
-              std::tuple(dir + "/u.fig", c.group(), c.bits(), list_of(c.bits(), c.list))}) {
-            if (::chown(file.c_str(), kOwner, group) || ::chmod(file.c_str(), mode)) return false;
-            if (::removexattr(file.c_str(), "system.posix_acl_access") != 0 && errno != ENODATA) return false;
-            if (!list.empty() && !kz::test::set_access_list(file, list)) return false;
+        for (const char* folder : {"", "/plain", "/listed"}) {
+            const std::string path = dir + folder;
+            if (!fs::create_directory(path) || ::chown(path.c_str(), kOwner, kShared) || ::chmod(path.c_str(), 0775))
+                return path + ": " + std::strerror(errno);
         }
-        if (::setxattr((dir + "/u.fig").c_str(), "user.kz-note", "kept", 4, 0) != 0) return false;
+        if (!kz::test::set_default_access_list(dir + "/listed", kFolderList))
+            return dir + "/listed: " + std::strerror(errno);
+        std::string model = trunk_line("top") + "\r\n";
+        for (const auto& [n, c] : cases) {
+            const std::string name = unit_name(n), file = unit_path(dir, c, n);
+            model +=
+                trunk_line(name, std::string("#frefer=") + (c.folder_list ? "listed\\" : "plain\\") + name) + "\r\n";
+            write_file(file, lines({trunk_line(name + " item")}));
+            // Made by root in the folder, it starts from its default list: it gets only its own.
+            const std::string list = list_of(c.bits(), c.list);
+            if (::chown(file.c_str(), kOwner, c.group()) || ::chmod(file.c_str(), c.bits()) ||
+                (::removexattr(file.c_str(), "system.posix_acl_access") != 0 && errno != ENODATA) ||
+                (!list.empty() && !kz::test::set_access_list(file, list)) ||
+                ::setxattr(file.c_str(), "user.kz-note", "kept", 4, 0) != 0)
+                return file + ": " + std::strerror(errno);
+        }
+        write_file(dir + "/model.fig", model);
         view->camera.immediate_eye_move = 1;
-        if (view->OpenModel(windows_form(dir + "/model.fig").c_str()) != 1) return false;
-        const double to[3] = {125.5, 0, 0};
-        find_item(view, "u item")->SetPlacement(to, nullptr);
-        return true;
+        if (view->OpenModel(windows_form(dir + "/model.fig").c_str()) != 1) return dir + "/model.fig: not opened";
+        return "";
     }
 
-    // In a child of its own (root, one thread): the accounts judge the file, the saver saves it in a child of that,
-    // and the accounts judge it again.
-    void judge_and_save(const Case& c, const std::string& root, const std::string& dir, Outcome* out) {
-        const std::string file = dir + "/u.fig";
-        const auto judge = [&](unsigned* rights) {
-            for (int j = 0; j < kJudgeCount; ++j)
-                rights[j] = kz::test::rights_as(file, kJudges[j].uid, kJudges[j].gid, kJudges[j].groups);
+    // The family's units judged by every account in a child (root, one thread), edited where the saver can read
+    // them, saved by the saver in a child, and judged again.
+    void judge_and_save(const Family& family, const std::vector<std::pair<int, Case>>& cases, const std::string& dir,
+                        Outcome* out, std::string* errors) {
+        const auto judge = [&](bool after) {
+            return kz::test::run_in_child(
+                "the accounts judge", [] { return true; },
+                [&] {
+                    for (std::size_t i = 0; i < cases.size(); ++i) {
+                        const std::string file = unit_path(dir, cases[i].second, cases[i].first);
+                        for (int j = 0; j < kJudgeCount; ++j)
+                            (after ? out[i].after : out[i].before)[j] =
+                                kz::test::rights_as(file, kJudges[j].uid, kJudges[j].gid, kJudges[j].groups);
+                        if (!after) continue;
+                        struct stat st = {};
+                        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+                        out[i].mode = st.st_mode & 07777;
+                        out[i].uid = st.st_uid;
+                        out[i].gid = st.st_gid;
+                        copy_text(out[i].list, sizeof out[i].list, kz::test::access_list(file));
+                        char note[8] = {};
+                        out[i].attribute = ::getxattr(file.c_str(), "user.kz-note", note, sizeof note) == 4 &&
+                                           !std::strcmp(note, "kept");
+                        out[i].written = read_all(file).find("125.5") != std::string::npos;
+                    }
+                });
         };
+        EXPECT_TRUE(judge(false));
+        const Saver& saver = kSavers[family.saver];
+        const double to[3] = {125.5, 0, 0};
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            // Nobody edits what they cannot read.
+            out[i].edited = saver.judge < 0 || (out[i].before[saver.judge] & 4);
+            if (out[i].edited)
+                find_item(view, (unit_name(cases[i].first) + " item").c_str())->SetPlacement(to, nullptr);
+        }
+        testing::internal::CaptureStderr();
         EXPECT_TRUE(kz::test::run_in_child(
-            c.label(), [] { return true; },
+            "the save",
             [&] {
-                judge(out->before);
-                // Nobody edits what they cannot read.
-                if (c.who().judge >= 0 && !(out->before[c.who().judge] & 4)) {
-                    out->state = Outcome::kUnreadable;
-                    return;
-                }
-                const std::string errors = root + "/errors";
-                const int error_fd = ::open(errors.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-                const Saver& saver = c.who();
-                EXPECT_TRUE(kz::test::run_in_child(
-                    "save",
-                    [&] {
-                        // Without /proc: an empty file system over it, in a mount namespace of the saver's own.
-                        const bool proc_as_asked =
-                            !c.without_proc || (::unshare(CLONE_NEWNS) == 0 &&
-                                                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                                                ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0);
-                        return error_fd >= 0 && ::dup2(error_fd, 2) == 2 && proc_as_asked &&
-                               ::setgroups(saver.groups.size(), saver.groups.data()) == 0 &&
-                               ::setgid(saver.groups[0]) == 0 && ::setuid(saver.uid) == 0;
-                    },
-                    [&] {
-                        plat::DialogTestAnswers answers;
-                        answers.message_box = plat::IDOK;
-                        plat::set_dialog_test_mode(true, answers);
-                        view->SaveModel();
-                        for (const std::string& shown : plat::take_dialog_test_log())
-                            ++(shown.find("書き出し失敗") != std::string::npos ? out->failed_box : out->asked);
-                    }));
-                if (error_fd >= 0) ::close(error_fd);
-                judge(out->after);
-                struct stat st = {};
-                ASSERT_EQ(::stat(file.c_str(), &st), 0);
-                out->mode = st.st_mode & 07777;
-                out->uid = st.st_uid;
-                out->gid = st.st_gid;
-                copy_text(out->list, sizeof out->list, kz::test::access_list(file));
-                char note[8] = {};
-                out->attribute =
-                    ::getxattr(file.c_str(), "user.kz-note", note, sizeof note) == 4 && !std::strcmp(note, "kept");
-                out->written = read_all(file).find("125.5") != std::string::npos;
-                const std::string said = read_all(errors);
-                copy_text(out->errors, sizeof out->errors, said.substr(0, said.find('\n')));
-                out->state = Outcome::kSaved;
+                // Without /proc: an empty file system over it, in a mount namespace of the saver's own.
+                const bool proc_as_asked =
+                    !family.without_proc ||
+                    (::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                     ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0);
+                return proc_as_asked && ::setgroups(saver.groups.size(), saver.groups.data()) == 0 &&
+                       ::setgid(saver.groups[0]) == 0 && ::setuid(saver.uid) == 0;
+            },
+            [&] {
+                plat::DialogTestAnswers answers;
+                answers.message_box = plat::IDOK;
+                plat::set_dialog_test_mode(true, answers);
+                view->SaveModel();
+                for (const std::string& shown : plat::take_dialog_test_log())
+                    for (std::size_t i = 0; i < cases.size(); ++i)
+                        if (shown.find(unit_name(cases[i].first)) != std::string::npos)
+                            ++(shown.find("書き出し失敗") != std::string::npos ? out[i].failed_box : out[i].asked);
             }));
+        *errors = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(judge(true));
+        std::istringstream said(*errors);
+        for (std::string line; std::getline(said, line);)
+            for (std::size_t i = 0; i < cases.size(); ++i)
+                if (line.find(unit_name(cases[i].first)) != std::string::npos && !*out[i].errors)
+                    copy_text(out[i].errors, sizeof out[i].errors, line);
     }
 
     void run_matrix(const std::string& root, const std::string& table_path);
@@ -302,58 +340,69 @@ std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
     return strays;
 }
 
+// One line of the table: the case, and what its unit was after the save.
+std::string table_line(const Case& c, const Outcome& out) {
+    if (!out.edited) return c.label() + " | not saved: the saver cannot read the file";
+    std::string gains;
+    for (int j = 0; j < kJudgeCount; ++j)
+        if (const unsigned gained = out.after[j] & ~out.before[j]; gained && j != c.who().judge)
+            gains += std::string(gains.empty() ? "" : "; ") + kJudges[j].name + " +" + rights_text(gained);
+    char head[64];
+    std::snprintf(head, sizeof head, "%04o %s:%s", out.mode, account_name(out.uid).c_str(),
+                  group_name(out.gid).c_str());
+    return c.label() + " | " + head + ", list " + (*out.list ? out.list : "none") + ", attribute " +
+           (out.attribute ? "kept" : "lost") + ", asked " + std::to_string(out.asked) + ", failed " +
+           std::to_string(out.failed_box) + ", " + (out.written ? "written" : "not written") + ", gained " +
+           (gains.empty() ? "-" : gains) + ", stderr " + (*out.errors ? out.errors : "-");
+}
+
 void SavedRights::run_matrix(const std::string& root, const std::string& table_path) {
-    auto* out = static_cast<Outcome*>(
-        ::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(out, MAP_FAILED);
-    std::ofstream table(table_path);
-    table << "saver group  mode  list  folder proc    | saved mode owner:group, list, user attribute, questions,"
-             " written, accounts that gained, standard error\n";
+    std::vector<std::string> table(Case::kCount, "");
     // Per family (saver, group, /proc): each kind of stray, how many cases, and the first one seen.
     std::map<std::string, std::map<std::string, std::pair<int, std::string>>> families;
     int saved = 0, unreadable = 0;
     std::string not_set_up;
-    for (int n = 0; n < Case::kCount; ++n) {
-        const Case c(n);
-        std::memset(out, 0, sizeof *out);
-        const std::string dir = root + "/project";
-        if (!set_up(c, dir)) {
-            not_set_up += "\n  " + c.label() + ": " + std::strerror(errno);
-            continue;
-        }
-        judge_and_save(c, root, dir, out);
-        table << c.label() << " | ";
-        if (out->state == Outcome::kUnreadable) {
-            ++unreadable;
-            table << "not saved: the saver cannot read the file\n";
-            continue;
-        }
-        if (out->state != Outcome::kSaved) {
-            not_set_up += "\n  " + c.label() + ": the children did not end their work";
-            table << "not run\n";
-            continue;
-        }
-        ++saved;
-        std::string gains;
-        for (int j = 0; j < kJudgeCount; ++j)
-            if (const unsigned gained = out->after[j] & ~out->before[j]; gained && j != c.who().judge)
-                gains += std::string(gains.empty() ? "" : "; ") + kJudges[j].name + " +" + rights_text(gained);
-        char head[64];
-        std::snprintf(head, sizeof head, "%04o %s:%s", out->mode, account_name(out->uid).c_str(),
-                      group_name(out->gid).c_str());
-        table << head << ", list " << (*out->list ? out->list : "none") << ", attribute "
-              << (out->attribute ? "kept" : "lost") << ", asked " << out->asked << ", failed " << out->failed_box
-              << ", " << (out->written ? "written" : "not written") << ", gained " << (gains.empty() ? "-" : gains)
-              << ", stderr " << (*out->errors ? out->errors : "-") << "\n";
-        for (const Stray& s : strays_of(c, *out)) {
-            auto& [count, first] = families[c.family()][s.kind];
-            if (!count++) first = c.label() + ": " + s.seen;
+    for (int saver = 0; saver < 3; ++saver) {
+        for (const bool without_proc : {false, true}) {
+            const Family family{saver, without_proc};
+            std::vector<std::pair<int, Case>> cases;
+            for (int n = 0; n < Case::kCount; ++n)
+                if (Case c(n); c.saver == saver && c.without_proc == without_proc) cases.emplace_back(n, c);
+            const std::size_t bytes = cases.size() * sizeof(Outcome);
+            auto* out = static_cast<Outcome*>(
+                ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+            ASSERT_NE(out, MAP_FAILED);
+            const std::string dir = root + "/project", why = set_up(cases, dir);
+            std::string errors;
+            if (why.empty()) judge_and_save(family, cases, dir, out, &errors);
+            for (std::size_t i = 0; i < cases.size(); ++i) {
+                const auto& [n, c] = cases[i];
+                if (!why.empty()) {
+                    not_set_up += "\n  " + c.label() + ": " + why;
+                    table[n] = c.label() + " | not run";
+                    continue;
+                }
+                table[n] = table_line(c, out[i]);
+                if (!out[i].edited) {
+                    ++unreadable;
+                    continue;
+                }
+                ++saved;
+                for (const Stray& s : strays_of(c, out[i])) {
+                    auto& [count, first] = families[c.family()][s.kind];
+                    if (!count++) first = c.label() + ": " + s.seen;
+                }
+            }
+            ::munmap(out, bytes);
         }
     }
-    ::munmap(out, sizeof(Outcome));
-    table << Case::kCount << " cases: " << saved << " saved, " << unreadable
-          << " not saved as the saver cannot read the file (nobody edits it), "
-          << std::count(not_set_up.begin(), not_set_up.end(), '\n') << " not run\n";
+    std::ofstream file(table_path);
+    file << "saver group  mode  list  folder proc    | saved mode owner:group, list, user attribute, questions,"
+            " write-failed boxes, written, accounts that gained, standard error\n";
+    for (const std::string& line : table) file << line << "\n";
+    file << Case::kCount << " cases: " << saved << " saved, " << unreadable
+         << " not saved as the saver cannot read the file (nobody edits it), "
+         << std::count(not_set_up.begin(), not_set_up.end(), '\n') << " not run\n";
     for (const auto& [family, strays] : families) {
         std::ostringstream said;
         for (const auto& [kind, seen] : strays)
