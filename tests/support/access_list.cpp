@@ -12,8 +12,7 @@
 namespace kz::test {
 namespace {
 
-constexpr char kName[] = "system.posix_acl_access";
-constexpr char kDefaultName[] = "system.posix_acl_default";
+constexpr char kName[] = "system.posix_acl_access", kDefaultName[] = "system.posix_acl_default";
 
 struct Entry {
     std::uint16_t tag, rights;
@@ -32,8 +31,7 @@ std::uint16_t tag_of(char kind, bool named) {
     }
 }
 
-// The list's bytes as the kernel keeps them.
-std::string list_bytes(const std::string& entries) {
+bool set_list(const std::string& path, const char* kind, const std::string& entries) {
     std::vector<Entry> list;
     std::istringstream in(entries);
     for (std::string item; std::getline(in, item, ',');) {
@@ -53,12 +51,7 @@ std::string list_bytes(const std::string& entries) {
     };
     put(2, 4);
     for (const Entry& e : list) put(e.tag, 2), put(e.rights, 2), put(e.id, 4);
-    return bytes;
-}
-
-bool set_list(const std::string& path, const char* name, const std::string& entries) {
-    const std::string bytes = list_bytes(entries);
-    return ::setxattr(path.c_str(), name, bytes.data(), bytes.size(), 0) == 0;
+    return ::setxattr(path.c_str(), kind, bytes.data(), bytes.size(), 0) == 0;
 }
 
 }  // namespace
