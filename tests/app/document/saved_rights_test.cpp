@@ -117,23 +117,30 @@ std::string rwx(unsigned rights) {
     return std::string(rights & 4 ? "r" : "-") + (rights & 2 ? "w" : "-") + (rights & 1 ? "x" : "-");
 }
 
-// The file's access list in the kernel's order, its entries built from the mode's owner, group and other bits.
-std::string list_of(unsigned mode, int kind) {
-    const unsigned g = mode >> 3 & 7;
-    const std::string owner = "u::" + rwx(mode >> 6 & 7), user = ",u:" + std::to_string(kNamedUser),
-                      group = ",g::" + rwx(g), other = ",o::" + rwx(mode & 7);
+// The mask of a list of `kind` whose owning group's entry is `g` (as the entries' union sets it, or narrower).
+unsigned mask_of(unsigned g, int kind) {
+    return kind == kDeniesUser ? g : kind == kMasksGroup ? (g & 2 ? g & 4 : 0) : g | 6;
+}
+
+// The file's access list of `kind` in the kernel's order: the owner's entry from the mode, the owning group's and
+// others' as given, the mask as the mode's group bits make it.
+std::string list_of(unsigned mode, int kind, unsigned group_entry, unsigned other_entry) {
+    const std::string user = ",u:" + std::to_string(kNamedUser), group = ",g::" + rwx(group_entry),
+                      rest = ",m::" + rwx(mask_of(mode >> 3 & 7, kind)) + ",o::" + rwx(other_entry);
     switch (kind) {
-    case kNamesUser: return owner + user + ":rw-" + group + ",m::" + rwx(g | 6) + other;
-    case kNamesGroup: return owner + group + ",g:" + std::to_string(kNamedGroup) + ":rw-,m::" + rwx(g | 6) + other;
-    case kDeniesUser: return owner + user + ":---" + group + ",m::" + rwx(g) + other;
-    case kMasksGroup: return owner + user + ":rw-" + group + ",m::" + rwx(g & 2 ? g & 4 : 0) + other;
+    case kNamesUser: return "u::" + rwx(mode >> 6 & 7) + user + ":rw-" + group + rest;
+    case kNamesGroup: return "u::" + rwx(mode >> 6 & 7) + group + ",g:" + std::to_string(kNamedGroup) + ":rw-" + rest;
+    case kDeniesUser: return "u::" + rwx(mode >> 6 & 7) + user + ":---" + group + rest;
+    case kMasksGroup: return "u::" + rwx(mode >> 6 & 7) + user + ":rw-" + group + rest;
     default: return "";
     }
 }
+std::string list_of(unsigned mode, int kind) { return list_of(mode, kind, mode >> 3 & 7, mode & 7); }
 
-std::string with_group_entry(std::string list, unsigned rights) {
-    const std::size_t at = list.find(",g::");
-    return at == std::string::npos ? list : list.replace(at + 4, 3, rwx(rights));
+std::string octal(unsigned mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", mode);
+    return text;
 }
 
 std::string rights_text(unsigned rights) { return rights == 6 ? "rw" : rights == 4 ? "r" : rights == 2 ? "w" : "-"; }
@@ -170,12 +177,6 @@ void copy_text(char* to, std::size_t size, const std::string& text) { std::snpri
 struct Family {
     int saver;
     bool without_proc;
-    std::vector<Case> cases() const {
-        std::vector<Case> all;
-        for (int n = 0; n < Case::kCount; ++n)
-            if (Case c(n); c.saver == saver && c.without_proc == without_proc) all.push_back(c);
-        return all;
-    }
 };
 
 std::string unit_name(int n) {
@@ -312,7 +313,11 @@ std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
     const unsigned mode = c.bits(), g = mode >> 3 & 7, o = mode & 7;
     const gid_t group = c.group();
     const bool group_kept = saver.uid == 0 || std::count(saver.groups.begin(), saver.groups.end(), group);
-    const unsigned group_rights = group_kept ? g : g & o;
+    // A group not kept leaves its members others: the new group and others get what both had (with a list, the
+    // old group's members had its entry under the mask).
+    const unsigned both = g & o, both_listed = both & mask_of(g, c.list);
+    const unsigned want_mode = group_kept ? mode : (mode & 0700) | both << 3 | both;
+    const std::string want_list = group_kept ? list_of(mode, c.list) : list_of(mode, c.list, both, both_listed);
     for (int j = 0; j < kJudgeCount; ++j) {
         const unsigned gained = out.after[j] & ~out.before[j];
         if (j != saver.judge && gained)
@@ -329,13 +334,11 @@ std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
     if (out.uid != (saver.uid == kOther ? kOther : kOwner)) strays.push_back({"owner", seen});
     if (out.gid != (group_kept ? group : saver.groups[0])) strays.push_back({"group", seen});
     if ((out.mode & 07700) != (mode & 0700)) strays.push_back({"the owner's bits", seen});
-    if (c.list == kNoList && (out.mode >> 3 & 7) != group_rights)
-        strays.push_back({"the group's bits", std::string(seen) + ", want group " + rwx(group_rights)});
-    if (out.mode & 07 & ~o) strays.push_back({"others' bits", seen});
-    const std::string list = list_of(mode, c.list), want = with_group_entry(list, group_rights);
-    if (out.list != want)
-        strays.push_back({list.empty() ? "a list where the file had none" : "the list",
-                          "'" + std::string(out.list) + "', want '" + want + "'"});
+    if (c.list == kNoList && out.mode != want_mode)
+        strays.push_back({"the mode", std::string(seen) + ", want " + octal(want_mode)});
+    if (out.list != want_list)
+        strays.push_back({c.list == kNoList ? "a list where the file had none" : "the list",
+                          "'" + std::string(out.list) + "', want '" + want_list + "'"});
     if (!out.attribute) strays.push_back({"the user attribute", "lost"});
     return strays;
 }
