@@ -502,6 +502,7 @@ int XView::SaveModel() {
         // The file the user chose is the model's own now, whatever it held (the dialog asked about that).
         const plat::WriteLanding chosen_landing(local);
         root->unit_file = chosen_landing.identity();
+        root->agreed_file = {};
         document.model_file_path = chosen_landing.path();
     }
     SaveRun& run = document.save_run;
