@@ -196,6 +196,11 @@ private:
     void draw_shadows();
     void refresh_shadow_volumes();
     void build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity, const OfuMatrix4x4& model_matrix);
+    // Whether the set casts a shadow: opaque, drawn as triangles, its texture (if any) not a 32-bit one.
+    bool set_casts(const CO3duGLTrianglePolygons& set) const;
+    // What of the shape casts: whether it is a filled shape of the model (not drawn in window coordinates), then
+    // each set's set_casts.
+    std::vector<bool> casting_sets(const CO3duGLEntity& entity) const;
     void count_shadow_volumes();
     // At night: marks in the stencil every pixel where something was drawn nearer than the background's quad.
     void mark_drawn_pixels();

@@ -2,7 +2,12 @@
 // mode, and moving their vertex data. Handles are checked against the shape list before anything is touched.
 #include "modeller/gl_modelar.h"
 
+#include <GL/gl.h>
+
 #include <cstring>
+#include <vector>
+
+#include "modeller/gl_shadow_volumes.h"
 
 _OfuPosition* CO3duGLModelar::AddPrimitive(CO3duPrimitive& primitive) {
     if (!scene_) return nullptr;
@@ -25,8 +30,13 @@ _OfuPosition* CO3duGLModelar::ChangePrimitive(_OfuPosition* pos, CO3duPrimitive&
     CO3duGLEntity* entity = entity_of(pos);
     if (!scene_ || !entity) return pos;
     const auto change = placing(*entity);
+    // Material, texture and polygon mode alter the shadow only where they alter what casts: a part recoloured (as
+    // a selection does) keeps its volumes; one made translucent, given a 32-bit texture or no longer filled loses
+    // them, and gains them back the other way round.
+    const bool looks = (flags & (O3DU_PRIM_MATERIAL | O3DU_PRIM_TEXTURE | O3DU_PRIM_POLYGON_MODE)) != 0;
+    const std::vector<bool> cast_before = looks ? casting_sets(*entity) : std::vector<bool>();
     const CO3duGLEntity::Changed changed = entity->Change(primitive, flags);
-    if (changed.shadow) entity->shadow_rebuild = 1;
+    if (changed.shadow || (looks && casting_sets(*entity) != cast_before)) entity->shadow_rebuild = 1;
     if (changed.drawing) cache_.changed(*entity);
     return pos;
 }
@@ -92,8 +102,27 @@ void CO3duGLModelar::SetDrawMode(_OfuPosition*& pos, long mode) {
     CO3duGLEntity* entity = entity_of(pos);
     if (!entity) return;
     const auto change = placing(*entity);
-    if (entity->draw_mode != static_cast<std::int32_t>(mode)) cache_.changed(*entity);
-    entity->draw_mode = static_cast<std::int32_t>(mode);
+    const std::int32_t now = static_cast<std::int32_t>(mode);
+    if (entity->draw_mode != now) cache_.changed(*entity);
+    // Hidden or casting no shadow, a shape's volumes go; shown or casting again, they are built. Either way the
+    // frame's bound on how many volumes a line crosses is worked out again, with the shape or without it. Hosts set
+    // the same mode over and over: that rebuilds nothing.
+    constexpr std::int32_t kCasting = O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW;
+    if ((entity->draw_mode ^ now) & kCasting) entity->shadow_rebuild = 1;
+    entity->draw_mode = now;
+}
+
+bool CO3duGLModelar::set_casts(const CO3duGLTrianglePolygons& set) const {
+    const int texture = set.texture_number();
+    const bool translucent_texture = texture >= 1 && texture <= structure_.textures.GetSize() &&
+                                     structure_.textures[texture - 1].info_header.biBitCount == 32;
+    return casts_shadow(set, translucent_texture);
+}
+
+std::vector<bool> CO3duGLModelar::casting_sets(const CO3duGLEntity& entity) const {
+    std::vector<bool> casts{entity.polygon_mode == GL_FILL && entity.kind != 1};
+    for (const CO3duGLTrianglePolygons set : entity.sets()) casts.push_back(set_casts(set));
+    return casts;
 }
 
 int CO3duGLModelar::GetShadowRebuild(_OfuPosition* pos) const {

@@ -54,6 +54,23 @@ bool o3du_near_rectangle(const _O3duViewport& v, double corners[4][3]) {
     return true;
 }
 
+void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum decrement) {
+    const CO3duVolumeIndices& lit = volumes.lit;
+    if (lit.size() == 0) return;
+    glStencilOp(GL_KEEP, GL_KEEP, decrement);
+    // Counter-clockwise seen from the light (the light's matrix turns, never mirrors): a ray leaving the prism
+    // upwards sees the triangle's other face.
+    glFrontFace(GL_CCW);
+    glCullFace(GL_FRONT);
+    glVertexPointer(3, GL_FLOAT, 0, volumes.corners.data());
+    const auto count = static_cast<GLsizei>(lit.size());
+    if (lit.narrow.empty())
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, lit.wide.data());
+    else
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_SHORT, lit.narrow.data());
+    glCullFace(GL_BACK);
+}
+
 O3duNearCaps::O3duNearCaps(const double corners[4][3], const OfuMatrix4x4& to_clip, const O3duShadowSettings& walls)
     : to_clip_(to_clip), walls_(walls) {
     for (int j = 0; j < 3; ++j) lo_[j] = HUGE_VAL, hi_[j] = -HUGE_VAL;

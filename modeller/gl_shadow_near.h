@@ -4,6 +4,8 @@
 // prism. The eye itself may stand outside every prism that the rectangle reaches into, and inside one that the
 // rectangle leaves in part.
 #pragma once
+#include <GL/gl.h>
+
 #include <vector>
 
 #include "modeller/gl_entity.h"
@@ -14,6 +16,13 @@
 // the modelview takes: its corners, counter-clockwise on the screen from the bottom left. False when the matrices
 // have no inverse.
 bool o3du_near_rectangle(const _O3duViewport& viewport, double corners[4][3]);
+
+// Counts down, under the stencil operation `decrement`, each pixel whose ray leaves one of the shape's prisms through
+// its top, the lit triangle, before it meets what is drawn there: the triangles' faces turned from the light, depth
+// tested, in light space as the walls are drawn. A ray that starts inside a shape's prism and leaves it so (through
+// a face culled where it is drawn) is counted out as it left by a wall; for a closed shape no other ray does, as
+// meeting a face from outside ends it there.
+void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum decrement);
 
 class O3duNearCaps {
 public:

@@ -123,13 +123,8 @@ void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEnt
     if (entity.kind == 1) return;
     OfuMatrix4x4 to_light = model_matrix;
     MultiplyMatrix4x4(to_light, scene_->light_matrix);
-    for (const CO3duGLTrianglePolygons set : entity.sets()) {
-        bool translucent_texture = false;
-        const int texture = set.texture_number();
-        if (texture >= 1 && texture <= structure_.textures.GetSize())
-            translucent_texture = structure_.textures[texture - 1].info_header.biBitCount == 32;
-        if (casts_shadow(set, translucent_texture)) builder.add_set(set, to_light);
-    }
+    for (const CO3duGLTrianglePolygons set : entity.sets())
+        if (set_casts(set)) builder.add_set(set, to_light);
 }
 
 void CO3duGLModelar::set_every_prism_shadows(bool on) {
@@ -271,16 +266,19 @@ void CO3duGLModelar::count_shadow_volumes() {
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
         }
-        if (!walls) continue;
-        if (wraps) {
+        if (walls && wraps) {
             draws.add(volumes);
             if (draws.spills()) draws.count(increment, decrement);
-        } else if (cut > 0 || every_prism_shadows_) {
+        } else if (walls && (cut > 0 || every_prism_shadows_)) {
             draws.add(volumes);
             draws.count(increment, decrement);
-        } else {
+        } else if (walls) {
             batches.add(to_clip, volumes);
         }
+        // A ray that starts in a prism may leave it through its top, the caster's lit face, which has no wall: the
+        // lit faces count it out, after the shape's walls where the count saturates. Where faces are drawn from
+        // both sides no ray passes one.
+        if (cut > 0 && !scene.cull_mode) o3du_count_out_through_lit_faces(entity.prism_volumes(), decrement);
     }
     batches.finish();
     draws.count(increment, decrement);

@@ -164,7 +164,14 @@ void O3duWallDraws::pace() {
 }
 
 void O3duWallDraws::wait_for_mark(GLuint mark) {
+    // A share the threads are through with already takes no wait.
+    GLuint through = 0;
+    queries_.result(mark, GL_QUERY_RESULT_AVAILABLE, &through);
+    if (through) return;
     GLuint samples = 0;
     queries_.result(mark, GL_QUERY_RESULT, &samples);
-    if (wait_observer()) wait_observer()(false);
+    if (!wait_observer()) return;
+    // It waited if the share, not through before, is through now.
+    queries_.result(mark, GL_QUERY_RESULT_AVAILABLE, &through);
+    if (through) wait_observer()(false);
 }

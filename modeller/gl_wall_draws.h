@@ -70,5 +70,6 @@ private:
 // so that a small scene goes on in shares too; for the tests of the pacing.
 void set_wall_share_for_testing(double bins);
 // Called at each wait for the rasterizer threads between shares, with whether it waited on glFinish (a context
-// without queries) rather than on a query's result; empty: nothing is called.
+// without queries) rather than on a query's result: every glFinish, and each query result asked for before it was
+// there and there after; empty: nothing is called.
 void set_wall_wait_observer_for_testing(std::function<void(bool finished)> observer);

@@ -1,4 +1,4 @@
-// POSIX access lists read and written as the raw bytes the kernel keeps.
+// POSIX access lists read as the raw bytes the kernel keeps.
 #include "platform/access_list.h"
 
 #include <sys/xattr.h>
@@ -18,10 +18,6 @@ std::uint32_t little_endian(const std::string& bytes, std::size_t at, int count)
     std::uint32_t value = 0;
     for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
     return value;
-}
-
-void put_little_endian(std::string* bytes, std::uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) *bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 }  // namespace
@@ -60,17 +56,6 @@ bool access_entries(const std::string& list, std::vector<AccessEntry>* entries, 
                             static_cast<std::uint16_t>(little_endian(list, at + 2, 2)),
                             little_endian(list, at + 4, 4)});
     return true;
-}
-
-std::string access_list_bytes(const std::vector<AccessEntry>& entries) {
-    std::string list;
-    put_little_endian(&list, kVersion, 4);
-    for (const AccessEntry& e : entries) {
-        put_little_endian(&list, e.tag, 2);
-        put_little_endian(&list, e.rights, 2);
-        put_little_endian(&list, e.id, 4);
-    }
-    return list;
 }
 
 }  // namespace kz::platform

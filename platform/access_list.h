@@ -1,6 +1,8 @@
-// POSIX access lists as the kernel keeps them in "system.posix_acl_access", read and written raw (no libacl): a
-// 32-bit version (2), then per entry a 16-bit tag, 16-bit rights and a 32-bit id, all little-endian, in the
-// kernel's order (the owner, named users, the owning group, named groups, the mask, others).
+// POSIX access lists as the kernel keeps them in "system.posix_acl_access", read raw for the folder rule: a 32-bit
+// version (2), then per entry a 16-bit tag, 16-bit rights and a 32-bit id, all little-endian, in the kernel's order
+// (the owner, named users, the owning group, named groups, the mask, others). The folder rule holds folders by O_PATH
+// descriptors (a folder may be one the user cannot open for reading), which libacl's acl_get_fd refuses (EBADF), so
+// libacl would read the same /proc name; a save reads and sets lists with libacl (kept_permissions.cpp).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -26,7 +28,5 @@ bool read_access_list(int fd, std::string* list);
 // The entries of a list; false when it is not one (with the reason in `why`: not a version and whole entries, or
 // another version).
 bool access_entries(const std::string& list, std::vector<AccessEntry>* entries, std::string* why);
-// A list as the kernel keeps it.
-std::string access_list_bytes(const std::vector<AccessEntry>& entries);
 
 }  // namespace kz::platform

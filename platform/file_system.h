@@ -62,6 +62,9 @@ public:
     const std::string& path() const { return path_; }
     // The file there (and how it stood) when the landing was worked out; unknown when there was none.
     FileIdentity identity() const { return identity_; }
+    // The file there as identity() gives it, with the digest of the bytes it holds now (where digests are taken and
+    // it is no larger than a file read whole): what a caller that asks before replacing it asked about.
+    FileIdentity with_bytes() const;
     // Whether the file there is still `read`: by its stamps, and where `read` knows the digest of its bytes, by its
     // bytes too, read through the folder held (false when they cannot be read).
     bool holds(const FileIdentity& read) const;
@@ -86,12 +89,15 @@ private:
 // A target whose mode bits make it read-only is refused (is_open false), as Windows refuses to replace a
 // read-only file, even for a user whom the system would let write it. The new file keeps what the user set on the
 // file its text came from (`read`; by default the one the landing found) as that file stands now, and nothing of a
-// file someone else has put there since (kept_permissions.h).
+// file someone else has put there since (kept_permissions.h). The rename is checked against `replaced` (by default
+// `read`): while the landing's file is that file by its stamps, and `replaced` knows the digest of its bytes, the
+// bytes there just before the rename must be those.
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);
     explicit FileWriter(const WriteLanding& landing);
     FileWriter(const WriteLanding& landing, const FileIdentity& read);
+    FileWriter(const WriteLanding& landing, const FileIdentity& read, const FileIdentity& replaced);
     ~FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -102,9 +108,17 @@ public:
     bool commit();
     // The file the commit put in place, as it stood once renamed onto its name; unknown before a commit went through.
     FileIdentity written_identity() const { return written_identity_; }
+    // The file the commit took the name from, as the rename left it where another name still holds it (one link
+    // less, its change time moved, all else as it was); unknown where no other name holds it.
+    FileIdentity left_behind() const { return left_behind_; }
+    // Why the writer failed, for a line on standard error (the system's reason in brackets where it gave one);
+    // empty while it has not. target_changed(): the file under the name was no longer the one expected.
+    const std::string& failure() const { return failure_; }
+    bool target_changed() const { return target_changed_; }
 
 private:
-    void open(const WriteLanding& landing, const FileIdentity& read);
+    void open(const WriteLanding& landing, const FileIdentity& read, const FileIdentity& replaced);
+    void fail(std::string why, bool target_changed = false);
     void discard();
     bool target_unchanged() const;
 
@@ -112,6 +126,9 @@ private:
     std::string name_;   // the target's name in it
     FileIdentity expected_;
     FileIdentity written_identity_;
+    FileIdentity left_behind_;
+    std::string failure_;
+    bool target_changed_ = false;
     ContentHasher written_content_;  // of every byte written
     std::string temp_;               // the temporary file's name in the folder; empty while it has none
     std::FILE* stream_ = nullptr;
@@ -119,7 +136,7 @@ private:
     bool failed_ = false;
 };
 bool write_whole_file(std::string_view windows_path, std::string_view bytes);
-// Test hook: every writer fails as on a full disk once this many bytes were written in all since the call;
+// Test hook: every writer fails as on a full disk (ENOSPC) once this many bytes were written in all since the call;
 // a negative count lifts it.
 void set_write_capacity_for_tests(std::int64_t bytes);
 // Test hook: false makes writers and downloads use named temporary files, as on a file system without unnamed ones.

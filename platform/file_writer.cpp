@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -116,23 +117,34 @@ bool holds_expected(int dirfd, const std::string& name, FileIdentity expected, s
     return errno == ENOENT && !expected.known();
 }
 
-// Whether `name` in the folder open at `dirfd` is the file `expected` (by its stamps) and holds the bytes whose
-// digest `expected` knows, read from first to last; its stamps are looked at again once they are read, so that a
-// change made meanwhile counts.
-bool holds_bytes(int dirfd, const std::string& name, const FileIdentity& expected) {
+// The digest of the bytes of `name` in the folder open at `dirfd`, read from first to last while it is the file
+// `expected` by its stamps, and looked at again once read, so that a change made meanwhile counts; unknown when it is
+// not that file, cannot be read, or holds more than the size its stamps gave. One byte past that size is read, and
+// no more: a file that grew shows it there, however much it grew.
+ContentDigest digest_of(int dirfd, const std::string& name, const FileIdentity& expected) {
     const Descriptor fd(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st;
-    if (!fd || !stat_of(fd.get(), &st) || !S_ISREG(st.st_mode) || identity_of(st) != expected) return false;
+    if (!fd || !stat_of(fd.get(), &st) || !S_ISREG(st.st_mode) || identity_of(st) != expected) return {};
     ContentHasher content;
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    std::uint64_t left = expected.size + 1;
+    while (left > 0) {
+        const ssize_t n = ::read(fd.get(), buffer, std::min<std::uint64_t>(left, sizeof buffer));
         if (n == 0) break;
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
+        if (n < 0) return {};
         content.add(buffer, static_cast<std::size_t>(n));
+        left -= static_cast<std::uint64_t>(n);
     }
-    return stat_of(fd.get(), &st) && identity_of(st) == expected && content.digest() == expected.content;
+    if (left == 0 || !stat_of(fd.get(), &st) || identity_of(st) != expected) return {};
+    return content.digest();
+}
+
+// Whether `name` in the folder open at `dirfd` is the file `expected` (by its stamps) and holds the bytes whose
+// digest `expected` knows.
+bool holds_bytes(int dirfd, const std::string& name, const FileIdentity& expected) {
+    const ContentDigest digest = digest_of(dirfd, name, expected);
+    return digest.known && digest == expected.content;
 }
 
 // Whether the bytes of the file `expected` are to be looked at: it knows their digest, and digests are taken.
@@ -215,6 +227,13 @@ WriteLanding::WriteLanding(std::string_view windows_path) {
     why_ = "its links go round";
 }
 
+FileIdentity WriteLanding::with_bytes() const {
+    FileIdentity present = identity_;
+    if (present.known() && content_digests_on() && present.size <= kMaxReadBytes)
+        present.content = digest_of(folder_.get(), name_, identity_);
+    return present;
+}
+
 bool WriteLanding::holds(const FileIdentity& read) const {
     return found() && identity_ == read && (!bytes_known(read) || holds_bytes(folder_.get(), name_, read));
 }
@@ -227,15 +246,23 @@ bool WriteLanding::inside(std::string_view windows_folder) const {
 
 FileWriter::FileWriter(std::string_view windows_path) {
     const WriteLanding landing(windows_path);
-    open(landing, landing.identity_);
+    open(landing, landing.identity_, landing.identity_);
 }
 
-FileWriter::FileWriter(const WriteLanding& landing) { open(landing, landing.identity_); }
+FileWriter::FileWriter(const WriteLanding& landing) { open(landing, landing.identity_, landing.identity_); }
 
-FileWriter::FileWriter(const WriteLanding& landing, const FileIdentity& read) { open(landing, read); }
+FileWriter::FileWriter(const WriteLanding& landing, const FileIdentity& read) { open(landing, read, read); }
 
-void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
-    if (!landing.found()) return;
+FileWriter::FileWriter(const WriteLanding& landing, const FileIdentity& read, const FileIdentity& replaced) {
+    open(landing, read, replaced);
+}
+
+void FileWriter::fail(std::string why, bool target_changed) {
+    if (failure_.empty()) failure_ = std::move(why), target_changed_ = target_changed;
+}
+
+void FileWriter::open(const WriteLanding& landing, const FileIdentity& read, const FileIdentity& replaced) {
+    if (!landing.found()) return fail("where it would land cannot be worked out (" + landing.why() + ")");
     folder_ = Descriptor(::fcntl(landing.folder_.get(), F_DUPFD_CLOEXEC, 0));
     name_ = landing.name_;
     expected_ = landing.identity_;
@@ -244,16 +271,21 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read) {
     // replaced by a file.
     struct stat st;
     bool exists = false;
-    if (!folder_ || !holds_expected(folder_.get(), name_, expected_, &st, &exists)) return;
-    if (exists && (!S_ISREG(st.st_mode) || is_running_program(st) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
-        return;
-    // Where the file there is the one the text came from, its bytes are looked at again just before the rename.
-    if (exists && read == expected_) expected_.content = read.content;
+    if (!folder_) return fail(with_error("its folder cannot be held"));
+    if (!holds_expected(folder_.get(), name_, expected_, &st, &exists))
+        return fail("the file there changed after it was looked at", true);
+    if (exists && (!S_ISREG(st.st_mode) || is_running_program(st)))
+        return fail("what is there is not a file this program replaces");
+    if (exists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail("the file there is read-only");
+    // Where the file there is the one the caller expects to replace (by default the one the text came from), its
+    // bytes are looked at again just before the rename.
+    if (exists && replaced == expected_) expected_.content = replaced.content;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
-    if (fd < 0) return;
+    if (fd < 0) return fail(with_error("no new file can be made beside it"));
     keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
+        fail(with_error("no new file can be made beside it"));
         discard();
         ::close(fd);
     }
@@ -291,10 +323,14 @@ bool FileWriter::write(const void* data, std::size_t size) {
         if (left < static_cast<std::int64_t>(size)) {
             g_write_capacity = 0;
             failed_ = true;
+            fail(with_error("its new file cannot be written", ENOSPC));
             return false;
         }
     }
-    if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
+    if (size && std::fwrite(data, 1, size, stream_) != size) {
+        failed_ = true;
+        fail(with_error("its new file cannot be written"));
+    }
     written_ += size;
     written_content_.add(data, size);
     if (write_observer() && std::fflush(stream_) == 0) write_observer()(written_);
@@ -305,18 +341,38 @@ bool FileWriter::commit() {
     if (!stream_) return false;
     const int fd = ::fileno(stream_);
     bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
+    if (!ok) fail(with_error("its new file cannot be written"));
     // Only a file written whole and on disk gets a name.
-    if (ok && temp_.empty()) ok = name_temp_beside(fd, folder_.get(), name_, &temp_);
+    if (ok && temp_.empty() && !name_temp_beside(fd, folder_.get(), name_, &temp_)) {
+        ok = false;
+        fail(with_error("its new file cannot be given a name"));
+    }
+    // The file the rename takes the name from, held to see how the rename leaves it where other names keep it.
+    const Descriptor replaced(::openat(folder_.get(), name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     // What came under the name since the landing was found (a link put there, another file, the file changed) is
     // not replaced.
-    if (ok && target_unchanged() && ::renameat(folder_.get(), temp_.c_str(), folder_.get(), name_.c_str()) == 0) {
+    if (ok && !target_unchanged()) {
+        ok = false;
+        fail("the file there changed after it was looked at", true);
+    }
+    if (ok && ::renameat(folder_.get(), temp_.c_str(), folder_.get(), name_.c_str()) != 0) {
+        ok = false;
+        fail(with_error("it cannot be put in place"));
+    }
+    if (ok) {
         temp_.clear();
         // Taken once renamed: the rename moves the file's change time.
         struct stat written;
         if (stat_of(fd, &written)) written_identity_ = identity_of(written);
         written_identity_.content = written_content_.digest();
-    } else {
-        ok = false;
+        // Another name of the file replaced still holds it, and the rename moved its change time (one link less),
+        // and nothing else.
+        struct stat left;
+        if (replaced && expected_.known() && stat_of(replaced.get(), &left) && left.st_nlink > 0) {
+            FileIdentity moved = expected_;
+            moved.changed = identity_of(left).changed;
+            if (identity_of(left) == moved) left_behind_ = moved;
+        }
     }
     // Closed (and unlocked) only now: until the rename its name was there for a clean-up to see. What was written
     // is on disk already, so the close has nothing left to fail on.

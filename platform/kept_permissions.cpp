@@ -1,29 +1,45 @@
 // The rights a replacing write's new file takes from the file it replaces, set on the new file before its rename.
+// Access lists are read, narrowed and set with libacl, as editors and cp do.
 #include "platform/kept_permissions.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <type_traits>
 
 #include "platform/access_list.h"
 #include "platform/descriptor.h"
 #include "platform/file_stamps.h"
+#include "platform/report.h"
 
 namespace kz::platform {
 namespace {
 
-constexpr mode_t kGroupRights = 070;
+constexpr mode_t kGroupRights = 070, kOwnerRights = 0700;
+constexpr unsigned kAllRights = 07;
 constexpr char kUserAttributes[] = "user.";
 
-mode_t usual_mode() {
+// The umask the process started with, read before main (so before any thread) runs: reading it means setting it
+// for an instant, and a file another thread made in that instant would get no mask at all. Read here rather than
+// from a call each host program would have to make first; nothing sets it again.
+const mode_t g_start_umask = [] {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0666 & ~mask;
-}
+    return mask;
+}();
+
+mode_t usual_mode() { return 0666 & ~g_start_umask; }
+
+struct AclFree {
+    void operator()(void* acl) const { ::acl_free(acl); }
+};
+using AccessList = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
 
 bool has_group(int fd, std::uint32_t gid) {
     struct stat st;
@@ -37,81 +53,151 @@ bool give_group(int fd, std::uint32_t gid) {
     return ::fchown(fd, static_cast<uid_t>(-1), gid) == 0 && has_group(fd, gid);
 }
 
-// The names of the attributes of the file at `path` (a /proc/self/fd name), NUL-separated; empty when none.
-std::string attribute_names(const std::string& path) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
-        if (size <= 0) return {};
-        std::string names(static_cast<std::size_t>(size), '\0');
-        const ssize_t got = ::listxattr(path.c_str(), names.data(), names.size());
-        if (got >= 0) return names.substr(0, static_cast<std::size_t>(got));
-        if (errno != ERANGE) return {};  // ERANGE: one was added between the two calls
-    }
-    return {};
+// A file's group that is not kept: the members of the new group were others, and those of the old one become
+// others, so both get only what both had (group & others).
+mode_t without_kept_group(mode_t mode) {
+    const mode_t both = (mode >> 3) & mode & 07;
+    return (mode & ~(kGroupRights | 07)) | (both << 3) | both;
 }
 
-// The "user." attributes of the file at `path` (a /proc/self/fd name) copied to the file open at `fd`; one that
-// cannot be read or set (a file system without them says ENOTSUP) is left out.
-void copy_user_attributes(const std::string& path, int fd) {
-    const std::string names = attribute_names(path);
+// The new file open at `fd` without the list it inherited from its folder's default, with `mode`. Where the list
+// cannot be taken off, the mask (the group bits) is emptied: no named entry nor the group gets anything then.
+void set_mode_without_list(int fd, mode_t mode) {
+    const AccessList plain(::acl_from_mode(mode));
+    bool listless = plain && ::acl_set_fd(fd, plain.get()) == 0;
+    listless = listless || errno == ENOTSUP || ::fremovexattr(fd, kAccessListName) == 0 || errno == ENODATA;
+    ::fchmod(fd, listless ? mode : mode & ~kGroupRights);
+}
+
+unsigned rights_of(acl_entry_t entry) {
+    acl_permset_t set = nullptr;
+    if (::acl_get_permset(entry, &set) != 0) return 0;
+    return (::acl_get_perm(set, ACL_READ) == 1 ? 4u : 0u) | (::acl_get_perm(set, ACL_WRITE) == 1 ? 2u : 0u) |
+           (::acl_get_perm(set, ACL_EXECUTE) == 1 ? 1u : 0u);
+}
+
+void set_rights(acl_entry_t entry, unsigned rights) {
+    acl_permset_t set = nullptr;
+    if (::acl_get_permset(entry, &set) != 0) return;
+    ::acl_clear_perms(set);
+    if (rights & 4) ::acl_add_perm(set, ACL_READ);
+    if (rights & 2) ::acl_add_perm(set, ACL_WRITE);
+    if (rights & 1) ::acl_add_perm(set, ACL_EXECUTE);
+    ::acl_set_permset(entry, set);
+}
+
+// What a list gives the classes a narrowing looks at.
+struct ListRights {
+    acl_entry_t own_entry = nullptr;  // the owning group's
+    unsigned own = 0, mask = kAllRights, others = 0;
+    unsigned named = kAllRights;         // what every named user and group allows at most, before the mask
+    unsigned named_groups = kAllRights;  // the same, of the named groups alone
+};
+
+ListRights rights_in(acl_t list) {
+    ListRights r;
+    acl_entry_t entry = nullptr;
+    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(list, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag = ACL_UNDEFINED_TAG;
+        ::acl_get_tag_type(entry, &tag);
+        const unsigned rights = rights_of(entry);
+        if (tag == ACL_GROUP_OBJ) r.own_entry = entry, r.own = rights;
+        if (tag == ACL_MASK) r.mask = rights;
+        if (tag == ACL_OTHER) r.others = rights;
+        if (tag == ACL_USER || tag == ACL_GROUP) r.named &= rights;
+        if (tag == ACL_GROUP) r.named_groups &= rights;
+    }
+    return r;
+}
+
+// The mode of a file whose list could not be copied: each account falls to the owner, group or others class, and
+// each class gets no more than every entry its accounts may have come from allowed.
+mode_t listless_mode(const ListRights& r, mode_t mode, bool group_kept) {
+    const unsigned floor = r.named & r.mask;
+    unsigned group = r.own & r.mask & floor, others = r.others & floor;
+    if (!group_kept) group = others = group & others;
+    return (mode & kOwnerRights) | (group << 3) | others;
+}
+
+// The list of the file read given to the new file open at `fd`; false where it is not taken. A group not kept has
+// its own entry narrowed as a mode's group is, also to every named group's rights (a member of one of them and of
+// the new group had that group's entry alone), and others no more than the old group's members had; the mask stays
+// for the named entries.
+bool set_list(int fd, acl_t list, const ListRights& r, bool group_kept) {
+    if (!group_kept && r.own_entry) {
+        set_rights(r.own_entry, r.own & r.others & r.named_groups);
+        acl_entry_t entry = nullptr;
+        for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(list, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+            acl_tag_t tag = ACL_UNDEFINED_TAG;
+            if (::acl_get_tag_type(entry, &tag) == 0 && tag == ACL_OTHER) set_rights(entry, r.others & r.own & r.mask);
+        }
+    }
+    return ::acl_set_fd(fd, list) == 0;
+}
+
+// The names of the attributes of the file open at `source`, NUL-separated; empty when none. False where they cannot
+// be listed (a file system without attributes has none).
+bool attribute_names(int source, std::string* names) {
+    names->clear();
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = ::flistxattr(source, nullptr, 0);
+        if (size <= 0) return size == 0 || errno == ENOTSUP;
+        names->assign(static_cast<std::size_t>(size), '\0');
+        const ssize_t got = ::flistxattr(source, names->data(), names->size());
+        if (got >= 0) return names->resize(static_cast<std::size_t>(got)), true;
+        if (errno != ERANGE) break;  // ERANGE: one was added between the two calls
+    }
+    names->clear();
+    return false;
+}
+
+// The "user." attributes of the file open at `source` copied to the file open at `fd`; false, with errno saying
+// why, where one could not be read or set (a file system without them: ENOTSUP).
+bool copy_user_attributes(int source, int fd) {
+    std::string names;
+    bool all = attribute_names(source, &names);
+    int error = errno;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
         const char* name = names.c_str() + at;
         if (std::strncmp(name, kUserAttributes, sizeof kUserAttributes - 1) != 0) continue;
-        const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
-        if (size < 0) continue;
-        std::string value(static_cast<std::size_t>(size), '\0');
-        const ssize_t got = ::getxattr(path.c_str(), name, value.data(), value.size());
-        if (got >= 0) ::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(got), 0);
+        const ssize_t size = ::fgetxattr(source, name, nullptr, 0);
+        std::string value(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+        const ssize_t got = size < 0 ? -1 : ::fgetxattr(source, name, value.data(), value.size());
+        if (got < 0 || ::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(got), 0) != 0)
+            all = false, error = errno;
     }
+    errno = error;
+    return all;
 }
 
-// The group's rights of a file that has `entries` for its access list once the list is left behind: those of its
-// own entry, under the mask; none where the list cannot be read.
-mode_t owning_group_rights(const std::vector<AccessEntry>& entries) {
-    std::uint16_t own = 0, mask = 07;
-    for (const AccessEntry& e : entries) {
-        if (e.tag == kAclOwningGroup) own = e.rights;
-        if (e.tag == kAclMask) mask = e.rights;
-    }
-    return static_cast<mode_t>((own & mask) << 3);
-}
-
-// The new file open at `fd` takes what the file open at `source` (an O_PATH descriptor of the file read, as it
-// stands now: `now`) holds.
-void keep_from(int fd, int source, const struct stat& now) {
+// The new file open at `fd` takes what the file read holds: `now` as it stands, open for reading at `source` (-1:
+// it cannot be opened, errno saying why), named `name` in its folder.
+void keep_from(int fd, int source, const struct stat& now, const std::string& name) {
+    const int open_error = errno;
     mode_t mode = now.st_mode & 0777;
     // Root saving another user's file leaves it theirs; anyone else cannot give a file away and owns the new one.
     if (now.st_uid != ::geteuid()) ::fchown(fd, now.st_uid, static_cast<gid_t>(-1));
     const bool group_kept = give_group(fd, now.st_gid);
-    std::string list;
-    std::vector<AccessEntry> entries;
-    std::string why;
-    if (!read_access_list(source, &list)) {
-        // Whether it has a list is not known: its group bits may be a mask that allows more than its group had.
-        mode &= ~kGroupRights;
-    } else if (list.empty()) {
-        if (!group_kept) mode &= ~kGroupRights;
+    const AccessList list(source >= 0 ? ::acl_get_fd(source) : nullptr);
+    const int list_error = source >= 0 ? errno : open_error;
+    if (!list && (source < 0 || list_error != ENOTSUP)) {
+        // Whether a list denies someone what the mode gives is not known: the new file is its owner's alone.
+        set_mode_without_list(fd, mode & kOwnerRights);
+        report_line(with_error(name + (source < 0 ? ": its access list and user attributes were not kept, as it "
+                                                    "cannot be opened for reading; it is saved for its owner alone"
+                                                  : ": its access list was not kept, as it cannot be read; it is saved "
+                                                    "for its owner alone"),
+                               list_error));
+        if (source < 0) return;
+    } else if (!list || ::acl_equiv_mode(list.get(), nullptr) == 0) {
+        set_mode_without_list(fd, group_kept ? mode : without_kept_group(mode));
     } else {
-        bool copied = false, masked = false;
-        if (access_entries(list, &entries, &why)) {
-            // With a list, the group's rights are its own entry's; the mask (the group bits of the mode) stays for
-            // the users and groups the list names.
-            for (AccessEntry& e : entries) {
-                if (e.tag == kAclOwningGroup && !group_kept) e.rights = 0;
-                masked = masked || e.tag == kAclMask;
-            }
-            const std::string kept = access_list_bytes(entries);
-            copied = ::fsetxattr(fd, kAccessListName, kept.data(), kept.size(), 0) == 0;
-        }
-        if (!copied) {
-            mode = (mode & ~kGroupRights) | (group_kept ? owning_group_rights(entries) : 0);
-        } else if (!masked && !group_kept) {
-            mode &= ~kGroupRights;  // without a mask the group bits are the group's own entry
-        }
+        const ListRights rights = rights_in(list.get());
+        if (!set_list(fd, list.get(), rights, group_kept))
+            set_mode_without_list(fd, listless_mode(rights, mode, group_kept));
     }
-    // The bits go through the list where there is one: the owner's entry, the mask and the others' entry.
-    ::fchmod(fd, mode);
-    copy_user_attributes(proc_fd_path(source), fd);
+    if (!copy_user_attributes(source, fd) && errno != ENOTSUP)
+        report_line(with_error(name + ": not all of its user attributes were kept"));
 }
 
 }  // namespace
@@ -120,16 +206,23 @@ void keep_permissions(int fd, int dirfd, const std::string& name, const struct s
                       const FileIdentity& read) {
     const FileIdentity now = present ? identity_of(*present) : FileIdentity{};
     if (present && read.known() && read.same_file(now)) {
-        // Looked at again through a descriptor of its own, from which its list and attributes are read: only while
-        // that is still the file judged.
-        Descriptor source(::openat(dirfd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        // Opened for reading (through no /proc), without following a link or waiting on a lease, its list and
+        // attributes are read from it: only while that is still the file judged.
+        Descriptor source(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st;
-        if (source && stat_of(source.get(), &st) && identity_of(st) == now) return keep_from(fd, source.get(), st);
+        // Gone or a link by now, it is no longer the file judged (and the rename will not replace it); anything
+        // else that keeps it closed (no read right on one's own file) narrows the new file.
+        if (!source && errno != ENOENT && errno != ELOOP) return keep_from(fd, -1, *present, name);
+        if (source && stat_of(source.get(), &st) && identity_of(st) == now)
+            return keep_from(fd, source.get(), st, name);
     }
     const mode_t usual = usual_mode();
     mode_t mode = (read.known() ? read.mode : usual) & (present ? now.mode : usual) & 0777;
-    if (read.known() && !has_group(fd, read.group)) mode &= ~kGroupRights;
-    ::fchmod(fd, mode);
+    if (!read.known()) {
+        ::fchmod(fd, mode);  // a file made anew: its folder's default list applies
+        return;
+    }
+    set_mode_without_list(fd, has_group(fd, read.group) ? mode : without_kept_group(mode));
 }
 
 }  // namespace kz::platform

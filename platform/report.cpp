@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 #include <QChar>
@@ -62,22 +63,35 @@ char32_t code_point(std::string_view text, std::size_t at, std::size_t length) {
     return cp;
 }
 
-// Controls, line and paragraph separators, and what shows as nothing while it changes how text reads or looks the
-// same as another name: every format character (bidirectional marks, embeddings, overrides and isolates, zero-width
-// characters, the soft hyphen, the byte order mark, tags, the interlinear annotation marks), as the Unicode tables
-// Qt carries class them, so none is missed; the combining grapheme joiner and the Hangul fillers; and the code
-// points Unicode keeps unassigned among them to be shown as nothing. Variation selectors are no such character: they
-// pick a glyph's form in Japanese names.
+// Unicode's Default_Ignorable_Code_Point (DerivedCoreProperties.txt, 15.0): what a terminal or a window shows as
+// nothing, so that in a name it may hide letters or make two names look alike (the soft hyphen, the combining
+// grapheme joiner, the Hangul fillers, Khmer's inherent vowels, Mongolian's free variation selectors, the zero-width
+// characters and bidirectional controls, tags, and the code points kept unassigned to show as nothing). The
+// variation selectors (U+FE00 to U+FE0F, U+E0100 to U+E01EF) are left out: they pick a glyph's form in Japanese
+// names.
+struct CodePointRange {
+    char32_t first, last;
+};
+constexpr CodePointRange kShownAsNothing[] = {
+    {0x00AD, 0x00AD}, {0x034F, 0x034F},   {0x061C, 0x061C},   {0x115F, 0x1160},   {0x17B4, 0x17B5},   {0x180B, 0x180F},
+    {0x200B, 0x200F}, {0x202A, 0x202E},   {0x2060, 0x206F},   {0x3164, 0x3164},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},
+    {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE00FF}, {0xE01F0, 0xE0FFF},
+};
+
+// Controls, line and paragraph separators, what shows as nothing, and every other format character too (the
+// interlinear annotation marks, the marks that prefix a number, hieroglyph controls), as the Unicode tables Qt
+// carries class them.
 bool shown_as_escape(char32_t cp) {
     if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return true;
+    if (std::any_of(std::begin(kShownAsNothing), std::end(kShownAsNothing),
+                    [cp](const CodePointRange& r) { return cp >= r.first && cp <= r.last; }))
+        return true;
     switch (QChar::category(cp)) {
     case QChar::Other_Format:
     case QChar::Separator_Line:
     case QChar::Separator_Paragraph: return true;
-    default: break;
+    default: return false;
     }
-    return cp == 0x034F || cp == 0x115F || cp == 0x1160 || cp == 0x3164 || cp == 0xFFA0 || cp == 0x2065 ||
-           (cp >= 0xFFF0 && cp <= 0xFFF8) || (cp >= 0xE0000 && cp <= 0xE0FFF && !(cp >= 0xE0100 && cp <= 0xE01EF));
 }
 
 }  // namespace

@@ -21,12 +21,13 @@ void report_once(const std::string& line);
 std::string with_error(std::string_view what, int error = errno);
 // A line as it may reach a terminal or a window's title: every control character (C0, DEL, and C1 as a UTF-8
 // character), the line and paragraph separators, every format character (Unicode's category Cf: those that
-// reorder text, zero-width ones, the soft hyphen, tags), the combining grapheme joiner (U+034F), the Hangul fillers
-// (U+115F, U+1160, U+3164, U+FFA0), the code points kept unassigned to show as nothing (U+2065, U+FFF0 to U+FFF8,
-// U+E0000 to U+E0FFF) and every byte that is no part of a UTF-8 character shows as "\xNN" (each byte in hex), so
-// that a name in it can neither end the line nor move, clear or reset the terminal, nor show its letters in another
-// order ("evil\u202Ehs.txt" as "eviltxt.sh") or hide some of them. Every other character shows as it is, variation
-// selectors too (U+FE00 to U+FE0F, U+E0100 to U+E01EF). An escaped line comes back as it is.
+// reorder text, zero-width ones, the soft hyphen, tags), every code point Unicode lets show as nothing (its
+// Default_Ignorable_Code_Point: the combining grapheme joiner, the Hangul fillers, Khmer's inherent vowels,
+// Mongolian's free variation selectors, and the code points kept unassigned for it) and every byte that is no part
+// of a UTF-8 character shows as "\xNN" (each byte in hex), so that a name in it can neither end the line nor move,
+// clear or reset the terminal, nor show its letters in another order ("evil\u202Ehs.txt" as "eviltxt.sh") or hide
+// some of them. Every other character shows as it is, the variation selectors too (U+FE00 to U+FE0F, U+E0100 to
+// U+E01EF), which pick a glyph's form in Japanese names. An escaped line comes back as it is.
 std::string escape_line(std::string_view line);
 // A Shift_JIS text as a window shows it (a title, the text the viewer draws in its attribute popup): converted to
 // Unicode, escaped as escape_line escapes, and back. Japanese stays as it is.

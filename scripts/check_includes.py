@@ -2,7 +2,7 @@
 """Fails on an include that points up the layers, or that brings a platform library outside platform/.
 
 A library's files may include headers of that library and of the libraries it depends on (directly or through
-them), as its kz_library() call in CMake names them. Qt, EGL, FFmpeg, libcurl and iconv headers belong to
+them), as its kz_library() call in CMake names them. Qt, EGL, FFmpeg, libcurl, iconv and libacl headers belong to
 platform/ alone (benchmarks may measure Qt as a peer). Tests and benchmarks are programs on top of everything and
 are not checked for layers.
 """
@@ -11,7 +11,7 @@ import re
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-PLATFORM_HEADER = re.compile(r'^\s*#\s*include\s*<(Q[A-Za-z]+|Qt[A-Za-z]*/|EGL/|curl/|iconv\.h|libav|libsw)')
+PLATFORM_HEADER = re.compile(r'^\s*#\s*include\s*<(Q[A-Za-z]+|Qt[A-Za-z]*/|EGL/|curl/|iconv\.h|libav|libsw|sys/acl\.h|acl/)')
 PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
 

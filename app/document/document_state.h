@@ -97,7 +97,7 @@ struct SaveRun {
         std::string refusal;              // why it is not written; empty when it may be
         std::string declined;             // asked about: why it is not written when the user does not agree
         std::string landing;              // the POSIX path of the file it lands on
-        kz::platform::FileIdentity file;  // the file there when judged
+        kz::platform::FileIdentity file;  // the file there when judged, with the digest it was judged by
         bool written = false;             // the second walk put the unit's text there
     };
     // One file this save replaced: the file found there when the first unit landing on it was judged, and the files
@@ -112,7 +112,11 @@ struct SaveRun {
     std::vector<std::string> outside;   // landings of changed units outside it that the walk would write
     std::vector<std::string> replaced;  // landings that are no longer the files their units were read from
     std::map<const kz::scene::XTrunk*, Judged> judged;
-    std::map<std::string, Replaced> rewritten;  // by landing
+    std::map<const kz::scene::XTrunk*, std::string> names;  // where each unit the first walk visited is written
+    std::map<std::string, Replaced> rewritten;              // by landing
+    // Files this save's renames took a name from while another name kept them: each as it stood before the rename
+    // and as the rename left it (one link less, its change time moved), in the order of the renames.
+    std::vector<std::pair<kz::platform::FileIdentity, kz::platform::FileIdentity>> left;
 };
 
 struct DocumentState {

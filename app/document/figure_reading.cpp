@@ -249,7 +249,7 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
     trunk->unit_part_start = trunk->unit_part_end = trunk->part_count();
     // Until the file is read whole the item holds less than the file, and a save must leave the file alone.
     trunk->flags |= kTrunkUnitNotWhole;
-    trunk->unit_file = {};
+    trunk->unit_file = trunk->agreed_file = {};
     if (trunk->index == 0) document.model_file_path.clear();
     if (!CanLoadReference(trunk)) {
         report_unit_problem(unit.c_str(), "refers to itself through an enclosing unit, skipped");

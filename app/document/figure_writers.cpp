@@ -112,13 +112,36 @@ const plat::FileIdentity* put_over(const SaveRun& run, const SaveRun::Judged& ju
                                                                                   : nullptr;
 }
 
-// The file a unit that knew `file` knows once the save is done: the last one the save put where `file` was found or
-// where it put `file` itself; unknown when the save replaced no such file.
-plat::FileIdentity last_put_over(const SaveRun& run, const plat::FileIdentity& file) {
+// `file` as this save's renames left it: where one took a name from it while another name kept it, the file as it
+// stands since (its bytes as `file` knew them, which a rename leaves alone); `file` itself where none did.
+plat::FileIdentity as_left(const SaveRun& run, plat::FileIdentity file) {
+    for (const auto& [before, after] : run.left) {
+        if (!(file == before)) continue;
+        const plat::ContentDigest content = file.content;
+        file = after;
+        file.content = content;
+    }
+    return file;
+}
+
+// Whether this save found `file` where it wrote, put it there, or left it behind under another name.
+bool touched(const SaveRun& run, const plat::FileIdentity& file) {
     for (const auto& [landing, replaced] : run.rewritten)
+        if (replaced.found == file || std::count(replaced.put.begin(), replaced.put.end(), file) > 0) return true;
+    return std::any_of(run.left.begin(), run.left.end(), [&](const auto& left) { return left.first == file; });
+}
+
+// The file a unit that knew `file`, and whose name leads to `landing`, knows once the save is done: the last one the
+// save put there where it found `file` there or put `file` there itself; else `file` as the save's renames of its
+// other names left it.
+plat::FileIdentity known_after(const SaveRun& run, const std::string& landing, const plat::FileIdentity& file) {
+    const auto written = run.rewritten.find(landing);
+    if (written != run.rewritten.end()) {
+        const SaveRun::Replaced& replaced = written->second;
         if (replaced.found == file || std::find(replaced.put.begin(), replaced.put.end(), file) != replaced.put.end())
             return replaced.put.back();
-    return {};
+    }
+    return as_left(run, file);
 }
 
 // A file the question names once, however many units land on it.
@@ -343,10 +366,15 @@ void XView::JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judge
         return;
     }
     judged->landing = landing.path();
-    judged->file = landing.identity();
-    // The file that was read, as it stood then: not changed in place (its bytes are looked at where every stamp is
-    // as it was), and not another file under its name, even one that took its inode number.
-    const bool unchanged = landing.holds(unit->unit_file);
+    // The file that was read, as it stood then, or the one the user last agreed to replace, as it stood when asked:
+    // not changed in place (its bytes are looked at where every stamp is as it was), and not another file under its
+    // name, even one that took its inode number. The write checks the bytes it was known by.
+    const plat::FileIdentity* known = landing.holds(unit->unit_file) ? &unit->unit_file
+                                      : unit->agreed_file.known() && landing.holds(unit->agreed_file)
+                                          ? &unit->agreed_file
+                                          : nullptr;
+    const bool unchanged = known != nullptr;
+    judged->file = known ? *known : landing.identity();
     // The model's own file is the one the user chose: while the name still leads where it was read from and the
     // file there is the one read, unchanged, it is written wherever that is.
     if (unit->index == 0 && unchanged && landing.path() == document.model_file_path) return;
@@ -357,6 +385,8 @@ void XView::JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judge
     } else if (!fnd::has_extension(landing.path().c_str(), ".fig")) {
         judged->refusal = "not written: it leads to a file that is not a figure file (.fig)";
     } else if (!unchanged) {
+        // The question is about the file as it stands now, bytes and all: the user's yes replaces that file only.
+        judged->file = landing.with_bytes();
         judged->declined = "not written: it changed since it was read, and the user did not agree";
         ask_about(&run.replaced, landing.path());
     } else if (!landing.inside(run.model_folder)) {
@@ -375,6 +405,7 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
     }
     char local[kPath] = {};
     UnitWriteName(unit, local);
+    if (planning) document.save_run.names[unit] = local;
     bool write = unit->changed == 1;
     if (write) {
         if (const char* refusal = UnitWriteRefusal(unit, local)) {
@@ -407,30 +438,40 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
 int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
     SaveRun& run = document.save_run;
     SaveRun::Judged& judged = run.judged[unit];
+    // A unit asked about is written here only after the user agreed, and knows the file agreed to, as it was when
+    // asked, until it is written: the next save asks only about a change made after the answer.
+    const bool agreed = !judged.declined.empty();
+    if (agreed) unit->agreed_file = judged.file;
+    const char* changed = agreed ? "it changed after the user agreed to write it" : "its file changed during the save";
     // Written only where the first walk judged it would land, over the file it found there (or over the one this
-    // save has put there since): a name that leads elsewhere now, or to another file, is left alone.
+    // save has put there since, or the one its renames of another name left there): a name that leads elsewhere now,
+    // or to another file, is left alone.
     const plat::WriteLanding landing(local);
     const plat::FileIdentity* put = put_over(run, judged);
-    if (!landing.found() || landing.path() != judged.landing || landing.identity() != (put ? *put : judged.file)) {
-        report_unit_problem(frefer_of(unit), "not written: its file changed during the save");
+    const plat::FileIdentity replaced = put ? *put : as_left(run, judged.file);
+    if (!landing.found() || landing.path() != judged.landing || landing.identity() != replaced) {
+        report_unit_problem(frefer_of(unit), (std::string("not written: ") + changed).c_str());
         return 0;
     }
     // The new file takes the permissions of the file read (or of the one this save put in its place), whatever is
-    // there now; while that file is there, its bytes are looked at again just before it is replaced.
-    plat::FileWriter file(landing, put ? *put : unit->unit_file);
+    // there now; while the file judged is there, its bytes are looked at again just before it is replaced.
+    plat::FileWriter file(landing, put ? *put : unit->unit_file, replaced);
     const bool written =
         file.is_open() && file.write(text.text(), static_cast<std::size_t>(text.length())) && file.commit();
     if (!written) {
-        // The change stays marked: the next save tries again.
-        report_unit_problem(local, "could not be written; the previous file is kept");
+        // The change stays marked: the next save tries again. The line says why; the box keeps its own text.
+        const std::string why = file.target_changed() ? changed : file.failure();
+        report_unit_problem(local, ("could not be written: " + why + "; the previous file is kept").c_str());
         plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
         return 0;
     }
-    SaveRun::Replaced& replaced =
+    if (file.left_behind().known()) run.left.emplace_back(landing.identity(), file.left_behind());
+    SaveRun::Replaced& rewritten =
         run.rewritten.try_emplace(judged.landing, SaveRun::Replaced{judged.file, {}}).first->second;
-    replaced.put.push_back(file.written_identity());
+    rewritten.put.push_back(file.written_identity());
     judged.written = true;
     unit->unit_file = file.written_identity();
+    unit->agreed_file = {};
     if (unit->index == 0) document.model_file_path = judged.landing;
     unit->changed = 0;
     return 1;
@@ -461,6 +502,7 @@ int XView::SaveModel() {
         // The file the user chose is the model's own now, whatever it held (the dialog asked about that).
         const plat::WriteLanding chosen_landing(local);
         root->unit_file = chosen_landing.identity();
+        root->agreed_file = {};
         document.model_file_path = chosen_landing.path();
     }
     SaveRun& run = document.save_run;
@@ -489,12 +531,19 @@ int XView::SaveModel() {
     }
     const int written = SaveUnitFig(root, 1);
     // Every unit that read a file this save replaced, or that the save wrote it through, knows the last file put
-    // there: the next save asks about none of them. A unit whose write was declined or refused keeps the file it
-    // read, so that the next save asks about it again.
+    // there, and one that reads another name of a file replaced knows that file as the rename left it: the next
+    // save asks about none of them. A unit whose write was declined or refused keeps the file it read, so that the
+    // next save asks about it again.
     for (XTrunk* t : document.trunks) {
         const auto judged = run.judged.find(t);
         if (!t || !t->unit_file.known() || (judged != run.judged.end() && !judged->second.written)) continue;
-        if (const plat::FileIdentity last = last_put_over(run, t->unit_file); last.known()) t->unit_file = last;
+        if (!touched(run, t->unit_file)) continue;
+        std::string landing = judged != run.judged.end() ? judged->second.landing : std::string();
+        if (const auto name = run.names.find(t); landing.empty() && name != run.names.end() && !name->second.empty())
+            landing = plat::WriteLanding(name->second).path();
+        const plat::FileIdentity known = known_after(run, landing, t->unit_file);
+        if (!(known == t->unit_file)) t->agreed_file = {};
+        t->unit_file = known;
     }
     run = SaveRun{};
     return written;

@@ -160,6 +160,9 @@ public:
     // The file the unit was read from (or its save last wrote), as the reader's descriptor saw it; unknown when
     // there was none. A save asks before it writes over another file that has come under the unit's name.
     kz::platform::FileIdentity unit_file;
+    // The file under the unit's name that the user last agreed to replace, as it stood when asked (its bytes' digest
+    // too), while no save has written the unit since: a save that finds it there asks nothing again. Unknown: none.
+    kz::platform::FileIdentity agreed_file;
     std::int32_t animating = 0;
     std::int32_t flags = 0;
     std::int32_t delete_mark = 0;

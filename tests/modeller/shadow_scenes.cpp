@@ -215,7 +215,8 @@ Seen ShadowScene::see(const OfuVector3& from, const OfuVector3& along, const Ofu
     double nearest = HUGE_VAL;
     int triangle = -1;
     for (std::size_t k = 0; k < shapes_.size(); ++k)
-        if (const int hit = first_hit(shapes_[k], from, along, 0.0, true, nullptr, nearest); hit >= 0)
+        if (const int hit = shapes_[k].seen ? first_hit(shapes_[k], from, along, 0.0, true, nullptr, nearest) : -1;
+            hit >= 0)
             seen.shape = int(k) + 1, triangle = hit;
     if (!seen.shape) return seen;
     const Shape& s = shapes_[seen.shape - 1];
@@ -229,7 +230,7 @@ Seen ShadowScene::see(const OfuVector3& from, const OfuVector3& along, const Ofu
     const OfuVector3 p = moved_by(from, along, nearest);
     for (std::size_t k = 0; k < shapes_.size() && !seen.shadowed; ++k) {
         double t = HUGE_VAL;
-        seen.shadowed = first_hit(shapes_[k], p, to_light, 1e-4, false, &to_light, t) >= 0;
+        seen.shadowed = shapes_[k].casts && first_hit(shapes_[k], p, to_light, 1e-4, false, &to_light, t) >= 0;
     }
     return seen;
 }

@@ -61,6 +61,10 @@ public:
                              const _OfuMaterial& material);
     // Moves the shape added as number `shape` by the matrix, in the modeller and in the cast.
     void set_matrix(CO3duGLModelar& m, std::size_t shape, OfuMatrix4x4 matrix);
+    // Whether the shape added as number `shape` is seen and whether it casts, in the cast alone.
+    void set_drawn(std::size_t shape, bool seen, bool casts) {
+        shapes_[shape].seen = seen, shapes_[shape].casts = casts;
+    }
 
     // The first face in front of the ray beyond its start (faces turned from the ray are culled), lit by a
     // directional light travelling along `travel` or not.
@@ -76,6 +80,7 @@ private:
         std::vector<double> normals;  // 3 a triangle, unit
         std::vector<int> faces;       // a triangle's face: the first triangle in its plane
         double lo[3], hi[3];
+        bool seen = true, casts = true;
     };
     void place(Shape& shape);
     // The nearest triangle the ray meets beyond t0 and before t (facing it when `culled`), or -1, its distance into

@@ -149,6 +149,32 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
                           .fov = 50,
                           .travel = {0.1, 0, -1}};
     };
+    // The near plane in a caster: rays start inside a prism and leave it through the caster's sunlit face, to lit
+    // ground. A wall 30 cm wide and 3 m high, the sun on its top and its -x face; a tower the sun lights on its -x
+    // and +y faces; a building the eye stands in.
+    const Block wall{{-0.15, -40, 0}, {0.15, 40, 3}}, tower{{-2, -2, 0}, {2, 2, 20}};
+    const auto over_the_wall = [&](const char* name, double mm) {
+        return ShadowCase{.name = name,
+                          .blocks = {kWideFloor, wall},
+                          .eye = {0, -30, 3 + mm / 1000},
+                          .target = {0, 10, 0.5},
+                          .fov = 80,
+                          .travel = {0.6, 0.15, -1}};
+    };
+    const auto beside_the_tower = [&](const char* name, double mm) {
+        return ShadowCase{.name = name,
+                          .blocks = {kWideFloor, tower},
+                          .eye = {-2 - mm / 1000, -1, 1.6},
+                          .target = {-2 - mm / 1000, 40, 0.5},
+                          .fov = 80,
+                          .travel = {0.6, -0.4, -1}};
+    };
+    // 245 plates stacked, each a shape, from the 129th on each set back 40 cm further: the floor below counts 128 to
+    // 245 in a wrapping frame.
+    std::vector<Block> deep_stack = {kFloor};
+    for (int i = 0; i < 245; ++i)
+        deep_stack.push_back(
+            {{i < 128 ? -30.0 : -30.0 + (i - 127) * 0.4, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
     const ShadowCase cases[] = {
         {"outside, outlines", {kFloor, box}, above, {0, 0, 0}, 1},
         {"outside, prisms", {kFloor, box}, above, {0, 0, 0}},
@@ -218,6 +244,25 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         // A prism 2 mm thick crosses the rectangle, none of whose corners, nor the eye, lies in it.
         thin_prism,
         scaled(thin_prism, 20, "a prism 40 mm thick across the rectangle, near 400"),
+        over_the_wall("the eye 1 mm above a sunlit wall's top, along it", 1),
+        over_the_wall("the eye 5 mm above a sunlit wall's top, along it", 5),
+        over_the_wall("the eye 10 mm above a sunlit wall's top, along it", 10),
+        beside_the_tower("the eye 1 mm beside a tower's sunlit face, along it", 1),
+        beside_the_tower("the eye 5 mm beside a tower's sunlit face, along it", 5),
+        beside_the_tower("the eye 10 mm beside a tower's sunlit face, along it", 10),
+        {.name = "the eye inside a building, looking out through its sunlit walls",
+         .blocks = {kWideFloor, {{-5, -5, 0}, {5, 5, 4}}},
+         .eye = {0, 0, 1.6},
+         .target = {-30, -12, 0},
+         .fov = 80},
+        // Behind a 10 m wall, in the prism of its steep sunlit face and in no other.
+        {.name = "the eye behind a sunny wall",
+         .blocks = {kWideFloor, {{-0.15, -40, 0}, {0.15, 40, 10}}},
+         .eye = {2, -30, 5},
+         .target = {2, 10, 0},
+         .fov = 80,
+         .travel = {0.6, 0, -1}},
+        under_the_stack("a stack of 245 plates across the light, counting 128 to 245 wrapped", deep_stack),
         under_the_stack("a stack of 260 plates across the light", stack),
         under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks),
         under_the_stack("a stack of 254 plates across the light", stack_254),
@@ -615,7 +660,9 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
         HeadlessScene road(w, h);
         limit_gl_capabilities_for_testing(true, true);
         HeadlessScene plain(w, h);
-        const auto draw = [&](HeadlessScene& scene, bool joined, bool wraps, double share) {
+        // A share waits only where the rasterizer threads are behind it: the frame is drawn again, up to 30 times,
+        // until its shares have waited as often as asked.
+        const auto draw = [&](HeadlessScene& scene, bool joined, bool wraps, double share, int wanted) {
             CO3duGLModelar& m = *scene.modeller;
             if (!m.structure().head()) block_field(m, joined, k.blocks);
             m.set_shadow_count_wraps(wraps);
@@ -625,15 +672,16 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
             set_wall_share_for_testing(share);
             waits[0] = waits[1] = 0;
             Drawn d;
-            d.frame = scene.render();
+            for (int frame = 0; frame == 0 || (frame < 30 && waits[0] + waits[1] < wanted); ++frame)
+                d.frame = scene.render();
             d.stencil = scene.stencil();
             d.draws = m.shadow_wall_draws_last_frame();
             std::copy(waits, waits + 2, d.waits);
             return d;
         };
         // The default road counts as the row's road should: in batches where the stencil does not wrap.
-        const Drawn got = draw(road, k.joined, k.wraps, k.share),
-                    want = draw(plain, false, k.wraps && k.context_wraps, 0);
+        const Drawn got = draw(road, k.joined, k.wraps, k.share, k.waits),
+                    want = draw(plain, false, k.wraps && k.context_wraps, 0, 0);
         EXPECT_LE(bytes_apart(got.stencil, want.stencil), k.apart);
         EXPECT_LE(bytes_apart(got.frame.bytes, want.frame.bytes), 3 * k.apart);  // three bytes a pixel
         EXPECT_GT(std::count_if(want.stencil.begin(), want.stencil.end(), [](std::uint8_t c) { return c != 0; }),
@@ -803,6 +851,143 @@ TEST(Shadows, VolumesAreRebuiltOnlyWhenSomethingChanged) {
     m.SetShadowLight(light);
     EXPECT_EQ(frame_starts(), 2);
     EXPECT_EQ(frame_starts(), 1);
+    // The same draw mode again, a change of what casting leaves alone, or a part recoloured and still opaque.
+    m.SetDrawMode(pos, O3DU_DRAW_PICKABLE);
+    EXPECT_EQ(frame_starts(), 1);
+    m.SetDrawMode(pos, O3DU_DRAW_PICKABLE | O3DU_DRAW_NO_SECTION_CAP);
+    EXPECT_EQ(frame_starts(), 1);
+    box.sets[0].material.diffuse.r = 0.5f;
+    m.ChangePrimitive(pos, box, O3DU_PRIM_MATERIAL);
+    EXPECT_EQ(frame_starts(), 1);
+    m.SetDrawMode(pos, O3DU_DRAW_HIDDEN);  // not drawn, its volumes freed
+    EXPECT_EQ(frame_starts(), 2);
+    EXPECT_EQ(frame_starts(), 1);
+}
+
+// A change of what the second shape added draws, made in the modeller and in the cast alike, and how many shapes'
+// volumes the next frame builds for it.
+struct DrawnStep {
+    const char* name;
+    std::function<void(CO3duGLModelar&, ShadowScene&, _OfuPosition*)> change;
+    int rebuilt = 1;
+};
+
+// The draw mode set, the shape seen and casting in the cast as it says.
+DrawnStep draw_mode(const char* name, long mode, int rebuilt = 1) {
+    return {name,
+            [=](CO3duGLModelar& m, ShadowScene& cast, _OfuPosition* pos) {
+                m.SetDrawMode(pos, mode);
+                cast.set_drawn(1, !(mode & O3DU_DRAW_HIDDEN), !(mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)));
+            },
+            rebuilt};
+}
+
+// The shape edited and changed by the flags, casting or not in the cast; `set` edits every set.
+DrawnStep edited(const char* name, long flags, bool casts, std::function<void(CO3duPrimitive&)> edit,
+                 std::function<void(CO3duTrianglePolys&)> set = {}, int rebuilt = 1) {
+    return {name,
+            [=](CO3duGLModelar& m, ShadowScene& cast, _OfuPosition* pos) {
+                CO3duPrimitive p;
+                m.GetPrimitive(pos, p, O3DU_PRIM_ALL);
+                edit(p);
+                for (int i = 0; set && i < p.sets.GetSize(); ++i) set(p.sets[i]);
+                m.ChangePrimitive(pos, p, flags);
+                cast.set_drawn(1, true, casts);
+            },
+            rebuilt};
+}
+
+// Hiding, showing, casting no shadow, a translucent material, a 32-bit texture or lines instead of faces: each
+// change shows in the shadows of the next frame, held to the cast, and rebuilds only the volumes of the shape it
+// touched. Where a shape shown again brings the count past what one wrapping count holds, the frame knows it.
+TEST(Shadows, FollowWhatIsDrawnByTheNextFrame) {
+    // Two stacks of 130 plates over the floor, as two shapes: under both the counts reach 250 to 260 (the second's
+    // last ten set back 2 mm each), under the first's wider end 130. And a post, which moves.
+    std::vector<Block> stacks = {kFloor};
+    for (int i = 0; i < 260; ++i)
+        stacks.push_back({{i < 250 ? -30.0 : -30.0 + (i - 249) * 2, -25, 40 + i * 0.1},
+                          {30, i < 130 ? 35.0 : 25.0, 40.05 + i * 0.1},
+                          i != 0 && i != 130});
+    stacks.push_back({{-22, -30, 0}, {-19, -27, 8}});
+    const ShadowCase host{.name = "two stacks and a post",
+                          .blocks = stacks,
+                          .eye = {-10, -50, 25},
+                          .target = {-10, 0, 0},
+                          .fov = 50,
+                          .travel = {0.1, 0, -1}};
+    // Two blocks outside the view, their shadows inside.
+    const ShadowCase outside{.name = "casters outside the view",
+                             .blocks = {kFloor, {{-62, -6, 20}, {-50, 6, 32}}, {{-62, 12, 20}, {-50, 22, 32}}},
+                             .eye = {0, -30, 100},
+                             .target = {0, 0, 0},
+                             .fov = 40,
+                             .travel = {1, 0, -1}};
+    const auto nothing = [](CO3duPrimitive&) {};
+    const DrawnStep moved{"the post moved", [](CO3duGLModelar& m, ShadowScene& cast, _OfuPosition*) {
+                              OfuMatrix4x4 moved = identity_matrix();
+                              moved[3][1] = -6;
+                              cast.set_matrix(m, 3, moved);
+                          }};
+    const std::pair<const ShadowCase*, std::vector<DrawnStep>> cases[] = {
+        {&host,
+         {draw_mode("a stack hidden", O3DU_DRAW_PICKABLE | O3DU_DRAW_HIDDEN), moved,
+          draw_mode("the stack shown again", O3DU_DRAW_PICKABLE)}},
+        {&outside,
+         {draw_mode("casting no shadow", O3DU_DRAW_PICKABLE | O3DU_DRAW_NO_SHADOW),
+          draw_mode("the same mode again", O3DU_DRAW_PICKABLE | O3DU_DRAW_NO_SHADOW, 0),
+          draw_mode("casting again", O3DU_DRAW_PICKABLE)}},
+        {&outside,
+         {edited(
+              "recoloured", O3DU_PRIM_MATERIAL, true, nothing,
+              [](CO3duTrianglePolys& set) { set.material.diffuse.b = 1; }, 0),
+          edited("translucent", O3DU_PRIM_MATERIAL, false, nothing,
+                 [](CO3duTrianglePolys& set) { set.material.diffuse.a = 0.5f; }),
+          edited("opaque again", O3DU_PRIM_MATERIAL, true, nothing,
+                 [](CO3duTrianglePolys& set) { set.material.diffuse.a = 1; })}},
+        {&outside,
+         {edited("a 32-bit texture", O3DU_PRIM_TEXTURE, false, nothing,
+                 [](CO3duTrianglePolys& set) { set.texture_number = 1; }),
+          edited("no texture", O3DU_PRIM_TEXTURE, true, nothing,
+                 [](CO3duTrianglePolys& set) { set.texture_number = 0; })}},
+        {&outside,
+         {edited("drawn as lines", O3DU_PRIM_POLYGON_MODE, false, [](CO3duPrimitive& p) { p.polygon_mode = 1; }),
+          edited("filled again", O3DU_PRIM_POLYGON_MODE, true, [](CO3duPrimitive& p) { p.polygon_mode = 0; })}},
+    };
+    for (const auto& [at, steps] : cases) {
+        SCOPED_TRACE(steps.front().name);
+        HeadlessScene scene(kW, kH);
+        scene.replace_modeller(std::make_unique<CountingModelar>());
+        auto& m = static_cast<CountingModelar&>(*scene.modeller);
+        _OfuBitmap image = blank_image(4, 4, 32);
+        ASSERT_EQ(m.AddTexture(image), 1u);
+        ShadowScene cast;
+        std::vector<_OfuPosition*> shapes;
+        const _OfuMaterial white = make_material({1, 1, 1, 1}, {1, 1, 1, 1}),
+                           green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+        for (std::size_t i = 0; i < at->blocks.size(); ++i)
+            shapes.push_back(cast.add_blocks(m, at->blocks, i, i ? green : white));
+        shine(m, at->travel, 0);
+        m.SetShadowColor({1, 0, 0, 0.5f});
+        const _O3duCamera c = camera_looking(m, at->eye, at->target, at->fov, 1, 500);
+        m.SetCamera(c);
+        const auto held_to_the_cast = [&](const Frame& f) {
+            const Score score = cast.compare(f, PixelRays(c, kW, kH), at->travel);
+            EXPECT_GT(score.judged, kW * kH / 4);
+            EXPECT_GT(score.shadowed, 100);
+            EXPECT_GE(score.agree, 0.99 * score.judged) << score.agree << " of " << score.judged;
+        };
+        held_to_the_cast(scene.render());
+        for (const DrawnStep& step : steps) {
+            SCOPED_TRACE(step.name);
+            step.change(m, cast, shapes[1]);
+            m.starts = 0;
+            held_to_the_cast(scene.render());
+            const int changed = m.starts;
+            m.starts = 0;
+            scene.render();
+            EXPECT_EQ(changed - m.starts, step.rebuilt) << "shapes built anew";
+        }
+    }
 }
 
 // Shadows switched off, or night falling, give back what every shape's volumes held: no shape keeps any of them.

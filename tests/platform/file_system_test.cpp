@@ -11,6 +11,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -253,6 +254,71 @@ TEST(FileSystem, FailedWritesNeverReplaceTheOldFile) {
         EXPECT_EQ(s.get("model.fig"), "old");
         EXPECT_EQ(fs::status(s.root / "model.fig").permissions(), mode);
         EXPECT_EQ(s.entries(), 1u);
+    }
+}
+
+// A replacing write reads the file's list and "user." attributes through a descriptor of the file opened for
+// reading: where its owner may not read it, nothing tells whether a list denies someone what the mode gives, so the
+// new file keeps its owner's bits alone, and a line says what was not kept. Run by the file's owner (nobody, where
+// the tests run as root, who may read anything).
+TEST(FileSystem, ReplacingWritesKeepTheListOrOnlyTheOwnersBits) {
+    const struct {
+        const char* name;
+        unsigned mode;
+        const char* list;
+        unsigned saved_mode;
+        const char* saved_list;  // empty: none
+        bool attribute_kept;
+        const char* said;  // on standard error; null: nothing
+    } rows[] = {
+        {"readable by its owner, a list that denies another user", 0644, "u::rw-,u:4321:---,g::r--,m::r--,o::r--", 0644,
+         "u::rw-,u:4321:---,g::r--,m::r--,o::r--", true, nullptr},
+        {"not readable by its owner, a list that denies another user", 0244, "u::-w-,u:4321:---,g::r--,m::r--,o::r--",
+         0200, "", false,
+         "u.fig: its access list and user attributes were not kept, as it cannot be opened for reading; it is saved "
+         "for its owner alone (Permission denied)"},
+        {"not readable by its owner, no list", 0266, nullptr, 0200, "", false, "as it cannot be opened for reading"},
+    };
+    const bool root = ::geteuid() == 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        char made[] = "/tmp/kz-unread-XXXXXX";  // a folder nobody may enter wherever the tests run
+        ASSERT_NE(::mkdtemp(made), nullptr);
+        const fs::path dir = made, file = dir / "u.fig";
+        std::ofstream(file) << "old";
+        ASSERT_EQ(::setxattr(file.c_str(), "user.kz-note", "kept", 4, 0), 0);
+        if (root) {
+            ASSERT_EQ(::chown(made, test::kOtherUser, test::kOtherUser), 0);
+            ASSERT_EQ(::chown(file.c_str(), test::kOtherUser, test::kOtherUser), 0);
+        }
+        fs::permissions(file, fs::perms(row.mode));
+        if (row.list) {
+            ASSERT_TRUE(test::set_access_list(file.string(), row.list));
+        }
+        const auto save = [&] {
+            testing::internal::CaptureStderr();
+            EXPECT_TRUE(write_whole_file(from_native_path(file.string()), "new"));
+            const std::string said = testing::internal::GetCapturedStderr();
+            if (row.said) {
+                EXPECT_NE(said.find(row.said), std::string::npos) << said;
+            } else {
+                EXPECT_EQ(said, "");
+            }
+        };
+        if (root) {
+            EXPECT_TRUE(test::run_as_other_user(row.name, save));
+        } else {
+            save();
+        }
+        struct stat st = {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, row.saved_mode);
+        EXPECT_EQ(test::access_list(file.string()), row.saved_list);
+        char note[8] = {};
+        EXPECT_EQ(::getxattr(file.c_str(), "user.kz-note", note, sizeof note) == 4, row.attribute_kept);
+        fs::permissions(file, fs::perms::owner_read, fs::perm_options::add);
+        EXPECT_EQ(test::read_all(file), "new");
+        fs::remove_all(dir);
     }
 }
 

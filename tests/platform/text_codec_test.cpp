@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/report.h"
 #include "support/test_paths.h"
@@ -20,6 +24,46 @@ std::string utf8_of(char32_t cp) {
     const int trail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
     out += static_cast<char>(kLead[trail] | (cp >> (6 * trail)));
     for (int k = trail - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
+    return out;
+}
+
+// Unicode's Default_Ignorable_Code_Point, as its table in tests/data gives it: the ranges, first and last.
+std::vector<std::pair<char32_t, char32_t>> default_ignorable_ranges(unsigned long* total_stated) {
+    std::ifstream table(kz::test::data_file("platform/default_ignorable_code_points.txt"));
+    std::vector<std::pair<char32_t, char32_t>> ranges;
+    for (std::string row; std::getline(table, row);) {
+        if (row.rfind("# Total code points: ", 0) == 0) *total_stated = std::stoul(row.substr(21));
+        if (row.empty() || row[0] == '#') continue;
+        const std::size_t dots = row.find(".."), end = row.find(' ');
+        const unsigned long first = std::stoul(row.substr(0, std::min(dots, end)), nullptr, 16);
+        ranges.emplace_back(first, dots < end ? std::stoul(row.substr(dots + 2, end - dots - 2), nullptr, 16) : first);
+    }
+    return ranges;
+}
+
+bool variation_selector(char32_t cp) { return (cp >= 0xFE00 && cp <= 0xFE0F) || (cp >= 0xE0100 && cp <= 0xE01EF); }
+
+// Unicode's general category of every assigned code point (and of the unassigned ones among the invisible), from
+// Python's tables as an independent oracle; its first line is the version of Unicode they hold.
+const std::string& python_categories() {
+    static const std::string classes = [] {
+        const std::string script = kz::test::output_file("unicode_classes.py");
+        std::ofstream(script) << "import unicodedata\n"
+                                 "print(unicodedata.unidata_version)\n"
+                                 "for c in range(0x110000):\n"
+                                 "    k = unicodedata.category(chr(c))\n"
+                                 "    if k not in ('Cn', 'Cs') or 0x2060 <= c <= 0x206F or 0xFFF0 <= c <= 0xFFF8 or "
+                                 "0xE0000 <= c <= 0xE0FFF:\n"
+                                 "        print(c, k)\n";
+        return kz::test::command_output("/usr/bin/python3 '" + script + "'");
+    }();
+    return classes;
+}
+
+// The line escape_line gives for one code point shown as its escape: each of its UTF-8 bytes as "\xNN".
+std::string escaped(const std::string& utf8) {
+    std::string out;
+    for (unsigned char b : utf8) out += "\\x" + std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789ABCDEF"[b & 15];
     return out;
 }
 
@@ -147,30 +191,86 @@ TEST(TextCodec, LinesShownCarryNoControls) {
 }
 
 // Unicode's classes, from Python's tables as an independent oracle: every code point of category Cc, Cf, Zl or Zp
-// shows as its escape, and so do U+034F, the Hangul fillers and the unassigned ones kept to show as nothing; every
-// other assigned character shows as it is, the variation selectors among them.
+// shows as its escape, and so does every one of Unicode's Default_Ignorable_Code_Point (its table in tests/data);
+// every other assigned character shows as it is, the variation selectors among them.
 TEST(TextCodec, EveryInvisibleCharacterUnicodeNamesIsEscaped) {
-    const std::string script = kz::test::output_file("unicode_classes.py");
-    std::ofstream(script) << "import unicodedata\n"
-                             "print(unicodedata.unidata_version)\n"
-                             "for c in range(0x110000):\n"
-                             "    k = unicodedata.category(chr(c))\n"
-                             "    if k not in ('Cn', 'Cs') or 0x2060 <= c <= 0x206F or 0xFFF0 <= c <= 0xFFF8 or "
-                             "0xE0000 <= c <= 0xE0FFF:\n"
-                             "        print(c, k)\n";
-    std::istringstream classes(kz::test::command_output("/usr/bin/python3 '" + script + "'"));
+    unsigned long stated = 0;
+    const auto ignorable = default_ignorable_ranges(&stated);
+    std::istringstream classes(python_categories());
     std::string version, category;
     std::ostringstream wrong;
     std::getline(classes, version);
     int looked_at = 0;
     for (unsigned long cp = 0; classes >> cp >> category; ++looked_at) {
-        const bool invisible = category == "Cc" || category == "Cf" || category == "Zl" || category == "Zp" ||
-                               category == "Cn" || cp == 0x034F || cp == 0x115F || cp == 0x1160 || cp == 0x3164 ||
-                               cp == 0xFFA0;
+        const bool shows_as_nothing = std::any_of(ignorable.begin(), ignorable.end(), [&](const auto& r) {
+            return cp >= r.first && cp <= r.second && !variation_selector(static_cast<char32_t>(cp));
+        });
+        const bool invisible =
+            category == "Cc" || category == "Cf" || category == "Zl" || category == "Zp" || shows_as_nothing;
         const std::string line = utf8_of(static_cast<char32_t>(cp));
         if ((escape_line(line) != line) != invisible)
             wrong << std::hex << std::uppercase << " U+" << cp << ' ' << category;
     }
     EXPECT_GT(looked_at, 100000) << "Python's tables did not answer";
     EXPECT_EQ(wrong.str(), "") << "shown otherwise than Unicode " << version << " classes them";
+}
+
+// Against the property's own table: every code point of Unicode's Default_Ignorable_Code_Point shows as its escape
+// but the variation selectors, which show as they are; the code point just outside each range shows as it is,
+// unless it is a control, a separator or a format character (Python's tables say). One line holding the whole
+// property reaches standard error so escaped.
+TEST(TextCodec, EveryDefaultIgnorableCodePointIsEscaped) {
+    unsigned long stated = 0;
+    const auto ranges = default_ignorable_ranges(&stated);
+    std::map<unsigned long, std::string> category;
+    std::istringstream classes(python_categories());
+    std::string skip_version, k;
+    std::getline(classes, skip_version);
+    for (unsigned long cp = 0; classes >> cp >> k;) category[cp] = k;
+    ASSERT_GT(category.size(), 100000u) << "Python's tables did not answer";
+    auto inside = [&](unsigned long cp) {
+        return std::any_of(ranges.begin(), ranges.end(),
+                           [cp](const auto& r) { return cp >= r.first && cp <= r.second; });
+    };
+    std::string line, shown;
+    unsigned long counted = 0, neighbours = 0;
+    for (const auto& [first, last] : ranges) {
+        for (char32_t cp = first; cp <= last; ++cp, ++counted) {
+            const std::string one = utf8_of(cp), expected = variation_selector(cp) ? one : escaped(one);
+            EXPECT_EQ(escape_line(one), expected)
+                << std::hex << std::uppercase << "U+" << static_cast<unsigned long>(cp);
+            line += one + ' ';
+            shown += expected + ' ';
+        }
+        for (const unsigned long next : {first - 1ul, last + 1ul}) {
+            if (inside(next)) continue;
+            ++neighbours;
+            const std::string c = category.count(next) ? category[next] : "Cn";
+            const std::string one = utf8_of(static_cast<char32_t>(next));
+            const bool other_reason = c == "Cc" || c == "Cf" || c == "Zl" || c == "Zp";
+            EXPECT_EQ(escape_line(one), other_reason ? escaped(one) : one)
+                << std::hex << std::uppercase << "U+" << next << ' ' << c;
+        }
+    }
+    EXPECT_EQ(counted, stated) << "the table in tests/data was not read whole";
+    EXPECT_GT(neighbours, 20u);
+    testing::internal::CaptureStderr();
+    report_line(line);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), shown + "\n");
+}
+
+// A line about the user's folders is said once, not again while it is the line said last; another line is said,
+// and after it the first again.
+TEST(TextCodec, ReportOnceSaysALineOnceUntilAnotherIsSaid) {
+    static std::vector<std::string> said;
+    said.clear();
+    const ReportFunction before = set_report_function([](std::string_view line) {
+        if (line.find("said once row") != std::string_view::npos) said.emplace_back(line);
+    });
+    const std::string first = "said once row: /tmp/a\x1b[2J is odd", second = "said once row: /tmp/b is odd";
+    for (const std::string* line : {&first, &first, &first, &second, &second, &first}) report_once(*line);
+    set_report_function(before);
+    const std::vector<std::string> expected = {"said once row: /tmp/a\\x1B[2J is odd", second,
+                                               "said once row: /tmp/a\\x1B[2J is odd"};
+    EXPECT_EQ(said, expected);
 }

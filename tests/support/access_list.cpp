@@ -12,7 +12,7 @@
 namespace kz::test {
 namespace {
 
-constexpr char kName[] = "system.posix_acl_access";
+constexpr char kName[] = "system.posix_acl_access", kDefaultName[] = "system.posix_acl_default";
 
 struct Entry {
     std::uint16_t tag, rights;
@@ -31,9 +31,7 @@ std::uint16_t tag_of(char kind, bool named) {
     }
 }
 
-}  // namespace
-
-bool set_access_list(const std::string& path, const std::string& entries) {
+bool set_list(const std::string& path, const char* kind, const std::string& entries) {
     std::vector<Entry> list;
     std::istringstream in(entries);
     for (std::string item; std::getline(in, item, ',');) {
@@ -53,7 +51,15 @@ bool set_access_list(const std::string& path, const std::string& entries) {
     };
     put(2, 4);
     for (const Entry& e : list) put(e.tag, 2), put(e.rights, 2), put(e.id, 4);
-    return ::setxattr(path.c_str(), kName, bytes.data(), bytes.size(), 0) == 0;
+    return ::setxattr(path.c_str(), kind, bytes.data(), bytes.size(), 0) == 0;
+}
+
+}  // namespace
+
+bool set_access_list(const std::string& path, const std::string& entries) { return set_list(path, kName, entries); }
+
+bool set_default_access_list(const std::string& path, const std::string& entries) {
+    return set_list(path, kDefaultName, entries);
 }
 
 std::string access_list(const std::string& path) {

@@ -6,7 +6,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/fsuid.h>
 #include <sys/mount.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,10 +16,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kz::test {
@@ -133,6 +137,33 @@ template <typename Body>
             return bound;
         },
         body);
+}
+
+// The rights the kernel gives the account (`uid`, primary group `gid`, the `count` groups at `groups`) on the file at
+// `path`, as the mode bits read (4) and write (2): whether opening it for each succeeds; -1 where the identity could
+// not be taken. The check is the kernel's own for that account: the caller's file system identity, which open()
+// judges by, is switched to it for the two opens and back (away from root, the process loses its power over files
+// until it comes back). Only for a process of one thread running as root, a forked child: the identity is the
+// calling thread's alone. Nothing is allocated, as a child forked while another thread of the test program held the
+// allocator's lock would wait for it forever.
+inline int rights_as(const char* path, uid_t uid, gid_t gid, const gid_t* groups, std::size_t count) {
+    int rights = -1;
+    if (::syscall(SYS_setgroups, count, groups) == 0) {
+        ::setfsgid(gid);
+        ::setfsuid(uid);
+        if (static_cast<uid_t>(::setfsuid(static_cast<uid_t>(-1))) == uid &&
+            static_cast<gid_t>(::setfsgid(static_cast<gid_t>(-1))) == gid) {
+            rights = 0;
+            for (const auto& [flags, bit] : {std::pair(O_RDONLY, 4), std::pair(O_WRONLY, 2)}) {
+                const int fd = ::open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+                if (fd >= 0) rights |= bit, ::close(fd);
+            }
+        }
+    }
+    ::setfsuid(0);
+    ::setfsgid(0);
+    ::syscall(SYS_setgroups, 0, nullptr);
+    return rights;
 }
 
 }  // namespace kz::test

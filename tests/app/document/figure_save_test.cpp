@@ -1,7 +1,10 @@
 // Saving models back to their files: whole models that read back the same and write the same bytes twice, only
 // the changed units written, every edit road marked and saved, and failures that keep the old file.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -35,7 +38,9 @@
 #include "platform/file_system.h"
 #include "platform/window.h"
 #include "tests/support/access_list.h"
+#include "tests/support/file_rights.h"
 #include "tests/support/other_user.h"
+#include "tests/support/test_paths.h"
 
 namespace kz::view::test {
 namespace {
@@ -423,33 +428,96 @@ TEST_F(FigureSave, AUnitWhoseItemsAreAllDeletedIsEmptied) {
     EXPECT_EQ(read_all(dir + "/sub/inner.fig"), "");
 }
 
-// A read-only file and a disk that fills up: the message, the old file as it was, the change still marked.
+// A read-only file, a disk that fills up, a read-only file system and a folder the user may not write: the message
+// (its text as ever), the old file as it was, the change still marked, and the line that names the reason.
 TEST_F(FigureSave, FailedWritesKeepTheOldFileAndTheMark) {
-    const std::vector<std::function<void(const std::string&)>> failures = {
-        [](const std::string& file) { fs::permissions(file, fs::perms::owner_read | fs::perms::group_read); },
-        [](const std::string&) { plat::set_write_capacity_for_tests(20); },
+    struct Row {
+        const char* name;
+        std::function<void(const std::string& file)> failure;  // made before the model is read
+        const char* reason;                                    // what the line on standard error names
+        bool own_mount = false;  // root only: the unit's folder on a small tmpfs in a mount namespace of its own
     };
-    for (std::size_t i = 0; i < failures.size(); ++i) {
-        SCOPED_TRACE(i);
+    const auto fill = [](const std::string& file) {
+        const std::string filler = fs::path(file).parent_path().string() + "/filler";
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        const std::string block(4096, 'x');
+        while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {}
+        if (fd >= 0) ::close(fd);
+    };
+    const Row rows[] = {
+        {"a read-only file",
+         [](const std::string& file) { fs::permissions(file, fs::perms::owner_read | fs::perms::group_read); },
+         "inner.fig: could not be written: the file there is read-only; the previous file is kept"},
+        {"a disk that fills up (the test hook)", [](const std::string&) { plat::set_write_capacity_for_tests(20); },
+         "inner.fig: could not be written: its new file cannot be written (No space left on device); the previous "
+         "file is kept"},
+        {"a full tmpfs", fill, "could not be written: its new file cannot be written (No space left on device)", true},
+        {"a read-only file system",
+         [](const std::string& file) {
+             ASSERT_EQ(::mount(nullptr, fs::path(file).parent_path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+                       0);
+         },
+         "could not be written: no new file can be made beside it (Read-only file system)", true},
+        {"a folder the user may not write (root without the right to pass it by)",
+         [](const std::string& file) {
+             ASSERT_EQ(::chown(fs::path(file).parent_path().c_str(), kz::test::kOtherUser, kz::test::kOtherUser), 0);
+             ASSERT_TRUE(kz::test::drop_file_rights());
+         },
+         "could not be written: no new file can be made beside it (Permission denied)", true},
+    };
+    // A row on a file system of its own runs alone, in a new run of this test in a mount namespace of its own (its
+    // number in KZ_FAILED_WRITE_ROW), which mounts a small tmpfs on the unit's folder.
+    const char* own_run = std::getenv("KZ_FAILED_WRITE_ROW");
+    const std::string path = "PATH=$PATH:/usr/sbin:/sbin ",
+                      in_namespace = path + "unshare --mount --propagation private sh -c '";
+    const char* no_mount = ::geteuid() != 0 ? "only root mounts a file system"
+                           : std::system((in_namespace + "true' >/dev/null 2>&1").c_str()) ? "no right to mount"
+                                                                                           : nullptr;
+    std::string not_run;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const Row& row = rows[i];
+        const char number = static_cast<char>('0' + i);
+        if (own_run && own_run[0] != number) continue;
+        SCOPED_TRACE(row.name);
+        if (row.own_mount && !own_run) {
+            if (no_mount) {
+                not_run += std::string("\n  ") + row.name + " (" + no_mount + ")";
+                continue;
+            }
+            const std::string log = fresh_folder("failed-write-run") + ".log";
+            const std::string run = in_namespace + "exec env KZ_FAILED_WRITE_ROW=" + number + " KZ_TEST_OUTPUT=" + log +
+                                    ".d " + kz::test::self_path() + " --gtest_filter=FigureSave.FailedWrites*' >" +
+                                    log + " 2>&1";
+            EXPECT_EQ(std::system(run.c_str()), 0) << read_all(log);
+            continue;
+        }
         const std::string dir = nested_units();
         const std::string file = dir + "/sub/inner.fig";
         const std::string old = read_all(file);
-        failures[i](file);
+        if (own_run) {
+            ASSERT_EQ(::mount("tmpfs", (dir + "/sub").c_str(), "tmpfs", 0, "size=64k,mode=0755"), 0);
+            write_file(file, old);
+        }
+        row.failure(file);
         ASSERT_EQ(open(dir + "/model.fig"), 1);  // read as it now stands
         const double to[3] = {1, 2, 3};
         find_item(view, "desk")->SetPlacement(to, nullptr);
         testing::internal::CaptureStderr();
         view->SaveModel();
-        EXPECT_NE(testing::internal::GetCapturedStderr().find("inner.fig"), std::string::npos);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(row.reason), std::string::npos) << errors;
         plat::set_write_capacity_for_tests(-1);
         const std::vector<std::string> log = plat::take_dialog_test_log();
-        ASSERT_EQ(log.size(), 1u);
+        ASSERT_EQ(log.size(), 1u) << errors;
         EXPECT_NE(log[0].find("書き出し失敗"), std::string::npos) << log[0];
+        EXPECT_NE(log[0].find("(3)"), std::string::npos) << log[0];
         EXPECT_EQ(read_all(file), old);
         EXPECT_EQ(find_item(view, "inner")->changed, 1);
+        if (fs::exists(dir + "/sub/filler")) fs::remove(dir + "/sub/filler");
         EXPECT_EQ(files_below(dir + "/sub").size(), 1u);  // no temporary file left behind
-        fs::permissions(file, fs::perms::owner_all);
+        if (!own_run) fs::permissions(file, fs::perms::owner_all);
     }
+    if (!not_run.empty()) GTEST_SKIP() << "rows not run here:" << not_run;
 }
 
 // Units whose names lead out of the model's folder, at any depth or through a link, are written only after one
@@ -745,6 +813,7 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
     constexpr gid_t kUsers = 4100, kProject = 4200, kStrangers = 4300;
     constexpr uid_t kUser = kz::test::kOtherUser, kNamed = 4321;
     const char* named_list = "u::rw-,u:4321:r--,g::r--,m::r--,o::---";
+    const char* denying_list = "u::rw-,u:4321:---,g::r--,m::r--,o::r--";
     struct Row {
         const char* name;
         bool as_user;  // in a child as kUser, in kUsers and kProject; else as whoever runs the tests (root in CI)
@@ -757,7 +826,10 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         gid_t saved_group;
         unsigned saved_mode;
         const char* saved_list;
-        bool same_file = true;  // the name holds the file read when saved: its attribute is kept
+        bool same_file = true;                 // the name holds the file read when saved: its attribute is kept
+        const char* folder_default = nullptr;  // the folder's default list, the files' own lists taken off
+        uid_t denied = 0;                      // an account the kernel lets read neither file once saved
+        bool without_proc = false;             // saved in a child with an empty file system over /proc
     };
     const auto set_mode = [](unsigned mode) {
         return [mode](const std::string& file) { fs::permissions(file, fs::perms(mode)); };
@@ -813,6 +885,27 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
          made_by_another(true), true, 0, 0640, nullptr, false},
         {"another user's 0666 file in place of a project's file, agreed, as a user", true, kUser, kProject, 0640,
          nullptr, made_by_another(false), true, kUsers, 0600, nullptr, false},
+        // A group not kept: the new group and others get what both the old group and others had.
+        {"world-readable, of a group the user is not in", true, kUser, kStrangers, 0644, nullptr, as_read, false,
+         kUsers, 0644, nullptr},
+        {"readable by others but not its group, a group the user is not in", true, kUser, kStrangers, 0604, nullptr,
+         as_read, false, kUsers, 0600, nullptr},
+        {"another user's 0666 file in place of a project's world-readable file, agreed, as a user", true, kUser,
+         kProject, 0644, nullptr, made_by_another(false), true, kUsers, 0644, nullptr, false},
+        {"a list that denies another user, of a group the user is not in", true, kUser, kStrangers, 0644, denying_list,
+         as_read, false, kUsers, 0644, "u::rw-,u:4321:---,g::r--,m::r--,o::r--", true, nullptr, kNamed},
+        // No list the file did not have: not the one the folder's default gives its new files.
+        {"a folder's default list, taken off the files", true, kUser, kUsers, 0640, nullptr, as_read, false, kUsers,
+         0640, nullptr, true, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
+        {"a folder's default list, another user's file in place of the one read", true, kUser, kUsers, 0640, nullptr,
+         made_by_another(false), true, kUsers, 0640, nullptr, false, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
+        // Read through a descriptor of their own, lists and attributes need no /proc.
+        {"a list that denies another user, without /proc", true, kUser, kUsers, 0644, denying_list, as_read, false,
+         kUsers, 0644, denying_list, true, nullptr, kNamed, true},
+        {"the user's group may write, without /proc", true, kUser, kUsers, 0664, nullptr, as_read, false, kUsers, 0664,
+         nullptr, true, nullptr, 0, true},
+        {"a list that names another user, of a project's group, without /proc", true, kUser, kProject, 0640, named_list,
+         as_read, false, kProject, 0640, named_list, true, nullptr, 0, true},
     };
     const bool root = ::geteuid() == 0;
     std::string not_run;
@@ -829,11 +922,19 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
             ASSERT_EQ(::chown(made, kUser, kUsers), 0);
         }
         fs::permissions(dir, fs::perms(0755));
+        const char* without = nullptr;  // what the file system of /tmp does not keep
+        if (row.folder_default && !kz::test::set_default_access_list(dir, row.folder_default)) {
+            ASSERT_EQ(errno, ENOTSUP);
+            without = "access lists";
+        }
         write_file(dir + "/model.fig", lines({trunk_line("top"), trunk_line("u", "#frefer=u.fig")}));
         write_file(dir + "/u.fig", lines({trunk_line("u item")}));
         const std::string files[] = {dir + "/model.fig", dir + "/u.fig"};
-        const char* without = nullptr;  // what the file system of /tmp does not keep
         for (const std::string& file : files) {
+            // The list the folder gave the file taken off, as "setfacl -b" does.
+            if (row.folder_default && !without) {
+                ASSERT_EQ(::removexattr(file.c_str(), "system.posix_acl_access"), 0) << file;
+            }
             if (row.owner) {
                 ASSERT_EQ(::chown(file.c_str(), row.owner, row.group), 0);
             }
@@ -883,10 +984,33 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
                 }
             }
         };
-        if (row.as_user) {
+        if (row.without_proc) {
+            const gid_t groups[] = {kUsers, kProject};
+            EXPECT_TRUE(kz::test::run_in_child(
+                row.name,
+                [&] {
+                    return ::unshare(CLONE_NEWNS) == 0 &&
+                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                           ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0 && ::access("/proc/self", F_OK) != 0 &&
+                           (!row.as_user ||
+                            (::setgroups(2, groups) == 0 && ::setgid(kUsers) == 0 && ::setuid(kUser) == 0));
+                },
+                save_twice));
+        } else if (row.as_user) {
             EXPECT_TRUE(kz::test::run_as_user(row.name, kUser, kUsers, {kUsers, kProject}, save_twice));
         } else {
             save_twice();
+        }
+        // The kernel judges: the account the list or the folder's default names reads neither file.
+        for (const std::string& file : files) {
+            const auto cannot_read = [&file] {
+                const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+                EXPECT_LT(fd, 0) << file << " opened";
+                if (fd >= 0) ::close(fd);
+            };
+            if (row.denied) {
+                EXPECT_TRUE(kz::test::run_as_user(row.name + (": " + file), row.denied, row.denied, {}, cannot_read));
+            }
         }
         fs::remove_all(dir);
     }
@@ -911,6 +1035,8 @@ TEST_F(FigureSave, UnitsSharingAFileKnowTheLastFileASavePutThere) {
              fs::create_symlink("other.fig", dir + "/alias.fig");
          },
          "/other.fig", "b"},
+        // Another name of the file: the first save leaves each name its own file.
+        {"hard.fig", [](const std::string& dir) { write_file(dir + "/u.fig", "# theirs\r\n"); }, "/u.fig", "a"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.second);
@@ -920,6 +1046,7 @@ TEST_F(FigureSave, UnitsSharingAFileKnowTheLastFileASavePutThere) {
         write_file(dir + "/u.fig", lines({trunk_line("u item")}));
         write_file(dir + "/other.fig", lines({trunk_line("other item")}));
         fs::create_symlink("u.fig", dir + "/alias.fig");
+        fs::create_hard_link(dir + "/u.fig", dir + "/hard.fig");
         ASSERT_EQ(open(dir + "/model.fig"), 1);
         const auto save = [&](double x, int answer) {
             for (const char* unit : {"a", "b"}) {
@@ -988,6 +1115,170 @@ TEST_F(FigureSave, ARewriteWhileTheQuestionIsOpenIsSeenJustBeforeTheRename) {
     EXPECT_EQ(read_all(dir + "/u.fig"), theirs);
     EXPECT_EQ(find_item(view, "u")->changed, 1);
     EXPECT_NE(errors.find("u.fig: could not be written"), std::string::npos) << errors;
+}
+
+// A yes replaces the file as it was when the question was asked, a rewrite that leaves every stamp alike (exFAT,
+// "cp -p") included: it is written, and the next save asks nothing. A file changed again after the question is left
+// as it is: the line says so, and the next save asks again, where a yes writes; a write that fails after a yes for
+// another reason is tried again without a question. A file grown past the size its stamps promise is changed,
+// however its first bytes read.
+TEST_F(FigureSave, AYesReplacesTheFileAsItWasWhenAsked) {
+    struct Row {
+        const char* name;
+        std::function<void(const std::string& file)> before;  // after the open, before the save
+        std::function<void(const std::string& file)> asking;  // while the question is open
+        const char* error;                                    // the line the first save says; null: none
+        bool box;                                             // the "write failed" box follows the question
+        bool asked_again = true;                              // after a failed write, the next save asks again
+    };
+    const std::string theirs = lines({trunk_line("x item")}), again = lines({trunk_line("y item")});
+    // The same length rewritten, its modification time set back; the change time moves as the kernel moves it.
+    const auto set_back = [](const std::string& file, const std::string& bytes) {
+        struct stat read = {};
+        ::stat(file.c_str(), &read);
+        write_file(file, bytes);
+        const struct timespec times[2] = {read.st_atim, read.st_mtim};
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+    };
+    const char* after_answer = "u.fig: not written: it changed after the user agreed to write it";
+    const Row rows[] = {
+        {"every stamp kept (the stat seam), agreed",
+         [&](const std::string& f) { rewrite_keeping_stamps(f, theirs); },
+         {},
+         nullptr,
+         false},
+        {"its time set back, agreed", [&](const std::string& f) { set_back(f, theirs); }, {}, nullptr, false},
+        {"every stamp kept, rewritten again while asked",
+         [&](const std::string& f) { rewrite_keeping_stamps(f, theirs); },
+         [&](const std::string& f) { write_file(f, again); },
+         "u.fig: could not be written: it changed after the user agreed to write it; the previous file is kept", true},
+        {"its time set back, set back again while asked", [&](const std::string& f) { set_back(f, theirs); },
+         [&](const std::string& f) { set_back(f, again); }, after_answer, false},
+        {"grown past the size its stamps promise, its first bytes as read (the stat seam)",
+         [&](const std::string& f) {
+             struct stat read = {};
+             ::stat(f.c_str(), &read);
+             write_file(f, read_all(f) + theirs);
+             plat::set_file_looks_for_tests([read](struct stat* st) {
+                 if (st->st_dev == read.st_dev && st->st_ino == read.st_ino)
+                     st->st_mtim = read.st_mtim, st->st_ctim = read.st_ctim, st->st_size = read.st_size;
+             });
+         },
+         {},
+         nullptr,
+         false},
+        {"its time set back, agreed, the disk full (the test hook)",
+         [&](const std::string& f) {
+             set_back(f, theirs);
+             plat::set_write_capacity_for_tests(20);
+         },
+         {},
+         "u.fig: could not be written: its new file cannot be written (No space left on device)",
+         true,
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string dir = fresh_folder("agreed"), file = dir + "/u.fig";
+        write_file(dir + "/model.fig", lines({trunk_line("u", "#frefer=u.fig")}));
+        write_file(file, lines({trunk_line("u item")}));
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        const auto save = [&](double x, std::function<void()> asking) {
+            const double to[3] = {x, 0, 0};
+            find_item(view, "u item")->SetPlacement(to, nullptr);
+            plat::DialogTestAnswers answers;
+            answers.message_box = plat::IDOK;
+            answers.while_asking = std::move(asking);
+            plat::set_dialog_test_mode(true, answers);
+            testing::internal::CaptureStderr();
+            view->SaveModel();
+            const std::string errors = testing::internal::GetCapturedStderr();
+            return std::pair(plat::take_dialog_test_log(), errors);
+        };
+        row.before(file);
+        const std::string asked_about = fs::canonical(file).string();
+        const auto [asked, errors] = save(125.5, [&] {
+            if (row.asking) row.asking(file);
+        });
+        plat::set_file_looks_for_tests({});
+        plat::set_write_capacity_for_tests(-1);
+        ASSERT_EQ(asked.size(), row.box ? 2u : 1u) << errors;
+        EXPECT_NE(asked[0].find(asked_about), std::string::npos) << asked[0];
+        if (row.box) {
+            EXPECT_NE(asked[1].find("書き出し失敗"), std::string::npos) << asked[1];
+        }
+        if (row.error) {
+            EXPECT_NE(errors.find(row.error), std::string::npos) << errors;
+            EXPECT_EQ(read_all(file), row.asking ? again : theirs);
+        } else {
+            EXPECT_EQ(errors, "");
+            EXPECT_NE(read_all(file).find("\t125.5\t"), std::string::npos) << read_all(file);
+        }
+        EXPECT_EQ(find_item(view, "u")->changed, row.error ? 1 : 0);
+        // The next save asks again only about a change made after the answer; a yes then writes.
+        const auto [next, next_errors] = save(7, {});
+        ASSERT_EQ(next.size(), row.error && row.asked_again ? 1u : 0u) << next_errors << (next.empty() ? "" : next[0]);
+        if (!next.empty()) {
+            EXPECT_NE(next[0].find(asked_about), std::string::npos) << next[0];
+        }
+        EXPECT_EQ(next_errors, "");
+        EXPECT_NE(read_all(file).find("\t7\t"), std::string::npos) << read_all(file);
+        EXPECT_EQ(find_item(view, "u")->changed, 0);
+    }
+}
+
+// Units that read one file, by one name, a link or another name of it (a hard link), each write their own text in
+// the save's order, edited together or one at a time, and no save asks about what the viewer itself wrote: a rename
+// onto one name moves the change time of the file its other names keep.
+TEST_F(FigureSave, UnitsSharingOneFileAreNeverAskedAboutTheViewersOwnWrites) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> names;  // each unit's name for the file; "alias.fig" links to "u.fig"
+    };
+    const Row rows[] = {
+        {"a name and another name of its file", {"u.fig", "hard.fig"}},
+        {"one name thrice", {"u.fig", "u.fig", "u.fig"}},
+        {"three names of one file", {"u.fig", "hard.fig", "hard2.fig"}},
+        {"a name, a link to it and another name of its file", {"u.fig", "alias.fig", "hard.fig"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string dir = fresh_folder("one-file");
+        std::string model;
+        for (std::size_t i = 0; i < row.names.size(); ++i)
+            model += lines({trunk_line("unit" + std::to_string(i), "#frefer=" + row.names[i])});
+        write_file(dir + "/model.fig", model);
+        write_file(dir + "/u.fig", lines({trunk_line("u item")}));
+        fs::create_hard_link(dir + "/u.fig", dir + "/hard.fig");
+        fs::create_hard_link(dir + "/u.fig", dir + "/hard2.fig");
+        fs::create_symlink("u.fig", dir + "/alias.fig");
+        ASSERT_EQ(open(dir + "/model.fig"), 1);
+        const std::size_t last = row.names.size() - 1;
+        // The units edited in each save: the last alone, the first alone, then all, twice.
+        const std::vector<std::vector<std::size_t>> saves = {{last}, {0}, {0, 1, last}, {0, 1, last}};
+        std::map<std::string, std::string> holds;  // what each file should hold by now
+        for (std::size_t n = 0; n < saves.size(); ++n) {
+            SCOPED_TRACE(n);
+            for (const std::size_t unit : saves[n]) {
+                const double to[3] = {100.0 * (n + 1) + static_cast<double>(unit), 0, 0};
+                find_item(view, ("unit" + std::to_string(unit)).c_str())->children[0]->SetPlacement(to, nullptr);
+                const std::string written = row.names[unit] == "alias.fig" ? "u.fig" : row.names[unit];
+                holds[written] = "\t" + std::to_string(100 * (n + 1) + unit) + "\t";
+            }
+            plat::DialogTestAnswers answers;
+            answers.message_box = plat::IDCANCEL;
+            plat::set_dialog_test_mode(true, answers);
+            testing::internal::CaptureStderr();
+            view->SaveModel();
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            const std::vector<std::string> asked = plat::take_dialog_test_log();
+            EXPECT_TRUE(asked.empty()) << asked[0];
+            for (std::size_t unit = 0; unit < row.names.size(); ++unit)
+                EXPECT_EQ(find_item(view, ("unit" + std::to_string(unit)).c_str())->changed, 0) << unit;
+            for (const auto& [name, text] : holds)
+                EXPECT_NE(read_all(dir + "/" + name).find(text), std::string::npos) << name << " " << text;
+        }
+    }
 }
 
 // A new model, and one opened from a file that is not a figure file (which stays as it was), are saved under the
