@@ -105,7 +105,7 @@ struct Sun {
 
 // The suns of the shadow cases as their arguments name them, month, day, hour and minute in one number.
 constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620,
-                       kDecember8At23 = 12082300;
+                       kDecember8At1622 = 12081622, kDecember8At23 = 12082300;
 
 // The sun a case's argument names (12081620 is 8 December 16:20), reckoned as the view reads a figure file's date.
 inline Sun sun_named(std::int64_t code) {
