@@ -345,6 +345,7 @@ void BM_DeepShadowFrame(benchmark::State& state) {
         state.SetIterationTime(sizes[kDeepGroups][0] * 1024 / 1e6);
     }
     const auto ms = [](double v) { return v * 1024 / 1e3; };
+    state.counters["cpu_ms"] = ms(sizes[kDeepGroups][0]);
     state.counters["floor_cpu_ms"] = ms(sizes[kDeepOnePass][0]);
     state.counters["passes"] = sizes[kDeepGroups][1] * 1024;
     state.counters["floor_passes"] = sizes[kDeepOnePass][1] * 1024;
