@@ -2,8 +2,8 @@
 // light, seen from outside the shadow volumes and from inside them, with the near plane's rectangle in part inside
 // them, at both shadow accuracies; the stencil counts of each shape's walls left after cancelling against those of
 // every lit triangle's whole prism; the same counts on every road a frame may take (shapes joined past one draw,
-// counting in batches, a context without a wrapping stencil or queries, small shares of work); volumes rebuilt only
-// when something changed; and their memory given back.
+// counting in batches or, in a deep frame, in groups, a context without a wrapping stencil or queries, small shares
+// of work); volumes rebuilt only when something changed; and their memory given back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
