@@ -6,12 +6,17 @@
 // every shape's volumes alone, the walls left once shared ones cancel against every prism's walls; the resident size
 // and the heap in use after 50 plain frames, 50 with shadows and 50 plain ones again, against those after 100 plain
 // frames alone, each side a process of its own a repetition (this program run again) so that no other case's frames
-// stand in their figures. And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe, a
+// stand in their figures. A deep frame (8 December 16:22, whose bound passes what one wrapping count holds), whole and
+// walking, counted in groups against the same frames counted in one wrapping pass with the bound ignored, each a
+// process of its own with one drawing plain frames alone: CPU time, peak size and the sizes after shadows went off.
+// And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe, a
 // ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows, against the same
 // without. Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to the
 // system, which the heap counts of those cases would see.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -314,6 +319,84 @@ int measure_memory(Sun sun, int storeys, int shadow_frames) {
     return 0;
 }
 
+// The roads a deep frame's process takes: plain frames alone, shadows counted in groups as the modeller does, or
+// in one wrapping pass with the bound ignored.
+enum DeepRoad { kDeepPlain = 0, kDeepGroups = 1, kDeepOnePass = 2 };
+constexpr int kDeepPlainFrames = 20, kDeepShadowFrames = 4;
+
+double cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// This program run again with --deep SUN WALKING ROAD: kDeepPlainFrames plain frames, a frame with shadows that
+// builds the volumes and kDeepShadowFrames more (plain ones on the plain road), then kDeepPlainFrames plain frames
+// again. It prints the CPU microseconds of a shadow frame, the passes the last one counted in, the peak resident
+// size, and the resident size and the heap in use at the end, in KiB.
+int measure_deep(Sun sun, int walking, int road) {
+    LargeScene& s = large_scene(1);
+    CO3duGLModelar& modeller = *s.view->output.bridge->modeller;
+    double turn = 0.0;
+    const auto frames = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            s.place_eye(walking, turn += 0.01);
+            s.view->Redraw(0);
+        }
+    };
+    set_shadows(s, false, sun);
+    frames(kDeepPlainFrames);
+    set_shadow_one_wrapping_pass_for_testing(road == kDeepOnePass);
+    set_shadows(s, road != kDeepPlain, sun);
+    frames(1);
+    const double start = cpu_seconds();
+    frames(kDeepShadowFrames);
+    const double cpu = (cpu_seconds() - start) / kDeepShadowFrames;
+    const std::uint64_t passes = modeller.shadow_count_passes_last_frame();
+    set_shadows(s, false, sun);
+    frames(kDeepPlainFrames);
+    const auto after = memory_kib();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%llu %llu %llu %llu %llu\n", static_cast<unsigned long long>(cpu * 1e6),
+                static_cast<unsigned long long>(passes), static_cast<unsigned long long>(usage.ru_maxrss), after.first,
+                after.second);
+    close_large_scene();
+    return 0;
+}
+
+// Each repetition runs the three roads' processes, a different one first each time, so that the heap's step of
+// plain frames and the machine's load fall on all alike. The iteration's time is the CPU time of a frame counted in
+// groups; the counters give the floor's beside it.
+void BM_DeepShadowFrame(benchmark::State& state) {
+    static int turn = 0;
+    double sizes[3][5] = {};  // by road: CPU us, passes, peak, resident and heap after (read as KiB / 1024)
+    for (auto _ : state) {
+        const int first = turn++ % 3;
+        for (int k = 0; k < 3; ++k) {
+            const int road = (first + k) % 3;
+            if (!read_process_sizes(g_self + " --deep " + std::to_string(state.range(1)) + " " +
+                                        std::to_string(state.range(0)) + " " + std::to_string(road),
+                                    sizes[road], 5)) {
+                state.SkipWithError("the measuring process gave no sizes");
+                return;
+            }
+        }
+        state.SetIterationTime(sizes[kDeepGroups][0] * 1024 / 1e6);
+    }
+    const auto ms = [](double v) { return v * 1024 / 1e3; };
+    state.counters["cpu_ms"] = ms(sizes[kDeepGroups][0]);
+    state.counters["floor_cpu_ms"] = ms(sizes[kDeepOnePass][0]);
+    state.counters["passes"] = sizes[kDeepGroups][1] * 1024;
+    state.counters["floor_passes"] = sizes[kDeepOnePass][1] * 1024;
+    state.counters["peak_MiB"] = sizes[kDeepGroups][2];
+    state.counters["floor_peak_MiB"] = sizes[kDeepOnePass][2];
+    state.counters["after_MiB"] = sizes[kDeepGroups][3];
+    state.counters["heap_after_MiB"] = sizes[kDeepGroups][4];
+    state.counters["plain_MiB"] = sizes[kDeepPlain][3];
+    state.counters["heap_plain_MiB"] = sizes[kDeepPlain][4];
+}
+
 }  // namespace
 
 BENCHMARK(BM_PlainFrame)
@@ -353,7 +436,16 @@ BENCHMARK(BM_ShadowMemory)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+BENCHMARK(BM_DeepShadowFrame)
+    ->ArgNames({"walking", "sun"})
+    ->ArgsProduct({{0, 1}, {kDecember8At1622}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--deep") == 0)
+        return measure_deep(sun_named(std::strtoll(argv[2], nullptr, 10)), std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc == 5 && std::strcmp(argv[1], "--memory") == 0)
         return measure_memory(sun_named(std::strtoll(argv[2], nullptr, 10)), std::atoi(argv[3]), std::atoi(argv[4]));
     g_self = "/proc/" + std::to_string(getpid()) + "/exe";

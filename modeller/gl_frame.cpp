@@ -87,6 +87,7 @@ void CO3duGLModelar::MemDCToBitmap(BYTE* pixels, int size, _OFURECT& rect, HDC h
 void CO3duGLModelar::DrawScene() {
     triangles_last_frame_ = 0;
     shadow_wall_draws_last_frame_ = 0;
+    shadow_count_passes_last_frame_ = 0;
     if (!scene_->SetupCamera()) return;
     scene_->SetupLights();
     if (scene_->cull_mode) {

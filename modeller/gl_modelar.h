@@ -135,6 +135,9 @@ public:
     // The draws of shadow walls the last frame made (each shape's or batch's increments and decrements, or every
     // shape's at once where the stencil count wraps). 0 for a frame without shadows.
     std::uint64_t shadow_wall_draws_last_frame() const { return shadow_wall_draws_last_frame_; }
+    // The passes the last frame counted its shadow walls in: one where every shape's walls count at once, else a
+    // batch's, a group's or a shape's each. 0 for a frame without shadows.
+    std::uint64_t shadow_count_passes_last_frame() const { return shadow_count_passes_last_frame_; }
     // Whether shadows may count with a wrapping stencil where the context has one (the default); off, they count
     // as a context without it does.
     void set_shadow_count_wraps(bool allowed) { shadow_count_wraps_ = allowed; }
@@ -202,6 +205,10 @@ private:
     // each set's set_casts.
     std::vector<bool> casting_sets(const CO3duGLEntity& entity) const;
     void count_shadow_volumes();
+    // After a group of a deep frame: the pixels whose low seven bits count a shadow take the top bit alone, and the
+    // others keep their top bit with the low bits cleared; with `below_zero`, the counts from 124 up in the low
+    // bits are below zero, no shadow (those of a count that saturates never are).
+    void fold_shadow_counts(bool below_zero);
     // At night: marks in the stencil every pixel where something was drawn nearer than the background's quad.
     void mark_drawn_pixels();
     // One quad over the whole viewport, in window coordinates, at the fraction of the depth range given (0 the near
@@ -219,6 +226,7 @@ private:
     const std::type_info* plain_hooks_ = &typeid(CO3duGLModelar);
     std::uint64_t triangles_last_frame_ = 0;
     std::uint64_t shadow_wall_draws_last_frame_ = 0;
+    std::uint64_t shadow_count_passes_last_frame_ = 0;
     bool every_prism_shadows_ = false;
     bool night_ = false;
     bool shadow_count_wraps_ = true;
@@ -232,6 +240,13 @@ void set_pick_scissor_for_testing(bool on);
 // Switched off, shadows count from the near plane without adding the prisms its rectangle lies in, for the
 // benchmarks that measure what adding them costs.
 void set_shadow_near_caps_for_testing(bool on);
+// On, a frame where the stencil wraps counts every shape's walls in one wrapping pass whatever its bound, so that
+// counts past 255 read wrong: what a deep frame costs at the least, for the benchmarks.
+void set_shadow_one_wrapping_pass_for_testing(bool on);
+// Above 0, every frame where the stencil wraps counts in groups whose shapes' depths sum to `depth` at most, or as
+// much as a group may hold where that is less, whatever its bound; 0, as a frame does. For the tests of the
+// counting in groups.
+void set_shadow_group_depth_for_testing(std::uint32_t depth);
 // Switched off, picks visit every shape instead of those the index finds near the pixel, for the tests and
 // benchmarks that compare both.
 void set_pick_index_for_testing(bool on);

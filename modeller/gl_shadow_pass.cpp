@@ -1,10 +1,12 @@
 // The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
 // into the stencil buffer (z-pass, with one added where the near plane's rectangle lies inside a prism), and the
 // counted pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at
-// once, every increment and decrement modulo 256, and the counts just below zero are cleared before darkening; a
-// frame whose counts may come near 256 counts as where the stencil saturates instead: each shape counts its
-// increments before its decrements, so a count saturates only where one shape alone brings it past the stencil's
-// 255. At night there are no volumes: every pixel drawn nearer than the background is darkened.
+// once, every increment and decrement modulo 256, and the counts just below zero are cleared before darkening. A
+// frame whose counts may come near 256 counts there in groups of shapes whose counts stay below 124, each group in
+// the low seven bits modulo 128 and then folded into the top bit, which keeps "shadowed" from group to group; a
+// shape deeper than a group on its own, and every frame where the stencil saturates, count shape by shape: each
+// shape counts its increments before its decrements, so a count saturates only where one shape alone brings it
+// past the stencil's 255. At night there are no volumes: every pixel drawn nearer than the background is darkened.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include "modeller/gl_modelar.h"
 #include "modeller/gl_passes.h"
 #include "modeller/gl_shadow_depth.h"
+#include "modeller/gl_shadow_groups.h"
 #include "modeller/gl_shadow_near.h"
 #include "modeller/gl_shadow_volumes.h"
 #include "modeller/gl_state.h"
@@ -31,6 +34,8 @@ namespace {
 bool same_matrix(const OfuMatrix4x4& a, const OfuMatrix4x4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool g_near_caps = true;
+bool g_one_wrapping_pass = false;
+std::uint32_t g_group_depth = 0;
 
 // The quad standing for the background, as a fraction of the depth range: a pixel drawn nearer may lie in shadow.
 constexpr double kBackgroundDepth = 0.99999;
@@ -40,6 +45,10 @@ constexpr double kWithinRange = 0.5;
 // from kBelowZero up, whose top six bits are set.
 constexpr std::uint32_t kDeepestWrapped = 250;
 constexpr GLuint kBelowZero = 0xFC;
+// A deep frame's groups count in the low seven bits, the counts from kGroupBelowZero up reading as below zero; the
+// top bit marks the pixels a group before found in shadow. A group's shapes sum to kDeepestGroup at most.
+constexpr GLuint kGroupBits = 0x7F, kGroupBelowZero = 0x7C, kShadowedBit = 0x80;
+constexpr std::uint32_t kDeepestGroup = 122;
 
 // Triangles in normalised device coordinates (x, y a corner), at the middle of the depth range: whatever the near
 // and far distances, they stand inside it.
@@ -117,6 +126,8 @@ bool floor_below_surfaces(const CO3duGLStructure& structure, const OfuMatrix4x4&
 }  // namespace
 
 void set_shadow_near_caps_for_testing(bool on) { g_near_caps = on; }
+void set_shadow_one_wrapping_pass_for_testing(bool on) { g_one_wrapping_pass = on; }
+void set_shadow_group_depth_for_testing(std::uint32_t depth) { g_group_depth = depth; }
 
 void CO3duGLModelar::build_shadow_volumes(O3duShadowBuilder& builder, CO3duGLEntity& entity,
                                           const OfuMatrix4x4& model_matrix) {
@@ -233,12 +244,17 @@ void CO3duGLModelar::count_shadow_volumes() {
     // reach no common pixel.
     bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && renderer_.capabilities().stencil_wraps;
     // A wrapping count shows 256 as none, and the counts just below it as below zero: a frame whose volumes a line
-    // along the light may cross more often than kDeepestWrapped counts where it saturates.
-    if (shadow_depth_ > kDeepestWrapped) wraps = false;
+    // along the light may cross more often than kDeepestWrapped counts in groups where the stencil wraps, and where
+    // it saturates as there.
+    const bool deep = (shadow_depth_ > kDeepestWrapped && !g_one_wrapping_pass) || g_group_depth > 0;
+    const bool grouped = wraps && deep;
+    if (deep) wraps = false;
     const GLenum increment = wraps ? GL_INCR_WRAP : GL_INCR, decrement = wraps ? GL_DECR_WRAP : GL_DECR;
+    std::uint64_t passes = 0;
     O3duWallBatches batches(v.width, v.height, [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
         for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);
         draws.count(increment, decrement);
+        ++passes;
     });
     // The parts of the near rectangle inside prisms, in light space as the walls are; the prisms end below where
     // their walls do.
@@ -248,17 +264,13 @@ void CO3duGLModelar::count_shadow_volumes() {
     walls_reach.extrusion = scene.shadow_extrusion;
     std::copy(scene.shadow_floor, scene.shadow_floor + 4, walls_reach.floor);
     O3duNearCaps caps(near_rectangle, to_clip, walls_reach);
-    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
-        const CO3duGLEntity& entity = *node->entity;
-        if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
-        const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
-        const bool walls = !out_of_view(volumes);
-        // z-pass counts start on the near plane and miss the prisms a pixel's ray starts in: the part of the
-        // rectangle inside each adds one, before the shape's walls count. The reference of every prism counts each
-        // shape on its own.
-        const int cut = near_caps ? caps.gather(entity.prism_volumes()) : 0;
+    // z-pass counts start on the near plane and miss the prisms a pixel's ray starts in: the part of the rectangle
+    // inside each adds one, before the shape's walls count. The reference of every prism counts each shape on its
+    // own.
+    const auto add_near_caps = [&](const CO3duShadowVolumes& prisms, GLenum add) {
+        const int cut = near_caps ? caps.gather(prisms) : 0;
         if (cut > 0) {
-            glStencilOp(GL_KEEP, GL_KEEP, increment);
+            glStencilOp(GL_KEEP, GL_KEEP, add);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             draw_device_triangles(caps.triangles());
@@ -266,22 +278,68 @@ void CO3duGLModelar::count_shadow_volumes() {
             glEnable(GL_DEPTH_TEST);
             glEnable(GL_CULL_FACE);
         }
+        return cut;
+    };
+    // A ray that starts in a prism may leave it through its top, the caster's lit face, which has no wall: the lit
+    // faces of a shape the rectangle cut count it out, after the shape's walls where the count saturates. Where
+    // faces are drawn from both sides no ray passes one.
+    const auto count_out = [&](const CO3duShadowVolumes& prisms, int cut, GLenum subtract) {
+        if (cut > 0 && !scene.cull_mode) o3du_count_out_through_lit_faces(prisms, subtract);
+    };
+    // The shapes a deep frame counts in groups, and whether near caps were counted before them.
+    std::vector<O3duCountedShape> deep_shapes;
+    bool capped = false;
+    for (_OfuPosition* node = structure_.head(); node; node = node->next) {
+        const CO3duGLEntity& entity = *node->entity;
+        if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
+        const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
+        const bool walls = !out_of_view(volumes);
+        if (grouped && walls) {
+            deep_shapes.push_back({&volumes, &entity.prism_volumes()});
+            continue;
+        }
+        const int cut = add_near_caps(entity.prism_volumes(), increment);
+        capped = capped || cut > 0;
         if (walls && wraps) {
             draws.add(volumes);
+            passes = 1;
             if (draws.spills()) draws.count(increment, decrement);
         } else if (walls && (cut > 0 || every_prism_shadows_)) {
             draws.add(volumes);
             draws.count(increment, decrement);
+            ++passes;
         } else if (walls) {
             batches.add(to_clip, volumes);
         }
-        // A ray that starts in a prism may leave it through its top, the caster's lit face, which has no wall: the
-        // lit faces count it out, after the shape's walls where the count saturates. Where faces are drawn from
-        // both sides no ray passes one.
-        if (cut > 0 && !scene.cull_mode) o3du_count_out_through_lit_faces(entity.prism_volumes(), decrement);
+        count_out(entity.prism_volumes(), cut, decrement);
     }
     batches.finish();
     draws.count(increment, decrement);
+    if (grouped) {
+        // Near caps of shapes whose walls lie out of view only add: all they counted is shadow.
+        if (capped) fold_shadow_counts(false);
+        const std::uint32_t most = g_group_depth ? std::min(g_group_depth, kDeepestGroup) : kDeepestGroup;
+        const std::vector<O3duShadowGroup> groups = o3du_shadow_groups(deep_shapes, most);
+        std::vector<std::pair<const CO3duShadowVolumes*, int>> cut_shapes;
+        for (const O3duShadowGroup& group : groups) {
+            // A group counts modulo 128 below the top bit; a shape alone saturates as where the stencil does not
+            // wrap, over all eight bits.
+            const GLenum up = group.alone ? GL_INCR : GL_INCR_WRAP, down = group.alone ? GL_DECR : GL_DECR_WRAP;
+            glStencilMask(group.alone ? ~0u : kGroupBits);
+            cut_shapes.clear();
+            for (std::size_t i = group.begin; i < group.end; ++i) {
+                const int cut = add_near_caps(*deep_shapes[i].prisms, up);
+                if (cut > 0) cut_shapes.push_back({deep_shapes[i].prisms, cut});
+                draws.add(*deep_shapes[i].walls);
+                if (draws.spills()) draws.count(up, down);
+            }
+            draws.count(up, down);
+            for (const auto& [prisms, cut] : cut_shapes) count_out(*prisms, cut, down);
+            ++passes;
+            fold_shadow_counts(!group.alone);
+        }
+    }
+    shadow_count_passes_last_frame_ = passes;
     shadow_wall_draws_last_frame_ = draws.draws();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
@@ -301,6 +359,25 @@ void CO3duGLModelar::count_shadow_volumes() {
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void CO3duGLModelar::fold_shadow_counts(bool below_zero) {
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    if (below_zero) {
+        glStencilMask(kGroupBits);
+        glStencilFunc(GL_EQUAL, kGroupBelowZero, kGroupBelowZero);
+        glStencilOp(GL_KEEP, GL_ZERO, GL_ZERO);
+        fill_viewport(kWithinRange);
+    }
+    // The reference's low bits are clear: a pixel whose low bits are not takes the top bit alone.
+    glStencilMask(~0u);
+    glStencilFunc(GL_NOTEQUAL, kShadowedBit, kGroupBits);
+    glStencilOp(GL_KEEP, GL_REPLACE, GL_REPLACE);
+    fill_viewport(kWithinRange);
+    glStencilFunc(GL_ALWAYS, 1, ~0u);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
 }
 
 // The pixels that the background's quad, clearing the counts by day, finds drawn nearer: those a shadow can reach.

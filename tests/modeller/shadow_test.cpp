@@ -2,13 +2,14 @@
 // light, seen from outside the shadow volumes and from inside them, with the near plane's rectangle in part inside
 // them, at both shadow accuracies; the stencil counts of each shape's walls left after cancelling against those of
 // every lit triangle's whole prism; the same counts on every road a frame may take (shapes joined past one draw,
-// counting in batches, a context without a wrapping stencil or queries, small shares of work); volumes rebuilt only
-// when something changed; and their memory given back.
+// counting in batches or, in a deep frame, in groups, a context without a wrapping stencil or queries, small shares
+// of work); volumes rebuilt only when something changed; and their memory given back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <random>
 
@@ -19,6 +20,8 @@
 #include "platform/memory_status.h"
 #include "render_support.h"
 #include "shadow_scenes.h"
+#include "support/scoped_environment.h"
+#include "support/test_paths.h"
 
 namespace kz::test {
 namespace {
@@ -75,6 +78,12 @@ struct ShadowCase {
     std::size_t sinking = 0;
     double near_distance = 1, far_distance = 500;
     bool parallel = false;  // the axonometric camera, looking from the eye's side of the origin at the target
+    // Counted in groups of this depth at most, whatever the frame's bound (0: as the frame's bound says), with or
+    // without the near caps; the least passes the frame takes; whether the reference of every prism is right too.
+    std::uint32_t group_depth = 0;
+    bool near_caps = true;
+    std::uint64_t least_passes = 0;
+    bool reference = true;
 };
 
 // The case with every length times s, under its own name.
@@ -120,9 +129,11 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
     std::vector<Block> stack = {kFloor}, four_stacks;
     for (int i = 0; i < 260; ++i)
         stack.push_back({{i < 250 ? -30.0 : -30.0 + (i - 249) * 2, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
+    std::vector<Block> one_stack = {kFloor}, short_stack = {kFloor};
     for (const Block& b : stack) {
         const std::size_t i = four_stacks.size();
         four_stacks.push_back({b.lo, b.hi, i > 1 && (i - 1) % 65 != 0});
+        one_stack.push_back({b.lo, b.hi, i > 1});
     }
     // 254 plates the same way: the floor below them counts from 245 to 254, past what a wrapping count holds.
     std::vector<Block> stack_254 = {kFloor};
@@ -141,13 +152,39 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         return ShadowCase{
             .name = name, .blocks = louvres, .eye = {0, -4, 1.6}, .target = {1, 8, 0.5}, .fov = 60, .travel = travel};
     };
-    const auto under_the_stack = [](const char* name, const std::vector<Block>& blocks) {
+    // 130 plates, the last ten set back: counts of 120 to 130, which one group of seven bits could not hold.
+    for (int i = 0; i < 130; ++i)
+        short_stack.push_back(
+            {{i < 120 ? -30.0 : -30.0 + (i - 119) * 2, -25, 40 + i * 0.1}, {30, 25, 40.05 + i * 0.1}});
+    // A louvred roof of 300 slats 1 m apart, as many shapes or one, the sun across the row: no line along the light
+    // crosses two slats.
+    std::vector<Block> slats = {{{-200, -200, -1}, {200, 200, 0}}}, one_roof = slats;
+    for (int i = 0; i < 300; ++i) {
+        slats.push_back({{-150.0 + i, -20, 20}, {-149.5 + i, 20, 20.05}});
+        one_roof.push_back({slats.back().lo, slats.back().hi, i > 0});
+    }
+    const auto under_the_roof = [](const char* name, const std::vector<Block>& blocks) {
+        return ShadowCase{.name = name,
+                          .blocks = blocks,
+                          .eye = {0, -15, 8},
+                          .target = {0, 5, 0},
+                          .fov = 60,
+                          .travel = {0.3, 0, -1},
+                          .group_depth = 255,
+                          .least_passes = 1};
+    };
+    const auto under_the_stack = [](const char* name, const std::vector<Block>& blocks, std::uint64_t passes = 0) {
         return ShadowCase{.name = name,
                           .blocks = blocks,
                           .eye = {-10, -50, 25},
                           .target = {-10, 0, 0},
                           .fov = 50,
-                          .travel = {0.1, 0, -1}};
+                          .travel = {0.1, 0, -1},
+                          .least_passes = passes};
+    };
+    const auto in_groups = [](ShadowCase k, const char* name, std::uint64_t passes) {
+        k.name = name, k.group_depth = 255, k.least_passes = passes;
+        return k;
     };
     // The near plane in a caster: rays start inside a prism and leave it through the caster's sunlit face, to lit
     // ground. A wall 30 cm wide and 3 m high, the sun on its top and its -x face; a tower the sun lights on its -x
@@ -263,8 +300,6 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
          .fov = 80,
          .travel = {0.6, 0, -1}},
         under_the_stack("a stack of 245 plates across the light, counting 128 to 245 wrapped", deep_stack),
-        under_the_stack("a stack of 260 plates across the light", stack),
-        under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks),
         under_the_stack("a stack of 254 plates across the light", stack_254),
         // Only the plate moved is built anew; the others' volumes count in the bound as they stand.
         [&] {
@@ -284,6 +319,30 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
          .travel = {0.1, 0, -1},
          .near_distance = 0.1,
          .far_distance = 100},
+        // So deep a frame counts in groups, each within seven bits, a shape deeper than a group on its own.
+        under_the_stack("a stack of 260 plates across the light", stack, 3),
+        under_the_stack("a stack of 260 plates across the light, four shapes", four_stacks, 4),
+        // The reference, counting every prism of the one shape saturating, passes 255 on the way.
+        [&] {
+            ShadowCase k = under_the_stack("a stack of 260 plates across the light, one shape", one_stack, 2);
+            k.reference = false;
+            return k;
+        }(),
+        in_groups(under_the_stack("", short_stack), "a stack of 130 plates in groups", 2),
+        under_the_roof("a roof of 300 slats in groups", slats),
+        under_the_roof("a roof of 300 slats in groups, one shape", one_roof),
+        // Without the near caps the count of the prism the eye stands in falls to -1 beyond it, in a group of its
+        // own after the plate above's, whose shadow it must keep.
+        {.name = "the eye in a prism without near caps, in groups of one plate",
+         .blocks = {kWideFloor, {{-5, -5, 40}, {5, 5, 40.5}}, {{3, -30, 45}, {60, 30, 45.5}}},
+         .eye = {-1, 0, 20},
+         .target = {100, 0, 5},
+         .fov = 40,
+         .travel = {0.1, 0, -1},
+         .group_depth = 1,
+         .near_caps = false,
+         .least_passes = 2,
+         .reference = false},
         {.name = "the axonometric camera's near plane across a prism",
          .blocks = {kWideFloor, kPlate},
          .eye = {-100, -100, 60},
@@ -320,7 +379,12 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
             sunk[3][2] = -k.sunk;
             shapes.set_matrix(m, k.sinking, sunk);
         }
+        set_shadow_group_depth_for_testing(k.group_depth);
+        set_shadow_near_caps_for_testing(k.near_caps);
         const Frame f = scene.render();
+        set_shadow_group_depth_for_testing(0);
+        set_shadow_near_caps_for_testing(true);
+        EXPECT_GE(m.shadow_count_passes_last_frame(), k.least_passes);
         const Score score = shapes.compare(f, rays, travel);
         EXPECT_GT(score.judged, kW * kH / 4);
         EXPECT_GT(score.shadowed, 100);
@@ -329,6 +393,7 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         EXPECT_GT(score.background, 100);
         EXPECT_EQ(score.background_dark, 0);  // the background never takes the shadow colour
         // Every lit triangle's prism drawn whole agrees no more often than the walls left after cancelling.
+        if (!k.reference) continue;
         m.set_every_prism_shadows(true);
         const Score reference = shapes.compare(scene.render(), rays, travel);
         EXPECT_GE(reference.agree, 0.99 * reference.judged) << reference.agree << " of " << reference.judged;
@@ -570,13 +635,18 @@ TEST(Shadows, OutlineWallsCountAsEveryPrismDoes) {
             m.SetShadowLight(light);
         }
         scene.render();
-        const std::vector<std::uint8_t> walls = scene.stencil();
+        std::vector<std::uint8_t> walls = scene.stencil();
         if (k.most_draws) {
             EXPECT_LE(m.shadow_wall_draws_last_frame(), k.most_draws);
         }
+        // A wrapping frame counted in more than one pass went in groups, which leave the top bit alone where any
+        // group counted a shadow: the counts are held to those of the prisms as shadow or none.
+        const bool grouped = k.wraps && m.shadow_count_passes_last_frame() > 1;
         m.set_every_prism_shadows(true);
         scene.render();
-        const std::vector<std::uint8_t> prisms = scene.stencil();
+        std::vector<std::uint8_t> prisms = scene.stencil();
+        for (std::vector<std::uint8_t>* counts : {&walls, &prisms})
+            for (std::uint8_t& c : *counts) c = grouped && c ? 0x80 : c;
         expect_counts_match(walls, prisms, w, h);
     }
 }
@@ -650,7 +720,7 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
     struct Drawn {
         Frame frame;
         std::vector<std::uint8_t> stencil;
-        std::uint64_t draws = 0;
+        std::uint64_t draws = 0, passes = 0;
         int waits[2] = {0, 0};
     };
     for (const RoadCase& k : cases) {
@@ -676,12 +746,18 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
                 d.frame = scene.render();
             d.stencil = scene.stencil();
             d.draws = m.shadow_wall_draws_last_frame();
+            d.passes = m.shadow_count_passes_last_frame();
             std::copy(waits, waits + 2, d.waits);
             return d;
         };
         // The default road counts as the row's road should: in batches where the stencil does not wrap.
-        const Drawn got = draw(road, k.joined, k.wraps, k.share, k.waits),
-                    want = draw(plain, false, k.wraps && k.context_wraps, 0, 0);
+        Drawn got = draw(road, k.joined, k.wraps, k.share, k.waits),
+              want = draw(plain, false, k.wraps && k.context_wraps, 0, 0);
+        // A wrapping frame counted in more than one pass went in groups (one shape as deep as the field may be):
+        // its stencil holds shadow or none.
+        if (k.wraps && k.context_wraps && got.passes > 1)
+            for (std::vector<std::uint8_t>* counts : {&got.stencil, &want.stencil})
+                for (std::uint8_t& c : *counts) c = c ? 0x80 : 0;
         EXPECT_LE(bytes_apart(got.stencil, want.stencil), k.apart);
         EXPECT_LE(bytes_apart(got.frame.bytes, want.frame.bytes), 3 * k.apart);  // three bytes a pixel
         EXPECT_GT(std::count_if(want.stencil.begin(), want.stencil.end(), [](std::uint8_t c) { return c != 0; }),
@@ -744,6 +820,55 @@ TEST(Shadows, AWrappingCountLeavesTheStencilOfCountsInBatches) {
             }
             EXPECT_GT(shadowed, 100);
             EXPECT_LE(different, 1);
+        }
+}
+
+// A frame counted in groups darkens the pixels that counting shape by shape, saturating, darkens, and both where
+// the ray cast finds shadow: seeded scenes counted in groups of depth 2 (the deeper shapes, balls mostly, alone),
+// and under a seeded stack of 260 plates, a frame deep enough to count in groups of itself.
+TEST(Shadows, CountsInGroupsDarkenAsShapeByShape) {
+    constexpr int w = 160, h = 120;
+    const _OfuMaterial green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    for (std::uint32_t seed = 19; seed <= 26; ++seed)
+        for (const bool stack : {false, true}) {
+            const bool among = seed % 2 == 0;
+            SCOPED_TRACE(testing::Message() << "seed " << seed << (among ? ", the eye among the shapes" : ", above")
+                                            << (stack ? ", under 260 plates" : ""));
+            RandomScene random = random_scene(seed, among);
+            std::mt19937 place(seed);
+            const auto between = [&](double a, double b) {
+                return std::uniform_real_distribution<double>(a, b)(place);
+            };
+            for (int i = 0; stack && i < 260; ++i) {
+                const OfuVector3 lo(between(-30, -20), between(-30, -20), 30 + i * 0.1);
+                random.shapes.push_back(make_box(lo, {between(20, 30), between(20, 30), lo.z + 0.05}, green));
+            }
+            HeadlessScene scene(w, h);
+            CO3duGLModelar& m = *scene.modeller;
+            ShadowScene shapes;
+            for (const CO3duPrimitive& shape : random.shapes) shapes.add(m, shape);
+            shine(m, random.travel, seed % 4 < 2 ? 0 : 1);
+            m.SetShadowColor({1, 0, 0, 0.5f});
+            const _O3duCamera c = camera_looking(m, random.eye, random.target, 50, 1, 500);
+            m.SetCamera(c);
+            const PixelRays rays(c, w, h);
+            set_shadow_group_depth_for_testing(stack ? 0 : 2);
+            const Frame grouped = scene.render();
+            set_shadow_group_depth_for_testing(0);
+            EXPECT_GE(m.shadow_count_passes_last_frame(), 2u);
+            EXPECT_LE(m.shadow_count_passes_last_frame(), stack ? 12u : random.shapes.size());
+            m.set_shadow_count_wraps(false);
+            const Frame single = scene.render();
+            int apart = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const Rgb a = grouped.at(x, y), b = single.at(x, y);
+                    apart += a.r != b.r || a.g != b.g || a.b != b.b;
+                }
+            EXPECT_LE(apart, 2);
+            const Score score = shapes.compare(grouped, rays, random.travel);
+            EXPECT_GE(score.agree, 0.99 * score.judged) << score.agree << " of " << score.judged;
+            EXPECT_GE(score.agree + 2, shapes.compare(single, rays, random.travel).agree);
         }
 }
 
@@ -995,8 +1120,18 @@ TEST(Shadows, FollowWhatIsDrawnByTheNextFrame) {
 // came on but for half their size, far above what the driver's memory moves by between frames (a few megabytes) and
 // what the sanitizer keeps resident of the blocks it handed out (their shadow, an eighth). The memory is the
 // resident size in every build, read before shadows come on with the heap's free pages given back; a first round
-// leaves the frames' and the allocator's own lasting state.
+// leaves the frames' and the allocator's own lasting state. The row runs in a process of its own, as the viewer does:
+// what earlier tests of the same process left in the heap and the driver is not the volumes'.
 TEST(Shadows, GiveTheirMemoryBack) {
+    if (!std::getenv("KZ_SHADOW_MEMORY_ROW")) {
+        kz::test::ScopedEnvironment environment;
+        environment.set("KZ_SHADOW_MEMORY_ROW", "1");
+        environment.set("KZ_TEST_OUTPUT", kz::test::output_dir() + "/shadow-memory-row");
+        const std::string log = kz::test::output_dir() + "/shadow-memory-row.log";
+        const std::string run = kz::test::self_path() + " --gtest_filter=Shadows.GiveTheirMemoryBack >" + log + " 2>&1";
+        EXPECT_EQ(std::system(run.c_str()), 0) << kz::test::read_all(log).substr(0, 4000);
+        return;
+    }
     HeadlessScene scene(64, 48);
     CO3duGLModelar& m = *scene.modeller;
     const _OfuMaterial green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
