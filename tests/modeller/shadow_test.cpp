@@ -284,6 +284,8 @@ TEST(Shadows, MatchARayCastFromEveryPixel) {
         over_the_wall("the eye 1 mm above a sunlit wall's top, along it", 1),
         over_the_wall("the eye 5 mm above a sunlit wall's top, along it", 5),
         over_the_wall("the eye 10 mm above a sunlit wall's top, along it", 10),
+        // Counted in a group: the lit faces count out inside the group, after its walls.
+        in_groups(over_the_wall("", 5), "the eye 5 mm above a sunlit wall's top, in groups", 1),
         beside_the_tower("the eye 1 mm beside a tower's sunlit face, along it", 1),
         beside_the_tower("the eye 5 mm beside a tower's sunlit face, along it", 5),
         beside_the_tower("the eye 10 mm beside a tower's sunlit face, along it", 10),
