@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -15,6 +16,22 @@
 #include "support/test_paths.h"
 
 namespace kz::drawing2d::test {
+
+std::string python_oracle(const std::string& script, const std::string& arguments) {
+    const char* source = std::getenv("KZ_SOURCE_DIR");
+    return kz::test::command_output("/usr/bin/python3 " + std::string(source ? source : ".") + "/tests/drawing2d/" +
+                                    script + " " + arguments);
+}
+
+std::string hex(const std::string& bytes) {
+    std::string out;
+    char b[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(b, sizeof b, "%02x", c);
+        out += b;
+    }
+    return out;
+}
 
 std::string fresh_path(const std::string& name) {
     std::string path = kz::platform::from_native_path(kz::test::output_file("drawing2d_" + name));

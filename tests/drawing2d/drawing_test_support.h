@@ -59,6 +59,11 @@ std::string header_bytes(const drawing_context* ctx);
 // Head rows from `from` up to the next end row (a block behind a separator starts at the separator + 1).
 std::vector<int32_t> head_rows(const drawing_context* ctx, int32_t from);
 
+// The standard output of one of the DXF tests' ezdxf scripts in this folder, run with `arguments`.
+std::string python_oracle(const std::string& script, const std::string& arguments);
+// Bytes as lower-case hexadecimal digits, two a byte.
+std::string hex(const std::string& bytes);
+
 // Lines, arcs (one with equal angles, one beyond the int32 range), single- and double-byte texts, type 7, 9 and
 // 15 records, deleted records, and layer names, paint colours, pens, fonts, line styles and layer tables.
 void fill_sample_drawing(drawing_context* ctx, unsigned seed);
