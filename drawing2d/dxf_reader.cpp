@@ -3,11 +3,13 @@
 // is read as it comes, a buffer at a time, so that an import holds little more than the records it makes; blocks
 // are found by name through an index made on the first reference and kept in memory from their first insert on
 // while they fit a bound (else read again from their place in the file), their numbers read once, and texts are
-// brought into Shift_JIS from the code page the file's header names. What one import makes is bounded by a budget of
-// records and rows.
+// brought into Shift_JIS from the code page the file's header names, with the codes CAD programs write in them
+// taken as those programs show them (dxf_text_codes.h). Entities seen from below are drawn where they lie in the
+// world. What one import makes is bounded by a budget of records and rows.
 #include <strings.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -24,6 +26,7 @@
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/dxf_files.h"
+#include "drawing2d/dxf_text_codes.h"
 #include "drawing2d/plane_geometry.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
@@ -180,6 +183,11 @@ struct LayerSlot {
 
 enum class TextCoding { shift_jis, utf8, other };
 
+// The plane an entity lies in, by its extrusion (codes 210, 220, 230): the drawing's own; the same seen from below,
+// as a mirror command leaves arcs and mirrored inserts write attributes, whose object x runs along the world's -x;
+// or one tilted out of the drawing, which a plan cannot show.
+enum class Plane { drawing, below, tilted };
+
 // What an entity's "0" names, found once when it starts rather than at every step that asks.
 enum class EntityKind {
     other,
@@ -290,6 +298,13 @@ struct dxf_reader {
     // Asked between entities; once it says stop, the entities end there, as at the file's end.
     const std::function<bool()>* keep_going = nullptr;
     bool halted = false;
+    // An MTEXT's text as the file gives it, its code 3 continuations and code 1 one after another, taken into
+    // Shift_JIS whole so that a character cut between two values stays whole.
+    std::string mtext;
+    // An LWPOLYLINE's or SPLINE's vertices (x, y, bulge), drawn once its plane, given after them, is known.
+    std::vector<std::array<double, 3>> vertices;
+    Plane poly_plane = Plane::drawing;  // the plane of the POLYLINE whose vertices are read
+    long long tilted = 0;               // entities passed over for a plane a plan cannot show
 };
 
 namespace {
@@ -343,56 +358,17 @@ std::string charset_of(std::string_view code_page) {
     return p;
 }
 
-void append_code_point(std::string& out, unsigned long cp, bool utf8) {
-    std::string u;
-    if (cp < 0x80) {
-        u.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        u += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-    } else if (cp < 0x10000) {
-        u += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-              static_cast<char>(0x80 | (cp & 0x3F))};
-    } else {
-        u.push_back('?');
+// A value's text in Shift_JIS from the file's encoding, its escapes left as they stand.
+std::string to_shift_jis_raw(const dxf_reader* st, std::string_view value) {
+    switch (st->coding) {
+    case TextCoding::utf8: return dxf_utf8_to_sjis(value);
+    case TextCoding::other: return kz::platform::charset_to_cp932(value, st->charset.c_str());
+    default: return std::string(value);
     }
-    out += utf8 ? u : kz::platform::utf8_to_cp932(u);
-}
-
-bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// "\U+XXXX" escapes decoded; in Shift_JIS text the second byte of a double-byte character is never taken for a
-// backslash.
-std::string decode_escapes(std::string_view in, bool utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < in.size();) {
-        unsigned char c = static_cast<unsigned char>(in[i]);
-        if (!utf8 && is_lead_byte(c) && i + 1 < in.size()) {
-            out.append(in.substr(i, 2));
-            i += 2;
-            continue;
-        }
-        if (c == '\\' && i + 7 <= in.size() && (in[i + 1] == 'U' || in[i + 1] == 'u') && in[i + 2] == '+') {
-            std::string hex(in.substr(i + 3, 4));
-            char* end = nullptr;
-            unsigned long cp = std::strtoul(hex.c_str(), &end, 16);
-            if (end == hex.c_str() + 4) {
-                append_code_point(out, cp, utf8);
-                i += 7;
-                continue;
-            }
-        }
-        out.push_back(static_cast<char>(c));
-        ++i;
-    }
-    return out;
 }
 
 std::string to_shift_jis(const dxf_reader* st, std::string_view value) {
-    switch (st->coding) {
-    case TextCoding::utf8: return kz::platform::utf8_to_cp932(decode_escapes(value, true));
-    case TextCoding::other: return decode_escapes(kz::platform::charset_to_cp932(value, st->charset.c_str()), false);
-    default: return decode_escapes(value, false);
-    }
+    return decode_unicode_escapes(to_shift_jis_raw(st, value));
 }
 
 // The encoding of the file's texts, from its header variables.
@@ -483,6 +459,47 @@ bool mirrored(const dxf_reader* st) {
         if (st->levels[d].sx * st->levels[d].sy < 0) m = !m;
     return m;
 }
+
+// The entity's plane by its extrusion; one tilted out of the drawing is counted, to be said once the file is read.
+// An extrusion of no length names no plane: the drawing's is taken.
+Plane entity_plane(dxf_reader* st) {
+    const double nx = num(st, 210), ny = num(st, 220), nz = num(st, 230);
+    if (nx == 0 && ny == 0 && nz == 0) return Plane::drawing;
+    const double tolerance = 1e-6 * std::fabs(nz);
+    if (std::fabs(nx) <= tolerance && std::fabs(ny) <= tolerance) return nz > 0 ? Plane::drawing : Plane::below;
+    ++st->tilted;
+    return Plane::tilted;
+}
+
+// How a text at (x, y) of its block, `degrees` from the block's x axis in its own plane, runs in the drawing: the
+// angle it reads along, and whether it comes out mirrored (by its plane seen from below, by mirroring inserts).
+// A CAD program draws a mirrored text as its mirror image, which a drawing's text cannot be: it is held readable
+// over the same box instead, turned half round with its horizontal alignment the other way.
+struct TextFrame {
+    double angle;
+    bool mirrored;
+};
+TextFrame text_frame(const dxf_reader* st, double x, double y, double degrees, bool below) {
+    const double a = degrees * kPi / 180;
+    double u[2] = {std::cos(a), std::sin(a)}, v[2] = {-std::sin(a), std::cos(a)};  // along and up
+    if (below) {
+        u[0] = -u[0];
+        v[0] = -v[0];
+    }
+    double px = x, py = y;
+    transform_point(st, &px, &py);
+    for (double* d : {u, v}) {
+        double qx = x + d[0], qy = y + d[1];
+        transform_point(st, &qx, &qy);
+        d[0] = qx - px;
+        d[1] = qy - py;
+    }
+    const bool turned = u[0] * v[1] - u[1] * v[0] < 0;
+    return {normalize_degrees(std::atan2(u[1], u[0]) * 180 / kPi + (turned ? 180 : 0)), turned};
+}
+
+// Left and right alignment exchanged, for a mirrored text held readable.
+int other_way(int alignment) { return (alignment & ~3) | (2 - (alignment & 3)); }
 }  // namespace
 
 void dxf_insert_transform(dxf_reader* st, int index, int kind) {
@@ -589,7 +606,26 @@ void close_polyline(drawing_context* ctx, dxf_reader* st) {
     next_group(ctx, st);
 }
 
-// A text's runs of one byte class, each its own record.
+// A vertex of a polyline in `plane`: seen from below its x and its bulge's turn go the other way.
+void add_plane_vertex(drawing_context* ctx, dxf_reader* st, Plane plane, double x, double y, double bulge, bool first) {
+    const double side = plane == Plane::below ? -1 : 1;
+    add_vertex(ctx, st, side * x, y, side * bulge, first);
+}
+
+// The vertices of an LWPOLYLINE (in its plane) or a SPLINE (control points in the world's own), then its end.
+void put_vertices(drawing_context* ctx, dxf_reader* st) {
+    const Plane plane = st->kind == EntityKind::lwpolyline ? entity_plane(st) : Plane::drawing;
+    if (plane != Plane::tilted) {
+        for (std::size_t k = 0; k < st->vertices.size(); ++k)
+            add_plane_vertex(ctx, st, plane, st->vertices[k][0], st->vertices[k][1], st->vertices[k][2], k == 0);
+        close_polyline(ctx, st);
+    }
+    st->vertices.clear();
+}
+
+// A text's runs of one byte class, each its own record, and a run longer than a record holds cut into records that
+// do (an even length, so that double-byte characters stay whole).
+constexpr int kMaxRunBytes = 1022;
 void put_text_runs(drawing_context* ctx, dxf_reader* st, const std::string& text, double x, double y, double H,
                    double W, double angle, double slant, int alignment, int flags) {
     const int n = static_cast<int>(text.size());
@@ -599,7 +635,8 @@ void put_text_runs(drawing_context* ctx, dxf_reader* st, const std::string& text
     for (int first = 0; first < n;) {
         const int cls = byte_char_class(static_cast<unsigned char>(text[first])) == 2 ? 2 : 1;
         int end = first;
-        while (end < n && (byte_char_class(static_cast<unsigned char>(text[end])) == 2 ? 2 : 1) == cls)
+        while (end < n && end - first < kMaxRunBytes &&
+               (byte_char_class(static_cast<unsigned char>(text[end])) == 2 ? 2 : 1) == cls)
             end += cls == 2 && end + 1 < n ? 2 : 1;
         const double p = h == 1 ? (first + end) / 2.0 : h == 2 ? end : first;
         const double offset = (p - a) * W;
@@ -609,7 +646,8 @@ void put_text_runs(drawing_context* ctx, dxf_reader* st, const std::string& text
         const int rows = text_record_rows(run.c_str());
         if (rows == 0) continue;  // a run the rows cannot hold
         if (!within_budget(st, rows)) return;
-        int32_t row = set_text_rows(ctx, -st->row, run.c_str(), x + ca * offset, y + sa * offset, width, H, 0, angle,
+        // Along the angle as the drawing shows it, counter-clockwise with y running down.
+        int32_t row = set_text_rows(ctx, -st->row, run.c_str(), x + ca * offset, y - sa * offset, width, H, 0, angle,
                                     slant, alignment, flags);
         if (row >= 0) st->row = row;
     }
@@ -622,11 +660,14 @@ bool vertical_style(const dxf_reader* st) {
 }
 
 void finish_text(drawing_context* ctx, dxf_reader* st) {
-    const std::string& text = st->strings[1];
+    const std::string text = decode_special_codes(st->strings[1]);
     if (text.empty()) return;
+    const Plane plane = entity_plane(st);
+    if (plane == Plane::tilted) return;
+    const double side = plane == Plane::below ? -1 : 1;
     const double height = transform_size(st, num(st, 40));
-    const double angle0 = transform_angle(st, num(st, 50));
-    double x10 = num(st, 10), y10 = num(st, 20), x11 = num(st, 11), y11 = num(st, 21);
+    double x10 = side * num(st, 10), y10 = num(st, 20), x11 = side * num(st, 11), y11 = num(st, 21);
+    const TextFrame frame = text_frame(st, x10, y10, num(st, 50), plane == Plane::below);
     transform_point(st, &x10, &y10);
     transform_point(st, &x11, &y11);
     const double ps = ctx->plot_scale;
@@ -655,36 +696,51 @@ void finish_text(drawing_context* ctx, dxf_reader* st) {
         second = true;
     }
     double x = second ? x11 : x10, y = second ? y11 : y10;
-    double angle = angle0;
+    double angle = frame.angle;
+    if (frame.mirrored) alignment = other_way(alignment);
     int flags = 0;
     if (vertical_style(st)) {
         angle = normalize_degrees(angle + 270);
         alignment = 4 + (alignment & 3);
         flags = 1;
     }
-    put_text_runs(ctx, st, text, to_x(ctx, x), to_y(ctx, y), H, W, angle, num(st, 51), alignment, flags);
+    const double slant = frame.mirrored ? -num(st, 51) : num(st, 51);
+    put_text_runs(ctx, st, text, to_x(ctx, x), to_y(ctx, y), H, W, angle, slant, alignment, flags);
 }
 
+// An MTEXT's lines, each its own text, one below the other at the line spacing CAD programs give them (5/3 of the
+// height, times the factor of code 44), the block of them placed on point 10 by its attachment point.
 void finish_mtext(drawing_context* ctx, dxf_reader* st) {
-    const std::string& all = st->strings[1];
-    std::size_t semi = all.find(';');
-    if (semi == std::string::npos || all.size() < semi + 2) return;
-    std::string text = all.substr(semi + 1, std::min<std::size_t>(all.size() - semi - 2, 4095));
-    if (text.empty()) return;
-    double angle = transform_angle(st, std::atan2(num(st, 21), num(st, 11)) * 180 / kPi);
+    const std::vector<std::string> lines = mtext_lines(to_shift_jis_raw(st, st->mtext));
+    st->mtext.clear();
     static const int kAttach[] = {0, 8, 9, 10, 4, 5, 6, 0, 1, 2};
     const int a71 = kz::crt::truncate_to_int(num(st, 71));
     int alignment = a71 >= 1 && a71 <= 9 ? kAttach[a71] : 0;
-    double x = num(st, 10), y = num(st, 20);
-    transform_point(st, &x, &y);
-    const double H = std::max(num(st, 40) / ctx->plot_scale, 1.0), W = std::max(H / 2, 1.0);
+    const int v = alignment / 4;  // 2 top, 1 middle, 0 bottom
+    const double x = num(st, 10), y = num(st, 20), height = num(st, 40);
+    // The direction of code 11 where one is given, else the rotation of code 50 (in degrees, as CAD programs write
+    // it).
+    const bool directed = num(st, 11) != 1 || num(st, 21) != 0;
+    const double direction = directed ? std::atan2(num(st, 21), num(st, 11)) : num(st, 50) * kPi / 180;
+    const TextFrame frame = text_frame(st, x, y, direction * 180 / kPi, false);
+    if (frame.mirrored) alignment = other_way(alignment);
+    const double H = std::max(transform_size(st, height) / ctx->plot_scale, 1.0), W = std::max(H / 2, 1.0);
+    double angle = frame.angle;
     int flags = 0;
     if (vertical_style(st)) {
         angle = normalize_degrees(angle + 270);
         alignment = 4 + (alignment & 3);
         flags = 1;
     }
-    put_text_runs(ctx, st, text, to_x(ctx, x), to_y(ctx, y), H, W, normalize_degrees(angle), 0, alignment, flags);
+    const double pitch = 5.0 / 3.0 * height * (num(st, 44) > 0 ? num(st, 44) : 1);
+    const double above = v == 2 ? 0 : v == 1 ? (lines.size() - 1) / 2.0 : static_cast<double>(lines.size() - 1);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (lines[k].empty()) continue;
+        const double down = (static_cast<double>(k) - above) * pitch;
+        double lx = x + std::sin(direction) * down, ly = y - std::cos(direction) * down;
+        transform_point(st, &lx, &ly);
+        put_text_runs(ctx, st, lines[k], to_x(ctx, lx), to_y(ctx, ly), H, W, angle, 0, alignment, flags);
+    }
 }
 
 void finish_line(drawing_context* ctx, dxf_reader* st) {
@@ -718,9 +774,18 @@ void finish_3dface(drawing_context* ctx, dxf_reader* st) {
 }
 
 void finish_arc(drawing_context* ctx, dxf_reader* st, bool circle) {
+    const Plane plane = entity_plane(st);
+    if (plane == Plane::tilted) return;
     const double r0 = num(st, 40);
     const double r = std::max(transform_size(st, r0) / ctx->plot_scale, 1.0);
     double cx = num(st, 10), cy = num(st, 20);
+    // Seen from below, an arc runs the other way round from the mirror image of each end.
+    double angles[2] = {num(st, 50), num(st, 51)};
+    if (plane == Plane::below) {
+        cx = -cx;
+        angles[0] = 180 - num(st, 51);
+        angles[1] = 180 - num(st, 50);
+    }
     if (circle) {
         transform_point(st, &cx, &cy);
         put_arc(ctx, st, to_x(ctx, cx), to_y(ctx, cy), r, 0, 360);
@@ -728,7 +793,6 @@ void finish_arc(drawing_context* ctx, dxf_reader* st, bool circle) {
     }
     // The ends are carried through the inserts like points, so mirrors and rotations turn the angles with them.
     double ends[2][2];
-    const double angles[2] = {num(st, 50), num(st, 51)};
     for (int e = 0; e < 2; ++e) {
         ends[e][0] = cx + r0 * std::cos(angles[e] * kPi / 180);
         ends[e][1] = cy + r0 * std::sin(angles[e] * kPi / 180);
@@ -757,13 +821,18 @@ void read_block(drawing_context* ctx, dxf_reader* st);
 void finish_insert(drawing_context* ctx, dxf_reader* st, bool dimension) {
     if (st->depth == 0 && st->poly_state == 0 && st->vertex_state == 0) next_group(ctx, st);
     if (st->depth >= kMaxDepth) return;
+    const Plane plane = dimension ? Plane::drawing : entity_plane(st);
+    if (plane == Plane::tilted) return;
+    // Seen from below, the block is placed as in its plane and then mirrored across the world's y axis: its
+    // insertion x, x scale and rotation turn round.
+    const double side = plane == Plane::below ? -1 : 1;
     InsertLevel& l = st->levels[st->depth + 1];
     l = InsertLevel{};
-    l.ix = num(st, dimension ? 12 : 10);
+    l.ix = side * num(st, dimension ? 12 : 10);
     l.iy = num(st, dimension ? 22 : 20);
-    l.sx = num(st, 41);
+    l.sx = side * num(st, 41);
     l.sy = num(st, 42);
-    l.rotation = dimension ? 0 : num(st, 50);
+    l.rotation = dimension ? 0 : side * num(st, 50);
     l.sin = std::sin(l.rotation * kPi / 180);
     l.cos = std::cos(l.rotation * kPi / 180);
     ++st->depth;
@@ -796,18 +865,23 @@ void finish_entity(drawing_context* ctx, dxf_reader* st) {
     if (kind == EntityKind::polyline || (st->poly_state == 0 && st->vertex_state < 2)) take_attributes(ctx, st);
     if (kind == EntityKind::polyline || kind == EntityKind::lwpolyline)
         st->closed = kz::crt::truncate_to_int(num(st, 70)) & 1;
+    // A 3D polyline, mesh or polyface lies in the world's own coordinates; a 2D polyline in its plane.
+    if (kind == EntityKind::polyline)
+        st->poly_plane = kz::crt::truncate_to_int(num(st, 70)) & (8 | 16 | 64) ? Plane::drawing : entity_plane(st);
     if (st->poly_state != 0) {
         if (kind == EntityKind::vertex && !(kz::crt::truncate_to_int(num(st, 70)) & 16)) {
-            add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->poly_state == 1);
-            st->poly_state = 2;
+            if (st->poly_plane != Plane::tilted) {
+                add_plane_vertex(ctx, st, st->poly_plane, num(st, 10), num(st, 20), num(st, 42), st->poly_state == 1);
+                st->poly_state = 2;
+            }
         } else if (kind == EntityKind::seqend) {
             if (st->poly_state == 2) close_polyline(ctx, st);
             st->poly_state = 0;
         }
     }
     if (st->vertex_state >= 2) {
-        add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->vertex_state == 2);
-        close_polyline(ctx, st);
+        st->vertices.push_back({num(st, 10), num(st, 20), num(st, 42)});
+        put_vertices(ctx, st);
     }
     st->vertex_state = 0;  // the sequence belonged to the entity now finished
     switch (kind) {
@@ -834,13 +908,16 @@ void start_entity(dxf_reader* st, EntityKind kind) {
     auto zero = [st](std::initializer_list<int> codes, double v) {
         for (int c : codes) num(st, c) = v;
     };
+    zero({210, 220}, 0);
+    num(st, 230) = 1;
     if (kind == EntityKind::text || kind == EntityKind::attrib) {
         st->strings[7].clear();
         zero({72, 73, 50, 51}, 0);
         zero({40, 41}, 1.0);
     } else if (kind == EntityKind::mtext) {
         st->strings[7].clear();
-        zero({10, 20, 30, 12, 21, 31, 32, 71, 72}, 0);
+        st->mtext.clear();
+        zero({10, 20, 30, 12, 21, 31, 32, 44, 50, 71, 72}, 0);
         zero({11, 22, 40, 41}, 1.0);
     } else if (kind == EntityKind::polyline) {
         st->poly_state = 1;
@@ -876,7 +953,7 @@ double number_value(std::string_view value) {
 void take_number(drawing_context* ctx, int code, double v, dxf_reader* st) {
     if (code == 62) st->entity_colour = kz::crt::truncate_to_int(std::fabs(v) > 1e6 ? 1e6 : v);
     if (code == 10 && st->vertex_state >= 1) {
-        if (st->vertex_state >= 2) add_vertex(ctx, st, num(st, 10), num(st, 20), num(st, 42), st->vertex_state == 2);
+        if (st->vertex_state >= 2) st->vertices.push_back({num(st, 10), num(st, 20), num(st, 42)});
         if (st->vertex_state >= 2) st->vertex_state = 3;
         if (st->vertex_state == 1) {
             // The polyline's own layer, colour and line type, taken before its first vertex opens the sequence.
@@ -889,6 +966,9 @@ void take_number(drawing_context* ctx, int code, double v, dxf_reader* st) {
 }
 }  // namespace
 
+// Far beyond the texts drawings hold; an MTEXT that goes on is read no further.
+constexpr std::size_t kMaxMtextBytes = std::size_t(1) << 20;
+
 int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dxf_reader* st) {
     if (code == 0) {
         finish_entity(ctx, st);
@@ -898,6 +978,10 @@ int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dx
         return 1;
     }
     if (code >= 1 && code <= 9) {
+        if ((code == 1 || code == 3) && st->kind == EntityKind::mtext) {
+            if (st->mtext.size() < kMaxMtextBytes) st->mtext.append(value);
+            return 1;
+        }
         if (code == 1 || code == 3)
             st->strings[code] = to_shift_jis(st, value);
         else
@@ -1016,6 +1100,7 @@ void read_block(drawing_context* ctx, dxf_reader* st) {
     std::copy(numbers, numbers + st->numbers_high, st->numbers);
     const int poly = st->poly_state, vertex = st->vertex_state, closed = st->closed;
     const double bulge = st->bulge;
+    const Plane poly_plane = st->poly_plane;
     st->poly_state = st->vertex_state = 0;
     for (auto& s : st->strings) s.clear();
     Block& block = found->second;
@@ -1037,6 +1122,7 @@ void read_block(drawing_context* ctx, dxf_reader* st) {
     st->vertex_state = vertex;
     st->closed = closed;
     st->bulge = bulge;
+    st->poly_plane = poly_plane;
 }
 
 void read_header(dxf_reader* st, PairStream& in) {
@@ -1231,6 +1317,9 @@ int read_dxf(drawing_context* ctx, const char* path, int32_t row, const std::fun
             break;
         }
     }
+    if (st->tilted > 0)
+        kz::platform::report_line(kz::platform::display_name(path) + ": " + count_text(st->tilted) +
+                                  " entities in planes tilted out of the drawing's were passed over");
     if (st->stopped)
         kz::platform::report_line(kz::platform::display_name(path) + ": DXF import stopped at its budget of " +
                                   st->budget_reached + "; the " + count_text(st->records) +

@@ -13,6 +13,7 @@
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/dxf_files.h"
+#include "drawing2d/dxf_text_codes.h"
 #include "drawing2d/plane_geometry.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/row_store.h"
@@ -40,7 +41,10 @@ public:
         va_end(args);
         if (n > 0) text_.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
     }
-    void pair(int code, const char* value) { put("%3d\n%s\n", code, value); }
+    void pair(int code, const char* value) {
+        put("%3d\n", code);
+        text_.append(value).push_back('\n');  // whole, however long
+    }
     void number(int code, double v) { put("%3d\n%f\n", code, v); }
     void integer(int code, int v) { put("%3d\n%6d\n", code, v); }
     const std::string& text() const { return text_; }
@@ -232,7 +236,8 @@ void write_text(drawing_context* ctx, int32_t row, Out& out, const int map[16]) 
     entity_head(ctx, row, out, "TEXT", map);
     out.put(" 10\n%f\n 20\n%f\n 30\n0.0\n", x10, y10);
     out.number(40, H);
-    out.pair(1, text);
+    // Diameter, degree and plus-minus signs as the codes CAD programs take for them.
+    out.pair(1, encode_special_codes(text).c_str());
     if (angle != 0) out.number(50, vertical ? normalize_degrees(angle - 270) : angle);
     if ((W != H || P != 0) && H != 0) out.number(41, length / n / H);
     if (slant != 0) out.number(51, slant);

@@ -2,13 +2,19 @@
 
 make VERSION CODEPAGE OUT.dxf EXPECTED.txt: writes a drawing of every entity kind the importer reads, and the
 records ezdxf's own expansion predicts after the importer's documented conversions, one a line:
-  L x1 y1 x2 y2 | A cx cy r sx sy ex ey (start and end points) | T text x y height alignment
+  L x1 y1 x2 y2 | A cx cy r sx sy ex ey (start and end points) | T text x y height alignment angle
+  A text reads along `angle`; one that ezdxf's world frame shows mirrored is held readable over the same box:
+  turned half round, its left and right alignment exchanged.
+mirrored VERSION OUT.dxf EXPECTED.txt: the same for entities drawn seen from below (extrusion 0, 0, -1), as mirror
+commands leave them: a door swing (arc and text), a circle, polylines, an attribute, and inserts seen from below,
+one of them inside a turned and scaled insert.
 audit FILE.dxf: prints the auditor's error count and the modelspace entity counts by type.
 """
 import math
 import sys
 
 import ezdxf
+from ezdxf.math import Matrix44, Vec3
 
 PLOT = 0.001  # the importer's default unit: drawing units are thousandths
 
@@ -59,52 +65,106 @@ def make(version, codepage, out, expected):
                                                           "column_spacing": 20, "row_spacing": 20})
     doc.saveas(out)
 
+    write_expected(msp, expected)
+
+
+def emit(e, lines):
+    kind = e.dxftype()
+    if kind == "INSERT":
+        single = e.copy() if e.mcount > 1 else e  # an array is placed once
+        if e.mcount > 1:
+            single.dxf.column_count = 1
+            single.dxf.row_count = 1
+        for v in single.virtual_entities():
+            emit(v, lines)
+        for a in e.attribs:
+            emit(a, lines)
+    elif kind == "LINE":
+        s, t = e.dxf.start, e.dxf.end
+        if s.isclose(t):
+            t = (t[0] + 1.0, t[1])
+        lines.append("L %.6f %.6f %.6f %.6f" % (s[0], s[1], t[0], t[1]))
+    elif kind in ("ARC", "CIRCLE"):
+        # Entities in an object coordinate system seen from below (a mirror's arcs, mirrored inserts' entities)
+        # back to world coordinates, where an arc seen from below runs the other way round.
+        ocs = e.ocs()
+        r = max(e.dxf.radius, PLOT)
+        a0, a1 = (e.dxf.start_angle, e.dxf.end_angle) if kind == "ARC" else (0, 360)
+        pts = [ocs.to_wcs(e.dxf.center + (r * math.cos(math.radians(a)), r * math.sin(math.radians(a)), 0))
+               for a in (a0, a1)]
+        if e.dxf.extrusion[2] < 0:
+            pts.reverse()
+        c = ocs.to_wcs(e.dxf.center)
+        if kind == "CIRCLE":  # whole, from the world's angle 0
+            pts = [c + (r, 0, 0)] * 2
+        lines.append("A %.6f %.6f %.6f %.6f %.6f %.6f %.6f" % (c[0], c[1], r, pts[0][0], pts[0][1], pts[1][0],
+                                                             pts[1][1]))
+    elif kind in ("LWPOLYLINE", "POLYLINE"):
+        for v in e.virtual_entities():
+            emit(v, lines)
+    elif kind in ("TEXT", "ATTRIB"):
+        h, v = e.dxf.halign, e.dxf.valign
+        table = {(1, 0): 1, (2, 0): 2}
+        if v in (1, 2, 3) and h in (0, 1, 2):
+            table[(h, v)] = 4 * (v - 1) + h
+        align = table.get((h, v), 0)
+        ocs = e.ocs()
+        p = ocs.to_wcs(e.dxf.align_point if (h, v) in table else e.dxf.insert)
+        along = ocs.to_wcs(Vec3.from_deg_angle(e.dxf.rotation))
+        up = ocs.to_wcs(Vec3.from_deg_angle(e.dxf.rotation + 90))
+        angle = math.degrees(math.atan2(along[1], along[0]))
+        if along[0] * up[1] - along[1] * up[0] < 0:
+            angle += 180
+            align = (align & ~3) | (2 - (align & 3))
+        lines.append("T %s %.6f %.6f %.6f %d %.6f" % (e.dxf.text.encode("cp932").hex(), p[0], p[1],
+                                                      max(e.dxf.height, PLOT), align, round(angle % 360, 6) % 360))
+
+
+def write_expected(msp, expected):
     lines = []
-
-    def emit(e):
-        kind = e.dxftype()
-        if kind == "INSERT":
-            single = e.copy() if e.mcount > 1 else e  # an array is placed once
-            if e.mcount > 1:
-                single.dxf.column_count = 1
-                single.dxf.row_count = 1
-            for v in single.virtual_entities():
-                emit(v)
-        elif kind == "LINE":
-            s, t = e.dxf.start, e.dxf.end
-            if s.isclose(t):
-                t = (t[0] + 1.0, t[1])
-            lines.append("L %.6f %.6f %.6f %.6f" % (s[0], s[1], t[0], t[1]))
-        elif kind in ("ARC", "CIRCLE"):
-            # Mirrored inserts give entities in an object coordinate system seen from below: back to world
-            # coordinates, where an arc seen from below runs the other way round.
-            ocs = e.ocs()
-            r = max(e.dxf.radius, PLOT)
-            a0, a1 = (e.dxf.start_angle, e.dxf.end_angle) if kind == "ARC" else (0, 360)
-            pts = [ocs.to_wcs(e.dxf.center + (r * math.cos(math.radians(a)), r * math.sin(math.radians(a)), 0))
-                   for a in (a0, a1)]
-            if e.dxf.extrusion[2] < 0:
-                pts.reverse()
-            c = ocs.to_wcs(e.dxf.center)
-            lines.append("A %.6f %.6f %.6f %.6f %.6f %.6f %.6f" % (c[0], c[1], r, pts[0][0], pts[0][1], pts[1][0],
-                                                                 pts[1][1]))
-        elif kind in ("LWPOLYLINE", "POLYLINE"):
-            for v in e.virtual_entities():
-                emit(v)
-        elif kind == "TEXT":
-            h, v = e.dxf.halign, e.dxf.valign
-            table = {(1, 0): 1, (2, 0): 2}
-            if v in (1, 2, 3) and h in (0, 1, 2):
-                table[(h, v)] = 4 * (v - 1) + h
-            align = table.get((h, v), 0)
-            p = e.ocs().to_wcs(e.dxf.align_point if (h, v) in table else e.dxf.insert)
-            lines.append("T %s %.6f %.6f %.6f %d" % (e.dxf.text.encode("cp932").hex(), p[0], p[1],
-                                                     max(e.dxf.height, PLOT), align))
-
     for e in msp:
-        emit(e)
+        emit(e, lines)
     with open(expected, "w") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def mirrored(version, out, expected):
+    doc = ezdxf.new(version)
+    doc.header["$LIMMIN"] = (-500, -500)
+    doc.header["$LIMMAX"] = (1500, 1500)
+    msp = doc.modelspace()
+    mirror = Matrix44.scale(-1, 1, 1)
+    # A door at world (-150, 0) with its swing and its tag, mirrored: ezdxf keeps their object coordinates and
+    # turns their plane over.
+    for e in (msp.add_arc((-150, 0), 80, 0, 90), msp.add_line((-150, 0), (-70, 0)),
+              msp.add_text("D1", dxfattribs={"insert": (-120, 20), "height": 5, "rotation": 30}),
+              msp.add_text("R", dxfattribs={"insert": (-100, 40), "height": 4, "halign": 2,
+                                            "align_point": (-100, 40)}),
+              msp.add_circle((-300, 50), 12)):
+        e.transform(mirror)
+    points = [(-400, 0, 0, 0, 0.5), (-360, 0, 0, 0, 0), (-360, 30, 0, 0, -1), (-400, 30, 0, 0, 0)]
+    if version == "R12":
+        poly = msp.add_polyline2d([], close=True)
+        for p in points:
+            poly.append_vertex((p[0], p[1]), dxfattribs={"bulge": p[4]})
+    else:
+        poly = msp.add_lwpolyline(points, format="xyseb", close=True)
+    poly.transform(mirror)
+    door = doc.blocks.new("DOOR", base_point=(0, 0))
+    door.add_line((0, 0), (90, 0))
+    door.add_arc((0, 0), 90, 0, 90)
+    door.add_text("W", dxfattribs={"insert": (10, 5), "height": 3})
+    door.add_attdef("TAG", (20, 10), dxfattribs={"height": 3})
+    for e in (msp.add_blockref("DOOR", (600, 100), dxfattribs={"rotation": 20}),):
+        e.add_auto_attribs({"TAG": "D2"})
+        e.transform(mirror)
+    # Seen from below inside a turned, scaled insert.
+    wing = doc.blocks.new("WING")
+    inner = wing.add_blockref("DOOR", (50, 0), dxfattribs={"rotation": 10})
+    inner.transform(mirror)
+    msp.add_blockref("WING", (800, 400), dxfattribs={"rotation": 45, "xscale": 1.5, "yscale": 1.5})
+    doc.saveas(out)
+    write_expected(ezdxf.readfile(out).modelspace(), expected)
 
 
 def audit(path):
@@ -123,5 +183,7 @@ def audit(path):
 if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5])
+    elif sys.argv[1] == "mirrored":
+        mirrored(sys.argv[2], sys.argv[3], sys.argv[4])
     else:
         audit(sys.argv[2])

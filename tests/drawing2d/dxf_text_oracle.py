@@ -1,0 +1,211 @@
+"""ezdxf's side of the DXF text tests: files of texts as CAD programs write them, and what ezdxf reads in them.
+
+A list file holds a line per MTEXT: its file's path, a tab, its slot (-1 for the only MTEXT of its file, else k for
+the k-th, attached by its top left corner at (10, -1000 k)), a tab, and the lines it shows (CP932 bytes in hex, the
+empty lines left out) joined by commas.
+
+forms OUTDIR LIST: MTEXTs of every form, made at random (the same on every run) from the inline codes and written
+    by ezdxf into an R2000 file (ANSI_932) and an R2018 file (UTF-8); the last four, of two or three lines, are
+    attached by their top, bottom, middle and top left corners, the last turned by its code 50. Prints ezdxf's
+    distance between the base lines of their height, and the angle it reads in the last one.
+librecad OUTDIR LIST [FILE...]: every MTEXT of librecad-data's DXF files (or of the files named), each copied with
+    its file's version and code page, pair for pair, into a file of its own.
+dimension VERSION OUT.dxf: a linear DIMENSION of 1250 whose block holds its value as CAD programs write it, an
+    MTEXT "\\A1;1250"; prints the value ezdxf measures and the world point of the MTEXT, through the block's insert.
+specials VERSION OUT.dxf: TEXT, ATTRIB and MTEXT with the %% codes; prints each text as ezdxf shows it.
+texts FILE: prints every TEXT's text as ezdxf shows it, a line each.
+"""
+import glob
+import os
+import random
+import re
+import sys
+
+import ezdxf
+from ezdxf.tools.text import MTextParser, TokenType, leading
+
+# What ezdxf leaves to its caller, taken here as CAD programs take it: "\U+XXXX" escapes of files of R2007 and
+# later, "%%%" (a percent sign), and in MTEXT the underline and overline toggles "%%u" and "%%o" (which its
+# reading of TEXT removes). Its diameter sign Ø is not in CP932: the drawing's is φ.
+UNICODE_ESCAPE = re.compile(r"\\\\|\\[Uu]\+([0-9A-Fa-f]{4})")  # an escaped backslash escapes nothing
+PERCENT_CODE = re.compile(r"%%([%uUoO])")
+
+
+def unicode_decoded(text):
+    return UNICODE_ESCAPE.sub(lambda m: chr(int(m.group(1), 16)) if m.group(1) and int(m.group(1), 16) else
+                              m.group(0), text)
+
+
+def shown(text):
+    text = PERCENT_CODE.sub(lambda m: "%" if m.group(1) == "%" else "", text)
+    return text.replace("\u00d8", "\u03c6").replace("\u2300", "\u03c6")
+
+
+def cp932(text):
+    return text.encode("cp932", errors="replace").hex()
+
+
+def mtext_lines(mtext):
+    """The lines of an MTEXT as ezdxf's own parser takes its text apart."""
+    lines = [""]
+    for token in MTextParser(unicode_decoded(mtext.text)):
+        t = token.type
+        if t == TokenType.WORD:
+            lines[-1] += token.data
+        elif t in (TokenType.SPACE, TokenType.NBSP):
+            lines[-1] += " "
+        elif t == TokenType.STACK:
+            upper, lower, kind = token.data
+            lines[-1] += upper + ("/" + lower if kind else "")
+        elif t in (TokenType.NEW_PARAGRAPH, TokenType.NEW_COLUMN, TokenType.WRAP_AT_DIMLINE):
+            lines.append("")
+    return [cp932(line) for line in map(shown, lines) if line]
+
+
+def case_lines(path, slotted):
+    doc = ezdxf.readfile(path)
+    return ["%s\t%d\t%s" % (path, -(m.dxf.insert[1] // 1000) if slotted else -1, ",".join(mtext_lines(m)))
+            for m in doc.modelspace().query("MTEXT")]
+
+
+PIECES = ["Plain", "text", "\u65e5\u672c\u8a9e", "1250", "\u00c4b", " ", " ", "\\P", "\\N", "\\~", "\\\\", "\\{",
+          "\\}", "\\A1;", "\\A0;", "\\pxqc;", "\\pi-3,l3,t3;", "\\fArial|b1|i0|c0|p34;", "\\FTimes.shx;", "\\H2.5x;",
+          "\\H0.7;", "\\W0.8;", "\\Q15;", "\\T1.1;", "\\C1;", "\\c16711680;", "\\L", "\\l", "\\O", "\\o", "\\K",
+          "\\k", "\\S1^ 2;", "\\S3/4;", "\\S5#6;", "\\S+0.1^ -0.2;", "\\U+00B0", "\\U+0414", "\\U+65E5", "%%c",
+          "%%d", "%%p", "%%%", "%%u", "%%O", "\\X", "\\q", "\\U+12G4", "\\\\U+0041", "\\S7\\/8^ 9;",
+          "\\S10;"]
+
+
+def make_text(rng, depth=0):
+    parts = []
+    for _ in range(rng.randint(1, 8)):
+        if depth < 2 and rng.random() < 0.15:
+            parts.append("{" + make_text(rng, depth + 1) + "}")
+        else:
+            parts.append(rng.choice(PIECES))
+    return "".join(parts)
+
+
+def forms(outdir, listing):
+    rng = random.Random(3)
+    texts = [make_text(rng) for _ in range(150)]
+    # A long paragraph, continued in code 3, and a last character that must stay.
+    texts.append(" ".join("word%03d" % k for k in range(150)) + "\\P" + "\u65e5\u672c" * 60 + "Z")
+    texts += ["Plain text", "Line one\\PLine two", "\\pxqc;Centred", "\\A1;\u65e5\u672c\u8a9e", "\\A1;1250"]
+    attached = [1] * len(texts) + [1, 7, 4, 1]
+    texts += ["Top\\Pleft", "Bottom\\Pleft", "Middle\\Pof\\Pthree", "Turned \\U+0414\\U+0430!\\Pround"]
+    out = []
+    for version, codepage in (("R2000", "ANSI_932"), ("R2018", None)):
+        doc = ezdxf.new(version)
+        if codepage:
+            doc.header["$DWGCODEPAGE"] = codepage
+        for k, text in enumerate(texts):
+            doc.modelspace().add_mtext(text, dxfattribs={"char_height": 2.5, "insert": (10, -1000 * k),
+                                                         "attachment_point": attached[k]})
+        turned = doc.modelspace().query("MTEXT")[-1]
+        turned.dxf.rotation = 90  # code 50, as LibreCAD writes a turned text
+        path = os.path.join(outdir, "forms_%s.dxf" % version)
+        doc.saveas(path)
+        out += case_lines(path, True)
+    with open(listing, "w") as f:
+        f.write("\n".join(out) + "\n")
+    print("%.6f %.6f" % (leading(2.5, 1.0), ezdxf.readfile(path).modelspace().query("MTEXT")[-1].get_rotation()))
+
+
+def pairs(data):
+    lines = data.split(b"\n")
+    lines = [l[:-1] if l.endswith(b"\r") else l for l in lines]
+    return [(lines[i].strip(), lines[i + 1]) for i in range(0, len(lines) - 1, 2)]
+
+
+def librecad(outdir, listing, files):
+    files = files or sorted(glob.glob("/usr/share/librecad/**/*.dxf", recursive=True))
+    out = []
+    for n, source in enumerate(files):
+        with open(source, "rb") as f:
+            p = pairs(f.read())
+        header = []
+        for i, (code, value) in enumerate(p[:-1]):
+            if code == b"9" and value in (b"$ACADVER", b"$DWGCODEPAGE"):
+                header += [p[i], p[i + 1]]
+        entity = None
+        found = []
+        for code, value in p:
+            if code == b"0":
+                if entity:
+                    found.append(entity)
+                entity = [(code, value)] if value == b"MTEXT" else None
+            elif entity is not None:
+                entity.append((code, value))
+        for k, entity in enumerate(found):
+            body = [(b"0", b"SECTION"), (b"2", b"HEADER")] + header + [(b"0", b"ENDSEC"), (b"0", b"SECTION"),
+                                                                     (b"2", b"ENTITIES")] + entity
+            body += [(b"0", b"ENDSEC"), (b"0", b"EOF")]
+            path = os.path.join(outdir, "librecad_%04d_%03d.dxf" % (n, k))
+            with open(path, "wb") as f:
+                f.write(b"".join(c + b"\n" + v + b"\n" for c, v in body))
+            try:
+                out += case_lines(path, False)
+            except Exception as e:  # a copy ezdxf cannot read is no case
+                print("not read by ezdxf: %s: %s" % (source, e), file=sys.stderr)
+    with open(listing, "w") as f:
+        f.write("\n".join(out) + "\n")
+
+
+def dimension(version, out):
+    doc = ezdxf.new(version)
+    msp = doc.modelspace()
+    dim = msp.add_linear_dim(base=(100, 40), p1=(100, 0), p2=(1350, 0), dimstyle="EZDXF")
+    dim.render()
+    block = doc.blocks.get(dim.dimension.dxf.geometry)
+    (mtext,) = block.query("MTEXT")
+    mtext.text = "\\A1;" + mtext.text
+    doc.saveas(out)
+    doc = ezdxf.readfile(out)
+    (d,) = doc.modelspace().query("DIMENSION")
+    (m,) = doc.blocks.get(d.dxf.geometry).query("MTEXT")
+    # The block of a dimension is placed at the dimension's insertion point (code 12), the origin when none.
+    p = m.dxf.insert + d.dxf.get("insert", (0, 0, 0))
+    print("%.6f %s %.6f %.6f %d" % (d.get_measurement(), ",".join(mtext_lines(m)), p[0], p[1],
+                                    m.dxf.attachment_point))
+
+
+def specials(version, out):
+    doc = ezdxf.new(version)
+    msp = doc.modelspace()
+    texts = ["%%c50", "45%%d", "%%p0.5", "100%%%", "%%uunder%%u and %%oover%%o", "%%C8 %%D %%P"]
+    doc.blocks.new("TAG")
+    for k, t in enumerate(texts):
+        msp.add_text(t, dxfattribs={"insert": (0, 10 * k), "height": 2})
+        insert = msp.add_blockref("TAG", (100, 10 * k))
+        insert.add_attrib("T%d" % k, t, (100, 10 * k), dxfattribs={"height": 2})
+        msp.add_mtext(t, dxfattribs={"insert": (200, 10 * k), "char_height": 2})
+    doc.saveas(out)
+    doc = ezdxf.readfile(out)
+    for e in doc.modelspace():
+        if e.dxftype() == "TEXT":
+            print("TEXT", cp932(shown(unicode_decoded(e.plain_text()))))
+        elif e.dxftype() == "INSERT":
+            for a in e.attribs:
+                print("ATTRIB", cp932(shown(unicode_decoded(a.plain_text()))))
+        elif e.dxftype() == "MTEXT":
+            print("MTEXT", ",".join(mtext_lines(e)))
+
+
+def texts(path):
+    for e in ezdxf.readfile(path).modelspace().query("TEXT"):
+        print(cp932(shown(unicode_decoded(e.plain_text()))))
+
+
+if __name__ == "__main__":
+    command = sys.argv[1]
+    if command == "forms":
+        forms(sys.argv[2], sys.argv[3])
+    elif command == "librecad":
+        librecad(sys.argv[2], sys.argv[3], sys.argv[4:])
+    elif command == "dimension":
+        dimension(sys.argv[2], sys.argv[3])
+    elif command == "specials":
+        specials(sys.argv[2], sys.argv[3])
+    else:
+        texts(sys.argv[2])
