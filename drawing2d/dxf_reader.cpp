@@ -908,8 +908,9 @@ void start_entity(dxf_reader* st, EntityKind kind) {
     auto zero = [st](std::initializer_list<int> codes, double v) {
         for (int c : codes) num(st, c) = v;
     };
-    zero({210, 220}, 0);
-    num(st, 230) = 1;
+    // An entity's extrusion does not pass to the next. Until one is given, codes 210 to 230 are 0 (no plane named:
+    // the drawing's) and the numbers a block's entities start from stay short.
+    if (st->numbers_high > 210) zero({210, 220, 230}, 0);
     if (kind == EntityKind::text || kind == EntityKind::attrib) {
         st->strings[7].clear();
         zero({72, 73, 50, 51}, 0);
