@@ -144,14 +144,18 @@ TEST(DxfReader, MirroredEntitiesWhereEzdxfPutsThem) {
 std::string said_lines;
 void keep_line(std::string_view line) { said_lines.append(line).push_back('\n'); }
 
-// An arc and a text in planes tilted out of the drawing, which a plan cannot show, are passed over and counted in
-// one line; an extrusion of no length names no plane and leaves the circle in the drawing's.
+// An arc, a text, polylines and an insert in planes tilted out of the drawing, which a plan cannot show, are passed
+// over and counted in one line; an extrusion of no length names no plane and leaves the circle in the drawing's.
 TEST(DxfReader, EntitiesInTiltedPlanesPassedOverWithALine) {
     const std::string path = test::fresh_path("tilted.dxf");
     test::put_file(path,
                    "0\nSECTION\n2\nENTITIES\n0\nARC\n8\n7\n10\n5\n20\n5\n40\n2\n50\n0\n51\n90\n210\n0.6\n230\n0.8\n"
                    "0\nTEXT\n8\n7\n10\n0\n20\n0\n40\n1\n1\nT\n220\n1\n230\n0\n"
                    "0\nCIRCLE\n8\n7\n10\n1\n20\n1\n40\n1\n210\n0\n220\n0\n230\n0\n"
+                   "0\nLWPOLYLINE\n8\n7\n90\n2\n10\n0\n20\n0\n10\n5\n20\n5\n210\n1\n230\n0\n"
+                   "0\nINSERT\n8\n7\n2\nB\n10\n0\n20\n0\n210\n0.6\n230\n-0.8\n"
+                   "0\nPOLYLINE\n8\n7\n66\n1\n70\n0\n220\n1\n230\n1\n0\nVERTEX\n8\n7\n10\n0\n20\n0\n"
+                   "0\nVERTEX\n8\n7\n10\n5\n20\n5\n0\nSEQEND\n"
                    "0\nLINE\n8\n7\n10\n0\n20\n0\n11\n9\n21\n0\n0\nENDSEC\n0\nEOF\n");
     said_lines.clear();
     const kz::platform::ReportFunction before = kz::platform::set_report_function(keep_line);
@@ -164,7 +168,7 @@ TEST(DxfReader, EntitiesInTiltedPlanesPassedOverWithALine) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0][0], 'A');
     EXPECT_EQ(records[1][0], 'L');
-    EXPECT_NE(said_lines.find("tilted.dxf: 2 entities in planes tilted out of the drawing's were passed over\n"),
+    EXPECT_NE(said_lines.find("tilted.dxf: 5 entities in planes tilted out of the drawing's were passed over\n"),
               std::string::npos)
         << said_lines;
 }

@@ -6,8 +6,8 @@ records ezdxf's own expansion predicts after the importer's documented conversio
   A text reads along `angle`; one that ezdxf's world frame shows mirrored is held readable over the same box:
   turned half round, its left and right alignment exchanged.
 mirrored VERSION OUT.dxf EXPECTED.txt: the same for entities drawn seen from below (extrusion 0, 0, -1), as mirror
-commands leave them: a door swing (arc and text), a circle, polylines, an attribute, and inserts seen from below,
-one of them inside a turned and scaled insert.
+commands leave them: a door swing (arc and text), a circle, polylines, an attribute, and inserts seen from below
+with a text and a one-line MTEXT, one of them inside a turned and scaled insert.
 audit FILE.dxf: prints the auditor's error count and the modelspace entity counts by type.
 """
 import math
@@ -118,6 +118,16 @@ def emit(e, lines):
             align = (align & ~3) | (2 - (align & 3))
         lines.append("T %s %.6f %.6f %.6f %d %.6f" % (e.dxf.text.encode("cp932").hex(), p[0], p[1],
                                                       max(e.dxf.height, PLOT), align, round(angle % 360, 6) % 360))
+    elif kind == "MTEXT":  # of one line
+        ucs = e.ucs()
+        align = {1: 8, 2: 9, 3: 10, 4: 4, 5: 5, 6: 6, 7: 0, 8: 1, 9: 2}[e.dxf.attachment_point]
+        angle = math.degrees(math.atan2(ucs.ux[1], ucs.ux[0]))
+        if ucs.ux[0] * ucs.uy[1] - ucs.ux[1] * ucs.uy[0] < 0:
+            angle += 180
+            align = (align & ~3) | (2 - (align & 3))
+        p = e.dxf.insert
+        lines.append("T %s %.6f %.6f %.6f %d %.6f" % (e.plain_text().encode("cp932").hex(), p[0], p[1],
+                                                      e.dxf.char_height, align, round(angle % 360, 6) % 360))
 
 
 def write_expected(msp, expected):
@@ -155,13 +165,17 @@ def mirrored(version, out, expected):
     door.add_arc((0, 0), 90, 0, 90)
     door.add_text("W", dxfattribs={"insert": (10, 5), "height": 3})
     door.add_attdef("TAG", (20, 10), dxfattribs={"height": 3})
+    if version != "R12":
+        door.add_mtext("M1", dxfattribs={"insert": (30, 20), "char_height": 2, "attachment_point": 7,
+                                         "rotation": 15})
     for e in (msp.add_blockref("DOOR", (600, 100), dxfattribs={"rotation": 20}),):
         e.add_auto_attribs({"TAG": "D2"})
         e.transform(mirror)
-    # Seen from below inside a turned, scaled insert.
+    # A door inserted seen from below, alone and inside a turned, scaled insert (ezdxf mirrors an insert by its
+    # scale instead).
+    msp.add_blockref("DOOR", (300, -200), dxfattribs={"rotation": 30, "extrusion": (0, 0, -1)})
     wing = doc.blocks.new("WING")
-    inner = wing.add_blockref("DOOR", (50, 0), dxfattribs={"rotation": 10})
-    inner.transform(mirror)
+    wing.add_blockref("DOOR", (50, 0), dxfattribs={"rotation": 10, "extrusion": (0, 0, -1)})
     msp.add_blockref("WING", (800, 400), dxfattribs={"rotation": 45, "xscale": 1.5, "yscale": 1.5})
     doc.saveas(out)
     write_expected(ezdxf.readfile(out).modelspace(), expected)

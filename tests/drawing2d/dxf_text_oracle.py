@@ -5,9 +5,10 @@ the k-th, attached by its top left corner at (10, -1000 k)), a tab, and the line
 empty lines left out) joined by commas.
 
 forms OUTDIR LIST: MTEXTs of every form, made at random (the same on every run) from the inline codes and written
-    by ezdxf into an R2000 file (ANSI_932) and an R2018 file (UTF-8); the last four, of two or three lines, are
-    attached by their top, bottom, middle and top left corners, the last turned by its code 50. Prints ezdxf's
-    distance between the base lines of their height, and the angle it reads in the last one.
+    by ezdxf into an R2000 file (ANSI_932) and an R2018 file (UTF-8); the last five, of two or three lines, are
+    attached by their top, bottom, middle, top and top left corners, the last two turned by their code 50 and their
+    code 11. Prints ezdxf's distance between the base lines of their height, and the angle it reads in each of the
+    five.
 librecad OUTDIR LIST [FILE...]: every MTEXT of librecad-data's DXF files (or of the files named), each copied with
     its file's version and code page, pair for pair, into a file of its own.
 dimension VERSION OUT.dxf: a linear DIMENSION of 1250 whose block holds its value as CAD programs write it, an
@@ -92,8 +93,9 @@ def forms(outdir, listing):
     # A long paragraph, continued in code 3, and a last character that must stay.
     texts.append(" ".join("word%03d" % k for k in range(150)) + "\\P" + "\u65e5\u672c" * 60 + "Z")
     texts += ["Plain text", "Line one\\PLine two", "\\pxqc;Centred", "\\A1;\u65e5\u672c\u8a9e", "\\A1;1250"]
-    attached = [1] * len(texts) + [1, 7, 4, 1]
-    texts += ["Top\\Pleft", "Bottom\\Pleft", "Middle\\Pof\\Pthree", "Turned \\U+0414\\U+0430!\\Pround"]
+    attached = [1] * len(texts) + [1, 7, 4, 1, 1]
+    texts += ["Top\\Pleft", "Bottom\\Pleft", "Middle\\Pof\\Pthree", "Turned \\U+0414\\U+0430!\\Pround",
+              "Directed\\Pup"]
     out = []
     for version, codepage in (("R2000", "ANSI_932"), ("R2018", None)):
         doc = ezdxf.new(version)
@@ -102,14 +104,16 @@ def forms(outdir, listing):
         for k, text in enumerate(texts):
             doc.modelspace().add_mtext(text, dxfattribs={"char_height": 2.5, "insert": (10, -1000 * k),
                                                          "attachment_point": attached[k]})
-        turned = doc.modelspace().query("MTEXT")[-1]
-        turned.dxf.rotation = 90  # code 50, as LibreCAD writes a turned text
+        mtexts = doc.modelspace().query("MTEXT")
+        mtexts[-2].dxf.rotation = 90  # code 50, as LibreCAD writes a turned text
+        mtexts[-1].dxf.text_direction = (1, 1, 0)  # code 11
         path = os.path.join(outdir, "forms_%s.dxf" % version)
         doc.saveas(path)
         out += case_lines(path, True)
     with open(listing, "w") as f:
         f.write("\n".join(out) + "\n")
-    print("%.6f %.6f" % (leading(2.5, 1.0), ezdxf.readfile(path).modelspace().query("MTEXT")[-1].get_rotation()))
+    angles = ["%.6f" % m.get_rotation() for m in ezdxf.readfile(path).modelspace().query("MTEXT")[-5:]]
+    print("%.6f %s" % (leading(2.5, 1.0), " ".join(angles)))
 
 
 def pairs(data):

@@ -138,14 +138,20 @@ std::vector<std::string> differing(const std::vector<MtextCase>& cases) {
 }
 
 // Each form as ezdxf's parser takes it apart; the lines of a text one below the other at ezdxf's distance of the
-// base lines, the block of them on the text's point by its top, bottom or middle, and a text turned by its
-// rotation (code 50) at the angle ezdxf reads in it, its lines below one another across that angle.
+// base lines, the block of them on the text's point by its top, bottom or middle, and texts turned by their
+// rotation (code 50) or direction (code 11) at the angle ezdxf reads in them, their lines below one another across
+// that angle.
 TEST(DxfMtext, EveryFormReadsAsEzdxfParsesIt) {
     const std::string folder = scratch_folder("dxf_mtext_forms");
     std::istringstream said(oracle("forms '" + folder + "' '" + folder + "/list.txt'"));
-    std::string pitch_text, angle_text;
-    said >> pitch_text >> angle_text;
-    const double pitch = kz::crt::c_atof(pitch_text.c_str()), angle = kz::crt::c_atof(angle_text.c_str());
+    std::string number;
+    said >> number;
+    const double pitch = kz::crt::c_atof(number.c_str());
+    double angles[5];
+    for (double& a : angles) {
+        said >> number;
+        a = kz::crt::c_atof(number.c_str());
+    }
     const std::vector<MtextCase> cases = read_cases(folder + "/list.txt");
     ASSERT_GE(cases.size(), 300u) << "python3-ezdxf is needed";
     for (const std::string& d : differing(cases)) ADD_FAILURE() << d;
@@ -153,12 +159,12 @@ TEST(DxfMtext, EveryFormReadsAsEzdxfParsesIt) {
     Drawing d;
     ASSERT_EQ(xlum_read(d.peek(), kz::platform::from_native_path(last.path).c_str(), 0), 1);
     const std::vector<TextRecord> records = text_records(d.peek());
-    // The base lines above the text's point, for attachment at the top, bottom, middle and top.
-    const std::vector<double> above[4] = {{0, -1}, {1, 0}, {1, 0, -1}, {0, -1}};
-    const int alignment[4] = {8, 0, 4, 8};  // top, bottom, middle and top left
-    for (int k = 0; k < 4; ++k) {
-        const int slot = last.slot - 3 + k;
-        const double turn = (k == 3 ? angle : 0) * M_PI / 180;
+    // The base lines above the text's point, for attachment at the top, bottom, middle, top and top.
+    const std::vector<double> above[5] = {{0, -1}, {1, 0}, {1, 0, -1}, {0, -1}, {0, -1}};
+    const int alignment[5] = {8, 0, 4, 8, 8};  // top, bottom, middle, top and top left
+    for (int k = 0; k < 5; ++k) {
+        const int slot = last.slot - 4 + k;
+        const double turn = angles[k] * M_PI / 180;
         std::map<long, double> lines;  // each line's first point along the angle, by its distance across it
         for (const TextRecord& r : records)
             if (std::fabs(r.y + 1000.0 * slot) < 500) {
@@ -167,7 +173,7 @@ TEST(DxfMtext, EveryFormReadsAsEzdxfParsesIt) {
                 const double along = dx * std::cos(turn) + dy * std::sin(turn);
                 lines[down] = lines.count(down) ? std::min(lines[down], along) : along;
                 EXPECT_EQ(r.alignment, alignment[k]) << slot;
-                EXPECT_NEAR(r.angle, k == 3 ? angle : 0, 1e-6) << slot;
+                EXPECT_NEAR(r.angle, angles[k], 1e-6) << slot;
             }
         ASSERT_EQ(lines.size(), above[k].size()) << slot;
         auto line = lines.begin();
@@ -176,7 +182,8 @@ TEST(DxfMtext, EveryFormReadsAsEzdxfParsesIt) {
             EXPECT_NEAR(line->second, 0, 1e-3) << slot;
         }
     }
-    EXPECT_EQ(angle, 90);
+    EXPECT_EQ(angles[3], 90);
+    EXPECT_NEAR(angles[4], 45, 1e-9);
 }
 
 // The share of librecad-data's MTEXTs (each copied into a file of its own with its file's version and code page)
@@ -233,6 +240,24 @@ TEST(DxfMtext, DimensionValueReadThroughItsBlock) {
         }
         EXPECT_EQ(found, 1) << version;
     }
+}
+
+// An MTEXT that goes on far beyond any drawing's (1.2 MB) is read to its first mebibyte: the continuations read
+// until then, a line each, and nothing after.
+TEST(DxfMtext, TextFarBeyondDrawingsReadToItsBound) {
+    std::string file = "0\nSECTION\n2\nENTITIES\n0\nMTEXT\n8\n7\n10\n0\n20\n0\n40\n1\n";
+    for (int k = 0; k < 1200; ++k) file += "3\n" + std::string(996, 'x') + "\\P\n";
+    file += "1\nEND\n0\nENDSEC\n0\nEOF\n";
+    const std::string path = test::fresh_path("long_mtext.dxf");
+    test::put_file(path, file);
+    Drawing d;
+    ASSERT_EQ(xlum_read(d.peek(), path.c_str(), 0), 1);
+    const std::vector<TextRecord> records = text_records(d.peek());
+    // 998 bytes a continuation: the 1051st begins below 2^20 bytes, the next does not.
+    EXPECT_EQ(records.size(), 1051u);
+    EXPECT_EQ(std::count_if(records.begin(), records.end(),
+                            [](const TextRecord& r) { return r.text != std::string(996, 'x'); }),
+              0);
 }
 
 std::string joined(const std::vector<TextRecord>& records) {
