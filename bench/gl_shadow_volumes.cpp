@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "geometry/vector_math.h"
-#include "modeller/gl_shadow_volumes.h"
+#include "modeller/shadow/volumes.h"
 #include "shadow_volume_bytes.h"
 
 namespace {

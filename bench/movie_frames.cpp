@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "modeller/o3du_math_movie.h"
+#include "modeller/files/o3du_math_movie.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "modeller/files/o3du_read_mesh3.h"
+#include "modeller/files/o3du_write_mesh3.h"
 #include "modeller/gl_modelar.h"
-#include "modeller/o3du_read_mesh3.h"
-#include "modeller/o3du_write_mesh3.h"
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "modeller/files/o3du_read_mesh3.h"
+#include "modeller/files/om3_chunks.h"
 #include "modeller/gl_modelar.h"
-#include "modeller/o3du_read_mesh3.h"
-#include "modeller/om3_chunks.h"
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 

@@ -26,12 +26,17 @@ function(kz_library name)
   endif()
 endfunction()
 
-# kz_tests(<target> DEPS <libs>...)
-# One test program per source folder: every .cpp in the calling folder (not below).
+# kz_tests(<target> DEPS <libs>... [ALSO <subfolder>...])
+# One test program per source folder: every .cpp in the calling folder (not below) and in each ALSO subfolder, for a
+# library whose sources lie in subfolders of its own folder.
 # Discovery runs just before the tests, so programs that need EGL or Qt are not run at build time.
 function(kz_tests name)
-  cmake_parse_arguments(KZ "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(KZ "" "" "DEPS;ALSO" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(folder ${KZ_ALSO})
+    file(GLOB more CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+    list(APPEND srcs ${more})
+  endforeach()
   if(NOT srcs)
     return()
   endif()

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "modeller/gl_draw_cache.h"
-#include "modeller/gl_pick_index.h"
 #include "modeller/gl_renderer.h"
 #include "modeller/gl_scene.h"
 #include "modeller/gl_structure.h"
 #include "modeller/gl_view_volume.h"
 #include "modeller/o3du_modelar.h"
+#include "modeller/picking/gl_pick_index.h"
 
 class CO3duGLDevice;
 class O3duShadowBuilder;
@@ -237,16 +237,6 @@ private:
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests
 // that show both give one answer).
 void set_pick_scissor_for_testing(bool on);
-// Switched off, shadows count from the near plane without adding the prisms its rectangle lies in, for the
-// benchmarks that measure what adding them costs.
-void set_shadow_near_caps_for_testing(bool on);
-// On, a frame where the stencil wraps counts every shape's walls in one wrapping pass whatever its bound, so that
-// counts past 255 read wrong: what a deep frame costs at the least, for the benchmarks.
-void set_shadow_one_wrapping_pass_for_testing(bool on);
-// Above 0, every frame where the stencil wraps counts in groups whose shapes' depths sum to `depth` at most, or as
-// much as a group may hold where that is less, whatever its bound; 0, as a frame does. For the tests of the
-// counting in groups.
-void set_shadow_group_depth_for_testing(std::uint32_t depth);
 // Switched off, picks visit every shape instead of those the index finds near the pixel, for the tests and
 // benchmarks that compare both.
 void set_pick_index_for_testing(bool on);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "modeller/gl_shadow_volumes.h"
+#include "modeller/shadow/volumes.h"
 
 _OfuPosition* CO3duGLModelar::AddPrimitive(CO3duPrimitive& primitive) {
     if (!scene_) return nullptr;

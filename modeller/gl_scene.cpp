@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "geometry/vector_math.h"
-#include "modeller/o3du_math_camera.h"
+#include "modeller/camera/o3du_math_camera.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/foundation/dib_text.h"
 #include "app/foundation/heap_text.h"
 #include "app/foundation/program_resources.h"
-#include "modeller/o3du_read_mesh3.h"
+#include "modeller/files/o3du_read_mesh3.h"
 #include "platform/file_system.h"
 #include "platform/image_io.h"
 

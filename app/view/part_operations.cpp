@@ -13,7 +13,7 @@
 #include "app/scene/condition_list.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
-#include "modeller/o3du_math_camera.h"
+#include "modeller/camera/o3du_math_camera.h"
 
 namespace kz::view {
 

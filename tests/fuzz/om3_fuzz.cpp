@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "modeller/files/o3du_read_mesh3.h"
 #include "modeller/gl_modelar.h"
-#include "modeller/o3du_read_mesh3.h"
 #include "platform/device_context.h"
 #include "tests/fuzz/fuzz_input.h"
 

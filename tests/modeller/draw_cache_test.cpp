@@ -13,7 +13,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/gl_draw_cache.h"
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

@@ -2,7 +2,7 @@
 // sets read back one by one as they were given, and picks still find the shape and its depth.
 #include <gtest/gtest.h>
 
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "modeller/o3du_write_vrml.h"
-#include "modeller/o3du_write_xml.h"
+#include "modeller/files/o3du_write_vrml.h"
+#include "modeller/files/o3du_write_xml.h"
 #include "platform/message_loop.h"
-#include "render_support.h"
 #include "support/comma_locale.h"
 #include "support/test_paths.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

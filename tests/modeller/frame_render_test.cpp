@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "modeller/gl_draw_cache.h"
 #include "modeller/gl_state.h"
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "modeller/gl_modelar.h"
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

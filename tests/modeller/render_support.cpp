@@ -1,6 +1,6 @@
 // Helpers of the modeller tests: box and quad primitives, headless frames read back through the modeller, and
 // the CPU oracle for fixed-function lighting and perspective projection.
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 #include <GL/gl.h>
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "modeller/gl_modelar.h"
-#include "render_support.h"
+#include "tests/modeller/render_support.h"
 
 namespace kz::test {
 namespace {

@@ -18,7 +18,7 @@
 
 #include "app/scene/pasted_drawing.h"
 #include "drawing2d/drawing_files.h"
-#include "modeller/om3_chunks.h"
+#include "modeller/files/om3_chunks.h"
 #include "real_window.h"
 #include "support/loopback_server.h"
 #include "support/test_paths.h"

@@ -20,7 +20,7 @@
 #include "app/scene/xtrunk.h"
 #include "app/view/overlay_texts.h"
 #include "app/view/program_entry.h"
-#include "modeller/o3du_write_mesh3.h"
+#include "modeller/files/o3du_write_mesh3.h"
 #include "mouse_fixture.h"
 #include "platform/clipboard.h"
 #include "platform/cursors.h"

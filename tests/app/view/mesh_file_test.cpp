@@ -8,7 +8,7 @@
 
 #include "app/foundation/bus_mdl.h"
 #include "app/view/program_entry.h"
-#include "modeller/o3du_write_mesh3.h"
+#include "modeller/files/o3du_write_mesh3.h"
 #include "paint_fixture.h"
 #include "platform/device_context.h"
 #include "platform/file_system.h"

@@ -12,7 +12,7 @@
 
 #include "app/foundation/bus_mdl.h"
 #include "geometry/vector_math.h"
-#include "modeller/o3du_write_vrml.h"
+#include "modeller/files/o3du_write_vrml.h"
 #include "support/test_paths.h"
 #include "tests/support/xview/view_fixture.h"
 

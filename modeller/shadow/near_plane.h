@@ -1,0 +1,50 @@
+// The near plane's rectangle within the shadow prisms. Counting from the eye's side (z-pass) meets only the walls
+// between the near plane and a surface: a pixel whose ray starts on the near plane inside a prism has passed none of
+// that prism's walls, so the prism's one is added to it directly, by drawing the part of the rectangle inside the
+// prism. The eye itself may stand outside every prism that the rectangle reaches into, and inside one that the
+// rectangle leaves in part.
+#pragma once
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "modeller/gl_entity.h"
+#include "modeller/o3du_records.h"
+#include "modeller/shadow/volumes.h"
+
+// The viewport's rectangle on the near plane of the current modelview and projection matrices, in the coordinates
+// the modelview takes: its corners, counter-clockwise on the screen from the bottom left. False when the matrices
+// have no inverse.
+bool o3du_near_rectangle(const _O3duViewport& viewport, double corners[4][3]);
+
+// Counts down, under the stencil operation `decrement`, each pixel whose ray leaves one of the shape's prisms through
+// its top, the lit triangle, before it meets what is drawn there: the triangles' faces turned from the light, depth
+// tested, in light space as the walls are drawn. A ray that starts inside a shape's prism and leaves it so (through
+// a face culled where it is drawn) is counted out as it left by a wall; for a closed shape no other ray does, as
+// meeting a face from outside ends it there.
+void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum decrement);
+
+class O3duNearCaps {
+public:
+    // corners: the near rectangle in light space; to_clip: light space to clip coordinates (row vectors); walls:
+    // the reach the volumes' walls were built with, which ends their prisms below.
+    O3duNearCaps(const double corners[4][3], const OfuMatrix4x4& to_clip, const O3duShadowSettings& walls);
+
+    // Gathers the parts of the rectangle inside the prisms of the shape's lit triangles; returns how many prisms
+    // it reaches into.
+    int gather(const CO3duShadowVolumes& volumes);
+    // The parts gathered so far, as triangles in normalised device coordinates (x, y a corner).
+    const std::vector<double>& triangles() const { return triangles_; }
+    void clear() { triangles_.clear(); }
+
+private:
+    // Keeps the part of polygon_ where a x + b y + c z + d >= 0.
+    void clip(const double plane[4]);
+
+    double corners_[4][3];
+    double lo_[3], hi_[3];  // the rectangle's bounds
+    OfuMatrix4x4 to_clip_;
+    O3duShadowSettings walls_;
+    std::vector<double> polygon_, scratch_;  // 3 a corner
+    std::vector<double> triangles_;
+};

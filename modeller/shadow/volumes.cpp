@@ -1,0 +1,306 @@
+// Walls of the stencil shadow volumes. Every lit triangle's prism has three walls; a wall u -> v and a wall
+// v -> u over the same two light-space positions cover the same pixels with opposite facings, so each such pair
+// adds and takes away the same count and both are left out: what is drawn is the net outline of each shape, its
+// walls as often as they are left over. Outline edges at accuracy 1 are found with a hash of directed edges: an
+// edge met again in the opposite direction is shared by two lit triangles and drops out.
+#include "modeller/shadow/volumes.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "geometry/vector_math.h"
+
+namespace {
+
+constexpr double kFlat = 1e-5;
+
+using Edge = std::uint64_t;
+Edge edge_key(std::uint32_t from, std::uint32_t to) { return (Edge(from) << 32) | to; }
+
+double signed_area(const float* a, const float* b, const float* c) {
+    return double(b[0] - a[0]) * (c[1] - a[1]) - double(b[1] - a[1]) * (c[0] - a[0]);
+}
+
+// The two triangles of the wall u -> v as the strip u', u, v', v draws them.
+void add_wall(std::uint32_t u, std::uint32_t v, std::uint32_t u_moved, std::uint32_t v_moved,
+              std::vector<std::uint32_t>& out) {
+    out.insert(out.end(), {u_moved, u, v_moved, v_moved, u, v});
+}
+
+void widen(float* lo, float* hi, const float* p) {
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min(lo[k], p[k]);
+        hi[k] = std::max(hi[k], p[k]);
+    }
+}
+
+// A position's bits: corners are the same only when their floats are.
+struct Bits {
+    std::uint32_t v[3];
+    explicit Bits(const float* p) { std::memcpy(v, p, sizeof v); }
+    bool operator<(const Bits& o) const { return std::lexicographical_compare(v, v + 3, o.v, o.v + 3); }
+    bool operator==(const Bits& o) const { return std::equal(v, v + 3, o.v); }
+};
+
+// Outline loops of the triangles of one facing; each is walked counter-clockwise as seen from the light.
+class OutlineFinder {
+public:
+    void add_triangle(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        mark(a, b);
+        mark(b, c);
+        mark(c, a);
+    }
+
+    // Each remaining edge u -> v is closed into a loop by the shortest way from v back to u over the others.
+    template <class Emit>
+    void emit(Emit&& emit_run) {
+        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> next;
+        for (Edge e : marked_) next[std::uint32_t(e >> 32)].push_back(std::uint32_t(e));
+        while (!marked_.empty()) {
+            const Edge first = *marked_.begin();
+            marked_.erase(first);
+            const std::uint32_t u = std::uint32_t(first >> 32), v = std::uint32_t(first);
+            std::vector<std::uint32_t> path;
+            if (!shortest(next, v, u, path)) continue;
+            std::vector<std::uint32_t> run = {u};
+            for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+                run.push_back(path[i]);
+                marked_.erase(edge_key(path[i], path[i + 1]));
+            }
+            emit_run(run);
+        }
+    }
+
+private:
+    void mark(std::uint32_t from, std::uint32_t to) {
+        if (from == to) return;
+        if (marked_.erase(edge_key(to, from)) == 0) marked_.insert(edge_key(from, to));
+    }
+
+    // Breadth-first over the edges still marked: every edge weighs the same. The path runs from `from` to `to`.
+    bool shortest(const std::unordered_map<std::uint32_t, std::vector<std::uint32_t>>& next, std::uint32_t from,
+                  std::uint32_t to, std::vector<std::uint32_t>& path) const {
+        std::unordered_map<std::uint32_t, std::uint32_t> back;
+        std::deque<std::uint32_t> queue = {from};
+        back[from] = from;
+        while (!queue.empty() && !back.count(to)) {
+            const std::uint32_t at = queue.front();
+            queue.pop_front();
+            const auto it = next.find(at);
+            if (it == next.end()) continue;
+            for (std::uint32_t w : it->second) {
+                if (back.count(w) || !marked_.count(edge_key(at, w))) continue;
+                back[w] = at;
+                queue.push_back(w);
+            }
+        }
+        if (!back.count(to)) return false;
+        for (std::uint32_t at = to;; at = back[at]) {
+            path.push_back(at);
+            if (at == from) break;
+        }
+        std::reverse(path.begin(), path.end());
+        return true;
+    }
+
+    std::unordered_set<Edge> marked_;
+};
+
+}  // namespace
+
+float O3duShadowSettings::reach(const float* p) const {
+    if (!(floor[2] > 0.0)) return static_cast<float>(extrusion);
+    const double above = floor[0] * p[0] + floor[1] * p[1] + floor[2] * p[2] + floor[3];
+    return static_cast<float>(std::clamp(above / floor[2], 0.0, extrusion));
+}
+
+bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) {
+    return set.material().diffuse.a == 1.0f && !translucent_texture && set.is_triangle_mode() && set.vertex_count() > 0;
+}
+
+void O3duShadowBuilder::begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines,
+                              CO3duShadowVolumes& prisms) {
+    settings_ = settings;
+    outlines_ = &outlines;
+    prisms_ = &prisms;
+    outlines.clear();
+    prisms.clear();
+    points_.clear();
+    lit_.clear();
+    outline_corners_.clear();
+    outline_walls_.clear();
+}
+
+// The prism's own test: edge-on casts nothing, facing away casts reversed only without back-face culling.
+void O3duShadowBuilder::add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    const double s = signed_area(&points_[a * 3], &points_[b * 3], &points_[c * 3]);
+    if (std::fabs(s) < kFlat) return;
+    if (s < 0.0) {
+        if (!settings_.cull_mode) return;
+        std::swap(b, c);
+    }
+    lit_.insert(lit_.end(), {a, b, c});
+}
+
+void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light) {
+    const std::uint32_t count = static_cast<std::uint32_t>(std::max(set.vertex_count(), 0));
+    const auto base = static_cast<std::uint32_t>(points_.size() / 3);
+    points_.resize(points_.size() + std::size_t(count) * 3);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float* q = set.position(i);
+        OfuVector3 p(q[0], q[1], q[2]);
+        TransformPointByMatrix4x4(to_light, p);
+        float* out = &points_[std::size_t(base + i) * 3];
+        out[0] = static_cast<float>(p.x);
+        out[1] = static_cast<float>(p.y);
+        out[2] = static_cast<float>(p.z);
+    }
+    const bool outline = settings_.accuracy == 1;
+    // The wall strip p', p for every point of a closed run, the first pair again to close it.
+    const auto add_outline_run = [&](const std::vector<std::uint32_t>& run) {
+        const auto first = static_cast<std::uint32_t>(outline_corners_.size() / 3);
+        for (std::uint32_t i : run) {
+            const float* p = &points_[std::size_t(base + i) * 3];
+            outline_corners_.insert(outline_corners_.end(), {p[0], p[1], p[2] - settings_.reach(p), p[0], p[1], p[2]});
+        }
+        const auto k = static_cast<std::uint32_t>(run.size());
+        for (std::uint32_t i = 0; i < k; ++i) {
+            const std::uint32_t at = first + 2 * i, next = first + 2 * ((i + 1) % k);
+            add_wall(at + 1, next + 1, at, next, outline_walls_);
+        }
+    };
+    if (set.mode() == GL_TRIANGLES && !set.indexed()) {
+        for (std::uint32_t i = 0; i + 2 < count; i += 3) {
+            const std::size_t before = lit_.size();
+            add_lit(base + i, base + i + 1, base + i + 2);
+            if (outline && lit_.size() > before)
+                add_outline_run({lit_[before] - base, lit_[before + 1] - base, lit_[before + 2] - base});
+        }
+        return;
+    }
+    std::vector<std::uint32_t> triples;
+    if (set.indexed()) {
+        const std::uint32_t* indices = set.indices();
+        for (std::size_t i = 0; i + 2 < set.index_count(); i += 3)
+            if (indices[i] < count && indices[i + 1] < count && indices[i + 2] < count)
+                triples.insert(triples.end(), {indices[i], indices[i + 1], indices[i + 2]});
+    } else if (set.mode() == GL_TRIANGLE_STRIP) {
+        for (std::uint32_t i = 0; i + 2 < count; ++i)
+            triples.insert(triples.end(), {i, i % 2 ? i + 2 : i + 1, i % 2 ? i + 1 : i + 2});
+    } else if (set.mode() == GL_TRIANGLE_FAN) {
+        for (std::uint32_t i = 0; i + 2 < count; ++i) triples.insert(triples.end(), {0u, i + 1, i + 2});
+    }
+    OutlineFinder lit, unlit;
+    double previous = 0.0;
+    for (std::size_t t = 0; t + 2 < triples.size(); t += 3) {
+        const std::uint32_t a = triples[t], b = triples[t + 1], c = triples[t + 2];
+        add_lit(base + a, base + b, base + c);
+        if (!outline) continue;
+        // A sliver takes the facing of the triangle before it, so that a strip's outline stays closed across it.
+        const float* p = &points_[std::size_t(base) * 3];
+        double s = signed_area(p + a * 3, p + b * 3, p + c * 3);
+        if (std::fabs(s) < kFlat) s = previous;
+        previous = s;
+        if (s > 0.0)
+            lit.add_triangle(a, b, c);
+        else if (s < 0.0 && settings_.cull_mode)
+            unlit.add_triangle(a, c, b);
+    }
+    if (!outline) return;
+    lit.emit(add_outline_run);
+    unlit.emit(add_outline_run);
+}
+
+void O3duShadowBuilder::finish() {
+    CO3duShadowVolumes& out = *prisms_;
+    // One corner for each position the lit triangles use, whichever set or vertex it came from.
+    order_.assign(lit_.begin(), lit_.end());
+    std::sort(order_.begin(), order_.end());
+    order_.erase(std::unique(order_.begin(), order_.end()), order_.end());
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return Bits(&points_[a * 3]) < Bits(&points_[b * 3]); });
+    corner_of_.assign(points_.size() / 3, ~0u);
+    first_point_.clear();
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+        if (i == 0 || !(Bits(&points_[order_[i - 1] * 3]) == Bits(&points_[order_[i] * 3])))
+            first_point_.push_back(order_[i]);
+        corner_of_[order_[i]] = static_cast<std::uint32_t>(first_point_.size() - 1);
+    }
+    // Every wall u -> v as (low, high, reversed), so that the walls over the same two corners sort together.
+    walls_.clear();
+    for (std::size_t t = 0; t < lit_.size(); t += 3)
+        for (int e = 0; e < 3; ++e) {
+            const std::uint32_t u = corner_of_[lit_[t + e]], v = corner_of_[lit_[t + (e + 1) % 3]];
+            walls_.push_back((std::uint64_t(std::min(u, v)) << 33) | (std::uint64_t(std::max(u, v)) << 1) |
+                             (u > v ? 1u : 0u));
+        }
+    if (!settings_.every_prism) std::sort(walls_.begin(), walls_.end());
+    kept_.clear();
+    for (std::size_t i = 0; i < walls_.size();) {
+        std::size_t j = i + 1;
+        long net = (walls_[i] & 1) ? -1 : 1;
+        if (!settings_.every_prism)
+            for (; j < walls_.size() && (walls_[j] >> 1) == (walls_[i] >> 1); ++j) net += (walls_[j] & 1) ? -1 : 1;
+        const auto low = static_cast<std::uint32_t>(walls_[i] >> 33);
+        const auto high = static_cast<std::uint32_t>((walls_[i] >> 1) & 0xFFFFFFFFu);
+        for (; net > 0; --net) kept_.insert(kept_.end(), {low, high});
+        for (; net < 0; ++net) kept_.insert(kept_.end(), {high, low});
+        i = j;
+    }
+    // Wall corners first, their moved copies after them, then the corners of lit triangles alone.
+    const auto corners = static_cast<std::uint32_t>(first_point_.size());
+    wall_corner_.assign(corners, ~0u);
+    std::uint32_t walled = 0;
+    for (std::uint32_t c : kept_)
+        if (wall_corner_[c] == ~0u) wall_corner_[c] = walled++;
+    std::uint32_t total = 2 * walled;
+    for (std::uint32_t& at : wall_corner_)
+        if (at == ~0u) at = total++;
+    out.corners.assign(std::size_t(total) * 3, 0.0f);
+    for (std::uint32_t c = 0; c < corners; ++c) {
+        const float* p = &points_[std::size_t(first_point_[c]) * 3];
+        const std::uint32_t at = wall_corner_[c];
+        std::copy(p, p + 3, &out.corners[std::size_t(at) * 3]);
+        widen(out.lit_lo, out.lit_hi, p);
+        if (at >= walled) continue;
+        widen(out.walls_lo, out.walls_hi, p);
+        float* moved = &out.corners[std::size_t(at + walled) * 3];
+        moved[0] = p[0], moved[1] = p[1], moved[2] = p[2] - settings_.reach(p);
+        widen(out.ends_lo, out.ends_hi, moved);
+    }
+    indices_.clear();
+    for (std::size_t i = 0; i < kept_.size(); i += 2) {
+        const std::uint32_t u = wall_corner_[kept_[i]], v = wall_corner_[kept_[i + 1]];
+        add_wall(u, v, u + walled, v + walled, indices_);
+    }
+    out.walls.assign(indices_, total);
+    indices_.clear();
+    for (std::uint32_t p : lit_) indices_.push_back(wall_corner_[corner_of_[p]]);
+    out.lit.assign(indices_, total);
+    out.depth = sweep_.most(out);
+    if (settings_.accuracy != 1) return;
+    CO3duShadowVolumes& outline = *outlines_;
+    outline.corners = outline_corners_;
+    outline.walls.assign(outline_walls_, outline_corners_.size() / 3);
+    // The corners stand in pairs, moved then in place.
+    for (std::size_t i = 0; i + 1 < outline_corners_.size() / 3; i += 2) {
+        widen(outline.ends_lo, outline.ends_hi, &outline_corners_[i * 3]);
+        widen(outline.walls_lo, outline.walls_hi, &outline_corners_[i * 3 + 3]);
+    }
+    outline.depth = sweep_.most(outline);
+}
+
+void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light,
+                        const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms) {
+    O3duShadowBuilder builder;
+    builder.begin(settings, outlines, prisms);
+    builder.add_set(set, to_light);
+    builder.finish();
+}

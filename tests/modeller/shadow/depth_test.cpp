@@ -1,0 +1,249 @@
+// A shape's depth as its volumes' builder works it out from the walls, against a brute-force count of how many of
+// its lit triangles stack over a point of light space: never below it for any shape (seeded random triangles,
+// stacked and overlapping plates, closed boxes, slats at random angles, strips sharing edges, T-junctions, lit from
+// random directions), and equal to it on closed boxes and on a roof of 300 slats under three suns.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "geometry/vector_math.h"
+#include "modeller/shadow/volumes.h"
+
+namespace kz::test {
+namespace {
+
+using Triangle = std::array<OfuVector3, 3>;
+
+// The shape as one set of indexed triangles, each with corners of its own (the builder joins equal positions).
+CO3duPrimitive shape_of(const std::vector<Triangle>& triangles) {
+    CO3duPrimitive p;
+    CO3duTrianglePolys set;
+    set.type = O3DU_SET_INDEXED_TRIANGLES;
+    set.material.diffuse = {1, 1, 1, 1};
+    set.vertices.SetSize(int(triangles.size() * 3));
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        for (int k = 0; k < 3; ++k) set.vertices[int(t * 3 + k)].position = triangles[t][k];
+        const int a = int(t * 3);
+        set.indices.Add(_O3duVertexIndex{a, a + 1, a + 2});
+    }
+    p.sets.Add(set);
+    return p;
+}
+
+struct Depths {
+    std::uint32_t built = 0;  // the prisms' depth as the builder left it
+    int judged = 0;           // the brute-force count
+};
+
+// The judge: the lit triangles in light space (as the builder rounds them, counter-clockwise seen from the light),
+// cut by vertical lines through every corner and every crossing of two edges; on the line halfway across each slab
+// the triangles are open intervals, and the most of them over one point of the line is the most over that slab.
+int deepest_stack(const std::vector<Triangle>& world, const OfuMatrix4x4& to_light) {
+    std::vector<std::array<double, 6>> lit;
+    for (const Triangle& t : world) {
+        std::array<double, 6> q;
+        for (int k = 0; k < 3; ++k) {
+            // As the shape holds its vertices, and the builder its corners: floats.
+            OfuVector3 p(float(t[k].x), float(t[k].y), float(t[k].z));
+            TransformPointByMatrix4x4(to_light, p);
+            q[2 * k] = float(p.x), q[2 * k + 1] = float(p.y);
+        }
+        const double area = (q[2] - q[0]) * (q[5] - q[1]) - (q[3] - q[1]) * (q[4] - q[0]);
+        if (area > 1e-5) lit.push_back(q);
+    }
+    std::vector<double> xs;
+    for (const auto& a : lit)
+        for (int i = 0; i < 3; ++i) {
+            xs.push_back(a[2 * i]);
+            for (const auto& b : lit)
+                for (int j = 0; j < 3; ++j) {
+                    const double px = a[2 * i], py = a[2 * i + 1], rx = a[(2 * i + 2) % 6] - px,
+                                 ry = a[(2 * i + 3) % 6] - py, qx = b[2 * j], qy = b[2 * j + 1],
+                                 sx = b[(2 * j + 2) % 6] - qx, sy = b[(2 * j + 3) % 6] - qy;
+                    const double d = rx * sy - ry * sx;
+                    if (d == 0) continue;
+                    const double t = ((qx - px) * sy - (qy - py) * sx) / d, u = ((qx - px) * ry - (qy - py) * rx) / d;
+                    if (t > 0 && t < 1 && u > 0 && u < 1) xs.push_back(px + t * rx);
+                }
+        }
+    std::sort(xs.begin(), xs.end());
+    int most = 0;
+    std::vector<std::pair<double, int>> ends;
+    for (std::size_t s = 0; s + 1 < xs.size(); ++s) {
+        // A slab narrower than rounding stands on a corner's line, along the edges through it.
+        if (!(xs[s + 1] - xs[s] > 1e-10 * (1 + std::fabs(xs[s])))) continue;
+        const double x = (xs[s] + xs[s + 1]) / 2;
+        ends.clear();
+        for (const auto& a : lit) {
+            double lo = HUGE_VAL, hi = -HUGE_VAL;
+            for (int i = 0; i < 3; ++i) {
+                // Each edge from its left end, so that two triangles sharing it meet it at the same y.
+                double x0 = a[2 * i], y0 = a[2 * i + 1], x1 = a[(2 * i + 2) % 6], y1 = a[(2 * i + 3) % 6];
+                if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
+                if ((x0 - x) * (x1 - x) > 0 || x0 == x1) continue;
+                const double y = y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+                lo = std::min(lo, y), hi = std::max(hi, y);
+            }
+            // Shrunk by far less than a float's step: two triangles that only touch, their edges' heights on the
+            // line rounding apart, make no overlap here, and any real one is still seen.
+            lo += 1e-10 * (1 + std::fabs(lo)), hi -= 1e-10 * (1 + std::fabs(hi));
+            if (lo < hi) ends.push_back({lo, 1}), ends.push_back({hi, -1});
+        }
+        // An interval ending where another begins is left before that one is met.
+        std::sort(ends.begin(), ends.end());
+        int in = 0;
+        for (const auto& e : ends) most = std::max(most, in += e.second);
+    }
+    return most;
+}
+
+Depths depths(const std::vector<Triangle>& triangles, const OfuVector3& travel) {
+    CO3duGLEntity entity;
+    entity.ConvertSets(shape_of(triangles));
+    OfuMatrix4x4 to_light;
+    MakePlaneToXYMatrix(OfuVector3(-travel.x, -travel.y, -travel.z), OfuVector3(0, 0, 0), to_light);
+    O3duShadowSettings settings;
+    settings.extrusion = 1000;
+    CO3duShadowVolumes outlines, prisms;
+    add_shadow_volumes(entity.set(0), to_light, settings, outlines, prisms);
+    return {prisms.depth, deepest_stack(triangles, to_light)};
+}
+
+// A box from lo to hi turned by `angle` about z around `about`, its twelve triangles counter-clockwise from outside.
+void add_box(std::vector<Triangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle = 0,
+             OfuVector3 about = {0, 0, 0}) {
+    OfuVector3 c[8];
+    for (int i = 0; i < 8; ++i) {
+        const double x = (i & 1 ? hi.x : lo.x) - about.x, y = (i & 2 ? hi.y : lo.y) - about.y;
+        c[i] = OfuVector3(about.x + x * std::cos(angle) - y * std::sin(angle),
+                          about.y + x * std::sin(angle) + y * std::cos(angle), i & 4 ? hi.z : lo.z);
+    }
+    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
+}
+
+// A flat rectangle facing up, two triangles.
+void add_plate(std::vector<Triangle>& out, double x0, double y0, double x1, double y1, double z) {
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
+}
+
+// 300 slats 12 m long, 100 x 20 mm across, 200 mm apart along x, 3 m up, the row turned by `angle` about z.
+std::vector<Triangle> slat_roof(double angle) {
+    std::vector<Triangle> roof;
+    for (int i = 0; i < 300; ++i) add_box(roof, {0.2 * i, 0, 3}, {0.2 * i + 0.1, 12, 3.02}, angle);
+    return roof;
+}
+
+// The kinds of seeded shape, each lit from a random direction.
+std::vector<Triangle> random_shape(std::mt19937& rng, int kind) {
+    std::uniform_real_distribution<double> u(0, 1);
+    std::vector<Triangle> s;
+    const auto point = [&](double z) { return OfuVector3(10 * u(rng), 10 * u(rng), z); };
+    const int n = 1 + int(u(rng) * 12);
+    switch (kind) {
+    case 0:  // triangles anywhere, either way round
+        for (int i = 0; i < n; ++i) s.push_back({point(u(rng)), point(u(rng)), point(u(rng))});
+        break;
+    case 1:  // plates stacked over one footprint, some moved a little or a lot
+        for (int i = 0; i < n; ++i) {
+            const double dx = u(rng) < 0.5 ? 0 : u(rng) * (u(rng) < 0.5 ? 0.01 : 5), dy = u(rng) < 0.7 ? 0 : u(rng);
+            add_plate(s, dx, dy, 4 + dx, 3 + dy, i * 0.1);
+        }
+        break;
+    case 2:  // closed boxes, apart, touching or overlapping
+        for (int i = 0; i < n; ++i) {
+            const OfuVector3 lo = point(u(rng)), size(0.2 + 3 * u(rng), 0.2 + 3 * u(rng), 0.2 + 2 * u(rng));
+            add_box(s, lo, {lo.x + size.x, lo.y + size.y, lo.z + size.z}, u(rng) < 0.5 ? 0 : 6 * u(rng), lo);
+        }
+        break;
+    case 3: {  // slats at a random angle, apart or overlapping
+        const double angle = 6 * u(rng), gap = 0.05 + 0.3 * u(rng);
+        for (int i = 0; i < 4 * n; ++i) add_box(s, {gap * i, 0, 1}, {gap * i + 0.1, 5, 1.02 + u(rng)}, angle);
+        break;
+    }
+    case 4: {  // a strip sharing its edges, its heights random, some triangles turned over
+        for (int i = 0; i < 2 * n; ++i) {
+            const OfuVector3 a(i * 0.5, 0, u(rng)), b(i * 0.5, 1 + u(rng), u(rng)), c(i * 0.5 + 0.5, 0, u(rng)),
+                d(i * 0.5 + 0.5 + u(rng) * (u(rng) < 0.3 ? -1.5 : 0.2), 1.2, u(rng));
+            s.push_back({a, c, b});
+            s.push_back({b, c, d});
+        }
+        break;
+    }
+    default: {  // T-junctions: a fan whose corners lie on the edges of triangles beside it
+        for (int i = 0; i < n; ++i) {
+            const double x = 3 * u(rng), y = 3 * u(rng), w = 1 + 2 * u(rng), z = u(rng);
+            const OfuVector3 a(x, y, z), b(x + w, y, z), c(x + w, y + w, z), m(x + w / 2, y, z),
+                below(x + w / 2, y - w * u(rng), z);
+            s.push_back({a, m, c});
+            s.push_back({m, b, c});
+            s.push_back({a, below, b});
+        }
+    }
+    }
+    return s;
+}
+
+TEST(ShadowDepth, NeverBelowTheDeepestStackOfAShapesLitTriangles) {
+    int below = 0;
+    for (std::uint32_t seed = 0; seed < 600; ++seed) {
+        std::mt19937 rng(seed);
+        const int kind = int(seed % 6);
+        const std::vector<Triangle> shape = random_shape(rng, kind);
+        std::uniform_real_distribution<double> u(-1, 1);
+        const OfuVector3 travel(u(rng), u(rng), -1.0 - u(rng) * 0.5);
+        const Depths d = depths(shape, travel);
+        if (int(d.built) < d.judged) {
+            ++below;
+            ADD_FAILURE() << "seed " << seed << " kind " << kind << ": " << d.built << " below " << d.judged;
+        }
+    }
+    EXPECT_EQ(below, 0);
+}
+
+TEST(ShadowDepth, EqualsTheDeepestStackOnBoxesAndSlats) {
+    struct Case {
+        const char* name;
+        std::vector<Triangle> shape;
+        OfuVector3 travel;
+        int depth;  // the judge's answer, known
+    };
+    std::vector<Triangle> boxes, turned_boxes;
+    for (int i = 0; i < 10; ++i) {
+        add_box(boxes, {i * 1.2, (i % 2) * 1.3, 0}, {i * 1.2 + 0.2, (i % 2) * 1.3 + 0.3, 0.3 + (i % 3) * 0.25});
+        add_box(turned_boxes, {i * 2.0, 0, 0}, {i * 2.0 + 1, 1, 1}, 0.1 * i, {i * 2.0, 0, 0});
+    }
+    const Case cases[] = {
+        {"ten closed boxes apart, their lit faces sharing edges", boxes, {0.3, 0.2, -1}, 1},
+        {"ten turned boxes", turned_boxes, {0.3, -0.2, -1}, 1},
+        {"300 slats as one shape, the sun across the row", slat_roof(0), {0, 0.6, -1}, 1},
+        {"300 slats as one shape, the sun along the row", slat_roof(0), {0.3, 0, -1}, 1},
+        {"300 slats as one shape, the sun at 30 degrees to the row",
+         slat_roof(0),
+         {0.5 * std::cos(M_PI / 6), 0.5 * std::sin(M_PI / 6), -1},
+         1},
+        {"300 slats turned 30 degrees, the sun across",
+         slat_roof(M_PI / 6),
+         {-0.6 * std::sin(M_PI / 6), 0.6 * std::cos(M_PI / 6), -1},
+         1},
+        {"300 slats as one shape, the sun along the row and low: their shadows stack", slat_roof(0), {8, 0, -1}, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const Depths d = depths(k.shape, k.travel);
+        if (k.depth) {
+            EXPECT_EQ(d.judged, k.depth);
+            EXPECT_EQ(int(d.built), d.judged);
+        }
+        EXPECT_GE(int(d.built), d.judged);
+    }
+}
+
+}  // namespace
+}  // namespace kz::test
