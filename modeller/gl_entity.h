@@ -107,6 +107,8 @@ struct CO3duShadowVolumes {
     static constexpr float kNone = 3.0e38f;
     // The most of the shape's lit triangles one line along the light can cross, as its walls bound it.
     std::uint32_t depth = 0;
+    // Whether a ray from outside the shape may pass one of its lit faces from behind (see O3duShadowBuilder).
+    bool open = false;
 
     void clear();
     // The bytes the corners and both index lists have taken, narrow or wide.

@@ -2,7 +2,9 @@
 // the prisms of its lit triangles leave once the walls two prisms share in opposite directions cancel, and at
 // outline accuracy the walls along the outlines of the lit parts.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "geometry/ofu_types.h"
@@ -38,17 +40,27 @@ public:
 
 private:
     void add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t c);
+    // Whether the shape's faces close about their inside, turned outwards.
+    bool closed();
 
     O3duShadowSettings settings_;
     CO3duShadowVolumes* outlines_ = nullptr;
     CO3duShadowVolumes* prisms_ = nullptr;
     std::vector<float> points_;           // 3 a vertex of every set added, light space
     std::vector<std::uint32_t> lit_;      // 3 a lit triangle over points_, in its prism's order
+    std::vector<std::uint32_t> unlit_;    // 3 a triangle that casts nothing, where back faces are culled
     std::vector<float> outline_corners_;  // 3 a corner of the outline walls
     std::vector<std::uint32_t> outline_walls_;
     // Scratch of finish().
     std::vector<std::uint32_t> order_, first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
+    // Scratch of closed(): edges with their triangle; each triangle's corners in order, its turn and itself;
+    // whether it is left aside, its piece, and a piece's volume and the size of the terms that sum to it.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> edges_;
+    std::vector<std::array<std::uint32_t, 5>> faces_;
+    std::vector<std::uint8_t> aside_;
+    std::vector<std::uint32_t> piece_;
+    std::vector<double> volume_, scale_;
     O3duCrossingSweep sweep_;  // each list's depth, from its walls
 };
 

@@ -3,6 +3,7 @@
 // near plane and whether that lies in the shadow light's shadow. A seeded generator makes scenes of random boxes and
 // balls over a floor, with eyes above them and among them.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -98,5 +99,17 @@ struct RandomScene {
     OfuVector3 eye, target, travel;
 };
 RandomScene random_scene(std::uint32_t seed, bool among);
+
+// A flat face over its corners, counter-clockwise as its front is seen, one triangle fan: one-sided, as a polygon
+// without the two-sided flag is; with `back`, a second fan over the same corners the other way round, as a
+// two-sided one is.
+CO3duPrimitive one_face(const std::vector<OfuVector3>& corners, const _OfuMaterial& material, bool back = false);
+// The triangles, counter-clockwise as their fronts are seen, as one indexed set whose triangles share a vertex
+// wherever their corners meet.
+CO3duPrimitive indexed_mesh(const std::vector<std::array<OfuVector3, 3>>& triangles, const _OfuMaterial& material);
+// The volumes the builder makes of the shape's first set as a whole shape, under a light travelling along `travel`,
+// reaching 1000 along it, at outline accuracy 0.
+void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duShadowVolumes& outlines,
+                   CO3duShadowVolumes& prisms);
 
 }  // namespace kz::test
