@@ -1,8 +1,9 @@
 // Walls of the stencil shadow volumes. Every lit triangle's prism has three walls; a wall u -> v and a wall
 // v -> u over the same two light-space positions cover the same pixels with opposite facings, so each such pair
 // adds and takes away the same count and both are left out: what is drawn is the net outline of each shape, its
-// walls as often as they are left over. Outline edges at accuracy 1 are found with a hash of directed edges: an
-// edge met again in the opposite direction is shared by two lit triangles and drops out.
+// walls as often as they are left over. Outline edges at accuracy 1 are counted the same way over a set's vertices,
+// in a hash of directed edges: an edge met in the opposite direction takes one away, one met again in the same
+// direction (a fold, two faces over each other) adds one, and each wall is drawn as often as its edge is left over.
 #include "modeller/shadow/volumes.h"
 
 #include <GL/gl.h>
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <deque>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "geometry/vector_math.h"
@@ -58,21 +58,23 @@ public:
         mark(c, a);
     }
 
-    // Each remaining edge u -> v is closed into a loop by the shortest way from v back to u over the others.
+    // Each remaining edge u -> v is closed into a loop by the shortest way from v back to u over the others, each
+    // taken once for every time it is left over. What is left over of the edges of triangles is a sum of loops
+    // (every vertex left as often as entered), so such a way is always there.
     template <class Emit>
     void emit(Emit&& emit_run) {
         std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> next;
-        for (Edge e : marked_) next[std::uint32_t(e >> 32)].push_back(std::uint32_t(e));
+        for (const auto& entry : marked_) next[std::uint32_t(entry.first >> 32)].push_back(std::uint32_t(entry.first));
         while (!marked_.empty()) {
-            const Edge first = *marked_.begin();
-            marked_.erase(first);
+            const Edge first = marked_.begin()->first;
+            take(first);
             const std::uint32_t u = std::uint32_t(first >> 32), v = std::uint32_t(first);
             std::vector<std::uint32_t> path;
             if (!shortest(next, v, u, path)) continue;
             std::vector<std::uint32_t> run = {u};
             for (std::size_t i = 0; i + 1 < path.size(); ++i) {
                 run.push_back(path[i]);
-                marked_.erase(edge_key(path[i], path[i + 1]));
+                take(edge_key(path[i], path[i + 1]));
             }
             emit_run(run);
         }
@@ -81,7 +83,16 @@ public:
 private:
     void mark(std::uint32_t from, std::uint32_t to) {
         if (from == to) return;
-        if (marked_.erase(edge_key(to, from)) == 0) marked_.insert(edge_key(from, to));
+        const auto reverse = marked_.find(edge_key(to, from));
+        if (reverse == marked_.end())
+            ++marked_[edge_key(from, to)];
+        else if (--reverse->second == 0)
+            marked_.erase(reverse);
+    }
+    // Takes one of the edge's times left over.
+    void take(Edge e) {
+        const auto it = marked_.find(e);
+        if (--it->second == 0) marked_.erase(it);
     }
 
     // Breadth-first over the edges still marked: every edge weighs the same. The path runs from `from` to `to`.
@@ -110,7 +121,7 @@ private:
         return true;
     }
 
-    std::unordered_set<Edge> marked_;
+    std::unordered_map<Edge, int> marked_;  // the times each directed edge is left over
 };
 
 }  // namespace
