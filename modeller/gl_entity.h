@@ -125,8 +125,9 @@ public:
     // Replaces the sets by conversions of the primitive's sets; index triples that point outside a set's vertex
     // list are dropped.
     void ConvertSets(const CO3duPrimitive& primitive);
-    // What one change did: whether the shadow volumes need rebuilding (by the flags asked for), and whether
-    // anything a frame draws of the shape now differs (by what was really replaced).
+    // What one change did: whether the shadow volumes need rebuilding (by the flags asked for; a new draw mode is
+    // the modeller's to judge), and whether anything a frame draws of the shape now differs (by what was really
+    // replaced).
     struct Changed {
         bool shadow = false;
         bool drawing = false;

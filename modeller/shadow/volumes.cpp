@@ -136,6 +136,8 @@ bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) 
     return set.material().diffuse.a == 1.0f && !translucent_texture && set.is_triangle_mode() && set.vertex_count() > 0;
 }
 
+bool texture_casts_none(const _OfuBitmap& image) { return image.info_header.biBitCount == 32; }
+
 void O3duShadowBuilder::begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines,
                               CO3duShadowVolumes& prisms) {
     settings_ = settings;

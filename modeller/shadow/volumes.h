@@ -10,6 +10,7 @@
 #include "geometry/ofu_types.h"
 #include "modeller/gl_entity.h"
 #include "modeller/shadow/depth.h"
+#include "modeller/texture_image.h"
 
 struct O3duShadowSettings {
     int accuracy = 0;        // 1: outline volumes as well
@@ -26,6 +27,8 @@ struct O3duShadowSettings {
 
 // Whether the set casts at all: fully opaque, not a 32-bit texture, drawn as triangles.
 bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture);
+// Whether a set textured with the image casts none: a 32-bit image, whose alpha makes the set translucent.
+bool texture_casts_none(const _OfuBitmap& image);
 
 // Gathers the lit triangles of one shape, set by set (and pass by pass), and leaves its volumes when finished.
 // One builder serves shape after shape, keeping its scratch memory.
