@@ -112,4 +112,25 @@ CO3duPrimitive indexed_mesh(const std::vector<std::array<OfuVector3, 3>>& triang
 void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duShadowVolumes& outlines,
                    CO3duShadowVolumes& prisms);
 
+// Counts the shapes looked at, so a frame that rebuilds volumes shows one more visit per shape.
+class CountingModelar : public CO3duGLModelar {
+public:
+    int DrawStart(_OfuPosition*& pos) override {
+        ++starts;
+        return CO3duGLModelar::DrawStart(pos);
+    }
+    // The frame drawn after a change, handed to `check`; how many shapes it built anew: the visits beyond those of
+    // the frame after it.
+    template <class Check>
+    int rebuilds_of_next_frame(HeadlessScene& scene, Check&& check) {
+        starts = 0;
+        check(scene.render());
+        const int changed = starts;
+        starts = 0;
+        scene.render();
+        return changed - starts;
+    }
+    int starts = 0;
+};
+
 }  // namespace kz::test
