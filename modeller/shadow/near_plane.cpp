@@ -62,10 +62,11 @@ void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum 
     // upwards sees the triangle's other face.
     glFrontFace(GL_CCW);
     glCullFace(GL_FRONT);
-    // A step farther than where they stand: a face drawn in the same plane (the back face of a two-sided surface)
-    // is what the ray ends on, at the top of the prism, and must not see them in front of it as rounding may.
+    // Two steps of depth farther than where they stand: a face drawn in the same plane (the back face of a two-sided
+    // surface) is what the ray ends on, at the top of the prism, and must not see them in front of it as rounding
+    // may. Steps of their own slope would reach past what a ray seeing a face edge-on meets just beyond it.
     glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(1.0f, 1.0f);
+    glPolygonOffset(0.0f, 2.0f);
     glVertexPointer(3, GL_FLOAT, 0, volumes.corners.data());
     const auto count = static_cast<GLsizei>(lit.size());
     if (lit.narrow.empty())
