@@ -18,8 +18,8 @@ namespace {
 
 using Triangle = std::array<OfuVector3, 3>;
 
-// A seeded mesh 8 to 12 m up: pages on a spine, or two faces over a common edge, one narrower and tilted so that it
-// covers part of the other; one in three also gives one face twice.
+// A seeded mesh 8 to 12 m up: pages on a spine (in half of them one on its other side too), or two faces over a
+// common edge, one narrower and tilted so that it covers part of the other; one in three also gives one face twice.
 std::vector<Triangle> folded_mesh(std::mt19937& random) {
     const auto between = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
     const double turn = between(0, 2 * M_PI), h = between(8, 12), half = between(2, 5);
@@ -38,6 +38,8 @@ std::vector<Triangle> folded_mesh(std::mt19937& random) {
             const OfuVector3 at(mid.x + shift * along.x, mid.y + shift * along.y, h);
             mesh.push_back({a, b, out(at, between(1.5, 5), between(-1.5, 1.5))});
         }
+        // Half the books open: one page on the spine's other side, which has it the other way round.
+        if (between(0, 1) < 0.5) mesh.push_back({b, a, out(mid, -between(1.5, 5), between(-1.5, 1.5))});
     } else {
         const double reach = between(3, 6), rise = between(-1, 1);
         mesh.push_back({a, b, out(b, reach, 0)});

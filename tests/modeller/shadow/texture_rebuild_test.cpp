@@ -44,6 +44,15 @@ TEST(Shadows, VolumesFollowATextureReloadOnlyWhereItsDepthTurnsTheirShadow) {
     }
     cast.set_drawn(4, true, false);
     cast.set_drawn(6, false, false);
+    // Out of view and casting none whatever their texture: a block textured 1 drawn as lines, and one drawn in
+    // window coordinates.
+    for (const int kind : {0, 1}) {
+        CO3duPrimitive block = make_box({200, 200, 0}, {210, 210, 10}, green);
+        for (int s = 0; s < block.sets.GetSize(); ++s) block.sets[s].texture_number = 1;
+        block.polygon_mode = kind ? 0 : 1;
+        block.kind = kind;
+        m.AddPrimitive(block);
+    }
     _OfuBitmap rgb = blank_image(4, 4, 24), rgba = blank_image(4, 4, 32), other = blank_image(8, 8, 32);
     ASSERT_EQ(m.AddTexture(rgb), 1u);
     ASSERT_EQ(m.AddTexture(rgb), 2u);
