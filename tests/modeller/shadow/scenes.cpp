@@ -352,12 +352,13 @@ CO3duPrimitive indexed_mesh(const std::vector<std::array<OfuVector3, 3>>& triang
 }
 
 void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duShadowVolumes& outlines,
-                   CO3duShadowVolumes& prisms) {
+                   CO3duShadowVolumes& prisms, int accuracy) {
     CO3duGLEntity entity;
     entity.ConvertSets(shape);
     OfuMatrix4x4 to_light;
     MakePlaneToXYMatrix(OfuVector3(-travel.x, -travel.y, -travel.z), OfuVector3(0, 0, 0), to_light);
     O3duShadowSettings settings;
+    settings.accuracy = accuracy;
     settings.extrusion = 1000;
     add_shadow_volumes(entity.set(0), to_light, settings, outlines, prisms);
 }

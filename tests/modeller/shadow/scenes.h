@@ -108,9 +108,9 @@ CO3duPrimitive one_face(const std::vector<OfuVector3>& corners, const _OfuMateri
 // wherever their corners meet.
 CO3duPrimitive indexed_mesh(const std::vector<std::array<OfuVector3, 3>>& triangles, const _OfuMaterial& material);
 // The volumes the builder makes of the shape's first set as a whole shape, under a light travelling along `travel`,
-// reaching 1000 along it, at outline accuracy 0.
+// reaching 1000 along it, at the outline accuracy.
 void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duShadowVolumes& outlines,
-                   CO3duShadowVolumes& prisms);
+                   CO3duShadowVolumes& prisms, int accuracy = 0);
 
 // Counts the shapes looked at, so a frame that rebuilds volumes shows one more visit per shape.
 class CountingModelar : public CO3duGLModelar {
