@@ -210,6 +210,9 @@ public:
     std::uint32_t changed_frame = 0;
     enum class CachePlace : std::uint8_t { own, batch, left_out } cache_place = CachePlace::own;
     bool watched = false;
+    // Whether the shape's faces close about their inside (1) or not (0), as its shadow volumes' last build found
+    // them; -1 until a build has looked, and again once what it draws changes.
+    std::int8_t shadow_closed = -1;
 
 private:
     bool all_triangles_ = true;

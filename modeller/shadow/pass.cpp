@@ -186,6 +186,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
     };
     O3duShadowBuilder builder;
+    const bool plain = typeid(*this) == *plain_hooks_;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
         CO3duGLEntity& entity = *node->entity;
@@ -194,6 +195,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             continue;
         }
         rebuilt = true;
+        if (entity.shadow_rebuild) entity.shadow_closed = -1;
         entity.shadow_rebuild = 0;
         entity.clear_shadow_volumes();
         if ((entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)) || entity.polygon_mode != GL_FILL) {
@@ -201,7 +203,9 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             continue;
         }
         const OfuMatrix4x4 saved = entity.model_matrix;
-        builder.begin(settings, entity.outline_volumes_to_fill(), entity.prism_volumes_to_fill());
+        // A derived modeller's hooks may draw a shape otherwise from one build to the next.
+        builder.begin(settings, entity.outline_volumes_to_fill(), entity.prism_volumes_to_fill(),
+                      plain ? &entity.shadow_closed : nullptr);
         const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
             build_shadow_volumes(builder, entity, entity.model_matrix);
             return true;

@@ -139,10 +139,11 @@ bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) 
 bool texture_casts_none(const _OfuBitmap& image) { return image.info_header.biBitCount == 32; }
 
 void O3duShadowBuilder::begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines,
-                              CO3duShadowVolumes& prisms) {
+                              CO3duShadowVolumes& prisms, std::int8_t* closed) {
     settings_ = settings;
     outlines_ = &outlines;
     prisms_ = &prisms;
+    known_closed_ = closed;
     outlines.clear();
     prisms.clear();
     points_.clear();
@@ -398,8 +399,16 @@ void O3duShadowBuilder::finish() {
     for (std::uint32_t p : lit_) indices_.push_back(wall_corner_[corner_of_[p]]);
     out.lit.assign(indices_, total);
     out.depth = sweep_.most(out);
-    // Where back faces are culled, a ray may pass an open shape's lit face from behind.
-    out.open = !settings_.cull_mode && !lit_.empty() && !closed();
+    // Where back faces are culled, a ray may pass an open shape's lit face from behind. Whether the faces close
+    // does not turn with the light: a step of the sun asks the shape's answer, not its faces.
+    out.open = false;
+    if (!settings_.cull_mode && !lit_.empty()) {
+        if (!known_closed_ || *known_closed_ < 0) {
+            const bool found = closed();
+            if (known_closed_) *known_closed_ = found ? 1 : 0;
+        }
+        out.open = known_closed_ ? *known_closed_ == 0 : !closed();
+    }
     if (settings_.accuracy != 1) return;
     CO3duShadowVolumes& outline = *outlines_;
     outline.corners = outline_corners_;

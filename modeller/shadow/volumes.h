@@ -34,8 +34,10 @@ bool texture_casts_none(const _OfuBitmap& image);
 // One builder serves shape after shape, keeping its scratch memory.
 class O3duShadowBuilder {
 public:
-    // Starts a shape whose volumes go into the two lists, both emptied.
-    void begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms);
+    // Starts a shape whose volumes go into the two lists, both emptied. Where `closed` is given, it holds whether
+    // the shape's faces close as a build before found it (-1 not yet known), and keeps what this build finds.
+    void begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms,
+               std::int8_t* closed = nullptr);
     // Adds the set's triangles, its vertices moved by to_light (row vectors, divided by w).
     void add_set(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light);
     // Cancels the walls shared in opposite directions and fills the lists.
@@ -49,6 +51,7 @@ private:
     O3duShadowSettings settings_;
     CO3duShadowVolumes* outlines_ = nullptr;
     CO3duShadowVolumes* prisms_ = nullptr;
+    std::int8_t* known_closed_ = nullptr;
     std::vector<float> points_;           // 3 a vertex of every set added, light space
     std::vector<std::uint32_t> lit_;      // 3 a lit triangle over points_, in its prism's order
     std::vector<std::uint32_t> unlit_;    // 3 a triangle that casts nothing, where back faces are culled

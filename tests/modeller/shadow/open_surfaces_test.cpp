@@ -34,6 +34,7 @@ struct OpenCase {
     double fov = 80;
     bool wraps = true;              // off: a saturating count, in batches
     std::uint32_t group_depth = 0;  // counted in groups of this depth at most
+    std::function<void(CO3duGLModelar&)> before;  // run before the frame judged, the light and the eye set
 };
 
 TEST(Shadows, OpenSurfacesSeenFromBelowDarkenNothingBeyondThem) {
@@ -69,6 +70,21 @@ TEST(Shadows, OpenSurfacesSeenFromBelowDarkenNothingBeyondThem) {
         cast.add(m, both);
         cast.add(m, make_box({20, -30, 0}, {21, 30, 25}, white()));
     };
+    // The canopy first a closed box under the sun, a frame drawn, then its one face again: what the box's faces
+    // were found to be does not outlast them.
+    std::vector<HeadlessScene*> scenes;
+    _OfuPosition* was_a_box = nullptr;
+    const auto once_a_box = [&](CO3duGLModelar& m, ShadowScene& cast) {
+        was_a_box = cast.add(m, one_face({{-6, -6, 10}, {6, -6, 10}, {6, 6, 10}, {-6, 6, 10}}, green(), false));
+        cast.add(m, make_box({20, -30, 0}, {21, 30, 25}, white()));
+    };
+    const auto drawn_as_a_box = [&](CO3duGLModelar& m) {
+        CO3duPrimitive face, box = make_box({-6, -6, 9.5}, {6, 6, 10}, green());
+        m.GetPrimitive(was_a_box, face, O3DU_PRIM_ALL);
+        m.ChangePrimitive(was_a_box, box, O3DU_PRIM_GEOMETRY);
+        scenes.back()->render();
+        m.ChangePrimitive(was_a_box, face, O3DU_PRIM_GEOMETRY);
+    };
     const OfuVector3 beside(-14, -8, 3), below(-5.5, -5.5, 3), wall_top(20, 2, 18), wall(20, 4, 8);
     const OfuVector3 under_the_roofs(1, -2, 1.6), house(1, 20, 9);
     const OfuVector3 under_the_awning(-3.5, -2, 1.6), above_the_awning(0, 0.5, 9);
@@ -79,6 +95,7 @@ TEST(Shadows, OpenSurfacesSeenFromBelowDarkenNothingBeyondThem) {
         {"a canopy, the eye below it, at dusk", canopy(false), below, wall, kDusk},
         {"a canopy, in batches", canopy(false), beside, wall_top, kDay, 80, false},
         {"a canopy, in groups", canopy(false), beside, wall_top, kDay, 80, true, 1},
+        {"a canopy that was a box", once_a_box, below, wall, kDay, 80, true, 0, drawn_as_a_box},
         {"a two-sided canopy", canopy(true), beside, wall_top, kDay},
         {"one-face roofs over a terrace, by day", roofs, under_the_roofs, house, {0.2, 0.5, -1}},
         {"one-face roofs over a terrace, at dusk", roofs, under_the_roofs, {1, 20, 3}, {0.3, 1, -0.2}},
@@ -91,6 +108,7 @@ TEST(Shadows, OpenSurfacesSeenFromBelowDarkenNothingBeyondThem) {
     for (const OpenCase& k : cases) {
         SCOPED_TRACE(k.name);
         HeadlessScene scene(kW, kH);
+        scenes.assign(1, &scene);
         CO3duGLModelar& m = *scene.modeller;
         ShadowScene cast;
         cast.add(m, make_box({-80, -80, -1}, {80, 80, 0}, white()));
@@ -103,6 +121,7 @@ TEST(Shadows, OpenSurfacesSeenFromBelowDarkenNothingBeyondThem) {
         const _O3duCamera c = camera_looking(m, k.eye, k.target, k.fov, 0.5, 500);
         m.SetCamera(c);
         set_shadow_group_depth_for_testing(k.group_depth);
+        if (k.before) k.before(m);
         const Frame f = scene.render();
         set_shadow_group_depth_for_testing(0);
         const Score score = cast.compare(f, PixelRays(c, kW, kH), k.travel);
