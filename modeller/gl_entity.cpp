@@ -283,7 +283,9 @@ void CO3duGLEntity::ConvertSets(const CO3duPrimitive& primitive) { take(convert(
 
 CO3duGLEntity::Changed CO3duGLEntity::Change(const CO3duPrimitive& primitive, long flags) {
     Changed changed;
-    changed.shadow = (flags & (1 | 4 | 16 | 32)) != 0;
+    // A new draw mode changes the volumes only where it hides or shows the shape or its shadow: the modeller
+    // compares those bits.
+    changed.shadow = (flags & (1 | 4 | 32)) != 0;
     changed.drawing = kind != primitive.kind;
     kind = primitive.kind;
     if (flags & (1 | 2 | 4 | 8)) {

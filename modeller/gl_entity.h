@@ -107,6 +107,8 @@ struct CO3duShadowVolumes {
     static constexpr float kNone = 3.0e38f;
     // The most of the shape's lit triangles one line along the light can cross, as its walls bound it.
     std::uint32_t depth = 0;
+    // Whether a ray from outside the shape may pass one of its lit faces from behind (see O3duShadowBuilder).
+    bool open = false;
 
     void clear();
     // The bytes the corners and both index lists have taken, narrow or wide.
@@ -123,8 +125,9 @@ public:
     // Replaces the sets by conversions of the primitive's sets; index triples that point outside a set's vertex
     // list are dropped.
     void ConvertSets(const CO3duPrimitive& primitive);
-    // What one change did: whether the shadow volumes need rebuilding (by the flags asked for), and whether
-    // anything a frame draws of the shape now differs (by what was really replaced).
+    // What one change did: whether the shadow volumes need rebuilding (by the flags asked for; a new draw mode is
+    // the modeller's to judge), and whether anything a frame draws of the shape now differs (by what was really
+    // replaced).
     struct Changed {
         bool shadow = false;
         bool drawing = false;
@@ -207,6 +210,9 @@ public:
     std::uint32_t changed_frame = 0;
     enum class CachePlace : std::uint8_t { own, batch, left_out } cache_place = CachePlace::own;
     bool watched = false;
+    // Whether the shape's faces close about their inside (1) or not (0), as its shadow volumes' last build found
+    // them; -1 until a build has looked, and again once what it draws changes.
+    std::int8_t shadow_closed = -1;
 
 private:
     bool all_triangles_ = true;

@@ -9,6 +9,17 @@
 
 #include "modeller/shadow/volumes.h"
 
+namespace {
+
+// Hidden or casting no shadow, a shape's volumes go; shown or casting again, they are built. Either way the frame's
+// bound is worked out again, with the shape or without it. Hosts set the same mode over and over: that rebuilds
+// nothing.
+bool casting_turned(std::int32_t before, std::int32_t after) {
+    return ((before ^ after) & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)) != 0;
+}
+
+}  // namespace
+
 _OfuPosition* CO3duGLModelar::AddPrimitive(CO3duPrimitive& primitive) {
     if (!scene_) return nullptr;
     auto entity = std::make_unique<CO3duGLEntity>();
@@ -35,8 +46,11 @@ _OfuPosition* CO3duGLModelar::ChangePrimitive(_OfuPosition* pos, CO3duPrimitive&
     // them, and gains them back the other way round.
     const bool looks = (flags & (O3DU_PRIM_MATERIAL | O3DU_PRIM_TEXTURE | O3DU_PRIM_POLYGON_MODE)) != 0;
     const std::vector<bool> cast_before = looks ? casting_sets(*entity) : std::vector<bool>();
+    const std::int32_t mode_before = entity->draw_mode;
     const CO3duGLEntity::Changed changed = entity->Change(primitive, flags);
-    if (changed.shadow || (looks && casting_sets(*entity) != cast_before)) entity->shadow_rebuild = 1;
+    if (changed.shadow || casting_turned(mode_before, entity->draw_mode) ||
+        (looks && casting_sets(*entity) != cast_before))
+        entity->shadow_rebuild = 1;
     if (changed.drawing) cache_.changed(*entity);
     return pos;
 }
@@ -104,18 +118,14 @@ void CO3duGLModelar::SetDrawMode(_OfuPosition*& pos, long mode) {
     const auto change = placing(*entity);
     const std::int32_t now = static_cast<std::int32_t>(mode);
     if (entity->draw_mode != now) cache_.changed(*entity);
-    // Hidden or casting no shadow, a shape's volumes go; shown or casting again, they are built. Either way the
-    // frame's bound on how many volumes a line crosses is worked out again, with the shape or without it. Hosts set
-    // the same mode over and over: that rebuilds nothing.
-    constexpr std::int32_t kCasting = O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW;
-    if ((entity->draw_mode ^ now) & kCasting) entity->shadow_rebuild = 1;
+    if (casting_turned(entity->draw_mode, now)) entity->shadow_rebuild = 1;
     entity->draw_mode = now;
 }
 
 bool CO3duGLModelar::set_casts(const CO3duGLTrianglePolygons& set) const {
     const int texture = set.texture_number();
     const bool translucent_texture = texture >= 1 && texture <= structure_.textures.GetSize() &&
-                                     structure_.textures[texture - 1].info_header.biBitCount == 32;
+                                     texture_casts_none(structure_.textures[texture - 1]);
     return casts_shadow(set, translucent_texture);
 }
 

@@ -62,13 +62,23 @@ void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum 
     // upwards sees the triangle's other face.
     glFrontFace(GL_CCW);
     glCullFace(GL_FRONT);
+    // Two steps of depth farther than where they stand: a face drawn in the same plane (the back face of a two-sided
+    // surface) is what the ray ends on, at the top of the prism, and must not see them in front of it as rounding
+    // may. Steps of their own slope would reach past what a ray seeing a face edge-on meets just beyond it.
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(0.0f, 2.0f);
     glVertexPointer(3, GL_FLOAT, 0, volumes.corners.data());
     const auto count = static_cast<GLsizei>(lit.size());
     if (lit.narrow.empty())
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, lit.wide.data());
     else
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_SHORT, lit.narrow.data());
+    glDisable(GL_POLYGON_OFFSET_FILL);
     glCullFace(GL_BACK);
+}
+
+bool o3du_counts_out_through_lit_faces(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view, int cull_mode) {
+    return cull_mode == 0 && (cut > 0 || (walls_in_view && prisms.open));
 }
 
 O3duNearCaps::O3duNearCaps(const double corners[4][3], const OfuMatrix4x4& to_clip, const O3duShadowSettings& walls)

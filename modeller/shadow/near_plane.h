@@ -23,6 +23,11 @@ bool o3du_near_rectangle(const _O3duViewport& viewport, double corners[4][3]);
 // a face culled where it is drawn) is counted out as it left by a wall; for a closed shape no other ray does, as
 // meeting a face from outside ends it there.
 void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum decrement);
+// Whether the shape's lit faces count out the rays that leave its prisms through them: where faces are culled
+// (cull mode 0), for a shape the near rectangle cut (`cut` parts of it inside its prisms), whose prisms rays start
+// in, and for an open one whose walls may be in view, which rays from outside may enter by a wall and leave by the
+// top. Where faces are drawn from both sides no ray passes one.
+bool o3du_counts_out_through_lit_faces(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view, int cull_mode);
 
 class O3duNearCaps {
 public:

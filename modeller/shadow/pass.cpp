@@ -186,6 +186,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
     };
     O3duShadowBuilder builder;
+    const bool plain = typeid(*this) == *plain_hooks_;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
         CO3duGLEntity& entity = *node->entity;
@@ -194,6 +195,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             continue;
         }
         rebuilt = true;
+        if (entity.shadow_rebuild) entity.shadow_closed = -1;
         entity.shadow_rebuild = 0;
         entity.clear_shadow_volumes();
         if ((entity.draw_mode & (O3DU_DRAW_HIDDEN | O3DU_DRAW_NO_SHADOW)) || entity.polygon_mode != GL_FILL) {
@@ -201,7 +203,9 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             continue;
         }
         const OfuMatrix4x4 saved = entity.model_matrix;
-        builder.begin(settings, entity.outline_volumes_to_fill(), entity.prism_volumes_to_fill());
+        // A derived modeller's hooks may draw a shape otherwise from one build to the next.
+        builder.begin(settings, entity.outline_volumes_to_fill(), entity.prism_volumes_to_fill(),
+                      plain ? &entity.shadow_closed : nullptr);
         const int passes = draw_passes(*this, pos, entity.model_matrix, [&] {
             build_shadow_volumes(builder, entity, entity.model_matrix);
             return true;
@@ -281,11 +285,10 @@ void CO3duGLModelar::count_shadow_volumes() {
         }
         return cut;
     };
-    // A ray that starts in a prism may leave it through its top, the caster's lit face, which has no wall: the lit
-    // faces of a shape the rectangle cut count it out, after the shape's walls where the count saturates. Where
-    // faces are drawn from both sides no ray passes one.
-    const auto count_out = [&](const CO3duShadowVolumes& prisms, int cut, GLenum subtract) {
-        if (cut > 0 && !scene.cull_mode) o3du_count_out_through_lit_faces(prisms, subtract);
+    // A ray that starts in a prism, or enters an open shape's by a wall, may leave it through its top, the caster's
+    // lit face, which has no wall: the shape's lit faces count it out, after its walls where the count saturates.
+    const auto counts_out = [&](const CO3duShadowVolumes& prisms, int cut, bool walls) {
+        return o3du_counts_out_through_lit_faces(prisms, cut, walls, scene.cull_mode);
     };
     // The shapes a deep frame counts in groups, and whether near caps were counted before them.
     std::vector<O3duCountedShape> deep_shapes;
@@ -301,18 +304,19 @@ void CO3duGLModelar::count_shadow_volumes() {
         }
         const int cut = add_near_caps(entity.prism_volumes(), increment);
         capped = capped || cut > 0;
+        const bool out = counts_out(entity.prism_volumes(), cut, walls);
         if (walls && wraps) {
             draws.add(volumes);
             passes = 1;
             if (draws.spills()) draws.count(increment, decrement);
-        } else if (walls && (cut > 0 || every_prism_shadows_)) {
+        } else if (walls && (cut > 0 || out || every_prism_shadows_)) {
             draws.add(volumes);
             draws.count(increment, decrement);
             ++passes;
         } else if (walls) {
             batches.add(to_clip, volumes);
         }
-        count_out(entity.prism_volumes(), cut, decrement);
+        if (out) o3du_count_out_through_lit_faces(entity.prism_volumes(), decrement);
     }
     batches.finish();
     draws.count(increment, decrement);
@@ -321,21 +325,21 @@ void CO3duGLModelar::count_shadow_volumes() {
         if (capped) fold_shadow_counts(false);
         const std::uint32_t most = g_group_depth ? std::min(g_group_depth, kDeepestGroup) : kDeepestGroup;
         const std::vector<O3duShadowGroup> groups = o3du_shadow_groups(deep_shapes, most);
-        std::vector<std::pair<const CO3duShadowVolumes*, int>> cut_shapes;
+        std::vector<const CO3duShadowVolumes*> out_shapes;
         for (const O3duShadowGroup& group : groups) {
             // A group counts modulo 128 below the top bit; a shape alone saturates as where the stencil does not
             // wrap, over all eight bits.
             const GLenum up = group.alone ? GL_INCR : GL_INCR_WRAP, down = group.alone ? GL_DECR : GL_DECR_WRAP;
             glStencilMask(group.alone ? ~0u : kGroupBits);
-            cut_shapes.clear();
+            out_shapes.clear();
             for (std::size_t i = group.begin; i < group.end; ++i) {
                 const int cut = add_near_caps(*deep_shapes[i].prisms, up);
-                if (cut > 0) cut_shapes.push_back({deep_shapes[i].prisms, cut});
+                if (counts_out(*deep_shapes[i].prisms, cut, true)) out_shapes.push_back(deep_shapes[i].prisms);
                 draws.add(*deep_shapes[i].walls);
                 if (draws.spills()) draws.count(up, down);
             }
             draws.count(up, down);
-            for (const auto& [prisms, cut] : cut_shapes) count_out(*prisms, cut, down);
+            for (const CO3duShadowVolumes* prisms : out_shapes) o3du_count_out_through_lit_faces(*prisms, down);
             ++passes;
             fold_shadow_counts(!group.alone);
         }

@@ -1,8 +1,9 @@
 // Walls of the stencil shadow volumes. Every lit triangle's prism has three walls; a wall u -> v and a wall
 // v -> u over the same two light-space positions cover the same pixels with opposite facings, so each such pair
 // adds and takes away the same count and both are left out: what is drawn is the net outline of each shape, its
-// walls as often as they are left over. Outline edges at accuracy 1 are found with a hash of directed edges: an
-// edge met again in the opposite direction is shared by two lit triangles and drops out.
+// walls as often as they are left over. Outline edges at accuracy 1 are counted the same way over a set's vertices,
+// in a hash of directed edges: an edge met in the opposite direction takes one away, one met again in the same
+// direction (a fold, two faces over each other) adds one, and each wall is drawn as often as its edge is left over.
 #include "modeller/shadow/volumes.h"
 
 #include <GL/gl.h>
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <deque>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "geometry/vector_math.h"
@@ -58,21 +58,23 @@ public:
         mark(c, a);
     }
 
-    // Each remaining edge u -> v is closed into a loop by the shortest way from v back to u over the others.
+    // Each remaining edge u -> v is closed into a loop by the shortest way from v back to u over the others, each
+    // taken once for every time it is left over. What is left over of the edges of triangles is a sum of loops
+    // (every vertex left as often as entered), so such a way is always there.
     template <class Emit>
     void emit(Emit&& emit_run) {
         std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> next;
-        for (Edge e : marked_) next[std::uint32_t(e >> 32)].push_back(std::uint32_t(e));
+        for (const auto& entry : marked_) next[std::uint32_t(entry.first >> 32)].push_back(std::uint32_t(entry.first));
         while (!marked_.empty()) {
-            const Edge first = *marked_.begin();
-            marked_.erase(first);
+            const Edge first = marked_.begin()->first;
+            take(first);
             const std::uint32_t u = std::uint32_t(first >> 32), v = std::uint32_t(first);
             std::vector<std::uint32_t> path;
             if (!shortest(next, v, u, path)) continue;
             std::vector<std::uint32_t> run = {u};
             for (std::size_t i = 0; i + 1 < path.size(); ++i) {
                 run.push_back(path[i]);
-                marked_.erase(edge_key(path[i], path[i + 1]));
+                take(edge_key(path[i], path[i + 1]));
             }
             emit_run(run);
         }
@@ -81,7 +83,16 @@ public:
 private:
     void mark(std::uint32_t from, std::uint32_t to) {
         if (from == to) return;
-        if (marked_.erase(edge_key(to, from)) == 0) marked_.insert(edge_key(from, to));
+        const auto reverse = marked_.find(edge_key(to, from));
+        if (reverse == marked_.end())
+            ++marked_[edge_key(from, to)];
+        else if (--reverse->second == 0)
+            marked_.erase(reverse);
+    }
+    // Takes one of the edge's times left over.
+    void take(Edge e) {
+        const auto it = marked_.find(e);
+        if (--it->second == 0) marked_.erase(it);
     }
 
     // Breadth-first over the edges still marked: every edge weighs the same. The path runs from `from` to `to`.
@@ -110,7 +121,7 @@ private:
         return true;
     }
 
-    std::unordered_set<Edge> marked_;
+    std::unordered_map<Edge, int> marked_;  // the times each directed edge is left over
 };
 
 }  // namespace
@@ -125,28 +136,126 @@ bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) 
     return set.material().diffuse.a == 1.0f && !translucent_texture && set.is_triangle_mode() && set.vertex_count() > 0;
 }
 
+bool texture_casts_none(const _OfuBitmap& image) { return image.info_header.biBitCount == 32; }
+
 void O3duShadowBuilder::begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines,
-                              CO3duShadowVolumes& prisms) {
+                              CO3duShadowVolumes& prisms, std::int8_t* closed) {
     settings_ = settings;
     outlines_ = &outlines;
     prisms_ = &prisms;
+    known_closed_ = closed;
     outlines.clear();
     prisms.clear();
     points_.clear();
     lit_.clear();
+    unlit_.clear();
     outline_corners_.clear();
     outline_walls_.clear();
 }
 
-// The prism's own test: edge-on casts nothing, facing away casts reversed only without back-face culling.
+// The prism's own test: edge-on casts nothing, facing away casts reversed only without back-face culling. Where
+// back faces are culled, the triangles that cast nothing are kept as they turn, to tell whether the shape is closed.
 void O3duShadowBuilder::add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
     const double s = signed_area(&points_[a * 3], &points_[b * 3], &points_[c * 3]);
-    if (std::fabs(s) < kFlat) return;
-    if (s < 0.0) {
-        if (!settings_.cull_mode) return;
-        std::swap(b, c);
+    if (std::fabs(s) < kFlat || (s < 0.0 && !settings_.cull_mode)) {
+        if (!settings_.cull_mode) unlit_.insert(unlit_.end(), {a, b, c});
+        return;
     }
+    if (s < 0.0) std::swap(b, c);
     lit_.insert(lit_.end(), {a, b, c});
+}
+
+// A ray from outside a closed shape whose faces turn outwards meets a face turned towards it before it could pass
+// one from behind, so it never leaves a prism through the lit face on top. A face together with its back face (the
+// same three corners the other way round, as a two-sided surface has them) stops every ray and bounds nothing, and
+// is left aside. The rest close where each edge (between two positions, bit for bit) is met by two faces, once in
+// each direction; the faces joined along edges make pieces, each a closed surface, which turns outwards where the
+// volume it bounds is not below nothing. Only a piece that passes through itself can still turn a part inside out.
+bool O3duShadowBuilder::closed() {
+    const std::size_t lit = lit_.size() / 3, count = lit + unlit_.size() / 3;
+    const auto corner = [&](std::size_t t, int k) {
+        return corner_of_[t < lit ? lit_[t * 3 + k] : unlit_[(t - lit) * 3 + k]];
+    };
+    const auto root = [&](std::uint32_t t) {
+        while (piece_[t] != t) t = piece_[t] = piece_[piece_[t]];
+        return t;
+    };
+    aside_.assign(count, 0);
+    for (int round = 0;; ++round) {
+        edges_.clear();
+        for (std::size_t t = 0; t < count; ++t)
+            for (int k = 0; k < 3 && !aside_[t]; ++k) {
+                const std::uint32_t u = corner(t, k), v = corner(t, (k + 1) % 3);
+                if (u != v)
+                    edges_.push_back({(std::uint64_t(std::min(u, v)) << 33) | (std::uint64_t(std::max(u, v)) << 1) |
+                                          (u > v ? 1u : 0u),
+                                      static_cast<std::uint32_t>(t)});
+            }
+        std::sort(edges_.begin(), edges_.end());
+        piece_.resize(count);
+        for (std::size_t t = 0; t < count; ++t) piece_[t] = static_cast<std::uint32_t>(t);
+        bool shared = false;  // an edge met by more than two faces
+        for (std::size_t i = 0; i < edges_.size();) {
+            std::size_t j = i;
+            long net = 0;
+            for (; j < edges_.size() && (edges_[j].first >> 1) == (edges_[i].first >> 1); ++j)
+                net += (edges_[j].first & 1) ? -1 : 1;
+            if (net != 0) return false;
+            if (j - i == 2)
+                piece_[root(edges_[i + 1].second)] = root(edges_[i].second);
+            else
+                shared = true;
+            i = j;
+        }
+        if (!shared) break;
+        if (round > 0) return false;
+        // Faces with their back faces aside, the edges are met again.
+        faces_.clear();
+        for (std::size_t t = 0; t < count; ++t) {
+            std::uint32_t c[3] = {corner(t, 0), corner(t, 1), corner(t, 2)};
+            const int first = int(std::min_element(c, c + 3) - c);
+            std::rotate(c, c + first, c + 3);
+            const std::uint32_t turn = c[1] < c[2] ? 0 : 1;
+            if (c[1] > c[2]) std::swap(c[1], c[2]);
+            faces_.push_back({c[0], c[1], c[2], turn, static_cast<std::uint32_t>(t)});
+        }
+        std::sort(faces_.begin(), faces_.end());
+        for (std::size_t i = 0; i < faces_.size();) {
+            std::size_t j = i, turned = 0;
+            for (; j < faces_.size() && std::equal(&faces_[j][0], &faces_[j][3], &faces_[i][0]); ++j)
+                turned += faces_[j][3];
+            // The faces of one turn come first: as many of each turn as the other has go.
+            const std::size_t pairs = std::min(turned, j - i - turned);
+            for (std::size_t k = 0; k < pairs; ++k) aside_[faces_[i + k][4]] = aside_[faces_[j - 1 - k][4]] = 1;
+            i = j;
+        }
+    }
+    // Six times each piece's volume, from a corner of its own, and the most the terms that sum to it could be.
+    volume_.assign(count, 0.0);
+    scale_.assign(count, 0.0);
+    for (std::size_t t = 0; t < count; ++t) {
+        if (aside_[t]) continue;
+        const std::uint32_t r = root(static_cast<std::uint32_t>(t));
+        const float* o = &points_[std::size_t(first_point_[corner(r, 0)]) * 3];
+        double p[3][3];
+        for (int k = 0; k < 3; ++k) {
+            const float* q = &points_[std::size_t(first_point_[corner(t, k)]) * 3];
+            for (int j = 0; j < 3; ++j) p[k][j] = double(q[j]) - o[j];
+        }
+        const double term = p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                            p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                            p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+        volume_[r] += term;
+        scale_[r] += std::sqrt((p[0][0] * p[0][0] + p[0][1] * p[0][1] + p[0][2] * p[0][2]) *
+                               (p[1][0] * p[1][0] + p[1][1] * p[1][1] + p[1][2] * p[1][2]) *
+                               (p[2][0] * p[2][0] + p[2][1] * p[2][1] + p[2][2] * p[2][2]));
+    }
+    // A flat piece (a face and its back face over other corners) bounds nothing but what the rounding of its
+    // corners leaves; what reads below a millionth of the terms' size counts as inside out, which costs the shape its
+    // lit faces drawn once more but is never wrong.
+    for (std::size_t t = 0; t < count; ++t)
+        if (volume_[t] < -1e-6 * scale_[t]) return false;
+    return true;
 }
 
 void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light) {
@@ -220,8 +329,10 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
 
 void O3duShadowBuilder::finish() {
     CO3duShadowVolumes& out = *prisms_;
-    // One corner for each position the lit triangles use, whichever set or vertex it came from.
+    // One corner for each position the triangles use, whichever set or vertex it came from; those of the lit ones
+    // are kept.
     order_.assign(lit_.begin(), lit_.end());
+    order_.insert(order_.end(), unlit_.begin(), unlit_.end());
     std::sort(order_.begin(), order_.end());
     order_.erase(std::unique(order_.begin(), order_.end()), order_.end());
     std::stable_sort(order_.begin(), order_.end(),
@@ -256,17 +367,20 @@ void O3duShadowBuilder::finish() {
     }
     // Wall corners first, their moved copies after them, then the corners of lit triangles alone.
     const auto corners = static_cast<std::uint32_t>(first_point_.size());
-    wall_corner_.assign(corners, ~0u);
+    constexpr std::uint32_t kUnlit = ~0u, kLit = ~1u;
+    wall_corner_.assign(corners, kUnlit);
+    for (std::uint32_t p : lit_) wall_corner_[corner_of_[p]] = kLit;
     std::uint32_t walled = 0;
     for (std::uint32_t c : kept_)
-        if (wall_corner_[c] == ~0u) wall_corner_[c] = walled++;
+        if (wall_corner_[c] == kLit) wall_corner_[c] = walled++;
     std::uint32_t total = 2 * walled;
     for (std::uint32_t& at : wall_corner_)
-        if (at == ~0u) at = total++;
+        if (at == kLit) at = total++;
     out.corners.assign(std::size_t(total) * 3, 0.0f);
     for (std::uint32_t c = 0; c < corners; ++c) {
         const float* p = &points_[std::size_t(first_point_[c]) * 3];
         const std::uint32_t at = wall_corner_[c];
+        if (at == kUnlit) continue;
         std::copy(p, p + 3, &out.corners[std::size_t(at) * 3]);
         widen(out.lit_lo, out.lit_hi, p);
         if (at >= walled) continue;
@@ -285,6 +399,16 @@ void O3duShadowBuilder::finish() {
     for (std::uint32_t p : lit_) indices_.push_back(wall_corner_[corner_of_[p]]);
     out.lit.assign(indices_, total);
     out.depth = sweep_.most(out);
+    // Where back faces are culled, a ray may pass an open shape's lit face from behind. Whether the faces close
+    // does not turn with the light: a step of the sun asks the shape's answer, not its faces.
+    out.open = false;
+    if (!settings_.cull_mode && !lit_.empty()) {
+        if (!known_closed_ || *known_closed_ < 0) {
+            const bool found = closed();
+            if (known_closed_) *known_closed_ = found ? 1 : 0;
+        }
+        out.open = known_closed_ ? *known_closed_ == 0 : !closed();
+    }
     if (settings_.accuracy != 1) return;
     CO3duShadowVolumes& outline = *outlines_;
     outline.corners = outline_corners_;

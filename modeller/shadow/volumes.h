@@ -2,12 +2,15 @@
 // the prisms of its lit triangles leave once the walls two prisms share in opposite directions cancel, and at
 // outline accuracy the walls along the outlines of the lit parts.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "geometry/ofu_types.h"
 #include "modeller/gl_entity.h"
 #include "modeller/shadow/depth.h"
+#include "modeller/texture_image.h"
 
 struct O3duShadowSettings {
     int accuracy = 0;        // 1: outline volumes as well
@@ -24,13 +27,17 @@ struct O3duShadowSettings {
 
 // Whether the set casts at all: fully opaque, not a 32-bit texture, drawn as triangles.
 bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture);
+// Whether a set textured with the image casts none: a 32-bit image, whose alpha makes the set translucent.
+bool texture_casts_none(const _OfuBitmap& image);
 
 // Gathers the lit triangles of one shape, set by set (and pass by pass), and leaves its volumes when finished.
 // One builder serves shape after shape, keeping its scratch memory.
 class O3duShadowBuilder {
 public:
-    // Starts a shape whose volumes go into the two lists, both emptied.
-    void begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms);
+    // Starts a shape whose volumes go into the two lists, both emptied. Where `closed` is given, it holds whether
+    // the shape's faces close as a build before found it (-1 not yet known), and keeps what this build finds.
+    void begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms,
+               std::int8_t* closed = nullptr);
     // Adds the set's triangles, its vertices moved by to_light (row vectors, divided by w).
     void add_set(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light);
     // Cancels the walls shared in opposite directions and fills the lists.
@@ -38,17 +45,28 @@ public:
 
 private:
     void add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t c);
+    // Whether the shape's faces close about their inside, turned outwards.
+    bool closed();
 
     O3duShadowSettings settings_;
     CO3duShadowVolumes* outlines_ = nullptr;
     CO3duShadowVolumes* prisms_ = nullptr;
+    std::int8_t* known_closed_ = nullptr;
     std::vector<float> points_;           // 3 a vertex of every set added, light space
     std::vector<std::uint32_t> lit_;      // 3 a lit triangle over points_, in its prism's order
+    std::vector<std::uint32_t> unlit_;    // 3 a triangle that casts nothing, where back faces are culled
     std::vector<float> outline_corners_;  // 3 a corner of the outline walls
     std::vector<std::uint32_t> outline_walls_;
     // Scratch of finish().
     std::vector<std::uint32_t> order_, first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
+    // Scratch of closed(): edges with their triangle; each triangle's corners in order, its turn and itself;
+    // whether it is left aside, its piece, and a piece's volume and the size of the terms that sum to it.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> edges_;
+    std::vector<std::array<std::uint32_t, 5>> faces_;
+    std::vector<std::uint8_t> aside_;
+    std::vector<std::uint32_t> piece_;
+    std::vector<double> volume_, scale_;
     O3duCrossingSweep sweep_;  // each list's depth, from its walls
 };
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "modeller/gl_modelar.h"
@@ -251,10 +252,21 @@ TEST(PrimitiveRoundTrip, ShadowRebuildFollowsGeometryChanges) {
     CO3duPrimitive in = sample_primitive();
     _OfuPosition* pos = s.modeller->AddPrimitive(in);
     CO3duGLEntity* entity = s.modeller->structure().entity_of(pos);
+    // Each part given back as it was: the draw mode set again rebuilds nothing, as SetDrawMode's does not.
     for (long flags : {1L, 2L, 4L, 8L, 16L, 32L, 64L, 128L, 256L}) {
         entity->shadow_rebuild = 0;
         s.modeller->ChangePrimitive(pos, in, flags);
-        EXPECT_EQ(entity->shadow_rebuild, (flags & (1 | 4 | 16 | 32)) ? 1 : 0) << flags;
+        EXPECT_EQ(entity->shadow_rebuild, (flags & (1 | 4 | 32)) ? 1 : 0) << flags;
+    }
+    // A draw mode that hides the shape or its shadow, or shows it again, rebuilds; one that leaves both does not.
+    for (const auto& [mode, rebuilt] : {std::pair{in.draw_mode | O3DU_DRAW_HIDDEN, 1}, std::pair{in.draw_mode, 1},
+                                        std::pair{in.draw_mode | O3DU_DRAW_NO_SHADOW, 1},
+                                        std::pair{in.draw_mode | O3DU_DRAW_NO_SHADOW | O3DU_DRAW_NO_SECTION_CAP, 0}}) {
+        entity->shadow_rebuild = 0;
+        CO3duPrimitive changed = in;
+        changed.draw_mode = mode;
+        s.modeller->ChangePrimitive(pos, changed, O3DU_PRIM_DRAW_MODE);
+        EXPECT_EQ(entity->shadow_rebuild, rebuilt) << mode;
     }
     entity->shadow_rebuild = 0;
     OfuMatrix4x4 m = translation(1, 1, 1);

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "geometry/vector_math.h"
+#include "modeller/shadow/volumes.h"
 
 namespace kz::test {
 namespace {
@@ -315,6 +316,51 @@ RandomScene random_scene(std::uint32_t seed, bool among) {
         }
     } while (inside(scene.eye) || length(scene.target - scene.eye) < 20);
     return scene;
+}
+
+CO3duPrimitive one_face(const std::vector<OfuVector3>& corners, const _OfuMaterial& material, bool back) {
+    CO3duPrimitive p;
+    for (int side = 0; side < (back ? 2 : 1); ++side) {
+        CO3duTrianglePolys fan;
+        fan.type = O3DU_SET_TRIANGLE_FAN;
+        fan.material = material;
+        fan.vertices.SetSize(int(corners.size()));
+        for (std::size_t i = 0; i < corners.size(); ++i)
+            fan.vertices[int(i)].position = corners[side ? corners.size() - 1 - i : i];
+        p.sets.Add(fan);
+    }
+    return p;
+}
+
+CO3duPrimitive indexed_mesh(const std::vector<std::array<OfuVector3, 3>>& triangles, const _OfuMaterial& material) {
+    CO3duPrimitive p;
+    CO3duTrianglePolys set;
+    set.type = O3DU_SET_INDEXED_TRIANGLES;
+    set.material = material;
+    std::vector<OfuVector3> corners;
+    const auto vertex = [&](const OfuVector3& q) {
+        for (std::size_t i = 0; i < corners.size(); ++i)
+            if (corners[i].x == q.x && corners[i].y == q.y && corners[i].z == q.z) return int(i);
+        corners.push_back(q);
+        return int(corners.size() - 1);
+    };
+    for (const auto& t : triangles) set.indices.Add(_O3duVertexIndex{vertex(t[0]), vertex(t[1]), vertex(t[2])});
+    set.vertices.SetSize(int(corners.size()));
+    for (std::size_t i = 0; i < corners.size(); ++i) set.vertices[int(i)].position = corners[i];
+    p.sets.Add(set);
+    return p;
+}
+
+void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duShadowVolumes& outlines,
+                   CO3duShadowVolumes& prisms, int accuracy) {
+    CO3duGLEntity entity;
+    entity.ConvertSets(shape);
+    OfuMatrix4x4 to_light;
+    MakePlaneToXYMatrix(OfuVector3(-travel.x, -travel.y, -travel.z), OfuVector3(0, 0, 0), to_light);
+    O3duShadowSettings settings;
+    settings.accuracy = accuracy;
+    settings.extrusion = 1000;
+    add_shadow_volumes(entity.set(0), to_light, settings, outlines, prisms);
 }
 
 }  // namespace kz::test

@@ -3,6 +3,7 @@
 // near plane and whether that lies in the shadow light's shadow. A seeded generator makes scenes of random boxes and
 // balls over a floor, with eyes above them and among them.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -98,5 +99,38 @@ struct RandomScene {
     OfuVector3 eye, target, travel;
 };
 RandomScene random_scene(std::uint32_t seed, bool among);
+
+// A flat face over its corners, counter-clockwise as its front is seen, one triangle fan: one-sided, as a polygon
+// without the two-sided flag is; with `back`, a second fan over the same corners the other way round, as a
+// two-sided one is.
+CO3duPrimitive one_face(const std::vector<OfuVector3>& corners, const _OfuMaterial& material, bool back = false);
+// The triangles, counter-clockwise as their fronts are seen, as one indexed set whose triangles share a vertex
+// wherever their corners meet.
+CO3duPrimitive indexed_mesh(const std::vector<std::array<OfuVector3, 3>>& triangles, const _OfuMaterial& material);
+// The volumes the builder makes of the shape's first set as a whole shape, under a light travelling along `travel`,
+// reaching 1000 along it, at the outline accuracy.
+void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duShadowVolumes& outlines,
+                   CO3duShadowVolumes& prisms, int accuracy = 0);
+
+// Counts the shapes looked at, so a frame that rebuilds volumes shows one more visit per shape.
+class CountingModelar : public CO3duGLModelar {
+public:
+    int DrawStart(_OfuPosition*& pos) override {
+        ++starts;
+        return CO3duGLModelar::DrawStart(pos);
+    }
+    // The frame drawn after a change, handed to `check`; how many shapes it built anew: the visits beyond those of
+    // the frame after it.
+    template <class Check>
+    int rebuilds_of_next_frame(HeadlessScene& scene, Check&& check) {
+        starts = 0;
+        check(scene.render());
+        const int changed = starts;
+        starts = 0;
+        scene.render();
+        return changed - starts;
+    }
+    int starts = 0;
+};
 
 }  // namespace kz::test
