@@ -105,8 +105,11 @@ struct CO3duShadowVolumes {
     float ends_lo[3] = {kNone, kNone, kNone}, ends_hi[3] = {-kNone, -kNone, -kNone};
     float lit_lo[3] = {kNone, kNone, kNone}, lit_hi[3] = {-kNone, -kNone, -kNone};
     static constexpr float kNone = 3.0e38f;
-    // The most of the shape's lit triangles one line along the light can cross, as its walls bound it.
+    // How deep the shape's prisms stack over one point of light space: the most its lit triangles one line along
+    // the light can cross (O3duWindingDepth). Where depth_exact is false, only a bound from above: a shape too large
+    // to sweep as it is built, swept where a frame needs it.
     std::uint32_t depth = 0;
+    bool depth_exact = true;
 
     void clear();
     // The bytes the corners and both index lists have taken, narrow or wide.

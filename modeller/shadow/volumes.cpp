@@ -284,7 +284,7 @@ void O3duShadowBuilder::finish() {
     indices_.clear();
     for (std::uint32_t p : lit_) indices_.push_back(wall_corner_[corner_of_[p]]);
     out.lit.assign(indices_, total);
-    out.depth = sweep_.most(out);
+    depth_.bound(out);
     if (settings_.accuracy != 1) return;
     CO3duShadowVolumes& outline = *outlines_;
     outline.corners = outline_corners_;
@@ -294,7 +294,7 @@ void O3duShadowBuilder::finish() {
         widen(outline.ends_lo, outline.ends_hi, &outline_corners_[i * 3]);
         widen(outline.walls_lo, outline.walls_hi, &outline_corners_[i * 3 + 3]);
     }
-    outline.depth = sweep_.most(outline);
+    depth_.bound(outline);
 }
 
 void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light,

@@ -49,7 +49,7 @@ private:
     // Scratch of finish().
     std::vector<std::uint32_t> order_, first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
-    O3duCrossingSweep sweep_;  // each list's depth, from its walls
+    O3duWindingDepth depth_;  // each list's depth, from its walls
 };
 
 // One set as a whole shape: begin, add_set, finish.
