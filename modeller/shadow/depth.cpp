@@ -251,8 +251,10 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, std::uint3
         for (std::size_t k = begin; k < first_[p]; ++k) {
             const float *u = wall_end(volumes, order_[k], 0), *v = wall_end(volumes, order_[k], 1);
             if (!finite_end(u) || !finite_end(v)) return false;
-            box.x0 = std::min({box.x0, double(u[0]), double(v[0])}), box.x1 = std::max({box.x1, double(u[0]), double(v[0])});
-            box.y0 = std::min({box.y0, double(u[1]), double(v[1])}), box.y1 = std::max({box.y1, double(u[1]), double(v[1])});
+            box.x0 = std::min({box.x0, double(u[0]), double(v[0])}),
+            box.x1 = std::max({box.x1, double(u[0]), double(v[0])});
+            box.y0 = std::min({box.y0, double(u[1]), double(v[1])}),
+            box.y1 = std::max({box.y1, double(u[1]), double(v[1])});
             if (u[1] != v[1]) spans_.insert(spans_.end(), {std::min(u[1], v[1]), std::max(u[1], v[1])});
         }
         box.depth = half_most_met(spans_, ends_);
@@ -320,8 +322,8 @@ std::uint32_t O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::
         const int crossing = crossings_.empty() ? 1 : ends ? against(crossings_.front(), y) : -1;
         const Crossing first = crossing < 0 ? crossings_.front() : Crossing{};
         const auto at_stop = [&] {
-            return !crossings_.empty() && (crossing < 0 ? !later(crossings_.front(), first)
-                                                        : against(crossings_.front(), y) == 0);
+            return !crossings_.empty() &&
+                   (crossing < 0 ? !later(crossings_.front(), first) : against(crossings_.front(), y) == 0);
         };
         touched_.clear();
         std::size_t j = i;
@@ -411,8 +413,7 @@ void O3duWindingDepth::erase(std::uint32_t w) {
 // it, as they leave the point, moving among their slots.
 void O3duWindingDepth::cross_at(const Crossing& c) {
     if (waiting_[c.left] == c.right) waiting_[c.left] = kNil;
-    if (slot_of_[c.left] == kNil || slot_of_[c.right] == kNil ||
-        beside(slot_of_[c.left], 1) != slot_of_[c.right])
+    if (slot_of_[c.left] == kNil || slot_of_[c.right] == kNil || beside(slot_of_[c.left], 1) != slot_of_[c.right])
         return;  // taken over by an earlier crossing
     const Wall &a = walls_[c.left], &b = walls_[c.right];
     // Whether a wall passes through the point: in doubles, and where they cannot tell, exactly, the point worked
@@ -426,7 +427,8 @@ void O3duWindingDepth::cross_at(const Crossing& c) {
         const Wall& t = walls_[w];
         const auto off_line = [&t](const auto& px, const auto& py, const auto& pd) {
             using T = std::decay_t<decltype(px)>;
-            return minus<T>(t.hi[0], t.lo[0]) * (py - T(t.lo[1]) * pd) - minus<T>(t.hi[1], t.lo[1]) * (px - T(t.lo[0]) * pd);
+            return minus<T>(t.hi[0], t.lo[0]) * (py - T(t.lo[1]) * pd) -
+                   minus<T>(t.hi[1], t.lo[1]) * (px - T(t.lo[0]) * pd);
         };
         if (off_line(x, y, d).sure_sign() != 0) return false;
         if (!exact) crossing_point(a.lo, a.hi, b.lo, b.hi, exact_y, exact_d, &exact_x), exact = true;

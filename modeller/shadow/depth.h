@@ -28,7 +28,7 @@ struct O3duDepthBox {
 class O3duWindingDepth {
 public:
     // Shapes of up to this many walls are swept as they are built; larger ones only where a frame needs it.
-    static constexpr std::size_t kSwept = 4096;
+    static constexpr std::size_t kSwept = 2048;
 
     // The shape's `depth` and `depth_exact` as its volumes' builder keeps them. Exact where a few walls, or the walls
     // any line meets, allow one prism over a point, and by the sweep for a shape of up to kSwept walls; for a larger
@@ -83,9 +83,9 @@ private:
     std::vector<std::uint64_t> events_;  // the line's y (ordered bits), then put on (1) or taken off (0), the wall
     std::vector<Node> nodes_;            // by slot
     std::vector<std::uint32_t> slot_of_, wall_of_;
-    std::vector<std::uint32_t> waiting_;  // by wall: the wall right of it that it waits to cross, on the heap
-    std::vector<Crossing> crossings_;  // a heap, the lowest first
-    mutable std::vector<double> exact_parts_;        // the crossings' heights worked out exactly
+    std::vector<std::uint32_t> waiting_;       // by wall: the wall right of it that it waits to cross, on the heap
+    std::vector<Crossing> crossings_;          // a heap, the lowest first
+    mutable std::vector<double> exact_parts_;  // the crossings' heights worked out exactly
     mutable std::vector<std::size_t> exact_places_;  // where each one's y and d begin, and where its d ends
     std::vector<std::uint32_t> touched_, block_;
     std::uint32_t root_ = ~0u;

@@ -1,0 +1,556 @@
+// How deep a shape's shadow volumes stack, as the volumes' builder works it out, against the strip count of its lit
+// triangles (scenes.h). Seeded shapes of every kind that makes walls hard to order (corners on an integer grid,
+// triangles repeated or turned, T-junctions, edges through corners, overlapping plates in rows, slats on rails,
+// touching boxes, random triangles), in triangle lists and indexed sets, under straight and random suns, at both
+// accuracies, each face turned from the light casting or not, go through the builder: as deep as the count, exactly.
+// The frame's bound against the most boxes over one point, counted afresh; a shape too large to sweep as it is built,
+// bounded by its parts and swept where a frame needs it. Frames held to the ray cast: slats lying across rails, slats
+// whose shadows overlap and a terrace of touching houses, each one shape; small plates stacked at the floor's edges,
+// corners and middle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "geometry/vector_math.h"
+#include "modeller/shadow/depth.h"
+#include "modeller/shadow/volumes.h"
+#include "tests/modeller/shadow/scenes.h"
+
+namespace kz::test {
+namespace {
+
+using Triangle = std::array<OfuVector3, 3>;
+
+// A box from lo to hi, its twelve triangles counter-clockwise seen from outside.
+void add_box(std::vector<Triangle>& out, const OfuVector3& lo, const OfuVector3& hi) {
+    OfuVector3 c[8];
+    for (int i = 0; i < 8; ++i) c[i] = OfuVector3(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z);
+    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
+}
+
+// A flat rectangle facing up, two triangles.
+void add_plate(std::vector<Triangle>& out, double x0, double y0, double x1, double y1, double z) {
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
+}
+
+// A shape as the tests hand it to the builder: its triangles, in one or two sets, each a triangle list, an indexed
+// set whose equal corners are one vertex, or an indexed set of a vertex for every corner.
+struct Shape {
+    std::vector<Triangle> triangles;
+    std::vector<int> set_of;
+    int format = 0;
+};
+
+enum Kind { kGrid, kRepeated, kJunctions, kThroughCorners, kPlates, kSlats, kTerrace, kRandom, kKinds };
+const char* const kKindNames[kKinds] = {"grid corners",   "repeated and turned", "T-junctions", "edges through corners",
+                                        "plates in rows", "slats on rails",      "terrace",     "random"};
+
+Shape random_shape(std::mt19937& rng, Kind kind) {
+    std::uniform_real_distribution<double> u(0, 1);
+    const auto pick = [&](int n) { return int(u(rng) * n); };
+    const auto grid = [&](int n) { return OfuVector3(pick(n + 1), pick(n + 1), pick(4)); };
+    Shape s;
+    std::vector<Triangle>& t = s.triangles;
+    const int n = 1 + pick(6);
+    switch (kind) {
+    case kGrid:
+        while (int(t.size()) < n + 1) {
+            const Triangle g = {grid(4), grid(4), grid(4)};
+            if (length(cross(g[1] - g[0], g[2] - g[0])) > 0.5) t.push_back(g);
+        }
+        break;
+    case kRepeated:
+        while (int(t.size()) < 2 * n) {
+            const Triangle g = {grid(3), grid(3), grid(3)};
+            if (!(length(cross(g[1] - g[0], g[2] - g[0])) > 0.5)) continue;
+            for (int k = pick(3); k >= 0; --k) {
+                const int turn = pick(3);
+                t.push_back({g[turn], g[(turn + 1) % 3], g[(turn + 2) % 3]});
+            }
+        }
+        break;
+    case kJunctions:  // triangles on an even grid, with triangles whose corners are midpoints of their edges
+        for (int i = 0; i < n; ++i) {
+            const OfuVector3 a(2 * pick(3), 2 * pick(3), pick(3)), b(a.x + 2 + 2 * pick(2), a.y, a.z),
+                c(a.x + pick(2) * 2, a.y + 2 + 2 * pick(2), a.z);
+            t.push_back({a, b, c});
+            const OfuVector3 m((a.x + b.x) / 2, a.y, a.z + pick(2)), below(m.x + pick(3) - 1, a.y - 1 - pick(2), m.z);
+            t.push_back(pick(2) ? Triangle{a, below, m} : Triangle{m, below, b});
+        }
+        break;
+    case kThroughCorners:  // on a grid of 3 x 3 points, where most edges pass through another triangle's corner
+        while (int(t.size()) < n + 2) {
+            const Triangle g = {grid(2), grid(2), grid(2)};
+            if (length(cross(g[1] - g[0], g[2] - g[0])) > 0.5) t.push_back(g);
+        }
+        break;
+    case kPlates: {  // 2 x 1 plates along x, overlapping, touching or apart, some at one height
+        const double step = 0.5 * (2 + pick(4));
+        for (int i = 0; i <= n; ++i) add_plate(t, i * step, 0.5 * pick(2), i * step + 2, 0.5 * pick(2) + 1, pick(3));
+        break;
+    }
+    case kSlats:  // slats lying across two rails
+        add_box(t, {0, 0, 0}, {8, 0.5, 0.5});
+        add_box(t, {0, 3, 0}, {8, 3.5, 0.5});
+        for (int i = 0, x = 1; i <= n / 2; ++i, x += 1 + pick(3))
+            add_box(t, {x * 0.5, -1, 0.5}, {x * 0.5 + 0.5, 4.5, 0.75});
+        break;
+    case kTerrace:  // houses side by side sharing their walls, of two or three heights
+        for (int i = 0; i <= 1 + n / 2; ++i) add_box(t, {i * 1.0, 0, 0}, {i + 1.0, 1 + 0.5 * pick(2), 1.0 + pick(3)});
+        break;
+    default:
+        for (int i = 0; i <= n; ++i) {
+            const auto point = [&] { return OfuVector3(10 * u(rng), 10 * u(rng), 3 * u(rng)); };
+            t.push_back({point(), point(), point()});
+        }
+    }
+    // Some triangles turned over, so that the light sees their backs.
+    if (kind == kGrid || kind == kRandom)
+        for (Triangle& g : t)
+            if (pick(4) == 0) std::swap(g[1], g[2]);
+    // Away from the origin, where a corner that ought to lie at 0 in light space lies a double's rounding off it:
+    // a sliver that thin holds prisms the count cannot see.
+    for (Triangle& g : t)
+        for (OfuVector3& p : g) p.x += 41, p.y += 29;
+    s.format = pick(3);
+    for (std::size_t i = 0; i < t.size(); ++i) s.set_of.push_back(pick(4) == 0);
+    return s;
+}
+
+// The shape's triangles as one or two sets of a primitive.
+CO3duPrimitive primitive_of(const Shape& shape) {
+    CO3duPrimitive p;
+    for (int k = 0; k < 2; ++k) {
+        CO3duTrianglePolys set;
+        set.type = shape.format == 0 ? O3DU_SET_TRIANGLE_LIST : O3DU_SET_INDEXED_TRIANGLES;
+        set.material.diffuse = {1, 1, 1, 1};
+        std::map<std::array<double, 3>, int> vertex;
+        std::vector<OfuVector3> corners;
+        for (std::size_t i = 0; i < shape.triangles.size(); ++i) {
+            if (shape.set_of[i] != k) continue;
+            int at[3];
+            for (int c = 0; c < 3; ++c) {
+                const OfuVector3& q = shape.triangles[i][c];
+                const auto [it, added] = vertex.insert({{q.x, q.y, q.z}, int(corners.size())});
+                at[c] = shape.format == 1 ? it->second : int(corners.size());
+                if (added || shape.format != 1) corners.push_back(q);
+            }
+            if (shape.format) set.indices.Add(_O3duVertexIndex{at[0], at[1], at[2]});
+        }
+        if (corners.empty()) continue;
+        set.vertices.SetSize(int(corners.size()));
+        for (std::size_t v = 0; v < corners.size(); ++v) set.vertices[int(v)].position = corners[v];
+        p.sets.Add(set);
+    }
+    return p;
+}
+
+// The light matrix of a sun travelling along `travel`.
+OfuMatrix4x4 light_of(const OfuVector3& travel) {
+    OfuMatrix4x4 m;
+    MakePlaneToXYMatrix(OfuVector3(-travel.x, -travel.y, -travel.z), OfuVector3(0, 0, 0), m);
+    return m;
+}
+
+struct Built {
+    std::uint32_t depth = 0;
+    bool exact = false;
+};
+
+// The shape through the volumes' builder, set by set, into the two lists.
+void build_volumes(const CO3duPrimitive& shape, const OfuMatrix4x4& to_light, int accuracy, bool cull,
+                   CO3duShadowVolumes& outlines, CO3duShadowVolumes& prisms) {
+    CO3duGLEntity entity;
+    entity.ConvertSets(shape);
+    O3duShadowSettings settings;
+    settings.accuracy = accuracy;
+    settings.cull_mode = cull;
+    settings.extrusion = 1000;
+    // One builder a thread, as the modeller keeps one for all its shapes.
+    thread_local O3duShadowBuilder builder;
+    builder.begin(settings, outlines, prisms);
+    for (const CO3duGLTrianglePolygons set : entity.sets()) builder.add_set(set, to_light);
+    builder.finish();
+}
+
+// The depth of the list the accuracy counts.
+Built build(const CO3duPrimitive& shape, const OfuMatrix4x4& to_light, int accuracy, bool cull) {
+    CO3duShadowVolumes outlines, prisms;
+    build_volumes(shape, to_light, accuracy, cull, outlines, prisms);
+    const CO3duShadowVolumes& v = accuracy == 1 ? outlines : prisms;
+    return {v.depth, v.depth_exact};
+}
+
+// The sun of a seed: straight down, tilted along an axis or both, or anywhere over the sky down to a low one.
+OfuVector3 sun_of(std::mt19937& rng) {
+    std::uniform_real_distribution<double> u(-1, 1);
+    switch (rng() % 4) {
+    case 0: return {0, 0, -1};
+    case 1: return rng() % 2 ? OfuVector3(u(rng) < 0 ? -1 : 1, 0, -1) : OfuVector3(0, u(rng) < 0 ? -0.5 : 0.5, -1);
+    case 2: return {0.5, 0.5, -1};
+    default: return {u(rng), u(rng), -0.2 - std::fabs(u(rng))};
+    }
+}
+
+// A generated case: a shape, its sun, its accuracy, and whether faces turned from the light cast too.
+struct Case {
+    Kind kind;
+    Shape shape;
+    OfuVector3 travel;
+    int accuracy;
+    bool cull;
+};
+
+Case case_of(std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Case k{Kind(seed % kKinds), {}, {}, 0, false};
+    k.shape = random_shape(rng, k.kind);
+    k.travel = sun_of(rng);
+    k.accuracy = int(rng() % 2);
+    k.cull = rng() % 4 == 0;
+    return k;
+}
+
+struct Tally {
+    int judged = 0, deep = 0, unclear = 0;
+    std::vector<std::string> wrong;
+};
+
+// The cases of the seeds below `seeds` that `wanted` takes, through the builder and against the count, on two
+// threads (every other seed each).
+template <class Wanted>
+Tally run_cases(std::uint32_t seeds, const Wanted& wanted) {
+    Tally halves[2];
+    const auto run = [&](std::uint32_t half) {
+        Tally& t = halves[half];
+        std::vector<LightTriangle> lit;
+        for (std::uint32_t seed = half; seed < seeds; seed += 2) {
+            const Case k = case_of(seed);
+            if (!wanted(k)) continue;
+            const OfuMatrix4x4 to_light = light_of(k.travel);
+            const CO3duPrimitive shape = primitive_of(k.shape);
+            if (!cast_triangles(shape, to_light, k.cull, lit)) {
+                ++t.unclear;
+                continue;
+            }
+            const int judged = stack_depth(lit);
+            const Built built = build(shape, to_light, k.accuracy, k.cull);
+            ++t.judged;
+            t.deep += judged > 1;
+            if (built.exact && int(built.depth) == judged) continue;
+            std::ostringstream line;
+            line << "seed " << seed << " (" << kKindNames[k.kind] << ", accuracy " << k.accuracy << ", format "
+                 << k.shape.format << (k.cull ? ", both faces" : "") << "): " << built.depth
+                 << (built.exact ? "" : " (a bound)") << " against " << judged;
+            t.wrong.push_back(line.str());
+        }
+    };
+    std::thread other(run, 1);
+    run(0);
+    other.join();
+    Tally all = halves[0];
+    all.judged += halves[1].judged, all.deep += halves[1].deep, all.unclear += halves[1].unclear;
+    all.wrong.insert(all.wrong.end(), halves[1].wrong.begin(), halves[1].wrong.end());
+    return all;
+}
+
+void expect_all_right(const Tally& t) {
+    for (const std::string& line : t.wrong) ADD_FAILURE() << line;
+    EXPECT_TRUE(t.wrong.empty()) << t.wrong.size() << " of " << t.judged << " wrong";
+    EXPECT_LT(t.unclear, t.judged / 100);
+    EXPECT_GT(t.deep, t.judged / 4);  // most shapes stack their prisms
+}
+
+// Outline walls of an indexed set whose triangles share corners are left out here: there two lit triangles that
+// share a directed edge (a fold) must each leave their wall, which the row below holds them to.
+TEST(ShadowBound, GeneratedShapesAreAsDeepAsTheirLitTrianglesStack) {
+    expect_all_right(run_cases(22000, [](const Case& k) { return !(k.accuracy == 1 && k.shape.format == 1); }));
+}
+
+TEST(ShadowBound, OutlinesOfFacesSharingCornersAreAsDeepAsTheirLitTrianglesStack) {
+    expect_all_right(run_cases(12000, [](const Case& k) { return k.accuracy == 1 && k.shape.format == 1; }));
+}
+
+// The most the boxes' depths sum to over one point, counted afresh: the deepest point can be taken where the left
+// edge of one of the boxes over it meets the lower edge of another.
+std::uint64_t most_over(const std::vector<O3duDepthBox>& boxes) {
+    std::uint64_t most = 0;
+    std::vector<std::pair<double, std::int64_t>> ends;
+    for (const O3duDepthBox& a : boxes) {
+        ends.clear();
+        for (const O3duDepthBox& b : boxes)
+            if (b.x0 <= a.x0 && a.x0 <= b.x1)
+                ends.push_back({b.y0, b.depth}), ends.push_back({b.y1, -std::int64_t(b.depth)});
+        // A box beginning where another ends meets it.
+        std::sort(ends.begin(), ends.end(), [](const auto& p, const auto& q) {
+            return p.first < q.first || (p.first == q.first && p.second > q.second);
+        });
+        std::int64_t in = 0;
+        for (const auto& e : ends) most = std::max<std::uint64_t>(most, std::uint64_t(in += e.second));
+    }
+    return most;
+}
+
+// Seeded frames: a floor, boxes anywhere over it, and a stack of small boxes where a grid over the floor has its
+// edges and corners, in its middle, or within one cell, deep enough to need the grid.
+TEST(ShadowBound, AFramesBoundHoldsEveryBoxWhereverItLies) {
+    for (std::uint32_t seed = 0; seed < 240; ++seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> u(0, 1);
+        const double size = std::pow(10.0, 1 + 3 * u(rng));
+        std::vector<O3duDepthBox> boxes = {{-size, -size, size, size, 1}};
+        for (int i = int(u(rng) * 60); i > 0; --i) {
+            const double x = size * (2 * u(rng) - 1), y = size * (2 * u(rng) - 1), w = size * u(rng) * u(rng);
+            boxes.push_back(
+                {x, y, std::min(size, x + w), std::min(size, y + w * u(rng)), 1 + std::uint32_t(u(rng) * 3)});
+        }
+        // Where the stack stands: each edge or corner of the floor, its middle, or anywhere.
+        const int place = int(seed % 9);
+        const double sx = place < 8 ? size * (place % 3 - 1) : size * (2 * u(rng) - 1),
+                     sy = place < 8 ? size * (place / 3 - 1) : size * (2 * u(rng) - 1), small = size * 1e-4;
+        const double x = std::clamp(sx, -size + small, size - small), y = std::clamp(sy, -size + small, size - small);
+        for (int i = 130 + int(u(rng) * 130); i > 0; --i)
+            boxes.push_back({x - small * u(rng), y - small * u(rng), x + small * u(rng), y + small * u(rng), 2});
+        std::vector<CO3duShadowVolumes> volumes(boxes.size());
+        O3duShadowDepth frame;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            volumes[i].walls_lo[0] = float(boxes[i].x0), volumes[i].walls_lo[1] = float(boxes[i].y0);
+            volumes[i].walls_hi[0] = float(boxes[i].x1), volumes[i].walls_hi[1] = float(boxes[i].y1);
+            volumes[i].depth = boxes[i].depth;
+            boxes[i] = {volumes[i].walls_lo[0], volumes[i].walls_lo[1], volumes[i].walls_hi[0], volumes[i].walls_hi[1],
+                        boxes[i].depth};
+            frame.add(volumes[i]);
+        }
+        const std::uint64_t judged = most_over(boxes);
+        ASSERT_GT(judged, 256u);
+        EXPECT_GE(frame.most(~0u), judged) << "seed " << seed << ", the stack at " << x << ", " << y;
+    }
+}
+
+// The triangles whose inside holds the light-space point of the world point p: as many prisms stand over it.
+int stack_at(const std::vector<LightTriangle>& lit, const OfuVector3& travel, OfuVector3 p) {
+    TransformPointByMatrix4x4(light_of(travel), p);
+    const double x = p.x, y = p.y;
+    int in = 0;
+    for (const LightTriangle& t : lit) {
+        bool inside = true;
+        for (int i = 0; i < 3; ++i) {
+            const double ax = t[2 * i], ay = t[2 * i + 1], bx = t[(2 * i + 2) % 6], by = t[(2 * i + 3) % 6];
+            inside = inside && (bx - ax) * (y - ay) - (by - ay) * (x - ax) > 0;
+        }
+        in += inside;
+    }
+    return in;
+}
+
+// A flat rectangle facing up from its middle m, reaching `along` the unit direction (dx, dy) each way and `across`.
+void add_strip(std::vector<Triangle>& out, double mx, double my, double dx, double dy, double along, double across,
+               double z) {
+    const auto at = [&](double a, double b) { return OfuVector3(mx + dx * a - dy * b, my + dy * a + dx * b, z); };
+    out.push_back({at(-along, -across), at(along, -across), at(along, across)});
+    out.push_back({at(-along, -across), at(along, across), at(-along, across)});
+}
+
+struct Large {
+    CO3duShadowVolumes outlines, prisms;
+    std::vector<LightTriangle> lit;
+    std::uint32_t built = 0;  // the depth as the builder left it
+};
+
+Large build_large(const std::vector<Triangle>& triangles, const OfuVector3& travel) {
+    Shape shape;
+    shape.triangles = triangles;
+    shape.set_of.assign(triangles.size(), 0);
+    const CO3duPrimitive primitive = primitive_of(shape);
+    Large l;
+    build_volumes(primitive, light_of(travel), 0, false, l.outlines, l.prisms);
+    EXPECT_TRUE(cast_triangles(primitive, light_of(travel), false, l.lit));
+    EXPECT_GT(l.prisms.walls.size() / 6, O3duWindingDepth::kSwept);
+    EXPECT_FALSE(l.prisms.depth_exact);
+    l.built = l.prisms.depth;
+    return l;
+}
+
+// Shapes of more walls than are swept as they are built, each alone in a frame: bounded from above by their parts,
+// and swept only where the frame's bound passes what one wrapping count holds and a line across the shape finds no
+// more than that; a frame past it by far keeps the bound.
+TEST(ShadowBound, ALargeShapeIsBoundedByItsPartsAndSweptWhereAFrameNeedsIt) {
+    constexpr std::uint32_t kEnough = 250;
+    {
+        SCOPED_TRACE("560 slats lying at 45 degrees across two rails, the sun straight down");
+        std::vector<Triangle> t;
+        add_strip(t, 0, -20, 1, 0, 80, 0.5, 0);
+        add_strip(t, 0, 20, 1, 0, 80, 0.5, 0);
+        const double d = std::sqrt(0.5);
+        for (int i = 0; i < 560; ++i) add_strip(t, (i - 280) * 0.2 * d, -(i - 280) * 0.2 * d, d, d, 60, 0.05, 1);
+        Large l = build_large(t, {0, 0, -1});
+        const int judged = stack_depth(l.lit);
+        EXPECT_EQ(judged, 2);
+        EXPECT_GT(l.built, kEnough);  // their boxes meet hundreds deep
+        O3duShadowDepth frame;
+        frame.add(l.prisms);
+        const std::uint64_t sweeps = o3du_winding_sweeps();
+        EXPECT_EQ(frame.most(kEnough), std::uint32_t(judged));
+        EXPECT_EQ(o3du_winding_sweeps(), sweeps + 1);
+        EXPECT_EQ(l.prisms.depth, std::uint32_t(judged));
+        EXPECT_TRUE(l.prisms.depth_exact);
+    }
+    {
+        SCOPED_TRACE("400 plates stacked, one shape, the sun steep");
+        std::vector<Triangle> t;
+        for (int i = 0; i < 400; ++i) add_box(t, {0, 0, i * 0.1}, {10, 10, i * 0.1 + 0.05});
+        Large l = build_large(t, {0.1, 0, -1});
+        // Straight along the sun from a point of the top plate, every plate lies in the way.
+        const int there = stack_at(l.lit, {0.1, 0, -1}, {1, 8, 40});
+        EXPECT_GE(there, 400);
+        EXPECT_GE(l.built, std::uint32_t(there));
+        O3duShadowDepth frame;
+        frame.add(l.prisms);
+        const std::uint64_t sweeps = o3du_winding_sweeps();
+        EXPECT_GE(frame.most(kEnough), std::uint32_t(there));
+        EXPECT_EQ(o3du_winding_sweeps(), sweeps);  // a line across it already finds the stack
+        EXPECT_EQ(l.prisms.depth, l.built);
+        EXPECT_FALSE(l.prisms.depth_exact);
+    }
+    {
+        SCOPED_TRACE("300 plates stacked low in a long shape, between the lines looked along");
+        std::vector<Triangle> t;
+        add_plate(t, 0, 0, 2, 320, 0);
+        for (int i = 0; i < 300; ++i) add_box(t, {0.5, 1, 1 + i * 0.1}, {1.5, 2, 1.05 + i * 0.1});
+        for (int i = 0; i < 250; ++i) add_plate(t, 10 + i % 10, 20 + i, 10.5 + i % 10, 20.5 + i, 0);
+        Large l = build_large(t, {0, 0, -1});
+        const int there = stack_at(l.lit, {0, 0, -1}, {0.8, 1.4, 0});
+        EXPECT_EQ(there, 301);
+        O3duShadowDepth frame;
+        frame.add(l.prisms);
+        const std::uint64_t sweeps = o3du_winding_sweeps();
+        EXPECT_GE(frame.most(kEnough), std::uint32_t(there));
+        EXPECT_EQ(o3du_winding_sweeps(), sweeps + 1);  // swept until it found more than enough
+        EXPECT_EQ(l.prisms.depth, l.built);
+        EXPECT_FALSE(l.prisms.depth_exact);
+    }
+}
+
+constexpr int kW = 96, kH = 72;
+
+// A frame of one shape of blocks (green) over a floor of its own (white), held to the ray cast; and the shape's
+// depth as its volumes were built, against the strip count of its lit triangles under the frame's light.
+struct OneShape {
+    Score score;
+    std::uint32_t depth = 0;
+    bool exact = false;
+    int judged = 0;
+};
+
+OneShape one_shape(const std::vector<Block>& blocks, const Block& floor, const OfuVector3& travel,
+                   const OfuVector3& eye, const OfuVector3& target, double near_distance = 0.1) {
+    HeadlessScene scene(kW, kH);
+    CO3duGLModelar& m = *scene.modeller;
+    ShadowScene shapes;
+    shapes.add(m, make_box(floor.lo, floor.hi, make_material({1, 1, 1, 1}, {1, 1, 1, 1})));
+    const _OfuMaterial green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+    CO3duPrimitive shape = make_box(blocks[0].lo, blocks[0].hi, green);
+    for (std::size_t i = 1; i < blocks.size(); ++i) {
+        const CO3duPrimitive more = make_box(blocks[i].lo, blocks[i].hi, green);
+        for (int k = 0; k < more.sets.GetSize(); ++k) shape.sets.Add(more.sets[k]);
+    }
+    const _OfuPosition* pos = shapes.add(m, shape);
+    OneShape r;
+    r.score = sunlit_frame(scene, shapes, travel, eye, target, 60, near_distance, 500);
+    r.depth = pos->entity->prism_volumes().depth;
+    r.exact = pos->entity->prism_volumes().depth_exact;
+    std::vector<LightTriangle> lit;
+    EXPECT_TRUE(cast_triangles(shape, m.scene()->light_matrix, false, lit));
+    r.judged = stack_depth(lit);
+    return r;
+}
+
+void expect_every_pixel_right(const Score& score) {
+    EXPECT_GT(score.judged, kW * kH / 4);
+    EXPECT_GT(score.shadowed, 100);
+    EXPECT_EQ(score.agree, score.judged);
+    EXPECT_EQ(score.background_dark, 0);
+}
+
+const Block kFloor{{-200, -200, -1}, {200, 200, 0}};
+
+// 300 slats 13 m long lying across two rails, all one shape, 3 m up: the eye below them at one end of the row,
+// looking along it, sees the floor through the prisms of hundreds of slats, and the slats' and rails' walls cross
+// where they lie on each other.
+TEST(ShadowBound, ShapesWhoseWallsCrossKeepTheirShadowsWhole) {
+    std::vector<Block> slats = {{{-160, 0, 2.7}, {160, 0.3, 3.0}}, {{-160, 11.7, 2.7}, {160, 12, 3.0}}};
+    for (int i = 0; i < 300; ++i) slats.push_back({{-150.0 + i, -0.5, 3.0}, {-149.5 + i, 12.5, 3.05}});
+    const OfuVector3 eye(-156, 6, 1.6), target(0, 6, 0.3);
+    const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
+    for (const auto& [name, travel] : {std::pair<const char*, OfuVector3>{"the sun across the row", {0, 0.6, -1}},
+                                       {"the sun along the row", {0.6, 0, -1}},
+                                       {"the sun at 30 degrees to the row", {0.6 * c, 0.6 * s, -1}}}) {
+        SCOPED_TRACE(name);
+        const OneShape r = one_shape(slats, kFloor, travel, eye, target);
+        EXPECT_LE(r.depth, 3u);
+        EXPECT_TRUE(r.exact);
+        EXPECT_EQ(int(r.depth), r.judged);
+        expect_every_pixel_right(r.score);
+    }
+    {
+        SCOPED_TRACE("slats alone under a sun 4 degrees up along the row: each shadow overlaps the next");
+        std::vector<Block> alone(slats.begin() + 2, slats.end());
+        const OneShape r = one_shape(alone, kFloor, {1, 0, -std::tan(4 * M_PI / 180)}, eye, {0, 6, 0.3});
+        EXPECT_EQ(r.judged, 2);
+        EXPECT_EQ(int(r.depth), r.judged);
+        EXPECT_TRUE(r.exact);
+        expect_every_pixel_right(r.score);
+    }
+    {
+        SCOPED_TRACE("a terrace of twenty houses side by side, of three heights and two depths, one shape");
+        std::vector<Block> terrace;
+        for (int i = 0; i < 20; ++i)
+            terrace.push_back({{i * 6.0, 0, 0}, {i * 6.0 + 6, 10 + 2.0 * (i % 2), 6 + 1.5 * (i % 3)}});
+        const OneShape r = one_shape(terrace, kFloor, {0.5, -0.4, -1}, {-8, -20, 1.6}, {60, 5, 2});
+        EXPECT_EQ(int(r.depth), r.judged);
+        EXPECT_TRUE(r.exact);
+        expect_every_pixel_right(r.score);
+    }
+}
+
+// 260 plates a metre square stacked over a floor 20 km wide, each a shape, the floor below counting 250 to 260: at
+// each corner and edge of the floor, where the frame's grid has its first and last rows and columns, and within one
+// cell of it away from the middle.
+TEST(ShadowBound, StacksAtTheFloorsEdgesCornersAndMiddleCountWhole) {
+    for (const auto& [x, y] : {std::pair<double, double>{9998, 9998},
+                               {-9998, -9998},
+                               {9998, -9998},
+                               {-9998, 9998},
+                               {9998, 0},
+                               {0, 9998},
+                               {-9998, 0},
+                               {0, -9998},
+                               {30, 30}}) {
+        SCOPED_TRACE(::testing::Message() << "the stack at " << x << ", " << y);
+        HeadlessScene scene(kW, kH);
+        CO3duGLModelar& m = *scene.modeller;
+        ShadowScene shapes;
+        shapes.add(m, make_box({-10000, -10000, -1}, {10000, 10000, 0}, make_material({1, 1, 1, 1}, {1, 1, 1, 1})));
+        const _OfuMaterial green = make_material({0, 1, 0, 1}, {0, 1, 0, 1});
+        for (int i = 0; i < 260; ++i)
+            shapes.add(m, make_box({x - 0.5 + (i < 250 ? 0 : (i - 249) * 0.02), y - 0.5, 5 + i * 0.01},
+                                   {x + 0.5, y + 0.5, 5.005 + i * 0.01}, green));
+        const Score score =
+            sunlit_frame(scene, shapes, {0.1, 0, -1}, {x + 0.3, y - 2.2, 1.0}, {x + 0.6, y, 0.45}, 70, 0.1, 100);
+        expect_every_pixel_right(score);
+    }
+}
+
+}  // namespace
+}  // namespace kz::test
