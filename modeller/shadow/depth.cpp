@@ -6,15 +6,16 @@
 // to just above each stop is the most over every stretch of the plane between walls.
 #include "modeller/shadow/depth.h"
 
-#include "modeller/shadow/exact_sign.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <type_traits>
 #include <utility>
+
+#include "modeller/shadow/exact_sign.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ namespace {
 constexpr std::uint64_t kShallow = 256;
 
 constexpr std::uint32_t kNil = ~0u;
+
+using Found = CO3duShadowVolumes::DepthFound;
 
 // Up to this many walls, a shape's walls met are counted pair by pair, which for most shapes (a box's outline, a
 // plate's) is the depth.
@@ -46,6 +49,10 @@ int sign_of_cross(float a, float b, float c, float d, float e, float f, float g,
     double ab, cd, ef, gh;
     const bool exact_ab = o3du_exact_difference(a, b, ab), exact_cd = o3du_exact_difference(c, d, cd),
                exact_ef = o3du_exact_difference(e, f, ef), exact_gh = o3du_exact_difference(g, h, gh);
+    // Each difference and product rounds once, the sum once more: within eight roundings of the products' size.
+    const double l = ab * cd, r = ef * gh, value = l - r, rounding = 8 * 1.12e-16 * (std::fabs(l) + std::fabs(r));
+    if (value > rounding) return 1;
+    if (value < -rounding) return -1;
     if (exact_ab && exact_cd && exact_ef && exact_gh) return o3du_sign_of_products(ab, cd, ef, gh);
     return o3du_exact_sign([&](auto zero) {
         using T = decltype(zero);
@@ -76,16 +83,6 @@ void crossing_point(const float* a_lo, const float* a_hi, const float* b_lo, con
     const T along = minus<T>(b_lo[0], a_lo[0]) * by - minus<T>(b_lo[1], a_lo[1]) * bx;
     y = T(a_lo[1]) * d + along * ay;
     if (x) *x = T(a_lo[0]) * d + along * ax;
-}
-
-// Which of the walls a and b lies further left at the height y, which both span: -1 a, 1 b, 0 neither.
-int order_at(const float* a_lo, const float* a_hi, const float* b_lo, const float* b_hi, double y) {
-    return o3du_exact_sign([&](auto zero) {
-        using T = decltype(zero);
-        const T h(y);
-        return (T(a_lo[0]) * (T(a_hi[1]) - h) + T(a_hi[0]) * (h - T(a_lo[1]))) * minus<T>(b_hi[1], b_lo[1]) -
-               (T(b_lo[0]) * (T(b_hi[1]) - h) + T(b_hi[0]) * (h - T(b_lo[1]))) * minus<T>(a_hi[1], a_lo[1]);
-    });
 }
 
 // A float's bits turned so that their order as unsigned numbers is the floats' order (-0 taken as 0).
@@ -195,13 +192,14 @@ std::uint32_t clamped(std::uint64_t v) { return static_cast<std::uint32_t>(std::
 
 void O3duWindingDepth::bound(CO3duShadowVolumes& volumes) {
     const std::size_t n = volumes.walls.size() / 6;
-    volumes.depth_exact = true;
+    volumes.depth_found = Found::exactly;
     if (n <= kFew) {
         spans_.clear();
         for (std::size_t i = 0; i < n; ++i) {
             const float *u = wall_end(volumes, i, 0), *v = wall_end(volumes, i, 1);
             if (!finite_end(u) || !finite_end(v)) {
                 volumes.depth = static_cast<std::uint32_t>(n);
+                volumes.depth_found = Found::from_above;
                 return;
             }
             if (u[1] != v[1]) spans_.insert(spans_.end(), {std::min(u[1], v[1]), std::max(u[1], v[1])});
@@ -210,20 +208,23 @@ void O3duWindingDepth::bound(CO3duShadowVolumes& volumes) {
         if (volumes.depth <= 1) return;
     }
     if (n <= kSwept) {
-        volumes.depth = deepest(volumes);
+        if (!deepest(volumes, ~0u, volumes.depth)) volumes.depth_found = Found::from_above;
         return;
     }
-    if (!parts_bound(volumes, volumes.depth)) {
+    if (!parts_bound(volumes, false, volumes.depth)) {
         volumes.depth = static_cast<std::uint32_t>((n + 1) / 2);
+        volumes.depth_found = Found::from_above;
         return;
     }
-    volumes.depth_exact = volumes.depth <= 1;
+    volumes.depth_found = volumes.depth <= 1 ? Found::exactly : Found::by_parts;
 }
 
 // Walls are joined into parts by the corners they share (a closed outline is one part); each part is as deep as half
-// the most of its walls one line meets, and the parts' depths are summed where their boxes meet. False where a
-// corner is not finite.
-bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, std::uint32_t& depth) {
+// the most of its walls one line meets. The parts' depths are summed where their boxes meet, on a grid; or, asked
+// for, over a grid of cells across the shape's walls, a part counting in every cell of a row from the first to the
+// last cell its walls touch in that row (one cell beyond either end, and one row beyond its walls' ends, for rounding),
+// since along a row a part's inside lies between its walls. False where a corner is not finite.
+bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, bool raster, std::uint32_t& depth) {
     const CO3duVolumeIndices& walls = volumes.walls;
     const std::size_t n = walls.size() / 6;
     part_.resize(volumes.corners.size() / 3);
@@ -242,8 +243,11 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, std::uint3
     for (std::size_t p = 1; p < first_.size(); ++p) first_[p] += first_[p - 1];
     order_.resize(n);
     for (std::size_t i = 0; i < n; ++i) order_[first_[find(walls[6 * i + 4])]++] = static_cast<std::uint32_t>(i);
+    // Each part's depth and box.
     boxes_.clear();
+    box_walls_.clear();
     std::uint64_t total = 0;
+    double rise = 0;  // of the walls across the plane, in all
     for (std::size_t p = 0, begin = 0; p < part_.size(); begin = first_[p++]) {
         if (first_[p] == begin) continue;
         O3duDepthBox box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL, 0};
@@ -251,18 +255,82 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, std::uint3
         for (std::size_t k = begin; k < first_[p]; ++k) {
             const float *u = wall_end(volumes, order_[k], 0), *v = wall_end(volumes, order_[k], 1);
             if (!finite_end(u) || !finite_end(v)) return false;
-            box.x0 = std::min({box.x0, double(u[0]), double(v[0])}),
-            box.x1 = std::max({box.x1, double(u[0]), double(v[0])});
-            box.y0 = std::min({box.y0, double(u[1]), double(v[1])}),
-            box.y1 = std::max({box.y1, double(u[1]), double(v[1])});
+            for (const float* e : {u, v}) {
+                box.x0 = std::min(box.x0, double(e[0])), box.x1 = std::max(box.x1, double(e[0]));
+                box.y0 = std::min(box.y0, double(e[1])), box.y1 = std::max(box.y1, double(e[1]));
+            }
             if (u[1] != v[1]) spans_.insert(spans_.end(), {std::min(u[1], v[1]), std::max(u[1], v[1])});
+            rise += std::fabs(double(u[1]) - v[1]);
         }
         box.depth = half_most_met(spans_, ends_);
+        if (box.depth == 0) continue;
         total += box.depth;
-        if (box.depth > 0) boxes_.push_back(box);
+        box_walls_.push_back({begin, first_[p]});
+        boxes_.push_back(box);
     }
-    depth = clamped(most_over_boxes(boxes_, total));
+    if (boxes_.size() <= 1 || !raster) {
+        depth = clamped(most_over_boxes(boxes_, total));
+        return true;
+    }
+    // As many rows as keep the rows the walls cross to eight a wall on the whole, up to 1024, and 1024 columns.
+    const double x0 = volumes.walls_lo[0], y0 = volumes.walls_lo[1];
+    const double x1 = volumes.walls_hi[0], y1 = volumes.walls_hi[1];
+    const int columns = 1024;
+    const int rows = int(std::clamp(std::ceil(8.0 * double(n) * (y1 - y0) / std::max(rise, 1e-30)), 1.0, 1024.0));
+    const double across = columns / (x1 - x0), up = rows / (y1 - y0);
+    const auto cell = [](double v, double lo, double scale, int n) {
+        return std::isfinite(scale) ? std::clamp(int(std::floor((v - lo) * scale)), 0, n - 1) : 0;
+    };
+    const std::size_t stride = std::size_t(columns) + 1;
+    grid_.assign(stride * std::size_t(rows), 0);
+    row_lo_.assign(std::size_t(rows), columns);
+    row_hi_.assign(std::size_t(rows), -1);
+    for (std::size_t b = 0; b < boxes_.size(); ++b) {
+        int r0 = rows, r1 = -1;
+        for (std::size_t k = box_walls_[b].first; k < box_walls_[b].second; ++k) {
+            const float *u = wall_end(volumes, order_[k], 0), *v = wall_end(volumes, order_[k], 1);
+            const float *lo = u[1] <= v[1] ? u : v, *hi = u[1] <= v[1] ? v : u;
+            const double rise = double(hi[1]) - lo[1];
+            const int first_row = std::max(cell(lo[1], y0, up, rows) - 1, 0);
+            const int last_row = std::min(cell(hi[1], y0, up, rows) + 1, rows - 1);
+            for (int r = first_row; r <= last_row; ++r) {
+                // Where the wall meets the row: its x at the row's edges, or at its ends where the row holds them.
+                double xa = std::min(lo[0], hi[0]), xb = std::max(lo[0], hi[0]);
+                if (rise > 0) {
+                    const double below = std::clamp(y0 + r / up, double(lo[1]), double(hi[1]));
+                    const double above = std::clamp(y0 + (r + 1) / up, double(lo[1]), double(hi[1]));
+                    xa = lo[0] + (double(hi[0]) - lo[0]) * ((below - lo[1]) / rise);
+                    xb = lo[0] + (double(hi[0]) - lo[0]) * ((above - lo[1]) / rise);
+                }
+                row_lo_[r] = std::min(row_lo_[r], std::max(cell(std::min(xa, xb), x0, across, columns) - 1, 0));
+                row_hi_[r] =
+                    std::max(row_hi_[r], std::min(cell(std::max(xa, xb), x0, across, columns) + 1, columns - 1));
+                r0 = std::min(r0, r), r1 = std::max(r1, r);
+            }
+        }
+        const auto steps = std::int32_t(boxes_[b].depth);
+        for (int r = r0; r <= r1; ++r) {
+            if (row_lo_[r] <= row_hi_[r]) {
+                grid_[std::size_t(r) * stride + std::size_t(row_lo_[r])] += steps;
+                grid_[std::size_t(r) * stride + std::size_t(row_hi_[r]) + 1] -= steps;
+            }
+            row_lo_[r] = columns, row_hi_[r] = -1;
+        }
+    }
+    std::int64_t most = 0;
+    for (int r = 0; r < rows; ++r) {
+        std::int64_t sum = 0;
+        for (int c = 0; c < columns; ++c) most = std::max(most, sum += grid_[std::size_t(r) * stride + std::size_t(c)]);
+    }
+    depth = clamped(std::uint64_t(most));
     return true;
+}
+
+void O3duWindingDepth::tighten(CO3duShadowVolumes& volumes) {
+    std::uint32_t depth = 0;
+    if (volumes.depth_found != Found::by_parts || !parts_bound(volumes, true, depth) || depth >= volumes.depth) return;
+    volumes.depth = depth;
+    if (depth <= 1) volumes.depth_found = Found::exactly;
 }
 
 // The walls not along x, and their ends as events of the line; false where a corner is not finite.
@@ -291,12 +359,16 @@ std::uint32_t O3duWindingDepth::walls_met() const {
     return static_cast<std::uint32_t>(most + 1) / 2;
 }
 
-std::uint32_t O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::uint32_t enough) {
-    if (!gather(volumes)) return static_cast<std::uint32_t>((volumes.walls.size() / 6 + 1) / 2);
+bool O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::uint32_t enough, std::uint32_t& depth) {
+    if (!gather(volumes)) {
+        depth = static_cast<std::uint32_t>((volumes.walls.size() / 6 + 1) / 2);
+        return false;
+    }
     std::sort(events_.begin(), events_.end());
     // The walls met bound the depth from above: where they allow one prism over a point, that is the depth.
     const std::uint32_t met = walls_met();
-    if (met <= 1) return met;
+    depth = met;
+    if (met <= 1) return true;
     g_sweeps.fetch_add(1, std::memory_order_relaxed);
     const std::size_t n = walls_.size();
     nodes_.resize(n);
@@ -314,6 +386,9 @@ std::uint32_t O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::
         crossings_.pop_back();
         return c;
     };
+    // Where walls cross far more often than there are walls, the sweep's cost would dwarf the frame's.
+    const std::uint64_t budget = 8 * std::uint64_t(n) + 4096;
+    std::uint64_t crossed = 0;
     int most = 0;
     for (std::size_t i = 0; i < events_.size() || !crossings_.empty();) {
         // The next stop: the lower of the next ends' y and the lowest crossing's, both where they meet.
@@ -334,7 +409,7 @@ std::uint32_t O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::
         // Walls crossing at the stop take their order above it before walls beginning there are placed among them;
         // walls brought side by side may cross at the stop too.
         for (bool placed = crossing < 0;;) {
-            while (at_stop()) cross_at(take_lowest());
+            for (; at_stop(); ++crossed) cross_at(take_lowest());
             if (!placed) {
                 for (; j < events_.size() && events_[j] >> 32 == bits; ++j)
                     insert(static_cast<std::uint32_t>(events_[j] & 0x7FFFFFFFu));
@@ -353,8 +428,10 @@ std::uint32_t O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::
         if (crossing >= 0) i = j;
         if (root_ != kNil) most = std::max(most, nodes_[root_].best);
         if (std::uint32_t(most) > enough) break;
+        if (crossed > budget) return false;
     }
-    return static_cast<std::uint32_t>(most);
+    depth = static_cast<std::uint32_t>(most);
+    return true;
 }
 
 // Where the wall w, beginning at the stop, goes against v, on the line: by the side of v its lower end lies on, or,
@@ -420,9 +497,8 @@ void O3duWindingDepth::cross_at(const Crossing& c) {
     // out exactly once (its parts kept until the run is known).
     O3duApprox x, y, d;
     crossing_point(a.lo, a.hi, b.lo, b.hi, y, d, &x);
-    O3duExactScope scope;
+    std::optional<O3duExactScope> scope;
     O3duExact exact_x, exact_y, exact_d;
-    bool exact = false;
     const auto through = [&](std::uint32_t w) {
         const Wall& t = walls_[w];
         const auto off_line = [&t](const auto& px, const auto& py, const auto& pd) {
@@ -431,7 +507,7 @@ void O3duWindingDepth::cross_at(const Crossing& c) {
                    minus<T>(t.hi[1], t.lo[1]) * (px - T(t.lo[0]) * pd);
         };
         if (off_line(x, y, d).sure_sign() != 0) return false;
-        if (!exact) crossing_point(a.lo, a.hi, b.lo, b.hi, exact_y, exact_d, &exact_x), exact = true;
+        if (!scope) scope.emplace(), crossing_point(a.lo, a.hi, b.lo, b.hi, exact_y, exact_d, &exact_x);
         return off_line(exact_x, exact_y, exact_d).sign() == 0;
     };
     std::uint32_t first = slot_of_[c.left], last = slot_of_[c.right];
@@ -560,22 +636,32 @@ void O3duWindingDepth::rotate_up(std::uint32_t x) {
     pull(x);
 }
 
-// Along each line, the walls it meets in their order there; where two meet it at one point, those leaving prisms
-// first, so that no stretch counts more than the line holds.
-std::uint32_t O3duWindingDepth::least(const CO3duShadowVolumes& volumes) {
+// Along each line, the walls it meets in their order there, by where they meet it in doubles; among walls that meet
+// it within rounding of each other, those leaving prisms first, which counts no stretch deeper than it is.
+std::uint32_t O3duWindingDepth::least(const CO3duShadowVolumes& volumes, std::uint32_t enough) {
     if (!gather(volumes) || walls_.empty()) return 0;
     const double y0 = volumes.walls_lo[1], y1 = volumes.walls_hi[1];
+    const double size = std::max({std::fabs(double(volumes.walls_lo[0])), std::fabs(double(volumes.walls_hi[0])),
+                                  double(volumes.walls_hi[0]) - volumes.walls_lo[0]});
     int most = 0;
-    for (int k = 0; k < kLines; ++k) {
+    for (int k = 0; k < kLines && std::uint32_t(most) <= enough; ++k) {
         const double y = y0 + (y1 - y0) * (k + 0.5) / kLines;
         along_.clear();
-        for (std::uint32_t w = 0; w < walls_.size(); ++w)
-            if (walls_[w].lo[1] < y && y < walls_[w].hi[1]) along_.push_back({0.0, w});
-        std::sort(along_.begin(), along_.end(), [&](const auto& p, const auto& q) {
-            const Wall &a = walls_[p.second], &b = walls_[q.second];
-            if (const int o = order_at(a.lo, a.hi, b.lo, b.hi, y); o != 0) return o < 0;
-            return a.step != b.step ? a.step < b.step : p.second < q.second;
-        });
+        for (std::uint32_t w = 0; w < walls_.size(); ++w) {
+            const Wall& a = walls_[w];
+            if (!(a.lo[1] < y && y < a.hi[1])) continue;
+            along_.push_back(
+                {a.lo[0] + (double(a.hi[0]) - a.lo[0]) * ((y - a.lo[1]) / (double(a.hi[1]) - a.lo[1])), w});
+        }
+        std::sort(along_.begin(), along_.end());
+        for (std::size_t i = 0; i < along_.size();) {
+            std::size_t j = i + 1;
+            while (j < along_.size() && along_[j].first - along_[j - 1].first <= 1e-9 * size) ++j;
+            std::stable_sort(
+                along_.begin() + std::ptrdiff_t(i), along_.begin() + std::ptrdiff_t(j),
+                [this](const auto& p, const auto& q) { return walls_[p.second].step < walls_[q.second].step; });
+            i = j;
+        }
         int count = 0;
         for (const auto& [x, w] : along_) most = std::max(most, count += walls_[w].step);
     }
@@ -583,35 +669,48 @@ std::uint32_t O3duWindingDepth::least(const CO3duShadowVolumes& volumes) {
 }
 
 std::uint32_t o3du_deepest_stack(const CO3duShadowVolumes& volumes) {
-    O3duWindingDepth depth;
-    return depth.deepest(volumes);
+    O3duWindingDepth winding;
+    std::uint32_t depth = 0;
+    return winding.deepest(volumes, ~0u, depth) ? depth
+                                                : static_cast<std::uint32_t>((volumes.walls.size() / 6 + 1) / 2);
 }
 
 std::uint64_t o3du_winding_sweeps() { return g_sweeps.load(std::memory_order_relaxed); }
 
 void O3duShadowDepth::add(CO3duShadowVolumes& volumes) {
     if (volumes.walls_lo[0] > volumes.walls_hi[0] || volumes.depth == 0) return;
-    if (!volumes.depth_exact) bounded_.push_back({boxes_.size(), &volumes});
+    if (volumes.depth_found == Found::by_parts) bounded_.push_back({boxes_.size(), &volumes});
     boxes_.push_back(
         {volumes.walls_lo[0], volumes.walls_lo[1], volumes.walls_hi[0], volumes.walls_hi[1], volumes.depth});
     total_ += volumes.depth;
 }
 
 std::uint32_t O3duShadowDepth::most(std::uint32_t enough) {
-    const std::uint64_t most = most_over_boxes(boxes_, total_);
+    std::uint64_t most = most_over_boxes(boxes_, total_);
     if (most <= enough || bounded_.empty()) return clamped(most);
-    // Only where the bound passes `enough` can how deep a shape is change how the frame counts.
+    // Only where the bound passes `enough` can how deep a shape is change how the frame counts: the shapes bounded
+    // from above by their parts' boxes are bounded by their parts' rows first, then swept.
     O3duWindingDepth winding;
-    bool settled = false;
-    for (const auto& [box, volumes] : bounded_) {
-        if (winding.least(*volumes) > enough) continue;
-        const std::uint32_t depth = winding.deepest(*volumes, enough);
-        if (depth > enough) continue;
-        total_ -= volumes->depth - depth;
-        boxes_[box].depth = volumes->depth = depth;
-        volumes->depth_exact = true;
-        settled = true;
-    }
+    const auto settle = [&](bool sweep) {
+        for (auto& [box, volumes] : bounded_) {
+            if (volumes->depth_found != Found::by_parts) continue;
+            const std::uint32_t before = volumes->depth;
+            if (!sweep) {
+                winding.tighten(*volumes);
+            } else if (winding.least(*volumes, enough) <= enough) {
+                std::uint32_t depth = 0;
+                if (!winding.deepest(*volumes, enough, depth))
+                    volumes->depth_found = Found::from_above;
+                else if (depth <= enough)
+                    volumes->depth = depth, volumes->depth_found = Found::exactly;
+            }
+            total_ -= before - volumes->depth;
+            boxes_[box].depth = volumes->depth;
+        }
+        return most_over_boxes(boxes_, total_);
+    };
+    most = settle(false);
+    if (most > enough) most = settle(true);
     bounded_.clear();
-    return settled ? clamped(most_over_boxes(boxes_, total_)) : clamped(most);
+    return clamped(most);
 }

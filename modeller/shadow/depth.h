@@ -30,15 +30,21 @@ public:
     // Shapes of up to this many walls are swept as they are built; larger ones only where a frame needs it.
     static constexpr std::size_t kSwept = 2048;
 
-    // The shape's `depth` and `depth_exact` as its volumes' builder keeps them. Exact where a few walls, or the walls
-    // any line meets, allow one prism over a point, and by the sweep for a shape of up to kSwept walls; for a larger
-    // one, its parts (walls joined by their corners), each as deep as half the most of its walls one line meets,
-    // summed where the parts' boxes meet: a bound from above, unless that allows one prism over a point.
+    // The shape's `depth` and `depth_found` as its volumes' builder keeps them: exactly where a few walls, or the
+    // walls any line meets, allow one prism over a point, and by the sweep for a shape of up to kSwept walls; for a
+    // larger one, its parts (walls joined by their corners), each as deep as half the most of its walls one line
+    // meets, summed where the parts' boxes meet: a bound from above, unless that allows one prism over a point.
     void bound(CO3duShadowVolumes& volumes);
-    // The deepest stack by the sweep; or, as soon as it finds more than `enough`, what it found.
-    std::uint32_t deepest(const CO3duShadowVolumes& volumes, std::uint32_t enough = ~0u);
-    // No more than the deepest stack: the most prisms over a point of a few lines across the light-space plane.
-    std::uint32_t least(const CO3duShadowVolumes& volumes);
+    // The deepest stack by the sweep into `depth`; or, as soon as it finds more than `enough`, what it found. False,
+    // `depth` left a bound from above, where the walls cross more than eight times as often as there are walls (there
+    // the sweep would cost far more than the frame) or a corner is not finite.
+    bool deepest(const CO3duShadowVolumes& volumes, std::uint32_t enough, std::uint32_t& depth);
+    // A shape bounded from above by its parts' boxes, bounded by its parts' rows instead where that is less: each
+    // part counted, row by row, in the cells from the first to the last its walls touch.
+    void tighten(CO3duShadowVolumes& volumes);
+    // No more than the deepest stack: the most prisms over a point of a few lines across the light-space plane; or,
+    // as soon as one finds more than `enough`, that.
+    std::uint32_t least(const CO3duShadowVolumes& volumes, std::uint32_t enough = ~0u);
 
 private:
     // A wall's ends in light space, low then high along y, and what it adds to a run of the line crossing it.
@@ -64,7 +70,7 @@ private:
 
     bool gather(const CO3duShadowVolumes& volumes);
     std::uint32_t walls_met() const;
-    bool parts_bound(const CO3duShadowVolumes& volumes, std::uint32_t& depth);
+    bool parts_bound(const CO3duShadowVolumes& volumes, bool raster, std::uint32_t& depth);
     // The sweep's steps.
     bool placed_left(std::uint32_t w, std::uint32_t v) const;
     void insert(std::uint32_t w);
@@ -94,7 +100,10 @@ private:
     std::vector<float> spans_;
     std::vector<std::pair<float, int>> ends_;
     std::vector<std::pair<double, std::uint32_t>> along_;
-    std::vector<O3duDepthBox> boxes_;
+    std::vector<O3duDepthBox> boxes_;                             // a part's box and depth
+    std::vector<std::pair<std::size_t, std::size_t>> box_walls_;  // its walls in order_
+    std::vector<std::int32_t> grid_;                              // the parts' depths by cell, as steps along each row
+    std::vector<int> row_lo_, row_hi_;
 };
 
 // The deepest stack of the shape's prisms over one point, with scratch of its own.
@@ -103,9 +112,10 @@ std::uint32_t o3du_deepest_stack(const CO3duShadowVolumes& volumes);
 std::uint64_t o3du_winding_sweeps();
 
 // The most that the depths of the volumes added sum to over one point of light space, each counted over the box of
-// its walls: on a grid, each box counted in every cell it reaches. Where that passes `enough`, the shapes whose depth
-// is bounded only from above are swept and keep what the sweep finds, unless a line across one already finds more
-// than `enough` there; then the sum is worked out again.
+// its walls: on a grid, each box counted in every cell it reaches. Only where that passes `enough` can a shape's depth
+// change how the frame counts: then the shapes bounded by their parts are bounded by their parts' rows, and where the
+// sum still passes `enough`, swept (unless a line across one already finds more than `enough`), each keeping what it
+// was found to be; the sum is worked out again after each.
 class O3duShadowDepth {
 public:
     void add(CO3duShadowVolumes& volumes);
