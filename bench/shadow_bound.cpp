@@ -5,7 +5,8 @@
 // gives them; and a step of the sun as a Shift+wheel notch makes it (ten minutes on to 16:00 or to 16:22, every
 // volume built anew and the frame drawn, the eye still), seeing the whole model. Beside each figure, how many shapes
 // the step swept and what the bound's work alone takes (every shape's depth worked out again from its walls, and the
-// frame's bound over them), and its share of the step.
+// frame's bound over them), and its share of the step. And the sweep alone over the slats' volumes, which the bounds
+// before it decide without in every step above.
 //   bench_shadow_bound --measure build|step SCENE SUN REPETITIONS prints, in a process of its own, the median CPU
 // milliseconds of one build or step over the repetitions, the bound's milliseconds and the shapes swept a step: what
 // a comparison with another build of this program runs, the two programs' processes taking turns.
@@ -271,6 +272,31 @@ void BM_SunStepOfLargeShapes(benchmark::State& state) {
     state.SetLabel(kSceneNames[state.range(0)]);
 }
 
+#ifdef KZ_BENCH_WINDING_DEPTH
+// The sweep alone over the largest shape's volumes as a frame under the sun built them, where the bounds before it
+// leave the depth undecided: the walls, and the depth it finds.
+void BM_SweepOfOneLargeShape(benchmark::State& state) {
+    BoundScene s(Scene(state.range(0)));
+    builds(s, sun_named(state.range(1)), 1);
+    const CO3duGLEntity* largest = nullptr;
+    for (const _OfuPosition* node = s.modeller().structure().head(); node; node = node->next)
+        if (!largest || node->entity->prism_volumes().walls.size() > largest->prism_volumes().walls.size())
+            largest = node->entity.get();
+    O3duWindingDepth winding;
+    std::uint32_t depth = 0;
+    bool finished = true;
+    for (auto _ : state) {
+        const double start = cpu_ms();
+        finished = winding.deepest(largest->prism_volumes(), ~0u, depth);
+        state.SetIterationTime((cpu_ms() - start) / 1e3);
+    }
+    state.counters["walls"] = double(largest->prism_volumes().walls.size() / 6);
+    state.counters["depth"] = double(depth);
+    state.counters["swept"] = finished ? 1 : 0;
+    state.SetLabel(kSceneNames[state.range(0)]);
+}
+#endif
+
 // --measure build|step SCENE SUN REPETITIONS: "CPU_MS BOUND_MS SWEPT" on one line.
 int measure(const char* what, Scene scene, std::int64_t sun, int repetitions) {
     BoundScene s(scene);
@@ -295,6 +321,14 @@ BENCHMARK(BM_SunStepOfLargeShapes)
     ->ArgsProduct({{kMerged10k, kMerged100k, kSlats, kSeparate100k}, {kDecember8At16, kDecember8At1622Sun}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+#ifdef KZ_BENCH_WINDING_DEPTH
+BENCHMARK(BM_SweepOfOneLargeShape)
+    ->ArgNames({"scene", "sun"})
+    ->Args({kSlats, kDecember8At16})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+#endif
 
 int main(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[1], "--measure") == 0)

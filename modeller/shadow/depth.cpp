@@ -309,11 +309,10 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, bool raste
             }
         }
         const auto steps = std::int32_t(boxes_[b].depth);
+        // Each wall reaches the rows either side of those its ends lie in, so every row between holds some wall.
         for (int r = r0; r <= r1; ++r) {
-            if (row_lo_[r] <= row_hi_[r]) {
-                grid_[std::size_t(r) * stride + std::size_t(row_lo_[r])] += steps;
-                grid_[std::size_t(r) * stride + std::size_t(row_hi_[r]) + 1] -= steps;
-            }
+            grid_[std::size_t(r) * stride + std::size_t(row_lo_[r])] += steps;
+            grid_[std::size_t(r) * stride + std::size_t(row_hi_[r]) + 1] -= steps;
             row_lo_[r] = columns, row_hi_[r] = -1;
         }
     }
@@ -328,9 +327,8 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, bool raste
 
 void O3duWindingDepth::tighten(CO3duShadowVolumes& volumes) {
     std::uint32_t depth = 0;
-    if (volumes.depth_found != Found::by_parts || !parts_bound(volumes, true, depth) || depth >= volumes.depth) return;
-    volumes.depth = depth;
-    if (depth <= 1) volumes.depth_found = Found::exactly;
+    parts_bound(volumes, true, depth);
+    volumes.depth = std::min(volumes.depth, depth);
 }
 
 // The walls not along x, and their ends as events of the line; false where a corner is not finite.
@@ -390,11 +388,11 @@ bool O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::uint32_t 
     const std::uint64_t budget = 8 * std::uint64_t(n) + 4096;
     std::uint64_t crossed = 0;
     int most = 0;
-    for (std::size_t i = 0; i < events_.size() || !crossings_.empty();) {
+    // Every crossing lies below both walls' upper ends, so none is left once the last wall has left the line.
+    for (std::size_t i = 0; i < events_.size();) {
         // The next stop: the lower of the next ends' y and the lowest crossing's, both where they meet.
-        const bool ends = i < events_.size();
-        const float y = ends ? height_of(events_[i]) : 0.0f;
-        const int crossing = crossings_.empty() ? 1 : ends ? against(crossings_.front(), y) : -1;
+        const float y = height_of(events_[i]);
+        const int crossing = crossings_.empty() ? 1 : against(crossings_.front(), y);
         const Crossing first = crossing < 0 ? crossings_.front() : Crossing{};
         const auto at_stop = [&] {
             return !crossings_.empty() &&
@@ -402,7 +400,7 @@ bool O3duWindingDepth::deepest(const CO3duShadowVolumes& volumes, std::uint32_t 
         };
         touched_.clear();
         std::size_t j = i;
-        const std::uint64_t bits = ends ? events_[i] >> 32 : 0;
+        const std::uint64_t bits = events_[i] >> 32;
         if (crossing >= 0)
             for (; j < events_.size() && events_[j] >> 32 == bits && !(events_[j] & 0x80000000u); ++j)
                 erase(static_cast<std::uint32_t>(events_[j] & 0x7FFFFFFFu));
@@ -490,8 +488,8 @@ void O3duWindingDepth::erase(std::uint32_t w) {
 // it, as they leave the point, moving among their slots.
 void O3duWindingDepth::cross_at(const Crossing& c) {
     if (waiting_[c.left] == c.right) waiting_[c.left] = kNil;
-    if (slot_of_[c.left] == kNil || slot_of_[c.right] == kNil || beside(slot_of_[c.left], 1) != slot_of_[c.right])
-        return;  // taken over by an earlier crossing
+    // Both walls are still on the line: they cross below where either ends.
+    if (beside(slot_of_[c.left], 1) != slot_of_[c.right]) return;  // taken over by an earlier crossing
     const Wall &a = walls_[c.left], &b = walls_[c.right];
     // Whether a wall passes through the point: in doubles, and where they cannot tell, exactly, the point worked
     // out exactly once (its parts kept until the run is known).
@@ -639,7 +637,7 @@ void O3duWindingDepth::rotate_up(std::uint32_t x) {
 // Along each line, the walls it meets in their order there, by where they meet it in doubles; among walls that meet
 // it within rounding of each other, those leaving prisms first, which counts no stretch deeper than it is.
 std::uint32_t O3duWindingDepth::least(const CO3duShadowVolumes& volumes, std::uint32_t enough) {
-    if (!gather(volumes) || walls_.empty()) return 0;
+    gather(volumes);  // a shape bounded by its parts has its corners finite
     const double y0 = volumes.walls_lo[1], y1 = volumes.walls_hi[1];
     const double size = std::max({std::fabs(double(volumes.walls_lo[0])), std::fabs(double(volumes.walls_hi[0])),
                                   double(volumes.walls_hi[0]) - volumes.walls_lo[0]});
@@ -668,17 +666,15 @@ std::uint32_t O3duWindingDepth::least(const CO3duShadowVolumes& volumes, std::ui
     return static_cast<std::uint32_t>(most);
 }
 
-std::uint32_t o3du_deepest_stack(const CO3duShadowVolumes& volumes) {
-    O3duWindingDepth winding;
-    std::uint32_t depth = 0;
-    return winding.deepest(volumes, ~0u, depth) ? depth
-                                                : static_cast<std::uint32_t>((volumes.walls.size() / 6 + 1) / 2);
-}
-
 std::uint64_t o3du_winding_sweeps() { return g_sweeps.load(std::memory_order_relaxed); }
 
 void O3duShadowDepth::add(CO3duShadowVolumes& volumes) {
-    if (volumes.walls_lo[0] > volumes.walls_hi[0] || volumes.depth == 0) return;
+    if (volumes.depth == 0) return;
+    // Walls reaching out of a float's range may cross any line along the light.
+    if (!std::isfinite(volumes.walls_lo[0] + volumes.walls_lo[1] + volumes.walls_hi[0] + volumes.walls_hi[1])) {
+        everywhere_ += volumes.depth;
+        return;
+    }
     if (volumes.depth_found == Found::by_parts) bounded_.push_back({boxes_.size(), &volumes});
     boxes_.push_back(
         {volumes.walls_lo[0], volumes.walls_lo[1], volumes.walls_hi[0], volumes.walls_hi[1], volumes.depth});
@@ -686,14 +682,13 @@ void O3duShadowDepth::add(CO3duShadowVolumes& volumes) {
 }
 
 std::uint32_t O3duShadowDepth::most(std::uint32_t enough) {
-    std::uint64_t most = most_over_boxes(boxes_, total_);
+    std::uint64_t most = most_over_boxes(boxes_, total_) + everywhere_;
     if (most <= enough || bounded_.empty()) return clamped(most);
     // Only where the bound passes `enough` can how deep a shape is change how the frame counts: the shapes bounded
     // from above by their parts' boxes are bounded by their parts' rows first, then swept.
     O3duWindingDepth winding;
     const auto settle = [&](bool sweep) {
-        for (auto& [box, volumes] : bounded_) {
-            if (volumes->depth_found != Found::by_parts) continue;
+        for (const auto& [box, volumes] : bounded_) {
             const std::uint32_t before = volumes->depth;
             if (!sweep) {
                 winding.tighten(*volumes);
@@ -707,7 +702,7 @@ std::uint32_t O3duShadowDepth::most(std::uint32_t enough) {
             total_ -= before - volumes->depth;
             boxes_[box].depth = volumes->depth;
         }
-        return most_over_boxes(boxes_, total_);
+        return most_over_boxes(boxes_, total_) + everywhere_;
     };
     most = settle(false);
     if (most > enough) most = settle(true);

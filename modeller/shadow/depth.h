@@ -39,11 +39,11 @@ public:
     // `depth` left a bound from above, where the walls cross more than eight times as often as there are walls (there
     // the sweep would cost far more than the frame) or a corner is not finite.
     bool deepest(const CO3duShadowVolumes& volumes, std::uint32_t enough, std::uint32_t& depth);
-    // A shape bounded from above by its parts' boxes, bounded by its parts' rows instead where that is less: each
-    // part counted, row by row, in the cells from the first to the last its walls touch.
+    // A shape bounded from above by its parts' boxes (its corners finite), bounded by its parts' rows instead where
+    // that is less: each part counted, row by row, in the cells from the first to the last its walls touch.
     void tighten(CO3duShadowVolumes& volumes);
-    // No more than the deepest stack: the most prisms over a point of a few lines across the light-space plane; or,
-    // as soon as one finds more than `enough`, that.
+    // No more than the deepest stack of a shape whose corners are finite: the most prisms over a point of a few lines
+    // across the light-space plane; or, as soon as one finds more than `enough`, that.
     std::uint32_t least(const CO3duShadowVolumes& volumes, std::uint32_t enough = ~0u);
 
 private:
@@ -106,8 +106,6 @@ private:
     std::vector<int> row_lo_, row_hi_;
 };
 
-// The deepest stack of the shape's prisms over one point, with scratch of its own.
-std::uint32_t o3du_deepest_stack(const CO3duShadowVolumes& volumes);
 // How many shapes the sweep has gone over since the program started (for the tests and benchmarks).
 std::uint64_t o3du_winding_sweeps();
 
@@ -125,4 +123,5 @@ private:
     std::vector<O3duDepthBox> boxes_;
     std::vector<std::pair<std::size_t, CO3duShadowVolumes*>> bounded_;  // depth bounded only from above, by box
     std::uint64_t total_ = 0;
+    std::uint64_t everywhere_ = 0;  // the depths of shapes whose walls reach out of a float's range
 };

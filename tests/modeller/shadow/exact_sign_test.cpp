@@ -1,11 +1,12 @@
 // The signs the winding depth's sweep decides its orders by, on sums built so that doubles alone get them wrong: a
-// product of two numbers near x against another whose exact difference is a few units, and products of five numbers
-// taken in two orders around a small term, held to the same sums in 128-bit integers.
+// product of two numbers near x against another whose exact difference is a few units, products of five numbers and
+// sums of thousands of products taken in two orders around a small term, held to the same sums in 128-bit integers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "modeller/shadow/exact_sign.h"
 
@@ -46,6 +47,24 @@ TEST(ShadowExactSign, SumsOfProductsTakeTheSignOfTheirIntegers) {
         EXPECT_EQ(difference_sign, sign_of(t));
     }
     EXPECT_GT(rounded_wrong, 1000);
+    // 3,000 products of numbers of 27 and 28 bits summed one way, less the same summed the other way, plus a small
+    // term: exactly that term, after more parts than one block of scratch holds.
+    for (int round = 0; round < 4; ++round) {
+        std::vector<double> a, b;
+        for (int i = 0; i < 3000; ++i) {
+            a.push_back(double((std::int64_t(1) << 27) | std::int64_t(rng() >> 38)));
+            b.push_back(double((std::int64_t(1) << 27) | std::int64_t(rng() >> 37)) * ((rng() & 1) ? 1 : -1));
+        }
+        const double t = double(round) - 1.5;
+        const int sign = o3du_exact_sign([&](auto zero) {
+            using T = decltype(zero);
+            T sum(t);
+            for (std::size_t i = 0; i < a.size(); ++i) sum = sum + T(a[i]) * T(b[i]);
+            for (std::size_t i = a.size(); i-- > 0;) sum = sum - T(b[i]) * T(a[i]);
+            return sum;
+        });
+        EXPECT_EQ(sign, t > 0 ? 1 : -1);
+    }
 }
 
 }  // namespace
