@@ -358,6 +358,10 @@ TEST(ShadowBound, AFramesBoundHoldsEveryBoxWhereverItLies) {
         const double x = std::clamp(sx, -size + small, size - small), y = std::clamp(sy, -size + small, size - small);
         for (int i = 130 + int(u(rng) * 130); i > 0; --i)
             boxes.push_back({x - small * u(rng), y - small * u(rng), x + small * u(rng), y + small * u(rng), 2});
+        // Now and then every box on one line across the light (a frame no shape could make), for the grid's
+        // sake.
+        if (seed % 40 == 39)
+            for (O3duDepthBox& b : boxes) b.x0 = b.x1 = 0;
         std::vector<CO3duShadowVolumes> volumes(boxes.size());
         O3duShadowDepth frame;
         CO3duShadowVolumes none;  // a shape that casts nothing
@@ -549,30 +553,39 @@ TEST(ShadowBound, ALargeShapeIsBoundedByItsPartsAndSweptWhereAFrameNeedsIt) {
 // swept shape and a large one. None is trusted to be shallower than its walls allow, nor swept again, and a frame
 // holding one counts it over every point.
 TEST(ShadowBound, ACornerOutOfRangeLeavesABoundForGood) {
-    std::vector<Triangle> few, swept, large;
-    few.push_back({OfuVector3(0, 0, 0), OfuVector3(1e39, 0, 0), OfuVector3(0, 1, 0)});
-    swept = few;
-    for (int i = 0; i < 20; ++i) add_box(swept, {i * 2.0, 0, 0}, {i * 2.0 + 1, 1, 1});
-    large = swept;
-    for (int i = 0; i < 1200; ++i) add_plate(large, i * 2.0, 5, i * 2.0 + 1, 6, 0);
-    for (const auto* shape : {&few, &swept, &large}) {
-        Shape s;
-        s.triangles = *shape;
-        s.set_of.assign(shape->size(), 0);
-        CO3duShadowVolumes outlines, prisms;
-        build_volumes(primitive_of(s), light_of({0.2, 0.1, -1}), 0, false, outlines, prisms);
-        EXPECT_EQ(prisms.depth_found, CO3duShadowVolumes::DepthFound::from_above);
-        EXPECT_GE(prisms.depth, 1u);
-        CO3duShadowVolumes floor;
-        floor.walls_lo[0] = floor.walls_lo[1] = -10, floor.walls_hi[0] = floor.walls_hi[1] = 10;
-        floor.depth = 300;
-        O3duShadowDepth frame;
-        frame.add(floor);
-        frame.add(prisms);
-        const std::uint64_t sweeps = o3du_winding_sweeps();
-        EXPECT_GE(frame.most(250), 300 + prisms.depth);
-        EXPECT_EQ(o3du_winding_sweeps(), sweeps);
-    }
+    // Out of range across the light (a sun straight down) or along it too (a slanting one), either way round.
+    for (const bool slanting : {false, true})
+        for (const bool turned : {false, true}) {
+            const OfuVector3 far = slanting ? OfuVector3(1e39, 0, 0) : OfuVector3(0, 1e39, 0);
+            std::vector<Triangle> few, swept, large;
+            few.push_back(turned ? Triangle{OfuVector3(0, 0, 0), OfuVector3(1, 0, 0), far}
+                                 : Triangle{OfuVector3(0, 0, 0), far, OfuVector3(1, 0, 0)});
+            swept = few;
+            for (int i = 0; i < 20; ++i) add_box(swept, {i * 2.0, 0, 0}, {i * 2.0 + 1, 1, 1});
+            large = swept;
+            for (int i = 0; i < 1200; ++i) add_plate(large, i * 2.0, 5, i * 2.0 + 1, 6, 0);
+            for (const auto* shape : {&few, &swept, &large}) {
+                SCOPED_TRACE(::testing::Message()
+                             << shape->size() << " triangles, slanting " << slanting << ", turned " << turned);
+                Shape s;
+                s.triangles = *shape;
+                s.set_of.assign(shape->size(), 0);
+                CO3duShadowVolumes outlines, prisms;
+                build_volumes(primitive_of(s), light_of(slanting ? OfuVector3(0.2, 0.1, -1) : OfuVector3(0, 0, -1)), 0,
+                              true, outlines, prisms);
+                EXPECT_EQ(prisms.depth_found, CO3duShadowVolumes::DepthFound::from_above);
+                EXPECT_GE(prisms.depth, 1u);
+                CO3duShadowVolumes floor;
+                floor.walls_lo[0] = floor.walls_lo[1] = -10, floor.walls_hi[0] = floor.walls_hi[1] = 10;
+                floor.depth = 300;
+                O3duShadowDepth frame;
+                frame.add(floor);
+                frame.add(prisms);
+                const std::uint64_t sweeps = o3du_winding_sweeps();
+                EXPECT_GE(frame.most(250), 300 + prisms.depth);
+                EXPECT_EQ(o3du_winding_sweeps(), sweeps);
+            }
+        }
 }
 
 // A lattice of 50 plates along x over 50 along y, one shape: its walls cross 10,000 times, where a sweep of its 400

@@ -45,6 +45,12 @@ TEST(ShadowExactSign, SumsOfProductsTakeTheSignOfTheirIntegers) {
             return o3du_difference(small, big, T()) + T(double(big));
         });
         EXPECT_EQ(difference_sign, sign_of(t));
+        // A sum of two parts doubled, less its parts doubled: exactly t.
+        const int doubled_sign = o3du_exact_sign([&](auto zero) {
+            using T = decltype(zero);
+            return (T(0x1p60) + T(3.0)) * T(2.0) - T(0x1p61) - T(6.0) + T(double(t));
+        });
+        EXPECT_EQ(doubled_sign, sign_of(t));
     }
     EXPECT_GT(rounded_wrong, 1000);
     // 3,000 products of numbers of 27 and 28 bits summed one way, less the same summed the other way, plus a small
