@@ -272,15 +272,13 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, bool raste
         depth = clamped(most_over_boxes(boxes_, total));
         return true;
     }
-    // As many rows as keep the rows the walls cross to eight a wall on the whole, up to 1024, and 1024 columns.
+    // As many rows as keep the rows the walls cross to four a wall on the whole, up to 1024, and 1024 columns; the
+    // walls' ends taken in cells across and rows up.
     const double x0 = volumes.walls_lo[0], y0 = volumes.walls_lo[1];
     const double x1 = volumes.walls_hi[0], y1 = volumes.walls_hi[1];
     const int columns = 1024;
-    const int rows = int(std::clamp(std::ceil(8.0 * double(n) * (y1 - y0) / std::max(rise, 1e-30)), 1.0, 1024.0));
-    const double across = columns / (x1 - x0), up = rows / (y1 - y0);
-    const auto cell = [](double v, double lo, double scale, int n) {
-        return std::isfinite(scale) ? std::clamp(int(std::floor((v - lo) * scale)), 0, n - 1) : 0;
-    };
+    const int rows = int(std::clamp(std::ceil(4.0 * double(n) * (y1 - y0) / std::max(rise, 1e-30)), 1.0, 1024.0));
+    const double across = x1 > x0 ? columns / (x1 - x0) : 0.0, up = y1 > y0 ? rows / (y1 - y0) : 0.0;
     const std::size_t stride = std::size_t(columns) + 1;
     grid_.assign(stride * std::size_t(rows), 0);
     row_lo_.assign(std::size_t(rows), columns);
@@ -290,23 +288,19 @@ bool O3duWindingDepth::parts_bound(const CO3duShadowVolumes& volumes, bool raste
         for (std::size_t k = box_walls_[b].first; k < box_walls_[b].second; ++k) {
             const float *u = wall_end(volumes, order_[k], 0), *v = wall_end(volumes, order_[k], 1);
             const float *lo = u[1] <= v[1] ? u : v, *hi = u[1] <= v[1] ? v : u;
-            const double rise = double(hi[1]) - lo[1];
-            const int first_row = std::max(cell(lo[1], y0, up, rows) - 1, 0);
-            const int last_row = std::min(cell(hi[1], y0, up, rows) + 1, rows - 1);
+            const double xa = (lo[0] - x0) * across, xb = (hi[0] - x0) * across;
+            const double ya = (lo[1] - y0) * up, yb = (hi[1] - y0) * up;
+            const double slope = yb > ya ? (xb - xa) / (yb - ya) : 0.0;
+            // The wall in the rows its ends lie in and one either side; in each, the cells from where it enters the
+            // row to where it leaves, and one either side.
+            const int first_row = std::max(int(ya) - 1, 0), last_row = std::min(int(yb) + 1, rows - 1);
             for (int r = first_row; r <= last_row; ++r) {
-                // Where the wall meets the row: its x at the row's edges, or at its ends where the row holds them.
-                double xa = std::min(lo[0], hi[0]), xb = std::max(lo[0], hi[0]);
-                if (rise > 0) {
-                    const double below = std::clamp(y0 + r / up, double(lo[1]), double(hi[1]));
-                    const double above = std::clamp(y0 + (r + 1) / up, double(lo[1]), double(hi[1]));
-                    xa = lo[0] + (double(hi[0]) - lo[0]) * ((below - lo[1]) / rise);
-                    xb = lo[0] + (double(hi[0]) - lo[0]) * ((above - lo[1]) / rise);
-                }
-                row_lo_[r] = std::min(row_lo_[r], std::max(cell(std::min(xa, xb), x0, across, columns) - 1, 0));
-                row_hi_[r] =
-                    std::max(row_hi_[r], std::min(cell(std::max(xa, xb), x0, across, columns) + 1, columns - 1));
-                r0 = std::min(r0, r), r1 = std::max(r1, r);
+                const double enter = xa + (std::clamp(double(r), ya, yb) - ya) * slope;
+                const double leave = yb > ya ? xa + (std::clamp(double(r + 1), ya, yb) - ya) * slope : xb;
+                row_lo_[r] = std::min(row_lo_[r], std::max(int(std::min(enter, leave)) - 1, 0));
+                row_hi_[r] = std::max(row_hi_[r], std::min(int(std::max(enter, leave)) + 1, columns - 1));
             }
+            r0 = std::min(r0, first_row), r1 = std::max(r1, last_row);
         }
         const auto steps = std::int32_t(boxes_[b].depth);
         // Each wall reaches the rows either side of those its ends lie in, so every row between holds some wall.

@@ -27,22 +27,7 @@
 namespace kz::test {
 namespace {
 
-using Triangle = std::array<OfuVector3, 3>;
-
-// A box from lo to hi, its twelve triangles counter-clockwise seen from outside.
-void add_box(std::vector<Triangle>& out, const OfuVector3& lo, const OfuVector3& hi) {
-    OfuVector3 c[8];
-    for (int i = 0; i < 8; ++i) c[i] = OfuVector3(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z);
-    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
-}
-
-// A flat rectangle facing up, two triangles.
-void add_plate(std::vector<Triangle>& out, double x0, double y0, double x1, double y1, double z) {
-    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
-    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
-}
+using Triangle = WorldTriangle;
 
 // A shape as the tests hand it to the builder: its triangles, in one or two sets, each a triangle list, an indexed
 // set whose equal corners are one vertex, or an indexed set of a vertex for every corner.

@@ -17,7 +17,7 @@
 namespace kz::test {
 namespace {
 
-using Triangle = std::array<OfuVector3, 3>;
+using Triangle = WorldTriangle;
 
 // The shape as one set of indexed triangles, each with corners of its own (the builder joins equal positions).
 CO3duPrimitive shape_of(const std::vector<Triangle>& triangles) {
@@ -53,26 +53,6 @@ Depths depths(const std::vector<Triangle>& triangles, const OfuVector3& travel) 
     std::vector<LightTriangle> lit;
     cast_triangles(shape, to_light, false, lit);
     return {prisms.depth, stack_depth(lit)};
-}
-
-// A box from lo to hi turned by `angle` about z around `about`, its twelve triangles counter-clockwise from outside.
-void add_box(std::vector<Triangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle = 0,
-             OfuVector3 about = {0, 0, 0}) {
-    OfuVector3 c[8];
-    for (int i = 0; i < 8; ++i) {
-        const double x = (i & 1 ? hi.x : lo.x) - about.x, y = (i & 2 ? hi.y : lo.y) - about.y;
-        c[i] = OfuVector3(about.x + x * std::cos(angle) - y * std::sin(angle),
-                          about.y + x * std::sin(angle) + y * std::cos(angle), i & 4 ? hi.z : lo.z);
-    }
-    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
-}
-
-// A flat rectangle facing up, two triangles.
-void add_plate(std::vector<Triangle>& out, double x0, double y0, double x1, double y1, double z) {
-    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
-    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
 }
 
 // 300 slats 12 m long, 100 x 20 mm across, 200 mm apart along x, 3 m up, the row turned by `angle` about z.

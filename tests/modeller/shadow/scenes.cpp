@@ -433,4 +433,22 @@ Score sunlit_frame(HeadlessScene& scene, const ShadowScene& shapes, const OfuVec
     return shapes.compare(f, PixelRays(c, f.width, f.height), travel);
 }
 
+void add_box(std::vector<WorldTriangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle,
+             OfuVector3 about) {
+    OfuVector3 c[8];
+    for (int i = 0; i < 8; ++i) {
+        const double x = (i & 1 ? hi.x : lo.x) - about.x, y = (i & 2 ? hi.y : lo.y) - about.y;
+        c[i] = OfuVector3(about.x + x * std::cos(angle) - y * std::sin(angle),
+                          about.y + x * std::sin(angle) + y * std::cos(angle), i & 4 ? hi.z : lo.z);
+    }
+    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
+}
+
+void add_plate(std::vector<WorldTriangle>& out, double x0, double y0, double x1, double y1, double z) {
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
+}
+
 }  // namespace kz::test

@@ -119,4 +119,13 @@ int stack_depth(const std::vector<LightTriangle>& lit);
 Score sunlit_frame(HeadlessScene& scene, const ShadowScene& shapes, const OfuVector3& travel, const OfuVector3& eye,
                    const OfuVector3& target, double fov, double near_distance, double far_distance);
 
+// A triangle in the world, its corners counter-clockwise seen from the side it faces.
+using WorldTriangle = std::array<OfuVector3, 3>;
+// A box from lo to hi turned by `angle` about z around `about`, its twelve triangles counter-clockwise seen from
+// outside.
+void add_box(std::vector<WorldTriangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle = 0,
+             OfuVector3 about = {0, 0, 0});
+// A flat rectangle facing up, two triangles.
+void add_plate(std::vector<WorldTriangle>& out, double x0, double y0, double x1, double y1, double z);
+
 }  // namespace kz::test
