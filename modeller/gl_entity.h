@@ -108,7 +108,8 @@ struct CO3duShadowVolumes {
     // How deep the shape's prisms stack over one point of light space: the most of its lit triangles one line along
     // the light can cross (O3duWindingDepth), found as `depth_found` says: exactly; from above by the shape's parts,
     // for a shape too large to sweep as it is built, which a frame that needs it exactly sweeps; or from above for
-    // good, where the sweep met far more crossings of walls than there are walls (or a corner is not finite).
+    // good, where it is deeper than a frame needs to know, where the sweep met far more crossings of walls than there
+    // are walls, or where a corner is not finite.
     enum class DepthFound : std::uint8_t { exactly, by_parts, from_above };
     std::uint32_t depth = 0;
     DepthFound depth_found = DepthFound::exactly;

@@ -684,15 +684,14 @@ std::uint32_t O3duShadowDepth::most(std::uint32_t enough) {
     const auto settle = [&](bool sweep) {
         for (const auto& [box, volumes] : bounded_) {
             const std::uint32_t before = volumes->depth;
-            if (!sweep) {
+            std::uint32_t depth = 0;
+            if (!sweep)
                 winding.tighten(*volumes);
-            } else if (winding.least(*volumes, enough) <= enough) {
-                std::uint32_t depth = 0;
-                if (!winding.deepest(*volumes, enough, depth))
-                    volumes->depth_found = Found::from_above;
-                else if (depth <= enough)
-                    volumes->depth = depth, volumes->depth_found = Found::exactly;
-            }
+            else if (winding.least(*volumes, enough) <= enough && winding.deepest(*volumes, enough, depth) &&
+                     depth <= enough)
+                volumes->depth = depth, volumes->depth_found = Found::exactly;
+            else  // deeper than the frame needs to know, or past the sweep: no frame sweeps it again
+                volumes->depth_found = Found::from_above;
             total_ -= before - volumes->depth;
             boxes_[box].depth = volumes->depth;
         }

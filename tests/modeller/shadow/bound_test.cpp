@@ -471,7 +471,7 @@ TEST(ShadowBound, ALargeShapeIsBoundedByItsPartsAndSweptWhereAFrameNeedsIt) {
         EXPECT_GE(frame.most(kEnough), std::uint32_t(there));
         EXPECT_EQ(o3du_winding_sweeps(), sweeps);  // a line across it already finds the stack
         EXPECT_EQ(l.prisms.depth, l.built);
-        EXPECT_EQ(l.prisms.depth_found, CO3duShadowVolumes::DepthFound::by_parts);
+        EXPECT_EQ(l.prisms.depth_found, CO3duShadowVolumes::DepthFound::from_above);
     }
     {
         SCOPED_TRACE("300 plates stacked low in a long shape, between the lines looked along");
@@ -488,7 +488,7 @@ TEST(ShadowBound, ALargeShapeIsBoundedByItsPartsAndSweptWhereAFrameNeedsIt) {
         EXPECT_GE(frame.most(kEnough), std::uint32_t(there));
         EXPECT_EQ(o3du_winding_sweeps(), sweeps + 1);  // swept until it found more than enough
         EXPECT_EQ(l.prisms.depth, l.built);
-        EXPECT_EQ(l.prisms.depth_found, CO3duShadowVolumes::DepthFound::by_parts);
+        EXPECT_EQ(l.prisms.depth_found, CO3duShadowVolumes::DepthFound::from_above);
     }
     {
         SCOPED_TRACE("a comb of 600 teeth, one part: its rows cannot help, the sweep finds one");
