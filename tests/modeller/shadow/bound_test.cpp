@@ -21,6 +21,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/shadow/depth.h"
+#include "modeller/shadow/groups.h"
 #include "modeller/shadow/volumes.h"
 #include "tests/modeller/shadow/scenes.h"
 
@@ -367,6 +368,60 @@ TEST(ShadowBound, AFramesBoundHoldsEveryBoxWhereverItLies) {
         const std::uint64_t judged = most_over(boxes);
         ASSERT_GT(judged, 256u);
         EXPECT_GE(frame.most(~0u), judged + far.depth) << "seed " << seed << ", the stack at " << x << ", " << y;
+    }
+}
+
+// Seeded frames of shapes cut into groups, judged afresh: the groups take the shapes in their order along the light,
+// each once; a shape deeper than a group may be is a group alone; and no group's shapes stack deeper over one point
+// than a group may. Boxes anywhere, boxes all over one line, and a few boxes reaching over thousands of small ones,
+// where the grid grows coarser until its boxes fill few enough cells.
+TEST(ShadowBound, GroupsStackNoDeeperOverOnePointThanAGroupMay) {
+    constexpr std::uint32_t kCapacity = 122;
+    std::vector<O3duCountedShape> shapes;
+    EXPECT_TRUE(o3du_shadow_groups(shapes, kCapacity).empty());
+    for (std::uint32_t seed = 0; seed < 30; ++seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> u(0, 1);
+        const int kind = seed % 10 == 9 ? 2 : int(seed % 2);  // anywhere, over one line, a few over thousands
+        const std::size_t n = kind == 2 ? 6000 : 50 + rng() % 300;
+        std::vector<CO3duShadowVolumes> volumes(n);
+        shapes.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            CO3duShadowVolumes& v = volumes[i];
+            const bool wide = kind == 2 && i % 1200 == 0;
+            const double x = kind == 1 ? 7.0 : 1000 * u(rng), y = 1000 * u(rng);
+            const double w = kind == 1   ? 0.0
+                             : kind == 2 ? 0.01
+                                         : 1 + 80 * u(rng),
+                         h = kind == 2 ? 0.01 : 1 + 80 * u(rng);
+            v.walls_lo[0] = float(wide ? 0 : x), v.walls_hi[0] = float(wide ? 1000 : x + w);
+            v.walls_lo[1] = float(wide ? 0 : y), v.walls_hi[1] = float(wide ? 1000 : y + h);
+            v.walls_lo[2] = float(100 * u(rng)), v.walls_hi[2] = v.walls_lo[2] + float(10 * u(rng));
+            v.depth = rng() % 20 == 0 ? kCapacity + 1 + rng() % 100 : 1 + rng() % 40;
+            shapes.push_back({&v, &v});
+        }
+        const std::vector<O3duShadowGroup> groups = o3du_shadow_groups(shapes, kCapacity);
+        std::size_t next = 0, shared = 0;
+        for (const O3duShadowGroup& g : groups) {
+            ASSERT_EQ(g.begin, next) << "seed " << seed;
+            ASSERT_GT(g.end, g.begin) << "seed " << seed;
+            next = g.end;
+            std::vector<O3duDepthBox> boxes;
+            for (std::size_t i = g.begin; i < g.end; ++i) {
+                const CO3duShadowVolumes& v = *shapes[i].walls;
+                boxes.push_back({v.walls_lo[0], v.walls_lo[1], v.walls_hi[0], v.walls_hi[1], v.depth});
+            }
+            if (g.alone)
+                EXPECT_TRUE(boxes.size() == 1 && boxes[0].depth > kCapacity) << "seed " << seed;
+            else
+                EXPECT_LE(most_over(boxes), kCapacity) << "seed " << seed << ", group from " << g.begin;
+            shared += boxes.size() > 1;
+        }
+        EXPECT_EQ(next, n) << "seed " << seed;
+        EXPECT_GT(shared, 0u) << "seed " << seed;
+        for (std::size_t i = 1; i < n; ++i)
+            EXPECT_GE(shapes[i - 1].walls->walls_lo[2] + shapes[i - 1].walls->walls_hi[2],
+                      shapes[i].walls->walls_lo[2] + shapes[i].walls->walls_hi[2]);
     }
 }
 
