@@ -105,10 +105,16 @@ struct CO3duShadowVolumes {
     float ends_lo[3] = {kNone, kNone, kNone}, ends_hi[3] = {-kNone, -kNone, -kNone};
     float lit_lo[3] = {kNone, kNone, kNone}, lit_hi[3] = {-kNone, -kNone, -kNone};
     static constexpr float kNone = 3.0e38f;
-    // The most of the shape's lit triangles one line along the light can cross, as its walls bound it.
+    // How deep the shape's prisms stack over one point of light space: the most of its lit triangles one line along
+    // the light can cross (O3duWindingDepth), found as `depth_found` says: exactly; from above by the shape's parts,
+    // for a shape too large to sweep as it is built, which a frame that needs it exactly sweeps; or from above for
+    // good, where it is deeper than a frame needs to know, where the sweep met far more crossings of walls than there
+    // are walls, or where a corner is not finite.
+    enum class DepthFound : std::uint8_t { exactly, by_parts, from_above };
     std::uint32_t depth = 0;
     // Whether a ray from outside the shape may pass one of its lit faces from behind (see O3duShadowBuilder).
     bool open = false;
+    DepthFound depth_found = DepthFound::exactly;
 
     void clear();
     // The bytes the corners and both index lists have taken, narrow or wide.

@@ -37,10 +37,10 @@ fi
 # minutes on a quiet machine; --quick makes two short ones, enough to see that every row runs.
 repetitions=5
 min_time=0.1
-declare -A fewer=([whole_open]=3 [bang_records]=3 [shape_build]=3 [dxf_import]=3 [timer_jitter]=3 [drawing2d_rows]=3 [shadow_frames]=3 [shadow_night]=3)
+declare -A fewer=([whole_open]=3 [bang_records]=3 [shape_build]=3 [dxf_import]=3 [timer_jitter]=3 [drawing2d_rows]=3 [shadow_frames]=3 [shadow_night]=3 [shadow_bound]=3)
 # Seconds a program may take when it needs longer than the default: the shadow frames time seconds-long frames of
 # three suns on two models and read their memory in two processes a repetition of each of six cases.
-declare -A longer=([shadow_frames]=3600)
+declare -A longer=([shadow_frames]=3600 [shadow_bound]=1800)
 if [ "$quick" = 1 ]; then
   repetitions=2
   min_time=0.01

@@ -181,9 +181,11 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     O3duShadowDepth depth;
     // Each shape's share of the bound is taken while its volumes are at hand, built just now or as they stand; after
     // a rebuild of some shapes only, in a pass of its own.
-    const auto add_depth = [&](const CO3duGLEntity& entity) {
-        if (!(entity.draw_mode & O3DU_DRAW_HIDDEN) && entity.kind != 1)
-            depth.add(outlines ? entity.outline_volumes() : entity.prism_volumes());
+    // A shape without volumes keeps none of its own.
+    const auto add_depth = [&](CO3duGLEntity& entity) {
+        if (!(entity.draw_mode & O3DU_DRAW_HIDDEN) && entity.kind != 1 &&
+            (outlines ? entity.outline_volumes() : entity.prism_volumes()).depth > 0)
+            depth.add(outlines ? entity.outline_volumes_to_fill() : entity.prism_volumes_to_fill());
     };
     O3duShadowBuilder builder;
     const bool plain = typeid(*this) == *plain_hooks_;
@@ -218,7 +220,7 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     if (!rebuilt) return;
     if (!all)
         for (const _OfuPosition* node = structure_.head(); node; node = node->next) add_depth(*node->entity);
-    shadow_depth_ = depth.most();
+    shadow_depth_ = depth.most(kDeepestWrapped);
 }
 
 void CO3duGLModelar::count_shadow_volumes() {

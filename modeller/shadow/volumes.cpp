@@ -398,7 +398,6 @@ void O3duShadowBuilder::finish() {
     indices_.clear();
     for (std::uint32_t p : lit_) indices_.push_back(wall_corner_[corner_of_[p]]);
     out.lit.assign(indices_, total);
-    out.depth = sweep_.most(out);
     // Where back faces are culled, a ray may pass an open shape's lit face from behind. Whether the faces close
     // does not turn with the light: a step of the sun asks the shape's answer, not its faces.
     out.open = false;
@@ -409,6 +408,7 @@ void O3duShadowBuilder::finish() {
         }
         out.open = known_closed_ ? *known_closed_ == 0 : !closed();
     }
+    depth_.bound(out);
     if (settings_.accuracy != 1) return;
     CO3duShadowVolumes& outline = *outlines_;
     outline.corners = outline_corners_;
@@ -418,7 +418,7 @@ void O3duShadowBuilder::finish() {
         widen(outline.ends_lo, outline.ends_hi, &outline_corners_[i * 3]);
         widen(outline.walls_lo, outline.walls_hi, &outline_corners_[i * 3 + 3]);
     }
-    outline.depth = sweep_.most(outline);
+    depth_.bound(outline);
 }
 
 void add_shadow_volumes(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light,

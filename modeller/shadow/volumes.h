@@ -67,7 +67,7 @@ private:
     std::vector<std::uint8_t> aside_;
     std::vector<std::uint32_t> piece_;
     std::vector<double> volume_, scale_;
-    O3duCrossingSweep sweep_;  // each list's depth, from its walls
+    O3duWindingDepth depth_;  // each list's depth, from its walls
 };
 
 // One set as a whole shape: begin, add_set, finish.

@@ -1,5 +1,5 @@
-// A shape's depth as its volumes' builder works it out from the walls, against a brute-force count of how many of
-// its lit triangles stack over a point of light space: never below it for any shape (seeded random triangles,
+// A shape's depth as its volumes' builder works it out from the walls, against the strip count of how many of its
+// lit triangles stack over a point of light space (scenes.h): never below it for any shape (seeded random triangles,
 // stacked and overlapping plates, closed boxes, slats at random angles, strips sharing edges, T-junctions, lit from
 // random directions), and equal to it on closed boxes and on a roof of 300 slats under three suns.
 #include <gtest/gtest.h>
@@ -12,11 +12,12 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/shadow/volumes.h"
+#include "tests/modeller/shadow/scenes.h"
 
 namespace kz::test {
 namespace {
 
-using Triangle = std::array<OfuVector3, 3>;
+using Triangle = WorldTriangle;
 
 // The shape as one set of indexed triangles, each with corners of its own (the builder joins equal positions).
 CO3duPrimitive shape_of(const std::vector<Triangle>& triangles) {
@@ -36,101 +37,22 @@ CO3duPrimitive shape_of(const std::vector<Triangle>& triangles) {
 
 struct Depths {
     std::uint32_t built = 0;  // the prisms' depth as the builder left it
-    int judged = 0;           // the brute-force count
+    int judged = 0;           // the strip count of the triangles that cast
 };
 
-// The judge: the lit triangles in light space (as the builder rounds them, counter-clockwise seen from the light),
-// cut by vertical lines through every corner and every crossing of two edges; on the line halfway across each slab
-// the triangles are open intervals, and the most of them over one point of the line is the most over that slab.
-int deepest_stack(const std::vector<Triangle>& world, const OfuMatrix4x4& to_light) {
-    std::vector<std::array<double, 6>> lit;
-    for (const Triangle& t : world) {
-        std::array<double, 6> q;
-        for (int k = 0; k < 3; ++k) {
-            // As the shape holds its vertices, and the builder its corners: floats.
-            OfuVector3 p(float(t[k].x), float(t[k].y), float(t[k].z));
-            TransformPointByMatrix4x4(to_light, p);
-            q[2 * k] = float(p.x), q[2 * k + 1] = float(p.y);
-        }
-        const double area = (q[2] - q[0]) * (q[5] - q[1]) - (q[3] - q[1]) * (q[4] - q[0]);
-        if (area > 1e-5) lit.push_back(q);
-    }
-    std::vector<double> xs;
-    for (const auto& a : lit)
-        for (int i = 0; i < 3; ++i) {
-            xs.push_back(a[2 * i]);
-            for (const auto& b : lit)
-                for (int j = 0; j < 3; ++j) {
-                    const double px = a[2 * i], py = a[2 * i + 1], rx = a[(2 * i + 2) % 6] - px,
-                                 ry = a[(2 * i + 3) % 6] - py, qx = b[2 * j], qy = b[2 * j + 1],
-                                 sx = b[(2 * j + 2) % 6] - qx, sy = b[(2 * j + 3) % 6] - qy;
-                    const double d = rx * sy - ry * sx;
-                    if (d == 0) continue;
-                    const double t = ((qx - px) * sy - (qy - py) * sx) / d, u = ((qx - px) * ry - (qy - py) * rx) / d;
-                    if (t > 0 && t < 1 && u > 0 && u < 1) xs.push_back(px + t * rx);
-                }
-        }
-    std::sort(xs.begin(), xs.end());
-    int most = 0;
-    std::vector<std::pair<double, int>> ends;
-    for (std::size_t s = 0; s + 1 < xs.size(); ++s) {
-        // A slab narrower than rounding stands on a corner's line, along the edges through it.
-        if (!(xs[s + 1] - xs[s] > 1e-10 * (1 + std::fabs(xs[s])))) continue;
-        const double x = (xs[s] + xs[s + 1]) / 2;
-        ends.clear();
-        for (const auto& a : lit) {
-            double lo = HUGE_VAL, hi = -HUGE_VAL;
-            for (int i = 0; i < 3; ++i) {
-                // Each edge from its left end, so that two triangles sharing it meet it at the same y.
-                double x0 = a[2 * i], y0 = a[2 * i + 1], x1 = a[(2 * i + 2) % 6], y1 = a[(2 * i + 3) % 6];
-                if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
-                if ((x0 - x) * (x1 - x) > 0 || x0 == x1) continue;
-                const double y = y0 + (y1 - y0) * (x - x0) / (x1 - x0);
-                lo = std::min(lo, y), hi = std::max(hi, y);
-            }
-            // Shrunk by far less than a float's step: two triangles that only touch, their edges' heights on the
-            // line rounding apart, make no overlap here, and any real one is still seen.
-            lo += 1e-10 * (1 + std::fabs(lo)), hi -= 1e-10 * (1 + std::fabs(hi));
-            if (lo < hi) ends.push_back({lo, 1}), ends.push_back({hi, -1});
-        }
-        // An interval ending where another begins is left before that one is met.
-        std::sort(ends.begin(), ends.end());
-        int in = 0;
-        for (const auto& e : ends) most = std::max(most, in += e.second);
-    }
-    return most;
-}
-
 Depths depths(const std::vector<Triangle>& triangles, const OfuVector3& travel) {
+    const CO3duPrimitive shape = shape_of(triangles);
     CO3duGLEntity entity;
-    entity.ConvertSets(shape_of(triangles));
+    entity.ConvertSets(shape);
     OfuMatrix4x4 to_light;
     MakePlaneToXYMatrix(OfuVector3(-travel.x, -travel.y, -travel.z), OfuVector3(0, 0, 0), to_light);
     O3duShadowSettings settings;
     settings.extrusion = 1000;
     CO3duShadowVolumes outlines, prisms;
     add_shadow_volumes(entity.set(0), to_light, settings, outlines, prisms);
-    return {prisms.depth, deepest_stack(triangles, to_light)};
-}
-
-// A box from lo to hi turned by `angle` about z around `about`, its twelve triangles counter-clockwise from outside.
-void add_box(std::vector<Triangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle = 0,
-             OfuVector3 about = {0, 0, 0}) {
-    OfuVector3 c[8];
-    for (int i = 0; i < 8; ++i) {
-        const double x = (i & 1 ? hi.x : lo.x) - about.x, y = (i & 2 ? hi.y : lo.y) - about.y;
-        c[i] = OfuVector3(about.x + x * std::cos(angle) - y * std::sin(angle),
-                          about.y + x * std::sin(angle) + y * std::cos(angle), i & 4 ? hi.z : lo.z);
-    }
-    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
-}
-
-// A flat rectangle facing up, two triangles.
-void add_plate(std::vector<Triangle>& out, double x0, double y0, double x1, double y1, double z) {
-    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
-    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
+    std::vector<LightTriangle> lit;
+    cast_triangles(shape, to_light, false, lit);
+    return {prisms.depth, stack_depth(lit)};
 }
 
 // 300 slats 12 m long, 100 x 20 mm across, 200 mm apart along x, 3 m up, the row turned by `angle` about z.

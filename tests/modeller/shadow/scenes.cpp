@@ -361,6 +361,138 @@ void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duS
     settings.accuracy = accuracy;
     settings.extrusion = 1000;
     add_shadow_volumes(entity.set(0), to_light, settings, outlines, prisms);
+bool cast_triangles(const CO3duPrimitive& shape, const OfuMatrix4x4& to_light, bool cull,
+                    std::vector<LightTriangle>& lit) {
+    lit.clear();
+    bool clear = true;
+    OfuMatrix4x4 m = shape.model_matrix;
+    MultiplyMatrix4x4(m, to_light);
+    for (int k = 0; k < shape.sets.GetSize(); ++k) {
+        const CO3duTrianglePolys& set = shape.sets[k];
+        const std::vector<int> triangles = triangles_of(set);
+        for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+            LightTriangle q;
+            for (int i = 0; i < 3; ++i) {
+                const OfuVector3& v = set.vertices[triangles[t + i]].position;
+                OfuVector3 p(float(v.x), float(v.y), float(v.z));
+                TransformPointByMatrix4x4(m, p);
+                q[2 * i] = float(p.x), q[2 * i + 1] = float(p.y);
+            }
+            const double area = (q[2] - q[0]) * (q[5] - q[1]) - (q[3] - q[1]) * (q[4] - q[0]);
+            clear = clear && !(area != 0 && std::fabs(area) < 1e-4);
+            if (area < 0 && cull) std::swap(q[2], q[4]), std::swap(q[3], q[5]);
+            if (area >= 1e-5 || (area <= -1e-5 && cull)) lit.push_back(q);
+        }
+    }
+    return clear;
+}
+
+int stack_depth(const std::vector<LightTriangle>& lit) {
+    double size = 1.0;
+    for (const LightTriangle& t : lit)
+        for (double v : t) size = std::max(size, std::fabs(v));
+    const double tiny = 1e-12 * size;
+    // Every edge from its left end, the edges in order of their left ends.
+    struct Edge {
+        double x0, y0, x1, y1;
+    };
+    std::vector<Edge> edges;
+    std::vector<std::size_t> owner;
+    std::vector<double> xs;
+    for (std::size_t a = 0; a < lit.size(); ++a)
+        for (int i = 0; i < 3; ++i) {
+            Edge e{lit[a][2 * i], lit[a][2 * i + 1], lit[a][(2 * i + 2) % 6], lit[a][(2 * i + 3) % 6]};
+            xs.push_back(e.x0);
+            if (e.x1 < e.x0) std::swap(e.x0, e.x1), std::swap(e.y0, e.y1);
+            edges.push_back(e);
+            owner.push_back(a);
+        }
+    std::vector<std::size_t> by_left(edges.size());
+    for (std::size_t i = 0; i < by_left.size(); ++i) by_left[i] = i;
+    std::sort(by_left.begin(), by_left.end(), [&](std::size_t a, std::size_t b) { return edges[a].x0 < edges[b].x0; });
+    // Two edges of different triangles that cross inside both: only edges whose spans across x meet can.
+    for (std::size_t i = 0; i < by_left.size(); ++i) {
+        const Edge& p = edges[by_left[i]];
+        for (std::size_t j = i + 1; j < by_left.size() && edges[by_left[j]].x0 <= p.x1; ++j) {
+            if (owner[by_left[i]] == owner[by_left[j]]) continue;
+            const Edge& q = edges[by_left[j]];
+            const double rx = p.x1 - p.x0, ry = p.y1 - p.y0, sx = q.x1 - q.x0, sy = q.y1 - q.y0;
+            const double d = rx * sy - ry * sx;
+            if (d == 0) continue;
+            const double t = ((q.x0 - p.x0) * sy - (q.y0 - p.y0) * sx) / d;
+            const double u = ((q.x0 - p.x0) * ry - (q.y0 - p.y0) * rx) / d;
+            if (t > 0 && t < 1 && u > 0 && u < 1) xs.push_back(p.x0 + t * rx);
+        }
+    }
+    std::sort(xs.begin(), xs.end());
+    // The triangles in order of their left ends; those reaching the strip's line are kept at hand.
+    std::vector<std::size_t> order(lit.size()), reaching;
+    std::vector<double> left(lit.size()), right(lit.size());
+    for (std::size_t a = 0; a < lit.size(); ++a) {
+        order[a] = a;
+        left[a] = std::min({lit[a][0], lit[a][2], lit[a][4]}), right[a] = std::max({lit[a][0], lit[a][2], lit[a][4]});
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return left[a] < left[b]; });
+    int most = 0;
+    std::vector<std::pair<double, int>> ends;
+    for (std::size_t s = 0, next = 0; s + 1 < xs.size(); ++s) {
+        if (!(xs[s + 1] - xs[s] > tiny)) continue;
+        const double x = (xs[s] + xs[s + 1]) / 2;
+        for (; next < order.size() && left[order[next]] < x; ++next) reaching.push_back(order[next]);
+        ends.clear();
+        for (std::size_t k = 0; k < reaching.size();) {
+            const std::size_t a = reaching[k];
+            if (right[a] <= x) {
+                reaching[k] = reaching.back(), reaching.pop_back();
+                continue;
+            }
+            ++k;
+            double lo = HUGE_VAL, hi = -HUGE_VAL;
+            for (int i = 0; i < 3; ++i) {
+                const Edge& e = edges[3 * a + i];
+                if (!(e.x0 < x && x < e.x1)) continue;
+                const double y = e.y0 + (e.y1 - e.y0) * (x - e.x0) / (e.x1 - e.x0);
+                lo = std::min(lo, y), hi = std::max(hi, y);
+            }
+            if (lo + tiny < hi - tiny) ends.push_back({lo + tiny, 1}), ends.push_back({hi - tiny, -1});
+        }
+        // An interval ending where another begins is left before that one is met.
+        std::sort(ends.begin(), ends.end());
+        int in = 0;
+        for (const auto& e : ends) most = std::max(most, in += e.second);
+    }
+    return most;
+}
+
+Score sunlit_frame(HeadlessScene& scene, const ShadowScene& shapes, const OfuVector3& travel, const OfuVector3& eye,
+                   const OfuVector3& target, double fov, double near_distance, double far_distance) {
+    CO3duGLModelar& m = *scene.modeller;
+    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, travel);
+    light.on = 1;
+    m.SetShadowLight(light);
+    m.SetShadowColor({1, 0, 0, 0.5f});
+    const _O3duCamera c = camera_looking(m, eye, target, fov, near_distance, far_distance);
+    m.SetCamera(c);
+    const Frame f = scene.render();
+    return shapes.compare(f, PixelRays(c, f.width, f.height), travel);
+}
+
+void add_box(std::vector<WorldTriangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle,
+             OfuVector3 about) {
+    OfuVector3 c[8];
+    for (int i = 0; i < 8; ++i) {
+        const double x = (i & 1 ? hi.x : lo.x) - about.x, y = (i & 2 ? hi.y : lo.y) - about.y;
+        c[i] = OfuVector3(about.x + x * std::cos(angle) - y * std::sin(angle),
+                          about.y + x * std::sin(angle) + y * std::cos(angle), i & 4 ? hi.z : lo.z);
+    }
+    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    for (const auto& f : faces) out.push_back({c[f[0]], c[f[1]], c[f[2]]});
+}
+
+void add_plate(std::vector<WorldTriangle>& out, double x0, double y0, double x1, double y1, double z) {
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y0, z), OfuVector3(x1, y1, z)});
+    out.push_back({OfuVector3(x0, y0, z), OfuVector3(x1, y1, z), OfuVector3(x0, y1, z)});
 }
 
 }  // namespace kz::test

@@ -132,5 +132,32 @@ public:
     }
     int starts = 0;
 };
+// A triangle in light space, counter-clockwise seen from the light: x, y of each corner.
+using LightTriangle = std::array<double, 6>;
+// The triangles of the primitive's sets that cast, through its model matrix and `to_light`, in light space as the
+// volumes' builder rounds their corners (to floats): those facing the light, and with `cull`, those facing away,
+// turned (their area at least 1e-5). False where one stands so nearly edge-on (its area within 1e-4 of none, but not
+// none) that whether it casts, and at outline accuracy which way it is taken, is a matter of rounding.
+bool cast_triangles(const CO3duPrimitive& shape, const OfuMatrix4x4& to_light, bool cull,
+                    std::vector<LightTriangle>& lit);
+// The most of the triangles over one point: the plane cut into strips by vertical lines through every corner and
+// every point where two edges cross, and the most triangles over one point of the line halfway across each strip. A
+// strip or an interval narrower than a millionth of a millionth of the triangles' size is taken as a line: a corner
+// a float step off an edge still makes a sliver far wider.
+int stack_depth(const std::vector<LightTriangle>& lit);
+
+// The shadow light along `travel` (shadow colour red, half covering) and a perspective camera from eye to target;
+// the frame rendered and held to the cast of `shapes`.
+Score sunlit_frame(HeadlessScene& scene, const ShadowScene& shapes, const OfuVector3& travel, const OfuVector3& eye,
+                   const OfuVector3& target, double fov, double near_distance, double far_distance);
+
+// A triangle in the world, its corners counter-clockwise seen from the side it faces.
+using WorldTriangle = std::array<OfuVector3, 3>;
+// A box from lo to hi turned by `angle` about z around `about`, its twelve triangles counter-clockwise seen from
+// outside.
+void add_box(std::vector<WorldTriangle>& out, const OfuVector3& lo, const OfuVector3& hi, double angle = 0,
+             OfuVector3 about = {0, 0, 0});
+// A flat rectangle facing up, two triangles.
+void add_plate(std::vector<WorldTriangle>& out, double x0, double y0, double x1, double y1, double z);
 
 }  // namespace kz::test
