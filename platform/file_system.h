@@ -134,6 +134,8 @@ private:
     std::FILE* stream_ = nullptr;
     std::uint64_t written_ = 0;
     bool failed_ = false;
+    // What was not kept of the file replaced, said once the new file is in place.
+    std::vector<std::string> kept_lines_;
 };
 bool write_whole_file(std::string_view windows_path, std::string_view bytes);
 // Test hook: every writer fails as on a full disk (ENOSPC) once this many bytes were written in all since the call;

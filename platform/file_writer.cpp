@@ -282,7 +282,14 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read, con
     if (exists && replaced == expected_) expected_.content = replaced.content;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return fail(with_error("no new file can be made beside it"));
-    keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
+    KeptPermissions kept = keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
+    kept_lines_ = std::move(kept.lines);
+    if (!kept.writable) {
+        fail(kept.why);
+        discard();
+        ::close(fd);
+        return;
+    }
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
         fail(with_error("no new file can be made beside it"));
@@ -364,6 +371,8 @@ bool FileWriter::commit() {
         // Taken once renamed: the rename moves the file's change time.
         struct stat written;
         if (stat_of(fd, &written)) written_identity_ = identity_of(written);
+        record_access_list(fd, &written_identity_);
+        for (const std::string& line : kept_lines_) report_line(line);
         written_identity_.content = written_content_.digest();
         // Another name of the file replaced still holds it, and the rename moved its change time (one link less),
         // and nothing else.

@@ -882,7 +882,7 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         {"another user's file in a project's group, with a list, saved by root", false, kUser, kProject, 0640,
          named_list, as_read, false, kProject, 0640, named_list},
         {"another user's 0666 file that took the number of the file read, agreed", false, 0, 0, 0640, nullptr,
-         made_by_another(true), true, 0, 0640, nullptr, false},
+         made_by_another(true), true, 0, 0600, nullptr, false},
         {"another user's 0666 file in place of a project's file, agreed, as a user", true, kUser, kProject, 0640,
          nullptr, made_by_another(false), true, kUsers, 0600, nullptr, false},
         // A group not kept: the new group and others get what both the old group and others had.
@@ -891,14 +891,14 @@ TEST_F(FigureSave, SavesKeepWhatTheUserSetOnTheFile) {
         {"readable by others but not its group, a group the user is not in", true, kUser, kStrangers, 0604, nullptr,
          as_read, false, kUsers, 0600, nullptr},
         {"another user's 0666 file in place of a project's world-readable file, agreed, as a user", true, kUser,
-         kProject, 0644, nullptr, made_by_another(false), true, kUsers, 0644, nullptr, false},
+         kProject, 0644, nullptr, made_by_another(false), true, kUsers, 0600, nullptr, false},
         {"a list that denies another user, of a group the user is not in", true, kUser, kStrangers, 0644, denying_list,
          as_read, false, kUsers, 0644, "u::rw-,u:4321:---,g::r--,m::r--,o::r--", true, nullptr, kNamed},
         // No list the file did not have: not the one the folder's default gives its new files.
         {"a folder's default list, taken off the files", true, kUser, kUsers, 0640, nullptr, as_read, false, kUsers,
          0640, nullptr, true, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
         {"a folder's default list, another user's file in place of the one read", true, kUser, kUsers, 0640, nullptr,
-         made_by_another(false), true, kUsers, 0640, nullptr, false, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
+         made_by_another(false), true, kUsers, 0600, nullptr, false, "u::rwx,u:4321:rw-,g::r-x,m::rwx,o::r-x", kNamed},
         // Read through a descriptor of their own, lists and attributes need no /proc.
         {"a list that denies another user, without /proc", true, kUser, kUsers, 0644, denying_list, as_read, false,
          kUsers, 0644, denying_list, true, nullptr, kNamed, true},
