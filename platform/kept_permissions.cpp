@@ -84,10 +84,12 @@ KeptRights narrowed_rights(const FileRights& read, const FileRights* present, st
         // A group not kept: its members become others, and the new group's members were others or in a named
         // group, which the list still names (a member of one of them and of the new group gets the better of both
         // entries).
-        const Classes c = classes_of(read.mode, read.list);
-        for (AccessEntry& e : kept.list) {
-            if (group != read.group && e.tag == kAclOwningGroup) e.rights = c.group & c.others & c.named_groups;
-            if (group != read.group && e.tag == kAclOthers) e.rights = c.others & c.group & c.mask;
+        if (group != read.group) {
+            const Classes c = classes_of(read.mode, read.list);
+            for (AccessEntry& e : kept.list) {
+                if (e.tag == kAclOwningGroup) e.rights = c.group & c.others & c.named_groups;
+                if (e.tag == kAclOthers) e.rights = c.others & c.group & c.mask;
+            }
         }
         kept.mode = mode_of(kept.list);
         return kept;
@@ -97,8 +99,9 @@ KeptRights narrowed_rights(const FileRights& read, const FileRights* present, st
     unsigned g = kAllRights, o = kAllRights;
     for (const FileRights* f : {&read, &there}) {
         const unsigned fg = f->mode >> 3 & kAllRights, fo = f->mode & kAllRights;
-        g &= f->group == group ? fg : fg & fo;
-        o &= f->group == group ? fo : fg & fo;
+        const bool its_group = f->group == group;
+        g &= its_group ? fg : fg & fo;
+        o &= its_group ? fo : fg & fo;
     }
     kept.mode = owners | g << 3 | o;
     return kept;
@@ -224,12 +227,11 @@ void keep_from(int fd, int source, const struct stat& now, const std::string& na
     give_rights(fd, given);
     if (!rights.list_known) {
         // Whether a list denies someone what the mode gives is not known: the new file is its owner's alone.
-        kept->lines.push_back(
-            with_error(name + (source < 0 ? ": its access list and user attributes were not kept, as it cannot be "
-                                            "opened for reading; it is saved for its owner alone"
-                                          : ": its access list was not kept, as it cannot be read; it is saved for "
-                                            "its owner alone"),
-                       list_error));
+        const char* why = source < 0 ? ": its access list and user attributes were not kept, as it cannot be opened "
+                                       "for reading; it is saved for its owner alone"
+                                     : ": its access list was not kept, as it cannot be read; it is saved for its "
+                                       "owner alone";
+        kept->lines.push_back(with_error(name + why, list_error));
         if (source < 0) return;
     } else if (given.owner_alone) {
         kept->lines.push_back(name + ": it is saved for its new owner alone, as it cannot be given back to its owner");

@@ -2,16 +2,26 @@
 // mask's and others' entry (each 0-7, the named ones also absent, or no list at all), judged against acl(5)'s access
 // check written apart from the program: no account that may hold any membership of the groups involved may do more
 // with the new file than it could with the file read (and with the file there now, where that is another), and what
-// the rule keeps is kept. No root needed: nothing touches a file.
+// the rule keeps is kept. No root needed: nothing touches a file but in the last row, which writes as its user.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/kept_permissions.h"
+#include "platform/path_names.h"
+#include "tests/support/other_user.h"
 #include "tests/support/posix_access_check.h"
+#include "tests/support/test_paths.h"
 
 namespace kz::platform {
 namespace {
@@ -23,7 +33,7 @@ using test::AclProcess;
 // stranger; of the file read's group, the other file's, the new file's where it is neither, and the named group.
 constexpr unsigned kOwner = 100, kOtherOwner = 101, kSaver = 102, kNamedUser = 200, kStranger = 300;
 constexpr unsigned kReadGroup = 1000, kThereGroup = 1001, kNewGroup = 1002, kNamedGroup = 1100;
-constexpr unsigned kAbsent = 8;    // a named entry's rights: none there
+constexpr unsigned kAbsent = 8;  // a named entry's rights: none there
 
 // A file: its entries; a list holds the named user and group unless kAbsent, always a mask.
 struct Entries {
@@ -105,8 +115,8 @@ struct Verdicts {
 std::string describe(const Entries& e) {
     if (!e.listed) return std::to_string(e.user) + std::to_string(e.group) + std::to_string(e.other);
     const auto r = [](unsigned v) { return v == kAbsent ? std::string("-") : std::to_string(v); };
-    return "u" + r(e.user) + " nu" + r(e.named_user) + " g" + r(e.group) + " ng" + r(e.named_group) + " m" +
-           r(e.mask) + " o" + r(e.other);
+    return "u" + r(e.user) + " nu" + r(e.named_user) + " g" + r(e.group) + " ng" + r(e.named_group) + " m" + r(e.mask) +
+           " o" + r(e.other);
 }
 
 // An account and a set of requests as a failure names them.
@@ -143,7 +153,8 @@ void judge(const Universe& u, const Side& read, const Side* there, unsigned owne
     const bool group_lost = unnamed & u.group_bit(kReadGroup);
     const bool one_owner = owner == kOwner && other.rights.owner == kOwner;
     const bool owner_alone = !one_owner || (there && (read.entries.listed || there->entries.listed));
-    const unsigned owners = read.table.granted[u.uid_index(kOwner)] & other.table.granted[u.uid_index(other.rights.owner)];
+    const unsigned owners =
+        read.table.granted[u.uid_index(kOwner)] & other.table.granted[u.uid_index(other.rights.owner)];
     const auto had = [&](int n) { return read.table.granted[n] & other.table.granted[n]; };
     const auto what = [&] {
         return describe(read.entries) + (there ? " / " + describe(there->entries) : std::string(" / itself")) +
@@ -155,7 +166,8 @@ void judge(const Universe& u, const Side& read, const Side* there, unsigned owne
         const bool saver = uid == owner && !one_owner;
         v->add(saver || ((after.granted[n] | collapsed.granted[n]) & ~had(n)) == 0, [&] {
             return what() + ": " + named(u.accounts[n]) + " had " + requests(had(n)) + ", gets " +
-                   requests(after.granted[n]) + (kept.list.empty() ? "" : ", without the list " + requests(collapsed.granted[n]));
+                   requests(after.granted[n]) +
+                   (kept.list.empty() ? "" : ", without the list " + requests(collapsed.granted[n]));
         });
         unsigned promised = 0;
         if (owner_alone) {
@@ -224,7 +236,8 @@ TEST(KeptRights, NoAccountGainsOverTheFileReadAndAnotherFilePutThere) {
         for (unsigned b = 0; b < 512; ++b)
             for (const bool one_group : {true, false}) {
                 const Side read{all[a], in_read[a], read_tables[a]};
-                const Side there{all[b], (one_group ? in_read : in_there)[b], (one_group ? read_tables : there_tables)[b]};
+                const Side there{all[b], (one_group ? in_read : in_there)[b],
+                                 (one_group ? read_tables : there_tables)[b]};
                 for (const unsigned group : {kReadGroup, kThereGroup, kNewGroup})
                     if (!one_group || group != kThereGroup) judge(plain, read, &there, kOwner, group, &v);
             }
@@ -241,6 +254,50 @@ TEST(KeptRights, NoAccountGainsOverTheFileReadAndAnotherFilePutThere) {
         for (const unsigned owner : {kOwner, kSaver}) judge(u, read, &there, owner, kReadGroup, &v);
     }
     EXPECT_EQ(v.wrong, 0) << "of " << v.cases << " verdicts; first: " << v.first;
+}
+
+// A file written is known with its list, so that another file put under its name later is judged against what the
+// write left: the owner's 0666 file put there (one owner and group, no lists) gives the bits both allow; the owner's
+// write-only file, whose list cannot be read, is not replaced, and the writer says why. Written by the file's owner
+// (nobody, where the tests run as root, who may read anything).
+TEST(KeptRights, AFileWrittenIsJudgedAgainstAnotherPutThereLater) {
+    char made[] = "/tmp/kz-put-there-XXXXXX";  // a folder the user may write wherever the tests run
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(made, test::kOtherUser, test::kOtherUser), 0);
+    }
+    const std::string file = std::string(made) + "/u.fig", name = from_native_path(file);
+    const auto put_there = [&](unsigned mode) {
+        const std::string beside = file + ".new";
+        std::ofstream(beside) << "put there";
+        return ::chmod(beside.c_str(), mode) == 0 && ::rename(beside.c_str(), file.c_str()) == 0;
+    };
+    const auto write = [](FileWriter& w) { return w.write("new", 3) && w.commit(); };
+    const auto run = [&] {
+        FileWriter first(name);
+        ASSERT_TRUE(write(first));
+        struct stat written = {};
+        ASSERT_EQ(::stat(file.c_str(), &written), 0);
+        ASSERT_TRUE(put_there(0666));
+        FileWriter second(WriteLanding(name), first.written_identity());
+        ASSERT_TRUE(write(second));
+        struct stat st = {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, written.st_mode & 0666);
+        ASSERT_TRUE(put_there(0200));
+        FileWriter third(WriteLanding(name), second.written_identity());
+        EXPECT_FALSE(third.is_open());
+        EXPECT_EQ(third.failure(), "the access list of the file there now cannot be read (Permission denied)");
+        ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+        EXPECT_EQ(test::read_all(file), "put there");
+    };
+    if (root) {
+        EXPECT_TRUE(test::run_as_other_user("the writes", run));
+    } else {
+        run();
+    }
+    std::filesystem::remove_all(made);
 }
 
 }  // namespace
