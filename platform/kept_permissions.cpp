@@ -145,8 +145,8 @@ void set_mode_without_list(int fd, unsigned mode) {
 // The new file open at `fd` given `rights`.
 void give_rights(int fd, const KeptRights& rights) {
     if (rights.list.empty()) return set_mode_without_list(fd, rights.mode);
-    const std::string bytes = access_list_bytes(rights.list);
-    if (::fsetxattr(fd, kAccessListName, bytes.data(), bytes.size(), 0) != 0)
+    const std::string list = access_list_bytes(rights.list);
+    if (::fsetxattr(fd, kAccessListName, list.data(), list.size(), 0) != 0)
         set_mode_without_list(fd, listless_mode(rights));
 }
 
