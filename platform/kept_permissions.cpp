@@ -108,8 +108,8 @@ KeptRights narrowed_rights(const FileRights& read, const FileRights* present, st
 }
 
 unsigned listless_mode(const KeptRights& rights) {
-    if (rights.list.empty()) return rights.mode;
     // A named account falls in the group's class or others'; the owning group's members and others stay in theirs.
+    // Without a list, the mode as it is.
     const Classes c = classes_of(rights.mode, rights.list);
     const unsigned floor = c.named & c.mask;
     return c.owner << 6 | (c.group & c.mask & floor) << 3 | (c.others & floor);

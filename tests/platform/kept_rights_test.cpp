@@ -3,8 +3,11 @@
 // check written apart from the program: no account that may hold any membership of the groups involved may do more
 // with the new file than it could with the file read (and with the file there now, where that is another), and what
 // the rule keeps is kept. No root needed: nothing touches a file but in the last row, which writes as its user.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -259,22 +262,17 @@ TEST(KeptRights, NoAccountGainsOverTheFileReadAndAnotherFilePutThere) {
 // A file written is known with its list, so that another file put under its name later is judged against what the
 // write left: the owner's 0666 file put there (one owner and group, no lists) gives the bits both allow; the owner's
 // write-only file, whose list cannot be read, is not replaced, and the writer says why. Written by the file's owner
-// (nobody, where the tests run as root, who may read anything).
+// (nobody, where the tests run as root, who may read anything), in a folder of /tmp and, where root may mount one, on
+// a ramfs, which keeps no lists nor attributes.
 TEST(KeptRights, AFileWrittenIsJudgedAgainstAnotherPutThereLater) {
-    char made[] = "/tmp/kz-put-there-XXXXXX";  // a folder the user may write wherever the tests run
-    ASSERT_NE(::mkdtemp(made), nullptr);
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(made, test::kOtherUser, test::kOtherUser), 0);
-    }
-    const std::string file = std::string(made) + "/u.fig", name = from_native_path(file);
-    const auto put_there = [&](unsigned mode) {
-        const std::string beside = file + ".new";
-        std::ofstream(beside) << "put there";
-        return ::chmod(beside.c_str(), mode) == 0 && ::rename(beside.c_str(), file.c_str()) == 0;
-    };
-    const auto write = [](FileWriter& w) { return w.write("new", 3) && w.commit(); };
-    const auto run = [&] {
+    const auto run = [](const std::string& dir) {
+        const std::string file = dir + "/u.fig", name = from_native_path(file);
+        const auto put_there = [&](unsigned mode) {
+            const std::string beside = file + ".new";
+            std::ofstream(beside) << "put there";
+            return ::chmod(beside.c_str(), mode) == 0 && ::rename(beside.c_str(), file.c_str()) == 0;
+        };
+        const auto write = [](FileWriter& w) { return w.write("new", 3) && w.commit(); };
         FileWriter first(name);
         ASSERT_TRUE(write(first));
         struct stat written = {};
@@ -292,10 +290,23 @@ TEST(KeptRights, AFileWrittenIsJudgedAgainstAnotherPutThereLater) {
         ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
         EXPECT_EQ(test::read_all(file), "put there");
     };
-    if (root) {
-        EXPECT_TRUE(test::run_as_other_user("the writes", run));
+    char made[] = "/tmp/kz-put-there-XXXXXX";  // a folder the user may write wherever the tests run
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    if (::geteuid() != 0) {
+        run(made);
     } else {
-        run();
+        ASSERT_EQ(::chown(made, test::kOtherUser, test::kOtherUser), 0);
+        EXPECT_TRUE(test::run_as_other_user("the writes", [&] { run(made); }));
+        EXPECT_TRUE(test::run_in_child(
+            "the writes on a ramfs",
+            [&] {
+                return ::unshare(CLONE_NEWNS) == 0 &&
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       ::mount("none", made, "ramfs", 0, "mode=0755") == 0 &&
+                       ::chown(made, test::kOtherUser, test::kOtherUser) == 0 && ::setgroups(0, nullptr) == 0 &&
+                       ::setgid(test::kOtherUser) == 0 && ::setuid(test::kOtherUser) == 0;
+            },
+            [&] { run(made); }));
     }
     std::filesystem::remove_all(made);
 }

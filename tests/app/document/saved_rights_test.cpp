@@ -46,7 +46,7 @@ namespace plat = kz::platform;
 // the folder's default list names.
 constexpr uid_t kOwner = 47001, kOther = 47002, kNamedUser = 47020, kFolderNamed = 47022;
 constexpr gid_t kOwnersGroup = 47101, kShared = 47102, kOutside = 47103, kOthersGroup = 47104, kNamedGroup = 47105;
-constexpr char kFolderList[] = "u::rwx,u:47022:rw-,g::r-x,m::rwx,o::r-x";
+constexpr char kFolderList[] = "u::rwx,u:47022:rw-,g::r-x,m::rwx,o::r-x", kMinimalList[] = "u::rwx,g::r-x,o::---";
 
 struct Account {
     const char* name;
@@ -102,9 +102,10 @@ enum ListKind { kNoList, kNamesUser, kNamesGroup, kDeniesUser, kMasksGroup, kDen
 const char* const kListKinds[] = {"none", "user", "group", "deny", "mask", "deny-g"};
 // What is put under the unit's name after it was read: nothing, or a file of the owner in the same group (0666 with
 // no list; 0664 shown, with a list that denies a named group; 0644 with one that denies the named user), or a
-// colleague's (the other user's 0644, without a list or with one that names the named user).
-enum SwapKind { kNoSwap, kWider, kListed, kDenying, kColleagues, kColleaguesNaming };
-const char* const kSwapKinds[] = {"-", "wider", "listed", "denying", "coll", "coll-u"};
+// colleague's (the other user's 0644, without a list or with one that names the named user); or the file is gone.
+enum SwapKind { kNoSwap, kWider, kListed, kDenying, kColleagues, kColleaguesNaming, kGone };
+const char* const kSwapKinds[] = {"-", "wider", "listed", "denying", "coll", "coll-u", "gone"};
+bool of_one_owner(int swap) { return swap != kColleagues && swap != kColleaguesNaming; }
 
 struct Case {
     int saver, group_kind;
@@ -143,7 +144,7 @@ std::vector<Case> all_cases() {
         for (int group = 0; group < 3; ++group)
             for (const unsigned mode : {0640u, 0644u, 0664u})
                 for (const int list : {kNoList, kNamesUser, kDeniesUser, kDeniesGroup})
-                    for (int swap = kWider; swap <= kColleaguesNaming; ++swap)
+                    for (int swap = kWider; swap <= kGone; ++swap)
                         cases.push_back({saver, group, mode, list, false, false, swap});
     return cases;
 }
@@ -193,7 +194,7 @@ Swap swap_of(const Case& c) {
     case kListed: return {kOwner, c.group(), 0664, "u::rw-,g::r--,g:" + group + ":---,m::rw-,o::r--"};
     case kDenying: return {kOwner, c.group(), 0644, "u::rw-,u:" + named + ":---,g::r--,m::r--,o::r--"};
     case kColleagues: return {kOther, kOthersGroup, 0644, ""};
-    default: return {kOther, kOthersGroup, 0664, "u::rw-,u:" + named + ":rw-,g::r--,m::rw-,o::r--"};
+    default: return {kOther, kOthersGroup, 0664, "u::rw-,u:" + named + ":rw-,g::r--,m::rw-,o::r--"};  // naming
     }
 }
 
@@ -278,16 +279,26 @@ template <typename Body>
         body);
 }
 
+// The project's folder and those below it: plain, one whose default list names an account, one with that default
+// that the shared group may write but not read, one whose default list is its mode's.
 bool make_folders(const std::string& dir, std::string* why) {
     std::error_code ignored;
     fs::remove_all(dir, ignored);
-    for (const char* folder : {"", "/plain", "/listed"}) {
-        const std::string path = dir + folder;
-        if (!fs::create_directory(path) || ::chown(path.c_str(), kOwner, kShared) || ::chmod(path.c_str(), 0775))
+    const struct {
+        const char* name;
+        unsigned mode;
+        const char* list;
+    } folders[] = {{"", 0775, nullptr},
+                   {"/plain", 0775, nullptr},
+                   {"/listed", 0775, kFolderList},
+                   {"/unread", 0730, kFolderList},
+                   {"/minimal", 0775, kMinimalList}};
+    for (const auto& f : folders) {
+        const std::string path = dir + f.name;
+        if (!fs::create_directory(path) || ::chown(path.c_str(), kOwner, kShared) ||
+            (f.list && !kz::test::set_default_access_list(path, f.list)) || ::chmod(path.c_str(), f.mode))
             return *why = path + ": " + std::strerror(errno), false;
     }
-    if (!kz::test::set_default_access_list(dir + "/listed", kFolderList))
-        return *why = dir + "/listed: " + std::strerror(errno), false;
     return true;
 }
 
@@ -348,7 +359,9 @@ public:
                 saver.judge < 0 || (out[i].before.of[saver.judge] >= 0 && out[i].before.of[saver.judge] & 4);
             if (out[i].edited)
                 find_item(view, (unit_name(cases[i].first) + " item").c_str())->SetPlacement(to, nullptr);
-            if (const Case& c = cases[i].second; c.swap != kNoSwap) {
+            if (const Case& c = cases[i].second; c.swap == kGone) {
+                if (::unlink(files[i].c_str()) != 0) return files[i] + ": " + std::strerror(errno);
+            } else if (c.swap != kNoSwap) {
                 // Made beside it and renamed over it, as cp -a or rsync -A restore a file.
                 const Swap s = swap_of(c);
                 const std::string made = files[i] + ".new";
@@ -359,6 +372,9 @@ public:
         }
         if (const auto judged = judge_files(files, [out](std::size_t i) -> Rights& { return out[i].there; }); !judged)
             return judged.message();
+        // A file gone bounds nobody.
+        for (std::size_t i = 0; i < cases.size(); ++i)
+            if (cases[i].second.swap == kGone) out[i].there = out[i].before;
         testing::internal::CaptureStderr();
         const ::testing::AssertionResult saved = as_saver(saver, without_proc, [&] {
             plat::DialogTestAnswers answers;
@@ -411,21 +427,28 @@ struct Stray {
 // the named group's members of the new group had. Another file under the name: each account no more than with both
 // files (the same rule over both, where both are the owner's without lists); where either has a list or they have
 // different owners, the new owner alone keeps anything.
+// Whether the save keeps the owner's bits alone: another file under the name where either has a list, or where the
+// owners differ.
+bool owner_alone(const Case& c) {
+    return c.swap != kNoSwap && (c.list != kNoList || (c.swap != kWider && c.swap != kGone));
+}
+
 std::vector<int> expected_rights(const Case& c, const Outcome& out) {
     std::vector<int> had(kJudgeCount), want(kJudgeCount, -1);
     for (int j = 0; j < kJudgeCount; ++j) had[j] = out.before.of[j] & out.there.of[j];
     const Saver& saver = c.who();
     const bool may_write = saver.judge < 0 || out.before.of[saver.judge] & 2;
     const bool group_given = saver.uid == 0 || std::count(saver.groups.begin(), saver.groups.end(), c.group());
-    const bool owner_alone = c.swap != kNoSwap && (c.list != kNoList || c.swap != kWider);
-    if (owner_alone) {
+    if (owner_alone(c)) {
         // The owner of both files keeps what both gave it; of the colleague's, the owner saving has what it has.
-        const int owner = saver.uid == kOwner || c.swap < kColleagues ? kTheOwner : -1;
+        const int owner = saver.uid == kOwner || of_one_owner(c.swap) ? kTheOwner : -1;
         for (int j = 0; j < kJudgeCount; ++j)
             if (j != owner && j != saver.judge) want[j] = 0;
-        if (c.swap < kColleagues) want[kTheOwner] = had[kTheOwner];
+        if (of_one_owner(c.swap)) want[kTheOwner] = had[kTheOwner];
         return want;
     }
+    // A file gone: what the kernel would give a new file there is not judged; only the bound holds.
+    if (c.swap == kGone) return want;
     if (saver.uid != kOwner || group_given || !may_write) return had;
     // Linux looks at a list only where its mask is not empty: with an empty one, named accounts are others.
     const bool masked = mask_of(c.mode, c.list) != 0;
@@ -483,10 +506,12 @@ std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
             strays.push_back({"mode or list", std::string(seen) + " '" + out.list + "'"});
         if (c.list == kNoList && *out.list) strays.push_back({"a list where the file had none", out.list});
         if (!out.attribute) strays.push_back({"the user attribute", "lost"});
-    } else if (c.list != kNoList || c.swap != kWider) {
+    } else if (owner_alone(c)) {
         if (*out.list) strays.push_back({"a list though the owner alone keeps anything", out.list});
         if (std::strstr(out.errors, "for its owner alone") == nullptr)
             strays.push_back({"the owner alone kept and not said", *out.errors ? out.errors : "nothing said"});
+    } else if (*out.list) {
+        strays.push_back({"a list where neither file had one", out.list});
     }
     return strays;
 }
@@ -512,15 +537,14 @@ std::string table_line(const Case& c, const Outcome& out) {
            (gains.empty() ? "-" : gains) + ", accounts" + each + ", stderr " + (*out.errors ? out.errors : "-");
 }
 
-// New files, by each saver, in the folder with a default list and in the one without: each gets what the kernel
-// gives a file the saver makes there with 0666, as touch does (a file made so beside it judges); an empty text when
-// all of it ran.
+// New files, by each saver, in each folder: each gets what the kernel gives a file the saver makes there with 0666,
+// as touch does (a file made so beside it judges); an empty text when all of it ran.
 std::string SavedRights::new_files(const std::string& dir, std::vector<std::string>* table,
                                    std::vector<std::string>* strays) {
     std::string why;
     if (!make_folders(dir, &why)) return why;
     for (const Saver& saver : kSavers) {
-        for (const char* folder : {"plain", "listed"}) {
+        for (const char* folder : {"plain", "listed", "unread", "minimal"}) {
             const std::string made = dir + "/" + folder + "/new-" + saver.name + ".fig",
                               touched = dir + "/" + folder + "/touched-" + saver.name;
             view->NewModel();
@@ -629,7 +653,7 @@ void SavedRights::run_matrix(const std::string& root, const std::string& table_p
     }
     for (const std::string& stray : made_strays) ADD_FAILURE() << stray;
     EXPECT_EQ(not_run, 0) << "cases that could not run:" << not_set_up;
-    EXPECT_EQ(made.size(), 8u) << not_set_up;
+    EXPECT_EQ(made.size(), 16u) << not_set_up;
     EXPECT_EQ(saved + unreadable + not_run, static_cast<int>(cases.size()));
 }
 
