@@ -1,5 +1,7 @@
 // POSIX.1e access lists judged as acl(5) says ("ACCESS CHECK ALGORITHM"), written from the manual page alone and
 // sharing nothing with the program, for the rows that judge millions of cases where the kernel cannot be asked.
+// Linux departs from it in one case: where the mask (the group bits) is empty, it looks at the mode bits alone, so a
+// named account gets others' rights there, not none; the rows that ask the kernel see that.
 #pragma once
 #include <cstddef>
 
