@@ -15,6 +15,7 @@
 
 #include "platform/access_list.h"
 #include "platform/descriptor.h"
+#include "platform/file_in_use.h"
 #include "platform/file_stamps.h"
 #include "platform/report.h"
 
@@ -206,9 +207,9 @@ void keep_permissions(int fd, int dirfd, const std::string& name, const struct s
                       const FileIdentity& read) {
     const FileIdentity now = present ? identity_of(*present) : FileIdentity{};
     if (present && read.known() && read.same_file(now)) {
-        // Opened for reading (through no /proc), without following a link or waiting on a lease, its list and
-        // attributes are read from it: only while that is still the file judged.
-        Descriptor source(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        // Opened for reading (through no /proc), without following a link, another program's lease waited out, its
+        // list and attributes are read from it: only while that is still the file judged.
+        Descriptor source(open_past_lease(dirfd, name, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
         struct stat st;
         // Gone or a link by now, it is no longer the file judged (and the rename will not replace it); anything
         // else that keeps it closed (no read right on one's own file) narrows the new file.
