@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/descriptor.h"
+#include "platform/file_in_use.h"
 #include "platform/file_stamps.h"
 #include "platform/report.h"
 
@@ -266,6 +267,8 @@ void give_new_file_rights(int fd, int dirfd) {
 KeptPermissions refused(const std::string& why, int error) {
     return {false, error ? with_error(why, error) : why, error, {}};
 }
+// Another program holds the file past the wait: nothing is written, and the user may save again.
+KeptPermissions in_use() { return {false, in_use_reason(), EWOULDBLOCK, {}}; }
 
 }  // namespace
 
@@ -273,13 +276,13 @@ KeptPermissions keep_permissions(int fd, int dirfd, const std::string& name, con
                                  const FileIdentity& read) {
     KeptPermissions kept;
     const FileIdentity now = present ? identity_of(*present) : FileIdentity{};
-    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
     if (present && read.known() && read.same_file(now)) {
-        // Opened for reading (through no /proc), without following a link or waiting on a lease, its list and
-        // attributes are read from it: only while that is still the file judged.
-        Descriptor source(::openat(dirfd, name.c_str(), flags));
+        // Opened for reading (through no /proc), without following a link, another program's lease waited out, its
+        // list and attributes are read from it: only while that is still the file judged.
+        Descriptor source(open_past_lease(dirfd, name, flags));
         struct stat st;
-        if (!source && errno == EWOULDBLOCK) return refused("another program holds it open", EWOULDBLOCK);
+        if (!source && errno == EWOULDBLOCK) return in_use();
         // Gone or a link by now, it is no longer the file judged (and the rename will not replace it); anything
         // else that keeps it closed (no read right on one's own file) narrows the new file.
         if (!source && errno != ENOENT && errno != ELOOP) return keep_from(fd, -1, *present, name, &kept), kept;
@@ -302,9 +305,9 @@ KeptPermissions keep_permissions(int fd, int dirfd, const std::string& name, con
     owner_and_group(fd, &owner, &group);
     // The list of the file there now counts only where nothing else leaves the new file to its owner alone.
     if (present && owner == before.owner && owner == there.owner && before.list_known && !has_list(before.list)) {
-        const Descriptor file(::openat(dirfd, name.c_str(), flags));
+        const Descriptor file(open_past_lease(dirfd, name, flags));
         struct stat st;
-        if (!file && errno == EWOULDBLOCK) return refused("another program holds it open", EWOULDBLOCK);
+        if (!file && errno == EWOULDBLOCK) return in_use();
         if (!file) return refused("the access list of the file there now cannot be read", errno);
         if (!stat_of(file.get(), &st) || identity_of(st) != now)
             return refused("the file there changed after it was looked at", 0);

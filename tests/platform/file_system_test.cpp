@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -401,43 +402,97 @@ private:
 // Saves killed before their commit (SIGKILL, nothing to clean up after them): the old file stays as it was, and
 // after the next save nothing else is left in the folder. An unnamed temporary file is never seen in it; a named
 // one (on file systems without unnamed files) stays until a later save of the file removes it, but not while its
-// writer still lives. The target keeps its mode bits either way.
+// writer still lives. The target keeps its mode bits either way, and so does a name as long as the system takes.
 TEST(FileWriterKilled, LeavesNothingBehindForTheNextSave) {
     Scratch s("killed");
     const int probe = ::open(s.root.c_str(), O_TMPFILE | O_RDWR, 0600);
     if (probe >= 0) ::close(probe);
     const mode_t mask = ::umask(0);
     ::umask(mask);
+    for (const std::string& name : {std::string("model.fig"), std::string(NAME_MAX - 4, 'l') + ".fig"}) {
+        for (const bool unnamed : {true, false}) {
+            if (unnamed && probe < 0) continue;  // the test folder's file system has no unnamed files
+            SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + " temporary files, " +
+                         std::to_string(name.size()) + " bytes of name");
+            fs::remove_all(s.root);
+            fs::create_directories(s.root);
+            s.put(name, "old");
+            fs::permissions(s.root / name, fs::perms(0640));
+            set_unnamed_temp_files_for_tests(unnamed);
+            const std::size_t kept = unnamed ? 0 : 1;  // the temporary files each stopped writer shows
+            StoppedWriter killed(s.win(name), 1 << 20, unnamed);
+            ASSERT_TRUE(killed.reached());
+            EXPECT_EQ(s.entries(), 1 + kept);
+            killed.kill();
+            EXPECT_EQ(s.get(name), "old");
+            EXPECT_EQ(s.entries(), 1 + kept);
+            StoppedWriter living(s.win(name), 1 << 20, unnamed);
+            ASSERT_TRUE(living.reached());
+            EXPECT_EQ(s.entries(), 1 + kept) << "the next save took the killed writer's file away";
+            ASSERT_TRUE(write_whole_file(s.win(name), "new"));
+            EXPECT_EQ(s.get(name), "new");
+            EXPECT_EQ(s.entries(), 1 + kept) << "the living writer's file stays";
+            living.kill();
+            ASSERT_TRUE(write_whole_file(s.win(name), "newer"));
+            EXPECT_EQ(s.get(name), "newer");
+            EXPECT_EQ(s.entries(), 1u);
+            EXPECT_EQ(fs::status(s.root / name).permissions(), fs::perms(0640));
+            ASSERT_TRUE(write_whole_file(s.win("fresh.fig"), "x"));
+            EXPECT_EQ(fs::status(s.root / "fresh.fig").permissions(), fs::perms(0666 & ~mask));
+            fs::remove(s.root / "fresh.fig");
+        }
+    }
+    // Every length up to the longest is written by either kind of temporary file, and leaves nothing beside it.
     for (const bool unnamed : {true, false}) {
-        if (unnamed && probe < 0) continue;  // the test folder's file system has no unnamed files
-        SCOPED_TRACE(unnamed ? "unnamed temporary files" : "named temporary files");
-        fs::remove_all(s.root / "model.fig");
-        s.put("model.fig", "old");
-        fs::permissions(s.root / "model.fig", fs::perms(0640));
         set_unnamed_temp_files_for_tests(unnamed);
-        const std::size_t kept = unnamed ? 0 : 1;  // the temporary files each stopped writer shows
-        StoppedWriter killed(s.win("model.fig"), 1 << 20, unnamed);
-        ASSERT_TRUE(killed.reached());
-        EXPECT_EQ(s.entries(), 1 + kept);
-        killed.kill();
-        EXPECT_EQ(s.get("model.fig"), "old");
-        EXPECT_EQ(s.entries(), 1 + kept);
-        StoppedWriter living(s.win("model.fig"), 1 << 20, unnamed);
-        ASSERT_TRUE(living.reached());
-        EXPECT_EQ(s.entries(), 1 + kept) << "the next save took the killed writer's file away";
-        ASSERT_TRUE(write_whole_file(s.win("model.fig"), "new"));
-        EXPECT_EQ(s.get("model.fig"), "new");
-        EXPECT_EQ(s.entries(), 1 + kept) << "the living writer's file stays";
-        living.kill();
-        ASSERT_TRUE(write_whole_file(s.win("model.fig"), "newer"));
-        EXPECT_EQ(s.get("model.fig"), "newer");
-        EXPECT_EQ(s.entries(), 1u);
-        EXPECT_EQ(fs::status(s.root / "model.fig").permissions(), fs::perms(0640));
-        ASSERT_TRUE(write_whole_file(s.win("fresh.fig"), "x"));
-        EXPECT_EQ(fs::status(s.root / "fresh.fig").permissions(), fs::perms(0666 & ~mask));
-        fs::remove(s.root / "fresh.fig");
+        for (std::size_t length = 230; length <= NAME_MAX; ++length) {
+            fs::remove_all(s.root);
+            fs::create_directories(s.root);
+            const std::string name = std::string(length - 4, unnamed ? 'u' : 'n') + ".fig";
+            EXPECT_TRUE(write_whole_file(s.win(name), "x") && write_whole_file(s.win(name), "y")) << length;
+            EXPECT_EQ(s.get(name), "y") << length;
+            EXPECT_EQ(s.entries(), 1u) << length;
+        }
     }
     set_unnamed_temp_files_for_tests(true);
+}
+
+// A user who may write another's file but not give a new one to its owner rewrites it in place: a rewrite that fails
+// midway (the disk full, by the test hook) puts the old text back from its copy, and says why; one that goes through
+// leaves the new text under every name of the file, its owner and mode as they were, and nothing beside it.
+TEST(FileSystem, ARewriteInPlaceThatFailsPutsTheOldTextBack) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root gives a file to one user and saves it as another";
+    char made[] = "/tmp/kz-in-place-XXXXXX";  // a folder every account may enter wherever the tests run
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    ASSERT_EQ(::chmod(made, 0777), 0);
+    const fs::path dir = made, file = dir / "u.fig";
+    const std::string old_text(100000, 'o'), new_text(150000, 'n');
+    std::ofstream(file) << old_text;
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+    fs::create_hard_link(file, dir / "other.fig");
+    for (const bool room : {false, true}) {
+        SCOPED_TRACE(room ? "room for the new text" : "the disk full midway");
+        EXPECT_TRUE(test::run_as_other_user("the rewrite", [&] {
+            if (!room) set_write_capacity_for_tests(static_cast<std::int64_t>(new_text.size()) + 70000);
+            FileWriter w(from_native_path(file.string()));
+            ASSERT_TRUE(w.write(new_text.data(), new_text.size()));
+            EXPECT_TRUE(w.rewrites_in_place());
+            EXPECT_EQ(w.commit(), room);
+            if (!room) {
+                EXPECT_EQ(w.failure(), "it cannot be rewritten (No space left on device)");
+            } else {
+                EXPECT_TRUE(w.left_behind().known() && w.left_behind().content == w.written_identity().content);
+            }
+        }));
+        for (const char* name : {"u.fig", "other.fig"})
+            EXPECT_EQ(test::read_all(dir / name), room ? new_text : old_text);
+        struct stat st = {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(st.st_mode & 07777, 0666u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 2);
+    }
+    fs::remove_all(dir);
 }
 
 TEST(FileSystem, FindFilesMatchesLikeWindows) {
