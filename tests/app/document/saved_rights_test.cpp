@@ -102,7 +102,8 @@ enum ListKind { kNoList, kNamesUser, kNamesGroup, kDeniesUser, kMasksGroup, kDen
 const char* const kListKinds[] = {"none", "user", "group", "deny", "mask", "deny-g"};
 // What is put under the unit's name after it was read: nothing, or a file of the owner in the same group (0666 with
 // no list; 0664 shown, with a list that denies a named group; 0644 with one that denies the named user), or a
-// colleague's (the other user's 0644, without a list or with one that names the named user); or the file is gone.
+// colleague's (the other user's 0644 without a list, which the owner may not write; 0666 with one that names the named
+// user); or the file is gone.
 enum SwapKind { kNoSwap, kWider, kListed, kDenying, kColleagues, kColleaguesNaming, kGone };
 const char* const kSwapKinds[] = {"-", "wider", "listed", "denying", "coll", "coll-u", "gone"};
 bool of_one_owner(int swap) { return swap != kColleagues && swap != kColleaguesNaming; }
@@ -194,7 +195,7 @@ Swap swap_of(const Case& c) {
     case kListed: return {kOwner, c.group(), 0664, "u::rw-,g::r--,g:" + group + ":---,m::rw-,o::r--"};
     case kDenying: return {kOwner, c.group(), 0644, "u::rw-,u:" + named + ":---,g::r--,m::r--,o::r--"};
     case kColleagues: return {kOther, kOthersGroup, 0644, ""};
-    default: return {kOther, kOthersGroup, 0664, "u::rw-,u:" + named + ":rw-,g::r--,m::rw-,o::r--"};  // naming
+    default: return {kOther, kOthersGroup, 0666, "u::rw-,u:" + named + ":rw-,g::r--,m::rw-,o::rw-"};  // naming
     }
 }
 
@@ -233,7 +234,7 @@ struct Outcome {
     uid_t uid;
     gid_t gid;
     char list[192];
-    int asked, failed_box;
+    int asked;  // the questions that named its file
     bool written, attribute;
     char errors[200];
 };
@@ -347,7 +348,7 @@ public:
     // name where the case says, judged again, saved by the saver in a child (every question answered yes), and judged
     // once more; an empty text when all of it ran, else what did not.
     std::string judge_and_save(const Saver& saver, bool without_proc, const std::vector<std::pair<int, Case>>& cases,
-                               const std::string& dir, Outcome* out) {
+                               const std::string& dir, Outcome* out, int* boxes) {
         std::vector<std::string> files;
         for (const auto& [n, c] : cases) files.push_back(unit_path(dir, c, n));
         if (const auto judged = judge_files(files, [out](std::size_t i) -> Rights& { return out[i].before; }); !judged)
@@ -381,10 +382,12 @@ public:
             answers.message_box = plat::IDOK;
             plat::set_dialog_test_mode(true, answers);
             view->SaveModel();
-            for (const std::string& shown : plat::take_dialog_test_log())
+            // The failure box names no file: the family's boxes are counted.
+            for (const std::string& shown : plat::take_dialog_test_log()) {
+                if (shown.find("書き出し失敗") != std::string::npos) ++*boxes;
                 for (std::size_t i = 0; i < cases.size(); ++i)
-                    if (shown.find(unit_name(cases[i].first)) != std::string::npos)
-                        ++(shown.find("書き出し失敗") != std::string::npos ? out[i].failed_box : out[i].asked);
+                    if (shown.find(unit_name(cases[i].first)) != std::string::npos) ++out[i].asked;
+            }
         });
         const std::string errors = testing::internal::GetCapturedStderr();
         if (!saved) return std::string(saved.message()) + "\n" + errors;
@@ -433,12 +436,16 @@ bool owner_alone(const Case& c) {
     return c.swap != kNoSwap && (c.list != kNoList || (c.swap != kWider && c.swap != kGone));
 }
 
+// Whether the saver may write the file there when saving, by the kernel's answer (root always may).
+bool may_write(const Case& c, const Outcome& out) { return c.who().judge < 0 || out.there.of[c.who().judge] & 2; }
+
 std::vector<int> expected_rights(const Case& c, const Outcome& out) {
     std::vector<int> had(kJudgeCount), want(kJudgeCount, -1);
     for (int j = 0; j < kJudgeCount; ++j) had[j] = out.before.of[j] & out.there.of[j];
     const Saver& saver = c.who();
-    const bool may_write = saver.judge < 0 || out.before.of[saver.judge] & 2;
     const bool group_given = saver.uid == 0 || std::count(saver.groups.begin(), saver.groups.end(), c.group());
+    // Not written: the file there stays as it is.
+    if (!may_write(c, out)) return std::vector<int>(std::begin(out.there.of), std::end(out.there.of));
     if (owner_alone(c)) {
         // The owner of both files keeps what both gave it; of the colleague's, the owner saving has what it has.
         const int owner = saver.uid == kOwner || of_one_owner(c.swap) ? kTheOwner : -1;
@@ -449,7 +456,7 @@ std::vector<int> expected_rights(const Case& c, const Outcome& out) {
     }
     // A file gone: what the kernel would give a new file there is not judged; only the bound holds.
     if (c.swap == kGone) return want;
-    if (saver.uid != kOwner || group_given || !may_write) return had;
+    if (saver.uid != kOwner || group_given) return had;
     // Linux looks at a list only where its mask is not empty: with an empty one, named accounts are others.
     const bool masked = mask_of(c.mode, c.list) != 0;
     const bool names_user = masked && (c.list == kNamesUser || c.list == kDeniesUser || c.list == kMasksGroup);
@@ -476,9 +483,10 @@ std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
         }
     }
     const std::vector<int> want = expected_rights(c, out);
+    const bool refused = !may_write(c, out);
     for (int j = 0; j < kJudgeCount; ++j) {
         const int had = out.before.of[j] & out.there.of[j], gained = out.after.of[j] & ~had;
-        if (j != saver.judge && gained)
+        if (j != saver.judge && gained && !refused)
             strays.push_back({std::string(kJudges[j].name) + " gained " + rights_text(gained),
                               rights_text(had) + " -> " + rights_text(out.after.of[j])});
         else if (want[j] >= 0 && out.after.of[j] != want[j])
@@ -488,18 +496,16 @@ std::vector<Stray> strays_of(const Case& c, const Outcome& out) {
     char seen[96];
     std::snprintf(seen, sizeof seen, "%04o %s:%s", out.mode, account_name(out.uid).c_str(),
                   group_name(out.gid).c_str());
-    const bool may_write = saver.judge < 0 || out.before.of[saver.judge] & 2;
-    const bool refused = c.swap == kNoSwap && !may_write;
-    // A file the saver may not write is not written: the failure box, and it stays as it was.
-    if (refused ? out.written || out.failed_box != 1 || out.asked
-                : !out.written || out.failed_box || out.asked != (c.swap != kNoSwap))
-        strays.push_back({refused ? "written though the saver may not write it" : "not written as asked",
+    // A file the saver may not write is not written, and a line names it (the family counts the failure boxes).
+    if (out.written == refused || out.asked != (c.swap != kNoSwap) ||
+        (refused && std::strstr(out.errors, "could not be written") == nullptr))
+        strays.push_back({refused ? "written though the saver may not write it, or unsaid" : "not written as asked",
                           std::string(out.written ? "written" : "not written") + ", asked " +
-                              std::to_string(out.asked) + ", failed " + std::to_string(out.failed_box)});
+                              std::to_string(out.asked) + ", stderr " + (*out.errors ? out.errors : "-")});
+    if (refused) return strays;
     if (c.swap == kNoSwap) {
         // The file read: its owner, group, list, mode and attribute, where nothing narrowed them.
-        const bool group_kept =
-            saver.uid != kOwner || std::count(saver.groups.begin(), saver.groups.end(), c.group()) || !may_write;
+        const bool group_kept = saver.uid != kOwner || std::count(saver.groups.begin(), saver.groups.end(), c.group());
         if (out.uid != kOwner) strays.push_back({"owner", seen});
         if (out.gid != (group_kept ? c.group() : saver.groups[0])) strays.push_back({"group", seen});
         if (group_kept && (out.mode != shown_mode(c.mode, c.list) || out.list != list_of(c.mode, c.list)))
@@ -522,7 +528,8 @@ std::string table_line(const Case& c, const Outcome& out) {
     if (!out.edited) return c.label() + " | not saved: the saver cannot read the file";
     std::string gains, each;
     for (int j = 0; j < kJudgeCount; ++j) {
-        const int had = out.before.of[j] & out.there.of[j];
+        // Nothing written: the file there is what the accounts have.
+        const int had = out.written ? out.before.of[j] & out.there.of[j] : out.there.of[j];
         if (const int gained = out.after.of[j] & ~had; gained > 0 && had >= 0 && j != c.who().judge)
             gains += std::string(gains.empty() ? "" : "; ") + kJudges[j].name + " +" + rights_text(gained);
         each += " " + rights_text(out.before.of[j]) + (c.swap ? "/" + rights_text(out.there.of[j]) : "") + ">" +
@@ -532,9 +539,9 @@ std::string table_line(const Case& c, const Outcome& out) {
     std::snprintf(head, sizeof head, "%04o %s:%s", out.mode, account_name(out.uid).c_str(),
                   group_name(out.gid).c_str());
     return c.label() + " | " + head + ", list " + (*out.list ? out.list : "none") + ", attribute " +
-           (out.attribute ? "kept" : "lost") + ", asked " + std::to_string(out.asked) + ", failed " +
-           std::to_string(out.failed_box) + ", " + (out.written ? "written" : "not written") + ", gained " +
-           (gains.empty() ? "-" : gains) + ", accounts" + each + ", stderr " + (*out.errors ? out.errors : "-");
+           (out.attribute ? "kept" : "lost") + ", asked " + std::to_string(out.asked) + ", " +
+           (out.written ? "written" : "not written") + ", gained " + (gains.empty() ? "-" : gains) + ", accounts" +
+           each + ", stderr " + (*out.errors ? out.errors : "-");
 }
 
 // New files, by each saver, in each folder: each gets what the kernel gives a file the saver makes there with 0666,
@@ -601,13 +608,16 @@ void SavedRights::run_matrix(const std::string& root, const std::string& table_p
                         c.saver == saver && c.without_proc == without_proc && (c.swap != kNoSwap) == swapped)
                         family.emplace_back(static_cast<int>(n), c);
                 if (family.empty()) continue;
-                const std::size_t bytes = family.size() * sizeof(Outcome);
+                // The outcomes, and after them the failure boxes the save showed.
+                const std::size_t bytes = family.size() * sizeof(Outcome) + sizeof(int);
                 auto* out = static_cast<Outcome*>(
                     ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
                 ASSERT_NE(out, MAP_FAILED);
+                int* boxes = reinterpret_cast<int*>(out + family.size());
                 const std::string dir = root + "/project";
                 std::string why = set_up(family, dir);
-                if (why.empty()) why = judge_and_save(kSavers[saver], without_proc, family, dir, out);
+                if (why.empty()) why = judge_and_save(kSavers[saver], without_proc, family, dir, out, boxes);
+                int refused = 0;
                 if (!why.empty()) {
                     not_run += static_cast<int>(family.size());
                     not_set_up += "\n  " + family[0].second.family() + ": " + why;
@@ -624,11 +634,17 @@ void SavedRights::run_matrix(const std::string& root, const std::string& table_p
                         continue;
                     }
                     ++saved;
+                    refused += !may_write(c, out[i]);
                     for (const Stray& s : strays_of(c, out[i])) {
                         auto& [count, first] = families[c.family()][s.kind];
                         if (!count++) first = c.label() + ": " + s.seen;
                     }
                 }
+                // One failure box for each file the saver may not write.
+                if (why.empty() && *boxes != refused)
+                    families[std::string(kSavers[saver].name) + (without_proc ? " / no proc" : " / proc") +
+                             (swapped ? " / another file" : "")]["failure boxes"] = {
+                        1, std::to_string(*boxes) + ", want " + std::to_string(refused)};
                 ::munmap(out, bytes);
             }
         }
@@ -638,8 +654,7 @@ void SavedRights::run_matrix(const std::string& root, const std::string& table_p
         not_set_up += "\n  new files: " + why;
     std::ofstream file(table_path);
     file << "saver group   mode list   folder proc    put    | saved mode owner:group, list, user attribute, questions,"
-            " write-failed boxes, written, accounts that gained, each account's rights (read/there>saved), "
-            "standard error\n";
+            " written, accounts that gained, each account's rights (read/there>saved), standard error\n";
     for (const std::string& line : table) file << line << "\n";
     for (const std::string& line : made) file << "new file: " << line << "\n";
     file << cases.size() << " cases: " << saved << " saved, " << unreadable
