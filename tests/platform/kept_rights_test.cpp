@@ -3,6 +3,7 @@
 // check written apart from the program: no account that may hold any membership of the groups involved may do more
 // with the new file than it could with the file read (and with the file there now, where that is another), and what
 // the rule keeps is kept. No root needed: nothing touches a file but in the last row, which writes as its user.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -263,7 +264,8 @@ TEST(KeptRights, NoAccountGainsOverTheFileReadAndAnotherFilePutThere) {
 
 // A file written is known with its list, so that another file put under its name later is judged against what the
 // write left: the owner's 0666 file put there (one owner and group, no lists) gives the bits both allow; the owner's
-// write-only file, whose list cannot be read, is not replaced, and the writer says why. Written by the file's owner
+// write-only file, whose list cannot be read, is not replaced, and the writer says why; a write that read no file
+// gives no more than a file made anew would have (touch's). Written by the file's owner
 // (nobody, where the tests run as root, who may read anything), in a folder of /tmp and, where root may mount one, on
 // a ramfs, which keeps no lists nor attributes.
 TEST(KeptRights, AFileWrittenIsJudgedAgainstAnotherPutThereLater) {
@@ -291,6 +293,16 @@ TEST(KeptRights, AFileWrittenIsJudgedAgainstAnotherPutThereLater) {
         EXPECT_EQ(third.failure(), "the access list of the file there now cannot be read (Permission denied)");
         ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
         EXPECT_EQ(test::read_all(file), "put there");
+        // Where no file was read, one there now counts as the file read would if made anew: as touch makes it.
+        ASSERT_TRUE(put_there(0666));
+        const std::string touched = dir + "/touched";
+        ::close(::open(touched.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666));
+        FileWriter fourth(WriteLanding(name), FileIdentity{});
+        ASSERT_TRUE(write(fourth));
+        struct stat made = {};
+        ASSERT_EQ(::stat(touched.c_str(), &made), 0);
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, made.st_mode & 0666);
     };
     char made[] = "/tmp/kz-put-there-XXXXXX";  // a folder the user may write wherever the tests run
     ASSERT_NE(::mkdtemp(made), nullptr);
