@@ -216,7 +216,8 @@ void owner_and_group(int fd, std::uint32_t* owner, std::uint32_t* group) {
 // it cannot be opened, errno saying why), named `name` in its folder.
 void keep_from(int fd, int source, const struct stat& now, const std::string& name, KeptPermissions* kept) {
     const int open_error = errno;
-    // Root saving another user's file leaves it theirs; anyone else cannot give a file away and owns the new one.
+    // Root saving another user's file leaves it theirs (a writer that cannot give it back rewrites the file in place
+    // instead: file_writer.cpp).
     if (now.st_uid != ::geteuid()) ::fchown(fd, now.st_uid, static_cast<gid_t>(-1));
     give_group(fd, now.st_gid);
     std::uint32_t owner = 0, group = 0;
