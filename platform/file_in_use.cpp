@@ -65,10 +65,9 @@ bool lock_past_holder(int fd, int operation) {
 }
 
 std::string in_use_reason() {
-    const std::int64_t ms = in_use_wait().count();
-    return "it is in use by another program, which did not let it go within " +
-           (ms % 1000 ? kz::crt::int_text(ms) + " ms" : kz::crt::int_text(ms / 1000) + " s") +
-           "; save again once that program has let it go";
+    const std::int64_t seconds = (in_use_wait().count() + 999) / 1000;
+    return "it is in use by another program, which did not let it go within " + kz::crt::int_text(seconds) +
+           " s; save again once that program has let it go";
 }
 
 InUseNotice set_in_use_notice(InUseNotice notice) { return std::exchange(t_notice, notice); }

@@ -115,15 +115,11 @@ const plat::FileIdentity* put_over(const SaveRun& run, const SaveRun::Judged& ju
 }
 
 // `file` as this save's renames and rewrites left it: where one took a name from it while another name kept it, the
-// file as it stands since (its bytes as `file` knew them, which a rename leaves alone; a rewrite in place knows the
-// bytes it wrote); `file` itself where none did.
+// file as it stands since (with the digest of the bytes it was known by, which a rename leaves alone; a rewrite in
+// place knows the bytes it wrote); `file` itself where none did.
 plat::FileIdentity as_left(const SaveRun& run, plat::FileIdentity file) {
-    for (const auto& [before, after] : run.left) {
-        if (!(file == before)) continue;
-        const plat::ContentDigest content = file.content;
-        file = after;
-        if (!after.content.known) file.content = content;
-    }
+    for (const auto& [before, after] : run.left)
+        if (file == before) file = after;
     return file;
 }
 

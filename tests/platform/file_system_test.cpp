@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_in_use.h"
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_rule.h"
@@ -38,6 +39,8 @@
 #include "support/test_paths.h"
 #include "tests/platform/others.h"
 #include "tests/support/access_list.h"
+#include "tests/support/killed_child.h"
+#include "tests/support/lease_holder.h"
 #include "tests/support/other_user.h"
 
 namespace kz::platform {
@@ -373,10 +376,11 @@ public:
         if (::pipe2(ends, O_CLOEXEC) != 0) return;
         const int child_end = ::dup(ends[1]);  // without close-on-exec: the child writes to it
         ::close(ends[1]);
-        pid_ = start_this_program("FileWriterChild.WritesUntilKilled",
-                                  {"KZ_WRITER_TARGET=" + target, "KZ_WRITER_BYTES=" + std::to_string(bytes),
-                                   std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
-                                   "KZ_WRITER_PIPE=" + std::to_string(child_end)});
+        const pid_t pid = start_this_program("FileWriterChild.WritesUntilKilled",
+                                             {"KZ_WRITER_TARGET=" + target, "KZ_WRITER_BYTES=" + std::to_string(bytes),
+                                              std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
+                                              "KZ_WRITER_PIPE=" + std::to_string(child_end)});
+        if (pid > 0) child_.emplace(pid);
         ::close(child_end);
         char c = 0;
         ssize_t n;
@@ -384,18 +388,13 @@ public:
         reached_ = n == 1;  // else the child ended before it wrote that much
         ::close(ends[0]);
     }
-    ~StoppedWriter() { kill(); }
     bool reached() const { return reached_; }
     void kill() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
+        if (child_) child_->kill();
     }
 
 private:
-    pid_t pid_ = -1;
+    std::optional<test::KilledChild> child_;
     bool reached_ = false;
 };
 
@@ -448,7 +447,10 @@ TEST(FileWriterKilled, LeavesNothingBehindForTheNextSave) {
         for (std::size_t length = 230; length <= NAME_MAX; ++length) {
             fs::remove_all(s.root);
             fs::create_directories(s.root);
-            const std::string name = std::string(length - 4, unnamed ? 'u' : 'n') + ".fig";
+            // Two-byte characters ("\u00e9"), so that a cut of the name falls inside one at times.
+            std::string name = (length - 4) % 2 ? "e" : "";
+            while (name.size() + 4 < length) name += "\xc3\xa9";
+            name += ".fig";
             EXPECT_TRUE(write_whole_file(s.win(name), "x") && write_whole_file(s.win(name), "y")) << length;
             EXPECT_EQ(s.get(name), "y") << length;
             EXPECT_EQ(s.entries(), 1u) << length;
@@ -493,6 +495,31 @@ TEST(FileSystem, ARewriteInPlaceThatFailsPutsTheOldTextBack) {
         EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 2);
     }
     fs::remove_all(dir);
+}
+
+// A file another program holds by a lease is waited for: a writer opens once the holder lets it go, and says the
+// file is in use where it never does, writing nothing; the thread's notice hears the wait begin and end.
+TEST(FileSystem, AFileHeldByALeaseIsWaitedForThenLeftAlone) {
+    Scratch s("leased");
+    s.put("u.fig", "old");
+    static std::vector<bool> told;
+    told.clear();
+    const InUseNotice before = set_in_use_notice([](bool waiting) { told.push_back(waiting); });
+    for (const bool lets_go : {true, false}) {
+        SCOPED_TRACE(lets_go ? "let go within the wait" : "never let go");
+        test::LeaseHolder holder((s.root / "u.fig").string(), lets_go);
+        if (!holder.held()) GTEST_SKIP() << "the file system of the tests' folder takes no leases";
+        if (!lets_go) set_in_use_wait_for_tests(std::chrono::milliseconds(300));
+        FileWriter w(s.win("u.fig"));
+        EXPECT_EQ(w.is_open(), lets_go) << w.failure();
+        EXPECT_EQ(w.failure(), lets_go ? "" : in_use_reason());
+        EXPECT_EQ(w.write("new", 3) && w.commit(), lets_go);
+        set_in_use_wait_for_tests(std::chrono::milliseconds(-1));
+    }
+    set_in_use_notice(before);
+    EXPECT_EQ(s.get("u.fig"), "new");
+    EXPECT_EQ(told, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(s.entries(), 1u);
 }
 
 TEST(FileSystem, FindFilesMatchesLikeWindows) {
