@@ -3,7 +3,9 @@
 
 #include <sys/xattr.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <tuple>
 
 #include "platform/crt/c_numbers.h"
 #include "platform/descriptor.h"
@@ -20,15 +22,14 @@ std::uint32_t little_endian(const std::string& bytes, std::size_t at, int count)
     return value;
 }
 
-}  // namespace
-
-bool read_access_list(int fd, std::string* list) {
-    const std::string self = proc_fd_path(fd);
+// A list read by `get` (the size first, then the bytes), as getxattr or fgetxattr answers.
+template <typename Get>
+bool read_list(Get get, std::string* list) {
     for (int attempt = 0; attempt < 4; ++attempt) {
-        ssize_t size = ::getxattr(self.c_str(), kAccessListName, nullptr, 0);
+        ssize_t size = get(nullptr, 0);
         if (size >= 0) {
             list->resize(static_cast<std::size_t>(size));
-            size = ::getxattr(self.c_str(), kAccessListName, list->data(), list->size());
+            size = get(list->data(), list->size());
         }
         if (size >= 0) {
             list->resize(static_cast<std::size_t>(size));
@@ -39,6 +40,17 @@ bool read_access_list(int fd, std::string* list) {
         if (errno != ERANGE) break;                             // ERANGE: it grew between the two calls
     }
     return false;
+}
+
+}  // namespace
+
+bool read_access_list(int fd, std::string* list, const char* which) {
+    const std::string self = proc_fd_path(fd);
+    return read_list([&](char* to, std::size_t size) { return ::getxattr(self.c_str(), which, to, size); }, list);
+}
+
+bool read_held_list(int fd, const char* which, std::string* list) {
+    return read_list([&](char* to, std::size_t size) { return ::fgetxattr(fd, which, to, size); }, list);
 }
 
 bool access_entries(const std::string& list, std::vector<AccessEntry>* entries, std::string* why) {
@@ -56,6 +68,18 @@ bool access_entries(const std::string& list, std::vector<AccessEntry>* entries, 
                             static_cast<std::uint16_t>(little_endian(list, at + 2, 2)),
                             little_endian(list, at + 4, 4)});
     return true;
+}
+
+std::string access_list_bytes(std::vector<AccessEntry> entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const AccessEntry& a, const AccessEntry& b) { return std::tie(a.tag, a.id) < std::tie(b.tag, b.id); });
+    std::string bytes;
+    const auto put = [&bytes](std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(kVersion, 4);
+    for (const AccessEntry& e : entries) put(e.tag, 2), put(e.rights, 2), put(e.id, 4);
+    return bytes;
 }
 
 }  // namespace kz::platform

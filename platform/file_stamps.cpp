@@ -5,6 +5,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/access_list.h"
+
 namespace kz::platform {
 namespace {
 
@@ -38,13 +40,20 @@ FileIdentity identity_of(const struct stat& st) {
                         static_cast<std::uint32_t>(st.st_mode & 0777),
                         static_cast<std::uint32_t>(st.st_uid),
                         static_cast<std::uint32_t>(st.st_gid),
-                        {}};
+                        {},
+                        {},
+                        false};
 }
 
 bool stat_of(int fd, struct stat* st) { return as_seen(::fstat(fd, st) == 0, st); }
 
 bool stat_at(int dirfd, const std::string& name, struct stat* st, int flags) {
     return as_seen(::fstatat(dirfd, name.c_str(), st, flags) == 0, st);
+}
+
+void record_access_list(int fd, FileIdentity* identity) {
+    identity->access_list_known = read_held_list(fd, kAccessListName, &identity->access_list);
+    if (!identity->access_list_known) identity->access_list.clear();
 }
 
 void set_file_looks_for_tests(std::function<void(struct stat*)> seen) {

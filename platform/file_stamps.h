@@ -30,6 +30,12 @@ struct FileIdentity {
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
     ContentDigest content;  // of the bytes read or written whole; unknown after a look at the stamps alone
+    // Its access list as the kernel keeps it ("system.posix_acl_access"), read through the descriptor the file was
+    // read or written through, with the stamps: empty where it has none. Not known (access_list_known false) after
+    // a look at the stamps alone, or where it could not be read. Outside the equality too: setting a list moves the
+    // change time.
+    std::string access_list;
+    bool access_list_known = false;
     bool known() const { return inode != 0; }
     // The same file, changed or not: its device and inode, and its owner, as a file system that hands a freed
     // inode number to the next file made gives it to a file of whoever made that.
@@ -45,6 +51,8 @@ FileIdentity identity_of(const struct stat& st);
 // folder open at `dirfd` (AT_FDCWD: a path). False, with errno saying why, when the system gives no answer.
 bool stat_of(int fd, struct stat* st);
 bool stat_at(int dirfd, const std::string& name, struct stat* st, int flags);
+// `identity` with the access list of the file open (for reading or writing) at `fd`, which it was taken from.
+void record_access_list(int fd, FileIdentity* identity);
 // Test hook: what the system answers to every look above passes through `seen` first, which may give the file
 // another inode number, other stamps or another owner, as a file system that hands out freed numbers or keeps coarse
 // stamps would; empty to remove.

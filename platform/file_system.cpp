@@ -150,7 +150,10 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
         return nullptr;
     }
     if (size) *size = static_cast<std::uint64_t>(st.st_size);
-    if (identity) *identity = identity_of(st);
+    if (identity) {
+        *identity = identity_of(st);
+        record_access_list(fd, identity);
+    }
     return FilePtr(f);
 }
 

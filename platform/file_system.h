@@ -66,8 +66,9 @@ public:
     // it is no larger than a file read whole): what a caller that asks before replacing it asked about.
     FileIdentity with_bytes() const;
     // Whether the file there is still `read`: by its stamps, and where `read` knows the digest of its bytes, by its
-    // bytes too, read through the folder held (false when they cannot be read).
-    bool holds(const FileIdentity& read) const;
+    // bytes too, read through the folder held (false when they cannot be read). Another program's lease on the file
+    // is waited out for a while (file_in_use.h); where it still holds the file, `in_use` (when given) is set.
+    bool holds(const FileIdentity& read, bool* in_use = nullptr) const;
     // Whether the landing lies inside the folder, found as a read finds it (links followed).
     bool inside(std::string_view windows_folder) const;
 
@@ -87,11 +88,16 @@ private:
 // writer killed mid-save leaves nothing behind; elsewhere it is named ".<name>.kztmp-XXXXXX" and locked (flock)
 // while its writer lives, and a later writer of the same target removes such files that nobody holds any more.
 // A target whose mode bits make it read-only is refused (is_open false), as Windows refuses to replace a
-// read-only file, even for a user whom the system would let write it. The new file keeps what the user set on the
-// file its text came from (`read`; by default the one the landing found) as that file stands now, and nothing of a
-// file someone else has put there since (kept_permissions.h). The rename is checked against `replaced` (by default
-// `read`): while the landing's file is that file by its stamps, and `replaced` knows the digest of its bytes, the
-// bytes there just before the rename must be those.
+// read-only file, even for a user whom the system would let write it; so is one the user may not write by the
+// kernel's answer (its access list included), and one another program holds by a lease for longer than the wait of
+// file_in_use.h. The new file keeps what the user set on the file its text came from (`read`; by default the one the
+// landing found) as that file stands now, and nothing of a file someone else has put there since
+// (kept_permissions.h). Where the file there is the file read and belongs to someone the user cannot give a new file
+// to (anyone but root saving another's file), it is rewritten in place instead, which keeps everything it has: its
+// old text is first copied whole beside it (in_place_rewrite.h), and a writer killed during the rewrite leaves that
+// copy, which the next open of the file puts back (put_back_cut_rewrite) and the next save makes needless. The
+// commit is checked against `replaced` (by default `read`): while the landing's file is that file by its stamps, and
+// `replaced` knows the digest of its bytes, the bytes there just before the rename (or the rewrite) must be those.
 class FileWriter {
 public:
     explicit FileWriter(std::string_view windows_path);
@@ -109,8 +115,11 @@ public:
     // The file the commit put in place, as it stood once renamed onto its name; unknown before a commit went through.
     FileIdentity written_identity() const { return written_identity_; }
     // The file the commit took the name from, as the rename left it where another name still holds it (one link
-    // less, its change time moved, all else as it was); unknown where no other name holds it.
+    // less, its change time moved, all else as it was); after a rewrite in place, the file as the other names hold it
+    // now (the written text, the digest of which it knows); unknown where no other name holds it.
     FileIdentity left_behind() const { return left_behind_; }
+    // Whether the commit rewrites the file there in place (decided when the writer opens).
+    bool rewrites_in_place() const { return in_place_; }
     // Why the writer failed, for a line on standard error (the system's reason in brackets where it gave one);
     // empty while it has not. target_changed(): the file under the name was no longer the one expected.
     const std::string& failure() const { return failure_; }
@@ -119,10 +128,14 @@ public:
 private:
     void open(const WriteLanding& landing, const FileIdentity& read, const FileIdentity& replaced);
     void fail(std::string why, bool target_changed = false);
+    bool may_write(const struct stat& st);
+    void hold_for_rewrite();
+    bool commit_in_place(int fd);
     void discard();
     bool target_unchanged() const;
 
     Descriptor folder_;  // the landing folder, this writer's own descriptor of it
+    Descriptor target_;  // the file there, held for its rewrite in place; not open for a replacement
     std::string name_;   // the target's name in it
     FileIdentity expected_;
     FileIdentity written_identity_;
@@ -134,6 +147,9 @@ private:
     std::FILE* stream_ = nullptr;
     std::uint64_t written_ = 0;
     bool failed_ = false;
+    bool in_place_ = false;
+    // What was not kept of the file replaced, said once the new file is in place.
+    std::vector<std::string> kept_lines_;
 };
 bool write_whole_file(std::string_view windows_path, std::string_view bytes);
 // Test hook: every writer fails as on a full disk (ENOSPC) once this many bytes were written in all since the call;
@@ -144,6 +160,16 @@ void set_unnamed_temp_files_for_tests(bool allowed);
 // Test hook: called after every FileWriter::write with the bytes that writer has put in its file so far (flushed
 // to the file first); empty to remove.
 void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer);
+// Test hook: called at every step of a rewrite in place ("copying" after each piece of the copy, "copied",
+// "rewriting" after each piece of the rewrite, "rewritten", "copy removed", "putting back" after each piece a put
+// back writes); empty to remove.
+void set_rewrite_observer_for_tests(std::function<void(std::string_view step)> observer);
+
+// Before the file is read: where a save that rewrote it in place was cut short (the viewer killed), the whole copy of
+// the file as it was before that save is still beside it, and is put back, with a line on standard error; where it
+// cannot be (the user may not write the file, or may not read a copy another user's save left), a line names the
+// copy and why. A rewrite under way is waited for a while. Nothing is done where no copy is there.
+void put_back_cut_rewrite(std::string_view windows_path);
 
 // The POSIX path where a write to `windows_path` lands once every existing component is resolved (symlinks
 // followed, case matched), provided the rest holds no "." or ".." component; empty otherwise.

@@ -1,6 +1,7 @@
 // The replacing write: where a name's write lands, worked out once and held by its folder's descriptor, and the
 // writer that fills a temporary file there and renames it onto that name. Not here: locks beyond the writers' own.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,10 +18,13 @@
 #include <vector>
 
 #include "platform/content_digest.h"
+#include "platform/crt/c_numbers.h"
 #include "platform/descriptor.h"
+#include "platform/file_in_use.h"
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_walk.h"
+#include "platform/in_place_rewrite.h"
 #include "platform/kept_permissions.h"
 #include "platform/report.h"
 #include "platform/temp_file.h"
@@ -41,7 +45,7 @@ std::function<void(std::uint64_t)>& write_observer() {
 }
 
 // ".<name>.kztmp-": the names of a target's temporary files without their random suffix.
-std::string temp_prefix(const std::string& name) { return "." + name + ".kztmp-"; }
+std::string temp_prefix(const std::string& name) { return beside_name(name, ".kztmp-", kTempSuffixLength); }
 
 std::string random_suffix() {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -49,13 +53,6 @@ std::string random_suffix() {
     std::string suffix;
     for (std::size_t i = 0; i < kTempSuffixLength; ++i) suffix += kChars[random() % (sizeof kChars - 1)];
     return suffix;
-}
-
-// Whether `name` in the folder open at `dirfd` is the file open at `fd`.
-bool names_file(int dirfd, const std::string& name, int fd) {
-    struct stat held, named;
-    return stat_of(fd, &held) && stat_at(dirfd, name, &named, AT_SYMLINK_NOFOLLOW) &&
-           identity_of(held) == identity_of(named);
 }
 
 // Temporary files of the target that earlier writers left behind (a save killed before its commit on a file
@@ -67,14 +64,8 @@ void remove_abandoned_temps(int dirfd, const std::string& target) {
     if (!list_folder(dirfd, &names)) return;
     for (const std::string& name : names) {
         if (name.size() != start.size() + kTempSuffixLength || name.compare(0, start.size(), start) != 0) continue;
-        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-        Descriptor fd(::openat(dirfd, name.c_str(), O_RDONLY | flags));
-        if (!fd) fd = Descriptor(::openat(dirfd, name.c_str(), O_WRONLY | flags));
-        struct stat held;
         // Removed under the lock, and only while the name still is the file locked.
-        if (fd && ::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
-            names_file(dirfd, name, fd.get()))
-            ::unlinkat(dirfd, name.c_str(), 0);
+        if (const Descriptor held = hold_if_abandoned(dirfd, name, false)) ::unlinkat(dirfd, name.c_str(), 0);
     }
 }
 
@@ -88,25 +79,12 @@ int open_unnamed_temp(int dirfd) {
     return fd;
 }
 
-// A named temporary file beside the target, locked for as long as this writer keeps it; -1 when none can be made.
-int open_named_temp(int dirfd, const std::string& target, std::string* name) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = temp_prefix(target) + random_suffix();
-        const int fd = ::openat(dirfd, candidate.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return -1;
-        }
-        // Another writer's clean-up may have locked and removed the new file before we locked it: then the name
-        // is gone and another is drawn. Where the file system takes no locks, no clean-up can remove it either.
-        const bool locked = ::flock(fd, LOCK_EX) == 0;
-        if (!locked || names_file(dirfd, candidate, fd)) {
-            *name = candidate;
-            return fd;
-        }
-        ::close(fd);
-    }
-    return -1;
+// The account that owns a file, by its name where the system knows one.
+std::string owner_name(uid_t uid) {
+    struct passwd entry, *found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found) return found->pw_name;
+    return "user " + kz::crt::int_text(uid);
 }
 
 // Whether `name` in the folder open at `dirfd` still holds the file of identity `expected`, or still none where that is
@@ -120,9 +98,11 @@ bool holds_expected(int dirfd, const std::string& name, FileIdentity expected, s
 // The digest of the bytes of `name` in the folder open at `dirfd`, read from first to last while it is the file
 // `expected` by its stamps, and looked at again once read, so that a change made meanwhile counts; unknown when it is
 // not that file, cannot be read, or holds more than the size its stamps gave. One byte past that size is read, and
-// no more: a file that grew shows it there, however much it grew.
-ContentDigest digest_of(int dirfd, const std::string& name, const FileIdentity& expected) {
-    const Descriptor fd(::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+// no more: a file that grew shows it there, however much it grew. Another program's lease on it is waited out; where
+// it still holds the file, `in_use` (when given) is set: that says nothing about a change.
+ContentDigest digest_of(int dirfd, const std::string& name, const FileIdentity& expected, bool* in_use = nullptr) {
+    const Descriptor fd(open_past_lease(dirfd, name, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!fd && errno == EWOULDBLOCK && in_use) *in_use = true;
     struct stat st;
     if (!fd || !stat_of(fd.get(), &st) || !S_ISREG(st.st_mode) || identity_of(st) != expected) return {};
     ContentHasher content;
@@ -142,8 +122,8 @@ ContentDigest digest_of(int dirfd, const std::string& name, const FileIdentity& 
 
 // Whether `name` in the folder open at `dirfd` is the file `expected` (by its stamps) and holds the bytes whose
 // digest `expected` knows.
-bool holds_bytes(int dirfd, const std::string& name, const FileIdentity& expected) {
-    const ContentDigest digest = digest_of(dirfd, name, expected);
+bool holds_bytes(int dirfd, const std::string& name, const FileIdentity& expected, bool* in_use = nullptr) {
+    const ContentDigest digest = digest_of(dirfd, name, expected, in_use);
     return digest.known && digest == expected.content;
 }
 
@@ -151,6 +131,65 @@ bool holds_bytes(int dirfd, const std::string& name, const FileIdentity& expecte
 bool bytes_known(const FileIdentity& expected) { return expected.content.known && content_digests_on(); }
 
 }  // namespace
+
+std::string beside_name(const std::string& target, std::string_view tail, std::size_t room) {
+    const std::size_t fixed = 1 + tail.size() + room;
+    if (fixed + target.size() <= NAME_MAX) return "." + target + std::string(tail);
+    // FNV-1a: the name's stand-in need only differ from other targets' alike at the start, not resist anyone.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : target) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 15];
+    hex[16] = '\0';
+    std::size_t cut = NAME_MAX - fixed - 17;
+    while (cut > 0 && (static_cast<unsigned char>(target[cut]) & 0xC0) == 0x80) --cut;
+    return "." + target.substr(0, cut) + "~" + hex + std::string(tail);
+}
+
+bool names_file(int dirfd, const std::string& name, int fd) {
+    struct stat held, named;
+    return stat_of(fd, &held) && stat_at(dirfd, name, &named, AT_SYMLINK_NOFOLLOW) &&
+           identity_of(held) == identity_of(named);
+}
+
+Descriptor hold_if_abandoned(int dirfd, const std::string& name, bool wait) {
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    Descriptor fd(::openat(dirfd, name.c_str(), O_RDONLY | flags));
+    if (!fd) fd = Descriptor(::openat(dirfd, name.c_str(), O_WRONLY | flags));
+    struct stat held;
+    const bool locked = fd && ::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+                        (wait ? lock_past_holder(fd.get(), LOCK_EX) : ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0);
+    return locked && names_file(dirfd, name, fd.get()) ? std::move(fd) : Descriptor();
+}
+
+bool take_write_capacity(std::size_t bytes) {
+    if (g_write_capacity < 0) return true;
+    const std::int64_t left = g_write_capacity.fetch_sub(static_cast<std::int64_t>(bytes));
+    if (left >= static_cast<std::int64_t>(bytes)) return true;
+    g_write_capacity = 0;
+    errno = ENOSPC;
+    return false;
+}
+
+int open_named_temp(int dirfd, const std::string& target, std::string* name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = temp_prefix(target) + random_suffix();
+        const int fd = ::openat(dirfd, candidate.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        // Another writer's clean-up may have locked and removed the new file before we locked it: then the name
+        // is gone and another is drawn. Where the file system takes no locks, no clean-up can remove it either.
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        if (!locked || names_file(dirfd, candidate, fd)) {
+            *name = candidate;
+            return fd;
+        }
+        ::close(fd);
+    }
+    return -1;
+}
 
 int open_temp_beside(int dirfd, const std::string& target, std::string* name) {
     remove_abandoned_temps(dirfd, target);
@@ -234,8 +273,8 @@ FileIdentity WriteLanding::with_bytes() const {
     return present;
 }
 
-bool WriteLanding::holds(const FileIdentity& read) const {
-    return found() && identity_ == read && (!bytes_known(read) || holds_bytes(folder_.get(), name_, read));
+bool WriteLanding::holds(const FileIdentity& read, bool* in_use) const {
+    return found() && identity_ == read && (!bytes_known(read) || holds_bytes(folder_.get(), name_, read, in_use));
 }
 
 bool WriteLanding::inside(std::string_view windows_folder) const {
@@ -277,18 +316,59 @@ void FileWriter::open(const WriteLanding& landing, const FileIdentity& read, con
     if (exists && (!S_ISREG(st.st_mode) || is_running_program(st)))
         return fail("what is there is not a file this program replaces");
     if (exists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail("the file there is read-only");
+    if (exists && !may_write(st)) return;
     // Where the file there is the one the caller expects to replace (by default the one the text came from), its
     // bytes are looked at again just before the rename.
     if (exists && replaced == expected_) expected_.content = replaced.content;
     const int fd = open_temp_beside(folder_.get(), name_, &temp_);
     if (fd < 0) return fail(with_error("no new file can be made beside it"));
-    keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
-    stream_ = ::fdopen(fd, "wb");
+    // The owner keeps the file read, whoever saves it: a user who may not give a new file to its owner (only root
+    // may, and the owner needs none) rewrites it in place, which keeps its owner, group, mode, list, attributes and
+    // other names as they are. The rest goes through the new file and a rename.
+    const bool file_read = exists && read.known() && read.same_file(identity_of(st));
+    if (file_read && st.st_uid != ::geteuid() && ::fchown(fd, st.st_uid, static_cast<gid_t>(-1)) != 0) {
+        hold_for_rewrite();
+    } else {
+        KeptPermissions kept = keep_permissions(fd, folder_.get(), name_, exists ? &st : nullptr, read);
+        kept_lines_ = std::move(kept.lines);
+        if (!kept.writable) fail(kept.why);
+    }
+    stream_ = failure_.empty() ? ::fdopen(fd, "wb") : nullptr;
     if (!stream_) {
         fail(with_error("no new file can be made beside it"));
         discard();
         ::close(fd);
     }
+}
+
+// The kernel's own answer for the user's effective ids (the access list and the file system's say included), with
+// the file held a moment first by an open that waits out another program's lease: a file the user may not write is
+// not taken by a new file either, and one still held is in use. A read-only file system is said by the new file that
+// cannot be made beside it.
+bool FileWriter::may_write(const struct stat& st) {
+    const Descriptor held(open_past_lease(folder_.get(), name_, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!held && errno == EWOULDBLOCK) return fail(in_use_reason()), false;
+    if (::faccessat(folder_.get(), name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 && errno != EROFS)
+        return fail(with_error("it is " + owner_name(st.st_uid) + "'s, and the user may not write it")), false;
+    // Judged by name, so the name must still hold the file judged.
+    struct stat now;
+    bool exists = false;
+    if (!holds_expected(folder_.get(), name_, expected_, &now, &exists))
+        return fail("the file there changed after it was looked at", true), false;
+    return true;
+}
+
+// The file there held for its rewrite in place, open for reading (for the copy kept beside it meanwhile) and writing,
+// while it is still the file judged.
+void FileWriter::hold_for_rewrite() {
+    target_ = Descriptor(open_past_lease(folder_.get(), name_, O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!target_)
+        return fail(errno == EWOULDBLOCK ? in_use_reason()
+                                         : with_error("it cannot be opened to be rewritten in place"));
+    struct stat st;
+    if (!stat_of(target_.get(), &st) || identity_of(st) != expected_)
+        return fail("the file there changed after it was looked at", true);
+    in_place_ = true;
 }
 
 // The name still holds the file the landing found (with the bytes read from it, where they are known), or still
@@ -318,14 +398,10 @@ void set_write_observer_for_tests(std::function<void(std::uint64_t)> observer) {
 
 bool FileWriter::write(const void* data, std::size_t size) {
     if (!stream_) return false;
-    if (g_write_capacity >= 0) {
-        const std::int64_t left = g_write_capacity.fetch_sub(static_cast<std::int64_t>(size));
-        if (left < static_cast<std::int64_t>(size)) {
-            g_write_capacity = 0;
-            failed_ = true;
-            fail(with_error("its new file cannot be written", ENOSPC));
-            return false;
-        }
+    if (!take_write_capacity(size)) {
+        failed_ = true;
+        fail(with_error("its new file cannot be written"));
+        return false;
     }
     if (size && std::fwrite(data, 1, size, stream_) != size) {
         failed_ = true;
@@ -342,6 +418,11 @@ bool FileWriter::commit() {
     const int fd = ::fileno(stream_);
     bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fd) == 0;
     if (!ok) fail(with_error("its new file cannot be written"));
+    if (in_place_) {
+        ok = ok && commit_in_place(fd);
+        discard();
+        return ok;
+    }
     // Only a file written whole and on disk gets a name.
     if (ok && temp_.empty() && !name_temp_beside(fd, folder_.get(), name_, &temp_)) {
         ok = false;
@@ -364,6 +445,8 @@ bool FileWriter::commit() {
         // Taken once renamed: the rename moves the file's change time.
         struct stat written;
         if (stat_of(fd, &written)) written_identity_ = identity_of(written);
+        record_access_list(fd, &written_identity_);
+        for (const std::string& line : kept_lines_) report_line(line);
         written_identity_.content = written_content_.digest();
         // Another name of the file replaced still holds it, and the rename moved its change time (one link less),
         // and nothing else.
@@ -373,11 +456,33 @@ bool FileWriter::commit() {
             moved.changed = identity_of(left).changed;
             if (identity_of(left) == moved) left_behind_ = moved;
         }
+        // A copy that a rewrite in place killed midway kept beside the file is no longer needed: the file is whole.
+        const std::string copy = copy_name(name_, expected_.inode);
+        if (const Descriptor stale = expected_.known() ? hold_if_abandoned(folder_.get(), copy, false) : Descriptor())
+            ::unlinkat(folder_.get(), copy.c_str(), 0);
     }
     // Closed (and unlocked) only now: until the rename its name was there for a clean-up to see. What was written
     // is on disk already, so the close has nothing left to fail on.
     discard();
     return ok;
+}
+
+// The new text, whole in the temporary file open at `fd`, rewritten over the file held: every other name of it holds
+// the new text too.
+bool FileWriter::commit_in_place(int fd) {
+    std::string why;
+    bool changed = false;
+    if (!rewrite_in_place(folder_.get(), name_, target_.get(), expected_, fd, &why, &changed)) {
+        fail(why, changed);
+        return false;
+    }
+    struct stat written;
+    if (!stat_of(target_.get(), &written)) return true;
+    written_identity_ = identity_of(written);
+    record_access_list(target_.get(), &written_identity_);
+    written_identity_.content = written_content_.digest();
+    if (written.st_nlink > 1) left_behind_ = written_identity_;
+    return true;
 }
 
 bool write_whole_file(std::string_view windows_path, std::string_view bytes) {

@@ -95,6 +95,7 @@ struct ProgramAnswer {
 struct SaveRun {
     struct Judged {
         std::string refusal;              // why it is not written; empty when it may be
+        bool refusal_box = false;         // the refusal is a write that failed: the failure box shows it too
         std::string declined;             // asked about: why it is not written when the user does not agree
         std::string landing;              // the POSIX path of the file it lands on
         kz::platform::FileIdentity file;  // the file there when judged, with the digest it was judged by
@@ -115,7 +116,8 @@ struct SaveRun {
     std::map<const kz::scene::XTrunk*, std::string> names;  // where each unit the first walk visited is written
     std::map<std::string, Replaced> rewritten;              // by landing
     // Files this save's renames took a name from while another name kept them: each as it stood before the rename
-    // and as the rename left it (one link less, its change time moved), in the order of the renames.
+    // and as the rename left it (one link less, its change time moved), in the order of the renames; and files it
+    // rewrote in place that other names hold too, each before and after (the digest of the text written known).
     std::vector<std::pair<kz::platform::FileIdentity, kz::platform::FileIdentity>> left;
 };
 

@@ -280,6 +280,8 @@ void XView::LoadReferenceFile(XTrunk* trunk) {
         return;
     }
     std::string why;
+    // A save that rewrote the file in place and was cut short left the file as it was beside it: that is read.
+    if (kind != 1) kz::platform::put_back_cut_rewrite(local);
     std::string* read_path = trunk->index == 0 ? &document.model_file_path : nullptr;
     if (!kz::platform::read_whole_file(local, &bytes, kz::platform::kMaxReadBytes, &why, &trunk->unit_file,
                                        read_path)) {

@@ -18,7 +18,9 @@
 #include "app/scene/figure_text.h"
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
+#include "platform/cursors.h"
 #include "platform/dialogs.h"
+#include "platform/file_in_use.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
@@ -112,15 +114,12 @@ const plat::FileIdentity* put_over(const SaveRun& run, const SaveRun::Judged& ju
                                                                                   : nullptr;
 }
 
-// `file` as this save's renames left it: where one took a name from it while another name kept it, the file as it
-// stands since (its bytes as `file` knew them, which a rename leaves alone); `file` itself where none did.
+// `file` as this save's renames and rewrites left it: where one took a name from it while another name kept it, the
+// file as it stands since (with the digest of the bytes it was known by, which a rename leaves alone; a rewrite in
+// place knows the bytes it wrote); `file` itself where none did.
 plat::FileIdentity as_left(const SaveRun& run, plat::FileIdentity file) {
-    for (const auto& [before, after] : run.left) {
-        if (!(file == before)) continue;
-        const plat::ContentDigest content = file.content;
-        file = after;
-        file.content = content;
-    }
+    for (const auto& [before, after] : run.left)
+        if (file == before) file = after;
     return file;
 }
 
@@ -143,6 +142,28 @@ plat::FileIdentity known_after(const SaveRun& run, const std::string& landing, c
     }
     return as_left(run, file);
 }
+
+// The busy cursor over the view while a save waits for another program to let a file go (a file server's lease),
+// the one shown before given back after.
+void show_waiting(bool waiting) {
+    static plat::CursorHandle shown = nullptr;
+    if (waiting)
+        shown = plat::set_cursor(plat::wait_cursor());
+    else
+        plat::set_cursor(shown ? shown : plat::arrow_cursor());
+}
+
+// For as long as it lives, the waits of the save show the busy cursor.
+class BusyWhileWaiting {
+public:
+    BusyWhileWaiting() : before_(plat::set_in_use_notice(show_waiting)) {}
+    ~BusyWhileWaiting() { plat::set_in_use_notice(before_); }
+    BusyWhileWaiting(const BusyWhileWaiting&) = delete;
+    BusyWhileWaiting& operator=(const BusyWhileWaiting&) = delete;
+
+private:
+    plat::InUseNotice before_;
+};
 
 // A file the question names once, however many units land on it.
 void ask_about(std::vector<std::string>* files, const std::string& landing) {
@@ -369,10 +390,17 @@ void XView::JudgeUnitWrite(const XTrunk* unit, const char* local, SaveRun::Judge
     // The file that was read, as it stood then, or the one the user last agreed to replace, as it stood when asked:
     // not changed in place (its bytes are looked at where every stamp is as it was), and not another file under its
     // name, even one that took its inode number. The write checks the bytes it was known by.
-    const plat::FileIdentity* known = landing.holds(unit->unit_file) ? &unit->unit_file
-                                      : unit->agreed_file.known() && landing.holds(unit->agreed_file)
-                                          ? &unit->agreed_file
-                                          : nullptr;
+    // A file another program holds (a file server's lease) is neither changed nor written: the save waits a while.
+    bool in_use = false;
+    const plat::FileIdentity* known =
+        landing.holds(unit->unit_file, &in_use)                                             ? &unit->unit_file
+        : !in_use && unit->agreed_file.known() && landing.holds(unit->agreed_file, &in_use) ? &unit->agreed_file
+                                                                                            : nullptr;
+    if (in_use) {
+        judged->refusal = "not written: " + plat::in_use_reason();
+        judged->refusal_box = true;
+        return;
+    }
     const bool unchanged = known != nullptr;
     judged->file = known ? *known : landing.identity();
     // The model's own file is the one the user chose: while the name still leads where it was read from and the
@@ -410,6 +438,8 @@ int XView::SaveUnitFig(XTrunk* unit, int top) {
     if (write) {
         if (const char* refusal = UnitWriteRefusal(unit, local)) {
             if (*refusal && !planning) report_unit_problem(frefer_of(unit), refusal);
+            if (*refusal && !planning && document.save_run.judged[unit].refusal_box)
+                plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
             write = false;
         }
     }
@@ -451,6 +481,7 @@ int XView::WriteUnitFile(XTrunk* unit, const char* local, const EString& text) {
     const plat::FileIdentity replaced = put ? *put : as_left(run, judged.file);
     if (!landing.found() || landing.path() != judged.landing || landing.identity() != replaced) {
         report_unit_problem(frefer_of(unit), (std::string("not written: ") + changed).c_str());
+        plat::message_box(output.parent, kCannotCreateText, kWriteFailedTitle, plat::MB_OK);
         return 0;
     }
     // The new file takes the permissions of the file read (or of the one this save put in its place), whatever is
@@ -511,6 +542,7 @@ int XView::SaveModel() {
     fnd::split_folder_and_file(local, folder, nullptr);
     run.model_folder = folder;
     run.planning = 1;
+    const BusyWhileWaiting busy;
     SaveUnitFig(root, 1);
     run.planning = 0;
     if (!run.outside.empty() || !run.replaced.empty()) {
@@ -536,7 +568,13 @@ int XView::SaveModel() {
     // next save asks about it again.
     for (XTrunk* t : document.trunks) {
         const auto judged = run.judged.find(t);
-        if (!t || !t->unit_file.known() || (judged != run.judged.end() && !judged->second.written)) continue;
+        if (!t || !t->unit_file.known()) continue;
+        // Left unwritten, it knows the file it read as this save left it: the next save asks what this one asked.
+        if (judged != run.judged.end() && !judged->second.written) {
+            t->unit_file = as_left(run, t->unit_file);
+            t->agreed_file = as_left(run, t->agreed_file);
+            continue;
+        }
         if (!touched(run, t->unit_file)) continue;
         std::string landing = judged != run.judged.end() ? judged->second.landing : std::string();
         if (const auto name = run.names.find(t); landing.empty() && name != run.names.end() && !name->second.empty())

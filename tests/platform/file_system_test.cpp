@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_in_use.h"
 #include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/folder_rule.h"
@@ -37,6 +39,8 @@
 #include "support/test_paths.h"
 #include "tests/platform/others.h"
 #include "tests/support/access_list.h"
+#include "tests/support/killed_child.h"
+#include "tests/support/lease_holder.h"
 #include "tests/support/other_user.h"
 
 namespace kz::platform {
@@ -372,10 +376,11 @@ public:
         if (::pipe2(ends, O_CLOEXEC) != 0) return;
         const int child_end = ::dup(ends[1]);  // without close-on-exec: the child writes to it
         ::close(ends[1]);
-        pid_ = start_this_program("FileWriterChild.WritesUntilKilled",
-                                  {"KZ_WRITER_TARGET=" + target, "KZ_WRITER_BYTES=" + std::to_string(bytes),
-                                   std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
-                                   "KZ_WRITER_PIPE=" + std::to_string(child_end)});
+        const pid_t pid = start_this_program("FileWriterChild.WritesUntilKilled",
+                                             {"KZ_WRITER_TARGET=" + target, "KZ_WRITER_BYTES=" + std::to_string(bytes),
+                                              std::string("KZ_WRITER_ROAD=") + (unnamed ? "unnamed" : "named"),
+                                              "KZ_WRITER_PIPE=" + std::to_string(child_end)});
+        if (pid > 0) child_.emplace(pid);
         ::close(child_end);
         char c = 0;
         ssize_t n;
@@ -383,61 +388,138 @@ public:
         reached_ = n == 1;  // else the child ended before it wrote that much
         ::close(ends[0]);
     }
-    ~StoppedWriter() { kill(); }
     bool reached() const { return reached_; }
     void kill() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
+        if (child_) child_->kill();
     }
 
 private:
-    pid_t pid_ = -1;
+    std::optional<test::KilledChild> child_;
     bool reached_ = false;
 };
 
 // Saves killed before their commit (SIGKILL, nothing to clean up after them): the old file stays as it was, and
 // after the next save nothing else is left in the folder. An unnamed temporary file is never seen in it; a named
 // one (on file systems without unnamed files) stays until a later save of the file removes it, but not while its
-// writer still lives. The target keeps its mode bits either way.
+// writer still lives. The target keeps its mode bits either way, and so does a name as long as the system takes.
 TEST(FileWriterKilled, LeavesNothingBehindForTheNextSave) {
     Scratch s("killed");
     const int probe = ::open(s.root.c_str(), O_TMPFILE | O_RDWR, 0600);
     if (probe >= 0) ::close(probe);
     const mode_t mask = ::umask(0);
     ::umask(mask);
+    for (const std::string& name : {std::string("model.fig"), std::string(NAME_MAX - 4, 'l') + ".fig"}) {
+        for (const bool unnamed : {true, false}) {
+            if (unnamed && probe < 0) continue;  // the test folder's file system has no unnamed files
+            SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + " temporary files, " +
+                         std::to_string(name.size()) + " bytes of name");
+            fs::remove_all(s.root);
+            fs::create_directories(s.root);
+            s.put(name, "old");
+            fs::permissions(s.root / name, fs::perms(0640));
+            set_unnamed_temp_files_for_tests(unnamed);
+            const std::size_t kept = unnamed ? 0 : 1;  // the temporary files each stopped writer shows
+            StoppedWriter killed(s.win(name), 1 << 20, unnamed);
+            ASSERT_TRUE(killed.reached());
+            EXPECT_EQ(s.entries(), 1 + kept);
+            killed.kill();
+            EXPECT_EQ(s.get(name), "old");
+            EXPECT_EQ(s.entries(), 1 + kept);
+            StoppedWriter living(s.win(name), 1 << 20, unnamed);
+            ASSERT_TRUE(living.reached());
+            EXPECT_EQ(s.entries(), 1 + kept) << "the next save took the killed writer's file away";
+            ASSERT_TRUE(write_whole_file(s.win(name), "new"));
+            EXPECT_EQ(s.get(name), "new");
+            EXPECT_EQ(s.entries(), 1 + kept) << "the living writer's file stays";
+            living.kill();
+            ASSERT_TRUE(write_whole_file(s.win(name), "newer"));
+            EXPECT_EQ(s.get(name), "newer");
+            EXPECT_EQ(s.entries(), 1u);
+            EXPECT_EQ(fs::status(s.root / name).permissions(), fs::perms(0640));
+            ASSERT_TRUE(write_whole_file(s.win("fresh.fig"), "x"));
+            EXPECT_EQ(fs::status(s.root / "fresh.fig").permissions(), fs::perms(0666 & ~mask));
+            fs::remove(s.root / "fresh.fig");
+        }
+    }
+    // Every length up to the longest is written by either kind of temporary file, and leaves nothing beside it.
     for (const bool unnamed : {true, false}) {
-        if (unnamed && probe < 0) continue;  // the test folder's file system has no unnamed files
-        SCOPED_TRACE(unnamed ? "unnamed temporary files" : "named temporary files");
-        fs::remove_all(s.root / "model.fig");
-        s.put("model.fig", "old");
-        fs::permissions(s.root / "model.fig", fs::perms(0640));
         set_unnamed_temp_files_for_tests(unnamed);
-        const std::size_t kept = unnamed ? 0 : 1;  // the temporary files each stopped writer shows
-        StoppedWriter killed(s.win("model.fig"), 1 << 20, unnamed);
-        ASSERT_TRUE(killed.reached());
-        EXPECT_EQ(s.entries(), 1 + kept);
-        killed.kill();
-        EXPECT_EQ(s.get("model.fig"), "old");
-        EXPECT_EQ(s.entries(), 1 + kept);
-        StoppedWriter living(s.win("model.fig"), 1 << 20, unnamed);
-        ASSERT_TRUE(living.reached());
-        EXPECT_EQ(s.entries(), 1 + kept) << "the next save took the killed writer's file away";
-        ASSERT_TRUE(write_whole_file(s.win("model.fig"), "new"));
-        EXPECT_EQ(s.get("model.fig"), "new");
-        EXPECT_EQ(s.entries(), 1 + kept) << "the living writer's file stays";
-        living.kill();
-        ASSERT_TRUE(write_whole_file(s.win("model.fig"), "newer"));
-        EXPECT_EQ(s.get("model.fig"), "newer");
-        EXPECT_EQ(s.entries(), 1u);
-        EXPECT_EQ(fs::status(s.root / "model.fig").permissions(), fs::perms(0640));
-        ASSERT_TRUE(write_whole_file(s.win("fresh.fig"), "x"));
-        EXPECT_EQ(fs::status(s.root / "fresh.fig").permissions(), fs::perms(0666 & ~mask));
-        fs::remove(s.root / "fresh.fig");
+        for (std::size_t length = 230; length <= NAME_MAX; ++length) {
+            fs::remove_all(s.root);
+            fs::create_directories(s.root);
+            // Two-byte characters ("\u00e9"), so that a cut of the name falls inside one at times.
+            std::string name = (length - 4) % 2 ? "e" : "";
+            while (name.size() + 4 < length) name += "\xc3\xa9";
+            name += ".fig";
+            EXPECT_TRUE(write_whole_file(s.win(name), "x") && write_whole_file(s.win(name), "y")) << length;
+            EXPECT_EQ(s.get(name), "y") << length;
+            EXPECT_EQ(s.entries(), 1u) << length;
+        }
     }
     set_unnamed_temp_files_for_tests(true);
+}
+
+// A user who may write another's file but not give a new one to its owner rewrites it in place: a rewrite that fails
+// midway (the disk full, by the test hook) puts the old text back from its copy, and says why; one that goes through
+// leaves the new text under every name of the file, its owner and mode as they were, and nothing beside it.
+TEST(FileSystem, ARewriteInPlaceThatFailsPutsTheOldTextBack) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root gives a file to one user and saves it as another";
+    char made[] = "/tmp/kz-in-place-XXXXXX";  // a folder every account may enter wherever the tests run
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    ASSERT_EQ(::chmod(made, 0777), 0);
+    const fs::path dir = made, file = dir / "u.fig";
+    const std::string old_text(100000, 'o'), new_text(150000, 'n');
+    std::ofstream(file) << old_text;
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+    fs::create_hard_link(file, dir / "other.fig");
+    for (const bool room : {false, true}) {
+        SCOPED_TRACE(room ? "room for the new text" : "the disk full midway");
+        EXPECT_TRUE(test::run_as_other_user("the rewrite", [&] {
+            if (!room) set_write_capacity_for_tests(static_cast<std::int64_t>(new_text.size()) + 70000);
+            FileWriter w(from_native_path(file.string()));
+            ASSERT_TRUE(w.write(new_text.data(), new_text.size()));
+            EXPECT_TRUE(w.rewrites_in_place());
+            EXPECT_EQ(w.commit(), room);
+            if (!room) {
+                EXPECT_EQ(w.failure(), "it cannot be rewritten (No space left on device)");
+            } else {
+                EXPECT_TRUE(w.left_behind().known() && w.left_behind().content == w.written_identity().content);
+            }
+        }));
+        for (const char* name : {"u.fig", "other.fig"})
+            EXPECT_EQ(test::read_all(dir / name), room ? new_text : old_text);
+        struct stat st = {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(st.st_mode & 07777, 0666u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 2);
+    }
+    fs::remove_all(dir);
+}
+
+// A file another program holds by a lease is waited for: a writer opens once the holder lets it go, and says the
+// file is in use where it never does, writing nothing; the thread's notice hears the wait begin and end.
+TEST(FileSystem, AFileHeldByALeaseIsWaitedForThenLeftAlone) {
+    Scratch s("leased");
+    s.put("u.fig", "old");
+    static std::vector<bool> told;
+    told.clear();
+    const InUseNotice before = set_in_use_notice([](bool waiting) { told.push_back(waiting); });
+    for (const bool lets_go : {true, false}) {
+        SCOPED_TRACE(lets_go ? "let go within the wait" : "never let go");
+        test::LeaseHolder holder((s.root / "u.fig").string(), lets_go);
+        if (!holder.held()) GTEST_SKIP() << "the file system of the tests' folder takes no leases";
+        if (!lets_go) set_in_use_wait_for_tests(std::chrono::milliseconds(300));
+        FileWriter w(s.win("u.fig"));
+        EXPECT_EQ(w.is_open(), lets_go) << w.failure();
+        EXPECT_EQ(w.failure(), lets_go ? "" : in_use_reason());
+        EXPECT_EQ(w.write("new", 3) && w.commit(), lets_go);
+        set_in_use_wait_for_tests(std::chrono::milliseconds(-1));
+    }
+    set_in_use_notice(before);
+    EXPECT_EQ(s.get("u.fig"), "new");
+    EXPECT_EQ(told, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(s.entries(), 1u);
 }
 
 TEST(FileSystem, FindFilesMatchesLikeWindows) {

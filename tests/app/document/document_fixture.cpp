@@ -1,6 +1,7 @@
 // The figure-file test fixture: the view, record line makers, the tree description and the loopback server.
 #include "document_fixture.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,8 @@
 #include "app/scene/xleaves.h"
 #include "app/scene/xtrunk.h"
 #include "platform/crt/global_memory.h"
+#include "platform/dialogs.h"
+#include "platform/file_in_use.h"
 #include "platform/file_system.h"
 #include "tests/support/test_paths.h"
 
@@ -40,6 +43,24 @@ void DocumentTest::SetUp() {
     ViewTest::SetUp();
     view->document.work_folder = windows_form(
         fresh_folder(std::string("work-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+}
+
+void SaveTest::SetUp() {
+    DocumentTest::SetUp();
+    plat::set_dialog_test_mode(true);
+    plat::take_dialog_test_log();
+}
+
+void SaveTest::TearDown() {
+    plat::set_write_capacity_for_tests(-1);
+    plat::set_in_use_wait_for_tests(std::chrono::milliseconds(-1));
+    plat::set_dialog_test_mode(false);
+    DocumentTest::TearDown();
+}
+
+int SaveTest::open(const std::string& posix_path) {
+    view->camera.immediate_eye_move = 1;
+    return view->OpenModel(windows_form(posix_path).c_str());
 }
 
 int pixels_near(XView* view, int w, int h, int red, int green, int blue, int tolerance) {

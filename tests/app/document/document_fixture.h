@@ -23,6 +23,16 @@ public:
     std::string tree() const;
 };
 
+// The fixture of the save tests: dialogs answer without blocking and log what they showed, and the file hooks a test
+// sets (a full disk, a shorter wait for a file in use) are lifted after it.
+class SaveTest : public DocumentTest {
+public:
+    void SetUp() override;
+    void TearDown() override;
+    // Opens the model at the POSIX path, the eye placed at once.
+    int open(const std::string& posix_path);
+};
+
 // A new model holding the items the figure text makes below the root, as a paste into an empty model does.
 void load_text(XView* view, std::string text);
 // Feeds a text as a unit of the root, as a read of the opened file does; or with no current item.
