@@ -88,8 +88,9 @@ std::string copy_name(const std::string& target, std::uint64_t inode) {
 bool rewrite_in_place(int dirfd, const std::string& name, int target, const FileIdentity& judged, int text,
                       std::string* why, bool* changed) {
     const std::string copy = copy_name(name, judged.inode);
-    // A copy that a rewrite killed earlier left is needless: the file judged is replaced whole.
-    if (const Descriptor stale = hold_if_abandoned(dirfd, copy, false)) ::unlinkat(dirfd, copy.c_str(), 0);
+    // A copy that a rewrite killed earlier left is replaced by this one only once this one is whole (the rename
+    // below), and removed with it once the file is rewritten: where this rewrite stops before, it stays for the next
+    // open, which may be all that is left of the file's text before the killed one.
     std::string pending;
     const Descriptor kept(open_named_temp(dirfd, name, &pending));
     if (!kept) {

@@ -27,6 +27,7 @@
 
 #include "app/scene/xtrunk.h"
 #include "document_fixture.h"
+#include "platform/content_digest.h"
 #include "platform/dialogs.h"
 #include "platform/file_in_use.h"
 #include "platform/file_stamps.h"
@@ -257,11 +258,11 @@ TEST_F(ColleagueSave, WhoeverSavesTheOwnerKeepsTheFileAndAFileTheUserMayNotWrite
 // it needless; either way the save after it writes, and nothing else is left.
 TEST_F(ColleagueSave, ASaveKilledAtAnyStepOfARewriteInPlaceLeavesTheFileOrItsWholeCopy) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root gives files to other accounts and saves as one of them";
-    // Comment lines, kept where they are, make the file several pieces of a rewrite long.
-    std::string old_text;
+    // Comment lines, kept where they are, make the file several pieces of a rewrite long; the item comes first, so
+    // that a rewrite cut after any piece leaves neither the old text nor the new.
+    std::string old_text = lines({trunk_line("u item")});
     for (int i = 0; i < 2500; ++i)
         old_text += "# a note of the owner's, kept as it stands " + std::string(50, 'n') + "\r\n";
-    old_text += lines({trunk_line("u item")});
     struct Step {
         const char* name;  // null: not killed; "written": by the write observer, before the commit
         int nth;
@@ -377,12 +378,19 @@ TEST_F(ColleagueSave, ASaveKilledAtAnyStepOfARewriteInPlaceLeavesTheFileOrItsWho
 }
 
 // A file another program changes while a colleague's save rewrites it in place, once the new text is written and
-// before the rewrite (its stamps moved, or only its bytes, as on a file system whose clock has not ticked): it is left
-// with the other program's text, the failure box and the line say so, and the unit stays changed.
+// before the rewrite (its stamps moved, or only its bytes, as on a file system whose clock has not ticked; its stamps
+// alone where no digest of its bytes is taken): it is left with the other program's text, the failure box and the line
+// say so, and the unit stays changed.
 TEST_F(ColleagueSave, AFileChangedDuringARewriteInPlaceIsLeftAsItIs) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root gives files to other accounts and saves as one of them";
-    for (const bool stamps_kept : {false, true}) {
-        SCOPED_TRACE(stamps_kept ? "every stamp kept (the stat seam)" : "its stamps moved");
+    enum Seen { kByItsStamps, kByItsBytes, kByItsStampsAlone };
+    for (const Seen seen : {kByItsStamps, kByItsBytes, kByItsStampsAlone}) {
+        const bool stamps_kept = seen == kByItsBytes;
+        SCOPED_TRACE(stamps_kept                 ? "every stamp kept (the stat seam)"
+                     : seen == kByItsStampsAlone ? "its stamps moved, no digest of its bytes taken"
+                                                 : "its stamps moved");
+        // Without digests (their switch), the stamps alone tell the file changed.
+        plat::set_content_digests_for_tests(seen != kByItsStampsAlone);
         const ProjectFolder project(0775, kShared);
         ASSERT_FALSE(project.path.empty());
         const std::string &dir = project.path, file = dir + "/u.fig";
@@ -414,6 +422,7 @@ TEST_F(ColleagueSave, AFileChangedDuringARewriteInPlaceIsLeftAsItIs) {
         EXPECT_EQ(read_all(file), theirs);
         EXPECT_EQ(names_in(dir), (std::vector<std::string>{"m.fig", "u.fig"}));
     }
+    plat::set_content_digests_for_tests(true);
 }
 
 // Another program that holds a unit by a lease (F_SETLEASE, as a file server holds a file for a client), here a child
