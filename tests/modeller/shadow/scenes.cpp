@@ -361,6 +361,8 @@ void build_volumes(const CO3duPrimitive& shape, const OfuVector3& travel, CO3duS
     settings.accuracy = accuracy;
     settings.extrusion = 1000;
     add_shadow_volumes(entity.set(0), to_light, settings, outlines, prisms);
+}
+
 bool cast_triangles(const CO3duPrimitive& shape, const OfuMatrix4x4& to_light, bool cull,
                     std::vector<LightTriangle>& lit) {
     lit.clear();

@@ -132,6 +132,7 @@ public:
     }
     int starts = 0;
 };
+
 // A triangle in light space, counter-clockwise seen from the light: x, y of each corner.
 using LightTriangle = std::array<double, 6>;
 // The triangles of the primitive's sets that cast, through its model matrix and `to_light`, in light space as the
