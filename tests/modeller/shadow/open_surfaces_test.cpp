@@ -32,9 +32,9 @@ struct OpenCase {
     std::function<void(CO3duGLModelar&, ShadowScene&)> shapes;  // besides the floor
     OfuVector3 eye, target, travel;
     double fov = 80;
-    bool wraps = true;                            // off: a saturating count, in batches
-    std::uint32_t group_depth = 0;                // counted in groups of this depth at most
-    std::function<void(CO3duGLModelar&)> before;  // run before the frame judged, the light and the eye set
+    bool wraps = true;                                 // off: a saturating count, in batches
+    std::uint32_t group_depth = 0;                     // counted in groups of this depth at most
+    std::function<void(CO3duGLModelar&)> before = {};  // run before the frame judged, the light and the eye set
 };
 
 TEST(Shadows, OpenSurfacesSeenFromBelowDarkenNothingBeyondThem) {
