@@ -15,6 +15,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/gl_capabilities.h"
+#include "modeller/shadow/shadows.h"
 #include "modeller/shadow/wall_draws.h"
 #include "platform/heap_release.h"
 #include "platform/memory_status.h"
