@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,8 @@ RoadScene slats_before_a_wall(int slats, int stacked) {
 
 // `stacked` plates one above the other as one shape, each set 1 cm further along the sun than the one below, so that
 // the floor below counts `stacked` over most of their shadow; above them 130 plates, each a shape, over part of it
-// and beyond, which shadow the floor before the shape counts. The frame's bound passes 250.
+// and beyond, which shadow the floor before the shape counts; and the same stack again behind the eye, alone in a
+// pass that draws nothing, after which the shadow of the plates holds all the same. The frame's bound passes 250.
 RoadScene plates_under_plates(int stacked) {
     RoadScene scene{.name = std::to_string(stacked) + " plates stacked as one shape under 130 plates",
                     .roads = {Road::in_groups},
@@ -110,6 +112,7 @@ RoadScene plates_under_plates(int stacked) {
     std::vector<Block> b = {{{-40, -40, -1}, {40, 40, 0}}};
     for (int i = 0; i < stacked; ++i) b.push_back({{-20, -25, 20 + 0.1 * i}, {20, 25, 20.05 + 0.1 * i}, i > 0});
     for (int i = 0; i < 130; ++i) b.push_back({{-36, -20, 40 + 0.1 * i}, {-8, 20, 40.05 + 0.1 * i}});
+    for (int i = 0; i < stacked; ++i) b.push_back({{-20, -325, 20 + 0.1 * i}, {20, -275, 20.05 + 0.1 * i}, i > 0});
     scene.shapes = boxes_of(b);
     return scene;
 }
@@ -241,7 +244,63 @@ TEST(ShadowRoads, GroupsFollowTheSunAndTheShapes) {
         cast.set_drawn(60, false, false);
         held_to_the_cast({1, 0, -0.06}, 2, 1000);
     }
+    // Nothing casting, the groups are none, and no pixel takes the shadow colour.
+    for (_OfuPosition*& pos : shapes)
+        if (pos) m.SetDrawMode(pos, O3DU_DRAW_PICKABLE | O3DU_DRAW_NO_SHADOW);
+    const Frame none = scene.render();
+    EXPECT_EQ(m.shadow_count_passes_last_frame(), 0u);
+    int dark = 0;
+    for (int y = 0; y < none.height; ++y)
+        for (int x = 0; x < none.width; ++x) dark += none.at(x, y).r > 100 && none.at(x, y).g < 40;
+    EXPECT_EQ(dark, 0);
     set_shadow_group_depth_for_testing(0);
+}
+
+// Groups over a grid that must be made coarser: 8,000 plates of 5 cm scattered over 500 m would ask for cells of a
+// few centimetres, and four plates 500 m wide below the floor would then fill millions of cells; 50 blocks in sight
+// cast the shadows seen. Seeded, counted in
+// groups of 122 at the most, against the same frame counted in one wrapping pass, which is exact where the frame's
+// bound stays within 250: a group's count is its shapes' sum, below zero only where the one pass's sum is too.
+TEST(ShadowRoads, GroupsOfSmallShapesOverHugeOnes) {
+    std::mt19937 random(74);
+    const auto between = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(random); };
+    std::vector<Block> blocks = {{{-260, -260, -1}, {260, 260, 0}}};
+    for (int i = 0; i < 4; ++i) blocks.push_back({{-250, -250, -50.0 + i}, {250, 250, -49.95 + i}});
+    for (int i = 0; i < 8000; ++i) {
+        const OfuVector3 lo(between(-250, 250), between(-250, 250), between(1, 30));
+        blocks.push_back({lo, {lo.x + 0.05, lo.y + 0.05, lo.z + 0.05}});
+    }
+    for (int i = 0; i < 50; ++i) {
+        const OfuVector3 lo(between(-30, 30), between(-30, 30), between(0, 5));
+        blocks.push_back({lo, {lo.x + 2, lo.y + 2, lo.z + 3}});
+    }
+    HeadlessScene scene(320, 240);
+    CO3duGLModelar& m = *scene.modeller;
+    for (CO3duPrimitive& shape : boxes_of(blocks)) m.AddPrimitive(shape);
+    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0.3, 0.2, -1});
+    light.on = 1;
+    m.SetShadowLight(light);
+    m.SetShadowAccuracy(0);
+    m.SetShadowColor({1, 0, 0, 0.5f});
+    m.SetCamera(camera_looking(m, {0, -60, 40}, {0, 0, 0}, 60, 1, 2000));
+    set_shadow_group_depth_for_testing(255);
+    const Frame grouped = scene.render();
+    const std::uint64_t passes = m.shadow_count_passes_last_frame();
+    set_shadow_group_depth_for_testing(0);
+    set_shadow_one_wrapping_pass_for_testing(true);
+    const Frame once = scene.render();
+    set_shadow_one_wrapping_pass_for_testing(false);
+    EXPECT_GE(passes, 1u);
+    EXPECT_EQ(m.shadow_count_passes_last_frame(), 1u);
+    int shadowed = 0, apart = 0;
+    for (int y = 0; y < once.height; ++y)
+        for (int x = 0; x < once.width; ++x) {
+            const Rgb a = grouped.at(x, y), b = once.at(x, y);
+            shadowed += b.r > 100 && b.g < 40;
+            apart += a.r != b.r || a.g != b.g || a.b != b.b;
+        }
+    EXPECT_GT(shadowed, 500);
+    EXPECT_EQ(apart, 0);
 }
 
 // The walls' shares wait for the rasterizer threads only where they are still on the share two before: with every
