@@ -41,12 +41,14 @@ constexpr double kWithinRange = 0.5;
 // from kBelowZero up, whose top six bits are set.
 constexpr std::uint32_t kDeepestWrapped = 250;
 constexpr GLuint kBelowZero = 0xFC;
-// A deep frame's groups count in the low seven bits, the counts from kGroupBelowZero up reading as below zero; the
-// top bit marks the pixels a group before found in shadow. A group's shapes sum to kDeepestGroup at most.
-constexpr GLuint kGroupBits = 0x7F, kGroupBelowZero = 0x7C, kShadowedBit = 0x80;
-// Every bit of the stencil, as the write mask stands outside the count.
-constexpr GLuint kEightBits = 0xFF;
+// Between the passes of a deep frame a pixel holds kShadowed where a pass before found it in shadow, else 0. A group's
+// shapes sum to kDeepestGroup at most, so that counted over all eight bits with wrap-around from kShadowed it ends
+// within 124 to 250, never at 0 nor among the counts read as below zero, and from 0 within 0 to 122 or below zero:
+// the two stay apart with no write mask, which would cost every wall fragment a masked write.
+constexpr GLuint kShadowed = 0x80, kLowBits = 0x7F;
 constexpr std::uint32_t kDeepestGroup = 122;
+// Every bit of the stencil.
+constexpr GLuint kEightBits = 0xFF;
 
 // Triangles in normalised device coordinates (x, y a corner), at the middle of the depth range: whatever the near
 // and far distances, they stand inside it.
@@ -123,9 +125,9 @@ public:
     }
 
     // Where the stencil wraps and the frame is deeper: the groups of the shapes (kept from frame to frame while
-    // their volumes stay), each counted modulo 128 in the low seven bits and folded into the top bit, "shadowed",
-    // which no later group's count touches; a shape deeper than a group on its own counts in eight bits, the top
-    // bit kept apart meanwhile (counted_alone).
+    // their volumes stay), each counted with wrap-around on top of what the passes before left (kShadowed or 0) and
+    // folded; a shape deeper than a group on its own counts alone, what the passes before left kept apart meanwhile
+    // (counted_alone).
     void in_groups(const std::vector<O3duCountedShape>& shapes, O3duShadowGroups& groups, std::uint32_t capacity,
                    std::uint64_t built) {
         // A shape without walls may still hold the eye in a prism: the near caps only add, all they count is shadow.
@@ -141,9 +143,7 @@ public:
                 counted_alone(*first, first->walls->depth <= kDeepestWrapped ? kWrapping : kSaturating);
                 continue;
             }
-            glStencilMask(kGroupBits);
             if (add_and_count(first, last, kWrapping)) fold(true);
-            glStencilMask(kEightBits);
         }
     }
 
@@ -158,7 +158,7 @@ public:
                                     count_walls(kSaturating);
                                 });
         for (const O3duCountedShape& s : shapes) {
-            int cut = near_caps_ ? caps_.gather(*s.prisms) : 0;
+            const int cut = near_caps_ ? caps_.gather(*s.prisms) : 0;
             caps_.clear();
             if (every_prism_ || cut > 0 || counts_out(*s.prisms, cut))
                 add_and_count(&s, &s + 1, kSaturating);
@@ -245,9 +245,10 @@ private:
     }
 
     // A shape deeper than a group counts alone over all eight bits: with wrap-around where its bound stays within
-    // kDeepestWrapped, which is exact, and saturating where it is deeper. The top bit that groups before it set is
-    // kept apart meanwhile: read out, cleared so the count starts at 0 everywhere, and put back after the count is
-    // folded, so that a pixel already shadowed stays so whatever this shape counts there.
+    // kDeepestWrapped, which is exact, and saturating where it is deeper. Counted from kShadowed, such a count could
+    // end anywhere, so what the passes before left is kept apart meanwhile: read out, cleared so the count starts
+    // at 0 everywhere, and put back after the count is folded, so that a pixel already shadowed stays so whatever
+    // this shape counts there.
     void counted_alone(const O3duCountedShape& shape, Ops ops) {
         const int width = scene_.viewport.width, height = scene_.viewport.height;
         const bool kept = marked_;
@@ -255,14 +256,11 @@ private:
             const PlainPixels plain;
             shadowed_.resize(std::size_t(width) * height);
             glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
-            stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kShadowedBit);
+            stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
         }
-        if (add_and_count(&shape, &shape + 1, ops)) {
-            if (ops.up == GL_INCR_WRAP) clear_below_zero();
-            fold(false);
-        }
+        if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
         if (!kept) return;
-        // The pixels shadowed before take the lowest bit, and then the top bit alone, as a group's count folds.
+        // The pixels shadowed before take the lowest bit, and then kShadowed, as a count folds.
         for (std::uint8_t& s : shadowed_) s = s ? 1 : 0;
         {
             const PlainPixels plain;
@@ -277,13 +275,13 @@ private:
     // shadow.
     void clear_below_zero() { stencil_quad(GL_EQUAL, kBelowZero, kBelowZero, GL_ZERO, kEightBits); }
 
-    // After a pass of a deep frame: the pixels whose low seven bits count a shadow take the top bit alone, and the
-    // others keep their top bit with the low bits cleared; with `below_zero`, the counts from 124 up in the low
-    // bits are below zero, no shadow (those of a count that saturates never are).
+    // After a pass of a deep frame: every pixel whose count is not 0 takes kShadowed, once the counts below zero
+    // of a count that wraps (`below_zero`) are cleared (a count that saturates has none).
     void fold(bool below_zero) {
-        if (below_zero) stencil_quad(GL_EQUAL, kGroupBelowZero, kGroupBelowZero, GL_ZERO, kGroupBits);
-        // The reference's low bits are clear: a pixel whose low bits are not takes the top bit alone.
-        stencil_quad(GL_NOTEQUAL, kShadowedBit, kGroupBits, GL_REPLACE, kEightBits);
+        if (below_zero) clear_below_zero();
+        // The reference's low bits are clear: a pixel whose low bits are not takes kShadowed, and one that holds
+        // kShadowed keeps it.
+        stencil_quad(GL_NOTEQUAL, kShadowed, kLowBits, GL_REPLACE, kEightBits);
         marked_ = true;
     }
     // One quad over the viewport that passes the depth test and changes the stencil by `op` where the stencil test
@@ -333,7 +331,7 @@ private:
     O3duNearCaps caps_;
     std::function<void(double)> fill_;
     std::uint64_t passes_ = 0;
-    // Whether a pass before set the top bit anywhere.
+    // Whether a pass before left kShadowed anywhere.
     bool marked_ = false;
     std::vector<int> cuts_;
     std::vector<std::uint8_t> shadowed_;

@@ -18,10 +18,11 @@
 // - every shape at once, modulo 256, where the stencil wraps and the frame's bound is at most 250, the counts 252 to
 //   255 being a little below zero (a wall lost to rounding along a caster's outline), no shadow;
 // - in groups, where the stencil wraps and the frame is deeper: shapes taken along the light into groups whose
-//   depths sum to at most 122, each group counted modulo 128 in the seven low bits (124 to 127 below zero) and folded
-//   into the top bit, "shadowed", which no later group's count touches;
-// - between the groups, a shape deeper than a group alone, over all eight bits: modulo 256 where its depth is at most
-//   250, saturating where it is deeper; the top bit the groups set is read out before and put back after;
+//   depths sum to at most 122, each group counted modulo 256 on top of what the groups before left, 128 ("shadowed")
+//   or 0, and folded back to 128 or 0: from 128 a group's count ends within 124 to 250, from 0 within 0 to 122 or
+//   252 to 255 (below zero), so a pixel shadowed before stays so and one that was not reads its group's count;
+// - between the groups, a shape deeper than a group alone: modulo 256 where its depth is at most 250, saturating
+//   where it is deeper, from 0 everywhere; what the groups before left is read out before and put back after;
 // - shape by shape where the stencil saturates: each shape's increments before its decrements, so a count saturates
 //   only where one shape alone brings it past 255, and a shape's count never goes below 0.
 // The volumes live in the shapes and are built again only where what they depend on changes; a deep frame's groups
