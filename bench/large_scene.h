@@ -106,6 +106,8 @@ struct Sun {
 // The suns of the shadow cases as their arguments name them, month, day, hour and minute in one number.
 constexpr std::int64_t kJune21At10 = 6211000, kDecember8At16 = 12081600, kDecember8At1620 = 12081620,
                        kDecember8At1622 = 12081622, kDecember8At23 = 12082300;
+// Late autumn afternoons whose sun stands as low (0.19 to 0.32 degrees up) as that of 8 December 16:22.
+constexpr std::int64_t kNovember5At1640 = 11051640, kNovember16At1630 = 11161630;
 
 // The sun a case's argument names (12081620 is 8 December 16:20), reckoned as the view reads a figure file's date.
 inline Sun sun_named(std::int64_t code) {

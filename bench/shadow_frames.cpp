@@ -6,9 +6,10 @@
 // every shape's volumes alone, the walls left once shared ones cancel against every prism's walls; the resident size
 // and the heap in use after 50 plain frames, 50 with shadows and 50 plain ones again, against those after 100 plain
 // frames alone, each side a process of its own a repetition (this program run again) so that no other case's frames
-// stand in their figures. A deep frame (8 December 16:22, whose bound passes what one wrapping count holds), whole and
-// walking, counted in groups against the same frames counted in one wrapping pass with the bound ignored, each a
-// process of its own with one drawing plain frames alone: CPU time, peak size and the sizes after shadows went off.
+// stand in their figures. A deep frame (8 December 16:22, and the as low suns of 5 November 16:40 and 16 November
+// 16:30, whose bound passes what one wrapping count holds), whole and walking, counted in groups against the same
+// frames counted in one wrapping pass with the bound ignored, each a process of its own with one drawing plain frames
+// alone: CPU time, peak size and the sizes after shadows went off.
 // And opening a model of 2,048 curved shapes (256 turned items of a pipe, a bent pipe, a
 // ball, a cone, a frustum, an L extrusion and two pasted boxes) to its first frame with shadows, against the same
 // without. Kept apart from the other large-model cases: switching shadows off hands the heap's free pages back to the
@@ -441,7 +442,7 @@ BENCHMARK(BM_ShadowMemory)
 
 BENCHMARK(BM_DeepShadowFrame)
     ->ArgNames({"walking", "sun"})
-    ->ArgsProduct({{0, 1}, {kDecember8At1622}})
+    ->ArgsProduct({{0, 1}, {kDecember8At1622, kNovember5At1640, kNovember16At1630}})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "modeller/shadow/groups.h"
 #include "platform/device_context.h"
 
 CO3duGLModelar::CO3duGLModelar() = default;

@@ -18,6 +18,7 @@
 
 class CO3duGLDevice;
 class O3duShadowBuilder;
+class O3duShadowGroups;
 
 // Whether the modeller class M draws every shape with the base hooks.
 template <class M>
@@ -205,10 +206,6 @@ private:
     // each set's set_casts.
     std::vector<bool> casting_sets(const CO3duGLEntity& entity) const;
     void count_shadow_volumes();
-    // After a group of a deep frame: the pixels whose low seven bits count a shadow take the top bit alone, and the
-    // others keep their top bit with the low bits cleared; with `below_zero`, the counts from 124 up in the low
-    // bits are below zero, no shadow (those of a count that saturates never are).
-    void fold_shadow_counts(bool below_zero);
     // At night: marks in the stencil every pixel where something was drawn nearer than the background's quad.
     void mark_drawn_pixels();
     // One quad over the whole viewport, in window coordinates, at the fraction of the depth range given (0 the near
@@ -232,6 +229,9 @@ private:
     bool shadow_count_wraps_ = true;
     // The most volumes a line along the light may cross, as the volumes were last built (O3duShadowDepth).
     std::uint32_t shadow_depth_ = 0;
+    // Changes whenever some shape's volumes were built anew; the groups of a deep frame, kept while it stays.
+    std::uint64_t shadow_volumes_built_ = 0;
+    std::unique_ptr<O3duShadowGroups> shadow_groups_;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

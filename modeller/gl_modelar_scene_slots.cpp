@@ -7,6 +7,7 @@
 
 #include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
+#include "modeller/shadow/groups.h"
 #include "platform/heap_release.h"
 
 void CO3duGLModelar::GetBkColor(OfuColorValue& color) {
@@ -120,6 +121,7 @@ void CO3duGLModelar::release_shadow_volumes() {
         freed = node->entity->clear_shadow_volumes() || freed;
         node->entity->shadow_rebuild = 1;
     }
+    if (shadow_groups_) shadow_groups_->release();
     if (freed) kz::platform::release_free_heap();
 }
 

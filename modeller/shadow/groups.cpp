@@ -1,3 +1,6 @@
+// Cutting a deep frame's shapes into groups costs a sort and a walk over a grid, so it is done only when the shapes
+// or their volumes change, and over a grid whose cells are about a shape's size, so each shape fills a few.
+//
 // The grid spans the light-space boxes of every shape's walls, its cells about the size of a shape's box on the
 // whole and a million at most, coarser where the shapes' boxes would fill too many cells in all. Each cell keeps the
 // depths the open group sums to there, and the group it was last used for, so no group clears the grid.
@@ -31,10 +34,17 @@ struct Grid {
 std::vector<O3duShadowGroup> o3du_shadow_groups(std::vector<O3duCountedShape>& shapes, std::uint32_t capacity) {
     std::vector<O3duShadowGroup> groups;
     if (shapes.empty()) return groups;
-    // Along the light: light-space z runs towards the light.
-    std::stable_sort(shapes.begin(), shapes.end(), [](const O3duCountedShape& a, const O3duCountedShape& b) {
-        return a.walls->walls_lo[2] + a.walls->walls_hi[2] > b.walls->walls_lo[2] + b.walls->walls_hi[2];
-    });
+    // Along the light: light-space z runs towards the light. The keys sorted with the shapes' places, so that no
+    // comparison reads a shape's volumes.
+    std::vector<std::pair<float, std::uint32_t>> order(shapes.size());
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        order[i] = {-(shapes[i].walls->walls_lo[2] + shapes[i].walls->walls_hi[2]), std::uint32_t(i)};
+    std::sort(order.begin(), order.end());
+    {
+        std::vector<O3duCountedShape> sorted(shapes.size());
+        for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = shapes[order[i].second];
+        shapes.swap(sorted);
+    }
     Grid grid;
     double width = 0.0, height = 0.0;  // of the shapes' boxes, in all
     for (const O3duCountedShape& s : shapes) {
@@ -96,3 +106,14 @@ std::vector<O3duShadowGroup> o3du_shadow_groups(std::vector<O3duCountedShape>& s
     close(shapes.size());
     return groups;
 }
+
+void O3duShadowGroups::take(const std::vector<O3duCountedShape>& shapes, std::uint32_t capacity, std::uint64_t built) {
+    if (capacity == capacity_ && built == built_ && shapes == listed_) return;
+    listed_ = shapes;
+    along_ = shapes;
+    groups_ = o3du_shadow_groups(along_, capacity);
+    capacity_ = capacity;
+    built_ = built;
+}
+
+void O3duShadowGroups::release() { *this = O3duShadowGroups(); }

@@ -1,17 +1,12 @@
-// The stencil shadow pass of a frame: volumes refreshed where their light, matrix or geometry changed, counted
-// into the stencil buffer (z-pass, with one added where the near plane's rectangle lies inside a prism), and the
-// counted pixels darkened by one quad in the shadow colour. Where the stencil wraps (OpenGL 1.4), all walls count at
-// once, every increment and decrement modulo 256, and the counts just below zero are cleared before darkening. A
-// frame whose counts may come near 256 counts there in groups of shapes whose counts stay below 124, each group in
-// the low seven bits modulo 128 and then folded into the top bit, which keeps "shadowed" from group to group; a
-// shape deeper than a group on its own, and every frame where the stencil saturates, count shape by shape: each
-// shape counts its increments before its decrements, so a count saturates only where one shape alone brings it
-// past the stencil's 255. At night there are no volumes: every pixel drawn nearer than the background is darkened.
+// A frame's shadow pass: the volumes that the light, a move or an edit outdated are built anew, counted into the
+// stencil on the road the frame's bound and the context allow (shadows.h), and what they shadow is darkened once.
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <typeinfo>
 #include <vector>
 
@@ -46,10 +41,14 @@ constexpr double kWithinRange = 0.5;
 // from kBelowZero up, whose top six bits are set.
 constexpr std::uint32_t kDeepestWrapped = 250;
 constexpr GLuint kBelowZero = 0xFC;
-// A deep frame's groups count in the low seven bits, the counts from kGroupBelowZero up reading as below zero; the
-// top bit marks the pixels a group before found in shadow. A group's shapes sum to kDeepestGroup at most.
-constexpr GLuint kGroupBits = 0x7F, kGroupBelowZero = 0x7C, kShadowedBit = 0x80;
+// Between the passes of a deep frame a pixel holds kShadowed where a pass before found it in shadow, else 0. A group's
+// shapes sum to kDeepestGroup at most, so that counted over all eight bits with wrap-around from kShadowed it ends
+// within 124 to 250, never at 0 nor among the counts read as below zero, and from 0 within 0 to 122 or below zero:
+// the two stay apart with no write mask, which would cost every wall fragment a masked write.
+constexpr GLuint kShadowed = 0x80, kLowBits = 0x7F;
 constexpr std::uint32_t kDeepestGroup = 122;
+// Every bit of the stencil.
+constexpr GLuint kEightBits = 0xFF;
 
 // Triangles in normalised device coordinates (x, y a corner), at the middle of the depth range: whatever the near
 // and far distances, they stand inside it.
@@ -68,6 +67,274 @@ void draw_device_triangles(const std::vector<double>& xy) {
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
 }
+
+// The stencil operations a pass counts under: `up` for a wall entered, `down` for one left.
+struct Ops {
+    GLenum up, down;
+};
+constexpr Ops kWrapping{GL_INCR_WRAP, GL_DECR_WRAP}, kSaturating{GL_INCR, GL_DECR};
+
+// The pixel store and transfer modes that read and draw the stencil's bytes as they are, whatever a host program set,
+// put back when this goes.
+class PlainPixels {
+public:
+    PlainPixels() {
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glPushAttrib(GL_PIXEL_MODE_BIT);
+        for (const GLenum store : {GL_PACK_ALIGNMENT, GL_UNPACK_ALIGNMENT}) glPixelStorei(store, 1);
+        for (const GLenum store :
+             {GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS, GL_PACK_SWAP_BYTES, GL_UNPACK_ROW_LENGTH,
+              GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS, GL_UNPACK_SWAP_BYTES})
+            glPixelStorei(store, 0);
+        glPixelTransferi(GL_INDEX_SHIFT, 0);
+        glPixelTransferi(GL_INDEX_OFFSET, 0);
+        glPixelTransferi(GL_MAP_STENCIL, GL_FALSE);
+        glPixelZoom(1.0f, 1.0f);
+    }
+    ~PlainPixels() {
+        glPopAttrib();
+        glPopClientAttrib();
+    }
+    PlainPixels(const PlainPixels&) = delete;
+    PlainPixels& operator=(const PlainPixels&) = delete;
+};
+
+// One frame's count of the shapes' volumes into the stencil, by the road its mode takes (see shadows.h). Every road
+// is made of one step, a run of shapes counted in one pass (add_and_count), and leaves a stencil that is not 0
+// exactly where a pixel lies in shadow, but for the background, which the caller clears.
+class ShadowCount {
+public:
+    ShadowCount(const CO3duGLScene& scene, const O3duQueryFunctions& queries, bool every_prism, bool near_caps,
+                std::function<void(double)> fill)
+        : scene_(scene),
+          every_prism_(every_prism),
+          view_(scene.viewport, scene.viewport.x, scene.viewport.y, double(scene.viewport.x) + scene.viewport.width,
+                double(scene.viewport.y) + scene.viewport.height),
+          draws_(view_.to_clip(), scene.viewport.width, scene.viewport.height, queries),
+          near_caps_(near_caps && o3du_near_rectangle(scene.viewport, near_rectangle_)),
+          caps_(near_rectangle_, view_.to_clip(), walls_reach(scene)),
+          fill_(std::move(fill)) {}
+
+    // Where the stencil wraps and the frame's bound stays within kDeepestWrapped: every shape's walls in one pass,
+    // modulo 256, which is exact in any order; then the counts just below zero (a wall lost where the walls and a
+    // caster's faces round differently along its outline), wrapped to the top, are cleared, as a saturating count
+    // leaves them.
+    void all_at_once(const std::vector<O3duCountedShape>& shapes) {
+        add_and_count(shapes.data(), shapes.data() + shapes.size(), kWrapping);
+        clear_below_zero();
+    }
+
+    // Where the stencil wraps and the frame is deeper: the groups of the shapes (kept from frame to frame while
+    // their volumes stay), each counted with wrap-around on top of what the passes before left (kShadowed or 0) and
+    // folded; a shape deeper than a group on its own counts alone, what the passes before left kept apart meanwhile
+    // (counted_alone).
+    void in_groups(const std::vector<O3duCountedShape>& shapes, O3duShadowGroups& groups, std::uint32_t capacity,
+                   std::uint64_t built) {
+        // A shape without walls may still hold the eye in a prism: the near caps only add, all they count is shadow.
+        std::vector<O3duCountedShape> walled, bare;
+        for (const O3duCountedShape& s : shapes) (has_walls(*s.walls) ? walled : bare).push_back(s);
+        if (add_and_count(bare.data(), bare.data() + bare.size(), kSaturating)) fold(false);
+        groups.take(walled, capacity, built);
+        const std::vector<O3duCountedShape>& along = groups.shapes();
+        for (const O3duShadowGroup& group : groups.groups()) {
+            const O3duCountedShape* first = along.data() + group.begin;
+            const O3duCountedShape* last = along.data() + group.end;
+            if (group.alone && first->walls->depth > kDeepestGroup) {
+                counted_alone(*first, first->walls->depth <= kDeepestWrapped ? kWrapping : kSaturating);
+                continue;
+            }
+            if (add_and_count(first, last, kWrapping)) fold(true);
+        }
+    }
+
+    // Where the stencil saturates (or for the reference of every prism): each shape counts its increments before
+    // its decrements, so a count saturates only where one shape alone brings it past 255. Shapes whose walls reach
+    // no common pixel go in one batch; a shape the near rectangle cuts counts in a pass of its own, its rays
+    // counted out after its walls.
+    void shape_by_shape(const std::vector<O3duCountedShape>& shapes) {
+        O3duWallBatches batches(scene_.viewport.width, scene_.viewport.height,
+                                [&](const std::vector<const CO3duShadowVolumes*>& walls) {
+                                    for (const CO3duShadowVolumes* w : walls) add_walls(*w, kSaturating);
+                                    count_walls(kSaturating);
+                                });
+        for (const O3duCountedShape& s : shapes) {
+            const int cut = near_caps_ ? caps_.gather(*s.prisms) : 0;
+            caps_.clear();
+            if (every_prism_ || cut > 0 || counts_out(*s.prisms, cut, in_view(*s.walls)))
+                add_and_count(&s, &s + 1, kSaturating);
+            else if (in_view(*s.walls))
+                batches.add(view_.to_clip(), *s.walls);
+        }
+        batches.finish();
+    }
+
+    std::uint64_t passes() const { return passes_; }
+    std::uint64_t draws() const { return draws_.draws(); }
+
+private:
+    static O3duShadowSettings walls_reach(const CO3duGLScene& scene) {
+        O3duShadowSettings reach;
+        reach.extrusion = scene.shadow_extrusion;
+        std::copy(scene.shadow_floor, scene.shadow_floor + 4, reach.floor);
+        return reach;
+    }
+    static bool has_walls(const CO3duShadowVolumes& walls) { return walls.walls_lo[0] <= walls.walls_hi[0]; }
+    // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls (the
+    // view's planes, taken under the light's matrix, are in light space, as the volumes are). The reference of
+    // every prism draws every wall, as the counts it stands for were made.
+    bool in_view(const CO3duShadowVolumes& walls) const {
+        if (!has_walls(walls)) return false;
+        return every_prism_ || !view_.misses_both(O3duWorldBox::between(walls.walls_lo, walls.walls_hi),
+                                                  O3duWorldBox::between(walls.ends_lo, walls.ends_hi));
+    }
+
+    // The step every road takes: a run of shapes counted in one pass under `ops`. z-pass counts start on the near
+    // plane and miss the prisms a pixel's ray starts in, so the part of the rectangle inside each shape's prisms
+    // adds one first; then the walls in view count; then the rays that leave a shape's prisms through its lit faces
+    // are counted out, after the walls, as a saturating count needs. Returns whether it drew anything.
+    bool add_and_count(const O3duCountedShape* first, const O3duCountedShape* last, Ops ops) {
+        cuts_.clear();
+        bool walls = false, drew = false;
+        for (const O3duCountedShape* s = first; s != last; ++s) {
+            cuts_.push_back(add_near_caps(*s->prisms, ops.up));
+            drew = drew || cuts_.back() > 0;
+            if (!in_view(*s->walls)) continue;
+            add_walls(*s->walls, ops);
+            walls = true;
+        }
+        if (walls) count_walls(ops);
+        for (const O3duCountedShape* s = first; s != last; ++s)
+            drew = count_out(*s->prisms, cuts_[std::size_t(s - first)], in_view(*s->walls), ops.down) || drew;
+        return walls || drew;
+    }
+    // Walls are gathered shape by shape and counted whenever they fill more than one draw, between shapes, so that
+    // a shape's increments still come before its decrements.
+    void add_walls(const CO3duShadowVolumes& walls, Ops ops) {
+        draws_.add(walls);
+        if (draws_.spills()) draws_.count(ops.up, ops.down);
+    }
+    void count_walls(Ops ops) {
+        draws_.count(ops.up, ops.down);
+        ++passes_;
+    }
+    // Draws the parts of the near rectangle inside the shape's prisms under `add`; returns how many prisms it cut.
+    int add_near_caps(const CO3duShadowVolumes& prisms, GLenum add) {
+        const int cut = near_caps_ ? caps_.gather(prisms) : 0;
+        if (cut > 0) {
+            glStencilOp(GL_KEEP, GL_KEEP, add);
+            glDisable(GL_CULL_FACE);
+            glDisable(GL_DEPTH_TEST);
+            draw_device_triangles(caps_.triangles());
+            glEnable(GL_DEPTH_TEST);
+            glEnable(GL_CULL_FACE);
+        }
+        caps_.clear();
+        return cut;
+    }
+    // Whether the rays that leave the shape's prisms through its lit faces (the top of a prism, which has no wall)
+    // are counted out: those that start in the prisms of a shape the near rectangle cut, and those that enter an
+    // open shape's by a wall in view (o3du_counts_out_through_lit_faces).
+    bool counts_out(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view) const {
+        return o3du_counts_out_through_lit_faces(prisms, cut, walls_in_view, scene_.cull_mode);
+    }
+    bool count_out(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view, GLenum subtract) {
+        if (!counts_out(prisms, cut, walls_in_view)) return false;
+        o3du_count_out_through_lit_faces(prisms, subtract);
+        return true;
+    }
+
+    // A shape deeper than a group counts alone over all eight bits: with wrap-around where its bound stays within
+    // kDeepestWrapped, which is exact, and saturating where it is deeper. Counted from kShadowed, such a count could
+    // end anywhere, so what the passes before left is kept apart meanwhile: read out, cleared so the count starts
+    // at 0 everywhere, and put back after the count is folded, so that a pixel already shadowed stays so whatever
+    // this shape counts there.
+    void counted_alone(const O3duCountedShape& shape, Ops ops) {
+        const int width = scene_.viewport.width, height = scene_.viewport.height;
+        const bool kept = marked_;
+        if (kept) {
+            const PlainPixels plain;
+            shadowed_.resize(std::size_t(width) * height);
+            glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
+            stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
+        }
+        if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
+        if (!kept) return;
+        // The pixels shadowed before take the lowest bit, and then kShadowed, as a count folds.
+        for (std::uint8_t& s : shadowed_) s = s ? 1 : 0;
+        {
+            const PlainPixels plain;
+            glStencilMask(1);
+            draw_window_pixels(width, height, shadowed_.data());
+            glStencilMask(kEightBits);
+        }
+        fold(false);
+    }
+
+    // The counts of an eight-bit count that wrapped a little below zero (252 to 255, whose top six bits are set): no
+    // shadow.
+    void clear_below_zero() { stencil_quad(GL_EQUAL, kBelowZero, kBelowZero, GL_ZERO, kEightBits); }
+
+    // After a pass of a deep frame: every pixel whose count is not 0 takes kShadowed, once the counts below zero
+    // of a count that wraps (`below_zero`) are cleared (a count that saturates has none).
+    void fold(bool below_zero) {
+        if (below_zero) clear_below_zero();
+        // The reference's low bits are clear: a pixel whose low bits are not takes kShadowed, and one that holds
+        // kShadowed keeps it.
+        stencil_quad(GL_NOTEQUAL, kShadowed, kLowBits, GL_REPLACE, kEightBits);
+        marked_ = true;
+    }
+    // One quad over the viewport that passes the depth test and changes the stencil by `op` where the stencil test
+    // (func, ref, mask) passes, in the bits of `write`.
+    void stencil_quad(GLenum func, GLint ref, GLuint mask, GLenum op, GLuint write) {
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_DEPTH_TEST);
+        glStencilMask(write);
+        glStencilFunc(func, ref, mask);
+        glStencilOp(GL_KEEP, op, op);
+        fill_(kWithinRange);
+        glStencilMask(kEightBits);
+        glStencilFunc(GL_ALWAYS, 1, ~0u);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+    }
+    // Writes the stencil bytes of the window's pixels from the bottom left, through the stencil's write mask.
+    static void draw_window_pixels(int width, int height, const std::uint8_t* bytes) {
+        GLint viewport[4];
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glViewport(0, 0, width, height);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        // A quarter pixel in, so that no rounding puts the position outside the view; the pixels' centres stay
+        // within the rectangle it starts.
+        glRasterPos2d(0.25, 0.25);
+        glDrawPixels(width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, bytes);
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
+
+    const CO3duGLScene& scene_;
+    const bool every_prism_;
+    const O3duViewVolume view_;
+    O3duWallDraws draws_;
+    // The near plane's rectangle in light space, as the walls are; the prisms end below where their walls do.
+    double near_rectangle_[4][3] = {};
+    const bool near_caps_;
+    O3duNearCaps caps_;
+    std::function<void(double)> fill_;
+    std::uint64_t passes_ = 0;
+    // Whether a pass before left kShadowed anywhere.
+    bool marked_ = false;
+    std::vector<int> cuts_;
+    std::vector<std::uint8_t> shadowed_;
+};
 
 // A plane for the walls to end on: below every surface a frame draws, with the eye above it. The segment from the
 // eye to any surface it sees then stays above the plane, so nothing of a wall beyond it comes between them, and the
@@ -221,170 +488,53 @@ void CO3duGLModelar::refresh_shadow_volumes() {
     if (!all)
         for (const _OfuPosition* node = structure_.head(); node; node = node->next) add_depth(*node->entity);
     shadow_depth_ = depth.most(kDeepestWrapped);
+    ++shadow_volumes_built_;
 }
 
 void CO3duGLModelar::count_shadow_volumes() {
     CO3duGLScene& scene = *scene_;
-    const _O3duViewport& v = scene.viewport;
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glEnableClientState(GL_VERTEX_ARRAY);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glMultMatrixd(&scene.light_inverse.m[0][0]);
-    // A shape whose volume, from its walls to their far ends, lies wholly outside the view draws no walls. The
-    // view's planes, taken under the light's matrix, are in light space, as the volumes are.
-    const O3duViewVolume view(v, v.x, v.y, double(v.x) + v.width, double(v.y) + v.height);
-    // The reference of every prism draws every wall, as the counts it stands for were made.
-    const auto out_of_view = [&](const CO3duShadowVolumes& volumes) {
-        if (volumes.walls_lo[0] > volumes.walls_hi[0]) return true;
-        if (every_prism_shadows_) return false;
-        return view.misses_both(O3duWorldBox::between(volumes.walls_lo, volumes.walls_hi),
-                                O3duWorldBox::between(volumes.ends_lo, volumes.ends_hi));
-    };
     const bool outlines = scene.shadow_accuracy == 1 && !every_prism_shadows_;
-    // Light space to clip coordinates, for where on the screen walls fall and which way they face.
-    const OfuMatrix4x4& to_clip = view.to_clip();
-    O3duWallDraws draws(to_clip, v.width, v.height, renderer_.capabilities().queries);
-    // A wrapping count is exact modulo 256 in any order, so every shape's walls count in one go. Otherwise a
-    // count saturates, and each shape counts its increments before its decrements, in batches of shapes that
-    // reach no common pixel.
-    bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && renderer_.capabilities().stencil_wraps;
-    // A wrapping count shows 256 as none, and the counts just below it as below zero: a frame whose volumes a line
-    // along the light may cross more often than kDeepestWrapped counts in groups where the stencil wraps, and where
-    // it saturates as there.
-    const bool deep = (shadow_depth_ > kDeepestWrapped && !g_one_wrapping_pass) || g_group_depth > 0;
-    const bool grouped = wraps && deep;
-    if (deep) wraps = false;
-    const GLenum increment = wraps ? GL_INCR_WRAP : GL_INCR, decrement = wraps ? GL_DECR_WRAP : GL_DECR;
-    std::uint64_t passes = 0;
-    O3duWallBatches batches(v.width, v.height, [&](const std::vector<const CO3duShadowVolumes*>& shapes) {
-        for (const CO3duShadowVolumes* volumes : shapes) draws.add(*volumes);
-        draws.count(increment, decrement);
-        ++passes;
-    });
-    // The parts of the near rectangle inside prisms, in light space as the walls are; the prisms end below where
-    // their walls do.
-    double near_rectangle[4][3];
-    const bool near_caps = g_near_caps && o3du_near_rectangle(v, near_rectangle);
-    O3duShadowSettings walls_reach;
-    walls_reach.extrusion = scene.shadow_extrusion;
-    std::copy(scene.shadow_floor, scene.shadow_floor + 4, walls_reach.floor);
-    O3duNearCaps caps(near_rectangle, to_clip, walls_reach);
-    // z-pass counts start on the near plane and miss the prisms a pixel's ray starts in: the part of the rectangle
-    // inside each adds one, before the shape's walls count. The reference of every prism counts each shape on its
-    // own.
-    const auto add_near_caps = [&](const CO3duShadowVolumes& prisms, GLenum add) {
-        const int cut = near_caps ? caps.gather(prisms) : 0;
-        if (cut > 0) {
-            glStencilOp(GL_KEEP, GL_KEEP, add);
-            glDisable(GL_CULL_FACE);
-            glDisable(GL_DEPTH_TEST);
-            draw_device_triangles(caps.triangles());
-            caps.clear();
-            glEnable(GL_DEPTH_TEST);
-            glEnable(GL_CULL_FACE);
-        }
-        return cut;
-    };
-    // A ray that starts in a prism, or enters an open shape's by a wall, may leave it through its top, the caster's
-    // lit face, which has no wall: the shape's lit faces count it out, after its walls where the count saturates.
-    const auto counts_out = [&](const CO3duShadowVolumes& prisms, int cut, bool walls) {
-        return o3du_counts_out_through_lit_faces(prisms, cut, walls, scene.cull_mode);
-    };
-    // The shapes a deep frame counts in groups, and whether near caps were counted before them.
-    std::vector<O3duCountedShape> deep_shapes;
-    bool capped = false;
+    const bool context_wraps = renderer_.capabilities().stencil_wraps;
+    ShadowCount count(scene, renderer_.capabilities().queries, every_prism_shadows_, g_near_caps,
+                      [this](double fraction) { fill_viewport(fraction); });
+    // The shapes in the order of the list, whatever of them is in view.
+    std::vector<O3duCountedShape> shapes;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         const CO3duGLEntity& entity = *node->entity;
         if ((entity.draw_mode & O3DU_DRAW_HIDDEN) || entity.kind == 1) continue;
-        const CO3duShadowVolumes& volumes = outlines ? entity.outline_volumes() : entity.prism_volumes();
-        const bool walls = !out_of_view(volumes);
-        if (grouped && walls) {
-            deep_shapes.push_back({&volumes, &entity.prism_volumes()});
-            continue;
-        }
-        const int cut = add_near_caps(entity.prism_volumes(), increment);
-        capped = capped || cut > 0;
-        const bool out = counts_out(entity.prism_volumes(), cut, walls);
-        if (walls && wraps) {
-            draws.add(volumes);
-            passes = 1;
-            if (draws.spills()) draws.count(increment, decrement);
-        } else if (walls && (cut > 0 || out || every_prism_shadows_)) {
-            draws.add(volumes);
-            draws.count(increment, decrement);
-            ++passes;
-        } else if (walls) {
-            batches.add(to_clip, volumes);
-        }
-        if (out) o3du_count_out_through_lit_faces(entity.prism_volumes(), decrement);
+        shapes.push_back({outlines ? &entity.outline_volumes() : &entity.prism_volumes(), &entity.prism_volumes()});
     }
-    batches.finish();
-    draws.count(increment, decrement);
-    if (grouped) {
-        // Near caps of shapes whose walls lie out of view only add: all they counted is shadow.
-        if (capped) fold_shadow_counts(false);
-        const std::uint32_t most = g_group_depth ? std::min(g_group_depth, kDeepestGroup) : kDeepestGroup;
-        const std::vector<O3duShadowGroup> groups = o3du_shadow_groups(deep_shapes, most);
-        std::vector<const CO3duShadowVolumes*> out_shapes;
-        for (const O3duShadowGroup& group : groups) {
-            // A group counts modulo 128 below the top bit; a shape alone saturates as where the stencil does not
-            // wrap, over all eight bits.
-            const GLenum up = group.alone ? GL_INCR : GL_INCR_WRAP, down = group.alone ? GL_DECR : GL_DECR_WRAP;
-            glStencilMask(group.alone ? ~0u : kGroupBits);
-            out_shapes.clear();
-            for (std::size_t i = group.begin; i < group.end; ++i) {
-                const int cut = add_near_caps(*deep_shapes[i].prisms, up);
-                if (counts_out(*deep_shapes[i].prisms, cut, true)) out_shapes.push_back(deep_shapes[i].prisms);
-                draws.add(*deep_shapes[i].walls);
-                if (draws.spills()) draws.count(up, down);
-            }
-            draws.count(up, down);
-            for (const CO3duShadowVolumes* prisms : out_shapes) o3du_count_out_through_lit_faces(*prisms, down);
-            ++passes;
-            fold_shadow_counts(!group.alone);
-        }
+    // A wrapping count shows 256 as none and the counts just below it as below zero: a frame whose bound passes
+    // kDeepestWrapped counts in groups where the stencil wraps, and where it saturates as there. The reference of
+    // every prism counts each shape on its own.
+    const bool wraps = !every_prism_shadows_ && shadow_count_wraps_ && context_wraps;
+    const bool deep = (shadow_depth_ > kDeepestWrapped && !g_one_wrapping_pass) || g_group_depth > 0;
+    if (wraps && !deep) {
+        count.all_at_once(shapes);
+    } else if (wraps) {
+        if (!shadow_groups_) shadow_groups_ = std::make_unique<O3duShadowGroups>();
+        const std::uint32_t capacity = g_group_depth ? std::min(g_group_depth, kDeepestGroup) : kDeepestGroup;
+        count.in_groups(shapes, *shadow_groups_, capacity, shadow_volumes_built_);
+    } else {
+        count.shape_by_shape(shapes);
     }
-    shadow_count_passes_last_frame_ = passes;
-    shadow_wall_draws_last_frame_ = draws.draws();
+    shadow_count_passes_last_frame_ = count.passes();
+    shadow_wall_draws_last_frame_ = count.draws();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     // Where nothing was drawn the count means nothing: the background is never in shadow.
     glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
     glDisable(GL_CULL_FACE);
     fill_viewport(kBackgroundDepth);
-    if (wraps) {
-        // Counts a little below zero (a wall lost where the walls and a caster's faces round differently along its
-        // outline) have wrapped to the top: they mean no shadow, as a saturating count leaves them.
-        glStencilFunc(GL_EQUAL, kBelowZero, kBelowZero);
-        glDisable(GL_DEPTH_TEST);
-        fill_viewport(kWithinRange);
-        glEnable(GL_DEPTH_TEST);
-        glStencilFunc(GL_ALWAYS, 1, ~0u);
-    }
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisableClientState(GL_VERTEX_ARRAY);
-}
-
-void CO3duGLModelar::fold_shadow_counts(bool below_zero) {
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    if (below_zero) {
-        glStencilMask(kGroupBits);
-        glStencilFunc(GL_EQUAL, kGroupBelowZero, kGroupBelowZero);
-        glStencilOp(GL_KEEP, GL_ZERO, GL_ZERO);
-        fill_viewport(kWithinRange);
-    }
-    // The reference's low bits are clear: a pixel whose low bits are not takes the top bit alone.
-    glStencilMask(~0u);
-    glStencilFunc(GL_NOTEQUAL, kShadowedBit, kGroupBits);
-    glStencilOp(GL_KEEP, GL_REPLACE, GL_REPLACE);
-    fill_viewport(kWithinRange);
-    glStencilFunc(GL_ALWAYS, 1, ~0u);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
 }
 
 // The pixels that the background's quad, clearing the counts by day, finds drawn nearer: those a shadow can reach.

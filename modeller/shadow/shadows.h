@@ -1,20 +1,32 @@
-// The shadows of the shadow light, drawn with stencil shadow volumes: what every counting mode of the pass rests on,
-// and the switches tests and benchmarks use to compare the modes.
-//
+// The shadow pass's main header: the one invariant every way of counting the shadow volumes rests on, stated once,
+// and the switches with which tests and benchmarks set those ways side by side.
+#pragma once
+#include <cstdint>
+
 // Every lit triangle (opaque, filled, facing the light) of a shape that casts is swept away from the light into a
 // prism; a pixel lies in shadow where the point drawn there lies inside at least one prism. The pass counts, into the
 // stencil, the prisms' walls a ray from the eye crosses before it reaches that point: one up for a wall entered, one
-// down for a wall left, and one up for each prism the ray starts in (the near plane's rectangle inside a prism), so
-// the count left at a pixel is exactly the number of prisms that hold its point. That count is never more than the
-// sum of the depths (how deep its prisms stack over one point, `CO3duShadowVolumes::depth`) of the shapes whose walls'
-// light-space box holds the point, and the frame's bound is the most those depths sum to over any point. Every way of
-// counting is chosen so that this count, or what it is modulo the bits counted in, is read right:
-// - all shapes at once, wrapping modulo 256, where the bound stays below the band read as below zero;
-// - in groups of shapes whose summed depths stay below 124, each in seven bits, folded into a "shadowed" top bit;
-// - shape by shape with a saturating stencil, increments before decrements, where a shape alone is deeper.
-// The volumes live in the shapes and are built again only where what they depend on changes.
-#pragma once
-#include <cstdint>
+// down for a wall left, one up for each prism the ray starts in (the near plane's rectangle inside a prism) and one
+// down for each it leaves through the prism's top, the caster's lit face, which has no wall. So:
+//
+//   the count left at a pixel is the number of prisms that hold its point, and never more than the sum of the depths
+//   (how deep its prisms stack over one point, CO3duShadowVolumes::depth) of the shapes whose walls' light-space box
+//   holds that point; the frame's bound is the most those depths sum to over any point.
+//
+// Each way of counting reads that count, or what it is modulo the bits it counts in, right, because the bound keeps
+// it out of the counts it cannot tell apart:
+// - every shape at once, modulo 256, where the stencil wraps and the frame's bound is at most 250, the counts 252 to
+//   255 being a little below zero (a wall lost to rounding along a caster's outline), no shadow;
+// - in groups, where the stencil wraps and the frame is deeper: shapes taken along the light into groups whose
+//   depths sum to at most 122, each group counted modulo 256 on top of what the groups before left, 128 ("shadowed")
+//   or 0, and folded back to 128 or 0: from 128 a group's count ends within 124 to 250, from 0 within 0 to 122 or
+//   252 to 255 (below zero), so a pixel shadowed before stays so and one that was not reads its group's count;
+// - between the groups, a shape deeper than a group alone: modulo 256 where its depth is at most 250, saturating
+//   where it is deeper, from 0 everywhere; what the groups before left is read out before and put back after;
+// - shape by shape where the stencil saturates: each shape's increments before its decrements, so a count saturates
+//   only where one shape alone brings it past 255, and a shape's count never goes below 0.
+// The volumes live in the shapes and are built again only where what they depend on changes; a deep frame's groups
+// depend on the volumes alone, not on the eye, and are kept while they stay.
 
 // Switched off, shadows count from the near plane without adding the prisms its rectangle lies in, for the
 // benchmarks that measure what adding them costs.

@@ -1,3 +1,6 @@
+// Finding a shape's batch must not cost more than the state changes it saves: one pass over the shape's tiles finds
+// the first batch free there, however many stand open.
+//
 // Up to 64 batches stand open at once. Each tile of the viewport holds a bit for every open batch whose shapes'
 // walls can reach it, so a shape finds the first batch free over all its tiles in one pass over them, however many
 // batches are open; when none is free, the batch opened first is counted and its bits cleared where it set them.

@@ -1,10 +1,11 @@
-// Shapes' shadow walls gathered into batches whose shapes cover no common pixel, so that a batch counts the
-// increments of all its shapes and then their decrements, and the rasterizer changes its stencil state twice a
-// batch instead of twice a shape. A pixel still meets each shape's increments and then its decrements with no other
-// shape's between them, though not always in the order of the list: that comes to the same counts, as no shape
-// takes away more than it adds where a pixel's ray does not start within its volume (a shape whose prisms the near
-// plane's rectangle reaches into counts on its own, after those prisms have added theirs). Used where the stencil
-// saturates; where it wraps, every shape's walls count in one go.
+// Gathers shapes whose walls reach no common pixel into batches where the stencil saturates, so the rasterizer
+// changes its stencil state twice a batch instead of twice a shape while each shape still counts on its own.
+//
+// A batch counts the increments of all its shapes and then their decrements. A pixel still meets each shape's
+// increments and then its decrements with no other shape's between them, though not always in the order of the list:
+// that comes to the same counts, as no shape takes away more than it adds where a pixel's ray does not start within
+// its volume (a shape whose prisms the near plane's rectangle reaches into counts on its own, after those prisms have
+// added theirs). Where the stencil wraps, every shape's walls count in one go instead.
 #pragma once
 #include <cstdint>
 #include <functional>

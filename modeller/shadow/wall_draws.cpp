@@ -1,3 +1,6 @@
+// Gathering walls into draws and pacing them must cost the frame little: corners are copied once a draw, and the
+// work a share holds is estimated from the screen area its triangles cover, not measured.
+//
 // A shape's corners go into the open draw as its wall triangles first use them; a shape that no longer fits there
 // starts a new draw, and one that fits no single draw goes on over several. The rasterizer's work is counted in
 // the bins it sorts a triangle into, those of its area and of its outline (a triangle that may reach behind the
@@ -25,8 +28,8 @@ void clip_xyw(const OfuMatrix4x4& m, double x, double y, double z, double out[3]
 
 double g_share_for_testing = 0.0;
 
-std::function<void(bool)>& wait_observer() {
-    static std::function<void(bool)> observer;
+std::function<void(bool, GLuint)>& wait_observer() {
+    static std::function<void(bool, GLuint)> observer;
     return observer;
 }
 
@@ -34,7 +37,7 @@ std::function<void(bool)>& wait_observer() {
 
 void set_wall_share_for_testing(double bins) { g_share_for_testing = bins; }
 
-void set_wall_wait_observer_for_testing(std::function<void(bool finished)> observer) {
+void set_wall_wait_observer_for_testing(std::function<void(bool finished, GLuint mark)> observer) {
     wait_observer() = std::move(observer);
 }
 
@@ -148,7 +151,7 @@ void O3duWallDraws::pace() {
         // Without queries, every second share waits until the threads are through with all before it.
         if (shares_ % 2 == 0) {
             glFinish();
-            if (wait_observer()) wait_observer()(true);
+            if (wait_observer()) wait_observer()(true, 0);
         } else {
             glFlush();
         }
@@ -164,14 +167,11 @@ void O3duWallDraws::pace() {
 }
 
 void O3duWallDraws::wait_for_mark(GLuint mark) {
-    // A share the threads are through with already takes no wait.
+    // A share the threads are through with already takes no wait; any other, its result waits for them.
     GLuint through = 0;
     queries_.result(mark, GL_QUERY_RESULT_AVAILABLE, &through);
     if (through) return;
     GLuint samples = 0;
     queries_.result(mark, GL_QUERY_RESULT, &samples);
-    if (!wait_observer()) return;
-    // It waited if the share, not through before, is through now.
-    queries_.result(mark, GL_QUERY_RESULT_AVAILABLE, &through);
-    if (through) wait_observer()(false);
+    if (wait_observer()) wait_observer()(false, mark);
 }

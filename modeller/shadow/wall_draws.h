@@ -1,9 +1,11 @@
-// Shapes' shadow walls gathered into draws of bounded size for the stencil count: a draw hands the driver at most
-// 65,536 corners, which its 16-bit indices reach, whatever the shapes hold; each wall triangle goes only to the
-// pass whose culling keeps it. The software rasterizer queues what it is handed for its threads, taking a new place
-// in its queue whenever every place is busy, and an idle place keeps the memory of the work it last held until it
-// is used again, for as long as the driver lives; so the work goes on in shares, and a share first waits until the
-// threads are through with the share two before it, which keeps the queue as short as a plain frame keeps it.
+// Hands the shadow walls to the driver in draws of at most 65,536 corners and in shares of work, so that 16-bit
+// indices serve and the software rasterizer's queue stays as short as a plain frame keeps it.
+//
+// A draw hands the driver at most 65,536 corners, which its 16-bit indices reach, whatever the shapes hold; each
+// wall triangle goes only to the pass whose culling keeps it. The software rasterizer queues what it is handed for its
+// threads, taking a new place in its queue whenever every place is busy, and an idle place keeps the memory of the
+// work it last held until it is used again, for as long as the driver lives; so the work goes on in shares, and a
+// share first waits until the threads are through with the share two before it.
 #pragma once
 #include <GL/gl.h>
 
@@ -69,7 +71,7 @@ private:
 // Makes a share of the walls' work `bins` of the rasterizer's bins instead of its default (0: the default again),
 // so that a small scene goes on in shares too; for the tests of the pacing.
 void set_wall_share_for_testing(double bins);
-// Called at each wait for the rasterizer threads between shares, with whether it waited on glFinish (a context
-// without queries) rather than on a query's result: every glFinish, and each query result asked for before it was
-// there and there after; empty: nothing is called.
-void set_wall_wait_observer_for_testing(std::function<void(bool finished)> observer);
+// Called after each wait for the rasterizer threads between shares: every glFinish (a context without queries;
+// finished true, mark 0), and each wait on the result of a query, `mark`, that was not there yet when the share
+// asked for it; empty: nothing is called.
+void set_wall_wait_observer_for_testing(std::function<void(bool finished, GLuint mark)> observer);

@@ -719,7 +719,14 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
     };
     constexpr int w = 640, h = 480;
     int waits[2] = {0, 0};  // on a query's result, on glFinish
-    set_wall_wait_observer_for_testing([&](bool finished) { ++waits[finished]; });
+    // A wait on a query's result ends with that result there.
+    O3duQueryFunctions queries;
+    set_wall_wait_observer_for_testing([&](bool finished, GLuint mark) {
+        ++waits[finished];
+        GLuint through = 0;
+        if (mark) queries.result(mark, GL_QUERY_RESULT_AVAILABLE, &through);
+        EXPECT_EQ(through, mark ? 1u : 0u);
+    });
     struct Drawn {
         Frame frame;
         std::vector<std::uint8_t> stencil;
@@ -737,6 +744,7 @@ TEST(Shadows, CountAsTheDefaultRoadDoesOnEveryOther) {
         // until its shares have waited as often as asked.
         const auto draw = [&](HeadlessScene& scene, bool joined, bool wraps, double share, int wanted) {
             CO3duGLModelar& m = *scene.modeller;
+            queries = m.renderer().capabilities().queries;
             if (!m.structure().head()) block_field(m, joined, k.blocks);
             m.set_shadow_count_wraps(wraps);
             shine(m, {0.6, 0.4, -0.5}, k.accuracy);
