@@ -134,7 +134,10 @@ bool bytes_known(const FileIdentity& expected) { return expected.content.known &
 
 std::string beside_name(const std::string& target, std::string_view tail, std::size_t room) {
     const std::size_t fixed = 1 + tail.size() + room;
-    if (fixed + target.size() <= NAME_MAX) return "." + target + std::string(tail);
+    // Built by appends: GCC 12 at -O3 takes the chain of operator+ for overlapping copies (-Wrestrict).
+    std::string name(1, '.');
+    name.reserve(NAME_MAX + 1);
+    if (fixed + target.size() <= NAME_MAX) return name.append(target).append(tail);
     // FNV-1a: the name's stand-in need only differ from other targets' alike at the start, not resist anyone.
     std::uint64_t hash = 14695981039346656037ull;
     for (const unsigned char c : target) hash = (hash ^ c) * 1099511628211ull;
@@ -143,7 +146,7 @@ std::string beside_name(const std::string& target, std::string_view tail, std::s
     hex[16] = '\0';
     std::size_t cut = NAME_MAX - fixed - 17;
     while (cut > 0 && (static_cast<unsigned char>(target[cut]) & 0xC0) == 0x80) --cut;
-    return "." + target.substr(0, cut) + "~" + hex + std::string(tail);
+    return name.append(target, 0, cut).append(1, '~').append(hex, 16).append(tail);
 }
 
 bool names_file(int dirfd, const std::string& name, int fd) {
