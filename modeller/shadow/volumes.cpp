@@ -45,9 +45,14 @@ void widen(float* lo, float* hi, const float* p) {
 struct Bits {
     std::uint32_t v[3];
     explicit Bits(const float* p) { std::memcpy(v, p, sizeof v); }
-    bool operator<(const Bits& o) const { return std::lexicographical_compare(v, v + 3, o.v, o.v + 3); }
     bool operator==(const Bits& o) const { return std::equal(v, v + 3, o.v); }
 };
+
+// A vertex's place among the corners: its position's bits as unsigned numbers, x first, then the vertex itself.
+std::pair<std::uint64_t, std::uint64_t> sort_key(const float* p, std::uint32_t vertex) {
+    const Bits b(p);
+    return {(std::uint64_t(b.v[0]) << 32) | b.v[1], (std::uint64_t(b.v[2]) << 32) | vertex};
+}
 
 // Outline loops of the triangles of one facing; each is walked counter-clockwise as seen from the light.
 class OutlineFinder {
@@ -180,8 +185,44 @@ bool O3duShadowBuilder::closed() {
         while (piece_[t] != t) t = piece_[t] = piece_[piece_[t]];
         return t;
     };
+    bool shared = false;  // an edge met by more than two faces
+    // An edge met `forward` times from its lower corner and `backward` times from its higher, first by the faces a
+    // and b: false where the shape is open there. The edges are met in the order of their corners.
+    const auto meet = [&](std::size_t forward, std::size_t backward, std::uint32_t a, std::uint32_t b) {
+        if (forward != backward) return false;
+        if (forward + backward == 2)
+            piece_[root(b)] = root(a);
+        else
+            shared = true;
+        return true;
+    };
+    const auto pieces = [&] {
+        piece_.resize(count);
+        for (std::size_t t = 0; t < count; ++t) piece_[t] = static_cast<std::uint32_t>(t);
+        shared = false;
+    };
     aside_.assign(count, 0);
-    for (int round = 0;; ++round) {
+    // A shape of few corners meets its edges in a table of every two corners, which holds them in order unsorted;
+    // one with an edge of more than two faces goes the long way.
+    const std::size_t corners = first_point_.size();
+    bool joined = false;
+    if (corners * corners <= 8 * count) {
+        cells_.assign(corners * corners, {});
+        for (std::size_t t = 0; t < count; ++t)
+            for (int k = 0; k < 3; ++k) {
+                const std::uint32_t u = corner(t, k), v = corner(t, (k + 1) % 3);
+                if (u == v) continue;
+                Cell& cell = cells_[std::min(u, v) * corners + std::max(u, v)];
+                const int way = u > v ? 1 : 0;
+                if (cell.times[way]++ == 0) cell.first[way] = static_cast<std::uint32_t>(t);
+            }
+        pieces();
+        for (const Cell& cell : cells_)
+            if (cell.times[0] + cell.times[1] > 0 && !meet(cell.times[0], cell.times[1], cell.first[0], cell.first[1]))
+                return false;
+        joined = !shared;
+    }
+    for (int round = 0; !joined; ++round) {
         edges_.clear();
         for (std::size_t t = 0; t < count; ++t)
             for (int k = 0; k < 3 && !aside_[t]; ++k) {
@@ -192,19 +233,14 @@ bool O3duShadowBuilder::closed() {
                                       static_cast<std::uint32_t>(t)});
             }
         std::sort(edges_.begin(), edges_.end());
-        piece_.resize(count);
-        for (std::size_t t = 0; t < count; ++t) piece_[t] = static_cast<std::uint32_t>(t);
-        bool shared = false;  // an edge met by more than two faces
+        pieces();
         for (std::size_t i = 0; i < edges_.size();) {
-            std::size_t j = i;
-            long net = 0;
+            // Those met from the lower corner sort first.
+            std::size_t j = i, forward = 0;
             for (; j < edges_.size() && (edges_[j].first >> 1) == (edges_[i].first >> 1); ++j)
-                net += (edges_[j].first & 1) ? -1 : 1;
-            if (net != 0) return false;
-            if (j - i == 2)
-                piece_[root(edges_[i + 1].second)] = root(edges_[i].second);
-            else
-                shared = true;
+                forward += (edges_[j].first & 1) ? 0 : 1;
+            const std::uint32_t first_back = edges_[std::min(i + forward, j - 1)].second;
+            if (!meet(forward, j - i - forward, edges_[i].second, first_back)) return false;
             i = j;
         }
         if (!shared) break;
@@ -230,26 +266,34 @@ bool O3duShadowBuilder::closed() {
             i = j;
         }
     }
-    // Six times each piece's volume, from a corner of its own, and the most the terms that sum to it could be.
+    // Six times each piece's volume, from a corner of its own; the most the terms that sum to it could be is wanted
+    // only where it reads below nothing.
     volume_.assign(count, 0.0);
-    scale_.assign(count, 0.0);
-    for (std::size_t t = 0; t < count; ++t) {
-        if (aside_[t]) continue;
-        const std::uint32_t r = root(static_cast<std::uint32_t>(t));
-        const float* o = &points_[std::size_t(first_point_[corner(r, 0)]) * 3];
-        double p[3][3];
-        for (int k = 0; k < 3; ++k) {
-            const float* q = &points_[std::size_t(first_point_[corner(t, k)]) * 3];
-            for (int j = 0; j < 3; ++j) p[k][j] = double(q[j]) - o[j];
+    const auto terms = [&](auto&& add) {
+        for (std::size_t t = 0; t < count; ++t) {
+            if (aside_[t]) continue;
+            const std::uint32_t r = root(static_cast<std::uint32_t>(t));
+            const float* o = &points_[std::size_t(first_point_[corner(r, 0)]) * 3];
+            double p[3][3];
+            for (int k = 0; k < 3; ++k) {
+                const float* q = &points_[std::size_t(first_point_[corner(t, k)]) * 3];
+                for (int j = 0; j < 3; ++j) p[k][j] = double(q[j]) - o[j];
+            }
+            add(r, p);
         }
-        const double term = p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
-                            p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
-                            p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
-        volume_[r] += term;
+    };
+    terms([&](std::uint32_t r, const double (*p)[3]) {
+        volume_[r] += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                      p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                      p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+    });
+    if (std::none_of(volume_.begin(), volume_.end(), [](double v) { return v < 0.0; })) return true;
+    scale_.assign(count, 0.0);
+    terms([&](std::uint32_t r, const double (*p)[3]) {
         scale_[r] += std::sqrt((p[0][0] * p[0][0] + p[0][1] * p[0][1] + p[0][2] * p[0][2]) *
                                (p[1][0] * p[1][0] + p[1][1] * p[1][1] + p[1][2] * p[1][2]) *
                                (p[2][0] * p[2][0] + p[2][1] * p[2][1] + p[2][2] * p[2][2]));
-    }
+    });
     // A flat piece (a face and its back face over other corners) bounds nothing but what the rounding of its
     // corners leaves; what reads below a millionth of the terms' size counts as inside out, which costs the shape its
     // lit faces drawn once more but is never wrong.
@@ -294,7 +338,8 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
         }
         return;
     }
-    std::vector<std::uint32_t> triples;
+    std::vector<std::uint32_t>& triples = triples_;
+    triples.clear();
     if (set.indexed()) {
         const std::uint32_t* indices = set.indices();
         for (std::size_t i = 0; i + 2 < set.index_count(); i += 3)
@@ -331,18 +376,22 @@ void O3duShadowBuilder::finish() {
     CO3duShadowVolumes& out = *prisms_;
     // One corner for each position the triangles use, whichever set or vertex it came from; those of the lit ones
     // are kept.
-    order_.assign(lit_.begin(), lit_.end());
-    order_.insert(order_.end(), unlit_.begin(), unlit_.end());
-    std::sort(order_.begin(), order_.end());
-    order_.erase(std::unique(order_.begin(), order_.end()), order_.end());
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return Bits(&points_[a * 3]) < Bits(&points_[b * 3]); });
+    // The corners go in the order of their bits, each the first vertex that has them.
     corner_of_.assign(points_.size() / 3, ~0u);
+    sorted_.clear();
+    for (const auto* list : {&lit_, &unlit_})
+        for (std::uint32_t p : *list)
+            if (corner_of_[p] == ~0u) {
+                corner_of_[p] = 0;
+                sorted_.push_back(sort_key(&points_[std::size_t(p) * 3], p));
+            }
+    std::sort(sorted_.begin(), sorted_.end());
     first_point_.clear();
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-        if (i == 0 || !(Bits(&points_[order_[i - 1] * 3]) == Bits(&points_[order_[i] * 3])))
-            first_point_.push_back(order_[i]);
-        corner_of_[order_[i]] = static_cast<std::uint32_t>(first_point_.size() - 1);
+    for (const auto& key : sorted_) {
+        const auto p = static_cast<std::uint32_t>(key.second);
+        if (first_point_.empty() || !(Bits(&points_[first_point_.back() * 3]) == Bits(&points_[p * 3])))
+            first_point_.push_back(p);
+        corner_of_[p] = static_cast<std::uint32_t>(first_point_.size() - 1);
     }
     // Every wall u -> v as (low, high, reversed), so that the walls over the same two corners sort together.
     walls_.clear();

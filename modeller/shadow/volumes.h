@@ -55,14 +55,20 @@ private:
     std::vector<float> points_;           // 3 a vertex of every set added, light space
     std::vector<std::uint32_t> lit_;      // 3 a lit triangle over points_, in its prism's order
     std::vector<std::uint32_t> unlit_;    // 3 a triangle that casts nothing, where back faces are culled
+    std::vector<std::uint32_t> triples_;  // scratch of add_set(): 3 a triangle over the set's vertices
     std::vector<float> outline_corners_;  // 3 a corner of the outline walls
     std::vector<std::uint32_t> outline_walls_;
     // Scratch of finish().
-    std::vector<std::uint32_t> order_, first_point_, corner_of_, kept_, wall_corner_, indices_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sorted_;  // each corner of a triangle, by its bits
+    std::vector<std::uint32_t> first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
     // Scratch of closed(): edges with their triangle; each triangle's corners in order, its turn and itself;
     // whether it is left aside, its piece, and a piece's volume and the size of the terms that sum to it.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> edges_;
+    struct Cell {  // an edge of a small shape: how often each way, and the first face each way
+        std::uint32_t times[2] = {0, 0}, first[2] = {0, 0};
+    };
+    std::vector<Cell> cells_;  // by its lower corner, then its higher
     std::vector<std::array<std::uint32_t, 5>> faces_;
     std::vector<std::uint8_t> aside_;
     std::vector<std::uint32_t> piece_;
