@@ -227,9 +227,14 @@ bool O3duShadowBuilder::closed() {
     bool joined = false;
     if (counted_ || count_edges()) {
         pieces();
-        for (const Cell& cell : cells_)
-            if (cell.times[0] + cell.times[1] > 0 && !meet(cell.times[0], cell.times[1], cell.first[0], cell.first[1]))
-                return false;
+        const std::size_t corners = first_point_.size();
+        for (std::size_t low = 0; low < corners; ++low)
+            for (std::size_t high = low + 1; high < corners; ++high) {
+                const Cell& cell = cells_[low * corners + high];
+                if (cell.times[0] + cell.times[1] > 0 &&
+                    !meet(cell.times[0], cell.times[1], cell.first[0], cell.first[1]))
+                    return false;
+            }
         joined = !shared;
     }
     for (int round = 0; !joined; ++round) {
@@ -319,11 +324,20 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
     const std::uint32_t count = static_cast<std::uint32_t>(std::max(set.vertex_count(), 0));
     const auto base = static_cast<std::uint32_t>(points_.size() / 3);
     points_.resize(points_.size() + std::size_t(count) * 3);
+    // A matrix that keeps w at 1 needs no division, which would change nothing where the position is finite.
+    const auto& m = to_light.m;
+    const bool affine = m[0][3] == 0.0 && m[1][3] == 0.0 && m[2][3] == 0.0 && m[3][3] == 1.0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const float* q = set.position(i);
-        OfuVector3 p(q[0], q[1], q[2]);
-        TransformPointByMatrix4x4(to_light, p);
         float* out = &points_[std::size_t(base + i) * 3];
+        const double x = q[0], y = q[1], z = q[2];
+        if (affine && std::isfinite(x) && std::isfinite(y) && std::isfinite(z)) {
+            for (int j = 0; j < 3; ++j)
+                out[j] = static_cast<float>(x * m[0][j] + y * m[1][j] + z * m[2][j] + m[3][j]);
+            continue;
+        }
+        OfuVector3 p(x, y, z);
+        TransformPointByMatrix4x4(to_light, p);
         out[0] = static_cast<float>(p.x);
         out[1] = static_cast<float>(p.y);
         out[2] = static_cast<float>(p.z);
