@@ -300,14 +300,14 @@ bool O3duShadowBuilder::closed() {
             add(r, p);
         }
     };
-    terms([&](std::uint32_t r, const double (*p)[3]) {
+    terms([&](std::uint32_t r, const double(*p)[3]) {
         volume_[r] += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
                       p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
                       p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
     });
     if (std::none_of(volume_.begin(), volume_.end(), [](double v) { return v < 0.0; })) return true;
     scale_.assign(count, 0.0);
-    terms([&](std::uint32_t r, const double (*p)[3]) {
+    terms([&](std::uint32_t r, const double(*p)[3]) {
         scale_[r] += std::sqrt((p[0][0] * p[0][0] + p[0][1] * p[0][1] + p[0][2] * p[0][2]) *
                                (p[1][0] * p[1][0] + p[1][1] * p[1][1] + p[1][2] * p[1][2]) *
                                (p[2][0] * p[2][0] + p[2][1] * p[2][1] + p[2][2] * p[2][2]));
@@ -332,8 +332,7 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
         float* out = &points_[std::size_t(base + i) * 3];
         const double x = q[0], y = q[1], z = q[2];
         if (affine && std::isfinite(x) && std::isfinite(y) && std::isfinite(z)) {
-            for (int j = 0; j < 3; ++j)
-                out[j] = static_cast<float>(x * m[0][j] + y * m[1][j] + z * m[2][j] + m[3][j]);
+            for (int j = 0; j < 3; ++j) out[j] = static_cast<float>(x * m[0][j] + y * m[1][j] + z * m[2][j] + m[3][j]);
             continue;
         }
         OfuVector3 p(x, y, z);

@@ -71,14 +71,14 @@ private:
     struct Cell {  // an edge of a small shape: how often each way, the first face each way, how often lit each way
         std::uint8_t times[2], first[2], lit[2];
     };
-    bool counted_ = false;  // cells_ holds this shape's edges
+    bool counted_ = false;                     // cells_ holds this shape's edges
     std::vector<std::uint32_t> face_corners_;  // 3 a face, lit ones first
-    std::vector<Cell> cells_;  // by its lower corner, then its higher
+    std::vector<Cell> cells_;                  // by its lower corner, then its higher
     std::vector<std::array<std::uint32_t, 5>> faces_;
     std::vector<std::uint8_t> aside_;
     std::vector<std::uint32_t> piece_;
     std::vector<double> volume_, scale_, at_;  // at_: 3 a corner
-    O3duCrossingSweep sweep_;  // each list's depth, from its walls
+    O3duCrossingSweep sweep_;                  // each list's depth, from its walls
 };
 
 // One set as a whole shape: begin, add_set, finish.
