@@ -20,6 +20,8 @@
 namespace {
 
 constexpr double kFlat = 1e-5;
+// The most faces a shape may have to meet its edges in a table of its corners (each cell counts them in a byte).
+constexpr std::size_t kSmallFaces = 255;
 
 using Edge = std::uint64_t;
 Edge edge_key(std::uint32_t from, std::uint32_t to) { return (Edge(from) << 32) | to; }
@@ -45,9 +47,18 @@ void widen(float* lo, float* hi, const float* p) {
 struct Bits {
     std::uint32_t v[3];
     explicit Bits(const float* p) { std::memcpy(v, p, sizeof v); }
-    bool operator<(const Bits& o) const { return std::lexicographical_compare(v, v + 3, o.v, o.v + 3); }
     bool operator==(const Bits& o) const { return std::equal(v, v + 3, o.v); }
 };
+
+// A position's place among the corners: its bits as unsigned numbers, x first; then what it was found as.
+std::pair<std::uint64_t, std::uint64_t> sort_key(const Bits& b, std::uint32_t found) {
+    return {(std::uint64_t(b.v[0]) << 32) | b.v[1], (std::uint64_t(b.v[2]) << 32) | found};
+}
+
+// A position's first slot in a table of 2^bits, from x and y alone (positions over each other look in one place).
+std::size_t slot(const Bits& b, int bits) {
+    return std::size_t(((std::uint64_t(b.v[0]) << 32 | b.v[1]) * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+}
 
 // Outline loops of the triangles of one facing; each is walked counter-clockwise as seen from the light.
 class OutlineFinder {
@@ -165,6 +176,22 @@ void O3duShadowBuilder::add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t 
     lit_.insert(lit_.end(), {a, b, c});
 }
 
+bool O3duShadowBuilder::count_edges() {
+    const std::size_t lit = lit_.size() / 3, count = face_corners_.size() / 3, corners = first_point_.size();
+    if (count > kSmallFaces || corners * corners > 8 * count) return false;
+    cells_.resize(corners * corners);
+    if (!cells_.empty()) std::memset(cells_.data(), 0, cells_.size() * sizeof(Cell));
+    for (std::size_t t = 0; t < count; ++t)
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t u = face_corners_[t * 3 + k], v = face_corners_[t * 3 + (k + 1) % 3];
+            Cell& cell = cells_[std::min(u, v) * corners + std::max(u, v)];
+            const int way = u > v ? 1 : 0;
+            if (t < lit) ++cell.lit[way];
+            if (u != v && cell.times[way]++ == 0) cell.first[way] = static_cast<std::uint8_t>(t);
+        }
+    return true;
+}
+
 // A ray from outside a closed shape whose faces turn outwards meets a face turned towards it before it could pass
 // one from behind, so it never leaves a prism through the lit face on top. A face together with its back face (the
 // same three corners the other way round, as a two-sided surface has them) stops every ray and bounds nothing, and
@@ -172,16 +199,45 @@ void O3duShadowBuilder::add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t 
 // each direction; the faces joined along edges make pieces, each a closed surface, which turns outwards where the
 // volume it bounds is not below nothing. Only a piece that passes through itself can still turn a part inside out.
 bool O3duShadowBuilder::closed() {
-    const std::size_t lit = lit_.size() / 3, count = lit + unlit_.size() / 3;
-    const auto corner = [&](std::size_t t, int k) {
-        return corner_of_[t < lit ? lit_[t * 3 + k] : unlit_[(t - lit) * 3 + k]];
-    };
+    const std::size_t count = face_corners_.size() / 3;
+    const std::uint32_t* faces = face_corners_.data();
+    const auto corner = [faces](std::size_t t, int k) { return faces[t * 3 + k]; };
     const auto root = [&](std::uint32_t t) {
         while (piece_[t] != t) t = piece_[t] = piece_[piece_[t]];
         return t;
     };
+    bool shared = false;  // an edge met by more than two faces
+    // An edge met `forward` times from its lower corner and `backward` times from its higher, first by the faces a
+    // and b: false where the shape is open there. The edges are met in the order of their corners.
+    const auto meet = [&](std::size_t forward, std::size_t backward, std::uint32_t a, std::uint32_t b) {
+        if (forward != backward) return false;
+        if (forward + backward == 2)
+            piece_[root(b)] = root(a);
+        else
+            shared = true;
+        return true;
+    };
+    const auto pieces = [&] {
+        piece_.resize(count);
+        for (std::size_t t = 0; t < count; ++t) piece_[t] = static_cast<std::uint32_t>(t);
+        shared = false;
+    };
     aside_.assign(count, 0);
-    for (int round = 0;; ++round) {
+    // A small shape has its edges in the table, in order; one with an edge of more than two faces goes the long way.
+    bool joined = false;
+    if (counted_ || count_edges()) {
+        pieces();
+        const std::size_t corners = first_point_.size();
+        for (std::size_t low = 0; low < corners; ++low)
+            for (std::size_t high = low + 1; high < corners; ++high) {
+                const Cell& cell = cells_[low * corners + high];
+                if (cell.times[0] + cell.times[1] > 0 &&
+                    !meet(cell.times[0], cell.times[1], cell.first[0], cell.first[1]))
+                    return false;
+            }
+        joined = !shared;
+    }
+    for (int round = 0; !joined; ++round) {
         edges_.clear();
         for (std::size_t t = 0; t < count; ++t)
             for (int k = 0; k < 3 && !aside_[t]; ++k) {
@@ -192,19 +248,14 @@ bool O3duShadowBuilder::closed() {
                                       static_cast<std::uint32_t>(t)});
             }
         std::sort(edges_.begin(), edges_.end());
-        piece_.resize(count);
-        for (std::size_t t = 0; t < count; ++t) piece_[t] = static_cast<std::uint32_t>(t);
-        bool shared = false;  // an edge met by more than two faces
+        pieces();
         for (std::size_t i = 0; i < edges_.size();) {
-            std::size_t j = i;
-            long net = 0;
+            // Those met from the lower corner sort first.
+            std::size_t j = i, forward = 0;
             for (; j < edges_.size() && (edges_[j].first >> 1) == (edges_[i].first >> 1); ++j)
-                net += (edges_[j].first & 1) ? -1 : 1;
-            if (net != 0) return false;
-            if (j - i == 2)
-                piece_[root(edges_[i + 1].second)] = root(edges_[i].second);
-            else
-                shared = true;
+                forward += (edges_[j].first & 1) ? 0 : 1;
+            const std::uint32_t first_back = edges_[std::min(i + forward, j - 1)].second;
+            if (!meet(forward, j - i - forward, edges_[i].second, first_back)) return false;
             i = j;
         }
         if (!shared) break;
@@ -230,26 +281,37 @@ bool O3duShadowBuilder::closed() {
             i = j;
         }
     }
-    // Six times each piece's volume, from a corner of its own, and the most the terms that sum to it could be.
+    // Six times each piece's volume, from a corner of its own; the most the terms that sum to it could be is wanted
+    // only where it reads below nothing.
     volume_.assign(count, 0.0);
-    scale_.assign(count, 0.0);
-    for (std::size_t t = 0; t < count; ++t) {
-        if (aside_[t]) continue;
-        const std::uint32_t r = root(static_cast<std::uint32_t>(t));
-        const float* o = &points_[std::size_t(first_point_[corner(r, 0)]) * 3];
-        double p[3][3];
-        for (int k = 0; k < 3; ++k) {
-            const float* q = &points_[std::size_t(first_point_[corner(t, k)]) * 3];
-            for (int j = 0; j < 3; ++j) p[k][j] = double(q[j]) - o[j];
+    at_.resize(first_point_.size() * 3);
+    for (std::size_t c = 0; c < first_point_.size(); ++c)
+        for (int j = 0; j < 3; ++j) at_[c * 3 + j] = points_[std::size_t(first_point_[c]) * 3 + j];
+    const auto terms = [&](auto&& add) {
+        for (std::size_t t = 0; t < count; ++t) {
+            if (aside_[t]) continue;
+            const std::uint32_t r = root(static_cast<std::uint32_t>(t));
+            const double* o = &at_[std::size_t(corner(r, 0)) * 3];
+            double p[3][3];
+            for (int k = 0; k < 3; ++k) {
+                const double* q = &at_[std::size_t(corner(t, k)) * 3];
+                for (int j = 0; j < 3; ++j) p[k][j] = q[j] - o[j];
+            }
+            add(r, p);
         }
-        const double term = p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
-                            p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
-                            p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
-        volume_[r] += term;
+    };
+    terms([&](std::uint32_t r, const double(*p)[3]) {
+        volume_[r] += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                      p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                      p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+    });
+    if (std::none_of(volume_.begin(), volume_.end(), [](double v) { return v < 0.0; })) return true;
+    scale_.assign(count, 0.0);
+    terms([&](std::uint32_t r, const double(*p)[3]) {
         scale_[r] += std::sqrt((p[0][0] * p[0][0] + p[0][1] * p[0][1] + p[0][2] * p[0][2]) *
                                (p[1][0] * p[1][0] + p[1][1] * p[1][1] + p[1][2] * p[1][2]) *
                                (p[2][0] * p[2][0] + p[2][1] * p[2][1] + p[2][2] * p[2][2]));
-    }
+    });
     // A flat piece (a face and its back face over other corners) bounds nothing but what the rounding of its
     // corners leaves; what reads below a millionth of the terms' size counts as inside out, which costs the shape its
     // lit faces drawn once more but is never wrong.
@@ -262,11 +324,19 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
     const std::uint32_t count = static_cast<std::uint32_t>(std::max(set.vertex_count(), 0));
     const auto base = static_cast<std::uint32_t>(points_.size() / 3);
     points_.resize(points_.size() + std::size_t(count) * 3);
+    // A matrix that keeps w at 1 needs no division, which would change nothing where the position is finite.
+    const auto& m = to_light.m;
+    const bool affine = m[0][3] == 0.0 && m[1][3] == 0.0 && m[2][3] == 0.0 && m[3][3] == 1.0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const float* q = set.position(i);
-        OfuVector3 p(q[0], q[1], q[2]);
-        TransformPointByMatrix4x4(to_light, p);
         float* out = &points_[std::size_t(base + i) * 3];
+        const double x = q[0], y = q[1], z = q[2];
+        if (affine && std::isfinite(x) && std::isfinite(y) && std::isfinite(z)) {
+            for (int j = 0; j < 3; ++j) out[j] = static_cast<float>(x * m[0][j] + y * m[1][j] + z * m[2][j] + m[3][j]);
+            continue;
+        }
+        OfuVector3 p(x, y, z);
+        TransformPointByMatrix4x4(to_light, p);
         out[0] = static_cast<float>(p.x);
         out[1] = static_cast<float>(p.y);
         out[2] = static_cast<float>(p.z);
@@ -294,7 +364,8 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
         }
         return;
     }
-    std::vector<std::uint32_t> triples;
+    std::vector<std::uint32_t>& triples = triples_;
+    triples.clear();
     if (set.indexed()) {
         const std::uint32_t* indices = set.indices();
         for (std::size_t i = 0; i + 2 < set.index_count(); i += 3)
@@ -306,12 +377,16 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
     } else if (set.mode() == GL_TRIANGLE_FAN) {
         for (std::uint32_t i = 0; i + 2 < count; ++i) triples.insert(triples.end(), {0u, i + 1, i + 2});
     }
+    if (!outline) {
+        for (std::size_t t = 0; t + 2 < triples.size(); t += 3)
+            add_lit(base + triples[t], base + triples[t + 1], base + triples[t + 2]);
+        return;
+    }
     OutlineFinder lit, unlit;
     double previous = 0.0;
     for (std::size_t t = 0; t + 2 < triples.size(); t += 3) {
         const std::uint32_t a = triples[t], b = triples[t + 1], c = triples[t + 2];
         add_lit(base + a, base + b, base + c);
-        if (!outline) continue;
         // A sliver takes the facing of the triangle before it, so that a strip's outline stays closed across it.
         const float* p = &points_[std::size_t(base) * 3];
         double s = signed_area(p + a * 3, p + b * 3, p + c * 3);
@@ -322,7 +397,6 @@ void O3duShadowBuilder::add_set(const CO3duGLTrianglePolygons& set, const OfuMat
         else if (s < 0.0 && settings_.cull_mode)
             unlit.add_triangle(a, c, b);
     }
-    if (!outline) return;
     lit.emit(add_outline_run);
     unlit.emit(add_outline_run);
 }
@@ -331,38 +405,76 @@ void O3duShadowBuilder::finish() {
     CO3duShadowVolumes& out = *prisms_;
     // One corner for each position the triangles use, whichever set or vertex it came from; those of the lit ones
     // are kept.
-    order_.assign(lit_.begin(), lit_.end());
-    order_.insert(order_.end(), unlit_.begin(), unlit_.end());
-    std::sort(order_.begin(), order_.end());
-    order_.erase(std::unique(order_.begin(), order_.end()), order_.end());
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return Bits(&points_[a * 3]) < Bits(&points_[b * 3]); });
-    corner_of_.assign(points_.size() / 3, ~0u);
+    // The corners go in the order of their bits, each the first vertex that has them. Each position is found once,
+    // vertex by vertex, in a table of the positions met so far, and only those are sorted.
+    const auto vertices = static_cast<std::uint32_t>(points_.size() / 3);
+    corner_of_.assign(vertices, ~0u);
+    std::size_t used = 0;
+    for (const auto* list : {&lit_, &unlit_})
+        for (std::uint32_t p : *list)
+            if (corner_of_[p] == ~0u) corner_of_[p] = 0, ++used;
+    int bits = 4;
+    while ((std::size_t(1) << bits) < 2 * used) ++bits;
+    slots_.assign(std::size_t(1) << bits, ~0u);
+    sorted_.clear();
     first_point_.clear();
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-        if (i == 0 || !(Bits(&points_[order_[i - 1] * 3]) == Bits(&points_[order_[i] * 3])))
-            first_point_.push_back(order_[i]);
-        corner_of_[order_[i]] = static_cast<std::uint32_t>(first_point_.size() - 1);
+    for (std::uint32_t p = 0; p < vertices; ++p) {
+        if (corner_of_[p] == ~0u) continue;
+        const Bits b(&points_[std::size_t(p) * 3]);
+        std::size_t at = slot(b, bits);
+        while (slots_[at] != ~0u && !(Bits(&points_[std::size_t(first_point_[slots_[at]]) * 3]) == b))
+            at = (at + 1) & ((std::size_t(1) << bits) - 1);
+        if (slots_[at] == ~0u) {
+            slots_[at] = static_cast<std::uint32_t>(first_point_.size());
+            sorted_.push_back(sort_key(b, slots_[at]));
+            first_point_.push_back(p);
+        }
+        corner_of_[p] = slots_[at];
     }
-    // Every wall u -> v as (low, high, reversed), so that the walls over the same two corners sort together.
+    // No two positions have the same bits: they sort by their bits alone.
+    std::sort(sorted_.begin(), sorted_.end());
+    rank_.resize(sorted_.size());
+    for (std::size_t r = 0; r < sorted_.size(); ++r) {
+        const auto found = static_cast<std::uint32_t>(sorted_[r].second);
+        rank_[found] = static_cast<std::uint32_t>(r);
+        slots_[r] = first_point_[found];  // the table is done with; it keeps the first vertices a while
+    }
+    for (std::size_t r = 0; r < sorted_.size(); ++r) first_point_[r] = slots_[r];
+    for (std::uint32_t& c : corner_of_)
+        if (c != ~0u) c = rank_[c];
+    // Each face's corners, the lit ones first.
+    face_corners_.resize(lit_.size() + unlit_.size());
+    for (std::size_t i = 0; i < lit_.size(); ++i) face_corners_[i] = corner_of_[lit_[i]];
+    for (std::size_t i = 0; i < unlit_.size(); ++i) face_corners_[lit_.size() + i] = corner_of_[unlit_[i]];
+    // Every wall u -> v as (low, high, reversed), so that the walls over the same two corners sort together; a small
+    // shape has them in order in the table of its edges.
+    counted_ = !settings_.every_prism && count_edges();
     walls_.clear();
-    for (std::size_t t = 0; t < lit_.size(); t += 3)
+    kept_.clear();
+    const auto keep = [&](std::uint32_t low, std::uint32_t high, long net) {
+        for (; net > 0; --net) kept_.insert(kept_.end(), {low, high});
+        for (; net < 0; ++net) kept_.insert(kept_.end(), {high, low});
+    };
+    const std::size_t table = counted_ ? first_point_.size() : 0;
+    for (std::uint32_t low = 0; low < table; ++low)
+        for (std::uint32_t high = low; high < table; ++high) {
+            const Cell& cell = cells_[low * table + high];
+            keep(low, high, long(cell.lit[0]) - long(cell.lit[1]));
+        }
+    for (std::size_t t = 0; t < lit_.size() && !counted_; t += 3)
         for (int e = 0; e < 3; ++e) {
-            const std::uint32_t u = corner_of_[lit_[t + e]], v = corner_of_[lit_[t + (e + 1) % 3]];
+            const std::uint32_t u = face_corners_[t + e], v = face_corners_[t + (e + 1) % 3];
             walls_.push_back((std::uint64_t(std::min(u, v)) << 33) | (std::uint64_t(std::max(u, v)) << 1) |
                              (u > v ? 1u : 0u));
         }
     if (!settings_.every_prism) std::sort(walls_.begin(), walls_.end());
-    kept_.clear();
     for (std::size_t i = 0; i < walls_.size();) {
         std::size_t j = i + 1;
         long net = (walls_[i] & 1) ? -1 : 1;
         if (!settings_.every_prism)
             for (; j < walls_.size() && (walls_[j] >> 1) == (walls_[i] >> 1); ++j) net += (walls_[j] & 1) ? -1 : 1;
         const auto low = static_cast<std::uint32_t>(walls_[i] >> 33);
-        const auto high = static_cast<std::uint32_t>((walls_[i] >> 1) & 0xFFFFFFFFu);
-        for (; net > 0; --net) kept_.insert(kept_.end(), {low, high});
-        for (; net < 0; ++net) kept_.insert(kept_.end(), {high, low});
+        keep(low, static_cast<std::uint32_t>((walls_[i] >> 1) & 0xFFFFFFFFu), net);
         i = j;
     }
     // Wall corners first, their moved copies after them, then the corners of lit triangles alone.

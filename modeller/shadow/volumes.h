@@ -47,6 +47,8 @@ private:
     void add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t c);
     // Whether the shape's faces close about their inside, turned outwards.
     bool closed();
+    // Counts every face's edges in cells_, a table of every two corners, where the shape is small enough for one.
+    bool count_edges();
 
     O3duShadowSettings settings_;
     CO3duShadowVolumes* outlines_ = nullptr;
@@ -55,19 +57,28 @@ private:
     std::vector<float> points_;           // 3 a vertex of every set added, light space
     std::vector<std::uint32_t> lit_;      // 3 a lit triangle over points_, in its prism's order
     std::vector<std::uint32_t> unlit_;    // 3 a triangle that casts nothing, where back faces are culled
+    std::vector<std::uint32_t> triples_;  // scratch of add_set(): 3 a triangle over the set's vertices
     std::vector<float> outline_corners_;  // 3 a corner of the outline walls
     std::vector<std::uint32_t> outline_walls_;
     // Scratch of finish().
-    std::vector<std::uint32_t> order_, first_point_, corner_of_, kept_, wall_corner_, indices_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sorted_;  // each position of a triangle, by its bits
+    std::vector<std::uint32_t> slots_, rank_;  // a table of positions; a position's place in sorted_
+    std::vector<std::uint32_t> first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
     // Scratch of closed(): edges with their triangle; each triangle's corners in order, its turn and itself;
     // whether it is left aside, its piece, and a piece's volume and the size of the terms that sum to it.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> edges_;
+    struct Cell {  // an edge of a small shape: how often each way, the first face each way, how often lit each way
+        std::uint8_t times[2], first[2], lit[2];
+    };
+    bool counted_ = false;                     // cells_ holds this shape's edges
+    std::vector<std::uint32_t> face_corners_;  // 3 a face, lit ones first
+    std::vector<Cell> cells_;                  // by its lower corner, then its higher
     std::vector<std::array<std::uint32_t, 5>> faces_;
     std::vector<std::uint8_t> aside_;
     std::vector<std::uint32_t> piece_;
-    std::vector<double> volume_, scale_;
-    O3duWindingDepth depth_;  // each list's depth, from its walls
+    std::vector<double> volume_, scale_, at_;  // at_: 3 a corner
+    O3duWindingDepth depth_;                   // each list's depth, from its walls
 };
 
 // One set as a whole shape: begin, add_set, finish.
