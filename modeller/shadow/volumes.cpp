@@ -192,6 +192,43 @@ bool O3duShadowBuilder::count_edges() {
     return true;
 }
 
+// The edges of the faces not left aside, by their lower corner, and there by their higher corner, those met from the
+// lower corner first, each's faces in order: as sorting them all would leave them, in time that grows with the edges
+// (a corner has few), which a large mesh's sort of every edge did not. An edge is its higher corner, its way and its
+// face in one number; false where a shape is too large for that (never one memory holds).
+bool O3duShadowBuilder::gather_edges(std::size_t count) {
+    const std::size_t corners = first_point_.size();
+    if (corners >= (std::size_t(1) << 31) || count * 3 >= (std::size_t(1) << 32)) return false;
+    const std::uint32_t* faces = face_corners_.data();
+    edge_start_.assign(corners + 1, 0);
+    const auto each_edge = [&](auto&& take) {
+        for (std::size_t t = 0; t < count; ++t)
+            for (int k = 0; k < 3 && !aside_[t]; ++k) {
+                const std::uint32_t u = faces[t * 3 + k], v = faces[t * 3 + (k + 1) % 3];
+                if (u != v) take(std::min(u, v), (std::uint64_t(std::max(u, v)) << 33) | (u > v ? 1ull << 32 : 0) | t);
+            }
+    };
+    each_edge([&](std::uint32_t low, std::uint64_t) { ++edge_start_[low + 1]; });
+    for (std::size_t c = 1; c <= corners; ++c) edge_start_[c] += edge_start_[c - 1];
+    edges_.resize(edge_start_.back());
+    edge_next_.assign(edge_start_.begin(), edge_start_.end() - 1);
+    each_edge([&](std::uint32_t low, std::uint64_t edge) { edges_[edge_next_[low]++] = edge; });
+    for (std::size_t low = 0; low < corners; ++low) {
+        const auto first = edges_.begin() + edge_start_[low], last = edges_.begin() + edge_start_[low + 1];
+        if (last - first <= 16) {
+            for (auto i = first; i != last; ++i) {
+                const std::uint64_t edge = *i;
+                auto j = i;
+                for (; j != first && edge < *(j - 1); --j) *j = *(j - 1);
+                *j = edge;
+            }
+        } else {
+            std::sort(first, last);
+        }
+    }
+    return true;
+}
+
 // A ray from outside a closed shape whose faces turn outwards meets a face turned towards it before it could pass
 // one from behind, so it never leaves a prism through the lit face on top. A face together with its back face (the
 // same three corners the other way round, as a two-sided surface has them) stops every ray and bounds nothing, and
@@ -238,26 +275,17 @@ bool O3duShadowBuilder::closed() {
         joined = !shared;
     }
     for (int round = 0; !joined; ++round) {
-        edges_.clear();
-        for (std::size_t t = 0; t < count; ++t)
-            for (int k = 0; k < 3 && !aside_[t]; ++k) {
-                const std::uint32_t u = corner(t, k), v = corner(t, (k + 1) % 3);
-                if (u != v)
-                    edges_.push_back({(std::uint64_t(std::min(u, v)) << 33) | (std::uint64_t(std::max(u, v)) << 1) |
-                                          (u > v ? 1u : 0u),
-                                      static_cast<std::uint32_t>(t)});
-            }
-        std::sort(edges_.begin(), edges_.end());
+        if (!gather_edges(count)) return false;
         pieces();
-        for (std::size_t i = 0; i < edges_.size();) {
-            // Those met from the lower corner sort first.
-            std::size_t j = i, forward = 0;
-            for (; j < edges_.size() && (edges_[j].first >> 1) == (edges_[i].first >> 1); ++j)
-                forward += (edges_[j].first & 1) ? 0 : 1;
-            const std::uint32_t first_back = edges_[std::min(i + forward, j - 1)].second;
-            if (!meet(forward, j - i - forward, edges_[i].second, first_back)) return false;
-            i = j;
-        }
+        const auto face = [this](std::size_t i) { return static_cast<std::uint32_t>(edges_[i]); };
+        for (std::size_t low = 0; low + 1 < edge_start_.size(); ++low)
+            for (std::size_t i = edge_start_[low], end = edge_start_[low + 1]; i < end;) {
+                // Those met from the lower corner sort first.
+                std::size_t j = i, forward = 0;
+                for (; j < end && (edges_[j] >> 33) == (edges_[i] >> 33); ++j) forward += (edges_[j] >> 32 & 1) ? 0 : 1;
+                if (!meet(forward, j - i - forward, face(i), face(std::min(i + forward, j - 1)))) return false;
+                i = j;
+            }
         if (!shared) break;
         if (round > 0) return false;
         // Faces with their back faces aside, the edges are met again.
@@ -282,20 +310,22 @@ bool O3duShadowBuilder::closed() {
         }
     }
     // Six times each piece's volume, from a corner of its own; the most the terms that sum to it could be is wanted
-    // only where it reads below nothing.
+    // only where it reads below nothing. A face's corners are read where its own points lie (the same positions,
+    // and near each other in memory where the sets give a shape's faces in order, as its corners are not).
     volume_.assign(count, 0.0);
-    at_.resize(first_point_.size() * 3);
-    for (std::size_t c = 0; c < first_point_.size(); ++c)
-        for (int j = 0; j < 3; ++j) at_[c * 3 + j] = points_[std::size_t(first_point_[c]) * 3 + j];
+    const std::size_t lit = lit_.size() / 3;
+    const auto at = [&](std::size_t t, int k) {
+        return &points_[std::size_t(t < lit ? lit_[t * 3 + k] : unlit_[(t - lit) * 3 + k]) * 3];
+    };
     const auto terms = [&](auto&& add) {
         for (std::size_t t = 0; t < count; ++t) {
             if (aside_[t]) continue;
             const std::uint32_t r = root(static_cast<std::uint32_t>(t));
-            const double* o = &at_[std::size_t(corner(r, 0)) * 3];
+            const float* o = at(r, 0);
             double p[3][3];
             for (int k = 0; k < 3; ++k) {
-                const double* q = &at_[std::size_t(corner(t, k)) * 3];
-                for (int j = 0; j < 3; ++j) p[k][j] = q[j] - o[j];
+                const float* q = at(t, k);
+                for (int j = 0; j < 3; ++j) p[k][j] = double(q[j]) - double(o[j]);
             }
             add(r, p);
         }

@@ -49,6 +49,8 @@ private:
     bool closed();
     // Counts every face's edges in cells_, a table of every two corners, where the shape is small enough for one.
     bool count_edges();
+    // Fills edges_ and edge_start_ with the edges of the first `count` faces not aside (closed()'s long way).
+    bool gather_edges(std::size_t count);
 
     O3duShadowSettings settings_;
     CO3duShadowVolumes* outlines_ = nullptr;
@@ -67,7 +69,10 @@ private:
     std::vector<std::uint64_t> walls_;
     // Scratch of closed(): edges with their triangle; each triangle's corners in order, its turn and itself;
     // whether it is left aside, its piece, and a piece's volume and the size of the terms that sum to it.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> edges_;
+    // edges_ holds an edge as its higher corner, way and face (bits 33 up, 32, 0-31); those of lower corner c from
+    // edge_start_[c].
+    std::vector<std::uint64_t> edges_;
+    std::vector<std::uint32_t> edge_start_, edge_next_;
     struct Cell {  // an edge of a small shape: how often each way, the first face each way, how often lit each way
         std::uint8_t times[2], first[2], lit[2];
     };
@@ -77,8 +82,8 @@ private:
     std::vector<std::array<std::uint32_t, 5>> faces_;
     std::vector<std::uint8_t> aside_;
     std::vector<std::uint32_t> piece_;
-    std::vector<double> volume_, scale_, at_;  // at_: 3 a corner
-    O3duWindingDepth depth_;                   // each list's depth, from its walls
+    std::vector<double> volume_, scale_;
+    O3duWindingDepth depth_;  // each list's depth, from its walls
 };
 
 // One set as a whole shape: begin, add_set, finish.
