@@ -23,7 +23,8 @@ struct O3duShadowGroup {
 // most `capacity`; a shape deeper than that on its own is a group alone. Shapes are taken in their order along the
 // light, so a group is a slab of the scene across the light and a line along the light meets few of its shapes; a
 // group's bound is the most its shapes' depths sum to over one cell of a grid across the light, each shape counted
-// in every cell its walls' box reaches.
+// in every cell its walls' box reaches. The groups follow each other along the light; within one, the shapes keep
+// the order of the list.
 std::vector<O3duShadowGroup> o3du_shadow_groups(std::vector<O3duCountedShape>& shapes, std::uint32_t capacity);
 
 // The groups of the shapes a frame counts, worked out again only when those shapes, their volumes or the capacity
@@ -33,7 +34,7 @@ std::vector<O3duShadowGroup> o3du_shadow_groups(std::vector<O3duCountedShape>& s
 class O3duShadowGroups {
 public:
     // `shapes`: every shape with walls, in the order of the model's list; `built`: a number that changes whenever
-    // some shape's volumes were built anew. Afterwards shapes() holds them along the light and groups() the runs.
+    // some shape's volumes were built anew. Afterwards shapes() holds them group by group and groups() the runs.
     void take(const std::vector<O3duCountedShape>& shapes, std::uint32_t capacity, std::uint64_t built);
     const std::vector<O3duCountedShape>& shapes() const { return along_; }
     const std::vector<O3duShadowGroup>& groups() const { return groups_; }

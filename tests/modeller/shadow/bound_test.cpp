@@ -419,9 +419,20 @@ TEST(ShadowBound, GroupsStackNoDeeperOverOnePointThanAGroupMay) {
         }
         EXPECT_EQ(next, n) << "seed " << seed;
         EXPECT_GT(shared, 0u) << "seed " << seed;
-        for (std::size_t i = 1; i < n; ++i)
-            EXPECT_GE(shapes[i - 1].walls->walls_lo[2] + shapes[i - 1].walls->walls_hi[2],
-                      shapes[i].walls->walls_lo[2] + shapes[i].walls->walls_hi[2]);
+        // Group after group along the light; within one, the list's order.
+        const auto along = [&](std::size_t i) { return shapes[i].walls->walls_lo[2] + shapes[i].walls->walls_hi[2]; };
+        float lowest_before = HUGE_VALF;
+        for (const O3duShadowGroup& g : groups) {
+            float lowest = HUGE_VALF;
+            for (std::size_t i = g.begin; i < g.end; ++i) {
+                if (i > g.begin) {
+                    EXPECT_LT(shapes[i - 1].walls, shapes[i].walls) << "seed " << seed;
+                }
+                EXPECT_GE(lowest_before, along(i)) << "seed " << seed;
+                lowest = std::min(lowest, along(i));
+            }
+            lowest_before = lowest;
+        }
     }
 }
 
