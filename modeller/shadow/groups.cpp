@@ -40,9 +40,8 @@ std::vector<O3duShadowGroup> o3du_shadow_groups(std::vector<O3duCountedShape>& s
     for (std::size_t i = 0; i < shapes.size(); ++i)
         order[i] = {-(shapes[i].walls->walls_lo[2] + shapes[i].walls->walls_hi[2]), std::uint32_t(i)};
     std::sort(order.begin(), order.end());
-    std::vector<O3duCountedShape> listed(shapes.size());
-    for (std::size_t i = 0; i < order.size(); ++i) listed[i] = shapes[order[i].second];
-    shapes.swap(listed);
+    const std::vector<O3duCountedShape> listed = shapes;
+    for (std::size_t i = 0; i < order.size(); ++i) shapes[i] = listed[order[i].second];
     Grid grid;
     double width = 0.0, height = 0.0;  // of the shapes' boxes, in all
     for (const O3duCountedShape& s : shapes) {
@@ -105,12 +104,10 @@ std::vector<O3duShadowGroup> o3du_shadow_groups(std::vector<O3duCountedShape>& s
     // A group's wrapping count comes out the same in any order, and neighbours in the list (an item's shapes, a
     // grid's row) lie near each other on the screen, where the rasterizer bins their walls at far less cost than a
     // slab across the light taken along it: each group's shapes go back into the order of the list.
-    std::vector<std::uint32_t> places;
     for (const O3duShadowGroup& g : groups) {
-        places.clear();
-        for (std::size_t i = g.begin; i < g.end; ++i) places.push_back(order[i].second);
-        std::sort(places.begin(), places.end());
-        for (std::size_t i = g.begin; i < g.end; ++i) shapes[i] = listed[places[i - g.begin]];
+        const auto first = order.begin() + std::ptrdiff_t(g.begin), last = order.begin() + std::ptrdiff_t(g.end);
+        std::sort(first, last, [](const auto& a, const auto& b) { return a.second < b.second; });
+        for (std::size_t i = g.begin; i < g.end; ++i) shapes[i] = listed[order[i].second];
     }
     return groups;
 }
