@@ -830,8 +830,9 @@ void finish_insert(drawing_context* ctx, dxf_reader* st, bool dimension) {
     l = InsertLevel{};
     l.ix = side * num(st, dimension ? 12 : 10);
     l.iy = num(st, dimension ? 22 : 20);
-    l.sx = side * num(st, 41);
-    l.sy = num(st, 42);
+    // A dimension's block is drawn at its size: there code 42 is the measured value and 41 the text's line spacing.
+    l.sx = dimension ? 1 : side * num(st, 41);
+    l.sy = dimension ? 1 : num(st, 42);
     l.rotation = dimension ? 0 : side * num(st, 50);
     l.sin = std::sin(l.rotation * kPi / 180);
     l.cos = std::cos(l.rotation * kPi / 180);

@@ -13,10 +13,15 @@ librecad OUTDIR LIST [FILE...]: every MTEXT of librecad-data's DXF files (or of 
     its file's version and code page, pair for pair, into a file of its own.
 dimension VERSION OUT.dxf: a linear DIMENSION of 1250 whose block holds its value as CAD programs write it, an
     MTEXT "\\A1;1250"; prints the value ezdxf measures and the world point of the MTEXT, through the block's insert.
+dimensions VERSION PLAIN.dxf MEASURED.dxf: a linear, an aligned, an angular and a radial DIMENSION, their blocks at
+    scale 1, written once as ezdxf writes them and once as AutoCAD does (the measurement in code 42, radians for an
+    angle, and a line spacing of 1.5 in code 41); prints each value's lines and the world point ezdxf puts it at.
+    The angle's value is written without its degree sign, which the reader gives a record of its own.
 specials VERSION OUT.dxf: TEXT, ATTRIB and MTEXT with the %% codes; prints each text as ezdxf shows it.
 texts FILE: prints every TEXT's text as ezdxf shows it, a line each.
 """
 import glob
+import math
 import os
 import random
 import re
@@ -174,6 +179,29 @@ def dimension(version, out):
                                     m.dxf.attachment_point))
 
 
+def dimensions(version, plain, measured):
+    for path, written in ((plain, False), (measured, True)):
+        doc = ezdxf.new(version)
+        msp = doc.modelspace()
+        made = [msp.add_linear_dim(base=(100, 40), p1=(100, 0), p2=(1350, 0), dimstyle="EZDXF"),
+                msp.add_aligned_dim(p1=(0, 500), p2=(300, 900), distance=50, dimstyle="EZDXF"),
+                msp.add_angular_dim_3p(base=(2100, 300), center=(2000, 0), p1=(2300, 0), p2=(2000, 300),
+                                       text="90 deg", dimstyle="EZDXF"),
+                msp.add_radius_dim(center=(3000, 0), radius=200, angle=30, dimstyle="EZDXF")]
+        for k, m in enumerate(made):
+            m.render()
+            if written:
+                d = m.dimension
+                value = d.get_measurement()
+                d.dxf.actual_measurement = math.radians(value) if k == 2 else value
+                d.dxf.line_spacing_factor = 1.5
+        doc.saveas(path)
+        for d in ezdxf.readfile(path).modelspace().query("DIMENSION"):
+            (m,) = doc.blocks.get(d.dxf.geometry).query("MTEXT")
+            p = m.dxf.insert + d.dxf.get("insert", (0, 0, 0))
+            print("%s %.6f %.6f" % (",".join(mtext_lines(m)), p[0], p[1]))
+
+
 def specials(version, out):
     doc = ezdxf.new(version)
     msp = doc.modelspace()
@@ -209,6 +237,8 @@ if __name__ == "__main__":
         librecad(sys.argv[2], sys.argv[3], sys.argv[4:])
     elif command == "dimension":
         dimension(sys.argv[2], sys.argv[3])
+    elif command == "dimensions":
+        dimensions(sys.argv[2], sys.argv[3], sys.argv[4])
     elif command == "specials":
         specials(sys.argv[2], sys.argv[3])
     else:

@@ -242,6 +242,35 @@ TEST(DxfMtext, DimensionValueReadThroughItsBlock) {
     }
 }
 
+// A linear, an aligned, an angular and a radial dimension, their blocks at scale 1: each value where ezdxf's world
+// coordinates put it, whether the file holds the measurement and line spacing (codes 42 and 41, as AutoCAD writes
+// every dimension) or not.
+TEST(DxfMtext, DimensionsOfEveryKindAtTheirSize) {
+    for (const char* version : {"R2000", "R2018"}) {
+        const std::string plain = test::fresh_path("dimensions_plain.dxf");
+        const std::string measured = test::fresh_path("dimensions_measured.dxf");
+        std::istringstream said(oracle("dimensions " + std::string(version) + " '" +
+                                       kz::platform::to_native_path(plain) + "' '" +
+                                       kz::platform::to_native_path(measured) + "'"));
+        int values = 0;
+        for (const std::string& path : {plain, measured}) {
+            Drawing d;
+            ASSERT_EQ(xlum_read(d.peek(), path.c_str(), 0), 1) << version;
+            const std::vector<TextRecord> records = text_records(d.peek());
+            for (int k = 0; k < 4; ++k, ++values) {
+                std::string text, x, y;
+                said >> text >> x >> y;
+                const auto at = std::find_if(records.begin(), records.end(),
+                                             [&](const TextRecord& r) { return r.text == unhex(text); });
+                ASSERT_NE(at, records.end()) << path << " " << hex(unhex(text));
+                EXPECT_NEAR(at->x, kz::crt::c_atof(x.c_str()), 0.01) << path << " " << k;
+                EXPECT_NEAR(at->y, kz::crt::c_atof(y.c_str()), 0.01) << path << " " << k;
+            }
+        }
+        EXPECT_EQ(values, 8) << "python3-ezdxf is needed";
+    }
+}
+
 // An MTEXT that goes on far beyond any drawing's (1.2 MB) is read to its first mebibyte: the continuations read
 // until then, a line each, and nothing after.
 TEST(DxfMtext, TextFarBeyondDrawingsReadToItsBound) {
