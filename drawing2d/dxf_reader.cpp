@@ -287,6 +287,7 @@ struct dxf_reader {
     std::size_t kept_bytes = 0;
     TextCoding coding = TextCoding::shift_jis;
     std::string charset;
+    std::string code_page;  // the charset of $DWGCODEPAGE, whatever the texts' encoding; empty for CP932
     // Pairs read inside blocks so far: nested inserts multiply, and blocks that make nothing must not run for ever.
     long long block_pairs = 0;
     // What the import made so far against its budget; the first record past it, or a block read once the pairs read
@@ -362,7 +363,7 @@ std::string charset_of(std::string_view code_page) {
 std::string to_shift_jis_raw(const dxf_reader* st, std::string_view value) {
     switch (st->coding) {
     case TextCoding::utf8: return dxf_utf8_to_sjis(value);
-    case TextCoding::other: return kz::platform::charset_to_cp932(value, st->charset.c_str());
+    case TextCoding::other: return dxf_utf8_to_sjis(kz::platform::charset_to_utf8(value, st->charset.c_str()));
     default: return std::string(value);
     }
 }
@@ -384,6 +385,7 @@ void find_text_coding(dxf_reader* st) {
         if (p.value == "$ACADVER") wanted = &version;
         if (p.value == "$DWGCODEPAGE") wanted = &code_page;
     }
+    if (!code_page.empty() && strcasecmp(code_page.c_str(), "ANSI_932") != 0) st->code_page = charset_of(code_page);
     if (is_utf8_version(version)) {
         st->coding = TextCoding::utf8;
     } else if (!code_page.empty() && strcasecmp(std::string(code_page).c_str(), "ANSI_932") != 0) {
@@ -660,7 +662,7 @@ bool vertical_style(const dxf_reader* st) {
 }
 
 void finish_text(drawing_context* ctx, dxf_reader* st) {
-    const std::string text = decode_special_codes(st->strings[1]);
+    const std::string text = decode_special_codes(st->strings[1], st->code_page);
     if (text.empty()) return;
     const Plane plane = entity_plane(st);
     if (plane == Plane::tilted) return;
@@ -711,7 +713,7 @@ void finish_text(drawing_context* ctx, dxf_reader* st) {
 // An MTEXT's lines, each its own text, one below the other at the line spacing CAD programs give them (5/3 of the
 // height, times the factor of code 44), the block of them placed on point 10 by its attachment point.
 void finish_mtext(drawing_context* ctx, dxf_reader* st) {
-    const std::vector<std::string> lines = mtext_lines(to_shift_jis_raw(st, st->mtext));
+    const std::vector<std::string> lines = mtext_lines(to_shift_jis_raw(st, st->mtext), st->code_page);
     st->mtext.clear();
     static const int kAttach[] = {0, 8, 9, 10, 4, 5, 6, 0, 1, 2};
     const int a71 = kz::crt::truncate_to_int(num(st, 71));
@@ -984,7 +986,10 @@ int read_dxf_entities(drawing_context* ctx, int code, std::string_view value, dx
             if (st->mtext.size() < kMaxMtextBytes) st->mtext.append(value);
             return 1;
         }
-        if (code == 1 || code == 3)
+        // A text's codes are read at its end, escapes and all, in one pass.
+        if (code == 1)
+            st->strings[code] = to_shift_jis_raw(st, value);
+        else if (code == 3)
             st->strings[code] = to_shift_jis(st, value);
         else
             st->strings[code].assign(value);

@@ -75,6 +75,12 @@ std::u32string decode(std::string_view in, iconv_t cd = to_utf32(), bool keep_ba
             break;
         }
     }
+    // A stateful charset (CP1255, CP1258) holds its last letter back for a combining mark that may follow.
+    char* dst = reinterpret_cast<char*>(buf.data());
+    size_t dst_left = buf.size() * sizeof(char32_t);
+    iconv(cd, nullptr, nullptr, &dst, &dst_left);
+    const size_t held = (buf.size() * sizeof(char32_t) - dst_left) / sizeof(char32_t);
+    for (size_t i = 0; i < held; ++i) out.push_back(static_cast<char32_t>(le32toh(buf[i])));
     return out;
 }
 
@@ -94,7 +100,11 @@ bool encode_one(char32_t cp, std::string& out) {
     char* dst = tmp;
     size_t dst_left = sizeof(tmp);
     if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<size_t>(-1)) return false;
-    out.append(tmp, sizeof(tmp) - dst_left);
+    // iconv also gives CP932's bytes for look-alikes CP932 does not hold (the yen sign and the overline as 0x5C and
+    // 0x7E, the em dash as the horizontal bar): those are not CP932's, and a "\\" is never made out of "¥".
+    const std::string_view bytes(tmp, sizeof(tmp) - dst_left);
+    if ((bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) < 0x80) || cp == 0x2014) return false;
+    out.append(bytes);
     return true;
 }
 
@@ -218,6 +228,13 @@ std::string charset_to_cp932(std::string_view bytes, const char* charset, bool* 
     Converter from("UTF-32LE", charset ? charset : "");
     std::u32string cps = decode(bytes, from.ok() ? from.get() : nullptr);
     return encode(cps, false, lossless);
+}
+
+std::string charset_to_utf8(std::string_view bytes, const char* charset) {
+    Converter from("UTF-32LE", charset ? charset : "");
+    std::string out;
+    for (char32_t cp : decode(bytes, from.ok() ? from.get() : nullptr)) append_utf8(out, cp);
+    return out;
 }
 
 std::string utf8_to_cp932(std::string_view utf8, bool* lossless) { return encode(utf8_to_u32(utf8), false, lossless); }

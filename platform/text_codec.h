@@ -17,6 +17,10 @@ std::string utf8_to_cp932(std::string_view utf8, bool* lossless = nullptr);
 // or the charset does not define; an unknown charset keeps ASCII and replaces every other byte.
 std::string charset_to_cp932(std::string_view bytes, const char* charset, bool* lossless = nullptr);
 
+// Text in another charset to UTF-8, U+FFFD for what the charset does not define (every byte above 0x7F where the
+// charset is unknown).
+std::string charset_to_utf8(std::string_view bytes, const char* charset);
+
 std::u16string cp932_to_utf16(std::string_view sjis);
 std::string utf16_to_cp932(std::u16string_view utf16, bool* lossless = nullptr);
 

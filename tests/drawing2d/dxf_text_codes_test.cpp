@@ -9,12 +9,13 @@
 namespace kz::drawing2d {
 namespace {
 
-// Texts of percent signs, the codes' letters and the signs side by side, in every order: written with the codes,
-// each reads back as it was.
+// Texts of percent signs, carets, backslashes, the codes' letters and the signs side by side, in every order: written
+// with the codes, each reads back as it was.
 TEST(DxfTextCodes, TextsWrittenWithTheCodesReadBackAsTheyWere) {
     std::mt19937 rng(11);
-    const char* const pieces[] = {"%", "%",  "%",        "c",        "D",        "p",       "u",
-                                  "O", "%%", "\x83\xd3", "\x81\x8b", "\x81\x7d", "\x95\x5c"};
+    const char* const pieces[] = {"%", "%",  "%",        "c",        "D",        "p",        "u",
+                                  "O", "%%", "\x83\xd3", "\x81\x8b", "\x81\x7d", "\x95\x5c", "^",
+                                  "I", "J",  " ",        "\\",       "U+0041",   "M+18140",  "065"};
     for (int k = 0; k < 5000; ++k) {
         std::string t;
         for (int n = 1 + static_cast<int>(rng() % 8); n > 0; --n) t += pieces[rng() % std::size(pieces)];

@@ -19,6 +19,9 @@ dimensions VERSION PLAIN.dxf MEASURED.dxf: a linear, an aligned, an angular and 
     The angle's value is written without its degree sign, which the reader gives a record of its own.
 specials VERSION OUT.dxf: TEXT, ATTRIB and MTEXT with the %% codes; prints each text as ezdxf shows it.
 texts FILE: prints every TEXT's text as ezdxf shows it, a line each.
+numbered CODEPAGE: prints what "%%000" to "%%256" show in a drawing of that $DWGCODEPAGE, a line each.
+multibyte nXXXX...: prints what each "\\M+nXXXX" shows, a line each, in UTF-8 (Python's cp932 gives the IBM rows the
+    bytes of the NEC rows of the same characters).
 """
 import glob
 import math
@@ -26,25 +29,69 @@ import os
 import random
 import re
 import sys
+import unicodedata
 
 import ezdxf
-from ezdxf.tools.text import MTextParser, TokenType, leading
+from ezdxf.tools.text import MTextParser, TokenType, leading, plain_text
 
 # What ezdxf leaves to its caller, taken here as CAD programs take it: "\U+XXXX" escapes of files of R2007 and
-# later, "%%%" (a percent sign), and in MTEXT the underline and overline toggles "%%u" and "%%o" (which its
-# reading of TEXT removes). Its diameter sign Ø is not in CP932: the drawing's is φ.
-UNICODE_ESCAPE = re.compile(r"\\\\|\\[Uu]\+([0-9A-Fa-f]{4})")  # an escaped backslash escapes nothing
+# later, "\M+1XXXX" (a Shift_JIS pair), "%%nnn" (that byte in the drawing's code page), "%%%" (a percent sign), and
+# in MTEXT the underline and overline toggles "%%u" and "%%o" (which its reading of TEXT removes). A character that
+# would break the text (a control character) shows as "?". A typed Ø before a digit is the diameter, elsewhere a
+# letter CP932 lacks; ezdxf's own Ø (its %%c) is the diameter, and the drawing's is φ, which CP932 holds. The
+# characters of the codes ezdxf does not know stand in its text as ones of the private plane 15, so that it takes
+# none of them for a code of its own, and come back after. Only MTEXT escapes a backslash.
+ESCAPES = r"%%[%cdpuoCDPUO]|\\[Uu]\+([0-9A-Fa-f]{4})|\\M\+([0-9])([0-9A-Fa-f]{4})|%%([0-9]{3})"
+TEXT_ESCAPES, MTEXT_ESCAPES = re.compile(ESCAPES), re.compile(r"\\\\|" + ESCAPES)
 PERCENT_CODE = re.compile(r"%%([%uUoO])")
+HELD = 0xF0000
 
 
-def unicode_decoded(text):
-    return UNICODE_ESCAPE.sub(lambda m: chr(int(m.group(1), 16)) if m.group(1) and int(m.group(1), 16) else
-                              m.group(0), text)
+def visible(c):
+    return "?" if unicodedata.category(c) == "Cc" else c
+
+
+def one_byte(c):
+    """A byte of a code page as a character: Python's cp932 gives 0x80, 0xA0 and 0xFD-0xFF code points of their own
+    (U+0080 and private ones) that name no character; the reader, through iconv, shows them as "?"."""
+    return "?" if unicodedata.category(c) in ("Cc", "Co") else c
+
+
+def held(c):
+    return chr(HELD + ord(c))
+
+
+def escapes_decoded(text, codec="cp932", escapes=MTEXT_ESCAPES):
+    def one(m):
+        if m.group(1):
+            return visible(chr(int(m.group(1), 16)))
+        if m.group(3):
+            c = bytes.fromhex(m.group(3)).decode("cp932", errors="replace")
+            return held(c if m.group(2) == "1" and len(c) == 1 and c != "\ufffd" else "?")
+        if m.group(4):
+            n = int(m.group(4))
+            return held(one_byte(bytes([n]).decode(codec, errors="replace")) if n < 256 else "?")
+        return held("%") if m.group(0) == "%%%" else m.group(0)
+    text = escapes.sub(one, text)
+    return re.sub("\u00d8(?![0-9])", "?", text)
 
 
 def shown(text):
     text = PERCENT_CODE.sub(lambda m: "%" if m.group(1) == "%" else "", text)
-    return text.replace("\u00d8", "\u03c6").replace("\u2300", "\u03c6")
+    text = text.replace("\u00d8", "\u03c6").replace("\u2300", "\u03c6")
+    return "".join(chr(ord(c) - HELD) if ord(c) >= HELD else c for c in text)
+
+
+def text_shown(e):
+    """A TEXT's or ATTRIB's text as ezdxf shows it, its escapes decoded first and a tab as plain_mtext gives it."""
+    text = plain_text(escapes_decoded(e.dxf.text, codec_of(e.doc), TEXT_ESCAPES))
+    return cp932(shown(text).replace("\t", " " * 4))
+
+
+def codec_of(doc):
+    header = doc if isinstance(doc, dict) else doc.header
+    page = header.get("$DWGCODEPAGE", "ANSI_932").lower()
+    return "cp" + page[5:] if page.startswith("ansi_") else "cp932"
 
 
 def cp932(text):
@@ -52,12 +99,14 @@ def cp932(text):
 
 
 def mtext_lines(mtext):
-    """The lines of an MTEXT as ezdxf's own parser takes its text apart."""
+    """The lines of an MTEXT as ezdxf's own parser takes its text apart (a tab as plain_mtext gives it)."""
     lines = [""]
-    for token in MTextParser(unicode_decoded(mtext.text)):
+    for token in MTextParser(escapes_decoded(mtext.text, codec_of(mtext.doc))):
         t = token.type
         if t == TokenType.WORD:
             lines[-1] += token.data
+        elif t == TokenType.TABULATOR:
+            lines[-1] += " " * 4
         elif t in (TokenType.SPACE, TokenType.NBSP):
             lines[-1] += " "
         elif t == TokenType.STACK:
@@ -79,7 +128,11 @@ PIECES = ["Plain", "text", "\u65e5\u672c\u8a9e", "1250", "\u00c4b", " ", " ", "\
           "\\H0.7;", "\\W0.8;", "\\Q15;", "\\T1.1;", "\\C1;", "\\c16711680;", "\\L", "\\l", "\\O", "\\o", "\\K",
           "\\k", "\\S1^ 2;", "\\S3/4;", "\\S5#6;", "\\S+0.1^ -0.2;", "\\U+00B0", "\\U+0414", "\\U+65E5", "%%c",
           "%%d", "%%p", "%%%", "%%u", "%%O", "\\X", "\\q", "\\U+12G4", "\\\\U+0041", "\\S7\\/8^ 9;",
-          "\\S10;"]
+          "\\S10;", "1.^Iitem", "^J", "a^ b", "\u00d8", "\u00d889", "\u00d8a", "\\U+00D85", "\\A1Top", "\\A2mid",
+          "\\C3", "\\H2", "\\H1.5x", "\\W0.8x", "\\T1.1", "\\Q15", "\\H+1e1", "\\Habc", "\\M+18140",
+          "\\M+1889F", "\\M+193FA", "\\M+1FFFF", "\\M+10041", "\\M+2A1B2", "%%065", "%%176", "%%200",
+          "%%013", "%%000", "%%127", "%%999", "%%215", "\\U+0009", "\\U+0000", "\\U+0085",
+          "\u00a5P", "\u2014"]
 
 
 def make_text(rng, depth=0):
@@ -94,7 +147,7 @@ def make_text(rng, depth=0):
 
 def forms(outdir, listing):
     rng = random.Random(3)
-    texts = [make_text(rng) for _ in range(150)]
+    texts = [make_text(rng) for _ in range(250)]
     # A long paragraph, continued in code 3, and a last character that must stay.
     texts.append(" ".join("word%03d" % k for k in range(150)) + "\\P" + "\u65e5\u672c" * 60 + "Z")
     texts += ["Plain text", "Line one\\PLine two", "\\pxqc;Centred", "\\A1;\u65e5\u672c\u8a9e", "\\A1;1250"]
@@ -205,7 +258,8 @@ def dimensions(version, plain, measured):
 def specials(version, out):
     doc = ezdxf.new(version)
     msp = doc.modelspace()
-    texts = ["%%c50", "45%%d", "%%p0.5", "100%%%", "%%uunder%%u and %%oover%%o", "%%C8 %%D %%P"]
+    texts = ["%%c50", "45%%d", "%%p0.5", "100%%%", "%%uunder%%u and %%oover%%o", "%%C8 %%D %%P", "1.^Iitem",
+             "a^ b^J", "%%065%%176%%013%%127", "\\M+1889F\\M+2A1B2", "\u00d889 \u00d8a"]
     doc.blocks.new("TAG")
     for k, t in enumerate(texts):
         msp.add_text(t, dxfattribs={"insert": (0, 10 * k), "height": 2})
@@ -216,17 +270,28 @@ def specials(version, out):
     doc = ezdxf.readfile(out)
     for e in doc.modelspace():
         if e.dxftype() == "TEXT":
-            print("TEXT", cp932(shown(unicode_decoded(e.plain_text()))))
+            print("TEXT", text_shown(e))
         elif e.dxftype() == "INSERT":
             for a in e.attribs:
-                print("ATTRIB", cp932(shown(unicode_decoded(a.plain_text()))))
+                print("ATTRIB", text_shown(a))
         elif e.dxftype() == "MTEXT":
             print("MTEXT", ",".join(mtext_lines(e)))
 
 
 def texts(path):
     for e in ezdxf.readfile(path).modelspace().query("TEXT"):
-        print(cp932(shown(unicode_decoded(e.plain_text()))))
+        print(text_shown(e))
+
+
+def numbered(page):
+    codec = codec_of({"$DWGCODEPAGE": page})
+    for n in range(257):
+        print(cp932(shown(escapes_decoded("%%%%%03d" % n, codec))))
+
+
+def multibyte(values):
+    for v in values:
+        print(shown(escapes_decoded("\\M+" + v)).encode().hex())
 
 
 if __name__ == "__main__":
@@ -241,5 +306,9 @@ if __name__ == "__main__":
         dimensions(sys.argv[2], sys.argv[3], sys.argv[4])
     elif command == "specials":
         specials(sys.argv[2], sys.argv[3])
+    elif command == "numbered":
+        numbered(sys.argv[2])
+    elif command == "multibyte":
+        multibyte(sys.argv[2:])
     else:
         texts(sys.argv[2])
