@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/view/program_entry.h"
 #include "platform/path_names.h"
@@ -43,7 +44,8 @@ TEST(CommandLine, EachKindOfNameBecomesTheFileTheKernelReaches) {
     std::ofstream(folder + "/deep/m.fig") << "\r\n";
     const fs::path was = fs::current_path();
     fs::current_path(folder);
-    for (const std::string given : {"m.fig", "./m.fig", folder + "/m.fig", "link/../m.fig", "deep/../m.fig"}) {
+    for (const std::string& given :
+         std::vector<std::string>{"m.fig", "./m.fig", folder + "/m.fig", "link/../m.fig", "deep/../m.fig"}) {
         const std::string name = command_line_name(given.c_str());
         EXPECT_TRUE(same_file(kz::platform::to_native_path(name), given)) << given << " became " << name;
     }
@@ -99,7 +101,9 @@ TEST(CommandLine, TheProgramOpensWhatItIsGivenOrSaysWhyNot) {
             EXPECT_NE(said.find(read_mark), std::string::npos) << said;
         } else {
             EXPECT_EQ(said.rfind("kzview: " + c.said, 0), 0u) << said;
-            if (!c.given.ends_with(".fig")) EXPECT_EQ(said.find(".fig"), std::string::npos) << said;
+            if (!c.given.ends_with(".fig")) {
+                EXPECT_EQ(said.find(".fig"), std::string::npos) << said;
+            }
         }
     }
     EXPECT_NE(kz::test::read_all(folder + "/requests.log").find("/model.fig"), std::string::npos);
