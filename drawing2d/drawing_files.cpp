@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <functional>
+#include <string>
 
 #include "drawing2d/active_attributes.h"
 #include "drawing2d/attribute_records.h"
@@ -12,6 +13,8 @@
 #include "drawing2d/lumfont.h"
 #include "drawing2d/primitive_rows.h"
 #include "drawing2d/transforms.h"
+#include "platform/file_system.h"
+#include "platform/report.h"
 
 namespace kz::drawing2d {
 namespace {
@@ -79,7 +82,14 @@ int xlum_read(drawing_context* ctx, const char* path, int32_t row, const std::fu
     if (row < 0) row = 0;
     PathParts parts = split_path(path);
     const DrawingFormat* format = format_of(parts);
-    if (!format || format->read(ctx, parts.joined().c_str(), row, keep_going) != 1) return 0;
+    if (!format) return 0;
+    // A host learns only 0: what kept the file from being read goes to standard error.
+    std::string why;
+    if (!kz::platform::readable_file(parts.joined(), kz::platform::kMaxReadBytes, &why)) {
+        kz::platform::report_line(kz::platform::display_name(parts.joined()) + ": drawing not read: " + why);
+        return 0;
+    }
+    if (format->read(ctx, parts.joined().c_str(), row, keep_going) != 1) return 0;
     drop_cut_records(ctx, row);
     // A file may hold arcs with equal angles, which no writer makes: they are dropped.
     for_equal_angle_arcs(ctx, row, [&](int32_t r) { ctx->c1[r] = ctx->c1[r + 1] = 0; });

@@ -161,6 +161,14 @@ FilePtr open_regular(std::string_view windows_path, std::string* why, std::uint6
 
 FilePtr open_for_reading(std::string_view windows_path) { return open_regular(windows_path, nullptr, nullptr); }
 
+bool readable_file(std::string_view windows_path, std::size_t limit, std::string* why) {
+    std::uint64_t size = 0;
+    if (!open_regular(windows_path, why, &size)) return false;
+    if (size <= limit) return true;
+    if (why) *why = "larger than " + kz::crt::int_text(limit >> 20) + " MiB";
+    return false;
+}
+
 bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit, std::string* why,
                      FileIdentity* identity, std::string* read_path) {
     std::uint64_t size = 0;

@@ -49,6 +49,10 @@ FilePtr open_for_reading(std::string_view windows_path);
 bool read_whole_file(std::string_view windows_path, std::string* bytes, std::size_t limit = kMaxReadBytes,
                      std::string* why = nullptr, FileIdentity* identity = nullptr, std::string* read_path = nullptr);
 
+// Whether the file can be read whole, judged without reading it: an existing regular file the user may open, no
+// longer than `limit` bytes. False with the reason in `why` (when given) otherwise.
+bool readable_file(std::string_view windows_path, std::size_t limit = kMaxReadBytes, std::string* why = nullptr);
+
 // Where a replacing write of a name lands, worked out once and held: the name resolved as a read resolves it (its
 // "." and "..", and every link on the way, by the system; case matched), a link at its end followed to the file it
 // names, and the folder of that file opened and kept by its descriptor. Not found (with the reason in why()) when
@@ -151,7 +155,8 @@ private:
     // What was not kept of the file replaced, said once the new file is in place.
     std::vector<std::string> kept_lines_;
 };
-bool write_whole_file(std::string_view windows_path, std::string_view bytes);
+// A FileWriter's whole work in one call; on failure `why` (when given) receives its failure().
+bool write_whole_file(std::string_view windows_path, std::string_view bytes, std::string* why = nullptr);
 // Test hook: every writer fails as on a full disk (ENOSPC) once this many bytes were written in all since the call;
 // a negative count lifts it.
 void set_write_capacity_for_tests(std::int64_t bytes);

@@ -488,9 +488,11 @@ bool FileWriter::commit_in_place(int fd) {
     return true;
 }
 
-bool write_whole_file(std::string_view windows_path, std::string_view bytes) {
+bool write_whole_file(std::string_view windows_path, std::string_view bytes, std::string* why) {
     FileWriter w(windows_path);
-    return w.write(bytes.data(), bytes.size()) && w.commit();
+    if (w.write(bytes.data(), bytes.size()) && w.commit()) return true;
+    if (why) *why = w.failure();
+    return false;
 }
 
 }  // namespace kz::platform

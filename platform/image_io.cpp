@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QMimeDatabase>
+#include <QMimeType>
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +23,7 @@
 #include "platform/device_context.h"
 #include "platform/file_system.h"
 #include "platform/gdi.h"
+#include "platform/image_damage.h"
 #include "platform/report.h"
 
 namespace kz::platform {
@@ -153,6 +156,7 @@ public:
     explicit AllocationLimit(int mib) : turn_(turns()), before_(QImageReader::allocationLimit()) {
         QImageReader::setAllocationLimit(mib);
         g_refused = false;
+        g_said.clear();
         g_decoding = std::this_thread::get_id();
         g_previous = qInstallMessageHandler(&AllocationLimit::on_message);
     }
@@ -164,20 +168,29 @@ public:
     AllocationLimit(const AllocationLimit&) = delete;
     AllocationLimit& operator=(const AllocationLimit&) = delete;
     bool refused() const { return g_refused; }
+    // The first thing a decoder said during this turn.
+    const std::string& said() const { return g_said; }
 
 private:
     static std::mutex& turns() {
         static std::mutex m;
         return m;
     }
+    // What the decoders say (their categories begin with "qt.gui.imageio") names no file: it is kept for the one
+    // line that names it, not passed on.
     static void on_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
         if (std::this_thread::get_id() == g_decoding.load() && context.category &&
-            std::strcmp(context.category, "qt.gui.imageio") == 0 && message.contains("allocation limit")) {
-            g_refused = true;
+            std::strncmp(context.category, "qt.gui.imageio", 14) == 0) {
+            if (message.contains("allocation limit"))
+                g_refused = true;
+            else if (g_said.empty())
+                g_said = message.toStdString();
             return;
         }
         if (const QtMessageHandler previous = g_previous.load()) previous(type, context, message);
     }
+    // Set and read only by the thread whose turn it is.
+    static inline std::string g_said;
     static inline std::atomic<bool> g_refused{false};
     static inline std::atomic<std::thread::id> g_decoding{};
     static inline std::atomic<QtMessageHandler> g_previous{nullptr};
@@ -188,10 +201,17 @@ private:
 // Our own limit in Qt's terms: MiB of decoded image at 4 bytes a pixel.
 constexpr int kOwnLimitMib = static_cast<int>(kMaxImagePixels * 4 >> 20);
 
-// `why` is set only for a refusal the user should hear of: an image larger than the limit.
+constexpr char kNotRead[] = "picture not read: ";
+
+// `why` is set for every refusal the user should hear of: an image larger than the limit, and a file that is no
+// picture or not a whole one. A refusal of the caller's budget is the budget's to tell.
 crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side, std::string* why,
                                const ImageBudget& budget = {}) {
-    if (!data || size == 0 || size > kMaxReadBytes) return nullptr;
+    if (!data || size == 0) {
+        *why = std::string(kNotRead) + "the file is empty";
+        return nullptr;
+    }
+    if (size > kMaxReadBytes) return nullptr;
     ensure_gui_application();  // Qt finds its format plugins (jpeg, gif, tiff) only with an application object
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
     QBuffer buffer(&bytes);
@@ -199,6 +219,17 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
+    if (reader.format().isEmpty()) {
+        *why = std::string(kNotRead) + "not a picture (a file of type " +
+               QMimeDatabase().mimeTypeForData(bytes).name().toStdString() + ")";
+        return nullptr;
+    }
+    // Before any decoder sees it: a file cut short is half a picture to some of them and a message of their own
+    // to others.
+    if (const std::string damage = image_damage(static_cast<const std::uint8_t*>(data), size); !damage.empty()) {
+        *why = kNotRead + damage;
+        return nullptr;
+    }
     const bool palette = reader.format() == "gif";
     if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) {
         *why = "a frame larger than the " + limit_text() + " pixels accepted; not read";
@@ -222,11 +253,15 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     const int limit_mib = static_cast<int>(std::clamp<std::uint64_t>(room >> 20, 1, kOwnLimitMib));
     QImage image;
     bool refused = false;
+    std::string said;
     {
         AllocationLimit limit(limit_mib);
         const bool read = reader.read(&image) && !image.isNull();
         refused = !read && limit.refused();
-        if (!read) image = QImage();
+        if (!read) {
+            image = QImage();
+            said = limit.said().empty() ? reader.errorString().toStdString() : limit.said();
+        }
     }
     if (refused) {
         if (limit_mib < kOwnLimitMib) {
@@ -236,7 +271,10 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
         }
         return nullptr;
     }
-    if (image.isNull()) return nullptr;
+    if (image.isNull()) {
+        *why = kNotRead + ("the picture is damaged (" + said + ")");
+        return nullptr;
+    }
     if (!fits(image.width(), image.height())) {
         *why = over_the_limit(image.width(), image.height());
         return nullptr;
@@ -257,15 +295,22 @@ crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size,
 
 crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side, const ImageBudget& budget) {
     std::string bytes, why;
-    if (!read_whole_file(windows_path, &bytes)) return nullptr;
+    if (!read_whole_file(windows_path, &bytes, kMaxReadBytes, &why)) {
+        // A missing file is named by the caller, who knows what it was looked for as.
+        if (file_exists(windows_path)) report_line(display_name(windows_path) + ": " + kNotRead + why);
+        return nullptr;
+    }
     crt::GlobalHandle dib = decode_image(bytes.data(), bytes.size(), fit_side, &why, budget);
     if (!why.empty()) report_line(display_name(windows_path) + ": " + why);
     return dib;
 }
 
-bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib) {
+bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib, std::string* why) {
     LockedDib d(dib);
-    if (!d.valid()) return false;
+    if (!d.valid()) {
+        if (why) *why = "not a picture that can be written";
+        return false;
+    }
     const std::uint32_t image = static_cast<std::uint32_t>(dib_stride(d.header->width, d.header->bit_count)) *
                                 static_cast<std::uint32_t>(d.header->height);
     std::uint8_t file_header[14] = {'B', 'M'};
@@ -275,8 +320,11 @@ bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib) {
     DibInfoHeader header = *d.header;
     header.size_image = image;
     FileWriter out(windows_path);
-    return out.write(file_header, sizeof file_header) && out.write(&header, sizeof header) &&
-           out.write(d.bits, image) && out.commit();
+    if (out.write(file_header, sizeof file_header) && out.write(&header, sizeof header) && out.write(d.bits, image) &&
+        out.commit())
+        return true;
+    if (why) *why = out.failure();
+    return false;
 }
 
 std::optional<std::string> encode_dib_as_png(crt::GlobalHandle dib, std::int64_t transparent) {
@@ -305,9 +353,13 @@ std::optional<std::string> encode_dib_as_png(crt::GlobalHandle dib, std::int64_t
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent) {
+bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent, std::string* why) {
     const std::optional<std::string> png = encode_dib_as_png(dib, transparent);
-    return png && write_whole_file(windows_path, *png);
+    if (!png) {
+        if (why) *why = "not a picture that can be written";
+        return false;
+    }
+    return write_whole_file(windows_path, *png, why);
 }
 
 }  // namespace kz::platform

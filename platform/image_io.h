@@ -34,16 +34,20 @@ struct ImageBudget {
 // alpha) for direct-colour images with an alpha channel; palette and other images become 24 bits over opaque
 // magenta (0xFF00FF), so their transparent pixels come out magenta. Null when the file is missing or not an image.
 // `fit_side` above 0: a side longer than it may come decoded shorter (never below it) where the format's reader
-// can scale while it decodes; the texture path passes its largest side. An image over the limit is refused with a
-// line on standard error naming the file; a `budget` given is asked as it says.
+// can scale while it decodes; the texture path passes its largest side. An image over the limit, and a file that
+// is there but cannot give a whole picture (empty, cut short, damaged, no picture, unreadable, not a regular file),
+// is refused with one line on standard error naming the file and why, in place of anything the decoder itself
+// would say; a missing file is left to the caller to name. A `budget` given is asked as it says.
 crt::GlobalHandle load_image_dib(std::string_view windows_path, int fit_side = 0, const ImageBudget& budget = {});
 crt::GlobalHandle load_image_dib_from_memory(const void* data, std::size_t size, int fit_side = 0);
 
-// Writes the DIB as a BMP file (14-byte file header, then the DIB bytes as they are, pixel offset 54).
-bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib);
+// Writes the DIB as a BMP file (14-byte file header, then the DIB bytes as they are, pixel offset 54). On failure
+// the file there stays as it was, and `why` (when given) receives the reason.
+bool save_dib_as_bmp(std::string_view windows_path, crt::GlobalHandle dib, std::string* why = nullptr);
 // Writes the DIB as a 32-bit RGBA PNG, opaque except that pixels of `transparent` (a 0x00BBGGRR colour, -1 for
-// none) become transparent white. A 32-bit DIB's own alpha is not carried over.
-bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent = -1);
+// none) become transparent white. A 32-bit DIB's own alpha is not carried over. Failure as save_dib_as_bmp.
+bool save_dib_as_png(std::string_view windows_path, crt::GlobalHandle dib, std::int64_t transparent = -1,
+                     std::string* why = nullptr);
 // The same PNG as bytes; nothing when the DIB is not one we can read.
 std::optional<std::string> encode_dib_as_png(crt::GlobalHandle dib, std::int64_t transparent = -1);
 

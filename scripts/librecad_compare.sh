@@ -3,7 +3,7 @@
 # display and with LibreCAD (scripts/librecad_picture.sh) at the scale that puts its longer side at 180 mm on paper,
 # and prints per file the share of our stroked pixels within 2 pixels of LibreCAD's after registration, the share the
 # other way round and the shift the registration search chose, then a summary. Overlays (LibreCAD grey, ours red
-# near theirs and blue elsewhere) of files under 99% either way go to build/test-output/librecad_part.<n>/librecad/.
+# near theirs and blue elsewhere) of files under 99% either way go to build/test-output/librecad_part.<n>/run-*/librecad/.
 # Needs the test build.
 # Usage: librecad_compare.sh [count [jobs]]: count limits the files (every n-th is taken), jobs run side by side.
 set -euo pipefail

@@ -1,11 +1,14 @@
 // The bridge's image plumbing: image files to packed DIBs, DIBs and 32-bit drawing bitmaps to modeller images,
 // stretching to the power-of-two sides the modeller insists on, and DIBs written out as BMP and PNG files.
 #include <cstring>
+#include <string>
 
 #include "app/foundation/bridge_services.h"
 #include "app/foundation/bus_mdl.h"
 #include "platform/device_context.h"
 #include "platform/image_io.h"
+#include "platform/path_names.h"
+#include "platform/report.h"
 
 namespace kz::foundation {
 
@@ -163,8 +166,24 @@ GlobalHandle CBusMDL::ScaleDibToPow2(GlobalHandle dib) {
     return out;
 }
 
+namespace {
+
+// A host gets only 1 or 0 back: the reason goes to standard error, as every failed write's does.
+int written_or_told(const char* path, bool written, const std::string& why) {
+    if (!written)
+        kz::platform::report_line(kz::platform::display_name(path) +
+                                  ": picture not written: " + (why.empty() ? std::string("no picture to write") : why));
+    return written ? 1 : 0;
+}
+
+}  // namespace
+
 int CBusMDL::WriteBmpFile(const char* path, GlobalHandle dib) {
-    const int written = modeller && path && *path && dib && kz::platform::save_dib_as_bmp(path, dib) ? 1 : 0;
+    std::string why;
+    const int written =
+        modeller && path && *path && dib && written_or_told(path, kz::platform::save_dib_as_bmp(path, dib, &why), why)
+            ? 1
+            : 0;
     // The DIB is the writer's whether or not the file could be made; keeping it on failure would leak it.
     if (dib) kz::crt::global_free(dib);
     return written;
@@ -172,7 +191,9 @@ int CBusMDL::WriteBmpFile(const char* path, GlobalHandle dib) {
 
 int CBusMDL::WritePngFile(const char* path, GlobalHandle dib, std::int32_t transparent) {
     if (!modeller || !path || !*path || !dib) return 0;
-    return kz::platform::save_dib_as_png(path, dib, transparent < 0 ? -1 : transparent) ? 1 : 0;
+    std::string why;
+    return written_or_told(path, kz::platform::save_dib_as_png(path, dib, transparent < 0 ? -1 : transparent, &why),
+                           why);
 }
 
 }  // namespace kz::foundation

@@ -8,6 +8,7 @@
 
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/matrix_ops.h"
+#include "app/foundation/paths.h"
 #include "app/foundation/sjis_string.h"
 #include "app/scene/paste_list.h"
 #include "app/scene/paste_textures.h"
@@ -64,7 +65,7 @@ int XLeaves::LoadPasteTexture(PasteEntry* entry, int option) {
     if (!bridge || !entry || !entry->source || !*entry->source) return -1;
     switch (entry->kind) {
     case 2: {
-        char local[1024] = {};
+        char local[kz::foundation::kPathBufferSize] = {};
         if (!v->FindPastedFile(entry->source, local, "texture image")) return -1;
         // The view's texture option asks for images whose files changed to be read again.
         const int id = bridge->LoadTexture(local, option);

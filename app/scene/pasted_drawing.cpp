@@ -1,6 +1,7 @@
 // Opening, reading and measuring the drawings pasted on faces, and the walk over their visible lines and texts.
 #include "app/scene/pasted_drawing.h"
 
+#include "app/foundation/paths.h"
 #include "app/scene/view_services.h"
 #include "drawing2d/drawing_files.h"
 #include "drawing2d/row_store.h"
@@ -38,7 +39,7 @@ int read_drawing_file(drawing_context* drawing, const char* file_name, int row, 
 
 int read_pasted_drawing(XViewServices& view, const char* source, drawing_context* drawing,
                         const std::function<bool()>& keep_going) {
-    char local[1024] = {};
+    char local[kz::foundation::kPathBufferSize] = {};
     if (!view.FindPastedFile(source, local, "pasted drawing")) return 0;
     return read_drawing_file(drawing, local, 0, keep_going,
                              [&view, &local](std::uint64_t bytes) { return view.MemoryAllows(bytes, local); });

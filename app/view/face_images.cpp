@@ -6,6 +6,7 @@
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "app/foundation/heap_text.h"
+#include "app/foundation/paths.h"
 #include "app/foundation/sjis_string.h"
 #include "app/scene/paste_list.h"
 #include "app/scene/xleaf.h"
@@ -145,7 +146,7 @@ int XView::SwapFaceImage(int trunk_index, int part_index, int face_index, const 
 
     CO3duGLModelar* modeller = output.bridge ? output.bridge->modeller.get() : nullptr;
     if (modeller && part->model) {
-        char local[1024] = {};
+        char local[kz::foundation::kPathBufferSize] = {};
         const int texture = output.bridge->LoadTexture(
             FindPastedFile(new_path, local, "texture image") ? local : new_path, TextureOption());
         CO3duPrimitive primitive;

@@ -19,6 +19,11 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
 kz::platform::LResult MainWindowProc(kz::platform::WindowHandle window, std::uint32_t message,
                                      kz::platform::WParam wparam, kz::platform::LParam lparam);
 
+// The name of the program's one argument as the program names files: an "http:" or "file:" address as written,
+// a name from the root as it is, any other name joined to the current folder (the road a dropped name takes
+// from there on). Empty for no argument.
+std::string command_line_name(const char* argument);
+
 // Chooses and opens the start file: the name carried by the program's file name, the command line (a figure set,
 // or what a file dropped on the window opens; anything else is named on standard error), a "start.txt" beside
 // the program, then the first figure set, figure file or mesh file in the program folder.

@@ -3,13 +3,16 @@
 // mesh file found there.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/document/xview.h"
 #include "app/foundation/field_tokenizer.h"
 #include "app/foundation/paths.h"
+#include "app/foundation/sjis_string.h"
 #include "app/view/program_entry.h"
 #include "platform/file_system.h"
+#include "platform/file_type.h"
 
 namespace kz::view {
 
@@ -34,7 +37,37 @@ std::string first_match(const std::string& folder, const char* pattern) {
     return {};
 }
 
+bool is_address(const char* name) {
+    return kz::foundation::compare_prefix_nocase(name, "http:", 5) == 0 ||
+           kz::foundation::compare_prefix_nocase(name, "file:", 5) == 0;
+}
+
+// What the viewer opens as its model: a figure file, a mesh, or whatever an "http:" address serves (the figure
+// file the server hands out is judged when it is read).
+bool opens_as_model(const char* name) {
+    return kz::foundation::compare_prefix_nocase(name, "http:", 5) == 0 ||
+           kz::foundation::has_extension(name, ".fig") || kz::foundation::has_extension(name, ".om3");
+}
+
 }  // namespace
+
+std::string command_line_name(const char* argument) {
+    if (!argument || !*argument) return {};
+    const std::string given = argument;
+    if (given[0] == '/' || is_address(argument)) return kz::platform::from_native_path(given);
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(given, error);
+    if (error) return kz::platform::from_native_path(given);
+    // "link/.." is where the kernel puts it, the folder holding what the link leads to, which the names below a
+    // model's folder would otherwise lose when joined to it as text.
+    for (const std::filesystem::path& part : absolute)
+        if (part == "..") {
+            const std::filesystem::path folder = std::filesystem::weakly_canonical(absolute.parent_path(), error);
+            if (!error) absolute = folder / absolute.filename();
+            break;
+        }
+    return kz::platform::from_native_path(absolute.string());
+}
 
 int ChooseStartFile(XView* view, const std::string& program_folder, const std::string& start_name,
                     const char* command_line) {
@@ -54,7 +87,11 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
         }
         // Any other name is taken as a name dropped on the window is: what a drop opens as the model opens here.
         const int kind = kz::foundation::get_file_kind(path);
-        if (kind == 1) {
+        if (kind == 1 && !opens_as_model(path)) {
+            const std::string local = kz::platform::file_url_local_name(path);
+            print_viewer_line(kz::platform::display_name(path) + ": not a model the viewer opens (a file of type " +
+                              kz::platform::file_type(local) + "), nothing opened");
+        } else if (kind == 1) {
             view->OpenModel(path);
             view->document.current_figure_path = path;
         } else {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -325,6 +326,71 @@ TEST(ImageIo, RefusedDibWritesNothingAndKeepsTheOldFile) {
     ASSERT_TRUE(read_whole_file(win(path), &bytes));
     EXPECT_EQ(bytes, "old contents");
     crt::global_free(bad);
+}
+
+// Pictures written by Pillow, each kind whole and cut short, with an empty file, a text and a folder named as
+// pictures, read in an order that puts each damaged one among whole ones: Pillow's refusal is the judge of which
+// are damaged, and each of those gets one line of ours, naming it, and nothing of the decoders' own.
+TEST(ImageIo, DamagedPicturesAreNamedOnceWithTheirReason) {
+    const std::string folder = test::output_file("damaged_pictures");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder + "/folder.png");
+    const std::string script = folder + "/make.py";
+    std::ofstream(script) << "import os, sys, random\nfrom PIL import Image, ImageFile\n"
+                             "ImageFile.LOAD_TRUNCATED_IMAGES = False\nd = sys.argv[1]\nrandom.seed(7)\n"
+                             "im = Image.new('RGB', (61, 47))\n"
+                             "im.putdata([tuple(random.randrange(256) for _ in range(3)) for _ in range(61 * 47)])\n"
+                             "for ext, fmt in (('png', 'PNG'), ('jpg', 'JPEG'), ('gif', 'GIF'), ('bmp', 'BMP')):\n"
+                             "    im.save(f'{d}/a_whole.{ext}', fmt)\n"
+                             "    b = open(f'{d}/a_whole.{ext}', 'rb').read()\n"
+                             "    open(f'{d}/b_cut.{ext}', 'wb').write(b[:len(b) * 3 // 5])\n"
+                             "    open(f'{d}/c_whole.{ext}', 'wb').write(b)\n"
+                             "open(f'{d}/b_empty.png', 'wb').close()\n"
+                             "open(f'{d}/b_text.png', 'w').write('not a picture at all\\n' * 20)\n"
+                             "for f in sorted(os.listdir(d)):\n"
+                             "    if f == 'make.py': continue\n"
+                             "    try:\n        Image.open(f'{d}/{f}').load(); print(f, 'whole')\n"
+                             "    except Exception: print(f, 'damaged')\n";
+    std::istringstream judged(test::command_output("/usr/bin/python3 '" + script + "' '" + folder + "'"));
+    int damaged = 0, whole = 0;
+    for (std::string file, verdict; judged >> file >> verdict;) {
+        SCOPED_TRACE(file);
+        const std::string path = folder + "/" + file;
+        testing::internal::CaptureStderr();
+        const crt::GlobalHandle dib = load_image_dib(win(path));
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (dib) crt::global_free(dib);
+        EXPECT_EQ(dib != nullptr, verdict == "whole") << said;
+        if (verdict == "whole") {
+            ++whole;
+            EXPECT_EQ(said, "");
+        } else {
+            ++damaged;
+            EXPECT_EQ(said.rfind(path + ": picture not read: ", 0), 0u) << said;
+            EXPECT_EQ(test::count_of(said, "\n"), 1) << said;
+        }
+    }
+    EXPECT_EQ(whole, 8);
+    EXPECT_EQ(damaged, 7);
+}
+
+// A write that fails says why, and the file it would have replaced stays whole, on both roads.
+TEST(ImageIo, FailedWritesGiveTheirReasonAndKeepTheOldFile) {
+    const std::string path = test::output_file("full_disk.pic");
+    crt::GlobalHandle dib = sample_dib(5, 3, 24);
+    for (int png : {0, 1}) {
+        SCOPED_TRACE(png ? "png" : "bmp");
+        ASSERT_TRUE(write_whole_file(win(path), "old contents"));
+        set_write_capacity_for_tests(10);
+        std::string why;
+        EXPECT_FALSE(png ? save_dib_as_png(win(path), dib, -1, &why) : save_dib_as_bmp(win(path), dib, &why));
+        set_write_capacity_for_tests(-1);
+        EXPECT_NE(why.find("No space left on device"), std::string::npos) << why;
+        std::string bytes;
+        ASSERT_TRUE(read_whole_file(win(path), &bytes));
+        EXPECT_EQ(bytes, "old contents");
+    }
+    crt::global_free(dib);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 namespace kz::test {
 // Folder of checked-in fixtures (tests/data), from KZ_TEST_DATA or the source tree.
 std::string data_dir();
-// Folder for files a test writes; created on first use, from KZ_TEST_OUTPUT or the system temporary folder.
+// Folder for files a test writes: one of this process's own (and its children's), made on first use below
+// KZ_TEST_OUTPUT or the system temporary folder, so that two runs never write one file; folders of runs that ended
+// are removed then.
 std::string output_dir();
 // data_dir() + "/" + name
 std::string data_file(const std::string& name);

@@ -189,6 +189,46 @@ TEST(BridgeTextures, TableKeepsTheLastFoundFirstAndRemembersMissingFiles) {
     EXPECT_EQ(std::tuple(b.texture_count, b.modeller->GetTexCount()), std::tuple(0, 0));
 }
 
+// A picture cut short is a face without its picture, as a missing one is, and is named once however many faces ask.
+TEST(BridgeTextures, ADamagedPictureIsNamedOnceAndGivesNoTexture) {
+    BridgeScene s(kN);
+    CBusMDL& b = *s.bridge;
+    std::string whole;
+    ASSERT_TRUE(kz::platform::read_whole_file(windows_path(kz::test::data_file("platform/pattern.png")), &whole));
+    const std::string native = kz::test::output_file("cut_texture.png");
+    std::ofstream(native, std::ios::binary) << whole.substr(0, whole.size() / 2);
+    testing::internal::CaptureStderr();
+    const int first = b.LoadTexture(windows_path(native).c_str(), 0);
+    const int again = b.LoadTexture(windows_path(native).c_str(), 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::tuple(first, again), std::tuple(0, 0));
+    EXPECT_EQ(said, native + ": picture not read: the file is cut short\n");
+}
+
+// The host learns 1 or 0; the reason goes to standard error, and the file a failed write would have replaced stays.
+TEST(BridgeTextures, FailedPictureWritesSayWhyAndKeepTheOldFile) {
+    BridgeScene s(kN);
+    CBusMDL& b = *s.bridge;
+    const std::string native = kz::test::output_file("kept_picture");
+    for (int png : {0, 1}) {
+        SCOPED_TRACE(png ? "png" : "bmp");
+        std::ofstream(native, std::ios::binary | std::ios::trunc) << "old";
+        kz::crt::GlobalHandle dib = kz::platform::allocate_packed_dib(4, 4, 24);
+        kz::platform::set_write_capacity_for_tests(10);
+        testing::internal::CaptureStderr();
+        const int written = png ? b.WritePngFile(windows_path(native).c_str(), dib, -1)
+                                : b.WriteBmpFile(windows_path(native).c_str(), dib);
+        const std::string said = testing::internal::GetCapturedStderr();
+        kz::platform::set_write_capacity_for_tests(-1);
+        if (png) kz::crt::global_free(dib);
+        EXPECT_EQ(written, 0);
+        EXPECT_EQ(said.rfind(native + ": picture not written: ", 0), 0u) << said;
+        EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+        EXPECT_EQ(kz::test::count_of(said, "\n"), 1) << said;
+        EXPECT_EQ(kz::test::read_all(native), "old");
+    }
+}
+
 TEST(BridgeTextures, FrameWrittenAsBmpAndPngReadsBackAlikeInPillow) {
     BridgeScene s(kN);
     CBusMDL& b = *s.bridge;
