@@ -1,7 +1,8 @@
 // The roads a frame's shadow count may take, each held to the ray cast on the same scenes: every shape at once with
 // wrap-around, in groups of seven bits, shape by shape where the stencil saturates, and a shape deeper than a group
 // counted alone over eight bits (with wrap-around within 250, saturating beyond) between groups that shadowed before
-// it; the passes each road reports, and none for a frame without shadows.
+// it; the passes each road reports, and none for a frame without shadows. A shape alone takes the counts a little
+// below zero as no shadow, as the count shape by shape does.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -198,6 +199,42 @@ TEST(ShadowRoads, EveryRoadDarkensWhereTheCastFindsShadow) {
             }
         }
     }
+}
+
+// Without near caps a count starts on the near plane, so a ray from an eye inside one prism ends one below zero
+// once it has left it: a shape counted alone with wrap-around reads that as no shadow, as a saturating count
+// leaves it. One shape of 125 plates stacked (deeper than a group) and a roof over the eye, whose prism holds the
+// eye, over a floor: counted in groups, the frame is the one counted shape by shape, pixel for pixel.
+TEST(ShadowRoads, AShapeAloneTakesCountsBelowZeroAsNoShadow) {
+    std::vector<Block> b = {{{-60, -60, -1}, {60, 60, 0}}, {{-8, -8, 10}, {8, 8, 10.2}}};
+    for (int i = 0; i < 125; ++i) b.push_back({{-10, 25, 20 + 0.1 * i}, {10, 45, 20.05 + 0.1 * i}, true});
+    HeadlessScene scene(96, 72);
+    CO3duGLModelar& m = *scene.modeller;
+    for (CO3duPrimitive& shape : boxes_of(b)) m.AddPrimitive(shape);
+    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0.1, 0, -1});
+    light.on = 1;
+    m.SetShadowLight(light);
+    m.SetShadowAccuracy(0);
+    m.SetShadowColor({1, 0, 0, 0.5f});
+    m.SetCamera(camera_looking(m, {0, -2, 4}, {0, 30, 0}, 70, 1, 500));
+    set_shadow_near_caps_for_testing(false);
+    set_shadow_group_depth_for_testing(255);
+    const Frame grouped = scene.render();
+    const std::uint64_t passes = m.shadow_count_passes_last_frame();
+    set_shadow_group_depth_for_testing(0);
+    m.set_shadow_count_wraps(false);
+    const Frame saturated = scene.render();
+    set_shadow_near_caps_for_testing(true);
+    EXPECT_GE(passes, 2u);
+    int shadowed = 0, apart = 0;
+    for (int y = 0; y < grouped.height; ++y)
+        for (int x = 0; x < grouped.width; ++x) {
+            const Rgb a = grouped.at(x, y), c = saturated.at(x, y);
+            shadowed += c.r > 100 && c.g < 40;
+            apart += a.r != c.r || a.g != c.g || a.b != c.b;
+        }
+    EXPECT_GT(shadowed, 100);
+    EXPECT_EQ(apart, 0);
 }
 
 // The groups of a deep frame are kept from frame to frame only while the shapes and their volumes stay: 126 fins in
