@@ -249,12 +249,13 @@ private:
     // at 0 everywhere, and put back after the count is folded, so that a pixel already shadowed stays so whatever
     // this shape counts there.
     void counted_alone(const O3duCountedShape& shape, Ops ops) {
-        const int width = scene_.viewport.width, height = scene_.viewport.height;
+        const _O3duViewport& view = scene_.viewport;
+        const int width = view.width, height = view.height;
         const bool kept = marked_;
         if (kept) {
             const PlainPixels plain;
             shadowed_.resize(std::size_t(width) * height);
-            glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
+            glReadPixels(view.x, view.y, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
             stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
         }
         if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
@@ -264,7 +265,7 @@ private:
         {
             const PlainPixels plain;
             glStencilMask(1);
-            draw_window_pixels(width, height, shadowed_.data());
+            draw_viewport_pixels(view, shadowed_.data());
             glStencilMask(kEightBits);
         }
         fold(false);
@@ -297,11 +298,12 @@ private:
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
     }
-    // Writes the stencil bytes of the window's pixels from the bottom left, through the stencil's write mask.
-    static void draw_window_pixels(int width, int height, const std::uint8_t* bytes) {
+    // Writes the stencil bytes of the viewport's pixels from its bottom left, through the stencil's write mask.
+    static void draw_viewport_pixels(const _O3duViewport& view, const std::uint8_t* bytes) {
+        const int width = view.width, height = view.height;
         GLint viewport[4];
         glGetIntegerv(GL_VIEWPORT, viewport);
-        glViewport(0, 0, width, height);
+        glViewport(view.x, view.y, width, height);
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glLoadIdentity();

@@ -5,6 +5,7 @@
 // below zero as no shadow, as the count shape by shape does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -124,23 +125,33 @@ struct Drawn {
     std::uint32_t deep_bound = 0;
 };
 
-Drawn draw(const RoadScene& k, Road road) {
-    HeadlessScene scene(k.width, k.height);
+// The scene's shapes into the modeller and the cast, its sun and its camera, counted on the road; the frame.
+Frame render_on(HeadlessScene& scene, const RoadScene& k, Road road, ShadowScene& shapes, _O3duCamera& c,
+                OfuLight& light) {
     CO3duGLModelar& m = *scene.modeller;
-    ShadowScene shapes;
     for (const CO3duPrimitive& shape : k.shapes) shapes.add(m, shape);
-    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, k.travel);
+    light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, k.travel);
     light.on = 1;
     m.SetShadowLight(light);
     m.SetShadowAccuracy(k.accuracy);
     m.SetShadowColor({1, 0, 0, 0.5f});
-    const _O3duCamera c = camera_looking(m, k.eye, k.target, k.fov, 1, 2000);
+    c = camera_looking(m, k.eye, k.target, k.fov, 1, 2000);
     m.SetCamera(c);
     m.set_shadow_count_wraps(road != Road::shape_by_shape);
     // Groups of two at the most: the deeper shapes, the balls mostly, count alone.
     set_shadow_group_depth_for_testing(road == Road::in_groups && !k.deep_shape ? 2 : 0);
     const Frame f = scene.render();
     set_shadow_group_depth_for_testing(0);
+    return f;
+}
+
+Drawn draw(const RoadScene& k, Road road) {
+    HeadlessScene scene(k.width, k.height);
+    CO3duGLModelar& m = *scene.modeller;
+    ShadowScene shapes;
+    _O3duCamera c;
+    OfuLight light;
+    const Frame f = render_on(scene, k, road, shapes, c, light);
     Drawn d{shapes.compare(f, PixelRays(c, k.width, k.height), k.travel), m.shadow_count_passes_last_frame()};
     const _OfuPosition* deep = m.structure().head();
     for (std::size_t i = 0; i < k.deep_shape; ++i) deep = deep->next;
@@ -199,6 +210,51 @@ TEST(ShadowRoads, EveryRoadDarkensWhereTheCastFindsShadow) {
             }
         }
     }
+}
+
+// A host's viewport anywhere in the window: on every road (a shape alone among them, after groups that shadowed),
+// the frame in a viewport off the window's corner darkens where the cast finds shadow as the frame at the corner
+// does, and the window around it keeps the background. (Pixel for pixel the two differ a little where the floor
+// meets walls far off: the rasterizer interpolates depths from window coordinates, which round otherwise.)
+TEST(ShadowRoads, AViewportOffTheWindowsCornerDarkensAsAtTheCorner) {
+    const RandomScene random = random_scene(19, false);
+    const RoadScene scenes[] = {{.name = "seed 19",
+                                 .roads = {Road::at_once, Road::in_groups, Road::shape_by_shape},
+                                 .shapes = random.shapes,
+                                 .eye = random.eye,
+                                 .target = random.target,
+                                 .travel = random.travel},
+                                plates_under_plates(126)};
+    for (const RoadScene& k : scenes)
+        for (const Road road : k.roads)
+            for (const auto& [x, y] : {std::pair{0, 0}, {k.width / 2, 0}, {0, k.height / 2}, {k.width / 2 + 3, 29}}) {
+                SCOPED_TRACE(k.name + ", " + name_of(road) + ", the viewport at " + std::to_string(x) + ", " +
+                             std::to_string(y));
+                HeadlessScene window(k.width * 3 / 2 + 8, k.height * 3 / 2 + 8);
+                _O3duViewport view{x, y, k.width, k.height};
+                window.modeller->SetViewport(view);
+                ShadowScene cast;
+                _O3duCamera c;
+                OfuLight light;
+                const Frame f = render_on(window, k, road, cast, c, light);
+                Frame inside(k.width, k.height);
+                int outside = 0;
+                const Rgb background = f.at(f.width - 1, f.height - 1);
+                for (int wy = 0; wy < f.height; ++wy)
+                    for (int wx = 0; wx < f.width; ++wx) {
+                        const Rgb a = f.at(wx, wy);
+                        if (wx >= x && wx < x + k.width && wy >= y && wy < y + k.height)
+                            std::copy_n(&f.bytes[std::size_t(wy) * f.stride() + std::size_t(wx) * 3], 3,
+                                        &inside.bytes[std::size_t(wy - y) * inside.stride() + std::size_t(wx - x) * 3]);
+                        else
+                            outside += a.r != background.r || a.g != background.g || a.b != background.b;
+                    }
+                const Score score = cast.compare(inside, PixelRays(c, k.width, k.height), k.travel);
+                EXPECT_GT(score.judged, k.width * k.height / 4);
+                EXPECT_GT(score.shadowed, 100);
+                EXPECT_GE(score.agree, 0.99 * score.judged) << score.agree << " of " << score.judged;
+                EXPECT_EQ(outside, 0);
+            }
 }
 
 // Without near caps a count starts on the near plane, so a ray from an eye inside one prism ends one below zero
