@@ -20,6 +20,7 @@
 #include "modeller/shadow/depth.h"
 #include "modeller/shadow/groups.h"
 #include "modeller/shadow/near_plane.h"
+#include "modeller/shadow/screen_reach.h"
 #include "modeller/shadow/shadows.h"
 #include "modeller/shadow/volumes.h"
 #include "modeller/shadow/wall_batches.h"
@@ -47,6 +48,11 @@ constexpr GLuint kBelowZero = 0xFC;
 // the two stay apart with no write mask, which would cost every wall fragment a masked write.
 constexpr GLuint kShadowed = 0x80, kLowBits = 0x7F;
 constexpr std::uint32_t kDeepestGroup = 122;
+// A shape alone of depth up to kDeepestFromShadowed counts with wrap-around from kFromShadowed where a pass before
+// shadowed: from there its count, no lower than 4 below zero, ends within 1 to 251, never at 0 nor among the counts
+// read as below zero, while from 0 it reads its own count.
+constexpr GLuint kFromShadowed = 5;
+constexpr std::uint32_t kDeepestFromShadowed = 251 - kFromShadowed;
 // Every bit of the stencil.
 constexpr GLuint kEightBits = 0xFF;
 
@@ -97,6 +103,27 @@ public:
     }
     PlainPixels(const PlainPixels&) = delete;
     PlainPixels& operator=(const PlainPixels&) = delete;
+};
+
+// Draws, clears and pixel writes confined to a rectangle of the viewport (within any scissor box a host program set),
+// the scissor put back when this goes.
+class ScissorTo {
+public:
+    ScissorTo(const _O3duViewport& viewport, const O3duPixelRect& rect) {
+        glPushAttrib(GL_SCISSOR_BIT);
+        GLint x0 = viewport.x + rect.x, y0 = viewport.y + rect.y, x1 = x0 + rect.width, y1 = y0 + rect.height;
+        if (glIsEnabled(GL_SCISSOR_TEST)) {
+            GLint box[4];
+            glGetIntegerv(GL_SCISSOR_BOX, box);
+            x0 = std::max(x0, box[0]), y0 = std::max(y0, box[1]);
+            x1 = std::min(x1, box[0] + box[2]), y1 = std::min(y1, box[1] + box[3]);
+        }
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+    }
+    ~ScissorTo() { glPopAttrib(); }
+    ScissorTo(const ScissorTo&) = delete;
+    ScissorTo& operator=(const ScissorTo&) = delete;
 };
 
 // One frame's count of the shapes' volumes into the stencil, by the road its mode takes (see shadows.h). Every road
@@ -245,26 +272,48 @@ private:
 
     // A shape deeper than a group counts alone over all eight bits: with wrap-around where its bound stays within
     // kDeepestWrapped, which is exact, and saturating where it is deeper. Counted from kShadowed, such a count could
-    // end anywhere, so what the passes before left is kept apart meanwhile: read out, cleared so the count starts
-    // at 0 everywhere, and put back after the count is folded, so that a pixel already shadowed stays so whatever
-    // this shape counts there.
+    // end anywhere: a pixel shadowed before starts a wrapping count within kDeepestFromShadowed from kFromShadowed
+    // instead, from which it ends neither at 0 nor below zero; a saturating count keeps what the passes before
+    // left apart meanwhile, read out, cleared so the count starts at 0 everywhere, and put back after the count is
+    // folded. Either way a pixel already shadowed stays so whatever this shape counts there, and nothing is done
+    // beyond the pixels the shape's count can reach.
     void counted_alone(const O3duCountedShape& shape, Ops ops) {
-        const int width = scene_.viewport.width, height = scene_.viewport.height;
-        const bool kept = marked_;
-        if (kept) {
-            const PlainPixels plain;
-            shadowed_.resize(std::size_t(width) * height);
-            glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
-            stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
+        if (!marked_) {
+            if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
+            return;
         }
+        // The parts of the near rectangle inside the shape's prisms can lie anywhere in the viewport.
+        const int cut = near_caps_ ? caps_.gather(*shape.prisms) : 0;
+        caps_.clear();
+        const O3duPixelRect reach =
+            cut > 0 ? O3duPixelRect{0, 0, scene_.viewport.width, scene_.viewport.height}
+                    : o3du_screen_reach(*shape.walls, view_.to_clip(), scene_.viewport.width, scene_.viewport.height);
+        const ScissorTo only(scene_.viewport, reach);
+        if (reach.empty()) {
+            add_and_count(&shape, &shape + 1, ops);
+            return;
+        }
+        if (ops.up == GL_INCR_WRAP && shape.walls->depth <= kDeepestFromShadowed) {
+            // kShadowed's top bit is the only one set: the test sees it alone against kFromShadowed's clear one.
+            stencil_quad(GL_NOTEQUAL, kFromShadowed, kShadowed, GL_REPLACE, kEightBits);
+            add_and_count(&shape, &shape + 1, ops);
+            fold(true);
+            return;
+        }
+        shadowed_.resize(std::size_t(reach.width) * reach.height);
+        {
+            const PlainPixels plain;
+            glReadPixels(scene_.viewport.x + reach.x, scene_.viewport.y + reach.y, reach.width, reach.height,
+                         GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
+        }
+        stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
         if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
-        if (!kept) return;
         // The pixels shadowed before take the lowest bit, and then kShadowed, as a count folds.
         for (std::uint8_t& s : shadowed_) s = s ? 1 : 0;
         {
             const PlainPixels plain;
             glStencilMask(1);
-            draw_window_pixels(width, height, shadowed_.data());
+            draw_window_pixels(scene_.viewport, reach, shadowed_.data());
             glStencilMask(kEightBits);
         }
         fold(false);
@@ -297,27 +346,29 @@ private:
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
     }
-    // Writes the stencil bytes of the window's pixels from the bottom left, through the stencil's write mask.
-    static void draw_window_pixels(int width, int height, const std::uint8_t* bytes) {
-        GLint viewport[4];
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        glViewport(0, 0, width, height);
+    // Writes the stencil bytes of the viewport's pixels in `rect`, from its bottom left, through the stencil's
+    // write mask.
+    static void draw_window_pixels(const _O3duViewport& viewport, const O3duPixelRect& rect,
+                                   const std::uint8_t* bytes) {
+        GLint kept[4];
+        glGetIntegerv(GL_VIEWPORT, kept);
+        glViewport(viewport.x + rect.x, viewport.y + rect.y, rect.width, rect.height);
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glLoadIdentity();
-        glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+        glOrtho(0.0, rect.width, 0.0, rect.height, -1.0, 1.0);
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         glLoadIdentity();
         // A quarter pixel in, so that no rounding puts the position outside the view; the pixels' centres stay
         // within the rectangle it starts.
         glRasterPos2d(0.25, 0.25);
-        glDrawPixels(width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, bytes);
+        glDrawPixels(rect.width, rect.height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, bytes);
         glPopMatrix();
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);
-        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        glViewport(kept[0], kept[1], kept[2], kept[3]);
     }
 
     const CO3duGLScene& scene_;
