@@ -49,10 +49,12 @@ constexpr GLuint kBelowZero = 0xFC;
 constexpr GLuint kShadowed = 0x80, kLowBits = 0x7F;
 constexpr std::uint32_t kDeepestGroup = 122;
 // A shape alone of depth up to kDeepestFromShadowed counts with wrap-around from kFromShadowed where a pass before
-// shadowed: from there its count, no lower than 4 below zero, ends within 1 to 251, never at 0 nor among the counts
-// read as below zero, while from 0 it reads its own count.
-constexpr GLuint kFromShadowed = 5;
-constexpr std::uint32_t kDeepestFromShadowed = 251 - kFromShadowed;
+// shadowed and from 255 elsewhere: counts no lower than 4 below zero end within 0 to kHighShadowed where a pass before
+// shadowed or the shape's own count is above zero, and within 251 to 255 elsewhere, so that one quad folds them into
+// kHighShadowed and 0. A shape alone after it reads kHighShadowed by its top bit as kShadowed; a group needs
+// kShadowed itself.
+constexpr GLuint kFromShadowed = 4, kHighShadowed = 250;
+constexpr std::uint32_t kDeepestFromShadowed = kHighShadowed - kFromShadowed;
 // Every bit of the stencil.
 constexpr GLuint kEightBits = 0xFF;
 
@@ -170,6 +172,7 @@ public:
                 counted_alone(*first, first->walls->depth <= kDeepestWrapped ? kWrapping : kSaturating);
                 continue;
             }
+            lower_marks();
             if (add_and_count(first, last, kWrapping)) fold(true);
         }
     }
@@ -272,11 +275,11 @@ private:
 
     // A shape deeper than a group counts alone over all eight bits: with wrap-around where its bound stays within
     // kDeepestWrapped, which is exact, and saturating where it is deeper. Counted from kShadowed, such a count could
-    // end anywhere: a pixel shadowed before starts a wrapping count within kDeepestFromShadowed from kFromShadowed
-    // instead, from which it ends neither at 0 nor below zero; a saturating count keeps what the passes before
-    // left apart meanwhile, read out, cleared so the count starts at 0 everywhere, and put back after the count is
-    // folded. Either way a pixel already shadowed stays so whatever this shape counts there, and nothing is done
-    // beyond the pixels the shape's count can reach.
+    // end anywhere: a wrapping count within kDeepestFromShadowed starts from kFromShadowed where a pass before shadowed
+    // and from 255 elsewhere instead, from which a shadowed pixel's count and any other ends on its own side of
+    // kHighShadowed; a saturating count keeps what the passes before left apart meanwhile, read out, cleared so the
+    // count starts at 0 everywhere, and put back after the count is folded. Either way a pixel already shadowed stays
+    // so whatever this shape counts there, and nothing is done beyond the pixels the shape's count can reach.
     void counted_alone(const O3duCountedShape& shape, Ops ops) {
         if (!marked_) {
             if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
@@ -294,10 +297,12 @@ private:
             return;
         }
         if (ops.up == GL_INCR_WRAP && shape.walls->depth <= kDeepestFromShadowed) {
-            // kShadowed's top bit is the only one set: the test sees it alone against kFromShadowed's clear one.
-            stencil_quad(GL_NOTEQUAL, kFromShadowed, kShadowed, GL_REPLACE, kEightBits);
+            // A pixel shadowed before holds the top bit (kShadowed or kHighShadowed), which the test sees against
+            // kFromShadowed's clear one; 0 turns to 255.
+            stencil_quad(GL_NOTEQUAL, kFromShadowed, kShadowed, GL_REPLACE, kEightBits, GL_INVERT);
             add_and_count(&shape, &shape + 1, ops);
-            fold(true);
+            stencil_quad(GL_GEQUAL, kHighShadowed, kEightBits, GL_REPLACE, kEightBits, GL_ZERO);
+            high_marks_ = united(high_marks_, reach);
             return;
         }
         shadowed_.resize(std::size_t(reach.width) * reach.height);
@@ -319,6 +324,19 @@ private:
         fold(false);
     }
 
+    // Before a group counts: the pixels that hold kHighShadowed take kShadowed.
+    void lower_marks() {
+        if (high_marks_.empty()) return;
+        const ScissorTo only(scene_.viewport, high_marks_);
+        stencil_quad(GL_EQUAL, kShadowed, kShadowed, GL_REPLACE, kEightBits);
+        high_marks_ = {};
+    }
+    static O3duPixelRect united(const O3duPixelRect& a, const O3duPixelRect& b) {
+        if (a.empty()) return b;
+        const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+        return {x0, y0, std::max(a.x + a.width, b.x + b.width) - x0, std::max(a.y + a.height, b.y + b.height) - y0};
+    }
+
     // The counts of an eight-bit count that wrapped a little below zero (252 to 255, whose top six bits are set): no
     // shadow.
     void clear_below_zero() { stencil_quad(GL_EQUAL, kBelowZero, kBelowZero, GL_ZERO, kEightBits); }
@@ -333,13 +351,13 @@ private:
         marked_ = true;
     }
     // One quad over the viewport that passes the depth test and changes the stencil by `op` where the stencil test
-    // (func, ref, mask) passes, in the bits of `write`.
-    void stencil_quad(GLenum func, GLint ref, GLuint mask, GLenum op, GLuint write) {
+    // (func, ref, mask) passes and by `otherwise` where it fails, in the bits of `write`.
+    void stencil_quad(GLenum func, GLint ref, GLuint mask, GLenum op, GLuint write, GLenum otherwise = GL_KEEP) {
         glDisable(GL_CULL_FACE);
         glDisable(GL_DEPTH_TEST);
         glStencilMask(write);
         glStencilFunc(func, ref, mask);
-        glStencilOp(GL_KEEP, op, op);
+        glStencilOp(otherwise, op, op);
         fill_(kWithinRange);
         glStencilMask(kEightBits);
         glStencilFunc(GL_ALWAYS, 1, ~0u);
@@ -381,8 +399,9 @@ private:
     O3duNearCaps caps_;
     std::function<void(double)> fill_;
     std::uint64_t passes_ = 0;
-    // Whether a pass before left kShadowed anywhere.
+    // Whether a pass before left kShadowed anywhere, and where shapes alone may have left kHighShadowed.
     bool marked_ = false;
+    O3duPixelRect high_marks_;
     std::vector<int> cuts_;
     std::vector<std::uint8_t> shadowed_;
 };
