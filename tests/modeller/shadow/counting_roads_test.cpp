@@ -139,6 +139,15 @@ RoadScene stack_behind_the_eye(int stacked) {
     return scene;
 }
 
+// The plates under plates above, with two plates 10 m up below the stack, further from the sun, each a shape, whose
+// shadow on the floor, counted in a group after the stack, counts 2 within the stack's.
+RoadScene plates_under_plates_over_two(int stacked) {
+    RoadScene scene = plates_under_plates(stacked);
+    scene.name += " over two plates";
+    for (const double z : {10.0, 10.5}) scene.shapes.push_back(boxes_of({{{-15, -10, z}, {-5, 10, z + 0.05}}})[0]);
+    return scene;
+}
+
 struct Drawn {
     Score score;
     std::uint64_t passes = 0;
@@ -198,6 +207,7 @@ TEST(ShadowRoads, EveryRoadDarkensWhereTheCastFindsShadow) {
                           .accuracy = int(seed / 2 % 2)});
     }
     scenes.push_back(plates_under_plates(126));
+    scenes.push_back(plates_under_plates_over_two(126));
     scenes.push_back(stack_behind_the_eye(130));
     scenes.push_back(slats_before_a_wall(260, 150));
     // Where the count saturates, a ray through more than 255 of one shape's prisms loses its count; 200 do not.
