@@ -30,6 +30,7 @@
 #include "app/foundation/bus_mdl.h"
 #include "bench_view.h"
 #include "box_models.h"
+#include "box_shapes.h"
 #include "geometry/vector_math.h"
 #include "large_scene.h"
 #include "modeller/gl_modelar.h"
@@ -54,29 +55,6 @@ const char* const kSceneNames[] = {"one shape of 10k boxes", "one shape of 100k 
                                    "one shape of 20,000 slats on rails", "100k boxes, a shape each"};
 // 8 December 16:22, the sun 0.2 degrees up.
 constexpr std::int64_t kDecember8At1622Sun = 12081622;
-
-// Boxes (x0, y0, z0, x1, y1, z1 each) as one indexed set of one shape, each its eight corners and twelve triangles,
-// counter-clockwise seen from outside.
-CO3duPrimitive boxes_shape(const std::vector<double>& boxes, OfuColorValue colour) {
-    CO3duTrianglePolys set;
-    set.type = O3DU_SET_INDEXED_TRIANGLES;
-    set.material.diffuse = set.material.ambient = colour;
-    const int count = int(boxes.size() / 6);
-    set.vertices.SetSize(8 * count);
-    set.indices.SetSize(12 * count);
-    static const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                                     {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-    for (int b = 0; b < count; ++b) {
-        const double* c = &boxes[6 * std::size_t(b)];
-        for (int i = 0; i < 8; ++i)
-            set.vertices[8 * b + i].position = OfuVector3(c[i & 1 ? 3 : 0], c[i & 2 ? 4 : 1], c[i & 4 ? 5 : 2]);
-        for (int f = 0; f < 12; ++f)
-            set.indices[12 * b + f] = _O3duVertexIndex{8 * b + faces[f][0], 8 * b + faces[f][1], 8 * b + faces[f][2]};
-    }
-    CO3duPrimitive p;
-    p.sets.Add(set);
-    return p;
-}
 
 // The boxes of the model of `boxes` boxes (as box_model lays them out, in millimetres), all one shape.
 CO3duPrimitive merged_boxes(int boxes, double& extent) {

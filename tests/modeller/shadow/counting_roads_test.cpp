@@ -119,6 +119,37 @@ RoadScene plates_under_plates(int stacked) {
     return scene;
 }
 
+// `stacked` plates as one shape 30 m up behind an eye 3 m above the floor, whose shadow a sun low ahead of it casts
+// over the eye onto the top of a wall 10 m ahead, its volume reaching from behind the eye and passing above it, its
+// walls' far ends on the floor below the eye's line; and 130 plates 60 m up further behind, each a shape, nearer the
+// sun, whose shadow falls on part of the stack's and is counted before it. The frame's bound passes 250.
+RoadScene stack_behind_the_eye(int stacked) {
+    RoadScene scene{.name = std::to_string(stacked) + " plates stacked as one shape behind the eye",
+                    .roads = {Road::in_groups},
+                    .shapes = {},
+                    .eye = {0, 0, 3},
+                    .target = {0, 40, 0},
+                    .travel = {0, 1, -0.6},
+                    .deep_shape = 1,
+                    .least_bound = std::uint32_t(stacked),
+                    .most_bound = std::uint32_t(stacked)};
+    std::vector<Block> b = {{{-100, -100, -1}, {100, 100, 0}}};
+    for (int i = 0; i < stacked; ++i) b.push_back({{-10, -35, 30 + 0.1 * i}, {10, -5, 30.05 + 0.1 * i}, i > 0});
+    for (int i = 0; i < 130; ++i) b.push_back({{-5, -70, 60 + 0.01 * i}, {15, -50, 60.005 + 0.01 * i}});
+    b.push_back({{-30, 10, 0}, {30, 11, 12}});
+    scene.shapes = boxes_of(b);
+    return scene;
+}
+
+// The plates under plates above, with two plates 10 m up below the stack, further from the sun, each a shape, whose
+// shadow on the floor, counted in a group after the stack, counts 2 within the stack's.
+RoadScene plates_under_plates_over_two(int stacked) {
+    RoadScene scene = plates_under_plates(stacked);
+    scene.name += " over two plates";
+    for (const double z : {10.0, 10.5}) scene.shapes.push_back(boxes_of({{{-15, -10, z}, {-5, 10, z + 0.05}}})[0]);
+    return scene;
+}
+
 struct Drawn {
     Score score;
     std::uint64_t passes = 0;
@@ -188,6 +219,8 @@ TEST(ShadowRoads, EveryRoadDarkensWhereTheCastFindsShadow) {
                           .accuracy = int(seed / 2 % 2)});
     }
     scenes.push_back(plates_under_plates(126));
+    scenes.push_back(plates_under_plates_over_two(126));
+    scenes.push_back(stack_behind_the_eye(130));
     scenes.push_back(slats_before_a_wall(260, 150));
     // Where the count saturates, a ray through more than 255 of one shape's prisms loses its count; 200 do not.
     scenes.push_back(slats_before_a_wall(200, 260));
