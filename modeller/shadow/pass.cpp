@@ -454,7 +454,9 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             (outlines ? entity.outline_volumes() : entity.prism_volumes()).depth > 0)
             depth.add(outlines ? entity.outline_volumes_to_fill() : entity.prism_volumes_to_fill());
     };
-    O3duShadowBuilder builder;
+    if (!shadow_builder_) shadow_builder_ = std::make_unique<O3duShadowBuilder>();
+    O3duShadowBuilder& builder = *shadow_builder_;
+    builder.start_rebuild();
     const bool plain = typeid(*this) == *plain_hooks_;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
@@ -484,6 +486,8 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         restore_matrix(entity.model_matrix, saved);
         if (all) add_depth(entity);
     }
+    // What this rebuild's largest shape did not need of the scratch is not kept for the next.
+    if (builder.holds_far_more_than_used()) shadow_builder_.reset();
     if (!rebuilt) return;
     if (!all)
         for (const _OfuPosition* node = structure_.head(); node; node = node->next) add_depth(*node->entity);
