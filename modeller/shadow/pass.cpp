@@ -142,6 +142,7 @@ public:
           draws_(view_.to_clip(), scene.viewport.width, scene.viewport.height, queries),
           near_caps_(near_caps && o3du_near_rectangle(scene.viewport, near_rectangle_)),
           caps_(near_rectangle_, view_.to_clip(), walls_reach(scene)),
+          count_out_(view_.to_clip()),
           fill_(std::move(fill)) {}
 
     // Where the stencil wraps and the frame's bound stays within kDeepestWrapped: every shape's walls in one pass,
@@ -234,7 +235,11 @@ private:
         }
         if (walls) count_walls(ops);
         for (const O3duCountedShape* s = first; s != last; ++s)
-            drew = count_out(*s->prisms, cuts_[std::size_t(s - first)], in_view(*s->walls), ops.down) || drew;
+            if (counts_out(*s->prisms, cuts_[std::size_t(s - first)], in_view(*s->walls))) {
+                count_out_.add(*s->prisms);
+                drew = true;
+            }
+        count_out_.count(ops.down);
         return walls || drew;
     }
     // Walls are gathered shape by shape and counted whenever they fill more than one draw, between shapes, so that
@@ -266,11 +271,6 @@ private:
     // open shape's by a wall in view (o3du_counts_out_through_lit_faces).
     bool counts_out(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view) const {
         return o3du_counts_out_through_lit_faces(prisms, cut, walls_in_view, scene_.cull_mode);
-    }
-    bool count_out(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view, GLenum subtract) {
-        if (!counts_out(prisms, cut, walls_in_view)) return false;
-        o3du_count_out_through_lit_faces(prisms, subtract);
-        return true;
     }
 
     // A shape deeper than a group counts alone over all eight bits: with wrap-around where its bound stays within
@@ -397,6 +397,7 @@ private:
     double near_rectangle_[4][3] = {};
     const bool near_caps_;
     O3duNearCaps caps_;
+    O3duCountOut count_out_;
     std::function<void(double)> fill_;
     std::uint64_t passes_ = 0;
     // Whether a pass before left kShadowed anywhere, and where shapes alone may have left kHighShadowed.
@@ -524,7 +525,9 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             (outlines ? entity.outline_volumes() : entity.prism_volumes()).depth > 0)
             depth.add(outlines ? entity.outline_volumes_to_fill() : entity.prism_volumes_to_fill());
     };
-    O3duShadowBuilder builder;
+    if (!shadow_builder_) shadow_builder_ = std::make_unique<O3duShadowBuilder>();
+    O3duShadowBuilder& builder = *shadow_builder_;
+    builder.start_rebuild();
     const bool plain = typeid(*this) == *plain_hooks_;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
@@ -554,6 +557,8 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         restore_matrix(entity.model_matrix, saved);
         if (all) add_depth(entity);
     }
+    // What this rebuild's largest shape did not need of the scratch is not kept for the next.
+    if (builder.holds_far_more_than_used()) shadow_builder_.reset();
     if (!rebuilt) return;
     if (!all)
         for (const _OfuPosition* node = structure_.head(); node; node = node->next) add_depth(*node->entity);
