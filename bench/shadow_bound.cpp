@@ -3,17 +3,21 @@
 // one shape of 20,000 slats lying across rails in rows (their walls cross), and the 100k boxes of that model each a
 // shape of its own. For each: building the shape's volumes under the sun of 8 December 16:00, with the reach a frame
 // gives them; and a step of the sun as a Shift+wheel notch makes it (ten minutes on to 16:00 or to 16:22, every
-// volume built anew and the frame drawn, the eye still), seeing the whole model. Beside each figure, how many shapes
-// the step swept and what the bound's work alone takes (every shape's depth worked out again from its walls, and the
-// frame's bound over them), and its share of the step. And the sweep alone over the slats' volumes, which the bounds
-// before it decide without in every step above.
-//   bench_shadow_bound --measure build|step SCENE SUN REPETITIONS prints, in a process of its own, the median CPU
-// milliseconds of one build or step over the repetitions, the bound's milliseconds and the shapes swept a step: what
-// a comparison with another build of this program runs, the two programs' processes taking turns.
+// volume built anew and the frame drawn, the eye still), seeing the whole model, and for the slats with the eye
+// turned away, where the step is all building. Beside each figure, how many shapes the step swept and what the
+// bound's work alone takes (every shape's depth worked out again from its walls, and the frame's bound over them),
+// and its share of the step. The sweep alone over the slats' volumes, which the bounds before it decide without in
+// every step above. And a frame under the sun of 21 June 10:00 of 10,000 open one-sided panels turned inwards, each
+// a shape or as 2,000 rooms, whose lit faces count out the rays leaving their prisms, whole model and walking.
+//   bench_shadow_bound --measure build|step|away|overview|walking SCENE SUN REPETITIONS prints, in a process of its
+// own, the median CPU milliseconds of one build, step (away: the eye turned away) or frame over the repetitions, the
+// bound's milliseconds and the shapes swept a step: what a comparison with another build of this program runs, the
+// two programs' processes taking turns.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -24,12 +28,14 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/document/xview.h"
 #include "app/foundation/bus_mdl.h"
 #include "bench_view.h"
 #include "box_models.h"
+#include "box_shapes.h"
 #include "geometry/vector_math.h"
 #include "large_scene.h"
 #include "modeller/gl_modelar.h"
@@ -49,34 +55,18 @@ namespace {
 namespace plat = kz::platform;
 using namespace kz_bench;
 
-enum Scene { kMerged10k = 0, kMerged100k = 1, kSlats = 2, kSeparate100k = 3 };
-const char* const kSceneNames[] = {"one shape of 10k boxes", "one shape of 100k boxes",
-                                   "one shape of 20,000 slats on rails", "100k boxes, a shape each"};
+enum Scene { kMerged10k = 0, kMerged100k = 1, kSlats = 2, kSeparate100k = 3, kPanels = 4, kRooms = 5 };
+const char* const kSceneNames[] = {"one shape of 10k boxes",
+                                   "one shape of 100k boxes",
+                                   "one shape of 20,000 slats on rails",
+                                   "100k boxes, a shape each",
+                                   "10,000 one-sided panels turned inwards, a shape each",
+                                   "2,000 rooms of five one-sided panels turned inwards, a shape each"};
+// Where the eye stands: seeing the whole model from outside, walking among it at eye height, or as for the whole
+// model but turned away from it.
+enum Eye { kOverview = 0, kWalking = 1, kAway = 2 };
 // 8 December 16:22, the sun 0.2 degrees up.
 constexpr std::int64_t kDecember8At1622Sun = 12081622;
-
-// Boxes (x0, y0, z0, x1, y1, z1 each) as one indexed set of one shape, each its eight corners and twelve triangles,
-// counter-clockwise seen from outside.
-CO3duPrimitive boxes_shape(const std::vector<double>& boxes, OfuColorValue colour) {
-    CO3duTrianglePolys set;
-    set.type = O3DU_SET_INDEXED_TRIANGLES;
-    set.material.diffuse = set.material.ambient = colour;
-    const int count = int(boxes.size() / 6);
-    set.vertices.SetSize(8 * count);
-    set.indices.SetSize(12 * count);
-    static const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                                     {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-    for (int b = 0; b < count; ++b) {
-        const double* c = &boxes[6 * std::size_t(b)];
-        for (int i = 0; i < 8; ++i)
-            set.vertices[8 * b + i].position = OfuVector3(c[i & 1 ? 3 : 0], c[i & 2 ? 4 : 1], c[i & 4 ? 5 : 2]);
-        for (int f = 0; f < 12; ++f)
-            set.indices[12 * b + f] = _O3duVertexIndex{8 * b + faces[f][0], 8 * b + faces[f][1], 8 * b + faces[f][2]};
-    }
-    CO3duPrimitive p;
-    p.sets.Add(set);
-    return p;
-}
 
 // The boxes of the model of `boxes` boxes (as box_model lays them out, in millimetres), all one shape.
 CO3duPrimitive merged_boxes(int boxes, double& extent) {
@@ -107,6 +97,42 @@ CO3duPrimitive slats_on_rails(double& extent) {
     return boxes_shape(corners, {0.6f, 0.5f, 0.4f, 1.0f});
 }
 
+// 2,000 rooms (4 by 4 m, 3 m high, on a grid 6 m apart) of four walls and a ceiling, each a one-sided quad turned
+// into the room, as CAD exports often leave them, on a ground of one box: each panel a shape of its own, or each room.
+std::vector<CO3duPrimitive> rooms_of_panels(bool panel_a_shape, double& extent) {
+    constexpr int kSide = 50, kRows = 40;
+    constexpr double kPitch = 6000, kRoom = 4000, kHigh = 3000;
+    std::vector<CO3duPrimitive> shapes;
+    shapes.push_back(boxes_shape({-10000, -10000, -100, kSide * kPitch + 10000, kRows * kPitch + 10000, 0},
+                                 {0.9f, 0.9f, 0.9f, 1.0f}));
+    for (int room = 0; room < kSide * kRows; ++room) {
+        const double x0 = (room % kSide) * kPitch, y0 = (room / kSide) * kPitch, x1 = x0 + kRoom, y1 = y0 + kRoom;
+        const OfuVector3 inside((x0 + x1) / 2, (y0 + y1) / 2, kHigh / 2);
+        const std::vector<std::array<OfuVector3, 4>> panels = {
+            {{{x0, y0, 0}, {x1, y0, 0}, {x1, y0, kHigh}, {x0, y0, kHigh}}},
+            {{{x1, y0, 0}, {x1, y1, 0}, {x1, y1, kHigh}, {x1, y0, kHigh}}},
+            {{{x1, y1, 0}, {x0, y1, 0}, {x0, y1, kHigh}, {x1, y1, kHigh}}},
+            {{{x0, y1, 0}, {x0, y0, 0}, {x0, y0, kHigh}, {x0, y1, kHigh}}},
+            {{{x0, y0, kHigh}, {x1, y0, kHigh}, {x1, y1, kHigh}, {x0, y1, kHigh}}}};
+        CO3duPrimitive shape;
+        for (const auto& panel : panels) {
+            CO3duTrianglePolys set;
+            set.type = O3DU_SET_TRIANGLE_FAN;
+            set.material.diffuse = set.material.ambient = {0.7f, 0.6f, 0.5f, 1.0f};
+            set.vertices.SetSize(4);
+            // Turned so that its front faces the room's middle.
+            const OfuVector3 n = cross(panel[1] - panel[0], panel[2] - panel[0]);
+            const bool inwards = dot(n, inside - panel[0]) > 0;
+            for (int i = 0; i < 4; ++i) set.vertices[i].position = panel[inwards ? i : 3 - i];
+            shape.sets.Add(set);
+            if (panel_a_shape) shapes.push_back(std::exchange(shape, CO3duPrimitive()));
+        }
+        if (!panel_a_shape) shapes.push_back(shape);
+    }
+    extent = kSide * kPitch;
+    return shapes;
+}
+
 // A view in a window of its own of one large shape added to the modeller (over an empty figure file), or of the
 // 100k-box model as the other benchmarks open it; its eye sees the whole of it.
 struct BoundScene {
@@ -131,9 +157,13 @@ struct BoundScene {
         view->LayoutWindows(kWidth, kHeight);
         view->camera.immediate_eye_move = 1;
         if (view->OpenModel(plat::from_native_path(fig).c_str()) != 1) std::fprintf(stderr, "model missing\n");
-        CO3duPrimitive shape =
-            scene == kSlats ? slats_on_rails(extent) : merged_boxes(scene == kMerged10k ? 10000 : kBoxes, extent);
-        modeller().AddPrimitive(shape);
+        if (scene == kPanels || scene == kRooms) {
+            for (CO3duPrimitive& shape : rooms_of_panels(scene == kPanels, extent)) modeller().AddPrimitive(shape);
+        } else {
+            CO3duPrimitive shape =
+                scene == kSlats ? slats_on_rails(extent) : merged_boxes(scene == kMerged10k ? 10000 : kBoxes, extent);
+            modeller().AddPrimitive(shape);
+        }
         view->Redraw(0);
     }
     ~BoundScene() {
@@ -142,13 +172,21 @@ struct BoundScene {
     }
     kz::view::XView& the_view() { return large ? *large->view : *view; }
     CO3duGLModelar& modeller() { return *the_view().output.bridge->modeller; }
-    // The whole model from outside, as LargeScene's overview.
-    void place_eye() {
+    // The whole model from outside, as LargeScene's overview, turned by `turn`; walking, at eye height in the middle,
+    // looking along a row; or from the overview's place turned away from the model.
+    void place_eye(Eye where = kOverview, double turn = 0.0) {
         double* eye = the_view().camera.eye->eye;
         double* target = the_view().camera.eye->target;
+        if (where == kWalking) {
+            eye[0] = eye[1] = extent / 2 + 1000, eye[2] = 1500;
+            target[0] = eye[0] + 3000 * std::cos(turn), target[1] = eye[1] + 3000 * std::sin(turn), target[2] = 1500;
+            return;
+        }
         target[0] = target[1] = extent / 2, target[2] = 0;
-        eye[0] = extent / 2 + extent * std::cos(-1.2), eye[1] = extent / 2 + extent * std::sin(-1.2);
+        eye[0] = extent / 2 + extent * std::cos(turn - 1.2), eye[1] = extent / 2 + extent * std::sin(turn - 1.2);
         eye[2] = extent * 0.6;
+        if (where == kAway)
+            for (int k = 0; k < 3; ++k) target[k] = 2 * eye[k] - target[k];
     }
 };
 
@@ -227,9 +265,9 @@ std::vector<double> builds(BoundScene& s, Sun sun, int repetitions) {
 }
 
 // Steps of the sun to `sun` from ten minutes before, the step back before each not counted: CPU milliseconds each.
-std::vector<double> steps(BoundScene& s, Sun sun, int repetitions, std::uint64_t& swept) {
+std::vector<double> steps(BoundScene& s, Sun sun, int repetitions, std::uint64_t& swept, Eye where = kOverview) {
     const Sun before{sun.day_of_year, sun.hour - 10.0 / 60.0};
-    s.place_eye();
+    s.place_eye(where);
     std::vector<double> ms;
     swept = 0;
     for (int r = 0; r < repetitions; ++r) {
@@ -241,6 +279,22 @@ std::vector<double> steps(BoundScene& s, Sun sun, int repetitions, std::uint64_t
         s.the_view().Redraw(0);
         ms.push_back(cpu_ms() - start);
         swept = sweeps() - swept_before;
+    }
+    return ms;
+}
+
+// Frames with the sun's shadows, the eye turning a little before each, the volumes kept: CPU milliseconds each.
+std::vector<double> frames(BoundScene& s, Sun sun, Eye where, int repetitions) {
+    set_shadows(s.the_view(), true, sun);
+    s.place_eye(where);
+    s.the_view().Redraw(0);
+    std::vector<double> ms;
+    double turn = 0.0;
+    for (int r = 0; r < repetitions; ++r) {
+        s.place_eye(where, turn += 0.01);
+        const double start = cpu_ms();
+        s.the_view().Redraw(0);
+        ms.push_back(cpu_ms() - start);
     }
     return ms;
 }
@@ -272,6 +326,22 @@ void BM_SunStepOfLargeShapes(benchmark::State& state) {
     state.SetLabel(kSceneNames[state.range(0)]);
 }
 
+// A step of the sun with the eye turned away from the model: no wall in view, the step all building.
+void BM_SunStepLookingAway(benchmark::State& state) {
+    BoundScene s(Scene(state.range(0)));
+    std::uint64_t swept = 0;
+    for (auto _ : state) state.SetIterationTime(steps(s, sun_named(state.range(1)), 1, swept, kAway)[0] / 1e3);
+    state.SetLabel(kSceneNames[state.range(0)]);
+}
+
+// A frame with the sun's shadows of the open panels, whose lit faces count out the rays leaving their prisms.
+void BM_OpenPanelsFrame(benchmark::State& state) {
+    BoundScene s(Scene(state.range(0)));
+    const Sun sun = sun_named(state.range(1));
+    for (auto _ : state) state.SetIterationTime(frames(s, sun, Eye(state.range(2)), 1)[0] / 1e3);
+    state.SetLabel(kSceneNames[state.range(0)]);
+}
+
 #ifdef KZ_BENCH_WINDING_DEPTH
 // The sweep alone over the largest shape's volumes as a frame under the sun built them, where the bounds before it
 // leave the depth undecided: the walls, and the depth it finds.
@@ -297,14 +367,17 @@ void BM_SweepOfOneLargeShape(benchmark::State& state) {
 }
 #endif
 
-// --measure build|step SCENE SUN REPETITIONS: "CPU_MS BOUND_MS SWEPT" on one line.
+// --measure build|step|away|overview|walking SCENE SUN REPETITIONS: "CPU_MS BOUND_MS SWEPT" on one line; away is
+// a step with the eye turned away, overview and walking frames.
 int measure(const char* what, Scene scene, std::int64_t sun, int repetitions) {
     BoundScene s(scene);
     std::uint64_t swept = 0;
-    const bool build = std::strcmp(what, "build") == 0;
-    const double ms =
-        median(build ? builds(s, sun_named(sun), repetitions) : steps(s, sun_named(sun), repetitions, swept));
-    const double bound = build ? 0.0 : bound_ms(s.modeller());
+    const std::string w = what;
+    const bool build = w == "build", step = w == "step" || w == "away";
+    const double ms = median(build  ? builds(s, sun_named(sun), repetitions)
+                             : step ? steps(s, sun_named(sun), repetitions, swept, w == "away" ? kAway : kOverview)
+                                    : frames(s, sun_named(sun), w == "walking" ? kWalking : kOverview, repetitions));
+    const double bound = step ? bound_ms(s.modeller()) : 0.0;
     std::printf("%.3f %.3f %llu\n", ms, bound, static_cast<unsigned long long>(swept));
     return 0;
 }
@@ -319,6 +392,17 @@ BENCHMARK(BM_BuildOneShapesVolumes)
 BENCHMARK(BM_SunStepOfLargeShapes)
     ->ArgNames({"scene", "sun"})
     ->ArgsProduct({{kMerged10k, kMerged100k, kSlats, kSeparate100k}, {kDecember8At16, kDecember8At1622Sun}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_SunStepLookingAway)
+    ->ArgNames({"scene", "sun"})
+    ->Args({kSlats, kDecember8At16})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenPanelsFrame)
+    ->ArgNames({"scene", "sun", "eye"})
+    ->ArgsProduct({{kPanels, kRooms}, {kJune21At10}, {kOverview, kWalking}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

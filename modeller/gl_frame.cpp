@@ -333,7 +333,8 @@ void CO3duGLModelar::push_window_projection() {
     // the projection reaches a hair nearer, 2^-20 of the depth range, which moves their depths by no more.
     const double hair = std::ldexp(far_distance - near_distance, -20);
     glOrtho(0.0, v.width, -v.height, 0.0, near_distance - hair, far_distance);
-    glViewport(0, 0, v.width, v.height);
+    // Window coordinates count from the viewport's corner, wherever the host put it in the window.
+    glViewport(v.x, v.y, v.width, v.height);
     glMatrixMode(GL_MODELVIEW);
     glTranslated(0.0, 0.0, near_distance);
 }

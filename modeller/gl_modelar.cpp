@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "modeller/shadow/groups.h"
+#include "modeller/shadow/volumes.h"
 #include "platform/device_context.h"
 
 CO3duGLModelar::CO3duGLModelar() = default;

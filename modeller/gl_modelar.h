@@ -232,6 +232,8 @@ private:
     // Changes whenever some shape's volumes were built anew; the groups of a deep frame, kept while it stays.
     std::uint64_t shadow_volumes_built_ = 0;
     std::unique_ptr<O3duShadowGroups> shadow_groups_;
+    // The volumes' builder, whose scratch serves one rebuild after another (a step of the sun rebuilds every shape).
+    std::unique_ptr<O3duShadowBuilder> shadow_builder_;
 };
 
 // Picks draw inside a one-pixel scissor box; switched off, the same picks fill the whole viewport (for the tests

@@ -8,6 +8,7 @@
 #include "geometry/vector_math.h"
 #include "modeller/gl_modelar.h"
 #include "modeller/shadow/groups.h"
+#include "modeller/shadow/volumes.h"
 #include "platform/heap_release.h"
 
 void CO3duGLModelar::GetBkColor(OfuColorValue& color) {
@@ -122,6 +123,7 @@ void CO3duGLModelar::release_shadow_volumes() {
         node->entity->shadow_rebuild = 1;
     }
     if (shadow_groups_) shadow_groups_->release();
+    shadow_builder_.reset();
     if (freed) kz::platform::release_free_heap();
 }
 

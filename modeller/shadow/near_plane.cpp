@@ -54,27 +54,95 @@ bool o3du_near_rectangle(const _O3duViewport& v, double corners[4][3]) {
     return true;
 }
 
-void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum decrement) {
+namespace {
+
+// The most lit faces of a shape whose faces are copied into the draw of a pass's count-out.
+constexpr std::size_t kCopiedFaces = 256;
+
+// The state that the lit faces count out under, set while this lives.
+class CountingOut {
+public:
+    explicit CountingOut(GLenum decrement) {
+        glStencilOp(GL_KEEP, GL_KEEP, decrement);
+        // Counter-clockwise seen from the light (the light's matrix turns, never mirrors): a ray leaving the prism
+        // upwards sees the triangle's other face.
+        glFrontFace(GL_CCW);
+        glCullFace(GL_FRONT);
+        // Two steps of depth farther than where they stand: a face drawn in the same plane (the back face of a
+        // two-sided surface) is what the ray ends on, at the top of the prism, and must not see them in front of it
+        // as rounding may. Steps of their own slope would reach past what a ray seeing a face edge-on meets just
+        // beyond it.
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(0.0f, 2.0f);
+    }
+    ~CountingOut() {
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glCullFace(GL_BACK);
+    }
+    CountingOut(const CountingOut&) = delete;
+    CountingOut& operator=(const CountingOut&) = delete;
+};
+
+void draw_lit_faces(const CO3duShadowVolumes& volumes) {
     const CO3duVolumeIndices& lit = volumes.lit;
-    if (lit.size() == 0) return;
-    glStencilOp(GL_KEEP, GL_KEEP, decrement);
-    // Counter-clockwise seen from the light (the light's matrix turns, never mirrors): a ray leaving the prism
-    // upwards sees the triangle's other face.
-    glFrontFace(GL_CCW);
-    glCullFace(GL_FRONT);
-    // Two steps of depth farther than where they stand: a face drawn in the same plane (the back face of a two-sided
-    // surface) is what the ray ends on, at the top of the prism, and must not see them in front of it as rounding
-    // may. Steps of their own slope would reach past what a ray seeing a face edge-on meets just beyond it.
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(0.0f, 2.0f);
     glVertexPointer(3, GL_FLOAT, 0, volumes.corners.data());
     const auto count = static_cast<GLsizei>(lit.size());
     if (lit.narrow.empty())
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, lit.wide.data());
     else
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_SHORT, lit.narrow.data());
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glCullFace(GL_BACK);
+}
+
+// Whether the face p (light space) faces the eye of the clip coordinates `to_clip` takes it to, by far more than
+// any rounding of its corners could turn, and lies wholly in front of it: counter-clockwise on the screen, which
+// is where the homogeneous determinant of the clip x, y and w of its corners is above nothing, w above nothing
+// at each. Such a face is culled where the lit faces count out.
+bool faces_the_eye(const float* const p[3], const OfuMatrix4x4& to_clip) {
+    double c[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int j = 0; j < 3; ++j) {
+            const int column = j == 2 ? 3 : j;
+            c[k][j] = p[k][0] * to_clip.m[0][column] + p[k][1] * to_clip.m[1][column] + p[k][2] * to_clip.m[2][column] +
+                      to_clip.m[3][column];
+        }
+    if (!(c[0][2] > 0.0 && c[1][2] > 0.0 && c[2][2] > 0.0)) return false;
+    const double det = c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) -
+                       c[0][1] * (c[1][0] * c[2][2] - c[1][2] * c[2][0]) +
+                       c[0][2] * (c[1][0] * c[2][1] - c[1][1] * c[2][0]);
+    // Hadamard's bound on the determinant: the product of its rows' lengths.
+    double most = 1.0;
+    for (const double* row : c) most *= std::sqrt(row[0] * row[0] + row[1] * row[1] + row[2] * row[2]);
+    return det > 1e-4 * most;
+}
+
+}  // namespace
+
+void O3duCountOut::add(const CO3duShadowVolumes& prisms) {
+    const CO3duVolumeIndices& lit = prisms.lit;
+    if (lit.size() / 3 > kCopiedFaces) {
+        large_.push_back(&prisms);
+        return;
+    }
+    const float* corner = prisms.corners.data();
+    for (std::size_t t = 0; t + 2 < lit.size(); t += 3) {
+        const float* p[3] = {corner + std::size_t(lit[t]) * 3, corner + std::size_t(lit[t + 1]) * 3,
+                             corner + std::size_t(lit[t + 2]) * 3};
+        if (faces_the_eye(p, to_clip_)) continue;
+        for (const float* q : p) triangles_.insert(triangles_.end(), q, q + 3);
+    }
+}
+
+void O3duCountOut::count(GLenum decrement) {
+    if (triangles_.empty() && large_.empty()) return;
+    const CountingOut state(decrement);
+    for (const CO3duShadowVolumes* prisms : large_)
+        if (prisms->lit.size() > 0) draw_lit_faces(*prisms);
+    if (!triangles_.empty()) {
+        glVertexPointer(3, GL_FLOAT, 0, triangles_.data());
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(triangles_.size() / 3));
+    }
+    triangles_.clear();
+    large_.clear();
 }
 
 bool o3du_counts_out_through_lit_faces(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view, int cull_mode) {

@@ -17,12 +17,27 @@
 // have no inverse.
 bool o3du_near_rectangle(const _O3duViewport& viewport, double corners[4][3]);
 
-// Counts down, under the stencil operation `decrement`, each pixel whose ray leaves one of the shape's prisms through
-// its top, the lit triangle, before it meets what is drawn there: the triangles' faces turned from the light, depth
-// tested, in light space as the walls are drawn. A ray that starts inside a shape's prism and leaves it so (through
-// a face culled where it is drawn) is counted out as it left by a wall; for a closed shape no other ray does, as
-// meeting a face from outside ends it there.
-void o3du_count_out_through_lit_faces(const CO3duShadowVolumes& volumes, GLenum decrement);
+// Counts down each pixel whose ray leaves one of a shape's prisms through its top, the lit triangle, before it meets
+// what is drawn there: the triangles' faces turned from the light, depth tested, in light space as the walls are
+// drawn. A ray that starts inside a shape's prism and leaves it so (through a face culled where it is drawn) is
+// counted out as it left by a wall; for a closed shape no other ray does, as meeting a face from outside ends it
+// there. The faces of a pass's shapes are gathered and counted out in one draw once its walls are counted, as a draw
+// a shape cost a frame of many small open shapes more than their pixels: a small shape's faces are copied, each left
+// out where it faces the eye, as culling would leave it; a large shape's are drawn from its own corners.
+class O3duCountOut {
+public:
+    // to_clip: light space to clip coordinates (row vectors), for telling where a face faces.
+    explicit O3duCountOut(const OfuMatrix4x4& to_clip) : to_clip_(to_clip) {}
+    void add(const CO3duShadowVolumes& prisms);
+    // Counts out under the stencil operation `decrement` what was gathered, and empties the gathering.
+    void count(GLenum decrement);
+
+private:
+    OfuMatrix4x4 to_clip_;
+    std::vector<float> triangles_;  // 9 a face
+    std::vector<const CO3duShadowVolumes*> large_;
+};
+
 // Whether the shape's lit faces count out the rays that leave its prisms through them: where faces are culled
 // (cull mode 0), for a shape the near rectangle cut (`cut` parts of it inside its prisms), whose prisms rays start
 // in, and for an open one whose walls may be in view, which rays from outside may enter by a wall and leave by the

@@ -20,6 +20,7 @@
 #include "modeller/shadow/depth.h"
 #include "modeller/shadow/groups.h"
 #include "modeller/shadow/near_plane.h"
+#include "modeller/shadow/screen_reach.h"
 #include "modeller/shadow/shadows.h"
 #include "modeller/shadow/volumes.h"
 #include "modeller/shadow/wall_batches.h"
@@ -47,6 +48,13 @@ constexpr GLuint kBelowZero = 0xFC;
 // the two stay apart with no write mask, which would cost every wall fragment a masked write.
 constexpr GLuint kShadowed = 0x80, kLowBits = 0x7F;
 constexpr std::uint32_t kDeepestGroup = 122;
+// A shape alone of depth up to kDeepestFromShadowed counts with wrap-around from kFromShadowed where a pass before
+// shadowed and from 255 elsewhere: counts no lower than 4 below zero end within 0 to kHighShadowed where a pass before
+// shadowed or the shape's own count is above zero, and within 251 to 255 elsewhere, so that one quad folds them into
+// kHighShadowed and 0. A shape alone after it reads kHighShadowed by its top bit as kShadowed; a group needs
+// kShadowed itself.
+constexpr GLuint kFromShadowed = 4, kHighShadowed = 250;
+constexpr std::uint32_t kDeepestFromShadowed = kHighShadowed - kFromShadowed;
 // Every bit of the stencil.
 constexpr GLuint kEightBits = 0xFF;
 
@@ -99,6 +107,27 @@ public:
     PlainPixels& operator=(const PlainPixels&) = delete;
 };
 
+// Draws, clears and pixel writes confined to a rectangle of the viewport (within any scissor box a host program set),
+// the scissor put back when this goes.
+class ScissorTo {
+public:
+    ScissorTo(const _O3duViewport& viewport, const O3duPixelRect& rect) {
+        glPushAttrib(GL_SCISSOR_BIT);
+        GLint x0 = viewport.x + rect.x, y0 = viewport.y + rect.y, x1 = x0 + rect.width, y1 = y0 + rect.height;
+        if (glIsEnabled(GL_SCISSOR_TEST)) {
+            GLint box[4];
+            glGetIntegerv(GL_SCISSOR_BOX, box);
+            x0 = std::max(x0, box[0]), y0 = std::max(y0, box[1]);
+            x1 = std::min(x1, box[0] + box[2]), y1 = std::min(y1, box[1] + box[3]);
+        }
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+    }
+    ~ScissorTo() { glPopAttrib(); }
+    ScissorTo(const ScissorTo&) = delete;
+    ScissorTo& operator=(const ScissorTo&) = delete;
+};
+
 // One frame's count of the shapes' volumes into the stencil, by the road its mode takes (see shadows.h). Every road
 // is made of one step, a run of shapes counted in one pass (add_and_count), and leaves a stencil that is not 0
 // exactly where a pixel lies in shadow, but for the background, which the caller clears.
@@ -113,6 +142,7 @@ public:
           draws_(view_.to_clip(), scene.viewport.width, scene.viewport.height, queries),
           near_caps_(near_caps && o3du_near_rectangle(scene.viewport, near_rectangle_)),
           caps_(near_rectangle_, view_.to_clip(), walls_reach(scene)),
+          count_out_(view_.to_clip()),
           fill_(std::move(fill)) {}
 
     // Where the stencil wraps and the frame's bound stays within kDeepestWrapped: every shape's walls in one pass,
@@ -143,6 +173,7 @@ public:
                 counted_alone(*first, first->walls->depth <= kDeepestWrapped ? kWrapping : kSaturating);
                 continue;
             }
+            lower_marks();
             if (add_and_count(first, last, kWrapping)) fold(true);
         }
     }
@@ -204,7 +235,11 @@ private:
         }
         if (walls) count_walls(ops);
         for (const O3duCountedShape* s = first; s != last; ++s)
-            drew = count_out(*s->prisms, cuts_[std::size_t(s - first)], in_view(*s->walls), ops.down) || drew;
+            if (counts_out(*s->prisms, cuts_[std::size_t(s - first)], in_view(*s->walls))) {
+                count_out_.add(*s->prisms);
+                drew = true;
+            }
+        count_out_.count(ops.down);
         return walls || drew;
     }
     // Walls are gathered shape by shape and counted whenever they fill more than one draw, between shapes, so that
@@ -237,37 +272,69 @@ private:
     bool counts_out(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view) const {
         return o3du_counts_out_through_lit_faces(prisms, cut, walls_in_view, scene_.cull_mode);
     }
-    bool count_out(const CO3duShadowVolumes& prisms, int cut, bool walls_in_view, GLenum subtract) {
-        if (!counts_out(prisms, cut, walls_in_view)) return false;
-        o3du_count_out_through_lit_faces(prisms, subtract);
-        return true;
-    }
 
     // A shape deeper than a group counts alone over all eight bits: with wrap-around where its bound stays within
     // kDeepestWrapped, which is exact, and saturating where it is deeper. Counted from kShadowed, such a count could
-    // end anywhere, so what the passes before left is kept apart meanwhile: read out, cleared so the count starts
-    // at 0 everywhere, and put back after the count is folded, so that a pixel already shadowed stays so whatever
-    // this shape counts there.
+    // end anywhere: a wrapping count within kDeepestFromShadowed starts from kFromShadowed where a pass before shadowed
+    // and from 255 elsewhere instead, from which a shadowed pixel's count and any other ends on its own side of
+    // kHighShadowed; a saturating count keeps what the passes before left apart meanwhile, read out, cleared so the
+    // count starts at 0 everywhere, and put back after the count is folded. Either way a pixel already shadowed stays
+    // so whatever this shape counts there, and nothing is done beyond the pixels the shape's count can reach.
     void counted_alone(const O3duCountedShape& shape, Ops ops) {
-        const int width = scene_.viewport.width, height = scene_.viewport.height;
-        const bool kept = marked_;
-        if (kept) {
-            const PlainPixels plain;
-            shadowed_.resize(std::size_t(width) * height);
-            glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
-            stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
+        if (!marked_) {
+            if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
+            return;
         }
+        // The parts of the near rectangle inside the shape's prisms can lie anywhere in the viewport.
+        const int cut = near_caps_ ? caps_.gather(*shape.prisms) : 0;
+        caps_.clear();
+        const O3duPixelRect reach =
+            cut > 0 ? O3duPixelRect{0, 0, scene_.viewport.width, scene_.viewport.height}
+                    : o3du_screen_reach(*shape.walls, view_.to_clip(), scene_.viewport.width, scene_.viewport.height);
+        const ScissorTo only(scene_.viewport, reach);
+        if (reach.empty()) {
+            add_and_count(&shape, &shape + 1, ops);
+            return;
+        }
+        if (ops.up == GL_INCR_WRAP && shape.walls->depth <= kDeepestFromShadowed) {
+            // A pixel shadowed before holds the top bit (kShadowed or kHighShadowed), which the test sees against
+            // kFromShadowed's clear one; 0 turns to 255.
+            stencil_quad(GL_NOTEQUAL, kFromShadowed, kShadowed, GL_REPLACE, kEightBits, GL_INVERT);
+            add_and_count(&shape, &shape + 1, ops);
+            stencil_quad(GL_GEQUAL, kHighShadowed, kEightBits, GL_REPLACE, kEightBits, GL_ZERO);
+            high_marks_ = united(high_marks_, reach);
+            return;
+        }
+        shadowed_.resize(std::size_t(reach.width) * reach.height);
+        {
+            const PlainPixels plain;
+            glReadPixels(scene_.viewport.x + reach.x, scene_.viewport.y + reach.y, reach.width, reach.height,
+                         GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, shadowed_.data());
+        }
+        stencil_quad(GL_ALWAYS, 0, 0, GL_ZERO, kEightBits);
         if (add_and_count(&shape, &shape + 1, ops)) fold(ops.up == GL_INCR_WRAP);
-        if (!kept) return;
         // The pixels shadowed before take the lowest bit, and then kShadowed, as a count folds.
         for (std::uint8_t& s : shadowed_) s = s ? 1 : 0;
         {
             const PlainPixels plain;
             glStencilMask(1);
-            draw_window_pixels(width, height, shadowed_.data());
+            draw_window_pixels(scene_.viewport, reach, shadowed_.data());
             glStencilMask(kEightBits);
         }
         fold(false);
+    }
+
+    // Before a group counts: the pixels that hold kHighShadowed take kShadowed.
+    void lower_marks() {
+        if (high_marks_.empty()) return;
+        const ScissorTo only(scene_.viewport, high_marks_);
+        stencil_quad(GL_EQUAL, kShadowed, kShadowed, GL_REPLACE, kEightBits);
+        high_marks_ = {};
+    }
+    static O3duPixelRect united(const O3duPixelRect& a, const O3duPixelRect& b) {
+        if (a.empty()) return b;
+        const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+        return {x0, y0, std::max(a.x + a.width, b.x + b.width) - x0, std::max(a.y + a.height, b.y + b.height) - y0};
     }
 
     // The counts of an eight-bit count that wrapped a little below zero (252 to 255, whose top six bits are set): no
@@ -284,40 +351,42 @@ private:
         marked_ = true;
     }
     // One quad over the viewport that passes the depth test and changes the stencil by `op` where the stencil test
-    // (func, ref, mask) passes, in the bits of `write`.
-    void stencil_quad(GLenum func, GLint ref, GLuint mask, GLenum op, GLuint write) {
+    // (func, ref, mask) passes and by `otherwise` where it fails, in the bits of `write`.
+    void stencil_quad(GLenum func, GLint ref, GLuint mask, GLenum op, GLuint write, GLenum otherwise = GL_KEEP) {
         glDisable(GL_CULL_FACE);
         glDisable(GL_DEPTH_TEST);
         glStencilMask(write);
         glStencilFunc(func, ref, mask);
-        glStencilOp(GL_KEEP, op, op);
+        glStencilOp(otherwise, op, op);
         fill_(kWithinRange);
         glStencilMask(kEightBits);
         glStencilFunc(GL_ALWAYS, 1, ~0u);
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
     }
-    // Writes the stencil bytes of the window's pixels from the bottom left, through the stencil's write mask.
-    static void draw_window_pixels(int width, int height, const std::uint8_t* bytes) {
-        GLint viewport[4];
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        glViewport(0, 0, width, height);
+    // Writes the stencil bytes of the viewport's pixels in `rect`, from its bottom left, through the stencil's
+    // write mask.
+    static void draw_window_pixels(const _O3duViewport& viewport, const O3duPixelRect& rect,
+                                   const std::uint8_t* bytes) {
+        GLint kept[4];
+        glGetIntegerv(GL_VIEWPORT, kept);
+        glViewport(viewport.x + rect.x, viewport.y + rect.y, rect.width, rect.height);
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glLoadIdentity();
-        glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+        glOrtho(0.0, rect.width, 0.0, rect.height, -1.0, 1.0);
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         glLoadIdentity();
         // A quarter pixel in, so that no rounding puts the position outside the view; the pixels' centres stay
         // within the rectangle it starts.
         glRasterPos2d(0.25, 0.25);
-        glDrawPixels(width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, bytes);
+        glDrawPixels(rect.width, rect.height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, bytes);
         glPopMatrix();
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);
-        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        glViewport(kept[0], kept[1], kept[2], kept[3]);
     }
 
     const CO3duGLScene& scene_;
@@ -328,10 +397,12 @@ private:
     double near_rectangle_[4][3] = {};
     const bool near_caps_;
     O3duNearCaps caps_;
+    O3duCountOut count_out_;
     std::function<void(double)> fill_;
     std::uint64_t passes_ = 0;
-    // Whether a pass before left kShadowed anywhere.
+    // Whether a pass before left kShadowed anywhere, and where shapes alone may have left kHighShadowed.
     bool marked_ = false;
+    O3duPixelRect high_marks_;
     std::vector<int> cuts_;
     std::vector<std::uint8_t> shadowed_;
 };
@@ -454,7 +525,9 @@ void CO3duGLModelar::refresh_shadow_volumes() {
             (outlines ? entity.outline_volumes() : entity.prism_volumes()).depth > 0)
             depth.add(outlines ? entity.outline_volumes_to_fill() : entity.prism_volumes_to_fill());
     };
-    O3duShadowBuilder builder;
+    if (!shadow_builder_) shadow_builder_ = std::make_unique<O3duShadowBuilder>();
+    O3duShadowBuilder& builder = *shadow_builder_;
+    builder.start_rebuild();
     const bool plain = typeid(*this) == *plain_hooks_;
     for (_OfuPosition* node = structure_.head(); node; node = node->next) {
         _OfuPosition* pos = node;
@@ -484,6 +557,8 @@ void CO3duGLModelar::refresh_shadow_volumes() {
         restore_matrix(entity.model_matrix, saved);
         if (all) add_depth(entity);
     }
+    // What this rebuild's largest shape did not need of the scratch is not kept for the next.
+    if (builder.holds_far_more_than_used()) shadow_builder_.reset();
     if (!rebuilt) return;
     if (!all)
         for (const _OfuPosition* node = structure_.head(); node; node = node->next) add_depth(*node->entity);

@@ -21,8 +21,12 @@
 //   depths sum to at most 122, each group counted modulo 256 on top of what the groups before left, 128 ("shadowed")
 //   or 0, and folded back to 128 or 0: from 128 a group's count ends within 124 to 250, from 0 within 0 to 122 or
 //   252 to 255 (below zero), so a pixel shadowed before stays so and one that was not reads its group's count;
-// - between the groups, a shape deeper than a group alone: modulo 256 where its depth is at most 250, saturating
-//   where it is deeper, from 0 everywhere; what the groups before left is read out before and put back after;
+// - between the groups, a shape deeper than a group alone, over the pixels its volume can reach: where its depth is
+//   at most 246, modulo 256 from 4 where a pass before shadowed (128, or 250 after a shape alone) and from 255
+//   elsewhere, so that a pixel shadowed before or by the shape itself ends within 0 to 250 and any other within 251
+//   to 255, which one quad folds into 250 and 0 (taken back to 128 before a group counts); where it is deeper, modulo
+//   256 within 250 and saturating beyond, from 0 everywhere, what the passes before left read out before and put
+//   back after;
 // - shape by shape where the stencil saturates: each shape's increments before its decrements, so a count saturates
 //   only where one shape alone brings it past 255, and a shape's count never goes below 0.
 // The volumes live in the shapes and are built again only where what they depend on changes; a deep frame's groups

@@ -60,6 +60,14 @@ std::size_t slot(const Bits& b, int bits) {
     return std::size_t(((std::uint64_t(b.v[0]) << 32 | b.v[1]) * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
+// A check of all three of a position's coordinates that the table keeps beside each position found: another
+// position in a slot is passed over without reading it, but where the two checks agree.
+std::uint32_t check(const Bits& b) {
+    return static_cast<std::uint32_t>(((std::uint64_t(b.v[0]) << 32 | b.v[1]) * 0xC2B2AE3D27D4EB4Full ^
+                                       std::uint64_t(b.v[2]) * 0x9E3779B97F4A7C15ull) >>
+                                      32);
+}
+
 // Outline loops of the triangles of one facing; each is walked counter-clockwise as seen from the light.
 class OutlineFinder {
 public:
@@ -149,8 +157,32 @@ bool casts_shadow(const CO3duGLTrianglePolygons& set, bool translucent_texture) 
 
 bool texture_casts_none(const _OfuBitmap& image) { return image.info_header.biBitCount == 32; }
 
+template <class Each>
+void O3duShadowBuilder::each_scratch(Each&& each) const {
+    each(points_), each(lit_), each(unlit_), each(triples_), each(outline_corners_), each(outline_walls_);
+    each(sorted_), each(slots_), each(rank_), each(first_point_), each(corner_of_), each(kept_), each(wall_corner_);
+    each(indices_), each(walls_), each(edges_), each(edge_start_), each(edge_next_), each(face_corners_);
+    each(cells_), each(faces_), each(aside_), each(piece_), each(volume_), each(scale_);
+}
+
+void O3duShadowBuilder::count_use() {
+    std::size_t used = 0;
+    each_scratch([&](const auto& v) { used += v.size() * sizeof(v[0]); });
+    most_used_ = std::max(most_used_, used);
+}
+
+// Vectors grow to twice what they hold at most, and a shape's scratch is not all in use at its end: four times
+// what the largest shape used, and a mebibyte, is what a rebuild of shapes as large as these keeps.
+bool O3duShadowBuilder::holds_far_more_than_used() {
+    count_use();
+    std::size_t held = 0;
+    each_scratch([&](const auto& v) { held += v.capacity() * sizeof(v[0]); });
+    return held > 4 * most_used_ + (std::size_t(1) << 20);
+}
+
 void O3duShadowBuilder::begin(const O3duShadowSettings& settings, CO3duShadowVolumes& outlines,
                               CO3duShadowVolumes& prisms, std::int8_t* closed) {
+    count_use();
     settings_ = settings;
     outlines_ = &outlines;
     prisms_ = &prisms;
@@ -275,7 +307,7 @@ bool O3duShadowBuilder::closed() {
         joined = !shared;
     }
     for (int round = 0; !joined; ++round) {
-        if (!gather_edges(count)) return false;
+        if (!(round == 0 && gathered_ == count) && !gather_edges(count)) return false;
         pieces();
         const auto face = [this](std::size_t i) { return static_cast<std::uint32_t>(edges_[i]); };
         for (std::size_t low = 0; low + 1 < edge_start_.size(); ++low)
@@ -445,21 +477,30 @@ void O3duShadowBuilder::finish() {
             if (corner_of_[p] == ~0u) corner_of_[p] = 0, ++used;
     int bits = 4;
     while ((std::size_t(1) << bits) < 2 * used) ++bits;
-    slots_.assign(std::size_t(1) << bits, ~0u);
+    constexpr std::uint64_t kEmpty = ~std::uint64_t(0);
+    slots_.assign(std::size_t(1) << bits, kEmpty);
     sorted_.clear();
     first_point_.clear();
     for (std::uint32_t p = 0; p < vertices; ++p) {
         if (corner_of_[p] == ~0u) continue;
         const Bits b(&points_[std::size_t(p) * 3]);
+        const std::uint64_t checked = std::uint64_t(check(b)) << 32;
+        const auto key = sort_key(b, 0);
         std::size_t at = slot(b, bits);
-        while (slots_[at] != ~0u && !(Bits(&points_[std::size_t(first_point_[slots_[at]]) * 3]) == b))
+        // The position found as `found` is the one in sorted_ with the same bits.
+        const auto same = [&](std::uint64_t found) {
+            const auto& there = sorted_[static_cast<std::uint32_t>(found)];
+            return there.first == key.first && (there.second >> 32) == (key.second >> 32);
+        };
+        while (slots_[at] != kEmpty && !((slots_[at] >> 32 << 32) == checked && same(slots_[at])))
             at = (at + 1) & ((std::size_t(1) << bits) - 1);
-        if (slots_[at] == ~0u) {
-            slots_[at] = static_cast<std::uint32_t>(first_point_.size());
-            sorted_.push_back(sort_key(b, slots_[at]));
+        if (slots_[at] == kEmpty) {
+            const auto found = static_cast<std::uint32_t>(first_point_.size());
+            slots_[at] = checked | found;
+            sorted_.push_back(sort_key(b, found));
             first_point_.push_back(p);
         }
-        corner_of_[p] = slots_[at];
+        corner_of_[p] = static_cast<std::uint32_t>(slots_[at]);
     }
     // No two positions have the same bits: they sort by their bits alone.
     std::sort(sorted_.begin(), sorted_.end());
@@ -469,7 +510,7 @@ void O3duShadowBuilder::finish() {
         rank_[found] = static_cast<std::uint32_t>(r);
         slots_[r] = first_point_[found];  // the table is done with; it keeps the first vertices a while
     }
-    for (std::size_t r = 0; r < sorted_.size(); ++r) first_point_[r] = slots_[r];
+    for (std::size_t r = 0; r < sorted_.size(); ++r) first_point_[r] = static_cast<std::uint32_t>(slots_[r]);
     for (std::uint32_t& c : corner_of_)
         if (c != ~0u) c = rank_[c];
     // Each face's corners, the lit ones first.
@@ -478,7 +519,17 @@ void O3duShadowBuilder::finish() {
     for (std::size_t i = 0; i < unlit_.size(); ++i) face_corners_[lit_.size() + i] = corner_of_[unlit_[i]];
     // Every wall u -> v as (low, high, reversed), so that the walls over the same two corners sort together; a small
     // shape has them in order in the table of its edges.
+    // A large shape's edges are gathered by their corners once, for its walls and, where it is asked, for whether it
+    // closes, which meets every face's edges: the lit faces' alone where it is not.
     counted_ = !settings_.every_prism && count_edges();
+    const std::size_t lit = lit_.size() / 3;
+    const bool asks_closed = !settings_.cull_mode && lit > 0 && (!known_closed_ || *known_closed_ < 0);
+    gathered_ = 0;
+    if (!counted_ && !settings_.every_prism) {
+        const std::size_t faces = asks_closed ? face_corners_.size() / 3 : lit;
+        aside_.assign(faces, 0);
+        if (gather_edges(faces)) gathered_ = faces;
+    }
     walls_.clear();
     kept_.clear();
     const auto keep = [&](std::uint32_t low, std::uint32_t high, long net) {
@@ -491,7 +542,18 @@ void O3duShadowBuilder::finish() {
             const Cell& cell = cells_[low * table + high];
             keep(low, high, long(cell.lit[0]) - long(cell.lit[1]));
         }
-    for (std::size_t t = 0; t < lit_.size() && !counted_; t += 3)
+    // The gathered edges of one lower corner run by their higher corner, each's lit faces first (a lit face has three
+    // corners apart, so none is left out), as the sorted walls below would.
+    for (std::size_t low = 0; gathered_ > 0 && low + 1 < edge_start_.size(); ++low)
+        for (std::size_t i = edge_start_[low], end = edge_start_[low + 1]; i < end;) {
+            long net = 0;
+            std::size_t j = i;
+            for (; j < end && (edges_[j] >> 33) == (edges_[i] >> 33); ++j)
+                if (static_cast<std::uint32_t>(edges_[j]) < lit) net += (edges_[j] >> 32 & 1) ? -1 : 1;
+            if (net != 0) keep(static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(edges_[i] >> 33), net);
+            i = j;
+        }
+    for (std::size_t t = 0; t < lit_.size() && !counted_ && gathered_ == 0; t += 3)
         for (int e = 0; e < 3; ++e) {
             const std::uint32_t u = face_corners_[t + e], v = face_corners_[t + (e + 1) % 3];
             walls_.push_back((std::uint64_t(std::min(u, v)) << 33) | (std::uint64_t(std::max(u, v)) << 1) |

@@ -42,8 +42,17 @@ public:
     void add_set(const CO3duGLTrianglePolygons& set, const OfuMatrix4x4& to_light);
     // Cancels the walls shared in opposite directions and fills the lists.
     void finish();
+    // Starts a rebuild of shape after shape: the most scratch one of them uses is counted from here.
+    void start_rebuild() { most_used_ = 0; }
+    // Whether the scratch holds far more than the largest shape since start_rebuild() used: worth giving back.
+    bool holds_far_more_than_used();
 
 private:
+    // Calls each(v) for every scratch vector v.
+    template <class Each>
+    void each_scratch(Each&& each) const;
+    // Counts the scratch the shape built last used towards most_used_.
+    void count_use();
     void add_lit(std::uint32_t a, std::uint32_t b, std::uint32_t c);
     // Whether the shape's faces close about their inside, turned outwards.
     bool closed();
@@ -64,7 +73,8 @@ private:
     std::vector<std::uint32_t> outline_walls_;
     // Scratch of finish().
     std::vector<std::pair<std::uint64_t, std::uint64_t>> sorted_;  // each position of a triangle, by its bits
-    std::vector<std::uint32_t> slots_, rank_;  // a table of positions; a position's place in sorted_
+    std::vector<std::uint64_t> slots_;  // a table of positions: each one's check (high half) and place in sorted_
+    std::vector<std::uint32_t> rank_;   // a position's place in sorted_ once sorted
     std::vector<std::uint32_t> first_point_, corner_of_, kept_, wall_corner_, indices_;
     std::vector<std::uint64_t> walls_;
     // Scratch of closed(): edges with their triangle; each triangle's corners in order, its turn and itself;
@@ -73,6 +83,7 @@ private:
     // edge_start_[c].
     std::vector<std::uint64_t> edges_;
     std::vector<std::uint32_t> edge_start_, edge_next_;
+    std::size_t gathered_ = 0;  // the faces whose edges edges_ holds as finish() gathered them, none aside
     struct Cell {  // an edge of a small shape: how often each way, the first face each way, how often lit each way
         std::uint8_t times[2], first[2], lit[2];
     };
@@ -83,7 +94,8 @@ private:
     std::vector<std::uint8_t> aside_;
     std::vector<std::uint32_t> piece_;
     std::vector<double> volume_, scale_;
-    O3duWindingDepth depth_;  // each list's depth, from its walls
+    O3duWindingDepth depth_;     // each list's depth, from its walls
+    std::size_t most_used_ = 0;  // bytes
 };
 
 // One set as a whole shape: begin, add_set, finish.

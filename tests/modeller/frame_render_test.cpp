@@ -310,6 +310,27 @@ void add_caption_then_box(CO3duGLModelar& m) {
     m.AddPrimitive(box);
 }
 
+// A caption counts its pixels from the viewport's corner, wherever the host put the viewport in the window.
+TEST(FrameRender, CaptionLandsOnItsPixelsInAViewportOffTheCorner) {
+    for (const auto& [x, y] : {std::pair{0, 0}, {24, 0}, {0, 30}, {17, 9}}) {
+        SCOPED_TRACE(::testing::Message() << "the viewport at " << x << ", " << y);
+        HeadlessScene s(kN + 40, kN + 40);
+        CO3duPrimitive p = caption();
+        s.modeller->AddPrimitive(p);
+        _O3duViewport view{x, y, kN, kN};
+        s.modeller->SetViewport(view);
+        const Frame f = s.render();
+        const Rgb orange{255, 128, 0}, none{0, 0, 0};
+        // Rows from the viewport's top.
+        const struct {
+            int x, row;
+            Rgb want;
+        } probes[] = {{15, 10, orange}, {10, 5, orange}, {19, 14, orange}, {9, 10, none}, {20, 10, none}};
+        for (const auto& q : probes)
+            EXPECT_TRUE(pixel_near(f, x + q.x, y + kN - 1 - q.row, q.want, 1, "caption_in_viewport"));
+    }
+}
+
 TEST(FrameRender, CaptionLeavesClippingAsTheSectionSwitchSays) {
     HeadlessScene s;
     add_caption_then_box(*s.modeller);

@@ -248,5 +248,45 @@ TEST(Picking, AShapeAHookMovesIsPickedWhereItIsDrawn) {
     EXPECT_EQ(m.HitTestS(hdc, 48, 40, hit), pos);
 }
 
+// A caption (window pixels 10 to 20 across and 5 to 15 down from the viewport's top) is picked where it is drawn,
+// by both picks, wherever the host put the viewport in the window; beside it, the box behind it.
+TEST(Picking, ACaptionIsPickedWhereAViewportOffTheCornerDrawsIt) {
+    for (const auto& [x, y] : {std::pair{0, 0}, {24, 0}, {0, 30}, {17, 9}}) {
+        SCOPED_TRACE(::testing::Message() << "the viewport at " << x << ", " << y);
+        auto dc = kz::platform::DeviceContext::create_window(96 + 40, 80 + 40);
+        CO3duGLModelar m;
+        HDC hdc = dc.get();
+        ASSERT_EQ(m.Initialize(hdc), 1);
+        _O3duViewport view{x, y, 96, 80};
+        m.SetViewport(view);
+        _O3duCamera c;
+        m.GetCamera(c);
+        c.eye = OfuVector3(0, -100, 0);
+        m.SetCamera(c);
+        CO3duPrimitive label;
+        label.kind = 1;
+        CO3duTrianglePolys set;
+        set.type = O3DU_SET_TRIANGLE_STRIP;
+        set.material = kWhite;
+        set.vertices.SetSize(4);
+        const double xs[4] = {10, 10, 20, 20}, ys[4] = {5, 15, 5, 15};
+        for (int i = 0; i < 4; ++i) set.vertices[i].position = OfuVector3(xs[i], ys[i], 1);
+        label.sets.Add(set);
+        _OfuPosition* caption = m.AddPrimitive(label);
+        CO3duPrimitive box = make_box({-40, -5, -40}, {40, 5, 40}, kWhite);
+        _OfuPosition* behind = m.AddPrimitive(box);
+        // The pick's rows count down from the viewport's height: the caption's middle row, 10 down from the top,
+        // is row 80 - 10 from the viewport's foot.
+        const int px = x + 15, py = 10 - y;
+        _O3duSelect one{};
+        EXPECT_EQ(m.HitTestS(hdc, px, py, one), caption);
+        std::vector<_O3duSelect> hits(4);
+        ASSERT_EQ(m.HitTest(hdc, px, py, hits.data(), 4), 2);
+        EXPECT_EQ(hits[0].position, caption);
+        EXPECT_EQ(hits[1].position, behind);
+        EXPECT_EQ(m.HitTestS(hdc, x + 30, py, one), behind);
+    }
+}
+
 }  // namespace
 }  // namespace kz::test

@@ -1,9 +1,11 @@
 // The roads a frame's shadow count may take, each held to the ray cast on the same scenes: every shape at once with
 // wrap-around, in groups of seven bits, shape by shape where the stencil saturates, and a shape deeper than a group
 // counted alone over eight bits (with wrap-around within 250, saturating beyond) between groups that shadowed before
-// it; the passes each road reports, and none for a frame without shadows.
+// it; the passes each road reports, and none for a frame without shadows. A shape alone takes the counts a little
+// below zero as no shadow, as the count shape by shape does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -117,29 +119,70 @@ RoadScene plates_under_plates(int stacked) {
     return scene;
 }
 
+// `stacked` plates as one shape 30 m up behind an eye 3 m above the floor, whose shadow a sun low ahead of it casts
+// over the eye onto the top of a wall 10 m ahead, its volume reaching from behind the eye and passing above it, its
+// walls' far ends on the floor below the eye's line; and 130 plates 60 m up further behind, each a shape, nearer the
+// sun, whose shadow falls on part of the stack's and is counted before it. The frame's bound passes 250.
+RoadScene stack_behind_the_eye(int stacked) {
+    RoadScene scene{.name = std::to_string(stacked) + " plates stacked as one shape behind the eye",
+                    .roads = {Road::in_groups},
+                    .shapes = {},
+                    .eye = {0, 0, 3},
+                    .target = {0, 40, 0},
+                    .travel = {0, 1, -0.6},
+                    .deep_shape = 1,
+                    .least_bound = std::uint32_t(stacked),
+                    .most_bound = std::uint32_t(stacked)};
+    std::vector<Block> b = {{{-100, -100, -1}, {100, 100, 0}}};
+    for (int i = 0; i < stacked; ++i) b.push_back({{-10, -35, 30 + 0.1 * i}, {10, -5, 30.05 + 0.1 * i}, i > 0});
+    for (int i = 0; i < 130; ++i) b.push_back({{-5, -70, 60 + 0.01 * i}, {15, -50, 60.005 + 0.01 * i}});
+    b.push_back({{-30, 10, 0}, {30, 11, 12}});
+    scene.shapes = boxes_of(b);
+    return scene;
+}
+
+// The plates under plates above, with two plates 10 m up below the stack, further from the sun, each a shape, whose
+// shadow on the floor, counted in a group after the stack, counts 2 within the stack's.
+RoadScene plates_under_plates_over_two(int stacked) {
+    RoadScene scene = plates_under_plates(stacked);
+    scene.name += " over two plates";
+    for (const double z : {10.0, 10.5}) scene.shapes.push_back(boxes_of({{{-15, -10, z}, {-5, 10, z + 0.05}}})[0]);
+    return scene;
+}
+
 struct Drawn {
     Score score;
     std::uint64_t passes = 0;
     std::uint32_t deep_bound = 0;
 };
 
-Drawn draw(const RoadScene& k, Road road) {
-    HeadlessScene scene(k.width, k.height);
+// The scene's shapes into the modeller and the cast, its sun and its camera, counted on the road; the frame.
+Frame render_on(HeadlessScene& scene, const RoadScene& k, Road road, ShadowScene& shapes, _O3duCamera& c,
+                OfuLight& light) {
     CO3duGLModelar& m = *scene.modeller;
-    ShadowScene shapes;
     for (const CO3duPrimitive& shape : k.shapes) shapes.add(m, shape);
-    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, k.travel);
+    light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, k.travel);
     light.on = 1;
     m.SetShadowLight(light);
     m.SetShadowAccuracy(k.accuracy);
     m.SetShadowColor({1, 0, 0, 0.5f});
-    const _O3duCamera c = camera_looking(m, k.eye, k.target, k.fov, 1, 2000);
+    c = camera_looking(m, k.eye, k.target, k.fov, 1, 2000);
     m.SetCamera(c);
     m.set_shadow_count_wraps(road != Road::shape_by_shape);
     // Groups of two at the most: the deeper shapes, the balls mostly, count alone.
     set_shadow_group_depth_for_testing(road == Road::in_groups && !k.deep_shape ? 2 : 0);
     const Frame f = scene.render();
     set_shadow_group_depth_for_testing(0);
+    return f;
+}
+
+Drawn draw(const RoadScene& k, Road road) {
+    HeadlessScene scene(k.width, k.height);
+    CO3duGLModelar& m = *scene.modeller;
+    ShadowScene shapes;
+    _O3duCamera c;
+    OfuLight light;
+    const Frame f = render_on(scene, k, road, shapes, c, light);
     Drawn d{shapes.compare(f, PixelRays(c, k.width, k.height), k.travel), m.shadow_count_passes_last_frame()};
     const _OfuPosition* deep = m.structure().head();
     for (std::size_t i = 0; i < k.deep_shape; ++i) deep = deep->next;
@@ -176,6 +219,8 @@ TEST(ShadowRoads, EveryRoadDarkensWhereTheCastFindsShadow) {
                           .accuracy = int(seed / 2 % 2)});
     }
     scenes.push_back(plates_under_plates(126));
+    scenes.push_back(plates_under_plates_over_two(126));
+    scenes.push_back(stack_behind_the_eye(130));
     scenes.push_back(slats_before_a_wall(260, 150));
     // Where the count saturates, a ray through more than 255 of one shape's prisms loses its count; 200 do not.
     scenes.push_back(slats_before_a_wall(200, 260));
@@ -198,6 +243,87 @@ TEST(ShadowRoads, EveryRoadDarkensWhereTheCastFindsShadow) {
             }
         }
     }
+}
+
+// A host's viewport anywhere in the window: on every road (a shape alone among them, after groups that shadowed),
+// the frame in a viewport off the window's corner darkens where the cast finds shadow as the frame at the corner
+// does, and the window around it keeps the background. (Pixel for pixel the two differ a little where the floor
+// meets walls far off: the rasterizer interpolates depths from window coordinates, which round otherwise.)
+TEST(ShadowRoads, AViewportOffTheWindowsCornerDarkensAsAtTheCorner) {
+    const RandomScene random = random_scene(19, false);
+    const RoadScene scenes[] = {{.name = "seed 19",
+                                 .roads = {Road::at_once, Road::in_groups, Road::shape_by_shape},
+                                 .shapes = random.shapes,
+                                 .eye = random.eye,
+                                 .target = random.target,
+                                 .travel = random.travel},
+                                plates_under_plates(126)};
+    for (const RoadScene& k : scenes)
+        for (const Road road : k.roads)
+            for (const auto& [x, y] : {std::pair{0, 0}, {k.width / 2, 0}, {0, k.height / 2}, {k.width / 2 + 3, 29}}) {
+                SCOPED_TRACE(k.name + ", " + name_of(road) + ", the viewport at " + std::to_string(x) + ", " +
+                             std::to_string(y));
+                HeadlessScene window(k.width * 3 / 2 + 8, k.height * 3 / 2 + 8);
+                _O3duViewport view{x, y, k.width, k.height};
+                window.modeller->SetViewport(view);
+                ShadowScene cast;
+                _O3duCamera c;
+                OfuLight light;
+                const Frame f = render_on(window, k, road, cast, c, light);
+                Frame inside(k.width, k.height);
+                int outside = 0;
+                const Rgb background = f.at(f.width - 1, f.height - 1);
+                for (int wy = 0; wy < f.height; ++wy)
+                    for (int wx = 0; wx < f.width; ++wx) {
+                        const Rgb a = f.at(wx, wy);
+                        if (wx >= x && wx < x + k.width && wy >= y && wy < y + k.height)
+                            std::copy_n(&f.bytes[std::size_t(wy) * f.stride() + std::size_t(wx) * 3], 3,
+                                        &inside.bytes[std::size_t(wy - y) * inside.stride() + std::size_t(wx - x) * 3]);
+                        else
+                            outside += a.r != background.r || a.g != background.g || a.b != background.b;
+                    }
+                const Score score = cast.compare(inside, PixelRays(c, k.width, k.height), k.travel);
+                EXPECT_GT(score.judged, k.width * k.height / 4);
+                EXPECT_GT(score.shadowed, 100);
+                EXPECT_GE(score.agree, 0.99 * score.judged) << score.agree << " of " << score.judged;
+                EXPECT_EQ(outside, 0);
+            }
+}
+
+// Without near caps a count starts on the near plane, so a ray from an eye inside one prism ends one below zero
+// once it has left it: a shape counted alone with wrap-around reads that as no shadow, as a saturating count
+// leaves it. One shape of 125 plates stacked (deeper than a group) and a roof over the eye, whose prism holds the
+// eye, over a floor: counted in groups, the frame is the one counted shape by shape, pixel for pixel.
+TEST(ShadowRoads, AShapeAloneTakesCountsBelowZeroAsNoShadow) {
+    std::vector<Block> b = {{{-60, -60, -1}, {60, 60, 0}}, {{-8, -8, 10}, {8, 8, 10.2}}};
+    for (int i = 0; i < 125; ++i) b.push_back({{-10, 25, 20 + 0.1 * i}, {10, 45, 20.05 + 0.1 * i}, true});
+    HeadlessScene scene(96, 72);
+    CO3duGLModelar& m = *scene.modeller;
+    for (CO3duPrimitive& shape : boxes_of(b)) m.AddPrimitive(shape);
+    OfuLight light = make_light(OFU_LIGHT_DIRECTIONAL, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0.1, 0, -1});
+    light.on = 1;
+    m.SetShadowLight(light);
+    m.SetShadowAccuracy(0);
+    m.SetShadowColor({1, 0, 0, 0.5f});
+    m.SetCamera(camera_looking(m, {0, -2, 4}, {0, 30, 0}, 70, 1, 500));
+    set_shadow_near_caps_for_testing(false);
+    set_shadow_group_depth_for_testing(255);
+    const Frame grouped = scene.render();
+    const std::uint64_t passes = m.shadow_count_passes_last_frame();
+    set_shadow_group_depth_for_testing(0);
+    m.set_shadow_count_wraps(false);
+    const Frame saturated = scene.render();
+    set_shadow_near_caps_for_testing(true);
+    EXPECT_GE(passes, 2u);
+    int shadowed = 0, apart = 0;
+    for (int y = 0; y < grouped.height; ++y)
+        for (int x = 0; x < grouped.width; ++x) {
+            const Rgb a = grouped.at(x, y), c = saturated.at(x, y);
+            shadowed += c.r > 100 && c.g < 40;
+            apart += a.r != c.r || a.g != c.g || a.b != c.b;
+        }
+    EXPECT_GT(shadowed, 100);
+    EXPECT_EQ(apart, 0);
 }
 
 // The groups of a deep frame are kept from frame to frame only while the shapes and their volumes stay: 126 fins in

@@ -133,8 +133,9 @@ public:
     int starts = 0;
 };
 
-// A triangle in light space, counter-clockwise seen from the light: x, y of each corner.
-using LightTriangle = std::array<double, 6>;
+// A triangle in light space, counter-clockwise seen from the light: x, y of each corner, as floats, as the volumes'
+// builder keeps them.
+using LightTriangle = std::array<float, 6>;
 // The triangles of the primitive's sets that cast, through its model matrix and `to_light`, in light space as the
 // volumes' builder rounds their corners (to floats): those facing the light, and with `cull`, those facing away,
 // turned (their area at least 1e-5). False where one stands so nearly edge-on (its area within 1e-4 of none, but not
