@@ -18,6 +18,8 @@ log=build/test-output/ctest.log
 first=build/test-output/ctest-first-run.log
 failed_list=build/Testing/Temporary/LastTestsFailed.log
 mkdir -p build/test-output
+# Each test process writes below a run-XXXXXX folder of its own; those of earlier runs go before this one starts.
+find build/test-output -mindepth 1 -maxdepth 2 -type d -name 'run-*' -exec rm -rf {} +
 rm -f "$failed_list"
 status=0
 ctest --test-dir build --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log" || status=$?

@@ -1,8 +1,7 @@
 #include "tests/support/test_paths.h"
 
-#include <fcntl.h>
+#include <errno.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <mutex>
 #include <thread>
 
@@ -31,61 +29,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kRunPrefix[] = "run-";
-constexpr char kLockSuffix[] = ".lock";
-
-// A run's lock is held from the moment its file is made (a moment before it is locked, which the age spares).
-void sweep_dead_runs(const fs::path& base) {
-    std::error_code ec;
-    for (const fs::directory_entry& e : fs::directory_iterator(base, ec)) {
-        const std::string name = e.path().filename().string();
-        if (name.rfind(kRunPrefix, 0) != 0 || !name.ends_with(kLockSuffix)) continue;
-        std::error_code age_error;
-        const auto age = fs::file_time_type::clock::now() - fs::last_write_time(e.path(), age_error);
-        if (age_error || age < std::chrono::minutes(1)) continue;
-        const int fd = ::open(e.path().c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            std::error_code gone;
-            fs::remove_all(base / name.substr(0, name.size() - std::strlen(kLockSuffix)), gone);
-            ::unlink(e.path().c_str());
-        }
-        ::close(fd);
+// A folder of this process's own: made by mkdtemp (0700), so that no two processes, runs or accounts share a
+// name. Below the build's output folder when the run names one (scripts/test.sh clears the old ones before a run);
+// straight in the temporary folder otherwise, never below a shared folder another account may have made first.
+std::string new_run_folder(const fs::path& base, const char* prefix) {
+    std::string folder = (base / (std::string(prefix) + "XXXXXX")).string();
+    if (!::mkdtemp(folder.data())) {
+        std::fprintf(stderr, "%s: no folder for the test's outputs: %s\n", folder.c_str(), std::strerror(errno));
+        std::abort();
     }
+    return folder;
 }
 
-// A new folder of this process's own below the base, locked for as long as the process lives; the base itself when
-// none can be made.
-std::string new_run_folder(const fs::path& base) {
-    sweep_dead_runs(base);
-    std::string lock = (base / (std::string(kRunPrefix) + "XXXXXX" + kLockSuffix)).string();
-    const int fd = ::mkstemps(lock.data(), static_cast<int>(std::strlen(kLockSuffix)));
-    if (fd < 0) return base.string();
-    ::flock(fd, LOCK_EX);  // never closed: the lock ends with the process, however it ends
-    const std::string folder = lock.substr(0, lock.size() - std::strlen(kLockSuffix));
-    if (::mkdir(folder.c_str(), 0755) != 0) return base.string();
-    return folder;
+// A folder a parent process handed down is taken only where it is a folder of this account's that no other may
+// write, as mkdtemp made it.
+bool own_folder(const char* path) {
+    struct stat st{};
+    return ::lstat(path, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
 }
 
 }  // namespace
 
 std::string output_dir() {
     static std::mutex guard;
-    static std::map<std::string, std::string> runs;  // base folder -> this process's folder in it
-    const fs::path base =
-        fs::path(env_or("KZ_TEST_OUTPUT", (fs::temp_directory_path() / "kz-test-output").string())).lexically_normal();
+    static std::string run;
     const std::lock_guard<std::mutex> lock(guard);
-    std::string& run = runs[base.string()];
     if (!run.empty()) return run;
-    std::error_code ec;
-    fs::create_directories(base, ec);
-    // A child started with its parent's base writes where its parent does, so that each finds what the other wrote.
+    // A child started by a test writes where its parent does, so that each finds what the other wrote.
     const char* inherited = std::getenv("KZ_TEST_RUN_OUTPUT");
-    if (inherited && *inherited && fs::path(inherited).lexically_normal().parent_path() == base &&
-        fs::is_directory(inherited, ec))
+    if (inherited && *inherited && own_folder(inherited)) {
         run = inherited;
-    else
-        run = new_run_folder(base);
+    } else if (const char* base = std::getenv("KZ_TEST_OUTPUT"); base && *base) {
+        std::error_code ec;
+        fs::create_directories(base, ec);
+        run = new_run_folder(fs::path(base).lexically_normal(), "run-");
+    } else {
+        run = new_run_folder(fs::temp_directory_path(), "kz-test-");
+    }
     ::setenv("KZ_TEST_RUN_OUTPUT", run.c_str(), 1);
     return run;
 }

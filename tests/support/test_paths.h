@@ -6,9 +6,9 @@
 namespace kz::test {
 // Folder of checked-in fixtures (tests/data), from KZ_TEST_DATA or the source tree.
 std::string data_dir();
-// Folder for files a test writes: one of this process's own (and its children's), made on first use below
-// KZ_TEST_OUTPUT or the system temporary folder, so that two runs never write one file; folders of runs that ended
-// are removed then.
+// Folder for files a test writes: one of this process's own (and its children's), made on first use by mkdtemp below
+// KZ_TEST_OUTPUT or in the system temporary folder, so that two runs never write one file; scripts/test.sh removes
+// those of earlier runs below the build's folder before a run.
 std::string output_dir();
 // data_dir() + "/" + name
 std::string data_file(const std::string& name);
