@@ -44,7 +44,7 @@ std::string new_run_folder(const fs::path& base, const char* prefix) {
 // A folder a parent process handed down is taken only where it is a folder of this account's that no other may
 // write, as mkdtemp made it.
 bool own_folder(const char* path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
 }
 
