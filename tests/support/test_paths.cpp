@@ -29,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of this process's own: made by mkdtemp (0700), so that no two processes, runs or accounts share a
+// A folder of this process's own, made by mkdtemp so that no two processes, runs or accounts share a
 // name. Below the build's output folder when the run names one (scripts/test.sh clears the old ones before a run);
 // straight in the temporary folder otherwise, never below a shared folder another account may have made first.
 std::string new_run_folder(const fs::path& base, const char* prefix) {
@@ -38,6 +38,8 @@ std::string new_run_folder(const fs::path& base, const char* prefix) {
         std::fprintf(stderr, "%s: no folder for the test's outputs: %s\n", folder.c_str(), std::strerror(errno));
         std::abort();
     }
+    // Rows that act as another account reach into it; none but this one may write in it.
+    ::chmod(folder.c_str(), 0755);
     return folder;
 }
 
