@@ -173,10 +173,10 @@ std::u32string utf16_to_u32(std::u16string_view s) {
 // the ASCII bytes iconv would give; a name keeps its exact escape instead.
 char32_t cp932_equal(char32_t cp) {
     switch (cp) {
-        case 0x2014: return 0x2015;
-        case 0x00A5: return 0xFFE5;
-        case 0x203E: return 0xFFE3;
-        default: return cp;
+    case 0x2014: return 0x2015;
+    case 0x00A5: return 0xFFE5;
+    case 0x203E: return 0xFFE3;
+    default: return cp;
     }
 }
 
