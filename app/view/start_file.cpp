@@ -106,9 +106,16 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
         return 1;
     }
     if (command_line && *command_line) {
+        std::string given(command_line);
+        kz::foundation::trim_blanks_quotes(given.data());
+        given.resize(std::strlen(given.c_str()));
+        // Cut to fit, the name would be another file's.
+        if (given.size() >= kPath) {
+            print_viewer_line(kz::platform::display_name(given) + ": name too long, nothing opened");
+            return 2;
+        }
         char path[kPath] = {};
-        std::snprintf(path, sizeof path, "%s", command_line);
-        kz::foundation::trim_blanks_quotes(path);
+        std::snprintf(path, sizeof path, "%s", given.c_str());
         if (kz::foundation::has_extension(path, ".figset")) {
             open_figure_set(view, path);
             return 2;

@@ -79,6 +79,9 @@ TEST(CommandLine, TheProgramOpensWhatItIsGivenOrSaysWhyNot) {
     kz::test::LoopbackServer server({folder, folder + "/requests.log"});
     ASSERT_GT(server.port(), 0);
     const std::string read_mark = "probe.fig";
+    std::string too_long;  // longer than the viewer's path buffer, shorter than Linux's
+    while (too_long.size() < kz::foundation::kPathBufferSize) too_long += std::string(200, 'd') + "/";
+    too_long += "m.wrl";
     struct Case {
         std::string given;
         std::string said;  // the one line the program says, "" when it must name the probe unit
@@ -95,6 +98,7 @@ TEST(CommandLine, TheProgramOpensWhatItIsGivenOrSaysWhyNot) {
          folder + "/scene.wrl: not a model the viewer opens (a file of type model/vrml), nothing opened"},
         {"file://" + folder + "/my%20model.fig", ""},
         {"m*", folder + "/m*: not found, nothing opened"},
+        {too_long, folder + "/" + too_long + ": name too long, nothing opened"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.given);
