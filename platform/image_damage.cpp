@@ -1,7 +1,8 @@
 // The structure of PNG (chunks and their checksums up to IEND), GIF (the first image's data blocks), BMP (the
-// rows the header promises) and JPEG (an end marker after the scan), walked by offsets checked against the size.
+// rows the header promises) and JPEG (the segments up to the scan), walked by offsets checked against the size.
 #include "platform/image_damage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -9,7 +10,7 @@
 namespace kz::platform {
 namespace {
 
-constexpr std::string_view kCutShort = "the file is cut short";
+constexpr std::string_view kCutShort = kPictureCutShort;
 
 std::uint32_t be32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
@@ -38,7 +39,10 @@ std::string png_damage(const std::uint8_t* data, std::size_t size) {
         if (size - at < 12) return std::string(kCutShort);
         const std::uint32_t length = be32(data + at);
         if (length > size - at - 12) return std::string(kCutShort);
-        if (crc32(data + at + 4, length + 4) != be32(data + at + 8 + length))
+        // An ancillary chunk (lower-case first letter) with a wrong checksum is skipped by the decoder, as libpng
+        // does, and takes nothing from the picture.
+        const bool critical = (data[at + 4] & 0x20) == 0;
+        if (critical && crc32(data + at + 4, length + 4) != be32(data + at + 8 + length))
             return "the checksum of its chunk " + std::string(reinterpret_cast<const char*>(data + at + 4), 4) +
                    " is wrong";
         if (std::memcmp(data + at + 4, "IEND", 4) == 0) return {};
@@ -92,13 +96,25 @@ std::string bmp_damage(const std::uint8_t* data, std::size_t size) {
 }
 
 std::string jpeg_damage(const std::uint8_t* data, std::size_t size) {
-    // Inside the scan every 0xFF is followed by 0 or a restart marker, so the end marker after the scan's start
-    // is the end of the picture.
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::size_t scan = bytes.find("\xFF\xDA");
-    if (scan == std::string_view::npos || bytes.find("\xFF\xD9", scan) == std::string_view::npos)
-        return std::string(kCutShort);
-    return {};
+    // The segments before the scan, walked by their lengths, so that what an APPn segment holds (an EXIF
+    // thumbnail's own scan and end marker) is never taken for the picture's. Whether the scan itself is whole, and
+    // whether its end marker may be missing, is the decoder's to say.
+    for (std::size_t at = 2;;) {
+        while (at < size && data[at] == 0xFF && at + 1 < size && data[at + 1] == 0xFF) ++at;  // fill bytes
+        if (size - at < 2) return std::string(kCutShort);
+        if (data[at] != 0xFF) return {};
+        const std::uint8_t marker = data[at + 1];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9) return {};
+        if (size - at < 4) return std::string(kCutShort);
+        const std::size_t length = std::size_t(data[at + 2]) << 8 | data[at + 3];
+        if (length > size - at - 2) return std::string(kCutShort);
+        if (marker == 0xDA) return {};
+        at += 2 + std::max<std::size_t>(length, 2);
+    }
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 
 namespace kz::platform {
 
+// The reason given for a picture that ends before all of it is there.
+inline constexpr char kPictureCutShort[] = "the file is cut short";
+
 // Why the PNG, GIF, BMP or JPEG bytes cannot give their first picture whole ("cut short", a chunk's checksum),
 // empty when they can, or when they are of another kind.
 std::string image_damage(const std::uint8_t* data, std::size_t size);

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/crt/c_numbers.h"
 #include "platform/device_context.h"
@@ -157,6 +158,8 @@ public:
         QImageReader::setAllocationLimit(mib);
         g_refused = false;
         g_said.clear();
+        g_held.clear();
+        g_cut = false;
         g_decoding = std::this_thread::get_id();
         g_previous = qInstallMessageHandler(&AllocationLimit::on_message);
     }
@@ -170,26 +173,45 @@ public:
     bool refused() const { return g_refused; }
     // The first thing a decoder said during this turn.
     const std::string& said() const { return g_said; }
+    // Whether the decoder said it ran out of data inside the scan: it fills the rest in and reads "successfully".
+    bool cut_short() const { return g_cut; }
+    // What the decoders said during a read that succeeded and was whole goes on as they said it.
+    void pass_on() const {
+        const QtMessageHandler previous = g_previous.load();
+        for (const Said& s : g_held)
+            if (previous) previous(s.type, QMessageLogContext(nullptr, 0, nullptr, s.category.c_str()), s.message);
+    }
 
 private:
+    struct Said {
+        QtMsgType type;
+        std::string category;
+        QString message;
+    };
     static std::mutex& turns() {
         static std::mutex m;
         return m;
     }
-    // What the decoders say (their categories begin with "qt.gui.imageio") names no file: it is kept for the one
-    // line that names it, not passed on.
+    // What the decoders say (their categories begin with "qt.gui.imageio") names no file: it is held until the read
+    // has ended, for the one line that names the file when the read fails, or to be passed on when it succeeds.
     static void on_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
         if (std::this_thread::get_id() == g_decoding.load() && context.category &&
             std::strncmp(context.category, "qt.gui.imageio", 14) == 0) {
-            if (message.contains("allocation limit"))
+            if (message.contains("allocation limit")) {
                 g_refused = true;
-            else if (g_said.empty())
-                g_said = message.toStdString();
+            } else if (message.contains("premature end of data segment")) {
+                g_cut = true;
+            } else {
+                if (g_said.empty()) g_said = message.toStdString();
+                g_held.push_back({type, context.category, message});
+            }
             return;
         }
         if (const QtMessageHandler previous = g_previous.load()) previous(type, context, message);
     }
     // Set and read only by the thread whose turn it is.
+    static inline std::vector<Said> g_held;
+    static inline bool g_cut = false;
     static inline std::string g_said;
     static inline std::atomic<bool> g_refused{false};
     static inline std::atomic<std::thread::id> g_decoding{};
@@ -252,16 +274,23 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     const std::uint64_t room = budget.room ? budget.room() : UINT64_MAX;
     const int limit_mib = static_cast<int>(std::clamp<std::uint64_t>(room >> 20, 1, kOwnLimitMib));
     QImage image;
-    bool refused = false;
+    bool refused = false, cut = false;
     std::string said;
     {
         AllocationLimit limit(limit_mib);
         const bool read = reader.read(&image) && !image.isNull();
         refused = !read && limit.refused();
+        cut = read && limit.cut_short();
         if (!read) {
             image = QImage();
             said = limit.said().empty() ? reader.errorString().toStdString() : limit.said();
+        } else if (!cut) {
+            limit.pass_on();
         }
+    }
+    if (cut) {
+        *why = kNotRead + std::string(kPictureCutShort);
+        return nullptr;
     }
     if (refused) {
         if (limit_mib < kOwnLimitMib) {

@@ -168,12 +168,24 @@ std::u32string utf16_to_u32(std::u16string_view s) {
     return out;
 }
 
+// In a text, a character CP932 holds only as a look-alike is shown as the CP932 character that is what it is (the
+// yen and overline as their full-width forms, the em dash as the horizontal bar JIS reads 0x815C as), never as
+// the ASCII bytes iconv would give; a name keeps its exact escape instead.
+char32_t cp932_equal(char32_t cp) {
+    switch (cp) {
+    case 0x2014: return 0x2015;
+    case 0x00A5: return 0xFFE5;
+    case 0x203E: return 0xFFE3;
+    default: return cp;
+    }
+}
+
 std::string encode(const std::u32string& cps, bool escape_names, bool* lossless) {
     std::string out;
     out.reserve(cps.size() * 2);
     bool all = true;
     for (char32_t cp : cps) {
-        if (cp != kReplacement && encode_one(cp, out)) continue;
+        if (cp != kReplacement && encode_one(escape_names ? cp : cp932_equal(cp), out)) continue;
         if (escape_names && cp < kEscSpan * kEscSpan) {
             encode_one(kEscBase + cp / kEscSpan, out);
             encode_one(kEscBase + kEscSpan + cp % kEscSpan, out);

@@ -174,6 +174,8 @@ int get_file_kind(const char* path) {
 int url_or_file_exists(const char* name) {
     if (!name || !*name) return 0;
     if (starts_nocase(name, "http:")) return 1;
+    // A name is a name, never a pattern: "*" and "?" are letters of a POSIX name, and no Windows name holds them.
+    if (std::strpbrk(name, "*?")) return platform::file_exists(name) ? 1 : 0;
     return platform::find_files(name).empty() ? 0 : 1;
 }
 

@@ -49,12 +49,40 @@ bool opens_as_model(const char* name) {
            kz::foundation::has_extension(name, ".fig") || kz::foundation::has_extension(name, ".om3");
 }
 
+// "%XX" as the byte it stands for; a "%" not followed by two hexadecimal digits, or by "00", is itself.
+std::string percent_decoded(const std::string& text) {
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int byte = text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0
+                             ? digit(text[i + 1]) * 16 + digit(text[i + 2])
+                             : 0;
+        if (byte != 0) {  // a "%00" would end the name where no one wrote an end
+            out.push_back(static_cast<char>(byte));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string command_line_name(const char* argument) {
     if (!argument || !*argument) return {};
-    const std::string given = argument;
-    if (given[0] == '/' || is_address(argument)) return kz::platform::from_native_path(given);
+    std::string given = argument;
+    // A "file:" address as file managers write it, its letters percent-encoded, is the local name it stands for.
+    if (kz::foundation::compare_prefix_nocase(argument, "file:", 5) == 0) {
+        const std::string local = percent_decoded(kz::platform::file_url_local_name(given));
+        if (!local.empty() && local[0] == '/') given = local;
+    }
+    if (given[0] == '/' || is_address(given.c_str())) return kz::platform::from_native_path(given);
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(given, error);
     if (error) return kz::platform::from_native_path(given);
@@ -78,19 +106,30 @@ int ChooseStartFile(XView* view, const std::string& program_folder, const std::s
         return 1;
     }
     if (command_line && *command_line) {
+        std::string given(command_line);
+        kz::foundation::trim_blanks_quotes(given.data());
+        given.resize(std::strlen(given.c_str()));
+        // Cut to fit, the name would be another file's.
+        if (given.size() >= kPath) {
+            print_viewer_line(kz::platform::display_name(given) + ": name too long, nothing opened");
+            return 2;
+        }
         char path[kPath] = {};
-        std::snprintf(path, sizeof path, "%s", command_line);
-        kz::foundation::trim_blanks_quotes(path);
+        std::snprintf(path, sizeof path, "%s", given.c_str());
         if (kz::foundation::has_extension(path, ".figset")) {
             open_figure_set(view, path);
             return 2;
         }
         // Any other name is taken as a name dropped on the window is: what a drop opens as the model opens here.
         const int kind = kz::foundation::get_file_kind(path);
-        if (kind == 1 && !opens_as_model(path)) {
-            const std::string local = kz::platform::file_url_local_name(path);
+        const std::string type = kind == 1 && !opens_as_model(path)
+                                     ? kz::platform::file_type(kz::platform::file_url_local_name(path))
+                                     : std::string();
+        if (kind == 1 && !opens_as_model(path) && type.empty()) {
+            print_viewer_line(kz::platform::display_name(path) + ": not found, nothing opened");
+        } else if (kind == 1 && !opens_as_model(path)) {
             print_viewer_line(kz::platform::display_name(path) + ": not a model the viewer opens (a file of type " +
-                              kz::platform::file_type(local) + "), nothing opened");
+                              type + "), nothing opened");
         } else if (kind == 1) {
             view->OpenModel(path);
             view->document.current_figure_path = path;

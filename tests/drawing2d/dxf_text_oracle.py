@@ -94,8 +94,12 @@ def codec_of(doc):
     return "cp" + page[5:] if page.startswith("ansi_") else "cp932"
 
 
+# Characters CP932 holds only as a look-alike are shown as the CP932 character that means the same.
+CP932_EQUALS = str.maketrans({"\u2014": "\u2015", "\u00a5": "\uffe5", "\u203e": "\uffe3"})
+
+
 def cp932(text):
-    return text.encode("cp932", errors="replace").hex()
+    return text.translate(CP932_EQUALS).encode("cp932", errors="replace").hex()
 
 
 def mtext_lines(mtext):

@@ -374,6 +374,69 @@ TEST(ImageIo, DamagedPicturesAreNamedOnceWithTheirReason) {
     EXPECT_EQ(damaged, 7);
 }
 
+// Camera and other writers' files: a JPEG carrying an EXIF thumbnail (its own scan and end marker) cut inside the
+// main picture's scan is cut short, whatever the thumbnail holds; one without its end marker, and a PNG whose
+// ancillary chunk has a wrong checksum, are the whole picture, pixel for pixel; a critical chunk's wrong checksum
+// is still damage; what the decoder says of a picture it read whole is passed on.
+TEST(ImageIo, WhatThePictureNeedsDecidesNotWhatSurroundsIt) {
+    const std::string folder = test::output_file("writers_pictures");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string script = folder + "/make.py";
+    std::ofstream(script) << "import io, struct, sys, zlib, random\nfrom PIL import Image\nd = sys.argv[1]\n"
+                             "random.seed(5)\nim = Image.new('RGB', (64, 48))\n"
+                             "im.putdata([tuple(random.randrange(256) for _ in range(3)) for _ in range(64 * 48)])\n"
+                             "def saved(img, fmt):\n    b = io.BytesIO(); img.save(b, fmt); return b.getvalue()\n"
+                             "def put(name, b): open(f'{d}/{name}', 'wb').write(b)\n"
+                             "j, p = saved(im, 'JPEG'), saved(im, 'PNG')\n"
+                             "exif = b'Exif\\0\\0II*\\0' + saved(im.resize((8, 8)), 'JPEG')\n"
+                             "camera = j[:2] + b'\\xff\\xe1' + struct.pack('>H', len(exif) + 2) + exif + j[2:]\n"
+                             "put('whole.jpg', j); put('camera.jpg', camera); put('no_end.jpg', j[:-2])\n"
+                             "put('camera_cut.jpg', camera[:len(camera) - len(j) * 2 // 5])\n"
+                             "put('extra.jpg', j[:-2] + b'\\0\\0\\0' + j[-2:])\n"
+                             "text = b'tEXtComment\\0hello'\n"
+                             "chunk = struct.pack('>I', 13) + text + struct.pack('>I', zlib.crc32(text) ^ 1)\n"
+                             "put('whole.png', p); put('bad_text.png', p[:33] + chunk + p[33:])\n"
+                             "at = p.index(b'IDAT') - 4; n = struct.unpack('>I', p[at:at + 4])[0] + 8\n"
+                             "put('bad_data.png', p[:at + n] + bytes([p[at + n] ^ 1]) + p[at + n + 1:])\n";
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + folder + "'").c_str()), 0);
+    struct Read {
+        Dib dib;
+        std::string said;
+    };
+    auto read = [&](const std::string& file) {
+        testing::internal::CaptureStderr();
+        const crt::GlobalHandle dib = load_image_dib(win(folder + "/" + file));
+        return Read{Dib(dib), testing::internal::GetCapturedStderr()};
+    };
+    auto same_picture = [&](const Read& r, const Read& whole) {
+        ASSERT_TRUE(r.dib.h) << r.said;
+        ASSERT_EQ(r.dib.header().width, whole.dib.header().width);
+        ASSERT_EQ(r.dib.header().height, whole.dib.header().height);
+        for (int y = 0; y < 48; y += 7)
+            for (int x = 0; x < 64; x += 5) EXPECT_EQ(r.dib.at(x, y), whole.dib.at(x, y)) << x << "," << y;
+    };
+    const Read jpeg = read("whole.jpg"), png = read("whole.png");
+    for (const char* file : {"camera.jpg", "no_end.jpg"}) {
+        SCOPED_TRACE(file);
+        const Read r = read(file);
+        same_picture(r, jpeg);
+        EXPECT_EQ(r.said, "");
+    }
+    const Read text = read("bad_text.png");
+    same_picture(text, png);
+    const Read extra = read("extra.jpg");
+    same_picture(extra, jpeg);
+    EXPECT_NE(extra.said.find("extraneous bytes"), std::string::npos) << extra.said;
+    for (const char* file : {"camera_cut.jpg", "bad_data.png"}) {
+        const Read r = read(file);
+        EXPECT_FALSE(r.dib.h) << file;
+        EXPECT_EQ(r.said.rfind(folder + "/" + file + ": picture not read: ", 0), 0u) << r.said;
+        EXPECT_EQ(test::count_of(r.said, "\n"), 1) << r.said;
+    }
+    EXPECT_NE(read("camera_cut.jpg").said.find("the file is cut short"), std::string::npos);
+}
+
 // A write that fails says why, and the file it would have replaced stays whole, on both roads.
 TEST(ImageIo, FailedWritesGiveTheirReasonAndKeepTheOldFile) {
     const std::string path = test::output_file("full_disk.pic");

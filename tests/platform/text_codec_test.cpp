@@ -113,6 +113,17 @@ TEST(TextCodec, FileNamesOutsideCp932SurviveTheRoundTrip) {
     for (char c : inside) EXPECT_GE(static_cast<unsigned char>(c), 0x40);
 }
 
+TEST(TextCodec, LookAlikesInTextsAreTheirCp932EqualsAndNamesKeepThem) {
+    // Em dash, yen sign, overline: a text shows the CP932 character that means the same (never 0x5C or 0x7E, never
+    // "?"); a name keeps the very code point through its escape.
+    const std::string utf8 = "A\xE2\x80\x94\xC2\xA5\xE2\x80\xBE";
+    bool lossless = false;
+    EXPECT_EQ(utf8_to_cp932(utf8, &lossless), "A\x81\x5C\x81\x8F\x81\x50");
+    EXPECT_TRUE(lossless);
+    EXPECT_EQ(utf16_to_cp932(u"\u2014\u00A5\u203E"), "\x81\x5C\x81\x8F\x81\x50");
+    EXPECT_EQ(cp932_name_to_utf8(utf8_name_to_cp932(utf8)), utf8);
+}
+
 TEST(TextCodec, NameEscapeNeverSpellsDotsSeparatorsOrControls) {
     // The escape pair is two characters of CP932's user-defined area; a pair that would stand for one of these
     // is not an escape and comes out as the two characters it is. F0 40 F5 6E would otherwise spell ".".

@@ -75,9 +75,13 @@ TEST(CommandLine, TheProgramOpensWhatItIsGivenOrSaysWhyNot) {
     std::ofstream(folder + "/model.fig", std::ios::binary)
         << "trunk" + std::string(29, ',') + "probe,,#frefer=probe.fig\r\n";
     std::ofstream(folder + "/scene.wrl") << "#VRML V2.0 utf8\nShape { geometry Box { } }\n";
+    fs::copy_file(folder + "/model.fig", folder + "/my model.fig");
     kz::test::LoopbackServer server({folder, folder + "/requests.log"});
     ASSERT_GT(server.port(), 0);
     const std::string read_mark = "probe.fig";
+    std::string too_long;  // longer than the viewer's path buffer, shorter than Linux's
+    while (too_long.size() < kz::foundation::kPathBufferSize) too_long += std::string(200, 'd') + "/";
+    too_long += "m.wrl";
     struct Case {
         std::string given;
         std::string said;  // the one line the program says, "" when it must name the probe unit
@@ -90,6 +94,11 @@ TEST(CommandLine, TheProgramOpensWhatItIsGivenOrSaysWhyNot) {
         {"/bin/sh", "/bin/sh: not a model the viewer opens (a file of type application/"},
         {"gone.fig", folder + "/gone.fig: figure file not found"},
         {"gone.wrl", folder + "/gone.wrl: not found, nothing opened"},
+        {"file://" + folder + "/scene.wrl",
+         folder + "/scene.wrl: not a model the viewer opens (a file of type model/vrml), nothing opened"},
+        {"file://" + folder + "/my%20model.fig", ""},
+        {"m*", folder + "/m*: not found, nothing opened"},
+        {too_long, folder + "/" + too_long + ": name too long, nothing opened"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.given);
