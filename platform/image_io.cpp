@@ -246,12 +246,6 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
                QMimeDatabase().mimeTypeForData(bytes).name().toStdString() + ")";
         return nullptr;
     }
-    // Before any decoder sees it: a file cut short is half a picture to some of them and a message of their own
-    // to others.
-    if (const std::string damage = image_damage(static_cast<const std::uint8_t*>(data), size); !damage.empty()) {
-        *why = kNotRead + damage;
-        return nullptr;
-    }
     const bool palette = reader.format() == "gif";
     if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) {
         *why = "a frame larger than the " + limit_text() + " pixels accepted; not read";
@@ -269,6 +263,12 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     const QSize decoded = reader.scaledSize().isValid() ? reader.scaledSize() : declared;
     const std::int64_t weighed = decoded.isValid() ? std::int64_t(decoded.width()) * decoded.height() : 0;
     if (budget.may_take && weighed > 0 && !budget.may_take(std::uint64_t(weighed) * 8)) return nullptr;
+    // Before any decoder sees it (and after what the header asks was weighed, which is said first): a file cut short is
+    // half a picture to some of them and a message of their own to others.
+    if (const std::string damage = image_damage(static_cast<const std::uint8_t*>(data), size); !damage.empty()) {
+        *why = kNotRead + damage;
+        return nullptr;
+    }
     // Qt's guard on what the decoder really allocates, whatever the header said: our limit, or what the budget has
     // left when that is less.
     const std::uint64_t room = budget.room ? budget.room() : UINT64_MAX;
