@@ -56,7 +56,7 @@ function(kz_tests name)
   # into a folder of its own: ctest runs it beside the single tests, which would remake the same folders under it.
   add_test(NAME ${name}.whole COMMAND env ${KZ_TEST_ENV} KZ_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output/whole-${name}
                                        $<TARGET_FILE:${name}>)
-  set_tests_properties(${name}.whole PROPERTIES TIMEOUT 900)
+  set_tests_properties(${name}.whole PROPERTIES TIMEOUT 1800)
 endfunction()
 
 # kz_bench(<target> DEPS <libs>...): one benchmark program per .cpp in the calling folder.

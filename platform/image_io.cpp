@@ -154,12 +154,15 @@ QSize declared_size(QImageReader& reader) {
 // warning Qt gives when it refuses an image for passing it (naming no file) is taken as the refusal it is.
 class AllocationLimit {
 public:
-    explicit AllocationLimit(int mib) : turn_(turns()), before_(QImageReader::allocationLimit()) {
+    // `quiet`: everything said on this thread meanwhile is dropped (a header read, whose complaints the damage check
+    // says again naming the file).
+    explicit AllocationLimit(int mib, bool quiet = false) : turn_(turns()), before_(QImageReader::allocationLimit()) {
         QImageReader::setAllocationLimit(mib);
         g_refused = false;
         g_said.clear();
         g_held.clear();
         g_cut = false;
+        g_quiet = quiet;
         g_decoding = std::this_thread::get_id();
         g_previous = qInstallMessageHandler(&AllocationLimit::on_message);
     }
@@ -195,6 +198,7 @@ private:
     // What the decoders say (their categories begin with "qt.gui.imageio") names no file: it is held until the read
     // has ended, for the one line that names the file when the read fails, or to be passed on when it succeeds.
     static void on_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (g_quiet && std::this_thread::get_id() == g_decoding.load()) return;
         if (std::this_thread::get_id() == g_decoding.load() && context.category &&
             std::strncmp(context.category, "qt.gui.imageio", 14) == 0) {
             if (message.contains("allocation limit")) {
@@ -212,6 +216,7 @@ private:
     // Set and read only by the thread whose turn it is.
     static inline std::vector<Said> g_held;
     static inline bool g_cut = false;
+    static inline bool g_quiet = false;
     static inline std::string g_said;
     static inline std::atomic<bool> g_refused{false};
     static inline std::atomic<std::thread::id> g_decoding{};
@@ -246,13 +251,25 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
                QMimeDatabase().mimeTypeForData(bytes).name().toStdString() + ")";
         return nullptr;
     }
+    // A damaged file is said as damaged, after what its header asks was weighed (a picture too large is said as too
+    // large), but for a PNG: libpng prints a line of its own, naming no file, on any read of a file cut short.
+    const std::string damage = image_damage(static_cast<const std::uint8_t*>(data), size);
+    if (!damage.empty() && reader.format() == "png") {
+        *why = kNotRead + damage;
+        return nullptr;
+    }
     const bool palette = reader.format() == "gif";
     if (palette && !gif_frames_fit(static_cast<const std::uint8_t*>(data), size)) {
         *why = "a frame larger than the " + limit_text() + " pixels accepted; not read";
         return nullptr;
     }
     // Ours on the declared size before anything is decoded.
-    const QSize declared = declared_size(reader);
+    QSize declared;
+    {
+        // What a decoder says of a file cut inside its header names no file; the damage check below says it.
+        const AllocationLimit quiet(kOwnLimitMib, true);
+        declared = declared_size(reader);
+    }
     if (declared.isValid() && !fits(declared.width(), declared.height())) {
         *why = over_the_limit(declared.width(), declared.height());
         return nullptr;
@@ -263,9 +280,7 @@ crt::GlobalHandle decode_image(const void* data, std::size_t size, int fit_side,
     const QSize decoded = reader.scaledSize().isValid() ? reader.scaledSize() : declared;
     const std::int64_t weighed = decoded.isValid() ? std::int64_t(decoded.width()) * decoded.height() : 0;
     if (budget.may_take && weighed > 0 && !budget.may_take(std::uint64_t(weighed) * 8)) return nullptr;
-    // Before any decoder sees it (and after what the header asks was weighed, which is said first): a file cut short is
-    // half a picture to some of them and a message of their own to others.
-    if (const std::string damage = image_damage(static_cast<const std::uint8_t*>(data), size); !damage.empty()) {
+    if (!damage.empty()) {
         *why = kNotRead + damage;
         return nullptr;
     }

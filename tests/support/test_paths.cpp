@@ -57,16 +57,20 @@ std::string output_dir() {
     static std::string run;
     const std::lock_guard<std::mutex> lock(guard);
     if (!run.empty()) return run;
-    // A child started by a test writes where its parent does, so that each finds what the other wrote.
+    // A child started by a test with its parent's base writes where its parent does, so that each finds what the
+    // other wrote; a child given a base of its own gets a folder of its own there.
+    const char* base = std::getenv("KZ_TEST_OUTPUT");
+    const fs::path parent = base && *base ? fs::path(base).lexically_normal() : fs::temp_directory_path();
     const char* inherited = std::getenv("KZ_TEST_RUN_OUTPUT");
-    if (inherited && *inherited && own_folder(inherited)) {
+    if (inherited && *inherited && fs::path(inherited).lexically_normal().parent_path() == parent &&
+        own_folder(inherited)) {
         run = inherited;
-    } else if (const char* base = std::getenv("KZ_TEST_OUTPUT"); base && *base) {
+    } else if (base && *base) {
         std::error_code ec;
-        fs::create_directories(base, ec);
-        run = new_run_folder(fs::path(base).lexically_normal(), "run-");
+        fs::create_directories(parent, ec);
+        run = new_run_folder(parent, "run-");
     } else {
-        run = new_run_folder(fs::temp_directory_path(), "kz-test-");
+        run = new_run_folder(parent, "kz-test-");
     }
     ::setenv("KZ_TEST_RUN_OUTPUT", run.c_str(), 1);
     return run;
